@@ -1,0 +1,75 @@
+#include "platform/atomic_file.hpp"
+#include "platform/image.hpp"
+#include "platform/sha256.hpp"
+#include "platform/xdg_folders.hpp"
+#include "support/test_support.hpp"
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+
+namespace sorvin {
+namespace {
+
+TEST(AtomicFile, ReplacesTheTargetAndLeavesNoTemporaryFile) {
+    test::TemporaryFolder folder;
+    const auto target = folder / "record.json";
+    AtomicFile::write(target, "first");
+    AtomicFile::write(target, "second, longer");
+    EXPECT_EQ(AtomicFile::read(target), "second, longer");
+    int entries = 0;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(folder.path())) ++entries;
+    EXPECT_EQ(entries, 1);
+}
+
+TEST(AtomicFile, FailureInAReadOnlyFolderKeepsTheOldFileAndThrows) {
+    if (::geteuid() == 0) GTEST_SKIP() << "root ignores folder permissions";
+    test::TemporaryFolder folder;
+    const auto target = folder / "record.json";
+    AtomicFile::write(target, "kept");
+    ::chmod(folder.path().c_str(), 0555);
+    EXPECT_THROW(AtomicFile::write(target, "lost"), std::system_error);
+    ::chmod(folder.path().c_str(), 0755);
+    EXPECT_EQ(AtomicFile::read(target), "kept");
+}
+
+TEST(AtomicFile, ReadRefusesOversizedFilesAndFolders) {
+    test::TemporaryFolder folder;
+    AtomicFile::write(folder / "big", std::string(100, 'x'));
+    EXPECT_THROW(AtomicFile::read(folder / "big", 99), std::system_error);
+    EXPECT_EQ(AtomicFile::read(folder / "big", 100).size(), 100u);
+    EXPECT_THROW(AtomicFile::read(folder.path()), std::system_error);
+    EXPECT_THROW(AtomicFile::read(folder / "missing"), std::system_error);
+}
+
+TEST(Sha256, KnownDigests) {
+    EXPECT_EQ(Sha256::hex(""), "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
+    EXPECT_EQ(Sha256::hex("abc"), "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
+}
+
+TEST(XdgFolders, VariablesMustBeAbsoluteToCount) {
+    ::setenv("HOME", "/home/tester", 1);
+    ::setenv("XDG_CONFIG_HOME", "/custom/config", 1);
+    ::setenv("XDG_CACHE_HOME", "relative/cache", 1);
+    ::unsetenv("XDG_DATA_HOME");
+    EXPECT_EQ(XdgFolders::configHome(), "/custom/config");
+    EXPECT_EQ(XdgFolders::cacheHome(), "/home/tester/.cache");
+    EXPECT_EQ(XdgFolders::dataHome(), "/home/tester/.local/share");
+}
+
+TEST(Image, NewBufferIsTransparentBlackAndFreezingKeepsThePixels) {
+    PixelBuffer buffer(3, 2);
+    for (std::size_t i = 0; i < buffer.byteCount(); ++i) EXPECT_EQ(buffer.data()[i], 0);
+    buffer.row(1)[4 * 2 + 3] = 255;
+    SharedImage image = makeImage(std::move(buffer));
+    EXPECT_EQ(image->width(), 3);
+    EXPECT_EQ(image->height(), 2);
+    EXPECT_EQ(image->row(1)[11], 255);
+    PixelBuffer copy = image->copyPixels();
+    EXPECT_EQ(copy.row(1)[11], 255);
+    EXPECT_THROW(PixelBuffer(0, 5), std::length_error);
+    EXPECT_THROW(PixelBuffer(100000, 100000), std::length_error);
+}
+
+} // namespace
+} // namespace sorvin

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <cstdlib>
+#include <filesystem>
+#include <random>
+#include <string>
+
+namespace sorvin::test {
+
+// The sample photo corpus: $SORVIN_SAMPLES when set, else the folder beside the source tree.
+inline std::filesystem::path samplesDir() {
+    if (const char* overridden = std::getenv("SORVIN_SAMPLES"); overridden && *overridden) return overridden;
+    return SORVIN_SAMPLES_DIR;
+}
+
+inline std::filesystem::path sample(const std::string& relative) { return samplesDir() / relative; }
+
+// A fresh folder below the system's temporary folder, removed with everything in it at the end.
+class TemporaryFolder {
+public:
+    TemporaryFolder() {
+        std::random_device seed;
+        std::mt19937_64 random(seed());
+        for (;;) {
+            path_ = std::filesystem::temp_directory_path() / ("sorvin-test-" + std::to_string(random()));
+            if (std::filesystem::create_directory(path_)) break;
+        }
+    }
+    ~TemporaryFolder() {
+        std::error_code ignored;
+        std::filesystem::permissions(path_, std::filesystem::perms::owner_all,
+                                     std::filesystem::perm_options::add, ignored);
+        std::filesystem::remove_all(path_, ignored);
+    }
+    TemporaryFolder(const TemporaryFolder&) = delete;
+    TemporaryFolder& operator=(const TemporaryFolder&) = delete;
+
+    const std::filesystem::path& path() const { return path_; }
+    std::filesystem::path operator/(const std::filesystem::path& relative) const { return path_ / relative; }
+
+private:
+    std::filesystem::path path_;
+};
+
+} // namespace sorvin::test
