@@ -1,0 +1,230 @@
+#include "platform/defaults_store.hpp"
+
+#include "platform/atomic_file.hpp"
+#include "platform/xdg_folders.hpp"
+
+#include <algorithm>
+#include <cctype>
+#include <charconv>
+#include <cstdint>
+#include <nlohmann/json.hpp>
+#include <system_error>
+
+namespace sorvin {
+
+namespace {
+
+// Preferences are small; anything larger is not ours.
+constexpr std::size_t maxFileBytes = 16u << 20;
+// Deeper values are dropped rather than walked.
+constexpr int maxDepth = 64;
+
+std::optional<DefaultsValue> fromJson(const nlohmann::json& json, int depth) {
+    using Type = nlohmann::json::value_t;
+    switch (json.type()) {
+    case Type::boolean:
+        return DefaultsValue(json.get<bool>());
+    case Type::number_integer:
+        return DefaultsValue(json.get<std::int64_t>());
+    case Type::number_unsigned:
+        return DefaultsValue(json.get<std::uint64_t>());
+    case Type::number_float:
+        return DefaultsValue(json.get<double>());
+    case Type::string:
+        return DefaultsValue(json.get<std::string>());
+    case Type::array: {
+        if (depth >= maxDepth) return std::nullopt;
+        DefaultsValue::List items;
+        for (const auto& element : json)
+            if (auto item = fromJson(element, depth + 1)) items.push_back(std::move(*item));
+        return DefaultsValue(std::move(items));
+    }
+    case Type::object: {
+        if (depth >= maxDepth) return std::nullopt;
+        DefaultsValue::Dictionary entries;
+        for (const auto& [key, element] : json.items())
+            if (auto item = fromJson(element, depth + 1)) entries.emplace(key, std::move(*item));
+        return DefaultsValue(std::move(entries));
+    }
+    default:
+        return std::nullopt;
+    }
+}
+
+nlohmann::json toJson(const DefaultsValue& value) {
+    if (const auto* b = value.boolean()) return *b;
+    if (const auto* i = value.integer()) return *i;
+    if (const auto* d = value.floating()) return *d;
+    if (const auto* t = value.text()) return *t;
+    if (const auto* items = value.list()) {
+        auto array = nlohmann::json::array();
+        for (const auto& item : *items)
+            array.push_back(toJson(item));
+        return array;
+    }
+    auto object = nlohmann::json::object();
+    for (const auto& [key, item] : *value.dictionary())
+        object[key] = toJson(item);
+    return object;
+}
+
+std::optional<double> parseDecimal(std::string_view text) {
+    while (!text.empty() && std::isspace(static_cast<unsigned char>(text.front())))
+        text.remove_prefix(1);
+    while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back())))
+        text.remove_suffix(1);
+    if (!text.empty() && text.front() == '+') text.remove_prefix(1);
+    double result = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), result);
+    if (text.empty() || error != std::errc() || end != text.data() + text.size()) return std::nullopt;
+    return result;
+}
+
+bool equalsIgnoringCase(std::string_view a, std::string_view b) {
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+        return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+    });
+}
+
+} // namespace
+
+DefaultsStore::DefaultsStore(std::filesystem::path file, Access access)
+    : file_(std::move(file)), access_(access) {
+    load();
+}
+
+std::filesystem::path DefaultsStore::domainFile(std::string_view domain) {
+    return XdgFolders::configHome() / std::filesystem::path(std::string(domain)) / "preferences.json";
+}
+
+void DefaultsStore::load() {
+    std::string bytes;
+    try {
+        bytes = AtomicFile::read(file_, maxFileBytes);
+    } catch (const std::system_error& error) {
+        if (error.code() != std::errc::no_such_file_or_directory) setAside();
+        return;
+    }
+    const auto json = nlohmann::json::parse(bytes, nullptr, /*allow_exceptions=*/false);
+    if (!json.is_object()) {
+        setAside();
+        return;
+    }
+    if (auto values = fromJson(json, 0)) stored_ = std::move(*values->dictionary());
+}
+
+void DefaultsStore::setAside() {
+    if (access_ == Access::ReadOnly) return;
+    std::error_code error;
+    for (int attempt = 1; attempt < 1000; ++attempt) {
+        auto aside = file_;
+        aside += attempt == 1 ? ".damaged" : ".damaged-" + std::to_string(attempt);
+        if (std::filesystem::exists(std::filesystem::symlink_status(aside, error))) continue;
+        std::filesystem::rename(file_, aside, error);
+        if (!error) setAside_ = aside;
+        return;
+    }
+}
+
+void DefaultsStore::persistLocked() const {
+    if (access_ == Access::ReadOnly || file_.empty()) return;
+    auto object = nlohmann::json::object();
+    for (const auto& [key, value] : stored_)
+        object[key] = toJson(value);
+    // A text that is not valid UTF-8 (a path of a foreign file system) is written with
+    // replacement characters rather than not at all.
+    std::string bytes = object.dump(2, ' ', false, nlohmann::json::error_handler_t::replace);
+    bytes += '\n';
+    try {
+        std::filesystem::create_directories(file_.parent_path());
+        AtomicFile::write(file_, bytes);
+    } catch (const std::exception&) {
+        // The value stays in memory; the next change tries again.
+    }
+}
+
+void DefaultsStore::registerDefaults(const Dictionary& values) {
+    std::lock_guard lock(mutex_);
+    for (const auto& [key, value] : values)
+        registered_.insert_or_assign(key, value);
+}
+
+const DefaultsValue* DefaultsStore::findLocked(std::string_view key) const {
+    if (auto it = stored_.find(key); it != stored_.end()) return &it->second;
+    if (auto it = registered_.find(key); it != registered_.end()) return &it->second;
+    return nullptr;
+}
+
+std::optional<DefaultsValue> DefaultsStore::object(std::string_view key) const {
+    std::lock_guard lock(mutex_);
+    if (const auto* value = findLocked(key)) return *value;
+    return std::nullopt;
+}
+
+DefaultsStore::Dictionary DefaultsStore::dictionaryRepresentation() const {
+    std::lock_guard lock(mutex_);
+    Dictionary all = stored_;
+    all.insert(registered_.begin(), registered_.end());
+    return all;
+}
+
+void DefaultsStore::set(std::string_view key, DefaultsValue value) {
+    std::lock_guard lock(mutex_);
+    stored_.insert_or_assign(std::string(key), std::move(value));
+    persistLocked();
+}
+
+void DefaultsStore::setValues(const Dictionary& values) {
+    std::lock_guard lock(mutex_);
+    for (const auto& [key, value] : values)
+        stored_.insert_or_assign(key, value);
+    persistLocked();
+}
+
+void DefaultsStore::remove(std::string_view key) {
+    std::lock_guard lock(mutex_);
+    auto it = stored_.find(key);
+    if (it == stored_.end()) return;
+    stored_.erase(it);
+    persistLocked();
+}
+
+bool DefaultsStore::boolValue(std::string_view key) const {
+    std::lock_guard lock(mutex_);
+    const auto* value = findLocked(key);
+    if (!value) return false;
+    if (const auto* b = value->boolean()) return *b;
+    if (auto n = value->number()) return *n != 0;
+    if (const auto* t = value->text()) {
+        if (equalsIgnoringCase(*t, "true") || equalsIgnoringCase(*t, "yes")) return true;
+        auto n = parseDecimal(*t);
+        return n && *n != 0;
+    }
+    return false;
+}
+
+double DefaultsStore::doubleValue(std::string_view key) const {
+    std::lock_guard lock(mutex_);
+    const auto* value = findLocked(key);
+    if (!value) return 0;
+    if (const auto* b = value->boolean()) return *b ? 1 : 0;
+    if (auto n = value->number()) return *n;
+    if (const auto* t = value->text()) return parseDecimal(*t).value_or(0);
+    return 0;
+}
+
+std::optional<std::string> DefaultsStore::string(std::string_view key) const {
+    std::lock_guard lock(mutex_);
+    const auto* value = findLocked(key);
+    if (!value || !value->text()) return std::nullopt;
+    return *value->text();
+}
+
+std::optional<std::vector<std::string>> DefaultsStore::stringArray(std::string_view key) const {
+    std::lock_guard lock(mutex_);
+    const auto* value = findLocked(key);
+    if (!value) return std::nullopt;
+    return value->textList();
+}
+
+} // namespace sorvin
