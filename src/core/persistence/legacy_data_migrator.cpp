@@ -70,7 +70,7 @@ void migrateUserDefaultsIfNeeded(DefaultsStore& current, const DefaultsStore* le
             taken.insert_or_assign(std::move(ourKey), value);
         }
     }
-    taken.insert_or_assign(migratedFlagKey, true);
+    taken.insert_or_assign(std::string(migratedFlagKey), true);
     current.setValues(taken);
 }
 

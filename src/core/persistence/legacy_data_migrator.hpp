@@ -1,5 +1,6 @@
 #pragma once
 
+#include "persistence/preference_key.hpp"
 #include "platform/defaults_store.hpp"
 
 #include <filesystem>
@@ -16,7 +17,7 @@ inline constexpr const char* legacyDomain = "Tolvanite";
 inline constexpr std::string_view legacyKeyPrefix = "tolvanite.";
 inline constexpr std::string_view keyPrefix = "sorvin.";
 // Present (whatever its value) once the preferences were migrated.
-inline constexpr const char* migratedFlagKey = "sorvin.migratedFromTolvanite";
+inline constexpr std::string_view migratedFlagKey = PreferenceKey::migratedFromTolvanite;
 
 // Copies the predecessor's support folder to ours while we have none. `base` replaces the user's
 // data folder. Returns whether it copied. The copy is made in a hidden sibling folder and moved into

@@ -1,0 +1,50 @@
+#pragma once
+
+#include "loading/exif_copy_field.hpp"
+#include "platform/defaults_store.hpp"
+
+#include <cstdint>
+#include <optional>
+#include <string_view>
+
+namespace sorvin {
+
+// Typed access to the user's preferences. Registers the defaults of the plain preferences, decides
+// the low-memory default on the first start, and offers readers that never fail: whatever is stored
+// (nothing, the wrong kind, a number out of range, an unknown text) reads as a usable value. Every
+// reader reads the store again.
+class AppSettings {
+public:
+    // The machine counts as short of memory below 16 GiB.
+    static constexpr std::uint64_t lowMemoryLimit = std::uint64_t{1} << 34;
+
+    AppSettings(DefaultsStore& defaults, std::uint64_t physicalMemory);
+    AppSettings(const AppSettings&) = delete;
+    AppSettings& operator=(const AppSettings&) = delete;
+
+    DefaultsStore& defaults() const { return defaults_; }
+
+    // 256...16384, 2048 for anything that is not a stored integer.
+    int exportLongEdgeValue() const;
+    int holdAdvanceRate() const;
+    int scrollPointsPerStep() const;
+
+    ExifCopyFieldSet exifCopySelection() const;
+    // Stored in declaration order, whatever the order of choosing.
+    void setExifCopySelection(const ExifCopyFieldSet& fields);
+
+    // An integer stored as an integer (not a Boolean, not a floating-point number, even an integral
+    // one); none for anything else.
+    std::optional<std::int64_t> integralNumber(std::string_view key) const;
+    // A number (floating point accepted) rounded half away from zero and clamped to the range;
+    // the default for anything else.
+    int clampedInteger(std::string_view key, int defaultValue, int lower, int upper) const;
+    // True only when the stored text is exactly the given raw value (the second case of a
+    // two-case preference); anything else reads as the first case.
+    bool storedTextIs(std::string_view key, std::string_view rawValue) const;
+
+private:
+    DefaultsStore& defaults_;
+};
+
+} // namespace sorvin
