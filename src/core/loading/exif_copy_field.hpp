@@ -34,9 +34,7 @@ enum class ExifCopyField : std::uint8_t {
 
 using ExifCopyFieldSet = std::set<ExifCopyField>;
 
-namespace ExifCopyFields {
-
-struct Entry {
+struct ExifCopyFieldEntry {
     ExifCopyField field;
     std::string_view rawValue;
     std::string_view panelLabel;
@@ -44,7 +42,7 @@ struct Entry {
 };
 
 // In declaration order.
-inline constexpr std::array<Entry, 18> table{{
+inline constexpr std::array<ExifCopyFieldEntry, 18> kExifCopyFieldTable{{
     {ExifCopyField::camera, "camera", "カメラ", true},
     {ExifCopyField::lens, "lens", "レンズ", true},
     {ExifCopyField::lensSpec, "lensSpec", "レンズ仕様", true},
@@ -67,43 +65,41 @@ inline constexpr std::array<Entry, 18> table{{
 
 // The table is indexed by the enumeration.
 static_assert([] {
-    for (std::size_t i = 0; i < table.size(); ++i)
-        if (static_cast<std::size_t>(table[i].field) != i) return false;
+    for (std::size_t i = 0; i < kExifCopyFieldTable.size(); ++i)
+        if (static_cast<std::size_t>(kExifCopyFieldTable[i].field) != i) return false;
     return true;
 }());
 
-inline constexpr std::array<ExifCopyField, table.size()> allCases = [] {
-    std::array<ExifCopyField, table.size()> fields{};
-    for (std::size_t i = 0; i < table.size(); ++i)
-        fields[i] = table[i].field;
+inline constexpr std::array<ExifCopyField, kExifCopyFieldTable.size()> kAllExifCopyFields = [] {
+    std::array<ExifCopyField, kExifCopyFieldTable.size()> fields{};
+    for (std::size_t i = 0; i < fields.size(); ++i)
+        fields[i] = kExifCopyFieldTable[i].field;
     return fields;
 }();
 
-constexpr const Entry& entry(ExifCopyField field) {
-    return table[static_cast<std::size_t>(field)];
-}
+// Stored by its case name.
 constexpr std::string_view rawValue(ExifCopyField field) {
-    return entry(field).rawValue;
+    return kExifCopyFieldTable[static_cast<std::size_t>(field)].rawValue;
 }
+
+// The label of the EXIF panel's row.
 constexpr std::string_view panelLabel(ExifCopyField field) {
-    return entry(field).panelLabel;
+    return kExifCopyFieldTable[static_cast<std::size_t>(field)].panelLabel;
 }
 
 // Exact, case-sensitive match of a stored text.
-constexpr std::optional<ExifCopyField> fromRawValue(std::string_view text) {
-    for (const auto& e : table)
-        if (e.rawValue == text) return e.field;
+constexpr std::optional<ExifCopyField> exifCopyFieldFromRawValue(std::string_view text) {
+    for (const auto& entry : kExifCopyFieldTable)
+        if (entry.rawValue == text) return entry.field;
     return std::nullopt;
 }
 
 // The selection used while the user has never stored one.
-inline ExifCopyFieldSet defaultSelection() {
+inline ExifCopyFieldSet defaultExifCopySelection() {
     ExifCopyFieldSet fields;
-    for (const auto& e : table)
-        if (e.inDefaultSelection) fields.insert(e.field);
+    for (const auto& entry : kExifCopyFieldTable)
+        if (entry.inDefaultSelection) fields.insert(entry.field);
     return fields;
 }
-
-} // namespace ExifCopyFields
 
 } // namespace sorvin

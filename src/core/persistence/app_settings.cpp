@@ -72,13 +72,20 @@ bool AppSettings::storedTextIs(std::string_view key, std::string_view rawValue) 
     return defaults_.string(key).value_or("") == rawValue;
 }
 
+PhotoSortKey AppSettings::sortKey() const {
+    return storedTextIs(PreferenceKey::sortKey, rawValue(PhotoSortKey::name)) ? PhotoSortKey::name
+                                                                              : PhotoSortKey::date;
+}
+
 int AppSettings::exportLongEdgeValue() const {
     const auto value = integralNumber(PreferenceKey::exportLongEdgeValue);
     if (!value) return 2048;
     return static_cast<int>(std::clamp<std::int64_t>(*value, 256, 16384));
 }
 
-int AppSettings::holdAdvanceRate() const { return clampedInteger(PreferenceKey::holdAdvanceRate, 10, 2, 30); }
+int AppSettings::holdAdvanceRate() const {
+    return clampedInteger(PreferenceKey::holdAdvanceRate, 10, 2, 30);
+}
 
 int AppSettings::scrollPointsPerStep() const {
     return clampedInteger(PreferenceKey::scrollPointsPerStep, 60, 20, 150);
@@ -86,17 +93,17 @@ int AppSettings::scrollPointsPerStep() const {
 
 ExifCopyFieldSet AppSettings::exifCopySelection() const {
     const auto value = defaults_.object(PreferenceKey::exifCopySelection);
-    if (!value) return ExifCopyFields::defaultSelection();
+    if (!value) return defaultExifCopySelection();
     ExifCopyFieldSet fields;
     for (const auto& text : value->textList().value_or(std::vector<std::string>{}))
-        if (auto field = ExifCopyFields::fromRawValue(text)) fields.insert(*field);
+        if (auto field = exifCopyFieldFromRawValue(text)) fields.insert(*field);
     return fields;
 }
 
 void AppSettings::setExifCopySelection(const ExifCopyFieldSet& fields) {
     DefaultsValue::List texts;
-    for (const auto field : ExifCopyFields::allCases)
-        if (fields.contains(field)) texts.emplace_back(std::string(ExifCopyFields::rawValue(field)));
+    for (const auto field : kAllExifCopyFields)
+        if (fields.contains(field)) texts.emplace_back(std::string(rawValue(field)));
     defaults_.set(PreferenceKey::exifCopySelection, std::move(texts));
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "loading/exif_copy_field.hpp"
+#include "model/photo_sort_key.hpp"
 #include "platform/defaults_store.hpp"
 
 #include <cstdint>
@@ -23,6 +24,8 @@ public:
     AppSettings& operator=(const AppSettings&) = delete;
 
     DefaultsStore& defaults() const { return defaults_; }
+
+    PhotoSortKey sortKey() const;
 
     // 256...16384, 2048 for anything that is not a stored integer.
     int exportLongEdgeValue() const;

@@ -1,0 +1,194 @@
+#include "persistence/app_identity.hpp"
+#include "persistence/app_settings.hpp"
+#include "persistence/preference_key.hpp"
+#include "platform/atomic_file.hpp"
+#include "support/test_support.hpp"
+
+#include <gtest/gtest.h>
+
+namespace sorvin {
+namespace {
+
+constexpr std::uint64_t GiB = std::uint64_t{1} << 30;
+
+struct StoredCase {
+    const char* what;
+    std::optional<DefaultsValue> stored;
+    int expected;
+};
+
+void expectReads(std::string_view key, const std::vector<StoredCase>& cases,
+                 int (AppSettings::*reader)() const) {
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        DefaultsStore store;
+        AppSettings settings(store, 32 * GiB);
+        if (c.stored) store.set(key, *c.stored);
+        EXPECT_EQ((settings.*reader)(), c.expected);
+    }
+}
+
+TEST(AppSettings, AFreshStoreReadsTheRegisteredDefaults) {
+    DefaultsStore store;
+    AppSettings settings(store, 32 * GiB);
+    EXPECT_TRUE(store.boolValue(PreferenceKey::includeSubfolders));
+    EXPECT_TRUE(store.boolValue(PreferenceKey::showGrid));
+    EXPECT_TRUE(store.boolValue(PreferenceKey::exportJpeg));
+    EXPECT_TRUE(store.boolValue(PreferenceKey::sortAscending));
+    EXPECT_FALSE(store.boolValue(PreferenceKey::exportHeif));
+    EXPECT_FALSE(store.boolValue(PreferenceKey::clippingWarning));
+    EXPECT_EQ(store.doubleValue(PreferenceKey::rightPanelWidth), 280.0);
+    EXPECT_EQ(store.doubleValue(PreferenceKey::bottomPanelHeight), 310.0);
+    EXPECT_EQ(store.string(PreferenceKey::exportConflictMode), "rename");
+    EXPECT_EQ(settings.sortKey(), PhotoSortKey::date);
+    EXPECT_EQ(settings.exportLongEdgeValue(), 2048);
+    EXPECT_EQ(settings.holdAdvanceRate(), 10);
+    EXPECT_EQ(settings.scrollPointsPerStep(), 60);
+    EXPECT_EQ(settings.exifCopySelection(), defaultExifCopySelection());
+    EXPECT_EQ(defaultExifCopySelection().size(), 8u);
+    // 22 registered keys and the low-memory flag; nothing else is stored.
+    EXPECT_EQ(store.dictionaryRepresentation().size(), 23u);
+}
+
+TEST(AppSettings, LowMemoryModeIsDecidedOnceFromTheMachinesMemory) {
+    const std::pair<std::uint64_t, bool> machines[] = {
+        {8 * GiB, true}, {16 * GiB - 1, true}, {16 * GiB, false}, {32 * GiB, false}};
+    for (const auto& [memory, expected] : machines) {
+        DefaultsStore store;
+        AppSettings settings(store, memory);
+        EXPECT_EQ(*store.object(PreferenceKey::lowMemoryMode)->boolean(), expected) << memory;
+    }
+
+    test::TemporaryFolder folder;
+    const auto file = folder / "preferences.json";
+    {
+        DefaultsStore store(file);
+        AppSettings settings(store, 8 * GiB);
+        store.set(PreferenceKey::lowMemoryMode, false); // the user turns it off
+    }
+    DefaultsStore restarted(file);
+    AppSettings settings(restarted, 8 * GiB);
+    EXPECT_FALSE(restarted.boolValue(PreferenceKey::lowMemoryMode));
+}
+
+TEST(AppSettings, ADamagedPreferencesFileIsSetAsideAndDefaultsAreUsed) {
+    test::TemporaryFolder folder;
+    const auto file = folder / "preferences.json";
+    AtomicFile::write(file, "{\"sorvin.sortKey\": \"name\", \"sorvin.holdAdvanceRate\": 5");
+    DefaultsStore store(file);
+    AppSettings settings(store, 8 * GiB);
+    EXPECT_EQ(settings.sortKey(), PhotoSortKey::date);
+    EXPECT_EQ(settings.holdAdvanceRate(), 10);
+    EXPECT_TRUE(store.setAsideFile());
+    // The fresh file holds only what this start stored.
+    EXPECT_EQ(DefaultsStore(file).dictionaryRepresentation().size(), 1u);
+}
+
+TEST(AppSettings, ExportLongEdgeValueAcceptsOnlyStoredIntegers) {
+    expectReads(PreferenceKey::exportLongEdgeValue,
+                {
+                    {"absent", std::nullopt, 2048},
+                    {"100", 100, 256},
+                    {"20000", 20000, 16384},
+                    {"3000", 3000, 3000},
+                    {"3000.0 floating point", 3000.0, 2048},
+                    {"text 3000", "3000", 2048},
+                    {"true", true, 2048},
+                    {"list", DefaultsValue::List{3000}, 2048},
+                },
+                &AppSettings::exportLongEdgeValue);
+}
+
+TEST(AppSettings, ClampedIntegersRoundHalvesAwayFromZeroAndClamp) {
+    expectReads(PreferenceKey::holdAdvanceRate,
+                {
+                    {"2.5", 2.5, 3},
+                    {"1", 1, 2},
+                    {"99", 99, 30},
+                    {"text 5", "5", 10},
+                    {"Boolean", true, 10},
+                    {"-1e300", -1e300, 2},
+                    {"12.49", 12.49, 12},
+                },
+                &AppSettings::holdAdvanceRate);
+    expectReads(PreferenceKey::scrollPointsPerStep,
+                {
+                    {"149.5", 149.5, 150},
+                    {"19.5", 19.5, 20},
+                    {"100", 100, 100},
+                },
+                &AppSettings::scrollPointsPerStep);
+}
+
+TEST(AppSettings, IntegralNumberRefusesEverythingButStoredIntegers) {
+    DefaultsStore store;
+    AppSettings settings(store, 32 * GiB);
+    store.setValues({{"int", 21}, {"float", 3.0}, {"bool", false}, {"text", "21"}});
+    EXPECT_EQ(settings.integralNumber("int"), 21);
+    EXPECT_EQ(settings.integralNumber("float"), std::nullopt);
+    EXPECT_EQ(settings.integralNumber("bool"), std::nullopt);
+    EXPECT_EQ(settings.integralNumber("text"), std::nullopt);
+    EXPECT_EQ(settings.integralNumber("absent"), std::nullopt);
+}
+
+TEST(AppSettings, TextPreferencesMatchTheSecondCaseExactly) {
+    const std::pair<std::optional<DefaultsValue>, PhotoSortKey> cases[] = {
+        {DefaultsValue("name"), PhotoSortKey::name}, {DefaultsValue("Name"), PhotoSortKey::date},
+        {DefaultsValue("size"), PhotoSortKey::date}, {DefaultsValue(1), PhotoSortKey::date},
+        {std::nullopt, PhotoSortKey::date},
+    };
+    for (const auto& [stored, expected] : cases) {
+        DefaultsStore store;
+        AppSettings settings(store, 32 * GiB);
+        if (stored) store.set(PreferenceKey::sortKey, *stored);
+        EXPECT_EQ(settings.sortKey(), expected);
+    }
+}
+
+TEST(AppSettings, ExifCopySelectionReadsKnownNamesAndWritesDeclarationOrder) {
+    DefaultsStore store;
+    AppSettings settings(store, 32 * GiB);
+    store.set(PreferenceKey::exifCopySelection, DefaultsValue::List{"iso", "nonsense", "camera"});
+    EXPECT_EQ(settings.exifCopySelection(), (ExifCopyFieldSet{ExifCopyField::iso, ExifCopyField::camera}));
+    settings.setExifCopySelection(settings.exifCopySelection());
+    EXPECT_EQ(store.stringArray(PreferenceKey::exifCopySelection),
+              (std::vector<std::string>{"camera", "iso"}));
+
+    settings.setExifCopySelection({ExifCopyField::rotation, ExifCopyField::lens, ExifCopyField::focal35});
+    EXPECT_EQ(store.stringArray(PreferenceKey::exifCopySelection),
+              (std::vector<std::string>{"lens", "focal35", "rotation"}));
+
+    // An empty array, or a value of another kind, is an empty selection, not the default one.
+    store.set(PreferenceKey::exifCopySelection, DefaultsValue::List{});
+    EXPECT_TRUE(settings.exifCopySelection().empty());
+    store.set(PreferenceKey::exifCopySelection, DefaultsValue::List{"iso", 1});
+    EXPECT_TRUE(settings.exifCopySelection().empty());
+    store.set(PreferenceKey::exifCopySelection, "iso");
+    EXPECT_TRUE(settings.exifCopySelection().empty());
+}
+
+TEST(ExifCopyField, RawValuesAreTheCaseNamesAndMatchExactly) {
+    EXPECT_EQ(kAllExifCopyFields.size(), 18u);
+    for (const auto field : kAllExifCopyFields)
+        EXPECT_EQ(exifCopyFieldFromRawValue(rawValue(field)), field);
+    EXPECT_EQ(exifCopyFieldFromRawValue("lensSpec"), ExifCopyField::lensSpec);
+    EXPECT_EQ(exifCopyFieldFromRawValue("lensspec"), std::nullopt);
+    EXPECT_EQ(exifCopyFieldFromRawValue("ISO"), std::nullopt);
+    EXPECT_EQ(panelLabel(ExifCopyField::bodySerial), "ボディS/N");
+    EXPECT_EQ(defaultExifCopySelection(),
+              (ExifCopyFieldSet{ExifCopyField::camera, ExifCopyField::lens, ExifCopyField::lensSpec,
+                                ExifCopyField::focalLength, ExifCopyField::aperture, ExifCopyField::shutter,
+                                ExifCopyField::iso, ExifCopyField::exposureComp}));
+}
+
+TEST(AppIdentity, QueueLabelsAndVersion) {
+    EXPECT_EQ(AppIdentity::QueueName::imageLoader(), "app.sorvin.Sorvin.image-loader");
+    EXPECT_EQ(AppIdentity::QueueName::fullResolutionLoader(), "app.sorvin.Sorvin.full-resolution-loader");
+    EXPECT_EQ(AppIdentity::QueueName::parameters(), "app.sorvin.Sorvin.parameters");
+    EXPECT_EQ(AppIdentity::versionFrom(nullptr), "0.0.0-dev");
+    EXPECT_EQ(AppIdentity::versionFrom(""), "");
+    EXPECT_FALSE(AppIdentity::version().empty());
+}
+
+} // namespace
+} // namespace sorvin
