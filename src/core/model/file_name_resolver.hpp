@@ -1,0 +1,29 @@
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+
+namespace sorvin {
+
+// Finds a free variant of a file name in a folder, for writing without replacing what is there:
+// the name itself, else base-1.ext, base-2.ext, ... up to base-999.ext. Anything present under a
+// name (a file, a folder, even a dangling link) makes it taken. Names that are not a single path
+// component ("", ".", "..", anything with "/") have no free variant.
+struct FileNameResolver {
+    static constexpr int kMaximumVariant = 999;
+
+    // The first free name, without creating anything. Another writer may take the name before
+    // the caller writes it; use reserveAvailableURL() when that matters.
+    static std::optional<std::filesystem::path> availableURL(const std::string& fileName,
+                                                             const std::filesystem::path& folder);
+
+    // Creates an empty file under the first free name, exclusively: a name that someone else took
+    // since it was tested is skipped and the next variant tried. The caller then replaces the
+    // empty file with its content (AtomicFile::write) or removes it on failure. None when all
+    // variants are taken; throws std::filesystem::filesystem_error when the folder refuses.
+    static std::optional<std::filesystem::path> reserveAvailableURL(const std::string& fileName,
+                                                                    const std::filesystem::path& folder);
+};
+
+} // namespace sorvin
