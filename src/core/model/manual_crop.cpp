@@ -19,7 +19,7 @@ Int roundedDivision(Int numerator, Int denominator) {
 constexpr Int kLargestSide = Int{1} << 30;
 constexpr Int kLargestSize = 1'000'000;
 
-Int side(int value) {
+Int sideOf(int value) {
     return std::clamp<Int>(value, 1, kLargestSide);
 }
 
@@ -59,8 +59,8 @@ ManualCrop withPositionsInRange(ManualCrop crop) {
 } // namespace
 
 CropFrameMetrics ManualCrop::metrics(int width, int height) const {
-    const Int W = side(width);
-    const Int H = side(height);
+    const Int W = sideOf(width);
+    const Int H = sideOf(height);
     const Int s = std::clamp<Int>(sizeP, 0, kLargestSize);
     const Frame f = frame(aspect, W, H);
     const Int cropWidth = std::max<Int>(1, roundedDivision(f.width * s, 100));
@@ -84,8 +84,8 @@ ManualCrop ManualCrop::clamped(int width, int height) const {
 }
 
 ManualCropGeometry ManualCrop::geometry(int width, int height) const {
-    const Int W = side(width);
-    const Int H = side(height);
+    const Int W = sideOf(width);
+    const Int H = sideOf(height);
     const ManualCrop c = clamped(static_cast<int>(W), static_cast<int>(H));
     const CropFrameMetrics m = c.metrics(static_cast<int>(W), static_cast<int>(H));
     return ManualCropGeometry{
@@ -99,7 +99,7 @@ ManualCropGeometry ManualCrop::geometry(int width, int height) const {
 
 bool ManualCrop::fillsImage(int width, int height) const {
     const ManualCropGeometry g = geometry(width, height);
-    return g.x == 0 && g.y == 0 && g.width == side(width) && g.height == side(height);
+    return g.x == 0 && g.y == 0 && g.width == sideOf(width) && g.height == sideOf(height);
 }
 
 ManualCrop ManualCrop::moved(CropDirection direction, int width, int height) const {
@@ -131,8 +131,8 @@ ManualCrop ManualCrop::resized(int size, int width, int height) const {
     next.sizeP = s;
 
     // The extents before rounding to pixels, so that the centre stays put as well as it can.
-    const Int W = side(width);
-    const Int H = side(height);
+    const Int W = sideOf(width);
+    const Int H = sideOf(height);
     const Frame f = frame(next.aspect, W, H);
     const auto extent = [](Int frameSide, Int sizeP, Int imageSide) {
         return roundedDivision(frameSide * sizeP * 100, imageSide);
@@ -155,20 +155,19 @@ ManualCrop ManualCrop::changingAspect(CropAspect newAspect, int width, int heigh
 }
 
 ManualCrop ManualCrop::settingPixelX(int pixel, int width, int height) const {
-    const Int W = side(width);
-    ManualCrop c = clamped(width, height);
-    const ManualCropGeometry g = c.geometry(width, height);
-    const Int p = std::clamp<Int>(pixel, 0, std::max<Int>(0, W - g.width));
-    c.xM = static_cast<int>(roundedDivision(p * kPositionScale, W));
-    return withPositionsInRange(normalised(c)).clamped(width, height);
+    return settingPixel(pixel, true, width, height);
 }
 
 ManualCrop ManualCrop::settingPixelY(int pixel, int width, int height) const {
-    const Int H = side(height);
+    return settingPixel(pixel, false, width, height);
+}
+
+ManualCrop ManualCrop::settingPixel(int pixel, bool horizontal, int width, int height) const {
+    const Int side = sideOf(horizontal ? width : height);
     ManualCrop c = clamped(width, height);
     const ManualCropGeometry g = c.geometry(width, height);
-    const Int p = std::clamp<Int>(pixel, 0, std::max<Int>(0, H - g.height));
-    c.yM = static_cast<int>(roundedDivision(p * kPositionScale, H));
+    const Int p = std::clamp<Int>(pixel, 0, std::max<Int>(0, side - (horizontal ? g.width : g.height)));
+    (horizontal ? c.xM : c.yM) = static_cast<int>(roundedDivision(p * kPositionScale, side));
     return withPositionsInRange(normalised(c)).clamped(width, height);
 }
 

@@ -68,6 +68,9 @@ struct ManualCrop {
     // The left or top edge set in pixels.
     ManualCrop settingPixelX(int pixel, int width, int height) const;
     ManualCrop settingPixelY(int pixel, int width, int height) const;
+
+private:
+    ManualCrop settingPixel(int pixel, bool horizontal, int width, int height) const;
 };
 
 } // namespace sorvin

@@ -1,10 +1,10 @@
 #include "model/orientation_transform.hpp"
 
+#include "platform/draw_or_none.hpp"
+
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
-#include <new>
-#include <stdexcept>
 #include <tbb/blocked_range.h>
 #include <tbb/parallel_for.h>
 
@@ -48,7 +48,7 @@ SharedImage OrientationTransform::transformedImage(const SharedImage& image, int
     const bool exchanged = orientation >= 5;
     const int outWidth = exchanged ? h : w;
     const int outHeight = exchanged ? w : h;
-    try {
+    return drawOrNone([&] {
         // Every pixel is written below, so the buffer needs no fill.
         PixelBuffer out = PixelBuffer::forOverwrite(outWidth, outHeight);
         const SourceMap map = sourceMap(orientation, w, h);
@@ -76,11 +76,7 @@ SharedImage OrientationTransform::transformedImage(const SharedImage& image, int
             }
         });
         return makeImage(std::move(out));
-    } catch (const std::bad_alloc&) {
-        return nullptr;
-    } catch (const std::length_error&) {
-        return nullptr;
-    }
+    });
 }
 
 } // namespace sorvin

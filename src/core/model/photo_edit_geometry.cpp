@@ -1,8 +1,8 @@
 #include "model/photo_edit_geometry.hpp"
 
+#include "platform/draw_or_none.hpp"
+
 #include <cstring>
-#include <new>
-#include <stdexcept>
 
 namespace sorvin {
 

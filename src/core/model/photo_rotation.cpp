@@ -1,15 +1,14 @@
 #include "model/photo_rotation.hpp"
 
 #include "model/orientation_transform.hpp"
+#include "platform/draw_or_none.hpp"
 
 #include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdint>
 #include <fmt/format.h>
-#include <new>
 #include <numbers>
-#include <stdexcept>
 #include <tbb/blocked_range.h>
 #include <tbb/parallel_for.h>
 
@@ -150,13 +149,7 @@ SharedImage PhotoRotation::transformedImage(const SharedImage& image, double deg
         OrientationTransform::transformedImage(image, kOrientationOfQuarterTurns[split.quarterTurns]);
     if (!turned || isNone(split.residual)) return turned;
     const PixelSize size = outputSize(image->width(), image->height(), degrees);
-    try {
-        return rotatedImage(*turned, split.residual, size.width, size.height);
-    } catch (const std::bad_alloc&) {
-        return nullptr;
-    } catch (const std::length_error&) {
-        return nullptr;
-    }
+    return drawOrNone([&] { return rotatedImage(*turned, split.residual, size.width, size.height); });
 }
 
 } // namespace sorvin
