@@ -1,6 +1,7 @@
 #include "model/photo_mask.hpp"
 
 #include "model/photo_parameters.hpp"
+#include "platform/hash_combine.hpp"
 
 namespace sorvin {
 
@@ -40,8 +41,9 @@ bool PhotoMask::isActive(const MaskKindCatalog& catalog) const {
 }
 
 std::size_t PhotoMask::hash() const {
-    const std::size_t kindHash = std::hash<MaskKind>{}(kind);
-    return storedValues.hash() ^ (kindHash + 0x9e3779b97f4a7c15ULL + (kindHash << 6) + (kindHash >> 2));
+    std::size_t seed = storedValues.hash();
+    hashCombine(seed, kind);
+    return seed;
 }
 
 } // namespace sorvin

@@ -1,5 +1,7 @@
 #include "model/photo_parameters.hpp"
 
+#include "platform/hash_combine.hpp"
+
 #include <algorithm>
 
 namespace sorvin {
@@ -140,12 +142,10 @@ std::optional<std::string> PhotoParameters::maskDisplayName(int index, const Mas
 }
 
 std::size_t PhotoParameters::hash() const {
-    std::size_t h = values.hash();
-    for (const auto& mask : masks) {
-        const std::size_t m = mask.hash();
-        h ^= m + 0x9e3779b97f4a7c15ULL + (h << 6) + (h >> 2);
-    }
-    return h;
+    std::size_t seed = values.hash();
+    for (const auto& mask : masks)
+        hashCombine(seed, mask);
+    return seed;
 }
 
 } // namespace sorvin
