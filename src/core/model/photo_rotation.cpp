@@ -20,16 +20,21 @@ namespace {
 constexpr std::array<int, 4> kOrientationOfQuarterTurns{1, 6, 3, 8};
 
 // Catmull-Rom weights of the four taps around a sample at fraction t past the second tap.
-std::array<double, 4> cubicWeights(double t) {
-    const double t2 = t * t;
-    const double t3 = t2 * t;
-    return {(-t3 + 2 * t2 - t) * 0.5, (3 * t3 - 5 * t2 + 2) * 0.5, (-3 * t3 + 4 * t2 + t) * 0.5,
-            (t3 - t2) * 0.5};
+std::array<float, 4> cubicWeights(float t) {
+    const float t2 = t * t;
+    const float t3 = t2 * t;
+    return {(-t3 + 2 * t2 - t) * 0.5f, (3 * t3 - 5 * t2 + 2) * 0.5f, (-3 * t3 + 4 * t2 + t) * 0.5f,
+            (t3 - t2) * 0.5f};
 }
 
-std::uint8_t toByte(double value, double ceiling) {
-    // Round half away from zero; premultiplied colour never exceeds its alpha.
-    return static_cast<std::uint8_t>(std::clamp(std::round(value), 0.0, ceiling));
+int floorToInt(double value) {
+    const int truncated = static_cast<int>(value);
+    return value < truncated ? truncated - 1 : truncated;
+}
+
+std::uint8_t toByte(float value, float ceiling) {
+    // Round half up after clamping; premultiplied colour never exceeds its alpha.
+    return static_cast<std::uint8_t>(std::clamp(value, 0.0f, ceiling) + 0.5f);
 }
 
 // Draws `source` turned clockwise by `degrees` about its centre into a width x height bitmap
@@ -57,21 +62,19 @@ SharedImage rotatedImage(const Image& source, double degrees, int width, int hei
                 // Inverse of the clockwise turn (y grows downwards), in source pixel-centre units.
                 const double u = sourceCentreX + dx * cosine + dy * sine - 0.5;
                 const double v = sourceCentreY - dx * sine + dy * cosine - 0.5;
-                const double fu = std::floor(u);
-                const double fv = std::floor(v);
-                const auto wx = cubicWeights(u - fu);
-                const auto wy = cubicWeights(v - fv);
+                const int iu = floorToInt(u);
+                const int iv = floorToInt(v);
+                const auto wx = cubicWeights(static_cast<float>(u - iu));
+                const auto wy = cubicWeights(static_cast<float>(v - iv));
                 std::array<const std::uint8_t*, 4> tapRows;
                 std::array<int, 4> tapColumns;
                 for (int k = 0; k < 4; ++k) {
-                    const double row = std::clamp(fv - 1 + k, 0.0, sh - 1.0);
-                    const double column = std::clamp(fu - 1 + k, 0.0, sw - 1.0);
-                    tapRows[k] = source.row(static_cast<int>(row));
-                    tapColumns[k] = static_cast<int>(column) * 4;
+                    tapRows[k] = source.row(std::clamp(iv - 1 + k, 0, sh - 1));
+                    tapColumns[k] = std::clamp(iu - 1 + k, 0, sw - 1) * 4;
                 }
-                std::array<double, 4> sum{};
+                float sum[4] = {0, 0, 0, 0};
                 for (int j = 0; j < 4; ++j) {
-                    std::array<double, 4> line{};
+                    float line[4] = {0, 0, 0, 0};
                     for (int i = 0; i < 4; ++i) {
                         const std::uint8_t* pixel = tapRows[j] + tapColumns[i];
                         for (int channel = 0; channel < 4; ++channel)
@@ -80,7 +83,7 @@ SharedImage rotatedImage(const Image& source, double degrees, int width, int hei
                     for (int channel = 0; channel < 4; ++channel)
                         sum[channel] += wy[j] * line[channel];
                 }
-                const std::uint8_t alpha = toByte(sum[3], 255.0);
+                const std::uint8_t alpha = toByte(sum[3], 255.0f);
                 to[0] = toByte(sum[0], alpha);
                 to[1] = toByte(sum[1], alpha);
                 to[2] = toByte(sum[2], alpha);
