@@ -2,6 +2,7 @@
 #include "model/photo.hpp"
 #include "model/photo_list_row.hpp"
 #include "model/retouch_cursor.hpp"
+#include "model/retouch_state.hpp"
 
 #include <gtest/gtest.h>
 #include <unordered_set>
@@ -192,6 +193,20 @@ TEST(ExifMetadata, EqualityCoversEveryField) {
     b = a;
     b.fileSize = 0;
     EXPECT_NE(a, b);
+}
+
+TEST(RetouchState, EqualityCoversEveryField) {
+    const RetouchState base;
+    std::vector<RetouchState> variants(6, base);
+    variants[0].heart = true;
+    variants[1].source = PhotoSource::raw;
+    variants[2].rotation = -0.5;
+    variants[3].crop.sizeP = 50;
+    variants[4].masks.push_back(MaskKind::circular());
+    variants[5].paramsRaw = PhotoParameters(std::vector<MaskKind>{MaskKind::linear()});
+    for (const RetouchState& variant : variants)
+        EXPECT_NE(variant, base);
+    EXPECT_EQ(base, RetouchState{});
 }
 
 } // namespace
