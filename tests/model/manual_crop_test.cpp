@@ -4,6 +4,7 @@
 #include "model/photo_edit_geometry.hpp"
 
 #include <gtest/gtest.h>
+#include <random>
 #include <unordered_set>
 
 namespace sorvin {
@@ -68,6 +69,41 @@ TEST(ManualCrop, AbsurdHeldValuesStayInsideTheImage) {
     EXPECT_GE(g.x, 0);
     EXPECT_GE(g.width, 1);
     EXPECT_LE(g.y + g.height, 3);
+}
+
+TEST(ManualCrop, EveryEditOfAnyCropStaysInsideTheImage) {
+    std::mt19937 random(20240601);
+    const auto any = [&](int low, int high) { return std::uniform_int_distribution<int>(low, high)(random); };
+    for (int round = 0; round < 3000; ++round) {
+        const int width = any(1, 9000);
+        const int height = any(1, 9000);
+        const ManualCrop held =
+            crop(any(0, 3) == 0 ? CropAspect::original() : CropAspect::ratio(any(-1, 101), any(-1, 101)),
+                 any(-20, 130), any(-500, 10500), any(-500, 10500));
+        const std::vector<ManualCrop> edits{
+            held,
+            held.moved(static_cast<CropDirection>(any(0, 3)), width, height),
+            held.resized(any(0, 120), width, height),
+            held.changingAspect(CropAspect::ratio(any(1, 99), any(1, 99)), width, height),
+            held.settingPixelX(any(-100, 10000), width, height),
+            held.settingPixelY(any(-100, 10000), width, height)};
+        for (const ManualCrop& c : edits) {
+            const ManualCropGeometry g = c.geometry(width, height);
+            ASSERT_GE(g.x, 0);
+            ASSERT_GE(g.y, 0);
+            ASSERT_GE(g.width, 1);
+            ASSERT_GE(g.height, 1);
+            ASSERT_LE(g.x + g.width, width);
+            ASSERT_LE(g.y + g.height, height);
+        }
+        // From a crop whose aspect and size were valid, every edit gives a crop that clamping
+        // leaves alone. (A size raised to 10 keeps the limits of the smaller crop for one step.)
+        if (!held.aspect.isValid() || held.sizeP < 10 || held.sizeP > 100) continue;
+        for (std::size_t i = 1; i < edits.size(); ++i) {
+            ASSERT_TRUE(edits[i].aspect.isValid());
+            ASSERT_EQ(edits[i].clamped(width, height), edits[i]) << i;
+        }
+    }
 }
 
 TEST(ManualCrop, MovingStepsOnePercentAndStopsAtTheEdges) {
