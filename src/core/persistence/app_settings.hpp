@@ -16,6 +16,8 @@ namespace sorvin {
 // reader reads the store again.
 class AppSettings {
 public:
+    // The preferences domain: $XDG_CONFIG_HOME/Sorvin/preferences.json.
+    static constexpr const char* domain = "Sorvin";
     // The machine counts as short of memory below 16 GiB.
     static constexpr std::uint64_t lowMemoryLimit = std::uint64_t{1} << 34;
 
@@ -45,6 +47,11 @@ public:
     // True only when the stored text is exactly the given raw value (the second case of a
     // two-case preference); anything else reads as the first case.
     bool storedTextIs(std::string_view key, std::string_view rawValue) const;
+    // A two-case enumeration stored as its raw value (see storedTextIs).
+    template <class Enum>
+    Enum twoCaseText(std::string_view key, Enum first, Enum second) const {
+        return storedTextIs(key, rawValue(second)) ? second : first;
+    }
 
 private:
     DefaultsStore& defaults_;
