@@ -73,8 +73,7 @@ bool AppSettings::storedTextIs(std::string_view key, std::string_view rawValue) 
 }
 
 PhotoSortKey AppSettings::sortKey() const {
-    return storedTextIs(PreferenceKey::sortKey, rawValue(PhotoSortKey::name)) ? PhotoSortKey::name
-                                                                              : PhotoSortKey::date;
+    return twoCaseText(PreferenceKey::sortKey, PhotoSortKey::date, PhotoSortKey::name);
 }
 
 int AppSettings::exportLongEdgeValue() const {
