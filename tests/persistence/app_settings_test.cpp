@@ -120,6 +120,32 @@ TEST(AppSettings, ClampedIntegersRoundHalvesAwayFromZeroAndClamp) {
                 &AppSettings::scrollPointsPerStep);
 }
 
+TEST(AppSettings, ParameterPageReadsOnlyStoredIntegers) {
+    const std::pair<DefaultsValue, ParameterPage> cases[] = {
+        {9, ParameterPage::fromStoredValue(9)},
+        {21, ParameterPage::curve(PointCurveChannel::red)},
+        {15, ParameterPage::letter(ParameterLetterPage::basic)},
+        {3.0, ParameterPage::letter(ParameterLetterPage::basic)},
+        {true, ParameterPage::letter(ParameterLetterPage::basic)},
+        {"21", ParameterPage::letter(ParameterLetterPage::basic)},
+    };
+    for (const auto& [stored, expected] : cases) {
+        DefaultsStore store;
+        AppSettings settings(store, 32 * GiB);
+        EXPECT_EQ(settings.parameterPage(), ParameterPage::letter(ParameterLetterPage::basic));
+        store.set(PreferenceKey::parameterTab, stored);
+        EXPECT_EQ(settings.parameterPage(), expected);
+    }
+}
+
+TEST(AppSettings, ThePresetStoreWorksOnTheSameDefaults) {
+    DefaultsStore store;
+    AppSettings settings(store, 32 * GiB);
+    settings.presetStore().save({{"one", PhotoParameters::zero(), true}});
+    EXPECT_EQ(store.string(PreferenceKey::presets),
+              ParameterPresetStore::jsonString({{"one", PhotoParameters::zero(), true}}));
+}
+
 TEST(AppSettings, IntegralNumberRefusesEverythingButStoredIntegers) {
     DefaultsStore store;
     AppSettings settings(store, 32 * GiB);

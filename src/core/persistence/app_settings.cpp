@@ -45,7 +45,8 @@ const DefaultsStore::Dictionary& registeredDefaults() {
 
 } // namespace
 
-AppSettings::AppSettings(DefaultsStore& defaults, std::uint64_t physicalMemory) : defaults_(defaults) {
+AppSettings::AppSettings(DefaultsStore& defaults, std::uint64_t physicalMemory)
+    : defaults_(defaults), presetStore_(defaults) {
     defaults_.registerDefaults(registeredDefaults());
     // Decided once, on the first start, and stored: the user's later choice is never recomputed.
     if (!defaults_.object(PreferenceKey::lowMemoryMode))
@@ -70,6 +71,10 @@ int AppSettings::clampedInteger(std::string_view key, int defaultValue, int lowe
 
 bool AppSettings::storedTextIs(std::string_view key, std::string_view rawValue) const {
     return defaults_.string(key).value_or("") == rawValue;
+}
+
+ParameterPage AppSettings::parameterPage() const {
+    return ParameterPage::fromStoredValue(integralNumber(PreferenceKey::parameterTab).value_or(0));
 }
 
 PhotoSortKey AppSettings::sortKey() const {

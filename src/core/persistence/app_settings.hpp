@@ -1,7 +1,9 @@
 #pragma once
 
 #include "loading/exif_copy_field.hpp"
+#include "model/parameter_page.hpp"
 #include "model/photo_sort_key.hpp"
+#include "persistence/parameter_preset_store.hpp"
 #include "platform/defaults_store.hpp"
 
 #include <cstdint>
@@ -26,6 +28,11 @@ public:
     AppSettings& operator=(const AppSettings&) = delete;
 
     DefaultsStore& defaults() const { return defaults_; }
+    ParameterPresetStore& presetStore() { return presetStore_; }
+
+    // The adjustment panel's open page; the first letter page unless a known page's value is
+    // stored as an integer.
+    ParameterPage parameterPage() const;
 
     PhotoSortKey sortKey() const;
 
@@ -55,6 +62,7 @@ public:
 
 private:
     DefaultsStore& defaults_;
+    ParameterPresetStore presetStore_;
 };
 
 } // namespace sorvin
