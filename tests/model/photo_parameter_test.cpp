@@ -150,11 +150,15 @@ TEST(ParameterCatalogTest, CurvePointNamesAreChannelWordAndPosition) {
     for (int channel = 0; channel < 4; ++channel) {
         for (int k = 0; k < 5; ++k) {
             const P p = static_cast<P>(C::index(P::curve_point_rgb_0) + channel * 5 + k);
+            EXPECT_EQ(C::curvePoint(static_cast<PointCurveChannel>(channel), k), p);
             EXPECT_EQ(std::string(C::name(p)), std::string(words[channel]) + " " + positions[k] + "%");
             EXPECT_EQ(C::page(p), ParameterPage::curve(static_cast<PointCurveChannel>(channel)));
             EXPECT_EQ(C::slot(p), 5 + k);
         }
     }
+    EXPECT_EQ(C::curvePoints().size(), 20u);
+    EXPECT_EQ(C::curvePoints().front(), P::curve_point_rgb_0);
+    EXPECT_EQ(C::curvePoints().back(), P::curve_point_blue_4);
     EXPECT_EQ(C::name(P::exposure), "明るさ");
     EXPECT_EQ(C::name(P::geometry_chromatic_red), "色収差 赤／シアン");
 }

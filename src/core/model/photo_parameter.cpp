@@ -300,6 +300,16 @@ bool ParameterCatalog::isCurvePoint(PhotoParameter p) {
     return isBetween(p, PhotoParameter::curve_point_rgb_0, PhotoParameter::curve_point_blue_4);
 }
 
+PhotoParameter ParameterCatalog::curvePoint(PointCurveChannel channel, int point) {
+    return static_cast<PhotoParameter>(index(PhotoParameter::curve_point_rgb_0) +
+                                       5 * static_cast<int>(channel) + point);
+}
+
+std::span<const PhotoParameter> ParameterCatalog::curvePoints() {
+    const int first = index(PhotoParameter::curve_point_rgb_0);
+    return std::span(allCases()).subspan(first, index(PhotoParameter::curve_point_blue_4) - first + 1);
+}
+
 std::span<const PhotoParameter> ParameterCatalog::adjustmentParameters() {
     return groups().adjustment;
 }

@@ -178,8 +178,11 @@ struct ParameterCatalog {
     static bool isMaskShapeParameter(PhotoParameter p);
     // One of the parameters a mask carries besides its shape.
     static bool isAdjustmentParameter(PhotoParameter p);
-    // The parameters of the point curves (five points on each of four channels).
+    // The parameters of the point curves: five points (input 0, 25, 50, 75, 100 %) on each of the
+    // channels RGB, red, green, blue.
     static bool isCurvePoint(PhotoParameter p);
+    static PhotoParameter curvePoint(PointCurveChannel channel, int point);
+    static std::span<const PhotoParameter> curvePoints();
 
     // All parameters except mask shape, RAW development and geometry, in catalogue order (95).
     static std::span<const PhotoParameter> adjustmentParameters();
