@@ -1,0 +1,250 @@
+#include "engine/detail_adjustment.hpp"
+
+#include "engine/byte_rounding.hpp"
+#include "engine/detail_box_blur.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+
+namespace sorvin {
+
+namespace {
+
+int scaledRadius(double longEdge, double fraction) {
+    return static_cast<int>(std::max<std::int64_t>(1, roundedHalfAway(longEdge * fraction)));
+}
+
+inline int lumaOf(int r, int g, int b) {
+    return (2126 * r + 7152 * g + 722 * b + 5000) / 10000;
+}
+
+// Runs body(row pointer of the bitmap, row pointer of each output plane) for every row, banded.
+template <typename Body>
+void eachPixelRow(const std::uint8_t* bytes, int height, std::size_t bytesPerRow, bool parallel, Body body) {
+    DetailBoxBlur::performParallelBands(height, parallel, [&](int begin, int end) {
+        for (int y = begin; y < end; ++y)
+            body(y, bytes + bytesPerRow * static_cast<std::size_t>(y));
+    });
+}
+
+void fillWeights(DetailPlanes& planes, const DetailAdjustmentPlan& plan) {
+    if (plan.texture != 0 || plan.clarity != 0) {
+        planes.toneWeights.resize(256);
+        for (int y = 0; y < 256; ++y) {
+            const double m = std::abs(2 * y - 255) / 255.0;
+            planes.toneWeights[static_cast<std::size_t>(y)] = 1 - m * m * m;
+        }
+    }
+    if (plan.noiseLuminanceAmount != 0) {
+        planes.luminanceNoise.resize(511);
+        const double threshold = (1 - plan.noiseLuminanceDetail) * 36 + 4;
+        for (int d = -255; d <= 255; ++d) {
+            const double k = std::min(std::abs(d) / threshold, 1.0);
+            planes.luminanceNoise[static_cast<std::size_t>(d + 255)] =
+                -(plan.noiseLuminanceAmount * (1 - k)) * d;
+        }
+    }
+    if (plan.sharpenAmount != 0) {
+        planes.sharpenWeights.resize(511);
+        for (int g = 0; g <= 510; ++g) {
+            const double edge = std::min(g / 48.0, 1.0);
+            planes.sharpenWeights[static_cast<std::size_t>(g)] =
+                plan.sharpenAmount * (1 - (1 - edge) * plan.sharpenMask);
+        }
+    }
+    if (plan.dehaze != 0) {
+        // Both directions depend on one haze byte and the channel byte only.
+        planes.dehazeTable.resize(65536);
+        const double z = plan.dehaze;
+        for (int h = 0; h < 256; ++h) {
+            for (int c = 0; c < 256; ++c) {
+                double value;
+                if (z > 0) {
+                    const double a = z * 0.8 * h; // h = min(R, G, B, D)
+                    value = (c - a) * 255 / (255 - a);
+                } else {
+                    const double k = z * (-0.6) * h / 255; // h = D
+                    value = (255 - c) * k + c;
+                }
+                planes.dehazeTable[static_cast<std::size_t>(h * 256 + c)] = roundedByte(value);
+            }
+        }
+    }
+}
+
+} // namespace
+
+int DetailAdjustment::sharpRadius(int amount, int longEdge) {
+    const double clamped = std::clamp(amount, 0, 100);
+    const double radius = (clamped * 2.5 / 100 + 0.5) / 1000 * static_cast<double>(longEdge);
+    // The default rounding mode rounds halves to even.
+    return std::max(1, static_cast<int>(std::nearbyint(radius)));
+}
+
+DetailPlane DetailAdjustment::luminancePlane(const std::uint8_t* bytes, int width, int height,
+                                             std::size_t bytesPerRow, bool parallel) {
+    DetailPlane plane = DetailPlane::forOverwrite(width, height);
+    eachPixelRow(bytes, height, bytesPerRow, parallel, [&](int y, const std::uint8_t* px) {
+        std::uint8_t* out = plane.row(y);
+        for (int x = 0; x < width; ++x, px += 4)
+            out[x] = static_cast<std::uint8_t>(lumaOf(px[0], px[1], px[2]));
+    });
+    return plane;
+}
+
+DetailPlane DetailAdjustment::darkChannelPlane(const std::uint8_t* bytes, int width, int height,
+                                               std::size_t bytesPerRow, bool parallel) {
+    DetailPlane plane = DetailPlane::forOverwrite(width, height);
+    eachPixelRow(bytes, height, bytesPerRow, parallel, [&](int y, const std::uint8_t* px) {
+        std::uint8_t* out = plane.row(y);
+        for (int x = 0; x < width; ++x, px += 4)
+            out[x] = std::min({px[0], px[1], px[2]});
+    });
+    return plane;
+}
+
+DetailAdjustment::ColorPlanes DetailAdjustment::colorPlanes(const std::uint8_t* bytes, int width, int height,
+                                                            std::size_t bytesPerRow, bool parallel) {
+    ColorPlanes planes{DetailPlane::forOverwrite(width, height), DetailPlane::forOverwrite(width, height),
+                       DetailPlane::forOverwrite(width, height)};
+    eachPixelRow(bytes, height, bytesPerRow, parallel, [&](int y, const std::uint8_t* px) {
+        std::uint8_t* r = planes.red.row(y);
+        std::uint8_t* g = planes.green.row(y);
+        std::uint8_t* b = planes.blue.row(y);
+        for (int x = 0; x < width; ++x, px += 4) {
+            r[x] = px[0];
+            g[x] = px[1];
+            b[x] = px[2];
+        }
+    });
+    return planes;
+}
+
+DetailPlanes DetailAdjustment::makePlanes(DetailPlane luminance, DetailPlane darkChannel, DetailPlane red,
+                                          DetailPlane green, DetailPlane blue, int width, int height,
+                                          const DetailAdjustmentPlan& plan, bool parallel) {
+    DetailPlanes planes;
+    planes.width = width;
+    planes.height = height;
+    planes.luminance = std::move(luminance);
+    fillWeights(planes, plan);
+    if (width < 1 || height < 1) return planes;
+
+    // One scratch plane serves every blur of the pass.
+    DetailPlane scratch;
+    const auto blurred = [&](const DetailPlane& source, int radius) {
+        if (scratch.empty()) scratch = DetailPlane::forOverwrite(width, height);
+        DetailPlane out = DetailPlane::forOverwrite(width, height);
+        DetailBoxBlur::blur(source, out, scratch, radius, parallel);
+        return out;
+    };
+    const auto blurInPlace = [&](DetailPlane& plane, int radius) {
+        if (scratch.empty()) scratch = DetailPlane::forOverwrite(width, height);
+        DetailBoxBlur::blur(plane, plane, scratch, radius, parallel);
+    };
+    const bool hasLuminance = !planes.luminance.empty();
+    if (hasLuminance && (plan.texture != 0 || plan.clarity != 0))
+        planes.textureBlur = blurred(planes.luminance, plan.textureRadius);
+    if (hasLuminance && plan.clarity != 0) planes.clarityBlur = blurred(planes.luminance, plan.clarityRadius);
+    if (plan.dehaze != 0 && !darkChannel.empty()) {
+        blurInPlace(darkChannel, plan.dehazeRadius);
+        planes.dehazeBlur = std::move(darkChannel);
+    }
+    if (hasLuminance && plan.sharpenAmount != 0)
+        planes.sharpBlur = blurred(planes.luminance, plan.sharpRadius);
+    if (hasLuminance && plan.noiseLuminanceAmount != 0)
+        planes.luminanceNoiseBlur = blurred(planes.luminance, plan.luminanceNoiseRadius);
+    if (plan.noiseColorAmount != 0 && !red.empty() && !green.empty() && !blue.empty()) {
+        blurInPlace(red, plan.colorNoiseRadius);
+        blurInPlace(green, plan.colorNoiseRadius);
+        blurInPlace(blue, plan.colorNoiseRadius);
+        planes.redNoiseBlur = std::move(red);
+        planes.greenNoiseBlur = std::move(green);
+        planes.blueNoiseBlur = std::move(blue);
+    }
+    return planes;
+}
+
+void DetailAdjustment::applyRow(std::uint8_t* rgba, int y, const DetailAdjustmentPlan& plan,
+                                const DetailPlanes& planes) {
+    const int width = planes.width;
+    const bool colorNoise = plan.noiseColorAmount != 0 && !planes.redNoiseBlur.empty();
+    const bool luminanceDetail = plan.usesLuminanceDetail() && !planes.luminance.empty();
+    const bool textureOrClarity = (plan.texture != 0 || plan.clarity != 0) && !planes.textureBlur.empty();
+    const bool clarity = plan.clarity != 0 && !planes.clarityBlur.empty();
+    const bool luminanceNoise = plan.noiseLuminanceAmount != 0 && !planes.luminanceNoiseBlur.empty();
+    const bool sharpen = plan.sharpenAmount != 0 && !planes.sharpBlur.empty();
+    const bool dehaze = plan.dehaze != 0 && !planes.dehazeBlur.empty();
+    const bool hazeFromMinimum = plan.dehaze > 0;
+
+    const std::uint8_t* Y = luminanceDetail ? planes.luminance.row(y) : nullptr;
+    const std::uint8_t* T = textureOrClarity ? planes.textureBlur.row(y) : nullptr;
+    const std::uint8_t* C = clarity ? planes.clarityBlur.row(y) : nullptr;
+    const std::uint8_t* N = luminanceNoise ? planes.luminanceNoiseBlur.row(y) : nullptr;
+    const std::uint8_t* S = sharpen ? planes.sharpBlur.row(y) : nullptr;
+    const std::uint8_t* sAbove = sharpen ? planes.sharpBlur.row(std::max(0, y - 1)) : nullptr;
+    const std::uint8_t* sBelow = sharpen ? planes.sharpBlur.row(std::min(planes.height - 1, y + 1)) : nullptr;
+    const std::uint8_t* D = dehaze ? planes.dehazeBlur.row(y) : nullptr;
+    const std::uint8_t* bR = colorNoise ? planes.redNoiseBlur.row(y) : nullptr;
+    const std::uint8_t* bG = colorNoise ? planes.greenNoiseBlur.row(y) : nullptr;
+    const std::uint8_t* bB = colorNoise ? planes.blueNoiseBlur.row(y) : nullptr;
+
+    const double texture15 = plan.texture * 1.5;
+    const double clarity08 = plan.clarity * 0.8;
+    const double sharpenLimit = plan.sharpenDetail * 92 + 8;
+    const double colorAmount = plan.noiseColorAmount;
+
+    std::uint8_t* px = rgba;
+    for (int x = 0; x < width; ++x, px += 4) {
+        int r = px[0], g = px[1], b = px[2];
+        if (colorNoise) {
+            // Chroma moves towards the blurred chroma; the pixel's luminance stays.
+            const int y0 = lumaOf(r, g, b);
+            const int yb = lumaOf(bR[x], bG[x], bB[x]);
+            const int nr = roundedByte(colorAmount * ((y0 + bR[x]) - r - yb) + r);
+            const int ng = roundedByte(colorAmount * ((y0 + bG[x]) - g - yb) + g);
+            const int nb = roundedByte(colorAmount * ((y0 + bB[x]) - b - yb) + b);
+            r = nr;
+            g = ng;
+            b = nb;
+        }
+        if (luminanceDetail) {
+            const int luma = Y[x];
+            double tc = 0, nr = 0, sh = 0;
+            if (textureOrClarity) {
+                double inner = texture15 * (luma - T[x]);
+                if (clarity) inner += clarity08 * (T[x] - C[x]);
+                tc = planes.toneWeights[static_cast<std::size_t>(luma)] * inner;
+            }
+            if (luminanceNoise) nr = planes.luminanceNoise[static_cast<std::size_t>(luma - N[x] + 255)];
+            if (sharpen) {
+                const int left = S[x > 0 ? x - 1 : 0];
+                const int right = S[x + 1 < width ? x + 1 : x];
+                const int gradient = std::abs(right - left) + std::abs(sBelow[x] - sAbove[x]);
+                const double difference = std::clamp<double>(luma - S[x], -sharpenLimit, sharpenLimit);
+                sh = planes.sharpenWeights[static_cast<std::size_t>(gradient)] * difference;
+            }
+            // Added smallest first, so the sum does not depend on which stage came first.
+            if (tc > nr) std::swap(tc, nr);
+            if (nr > sh) std::swap(nr, sh);
+            if (tc > nr) std::swap(tc, nr);
+            const double total = tc + nr + sh;
+            r = roundedByte(total + r);
+            g = roundedByte(total + g);
+            b = roundedByte(total + b);
+        }
+        if (dehaze) {
+            const int haze = hazeFromMinimum ? std::min({r, g, b, static_cast<int>(D[x])}) : D[x];
+            const std::uint8_t* table = planes.dehazeTable.data() + static_cast<std::size_t>(haze) * 256;
+            r = table[r];
+            g = table[g];
+            b = table[b];
+        }
+        px[0] = static_cast<std::uint8_t>(r);
+        px[1] = static_cast<std::uint8_t>(g);
+        px[2] = static_cast<std::uint8_t>(b);
+    }
+}
+
+} // namespace sorvin

@@ -1,0 +1,150 @@
+#include "engine/detail_box_blur.hpp"
+
+#include <algorithm>
+#include <memory>
+#include <tbb/parallel_for.h>
+#include <thread>
+#include <vector>
+
+namespace sorvin {
+
+namespace {
+
+// One row: the window of position i is [max(0, i - r), min(n - 1, i + r)].
+void boxRow(const std::uint8_t* in, std::uint8_t* out, int n, int r) {
+    int count = std::min(n - 1, r) + 1;
+    std::uint64_t sum = 0;
+    for (int k = 0; k < count; ++k)
+        sum += in[k];
+    const auto step = [&](int i) {
+        out[i] = static_cast<std::uint8_t>((2 * sum + static_cast<std::uint64_t>(count)) /
+                                           (2 * static_cast<std::uint64_t>(count)));
+        if (i - r >= 0) {
+            sum -= in[i - r];
+            --count;
+        }
+        if (i + r + 1 < n) {
+            sum += in[i + r + 1];
+            ++count;
+        }
+    };
+    // Between the borders the window is full, so its size and the divisor stay fixed.
+    const int interiorBegin = std::min(n, r);
+    const int interiorEnd = std::max(interiorBegin, n - r - 1);
+    int i = 0;
+    for (; i < interiorBegin; ++i)
+        step(i);
+    if (i < interiorEnd) {
+        const HalfUpMean mean(static_cast<std::uint64_t>(2) * static_cast<std::uint64_t>(r) + 1);
+        for (; i < interiorEnd; ++i) {
+            out[i] = mean(sum);
+            sum += in[i + r + 1];
+            sum -= in[i - r];
+        }
+    }
+    for (; i < n; ++i)
+        step(i);
+}
+
+// Columns [c0, c1) of a vertical pass, swept row by row so that memory is read in rows.
+template <typename Sum>
+void boxColumns(const std::uint8_t* in, std::uint8_t* out, int width, int height, int r, int c0, int c1) {
+    const int columns = c1 - c0;
+    const auto w = static_cast<std::size_t>(width);
+    std::vector<Sum> sums(static_cast<std::size_t>(columns), 0);
+    Sum* s = sums.data();
+    int count = std::min(height - 1, r) + 1;
+    for (int k = 0; k < count; ++k) {
+        const std::uint8_t* row = in + w * static_cast<std::size_t>(k) + c0;
+        for (int c = 0; c < columns; ++c)
+            s[c] += row[c];
+    }
+    for (int i = 0; i < height; ++i) {
+        std::uint8_t* target = out + w * static_cast<std::size_t>(i) + c0;
+        if (static_cast<std::uint64_t>(count) <= HalfUpMean::kMaxFastCount) {
+            // Same arithmetic as HalfUpMean, written out so the loop vectorises.
+            const auto n = static_cast<std::uint32_t>(count);
+            const std::uint64_t multiplier = (std::uint64_t{1} << 32) / (2 * std::uint64_t{n}) + 1;
+            for (int c = 0; c < columns; ++c) {
+                const auto numerator = static_cast<std::uint32_t>(2 * s[c] + n);
+                target[c] = static_cast<std::uint8_t>((numerator * multiplier) >> 32);
+            }
+        } else {
+            const HalfUpMean mean(static_cast<std::uint64_t>(count));
+            for (int c = 0; c < columns; ++c)
+                target[c] = mean(s[c]);
+        }
+        if (i - r >= 0) {
+            const std::uint8_t* row = in + w * static_cast<std::size_t>(i - r) + c0;
+            for (int c = 0; c < columns; ++c)
+                s[c] -= row[c];
+            --count;
+        }
+        if (i + r + 1 < height) {
+            const std::uint8_t* row = in + w * static_cast<std::size_t>(i + r + 1) + c0;
+            for (int c = 0; c < columns; ++c)
+                s[c] += row[c];
+            ++count;
+        }
+    }
+}
+
+} // namespace
+
+int DetailBoxBlur::parallelBandCount() {
+    static const int count = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+    return count;
+}
+
+void DetailBoxBlur::performParallelBands(int total, bool parallel,
+                                         const std::function<void(int, int)>& body) {
+    if (total < 1) return;
+    const int bands = std::min(total, parallelBandCount());
+    const int perBand = (total + bands - 1) / bands;
+    const auto run = [&](int band) {
+        const int begin = band * perBand;
+        const int end = std::min(total, begin + perBand);
+        if (begin < end) body(begin, end);
+    };
+    if (parallel && bands > 1) {
+        tbb::parallel_for(0, bands, run);
+    } else {
+        for (int band = 0; band < bands; ++band)
+            run(band);
+    }
+}
+
+void DetailBoxBlur::horizontalPass(const std::uint8_t* in, std::uint8_t* out, int width, int height,
+                                   int radius, bool parallel) {
+    const auto w = static_cast<std::size_t>(width);
+    performParallelBands(height, parallel, [&](int begin, int end) {
+        for (int y = begin; y < end; ++y) {
+            const std::size_t offset = w * static_cast<std::size_t>(y);
+            boxRow(in + offset, out + offset, width, radius);
+        }
+    });
+}
+
+void DetailBoxBlur::verticalPass(const std::uint8_t* in, std::uint8_t* out, int width, int height, int radius,
+                                 bool parallel) {
+    // 32-bit sums hold any column of up to 16 million rows.
+    const bool narrowSums = height <= 16'000'000;
+    performParallelBands(width, parallel, [&](int begin, int end) {
+        if (narrowSums)
+            boxColumns<std::uint32_t>(in, out, width, height, radius, begin, end);
+        else
+            boxColumns<std::uint64_t>(in, out, width, height, radius, begin, end);
+    });
+}
+
+void DetailBoxBlur::blur(const DetailPlane& in, DetailPlane& out, DetailPlane& scratch, int radius,
+                         bool parallel) {
+    const int width = in.width();
+    const int height = in.height();
+    horizontalPass(in.data(), scratch.data(), width, height, radius, parallel);
+    verticalPass(scratch.data(), out.data(), width, height, radius, parallel);
+    horizontalPass(out.data(), scratch.data(), width, height, radius, parallel);
+    verticalPass(scratch.data(), out.data(), width, height, radius, parallel);
+}
+
+} // namespace sorvin

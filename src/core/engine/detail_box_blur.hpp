@@ -1,0 +1,57 @@
+#pragma once
+
+#include "engine/detail_plane.hpp"
+
+#include <cstdint>
+#include <functional>
+
+namespace sorvin {
+
+// The running-sum box blur of the detail stage, on 8-bit planes. Every output is the mean of the
+// samples of its window that lie inside the plane, rounded half up, so a blur costs the same for
+// every radius and the borders average only what is there.
+struct DetailBoxBlur {
+    // Bands used for plane work: the number of processors, at least 1, decided once.
+    static int parallelBandCount();
+
+    // Runs body(begin, end) over consecutive ranges covering 0..<total: min(total,
+    // parallelBandCount()) bands of equal length (the last shorter), concurrently when parallel.
+    static void performParallelBands(int total, bool parallel, const std::function<void(int, int)>& body);
+
+    // One box pass along each row (horizontal) or each column (vertical) from `in` into `out`,
+    // which must not overlap. Radius 0 copies.
+    static void horizontalPass(const std::uint8_t* in, std::uint8_t* out, int width, int height, int radius,
+                               bool parallel);
+    static void verticalPass(const std::uint8_t* in, std::uint8_t* out, int width, int height, int radius,
+                             bool parallel);
+
+    // Two box blurs in a row (horizontal, vertical, horizontal, vertical, all with `radius`) from
+    // `in` into `out` through `scratch`. `out` may be `in` for a blur in place; `scratch` is a
+    // plane of the same size, distinct from both, whose contents are overwritten.
+    static void blur(const DetailPlane& in, DetailPlane& out, DetailPlane& scratch, int radius,
+                     bool parallel);
+};
+
+// (2 * sum + count) div (2 * count): the mean of `count` samples rounded half up. Windows of up to
+// 2048 samples divide by a multiply and a shift (exact: numerator times divisor stays below 2^32);
+// wider ones divide.
+class HalfUpMean {
+public:
+    explicit HalfUpMean(std::uint64_t count)
+        : count_(count),
+          multiplier_(count <= kMaxFastCount ? (std::uint64_t{1} << 32) / (2 * count) + 1 : 0) {}
+
+    std::uint8_t operator()(std::uint64_t sum) const {
+        const std::uint64_t numerator = 2 * sum + count_;
+        if (multiplier_ != 0) return static_cast<std::uint8_t>((numerator * multiplier_) >> 32);
+        return static_cast<std::uint8_t>(numerator / (2 * count_));
+    }
+
+    static constexpr std::uint64_t kMaxFastCount = 2048;
+
+private:
+    std::uint64_t count_;
+    std::uint64_t multiplier_;
+};
+
+} // namespace sorvin

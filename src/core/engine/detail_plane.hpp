@@ -1,0 +1,39 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+
+namespace sorvin {
+
+// One byte per pixel, rows packed (width bytes per row). The detail stage's luminance, dark
+// channel and colour planes and their blurs. Move-only: a 24 MP plane is 24 MB, so copies are
+// never made by accident. An empty plane stands for one that was not needed.
+class DetailPlane {
+public:
+    DetailPlane() = default;
+    // Uninitialised bytes: every writer of a plane stores each of its bytes.
+    static DetailPlane forOverwrite(int width, int height);
+
+    bool empty() const { return !bytes_; }
+    int width() const { return width_; }
+    int height() const { return height_; }
+    std::size_t size() const { return static_cast<std::size_t>(width_) * static_cast<std::size_t>(height_); }
+    std::uint8_t* data() { return bytes_.get(); }
+    const std::uint8_t* data() const { return bytes_.get(); }
+    std::uint8_t* row(int y) {
+        return bytes_.get() + static_cast<std::size_t>(width_) * static_cast<std::size_t>(y);
+    }
+    const std::uint8_t* row(int y) const {
+        return bytes_.get() + static_cast<std::size_t>(width_) * static_cast<std::size_t>(y);
+    }
+
+    bool operator==(const DetailPlane& other) const;
+
+private:
+    int width_ = 0;
+    int height_ = 0;
+    std::unique_ptr<std::uint8_t[]> bytes_;
+};
+
+} // namespace sorvin

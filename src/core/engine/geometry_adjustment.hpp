@@ -1,0 +1,58 @@
+#pragma once
+
+#include "platform/image.hpp"
+
+#include <functional>
+
+namespace sorvin {
+
+struct PhotoParameters;
+
+// A rectangle in source pixel coordinates (x to the right, y down).
+struct GeometryRect {
+    double x = 0;
+    double y = 0;
+    double width = 0;
+    double height = 0;
+};
+
+// The seven lens and perspective values as stored (geometry_zoom 0...100, the others -100...100).
+struct GeometryValues {
+    int distortion = 0;
+    int chromaticRed = 0;
+    int chromaticBlue = 0;
+    int perspectiveVertical = 0;
+    int perspectiveHorizontal = 0;
+    int aspect = 0;
+    int zoom = 0;
+
+    static GeometryValues of(const PhotoParameters& parameters);
+};
+
+// Lens and perspective correction by inverse mapping: every output pixel is sampled bilinearly
+// from where it comes from in the source. Pixels that come from outside the source are opaque
+// black; every output pixel is opaque. The geometry is always that of the whole source, so a part
+// resampled on its own equals that part of the whole result.
+struct GeometryAdjustment {
+    using CancellationProbe = std::function<bool()>;
+
+    // The whole source resampled; none when cancelled.
+    static SharedImage applying(const SharedImage& source, const PhotoParameters& parameters, bool parallel,
+                                const CancellationProbe& isCancelled = {});
+    static SharedImage applying(const SharedImage& source, const GeometryValues& values, bool parallel,
+                                const CancellationProbe& isCancelled = {});
+
+    // Only the pixels of outputRect (made integral and cut to the source); none when the rectangle
+    // misses the source or the work was cancelled.
+    static SharedImage applyingCrop(const SharedImage& source, const GeometryRect& outputRect,
+                                    const PhotoParameters& parameters, bool parallel,
+                                    const CancellationProbe& isCancelled = {});
+    static SharedImage applyingCrop(const SharedImage& source, const GeometryRect& outputRect,
+                                    const GeometryValues& values, bool parallel,
+                                    const CancellationProbe& isCancelled = {});
+
+    // Output rows per band.
+    static constexpr int kBandRows = 16;
+};
+
+} // namespace sorvin

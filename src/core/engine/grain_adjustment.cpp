@@ -1,0 +1,75 @@
+#include "engine/grain_adjustment.hpp"
+
+#include "engine/byte_rounding.hpp"
+
+#include <algorithm>
+#include <cmath>
+
+namespace sorvin {
+
+namespace {
+
+std::vector<std::int64_t> cellsAlong(int count, double longEdge, double cell) {
+    std::vector<std::int64_t> cells(static_cast<std::size_t>(count));
+    for (int i = 0; i < count; ++i)
+        cells[static_cast<std::size_t>(i)] =
+            static_cast<std::int64_t>(std::floor(i / longEdge * 1000 / cell));
+    return cells;
+}
+
+} // namespace
+
+std::optional<GrainPlan> GrainAdjustment::plan(int amount, int size, int roughness, int width, int height) {
+    if (amount == 0 || width < 1 || height < 1) return std::nullopt;
+    const double longEdge = std::max(width, height);
+    // The long edge holds 1000 / cell cells whatever the image size.
+    const double cell = std::clamp(size, 0, 100) / 100.0 * 3 + 1;
+    GrainPlan plan;
+    plan.columnCells = cellsAlong(width, longEdge, cell);
+    plan.rowCells = cellsAlong(height, longEdge, cell);
+    plan.amplitude = std::clamp(amount, 1, 100) / 100.0 * 25.5;
+    const double r = std::clamp(roughness, 0, 100);
+    plan.exponent = r / (-100) * 0.6 + 1;
+    plan.usesExponent = roughness != 0;
+    return plan;
+}
+
+std::uint32_t GrainAdjustment::cellHash(std::int64_t columnCell, std::int64_t rowCell) {
+    // Wrapping 64-bit arithmetic on the two's-complement bits of the cell indices.
+    const std::uint64_t h = static_cast<std::uint64_t>(columnCell) * 0x165667B1u +
+                            static_cast<std::uint64_t>(rowCell) * 0x27D4EB2Fu + 0x14057B7EF767814Full;
+    // "The low 32 bits of h >> 13" is read as the shift of the whole 64-bit h, then truncation:
+    // the bits 13...44 of h, so the high half of h takes part in the mix.
+    std::uint32_t w = static_cast<std::uint32_t>(h >> 13) ^ static_cast<std::uint32_t>(h);
+    w *= 0x4BF19F61u;
+    w ^= w >> 16;
+    return w & 0xFFFFu;
+}
+
+double GrainAdjustment::noise(const GrainPlan& plan, std::int64_t columnCell, std::int64_t rowCell) {
+    const double s = 2.0 * cellHash(columnCell, rowCell) / 65535 - 1;
+    if (s == 0) return 0;
+    const double sign = s < 0 ? -1.0 : 1.0;
+    if (plan.usesExponent) return plan.amplitude * sign * std::pow(std::abs(s), plan.exponent);
+    return plan.amplitude * s;
+}
+
+void GrainAdjustment::applyRow(std::uint8_t* rgba, int y, int width, const GrainPlan& plan) {
+    const std::int64_t rowCell = plan.rowCells[static_cast<std::size_t>(y)];
+    std::uint8_t* px = rgba;
+    std::int64_t cell = 0;
+    double value = 0;
+    for (int x = 0; x < width; ++x, px += 4) {
+        // Neighbouring columns mostly share a cell, and with it the noise.
+        const std::int64_t columnCell = plan.columnCells[static_cast<std::size_t>(x)];
+        if (x == 0 || columnCell != cell) {
+            cell = columnCell;
+            value = noise(plan, cell, rowCell);
+        }
+        px[0] = roundedByte(value + px[0]);
+        px[1] = roundedByte(value + px[1]);
+        px[2] = roundedByte(value + px[2]);
+    }
+}
+
+} // namespace sorvin
