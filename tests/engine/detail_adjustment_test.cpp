@@ -1,0 +1,174 @@
+#include "engine/detail_adjustment.hpp"
+
+#include <array>
+#include <gtest/gtest.h>
+#include <vector>
+
+namespace sorvin {
+namespace {
+
+using Rgb = std::array<int, 3>;
+
+// The detail work of one pass on a small bitmap, done the way the pipeline does it: planes from
+// the bitmap, blurred, then combined row by row. Radii default to more than any test image's side,
+// so every blur is the mean of the whole image.
+std::vector<Rgb> developed(const std::vector<Rgb>& pixels, int width, int height, DetailAdjustmentPlan plan) {
+    std::vector<std::uint8_t> rgba;
+    for (const Rgb& p : pixels)
+        rgba.insert(rgba.end(), {std::uint8_t(p[0]), std::uint8_t(p[1]), std::uint8_t(p[2]), 77});
+    const std::size_t stride = static_cast<std::size_t>(width) * 4;
+    DetailPlane luminance, dark;
+    DetailAdjustment::ColorPlanes colors;
+    if (DetailAdjustment::needsLuminance(plan))
+        luminance = DetailAdjustment::luminancePlane(rgba.data(), width, height, stride, true);
+    if (DetailAdjustment::needsDarkChannel(plan))
+        dark = DetailAdjustment::darkChannelPlane(rgba.data(), width, height, stride, true);
+    if (DetailAdjustment::needsColorPlanes(plan))
+        colors = DetailAdjustment::colorPlanes(rgba.data(), width, height, stride, true);
+    const DetailPlanes planes = DetailAdjustment::makePlanes(
+        std::move(luminance), std::move(dark), std::move(colors.red), std::move(colors.green),
+        std::move(colors.blue), width, height, plan, true);
+    for (int y = 0; y < height; ++y)
+        DetailAdjustment::applyRow(rgba.data() + stride * y, y, plan, planes);
+    std::vector<Rgb> out;
+    for (std::size_t i = 0; i < rgba.size(); i += 4) {
+        EXPECT_EQ(rgba[i + 3], 77) << "alpha changed";
+        out.push_back({rgba[i], rgba[i + 1], rgba[i + 2]});
+    }
+    return out;
+}
+
+DetailAdjustmentPlan wideRadii() {
+    DetailAdjustmentPlan plan;
+    plan.sharpenDetail = 0.25;
+    plan.noiseLuminanceDetail = 0.5;
+    plan.textureRadius = plan.clarityRadius = plan.dehazeRadius = plan.sharpRadius = 50;
+    plan.luminanceNoiseRadius = plan.colorNoiseRadius = 50;
+    return plan;
+}
+
+Rgb grey(int v) {
+    return {v, v, v};
+}
+
+TEST(DetailAdjustment, SharpeningRadiusRoundsHalvesToEven) {
+    struct Case {
+        int amount, longEdge, radius;
+    };
+    // (amount * 2.5 / 100 + 0.5) / 1000 * long edge is exactly x.5 in each case.
+    const Case cases[] = {{30, 2000, 2}, {10, 2000, 2}, {8, 5000, 4}, {4, 7500, 4},
+                          {70, 2000, 4}, {2, 10000, 6}, {0, 1000, 1}, {100, 6000, 18}};
+    for (const Case& c : cases)
+        EXPECT_EQ(DetailAdjustment::sharpRadius(c.amount, c.longEdge), c.radius)
+            << c.amount << " " << c.longEdge;
+    EXPECT_EQ(DetailAdjustment::sharpRadius(250, 1000), 3) << "clamped to 100";
+    EXPECT_EQ(DetailAdjustment::sharpRadius(30, 1), 1) << "at least one pixel";
+}
+
+TEST(DetailAdjustment, PlanesFollowTheIntegerFormulas) {
+    const std::vector<std::uint8_t> rgba = {255, 0, 0, 255, 0, 255, 0, 255, 0, 0, 255, 255, 30, 200, 90, 0};
+    const DetailPlane luminance = DetailAdjustment::luminancePlane(rgba.data(), 4, 1, 16, false);
+    EXPECT_EQ(std::vector<int>(luminance.data(), luminance.data() + 4), (std::vector<int>{54, 182, 18, 156}));
+    const DetailPlane dark = DetailAdjustment::darkChannelPlane(rgba.data(), 2, 2, 8, true);
+    EXPECT_EQ(std::vector<int>(dark.data(), dark.data() + 4), (std::vector<int>{0, 0, 0, 30}));
+    const auto colors = DetailAdjustment::colorPlanes(rgba.data(), 4, 1, 16, false);
+    EXPECT_EQ(colors.green.data()[3], 200);
+    EXPECT_EQ(colors.blue.data()[2], 255);
+}
+
+TEST(DetailAdjustment, MakePlanesBuildsOnlyTheBlursInUse) {
+    struct Case {
+        const char* name;
+        void (*set)(DetailAdjustmentPlan&);
+        bool texture, clarity, dehaze, sharp, luminanceNoise, colorNoise;
+    };
+    const Case cases[] = {
+        {"texture", [](DetailAdjustmentPlan& p) { p.texture = 0.3; }, true, false, false, false, false,
+         false},
+        {"clarity alone is measured against the texture blur",
+         [](DetailAdjustmentPlan& p) { p.clarity = -0.2; }, true, true, false, false, false, false},
+        {"dehaze", [](DetailAdjustmentPlan& p) { p.dehaze = 0.5; }, false, false, true, false, false, false},
+        {"sharpening", [](DetailAdjustmentPlan& p) { p.sharpenAmount = 0.5; }, false, false, false, true,
+         false, false},
+        {"luminance noise", [](DetailAdjustmentPlan& p) { p.noiseLuminanceAmount = 0.5; }, false, false,
+         false, false, true, false},
+        {"colour noise", [](DetailAdjustmentPlan& p) { p.noiseColorAmount = 0.5; }, false, false, false,
+         false, false, true},
+    };
+    const std::vector<std::uint8_t> rgba(4 * 6 * 5, 120);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        DetailAdjustmentPlan plan = wideRadii();
+        c.set(plan);
+        auto colors = DetailAdjustment::colorPlanes(rgba.data(), 6, 5, 24, true);
+        const DetailPlanes planes = DetailAdjustment::makePlanes(
+            DetailAdjustment::luminancePlane(rgba.data(), 6, 5, 24, true),
+            DetailAdjustment::darkChannelPlane(rgba.data(), 6, 5, 24, true), std::move(colors.red),
+            std::move(colors.green), std::move(colors.blue), 6, 5, plan, true);
+        EXPECT_EQ(!planes.textureBlur.empty(), c.texture);
+        EXPECT_EQ(!planes.clarityBlur.empty(), c.clarity);
+        EXPECT_EQ(!planes.dehazeBlur.empty(), c.dehaze);
+        EXPECT_EQ(!planes.sharpBlur.empty(), c.sharp);
+        EXPECT_EQ(!planes.luminanceNoiseBlur.empty(), c.luminanceNoise);
+        EXPECT_EQ(!planes.redNoiseBlur.empty(), c.colorNoise);
+        EXPECT_EQ(!planes.blueNoiseBlur.empty(), c.colorNoise);
+    }
+}
+
+TEST(DetailAdjustment, TextureWorksOnMidtonesAndLeavesBlackAndWhite) {
+    DetailAdjustmentPlan plan = wideRadii();
+    plan.texture = 1;
+    // T = mean(0, 100, 255) = 118; at Y = 100: (1 - (55/255)^3) * 1.5 * (100 - 118) = -26.73.
+    EXPECT_EQ(developed({grey(0), grey(100), grey(255)}, 3, 1, plan),
+              (std::vector<Rgb>{grey(0), grey(73), grey(255)}));
+}
+
+TEST(DetailAdjustment, SharpeningMaskSparesFlatAreas) {
+    DetailAdjustmentPlan plan = wideRadii();
+    plan.sharpenAmount = 1;
+    // The blur is flat (100 everywhere), so every gradient is 0.
+    const std::vector<Rgb> image = {grey(90), grey(100), grey(110)};
+    plan.sharpenMask = 1;
+    EXPECT_EQ(developed(image, 3, 1, plan), image);
+    plan.sharpenMask = 0;
+    EXPECT_EQ(developed(image, 3, 1, plan), (std::vector<Rgb>{grey(80), grey(100), grey(120)}));
+    // Differences beyond the limit (0.25 * 92 + 8 = 31 levels) are cut to it.
+    EXPECT_EQ(developed({grey(40), grey(100), grey(160)}, 3, 1, plan),
+              (std::vector<Rgb>{grey(9), grey(100), grey(191)}));
+}
+
+TEST(DetailAdjustment, LuminanceNoiseSmoothsSmallDifferencesOnly) {
+    DetailAdjustmentPlan plan = wideRadii();
+    plan.noiseLuminanceAmount = 1;
+    // Threshold (1 - 0.5) * 36 + 4 = 22: a difference of 4 moves 4 * (1 - 4/22) towards the blur.
+    EXPECT_EQ(developed({grey(96), grey(100), grey(104)}, 3, 1, plan),
+              (std::vector<Rgb>{grey(99), grey(100), grey(101)}));
+    const std::vector<Rgb> strong = {grey(40), grey(100), grey(160)};
+    EXPECT_EQ(developed(strong, 3, 1, plan), strong);
+}
+
+TEST(DetailAdjustment, ColorNoiseMovesChromaAndKeepsLuminance) {
+    DetailAdjustmentPlan plan = wideRadii();
+    const std::vector<Rgb> image = {{200, 50, 50}, {50, 50, 200}};
+    plan.noiseColorAmount = 1;
+    // Blurred (125, 50, 125) with luminance 71; the first pixel's luminance is 82.
+    EXPECT_EQ(developed(image, 2, 1, plan)[0], (Rgb{136, 61, 136}));
+    plan.noiseColorAmount = 0.5;
+    // Green: 0.5 * 11 + 50 = 55.5 rounds away from zero.
+    EXPECT_EQ(developed(image, 2, 1, plan)[0], (Rgb{168, 56, 93}));
+}
+
+TEST(DetailAdjustment, DehazeBothWays) {
+    DetailAdjustmentPlan plan = wideRadii();
+    plan.dehaze = 1;
+    // D = 100: a = 80, each channel (c - 80) * 255 / 175.
+    EXPECT_EQ(developed({{100, 150, 200}}, 1, 1, plan)[0], (Rgb{29, 102, 175}));
+    // A pixel with a zero channel has no haze to remove.
+    EXPECT_EQ(developed({{0, 50, 80}}, 1, 1, plan)[0], (Rgb{0, 50, 80}));
+    plan.dehaze = -1;
+    // k = 0.6 * 100 / 255: each channel moves towards white by k.
+    EXPECT_EQ(developed({{100, 150, 200}}, 1, 1, plan)[0], (Rgb{136, 175, 213}));
+}
+
+} // namespace
+} // namespace sorvin
