@@ -1,4 +1,5 @@
 #include "engine/detail_adjustment.hpp"
+#include "model/photo_parameters.hpp"
 
 #include <array>
 #include <gtest/gtest.h>
@@ -63,6 +64,46 @@ TEST(DetailAdjustment, SharpeningRadiusRoundsHalvesToEven) {
             << c.amount << " " << c.longEdge;
     EXPECT_EQ(DetailAdjustment::sharpRadius(250, 1000), 3) << "clamped to 100";
     EXPECT_EQ(DetailAdjustment::sharpRadius(30, 1), 1) << "at least one pixel";
+}
+
+TEST(DetailAdjustment, PlanOnlyWhenADetailParameterIsSet) {
+    PhotoParameters parameters;
+    EXPECT_FALSE(DetailAdjustment::plan(parameters, 100, 100));
+    parameters.setValue(80, PhotoParameter::sharpen_radius); // shapes sharpening but does not start it
+    parameters.setValue(10, PhotoParameter::sharpen_detail);
+    EXPECT_FALSE(DetailAdjustment::plan(parameters, 100, 100));
+    parameters.setValue(-40, PhotoParameter::dehaze);
+    EXPECT_FALSE(DetailAdjustment::plan(parameters, 0, 100));
+    const auto plan = DetailAdjustment::plan(parameters, 100, 100);
+    ASSERT_TRUE(plan);
+    EXPECT_DOUBLE_EQ(plan->dehaze, -0.4);
+    EXPECT_DOUBLE_EQ(plan->sharpenDetail, 0.1);
+    EXPECT_DOUBLE_EQ(plan->noiseLuminanceDetail, 0.5) << "default 50";
+    EXPECT_EQ(plan->texture, 0);
+}
+
+TEST(DetailAdjustment, RadiiFollowTheLongEdge) {
+    struct Case {
+        int width, height;
+        int texture, clarity, luminanceNoise, colorNoise, sharp;
+    };
+    // Radii round half away from zero (1000 * 0.0025 = 2.5 gives 3), sharpening half to even
+    // ((30 * 2.5 / 100 + 0.5) / 1000 = 0.00125: 6000 gives 7.5 and 8, 2000 gives 2.5 and 2); never below 1.
+    const Case cases[] = {{6000, 4000, 18, 240, 9, 15, 8}, {1000, 700, 3, 40, 2, 3, 1},
+                          {1707, 2000, 6, 80, 3, 5, 2},    {500, 20, 2, 20, 1, 1, 1},
+                          {100, 100, 1, 4, 1, 1, 1},       {1, 1, 1, 1, 1, 1, 1}};
+    PhotoParameters parameters;
+    parameters.setValue(20, PhotoParameter::texture);
+    for (const Case& c : cases) {
+        const auto plan = DetailAdjustment::plan(parameters, c.width, c.height);
+        ASSERT_TRUE(plan);
+        EXPECT_EQ(plan->textureRadius, c.texture) << c.width;
+        EXPECT_EQ(plan->clarityRadius, c.clarity) << c.width;
+        EXPECT_EQ(plan->dehazeRadius, c.clarity) << c.width;
+        EXPECT_EQ(plan->luminanceNoiseRadius, c.luminanceNoise) << c.width;
+        EXPECT_EQ(plan->colorNoiseRadius, c.colorNoise) << c.width;
+        EXPECT_EQ(plan->sharpRadius, c.sharp) << c.width;
+    }
 }
 
 TEST(DetailAdjustment, PlanesFollowTheIntegerFormulas) {

@@ -1,4 +1,5 @@
 #include "engine/grain_adjustment.hpp"
+#include "model/photo_parameters.hpp"
 
 #include <gtest/gtest.h>
 #include <vector>
@@ -30,6 +31,15 @@ TEST(GrainAdjustment, CellsScaleWithTheLongEdge) {
 }
 
 TEST(GrainAdjustment, PlanValues) {
+    PhotoParameters parameters;
+    parameters.setValue(60, PhotoParameter::grain_size);
+    EXPECT_FALSE(GrainAdjustment::plan(parameters, 100, 100)) << "size alone adds no grain";
+    parameters.setValue(30, PhotoParameter::grain_amount);
+    parameters.setValue(50, PhotoParameter::grain_roughness);
+    const auto fromParameters = GrainAdjustment::plan(parameters, 100, 100);
+    ASSERT_TRUE(fromParameters);
+    EXPECT_DOUBLE_EQ(fromParameters->exponent, 0.7);
+    EXPECT_EQ(fromParameters->columnCells[99], 353) << "99 / 100 * 1000 / 2.8";
     EXPECT_FALSE(GrainAdjustment::plan(0, 50, 50, 100, 100));
     EXPECT_FALSE(GrainAdjustment::plan(10, 50, 50, 100, 0));
     const auto plain = GrainAdjustment::plan(100, 0, 0, 10, 10);

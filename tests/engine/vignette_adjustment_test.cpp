@@ -1,4 +1,5 @@
 #include "engine/vignette_adjustment.hpp"
+#include "model/photo_parameters.hpp"
 
 #include <cmath>
 #include <gtest/gtest.h>
@@ -52,6 +53,14 @@ TEST(VignetteAdjustment, TableIsIdentityAtLevelZeroAndScalesLinearLightAtTheEdge
 }
 
 TEST(VignetteAdjustment, NoPlanWithoutAmountOrArea) {
+    PhotoParameters parameters;
+    parameters.setValue(40, PhotoParameter::vignette_midpoint);
+    EXPECT_FALSE(VignetteAdjustment::plan(parameters, 100, 100, std::nullopt));
+    parameters.setValue(-30, PhotoParameter::vignette_amount);
+    const auto plan = VignetteAdjustment::plan(parameters, 100, 100, std::nullopt);
+    ASSERT_TRUE(plan);
+    EXPECT_DOUBLE_EQ(plan->geometry.midpoint, 0.66);
+    EXPECT_EQ(plan->table, VignetteAdjustment::makeTable(-30));
     EXPECT_FALSE(VignetteAdjustment::plan(0, 0, 0, 0, 100, 100, std::nullopt));
     EXPECT_FALSE(VignetteAdjustment::plan(20, 0, 0, 0, 0, 100, std::nullopt));
     EXPECT_FALSE(VignetteAdjustment::plan(20, 0, 0, 0, 100, 100, VignetteFrame{50, 50, 0, 100, 0}));

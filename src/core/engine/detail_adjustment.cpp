@@ -2,6 +2,7 @@
 
 #include "engine/byte_rounding.hpp"
 #include "engine/detail_box_blur.hpp"
+#include "model/photo_parameters.hpp"
 
 #include <algorithm>
 #include <cmath>
@@ -74,6 +75,31 @@ void fillWeights(DetailPlanes& planes, const DetailAdjustmentPlan& plan) {
 }
 
 } // namespace
+
+std::optional<DetailAdjustmentPlan> DetailAdjustment::plan(const PhotoParameters& parameters, int width,
+                                                           int height) {
+    if (!parameters.usesDetailStage() || width < 1 || height < 1) return std::nullopt;
+    const auto strength = [&](PhotoParameter p) { return parameters[p] / 100.0; };
+    DetailAdjustmentPlan plan;
+    plan.texture = strength(PhotoParameter::texture);
+    plan.clarity = strength(PhotoParameter::clarity);
+    plan.dehaze = strength(PhotoParameter::dehaze);
+    plan.sharpenAmount = strength(PhotoParameter::sharpen_amount);
+    plan.sharpenDetail = strength(PhotoParameter::sharpen_detail);
+    plan.sharpenMask = strength(PhotoParameter::sharpen_mask);
+    plan.noiseLuminanceAmount = strength(PhotoParameter::noise_luminance_amount);
+    plan.noiseLuminanceDetail = strength(PhotoParameter::noise_luminance_detail);
+    plan.noiseColorAmount = strength(PhotoParameter::noise_color_amount);
+    // Radii follow the long edge, so a preview and a full-size export look alike.
+    const int longEdge = std::max(width, height);
+    plan.textureRadius = scaledRadius(longEdge, 0.003);
+    plan.clarityRadius = scaledRadius(longEdge, 0.04);
+    plan.dehazeRadius = plan.clarityRadius;
+    plan.luminanceNoiseRadius = scaledRadius(longEdge, 0.0015);
+    plan.colorNoiseRadius = scaledRadius(longEdge, 0.0025);
+    plan.sharpRadius = sharpRadius(parameters[PhotoParameter::sharpen_radius], longEdge);
+    return plan;
+}
 
 int DetailAdjustment::sharpRadius(int amount, int longEdge) {
     const double clamped = std::clamp(amount, 0, 100);

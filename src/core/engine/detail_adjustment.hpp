@@ -9,7 +9,7 @@
 
 namespace sorvin {
 
-struct PhotoParameters;
+class PhotoParameters;
 
 // Strengths (parameter value / 100) and blur radii in pixels of one development's detail work.
 struct DetailAdjustmentPlan {

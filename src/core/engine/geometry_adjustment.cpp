@@ -1,6 +1,7 @@
 #include "engine/geometry_adjustment.hpp"
 
 #include "engine/geometry_resampler.hpp"
+#include "model/photo_parameters.hpp"
 
 #include <algorithm>
 #include <atomic>
@@ -67,6 +68,27 @@ SharedImage resample(const SharedImage& source, const IntegralRect& area, const 
 }
 
 } // namespace
+
+GeometryValues GeometryValues::of(const PhotoParameters& parameters) {
+    return {parameters[PhotoParameter::geometry_distortion],
+            parameters[PhotoParameter::geometry_chromatic_red],
+            parameters[PhotoParameter::geometry_chromatic_blue],
+            parameters[PhotoParameter::geometry_perspective_vertical],
+            parameters[PhotoParameter::geometry_perspective_horizontal],
+            parameters[PhotoParameter::geometry_aspect],
+            parameters[PhotoParameter::geometry_zoom]};
+}
+
+SharedImage GeometryAdjustment::applying(const SharedImage& source, const PhotoParameters& parameters,
+                                         bool parallel, const CancellationProbe& isCancelled) {
+    return applying(source, GeometryValues::of(parameters), parallel, isCancelled);
+}
+
+SharedImage GeometryAdjustment::applyingCrop(const SharedImage& source, const GeometryRect& outputRect,
+                                             const PhotoParameters& parameters, bool parallel,
+                                             const CancellationProbe& isCancelled) {
+    return applyingCrop(source, outputRect, GeometryValues::of(parameters), parallel, isCancelled);
+}
 
 SharedImage GeometryAdjustment::applying(const SharedImage& source, const GeometryValues& values,
                                          bool parallel, const CancellationProbe& isCancelled) {

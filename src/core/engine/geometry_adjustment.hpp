@@ -6,7 +6,7 @@
 
 namespace sorvin {
 
-struct PhotoParameters;
+class PhotoParameters;
 
 // A rectangle in source pixel coordinates (x to the right, y down).
 struct GeometryRect {

@@ -1,6 +1,7 @@
 #include "engine/grain_adjustment.hpp"
 
 #include "engine/byte_rounding.hpp"
+#include "model/photo_parameters.hpp"
 
 #include <algorithm>
 #include <cmath>
@@ -18,6 +19,11 @@ std::vector<std::int64_t> cellsAlong(int count, double longEdge, double cell) {
 }
 
 } // namespace
+
+std::optional<GrainPlan> GrainAdjustment::plan(const PhotoParameters& parameters, int width, int height) {
+    return plan(parameters[PhotoParameter::grain_amount], parameters[PhotoParameter::grain_size],
+                parameters[PhotoParameter::grain_roughness], width, height);
+}
 
 std::optional<GrainPlan> GrainAdjustment::plan(int amount, int size, int roughness, int width, int height) {
     if (amount == 0 || width < 1 || height < 1) return std::nullopt;

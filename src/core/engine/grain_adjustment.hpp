@@ -6,7 +6,7 @@
 
 namespace sorvin {
 
-struct PhotoParameters;
+class PhotoParameters;
 
 struct GrainPlan {
     std::vector<std::int64_t> columnCells; // grain cell index of each column

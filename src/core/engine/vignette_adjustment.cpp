@@ -1,6 +1,7 @@
 #include "engine/vignette_adjustment.hpp"
 
 #include "engine/byte_rounding.hpp"
+#include "model/photo_parameters.hpp"
 
 #include <algorithm>
 #include <cmath>
@@ -58,6 +59,13 @@ std::vector<std::uint8_t> VignetteAdjustment::makeTable(int amount) {
         }
     }
     return table;
+}
+
+std::optional<VignettePlan> VignetteAdjustment::plan(const PhotoParameters& parameters, int width, int height,
+                                                     const std::optional<VignetteFrame>& frame) {
+    return plan(parameters[PhotoParameter::vignette_amount], parameters[PhotoParameter::vignette_midpoint],
+                parameters[PhotoParameter::vignette_roundness], parameters[PhotoParameter::vignette_feather],
+                width, height, frame);
 }
 
 std::optional<VignettePlan> VignetteAdjustment::plan(int amount, int midpoint, int roundness, int feather,

@@ -7,7 +7,7 @@
 
 namespace sorvin {
 
-struct PhotoParameters;
+class PhotoParameters;
 
 // Where the vignette lies when only part of a photo is developed (the loupe): the centre of the
 // whole frame in the coordinates of the bitmap being developed, its size and its rotation.
