@@ -1,0 +1,44 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace sorvin {
+
+// A regular file opened for reading untrusted content. Opening never blocks (a FIFO or device that
+// took a photo's name is refused, not waited on), and the size is known up front so readers can
+// cap what they take.
+class RegularFile {
+public:
+    // Nothing when the path cannot be opened, is not a regular file or is larger than maxBytes.
+    static std::optional<RegularFile> open(const std::filesystem::path& path, std::uint64_t maxBytes);
+
+    RegularFile(RegularFile&& other) noexcept;
+    RegularFile& operator=(RegularFile&& other) noexcept;
+    RegularFile(const RegularFile&) = delete;
+    RegularFile& operator=(const RegularFile&) = delete;
+    ~RegularFile();
+
+    int descriptor() const { return fd_; }
+    std::uint64_t size() const { return size_; }
+
+    // Reads exactly count bytes at offset; false on a short read or an error.
+    bool readAt(std::uint64_t offset, void* into, std::size_t count) const;
+    // Replaces the buffer's content with the whole file; false when the file changed size under us.
+    bool readAll(std::vector<std::uint8_t>& into) const;
+
+    // A path naming this very open file, for libraries that insist on opening files themselves:
+    // they get the checked file even if the name is replaced in the meantime.
+    std::string descriptorPath() const;
+
+private:
+    RegularFile(int fd, std::uint64_t size) : fd_(fd), size_(size) {}
+    int fd_ = -1;
+    std::uint64_t size_ = 0;
+};
+
+} // namespace sorvin
