@@ -1,12 +1,12 @@
 // HEIF image properties through libheif. The size is the one after the file's rotation and mirror
 // boxes, which libheif applies; the program then treats the image as orientation 1.
+#include "platform/container_extents.hpp"
 #include "platform/exif_block.hpp"
 #include "platform/image_properties.hpp"
 #include "platform/regular_file.hpp"
 
 #include <libheif/heif.h>
 
-#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -47,31 +47,6 @@ std::uint64_t bigEndian(const std::uint8_t* p, int bytes) {
     return value;
 }
 
-// Every top-level box must lie within the file, starting with "ftyp": a file cut short loses the
-// end of its last box (usually the image data), which libheif alone would not notice until decoding.
-bool boxesLieWithinFile(const RegularFile& file) {
-    std::uint64_t offset = 0;
-    bool first = true;
-    while (offset < file.size()) {
-        std::uint8_t header[16];
-        if (file.size() - offset < 8 || !file.readAt(offset, header, 8)) return false;
-        std::uint64_t size = bigEndian(header, 4);
-        std::uint64_t headerSize = 8;
-        if (first && std::memcmp(header + 4, "ftyp", 4) != 0) return false;
-        first = false;
-        if (size == 1) {
-            if (file.size() - offset < 16 || !file.readAt(offset + 8, header + 8, 8)) return false;
-            size = bigEndian(header + 8, 8);
-            headerSize = 16;
-        } else if (size == 0) {
-            return true; // the last box runs to the end of the file
-        }
-        if (size < headerSize || size > file.size() - offset) return false;
-        offset += size;
-    }
-    return !first;
-}
-
 std::optional<std::string> captureDate(const heif_image_handle* handle) {
     heif_item_id id = 0;
     if (heif_image_handle_get_list_of_metadata_block_IDs(handle, "Exif", &id, 1) < 1) return std::nullopt;
@@ -89,7 +64,7 @@ std::optional<std::string> captureDate(const heif_image_handle* handle) {
 
 std::optional<ImageProperties> readHeif(const std::filesystem::path& path) {
     auto file = RegularFile::open(path, maxFileBytes);
-    if (!file || !boxesLieWithinFile(*file)) return std::nullopt;
+    if (!file || !ContainerExtents::boxesLieWithinFile(*file)) return std::nullopt;
 
     std::unique_ptr<heif_context, void (*)(heif_context*)> context(heif_context_alloc(), heif_context_free);
     if (!context) return std::nullopt;

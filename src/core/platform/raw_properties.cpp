@@ -1,5 +1,6 @@
 // RAW image properties: LibRaw identifies the file (without unpacking the sensor data) for the
 // size and orientation; exiv2 reads the capture date.
+#include "platform/container_extents.hpp"
 #include "platform/exif_block.hpp"
 #include "platform/image_properties.hpp"
 #include "platform/regular_file.hpp"
@@ -7,6 +8,7 @@
 #include <libraw/libraw.h>
 
 #include <array>
+#include <cstring>
 #include <memory>
 
 namespace sorvin::ImagePropertiesReader {
@@ -21,6 +23,11 @@ constexpr std::array<long, 8> orientationOfFlip = {1, 2, 4, 3, 5, 8, 6, 7};
 std::optional<ImageProperties> readRaw(const std::filesystem::path& path) {
     auto file = RegularFile::open(path, maxFileBytes);
     if (!file) return std::nullopt;
+    // A RAW file cut short keeps a valid header; its image data then runs past the end.
+    std::uint8_t signature[8] = {};
+    const bool isoMedia = file->readAt(0, signature, 8) && std::memcmp(signature + 4, "ftyp", 4) == 0;
+    if (isoMedia ? !ContainerExtents::boxesLieWithinFile(*file) : !ContainerExtents::tiffDataLiesWithinFile(*file))
+        return std::nullopt;
     const std::string openedPath = file->descriptorPath();
 
     auto raw = std::make_unique<LibRaw>(LIBRAW_OPTIONS_NONE);

@@ -1,0 +1,73 @@
+// Joining a JPEG or HEIF file with the RAW file beside it.
+#include "library/folder_scanner.hpp"
+#include "platform/unicode_text.hpp"
+
+#include <unordered_map>
+#include <unordered_set>
+
+namespace sorvin {
+
+namespace {
+
+// Files pair when they share a folder and a base name (the name without its last extension,
+// lower-cased). Keys are built from the relative paths, which are already NFC, so canonically
+// equivalent spellings meet.
+std::string pairingKey(const Photo& photo) {
+    const std::string& path = photo.relativePath;
+    const std::size_t slash = path.rfind('/');
+    const std::string directory = slash == std::string::npos ? std::string() : path.substr(0, slash);
+    std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    if (const std::size_t dot = name.rfind('.'); dot != std::string::npos && dot > 0) name.resize(dot);
+    const std::string base = UnicodeText::nfc(UnicodeText::lowercased(name)).value_or(name);
+    // The directory keeps its letter case; a NUL cannot occur in either part.
+    return directory + '\0' + base;
+}
+
+Photo joined(const Photo& display, const Photo& raw) {
+    Photo photo = display;
+    if (photo.orientation < 1 || photo.orientation > 8) photo.orientation = 1;
+    photo.rawCompanionURL = raw.url;
+    photo.rawCompanionRelativePath = raw.relativePath;
+    photo.rawCompanionOrientation = raw.orientation;
+    photo.rawCompanionPixelWidth = raw.pixelWidth;
+    photo.rawCompanionPixelHeight = raw.pixelHeight;
+    return photo;
+}
+
+} // namespace
+
+std::pair<std::vector<Photo>, std::size_t> FolderScanner::pairRawAndDisplayFiles(const std::vector<Photo>& photos) {
+    std::vector<std::string> keys;
+    keys.reserve(photos.size());
+    std::unordered_map<std::string, std::vector<std::size_t>> groups;
+    for (std::size_t i = 0; i < photos.size(); ++i) {
+        keys.push_back(pairingKey(photos[i]));
+        groups[keys.back()].push_back(i);
+    }
+
+    std::vector<Photo> output;
+    output.reserve(photos.size());
+    std::vector<bool> consumed(photos.size(), false);
+    std::size_t pairedCount = 0;
+    for (std::size_t i = 0; i < photos.size(); ++i) {
+        if (consumed[i]) continue;
+        const std::vector<std::size_t>& group = groups[keys[i]];
+        if (group.size() == 2) {
+            const Photo& a = photos[group[0]];
+            const Photo& b = photos[group[1]];
+            const bool aIsRaw = a.fileFormat == PhotoFileFormat::raw;
+            const bool bIsRaw = b.fileFormat == PhotoFileFormat::raw;
+            if (aIsRaw != bIsRaw) {
+                output.push_back(aIsRaw ? joined(b, a) : joined(a, b));
+                consumed[group[0]] = consumed[group[1]] = true;
+                ++pairedCount;
+                continue;
+            }
+        }
+        output.push_back(photos[i]);
+        consumed[i] = true;
+    }
+    return {std::move(output), pairedCount};
+}
+
+} // namespace sorvin

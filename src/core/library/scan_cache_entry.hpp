@@ -1,0 +1,48 @@
+#pragma once
+
+#include "model/photo.hpp"
+
+#include <cstdint>
+#include <filesystem>
+#include <map>
+#include <optional>
+#include <string>
+
+namespace sorvin {
+
+// A file's identity for the scan cache: its size in bytes and its content modification time in
+// milliseconds since 1970 UTC, truncated toward zero.
+struct CacheIdentity {
+    std::int64_t size = 0;
+    std::int64_t mtime = 0;
+    bool operator==(const CacheIdentity&) const = default;
+};
+
+// What the scan cache remembers of one file: its identity and the values a Photo needs.
+struct ScanCacheEntry {
+    std::int64_t size = 0;
+    std::int64_t mtime = 0;
+    std::optional<std::int64_t> date; // capture date, ms since 1970 UTC
+    std::int64_t orient = 1;
+    std::int64_t w = 0;
+    std::int64_t h = 0;
+    std::string fmt;
+
+    ScanCacheEntry() = default;
+    ScanCacheEntry(const Photo& photo, CacheIdentity identity);
+
+    // The photo these values describe, or nothing when they are not valid (negative size,
+    // orientation outside 1...8, an empty side, an unknown format).
+    std::optional<Photo> photo(const std::filesystem::path& url, const std::string& relativePath) const;
+
+    bool operator==(const ScanCacheEntry&) const = default;
+};
+
+// The whole cache file of one scanned folder.
+struct ScanCacheFile {
+    int version = 1;
+    std::string folder;
+    std::map<std::string, ScanCacheEntry> entries;
+};
+
+} // namespace sorvin

@@ -1,0 +1,169 @@
+#include "platform/image_properties.hpp"
+#include "support/test_support.hpp"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+#include <set>
+#include <sys/stat.h>
+
+namespace sorvin {
+namespace {
+
+using test::sample;
+using test::samplesDir;
+
+struct SampleCase {
+    const char* file;
+    ImageContainer container;
+    int width;
+    int height;
+    std::optional<long> orientation;
+    std::optional<std::string> date;
+};
+
+// Every readable sample with the values an independent EXIF tool and the file headers give.
+const SampleCase readableSamples[] = {
+    {"jpeg/canon_50d_progressive_adobergb_gps_lens.jpg", ImageContainer::jpeg, 720, 540, 1, "2011:07:10 19:34:28"},
+    {"jpeg/canon_6d_adobergb_gps_lens.jpg", ImageContainer::jpeg, 497, 331, 1, "2013:11:26 15:53:55"},
+    {"jpeg/cmyk_no_profile.jpg", ImageContainer::jpeg, 500, 333, std::nullopt, std::nullopt},
+    {"jpeg/cmyk_swop_canon_300d.jpg", ImageContainer::jpeg, 500, 333, 1, "2004:03:20 14:54:55"},
+    {"jpeg/iceland_displayp3_nikon_d800e.jpg", ImageContainer::jpeg, 600, 400, 1, "2012:08:08 22:07:18"},
+    {"jpeg/iceland_srgb_untagged_nikon_d800e.jpg", ImageContainer::jpeg, 600, 400, 1, "2012:08:08 22:07:18"},
+    {"jpeg/iphone5_orient3.jpg", ImageContainer::jpeg, 3264, 2448, 3, "2012:09:29 16:11:25"},
+    {"jpeg/nikon_d40_orient6.jpg", ImageContainer::jpeg, 3008, 2000, 6, "2006:12:16 12:42:05"},
+    {"jpeg/nikon_d70s_gps_lens.jpg", ImageContainer::jpeg, 1488, 2240, 1, "2005:12:14 14:39:47"},
+    {"jpeg/progressive_large.jpg", ImageContainer::jpeg, 4217, 2817, std::nullopt, std::nullopt},
+    {"jpeg/orientation/landscape_0.jpg", ImageContainer::jpeg, 1800, 1200, 0, std::nullopt},
+    {"jpeg/orientation/landscape_1.jpg", ImageContainer::jpeg, 1800, 1200, 1, std::nullopt},
+    {"jpeg/orientation/landscape_2.jpg", ImageContainer::jpeg, 1800, 1200, 2, std::nullopt},
+    {"jpeg/orientation/landscape_3.jpg", ImageContainer::jpeg, 1800, 1200, 3, std::nullopt},
+    {"jpeg/orientation/landscape_4.jpg", ImageContainer::jpeg, 1800, 1200, 4, std::nullopt},
+    {"jpeg/orientation/landscape_5.jpg", ImageContainer::jpeg, 1200, 1800, 5, std::nullopt},
+    {"jpeg/orientation/landscape_6.jpg", ImageContainer::jpeg, 1200, 1800, 6, std::nullopt},
+    {"jpeg/orientation/landscape_7.jpg", ImageContainer::jpeg, 1200, 1800, 7, std::nullopt},
+    {"jpeg/orientation/landscape_8.jpg", ImageContainer::jpeg, 1200, 1800, 8, std::nullopt},
+    {"jpeg/orientation/portrait_0.jpg", ImageContainer::jpeg, 1200, 1800, 0, std::nullopt},
+    {"jpeg/orientation/portrait_1.jpg", ImageContainer::jpeg, 1200, 1800, 1, std::nullopt},
+    {"jpeg/orientation/portrait_2.jpg", ImageContainer::jpeg, 1200, 1800, 2, std::nullopt},
+    {"jpeg/orientation/portrait_3.jpg", ImageContainer::jpeg, 1200, 1800, 3, std::nullopt},
+    {"jpeg/orientation/portrait_4.jpg", ImageContainer::jpeg, 1200, 1800, 4, std::nullopt},
+    {"jpeg/orientation/portrait_5.jpg", ImageContainer::jpeg, 1800, 1200, 5, std::nullopt},
+    {"jpeg/orientation/portrait_6.jpg", ImageContainer::jpeg, 1800, 1200, 6, std::nullopt},
+    {"jpeg/orientation/portrait_7.jpg", ImageContainer::jpeg, 1800, 1200, 7, std::nullopt},
+    {"jpeg/orientation/portrait_8.jpg", ImageContainer::jpeg, 1800, 1200, 8, std::nullopt},
+    // HEIF: the rotation box is applied to the size, so no orientation is reported.
+    {"heif/iphone8_gps.heic", ImageContainer::heif, 4032, 3024, std::nullopt, "2018:02:05 15:11:44"},
+    {"heif/iphone11pro_exif_at_eof.heic", ImageContainer::heif, 3024, 4032, std::nullopt, "2020:05:04 18:39:11"},
+    {"heif/iphonexr_orient6.heic", ImageContainer::heif, 3024, 4032, std::nullopt, "2019:08:21 11:21:36"},
+    {"heif/samsung_s10plus_orient6.heic", ImageContainer::heif, 3024, 4032, std::nullopt, "2020:06:30 11:27:59"},
+    {"raw/nikon_d1.nef", ImageContainer::raw, 2012, 1324, 1, "2000:11:19 13:01:50"},
+    {"raw/blackmagic_pocket4k.dng", ImageContainer::raw, 4128, 2176, 1, std::nullopt},
+    {"raw/canon_eos_6d_linear_lossy.dng", ImageContainer::raw, 1224, 816, 1, "2019:06:06 07:29:51"},
+    {"raw/canon_eos_d30.crw", ImageContainer::raw, 2176, 1448, 1, "2002:11:24 15:11:22"},
+};
+
+// Every corrupt sample, read as the container its name claims.
+const std::pair<const char*, ImageContainer> corruptSamples[] = {
+    {"corrupt/corrupt_header.jpg", ImageContainer::jpeg},
+    {"corrupt/fuzz_bad_restart_marker_sony.jpg", ImageContainer::jpeg},
+    {"corrupt/fuzz_premature_end.jpg", ImageContainer::jpeg},
+    {"corrupt/truncated_10000_bytes.jpg", ImageContainer::jpeg},
+    {"corrupt/jpeg_content_named.heic", ImageContainer::heif},
+    {"corrupt/jpeg_content_named.nef", ImageContainer::raw},
+    {"corrupt/truncated_leica_m10.dng", ImageContainer::raw},
+    {"corrupt/truncated_sony_zv-e10.arw", ImageContainer::raw},
+    {"corrupt/unsupported_jxl_dng17_nikon_z9.dng", ImageContainer::raw},
+};
+
+TEST(ImagePropertiesReaderTest, ReadsSizeOrientationAndDateOfEveryReadableSample) {
+    for (const SampleCase& c : readableSamples) {
+        SCOPED_TRACE(c.file);
+        const auto properties = ImagePropertiesReader::read(sample(c.file), c.container);
+        ASSERT_TRUE(properties.has_value());
+        EXPECT_EQ(properties->pixelWidth, c.width);
+        EXPECT_EQ(properties->pixelHeight, c.height);
+        EXPECT_EQ(properties->orientation, c.orientation);
+        EXPECT_EQ(properties->dateTimeOriginal, c.date);
+    }
+}
+
+TEST(ImagePropertiesReaderTest, RefusesEveryCorruptSample) {
+    for (const auto& [file, container] : corruptSamples) {
+        SCOPED_TRACE(file);
+        EXPECT_FALSE(ImagePropertiesReader::read(sample(file), container).has_value());
+    }
+}
+
+TEST(ImagePropertiesReaderTest, TheTablesCoverEverySampleFile) {
+    std::set<std::string> covered;
+    for (const SampleCase& c : readableSamples) covered.insert(c.file);
+    for (const auto& [file, container] : corruptSamples) covered.insert(file);
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(samplesDir())) {
+        if (!entry.is_regular_file() || entry.path().extension() == ".md") continue;
+        EXPECT_TRUE(covered.count(entry.path().lexically_relative(samplesDir()).string())) << entry.path();
+    }
+}
+
+std::string contentOf(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+void writeFile(const std::filesystem::path& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+TEST(ImagePropertiesReaderTest, RefusesFilesCutShortAnywhere) {
+    test::TemporaryFolder folder;
+    const std::pair<const char*, ImageContainer> sources[] = {
+        {"jpeg/iceland_srgb_untagged_nikon_d800e.jpg", ImageContainer::jpeg},
+        {"jpeg/canon_50d_progressive_adobergb_gps_lens.jpg", ImageContainer::jpeg},
+        {"heif/iphone8_gps.heic", ImageContainer::heif},
+        {"raw/canon_eos_6d_linear_lossy.dng", ImageContainer::raw},
+    };
+    for (const auto& [file, container] : sources) {
+        const std::string whole = contentOf(sample(file));
+        for (double fraction : {0.0, 0.001, 0.05, 0.5, 0.999}) {
+            SCOPED_TRACE(std::string(file) + " cut at " + std::to_string(fraction));
+            const auto cut = folder / "cut";
+            writeFile(cut, whole.substr(0, static_cast<std::size_t>(whole.size() * fraction)));
+            EXPECT_FALSE(ImagePropertiesReader::read(cut, container).has_value());
+        }
+        // Losing only the last byte of a JPEG loses its end marker.
+        if (container == ImageContainer::jpeg) {
+            writeFile(folder / "cut", whole.substr(0, whole.size() - 1));
+            EXPECT_FALSE(ImagePropertiesReader::read(folder / "cut", container).has_value());
+        }
+    }
+}
+
+TEST(ImagePropertiesReaderTest, ReadsNothingButTheClaimedContainer) {
+    const auto jpeg = sample("jpeg/iceland_srgb_untagged_nikon_d800e.jpg");
+    const auto heif = sample("heif/iphone8_gps.heic");
+    const auto raw = sample("raw/nikon_d1.nef");
+    EXPECT_FALSE(ImagePropertiesReader::readHeif(jpeg).has_value());
+    EXPECT_FALSE(ImagePropertiesReader::readRaw(jpeg).has_value());
+    EXPECT_FALSE(ImagePropertiesReader::readJpeg(heif).has_value());
+    EXPECT_FALSE(ImagePropertiesReader::readRaw(heif).has_value());
+    EXPECT_FALSE(ImagePropertiesReader::readJpeg(raw).has_value());
+    EXPECT_FALSE(ImagePropertiesReader::readHeif(raw).has_value());
+}
+
+TEST(ImagePropertiesReaderTest, RefusesWhatIsNotAReadableRegularFile) {
+    test::TemporaryFolder folder;
+    writeFile(folder / "empty.jpg", "");
+    ASSERT_EQ(::mkfifo((folder / "pipe.jpg").c_str(), 0600), 0);
+    std::filesystem::create_directory(folder / "folder.jpg");
+    for (const char* name : {"empty.jpg", "pipe.jpg", "folder.jpg", "missing.jpg"}) {
+        SCOPED_TRACE(name);
+        // A FIFO must be refused at once rather than waited on.
+        EXPECT_FALSE(ImagePropertiesReader::readJpeg(folder / name).has_value());
+        EXPECT_FALSE(ImagePropertiesReader::readHeif(folder / name).has_value());
+        EXPECT_FALSE(ImagePropertiesReader::readRaw(folder / name).has_value());
+    }
+}
+
+} // namespace
+} // namespace sorvin
