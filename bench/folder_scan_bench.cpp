@@ -5,7 +5,6 @@
 #include "library/folder_scanner.hpp"
 
 #include <benchmark/benchmark.h>
-
 #include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
@@ -45,7 +44,8 @@ struct Corpus {
         std::vector<fs::path> samples;
         for (const char* kind : {"jpeg", "heif", "raw"})
             for (const auto& entry : fs::recursive_directory_iterator(samplesDir() / kind))
-                if (entry.is_regular_file() && photoFileFormatFrom(entry.path())) samples.push_back(entry.path());
+                if (entry.is_regular_file() && photoFileFormatFrom(entry.path()))
+                    samples.push_back(entry.path());
         if (samples.empty()) return;
         const std::size_t copies = (minimumFiles + samples.size() - 1) / samples.size();
         for (std::size_t copy = 0; copy < copies; ++copy) {
@@ -96,7 +96,8 @@ BENCHMARK(BM_ColdScan)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.
 void BM_WarmScan(benchmark::State& state) {
     if (corpus().files.size() < minimumFiles) return state.SkipWithError("no samples");
     scanOnce(); // fills the cache
-    for (auto _ : state) benchmark::DoNotOptimize(scanOnce());
+    for (auto _ : state)
+        benchmark::DoNotOptimize(scanOnce());
     reportFiles(state);
 }
 BENCHMARK(BM_WarmScan)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
@@ -110,8 +111,9 @@ void BM_Exiv2ToolBaseline(benchmark::State& state) {
     posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
     for (auto _ : state) {
         for (std::size_t start = 0; start < corpus().files.size(); start += 1000) {
-            std::vector<char*> argv = {const_cast<char*>("exiv2"), const_cast<char*>("-q"), const_cast<char*>("-g"),
-                                       const_cast<char*>("Exif.Photo.DateTimeOriginal"), const_cast<char*>("-Pv")};
+            std::vector<char*> argv = {
+                const_cast<char*>("exiv2"), const_cast<char*>("-q"), const_cast<char*>("-g"),
+                const_cast<char*>("Exif.Photo.DateTimeOriginal"), const_cast<char*>("-Pv")};
             for (std::size_t i = start; i < std::min(start + 1000, corpus().files.size()); ++i)
                 argv.push_back(corpus().files[i].data());
             argv.push_back(nullptr);

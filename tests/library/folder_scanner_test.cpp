@@ -1,12 +1,11 @@
 #include "library/folder_scanner.hpp"
 #include "support/test_support.hpp"
 
-#include <gmock/gmock.h>
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <atomic>
 #include <fstream>
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
 #include <mutex>
 
 namespace sorvin {
@@ -26,7 +25,8 @@ void writeFile(const std::filesystem::path& path, const std::string& bytes = "x"
 struct FakeReader {
     std::shared_ptr<std::atomic<int>> calls = std::make_shared<std::atomic<int>>(0);
     FolderScanner::MetadataReader reader() const {
-        return [calls = calls](const std::filesystem::path& url, const std::string& key) -> std::optional<Photo> {
+        return [calls = calls](const std::filesystem::path& url,
+                               const std::string& key) -> std::optional<Photo> {
             ++*calls;
             Photo photo;
             photo.url = url;
@@ -55,7 +55,8 @@ const FolderScanner::CancelProbe neverCancelled = [] { return false; };
 
 std::vector<std::string> keysOf(const std::vector<Photo>& photos) {
     std::vector<std::string> keys;
-    for (const Photo& photo : photos) keys.push_back(photo.relativePath);
+    for (const Photo& photo : photos)
+        keys.push_back(photo.relativePath);
     return keys;
 }
 
@@ -74,8 +75,8 @@ protected:
     ProgressLog progress;
 
     ScanResult scan(bool includeSubfolders = true) {
-        return FolderScanner::scan(photos.path(), includeSubfolders, progress.callback(), neverCancelled, caches.path(),
-                                   fake.reader());
+        return FolderScanner::scan(photos.path(), includeSubfolders, progress.callback(), neverCancelled,
+                                   caches.path(), fake.reader());
     }
 };
 
@@ -125,8 +126,8 @@ TEST_F(FolderScannerTest, RefusesAFolderThatIsMissingOrNotAFolder) {
     for (const auto& folder : {photos / "missing", photos / "file.jpg"}) {
         for (bool includeSubfolders : {true, false}) {
             try {
-                FolderScanner::scan(folder, includeSubfolders, progress.callback(), neverCancelled, caches.path(),
-                                    fake.reader());
+                FolderScanner::scan(folder, includeSubfolders, progress.callback(), neverCancelled,
+                                    caches.path(), fake.reader());
                 ADD_FAILURE() << "no error for " << folder;
             } catch (const FolderScannerError& error) {
                 EXPECT_EQ(error.kind(), Kind::inaccessible);
@@ -152,7 +153,8 @@ TEST_F(FolderScannerTest, ReportsProgressEveryFiftyFilesAndAtTheEnd) {
     using Calls = std::vector<std::pair<std::size_t, std::size_t>>;
     for (int count : {120, 100}) {
         std::filesystem::remove_all(photos / "set");
-        for (int i = 0; i < count; ++i) writeFile(photos / "set" / ("IMG_" + std::to_string(i) + ".jpg"));
+        for (int i = 0; i < count; ++i)
+            writeFile(photos / "set" / ("IMG_" + std::to_string(i) + ".jpg"));
         progress.calls.clear();
         scan();
         if (count == 120)
@@ -163,11 +165,13 @@ TEST_F(FolderScannerTest, ReportsProgressEveryFiftyFilesAndAtTheEnd) {
 }
 
 TEST_F(FolderScannerTest, CancellingStopsTheFilesThatFollowAndThrows) {
-    for (int i = 0; i < 200; ++i) writeFile(photos / ("IMG_" + std::to_string(i) + ".jpg"));
+    for (int i = 0; i < 200; ++i)
+        writeFile(photos / ("IMG_" + std::to_string(i) + ".jpg"));
     std::atomic<int> asked{0};
     auto cancelAfterTen = [&] { return ++asked > 10; };
     try {
-        FolderScanner::scan(photos.path(), true, progress.callback(), cancelAfterTen, caches.path(), fake.reader());
+        FolderScanner::scan(photos.path(), true, progress.callback(), cancelAfterTen, caches.path(),
+                            fake.reader());
         FAIL() << "no error";
     } catch (const FolderScannerError& error) {
         EXPECT_EQ(error.kind(), Kind::cancelled);
@@ -177,16 +181,19 @@ TEST_F(FolderScannerTest, CancellingStopsTheFilesThatFollowAndThrows) {
 }
 
 TEST_F(FolderScannerTest, ACancellationAfterTheLastFileStillCancels) {
-    for (int i = 0; i < 5; ++i) writeFile(photos / ("IMG_" + std::to_string(i) + ".jpg"));
+    for (int i = 0; i < 5; ++i)
+        writeFile(photos / ("IMG_" + std::to_string(i) + ".jpg"));
     std::atomic<int> asked{0};
     auto cancelAtTheEnd = [&] { return ++asked > 5; };
-    EXPECT_THROW(FolderScanner::scan(photos.path(), true, progress.callback(), cancelAtTheEnd, caches.path(), fake.reader()),
+    EXPECT_THROW(FolderScanner::scan(photos.path(), true, progress.callback(), cancelAtTheEnd, caches.path(),
+                                     fake.reader()),
                  FolderScannerError);
     EXPECT_EQ(fake.calls->load(), 5);
 }
 
 TEST_F(FolderScannerTest, AFolderThatDisappearsDuringTheScanIsInaccessibleEvenWhenAlsoCancelled) {
-    for (int i = 0; i < 200; ++i) writeFile(photos / "set" / ("IMG_" + std::to_string(i) + ".jpg"));
+    for (int i = 0; i < 200; ++i)
+        writeFile(photos / "set" / ("IMG_" + std::to_string(i) + ".jpg"));
     const auto folder = photos / "set";
     std::atomic<int> read{0};
     std::atomic<bool> cancel{false};
@@ -194,7 +201,8 @@ TEST_F(FolderScannerTest, AFolderThatDisappearsDuringTheScanIsInaccessibleEvenWh
     FolderScanner::MetadataReader reader = [&, inner = fake.reader()](const std::filesystem::path& url,
                                                                       const std::string& key) {
         // Every reader waits until the folder is gone.
-        if (++read >= 10) std::call_once(removal, [&] {
+        if (++read >= 10)
+            std::call_once(removal, [&] {
                 std::filesystem::remove_all(folder);
                 cancel = true; // by the time anyone looks, both flags may be set
             });
@@ -211,31 +219,36 @@ TEST_F(FolderScannerTest, AFolderThatDisappearsDuringTheScanIsInaccessibleEvenWh
 }
 
 TEST_F(FolderScannerTest, ASecondScanReadsOnlyWhatChanged) {
-    for (const char* name : {"a.jpg", "b.jpg", "sub/c.nef", "sub/c.jpg"}) writeFile(photos / name);
+    for (const char* name : {"a.jpg", "b.jpg", "sub/c.nef", "sub/c.jpg"})
+        writeFile(photos / name);
     const ScanResult first = scan();
     EXPECT_EQ(fake.calls->load(), 4);
     EXPECT_EQ(first.pairedCount, 1u);
     const auto cacheFile = FolderScanner::scanCacheURL(photos.path(), caches.path());
-    const auto cached = FolderScanner::loadCache(cacheFile, FolderScanner::standardized(photos.path()).string());
+    const auto cached =
+        FolderScanner::loadCache(cacheFile, FolderScanner::standardized(photos.path()).string());
     // The two files of a pair keep entries of their own.
     std::vector<std::string> cachedKeys;
-    for (const auto& [key, entry] : cached) cachedKeys.push_back(key);
+    for (const auto& [key, entry] : cached)
+        cachedKeys.push_back(key);
     EXPECT_THAT(cachedKeys, ElementsAre("a.jpg", "b.jpg", "sub/c.jpg", "sub/c.nef"));
 
     const ScanResult second = scan();
     EXPECT_EQ(fake.calls->load(), 4); // nothing opened
     EXPECT_EQ(second.photos, first.photos);
-    EXPECT_EQ(FolderScanner::loadCache(cacheFile, FolderScanner::standardized(photos.path()).string()), cached);
+    EXPECT_EQ(FolderScanner::loadCache(cacheFile, FolderScanner::standardized(photos.path()).string()),
+              cached);
 
     // A new size, or a new modification time with the same size, is read again.
     writeFile(photos / "a.jpg", "longer");
-    std::filesystem::last_write_time(photos / "b.jpg",
-                                     std::filesystem::last_write_time(photos / "b.jpg") + std::chrono::seconds(5));
+    std::filesystem::last_write_time(photos / "b.jpg", std::filesystem::last_write_time(photos / "b.jpg") +
+                                                           std::chrono::seconds(5));
     std::filesystem::remove(photos / "sub/c.nef");
     const ScanResult third = scan();
     EXPECT_EQ(fake.calls->load(), 6);
     EXPECT_EQ(third.pairedCount, 0u);
-    EXPECT_EQ(FolderScanner::loadCache(cacheFile, FolderScanner::standardized(photos.path()).string()).count("sub/c.nef"),
+    EXPECT_EQ(FolderScanner::loadCache(cacheFile, FolderScanner::standardized(photos.path()).string())
+                  .count("sub/c.nef"),
               0u);
 }
 
@@ -243,15 +256,16 @@ TEST_F(FolderScannerTest, AnUnreadableFileHasNoCacheEntryAndIsReadAgain) {
     writeFile(photos / "good.jpg");
     writeFile(photos / "bad.jpg");
     std::atomic<int> calls{0};
-    FolderScanner::MetadataReader reader = [&, inner = fake.reader()](const std::filesystem::path& url,
-                                                                      const std::string& key) -> std::optional<Photo> {
+    FolderScanner::MetadataReader reader =
+        [&, inner = fake.reader()](const std::filesystem::path& url,
+                                   const std::string& key) -> std::optional<Photo> {
         ++calls;
         if (key == "bad.jpg") return std::nullopt;
         return inner(url, key);
     };
     for (int round = 1; round <= 2; ++round) {
-        const ScanResult result =
-            FolderScanner::scan(photos.path(), true, progress.callback(), neverCancelled, caches.path(), reader);
+        const ScanResult result = FolderScanner::scan(photos.path(), true, progress.callback(),
+                                                      neverCancelled, caches.path(), reader);
         EXPECT_THAT(keysOf(result.photos), ElementsAre("good.jpg"));
         EXPECT_EQ(result.unreadableCount, 1u);
     }
@@ -280,8 +294,8 @@ TEST(FolderScannerSamples, ScansEverySampleWithTheRealReader) {
     test::TemporaryFolder caches;
     std::filesystem::copy(test::samplesDir(), photos.path(), std::filesystem::copy_options::recursive);
     ProgressLog progress;
-    const ScanResult result = FolderScanner::scan(photos.path(), true, progress.callback(), neverCancelled,
-                                                  caches.path());
+    const ScanResult result =
+        FolderScanner::scan(photos.path(), true, progress.callback(), neverCancelled, caches.path());
     // The CRW file has no photo extension of ours; the nine corrupt files give no photo.
     EXPECT_EQ(result.unreadableCount, 9u);
     EXPECT_EQ(result.pairedCount, 0u);
@@ -306,7 +320,8 @@ TEST(FolderScannerSamples, ScansEverySampleWithTheRealReader) {
     EXPECT_EQ(result.photos.front().relativePath, "raw/nikon_d1.nef");
     const auto firstUndated = std::find_if(result.photos.begin(), result.photos.end(),
                                            [](const Photo& p) { return !p.captureDate; });
-    EXPECT_TRUE(std::all_of(firstUndated, result.photos.end(), [](const Photo& p) { return !p.captureDate; }));
+    EXPECT_TRUE(
+        std::all_of(firstUndated, result.photos.end(), [](const Photo& p) { return !p.captureDate; }));
     EXPECT_EQ(firstUndated - result.photos.begin(), 14);
     // The capture date is the wall-clock time of the EXIF text in the local zone.
     std::tm local{};

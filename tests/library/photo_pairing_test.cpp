@@ -19,7 +19,8 @@ Photo photoAt(const std::string& relativePath, int orientation = 1) {
 
 std::vector<std::string> mainPaths(const std::vector<Photo>& photos) {
     std::vector<std::string> paths;
-    for (const Photo& photo : photos) paths.push_back(photo.relativePath);
+    for (const Photo& photo : photos)
+        paths.push_back(photo.relativePath);
     return paths;
 }
 
@@ -36,14 +37,21 @@ TEST(PhotoPairing, JoinsOnlyALoneDisplayAndRawFileOfOneNameInOneFolder) {
         {"RAW first", {"IMG_0001.NEF", "IMG_0001.JPG"}, {"IMG_0001.JPG"}, 1},
         {"HEIF with DNG", {"IMG_0001.HEIC", "IMG_0001.DNG"}, {"IMG_0001.HEIC"}, 1},
         {"letter case of names", {"IMG_0001.JPG", "img_0001.nef"}, {"IMG_0001.JPG"}, 1},
-        {"group of three", {"IMG_0001.JPG", "IMG_0001.HEIC", "IMG_0001.NEF"},
-         {"IMG_0001.JPG", "IMG_0001.HEIC", "IMG_0001.NEF"}, 0},
+        {"group of three",
+         {"IMG_0001.JPG", "IMG_0001.HEIC", "IMG_0001.NEF"},
+         {"IMG_0001.JPG", "IMG_0001.HEIC", "IMG_0001.NEF"},
+         0},
         {"two RAW files", {"IMG_0001.NEF", "IMG_0001.DNG"}, {"IMG_0001.NEF", "IMG_0001.DNG"}, 0},
         {"two display files", {"IMG_0001.JPG", "IMG_0001.HEIC"}, {"IMG_0001.JPG", "IMG_0001.HEIC"}, 0},
         {"different folders", {"IMG_0001.JPG", "sub/IMG_0001.NEF"}, {"IMG_0001.JPG", "sub/IMG_0001.NEF"}, 0},
-        {"folder names keep their case", {"Trip/IMG_0001.JPG", "trip/IMG_0001.NEF"},
-         {"Trip/IMG_0001.JPG", "trip/IMG_0001.NEF"}, 0},
-        {"only the last extension goes", {"IMG_0001.JPG", "IMG_0001.JPG.NEF"}, {"IMG_0001.JPG", "IMG_0001.JPG.NEF"}, 0},
+        {"folder names keep their case",
+         {"Trip/IMG_0001.JPG", "trip/IMG_0001.NEF"},
+         {"Trip/IMG_0001.JPG", "trip/IMG_0001.NEF"},
+         0},
+        {"only the last extension goes",
+         {"IMG_0001.JPG", "IMG_0001.JPG.NEF"},
+         {"IMG_0001.JPG", "IMG_0001.JPG.NEF"},
+         0},
         {"pairs in subfolders", {"a/X.NEF", "b/X.JPG", "a/X.JPG", "b/X.NEF"}, {"a/X.JPG", "b/X.JPG"}, 2},
         {"non-ASCII case folding", {"\xC3\x84PFEL.JPG", "\xC3\xA4pfel.nef"}, {"\xC3\x84PFEL.JPG"}, 1},
         {"empty input", {}, {}, 0},
@@ -51,7 +59,8 @@ TEST(PhotoPairing, JoinsOnlyALoneDisplayAndRawFileOfOneNameInOneFolder) {
     for (const PairingCase& c : cases) {
         SCOPED_TRACE(c.name);
         std::vector<Photo> input;
-        for (const std::string& file : c.files) input.push_back(photoAt(file));
+        for (const std::string& file : c.files)
+            input.push_back(photoAt(file));
         const auto [output, pairs] = FolderScanner::pairRawAndDisplayFiles(input);
         EXPECT_THAT(mainPaths(output), ::testing::ElementsAreArray(c.expectedMainFiles));
         EXPECT_EQ(pairs, c.expectedPairs);

@@ -2,9 +2,8 @@
 #include "platform/sha256.hpp"
 #include "support/test_support.hpp"
 
-#include <gtest/gtest.h>
-
 #include <fstream>
+#include <gtest/gtest.h>
 #include <iterator>
 
 namespace sorvin {
@@ -20,7 +19,8 @@ void writeFile(const std::filesystem::path& path, const std::string& bytes) {
     std::ofstream(path, std::ios::binary) << bytes;
 }
 
-ScanCacheEntry entry(std::int64_t size, std::int64_t mtime, std::optional<std::int64_t> date, std::string fmt) {
+ScanCacheEntry entry(std::int64_t size, std::int64_t mtime, std::optional<std::int64_t> date,
+                     std::string fmt) {
     ScanCacheEntry e;
     e.size = size;
     e.mtime = mtime;
@@ -50,13 +50,14 @@ TEST(ScanCache, WritesCompactJsonWithSortedKeysAndUnescapedSlashes) {
     file.entries["IMG_0001.JPG"] = entry(10, -1500, 1714525200000, "jpeg");
     const auto path = caches / "Sorvin" / "scan-0123456789abcdef.json"; // its folder does not exist yet
     FolderScanner::writeCache(file, path);
-    EXPECT_EQ(contentOf(path),
-              "{\"entries\":{"
-              "\"IMG_0001.JPG\":{\"date\":1714525200000,\"fmt\":\"jpeg\",\"h\":3000,\"mtime\":-1500,\"orient\":6,"
-              "\"size\":10,\"w\":4000},"
-              "\"sub/IMG_0002.NEF\":{\"fmt\":\"raw\",\"h\":3000,\"mtime\":1714525200123,\"orient\":6,\"size\":20,"
-              "\"w\":4000}},"
-              "\"folder\":\"/photos/旅行\",\"version\":1}");
+    EXPECT_EQ(
+        contentOf(path),
+        "{\"entries\":{"
+        "\"IMG_0001.JPG\":{\"date\":1714525200000,\"fmt\":\"jpeg\",\"h\":3000,\"mtime\":-1500,\"orient\":6,"
+        "\"size\":10,\"w\":4000},"
+        "\"sub/IMG_0002.NEF\":{\"fmt\":\"raw\",\"h\":3000,\"mtime\":1714525200123,\"orient\":6,\"size\":20,"
+        "\"w\":4000}},"
+        "\"folder\":\"/photos/旅行\",\"version\":1}");
     // And it reads back as written.
     const auto loaded = FolderScanner::loadCache(path, "/photos/旅行");
     EXPECT_EQ(loaded, file.entries);
@@ -109,27 +110,28 @@ TEST(ScanCache, IgnoresAWholeFileThatIsForeignDamagedOrOfAnotherVersion) {
 TEST(ScanCache, DropsOnlyTheEntriesThatAreNotValid) {
     test::TemporaryFolder caches;
     const auto path = caches / "scan.json";
-    writeFile(path, R"({"version":1,"folder":"/photos","entries":{)"
-                    R"("good.jpg":{"size":1,"mtime":2,"orient":8,"w":3,"h":4,"fmt":"heif"},)"
-                    R"("dated.jpg":{"size":1,"mtime":2,"date":-86400000,"orient":1,"w":3,"h":4,"fmt":"raw"},)"
-                    R"("orient0.jpg":{"size":1,"mtime":2,"orient":0,"w":3,"h":4,"fmt":"jpeg"},)"
-                    R"("orient9.jpg":{"size":1,"mtime":2,"orient":9,"w":3,"h":4,"fmt":"jpeg"},)"
-                    R"("w0.jpg":{"size":1,"mtime":2,"orient":1,"w":0,"h":4,"fmt":"jpeg"},)"
-                    R"("h0.jpg":{"size":1,"mtime":2,"orient":1,"w":3,"h":0,"fmt":"jpeg"},)"
-                    R"("negative.jpg":{"size":-1,"mtime":2,"orient":1,"w":3,"h":4,"fmt":"jpeg"},)"
-                    R"("png.jpg":{"size":1,"mtime":2,"orient":1,"w":3,"h":4,"fmt":"png"},)"
-                    R"("upper.jpg":{"size":1,"mtime":2,"orient":1,"w":3,"h":4,"fmt":"JPEG"},)"
-                    R"("textdate.jpg":{"size":1,"mtime":2,"date":"2024","orient":1,"w":3,"h":4,"fmt":"jpeg"},)"
-                    R"("nulldate.jpg":{"size":1,"mtime":2,"date":null,"orient":1,"w":3,"h":4,"fmt":"jpeg"},)"
-                    R"("float.jpg":{"size":1.0,"mtime":2,"orient":1,"w":3,"h":4,"fmt":"jpeg"},)"
-                    R"("exponent.jpg":{"size":1,"mtime":2e3,"orient":1,"w":3,"h":4,"fmt":"jpeg"},)"
-                    R"("bool.jpg":{"size":true,"mtime":2,"orient":1,"w":3,"h":4,"fmt":"jpeg"},)"
-                    R"("digits.jpg":{"size":"1","mtime":2,"orient":1,"w":3,"h":4,"fmt":"jpeg"},)"
-                    R"("huge.jpg":{"size":9223372036854775808,"mtime":2,"orient":1,"w":3,"h":4,"fmt":"jpeg"},)"
-                    R"("nofmt.jpg":{"size":1,"mtime":2,"orient":1,"w":3,"h":4},)"
-                    R"("nomtime.jpg":{"size":1,"orient":1,"w":3,"h":4,"fmt":"jpeg"},)"
-                    R"("array.jpg":[1,2,3])"
-                    R"(}})");
+    writeFile(path,
+              R"({"version":1,"folder":"/photos","entries":{)"
+              R"("good.jpg":{"size":1,"mtime":2,"orient":8,"w":3,"h":4,"fmt":"heif"},)"
+              R"("dated.jpg":{"size":1,"mtime":2,"date":-86400000,"orient":1,"w":3,"h":4,"fmt":"raw"},)"
+              R"("orient0.jpg":{"size":1,"mtime":2,"orient":0,"w":3,"h":4,"fmt":"jpeg"},)"
+              R"("orient9.jpg":{"size":1,"mtime":2,"orient":9,"w":3,"h":4,"fmt":"jpeg"},)"
+              R"("w0.jpg":{"size":1,"mtime":2,"orient":1,"w":0,"h":4,"fmt":"jpeg"},)"
+              R"("h0.jpg":{"size":1,"mtime":2,"orient":1,"w":3,"h":0,"fmt":"jpeg"},)"
+              R"("negative.jpg":{"size":-1,"mtime":2,"orient":1,"w":3,"h":4,"fmt":"jpeg"},)"
+              R"("png.jpg":{"size":1,"mtime":2,"orient":1,"w":3,"h":4,"fmt":"png"},)"
+              R"("upper.jpg":{"size":1,"mtime":2,"orient":1,"w":3,"h":4,"fmt":"JPEG"},)"
+              R"("textdate.jpg":{"size":1,"mtime":2,"date":"2024","orient":1,"w":3,"h":4,"fmt":"jpeg"},)"
+              R"("nulldate.jpg":{"size":1,"mtime":2,"date":null,"orient":1,"w":3,"h":4,"fmt":"jpeg"},)"
+              R"("float.jpg":{"size":1.0,"mtime":2,"orient":1,"w":3,"h":4,"fmt":"jpeg"},)"
+              R"("exponent.jpg":{"size":1,"mtime":2e3,"orient":1,"w":3,"h":4,"fmt":"jpeg"},)"
+              R"("bool.jpg":{"size":true,"mtime":2,"orient":1,"w":3,"h":4,"fmt":"jpeg"},)"
+              R"("digits.jpg":{"size":"1","mtime":2,"orient":1,"w":3,"h":4,"fmt":"jpeg"},)"
+              R"("huge.jpg":{"size":9223372036854775808,"mtime":2,"orient":1,"w":3,"h":4,"fmt":"jpeg"},)"
+              R"("nofmt.jpg":{"size":1,"mtime":2,"orient":1,"w":3,"h":4},)"
+              R"("nomtime.jpg":{"size":1,"orient":1,"w":3,"h":4,"fmt":"jpeg"},)"
+              R"("array.jpg":[1,2,3])"
+              R"(}})");
     const auto loaded = FolderScanner::loadCache(path, "/photos");
     ASSERT_EQ(loaded.size(), 2u);
     const auto good = loaded.at("good.jpg").photo("/photos/good.jpg", "good.jpg");
@@ -146,7 +148,8 @@ TEST(ScanCache, AnEntryKeepsTheCaptureInstantToTheMillisecond) {
     Photo photo;
     photo.url = "/photos/a.heic";
     photo.relativePath = "a.heic";
-    photo.captureDate = CaptureDate(std::chrono::milliseconds(1714525200000) + std::chrono::microseconds(999));
+    photo.captureDate =
+        CaptureDate(std::chrono::milliseconds(1714525200000) + std::chrono::microseconds(999));
     photo.orientation = 3;
     photo.pixelWidth = 4032;
     photo.pixelHeight = 3024;

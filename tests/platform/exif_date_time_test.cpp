@@ -1,9 +1,8 @@
 #include "platform/exif_date_time.hpp"
 
-#include <gtest/gtest.h>
-
 #include <cstdlib>
 #include <ctime>
+#include <gtest/gtest.h>
 #include <string>
 
 namespace sorvin {
@@ -18,8 +17,10 @@ protected:
         ::tzset();
     }
     void TearDown() override {
-        if (saved_) ::setenv("TZ", saved_->c_str(), 1);
-        else ::unsetenv("TZ");
+        if (saved_)
+            ::setenv("TZ", saved_->c_str(), 1);
+        else
+            ::unsetenv("TZ");
         ::tzset();
     }
 
@@ -42,10 +43,10 @@ TEST_F(ExifDateTimeTest, ReadsTheTextAsLocalWallClockTime) {
 }
 
 TEST_F(ExifDateTimeTest, RefusesAnythingButAValidDateInTheExifLayout) {
-    for (const char* text : {"", "    :  :     :  :  ", "0000:00:00 00:00:00", "2024:13:01 10:00:00",
-                             "2023:02:29 10:00:00", "2024:05:01 24:00:00", "2024:05:01 10:60:00",
-                             "2024-05-01 10:00:00", "2024:05:01 10:00", "2024:05:01 10:00:00Z",
-                             "2024:05:01T10:00:00", "20x4:05:01 10:00:00"}) {
+    for (const char* text :
+         {"", "    :  :     :  :  ", "0000:00:00 00:00:00", "2024:13:01 10:00:00", "2023:02:29 10:00:00",
+          "2024:05:01 24:00:00", "2024:05:01 10:60:00", "2024-05-01 10:00:00", "2024:05:01 10:00",
+          "2024:05:01 10:00:00Z", "2024:05:01T10:00:00", "20x4:05:01 10:00:00"}) {
         SCOPED_TRACE(text);
         EXPECT_FALSE(ExifDateTime::parse(text).has_value());
     }

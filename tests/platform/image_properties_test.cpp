@@ -1,9 +1,8 @@
 #include "platform/image_properties.hpp"
 #include "support/test_support.hpp"
 
-#include <gtest/gtest.h>
-
 #include <fstream>
+#include <gtest/gtest.h>
 #include <iterator>
 #include <set>
 #include <sys/stat.h>
@@ -25,7 +24,8 @@ struct SampleCase {
 
 // Every readable sample with the values an independent EXIF tool and the file headers give.
 const SampleCase readableSamples[] = {
-    {"jpeg/canon_50d_progressive_adobergb_gps_lens.jpg", ImageContainer::jpeg, 720, 540, 1, "2011:07:10 19:34:28"},
+    {"jpeg/canon_50d_progressive_adobergb_gps_lens.jpg", ImageContainer::jpeg, 720, 540, 1,
+     "2011:07:10 19:34:28"},
     {"jpeg/canon_6d_adobergb_gps_lens.jpg", ImageContainer::jpeg, 497, 331, 1, "2013:11:26 15:53:55"},
     {"jpeg/cmyk_no_profile.jpg", ImageContainer::jpeg, 500, 333, std::nullopt, std::nullopt},
     {"jpeg/cmyk_swop_canon_300d.jpg", ImageContainer::jpeg, 500, 333, 1, "2004:03:20 14:54:55"},
@@ -55,9 +55,11 @@ const SampleCase readableSamples[] = {
     {"jpeg/orientation/portrait_8.jpg", ImageContainer::jpeg, 1800, 1200, 8, std::nullopt},
     // HEIF: the rotation box is applied to the size, so no orientation is reported.
     {"heif/iphone8_gps.heic", ImageContainer::heif, 4032, 3024, std::nullopt, "2018:02:05 15:11:44"},
-    {"heif/iphone11pro_exif_at_eof.heic", ImageContainer::heif, 3024, 4032, std::nullopt, "2020:05:04 18:39:11"},
+    {"heif/iphone11pro_exif_at_eof.heic", ImageContainer::heif, 3024, 4032, std::nullopt,
+     "2020:05:04 18:39:11"},
     {"heif/iphonexr_orient6.heic", ImageContainer::heif, 3024, 4032, std::nullopt, "2019:08:21 11:21:36"},
-    {"heif/samsung_s10plus_orient6.heic", ImageContainer::heif, 3024, 4032, std::nullopt, "2020:06:30 11:27:59"},
+    {"heif/samsung_s10plus_orient6.heic", ImageContainer::heif, 3024, 4032, std::nullopt,
+     "2020:06:30 11:27:59"},
     {"raw/nikon_d1.nef", ImageContainer::raw, 2012, 1324, 1, "2000:11:19 13:01:50"},
     {"raw/blackmagic_pocket4k.dng", ImageContainer::raw, 4128, 2176, 1, std::nullopt},
     {"raw/canon_eos_6d_linear_lossy.dng", ImageContainer::raw, 1224, 816, 1, "2019:06:06 07:29:51"},
@@ -98,8 +100,10 @@ TEST(ImagePropertiesReaderTest, RefusesEveryCorruptSample) {
 
 TEST(ImagePropertiesReaderTest, TheTablesCoverEverySampleFile) {
     std::set<std::string> covered;
-    for (const SampleCase& c : readableSamples) covered.insert(c.file);
-    for (const auto& [file, container] : corruptSamples) covered.insert(file);
+    for (const SampleCase& c : readableSamples)
+        covered.insert(c.file);
+    for (const auto& [file, container] : corruptSamples)
+        covered.insert(file);
     for (const auto& entry : std::filesystem::recursive_directory_iterator(samplesDir())) {
         if (!entry.is_regular_file() || entry.path().extension() == ".md") continue;
         EXPECT_TRUE(covered.count(entry.path().lexically_relative(samplesDir()).string())) << entry.path();

@@ -29,7 +29,8 @@ private:
 
 std::optional<CacheIdentity> identityOf(const struct stat& info) {
     // Milliseconds truncated toward zero, also for times before 1970.
-    std::int64_t ms = static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1000 + info.st_mtim.tv_nsec / 1'000'000;
+    std::int64_t ms =
+        static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1000 + info.st_mtim.tv_nsec / 1'000'000;
     if (info.st_mtim.tv_sec < 0 && info.st_mtim.tv_nsec % 1'000'000 != 0 && ms < 0) ms += 1;
     return CacheIdentity{static_cast<std::int64_t>(info.st_size), ms};
 }
@@ -47,9 +48,9 @@ std::vector<ScanCandidate> walk(const std::filesystem::path& root, int rootFd, b
     while (!pending.empty()) {
         const PendingFolder folder = std::move(pending.back());
         pending.pop_back();
-        const int fd = folder.relative.empty()
-                           ? ::dup(rootFd)
-                           : ::openat(rootFd, folder.relative.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        const int fd = folder.relative.empty() ? ::dup(rootFd)
+                                               : ::openat(rootFd, folder.relative.c_str(),
+                                                          O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
         if (fd < 0) continue; // an unreadable subfolder is passed over
         Directory dir(::fdopendir(fd));
         if (!dir.get()) {
@@ -66,7 +67,8 @@ std::vector<ScanCandidate> walk(const std::filesystem::path& root, int rootFd, b
 
             struct stat info {};
             if (::fstatat(::dirfd(dir.get()), entry->d_name, &info, AT_SYMLINK_NOFOLLOW) != 0) continue;
-            std::string relative = folder.relative.empty() ? std::string(name) : folder.relative + "/" + std::string(name);
+            std::string relative =
+                folder.relative.empty() ? std::string(name) : folder.relative + "/" + std::string(name);
             const bool valid = folder.valid && UnicodeText::nfc(name).has_value();
             if (S_ISDIR(info.st_mode)) {
                 if (includeSubfolders) subfolders.push_back({std::move(relative), valid});
@@ -91,7 +93,8 @@ std::filesystem::path FolderScanner::standardized(const std::filesystem::path& f
     std::filesystem::path path = folder.is_absolute() ? folder : std::filesystem::current_path() / folder;
     path = path.lexically_normal();
     std::string text = path.string();
-    while (text.size() > 1 && text.back() == '/') text.pop_back();
+    while (text.size() > 1 && text.back() == '/')
+        text.pop_back();
     return text;
 }
 
@@ -101,7 +104,8 @@ std::optional<CacheIdentity> FolderScanner::cacheIdentity(const std::filesystem:
     return identityOf(info);
 }
 
-std::vector<ScanCandidate> FolderScanner::candidates(const std::filesystem::path& folder, bool includeSubfolders) {
+std::vector<ScanCandidate> FolderScanner::candidates(const std::filesystem::path& folder,
+                                                     bool includeSubfolders) {
     const std::filesystem::path root = standardized(folder);
     struct stat info {};
     if (::stat(root.c_str(), &info) != 0 || !S_ISDIR(info.st_mode) || ::access(root.c_str(), R_OK) != 0)
@@ -109,7 +113,8 @@ std::vector<ScanCandidate> FolderScanner::candidates(const std::filesystem::path
     const int fd = ::open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) {
         if (includeSubfolders) throw FolderScannerError(FolderScannerError::Kind::inaccessible);
-        throw std::filesystem::filesystem_error("cannot list folder", root, std::error_code(errno, std::generic_category()));
+        throw std::filesystem::filesystem_error("cannot list folder", root,
+                                                std::error_code(errno, std::generic_category()));
     }
     std::vector<ScanCandidate> found = walk(root, fd, includeSubfolders);
     ::close(fd);

@@ -1,12 +1,12 @@
 #include "library/folder_scanner.hpp"
+
 #include "platform/exif_date_time.hpp"
 #include "platform/image_properties.hpp"
 
-#include <tbb/blocked_range.h>
-#include <tbb/parallel_for.h>
-
 #include <mutex>
 #include <sys/stat.h>
+#include <tbb/blocked_range.h>
+#include <tbb/parallel_for.h>
 #include <unordered_set>
 
 namespace sorvin {
@@ -20,9 +20,12 @@ struct MetadataSlot {
 
 ImageContainer containerOf(PhotoFileFormat format) {
     switch (format) {
-    case PhotoFileFormat::jpeg: return ImageContainer::jpeg;
-    case PhotoFileFormat::heif: return ImageContainer::heif;
-    case PhotoFileFormat::raw: return ImageContainer::raw;
+    case PhotoFileFormat::jpeg:
+        return ImageContainer::jpeg;
+    case PhotoFileFormat::heif:
+        return ImageContainer::heif;
+    case PhotoFileFormat::raw:
+        return ImageContainer::raw;
     }
     return ImageContainer::jpeg;
 }
@@ -43,7 +46,8 @@ const char* FolderScannerError::what() const noexcept {
     return kind_ == Kind::inaccessible ? "folder inaccessible" : "scan cancelled";
 }
 
-std::optional<Photo> FolderScanner::metadata(const std::filesystem::path& url, const std::string& relativePath) {
+std::optional<Photo> FolderScanner::metadata(const std::filesystem::path& url,
+                                             const std::string& relativePath) {
     const auto format = photoFileFormatFrom(url);
     if (!format) return std::nullopt;
     const auto properties = ImagePropertiesReader::read(url, containerOf(*format));
@@ -60,8 +64,9 @@ std::optional<Photo> FolderScanner::metadata(const std::filesystem::path& url, c
     return photo;
 }
 
-ScanResult FolderScanner::scan(const std::filesystem::path& folder, bool includeSubfolders, const Progress& progress,
-                               const CancelProbe& isCancelled, const std::filesystem::path& cachesRoot,
+ScanResult FolderScanner::scan(const std::filesystem::path& folder, bool includeSubfolders,
+                               const Progress& progress, const CancelProbe& isCancelled,
+                               const std::filesystem::path& cachesRoot,
                                const MetadataReader& metadataReader) {
     const std::vector<ScanCandidate> candidates = FolderScanner::candidates(folder, includeSubfolders);
     const std::size_t total = candidates.size();
@@ -87,9 +92,11 @@ ScanResult FolderScanner::scan(const std::filesystem::path& folder, bool include
             const std::string& key = *candidate.relativePath;
             std::optional<MetadataSlot> slot;
             if (candidate.identity) {
-                if (auto hit = cache.find(key); hit != cache.end() && hit->second.size == candidate.identity->size &&
+                if (auto hit = cache.find(key); hit != cache.end() &&
+                                                hit->second.size == candidate.identity->size &&
                                                 hit->second.mtime == candidate.identity->mtime) {
-                    if (auto photo = hit->second.photo(candidate.url, key)) slot = MetadataSlot{std::move(*photo), hit->second};
+                    if (auto photo = hit->second.photo(candidate.url, key))
+                        slot = MetadataSlot{std::move(*photo), hit->second};
                 }
             }
             if (!slot) {
@@ -109,9 +116,11 @@ ScanResult FolderScanner::scan(const std::filesystem::path& folder, bool include
         }
         if (count % progressStep == 0 || count == total) progress(count, total);
     };
-    tbb::parallel_for(tbb::blocked_range<std::size_t>(0, total, 1), [&](const tbb::blocked_range<std::size_t>& range) {
-        for (std::size_t i = range.begin(); i != range.end(); ++i) step(i);
-    });
+    tbb::parallel_for(tbb::blocked_range<std::size_t>(0, total, 1),
+                      [&](const tbb::blocked_range<std::size_t>& range) {
+                          for (std::size_t i = range.begin(); i != range.end(); ++i)
+                              step(i);
+                      });
 
     if (shared.inaccessible) throw FolderScannerError(FolderScannerError::Kind::inaccessible);
     if (shared.cancelled || isCancelled()) throw FolderScannerError(FolderScannerError::Kind::cancelled);
@@ -130,7 +139,8 @@ ScanResult FolderScanner::scan(const std::filesystem::path& folder, bool include
             ++unreadableCount;
             continue;
         }
-        if (slot->cacheEntry) newCache.entries.emplace(slot->photo.relativePath, std::move(*slot->cacheEntry));
+        if (slot->cacheEntry)
+            newCache.entries.emplace(slot->photo.relativePath, std::move(*slot->cacheEntry));
         photos.push_back(std::move(slot->photo));
     }
 

@@ -17,7 +17,7 @@ namespace sorvin {
 
 // The value of a successful scan.
 struct ScanResult {
-    std::vector<Photo> photos;  // JPEG/HEIF and RAW files joined, sorted by capture date
+    std::vector<Photo> photos;       // JPEG/HEIF and RAW files joined, sorted by capture date
     std::size_t unreadableCount = 0; // candidate files that gave no photo
     std::size_t pairedCount = 0;     // JPEG or HEIF files joined with a RAW file
 };
@@ -52,14 +52,16 @@ struct FolderScanner {
     using Progress = std::function<void(std::size_t processed, std::size_t total)>;
     using CancelProbe = std::function<bool()>;
     // Reads one file's photo values; called from many threads at once.
-    using MetadataReader = std::function<std::optional<Photo>(const std::filesystem::path& url, const std::string& relativePath)>;
+    using MetadataReader = std::function<std::optional<Photo>(const std::filesystem::path& url,
+                                                              const std::string& relativePath)>;
 
     // Throws FolderScannerError, or std::filesystem::filesystem_error when listing the folder
     // itself fails. `progress` is first called with (0, total) on the calling thread, then from the
     // workers (one at a time, counts increasing) every 50 files and at the end; it must return
     // promptly. `isCancelled` is asked before each file and after the pass.
-    static ScanResult scan(const std::filesystem::path& folder, bool includeSubfolders, const Progress& progress,
-                           const CancelProbe& isCancelled, const std::filesystem::path& cachesRoot,
+    static ScanResult scan(const std::filesystem::path& folder, bool includeSubfolders,
+                           const Progress& progress, const CancelProbe& isCancelled,
+                           const std::filesystem::path& cachesRoot,
                            const MetadataReader& metadataReader = metadata);
 
     // Listing: the folder's eligible files (not hidden, a photo extension, a regular file and not
@@ -76,13 +78,16 @@ struct FolderScanner {
     // Joins a JPEG or HEIF file with the RAW file of the same base name in the same folder when
     // those two are the only files of that name there. Returns the photos (a pair at the position
     // of its first file) and the number of pairs.
-    static std::pair<std::vector<Photo>, std::size_t> pairRawAndDisplayFiles(const std::vector<Photo>& photos);
+    static std::pair<std::vector<Photo>, std::size_t>
+    pairRawAndDisplayFiles(const std::vector<Photo>& photos);
 
     // The scan cache.
     static std::filesystem::path defaultCachesRoot();
-    static std::filesystem::path scanCacheURL(const std::filesystem::path& folder, const std::filesystem::path& cachesRoot);
+    static std::filesystem::path scanCacheURL(const std::filesystem::path& folder,
+                                              const std::filesystem::path& cachesRoot);
     // Every problem gives an empty map; bad entries are dropped one by one.
-    static std::map<std::string, ScanCacheEntry> loadCache(const std::filesystem::path& cacheFile, const std::string& folder);
+    static std::map<std::string, ScanCacheEntry> loadCache(const std::filesystem::path& cacheFile,
+                                                           const std::string& folder);
     // Silent on failure; the previous file stays as it was.
     static void writeCache(const ScanCacheFile& cache, const std::filesystem::path& cacheFile);
     static std::optional<CacheIdentity> cacheIdentity(const std::filesystem::path& file);

@@ -36,7 +36,8 @@ Photo joined(const Photo& display, const Photo& raw) {
 
 } // namespace
 
-std::pair<std::vector<Photo>, std::size_t> FolderScanner::pairRawAndDisplayFiles(const std::vector<Photo>& photos) {
+std::pair<std::vector<Photo>, std::size_t>
+FolderScanner::pairRawAndDisplayFiles(const std::vector<Photo>& photos) {
     std::vector<std::string> keys;
     keys.reserve(photos.size());
     std::unordered_map<std::string, std::vector<std::size_t>> groups;

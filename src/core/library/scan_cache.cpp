@@ -19,7 +19,8 @@ std::optional<std::int64_t> integer(const Json& value) {
     if (value.is_number_integer() && !value.is_number_unsigned()) return value.get<std::int64_t>();
     if (value.is_number_unsigned()) {
         const auto unsignedValue = value.get<std::uint64_t>();
-        if (unsignedValue <= static_cast<std::uint64_t>(INT64_MAX)) return static_cast<std::int64_t>(unsignedValue);
+        if (unsignedValue <= static_cast<std::uint64_t>(INT64_MAX))
+            return static_cast<std::int64_t>(unsignedValue);
     }
     return std::nullopt;
 }
@@ -39,7 +40,8 @@ std::optional<ScanCacheEntry> entryFrom(const Json& value) {
     const auto w = integerMember(value, "w");
     const auto h = integerMember(value, "h");
     const auto fmt = value.find("fmt");
-    if (!size || !mtime || !orient || !w || !h || fmt == value.end() || !fmt->is_string()) return std::nullopt;
+    if (!size || !mtime || !orient || !w || !h || fmt == value.end() || !fmt->is_string())
+        return std::nullopt;
     if (auto date = value.find("date"); date != value.end()) {
         entry.date = integer(*date);
         if (!entry.date) return std::nullopt;
@@ -57,10 +59,12 @@ std::optional<ScanCacheEntry> entryFrom(const Json& value) {
 
 } // namespace
 
-std::filesystem::path FolderScanner::defaultCachesRoot() { return XdgFolders::cacheHome(); }
+std::filesystem::path FolderScanner::defaultCachesRoot() {
+    return XdgFolders::cacheHome();
+}
 
 std::filesystem::path FolderScanner::scanCacheURL(const std::filesystem::path& folder,
-                                                   const std::filesystem::path& cachesRoot) {
+                                                  const std::filesystem::path& cachesRoot) {
     const std::string digest = Sha256::hex(standardized(folder).string());
     return cachesRoot / "Sorvin" / ("scan-" + digest.substr(0, 16) + ".json");
 }
@@ -98,7 +102,8 @@ void FolderScanner::writeCache(const ScanCacheFile& cache, const std::filesystem
             if (entry.date) value["date"] = *entry.date;
             entries[key] = std::move(value);
         }
-        const Json root = {{"version", cache.version}, {"folder", cache.folder}, {"entries", std::move(entries)}};
+        const Json root = {
+            {"version", cache.version}, {"folder", cache.folder}, {"entries", std::move(entries)}};
         // Compact, keys in sorted order, "/" unescaped; a folder path that is not UTF-8 throws here.
         const std::string text = root.dump();
         std::error_code ignored;

@@ -10,11 +10,13 @@ ScanCacheEntry::ScanCacheEntry(const Photo& photo, CacheIdentity identity)
       h(photo.pixelHeight), fmt(rawValue(photo.fileFormat)) {
     if (photo.captureDate) {
         // duration_cast truncates toward zero, as the stored milliseconds are defined.
-        date = std::chrono::duration_cast<std::chrono::milliseconds>(photo.captureDate->time_since_epoch()).count();
+        date = std::chrono::duration_cast<std::chrono::milliseconds>(photo.captureDate->time_since_epoch())
+                   .count();
     }
 }
 
-std::optional<Photo> ScanCacheEntry::photo(const std::filesystem::path& url, const std::string& relativePath) const {
+std::optional<Photo> ScanCacheEntry::photo(const std::filesystem::path& url,
+                                           const std::string& relativePath) const {
     const auto format = photoFileFormatFromRawValue(fmt);
     if (size < 0 || orient < 1 || orient > 8 || w < 1 || h < 1 || !format) return std::nullopt;
     if (w > INT32_MAX || h > INT32_MAX) return std::nullopt;
@@ -24,7 +26,9 @@ std::optional<Photo> ScanCacheEntry::photo(const std::filesystem::path& url, con
     Photo photo;
     photo.url = url;
     photo.relativePath = relativePath;
-    if (date) photo.captureDate = CaptureDate(std::chrono::duration_cast<CaptureDate::duration>(std::chrono::milliseconds(*date)));
+    if (date)
+        photo.captureDate =
+            CaptureDate(std::chrono::duration_cast<CaptureDate::duration>(std::chrono::milliseconds(*date)));
     photo.orientation = static_cast<int>(orient);
     photo.pixelWidth = static_cast<int>(w);
     photo.pixelHeight = static_cast<int>(h);

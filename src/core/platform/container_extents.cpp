@@ -11,7 +11,8 @@ namespace {
 
 std::uint64_t bigEndian(const std::uint8_t* p, int bytes) {
     std::uint64_t value = 0;
-    for (int i = 0; i < bytes; ++i) value = (value << 8) | p[i];
+    for (int i = 0; i < bytes; ++i)
+        value = (value << 8) | p[i];
     return value;
 }
 
@@ -75,7 +76,8 @@ private:
             std::memcpy(raw.data(), entry.value, bytes);
         } else {
             const std::uint64_t at = read32(entry.value);
-            if (at > file_.size() || bytes > file_.size() - at || !file_.readAt(at, raw.data(), bytes)) return false;
+            if (at > file_.size() || bytes > file_.size() - at || !file_.readAt(at, raw.data(), bytes))
+                return false;
         }
         for (std::size_t i = 0; i < entry.count; ++i)
             out.push_back(width == 2 ? read16(raw.data() + 2 * i) : read32(raw.data() + 4 * i));
@@ -95,18 +97,31 @@ private:
         std::vector<std::uint64_t> tileOffsets, tileSizes;
         for (std::uint32_t i = 0; i < count; ++i) {
             const std::uint8_t* p = table.data() + 12 * i;
-            Entry entry{static_cast<std::uint16_t>(read16(p)), static_cast<std::uint16_t>(read16(p + 2)), read32(p + 4), {}};
+            Entry entry{static_cast<std::uint16_t>(read16(p)),
+                        static_cast<std::uint16_t>(read16(p + 2)),
+                        read32(p + 4),
+                        {}};
             std::memcpy(entry.value, p + 8, 4);
             switch (entry.tag) {
-            case 0x0111: if (!this->values(entry, offsets)) return false; break;     // StripOffsets
-            case 0x0117: if (!this->values(entry, sizes)) return false; break;       // StripByteCounts
-            case 0x0144: tiled = true; if (!this->values(entry, tileOffsets)) return false; break; // TileOffsets
-            case 0x0145: if (!this->values(entry, tileSizes)) return false; break;   // TileByteCounts
+            case 0x0111:
+                if (!this->values(entry, offsets)) return false;
+                break; // StripOffsets
+            case 0x0117:
+                if (!this->values(entry, sizes)) return false;
+                break; // StripByteCounts
+            case 0x0144:
+                tiled = true;
+                if (!this->values(entry, tileOffsets)) return false;
+                break; // TileOffsets
+            case 0x0145:
+                if (!this->values(entry, tileSizes)) return false;
+                break;   // TileByteCounts
             case 0x014A: // SubIFDs
                 if (!this->values(entry, values)) return false;
                 pending_.insert(pending_.end(), values.begin(), values.end());
                 break;
-            default: break;
+            default:
+                break;
             }
         }
         if (!partsWithinFile(offsets, sizes)) return false;
@@ -116,7 +131,8 @@ private:
         return true;
     }
 
-    bool partsWithinFile(const std::vector<std::uint64_t>& offsets, const std::vector<std::uint64_t>& sizes) const {
+    bool partsWithinFile(const std::vector<std::uint64_t>& offsets,
+                         const std::vector<std::uint64_t>& sizes) const {
         // Parts without a stated length cannot be judged here; the decoder will.
         const std::size_t parts = std::min(offsets.size(), sizes.size());
         for (std::size_t i = 0; i < parts; ++i) {
@@ -156,6 +172,8 @@ bool boxesLieWithinFile(const RegularFile& file) {
     return !first;
 }
 
-bool tiffDataLiesWithinFile(const RegularFile& file) { return TiffWalker(file).run(); }
+bool tiffDataLiesWithinFile(const RegularFile& file) {
+    return TiffWalker(file).run();
+}
 
 } // namespace sorvin::ContainerExtents

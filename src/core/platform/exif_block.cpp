@@ -1,7 +1,6 @@
 #include "platform/exif_block.hpp"
 
 #include <exiv2/exiv2.hpp>
-
 #include <mutex>
 
 namespace sorvin::ExifBlock {
@@ -10,7 +9,8 @@ namespace {
 
 ExifBasics basicsOf(const Exiv2::ExifData& data) {
     ExifBasics basics;
-    if (auto it = data.findKey(Exiv2::ExifKey("Exif.Image.Orientation")); it != data.end() && it->count() > 0) {
+    if (auto it = data.findKey(Exiv2::ExifKey("Exif.Image.Orientation"));
+        it != data.end() && it->count() > 0) {
         if (it->typeId() == Exiv2::unsignedShort || it->typeId() == Exiv2::unsignedLong ||
             it->typeId() == Exiv2::signedShort || it->typeId() == Exiv2::signedLong)
             basics.orientation = it->toLong(0);
@@ -19,7 +19,8 @@ ExifBasics basicsOf(const Exiv2::ExifData& data) {
         it != data.end() && it->typeId() == Exiv2::asciiString) {
         std::string text = it->toString();
         // Some writers keep the terminating NUL inside the counted bytes.
-        while (!text.empty() && text.back() == '\0') text.pop_back();
+        while (!text.empty() && text.back() == '\0')
+            text.pop_back();
         basics.dateTimeOriginal = std::move(text);
     }
     return basics;

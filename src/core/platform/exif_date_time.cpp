@@ -26,7 +26,8 @@ std::optional<std::chrono::system_clock::time_point> parse(std::string_view text
     if (!number(text, 0, 4, year) || !number(text, 5, 2, month) || !number(text, 8, 2, day) ||
         !number(text, 11, 2, hour) || !number(text, 14, 2, minute) || !number(text, 17, 2, second))
         return std::nullopt;
-    const std::chrono::year_month_day date{std::chrono::year{year}, std::chrono::month{static_cast<unsigned>(month)},
+    const std::chrono::year_month_day date{std::chrono::year{year},
+                                           std::chrono::month{static_cast<unsigned>(month)},
                                            std::chrono::day{static_cast<unsigned>(day)}};
     if (year < 1 || !date.ok() || hour > 23 || minute > 59 || second > 59) return std::nullopt;
 

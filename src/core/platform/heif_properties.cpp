@@ -6,7 +6,6 @@
 #include "platform/regular_file.hpp"
 
 #include <libheif/heif.h>
-
 #include <memory>
 #include <vector>
 
@@ -36,14 +35,16 @@ const heif_reader fileReader = {
     },
     [](std::int64_t target, void* userdata) -> heif_reader_grow_status {
         auto* state = static_cast<ReaderState*>(userdata);
-        return target >= 0 && static_cast<std::uint64_t>(target) <= state->file->size() ? heif_reader_grow_status_size_reached
-                                                                                        : heif_reader_grow_status_size_beyond_eof;
+        return target >= 0 && static_cast<std::uint64_t>(target) <= state->file->size()
+                   ? heif_reader_grow_status_size_reached
+                   : heif_reader_grow_status_size_beyond_eof;
     },
 };
 
 std::uint64_t bigEndian(const std::uint8_t* p, int bytes) {
     std::uint64_t value = 0;
-    for (int i = 0; i < bytes; ++i) value = (value << 8) | p[i];
+    for (int i = 0; i < bytes; ++i)
+        value = (value << 8) | p[i];
     return value;
 }
 
@@ -75,7 +76,8 @@ std::optional<ImageProperties> readHeif(const std::filesystem::path& path) {
     heif_image_handle* rawHandle = nullptr;
     if (heif_context_get_primary_image_handle(context.get(), &rawHandle).code != heif_error_Ok || !rawHandle)
         return std::nullopt;
-    std::unique_ptr<heif_image_handle, void (*)(const heif_image_handle*)> handle(rawHandle, heif_image_handle_release);
+    std::unique_ptr<heif_image_handle, void (*)(const heif_image_handle*)> handle(rawHandle,
+                                                                                  heif_image_handle_release);
 
     const std::int64_t width = heif_image_handle_get_width(handle.get());
     const std::int64_t height = heif_image_handle_get_height(handle.get());

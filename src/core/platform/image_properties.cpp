@@ -4,9 +4,12 @@ namespace sorvin::ImagePropertiesReader {
 
 std::optional<ImageProperties> read(const std::filesystem::path& path, ImageContainer container) {
     switch (container) {
-    case ImageContainer::jpeg: return readJpeg(path);
-    case ImageContainer::heif: return readHeif(path);
-    case ImageContainer::raw: return readRaw(path);
+    case ImageContainer::jpeg:
+        return readJpeg(path);
+    case ImageContainer::heif:
+        return readHeif(path);
+    case ImageContainer::raw:
+        return readRaw(path);
     }
     return std::nullopt;
 }

@@ -5,10 +5,9 @@
 #include "platform/image_properties.hpp"
 #include "platform/regular_file.hpp"
 
-#include <libraw/libraw.h>
-
 #include <array>
 #include <cstring>
+#include <libraw/libraw.h>
 #include <memory>
 
 namespace sorvin::ImagePropertiesReader {
@@ -26,7 +25,8 @@ std::optional<ImageProperties> readRaw(const std::filesystem::path& path) {
     // A RAW file cut short keeps a valid header; its image data then runs past the end.
     std::uint8_t signature[8] = {};
     const bool isoMedia = file->readAt(0, signature, 8) && std::memcmp(signature + 4, "ftyp", 4) == 0;
-    if (isoMedia ? !ContainerExtents::boxesLieWithinFile(*file) : !ContainerExtents::tiffDataLiesWithinFile(*file))
+    if (isoMedia ? !ContainerExtents::boxesLieWithinFile(*file)
+                 : !ContainerExtents::tiffDataLiesWithinFile(*file))
         return std::nullopt;
     const std::string openedPath = file->descriptorPath();
 
@@ -36,7 +36,8 @@ std::optional<ImageProperties> readRaw(const std::filesystem::path& path) {
     const std::int64_t width = sizes.width;
     const std::int64_t height = sizes.height;
     const std::int64_t rawPixels = std::int64_t{sizes.raw_width} * sizes.raw_height;
-    if (width < 1 || height < 1 || width * height > maxPixelCount || rawPixels > maxPixelCount) return std::nullopt;
+    if (width < 1 || height < 1 || width * height > maxPixelCount || rawPixels > maxPixelCount)
+        return std::nullopt;
     // The sensor data must begin inside the file; a file cut short after its header does not.
     const auto& unpacker = raw->get_internal_data_pointer()->unpacker_data;
     if (unpacker.data_offset <= 0 || static_cast<std::uint64_t>(unpacker.data_offset) >= file->size())

@@ -60,6 +60,8 @@ bool RegularFile::readAll(std::vector<std::uint8_t>& into) const {
     return ::pread(fd_, &extra, 1, static_cast<off_t>(size_)) == 0;
 }
 
-std::string RegularFile::descriptorPath() const { return "/proc/self/fd/" + std::to_string(fd_); }
+std::string RegularFile::descriptorPath() const {
+    return "/proc/self/fd/" + std::to_string(fd_);
+}
 
 } // namespace sorvin
