@@ -1,0 +1,425 @@
+#include "platform/raw_filter.hpp"
+
+#include "platform/area_resampler.hpp"
+#include "platform/color_temperature.hpp"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <libraw/libraw.h>
+#include <new>
+#include <omp.h>
+#include <system_error>
+#include <tbb/parallel_for.h>
+#include <thread>
+#include <vector>
+
+namespace sorvin {
+
+namespace {
+
+constexpr unsigned kMaxLibRawMemoryMb = 2048;
+constexpr int kDemosaicAhd = 3;
+// A colour noise reduction of 1 runs this many median passes over the colour differences.
+constexpr float kMedianPassesAtFull = 2.0f;
+// A luminance noise reduction of 1 is this wavelet threshold.
+constexpr float kWaveletThresholdAtFull = 500.0f;
+// A sharpness of 1 adds this much of the difference to a 3 × 3 mean.
+constexpr float kSharpenGainAtFull = 0.5f;
+// Linear values above this roll off smoothly towards white instead of clipping.
+constexpr double kShoulderStart = 0.8;
+// The S-curve's strength at a boost of 1.
+constexpr double kBoostContrast = 0.6;
+
+// Stand-in camera matrix for files LibRaw has no colour matrix for: the camera is taken to see
+// linear sRGB.
+constexpr double kXyzToLinearSrgb[3][3] = {{3.2404542, -1.5371385, -0.4985314},
+                                           {-0.9692660, 1.8760108, 0.0415560},
+                                           {0.0556434, -0.2040259, 1.0572252}};
+
+bool invert3(const double m[3][3], double out[3][3]) {
+    const double det = m[0][0] * (m[1][1] * m[2][2] - m[1][2] * m[2][1]) -
+                       m[0][1] * (m[1][0] * m[2][2] - m[1][2] * m[2][0]) +
+                       m[0][2] * (m[1][0] * m[2][1] - m[1][1] * m[2][0]);
+    if (!std::isfinite(det) || std::fabs(det) < 1e-12) return false;
+    out[0][0] = (m[1][1] * m[2][2] - m[1][2] * m[2][1]) / det;
+    out[0][1] = (m[0][2] * m[2][1] - m[0][1] * m[2][2]) / det;
+    out[0][2] = (m[0][1] * m[1][2] - m[0][2] * m[1][1]) / det;
+    out[1][0] = (m[1][2] * m[2][0] - m[1][0] * m[2][2]) / det;
+    out[1][1] = (m[0][0] * m[2][2] - m[0][2] * m[2][0]) / det;
+    out[1][2] = (m[0][2] * m[1][0] - m[0][0] * m[1][2]) / det;
+    out[2][0] = (m[1][0] * m[2][1] - m[1][1] * m[2][0]) / det;
+    out[2][1] = (m[0][1] * m[2][0] - m[0][0] * m[2][1]) / det;
+    out[2][2] = (m[0][0] * m[1][1] - m[0][1] * m[1][0]) / det;
+    return true;
+}
+
+// The camera's raw response to a light of the given temperature and tint (Y = 1).
+std::array<double, 3> cameraNeutral(const double cameraFromXyz[3][3], float kelvin, float tint) {
+    const auto xy = ColorTemperature::chromaticity({kelvin, tint});
+    const double xyz[3] = {xy.x / xy.y, 1.0, (1.0 - xy.x - xy.y) / xy.y};
+    std::array<double, 3> n{};
+    for (int c = 0; c < 3; ++c) {
+        n[c] = cameraFromXyz[c][0] * xyz[0] + cameraFromXyz[c][1] * xyz[1] + cameraFromXyz[c][2] * xyz[2];
+    }
+    return n;
+}
+
+std::uint8_t toByte(double v) {
+    const double scaled = std::clamp(v, 0.0, 1.0) * 255.0;
+    return static_cast<std::uint8_t>(scaled + 0.5);
+}
+
+double srgbEncode(double linear) {
+    return linear <= 0.0031308 ? 12.92 * linear : 1.055 * std::pow(linear, 1.0 / 2.4) - 0.055;
+}
+
+// From linear 16-bit camera-white-scaled sRGB to display bytes: exposure, a highlight shoulder,
+// the sRGB transfer, then the boost S-curve (its shadow half scaled by the shadow amount).
+std::vector<std::uint8_t> toneTable(const RawFilterProperties& p) {
+    std::vector<std::uint8_t> table(65536);
+    const double gain = std::exp2(static_cast<double>(p.exposure));
+    const double boost = std::clamp(static_cast<double>(p.boostAmount), 0.0, 1.0);
+    const double shadow = std::clamp(static_cast<double>(p.boostShadowAmount), 0.0, 1.0);
+    tbb::parallel_for(tbb::blocked_range<int>(0, 65536, 4096), [&](const tbb::blocked_range<int>& r) {
+        for (int i = r.begin(); i < r.end(); ++i) {
+            double y = i / 65535.0 * gain;
+            if (y > kShoulderStart) {
+                const double room = 1.0 - kShoulderStart;
+                y = kShoulderStart + room * (1.0 - std::exp(-(y - kShoulderStart) / room));
+            }
+            const double e = srgbEncode(y);
+            const double k = boost * kBoostContrast * (e < 0.5 ? shadow : 1.0);
+            table[static_cast<std::size_t>(i)] = toByte(e + k * e * (1.0 - e) * (2.0 * e - 1.0));
+        }
+    });
+    return table;
+}
+
+// The developed linear image, to display bytes at the target size (alpha 255).
+PixelBuffer toneMap(const std::uint16_t (*image)[4], int stride, int width, int height, bool mono,
+                    int targetWidth, int targetHeight, const std::vector<std::uint8_t>& table) {
+    PixelBuffer out = PixelBuffer::forOverwrite(targetWidth, targetHeight);
+    auto channel = [mono](int c) { return mono ? 0 : c; };
+    if (width == targetWidth && height == targetHeight) {
+        tbb::parallel_for(0, height, [&](int y) {
+            const auto* in = image + static_cast<std::size_t>(y) * stride;
+            std::uint8_t* row = out.row(y);
+            for (int x = 0; x < width; ++x) {
+                row[4 * x] = table[in[x][0]];
+                row[4 * x + 1] = table[in[x][channel(1)]];
+                row[4 * x + 2] = table[in[x][channel(2)]];
+                row[4 * x + 3] = 255;
+            }
+        });
+        return out;
+    }
+    const auto wx = AreaResampler::axisWeights(width, targetWidth);
+    const auto wy = AreaResampler::axisWeights(height, targetHeight);
+    tbb::parallel_for(0, targetHeight, [&](int ty) {
+        std::vector<float> acc(static_cast<std::size_t>(width) * 3, 0.0f);
+        for (int k = 0; k < wy.count[ty]; ++k) {
+            const float wgt = wy.weights[wy.offset[ty] + k];
+            const auto* in = image + static_cast<std::size_t>(wy.first[ty] + k) * stride;
+            for (int x = 0; x < width; ++x) {
+                acc[3 * x] += wgt * in[x][0];
+                acc[3 * x + 1] += wgt * in[x][channel(1)];
+                acc[3 * x + 2] += wgt * in[x][channel(2)];
+            }
+        }
+        std::uint8_t* row = out.row(ty);
+        for (int tx = 0; tx < targetWidth; ++tx) {
+            float sum[3] = {0, 0, 0};
+            for (int k = 0; k < wx.count[tx]; ++k) {
+                const float wgt = wx.weights[wx.offset[tx] + k];
+                const float* a = &acc[3 * static_cast<std::size_t>(wx.first[tx] + k)];
+                sum[0] += wgt * a[0];
+                sum[1] += wgt * a[1];
+                sum[2] += wgt * a[2];
+            }
+            for (int c = 0; c < 3; ++c) {
+                const int index = std::clamp(static_cast<int>(sum[c] + 0.5f), 0, 65535);
+                row[4 * tx + c] = table[static_cast<std::size_t>(index)];
+            }
+            row[4 * tx + 3] = 255;
+        }
+    });
+    return out;
+}
+
+// The source pixel shown at (dx, dy) of the upright picture, for a source of w × h.
+inline void sourceOf(int orientation, int dx, int dy, int w, int h, int& sx, int& sy) {
+    switch (orientation) {
+    case 2:
+        sx = w - 1 - dx, sy = dy;
+        break;
+    case 3:
+        sx = w - 1 - dx, sy = h - 1 - dy;
+        break;
+    case 4:
+        sx = dx, sy = h - 1 - dy;
+        break;
+    case 5:
+        sx = dy, sy = dx;
+        break;
+    case 6:
+        sx = dy, sy = h - 1 - dx;
+        break;
+    case 7:
+        sx = w - 1 - dy, sy = h - 1 - dx;
+        break;
+    case 8:
+        sx = w - 1 - dy, sy = dx;
+        break;
+    default:
+        sx = dx, sy = dy;
+        break;
+    }
+}
+
+// Sharpening by the difference to the 3 × 3 mean, fused with turning the picture upright.
+PixelBuffer sharpenAndOrient(const PixelBuffer& in, int orientation, float sharpness) {
+    const int w = in.width();
+    const int h = in.height();
+    const bool swap = orientation >= 5;
+    PixelBuffer out = PixelBuffer::forOverwrite(swap ? h : w, swap ? w : h);
+    const float gain = sharpness * kSharpenGainAtFull;
+    tbb::parallel_for(0, out.height(), [&](int dy) {
+        std::uint8_t* row = out.row(dy);
+        for (int dx = 0; dx < out.width(); ++dx) {
+            int sx, sy;
+            sourceOf(orientation, dx, dy, w, h, sx, sy);
+            const std::uint8_t* p = in.row(sy) + 4 * sx;
+            if (gain <= 0) {
+                std::copy(p, p + 4, row + 4 * dx);
+                continue;
+            }
+            const int x0 = std::max(sx - 1, 0), x1 = std::min(sx + 1, w - 1);
+            const int y0 = std::max(sy - 1, 0), y1 = std::min(sy + 1, h - 1);
+            const float n = static_cast<float>((x1 - x0 + 1) * (y1 - y0 + 1));
+            for (int c = 0; c < 3; ++c) {
+                int sum = 0;
+                for (int y = y0; y <= y1; ++y) {
+                    const std::uint8_t* r = in.row(y);
+                    for (int x = x0; x <= x1; ++x)
+                        sum += r[4 * x + c];
+                }
+                const float v = p[c] + gain * (p[c] - sum / n);
+                row[4 * dx + c] = static_cast<std::uint8_t>(std::clamp(v + 0.5f, 0.0f, 255.0f));
+            }
+            row[4 * dx + 3] = 255;
+        }
+    });
+    return out;
+}
+
+} // namespace
+
+RawFilter::RawFilter() = default;
+RawFilter::~RawFilter() = default;
+
+int RawFilter::openMpThreadCap() {
+    static const int cap = std::max(1, static_cast<int>(std::thread::hardware_concurrency()) / 2);
+    return cap;
+}
+
+std::unique_ptr<RawFilter> RawFilter::make(const std::filesystem::path& file) {
+    try {
+        std::error_code error;
+        if (!std::filesystem::is_regular_file(file, error)) return nullptr;
+        const auto bytes = std::filesystem::file_size(file, error);
+        if (error || bytes == 0 || bytes > kMaxFileBytes) return nullptr;
+
+        std::unique_ptr<RawFilter> filter(new RawFilter());
+        filter->raw_ = std::make_unique<LibRaw>();
+        LibRaw& raw = *filter->raw_;
+        raw.imgdata.params.max_raw_memory_mb = kMaxLibRawMemoryMb;
+        if (raw.open_file(file.c_str()) != LIBRAW_SUCCESS) return nullptr;
+
+        const auto& sizes = raw.imgdata.sizes;
+        const auto& idata = raw.imgdata.idata;
+        if (sizes.raw_width == 0 || sizes.raw_height == 0 || sizes.width == 0 || sizes.height == 0)
+            return nullptr;
+        if (std::uint64_t{sizes.raw_width} * sizes.raw_height > kMaxSensorPixels) return nullptr;
+        if (idata.colors < 1 || idata.colors > 4 || idata.is_foveon) return nullptr;
+        filter->bayer_ = idata.filters != 0 && idata.colors == 3;
+
+        double width = sizes.width;
+        double height = sizes.height;
+        if (const int fuji = raw.is_fuji_rotated()) {
+            // Diagonal sensors are turned square by LibRaw.
+            width = std::floor(fuji / std::sqrt(0.5));
+            height = std::floor((sizes.height - fuji) / std::sqrt(0.5));
+        }
+        if (sizes.pixel_aspect > 0 && sizes.pixel_aspect < 1) {
+            height = std::floor(height / sizes.pixel_aspect + 0.5);
+        } else if (sizes.pixel_aspect > 1) {
+            width = std::floor(width * sizes.pixel_aspect + 0.5);
+        }
+        if (width < 1 || height < 1 || width * height > static_cast<double>(kMaxSensorPixels)) return nullptr;
+        filter->nativeSize_ = {width, height};
+        filter->readAsShotWhiteBalance();
+        return filter;
+    } catch (...) {
+        return nullptr;
+    }
+}
+
+void RawFilter::readAsShotWhiteBalance() {
+    const auto& color = raw_->imgdata.color;
+    auto valid = [](const float* m) {
+        return std::isfinite(m[0]) && std::isfinite(m[1]) && std::isfinite(m[2]) && m[0] > 0 && m[1] > 0 &&
+               m[2] > 0;
+    };
+    // LibRaw reports 1, 1, 1 when a file records no white balance; no sensor is balanced like that.
+    const bool unknown = color.cam_mul[0] == color.cam_mul[1] && color.cam_mul[1] == color.cam_mul[2];
+    const float* source = valid(color.cam_mul) && !unknown ? color.cam_mul
+                          : valid(color.pre_mul)           ? color.pre_mul
+                                                           : nullptr;
+    if (source) {
+        for (int c = 0; c < 3; ++c)
+            asShotMultipliers_[c] = source[c];
+        asShotMultipliers_[3] = source[3] > 0 && std::isfinite(source[3]) ? source[3] : source[1];
+    }
+
+    // LibRaw's matrix for the camera model, else a DNG's own matrix (daylight first).
+    auto take = [this](const float(*matrix)[3]) {
+        bool any = false;
+        for (int r = 0; r < 3; ++r) {
+            for (int c = 0; c < 3; ++c) {
+                cameraFromXyz_[r][c] = matrix[r][c];
+                any = any || matrix[r][c] != 0;
+            }
+        }
+        return any;
+    };
+    constexpr int kDaylight65 = 21;
+    bool haveMatrix = take(color.cam_xyz);
+    for (int pass = 0; pass < 2 && !haveMatrix; ++pass) {
+        for (const auto& dng : color.dng_color) {
+            if (!haveMatrix && (pass == 1 || dng.illuminant == kDaylight65))
+                haveMatrix = take(dng.colormatrix);
+        }
+    }
+    double xyzFromCamera[3][3];
+    if (!haveMatrix || !invert3(cameraFromXyz_, xyzFromCamera)) {
+        std::copy(&kXyzToLinearSrgb[0][0], &kXyzToLinearSrgb[0][0] + 9, &cameraFromXyz_[0][0]);
+        invert3(cameraFromXyz_, xyzFromCamera);
+    }
+    // The as-shot light is what the camera's multipliers turn into grey.
+    double neutral[3];
+    for (int c = 0; c < 3; ++c)
+        neutral[c] = 1.0 / asShotMultipliers_[c];
+    double xyz[3];
+    for (int r = 0; r < 3; ++r) {
+        xyz[r] = xyzFromCamera[r][0] * neutral[0] + xyzFromCamera[r][1] * neutral[1] +
+                 xyzFromCamera[r][2] * neutral[2];
+    }
+    const double sum = xyz[0] + xyz[1] + xyz[2];
+    if (std::isfinite(sum) && sum > 0 && xyz[1] > 0) {
+        const auto setting = ColorTemperature::setting({xyz[0] / sum, xyz[1] / sum});
+        asShotTemperature_ = static_cast<float>(setting.kelvin);
+        asShotTint_ = static_cast<float>(setting.tint);
+    }
+    properties_.neutralTemperature = asShotTemperature_;
+    properties_.neutralTint = asShotTint_;
+}
+
+// The multipliers of the as-shot white balance, moved by the ratio of the camera's response to
+// the as-shot light and to the light asked for; the as-shot setting gives the camera's own.
+void RawFilter::multipliersFor(float kelvin, float tint, float out[4]) const {
+    std::copy(asShotMultipliers_, asShotMultipliers_ + 4, out);
+    if (kelvin == asShotTemperature_ && tint == asShotTint_) return;
+    const auto from = cameraNeutral(cameraFromXyz_, asShotTemperature_, asShotTint_);
+    const auto to = cameraNeutral(cameraFromXyz_, kelvin, tint);
+    float moved[4];
+    for (int c = 0; c < 3; ++c) {
+        const double ratio = from[c] / to[c];
+        if (!std::isfinite(ratio) || ratio <= 0 || from[c] <= 0) return;
+        moved[c] = static_cast<float>(asShotMultipliers_[c] * ratio);
+    }
+    moved[3] = static_cast<float>(asShotMultipliers_[3] * (from[1] / to[1]));
+    std::copy(moved, moved + 4, out);
+}
+
+bool RawFilter::isColorNoiseReductionSupported() const {
+    return bayer_;
+}
+bool RawFilter::isLuminanceNoiseReductionSupported() const {
+    return true;
+}
+bool RawFilter::isSharpnessSupported() const {
+    return true;
+}
+// LibRaw offers no contrast, detail or lens profile control.
+bool RawFilter::isContrastSupported() const {
+    return false;
+}
+bool RawFilter::isDetailSupported() const {
+    return false;
+}
+bool RawFilter::isLensCorrectionSupported() const {
+    return false;
+}
+
+SharedImage RawFilter::outputImage() {
+    try {
+        return develop();
+    } catch (...) {
+        return nullptr;
+    }
+}
+
+SharedImage RawFilter::develop() {
+    const RawFilterProperties& p = properties_;
+    const float scale =
+        std::isfinite(p.scaleFactor) && p.scaleFactor > 0 ? std::min(p.scaleFactor, 1.0f) : 1.0f;
+    const int targetWidth = std::max(1, static_cast<int>(std::lround(nativeSize_.width * scale)));
+    const int targetHeight = std::max(1, static_cast<int>(std::lround(nativeSize_.height * scale)));
+
+    auto& params = raw_->imgdata.params;
+    params.use_camera_wb = 0;
+    params.use_auto_wb = 0;
+    multipliersFor(p.neutralTemperature, p.neutralTint, params.user_mul);
+    params.output_color = 1; // sRGB primaries
+    params.output_bps = 16;
+    params.gamm[0] = 1.0;
+    params.gamm[1] = 1.0;
+    params.no_auto_bright = 1;
+    params.user_flip = 0; // orientation is ours
+    params.highlight = 0;
+    params.half_size = bayer_ && scale <= 0.5f ? 1 : 0;
+    params.user_qual = kDemosaicAhd;
+    params.med_passes = isColorNoiseReductionSupported()
+                            ? static_cast<int>(std::lround(
+                                  std::clamp(p.colorNoiseReductionAmount, 0.0f, 1.0f) * kMedianPassesAtFull))
+                            : 0;
+    params.threshold = std::clamp(p.luminanceNoiseReductionAmount, 0.0f, 1.0f) * kWaveletThresholdAtFull;
+
+    omp_set_num_threads(openMpThreadCap());
+    if (!unpacked_) {
+        if (raw_->unpack() != LIBRAW_SUCCESS || raw_->error_count() > 0) return nullptr;
+        unpacked_ = true;
+    }
+    if (raw_->dcraw_process() != LIBRAW_SUCCESS) return nullptr;
+
+    int width = 0, height = 0, colors = 0, bps = 0;
+    raw_->get_mem_image_format(&width, &height, &colors, &bps);
+    const auto& sizes = raw_->imgdata.sizes;
+    const auto* image = raw_->imgdata.image;
+    if (!image || width < 1 || height < 1 || width > sizes.iwidth || height > sizes.iheight || bps != 16 ||
+        (colors != 1 && colors != 3)) {
+        return nullptr;
+    }
+    const auto table = toneTable(p);
+    PixelBuffer developed =
+        toneMap(image, sizes.iwidth, width, height, colors == 1, targetWidth, targetHeight, table);
+    raw_->free_image();
+
+    const int orientation = p.orientation >= 1 && p.orientation <= 8 ? p.orientation : 1;
+    const float sharpness = isSharpnessSupported() ? std::clamp(p.sharpnessAmount, 0.0f, 1.0f) : 0.0f;
+    if (orientation == 1 && sharpness <= 0) return makeImage(std::move(developed));
+    return makeImage(sharpenAndOrient(developed, orientation, sharpness));
+}
+
+} // namespace sorvin

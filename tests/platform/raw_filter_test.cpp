@@ -1,0 +1,201 @@
+#include "platform/raw_filter.hpp"
+#include "support/test_support.hpp"
+
+#include <array>
+#include <cmath>
+#include <cstring>
+#include <fstream>
+#include <gtest/gtest.h>
+
+namespace sorvin {
+namespace {
+
+struct RawSample {
+    const char* file;
+    int width;
+    int height;
+    bool bayer;
+};
+
+// The picture sizes of the RAW samples, as stored (none of them carries a rotation).
+const RawSample kRawSamples[] = {
+    {"raw/nikon_d1.nef", 2012, 1324, true},
+    {"raw/canon_eos_d30.crw", 2176, 1448, true},
+    {"raw/blackmagic_pocket4k.dng", 4128, 2176, true},
+    {"raw/canon_eos_6d_linear_lossy.dng", 1224, 816, false},
+};
+
+std::array<double, 3> meanRgb(const Image& image) {
+    std::array<double, 3> sum{};
+    for (int y = 0; y < image.height(); ++y) {
+        const std::uint8_t* row = image.row(y);
+        for (int x = 0; x < image.width(); ++x) {
+            for (int c = 0; c < 3; ++c)
+                sum[c] += row[4 * x + c];
+        }
+    }
+    for (double& s : sum)
+        s /= static_cast<double>(image.width()) * image.height();
+    return sum;
+}
+
+SharedImage develop(const std::string& file, float scale, void (*adjust)(RawFilterProperties&) = nullptr) {
+    auto filter = RawFilter::make(test::sample(file));
+    if (!filter) return nullptr;
+    filter->properties().scaleFactor = scale;
+    if (adjust) adjust(filter->properties());
+    return filter->outputImage();
+}
+
+TEST(RawFilterTest, EverySampleDevelopsOpaqueAtFullAndReducedSize) {
+    for (const RawSample& sample : kRawSamples) {
+        SCOPED_TRACE(sample.file);
+        auto filter = RawFilter::make(test::sample(sample.file));
+        ASSERT_NE(filter, nullptr);
+        EXPECT_EQ(filter->nativeSize().width, sample.width);
+        EXPECT_EQ(filter->nativeSize().height, sample.height);
+        EXPECT_EQ(filter->isColorNoiseReductionSupported(), sample.bayer);
+        EXPECT_GT(filter->properties().neutralTemperature, 2000.0f);
+        EXPECT_LT(filter->properties().neutralTemperature, 12000.0f);
+
+        const SharedImage full = filter->outputImage();
+        ASSERT_NE(full, nullptr);
+        EXPECT_EQ(full->width(), sample.width);
+        EXPECT_EQ(full->height(), sample.height);
+        EXPECT_EQ(full->row(full->height() / 2)[4 * (full->width() / 2) + 3], 255);
+        const auto mean = meanRgb(*full);
+        EXPECT_GT(mean[1], 10.0) << "a real picture, not black";
+        EXPECT_LT(mean[1], 245.0) << "a real picture, not white";
+
+        // A preview below half size takes the half-size path and is then reduced.
+        for (float scale : {0.5f, 0.3f, 0.05f}) {
+            const SharedImage small = develop(sample.file, scale);
+            ASSERT_NE(small, nullptr);
+            EXPECT_EQ(small->width(), std::lround(sample.width * scale));
+            EXPECT_EQ(small->height(), std::lround(sample.height * scale));
+            EXPECT_NEAR(meanRgb(*small)[1], mean[1], 12.0) << "scale " << scale;
+        }
+    }
+}
+
+TEST(RawFilterTest, OrientationTurnsThePictureUpright) {
+    const SharedImage stored = develop("raw/nikon_d1.nef", 0.05f);
+    ASSERT_NE(stored, nullptr);
+    const int w = stored->width();
+    const int h = stored->height();
+    // Where the stored picture's top-left, top-right and bottom-left corners end up.
+    struct Row {
+        int orientation;
+        int topLeftX, topLeftY, topRightX, topRightY, bottomLeftX, bottomLeftY;
+    };
+    const Row rows[] = {
+        {2, w - 1, 0, 0, 0, w - 1, h - 1}, {3, w - 1, h - 1, 0, h - 1, w - 1, 0},
+        {4, 0, h - 1, w - 1, h - 1, 0, 0}, {5, 0, 0, 0, w - 1, h - 1, 0},
+        {6, h - 1, 0, h - 1, w - 1, 0, 0}, {7, h - 1, w - 1, h - 1, 0, 0, w - 1},
+        {8, 0, w - 1, 0, 0, h - 1, w - 1},
+    };
+    auto pixel = [](const Image& image, int x, int y) {
+        const std::uint8_t* p = image.row(y) + 4 * x;
+        return std::array<int, 3>{p[0], p[1], p[2]};
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.orientation);
+        static int orientation;
+        orientation = row.orientation;
+        const SharedImage turned =
+            develop("raw/nikon_d1.nef", 0.05f, [](RawFilterProperties& p) { p.orientation = orientation; });
+        ASSERT_NE(turned, nullptr);
+        const bool swapped = row.orientation >= 5;
+        EXPECT_EQ(turned->width(), swapped ? h : w);
+        EXPECT_EQ(turned->height(), swapped ? w : h);
+        EXPECT_EQ(pixel(*turned, row.topLeftX, row.topLeftY), pixel(*stored, 0, 0));
+        EXPECT_EQ(pixel(*turned, row.topRightX, row.topRightY), pixel(*stored, w - 1, 0));
+        EXPECT_EQ(pixel(*turned, row.bottomLeftX, row.bottomLeftY), pixel(*stored, 0, h - 1));
+    }
+}
+
+TEST(RawFilterTest, SettingsMoveThePictureTheWayTheyAreNamed) {
+    const std::string file = "raw/nikon_d1.nef";
+    const auto base = meanRgb(*develop(file, 0.1f));
+
+    const auto warmer =
+        meanRgb(*develop(file, 0.1f, [](RawFilterProperties& p) { p.neutralTemperature *= 2; }));
+    EXPECT_GT(warmer[0] / warmer[2], base[0] / base[2] * 1.2);
+    const auto cooler =
+        meanRgb(*develop(file, 0.1f, [](RawFilterProperties& p) { p.neutralTemperature /= 2; }));
+    EXPECT_LT(cooler[0] / cooler[2], base[0] / base[2] / 1.2);
+
+    const auto magenta = meanRgb(*develop(file, 0.1f, [](RawFilterProperties& p) { p.neutralTint += 50; }));
+    EXPECT_LT(magenta[1] / (magenta[0] + magenta[2]), base[1] / (base[0] + base[2]));
+
+    const auto brighter = meanRgb(*develop(file, 0.1f, [](RawFilterProperties& p) { p.exposure += 1; }));
+    const auto darker = meanRgb(*develop(file, 0.1f, [](RawFilterProperties& p) { p.exposure -= 1; }));
+    for (int c = 0; c < 3; ++c) {
+        EXPECT_GT(brighter[c], base[c] + 15);
+        EXPECT_LT(darker[c], base[c] - 15);
+    }
+}
+
+TEST(RawFilterTest, AsShotWhiteBalanceIsTheCamerasOwn) {
+    // The unchanged setting keeps the camera's multipliers: a second development is identical.
+    const SharedImage a = develop("raw/nikon_d1.nef", 0.1f);
+    const SharedImage b = develop("raw/nikon_d1.nef", 0.1f, [](RawFilterProperties& p) {
+        p.neutralTemperature *= 1.0f;
+        p.neutralTint += 0.0f;
+    });
+    ASSERT_NE(a, nullptr);
+    ASSERT_NE(b, nullptr);
+    EXPECT_EQ(0, std::memcmp(a->data(), b->data(), a->byteCount()));
+}
+
+TEST(RawFilterTest, SharpeningRaisesLocalContrastOnlyWhenAsked) {
+    const SharedImage soft = develop("raw/canon_eos_6d_linear_lossy.dng", 1.0f);
+    const SharedImage sharp = develop("raw/canon_eos_6d_linear_lossy.dng", 1.0f,
+                                      [](RawFilterProperties& p) { p.sharpnessAmount = 1; });
+    ASSERT_NE(soft, nullptr);
+    ASSERT_NE(sharp, nullptr);
+    auto roughness = [](const Image& image) {
+        double sum = 0;
+        for (int y = 0; y < image.height(); ++y) {
+            for (int x = 1; x < image.width(); ++x)
+                sum += std::abs(image.row(y)[4 * x + 1] - image.row(y)[4 * x - 3]);
+        }
+        return sum;
+    };
+    EXPECT_GT(roughness(*sharp), roughness(*soft) * 1.1);
+}
+
+TEST(RawFilterTest, DamagedAndForeignFilesAreUnreadable) {
+    for (const char* file : {"corrupt/truncated_leica_m10.dng", "corrupt/truncated_sony_zv-e10.arw",
+                             "corrupt/unsupported_jxl_dng17_nikon_z9.dng", "corrupt/jpeg_content_named.nef",
+                             "jpeg/nikon_d70s_gps_lens.jpg", "raw/no_such_file.nef"}) {
+        SCOPED_TRACE(file);
+        auto filter = RawFilter::make(test::sample(file));
+        if (filter) {
+            EXPECT_EQ(filter->outputImage(), nullptr);
+        }
+    }
+}
+
+TEST(RawFilterTest, EmptyFilesFoldersAndCutHeadersAreUnreadable) {
+    test::TemporaryFolder folder;
+    std::ofstream(folder / "empty.nef").close();
+    EXPECT_EQ(RawFilter::make(folder / "empty.nef"), nullptr);
+    EXPECT_EQ(RawFilter::make(folder.path()), nullptr);
+
+    // The real NEF cut at several points: never a crash, never a picture from missing data.
+    std::ifstream in(test::sample("raw/nikon_d1.nef"), std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    for (std::size_t cut : {std::size_t{16}, std::size_t{4096}, bytes.size() / 2}) {
+        SCOPED_TRACE(cut);
+        const auto path = folder / ("cut" + std::to_string(cut) + ".nef");
+        std::ofstream(path, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(cut));
+        auto filter = RawFilter::make(path);
+        if (filter) {
+            EXPECT_EQ(filter->outputImage(), nullptr);
+        }
+    }
+}
+
+} // namespace
+} // namespace sorvin
