@@ -1,22 +1,23 @@
 // Developing the Nikon D1 NEF sample, against LibRaw's own dcraw_emu on the same file in the same
 // run: half size for previews, AHD demosaicing, one median pass, sRGB output, camera white balance.
+#include "platform/raw_filter.hpp"
+
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
+#include <filesystem>
 #include <spawn.h>
+#include <string>
 #include <sys/wait.h>
 #include <unistd.h>
-
-#include <filesystem>
-#include <string>
 #include <vector>
-
-#include "platform/raw_filter.hpp"
 
 extern char** environ;
 
 namespace {
 
-std::filesystem::path nefSample() { return std::filesystem::path(SORVIN_SAMPLES_DIR) / "raw" / "nikon_d1.nef"; }
+std::filesystem::path nefSample() {
+    return std::filesystem::path(SORVIN_SAMPLES_DIR) / "raw" / "nikon_d1.nef";
+}
 
 void developOurs(benchmark::State& state, float scale) {
     for (auto _ : state) {
@@ -42,7 +43,8 @@ void runDcrawEmu(benchmark::State& state, bool halfSize) {
     if (halfSize) args.push_back("-h");
     args.insert(args.end(), {"-Z", "-", nefSample().string()});
     std::vector<char*> argv;
-    for (auto& a : args) argv.push_back(a.data());
+    for (auto& a : args)
+        argv.push_back(a.data());
     if (!std::filesystem::is_regular_file(nefSample())) {
         state.SkipWithError("the NEF sample is missing");
         return;
@@ -57,18 +59,29 @@ void runDcrawEmu(benchmark::State& state, bool halfSize) {
         const int spawned = posix_spawnp(&pid, "dcraw_emu", &actions, nullptr, argv.data(), environ);
         posix_spawn_file_actions_destroy(&actions);
         int status = 0;
-        if (spawned != 0 || waitpid(pid, &status, 0) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+        if (spawned != 0 || waitpid(pid, &status, 0) != pid || !WIFEXITED(status) ||
+            WEXITSTATUS(status) != 0) {
             state.SkipWithError("dcraw_emu (package libraw-bin) did not run");
             return;
         }
     }
 }
 
-void BM_OursPreview1024(benchmark::State& state) { developOurs(state, 1024.0f / 2012.0f); }
-void BM_OursHalfSize(benchmark::State& state) { developOurs(state, 0.5f); }
-void BM_DcrawEmuHalfSize(benchmark::State& state) { runDcrawEmu(state, true); }
-void BM_OursNative(benchmark::State& state) { developOurs(state, 1.0f); }
-void BM_DcrawEmuNative(benchmark::State& state) { runDcrawEmu(state, false); }
+void BM_OursPreview1024(benchmark::State& state) {
+    developOurs(state, 1024.0f / 2012.0f);
+}
+void BM_OursHalfSize(benchmark::State& state) {
+    developOurs(state, 0.5f);
+}
+void BM_DcrawEmuHalfSize(benchmark::State& state) {
+    runDcrawEmu(state, true);
+}
+void BM_OursNative(benchmark::State& state) {
+    developOurs(state, 1.0f);
+}
+void BM_DcrawEmuNative(benchmark::State& state) {
+    runDcrawEmu(state, false);
+}
 
 BENCHMARK(BM_OursPreview1024)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_OursHalfSize)->Unit(benchmark::kMillisecond)->UseRealTime();

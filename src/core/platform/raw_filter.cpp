@@ -390,11 +390,15 @@ SharedImage RawFilter::develop() {
     params.highlight = 0;
     params.half_size = bayer_ && scale <= 0.5f ? 1 : 0;
     params.user_qual = kDemosaicAhd;
-    params.med_passes = isColorNoiseReductionSupported()
-                            ? static_cast<int>(std::lround(
-                                  std::clamp(p.colorNoiseReductionAmount, 0.0f, 1.0f) * kMedianPassesAtFull))
-                            : 0;
-    params.threshold = std::clamp(p.luminanceNoiseReductionAmount, 0.0f, 1.0f) * kWaveletThresholdAtFull;
+    params.med_passes =
+        isColorNoiseReductionSupported()
+            ? static_cast<int>(std::lround(
+                  std::clamp(p.colorNoiseReductionAmount.value_or(0.0f), 0.0f, 1.0f) * kMedianPassesAtFull))
+            : 0;
+    params.threshold = !isLuminanceNoiseReductionSupported()
+                           ? 0.0f
+                           : std::clamp(p.luminanceNoiseReductionAmount.value_or(0.0f), 0.0f, 1.0f) *
+                                 kWaveletThresholdAtFull;
 
     omp_set_num_threads(openMpThreadCap());
     if (!unpacked_) {
@@ -417,7 +421,8 @@ SharedImage RawFilter::develop() {
     raw_->free_image();
 
     const int orientation = p.orientation >= 1 && p.orientation <= 8 ? p.orientation : 1;
-    const float sharpness = isSharpnessSupported() ? std::clamp(p.sharpnessAmount, 0.0f, 1.0f) : 0.0f;
+    const float sharpness =
+        isSharpnessSupported() ? std::clamp(p.sharpnessAmount.value_or(0.0f), 0.0f, 1.0f) : 0.0f;
     if (orientation == 1 && sharpness <= 0) return makeImage(std::move(developed));
     return makeImage(sharpenAndOrient(developed, orientation, sharpness));
 }

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <optional>
 
 class LibRaw;
 
@@ -20,12 +21,13 @@ struct RawFilterProperties {
     float neutralTint = 0;
     float boostAmount = 1;       // 0 gives a linear response, 1 the full tone curve
     float boostShadowAmount = 1; // how much of the curve's shadow contrast is kept
-    float contrastAmount = 0;
-    float detailAmount = 0;
-    float sharpnessAmount = 0;
-    float colorNoiseReductionAmount = 0;
-    float luminanceNoiseReductionAmount = 0;
-    bool lensCorrectionEnabled = false;
+    // Optional controls: unset leaves the control off.
+    std::optional<float> contrastAmount;
+    std::optional<float> detailAmount;
+    std::optional<float> sharpnessAmount;
+    std::optional<float> colorNoiseReductionAmount;
+    std::optional<float> luminanceNoiseReductionAmount;
+    std::optional<bool> lensCorrectionEnabled;
 };
 
 // One RAW file developed through LibRaw into an upright 8-bit sRGB Image. Made from a file (which

@@ -1,0 +1,23 @@
+#pragma once
+
+#include "model/photo_asset.hpp"
+#include "model/photo_parameters.hpp"
+
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace sorvin {
+
+class RawDevelopmentSupportStore;
+
+// One RAW development to make.
+struct RawDevelopmentRequest {
+    std::string photoIdentifier;        // the photo's relative path; key of the caches and the support store
+    PhotoAsset asset;                   // the RAW file: its location and EXIF orientation are used
+    PhotoParameters parameters;         // only the global RAW values are read
+    std::optional<int> maximumLongEdge; // none: full size
+    std::shared_ptr<RawDevelopmentSupportStore> supportStore; // where the file's support is recorded
+};
+
+} // namespace sorvin

@@ -1,0 +1,241 @@
+#include "engine/raw_developer.hpp"
+#include "engine/raw_development_support_store.hpp"
+#include "support/test_support.hpp"
+
+#include <cmath>
+#include <gtest/gtest.h>
+
+namespace sorvin {
+namespace {
+
+using P = PhotoParameter;
+
+struct RawSample {
+    const char* file;
+    int width;
+    int height;
+};
+
+const RawSample kRawSamples[] = {
+    {"raw/nikon_d1.nef", 2012, 1324},
+    {"raw/canon_eos_d30.crw", 2176, 1448},
+    {"raw/blackmagic_pocket4k.dng", 4128, 2176},
+    {"raw/canon_eos_6d_linear_lossy.dng", 1224, 816},
+};
+
+RawDevelopmentRequest request(const std::string& file, std::optional<int> longEdge, int orientation = 1,
+                              PhotoParameters parameters = {}) {
+    RawDevelopmentRequest r;
+    r.photoIdentifier = file;
+    r.asset.url = test::sample(file);
+    r.asset.relativePath = file;
+    r.asset.orientation = orientation;
+    r.asset.fileFormat = PhotoFileFormat::raw;
+    r.parameters = std::move(parameters);
+    r.maximumLongEdge = longEdge;
+    return r;
+}
+
+TEST(RawDevelopmentSettingsTest, MissingValuesTakeTheCatalogueDefaultsAndMasksPlayNoPart) {
+    const RawDevelopmentSettings defaults{PhotoParameters()};
+    const int expected[] = {38, 0, 0, 100, 90, 0, 100, 50, 0, 100};
+    const int actual[] = {
+        defaults.raw_exposure,       defaults.raw_temperature,  defaults.raw_tint,
+        defaults.raw_boost,          defaults.raw_boost_shadow, defaults.raw_detail,
+        defaults.raw_sharpness,      defaults.raw_noise_color,  defaults.raw_noise_luminance,
+        defaults.raw_lens_correction};
+    EXPECT_TRUE(std::equal(std::begin(expected), std::end(expected), std::begin(actual)));
+    EXPECT_EQ(RawDevelopmentSettings(), defaults);
+
+    PhotoParameters parameters;
+    parameters.setValue(-20, P::raw_temperature);
+    parameters.setValue(49, P::raw_lens_correction);
+    parameters.setValue(30, P::exposure);
+    const RawDevelopmentSettings settings(parameters);
+    EXPECT_EQ(settings.raw_temperature, -20);
+    EXPECT_EQ(settings.raw_lens_correction, 49);
+    EXPECT_EQ(settings.raw_exposure, 38);
+    EXPECT_NE(settings, defaults);
+    EXPECT_NE(std::hash<RawDevelopmentSettings>{}(settings), std::hash<RawDevelopmentSettings>{}(defaults));
+}
+
+TEST(RawDeveloperTest, DefaultSettingsSteerTheFilterToTheAsShotLook) {
+    RawFilterProperties p;
+    RawDeveloper::steer(p, RawDevelopmentSettings(), RawDevelopmentSupport{}, 5200.0f, 7.0f, 6, 0.25f);
+    EXPECT_EQ(p.orientation, 6);
+    EXPECT_EQ(p.scaleFactor, 0.25f);
+    EXPECT_FLOAT_EQ(p.exposure, 0.76f);
+    EXPECT_EQ(p.neutralTemperature, 5200.0f);
+    EXPECT_EQ(p.neutralTint, 7.0f);
+    EXPECT_FLOAT_EQ(p.boostAmount, 1.0f);
+    EXPECT_FLOAT_EQ(p.boostShadowAmount, 0.9f);
+    EXPECT_EQ(p.contrastAmount, 0.0f);
+    EXPECT_EQ(p.detailAmount, 0.0f);
+    EXPECT_EQ(p.sharpnessAmount, 1.0f);
+    EXPECT_EQ(p.colorNoiseReductionAmount, 0.5f);
+    EXPECT_EQ(p.luminanceNoiseReductionAmount, 0.0f);
+    EXPECT_EQ(p.lensCorrectionEnabled, true);
+}
+
+TEST(RawDeveloperTest, UnsupportedControlsAreNotSetAtAll) {
+    RawFilterProperties p;
+    RawDevelopmentSupport none{false, false, false, false, false, false};
+    RawDeveloper::steer(p, RawDevelopmentSettings(), none, 5000.0f, 0.0f, 1, 1.0f);
+    EXPECT_FALSE(p.contrastAmount.has_value());
+    EXPECT_FALSE(p.detailAmount.has_value());
+    EXPECT_FALSE(p.sharpnessAmount.has_value());
+    EXPECT_FALSE(p.colorNoiseReductionAmount.has_value());
+    EXPECT_FALSE(p.luminanceNoiseReductionAmount.has_value());
+    EXPECT_FALSE(p.lensCorrectionEnabled.has_value());
+}
+
+TEST(RawDeveloperTest, SlidersMapToFilterValues) {
+    struct Row {
+        P parameter;
+        int value;
+        float RawFilterProperties::*field;
+        float expected;
+    };
+    const Row rows[] = {
+        {P::raw_temperature, 100, &RawFilterProperties::neutralTemperature, 8000.0f},
+        {P::raw_temperature, -100, &RawFilterProperties::neutralTemperature, 2000.0f},
+        {P::raw_tint, -100, &RawFilterProperties::neutralTint, -40.0f},
+        {P::raw_tint, 15, &RawFilterProperties::neutralTint, 17.5f},
+        {P::raw_exposure, 88, &RawFilterProperties::exposure, 1.76f},
+        {P::raw_boost, 0, &RawFilterProperties::boostAmount, 0.0f},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(testing::Message() << ParameterCatalog::storedName(row.parameter) << " " << row.value);
+        PhotoParameters parameters;
+        parameters.setValue(row.value, row.parameter);
+        RawFilterProperties p;
+        RawDeveloper::steer(p, RawDevelopmentSettings(parameters), RawDevelopmentSupport{}, 4000.0f,
+                            10.0f, 1, 1.0f);
+        EXPECT_FLOAT_EQ(p.*row.field, row.expected);
+    }
+    for (auto [value, on] : {std::pair{49, false}, std::pair{50, true}, std::pair{0, false}}) {
+        PhotoParameters parameters;
+        parameters.setValue(value, P::raw_lens_correction);
+        RawFilterProperties p;
+        RawDeveloper::steer(p, RawDevelopmentSettings(parameters), RawDevelopmentSupport{}, 5000.0f,
+                            0.0f, 1, 1.0f);
+        EXPECT_EQ(p.lensCorrectionEnabled, on) << value;
+    }
+}
+
+TEST(RawDeveloperTest, ScaleNeverEnlarges) {
+    EXPECT_EQ(RawDeveloper::scale(std::nullopt, 2012, 1324), 1.0f);
+    EXPECT_EQ(RawDeveloper::scale(5000, 2012, 1324), 1.0f);
+    EXPECT_EQ(RawDeveloper::scale(2012, 2012, 1324), 1.0f);
+    EXPECT_EQ(RawDeveloper::scale(0, 2012, 1324), 1.0f);
+    EXPECT_EQ(RawDeveloper::scale(-3, 2012, 1324), 1.0f);
+    EXPECT_EQ(RawDeveloper::scale(1000, 0, 0), 1.0f);
+    EXPECT_EQ(RawDeveloper::scale(1006, 1324, 2012), 0.5f);
+    EXPECT_EQ(RawDeveloper::scale(1000, 2012, 1324), static_cast<float>(1000.0 / 2012.0));
+}
+
+TEST(RawDeveloperTest, EverySampleDevelopsUprightAtFullAndPreviewSize) {
+    for (const RawSample& sample : kRawSamples) {
+        SCOPED_TRACE(sample.file);
+        // Full size turned a quarter: the stored sides exchanged.
+        auto store = std::make_shared<RawDevelopmentSupportStore>();
+        auto full = request(sample.file, std::nullopt, 6);
+        full.supportStore = store;
+        const auto developed = RawDeveloper::develop(full);
+        ASSERT_TRUE(developed.has_value());
+        EXPECT_EQ(developed->image->width(), sample.height);
+        EXPECT_EQ(developed->image->height(), sample.width);
+        EXPECT_EQ(developed->metadata.nativeSize.width, sample.width);
+        EXPECT_EQ(developed->metadata.nativeSize.height, sample.height);
+        EXPECT_EQ(developed->metadata.scaleFactor, 1.0f);
+        EXPECT_GT(developed->metadata.initialNeutralTemperature, 2000.0f);
+        EXPECT_EQ(store->support(sample.file), developed->metadata.support);
+
+        for (int orientation : {1, 6}) {
+            SCOPED_TRACE(orientation);
+            const bool turned = orientation == 6;
+            const auto preview = RawDeveloper::develop(request(sample.file, 512, orientation));
+            ASSERT_TRUE(preview.has_value());
+            const int longSide = std::max(preview->image->width(), preview->image->height());
+            EXPECT_EQ(longSide, 512);
+            EXPECT_EQ(preview->image->width() > preview->image->height(), !turned);
+            EXPECT_EQ(preview->metadata.nativeSize, developed->metadata.nativeSize);
+        }
+    }
+}
+
+std::array<double, 3> meanRgb(const Image& image) {
+    std::array<double, 3> sum{};
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            for (int c = 0; c < 3; ++c)
+                sum[c] += image.row(y)[4 * x + c];
+        }
+    }
+    for (double& s : sum)
+        s /= static_cast<double>(image.width()) * image.height();
+    return sum;
+}
+
+TEST(RawDeveloperTest, SettingsMoveTheResultInTheirDirection) {
+    const std::string file = "raw/nikon_d1.nef";
+    const auto base = RawDeveloper::develop(request(file, 400));
+    ASSERT_TRUE(base.has_value());
+
+    PhotoParameters warm;
+    warm.setValue(50, P::raw_temperature);
+    const auto warmer = RawDeveloper::develop(request(file, 400, 1, warm));
+    ASSERT_TRUE(warmer.has_value());
+    const auto b = meanRgb(*base->image);
+    const auto w = meanRgb(*warmer->image);
+    EXPECT_GT(w[0] / w[2], b[0] / b[2] * 1.1);
+    EXPECT_EQ(warmer->metadata.initialNeutralTemperature, base->metadata.initialNeutralTemperature);
+
+    // +1 EV: the default 38 plus 50 steps of 0.02 EV. Mid-grey pixels get clearly brighter.
+    PhotoParameters bright;
+    bright.setValue(88, P::raw_exposure);
+    const auto brighter = RawDeveloper::develop(request(file, 400, 1, bright));
+    ASSERT_TRUE(brighter.has_value());
+    double gain = 0;
+    int count = 0;
+    for (int y = 0; y < base->image->height(); ++y) {
+        for (int x = 0; x < base->image->width(); ++x) {
+            const std::uint8_t* p = base->image->row(y) + 4 * x;
+            const std::uint8_t* q = brighter->image->row(y) + 4 * x;
+            const int before = p[0] + p[1] + p[2];
+            if (before < 3 * 100 || before > 3 * 140) continue;
+            gain += (q[0] + q[1] + q[2] - before) / 3.0;
+            ++count;
+        }
+    }
+    ASSERT_GT(count, 100);
+    EXPECT_GT(gain / count, 25.0);
+}
+
+TEST(RawDeveloperTest, UnreadableFilesGiveNoResult) {
+    for (const char* file : {"corrupt/truncated_leica_m10.dng", "corrupt/truncated_sony_zv-e10.arw",
+                             "corrupt/unsupported_jxl_dng17_nikon_z9.dng", "corrupt/jpeg_content_named.nef",
+                             "raw/missing.nef"}) {
+        SCOPED_TRACE(file);
+        auto r = request(file, 512);
+        r.supportStore = std::make_shared<RawDevelopmentSupportStore>();
+        EXPECT_FALSE(RawDeveloper::develop(r).has_value());
+        // Support is recorded as soon as the file opens, before its pixels are read.
+        EXPECT_EQ(r.supportStore->support(file).has_value(), RawFilter::make(test::sample(file)) != nullptr);
+    }
+}
+
+TEST(RawDevelopmentSupportStoreTest, LatestDevelopmentOfAPhotoWins) {
+    RawDevelopmentSupportStore store;
+    EXPECT_FALSE(store.support("a.nef").has_value());
+    store.record("a.nef", RawDevelopmentSupport{});
+    RawDevelopmentSupport fewer;
+    fewer.lensCorrection = false;
+    store.record("a.nef", fewer);
+    store.record("b.nef", RawDevelopmentSupport{});
+    EXPECT_EQ(store.support("a.nef"), fewer);
+    EXPECT_EQ(store.support("b.nef"), RawDevelopmentSupport{});
+}
+
+} // namespace
+} // namespace sorvin
