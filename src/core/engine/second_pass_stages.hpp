@@ -1,0 +1,35 @@
+#pragma once
+
+#include "engine/vignette_frame.hpp"
+#include "platform/image.hpp"
+
+#include <cstdint>
+#include <optional>
+
+namespace sorvin {
+
+class PhotoParameters;
+
+// The stages of a pass's second sweep that come before the mask blend, in their order: detail
+// (texture, clarity, dehaze, sharpening, noise reduction), vignette, grain. The driver builds them
+// once per pass, lets them build their planes from the first sweep's result, and then hands them
+// each row of the bitmap. Each stage reads only its own pixel and the planes, so a row may be
+// taken stage by stage.
+class SecondPassStages {
+public:
+    // Plans for the pass's values and bitmap size; a stage with nothing to do has no plan.
+    static SecondPassStages plan(const PhotoParameters& parameters, int width, int height,
+                                 const std::optional<VignetteFrame>& vignetteFrame);
+
+    // At least one stage has a plan.
+    bool hasWork() const;
+    // The detail stage needs planes made from the whole first sweep before any row is finished;
+    // without it the second sweep can run row by row right after the first.
+    bool needsPlanes() const;
+    // Builds the planes from the bitmap as the first sweep left it (bands in parallel inside).
+    void buildPlanes(const PixelBuffer& bitmap);
+    // Runs the stages over row y of the bitmap. Read-only on the plans: called from every band.
+    void applyRow(int y, std::uint8_t* row, int width) const;
+};
+
+} // namespace sorvin
