@@ -1,8 +1,10 @@
 #pragma once
 
 #include "engine/hue_sectors.hpp"
+#include "engine/pixel_rounding.hpp"
 #include "engine/rgb_bytes.hpp"
 
+#include <algorithm>
 #include <optional>
 
 namespace sorvin {
@@ -30,5 +32,37 @@ struct BlackAndWhiteAdjustment {
     // The pixel mixed towards its weighted grey; unchanged when the amount is 0.
     static RgbBytes perPixel(RgbBytes pixel, const BlackAndWhiteAdjustmentPlan& plan);
 };
+
+// Inline: the first sweep calls it for every pixel.
+inline RgbBytes BlackAndWhiteAdjustment::perPixel(RgbBytes pixel, const BlackAndWhiteAdjustmentPlan& plan) {
+    if (plan.amount == 0) return pixel;
+    const float r = pixel.red;
+    const float g = pixel.green;
+    const float b = pixel.blue;
+    const float luminance = 0.2126f * r + 0.7152f * g + 0.0722f * b;
+    const float max = std::max(std::max(r, g), b);
+    const float min = std::min(std::min(r, g), b);
+    float grey = luminance;
+    if (max - min != 0) {
+        float weight = plan.uniformWeight;
+        if (!plan.isUniform) {
+            // The hue is taken on the 0...1 scale, as the colour mixer takes it.
+            const float ur = PixelRounding::unit(pixel.red);
+            const float ug = PixelRounding::unit(pixel.green);
+            const float ub = PixelRounding::unit(pixel.blue);
+            const float unitMax = std::max(std::max(ur, ug), ub);
+            const float unitDelta = unitMax - std::min(std::min(ur, ug), ub);
+            weight = HueSectors::interpolate(plan.weights, HueSectors::hue(ur, ug, ub, unitMax, unitDelta));
+        }
+        grey = std::clamp(luminance * ((max - min) / max * (weight - 1.0f) + 1.0f), 0.0f, 255.0f);
+    }
+    if (plan.amount == 1.0f) {
+        const std::uint8_t value = PixelRounding::byte(grey);
+        return {value, value, value};
+    }
+    const float amount = plan.amount;
+    return {PixelRounding::byte(amount * (grey - r) + r), PixelRounding::byte(amount * (grey - g) + g),
+            PixelRounding::byte(amount * (grey - b) + b)};
+}
 
 } // namespace sorvin

@@ -1,6 +1,7 @@
 #include "engine/color_grading_adjustment.hpp"
 
 #include "engine/pixel_rounding.hpp"
+#include "model/photo_parameters.hpp"
 
 #include <algorithm>
 #include <cmath>
@@ -8,6 +9,26 @@
 namespace sorvin {
 
 const ColorGradingPlan ColorGradingPlan::zero{};
+
+ColorGradingValues ColorGradingValues::of(const PhotoParameters& parameters) {
+    using P = PhotoParameter;
+    ColorGradingValues v;
+    v.shadowsHue = parameters[P::grading_shadows_hue];
+    v.shadowsSaturation = parameters[P::grading_shadows_saturation];
+    v.midtonesHue = parameters[P::grading_midtones_hue];
+    v.midtonesSaturation = parameters[P::grading_midtones_saturation];
+    v.highlightsHue = parameters[P::grading_highlights_hue];
+    v.highlightsSaturation = parameters[P::grading_highlights_saturation];
+    v.globalHue = parameters[P::grading_global_hue];
+    v.globalSaturation = parameters[P::grading_global_saturation];
+    v.blending = parameters[P::grading_blending];
+    v.balance = parameters[P::grading_balance];
+    return v;
+}
+
+std::optional<ColorGradingPlan> ColorGradingAdjustment::plan(const PhotoParameters& parameters) {
+    return plan(ColorGradingValues::of(parameters));
+}
 
 ColorGradingDirection ColorGradingAdjustment::direction(int hue, int saturation) {
     // Hue -100...100 spans +-180 degrees; a negative saturation points to the opposite colour.
@@ -88,14 +109,6 @@ std::optional<ColorGradingPlan> ColorGradingAdjustment::plan(const ColorGradingV
         plan.blue[i] = offset(&ColorGradingDirection::unitBlue);
     }
     return plan;
-}
-
-RgbBytes ColorGradingAdjustment::perPixel(RgbBytes pixel, const ColorGradingPlan& plan) {
-    const double luminance = 0.2126 * pixel.red + 0.7152 * pixel.green + 0.0722 * pixel.blue;
-    const int index = PixelRounding::byte(luminance);
-    return {PixelRounding::byte(plan.red[index] * 255 + pixel.red),
-            PixelRounding::byte(plan.green[index] * 255 + pixel.green),
-            PixelRounding::byte(plan.blue[index] * 255 + pixel.blue)};
 }
 
 } // namespace sorvin

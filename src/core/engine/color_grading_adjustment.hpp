@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/pixel_rounding.hpp"
 #include "engine/rgb_bytes.hpp"
 
 #include <array>
@@ -48,6 +49,7 @@ struct ColorGradingValues {
     int blending = 0;
     int balance = 0;
 
+    static ColorGradingValues of(const PhotoParameters& parameters);
     bool operator==(const ColorGradingValues&) const = default;
 };
 
@@ -61,5 +63,14 @@ struct ColorGradingAdjustment {
 
     static RgbBytes perPixel(RgbBytes pixel, const ColorGradingPlan& plan);
 };
+
+// Inline: the first sweep calls it for every pixel.
+inline RgbBytes ColorGradingAdjustment::perPixel(RgbBytes pixel, const ColorGradingPlan& plan) {
+    const double luminance = 0.2126 * pixel.red + 0.7152 * pixel.green + 0.0722 * pixel.blue;
+    const int index = PixelRounding::byte(luminance);
+    return {PixelRounding::byte(plan.red[index] * 255 + pixel.red),
+            PixelRounding::byte(plan.green[index] * 255 + pixel.green),
+            PixelRounding::byte(plan.blue[index] * 255 + pixel.blue)};
+}
 
 } // namespace sorvin

@@ -1,15 +1,39 @@
 #pragma once
 
+#include "engine/cancellation_probe.hpp"
 #include "engine/parameter_lookup_tables.hpp"
+#include "engine/parameter_processing_plan.hpp"
+#include "engine/vignette_frame.hpp"
+#include "platform/image.hpp"
 
 #include <optional>
 
 namespace sorvin {
 
-// The CPU development of one bitmap with one parameter set.
+class PhotoParameters;
+struct MaskKindCatalog;
+
+// The CPU development of one bitmap with one parameter set: a global pass, then one pass per active
+// mask blended back by the mask's weight. Keeps no state apart from the tone-table cache.
 struct ParameterAdjustment {
-    // Tone tables for these values, from the process-wide cache; none when every tone value is at its
-    // default (then no tone stage is needed).
+    // The developed image; the very input object when there is nothing to do; none when the work was
+    // cancelled or the bitmap could not be had. The probe is asked once per row of every band and
+    // after each phase of a pass.
+    static SharedImage applying(const SharedImage& image, const PhotoParameters& parameters,
+                                const std::optional<VignetteFrame>& vignetteFrame,
+                                const MaskKindCatalog& catalog,
+                                const CancellationProbe& isCancelled = neverCancelled());
+
+    // Which stages the value set asks for.
+    static ParameterProcessingPlan plan(const PhotoParameters& parameters);
+
+    // The working bitmap of a pass: 8-bit RGBA, premultiplied, alpha last, transparent black; none
+    // for a side below 1 or when the memory cannot be had.
+    static std::optional<PixelBuffer> rgbaContext(int width, int height);
+
+    // Tone tables for the value set, from the process-wide cache; none when every tone value is at
+    // its default (then no tone stage is needed).
+    static std::optional<ParameterLookupTables> lookupTables(const PhotoParameters& parameters);
     static std::optional<ParameterLookupTables> lookupTables(const ToneTableValues& values);
 
     // White balance: positive temperature warms, positive tint turns magenta.

@@ -3,6 +3,8 @@
 #include "engine/parameter_adjustment.hpp"
 #include "engine/pixel_rounding.hpp"
 #include "engine/point_tone_curve.hpp"
+#include "model/photo_parameters.hpp"
+#include "platform/hash_combine.hpp"
 
 #include <algorithm>
 #include <cmath>
@@ -11,6 +13,39 @@
 #include <unordered_map>
 
 namespace sorvin {
+
+ToneTableValues ToneTableValues::of(const PhotoParameters& parameters) {
+    using P = PhotoParameter;
+    static constexpr std::array<std::array<P, 5>, 4> kCurvePoints{{
+        {P::curve_point_rgb_0, P::curve_point_rgb_1, P::curve_point_rgb_2, P::curve_point_rgb_3,
+         P::curve_point_rgb_4},
+        {P::curve_point_red_0, P::curve_point_red_1, P::curve_point_red_2, P::curve_point_red_3,
+         P::curve_point_red_4},
+        {P::curve_point_green_0, P::curve_point_green_1, P::curve_point_green_2, P::curve_point_green_3,
+         P::curve_point_green_4},
+        {P::curve_point_blue_0, P::curve_point_blue_1, P::curve_point_blue_2, P::curve_point_blue_3,
+         P::curve_point_blue_4},
+    }};
+    ToneTableValues v;
+    v.exposure = parameters[P::exposure];
+    v.contrast = parameters[P::contrast];
+    v.highlights = parameters[P::highlights];
+    v.shadows = parameters[P::shadows];
+    v.whiteLevel = parameters[P::white_level];
+    v.blackLevel = parameters[P::black_level];
+    v.temperature = parameters[P::temperature];
+    v.tint = parameters[P::tint];
+    v.curveGamma = parameters[P::curve_gamma];
+    v.curveShadows = parameters[P::curve_shadows];
+    v.curveDarks = parameters[P::curve_darks];
+    v.curveLights = parameters[P::curve_lights];
+    v.curveHighlights = parameters[P::curve_highlights];
+    for (std::size_t channel = 0; channel < 4; ++channel) {
+        for (std::size_t k = 0; k < 5; ++k)
+            v.curvePoints[channel][k] = parameters[kCurvePoints[channel][k]];
+    }
+    return v;
+}
 
 bool ToneTableValues::usesPointCurves() const {
     return std::any_of(curvePoints.begin(), curvePoints.end(),
@@ -23,7 +58,7 @@ bool ToneTableValues::usesToneRegions() const {
 
 std::size_t ToneTableValuesHash::operator()(const ToneTableValues& v) const {
     std::size_t h = 0;
-    const auto mix = [&h](int value) { h = h * 1000003u ^ std::hash<int>{}(value); };
+    const auto mix = [&h](int value) { hashCombine(h, value); };
     for (int value :
          {v.exposure, v.contrast, v.highlights, v.shadows, v.whiteLevel, v.blackLevel, v.temperature, v.tint,
           v.curveGamma, v.curveShadows, v.curveDarks, v.curveLights, v.curveHighlights}) {
@@ -171,6 +206,10 @@ ParameterChannelMultipliers ParameterAdjustment::channelMultipliers(int temperat
     // Keeps the Rec. 709 luminance of white at 1.
     const float luminance = (0.7152f * g + 0.2126f * r) + 0.0722f * bl;
     return {r / luminance, g / luminance, bl / luminance};
+}
+
+std::optional<ParameterLookupTables> ParameterAdjustment::lookupTables(const PhotoParameters& parameters) {
+    return lookupTables(ToneTableValues::of(parameters));
 }
 
 std::optional<ParameterLookupTables> ParameterAdjustment::lookupTables(const ToneTableValues& values) {

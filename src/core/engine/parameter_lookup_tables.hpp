@@ -6,6 +6,8 @@
 
 namespace sorvin {
 
+class PhotoParameters;
+
 using ByteTable = std::array<std::uint8_t, 256>;
 
 // White-balance factors of the three channels.
@@ -48,6 +50,9 @@ struct ToneTableValues {
     std::array<std::array<int, 5>, 4> curvePoints{kDefaultCurve, kDefaultCurve, kDefaultCurve, kDefaultCurve};
 
     static constexpr std::array<int, 5> kDefaultCurve{0, 25, 50, 75, 100};
+
+    // The tone values of a flat value set (absent values are the defaults).
+    static ToneTableValues of(const PhotoParameters& parameters);
 
     bool isNeutral() const { return *this == ToneTableValues{}; }
     bool usesPointCurves() const;

@@ -1,0 +1,207 @@
+#include "engine/parameter_adjustment.hpp"
+
+#include "engine/black_and_white_adjustment.hpp"
+#include "engine/color_adjustment.hpp"
+#include "engine/color_grading_adjustment.hpp"
+#include "engine/mask_blend.hpp"
+#include "engine/mask_weight_plan.hpp"
+#include "engine/row_bands.hpp"
+#include "engine/saturation_adjustment.hpp"
+#include "engine/second_pass_stages.hpp"
+#include "model/mask_kind_catalog.hpp"
+#include "model/photo_parameters.hpp"
+#include "platform/draw_or_none.hpp"
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+namespace sorvin {
+
+namespace {
+
+// The per-pixel colour work of a pass: tone tables, saturation and vibrance, colour mixer, black and
+// white, colour grading.
+struct FirstSweep {
+    const ByteTable* red = nullptr;
+    const ByteTable* green = nullptr;
+    const ByteTable* blue = nullptr;
+    int saturation = 0;
+    int vibrance = 0;
+    std::optional<ColorAdjustmentPlan> color;
+    std::optional<BlackAndWhiteAdjustmentPlan> blackAndWhite;
+    std::optional<ColorGradingPlan> grading;
+    bool hasTables = false;
+
+    bool runs() const {
+        return hasTables || saturation != 0 || vibrance != 0 || color || blackAndWhite || grading;
+    }
+
+    bool tablesOnly() const {
+        return saturation == 0 && vibrance == 0 && !color && !blackAndWhite && !grading;
+    }
+
+    // Reads a row of the input and writes it, developed, into the bitmap; alpha is copied as it is.
+    void row(const std::uint8_t* in, std::uint8_t* out, int width) const {
+        const ByteTable& r = *red;
+        const ByteTable& g = *green;
+        const ByteTable& b = *blue;
+        if (tablesOnly()) {
+            for (int x = 0; x < width; ++x, in += 4, out += 4) {
+                out[0] = r[in[0]];
+                out[1] = g[in[1]];
+                out[2] = b[in[2]];
+                out[3] = in[3];
+            }
+            return;
+        }
+        const bool saturates = saturation != 0 || vibrance != 0;
+        const bool toGrey = blackAndWhite && blackAndWhite->amount != 0;
+        for (int x = 0; x < width; ++x, in += 4, out += 4) {
+            RgbBytes p{r[in[0]], g[in[1]], b[in[2]]};
+            if (saturates) p = SaturationAdjustment::perPixel(p, saturation, vibrance);
+            if (color) p = ColorAdjustment::perPixel(p.red, p.green, p.blue, *color);
+            if (toGrey) p = BlackAndWhiteAdjustment::perPixel(p, *blackAndWhite);
+            if (grading) p = ColorGradingAdjustment::perPixel(p, *grading);
+            out[0] = p.red;
+            out[1] = p.green;
+            out[2] = p.blue;
+            out[3] = in[3];
+        }
+    }
+};
+
+// One pass with one flat value set; with a mask plan the developed pixels are blended against the
+// pass's input.
+SharedImage developPass(const SharedImage& image, const PhotoParameters& parameters,
+                        const std::optional<VignetteFrame>& vignetteFrame, const MaskWeightPlan* maskPlan,
+                        const CancellationProbe& isCancelled) {
+    if (ParameterAdjustment::plan(parameters).isEmpty()) return image;
+    if (!image) return nullptr;
+    const int width = image->width();
+    const int height = image->height();
+    if (width < 1 || height < 1) return nullptr;
+    // Every byte is written by the first sweep (or its copy), so the bitmap is not cleared first.
+    PixelBuffer bitmap = PixelBuffer::forOverwrite(width, height);
+    // Drawing the input into the working bitmap copies it byte for byte and the input never changes,
+    // so the input itself is the source copy a mask pass blends against, and the first sweep reads
+    // it directly instead of copying it first.
+    const Image& source = *image;
+
+    const std::optional<ParameterLookupTables> tables = ParameterAdjustment::lookupTables(parameters);
+    const ByteTable& identity = ParameterAdjustment::identityTable();
+    FirstSweep first;
+    first.hasTables = tables.has_value();
+    first.red = tables ? &tables->red : &identity;
+    first.green = tables ? &tables->green : &identity;
+    first.blue = tables ? &tables->blue : &identity;
+    first.saturation = std::clamp(parameters[PhotoParameter::saturation], -100, 100);
+    first.vibrance = std::clamp(parameters[PhotoParameter::vibrance], -100, 100);
+    first.color = ColorAdjustment::plan(parameters);
+    first.blackAndWhite = BlackAndWhiteAdjustment::plan(parameters);
+    first.grading = ColorGradingAdjustment::plan(parameters);
+    SecondPassStages second = SecondPassStages::plan(parameters, width, height, vignetteFrame);
+
+    const bool runsFirst = first.runs();
+    const bool runsSecond = second.hasWork() || maskPlan != nullptr;
+    // Without planes to build in between, both sweeps run over a row in one go.
+    const bool oneSweep = !second.needsPlanes();
+    const auto finishRow = [&](int y) {
+        std::uint8_t* row = bitmap.row(y);
+        second.applyRow(y, row, width);
+        if (maskPlan) MaskBlend::blendRow(*maskPlan, y, source.row(y), row, width);
+    };
+
+    const RowBands bands = RowBands::of(height);
+    bands.run([&](int begin, int end) {
+        for (int y = begin; y < end; ++y) {
+            if (isCancelled()) return;
+            if (runsFirst) {
+                first.row(source.row(y), bitmap.row(y), width);
+            } else {
+                std::memcpy(bitmap.row(y), source.row(y), bitmap.bytesPerRow());
+            }
+            if (oneSweep && runsSecond) finishRow(y);
+        }
+    });
+    if (isCancelled()) return nullptr;
+
+    if (!oneSweep) {
+        second.buildPlanes(bitmap);
+        if (isCancelled()) return nullptr;
+        bands.run([&](int begin, int end) {
+            for (int y = begin; y < end; ++y) {
+                if (isCancelled()) return;
+                finishRow(y);
+            }
+        });
+        if (isCancelled()) return nullptr;
+    }
+    return makeImage(std::move(bitmap));
+}
+
+// No image when the pass's bitmap cannot be had.
+SharedImage applyingSingleTarget(const SharedImage& image, const PhotoParameters& parameters,
+                                 const std::optional<VignetteFrame>& vignetteFrame,
+                                 const MaskWeightPlan* maskPlan, const CancellationProbe& isCancelled) {
+    return drawOrNone([&] { return developPass(image, parameters, vignetteFrame, maskPlan, isCancelled); });
+}
+
+} // namespace
+
+std::optional<PixelBuffer> ParameterAdjustment::rgbaContext(int width, int height) {
+    if (width < 1 || height < 1) return std::nullopt;
+    std::optional<PixelBuffer> bitmap;
+    drawOrNone([&] {
+        bitmap.emplace(width, height);
+        return SharedImage();
+    });
+    return bitmap;
+}
+
+ParameterProcessingPlan ParameterAdjustment::plan(const PhotoParameters& parameters) {
+    ParameterProcessingPlan plan;
+    plan.usesLookupTables = !ToneTableValues::of(parameters).isNeutral();
+    plan.usesSaturation = parameters[PhotoParameter::saturation] != 0;
+    plan.usesVibrance = parameters[PhotoParameter::vibrance] != 0;
+    plan.usesColorMixer = ColorAdjustment::plan(parameters).has_value();
+    plan.usesBlackAndWhite = parameters[PhotoParameter::blackwhite_amount] != 0;
+    plan.usesColorGrading = ColorGradingValues::of(parameters) != ColorGradingValues{};
+    plan.usesDetail = parameters.usesDetailStage();
+    plan.usesVignette = parameters[PhotoParameter::vignette_amount] != 0;
+    plan.usesGrain = parameters[PhotoParameter::grain_amount] != 0;
+    return plan;
+}
+
+SharedImage ParameterAdjustment::applying(const SharedImage& image, const PhotoParameters& parameters,
+                                          const std::optional<VignetteFrame>& vignetteFrame,
+                                          const MaskKindCatalog& catalog,
+                                          const CancellationProbe& isCancelled) {
+    std::vector<std::size_t> activeMasks;
+    for (std::size_t i = 0; i < parameters.masks.size(); ++i) {
+        if (parameters.masks[i].isActive(catalog)) activeMasks.push_back(i);
+    }
+    if (activeMasks.empty())
+        return applyingSingleTarget(image, parameters, vignetteFrame, nullptr, isCancelled);
+
+    SharedImage current =
+        applyingSingleTarget(image, parameters.pipelineParameters(ParameterEditTarget::global(), catalog),
+                             vignetteFrame, nullptr, isCancelled);
+    if (!current) return nullptr;
+    // Each mask develops the result so far with its own values and blends it back by its weight, so
+    // masks stack in list order.
+    for (std::size_t index : activeMasks) {
+        const PhotoMask& mask = parameters.masks[index];
+        const PhotoParameters maskValues = mask.pipelineParameters(catalog);
+        const MaskKindDefinition* definition = catalog.definition(mask.kind);
+        if (!definition || !definition->makeWeightPlan) return nullptr;
+        const std::optional<MaskWeightPlan> weightPlan =
+            definition->makeWeightPlan(maskValues, current->width(), current->height());
+        if (!weightPlan) return nullptr;
+        current = applyingSingleTarget(current, maskValues, vignetteFrame, &*weightPlan, isCancelled);
+        if (!current) return nullptr;
+    }
+    return current;
+}
+
+} // namespace sorvin
