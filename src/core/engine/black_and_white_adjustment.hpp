@@ -1,7 +1,7 @@
 #pragma once
 
+#include "engine/byte_rounding.hpp"
 #include "engine/hue_sectors.hpp"
-#include "engine/pixel_rounding.hpp"
 #include "engine/rgb_bytes.hpp"
 
 #include <algorithm>
@@ -47,9 +47,9 @@ inline RgbBytes BlackAndWhiteAdjustment::perPixel(RgbBytes pixel, const BlackAnd
         float weight = plan.uniformWeight;
         if (!plan.isUniform) {
             // The hue is taken on the 0...1 scale, as the colour mixer takes it.
-            const float ur = PixelRounding::unit(pixel.red);
-            const float ug = PixelRounding::unit(pixel.green);
-            const float ub = PixelRounding::unit(pixel.blue);
+            const float ur = unitChannel(pixel.red);
+            const float ug = unitChannel(pixel.green);
+            const float ub = unitChannel(pixel.blue);
             const float unitMax = std::max(std::max(ur, ug), ub);
             const float unitDelta = unitMax - std::min(std::min(ur, ug), ub);
             weight = HueSectors::interpolate(plan.weights, HueSectors::hue(ur, ug, ub, unitMax, unitDelta));
@@ -57,12 +57,12 @@ inline RgbBytes BlackAndWhiteAdjustment::perPixel(RgbBytes pixel, const BlackAnd
         grey = std::clamp(luminance * ((max - min) / max * (weight - 1.0f) + 1.0f), 0.0f, 255.0f);
     }
     if (plan.amount == 1.0f) {
-        const std::uint8_t value = PixelRounding::byte(grey);
+        const std::uint8_t value = roundedByte(grey);
         return {value, value, value};
     }
     const float amount = plan.amount;
-    return {PixelRounding::byte(amount * (grey - r) + r), PixelRounding::byte(amount * (grey - g) + g),
-            PixelRounding::byte(amount * (grey - b) + b)};
+    return {roundedByte(amount * (grey - r) + r), roundedByte(amount * (grey - g) + g),
+            roundedByte(amount * (grey - b) + b)};
 }
 
 } // namespace sorvin

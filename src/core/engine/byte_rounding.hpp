@@ -18,11 +18,26 @@ inline std::int64_t roundedHalfAway(double value) {
 }
 
 // A stage's floating-point result as a byte: rounded half away from zero, clamped to 0...255.
+// Clamping first gives the same byte (both bounds are whole numbers). Written without branches:
+// the colour stages call it several times per pixel on fractions no predictor could guess. Single
+// precision results convert to double exactly, so one rule serves both precisions.
 inline std::uint8_t roundedByte(double value) {
-    if (!(value > -0.5)) return 0; // also catches NaN
-    if (value >= 255.0) return 255;
-    const std::int64_t rounded = roundedHalfAway(value);
-    return static_cast<std::uint8_t>(rounded > 255 ? 255 : rounded);
+    const double low = value > 0.0 ? value : 0.0; // also catches NaN
+    const double clamped = low < 255.0 ? low : 255.0;
+    const int truncated = static_cast<int>(clamped);
+    return static_cast<std::uint8_t>(truncated + (clamped - static_cast<double>(truncated) >= 0.5));
+}
+
+// A channel byte on the 0...1 scale in single precision: the same value as byte / 255.0f, looked up.
+inline float unitChannel(std::uint8_t byte) {
+    static constexpr struct Units {
+        float values[256];
+        constexpr Units() : values() {
+            for (int i = 0; i < 256; ++i)
+                values[i] = static_cast<float>(i) / 255.0f;
+        }
+    } kUnits;
+    return kUnits.values[byte];
 }
 
 } // namespace sorvin

@@ -1,7 +1,7 @@
 #pragma once
 
+#include "engine/byte_rounding.hpp"
 #include "engine/hue_sectors.hpp"
-#include "engine/pixel_rounding.hpp"
 #include "engine/rgb_bytes.hpp"
 
 #include <algorithm>
@@ -33,15 +33,15 @@ struct ColorAdjustment {
                              const ColorAdjustmentPlan& plan);
 
     // Half away from zero, then limited to 0...255.
-    static std::uint8_t roundedByte(float value) { return PixelRounding::byte(value); }
+    static std::uint8_t roundedByte(float value) { return sorvin::roundedByte(value); }
 };
 
 // Inline: the first sweep calls it for every pixel.
 inline RgbBytes ColorAdjustment::perPixel(std::uint8_t red, std::uint8_t green, std::uint8_t blue,
                                           const ColorAdjustmentPlan& plan) {
-    const float r = PixelRounding::unit(red);
-    const float g = PixelRounding::unit(green);
-    const float b = PixelRounding::unit(blue);
+    const float r = unitChannel(red);
+    const float g = unitChannel(green);
+    const float b = unitChannel(blue);
     const float max = std::max(std::max(r, g), b);
     const float min = std::min(std::min(r, g), b);
     const float delta = max - min;

@@ -1,6 +1,6 @@
 #include "engine/color_grading_adjustment.hpp"
 
-#include "engine/pixel_rounding.hpp"
+#include "engine/byte_rounding.hpp"
 #include "model/photo_parameters.hpp"
 
 #include <algorithm>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/pixel_rounding.hpp"
+#include "engine/byte_rounding.hpp"
 #include "engine/rgb_bytes.hpp"
 
 #include <array>
@@ -67,10 +67,10 @@ struct ColorGradingAdjustment {
 // Inline: the first sweep calls it for every pixel.
 inline RgbBytes ColorGradingAdjustment::perPixel(RgbBytes pixel, const ColorGradingPlan& plan) {
     const double luminance = 0.2126 * pixel.red + 0.7152 * pixel.green + 0.0722 * pixel.blue;
-    const int index = PixelRounding::byte(luminance);
-    return {PixelRounding::byte(plan.red[index] * 255 + pixel.red),
-            PixelRounding::byte(plan.green[index] * 255 + pixel.green),
-            PixelRounding::byte(plan.blue[index] * 255 + pixel.blue)};
+    const int index = roundedByte(luminance);
+    return {roundedByte(plan.red[index] * 255 + pixel.red),
+            roundedByte(plan.green[index] * 255 + pixel.green),
+            roundedByte(plan.blue[index] * 255 + pixel.blue)};
 }
 
 } // namespace sorvin

@@ -1,7 +1,7 @@
 #include "engine/display_adjustment_resolution.hpp"
 
+#include "engine/byte_rounding.hpp"
 #include "engine/parameter_adjustment.hpp"
-#include "engine/pixel_rounding.hpp"
 
 #include <algorithm>
 #include <cmath>
@@ -73,8 +73,8 @@ SharedImage DisplayAdjustmentResolution::resized(const SharedImage& image, int l
     if (longEdge >= longest) return image;
 
     const double scale = static_cast<double>(longEdge) / longest;
-    const int newWidth = std::max(1, PixelRounding::integer(scale * width));
-    const int newHeight = std::max(1, PixelRounding::integer(scale * height));
+    const int newWidth = static_cast<int>(std::max<std::int64_t>(1, roundedHalfAway(scale * width)));
+    const int newHeight = static_cast<int>(std::max<std::int64_t>(1, roundedHalfAway(scale * height)));
     auto bitmap = ParameterAdjustment::rgbaContext(newWidth, newHeight);
     if (!bitmap) return nullptr;
 
@@ -107,10 +107,10 @@ SharedImage DisplayAdjustmentResolution::resized(const SharedImage& image, int l
                     a += w * in[4 * k + 3];
                 }
                 // The negative lobes can overshoot; a premultiplied colour never exceeds its alpha.
-                const std::uint8_t alpha = PixelRounding::byte(a);
-                out[4 * x] = std::min(PixelRounding::byte(r), alpha);
-                out[4 * x + 1] = std::min(PixelRounding::byte(g), alpha);
-                out[4 * x + 2] = std::min(PixelRounding::byte(b), alpha);
+                const std::uint8_t alpha = roundedByte(a);
+                out[4 * x] = std::min(roundedByte(r), alpha);
+                out[4 * x + 1] = std::min(roundedByte(g), alpha);
+                out[4 * x + 2] = std::min(roundedByte(b), alpha);
                 out[4 * x + 3] = alpha;
             }
         }

@@ -1,7 +1,7 @@
 #include "engine/mask_blend.hpp"
 
+#include "engine/byte_rounding.hpp"
 #include "engine/mask_weight_plan.hpp"
-#include "engine/pixel_rounding.hpp"
 
 #include <variant>
 
@@ -31,7 +31,7 @@ void MaskBlend::blendRow(const MaskWeightPlan& plan, int y, const std::uint8_t* 
                 const std::uint8_t* s = base + 4 * x;
                 std::uint8_t* d = developed + 4 * x;
                 for (int c = 0; c < 3; ++c)
-                    d[c] = PixelRounding::byte(s[c] + w * (d[c] - s[c]));
+                    d[c] = roundedByte(s[c] + w * (d[c] - s[c]));
             }
         },
         plan.implementation);

@@ -3,7 +3,7 @@
 #include "engine/cancellation_probe.hpp"
 #include "engine/parameter_lookup_tables.hpp"
 #include "engine/parameter_processing_plan.hpp"
-#include "engine/vignette_frame.hpp"
+#include "engine/vignette_adjustment.hpp"
 #include "platform/image.hpp"
 
 #include <optional>

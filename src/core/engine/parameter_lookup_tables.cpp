@@ -1,7 +1,7 @@
 #include "engine/parameter_lookup_tables.hpp"
 
+#include "engine/byte_rounding.hpp"
 #include "engine/parameter_adjustment.hpp"
-#include "engine/pixel_rounding.hpp"
 #include "engine/point_tone_curve.hpp"
 #include "model/photo_parameters.hpp"
 #include "platform/hash_combine.hpp"
@@ -152,9 +152,9 @@ ByteTable makeTable(const ToneConstants& k, float multiplier, ChannelCurves curv
         }
         if (curves.master && curves.channel) {
             const double c = (*curves.channel)((*curves.master)(static_cast<double>(e)));
-            table[i] = PixelRounding::byte(255.0 * clamp01(c));
+            table[i] = roundedByte(255.0 * clamp01(c));
         } else {
-            table[i] = PixelRounding::byte(255.0f * e);
+            table[i] = roundedByte(255.0f * e);
         }
     }
     if (k.monotonize) PointToneCurve::monotonize(table);

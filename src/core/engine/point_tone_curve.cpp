@@ -1,6 +1,6 @@
 #include "engine/point_tone_curve.hpp"
 
-#include "engine/pixel_rounding.hpp"
+#include "engine/byte_rounding.hpp"
 
 #include <algorithm>
 #include <cmath>
@@ -71,7 +71,7 @@ std::array<std::uint8_t, 256> PointToneCurve::byteTable(bool monotonized) const 
     std::array<std::uint8_t, 256> table{};
     for (int i = 0; i < 256; ++i) {
         const double t = i / 255.0;
-        table[i] = PixelRounding::byte(255 * std::clamp((*this)(t), 0.0, 1.0));
+        table[i] = roundedByte(255 * std::clamp((*this)(t), 0.0, 1.0));
     }
     if (monotonized) monotonize(table);
     return table;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/pixel_rounding.hpp"
+#include "engine/byte_rounding.hpp"
 #include "engine/rgb_bytes.hpp"
 
 #include <algorithm>
@@ -36,7 +36,7 @@ inline RgbBytes SaturationAdjustment::perPixel(RgbBytes pixel, int saturation, i
         g = luminance + (g - luminance) * factor;
         b = luminance + (b - luminance) * factor;
     }
-    return {PixelRounding::byte(r), PixelRounding::byte(g), PixelRounding::byte(b)};
+    return {roundedByte(r), roundedByte(g), roundedByte(b)};
 }
 
 } // namespace sorvin

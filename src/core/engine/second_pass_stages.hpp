@@ -1,6 +1,8 @@
 #pragma once
 
-#include "engine/vignette_frame.hpp"
+#include "engine/detail_adjustment.hpp"
+#include "engine/grain_adjustment.hpp"
+#include "engine/vignette_adjustment.hpp"
 #include "platform/image.hpp"
 
 #include <cstdint>
@@ -22,14 +24,20 @@ public:
                                  const std::optional<VignetteFrame>& vignetteFrame);
 
     // At least one stage has a plan.
-    bool hasWork() const;
+    bool hasWork() const { return detail_ || vignette_ || grain_; }
     // The detail stage needs planes made from the whole first sweep before any row is finished;
     // without it the second sweep can run row by row right after the first.
-    bool needsPlanes() const;
+    bool needsPlanes() const { return detail_.has_value(); }
     // Builds the planes from the bitmap as the first sweep left it (bands in parallel inside).
     void buildPlanes(const PixelBuffer& bitmap);
     // Runs the stages over row y of the bitmap. Read-only on the plans: called from every band.
     void applyRow(int y, std::uint8_t* row, int width) const;
+
+private:
+    std::optional<DetailAdjustmentPlan> detail_;
+    std::optional<DetailPlanes> planes_;
+    std::optional<VignettePlan> vignette_;
+    std::optional<GrainPlan> grain_;
 };
 
 } // namespace sorvin
