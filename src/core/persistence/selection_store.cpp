@@ -1,0 +1,237 @@
+#include "persistence/selection_store.hpp"
+
+#include "persistence/selection_json_value.hpp"
+#include "persistence/selection_record_decoder.hpp"
+#include "persistence/selection_record_encoder.hpp"
+#include "persistence/selection_rotation.hpp"
+#include "persistence/selection_store_error.hpp"
+#include "platform/internet_date_time.hpp"
+#include "platform/sha256.hpp"
+#include "platform/xdg_folders.hpp"
+
+#include <fmt/format.h>
+
+namespace sorvin {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr const char* kFileName = "sorvin.json";
+constexpr const char* kLegacyFileName = "tolvanite.json";
+// Far beyond the record of any real folder; a larger file is treated as damaged, not parsed.
+constexpr std::size_t kMaxRecordBytes = 64u << 20;
+// Records nest four levels deep; a file nesting deeper than this is not one of ours.
+constexpr int kMaxNesting = 64;
+
+struct TooDeep {};
+
+SelectionJSONValue::Json parseRecordText(const std::string& text) {
+    return SelectionJSONValue::Json::parse(
+        text, [](int depth, SelectionJSONValue::Json::parse_event_t, SelectionJSONValue::Json&) {
+            if (depth > kMaxNesting) throw TooDeep{};
+            return true;
+        });
+}
+
+} // namespace
+
+fs::path SelectionStore::standardized(const fs::path& folder) {
+    std::error_code ignored;
+    fs::path absolute = fs::absolute(folder, ignored);
+    if (absolute.empty()) absolute = folder;
+    absolute = absolute.lexically_normal();
+    std::string text = absolute.string();
+    while (text.size() > 1 && text.back() == '/')
+        text.pop_back();
+    return text;
+}
+
+std::string SelectionStore::folderHash(std::string_view folderPath) {
+    const auto digest = Sha256::digest(folderPath);
+    std::string hash;
+    for (std::size_t i = 0; i < 8; ++i)
+        hash += fmt::format("{:02x}", digest[i]);
+    return hash;
+}
+
+SelectionStore::SelectionStore(const fs::path& sourceFolder,
+                               std::optional<fs::path> applicationSupportDirectory,
+                               std::optional<fs::path> legacyApplicationSupportDirectory,
+                               FileManager& fileManager, Clock now)
+    : sourceFolder_(standardized(sourceFolder)), fileManager_(fileManager), now_(std::move(now)) {
+    primaryURL_ = sourceFolder_ / kFileName;
+    legacyPrimaryURL_ = sourceFolder_ / kLegacyFileName;
+    fs::path support;
+    std::optional<fs::path> legacySupport = std::move(legacyApplicationSupportDirectory);
+    if (applicationSupportDirectory) {
+        support = *applicationSupportDirectory;
+    } else {
+        const fs::path data = XdgFolders::dataHome();
+        support = data / "Sorvin";
+        if (!legacySupport) legacySupport = data / "Tolvanite";
+    }
+    const std::string fileName = folderHash(sourceFolder_.string()) + ".json";
+    fallbackURL_ = support / fileName;
+    if (legacySupport) legacyFallbackURL_ = *legacySupport / fileName;
+}
+
+std::vector<SelectionLoadCandidate> SelectionStore::loadCandidates() const {
+    std::vector<SelectionLoadCandidate> candidates{
+        {primaryURL_, false, false}, {legacyPrimaryURL_, false, true}, {fallbackURL_, true, false}};
+    if (legacyFallbackURL_) candidates.push_back({*legacyFallbackURL_, true, true});
+    return candidates;
+}
+
+SelectionLoadResult SelectionStore::load() {
+    const auto candidates = loadCandidates();
+    auto chosen = candidates.end();
+    for (auto it = candidates.begin(); it != candidates.end() && chosen == candidates.end(); ++it)
+        if (fileManager_.fileExists(it->url)) chosen = it;
+    if (chosen == candidates.end()) return {};
+
+    // Saves go to the fallback while the folder cannot be written, so a folder file can be older
+    // than the fallback beside it: the newer file holds the latest edits. The folder file that
+    // loses is still checked, so a record we cannot read is protected and a damaged one set aside.
+    std::optional<SelectionLoadCandidate> shadowed;
+    if (!chosen->usesFallback && fileManager_.fileExists(fallbackURL_)) {
+        const auto folderTime = fileManager_.modificationTime(chosen->url);
+        const auto fallbackTime = fileManager_.modificationTime(fallbackURL_);
+        if (folderTime && fallbackTime && *fallbackTime > *folderTime) {
+            shadowed = *chosen;
+            chosen = candidates.begin() + 2;
+        }
+    }
+
+    SelectionRecord record;
+    const Outcome outcome = inspect(*chosen, record);
+    if (shadowed && !shadowed->isLegacy) {
+        SelectionRecord ignored;
+        inspect(*shadowed, ignored);
+    }
+
+    SelectionLoadResult result;
+    result.usesFallback = chosen->usesFallback;
+    switch (outcome) {
+    case Outcome::unknownVersion:
+        result.warning = SelectionLoadWarning::unknownVersion;
+        break;
+    case Outcome::broken:
+        result.warning = SelectionLoadWarning::brokenJSON;
+        break;
+    case Outcome::record:
+        result.hearts.insert(record.hearts.begin(), record.hearts.end());
+        result.rotations = std::move(record.rotations);
+        result.crops = std::move(record.crops);
+        result.brightness = std::move(record.brightness);
+        result.params = std::move(record.params);
+        result.paramsRaw = std::move(record.paramsRaw);
+        result.sources = std::move(record.sources);
+        result.retouchesB = std::move(record.retouchesB);
+        result.cursor = std::move(record.cursor);
+        break;
+    }
+    return result;
+}
+
+SelectionStore::Outcome SelectionStore::inspect(const SelectionLoadCandidate& candidate,
+                                                SelectionRecord& record) {
+    const auto broken = [&] {
+        if (!candidate.isLegacy) setAside(candidate.url);
+        return Outcome::broken;
+    };
+    SelectionJSONValue::Json document;
+    try {
+        document = parseRecordText(fileManager_.contents(candidate.url, kMaxRecordBytes));
+    } catch (...) {
+        return broken();
+    }
+    const auto version =
+        document.is_object()
+            ? SelectionJSONValue::exactInteger(SelectionJSONValue::member(document, "version"))
+            : std::nullopt;
+    if (!version || (*version != 1 && *version != 2)) {
+        if (!candidate.isLegacy) protectedUnknownVersionURL_ = candidate.url;
+        return Outcome::unknownVersion;
+    }
+    try {
+        record = SelectionRecordDecoder::decode(document);
+    } catch (...) {
+        return broken();
+    }
+    return Outcome::record;
+}
+
+void SelectionStore::setAside(const fs::path& file) {
+    const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(now_().time_since_epoch()).count();
+    const fs::path target =
+        uniqueBrokenURL(file.parent_path() / (std::string(kFileName) + ".broken-" + std::to_string(seconds)));
+    try {
+        fileManager_.moveItem(file, target);
+    } catch (const std::exception&) {
+        unmovableBrokenURL_ = file;
+    }
+}
+
+fs::path SelectionStore::uniqueBrokenURL(const fs::path& url) const {
+    const auto taken = [&](const fs::path& path) { return fileManager_.entryExists(path); };
+    if (!taken(url)) return url;
+    for (long suffix = 1;; ++suffix) {
+        fs::path candidate = url;
+        candidate += "-" + std::to_string(suffix);
+        if (!taken(candidate)) return candidate;
+    }
+}
+
+bool SelectionStore::save(const std::optional<std::string>& cursor, const std::set<std::string>& hearts,
+                          const SelectionRecord::PathMap<double>& rotations,
+                          const SelectionRecord::PathMap<ManualCrop>& crops,
+                          const SelectionRecord::PathMap<int>& brightness,
+                          const SelectionRecord::PathMap<PhotoParameters>& params,
+                          const SelectionRecord::PathMap<PhotoParameters>& paramsRaw,
+                          const SelectionRecord::PathMap<PhotoSource>& sources,
+                          const SelectionRecord::PathMap<RetouchState>& retouchesB,
+                          std::chrono::system_clock::time_point date) {
+    SelectionRecord::PathMap<double> storedRotations;
+    for (const auto& [path, degrees] : rotations)
+        if (const auto stored = SelectionRotation::stored(degrees)) storedRotations.emplace(path, *stored);
+    SelectionRecord::PathMap<ManualCrop> storedCrops;
+    for (const auto& [path, crop] : crops)
+        if (crop != ManualCrop{}) storedCrops.emplace(path, crop);
+
+    const std::string text = SelectionRecordEncoder::encode(SelectionRecord::normalized({
+        .version = 2,
+        .app = "Sorvin",
+        .updatedAt = InternetDateTime::utcText(date),
+        .cursor = cursor,
+        .hearts = {hearts.begin(), hearts.end()},
+        .rotations = std::move(storedRotations),
+        .crops = std::move(storedCrops),
+        .paramScale = 100,
+        .maskScale = 1000,
+        .brightness = brightness,
+        .masks = {},
+        .params = params,
+        .paramsRaw = paramsRaw,
+        .sources = sources,
+        .retouchesB = retouchesB,
+    }));
+
+    if (protectedUnknownVersionURL_ == primaryURL_) throw SelectionStoreError();
+    if (unmovableBrokenURL_ != primaryURL_) {
+        try {
+            fileManager_.writeAtomically(primaryURL_, text);
+            return false;
+        } catch (const std::exception&) {
+            // The folder cannot be written: the fallback keeps the record.
+        }
+    }
+    if (protectedUnknownVersionURL_ == fallbackURL_ || unmovableBrokenURL_ == fallbackURL_)
+        throw fs::filesystem_error("記録ファイルを書き込む権限がありません", fallbackURL_,
+                                   std::make_error_code(std::errc::permission_denied));
+    fileManager_.createDirectories(fallbackURL_.parent_path());
+    fileManager_.writeAtomically(fallbackURL_, text);
+    return true;
+}
+
+} // namespace sorvin

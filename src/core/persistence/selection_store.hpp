@@ -1,0 +1,112 @@
+#pragma once
+
+#include "persistence/selection_record.hpp"
+#include "platform/file_manager.hpp"
+
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <set>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace sorvin {
+
+enum class SelectionLoadWarning {
+    brokenJSON,     // the chosen file could not be read, parsed or decoded
+    unknownVersion, // the chosen file holds no version this program reads
+};
+
+// What loading a folder's record gives the application state.
+struct SelectionLoadResult {
+    std::set<std::string> hearts;
+    SelectionRecord::PathMap<double> rotations;
+    SelectionRecord::PathMap<ManualCrop> crops;
+    SelectionRecord::PathMap<int> brightness;
+    SelectionRecord::PathMap<PhotoParameters> params;
+    SelectionRecord::PathMap<PhotoParameters> paramsRaw;
+    SelectionRecord::PathMap<PhotoSource> sources;
+    SelectionRecord::PathMap<RetouchState> retouchesB;
+    std::optional<std::string> cursor;
+    std::optional<SelectionLoadWarning> warning;
+    bool usesFallback = false;
+
+    bool operator==(const SelectionLoadResult&) const = default;
+};
+
+// One place a folder's record may be read from, in the order they are tried.
+struct SelectionLoadCandidate {
+    std::filesystem::path url;
+    bool usesFallback = false;
+    bool isLegacy = false;
+};
+
+// Reads and writes the record file of one opened photo folder: "sorvin.json" in the folder when
+// it can be written, otherwise a file named after the folder's hash in the application's data
+// folder. Reads the predecessor's files but never writes them, sets damaged files aside, and
+// never overwrites a record of a version it cannot read. Synchronous; used on the main thread.
+class SelectionStore {
+public:
+    using Clock = std::function<std::chrono::system_clock::time_point()>;
+
+    // Without a support folder, the data folder's "Sorvin" is used, and unless given, its
+    // "Tolvanite" as the predecessor's.
+    explicit SelectionStore(
+        const std::filesystem::path& sourceFolder,
+        std::optional<std::filesystem::path> applicationSupportDirectory = std::nullopt,
+        std::optional<std::filesystem::path> legacyApplicationSupportDirectory = std::nullopt,
+        FileManager& fileManager = FileManager::standard(), Clock now = std::chrono::system_clock::now);
+
+    // Never fails: every problem becomes a warning in the result.
+    SelectionLoadResult load();
+
+    // Writes the record; returns false when the folder's file was written and true when the
+    // fallback was. Throws SelectionStoreError when the folder's file holds a record of an
+    // unreadable version, and std::system_error or std::filesystem::filesystem_error when no
+    // file could be written. Nothing is touched when the record cannot be encoded.
+    bool save(const std::optional<std::string>& cursor, const std::set<std::string>& hearts,
+              const SelectionRecord::PathMap<double>& rotations,
+              const SelectionRecord::PathMap<ManualCrop>& crops,
+              const SelectionRecord::PathMap<int>& brightness,
+              const SelectionRecord::PathMap<PhotoParameters>& params,
+              const SelectionRecord::PathMap<PhotoParameters>& paramsRaw,
+              const SelectionRecord::PathMap<PhotoSource>& sources,
+              const SelectionRecord::PathMap<RetouchState>& retouchesB,
+              std::chrono::system_clock::time_point date);
+
+    const std::filesystem::path& sourceFolder() const { return sourceFolder_; }
+    const std::filesystem::path& primaryURL() const { return primaryURL_; }
+    const std::filesystem::path& legacyPrimaryURL() const { return legacyPrimaryURL_; }
+    const std::filesystem::path& fallbackURL() const { return fallbackURL_; }
+    const std::optional<std::filesystem::path>& legacyFallbackURL() const { return legacyFallbackURL_; }
+    const std::optional<std::filesystem::path>& protectedUnknownVersionURL() const {
+        return protectedUnknownVersionURL_;
+    }
+    std::vector<SelectionLoadCandidate> loadCandidates() const;
+
+    // The first 8 bytes of SHA-256 over the path's UTF-8 bytes, as 16 lower-case hex digits.
+    static std::string folderHash(std::string_view folderPath);
+    // The folder as the store names it: absolute, without "." and ".." steps or a final slash.
+    static std::filesystem::path standardized(const std::filesystem::path& folder);
+
+private:
+    enum class Outcome { record, unknownVersion, broken };
+    Outcome inspect(const SelectionLoadCandidate& candidate, SelectionRecord& record);
+    void setAside(const std::filesystem::path& file);
+    std::filesystem::path uniqueBrokenURL(const std::filesystem::path& url) const;
+
+    std::filesystem::path sourceFolder_;
+    std::filesystem::path primaryURL_;
+    std::filesystem::path legacyPrimaryURL_;
+    std::filesystem::path fallbackURL_;
+    std::optional<std::filesystem::path> legacyFallbackURL_;
+    FileManager& fileManager_;
+    Clock now_;
+    std::optional<std::filesystem::path> protectedUnknownVersionURL_;
+    // A damaged file that could not be set aside: never written over, so it is not lost.
+    std::optional<std::filesystem::path> unmovableBrokenURL_;
+};
+
+} // namespace sorvin

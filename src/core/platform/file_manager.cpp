@@ -1,0 +1,47 @@
+#include "platform/file_manager.hpp"
+
+#include "platform/atomic_file.hpp"
+
+namespace sorvin {
+
+namespace fs = std::filesystem;
+
+bool FileManager::fileExists(const fs::path& path) const {
+    std::error_code ignored;
+    return fs::exists(path, ignored);
+}
+
+bool FileManager::entryExists(const fs::path& path) const {
+    std::error_code ignored;
+    return fs::symlink_status(path, ignored).type() != fs::file_type::not_found;
+}
+
+std::optional<fs::file_time_type> FileManager::modificationTime(const fs::path& path) const {
+    std::error_code error;
+    const auto time = fs::last_write_time(path, error);
+    if (error) return std::nullopt;
+    return time;
+}
+
+std::string FileManager::contents(const fs::path& path, std::size_t maxBytes) const {
+    return AtomicFile::read(path, maxBytes);
+}
+
+void FileManager::writeAtomically(const fs::path& path, std::string_view bytes) {
+    AtomicFile::write(path, bytes);
+}
+
+void FileManager::moveItem(const fs::path& from, const fs::path& to) {
+    fs::rename(from, to);
+}
+
+void FileManager::createDirectories(const fs::path& folder) {
+    fs::create_directories(folder);
+}
+
+FileManager& FileManager::standard() {
+    static FileManager manager;
+    return manager;
+}
+
+} // namespace sorvin

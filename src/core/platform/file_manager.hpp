@@ -1,0 +1,34 @@
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace sorvin {
+
+// The file operations of the stores that keep the user's data, in one place so that a test can
+// make one of them fail (a folder that cannot be written, a file that cannot be moved) whoever
+// runs it. The standard manager works on the real file system; every write is atomic.
+class FileManager {
+public:
+    virtual ~FileManager() = default;
+
+    // True when something exists at the path (a dangling link does not count).
+    virtual bool fileExists(const std::filesystem::path& path) const;
+    // True when any entry, a dangling link included, has the name.
+    virtual bool entryExists(const std::filesystem::path& path) const;
+    virtual std::optional<std::filesystem::file_time_type>
+    modificationTime(const std::filesystem::path& path) const;
+    // The whole file; throws std::system_error, also for a file larger than maxBytes.
+    virtual std::string contents(const std::filesystem::path& path, std::size_t maxBytes) const;
+    // Throws std::system_error; the old file stays as it was on failure.
+    virtual void writeAtomically(const std::filesystem::path& path, std::string_view bytes);
+    // Throws std::filesystem::filesystem_error.
+    virtual void moveItem(const std::filesystem::path& from, const std::filesystem::path& to);
+    virtual void createDirectories(const std::filesystem::path& folder);
+
+    static FileManager& standard();
+};
+
+} // namespace sorvin

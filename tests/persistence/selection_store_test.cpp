@@ -1,0 +1,365 @@
+#include "persistence/selection_store.hpp"
+#include "persistence/selection_store_error.hpp"
+#include "platform/atomic_file.hpp"
+#include "platform/sha256.hpp"
+#include "support/test_support.hpp"
+
+#include <fstream>
+#include <gtest/gtest.h>
+#include <random>
+#include <stdlib.h>
+
+namespace sorvin {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono;
+
+// The real file system, except for folders that refuse writes and moves that fail, as a
+// read-only or locked folder would, whoever runs the tests.
+class ControlledFiles : public FileManager {
+public:
+    std::set<fs::path> unwritableFolders;
+    bool movesFail = false;
+
+    void writeAtomically(const fs::path& path, std::string_view bytes) override {
+        if (unwritableFolders.contains(path.parent_path()))
+            throw std::system_error(std::make_error_code(std::errc::read_only_file_system), "write");
+        FileManager::writeAtomically(path, bytes);
+    }
+    void moveItem(const fs::path& from, const fs::path& to) override {
+        if (movesFail || unwritableFolders.contains(from.parent_path()))
+            throw fs::filesystem_error("move", from, to,
+                                       std::make_error_code(std::errc::read_only_file_system));
+        FileManager::moveItem(from, to);
+    }
+};
+
+const system_clock::time_point kLoadTime = system_clock::time_point{} + seconds{1'765'000'000};
+
+class SelectionStoreTest : public testing::Test {
+protected:
+    SelectionStoreTest() { fs::create_directories(folder); }
+
+    SelectionStore store() {
+        return SelectionStore(folder, support, legacySupport, files, [] { return kLoadTime; });
+    }
+
+    static bool saveHearts(SelectionStore& store, std::set<std::string> hearts,
+                           std::optional<std::string> cursor = std::nullopt) {
+        return store.save(cursor, hearts, {}, {}, {}, {}, {}, {}, {}, system_clock::time_point{});
+    }
+
+    // A plain write: the tests need no flush to disk.
+    static void write(const fs::path& path, const std::string& text) {
+        fs::create_directories(path.parent_path());
+        std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
+    }
+    static std::string read(const fs::path& path) { return AtomicFile::read(path); }
+    static std::string recordWithHeart(const std::string& path, int version = 2) {
+        return "{\"version\": " + std::to_string(version) + ", \"app\": \"Sorvin\", \"updatedAt\": \"x\", " +
+               (version == 1 ? "\"hearts\": [\"" + path + "\"]}"
+                             : "\"photos\": {\"" + path + "\": {\"heart\": true}}}");
+    }
+    fs::path fallback() const { return SelectionStore(folder, support).fallbackURL(); }
+
+    test::TemporaryFolder root;
+    fs::path folder = root / "photos";
+    fs::path support = root / "support";
+    fs::path legacySupport = root / "legacy";
+    ControlledFiles files;
+};
+
+TEST_F(SelectionStoreTest, LocationsFollowTheStandardizedFolderAndItsHash) {
+    const SelectionStore s = store();
+    EXPECT_EQ(s.primaryURL(), folder / "sorvin.json");
+    EXPECT_EQ(s.legacyPrimaryURL(), folder / "tolvanite.json");
+    const std::string hash = Sha256::hex(folder.string()).substr(0, 16);
+    EXPECT_EQ(s.fallbackURL(), support / (hash + ".json"));
+    EXPECT_EQ(s.legacyFallbackURL(), legacySupport / (hash + ".json"));
+    EXPECT_EQ(SelectionStore::folderHash(folder.string()), hash);
+
+    // Two spellings of one folder share one fallback file.
+    const SelectionStore spelled(root / "photos/./sub/../", support);
+    EXPECT_EQ(spelled.sourceFolder(), folder);
+    EXPECT_EQ(spelled.fallbackURL(), s.fallbackURL());
+    EXPECT_NE(SelectionStore(root / "other", support).fallbackURL(), s.fallbackURL());
+
+    const auto candidates = s.loadCandidates();
+    ASSERT_EQ(candidates.size(), 4u);
+    EXPECT_EQ(candidates[2].url, s.fallbackURL());
+    EXPECT_TRUE(candidates[3].usesFallback && candidates[3].isLegacy);
+    EXPECT_EQ(SelectionStore(folder, support).loadCandidates().size(), 3u) << "no predecessor folder given";
+}
+
+TEST_F(SelectionStoreTest, WithoutSupportFoldersTheDataHomeIsUsed) {
+    ::setenv("XDG_DATA_HOME", (root / "data").c_str(), 1);
+    const SelectionStore s(folder);
+    const std::string name = SelectionStore::folderHash(folder.string()) + ".json";
+    EXPECT_EQ(s.fallbackURL(), root / "data/Sorvin" / name);
+    EXPECT_EQ(s.legacyFallbackURL(), root / "data/Tolvanite" / name);
+    EXPECT_EQ(SelectionStore(folder, std::nullopt, legacySupport).legacyFallbackURL(), legacySupport / name);
+    ::unsetenv("XDG_DATA_HOME");
+}
+
+TEST_F(SelectionStoreTest, NoRecordGivesAnEmptyResult) {
+    EXPECT_EQ(store().load(), SelectionLoadResult{});
+}
+
+TEST_F(SelectionStoreTest, SavedRecordReadsBack) {
+    auto s = store();
+    EXPECT_FALSE(saveHearts(s, {"b.jpg", "a.jpg"}, "a.jpg"));
+    const auto loaded = store().load();
+    EXPECT_EQ(loaded.hearts, (std::set<std::string>{"a.jpg", "b.jpg"}));
+    EXPECT_EQ(loaded.cursor, "a.jpg");
+    EXPECT_FALSE(loaded.warning);
+    EXPECT_FALSE(loaded.usesFallback);
+    EXPECT_FALSE(fs::exists(fallback()));
+}
+
+TEST_F(SelectionStoreTest, FolderFileWinsOverThePredecessorsAndThePredecessorsIsNeverWritten) {
+    write(folder / "tolvanite.json", recordWithHeart("old.jpg", 1));
+    auto first = store();
+    auto loaded = first.load();
+    EXPECT_EQ(loaded.hearts, std::set<std::string>{"old.jpg"});
+    EXPECT_FALSE(loaded.usesFallback);
+    EXPECT_FALSE(saveHearts(first, {"new.jpg"}));
+    EXPECT_EQ(read(folder / "tolvanite.json"), recordWithHeart("old.jpg", 1));
+    EXPECT_EQ(store().load().hearts, std::set<std::string>{"new.jpg"});
+}
+
+TEST_F(SelectionStoreTest, PredecessorsFallbackIsReadLast) {
+    write(legacySupport / fallback().filename(), recordWithHeart("legacy.jpg"));
+    auto loaded = store().load();
+    EXPECT_EQ(loaded.hearts, std::set<std::string>{"legacy.jpg"});
+    EXPECT_TRUE(loaded.usesFallback);
+    write(fallback(), recordWithHeart("current.jpg"));
+    EXPECT_EQ(store().load().hearts, std::set<std::string>{"current.jpg"});
+}
+
+TEST_F(SelectionStoreTest, UnknownVersionsAreReportedAndNeverOverwritten) {
+    const char* texts[] = {
+        R"({"version": 3, "app": "Sorvin", "updatedAt": "x", "photos": {}})",
+        R"({"version": "2", "app": "Sorvin", "updatedAt": "x"})",
+        R"({"version": 2.0, "app": "Sorvin", "updatedAt": "x"})",
+        R"({"version": 1e0, "app": "Sorvin", "updatedAt": "x", "hearts": []})",
+        R"({"version": true})",
+        R"({"version": 0})",
+        R"({"app": "Sorvin", "updatedAt": "x", "photos": {}})",
+        R"([{"version": 2}])",
+        R"("text")",
+    };
+    for (const char* text : texts) {
+        write(folder / "sorvin.json", text);
+        auto s = store();
+        const auto loaded = s.load();
+        EXPECT_EQ(loaded.warning, SelectionLoadWarning::unknownVersion) << text;
+        EXPECT_TRUE(loaded.hearts.empty());
+        EXPECT_EQ(s.protectedUnknownVersionURL(), folder / "sorvin.json");
+        EXPECT_THROW(saveHearts(s, {"a.jpg"}), SelectionStoreError) << text;
+        EXPECT_THROW(saveHearts(s, {"a.jpg"}), SelectionStoreError) << "a second save is refused too";
+        EXPECT_EQ(read(folder / "sorvin.json"), text);
+        EXPECT_FALSE(fs::exists(fallback())) << "the fallback is not used either";
+    }
+}
+
+TEST_F(SelectionStoreTest, UnknownVersionOfThePredecessorIsNotProtected) {
+    write(folder / "tolvanite.json", R"({"version": 3})");
+    auto s = store();
+    EXPECT_EQ(s.load().warning, SelectionLoadWarning::unknownVersion);
+    EXPECT_FALSE(s.protectedUnknownVersionURL());
+    EXPECT_FALSE(saveHearts(s, {"a.jpg"}));
+    EXPECT_EQ(read(folder / "tolvanite.json"), R"({"version": 3})");
+}
+
+TEST_F(SelectionStoreTest, DamagedFilesAreSetAsideUnderAFreeName) {
+    const std::string stamp = "sorvin.json.broken-" + std::to_string(1'765'000'000);
+    const char* damaged[] = {"{\"version\": 2,", "not json", R"({"version": 2, "app": 5, "updatedAt": "x"})"};
+    for (const char* text : damaged)
+        write(folder / "sorvin.json", text), store().load();
+    EXPECT_EQ(read(folder / stamp), damaged[0]);
+    EXPECT_EQ(read(folder / (stamp + "-1")), damaged[1]);
+    EXPECT_EQ(read(folder / (stamp + "-2")), damaged[2]);
+
+    write(folder / "sorvin.json", "{");
+    auto s = store();
+    const auto loaded = s.load();
+    EXPECT_EQ(loaded.warning, SelectionLoadWarning::brokenJSON);
+    EXPECT_FALSE(fs::exists(folder / "sorvin.json"));
+    EXPECT_FALSE(saveHearts(s, {"a.jpg"}));
+    EXPECT_EQ(store().load().hearts, std::set<std::string>{"a.jpg"});
+}
+
+TEST_F(SelectionStoreTest, DamagedFallbackIsSetAsideInTheSupportFolder) {
+    write(fallback(), "]");
+    const auto loaded = store().load();
+    EXPECT_EQ(loaded.warning, SelectionLoadWarning::brokenJSON);
+    EXPECT_TRUE(loaded.usesFallback);
+    EXPECT_TRUE(fs::exists(support / "sorvin.json.broken-1765000000"));
+}
+
+TEST_F(SelectionStoreTest, DamagedPredecessorFileStaysWhereItIs) {
+    write(folder / "tolvanite.json", "{oops");
+    EXPECT_EQ(store().load().warning, SelectionLoadWarning::brokenJSON);
+    EXPECT_EQ(read(folder / "tolvanite.json"), "{oops");
+}
+
+TEST_F(SelectionStoreTest, UnwritableFolderSavesToTheHashedFallback) {
+    files.unwritableFolders.insert(folder);
+    auto s = store();
+    EXPECT_TRUE(saveHearts(s, {"a.jpg"}));
+    EXPECT_FALSE(fs::exists(folder / "sorvin.json"));
+    const auto loaded = store().load();
+    EXPECT_TRUE(loaded.usesFallback);
+    EXPECT_EQ(loaded.hearts, std::set<std::string>{"a.jpg"});
+
+    // Writable again: the folder file takes over and the fallback is left behind.
+    files.unwritableFolders.clear();
+    auto again = store();
+    EXPECT_FALSE(saveHearts(again, {"b.jpg"}));
+    const auto reloaded = store().load();
+    EXPECT_FALSE(reloaded.usesFallback);
+    EXPECT_EQ(reloaded.hearts, std::set<std::string>{"b.jpg"});
+}
+
+TEST_F(SelectionStoreTest, NewerFallbackWinsOverAStaleFolderFile) {
+    // The folder holds a record but has become read-only: edits go to the fallback and must be
+    // what the next opening shows.
+    write(folder / "sorvin.json", recordWithHeart("stale.jpg"));
+    fs::last_write_time(folder / "sorvin.json", fs::file_time_type::clock::now() - hours(1));
+    files.unwritableFolders.insert(folder);
+    auto s = store();
+    EXPECT_EQ(s.load().hearts, std::set<std::string>{"stale.jpg"});
+    EXPECT_TRUE(saveHearts(s, {"fresh.jpg"}));
+    const auto loaded = store().load();
+    EXPECT_EQ(loaded.hearts, std::set<std::string>{"fresh.jpg"});
+    EXPECT_TRUE(loaded.usesFallback);
+    EXPECT_EQ(read(folder / "sorvin.json"), recordWithHeart("stale.jpg"));
+
+    // The same with a predecessor's file in the folder.
+    fs::remove(folder / "sorvin.json");
+    write(folder / "tolvanite.json", recordWithHeart("old.jpg", 1));
+    fs::last_write_time(folder / "tolvanite.json", fs::file_time_type::clock::now() - hours(1));
+    EXPECT_EQ(store().load().hearts, std::set<std::string>{"fresh.jpg"});
+}
+
+TEST_F(SelectionStoreTest, OlderFallbackLosesToTheFolderFile) {
+    write(fallback(), recordWithHeart("old.jpg"));
+    fs::last_write_time(fallback(), fs::file_time_type::clock::now() - hours(1));
+    write(folder / "sorvin.json", recordWithHeart("new.jpg"));
+    const auto loaded = store().load();
+    EXPECT_EQ(loaded.hearts, std::set<std::string>{"new.jpg"});
+    EXPECT_FALSE(loaded.usesFallback);
+}
+
+TEST_F(SelectionStoreTest, FolderFileOfUnknownVersionStaysProtectedBehindANewerFallback) {
+    write(folder / "sorvin.json", R"({"version": 3})");
+    fs::last_write_time(folder / "sorvin.json", fs::file_time_type::clock::now() - hours(1));
+    write(fallback(), recordWithHeart("a.jpg"));
+    auto s = store();
+    EXPECT_EQ(s.load().hearts, std::set<std::string>{"a.jpg"});
+    EXPECT_THROW(saveHearts(s, {"b.jpg"}), SelectionStoreError);
+    EXPECT_EQ(read(folder / "sorvin.json"), R"({"version": 3})");
+}
+
+TEST_F(SelectionStoreTest, DamagedFileThatCannotBeMovedIsNotOverwritten) {
+    write(folder / "sorvin.json", "{damaged");
+    fs::last_write_time(folder / "sorvin.json", fs::file_time_type::clock::now() - hours(1));
+    files.movesFail = true;
+    auto s = store();
+    EXPECT_EQ(s.load().warning, SelectionLoadWarning::brokenJSON);
+    EXPECT_TRUE(saveHearts(s, {"a.jpg"})) << "the save goes to the fallback";
+    EXPECT_EQ(read(folder / "sorvin.json"), "{damaged");
+    EXPECT_EQ(store().load().hearts, std::set<std::string>{"a.jpg"}) << "and is what the next load reads";
+}
+
+TEST_F(SelectionStoreTest, ProtectedFallbackIsNeverWritten) {
+    files.unwritableFolders.insert(folder);
+    write(fallback(), R"({"version": 9})");
+    auto s = store();
+    const auto loaded = s.load();
+    EXPECT_EQ(loaded.warning, SelectionLoadWarning::unknownVersion);
+    EXPECT_TRUE(loaded.usesFallback);
+    EXPECT_THROW(saveHearts(s, {"a.jpg"}), fs::filesystem_error);
+    EXPECT_EQ(read(fallback()), R"({"version": 9})");
+    files.unwritableFolders.clear();
+    EXPECT_FALSE(saveHearts(s, {"a.jpg"})) << "the folder file can still be written";
+}
+
+TEST_F(SelectionStoreTest, FailingFallbackWriteIsReported) {
+    files.unwritableFolders = {folder, support};
+    auto s = store();
+    EXPECT_THROW(saveHearts(s, {"a.jpg"}), std::system_error);
+    EXPECT_FALSE(fs::exists(fallback()));
+}
+
+TEST_F(SelectionStoreTest, UnencodableTextTouchesNoFile) {
+    write(folder / "sorvin.json", recordWithHeart("a.jpg"));
+    auto s = store();
+    EXPECT_THROW(saveHearts(s, {"bad\xff.jpg"}), std::system_error);
+    EXPECT_EQ(read(folder / "sorvin.json"), recordWithHeart("a.jpg"));
+}
+
+// A record using every kind of member, damaged at random: every load must end in a decoded
+// record, a file set aside, or a protected file of an unknown version, and never crash.
+TEST_F(SelectionStoreTest, RandomlyDamagedRecordsNeverCrashTheLoad) {
+    const std::string valid = R"({
+  "version": 2,
+  "app": "Sorvin",
+  "updatedAt": "2026-12-07T09:05:03Z",
+  "cursor": "trip/IMG_0002.JPG",
+  "photos": {
+    "IMG_0001.JPG": {
+      "heart": true,
+      "source": "raw",
+      "rotation": -12.5,
+      "crop": { "aspect": "3:2", "size": 80, "x": 100, "y": 200 },
+      "masks": ["circular", "linear"],
+      "params": { "exposure": 25, "C0.exposure": 40, "C0.circular_mask_amount": -10, "L1.linear_mask_amount": 10 },
+      "paramsRaw": { "raw_exposure": 60, "C0.circular_mask_amount": 10, "L1.linear_mask_amount": 0 },
+      "b": { "heart": true, "rotation": 90.0, "crop": { "aspect": "original", "size": 100, "x": 0, "y": 0 }, "masks": ["linear"], "params": { "L0.linear_mask_amount": 10 } }
+    },
+    "trip/IMG_0002.JPG": {
+      "heart": true
+    }
+  }
+}
+)";
+    std::mt19937 random(20261207);
+    int decoded = 0, setAside = 0, unknown = 0;
+    for (int round = 0; round < 3000; ++round) {
+        std::string text = valid;
+        if (round % 3 == 0) {
+            text.resize(random() % text.size());
+        } else {
+            for (int flips = 1 + random() % 3; flips > 0; --flips)
+                text[random() % text.size()] ^= static_cast<char>(1u << (random() % 8));
+        }
+        write(folder / "sorvin.json", text);
+        auto s = store();
+        const auto loaded = s.load();
+        if (!loaded.warning) {
+            ++decoded;
+            EXPECT_TRUE(fs::exists(folder / "sorvin.json"));
+        } else if (loaded.warning == SelectionLoadWarning::brokenJSON) {
+            ++setAside;
+            EXPECT_FALSE(fs::exists(folder / "sorvin.json"));
+        } else {
+            ++unknown;
+            EXPECT_EQ(read(folder / "sorvin.json"), text);
+        }
+        for (const auto& entry : fs::directory_iterator(folder))
+            if (entry.path().filename() != "sorvin.json") fs::remove(entry.path());
+    }
+    EXPECT_GT(decoded, 100);
+    EXPECT_GT(setAside, 100);
+    EXPECT_EQ(decoded + setAside + unknown, 3000);
+}
+
+TEST_F(SelectionStoreTest, DeeplyNestedTextIsSetAsideWithoutExhaustingTheStack) {
+    write(folder / "sorvin.json", "{\"version\": 2, \"app\": " + std::string(200000, '[') + "}");
+    EXPECT_EQ(store().load().warning, SelectionLoadWarning::brokenJSON);
+}
+
+} // namespace
+} // namespace sorvin
