@@ -147,6 +147,54 @@ PixelBuffer toneMap(const std::uint16_t (*image)[4], int stride, int width, int 
     return out;
 }
 
+// Median of nine values by a fixed exchange network.
+inline int median9(int p[9]) {
+    auto sort2 = [](int& a, int& b) {
+        if (a > b) std::swap(a, b);
+    };
+    sort2(p[1], p[2]), sort2(p[4], p[5]), sort2(p[7], p[8]);
+    sort2(p[0], p[1]), sort2(p[3], p[4]), sort2(p[6], p[7]);
+    sort2(p[1], p[2]), sort2(p[4], p[5]), sort2(p[7], p[8]);
+    sort2(p[0], p[3]), sort2(p[5], p[8]), sort2(p[4], p[7]);
+    sort2(p[3], p[6]), sort2(p[1], p[4]), sort2(p[2], p[5]);
+    sort2(p[4], p[7]), sort2(p[4], p[2]), sort2(p[6], p[4]);
+    sort2(p[4], p[2]);
+    return p[4];
+}
+
+// Colour noise reduction: 3 × 3 medians of red minus green and blue minus green, green (which
+// carries most of the detail) unchanged. The border pixels are left as they are.
+void medianChroma(std::uint16_t (*image)[4], int stride, int width, int height, int passes) {
+    if (width < 3 || height < 3) return;
+    const std::size_t size = static_cast<std::size_t>(width) * height;
+    std::vector<int> redDiff(size), blueDiff(size);
+    for (int pass = 0; pass < passes; ++pass) {
+        tbb::parallel_for(0, height, [&](int y) {
+            const auto* in = image + static_cast<std::size_t>(y) * stride;
+            for (int x = 0; x < width; ++x) {
+                redDiff[static_cast<std::size_t>(y) * width + x] = in[x][0] - in[x][1];
+                blueDiff[static_cast<std::size_t>(y) * width + x] = in[x][2] - in[x][1];
+            }
+        });
+        tbb::parallel_for(1, height - 1, [&](int y) {
+            auto* out = image + static_cast<std::size_t>(y) * stride;
+            for (int x = 1; x < width - 1; ++x) {
+                for (int c = 0; c < 2; ++c) {
+                    const std::vector<int>& diff = c == 0 ? redDiff : blueDiff;
+                    int window[9];
+                    int k = 0;
+                    for (int dy = -1; dy <= 1; ++dy) {
+                        const int* row = &diff[static_cast<std::size_t>(y + dy) * width + x - 1];
+                        window[k++] = row[0], window[k++] = row[1], window[k++] = row[2];
+                    }
+                    out[x][c * 2] =
+                        static_cast<std::uint16_t>(std::clamp(out[x][1] + median9(window), 0, 65535));
+                }
+            }
+        });
+    }
+}
+
 // The source pixel shown at (dx, dy) of the upright picture, for a source of w × h.
 inline void sourceOf(int orientation, int dx, int dy, int w, int h, int& sx, int& sy) {
     switch (orientation) {
@@ -243,6 +291,7 @@ std::unique_ptr<RawFilter> RawFilter::make(const std::filesystem::path& file) {
         if (std::uint64_t{sizes.raw_width} * sizes.raw_height > kMaxSensorPixels) return nullptr;
         if (idata.colors < 1 || idata.colors > 4 || idata.is_foveon) return nullptr;
         filter->bayer_ = idata.filters != 0 && idata.colors == 3;
+        filter->colors_ = idata.colors;
 
         double width = sizes.width;
         double height = sizes.height;
@@ -343,7 +392,7 @@ void RawFilter::multipliersFor(float kelvin, float tint, float out[4]) const {
 }
 
 bool RawFilter::isColorNoiseReductionSupported() const {
-    return bayer_;
+    return colors_ >= 3;
 }
 bool RawFilter::isLuminanceNoiseReductionSupported() const {
     return true;
@@ -390,11 +439,7 @@ SharedImage RawFilter::develop() {
     params.highlight = 0;
     params.half_size = bayer_ && scale <= 0.5f ? 1 : 0;
     params.user_qual = kDemosaicAhd;
-    params.med_passes =
-        isColorNoiseReductionSupported()
-            ? static_cast<int>(std::lround(
-                  std::clamp(p.colorNoiseReductionAmount.value_or(0.0f), 0.0f, 1.0f) * kMedianPassesAtFull))
-            : 0;
+    params.med_passes = 0; // ours is parallel, see medianChroma
     params.threshold = !isLuminanceNoiseReductionSupported()
                            ? 0.0f
                            : std::clamp(p.luminanceNoiseReductionAmount.value_or(0.0f), 0.0f, 1.0f) *
@@ -410,10 +455,15 @@ SharedImage RawFilter::develop() {
     int width = 0, height = 0, colors = 0, bps = 0;
     raw_->get_mem_image_format(&width, &height, &colors, &bps);
     const auto& sizes = raw_->imgdata.sizes;
-    const auto* image = raw_->imgdata.image;
+    auto* image = raw_->imgdata.image;
     if (!image || width < 1 || height < 1 || width > sizes.iwidth || height > sizes.iheight || bps != 16 ||
         (colors != 1 && colors != 3)) {
         return nullptr;
+    }
+    if (colors == 3 && isColorNoiseReductionSupported()) {
+        const float amount = std::clamp(p.colorNoiseReductionAmount.value_or(0.0f), 0.0f, 1.0f);
+        medianChroma(image, sizes.iwidth, width, height,
+                     static_cast<int>(std::lround(amount * kMedianPassesAtFull)));
     }
     const auto table = toneTable(p);
     PixelBuffer developed =

@@ -86,6 +86,7 @@ private:
     std::unique_ptr<LibRaw> raw_;
     bool unpacked_ = false;
     bool bayer_ = false;
+    int colors_ = 3;
     Size nativeSize_;
     RawFilterProperties properties_;
     float asShotMultipliers_[4] = {1, 1, 1, 1};
