@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstring>
 #include <libraw/libraw.h>
 #include <new>
 #include <omp.h>
@@ -147,48 +148,52 @@ PixelBuffer toneMap(const std::uint16_t (*image)[4], int stride, int width, int 
     return out;
 }
 
-// Median of nine values by a fixed exchange network.
-inline int median9(int p[9]) {
+// Median of nine values by a fixed exchange network, branch-free so that rows vectorise.
+inline int median9(int p0, int p1, int p2, int p3, int p4, int p5, int p6, int p7, int p8) {
     auto sort2 = [](int& a, int& b) {
-        if (a > b) std::swap(a, b);
+        const int lo = std::min(a, b);
+        b = std::max(a, b);
+        a = lo;
     };
-    sort2(p[1], p[2]), sort2(p[4], p[5]), sort2(p[7], p[8]);
-    sort2(p[0], p[1]), sort2(p[3], p[4]), sort2(p[6], p[7]);
-    sort2(p[1], p[2]), sort2(p[4], p[5]), sort2(p[7], p[8]);
-    sort2(p[0], p[3]), sort2(p[5], p[8]), sort2(p[4], p[7]);
-    sort2(p[3], p[6]), sort2(p[1], p[4]), sort2(p[2], p[5]);
-    sort2(p[4], p[7]), sort2(p[4], p[2]), sort2(p[6], p[4]);
-    sort2(p[4], p[2]);
-    return p[4];
+    sort2(p1, p2), sort2(p4, p5), sort2(p7, p8);
+    sort2(p0, p1), sort2(p3, p4), sort2(p6, p7);
+    sort2(p1, p2), sort2(p4, p5), sort2(p7, p8);
+    sort2(p0, p3), sort2(p5, p8), sort2(p4, p7);
+    sort2(p3, p6), sort2(p1, p4), sort2(p2, p5);
+    sort2(p4, p7), sort2(p4, p2), sort2(p6, p4);
+    sort2(p4, p2);
+    return p4;
 }
 
 // Colour noise reduction: 3 × 3 medians of red minus green and blue minus green, green (which
 // carries most of the detail) unchanged. The border pixels are left as they are.
 void medianChroma(std::uint16_t (*image)[4], int stride, int width, int height, int passes) {
     if (width < 3 || height < 3) return;
-    const std::size_t size = static_cast<std::size_t>(width) * height;
-    std::vector<int> redDiff(size), blueDiff(size);
+    const auto w = static_cast<std::size_t>(width);
+    std::vector<int> diffs[2] = {std::vector<int>(w * height), std::vector<int>(w * height)};
     for (int pass = 0; pass < passes; ++pass) {
         tbb::parallel_for(0, height, [&](int y) {
             const auto* in = image + static_cast<std::size_t>(y) * stride;
-            for (int x = 0; x < width; ++x) {
-                redDiff[static_cast<std::size_t>(y) * width + x] = in[x][0] - in[x][1];
-                blueDiff[static_cast<std::size_t>(y) * width + x] = in[x][2] - in[x][1];
+            int* red = &diffs[0][y * w];
+            int* blue = &diffs[1][y * w];
+            for (std::size_t x = 0; x < w; ++x) {
+                red[x] = in[x][0] - in[x][1];
+                blue[x] = in[x][2] - in[x][1];
             }
         });
         tbb::parallel_for(1, height - 1, [&](int y) {
+            std::vector<int> medians(w);
             auto* out = image + static_cast<std::size_t>(y) * stride;
-            for (int x = 1; x < width - 1; ++x) {
-                for (int c = 0; c < 2; ++c) {
-                    const std::vector<int>& diff = c == 0 ? redDiff : blueDiff;
-                    int window[9];
-                    int k = 0;
-                    for (int dy = -1; dy <= 1; ++dy) {
-                        const int* row = &diff[static_cast<std::size_t>(y + dy) * width + x - 1];
-                        window[k++] = row[0], window[k++] = row[1], window[k++] = row[2];
-                    }
-                    out[x][c * 2] =
-                        static_cast<std::uint16_t>(std::clamp(out[x][1] + median9(window), 0, 65535));
+            for (int c = 0; c < 2; ++c) {
+                const int* a = &diffs[c][(y - 1) * w];
+                const int* b = a + w;
+                const int* d = b + w;
+                for (std::size_t x = 1; x + 1 < w; ++x) {
+                    medians[x] =
+                        median9(a[x - 1], a[x], a[x + 1], b[x - 1], b[x], b[x + 1], d[x - 1], d[x], d[x + 1]);
+                }
+                for (std::size_t x = 1; x + 1 < w; ++x) {
+                    out[x][c * 2] = static_cast<std::uint16_t>(std::clamp(out[x][1] + medians[x], 0, 65535));
                 }
             }
         });
@@ -225,37 +230,71 @@ inline void sourceOf(int orientation, int dx, int dy, int w, int h, int& sx, int
     }
 }
 
-// Sharpening by the difference to the 3 × 3 mean, fused with turning the picture upright.
-PixelBuffer sharpenAndOrient(const PixelBuffer& in, int orientation, float sharpness) {
+// Sharpening by the difference to the 3 × 3 mean (the window shrinks at the borders).
+PixelBuffer sharpen(const PixelBuffer& in, float sharpness) {
+    const int w = in.width();
+    const int h = in.height();
+    PixelBuffer out = PixelBuffer::forOverwrite(w, h);
+    const float gain = sharpness * kSharpenGainAtFull;
+    auto store = [gain](std::uint8_t* dst, int value, float mean) {
+        const float v = value + gain * (value - mean);
+        *dst = static_cast<std::uint8_t>(std::clamp(v + 0.5f, 0.0f, 255.0f));
+    };
+    auto slowPixel = [&](int x, int y, std::uint8_t* dst) {
+        const int x0 = std::max(x - 1, 0), x1 = std::min(x + 1, w - 1);
+        const int y0 = std::max(y - 1, 0), y1 = std::min(y + 1, h - 1);
+        const float n = static_cast<float>((x1 - x0 + 1) * (y1 - y0 + 1));
+        for (int c = 0; c < 3; ++c) {
+            int sum = 0;
+            for (int yy = y0; yy <= y1; ++yy) {
+                for (int xx = x0; xx <= x1; ++xx)
+                    sum += in.row(yy)[4 * xx + c];
+            }
+            store(dst + c, in.row(y)[4 * x + c], sum / n);
+        }
+        dst[3] = 255;
+    };
+    tbb::parallel_for(0, h, [&](int y) {
+        std::uint8_t* row = out.row(y);
+        if (y == 0 || y == h - 1 || w < 3) {
+            for (int x = 0; x < w; ++x)
+                slowPixel(x, y, row + 4 * x);
+            return;
+        }
+        // Column sums of the three rows, then sums across.
+        std::vector<std::uint16_t> columns(4 * static_cast<std::size_t>(w));
+        const std::uint8_t* above = in.row(y - 1);
+        const std::uint8_t* here = in.row(y);
+        const std::uint8_t* below = in.row(y + 1);
+        for (std::size_t i = 0; i < columns.size(); ++i) {
+            columns[i] = static_cast<std::uint16_t>(above[i] + here[i] + below[i]);
+        }
+        constexpr float kNinth = 1.0f / 9.0f;
+        for (int x = 1; x < w - 1; ++x) {
+            for (int c = 0; c < 3; ++c) {
+                const int i = 4 * x + c;
+                store(row + i, here[i], (columns[i - 4] + columns[i] + columns[i + 4]) * kNinth);
+            }
+            row[4 * x + 3] = 255;
+        }
+        slowPixel(0, y, row);
+        slowPixel(w - 1, y, row + 4 * (w - 1));
+    });
+    return out;
+}
+
+// The picture turned upright by its EXIF orientation.
+PixelBuffer orient(const PixelBuffer& in, int orientation) {
     const int w = in.width();
     const int h = in.height();
     const bool swap = orientation >= 5;
     PixelBuffer out = PixelBuffer::forOverwrite(swap ? h : w, swap ? w : h);
-    const float gain = sharpness * kSharpenGainAtFull;
     tbb::parallel_for(0, out.height(), [&](int dy) {
         std::uint8_t* row = out.row(dy);
         for (int dx = 0; dx < out.width(); ++dx) {
             int sx, sy;
             sourceOf(orientation, dx, dy, w, h, sx, sy);
-            const std::uint8_t* p = in.row(sy) + 4 * sx;
-            if (gain <= 0) {
-                std::copy(p, p + 4, row + 4 * dx);
-                continue;
-            }
-            const int x0 = std::max(sx - 1, 0), x1 = std::min(sx + 1, w - 1);
-            const int y0 = std::max(sy - 1, 0), y1 = std::min(sy + 1, h - 1);
-            const float n = static_cast<float>((x1 - x0 + 1) * (y1 - y0 + 1));
-            for (int c = 0; c < 3; ++c) {
-                int sum = 0;
-                for (int y = y0; y <= y1; ++y) {
-                    const std::uint8_t* r = in.row(y);
-                    for (int x = x0; x <= x1; ++x)
-                        sum += r[4 * x + c];
-                }
-                const float v = p[c] + gain * (p[c] - sum / n);
-                row[4 * dx + c] = static_cast<std::uint8_t>(std::clamp(v + 0.5f, 0.0f, 255.0f));
-            }
-            row[4 * dx + 3] = 255;
+            std::memcpy(row + 4 * dx, in.row(sy) + 4 * sx, 4);
         }
     });
     return out;
@@ -473,8 +512,9 @@ SharedImage RawFilter::develop() {
     const int orientation = p.orientation >= 1 && p.orientation <= 8 ? p.orientation : 1;
     const float sharpness =
         isSharpnessSupported() ? std::clamp(p.sharpnessAmount.value_or(0.0f), 0.0f, 1.0f) : 0.0f;
-    if (orientation == 1 && sharpness <= 0) return makeImage(std::move(developed));
-    return makeImage(sharpenAndOrient(developed, orientation, sharpness));
+    if (sharpness > 0) developed = sharpen(developed, sharpness);
+    if (orientation != 1) developed = orient(developed, orientation);
+    return makeImage(std::move(developed));
 }
 
 } // namespace sorvin
