@@ -9,7 +9,9 @@
 #include "platform/sha256.hpp"
 #include "platform/xdg_folders.hpp"
 
+#include <algorithm>
 #include <fmt/format.h>
+#include <stdexcept>
 
 namespace sorvin {
 
@@ -24,14 +26,33 @@ constexpr std::size_t kMaxRecordBytes = 64u << 20;
 // Records nest four levels deep; a file nesting deeper than this is not one of ours.
 constexpr int kMaxNesting = 64;
 
-struct TooDeep {};
+// Deepest nesting of objects and arrays in a JSON text, strings skipped. Checked before parsing,
+// so hostile text cannot make the parser build millions of nested values.
+int nestingDepth(std::string_view text) {
+    int depth = 0, deepest = 0;
+    bool inString = false, escaped = false;
+    for (const char c : text) {
+        if (inString) {
+            if (escaped)
+                escaped = false;
+            else if (c == '\\')
+                escaped = true;
+            else if (c == '"')
+                inString = false;
+        } else if (c == '"') {
+            inString = true;
+        } else if (c == '{' || c == '[') {
+            deepest = std::max(deepest, ++depth);
+        } else if (c == '}' || c == ']') {
+            --depth;
+        }
+    }
+    return deepest;
+}
 
 SelectionJSONValue::Json parseRecordText(const std::string& text) {
-    return SelectionJSONValue::Json::parse(
-        text, [](int depth, SelectionJSONValue::Json::parse_event_t, SelectionJSONValue::Json&) {
-            if (depth > kMaxNesting) throw TooDeep{};
-            return true;
-        });
+    if (nestingDepth(text) > kMaxNesting) throw std::runtime_error("record nested too deeply");
+    return SelectionJSONValue::Json::parse(text);
 }
 
 } // namespace
