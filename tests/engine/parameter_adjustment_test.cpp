@@ -2,6 +2,7 @@
 #include "engine/parameter_adjustment.hpp"
 #include "engine/row_bands.hpp"
 #include "engine/saturation_adjustment.hpp"
+#include "engine/vignette_adjustment.hpp"
 #include "model/mask_kind_catalog.hpp"
 #include "model/photo_parameters.hpp"
 
@@ -204,6 +205,40 @@ TEST(ParameterAdjustment, ToneTablesMapEveryChannelByte) {
             ASSERT_EQ(out[3], in[3]);
         }
     }
+}
+
+TEST(ParameterAdjustment, VignetteAloneSkipsTheColourSweep) {
+    const SharedImage image = testImage(48, 30);
+    PhotoParameters parameters;
+    parameters.setValue(80, P::vignette_amount);
+    const SharedImage result = develop(image, parameters);
+    ASSERT_TRUE(result);
+    const auto plan = VignetteAdjustment::plan(parameters, 48, 30, std::nullopt);
+    ASSERT_TRUE(plan);
+    PixelBuffer expected = image->copyPixels();
+    for (int y = 0; y < 30; ++y)
+        VignetteAdjustment::applyRow(expected.row(y), y, 48, *plan);
+    EXPECT_TRUE(sameBytes(*result, Image(std::move(expected))));
+}
+
+TEST(ParameterAdjustment, SecondSweepWorksOnTheFirstSweepsResult) {
+    // The detail planes are taken from the colour-developed bitmap, and grain follows detail.
+    const SharedImage image = testImage(40, 36);
+    PhotoParameters colour;
+    colour.setValue(30, P::exposure);
+    colour.setValue(-40, P::saturation);
+    PhotoParameters finishing;
+    finishing.setValue(60, P::clarity);
+    finishing.setValue(40, P::sharpen_amount);
+    finishing.setValue(25, P::grain_amount);
+    PhotoParameters both = colour;
+    for (P parameter : {P::clarity, P::sharpen_amount, P::grain_amount})
+        both.setValue(finishing[parameter], parameter);
+    const SharedImage oneGo = develop(image, both);
+    const SharedImage twoSteps = develop(develop(image, colour), finishing);
+    ASSERT_TRUE(oneGo && twoSteps);
+    EXPECT_TRUE(sameBytes(*oneGo, *twoSteps));
+    EXPECT_FALSE(sameBytes(*oneGo, *develop(image, colour)));
 }
 
 TEST(ParameterAdjustment, AlphaPassesThroughEveryStageAndMask) {

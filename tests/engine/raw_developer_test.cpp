@@ -109,16 +109,16 @@ TEST(RawDeveloperTest, SlidersMapToFilterValues) {
         PhotoParameters parameters;
         parameters.setValue(row.value, row.parameter);
         RawFilterProperties p;
-        RawDeveloper::steer(p, RawDevelopmentSettings(parameters), RawDevelopmentSupport{}, 4000.0f,
-                            10.0f, 1, 1.0f);
+        RawDeveloper::steer(p, RawDevelopmentSettings(parameters), RawDevelopmentSupport{}, 4000.0f, 10.0f, 1,
+                            1.0f);
         EXPECT_FLOAT_EQ(p.*row.field, row.expected);
     }
     for (auto [value, on] : {std::pair{49, false}, std::pair{50, true}, std::pair{0, false}}) {
         PhotoParameters parameters;
         parameters.setValue(value, P::raw_lens_correction);
         RawFilterProperties p;
-        RawDeveloper::steer(p, RawDevelopmentSettings(parameters), RawDevelopmentSupport{}, 5000.0f,
-                            0.0f, 1, 1.0f);
+        RawDeveloper::steer(p, RawDevelopmentSettings(parameters), RawDevelopmentSupport{}, 5000.0f, 0.0f, 1,
+                            1.0f);
         EXPECT_EQ(p.lensCorrectionEnabled, on) << value;
     }
 }

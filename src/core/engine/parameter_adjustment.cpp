@@ -1,12 +1,9 @@
 #include "engine/parameter_adjustment.hpp"
 
-#include "engine/black_and_white_adjustment.hpp"
-#include "engine/color_adjustment.hpp"
-#include "engine/color_grading_adjustment.hpp"
+#include "engine/first_sweep.hpp"
 #include "engine/mask_blend.hpp"
 #include "engine/mask_weight_plan.hpp"
 #include "engine/row_bands.hpp"
-#include "engine/saturation_adjustment.hpp"
 #include "engine/second_pass_stages.hpp"
 #include "model/mask_kind_catalog.hpp"
 #include "model/photo_parameters.hpp"
@@ -19,57 +16,6 @@
 namespace sorvin {
 
 namespace {
-
-// The per-pixel colour work of a pass: tone tables, saturation and vibrance, colour mixer, black and
-// white, colour grading.
-struct FirstSweep {
-    const ByteTable* red = nullptr;
-    const ByteTable* green = nullptr;
-    const ByteTable* blue = nullptr;
-    int saturation = 0;
-    int vibrance = 0;
-    std::optional<ColorAdjustmentPlan> color;
-    std::optional<BlackAndWhiteAdjustmentPlan> blackAndWhite;
-    std::optional<ColorGradingPlan> grading;
-    bool hasTables = false;
-
-    bool runs() const {
-        return hasTables || saturation != 0 || vibrance != 0 || color || blackAndWhite || grading;
-    }
-
-    bool tablesOnly() const {
-        return saturation == 0 && vibrance == 0 && !color && !blackAndWhite && !grading;
-    }
-
-    // Reads a row of the input and writes it, developed, into the bitmap; alpha is copied as it is.
-    void row(const std::uint8_t* in, std::uint8_t* out, int width) const {
-        const ByteTable& r = *red;
-        const ByteTable& g = *green;
-        const ByteTable& b = *blue;
-        if (tablesOnly()) {
-            for (int x = 0; x < width; ++x, in += 4, out += 4) {
-                out[0] = r[in[0]];
-                out[1] = g[in[1]];
-                out[2] = b[in[2]];
-                out[3] = in[3];
-            }
-            return;
-        }
-        const bool saturates = saturation != 0 || vibrance != 0;
-        const bool toGrey = blackAndWhite && blackAndWhite->amount != 0;
-        for (int x = 0; x < width; ++x, in += 4, out += 4) {
-            RgbBytes p{r[in[0]], g[in[1]], b[in[2]]};
-            if (saturates) p = SaturationAdjustment::perPixel(p, saturation, vibrance);
-            if (color) p = ColorAdjustment::perPixel(p.red, p.green, p.blue, *color);
-            if (toGrey) p = BlackAndWhiteAdjustment::perPixel(p, *blackAndWhite);
-            if (grading) p = ColorGradingAdjustment::perPixel(p, *grading);
-            out[0] = p.red;
-            out[1] = p.green;
-            out[2] = p.blue;
-            out[3] = in[3];
-        }
-    }
-};
 
 // One pass with one flat value set; with a mask plan the developed pixels are blended against the
 // pass's input.
