@@ -1,4 +1,5 @@
 #include "engine/point_tone_curve.hpp"
+#include "model/photo_parameters.hpp"
 
 #include <algorithm>
 #include <gtest/gtest.h>
@@ -98,6 +99,17 @@ TEST(PointToneCurve, OutOfRangeValuesAreClampedButNotTheIdentity) {
     EXPECT_FALSE(curve.isIdentity);
     EXPECT_EQ(curve.values, (std::array<double, 5>{0, 0.25, 0.5, 0.75, 1}));
     EXPECT_DOUBLE_EQ(curve(0.3), 0.3);
+}
+
+TEST(PointToneCurve, EachChannelReadsItsOwnFivePoints) {
+    PhotoParameters parameters;
+    parameters.setValue(40, PhotoParameter::curve_point_red_1);
+    parameters.setValue(90, PhotoParameter::curve_point_blue_4);
+    EXPECT_TRUE(PointToneCurve::fromParameters(parameters, PointCurveChannel::rgb).isIdentity);
+    EXPECT_TRUE(PointToneCurve::fromParameters(parameters, PointCurveChannel::green).isIdentity);
+    EXPECT_EQ(PointToneCurve::fromParameters(parameters, PointCurveChannel::red),
+              PointToneCurve::fromValues({0, 40, 50, 75, 100}));
+    EXPECT_EQ(PointToneCurve::fromParameters(parameters, PointCurveChannel::blue).values[4], 0.9);
 }
 
 TEST(PointToneCurve, MonotonizeRaisesDipsAndLeavesShortArraysAlone) {

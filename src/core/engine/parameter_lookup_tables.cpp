@@ -16,16 +16,6 @@ namespace sorvin {
 
 ToneTableValues ToneTableValues::of(const PhotoParameters& parameters) {
     using P = PhotoParameter;
-    static constexpr std::array<std::array<P, 5>, 4> kCurvePoints{{
-        {P::curve_point_rgb_0, P::curve_point_rgb_1, P::curve_point_rgb_2, P::curve_point_rgb_3,
-         P::curve_point_rgb_4},
-        {P::curve_point_red_0, P::curve_point_red_1, P::curve_point_red_2, P::curve_point_red_3,
-         P::curve_point_red_4},
-        {P::curve_point_green_0, P::curve_point_green_1, P::curve_point_green_2, P::curve_point_green_3,
-         P::curve_point_green_4},
-        {P::curve_point_blue_0, P::curve_point_blue_1, P::curve_point_blue_2, P::curve_point_blue_3,
-         P::curve_point_blue_4},
-    }};
     ToneTableValues v;
     v.exposure = parameters[P::exposure];
     v.contrast = parameters[P::contrast];
@@ -40,9 +30,9 @@ ToneTableValues ToneTableValues::of(const PhotoParameters& parameters) {
     v.curveDarks = parameters[P::curve_darks];
     v.curveLights = parameters[P::curve_lights];
     v.curveHighlights = parameters[P::curve_highlights];
-    for (std::size_t channel = 0; channel < 4; ++channel) {
-        for (std::size_t k = 0; k < 5; ++k)
-            v.curvePoints[channel][k] = parameters[kCurvePoints[channel][k]];
+    for (PointCurveChannel channel : {PointCurveChannel::rgb, PointCurveChannel::red,
+                                      PointCurveChannel::green, PointCurveChannel::blue}) {
+        v.curvePoints[static_cast<std::size_t>(channel)] = PointToneCurve::pointValues(parameters, channel);
     }
     return v;
 }

@@ -1,6 +1,7 @@
 #include "engine/point_tone_curve.hpp"
 
 #include "engine/byte_rounding.hpp"
+#include "model/photo_parameters.hpp"
 
 #include <algorithm>
 #include <cmath>
@@ -50,6 +51,17 @@ PointToneCurve PointToneCurve::fromValues(const std::array<int, 5>& points) {
         }
     }
     return curve;
+}
+
+std::array<int, 5> PointToneCurve::pointValues(const PhotoParameters& parameters, PointCurveChannel channel) {
+    std::array<int, 5> points{};
+    for (int k = 0; k < 5; ++k)
+        points[k] = parameters[ParameterCatalog::curvePoint(channel, k)];
+    return points;
+}
+
+PointToneCurve PointToneCurve::fromParameters(const PhotoParameters& parameters, PointCurveChannel channel) {
+    return fromValues(pointValues(parameters, channel));
 }
 
 double PointToneCurve::operator()(double t) const {

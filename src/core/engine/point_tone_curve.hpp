@@ -1,10 +1,14 @@
 #pragma once
 
+#include "model/parameter_page.hpp"
+
 #include <array>
 #include <cstdint>
 #include <span>
 
 namespace sorvin {
+
+class PhotoParameters;
 
 // One of the four point curves: five control points at the inputs 0, 0.25, 0.5, 0.75 and 1, joined
 // by a monotone-preserving cubic Hermite spline.
@@ -15,6 +19,10 @@ struct PointToneCurve {
 
     // The five stored values of one curve (0...100; out-of-range values are clamped).
     static PointToneCurve fromValues(const std::array<int, 5>& points);
+    // The curve of one channel of a value set (absent points are the defaults).
+    static PointToneCurve fromParameters(const PhotoParameters& parameters, PointCurveChannel channel);
+    // The five stored values of one channel's curve, defaults for absent ones.
+    static std::array<int, 5> pointValues(const PhotoParameters& parameters, PointCurveChannel channel);
 
     // The curve at t; an identity curve passes t through unchanged.
     double operator()(double t) const;
