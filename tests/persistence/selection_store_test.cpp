@@ -262,6 +262,24 @@ TEST_F(SelectionStoreTest, FolderFileOfUnknownVersionStaysProtectedBehindANewerF
     EXPECT_EQ(read(folder / "sorvin.json"), R"({"version": 3})");
 }
 
+TEST_F(SelectionStoreTest, UnreadableNewerFallbackLeavesTheFolderFileInCharge) {
+    for (const char* fallbackText : {"{damaged", R"({"version": 3})"}) {
+        write(folder / "sorvin.json", recordWithHeart("a.jpg"));
+        fs::last_write_time(folder / "sorvin.json", fs::file_time_type::clock::now() - hours(1));
+        write(fallback(), fallbackText);
+        auto s = store();
+        const auto loaded = s.load();
+        EXPECT_EQ(loaded.hearts, std::set<std::string>{"a.jpg"}) << fallbackText;
+        EXPECT_FALSE(loaded.warning);
+        EXPECT_FALSE(loaded.usesFallback);
+        EXPECT_FALSE(saveHearts(s, {"a.jpg", "b.jpg"}));
+        // Nothing of the fallback is lost: set aside when damaged, left alone when unreadable.
+        EXPECT_TRUE(fs::exists(fallback()) ? read(fallback()) == fallbackText
+                                           : fs::exists(support / "sorvin.json.broken-1765000000"));
+        fs::remove_all(support);
+    }
+}
+
 TEST_F(SelectionStoreTest, DamagedFileThatCannotBeMovedIsNotOverwritten) {
     write(folder / "sorvin.json", "{damaged");
     fs::last_write_time(folder / "sorvin.json", fs::file_time_type::clock::now() - hours(1));

@@ -112,28 +112,33 @@ SelectionLoadResult SelectionStore::load() {
     if (chosen == candidates.end()) return {};
 
     // Saves go to the fallback while the folder cannot be written, so a folder file can be older
-    // than the fallback beside it: the newer file holds the latest edits. The folder file that
-    // loses is still checked, so a record we cannot read is protected and a damaged one set aside.
-    std::optional<SelectionLoadCandidate> shadowed;
-    if (!chosen->usesFallback && fileManager_.fileExists(fallbackURL_)) {
+    // than the fallback beside it: then the fallback holds the latest edits. The folder file is
+    // still checked, so one we cannot read is protected or set aside; and when the newer fallback
+    // itself cannot be read, the folder file is the best record there is.
+    SelectionRecord record;
+    std::optional<Outcome> outcome;
+    const auto& fallback = candidates[2];
+    if (!chosen->usesFallback && fileManager_.fileExists(fallback.url)) {
         const auto folderTime = fileManager_.modificationTime(chosen->url);
-        const auto fallbackTime = fileManager_.modificationTime(fallbackURL_);
+        const auto fallbackTime = fileManager_.modificationTime(fallback.url);
         if (folderTime && fallbackTime && *fallbackTime > *folderTime) {
-            shadowed = *chosen;
-            chosen = candidates.begin() + 2;
+            if (inspect(fallback, record) == Outcome::record) {
+                if (!chosen->isLegacy) {
+                    SelectionRecord ignored;
+                    inspect(*chosen, ignored);
+                }
+                outcome = Outcome::record;
+                chosen = candidates.begin() + 2;
+            } else {
+                record = {};
+            }
         }
     }
-
-    SelectionRecord record;
-    const Outcome outcome = inspect(*chosen, record);
-    if (shadowed && !shadowed->isLegacy) {
-        SelectionRecord ignored;
-        inspect(*shadowed, ignored);
-    }
+    if (!outcome) outcome = inspect(*chosen, record);
 
     SelectionLoadResult result;
     result.usesFallback = chosen->usesFallback;
-    switch (outcome) {
+    switch (*outcome) {
     case Outcome::unknownVersion:
         result.warning = SelectionLoadWarning::unknownVersion;
         break;
