@@ -4,6 +4,8 @@
 #include "platform/atomic_file.hpp"
 #include "support/test_support.hpp"
 
+#include <cctype>
+#include <functional>
 #include <gtest/gtest.h>
 
 namespace sorvin {
@@ -157,17 +159,38 @@ TEST(AppSettings, IntegralNumberRefusesEverythingButStoredIntegers) {
     EXPECT_EQ(settings.integralNumber("absent"), std::nullopt);
 }
 
-TEST(AppSettings, TextPreferencesMatchTheSecondCaseExactly) {
-    const std::pair<std::optional<DefaultsValue>, PhotoSortKey> cases[] = {
-        {DefaultsValue("name"), PhotoSortKey::name}, {DefaultsValue("Name"), PhotoSortKey::date},
-        {DefaultsValue("size"), PhotoSortKey::date}, {DefaultsValue(1), PhotoSortKey::date},
-        {std::nullopt, PhotoSortKey::date},
+TEST(AppSettings, TextPreferencesReadTheSecondCaseOnlyForItsExactText) {
+    struct Reader {
+        std::string_view key;
+        const char* second;
+        std::function<bool(const AppSettings&)> readsSecond;
     };
-    for (const auto& [stored, expected] : cases) {
+    const Reader readers[] = {
+        {PreferenceKey::sortKey, "name", [](auto& s) { return s.sortKey() == PhotoSortKey::name; }},
+        {PreferenceKey::singleExportFormat, "heic",
+         [](auto& s) { return s.singleExportFormat() == SingleExportFormat::heic; }},
+        {PreferenceKey::exportFormatMode, "specify",
+         [](auto& s) { return s.exportFormatMode() == ExportFormatMode::specify; }},
+        {PreferenceKey::exportLongEdgeMode, "specify",
+         [](auto& s) { return s.exportLongEdgeMode() == ExportLongEdgeMode::specify; }},
+        {PreferenceKey::exportConflictMode, "overwrite",
+         [](auto& s) { return s.exportConflictMode() == ExportConflictMode::overwrite; }},
+    };
+    for (const auto& reader : readers) {
+        SCOPED_TRACE(reader.key);
+        std::string capitalised = reader.second;
+        capitalised[0] = static_cast<char>(std::toupper(capitalised[0]));
         DefaultsStore store;
         AppSettings settings(store, 32 * GiB);
-        if (stored) store.set(PreferenceKey::sortKey, *stored);
-        EXPECT_EQ(settings.sortKey(), expected);
+        EXPECT_FALSE(reader.readsSecond(settings));
+        store.set(reader.key, reader.second);
+        EXPECT_TRUE(reader.readsSecond(settings));
+        store.set(reader.key, capitalised);
+        EXPECT_FALSE(reader.readsSecond(settings));
+        store.set(reader.key, std::string(reader.second) + " ");
+        EXPECT_FALSE(reader.readsSecond(settings));
+        store.set(reader.key, 1);
+        EXPECT_FALSE(reader.readsSecond(settings));
     }
 }
 

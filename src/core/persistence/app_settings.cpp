@@ -81,6 +81,24 @@ PhotoSortKey AppSettings::sortKey() const {
     return twoCaseText(PreferenceKey::sortKey, PhotoSortKey::date, PhotoSortKey::name);
 }
 
+SingleExportFormat AppSettings::singleExportFormat() const {
+    return twoCaseText(PreferenceKey::singleExportFormat, SingleExportFormat::jpeg, SingleExportFormat::heic);
+}
+
+ExportFormatMode AppSettings::exportFormatMode() const {
+    return twoCaseText(PreferenceKey::exportFormatMode, ExportFormatMode::keep, ExportFormatMode::specify);
+}
+
+ExportLongEdgeMode AppSettings::exportLongEdgeMode() const {
+    return twoCaseText(PreferenceKey::exportLongEdgeMode, ExportLongEdgeMode::keep,
+                       ExportLongEdgeMode::specify);
+}
+
+ExportConflictMode AppSettings::exportConflictMode() const {
+    return twoCaseText(PreferenceKey::exportConflictMode, ExportConflictMode::rename,
+                       ExportConflictMode::overwrite);
+}
+
 int AppSettings::exportLongEdgeValue() const {
     const auto value = integralNumber(PreferenceKey::exportLongEdgeValue);
     if (!value) return 2048;

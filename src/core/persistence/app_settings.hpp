@@ -1,5 +1,9 @@
 #pragma once
 
+#include "export/export_conflict_mode.hpp"
+#include "export/export_format_mode.hpp"
+#include "export/export_long_edge_mode.hpp"
+#include "export/single_export_format.hpp"
 #include "loading/exif_copy_field.hpp"
 #include "model/parameter_page.hpp"
 #include "model/photo_sort_key.hpp"
@@ -34,7 +38,12 @@ public:
     // stored as an integer.
     ParameterPage parameterPage() const;
 
+    // Each text preference reads its second case only when exactly that raw value is stored.
     PhotoSortKey sortKey() const;
+    SingleExportFormat singleExportFormat() const;
+    ExportFormatMode exportFormatMode() const;
+    ExportLongEdgeMode exportLongEdgeMode() const;
+    ExportConflictMode exportConflictMode() const;
 
     // 256...16384, 2048 for anything that is not a stored integer.
     int exportLongEdgeValue() const;
