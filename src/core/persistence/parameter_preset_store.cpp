@@ -4,6 +4,7 @@
 #include "model/photo_parameter.hpp"
 #include "persistence/parameter_preset_name.hpp"
 #include "persistence/preference_key.hpp"
+#include "persistence/selection_json_value.hpp"
 #include "platform/json_text.hpp"
 
 #include <algorithm>
@@ -16,25 +17,13 @@ namespace sorvin {
 namespace {
 
 using Json = nlohmann::json;
+using SelectionJSONValue::exactInteger;
+using SelectionJSONValue::member;
 
 constexpr std::int64_t currentMaskScale = 1000;
 constexpr std::int64_t currentVersion = 1;
 // Keys of parameters that no longer exist; a preset made only of them applies nothing.
 constexpr std::array<std::string_view, 6> removedParameterKeys = {"cRd", "cRl", "cGd", "cGl", "cBd", "cBl"};
-
-const Json* member(const Json& object, std::string_view key) {
-    const auto it = object.find(key);
-    return it == object.end() ? nullptr : &*it;
-}
-
-// An integer the text wrote as one: not a Boolean, not a floating-point number (1.0 is refused).
-std::optional<std::int64_t> exactInteger(const Json* value) {
-    if (!value) return std::nullopt;
-    if (value->is_number_integer() && !value->is_number_unsigned()) return value->get<std::int64_t>();
-    if (value->is_number_unsigned() && value->get<std::uint64_t>() <= static_cast<std::uint64_t>(INT64_MAX))
-        return static_cast<std::int64_t>(value->get<std::uint64_t>());
-    return std::nullopt;
-}
 
 // The parsed text when it is a preset document we can read; none otherwise.
 std::optional<Json> readableDocument(const std::string& text) {
