@@ -92,6 +92,18 @@ TEST(DefaultsStore, ValuesOfUnknownKindsAreDroppedAlone) {
     EXPECT_EQ(store.setAsideFile(), std::nullopt);
 }
 
+TEST(DefaultsStore, DeeplyNestedValuesAreCutWithoutHarm) {
+    test::TemporaryFolder folder;
+    const auto file = folder / "preferences.json";
+    const std::size_t depth = 1'000'000;
+    AtomicFile::write(file,
+                      "{\"deep\": " + std::string(depth, '[') + std::string(depth, ']') + ", \"kept\": 1}");
+    DefaultsStore store(file);
+    EXPECT_EQ(*store.object("kept")->integer(), 1);
+    // The outer levels are kept, the levels past the limit dropped.
+    EXPECT_NE(store.object("deep")->list(), nullptr);
+}
+
 TEST(DefaultsStore, ReadOnlyStoresLeaveTheirFileAlone) {
     test::TemporaryFolder folder;
     const auto file = folder / "preferences.json";
