@@ -7,6 +7,7 @@
 #include "model/photo_parameters.hpp"
 
 #include <atomic>
+#include <cmath>
 #include <cstring>
 #include <gtest/gtest.h>
 #include <thread>
@@ -333,6 +334,53 @@ TEST(ParameterAdjustment, ACircularMaskActsInsideItsShapeOnly) {
     EXPECT_EQ(result->row(30)[4 * 70], 100);
 }
 
+TEST(ParameterAdjustment, AMaskPassIsTheWholeDevelopmentBlendedByTheWeights) {
+    // Whatever the pass skips where the weight is 0, the result must be the blend of the fully
+    // developed image, pixel by pixel.
+    const SharedImage image = testImage(90, 64, true);
+    struct Row {
+        const char* label;
+        std::vector<std::pair<P, int>> values;
+    };
+    const Row rows[] = {
+        {"colour only", {{P::saturation, -80}, {P::exposure, 30}}},
+        {"with vignette and grain", {{P::saturation, 50}, {P::vignette_amount, 70}, {P::grain_amount, 40}}},
+        {"with detail", {{P::clarity, 70}, {P::temperature, 40}}},
+    };
+    for (const Row& row : rows) {
+        PhotoParameters masked;
+        const int index = *masked.appendMask(MaskKind::circular());
+        PhotoParameters maskAsGlobal;
+        for (auto [parameter, value] : row.values) {
+            masked.setValue(value, parameter, ParameterEditTarget::mask(index));
+            maskAsGlobal.setValue(value, parameter);
+        }
+        masked.setValue(90, P::circular_mask_amount, ParameterEditTarget::mask(index));
+        masked.setValue(300, P::circular_mask_center_x, ParameterEditTarget::mask(index));
+        const SharedImage result = develop(image, masked);
+        const SharedImage developed = develop(image, maskAsGlobal);
+        ASSERT_TRUE(result && developed);
+        const auto plan = MaskKindCatalog::current()
+                              .definition(MaskKind::circular())
+                              ->makeWeightPlan(masked.masks[0].pipelineParameters(), 90, 64);
+        ASSERT_TRUE(plan);
+        int mismatches = 0;
+        for (int y = 0; y < 64; ++y) {
+            for (int x = 0; x < 90; ++x) {
+                const double w = plan->weight(x, y);
+                for (int c = 0; c < 4; ++c) {
+                    const int s = image->row(y)[4 * x + c];
+                    const int d = developed->row(y)[4 * x + c];
+                    const int expected = c == 3 ? s : static_cast<int>(std::lround(s + w * (d - s)));
+                    if (result->row(y)[4 * x + c] != expected && ++mismatches < 4) {
+                        ADD_FAILURE() << row.label << " at " << x << "," << y << " channel " << c;
+                    }
+                }
+            }
+        }
+    }
+}
+
 TEST(ParameterAdjustment, AMaskWithoutWeightPlanGivesNoImage) {
     MaskKindCatalog catalog = MaskKindCatalog::current();
     for (MaskKindDefinition& definition : catalog.definitions) {
@@ -358,8 +406,9 @@ TEST(ParameterAdjustment, CancellationGivesNoImage) {
         EXPECT_FALSE(develop(image, withMask(parameters, P::contrast, 40), MaskKindCatalog::current(), later))
             << after;
     }
-    // A probe that never fires gives the image.
+    // A probe that never fires gives the image; so does an empty one.
     EXPECT_TRUE(develop(image, parameters, MaskKindCatalog::current(), [] { return false; }));
+    EXPECT_TRUE(develop(image, parameters, MaskKindCatalog::current(), CancellationProbe()));
 }
 
 TEST(ParameterAdjustment, OnePixelImage) {

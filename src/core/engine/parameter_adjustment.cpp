@@ -49,36 +49,73 @@ SharedImage developPass(const SharedImage& image, const PhotoParameters& paramet
     SecondPassStages second = SecondPassStages::plan(parameters, width, height, vignetteFrame);
 
     const bool runsFirst = first.runs();
-    const bool runsSecond = second.hasWork() || maskPlan != nullptr;
     // Without planes to build in between, both sweeps run over a row in one go.
     const bool oneSweep = !second.needsPlanes();
-    const auto finishRow = [&](int y) {
+    const std::size_t rowBytes = bitmap.bytesPerRow();
+
+    const auto firstSweepOf = [&](int y, int begin, int end) {
+        if (begin >= end) return;
+        const std::size_t offset = 4 * static_cast<std::size_t>(begin);
+        if (runsFirst) {
+            first.row(source.row(y) + offset, bitmap.row(y) + offset, end - begin);
+        } else {
+            std::memcpy(bitmap.row(y) + offset, source.row(y) + offset,
+                        4 * static_cast<std::size_t>(end - begin));
+        }
+    };
+    // The second sweep's stages, then the blend; the pixels outside the span keep their input bytes.
+    const auto finishRow = [&](int y, std::span<const double> weights, MaskBlend::Span span) {
         std::uint8_t* row = bitmap.row(y);
-        second.applyRow(y, row, width);
-        if (maskPlan) MaskBlend::blendRow(*maskPlan, y, source.row(y), row, width);
+        if (second.hasWork()) second.applyRow(y, row, width);
+        if (!maskPlan) return;
+        std::memcpy(row, source.row(y), 4 * static_cast<std::size_t>(span.begin));
+        MaskBlend::blend(weights, source.row(y), row, span.begin, span.end);
+        std::memcpy(row + 4 * static_cast<std::size_t>(span.end),
+                    source.row(y) + 4 * static_cast<std::size_t>(span.end),
+                    rowBytes - 4 * static_cast<std::size_t>(span.end));
+    };
+    const auto weightsOf = [&](int y, std::vector<double>& weights) {
+        if (!maskPlan) return MaskBlend::Span{0, width};
+        weights.resize(static_cast<std::size_t>(width));
+        MaskBlend::rowWeights(*maskPlan, y, weights);
+        return MaskBlend::nonZeroSpan(weights);
     };
 
     const RowBands bands = RowBands::of(height);
     bands.run([&](int begin, int end) {
+        std::vector<double> weights;
         for (int y = begin; y < end; ++y) {
             if (isCancelled()) return;
-            if (runsFirst) {
-                first.row(source.row(y), bitmap.row(y), width);
-            } else {
-                std::memcpy(bitmap.row(y), source.row(y), bitmap.bytesPerRow());
+            if (!oneSweep) {
+                firstSweepOf(y, 0, width);
+                continue;
             }
-            if (oneSweep && runsSecond) finishRow(y);
+            // A mask pass develops only the columns its weights reach.
+            const MaskBlend::Span span = weightsOf(y, weights);
+            if (span.begin == span.end && maskPlan) {
+                std::memcpy(bitmap.row(y), source.row(y), rowBytes);
+                continue;
+            }
+            firstSweepOf(y, span.begin, span.end);
+            if (second.hasWork()) {
+                // Vignette and grain work on whole rows; the blend then restores what lies outside.
+                firstSweepOf(y, 0, span.begin);
+                firstSweepOf(y, span.end, width);
+            }
+            finishRow(y, weights, span);
         }
     });
     if (isCancelled()) return nullptr;
 
     if (!oneSweep) {
+        // The detail planes need every pixel of the first sweep, weighted or not.
         second.buildPlanes(bitmap);
         if (isCancelled()) return nullptr;
         bands.run([&](int begin, int end) {
+            std::vector<double> weights;
             for (int y = begin; y < end; ++y) {
                 if (isCancelled()) return;
-                finishRow(y);
+                finishRow(y, weights, weightsOf(y, weights));
             }
         });
         if (isCancelled()) return nullptr;
@@ -121,8 +158,9 @@ ParameterProcessingPlan ParameterAdjustment::plan(const PhotoParameters& paramet
 
 SharedImage ParameterAdjustment::applying(const SharedImage& image, const PhotoParameters& parameters,
                                           const std::optional<VignetteFrame>& vignetteFrame,
-                                          const MaskKindCatalog& catalog,
-                                          const CancellationProbe& isCancelled) {
+                                          const MaskKindCatalog& catalog, const CancellationProbe& probe) {
+    // An empty probe (a caller's default) never cancels.
+    const CancellationProbe& isCancelled = probe ? probe : neverCancelled();
     std::vector<std::size_t> activeMasks;
     for (std::size_t i = 0; i < parameters.masks.size(); ++i) {
         if (parameters.masks[i].isActive(catalog)) activeMasks.push_back(i);
