@@ -1,6 +1,7 @@
 // Development of a photo-sized bitmap: nothing to do, tone tables only, every colour stage of the
 // first sweep, and the same with a circular and a linear mask; each on all cores and on one thread,
 // beside a memcpy of the same buffer as the baseline.
+#include "engine/display_adjustment_resolution.hpp"
 #include "engine/parameter_adjustment.hpp"
 #include "model/mask_kind_catalog.hpp"
 #include "model/photo_parameters.hpp"
@@ -101,7 +102,17 @@ void memcpyBaseline(benchmark::State& state, int width, int height) {
     state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(image->byteCount()));
 }
 
+// The preview path first brings the decoded photo down to display size.
+void displayDownscale(benchmark::State& state) {
+    const SharedImage& image = imageOfSize(6000, 4000);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(DisplayAdjustmentResolution::resized(image, 2560));
+}
+
 void registerAll() {
+    benchmark::RegisterBenchmark("display_downscale/6000x4000_to_2560", displayDownscale)
+        ->Unit(benchmark::kMillisecond)
+        ->UseRealTime();
     for (auto [width, height] : {std::pair{6000, 4000}, std::pair{2560, 1707}}) {
         const std::string size = std::to_string(width) + "x" + std::to_string(height);
         benchmark::RegisterBenchmark(("memcpy/" + size).c_str(), memcpyBaseline, width, height)
