@@ -9,10 +9,6 @@ namespace sorvin {
 
 namespace {
 
-bool holdsAnything(const PhotoParameters& parameters) {
-    return !parameters.values.isEmpty() || !parameters.masks.empty();
-}
-
 template <typename T>
 void dropIf(SelectionRecord::PathMap<T>& map, auto&& predicate) {
     std::erase_if(map, [&](const auto& entry) { return predicate(entry.second); });
@@ -50,8 +46,8 @@ SelectionRecord SelectionRecord::normalized(SelectionRecord record) {
                         ParameterEditTarget::global());
         record.params.emplace(path, std::move(folded));
     }
-    dropIf(record.params, [](const PhotoParameters& p) { return !holdsAnything(p); });
-    dropIf(record.paramsRaw, [](const PhotoParameters& p) { return !holdsAnything(p); });
+    dropIf(record.params, [](const PhotoParameters& p) { return !keepsParameters(p); });
+    dropIf(record.paramsRaw, [](const PhotoParameters& p) { return !keepsParameters(p); });
 
     std::set<std::string> paths;
     for (const auto& entry : record.params)

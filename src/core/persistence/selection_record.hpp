@@ -42,6 +42,11 @@ struct SelectionRecord {
     // only RAW sources and cleans every copy B. Never fails.
     static SelectionRecord normalized(SelectionRecord given);
 
+    // A parameter set is kept for a photo only when it has a global value or a mask.
+    static bool keepsParameters(const PhotoParameters& parameters) {
+        return !parameters.values.isEmpty() || !parameters.masks.empty();
+    }
+
     bool operator==(const SelectionRecord&) const = default;
 };
 

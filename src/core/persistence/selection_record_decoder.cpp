@@ -62,10 +62,6 @@ RetouchState copyB(const Json& b, std::optional<double> photoRotation, std::opti
     return copy;
 }
 
-bool holdsAnything(const PhotoParameters& parameters) {
-    return !parameters.values.isEmpty() || !parameters.masks.empty();
-}
-
 SelectionRecord decodeVersion2(const Json& document) {
     auto header = SelectionRecordReading::header(document);
     SelectionRecord record;
@@ -95,11 +91,12 @@ SelectionRecord decodeVersion2(const Json& document) {
             if (!kinds.empty()) record.masks[path] = kinds;
             auto params =
                 version2Parameters(SelectionRecordReading::numberMembers(paramsMember), kinds, false);
-            if (holdsAnything(params)) record.params[path] = std::move(params);
+            if (SelectionRecord::keepsParameters(params)) record.params[path] = std::move(params);
             if (rawMember) {
                 auto paramsRaw =
                     version2Parameters(SelectionRecordReading::numberMembers(rawMember), kinds, true);
-                if (holdsAnything(paramsRaw)) record.paramsRaw[path] = std::move(paramsRaw);
+                if (SelectionRecord::keepsParameters(paramsRaw))
+                    record.paramsRaw[path] = std::move(paramsRaw);
             }
         }
     }

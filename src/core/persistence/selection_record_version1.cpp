@@ -105,7 +105,7 @@ public:
         }
         for (const auto& path : paths) {
             auto parameters = decodedParameters(path, mapOf(params_, path), false);
-            if (holdsAnything(parameters)) record.params[path] = std::move(parameters);
+            if (SelectionRecord::keepsParameters(parameters)) record.params[path] = std::move(parameters);
         }
         for (const auto& [path, exposure] : brightness) {
             if (params_.contains(path)) continue;
@@ -118,7 +118,7 @@ public:
                 record.brightness[path] = exposure;
         for (const auto& [path, numbers] : paramsRaw_) {
             auto parameters = decodedParameters(path, numbers, true);
-            if (holdsAnything(parameters)) record.paramsRaw[path] = std::move(parameters);
+            if (SelectionRecord::keepsParameters(parameters)) record.paramsRaw[path] = std::move(parameters);
         }
 
         if (const Json* sources = object(member(document_, "sources")))
@@ -131,10 +131,6 @@ public:
 
 private:
     static std::string path(std::string_view key) { return SelectionRecordReading::photoPath(key); }
-
-    static bool holdsAnything(const PhotoParameters& parameters) {
-        return !parameters.values.isEmpty() || !parameters.masks.empty();
-    }
 
     static const std::map<std::string, double>& mapOf(const ParameterMaps& maps, const std::string& path) {
         static const std::map<std::string, double> none;
