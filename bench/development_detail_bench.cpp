@@ -5,6 +5,7 @@
 #include "engine/geometry_adjustment.hpp"
 #include "engine/grain_adjustment.hpp"
 #include "engine/vignette_adjustment.hpp"
+#include "model/photo_parameters.hpp"
 #include "platform/image.hpp"
 
 #include <benchmark/benchmark.h>
@@ -86,23 +87,38 @@ void baselineSizes(benchmark::internal::Benchmark* b) {
     b->Args({6000, 4000, 0})->Args({2560, 1707, 0})->Unit(benchmark::kMillisecond)->UseRealTime();
 }
 
+// The detail work of one pass as the pipeline runs it: planes, blurs, then every row.
+void BM_DetailStageOnly(benchmark::State& state) {
+    const auto limit = limitThreads(state);
+    const SharedImage& image = imageFor(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
+    PhotoParameters parameters;
+    for (auto [p, v] : {std::pair{PhotoParameter::texture, 30}, {PhotoParameter::clarity, 25},
+                        {PhotoParameter::dehaze, 20}, {PhotoParameter::sharpen_amount, 60},
+                        {PhotoParameter::sharpen_mask, 30}, {PhotoParameter::noise_luminance_amount, 40},
+                        {PhotoParameter::noise_color_amount, 50}})
+        parameters.setValue(v, p);
+    const int w = image->width(), h = image->height();
+    const auto plan = *DetailAdjustment::plan(parameters, w, h);
+    for (auto _ : state) {
+        PixelBuffer bitmap = image->copyPixels();
+        auto colors = DetailAdjustment::colorPlanes(bitmap.data(), w, h, bitmap.bytesPerRow(), true);
+        const DetailPlanes planes = DetailAdjustment::makePlanes(
+            DetailAdjustment::luminancePlane(bitmap.data(), w, h, bitmap.bytesPerRow(), true),
+            DetailAdjustment::darkChannelPlane(bitmap.data(), w, h, bitmap.bytesPerRow(), true),
+            std::move(colors.red), std::move(colors.green), std::move(colors.blue), w, h, plan, true);
+        tbb::parallel_for(0, 16, [&](int band) {
+            const int rows = (h + 15) / 16;
+            for (int y = band * rows; y < std::min(h, (band + 1) * rows); ++y)
+                DetailAdjustment::applyRow(bitmap.row(y), y, plan, planes);
+        });
+        benchmark::DoNotOptimize(bitmap.data());
+    }
+    setCounters(state);
+}
+
 BENCHMARK(BM_Memcpy)->Apply(baselineSizes);
+BENCHMARK(BM_DetailStageOnly)->Apply(sizes);
 BENCHMARK(BM_GeometryAllValues)->Apply(sizes);
 
 } // namespace
 } // namespace sorvin
-namespace sorvin {
-namespace {
-void BM_GeometryNoChromatic(benchmark::State& state) {
-    const auto limit = limitThreads(state);
-    const SharedImage& image = imageFor(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
-    const GeometryValues values{25, 0, 0, 20, -15, 10, 20};
-    for (auto _ : state) {
-        SharedImage result = GeometryAdjustment::applying(image, values, true);
-        benchmark::DoNotOptimize(result.get());
-    }
-    setCounters(state);
-}
-BENCHMARK(BM_GeometryNoChromatic)->Args({2560, 1707, 1})->Unit(benchmark::kMillisecond)->UseRealTime();
-}
-}

@@ -251,11 +251,15 @@ void DetailAdjustment::applyRow(std::uint8_t* rgba, int y, const DetailAdjustmen
                 const double difference = std::clamp<double>(luma - S[x], -sharpenLimit, sharpenLimit);
                 sh = planes.sharpenWeights[static_cast<std::size_t>(gradient)] * difference;
             }
-            // Added smallest first, so the sum does not depend on which stage came first.
-            if (tc > nr) std::swap(tc, nr);
-            if (nr > sh) std::swap(nr, sh);
-            if (tc > nr) std::swap(tc, nr);
-            const double total = tc + nr + sh;
+            // Added smallest first, so the sum does not depend on which stage came first. A
+            // sorting network of min and max: no branches on the pixels' values.
+            const double low = std::min(tc, nr);
+            const double high = std::max(tc, nr);
+            const double largest = std::max(high, sh);
+            const double middle = std::min(high, sh);
+            const double smallest = std::min(low, middle);
+            const double second = std::max(low, middle);
+            const double total = smallest + second + largest;
             r = roundedByte(total + r);
             g = roundedByte(total + g);
             b = roundedByte(total + b);

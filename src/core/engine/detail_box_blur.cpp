@@ -61,29 +61,42 @@ void boxColumns(const std::uint8_t* in, std::uint8_t* out, int width, int height
     }
     for (int i = 0; i < height; ++i) {
         std::uint8_t* target = out + w * static_cast<std::size_t>(i) + c0;
+        const bool leaves = i - r >= 0;
+        const bool enters = i + r + 1 < height;
+        const std::uint8_t* leaving = leaves ? in + w * static_cast<std::size_t>(i - r) + c0 : nullptr;
+        const std::uint8_t* entering = enters ? in + w * static_cast<std::size_t>(i + r + 1) + c0 : nullptr;
         if (static_cast<std::uint64_t>(count) <= HalfUpMean::kMaxFastCount) {
-            // Same arithmetic as HalfUpMean, written out so the loop vectorises.
+            // Same arithmetic as HalfUpMean, written out so that the loops vectorise: a 32 x 32
+            // bit multiply, and the window moved in the same sweep.
             const auto n = static_cast<std::uint32_t>(count);
-            const std::uint64_t multiplier = (std::uint64_t{1} << 32) / (2 * std::uint64_t{n}) + 1;
-            for (int c = 0; c < columns; ++c) {
-                const auto numerator = static_cast<std::uint32_t>(2 * s[c] + n);
-                target[c] = static_cast<std::uint8_t>((numerator * multiplier) >> 32);
+            const auto multiplier =
+                static_cast<std::uint32_t>((std::uint64_t{1} << 32) / (2 * std::uint64_t{n}) + 1);
+            const auto mean = [&](Sum sum) {
+                const auto numerator = static_cast<std::uint32_t>(2 * sum + n);
+                return static_cast<std::uint8_t>((std::uint64_t{numerator} * multiplier) >> 32);
+            };
+            if (leaves && enters) {
+                for (int c = 0; c < columns; ++c) {
+                    target[c] = mean(s[c]);
+                    s[c] = s[c] + entering[c] - leaving[c];
+                }
+                continue; // the window keeps its size
             }
+            for (int c = 0; c < columns; ++c)
+                target[c] = mean(s[c]);
         } else {
             const HalfUpMean mean(static_cast<std::uint64_t>(count));
             for (int c = 0; c < columns; ++c)
                 target[c] = mean(s[c]);
         }
-        if (i - r >= 0) {
-            const std::uint8_t* row = in + w * static_cast<std::size_t>(i - r) + c0;
+        if (leaves) {
             for (int c = 0; c < columns; ++c)
-                s[c] -= row[c];
+                s[c] -= leaving[c];
             --count;
         }
-        if (i + r + 1 < height) {
-            const std::uint8_t* row = in + w * static_cast<std::size_t>(i + r + 1) + c0;
+        if (enters) {
             for (int c = 0; c < columns; ++c)
-                s[c] += row[c];
+                s[c] += entering[c];
             ++count;
         }
     }
