@@ -50,7 +50,8 @@ std::unique_ptr<tbb::global_control> limitThreads(const benchmark::State& state)
 }
 
 void setCounters(benchmark::State& state) {
-    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * state.range(0) * state.range(1) * 4);
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * state.range(0) * state.range(1) *
+                            4);
 }
 
 void BM_Memcpy(benchmark::State& state) {
@@ -92,20 +93,20 @@ void BM_DetailStageOnly(benchmark::State& state) {
     const auto limit = limitThreads(state);
     const SharedImage& image = imageFor(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
     PhotoParameters parameters;
-    for (auto [p, v] : {std::pair{PhotoParameter::texture, 30}, {PhotoParameter::clarity, 25},
-                        {PhotoParameter::dehaze, 20}, {PhotoParameter::sharpen_amount, 60},
-                        {PhotoParameter::sharpen_mask, 30}, {PhotoParameter::noise_luminance_amount, 40},
+    for (auto [p, v] : {std::pair{PhotoParameter::texture, 30},
+                        {PhotoParameter::clarity, 25},
+                        {PhotoParameter::dehaze, 20},
+                        {PhotoParameter::sharpen_amount, 60},
+                        {PhotoParameter::sharpen_mask, 30},
+                        {PhotoParameter::noise_luminance_amount, 40},
                         {PhotoParameter::noise_color_amount, 50}})
         parameters.setValue(v, p);
     const int w = image->width(), h = image->height();
     const auto plan = *DetailAdjustment::plan(parameters, w, h);
     for (auto _ : state) {
         PixelBuffer bitmap = image->copyPixels();
-        auto colors = DetailAdjustment::colorPlanes(bitmap.data(), w, h, bitmap.bytesPerRow(), true);
-        const DetailPlanes planes = DetailAdjustment::makePlanes(
-            DetailAdjustment::luminancePlane(bitmap.data(), w, h, bitmap.bytesPerRow(), true),
-            DetailAdjustment::darkChannelPlane(bitmap.data(), w, h, bitmap.bytesPerRow(), true),
-            std::move(colors.red), std::move(colors.green), std::move(colors.blue), w, h, plan, true);
+        const DetailPlanes planes =
+            DetailAdjustment::planesFromBitmap(bitmap.data(), w, h, bitmap.bytesPerRow(), plan);
         tbb::parallel_for(0, 16, [&](int band) {
             const int rows = (h + 15) / 16;
             for (int y = band * rows; y < std::min(h, (band + 1) * rows); ++y)

@@ -18,17 +18,7 @@ std::vector<Rgb> developed(const std::vector<Rgb>& pixels, int width, int height
     for (const Rgb& p : pixels)
         rgba.insert(rgba.end(), {std::uint8_t(p[0]), std::uint8_t(p[1]), std::uint8_t(p[2]), 77});
     const std::size_t stride = static_cast<std::size_t>(width) * 4;
-    DetailPlane luminance, dark;
-    DetailAdjustment::ColorPlanes colors;
-    if (DetailAdjustment::needsLuminance(plan))
-        luminance = DetailAdjustment::luminancePlane(rgba.data(), width, height, stride, true);
-    if (DetailAdjustment::needsDarkChannel(plan))
-        dark = DetailAdjustment::darkChannelPlane(rgba.data(), width, height, stride, true);
-    if (DetailAdjustment::needsColorPlanes(plan))
-        colors = DetailAdjustment::colorPlanes(rgba.data(), width, height, stride, true);
-    const DetailPlanes planes = DetailAdjustment::makePlanes(
-        std::move(luminance), std::move(dark), std::move(colors.red), std::move(colors.green),
-        std::move(colors.blue), width, height, plan, true);
+    const DetailPlanes planes = DetailAdjustment::planesFromBitmap(rgba.data(), width, height, stride, plan);
     for (int y = 0; y < height; ++y)
         DetailAdjustment::applyRow(rgba.data() + stride * y, y, plan, planes);
     std::vector<Rgb> out;

@@ -192,6 +192,17 @@ DetailPlanes DetailAdjustment::makePlanes(DetailPlane luminance, DetailPlane dar
     return planes;
 }
 
+DetailPlanes DetailAdjustment::planesFromBitmap(const std::uint8_t* bytes, int width, int height,
+                                                std::size_t bytesPerRow, const DetailAdjustmentPlan& plan) {
+    DetailPlane luminance, darkChannel;
+    ColorPlanes colors;
+    if (needsLuminance(plan)) luminance = luminancePlane(bytes, width, height, bytesPerRow, true);
+    if (needsDarkChannel(plan)) darkChannel = darkChannelPlane(bytes, width, height, bytesPerRow, true);
+    if (needsColorPlanes(plan)) colors = colorPlanes(bytes, width, height, bytesPerRow, true);
+    return makePlanes(std::move(luminance), std::move(darkChannel), std::move(colors.red),
+                      std::move(colors.green), std::move(colors.blue), width, height, plan, true);
+}
+
 void DetailAdjustment::applyRow(std::uint8_t* rgba, int y, const DetailAdjustmentPlan& plan,
                                 const DetailPlanes& planes) {
     const int width = planes.width;

@@ -93,6 +93,11 @@ struct DetailAdjustment {
                                    DetailPlane green, DetailPlane blue, int width, int height,
                                    const DetailAdjustmentPlan& plan, bool parallel);
 
+    // What the pipeline does between its two pixel loops: extracts the planes the plan needs from
+    // the bitmap as the first loop left it and blurs them, all in parallel bands.
+    static DetailPlanes planesFromBitmap(const std::uint8_t* bytes, int width, int height,
+                                         std::size_t bytesPerRow, const DetailAdjustmentPlan& plan);
+
     // The per-pixel combination for row y of an RGBA bitmap as the first loop left it: colour
     // noise, then luminance detail, then dehaze. Alpha is not touched.
     static void applyRow(std::uint8_t* rgba, int y, const DetailAdjustmentPlan& plan,
