@@ -39,7 +39,7 @@ SharedImage testImage(int width, int height) {
 const SharedImage& imageFor(int width, int height) {
     static SharedImage full = testImage(6000, 4000);
     static SharedImage display = testImage(2560, 1707);
-    return width == 6000 ? full : display;
+    return width == full->width() && height == full->height() ? full : display;
 }
 
 // Arguments: width, height, threads (0 = all cores).
@@ -117,7 +117,28 @@ void BM_DetailStageOnly(benchmark::State& state) {
     setCounters(state);
 }
 
+void BM_VignetteAndGrainStageOnly(benchmark::State& state) {
+    const auto limit = limitThreads(state);
+    const SharedImage& image = imageFor(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
+    const int w = image->width(), h = image->height();
+    for (auto _ : state) {
+        const auto vignette = *VignetteAdjustment::plan(40, -20, 30, 10, w, h, std::nullopt);
+        const auto grain = *GrainAdjustment::plan(35, 40, 50, w, h);
+        PixelBuffer bitmap = image->copyPixels();
+        tbb::parallel_for(0, 16, [&](int band) {
+            const int rows = (h + 15) / 16;
+            for (int y = band * rows; y < std::min(h, (band + 1) * rows); ++y) {
+                VignetteAdjustment::applyRow(bitmap.row(y), y, w, vignette);
+                GrainAdjustment::applyRow(bitmap.row(y), y, w, grain);
+            }
+        });
+        benchmark::DoNotOptimize(bitmap.data());
+    }
+    setCounters(state);
+}
+
 BENCHMARK(BM_Memcpy)->Apply(baselineSizes);
+BENCHMARK(BM_VignetteAndGrainStageOnly)->Apply(sizes);
 BENCHMARK(BM_DetailStageOnly)->Apply(sizes);
 BENCHMARK(BM_GeometryAllValues)->Apply(sizes);
 

@@ -18,6 +18,14 @@ std::vector<std::int64_t> cellsAlong(int count, double longEdge, double cell) {
     return cells;
 }
 
+double noiseOfHash(std::uint32_t hash, double amplitude, bool usesExponent, double exponent) {
+    const double s = 2.0 * hash / 65535 - 1;
+    if (s == 0) return 0;
+    const double sign = s < 0 ? -1.0 : 1.0;
+    if (usesExponent) return amplitude * sign * std::pow(std::abs(s), exponent);
+    return amplitude * s;
+}
+
 } // namespace
 
 std::optional<GrainPlan> GrainAdjustment::plan(const PhotoParameters& parameters, int width, int height) {
@@ -37,6 +45,11 @@ std::optional<GrainPlan> GrainAdjustment::plan(int amount, int size, int roughne
     const double r = std::clamp(roughness, 0, 100);
     plan.exponent = r / (-100) * 0.6 + 1;
     plan.usesExponent = roughness != 0;
+    if (plan.usesExponent) {
+        plan.roughNoise.resize(65536);
+        for (std::uint32_t n = 0; n < 65536; ++n)
+            plan.roughNoise[n] = noiseOfHash(n, plan.amplitude, true, plan.exponent);
+    }
     return plan;
 }
 
@@ -53,11 +66,9 @@ std::uint32_t GrainAdjustment::cellHash(std::int64_t columnCell, std::int64_t ro
 }
 
 double GrainAdjustment::noise(const GrainPlan& plan, std::int64_t columnCell, std::int64_t rowCell) {
-    const double s = 2.0 * cellHash(columnCell, rowCell) / 65535 - 1;
-    if (s == 0) return 0;
-    const double sign = s < 0 ? -1.0 : 1.0;
-    if (plan.usesExponent) return plan.amplitude * sign * std::pow(std::abs(s), plan.exponent);
-    return plan.amplitude * s;
+    const std::uint32_t hash = cellHash(columnCell, rowCell);
+    if (plan.usesExponent && plan.roughNoise.size() == 65536) return plan.roughNoise[hash];
+    return noiseOfHash(hash, plan.amplitude, plan.usesExponent, plan.exponent);
 }
 
 void GrainAdjustment::applyRow(std::uint8_t* rgba, int y, int width, const GrainPlan& plan) {

@@ -14,6 +14,8 @@ struct GrainPlan {
     double exponent = 1;
     double amplitude = 0; // byte levels
     bool usesExponent = false;
+    // With roughness, the noise of every generator value, so that a render needs no power per cell.
+    std::vector<double> roughNoise;
 
     static GrainPlan zero() { return {}; }
     bool operator==(const GrainPlan&) const = default;
