@@ -4,7 +4,7 @@
 #include "model/photo_parameters.hpp"
 
 #include <algorithm>
-#include <atomic>
+#include <exception>
 #include <cmath>
 #include <optional>
 #include <tbb/parallel_for.h>
@@ -44,7 +44,13 @@ SharedImage resample(const SharedImage& source, const IntegralRect& area, const 
     const GeometrySource sampler{source->data(), source->bytesPerRow(), source->width(), source->height()};
     const int outputWidth = area.x1 - area.x0;
     const int outputHeight = area.y1 - area.y0;
-    PixelBuffer output = PixelBuffer::forOverwrite(outputWidth, outputHeight);
+    std::optional<PixelBuffer> allocated;
+    try {
+        allocated.emplace(PixelBuffer::forOverwrite(outputWidth, outputHeight));
+    } catch (const std::exception&) {
+        return nullptr; // no memory for the output: no image, as for any other failure
+    }
+    PixelBuffer& output = *allocated;
 
     const auto cancelled = [&] { return isCancelled && isCancelled(); };
     const int bandCount =
