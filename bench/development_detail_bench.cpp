@@ -1,20 +1,17 @@
-// Detail, vignette and grain, and the lens geometry at full size (6000 x 4000) and display size
-// (2560 x 1707). Each case runs on all cores and on one thread, beside a memcpy of the same bitmap.
-#include "engine/detail_adjustment.hpp"
-#include "engine/detail_box_blur.hpp"
+// Development at full size (6000 x 4000) and display size (2560 x 1707) with (e) every detail
+// feature, (f) vignette and grain, and (g) the lens geometry with every value set. Each case runs
+// on all cores and on one thread, beside a memcpy of the same bitmap measured in the same run.
 #include "engine/geometry_adjustment.hpp"
-#include "engine/grain_adjustment.hpp"
-#include "engine/vignette_adjustment.hpp"
+#include "engine/parameter_adjustment.hpp"
+#include "model/mask_kind_catalog.hpp"
 #include "model/photo_parameters.hpp"
 #include "platform/image.hpp"
 
 #include <benchmark/benchmark.h>
 #include <cstring>
 #include <memory>
-#include <optional>
 #include <random>
 #include <tbb/global_control.h>
-#include <tbb/parallel_for.h>
 
 namespace sorvin {
 namespace {
@@ -36,10 +33,10 @@ SharedImage testImage(int width, int height) {
     return makeImage(std::move(buffer));
 }
 
-const SharedImage& imageFor(int width, int height) {
+const SharedImage& imageFor(const benchmark::State& state) {
     static SharedImage full = testImage(6000, 4000);
     static SharedImage display = testImage(2560, 1707);
-    return width == full->width() && height == full->height() ? full : display;
+    return state.range(0) == full->width() && state.range(1) == full->height() ? full : display;
 }
 
 // Arguments: width, height, threads (0 = all cores).
@@ -54,8 +51,15 @@ void setCounters(benchmark::State& state) {
                             4);
 }
 
+PhotoParameters parametersWith(std::initializer_list<std::pair<PhotoParameter, int>> values) {
+    PhotoParameters parameters;
+    for (auto [p, v] : values)
+        parameters.setValue(v, p);
+    return parameters;
+}
+
 void BM_Memcpy(benchmark::State& state) {
-    const SharedImage& image = imageFor(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
+    const SharedImage& image = imageFor(state);
     PixelBuffer copy = PixelBuffer::forOverwrite(image->width(), image->height());
     for (auto _ : state) {
         std::memcpy(copy.data(), image->data(), image->byteCount());
@@ -65,9 +69,45 @@ void BM_Memcpy(benchmark::State& state) {
     setCounters(state);
 }
 
-void BM_GeometryAllValues(benchmark::State& state) {
+void developWith(benchmark::State& state, const PhotoParameters& parameters) {
     const auto limit = limitThreads(state);
-    const SharedImage& image = imageFor(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
+    const SharedImage& image = imageFor(state);
+    for (auto _ : state) {
+        SharedImage result =
+            ParameterAdjustment::applying(image, parameters, std::nullopt, MaskKindCatalog::current());
+        benchmark::DoNotOptimize(result.get());
+    }
+    setCounters(state);
+}
+
+// (e) Texture, clarity, dehaze, sharpening, luminance and colour noise reduction.
+void BM_EveryDetailFeature(benchmark::State& state) {
+    using P = PhotoParameter;
+    developWith(state, parametersWith({{P::texture, 30},
+                                       {P::clarity, 25},
+                                       {P::dehaze, 20},
+                                       {P::sharpen_amount, 60},
+                                       {P::sharpen_mask, 30},
+                                       {P::noise_luminance_amount, 40},
+                                       {P::noise_color_amount, 50}}));
+}
+
+// (f) Vignette with a moved shape, and rough grain.
+void BM_VignetteAndGrain(benchmark::State& state) {
+    using P = PhotoParameter;
+    developWith(state, parametersWith({{P::vignette_amount, 40},
+                                       {P::vignette_midpoint, -20},
+                                       {P::vignette_roundness, 30},
+                                       {P::vignette_feather, 10},
+                                       {P::grain_amount, 35},
+                                       {P::grain_size, 40},
+                                       {P::grain_roughness, 50}}));
+}
+
+// (g) Every lens and perspective value.
+void BM_LensGeometry(benchmark::State& state) {
+    const auto limit = limitThreads(state);
+    const SharedImage& image = imageFor(state);
     const GeometryValues values{25, 40, -35, 20, -15, 10, 20};
     for (auto _ : state) {
         SharedImage result = GeometryAdjustment::applying(image, values, true);
@@ -88,59 +128,10 @@ void baselineSizes(benchmark::internal::Benchmark* b) {
     b->Args({6000, 4000, 0})->Args({2560, 1707, 0})->Unit(benchmark::kMillisecond)->UseRealTime();
 }
 
-// The detail work of one pass as the pipeline runs it: planes, blurs, then every row.
-void BM_DetailStageOnly(benchmark::State& state) {
-    const auto limit = limitThreads(state);
-    const SharedImage& image = imageFor(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
-    PhotoParameters parameters;
-    for (auto [p, v] : {std::pair{PhotoParameter::texture, 30},
-                        {PhotoParameter::clarity, 25},
-                        {PhotoParameter::dehaze, 20},
-                        {PhotoParameter::sharpen_amount, 60},
-                        {PhotoParameter::sharpen_mask, 30},
-                        {PhotoParameter::noise_luminance_amount, 40},
-                        {PhotoParameter::noise_color_amount, 50}})
-        parameters.setValue(v, p);
-    const int w = image->width(), h = image->height();
-    const auto plan = *DetailAdjustment::plan(parameters, w, h);
-    for (auto _ : state) {
-        PixelBuffer bitmap = image->copyPixels();
-        const DetailPlanes planes =
-            DetailAdjustment::planesFromBitmap(bitmap.data(), w, h, bitmap.bytesPerRow(), plan);
-        tbb::parallel_for(0, 16, [&](int band) {
-            const int rows = (h + 15) / 16;
-            for (int y = band * rows; y < std::min(h, (band + 1) * rows); ++y)
-                DetailAdjustment::applyRow(bitmap.row(y), y, plan, planes);
-        });
-        benchmark::DoNotOptimize(bitmap.data());
-    }
-    setCounters(state);
-}
-
-void BM_VignetteAndGrainStageOnly(benchmark::State& state) {
-    const auto limit = limitThreads(state);
-    const SharedImage& image = imageFor(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
-    const int w = image->width(), h = image->height();
-    for (auto _ : state) {
-        const auto vignette = *VignetteAdjustment::plan(40, -20, 30, 10, w, h, std::nullopt);
-        const auto grain = *GrainAdjustment::plan(35, 40, 50, w, h);
-        PixelBuffer bitmap = image->copyPixels();
-        tbb::parallel_for(0, 16, [&](int band) {
-            const int rows = (h + 15) / 16;
-            for (int y = band * rows; y < std::min(h, (band + 1) * rows); ++y) {
-                VignetteAdjustment::applyRow(bitmap.row(y), y, w, vignette);
-                GrainAdjustment::applyRow(bitmap.row(y), y, w, grain);
-            }
-        });
-        benchmark::DoNotOptimize(bitmap.data());
-    }
-    setCounters(state);
-}
-
 BENCHMARK(BM_Memcpy)->Apply(baselineSizes);
-BENCHMARK(BM_VignetteAndGrainStageOnly)->Apply(sizes);
-BENCHMARK(BM_DetailStageOnly)->Apply(sizes);
-BENCHMARK(BM_GeometryAllValues)->Apply(sizes);
+BENCHMARK(BM_EveryDetailFeature)->Apply(sizes);
+BENCHMARK(BM_VignetteAndGrain)->Apply(sizes);
+BENCHMARK(BM_LensGeometry)->Apply(sizes);
 
 } // namespace
 } // namespace sorvin

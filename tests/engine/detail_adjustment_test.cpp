@@ -1,8 +1,12 @@
 #include "engine/detail_adjustment.hpp"
+#include "engine/parameter_adjustment.hpp"
+#include "model/mask_kind_catalog.hpp"
 #include "model/photo_parameters.hpp"
 
 #include <array>
+#include <cstring>
 #include <gtest/gtest.h>
+#include <random>
 #include <vector>
 
 namespace sorvin {
@@ -199,6 +203,38 @@ TEST(DetailAdjustment, DehazeBothWays) {
     plan.dehaze = -1;
     // k = 0.6 * 100 / 255: each channel moves towards white by k.
     EXPECT_EQ(developed({{100, 150, 200}}, 1, 1, plan)[0], (Rgb{136, 175, 213}));
+}
+
+TEST(DetailAdjustment, PipelineBandsGiveTheResultOfOneSweep) {
+    // Planes built once for the whole bitmap: rows at band edges see their neighbours like any other.
+    using P = PhotoParameter;
+    PhotoParameters parameters;
+    for (auto [p, v] : {std::pair{P::texture, 60},
+                        {P::clarity, -40},
+                        {P::dehaze, 35},
+                        {P::sharpen_amount, 80},
+                        {P::sharpen_mask, 20},
+                        {P::noise_luminance_amount, 50},
+                        {P::noise_color_amount, 70}})
+        parameters.setValue(v, p);
+    const int width = 61, height = 45;
+    PixelBuffer buffer(width, height);
+    std::mt19937 random(5);
+    for (std::size_t i = 0; i < buffer.byteCount(); ++i)
+        buffer.data()[i] = static_cast<std::uint8_t>(random());
+    const SharedImage image = makeImage(std::move(buffer));
+
+    const SharedImage developed =
+        ParameterAdjustment::applying(image, parameters, std::nullopt, MaskKindCatalog::current());
+    ASSERT_TRUE(developed);
+    PixelBuffer expected = image->copyPixels();
+    const auto plan = *DetailAdjustment::plan(parameters, width, height);
+    const DetailPlanes planes =
+        DetailAdjustment::planesFromBitmap(expected.data(), width, height, expected.bytesPerRow(), plan);
+    for (int y = 0; y < height; ++y)
+        DetailAdjustment::applyRow(expected.row(y), y, plan, planes);
+    EXPECT_EQ(std::memcmp(developed->data(), expected.data(), expected.byteCount()), 0);
+    EXPECT_NE(std::memcmp(developed->data(), image->data(), expected.byteCount()), 0);
 }
 
 } // namespace

@@ -1,6 +1,9 @@
 #include "engine/grain_adjustment.hpp"
+#include "engine/parameter_adjustment.hpp"
+#include "model/mask_kind_catalog.hpp"
 #include "model/photo_parameters.hpp"
 
+#include <cstring>
 #include <gtest/gtest.h>
 #include <vector>
 
@@ -98,6 +101,33 @@ TEST(GrainAdjustment, SameGrainOnEveryRenderAndForEveryOrderOfRows) {
         EXPECT_EQ(first[i], first[i + 1]);
         EXPECT_EQ(first[i], first[i + 2]);
         EXPECT_EQ(first[i + 3], 128);
+    }
+}
+
+TEST(GrainAdjustment, PipelineGivesTheSameGrainWhateverItsBands) {
+    // 20 rows make 16 bands of 2 (six of them empty), 37 rows 16 bands of 3, 5 rows 5 bands of 1;
+    // each result must equal the grain laid row by row in one go.
+    PhotoParameters parameters;
+    parameters.setValue(80, PhotoParameter::grain_amount);
+    parameters.setValue(10, PhotoParameter::grain_size);
+    parameters.setValue(30, PhotoParameter::grain_roughness);
+    for (int height : {20, 37, 5}) {
+        const int width = 53;
+        PixelBuffer buffer(width, height);
+        for (std::size_t i = 0; i < buffer.byteCount(); ++i)
+            buffer.data()[i] = static_cast<std::uint8_t>(i * 7 % 251);
+        const SharedImage image = makeImage(std::move(buffer));
+        const SharedImage first =
+            ParameterAdjustment::applying(image, parameters, std::nullopt, MaskKindCatalog::current());
+        const SharedImage second =
+            ParameterAdjustment::applying(image, parameters, std::nullopt, MaskKindCatalog::current());
+        ASSERT_TRUE(first && second);
+        PixelBuffer expected = image->copyPixels();
+        const auto plan = *GrainAdjustment::plan(parameters, width, height);
+        for (int y = 0; y < height; ++y)
+            GrainAdjustment::applyRow(expected.row(y), y, width, plan);
+        EXPECT_EQ(std::memcmp(first->data(), expected.data(), expected.byteCount()), 0) << height;
+        EXPECT_EQ(std::memcmp(second->data(), first->data(), expected.byteCount()), 0) << height;
     }
 }
 

@@ -4,8 +4,8 @@
 #include "model/photo_parameters.hpp"
 
 #include <algorithm>
-#include <exception>
 #include <cmath>
+#include <exception>
 #include <optional>
 #include <tbb/parallel_for.h>
 
@@ -39,7 +39,7 @@ std::optional<IntegralRect> outputArea(const GeometryRect& rect, int width, int 
 }
 
 SharedImage resample(const SharedImage& source, const IntegralRect& area, const GeometryValues& values,
-                     bool parallel, const GeometryAdjustment::CancellationProbe& isCancelled) {
+                     bool parallel, const CancellationProbe& isCancelled) {
     const GeometryPlan plan(source->width(), source->height(), values);
     const GeometrySource sampler{source->data(), source->bytesPerRow(), source->width(), source->height()};
     const int outputWidth = area.x1 - area.x0;

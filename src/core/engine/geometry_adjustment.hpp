@@ -1,8 +1,7 @@
 #pragma once
 
+#include "engine/cancellation_probe.hpp"
 #include "platform/image.hpp"
-
-#include <functional>
 
 namespace sorvin {
 
@@ -34,22 +33,20 @@ struct GeometryValues {
 // black; every output pixel is opaque. The geometry is always that of the whole source, so a part
 // resampled on its own equals that part of the whole result.
 struct GeometryAdjustment {
-    using CancellationProbe = std::function<bool()>;
-
     // The whole source resampled; none when cancelled.
     static SharedImage applying(const SharedImage& source, const PhotoParameters& parameters, bool parallel,
-                                const CancellationProbe& isCancelled = {});
+                                const CancellationProbe& isCancelled = neverCancelled());
     static SharedImage applying(const SharedImage& source, const GeometryValues& values, bool parallel,
-                                const CancellationProbe& isCancelled = {});
+                                const CancellationProbe& isCancelled = neverCancelled());
 
     // Only the pixels of outputRect (made integral and cut to the source); none when the rectangle
     // misses the source or the work was cancelled.
     static SharedImage applyingCrop(const SharedImage& source, const GeometryRect& outputRect,
                                     const PhotoParameters& parameters, bool parallel,
-                                    const CancellationProbe& isCancelled = {});
+                                    const CancellationProbe& isCancelled = neverCancelled());
     static SharedImage applyingCrop(const SharedImage& source, const GeometryRect& outputRect,
                                     const GeometryValues& values, bool parallel,
-                                    const CancellationProbe& isCancelled = {});
+                                    const CancellationProbe& isCancelled = neverCancelled());
 
     // Output rows per band.
     static constexpr int kBandRows = 16;
