@@ -1,0 +1,35 @@
+#pragma once
+
+#include "model/photo.hpp"
+#include "model/photo_rotation.hpp"
+#include "model/photo_source.hpp"
+#include "platform/image.hpp"
+
+#include <cstdint>
+#include <optional>
+#include <span>
+
+namespace sorvin {
+
+// Turns one file of a photo into an image ready to draw: upright (the file's EXIF orientation
+// applied; HEIF files come upright from their own boxes), in sRGB, its long edge at most the size
+// asked for (never enlarged). The only place where JPEG and HEIF files are decoded for the screen.
+// The content decides the decoder, not the file name, so a JPEG named .heic still opens.
+// Stateless; any thread, many at once.
+struct ImageDecoder {
+    // Photo files above this size are not read.
+    static constexpr std::uint64_t kMaxFileBytes = std::uint64_t{512} << 20;
+
+    // None for a file that cannot be read or decoded, and for a maximum size below 1. The source
+    // defaults to the photo's own: raw when its main file is a RAW file, jpeg otherwise.
+    static SharedImage decode(const Photo& photo, std::optional<PhotoSource> source, int maximumPixelSize);
+
+    // The same for the bytes of a file already in memory.
+    static SharedImage decode(std::span<const std::uint8_t> bytes, int maximumPixelSize);
+
+    // The size of a picture of width x height whose long edge is brought down to at most
+    // maximumPixelSize, sides rounded, at least 1.
+    static PixelSize fittedSize(int width, int height, int maximumPixelSize);
+};
+
+} // namespace sorvin

@@ -1,0 +1,52 @@
+#pragma once
+
+#include "platform/image.hpp"
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <span>
+#include <vector>
+
+struct heif_context;
+struct heif_image_handle;
+
+namespace sorvin {
+
+// The primary picture of a HEIF file read through libheif, for untrusted files. libheif applies
+// the file's rotation and mirror boxes, so the picture, its size and everything the program does
+// with it are upright and count as orientation 1 (the EXIF orientation is not applied again).
+// Every libheif error becomes "nothing".
+class HeifFile {
+public:
+    static constexpr std::int64_t kMaxPixels = std::int64_t{1} << 28;
+
+    // The bytes stay in use while the file is open. None when they hold no readable HEIF picture
+    // within the caps.
+    static std::unique_ptr<HeifFile> open(std::span<const std::uint8_t> bytes);
+    static bool looksLikeHeif(std::span<const std::uint8_t> bytes);
+
+    ~HeifFile();
+    HeifFile(const HeifFile&) = delete;
+    HeifFile& operator=(const HeifFile&) = delete;
+
+    // The size after the rotation and mirror boxes.
+    int width() const { return width_; }
+    int height() const { return height_; }
+
+    // The TIFF-structured EXIF block of the primary picture, wherever it sits in the file; none
+    // when there is none.
+    std::optional<std::vector<std::uint8_t>> exifTiffBlock() const;
+
+    // The whole picture in sRGB (the ICC profile or the colour primaries honoured), premultiplied.
+    SharedImage decode() const;
+
+private:
+    HeifFile() = default;
+    heif_context* context_ = nullptr;
+    heif_image_handle* handle_ = nullptr;
+    int width_ = 0;
+    int height_ = 0;
+};
+
+} // namespace sorvin

@@ -1,0 +1,185 @@
+#include "platform/jpeg_decoder.hpp"
+
+#include "platform/color_profile.hpp"
+#include "platform/draw_or_none.hpp"
+#include "platform/exif_block.hpp"
+
+#include <csetjmp>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <jpeglib.h>
+#include <memory>
+#include <vector>
+
+namespace sorvin {
+
+namespace {
+
+// libjpeg reports fatal errors by calling error_exit, which must not return: it jumps back to the
+// setjmp of the step that is running. Each step below is a plain function that calls only C and
+// creates no object with a destructor between its setjmp and its end, so the jump skips nothing.
+struct ErrorManager {
+    jpeg_error_mgr base;
+    std::jmp_buf jump;
+};
+
+struct ProgressMonitor {
+    jpeg_progress_mgr base;
+    ErrorManager* errors;
+};
+
+[[noreturn]] void jumpOnError(j_common_ptr cinfo) {
+    std::longjmp(reinterpret_cast<ErrorManager*>(cinfo->err)->jump, 1);
+}
+
+void ignoreMessage(j_common_ptr, int) {}
+
+void limitScans(j_common_ptr common) {
+    auto* cinfo = reinterpret_cast<j_decompress_ptr>(common);
+    if (cinfo->is_decompressor && cinfo->progressive_mode &&
+        cinfo->input_scan_number > JpegDecoder::kMaxScans)
+        std::longjmp(reinterpret_cast<ErrorManager*>(cinfo->err)->jump, 1);
+}
+
+struct Session {
+    jpeg_decompress_struct cinfo{};
+    ErrorManager errors{};
+    ProgressMonitor progress{};
+    bool created = false;
+    JOCTET* icc = nullptr;
+    unsigned int iccSize = 0;
+};
+
+// Reads the header, picks the scale and output colours, and takes the ICC profile.
+bool readHeader(Session& s, const std::uint8_t* bytes, std::size_t size, int minimumLongEdge) {
+    s.cinfo.err = jpeg_std_error(&s.errors.base);
+    s.errors.base.error_exit = jumpOnError;
+    s.errors.base.emit_message = ignoreMessage;
+    if (setjmp(s.errors.jump) != 0) return false;
+    jpeg_create_decompress(&s.cinfo);
+    s.created = true;
+    s.cinfo.mem->max_memory_to_use = JpegDecoder::kMaxWorkingMemory;
+    s.progress.base.progress_monitor = limitScans;
+    s.cinfo.progress = &s.progress.base;
+    jpeg_save_markers(&s.cinfo, JPEG_APP0 + 1, 0xFFFF);
+    jpeg_save_markers(&s.cinfo, JPEG_APP0 + 2, 0xFFFF);
+    jpeg_save_markers(&s.cinfo, JPEG_APP0 + 14, 0xFFFF);
+    jpeg_mem_src(&s.cinfo, bytes, static_cast<unsigned long>(size));
+    if (jpeg_read_header(&s.cinfo, TRUE) != JPEG_HEADER_OK) return false;
+
+    const long long width = s.cinfo.image_width;
+    const long long height = s.cinfo.image_height;
+    if (width < 1 || height < 1 || width * height > JpegDecoder::kMaxPixels) return false;
+
+    // The smallest eighth-step scale that keeps the long edge at the size asked for.
+    const long long longEdge = width > height ? width : height;
+    unsigned int numerator = 8;
+    if (minimumLongEdge > 0 && minimumLongEdge < longEdge) {
+        for (unsigned int n = 1; n <= 8; ++n) {
+            if ((longEdge * n + 7) / 8 >= minimumLongEdge) {
+                numerator = n;
+                break;
+            }
+        }
+    }
+    s.cinfo.scale_num = numerator;
+    s.cinfo.scale_denom = 8;
+    s.cinfo.dct_method = JDCT_ISLOW;
+    s.cinfo.do_fancy_upsampling = TRUE;
+    switch (s.cinfo.jpeg_color_space) {
+    case JCS_CMYK:
+    case JCS_YCCK:
+        s.cinfo.out_color_space = JCS_CMYK;
+        break;
+    case JCS_GRAYSCALE:
+    case JCS_RGB:
+    case JCS_YCbCr:
+        s.cinfo.out_color_space = JCS_EXT_RGBA;
+        break;
+    default:
+        return false;
+    }
+    if (!jpeg_read_icc_profile(&s.cinfo, &s.icc, &s.iccSize)) {
+        s.icc = nullptr;
+        s.iccSize = 0;
+    }
+    jpeg_calc_output_dimensions(&s.cinfo);
+    return true;
+}
+
+// Decodes every row into the buffer; CMYK rows go through the scratch row and the conversion.
+bool readPixels(Session& s, std::uint8_t* pixels, std::size_t bytesPerRow, std::uint8_t* scratch,
+                const ColorProfile* conversion) {
+    if (setjmp(s.errors.jump) != 0) return false;
+    jpeg_start_decompress(&s.cinfo);
+    const bool viaScratch = s.cinfo.out_color_space == JCS_CMYK;
+    while (s.cinfo.output_scanline < s.cinfo.output_height) {
+        std::uint8_t* row = pixels + bytesPerRow * s.cinfo.output_scanline;
+        JSAMPROW target = viaScratch ? scratch : row;
+        if (jpeg_read_scanlines(&s.cinfo, &target, 1) != 1) return false;
+        if (viaScratch)
+            conversion->convert(scratch, row, s.cinfo.output_width);
+        else if (conversion)
+            conversion->convert(row, row, s.cinfo.output_width);
+    }
+    // A stream cut short has been padded by libjpeg with a warning; what was decoded is kept.
+    jpeg_finish_decompress(&s.cinfo);
+    return true;
+}
+
+std::optional<long> exifOrientation(const jpeg_decompress_struct& cinfo) {
+    static constexpr std::uint8_t signature[6] = {'E', 'x', 'i', 'f', 0, 0};
+    for (auto m = cinfo.marker_list; m != nullptr; m = m->next) {
+        if (m->marker == JPEG_APP0 + 1 && m->data_length > sizeof signature &&
+            std::memcmp(m->data, signature, sizeof signature) == 0)
+            return ExifBlock::parse(m->data + sizeof signature, m->data_length - sizeof signature)
+                .orientation;
+    }
+    return std::nullopt;
+}
+
+void release(Session& s) {
+    if (s.created) jpeg_destroy_decompress(&s.cinfo);
+    std::free(s.icc);
+}
+
+} // namespace
+
+bool JpegDecoder::looksLikeJpeg(std::span<const std::uint8_t> bytes) {
+    return bytes.size() >= 3 && bytes[0] == 0xFF && bytes[1] == 0xD8 && bytes[2] == 0xFF;
+}
+
+std::optional<JpegDecoder::Picture> JpegDecoder::decode(std::span<const std::uint8_t> bytes,
+                                                        int minimumLongEdge) {
+    if (!looksLikeJpeg(bytes)) return std::nullopt;
+    auto session = std::make_unique<Session>();
+    Session& s = *session;
+    std::optional<Picture> result;
+    if (readHeader(s, bytes.data(), bytes.size(), minimumLongEdge)) {
+        const bool isCmyk = s.cinfo.out_color_space == JCS_CMYK;
+        const bool adobeInverted = isCmyk && s.cinfo.saw_Adobe_marker;
+        const std::span<const std::uint8_t> icc(s.icc, s.iccSize);
+        const auto conversion = ColorProfile::toSrgb(
+            icc, isCmyk ? (adobeInverted ? ColorInput::invertedCmyk : ColorInput::cmyk) : ColorInput::rgba);
+        // Saved markers live only until the decode finishes.
+        const std::optional<long> orientation = exifOrientation(s.cinfo);
+        const int width = static_cast<int>(s.cinfo.output_width);
+        const int height = static_cast<int>(s.cinfo.output_height);
+        std::vector<std::uint8_t> scratch;
+        SharedImage image = drawOrNone([&]() -> SharedImage {
+            if (isCmyk) scratch.resize(static_cast<std::size_t>(width) * 4);
+            PixelBuffer buffer = PixelBuffer::forOverwrite(width, height);
+            if (!readPixels(s, buffer.data(), buffer.bytesPerRow(), scratch.data(), conversion.get()))
+                return nullptr;
+            return makeImage(std::move(buffer));
+        });
+        if (image)
+            result = Picture{std::move(image), static_cast<int>(s.cinfo.image_width),
+                             static_cast<int>(s.cinfo.image_height), orientation};
+    }
+    release(s);
+    return result;
+}
+
+} // namespace sorvin

@@ -1,0 +1,46 @@
+#pragma once
+
+#include "platform/image.hpp"
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <span>
+
+namespace sorvin {
+
+// JPEG decoding with libjpeg-turbo into an sRGB image, for untrusted files. A reduced decode uses
+// the DCT's own scaling so a small picture never builds the full-size bitmap; the embedded ICC
+// profile is honoured (CMYK and YCCK files included, with Adobe's inverted inks); the picture
+// comes back as stored, without its EXIF orientation applied.
+//
+// Every libjpeg error is confined to this reader and becomes "no image". Damage that libjpeg only
+// warns about (a stream cut short, a bad restart marker) gives the part that could be decoded,
+// as other viewers show it.
+struct JpegDecoder {
+    // Sides of the stored picture; larger files are refused before any pixel is decoded.
+    static constexpr std::int64_t kMaxPixels = std::int64_t{1} << 28;
+    // Progressive files may not have more scans than this (a few dozen are normal); a stream of
+    // endless tiny scans is a known way to make a decoder spin.
+    static constexpr int kMaxScans = 1000;
+    // Memory libjpeg may take for a progressive file's coefficients.
+    static constexpr long kMaxWorkingMemory = 2048L << 20;
+
+    struct Picture {
+        SharedImage image;
+        int storedWidth = 0; // the picture's full size in the file
+        int storedHeight = 0;
+        // The EXIF orientation tag as stored, when the file has one.
+        std::optional<long> orientation;
+    };
+
+    // The picture reduced by the DCT to the smallest scale whose long edge is still at least
+    // minimumLongEdge (full size for 0 or for a larger value); none for anything that is not a
+    // decodable JPEG within the caps.
+    static std::optional<Picture> decode(std::span<const std::uint8_t> bytes, int minimumLongEdge);
+
+    // Whether the bytes begin like a JPEG file.
+    static bool looksLikeJpeg(std::span<const std::uint8_t> bytes);
+};
+
+} // namespace sorvin

@@ -1,0 +1,189 @@
+#include "loading/image_decoder.hpp"
+#include "support/test_support.hpp"
+
+#include <cmath>
+#include <cstdlib>
+#include <gtest/gtest.h>
+
+namespace sorvin {
+namespace {
+
+using test::sample;
+
+Photo photoAt(const std::filesystem::path& file, PhotoFileFormat format = PhotoFileFormat::jpeg) {
+    Photo photo;
+    photo.url = file;
+    photo.relativePath = file.filename().string();
+    photo.fileFormat = format;
+    return photo;
+}
+
+SharedImage decoded(const std::string& relative, int maximumPixelSize) {
+    return ImageDecoder::decode(photoAt(sample(relative)), std::nullopt, maximumPixelSize);
+}
+
+// Mean absolute difference of the colour channels of two images of one size.
+double meanDifference(const Image& a, const Image& b) {
+    EXPECT_EQ(a.width(), b.width());
+    EXPECT_EQ(a.height(), b.height());
+    double total = 0;
+    std::size_t count = 0;
+    for (std::size_t i = 0; i < a.byteCount() && i < b.byteCount(); i += 4, count += 3)
+        for (int c = 0; c < 3; ++c)
+            total += std::abs(int{a.data()[i + c]} - int{b.data()[i + c]});
+    return count ? total / static_cast<double>(count) : 0;
+}
+
+double meanChannel(const Image& image, int channel) {
+    double total = 0;
+    for (std::size_t i = static_cast<std::size_t>(channel); i < image.byteCount(); i += 4)
+        total += image.data()[i];
+    return total / (static_cast<double>(image.byteCount()) / 4);
+}
+double meanRed(const Image& image) {
+    return meanChannel(image, 0);
+}
+double meanGreen(const Image& image) {
+    return meanChannel(image, 1);
+}
+
+TEST(ImageDecoderTest, EveryOrientationComesBackUprightAndAlike) {
+    for (const std::string set : {"landscape", "portrait"}) {
+        const SharedImage reference = decoded("jpeg/orientation/" + set + "_1.jpg", 300);
+        ASSERT_TRUE(reference);
+        EXPECT_EQ(std::max(reference->width(), reference->height()), 300);
+        EXPECT_EQ(reference->width() > reference->height(), set == "landscape");
+        for (int orientation = 0; orientation <= 8; ++orientation) {
+            const SharedImage image =
+                decoded("jpeg/orientation/" + set + "_" + std::to_string(orientation) + ".jpg", 300);
+            ASSERT_TRUE(image) << set << orientation;
+            ASSERT_EQ(image->width(), reference->width()) << set << orientation;
+            ASSERT_EQ(image->height(), reference->height()) << set << orientation;
+            // The digit printed on each picture differs; the photo itself lines up.
+            EXPECT_LT(meanDifference(*image, *reference), 12) << set << orientation;
+        }
+    }
+}
+
+TEST(ImageDecoderTest, CameraPortraitAndUpsideDownFilesAreTurned) {
+    const SharedImage nikon = decoded("jpeg/nikon_d40_orient6.jpg", 600);
+    ASSERT_TRUE(nikon);
+    EXPECT_EQ(nikon->width(), 399); // 2000 x 600 / 3008, rounded
+    EXPECT_EQ(nikon->height(), 600);
+    const SharedImage iphone = decoded("jpeg/iphone5_orient3.jpg", 816);
+    ASSERT_TRUE(iphone);
+    EXPECT_EQ(iphone->width(), 816);
+    EXPECT_EQ(iphone->height(), 612);
+}
+
+TEST(ImageDecoderTest, SizeIsCappedButNeverEnlarged) {
+    const SharedImage reduced = decoded("jpeg/progressive_large.jpg", 1000);
+    ASSERT_TRUE(reduced);
+    EXPECT_EQ(reduced->width(), 1000);
+    EXPECT_EQ(reduced->height(), 668);
+    const SharedImage full = decoded("jpeg/progressive_large.jpg", 100000);
+    ASSERT_TRUE(full);
+    EXPECT_EQ(full->width(), 4217);
+    EXPECT_EQ(full->height(), 2817);
+    EXPECT_LT(meanGreen(*reduced) - meanGreen(*full), 1.0);
+    EXPECT_GT(meanGreen(*reduced) - meanGreen(*full), -1.0);
+    EXPECT_FALSE(decoded("jpeg/progressive_large.jpg", 0));
+    EXPECT_EQ(ImageDecoder::fittedSize(6000, 4000, 3200), (PixelSize{3200, 2133}));
+    EXPECT_EQ(ImageDecoder::fittedSize(4000, 1, 100), (PixelSize{100, 1}));
+    EXPECT_EQ(ImageDecoder::fittedSize(300, 200, 3200), (PixelSize{300, 200}));
+}
+
+TEST(ImageDecoderTest, WideGamutFilesAreConvertedToSrgb) {
+    const SharedImage p3 = decoded("jpeg/iceland_displayp3_nikon_d800e.jpg", 600);
+    const SharedImage srgb = decoded("jpeg/iceland_srgb_untagged_nikon_d800e.jpg", 600);
+    ASSERT_TRUE(p3);
+    ASSERT_TRUE(srgb);
+    EXPECT_EQ(p3->width(), 600);
+    EXPECT_EQ(p3->height(), 400);
+    // The two files hold the same stored values, one tagged Display P3 and one untagged: managed,
+    // the tagged one comes out a little more saturated, and no more than that.
+    const double difference = meanDifference(*p3, *srgb);
+    EXPECT_GT(difference, 2);
+    EXPECT_LT(difference, 8);
+    EXPECT_GT(meanRed(*p3), meanRed(*srgb));
+
+    for (const char* adobe :
+         {"jpeg/canon_6d_adobergb_gps_lens.jpg", "jpeg/canon_50d_progressive_adobergb_gps_lens.jpg"}) {
+        const SharedImage image = decoded(adobe, 4000);
+        ASSERT_TRUE(image) << adobe;
+    }
+}
+
+TEST(ImageDecoderTest, CmykFilesAreNotNegative) {
+    const SharedImage managed = decoded("jpeg/cmyk_swop_canon_300d.jpg", 500);
+    const SharedImage plain = decoded("jpeg/cmyk_no_profile.jpg", 500);
+    ASSERT_TRUE(managed);
+    ASSERT_TRUE(plain);
+    EXPECT_EQ(managed->width(), 500);
+    EXPECT_EQ(managed->height(), 333);
+    PixelBuffer negative = plain->copyPixels();
+    for (std::size_t i = 0; i < negative.byteCount(); i += 4)
+        for (int c = 0; c < 3; ++c)
+            negative.data()[i + c] = static_cast<std::uint8_t>(255 - negative.data()[i + c]);
+    const Image negativeImage(std::move(negative));
+    EXPECT_LT(meanDifference(*managed, *plain) * 3, meanDifference(*managed, negativeImage));
+}
+
+TEST(ImageDecoderTest, HeifFilesComeUprightFromTheirOwnBoxes) {
+    struct Row {
+        const char* file;
+        int width;
+        int height;
+    };
+    const Row rows[] = {{"heif/iphone8_gps.heic", 1000, 750},
+                        {"heif/iphonexr_orient6.heic", 750, 1000},
+                        {"heif/samsung_s10plus_orient6.heic", 750, 1000},
+                        {"heif/iphone11pro_exif_at_eof.heic", 750, 1000}};
+    for (const auto& row : rows) {
+        const SharedImage image = decoded(row.file, 1000);
+        ASSERT_TRUE(image) << row.file;
+        EXPECT_EQ(image->width(), row.width) << row.file;
+        EXPECT_EQ(image->height(), row.height) << row.file;
+        EXPECT_GT(meanGreen(*image), 10) << row.file;
+    }
+}
+
+TEST(ImageDecoderTest, ContentDecidesTheDecoderNotTheName) {
+    const SharedImage heicNamed = ImageDecoder::decode(
+        photoAt(sample("corrupt/jpeg_content_named.heic"), PhotoFileFormat::heif), std::nullopt, 800);
+    ASSERT_TRUE(heicNamed);
+    EXPECT_EQ(std::max(heicNamed->width(), heicNamed->height()), 500); // a small JPEG, never enlarged
+    const SharedImage nefNamed = ImageDecoder::decode(
+        photoAt(sample("corrupt/jpeg_content_named.nef"), PhotoFileFormat::raw), PhotoSource::jpeg, 800);
+    ASSERT_TRUE(nefNamed);
+}
+
+TEST(ImageDecoderTest, DamagedFilesAreRefusedOrDecodedInPart) {
+    EXPECT_FALSE(decoded("corrupt/corrupt_header.jpg", 800));
+    EXPECT_FALSE(ImageDecoder::decode(photoAt(sample("corrupt/no_such_file.jpg")), std::nullopt, 800));
+    EXPECT_FALSE(ImageDecoder::decode(photoAt(test::samplesDir() / "corrupt"), std::nullopt, 800));
+    // libjpeg pads a stream cut short: the decoded part is kept at the file's full size.
+    for (const char* partial : {"corrupt/truncated_10000_bytes.jpg", "corrupt/fuzz_premature_end.jpg",
+                                "corrupt/fuzz_bad_restart_marker_sony.jpg"}) {
+        const SharedImage image = decoded(partial, 640);
+        if (image) {
+            EXPECT_EQ(std::max(image->width(), image->height()), 640) << partial;
+        }
+    }
+    for (const char* notPictures : {"corrupt/truncated_leica_m10.dng", "corrupt/truncated_sony_zv-e10.arw",
+                                    "corrupt/unsupported_jxl_dng17_nikon_z9.dng"})
+        EXPECT_FALSE(
+            ImageDecoder::decode(photoAt(sample(notPictures), PhotoFileFormat::raw), PhotoSource::jpeg, 640))
+            << notPictures;
+}
+
+TEST(ImageDecoderTest, BytesThatAreNoPictureGiveNothing) {
+    const std::vector<std::uint8_t> junk{0xFF, 0xD8, 0xFF, 0xE0, 0x00, 0x02, 0xFF, 0xD9};
+    EXPECT_FALSE(ImageDecoder::decode(junk, 100));
+    std::vector<std::uint8_t> heifHeader{0, 0, 0, 24, 'f', 't', 'y', 'p', 'h', 'e', 'i', 'c', 0, 0, 0, 0};
+    EXPECT_FALSE(ImageDecoder::decode(heifHeader, 100));
+    EXPECT_FALSE(ImageDecoder::decode(std::vector<std::uint8_t>{}, 100));
+}
+
+} // namespace
+} // namespace sorvin
