@@ -1,0 +1,53 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <map>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace sorvin {
+
+// The EXIF tags of a file read through exiv2, reduced to plain values: numbers (integers and
+// rationals alike, as doubles) or ASCII text. Keys are exiv2's ("Exif.Photo.FNumber"). Every
+// exiv2 error, on any untrusted file, gives an empty set rather than an exception.
+class ExifTags {
+public:
+    ExifTags() = default;
+
+    // The EXIF of a whole file in any container exiv2 reads (JPEG, TIFF-based RAW files, CRW ...).
+    // Also notes the picture size exiv2 found in the file's own structure (0 when it has none).
+    static ExifTags fromFile(const std::filesystem::path& path);
+    // A TIFF-structured EXIF block, as found after "Exif\0\0" in a JPEG or in a HEIF Exif item.
+    static ExifTags fromTiffBlock(std::span<const std::uint8_t> block);
+
+    bool empty() const { return numbers_.empty() && texts_.empty(); }
+
+    // All the values of a numeric tag, in order (an empty list stays empty); none when the tag is
+    // missing or not a number. A rational with a zero denominator is not a number (NaN).
+    std::optional<std::vector<double>> numbers(std::string_view key) const;
+    // The first value of a numeric tag.
+    std::optional<double> number(std::string_view key) const;
+    // The first value as an integer, the fraction dropped; none when it is not finite or does not
+    // fit an int.
+    std::optional<int> integer(std::string_view key) const;
+    // An ASCII tag as stored, without the terminating NULs some writers count in.
+    std::optional<std::string> text(std::string_view key) const;
+
+    int pixelWidth() const { return pixelWidth_; }
+    int pixelHeight() const { return pixelHeight_; }
+
+private:
+    std::map<std::string, std::vector<double>, std::less<>> numbers_;
+    std::map<std::string, std::string, std::less<>> texts_;
+    int pixelWidth_ = 0;
+    int pixelHeight_ = 0;
+
+    template <typename Data>
+    static ExifTags collected(const Data& data);
+};
+
+} // namespace sorvin
