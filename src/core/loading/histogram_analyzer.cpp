@@ -32,4 +32,9 @@ HistogramData HistogramAnalyzer::analyze(const SharedImage& image) {
     return analyze(image->data(), image->width(), image->height(), image->bytesPerRow());
 }
 
+HistogramData HistogramAnalyzer::analyze(const HistogramPixelData& pixels) {
+    if (!pixels.pixels) return HistogramData::empty();
+    return analyze(pixels.pixels->data(), pixels.width, pixels.height, pixels.bytesPerRow);
+}
+
 } // namespace sorvin

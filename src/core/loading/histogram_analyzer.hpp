@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/histogram_pixel_data.hpp"
 #include "loading/histogram_data.hpp"
 #include "platform/image.hpp"
 
@@ -14,6 +15,7 @@ struct HistogramAnalyzer {
     // Rows of 4-byte pixels, the fourth byte ignored. The empty histogram without pixels.
     static HistogramData analyze(const std::uint8_t* pixels, int width, int height, std::size_t bytesPerRow);
     static HistogramData analyze(const SharedImage& image);
+    static HistogramData analyze(const HistogramPixelData& pixels);
 };
 
 } // namespace sorvin

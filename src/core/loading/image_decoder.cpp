@@ -1,14 +1,12 @@
 #include "loading/image_decoder.hpp"
 
+#include "engine/display_adjustment_resolution.hpp"
 #include "model/orientation_transform.hpp"
-#include "platform/area_resampler.hpp"
-#include "platform/draw_or_none.hpp"
 #include "platform/heif_file.hpp"
 #include "platform/jpeg_decoder.hpp"
 #include "platform/regular_file.hpp"
 
-#include <algorithm>
-#include <cmath>
+#include <new>
 #include <vector>
 
 namespace sorvin {
@@ -20,10 +18,10 @@ PhotoSource resolvedSource(const Photo& photo, std::optional<PhotoSource> source
     return photo.fileFormat == PhotoFileFormat::raw ? PhotoSource::raw : PhotoSource::jpeg;
 }
 
+// The long edge brought down to the size asked for, never enlarged.
 SharedImage fitted(const SharedImage& image, int maximumPixelSize) {
     if (!image) return nullptr;
-    const PixelSize size = ImageDecoder::fittedSize(image->width(), image->height(), maximumPixelSize);
-    return drawOrNone([&] { return AreaResampler::resize(image, size.width, size.height); });
+    return DisplayAdjustmentResolution::resized(image, maximumPixelSize);
 }
 
 SharedImage decodeJpeg(std::span<const std::uint8_t> bytes, int maximumPixelSize) {
@@ -43,14 +41,6 @@ SharedImage decodeHeif(std::span<const std::uint8_t> bytes, int maximumPixelSize
 
 } // namespace
 
-PixelSize ImageDecoder::fittedSize(int width, int height, int maximumPixelSize) {
-    const int longEdge = std::max(width, height);
-    if (longEdge <= maximumPixelSize || maximumPixelSize < 1) return {width, height};
-    const double scale = static_cast<double>(maximumPixelSize) / longEdge;
-    return {std::max(1, static_cast<int>(std::round(width * scale))),
-            std::max(1, static_cast<int>(std::round(height * scale)))};
-}
-
 SharedImage ImageDecoder::decode(std::span<const std::uint8_t> bytes, int maximumPixelSize) {
     if (maximumPixelSize < 1) return nullptr;
     if (JpegDecoder::looksLikeJpeg(bytes)) return decodeJpeg(bytes, maximumPixelSize);
@@ -63,9 +53,13 @@ SharedImage ImageDecoder::decode(const Photo& photo, std::optional<PhotoSource> 
     const PhotoAsset asset = photo.asset(resolvedSource(photo, source));
     const auto file = RegularFile::open(asset.url, kMaxFileBytes);
     if (!file || maximumPixelSize < 1) return nullptr;
-    std::vector<std::uint8_t> bytes;
-    if (!file->readAll(bytes)) return nullptr;
-    return decode(bytes, maximumPixelSize);
+    try {
+        std::vector<std::uint8_t> bytes;
+        if (!file->readAll(bytes)) return nullptr;
+        return decode(bytes, maximumPixelSize);
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
 }
 
 } // namespace sorvin

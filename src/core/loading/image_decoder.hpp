@@ -1,7 +1,6 @@
 #pragma once
 
 #include "model/photo.hpp"
-#include "model/photo_rotation.hpp"
 #include "model/photo_source.hpp"
 #include "platform/image.hpp"
 
@@ -26,10 +25,6 @@ struct ImageDecoder {
 
     // The same for the bytes of a file already in memory.
     static SharedImage decode(std::span<const std::uint8_t> bytes, int maximumPixelSize);
-
-    // The size of a picture of width x height whose long edge is brought down to at most
-    // maximumPixelSize, sides rounded, at least 1.
-    static PixelSize fittedSize(int width, int height, int maximumPixelSize);
 };
 
 } // namespace sorvin
