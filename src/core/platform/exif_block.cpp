@@ -1,28 +1,23 @@
 #include "platform/exif_block.hpp"
 
+#include "platform/exif_tags.hpp"
+
+#include <cstdio>
+#include <cstring>
 #include <exiv2/exiv2.hpp>
+#include <jpeglib.h>
 #include <mutex>
 
 namespace sorvin::ExifBlock {
 
 namespace {
 
-ExifBasics basicsOf(const Exiv2::ExifData& data) {
+constexpr std::string_view kBasicKeys[] = {"Exif.Image.Orientation", "Exif.Photo.DateTimeOriginal"};
+
+ExifBasics basicsOf(const ExifTags& tags) {
     ExifBasics basics;
-    if (auto it = data.findKey(Exiv2::ExifKey("Exif.Image.Orientation"));
-        it != data.end() && it->count() > 0) {
-        if (it->typeId() == Exiv2::unsignedShort || it->typeId() == Exiv2::unsignedLong ||
-            it->typeId() == Exiv2::signedShort || it->typeId() == Exiv2::signedLong)
-            basics.orientation = it->toLong(0);
-    }
-    if (auto it = data.findKey(Exiv2::ExifKey("Exif.Photo.DateTimeOriginal"));
-        it != data.end() && it->typeId() == Exiv2::asciiString) {
-        std::string text = it->toString();
-        // Some writers keep the terminating NUL inside the counted bytes.
-        while (!text.empty() && text.back() == '\0')
-            text.pop_back();
-        basics.dateTimeOriginal = std::move(text);
-    }
+    if (const auto orientation = tags.integer(kBasicKeys[0])) basics.orientation = *orientation;
+    basics.dateTimeOriginal = tags.text(kBasicKeys[1]);
     return basics;
 }
 
@@ -39,27 +34,30 @@ void initializeLibrary() {
 }
 
 ExifBasics parse(const std::uint8_t* bytes, std::size_t size) {
-    initializeLibrary();
-    if (bytes == nullptr || size < 8 || size > 0xFFFFFFFFu) return {};
-    try {
-        Exiv2::ExifData data;
-        Exiv2::ExifParser::decode(data, bytes, static_cast<std::uint32_t>(size));
-        return basicsOf(data);
-    } catch (...) {
-        return {};
-    }
+    if (bytes == nullptr) return {};
+    return basicsOf(ExifTags::fromTiffBlock({bytes, size}, kBasicKeys));
 }
 
 ExifBasics readFile(const std::filesystem::path& path) {
-    initializeLibrary();
-    try {
-        auto image = Exiv2::ImageFactory::open(path.string());
-        if (!image.get()) return {};
-        image->readMetadata();
-        return basicsOf(image->exifData());
-    } catch (...) {
-        return {};
+    return basicsOf(ExifTags::fromFile(path, kBasicKeys));
+}
+
+std::span<const std::uint8_t> jpegSegmentPayload(const jpeg_marker_struct* markers) {
+    static constexpr std::uint8_t signature[6] = {'E', 'x', 'i', 'f', 0, 0};
+    for (auto m = markers; m != nullptr; m = m->next) {
+        if (m->marker == JPEG_APP0 + 1 && m->data_length > sizeof signature &&
+            std::memcmp(m->data, signature, sizeof signature) == 0)
+            return {m->data + sizeof signature, m->data_length - sizeof signature};
     }
+    return {};
+}
+
+std::span<const std::uint8_t> heifItemPayload(std::span<const std::uint8_t> item) {
+    if (item.size() < 8) return {};
+    const std::uint64_t offset = 4 + ((std::uint64_t{item[0]} << 24) | (std::uint64_t{item[1]} << 16) |
+                                      (std::uint64_t{item[2]} << 8) | item[3]);
+    if (offset >= item.size()) return {};
+    return item.subspan(static_cast<std::size_t>(offset));
 }
 
 } // namespace sorvin::ExifBlock

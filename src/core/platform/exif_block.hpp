@@ -4,7 +4,10 @@
 #include <cstdint>
 #include <filesystem>
 #include <optional>
+#include <span>
 #include <string>
+
+struct jpeg_marker_struct;
 
 namespace sorvin {
 
@@ -26,6 +29,14 @@ ExifBasics parse(const std::uint8_t* bytes, std::size_t size);
 
 // The EXIF of a whole file in any container exiv2 reads (TIFF-based RAW files, RAF, CR3...).
 ExifBasics readFile(const std::filesystem::path& path);
+
+// The TIFF block of a JPEG's EXIF segment ("Exif\0\0" in APP1) among the markers libjpeg saved;
+// empty when there is none.
+std::span<const std::uint8_t> jpegSegmentPayload(const jpeg_marker_struct* markers);
+
+// The TIFF block of a HEIF Exif item, which begins with the offset of the TIFF header behind its
+// first four bytes; empty when that offset leads outside the item.
+std::span<const std::uint8_t> heifItemPayload(std::span<const std::uint8_t> item);
 
 } // namespace ExifBlock
 

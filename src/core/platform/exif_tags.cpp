@@ -2,6 +2,7 @@
 
 #include "platform/exif_block.hpp"
 
+#include <algorithm>
 #include <climits>
 #include <cmath>
 #include <exiv2/exiv2.hpp>
@@ -51,9 +52,10 @@ double numberAt(const Exiv2::Exifdatum& datum, long index) {
 } // namespace
 
 template <typename Data>
-ExifTags ExifTags::collected(const Data& data) {
+ExifTags ExifTags::collected(const Data& data, std::span<const std::string_view> keys) {
     ExifTags tags;
     for (const auto& datum : data) {
+        if (!keys.empty() && std::find(keys.begin(), keys.end(), datum.key()) == keys.end()) continue;
         const Exiv2::TypeId type = datum.typeId();
         if (isNumeric(type)) {
             const long count = datum.count();
@@ -73,13 +75,13 @@ ExifTags ExifTags::collected(const Data& data) {
     return tags;
 }
 
-ExifTags ExifTags::fromFile(const std::filesystem::path& path) {
+ExifTags ExifTags::fromFile(const std::filesystem::path& path, std::span<const std::string_view> keys) {
     ExifBlock::initializeLibrary();
     try {
         auto image = Exiv2::ImageFactory::open(path.string());
         if (!image.get()) return {};
         image->readMetadata();
-        ExifTags tags = collected(image->exifData());
+        ExifTags tags = collected(image->exifData(), keys);
         tags.pixelWidth_ =
             image->pixelWidth() > 0 && image->pixelWidth() <= INT_MAX ? image->pixelWidth() : 0;
         tags.pixelHeight_ =
@@ -90,13 +92,14 @@ ExifTags ExifTags::fromFile(const std::filesystem::path& path) {
     }
 }
 
-ExifTags ExifTags::fromTiffBlock(std::span<const std::uint8_t> block) {
+ExifTags ExifTags::fromTiffBlock(std::span<const std::uint8_t> block,
+                                 std::span<const std::string_view> keys) {
     ExifBlock::initializeLibrary();
     if (block.size() < 8 || block.size() > 0xFFFFFFFFu) return {};
     try {
         Exiv2::ExifData data;
         Exiv2::ExifParser::decode(data, block.data(), static_cast<std::uint32_t>(block.size()));
-        return collected(data);
+        return collected(data, keys);
     } catch (...) {
         return {};
     }

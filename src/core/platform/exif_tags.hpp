@@ -20,9 +20,11 @@ public:
 
     // The EXIF of a whole file in any container exiv2 reads (JPEG, TIFF-based RAW files, CRW ...).
     // Also notes the picture size exiv2 found in the file's own structure (0 when it has none).
-    static ExifTags fromFile(const std::filesystem::path& path);
+    // When keys are given, only those tags are kept (a scan of many files needs few).
+    static ExifTags fromFile(const std::filesystem::path& path, std::span<const std::string_view> keys = {});
     // A TIFF-structured EXIF block, as found after "Exif\0\0" in a JPEG or in a HEIF Exif item.
-    static ExifTags fromTiffBlock(std::span<const std::uint8_t> block);
+    static ExifTags fromTiffBlock(std::span<const std::uint8_t> block,
+                                  std::span<const std::string_view> keys = {});
 
     bool empty() const { return numbers_.empty() && texts_.empty(); }
 
@@ -47,7 +49,7 @@ private:
     int pixelHeight_ = 0;
 
     template <typename Data>
-    static ExifTags collected(const Data& data);
+    static ExifTags collected(const Data& data, std::span<const std::string_view> keys);
 };
 
 } // namespace sorvin

@@ -2,6 +2,7 @@
 
 #include "platform/color_profile.hpp"
 #include "platform/draw_or_none.hpp"
+#include "platform/exif_block.hpp"
 
 #include <cstring>
 #include <libheif/heif.h>
@@ -13,10 +14,6 @@ namespace {
 
 // An EXIF block larger than this is not read.
 constexpr std::size_t kMaxExifBytes = 16u << 20;
-
-std::uint32_t bigEndian32(const std::uint8_t* p) {
-    return (std::uint32_t{p[0]} << 24) | (std::uint32_t{p[1]} << 16) | (std::uint32_t{p[2]} << 8) | p[3];
-}
 
 std::shared_ptr<const ColorProfile> conversionOf(heif_image_handle* handle) {
     const std::size_t iccSize = heif_image_handle_get_raw_color_profile_size(handle);
@@ -82,10 +79,9 @@ std::optional<std::vector<std::uint8_t>> HeifFile::exifTiffBlock() const {
     if (size < 8 || size > kMaxExifBytes) return std::nullopt;
     std::vector<std::uint8_t> block(size);
     if (heif_image_handle_get_metadata(handle_, id, block.data()).code != heif_error_Ok) return std::nullopt;
-    // The block begins with the offset of the TIFF header behind these four bytes.
-    const std::uint64_t tiffOffset = 4 + std::uint64_t{bigEndian32(block.data())};
-    if (tiffOffset + 8 > size) return std::nullopt;
-    return std::vector<std::uint8_t>(block.begin() + static_cast<std::ptrdiff_t>(tiffOffset), block.end());
+    const auto tiff = ExifBlock::heifItemPayload(block);
+    if (tiff.size() < 8) return std::nullopt;
+    return std::vector<std::uint8_t>(tiff.begin(), tiff.end());
 }
 
 SharedImage HeifFile::decode() const {

@@ -41,13 +41,6 @@ const heif_reader fileReader = {
     },
 };
 
-std::uint64_t bigEndian(const std::uint8_t* p, int bytes) {
-    std::uint64_t value = 0;
-    for (int i = 0; i < bytes; ++i)
-        value = (value << 8) | p[i];
-    return value;
-}
-
 std::optional<std::string> captureDate(const heif_image_handle* handle) {
     heif_item_id id = 0;
     if (heif_image_handle_get_list_of_metadata_block_IDs(handle, "Exif", &id, 1) < 1) return std::nullopt;
@@ -55,10 +48,9 @@ std::optional<std::string> captureDate(const heif_image_handle* handle) {
     if (size < 8 || size > (std::size_t{16} << 20)) return std::nullopt;
     std::vector<std::uint8_t> block(size);
     if (heif_image_handle_get_metadata(handle, id, block.data()).code != heif_error_Ok) return std::nullopt;
-    // The block starts with the offset of the TIFF header behind these four bytes.
-    const std::uint64_t tiffOffset = 4 + bigEndian(block.data(), 4);
-    if (tiffOffset >= size) return std::nullopt;
-    return ExifBlock::parse(block.data() + tiffOffset, size - tiffOffset).dateTimeOriginal;
+    const auto tiff = ExifBlock::heifItemPayload(block);
+    if (tiff.empty()) return std::nullopt;
+    return ExifBlock::parse(tiff.data(), tiff.size()).dateTimeOriginal;
 }
 
 } // namespace

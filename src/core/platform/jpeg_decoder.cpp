@@ -7,7 +7,6 @@
 #include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <jpeglib.h>
 #include <memory>
 #include <vector>
@@ -129,14 +128,9 @@ bool readPixels(Session& s, std::uint8_t* pixels, std::size_t bytesPerRow, std::
 }
 
 std::optional<long> exifOrientation(const jpeg_decompress_struct& cinfo) {
-    static constexpr std::uint8_t signature[6] = {'E', 'x', 'i', 'f', 0, 0};
-    for (auto m = cinfo.marker_list; m != nullptr; m = m->next) {
-        if (m->marker == JPEG_APP0 + 1 && m->data_length > sizeof signature &&
-            std::memcmp(m->data, signature, sizeof signature) == 0)
-            return ExifBlock::parse(m->data + sizeof signature, m->data_length - sizeof signature)
-                .orientation;
-    }
-    return std::nullopt;
+    const auto exif = ExifBlock::jpegSegmentPayload(cinfo.marker_list);
+    if (exif.empty()) return std::nullopt;
+    return ExifBlock::parse(exif.data(), exif.size()).orientation;
 }
 
 void release(Session& s) {

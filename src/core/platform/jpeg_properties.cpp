@@ -64,18 +64,6 @@ bool streamIsComplete(const std::uint8_t* p, const std::uint8_t* end, unsigned r
     }
 }
 
-const std::uint8_t* exifPayload(const jpeg_saved_marker_ptr marker, std::size_t& size) {
-    static constexpr std::uint8_t signature[6] = {'E', 'x', 'i', 'f', 0, 0};
-    for (auto m = marker; m != nullptr; m = m->next) {
-        if (m->marker == JPEG_APP0 + 1 && m->data_length > sizeof signature &&
-            std::memcmp(m->data, signature, sizeof signature) == 0) {
-            size = m->data_length - sizeof signature;
-            return m->data + sizeof signature;
-        }
-    }
-    return nullptr;
-}
-
 // The header pass runs in a frame of its own so that longjmp leaves no C++ object behind.
 bool readHeader(jpeg_decompress_struct& cinfo, ErrorManager& errors, const std::vector<std::uint8_t>& bytes) {
     cinfo.err = jpeg_std_error(&errors.base);
@@ -113,9 +101,8 @@ std::optional<ImageProperties> readJpeg(const std::filesystem::path& path) {
             ImageProperties properties;
             properties.pixelWidth = static_cast<int>(width);
             properties.pixelHeight = static_cast<int>(height);
-            std::size_t exifSize = 0;
-            if (const std::uint8_t* exif = exifPayload(cinfo.marker_list, exifSize)) {
-                ExifBasics basics = ExifBlock::parse(exif, exifSize);
+            if (const auto exif = ExifBlock::jpegSegmentPayload(cinfo.marker_list); !exif.empty()) {
+                ExifBasics basics = ExifBlock::parse(exif.data(), exif.size());
                 properties.orientation = basics.orientation;
                 properties.dateTimeOriginal = std::move(basics.dateTimeOriginal);
             }
