@@ -2,10 +2,10 @@
 
 #include "engine/geometry_resampler.hpp"
 #include "model/photo_parameters.hpp"
+#include "platform/draw_or_none.hpp"
 
 #include <algorithm>
 #include <cmath>
-#include <exception>
 #include <optional>
 #include <tbb/parallel_for.h>
 
@@ -44,13 +44,8 @@ SharedImage resample(const SharedImage& source, const IntegralRect& area, const 
     const GeometrySource sampler{source->data(), source->bytesPerRow(), source->width(), source->height()};
     const int outputWidth = area.x1 - area.x0;
     const int outputHeight = area.y1 - area.y0;
-    std::optional<PixelBuffer> allocated;
-    try {
-        allocated.emplace(PixelBuffer::forOverwrite(outputWidth, outputHeight));
-    } catch (const std::exception&) {
-        return nullptr; // no memory for the output: no image, as for any other failure
-    }
-    PixelBuffer& output = *allocated;
+    // Every byte of every row is written, so the output is not cleared first.
+    PixelBuffer output = PixelBuffer::forOverwrite(outputWidth, outputHeight);
 
     const auto cancelled = [&] { return isCancelled && isCancelled(); };
     const int bandCount =
@@ -111,7 +106,8 @@ SharedImage GeometryAdjustment::applyingCrop(const SharedImage& source, const Ge
     if (!source) return nullptr;
     const auto area = outputArea(outputRect, source->width(), source->height());
     if (!area) return nullptr;
-    return resample(source, *area, values, parallel, isCancelled);
+    // No memory for the output gives no image, as any other failure does.
+    return drawOrNone([&] { return resample(source, *area, values, parallel, isCancelled); });
 }
 
 } // namespace sorvin
