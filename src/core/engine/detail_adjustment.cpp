@@ -108,43 +108,69 @@ int DetailAdjustment::sharpRadius(int amount, int longEdge) {
     return std::max(1, static_cast<int>(std::nearbyint(radius)));
 }
 
+namespace {
+
+struct ExtractedPlanes {
+    DetailPlane luminance;
+    DetailPlane darkChannel;
+    DetailAdjustment::ColorPlanes colors;
+};
+
+// Every plane asked for in one sweep over the bitmap: each row is read from memory once and then
+// taken apart from the cache, plane by plane.
+ExtractedPlanes extractPlanes(const std::uint8_t* bytes, int width, int height, std::size_t bytesPerRow,
+                              bool parallel, bool luminance, bool darkChannel, bool colors) {
+    ExtractedPlanes planes;
+    if (luminance) planes.luminance = DetailPlane::forOverwrite(width, height);
+    if (darkChannel) planes.darkChannel = DetailPlane::forOverwrite(width, height);
+    if (colors) {
+        planes.colors.red = DetailPlane::forOverwrite(width, height);
+        planes.colors.green = DetailPlane::forOverwrite(width, height);
+        planes.colors.blue = DetailPlane::forOverwrite(width, height);
+    }
+    eachPixelRow(bytes, height, bytesPerRow, parallel, [&](int y, const std::uint8_t* row) {
+        if (luminance) {
+            std::uint8_t* out = planes.luminance.row(y);
+            const std::uint8_t* px = row;
+            for (int x = 0; x < width; ++x, px += 4)
+                out[x] = static_cast<std::uint8_t>(lumaOf(px[0], px[1], px[2]));
+        }
+        if (darkChannel) {
+            std::uint8_t* out = planes.darkChannel.row(y);
+            const std::uint8_t* px = row;
+            for (int x = 0; x < width; ++x, px += 4)
+                out[x] = std::min({px[0], px[1], px[2]});
+        }
+        if (colors) {
+            std::uint8_t* r = planes.colors.red.row(y);
+            std::uint8_t* g = planes.colors.green.row(y);
+            std::uint8_t* b = planes.colors.blue.row(y);
+            const std::uint8_t* px = row;
+            for (int x = 0; x < width; ++x, px += 4) {
+                r[x] = px[0];
+                g[x] = px[1];
+                b[x] = px[2];
+            }
+        }
+    });
+    return planes;
+}
+
+} // namespace
+
 DetailPlane DetailAdjustment::luminancePlane(const std::uint8_t* bytes, int width, int height,
                                              std::size_t bytesPerRow, bool parallel) {
-    DetailPlane plane = DetailPlane::forOverwrite(width, height);
-    eachPixelRow(bytes, height, bytesPerRow, parallel, [&](int y, const std::uint8_t* px) {
-        std::uint8_t* out = plane.row(y);
-        for (int x = 0; x < width; ++x, px += 4)
-            out[x] = static_cast<std::uint8_t>(lumaOf(px[0], px[1], px[2]));
-    });
-    return plane;
+    return extractPlanes(bytes, width, height, bytesPerRow, parallel, true, false, false).luminance;
 }
 
 DetailPlane DetailAdjustment::darkChannelPlane(const std::uint8_t* bytes, int width, int height,
                                                std::size_t bytesPerRow, bool parallel) {
-    DetailPlane plane = DetailPlane::forOverwrite(width, height);
-    eachPixelRow(bytes, height, bytesPerRow, parallel, [&](int y, const std::uint8_t* px) {
-        std::uint8_t* out = plane.row(y);
-        for (int x = 0; x < width; ++x, px += 4)
-            out[x] = std::min({px[0], px[1], px[2]});
-    });
-    return plane;
+    return extractPlanes(bytes, width, height, bytesPerRow, parallel, false, true, false).darkChannel;
 }
 
 DetailAdjustment::ColorPlanes DetailAdjustment::colorPlanes(const std::uint8_t* bytes, int width, int height,
                                                             std::size_t bytesPerRow, bool parallel) {
-    ColorPlanes planes{DetailPlane::forOverwrite(width, height), DetailPlane::forOverwrite(width, height),
-                       DetailPlane::forOverwrite(width, height)};
-    eachPixelRow(bytes, height, bytesPerRow, parallel, [&](int y, const std::uint8_t* px) {
-        std::uint8_t* r = planes.red.row(y);
-        std::uint8_t* g = planes.green.row(y);
-        std::uint8_t* b = planes.blue.row(y);
-        for (int x = 0; x < width; ++x, px += 4) {
-            r[x] = px[0];
-            g[x] = px[1];
-            b[x] = px[2];
-        }
-    });
-    return planes;
+    return std::move(extractPlanes(bytes, width, height, bytesPerRow, parallel, false, false, true).colors);
 }
 
 DetailPlanes DetailAdjustment::makePlanes(DetailPlane luminance, DetailPlane darkChannel, DetailPlane red,
@@ -194,13 +220,11 @@ DetailPlanes DetailAdjustment::makePlanes(DetailPlane luminance, DetailPlane dar
 
 DetailPlanes DetailAdjustment::planesFromBitmap(const std::uint8_t* bytes, int width, int height,
                                                 std::size_t bytesPerRow, const DetailAdjustmentPlan& plan) {
-    DetailPlane luminance, darkChannel;
-    ColorPlanes colors;
-    if (needsLuminance(plan)) luminance = luminancePlane(bytes, width, height, bytesPerRow, true);
-    if (needsDarkChannel(plan)) darkChannel = darkChannelPlane(bytes, width, height, bytesPerRow, true);
-    if (needsColorPlanes(plan)) colors = colorPlanes(bytes, width, height, bytesPerRow, true);
-    return makePlanes(std::move(luminance), std::move(darkChannel), std::move(colors.red),
-                      std::move(colors.green), std::move(colors.blue), width, height, plan, true);
+    ExtractedPlanes extracted = extractPlanes(bytes, width, height, bytesPerRow, true, needsLuminance(plan),
+                                              needsDarkChannel(plan), needsColorPlanes(plan));
+    return makePlanes(std::move(extracted.luminance), std::move(extracted.darkChannel),
+                      std::move(extracted.colors.red), std::move(extracted.colors.green),
+                      std::move(extracted.colors.blue), width, height, plan, true);
 }
 
 void DetailAdjustment::applyRow(std::uint8_t* rgba, int y, const DetailAdjustmentPlan& plan,
