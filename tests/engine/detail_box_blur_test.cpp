@@ -46,9 +46,11 @@ TEST(DetailBoxBlur, PassesAverageOnlyTheSamplesInsideThePlane) {
     struct Case {
         int width, height, radius;
     };
-    // Borders, interiors, radius 0, radius equal to and far beyond the sides, one-sample sides.
-    const Case cases[] = {{1, 1, 3},  {7, 5, 0},  {7, 5, 1},   {7, 5, 3},  {7, 5, 6},  {7, 5, 50},
-                          {40, 3, 2}, {3, 40, 2}, {64, 64, 9}, {1, 30, 4}, {30, 1, 4}, {257, 2, 128}};
+    // Borders, interiors, radius 0, radius equal to and far beyond the sides, one-sample sides, and
+    // windows of more than 2048 samples (divided, not multiplied).
+    const Case cases[] = {{1, 1, 3},  {7, 5, 0},     {7, 5, 1},      {7, 5, 3},   {7, 5, 6},
+                          {7, 5, 50}, {40, 3, 2},    {3, 40, 2},     {64, 64, 9}, {1, 30, 4},
+                          {30, 1, 4}, {257, 2, 128}, {2, 2300, 1100}};
     unsigned seed = 1;
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.width << "x" << c.height << " r=" << c.radius);

@@ -38,8 +38,8 @@ void boxRow(const std::uint8_t* in, std::uint8_t* out, int n, int r) {
         const HalfUpMean mean(static_cast<std::uint64_t>(2) * static_cast<std::uint64_t>(r) + 1);
         for (; i < interiorEnd; ++i) {
             out[i] = mean(sum);
-            sum += in[i + r + 1];
-            sum -= in[i - r];
+            // One addition on the running sum per sample: the difference does not wait for it.
+            sum += static_cast<std::uint64_t>(static_cast<std::int64_t>(in[i + r + 1]) - in[i - r]);
         }
     }
     for (; i < n; ++i)
