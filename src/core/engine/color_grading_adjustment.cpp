@@ -111,4 +111,17 @@ std::optional<ColorGradingPlan> ColorGradingAdjustment::plan(const ColorGradingV
     return plan;
 }
 
+std::vector<std::uint8_t> ColorGradingAdjustment::byteTable(const ColorGradingPlan& plan) {
+    std::vector<std::uint8_t> table(3 * 256 * 256);
+    std::size_t entry = 0;
+    for (const auto* offsets : {&plan.red, &plan.green, &plan.blue}) {
+        for (int index = 0; index < 256; ++index) {
+            for (int value = 0; value < 256; ++value) {
+                table[entry++] = gradedByte((*offsets)[index], static_cast<std::uint8_t>(value));
+            }
+        }
+    }
+    return table;
+}
+
 } // namespace sorvin

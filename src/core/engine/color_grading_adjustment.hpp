@@ -5,6 +5,7 @@
 
 #include <array>
 #include <optional>
+#include <vector>
 
 namespace sorvin {
 
@@ -62,15 +63,27 @@ struct ColorGradingAdjustment {
     static ColorGradingDirection direction(double angleDegrees, double strength);
 
     static RgbBytes perPixel(RgbBytes pixel, const ColorGradingPlan& plan);
+
+    // The luminance byte that picks a pixel's offsets.
+    static int luminanceIndex(RgbBytes pixel) {
+        return roundedByte(0.2126 * pixel.red + 0.7152 * pixel.green + 0.0722 * pixel.blue);
+    }
+    // A channel byte moved by its offset.
+    static std::uint8_t gradedByte(double offset, std::uint8_t value) {
+        return roundedByte(offset * 255 + value);
+    }
+
+    // Every graded byte of a plan, by channel, luminance index and input byte: entry
+    // (channel * 256 + index) * 256 + value. For large bitmaps, where one lookup per channel beats
+    // the arithmetic.
+    static std::vector<std::uint8_t> byteTable(const ColorGradingPlan& plan);
 };
 
 // Inline: the first sweep calls it for every pixel.
 inline RgbBytes ColorGradingAdjustment::perPixel(RgbBytes pixel, const ColorGradingPlan& plan) {
-    const double luminance = 0.2126 * pixel.red + 0.7152 * pixel.green + 0.0722 * pixel.blue;
-    const int index = roundedByte(luminance);
-    return {roundedByte(plan.red[index] * 255 + pixel.red),
-            roundedByte(plan.green[index] * 255 + pixel.green),
-            roundedByte(plan.blue[index] * 255 + pixel.blue)};
+    const int index = luminanceIndex(pixel);
+    return {gradedByte(plan.red[index], pixel.red), gradedByte(plan.green[index], pixel.green),
+            gradedByte(plan.blue[index], pixel.blue)};
 }
 
 } // namespace sorvin

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <vector>
 
 namespace sorvin {
 
@@ -22,6 +23,8 @@ struct FirstSweep {
     std::optional<ColorAdjustmentPlan> color;
     std::optional<BlackAndWhiteAdjustmentPlan> blackAndWhite;
     std::optional<ColorGradingPlan> grading;
+    // ColorGradingAdjustment::byteTable of the plan, for the vector path; empty to compute instead.
+    std::vector<std::uint8_t> gradingBytes;
 
     bool runs() const {
         return hasTables || saturation != 0 || vibrance != 0 || color || blackAndWhite || grading;

@@ -266,6 +266,22 @@ SORVIN_AVX2 inline F joined(F low, F high) {
     return _mm256_insertf128_ps(low, _mm256_castps256_ps128(high), 1);
 }
 
+// ColorGradingAdjustment::luminanceIndex of eight pixels.
+SORVIN_AVX2 inline __m128i luminanceIndexHalf(__m128 rf, __m128 gf, __m128 bf) {
+    const __m256d luminance = _mm256_add_pd(_mm256_add_pd(_mm256_mul_pd(_mm256_set1_pd(0.2126), widened(rf)),
+                                                          _mm256_mul_pd(_mm256_set1_pd(0.7152), widened(gf))),
+                                            _mm256_mul_pd(_mm256_set1_pd(0.0722), widened(bf)));
+    return _mm256_cvttpd_epi32(roundedBytes(luminance));
+}
+
+SORVIN_AVX2 inline I luminanceIndexes(const Lanes& p) {
+    const __m128i low = luminanceIndexHalf(_mm256_castps256_ps128(p.r), _mm256_castps256_ps128(p.g),
+                                           _mm256_castps256_ps128(p.b));
+    const __m128i high = luminanceIndexHalf(_mm256_extractf128_ps(p.r, 1), _mm256_extractf128_ps(p.g, 1),
+                                            _mm256_extractf128_ps(p.b, 1));
+    return _mm256_inserti128_si256(_mm256_castsi128_si256(low), high, 1);
+}
+
 SORVIN_AVX2 inline Lanes gradingStage(Lanes p, const ColorGradingPlan& plan) {
     const Lanes low = gradedLanes(_mm256_castps256_ps128(p.r), _mm256_castps256_ps128(p.g),
                                   _mm256_castps256_ps128(p.b), plan);
@@ -293,10 +309,21 @@ SORVIN_AVX2 void FirstSweep::rowVector(const std::uint8_t* in, std::uint8_t* out
         if (saturation != 0 || vibrance != 0) p = saturationStage(p, saturation, vibrance);
         if (color) p = mixerStage(p, *color);
         if (toGrey) p = blackAndWhiteStage(p, *blackAndWhite);
-        if (grading) p = gradingStage(p, *grading);
+        if (grading && gradingBytes.empty()) p = gradingStage(p, *grading);
         _mm256_store_si256(reinterpret_cast<I*>(r), _mm256_cvttps_epi32(p.r));
         _mm256_store_si256(reinterpret_cast<I*>(g), _mm256_cvttps_epi32(p.g));
         _mm256_store_si256(reinterpret_cast<I*>(b), _mm256_cvttps_epi32(p.b));
+        if (grading && !gradingBytes.empty()) {
+            alignas(32) std::int32_t index[8];
+            _mm256_store_si256(reinterpret_cast<I*>(index), luminanceIndexes(p));
+            const std::uint8_t* table = gradingBytes.data();
+            for (int i = 0; i < 8; ++i) {
+                const std::size_t row = static_cast<std::size_t>(index[i]) << 8;
+                r[i] = table[row + static_cast<std::size_t>(r[i])];
+                g[i] = table[(std::size_t{256} << 8) + row + static_cast<std::size_t>(g[i])];
+                b[i] = table[(std::size_t{512} << 8) + row + static_cast<std::size_t>(b[i])];
+            }
+        }
         for (int i = 0; i < 8; ++i) {
             out[4 * i] = static_cast<std::uint8_t>(r[i]);
             out[4 * i + 1] = static_cast<std::uint8_t>(g[i]);

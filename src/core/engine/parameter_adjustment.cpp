@@ -46,6 +46,11 @@ SharedImage developPass(const SharedImage& image, const PhotoParameters& paramet
     first.color = ColorAdjustment::plan(parameters);
     first.blackAndWhite = BlackAndWhiteAdjustment::plan(parameters);
     first.grading = ColorGradingAdjustment::plan(parameters);
+    // Building the graded byte table costs as much as grading 200,000 pixels the long way.
+    constexpr std::int64_t kGradingTablePixels = 1'000'000;
+    if (first.grading && std::int64_t{width} * height >= kGradingTablePixels) {
+        first.gradingBytes = ColorGradingAdjustment::byteTable(*first.grading);
+    }
     SecondPassStages second = SecondPassStages::plan(parameters, width, height, vignetteFrame);
 
     const bool runsFirst = first.runs();
