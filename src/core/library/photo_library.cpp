@@ -1,0 +1,409 @@
+#include "library/photo_library.hpp"
+
+#include "model/mask_kind_catalog.hpp"
+
+#include <algorithm>
+#include <cmath>
+
+namespace sorvin {
+
+namespace {
+
+// A restored angle as the library keeps it: half degrees, no angle closer to 0 than 0.01;
+// none when it is not finite or outside -180 ... 179.5.
+std::optional<double> restoredRotation(double degrees) {
+    if (!std::isfinite(degrees) || degrees < -180 || degrees > 179.5) return std::nullopt;
+    const double rounded = std::round(degrees * 2) / 2;
+    return PhotoRotation::isNone(rounded) ? 0.0 : rounded;
+}
+
+// The mask kinds a copy B may hold: the first four, and only kinds of the catalogue.
+std::vector<MaskKind> allowedMaskKinds(std::vector<MaskKind> kinds) {
+    if (kinds.size() > maximumMaskCount) kinds.resize(maximumMaskCount);
+    const MaskKindCatalog& catalog = MaskKindCatalog::current();
+    std::erase_if(kinds, [&](const MaskKind& kind) { return catalog.definition(kind) == nullptr; });
+    return kinds;
+}
+
+} // namespace
+
+PhotoLibrary::PhotoLibrary(std::vector<Photo> photos, PhotoLibraryRestoration restored, PhotoSortKey sortKey,
+                           bool sortAscending)
+    : photos_(Photo::sorted(std::move(photos), sortKey, sortAscending)), sortKey_(sortKey),
+      sortAscending_(sortAscending), viewCache_({}, {}, {}, {}) {
+    photosByPath_.reserve(photos_.size());
+    for (const Photo& photo : photos_)
+        photosByPath_.emplace(photo.relativePath, photo);
+
+    for (const auto& [path, degrees] : restored.rotations) {
+        if (auto kept = restoredRotation(degrees); kept && *kept != 0) rotations_.emplace(path, *kept);
+    }
+
+    for (const auto& [path, crop] : restored.crops) {
+        if (crop.isDefault()) continue;
+        const Photo* owner = photo(path);
+        if (owner == nullptr) {
+            crops_.emplace(path, crop);
+            continue;
+        }
+        const auto rotation = rotations_.find(path);
+        const PixelSize size = editSize(*owner, rotation == rotations_.end() ? 0 : rotation->second);
+        crops_.emplace(path, crop.clamped(size.width, size.height));
+    }
+
+    hearts_ = std::move(restored.hearts);
+
+    for (const auto& [path, brightness] : restored.brightness) {
+        if (restored.parameters.contains(path)) continue;
+        PhotoParameters legacy;
+        legacy.setValue(brightness, PhotoParameter::exposure);
+        restored.parameters.emplace(path, legacy);
+    }
+    for (const auto& [path, stored] : restored.parameters) {
+        PhotoParameters sanitized = stored.sanitized(false);
+        if (!sanitized.values.isEmpty() || !sanitized.masks.empty())
+            parameters_.emplace(path, std::move(sanitized));
+    }
+    for (const auto& [path, stored] : restored.parametersRaw) {
+        if (stored.values.isEmpty() && stored.masks.empty()) continue;
+        const Photo* owner = photo(path);
+        if (owner == nullptr || owner->hasRawCompanion() || owner->fileFormat == PhotoFileFormat::raw) {
+            parametersRaw_.emplace(path, stored);
+        }
+    }
+    // Both sources of a row carry the same masks; the JPEG/HEIF set's masks win.
+    PathSet developed;
+    for (const auto& entry : parameters_)
+        developed.insert(entry.first);
+    for (const auto& entry : parametersRaw_)
+        developed.insert(entry.first);
+    for (const std::string& path : developed) {
+        const auto jpeg = parameters_.find(path);
+        const auto raw = parametersRaw_.find(path);
+        std::vector<MaskKind> kinds;
+        if (jpeg != parameters_.end() && !jpeg->second.masks.empty()) {
+            kinds = jpeg->second.maskKinds();
+        } else if (raw != parametersRaw_.end()) {
+            kinds = raw->second.maskKinds();
+        }
+        if (jpeg != parameters_.end()) jpeg->second.synchronizeMaskKinds(kinds);
+        if (raw != parametersRaw_.end()) raw->second.synchronizeMaskKinds(kinds);
+    }
+
+    for (const auto& [path, source] : restored.sources) {
+        if (source == PhotoSource::raw) sources_.emplace(path, source);
+    }
+
+    for (auto& [path, stored] : restored.retouchesB) {
+        RetouchState state = std::move(stored);
+        state.rotation = restoredRotation(state.rotation).value_or(0);
+        if (const Photo* owner = photo(path)) {
+            const PixelSize size = editSize(*owner, state.rotation);
+            state.crop = state.crop.clamped(size.width, size.height);
+        }
+        state.masks = allowedMaskKinds(std::move(state.masks));
+        state.params = state.params.sanitized(false);
+        state.params.synchronizeMaskKinds(state.masks);
+        state.paramsRaw.synchronizeMaskKinds(state.masks);
+        retouchesB_.emplace(path, std::move(state));
+    }
+
+    viewCache_ = PhotoLibraryViewCache(photos_, photosByPath_, hearts_, retouchesB_);
+
+    if (restored.cursorPath) {
+        const auto found = std::find_if(photos_.begin(), photos_.end(), [&](const Photo& p) {
+            return p.relativePath == *restored.cursorPath;
+        });
+        if (found != photos_.end()) cursorIndex_ = static_cast<int>(found - photos_.begin());
+    }
+}
+
+void PhotoLibrary::rebuildVisibleCaches() {
+    viewCache_.rebuild(photos_, photosByPath_, isFiltered_, filteredPaths_, filteredRowCursors_, retouchesB_);
+}
+
+void PhotoLibrary::synchronizeMaskKinds(const std::vector<MaskKind>& kinds, PathMap<PhotoParameters>& table,
+                                        const std::string& path) {
+    const auto entry = table.find(path);
+    if (entry == table.end()) return;
+    entry->second.synchronizeMaskKinds(kinds);
+    if (entry->second.values.isEmpty() && entry->second.masks.empty()) table.erase(entry);
+}
+
+// ---- Cursor bookkeeping
+
+void PhotoLibrary::placeCursor(int photoIndex, RetouchSlot slot, LibraryFields& fields) {
+    if (cursorIndex_ != photoIndex) {
+        cursorIndex_ = photoIndex;
+        fields |= LibraryField::cursorIndex;
+    }
+    if (currentSlot_ != slot) {
+        currentSlot_ = slot;
+        fields |= LibraryField::currentSlot;
+    }
+}
+
+void PhotoLibrary::resetZoomIfMovedFrom(const std::optional<RetouchCursor>& previous, LibraryFields& fields) {
+    if (currentCursor() != previous && zoomState_ != ZoomState{}) {
+        zoomState_ = ZoomState{};
+        fields |= LibraryField::zoomState;
+    }
+}
+
+// After a rebuild that keeps every photo's rows (filter off, sort): back onto the remembered row,
+// its copy B only while the photo still has one.
+void PhotoLibrary::placeAfterRebuild(const std::optional<RetouchCursor>& previous, LibraryFields& fields) {
+    const std::optional<int> index = previous ? viewCache_.photoIndex(previous->path) : std::nullopt;
+    if (index) {
+        const bool keepsCopy = previous->slot == RetouchSlot::b && retouchesB_.contains(previous->path);
+        placeCursor(*index, keepsCopy ? RetouchSlot::b : RetouchSlot::a, fields);
+    } else {
+        const int last = std::max(0, static_cast<int>(visiblePhotos().size()) - 1);
+        placeCursor(previous ? std::min(cursorIndex_, last) : 0, RetouchSlot::a, fields);
+    }
+}
+
+// ---- Filter and sort
+
+bool PhotoLibrary::toggleFilter() {
+    const std::optional<RetouchCursor> previous = currentCursor();
+    if (isFiltered_) {
+        disableFilter();
+        return true;
+    }
+    std::vector<RetouchCursor> rows;
+    for (const Photo& p : photos_) {
+        if (hearts_.contains(p.relativePath)) rows.push_back({p.relativePath, RetouchSlot::a});
+        if (const RetouchState* copy = retouchStateB(p.relativePath); copy && copy->heart) {
+            rows.push_back({p.relativePath, RetouchSlot::b});
+        }
+    }
+    if (rows.empty()) return false;
+
+    filteredRowCursors_ = rows;
+    filteredRetouchReplacementPaths_.clear();
+    filteredPaths_.clear();
+    for (const RetouchCursor& row : rows) {
+        if (filteredPaths_.empty() || filteredPaths_.back() != row.path) filteredPaths_.push_back(row.path);
+    }
+    isFiltered_ = true;
+    rebuildVisibleCaches();
+
+    LibraryFields fields = LibraryField::isFiltered;
+    const bool stays = previous && std::find(rows.begin(), rows.end(), *previous) != rows.end() &&
+                       viewCache_.photoIndex(previous->path);
+    if (stays) {
+        placeCursor(*viewCache_.photoIndex(previous->path), previous->slot, fields);
+    } else {
+        placeCursor(0, rows.front().slot, fields);
+    }
+    resetZoomIfMovedFrom(previous, fields);
+    publish(fields);
+    return true;
+}
+
+void PhotoLibrary::disableFilter() {
+    if (!isFiltered_) return;
+    const std::optional<RetouchCursor> previous = currentCursor();
+    isFiltered_ = false;
+    filteredPaths_.clear();
+    filteredRowCursors_.clear();
+    filteredRetouchReplacementPaths_.clear();
+    rebuildVisibleCaches();
+    LibraryFields fields = LibraryField::isFiltered;
+    placeAfterRebuild(previous, fields);
+    publish(fields);
+}
+
+bool PhotoLibrary::applySort(PhotoSortKey key, bool ascending) {
+    if (key == sortKey_ && ascending == sortAscending_) return false;
+    const std::optional<RetouchCursor> previous = currentCursor();
+    const PathSet listedPaths(filteredPaths_.begin(), filteredPaths_.end());
+    const std::unordered_set<RetouchCursor> listedRows(filteredRowCursors_.begin(),
+                                                       filteredRowCursors_.end());
+
+    photos_ = Photo::sorted(std::move(photos_), key, ascending);
+    LibraryFields fields = LibraryField::photos | LibraryField::sortRevision;
+    if (key != sortKey_) fields |= LibraryField::sortKey;
+    if (ascending != sortAscending_) fields |= LibraryField::sortAscending;
+    sortKey_ = key;
+    sortAscending_ = ascending;
+
+    if (isFiltered_) {
+        filteredPaths_.clear();
+        filteredRowCursors_.clear();
+        for (const Photo& p : photos_) {
+            if (listedPaths.contains(p.relativePath)) filteredPaths_.push_back(p.relativePath);
+            for (RetouchSlot slot : {RetouchSlot::a, RetouchSlot::b}) {
+                if (listedRows.contains({p.relativePath, slot}))
+                    filteredRowCursors_.push_back({p.relativePath, slot});
+            }
+        }
+    }
+    rebuildVisibleCaches();
+    placeAfterRebuild(previous, fields);
+    ++sortRevision_;
+    publish(fields);
+    return true;
+}
+
+void PhotoLibrary::removeFilteredRetouchRow(const std::string& path) {
+    if (!isFiltered_) return;
+    const auto b = std::find(filteredRowCursors_.begin(), filteredRowCursors_.end(),
+                             RetouchCursor{path, RetouchSlot::b});
+    if (b == filteredRowCursors_.end()) return;
+    const auto position = filteredRowCursors_.erase(b);
+    const RetouchCursor a{path, RetouchSlot::a};
+    if (std::find(filteredRowCursors_.begin(), filteredRowCursors_.end(), a) == filteredRowCursors_.end()) {
+        filteredRowCursors_.insert(position, a);
+        filteredRetouchReplacementPaths_.insert(path);
+    }
+}
+
+void PhotoLibrary::insertFilteredRetouchRow(const std::string& path) {
+    if (!isFiltered_) return;
+    if (std::find(filteredPaths_.begin(), filteredPaths_.end(), path) == filteredPaths_.end()) return;
+    const RetouchCursor b{path, RetouchSlot::b};
+    if (std::find(filteredRowCursors_.begin(), filteredRowCursors_.end(), b) != filteredRowCursors_.end())
+        return;
+    if (filteredRetouchReplacementPaths_.erase(path) > 0) {
+        std::erase(filteredRowCursors_, RetouchCursor{path, RetouchSlot::a});
+    }
+    const auto lastOfPhoto = std::find_if(filteredRowCursors_.rbegin(), filteredRowCursors_.rend(),
+                                          [&](const RetouchCursor& row) { return row.path == path; });
+    if (lastOfPhoto != filteredRowCursors_.rend()) {
+        filteredRowCursors_.insert(lastOfPhoto.base(), b);
+        return;
+    }
+    // No row of the photo is left: keep the list in photo order, before the first row of a photo
+    // that comes later in the list.
+    PathMap<std::size_t> order;
+    for (std::size_t i = 0; i < photos_.size(); ++i)
+        order.emplace(photos_[i].relativePath, i);
+    const auto rank = [&](const std::string& p) {
+        const auto found = order.find(p);
+        return found == order.end() ? photos_.size() : found->second;
+    };
+    const std::size_t own = rank(path);
+    const auto later = std::find_if(filteredRowCursors_.begin(), filteredRowCursors_.end(),
+                                    [&](const RetouchCursor& row) { return rank(row.path) > own; });
+    filteredRowCursors_.insert(later, b);
+}
+
+// ---- Navigation
+
+bool PhotoLibrary::move(int by) {
+    if (by == 0) return true;
+    const std::optional<RetouchCursor> current = currentCursor();
+    if (!current) return false;
+    const std::optional<int> row = viewCache_.rowIndex(*current);
+    if (!row) return false;
+    const long long target = static_cast<long long>(*row) + by;
+    if (target < 0 || target >= static_cast<long long>(visibleRows().size())) return false;
+    const PhotoListRow& destination = visibleRows()[static_cast<std::size_t>(target)];
+    const std::optional<int> index = viewCache_.photoIndex(destination.photo.relativePath);
+    if (!index) return false;
+    LibraryFields fields;
+    placeCursor(*index, destination.slot, fields);
+    if (zoomState_ != ZoomState{}) {
+        zoomState_ = ZoomState{};
+        fields |= LibraryField::zoomState;
+    }
+    publish(fields);
+    return true;
+}
+
+void PhotoLibrary::jumpToStart() {
+    if (visibleRows().empty()) return;
+    const PhotoListRow& row = visibleRows().front();
+    jump(row.photo.relativePath, row.slot);
+}
+
+void PhotoLibrary::jumpToEnd() {
+    if (visibleRows().empty()) return;
+    const PhotoListRow& row = visibleRows().back();
+    jump(row.photo.relativePath, row.slot);
+}
+
+void PhotoLibrary::jump(int toPhotoIndex) {
+    if (visiblePhotos().empty()) return;
+    const int last = static_cast<int>(visiblePhotos().size()) - 1;
+    const int index = std::clamp(toPhotoIndex, 0, last);
+    // While the filter is on, land on a listed row of the photo so that navigation goes on from it.
+    RetouchSlot slot = RetouchSlot::a;
+    const std::string& path = visiblePhotos()[static_cast<std::size_t>(index)].relativePath;
+    if (isFiltered_ && !viewCache_.rowIndex({path, RetouchSlot::a}) &&
+        viewCache_.rowIndex({path, RetouchSlot::b})) {
+        slot = RetouchSlot::b;
+    }
+    const std::optional<RetouchCursor> previous = currentCursor();
+    LibraryFields fields;
+    placeCursor(index, slot, fields);
+    resetZoomIfMovedFrom(previous, fields);
+    publish(fields);
+}
+
+bool PhotoLibrary::jump(const std::string& toPath, RetouchSlot slot) {
+    const std::optional<int> index = viewCache_.photoIndex(toPath);
+    if (!index) return false;
+    if (slot == RetouchSlot::b && !retouchesB_.contains(toPath)) return false;
+    // While the filter is on, a row that is not listed gives way to the photo's listed row.
+    if (isFiltered_ && !viewCache_.rowIndex({toPath, slot})) {
+        const RetouchSlot other = slot == RetouchSlot::a ? RetouchSlot::b : RetouchSlot::a;
+        if (viewCache_.rowIndex({toPath, other})) slot = other;
+    }
+    const std::optional<RetouchCursor> previous = currentCursor();
+    LibraryFields fields;
+    placeCursor(*index, slot, fields);
+    resetZoomIfMovedFrom(previous, fields);
+    publish(fields);
+    return true;
+}
+
+// ---- Hearts
+
+HeartToggleResult PhotoLibrary::toggleHeart(const std::string& path, RetouchSlot slot) {
+    if (photo(path) == nullptr) return HeartToggleResult::unchanged;
+    const bool wasA = hearts_.contains(path);
+    const auto copy = retouchesB_.find(path);
+    const bool wasB = copy != retouchesB_.end() && copy->second.heart;
+    if (slot == RetouchSlot::b) {
+        if (copy == retouchesB_.end()) return HeartToggleResult::unchanged;
+        copy->second.heart = !copy->second.heart;
+        if (!wasA) viewCache_.addToHeartCount(copy->second.heart ? 1 : -1);
+        publish(LibraryField::retouchesB);
+        return copy->second.heart ? HeartToggleResult::added : HeartToggleResult::removed;
+    }
+    if (wasA) {
+        hearts_.erase(path);
+        if (!wasB) viewCache_.addToHeartCount(-1);
+        publish(LibraryField::hearts);
+        return HeartToggleResult::removed;
+    }
+    hearts_.insert(path);
+    if (!wasB) viewCache_.addToHeartCount(1);
+    publish(LibraryField::hearts);
+    return HeartToggleResult::added;
+}
+
+HeartToggleResult PhotoLibrary::toggleCurrentHeart() {
+    const std::optional<RetouchCursor> current = currentCursor();
+    if (!current) return HeartToggleResult::unchanged;
+    return toggleHeart(current->path, current->slot);
+}
+
+// ---- Zoom
+
+void PhotoLibrary::setZoomState(const ZoomState& zoom) {
+    if (zoom == zoomState_) return;
+    zoomState_ = zoom;
+    publish(LibraryField::zoomState);
+}
+
+void PhotoLibrary::panZoom(Size delta, Size viewportSize, Size fittedImageSize) {
+    ZoomState zoom = zoomState_;
+    zoom.pan(delta, viewportSize, fittedImageSize);
+    setZoomState(zoom);
+}
+
+} // namespace sorvin
