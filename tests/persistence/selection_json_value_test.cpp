@@ -1,3 +1,4 @@
+#include "model/photo_rotation.hpp"
 #include "persistence/selection_json_value.hpp"
 #include "persistence/selection_rotation.hpp"
 
@@ -59,7 +60,7 @@ TEST(SelectionRotation, HalfDegreeGridWithinRange) {
         {179.6, std::nullopt},  {180, std::nullopt},  {200, std::nullopt}, {-180, -180.0},
         {-180.1, std::nullopt}, {nan, std::nullopt},  {inf, std::nullopt}, {-inf, std::nullopt}};
     for (const Row& row : rows)
-        EXPECT_EQ(SelectionRotation::stored(row.given), row.stored) << row.given;
+        EXPECT_EQ(PhotoRotation::stored(row.given), row.stored) << row.given;
 }
 
 TEST(SelectionRotation, TextHasOneDecimal) {

@@ -7,26 +7,6 @@
 
 namespace sorvin {
 
-namespace {
-
-// A restored angle as the library keeps it: half degrees, no angle closer to 0 than 0.01;
-// none when it is not finite or outside -180 ... 179.5.
-std::optional<double> restoredRotation(double degrees) {
-    if (!std::isfinite(degrees) || degrees < -180 || degrees > 179.5) return std::nullopt;
-    const double rounded = std::round(degrees * 2) / 2;
-    return PhotoRotation::isNone(rounded) ? 0.0 : rounded;
-}
-
-// The mask kinds a copy B may hold: the first four, and only kinds of the catalogue.
-std::vector<MaskKind> allowedMaskKinds(std::vector<MaskKind> kinds) {
-    if (kinds.size() > maximumMaskCount) kinds.resize(maximumMaskCount);
-    const MaskKindCatalog& catalog = MaskKindCatalog::current();
-    std::erase_if(kinds, [&](const MaskKind& kind) { return catalog.definition(kind) == nullptr; });
-    return kinds;
-}
-
-} // namespace
-
 PhotoLibrary::PhotoLibrary(std::vector<Photo> photos, PhotoLibraryRestoration restored, PhotoSortKey sortKey,
                            bool sortAscending)
     : photos_(Photo::sorted(std::move(photos), sortKey, sortAscending)), sortKey_(sortKey),
@@ -36,7 +16,7 @@ PhotoLibrary::PhotoLibrary(std::vector<Photo> photos, PhotoLibraryRestoration re
         photosByPath_.emplace(photo.relativePath, photo);
 
     for (const auto& [path, degrees] : restored.rotations) {
-        if (auto kept = restoredRotation(degrees); kept && *kept != 0) rotations_.emplace(path, *kept);
+        if (auto kept = PhotoRotation::stored(degrees)) rotations_.emplace(path, *kept);
     }
 
     for (const auto& [path, crop] : restored.crops) {
@@ -96,15 +76,11 @@ PhotoLibrary::PhotoLibrary(std::vector<Photo> photos, PhotoLibraryRestoration re
 
     for (auto& [path, stored] : restored.retouchesB) {
         RetouchState state = std::move(stored);
-        state.rotation = restoredRotation(state.rotation).value_or(0);
+        normalizeRetouchState(state);
         if (const Photo* owner = photo(path)) {
             const PixelSize size = editSize(*owner, state.rotation);
             state.crop = state.crop.clamped(size.width, size.height);
         }
-        state.masks = allowedMaskKinds(std::move(state.masks));
-        state.params = state.params.sanitized(false);
-        state.params.synchronizeMaskKinds(state.masks);
-        state.paramsRaw.synchronizeMaskKinds(state.masks);
         retouchesB_.emplace(path, std::move(state));
     }
 
@@ -116,6 +92,18 @@ PhotoLibrary::PhotoLibrary(std::vector<Photo> photos, PhotoLibraryRestoration re
         });
         if (found != photos_.end()) cursorIndex_ = static_cast<int>(found - photos_.begin());
     }
+}
+
+// Brings a copy's state within what the library stores: at most four masks of known kinds carried
+// by both sets, no RAW development in the JPEG/HEIF set, a half-degree rotation in range.
+void PhotoLibrary::normalizeRetouchState(RetouchState& state) {
+    if (state.masks.size() > maximumMaskCount) state.masks.resize(maximumMaskCount);
+    const MaskKindCatalog& catalog = MaskKindCatalog::current();
+    std::erase_if(state.masks, [&](const MaskKind& kind) { return catalog.definition(kind) == nullptr; });
+    state.params = state.params.sanitized(false);
+    state.params.synchronizeMaskKinds(state.masks);
+    state.paramsRaw.synchronizeMaskKinds(state.masks);
+    state.rotation = PhotoRotation::stored(state.rotation).value_or(0);
 }
 
 void PhotoLibrary::rebuildVisibleCaches() {

@@ -210,6 +210,7 @@ private:
         if (!fields.empty()) changed.emit(fields);
     }
     void rebuildVisibleCaches();
+    static void normalizeRetouchState(RetouchState& state);
     static void synchronizeMaskKinds(const std::vector<MaskKind>& kinds, PathMap<PhotoParameters>& table,
                                      const std::string& path);
 

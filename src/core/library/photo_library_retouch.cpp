@@ -6,28 +6,6 @@
 
 namespace sorvin {
 
-namespace {
-
-// Brings a copy's state within what the library stores: at most four masks of known kinds carried
-// by both sets, no RAW development in the JPEG/HEIF set, a half-degree rotation in range.
-void normalizeRetouchState(RetouchState& state) {
-    if (state.masks.size() > maximumMaskCount) state.masks.resize(maximumMaskCount);
-    const MaskKindCatalog& catalog = MaskKindCatalog::current();
-    std::erase_if(state.masks, [&](const MaskKind& kind) { return catalog.definition(kind) == nullptr; });
-    state.params = state.params.sanitized(false);
-    state.params.synchronizeMaskKinds(state.masks);
-    state.paramsRaw.synchronizeMaskKinds(state.masks);
-    const double r = state.rotation;
-    if (std::isfinite(r) && r >= -180 && r <= 179.5) {
-        const double rounded = std::round(r * 2) / 2;
-        state.rotation = PhotoRotation::isNone(rounded) ? 0 : rounded;
-    } else {
-        state.rotation = 0;
-    }
-}
-
-} // namespace
-
 void PhotoLibrary::adjustHeartCountForCopy(const std::string& path, bool heartBefore, bool heartAfter) {
     if (photo(path) == nullptr) return;
     const bool a = hearts_.contains(path);

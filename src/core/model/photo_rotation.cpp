@@ -131,6 +131,13 @@ PixelSize PhotoRotation::outputSize(int width, int height, double degrees) {
     return {static_cast<int>(std::round(k * size.width)), static_cast<int>(std::round(k * size.height))};
 }
 
+std::optional<double> PhotoRotation::stored(double degrees) {
+    if (!std::isfinite(degrees) || degrees < -180.0 || degrees > 179.5) return std::nullopt;
+    const double snapped = std::round(2.0 * degrees) * 0.5;
+    if (isNone(snapped)) return std::nullopt;
+    return snapped;
+}
+
 double PhotoRotation::normalized(double degrees) {
     if (!std::isfinite(degrees)) return 0;
     const double n = std::round(2.0 * degrees); // halves away from zero

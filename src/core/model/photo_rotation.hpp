@@ -38,6 +38,10 @@ struct PhotoRotation {
     static PixelSize outputSize(int width, int height, double degrees);
     // A multiple of 0.5 within -180 ... 179.5.
     static double normalized(double degrees);
+    // The angle as stored edit state keeps it: on the half-degree grid within -180 ... 179.5
+    // (bounds tested before rounding, halves away from zero); none for an angle that is not
+    // finite, out of range, or rounds to no rotation.
+    static std::optional<double> stored(double degrees);
     // "+1.5°", "-0.5°", "0.0°"; none for no rotation unless includeZero.
     static std::optional<std::string> displayText(double degrees, bool includeZero);
 

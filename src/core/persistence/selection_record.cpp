@@ -1,5 +1,6 @@
 #include "persistence/selection_record.hpp"
 
+#include "model/photo_rotation.hpp"
 #include "persistence/selection_rotation.hpp"
 
 #include <algorithm>
@@ -83,7 +84,7 @@ SelectionRecord SelectionRecord::normalized(SelectionRecord record) {
         copy.params = copy.params.sanitized(false);
         copy.params.synchronizeMaskKinds(kinds);
         copy.paramsRaw.synchronizeMaskKinds(kinds);
-        copy.rotation = SelectionRotation::stored(copy.rotation).value_or(0.0);
+        copy.rotation = PhotoRotation::stored(copy.rotation).value_or(0.0);
         copy.masks = std::move(kinds);
     }
     return record;

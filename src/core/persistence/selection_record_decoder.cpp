@@ -1,5 +1,6 @@
 #include "persistence/selection_record_decoder.hpp"
 
+#include "model/photo_rotation.hpp"
 #include "persistence/selection_record_reading.hpp"
 #include "persistence/selection_record_version1.hpp"
 #include "persistence/selection_rotation.hpp"
@@ -46,7 +47,7 @@ RetouchState copyB(const Json& b, std::optional<double> photoRotation, std::opti
     copy.source = string(member(b, "source")) == "raw" ? PhotoSource::raw : PhotoSource::jpeg;
     if (const Json* rotation = member(b, "rotation")) {
         const auto degrees = number(rotation);
-        copy.rotation = degrees ? SelectionRotation::stored(*degrees).value_or(0.0) : 0.0;
+        copy.rotation = degrees ? PhotoRotation::stored(*degrees).value_or(0.0) : 0.0;
     } else {
         copy.rotation = photoRotation.value_or(0.0);
     }
@@ -78,7 +79,7 @@ SelectionRecord decodeVersion2(const Json& document) {
             if (string(member(photo, "source")) == "raw") record.sources[path] = PhotoSource::raw;
             std::optional<double> rotation;
             if (const auto degrees = number(member(photo, "rotation")))
-                if ((rotation = SelectionRotation::stored(*degrees))) record.rotations[path] = *rotation;
+                if ((rotation = PhotoRotation::stored(*degrees))) record.rotations[path] = *rotation;
             const auto crop = SelectionRecordReading::crop(member(photo, "crop"));
             if (crop) record.crops[path] = *crop;
             const std::vector<MaskKind> kinds = maskKinds(member(photo, "masks"));

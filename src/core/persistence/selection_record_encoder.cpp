@@ -1,5 +1,6 @@
 #include "persistence/selection_record_encoder.hpp"
 
+#include "model/photo_rotation.hpp"
 #include "persistence/selection_rotation.hpp"
 #include "platform/json_text.hpp"
 
@@ -107,7 +108,7 @@ std::string copyBText(const RetouchState& copy) {
     FieldList fields;
     if (copy.heart) fields.add("heart", "true");
     if (copy.source == PhotoSource::raw) fields.add("source", "\"raw\"");
-    const auto rotation = SelectionRotation::stored(copy.rotation);
+    const auto rotation = PhotoRotation::stored(copy.rotation);
     fields.add("rotation", rotation ? SelectionRotation::text(*rotation) : "0.0");
     fields.add("crop", cropText(copy.crop));
     if (!copy.masks.empty()) fields.add("masks", masksText(copy.masks));
@@ -128,7 +129,7 @@ FieldList photoFields(const SelectionRecord& record, const std::string& path, bo
     if (const auto* source = find(record.sources, path); source && *source == PhotoSource::raw)
         fields.add("source", "\"raw\"");
     if (const auto* degrees = find(record.rotations, path))
-        if (const auto rotation = SelectionRotation::stored(*degrees))
+        if (const auto rotation = PhotoRotation::stored(*degrees))
             fields.add("rotation", SelectionRotation::text(*rotation));
     if (const auto* crop = find(record.crops, path); crop && !crop->isDefault())
         fields.add("crop", cropText(*crop));

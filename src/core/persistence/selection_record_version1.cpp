@@ -1,5 +1,6 @@
 #include "persistence/selection_record_version1.hpp"
 
+#include "model/photo_rotation.hpp"
 #include "persistence/selection_record_reading.hpp"
 #include "persistence/selection_rotation.hpp"
 
@@ -64,7 +65,7 @@ public:
         if (const Json* rotations = object(member(document_, "rotations")))
             for (const auto& [key, value] : rotations->items())
                 if (const auto degrees = number(&value))
-                    if (const auto stored = SelectionRotation::stored(*degrees))
+                    if (const auto stored = PhotoRotation::stored(*degrees))
                         record.rotations[path(key)] = *stored;
         if (const Json* crops = object(member(document_, "crops")))
             for (const auto& [key, value] : crops->items())

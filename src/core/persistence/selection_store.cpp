@@ -1,5 +1,6 @@
 #include "persistence/selection_store.hpp"
 
+#include "model/photo_rotation.hpp"
 #include "persistence/selection_json_value.hpp"
 #include "persistence/selection_record_decoder.hpp"
 #include "persistence/selection_record_encoder.hpp"
@@ -220,7 +221,7 @@ bool SelectionStore::save(const std::optional<std::string>& cursor, const std::s
                           std::chrono::system_clock::time_point date) {
     SelectionRecord::PathMap<double> storedRotations;
     for (const auto& [path, degrees] : rotations)
-        if (const auto stored = SelectionRotation::stored(degrees)) storedRotations.emplace(path, *stored);
+        if (const auto stored = PhotoRotation::stored(degrees)) storedRotations.emplace(path, *stored);
     SelectionRecord::PathMap<ManualCrop> storedCrops;
     for (const auto& [path, crop] : crops)
         if (crop != ManualCrop{}) storedCrops.emplace(path, crop);
