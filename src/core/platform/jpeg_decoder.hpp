@@ -34,9 +34,9 @@ struct JpegDecoder {
         std::optional<long> orientation;
     };
 
-    // The picture reduced by the DCT to the smallest scale whose long edge is still at least
-    // minimumLongEdge (full size for 0 or for a larger value); none for anything that is not a
-    // decodable JPEG within the caps.
+    // The picture reduced by the DCT (by 1/8, 1/4 or 1/2) to the smallest scale whose long edge is
+    // still at least minimumLongEdge (full size for 0 or for a larger value); none for anything
+    // that is not a decodable JPEG within the caps.
     static std::optional<Picture> decode(std::span<const std::uint8_t> bytes, int minimumLongEdge);
 
     // Whether the bytes begin like a JPEG file.
