@@ -1,0 +1,30 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+
+namespace sorvin {
+
+// How urgent a piece of background work is: what the user waits for, or analysis that may lag.
+enum class TaskPriority { userInitiated, utility };
+
+// Where detached background work runs. Injected, so tests decide when the work happens.
+class BackgroundExecutor {
+public:
+    virtual ~BackgroundExecutor() = default;
+    virtual void run(TaskPriority priority, std::function<void()> task) = 0;
+};
+
+// The program's executor: oneTBB arenas, one per priority, shared by everything that runs detached.
+class ThreadPoolExecutor final : public BackgroundExecutor {
+public:
+    ThreadPoolExecutor();
+    ~ThreadPoolExecutor() override;
+    void run(TaskPriority priority, std::function<void()> task) override;
+
+private:
+    struct Arenas;
+    std::unique_ptr<Arenas> arenas_;
+};
+
+} // namespace sorvin
