@@ -4,6 +4,7 @@
 // the same library function.
 #include "engine/first_sweep.hpp"
 
+#include <algorithm>
 #include <cmath>
 #include <immintrin.h>
 
@@ -296,46 +297,75 @@ SORVIN_AVX2 void FirstSweep::rowVector(const std::uint8_t* in, std::uint8_t* out
     const ByteTable& tr = *red;
     const ByteTable& tg = *green;
     const ByteTable& tb = *blue;
+    const bool saturates = saturation != 0 || vibrance != 0;
     const bool toGrey = blackAndWhite && blackAndWhite->amount != 0;
-    alignas(32) std::int32_t r[8], g[8], b[8];
+    const bool gradesByTable = grading && !gradingBytes.empty();
+    // Blocks of eight groups of eight pixels, taken stage by stage: the groups of a block are
+    // independent, so the processor overlaps their long chains of divisions and selects.
+    constexpr int kGroups = 8;
+    constexpr int kBlock = 8 * kGroups;
+    alignas(32) std::int32_t r[kBlock], g[kBlock], b[kBlock], index[kBlock];
+    Lanes p[kGroups];
     int x = 0;
-    for (; x + 8 <= width; x += 8, in += 32, out += 32) {
-        for (int i = 0; i < 8; ++i) {
+    while (x < width) {
+        const int count = std::min(kBlock, width - x);
+        const int groups = count / 8;
+        if (groups == 0) break;
+        const int pixels = groups * 8;
+        for (int i = 0; i < pixels; ++i) {
             r[i] = tr[in[4 * i]];
             g[i] = tg[in[4 * i + 1]];
             b[i] = tb[in[4 * i + 2]];
         }
-        Lanes p{floatsOf(r), floatsOf(g), floatsOf(b)};
-        if (saturation != 0 || vibrance != 0) p = saturationStage(p, saturation, vibrance);
-        if (color) p = mixerStage(p, *color);
-        if (toGrey) p = blackAndWhiteStage(p, *blackAndWhite);
-        if (grading && gradingBytes.empty()) p = gradingStage(p, *grading);
-        _mm256_store_si256(reinterpret_cast<I*>(r), _mm256_cvttps_epi32(p.r));
-        _mm256_store_si256(reinterpret_cast<I*>(g), _mm256_cvttps_epi32(p.g));
-        _mm256_store_si256(reinterpret_cast<I*>(b), _mm256_cvttps_epi32(p.b));
-        if (grading && !gradingBytes.empty()) {
-            alignas(32) std::int32_t index[8];
-            _mm256_store_si256(reinterpret_cast<I*>(index), luminanceIndexes(p));
+        for (int k = 0; k < groups; ++k)
+            p[k] = {floatsOf(r + 8 * k), floatsOf(g + 8 * k), floatsOf(b + 8 * k)};
+        if (saturates) {
+            for (int k = 0; k < groups; ++k)
+                p[k] = saturationStage(p[k], saturation, vibrance);
+        }
+        if (color) {
+            for (int k = 0; k < groups; ++k)
+                p[k] = mixerStage(p[k], *color);
+        }
+        if (toGrey) {
+            for (int k = 0; k < groups; ++k)
+                p[k] = blackAndWhiteStage(p[k], *blackAndWhite);
+        }
+        if (grading && !gradesByTable) {
+            for (int k = 0; k < groups; ++k)
+                p[k] = gradingStage(p[k], *grading);
+        }
+        for (int k = 0; k < groups; ++k) {
+            _mm256_store_si256(reinterpret_cast<I*>(r + 8 * k), _mm256_cvttps_epi32(p[k].r));
+            _mm256_store_si256(reinterpret_cast<I*>(g + 8 * k), _mm256_cvttps_epi32(p[k].g));
+            _mm256_store_si256(reinterpret_cast<I*>(b + 8 * k), _mm256_cvttps_epi32(p[k].b));
+            if (gradesByTable)
+                _mm256_store_si256(reinterpret_cast<I*>(index + 8 * k), luminanceIndexes(p[k]));
+        }
+        if (gradesByTable) {
             const std::uint8_t* table = gradingBytes.data();
-            for (int i = 0; i < 8; ++i) {
+            for (int i = 0; i < pixels; ++i) {
                 const std::size_t row = static_cast<std::size_t>(index[i]) << 8;
                 r[i] = table[row + static_cast<std::size_t>(r[i])];
                 g[i] = table[(std::size_t{256} << 8) + row + static_cast<std::size_t>(g[i])];
                 b[i] = table[(std::size_t{512} << 8) + row + static_cast<std::size_t>(b[i])];
             }
         }
-        for (int i = 0; i < 8; ++i) {
+        for (int i = 0; i < pixels; ++i) {
             out[4 * i] = static_cast<std::uint8_t>(r[i]);
             out[4 * i + 1] = static_cast<std::uint8_t>(g[i]);
             out[4 * i + 2] = static_cast<std::uint8_t>(b[i]);
             out[4 * i + 3] = in[4 * i + 3];
         }
+        x += pixels;
+        in += 4 * pixels;
+        out += 4 * pixels;
     }
     for (; x < width; ++x, in += 4, out += 4) {
-        const RgbBytes p = colorStages({tr[in[0]], tg[in[1]], tb[in[2]]});
-        out[0] = p.red;
-        out[1] = p.green;
-        out[2] = p.blue;
+        const RgbBytes q = colorStages({tr[in[0]], tg[in[1]], tb[in[2]]});
+        out[0] = q.red;
+        out[1] = q.green;
+        out[2] = q.blue;
         out[3] = in[3];
     }
 }
