@@ -20,7 +20,7 @@ inline int lumaOf(int r, int g, int b) {
     return (2126 * r + 7152 * g + 722 * b + 5000) / 10000;
 }
 
-// Runs body(row pointer of the bitmap, row pointer of each output plane) for every row, banded.
+// Runs body(y, first byte of row y of the bitmap) for every row, in parallel bands.
 template <typename Body>
 void eachPixelRow(const std::uint8_t* bytes, int height, std::size_t bytesPerRow, bool parallel, Body body) {
     DetailBoxBlur::performParallelBands(height, parallel, [&](int begin, int end) {
