@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <tbb/blocked_range.h>
 #include <tbb/parallel_for.h>
 #include <thread>
 #include <vector>
@@ -120,7 +121,14 @@ void DetailBoxBlur::performParallelBands(int total, bool parallel,
         if (begin < end) body(begin, end);
     };
     if (parallel && bands > 1) {
-        tbb::parallel_for(0, bands, run);
+        // One task per band: the bands are few and of equal size.
+        tbb::parallel_for(
+            tbb::blocked_range<int>(0, bands, 1),
+            [&](const tbb::blocked_range<int>& range) {
+                for (int band = range.begin(); band != range.end(); ++band)
+                    run(band);
+            },
+            tbb::simple_partitioner());
     } else {
         for (int band = 0; band < bands; ++band)
             run(band);
