@@ -3,7 +3,9 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <fstream>
 #include <gtest/gtest.h>
+#include <iterator>
 
 namespace sorvin {
 namespace {
@@ -160,6 +162,17 @@ TEST(ImageDecoderTest, ContentDecidesTheDecoderNotTheName) {
     ASSERT_TRUE(nefNamed);
 }
 
+TEST(ImageDecoderTest, ARawFileIsDevelopedAtTheSizeAskedFor) {
+    const SharedImage raw = ImageDecoder::decode(
+        photoAt(sample("raw/canon_eos_6d_linear_lossy.dng"), PhotoFileFormat::raw), std::nullopt, 600);
+    ASSERT_TRUE(raw);
+    EXPECT_EQ(std::max(raw->width(), raw->height()), 600);
+    EXPECT_GT(meanGreen(*raw), 10);
+    // Not a RAW file by name: not developed.
+    EXPECT_FALSE(
+        ImageDecoder::decode(photoAt(sample("raw/canon_eos_6d_linear_lossy.dng")), std::nullopt, 600));
+}
+
 TEST(ImageDecoderTest, DamagedFilesAreRefusedOrDecodedInPart) {
     EXPECT_FALSE(decoded("corrupt/corrupt_header.jpg", 800));
     EXPECT_FALSE(ImageDecoder::decode(photoAt(sample("corrupt/no_such_file.jpg")), std::nullopt, 800));
@@ -177,6 +190,26 @@ TEST(ImageDecoderTest, DamagedFilesAreRefusedOrDecodedInPart) {
         EXPECT_FALSE(
             ImageDecoder::decode(photoAt(sample(notPictures), PhotoFileFormat::raw), PhotoSource::jpeg, 640))
             << notPictures;
+}
+
+std::vector<std::uint8_t> fileBytes(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), {});
+}
+
+TEST(ImageDecoderTest, AHeaderClaimingAHugePictureIsRefusedBeforeDecoding) {
+    std::vector<std::uint8_t> bytes = fileBytes(sample("jpeg/orientation/landscape_1.jpg"));
+    // The baseline frame header: FF C0, length, precision, height, width.
+    std::size_t frame = 2;
+    while (frame + 9 < bytes.size() && !(bytes[frame] == 0xFF && bytes[frame + 1] == 0xC0))
+        ++frame;
+    ASSERT_LT(frame + 9, bytes.size());
+    for (std::size_t i : {frame + 5, frame + 7}) {
+        bytes[i] = 0xEA; // 60000
+        bytes[i + 1] = 0x60;
+    }
+    EXPECT_FALSE(ImageDecoder::decode(bytes, 100000));
+    EXPECT_FALSE(ImageDecoder::decode(bytes, 800));
 }
 
 TEST(ImageDecoderTest, BytesThatAreNoPictureGiveNothing) {

@@ -1,11 +1,14 @@
 #include "loading/image_decoder.hpp"
 
 #include "engine/display_adjustment_resolution.hpp"
+#include "engine/raw_developer.hpp"
 #include "model/orientation_transform.hpp"
 #include "platform/heif_file.hpp"
 #include "platform/jpeg_decoder.hpp"
 #include "platform/regular_file.hpp"
 
+#include <algorithm>
+#include <array>
 #include <new>
 #include <vector>
 
@@ -51,15 +54,33 @@ SharedImage ImageDecoder::decode(std::span<const std::uint8_t> bytes, int maximu
 SharedImage ImageDecoder::decode(const Photo& photo, std::optional<PhotoSource> source,
                                  int maximumPixelSize) {
     const PhotoAsset asset = photo.asset(resolvedSource(photo, source));
-    const auto file = RegularFile::open(asset.url, kMaxFileBytes);
+    const auto file =
+        RegularFile::open(asset.url, std::max<std::uint64_t>(kMaxFileBytes, RawFilter::kMaxFileBytes));
     if (!file || maximumPixelSize < 1) return nullptr;
-    try {
-        std::vector<std::uint8_t> bytes;
-        if (!file->readAll(bytes)) return nullptr;
-        return decode(bytes, maximumPixelSize);
-    } catch (const std::bad_alloc&) {
-        return nullptr;
+    std::array<std::uint8_t, 16> head{};
+    const auto headSize = static_cast<std::size_t>(std::min<std::uint64_t>(file->size(), head.size()));
+    if (!file->readAt(0, head.data(), headSize)) return nullptr;
+    const std::span<const std::uint8_t> start(head.data(), headSize);
+
+    if (JpegDecoder::looksLikeJpeg(start) || HeifFile::looksLikeHeif(start)) {
+        if (file->size() > kMaxFileBytes) return nullptr;
+        try {
+            std::vector<std::uint8_t> bytes;
+            if (!file->readAll(bytes)) return nullptr;
+            return decode(bytes, maximumPixelSize);
+        } catch (const std::bad_alloc&) {
+            return nullptr;
+        }
     }
+    if (asset.fileFormat != PhotoFileFormat::raw) return nullptr;
+    // A RAW file asked for as a picture: its development with the default RAW values.
+    RawDevelopmentRequest request;
+    request.photoIdentifier = asset.relativePath;
+    request.asset = asset;
+    request.asset.url = file->descriptorPath();
+    request.maximumLongEdge = maximumPixelSize;
+    const auto developed = RawDeveloper::develop(request);
+    return developed ? fitted(developed->image, maximumPixelSize) : nullptr;
 }
 
 } // namespace sorvin

@@ -13,7 +13,8 @@ namespace sorvin {
 // Turns one file of a photo into an image ready to draw: upright (the file's EXIF orientation
 // applied; HEIF files come upright from their own boxes), in sRGB, its long edge at most the size
 // asked for (never enlarged). The only place where JPEG and HEIF files are decoded for the screen.
-// The content decides the decoder, not the file name, so a JPEG named .heic still opens.
+// The content decides the decoder, not the file name, so a JPEG named .heic still opens; a RAW
+// file that is really a RAW file is developed with the default RAW values.
 // Stateless; any thread, many at once.
 struct ImageDecoder {
     // Photo files above this size are not read.
