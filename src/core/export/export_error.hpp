@@ -1,0 +1,37 @@
+#pragma once
+
+#include <string>
+#include <system_error>
+
+namespace sorvin {
+
+// Failures of the export that are not errors of the operating system.
+enum class ExportErrc {
+    featureUnsupported = 1, // the format cannot be written on this system
+    fileReadCorruptFile,    // the source could not be decoded or developed
+    fileWriteUnknown,       // the encoder could not finish the file
+    fileWriteFileExists,    // a file stands where a folder is needed
+    fileWriteOutOfSpace,    // the disk is full
+};
+
+const std::error_category& exportErrorCategory();
+
+inline std::error_code make_error_code(ExportErrc code) {
+    return {static_cast<int>(code), exportErrorCategory()};
+}
+
+namespace ExportError {
+
+// The Japanese text of an error: our own for the export's errors and the common file errors,
+// the system's text for anything else.
+std::string localizedDescription(std::error_code error);
+
+// "空き容量が足りません" for a full disk, whichever way it is reported; else the description.
+std::string failureReason(std::error_code error);
+
+} // namespace ExportError
+
+} // namespace sorvin
+
+template <>
+struct std::is_error_code_enum<sorvin::ExportErrc> : std::true_type {};

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+
+namespace sorvin {
+
+// A file written by an export: its path below the destination ("IMG_0001.jpg",
+// "JPEG/IMG_0001.jpg", "originals/IMG_0001.CR3"), byte size and modification time.
+struct ExportManifestFileRecord {
+    std::string file;
+    std::int64_t size = 0;
+    std::int64_t mtime = 0; // milliseconds since 1970, truncated
+
+    bool operator==(const ExportManifestFileRecord&) const = default;
+};
+
+// What one export item left: the identity of the source it was made from, the fingerprint of
+// every setting that shaped its pixels, and the files written for it.
+struct ExportManifestEntry {
+    std::int64_t srcSize = 0;
+    std::int64_t srcMtime = 0;
+    std::string params; // 64 lower-case hexadecimal digits
+    std::map<std::string, ExportManifestFileRecord> outputs; // by "jpeg" / "heic"
+    std::optional<ExportManifestFileRecord> original;
+
+    bool operator==(const ExportManifestEntry&) const = default;
+};
+
+// The memory of the exports into one destination folder, kept in the support folder. Entries are
+// keyed by the standardized path of a photo's main file, with "#B" for its copy B.
+struct ExportManifest {
+    static constexpr int kVersion = 1;
+
+    int version = kVersion;
+    std::string folder; // the destination's standardized path
+    std::map<std::string, ExportManifestEntry> entries;
+
+    bool operator==(const ExportManifest&) const = default;
+};
+
+// A regular file's size and modification time, the test for "unchanged".
+struct FileIdentity {
+    std::int64_t size = 0;
+    std::int64_t mtime = 0; // milliseconds since 1970, truncated toward zero
+
+    bool operator==(const FileIdentity&) const = default;
+};
+
+} // namespace sorvin

@@ -1,0 +1,249 @@
+#include "export/export_manifest_store.hpp"
+
+#include "export/export_long_edge.hpp"
+#include "platform/atomic_file.hpp"
+#include "platform/file_path.hpp"
+#include "platform/json_text.hpp"
+#include "platform/sha256.hpp"
+#include "platform/xdg_folders.hpp"
+
+#include <cmath>
+#include <fmt/format.h>
+#include <nlohmann/json.hpp>
+#include <sys/stat.h>
+
+namespace sorvin {
+
+namespace fs = std::filesystem;
+using nlohmann::json;
+
+namespace {
+
+// A manifest is small; anything larger than this is not ours.
+constexpr std::size_t kMaximumManifestBytes = std::size_t{64} << 20;
+
+std::optional<std::int64_t> exactInteger(const json& value) {
+    if (value.is_number_integer() && !value.is_number_unsigned()) return value.get<std::int64_t>();
+    if (value.is_number_unsigned()) {
+        const auto number = value.get<std::uint64_t>();
+        if (number <= static_cast<std::uint64_t>(INT64_MAX)) return static_cast<std::int64_t>(number);
+    }
+    return std::nullopt;
+}
+
+std::optional<ExportManifestFileRecord> fileRecord(const json& value) {
+    if (!value.is_object()) return std::nullopt;
+    const auto file = value.find("file");
+    const auto size = value.find("size");
+    const auto mtime = value.find("mtime");
+    if (file == value.end() || !file->is_string()) return std::nullopt;
+    const auto& path = file->get_ref<const std::string&>();
+    if (!ExportManifestStore::validRelativePath(path)) return std::nullopt;
+    if (size == value.end() || mtime == value.end()) return std::nullopt;
+    const auto sizeValue = exactInteger(*size);
+    const auto mtimeValue = exactInteger(*mtime);
+    if (!sizeValue || *sizeValue < 0 || !mtimeValue) return std::nullopt;
+    return ExportManifestFileRecord{path, *sizeValue, *mtimeValue};
+}
+
+bool isLowerHexDigest(const json& value) {
+    if (!value.is_string()) return false;
+    const auto& text = value.get_ref<const std::string&>();
+    if (text.size() != 64) return false;
+    for (const char c : text)
+        if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'))) return false;
+    return true;
+}
+
+std::optional<ExportManifestEntry> entry(const json& value) {
+    if (!value.is_object()) return std::nullopt;
+    ExportManifestEntry result;
+    const auto srcSize = value.find("srcSize");
+    const auto srcMtime = value.find("srcMtime");
+    const auto params = value.find("params");
+    const auto outputs = value.find("outputs");
+    if (srcSize == value.end() || srcMtime == value.end() || params == value.end() || outputs == value.end())
+        return std::nullopt;
+    const auto size = exactInteger(*srcSize);
+    const auto mtime = exactInteger(*srcMtime);
+    if (!size || *size < 0 || !mtime || !isLowerHexDigest(*params) || !outputs->is_object()) return std::nullopt;
+    result.srcSize = *size;
+    result.srcMtime = *mtime;
+    result.params = params->get<std::string>();
+    for (const auto& [key, record] : outputs->items()) {
+        if (key != "jpeg" && key != "heic") continue;
+        auto parsed = fileRecord(record);
+        if (!parsed) return std::nullopt;
+        result.outputs.emplace(key, std::move(*parsed));
+    }
+    if (const auto original = value.find("original"); original != value.end()) {
+        auto parsed = fileRecord(*original);
+        if (!parsed) return std::nullopt;
+        result.original = std::move(*parsed);
+    }
+    return result;
+}
+
+void appendRecord(std::string& out, const ExportManifestFileRecord& record) {
+    out += "{\"file\":";
+    JsonText::appendQuoted(out, record.file);
+    out += fmt::format(",\"mtime\":{},\"size\":{}}}", record.mtime, record.size);
+}
+
+// Rotation of the fingerprint: half degrees, 0 for anything outside the stored range.
+double hashRotation(double rotation) {
+    if (!std::isfinite(rotation)) return 0;
+    const double rounded = std::round(rotation * 2) / 2;
+    if (rotation < -180 || rotation > 179.5 || std::fabs(rounded) < 0.01) return 0;
+    return rounded;
+}
+
+} // namespace
+
+fs::path ExportManifestStore::defaultApplicationSupportRoot() { return XdgFolders::dataHome() / "Sorvin"; }
+
+fs::path ExportManifestStore::manifestURL(const fs::path& destination, const fs::path& applicationSupportRoot) {
+    const auto digest = Sha256::digest(FilePath::standardized(destination).string());
+    std::string name = "export-";
+    for (std::size_t i = 0; i < 8; ++i)
+        name += fmt::format("{:02x}", digest[i]);
+    return applicationSupportRoot / (name + ".json");
+}
+
+ExportManifest ExportManifestStore::load(const fs::path& destination, const fs::path& applicationSupportRoot) {
+    ExportManifest manifest;
+    manifest.folder = FilePath::standardized(destination).string();
+    json root;
+    try {
+        root = json::parse(AtomicFile::read(manifestURL(destination, applicationSupportRoot), kMaximumManifestBytes));
+    } catch (...) {
+        return manifest;
+    }
+    if (!root.is_object()) return manifest;
+    const auto version = root.find("version");
+    const auto folder = root.find("folder");
+    const auto entries = root.find("entries");
+    if (version == root.end() || exactInteger(*version) != ExportManifest::kVersion) return manifest;
+    if (folder == root.end() || !folder->is_string() || folder->get_ref<const std::string&>() != manifest.folder)
+        return manifest;
+    if (entries == root.end() || !entries->is_object()) return manifest;
+    for (const auto& [key, value] : entries->items()) {
+        if (key.empty() || key.front() != '/') continue;
+        if (auto parsed = entry(value)) manifest.entries.emplace(key, std::move(*parsed));
+    }
+    return manifest;
+}
+
+std::string ExportManifestStore::encoded(const ExportManifest& manifest) {
+    std::string out = "{\"entries\":{";
+    bool firstEntry = true;
+    for (const auto& [key, entry] : manifest.entries) {
+        if (!firstEntry) out += ',';
+        firstEntry = false;
+        JsonText::appendQuoted(out, key);
+        out += ":{";
+        if (entry.original) {
+            out += "\"original\":";
+            appendRecord(out, *entry.original);
+            out += ',';
+        }
+        out += "\"outputs\":{";
+        bool firstOutput = true;
+        for (const auto& [outputKey, record] : entry.outputs) {
+            if (!firstOutput) out += ',';
+            firstOutput = false;
+            JsonText::appendQuoted(out, outputKey);
+            out += ':';
+            appendRecord(out, record);
+        }
+        out += "},\"params\":";
+        JsonText::appendQuoted(out, entry.params);
+        out += fmt::format(",\"srcMtime\":{},\"srcSize\":{}}}", entry.srcMtime, entry.srcSize);
+    }
+    out += "},\"folder\":";
+    JsonText::appendQuoted(out, manifest.folder);
+    out += fmt::format(",\"version\":{}}}", manifest.version);
+    return out;
+}
+
+void ExportManifestStore::write(const ExportManifest& manifest, const fs::path& destination,
+                                const fs::path& applicationSupportRoot) {
+    try {
+        fs::create_directories(applicationSupportRoot);
+        AtomicFile::write(manifestURL(destination, applicationSupportRoot), encoded(manifest));
+    } catch (...) {
+        // The old manifest stays; the next export re-exports what no longer matches.
+    }
+}
+
+std::optional<FileIdentity> ExportManifestStore::fileIdentity(const fs::path& url) {
+    struct stat info {};
+    if (::lstat(url.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return std::nullopt;
+    // Whole milliseconds, truncated toward zero, computed exactly in nanoseconds.
+    const std::int64_t nanoseconds = static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1'000'000'000 +
+                                     static_cast<std::int64_t>(info.st_mtim.tv_nsec);
+    return FileIdentity{static_cast<std::int64_t>(info.st_size), nanoseconds / 1'000'000};
+}
+
+bool ExportManifestStore::validRelativePath(std::string_view path) {
+    if (path.empty() || path.front() == '/') return false;
+    std::size_t start = 0;
+    while (true) {
+        const std::size_t end = path.find('/', start);
+        const auto piece = path.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start);
+        if (piece.empty() || piece == "." || piece == "..") return false;
+        if (end == std::string_view::npos) return true;
+        start = end + 1;
+    }
+}
+
+std::optional<std::string> ExportManifestStore::relativePath(const fs::path& url, const fs::path& root) {
+    std::string prefix = FilePath::standardized(root).string();
+    if (prefix.empty() || prefix.back() != '/') prefix += '/';
+    const std::string path = FilePath::standardized(url).string();
+    if (path.size() <= prefix.size() || path.compare(0, prefix.size(), prefix) != 0) return std::nullopt;
+    std::string remainder = path.substr(prefix.size());
+    if (!validRelativePath(remainder)) return std::nullopt;
+    return remainder;
+}
+
+bool ExportManifestStore::recordMatches(const ExportManifestFileRecord& record, const fs::path& destination) {
+    if (!validRelativePath(record.file)) return false;
+    const fs::path url = FilePath::standardized(destination / record.file);
+    if (relativePath(url, destination) != record.file) return false;
+    const auto identity = fileIdentity(url);
+    return identity && identity->size == record.size && identity->mtime == record.mtime;
+}
+
+std::string ExportManifestStore::parameterHashInput(PhotoSource source, double rotation, const ManualCrop& crop,
+                                                    const PhotoParameters& parameters, bool burnInOrientation,
+                                                    std::optional<int> maximumLongEdge) {
+    const bool isRaw = source == PhotoSource::raw;
+    std::string text = isRaw ? "raw" : "jpeg";
+    text += fmt::format("|{:.1f}|", hashRotation(rotation));
+    text += fmt::format("{},{},{},{}|", crop.aspect.storageText(), crop.sizeP, crop.xM, crop.yM);
+    bool first = true;
+    for (const auto& kind : parameters.maskKinds()) {
+        if (!first) text += ',';
+        first = false;
+        text += kind.rawValue;
+    }
+    text += '|';
+    first = true;
+    for (const auto& entry : parameters.storageEntries(isRaw, MaskKindCatalog::current())) {
+        if (!first) text += ',';
+        first = false;
+        text += fmt::format("{}={}", entry.key, entry.value);
+    }
+    text += burnInOrientation ? "|1" : "|0";
+    if (maximumLongEdge) text += fmt::format("|L{}", ExportLongEdge::clampedLimit(*maximumLongEdge));
+    return text;
+}
+
+std::string ExportManifestStore::parameterHash(PhotoSource source, double rotation, const ManualCrop& crop,
+                                               const PhotoParameters& parameters, bool burnInOrientation,
+                                               std::optional<int> maximumLongEdge) {
+    return Sha256::hex(parameterHashInput(source, rotation, crop, parameters, burnInOrientation, maximumLongEdge));
+}
+
+} // namespace sorvin

@@ -1,0 +1,97 @@
+#include "export/exporter_destination.hpp"
+
+#include "export/export_error.hpp"
+#include "platform/file_path.hpp"
+#include "platform/heif_encoder.hpp"
+
+#include <unistd.h>
+
+namespace sorvin::Exporter {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+bool isDirectory(const fs::path& path) {
+    std::error_code error;
+    return fs::is_directory(path, error);
+}
+
+// Something that is not a directory stands there (a file, a dangling link...).
+bool isNonDirectory(const fs::path& path) {
+    std::error_code error;
+    const auto status = fs::symlink_status(path, error);
+    if (status.type() == fs::file_type::not_found || status.type() == fs::file_type::none) return false;
+    return !fs::is_directory(path, error);
+}
+
+bool isWritable(const fs::path& path) { return ::access(path.c_str(), W_OK) == 0; }
+
+bool isSourceOrInside(const fs::path& folder, const fs::path& sourceFolder) {
+    const auto resolvedFolder = FilePath::resolved(folder);
+    const auto resolvedSource = FilePath::resolved(sourceFolder);
+    return resolvedFolder == resolvedSource || FilePath::isInside(resolvedFolder, resolvedSource);
+}
+
+} // namespace
+
+std::optional<ExportValidationError> validate(const fs::path& destination, const fs::path& sourceFolder) {
+    using Kind = ExportValidationError::Kind;
+    if (!isDirectory(destination)) return ExportValidationError{Kind::destinationMissing, {}};
+    const auto resolvedDestination = FilePath::resolved(destination);
+    const auto resolvedSource = FilePath::resolved(sourceFolder);
+    if (resolvedDestination == resolvedSource) return ExportValidationError{Kind::destinationIsSource, {}};
+    if (FilePath::isInside(resolvedDestination, resolvedSource))
+        return ExportValidationError{Kind::destinationInsideSource, {}};
+    if (!isWritable(destination)) return ExportValidationError{Kind::destinationNotWritable, {}};
+    return std::nullopt;
+}
+
+std::optional<ExportValidationError> validateOriginalsDestination(const fs::path& destination, bool saveOriginals) {
+    if (saveOriginals && isNonDirectory(destination / kOriginalsFolderName))
+        return ExportValidationError{ExportValidationError::Kind::originalsIsFile, {}};
+    return std::nullopt;
+}
+
+std::optional<ExportValidationError> validateFormatDestinations(const fs::path& destination,
+                                                                const std::vector<Photo>& photos,
+                                                                const ExportFormatOptions& options) {
+    if (!options.usesFormatFolders()) return std::nullopt;
+    for (const auto format : options.requiredFormats(photos)) {
+        const std::string name(traitsOf(format).folderName);
+        if (isNonDirectory(destination / name))
+            return ExportValidationError{ExportValidationError::Kind::formatFolderIsFile, name};
+    }
+    return std::nullopt;
+}
+
+std::error_code createDirectoryIfNeeded(const fs::path& folder) {
+    std::error_code error;
+    const auto status = fs::symlink_status(folder, error);
+    if (status.type() != fs::file_type::not_found && status.type() != fs::file_type::none) {
+        if (isDirectory(folder)) return {};
+        return ExportErrc::fileWriteFileExists;
+    }
+    error.clear();
+    fs::create_directory(folder, error);
+    return error;
+}
+
+bool supportsOutput(ExportImageFormat format) {
+    switch (format) {
+    case ExportImageFormat::jpeg: return true;
+    case ExportImageFormat::heif: return HeifEncoder::isAvailable();
+    }
+    return false;
+}
+
+std::optional<SingleExportValidationError> validateSingleExportDestination(const fs::path& file,
+                                                                           const fs::path& sourceFolder) {
+    const auto folder = FilePath::standardized(file).parent_path();
+    if (isSourceOrInside(folder, sourceFolder)) return SingleExportValidationError::destinationInsideSource;
+    if (!isDirectory(folder)) return SingleExportValidationError::destinationMissing;
+    if (!isWritable(folder)) return SingleExportValidationError::destinationNotWritable;
+    return std::nullopt;
+}
+
+} // namespace sorvin::Exporter

@@ -1,0 +1,45 @@
+#pragma once
+
+#include "export/export_format_options.hpp"
+#include "export/export_image_format.hpp"
+#include "export/export_validation_error.hpp"
+#include "model/photo.hpp"
+
+#include <filesystem>
+#include <optional>
+#include <system_error>
+#include <vector>
+
+// Checks and preparation of the folders an export writes to. Paths are compared standardized,
+// with symbolic links resolved.
+namespace sorvin::Exporter {
+
+inline constexpr const char* kOriginalsFolderName = "originals";
+
+// The batch destination: an existing directory, not the source folder, not inside it, writable;
+// the first failing test in that order.
+std::optional<ExportValidationError> validate(const std::filesystem::path& destination,
+                                              const std::filesystem::path& sourceFolder);
+
+// With originals on: "originals" must not be a file.
+std::optional<ExportValidationError> validateOriginalsDestination(const std::filesystem::path& destination,
+                                                                  bool saveOriginals);
+
+// With folders per format: "JPEG" / "HEIF" of the formats the photos need must not be files.
+std::optional<ExportValidationError> validateFormatDestinations(const std::filesystem::path& destination,
+                                                                const std::vector<Photo>& photos,
+                                                                const ExportFormatOptions& options);
+
+// Nothing for an existing directory, fileWriteFileExists for anything else there, else creates the
+// folder (its parent must exist) and gives the system's error.
+std::error_code createDirectoryIfNeeded(const std::filesystem::path& folder);
+
+// Whether this system can encode the format.
+bool supportsOutput(ExportImageFormat format);
+
+// The folder of a chosen single-export file: not the source folder or inside it (tested first),
+// existing, writable.
+std::optional<SingleExportValidationError> validateSingleExportDestination(const std::filesystem::path& file,
+                                                                           const std::filesystem::path& sourceFolder);
+
+} // namespace sorvin::Exporter

@@ -1,0 +1,151 @@
+#include "platform/lanczos_resampler.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <new>
+#include <tbb/blocked_range.h>
+#include <tbb/parallel_for.h>
+#include <vector>
+
+namespace sorvin {
+
+namespace {
+
+constexpr int kWeightBits = 14;
+constexpr int kWeightOne = 1 << kWeightBits;
+constexpr int kRoundHalf = 1 << (kWeightBits - 1);
+
+double lanczos(double x) {
+    x = std::fabs(x);
+    if (x < 1e-9) return 1;
+    if (x >= LanczosResampler::kLobes) return 0;
+    const double pi = 3.14159265358979323846;
+    const double px = pi * x;
+    return LanczosResampler::kLobes * std::sin(px) * std::sin(px / LanczosResampler::kLobes) / (px * px);
+}
+
+// The taps of one axis: for output position i, weights[i * taps ...] over source positions
+// first[i] ... first[i] + taps - 1 (unused taps have weight 0 and stay inside the source).
+struct AxisFilter {
+    int taps = 0;
+    std::vector<int> first;
+    std::vector<std::int16_t> weights;
+};
+
+AxisFilter axisFilter(int sourceSize, int targetSize) {
+    const double scale = static_cast<double>(targetSize) / sourceSize;
+    const double stretch = std::min(scale, 1.0); // the filter widens by the reduction factor
+    const double support = LanczosResampler::kLobes / stretch;
+    AxisFilter filter;
+    filter.taps = std::min(sourceSize, static_cast<int>(std::ceil(support * 2)) + 1);
+    filter.first.resize(static_cast<std::size_t>(targetSize));
+    filter.weights.assign(static_cast<std::size_t>(targetSize) * static_cast<std::size_t>(filter.taps), 0);
+    std::vector<double> raw(static_cast<std::size_t>(filter.taps));
+    for (int i = 0; i < targetSize; ++i) {
+        const double centre = (i + 0.5) / scale - 0.5;
+        int left = static_cast<int>(std::floor(centre - support)) + 1;
+        left = std::clamp(left, 0, sourceSize - filter.taps);
+        double sum = 0;
+        for (int k = 0; k < filter.taps; ++k) {
+            raw[static_cast<std::size_t>(k)] = lanczos((left + k - centre) * stretch);
+            sum += raw[static_cast<std::size_t>(k)];
+        }
+        if (sum == 0) { // cannot happen for a sane filter; keep the nearest pixel
+            std::fill(raw.begin(), raw.end(), 0.0);
+            raw[static_cast<std::size_t>(std::clamp(static_cast<int>(std::lround(centre)) - left, 0, filter.taps - 1))] = 1;
+            sum = 1;
+        }
+        std::int16_t* out = filter.weights.data() + static_cast<std::size_t>(i) * static_cast<std::size_t>(filter.taps);
+        int total = 0;
+        int largest = 0;
+        for (int k = 0; k < filter.taps; ++k) {
+            out[k] = static_cast<std::int16_t>(std::lround(raw[static_cast<std::size_t>(k)] / sum * kWeightOne));
+            total += out[k];
+            if (out[k] > out[largest]) largest = k;
+        }
+        out[largest] = static_cast<std::int16_t>(out[largest] + (kWeightOne - total)); // weights sum to exactly one
+        filter.first[static_cast<std::size_t>(i)] = left;
+    }
+    return filter;
+}
+
+inline std::uint8_t toByte(int accumulated) {
+    return static_cast<std::uint8_t>(std::clamp((accumulated + kRoundHalf) >> kWeightBits, 0, 255));
+}
+
+void horizontalPass(const std::uint8_t* source, std::size_t sourceStride, int rows, const AxisFilter& filter,
+                    int targetWidth, std::uint8_t* target, std::size_t targetStride) {
+    tbb::parallel_for(tbb::blocked_range<int>(0, rows, 8), [&](const tbb::blocked_range<int>& range) {
+        for (int y = range.begin(); y < range.end(); ++y) {
+            const std::uint8_t* in = source + sourceStride * static_cast<std::size_t>(y);
+            std::uint8_t* out = target + targetStride * static_cast<std::size_t>(y);
+            for (int x = 0; x < targetWidth; ++x) {
+                const std::int16_t* w = filter.weights.data() + static_cast<std::size_t>(x) * filter.taps;
+                const std::uint8_t* p = in + static_cast<std::size_t>(filter.first[static_cast<std::size_t>(x)]) * 4;
+                int r = 0, g = 0, b = 0, a = 0;
+                for (int k = 0; k < filter.taps; ++k, p += 4) {
+                    r += w[k] * p[0];
+                    g += w[k] * p[1];
+                    b += w[k] * p[2];
+                    a += w[k] * p[3];
+                }
+                out[x * 4 + 0] = toByte(r);
+                out[x * 4 + 1] = toByte(g);
+                out[x * 4 + 2] = toByte(b);
+                out[x * 4 + 3] = toByte(a);
+            }
+        }
+    });
+}
+
+void verticalPass(const std::uint8_t* source, std::size_t stride, const AxisFilter& filter, int targetHeight,
+                  PixelBuffer& target) {
+    const std::size_t rowBytes = target.bytesPerRow();
+    tbb::parallel_for(tbb::blocked_range<int>(0, targetHeight, 4), [&](const tbb::blocked_range<int>& range) {
+        std::vector<int> accumulator(rowBytes);
+        for (int y = range.begin(); y < range.end(); ++y) {
+            std::fill(accumulator.begin(), accumulator.end(), 0);
+            const std::int16_t* w = filter.weights.data() + static_cast<std::size_t>(y) * filter.taps;
+            const int first = filter.first[static_cast<std::size_t>(y)];
+            for (int k = 0; k < filter.taps; ++k) {
+                const int weight = w[k];
+                if (weight == 0) continue;
+                const std::uint8_t* in = source + stride * static_cast<std::size_t>(first + k);
+                for (std::size_t i = 0; i < rowBytes; ++i)
+                    accumulator[i] += weight * in[i];
+            }
+            std::uint8_t* out = target.row(y);
+            for (std::size_t i = 0; i < rowBytes; i += 4) {
+                const std::uint8_t alpha = toByte(accumulator[i + 3]);
+                out[i + 0] = std::min(toByte(accumulator[i + 0]), alpha);
+                out[i + 1] = std::min(toByte(accumulator[i + 1]), alpha);
+                out[i + 2] = std::min(toByte(accumulator[i + 2]), alpha);
+                out[i + 3] = alpha;
+            }
+        }
+    });
+}
+
+} // namespace
+
+SharedImage LanczosResampler::resized(const SharedImage& image, int width, int height) {
+    if (!image || width < 1 || height < 1 || image->width() < 1 || image->height() < 1) return nullptr;
+    if (image->width() == width && image->height() == height) return image;
+    try {
+        const AxisFilter horizontal = axisFilter(image->width(), width);
+        const AxisFilter vertical = axisFilter(image->height(), height);
+        // Width first: the intermediate rows are then as short as the result's.
+        const std::size_t stride = static_cast<std::size_t>(width) * 4;
+        std::vector<std::uint8_t> intermediate(stride * static_cast<std::size_t>(image->height()));
+        horizontalPass(image->data(), image->bytesPerRow(), image->height(), horizontal, width, intermediate.data(),
+                       stride);
+        PixelBuffer result = PixelBuffer::forOverwrite(width, height);
+        verticalPass(intermediate.data(), stride, vertical, height, result);
+        return makeImage(std::move(result));
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+}
+
+} // namespace sorvin

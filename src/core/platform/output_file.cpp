@@ -1,0 +1,107 @@
+#include "platform/output_file.hpp"
+
+#include "platform/regular_file.hpp"
+
+#include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace sorvin::OutputFile {
+
+namespace {
+
+// Copies of photos of any size; the cap only refuses what cannot be a photo.
+constexpr std::uint64_t kMaximumCopyBytes = std::uint64_t{1} << 40;
+
+std::error_code lastError() { return {errno, std::generic_category()}; }
+
+class NewFile {
+public:
+    explicit NewFile(const std::filesystem::path& path) : path_(path) {
+        fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    }
+    ~NewFile() {
+        if (fd_ >= 0) ::close(fd_);
+        if (!kept_) ::unlink(path_.c_str());
+    }
+    NewFile(const NewFile&) = delete;
+    NewFile& operator=(const NewFile&) = delete;
+
+    bool isOpen() const { return fd_ >= 0; }
+    int descriptor() const { return fd_; }
+
+    std::error_code write(const void* data, std::size_t size) {
+        const char* bytes = static_cast<const char*>(data);
+        while (size > 0) {
+            const ssize_t written = ::write(fd_, bytes, size);
+            if (written < 0) {
+                if (errno == EINTR) continue;
+                return lastError();
+            }
+            bytes += written;
+            size -= static_cast<std::size_t>(written);
+        }
+        return {};
+    }
+
+    std::error_code close() {
+        const int fd = fd_;
+        fd_ = -1;
+        if (::close(fd) != 0) return lastError();
+        kept_ = true;
+        return {};
+    }
+
+private:
+    std::filesystem::path path_;
+    int fd_ = -1;
+    bool kept_ = false;
+};
+
+} // namespace
+
+std::error_code writeNew(const std::filesystem::path& file, std::string_view bytes) {
+    NewFile out(file);
+    if (!out.isOpen()) {
+        const auto error = lastError();
+        return error;
+    }
+    if (auto error = out.write(bytes.data(), bytes.size())) return error;
+    return out.close();
+}
+
+std::error_code copyNew(const std::filesystem::path& source, const std::filesystem::path& file) {
+    const auto in = RegularFile::open(source, kMaximumCopyBytes);
+    if (!in) {
+        std::error_code exists;
+        return std::filesystem::exists(source, exists) ? std::make_error_code(std::errc::io_error)
+                                                       : std::make_error_code(std::errc::no_such_file_or_directory);
+    }
+    struct stat info {};
+    if (::fstat(in->descriptor(), &info) != 0) return lastError();
+    NewFile out(file);
+    if (!out.isOpen()) return lastError();
+    std::vector<char> buffer(std::size_t{1} << 20);
+    for (;;) {
+        const ssize_t count = ::read(in->descriptor(), buffer.data(), buffer.size());
+        if (count < 0) {
+            if (errno == EINTR) continue;
+            return lastError();
+        }
+        if (count == 0) break;
+        if (auto error = out.write(buffer.data(), static_cast<std::size_t>(count))) return error;
+    }
+    const struct timespec times[2] = {info.st_atim, info.st_mtim};
+    ::futimens(out.descriptor(), times); // a copy keeps its source's time; failing that is harmless
+    return out.close();
+}
+
+std::error_code replace(const std::filesystem::path& finalFile, const std::filesystem::path& temporaryFile) {
+    if (std::rename(temporaryFile.c_str(), finalFile.c_str()) != 0) return lastError();
+    return {};
+}
+
+} // namespace sorvin::OutputFile
