@@ -1,0 +1,430 @@
+#include "export/exporter.hpp"
+
+#include "export/export_conflict_resolver.hpp"
+#include "export/export_error.hpp"
+#include "export/export_long_edge.hpp"
+#include "export/export_manifest_store.hpp"
+#include "export/exporter_destination.hpp"
+#include "export/legacy_embedded_thumbnail_cleaner.hpp"
+#include "persistence/app_identity.hpp"
+#include "platform/exif_writer.hpp"
+#include "platform/file_path.hpp"
+#include "platform/heif_encoder.hpp"
+#include "platform/jpeg_encoder.hpp"
+#include "platform/output_file.hpp"
+#include "platform/srgb_profile.hpp"
+
+#include <algorithm>
+#include <cctype>
+
+namespace sorvin::Exporter {
+
+namespace fs = std::filesystem;
+
+std::string failureReason(std::error_code error) { return ExportError::failureReason(error); }
+
+namespace {
+
+constexpr const char* kNoFormat = "出力形式を1つ以上選んでください";
+constexpr const char* kNoFreeName = "同名ファイルの連番が上限に達しました";
+
+// The rotation, crop, source and development of one item.
+struct ItemEdit {
+    double rotation = 0;
+    ManualCrop crop;
+    PhotoSource source = PhotoSource::jpeg;
+    PhotoParameters parameters;
+};
+
+template <class Map>
+auto valueOr(const Map& map, const std::string& key, typename Map::mapped_type fallback) {
+    const auto found = map.find(key);
+    return found != map.end() ? found->second : fallback;
+}
+
+ItemEdit editOf(const ExportRequest& request, const ExportItem& item) {
+    const Photo& photo = item.photo;
+    const std::string& path = photo.relativePath;
+    ItemEdit edit;
+    const auto copyB = request.retouchesB.find(path);
+    if (item.slot == RetouchSlot::b && copyB != request.retouchesB.end()) {
+        const RetouchState& state = copyB->second;
+        edit.rotation = state.rotation;
+        edit.crop = state.crop;
+        edit.source = photo.hasRawCompanion() ? state.source
+                      : photo.fileFormat == PhotoFileFormat::raw ? PhotoSource::raw
+                                                                 : PhotoSource::jpeg;
+        edit.parameters = edit.source == PhotoSource::raw ? state.paramsRaw : state.params;
+        return edit;
+    }
+    edit.rotation = valueOr(request.rotations, path, 0.0);
+    edit.crop = valueOr(request.crops, path, ManualCrop{});
+    if (photo.hasRawCompanion())
+        edit.source = valueOr(request.sources, path, PhotoSource::jpeg);
+    else
+        edit.source = photo.fileFormat == PhotoFileFormat::raw ? PhotoSource::raw : PhotoSource::jpeg;
+    edit.parameters = selectedParameters(photo, edit.source, valueOr(request.brightness, path, 0), request.params,
+                                         request.paramsRaw);
+    return edit;
+}
+
+std::string outputName(const Photo& photo, RetouchSlot slot, ExportImageFormat format) {
+    std::string name = photo.url.stem().string();
+    if (slot == RetouchSlot::b) name += "-B";
+    name += '.';
+    name += traitsOf(format).fileExtension;
+    return name;
+}
+
+std::string lowercased(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return text;
+}
+
+// Splits "name.ext" into "name" and "ext" the way file names are split everywhere here.
+std::pair<std::string, std::string> baseAndExtension(const std::string& name) {
+    const fs::path path(name);
+    const std::string extension = path.extension().string();
+    if (extension.size() > 1) return {path.stem().string(), extension.substr(1)};
+    return {name, ""};
+}
+
+// The encoded bytes of a rendered image in a format, with its metadata.
+std::optional<std::string> encoded(const RenderedEditedImage& rendered, ExportImageFormat format) {
+    const Image& image = *rendered.image;
+    const std::string exif = ExifWriter::forRenderedImage(rendered.metadataSource, image.width(), image.height(),
+                                                          "Sorvin " + AppIdentity::version());
+    const int quality = traitsOf(format).quality;
+    switch (format) {
+    case ExportImageFormat::jpeg: return JpegEncoder::encode(image, quality, exif, SrgbProfile::iccBytes());
+    case ExportImageFormat::heif: return HeifEncoder::encode(image, quality, exif, SrgbProfile::iccBytes());
+    }
+    return std::nullopt;
+}
+
+// Walks one export, item by item; holds the counters of the result.
+class ExportRun {
+public:
+    explicit ExportRun(const ExportRequest& request) : request_(request), token_(request.cancellation) {
+        if (!token_) token_ = std::make_shared<ExportCancellationToken>();
+        render_ = request.render;
+        if (!render_) {
+            const ExportImageDecoder decode = request.decode;
+            render_ = [decode](const Photo& photo, double rotation, const ManualCrop& crop,
+                               const PhotoParameters& params, PhotoSource source, std::optional<int> limit) {
+                return renderEditedImageAndMetadata(photo, rotation, crop, params, source, limit, decode);
+            };
+        }
+        result_.savedOriginals = request.saveOriginals;
+        result_.destination = request.destination;
+    }
+
+    ExportResult run() {
+        destination_ = request_.destination;
+        limit_ = ExportLongEdge::clampedLimit(request_.maximumLongEdge);
+        protected_ = ExportConflictResolver::protectedSourcePaths(request_.photos, request_.protectedSourceURLs);
+        const auto items = retouchExportItems(request_.photos, request_.retouchesB, request_.selectedSlots);
+        if (auto refusal = prepareFolders()) {
+            result_.failures = {ExportFailure{"", *refusal}};
+            return result_;
+        }
+        manifest_ = ExportManifestStore::load(destination_, request_.applicationSupportRoot);
+        int processed = 0;
+        for (std::size_t i = 0; i < items.size(); ++i) {
+            if (token_->isCancelled()) break;
+            if (exportItem(items[i])) ++processed;
+            if (request_.progress) request_.progress(static_cast<int>(i + 1), static_cast<int>(items.size()));
+        }
+        ExportManifestStore::write(manifest_, destination_, request_.applicationSupportRoot);
+        result_.cancelled = token_->isCancelled() && processed < static_cast<int>(items.size());
+        return result_;
+    }
+
+private:
+    // The working state of one item.
+    struct ItemState {
+        std::optional<ExportManifestEntry> newEntry;
+        std::optional<ExportManifestFileRecord> previousOriginal;
+        bool unchanged = false;
+        std::size_t skippedOutputs = 0;
+        bool wroteOutput = false;
+        bool renamed = false;
+        bool overwrote = false;
+        bool stopped = false;
+        std::optional<ExportFailure> failure;
+
+        void fail(ExportFailure failure) {
+            if (!this->failure) this->failure = std::move(failure);
+        }
+    };
+
+    // Checks and creates the folders; the text of the refusal when the export cannot start.
+    std::optional<std::string> prepareFolders() {
+        if (auto error = validateOriginalsDestination(destination_, request_.saveOriginals))
+            return error->errorDescription();
+        if (auto error = validateFormatDestinations(destination_, request_.photos, request_.formatOptions))
+            return error->errorDescription();
+        if (request_.saveOriginals) {
+            const fs::path folder = destination_ / kOriginalsFolderName;
+            if (auto error = createDirectoryIfNeeded(folder)) return failureReason(error);
+            originalsFolder_ = folder;
+        }
+        if (request_.formatOptions.usesFormatFolders())
+            for (const auto format : request_.formatOptions.requiredFormats(request_.photos))
+                if (auto error = createDirectoryIfNeeded(request_.formatOptions.folder(format, destination_)))
+                    return failureReason(error);
+        return std::nullopt;
+    }
+
+    // True when the item finished (it counts in the result), false when a cancel stopped it.
+    bool exportItem(const ExportItem& item) {
+        const Photo& photo = item.photo;
+        const auto formats = request_.formatOptions.outputFormats(photo);
+        const ItemEdit edit = editOf(request_, item);
+        const std::string plainKey = FilePath::standardized(photo.url).string();
+        const std::string key = item.slot == RetouchSlot::b ? plainKey + "#B" : plainKey;
+
+        ItemState state;
+        if (const auto found = manifest_.entries.find(plainKey); found != manifest_.entries.end() && found->second.original)
+            state.previousOriginal = found->second.original;
+        else if (const auto foundB = manifest_.entries.find(plainKey + "#B");
+                 foundB != manifest_.entries.end() && foundB->second.original)
+            state.previousOriginal = foundB->second.original;
+
+        const PhotoAsset asset = photo.asset(edit.source);
+        const auto sourceIdentity = ExportManifestStore::fileIdentity(asset.url);
+        const std::string fingerprint = ExportManifestStore::parameterHash(
+            edit.source, edit.rotation, edit.crop, edit.parameters, request_.burnInOrientation, limit_);
+        const auto previousFound = manifest_.entries.find(key);
+        const ExportManifestEntry* previous = previousFound != manifest_.entries.end() ? &previousFound->second : nullptr;
+        state.unchanged = sourceIdentity && previous && previous->srcSize == sourceIdentity->size &&
+                          previous->srcMtime == sourceIdentity->mtime && previous->params == fingerprint;
+        if (sourceIdentity) {
+            ExportManifestEntry entry;
+            entry.srcSize = sourceIdentity->size;
+            entry.srcMtime = sourceIdentity->mtime;
+            entry.params = fingerprint;
+            if (state.unchanged) entry.outputs = previous->outputs;
+            if (item.slot == RetouchSlot::a && previous) entry.original = previous->original;
+            state.newEntry = std::move(entry);
+        }
+
+        if (formats.empty()) {
+            state.fail({photo.url.filename().string(), kNoFormat});
+        } else {
+            for (const auto format : formats) {
+                if (token_->isCancelled()) {
+                    state.stopped = true;
+                    break;
+                }
+                exportOutput(item, edit, format, previous, state);
+                if (state.stopped) break;
+            }
+        }
+
+        bool finished = true;
+        if (state.failure) {
+            result_.failures.push_back(*state.failure);
+        } else if (state.stopped) {
+            finished = false;
+        } else {
+            if (!state.wroteOutput && state.skippedOutputs == formats.size()) ++result_.skippedCount;
+            if (state.wroteOutput) {
+                ++result_.copiedCount;
+                if (state.renamed) ++result_.renamedCount;
+            }
+            if (item.copiesOriginals && originalsFolder_) copyOriginals(photo, item, state);
+        }
+        if (state.overwrote) ++result_.overwrittenCount;
+        if (state.newEntry) manifest_.entries[key] = std::move(*state.newEntry);
+        return finished;
+    }
+
+    void exportOutput(const ExportItem& item, const ItemEdit& edit, ExportImageFormat format,
+                      const ExportManifestEntry* previous, ItemState& state) {
+        const Photo& photo = item.photo;
+        const auto& traits = traitsOf(format);
+        const std::string outputKey(traits.manifestKey);
+        const fs::path folder = request_.formatOptions.folder(format, destination_);
+        const std::string name = outputName(photo, item.slot, format);
+
+        if (state.unchanged && previous) {
+            const auto record = previous->outputs.find(outputKey);
+            if (record != previous->outputs.end() && ExportManifestStore::recordMatches(record->second, destination_)) {
+                ++state.skippedOutputs;
+                return;
+            }
+        }
+        if (state.newEntry) state.newEntry->outputs.erase(outputKey);
+
+        const auto target = ExportConflictResolver::target(name, folder, request_.conflictMode, protected_);
+        if (!target) {
+            state.fail({name, kNoFreeName});
+            return;
+        }
+        if (!token_->beginWriting(target->temporaryURL)) {
+            state.stopped = true;
+            return;
+        }
+        std::error_code error = writeOutput(photo, edit, format, target->temporaryURL);
+        if (!error) {
+            if (!token_->completeWriting(target->temporaryURL)) {
+                ExportConflictResolver::discardTemporaryItem(*target);
+                state.stopped = true;
+                return;
+            }
+            if (target->replacesExisting) {
+                error = OutputFile::replace(target->finalURL, target->temporaryURL);
+                if (!error) state.overwrote = true;
+            }
+        } else {
+            token_->completeWriting(target->temporaryURL);
+        }
+        if (error) {
+            ExportConflictResolver::discardTemporaryItem(*target);
+            if (!token_->isCancelled()) state.fail({name, failureReason(error)});
+            return;
+        }
+
+        ++result_.outputFileCount;
+        const auto identity = ExportManifestStore::fileIdentity(target->finalURL);
+        const auto relative = ExportManifestStore::relativePath(target->finalURL, destination_);
+        if (state.newEntry && identity && relative)
+            state.newEntry->outputs[outputKey] = ExportManifestFileRecord{*relative, identity->size, identity->mtime};
+        if (target->isRenamed) {
+            if (!result_.firstRenamedFileName) result_.firstRenamedFileName = target->finalURL.filename().string();
+            state.renamed = true;
+        }
+        state.wroteOutput = true;
+    }
+
+    // Writes one output file (a byte copy or a new encoding) under its temporary name.
+    std::error_code writeOutput(const Photo& photo, const ItemEdit& edit, ExportImageFormat format,
+                                const fs::path& file) {
+        if (!shouldReencode(photo, format, request_.burnInOrientation, edit.rotation, edit.crop, 0, edit.parameters,
+                            edit.source, limit_)) {
+            if (auto error = OutputFile::copyNew(photo.url, file)) return error;
+            if (format == ExportImageFormat::jpeg) LegacyEmbeddedThumbnailCleaner::cleanIfNeeded(file);
+            return {};
+        }
+        if (format == ExportImageFormat::heif && !supportsOutput(format)) return ExportErrc::featureUnsupported;
+        const auto rendering = render_(photo, edit.rotation, edit.crop, edit.parameters, edit.source, limit_);
+        if (!rendering.rendered || !rendering.rendered->image)
+            return rendering.error ? rendering.error : make_error_code(ExportErrc::fileReadCorruptFile);
+        const auto bytes = encoded(*rendering.rendered, format);
+        if (!bytes) return ExportErrc::fileWriteUnknown;
+        return OutputFile::writeNew(file, *bytes);
+    }
+
+    void copyOriginals(const Photo& photo, const ExportItem& item, ItemState& state) {
+        const auto files = photo.originalFiles();
+        const auto mainIdentity = ExportManifestStore::fileIdentity(photo.url);
+        const bool primaryUnchanged = state.previousOriginal && mainIdentity &&
+                                      mainIdentity->size == state.previousOriginal->size &&
+                                      mainIdentity->mtime == state.previousOriginal->mtime &&
+                                      ExportManifestStore::recordMatches(*state.previousOriginal, destination_);
+        bool failed = false;
+        bool copied = false;
+        bool primaryCopied = false;
+        std::optional<ExportManifestFileRecord> newPrimary;
+        std::optional<std::string> renamedOriginal;
+        for (std::size_t k = 0; k < files.size(); ++k) {
+            const auto& file = files[k];
+            if (k == 0 && primaryUnchanged) continue;
+            if (k > 0 && primaryUnchanged &&
+                companionOriginalExists(file, files[0], state.previousOriginal, *originalsFolder_))
+                continue;
+            const auto target =
+                ExportConflictResolver::target(file.fileName, *originalsFolder_, request_.conflictMode, protected_);
+            if (!target) {
+                failed = true;
+                continue;
+            }
+            if (OutputFile::copyNew(file.url, target->temporaryURL)) {
+                ExportConflictResolver::discardTemporaryItem(*target);
+                failed = true;
+                continue;
+            }
+            if (target->replacesExisting) {
+                if (OutputFile::replace(target->finalURL, target->temporaryURL)) {
+                    ExportConflictResolver::discardTemporaryItem(*target);
+                    failed = true;
+                    continue;
+                }
+                state.overwrote = true;
+            }
+            if (target->isRenamed && !renamedOriginal) renamedOriginal = target->finalURL.filename().string();
+            if (k == 0) {
+                primaryCopied = true;
+                const auto identity = ExportManifestStore::fileIdentity(target->finalURL);
+                const auto relative = ExportManifestStore::relativePath(target->finalURL, destination_);
+                if (identity && relative) newPrimary = ExportManifestFileRecord{*relative, identity->size, identity->mtime};
+            }
+            copied = true;
+        }
+        if (state.newEntry) state.newEntry->original = primaryCopied ? newPrimary : state.previousOriginal;
+        if (request_.conflictMode == ExportConflictMode::overwrite && renamedOriginal && !state.renamed) {
+            ++result_.renamedCount;
+            if (!result_.firstRenamedFileName) result_.firstRenamedFileName = renamedOriginal;
+        }
+        if (failed)
+            ++result_.originalFailureCount;
+        else if (copied)
+            ++result_.originalCopiedCount;
+        (void)item;
+    }
+
+    const ExportRequest& request_;
+    std::shared_ptr<ExportCancellationToken> token_;
+    ExportRenderer render_;
+    ExportResult result_;
+    fs::path destination_;
+    std::optional<int> limit_;
+    ExportConflictResolver::ProtectedPaths protected_;
+    std::optional<fs::path> originalsFolder_;
+    ExportManifest manifest_;
+};
+
+} // namespace
+
+ExportResult exportPhotos(const ExportRequest& request) {
+    try {
+        return ExportRun(request).run();
+    } catch (const std::exception&) {
+        // Only running out of memory gets here; the export reports it instead of ending the program.
+        ExportResult result;
+        result.savedOriginals = request.saveOriginals;
+        result.destination = request.destination;
+        result.failures = {ExportFailure{"", ExportError::localizedDescription(std::make_error_code(std::errc::not_enough_memory))}};
+        return result;
+    }
+}
+
+bool companionOriginalExists(const Photo::OriginalFile& companion, const Photo::OriginalFile& primarySource,
+                             const std::optional<ExportManifestFileRecord>& primaryRecord, const fs::path& directory) {
+    if (!primaryRecord) return false;
+    const auto identity = ExportManifestStore::fileIdentity(companion.url);
+    if (!identity) return false;
+    const std::string recordedName = fs::path(primaryRecord->file).filename().string();
+    const std::string primaryBase = baseAndExtension(primarySource.fileName).first;
+    const std::string recordedBase = baseAndExtension(recordedName).first;
+    std::string suffix;
+    if (recordedBase.compare(0, primaryBase.size(), primaryBase) == 0) suffix = recordedBase.substr(primaryBase.size());
+    const auto [companionBase, companionExtension] = baseAndExtension(companion.fileName);
+    const std::string expected =
+        companionBase + suffix + (companionExtension.empty() ? "" : "." + companionExtension);
+    if (ExportManifestStore::fileIdentity(directory / expected) == identity) return true;
+
+    const std::string wantedExtension = lowercased(companionExtension);
+    std::error_code error;
+    for (fs::directory_iterator it(directory, error), end; !error && it != end; it.increment(error)) {
+        const auto [base, extension] = baseAndExtension(it->path().filename().string());
+        if (lowercased(extension) != wantedExtension) continue;
+        if (base != companionBase && base.compare(0, companionBase.size() + 1, companionBase + "-") != 0) continue;
+        if (ExportManifestStore::fileIdentity(it->path()) == identity) return true;
+    }
+    return false;
+}
+
+} // namespace sorvin::Exporter

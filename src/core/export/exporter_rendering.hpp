@@ -1,0 +1,47 @@
+#pragma once
+
+#include "model/manual_crop.hpp"
+#include "model/photo.hpp"
+#include "model/photo_parameters.hpp"
+#include "model/photo_source.hpp"
+#include "platform/image.hpp"
+
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <system_error>
+
+namespace sorvin {
+
+// The finished pixels of a re-encoded output, upright, and the file whose metadata goes with them.
+struct RenderedEditedImage {
+    SharedImage image;
+    std::filesystem::path metadataSource;
+};
+
+// Either the rendered image or the error that stopped it.
+struct ExportRendering {
+    std::optional<RenderedEditedImage> rendered;
+    std::error_code error;
+};
+
+// Decodes a JPEG/HEIF file at full size as stored (orientation not applied); none when it cannot.
+using ExportImageDecoder = std::function<SharedImage(const PhotoAsset&)>;
+
+namespace Exporter {
+
+// The chosen source decoded (or its RAW file developed), turned upright, corrected for lens
+// geometry, rotated, cropped, developed and reduced to the long-edge limit, in that fixed order.
+// Every failure gives fileReadCorruptFile.
+ExportRendering renderEditedImageAndMetadata(const Photo& photo, double rotation, const ManualCrop& crop,
+                                             const PhotoParameters& params, std::optional<PhotoSource> source,
+                                             std::optional<int> maximumLongEdge, const ExportImageDecoder& decode);
+
+// What the pipeline calls to render one output (the function above, or a stand-in).
+using ExportRenderer = std::function<ExportRendering(const Photo&, double rotation, const ManualCrop&,
+                                                     const PhotoParameters&, PhotoSource,
+                                                     std::optional<int> maximumLongEdge)>;
+
+} // namespace Exporter
+
+} // namespace sorvin

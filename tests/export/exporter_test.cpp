@@ -1,0 +1,303 @@
+#include "export/export_manifest_store.hpp"
+#include "export/exporter.hpp"
+#include "platform/file_path.hpp"
+#include "export/export_error.hpp"
+#include "export/exporter_destination.hpp"
+
+#include "support/test_support.hpp"
+
+#include <fstream>
+#include <gtest/gtest.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+
+namespace sorvin {
+namespace {
+
+namespace fs = std::filesystem;
+using test::TemporaryFolder;
+
+SharedImage solidImage(int width, int height) {
+    PixelBuffer buffer(width, height);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            std::uint8_t* p = buffer.row(y) + 4 * x;
+            p[0] = 200, p[1] = 120, p[2] = 40, p[3] = 255;
+        }
+    return makeImage(std::move(buffer));
+}
+
+std::string bytesOf(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+void setModificationTime(const fs::path& file, std::int64_t seconds) {
+    const struct timespec times[2] = {{seconds, 0}, {seconds, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, file.c_str(), times, 0), 0);
+}
+
+// A photo folder with real JPEG files, a destination, a support folder, and an export request
+// whose renderer draws a small plain image instead of developing the file.
+class ExporterTest : public ::testing::Test {
+protected:
+    fs::path source() const { return root / "photos"; }
+    fs::path destination() const { return root / "out"; }
+
+    void SetUp() override {
+        fs::create_directories(source());
+        fs::create_directories(destination());
+        request.destination = destination();
+        request.applicationSupportRoot = root / "support";
+        request.formatOptions = ExportFormatOptions{ExportFormatMode::keep, true, false, false};
+        request.cancellation = std::make_shared<ExportCancellationToken>();
+        request.render = [this](const Photo& photo, double, const ManualCrop&, const PhotoParameters&, PhotoSource,
+                                std::optional<int>) {
+            ++renders;
+            if (onRender) onRender();
+            return ExportRendering{RenderedEditedImage{solidImage(64, 48), photo.url}, {}};
+        };
+    }
+
+    Photo addJpeg(const std::string& name, const std::string& sample = "jpeg/iceland_srgb_untagged_nikon_d800e.jpg") {
+        const fs::path file = source() / name;
+        fs::copy_file(test::sample(sample), file);
+        Photo photo;
+        photo.url = file;
+        photo.relativePath = name;
+        photo.pixelWidth = 600;
+        photo.pixelHeight = 400;
+        photo.fileFormat = PhotoFileFormat::jpeg;
+        request.photos.push_back(photo);
+        return photo;
+    }
+
+    Photo addPair(const std::string& base) {
+        Photo photo = addJpeg(base + ".JPG");
+        const fs::path raw = source() / (base + ".DNG");
+        fs::copy_file(test::sample("raw/canon_eos_6d_linear_lossy.dng"), raw);
+        request.photos.back().rawCompanionURL = raw;
+        request.photos.back().rawCompanionRelativePath = base + ".DNG";
+        return request.photos.back();
+    }
+
+    ExportResult run() { return Exporter::exportPhotos(request); }
+
+    ExportManifest manifest() const {
+        return ExportManifestStore::load(destination(), request.applicationSupportRoot);
+    }
+
+    TemporaryFolder root;
+    ExportRequest request;
+    int renders = 0;
+    std::function<void()> onRender;
+};
+
+TEST_F(ExporterTest, UneditedJpegIsCopiedByteForByteAndSkippedWhenExportedAgain) {
+    const Photo photo = addJpeg("IMG_0001.jpg");
+    const ExportResult first = run();
+    EXPECT_EQ(first.copiedCount, 1);
+    EXPECT_EQ(first.outputFileCount, 1);
+    EXPECT_TRUE(first.failures.empty());
+    EXPECT_EQ(bytesOf(destination() / "IMG_0001.jpg"), bytesOf(photo.url));
+    EXPECT_EQ(renders, 0);
+    const auto entry = manifest().entries.at(FilePath::standardized(photo.url).string());
+    EXPECT_EQ(entry.outputs.at("jpeg").file, "IMG_0001.jpg");
+
+    const ExportResult second = run();
+    EXPECT_EQ(second.copiedCount, 0);
+    EXPECT_EQ(second.skippedCount, 1);
+    EXPECT_EQ(second.outputFileCount, 0);
+    EXPECT_FALSE(fs::exists(destination() / "IMG_0001-1.jpg"));
+}
+
+TEST_F(ExporterTest, TouchedOutputIsWrittenAgainUnderAFreeName) {
+    addJpeg("IMG_0001.jpg");
+    run();
+    setModificationTime(destination() / "IMG_0001.jpg", 1'000'000'000);
+    const ExportResult again = run();
+    EXPECT_EQ(again.copiedCount, 1);
+    EXPECT_EQ(again.skippedCount, 0);
+    EXPECT_EQ(again.renamedCount, 1);
+    EXPECT_EQ(again.firstRenamedFileName, "IMG_0001-1.jpg");
+    EXPECT_EQ(manifest().entries.begin()->second.outputs.at("jpeg").file, "IMG_0001-1.jpg");
+}
+
+TEST_F(ExporterTest, ChangedParametersAreRenderedAgainAndRecordedUnderTheNewFingerprint) {
+    const Photo photo = addJpeg("IMG_0001.jpg");
+    run();
+    const std::string before = manifest().entries.begin()->second.params;
+    PhotoParameters edited;
+    edited.setValue(30, PhotoParameter::exposure);
+    request.params[photo.relativePath] = edited;
+    const ExportResult result = run();
+    EXPECT_EQ(renders, 1);
+    EXPECT_EQ(result.copiedCount, 1);
+    EXPECT_EQ(result.firstRenamedFileName, "IMG_0001-1.jpg");
+    EXPECT_NE(manifest().entries.begin()->second.params, before);
+    // The rendered output is a real JPEG of the rendered size.
+    const std::string bytes = bytesOf(destination() / "IMG_0001-1.jpg");
+    ASSERT_GE(bytes.size(), 4u);
+    EXPECT_EQ(static_cast<unsigned char>(bytes[0]), 0xFF);
+    EXPECT_EQ(static_cast<unsigned char>(bytes[1]), 0xD8);
+}
+
+TEST_F(ExporterTest, OverwriteModeReplacesAnOldOutputThroughAHiddenTemporaryFile) {
+    addJpeg("IMG_0001.jpg");
+    std::ofstream(destination() / "IMG_0001.jpg") << "old";
+    request.conflictMode = ExportConflictMode::overwrite;
+    const ExportResult result = run();
+    EXPECT_EQ(result.overwrittenCount, 1);
+    EXPECT_EQ(result.renamedCount, 0);
+    EXPECT_NE(bytesOf(destination() / "IMG_0001.jpg"), "old");
+    for (const auto& entry : fs::directory_iterator(destination()))
+        EXPECT_EQ(entry.path().filename(), "IMG_0001.jpg"); // no temporary file left
+}
+
+TEST_F(ExporterTest, OverwriteModeNeverReplacesAPhotoOfTheExport) {
+    const Photo photo = addJpeg("IMG_0001.jpg");
+    request.destination = source();
+    request.conflictMode = ExportConflictMode::overwrite;
+    const std::string original = bytesOf(photo.url);
+    const ExportResult result = run();
+    EXPECT_EQ(result.renamedCount, 1);
+    EXPECT_EQ(result.overwrittenCount, 0);
+    EXPECT_TRUE(fs::exists(source() / "IMG_0001-1.jpg"));
+    EXPECT_EQ(bytesOf(photo.url), original);
+}
+
+TEST_F(ExporterTest, CopyBIsAnItemOfItsOwnAndTheOriginalsAreCopiedOnce) {
+    const Photo photo = addPair("IMG_0001");
+    RetouchState copyB;
+    copyB.heart = true;
+    copyB.rotation = 90;
+    request.retouchesB[photo.relativePath] = copyB;
+    request.saveOriginals = true;
+    const ExportResult result = run();
+    EXPECT_EQ(result.copiedCount, 2);
+    EXPECT_EQ(result.originalCopiedCount, 1);
+    EXPECT_TRUE(fs::exists(destination() / "IMG_0001.jpg"));
+    EXPECT_TRUE(fs::exists(destination() / "IMG_0001-B.jpg"));
+    EXPECT_EQ(bytesOf(destination() / "originals" / "IMG_0001.DNG"), bytesOf(*photo.rawCompanionURL));
+    const auto entries = manifest().entries;
+    const std::string key = FilePath::standardized(photo.url).string();
+    ASSERT_TRUE(entries.contains(key));
+    ASSERT_TRUE(entries.contains(key + "#B"));
+    EXPECT_EQ(entries.at(key).original->file, "originals/IMG_0001.JPG");
+}
+
+TEST_F(ExporterTest, NumberedOriginalsOfAPairAreRecognisedByTheNextExport) {
+    const Photo photo = addPair("IMG_0001");
+    request.saveOriginals = true;
+    fs::create_directories(destination() / "originals");
+    std::ofstream(destination() / "originals" / "IMG_0001.JPG") << "someone else's";
+    std::ofstream(destination() / "originals" / "IMG_0001.DNG") << "someone else's";
+    const ExportResult first = run();
+    EXPECT_EQ(first.originalCopiedCount, 1);
+    EXPECT_TRUE(fs::exists(destination() / "originals" / "IMG_0001-1.JPG"));
+    EXPECT_TRUE(fs::exists(destination() / "originals" / "IMG_0001-1.DNG"));
+
+    const ExportResult second = run();
+    EXPECT_EQ(second.skippedCount, 1);
+    EXPECT_EQ(second.originalCopiedCount, 0);
+    EXPECT_EQ(second.originalFailureCount, 0);
+    EXPECT_FALSE(fs::exists(destination() / "originals" / "IMG_0001-2.JPG"));
+    EXPECT_FALSE(fs::exists(destination() / "originals" / "IMG_0001-2.DNG"));
+}
+
+TEST_F(ExporterTest, NoTickedFormatFailsEveryPhotoAndWritesNothing) {
+    addJpeg("IMG_0001.jpg");
+    addJpeg("IMG_0002.jpg");
+    request.formatOptions = ExportFormatOptions{ExportFormatMode::specify, false, false, true};
+    request.saveOriginals = true;
+    const ExportResult result = run();
+    ASSERT_EQ(result.failures.size(), 2u);
+    EXPECT_EQ(result.failures[0], (ExportFailure{"IMG_0001.jpg", "出力形式を1つ以上選んでください"}));
+    EXPECT_EQ(result.outputFileCount, 0);
+    EXPECT_EQ(result.originalCopiedCount, 0);
+    EXPECT_TRUE(fs::is_empty(destination() / "originals"));
+}
+
+TEST_F(ExporterTest, SplitFoldersPutEachFormatInItsOwnFolder) {
+    const Photo photo = addJpeg("IMG_0001.jpg");
+    request.formatOptions = ExportFormatOptions{ExportFormatMode::specify, true, Exporter::supportsOutput(ExportImageFormat::heif), true};
+    const ExportResult result = run();
+    EXPECT_TRUE(result.failures.empty());
+    EXPECT_EQ(bytesOf(destination() / "JPEG" / "IMG_0001.jpg"), bytesOf(photo.url));
+    if (request.formatOptions.heif) {
+        EXPECT_TRUE(fs::exists(destination() / "HEIF" / "IMG_0001.heic"));
+        EXPECT_EQ(result.outputFileCount, 2);
+        EXPECT_EQ(manifest().entries.begin()->second.outputs.at("heic").file, "HEIF/IMG_0001.heic");
+    }
+}
+
+TEST_F(ExporterTest, AFolderNameTakenByAFileRefusesTheWholeExport) {
+    addJpeg("IMG_0001.jpg");
+    request.saveOriginals = true;
+    std::ofstream(destination() / "originals") << "x";
+    bool progressed = false;
+    request.progress = [&](int, int) { progressed = true; };
+    const ExportResult result = run();
+    ASSERT_EQ(result.failures.size(), 1u);
+    EXPECT_EQ(result.failures[0].fileName, "");
+    EXPECT_EQ(result.copiedCount, 0);
+    EXPECT_FALSE(progressed);
+    EXPECT_FALSE(fs::exists(ExportManifestStore::manifestURL(destination(), request.applicationSupportRoot)));
+}
+
+TEST_F(ExporterTest, AVanishedPhotoFailsWithoutAManifestEntry) {
+    const Photo photo = addJpeg("IMG_0001.jpg");
+    addJpeg("IMG_0002.jpg");
+    fs::remove(photo.url);
+    const ExportResult result = run();
+    ASSERT_EQ(result.failures.size(), 1u);
+    EXPECT_EQ(result.failures[0].fileName, "IMG_0001.jpg");
+    EXPECT_EQ(result.copiedCount, 1);
+    EXPECT_EQ(manifest().entries.size(), 1u);
+    EXPECT_FALSE(fs::exists(destination() / "IMG_0001.jpg"));
+}
+
+TEST_F(ExporterTest, ACancelDuringRenderingRemovesThePartialFileAndStops) {
+    const Photo photo = addJpeg("IMG_0001.jpg");
+    addJpeg("IMG_0002.jpg");
+    PhotoParameters edited;
+    edited.setValue(10, PhotoParameter::exposure);
+    request.params[photo.relativePath] = edited;
+    onRender = [&] { request.cancellation->cancel(); };
+    std::vector<int> progress;
+    request.progress = [&](int done, int) { progress.push_back(done); };
+    const ExportResult result = run();
+    EXPECT_TRUE(result.cancelled);
+    EXPECT_TRUE(result.failures.empty());
+    EXPECT_EQ(result.copiedCount, 0);
+    EXPECT_EQ(progress, std::vector<int>{1});
+    EXPECT_TRUE(fs::is_empty(destination()));
+    EXPECT_FALSE(request.cancellation->currentOutput());
+}
+
+TEST_F(ExporterTest, ACancelAfterTheLastItemIsNotACancelledExport) {
+    addJpeg("IMG_0001.jpg");
+    request.progress = [&](int, int) { request.cancellation->cancel(); };
+    const ExportResult result = run();
+    EXPECT_FALSE(result.cancelled);
+    EXPECT_EQ(result.copiedCount, 1);
+    EXPECT_TRUE(fs::exists(destination() / "IMG_0001.jpg"));
+}
+
+TEST_F(ExporterTest, ARenderingFailureIsListedAndTheNextPhotoStillExported) {
+    const Photo photo = addJpeg("IMG_0001.jpg");
+    addJpeg("IMG_0002.jpg");
+    request.rotations[photo.relativePath] = 12.5;
+    request.render = [](const Photo&, double, const ManualCrop&, const PhotoParameters&, PhotoSource,
+                        std::optional<int>) {
+        return ExportRendering{std::nullopt, make_error_code(ExportErrc::fileReadCorruptFile)};
+    };
+    const ExportResult result = run();
+    ASSERT_EQ(result.failures.size(), 1u);
+    EXPECT_EQ(result.failures[0].fileName, "IMG_0001.jpg");
+    EXPECT_EQ(result.copiedCount, 1);
+    EXPECT_FALSE(fs::exists(destination() / "IMG_0001.jpg"));
+}
+
+} // namespace
+} // namespace sorvin
