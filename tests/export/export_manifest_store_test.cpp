@@ -1,0 +1,214 @@
+#include "export/export_manifest_store.hpp"
+
+#include "platform/atomic_file.hpp"
+#include "support/test_support.hpp"
+
+#include <fcntl.h>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+namespace sorvin {
+namespace {
+
+namespace fs = std::filesystem;
+using test::TemporaryFolder;
+
+TEST(ExportManifestStoreTest, HashInputOfAnUneditedPhotoAndWithBurnInAndLimit) {
+    const ManualCrop identity;
+    const PhotoParameters none;
+    EXPECT_EQ(ExportManifestStore::parameterHashInput(PhotoSource::jpeg, 0, identity, none, false, std::nullopt),
+              "jpeg|0.0|original,100,0,0|||0");
+    EXPECT_EQ(ExportManifestStore::parameterHashInput(PhotoSource::jpeg, 0, identity, none, true, 2048),
+              "jpeg|0.0|original,100,0,0|||1|L2048");
+    EXPECT_EQ(ExportManifestStore::parameterHashInput(PhotoSource::raw, 0, identity, none, false, 100),
+              "raw|0.0|original,100,0,0|||0|L256");
+    EXPECT_EQ(ExportManifestStore::parameterHashInput(PhotoSource::jpeg, 0, identity, none, false, 20000),
+              "jpeg|0.0|original,100,0,0|||0|L16384");
+}
+
+TEST(ExportManifestStoreTest, HashInputWritesCropMasksAndValuesInStoredOrder) {
+    ManualCrop crop;
+    crop.aspect = CropAspect::ratio(3, 2);
+    crop.sizeP = 80;
+    crop.xM = 1000;
+    crop.yM = 250;
+    PhotoParameters parameters({MaskKind::circular()});
+    parameters.setValue(-30, PhotoParameter::exposure);
+    const auto entries = parameters.storageEntries(false);
+    std::string values;
+    for (const auto& entry : entries)
+        values += (values.empty() ? "" : ",") + entry.key + "=" + std::to_string(entry.value);
+    EXPECT_EQ(ExportManifestStore::parameterHashInput(PhotoSource::jpeg, 12.5, crop, parameters, false, std::nullopt),
+              "jpeg|12.5|3:2,80,1000,250|circular|" + values + "|0");
+    EXPECT_NE(values.find("exposure=-30"), std::string::npos);
+}
+
+TEST(ExportManifestStoreTest, RotationIsHashedInHalfDegreesWithinTheStoredRange) {
+    const std::pair<double, const char*> cases[] = {
+        {0.004, "0.0"}, {0.26, "0.5"}, {179.75, "0.0"}, {-180, "-180.0"}, {std::nan(""), "0.0"},
+        {-3, "-3.0"},   {-0.004, "0.0"}, {-180.25, "0.0"}, {12.24, "12.0"}, {1.25, "1.5"},
+    };
+    for (const auto& [rotation, text] : cases) {
+        const auto input = ExportManifestStore::parameterHashInput(PhotoSource::jpeg, rotation, {}, {}, false, {});
+        EXPECT_EQ(input, std::string("jpeg|") + text + "|original,100,0,0|||0") << rotation;
+    }
+}
+
+TEST(ExportManifestStoreTest, ParameterHashIsTheHexDigestOfTheInput) {
+    const auto hash = ExportManifestStore::parameterHash(PhotoSource::jpeg, 0, {}, {}, false, std::nullopt);
+    EXPECT_EQ(hash.size(), 64u);
+    EXPECT_EQ(hash, ExportManifestStore::parameterHash(PhotoSource::jpeg, 0.001, {}, {}, false, std::nullopt));
+    EXPECT_NE(hash, ExportManifestStore::parameterHash(PhotoSource::jpeg, 0, {}, {}, true, std::nullopt));
+}
+
+TEST(ExportManifestStoreTest, RelativePathsAreValidatedPieceByPiece) {
+    for (const char* valid : {"a/b.jpg", "IMG_0001.jpg", "originals/IMG.CR3", "..a/b"})
+        EXPECT_TRUE(ExportManifestStore::validRelativePath(valid)) << valid;
+    for (const char* invalid : {"", "/abs.jpg", "a//b", "a/", "./a", "a/../b", "..", "."})
+        EXPECT_FALSE(ExportManifestStore::validRelativePath(invalid)) << invalid;
+    EXPECT_EQ(ExportManifestStore::relativePath("/out/JPEG/a.jpg", "/out/"), "JPEG/a.jpg");
+    EXPECT_EQ(ExportManifestStore::relativePath("/out2/a.jpg", "/out"), std::nullopt);
+    EXPECT_EQ(ExportManifestStore::relativePath("/out", "/out"), std::nullopt);
+}
+
+TEST(ExportManifestStoreTest, ManifestFileIsNamedByTheStandardizedDestination) {
+    const auto url = ExportManifestStore::manifestURL("/Photos/out", "/support");
+    EXPECT_EQ(url.parent_path(), "/support");
+    const std::string name = url.filename().string();
+    ASSERT_EQ(name.size(), std::string("export-").size() + 16 + 5);
+    EXPECT_EQ(name.rfind("export-", 0), 0u);
+    EXPECT_EQ(name.substr(name.size() - 5), ".json");
+    EXPECT_EQ(ExportManifestStore::manifestURL("/Photos/./x/../out/", "/support"), url);
+}
+
+TEST(ExportManifestStoreTest, FileIdentityTruncatesToWholeMilliseconds) {
+    TemporaryFolder folder;
+    const auto file = folder / "a.jpg";
+    std::ofstream(file) << "12345";
+    const struct timespec times[2] = {{1'700'000'000, 999'600'000}, {1'700'000'000, 999'600'000}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, file.c_str(), times, 0), 0);
+    EXPECT_EQ(ExportManifestStore::fileIdentity(file), (FileIdentity{5, 1'700'000'000'999}));
+    EXPECT_FALSE(ExportManifestStore::fileIdentity(folder.path()));
+    EXPECT_FALSE(ExportManifestStore::fileIdentity(folder / "missing"));
+    fs::create_symlink(file, folder / "link");
+    EXPECT_FALSE(ExportManifestStore::fileIdentity(folder / "link"));
+}
+
+TEST(ExportManifestStoreTest, RecordMatchesOnlyTheSameFileInsideTheDestination) {
+    TemporaryFolder folder;
+    std::ofstream(folder / "a.jpg") << "abc";
+    const auto identity = *ExportManifestStore::fileIdentity(folder / "a.jpg");
+    EXPECT_TRUE(ExportManifestStore::recordMatches({"a.jpg", identity.size, identity.mtime}, folder.path()));
+    EXPECT_FALSE(ExportManifestStore::recordMatches({"a.jpg", identity.size + 1, identity.mtime}, folder.path()));
+    EXPECT_FALSE(ExportManifestStore::recordMatches({"a.jpg", identity.size, identity.mtime + 1}, folder.path()));
+    EXPECT_FALSE(ExportManifestStore::recordMatches({"../a.jpg", identity.size, identity.mtime}, folder / "sub"));
+    EXPECT_FALSE(ExportManifestStore::recordMatches({"b.jpg", identity.size, identity.mtime}, folder.path()));
+}
+
+class ManifestFileTest : public ::testing::Test {
+protected:
+    fs::path destination() const { return "/Photos/out"; }
+    fs::path manifestFile() const { return ExportManifestStore::manifestURL(destination(), support.path()); }
+    void store(const std::string& text) { AtomicFile::write(manifestFile(), text); }
+    ExportManifest load() const { return ExportManifestStore::load(destination(), support.path()); }
+
+    static std::string entry(const std::string& fields) { return "{" + fields + "}"; }
+    static std::string goodFields() {
+        return "\"srcSize\":10,\"srcMtime\":20,\"params\":\"" + std::string(64, 'a') + "\",\"outputs\":{}";
+    }
+    std::string manifestWith(const std::string& entries) const {
+        return "{\"version\":1,\"folder\":\"/Photos/out\",\"entries\":{" + entries + "}}";
+    }
+
+    TemporaryFolder support;
+};
+
+TEST_F(ManifestFileTest, WriteThenLoadGivesTheSameManifestAndCompactSortedBytes) {
+    ExportManifest manifest;
+    manifest.folder = "/Photos/out";
+    ExportManifestEntry item;
+    item.srcSize = 123;
+    item.srcMtime = -5;
+    item.params = std::string(64, '0');
+    item.outputs["jpeg"] = {"JPEG/IMG_0001.jpg", 10, 1'700'000'000'999};
+    item.original = ExportManifestFileRecord{"originals/IMG_0001.CR3", 9, 8};
+    manifest.entries["/Photos/IMG_0001.CR3#B"] = item;
+    ExportManifestStore::write(manifest, "/Photos/out/", support.path());
+    EXPECT_EQ(load(), manifest);
+    EXPECT_EQ(AtomicFile::read(manifestFile()),
+              "{\"entries\":{\"/Photos/IMG_0001.CR3#B\":{\"original\":{\"file\":\"originals/IMG_0001.CR3\","
+              "\"mtime\":8,\"size\":9},\"outputs\":{\"jpeg\":{\"file\":\"JPEG/IMG_0001.jpg\",\"mtime\":"
+              "1700000000999,\"size\":10}},\"params\":\"" +
+                  std::string(64, '0') +
+                  "\",\"srcMtime\":-5,\"srcSize\":123}},\"folder\":\"/Photos/out\",\"version\":1}");
+}
+
+TEST_F(ManifestFileTest, ForeignOrDamagedManifestsLoadEmpty) {
+    const std::string entries = "\"/a.jpg\":" + entry(goodFields());
+    const std::string cases[] = {
+        "{\"version\":1.0,\"folder\":\"/Photos/out\",\"entries\":{" + entries + "}}",
+        "{\"version\":\"1\",\"folder\":\"/Photos/out\",\"entries\":{" + entries + "}}",
+        "{\"version\":2,\"folder\":\"/Photos/out\",\"entries\":{" + entries + "}}",
+        "{\"version\":1,\"folder\":\"/Photos/out/\",\"entries\":{" + entries + "}}",
+        "{\"version\":1,\"folder\":\"/Photos/out\",\"entries\":[]}",
+        "[1]",
+        "{\"version\":1,",
+    };
+    for (const auto& text : cases) {
+        store(text);
+        const auto manifest = load();
+        EXPECT_TRUE(manifest.entries.empty()) << text;
+        EXPECT_EQ(manifest.folder, "/Photos/out");
+    }
+    store(manifestWith(entries));
+    EXPECT_EQ(load().entries.size(), 1u);
+}
+
+TEST_F(ManifestFileTest, BadEntriesAreDroppedOneByOne) {
+    const std::string hex(64, 'b');
+    const auto with = [&](const std::string& replaced) { return entry(replaced); };
+    const std::pair<std::string, bool> cases[] = {
+        {with(goodFields()), true},
+        {with("\"srcSize\":10,\"srcMtime\":20,\"params\":\"" + std::string(63, 'a') + "\",\"outputs\":{}"), false},
+        {with("\"srcSize\":10,\"srcMtime\":20,\"params\":\"" + std::string(65, 'a') + "\",\"outputs\":{}"), false},
+        {with("\"srcSize\":10,\"srcMtime\":20,\"params\":\"" + std::string(64, 'A') + "\",\"outputs\":{}"), false},
+        {with("\"srcSize\":10,\"srcMtime\":20,\"params\":\"" + hex + "\""), false},
+        {with("\"srcSize\":-1,\"srcMtime\":20,\"params\":\"" + hex + "\",\"outputs\":{}"), false},
+        {with("\"srcSize\":true,\"srcMtime\":20,\"params\":\"" + hex + "\",\"outputs\":{}"), false},
+        {with("\"srcSize\":1.0,\"srcMtime\":20,\"params\":\"" + hex + "\",\"outputs\":{}"), false},
+        {with("\"srcSize\":1,\"srcMtime\":-5,\"params\":\"" + hex + "\",\"outputs\":{}"), true},
+        {with(goodFields() + ",\"original\":null"), false},
+        {with("\"srcSize\":1,\"srcMtime\":2,\"params\":\"" + hex +
+              "\",\"outputs\":{\"png\":{\"file\":\"../x\",\"size\":1,\"mtime\":1}}"),
+         true},
+    };
+    for (const char* badFile : {"../x.jpg", "/abs.jpg", "a//b.jpg", ""}) {
+        store(manifestWith("\"/a.jpg\":" + with("\"srcSize\":1,\"srcMtime\":2,\"params\":\"" + hex +
+                                                "\",\"outputs\":{\"jpeg\":{\"file\":\"" + badFile +
+                                                "\",\"size\":1,\"mtime\":1}}") +
+                           ",\"/b.jpg\":" + with(goodFields())));
+        const auto manifest = load();
+        EXPECT_FALSE(manifest.entries.contains("/a.jpg")) << badFile;
+        EXPECT_TRUE(manifest.entries.contains("/b.jpg")) << badFile;
+    }
+    for (const auto& [text, kept] : cases) {
+        store(manifestWith("\"/a.jpg\":" + text + ",\"relative.jpg\":" + with(goodFields())));
+        const auto manifest = load();
+        EXPECT_EQ(manifest.entries.contains("/a.jpg"), kept) << text;
+        EXPECT_FALSE(manifest.entries.contains("relative.jpg"));
+    }
+}
+
+TEST_F(ManifestFileTest, AFailedWriteKeepsTheOldManifest) {
+    store(manifestWith("\"/a.jpg\":" + entry(goodFields())));
+    ::chmod(support.path().c_str(), 0500);
+    ExportManifestStore::write(ExportManifest{1, "/Photos/out", {}}, destination(), support.path());
+    ::chmod(support.path().c_str(), 0700);
+    if (::geteuid() != 0) {
+        EXPECT_EQ(load().entries.size(), 1u);
+    }
+}
+
+} // namespace
+} // namespace sorvin
