@@ -34,7 +34,7 @@ TEST(SingleExportFileNameTest, AppendingAnExtensionOnlyWhenThereIsNone) {
 TEST(SingleExportFormatTest, RawValues) {
     EXPECT_EQ(singleExportFormatFromRawValue("heic"), F::heic);
     EXPECT_EQ(singleExportFormatFromRawValue("heif"), std::nullopt);
-    EXPECT_EQ(fileExtension(F::jpeg), "jpg");
+    EXPECT_EQ(SingleExportFileName::fileExtension(F::jpeg), "jpg");
 }
 
 } // namespace
