@@ -1,5 +1,4 @@
 #include "export/export_cancellation_token.hpp"
-
 #include "support/test_support.hpp"
 
 #include <fstream>

@@ -1,5 +1,4 @@
 #include "export/export_conflict_resolver.hpp"
-
 #include "platform/file_path.hpp"
 #include "support/test_support.hpp"
 
@@ -16,8 +15,9 @@ using Mode = ExportConflictMode;
 class ExportConflictResolverTest : public ::testing::Test {
 protected:
     void touch(const std::string& name) { std::ofstream(folder / name) << "x"; }
-    std::optional<ExportWriteTarget> target(const std::string& name, Mode mode,
-                                            const ExportConflictResolver::ProtectedPaths& protectedPaths = {}) {
+    std::optional<ExportWriteTarget>
+    target(const std::string& name, Mode mode,
+           const ExportConflictResolver::ProtectedPaths& protectedPaths = {}) {
         return ExportConflictResolver::target(name, folder.path(), mode, protectedPaths);
     }
     test::TemporaryFolder folder;
@@ -33,7 +33,8 @@ TEST_F(ExportConflictResolverTest, RenameModeTakesTheNameOrTheFirstFreeNumber) {
     for (int n = 2; n <= 999; ++n)
         touch("IMG_0001-" + std::to_string(n) + ".jpg");
     EXPECT_FALSE(target("IMG_0001.jpg", Mode::rename));
-    EXPECT_FALSE(target("IMG_0001.jpg", Mode::overwrite, {FilePath::resolved(folder / "IMG_0001.jpg").string()}));
+    EXPECT_FALSE(
+        target("IMG_0001.jpg", Mode::overwrite, {FilePath::resolved(folder / "IMG_0001.jpg").string()}));
 }
 
 TEST_F(ExportConflictResolverTest, OverwriteModeReplacesThroughAHiddenFileBesideTheOld) {
@@ -54,7 +55,9 @@ TEST_F(ExportConflictResolverTest, OverwriteModeReplacesThroughAHiddenFileBeside
         if (i == 8 || i == 13 || i == 18 || i == 23)
             EXPECT_EQ(uuid[i], '-') << name;
         else
-            EXPECT_TRUE(std::isdigit(static_cast<unsigned char>(uuid[i])) || (uuid[i] >= 'A' && uuid[i] <= 'F')) << name;
+            EXPECT_TRUE(std::isdigit(static_cast<unsigned char>(uuid[i])) ||
+                        (uuid[i] >= 'A' && uuid[i] <= 'F'))
+                << name;
     }
     EXPECT_EQ(uuid[14], '4'); // a random UUID
     EXPECT_NE(target("IMG_0001.jpg", Mode::overwrite)->temporaryURL, replacing->temporaryURL);
@@ -67,8 +70,8 @@ TEST_F(ExportConflictResolverTest, OverwriteModeNumbersProtectedFilesLinksToThem
 
     fs::create_directories(folder / "elsewhere");
     fs::create_symlink(folder / "IMG_0001.jpg", folder / "elsewhere" / "IMG_0001.jpg");
-    const auto linked = ExportConflictResolver::target("IMG_0001.jpg", folder / "elsewhere", Mode::overwrite,
-                                                       protectedPaths);
+    const auto linked =
+        ExportConflictResolver::target("IMG_0001.jpg", folder / "elsewhere", Mode::overwrite, protectedPaths);
     EXPECT_EQ(linked->finalURL, folder / "elsewhere" / "IMG_0001-1.jpg");
     EXPECT_TRUE(linked->isRenamed);
 
@@ -83,10 +86,12 @@ TEST_F(ExportConflictResolverTest, ProtectedPathsHoldEveryFileOfEveryPhotoResolv
     Photo photo;
     photo.url = folder / "." / "link.jpg";
     photo.rawCompanionURL = folder / "A.CR3";
-    const auto paths = ExportConflictResolver::protectedSourcePaths({photo}, {folder / "sub" / ".." / "extra.jpg"});
-    EXPECT_EQ(paths, (ExportConflictResolver::ProtectedPaths{FilePath::resolved(folder / "A.JPG").string(),
-                                                             FilePath::resolved(folder / "A.CR3").string(),
-                                                             FilePath::resolved(folder / "extra.jpg").string()}));
+    const auto paths =
+        ExportConflictResolver::protectedSourcePaths({photo}, {folder / "sub" / ".." / "extra.jpg"});
+    EXPECT_EQ(paths,
+              (ExportConflictResolver::ProtectedPaths{FilePath::resolved(folder / "A.JPG").string(),
+                                                      FilePath::resolved(folder / "A.CR3").string(),
+                                                      FilePath::resolved(folder / "extra.jpg").string()}));
 }
 
 TEST_F(ExportConflictResolverTest, DiscardRemovesTheTemporaryFileOnly) {

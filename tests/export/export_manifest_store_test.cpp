@@ -1,5 +1,4 @@
 #include "export/export_manifest_store.hpp"
-
 #include "platform/atomic_file.hpp"
 #include "support/test_support.hpp"
 
@@ -17,8 +16,9 @@ using test::TemporaryFolder;
 TEST(ExportManifestStoreTest, HashInputOfAnUneditedPhotoAndWithBurnInAndLimit) {
     const ManualCrop identity;
     const PhotoParameters none;
-    EXPECT_EQ(ExportManifestStore::parameterHashInput(PhotoSource::jpeg, 0, identity, none, false, std::nullopt),
-              "jpeg|0.0|original,100,0,0|||0");
+    EXPECT_EQ(
+        ExportManifestStore::parameterHashInput(PhotoSource::jpeg, 0, identity, none, false, std::nullopt),
+        "jpeg|0.0|original,100,0,0|||0");
     EXPECT_EQ(ExportManifestStore::parameterHashInput(PhotoSource::jpeg, 0, identity, none, true, 2048),
               "jpeg|0.0|original,100,0,0|||1|L2048");
     EXPECT_EQ(ExportManifestStore::parameterHashInput(PhotoSource::raw, 0, identity, none, false, 100),
@@ -39,18 +39,20 @@ TEST(ExportManifestStoreTest, HashInputWritesCropMasksAndValuesInStoredOrder) {
     std::string values;
     for (const auto& entry : entries)
         values += (values.empty() ? "" : ",") + entry.key + "=" + std::to_string(entry.value);
-    EXPECT_EQ(ExportManifestStore::parameterHashInput(PhotoSource::jpeg, 12.5, crop, parameters, false, std::nullopt),
+    EXPECT_EQ(ExportManifestStore::parameterHashInput(PhotoSource::jpeg, 12.5, crop, parameters, false,
+                                                      std::nullopt),
               "jpeg|12.5|3:2,80,1000,250|circular|" + values + "|0");
     EXPECT_NE(values.find("exposure=-30"), std::string::npos);
 }
 
 TEST(ExportManifestStoreTest, RotationIsHashedInHalfDegreesWithinTheStoredRange) {
     const std::pair<double, const char*> cases[] = {
-        {0.004, "0.0"}, {0.26, "0.5"}, {179.75, "0.0"}, {-180, "-180.0"}, {std::nan(""), "0.0"},
-        {-3, "-3.0"},   {-0.004, "0.0"}, {-180.25, "0.0"}, {12.24, "12.0"}, {1.25, "1.5"},
+        {0.004, "0.0"}, {0.26, "0.5"},   {179.75, "0.0"},  {-180, "-180.0"}, {std::nan(""), "0.0"},
+        {-3, "-3.0"},   {-0.004, "0.0"}, {-180.25, "0.0"}, {12.24, "12.0"},  {1.25, "1.5"},
     };
     for (const auto& [rotation, text] : cases) {
-        const auto input = ExportManifestStore::parameterHashInput(PhotoSource::jpeg, rotation, {}, {}, false, {});
+        const auto input =
+            ExportManifestStore::parameterHashInput(PhotoSource::jpeg, rotation, {}, {}, false, {});
         EXPECT_EQ(input, std::string("jpeg|") + text + "|original,100,0,0|||0") << rotation;
     }
 }
@@ -58,7 +60,8 @@ TEST(ExportManifestStoreTest, RotationIsHashedInHalfDegreesWithinTheStoredRange)
 TEST(ExportManifestStoreTest, ParameterHashIsTheHexDigestOfTheInput) {
     const auto hash = ExportManifestStore::parameterHash(PhotoSource::jpeg, 0, {}, {}, false, std::nullopt);
     EXPECT_EQ(hash.size(), 64u);
-    EXPECT_EQ(hash, ExportManifestStore::parameterHash(PhotoSource::jpeg, 0.001, {}, {}, false, std::nullopt));
+    EXPECT_EQ(hash,
+              ExportManifestStore::parameterHash(PhotoSource::jpeg, 0.001, {}, {}, false, std::nullopt));
     EXPECT_NE(hash, ExportManifestStore::parameterHash(PhotoSource::jpeg, 0, {}, {}, true, std::nullopt));
 }
 
@@ -100,9 +103,12 @@ TEST(ExportManifestStoreTest, RecordMatchesOnlyTheSameFileInsideTheDestination) 
     std::ofstream(folder / "a.jpg") << "abc";
     const auto identity = *ExportManifestStore::fileIdentity(folder / "a.jpg");
     EXPECT_TRUE(ExportManifestStore::recordMatches({"a.jpg", identity.size, identity.mtime}, folder.path()));
-    EXPECT_FALSE(ExportManifestStore::recordMatches({"a.jpg", identity.size + 1, identity.mtime}, folder.path()));
-    EXPECT_FALSE(ExportManifestStore::recordMatches({"a.jpg", identity.size, identity.mtime + 1}, folder.path()));
-    EXPECT_FALSE(ExportManifestStore::recordMatches({"../a.jpg", identity.size, identity.mtime}, folder / "sub"));
+    EXPECT_FALSE(
+        ExportManifestStore::recordMatches({"a.jpg", identity.size + 1, identity.mtime}, folder.path()));
+    EXPECT_FALSE(
+        ExportManifestStore::recordMatches({"a.jpg", identity.size, identity.mtime + 1}, folder.path()));
+    EXPECT_FALSE(
+        ExportManifestStore::recordMatches({"../a.jpg", identity.size, identity.mtime}, folder / "sub"));
     EXPECT_FALSE(ExportManifestStore::recordMatches({"b.jpg", identity.size, identity.mtime}, folder.path()));
 }
 
@@ -170,9 +176,12 @@ TEST_F(ManifestFileTest, BadEntriesAreDroppedOneByOne) {
     const auto with = [&](const std::string& replaced) { return entry(replaced); };
     const std::pair<std::string, bool> cases[] = {
         {with(goodFields()), true},
-        {with("\"srcSize\":10,\"srcMtime\":20,\"params\":\"" + std::string(63, 'a') + "\",\"outputs\":{}"), false},
-        {with("\"srcSize\":10,\"srcMtime\":20,\"params\":\"" + std::string(65, 'a') + "\",\"outputs\":{}"), false},
-        {with("\"srcSize\":10,\"srcMtime\":20,\"params\":\"" + std::string(64, 'A') + "\",\"outputs\":{}"), false},
+        {with("\"srcSize\":10,\"srcMtime\":20,\"params\":\"" + std::string(63, 'a') + "\",\"outputs\":{}"),
+         false},
+        {with("\"srcSize\":10,\"srcMtime\":20,\"params\":\"" + std::string(65, 'a') + "\",\"outputs\":{}"),
+         false},
+        {with("\"srcSize\":10,\"srcMtime\":20,\"params\":\"" + std::string(64, 'A') + "\",\"outputs\":{}"),
+         false},
         {with("\"srcSize\":10,\"srcMtime\":20,\"params\":\"" + hex + "\""), false},
         {with("\"srcSize\":-1,\"srcMtime\":20,\"params\":\"" + hex + "\",\"outputs\":{}"), false},
         {with("\"srcSize\":true,\"srcMtime\":20,\"params\":\"" + hex + "\",\"outputs\":{}"), false},
@@ -184,9 +193,10 @@ TEST_F(ManifestFileTest, BadEntriesAreDroppedOneByOne) {
          true},
     };
     for (const char* badFile : {"../x.jpg", "/abs.jpg", "a//b.jpg", ""}) {
-        store(manifestWith("\"/a.jpg\":" + with("\"srcSize\":1,\"srcMtime\":2,\"params\":\"" + hex +
-                                                "\",\"outputs\":{\"jpeg\":{\"file\":\"" + badFile +
-                                                "\",\"size\":1,\"mtime\":1}}") +
+        store(manifestWith("\"/a.jpg\":" +
+                           with("\"srcSize\":1,\"srcMtime\":2,\"params\":\"" + hex +
+                                "\",\"outputs\":{\"jpeg\":{\"file\":\"" + badFile +
+                                "\",\"size\":1,\"mtime\":1}}") +
                            ",\"/b.jpg\":" + with(goodFields())));
         const auto manifest = load();
         EXPECT_FALSE(manifest.entries.contains("/a.jpg")) << badFile;

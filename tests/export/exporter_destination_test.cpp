@@ -1,7 +1,6 @@
 #include "export/export_error.hpp"
 #include "export/export_format_options.hpp"
 #include "export/exporter_destination.hpp"
-
 #include "support/test_support.hpp"
 
 #include <fstream>
@@ -39,11 +38,14 @@ TEST(ExportFormatOptionsTest, FormatsPerPhotoInBothModes) {
 }
 
 TEST(ExportErrorTest, AFullDiskReadsTheSameFromEverySource) {
-    EXPECT_EQ(ExportError::failureReason(std::error_code(ENOSPC, std::generic_category())), "空き容量が足りません");
-    EXPECT_EQ(ExportError::failureReason(std::error_code(ENOSPC, std::system_category())), "空き容量が足りません");
+    EXPECT_EQ(ExportError::failureReason(std::error_code(ENOSPC, std::generic_category())),
+              "空き容量が足りません");
+    EXPECT_EQ(ExportError::failureReason(std::error_code(ENOSPC, std::system_category())),
+              "空き容量が足りません");
     EXPECT_EQ(ExportError::failureReason(ExportErrc::fileWriteOutOfSpace), "空き容量が足りません");
     EXPECT_NE(ExportError::failureReason(ExportErrc::fileReadCorruptFile), "空き容量が足りません");
-    EXPECT_EQ(ExportError::failureReason(std::error_code(EACCES, std::generic_category())), "アクセス権がありません");
+    EXPECT_EQ(ExportError::failureReason(std::error_code(EACCES, std::generic_category())),
+              "アクセス権がありません");
     // An error we have no text for keeps the system's.
     EXPECT_EQ(ExportError::failureReason(std::error_code(ETXTBSY, std::generic_category())),
               std::error_code(ETXTBSY, std::generic_category()).message());
@@ -92,10 +94,10 @@ TEST_F(DestinationTest, FolderNamesTakenByFilesAreRefusedWithTheirMessages) {
     EXPECT_EQ(*heif, (ExportValidationError{Kind::formatFolderIsFile, "HEIF"}));
     EXPECT_EQ(heif->errorDescription(),
               "書き出し先に HEIF という名前のファイルがあるため、形式ごとにフォルダを分けられません");
-    EXPECT_FALSE(Exporter::validateFormatDestinations(root / "out", photos,
-                                                      ExportFormatOptions{ExportFormatMode::specify, true, true, false}));
-    EXPECT_FALSE(Exporter::validateFormatDestinations(root / "out", photos,
-                                                      ExportFormatOptions{ExportFormatMode::specify, true, false, true}));
+    EXPECT_FALSE(Exporter::validateFormatDestinations(
+        root / "out", photos, ExportFormatOptions{ExportFormatMode::specify, true, true, false}));
+    EXPECT_FALSE(Exporter::validateFormatDestinations(
+        root / "out", photos, ExportFormatOptions{ExportFormatMode::specify, true, false, true}));
 }
 
 TEST_F(DestinationTest, CreateDirectoryIfNeeded) {
@@ -111,8 +113,10 @@ TEST_F(DestinationTest, SingleExportChecksTheSourceFolderFirst) {
     using E = SingleExportValidationError;
     EXPECT_EQ(Exporter::validateSingleExportDestination(source() / "missing" / "a.jpg", source()),
               E::destinationInsideSource);
-    EXPECT_EQ(Exporter::validateSingleExportDestination(source() / "a.jpg", source()), E::destinationInsideSource);
-    EXPECT_EQ(Exporter::validateSingleExportDestination(root / "missing" / "a.jpg", source()), E::destinationMissing);
+    EXPECT_EQ(Exporter::validateSingleExportDestination(source() / "a.jpg", source()),
+              E::destinationInsideSource);
+    EXPECT_EQ(Exporter::validateSingleExportDestination(root / "missing" / "a.jpg", source()),
+              E::destinationMissing);
     EXPECT_EQ(Exporter::validateSingleExportDestination(root / "out" / "a.jpg", source()), std::nullopt);
     EXPECT_EQ(errorDescription(E::destinationInsideSource), "元の写真フォルダの中には書き出せません");
 }

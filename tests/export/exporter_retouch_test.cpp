@@ -27,7 +27,8 @@ TEST(ExporterRetouchTest, ItemsFollowTheSelectionAndTheCopiesB) {
         {"b alone", Exporter::SelectedSlots{{"b.jpg", {S::b}}}, {{withB, S::b, true}}},
         {"b of a photo without copy", Exporter::SelectedSlots{{"a.jpg", {S::b}}}, {}},
         {"empty set", Exporter::SelectedSlots{{"a.jpg", {}}}, {}},
-        {"both", Exporter::SelectedSlots{{"a.jpg", {S::a}}, {"b.jpg", {S::a, S::b}}},
+        {"both",
+         Exporter::SelectedSlots{{"a.jpg", {S::a}}, {"b.jpg", {S::a, S::b}}},
          {{plain, S::a, true}, {withB, S::a, true}, {withB, S::b, false}}},
     };
     for (const auto& c : cases)

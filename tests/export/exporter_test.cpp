@@ -1,14 +1,13 @@
+#include "export/export_error.hpp"
 #include "export/export_manifest_store.hpp"
 #include "export/exporter.hpp"
-#include "platform/file_path.hpp"
-#include "export/export_error.hpp"
 #include "export/exporter_destination.hpp"
-
+#include "platform/file_path.hpp"
 #include "support/test_support.hpp"
 
+#include <fcntl.h>
 #include <fstream>
 #include <gtest/gtest.h>
-#include <fcntl.h>
 #include <sys/stat.h>
 
 namespace sorvin {
@@ -51,15 +50,16 @@ protected:
         request.applicationSupportRoot = root / "support";
         request.formatOptions = ExportFormatOptions{ExportFormatMode::keep, true, false, false};
         request.cancellation = std::make_shared<ExportCancellationToken>();
-        request.render = [this](const Photo& photo, double, const ManualCrop&, const PhotoParameters&, PhotoSource,
-                                std::optional<int>) {
+        request.render = [this](const Photo& photo, double, const ManualCrop&, const PhotoParameters&,
+                                PhotoSource, std::optional<int>) {
             ++renders;
             if (onRender) onRender();
             return ExportRendering{RenderedEditedImage{solidImage(64, 48), photo.url}, {}};
         };
     }
 
-    Photo addJpeg(const std::string& name, const std::string& sample = "jpeg/iceland_srgb_untagged_nikon_d800e.jpg") {
+    Photo addJpeg(const std::string& name,
+                  const std::string& sample = "jpeg/iceland_srgb_untagged_nikon_d800e.jpg") {
         const fs::path file = source() / name;
         fs::copy_file(test::sample(sample), file);
         Photo photo;
@@ -220,7 +220,8 @@ TEST_F(ExporterTest, NoTickedFormatFailsEveryPhotoAndWritesNothing) {
 
 TEST_F(ExporterTest, SplitFoldersPutEachFormatInItsOwnFolder) {
     const Photo photo = addJpeg("IMG_0001.jpg");
-    request.formatOptions = ExportFormatOptions{ExportFormatMode::specify, true, Exporter::supportsOutput(ExportImageFormat::heif), true};
+    request.formatOptions = ExportFormatOptions{ExportFormatMode::specify, true,
+                                                Exporter::supportsOutput(ExportImageFormat::heif), true};
     const ExportResult result = run();
     EXPECT_TRUE(result.failures.empty());
     EXPECT_EQ(bytesOf(destination() / "JPEG" / "IMG_0001.jpg"), bytesOf(photo.url));

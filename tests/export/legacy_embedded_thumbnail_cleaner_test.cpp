@@ -1,5 +1,4 @@
 #include "export/legacy_embedded_thumbnail_cleaner.hpp"
-
 #include "support/test_support.hpp"
 
 #include <fstream>
@@ -109,8 +108,8 @@ class LegacyEmbeddedThumbnailCleanerTest : public ::testing::Test {
 protected:
     Bytes cleaned(const Bytes& bytes) {
         const fs::path file = folder / "copy.jpg";
-        std::ofstream(file, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                                    static_cast<std::streamsize>(bytes.size()));
+        std::ofstream(file, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
         LegacyEmbeddedThumbnailCleaner::cleanIfNeeded(file);
         std::ifstream in(file, std::ios::binary);
         return {std::istreambuf_iterator<char>(in), {}};
@@ -144,14 +143,16 @@ TEST_F(LegacyEmbeddedThumbnailCleanerTest, AMismatchingThumbnailIsDetachedAndNot
 
 TEST_F(LegacyEmbeddedThumbnailCleanerTest, FilesWithoutAMismatchAreLeftAlone) {
     std::vector<JpegBuilder> untouched(8);
-    untouched[0].thumbnail = std::pair{160, 120};  // same shape
-    untouched[1].thumbnail = std::nullopt;         // no IFD1
-    untouched[2].withExif = false;                 // no EXIF
-    untouched[3].thumbnail = std::pair{120, 120};  // square thumbnail, landscape photo
-    untouched[4].mainWidth = 4000, untouched[4].mainHeight = 4000, untouched[4].thumbnail = std::pair{120, 120};
-    untouched[5].thumbnail = std::pair{120, 160}, untouched[5].offsetOverride = 0xFFFFFF00; // points past the end
+    untouched[0].thumbnail = std::pair{160, 120}; // same shape
+    untouched[1].thumbnail = std::nullopt;        // no IFD1
+    untouched[2].withExif = false;                // no EXIF
+    untouched[3].thumbnail = std::pair{120, 120}; // square thumbnail, landscape photo
+    untouched[4].mainWidth = 4000, untouched[4].mainHeight = 4000,
+    untouched[4].thumbnail = std::pair{120, 120};
+    untouched[5].thumbnail = std::pair{120, 160},
+    untouched[5].offsetOverride = 0xFFFFFF00; // points past the end
     untouched[6].thumbnail = std::pair{120, 160}, untouched[6].thumbnailScanBeforeFrame = true;
-    untouched[7].thumbnail = std::pair{0, 160};   // frame with a zero width
+    untouched[7].thumbnail = std::pair{0, 160}; // frame with a zero width
     for (std::size_t i = 0; i < untouched.size(); ++i) {
         const Bytes original = untouched[i].file();
         EXPECT_EQ(cleaned(original), original) << "case " << i;
@@ -189,8 +190,8 @@ TEST_F(LegacyEmbeddedThumbnailCleanerTest, EveryPrefixOfAFileIsReadSafely) {
 }
 
 TEST_F(LegacyEmbeddedThumbnailCleanerTest, RealPhotosAreReadWithoutHarm) {
-    for (const char* name : {"jpeg/nikon_d40_orient6.jpg", "jpeg/iphone5_orient3.jpg", "corrupt/corrupt_header.jpg",
-                             "corrupt/truncated_10000_bytes.jpg"}) {
+    for (const char* name : {"jpeg/nikon_d40_orient6.jpg", "jpeg/iphone5_orient3.jpg",
+                             "corrupt/corrupt_header.jpg", "corrupt/truncated_10000_bytes.jpg"}) {
         std::ifstream in(test::sample(name), std::ios::binary);
         const Bytes bytes{std::istreambuf_iterator<char>(in), {}};
         ASSERT_FALSE(bytes.empty()) << name;

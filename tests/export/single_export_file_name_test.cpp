@@ -16,9 +16,12 @@ TEST(SingleExportFileNameTest, InitialNameCarriesTheCopyAndTheFormat) {
 
 TEST(SingleExportFileNameTest, ReplacingTheExtension) {
     const std::tuple<const char*, F, const char*> cases[] = {
-        {"photo.JPEG", F::heic, "photo.heic"}, {"photo.tiff", F::jpeg, "photo.tiff.jpg"},
-        {"photo.jpg", F::jpeg, "photo.jpg"},   {"photo.HIF", F::jpeg, "photo.jpg"},
-        {"photo.heif", F::jpeg, "photo.jpg"},  {"photo", F::heic, "photo.heic"},
+        {"photo.JPEG", F::heic, "photo.heic"},
+        {"photo.tiff", F::jpeg, "photo.tiff.jpg"},
+        {"photo.jpg", F::jpeg, "photo.jpg"},
+        {"photo.HIF", F::jpeg, "photo.jpg"},
+        {"photo.heif", F::jpeg, "photo.jpg"},
+        {"photo", F::heic, "photo.heic"},
         {".jpg", F::heic, ".heic"},
     };
     for (const auto& [name, format, expected] : cases)

@@ -15,7 +15,8 @@ SharedImage filled(int width, int height, const std::function<void(int, int, std
 }
 
 TEST(LanczosResamplerTest, APlainColourStaysExactlyThatColourAtAnySize) {
-    const auto plain = filled(97, 61, [](int, int, std::uint8_t* p) { p[0] = 13, p[1] = 200, p[2] = 77, p[3] = 255; });
+    const auto plain =
+        filled(97, 61, [](int, int, std::uint8_t* p) { p[0] = 13, p[1] = 200, p[2] = 77, p[3] = 255; });
     for (const auto& [w, h] : {std::pair{10, 7}, {96, 60}, {1, 1}, {200, 130}}) {
         const auto out = LanczosResampler::resized(plain, w, h);
         ASSERT_TRUE(out);
@@ -24,7 +25,8 @@ TEST(LanczosResamplerTest, APlainColourStaysExactlyThatColourAtAnySize) {
         for (int y = 0; y < h; ++y)
             for (int x = 0; x < w; ++x) {
                 const std::uint8_t* p = out->row(y) + 4 * x;
-                ASSERT_EQ((std::array<int, 4>{p[0], p[1], p[2], p[3]}), (std::array<int, 4>{13, 200, 77, 255}))
+                ASSERT_EQ((std::array<int, 4>{p[0], p[1], p[2], p[3]}),
+                          (std::array<int, 4>{13, 200, 77, 255}))
                     << w << "x" << h << " at " << x << "," << y;
             }
     }

@@ -14,7 +14,8 @@ std::string ExportConflictResolver::temporaryName(const std::string& name) {
     return "." + name + ".sorvin-tmp-" + std::to_string(::getpid()) + "-" + UuidText::random();
 }
 
-std::optional<ExportWriteTarget> ExportConflictResolver::target(const std::string& name, const fs::path& folder,
+std::optional<ExportWriteTarget> ExportConflictResolver::target(const std::string& name,
+                                                                const fs::path& folder,
                                                                 ExportConflictMode mode,
                                                                 const ProtectedPaths& protectedPaths) {
     const fs::path candidate = folder / name;

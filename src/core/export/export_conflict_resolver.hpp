@@ -29,8 +29,10 @@ struct ExportConflictResolver {
 
     // Overwrite mode replaces an existing file that is neither a folder nor protected; every other
     // case takes the first free numbered name. None when no name up to number 999 is free.
-    static std::optional<ExportWriteTarget> target(const std::string& name, const std::filesystem::path& folder,
-                                                   ExportConflictMode mode, const ProtectedPaths& protectedPaths);
+    static std::optional<ExportWriteTarget> target(const std::string& name,
+                                                   const std::filesystem::path& folder,
+                                                   ExportConflictMode mode,
+                                                   const ProtectedPaths& protectedPaths);
 
     // Every file of every photo (main file, then RAW companion), then the additional files.
     static ProtectedPaths protectedSourcePaths(const std::vector<Photo>& photos,

@@ -13,11 +13,16 @@ public:
     const char* name() const noexcept override { return "sorvin.export"; }
     std::string message(int code) const override {
         switch (static_cast<ExportErrc>(code)) {
-        case ExportErrc::featureUnsupported: return "この形式では書き出せません";
-        case ExportErrc::fileReadCorruptFile: return "ファイルを読み込めませんでした（壊れているか、対応していない形式です）";
-        case ExportErrc::fileWriteUnknown: return "ファイルを書き込めませんでした";
-        case ExportErrc::fileWriteFileExists: return "同じ名前のファイルがすでにあります";
-        case ExportErrc::fileWriteOutOfSpace: return kOutOfSpace;
+        case ExportErrc::featureUnsupported:
+            return "この形式では書き出せません";
+        case ExportErrc::fileReadCorruptFile:
+            return "ファイルを読み込めませんでした（壊れているか、対応していない形式です）";
+        case ExportErrc::fileWriteUnknown:
+            return "ファイルを書き込めませんでした";
+        case ExportErrc::fileWriteFileExists:
+            return "同じ名前のファイルがすでにあります";
+        case ExportErrc::fileWriteOutOfSpace:
+            return kOutOfSpace;
         }
         return "書き出しに失敗しました";
     }
@@ -25,20 +30,33 @@ public:
 
 const char* posixDescription(int code) {
     switch (code) {
-    case ENOENT: return "ファイルまたはフォルダが見つかりません";
+    case ENOENT:
+        return "ファイルまたはフォルダが見つかりません";
     case EACCES:
-    case EPERM: return "アクセス権がありません";
-    case EROFS: return "読み出し専用の場所には書き込めません";
-    case EEXIST: return "同じ名前のファイルがすでにあります";
-    case EIO: return "入出力エラーが起きました";
-    case ENOTDIR: return "フォルダではありません";
-    case EISDIR: return "同じ名前のフォルダがあります";
-    case ENAMETOOLONG: return "ファイル名が長すぎます";
-    case EDQUOT: return "ディスクの使用量が上限に達しました";
-    case ENOMEM: return "メモリが足りません";
-    case EFBIG: return "ファイルが大きすぎます";
-    case EXDEV: return "別のボリュームへは移動できません";
-    default: return nullptr;
+    case EPERM:
+        return "アクセス権がありません";
+    case EROFS:
+        return "読み出し専用の場所には書き込めません";
+    case EEXIST:
+        return "同じ名前のファイルがすでにあります";
+    case EIO:
+        return "入出力エラーが起きました";
+    case ENOTDIR:
+        return "フォルダではありません";
+    case EISDIR:
+        return "同じ名前のフォルダがあります";
+    case ENAMETOOLONG:
+        return "ファイル名が長すぎます";
+    case EDQUOT:
+        return "ディスクの使用量が上限に達しました";
+    case ENOMEM:
+        return "メモリが足りません";
+    case EFBIG:
+        return "ファイルが大きすぎます";
+    case EXDEV:
+        return "別のボリュームへは移動できません";
+    default:
+        return nullptr;
     }
 }
 
@@ -58,7 +76,8 @@ std::string localizedDescription(std::error_code error) {
 }
 
 std::string failureReason(std::error_code error) {
-    if (error == ExportErrc::fileWriteOutOfSpace || error == std::errc::no_space_on_device) return kOutOfSpace;
+    if (error == ExportErrc::fileWriteOutOfSpace || error == std::errc::no_space_on_device)
+        return kOutOfSpace;
     return localizedDescription(error);
 }
 

@@ -14,12 +14,12 @@ inline constexpr std::array<ExportImageFormat, 2> kAllExportImageFormats{ExportI
                                                                          ExportImageFormat::heif};
 
 struct ExportImageFormatTraits {
-    std::string_view rawValue;       // "jpeg", "heif"
-    std::string_view fileExtension;  // "jpg", "heic"
-    std::string_view manifestKey;    // "jpeg", "heic"
-    std::string_view folderName;     // "JPEG", "HEIF": the folder of the format when split
-    std::string_view mediaType;      // "image/jpeg", "image/heic"
-    int quality;                     // lossy quality in percent
+    std::string_view rawValue;      // "jpeg", "heif"
+    std::string_view fileExtension; // "jpg", "heic"
+    std::string_view manifestKey;   // "jpeg", "heic"
+    std::string_view folderName;    // "JPEG", "HEIF": the folder of the format when split
+    std::string_view mediaType;     // "image/jpeg", "image/heic"
+    int quality;                    // lossy quality in percent
 };
 
 const ExportImageFormatTraits& traitsOf(ExportImageFormat format);

@@ -7,7 +7,9 @@
 
 namespace sorvin {
 
-int ExportLongEdge::clampedLimit(int limit) { return std::clamp(limit, kMinimum, kMaximum); }
+int ExportLongEdge::clampedLimit(int limit) {
+    return std::clamp(limit, kMinimum, kMaximum);
+}
 
 std::optional<int> ExportLongEdge::clampedLimit(std::optional<int> limit) {
     if (!limit) return std::nullopt;

@@ -22,7 +22,7 @@ struct ExportManifestFileRecord {
 struct ExportManifestEntry {
     std::int64_t srcSize = 0;
     std::int64_t srcMtime = 0;
-    std::string params; // 64 lower-case hexadecimal digits
+    std::string params;                                      // 64 lower-case hexadecimal digits
     std::map<std::string, ExportManifestFileRecord> outputs; // by "jpeg" / "heic"
     std::optional<ExportManifestFileRecord> original;
 

@@ -66,7 +66,8 @@ std::optional<ExportManifestEntry> entry(const json& value) {
         return std::nullopt;
     const auto size = exactInteger(*srcSize);
     const auto mtime = exactInteger(*srcMtime);
-    if (!size || *size < 0 || !mtime || !isLowerHexDigest(*params) || !outputs->is_object()) return std::nullopt;
+    if (!size || *size < 0 || !mtime || !isLowerHexDigest(*params) || !outputs->is_object())
+        return std::nullopt;
     result.srcSize = *size;
     result.srcMtime = *mtime;
     result.params = params->get<std::string>();
@@ -100,9 +101,12 @@ double hashRotation(double rotation) {
 
 } // namespace
 
-fs::path ExportManifestStore::defaultApplicationSupportRoot() { return XdgFolders::dataHome() / "Sorvin"; }
+fs::path ExportManifestStore::defaultApplicationSupportRoot() {
+    return XdgFolders::dataHome() / "Sorvin";
+}
 
-fs::path ExportManifestStore::manifestURL(const fs::path& destination, const fs::path& applicationSupportRoot) {
+fs::path ExportManifestStore::manifestURL(const fs::path& destination,
+                                          const fs::path& applicationSupportRoot) {
     const auto digest = Sha256::digest(FilePath::standardized(destination).string());
     std::string name = "export-";
     for (std::size_t i = 0; i < 8; ++i)
@@ -110,12 +114,14 @@ fs::path ExportManifestStore::manifestURL(const fs::path& destination, const fs:
     return applicationSupportRoot / (name + ".json");
 }
 
-ExportManifest ExportManifestStore::load(const fs::path& destination, const fs::path& applicationSupportRoot) {
+ExportManifest ExportManifestStore::load(const fs::path& destination,
+                                         const fs::path& applicationSupportRoot) {
     ExportManifest manifest;
     manifest.folder = FilePath::standardized(destination).string();
     json root;
     try {
-        root = json::parse(AtomicFile::read(manifestURL(destination, applicationSupportRoot), kMaximumManifestBytes));
+        root = json::parse(
+            AtomicFile::read(manifestURL(destination, applicationSupportRoot), kMaximumManifestBytes));
     } catch (...) {
         return manifest;
     }
@@ -124,7 +130,8 @@ ExportManifest ExportManifestStore::load(const fs::path& destination, const fs::
     const auto folder = root.find("folder");
     const auto entries = root.find("entries");
     if (version == root.end() || exactInteger(*version) != ExportManifest::kVersion) return manifest;
-    if (folder == root.end() || !folder->is_string() || folder->get_ref<const std::string&>() != manifest.folder)
+    if (folder == root.end() || !folder->is_string() ||
+        folder->get_ref<const std::string&>() != manifest.folder)
         return manifest;
     if (entries == root.end() || !entries->is_object()) return manifest;
     for (const auto& [key, value] : entries->items()) {
@@ -190,7 +197,8 @@ bool ExportManifestStore::validRelativePath(std::string_view path) {
     std::size_t start = 0;
     while (true) {
         const std::size_t end = path.find('/', start);
-        const auto piece = path.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start);
+        const auto piece =
+            path.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start);
         if (piece.empty() || piece == "." || piece == "..") return false;
         if (end == std::string_view::npos) return true;
         start = end + 1;
@@ -215,8 +223,9 @@ bool ExportManifestStore::recordMatches(const ExportManifestFileRecord& record, 
     return identity && identity->size == record.size && identity->mtime == record.mtime;
 }
 
-std::string ExportManifestStore::parameterHashInput(PhotoSource source, double rotation, const ManualCrop& crop,
-                                                    const PhotoParameters& parameters, bool burnInOrientation,
+std::string ExportManifestStore::parameterHashInput(PhotoSource source, double rotation,
+                                                    const ManualCrop& crop, const PhotoParameters& parameters,
+                                                    bool burnInOrientation,
                                                     std::optional<int> maximumLongEdge) {
     const bool isRaw = source == PhotoSource::raw;
     std::string text = isRaw ? "raw" : "jpeg";
@@ -243,7 +252,8 @@ std::string ExportManifestStore::parameterHashInput(PhotoSource source, double r
 std::string ExportManifestStore::parameterHash(PhotoSource source, double rotation, const ManualCrop& crop,
                                                const PhotoParameters& parameters, bool burnInOrientation,
                                                std::optional<int> maximumLongEdge) {
-    return Sha256::hex(parameterHashInput(source, rotation, crop, parameters, burnInOrientation, maximumLongEdge));
+    return Sha256::hex(
+        parameterHashInput(source, rotation, crop, parameters, burnInOrientation, maximumLongEdge));
 }
 
 } // namespace sorvin

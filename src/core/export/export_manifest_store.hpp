@@ -35,9 +35,11 @@ struct ExportManifestStore {
     // Size and modification time of a regular file (a link is not followed); none otherwise.
     static std::optional<FileIdentity> fileIdentity(const std::filesystem::path& url);
     // The path of url below root, when it is a valid relative path.
-    static std::optional<std::string> relativePath(const std::filesystem::path& url, const std::filesystem::path& root);
+    static std::optional<std::string> relativePath(const std::filesystem::path& url,
+                                                   const std::filesystem::path& root);
     // The recorded file is still there below the destination, with the recorded size and time.
-    static bool recordMatches(const ExportManifestFileRecord& record, const std::filesystem::path& destination);
+    static bool recordMatches(const ExportManifestFileRecord& record,
+                              const std::filesystem::path& destination);
     // Not empty, not absolute, no empty, "." or ".." component.
     static bool validRelativePath(std::string_view path);
 

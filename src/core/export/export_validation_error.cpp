@@ -5,21 +5,30 @@ namespace sorvin {
 std::string ExportValidationError::errorDescription() const {
     switch (kind) {
     case Kind::formatFolderIsFile:
-        return "書き出し先に " + folderName + " という名前のファイルがあるため、形式ごとにフォルダを分けられません";
-    case Kind::destinationMissing: return "書き出し先のフォルダが見つかりません";
-    case Kind::destinationNotWritable: return "書き出し先のフォルダに書き込めません";
-    case Kind::destinationIsSource: return "書き出し先に元のフォルダは指定できません";
-    case Kind::destinationInsideSource: return "書き出し先に元のフォルダの中は指定できません";
-    case Kind::originalsIsFile: return "書き出し先に originals という名前のファイルがあるため、元データを保存できません";
+        return "書き出し先に " + folderName +
+               " という名前のファイルがあるため、形式ごとにフォルダを分けられません";
+    case Kind::destinationMissing:
+        return "書き出し先のフォルダが見つかりません";
+    case Kind::destinationNotWritable:
+        return "書き出し先のフォルダに書き込めません";
+    case Kind::destinationIsSource:
+        return "書き出し先に元のフォルダは指定できません";
+    case Kind::destinationInsideSource:
+        return "書き出し先に元のフォルダの中は指定できません";
+    case Kind::originalsIsFile:
+        return "書き出し先に originals という名前のファイルがあるため、元データを保存できません";
     }
     return {};
 }
 
 std::string errorDescription(SingleExportValidationError error) {
     switch (error) {
-    case SingleExportValidationError::destinationInsideSource: return "元の写真フォルダの中には書き出せません";
-    case SingleExportValidationError::destinationMissing: return "書き出し先のフォルダが見つかりません";
-    case SingleExportValidationError::destinationNotWritable: return "書き出し先のフォルダに書き込めません";
+    case SingleExportValidationError::destinationInsideSource:
+        return "元の写真フォルダの中には書き出せません";
+    case SingleExportValidationError::destinationMissing:
+        return "書き出し先のフォルダが見つかりません";
+    case SingleExportValidationError::destinationNotWritable:
+        return "書き出し先のフォルダに書き込めません";
     }
     return {};
 }

@@ -24,7 +24,11 @@ struct ExportValidationError {
 };
 
 // Why the file chosen for the export of one photo is refused.
-enum class SingleExportValidationError { destinationInsideSource, destinationMissing, destinationNotWritable };
+enum class SingleExportValidationError {
+    destinationInsideSource,
+    destinationMissing,
+    destinationNotWritable
+};
 
 std::string errorDescription(SingleExportValidationError error);
 

@@ -21,7 +21,9 @@ namespace sorvin::Exporter {
 
 namespace fs = std::filesystem;
 
-std::string failureReason(std::error_code error) { return ExportError::failureReason(error); }
+std::string failureReason(std::error_code error) {
+    return ExportError::failureReason(error);
+}
 
 namespace {
 
@@ -51,7 +53,7 @@ ItemEdit editOf(const ExportRequest& request, const ExportItem& item) {
         const RetouchState& state = copyB->second;
         edit.rotation = state.rotation;
         edit.crop = state.crop;
-        edit.source = photo.hasRawCompanion() ? state.source
+        edit.source = photo.hasRawCompanion()                    ? state.source
                       : photo.fileFormat == PhotoFileFormat::raw ? PhotoSource::raw
                                                                  : PhotoSource::jpeg;
         edit.parameters = edit.source == PhotoSource::raw ? state.paramsRaw : state.params;
@@ -63,8 +65,8 @@ ItemEdit editOf(const ExportRequest& request, const ExportItem& item) {
         edit.source = valueOr(request.sources, path, PhotoSource::jpeg);
     else
         edit.source = photo.fileFormat == PhotoFileFormat::raw ? PhotoSource::raw : PhotoSource::jpeg;
-    edit.parameters = selectedParameters(photo, edit.source, valueOr(request.brightness, path, 0), request.params,
-                                         request.paramsRaw);
+    edit.parameters = selectedParameters(photo, edit.source, valueOr(request.brightness, path, 0),
+                                         request.params, request.paramsRaw);
     return edit;
 }
 
@@ -93,12 +95,14 @@ std::pair<std::string, std::string> baseAndExtension(const std::string& name) {
 // The encoded bytes of a rendered image in a format, with its metadata.
 std::optional<std::string> encoded(const RenderedEditedImage& rendered, ExportImageFormat format) {
     const Image& image = *rendered.image;
-    const std::string exif = ExifWriter::forRenderedImage(rendered.metadataSource, image.width(), image.height(),
-                                                          "Sorvin " + AppIdentity::version());
+    const std::string exif = ExifWriter::forRenderedImage(rendered.metadataSource, image.width(),
+                                                          image.height(), "Sorvin " + AppIdentity::version());
     const int quality = traitsOf(format).quality;
     switch (format) {
-    case ExportImageFormat::jpeg: return JpegEncoder::encode(image, quality, exif, SrgbProfile::iccBytes());
-    case ExportImageFormat::heif: return HeifEncoder::encode(image, quality, exif, SrgbProfile::iccBytes());
+    case ExportImageFormat::jpeg:
+        return JpegEncoder::encode(image, quality, exif, SrgbProfile::iccBytes());
+    case ExportImageFormat::heif:
+        return HeifEncoder::encode(image, quality, exif, SrgbProfile::iccBytes());
     }
     return std::nullopt;
 }
@@ -123,7 +127,8 @@ public:
     ExportResult run() {
         destination_ = request_.destination;
         limit_ = ExportLongEdge::clampedLimit(request_.maximumLongEdge);
-        protected_ = ExportConflictResolver::protectedSourcePaths(request_.photos, request_.protectedSourceURLs);
+        protected_ =
+            ExportConflictResolver::protectedSourcePaths(request_.photos, request_.protectedSourceURLs);
         const auto items = retouchExportItems(request_.photos, request_.retouchesB, request_.selectedSlots);
         if (auto refusal = prepareFolders()) {
             result_.failures = {ExportFailure{"", *refusal}};
@@ -186,7 +191,8 @@ private:
         const std::string key = item.slot == RetouchSlot::b ? plainKey + "#B" : plainKey;
 
         ItemState state;
-        if (const auto found = manifest_.entries.find(plainKey); found != manifest_.entries.end() && found->second.original)
+        if (const auto found = manifest_.entries.find(plainKey);
+            found != manifest_.entries.end() && found->second.original)
             state.previousOriginal = found->second.original;
         else if (const auto foundB = manifest_.entries.find(plainKey + "#B");
                  foundB != manifest_.entries.end() && foundB->second.original)
@@ -197,7 +203,8 @@ private:
         const std::string fingerprint = ExportManifestStore::parameterHash(
             edit.source, edit.rotation, edit.crop, edit.parameters, request_.burnInOrientation, limit_);
         const auto previousFound = manifest_.entries.find(key);
-        const ExportManifestEntry* previous = previousFound != manifest_.entries.end() ? &previousFound->second : nullptr;
+        const ExportManifestEntry* previous =
+            previousFound != manifest_.entries.end() ? &previousFound->second : nullptr;
         state.unchanged = sourceIdentity && previous && previous->srcSize == sourceIdentity->size &&
                           previous->srcMtime == sourceIdentity->mtime && previous->params == fingerprint;
         if (sourceIdentity) {
@@ -251,7 +258,8 @@ private:
 
         if (state.unchanged && previous) {
             const auto record = previous->outputs.find(outputKey);
-            if (record != previous->outputs.end() && ExportManifestStore::recordMatches(record->second, destination_)) {
+            if (record != previous->outputs.end() &&
+                ExportManifestStore::recordMatches(record->second, destination_)) {
                 ++state.skippedOutputs;
                 return;
             }
@@ -291,9 +299,11 @@ private:
         const auto identity = ExportManifestStore::fileIdentity(target->finalURL);
         const auto relative = ExportManifestStore::relativePath(target->finalURL, destination_);
         if (state.newEntry && identity && relative)
-            state.newEntry->outputs[outputKey] = ExportManifestFileRecord{*relative, identity->size, identity->mtime};
+            state.newEntry->outputs[outputKey] =
+                ExportManifestFileRecord{*relative, identity->size, identity->mtime};
         if (target->isRenamed) {
-            if (!result_.firstRenamedFileName) result_.firstRenamedFileName = target->finalURL.filename().string();
+            if (!result_.firstRenamedFileName)
+                result_.firstRenamedFileName = target->finalURL.filename().string();
             state.renamed = true;
         }
         state.wroteOutput = true;
@@ -302,13 +312,14 @@ private:
     // Writes one output file (a byte copy or a new encoding) under its temporary name.
     std::error_code writeOutput(const Photo& photo, const ItemEdit& edit, ExportImageFormat format,
                                 const fs::path& file) {
-        if (!shouldReencode(photo, format, request_.burnInOrientation, edit.rotation, edit.crop, 0, edit.parameters,
-                            edit.source, limit_)) {
+        if (!shouldReencode(photo, format, request_.burnInOrientation, edit.rotation, edit.crop, 0,
+                            edit.parameters, edit.source, limit_)) {
             if (auto error = OutputFile::copyNew(photo.url, file)) return error;
             if (format == ExportImageFormat::jpeg) LegacyEmbeddedThumbnailCleaner::cleanIfNeeded(file);
             return {};
         }
-        if (format == ExportImageFormat::heif && !supportsOutput(format)) return ExportErrc::featureUnsupported;
+        if (format == ExportImageFormat::heif && !supportsOutput(format))
+            return ExportErrc::featureUnsupported;
         const auto rendering = render_(photo, edit.rotation, edit.crop, edit.parameters, edit.source, limit_);
         if (!rendering.rendered || !rendering.rendered->image)
             return rendering.error ? rendering.error : make_error_code(ExportErrc::fileReadCorruptFile);
@@ -320,10 +331,10 @@ private:
     void copyOriginals(const Photo& photo, const ExportItem& item, ItemState& state) {
         const auto files = photo.originalFiles();
         const auto mainIdentity = ExportManifestStore::fileIdentity(photo.url);
-        const bool primaryUnchanged = state.previousOriginal && mainIdentity &&
-                                      mainIdentity->size == state.previousOriginal->size &&
-                                      mainIdentity->mtime == state.previousOriginal->mtime &&
-                                      ExportManifestStore::recordMatches(*state.previousOriginal, destination_);
+        const bool primaryUnchanged =
+            state.previousOriginal && mainIdentity && mainIdentity->size == state.previousOriginal->size &&
+            mainIdentity->mtime == state.previousOriginal->mtime &&
+            ExportManifestStore::recordMatches(*state.previousOriginal, destination_);
         bool failed = false;
         bool copied = false;
         bool primaryCopied = false;
@@ -335,8 +346,8 @@ private:
             if (k > 0 && primaryUnchanged &&
                 companionOriginalExists(file, files[0], state.previousOriginal, *originalsFolder_))
                 continue;
-            const auto target =
-                ExportConflictResolver::target(file.fileName, *originalsFolder_, request_.conflictMode, protected_);
+            const auto target = ExportConflictResolver::target(file.fileName, *originalsFolder_,
+                                                               request_.conflictMode, protected_);
             if (!target) {
                 failed = true;
                 continue;
@@ -359,7 +370,8 @@ private:
                 primaryCopied = true;
                 const auto identity = ExportManifestStore::fileIdentity(target->finalURL);
                 const auto relative = ExportManifestStore::relativePath(target->finalURL, destination_);
-                if (identity && relative) newPrimary = ExportManifestFileRecord{*relative, identity->size, identity->mtime};
+                if (identity && relative)
+                    newPrimary = ExportManifestFileRecord{*relative, identity->size, identity->mtime};
             }
             copied = true;
         }
@@ -396,13 +408,15 @@ ExportResult exportPhotos(const ExportRequest& request) {
         ExportResult result;
         result.savedOriginals = request.saveOriginals;
         result.destination = request.destination;
-        result.failures = {ExportFailure{"", ExportError::localizedDescription(std::make_error_code(std::errc::not_enough_memory))}};
+        result.failures = {ExportFailure{
+            "", ExportError::localizedDescription(std::make_error_code(std::errc::not_enough_memory))}};
         return result;
     }
 }
 
 bool companionOriginalExists(const Photo::OriginalFile& companion, const Photo::OriginalFile& primarySource,
-                             const std::optional<ExportManifestFileRecord>& primaryRecord, const fs::path& directory) {
+                             const std::optional<ExportManifestFileRecord>& primaryRecord,
+                             const fs::path& directory) {
     if (!primaryRecord) return false;
     const auto identity = ExportManifestStore::fileIdentity(companion.url);
     if (!identity) return false;
@@ -410,7 +424,8 @@ bool companionOriginalExists(const Photo::OriginalFile& companion, const Photo::
     const std::string primaryBase = baseAndExtension(primarySource.fileName).first;
     const std::string recordedBase = baseAndExtension(recordedName).first;
     std::string suffix;
-    if (recordedBase.compare(0, primaryBase.size(), primaryBase) == 0) suffix = recordedBase.substr(primaryBase.size());
+    if (recordedBase.compare(0, primaryBase.size(), primaryBase) == 0)
+        suffix = recordedBase.substr(primaryBase.size());
     const auto [companionBase, companionExtension] = baseAndExtension(companion.fileName);
     const std::string expected =
         companionBase + suffix + (companionExtension.empty() ? "" : "." + companionExtension);
@@ -421,7 +436,8 @@ bool companionOriginalExists(const Photo::OriginalFile& companion, const Photo::
     for (fs::directory_iterator it(directory, error), end; !error && it != end; it.increment(error)) {
         const auto [base, extension] = baseAndExtension(it->path().filename().string());
         if (lowercased(extension) != wantedExtension) continue;
-        if (base != companionBase && base.compare(0, companionBase.size() + 1, companionBase + "-") != 0) continue;
+        if (base != companionBase && base.compare(0, companionBase.size() + 1, companionBase + "-") != 0)
+            continue;
         if (ExportManifestStore::fileIdentity(it->path()) == identity) return true;
     }
     return false;

@@ -25,7 +25,9 @@ bool isNonDirectory(const fs::path& path) {
     return !fs::is_directory(path, error);
 }
 
-bool isWritable(const fs::path& path) { return ::access(path.c_str(), W_OK) == 0; }
+bool isWritable(const fs::path& path) {
+    return ::access(path.c_str(), W_OK) == 0;
+}
 
 bool isSourceOrInside(const fs::path& folder, const fs::path& sourceFolder) {
     const auto resolvedFolder = FilePath::resolved(folder);
@@ -47,7 +49,8 @@ std::optional<ExportValidationError> validate(const fs::path& destination, const
     return std::nullopt;
 }
 
-std::optional<ExportValidationError> validateOriginalsDestination(const fs::path& destination, bool saveOriginals) {
+std::optional<ExportValidationError> validateOriginalsDestination(const fs::path& destination,
+                                                                  bool saveOriginals) {
     if (saveOriginals && isNonDirectory(destination / kOriginalsFolderName))
         return ExportValidationError{ExportValidationError::Kind::originalsIsFile, {}};
     return std::nullopt;
@@ -79,8 +82,10 @@ std::error_code createDirectoryIfNeeded(const fs::path& folder) {
 
 bool supportsOutput(ExportImageFormat format) {
     switch (format) {
-    case ExportImageFormat::jpeg: return true;
-    case ExportImageFormat::heif: return HeifEncoder::isAvailable();
+    case ExportImageFormat::jpeg:
+        return true;
+    case ExportImageFormat::heif:
+        return HeifEncoder::isAvailable();
     }
     return false;
 }

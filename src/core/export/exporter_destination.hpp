@@ -39,7 +39,7 @@ bool supportsOutput(ExportImageFormat format);
 
 // The folder of a chosen single-export file: not the source folder or inside it (tested first),
 // existing, writable.
-std::optional<SingleExportValidationError> validateSingleExportDestination(const std::filesystem::path& file,
-                                                                           const std::filesystem::path& sourceFolder);
+std::optional<SingleExportValidationError>
+validateSingleExportDestination(const std::filesystem::path& file, const std::filesystem::path& sourceFolder);
 
 } // namespace sorvin::Exporter

@@ -16,7 +16,9 @@ PhotoParameters exposureOnly(int brightness) {
     return parameters;
 }
 
-bool hasEdits(const PhotoParameters& parameters) { return !parameters.values.isEmpty() || !parameters.masks.empty(); }
+bool hasEdits(const PhotoParameters& parameters) {
+    return !parameters.values.isEmpty() || !parameters.masks.empty();
+}
 
 } // namespace
 
@@ -35,12 +37,14 @@ PhotoSource effectiveSource(const Photo& photo, std::optional<PhotoSource> sourc
     return photo.fileFormat == PhotoFileFormat::raw ? PhotoSource::raw : PhotoSource::jpeg;
 }
 
-bool shouldReencode(const Photo& photo, ExportImageFormat outputFormat, bool burnInOrientation, double rotation,
-                    const ManualCrop& crop, int exposure, const std::optional<PhotoParameters>& params,
-                    std::optional<PhotoSource> source, std::optional<int> maximumLongEdge) {
+bool shouldReencode(const Photo& photo, ExportImageFormat outputFormat, bool burnInOrientation,
+                    double rotation, const ManualCrop& crop, int exposure,
+                    const std::optional<PhotoParameters>& params, std::optional<PhotoSource> source,
+                    std::optional<int> maximumLongEdge) {
     if (effectiveSource(photo, source) == PhotoSource::raw) return true;
     switch (photo.fileFormat) {
-    case PhotoFileFormat::raw: return true;
+    case PhotoFileFormat::raw:
+        return true;
     case PhotoFileFormat::jpeg:
         if (outputFormat != ExportImageFormat::jpeg) return true;
         break;
@@ -58,7 +62,8 @@ bool shouldReencode(const Photo& photo, ExportImageFormat outputFormat, bool bur
     const int height = swapped ? photo.pixelWidth : photo.pixelHeight;
     if (maximumLongEdge) {
         const auto geometry = crop.geometry(width, height);
-        if (std::max(geometry.width, geometry.height) > ExportLongEdge::clampedLimit(*maximumLongEdge)) return true;
+        if (std::max(geometry.width, geometry.height) > ExportLongEdge::clampedLimit(*maximumLongEdge))
+            return true;
     }
     return !crop.fillsImage(width, height);
 }

@@ -26,8 +26,9 @@ PhotoSource effectiveSource(const Photo& photo, std::optional<PhotoSource> sourc
 // True when the output must be decoded, developed and encoded again; false when the photo's file
 // can be copied byte for byte (any change of pixels, format, size or, with burn-in, orientation
 // needs a re-encode). The limit is the clamped long-edge limit.
-bool shouldReencode(const Photo& photo, ExportImageFormat outputFormat, bool burnInOrientation, double rotation,
-                    const ManualCrop& crop, int exposure, const std::optional<PhotoParameters>& params,
-                    std::optional<PhotoSource> source, std::optional<int> maximumLongEdge);
+bool shouldReencode(const Photo& photo, ExportImageFormat outputFormat, bool burnInOrientation,
+                    double rotation, const ManualCrop& crop, int exposure,
+                    const std::optional<PhotoParameters>& params, std::optional<PhotoSource> source,
+                    std::optional<int> maximumLongEdge);
 
 } // namespace sorvin::Exporter

@@ -22,8 +22,8 @@ bool hasGeometry(const PhotoParameters& params) {
            values.zoom != 0;
 }
 
-SharedImage decodedUpright(const PhotoAsset& asset, const PhotoParameters& params, const std::string& identifier,
-                           const ExportImageDecoder& decode) {
+SharedImage decodedUpright(const PhotoAsset& asset, const PhotoParameters& params,
+                           const std::string& identifier, const ExportImageDecoder& decode) {
     if (asset.fileFormat == PhotoFileFormat::raw) {
         RawDevelopmentRequest request;
         request.photoIdentifier = identifier;
@@ -42,7 +42,8 @@ SharedImage decodedUpright(const PhotoAsset& asset, const PhotoParameters& param
 
 ExportRendering renderEditedImageAndMetadata(const Photo& photo, double rotation, const ManualCrop& crop,
                                              const PhotoParameters& params, std::optional<PhotoSource> source,
-                                             std::optional<int> maximumLongEdge, const ExportImageDecoder& decode) {
+                                             std::optional<int> maximumLongEdge,
+                                             const ExportImageDecoder& decode) {
     const auto failed = [] { return ExportRendering{std::nullopt, ExportErrc::fileReadCorruptFile}; };
     const PhotoAsset asset = photo.asset(effectiveSource(photo, source));
     try {

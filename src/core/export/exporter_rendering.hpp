@@ -35,12 +35,13 @@ namespace Exporter {
 // Every failure gives fileReadCorruptFile.
 ExportRendering renderEditedImageAndMetadata(const Photo& photo, double rotation, const ManualCrop& crop,
                                              const PhotoParameters& params, std::optional<PhotoSource> source,
-                                             std::optional<int> maximumLongEdge, const ExportImageDecoder& decode);
+                                             std::optional<int> maximumLongEdge,
+                                             const ExportImageDecoder& decode);
 
 // What the pipeline calls to render one output (the function above, or a stand-in).
-using ExportRenderer = std::function<ExportRendering(const Photo&, double rotation, const ManualCrop&,
-                                                     const PhotoParameters&, PhotoSource,
-                                                     std::optional<int> maximumLongEdge)>;
+using ExportRenderer =
+    std::function<ExportRendering(const Photo&, double rotation, const ManualCrop&, const PhotoParameters&,
+                                  PhotoSource, std::optional<int> maximumLongEdge)>;
 
 } // namespace Exporter
 

@@ -39,9 +39,12 @@ bool walkMarkers(Bytes data, const std::function<Decision(std::uint8_t, std::siz
         const std::size_t length = (std::size_t{data[p]} << 8) | data[p + 1];
         if (length < 2 || length > end - p) return false;
         switch (segment(marker, p, length)) {
-        case Decision::found: return true;
-        case Decision::fail: return false;
-        case Decision::next: break;
+        case Decision::found:
+            return true;
+        case Decision::fail:
+            return false;
+        case Decision::next:
+            break;
         }
         p += length;
     }
@@ -94,7 +97,8 @@ std::optional<std::size_t> advanced(Bytes data, std::size_t base, std::uint64_t 
 std::optional<LegacyEmbeddedThumbnailCleaner::Size> LegacyEmbeddedThumbnailCleaner::jpegSize(Bytes stream) {
     std::optional<Size> size;
     walkMarkers(stream, [&](std::uint8_t marker, std::size_t p, std::size_t length) {
-        const bool isFrame = marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
+        const bool isFrame =
+            marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
         if (!isFrame) return Decision::next;
         if (length < 8) return Decision::fail;
         // p is the length field: precision at p + 2, height at p + 3, width at p + 5.
@@ -162,7 +166,8 @@ void LegacyEmbeddedThumbnailCleaner::cleanIfNeeded(const std::filesystem::path& 
     const int fd = ::open(file.c_str(), O_WRONLY | O_CLOEXEC | O_NOFOLLOW);
     if (fd < 0) return;
     static constexpr std::uint8_t kZeros[4] = {0, 0, 0, 0};
-    [[maybe_unused]] const auto written = ::pwrite(fd, kZeros, sizeof kZeros, static_cast<off_t>(reference->linkPosition));
+    [[maybe_unused]] const auto written =
+        ::pwrite(fd, kZeros, sizeof kZeros, static_cast<off_t>(reference->linkPosition));
     ::close(fd);
 }
 

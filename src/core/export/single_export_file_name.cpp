@@ -14,7 +14,8 @@ std::string initialName(const Photo& photo, SingleExportFormat format, RetouchSl
     return name;
 }
 
-std::filesystem::path appendingExtensionIfNeeded(const std::filesystem::path& file, SingleExportFormat format) {
+std::filesystem::path appendingExtensionIfNeeded(const std::filesystem::path& file,
+                                                 SingleExportFormat format) {
     const std::string extension = file.extension().string();
     if (extension.size() > 1) return file;
     std::filesystem::path result = file;
@@ -35,7 +36,8 @@ std::string replacingExportExtension(const std::string& name, SingleExportFormat
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     std::string base = name;
     for (const auto suffix : kSuffixes) {
-        if (lower.size() >= suffix.size() && lower.compare(lower.size() - suffix.size(), suffix.size(), suffix) == 0) {
+        if (lower.size() >= suffix.size() &&
+            lower.compare(lower.size() - suffix.size(), suffix.size(), suffix) == 0) {
             base.resize(name.size() - suffix.size());
             break;
         }

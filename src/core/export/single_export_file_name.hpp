@@ -19,7 +19,8 @@ constexpr std::string_view fileExtension(SingleExportFormat format) {
 std::string initialName(const Photo& photo, SingleExportFormat format, RetouchSlot slot);
 
 // A file without an extension gets the format's; any other file is returned as it is.
-std::filesystem::path appendingExtensionIfNeeded(const std::filesystem::path& file, SingleExportFormat format);
+std::filesystem::path appendingExtensionIfNeeded(const std::filesystem::path& file,
+                                                 SingleExportFormat format);
 
 // The name with a known image extension (.jpeg .heic .heif .jpg .hif, any letter case) replaced by
 // the format's, or with the format's appended when it has none of those.

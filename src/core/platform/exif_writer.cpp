@@ -13,7 +13,7 @@ namespace {
 
 // Tags of IFD0 that describe the photo rather than the layout of the source's pixels.
 constexpr std::array<std::string_view, 10> kImageTags{
-    "Make", "Model", "DateTime", "Artist", "Copyright", "ImageDescription",
+    "Make",        "Model",       "DateTime",       "Artist",      "Copyright", "ImageDescription",
     "XResolution", "YResolution", "ResolutionUnit", "HostComputer"};
 
 bool keeps(const Exiv2::Exifdatum& datum) {
@@ -43,8 +43,8 @@ std::string encoded(const Exiv2::ExifData& data) {
 
 } // namespace
 
-std::string forRenderedImage(const std::filesystem::path& source, int width, int height, const std::string& software,
-                             std::size_t maximumBytes) {
+std::string forRenderedImage(const std::filesystem::path& source, int width, int height,
+                             const std::string& software, std::size_t maximumBytes) {
     ExifBlock::initializeLibrary();
     try {
         Exiv2::ExifData data;
@@ -57,9 +57,8 @@ std::string forRenderedImage(const std::filesystem::path& source, int width, int
         data["Exif.Photo.ColorSpace"] = static_cast<std::uint16_t>(1);
         std::string bytes = encoded(data);
         while (bytes.size() > maximumBytes && !data.empty()) {
-            auto largest = std::max_element(data.begin(), data.end(), [](const auto& a, const auto& b) {
-                return a.size() < b.size();
-            });
+            auto largest = std::max_element(data.begin(), data.end(),
+                                            [](const auto& a, const auto& b) { return a.size() < b.size(); });
             data.erase(largest);
             bytes = encoded(data);
         }

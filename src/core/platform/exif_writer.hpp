@@ -12,7 +12,7 @@ namespace sorvin::ExifWriter {
 // pixels (strips, tiles, sub-images, thumbnail, maker note) is left behind. A source without
 // readable EXIF gives a block with only the new values. Never fails: empty when even that cannot
 // be made. Larger than maximumBytes: the biggest values are dropped until it fits.
-std::string forRenderedImage(const std::filesystem::path& source, int width, int height, const std::string& software,
-                             std::size_t maximumBytes = 65000);
+std::string forRenderedImage(const std::filesystem::path& source, int width, int height,
+                             const std::string& software, std::size_t maximumBytes = 65000);
 
 } // namespace sorvin::ExifWriter

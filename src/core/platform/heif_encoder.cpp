@@ -30,7 +30,9 @@ heif_error appendToString(heif_context*, const void* data, size_t size, void* us
     return heif_error{heif_error_Ok, heif_suberror_Unspecified, "ok"};
 }
 
-bool ok(const heif_error& error) { return error.code == heif_error_Ok; }
+bool ok(const heif_error& error) {
+    return error.code == heif_error_Ok;
+}
 
 } // namespace
 
@@ -39,7 +41,8 @@ bool isAvailable() {
     return available;
 }
 
-std::optional<std::string> encode(const Image& image, int quality, const std::string& exif, const std::string& icc) {
+std::optional<std::string> encode(const Image& image, int quality, const std::string& exif,
+                                  const std::string& icc) {
     if (!isAvailable() || image.width() < 1 || image.height() < 1) return std::nullopt;
     std::unique_ptr<heif_context, ContextDeleter> context(heif_context_alloc());
     if (!context) return std::nullopt;
@@ -78,11 +81,13 @@ std::optional<std::string> encode(const Image& image, int quality, const std::st
     options->save_alpha_channel = 0;
 
     heif_image_handle* rawHandle = nullptr;
-    if (!ok(heif_context_encode_image(context.get(), picture.get(), encoder.get(), options.get(), &rawHandle)))
+    if (!ok(heif_context_encode_image(context.get(), picture.get(), encoder.get(), options.get(),
+                                      &rawHandle)))
         return std::nullopt;
     std::unique_ptr<heif_image_handle, HandleDeleter> handle(rawHandle);
     if (!exif.empty() && exif.size() < (std::size_t{1} << 30) &&
-        !ok(heif_context_add_exif_metadata(context.get(), handle.get(), exif.data(), static_cast<int>(exif.size()))))
+        !ok(heif_context_add_exif_metadata(context.get(), handle.get(), exif.data(),
+                                           static_cast<int>(exif.size()))))
         return std::nullopt;
 
     std::string bytes;
@@ -98,5 +103,7 @@ std::optional<std::string> encode(const Image& image, int quality, const std::st
 #if defined(__SANITIZE_ADDRESS__)
 // x265 allocates a process-wide table on its first encoder and never frees it; that is not a leak
 // of ours, and without this a sanitizer build stops every program that encodes a HEIF file.
-extern "C" const char* __lsan_default_suppressions() { return "leak:libx265.so\n"; }
+extern "C" const char* __lsan_default_suppressions() {
+    return "leak:libx265.so\n";
+}
 #endif

@@ -12,6 +12,7 @@ bool isAvailable();
 
 // HEIC (HEVC, 4:2:0) of an opaque bitmap (alpha is ignored), with the EXIF block (TIFF structure)
 // and the ICC profile attached. Quality in percent. None when the encoder is missing or fails.
-std::optional<std::string> encode(const Image& image, int quality, const std::string& exif, const std::string& icc);
+std::optional<std::string> encode(const Image& image, int quality, const std::string& exif,
+                                  const std::string& icc);
 
 } // namespace sorvin::HeifEncoder

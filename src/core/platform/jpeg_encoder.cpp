@@ -57,7 +57,8 @@ bool compress(const Image& image, int quality, const std::string& exif, const st
             jpeg_write_m_byte(&info, static_cast<unsigned char>(c));
     }
     if (!icc.empty())
-        jpeg_write_icc_profile(&info, reinterpret_cast<const JOCTET*>(icc.data()), static_cast<unsigned int>(icc.size()));
+        jpeg_write_icc_profile(&info, reinterpret_cast<const JOCTET*>(icc.data()),
+                               static_cast<unsigned int>(icc.size()));
     while (info.next_scanline < info.image_height) {
         JSAMPROW row = const_cast<JSAMPROW>(image.row(static_cast<int>(info.next_scanline)));
         jpeg_write_scanlines(&info, &row, 1);
@@ -69,7 +70,8 @@ bool compress(const Image& image, int quality, const std::string& exif, const st
 
 } // namespace
 
-std::optional<std::string> encode(const Image& image, int quality, const std::string& exif, const std::string& icc) {
+std::optional<std::string> encode(const Image& image, int quality, const std::string& exif,
+                                  const std::string& icc) {
     if (image.width() < 1 || image.height() < 1 || image.width() > JPEG_MAX_DIMENSION ||
         image.height() > JPEG_MAX_DIMENSION)
         return std::nullopt;

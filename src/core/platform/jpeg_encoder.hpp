@@ -11,6 +11,7 @@ namespace sorvin::JpegEncoder {
 // black), optimised Huffman tables, 4:2:0. The EXIF block (TIFF structure, without the "Exif"
 // header) goes into APP1 when it fits a segment, the ICC profile into APP2 segments. Quality in
 // percent (1...100). None when the encoder fails.
-std::optional<std::string> encode(const Image& image, int quality, const std::string& exif, const std::string& icc);
+std::optional<std::string> encode(const Image& image, int quality, const std::string& exif,
+                                  const std::string& icc);
 
 } // namespace sorvin::JpegEncoder

@@ -53,18 +53,22 @@ AxisFilter axisFilter(int sourceSize, int targetSize) {
         }
         if (sum == 0) { // cannot happen for a sane filter; keep the nearest pixel
             std::fill(raw.begin(), raw.end(), 0.0);
-            raw[static_cast<std::size_t>(std::clamp(static_cast<int>(std::lround(centre)) - left, 0, filter.taps - 1))] = 1;
+            raw[static_cast<std::size_t>(
+                std::clamp(static_cast<int>(std::lround(centre)) - left, 0, filter.taps - 1))] = 1;
             sum = 1;
         }
-        std::int16_t* out = filter.weights.data() + static_cast<std::size_t>(i) * static_cast<std::size_t>(filter.taps);
+        std::int16_t* out =
+            filter.weights.data() + static_cast<std::size_t>(i) * static_cast<std::size_t>(filter.taps);
         int total = 0;
         int largest = 0;
         for (int k = 0; k < filter.taps; ++k) {
-            out[k] = static_cast<std::int16_t>(std::lround(raw[static_cast<std::size_t>(k)] / sum * kWeightOne));
+            out[k] =
+                static_cast<std::int16_t>(std::lround(raw[static_cast<std::size_t>(k)] / sum * kWeightOne));
             total += out[k];
             if (out[k] > out[largest]) largest = k;
         }
-        out[largest] = static_cast<std::int16_t>(out[largest] + (kWeightOne - total)); // weights sum to exactly one
+        out[largest] =
+            static_cast<std::int16_t>(out[largest] + (kWeightOne - total)); // weights sum to exactly one
         filter.first[static_cast<std::size_t>(i)] = left;
     }
     return filter;
@@ -82,7 +86,8 @@ void horizontalPass(const std::uint8_t* source, std::size_t sourceStride, int ro
             std::uint8_t* out = target + targetStride * static_cast<std::size_t>(y);
             for (int x = 0; x < targetWidth; ++x) {
                 const std::int16_t* w = filter.weights.data() + static_cast<std::size_t>(x) * filter.taps;
-                const std::uint8_t* p = in + static_cast<std::size_t>(filter.first[static_cast<std::size_t>(x)]) * 4;
+                const std::uint8_t* p =
+                    in + static_cast<std::size_t>(filter.first[static_cast<std::size_t>(x)]) * 4;
                 int r = 0, g = 0, b = 0, a = 0;
                 for (int k = 0; k < filter.taps; ++k, p += 4) {
                     r += w[k] * p[0];
@@ -138,8 +143,8 @@ SharedImage LanczosResampler::resized(const SharedImage& image, int width, int h
         // Width first: the intermediate rows are then as short as the result's.
         const std::size_t stride = static_cast<std::size_t>(width) * 4;
         std::vector<std::uint8_t> intermediate(stride * static_cast<std::size_t>(image->height()));
-        horizontalPass(image->data(), image->bytesPerRow(), image->height(), horizontal, width, intermediate.data(),
-                       stride);
+        horizontalPass(image->data(), image->bytesPerRow(), image->height(), horizontal, width,
+                       intermediate.data(), stride);
         PixelBuffer result = PixelBuffer::forOverwrite(width, height);
         verticalPass(intermediate.data(), stride, vertical, height, result);
         return makeImage(std::move(result));

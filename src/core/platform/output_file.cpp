@@ -16,7 +16,9 @@ namespace {
 // Copies of photos of any size; the cap only refuses what cannot be a photo.
 constexpr std::uint64_t kMaximumCopyBytes = std::uint64_t{1} << 40;
 
-std::error_code lastError() { return {errno, std::generic_category()}; }
+std::error_code lastError() {
+    return {errno, std::generic_category()};
+}
 
 class NewFile {
 public:
@@ -77,8 +79,9 @@ std::error_code copyNew(const std::filesystem::path& source, const std::filesyst
     const auto in = RegularFile::open(source, kMaximumCopyBytes);
     if (!in) {
         std::error_code exists;
-        return std::filesystem::exists(source, exists) ? std::make_error_code(std::errc::io_error)
-                                                       : std::make_error_code(std::errc::no_such_file_or_directory);
+        return std::filesystem::exists(source, exists)
+                   ? std::make_error_code(std::errc::io_error)
+                   : std::make_error_code(std::errc::no_such_file_or_directory);
     }
     struct stat info {};
     if (::fstat(in->descriptor(), &info) != 0) return lastError();
