@@ -114,7 +114,7 @@ public:
         if (!token_) token_ = std::make_shared<ExportCancellationToken>();
         render_ = request.render;
         if (!render_) {
-            const ExportImageDecoder decode = request.decode;
+            const ExportImageDecoder decode = request.decode ? request.decode : fullSizeDecoder();
             render_ = [decode](const Photo& photo, double rotation, const ManualCrop& crop,
                                const PhotoParameters& params, PhotoSource source, std::optional<int> limit) {
                 return renderEditedImageAndMetadata(photo, rotation, crop, params, source, limit, decode);

@@ -6,10 +6,12 @@
 #include "export/export_error.hpp"
 #include "export/export_long_edge.hpp"
 #include "export/exporter_reencode.hpp"
+#include "loading/image_decoder.hpp"
 #include "model/mask_kind_catalog.hpp"
-#include "model/orientation_transform.hpp"
 #include "model/photo_edit_geometry.hpp"
 #include "model/photo_rotation.hpp"
+
+#include <limits>
 
 namespace sorvin::Exporter {
 
@@ -22,20 +24,18 @@ bool hasGeometry(const PhotoParameters& params) {
            values.zoom != 0;
 }
 
-SharedImage decodedUpright(const PhotoAsset& asset, const PhotoParameters& params,
-                           const std::string& identifier, const ExportImageDecoder& decode) {
+SharedImage decodedUpright(const Photo& photo, PhotoSource source, const PhotoParameters& params,
+                           const ExportImageDecoder& decode) {
+    const PhotoAsset asset = photo.asset(source);
     if (asset.fileFormat == PhotoFileFormat::raw) {
         RawDevelopmentRequest request;
-        request.photoIdentifier = identifier;
+        request.photoIdentifier = photo.relativePath;
         request.asset = asset;
         request.parameters = params;
         const auto developed = RawDeveloper::develop(request);
         return developed ? developed->image : nullptr;
     }
-    if (!decode) return nullptr;
-    const SharedImage decoded = decode(asset);
-    if (!decoded) return nullptr;
-    return OrientationTransform::transformedImage(decoded, asset.orientation);
+    return decode ? decode(photo, source) : nullptr;
 }
 
 } // namespace
@@ -45,9 +45,9 @@ ExportRendering renderEditedImageAndMetadata(const Photo& photo, double rotation
                                              std::optional<int> maximumLongEdge,
                                              const ExportImageDecoder& decode) {
     const auto failed = [] { return ExportRendering{std::nullopt, ExportErrc::fileReadCorruptFile}; };
-    const PhotoAsset asset = photo.asset(effectiveSource(photo, source));
+    const PhotoSource chosen = effectiveSource(photo, source);
     try {
-        SharedImage image = decodedUpright(asset, params, photo.relativePath, decode);
+        SharedImage image = decodedUpright(photo, chosen, params, decode);
         if (!image) return failed();
         if (hasGeometry(params)) {
             image = GeometryAdjustment::applying(image, params, true);
@@ -63,10 +63,16 @@ ExportRendering renderEditedImageAndMetadata(const Photo& photo, double rotation
         if (!image) return failed();
         image = ExportLongEdge::resizedImage(image, maximumLongEdge);
         if (!image) return failed();
-        return ExportRendering{RenderedEditedImage{std::move(image), asset.url}, {}};
+        return ExportRendering{RenderedEditedImage{std::move(image), photo.asset(chosen).url}, {}};
     } catch (const std::exception&) { // out of memory in a stage that does not catch it itself
         return failed();
     }
+}
+
+ExportImageDecoder fullSizeDecoder() {
+    return [](const Photo& photo, PhotoSource source) {
+        return ImageDecoder::decode(photo, source, std::numeric_limits<int>::max());
+    };
 }
 
 } // namespace sorvin::Exporter

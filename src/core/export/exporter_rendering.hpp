@@ -25,8 +25,8 @@ struct ExportRendering {
     std::error_code error;
 };
 
-// Decodes a JPEG/HEIF file at full size as stored (orientation not applied); none when it cannot.
-using ExportImageDecoder = std::function<SharedImage(const PhotoAsset&)>;
+// Decodes a photo's JPEG/HEIF file for a source at full size, upright; none when it cannot.
+using ExportImageDecoder = std::function<SharedImage(const Photo&, PhotoSource)>;
 
 namespace Exporter {
 
@@ -37,6 +37,9 @@ ExportRendering renderEditedImageAndMetadata(const Photo& photo, double rotation
                                              const PhotoParameters& params, std::optional<PhotoSource> source,
                                              std::optional<int> maximumLongEdge,
                                              const ExportImageDecoder& decode);
+
+// The program's decoder (ImageDecoder) at full size.
+ExportImageDecoder fullSizeDecoder();
 
 // What the pipeline calls to render one output (the function above, or a stand-in).
 using ExportRenderer =

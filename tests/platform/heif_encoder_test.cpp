@@ -1,0 +1,77 @@
+#include "platform/exif_writer.hpp"
+#include "platform/heif_encoder.hpp"
+#include "platform/srgb_profile.hpp"
+#include "support/test_support.hpp"
+
+#include <exiv2/exiv2.hpp>
+#include <gtest/gtest.h>
+#include <libheif/heif.h>
+
+namespace sorvin {
+namespace {
+
+SharedImage quadrants(int width, int height) {
+    PixelBuffer buffer(width, height);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            std::uint8_t* p = buffer.row(y) + 4 * x;
+            const bool right = x >= width / 2;
+            const bool bottom = y >= height / 2;
+            p[0] = right ? 230 : 20;
+            p[1] = bottom ? 210 : 30;
+            p[2] = (right != bottom) ? 200 : 40;
+            p[3] = 255;
+        }
+    return makeImage(std::move(buffer));
+}
+
+Exiv2::ExifData exifOf(const std::string& tiff) {
+    Exiv2::ExifData data;
+    Exiv2::ExifParser::decode(data, reinterpret_cast<const Exiv2::byte*>(tiff.data()),
+                              static_cast<std::uint32_t>(tiff.size()));
+    return data;
+}
+
+[[maybe_unused]] long valueOf(const Exiv2::ExifData& data, const char* key) {
+    const auto it = data.findKey(Exiv2::ExifKey(key));
+    return it == data.end() ? -1 : it->toLong();
+}
+
+TEST(HeifEncoderTest, EncodesAFileThatDecodesToTheSameSizeWithItsMetadata) {
+    if (!HeifEncoder::isAvailable()) GTEST_SKIP() << "no HEVC encoder on this system";
+    const std::string exif =
+        ExifWriter::forRenderedImage(test::sample("jpeg/nikon_d70s_gps_lens.jpg"), 64, 48, "Sorvin");
+    const auto bytes = HeifEncoder::encode(*quadrants(64, 48), 90, exif, SrgbProfile::iccBytes());
+    ASSERT_TRUE(bytes);
+
+    heif_context* context = heif_context_alloc();
+    ASSERT_EQ(heif_context_read_from_memory_without_copy(context, bytes->data(), bytes->size(), nullptr).code,
+              heif_error_Ok);
+    heif_image_handle* handle = nullptr;
+    ASSERT_EQ(heif_context_get_primary_image_handle(context, &handle).code, heif_error_Ok);
+    EXPECT_EQ(heif_image_handle_get_width(handle), 64);
+    EXPECT_EQ(heif_image_handle_get_height(handle), 48);
+    EXPECT_EQ(heif_image_handle_get_number_of_metadata_blocks(handle, "Exif"), 1);
+    EXPECT_EQ(heif_image_handle_get_color_profile_type(handle), heif_color_profile_type_prof);
+    heif_item_id exifId = 0;
+    ASSERT_EQ(heif_image_handle_get_list_of_metadata_block_IDs(handle, "Exif", &exifId, 1), 1);
+    std::string block(heif_image_handle_get_metadata_size(handle, exifId), '\0');
+    ASSERT_EQ(heif_image_handle_get_metadata(handle, exifId, block.data()).code, heif_error_Ok);
+    ASSERT_GT(block.size(), 8u);
+    EXPECT_EQ(block.substr(0, 4), std::string(4, '\0')); // offset of the TIFF header
+    EXPECT_EQ(exifOf(block.substr(4)).findKey(Exiv2::ExifKey("Exif.Photo.PixelYDimension"))->toLong(), 48);
+    heif_image* decoded = nullptr;
+    ASSERT_EQ(
+        heif_decode_image(handle, &decoded, heif_colorspace_RGB, heif_chroma_interleaved_RGB, nullptr).code,
+        heif_error_Ok);
+    int stride = 0;
+    const std::uint8_t* plane = heif_image_get_plane_readonly(decoded, heif_channel_interleaved, &stride);
+    EXPECT_NEAR(plane[10 * stride + 10 * 3], 20, 12);
+    EXPECT_NEAR(plane[40 * stride + 50 * 3], 230, 12);
+    heif_image_release(decoded);
+    heif_image_handle_release(handle);
+    heif_context_free(context);
+}
+
+} // namespace
+} // namespace sorvin
