@@ -406,6 +406,12 @@ TEST(ParameterAdjustment, CancellationGivesNoImage) {
         EXPECT_FALSE(develop(image, withMask(parameters, P::contrast, 40), MaskKindCatalog::current(), later))
             << after;
     }
+    // A probe that answers true only once still costs the result: some rows were left undone.
+    for (int at : {1, 7, 30}) {
+        std::atomic<int> calls = 0;
+        const CancellationProbe once = [&] { return ++calls == at; };
+        EXPECT_FALSE(develop(image, parameters, MaskKindCatalog::current(), once)) << at;
+    }
     // A probe that never fires gives the image; so does an empty one.
     EXPECT_TRUE(develop(image, parameters, MaskKindCatalog::current(), [] { return false; }));
     EXPECT_TRUE(develop(image, parameters, MaskKindCatalog::current(), CancellationProbe()));

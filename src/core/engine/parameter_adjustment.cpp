@@ -10,6 +10,7 @@
 #include "platform/draw_or_none.hpp"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <vector>
 
@@ -86,11 +87,17 @@ SharedImage developPass(const SharedImage& image, const PhotoParameters& paramet
         return MaskBlend::nonZeroSpan(weights);
     };
 
+    // Set by the first band that stops: its rows are unfinished, so the pass can give no image even
+    // if the probe answers false again afterwards.
+    std::atomic<bool> stopped = false;
     const RowBands bands = RowBands::of(height);
     bands.run([&](int begin, int end) {
         std::vector<double> weights;
         for (int y = begin; y < end; ++y) {
-            if (isCancelled()) return;
+            if (stopped.load(std::memory_order_relaxed) || isCancelled()) {
+                stopped = true;
+                return;
+            }
             if (!oneSweep) {
                 firstSweepOf(y, 0, width);
                 continue;
@@ -110,20 +117,23 @@ SharedImage developPass(const SharedImage& image, const PhotoParameters& paramet
             finishRow(y, weights, span);
         }
     });
-    if (isCancelled()) return nullptr;
+    if (stopped || isCancelled()) return nullptr;
 
     if (!oneSweep) {
         // The detail planes need every pixel of the first sweep, weighted or not.
         second.buildPlanes(bitmap);
-        if (isCancelled()) return nullptr;
+        if (stopped || isCancelled()) return nullptr;
         bands.run([&](int begin, int end) {
             std::vector<double> weights;
             for (int y = begin; y < end; ++y) {
-                if (isCancelled()) return;
+                if (stopped.load(std::memory_order_relaxed) || isCancelled()) {
+                    stopped = true;
+                    return;
+                }
                 finishRow(y, weights, weightsOf(y, weights));
             }
         });
-        if (isCancelled()) return nullptr;
+        if (stopped || isCancelled()) return nullptr;
     }
     return makeImage(std::move(bitmap));
 }
