@@ -115,7 +115,7 @@ TEST(GeometryAdjustment, CropEqualsTheSameRegionOfTheWholeResult) {
     const GeometryValues values{35, -60, 45, 20, -30, 15, 10};
     const SharedImage whole = GeometryAdjustment::applying(source, values, true);
     struct Case {
-        GeometryRect rect;
+        Rect rect;
         int x, y, width, height;
     };
     const Case cases[] = {

@@ -18,7 +18,7 @@ struct IntegralRect {
 };
 
 // The rectangle made integral (outwards) and cut to the source; none when nothing is left.
-std::optional<IntegralRect> outputArea(const GeometryRect& rect, int width, int height) {
+std::optional<IntegralRect> outputArea(const Rect& rect, int width, int height) {
     double x = rect.x, y = rect.y, w = rect.width, h = rect.height;
     if (!std::isfinite(x) || !std::isfinite(y) || !std::isfinite(w) || !std::isfinite(h)) return std::nullopt;
     if (w < 0) {
@@ -85,7 +85,7 @@ SharedImage GeometryAdjustment::applying(const SharedImage& source, const PhotoP
     return applying(source, GeometryValues::of(parameters), parallel, isCancelled);
 }
 
-SharedImage GeometryAdjustment::applyingCrop(const SharedImage& source, const GeometryRect& outputRect,
+SharedImage GeometryAdjustment::applyingCrop(const SharedImage& source, const Rect& outputRect,
                                              const PhotoParameters& parameters, bool parallel,
                                              const CancellationProbe& isCancelled) {
     return applyingCrop(source, outputRect, GeometryValues::of(parameters), parallel, isCancelled);
@@ -95,12 +95,11 @@ SharedImage GeometryAdjustment::applying(const SharedImage& source, const Geomet
                                          bool parallel, const CancellationProbe& isCancelled) {
     if (!source) return nullptr;
     return applyingCrop(
-        source,
-        GeometryRect{0, 0, static_cast<double>(source->width()), static_cast<double>(source->height())},
+        source, Rect{0, 0, static_cast<double>(source->width()), static_cast<double>(source->height())},
         values, parallel, isCancelled);
 }
 
-SharedImage GeometryAdjustment::applyingCrop(const SharedImage& source, const GeometryRect& outputRect,
+SharedImage GeometryAdjustment::applyingCrop(const SharedImage& source, const Rect& outputRect,
                                              const GeometryValues& values, bool parallel,
                                              const CancellationProbe& isCancelled) {
     if (!source) return nullptr;

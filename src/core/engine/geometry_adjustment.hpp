@@ -1,19 +1,12 @@
 #pragma once
 
 #include "engine/cancellation_probe.hpp"
+#include "platform/geometry.hpp"
 #include "platform/image.hpp"
 
 namespace sorvin {
 
 class PhotoParameters;
-
-// A rectangle in source pixel coordinates (x to the right, y down).
-struct GeometryRect {
-    double x = 0;
-    double y = 0;
-    double width = 0;
-    double height = 0;
-};
 
 // The seven lens and perspective values as stored (geometry_zoom 0...100, the others -100...100).
 struct GeometryValues {
@@ -39,12 +32,13 @@ struct GeometryAdjustment {
     static SharedImage applying(const SharedImage& source, const GeometryValues& values, bool parallel,
                                 const CancellationProbe& isCancelled = neverCancelled());
 
-    // Only the pixels of outputRect (made integral and cut to the source); none when the rectangle
+    // Only the pixels of outputRect, in source pixel coordinates (made integral and cut to the
+    // source); none when the rectangle
     // misses the source or the work was cancelled.
-    static SharedImage applyingCrop(const SharedImage& source, const GeometryRect& outputRect,
+    static SharedImage applyingCrop(const SharedImage& source, const Rect& outputRect,
                                     const PhotoParameters& parameters, bool parallel,
                                     const CancellationProbe& isCancelled = neverCancelled());
-    static SharedImage applyingCrop(const SharedImage& source, const GeometryRect& outputRect,
+    static SharedImage applyingCrop(const SharedImage& source, const Rect& outputRect,
                                     const GeometryValues& values, bool parallel,
                                     const CancellationProbe& isCancelled = neverCancelled());
 
