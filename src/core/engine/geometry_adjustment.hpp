@@ -33,8 +33,7 @@ struct GeometryAdjustment {
                                 const CancellationProbe& isCancelled = neverCancelled());
 
     // Only the pixels of outputRect, in source pixel coordinates (made integral and cut to the
-    // source); none when the rectangle
-    // misses the source or the work was cancelled.
+    // source); none when the rectangle misses the source or the work was cancelled.
     static SharedImage applyingCrop(const SharedImage& source, const Rect& outputRect,
                                     const PhotoParameters& parameters, bool parallel,
                                     const CancellationProbe& isCancelled = neverCancelled());
