@@ -83,12 +83,15 @@ SORVIN_AVX2 inline F luminanceOf(F r, F g, F b) {
 }
 
 // HueSectors::hue for lanes whose delta is above 0 (other lanes give values that are not used).
+// The three formulas share one division: the numerator is chosen first.
 SORVIN_AVX2 inline F hueOf(F r, F g, F b, F max, F delta) {
-    F fromRed = div(mul(splat(60.0f), sub(g, b)), delta);
-    fromRed = select(less(fromRed, splat(0.0f)), add(fromRed, splat(360.0f)), fromRed);
-    const F fromGreen = mul(splat(60.0f), add(div(sub(b, r), delta), splat(2.0f)));
-    const F fromBlue = mul(splat(60.0f), add(div(sub(r, g), delta), splat(4.0f)));
-    const F h = select(equal(max, r), fromRed, select(equal(max, g), fromGreen, fromBlue));
+    const F isRed = equal(max, r);
+    const F isGreen = equal(max, g);
+    const F numerator = select(isRed, mul(splat(60.0f), sub(g, b)), select(isGreen, sub(b, r), sub(r, g)));
+    const F quotient = div(numerator, delta);
+    const F fromRed = select(less(quotient, splat(0.0f)), add(quotient, splat(360.0f)), quotient);
+    const F other = mul(splat(60.0f), add(quotient, select(isGreen, splat(2.0f), splat(4.0f))));
+    const F h = select(isRed, fromRed, other);
     // Only 360 itself can come out at or above 360 here.
     return select(atLeast(h, splat(360.0f)), sub(h, splat(360.0f)), h);
 }
