@@ -163,6 +163,10 @@ TEST(GeometryAdjustment, CancellationGivesNoImageEvenAfterTheLastRow) {
     EXPECT_FALSE(GeometryAdjustment::applying(source, GeometryValues{}, false, lateProbe));
     EXPECT_EQ(calls, 41);
     EXPECT_FALSE(GeometryAdjustment::applying(source, GeometryValues{}, true, [] { return true; }));
+    // A probe that answers true once: the rows its band skipped must never come out.
+    calls = 0;
+    const auto blinkingProbe = [&] { return ++calls == 5; };
+    EXPECT_FALSE(GeometryAdjustment::applying(source, GeometryValues{}, false, blinkingProbe));
 }
 
 } // namespace

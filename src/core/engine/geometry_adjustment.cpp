@@ -5,6 +5,7 @@
 #include "platform/draw_or_none.hpp"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <optional>
 #include <tbb/parallel_for.h>
@@ -48,13 +49,19 @@ SharedImage resample(const SharedImage& source, const IntegralRect& area, const 
     PixelBuffer output = PixelBuffer::forOverwrite(outputWidth, outputHeight);
 
     const auto cancelled = [&] { return isCancelled && isCancelled(); };
+    // A band that stopped left rows unwritten: its result is never handed out, whatever the probe
+    // answers afterwards.
+    std::atomic<bool> stopped{false};
     const int bandCount =
         std::max(1, (outputHeight + GeometryAdjustment::kBandRows - 1) / GeometryAdjustment::kBandRows);
     const auto runBand = [&](int band) {
         const int begin = band * GeometryAdjustment::kBandRows;
         const int end = std::min(outputHeight, begin + GeometryAdjustment::kBandRows);
         for (int j = begin; j < end; ++j) {
-            if (cancelled()) return;
+            if (cancelled()) {
+                stopped = true;
+                return;
+            }
             GeometryResampler::resampleRow(plan, sampler, output.row(j), outputWidth, area.x0,
                                            static_cast<double>(area.y0 + j));
         }
@@ -64,7 +71,7 @@ SharedImage resample(const SharedImage& source, const IntegralRect& area, const 
     else
         for (int band = 0; band < bandCount; ++band)
             runBand(band);
-    if (cancelled()) return nullptr;
+    if (stopped || cancelled()) return nullptr;
     return makeImage(std::move(output));
 }
 
