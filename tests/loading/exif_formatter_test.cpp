@@ -21,14 +21,14 @@ TEST(ExifFormatterTest, CameraJoinsMakeAndModelUnlessTheModelRepeatsIt) {
 }
 
 TEST(ExifFormatterTest, LensSpecificationNeedsFourPositiveFiniteValues) {
-    using Spec = std::optional<std::vector<double>>;
-    EXPECT_EQ(ExifFormatter::lensSpecification(Spec({24, 70, 2.8, 2.8})), "24–70mm F2.8");
-    EXPECT_EQ(ExifFormatter::lensSpecification(Spec({18, 55, 3.5, 5.6})), "18–55mm F3.5–5.6");
-    EXPECT_EQ(ExifFormatter::lensSpecification(Spec({50, 50, 1.8, 1.8})), "50mm F1.8");
-    EXPECT_EQ(ExifFormatter::lensSpecification(Spec({3.99, 3.99, 1.8, 1.8})), "4.0mm F1.8");
-    EXPECT_EQ(ExifFormatter::lensSpecification(Spec({24, 70, 2.8})), std::nullopt);
-    EXPECT_EQ(ExifFormatter::lensSpecification(Spec({24, 70, 0, 2.8})), std::nullopt);
-    EXPECT_EQ(ExifFormatter::lensSpecification(Spec({24, NAN, 2.8, 2.8})), std::nullopt);
+    using LensValues = std::optional<std::vector<double>>;
+    EXPECT_EQ(ExifFormatter::lensSpecification(LensValues({24, 70, 2.8, 2.8})), "24–70mm F2.8");
+    EXPECT_EQ(ExifFormatter::lensSpecification(LensValues({18, 55, 3.5, 5.6})), "18–55mm F3.5–5.6");
+    EXPECT_EQ(ExifFormatter::lensSpecification(LensValues({50, 50, 1.8, 1.8})), "50mm F1.8");
+    EXPECT_EQ(ExifFormatter::lensSpecification(LensValues({3.99, 3.99, 1.8, 1.8})), "4.0mm F1.8");
+    EXPECT_EQ(ExifFormatter::lensSpecification(LensValues({24, 70, 2.8})), std::nullopt);
+    EXPECT_EQ(ExifFormatter::lensSpecification(LensValues({24, 70, 0, 2.8})), std::nullopt);
+    EXPECT_EQ(ExifFormatter::lensSpecification(LensValues({24, NAN, 2.8, 2.8})), std::nullopt);
     EXPECT_EQ(ExifFormatter::lensSpecification(std::nullopt), std::nullopt);
 }
 

@@ -58,11 +58,11 @@ std::string ExifFormatter::camera(const std::optional<std::string>& make,
     return trimmedMake.empty() ? std::string(kMissing) : trimmedMake;
 }
 
-std::optional<std::string> ExifFormatter::lensSpecification(const std::optional<std::vector<double>>& spec) {
-    if (!spec || spec->size() != 4) return std::nullopt;
-    for (double value : *spec)
+std::optional<std::string> ExifFormatter::lensSpecification(const std::optional<std::vector<double>>& values) {
+    if (!values || values->size() != 4) return std::nullopt;
+    for (double value : *values)
         if (!std::isfinite(value) || !(value > 0)) return std::nullopt;
-    const auto& s = *spec;
+    const auto& s = *values;
     auto range = [](double low, double high) {
         std::string text = oneDecimalText(low);
         if (high != low) text += "\u2013" + oneDecimalText(high);

@@ -17,9 +17,9 @@ struct ExifFormatter {
     // "Make Model", or the model alone when it already begins with the make.
     static std::string camera(const std::optional<std::string>& make,
                               const std::optional<std::string>& model);
-    // "24–70mm F2.8" from the four values of the lens specification; none unless all four are
+    // "24–70mm F2.8" from the four values of the EXIF lens description; none unless all four are
     // finite and positive.
-    static std::optional<std::string> lensSpecification(const std::optional<std::vector<double>>& spec);
+    static std::optional<std::string> lensSpecification(const std::optional<std::vector<double>>& values);
     static std::string focalLength(std::optional<double> millimetres); // "50 mm"
     static std::string aperture(std::optional<double> fNumber);        // "f/2.8", "f/2"
     static std::string shutterSpeed(std::optional<double> seconds);    // "1/250 秒", "2.5 秒"
