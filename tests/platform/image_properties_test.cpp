@@ -143,6 +143,20 @@ TEST(ImagePropertiesReaderTest, RefusesFilesCutShortAnywhere) {
     }
 }
 
+TEST(ImagePropertiesReaderTest, DataAfterTheEndOfAJpegImageIsNoDamage) {
+    test::TemporaryFolder folder;
+    // Phones append a video or other data after the image (motion photos, trailers).
+    const std::string whole = contentOf(sample("jpeg/canon_6d_adobergb_gps_lens.jpg"));
+    writeFile(folder / "motion.jpg", whole + std::string(200000, '\x42') + "ftypmp42");
+    const auto properties = ImagePropertiesReader::readJpeg(folder / "motion.jpg");
+    ASSERT_TRUE(properties.has_value());
+    EXPECT_EQ(properties->pixelWidth, 497);
+    EXPECT_EQ(properties->dateTimeOriginal, "2013:11:26 15:53:55");
+    // But a stream that never reaches its end is cut short, trailer or not.
+    writeFile(folder / "cut.jpg", whole.substr(0, whole.size() / 2) + std::string(1000, '\x42'));
+    EXPECT_FALSE(ImagePropertiesReader::readJpeg(folder / "cut.jpg").has_value());
+}
+
 TEST(ImagePropertiesReaderTest, ReadsNothingButTheClaimedContainer) {
     const auto jpeg = sample("jpeg/iceland_srgb_untagged_nikon_d800e.jpg");
     const auto heif = sample("heif/iphone8_gps.heic");

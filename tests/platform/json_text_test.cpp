@@ -16,7 +16,8 @@ TEST(JsonText, EscapesQuotesBackslashesAndControlsButNotUnicode) {
 
 TEST(JsonText, EveryQuotedTextReadsBackUnchanged) {
     std::string all;
-    for (int c = 1; c < 128; ++c) all.push_back(static_cast<char>(c));
+    for (int c = 1; c < 128; ++c)
+        all.push_back(static_cast<char>(c));
     all += "日本語";
     for (auto slash : {JsonText::Slash::Unescaped, JsonText::Slash::Escaped}) {
         EXPECT_EQ(nlohmann::json::parse(JsonText::quoted(all, slash)).get<std::string>(), all);

@@ -18,7 +18,8 @@ TEST(AtomicFile, ReplacesTheTargetAndLeavesNoTemporaryFile) {
     AtomicFile::write(target, "second, longer");
     EXPECT_EQ(AtomicFile::read(target), "second, longer");
     int entries = 0;
-    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(folder.path())) ++entries;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(folder.path()))
+        ++entries;
     EXPECT_EQ(entries, 1);
 }
 
@@ -59,7 +60,8 @@ TEST(XdgFolders, VariablesMustBeAbsoluteToCount) {
 
 TEST(Image, NewBufferIsTransparentBlackAndFreezingKeepsThePixels) {
     PixelBuffer buffer(3, 2);
-    for (std::size_t i = 0; i < buffer.byteCount(); ++i) EXPECT_EQ(buffer.data()[i], 0);
+    for (std::size_t i = 0; i < buffer.byteCount(); ++i)
+        EXPECT_EQ(buffer.data()[i], 0);
     buffer.row(1)[4 * 2 + 3] = 255;
     SharedImage image = makeImage(std::move(buffer));
     EXPECT_EQ(image->width(), 3);

@@ -7,6 +7,8 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <system_error>
+#include <tbb/blocked_range.h>
+#include <tbb/parallel_for.h>
 #include <unistd.h>
 
 namespace sorvin {
@@ -40,11 +42,20 @@ struct PendingFolder {
     bool valid;           // every name on the way is well-formed UTF-8
 };
 
-// Walks without recursion and holds one directory open at a time, so neither a deep tree nor a
-// wide one can exhaust the stack or the descriptors.
+struct ListedName {
+    std::string name;
+    unsigned char type; // DT_DIR, DT_REG or DT_UNKNOWN
+    bool mayBePhoto;
+};
+
+// Walks the tree folder by folder, holding one directory open at a time and keeping its own stack,
+// so neither a deep tree nor a wide one can exhaust the call stack or the descriptors. The
+// attribute lookups of a folder's files (one each, most of a warm scan's time) run in parallel.
 std::vector<ScanCandidate> walk(const std::filesystem::path& root, int rootFd, bool includeSubfolders) {
     std::vector<ScanCandidate> found;
     std::vector<PendingFolder> pending{{"", true}};
+    std::vector<ListedName> names;
+    const std::string rootPrefix = root.native() == "/" ? root.native() : root.native() + "/";
     while (!pending.empty()) {
         const PendingFolder folder = std::move(pending.back());
         pending.pop_back();
@@ -57,28 +68,51 @@ std::vector<ScanCandidate> walk(const std::filesystem::path& root, int rootFd, b
             ::close(fd);
             continue;
         }
-        std::vector<PendingFolder> subfolders;
+        names.clear();
         while (dirent* entry = ::readdir(dir.get())) {
             const std::string_view name(entry->d_name);
             if (name.empty() || name[0] == '.') continue; // hidden, and "." and ".."
-            const bool mayBeFolder = entry->d_type == DT_DIR || entry->d_type == DT_UNKNOWN;
+            const unsigned char type = entry->d_type;
             const bool mayBePhoto = photoFileFormatFrom(std::filesystem::path(name)).has_value();
-            if (!mayBePhoto && !(includeSubfolders && mayBeFolder)) continue;
+            const bool wanted = (type == DT_REG && mayBePhoto) || (type == DT_DIR && includeSubfolders) ||
+                                (type == DT_UNKNOWN && (mayBePhoto || includeSubfolders));
+            if (wanted) names.push_back({std::string(name), type, mayBePhoto});
+        }
 
-            struct stat info {};
-            if (::fstatat(::dirfd(dir.get()), entry->d_name, &info, AT_SYMLINK_NOFOLLOW) != 0) continue;
-            std::string relative =
-                folder.relative.empty() ? std::string(name) : folder.relative + "/" + std::string(name);
-            const bool valid = folder.valid && UnicodeText::nfc(name).has_value();
-            if (S_ISDIR(info.st_mode)) {
-                if (includeSubfolders) subfolders.push_back({std::move(relative), valid});
-            } else if (mayBePhoto && S_ISREG(info.st_mode) && info.st_size > 0) {
+        const std::string prefix = folder.relative.empty() ? std::string() : folder.relative + "/";
+        std::vector<std::optional<ScanCandidate>> files(names.size());
+        std::vector<char> isFolder(names.size(), 0);
+        tbb::parallel_for(tbb::blocked_range<std::size_t>(0, names.size(), 64), [&](const auto& range) {
+            for (std::size_t i = range.begin(); i != range.end(); ++i) {
+                const ListedName& listed = names[i];
+                if (listed.type == DT_DIR) {
+                    isFolder[i] = 1;
+                    continue;
+                }
+                struct stat info {};
+                if (::fstatat(::dirfd(dir.get()), listed.name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0)
+                    continue;
+                if (S_ISDIR(info.st_mode)) {
+                    isFolder[i] = includeSubfolders;
+                    continue;
+                }
+                if (!listed.mayBePhoto || !S_ISREG(info.st_mode) || info.st_size <= 0) continue;
                 ScanCandidate candidate;
-                candidate.url = root / relative;
-                if (valid) candidate.relativePath = UnicodeText::nfc(relative);
+                const std::string relative = prefix + listed.name;
+                // One string, parsed once: cheaper than joining two paths.
+                candidate.url = rootPrefix + relative;
+                if (folder.valid) candidate.relativePath = UnicodeText::nfc(relative);
                 candidate.identity = identityOf(info);
-                found.push_back(std::move(candidate));
+                files[i] = std::move(candidate);
             }
+        });
+
+        std::vector<PendingFolder> subfolders;
+        for (std::size_t i = 0; i < names.size(); ++i) {
+            if (files[i]) found.push_back(std::move(*files[i]));
+            if (isFolder[i])
+                subfolders.push_back(
+                    {prefix + names[i].name, folder.valid && UnicodeText::nfc(names[i].name).has_value()});
         }
         // Depth first, subfolders in listing order.
         pending.insert(pending.end(), std::make_move_iterator(subfolders.rbegin()),

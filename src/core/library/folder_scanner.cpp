@@ -3,6 +3,7 @@
 #include "platform/exif_date_time.hpp"
 #include "platform/image_properties.hpp"
 
+#include <atomic>
 #include <mutex>
 #include <sys/stat.h>
 #include <tbb/blocked_range.h>
@@ -16,6 +17,7 @@ namespace {
 struct MetadataSlot {
     Photo photo;
     std::optional<ScanCacheEntry> cacheEntry;
+    bool cacheHit = false;
 };
 
 ImageContainer containerOf(PhotoFileFormat format) {
@@ -30,12 +32,13 @@ ImageContainer containerOf(PhotoFileFormat format) {
     return ImageContainer::jpeg;
 }
 
-// State the workers of one scan share, guarded by its lock.
+// State the workers of one scan share. The lock orders the count, the existence check and the
+// progress calls; the flags are atomic so that the check before each file needs no lock.
 struct SharedScanState {
     std::mutex lock;
     std::size_t processed = 0;
-    bool cancelled = false;
-    bool inaccessible = false;
+    std::atomic<bool> cancelled = false;
+    std::atomic<bool> inaccessible = false;
 };
 
 constexpr std::size_t progressStep = 50;
@@ -68,42 +71,39 @@ ScanResult FolderScanner::scan(const std::filesystem::path& folder, bool include
                                const Progress& progress, const CancelProbe& isCancelled,
                                const std::filesystem::path& cachesRoot,
                                const MetadataReader& metadataReader) {
-    const std::vector<ScanCandidate> candidates = FolderScanner::candidates(folder, includeSubfolders);
+    // Each worker takes what it needs from its own candidate, so the list is not shared read-only.
+    std::vector<ScanCandidate> candidates = FolderScanner::candidates(folder, includeSubfolders);
     const std::size_t total = candidates.size();
     progress(0, total);
 
     const std::filesystem::path root = standardized(folder);
     const std::filesystem::path cacheFile = scanCacheURL(root, cachesRoot);
-    const std::map<std::string, ScanCacheEntry> cache = loadCache(cacheFile, root.string());
+    const LoadedScanCache loaded = readCache(cacheFile, root.string());
+    const ScanCacheEntries& cache = loaded.entries;
 
     std::vector<std::optional<MetadataSlot>> slots(total);
     SharedScanState shared;
 
     auto step = [&](std::size_t i) {
-        const bool cancelNow = isCancelled();
-        {
-            std::lock_guard guard(shared.lock);
-            if (cancelNow) shared.cancelled = true;
-            if (shared.cancelled || shared.inaccessible) return;
-        }
-        const ScanCandidate& candidate = candidates[i];
+        if (isCancelled()) shared.cancelled = true;
+        if (shared.cancelled || shared.inaccessible) return;
+        ScanCandidate& candidate = candidates[i];
         // A name that is not UTF-8 gives no key, hence no photo: it counts as unreadable.
         if (candidate.relativePath) {
             const std::string& key = *candidate.relativePath;
             std::optional<MetadataSlot> slot;
             if (candidate.identity) {
-                if (auto hit = cache.find(key); hit != cache.end() &&
+                if (auto hit = cache.find(key); hit != cache.end() && hit->second.isValid() &&
                                                 hit->second.size == candidate.identity->size &&
                                                 hit->second.mtime == candidate.identity->mtime) {
-                    if (auto photo = hit->second.photo(candidate.url, key))
-                        slot = MetadataSlot{std::move(*photo), hit->second};
+                    slot = MetadataSlot{*hit->second.photo(std::move(candidate.url), key), hit->second, true};
                 }
             }
             if (!slot) {
                 if (auto photo = metadataReader(candidate.url, key)) {
                     std::optional<ScanCacheEntry> entry;
                     if (candidate.identity) entry = ScanCacheEntry(*photo, *candidate.identity);
-                    slot = MetadataSlot{std::move(*photo), std::move(entry)};
+                    slot = MetadataSlot{std::move(*photo), std::move(entry), false};
                 }
             }
             slots[i] = std::move(slot); // each index owns its slot: no lock
@@ -128,24 +128,37 @@ ScanResult FolderScanner::scan(const std::filesystem::path& folder, bool include
     // Collect in candidate order. Two names that are one text in NFC make one key: the first file
     // keeps it and any other counts as unreadable, so every photo's key stays unique.
     std::vector<Photo> photos;
-    photos.reserve(total);
-    ScanCacheFile newCache;
-    newCache.folder = root.string();
-    std::unordered_set<std::string> keys;
+    photos.reserve(total); // no reallocation: the key views below point into these photos
+    std::unordered_set<std::string_view> keys;
     keys.reserve(total);
     std::size_t unreadableCount = 0;
+    std::size_t hits = 0;
     for (auto& slot : slots) {
-        if (!slot || !keys.insert(slot->photo.relativePath).second) {
+        if (!slot || keys.count(slot->photo.relativePath)) {
             ++unreadableCount;
             continue;
         }
-        if (slot->cacheEntry)
-            newCache.entries.emplace(slot->photo.relativePath, std::move(*slot->cacheEntry));
         photos.push_back(std::move(slot->photo));
+        keys.insert(photos.back().relativePath);
+        if (slot->cacheHit) ++hits;
     }
 
-    auto [paired, pairedCount] = pairRawAndDisplayFiles(photos);
-    writeCache(newCache, cacheFile);
+    const std::size_t photoCount = photos.size();
+    keys.clear(); // its views point into the photos that pairing moves on
+    auto [paired, pairedCount] = pairRawAndDisplayFiles(std::move(photos));
+
+    // A cache file that already holds exactly these entries (every photo a hit on a file that kept
+    // all its members, and no other entry) stays as it is.
+    if (!loaded.allEntriesKept || hits != photoCount || hits != loaded.entries.size()) {
+        ScanCacheFile newCache;
+        newCache.folder = root.string();
+        newCache.entries.reserve(photoCount);
+        for (std::size_t i = 0; i < total; ++i) {
+            if (slots[i] && slots[i]->cacheEntry)
+                newCache.entries.emplace(*candidates[i].relativePath, std::move(*slots[i]->cacheEntry));
+        }
+        writeCache(newCache, cacheFile);
+    }
     return ScanResult{Photo::sorted(std::move(paired)), unreadableCount, pairedCount};
 }
 

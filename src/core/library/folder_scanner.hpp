@@ -1,6 +1,7 @@
 #pragma once
 
 #include "library/scan_cache_entry.hpp"
+#include "library/scan_cache_reader.hpp"
 #include "model/photo.hpp"
 
 #include <cstddef>
@@ -78,16 +79,15 @@ struct FolderScanner {
     // Joins a JPEG or HEIF file with the RAW file of the same base name in the same folder when
     // those two are the only files of that name there. Returns the photos (a pair at the position
     // of its first file) and the number of pairs.
-    static std::pair<std::vector<Photo>, std::size_t>
-    pairRawAndDisplayFiles(const std::vector<Photo>& photos);
+    static std::pair<std::vector<Photo>, std::size_t> pairRawAndDisplayFiles(std::vector<Photo> photos);
 
     // The scan cache.
     static std::filesystem::path defaultCachesRoot();
     static std::filesystem::path scanCacheURL(const std::filesystem::path& folder,
                                               const std::filesystem::path& cachesRoot);
     // Every problem gives an empty map; bad entries are dropped one by one.
-    static std::map<std::string, ScanCacheEntry> loadCache(const std::filesystem::path& cacheFile,
-                                                           const std::string& folder);
+    static LoadedScanCache readCache(const std::filesystem::path& cacheFile, const std::string& folder);
+    static ScanCacheEntries loadCache(const std::filesystem::path& cacheFile, const std::string& folder);
     // Silent on failure; the previous file stays as it was.
     static void writeCache(const ScanCacheFile& cache, const std::filesystem::path& cacheFile);
     static std::optional<CacheIdentity> cacheIdentity(const std::filesystem::path& file);

@@ -23,8 +23,8 @@ std::string pairingKey(const Photo& photo) {
     return directory + '\0' + base;
 }
 
-Photo joined(const Photo& display, const Photo& raw) {
-    Photo photo = display;
+Photo joined(Photo&& display, const Photo& raw) {
+    Photo photo = std::move(display);
     if (photo.orientation < 1 || photo.orientation > 8) photo.orientation = 1;
     photo.rawCompanionURL = raw.url;
     photo.rawCompanionRelativePath = raw.relativePath;
@@ -36,14 +36,20 @@ Photo joined(const Photo& display, const Photo& raw) {
 
 } // namespace
 
-std::pair<std::vector<Photo>, std::size_t>
-FolderScanner::pairRawAndDisplayFiles(const std::vector<Photo>& photos) {
-    std::vector<std::string> keys;
-    keys.reserve(photos.size());
-    std::unordered_map<std::string, std::vector<std::size_t>> groups;
+std::pair<std::vector<Photo>, std::size_t> FolderScanner::pairRawAndDisplayFiles(std::vector<Photo> photos) {
+    // Each group remembers its size and its first two members, all a pair needs.
+    struct Group {
+        std::size_t size = 0;
+        std::size_t members[2] = {};
+    };
+    std::vector<const Group*> groupOf(photos.size());
+    std::unordered_map<std::string, Group> groups;
+    groups.reserve(photos.size());
     for (std::size_t i = 0; i < photos.size(); ++i) {
-        keys.push_back(pairingKey(photos[i]));
-        groups[keys.back()].push_back(i);
+        Group& group = groups[pairingKey(photos[i])];
+        if (group.size < 2) group.members[group.size] = i;
+        ++group.size;
+        groupOf[i] = &group; // elements of an unordered_map keep their address
     }
 
     std::vector<Photo> output;
@@ -52,20 +58,20 @@ FolderScanner::pairRawAndDisplayFiles(const std::vector<Photo>& photos) {
     std::size_t pairedCount = 0;
     for (std::size_t i = 0; i < photos.size(); ++i) {
         if (consumed[i]) continue;
-        const std::vector<std::size_t>& group = groups[keys[i]];
-        if (group.size() == 2) {
-            const Photo& a = photos[group[0]];
-            const Photo& b = photos[group[1]];
+        const Group& group = *groupOf[i];
+        if (group.size == 2) {
+            Photo& a = photos[group.members[0]];
+            Photo& b = photos[group.members[1]];
             const bool aIsRaw = a.fileFormat == PhotoFileFormat::raw;
             const bool bIsRaw = b.fileFormat == PhotoFileFormat::raw;
             if (aIsRaw != bIsRaw) {
-                output.push_back(aIsRaw ? joined(b, a) : joined(a, b));
-                consumed[group[0]] = consumed[group[1]] = true;
+                output.push_back(aIsRaw ? joined(std::move(b), a) : joined(std::move(a), b));
+                consumed[group.members[0]] = consumed[group.members[1]] = true;
                 ++pairedCount;
                 continue;
             }
         }
-        output.push_back(photos[i]);
+        output.push_back(std::move(photos[i]));
         consumed[i] = true;
     }
     return {std::move(output), pairedCount};

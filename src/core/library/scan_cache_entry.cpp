@@ -15,24 +15,27 @@ ScanCacheEntry::ScanCacheEntry(const Photo& photo, CacheIdentity identity)
     }
 }
 
-std::optional<Photo> ScanCacheEntry::photo(const std::filesystem::path& url,
-                                           const std::string& relativePath) const {
-    const auto format = photoFileFormatFromRawValue(fmt);
-    if (size < 0 || orient < 1 || orient > 8 || w < 1 || h < 1 || !format) return std::nullopt;
-    if (w > INT32_MAX || h > INT32_MAX) return std::nullopt;
+bool ScanCacheEntry::isValid() const {
+    if (size < 0 || orient < 1 || orient > 8 || w < 1 || h < 1 || !photoFileFormatFromRawValue(fmt))
+        return false;
+    if (w > INT32_MAX || h > INT32_MAX) return false;
     // Dates beyond what the clock holds (about 290 years around 1970) are damage, not photos.
     constexpr std::int64_t maxDateMilliseconds = 9'000'000'000'000;
-    if (date && (*date > maxDateMilliseconds || *date < -maxDateMilliseconds)) return std::nullopt;
+    return !date || (*date <= maxDateMilliseconds && *date >= -maxDateMilliseconds);
+}
+
+std::optional<Photo> ScanCacheEntry::photo(std::filesystem::path url, std::string relativePath) const {
+    if (!isValid()) return std::nullopt;
     Photo photo;
-    photo.url = url;
-    photo.relativePath = relativePath;
+    photo.url = std::move(url);
+    photo.relativePath = std::move(relativePath);
     if (date)
         photo.captureDate =
             CaptureDate(std::chrono::duration_cast<CaptureDate::duration>(std::chrono::milliseconds(*date)));
     photo.orientation = static_cast<int>(orient);
     photo.pixelWidth = static_cast<int>(w);
     photo.pixelHeight = static_cast<int>(h);
-    photo.fileFormat = *format;
+    photo.fileFormat = *photoFileFormatFromRawValue(fmt);
     return photo;
 }
 

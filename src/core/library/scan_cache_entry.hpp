@@ -4,9 +4,9 @@
 
 #include <cstdint>
 #include <filesystem>
-#include <map>
 #include <optional>
 #include <string>
+#include <unordered_map>
 
 namespace sorvin {
 
@@ -31,18 +31,23 @@ struct ScanCacheEntry {
     ScanCacheEntry() = default;
     ScanCacheEntry(const Photo& photo, CacheIdentity identity);
 
-    // The photo these values describe, or nothing when they are not valid (negative size,
-    // orientation outside 1...8, an empty side, an unknown format).
-    std::optional<Photo> photo(const std::filesystem::path& url, const std::string& relativePath) const;
+    // Whether the values can describe a photo: a size of 0 or more, orientation 1...8, no empty
+    // side, a known format, a date the clock can hold.
+    bool isValid() const;
+    // The photo these values describe, or nothing when they are not valid.
+    std::optional<Photo> photo(std::filesystem::path url, std::string relativePath) const;
 
     bool operator==(const ScanCacheEntry&) const = default;
 };
+
+// Entries by relative path. The file lists them in sorted order; in memory only lookups matter.
+using ScanCacheEntries = std::unordered_map<std::string, ScanCacheEntry>;
 
 // The whole cache file of one scanned folder.
 struct ScanCacheFile {
     int version = 1;
     std::string folder;
-    std::map<std::string, ScanCacheEntry> entries;
+    ScanCacheEntries entries;
 };
 
 } // namespace sorvin

@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <numeric>
+#include <tbb/blocked_range.h>
+#include <tbb/parallel_for.h>
 
 namespace sorvin {
 
@@ -15,9 +17,9 @@ std::string lastComponent(const std::filesystem::path& url) {
 }
 
 struct SortEntry {
-    std::size_t index;
-    LocalizedTextOrder::Key nameKey; // empty unless sorting by date
-    LocalizedTextOrder::Key pathKey;
+    std::size_t index = 0;
+    LocalizedTextOrder::Key nameKey; // filled in only where dates tie
+    LocalizedTextOrder::Key pathKey; // filled in only where dates and names tie, or by name
 };
 
 } // namespace
@@ -43,26 +45,69 @@ std::vector<Photo::OriginalFile> Photo::originalFiles() const {
 }
 
 std::vector<Photo> Photo::sorted(std::vector<Photo> photos, PhotoSortKey key, bool ascending) {
-    // The collation keys are computed once per photo rather than once per comparison.
-    std::vector<SortEntry> entries;
-    entries.reserve(photos.size());
-    for (std::size_t i = 0; i < photos.size(); ++i) {
-        entries.push_back({i,
-                           key == PhotoSortKey::date ? LocalizedTextOrder::key(lastComponent(photos[i].url))
-                                                     : LocalizedTextOrder::Key{},
-                           LocalizedTextOrder::key(photos[i].relativePath)});
-    }
+    std::vector<SortEntry> entries(photos.size());
+    for (std::size_t i = 0; i < photos.size(); ++i)
+        entries[i].index = i;
+    // Collation keys are costly: each is computed once, only for the photos whose order needs it,
+    // all of them in one parallel pass.
+    auto computeKeys = [&](const std::vector<SortEntry*>& wanted, auto compute) {
+        tbb::parallel_for(tbb::blocked_range<std::size_t>(0, wanted.size(), 128), [&](const auto& range) {
+            for (std::size_t i = range.begin(); i != range.end(); ++i)
+                compute(*wanted[i]);
+        });
+    };
+    auto pathKey = [&](SortEntry& entry) {
+        entry.pathKey = LocalizedTextOrder::key(photos[entry.index].relativePath);
+    };
+    auto nameKey = [&](SortEntry& entry) {
+        entry.nameKey = LocalizedTextOrder::key(lastComponent(photos[entry.index].url));
+    };
+    // Stable-sorts each run of entries that `same` calls equal by the key that `compute` fills in.
+    auto sortRuns = [&](auto same, auto compute, auto keyOf) {
+        std::vector<std::pair<std::size_t, std::size_t>> runs;
+        std::vector<SortEntry*> wanted;
+        for (std::size_t first = 0; first < entries.size();) {
+            std::size_t last = first + 1;
+            while (last < entries.size() && same(entries[first], entries[last]))
+                ++last;
+            if (last - first > 1) {
+                runs.emplace_back(first, last);
+                for (std::size_t i = first; i < last; ++i)
+                    wanted.push_back(&entries[i]);
+            }
+            first = last;
+        }
+        computeKeys(wanted, compute);
+        for (const auto& [first, last] : runs) {
+            std::stable_sort(entries.begin() + static_cast<std::ptrdiff_t>(first),
+                             entries.begin() + static_cast<std::ptrdiff_t>(last),
+                             [&](const SortEntry& a, const SortEntry& b) { return keyOf(a) < keyOf(b); });
+        }
+    };
 
     if (key == PhotoSortKey::date) {
         std::stable_sort(entries.begin(), entries.end(), [&](const SortEntry& a, const SortEntry& b) {
             const auto& dateA = photos[a.index].captureDate;
             const auto& dateB = photos[b.index].captureDate;
             if (dateA.has_value() != dateB.has_value()) return dateA.has_value();
-            if (dateA && *dateA != *dateB) return ascending ? *dateA < *dateB : *dateA > *dateB;
-            if (a.nameKey != b.nameKey) return a.nameKey < b.nameKey;
-            return a.pathKey < b.pathKey;
+            return dateA && *dateA != *dateB && (ascending ? *dateA < *dateB : *dateA > *dateB);
         });
+        // Equal dates (or none): by file name, then by relative path, both ascending.
+        auto sameDate = [&](const SortEntry& a, const SortEntry& b) {
+            return photos[a.index].captureDate == photos[b.index].captureDate;
+        };
+        sortRuns(sameDate, nameKey,
+                 [](const SortEntry& e) -> const LocalizedTextOrder::Key& { return e.nameKey; });
+        auto sameDateAndName = [&](const SortEntry& a, const SortEntry& b) {
+            return sameDate(a, b) && a.nameKey == b.nameKey;
+        };
+        sortRuns(sameDateAndName, pathKey,
+                 [](const SortEntry& e) -> const LocalizedTextOrder::Key& { return e.pathKey; });
     } else {
+        std::vector<SortEntry*> all;
+        for (SortEntry& entry : entries)
+            all.push_back(&entry);
+        computeKeys(all, pathKey);
         std::stable_sort(entries.begin(), entries.end(),
                          [](const SortEntry& a, const SortEntry& b) { return a.pathKey < b.pathKey; });
         if (!ascending) std::reverse(entries.begin(), entries.end());

@@ -34,13 +34,15 @@ inline constexpr std::int64_t maxPixelCount = std::int64_t{1} << 29;
 
 std::optional<ImageProperties> read(const std::filesystem::path& path, ImageContainer container);
 
-// JPEG: libjpeg reads the header; the whole stream is then checked for its markers (restart
-// sequence, end of image), so a truncated or damaged file is refused without decoding it.
+// JPEG: libjpeg reads the header; the markers of the scan data read with it are checked, and the
+// stream must reach its end-of-image marker (checked at the end of the file, or by walking the
+// stream when something follows the image), so a truncated or damaged file is refused.
 std::optional<ImageProperties> readJpeg(const std::filesystem::path& path);
-// HEIF: libheif reads the primary image with its transforms applied; every top-level box must lie
-// within the file.
+// HEIF: the primary item's size with its clean aperture and rotation applied (the size libheif
+// decodes to), from the item boxes alone; every top-level box must lie within the file.
 std::optional<ImageProperties> readHeif(const std::filesystem::path& path);
-// RAW: LibRaw identifies the file without unpacking it; exiv2 reads the capture date.
+// RAW: LibRaw identifies the file without unpacking it; the image data of a TIFF-based file must
+// lie within it; the capture date comes from its TIFF structure, or from exiv2 for other containers.
 std::optional<ImageProperties> readRaw(const std::filesystem::path& path);
 
 } // namespace ImagePropertiesReader

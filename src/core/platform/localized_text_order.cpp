@@ -54,11 +54,16 @@ LocalizedTextOrder::Key LocalizedTextOrder::key(std::string_view text) {
     const icu::Collator& collator = threadCollator();
     Key key;
     key.text = std::string(text);
-    int32_t length = collator.getSortKey(string, nullptr, 0);
-    if (length > 0) {
+    // Most keys fit a small buffer, so the collator runs once; a longer one is computed again at
+    // its full length.
+    uint8_t buffer[256];
+    int32_t length = collator.getSortKey(string, buffer, static_cast<int32_t>(sizeof buffer));
+    if (length > static_cast<int32_t>(sizeof buffer)) {
         key.collation.resize(static_cast<std::size_t>(length));
         length = collator.getSortKey(string, reinterpret_cast<uint8_t*>(key.collation.data()), length);
         key.collation.resize(length > 0 ? static_cast<std::size_t>(length) : 0);
+    } else if (length > 0) {
+        key.collation.assign(reinterpret_cast<const char*>(buffer), static_cast<std::size_t>(length));
     }
     return key;
 }

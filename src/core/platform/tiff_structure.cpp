@@ -1,0 +1,226 @@
+#include "platform/tiff_structure.hpp"
+
+#include <algorithm>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace sorvin::TiffStructure {
+
+namespace {
+
+constexpr int maxIfds = 256;
+constexpr std::uint32_t maxEntries = 4096;
+constexpr std::uint32_t maxValues = 1u << 20;
+
+constexpr std::uint16_t tagOrientation = 0x0112;
+constexpr std::uint16_t tagStripOffsets = 0x0111;
+constexpr std::uint16_t tagStripByteCounts = 0x0117;
+constexpr std::uint16_t tagTileOffsets = 0x0144;
+constexpr std::uint16_t tagTileByteCounts = 0x0145;
+constexpr std::uint16_t tagSubIfds = 0x014A;
+constexpr std::uint16_t tagExifIfd = 0x8769;
+constexpr std::uint16_t tagDateTimeOriginal = 0x9003;
+
+enum : std::uint16_t { typeAscii = 2, typeShort = 3, typeLong = 4, typeIfd = 13 };
+
+struct Entry {
+    std::uint16_t tag = 0;
+    std::uint16_t type = 0;
+    std::uint32_t count = 0;
+    std::uint8_t value[4] = {};
+};
+
+template <typename Source>
+class Reader {
+public:
+    explicit Reader(const Source& source) : source_(source) {}
+
+    // Reads the header; false when the data are not TIFF-structured.
+    bool open() {
+        std::uint8_t header[8];
+        if (source_.size() < 8 || !source_.readAt(0, header, 8)) return false;
+        if (header[0] == 'I' && header[1] == 'I') {
+            little_ = true;
+        } else if (header[0] == 'M' && header[1] == 'M') {
+            little_ = false;
+        } else {
+            return false;
+        }
+        // The TIFF magic, or that of Olympus (ORF) and Panasonic (RW2) files.
+        const std::uint32_t magic = read16(header + 2);
+        if (magic != 42 && magic != 0x4F52 && magic != 0x5352 && magic != 0x55) return false;
+        firstIfd_ = read32(header + 4);
+        return true;
+    }
+
+    std::uint64_t firstIfd() const { return firstIfd_; }
+
+    // The entries of the IFD at offset and the offset of the next one (0 for none).
+    bool readIfd(std::uint64_t offset, std::vector<Entry>& entries, std::uint64_t& next) {
+        entries.clear();
+        if (++visited_ > maxIfds || !seen_.insert(offset).second) return false; // too many, or a loop
+        std::uint8_t countBytes[2];
+        if (offset < 8 || !source_.readAt(offset, countBytes, 2)) return false;
+        const std::uint32_t count = read16(countBytes);
+        if (count > maxEntries) return false;
+        std::vector<std::uint8_t> table(count * 12u + 4u);
+        if (!source_.readAt(offset + 2, table.data(), table.size())) return false;
+        for (std::uint32_t i = 0; i < count; ++i) {
+            const std::uint8_t* p = table.data() + 12 * i;
+            Entry entry;
+            entry.tag = static_cast<std::uint16_t>(read16(p));
+            entry.type = static_cast<std::uint16_t>(read16(p + 2));
+            entry.count = read32(p + 4);
+            std::copy(p + 8, p + 12, entry.value);
+            entries.push_back(entry);
+        }
+        next = read32(table.data() + 12 * count);
+        return true;
+    }
+
+    // The values of a SHORT, LONG or IFD array; false when they lie outside the data.
+    bool numbers(const Entry& entry, std::vector<std::uint64_t>& out) const {
+        out.clear();
+        const std::size_t width = entry.type == typeShort                           ? 2
+                                  : entry.type == typeLong || entry.type == typeIfd ? 4
+                                                                                    : 0;
+        if (width == 0 || entry.count > maxValues) return false;
+        std::vector<std::uint8_t> raw;
+        if (!bytes(entry, width, raw)) return false;
+        for (std::size_t i = 0; i < entry.count; ++i)
+            out.push_back(width == 2 ? read16(raw.data() + 2 * i) : read32(raw.data() + 4 * i));
+        return true;
+    }
+
+    // An ASCII value up to its first NUL.
+    std::optional<std::string> text(const Entry& entry) const {
+        std::vector<std::uint8_t> raw;
+        if (entry.type != typeAscii || entry.count > 4096 || !bytes(entry, 1, raw)) return std::nullopt;
+        const auto end = std::find(raw.begin(), raw.end(), std::uint8_t{0});
+        return std::string(raw.begin(), end);
+    }
+
+private:
+    bool bytes(const Entry& entry, std::size_t width, std::vector<std::uint8_t>& raw) const {
+        const std::size_t count = width * entry.count;
+        raw.resize(count);
+        if (count <= 4) {
+            std::copy(entry.value, entry.value + count, raw.begin());
+            return true;
+        }
+        return source_.readAt(read32(entry.value), raw.data(), count);
+    }
+
+    std::uint32_t read16(const std::uint8_t* p) const {
+        return little_ ? (p[0] | (p[1] << 8)) : ((p[0] << 8) | p[1]);
+    }
+    std::uint32_t read32(const std::uint8_t* p) const {
+        return little_ ? (std::uint32_t{p[0]} | (std::uint32_t{p[1]} << 8) | (std::uint32_t{p[2]} << 16) |
+                          (std::uint32_t{p[3]} << 24))
+                       : ((std::uint32_t{p[0]} << 24) | (std::uint32_t{p[1]} << 16) |
+                          (std::uint32_t{p[2]} << 8) | std::uint32_t{p[3]});
+    }
+
+    const Source& source_;
+    bool little_ = true;
+    std::uint64_t firstIfd_ = 0;
+    int visited_ = 0;
+    std::set<std::uint64_t> seen_;
+};
+
+template <typename Source>
+bool partsWithinSource(const Source& source, const std::vector<std::uint64_t>& offsets,
+                       const std::vector<std::uint64_t>& sizes) {
+    // Parts without a stated length cannot be judged here; the decoder will.
+    const std::size_t parts = std::min(offsets.size(), sizes.size());
+    for (std::size_t i = 0; i < parts; ++i) {
+        if (offsets[i] > source.size() || sizes[i] > source.size() - offsets[i]) return false;
+    }
+    return true;
+}
+
+template <typename Source>
+bool dataWithin(const Source& source) {
+    Reader<Source> reader(source);
+    if (!reader.open()) return true; // not ours to judge
+    std::vector<std::uint64_t> pending{reader.firstIfd()};
+    std::vector<Entry> entries;
+    std::vector<std::uint64_t> stripOffsets, stripSizes, tileOffsets, tileSizes, subIfds;
+    while (!pending.empty()) {
+        const std::uint64_t offset = pending.back();
+        pending.pop_back();
+        std::uint64_t next = 0;
+        if (!reader.readIfd(offset, entries, next)) return false;
+        stripOffsets.clear(), stripSizes.clear(), tileOffsets.clear(), tileSizes.clear();
+        for (const Entry& entry : entries) {
+            bool ok = true;
+            switch (entry.tag) {
+            case tagStripOffsets:
+                ok = reader.numbers(entry, stripOffsets);
+                break;
+            case tagStripByteCounts:
+                ok = reader.numbers(entry, stripSizes);
+                break;
+            case tagTileOffsets:
+                ok = reader.numbers(entry, tileOffsets);
+                break;
+            case tagTileByteCounts:
+                ok = reader.numbers(entry, tileSizes);
+                break;
+            case tagSubIfds:
+                ok = reader.numbers(entry, subIfds);
+                pending.insert(pending.end(), subIfds.begin(), subIfds.end());
+                break;
+            default:
+                break;
+            }
+            if (!ok) return false;
+        }
+        if (!partsWithinSource(source, stripOffsets, stripSizes) ||
+            !partsWithinSource(source, tileOffsets, tileSizes))
+            return false;
+        if (next != 0) pending.push_back(next);
+    }
+    return true;
+}
+
+template <typename Source>
+ExifBasics basics(const Source& source) {
+    ExifBasics basics;
+    Reader<Source> reader(source);
+    if (!reader.open()) return basics;
+    std::vector<Entry> entries;
+    std::vector<std::uint64_t> values;
+    std::uint64_t next = 0;
+    if (!reader.readIfd(reader.firstIfd(), entries, next)) return basics;
+    std::optional<std::uint64_t> exifIfd;
+    for (const Entry& entry : entries) {
+        if (entry.tag == tagOrientation && entry.type == typeShort && entry.count >= 1 &&
+            reader.numbers(entry, values))
+            basics.orientation = static_cast<long>(values[0]);
+        if (entry.tag == tagExifIfd && entry.count == 1 && reader.numbers(entry, values)) exifIfd = values[0];
+    }
+    if (exifIfd && reader.readIfd(*exifIfd, entries, next)) {
+        for (const Entry& entry : entries)
+            if (entry.tag == tagDateTimeOriginal) basics.dateTimeOriginal = reader.text(entry);
+    }
+    return basics;
+}
+
+} // namespace
+
+bool isTiff(const RegularFile& file) {
+    return Reader<RegularFile>(file).open();
+}
+bool dataLiesWithinFile(const RegularFile& file) {
+    return dataWithin(file);
+}
+ExifBasics exifBasics(const RegularFile& file) {
+    return basics(file);
+}
+ExifBasics exifBasics(const MemoryBytes& bytes) {
+    return basics(bytes);
+}
+
+} // namespace sorvin::TiffStructure

@@ -1,0 +1,24 @@
+#pragma once
+
+#include "platform/byte_source.hpp"
+#include "platform/exif_block.hpp"
+#include "platform/regular_file.hpp"
+
+namespace sorvin::TiffStructure {
+
+// Reading of TIFF-structured data (TIFF-based RAW files, and the EXIF blocks of JPEG and HEIF
+// files), bounded whatever the data claim: a limited number of IFDs and entries, no loops, every
+// offset checked against the size.
+
+// Whether the data start with a TIFF header (or the Olympus or Panasonic variants of it).
+bool isTiff(const RegularFile& file);
+
+// Whether every strip and tile of every IFD (through the IFD chain and sub-IFDs) lies within the
+// file. A structure that points outside the file or loops does not.
+bool dataLiesWithinFile(const RegularFile& file);
+
+// Orientation (IFD0) and DateTimeOriginal (EXIF IFD); whatever cannot be read is left empty.
+ExifBasics exifBasics(const RegularFile& file);
+ExifBasics exifBasics(const MemoryBytes& bytes);
+
+} // namespace sorvin::TiffStructure
