@@ -15,6 +15,20 @@ struct TextClose {
     void operator()(UText* text) const { utext_close(text); }
 };
 
+// Opening a break iterator loads ICU's rules each time; each thread keeps one instead.
+UBreakIterator* characterBreaks() {
+    thread_local const std::unique_ptr<UBreakIterator, BreakIteratorClose> breaks = [] {
+        UErrorCode status = U_ZERO_ERROR;
+        UBreakIterator* opened = ubrk_open(UBRK_CHARACTER, "", nullptr, 0, &status);
+        if (U_FAILURE(status) && opened) {
+            ubrk_close(opened);
+            opened = nullptr;
+        }
+        return std::unique_ptr<UBreakIterator, BreakIteratorClose>(opened);
+    }();
+    return breaks.get();
+}
+
 // Calls visit(begin, end) with the byte range of each character until it returns false.
 template <class Visit>
 void forEachCharacter(std::string_view text, Visit visit) {
@@ -22,18 +36,17 @@ void forEachCharacter(std::string_view text, Visit visit) {
     UErrorCode status = U_ZERO_ERROR;
     std::unique_ptr<UText, TextClose> utext(
         utext_openUTF8(nullptr, text.data(), static_cast<int64_t>(text.size()), &status));
-    std::unique_ptr<UBreakIterator, BreakIteratorClose> breaks(
-        ubrk_open(UBRK_CHARACTER, "", nullptr, 0, &status));
-    if (U_SUCCESS(status)) ubrk_setUText(breaks.get(), utext.get(), &status);
+    UBreakIterator* breaks = characterBreaks();
+    if (!breaks) status = U_MISSING_RESOURCE_ERROR;
+    if (U_SUCCESS(status)) ubrk_setUText(breaks, utext.get(), &status);
     if (U_FAILURE(status)) { // no break data: fall back to one character per byte rather than fail
         for (std::size_t i = 0; i < text.size(); ++i)
             if (!visit(i, i + 1)) return;
         return;
     }
     // With UTF-8 text the iterator's offsets are byte offsets.
-    std::int32_t begin = ubrk_first(breaks.get());
-    for (std::int32_t end = ubrk_next(breaks.get()); end != UBRK_DONE;
-         begin = end, end = ubrk_next(breaks.get()))
+    std::int32_t begin = ubrk_first(breaks);
+    for (std::int32_t end = ubrk_next(breaks); end != UBRK_DONE; begin = end, end = ubrk_next(breaks))
         if (!visit(static_cast<std::size_t>(begin), static_cast<std::size_t>(end))) return;
 }
 
