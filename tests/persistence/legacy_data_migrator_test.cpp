@@ -57,9 +57,12 @@ TEST(SupportFolderMigration, AFailedCopyLeavesNothingAndTheNextStartCopiesAgain)
     EXPECT_EQ(std::distance(fs::directory_iterator(base.path()), fs::directory_iterator()), 1);
 
     fs::remove(base / "Tolvanite" / "sub" / "pipe");
+    // What a crash in the middle of a copy would leave.
+    fs::create_directories(base / ".Sorvin.migrating-crashed" / "half");
     EXPECT_TRUE(LegacyDataMigrator::copyApplicationSupportIfNeeded(base.path()));
     EXPECT_EQ(AtomicFile::read(base / "Sorvin" / "a.json"), "a");
     EXPECT_TRUE(fs::is_directory(base / "Sorvin" / "sub"));
+    EXPECT_EQ(std::distance(fs::directory_iterator(base.path()), fs::directory_iterator()), 2);
 }
 
 TEST(PreferenceMigration, FillsOnlyMissingKeysFromThePredecessorsPrefixedKeys) {

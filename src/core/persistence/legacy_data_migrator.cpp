@@ -44,7 +44,13 @@ bool copyApplicationSupportIfNeeded(const std::optional<fs::path>& base) {
     if (fs::exists(fs::symlink_status(target, error))) return false;
     if (!fs::is_directory(source, error)) return false;
 
-    std::string pattern = (folder / (std::string(".") + supportFolderName + ".migrating-XXXXXX")).string();
+    // A copy cut short by a crash left its temporary folder behind; it is never finished.
+    const std::string temporaryPrefix = std::string(".") + supportFolderName + ".migrating-";
+    for (const auto& entry : fs::directory_iterator(folder, error))
+        if (entry.path().filename().string().starts_with(temporaryPrefix))
+            fs::remove_all(entry.path(), error);
+
+    std::string pattern = (folder / (temporaryPrefix + "XXXXXX")).string();
     if (!::mkdtemp(pattern.data()))
         throw fs::filesystem_error("create temporary folder", folder, lastError());
     const fs::path temporary = pattern;
