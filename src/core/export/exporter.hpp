@@ -26,12 +26,12 @@ namespace sorvin {
 // main thread, the settings of the export sheet, and the services it runs with.
 struct ExportRequest {
     std::vector<Photo> photos; // in export order
-    std::map<std::string, double> rotations;
-    std::map<std::string, ManualCrop> crops;
-    std::map<std::string, int> brightness; // exposure of older records, by relative path
+    PathMap<double> rotations;
+    PathMap<ManualCrop> crops;
+    PathMap<int> brightness; // exposure of older records, by relative path
     Exporter::ParametersByPath params;
     Exporter::ParametersByPath paramsRaw;
-    std::map<std::string, PhotoSource> sources;
+    PathMap<PhotoSource> sources;
     Exporter::RetouchStates retouchesB;
     std::optional<Exporter::SelectedSlots> selectedSlots;
 

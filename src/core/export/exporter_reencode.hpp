@@ -1,19 +1,19 @@
 #pragma once
 
 #include "export/export_image_format.hpp"
+#include "library/photo_library_view_cache.hpp"
 #include "model/manual_crop.hpp"
 #include "model/photo.hpp"
 #include "model/photo_parameters.hpp"
 #include "model/photo_source.hpp"
 
-#include <map>
 #include <optional>
 #include <string>
 
 // Which development applies to an export item, and whether its output can be a byte copy.
 namespace sorvin::Exporter {
 
-using ParametersByPath = std::map<std::string, PhotoParameters>;
+using ParametersByPath = PathMap<PhotoParameters>;
 
 // RAW source: the stored RAW parameters or none at all. JPEG/HEIF source: the stored parameters,
 // or (for records that only knew a brightness) a set holding only that exposure.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "library/photo_library_view_cache.hpp"
 #include "model/photo.hpp"
 #include "model/retouch_slot.hpp"
 #include "model/retouch_state.hpp"
@@ -23,7 +24,7 @@ struct ExportItem {
 
 namespace Exporter {
 
-using RetouchStates = std::map<std::string, RetouchState>;
+using RetouchStates = PathMap<RetouchState>;
 using SelectedSlots = std::map<std::string, std::set<RetouchSlot>>;
 
 // The items of the photos in order: a then b for each photo. Without a selection every photo gives

@@ -1,0 +1,126 @@
+#pragma once
+
+#include "export/export_cancellation_token.hpp"
+#include "export/export_conflict_mode.hpp"
+#include "export/export_format_mode.hpp"
+#include "export/export_format_options.hpp"
+#include "export/export_long_edge_mode.hpp"
+#include "export/export_result.hpp"
+#include "export/exporter.hpp"
+#include "model/photo_list_row.hpp"
+
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace sorvin {
+
+class AppSettings;
+class PhotoLibrary;
+
+// Everything the export sheet decides, without a widget: its settings read from and written back
+// to the preferences, the rows it would export, the notices it shows, the start of an export with
+// its checks, and the copying and result stages. One model per presentation of the sheet, on the
+// main thread; only the ExportRequest it hands out runs elsewhere.
+class ExportSheetModel {
+public:
+    enum class Stage { settings, copying, result };
+
+    // How many of the target rows need what, for the notices under the target count.
+    struct TargetCounts {
+        int rows = 0;
+        int raw = 0;       // lone RAW files
+        int rawSource = 0; // developed from a RAW file
+        int rotation = 0;
+        int parameter = 0;
+        bool operator==(const TargetCounts&) const = default;
+    };
+
+    // Fresh values from the preferences and a fresh cancellation token.
+    explicit ExportSheetModel(const AppSettings& settings);
+
+    Stage stage = Stage::settings;
+    std::string destinationPath;
+    bool burnInOrientation = false;
+    bool saveOriginals = false;
+    ExportFormatMode formatMode = ExportFormatMode::keep;
+    bool exportJpeg = false;
+    bool exportHeif = false;
+    bool splitFolders = false;
+    ExportLongEdgeMode longEdgeMode = ExportLongEdgeMode::keep;
+    int longEdgeValue = 2048;
+    std::string longEdgeText;
+    ExportConflictMode conflictMode = ExportConflictMode::rename;
+    int processed = 0;
+    int total = 0;
+    std::optional<ExportResult> result;
+    std::shared_ptr<ExportCancellationToken> cancellation = std::make_shared<ExportCancellationToken>();
+    std::optional<std::string> validationError;
+
+    // Hearted photos (row A or a hearted copy B) in library order; their rows, A before B.
+    static std::vector<Photo> targetPhotos(const PhotoLibrary* library);
+    static std::vector<PhotoListRow> targetRows(const PhotoLibrary* library);
+    static TargetCounts counts(const PhotoLibrary* library);
+
+    ExportFormatOptions formatOptions() const;
+    bool isCopyDisabled(const PhotoLibrary* library) const;
+    // The format checkboxes and the folder split only apply when formats are specified.
+    bool formatChoicesEnabled() const { return formatMode == ExportFormatMode::specify; }
+    bool longEdgeFieldEnabled() const { return longEdgeMode == ExportLongEdgeMode::specify; }
+
+    // The line under the format choices, if any ("RAW は書き出せないため…" or the no-format warning),
+    // and whether it is the warning.
+    std::optional<std::pair<std::string, bool>> formatNotice(const PhotoLibrary* library) const;
+    // "対象: N枚".
+    static std::string targetText(const TargetCounts& counts);
+    // The notices under it, in order, each shown only for a count of at least 1.
+    static std::vector<std::string> targetNotices(const TargetCounts& counts);
+
+    // Takes over the typed long edge: a decimal integer (optional sign) is clamped to 256...16384;
+    // anything else restores the last valid value.
+    void commitLongEdgeValue();
+
+    // A folder chosen in the folder panel: taken as the destination and remembered at once.
+    void destinationChosen(const std::filesystem::path& folder, AppSettings& settings);
+
+    // "書き出す": checks the destination and, when it passes, writes every setting back, moves to
+    // the copying stage and gives the export to run (the caller saves the folder record first and
+    // runs it in the background). None, with validationError set, when the destination is
+    // refused; none without any change when no folder is open.
+    std::optional<ExportRequest> startExport(const std::optional<std::filesystem::path>& sourceFolder,
+                                             const PhotoLibrary* library, AppSettings& settings);
+
+    // Progress of the running export, brought to the main thread.
+    void exportProgressed(int done) { processed = done; }
+    // The export returned, finished or cancelled.
+    void exportFinished(ExportResult exportResult);
+    // The cancel button of the copying stage; the stage moves on when the export returns.
+    void cancel() { cancellation->cancel(); }
+
+    // The copying stage: "3 / 12" and the bar's fraction (against a total of at least 1).
+    std::string progressText() const;
+    double progressFraction() const;
+
+    // "~" and "~/…" expanded against $HOME, then standardized.
+    static std::filesystem::path expandedDestination(const std::string& path);
+};
+
+// One line of the result stage.
+struct ExportResultLine {
+    enum class Style { title, plain, warning };
+    std::string text;
+    Style style = Style::plain;
+    bool operator==(const ExportResultLine&) const = default;
+};
+
+// The rows of the result stage, in order, only those that show. The scrolling list of failures
+// (failureLines) goes right after the "失敗" line, before the destination line.
+struct ExportResultSummary {
+    static std::vector<ExportResultLine> lines(const ExportResult& result);
+    // "name: reason" for each failure.
+    static std::vector<std::string> failureLines(const ExportResult& result);
+};
+
+} // namespace sorvin
