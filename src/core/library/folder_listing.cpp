@@ -73,7 +73,12 @@ std::vector<ScanCandidate> walk(const std::filesystem::path& root, int rootFd, b
             const std::string_view name(entry->d_name);
             if (name.empty() || name[0] == '.') continue; // hidden, and "." and ".."
             const unsigned char type = entry->d_type;
-            const bool mayBePhoto = photoFileFormatFrom(std::filesystem::path(name)).has_value();
+            // The format goes by the extension alone; a short stand-in name keeps that test free of
+            // allocations for long file names.
+            const std::size_t dot = name.rfind('.');
+            const bool mayBePhoto =
+                dot != std::string_view::npos &&
+                photoFileFormatFrom(std::filesystem::path("x" + std::string(name.substr(dot)))).has_value();
             const bool wanted = (type == DT_REG && mayBePhoto) || (type == DT_DIR && includeSubfolders) ||
                                 (type == DT_UNKNOWN && (mayBePhoto || includeSubfolders));
             if (wanted) names.push_back({std::string(name), type, mayBePhoto});
@@ -98,10 +103,12 @@ std::vector<ScanCandidate> walk(const std::filesystem::path& root, int rootFd, b
                 }
                 if (!listed.mayBePhoto || !S_ISREG(info.st_mode) || info.st_size <= 0) continue;
                 ScanCandidate candidate;
-                const std::string relative = prefix + listed.name;
                 // One string, parsed once: cheaper than joining two paths.
-                candidate.url = rootPrefix + relative;
-                if (folder.valid) candidate.relativePath = UnicodeText::nfc(relative);
+                std::string url = rootPrefix + prefix + listed.name;
+                if (folder.valid)
+                    candidate.relativePath =
+                        UnicodeText::nfc(std::string_view(url).substr(rootPrefix.size()));
+                candidate.url = std::move(url);
                 candidate.identity = identityOf(info);
                 files[i] = std::move(candidate);
             }
