@@ -7,6 +7,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <mutex>
+#include <sys/stat.h>
 
 namespace sorvin {
 namespace {
@@ -250,6 +251,30 @@ TEST_F(FolderScannerTest, ASecondScanReadsOnlyWhatChanged) {
     EXPECT_EQ(FolderScanner::loadCache(cacheFile, FolderScanner::standardized(photos.path()).string())
                   .count("sub/c.nef"),
               0u);
+}
+
+TEST_F(FolderScannerTest, ACacheFileIsRewrittenOnlyWhenItSaysSomethingElse) {
+    writeFile(photos / "a.jpg");
+    scan();
+    const auto cacheFile = FolderScanner::scanCacheURL(photos.path(), caches.path());
+    auto contentOfCache = [&] {
+        std::ifstream in(cacheFile, std::ios::binary);
+        return std::string((std::istreambuf_iterator<char>(in)), {});
+    };
+    const std::string written = contentOfCache();
+    struct stat before {};
+    ::stat(cacheFile.c_str(), &before);
+    scan();
+    struct stat after {};
+    ::stat(cacheFile.c_str(), &after);
+    EXPECT_EQ(before.st_ino, after.st_ino); // not replaced
+    // A member the reader drops (an invalid entry) is cleaned out by the next scan.
+    std::string damaged = written;
+    damaged.insert(damaged.find("{\"a.jpg\"") + 1, "\"gone.jpg\":{\"size\":\"1\"},");
+    writeFile(cacheFile, damaged);
+    scan();
+    EXPECT_EQ(contentOfCache(), written);
+    EXPECT_EQ(fake.calls->load(), 1);
 }
 
 TEST_F(FolderScannerTest, AnUnreadableFileHasNoCacheEntryAndIsReadAgain) {
