@@ -16,4 +16,9 @@ RawDevelopmentSupportStore::support(const std::string& photoIdentifier) const {
     return found->second;
 }
 
+void RawDevelopmentSupportStore::clear() {
+    std::lock_guard guard(lock_);
+    supportByPhotoIdentifier_.clear();
+}
+
 } // namespace sorvin

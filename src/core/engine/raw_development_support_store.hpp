@@ -10,12 +10,13 @@
 namespace sorvin {
 
 // The support of every RAW file developed since start, by photo identifier (relative path).
-// Written by developments on any thread, read on the main thread; it only grows.
+// Written by developments on any thread, read on the main thread; emptied when another folder opens.
 class RawDevelopmentSupportStore {
 public:
     void record(const std::string& photoIdentifier, const RawDevelopmentSupport& support);
     // None for a photo not developed yet; the controller then treats every control as supported.
     std::optional<RawDevelopmentSupport> support(const std::string& photoIdentifier) const;
+    void clear();
 
 private:
     mutable std::mutex lock_;

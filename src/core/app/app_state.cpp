@@ -1,0 +1,248 @@
+#include "app/app_state.hpp"
+
+#include "app/scan_cancellation_token.hpp"
+#include "engine/full_resolution_raw_cache.hpp"
+#include "engine/raw_development_cache.hpp"
+#include "engine/raw_development_support_store.hpp"
+#include "persistence/preference_key.hpp"
+
+#include <algorithm>
+#include <cmath>
+
+namespace sorvin {
+
+namespace {
+
+constexpr double kRightPanelMinimum = 220;
+constexpr double kRightPanelMaximum = 520;
+constexpr double kBottomPanelMinimum = 160;
+constexpr double kBottomPanelMaximum = 460;
+
+// At or below the minimum (and anything that is not a number) gives the minimum.
+double clampedPanelSize(double value, double minimum, double maximum) {
+    if (!(value > minimum)) return minimum;
+    return std::min(value, maximum);
+}
+
+} // namespace
+
+AppState::AppState(AppSettings& settings, AppStateEnvironment environment)
+    : settings_(settings), mainQueue_(environment.mainQueue), executor_(environment.executor),
+      pasteboard_(environment.pasteboard), folderPanel_(environment.folderPanel),
+      cachesRoot_(environment.cachesRoot.empty() ? FolderScanner::defaultCachesRoot()
+                                                 : environment.cachesRoot),
+      applicationSupportDirectory_(std::move(environment.applicationSupportDirectory)),
+      legacyApplicationSupportDirectory_(std::move(environment.legacyApplicationSupportDirectory)),
+      undoClock_(std::move(environment.undoClock)),
+      metadataReader_(environment.metadataReader ? std::move(environment.metadataReader)
+                                                 : FolderScanner::MetadataReader(FolderScanner::metadata)),
+      self_(std::make_shared<AppState*>(this)),
+      exifLoader_(environment.mainQueue, environment.executor, std::move(environment.exifReader)),
+      histogramLoader_(environment.mainQueue, environment.executor,
+                       std::move(environment.histogramProcessor)),
+      presetManager_(settings.presetStore(), settings.presetStore().load().presets),
+      navigationSideEffectDebouncer_(environment.mainQueue),
+      rawDevelopmentCache_(std::make_shared<RawDevelopmentCache>()),
+      rawDevelopmentSupportStore_(std::make_shared<RawDevelopmentSupportStore>()),
+      fullResolutionRawCache_(std::make_shared<FullResolutionRawCache>()) {
+    if (!undoClock_) undoClock_ = [&queue = mainQueue_] { return queue.now(); };
+
+    DefaultsStore& defaults = settings_.defaults();
+    recentFolders_ = defaults.stringArray(PreferenceKey::recentFolders).value_or(std::vector<std::string>{});
+    if (recentFolders_.size() > kRecentFolderLimit) recentFolders_.resize(kRecentFolderLimit);
+    presets_ = presetManager_.presets();
+    lowMemoryMode_ = defaults.boolValue(PreferenceKey::lowMemoryMode);
+    loaderSetLowMemoryMode(defaults.boolValue(PreferenceKey::lowMemoryMode));
+
+    includeSubfolders_ = defaults.boolValue(PreferenceKey::includeSubfolders);
+    showGrid_ = defaults.boolValue(PreferenceKey::showGrid);
+    clippingWarning_ = defaults.boolValue(PreferenceKey::clippingWarning);
+    sortKey_ = settings_.sortKey();
+    sortAscending_ = defaults.boolValue(PreferenceKey::sortAscending);
+    exifCopySelection_ = settings_.exifCopySelection();
+    rightPanelWidth_ = clampedPanelSize(defaults.doubleValue(PreferenceKey::rightPanelWidth),
+                                        kRightPanelMinimum, kRightPanelMaximum);
+    bottomPanelHeight_ = clampedPanelSize(defaults.doubleValue(PreferenceKey::bottomPanelHeight),
+                                          kBottomPanelMinimum, kBottomPanelMaximum);
+    rightPanelCollapsed_ = defaults.boolValue(PreferenceKey::rightPanelCollapsed);
+    bottomPanelCollapsed_ = defaults.boolValue(PreferenceKey::bottomPanelCollapsed);
+    parameterPage_ = settings_.parameterPage();
+    editTarget_ = ParameterEditTarget::global();
+
+    // With the global target only the shape page has to go; the full rule needs a photo.
+    const bool mayKeepRaw = true;
+    setParameterPage(checkedPage(parameterPage_, editTarget_, mayKeepRaw));
+}
+
+AppState::~AppState() {
+    // Delayed work that is still queued finds the state gone.
+    self_.reset();
+    saveTimer_.cancel();
+    toastTimer_.cancel();
+    heartFeedbackTimer_.cancel();
+    sourceTransitionDeadline_.cancel();
+    if (commandCheatSheetTimer_) commandCheatSheetTimer_->cancel();
+    if (originalPreviewPreparationTimer_) originalPreviewPreparationTimer_->cancel();
+    if (straighteningCancelled_) *straighteningCancelled_ = true;
+}
+
+std::function<void()> AppState::weakly(std::function<void()> action) {
+    return [weak = std::weak_ptr<AppState*>(self_), action = std::move(action)] {
+        if (weak.lock()) action();
+    };
+}
+
+// ---- Published values with observers ----
+
+void AppState::setScreen(AppScreen screen) {
+    screen_ = screen;
+    publish(AppStateProperty::screen);
+    checkCheatSheetAllowed();
+}
+
+void AppState::checkCheatSheetAllowed() {
+    if (!commandCheatSheetIsAllowed()) resetCommandCheatSheetTracking();
+}
+
+void AppState::setIncludeSubfolders(bool on) {
+    includeSubfolders_ = on;
+    settings_.defaults().set(PreferenceKey::includeSubfolders, on);
+    publish(AppStateProperty::includeSubfolders);
+}
+
+void AppState::setShowGrid(bool on) {
+    showGrid_ = on;
+    settings_.defaults().set(PreferenceKey::showGrid, on);
+    publish(AppStateProperty::showGrid);
+}
+
+void AppState::setCropInsideOnly(bool on) {
+    cropInsideOnly_ = on;
+    publish(AppStateProperty::cropInsideOnly);
+}
+
+void AppState::setRightPanelCollapsed(bool on) {
+    rightPanelCollapsed_ = on;
+    settings_.defaults().set(PreferenceKey::rightPanelCollapsed, on);
+    publish(AppStateProperty::rightPanelCollapsed);
+}
+
+void AppState::setBottomPanelCollapsed(bool on) {
+    bottomPanelCollapsed_ = on;
+    settings_.defaults().set(PreferenceKey::bottomPanelCollapsed, on);
+    publish(AppStateProperty::bottomPanelCollapsed);
+}
+
+void AppState::setRightPanelWidth(double width) {
+    rightPanelWidth_ = width;
+    settings_.defaults().set(PreferenceKey::rightPanelWidth,
+                             clampedPanelSize(width, kRightPanelMinimum, kRightPanelMaximum));
+    publish(AppStateProperty::rightPanelWidth);
+}
+
+void AppState::setBottomPanelHeight(double height) {
+    bottomPanelHeight_ = height;
+    settings_.defaults().set(PreferenceKey::bottomPanelHeight,
+                             clampedPanelSize(height, kBottomPanelMinimum, kBottomPanelMaximum));
+    publish(AppStateProperty::bottomPanelHeight);
+}
+
+void AppState::setParameterPage(ParameterPage page) {
+    parameterPage_ = page;
+    settings_.defaults().set(PreferenceKey::parameterTab, page.storedValue());
+    publish(AppStateProperty::parameterPage);
+}
+
+void AppState::setEditTarget(ParameterEditTarget target) {
+    editTarget_ = target;
+    publish(AppStateProperty::editTarget);
+}
+
+void AppState::setExportPresented(bool on) {
+    isExportPresented_ = on;
+    publish(AppStateProperty::isExportPresented);
+    if (on && showingOriginal_) {
+        showingOriginal_ = false;
+        publish(AppStateProperty::showingOriginal);
+        loaderEndOriginalPreview();
+        refreshParameterImage();
+        scheduleCurrentHistogram();
+    }
+    checkCheatSheetAllowed();
+}
+
+void AppState::setPresetSavePresented(bool on) {
+    isPresetSavePresented_ = on;
+    publish(AppStateProperty::isPresetSavePresented);
+    checkCheatSheetAllowed();
+}
+
+void AppState::setPresetOrganizerPresented(bool on) {
+    isPresetOrganizerPresented_ = on;
+    publish(AppStateProperty::isPresetOrganizerPresented);
+    checkCheatSheetAllowed();
+}
+
+void AppState::setSingleExportPanelPresented(bool on) {
+    isSingleExportPanelPresented_ = on;
+    publish(AppStateProperty::isSingleExportPanelPresented);
+    checkCheatSheetAllowed();
+}
+
+void AppState::setFolderPanelPresented(bool on) {
+    isFolderPanelPresented_ = on;
+    publish(AppStateProperty::isFolderPanelPresented);
+    checkCheatSheetAllowed();
+}
+
+void AppState::setMaskAddPresented(bool on) {
+    isMaskAddPresented_ = on;
+    publish(AppStateProperty::isMaskAddPresented);
+    checkCheatSheetAllowed();
+}
+
+// Sheets and panels take the window over: the unedited original does not stay on screen under them.
+void AppState::endOriginalPreviewForModal() {
+    if (!showingOriginal_) return;
+    showingOriginal_ = false;
+    publish(AppStateProperty::showingOriginal);
+    loaderEndOriginalPreview();
+    refreshParameterImage();
+    scheduleCurrentHistogram();
+}
+
+bool AppState::isModalExportPresented() const {
+    return isExportPresented_ || isSingleExportPanelPresented_ || isFolderPanelPresented_ ||
+           isPresetSavePresented_ || isPresetOrganizerPresented_ || isMaskAddPresented_;
+}
+
+void AppState::togglePanels() {
+    const bool collapse = !(rightPanelCollapsed_ && bottomPanelCollapsed_);
+    setRightPanelCollapsed(collapse);
+    setBottomPanelCollapsed(collapse);
+}
+
+// ---- Life cycle ----
+
+void AppState::imageAvailabilityChanged() {
+    if (screen_ != AppScreen::select) return;
+    refreshParameterImage();
+    finishSourceTransitionIfReady();
+    // A pending navigation action schedules the histogram itself once movement rests.
+    if (!navigationSideEffectDebouncer_.isPending()) scheduleCurrentHistogram();
+    scheduleOriginalPreviewPreparation();
+}
+
+void AppState::prepareForTermination() {
+    saveNow();
+    if (scanCancellation_) scanCancellation_->cancel();
+    heartFeedbackTimer_.cancel();
+    loaderCancelAll();
+    navigationSideEffectDebouncer_.cancel();
+    cancelSourceTransition();
+    cancelStraightening();
+    exifLoader_.clear();
+    histogramLoader_.clear();
+}
+
+} // namespace sorvin

@@ -1,0 +1,572 @@
+#pragma once
+
+#include "app/app_screen.hpp"
+#include "app/app_undo_change.hpp"
+#include "app/heart_feedback_presentation.hpp"
+#include "app/navigation_side_effect_debouncer.hpp"
+#include "app/scan_cancellation_token.hpp"
+#include "app/undo_manager.hpp"
+#include "engine/straightening_analysis.hpp"
+#include "library/folder_scanner.hpp"
+#include "library/parameter_clipboard_command.hpp"
+#include "library/photo_library.hpp"
+#include "loading/exif_copy_field.hpp"
+#include "loading/exif_loader.hpp"
+#include "loading/histogram_loader.hpp"
+#include "model/crop_aspect.hpp"
+#include "model/manual_crop.hpp"
+#include "model/mask_kind.hpp"
+#include "model/parameter_edit_target.hpp"
+#include "model/parameter_page.hpp"
+#include "model/photo_parameters.hpp"
+#include "model/photo_sort_key.hpp"
+#include "model/raw_development_support.hpp"
+#include "persistence/app_settings.hpp"
+#include "persistence/parameter_preset_manager.hpp"
+#include "persistence/selection_store.hpp"
+#include "platform/background_executor.hpp"
+#include "platform/folder_panel.hpp"
+#include "platform/geometry.hpp"
+#include "platform/image.hpp"
+#include "platform/main_queue.hpp"
+#include "platform/pasteboard.hpp"
+#include "platform/random_generator.hpp"
+#include "platform/signal.hpp"
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace sorvin {
+
+class FullResolutionRawCache;
+class RawDevelopmentCache;
+class RawDevelopmentSupportStore;
+
+// The published properties of the application state, as the change signal names them.
+enum class AppStateProperty {
+    screen,
+    includeSubfolders,
+    loadingProgress, // loadingProcessed and loadingTotal
+    library,
+    sourceFolder,
+    usesFallbackStore,
+    recentFolders,
+    isExportPresented,
+    isPresetSavePresented,
+    isPresetOrganizerPresented,
+    isSingleExportPanelPresented,
+    isFolderPanelPresented,
+    isSingleExportInProgress,
+    isImageCopyInProgress,
+    showGrid,
+    clippingWarning,
+    sort, // sortKey and sortAscending
+    exifCopySelection,
+    cropInsideOnly,
+    parameterPage,
+    editTarget,
+    isMaskAddPresented,
+    lowMemoryMode,
+    toast,         // toastText and toastIsVisible
+    heartFeedback, // heartFeedback and heartFeedbackIsVisible
+    copiedParameters,
+    presets,
+    adjustmentInputIsFocused,
+    isSourceLoading,
+    loupeOn,
+    showingOriginal,
+    isCommandCheatSheetVisible,
+    rightPanelWidth,
+    bottomPanelHeight,
+    rightPanelCollapsed,
+    bottomPanelCollapsed,
+};
+
+// The modifier keys of a key event, as bits.
+enum class ModifierKey : unsigned { shift = 1, command = 2, option = 4, control = 8 };
+
+class ModifierKeys {
+public:
+    constexpr ModifierKeys() = default;
+    constexpr explicit ModifierKeys(unsigned rawValue) : bits_(rawValue & 15u) {}
+    constexpr ModifierKeys(ModifierKey key) : bits_(static_cast<unsigned>(key)) {}
+    constexpr ModifierKeys operator|(ModifierKeys other) const { return ModifierKeys(bits_ | other.bits_); }
+    constexpr bool contains(ModifierKey key) const { return bits_ & static_cast<unsigned>(key); }
+    constexpr unsigned rawValue() const { return bits_; }
+    friend constexpr bool operator==(ModifierKeys, ModifierKeys) = default;
+
+private:
+    unsigned bits_ = 0;
+};
+
+constexpr ModifierKeys operator|(ModifierKey a, ModifierKey b) {
+    return ModifierKeys(a) | b;
+}
+
+// What the application state needs of the world around it, so that tests run it over a manual
+// main queue, a manual executor, temporary folders and an in-memory clipboard.
+struct AppStateEnvironment {
+    MainQueue& mainQueue;
+    BackgroundExecutor& executor;
+    Pasteboard& pasteboard;
+    FolderPanel* folderPanel = nullptr;
+    // Where the scan cache lives; FolderScanner::defaultCachesRoot() when empty.
+    std::filesystem::path cachesRoot;
+    // Where folder records go when a folder cannot be written; the store's defaults when empty.
+    std::optional<std::filesystem::path> applicationSupportDirectory;
+    std::optional<std::filesystem::path> legacyApplicationSupportDirectory;
+    // Seconds for undo coalescing; the main queue's clock when empty.
+    std::function<double()> undoClock;
+    // Reads photo values during a scan; FolderScanner::metadata when empty.
+    FolderScanner::MetadataReader metadataReader;
+    // Reads EXIF values and computes histograms; the loaders' defaults when empty.
+    ExifLoader::Reader exifReader;
+    HistogramLoader::Processor histogramProcessor;
+};
+
+// What one image copy renders, fixed when the command starts.
+struct RenderSnapshot {
+    Photo photo;
+    double rotation = 0;
+    ManualCrop crop;
+    PhotoParameters parameters;
+    PhotoSource source = PhotoSource::jpeg;
+};
+
+// The one application controller: the state every view reads and the operations every command
+// calls. Lives on the main thread; background work reports back through the main queue. The class
+// is split over files by concern (app_state_*.cpp).
+class AppState {
+public:
+    // Durations of the state's own timers, in seconds.
+    static constexpr double kSaveDelay = 0.5;
+    static constexpr double kToastFade = 0.3;
+    static constexpr double kHeartShown = 0.35;
+    static constexpr double kHeartFade = 0.15;
+    static constexpr double kOriginalPreviewDelay = 0.3;
+    static constexpr double kSourceTransitionDeadline = 2.0;
+    static constexpr double kCheatSheetDelay = 0.2;
+    static constexpr double kUndoCoalescingWindow = 1.0;
+    static constexpr int kUndoLevels = 100;
+    static constexpr std::size_t kRecentFolderLimit = 10;
+    static constexpr int kImageCopyLongEdge = 2048;
+
+    AppState(AppSettings& settings, AppStateEnvironment environment);
+    AppState(const AppState&) = delete;
+    AppState& operator=(const AppState&) = delete;
+    ~AppState();
+
+    // Emitted after every change of a published property.
+    Signal<AppStateProperty> changed;
+
+    // ---- Published state ----
+    AppScreen screen() const { return screen_; }
+    bool includeSubfolders() const { return includeSubfolders_; }
+    void setIncludeSubfolders(bool on);
+    int loadingProcessed() const { return loadingProcessed_; }
+    int loadingTotal() const { return loadingTotal_; }
+    PhotoLibrary* library() const { return library_.get(); }
+    const std::optional<std::filesystem::path>& sourceFolder() const { return sourceFolder_; }
+    bool usesFallbackStore() const { return usesFallbackStore_; }
+    const std::vector<std::string>& recentFolders() const { return recentFolders_; }
+    bool isExportPresented() const { return isExportPresented_; }
+    void setExportPresented(bool on);
+    bool isPresetSavePresented() const { return isPresetSavePresented_; }
+    void setPresetSavePresented(bool on);
+    bool isPresetOrganizerPresented() const { return isPresetOrganizerPresented_; }
+    void setPresetOrganizerPresented(bool on);
+    bool isSingleExportPanelPresented() const { return isSingleExportPanelPresented_; }
+    void setSingleExportPanelPresented(bool on);
+    bool isFolderPanelPresented() const { return isFolderPanelPresented_; }
+    bool isSingleExportInProgress() const { return isSingleExportInProgress_; }
+    bool isImageCopyInProgress() const { return isImageCopyInProgress_; }
+    bool showGrid() const { return showGrid_; }
+    void setShowGrid(bool on);
+    bool clippingWarning() const { return clippingWarning_; }
+    PhotoSortKey sortKey() const { return sortKey_; }
+    bool sortAscending() const { return sortAscending_; }
+    const ExifCopyFieldSet& exifCopySelection() const { return exifCopySelection_; }
+    bool cropInsideOnly() const { return cropInsideOnly_; }
+    void setCropInsideOnly(bool on);
+    ParameterPage parameterPage() const { return parameterPage_; }
+    ParameterEditTarget editTarget() const { return editTarget_; }
+    bool isMaskAddPresented() const { return isMaskAddPresented_; }
+    void setMaskAddPresented(bool on);
+    bool lowMemoryMode() const { return lowMemoryMode_; }
+    const std::optional<std::string>& toastText() const { return toastText_; }
+    bool toastIsVisible() const { return toastIsVisible_; }
+    const std::optional<HeartFeedbackPresentation>& heartFeedback() const { return heartFeedback_; }
+    bool heartFeedbackIsVisible() const { return heartFeedbackIsVisible_; }
+    const std::optional<PhotoParameters>& copiedParameters() const { return copiedParameters_; }
+    const std::vector<ParameterPreset>& presets() const { return presets_; }
+    bool adjustmentInputIsFocused() const { return adjustmentInputIsFocused_; }
+    bool isSourceLoading() const { return isSourceLoading_; }
+    bool loupeOn() const { return loupeOn_; }
+    bool showingOriginal() const { return showingOriginal_; }
+    bool isCommandCheatSheetVisible() const { return isCommandCheatSheetVisible_; }
+    double rightPanelWidth() const { return rightPanelWidth_; }
+    void setRightPanelWidth(double width);
+    double bottomPanelHeight() const { return bottomPanelHeight_; }
+    void setBottomPanelHeight(double height);
+    bool rightPanelCollapsed() const { return rightPanelCollapsed_; }
+    void setRightPanelCollapsed(bool on);
+    bool bottomPanelCollapsed() const { return bottomPanelCollapsed_; }
+    void setBottomPanelCollapsed(bool on);
+
+    // Owned helpers the views read.
+    AppSettings& settings() const { return settings_; }
+    ExifLoader& exifLoader() { return exifLoader_; }
+    HistogramLoader& histogramLoader() { return histogramLoader_; }
+    const ParameterPresetManager& presetManager() const { return presetManager_; }
+
+    // ---- Application ----
+    // True while a sheet, panel or dialog is up; photo commands give up meanwhile.
+    bool isModalExportPresented() const;
+    void togglePanels();
+    // Saves at once and stops all background work (quit, main window closed).
+    void prepareForTermination();
+    // The image loader stored a developed image of the current photo.
+    void imageAvailabilityChanged();
+
+    // ---- Opening a folder ----
+    void chooseSourceFolder();
+    void open(const std::filesystem::path& folder);
+    void cancelLoading();
+    void openRecentFolder(const std::string& path);
+    void removeRecentFolder(const std::string& path);
+
+    // ---- Navigation, hearts, filter and sort ----
+    bool move(int by);
+    void jumpToStart();
+    void jumpToEnd();
+    void jump(int toIndex);
+    void jump(const std::string& toPath, RetouchSlot slot);
+    void didJump(const std::optional<RetouchCursor>& from);
+    void loadCurrentExif();
+    void prefetch();
+    void scheduleCurrentHistogram();
+    void toggleHeart();
+    void toggleFilter();
+    void disableFilter();
+    void setSort(PhotoSortKey key, bool ascending);
+    void toggleSortKey();
+    void setClippingWarning(bool on);
+    void setLowMemoryMode(bool on);
+    std::optional<int> lastNavigationDirection() const { return lastNavigationDirection_; }
+
+    // ---- Copies B ----
+    void createRetouchDuplicate();
+    void deleteRetouchDuplicate();
+
+    // ---- Messages and saving ----
+    void showToasts(const std::vector<std::string>& messages, double duration);
+    void showHeartFeedback(HeartFeedbackKind kind);
+    void scheduleSave();
+    void saveNow();
+
+    // ---- Command cheat sheet ----
+    void handleCommandCheatSheetModifierFlags(ModifierKeys flags);
+    bool commandCheatSheetIsAllowed() const;
+    void resetCommandCheatSheetTracking();
+
+    // ---- Edits of the current photo ----
+    void rotateCurrent(double byDegrees);
+    void setCurrentRotation(double degrees);
+    void resetCurrentRotation();
+    void resizeCurrentCrop(int bySteps);
+    void moveCurrentCrop(CropDirection direction);
+    void setCurrentCropAspect(const CropAspect& aspect);
+    void setCurrentCropSize(int percent);
+    void setCurrentCropPixelX(int pixel);
+    void setCurrentCropPixelY(int pixel);
+    void resetCurrentCrop();
+    void adjustCurrentParameter(PhotoParameter parameter, int by);
+    void setCurrentParameter(PhotoParameter parameter, int value);
+    void resetCurrentParameter(PhotoParameter parameter);
+    void selectCurveChannel(PointCurveChannel channel);
+    void performParameterClipboardAction(ParameterClipboardAction action);
+    bool randomizeCurrentParameters(RandomGenerator& generator);
+    void autoStraightenCurrent();
+    void cancelStraightening();
+    void refreshParameterImage();
+    void updatePhotoArea(Size size, double backingScaleFactor);
+    void setAdjustmentInputFocused(bool focused);
+    bool currentPhotoIsRaw() const;
+    RawDevelopmentSupport currentRawDevelopmentSupport() const;
+    std::optional<float> rawNeutralTemperature(const PhotoParameters& parameters) const;
+
+    // ---- Presets ----
+    void presentPresetSave();
+    ParameterPresetSaveResult savePreset(std::string_view name);
+    void presentPresetOrganizer();
+    bool applyPreset(int index);
+    ParameterPresetRenameResult renamePreset(int index, std::string_view name);
+    std::optional<ParameterPresetDeleteResult> deletePreset(int index);
+
+    // ---- Masks and pages ----
+    void selectParameterTab(int pageRawValue);
+    void selectEditTarget(ParameterEditTarget target);
+    void presentMaskAddition();
+    void addMask(const MaskKind& kind);
+    bool deleteCurrentMask(int index);
+    void setCurrentMaskShapeValues(const std::vector<std::pair<PhotoParameter, int>>& values);
+
+    // ---- Undo ----
+    // The window's undo manager; held weakly.
+    void setUndoManager(const std::shared_ptr<UndoManager>& manager);
+
+    // ---- Clipboard ----
+    std::optional<std::string> currentExifCopyText() const;
+    void toggleExifCopyField(ExifCopyField field);
+    void copyExifText();
+    void copyCurrentImage();
+
+    // ---- Export ----
+    void presentExport();
+
+    // ---- Original preview ----
+    void setShowingOriginal(bool on);
+    void scheduleOriginalPreviewPreparation();
+
+    // ---- Loupe and zoom ----
+    bool loupeButtonIsEnabled() const;
+    void toggleLoupe();
+    void handleModifierFlags(ModifierKeys flags);
+    void setZoomScale(double scale, Point anchor, Size viewportSize, Size fittedImageSize);
+    void updateFullResolutionRequest();
+    SharedImage loupeSourceImage(const Photo& photo, bool preferFullResolution) const;
+
+    // ---- JPEG/RAW switching ----
+    void toggleCurrentSource();
+    bool selectSource(PhotoSource source, const std::string& path, std::optional<RetouchSlot> slot,
+                      bool registersUndo, bool showsToast);
+    void finishSourceTransitionIfReady();
+    void cancelSourceTransition();
+    SharedImage displayImage(const Photo& photo, bool preferFullResolution) const;
+    PhotoSource displayedSource(const Photo& photo) const;
+    PhotoParameters displayedParameters(const Photo& photo) const;
+
+    // Renders the image that an image copy puts on the clipboard; replaceable for tests.
+    using ImageRenderer =
+        std::function<SharedImage(const RenderSnapshot&, std::optional<int> maximumLongEdge)>;
+    void setImageRenderer(ImageRenderer renderer) { imageRenderer_ = std::move(renderer); }
+
+private:
+    struct OriginalPreviewContext {
+        Photo photo;
+        PhotoParameters parameters;
+        PhotoSource source = PhotoSource::jpeg;
+        double rotation = 0;
+        ManualCrop crop;
+        bool preferFullResolution = false;
+        double photoAreaLongEdge = 0;
+        double backingScaleFactor = 1;
+        double zoomScale = 1;
+    };
+    // What an edit reads before it changes anything.
+    struct CapturedValues {
+        std::string path;
+        RetouchSlot slot = RetouchSlot::a;
+        PhotoSource source = PhotoSource::jpeg;
+        ParameterEditTarget target;
+    };
+
+    void publish(AppStateProperty property) { changed.emit(property); }
+    // Wraps a main-queue action so that it does nothing once the state is gone.
+    std::function<void()> weakly(std::function<void()> action);
+
+    // Setters of published values with their observers.
+    void setScreen(AppScreen screen);
+    void setFolderPanelPresented(bool on);
+    void setParameterPage(ParameterPage page);
+    void setEditTarget(ParameterEditTarget target);
+    void setToast(std::optional<std::string> text, bool visible);
+    void checkCheatSheetAllowed();
+    void endOriginalPreviewForModal();
+
+    // Opening a folder.
+    void finishLoading(ScanResult result, const std::filesystem::path& folder);
+    void recordRecentFolder(const std::filesystem::path& folder);
+    void writeRecentFolders();
+
+    // Navigation.
+    void didChangePhoto();
+    void didChangeRetouchSlot();
+    void photoSideEffects(bool photoChanged);
+    bool pageMayStay(ParameterPage page, ParameterEditTarget target, bool isRaw) const;
+    ParameterPage checkedPage(ParameterPage page, ParameterEditTarget target, bool isRaw) const;
+    bool preferFullResolution() const;
+
+    // Toasts and heart overlay steps.
+    void continueToasts(std::vector<std::string> messages, std::size_t next, double duration);
+
+    // Edits.
+    bool editGuard() const;
+    CapturedValues capture() const;
+    void developmentFollowUp();
+    void geometryFollowUp();
+    void rebuildParameterImageForGeometryChange();
+    void rotationEdited(const CapturedValues& captured, double previousRotation);
+    void cropEdit(const std::function<std::optional<ManualCrop>(const ManualCrop&, PixelSize)>& make);
+    void cropEdited(const CapturedValues& captured, const ManualCrop& previousCrop);
+    void parameterEdited(const CapturedValues& captured, const PhotoParameters& previous,
+                         AppUndoParameterSubject subject, PhotoParameter parameter);
+    void applyStraightening(const std::string& path, RetouchSlot slot, double previousRotation,
+                            const StraighteningAnalysis& analysis);
+
+    // Undo.
+    void registerUndoChange(const AppUndoChange& change, const std::optional<AppUndoCoalescingKey>& key);
+    void registerWithManager(UndoManager& manager, const AppUndoChange& change);
+    void applyUndoChange(const AppUndoChange& change);
+    std::optional<AppUndoChange> inverseUndoChange(const AppUndoChange& change,
+                                                   const PhotoLibrary& library) const;
+    void parameterUndoDidChange(const std::string& path, RetouchSlot slot);
+    void geometryUndoDidChange(const std::string& path);
+    void clearUndoHistory();
+
+    // Original preview.
+    std::optional<OriginalPreviewContext> currentOriginalPreviewContext() const;
+    void configureCurrentOriginalPreview();
+    void cancelOriginalPreviewPreparation();
+
+    // Source transition.
+    bool transitionApplies(const Photo& photo) const;
+    void scheduleSourceTransitionDeadline();
+
+    // Requests to the image loader.
+    void loaderEndOriginalPreview();
+    void loaderBeginOriginalPreview();
+    void loaderDiscardOriginalPreview();
+    void loaderRecordOriginalPreviewContext(const OriginalPreviewContext& context);
+    void loaderPrepareOriginalPreview(const OriginalPreviewContext& context);
+    void loaderCancelAll();
+    void loaderDiscardFullResolutionRaw();
+    void loaderClearParameterImage();
+    void loaderClearRawDevelopmentCache();
+    void loaderPrefetch(const std::vector<Photo>& photos, int current, const PathMap<PhotoSource>& sources,
+                        std::optional<int> direction);
+    void loaderRequestParameters(const Photo& photo, const PhotoParameters& parameters, PhotoSource source,
+                                 double rotation, const ManualCrop& crop, bool preferFullResolution);
+    void loaderUpdateFullResolutionRaw(const Photo& photo, const PhotoParameters& parameters,
+                                       bool requestIfNeeded);
+    void loaderRequestFullResolution(const Photo& photo, PhotoSource source);
+    void loaderCancelFullResolutionLoading();
+    void loaderSetLowMemoryMode(bool on);
+    SharedImage loaderDisplayCacheImage(const std::string& path, PhotoSource source) const;
+    bool loaderIsDisplayReady(const Photo& photo, PhotoSource source, const PhotoParameters& parameters,
+                              double rotation, const ManualCrop& crop, bool preferFullResolution) const;
+    SharedImage loaderAdjustedImage(const Photo& photo, PhotoSource source, const PhotoParameters& parameters,
+                                    double rotation, const ManualCrop& crop, bool preferFullResolution) const;
+    SharedImage loaderImage(const Photo& photo, PhotoSource source, bool preferFullResolution) const;
+    bool loaderHasFailed(const std::string& path, PhotoSource source) const;
+
+    // ---- Collaborators ----
+    AppSettings& settings_;
+    MainQueue& mainQueue_;
+    BackgroundExecutor& executor_;
+    Pasteboard& pasteboard_;
+    FolderPanel* folderPanel_;
+    std::filesystem::path cachesRoot_;
+    std::optional<std::filesystem::path> applicationSupportDirectory_;
+    std::optional<std::filesystem::path> legacyApplicationSupportDirectory_;
+    std::function<double()> undoClock_;
+    FolderScanner::MetadataReader metadataReader_;
+    ImageRenderer imageRenderer_;
+    // Expires with the state; delayed and background work holds it weakly.
+    std::shared_ptr<AppState*> self_;
+
+    // ---- Published state ----
+    AppScreen screen_ = AppScreen::home;
+    bool includeSubfolders_ = false;
+    int loadingProcessed_ = 0;
+    int loadingTotal_ = 0;
+    std::unique_ptr<PhotoLibrary> library_;
+    std::optional<std::filesystem::path> sourceFolder_;
+    bool usesFallbackStore_ = false;
+    std::vector<std::string> recentFolders_;
+    bool isExportPresented_ = false;
+    bool isPresetSavePresented_ = false;
+    bool isPresetOrganizerPresented_ = false;
+    bool isSingleExportPanelPresented_ = false;
+    bool isFolderPanelPresented_ = false;
+    bool isSingleExportInProgress_ = false;
+    bool isImageCopyInProgress_ = false;
+    bool showGrid_ = false;
+    bool clippingWarning_ = false;
+    PhotoSortKey sortKey_ = PhotoSortKey::date;
+    bool sortAscending_ = true;
+    ExifCopyFieldSet exifCopySelection_;
+    bool cropInsideOnly_ = false;
+    ParameterPage parameterPage_ = ParameterPage::letter(ParameterLetterPage::basic);
+    ParameterEditTarget editTarget_;
+    bool isMaskAddPresented_ = false;
+    bool lowMemoryMode_ = false;
+    std::optional<std::string> toastText_;
+    bool toastIsVisible_ = false;
+    std::optional<HeartFeedbackPresentation> heartFeedback_;
+    bool heartFeedbackIsVisible_ = false;
+    std::optional<PhotoParameters> copiedParameters_;
+    std::vector<ParameterPreset> presets_;
+    bool adjustmentInputIsFocused_ = false;
+    bool isSourceLoading_ = false;
+    bool loupeOn_ = false;
+    bool showingOriginal_ = false;
+    bool isCommandCheatSheetVisible_ = false;
+    double rightPanelWidth_ = 280;
+    double bottomPanelHeight_ = 220;
+    bool rightPanelCollapsed_ = false;
+    bool bottomPanelCollapsed_ = false;
+
+    // ---- Owned helpers and private state ----
+    ExifLoader exifLoader_;
+    HistogramLoader histogramLoader_;
+    ParameterPresetManager presetManager_;
+    NavigationSideEffectDebouncer navigationSideEffectDebouncer_;
+    std::shared_ptr<RawDevelopmentCache> rawDevelopmentCache_;
+    std::shared_ptr<RawDevelopmentSupportStore> rawDevelopmentSupportStore_;
+    std::shared_ptr<FullResolutionRawCache> fullResolutionRawCache_;
+
+    std::weak_ptr<UndoManager> undoManager_;
+    std::optional<AppUndoCoalescingState> undoCoalescingState_;
+
+    std::unique_ptr<SelectionStore> selectionStore_;
+    std::shared_ptr<ScanCancellationToken> scanCancellation_;
+    MainQueue::Timer saveTimer_;
+    bool savePending_ = false;
+    MainQueue::Timer toastTimer_;
+    MainQueue::Timer heartFeedbackTimer_;
+    std::uint64_t nextHeartFeedbackID_ = 1;
+    std::shared_ptr<bool> straighteningCancelled_;
+    std::optional<std::uint64_t> straighteningRequestID_;
+    std::uint64_t nextStraighteningRequestID_ = 1;
+
+    bool optionWasPressed_ = false;
+    bool commandWasPressed_ = false;
+    std::optional<MainQueue::Timer> commandCheatSheetTimer_;
+
+    double photoAreaLongEdge_ = 0;
+    double photoAreaBackingScaleFactor_ = 1.0;
+
+    std::optional<std::string> sourceLoadingPath_;
+    std::optional<RetouchSlot> sourceLoadingSlot_;
+    std::optional<PhotoSource> sourceLoadingTarget_;
+    std::optional<PhotoSource> sourceLoadingPrevious_;
+    SharedImage sourceTransitionDisplayImage_;
+    SharedImage sourceTransitionLoupeImage_;
+    std::optional<PhotoParameters> sourceTransitionParameters_;
+    MainQueue::Timer sourceTransitionDeadline_;
+
+    std::optional<MainQueue::Timer> originalPreviewPreparationTimer_;
+    std::optional<OriginalPreviewContext> recordedOriginalPreviewContext_;
+
+    std::optional<int> pendingNavigationDirection_;
+    std::optional<int> lastNavigationDirection_;
+};
+
+} // namespace sorvin

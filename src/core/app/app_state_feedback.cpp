@@ -1,0 +1,98 @@
+// Messages, the heart overlay and saving of the open folder's record.
+
+#include "app/app_state.hpp"
+#include "persistence/selection_store_error.hpp"
+
+#include <chrono>
+#include <cmath>
+#include <exception>
+#include <map>
+#include <set>
+
+namespace sorvin {
+
+namespace {
+
+template <class Map>
+auto orderedCopy(const Map& map) {
+    return SelectionRecord::PathMap<typename Map::mapped_type>(map.begin(), map.end());
+}
+
+} // namespace
+
+void AppState::setToast(std::optional<std::string> text, bool visible) {
+    toastText_ = std::move(text);
+    toastIsVisible_ = visible;
+    publish(AppStateProperty::toast);
+}
+
+void AppState::showToasts(const std::vector<std::string>& messages, double duration) {
+    if (messages.empty()) return;
+    // A duration that is not a finite, non-negative number of seconds shows the message briefly.
+    if (!std::isfinite(duration) || duration < 0) duration = 0;
+    toastTimer_.cancel();
+    setToast(messages.front(), true);
+    continueToasts(messages, 1, duration);
+}
+
+// Each step replaces the timer, so a newer message cancels the whole rest of the sequence.
+void AppState::continueToasts(std::vector<std::string> messages, std::size_t next, double duration) {
+    toastTimer_ = mainQueue_.postAfter(
+        duration, weakly([this, messages = std::move(messages), next, duration] {
+            if (next < messages.size()) {
+                setToast(messages[next], true);
+                continueToasts(messages, next + 1, duration);
+                return;
+            }
+            setToast(toastText_, false);
+            toastTimer_ = mainQueue_.postAfter(kToastFade, weakly([this] { setToast(std::nullopt, false); }));
+        }));
+}
+
+void AppState::showHeartFeedback(HeartFeedbackKind kind) {
+    heartFeedbackTimer_.cancel();
+    heartFeedback_ = HeartFeedbackPresentation{nextHeartFeedbackID_++, kind};
+    heartFeedbackIsVisible_ = true;
+    publish(AppStateProperty::heartFeedback);
+    heartFeedbackTimer_ = mainQueue_.postAfter(kHeartShown, weakly([this] {
+                                                   heartFeedbackIsVisible_ = false;
+                                                   publish(AppStateProperty::heartFeedback);
+                                                   heartFeedbackTimer_ = mainQueue_.postAfter(
+                                                       kHeartFade, weakly([this] {
+                                                           heartFeedback_.reset();
+                                                           publish(AppStateProperty::heartFeedback);
+                                                       }));
+                                               }));
+}
+
+void AppState::scheduleSave() {
+    saveTimer_.cancel();
+    saveTimer_ = mainQueue_.postAfter(kSaveDelay, weakly([this] { saveNow(); }));
+}
+
+void AppState::saveNow() {
+    saveTimer_.cancel();
+    saveTimer_ = {};
+    if (!selectionStore_ || !library_) return;
+    const PhotoLibrary& library = *library_;
+    std::optional<std::string> cursor;
+    if (const Photo* photo = library.currentPhoto()) cursor = photo->relativePath;
+    try {
+        const bool fallback = selectionStore_->save(
+            cursor, std::set<std::string>(library.hearts().begin(), library.hearts().end()),
+            orderedCopy(library.rotations()), orderedCopy(library.crops()), orderedCopy(library.brightness()),
+            orderedCopy(library.parameters()), orderedCopy(library.parametersRaw()),
+            orderedCopy(library.sources()), orderedCopy(library.retouchesB()),
+            std::chrono::system_clock::now());
+        if (fallback != usesFallbackStore_) {
+            usesFallbackStore_ = fallback;
+            publish(AppStateProperty::usesFallbackStore);
+        }
+    } catch (const SelectionStoreError&) {
+        // The folder holds a record of a newer version; it is protected and nothing is said.
+    } catch (const std::exception& error) {
+        showToasts({error.what()}, 3.0);
+    }
+}
+
+} // namespace sorvin

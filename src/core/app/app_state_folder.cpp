@@ -1,0 +1,217 @@
+// Opening a folder: the folder panel, the scan in the background, the record and the new library,
+// and the recent folders.
+
+#include "app/app_state.hpp"
+#include "engine/raw_development_support_store.hpp"
+#include "persistence/preference_key.hpp"
+
+#include <algorithm>
+#include <exception>
+#include <system_error>
+#include <variant>
+
+namespace sorvin {
+
+namespace {
+
+template <class Map>
+auto unorderedCopy(const Map& map) {
+    return PathMap<typename Map::mapped_type>(map.begin(), map.end());
+}
+
+PhotoLibraryRestoration restorationFrom(const SelectionLoadResult& loaded) {
+    PhotoLibraryRestoration restored;
+    restored.hearts = PathSet(loaded.hearts.begin(), loaded.hearts.end());
+    restored.rotations = unorderedCopy(loaded.rotations);
+    restored.crops = unorderedCopy(loaded.crops);
+    restored.brightness = unorderedCopy(loaded.brightness);
+    restored.parameters = unorderedCopy(loaded.params);
+    restored.parametersRaw = unorderedCopy(loaded.paramsRaw);
+    restored.sources = unorderedCopy(loaded.sources);
+    restored.retouchesB = unorderedCopy(loaded.retouchesB);
+    restored.cursorPath = loaded.cursor;
+    return restored;
+}
+
+bool isDirectory(const std::filesystem::path& path) {
+    std::error_code error;
+    return std::filesystem::is_directory(path, error);
+}
+
+bool exists(const std::filesystem::path& path) {
+    std::error_code error;
+    return std::filesystem::exists(path, error);
+}
+
+std::filesystem::path homeDirectory() {
+    if (const char* home = std::getenv("HOME"); home && *home) return home;
+    return "/";
+}
+
+} // namespace
+
+void AppState::chooseSourceFolder() {
+    endOriginalPreviewForModal();
+    if (!folderPanel_) return;
+    std::filesystem::path start = homeDirectory();
+    if (auto last = settings_.defaults().string(PreferenceKey::lastFolder); last && exists(*last))
+        start = *last;
+    setFolderPanelPresented(true);
+    std::optional<std::filesystem::path> chosen = folderPanel_->chooseFolder(start);
+    if (chosen) open(*chosen);
+    setFolderPanelPresented(false);
+}
+
+void AppState::open(const std::filesystem::path& folder) {
+    endOriginalPreviewForModal();
+    saveNow();
+    clearUndoHistory();
+    cancelOriginalPreviewPreparation();
+    loaderDiscardOriginalPreview();
+    loaderCancelAll();
+    navigationSideEffectDebouncer_.cancel();
+    rawDevelopmentSupportStore_->clear();
+    cancelSourceTransition();
+    cancelStraightening();
+    exifLoader_.clear();
+    histogramLoader_.clear();
+
+    const std::filesystem::path standardized = FolderScanner::standardized(folder);
+    settings_.defaults().set(PreferenceKey::lastFolder, standardized.string());
+
+    sourceFolder_ = standardized;
+    publish(AppStateProperty::sourceFolder);
+    const bool hadLibrary = library_ != nullptr;
+    library_.reset();
+    if (hadLibrary) publish(AppStateProperty::library);
+    loadingProcessed_ = 0;
+    loadingTotal_ = 0;
+    publish(AppStateProperty::loadingProgress);
+    usesFallbackStore_ = false;
+    publish(AppStateProperty::usesFallbackStore);
+    setScreen(AppScreen::loading);
+
+    // An earlier scan still running is left to finish; its token is no longer current, so its
+    // result is dropped.
+    auto token = std::make_shared<ScanCancellationToken>();
+    scanCancellation_ = token;
+    const bool includeSubfolders = includeSubfolders_;
+
+    MainQueue& mainQueue = mainQueue_;
+    const std::weak_ptr<AppState*> weak = self_;
+    auto progress = [&mainQueue, weak](std::size_t processed, std::size_t total) {
+        mainQueue.post([weak, processed, total] {
+            auto self = weak.lock();
+            if (!self) return;
+            AppState& state = **self;
+            state.loadingProcessed_ = static_cast<int>(processed);
+            state.loadingTotal_ = static_cast<int>(total);
+            state.publish(AppStateProperty::loadingProgress);
+        });
+    };
+    executor_.run(TaskPriority::userInitiated,
+                  [&mainQueue, weak, token, standardized, includeSubfolders, progress,
+                   cachesRoot = cachesRoot_, reader = metadataReader_] {
+                      using Outcome = std::variant<ScanResult, std::exception_ptr>;
+                      Outcome outcome;
+                      try {
+                          outcome = FolderScanner::scan(
+                              standardized, includeSubfolders, progress,
+                              [token] { return token->isCancelled(); }, cachesRoot, reader);
+                      } catch (...) {
+                          outcome = std::current_exception();
+                      }
+                      mainQueue.post([weak, token, standardized, outcome = std::move(outcome)]() mutable {
+                          auto self = weak.lock();
+                          if (!self) return;
+                          AppState& state = **self;
+                          if (state.scanCancellation_ != token) return;
+                          state.scanCancellation_.reset();
+                          if (auto* result = std::get_if<ScanResult>(&outcome)) {
+                              state.finishLoading(std::move(*result), standardized);
+                              return;
+                          }
+                          state.setScreen(AppScreen::home);
+                          try {
+                              std::rethrow_exception(std::get<std::exception_ptr>(outcome));
+                          } catch (const FolderScannerError& error) {
+                              if (error.kind() == FolderScannerError::Kind::cancelled) return;
+                          } catch (...) {
+                          }
+                          state.showToasts({"フォルダにアクセスできなくなりました"}, 3.0);
+                      });
+                  });
+}
+
+void AppState::cancelLoading() {
+    if (scanCancellation_) scanCancellation_->cancel();
+    scanCancellation_.reset();
+    setScreen(AppScreen::home);
+}
+
+void AppState::finishLoading(ScanResult result, const std::filesystem::path& folder) {
+    if (result.photos.empty()) {
+        setScreen(AppScreen::home);
+        showToasts({"このフォルダに JPEG がありません"}, 3.0);
+        return;
+    }
+    auto store = std::make_unique<SelectionStore>(folder, applicationSupportDirectory_,
+                                                  legacyApplicationSupportDirectory_);
+    const SelectionLoadResult loaded = store->load();
+    selectionStore_ = std::move(store);
+    usesFallbackStore_ = loaded.usesFallback;
+    publish(AppStateProperty::usesFallbackStore);
+
+    library_ = std::make_unique<PhotoLibrary>(std::move(result.photos), restorationFrom(loaded), sortKey_,
+                                              sortAscending_);
+    publish(AppStateProperty::library);
+    setEditTarget(ParameterEditTarget::global());
+    setParameterPage(checkedPage(parameterPage_, editTarget_, currentPhotoIsRaw()));
+    setScreen(AppScreen::select);
+    recordRecentFolder(folder);
+
+    prefetch();
+    loadCurrentExif();
+    updateFullResolutionRequest();
+    refreshParameterImage();
+    scheduleCurrentHistogram();
+    scheduleOriginalPreviewPreparation();
+
+    if (result.unreadableCount > 0) {
+        showToasts({std::to_string(result.unreadableCount) + "件のファイルを読み込めませんでした"}, 3.0);
+    } else if (loaded.warning == SelectionLoadWarning::brokenJSON) {
+        showToasts({"前回の記録が壊れていたため、新しく始めます"}, 4.0);
+    } else if (loaded.warning == SelectionLoadWarning::unknownVersion) {
+        showToasts({"前回の記録はこのバージョンでは読み込めません"}, 4.0);
+    }
+}
+
+void AppState::openRecentFolder(const std::string& path) {
+    if (isDirectory(path)) {
+        open(path);
+        return;
+    }
+    showToasts({"フォルダが見つかりません"}, 2.0);
+    removeRecentFolder(path);
+}
+
+void AppState::recordRecentFolder(const std::filesystem::path& folder) {
+    const std::string path = FolderScanner::standardized(folder).string();
+    std::erase(recentFolders_, path);
+    recentFolders_.insert(recentFolders_.begin(), path);
+    if (recentFolders_.size() > kRecentFolderLimit) recentFolders_.resize(kRecentFolderLimit);
+    writeRecentFolders();
+}
+
+void AppState::removeRecentFolder(const std::string& path) {
+    std::erase(recentFolders_, path);
+    writeRecentFolders();
+}
+
+void AppState::writeRecentFolders() {
+    DefaultsValue::List list(recentFolders_.begin(), recentFolders_.end());
+    settings_.defaults().set(PreferenceKey::recentFolders, std::move(list));
+    publish(AppStateProperty::recentFolders);
+}
+
+} // namespace sorvin

@@ -1,0 +1,117 @@
+#pragma once
+
+#include "app/app_state.hpp"
+#include "persistence/app_settings.hpp"
+#include "platform/defaults_store.hpp"
+#include "support/manual_main_queue.hpp"
+#include "support/test_support.hpp"
+
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace sorvin::test {
+
+// A clipboard that keeps what it was given.
+class MemoryPasteboard final : public Pasteboard {
+public:
+    void clearContents() override { items.clear(); }
+    bool writeItems(const std::vector<PasteboardItem>& written) override {
+        if (refuses) return false;
+        items = written;
+        return true;
+    }
+    std::vector<PasteboardItem> items;
+    bool refuses = false;
+};
+
+class ScriptedFolderPanel final : public FolderPanel {
+public:
+    std::optional<std::filesystem::path> chooseFolder(const std::filesystem::path& start) override {
+        startFolders.push_back(start);
+        return answer;
+    }
+    std::optional<std::filesystem::path> answer;
+    std::vector<std::filesystem::path> startFolders;
+};
+
+// An application state over a manual main queue and executor, an in-memory preferences store and
+// temporary folders; the photo folder is filled from the sample photos.
+class AppStateTest : public ::testing::Test {
+protected:
+    AppStateTest() { std::filesystem::create_directories(photos()); }
+
+    std::filesystem::path photos() const { return root / "photos"; }
+
+    // Copies a sample into the photo folder under a name of the test's choosing.
+    void addPhoto(const std::string& sampleName, const std::string& name) {
+        std::filesystem::copy_file(sample(sampleName), photos() / name);
+        std::filesystem::permissions(photos() / name, std::filesystem::perms::owner_write,
+                                     std::filesystem::perm_options::add);
+    }
+
+    // Three JPEG photos, the first one with its RAW file.
+    void addStandardPhotos() {
+        addPhoto("jpeg/nikon_d70s_gps_lens.jpg", "a.jpg");
+        addPhoto("raw/nikon_d1.nef", "a.nef");
+        addPhoto("jpeg/canon_6d_adobergb_gps_lens.jpg", "b.jpg");
+        addPhoto("jpeg/iceland_srgb_untagged_nikon_d800e.jpg", "c.jpg");
+    }
+
+    AppState& state() {
+        if (!state_) {
+            state_ = std::make_unique<AppState>(settings, AppStateEnvironment{queue,
+                                                                              executor,
+                                                                              pasteboard,
+                                                                              &folderPanel,
+                                                                              root / "caches",
+                                                                              root / "support",
+                                                                              root / "legacy-support",
+                                                                              {},
+                                                                              {},
+                                                                              {},
+                                                                              {}});
+            undoManager = std::make_shared<UndoManager>();
+            state_->setUndoManager(undoManager);
+        }
+        return *state_;
+    }
+
+    // Runs background work and what it posts back until nothing is left.
+    void settle() {
+        for (int round = 0; round < 100 && (executor.waiting() > 0 || queue.pendingCount() > 0); ++round) {
+            executor.runAll();
+            queue.runPending();
+        }
+    }
+
+    void openPhotos() {
+        state().open(photos());
+        settle();
+        ASSERT_EQ(state().screen(), AppScreen::select);
+    }
+
+    std::string currentPath() {
+        const Photo* photo = state().library()->currentPhoto();
+        return photo ? photo->relativePath : std::string();
+    }
+
+    void destroyState() { state_.reset(); }
+
+    TemporaryFolder root;
+    DefaultsStore defaults;
+    AppSettings settings{defaults, std::uint64_t{1} << 35};
+    ManualMainQueue queue;
+    ManualExecutor executor;
+    MemoryPasteboard pasteboard;
+    ScriptedFolderPanel folderPanel;
+    std::shared_ptr<UndoManager> undoManager;
+
+private:
+    std::unique_ptr<AppState> state_;
+};
+
+} // namespace sorvin::test

@@ -1,0 +1,274 @@
+// A whole headless session over a folder of real photos: open, move, heart, edit with undo, save,
+// reopen.
+
+#include "app_state_fixture.hpp"
+#include "persistence/preference_key.hpp"
+#include "persistence/selection_store.hpp"
+
+namespace sorvin::test {
+namespace {
+
+class AppStateSession : public AppStateTest {
+protected:
+    AppStateSession() {
+        defaults.set(PreferenceKey::sortKey, "name");
+        defaults.set(PreferenceKey::sortAscending, true);
+        addStandardPhotos();
+    }
+
+    std::filesystem::path record() const { return photos() / "sorvin.json"; }
+};
+
+TEST_F(AppStateSession, OpeningAFolderScansItAndShowsItsPhotos) {
+    std::vector<AppScreen> screens;
+    auto connection = state().changed.connect([&](AppStateProperty property) {
+        if (property == AppStateProperty::screen) screens.push_back(state().screen());
+    });
+    state().open(photos());
+    EXPECT_EQ(state().screen(), AppScreen::loading);
+    EXPECT_EQ(state().library(), nullptr);
+    settle();
+
+    EXPECT_EQ(screens, (std::vector{AppScreen::loading, AppScreen::select}));
+    ASSERT_NE(state().library(), nullptr);
+    EXPECT_EQ(state().library()->visiblePhotos().size(), 3u);
+    EXPECT_EQ(currentPath(), "a.jpg");
+    EXPECT_TRUE(state().library()->currentPhoto()->hasRawCompanion());
+    EXPECT_EQ(state().loadingTotal(), 4);
+    const std::string folder = FolderScanner::standardized(photos()).string();
+    EXPECT_EQ(state().recentFolders(), std::vector<std::string>{folder});
+    EXPECT_EQ(defaults.string(PreferenceKey::lastFolder), folder);
+    EXPECT_EQ(state().toastText(), std::nullopt);
+    // The EXIF of the current photo is read once the folder is open.
+    EXPECT_EQ(state().exifLoader().currentPath(), "a.jpg");
+}
+
+TEST_F(AppStateSession, MovingStopsAtBothEndsWithAMessage) {
+    openPhotos();
+    EXPECT_TRUE(state().move(1));
+    EXPECT_EQ(currentPath(), "b.jpg");
+    EXPECT_EQ(state().lastNavigationDirection(), 1);
+    EXPECT_TRUE(state().move(1));
+    EXPECT_FALSE(state().move(1));
+    EXPECT_EQ(currentPath(), "c.jpg");
+    EXPECT_EQ(state().toastText(), "最後の写真です");
+
+    state().jumpToStart();
+    EXPECT_EQ(state().lastNavigationDirection(), std::nullopt);
+    EXPECT_FALSE(state().move(-1));
+    EXPECT_EQ(currentPath(), "a.jpg");
+    EXPECT_EQ(state().toastText(), "最初の写真です");
+    queue.advance(1.49);
+    EXPECT_TRUE(state().toastIsVisible());
+    queue.advance(0.02);
+    EXPECT_FALSE(state().toastIsVisible());
+}
+
+TEST_F(AppStateSession, EXIFAndHistogramWaitUntilMovementRests) {
+    openPhotos();
+    state().move(1);
+    queue.advance(0.1);
+    state().move(1);
+    queue.advance(0.1);
+    EXPECT_EQ(state().exifLoader().currentPath(), std::nullopt);
+    queue.advance(0.06);
+    settle();
+    EXPECT_EQ(state().exifLoader().currentPath(), "c.jpg");
+    EXPECT_TRUE(state().exifLoader().metadata().has_value());
+}
+
+TEST_F(AppStateSession, AHeartShowsItsOverlayAndMessageForTheirTimes) {
+    openPhotos();
+    state().toggleHeart();
+    ASSERT_TRUE(state().heartFeedback().has_value());
+    const auto first = *state().heartFeedback();
+    EXPECT_EQ(first.kind, HeartFeedbackKind::added);
+    EXPECT_TRUE(state().heartFeedbackIsVisible());
+    EXPECT_EQ(state().toastText(), "♡を付けました");
+    EXPECT_TRUE(state().library()->containsHeart("a.jpg", RetouchSlot::a));
+
+    queue.advance(0.3);
+    // A second toggle within the overlay's time starts a new presentation with its full time.
+    state().toggleHeart();
+    EXPECT_EQ(state().heartFeedback()->kind, HeartFeedbackKind::removed);
+    EXPECT_NE(state().heartFeedback()->id, first.id);
+    EXPECT_EQ(state().toastText(), "♡をはずしました");
+    queue.advance(0.34);
+    EXPECT_TRUE(state().heartFeedbackIsVisible());
+    queue.advance(0.02);
+    EXPECT_FALSE(state().heartFeedbackIsVisible());
+    EXPECT_TRUE(state().heartFeedback().has_value());
+    queue.advance(0.15);
+    EXPECT_FALSE(state().heartFeedback().has_value());
+
+    // The message: 0.5 s, then a 0.3 s fade before the text goes.
+    EXPECT_FALSE(state().toastIsVisible());
+    EXPECT_EQ(state().toastText(), "♡をはずしました");
+    queue.advance(0.3);
+    EXPECT_EQ(state().toastText(), std::nullopt);
+}
+
+TEST_F(AppStateSession, ABurstOfChangesWritesTheRecordOnceHalfASecondAfterTheLast) {
+    openPhotos();
+    for (int i = 0; i < 10; ++i) {
+        state().adjustCurrentParameter(PhotoParameter::exposure, 1);
+        queue.advance(0.1);
+    }
+    EXPECT_FALSE(std::filesystem::exists(record()));
+    queue.advance(0.39);
+    EXPECT_FALSE(std::filesystem::exists(record()));
+    queue.advance(0.02);
+    ASSERT_TRUE(std::filesystem::exists(record()));
+    const SelectionLoadResult saved =
+        SelectionStore(photos(), root / "support", root / "legacy-support").load();
+    EXPECT_EQ(saved.params.at("a.jpg")[PhotoParameter::exposure], 10);
+    EXPECT_EQ(saved.cursor, "a.jpg");
+}
+
+TEST_F(AppStateSession, QuittingSavesAtOnceAndThePendingSaveNeverRuns) {
+    openPhotos();
+    state().toggleHeart();
+    queue.advance(0.2);
+    state().prepareForTermination();
+    ASSERT_TRUE(std::filesystem::exists(record()));
+    std::filesystem::remove(record());
+    queue.advance(1.0);
+    EXPECT_FALSE(std::filesystem::exists(record())) << "a save was still pending after quitting";
+}
+
+TEST_F(AppStateSession, EditsOfOneParameterWithinASecondAreOneUndoStep) {
+    openPhotos();
+    state().setCurrentParameter(PhotoParameter::exposure, 30);
+    queue.advance(0.5);
+    state().adjustCurrentParameter(PhotoParameter::exposure, 5);
+    queue.advance(0.9);
+    state().resetCurrentParameter(PhotoParameter::exposure);
+    queue.advance(0.9);
+    state().setCurrentParameter(PhotoParameter::exposure, 12);
+    EXPECT_EQ(undoManager->undoCount(), 1u);
+
+    queue.advance(1.1);
+    state().setCurrentParameter(PhotoParameter::exposure, 40);
+    EXPECT_EQ(undoManager->undoCount(), 2u);
+
+    undoManager->undo();
+    EXPECT_EQ(state().library()->currentParameters()[PhotoParameter::exposure], 12);
+    undoManager->undo();
+    EXPECT_EQ(state().library()->currentParameters()[PhotoParameter::exposure], 0);
+    undoManager->redo();
+    EXPECT_EQ(state().library()->currentParameters()[PhotoParameter::exposure], 12);
+    undoManager->redo();
+    EXPECT_EQ(state().library()->currentParameters()[PhotoParameter::exposure], 40);
+}
+
+TEST_F(AppStateSession, ReopeningTheFolderRestoresEverything) {
+    openPhotos();
+    state().move(1);
+    state().toggleHeart();
+    state().setCurrentParameter(PhotoParameter::contrast, -20);
+    state().rotateCurrent(90);
+    state().prepareForTermination();
+    destroyState();
+
+    openPhotos();
+    EXPECT_EQ(currentPath(), "b.jpg");
+    EXPECT_TRUE(state().library()->containsHeart("b.jpg", RetouchSlot::a));
+    EXPECT_EQ(state().library()->currentParameters()[PhotoParameter::contrast], -20);
+    EXPECT_EQ(state().library()->currentRotation(), 90);
+    EXPECT_FALSE(state().usesFallbackStore());
+}
+
+TEST_F(AppStateSession, UndoingAnEditOfAnotherPhotoFirstGoesBackToIt) {
+    openPhotos();
+    state().setCurrentParameter(PhotoParameter::saturation, 25);
+    state().move(2);
+    undoManager->undo();
+    EXPECT_EQ(currentPath(), "a.jpg");
+    EXPECT_EQ(state().library()->currentParameters()[PhotoParameter::saturation], 0);
+}
+
+TEST_F(AppStateSession, AHundredStepsAreKept) {
+    openPhotos();
+    for (int i = 0; i < 105; ++i)
+        state().toggleHeart();
+    EXPECT_EQ(undoManager->undoCount(), 100u);
+    while (undoManager->canUndo())
+        undoManager->undo();
+    // Five toggles could not be undone: an odd number leaves the heart set.
+    EXPECT_TRUE(state().library()->containsHeart("a.jpg", RetouchSlot::a));
+}
+
+TEST_F(AppStateSession, OpeningAnotherFolderSavesTheFirstAndClearsTheUndoHistory) {
+    openPhotos();
+    state().toggleHeart();
+    ASSERT_TRUE(undoManager->canUndo());
+    const std::filesystem::path other = root / "other";
+    std::filesystem::create_directories(other);
+    std::filesystem::copy_file(sample("jpeg/nikon_d40_orient6.jpg"), other / "x.jpg");
+    state().open(other);
+    EXPECT_TRUE(std::filesystem::exists(record()));
+    EXPECT_FALSE(undoManager->canUndo());
+    settle();
+    EXPECT_EQ(currentPath(), "x.jpg");
+    EXPECT_EQ(state().recentFolders().size(), 2u);
+}
+
+TEST_F(AppStateSession, CopyBIsMadeAndDeletedAsUndoableSteps) {
+    openPhotos();
+    state().createRetouchDuplicate();
+    EXPECT_EQ(state().library()->currentSlot(), RetouchSlot::b);
+    state().createRetouchDuplicate();
+    EXPECT_EQ(state().toastText(), "複製は1つまでです");
+    state().setCurrentParameter(PhotoParameter::exposure, 10);
+    state().deleteRetouchDuplicate();
+    EXPECT_EQ(state().library()->currentSlot(), RetouchSlot::a);
+    EXPECT_EQ(state().library()->retouchStateB("a.jpg"), nullptr);
+    state().deleteRetouchDuplicate();
+    EXPECT_EQ(state().toastText(), "削除できるのは複製（B）だけです");
+
+    undoManager->undo(); // the deletion
+    ASSERT_NE(state().library()->retouchStateB("a.jpg"), nullptr);
+    EXPECT_EQ(state().library()->currentSlot(), RetouchSlot::b);
+    EXPECT_EQ(state().library()->currentParameters()[PhotoParameter::exposure], 10);
+    undoManager->undo(); // the exposure of the copy
+    undoManager->undo(); // the creation
+    EXPECT_EQ(state().library()->retouchStateB("a.jpg"), nullptr);
+    EXPECT_EQ(state().library()->currentSlot(), RetouchSlot::a);
+}
+
+TEST_F(AppStateSession, SwitchingToTheRawFileKeepsTheOldImageUntilTheDeadline) {
+    openPhotos();
+    state().toggleCurrentSource();
+    EXPECT_EQ(state().library()->currentSource(), PhotoSource::raw);
+    EXPECT_TRUE(state().isSourceLoading());
+    EXPECT_EQ(state().displayedSource(*state().library()->currentPhoto()), PhotoSource::jpeg);
+    EXPECT_EQ(state().toastText(), "RAW（NEF）に切り替えました");
+    queue.advance(1.99);
+    EXPECT_TRUE(state().isSourceLoading());
+    queue.advance(0.02);
+    EXPECT_FALSE(state().isSourceLoading());
+    EXPECT_EQ(state().displayedSource(*state().library()->currentPhoto()), PhotoSource::raw);
+
+    // Undo restores the JPEG without a message of its own.
+    state().showToasts({"x"}, 0.1);
+    queue.advance(1);
+    undoManager->undo();
+    EXPECT_EQ(state().library()->currentSource(), PhotoSource::jpeg);
+    EXPECT_EQ(state().toastText(), std::nullopt);
+
+    state().move(1);
+    state().toggleCurrentSource();
+    EXPECT_EQ(state().toastText(), "この写真には RAW がありません");
+    EXPECT_FALSE(state().selectSource(PhotoSource::raw, "b.jpg", std::nullopt, true, true));
+}
+
+TEST_F(AppStateSession, MovingToAnotherPhotoEndsASwitchInProgress) {
+    openPhotos();
+    state().toggleCurrentSource();
+    ASSERT_TRUE(state().isSourceLoading());
+    state().move(1);
+    EXPECT_FALSE(state().isSourceLoading());
+}
+
+} // namespace
+} // namespace sorvin::test
