@@ -7,6 +7,7 @@
 #include "support/test_support.hpp"
 
 #include <filesystem>
+#include <functional>
 #include <gtest/gtest.h>
 #include <memory>
 #include <optional>
@@ -32,10 +33,12 @@ class ScriptedFolderPanel final : public FolderPanel {
 public:
     std::optional<std::filesystem::path> chooseFolder(const std::filesystem::path& start) override {
         startFolders.push_back(start);
+        if (whileShown) whileShown();
         return answer;
     }
     std::optional<std::filesystem::path> answer;
     std::vector<std::filesystem::path> startFolders;
+    std::function<void()> whileShown;
 };
 
 // An application state over a manual main queue and executor, an in-memory preferences store and
