@@ -161,13 +161,7 @@ void AppState::setEditTarget(ParameterEditTarget target) {
 void AppState::setExportPresented(bool on) {
     isExportPresented_ = on;
     publish(AppStateProperty::isExportPresented);
-    if (on && showingOriginal_) {
-        showingOriginal_ = false;
-        publish(AppStateProperty::showingOriginal);
-        loaderEndOriginalPreview();
-        refreshParameterImage();
-        scheduleCurrentHistogram();
-    }
+    if (on) endOriginalPreview();
     checkCheatSheetAllowed();
 }
 
@@ -201,8 +195,8 @@ void AppState::setMaskAddPresented(bool on) {
     checkCheatSheetAllowed();
 }
 
-// Sheets and panels take the window over: the unedited original does not stay on screen under them.
-void AppState::endOriginalPreviewForModal() {
+// Sheets, panels, focus and another photo end the unedited original on screen.
+void AppState::endOriginalPreview() {
     if (!showingOriginal_) return;
     showingOriginal_ = false;
     publish(AppStateProperty::showingOriginal);

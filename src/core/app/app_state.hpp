@@ -388,7 +388,7 @@ private:
     void setEditTarget(ParameterEditTarget target);
     void setToast(std::optional<std::string> text, bool visible);
     void checkCheatSheetAllowed();
-    void endOriginalPreviewForModal();
+    void endOriginalPreview();
 
     // Opening a folder.
     void finishLoading(ScanResult result, const std::filesystem::path& folder);
@@ -428,6 +428,7 @@ private:
                                                    const PhotoLibrary& library) const;
     void parameterUndoDidChange(const std::string& path, RetouchSlot slot);
     void geometryUndoDidChange(const std::string& path);
+    void redevelopAfterUndo();
     void clearUndoHistory();
 
     // Original preview.

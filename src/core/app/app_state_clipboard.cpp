@@ -82,7 +82,7 @@ void AppState::copyCurrentImage() {
 
 void AppState::presentExport() {
     if (screen_ != AppScreen::select || isModalExportPresented() || adjustmentInputIsFocused_) return;
-    endOriginalPreviewForModal();
+    endOriginalPreview();
     setExportPresented(true);
 }
 

@@ -318,7 +318,7 @@ void AppState::setAdjustmentInputFocused(bool focused) {
     adjustmentInputIsFocused_ = focused;
     publish(AppStateProperty::adjustmentInputIsFocused);
     checkCheatSheetAllowed();
-    if (focused) endOriginalPreviewForModal();
+    if (focused) endOriginalPreview();
 }
 
 bool AppState::currentPhotoIsRaw() const {

@@ -51,7 +51,7 @@ std::filesystem::path homeDirectory() {
 } // namespace
 
 void AppState::chooseSourceFolder() {
-    endOriginalPreviewForModal();
+    endOriginalPreview();
     if (!folderPanel_) return;
     std::filesystem::path start = homeDirectory();
     if (auto last = settings_.defaults().string(PreferenceKey::lastFolder); last && exists(*last))
@@ -63,7 +63,7 @@ void AppState::chooseSourceFolder() {
 }
 
 void AppState::open(const std::filesystem::path& folder) {
-    endOriginalPreviewForModal();
+    endOriginalPreview();
     saveNow();
     clearUndoHistory();
     cancelOriginalPreviewPreparation();

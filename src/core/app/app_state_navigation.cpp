@@ -67,13 +67,7 @@ void AppState::didChangeRetouchSlot() {
 }
 
 void AppState::photoSideEffects(bool photoChanged) {
-    if (showingOriginal_) {
-        showingOriginal_ = false;
-        publish(AppStateProperty::showingOriginal);
-        loaderEndOriginalPreview();
-        refreshParameterImage();
-        scheduleCurrentHistogram();
-    }
+    endOriginalPreview();
     cancelOriginalPreviewPreparation();
     loaderDiscardOriginalPreview();
     cancelSourceTransition();

@@ -175,22 +175,23 @@ void AppState::parameterUndoDidChange(const std::string& path, RetouchSlot slot)
             target = ParameterEditTarget::global();
         setEditTarget(target);
         setParameterPage(checkedPage(parameterPage_, editTarget_, currentPhotoIsRaw()));
-        loaderClearParameterImage();
-        refreshParameterImage();
-        configureCurrentOriginalPreview();
-        scheduleOriginalPreviewPreparation();
-        scheduleCurrentHistogram();
+        redevelopAfterUndo();
     }
     scheduleSave();
 }
 
+// The restored state has to be developed afresh, and the original preview follows it.
+void AppState::redevelopAfterUndo() {
+    loaderClearParameterImage();
+    refreshParameterImage();
+    configureCurrentOriginalPreview();
+    scheduleOriginalPreviewPreparation();
+    scheduleCurrentHistogram();
+}
+
 void AppState::geometryUndoDidChange(const std::string& path) {
     if (library_ && library_->currentPhoto() && library_->currentPhoto()->relativePath == path) {
-        loaderClearParameterImage();
-        refreshParameterImage();
-        configureCurrentOriginalPreview();
-        scheduleOriginalPreviewPreparation();
-        scheduleCurrentHistogram();
+        redevelopAfterUndo();
     }
     scheduleSave();
 }
