@@ -2,8 +2,8 @@
 #include "library/folder_scanner.hpp"
 #include "platform/unicode_text.hpp"
 
+#include <string_view>
 #include <unordered_map>
-#include <unordered_set>
 
 namespace sorvin {
 
@@ -13,14 +13,17 @@ namespace {
 // lower-cased). Keys are built from the relative paths, which are already NFC, so canonically
 // equivalent spellings meet.
 std::string pairingKey(const Photo& photo) {
-    const std::string& path = photo.relativePath;
+    const std::string_view path = photo.relativePath;
     const std::size_t slash = path.rfind('/');
-    const std::string directory = slash == std::string::npos ? std::string() : path.substr(0, slash);
-    std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-    if (const std::size_t dot = name.rfind('.'); dot != std::string::npos && dot > 0) name.resize(dot);
-    const std::string base = UnicodeText::nfc(UnicodeText::lowercased(name)).value_or(name);
+    const std::size_t nameStart = slash == std::string_view::npos ? 0 : slash + 1;
+    std::string_view name = path.substr(nameStart);
+    if (const std::size_t dot = name.rfind('.'); dot != std::string_view::npos && dot > 0)
+        name = name.substr(0, dot);
     // The directory keeps its letter case; a NUL cannot occur in either part.
-    return directory + '\0' + base;
+    std::string key(path.substr(0, slash == std::string_view::npos ? 0 : slash));
+    key += '\0';
+    key += UnicodeText::nfc(UnicodeText::lowercased(name)).value_or(std::string(name));
+    return key;
 }
 
 Photo joined(Photo&& display, const Photo& raw) {
