@@ -135,6 +135,12 @@ TEST_F(ExportSheetModelTest, ARefusedDestinationWritesNothingAndStaysInSettings)
     EXPECT_FALSE(defaults.string(K::lastExportFolder));
     EXPECT_FALSE(model.startExport(std::nullopt, lib.get(), settings));
 
+    EXPECT_EQ(model.chooserStartFolder(), root / "Photos" / "inside");
+    model.destinationPath = "~/Pictures/./out/";
+    const std::string home = std::getenv("HOME") ? std::getenv("HOME") : "";
+    ::setenv("HOME", "/home/someone", 1);
+    EXPECT_EQ(model.chooserStartFolder(), fs::path("/home/someone/Pictures/out"));
+    ::setenv("HOME", home.c_str(), 1);
     model.destinationChosen(root / "out", settings);
     EXPECT_FALSE(model.validationError);
     EXPECT_EQ(defaults.string(K::lastExportFolder), (root / "out").string());

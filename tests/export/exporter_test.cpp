@@ -1,8 +1,10 @@
 #include "export/export_error.hpp"
 #include "export/export_manifest_store.hpp"
+#include "export/export_runner.hpp"
 #include "export/exporter.hpp"
 #include "export/exporter_destination.hpp"
 #include "platform/file_path.hpp"
+#include "support/manual_main_queue.hpp"
 #include "support/test_support.hpp"
 
 #include <fcntl.h>
@@ -298,6 +300,28 @@ TEST_F(ExporterTest, ARenderingFailureIsListedAndTheNextPhotoStillExported) {
     EXPECT_EQ(result.failures[0].fileName, "IMG_0001.jpg");
     EXPECT_EQ(result.copiedCount, 1);
     EXPECT_FALSE(fs::exists(destination() / "IMG_0001.jpg"));
+}
+
+TEST_F(ExporterTest, ARunnerExportsInTheBackgroundAndReportsOnTheMainQueue) {
+    addJpeg("IMG_0001.jpg");
+    addJpeg("IMG_0002.jpg");
+    test::ManualExecutor executor;
+    test::ManualMainQueue mainQueue;
+    std::vector<int> progress;
+    std::optional<ExportResult> finished;
+    ExportRunner::start(
+        request, executor, mainQueue, [&](int done) { progress.push_back(done); },
+        [&](ExportResult result) { finished = std::move(result); });
+    ASSERT_EQ(executor.waiting(), 1u);
+    EXPECT_EQ(executor.job(0).priority, TaskPriority::userInitiated);
+    EXPECT_FALSE(fs::exists(destination() / "IMG_0001.jpg")); // nothing runs on the calling thread
+    executor.runAll();
+    EXPECT_TRUE(progress.empty());
+    EXPECT_FALSE(finished);
+    mainQueue.runPending();
+    EXPECT_EQ(progress, (std::vector<int>{1, 2}));
+    ASSERT_TRUE(finished);
+    EXPECT_EQ(finished->copiedCount, 2);
 }
 
 } // namespace

@@ -1,3 +1,4 @@
+#include "export/single_export_accessory_state.hpp"
 #include "export/single_export_file_name.hpp"
 
 #include <gtest/gtest.h>
@@ -38,6 +39,20 @@ TEST(SingleExportFormatTest, RawValues) {
     EXPECT_EQ(singleExportFormatFromRawValue("heic"), F::heic);
     EXPECT_EQ(singleExportFormatFromRawValue("heif"), std::nullopt);
     EXPECT_EQ(SingleExportFileName::fileExtension(F::jpeg), "jpg");
+}
+
+TEST(SingleExportAccessoryStateTest, EveryClickIsReportedAfterTheChoiceChanged) {
+    SingleExportAccessoryState state(F::heic);
+    EXPECT_TRUE(state.isSelected(F::heic));
+    EXPECT_FALSE(state.isSelected(F::jpeg));
+    std::vector<std::pair<F, F>> reported; // what was reported, and the state's format at that moment
+    state.onFormatChanged = [&](F format) { reported.emplace_back(format, state.format()); };
+    state.select(F::heic);
+    state.select(F::jpeg);
+    EXPECT_EQ(reported, (std::vector<std::pair<F, F>>{{F::heic, F::heic}, {F::jpeg, F::jpeg}}));
+    state.onFormatChanged = nullptr;
+    state.select(F::heic);
+    EXPECT_EQ(state.format(), F::heic);
 }
 
 } // namespace

@@ -173,6 +173,11 @@ void ExportSheetModel::commitLongEdgeValue() {
     longEdgeText = std::to_string(longEdgeValue);
 }
 
+std::optional<fs::path> ExportSheetModel::chooserStartFolder() const {
+    if (destinationPath.empty()) return std::nullopt;
+    return expandedDestination(destinationPath);
+}
+
 void ExportSheetModel::destinationChosen(const fs::path& folder, AppSettings& settings) {
     destinationPath = folder.string();
     validationError.reset();

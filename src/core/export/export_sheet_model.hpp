@@ -82,6 +82,8 @@ public:
     // anything else restores the last valid value.
     void commitLongEdgeValue();
 
+    // Where the folder panel opens: the typed destination, when there is one.
+    std::optional<std::filesystem::path> chooserStartFolder() const;
     // A folder chosen in the folder panel: taken as the destination and remembered at once.
     void destinationChosen(const std::filesystem::path& folder, AppSettings& settings);
 

@@ -241,7 +241,7 @@ private:
                 ++result_.copiedCount;
                 if (state.renamed) ++result_.renamedCount;
             }
-            if (item.copiesOriginals && originalsFolder_) copyOriginals(photo, item, state);
+            if (item.copiesOriginals && originalsFolder_) copyOriginals(photo, state);
         }
         if (state.overwrote) ++result_.overwrittenCount;
         if (state.newEntry) manifest_.entries[key] = std::move(*state.newEntry);
@@ -328,7 +328,7 @@ private:
         return OutputFile::writeNew(file, *bytes);
     }
 
-    void copyOriginals(const Photo& photo, const ExportItem& item, ItemState& state) {
+    void copyOriginals(const Photo& photo, ItemState& state) {
         const auto files = photo.originalFiles();
         const auto mainIdentity = ExportManifestStore::fileIdentity(photo.url);
         const bool primaryUnchanged =
@@ -384,7 +384,6 @@ private:
             ++result_.originalFailureCount;
         else if (copied)
             ++result_.originalCopiedCount;
-        (void)item;
     }
 
     const ExportRequest& request_;
