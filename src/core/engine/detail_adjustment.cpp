@@ -2,6 +2,7 @@
 
 #include "engine/byte_rounding.hpp"
 #include "engine/detail_box_blur.hpp"
+#include "engine/detail_combination.hpp"
 #include "model/photo_parameters.hpp"
 
 #include <algorithm>
@@ -56,7 +57,8 @@ void fillWeights(DetailPlanes& planes, const DetailAdjustmentPlan& plan) {
     }
     if (plan.dehaze != 0) {
         // Both directions depend on one haze byte and the channel byte only.
-        planes.dehazeTable.resize(65536);
+        // Three bytes of padding: the four-at-a-time path reads a word at every entry.
+        planes.dehazeTable.resize(65536 + 3);
         const double z = plan.dehaze;
         for (int h = 0; h < 256; ++h) {
             for (int c = 0; c < 256; ++c) {
@@ -229,87 +231,7 @@ DetailPlanes DetailAdjustment::planesFromBitmap(const std::uint8_t* bytes, int w
 
 void DetailAdjustment::applyRow(std::uint8_t* rgba, int y, const DetailAdjustmentPlan& plan,
                                 const DetailPlanes& planes) {
-    const int width = planes.width;
-    const bool colorNoise = plan.noiseColorAmount != 0 && !planes.redNoiseBlur.empty();
-    const bool luminanceDetail = plan.usesLuminanceDetail() && !planes.luminance.empty();
-    const bool textureOrClarity = (plan.texture != 0 || plan.clarity != 0) && !planes.textureBlur.empty();
-    const bool clarity = plan.clarity != 0 && !planes.clarityBlur.empty();
-    const bool luminanceNoise = plan.noiseLuminanceAmount != 0 && !planes.luminanceNoiseBlur.empty();
-    const bool sharpen = plan.sharpenAmount != 0 && !planes.sharpBlur.empty();
-    const bool dehaze = plan.dehaze != 0 && !planes.dehazeBlur.empty();
-    const bool hazeFromMinimum = plan.dehaze > 0;
-
-    const std::uint8_t* Y = luminanceDetail ? planes.luminance.row(y) : nullptr;
-    const std::uint8_t* T = textureOrClarity ? planes.textureBlur.row(y) : nullptr;
-    const std::uint8_t* C = clarity ? planes.clarityBlur.row(y) : nullptr;
-    const std::uint8_t* N = luminanceNoise ? planes.luminanceNoiseBlur.row(y) : nullptr;
-    const std::uint8_t* S = sharpen ? planes.sharpBlur.row(y) : nullptr;
-    const std::uint8_t* sAbove = sharpen ? planes.sharpBlur.row(std::max(0, y - 1)) : nullptr;
-    const std::uint8_t* sBelow = sharpen ? planes.sharpBlur.row(std::min(planes.height - 1, y + 1)) : nullptr;
-    const std::uint8_t* D = dehaze ? planes.dehazeBlur.row(y) : nullptr;
-    const std::uint8_t* bR = colorNoise ? planes.redNoiseBlur.row(y) : nullptr;
-    const std::uint8_t* bG = colorNoise ? planes.greenNoiseBlur.row(y) : nullptr;
-    const std::uint8_t* bB = colorNoise ? planes.blueNoiseBlur.row(y) : nullptr;
-
-    const double texture15 = plan.texture * 1.5;
-    const double clarity08 = plan.clarity * 0.8;
-    const double sharpenLimit = plan.sharpenDetail * 92 + 8;
-    const double colorAmount = plan.noiseColorAmount;
-
-    std::uint8_t* px = rgba;
-    for (int x = 0; x < width; ++x, px += 4) {
-        int r = px[0], g = px[1], b = px[2];
-        if (colorNoise) {
-            // Chroma moves towards the blurred chroma; the pixel's luminance stays.
-            const int y0 = lumaOf(r, g, b);
-            const int yb = lumaOf(bR[x], bG[x], bB[x]);
-            const int nr = roundedByte(colorAmount * ((y0 + bR[x]) - r - yb) + r);
-            const int ng = roundedByte(colorAmount * ((y0 + bG[x]) - g - yb) + g);
-            const int nb = roundedByte(colorAmount * ((y0 + bB[x]) - b - yb) + b);
-            r = nr;
-            g = ng;
-            b = nb;
-        }
-        if (luminanceDetail) {
-            const int luma = Y[x];
-            double tc = 0, nr = 0, sh = 0;
-            if (textureOrClarity) {
-                double inner = texture15 * (luma - T[x]);
-                if (clarity) inner += clarity08 * (T[x] - C[x]);
-                tc = planes.toneWeights[static_cast<std::size_t>(luma)] * inner;
-            }
-            if (luminanceNoise) nr = planes.luminanceNoise[static_cast<std::size_t>(luma - N[x] + 255)];
-            if (sharpen) {
-                const int left = S[x > 0 ? x - 1 : 0];
-                const int right = S[x + 1 < width ? x + 1 : x];
-                const int gradient = std::abs(right - left) + std::abs(sBelow[x] - sAbove[x]);
-                const double difference = std::clamp<double>(luma - S[x], -sharpenLimit, sharpenLimit);
-                sh = planes.sharpenWeights[static_cast<std::size_t>(gradient)] * difference;
-            }
-            // Added smallest first, so the sum does not depend on which stage came first. A
-            // sorting network of min and max: no branches on the pixels' values.
-            const double low = std::min(tc, nr);
-            const double high = std::max(tc, nr);
-            const double largest = std::max(high, sh);
-            const double middle = std::min(high, sh);
-            const double smallest = std::min(low, middle);
-            const double second = std::max(low, middle);
-            const double total = smallest + second + largest;
-            r = roundedByte(total + r);
-            g = roundedByte(total + g);
-            b = roundedByte(total + b);
-        }
-        if (dehaze) {
-            const int haze = hazeFromMinimum ? std::min({r, g, b, static_cast<int>(D[x])}) : D[x];
-            const std::uint8_t* table = planes.dehazeTable.data() + static_cast<std::size_t>(haze) * 256;
-            r = table[r];
-            g = table[g];
-            b = table[b];
-        }
-        px[0] = static_cast<std::uint8_t>(r);
-        px[1] = static_cast<std::uint8_t>(g);
-        px[2] = static_cast<std::uint8_t>(b);
-    }
+    DetailCombination::applyRow(rgba, y, plan, planes);
 }
 
 } // namespace sorvin

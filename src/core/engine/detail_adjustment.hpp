@@ -53,7 +53,7 @@ struct DetailPlanes {
     std::vector<double> toneWeights;       // by luminance: 1 - m^3, m = |2Y - 255| / 255
     std::vector<double> luminanceNoise;    // by Y - N + 255: the luminance noise contribution
     std::vector<double> sharpenWeights;    // by gx + gy: amount * (1 - (1 - edge) * mask)
-    std::vector<std::uint8_t> dehazeTable; // dehaze output by (haze byte) * 256 + channel byte
+    std::vector<std::uint8_t> dehazeTable; // dehaze output at (haze byte) * 256 + channel byte
 
     bool operator==(const DetailPlanes&) const = default;
 };
