@@ -17,10 +17,6 @@ int scaledRadius(double longEdge, double fraction) {
     return static_cast<int>(std::max<std::int64_t>(1, roundedHalfAway(longEdge * fraction)));
 }
 
-inline int lumaOf(int r, int g, int b) {
-    return (2126 * r + 7152 * g + 722 * b + 5000) / 10000;
-}
-
 // Runs body(y, first byte of row y of the bitmap) for every row, in parallel bands.
 template <typename Body>
 void eachPixelRow(const std::uint8_t* bytes, int height, std::size_t bytesPerRow, bool parallel, Body body) {
@@ -135,7 +131,7 @@ ExtractedPlanes extractPlanes(const std::uint8_t* bytes, int width, int height, 
             std::uint8_t* out = planes.luminance.row(y);
             const std::uint8_t* px = row;
             for (int x = 0; x < width; ++x, px += 4)
-                out[x] = static_cast<std::uint8_t>(lumaOf(px[0], px[1], px[2]));
+                out[x] = static_cast<std::uint8_t>(DetailAdjustment::luminanceByte(px[0], px[1], px[2]));
         }
         if (darkChannel) {
             std::uint8_t* out = planes.darkChannel.row(y);

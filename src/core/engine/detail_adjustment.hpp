@@ -69,6 +69,9 @@ struct DetailAdjustment {
     // the long edge, halves rounded to even, at least 1.
     static int sharpRadius(int amount, int longEdge);
 
+    // The luminance byte of the planes: (2126 R + 7152 G + 722 B + 5000) div 10000.
+    static int luminanceByte(int r, int g, int b) { return (2126 * r + 7152 * g + 722 * b + 5000) / 10000; }
+
     // Which planes the driver extracts for a plan.
     static bool needsLuminance(const DetailAdjustmentPlan& plan) { return plan.usesLuminanceDetail(); }
     static bool needsDarkChannel(const DetailAdjustmentPlan& plan) { return plan.dehaze != 0; }

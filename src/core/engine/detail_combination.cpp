@@ -11,10 +11,6 @@ namespace sorvin {
 
 namespace {
 
-inline int lumaOf(int r, int g, int b) {
-    return (2126 * r + 7152 * g + 722 * b + 5000) / 10000;
-}
-
 // What one row of the combination reads: which steps run, the plane rows and the constants.
 struct RowInputs {
     int width;
@@ -55,8 +51,8 @@ inline void combinePixel(const RowInputs& in, int x, std::uint8_t* px) {
     int r = px[0], g = px[1], b = px[2];
     if (in.colorNoise) {
         // Chroma moves towards the blurred chroma; the pixel's luminance stays.
-        const int y0 = lumaOf(r, g, b);
-        const int yb = lumaOf(in.bR[x], in.bG[x], in.bB[x]);
+        const int y0 = DetailAdjustment::luminanceByte(r, g, b);
+        const int yb = DetailAdjustment::luminanceByte(in.bR[x], in.bG[x], in.bB[x]);
         const int nr = roundedByte(in.colorAmount * ((y0 + in.bR[x]) - r - yb) + r);
         const int ng = roundedByte(in.colorAmount * ((y0 + in.bG[x]) - g - yb) + g);
         const int nb = roundedByte(in.colorAmount * ((y0 + in.bB[x]) - b - yb) + b);
