@@ -19,6 +19,11 @@ struct GeometryValues {
     int zoom = 0;
 
     static GeometryValues of(const PhotoParameters& parameters);
+
+    // Every value at its default (0): the photo needs no lens geometry pass.
+    bool isNeutral() const { return *this == GeometryValues{}; }
+
+    friend bool operator==(const GeometryValues&, const GeometryValues&) = default;
 };
 
 // Lens and perspective correction by inverse mapping: every output pixel is sampled bilinearly

@@ -44,6 +44,26 @@ void RawDevelopmentCache::removeResult(const RawDevelopmentCacheKey& key) {
     if (entry_ && entry_->key == key) entry_.reset();
 }
 
+void RawDevelopmentCache::removeAll() {
+    std::lock_guard guard(lock_);
+    ++generation_;
+    entry_.reset();
+}
+
+std::optional<RawDevelopmentResult>
+RawDevelopmentCache::developWithoutCaching(const RawDevelopmentRequest& request) {
+    {
+        std::lock_guard guard(lock_);
+        ++uncachedDevelopments_;
+    }
+    return development_(request);
+}
+
+long long RawDevelopmentCache::uncachedDevelopmentCount() const {
+    std::lock_guard guard(lock_);
+    return uncachedDevelopments_;
+}
+
 } // namespace sorvin
 
 std::size_t std::hash<sorvin::RawDevelopmentCacheKey>::operator()(

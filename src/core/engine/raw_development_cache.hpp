@@ -37,6 +37,14 @@ public:
     std::optional<RawDevelopmentResult> cachedResult(const RawDevelopmentCacheKey& key) const;
     // Also keeps every development begun before this call from being stored.
     void removeResult(const RawDevelopmentCacheKey& key);
+    // Empties the entry, with the same effect on developments under way.
+    void removeAll();
+
+    // Develops without looking at or touching the entry, so a one-off development (the unedited
+    // preview) never displaces the development of the photo as edited.
+    std::optional<RawDevelopmentResult> developWithoutCaching(const RawDevelopmentRequest& request);
+    // How many developments went past the entry that way.
+    long long uncachedDevelopmentCount() const;
 
 private:
     struct Entry {
@@ -47,6 +55,7 @@ private:
     mutable std::mutex lock_;
     std::optional<Entry> entry_;
     long long generation_ = 0;
+    long long uncachedDevelopments_ = 0;
 };
 
 } // namespace sorvin

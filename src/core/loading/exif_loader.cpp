@@ -17,8 +17,7 @@ void ExifLoader::cancelWaiting() {
 }
 
 void ExifLoader::load(const Photo& photo, std::optional<PhotoSource> source) {
-    const PhotoSource resolved =
-        source ? *source : (photo.fileFormat == PhotoFileFormat::raw ? PhotoSource::raw : PhotoSource::jpeg);
+    const PhotoSource resolved = photo.resolvedSource(source);
     const std::string path = photo.relativePath;
     if (currentPath_ == path && currentSource_ == resolved && metadata_) return;
 

@@ -70,8 +70,7 @@ FileContent readContent(const PhotoAsset& asset) {
 } // namespace
 
 ExifMetadata ExifReader::read(const Photo& photo, std::optional<PhotoSource> source) {
-    const PhotoSource resolved =
-        source ? *source : (photo.fileFormat == PhotoFileFormat::raw ? PhotoSource::raw : PhotoSource::jpeg);
+    const PhotoSource resolved = photo.resolvedSource(source);
     const PhotoAsset asset = photo.asset(resolved);
     const FileContent content = readContent(asset);
     const ExifTags& tags = content.tags;

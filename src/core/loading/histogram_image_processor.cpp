@@ -13,19 +13,6 @@
 
 namespace sorvin {
 
-namespace {
-
-bool usesLensGeometry(const PhotoParameters& parameters) {
-    for (auto p = static_cast<int>(PhotoParameter::geometry_distortion);
-         p <= static_cast<int>(PhotoParameter::geometry_zoom); ++p) {
-        const auto parameter = static_cast<PhotoParameter>(p);
-        if (parameters[parameter] != ParameterCatalog::defaultValue(parameter)) return true;
-    }
-    return false;
-}
-
-} // namespace
-
 SharedImage HistogramImageProcessor::resizedToHistogramBounds(const SharedImage& image) {
     return DisplayAdjustmentResolution::resized(image, kLongEdge);
 }
@@ -36,7 +23,7 @@ std::optional<HistogramLoadResult> HistogramImageProcessor::process(const Shared
                                                                     bool clippingWarningEnabled) {
     SharedImage image = source;
     if (!image) return std::nullopt;
-    if (usesLensGeometry(parameters)) {
+    if (!GeometryValues::of(parameters).isNeutral()) {
         image = GeometryAdjustment::applying(image, parameters, true);
         if (!image) return std::nullopt;
     }

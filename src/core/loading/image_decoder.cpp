@@ -16,11 +16,6 @@ namespace sorvin {
 
 namespace {
 
-PhotoSource resolvedSource(const Photo& photo, std::optional<PhotoSource> source) {
-    if (source) return *source;
-    return photo.fileFormat == PhotoFileFormat::raw ? PhotoSource::raw : PhotoSource::jpeg;
-}
-
 // The long edge brought down to the size asked for, never enlarged.
 SharedImage fitted(const SharedImage& image, int maximumPixelSize) {
     if (!image) return nullptr;
@@ -53,7 +48,7 @@ SharedImage ImageDecoder::decode(std::span<const std::uint8_t> bytes, int maximu
 
 SharedImage ImageDecoder::decode(const Photo& photo, std::optional<PhotoSource> source,
                                  int maximumPixelSize) {
-    const PhotoAsset asset = photo.asset(resolvedSource(photo, source));
+    const PhotoAsset asset = photo.asset(photo.resolvedSource(source));
     const auto file =
         RegularFile::open(asset.url, std::max<std::uint64_t>(kMaxFileBytes, RawFilter::kMaxFileBytes));
     if (!file || maximumPixelSize < 1) return nullptr;

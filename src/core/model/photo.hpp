@@ -37,6 +37,12 @@ struct Photo {
     const std::string& id() const { return relativePath; }
     bool hasRawCompanion() const { return rawCompanionURL.has_value(); }
 
+    // What a request without a source means: raw for a RAW main file, jpeg otherwise.
+    PhotoSource resolvedSource(std::optional<PhotoSource> source) const {
+        if (source) return *source;
+        return fileFormat == PhotoFileFormat::raw ? PhotoSource::raw : PhotoSource::jpeg;
+    }
+
     // The file to decode for a source; the display file unless `raw` is asked and a companion
     // exists. Missing companion values fall back to the companion's file name, orientation 1 and
     // the display file's pixel size.

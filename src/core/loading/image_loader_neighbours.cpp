@@ -1,0 +1,142 @@
+#include "engine/raw_development_settings.hpp"
+#include "loading/image_loader.hpp"
+#include "loading/image_loader_scheduling.hpp"
+#include "loading/prefetch_planner.hpp"
+
+#include <algorithm>
+#include <limits>
+
+namespace sorvin {
+
+namespace {
+
+// The source prefetching decodes for: a RAW companion only when chosen; a lone RAW file is RAW.
+PhotoSource chosenSource(const Photo& photo, const std::unordered_map<std::string, PhotoSource>& sources) {
+    if (!photo.hasRawCompanion()) return photo.resolvedSource(std::nullopt);
+    const auto found = sources.find(photo.relativePath);
+    return found != sources.end() && found->second == PhotoSource::raw ? PhotoSource::raw : PhotoSource::jpeg;
+}
+
+int longEdge(const PhotoAsset& asset) {
+    return std::max(asset.pixelWidth, asset.pixelHeight);
+}
+
+} // namespace
+
+void ImageLoader::prefetch(const std::vector<Photo>& photos, int current,
+                           const std::unordered_map<std::string, PhotoSource>& sources,
+                           std::optional<int> direction) {
+    const int count = static_cast<int>(std::min<std::size_t>(photos.size(), std::numeric_limits<int>::max()));
+    const std::vector<int> planned = PrefetchPlanner::indices(count, current, direction);
+
+    std::unordered_set<ImageCacheKey> wanted;
+    for (int index : planned) {
+        const Photo& photo = photos[static_cast<std::size_t>(index)];
+        wanted.insert({photo.relativePath, chosenSource(photo, sources)});
+    }
+    std::erase_if(displayOperations_, [&](const auto& entry) {
+        if (wanted.contains(entry.first)) return false;
+        entry.second.cancel();
+        return true;
+    });
+
+    for (int index : planned) {
+        const Photo& photo = photos[static_cast<std::size_t>(index)];
+        // RAW sources are developed, not decoded.
+        if (chosenSource(photo, sources) == PhotoSource::raw) continue;
+        const ImageCacheKey key{photo.relativePath, PhotoSource::jpeg};
+        if (displayCache_.contains(key) || displayOperations_.contains(key)) continue;
+        failures_.erase(key);
+        const int size =
+            std::min(longEdge(photo.asset(PhotoSource::jpeg)), LoaderLimits::kMaximumDisplayPixelSize);
+        displayOperations_.insert_or_assign(
+            key,
+            enqueue(displayQueue_, ImageDecodeOperation{nextID(), photo, PhotoSource::jpeg, size, decoder_},
+                    &ImageLoader::displayDecoded));
+    }
+}
+
+void ImageLoader::displayDecoded(const ImageDecodeOperation& work, SharedImage image) {
+    const ImageCacheKey key = work.key();
+    const auto found = displayOperations_.find(key);
+    if (found == displayOperations_.end() || found->second.work->id != work.id) return;
+    displayOperations_.erase(found);
+    if (image)
+        displayCache_.insert(std::move(image), key);
+    else
+        failures_.insert(key);
+    bumpRevision();
+}
+
+void ImageLoader::requestFullResolution(const Photo& photo, std::optional<PhotoSource> source) {
+    const PhotoSource resolved = photo.resolvedSource(source);
+    if (resolved == PhotoSource::raw) return; // the full-size RAW development is separate
+    const ImageCacheKey key{photo.relativePath, resolved};
+    // Only the current photo is ever decoded at full size.
+    std::erase_if(fullResolutionOperations_, [&](const auto& entry) {
+        if (entry.first == key) return false;
+        entry.second.cancel();
+        return true;
+    });
+    if (fullResolutionCache_.contains(key) || fullResolutionOperations_.contains(key)) return;
+    const int size = longEdge(photo.asset(resolved));
+    fullResolutionOperations_.insert_or_assign(
+        key, enqueue(fullResolutionQueue_, ImageDecodeOperation{nextID(), photo, resolved, size, decoder_},
+                     &ImageLoader::fullResolutionDecoded));
+}
+
+void ImageLoader::fullResolutionDecoded(const ImageDecodeOperation& work, SharedImage image) {
+    const ImageCacheKey key = work.key();
+    const auto found = fullResolutionOperations_.find(key);
+    if (found == fullResolutionOperations_.end() || found->second.work->id != work.id) return;
+    fullResolutionOperations_.erase(found);
+    // Without an image the display-size one stays in use; a later request tries again.
+    if (!image) return;
+    fullResolutionCache_.insert(std::move(image), key);
+    bumpRevision();
+}
+
+void ImageLoader::cancelFullResolutionLoading() {
+    fullResolutionQueue_.cancelAllOperations();
+    fullResolutionOperations_.clear();
+    if (fullResolutionRawOperation_) fullResolutionRawOperation_->cancel();
+    fullResolutionRawOperation_.reset();
+}
+
+void ImageLoader::updateFullResolutionRaw(const Photo& photo, const PhotoParameters& parameters,
+                                          bool requestIfNeeded) {
+    FullResolutionRawCacheKey key{photo.relativePath, RawDevelopmentSettings(parameters)};
+    if (!fullResolutionRawCache_->result(key)) fullResolutionRawCache_->clear();
+    if (fullResolutionRawOperation_ && fullResolutionRawOperation_->work->key != key) {
+        fullResolutionRawOperation_->cancel();
+        fullResolutionRawOperation_.reset();
+    }
+    if (!requestIfNeeded) return;
+    if (fullResolutionRawCache_->result(key) || fullResolutionRawOperation_) return;
+    RawDevelopmentRequest request{photo.relativePath, photo.asset(PhotoSource::raw), parameters, std::nullopt,
+                                  rawDevelopmentSupportStore_};
+    fullResolutionRawOperation_ =
+        enqueue(fullResolutionQueue_,
+                FullResolutionRawOperation{nextID(), std::move(key), std::move(request),
+                                           fullResolutionRawDevelopment_},
+                &ImageLoader::fullResolutionRawDeveloped);
+}
+
+void ImageLoader::fullResolutionRawDeveloped(const FullResolutionRawOperation& work,
+                                             FullResolutionRawOperation::Report report) {
+    if (!fullResolutionRawOperation_ || fullResolutionRawOperation_->work->id != work.id) return;
+    if (fullResolutionRawOperation_->work->key != work.key) return;
+    fullResolutionRawOperation_.reset();
+    if (!report.result) return;
+    fullResolutionRawCache_->store(work.key, std::move(*report.result));
+    bumpRevision();
+    notifyAvailability();
+}
+
+void ImageLoader::discardFullResolutionRaw() {
+    if (fullResolutionRawOperation_) fullResolutionRawOperation_->cancel();
+    fullResolutionRawOperation_.reset();
+    fullResolutionRawCache_->clear();
+}
+
+} // namespace sorvin

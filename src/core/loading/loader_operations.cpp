@@ -1,0 +1,102 @@
+#include "loading/loader_operations.hpp"
+
+#include "engine/display_adjustment_resolution.hpp"
+#include "loading/image_decoder.hpp"
+#include "model/random_parameter_adjustment.hpp"
+
+namespace sorvin {
+
+namespace {
+
+PixelSize sizeOf(const SharedImage& image) {
+    return {image->width(), image->height()};
+}
+
+// Lens geometry, vignette frame, development, with the operations' common rules: a failed
+// geometry pass ends the work without a report (outer none), a failed development is reported
+// (inner null).
+std::optional<SharedImage> developPreview(const SharedImage& image, const PhotoParameters& parameters,
+                                          double rotation, const ManualCrop& crop,
+                                          const PreviewDevelopment::Develop& develop,
+                                          const CancellationProbe& isCancelled) {
+    const SharedImage corrected = PreviewDevelopment::withLensGeometry(image, parameters, isCancelled);
+    if (!corrected) return std::nullopt;
+    const auto frame = PreviewDevelopment::vignetteFrame(corrected->width(), corrected->height(), parameters,
+                                                         rotation, crop);
+    return develop(corrected, parameters, frame, isCancelled);
+}
+
+} // namespace
+
+std::optional<SharedImage> ImageDecodeOperation::run(const CancellationProbe& isCancelled) const {
+    if (isCancelled()) return std::nullopt;
+    SharedImage image = decoder ? decoder(photo, source, maximumPixelSize)
+                                : ImageDecoder::decode(photo, source, maximumPixelSize);
+    if (isCancelled()) return std::nullopt;
+    return image;
+}
+
+std::optional<SharedImage> ParameterOperation::run(const CancellationProbe& isCancelled) const {
+    if (isCancelled() || !source) return std::nullopt;
+    const DisplayResizeCacheKey key{cacheKey.path, cacheKey.source, source->width(), source->height(),
+                                    targetLongEdge};
+    const SharedImage resized =
+        resizeCache->image(key, [&] { return DisplayAdjustmentResolution::resized(source, targetLongEdge); });
+    if (!resized || isCancelled()) return std::nullopt;
+    auto developed = developPreview(resized, parameters, rotation, crop, develop, isCancelled);
+    if (!developed || isCancelled()) return std::nullopt;
+    return developed;
+}
+
+std::optional<RawParameterOperation::Report>
+RawParameterOperation::run(const CancellationProbe& isCancelled) const {
+    if (isCancelled()) return std::nullopt;
+    std::optional<RawDevelopmentResult> result = cache->result(request);
+    if (!result || !result->image) {
+        if (isCancelled()) return std::nullopt;
+        return Report{};
+    }
+    if (isCancelled()) return std::nullopt;
+    auto developed = developPreview(result->image, parameters, rotation, crop, develop, isCancelled);
+    if (!developed || isCancelled()) return std::nullopt;
+    return Report{std::move(result), std::move(*developed)};
+}
+
+std::optional<FullResolutionRawOperation::Report>
+FullResolutionRawOperation::run(const CancellationProbe& isCancelled) const {
+    if (isCancelled()) return std::nullopt;
+    std::optional<RawDevelopmentResult> result = development(request);
+    if (result && !result->image) result.reset();
+    if (isCancelled()) return std::nullopt;
+    return Report{std::move(result)};
+}
+
+std::optional<OriginalPreviewOperation::Report>
+OriginalPreviewOperation::run(const CancellationProbe& isCancelled) const {
+    if (isCancelled()) return std::nullopt;
+    const PhotoParameters unedited = originalPhotoParameters(parameters);
+    SharedImage image;
+    PixelSize sourceSize;
+    if (key.source == PhotoSource::raw) {
+        RawDevelopmentRequest request{photo.relativePath, photo.asset(PhotoSource::raw), unedited,
+                                      LoaderLimits::kRawPreviewLongEdge, rawDevelopmentSupportStore};
+        // Past the cache: the development of the photo as edited must stay there.
+        const auto result = rawDevelopmentCache->developWithoutCaching(request);
+        if (!result || !result->image) return Report{};
+        image = result->image;
+        sourceSize = sizeOf(image);
+    } else {
+        if (!sourceImage) return Report{};
+        image = DisplayAdjustmentResolution::resized(sourceImage, targetLongEdge);
+        if (!image) return Report{};
+        sourceSize = sizeOf(sourceImage);
+    }
+    if (isCancelled()) return std::nullopt;
+    const SharedImage corrected = PreviewDevelopment::withLensGeometry(image, unedited, isCancelled);
+    if (!corrected) return std::nullopt;
+    const SharedImage developed = develop(corrected, unedited, std::nullopt, isCancelled);
+    if (!developed || isCancelled()) return std::nullopt;
+    return Report{OriginalPreviewCacheEntry{key, developed, sourceSize, targetLongEdge}};
+}
+
+} // namespace sorvin
