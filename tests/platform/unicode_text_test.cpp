@@ -12,6 +12,7 @@ TEST(UnicodeText, NfcMakesTwoSpellingsOfOneNameOneText) {
     EXPECT_EQ(UnicodeText::nfc(composed), composed);
     EXPECT_EQ(UnicodeText::nfc("plain/ascii.jpg"), "plain/ascii.jpg");
     EXPECT_EQ(UnicodeText::nfc("\xE5\x86\x99\xE7\x9C\x9F.jpg"), "\xE5\x86\x99\xE7\x9C\x9F.jpg"); // 写真.jpg
+    EXPECT_EQ(UnicodeText::nfc("\xE3\x81\x8B\xE3\x82\x99.jpg"), "\xE3\x81\x8C.jpg"); // か + ゛ -> が
 }
 
 TEST(UnicodeText, NfcRefusesIllFormedUtf8) {

@@ -1,6 +1,6 @@
 #include "persistence/selection_record_reading.hpp"
 
-#include "platform/unicode_normalization.hpp"
+#include "platform/unicode_text.hpp"
 
 #include <algorithm>
 #include <stdexcept>
@@ -10,7 +10,7 @@ namespace sorvin::SelectionRecordReading {
 using namespace SelectionJSONValue;
 
 std::string photoPath(std::string_view stored) {
-    return UnicodeNormalization::nfc(stored);
+    return UnicodeText::nfc(stored).value_or(std::string(stored));
 }
 
 Header header(const Json& document) {
