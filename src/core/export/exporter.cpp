@@ -6,13 +6,8 @@
 #include "export/export_manifest_store.hpp"
 #include "export/exporter_destination.hpp"
 #include "export/legacy_embedded_thumbnail_cleaner.hpp"
-#include "persistence/app_identity.hpp"
-#include "platform/exif_writer.hpp"
 #include "platform/file_path.hpp"
-#include "platform/heif_encoder.hpp"
-#include "platform/jpeg_encoder.hpp"
 #include "platform/output_file.hpp"
-#include "platform/srgb_profile.hpp"
 
 #include <algorithm>
 #include <cctype>
@@ -90,21 +85,6 @@ std::pair<std::string, std::string> baseAndExtension(const std::string& name) {
     const std::string extension = path.extension().string();
     if (extension.size() > 1) return {path.stem().string(), extension.substr(1)};
     return {name, ""};
-}
-
-// The encoded bytes of a rendered image in a format, with its metadata.
-std::optional<std::string> encoded(const RenderedEditedImage& rendered, ExportImageFormat format) {
-    const Image& image = *rendered.image;
-    const std::string exif = ExifWriter::forRenderedImage(rendered.metadataSource, image.width(),
-                                                          image.height(), "Sorvin " + AppIdentity::version());
-    const int quality = traitsOf(format).quality;
-    switch (format) {
-    case ExportImageFormat::jpeg:
-        return JpegEncoder::encode(image, quality, exif, SrgbProfile::iccBytes());
-    case ExportImageFormat::heif:
-        return HeifEncoder::encode(image, quality, exif, SrgbProfile::iccBytes());
-    }
-    return std::nullopt;
 }
 
 // Walks one export, item by item; holds the counters of the result.
@@ -312,6 +292,15 @@ private:
     // Writes one output file (a byte copy or a new encoding) under its temporary name.
     std::error_code writeOutput(const Photo& photo, const ItemEdit& edit, ExportImageFormat format,
                                 const fs::path& file) {
+        try {
+            return writeOutputOrThrow(photo, edit, format, file);
+        } catch (const std::bad_alloc&) { // a photo too large for this machine fails alone
+            return std::make_error_code(std::errc::not_enough_memory);
+        }
+    }
+
+    std::error_code writeOutputOrThrow(const Photo& photo, const ItemEdit& edit, ExportImageFormat format,
+                                       const fs::path& file) {
         if (!shouldReencode(photo, format, request_.burnInOrientation, edit.rotation, edit.crop, 0,
                             edit.parameters, edit.source, limit_)) {
             if (auto error = OutputFile::copyNew(photo.url, file)) return error;
@@ -323,7 +312,7 @@ private:
         const auto rendering = render_(photo, edit.rotation, edit.crop, edit.parameters, edit.source, limit_);
         if (!rendering.rendered || !rendering.rendered->image)
             return rendering.error ? rendering.error : make_error_code(ExportErrc::fileReadCorruptFile);
-        const auto bytes = encoded(*rendering.rendered, format);
+        const auto bytes = encodedImage(*rendering.rendered, format);
         if (!bytes) return ExportErrc::fileWriteUnknown;
         return OutputFile::writeNew(file, *bytes);
     }

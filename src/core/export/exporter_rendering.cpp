@@ -10,6 +10,11 @@
 #include "model/mask_kind_catalog.hpp"
 #include "model/photo_edit_geometry.hpp"
 #include "model/photo_rotation.hpp"
+#include "persistence/app_identity.hpp"
+#include "platform/exif_writer.hpp"
+#include "platform/heif_encoder.hpp"
+#include "platform/jpeg_encoder.hpp"
+#include "platform/srgb_profile.hpp"
 
 #include <limits>
 
@@ -67,6 +72,20 @@ ExportRendering renderEditedImageAndMetadata(const Photo& photo, double rotation
     } catch (const std::exception&) { // out of memory in a stage that does not catch it itself
         return failed();
     }
+}
+
+std::optional<std::string> encodedImage(const RenderedEditedImage& rendered, ExportImageFormat format) {
+    const Image& image = *rendered.image;
+    const std::string exif = ExifWriter::forRenderedImage(rendered.metadataSource, image.width(),
+                                                          image.height(), "Sorvin " + AppIdentity::version());
+    const int quality = traitsOf(format).quality;
+    switch (format) {
+    case ExportImageFormat::jpeg:
+        return JpegEncoder::encode(image, quality, exif, SrgbProfile::iccBytes());
+    case ExportImageFormat::heif:
+        return HeifEncoder::encode(image, quality, exif, SrgbProfile::iccBytes());
+    }
+    return std::nullopt;
 }
 
 ExportImageDecoder fullSizeDecoder() {

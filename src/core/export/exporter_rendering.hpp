@@ -1,5 +1,6 @@
 #pragma once
 
+#include "export/export_image_format.hpp"
 #include "model/manual_crop.hpp"
 #include "model/photo.hpp"
 #include "model/photo_parameters.hpp"
@@ -9,6 +10,7 @@
 #include <filesystem>
 #include <functional>
 #include <optional>
+#include <string>
 #include <system_error>
 
 namespace sorvin {
@@ -37,6 +39,11 @@ ExportRendering renderEditedImageAndMetadata(const Photo& photo, double rotation
                                              const PhotoParameters& params, std::optional<PhotoSource> source,
                                              std::optional<int> maximumLongEdge,
                                              const ExportImageDecoder& decode);
+
+// The file bytes of a rendered image in a format (JPEG quality 95, HEIF 90) with the metadata of
+// its source (orientation 1, the new size, our software name) and the sRGB profile; none when the
+// encoder fails.
+std::optional<std::string> encodedImage(const RenderedEditedImage& rendered, ExportImageFormat format);
 
 // The program's decoder (ImageDecoder) at full size.
 ExportImageDecoder fullSizeDecoder();
