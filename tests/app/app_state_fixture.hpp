@@ -41,6 +41,27 @@ public:
     std::function<void()> whileShown;
 };
 
+// Keeps the panel open until the test answers for the user.
+class ScriptedExportPanel final : public SingleExportPanel {
+public:
+    void present(const SingleExportPanelOptions& shown, FormatChanged changed, Completion done) override {
+        options = shown;
+        formatChanged = std::move(changed);
+        completion = std::move(done);
+    }
+    std::optional<SingleExportPanelOptions> options;
+    FormatChanged formatChanged;
+    Completion completion;
+};
+
+class RecordingAlerts final : public AlertPresenter {
+public:
+    void showWarning(const std::string& message, const std::string& informative) override {
+        shown.emplace_back(message, informative);
+    }
+    std::vector<std::pair<std::string, std::string>> shown;
+};
+
 // An application state over a manual main queue and executor, an in-memory preferences store and
 // temporary folders; the photo folder is filled from the sample photos.
 class AppStateTest : public ::testing::Test {
@@ -66,21 +87,22 @@ protected:
 
     AppState& state() {
         if (!state_) {
-            state_ = std::make_unique<AppState>(settings, AppStateEnvironment{queue,
-                                                                              executor,
-                                                                              pasteboard,
-                                                                              &folderPanel,
-                                                                              root / "caches",
-                                                                              root / "support",
-                                                                              root / "legacy-support",
-                                                                              {},
-                                                                              {},
-                                                                              {},
-                                                                              {}});
+            state_ = std::make_unique<AppState>(settings, environment());
             undoManager = std::make_shared<UndoManager>();
             state_->setUndoManager(undoManager);
         }
         return *state_;
+    }
+
+    AppStateEnvironment environment() {
+        AppStateEnvironment environment{queue, executor, pasteboard};
+        environment.folderPanel = &folderPanel;
+        environment.singleExportPanel = &exportPanel;
+        environment.alerts = &alerts;
+        environment.cachesRoot = root / "caches";
+        environment.applicationSupportDirectory = root / "support";
+        environment.legacyApplicationSupportDirectory = root / "legacy-support";
+        return environment;
     }
 
     // Runs background work and what it posts back until nothing is left.
@@ -111,6 +133,8 @@ protected:
     ManualExecutor executor;
     MemoryPasteboard pasteboard;
     ScriptedFolderPanel folderPanel;
+    ScriptedExportPanel exportPanel;
+    RecordingAlerts alerts;
     std::shared_ptr<UndoManager> undoManager;
 
 private:

@@ -28,7 +28,7 @@ TEST_F(AppStateRules, StartsFromThePreferencesWithPanelSizesClamped) {
         store.set(PreferenceKey::rightPanelWidth, row.storedWidth);
         store.set(PreferenceKey::bottomPanelHeight, row.storedHeight);
         AppSettings stored(store, std::uint64_t{1} << 35);
-        AppState started(stored, AppStateEnvironment{queue, executor, pasteboard, nullptr, root / "caches"});
+        AppState started(stored, environment());
         EXPECT_EQ(started.rightPanelWidth(), row.width) << row.storedWidth;
         EXPECT_EQ(started.bottomPanelHeight(), row.height) << row.storedHeight;
     }
@@ -53,8 +53,7 @@ TEST_F(AppStateRules, TheStoredPageIsCheckedAndWrittenBackAtStart) {
         DefaultsStore store;
         store.set(PreferenceKey::parameterTab, stored.storedValue());
         AppSettings storedSettings(store, std::uint64_t{1} << 35);
-        AppState started(storedSettings,
-                         AppStateEnvironment{queue, executor, pasteboard, nullptr, root / "caches"});
+        AppState started(storedSettings, environment());
         EXPECT_EQ(started.parameterPage(), expected);
         EXPECT_EQ(AppSettings(store, std::uint64_t{1} << 35).integralNumber(PreferenceKey::parameterTab),
                   expected.storedValue());
@@ -431,14 +430,14 @@ TEST_F(AppStateRules, TheImageCopyRendersOnceAtATimeAndReportsTheOutcome) {
     openPhotos();
     int renders = 0;
     std::optional<int> longEdge;
-    state().setImageRenderer(
-        [&](const RenderSnapshot& snapshot, std::optional<int> maximumLongEdge) -> SharedImage {
-            ++renders;
-            longEdge = maximumLongEdge;
-            EXPECT_EQ(snapshot.photo.relativePath, "a.jpg");
-            EXPECT_EQ(snapshot.parameters[PhotoParameter::exposure], 15);
-            return makeImage(PixelBuffer(4, 3));
-        });
+    state().setRenderer([&](const Photo& photo, double, const ManualCrop&, const PhotoParameters& parameters,
+                            PhotoSource, std::optional<int> maximumLongEdge) {
+        ++renders;
+        longEdge = maximumLongEdge;
+        EXPECT_EQ(photo.relativePath, "a.jpg");
+        EXPECT_EQ(parameters[PhotoParameter::exposure], 15);
+        return ExportRendering{RenderedEditedImage{makeImage(PixelBuffer(4, 3)), photo.url}, {}};
+    });
     state().setCurrentParameter(PhotoParameter::exposure, 15);
     state().copyCurrentImage();
     EXPECT_TRUE(state().isImageCopyInProgress());
@@ -453,7 +452,8 @@ TEST_F(AppStateRules, TheImageCopyRendersOnceAtATimeAndReportsTheOutcome) {
     EXPECT_TRUE(pasteboard.items[0].data().contains(PasteboardType::png));
     EXPECT_TRUE(pasteboard.items[0].data().contains(PasteboardType::tiff));
 
-    state().setImageRenderer([](const RenderSnapshot&, std::optional<int>) { return SharedImage(); });
+    state().setRenderer([](const Photo&, double, const ManualCrop&, const PhotoParameters&, PhotoSource,
+                           std::optional<int>) { return ExportRendering{}; });
     state().copyCurrentImage();
     settle();
     EXPECT_EQ(state().toastText(), "画像をコピーできませんでした");

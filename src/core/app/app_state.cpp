@@ -29,6 +29,7 @@ double clampedPanelSize(double value, double minimum, double maximum) {
 AppState::AppState(AppSettings& settings, AppStateEnvironment environment)
     : settings_(settings), mainQueue_(environment.mainQueue), executor_(environment.executor),
       pasteboard_(environment.pasteboard), folderPanel_(environment.folderPanel),
+      singleExportPanel_(environment.singleExportPanel), alerts_(environment.alerts),
       cachesRoot_(environment.cachesRoot.empty() ? FolderScanner::defaultCachesRoot()
                                                  : environment.cachesRoot),
       applicationSupportDirectory_(std::move(environment.applicationSupportDirectory)),
@@ -46,6 +47,13 @@ AppState::AppState(AppSettings& settings, AppStateEnvironment environment)
       rawDevelopmentSupportStore_(std::make_shared<RawDevelopmentSupportStore>()),
       fullResolutionRawCache_(std::make_shared<FullResolutionRawCache>()) {
     if (!undoClock_) undoClock_ = [&queue = mainQueue_] { return queue.now(); };
+    renderer_ = [decode = Exporter::fullSizeDecoder()](const Photo& photo, double rotation,
+                                                       const ManualCrop& crop,
+                                                       const PhotoParameters& parameters, PhotoSource source,
+                                                       std::optional<int> maximumLongEdge) {
+        return Exporter::renderEditedImageAndMetadata(photo, rotation, crop, parameters, source,
+                                                      maximumLongEdge, decode);
+    };
 
     DefaultsStore& defaults = settings_.defaults();
     recentFolders_ = defaults.stringArray(PreferenceKey::recentFolders).value_or(std::vector<std::string>{});

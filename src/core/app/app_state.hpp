@@ -5,8 +5,11 @@
 #include "app/heart_feedback_presentation.hpp"
 #include "app/navigation_side_effect_debouncer.hpp"
 #include "app/scan_cancellation_token.hpp"
+#include "app/single_export_panel.hpp"
+#include "app/single_photo_export.hpp"
 #include "app/undo_manager.hpp"
 #include "engine/straightening_analysis.hpp"
+#include "export/exporter_rendering.hpp"
 #include "library/folder_scanner.hpp"
 #include "library/parameter_clipboard_command.hpp"
 #include "library/photo_library.hpp"
@@ -24,6 +27,7 @@
 #include "persistence/app_settings.hpp"
 #include "persistence/parameter_preset_manager.hpp"
 #include "persistence/selection_store.hpp"
+#include "platform/alert_presenter.hpp"
 #include "platform/background_executor.hpp"
 #include "platform/folder_panel.hpp"
 #include "platform/geometry.hpp"
@@ -116,27 +120,22 @@ struct AppStateEnvironment {
     BackgroundExecutor& executor;
     Pasteboard& pasteboard;
     FolderPanel* folderPanel = nullptr;
+    // The save panel of a one-photo export and the alerts, both on the main window; without them
+    // there is no main window to export from.
+    SingleExportPanel* singleExportPanel = nullptr;
+    AlertPresenter* alerts = nullptr;
     // Where the scan cache lives; FolderScanner::defaultCachesRoot() when empty.
-    std::filesystem::path cachesRoot;
+    std::filesystem::path cachesRoot{};
     // Where folder records go when a folder cannot be written; the store's defaults when empty.
-    std::optional<std::filesystem::path> applicationSupportDirectory;
-    std::optional<std::filesystem::path> legacyApplicationSupportDirectory;
+    std::optional<std::filesystem::path> applicationSupportDirectory{};
+    std::optional<std::filesystem::path> legacyApplicationSupportDirectory{};
     // Seconds for undo coalescing; the main queue's clock when empty.
-    std::function<double()> undoClock;
+    std::function<double()> undoClock{};
     // Reads photo values during a scan; FolderScanner::metadata when empty.
-    FolderScanner::MetadataReader metadataReader;
+    FolderScanner::MetadataReader metadataReader{};
     // Reads EXIF values and computes histograms; the loaders' defaults when empty.
-    ExifLoader::Reader exifReader;
-    HistogramLoader::Processor histogramProcessor;
-};
-
-// What one image copy renders, fixed when the command starts.
-struct RenderSnapshot {
-    Photo photo;
-    double rotation = 0;
-    ManualCrop crop;
-    PhotoParameters parameters;
-    PhotoSource source = PhotoSource::jpeg;
+    ExifLoader::Reader exifReader{};
+    HistogramLoader::Processor histogramProcessor{};
 };
 
 // The one application controller: the state every view reads and the operations every command
@@ -329,6 +328,7 @@ public:
 
     // ---- Export ----
     void presentExport();
+    void presentCurrentPhotoExport();
 
     // ---- Original preview ----
     void setShowingOriginal(bool on);
@@ -352,10 +352,9 @@ public:
     PhotoSource displayedSource(const Photo& photo) const;
     PhotoParameters displayedParameters(const Photo& photo) const;
 
-    // Renders the image that an image copy puts on the clipboard; replaceable for tests.
-    using ImageRenderer =
-        std::function<SharedImage(const RenderSnapshot&, std::optional<int> maximumLongEdge)>;
-    void setImageRenderer(ImageRenderer renderer) { imageRenderer_ = std::move(renderer); }
+    // Renders a photo from its file for the image copy and the one-photo export; the export's
+    // renderer at full size unless a test replaces it.
+    void setRenderer(Exporter::ExportRenderer renderer) { renderer_ = std::move(renderer); }
 
 private:
     struct OriginalPreviewContext {
@@ -393,6 +392,8 @@ private:
     // Opening a folder.
     void finishLoading(ScanResult result, const std::filesystem::path& folder);
     void recordRecentFolder(const std::filesystem::path& folder);
+    void singleExportPanelClosed(SinglePhotoExport::Request request,
+                                 std::optional<std::filesystem::path> file, SingleExportFormat format);
     void writeRecentFolders();
 
     // Navigation.
@@ -473,12 +474,14 @@ private:
     BackgroundExecutor& executor_;
     Pasteboard& pasteboard_;
     FolderPanel* folderPanel_;
+    SingleExportPanel* singleExportPanel_;
+    AlertPresenter* alerts_;
     std::filesystem::path cachesRoot_;
     std::optional<std::filesystem::path> applicationSupportDirectory_;
     std::optional<std::filesystem::path> legacyApplicationSupportDirectory_;
     std::function<double()> undoClock_;
     FolderScanner::MetadataReader metadataReader_;
-    ImageRenderer imageRenderer_;
+    Exporter::ExportRenderer renderer_;
     // Expires with the state; delayed and background work holds it weakly.
     std::shared_ptr<AppState*> self_;
 

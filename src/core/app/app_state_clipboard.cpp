@@ -45,45 +45,38 @@ void AppState::copyCurrentImage() {
     if (screen_ != AppScreen::select || isModalExportPresented() || adjustmentInputIsFocused_ ||
         isImageCopyInProgress_ || !library_ || !library_->currentPhoto())
         return;
-    RenderSnapshot snapshot{*library_->currentPhoto(), library_->currentRotation(), library_->currentCrop(),
-                            library_->currentParameters(), library_->currentSource()};
+    // The clipboard gets the photo as it was when the command started; the copy is never cancelled.
+    auto render = [render = renderer_, photo = *library_->currentPhoto(),
+                   rotation = library_->currentRotation(), crop = library_->currentCrop(),
+                   parameters = library_->currentParameters(), source = library_->currentSource()] {
+        return render(photo, rotation, crop, parameters, source, kImageCopyLongEdge);
+    };
     isImageCopyInProgress_ = true;
     publish(AppStateProperty::isImageCopyInProgress);
 
     MainQueue& mainQueue = mainQueue_;
     const std::weak_ptr<AppState*> weak = self_;
-    // Never cancelled: the clipboard gets the photo as it was when the command started.
-    executor_.run(TaskPriority::userInitiated,
-                  [&mainQueue, weak, snapshot = std::move(snapshot), render = imageRenderer_] {
-                      std::optional<ImageClipboardPayload> payload;
-                      try {
-                          if (render) {
-                              if (SharedImage image = render(snapshot, kImageCopyLongEdge))
-                                  payload = ImageClipboardPayload::make(*image);
-                          }
-                      } catch (const std::exception&) {
-                          payload.reset();
-                      }
-                      mainQueue.post([weak, payload = std::move(payload)] {
-                          auto self = weak.lock();
-                          if (!self) return;
-                          AppState& state = **self;
-                          state.isImageCopyInProgress_ = false;
-                          state.publish(AppStateProperty::isImageCopyInProgress);
-                          if (payload && payload->write(state.pasteboard_))
-                              state.showToasts({"画像をコピーしました"}, 1.5);
-                          else
-                              state.showToasts({"画像をコピーできませんでした"}, 3.0);
-                      });
-                  });
-}
-
-// ---- Export ----
-
-void AppState::presentExport() {
-    if (screen_ != AppScreen::select || isModalExportPresented() || adjustmentInputIsFocused_) return;
-    endOriginalPreview();
-    setExportPresented(true);
+    executor_.run(TaskPriority::userInitiated, [&mainQueue, weak, render = std::move(render)] {
+        std::optional<ImageClipboardPayload> payload;
+        try {
+            const ExportRendering rendering = render();
+            if (rendering.rendered && rendering.rendered->image)
+                payload = ImageClipboardPayload::make(*rendering.rendered->image);
+        } catch (const std::exception&) {
+            payload.reset();
+        }
+        mainQueue.post([weak, payload = std::move(payload)] {
+            auto self = weak.lock();
+            if (!self) return;
+            AppState& state = **self;
+            state.isImageCopyInProgress_ = false;
+            state.publish(AppStateProperty::isImageCopyInProgress);
+            if (payload && payload->write(state.pasteboard_))
+                state.showToasts({"画像をコピーしました"}, 1.5);
+            else
+                state.showToasts({"画像をコピーできませんでした"}, 3.0);
+        });
+    });
 }
 
 } // namespace sorvin

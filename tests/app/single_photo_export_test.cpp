@@ -1,0 +1,185 @@
+// The export of the current photo alone: when it is a byte copy, when it is rendered anew, how a
+// refused destination is reported, and the panel's round trip through the application state.
+
+#include "app/single_photo_export.hpp"
+#include "app_state_fixture.hpp"
+#include "export/export_error.hpp"
+#include "library/folder_scanner.hpp"
+#include "persistence/preference_key.hpp"
+
+#include <fstream>
+#include <iterator>
+
+namespace sorvin::test {
+namespace {
+
+std::string bytesOf(const std::filesystem::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+class SinglePhotoExportTest : public ::testing::Test {
+protected:
+    SinglePhotoExportTest() {
+        std::filesystem::create_directories(root / "photos");
+        std::filesystem::create_directories(root / "out");
+    }
+
+    SinglePhotoExport::Request request(const std::string& sampleName) {
+        const std::filesystem::path file = root / "photos" / std::filesystem::path(sampleName).filename();
+        if (!std::filesystem::exists(file)) std::filesystem::copy_file(sample(sampleName), file);
+        SinglePhotoExport::Request made;
+        made.photo = *FolderScanner::metadata(file, file.filename().string());
+        made.sourceFolder = root / "photos";
+        made.destination = root / "out" / "exported.jpg";
+        return made;
+    }
+
+    // Stands in for the renderer and counts its calls; gives a small grey image.
+    Exporter::ExportRenderer countingRenderer() {
+        return [this](const Photo& photo, double, const ManualCrop&, const PhotoParameters&, PhotoSource,
+                      std::optional<int> maximumLongEdge) {
+            ++renders;
+            EXPECT_EQ(maximumLongEdge, std::nullopt) << "a single export renders at full size";
+            PixelBuffer pixels(8, 6);
+            std::fill(pixels.data(), pixels.data() + pixels.byteCount(), std::uint8_t{128});
+            return ExportRendering{RenderedEditedImage{makeImage(std::move(pixels)), photo.url}, {}};
+        };
+    }
+
+    TemporaryFolder root;
+    int renders = 0;
+};
+
+TEST_F(SinglePhotoExportTest, AnUntouchedPhotoInItsOwnFormatIsCopiedByteForByte) {
+    struct Row {
+        double rotation;
+        bool copied;
+    };
+    for (const Row& row : {Row{0, true}, Row{0.005, true}, Row{0.01, false}, Row{90, false}}) {
+        SinglePhotoExport::Request made = request("jpeg/nikon_d70s_gps_lens.jpg");
+        made.rotation = row.rotation;
+        std::filesystem::remove(made.destination);
+        renders = 0;
+        EXPECT_EQ(SinglePhotoExport::run(made, countingRenderer()), std::nullopt);
+        EXPECT_EQ(renders, row.copied ? 0 : 1) << row.rotation;
+        EXPECT_EQ(bytesOf(made.destination) == bytesOf(made.photo.url), row.copied) << row.rotation;
+    }
+}
+
+TEST_F(SinglePhotoExportTest, AnyChangeOfPixelsFormatOrOrientationRendersAnew) {
+    SinglePhotoExport::Request edited = request("jpeg/nikon_d70s_gps_lens.jpg");
+    edited.parameters.setValue(10, PhotoParameter::exposure);
+    SinglePhotoExport::Request cropped = request("jpeg/nikon_d70s_gps_lens.jpg");
+    cropped.crop.sizeP = 50;
+    SinglePhotoExport::Request turned = request("jpeg/nikon_d40_orient6.jpg");
+    SinglePhotoExport::Request asHeif = request("jpeg/nikon_d70s_gps_lens.jpg");
+    asHeif.format = SingleExportFormat::heic;
+    asHeif.destination = root / "out" / "exported.heic";
+
+    for (const auto* made : {&edited, &cropped, &turned}) {
+        std::filesystem::remove(made->destination);
+        renders = 0;
+        EXPECT_EQ(SinglePhotoExport::run(*made, countingRenderer()), std::nullopt);
+        EXPECT_EQ(renders, 1);
+        EXPECT_NE(bytesOf(made->destination), bytesOf(made->photo.url));
+    }
+    renders = 0;
+    const auto heif = SinglePhotoExport::run(asHeif, countingRenderer());
+    if (heif) {
+        EXPECT_EQ(*heif, ExportError::failureReason(make_error_code(ExportErrc::featureUnsupported)));
+    } else {
+        EXPECT_EQ(renders, 1);
+        EXPECT_TRUE(std::filesystem::exists(asHeif.destination));
+    }
+}
+
+TEST_F(SinglePhotoExportTest, RefusedDestinationsAreExplainedAndLeaveNoFile) {
+    SinglePhotoExport::Request inside = request("jpeg/nikon_d70s_gps_lens.jpg");
+    inside.destination = root / "photos" / "exported.jpg";
+    EXPECT_EQ(SinglePhotoExport::run(inside, countingRenderer()), "元の写真フォルダの中には書き出せません");
+    EXPECT_FALSE(std::filesystem::exists(inside.destination));
+
+    SinglePhotoExport::Request missing = request("jpeg/nikon_d70s_gps_lens.jpg");
+    missing.destination = root / "gone" / "exported.jpg";
+    EXPECT_EQ(SinglePhotoExport::run(missing, countingRenderer()), "書き出し先のフォルダが見つかりません");
+
+    SinglePhotoExport::Request onFolder = request("jpeg/nikon_d70s_gps_lens.jpg");
+    std::filesystem::create_directories(onFolder.destination);
+    EXPECT_NE(SinglePhotoExport::run(onFolder, countingRenderer()), std::nullopt);
+    EXPECT_TRUE(std::filesystem::is_directory(onFolder.destination));
+}
+
+TEST_F(SinglePhotoExportTest, AFailedRenderRemovesTheOldFileAndWritesNothing) {
+    SinglePhotoExport::Request made = request("jpeg/nikon_d70s_gps_lens.jpg");
+    made.rotation = 90;
+    std::ofstream(made.destination) << "old";
+    const auto failing = [](const Photo&, double, const ManualCrop&, const PhotoParameters&, PhotoSource,
+                            std::optional<int>) { return ExportRendering{}; };
+    EXPECT_EQ(SinglePhotoExport::run(made, failing),
+              ExportError::failureReason(make_error_code(ExportErrc::fileReadCorruptFile)));
+    EXPECT_FALSE(std::filesystem::exists(made.destination));
+}
+
+class CurrentPhotoExport : public AppStateTest {
+protected:
+    CurrentPhotoExport() {
+        defaults.set(PreferenceKey::sortKey, "name");
+        addStandardPhotos();
+        std::filesystem::create_directories(root / "out");
+    }
+};
+
+TEST_F(CurrentPhotoExport, ThePanelProposesANameAndRemembersTheFormatAndFolder) {
+    defaults.set(PreferenceKey::lastExportFolder, (root / "batch").string());
+    openPhotos();
+    state().createRetouchDuplicate();
+    state().presentCurrentPhotoExport();
+    ASSERT_TRUE(exportPanel.options.has_value());
+    EXPECT_EQ(exportPanel.options->proposedName, "a-B.jpg");
+    EXPECT_EQ(exportPanel.options->startFolder, root / "batch");
+    EXPECT_TRUE(state().isSingleExportPanelPresented());
+    EXPECT_TRUE(state().isModalExportPresented());
+    state().toggleHeart();
+    EXPECT_FALSE(state().library()->containsHeart("a.jpg", RetouchSlot::b));
+
+    exportPanel.formatChanged(SingleExportFormat::heic);
+    EXPECT_EQ(defaults.string(PreferenceKey::singleExportFormat), "heic");
+    exportPanel.formatChanged(SingleExportFormat::jpeg);
+    exportPanel.completion(root / "out" / "chosen", SingleExportFormat::jpeg);
+    EXPECT_FALSE(state().isSingleExportPanelPresented());
+    EXPECT_TRUE(state().isSingleExportInProgress());
+    state().presentCurrentPhotoExport(); // refused while one runs
+    EXPECT_FALSE(state().isSingleExportPanelPresented());
+    settle();
+    EXPECT_FALSE(state().isSingleExportInProgress());
+    EXPECT_TRUE(std::filesystem::exists(root / "out" / "chosen.jpg"));
+    EXPECT_EQ(state().toastText(), "書き出しました: chosen.jpg");
+    EXPECT_EQ(defaults.string(PreferenceKey::lastSingleExportFolder), (root / "out").string());
+    EXPECT_TRUE(alerts.shown.empty());
+
+    state().presentCurrentPhotoExport();
+    EXPECT_EQ(exportPanel.options->startFolder, root / "out");
+}
+
+TEST_F(CurrentPhotoExport, AFailureEndsInTheAlertAndCancellingDoesNothing) {
+    openPhotos();
+    state().presentCurrentPhotoExport();
+    const std::size_t jobs = executor.started();
+    exportPanel.completion(std::nullopt, SingleExportFormat::jpeg);
+    EXPECT_EQ(executor.started(), jobs) << "a cancelled panel starts no export";
+    settle();
+    EXPECT_FALSE(state().isSingleExportPanelPresented());
+    EXPECT_TRUE(alerts.shown.empty());
+
+    state().presentCurrentPhotoExport();
+    exportPanel.completion(photos() / "inside.jpg", SingleExportFormat::jpeg);
+    settle();
+    ASSERT_EQ(alerts.shown.size(), 1u);
+    EXPECT_EQ(alerts.shown[0].first, "書き出しに失敗しました");
+    EXPECT_EQ(alerts.shown[0].second, "元の写真フォルダの中には書き出せません");
+    EXPECT_FALSE(std::filesystem::exists(photos() / "inside.jpg"));
+}
+
+} // namespace
+} // namespace sorvin::test
