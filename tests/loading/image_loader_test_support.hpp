@@ -3,6 +3,7 @@
 #include "loading/image_loader.hpp"
 #include "support/manual_main_queue.hpp"
 
+#include <algorithm>
 #include <gtest/gtest.h>
 #include <map>
 #include <set>
@@ -89,7 +90,11 @@ struct ImageLoaderFixture : ::testing::Test {
         s.decoder = [this](const Photo& photo, std::optional<PhotoSource> source, int size) -> SharedImage {
             decodes.push_back({photo.url, *source, size});
             if (undecodable.contains(photo.relativePath)) return nullptr;
-            SharedImage image = blankImage(photo.pixelWidth, photo.pixelHeight);
+            // At most 100 pixels on the long edge, so large photos stay cheap.
+            const int edge = std::max(photo.pixelWidth, photo.pixelHeight);
+            const double scale = edge > 100 ? 100.0 / edge : 1.0;
+            SharedImage image = blankImage(std::max(1, static_cast<int>(photo.pixelWidth * scale)),
+                                           std::max(1, static_cast<int>(photo.pixelHeight * scale)));
             decodedFrom[image.get()] = photo.url;
             return image;
         };
