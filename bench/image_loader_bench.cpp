@@ -1,0 +1,180 @@
+// The image loader end to end, on the program's own executor and a main queue served by the
+// benchmark thread: a 24 MP JPEG (6000 x 4000) from the request to the published developed image
+// at display size (photo area 1400 points at scale 2: a 2816-pixel render of the 3200-pixel
+// decode), the same edit when the decode is already cached, and one navigation step to a
+// neighbour whose decode the prefetch already holds. Baseline: one copy of a display-size bitmap.
+#include "loading/image_loader.hpp"
+#include "platform/jpeg_encoder.hpp"
+
+#include <benchmark/benchmark.h>
+#include <condition_variable>
+#include <cstring>
+#include <deque>
+#include <filesystem>
+#include <fstream>
+#include <mutex>
+#include <random>
+#include <vector>
+
+namespace sorvin {
+namespace {
+
+// The benchmark thread plays the main thread: it runs what background work posts.
+class ServedMainQueue final : public MainQueue {
+public:
+    void post(Task task) override {
+        {
+            std::lock_guard guard(lock_);
+            tasks_.push_back(std::move(task));
+        }
+        ready_.notify_one();
+    }
+    double now() const override { return 0; }
+
+    // Runs posted tasks until the condition holds.
+    template <typename Done>
+    void serveUntil(Done done) {
+        while (!done()) {
+            Task task;
+            {
+                std::unique_lock guard(lock_);
+                ready_.wait(guard, [&] { return !tasks_.empty(); });
+                task = std::move(tasks_.front());
+                tasks_.pop_front();
+            }
+            task();
+        }
+    }
+
+protected:
+    void schedule(double, Task task) override { post(std::move(task)); }
+
+private:
+    std::mutex lock_;
+    std::condition_variable ready_;
+    std::deque<Task> tasks_;
+};
+
+constexpr double kArea = 1400, kScale = 2, kZoom = 1;
+
+// A 24 MP JPEG of smooth gradients with noise, written once.
+const std::filesystem::path& largeJpeg() {
+    static const std::filesystem::path path = [] {
+        const int width = 6000, height = 4000;
+        PixelBuffer buffer(width, height);
+        std::mt19937 random(3);
+        std::uniform_int_distribution<int> noise(-10, 10);
+        for (int y = 0; y < height; ++y) {
+            std::uint8_t* row = buffer.row(y);
+            for (int x = 0; x < width; ++x) {
+                row[4 * x] = static_cast<std::uint8_t>(std::clamp(255 * x / width + noise(random), 0, 255));
+                row[4 * x + 1] =
+                    static_cast<std::uint8_t>(std::clamp(255 * y / height + noise(random), 0, 255));
+                row[4 * x + 2] = static_cast<std::uint8_t>(std::clamp(128 + noise(random), 0, 255));
+                row[4 * x + 3] = 255;
+            }
+        }
+        const auto bytes = JpegEncoder::encode(Image(std::move(buffer)), 90, {}, {});
+        auto file = std::filesystem::temp_directory_path() / "sorvin-image-loader-bench.jpg";
+        std::ofstream(file, std::ios::binary)
+            .write(bytes->data(), static_cast<std::streamsize>(bytes->size()));
+        return file;
+    }();
+    return path;
+}
+
+Photo photoNamed(const std::string& name) {
+    Photo photo;
+    photo.url = largeJpeg();
+    photo.relativePath = name;
+    photo.pixelWidth = 6000;
+    photo.pixelHeight = 4000;
+    return photo;
+}
+
+PhotoParameters edit(int exposure) {
+    PhotoParameters p;
+    p.setValue(exposure, PhotoParameter::exposure);
+    p.setValue(25, PhotoParameter::contrast);
+    p.setValue(15, PhotoParameter::saturation);
+    return p;
+}
+
+struct Bench {
+    ServedMainQueue mainQueue;
+    ThreadPoolExecutor executor;
+    ImageLoader loader{mainQueue, executor};
+
+    void waitForDecode(const Photo& photo) {
+        mainQueue.serveUntil([&] { return loader.hasDisplayImage({photo.relativePath, PhotoSource::jpeg}); });
+    }
+    void develop(const Photo& photo, const PhotoParameters& parameters) {
+        loader.requestParameters(photo, parameters, std::nullopt, 0, {}, false, kArea, kScale, kZoom);
+        // Until the render's result arrives: while it runs, the previous image stands in.
+        mainQueue.serveUntil([&] { return !loader.isRenderingParameters(); });
+    }
+};
+
+// Nothing cached: display decode, downscale and development.
+void BM_RequestToPublishedImage(benchmark::State& state) {
+    Bench bench;
+    const Photo photo = photoNamed("large.jpg");
+    int exposure = 1;
+    for (auto _ : state) {
+        bench.loader.cancelAll();
+        bench.loader.prefetch({photo}, 0, {}, std::nullopt);
+        bench.waitForDecode(photo);
+        bench.develop(photo, edit(exposure));
+        exposure = exposure % 50 + 1;
+    }
+}
+BENCHMARK(BM_RequestToPublishedImage)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// A parameter edit of the photo shown: the decode and its display-size copy are cached.
+void BM_EditOfTheShownPhoto(benchmark::State& state) {
+    Bench bench;
+    const Photo photo = photoNamed("large.jpg");
+    bench.loader.prefetch({photo}, 0, {}, std::nullopt);
+    bench.waitForDecode(photo);
+    int exposure = 1;
+    for (auto _ : state) {
+        bench.develop(photo, edit(exposure));
+        exposure = exposure % 50 + 1;
+    }
+}
+BENCHMARK(BM_EditOfTheShownPhoto)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// A step to the next photo, whose decode the prefetch already made; both photos stay in the window.
+void BM_NavigationStepFromPrefetchCache(benchmark::State& state) {
+    Bench bench;
+    std::vector<Photo> row;
+    for (int i = 0; i < 9; ++i)
+        row.push_back(photoNamed("p" + std::to_string(i) + ".jpg"));
+    bench.loader.prefetch(row, 4, {}, std::nullopt);
+    for (const Photo& photo : row)
+        bench.waitForDecode(photo);
+    int current = 4;
+    for (auto _ : state) {
+        const int next = current == 4 ? 5 : 4;
+        bench.loader.clearParameterImage();
+        bench.loader.prefetch(row, next, {}, next - current);
+        bench.develop(row[static_cast<std::size_t>(next)], edit(10));
+        current = next;
+    }
+}
+BENCHMARK(BM_NavigationStepFromPrefetchCache)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// Baseline: one copy of a 2816 x 1877 RGBA bitmap, the size every render above publishes.
+void BM_CopyDisplayBitmap(benchmark::State& state) {
+    const std::size_t size = std::size_t{2816} * 1877 * 4;
+    std::vector<std::uint8_t> source(size, 7), target(size);
+    for (auto _ : state) {
+        std::memcpy(target.data(), source.data(), size);
+        benchmark::DoNotOptimize(target.data());
+        benchmark::ClobberMemory();
+    }
+}
+BENCHMARK(BM_CopyDisplayBitmap)->Unit(benchmark::kMillisecond);
+
+} // namespace
+} // namespace sorvin
