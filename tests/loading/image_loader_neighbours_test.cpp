@@ -81,6 +81,15 @@ TEST_F(ImageLoaderNeighboursTest, AFailedDecodeIsRememberedUntilTheNextPlanTries
     EXPECT_TRUE(loader.hasDisplayImage(key));
 }
 
+TEST_F(ImageLoaderNeighboursTest, ADecodeThatThrowsCountsAsFailedAndCanBeTriedAgain) {
+    const Photo photo = test::loaderPhoto("throws.jpg");
+    decode(photo);
+    EXPECT_TRUE(loader.failures().contains(ImageCacheKey{"throws.jpg", PhotoSource::jpeg}));
+    EXPECT_EQ(loader.displayDecodeCount(), 0u);
+    decode(photo);
+    EXPECT_EQ(decodes.size(), 2u);
+}
+
 TEST_F(ImageLoaderNeighboursTest, FullSizeDecodingServesOnlyTheCurrentPhotoAndNeverRaw) {
     loader.requestFullResolution(row[7], PhotoSource::raw);
     EXPECT_FALSE(loader.isDecodingFullResolution({"p7.jpg", PhotoSource::raw}));

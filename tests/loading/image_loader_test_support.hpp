@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <gtest/gtest.h>
 #include <map>
+#include <new>
 #include <set>
 #include <string>
 #include <vector>
@@ -90,6 +91,7 @@ struct ImageLoaderFixture : ::testing::Test {
         s.decoder = [this](const Photo& photo, std::optional<PhotoSource> source, int size) -> SharedImage {
             decodes.push_back({photo.url, *source, size});
             if (undecodable.contains(photo.relativePath)) return nullptr;
+            if (photo.relativePath == "throws.jpg") throw std::bad_alloc();
             // At most 100 pixels on the long edge, so large photos stay cheap.
             const int edge = std::max(photo.pixelWidth, photo.pixelHeight);
             const double scale = edge > 100 ? 100.0 / edge : 1.0;

@@ -4,6 +4,8 @@
 
 #include "loading/image_loader.hpp"
 
+#include <exception>
+
 namespace sorvin {
 
 // Runs the work on the queue; its report hops to the main queue and reaches `apply` there while
@@ -15,7 +17,14 @@ ImageLoader::Scheduled<Work> ImageLoader::enqueue(OperationQueue& queue, Work wo
     MainQueue* mainQueue = &mainQueue_;
     auto operation =
         Operation::make([shared, weakSelf, mainQueue, apply](const Operation::Probe& isCancelled) {
-            auto report = shared->run(isCancelled);
+            decltype(shared->run(isCancelled)) report;
+            try {
+                report = shared->run(isCancelled);
+            } catch (const std::exception&) {
+                // Out of memory, or a library that threw: reported as nothing made, so the loader
+                // forgets the work and a later request may try again.
+                if (!isCancelled()) report.emplace();
+            }
             if (!report || weakSelf.expired()) return;
             mainQueue->post([shared, weakSelf, apply, report = std::move(*report)]() mutable {
                 if (const auto self = weakSelf.lock()) ((**self).*apply)(*shared, std::move(report));

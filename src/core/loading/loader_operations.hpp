@@ -32,8 +32,8 @@ struct LoaderLimits {
 // The image loader's five kinds of background work. Each is built with everything it needs and
 // runs once on one of the loader's queues; run() checks the probe between its steps and gives
 // what to report, or nothing at all when it was cancelled or gave up, so a superseded request can
-// never overwrite a newer result. The `id` is the identity the loader compares when the report
-// arrives on the main thread.
+// never overwrite a newer result. A value-initialised report means that nothing was made. The
+// `id` is the identity the loader compares when the report arrives on the main thread.
 
 // Decodes a display-size or full-size image of a JPEG or HEIF file.
 struct ImageDecodeOperation {

@@ -21,7 +21,11 @@ Operation::Probe Operation::cancellationProbe() const {
 }
 
 void Operation::run() {
-    if (!isCancelled() && body_) body_(cancellationProbe());
+    try {
+        if (!isCancelled() && body_) body_(cancellationProbe());
+    } catch (...) {
+        // Work must not take its slot, or the executor's thread, down with it.
+    }
     // The body's captures (images, caches) go now, not when the last handle of the operation does.
     body_ = nullptr;
     state_->finished.store(true, std::memory_order_release);

@@ -11,7 +11,8 @@
 namespace sorvin {
 
 // One piece of work for an OperationQueue. Cancellation is cooperative: cancel() only raises a
-// flag; work not started yet never starts, and running work asks its probe between steps.
+// flag; work not started yet never starts, and running work asks its probe between steps. An
+// exception that escapes the work ends it quietly and frees its slot.
 class Operation {
 public:
     // Answers true once the operation was cancelled (or no longer exists). Safe to call from any
