@@ -97,6 +97,17 @@ TEST(ExporterRenderingTest, MissingOrUnreadableSourcesFailAsCorruptFiles) {
     }
 }
 
+TEST(ExporterRenderingTest, AGivenUpDevelopmentIsReportedAsCancelledNotAsADamagedFile) {
+    const Photo photo =
+        photoAt("jpeg/iceland_srgb_untagged_nikon_d800e.jpg", PhotoFileFormat::jpeg, 600, 400);
+    PhotoParameters edited;
+    edited.setValue(40, PhotoParameter::contrast);
+    const auto result = Exporter::renderEditedImageAndMetadata(
+        photo, 0, {}, edited, std::nullopt, std::nullopt, Exporter::fullSizeDecoder(), [] { return true; });
+    EXPECT_FALSE(result.rendered);
+    EXPECT_EQ(result.error, std::errc::operation_canceled);
+}
+
 TEST(ExporterRenderingTest, AReencodedExportIsAnUprightJpegWithOrientationOne) {
     test::TemporaryFolder root;
     ExportRequest request;

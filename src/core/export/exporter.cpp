@@ -95,9 +95,12 @@ public:
         render_ = request.render;
         if (!render_) {
             const ExportImageDecoder decode = request.decode ? request.decode : fullSizeDecoder();
-            render_ = [decode](const Photo& photo, double rotation, const ManualCrop& crop,
-                               const PhotoParameters& params, PhotoSource source, std::optional<int> limit) {
-                return renderEditedImageAndMetadata(photo, rotation, crop, params, source, limit, decode);
+            // A cancel stops the development at once instead of after the whole photo.
+            render_ = [decode, token = token_](const Photo& photo, double rotation, const ManualCrop& crop,
+                                               const PhotoParameters& params, PhotoSource source,
+                                               std::optional<int> limit) {
+                return renderEditedImageAndMetadata(photo, rotation, crop, params, source, limit, decode,
+                                                    [token] { return token->isCancelled(); });
             };
         }
         result_.savedOriginals = request.saveOriginals;
@@ -312,8 +315,11 @@ private:
         const auto rendering = render_(photo, edit.rotation, edit.crop, edit.parameters, edit.source, limit_);
         if (!rendering.rendered || !rendering.rendered->image)
             return rendering.error ? rendering.error : make_error_code(ExportErrc::fileReadCorruptFile);
+        if (token_->isCancelled()) return std::make_error_code(std::errc::operation_canceled);
         const auto bytes = encodedImage(*rendering.rendered, format);
         if (!bytes) return ExportErrc::fileWriteUnknown;
+        // Cancelled while encoding: the file is never written.
+        if (token_->isCancelled()) return std::make_error_code(std::errc::operation_canceled);
         return OutputFile::writeNew(file, *bytes);
     }
 

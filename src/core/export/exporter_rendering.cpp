@@ -48,14 +48,19 @@ SharedImage decodedUpright(const Photo& photo, PhotoSource source, const PhotoPa
 ExportRendering renderEditedImageAndMetadata(const Photo& photo, double rotation, const ManualCrop& crop,
                                              const PhotoParameters& params, std::optional<PhotoSource> source,
                                              std::optional<int> maximumLongEdge,
-                                             const ExportImageDecoder& decode) {
-    const auto failed = [] { return ExportRendering{std::nullopt, ExportErrc::fileReadCorruptFile}; };
+                                             const ExportImageDecoder& decode,
+                                             const CancellationProbe& isCancelled) {
+    const auto failed = [&] {
+        if (isCancelled && isCancelled())
+            return ExportRendering{std::nullopt, std::make_error_code(std::errc::operation_canceled)};
+        return ExportRendering{std::nullopt, ExportErrc::fileReadCorruptFile};
+    };
     const PhotoSource chosen = effectiveSource(photo, source);
     try {
         SharedImage image = decodedUpright(photo, chosen, params, decode);
         if (!image) return failed();
         if (hasGeometry(params)) {
-            image = GeometryAdjustment::applying(image, params, true);
+            image = GeometryAdjustment::applying(image, params, true, isCancelled);
             if (!image) return failed();
         }
         image = PhotoRotation::transformedImage(image, rotation);
@@ -64,7 +69,7 @@ ExportRendering renderEditedImageAndMetadata(const Photo& photo, double rotation
         if (!image) return failed();
         const VignetteFrame frame{(image->width() - 1) / 2.0, (image->height() - 1) / 2.0, image->width(),
                                   image->height(), 0};
-        image = ParameterAdjustment::applying(image, params, frame, MaskKindCatalog::current());
+        image = ParameterAdjustment::applying(image, params, frame, MaskKindCatalog::current(), isCancelled);
         if (!image) return failed();
         image = ExportLongEdge::resizedImage(image, maximumLongEdge);
         if (!image) return failed();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/cancellation_probe.hpp"
 #include "export/export_image_format.hpp"
 #include "model/manual_crop.hpp"
 #include "model/photo.hpp"
@@ -34,11 +35,13 @@ namespace Exporter {
 
 // The chosen source decoded (or its RAW file developed), turned upright, corrected for lens
 // geometry, rotated, cropped, developed and reduced to the long-edge limit, in that fixed order.
-// Every failure gives fileReadCorruptFile.
+// Every failure gives fileReadCorruptFile; work given up because the probe asked for it gives
+// operation_canceled (the export was cancelled: no failure to report).
 ExportRendering renderEditedImageAndMetadata(const Photo& photo, double rotation, const ManualCrop& crop,
                                              const PhotoParameters& params, std::optional<PhotoSource> source,
                                              std::optional<int> maximumLongEdge,
-                                             const ExportImageDecoder& decode);
+                                             const ExportImageDecoder& decode,
+                                             const CancellationProbe& isCancelled = neverCancelled());
 
 // The file bytes of a rendered image in a format (JPEG quality 95, HEIF 90) with the metadata of
 // its source (orientation 1, the new size, our software name) and the sRGB profile; none when the
