@@ -87,15 +87,31 @@ std::error_code copyNew(const std::filesystem::path& source, const std::filesyst
     if (::fstat(in->descriptor(), &info) != 0) return lastError();
     NewFile out(file);
     if (!out.isOpen()) return lastError();
-    std::vector<char> buffer(std::size_t{1} << 20);
-    for (;;) {
-        const ssize_t count = ::read(in->descriptor(), buffer.data(), buffer.size());
-        if (count < 0) {
-            if (errno == EINTR) continue;
+    // The kernel copies in place where it can (and shares the blocks on file systems that allow it);
+    // anything it refuses is copied through a buffer.
+    bool copied = false;
+    for (off_t remaining = info.st_size; remaining > 0;) {
+        const ssize_t count = ::copy_file_range(in->descriptor(), nullptr, out.descriptor(), nullptr,
+                                                static_cast<std::size_t>(remaining), 0);
+        if (count < 0 && errno == EINTR) continue;
+        if (count <= 0) break;
+        remaining -= count;
+        copied = remaining == 0;
+    }
+    if (!copied) {
+        if (::lseek(in->descriptor(), 0, SEEK_SET) < 0 || ::ftruncate(out.descriptor(), 0) != 0 ||
+            ::lseek(out.descriptor(), 0, SEEK_SET) < 0)
             return lastError();
+        std::vector<char> buffer(std::size_t{1} << 20);
+        for (;;) {
+            const ssize_t count = ::read(in->descriptor(), buffer.data(), buffer.size());
+            if (count < 0) {
+                if (errno == EINTR) continue;
+                return lastError();
+            }
+            if (count == 0) break;
+            if (auto error = out.write(buffer.data(), static_cast<std::size_t>(count))) return error;
         }
-        if (count == 0) break;
-        if (auto error = out.write(buffer.data(), static_cast<std::size_t>(count))) return error;
     }
     const struct timespec times[2] = {info.st_atim, info.st_mtim};
     ::futimens(out.descriptor(), times); // a copy keeps its source's time; failing that is harmless
