@@ -1,0 +1,111 @@
+#include "canvas/loupe_geometry.hpp"
+
+#include "canvas/plane_math.hpp"
+#include "engine/geometry_adjustment.hpp"
+#include "engine/parameter_adjustment.hpp"
+#include "model/mask_kind_catalog.hpp"
+#include "model/photo_parameters.hpp"
+#include "model/photo_rotation.hpp"
+#include "platform/image_region.hpp"
+
+#include <cmath>
+#include <numbers>
+
+namespace sorvin {
+
+namespace {
+
+double radians(double degrees) { return degrees * std::numbers::pi / 180; }
+
+} // namespace
+
+Point LoupeGeometry::turnedBack(Point cursor, const Rect& imageRect, double rotation) {
+    const double t = radians(rotation);
+    const double cx = imageRect.midX();
+    const double cy = imageRect.midY();
+    const double dx = cursor.x - cx;
+    const double dy = cursor.y - cy;
+    return {cx + dx * std::cos(t) + dy * std::sin(t), cy - dx * std::sin(t) + dy * std::cos(t)};
+}
+
+bool LoupeVisibility::shouldShow() const {
+    if (!loupeOn || modalPresented) return false;
+    if (zoomScale != 1) return false;
+    if (!hasImage || sourceLoading || !pointerInside) return false;
+    if (!plane::contains(imageRect, LoupeGeometry::turnedBack(pointer, imageRect, rotation))) return false;
+    return !cropInsideOnly || plane::contains(visibleCropRect, pointer);
+}
+
+LoupeGeometry LoupeGeometry::make(int imageWidth, int imageHeight, Size fittedSize, const Rect& imageRect,
+                                  Point cursor, double rotation, double side) {
+    LoupeGeometry g;
+    g.imageWidth = imageWidth;
+    g.imageHeight = imageHeight;
+    g.rotation = rotation;
+    g.side = side;
+    const Point local = turnedBack(cursor, imageRect, rotation);
+    const double fw = fittedSize.width;
+    const double fh = fittedSize.height;
+    g.u = fw > 0 ? (local.x - imageRect.minX()) / fw : 0;
+    g.v = fh > 0 ? (local.y - imageRect.minY()) / fh : 0;
+    g.pixelsPerPoint = fw > 0 ? imageWidth / fw : 0;
+    if (!(fw > 0) || imageWidth < 1 || imageHeight < 1 || !(fh > 0) || !(side > 0)) return g;
+    const double t = radians(rotation);
+    const double q = (std::abs(std::cos(t)) + std::abs(std::sin(t))) * g.pixelsPerPoint * (side / kMagnification);
+    const double cx = g.u * imageWidth;
+    const double cy = g.v * imageHeight;
+    if (!std::isfinite(q) || !std::isfinite(cx) || !std::isfinite(cy)) return g;
+    const double left = std::max(std::floor(cx - q / 2), 0.0);
+    const double top = std::max(std::floor(cy - q / 2), 0.0);
+    const double right = std::min(std::ceil(cx + q / 2), static_cast<double>(imageWidth));
+    const double bottom = std::min(std::ceil(cy + q / 2), static_cast<double>(imageHeight));
+    if (right > left && bottom > top) g.region = Rect{left, top, right - left, bottom - top};
+    return g;
+}
+
+double LoupeGeometry::displayScale() const { return pixelsPerPoint > 0 ? kMagnification / pixelsPerPoint : 0; }
+
+Point LoupeGeometry::regionCenterOffset() const {
+    if (!region) return {};
+    const double m = displayScale();
+    const Point o{m * (region->midX() - u * imageWidth), m * (region->midY() - v * imageHeight)};
+    return plane::rotated(o, radians(rotation));
+}
+
+std::optional<VignetteFrame> LoupeGeometry::vignetteFrame(const PhotoParameters& parameters,
+                                                          const ManualCrop& crop) const {
+    if (parameters[PhotoParameter::vignette_amount] == 0 || !region) return std::nullopt;
+    const PixelSize output = PhotoRotation::outputSize(imageWidth, imageHeight, rotation);
+    const ManualCropGeometry g = crop.geometry(output.width, output.height);
+    const double ex = (g.width - 1) / 2.0 + g.x - (output.width - 1) / 2.0;
+    const double ey = (g.height - 1) / 2.0 + g.y - (output.height - 1) / 2.0;
+    double cx = (imageWidth - 1) / 2.0;
+    double cy = (imageHeight - 1) / 2.0;
+    if (rotation == 0) {
+        cx += ex;
+        cy += ey;
+    } else {
+        const double r = -radians(rotation);
+        cx += ex * std::cos(r) - ey * std::sin(r);
+        cy += ey * std::cos(r) + ex * std::sin(r);
+    }
+    return VignetteFrame{cx - region->minX(), cy - region->minY(), g.width, g.height, rotation};
+}
+
+SharedImage LoupeRenderer::render(const SharedImage& source, const PhotoParameters& parameters,
+                                  const LoupeGeometry& geometry, const ManualCrop& crop) {
+    if (!source || !geometry.region) return nullptr;
+    const Rect& region = *geometry.region;
+    SharedImage piece;
+    if (!GeometryValues::of(parameters).isNeutral()) {
+        piece = GeometryAdjustment::applyingCrop(source, region, parameters, true);
+    } else {
+        piece = ImageRegion::copy(source, static_cast<int>(region.minX()), static_cast<int>(region.minY()),
+                                  static_cast<int>(region.width), static_cast<int>(region.height));
+    }
+    if (!piece) return nullptr;
+    return ParameterAdjustment::applying(piece, parameters, geometry.vignetteFrame(parameters, crop),
+                                         MaskKindCatalog::current());
+}
+
+} // namespace sorvin

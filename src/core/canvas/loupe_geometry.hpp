@@ -1,0 +1,66 @@
+#pragma once
+
+#include "engine/vignette_adjustment.hpp"
+#include "model/manual_crop.hpp"
+#include "platform/geometry.hpp"
+#include "platform/image.hpp"
+
+#include <optional>
+
+namespace sorvin {
+
+class PhotoParameters;
+
+// What decides whether the loupe shows, read from the application and the canvas at one redraw.
+struct LoupeVisibility {
+    bool loupeOn = false;
+    bool modalPresented = false;
+    double zoomScale = 1;
+    bool hasImage = false;
+    bool sourceLoading = false;
+    bool pointerInside = false;
+    bool cropInsideOnly = false;
+    Point pointer;
+    Rect imageRect;
+    Rect visibleCropRect;
+    double rotation = 0;
+
+    bool shouldShow() const;
+};
+
+// The part of the source image under the pointer that the loupe shows five times larger than the
+// canvas shows the photo, and where it goes inside the loupe square.
+struct LoupeGeometry {
+    static constexpr double kMagnification = 5;
+
+    int imageWidth = 0;
+    int imageHeight = 0;
+    double rotation = 0;
+    double side = 0;
+    double u = 0; // the pointer's relative position on the unrotated photo
+    double v = 0;
+    double pixelsPerPoint = 0;
+    std::optional<Rect> region; // whole source pixels; none when empty
+
+    static LoupeGeometry make(int imageWidth, int imageHeight, Size fittedSize, const Rect& imageRect, Point cursor,
+                              double rotation, double side);
+
+    // The pointer turned back by the rotation about the image rect's centre.
+    static Point turnedBack(Point cursor, const Rect& imageRect, double rotation);
+
+    // Points per source pixel inside the loupe.
+    double displayScale() const;
+    // Where the region image's centre lies relative to the loupe's centre, in points.
+    Point regionCenterOffset() const;
+    // The vignette frame of the crop, in the region's pixels; none without a vignette.
+    std::optional<VignetteFrame> vignetteFrame(const PhotoParameters& parameters, const ManualCrop& crop) const;
+};
+
+struct LoupeRenderer {
+    // The region developed with the displayed parameters; none when the region is empty or a
+    // step fails. Only the region is developed, never the whole photo.
+    static SharedImage render(const SharedImage& source, const PhotoParameters& parameters,
+                              const LoupeGeometry& geometry, const ManualCrop& crop);
+};
+
+} // namespace sorvin

@@ -1,0 +1,108 @@
+#include "canvas/photo_interaction.hpp"
+
+#include <cstdlib>
+
+namespace sorvin {
+
+PhotoInteraction::PhotoInteraction(CursorSink setCursor) : cursorSink_(std::move(setCursor)) {
+    inputs_.scrollPointsPerStep = [] { return ScrollAdvanceAccumulator::kDefaultPointsPerStep; };
+}
+
+void PhotoInteraction::apply(PhotoInteractionInputs inputs) {
+    if (!inputs.scrollPointsPerStep)
+        inputs.scrollPointsPerStep = [] { return ScrollAdvanceAccumulator::kDefaultPointsPerStep; };
+    inputs_ = std::move(inputs);
+    if (!inputs_.allowsScrollAdvance) accumulator_.reset();
+    if (inputs_.scrollPansPhoto) accumulator_.reset();
+    // New inputs may change what lies under a resting pointer.
+    if (lastPointerLocation_) {
+        updateCursor(*lastPointerLocation_);
+    } else {
+        setCursor(CircularMaskPointerStyle::arrow);
+    }
+}
+
+void PhotoInteraction::magnify(double magnification, Point point) {
+    if (inputs_.magnify) inputs_.magnify(magnification + 1.0, point);
+}
+
+bool PhotoInteraction::scroll(const ScrollEvent& event) {
+    if (inputs_.scrollPansPhoto) {
+        accumulator_.reset();
+        if (inputs_.pan) inputs_.pan({event.deltaX, event.deltaY});
+        return true;
+    }
+    if (!inputs_.allowsScrollAdvance) {
+        accumulator_.reset();
+        return false;
+    }
+    const double pointsPerStep = inputs_.scrollPointsPerStep();
+    const int steps = accumulator_.consume(event.deltaY, event.hasPreciseDeltas, event.isMomentum, pointsPerStep);
+    const int sign = steps > 0 ? 1 : -1;
+    for (int i = 0; i < std::abs(steps); ++i) {
+        if (!inputs_.scrollAdvance || !inputs_.scrollAdvance(sign)) {
+            accumulator_.reset();
+            break;
+        }
+    }
+    return true;
+}
+
+void PhotoInteraction::mouseDown(Point point, int clickCount) {
+    if (clickCount == 2) {
+        if (inputs_.doubleClick) inputs_.doubleClick();
+        lastDragLocation_.reset();
+        maskDragSession_.reset();
+        return;
+    }
+    if (inputs_.singleClick) inputs_.singleClick();
+    lastPointerLocation_ = point;
+    lastDragLocation_ = point;
+    maskDragSession_ = inputs_.maskDragBegan ? inputs_.maskDragBegan(point) : std::nullopt;
+    updateCursor(point);
+}
+
+void PhotoInteraction::mouseDragged(Point point) {
+    lastPointerLocation_ = point;
+    if (maskDragSession_) {
+        if (inputs_.maskDragged) inputs_.maskDragged(point, *maskDragSession_);
+    } else if (lastDragLocation_) {
+        if (inputs_.pan) inputs_.pan({point.x - lastDragLocation_->x, point.y - lastDragLocation_->y});
+    }
+    lastDragLocation_ = point;
+    if (inputs_.mouseMoved) inputs_.mouseMoved(point, true);
+    updateCursor(point);
+}
+
+void PhotoInteraction::mouseUp(Point point) {
+    lastPointerLocation_ = point;
+    lastDragLocation_.reset();
+    maskDragSession_.reset();
+    updateCursor(point);
+}
+
+void PhotoInteraction::mouseMoved(Point point) {
+    lastPointerLocation_ = point;
+    if (inputs_.mouseMoved) inputs_.mouseMoved(point, true);
+    updateCursor(point);
+}
+
+void PhotoInteraction::mouseExited(Point point) {
+    if (inputs_.mouseMoved) inputs_.mouseMoved(point, false);
+    lastPointerLocation_.reset();
+    setCursor(CircularMaskPointerStyle::arrow);
+}
+
+void PhotoInteraction::updateCursor(Point point) {
+    if (!inputs_.maskPointerStyle) {
+        setCursor(CircularMaskPointerStyle::arrow);
+        return;
+    }
+    setCursor(inputs_.maskPointerStyle(point, maskDragSession_.has_value()));
+}
+
+void PhotoInteraction::setCursor(CircularMaskPointerStyle style) {
+    if (cursorSink_) cursorSink_(style);
+}
+
+} // namespace sorvin

@@ -1,0 +1,71 @@
+#pragma once
+
+#include "canvas/mask_drag_session.hpp"
+#include "canvas/scroll_advance_accumulator.hpp"
+#include "platform/geometry.hpp"
+
+#include <functional>
+#include <optional>
+
+namespace sorvin {
+
+// The closures the canvas hands to its pointer input, rebuilt on every redraw.
+struct PhotoInteractionInputs {
+    std::function<void(double factor, Point point)> magnify;
+    std::function<void(Size delta)> pan;
+    std::function<bool(int step)> scrollAdvance;
+    std::function<double()> scrollPointsPerStep;
+    bool allowsScrollAdvance = false;
+    bool scrollPansPhoto = false;
+    std::function<std::optional<MaskDragSession>(Point point)> maskDragBegan;
+    std::function<void(Point point, const MaskDragSession& session)> maskDragged;
+    std::function<CircularMaskPointerStyle(Point point, bool isDragging)> maskPointerStyle;
+    std::function<void()> singleClick;
+    std::function<void()> doubleClick;
+    std::function<void(Point point, bool inside)> mouseMoved;
+};
+
+// One scroll event as the window system reports it.
+struct ScrollEvent {
+    double deltaX = 0;
+    double deltaY = 0;
+    bool hasPreciseDeltas = false;
+    bool isMomentum = false;
+};
+
+// The pointer input over the photo: turns presses, drags, scrolls and pinches into the canvas's
+// closures and decides the cursor. The widget only converts its events and shows the cursor.
+class PhotoInteraction {
+public:
+    using CursorSink = std::function<void(CircularMaskPointerStyle)>;
+
+    explicit PhotoInteraction(CursorSink setCursor = {});
+
+    void apply(PhotoInteractionInputs inputs);
+
+    void magnify(double magnification, Point point);
+    // False when the event was not used and belongs to whoever is behind the photo.
+    bool scroll(const ScrollEvent& event);
+    void mouseDown(Point point, int clickCount);
+    void mouseDragged(Point point);
+    void mouseUp(Point point);
+    void mouseMoved(Point point); // also on entry
+    void mouseExited(Point point);
+
+    const std::optional<MaskDragSession>& maskDragSession() const { return maskDragSession_; }
+    const ScrollAdvanceAccumulator& scrollAdvanceAccumulator() const { return accumulator_; }
+    const std::optional<Point>& lastPointerLocation() const { return lastPointerLocation_; }
+
+private:
+    void updateCursor(Point point);
+    void setCursor(CircularMaskPointerStyle style);
+
+    CursorSink cursorSink_;
+    PhotoInteractionInputs inputs_;
+    std::optional<Point> lastDragLocation_;
+    std::optional<MaskDragSession> maskDragSession_;
+    std::optional<Point> lastPointerLocation_;
+    ScrollAdvanceAccumulator accumulator_;
+};
+
+} // namespace sorvin
