@@ -11,8 +11,12 @@ namespace sorvin::test {
 
 // A 1000 x 500 bitmap drawn 1:1 at the view's origin, unzoomed and unrotated.
 inline MaskViewMapping identityMapping() {
-    return {.fittedRect = {0, 0, 1000, 500}, .zoomScale = 1, .rotationRadians = 0, .shift = {},
-            .imageWidth = 1000, .imageHeight = 500};
+    return {.fittedRect = {0, 0, 1000, 500},
+            .zoomScale = 1,
+            .rotationRadians = 0,
+            .shift = {},
+            .imageWidth = 1000,
+            .imageHeight = 500};
 }
 
 // Parameters with one mask of the kind, its values set as given.
@@ -20,7 +24,8 @@ inline PhotoParameters withMask(const MaskKind& kind,
                                 std::initializer_list<std::pair<PhotoParameter, int>> values) {
     PhotoParameters parameters;
     const auto index = parameters.appendMask(kind);
-    for (const auto& [p, v] : values) parameters.setValue(v, p, ParameterEditTarget::mask(*index));
+    for (const auto& [p, v] : values)
+        parameters.setValue(v, p, ParameterEditTarget::mask(*index));
     return parameters;
 }
 

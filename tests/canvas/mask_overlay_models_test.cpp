@@ -1,7 +1,6 @@
 #include "canvas/mask_overlay_models.hpp"
-
-#include "canvas_test_support.hpp"
 #include "canvas/plane_math.hpp"
+#include "canvas_test_support.hpp"
 
 #include <cmath>
 #include <numbers>
@@ -86,8 +85,8 @@ TEST(CircularMaskOverlayGeometry, ContainsNothingWhenFlat) {
 }
 
 TEST(CircularMaskOverlayGeometry, EllipsePathIsClosedWith128Steps) {
-    const CircularMaskOverlayGeometry g{.center = {10, 20}, .outerAxisA = 4, .outerAxisB = 2,
-                                        .angleRadians = std::numbers::pi / 2};
+    const CircularMaskOverlayGeometry g{
+        .center = {10, 20}, .outerAxisA = 4, .outerAxisB = 2, .angleRadians = std::numbers::pi / 2};
     const auto path = g.ellipsePath(0.5);
     ASSERT_EQ(path.size(), 129u);
     expectNear(path.front(), {10, 22});
@@ -123,10 +122,10 @@ TEST(LinearMaskOverlayModel, ClipsInfiniteLinesToTheRectangle) {
         {{50, 25}, {1, 0}, MaskGuideSegment{{0, 25}, {100, 25}}},
         {{50, 25}, {0, -1}, MaskGuideSegment{{50, 50}, {50, 0}}},
         {{0, 0}, {2, 1}, MaskGuideSegment{{0, 0}, {100, 50}}},
-        {{150, 25}, {0, 1}, std::nullopt},  // vertical, beside the rectangle
-        {{50, -1}, {1, 0}, std::nullopt},   // horizontal, above it
-        {{200, 0}, {1, -1}, std::nullopt},  // diagonal that misses
-        {{50, 25}, {0, 0}, std::nullopt},   // no direction
+        {{150, 25}, {0, 1}, std::nullopt}, // vertical, beside the rectangle
+        {{50, -1}, {1, 0}, std::nullopt},  // horizontal, above it
+        {{200, 0}, {1, -1}, std::nullopt}, // diagonal that misses
+        {{50, 25}, {0, 0}, std::nullopt},  // no direction
     };
     for (const auto& c : cases) {
         const auto clipped = LinearMaskOverlayModel::clipInfiniteLine(c.origin, c.direction, rect);

@@ -49,8 +49,9 @@ std::array<MaskGuideSegment, 4> CropGuideGeometry::gridLines() const {
     const double x2 = r.minX() + 2 * r.width / 3;
     const double y1 = r.minY() + r.height / 3;
     const double y2 = r.minY() + 2 * r.height / 3;
-    return {MaskGuideSegment{{x1, r.minY()}, {x1, r.maxY()}}, MaskGuideSegment{{x2, r.minY()}, {x2, r.maxY()}},
-            MaskGuideSegment{{r.minX(), y1}, {r.maxX(), y1}}, MaskGuideSegment{{r.minX(), y2}, {r.maxX(), y2}}};
+    return {
+        MaskGuideSegment{{x1, r.minY()}, {x1, r.maxY()}}, MaskGuideSegment{{x2, r.minY()}, {x2, r.maxY()}},
+        MaskGuideSegment{{r.minX(), y1}, {r.maxX(), y1}}, MaskGuideSegment{{r.minX(), y2}, {r.maxX(), y2}}};
 }
 
 } // namespace sorvin

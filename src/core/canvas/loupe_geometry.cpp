@@ -15,7 +15,9 @@ namespace sorvin {
 
 namespace {
 
-double radians(double degrees) { return degrees * std::numbers::pi / 180; }
+double radians(double degrees) {
+    return degrees * std::numbers::pi / 180;
+}
 
 } // namespace
 
@@ -51,7 +53,8 @@ LoupeGeometry LoupeGeometry::make(int imageWidth, int imageHeight, Size fittedSi
     g.pixelsPerPoint = fw > 0 ? imageWidth / fw : 0;
     if (!(fw > 0) || imageWidth < 1 || imageHeight < 1 || !(fh > 0) || !(side > 0)) return g;
     const double t = radians(rotation);
-    const double q = (std::abs(std::cos(t)) + std::abs(std::sin(t))) * g.pixelsPerPoint * (side / kMagnification);
+    const double q =
+        (std::abs(std::cos(t)) + std::abs(std::sin(t))) * g.pixelsPerPoint * (side / kMagnification);
     const double cx = g.u * imageWidth;
     const double cy = g.v * imageHeight;
     if (!std::isfinite(q) || !std::isfinite(cx) || !std::isfinite(cy)) return g;
@@ -63,7 +66,9 @@ LoupeGeometry LoupeGeometry::make(int imageWidth, int imageHeight, Size fittedSi
     return g;
 }
 
-double LoupeGeometry::displayScale() const { return pixelsPerPoint > 0 ? kMagnification / pixelsPerPoint : 0; }
+double LoupeGeometry::displayScale() const {
+    return pixelsPerPoint > 0 ? kMagnification / pixelsPerPoint : 0;
+}
 
 Point LoupeGeometry::regionCenterOffset() const {
     if (!region) return {};

@@ -42,8 +42,8 @@ struct LoupeGeometry {
     double pixelsPerPoint = 0;
     std::optional<Rect> region; // whole source pixels; none when empty
 
-    static LoupeGeometry make(int imageWidth, int imageHeight, Size fittedSize, const Rect& imageRect, Point cursor,
-                              double rotation, double side);
+    static LoupeGeometry make(int imageWidth, int imageHeight, Size fittedSize, const Rect& imageRect,
+                              Point cursor, double rotation, double side);
 
     // The pointer turned back by the rotation about the image rect's centre.
     static Point turnedBack(Point cursor, const Rect& imageRect, double rotation);
@@ -53,7 +53,8 @@ struct LoupeGeometry {
     // Where the region image's centre lies relative to the loupe's centre, in points.
     Point regionCenterOffset() const;
     // The vignette frame of the crop, in the region's pixels; none without a vignette.
-    std::optional<VignetteFrame> vignetteFrame(const PhotoParameters& parameters, const ManualCrop& crop) const;
+    std::optional<VignetteFrame> vignetteFrame(const PhotoParameters& parameters,
+                                               const ManualCrop& crop) const;
 };
 
 struct LoupeRenderer {

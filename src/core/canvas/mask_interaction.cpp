@@ -19,16 +19,20 @@ double wrappedTurn(double initialMouseAngle, double currentMouseAngle) {
     if (!std::isfinite(d)) return 0;
     constexpr double kTurn = 2 * std::numbers::pi;
     d = std::fmod(d, kTurn);
-    while (d > std::numbers::pi) d -= kTurn;
-    while (d < -std::numbers::pi) d += kTurn;
+    while (d > std::numbers::pi)
+        d -= kTurn;
+    while (d < -std::numbers::pi)
+        d += kTurn;
     return d;
 }
 
-std::optional<MaskDragSession> beginCircular(const CircularMaskOverlayModel& model, const PhotoParameters& parameters,
-                                             ParameterEditTarget target, Point point) {
+std::optional<MaskDragSession> beginCircular(const CircularMaskOverlayModel& model,
+                                             const PhotoParameters& parameters, ParameterEditTarget target,
+                                             Point point) {
     const auto& geometry = model.geometry;
     if (const auto index = geometry.handleIndex(point)) {
-        const Point d = plane::subtract(geometry.handleCenters()[static_cast<std::size_t>(*index)], geometry.center);
+        const Point d =
+            plane::subtract(geometry.handleCenters()[static_cast<std::size_t>(*index)], geometry.center);
         return CircularMaskDragSession{CircularMaskResize{
             .center = geometry.center,
             .grabbedLocalPoint = {plane::dot(d, geometry.axisU()), plane::dot(d, geometry.axisV())},
@@ -49,24 +53,25 @@ std::optional<MaskDragSession> beginCircular(const CircularMaskOverlayModel& mod
     return std::nullopt;
 }
 
-std::optional<MaskDragSession> beginLinear(const LinearMaskOverlayModel& model, const PhotoParameters& parameters,
-                                           ParameterEditTarget target, Point point) {
+std::optional<MaskDragSession> beginLinear(const LinearMaskOverlayModel& model,
+                                           const PhotoParameters& parameters, ParameterEditTarget target,
+                                           Point point) {
     if (!(model.geometry.referenceLength > 0)) return std::nullopt;
     const auto handle = model.handle(point);
     if (!handle) return std::nullopt;
     const Point m = model.midpoint();
     switch (*handle) {
     case LinearMaskHandle::width:
-        return LinearMaskDragSession{LinearMaskWidthDrag{m, model.geometry.lineDirection,
-                                                         model.geometry.referenceLength}};
+        return LinearMaskDragSession{
+            LinearMaskWidthDrag{m, model.geometry.lineDirection, model.geometry.referenceLength}};
     case LinearMaskHandle::angle:
         if (point == m) return std::nullopt;
         return LinearMaskDragSession{LinearMaskAngleDrag{m, plane::angleOf(plane::subtract(point, m)),
                                                          parameters.value(P::linear_mask_angle, target)}};
     case LinearMaskHandle::position:
-        return LinearMaskDragSession{LinearMaskPositionDrag{point, parameters.value(P::linear_mask_position, target),
-                                                            model.geometry.increasingDirection,
-                                                            model.geometry.referenceLength}};
+        return LinearMaskDragSession{
+            LinearMaskPositionDrag{point, parameters.value(P::linear_mask_position, target),
+                                   model.geometry.increasingDirection, model.geometry.referenceLength}};
     }
     return std::nullopt;
 }
@@ -84,16 +89,16 @@ std::optional<MaskShapeValues> dragCircular(const CircularMaskDragMode& mode, co
     if (const auto* rotate = std::get_if<CircularMaskRotate>(&mode)) {
         if (point == rotate->center) return std::nullopt;
         const double current = plane::angleOf(plane::subtract(point, rotate->center));
-        return MaskShapeValues{
-            {P::circular_mask_angle, CircularMaskInteraction::rotatedAngle(rotate->angle, rotate->pointerAngle, current)}};
+        return MaskShapeValues{{P::circular_mask_angle, CircularMaskInteraction::rotatedAngle(
+                                                            rotate->angle, rotate->pointerAngle, current)}};
     }
     // Move: the centre jumps to the pointer, found on the unzoomed, unrotated photo.
     if (!(zoom.scale > 0)) return std::nullopt;
     const auto* definition = MaskKindCatalog::current().definition(kind);
     if (definition == nullptr || !definition->dragValues) return std::nullopt;
     const Point p = mapping.unmapToFitted(point, viewCenter, zoom.scale, zoom.offset);
-    const auto values = definition->dragValues(p, mapping.fittedRect,
-                                               context.parameters->pipelineParameters(context.target), false, false);
+    const auto values = definition->dragValues(
+        p, mapping.fittedRect, context.parameters->pipelineParameters(context.target), false, false);
     if (!values) return std::nullopt;
     return MaskShapeValues(values->begin(), values->end());
 }
@@ -101,17 +106,19 @@ std::optional<MaskShapeValues> dragCircular(const CircularMaskDragMode& mode, co
 std::optional<MaskShapeValues> dragLinear(const LinearMaskDragMode& mode, Point point) {
     if (const auto* position = std::get_if<LinearMaskPositionDrag>(&mode)) {
         if (!(position->referenceLength > 0)) return std::nullopt;
-        const double along = plane::dot(plane::subtract(point, position->start), position->increasingDirection);
-        return MaskShapeValues{{P::linear_mask_position,
-                                plane::roundedClamped(position->position + 50 * along / position->referenceLength,
-                                                      0, 100)}};
+        const double along =
+            plane::dot(plane::subtract(point, position->start), position->increasingDirection);
+        return MaskShapeValues{
+            {P::linear_mask_position,
+             plane::roundedClamped(position->position + 50 * along / position->referenceLength, 0, 100)}};
     }
     if (const auto* width = std::get_if<LinearMaskWidthDrag>(&mode)) {
         if (!(width->referenceLength > 0)) return std::nullopt;
         const Point d = plane::subtract(point, width->midpoint);
         const double cross = d.x * width->lineDirection.y - d.y * width->lineDirection.x;
         return MaskShapeValues{
-            {P::linear_mask_width, plane::roundedClamped(100 * std::abs(cross) / width->referenceLength, 0, 100)}};
+            {P::linear_mask_width,
+             plane::roundedClamped(100 * std::abs(cross) / width->referenceLength, 0, 100)}};
     }
     const auto& angle = std::get<LinearMaskAngleDrag>(mode);
     if (point == angle.midpoint) return std::nullopt;
@@ -127,7 +134,8 @@ int LinearMaskInteraction::angleValue(int initialAngle, double initialMouseAngle
     return plane::roundedClamped(d * 100 / std::numbers::pi + initialAngle, -100, 100);
 }
 
-int CircularMaskInteraction::rotatedAngle(int initialAngle, double initialMouseAngle, double currentMouseAngle) {
+int CircularMaskInteraction::rotatedAngle(int initialAngle, double initialMouseAngle,
+                                          double currentMouseAngle) {
     const double d = wrappedTurn(initialMouseAngle, currentMouseAngle);
     return plane::roundedClamped(d * 200 / std::numbers::pi + initialAngle, -100, 100);
 }
@@ -148,7 +156,8 @@ std::optional<MaskDragSession> MaskDragController::begin(const MaskOverlayModels
                                                          const MaskDragContext& context, Point point) {
     if (context.parameters == nullptr || context.loupeOn) return std::nullopt;
     if (models.circular) {
-        if (auto session = beginCircular(*models.circular, *context.parameters, context.target, point)) return session;
+        if (auto session = beginCircular(*models.circular, *context.parameters, context.target, point))
+            return session;
     }
     if (models.linear) return beginLinear(*models.linear, *context.parameters, context.target, point);
     return std::nullopt;

@@ -40,14 +40,15 @@ struct MaskDragContext {
 
 // The canvas's three mask closures as pure steps over the guide models of its latest layout.
 struct MaskDragController {
-    static std::optional<MaskDragSession> begin(const MaskOverlayModels& models, const MaskDragContext& context,
-                                                Point point);
+    static std::optional<MaskDragSession> begin(const MaskOverlayModels& models,
+                                                const MaskDragContext& context, Point point);
     // The values one drag event sends, or none. viewCenter is the canvas centre; zoom is read at
     // this event.
     static std::optional<MaskShapeValues> drag(const MaskDragSession& session, const MaskDragContext& context,
                                                Point point, const MaskViewMapping& mapping, Point viewCenter,
                                                const ZoomState& zoom);
-    static CircularMaskPointerStyle pointerStyle(const MaskOverlayModels& models, Point point, bool isDragging);
+    static CircularMaskPointerStyle pointerStyle(const MaskOverlayModels& models, Point point,
+                                                 bool isDragging);
 };
 
 } // namespace sorvin

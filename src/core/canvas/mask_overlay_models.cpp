@@ -24,9 +24,13 @@ bool mappingIsUsable(const MaskViewMapping& mapping) {
 
 } // namespace
 
-Point CircularMaskOverlayGeometry::axisU() const { return {std::cos(angleRadians), std::sin(angleRadians)}; }
+Point CircularMaskOverlayGeometry::axisU() const {
+    return {std::cos(angleRadians), std::sin(angleRadians)};
+}
 
-Point CircularMaskOverlayGeometry::axisV() const { return {-std::sin(angleRadians), std::cos(angleRadians)}; }
+Point CircularMaskOverlayGeometry::axisV() const {
+    return {-std::sin(angleRadians), std::cos(angleRadians)};
+}
 
 std::array<Point, 4> CircularMaskOverlayGeometry::handleCenters() const {
     const Point au = plane::scaled(axisU(), outerAxisA);
@@ -89,8 +93,8 @@ std::vector<MaskGuideSegment> CircularMaskOverlayModel::whiskers() const {
 }
 
 std::optional<CircularMaskOverlayModel> CircularMaskOverlayModel::make(const PhotoParameters& parameters,
-                                                                      ParameterEditTarget target,
-                                                                      const MaskViewMapping& mapping) {
+                                                                       ParameterEditTarget target,
+                                                                       const MaskViewMapping& mapping) {
     if (!mappingIsUsable(mapping)) return std::nullopt;
     const auto plan = CircularMaskPlan::makeIgnoringAmount(parameters.pipelineParameters(target),
                                                            mapping.imageWidth, mapping.imageHeight);
@@ -113,8 +117,7 @@ Point LinearMaskOverlayModel::midpoint() const {
 }
 
 Point LinearMaskOverlayModel::widthHandleCenter() const {
-    const double distance =
-        std::max(geometry.referenceLength * width / 100, kMinimumWidthHandleDistance);
+    const double distance = std::max(geometry.referenceLength * width / 100, kMinimumWidthHandleDistance);
     return plane::add(midpoint(), plane::scaled(geometry.increasingDirection, side() * distance));
 }
 
@@ -177,8 +180,8 @@ std::optional<MaskGuideSegment> LinearMaskOverlayModel::clipInfiniteLine(Point o
 }
 
 std::optional<LinearMaskOverlayModel> LinearMaskOverlayModel::make(const PhotoParameters& parameters,
-                                                                  ParameterEditTarget target,
-                                                                  const MaskViewMapping& mapping) {
+                                                                   ParameterEditTarget target,
+                                                                   const MaskViewMapping& mapping) {
     if (!mappingIsUsable(mapping)) return std::nullopt;
     const auto plan = LinearMaskPlan::makeIgnoringAmount(parameters.pipelineParameters(target),
                                                          mapping.imageWidth, mapping.imageHeight);

@@ -55,9 +55,8 @@ struct CircularMaskOverlayModel {
     std::vector<MaskGuideSegment> whiskers() const;
 
     // The guide of the target's mask; none without a plan or with a flat ellipse.
-    static std::optional<CircularMaskOverlayModel> make(const PhotoParameters& parameters,
-                                                        ParameterEditTarget target,
-                                                        const MaskViewMapping& mapping);
+    static std::optional<CircularMaskOverlayModel>
+    make(const PhotoParameters& parameters, ParameterEditTarget target, const MaskViewMapping& mapping);
 
     friend bool operator==(const CircularMaskOverlayModel&, const CircularMaskOverlayModel&) = default;
 };
@@ -98,9 +97,8 @@ struct LinearMaskOverlayModel {
     static std::optional<MaskGuideSegment> clipInfiniteLine(Point origin, Point direction, const Rect& rect);
 
     // The guide of the target's mask; none without a plan or when its centre line misses the image.
-    static std::optional<LinearMaskOverlayModel> make(const PhotoParameters& parameters,
-                                                      ParameterEditTarget target,
-                                                      const MaskViewMapping& mapping);
+    static std::optional<LinearMaskOverlayModel>
+    make(const PhotoParameters& parameters, ParameterEditTarget target, const MaskViewMapping& mapping);
 
     friend bool operator==(const LinearMaskOverlayModel&, const LinearMaskOverlayModel&) = default;
 };

@@ -36,15 +36,17 @@ MaskTabBarModel MaskTabBarModel::make(const PhotoParameters& parameters, Paramet
 
     MaskTabBarModel model;
     const TabColors global = maskSelected ? kUnselected : kGlobalSelected;
-    model.items.push_back({ParameterEditTarget::global(), "全体", !maskSelected, std::string(global.background),
-                           std::string(global.text)});
+    model.items.push_back({ParameterEditTarget::global(), "全体", !maskSelected,
+                           std::string(global.background), std::string(global.text)});
     for (int i = 0; i < maskCount; ++i) {
         const bool selected = maskSelected && *selectedIndex == i;
-        MaskTabItemModel item{ParameterEditTarget::mask(i), parameters.maskDisplayName(i, catalog).value_or(""),
-                              selected, std::string(kUnselected.background), std::string(kUnselected.text)};
+        MaskTabItemModel item{ParameterEditTarget::mask(i),
+                              parameters.maskDisplayName(i, catalog).value_or(""), selected,
+                              std::string(kUnselected.background), std::string(kUnselected.text)};
         if (selected) {
             const auto* definition = catalog.definition(parameters.masks[static_cast<std::size_t>(i)].kind);
-            item.backgroundHex = definition ? definition->selectedColor.hex : std::string(kUnknownKindSelected);
+            item.backgroundHex =
+                definition ? definition->selectedColor.hex : std::string(kUnknownKindSelected);
             item.textHex = kSelectedText;
         }
         model.items.push_back(std::move(item));

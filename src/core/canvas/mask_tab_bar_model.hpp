@@ -30,8 +30,8 @@ struct MaskTabBarModel {
     std::string addButtonBackgroundHex;
     std::string addButtonTextHex;
 
-    static MaskTabBarModel make(const PhotoParameters& parameters, ParameterEditTarget selectedTarget, bool hasPhoto,
-                                const MaskKindCatalog& catalog);
+    static MaskTabBarModel make(const PhotoParameters& parameters, ParameterEditTarget selectedTarget,
+                                bool hasPhoto, const MaskKindCatalog& catalog);
 
     friend bool operator==(const MaskTabBarModel&, const MaskTabBarModel&) = default;
 };

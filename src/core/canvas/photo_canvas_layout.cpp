@@ -11,7 +11,8 @@
 namespace sorvin {
 
 PhotoCanvasLayout PhotoCanvasLayout::make(Size area, int imageWidth, int imageHeight, double rotation,
-                                          const ManualCrop& crop, bool cropInsideOnly, const ZoomState& zoom) {
+                                          const ManualCrop& crop, bool cropInsideOnly,
+                                          const ZoomState& zoom) {
     PhotoCanvasLayout layout;
     layout.area = area;
     layout.imageWidth = imageWidth;
@@ -49,7 +50,9 @@ PhotoCanvasLayout PhotoCanvasLayout::make(Size area, int imageWidth, int imageHe
     return layout;
 }
 
-double PhotoCanvasLayout::rotationRadians() const { return rotation * std::numbers::pi / 180; }
+double PhotoCanvasLayout::rotationRadians() const {
+    return rotation * std::numbers::pi / 180;
+}
 
 Size PhotoCanvasLayout::imageCentreOffset() const {
     return {zoom.offset.width + centringOffset.width * zoom.scale,
@@ -101,7 +104,8 @@ std::optional<std::string> PhotoCanvasRules::remainingText(double rotation, cons
 std::vector<std::string> PhotoCanvasRules::statusItems(double zoomScale, double rotation,
                                                        const std::optional<std::string>& remaining) {
     std::vector<std::string> items;
-    if (zoomScale != 1.0) items.push_back(fmt::format("{}%", static_cast<long long>(std::round(zoomScale * 100))));
+    if (zoomScale != 1.0)
+        items.push_back(fmt::format("{}%", static_cast<long long>(std::round(zoomScale * 100))));
     if (auto text = PhotoRotation::displayText(rotation, false)) items.push_back(std::move(*text));
     if (remaining) items.push_back(*remaining);
     return items;

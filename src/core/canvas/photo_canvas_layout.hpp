@@ -21,14 +21,14 @@ struct PhotoCanvasLayout {
     int imageHeight = 0;
     double rotation = 0;
     ZoomState zoom;
-    Size fittedSize;      // the whole unrotated image at zoom 1
-    Size contentSize;     // what is framed at zoom 1: the rotated bounding box, or the crop
-    Size centringOffset;  // brings the crop's centre to the area's centre in crop-only display
+    Size fittedSize;     // the whole unrotated image at zoom 1
+    Size contentSize;    // what is framed at zoom 1: the rotated bounding box, or the crop
+    Size centringOffset; // brings the crop's centre to the area's centre in crop-only display
     Rect imageRect;
     Rect contentRect;
 
-    static PhotoCanvasLayout make(Size area, int imageWidth, int imageHeight, double rotation, const ManualCrop& crop,
-                                  bool cropInsideOnly, const ZoomState& zoom);
+    static PhotoCanvasLayout make(Size area, int imageWidth, int imageHeight, double rotation,
+                                  const ManualCrop& crop, bool cropInsideOnly, const ZoomState& zoom);
 
     bool hasImage() const { return fittedSize.width > 0 && fittedSize.height > 0; }
     double rotationRadians() const;
@@ -48,7 +48,8 @@ struct PhotoCanvasRules {
     // The photo is cut: a fine rotation or a crop smaller than the rotated picture.
     static bool cropStatus(double rotation, const ManualCrop& crop, PixelSize oriented);
     // "残り 50.0%": the share of the original's sides the cut keeps; none when nothing is cut.
-    static std::optional<std::string> remainingText(double rotation, const ManualCrop& crop, PixelSize oriented);
+    static std::optional<std::string> remainingText(double rotation, const ManualCrop& crop,
+                                                    PixelSize oriented);
     // The zoom, rotation and remaining pills of the status strip, left to right.
     static std::vector<std::string> statusItems(double zoomScale, double rotation,
                                                 const std::optional<std::string>& remaining);

@@ -37,7 +37,8 @@ bool PhotoInteraction::scroll(const ScrollEvent& event) {
         return false;
     }
     const double pointsPerStep = inputs_.scrollPointsPerStep();
-    const int steps = accumulator_.consume(event.deltaY, event.hasPreciseDeltas, event.isMomentum, pointsPerStep);
+    const int steps =
+        accumulator_.consume(event.deltaY, event.hasPreciseDeltas, event.isMomentum, pointsPerStep);
     const int sign = steps > 0 ? 1 : -1;
     for (int i = 0; i < std::abs(steps); ++i) {
         if (!inputs_.scrollAdvance || !inputs_.scrollAdvance(sign)) {

@@ -1,0 +1,177 @@
+#include "canvas/photo_interaction.hpp"
+
+#include <cmath>
+#include <gtest/gtest.h>
+#include <limits>
+#include <string>
+#include <vector>
+
+namespace sorvin {
+namespace {
+
+struct ScrollCase {
+    double deltaY;
+    bool precise;
+    bool momentum;
+    int steps;
+    double kept;
+};
+
+TEST(ScrollAdvanceAccumulator, PaysOutWholeStepsInSequence) {
+    // One sequence of events at 60 points per step; each row sees the state the previous left.
+    const ScrollCase sequence[] = {
+        {50, true, false, 0, 50},   {50, true, false, 1, 40},
+        {500, true, false, 3, 360}, // at most three per event, the rest stays
+        {10, true, false, 3, 190},  {0, true, false, 0, 190},
+        {-30, true, true, 0, 190},  // momentum never advances
+        {-30, true, false, 0, -30}, // a reversal starts again
+        {-3, false, false, -1, 0},  // a wheel notch is one step whatever its size
+        {250, false, false, 1, 0},
+    };
+    ScrollAdvanceAccumulator accumulator;
+    for (const auto& c : sequence) {
+        EXPECT_EQ(accumulator.consume(c.deltaY, c.precise, c.momentum, 60), c.steps) << c.deltaY;
+        EXPECT_DOUBLE_EQ(accumulator.accumulatedDeltaY, c.kept) << c.deltaY;
+    }
+}
+
+TEST(ScrollAdvanceAccumulator, UnusableStepSizesCountAsSixty) {
+    for (double pointsPerStep : {0.0, -5.0, std::nan(""), std::numeric_limits<double>::infinity()}) {
+        ScrollAdvanceAccumulator accumulator;
+        EXPECT_EQ(accumulator.consume(59, true, false, pointsPerStep), 0);
+        EXPECT_EQ(accumulator.consume(1, true, false, pointsPerStep), 1);
+    }
+}
+
+// Records what the pointer input calls, in order.
+struct Recorder {
+    std::vector<std::string> calls;
+    std::vector<CircularMaskPointerStyle> cursors;
+    std::vector<bool> advanceAnswers;
+    std::optional<MaskDragSession> sessionToStart;
+
+    PhotoInteractionInputs inputs() {
+        PhotoInteractionInputs in;
+        in.magnify = [this](double f, Point p) { log("magnify", f, p.x); };
+        in.pan = [this](Size d) { log("pan", d.width, d.height); };
+        in.scrollAdvance = [this](int step) {
+            log("advance", step, 0);
+            const bool answer = advanceAnswers.empty() ? true : advanceAnswers.front();
+            if (!advanceAnswers.empty()) advanceAnswers.erase(advanceAnswers.begin());
+            return answer;
+        };
+        in.scrollPointsPerStep = [] { return 60.0; };
+        in.allowsScrollAdvance = true;
+        in.maskDragBegan = [this](Point p) {
+            log("begin", p.x, p.y);
+            return sessionToStart;
+        };
+        in.maskDragged = [this](Point p, const MaskDragSession&) { log("mask", p.x, p.y); };
+        in.maskPointerStyle = [](Point, bool dragging) {
+            return dragging ? CircularMaskPointerStyle::closedHand : CircularMaskPointerStyle::crosshair;
+        };
+        in.singleClick = [this] { calls.push_back("click"); };
+        in.doubleClick = [this] { calls.push_back("double"); };
+        in.mouseMoved = [this](Point p, bool inside) { log(inside ? "move" : "left", p.x, p.y); };
+        return in;
+    }
+    void log(const std::string& name, double a, double b) {
+        calls.push_back(name + " " + std::to_string(static_cast<int>(a * 10)) + " " +
+                        std::to_string(static_cast<int>(b * 10)));
+    }
+};
+
+struct PhotoInteractionTest : ::testing::Test {
+    Recorder recorder;
+    PhotoInteraction interaction{[this](CircularMaskPointerStyle s) { recorder.cursors.push_back(s); }};
+};
+
+TEST_F(PhotoInteractionTest, DragWithoutMaskSessionPansByThePointerMovement) {
+    interaction.apply(recorder.inputs());
+    interaction.mouseDown({10, 10}, 1);
+    interaction.mouseDragged({15, 7});
+    interaction.mouseDragged({16, 7});
+    interaction.mouseUp({16, 7});
+    interaction.mouseDragged({20, 20}); // after the release nothing pans
+    EXPECT_EQ(recorder.calls, (std::vector<std::string>{"click", "begin 100 100", "pan 50 -30", "move 150 70",
+                                                        "pan 10 0", "move 160 70", "move 200 200"}));
+}
+
+TEST_F(PhotoInteractionTest, MaskSessionTakesTheDragAndTheCursorClosesWhileHeld) {
+    recorder.sessionToStart = CircularMaskDragSession{CircularMaskMove{}};
+    interaction.apply(recorder.inputs());
+    recorder.cursors.clear();
+    interaction.mouseDown({10, 10}, 3); // a triple click is a single click
+    interaction.mouseDragged({12, 10});
+    interaction.mouseUp({12, 10});
+    EXPECT_EQ(recorder.calls,
+              (std::vector<std::string>{"click", "begin 100 100", "mask 120 100", "move 120 100"}));
+    EXPECT_EQ(recorder.cursors, (std::vector<CircularMaskPointerStyle>{CircularMaskPointerStyle::closedHand,
+                                                                       CircularMaskPointerStyle::closedHand,
+                                                                       CircularMaskPointerStyle::crosshair}));
+    EXPECT_FALSE(interaction.maskDragSession());
+}
+
+TEST_F(PhotoInteractionTest, DoubleClickEndsTheDragAndTheNextDragOnlyRecords) {
+    recorder.sessionToStart = CircularMaskDragSession{CircularMaskMove{}};
+    interaction.apply(recorder.inputs());
+    interaction.mouseDown({10, 10}, 1);
+    interaction.mouseDown({10, 10}, 2);
+    EXPECT_FALSE(interaction.maskDragSession());
+    recorder.calls.clear();
+    interaction.mouseDragged({14, 10});
+    interaction.mouseDragged({18, 10});
+    EXPECT_EQ(recorder.calls, (std::vector<std::string>{"move 140 100", "pan 40 0", "move 180 100"}));
+}
+
+TEST_F(PhotoInteractionTest, LeavingReportsOutsideForgetsThePointerAndShowsTheArrow) {
+    interaction.apply(recorder.inputs());
+    interaction.mouseMoved({3, 4});
+    ASSERT_TRUE(interaction.lastPointerLocation());
+    interaction.mouseExited({-1, 4});
+    EXPECT_EQ(recorder.calls.back(), "left -10 40");
+    EXPECT_FALSE(interaction.lastPointerLocation());
+    EXPECT_EQ(recorder.cursors.back(), CircularMaskPointerStyle::arrow);
+}
+
+TEST_F(PhotoInteractionTest, ScrollingAdvancesUntilRefusedOrPansAZoomedPhoto) {
+    interaction.apply(recorder.inputs());
+    recorder.advanceAnswers = {false, true, true};
+    EXPECT_TRUE(interaction.scroll({0, 200, true, false}));
+    EXPECT_EQ(recorder.calls, (std::vector<std::string>{"advance 10 0"}));
+    EXPECT_EQ(interaction.scrollAdvanceAccumulator(), ScrollAdvanceAccumulator{});
+
+    recorder.calls.clear();
+    EXPECT_TRUE(interaction.scroll({0, -130, true, false}));
+    EXPECT_EQ(recorder.calls, (std::vector<std::string>{"advance -10 0", "advance -10 0"}));
+
+    auto zoomed = recorder.inputs();
+    zoomed.scrollPansPhoto = true;
+    interaction.apply(zoomed);
+    EXPECT_EQ(interaction.scrollAdvanceAccumulator(), ScrollAdvanceAccumulator{});
+    recorder.calls.clear();
+    EXPECT_TRUE(interaction.scroll({3, -4, true, true})); // momentum pans too
+    EXPECT_EQ(recorder.calls, (std::vector<std::string>{"pan 30 -40"}));
+
+    auto blocked = recorder.inputs();
+    blocked.allowsScrollAdvance = false;
+    interaction.apply(blocked);
+    EXPECT_FALSE(interaction.scroll({0, 100, false, false}));
+}
+
+TEST_F(PhotoInteractionTest, PinchPassesARelativeFactorAndInputsRefreshTheCursor) {
+    interaction.apply(recorder.inputs());
+    interaction.magnify(0.5, {7, 0});
+    EXPECT_EQ(recorder.calls.back(), "magnify 15 70");
+    EXPECT_EQ(recorder.cursors.back(), CircularMaskPointerStyle::arrow); // no pointer yet
+    interaction.mouseMoved({1, 1});
+    auto plain = recorder.inputs();
+    plain.maskPointerStyle = nullptr;
+    interaction.apply(plain);
+    EXPECT_EQ(recorder.cursors.back(), CircularMaskPointerStyle::arrow);
+    interaction.apply(recorder.inputs());
+    EXPECT_EQ(recorder.cursors.back(), CircularMaskPointerStyle::crosshair);
+}
+
+} // namespace
+} // namespace sorvin
