@@ -10,7 +10,11 @@ namespace {
 using test::expectNear;
 
 CropGuideGeometry guide() {
-    return {.areaSize = {1000, 800}, .sourceSize = {600, 400}, .fittedImageSize = {900, 600}};
+    CropGuideGeometry g;
+    g.areaSize = {1000, 800};
+    g.sourceSize = {600, 400};
+    g.fittedImageSize = {900, 600};
+    return g;
 }
 
 TEST(CropGuideGeometry, UncutPhotoKeepsTheWholeFittedRectangle) {
