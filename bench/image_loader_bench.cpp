@@ -149,7 +149,7 @@ void BM_NavigationStepFromPrefetchCache(benchmark::State& state) {
     Bench bench;
     std::vector<Photo> row;
     for (int i = 0; i < 9; ++i)
-        row.push_back(photoNamed("p" + std::to_string(i) + ".jpg"));
+        row.push_back(photoNamed(std::to_string(i).append(".jpg")));
     bench.loader.prefetch(row, 4, {}, std::nullopt);
     for (const Photo& photo : row)
         bench.waitForDecode(photo);

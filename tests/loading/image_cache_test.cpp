@@ -14,7 +14,7 @@ using Cache = LRUCache<std::string, int>;
 
 void fill(Cache& cache, int count) {
     for (int i = 0; i < count; ++i)
-        cache.insert(i, "k" + std::to_string(i));
+        cache.insert(i, std::string("k").append(std::to_string(i)));
 }
 
 TEST(LRUCacheTest, TheLeastRecentlyHitOrInsertedEntryGoesFirst) {

@@ -10,7 +10,8 @@ struct ImageLoaderNeighboursTest : test::ImageLoaderFixture {
     std::vector<Photo> row;
     ImageLoaderNeighboursTest() {
         for (int i = 0; i < 12; ++i)
-            row.push_back(test::loaderPhoto("p" + std::to_string(i) + ".jpg", i == 7));
+            row.push_back(
+                test::loaderPhoto(std::string("p").append(std::to_string(i)).append(".jpg"), i == 7));
     }
     std::vector<std::string> decodedPaths() const {
         std::vector<std::string> paths;

@@ -86,7 +86,7 @@ TEST_F(ImageLoaderTest, BeforeTheDecodeArrivesTheOldImageStaysForTheSamePhotoOnl
     request(a, bright);
     finish();
     for (int i = 0; i < 13; ++i) // pushes a's decode out of the display cache
-        decode(test::loaderPhoto("n" + std::to_string(i) + ".jpg"));
+        decode(test::loaderPhoto(std::string("n").append(std::to_string(i)).append(".jpg")));
     ASSERT_FALSE(loader.image(a, std::nullopt, false));
 
     request(a, brighter);
