@@ -278,6 +278,23 @@ TEST_F(ExporterTest, ACancelDuringRenderingRemovesThePartialFileAndStops) {
     EXPECT_FALSE(request.cancellation->currentOutput());
 }
 
+TEST_F(ExporterTest, AWriteThatFailsBecauseOfACancelStopsTheItemWithoutItsOriginals) {
+    const Photo photo = addJpeg("IMG_0001.jpg");
+    request.rotations[photo.relativePath] = 90;
+    request.saveOriginals = true;
+    request.render = [this](const Photo&, double, const ManualCrop&, const PhotoParameters&, PhotoSource,
+                            std::optional<int>) {
+        request.cancellation->cancel();
+        return ExportRendering{std::nullopt, std::make_error_code(std::errc::operation_canceled)};
+    };
+    const ExportResult result = run();
+    EXPECT_TRUE(result.cancelled);
+    EXPECT_TRUE(result.failures.empty());
+    EXPECT_EQ(result.copiedCount + result.skippedCount, 0);
+    EXPECT_EQ(result.originalCopiedCount, 0);
+    EXPECT_TRUE(fs::is_empty(destination() / "originals"));
+}
+
 TEST_F(ExporterTest, ACancelAfterTheLastItemIsNotACancelledExport) {
     addJpeg("IMG_0001.jpg");
     request.progress = [&](int, int) { request.cancellation->cancel(); };

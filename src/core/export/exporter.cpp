@@ -274,7 +274,11 @@ private:
         }
         if (error) {
             ExportConflictResolver::discardTemporaryItem(*target);
-            if (!token_->isCancelled()) state.fail({name, failureReason(error)});
+            // A write that fails because of a cancel stops the item like any other cancel.
+            if (token_->isCancelled())
+                state.stopped = true;
+            else
+                state.fail({name, failureReason(error)});
             return;
         }
 
