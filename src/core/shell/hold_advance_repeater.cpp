@@ -1,0 +1,74 @@
+#include "shell/hold_advance_repeater.hpp"
+
+#include <algorithm>
+
+namespace sorvin {
+
+HoldAdvanceScheduler HoldAdvanceScheduler::live(MainQueue& queue) {
+    return {[&queue](std::function<void()> action, double delay) -> Cancel {
+        MainQueue::Timer timer = queue.postAfter(delay, std::move(action));
+        return [timer]() mutable { timer.cancel(); };
+    }};
+}
+
+HoldAdvanceRepeater::HoldAdvanceRepeater(HoldAdvanceScheduler scheduler) : scheduler_(std::move(scheduler)) {}
+
+HoldAdvanceRepeater::~HoldAdvanceRepeater() {
+    stop();
+}
+
+void HoldAdvanceRepeater::start(std::uint16_t keyCode, int direction, std::function<int()> rate,
+                                std::function<bool(int)> advance) {
+    stop();
+    heldKeyCode_ = keyCode;
+    direction_ = direction;
+    rate_ = std::move(rate);
+    advance_ = std::move(advance);
+    // Copy: the advance may stop the repeater (and clear advance_) while it runs.
+    const auto advanceNow = advance_;
+    if (!advanceNow(direction)) {
+        stop();
+        return;
+    }
+    if (heldKeyCode_ == keyCode && direction_ == direction && !cancellation_) scheduleAfter(firstDelay);
+}
+
+void HoldAdvanceRepeater::stop() {
+    if (cancellation_) {
+        auto cancel = std::move(cancellation_);
+        cancellation_ = nullptr;
+        cancel();
+    }
+    heldKeyCode_.reset();
+    direction_ = 0;
+    rate_ = nullptr;
+    advance_ = nullptr;
+}
+
+void HoldAdvanceRepeater::scheduleAfter(double seconds) {
+    if (!scheduler_.schedule) return;
+    std::weak_ptr<HoldAdvanceRepeater*> weak = self_;
+    cancellation_ = scheduler_.schedule(
+        [weak] {
+            if (auto self = weak.lock()) (*self)->step();
+        },
+        seconds);
+}
+
+void HoldAdvanceRepeater::step() {
+    if (!heldKeyCode_ || !advance_ || !rate_) return;
+    cancellation_ = nullptr;
+    const std::uint16_t keyCode = *heldKeyCode_;
+    const int direction = direction_;
+    const auto advance = advance_;
+    if (!advance(direction)) {
+        stop();
+        return;
+    }
+    // The advance may have stopped or restarted the repeat; then this step's chain ends here.
+    if (heldKeyCode_ != keyCode || direction_ != direction || cancellation_ || !rate_) return;
+    const int rate = std::clamp(rate_(), minimumRate, maximumRate);
+    scheduleAfter(1.0 / rate);
+}
+
+} // namespace sorvin

@@ -1,0 +1,29 @@
+#pragma once
+
+#include "platform/geometry.hpp"
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace sorvin {
+
+// The main window's size limits and the stored frame: the text "x y width height" in screen
+// coordinates (top-left origin), written after every move and resize and applied at the next start
+// only when it is large enough and still meets a connected screen.
+struct WindowFrame {
+    static constexpr double minimumWidth = 1360;
+    static constexpr double minimumHeight = 800;
+    static constexpr double defaultWidth = 1400;
+    static constexpr double defaultHeight = 900;
+
+    // Whole points, so the text stays short and reads back exactly.
+    static std::string text(const Rect& frame);
+    // None unless the text holds exactly four finite numbers.
+    static std::optional<Rect> parse(std::string_view text);
+    // The stored frame to apply, or none to keep the default placement.
+    static std::optional<Rect> restorable(std::string_view text, const std::vector<Rect>& screens);
+};
+
+} // namespace sorvin

@@ -1,0 +1,62 @@
+#include "shell/loading_progress.hpp"
+#include "shell/recent_folder_presentation.hpp"
+#include "shell/window_frame.hpp"
+
+#include <gtest/gtest.h>
+
+namespace sorvin {
+namespace {
+
+TEST(WindowFrame, TextRoundTripsAndRejectsAnythingButFourNumbers) {
+    const Rect frame{-1200, 35, 1400, 900};
+    EXPECT_EQ(WindowFrame::text(frame), "-1200 35 1400 900");
+    EXPECT_EQ(WindowFrame::parse(WindowFrame::text(frame)), frame);
+    EXPECT_EQ(WindowFrame::text({10.6, -0.5, 1360.4, 800}), "11 -1 1360 800");
+    for (const char* bad : {"", "1 2 3", "1 2 3 4 5", "a b c d", "1 2 1400 nan", "1 2 inf 900",
+                            "{{0, 0}, {1400, 900}}", "1,2,3,4"})
+        EXPECT_FALSE(WindowFrame::parse(bad)) << bad;
+}
+
+TEST(WindowFrame, OnlyLargeEnoughFramesThatMeetAScreenAreRestored) {
+    const std::vector<Rect> screens = {{0, 0, 2560, 1440}, {2560, 0, 1920, 1080}};
+    struct Row {
+        const char* text;
+        bool restored;
+    };
+    const Row rows[] = {
+        {"100 100 1360 800", true},   {"100 100 1359 900", false}, {"100 100 1400 799", false},
+        {"3000 200 1400 900", true},  {"5000 200 1400 900", false}, {"-1400 0 1400 900", false},
+        {"-1399 0 1400 900", true},   {"0 1440 1400 900", false},   {"garbage", false},
+    };
+    for (const Row& row : rows)
+        EXPECT_EQ(WindowFrame::restorable(row.text, screens).has_value(), row.restored) << row.text;
+    EXPECT_FALSE(WindowFrame::restorable("100 100 1400 900", {}));
+}
+
+TEST(RecentFolderPresentation, NameAndLocationWithHomeAbbreviated) {
+    struct Row {
+        const char* path;
+        const char* home;
+        RecentFolderPresentation expected;
+    };
+    const Row rows[] = {
+        {"/home/aki/Photos", "/home/aki", {"Photos", "~"}},
+        {"/home/aki/Pictures/2024 旅行", "/home/aki/", {"2024 旅行", "~/Pictures"}},
+        {"/home/akira/Photos", "/home/aki", {"Photos", "/home/akira"}},
+        {"/media/card/DCIM/", "/home/aki", {"DCIM", "/media/card"}},
+        {"/photos", "/home/aki", {"photos", "/"}},
+        {"/", "/home/aki", {"/", ""}},
+        {"/home/aki", "/home/aki", {"aki", "/home"}},
+    };
+    for (const Row& row : rows) EXPECT_EQ(RecentFolderPresentation::make(row.path, row.home), row.expected) << row.path;
+}
+
+TEST(LoadingProgress, CounterAndBarBeforeAndAfterCounting) {
+    EXPECT_EQ(LoadingProgress::counterText(0, 0), "0 / 0");
+    EXPECT_EQ(LoadingProgress::counterText(1200, 1200), "1200 / 1200");
+    EXPECT_EQ(LoadingProgress::barTotal(0), 1.0);
+    EXPECT_EQ(LoadingProgress::barTotal(1200), 1200.0);
+}
+
+} // namespace
+} // namespace sorvin
