@@ -24,8 +24,10 @@ KeyDispatchContext basicPage() {
 }
 
 template <class T>
-const T* commandOf(const KeyDecision& decision) {
-    return decision.command ? std::get_if<T>(&*decision.command) : nullptr;
+std::optional<T> commandOf(const KeyDecision& decision) {
+    if (!decision.command) return std::nullopt;
+    const T* command = std::get_if<T>(&*decision.command);
+    return command ? std::optional<T>(*command) : std::nullopt;
 }
 
 class KeyDispatcherTest : public ::testing::Test {
@@ -35,7 +37,7 @@ protected:
 
     std::optional<int> exposureStep(const KeyEvent& event) {
         const KeyDecision decision = dispatcher.handle(event, context);
-        const auto* adjust = commandOf<K::AdjustParameter>(decision);
+        const auto adjust = commandOf<K::AdjustParameter>(decision);
         if (!adjust) return std::nullopt;
         EXPECT_EQ(adjust->parameter, PhotoParameter::exposure);
         return adjust->by;
@@ -71,10 +73,10 @@ TEST_F(KeyDispatcherTest, ShiftStepsLargeWithoutTouchingHeldKeysAndOtherModifier
 TEST_F(KeyDispatcherTest, MaskCentreStepsInTenthsAndEmptySlotsAreConsumedSilently) {
     context.pageSlots.assign(10, std::nullopt);
     context.pageSlots[0] = PhotoParameter::circular_mask_center_x;
-    const auto* plain = commandOf<K::AdjustParameter>(dispatcher.handle(down(KeyCode::a), context));
+    const auto plain = commandOf<K::AdjustParameter>(dispatcher.handle(down(KeyCode::a), context));
     ASSERT_TRUE(plain);
     EXPECT_EQ(plain->by, 10);
-    const auto* large = commandOf<K::AdjustParameter>(dispatcher.handle(down(KeyCode::z, M{M::shift}), context));
+    const auto large = commandOf<K::AdjustParameter>(dispatcher.handle(down(KeyCode::z, M{M::shift}), context));
     ASSERT_TRUE(large);
     EXPECT_EQ(large->by, -50);
     const KeyDecision empty = dispatcher.handle(down(KeyCode::s), context);
@@ -118,7 +120,7 @@ TEST_F(KeyDispatcherTest, ReleasingAnArrowStopsTheWalkButPassesWhileAFieldHasFoc
 }
 
 TEST_F(KeyDispatcherTest, ArrowsWalkRotateAndJumpAndSystemRepeatsAreSwallowed) {
-    const auto* start = commandOf<K::StartHoldAdvance>(dispatcher.handle(down(KeyCode::down), context));
+    const auto start = commandOf<K::StartHoldAdvance>(dispatcher.handle(down(KeyCode::down), context));
     ASSERT_TRUE(start);
     EXPECT_EQ(start->direction, 1);
     EXPECT_EQ(start->keyCode, KeyCode::down);
