@@ -3,7 +3,6 @@
 #include "support/manual_main_queue.hpp"
 
 #include <gtest/gtest.h>
-
 #include <memory>
 
 namespace sorvin {
@@ -42,7 +41,7 @@ TEST_F(HoldAdvanceRepeaterTest, OneStepAtOnceThenAfterAQuarterSecondThenAtTheRat
     EXPECT_EQ(walk.position, 2);
     queue.advance(0.5); // five steps at 10 per second
     EXPECT_EQ(walk.position, 7);
-    walk.rate = 100; // clamped to 30 per second, read again at every step
+    walk.rate = 100;    // clamped to 30 per second, read again at every step
     queue.advance(0.2); // one more step at the old pace, then three at a thirtieth of a second
     EXPECT_GE(walk.position, 10);
     EXPECT_LE(walk.position, 12);

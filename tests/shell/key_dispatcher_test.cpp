@@ -19,7 +19,8 @@ KeyEvent up(std::uint16_t code) {
 KeyDispatchContext basicPage() {
     KeyDispatchContext context;
     context.hasCurrentPhoto = true;
-    for (const auto& row : ParameterKeyBinding::bindings) context.pageSlots.push_back(row.parameter);
+    for (const auto& row : ParameterKeyBinding::bindings)
+        context.pageSlots.push_back(row.parameter);
     return context;
 }
 
@@ -76,7 +77,8 @@ TEST_F(KeyDispatcherTest, MaskCentreStepsInTenthsAndEmptySlotsAreConsumedSilentl
     const auto plain = commandOf<K::AdjustParameter>(dispatcher.handle(down(KeyCode::a), context));
     ASSERT_TRUE(plain);
     EXPECT_EQ(plain->by, 10);
-    const auto large = commandOf<K::AdjustParameter>(dispatcher.handle(down(KeyCode::z, M{M::shift}), context));
+    const auto large =
+        commandOf<K::AdjustParameter>(dispatcher.handle(down(KeyCode::z, M{M::shift}), context));
     ASSERT_TRUE(large);
     EXPECT_EQ(large->by, -50);
     const KeyDecision empty = dispatcher.handle(down(KeyCode::s), context);
@@ -130,7 +132,8 @@ TEST_F(KeyDispatcherTest, ArrowsWalkRotateAndJumpAndSystemRepeatsAreSwallowed) {
     EXPECT_FALSE(repeat.command);
     EXPECT_EQ(commandOf<K::Rotate>(dispatcher.handle(down(KeyCode::left), context))->degrees, -0.5);
     EXPECT_EQ(commandOf<K::Rotate>(dispatcher.handle(down(KeyCode::right), context))->degrees, 0.5);
-    EXPECT_EQ(commandOf<K::Rotate>(dispatcher.handle(down(KeyCode::left, M{M::shift}), context))->degrees, -90);
+    EXPECT_EQ(commandOf<K::Rotate>(dispatcher.handle(down(KeyCode::left, M{M::shift}), context))->degrees,
+              -90);
     EXPECT_TRUE(commandOf<K::JumpToEnd>(dispatcher.handle(down(KeyCode::down, M{M::shift}), context)));
     EXPECT_TRUE(commandOf<K::JumpToStart>(dispatcher.handle(down(KeyCode::up, M{M::shift}), context)));
     EXPECT_EQ(commandOf<K::MoveCrop>(dispatcher.handle(down(KeyCode::up, M{M::command}), context))->direction,
@@ -142,8 +145,12 @@ TEST_F(KeyDispatcherTest, ArrowsWalkRotateAndJumpAndSystemRepeatsAreSwallowed) {
 TEST_F(KeyDispatcherTest, DigitsPickCurvesWithAPhotoAndPresetsWithCtrl) {
     EXPECT_EQ(commandOf<K::SelectCurveChannel>(dispatcher.handle(down(KeyCode::digit3), context))->channel,
               PointCurveChannel::green);
-    EXPECT_EQ(commandOf<K::ApplyPreset>(dispatcher.handle(down(KeyCode::digit1, M{M::command}), context))->index, 0);
-    EXPECT_EQ(commandOf<K::ApplyPreset>(dispatcher.handle(down(KeyCode::digit8, M{M::command}), context))->index, 7);
+    EXPECT_EQ(
+        commandOf<K::ApplyPreset>(dispatcher.handle(down(KeyCode::digit1, M{M::command}), context))->index,
+        0);
+    EXPECT_EQ(
+        commandOf<K::ApplyPreset>(dispatcher.handle(down(KeyCode::digit8, M{M::command}), context))->index,
+        7);
     EXPECT_FALSE(dispatcher.handle(down(KeyCode::digit9, M{M::command, M::shift}), context).consumed);
     context.hasCurrentPhoto = false;
     EXPECT_FALSE(dispatcher.handle(down(KeyCode::digit1), context).consumed);
@@ -151,8 +158,9 @@ TEST_F(KeyDispatcherTest, DigitsPickCurvesWithAPhotoAndPresetsWithCtrl) {
     EXPECT_FALSE(dispatcher.handle(down(KeyCode::c, M{M::command}), context).consumed);
     EXPECT_FALSE(dispatcher.handle(down(KeyCode::r, M{M::command}), context).consumed);
     context.hasCurrentPhoto = true;
-    EXPECT_EQ(commandOf<K::ParameterClipboard>(dispatcher.handle(down(KeyCode::v, M{M::command}), context))->action,
-              ParameterClipboardAction::paste);
+    EXPECT_EQ(
+        commandOf<K::ParameterClipboard>(dispatcher.handle(down(KeyCode::v, M{M::command}), context))->action,
+        ParameterClipboardAction::paste);
     EXPECT_EQ(commandOf<K::Shortcut>(dispatcher.handle(down(KeyCode::r, M{M::command}), context))->action,
               SelectShortcutAction::randomizeParameters);
 }
@@ -161,7 +169,8 @@ TEST_F(KeyDispatcherTest, PageKeysFollowTheEditTargetAndTheSource) {
     const std::uint16_t letters[] = {KeyCode::q, KeyCode::w, KeyCode::e, KeyCode::r,
                                      KeyCode::t, KeyCode::y, KeyCode::u, KeyCode::i};
     for (int page = 0; page < 8; ++page)
-        EXPECT_EQ(commandOf<K::SelectParameterTab>(dispatcher.handle(down(letters[page]), context))->page, page);
+        EXPECT_EQ(commandOf<K::SelectParameterTab>(dispatcher.handle(down(letters[page]), context))->page,
+                  page);
     EXPECT_EQ(commandOf<K::SelectParameterTab>(dispatcher.handle(down(KeyCode::digit5), context))->page, 11);
     EXPECT_FALSE(dispatcher.handle(down(KeyCode::o), context).consumed); // global target, JPEG
     context.currentPhotoIsRaw = true;
@@ -180,8 +189,10 @@ TEST_F(KeyDispatcherTest, SpaceHeartsEscapeOnlyLeavesTheFilterAndTabSwitchesSour
               SelectShortcutAction::toggleSource);
     EXPECT_EQ(commandOf<K::Shortcut>(dispatcher.handle(down(KeyCode::equal, M{M::shift}), context))->action,
               SelectShortcutAction::resetCrop);
-    EXPECT_TRUE(commandOf<K::ToggleCropInsideOnly>(dispatcher.handle(down(KeyCode::k, M{M::command}), context)));
-    EXPECT_EQ(commandOf<K::ResizeCrop>(dispatcher.handle(down(KeyCode::digit9, M{M::command}), context))->by, -1);
+    EXPECT_TRUE(
+        commandOf<K::ToggleCropInsideOnly>(dispatcher.handle(down(KeyCode::k, M{M::command}), context)));
+    EXPECT_EQ(commandOf<K::ResizeCrop>(dispatcher.handle(down(KeyCode::digit9, M{M::command}), context))->by,
+              -1);
     EXPECT_TRUE(commandOf<K::AutoStraighten>(dispatcher.handle(down(KeyCode::t, M{M::shift}), context)));
     EXPECT_FALSE(dispatcher.handle(down(KeyCode::grave), context).consumed);
 }

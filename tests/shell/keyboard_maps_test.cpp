@@ -1,9 +1,8 @@
 #include "shell/key_code.hpp"
 #include "shell/keyboard_maps.hpp"
 
-#include <gtest/gtest.h>
-
 #include <cmath>
+#include <gtest/gtest.h>
 
 namespace sorvin {
 namespace {
@@ -16,12 +15,15 @@ TEST(ParameterKeyBinding, EachPairKeyFindsItsSlotAndNoOtherKeyDoes) {
         PhotoParameter parameter;
     };
     const Row rows[] = {
-        {0, PhotoParameter::exposure},     {6, PhotoParameter::exposure},    {1, PhotoParameter::contrast},
-        {7, PhotoParameter::contrast},     {2, PhotoParameter::saturation},  {8, PhotoParameter::saturation},
-        {3, PhotoParameter::highlights},   {9, PhotoParameter::highlights},  {5, PhotoParameter::shadows},
-        {11, PhotoParameter::shadows},     {4, PhotoParameter::white_level}, {45, PhotoParameter::white_level},
-        {38, PhotoParameter::black_level}, {46, PhotoParameter::black_level}, {40, PhotoParameter::temperature},
-        {43, PhotoParameter::temperature}, {37, PhotoParameter::tint},       {47, PhotoParameter::tint},
+        {0, PhotoParameter::exposure},     {6, PhotoParameter::exposure},
+        {1, PhotoParameter::contrast},     {7, PhotoParameter::contrast},
+        {2, PhotoParameter::saturation},   {8, PhotoParameter::saturation},
+        {3, PhotoParameter::highlights},   {9, PhotoParameter::highlights},
+        {5, PhotoParameter::shadows},      {11, PhotoParameter::shadows},
+        {4, PhotoParameter::white_level},  {45, PhotoParameter::white_level},
+        {38, PhotoParameter::black_level}, {46, PhotoParameter::black_level},
+        {40, PhotoParameter::temperature}, {43, PhotoParameter::temperature},
+        {37, PhotoParameter::tint},        {47, PhotoParameter::tint},
         {41, PhotoParameter::vibrance},    {44, PhotoParameter::vibrance},
     };
     for (const Row& row : rows) {
@@ -30,7 +32,8 @@ TEST(ParameterKeyBinding, EachPairKeyFindsItsSlotAndNoOtherKeyDoes) {
         EXPECT_EQ(binding->parameter, row.parameter) << row.code;
     }
     int bound = 0;
-    for (int code = 0; code < 300; ++code) bound += ParameterKeyBinding::binding(code).has_value();
+    for (int code = 0; code < 300; ++code)
+        bound += ParameterKeyBinding::binding(code).has_value();
     EXPECT_EQ(bound, 20);
     // The row number is the panel column the key pair addresses.
     for (std::size_t slot = 0; slot < ParameterKeyBinding::bindings.size(); ++slot)
@@ -124,8 +127,8 @@ TEST(ParameterSliderGeometry, TrackEndsAndInsetsMapToRangeBounds) {
         int expected;
     };
     const Row rows[] = {
-        {0, 214, 100}, {7, 214, 100}, {207, 214, -100}, {500, 214, -100}, {107, 214, 0},
-        {50, 14, -100},  {50, 10, -100}, {-5, 214, 100},
+        {0, 214, 100}, {7, 214, 100},  {207, 214, -100}, {500, 214, -100},
+        {107, 214, 0}, {50, 14, -100}, {50, 10, -100},   {-5, 214, 100},
     };
     for (const Row& row : rows)
         EXPECT_EQ(ParameterSliderGeometry::value(row.y, -100, 100, row.height), row.expected) << row.y;

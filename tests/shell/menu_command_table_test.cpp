@@ -1,7 +1,6 @@
 #include "shell/menu_command_table.hpp"
 
 #include <gtest/gtest.h>
-
 #include <map>
 #include <set>
 
@@ -28,16 +27,33 @@ MenuStateSnapshot browsing() {
 
 TEST(MenuCommandTable, ShortcutsOfEveryItem) {
     std::map<C, std::string_view> expected = {
-        {C::quit, "Ctrl+Q"},           {C::chooseFolder, "Ctrl+O"},     {C::exportHearted, "Ctrl+E"},
-        {C::exportCurrentPhoto, "Ctrl+S"}, {C::copyExif, "Ctrl+I"},     {C::copyImage, "Ctrl+P"},
-        {C::heartsOnly, "Ctrl+F"},     {C::sortKey, "Ctrl+J"},          {C::sortDirection, "Ctrl+U"},
-        {C::cropSmaller, "Ctrl+9"},    {C::cropLarger, "Ctrl+0"},       {C::grid, "Ctrl+G"},
-        {C::clippingWarning, "Ctrl+L"}, {C::maximizePhoto, "Ctrl+B"},   {C::firstPhoto, "Shift+Up"},
-        {C::lastPhoto, "Shift+Down"},  {C::rotateClockwise90, "Shift+Right"},
-        {C::rotateCounterclockwise90, "Shift+Left"}, {C::resetRotation, "Shift+R"},
-        {C::autoStraighten, "Shift+T"}, {C::resetCrop, "Shift+="},     {C::rotateClockwiseHalf, "Right"},
-        {C::rotateCounterclockwiseHalf, "Left"}, {C::undo, "Ctrl+Z"}, {C::redo, "Ctrl+Shift+Z"},
-        {C::minimize, "Ctrl+M"},       {C::settings, "Ctrl+,"},
+        {C::quit, "Ctrl+Q"},
+        {C::chooseFolder, "Ctrl+O"},
+        {C::exportHearted, "Ctrl+E"},
+        {C::exportCurrentPhoto, "Ctrl+S"},
+        {C::copyExif, "Ctrl+I"},
+        {C::copyImage, "Ctrl+P"},
+        {C::heartsOnly, "Ctrl+F"},
+        {C::sortKey, "Ctrl+J"},
+        {C::sortDirection, "Ctrl+U"},
+        {C::cropSmaller, "Ctrl+9"},
+        {C::cropLarger, "Ctrl+0"},
+        {C::grid, "Ctrl+G"},
+        {C::clippingWarning, "Ctrl+L"},
+        {C::maximizePhoto, "Ctrl+B"},
+        {C::firstPhoto, "Shift+Up"},
+        {C::lastPhoto, "Shift+Down"},
+        {C::rotateClockwise90, "Shift+Right"},
+        {C::rotateCounterclockwise90, "Shift+Left"},
+        {C::resetRotation, "Shift+R"},
+        {C::autoStraighten, "Shift+T"},
+        {C::resetCrop, "Shift+="},
+        {C::rotateClockwiseHalf, "Right"},
+        {C::rotateCounterclockwiseHalf, "Left"},
+        {C::undo, "Ctrl+Z"},
+        {C::redo, "Ctrl+Shift+Z"},
+        {C::minimize, "Ctrl+M"},
+        {C::settings, "Ctrl+,"},
     };
     std::set<std::string_view> seen;
     for (const MenuItemRow& row : MenuCommandTable::rows()) {
@@ -52,8 +68,8 @@ TEST(MenuCommandTable, ShortcutsOfEveryItem) {
 
 TEST(MenuCommandTable, EnabledItemsPerScreen) {
     MenuStateSnapshot home;
-    EXPECT_EQ(enabledItems(home), (std::set<C>{C::about, C::settings, C::quit, C::chooseFolder, C::lowMemoryMode,
-                                              C::minimize}));
+    EXPECT_EQ(enabledItems(home),
+              (std::set<C>{C::about, C::settings, C::quit, C::chooseFolder, C::lowMemoryMode, C::minimize}));
     home.canCheckForUpdates = true;
     EXPECT_TRUE(enabledItems(home).contains(C::checkForUpdates));
 
@@ -84,7 +100,8 @@ TEST(MenuCommandTable, EnablingLimitsOfCropRotationZoomAndProgress) {
         {"size 100", [](MenuStateSnapshot& s) { s.currentCrop.sizeP = 100; }, C::cropLarger, false},
         {"size 99", [](MenuStateSnapshot& s) { s.currentCrop.sizeP = 99; }, C::cropLarger, true},
         {"uncropped", [](MenuStateSnapshot&) {}, C::resetCrop, false},
-        {"ratio only", [](MenuStateSnapshot& s) { s.currentCrop.aspect = CropAspect::ratio(3, 2); }, C::resetCrop, true},
+        {"ratio only", [](MenuStateSnapshot& s) { s.currentCrop.aspect = CropAspect::ratio(3, 2); },
+         C::resetCrop, true},
         {"moved", [](MenuStateSnapshot& s) { s.currentCrop.xM = 100; }, C::resetCrop, true},
         {"0.005°", [](MenuStateSnapshot& s) { s.currentRotation = 0.005; }, C::resetRotation, false},
         {"-0.01°", [](MenuStateSnapshot& s) { s.currentRotation = -0.01; }, C::resetRotation, true},
@@ -92,7 +109,8 @@ TEST(MenuCommandTable, EnablingLimitsOfCropRotationZoomAndProgress) {
         {"zoom 1.5", [](MenuStateSnapshot& s) { s.zoomScale = 1.5; }, C::resetZoom, true},
         {"no library", [](MenuStateSnapshot& s) { s.hasLibrary = false; }, C::resetZoom, true},
         {"no library crop", [](MenuStateSnapshot& s) { s.hasLibrary = false; }, C::cropLarger, false},
-        {"exporting", [](MenuStateSnapshot& s) { s.isSingleExportInProgress = true; }, C::exportCurrentPhoto, false},
+        {"exporting", [](MenuStateSnapshot& s) { s.isSingleExportInProgress = true; }, C::exportCurrentPhoto,
+         false},
         {"copying", [](MenuStateSnapshot& s) { s.isImageCopyInProgress = true; }, C::copyImage, false},
         {"no photo", [](MenuStateSnapshot& s) { s.hasCurrentPhoto = false; }, C::copyExif, false},
         {"no photo export", [](MenuStateSnapshot& s) { s.hasCurrentPhoto = false; }, C::exportHearted, true},
@@ -123,7 +141,8 @@ TEST(MenuCommandTable, TitlesAndChecksFollowTheState) {
     state.hasLibrary = false;
     EXPECT_EQ(MenuCommandTable::itemState(C::heartsOnly, state).checked, false);
     for (const MenuItemRow& row : MenuCommandTable::rows())
-        EXPECT_EQ(MenuCommandTable::itemState(row.command, state).checked.has_value(), row.checkable) << row.title;
+        EXPECT_EQ(MenuCommandTable::itemState(row.command, state).checked.has_value(), row.checkable)
+            << row.title;
 }
 
 } // namespace

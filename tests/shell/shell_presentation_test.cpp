@@ -24,9 +24,9 @@ TEST(WindowFrame, OnlyLargeEnoughFramesThatMeetAScreenAreRestored) {
         bool restored;
     };
     const Row rows[] = {
-        {"100 100 1360 800", true},   {"100 100 1359 900", false}, {"100 100 1400 799", false},
-        {"3000 200 1400 900", true},  {"5000 200 1400 900", false}, {"-1400 0 1400 900", false},
-        {"-1399 0 1400 900", true},   {"0 1440 1400 900", false},   {"garbage", false},
+        {"100 100 1360 800", true},  {"100 100 1359 900", false},  {"100 100 1400 799", false},
+        {"3000 200 1400 900", true}, {"5000 200 1400 900", false}, {"-1400 0 1400 900", false},
+        {"-1399 0 1400 900", true},  {"0 1440 1400 900", false},   {"garbage", false},
     };
     for (const Row& row : rows)
         EXPECT_EQ(WindowFrame::restorable(row.text, screens).has_value(), row.restored) << row.text;
@@ -48,7 +48,8 @@ TEST(RecentFolderPresentation, NameAndLocationWithHomeAbbreviated) {
         {"/", "/home/aki", {"/", ""}},
         {"/home/aki", "/home/aki", {"aki", "/home"}},
     };
-    for (const Row& row : rows) EXPECT_EQ(RecentFolderPresentation::make(row.path, row.home), row.expected) << row.path;
+    for (const Row& row : rows)
+        EXPECT_EQ(RecentFolderPresentation::make(row.path, row.home), row.expected) << row.path;
 }
 
 TEST(LoadingProgress, CounterAndBarBeforeAndAfterCounting) {

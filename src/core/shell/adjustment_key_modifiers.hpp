@@ -14,7 +14,8 @@ public:
     constexpr AdjustmentKeyModifiers() = default;
     constexpr explicit AdjustmentKeyModifiers(std::uint8_t rawValue) : raw_(rawValue) {}
     constexpr AdjustmentKeyModifiers(std::initializer_list<Member> members) {
-        for (Member m : members) raw_ |= m;
+        for (Member m : members)
+            raw_ |= m;
     }
 
     constexpr std::uint8_t rawValue() const { return raw_; }

@@ -33,8 +33,8 @@ std::optional<PhotoParameter> parameterInSlot(const KeyDispatchContext& context,
 
 int KeyDispatcher::step(PhotoParameter parameter, bool large) {
     const int base = large ? largeStep : smallStep;
-    const bool tenths =
-        parameter == PhotoParameter::circular_mask_center_x || parameter == PhotoParameter::circular_mask_center_y;
+    const bool tenths = parameter == PhotoParameter::circular_mask_center_x ||
+                        parameter == PhotoParameter::circular_mask_center_y;
     return tenths ? base * 10 : base;
 }
 
@@ -54,12 +54,14 @@ KeyDecision KeyDispatcher::keyUp(const KeyEvent& event, const KeyDispatchContext
     const auto binding = ParameterKeyBinding::binding(event.keyCode);
     if (!binding) return passed();
     keyState_.heldKeys.erase(event.keyCode);
-    if (!keyState_.heldKeys.contains(binding->increaseCode) && !keyState_.heldKeys.contains(binding->decreaseCode))
+    if (!keyState_.heldKeys.contains(binding->increaseCode) &&
+        !keyState_.heldKeys.contains(binding->decreaseCode))
         keyState_.resetLatched.erase(ParameterCatalog::slot(binding->parameter));
     return consumed();
 }
 
-std::optional<KeyDecision> KeyDispatcher::parameterPair(const KeyEvent& event, const KeyDispatchContext& context) {
+std::optional<KeyDecision> KeyDispatcher::parameterPair(const KeyEvent& event,
+                                                        const KeyDispatchContext& context) {
     const auto binding = ParameterKeyBinding::binding(event.keyCode);
     if (!binding) return std::nullopt;
     const int slot = ParameterCatalog::slot(binding->parameter);
@@ -95,15 +97,16 @@ KeyDecision KeyDispatcher::keyDown(const KeyEvent& event, const KeyDispatchConte
 
     if (auto decision = parameterPair(event, context)) return *decision;
 
-    if (modifiers.isEmpty() && context.hasCurrentPhoto && code >= KeyCode::digit1 && code <= KeyCode::digit4) {
+    if (modifiers.isEmpty() && context.hasCurrentPhoto && code >= KeyCode::digit1 &&
+        code <= KeyCode::digit4) {
         const auto channel = pointCurveChannel(code - KeyCode::digit1);
         return consumed(KeyCommands::SelectCurveChannel{*channel});
     }
 
     if (modifiers == M{M::command} && (code == KeyCode::c || code == KeyCode::v)) {
         if (!context.hasCurrentPhoto) return passed();
-        return consumed(KeyCommands::ParameterClipboard{code == KeyCode::c ? ParameterClipboardAction::copy
-                                                                           : ParameterClipboardAction::paste});
+        return consumed(KeyCommands::ParameterClipboard{
+            code == KeyCode::c ? ParameterClipboardAction::copy : ParameterClipboardAction::paste});
     }
 
     if (const auto preset = ParameterPresetShortcut::index(code, modifiers.rawValue()))
@@ -139,7 +142,8 @@ KeyDecision KeyDispatcher::withModifierKeys(const KeyEvent& event, const KeyDisp
         }
     }
     if (event.modifiers == M{M::command}) {
-        if (const auto direction = CropKeyCommand::direction(code)) return consumed(KeyCommands::MoveCrop{*direction});
+        if (const auto direction = CropKeyCommand::direction(code))
+            return consumed(KeyCommands::MoveCrop{*direction});
         switch (code) {
         case KeyCode::k:
             return consumed(KeyCommands::ToggleCropInsideOnly{});
@@ -158,15 +162,18 @@ KeyDecision KeyDispatcher::withoutModifiers(const KeyEvent& event, const KeyDisp
     const std::uint16_t code = event.keyCode;
     const auto& pageKeys = ParameterTabShortcut::keyCodes;
     const auto page = std::find(pageKeys.begin(), pageKeys.begin() + 8, code);
-    if (page != pageKeys.begin() + 8) return consumed(KeyCommands::SelectParameterTab{int(page - pageKeys.begin())});
+    if (page != pageKeys.begin() + 8)
+        return consumed(KeyCommands::SelectParameterTab{int(page - pageKeys.begin())});
 
     const bool global = context.editTarget.isGlobal();
     if (code == KeyCode::digit5 && global)
         return consumed(KeyCommands::SelectParameterTab{static_cast<int>(ParameterLetterPage::geometry)});
     if (code == KeyCode::o) {
-        if (!global) return consumed(KeyCommands::SelectParameterTab{static_cast<int>(ParameterLetterPage::shape)});
+        if (!global)
+            return consumed(KeyCommands::SelectParameterTab{static_cast<int>(ParameterLetterPage::shape)});
         if (context.currentPhotoIsRaw)
-            return consumed(KeyCommands::SelectParameterTab{static_cast<int>(ParameterLetterPage::rawDevelopment)});
+            return consumed(
+                KeyCommands::SelectParameterTab{static_cast<int>(ParameterLetterPage::rawDevelopment)});
     }
     switch (code) {
     case KeyCode::space:

@@ -62,7 +62,8 @@ enum class SelectShortcutAction : int {
 
 // The command shortcuts of the browsing screen.
 struct SelectShortcut {
-    static std::optional<SelectShortcutAction> action(std::uint16_t keyCode, AdjustmentKeyModifiers modifiers);
+    static std::optional<SelectShortcutAction> action(std::uint16_t keyCode,
+                                                      AdjustmentKeyModifiers modifiers);
 };
 
 // The parameter keys held down on the browsing screen, and the pairs pressed together (which stay

@@ -74,7 +74,8 @@ std::string_view MenuCommandTable::menuTitle(MenuName menu) {
 }
 
 bool MenuCommandTable::viewEnabled(const MenuStateSnapshot& s) {
-    return s.screen == MenuStateSnapshot::Screen::select && !s.isModalExportPresented && !s.adjustmentInputIsFocused;
+    return s.screen == MenuStateSnapshot::Screen::select && !s.isModalExportPresented &&
+           !s.adjustmentInputIsFocused;
 }
 
 MenuItemState MenuCommandTable::itemState(MenuCommand command, const MenuStateSnapshot& s) {

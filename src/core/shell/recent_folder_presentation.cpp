@@ -5,7 +5,8 @@ namespace sorvin {
 namespace {
 
 std::string_view withoutTrailingSlashes(std::string_view path) {
-    while (path.size() > 1 && path.back() == '/') path.remove_suffix(1);
+    while (path.size() > 1 && path.back() == '/')
+        path.remove_suffix(1);
     return path;
 }
 

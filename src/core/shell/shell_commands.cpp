@@ -92,9 +92,9 @@ KeyDispatchContext ShellCommands::keyContext(const AppState& state, bool fieldFo
         if (*index >= 0 && static_cast<std::size_t>(*index) < parameters.masks.size())
             maskKind = parameters.masks[static_cast<std::size_t>(*index)].kind;
     }
-    context.pageSlots = ParameterPanelPages::parameters(state.parameterPage(), state.editTarget(), maskKind,
-                                                       context.currentPhotoIsRaw,
-                                                       state.currentRawDevelopmentSupport());
+    context.pageSlots =
+        ParameterPanelPages::parameters(state.parameterPage(), state.editTarget(), maskKind,
+                                        context.currentPhotoIsRaw, state.currentRawDevelopmentSupport());
     return context;
 }
 

@@ -21,7 +21,8 @@ struct ShellCommands {
                     RandomGenerator& random);
 
     // The menu's view of the state; the update and undo values come from their own owners.
-    static MenuStateSnapshot menuState(const AppState& state, bool canCheckForUpdates, bool canUndo, bool canRedo);
+    static MenuStateSnapshot menuState(const AppState& state, bool canCheckForUpdates, bool canUndo,
+                                       bool canRedo);
     // Runs the items whose action is an operation of the state; `checked` is the state a toggle item
     // was switched to. Returns false for items the window runs itself (about, updates, quit, undo,
     // redo, full screen, minimise, settings).

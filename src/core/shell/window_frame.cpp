@@ -23,12 +23,14 @@ std::optional<Rect> WindowFrame::parse(std::string_view text) {
     const char* p = text.data();
     const char* end = text.data() + text.size();
     for (double& value : values) {
-        while (p < end && *p == ' ') ++p;
+        while (p < end && *p == ' ')
+            ++p;
         const auto [next, error] = std::from_chars(p, end, value);
         if (error != std::errc() || next == p || !std::isfinite(value)) return std::nullopt;
         p = next;
     }
-    while (p < end && *p == ' ') ++p;
+    while (p < end && *p == ' ')
+        ++p;
     if (p != end) return std::nullopt;
     return Rect{values[0], values[1], values[2], values[3]};
 }

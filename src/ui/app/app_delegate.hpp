@@ -1,0 +1,46 @@
+#pragma once
+
+#include "platform/updater.hpp"
+
+#include <QObject>
+#include <functional>
+#include <memory>
+
+class QWidget;
+
+namespace sorvin {
+
+class AppState;
+
+// The application's own decisions around its life: the update state the menu mirrors, the quit
+// confirmation, and the last word (saving) before the process ends.
+class AppDelegate : public QObject {
+    Q_OBJECT
+public:
+    explicit AppDelegate(std::unique_ptr<Updater> updater, QObject* parent = nullptr);
+    ~AppDelegate() override;
+
+    // Set when the main window's content first shows; termination reaches it from then on.
+    void setState(AppState* state) { state_ = state; }
+
+    bool canCheckForUpdates() const { return canCheckForUpdates_; }
+    void checkForUpdates();
+
+    // Asks before quitting while a window is visible; answers whether to quit. Replaceable for tests.
+    std::function<bool(QWidget* parent)> confirmQuit;
+    // A quit request from the menu or Ctrl+Q: confirms, then quits the event loop.
+    void requestQuit(QWidget* parent);
+
+Q_SIGNALS:
+    void canCheckForUpdatesChanged(bool canCheck);
+
+private:
+    void willTerminate();
+
+    std::unique_ptr<Updater> updater_;
+    std::shared_ptr<void> updaterConnection_;
+    bool canCheckForUpdates_ = false;
+    AppState* state_ = nullptr;
+};
+
+} // namespace sorvin

@@ -1,0 +1,73 @@
+#include "ui/app/main_window.hpp"
+
+#include "app/app_state.hpp"
+#include "app/undo_manager.hpp"
+#include "persistence/preference_key.hpp"
+#include "shell/window_frame.hpp"
+#include "ui/app/app_delegate.hpp"
+#include "ui/app/menu_bar.hpp"
+#include "ui/app/root_view.hpp"
+
+#include <QGuiApplication>
+#include <QScreen>
+
+namespace sorvin {
+
+MainWindow::MainWindow(AppState& state, AppDelegate& delegate, MainQueue& mainQueue, QWidget* parent)
+    : QMainWindow(parent), state_(state), delegate_(delegate), undoManager_(std::make_shared<UndoManager>()),
+      root_(new RootView(state, mainQueue, this)),
+      menus_(new MenuBar(*this, state, delegate, *undoManager_)) {
+    setWindowTitle(QStringLiteral("Sorvin"));
+    setMinimumSize(static_cast<int>(WindowFrame::minimumWidth), static_cast<int>(WindowFrame::minimumHeight));
+    resize(static_cast<int>(WindowFrame::defaultWidth), static_cast<int>(WindowFrame::defaultHeight));
+    setCentralWidget(root_);
+    restoreFrame();
+    state_.setUndoManager(undoManager_);
+}
+
+MainWindow::~MainWindow() {
+    state_.setUndoManager(nullptr);
+}
+
+void MainWindow::restoreFrame() {
+    const auto text = state_.settings().defaults().string(PreferenceKey::windowFrame);
+    if (!text) return;
+    std::vector<Rect> screens;
+    for (const QScreen* screen : QGuiApplication::screens()) {
+        const QRect g = screen->geometry();
+        screens.push_back({double(g.x()), double(g.y()), double(g.width()), double(g.height())});
+    }
+    if (const auto frame = WindowFrame::restorable(*text, screens))
+        setGeometry(int(frame->x), int(frame->y), int(frame->width), int(frame->height));
+}
+
+void MainWindow::saveFrame() {
+    // Only frames the user made: not the placement before the window first shows, and not the
+    // transient states of minimising or full screen.
+    if (!shown_ || (windowState() & (Qt::WindowMinimized | Qt::WindowFullScreen))) return;
+    const QRect g = geometry();
+    const std::string text =
+        WindowFrame::text({double(g.x()), double(g.y()), double(g.width()), double(g.height())});
+    DefaultsStore& defaults = state_.settings().defaults();
+    if (defaults.string(PreferenceKey::windowFrame) != text) defaults.set(PreferenceKey::windowFrame, text);
+}
+
+void MainWindow::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (!shown_) {
+        shown_ = true;
+        delegate_.setState(&state_);
+    }
+}
+
+void MainWindow::moveEvent(QMoveEvent* event) {
+    QMainWindow::moveEvent(event);
+    saveFrame();
+}
+
+void MainWindow::resizeEvent(QResizeEvent* event) {
+    QMainWindow::resizeEvent(event);
+    saveFrame();
+}
+
+} // namespace sorvin

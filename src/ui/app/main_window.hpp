@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QMainWindow>
+#include <memory>
+
+namespace sorvin {
+
+class AppDelegate;
+class AppSettings;
+class AppState;
+class MainQueue;
+class MenuBar;
+class RootView;
+class UndoManager;
+
+// The one main window: titled "Sorvin", never smaller than 1360 × 800, 1400 × 900 at first, its
+// frame restored from the preferences and written back after every move and resize.
+class MainWindow : public QMainWindow {
+public:
+    MainWindow(AppState& state, AppDelegate& delegate, MainQueue& mainQueue, QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    RootView* rootView() const { return root_; }
+    MenuBar* menus() const { return menus_; }
+    UndoManager& undoManager() const { return *undoManager_; }
+
+protected:
+    void moveEvent(QMoveEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void restoreFrame();
+    void saveFrame();
+
+    AppState& state_;
+    AppDelegate& delegate_;
+    std::shared_ptr<UndoManager> undoManager_;
+    RootView* root_;
+    MenuBar* menus_;
+    bool shown_ = false;
+};
+
+} // namespace sorvin

@@ -1,0 +1,62 @@
+#include "ui/app/sorvin_application.hpp"
+
+#include "app/app_state.hpp"
+#include "persistence/app_identity.hpp"
+#include "persistence/app_settings.hpp"
+#include "persistence/legacy_data_migrator.hpp"
+#include "platform/background_executor.hpp"
+#include "platform/defaults_store.hpp"
+#include "platform/physical_memory.hpp"
+#include "ui/app/app_delegate.hpp"
+#include "ui/app/main_window.hpp"
+#include "ui/platform/feed_updater.hpp"
+#include "ui/platform/qt_folder_panel.hpp"
+#include "ui/platform/qt_main_queue.hpp"
+#include "ui/platform/qt_pasteboard.hpp"
+#include "ui/platform/sorvin_look.hpp"
+
+#include <QApplication>
+
+namespace sorvin {
+
+SorvinApplication::SorvinApplication(QApplication& application) {
+    application.setApplicationName(QStringLiteral("Sorvin"));
+    application.setApplicationVersion(QString::fromStdString(AppIdentity::version()));
+    application.setDesktopFileName(QString::fromLatin1(AppIdentity::identifier));
+    SorvinLook::apply(application);
+
+    // The predecessor's data are taken over once, before anything reads ours; a failed copy is
+    // not fatal (the next start tries again).
+    try {
+        LegacyDataMigrator::copyApplicationSupportIfNeeded();
+    } catch (const std::exception&) {
+    }
+    defaults_ = std::make_unique<DefaultsStore>(DefaultsStore::domainFile(AppSettings::domain));
+    {
+        const std::unique_ptr<DefaultsStore> legacy = LegacyDataMigrator::openLegacyDefaults();
+        LegacyDataMigrator::migrateUserDefaultsIfNeeded(*defaults_, legacy.get());
+    }
+    settings_ = std::make_unique<AppSettings>(*defaults_, PhysicalMemory::bytes());
+
+    mainQueue_ = std::make_unique<QtMainQueue>();
+    executor_ = std::make_unique<ThreadPoolExecutor>();
+    pasteboard_ = std::make_unique<QtPasteboard>();
+    folderPanel_ = std::make_unique<QtFolderPanel>();
+    state_ = std::make_unique<AppState>(
+        *settings_,
+        AppStateEnvironment{
+            *mainQueue_, *executor_, *pasteboard_, folderPanel_.get(), {}, {}, {}, {}, {}, {}, {}});
+
+    delegate_ = std::make_unique<AppDelegate>(FeedUpdater::fromBuild(*mainQueue_));
+    window_ = std::make_unique<MainWindow>(*state_, *delegate_, *mainQueue_);
+    folderPanel_->setParent(window_.get());
+}
+
+SorvinApplication::~SorvinApplication() {
+    // The window and the delegate observe the state; they go first.
+    window_.reset();
+    delegate_.reset();
+    state_.reset();
+}
+
+} // namespace sorvin

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <memory>
+
+class QApplication;
+
+namespace sorvin {
+
+class AppDelegate;
+class AppSettings;
+class AppState;
+class DefaultsStore;
+class MainWindow;
+class QtFolderPanel;
+class QtMainQueue;
+class QtPasteboard;
+class ThreadPoolExecutor;
+
+// Everything the process owns for its whole life, built in start-up order: the migration of the
+// predecessor's data, the preferences, the application state with its queues, the delegate and
+// the main window.
+class SorvinApplication {
+public:
+    explicit SorvinApplication(QApplication& application);
+    ~SorvinApplication();
+
+    MainWindow& mainWindow() const { return *window_; }
+    AppState& state() const { return *state_; }
+
+private:
+    std::unique_ptr<DefaultsStore> defaults_;
+    std::unique_ptr<AppSettings> settings_;
+    std::unique_ptr<QtMainQueue> mainQueue_;
+    std::unique_ptr<ThreadPoolExecutor> executor_;
+    std::unique_ptr<QtPasteboard> pasteboard_;
+    std::unique_ptr<QtFolderPanel> folderPanel_;
+    std::unique_ptr<AppState> state_;
+    std::unique_ptr<AppDelegate> delegate_;
+    std::unique_ptr<MainWindow> window_;
+};
+
+} // namespace sorvin

@@ -1,0 +1,11 @@
+#include "ui/app/main_window.hpp"
+#include "ui/app/sorvin_application.hpp"
+
+#include <QApplication>
+
+int main(int argc, char** argv) {
+    QApplication application(argc, argv);
+    sorvin::SorvinApplication sorvin(application);
+    sorvin.mainWindow().show();
+    return application.exec();
+}

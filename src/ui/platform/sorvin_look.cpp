@@ -1,0 +1,45 @@
+#include "ui/platform/sorvin_look.hpp"
+
+#include <QApplication>
+#include <QPalette>
+#include <QStyleFactory>
+
+namespace sorvin {
+
+void SorvinLook::apply(QApplication& application) {
+    application.setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+    QPalette palette;
+    const QColor background = SorvinColor::background();
+    const QColor text = SorvinColor::text();
+    const QColor base(44, 44, 46);
+    const QColor button(58, 58, 60);
+    palette.setColor(QPalette::Window, background);
+    palette.setColor(QPalette::WindowText, text);
+    palette.setColor(QPalette::Base, base);
+    palette.setColor(QPalette::AlternateBase, background);
+    palette.setColor(QPalette::ToolTipBase, base);
+    palette.setColor(QPalette::ToolTipText, text);
+    palette.setColor(QPalette::PlaceholderText, SorvinColor::secondaryText());
+    palette.setColor(QPalette::Text, text);
+    palette.setColor(QPalette::Button, button);
+    palette.setColor(QPalette::ButtonText, text);
+    palette.setColor(QPalette::BrightText, SorvinColor::accent());
+    palette.setColor(QPalette::Highlight, SorvinColor::accent());
+    palette.setColor(QPalette::HighlightedText, Qt::white);
+    palette.setColor(QPalette::Link, SorvinColor::accent());
+    palette.setColor(QPalette::Mid, SorvinColor::separator());
+    palette.setColor(QPalette::Dark, QColor(20, 20, 22));
+    for (const auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
+        palette.setColor(QPalette::Disabled, role, SorvinColor::secondaryText());
+    application.setPalette(palette);
+    application.setFont(font(bodyPixelSize));
+}
+
+QFont SorvinLook::font(int pixelSize, QFont::Weight weight) {
+    QFont font(QString::fromLatin1(fontFamily));
+    font.setPixelSize(pixelSize);
+    font.setWeight(weight);
+    return font;
+}
+
+} // namespace sorvin

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QColor>
+#include <QFont>
+
+class QApplication;
+
+namespace sorvin {
+
+// The palette every view draws with; all opaque sRGB.
+struct SorvinColor {
+    static QColor background() { return QColor(28, 28, 30); }
+    static QColor text() { return QColor(242, 242, 247); }
+    static QColor secondaryText() { return QColor(152, 152, 157); }
+    static QColor accent() { return QColor(255, 55, 95); }
+    static QColor separator() { return QColor(58, 58, 60); }
+};
+
+// The dark look: Fusion with a dark palette, and the Japanese font set explicitly at pixel sizes
+// (a size in points of the design is a logical pixel here).
+struct SorvinLook {
+    static constexpr const char* fontFamily = "Noto Sans CJK JP";
+    static constexpr int bodyPixelSize = 13;
+
+    static void apply(QApplication& application);
+    static QFont font(int pixelSize, QFont::Weight weight = QFont::Normal);
+};
+
+} // namespace sorvin

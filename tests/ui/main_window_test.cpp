@@ -1,0 +1,116 @@
+#include "persistence/preference_key.hpp"
+#include "ui/app/menu_bar.hpp"
+#include "ui_test_fixture.hpp"
+
+#include <QAction>
+#include <QMenuBar>
+
+namespace sorvin::test {
+namespace {
+
+class MainWindowMenuTest : public MainWindowTest {
+protected:
+    QAction* action(MenuCommand command) { return window().menus()->action(command); }
+};
+
+TEST_F(MainWindowMenuTest, HandBuiltItemsCarryTheUsualShortcuts) {
+    struct Row {
+        MenuCommand command;
+        QKeySequence shortcut;
+    };
+    const Row rows[] = {
+        {MenuCommand::undo, QKeySequence(Qt::CTRL | Qt::Key_Z)},
+        {MenuCommand::redo, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)},
+        {MenuCommand::minimize, QKeySequence(Qt::CTRL | Qt::Key_M)},
+        {MenuCommand::settings, QKeySequence(Qt::CTRL | Qt::Key_Comma)},
+        {MenuCommand::quit, QKeySequence(Qt::CTRL | Qt::Key_Q)},
+        {MenuCommand::chooseFolder, QKeySequence(Qt::CTRL | Qt::Key_O)},
+        {MenuCommand::cropLarger, QKeySequence(Qt::CTRL | Qt::Key_0)},
+        {MenuCommand::firstPhoto, QKeySequence(Qt::SHIFT | Qt::Key_Up)},
+        {MenuCommand::rotateClockwiseHalf, QKeySequence(Qt::Key_Right)},
+        {MenuCommand::resetCrop, QKeySequence(Qt::SHIFT | Qt::Key_Equal)},
+    };
+    for (const Row& row : rows) {
+        ASSERT_TRUE(action(row.command));
+        EXPECT_EQ(action(row.command)->shortcut(), row.shortcut) << action(row.command)->text().toStdString();
+    }
+    QStringList menus;
+    for (QAction* menu : window().menuBar()->actions())
+        menus << menu->text();
+    EXPECT_EQ(menus, (QStringList{"Sorvin", "ファイル", "編集", "表示", "ウインドウ"}));
+}
+
+TEST_F(MainWindowMenuTest, ItemsFollowTheStateAndActOnIt) {
+    addStandardPhotos();
+    window().show();
+    EXPECT_TRUE(action(MenuCommand::chooseFolder)->isEnabled());
+    EXPECT_FALSE(action(MenuCommand::heartsOnly)->isEnabled());
+    EXPECT_FALSE(action(MenuCommand::checkForUpdates)->isEnabled()); // no update feed
+    EXPECT_FALSE(action(MenuCommand::undo)->isEnabled());
+
+    openPhotos();
+    EXPECT_TRUE(action(MenuCommand::sortKey)->isEnabled());
+    EXPECT_EQ(action(MenuCommand::sortKey)->text(), QStringLiteral("並び替え: 撮影日時"));
+    action(MenuCommand::sortKey)->trigger();
+    EXPECT_EQ(state().sortKey(), PhotoSortKey::name);
+    EXPECT_EQ(action(MenuCommand::sortKey)->text(), QStringLiteral("並び替え: ファイル名"));
+
+    EXPECT_FALSE(action(MenuCommand::resetRotation)->isEnabled());
+    action(MenuCommand::rotateClockwise90)->trigger();
+    EXPECT_EQ(state().library()->currentRotation(), 90);
+    EXPECT_TRUE(action(MenuCommand::resetRotation)->isEnabled());
+    // The rotation is one undo step through the window's undo manager.
+    ASSERT_TRUE(action(MenuCommand::undo)->isEnabled());
+    action(MenuCommand::undo)->trigger();
+    EXPECT_EQ(state().library()->currentRotation(), 0);
+    EXPECT_TRUE(action(MenuCommand::redo)->isEnabled());
+
+    const bool grid = state().showGrid();
+    EXPECT_EQ(action(MenuCommand::grid)->isChecked(), grid);
+    action(MenuCommand::grid)->trigger();
+    EXPECT_EQ(state().showGrid(), !grid);
+    EXPECT_EQ(action(MenuCommand::grid)->isChecked(), !grid);
+
+    state().setAdjustmentInputFocused(true);
+    EXPECT_FALSE(action(MenuCommand::chooseFolder)->isEnabled());
+    EXPECT_FALSE(action(MenuCommand::grid)->isEnabled());
+}
+
+TEST_F(MainWindowMenuTest, QuitAsksOnlyWhileAWindowIsVisible) {
+    int asked = 0;
+    delegate().confirmQuit = [&asked](QWidget*) {
+        ++asked;
+        return false;
+    };
+    window().hide();
+    delegate().requestQuit(&window());
+    EXPECT_EQ(asked, 0);
+    window().show();
+    action(MenuCommand::quit)->trigger();
+    EXPECT_EQ(asked, 1);
+}
+
+TEST_F(MainWindowMenuTest, WindowSizeLimitsAndStoredFrame) {
+    EXPECT_EQ(window().windowTitle(), QStringLiteral("Sorvin"));
+    EXPECT_EQ(window().minimumSize(), QSize(1360, 800));
+    EXPECT_EQ(window().size(), QSize(1400, 900));
+    EXPECT_FALSE(defaults.string(PreferenceKey::windowFrame)); // nothing written before a move
+    window().show();
+    window().setGeometry(40, 50, 1500, 950);
+    EXPECT_EQ(defaults.string(PreferenceKey::windowFrame), std::optional<std::string>("40 50 1500 950"));
+}
+
+class StoredFrameTest : public MainWindowTest {};
+
+TEST_F(StoredFrameTest, ALargeEnoughFrameOnAScreenIsApplied) {
+    defaults.set(PreferenceKey::windowFrame, "30 40 1360 800");
+    EXPECT_EQ(window().geometry(), QRect(30, 40, 1360, 800));
+}
+
+TEST_F(StoredFrameTest, ATooSmallFrameIsIgnored) {
+    defaults.set(PreferenceKey::windowFrame, "30 40 1359 900");
+    EXPECT_EQ(window().size(), QSize(1400, 900));
+}
+
+} // namespace
+} // namespace sorvin::test

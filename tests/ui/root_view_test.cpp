@@ -1,0 +1,103 @@
+#include "ui/app/root_view.hpp"
+#include "ui/browsing/select_view.hpp"
+#include "ui/home/home_view.hpp"
+#include "ui/home/recent_folder_row.hpp"
+#include "ui/loading/loading_view.hpp"
+#include "ui/overlays/toast_view.hpp"
+#include "ui_test_fixture.hpp"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+
+namespace sorvin::test {
+namespace {
+
+class RootViewTest : public MainWindowTest {
+protected:
+    RootView& root() { return *window().rootView(); }
+};
+
+TEST_F(RootViewTest, ScreensFollowTheStateFromHomeThroughLoadingToBrowsing) {
+    addStandardPhotos();
+    window().show();
+    EXPECT_EQ(root().currentScreen(), root().homeView());
+
+    state().open(photos());
+    EXPECT_EQ(state().screen(), AppScreen::loading);
+    EXPECT_EQ(root().currentScreen(), root().loadingView());
+    EXPECT_EQ(root().loadingView()->counter()->text(), "0 / 0");
+    EXPECT_EQ(root().loadingView()->progressBar()->value(), 0);
+
+    settle();
+    ASSERT_EQ(state().screen(), AppScreen::select);
+    EXPECT_EQ(root().currentScreen(), root().selectView());
+    EXPECT_EQ(root().selectView()->shownName().toStdString(),
+              std::filesystem::path(currentPath()).filename().string());
+    state().move(1);
+    EXPECT_EQ(root().selectView()->shownName().toStdString(),
+              std::filesystem::path(currentPath()).filename().string());
+}
+
+TEST_F(RootViewTest, CancellingTheScanReturnsHomeWithoutALibrary) {
+    addStandardPhotos();
+    window().show();
+    state().open(photos());
+    ASSERT_EQ(root().currentScreen(), root().loadingView());
+    root().loadingView()->cancelButton()->click();
+    settle();
+    EXPECT_EQ(state().screen(), AppScreen::home);
+    EXPECT_EQ(state().library(), nullptr);
+    EXPECT_EQ(root().currentScreen(), root().homeView());
+}
+
+TEST_F(RootViewTest, ToastShowsOverEveryScreenWithoutTakingClicks) {
+    window().show();
+    state().showToasts({"フォルダが見つかりません"}, 2.0);
+    ToastView* toast = root().toastView();
+    EXPECT_EQ(toast->text(), QStringLiteral("フォルダが見つかりません"));
+    EXPECT_TRUE(toast->capsule()->isVisible());
+    EXPECT_EQ(toast->opacity(), 1.0);
+    EXPECT_TRUE(toast->testAttribute(Qt::WA_TransparentForMouseEvents));
+    EXPECT_TRUE(toast->capsule()->testAttribute(Qt::WA_TransparentForMouseEvents));
+    // Centred, its bottom 80 points above the bottom of the window content.
+    const QRect capsule = toast->capsule()->geometry();
+    EXPECT_EQ(capsule.bottom() + 1, root().height() - ToastView::bottomPadding);
+    EXPECT_NEAR(capsule.center().x(), root().width() / 2, 1);
+    queue.advance(2.0 + AppState::kToastFade + 0.01);
+    EXPECT_FALSE(toast->capsule()->isVisible());
+}
+
+TEST_F(RootViewTest, HomeScreenRecentFoldersAndOptions) {
+    addStandardPhotos();
+    window().show();
+    HomeView* home = root().homeView();
+    EXPECT_FALSE(home->showsRecentFolders());
+
+    state().open(photos());
+    settle();
+    state().cancelLoading(); // back home with the folder recorded
+    ASSERT_EQ(state().screen(), AppScreen::home);
+    ASSERT_EQ(home->rows().size(), 1u);
+    EXPECT_TRUE(home->showsRecentFolders());
+    EXPECT_EQ(home->rows()[0]->name(), QStringLiteral("photos"));
+
+    const bool subfolders = state().includeSubfolders();
+    home->subfoldersBox()->click();
+    EXPECT_EQ(state().includeSubfolders(), !subfolders);
+    home->lowMemoryBox()->click();
+    EXPECT_TRUE(state().lowMemoryMode());
+    EXPECT_TRUE(home->lowMemoryBox()->isChecked());
+    EXPECT_FALSE(state().toastText()); // no toast for the option on the home screen
+
+    // A folder that disappeared: the row goes and a toast says so.
+    std::filesystem::remove_all(photos());
+    state().openRecentFolder(state().recentFolders().front());
+    EXPECT_TRUE(state().recentFolders().empty());
+    EXPECT_FALSE(home->showsRecentFolders());
+    EXPECT_EQ(state().toastText(), std::optional<std::string>("フォルダが見つかりません"));
+}
+
+} // namespace
+} // namespace sorvin::test

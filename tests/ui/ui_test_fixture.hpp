@@ -1,0 +1,70 @@
+#pragma once
+
+#include "app/app_state_fixture.hpp"
+#include "ui/app/app_delegate.hpp"
+#include "ui/app/main_window.hpp"
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <memory>
+
+namespace sorvin::test {
+
+// One application object for the whole test program (offscreen platform).
+inline QApplication& application() {
+    static int argc = 1;
+    static char name[] = "sorvin_tests_ui";
+    static char* argv[] = {name, nullptr};
+    static QApplication* app = [] {
+        QApplication::setStyle(QStringLiteral("Fusion"));
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+        return new QApplication(argc, argv);
+    }();
+    return *app;
+}
+
+// The main window over a test application state (manual queue and executor, temporary folders).
+class MainWindowTest : public AppStateTest {
+protected:
+    MainWindowTest() { application(); }
+    ~MainWindowTest() override {
+        window_.reset();
+        delegate_.reset();
+    }
+
+    MainWindow& window() {
+        if (!window_) {
+            delegate_ = std::make_unique<AppDelegate>(nullptr);
+            window_ = std::make_unique<MainWindow>(state(), *delegate_, queue);
+        }
+        return *window_;
+    }
+    AppDelegate& delegate() {
+        window();
+        return *delegate_;
+    }
+
+    // Sends a key event of a type to the widget; true when something took it.
+    static bool send(QWidget* target, QEvent::Type type, int key,
+                     Qt::KeyboardModifiers modifiers = Qt::NoModifier, bool autoRepeat = false) {
+        QKeyEvent event(type, key, modifiers, QString(), autoRepeat);
+        // Every press of a key is a new event with its own time.
+        static quint64 clock = 1;
+        event.setTimestamp(type == QEvent::KeyPress ? ++clock : clock);
+        return QApplication::sendEvent(target, &event);
+    }
+    static void press(QWidget* target, int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier,
+                      bool autoRepeat = false) {
+        send(target, QEvent::KeyPress, key, modifiers, autoRepeat);
+    }
+    static void release(QWidget* target, int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+        QKeyEvent event(QEvent::KeyRelease, key, modifiers);
+        QApplication::sendEvent(target, &event);
+    }
+
+private:
+    std::unique_ptr<AppDelegate> delegate_;
+    std::unique_ptr<MainWindow> window_;
+};
+
+} // namespace sorvin::test
