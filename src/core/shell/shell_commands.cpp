@@ -174,14 +174,73 @@ MenuStateSnapshot ShellCommands::menuState(const AppState& state, bool canCheckF
     return s;
 }
 
+namespace {
+
+// The key command a menu item shares with the keyboard, if any; toggles only when the item's new
+// state differs from the present one.
+std::optional<KeyCommand> keyCommand(MenuCommand command, const MenuStateSnapshot& s, bool checked) {
+    using C = MenuCommand;
+    using A = SelectShortcutAction;
+    namespace K = KeyCommands;
+    const auto toggle = [&](bool current, A action) -> std::optional<KeyCommand> {
+        if (checked == current) return std::nullopt;
+        return K::Shortcut{action};
+    };
+    switch (command) {
+    case C::exportHearted:
+        return K::Shortcut{A::presentExport};
+    case C::exportCurrentPhoto:
+        return K::Shortcut{A::presentCurrentPhotoExport};
+    case C::copyExif:
+        return K::Shortcut{A::copyExifText};
+    case C::copyImage:
+        return K::Shortcut{A::copyCurrentImage};
+    case C::heartsOnly:
+        return toggle(s.hasLibrary && s.isFiltered, A::toggleFilter);
+    case C::sortKey:
+        return K::Shortcut{A::toggleSortKey};
+    case C::sortDirection:
+        return K::Shortcut{A::toggleSortDirection};
+    case C::firstPhoto:
+        return K::JumpToStart{};
+    case C::lastPhoto:
+        return K::JumpToEnd{};
+    case C::rotateClockwiseHalf:
+        return K::Rotate{0.5};
+    case C::rotateCounterclockwiseHalf:
+        return K::Rotate{-0.5};
+    case C::rotateClockwise90:
+        return K::Rotate{90};
+    case C::rotateCounterclockwise90:
+        return K::Rotate{-90};
+    case C::resetRotation:
+        return K::ResetRotation{};
+    case C::autoStraighten:
+        return K::AutoStraighten{};
+    case C::cropSmaller:
+        return K::ResizeCrop{-1};
+    case C::cropLarger:
+        return K::ResizeCrop{1};
+    case C::resetCrop:
+        return K::Shortcut{A::resetCrop};
+    case C::grid:
+        return toggle(s.showGrid, A::toggleGrid);
+    case C::clippingWarning:
+        return toggle(s.clippingWarning, A::toggleClippingWarning);
+    case C::maximizePhoto:
+        return toggle(s.rightPanelCollapsed && s.bottomPanelCollapsed, A::togglePanels);
+    default:
+        return std::nullopt;
+    }
+}
+
+} // namespace
+
 bool ShellCommands::run(MenuCommand command, AppState& state, bool checked) {
     using C = MenuCommand;
-    // The items are disabled when they cannot act, but a shortcut may still arrive in the same turn
-    // as the change that disabled it; each action checks its own state again.
-    const MenuStateSnapshot snapshot = menuState(state, false, false, false);
-    const bool enabled = MenuCommandTable::itemState(command, snapshot).enabled;
     switch (command) {
     case C::chooseFolder:
+        // Checked again at the moment of the action: a shortcut may arrive while a sheet is up.
         if (state.isModalExportPresented() || state.adjustmentInputIsFocused()) return true;
         if (state.screen() == AppScreen::loading) state.cancelLoading();
         state.chooseSourceFolder();
@@ -198,80 +257,21 @@ bool ShellCommands::run(MenuCommand command, AppState& state, bool checked) {
     default:
         break;
     }
-    if (!enabled) return true;
-    switch (command) {
-    case C::exportHearted:
-        state.presentExport();
-        break;
-    case C::exportCurrentPhoto:
-        // Arrives with the export screens.
-        break;
-    case C::copyExif:
-        state.copyExifText();
-        break;
-    case C::copyImage:
-        state.copyCurrentImage();
-        break;
-    case C::heartsOnly:
-        if (checked != snapshot.isFiltered) state.toggleFilter();
-        break;
-    case C::sortKey:
-        state.toggleSortKey();
-        break;
-    case C::sortDirection:
-        state.setSort(state.sortKey(), !state.sortAscending());
-        break;
-    case C::firstPhoto:
-        state.jumpToStart();
-        break;
-    case C::lastPhoto:
-        state.jumpToEnd();
-        break;
-    case C::rotateClockwiseHalf:
-        state.rotateCurrent(0.5);
-        break;
-    case C::rotateCounterclockwiseHalf:
-        state.rotateCurrent(-0.5);
-        break;
-    case C::rotateClockwise90:
-        state.rotateCurrent(90);
-        break;
-    case C::rotateCounterclockwise90:
-        state.rotateCurrent(-90);
-        break;
-    case C::resetRotation:
-        state.resetCurrentRotation();
-        break;
-    case C::autoStraighten:
-        state.autoStraightenCurrent();
-        break;
-    case C::cropSmaller:
-        state.resizeCurrentCrop(-1);
-        break;
-    case C::cropLarger:
-        state.resizeCurrentCrop(1);
-        break;
-    case C::resetCrop:
-        state.resetCurrentCrop();
-        break;
-    case C::grid:
-        if (checked != state.showGrid()) state.setShowGrid(checked);
-        break;
-    case C::clippingWarning:
-        state.setClippingWarning(checked);
-        break;
-    case C::lowMemoryMode:
+    // Disabled items do not run, but a shortcut may arrive in the same turn as the change that
+    // disabled its item, so each action checks its own state again.
+    const MenuStateSnapshot snapshot = menuState(state, false, false, false);
+    if (!MenuCommandTable::itemState(command, snapshot).enabled) return true;
+    if (command == C::lowMemoryMode) {
         state.setLowMemoryMode(checked);
-        break;
-    case C::maximizePhoto:
-        if (checked != (state.rightPanelCollapsed() && state.bottomPanelCollapsed())) state.togglePanels();
-        break;
-    case C::resetZoom:
+    } else if (command == C::resetZoom) {
         if (PhotoLibrary* library = state.library()) library->setZoomState(ZoomState{});
         state.updateFullResolutionRequest();
-        break;
-    default:
-        break;
+    } else if (const auto key = keyCommand(command, snapshot, checked)) {
+        // No menu item walks through the photos or develops at random, so neither the repeater
+        // nor a random source is involved.
+        HoldAdvanceRepeater idle{HoldAdvanceScheduler{}};
+        RandomGenerator none([] { return RandomGenerator::result_type{0}; });
+        run(*key, state, idle, none);
     }
     return true;
 }
