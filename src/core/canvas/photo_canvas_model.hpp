@@ -1,0 +1,98 @@
+#pragma once
+
+#include "app/heart_feedback_presentation.hpp"
+#include "canvas/crop_guide_geometry.hpp"
+#include "canvas/loupe_geometry.hpp"
+#include "canvas/mask_overlay_models.hpp"
+#include "canvas/photo_canvas_layout.hpp"
+#include "loading/image_cache_key.hpp"
+#include "model/photo_parameters.hpp"
+#include "platform/image.hpp"
+
+#include <optional>
+#include <string>
+#include <unordered_set>
+#include <vector>
+
+namespace sorvin {
+
+class AppState;
+struct Photo;
+
+// Where the pointer was last seen over the photo area.
+struct PhotoCanvasPointer {
+    Point location;
+    bool inside = false;
+};
+
+// What the canvas reads of the application state, the library and the loaders at one redraw.
+struct PhotoCanvasInputs {
+    Size area;
+    PhotoCanvasPointer pointer;
+    SharedImage displayImage;
+    SharedImage loupeSourceImage;
+    PhotoParameters displayedParameters; // what the loupe develops with
+    PixelSize orientedSize;              // of the file shown
+    double rotation = 0;
+    ManualCrop crop;
+    ZoomState zoom;
+    PhotoParameters currentParameters; // the masks being edited
+    ParameterEditTarget editTarget;
+    bool decodeFailed = false;
+    bool cropInsideOnly = false;
+    bool showGrid = false;
+    SharedImage clippingWarningImage; // of this photo, when the warning is on
+    bool loupeOn = false;
+    bool exportPresented = false;
+    bool singleExportPanelPresented = false;
+    bool modalPresented = false;
+    bool showingOriginal = false;
+    bool sourceLoading = false;
+    std::optional<HeartFeedbackPresentation> heartFeedback;
+    bool heartFeedbackIsVisible = false;
+
+    // failures: the files the image loader could not decode.
+    static PhotoCanvasInputs read(AppState& state, const Photo& photo, Size area,
+                                  const PhotoCanvasPointer& pointer,
+                                  const std::unordered_set<ImageCacheKey>& failures);
+};
+
+// Everything the photo area shows at one redraw, decided from the application state: the photo
+// and its placement, and which layers lie over it with what. The widget only paints this.
+struct PhotoCanvasModel {
+    SharedImage displayImage;
+    PhotoCanvasLayout layout;
+    double rotation = 0;
+    ManualCrop crop;
+    bool cropInsideOnly = false;
+
+    // Without a display image: the failure note, else the progress indicator.
+    bool showsFailureNote = false;
+    bool showsProgress = false;
+
+    // Placement of the crop guide and the clipping warning over the photo.
+    CropGuideGeometry guideGeometry;
+    SharedImage clippingWarningImage; // set when the warning is drawn
+    bool showsCropGuide = false;
+    bool cropGuideShowsMask = false;
+    bool cropGuideShowsGrid = false;
+    MaskOverlayModels maskModels;
+    std::vector<std::string> statusItems;
+
+    // The loupe, when it shows: its geometry and the developed region (which may be none).
+    std::optional<LoupeGeometry> loupe;
+    SharedImage loupeImage;
+    Point loupeCenter;
+
+    bool showsLoadingNote = false;
+    std::optional<HeartFeedbackPresentation> heartFeedback;
+    bool heartFeedbackIsVisible = false;
+    bool showsOriginalIndicator = false;
+
+    // The file whose decoding failure the canvas reports: the photo's own main file.
+    static ImageCacheKey failureKey(const Photo& photo);
+
+    static PhotoCanvasModel make(const PhotoCanvasInputs& inputs);
+};
+
+} // namespace sorvin
