@@ -307,6 +307,9 @@ public:
     bool applyPreset(int index);
     ParameterPresetRenameResult renamePreset(int index, std::string_view name);
     std::optional<ParameterPresetDeleteResult> deletePreset(int index);
+    // Swaps a preset with its neighbour and republishes the list (no message, no undo); the
+    // preset's new index, or none at either end of the list.
+    std::optional<int> movePreset(int index, ParameterPresetMoveDirection direction);
 
     // ---- Masks and pages ----
     void selectParameterTab(int pageRawValue);

@@ -402,4 +402,12 @@ std::optional<ParameterPresetDeleteResult> AppState::deletePreset(int index) {
     return result;
 }
 
+std::optional<int> AppState::movePreset(int index, ParameterPresetMoveDirection direction) {
+    const std::optional<int> moved = presetManager_.move(index, direction);
+    if (!moved) return std::nullopt;
+    presets_ = presetManager_.presets();
+    publish(AppStateProperty::presets);
+    return moved;
+}
+
 } // namespace sorvin
