@@ -182,6 +182,14 @@ TEST_F(RatioBarModelTest, ArrowsMoveThePositionTextByOnePercent) {
     EXPECT_EQ(bar.text(Field::x()), "120");
     bar.step(Field::x(), Arrow::down);
     EXPECT_EQ(bar.text(Field::x()), "60");
+    type(Field::y(), "0");
+    focus.set(Field::y());
+    bar.step(Field::y(), Arrow::up);
+    EXPECT_EQ(bar.text(Field::y()), "40");
+    bar.step(Field::y(), Arrow::down);
+    bar.step(Field::y(), Arrow::down);
+    EXPECT_EQ(bar.text(Field::y()), "0");
+    EXPECT_EQ(host.crop.yM, 0);
 }
 
 TEST_F(RatioBarModelTest, EscapeAppliesTheTextTheFieldHadOnFocus) {

@@ -215,22 +215,22 @@ void RatioBarModel::step(const AdjustmentInputField& field, ArrowKey key) {
         sizeText_ = std::to_string(std::clamp(n, ManualCrop::kMinimumSize, ManualCrop::kMaximumSize));
         return;
     }
-    case Kind::x: {
-        const int px = AdjustmentInput::integer(xText_, cropGeometry().x, 0, movableWidth());
-        const ManualCrop moved =
-            host_.currentCrop()
-                .settingPixelX(px, size.width, size.height)
-                .moved(delta > 0 ? CropDirection::right : CropDirection::left, size.width, size.height);
-        xText_ = std::to_string(moved.geometry(size.width, size.height).x);
-        return;
-    }
+    case Kind::x:
     case Kind::y: {
-        const int py = AdjustmentInput::integer(yText_, cropGeometry().y, 0, movableHeight());
-        const ManualCrop moved =
-            host_.currentCrop()
-                .settingPixelY(py, size.width, size.height)
-                .moved(delta > 0 ? CropDirection::down : CropDirection::up, size.width, size.height);
-        yText_ = std::to_string(moved.geometry(size.width, size.height).y);
+        // The crop set at the typed edge, then moved one step of 1 % of the image side.
+        const bool horizontal = field.kind() == Kind::x;
+        std::string& text = horizontal ? xText_ : yText_;
+        const ManualCropGeometry geometry = cropGeometry();
+        const int edge = AdjustmentInput::integer(text, horizontal ? geometry.x : geometry.y, 0,
+                                                  horizontal ? movableWidth() : movableHeight());
+        const ManualCrop crop = host_.currentCrop();
+        const ManualCrop placed = horizontal ? crop.settingPixelX(edge, size.width, size.height)
+                                             : crop.settingPixelY(edge, size.width, size.height);
+        const CropDirection direction = horizontal ? (delta > 0 ? CropDirection::right : CropDirection::left)
+                                                   : (delta > 0 ? CropDirection::down : CropDirection::up);
+        const ManualCropGeometry moved =
+            placed.moved(direction, size.width, size.height).geometry(size.width, size.height);
+        text = std::to_string(horizontal ? moved.x : moved.y);
         return;
     }
     }
