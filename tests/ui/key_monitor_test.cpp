@@ -62,6 +62,16 @@ TEST_F(KeyMonitorTest, AModifierPressStopsTheWalkAndMetaNeverTriggersCommands) {
     EXPECT_FALSE(hearted());
 }
 
+TEST_F(KeyMonitorTest, KeysOfOtherWindowsPassUntouched) {
+    openBrowsing();
+    QWidget dialog;
+    dialog.show();
+    press(&dialog, Qt::Key_Space);
+    EXPECT_FALSE(hearted());
+    press(&window(), Qt::Key_Space);
+    EXPECT_TRUE(hearted());
+}
+
 TEST_F(KeyMonitorTest, TheMonitorListensOnlyWhileTheBrowsingScreenIsShown) {
     addStandardPhotos();
     window().show();

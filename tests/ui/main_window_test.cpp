@@ -97,7 +97,10 @@ TEST_F(MainWindowMenuTest, WindowSizeLimitsAndStoredFrame) {
     EXPECT_FALSE(defaults.string(PreferenceKey::windowFrame)); // nothing written before a move
     window().show();
     window().setGeometry(40, 50, 1500, 950);
-    EXPECT_EQ(defaults.string(PreferenceKey::windowFrame), std::optional<std::string>("40 50 1500 950"));
+    window().setGeometry(45, 50, 1500, 950);
+    // Written once the window keeps still, and at the latest when it closes.
+    window().close();
+    EXPECT_EQ(defaults.string(PreferenceKey::windowFrame), std::optional<std::string>("45 50 1500 950"));
 }
 
 class StoredFrameTest : public MainWindowTest {};

@@ -10,13 +10,17 @@
 
 #include <QGuiApplication>
 #include <QScreen>
+#include <QTimer>
 
 namespace sorvin {
 
 MainWindow::MainWindow(AppState& state, AppDelegate& delegate, MainQueue& mainQueue, QWidget* parent)
     : QMainWindow(parent), state_(state), delegate_(delegate), undoManager_(std::make_shared<UndoManager>()),
-      root_(new RootView(state, mainQueue, this)),
-      menus_(new MenuBar(*this, state, delegate, *undoManager_)) {
+      root_(new RootView(state, mainQueue, this)), menus_(new MenuBar(*this, state, delegate, *undoManager_)),
+      frameSave_(new QTimer(this)) {
+    frameSave_->setSingleShot(true);
+    frameSave_->setInterval(frameSaveDelayMilliseconds);
+    connect(frameSave_, &QTimer::timeout, this, [this] { saveFrame(); });
     setWindowTitle(QStringLiteral("Sorvin"));
     setMinimumSize(static_cast<int>(WindowFrame::minimumWidth), static_cast<int>(WindowFrame::minimumHeight));
     resize(static_cast<int>(WindowFrame::defaultWidth), static_cast<int>(WindowFrame::defaultHeight));
@@ -26,6 +30,7 @@ MainWindow::MainWindow(AppState& state, AppDelegate& delegate, MainQueue& mainQu
 }
 
 MainWindow::~MainWindow() {
+    if (frameSave_->isActive()) saveFrame();
     state_.setUndoManager(nullptr);
 }
 
@@ -41,7 +46,12 @@ void MainWindow::restoreFrame() {
         setGeometry(int(frame->x), int(frame->y), int(frame->width), int(frame->height));
 }
 
+void MainWindow::frameChanged() {
+    if (shown_) frameSave_->start();
+}
+
 void MainWindow::saveFrame() {
+    frameSave_->stop();
     // Only frames the user made: not the placement before the window first shows, and not the
     // transient states of minimising or full screen.
     if (!shown_ || (windowState() & (Qt::WindowMinimized | Qt::WindowFullScreen))) return;
@@ -60,14 +70,19 @@ void MainWindow::showEvent(QShowEvent* event) {
     }
 }
 
+void MainWindow::closeEvent(QCloseEvent* event) {
+    if (frameSave_->isActive()) saveFrame();
+    QMainWindow::closeEvent(event);
+}
+
 void MainWindow::moveEvent(QMoveEvent* event) {
     QMainWindow::moveEvent(event);
-    saveFrame();
+    frameChanged();
 }
 
 void MainWindow::resizeEvent(QResizeEvent* event) {
     QMainWindow::resizeEvent(event);
-    saveFrame();
+    frameChanged();
 }
 
 } // namespace sorvin

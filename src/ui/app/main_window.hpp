@@ -3,6 +3,8 @@
 #include <QMainWindow>
 #include <memory>
 
+class QTimer;
+
 namespace sorvin {
 
 class AppDelegate;
@@ -14,9 +16,13 @@ class RootView;
 class UndoManager;
 
 // The one main window: titled "Sorvin", never smaller than 1360 × 800, 1400 × 900 at first, its
-// frame restored from the preferences and written back after every move and resize.
+// frame restored from the preferences and written back after moves and resizes. A drag moves the
+// window many times a second and every write of the preferences reaches the disk, so the frame is
+// written once the window has kept still for a moment, and at once when it closes.
 class MainWindow : public QMainWindow {
 public:
+    static constexpr int frameSaveDelayMilliseconds = 500;
+
     MainWindow(AppState& state, AppDelegate& delegate, MainQueue& mainQueue, QWidget* parent = nullptr);
     ~MainWindow() override;
 
@@ -28,9 +34,11 @@ protected:
     void moveEvent(QMoveEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     void restoreFrame();
+    void frameChanged();
     void saveFrame();
 
     AppState& state_;
@@ -38,6 +46,7 @@ private:
     std::shared_ptr<UndoManager> undoManager_;
     RootView* root_;
     MenuBar* menus_;
+    QTimer* frameSave_;
     bool shown_ = false;
 };
 

@@ -47,7 +47,7 @@ SorvinApplication::SorvinApplication(QApplication& application) {
         AppStateEnvironment{
             *mainQueue_, *executor_, *pasteboard_, folderPanel_.get(), {}, {}, {}, {}, {}, {}, {}});
 
-    delegate_ = std::make_unique<AppDelegate>(FeedUpdater::fromBuild(*mainQueue_));
+    delegate_ = std::make_unique<AppDelegate>(FeedUpdater::fromBuild());
     window_ = std::make_unique<MainWindow>(*state_, *delegate_, *mainQueue_);
     folderPanel_->setParent(window_.get());
 }

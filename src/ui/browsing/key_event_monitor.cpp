@@ -4,11 +4,12 @@
 
 #include <QCoreApplication>
 #include <QKeyEvent>
+#include <QWindow>
 
 namespace sorvin {
 
-KeyEventMonitor::KeyEventMonitor(Handler handler, FlagsChanged flagsChanged, QObject* parent)
-    : QObject(parent), handler_(std::move(handler)), flagsChanged_(std::move(flagsChanged)) {
+KeyEventMonitor::KeyEventMonitor(QWidget* scope, Handler handler, FlagsChanged flagsChanged)
+    : scope_(scope), handler_(std::move(handler)), flagsChanged_(std::move(flagsChanged)) {
     QCoreApplication::instance()->installEventFilter(this);
 }
 
@@ -16,15 +17,24 @@ KeyEventMonitor::~KeyEventMonitor() {
     if (QCoreApplication* application = QCoreApplication::instance()) application->removeEventFilter(this);
 }
 
+bool KeyEventMonitor::inScope(QObject* watched) const {
+    if (!scope_) return false;
+    QWidget* window = scope_->window();
+    if (auto* widget = qobject_cast<QWidget*>(watched)) return widget->window() == window;
+    if (auto* handle = qobject_cast<QWindow*>(watched)) return handle == window->windowHandle();
+    return false;
+}
+
 // Qt offers a key press first as a shortcut check (ShortcutOverride), then, when no shortcut took
 // it, as a key press; both reach this filter once for the window and again for each widget the
 // event travels through, and a synthetic press is checked again on its way. A key the handler does
 // not take changes nothing in it, so asking again is harmless; a taken press is remembered by its
 // key and time stamp, so that it is dispatched once and then withheld wherever it appears.
-bool KeyEventMonitor::eventFilter(QObject*, QEvent* event) {
+bool KeyEventMonitor::eventFilter(QObject* watched, QEvent* event) {
     const QEvent::Type type = event->type();
     if (type != QEvent::ShortcutOverride && type != QEvent::KeyPress && type != QEvent::KeyRelease)
         return false;
+    if (!inScope(watched)) return false;
     auto* key = static_cast<QKeyEvent*>(event);
 
     if (const auto modifier = KeyTranslation::modifierKey(key->key())) {

@@ -3,27 +3,34 @@
 #include "shell/key_dispatcher.hpp"
 
 #include <QObject>
+#include <QPointer>
+#include <QWidget>
 #include <functional>
 #include <optional>
 
 namespace sorvin {
 
-// Sees every key event of the application before the window, its menus and its text fields do.
-// Key presses and releases go to the handler, which answers whether it took them; a taken key is
+// Sees every key event of one window before the window, its menus and its text fields do. Key
+// presses and releases go to the handler, which answers whether it took them; a taken key is
 // withheld from everything else (menu shortcuts included). Presses and releases of the modifier
-// keys go to `flagsChanged` with the new modifier set and are never taken. Installed while it exists.
+// keys go to `flagsChanged` with the new modifier set and are never taken. Keys of other windows
+// (dialogs, alerts) pass untouched. Installed while it exists.
 class KeyEventMonitor : public QObject {
 public:
     using Handler = std::function<bool(const KeyEvent&)>;
     using FlagsChanged = std::function<void(AdjustmentKeyModifiers)>;
 
-    KeyEventMonitor(Handler handler, FlagsChanged flagsChanged, QObject* parent = nullptr);
+    // `scope` is a widget of the window whose keys are watched.
+    KeyEventMonitor(QWidget* scope, Handler handler, FlagsChanged flagsChanged);
     ~KeyEventMonitor() override;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    bool inScope(QObject* watched) const;
+
+    QPointer<QWidget> scope_;
     Handler handler_;
     FlagsChanged flagsChanged_;
     struct TakenPress {

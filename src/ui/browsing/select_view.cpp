@@ -76,7 +76,7 @@ void SelectView::resetKeyboard() {
 void SelectView::showEvent(QShowEvent*) {
     if (!monitor_)
         monitor_ = std::make_unique<KeyEventMonitor>(
-            [this](const KeyEvent& event) { return handle(event); },
+            this, [this](const KeyEvent& event) { return handle(event); },
             [this](AdjustmentKeyModifiers flags) { modifiersChanged(flags); });
 }
 

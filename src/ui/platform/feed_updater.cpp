@@ -30,7 +30,7 @@ FeedUpdater::FeedUpdater(QUrl feed, QObject* parent)
 
 FeedUpdater::~FeedUpdater() = default;
 
-std::unique_ptr<Updater> FeedUpdater::fromBuild(MainQueue&) {
+std::unique_ptr<Updater> FeedUpdater::fromBuild() {
     return std::make_unique<FeedUpdater>(QUrl(QStringLiteral(SORVIN_UPDATE_FEED_URL)));
 }
 

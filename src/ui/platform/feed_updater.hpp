@@ -11,8 +11,6 @@ class QNetworkAccessManager;
 
 namespace sorvin {
 
-class MainQueue;
-
 // Reads the version feed fixed at build time and tells the user whether a newer version exists.
 // Without a feed it can never check. One check at a time; the answer is shown by `tell`.
 class FeedUpdater final : public QObject, public Updater {
@@ -21,7 +19,7 @@ public:
     ~FeedUpdater() override;
 
     // The feed the build names (none when it names none); starts checking at once.
-    static std::unique_ptr<Updater> fromBuild(MainQueue& mainQueue);
+    static std::unique_ptr<Updater> fromBuild();
 
     bool canCheckForUpdates() const override;
     void checkForUpdates() override;
