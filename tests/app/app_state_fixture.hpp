@@ -102,6 +102,11 @@ protected:
         environment.cachesRoot = root / "caches";
         environment.applicationSupportDirectory = root / "support";
         environment.legacyApplicationSupportDirectory = root / "legacy-support";
+        if (rawDevelopmentFails)
+            environment.rawDevelopment =
+                [](const RawDevelopmentRequest&) -> std::optional<RawDevelopmentResult> {
+                return std::nullopt;
+            };
         return environment;
     }
 
@@ -136,6 +141,7 @@ protected:
     ScriptedExportPanel exportPanel;
     RecordingAlerts alerts;
     std::shared_ptr<UndoManager> undoManager;
+    bool rawDevelopmentFails = false;
 
 private:
     std::unique_ptr<AppState> state_;

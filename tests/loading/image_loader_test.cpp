@@ -150,6 +150,10 @@ TEST_F(ImageLoaderTest, RawRenderKeepsThePreviousImageOfThePhotoAndRecordsFailur
     EXPECT_EQ(loader.revision(), revision + 1);
     EXPECT_EQ(availabilityCalls, calls + 1);
 
+    request(pair, bright, PhotoSource::raw);
+    EXPECT_FALSE(loader.isRenderingParameters()) << "the request that just failed is not repeated";
+    EXPECT_TRUE(loader.failures().contains(rawKey));
+
     rawFails = false;
     request(pair, brighter, PhotoSource::raw);
     EXPECT_FALSE(loader.failures().contains(rawKey)) << "asking again forgets the failure";

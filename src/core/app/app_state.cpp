@@ -43,9 +43,21 @@ AppState::AppState(AppSettings& settings, AppStateEnvironment environment)
                        std::move(environment.histogramProcessor)),
       presetManager_(settings.presetStore(), settings.presetStore().load().presets),
       navigationSideEffectDebouncer_(environment.mainQueue),
-      rawDevelopmentCache_(std::make_shared<RawDevelopmentCache>()),
+      rawDevelopmentCache_(environment.rawDevelopment
+                               ? std::make_shared<RawDevelopmentCache>(std::move(environment.rawDevelopment))
+                               : std::make_shared<RawDevelopmentCache>()),
       rawDevelopmentSupportStore_(std::make_shared<RawDevelopmentSupportStore>()),
-      fullResolutionRawCache_(std::make_shared<FullResolutionRawCache>()) {
+      fullResolutionRawCache_(std::make_shared<FullResolutionRawCache>()),
+      imageLoader_(
+          environment.mainQueue, environment.executor,
+          ImageLoaderSetup{.lowMemoryMode = settings.defaults().boolValue(PreferenceKey::lowMemoryMode),
+                           .rawDevelopmentCache = rawDevelopmentCache_,
+                           .rawDevelopmentSupportStore = rawDevelopmentSupportStore_,
+                           .fullResolutionRawCache = fullResolutionRawCache_,
+                           .fullResolutionRawDevelopment = {},
+                           .originalPreviewCache = std::make_shared<OriginalPreviewCache>(),
+                           .decoder = {},
+                           .develop = {}}) {
     if (!undoClock_) undoClock_ = [&queue = mainQueue_] { return queue.now(); };
     renderer_ = [decode = Exporter::fullSizeDecoder()](const Photo& photo, double rotation,
                                                        const ManualCrop& crop,
@@ -60,7 +72,7 @@ AppState::AppState(AppSettings& settings, AppStateEnvironment environment)
     if (recentFolders_.size() > kRecentFolderLimit) recentFolders_.resize(kRecentFolderLimit);
     presets_ = presetManager_.presets();
     lowMemoryMode_ = defaults.boolValue(PreferenceKey::lowMemoryMode);
-    loaderSetLowMemoryMode(defaults.boolValue(PreferenceKey::lowMemoryMode));
+    imageLoader_.setLowMemoryMode(defaults.boolValue(PreferenceKey::lowMemoryMode));
 
     includeSubfolders_ = defaults.boolValue(PreferenceKey::includeSubfolders);
     showGrid_ = defaults.boolValue(PreferenceKey::showGrid);
@@ -80,6 +92,9 @@ AppState::AppState(AppSettings& settings, AppStateEnvironment environment)
     // With the global target only the shape page has to go; the full rule needs a photo.
     const bool mayKeepRaw = true;
     setParameterPage(checkedPage(parameterPage_, editTarget_, mayKeepRaw));
+
+    imageLoader_.availabilityChanged = weakly([this] { imageAvailabilityChanged(); });
+    imageRevisionConnection_ = imageLoader_.revisionChanged.connect([this] { imageRevisionChanged(); });
 }
 
 AppState::~AppState() {
@@ -208,7 +223,7 @@ void AppState::endOriginalPreview() {
     if (!showingOriginal_) return;
     showingOriginal_ = false;
     publish(AppStateProperty::showingOriginal);
-    loaderEndOriginalPreview();
+    imageLoader_.endOriginalPreview();
     refreshParameterImage();
     scheduleCurrentHistogram();
 }
@@ -235,16 +250,26 @@ void AppState::imageAvailabilityChanged() {
     scheduleOriginalPreviewPreparation();
 }
 
+// An unedited JPEG or HEIF file is never developed, so its decode brings no availability call: the
+// histogram asked for before the decode arrived is started when it does.
+void AppState::imageRevisionChanged() {
+    if (!histogramWaitsForImage_ || screen_ != AppScreen::select ||
+        navigationSideEffectDebouncer_.isPending())
+        return;
+    scheduleCurrentHistogram();
+}
+
 void AppState::prepareForTermination() {
     saveNow();
     if (scanCancellation_) scanCancellation_->cancel();
     heartFeedbackTimer_.cancel();
-    loaderCancelAll();
+    imageLoader_.cancelAll();
     navigationSideEffectDebouncer_.cancel();
     cancelSourceTransition();
     cancelStraightening();
     exifLoader_.clear();
     histogramLoader_.clear();
+    histogramWaitsForImage_ = false;
 }
 
 } // namespace sorvin

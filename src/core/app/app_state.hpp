@@ -16,6 +16,7 @@
 #include "loading/exif_copy_field.hpp"
 #include "loading/exif_loader.hpp"
 #include "loading/histogram_loader.hpp"
+#include "loading/image_loader.hpp"
 #include "model/crop_aspect.hpp"
 #include "model/manual_crop.hpp"
 #include "model/mask_kind.hpp"
@@ -47,10 +48,6 @@
 #include <vector>
 
 namespace sorvin {
-
-class FullResolutionRawCache;
-class RawDevelopmentCache;
-class RawDevelopmentSupportStore;
 
 // The published properties of the application state, as the change signal names them.
 enum class AppStateProperty {
@@ -136,6 +133,8 @@ struct AppStateEnvironment {
     // Reads EXIF values and computes histograms; the loaders' defaults when empty.
     ExifLoader::Reader exifReader{};
     HistogramLoader::Processor histogramProcessor{};
+    // Develops RAW files at display size; RawDeveloper when empty.
+    RawDevelopmentCache::Development rawDevelopment{};
 };
 
 // The one application controller: the state every view reads and the operations every command
@@ -221,6 +220,7 @@ public:
     // Owned helpers the views read.
     AppSettings& settings() const { return settings_; }
     ExifLoader& exifLoader() { return exifLoader_; }
+    ImageLoader& imageLoader() { return imageLoader_; }
     HistogramLoader& histogramLoader() { return histogramLoader_; }
     const ParameterPresetManager& presetManager() const { return presetManager_; }
 
@@ -232,6 +232,8 @@ public:
     void prepareForTermination();
     // The image loader stored a developed image of the current photo.
     void imageAvailabilityChanged();
+    // The image loader stored any image (a decode among them).
+    void imageRevisionChanged();
 
     // ---- Opening a folder ----
     void chooseSourceFolder();
@@ -444,33 +446,6 @@ private:
     bool transitionApplies(const Photo& photo) const;
     void scheduleSourceTransitionDeadline();
 
-    // Requests to the image loader.
-    void loaderEndOriginalPreview();
-    void loaderBeginOriginalPreview();
-    void loaderDiscardOriginalPreview();
-    void loaderRecordOriginalPreviewContext(const OriginalPreviewContext& context);
-    void loaderPrepareOriginalPreview(const OriginalPreviewContext& context);
-    void loaderCancelAll();
-    void loaderDiscardFullResolutionRaw();
-    void loaderClearParameterImage();
-    void loaderClearRawDevelopmentCache();
-    void loaderPrefetch(const std::vector<Photo>& photos, int current, const PathMap<PhotoSource>& sources,
-                        std::optional<int> direction);
-    void loaderRequestParameters(const Photo& photo, const PhotoParameters& parameters, PhotoSource source,
-                                 double rotation, const ManualCrop& crop, bool preferFullResolution);
-    void loaderUpdateFullResolutionRaw(const Photo& photo, const PhotoParameters& parameters,
-                                       bool requestIfNeeded);
-    void loaderRequestFullResolution(const Photo& photo, PhotoSource source);
-    void loaderCancelFullResolutionLoading();
-    void loaderSetLowMemoryMode(bool on);
-    SharedImage loaderDisplayCacheImage(const std::string& path, PhotoSource source) const;
-    bool loaderIsDisplayReady(const Photo& photo, PhotoSource source, const PhotoParameters& parameters,
-                              double rotation, const ManualCrop& crop, bool preferFullResolution) const;
-    SharedImage loaderAdjustedImage(const Photo& photo, PhotoSource source, const PhotoParameters& parameters,
-                                    double rotation, const ManualCrop& crop, bool preferFullResolution) const;
-    SharedImage loaderImage(const Photo& photo, PhotoSource source, bool preferFullResolution) const;
-    bool loaderHasFailed(const std::string& path, PhotoSource source) const;
-
     // ---- Collaborators ----
     AppSettings& settings_;
     MainQueue& mainQueue_;
@@ -538,6 +513,8 @@ private:
     std::shared_ptr<RawDevelopmentCache> rawDevelopmentCache_;
     std::shared_ptr<RawDevelopmentSupportStore> rawDevelopmentSupportStore_;
     std::shared_ptr<FullResolutionRawCache> fullResolutionRawCache_;
+    // Mutable: handing out an image refreshes its place in the loader's caches.
+    mutable ImageLoader imageLoader_;
 
     std::weak_ptr<UndoManager> undoManager_;
     std::optional<AppUndoCoalescingState> undoCoalescingState_;
@@ -571,6 +548,10 @@ private:
 
     std::optional<MainQueue::Timer> originalPreviewPreparationTimer_;
     std::optional<OriginalPreviewContext> recordedOriginalPreviewContext_;
+
+    // The histogram was asked for before the photo's image was decoded.
+    bool histogramWaitsForImage_ = false;
+    Signal<>::Connection imageRevisionConnection_;
 
     std::optional<int> pendingNavigationDirection_;
     std::optional<int> lastNavigationDirection_;

@@ -46,7 +46,7 @@ void AppState::rebuildParameterImageForGeometryChange() {
     scheduleOriginalPreviewPreparation();
     const PhotoParameters parameters = library_->currentParameters();
     if (!parameters.values.isEmpty() || !parameters.masks.empty()) {
-        loaderClearParameterImage();
+        imageLoader_.clearParameterImage();
         refreshParameterImage();
     }
 }
@@ -87,7 +87,7 @@ void AppState::autoStraightenCurrent() {
     if (library_->currentSource() == PhotoSource::raw) {
         if (auto developed = rawDevelopmentCache_->cachedResult(photo.relativePath)) image = developed->image;
     } else {
-        image = loaderDisplayCacheImage(photo.relativePath, library_->currentSource());
+        image = imageLoader_.image(photo, library_->currentSource(), false);
     }
     if (!image) return;
     const std::string path = photo.relativePath;
@@ -298,6 +298,25 @@ bool AppState::randomizeCurrentParameters(RandomGenerator& generator) {
     scheduleCurrentHistogram();
     scheduleSave();
     return true;
+}
+
+// Asks the image loader for the current photo developed with its parameters.
+void AppState::refreshParameterImage() {
+    const Photo* photo = library_ ? library_->currentPhoto() : nullptr;
+    if (!photo) {
+        imageLoader_.discardFullResolutionRaw();
+        imageLoader_.clearParameterImage();
+        return;
+    }
+    const PhotoParameters parameters = library_->currentParameters();
+    const PhotoSource source = library_->currentSource();
+    if (source == PhotoSource::raw) imageLoader_.updateFullResolutionRaw(*photo, parameters, loupeOn_);
+    const RetouchSlot slot = library_->currentSlot();
+    imageLoader_.requestParameters(*photo, parameters, source, library_->rotation(*photo, slot),
+                                   library_->clampedCrop(*photo, slot), preferFullResolution(),
+                                   photoAreaLongEdge_, photoAreaBackingScaleFactor_,
+                                   library_->zoomState().scale);
+    finishSourceTransitionIfReady();
 }
 
 // ---- The photo area and the panel's focus ----

@@ -67,14 +67,15 @@ void AppState::open(const std::filesystem::path& folder) {
     saveNow();
     clearUndoHistory();
     cancelOriginalPreviewPreparation();
-    loaderDiscardOriginalPreview();
-    loaderCancelAll();
+    imageLoader_.discardOriginalPreview();
+    imageLoader_.cancelAll();
     navigationSideEffectDebouncer_.cancel();
     rawDevelopmentSupportStore_->clear();
     cancelSourceTransition();
     cancelStraightening();
     exifLoader_.clear();
     histogramLoader_.clear();
+    histogramWaitsForImage_ = false;
 
     const std::filesystem::path standardized = FolderScanner::standardized(folder);
     settings_.defaults().set(PreferenceKey::lastFolder, standardized.string());

@@ -85,9 +85,9 @@ void AppState::setZoomScale(double scale, Point anchor, Size viewportSize, Size 
 void AppState::updateFullResolutionRequest() {
     const Photo* photo = screen_ == AppScreen::select && library_ ? library_->currentPhoto() : nullptr;
     if (photo && preferFullResolution())
-        loaderRequestFullResolution(*photo, library_->currentSource());
+        imageLoader_.requestFullResolution(*photo, library_->currentSource());
     else
-        loaderCancelFullResolutionLoading();
+        imageLoader_.cancelFullResolutionLoading();
     refreshParameterImage();
 }
 
@@ -101,7 +101,7 @@ SharedImage AppState::loupeSourceImage(const Photo& photo, bool preferFullResolu
                 photo.relativePath, RawDevelopmentSettings(library_->currentParameters())}))
             return developed->image;
     }
-    return loaderImage(photo, source, preferFullResolution);
+    return imageLoader_.image(photo, source, preferFullResolution);
 }
 
 } // namespace sorvin

@@ -69,12 +69,12 @@ void AppState::didChangeRetouchSlot() {
 void AppState::photoSideEffects(bool photoChanged) {
     endOriginalPreview();
     cancelOriginalPreviewPreparation();
-    loaderDiscardOriginalPreview();
+    imageLoader_.discardOriginalPreview();
     cancelSourceTransition();
     cancelStraightening();
-    if (photoChanged) loaderDiscardFullResolutionRaw();
-    loaderClearParameterImage();
-    if (photoChanged) loaderClearRawDevelopmentCache();
+    if (photoChanged) imageLoader_.discardFullResolutionRaw();
+    imageLoader_.clearParameterImage();
+    if (photoChanged) imageLoader_.clearRawDevelopmentCache();
 
     ParameterEditTarget target = editTarget_;
     if (auto index = target.maskIndex()) {
@@ -87,6 +87,7 @@ void AppState::photoSideEffects(bool photoChanged) {
 
     exifLoader_.clear();
     histogramLoader_.clear();
+    histogramWaitsForImage_ = false;
     navigationSideEffectDebouncer_.submit(weakly([this] {
         if (screen_ != AppScreen::select) return;
         loadCurrentExif();
@@ -133,19 +134,22 @@ void AppState::prefetch() {
         else
             sources.erase(photo->relativePath);
     }
-    loaderPrefetch(library_->visiblePhotos(), library_->cursorIndex(), sources, lastNavigationDirection_);
+    imageLoader_.prefetch(library_->visiblePhotos(), library_->cursorIndex(), sources,
+                          lastNavigationDirection_);
 }
 
 void AppState::scheduleCurrentHistogram() {
+    histogramWaitsForImage_ = false;
     if (!library_) return;
     const Photo* photo = library_->currentPhoto();
     if (!photo) return;
     SharedImage image;
     if (library_->currentSource() == PhotoSource::jpeg) {
-        image = loaderDisplayCacheImage(photo->relativePath, PhotoSource::jpeg);
+        image = imageLoader_.image(*photo, PhotoSource::jpeg, false);
     } else if (auto developed = rawDevelopmentCache_->cachedResult(photo->relativePath)) {
         image = developed->image;
     }
+    histogramWaitsForImage_ = !image;
     const RetouchSlot slot = library_->currentSlot();
     histogramLoader_.schedule(image, photo->relativePath, library_->rotation(*photo, slot),
                               library_->clampedCrop(*photo, slot), displayedParameters(*photo),
@@ -224,7 +228,7 @@ void AppState::setLowMemoryMode(bool on) {
     lowMemoryMode_ = on;
     publish(AppStateProperty::lowMemoryMode);
     settings_.defaults().set(PreferenceKey::lowMemoryMode, on);
-    loaderSetLowMemoryMode(on);
+    imageLoader_.setLowMemoryMode(on);
     cancelSourceTransition();
     if (screen_ != AppScreen::select) return;
     prefetch();

@@ -11,9 +11,9 @@ void AppState::setShowingOriginal(bool on) {
     publish(AppStateProperty::showingOriginal);
     if (on) {
         configureCurrentOriginalPreview();
-        loaderBeginOriginalPreview();
+        imageLoader_.beginOriginalPreview();
     } else {
-        loaderEndOriginalPreview();
+        imageLoader_.endOriginalPreview();
     }
     refreshParameterImage();
     scheduleCurrentHistogram();
@@ -38,7 +38,12 @@ std::optional<AppState::OriginalPreviewContext> AppState::currentOriginalPreview
 
 void AppState::configureCurrentOriginalPreview() {
     if (screen_ != AppScreen::select) return;
-    if (auto context = currentOriginalPreviewContext()) loaderRecordOriginalPreviewContext(*context);
+    const auto context = currentOriginalPreviewContext();
+    if (!context) return;
+    imageLoader_.recordOriginalPreviewContext(context->photo, context->parameters, context->source,
+                                              context->rotation, context->crop, context->preferFullResolution,
+                                              context->photoAreaLongEdge, context->backingScaleFactor,
+                                              context->zoomScale);
 }
 
 void AppState::cancelOriginalPreviewPreparation() {
@@ -52,8 +57,12 @@ void AppState::scheduleOriginalPreviewPreparation() {
     originalPreviewPreparationTimer_ =
         mainQueue_.postAfter(kOriginalPreviewDelay, weakly([this] {
                                  originalPreviewPreparationTimer_.reset();
-                                 if (auto context = currentOriginalPreviewContext())
-                                     loaderPrepareOriginalPreview(*context);
+                                 const auto context = currentOriginalPreviewContext();
+                                 if (!context) return;
+                                 imageLoader_.prepareOriginalPreview(
+                                     context->photo, context->parameters, context->source, context->rotation,
+                                     context->crop, context->preferFullResolution, context->photoAreaLongEdge,
+                                     context->backingScaleFactor, context->zoomScale);
                              }));
 }
 

@@ -61,7 +61,7 @@ bool AppState::selectSource(PhotoSource source, const std::string& path, std::op
     if (!photo->hasRawCompanion() || library_->source(*photo, wantedSlot) == source) return false;
 
     cancelOriginalPreviewPreparation();
-    loaderDiscardOriginalPreview();
+    imageLoader_.discardOriginalPreview();
     const bool preferFull = preferFullResolution();
     const PhotoSource oldSource = library_->source(*photo, wantedSlot);
     const double rotation = library_->rotation(*photo, wantedSlot);
@@ -71,7 +71,7 @@ bool AppState::selectSource(PhotoSource source, const std::string& path, std::op
     PhotoSource kept = oldSource;
     if (isSourceLoading_ && sourceLoadingPath_ == path && sourceLoadingSlot_ == wantedSlot) {
         const PhotoParameters wantedParameters = library_->parameters(*photo, wantedSlot, source);
-        if (loaderIsDisplayReady(*photo, source, wantedParameters, rotation, crop, preferFull)) {
+        if (imageLoader_.isDisplayReady(*photo, source, wantedParameters, rotation, crop, preferFull)) {
             cancelSourceTransition();
             startTransition = false;
         } else {
@@ -81,8 +81,8 @@ bool AppState::selectSource(PhotoSource source, const std::string& path, std::op
     if (startTransition) {
         const PhotoParameters keptParameters = library_->parameters(*photo, wantedSlot, kept);
         sourceTransitionDisplayImage_ =
-            loaderAdjustedImage(*photo, kept, keptParameters, rotation, crop, preferFull);
-        sourceTransitionLoupeImage_ = loaderImage(*photo, kept, preferFull);
+            imageLoader_.adjustedImage(*photo, keptParameters, kept, rotation, crop, preferFull);
+        sourceTransitionLoupeImage_ = imageLoader_.image(*photo, kept, preferFull);
         sourceTransitionParameters_ = keptParameters;
         sourceLoadingPath_ = path;
         sourceLoadingSlot_ = wantedSlot;
@@ -99,8 +99,8 @@ bool AppState::selectSource(PhotoSource source, const std::string& path, std::op
         return false;
     }
     if (registersUndo) registerUndoChange(AppUndo::Source{path, wantedSlot, oldSource}, std::nullopt);
-    loaderClearParameterImage();
-    loaderClearRawDevelopmentCache();
+    imageLoader_.clearParameterImage();
+    imageLoader_.clearRawDevelopmentCache();
     setParameterPage(checkedPage(parameterPage_, editTarget_, source == PhotoSource::raw));
     loadCurrentExif();
     scheduleSave();
@@ -131,11 +131,11 @@ void AppState::finishSourceTransitionIfReady() {
         *sourceLoadingSlot_ != library_->currentSlot() || *sourceLoadingTarget_ != library_->currentSource())
         return;
     const PhotoSource target = *sourceLoadingTarget_;
-    if (loaderHasFailed(photo->relativePath, target)) {
+    if (imageLoader_.failures().contains(ImageCacheKey{photo->relativePath, target})) {
         if (target == PhotoSource::raw) {
             // The RAW file cannot be read: back to the JPEG, without an undo step.
             library_->setSource(PhotoSource::jpeg, *photo, library_->currentSlot());
-            loaderClearParameterImage();
+            imageLoader_.clearParameterImage();
             cancelSourceTransition();
             scheduleSave();
             prefetch();
@@ -150,8 +150,9 @@ void AppState::finishSourceTransitionIfReady() {
         return;
     }
     const RetouchSlot slot = library_->currentSlot();
-    if (loaderIsDisplayReady(*photo, target, library_->currentParameters(), library_->rotation(*photo, slot),
-                             library_->clampedCrop(*photo, slot), preferFullResolution()))
+    if (imageLoader_.isDisplayReady(*photo, target, library_->currentParameters(),
+                                    library_->rotation(*photo, slot), library_->clampedCrop(*photo, slot),
+                                    preferFullResolution()))
         cancelSourceTransition();
 }
 
@@ -179,12 +180,12 @@ bool AppState::transitionApplies(const Photo& photo) const {
 SharedImage AppState::displayImage(const Photo& photo, bool preferFullResolution) const {
     if (transitionApplies(photo)) return sourceTransitionDisplayImage_;
     if (!library_)
-        return loaderAdjustedImage(photo, ownSource(photo), displayedParameters(photo), 0, ManualCrop{},
-                                   preferFullResolution);
+        return imageLoader_.adjustedImage(photo, displayedParameters(photo), ownSource(photo), 0,
+                                          ManualCrop{}, preferFullResolution);
     const RetouchSlot slot = library_->currentSlot();
-    return loaderAdjustedImage(photo, library_->currentSource(), displayedParameters(photo),
-                               library_->rotation(photo, slot), library_->clampedCrop(photo, slot),
-                               preferFullResolution);
+    return imageLoader_.adjustedImage(photo, displayedParameters(photo), library_->currentSource(),
+                                      library_->rotation(photo, slot), library_->clampedCrop(photo, slot),
+                                      preferFullResolution);
 }
 
 PhotoSource AppState::displayedSource(const Photo& photo) const {

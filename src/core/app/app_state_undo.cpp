@@ -182,7 +182,7 @@ void AppState::parameterUndoDidChange(const std::string& path, RetouchSlot slot)
 
 // The restored state has to be developed afresh, and the original preview follows it.
 void AppState::redevelopAfterUndo() {
-    loaderClearParameterImage();
+    imageLoader_.clearParameterImage();
     refreshParameterImage();
     configureCurrentOriginalPreview();
     scheduleOriginalPreviewPreparation();

@@ -229,6 +229,11 @@ void ImageLoader::requestRawParameters(const Photo& photo, const PhotoParameters
             running.rotation == rotation && running.crop == crop)
             return;
     }
+    // The very request that just failed is not started again: the failure stays on record for the
+    // controller's fall-back to the JPEG, and the availability call that reported it does not set
+    // off the same development over and over. Other values, or another visit, try again.
+    if (failures_.contains(key) && parameterStateMatches(path, PhotoSource::raw, parameters, rotation, crop))
+        return;
     cancelParameterRenders();
 
     // The previous development stays on screen while the new one renders, but only one of this

@@ -136,6 +136,13 @@ public:
     void updateFullResolutionRaw(const Photo& photo, const PhotoParameters& parameters, bool requestIfNeeded);
     void discardFullResolutionRaw();
 
+    // Remembers what the unedited current photo would be rendered for, without rendering it; a
+    // prepared or running preview of another photo, source, rotation, crop or lens geometry is
+    // dropped at once.
+    void recordOriginalPreviewContext(const Photo& photo, const PhotoParameters& parameters,
+                                      PhotoSource source, double rotation, const ManualCrop& crop,
+                                      bool preferFullResolution, double photoAreaLongEdge,
+                                      double backingScaleFactor, double zoomScale);
     // Renders the unedited current photo in the background so that it shows at once when asked.
     void prepareOriginalPreview(const Photo& photo, const PhotoParameters& parameters, PhotoSource source,
                                 double rotation, const ManualCrop& crop, bool preferFullResolution,

@@ -19,10 +19,10 @@ OriginalPreviewCacheKey ImageLoader::OriginalPreviewContext::key() const {
     };
 }
 
-void ImageLoader::prepareOriginalPreview(const Photo& photo, const PhotoParameters& parameters,
-                                         PhotoSource source, double rotation, const ManualCrop& crop,
-                                         bool preferFullResolution, double photoAreaLongEdge,
-                                         double backingScaleFactor, double zoomScale) {
+void ImageLoader::recordOriginalPreviewContext(const Photo& photo, const PhotoParameters& parameters,
+                                               PhotoSource source, double rotation, const ManualCrop& crop,
+                                               bool preferFullResolution, double photoAreaLongEdge,
+                                               double backingScaleFactor, double zoomScale) {
     OriginalPreviewContext context{photo,
                                    parameters,
                                    source,
@@ -32,14 +32,21 @@ void ImageLoader::prepareOriginalPreview(const Photo& photo, const PhotoParamete
                                    photoAreaLongEdge,
                                    backingScaleFactor,
                                    zoomScale};
-    const OriginalPreviewCacheKey key = context.key();
-    if (!originalPreviewContext_ || originalPreviewContext_->key() != key) {
+    if (!originalPreviewContext_ || originalPreviewContext_->key() != context.key()) {
         if (originalPreviewOperation_) originalPreviewOperation_->cancel();
         originalPreviewOperation_.reset();
         originalPreviewCache_->clear();
     }
     originalPreviewContext_ = std::move(context);
+}
 
+void ImageLoader::prepareOriginalPreview(const Photo& photo, const PhotoParameters& parameters,
+                                         PhotoSource source, double rotation, const ManualCrop& crop,
+                                         bool preferFullResolution, double photoAreaLongEdge,
+                                         double backingScaleFactor, double zoomScale) {
+    recordOriginalPreviewContext(photo, parameters, source, rotation, crop, preferFullResolution,
+                                 photoAreaLongEdge, backingScaleFactor, zoomScale);
+    const OriginalPreviewCacheKey key = originalPreviewContext_->key();
     if (originalPreviewCache_->value(key)) return;
     if (originalPreviewOperation_ && originalPreviewOperation_->work->key == key) return;
 
