@@ -51,6 +51,16 @@ TEST_F(KeyMonitorTest, HeldDownArrowWalksAndItsReleaseStops) {
     EXPECT_FALSE(window().rootView()->selectView()->repeater().heldKeyCode());
 }
 
+TEST_F(KeyMonitorTest, ASheetComingUpStopsTheWalk) {
+    openBrowsing();
+    press(&window(), Qt::Key_Down);
+    const std::string second = currentPath();
+    state().setExportPresented(true);
+    queue.advance(1.0);
+    EXPECT_EQ(currentPath(), second);
+    EXPECT_FALSE(window().rootView()->selectView()->repeater().heldKeyCode());
+}
+
 TEST_F(KeyMonitorTest, AModifierPressStopsTheWalkAndMetaNeverTriggersCommands) {
     openBrowsing();
     press(&window(), Qt::Key_Down);

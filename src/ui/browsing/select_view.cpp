@@ -5,6 +5,7 @@
 #include "shell/shell_commands.hpp"
 #include "ui/browsing/key_event_monitor.hpp"
 #include "ui/platform/library_observer.hpp"
+#include "ui/platform/signal_adapter.hpp"
 #include "ui/platform/sorvin_look.hpp"
 
 #include <QGuiApplication>
@@ -32,6 +33,10 @@ SelectView::SelectView(AppState& state, MainQueue& mainQueue, QWidget* parent)
         if (monitor_) resetKeyboard();
     });
     connect(new LibraryObserver(state, this), &LibraryObserver::changed, this, [this] { refresh(); });
+    // A sheet or panel coming up ends a walk through the photos.
+    connect(new SignalAdapter(state.changed, this), &SignalAdapter::fired, this, [this] {
+        if (state_.isModalExportPresented()) repeater_.stop();
+    });
     refresh();
 }
 
