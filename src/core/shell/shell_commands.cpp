@@ -29,8 +29,7 @@ void runShortcut(SelectShortcutAction action, AppState& state, RandomGenerator& 
         state.presentExport();
         break;
     case A::presentCurrentPhotoExport:
-        // The single-photo save panel comes with the export screens; until then the key is taken
-        // so that it never reaches anything else.
+        state.presentCurrentPhotoExport();
         break;
     case A::copyExifText:
         state.copyExifText();
