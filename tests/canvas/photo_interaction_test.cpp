@@ -175,3 +175,29 @@ TEST_F(PhotoInteractionTest, PinchPassesARelativeFactorAndInputsRefreshTheCursor
 
 } // namespace
 } // namespace sorvin
+
+namespace sorvin {
+namespace {
+
+TEST(PhotoInteraction, AnActionMayReplaceTheInputsWhileItRuns) {
+    PhotoInteraction interaction;
+    int moves = 0;
+    std::function<PhotoInteractionInputs()> make = [&] {
+        PhotoInteractionInputs in;
+        // Redrawing on every movement applies fresh closures from inside the old one.
+        in.mouseMoved = [&, marker = std::vector<int>(64, 1)](Point, bool) {
+            ++moves;
+            interaction.apply(make());
+            EXPECT_EQ(marker.size(), 64u);
+        };
+        return in;
+    };
+    interaction.apply(make());
+    interaction.mouseMoved({1, 1});
+    interaction.mouseDown({1, 1}, 1);
+    interaction.mouseDragged({2, 2});
+    EXPECT_EQ(moves, 2);
+}
+
+} // namespace
+} // namespace sorvin

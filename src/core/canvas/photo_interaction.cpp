@@ -4,6 +4,17 @@
 
 namespace sorvin {
 
+namespace {
+
+// Calls a copy: an action may lead the canvas to apply new inputs, which replaces the original.
+template <class Function, class... Args>
+auto callCopy(const Function& function, Args&&... args) {
+    const Function copy = function;
+    return copy(std::forward<Args>(args)...);
+}
+
+} // namespace
+
 PhotoInteraction::PhotoInteraction(CursorSink setCursor) : cursorSink_(std::move(setCursor)) {
     inputs_.scrollPointsPerStep = [] { return ScrollAdvanceAccumulator::kDefaultPointsPerStep; };
 }
@@ -23,25 +34,25 @@ void PhotoInteraction::apply(PhotoInteractionInputs inputs) {
 }
 
 void PhotoInteraction::magnify(double magnification, Point point) {
-    if (inputs_.magnify) inputs_.magnify(magnification + 1.0, point);
+    if (inputs_.magnify) callCopy(inputs_.magnify, magnification + 1.0, point);
 }
 
 bool PhotoInteraction::scroll(const ScrollEvent& event) {
     if (inputs_.scrollPansPhoto) {
         accumulator_.reset();
-        if (inputs_.pan) inputs_.pan({event.deltaX, event.deltaY});
+        if (inputs_.pan) callCopy(inputs_.pan, Size{event.deltaX, event.deltaY});
         return true;
     }
     if (!inputs_.allowsScrollAdvance) {
         accumulator_.reset();
         return false;
     }
-    const double pointsPerStep = inputs_.scrollPointsPerStep();
+    const double pointsPerStep = callCopy(inputs_.scrollPointsPerStep);
     const int steps =
         accumulator_.consume(event.deltaY, event.hasPreciseDeltas, event.isMomentum, pointsPerStep);
     const int sign = steps > 0 ? 1 : -1;
     for (int i = 0; i < std::abs(steps); ++i) {
-        if (!inputs_.scrollAdvance || !inputs_.scrollAdvance(sign)) {
+        if (!inputs_.scrollAdvance || !callCopy(inputs_.scrollAdvance, sign)) {
             accumulator_.reset();
             break;
         }
@@ -51,27 +62,27 @@ bool PhotoInteraction::scroll(const ScrollEvent& event) {
 
 void PhotoInteraction::mouseDown(Point point, int clickCount) {
     if (clickCount == 2) {
-        if (inputs_.doubleClick) inputs_.doubleClick();
+        if (inputs_.doubleClick) callCopy(inputs_.doubleClick);
         lastDragLocation_.reset();
         maskDragSession_.reset();
         return;
     }
-    if (inputs_.singleClick) inputs_.singleClick();
+    if (inputs_.singleClick) callCopy(inputs_.singleClick);
     lastPointerLocation_ = point;
     lastDragLocation_ = point;
-    maskDragSession_ = inputs_.maskDragBegan ? inputs_.maskDragBegan(point) : std::nullopt;
+    maskDragSession_ = inputs_.maskDragBegan ? callCopy(inputs_.maskDragBegan, point) : std::nullopt;
     updateCursor(point);
 }
 
 void PhotoInteraction::mouseDragged(Point point) {
     lastPointerLocation_ = point;
     if (maskDragSession_) {
-        if (inputs_.maskDragged) inputs_.maskDragged(point, *maskDragSession_);
+        if (inputs_.maskDragged) callCopy(inputs_.maskDragged, point, *maskDragSession_);
     } else if (lastDragLocation_) {
-        if (inputs_.pan) inputs_.pan({point.x - lastDragLocation_->x, point.y - lastDragLocation_->y});
+        if (inputs_.pan) callCopy(inputs_.pan, Size{point.x - lastDragLocation_->x, point.y - lastDragLocation_->y});
     }
     lastDragLocation_ = point;
-    if (inputs_.mouseMoved) inputs_.mouseMoved(point, true);
+    if (inputs_.mouseMoved) callCopy(inputs_.mouseMoved, point, true);
     updateCursor(point);
 }
 
@@ -84,12 +95,12 @@ void PhotoInteraction::mouseUp(Point point) {
 
 void PhotoInteraction::mouseMoved(Point point) {
     lastPointerLocation_ = point;
-    if (inputs_.mouseMoved) inputs_.mouseMoved(point, true);
+    if (inputs_.mouseMoved) callCopy(inputs_.mouseMoved, point, true);
     updateCursor(point);
 }
 
 void PhotoInteraction::mouseExited(Point point) {
-    if (inputs_.mouseMoved) inputs_.mouseMoved(point, false);
+    if (inputs_.mouseMoved) callCopy(inputs_.mouseMoved, point, false);
     lastPointerLocation_.reset();
     setCursor(CircularMaskPointerStyle::arrow);
 }
@@ -99,7 +110,7 @@ void PhotoInteraction::updateCursor(Point point) {
         setCursor(CircularMaskPointerStyle::arrow);
         return;
     }
-    setCursor(inputs_.maskPointerStyle(point, maskDragSession_.has_value()));
+    setCursor(callCopy(inputs_.maskPointerStyle, point, maskDragSession_.has_value()));
 }
 
 void PhotoInteraction::setCursor(CircularMaskPointerStyle style) {

@@ -1,0 +1,66 @@
+#pragma once
+
+#include "canvas/photo_canvas_controller.hpp"
+#include "canvas/photo_interaction.hpp"
+
+#include <QWidget>
+#include <functional>
+#include <unordered_set>
+
+class QProgressBar;
+class QPushButton;
+namespace sorvin {
+class SourceBadgeButton;
+}
+
+namespace sorvin {
+
+class AppState;
+class MainQueue;
+class OriginalPhotoIndicator;
+
+// The photo area of the browsing screen: paints the canvas model of the current photo and hands
+// pointer, wheel and pinch events to the pointer input. Holds no edit state.
+class PhotoCanvasView : public QWidget {
+public:
+    PhotoCanvasView(AppState& state, MainQueue& mainQueue, std::function<void()> clearInputFocus,
+                    QWidget* parent = nullptr);
+
+    // Reads the state again and redraws (the state, the library or the loaders changed).
+    void refresh();
+    // The same once the current event is handled; many requests make one.
+    void scheduleRefresh();
+    // The files the image loader could not decode; the failure note is shown for them.
+    void setDecodeFailures(std::unordered_set<ImageCacheKey> failures);
+
+    const PhotoCanvasModel& model() const { return controller_.model(); }
+    SourceBadgeButton* sourceBadge() const { return badge_; }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    bool event(QEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void leaveEvent(QEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+
+private:
+    void reportDisplayMetrics();
+    void placeOverlays();
+    void setPointerStyle(CircularMaskPointerStyle style);
+
+    AppState& state_;
+    PhotoCanvasController controller_;
+    PhotoInteraction interaction_;
+    std::unordered_set<ImageCacheKey> failures_;
+    SourceBadgeButton* badge_;
+    QProgressBar* progress_;
+    OriginalPhotoIndicator* originalIndicator_;
+    bool refreshPending_ = false;
+};
+
+} // namespace sorvin
