@@ -79,7 +79,8 @@ void PhotoInteraction::mouseDragged(Point point) {
     if (maskDragSession_) {
         if (inputs_.maskDragged) callCopy(inputs_.maskDragged, point, *maskDragSession_);
     } else if (lastDragLocation_) {
-        if (inputs_.pan) callCopy(inputs_.pan, Size{point.x - lastDragLocation_->x, point.y - lastDragLocation_->y});
+        if (inputs_.pan)
+            callCopy(inputs_.pan, Size{point.x - lastDragLocation_->x, point.y - lastDragLocation_->y});
     }
     lastDragLocation_ = point;
     if (inputs_.mouseMoved) callCopy(inputs_.mouseMoved, point, true);

@@ -14,13 +14,17 @@ namespace {
 
 // Borrows the pixels for the time of one paint; the model keeps the image alive.
 QImage borrowed(const SharedImage& image) {
-    return QImage(image->data(), image->width(), image->height(), static_cast<qsizetype>(image->bytesPerRow()),
-                  QImage::Format_RGBA8888_Premultiplied);
+    return QImage(image->data(), image->width(), image->height(),
+                  static_cast<qsizetype>(image->bytesPerRow()), QImage::Format_RGBA8888_Premultiplied);
 }
 
-QPointF qt(Point p) { return {p.x, p.y}; }
+QPointF qt(Point p) {
+    return {p.x, p.y};
+}
 
-QRectF qt(const Rect& r) { return {r.x, r.y, r.width, r.height}; }
+QRectF qt(const Rect& r) {
+    return {r.x, r.y, r.width, r.height};
+}
 
 QColor withAlpha(QColor color, double opacity) {
     color.setAlphaF(static_cast<float>(opacity));
@@ -48,7 +52,8 @@ void handle(QPainter& painter, Point center, const QColor& color, double opacity
 QPolygonF polygon(const std::vector<Point>& points) {
     QPolygonF result;
     result.reserve(static_cast<qsizetype>(points.size()));
-    for (const Point& p : points) result << qt(p);
+    for (const Point& p : points)
+        result << qt(p);
     return result;
 }
 
@@ -102,7 +107,8 @@ void CanvasPainter::cropGuide(QPainter& painter, const PhotoCanvasModel& model) 
         path.setFillRule(Qt::OddEvenFill);
         const auto corners = guide.rotatedPhotoPolygon();
         QPolygonF outline;
-        for (const Point& p : corners) outline << qt(p);
+        for (const Point& p : corners)
+            outline << qt(p);
         outline << qt(corners[0]);
         path.addPolygon(outline);
         path.addRect(kept);
@@ -112,7 +118,8 @@ void CanvasPainter::cropGuide(QPainter& painter, const PhotoCanvasModel& model) 
     }
     if (model.cropGuideShowsGrid) {
         painter.setPen(QPen(withAlpha(Qt::white, 0.4), 1));
-        for (const auto& line : guide.gridLines()) strokeSegment(painter, line);
+        for (const auto& line : guide.gridLines())
+            strokeSegment(painter, line);
     }
     painter.restore();
 }
@@ -132,8 +139,10 @@ void CanvasPainter::circularMaskGuide(QPainter& painter, const CircularMaskOverl
     painter.setPen(QPen(withAlpha(kCircularGuide, knobOpacity * 0.5), 1));
     strokeSegment(painter, g.rotationConnector());
     painter.setPen(QPen(kCircularGuide, 1));
-    for (const auto& whisker : model.whiskers()) strokeSegment(painter, whisker);
-    for (const Point& center : g.handleCenters()) handle(painter, center, kCircularGuide, 1);
+    for (const auto& whisker : model.whiskers())
+        strokeSegment(painter, whisker);
+    for (const Point& center : g.handleCenters())
+        handle(painter, center, kCircularGuide, 1);
     handle(painter, g.rotationKnob(), kCircularGuide, knobOpacity);
     painter.restore();
 }
@@ -148,10 +157,12 @@ void CanvasPainter::linearMaskGuide(QPainter& painter, const LinearMaskOverlayMo
     if (g.zeroLine) strokeSegment(painter, *g.zeroLine);
     if (g.oneLine) strokeSegment(painter, *g.oneLine);
     painter.setPen(QPen(kLinearGuide, 1));
-    for (const auto& whisker : model.whiskers()) strokeSegment(painter, whisker);
+    for (const auto& whisker : model.whiskers())
+        strokeSegment(painter, whisker);
     painter.setPen(QPen(withAlpha(kLinearGuide, 0.5), 1));
     painter.drawLine(qt(model.midpoint()), qt(model.angleHandleCenter()));
-    for (const Point& center : model.handleCenters()) handle(painter, center, kLinearGuide, 1);
+    for (const Point& center : model.handleCenters())
+        handle(painter, center, kLinearGuide, 1);
     painter.restore();
 }
 
@@ -219,7 +230,8 @@ void CanvasPainter::loadingNote(QPainter& painter, double areaWidth) {
     painter.restore();
 }
 
-void CanvasPainter::heartFeedback(QPainter& painter, const PhotoCanvasModel& model, double width, double height) {
+void CanvasPainter::heartFeedback(QPainter& painter, const PhotoCanvasModel& model, double width,
+                                  double height) {
     if (!model.heartFeedback || !model.heartFeedbackIsVisible) return;
     const bool added = model.heartFeedback->kind == HeartFeedbackKind::added;
     painter.save();

@@ -101,13 +101,15 @@ void MaskTabBarView::refresh() {
     MaskTabBarModel model =
         MaskTabBarModel::make(parameters, state_.editTarget(), hasPhoto, MaskKindCatalog::current());
     if (model.items.size() != model_.items.size() || tabs_.isEmpty()) {
-        for (QPushButton* tab : tabs_) tab->deleteLater();
+        for (QPushButton* tab : tabs_)
+            tab->deleteLater();
         tabs_.clear();
         for (std::size_t i = 0; i < model.items.size(); ++i) {
             auto* tab = new FilledButton(QString(), 12, this);
             const int index = static_cast<int>(i);
             connect(tab, &QPushButton::clicked, this, [this, index] {
-                if (index < static_cast<int>(model_.items.size())) state_.selectEditTarget(model_.items[index].target);
+                if (index < static_cast<int>(model_.items.size()))
+                    state_.selectEditTarget(model_.items[index].target);
             });
             tabRow_->addWidget(tab);
             tabs_.push_back(tab);

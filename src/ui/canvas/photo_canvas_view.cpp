@@ -22,7 +22,9 @@ namespace sorvin {
 
 namespace {
 
-Point pointOf(const QPointF& p) { return {p.x(), p.y()}; }
+Point pointOf(const QPointF& p) {
+    return {p.x(), p.y()};
+}
 
 // Wheel notches move a zoomed photo by this many points.
 constexpr double kPointsPerNotchDegree = 1.0;
@@ -54,7 +56,8 @@ PhotoCanvasView::PhotoCanvasView(AppState& state, MainQueue& mainQueue, std::fun
             controller_.toggleSourceFromBadge(copy);
         }
     });
-    connect(new SignalAdapter(state.changed, this), &SignalAdapter::fired, this, [this] { scheduleRefresh(); });
+    connect(new SignalAdapter(state.changed, this), &SignalAdapter::fired, this,
+            [this] { scheduleRefresh(); });
     connect(new SignalAdapter(state.histogramLoader().changed, this), &SignalAdapter::fired, this,
             [this] { scheduleRefresh(); });
     connect(new LibraryObserver(state, this), &LibraryObserver::changed, this, [this] { scheduleRefresh(); });
@@ -66,12 +69,18 @@ void PhotoCanvasView::setDecodeFailures(std::unordered_set<ImageCacheKey> failur
     refresh();
 }
 
+void PhotoCanvasView::setInputsAdjuster(std::function<void(PhotoCanvasInputs&)> adjuster) {
+    adjuster_ = std::move(adjuster);
+    refresh();
+}
+
 void PhotoCanvasView::scheduleRefresh() {
     // Several changes of one event (a drag step changes the mask, the undo state and the image
     // request) make one rebuild, after the event.
     if (refreshPending_) return;
     refreshPending_ = true;
-    QMetaObject::invokeMethod(this, [this] { refresh(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this] { refresh(); }, Qt::QueuedConnection);
 }
 
 void PhotoCanvasView::refresh() {
@@ -80,7 +89,10 @@ void PhotoCanvasView::refresh() {
     const Photo* photo = library ? library->currentPhoto() : nullptr;
     const Size area{static_cast<double>(width()), static_cast<double>(height())};
     if (photo) {
-        controller_.rebuild(*photo, area, failures_);
+        PhotoCanvasInputs inputs =
+            PhotoCanvasInputs::read(state_, *photo, area, controller_.pointer(), failures_);
+        if (adjuster_) adjuster_(inputs);
+        controller_.rebuild(inputs);
         const auto badge = SourceBadgeButton::presentation(*photo, library->currentSource());
         badge_->present(badge);
     } else {
@@ -129,15 +141,16 @@ void PhotoCanvasView::resizeEvent(QResizeEvent*) {
 
 void PhotoCanvasView::showEvent(QShowEvent*) {
     if (QWindow* window = this->window()->windowHandle()) {
-        connect(window, &QWindow::screenChanged, this, [this] { reportDisplayMetrics(); },
-                Qt::UniqueConnection);
+        connect(
+            window, &QWindow::screenChanged, this, [this] { reportDisplayMetrics(); }, Qt::UniqueConnection);
     }
     reportDisplayMetrics();
     refresh();
 }
 
 void PhotoCanvasView::reportDisplayMetrics() {
-    state_.updatePhotoArea({static_cast<double>(width()), static_cast<double>(height())}, devicePixelRatioF());
+    state_.updatePhotoArea({static_cast<double>(width()), static_cast<double>(height())},
+                           devicePixelRatioF());
 }
 
 bool PhotoCanvasView::event(QEvent* event) {
@@ -201,10 +214,18 @@ void PhotoCanvasView::wheelEvent(QWheelEvent* event) {
 
 void PhotoCanvasView::setPointerStyle(CircularMaskPointerStyle style) {
     switch (style) {
-    case CircularMaskPointerStyle::arrow: setCursor(Qt::ArrowCursor); break;
-    case CircularMaskPointerStyle::crosshair: setCursor(Qt::CrossCursor); break;
-    case CircularMaskPointerStyle::openHand: setCursor(Qt::OpenHandCursor); break;
-    case CircularMaskPointerStyle::closedHand: setCursor(Qt::ClosedHandCursor); break;
+    case CircularMaskPointerStyle::arrow:
+        setCursor(Qt::ArrowCursor);
+        break;
+    case CircularMaskPointerStyle::crosshair:
+        setCursor(Qt::CrossCursor);
+        break;
+    case CircularMaskPointerStyle::openHand:
+        setCursor(Qt::OpenHandCursor);
+        break;
+    case CircularMaskPointerStyle::closedHand:
+        setCursor(Qt::ClosedHandCursor);
+        break;
     }
 }
 

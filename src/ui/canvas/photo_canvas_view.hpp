@@ -33,6 +33,10 @@ public:
     // The files the image loader could not decode; the failure note is shown for them.
     void setDecodeFailures(std::unordered_set<ImageCacheKey> failures);
 
+    // Amends what the canvas read before it builds its model; lets a caller stand in for the
+    // image loader's images (previews of the widget, tests).
+    void setInputsAdjuster(std::function<void(PhotoCanvasInputs&)> adjuster);
+
     const PhotoCanvasModel& model() const { return controller_.model(); }
     SourceBadgeButton* sourceBadge() const { return badge_; }
 
@@ -57,6 +61,7 @@ private:
     PhotoCanvasController controller_;
     PhotoInteraction interaction_;
     std::unordered_set<ImageCacheKey> failures_;
+    std::function<void(PhotoCanvasInputs&)> adjuster_;
     SourceBadgeButton* badge_;
     QProgressBar* progress_;
     OriginalPhotoIndicator* originalIndicator_;

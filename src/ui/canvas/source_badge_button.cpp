@@ -46,8 +46,12 @@ void SourceBadgeButton::paintEvent(QPaintEvent*) {
     painter.drawText(rect(), Qt::AlignCenter, text());
 }
 
-void SourceBadgeButton::enterEvent(QEnterEvent*) { setCursor(Qt::PointingHandCursor); }
+void SourceBadgeButton::enterEvent(QEnterEvent*) {
+    setCursor(Qt::PointingHandCursor);
+}
 
-void SourceBadgeButton::leaveEvent(QEvent*) { setCursor(Qt::ArrowCursor); }
+void SourceBadgeButton::leaveEvent(QEvent*) {
+    setCursor(Qt::ArrowCursor);
+}
 
 } // namespace sorvin

@@ -1,0 +1,179 @@
+#include "library/photo_library.hpp"
+#include "ui/canvas/mask_addition_sheet.hpp"
+#include "ui/canvas/mask_tab_bar_view.hpp"
+#include "ui/canvas/photo_canvas_view.hpp"
+#include "ui/canvas/source_badge_button.hpp"
+#include "ui/platform/sorvin_look.hpp"
+#include "ui_test_fixture.hpp"
+
+#include <QMouseEvent>
+#include <QPushButton>
+#include <cstring>
+
+namespace sorvin::test {
+namespace {
+
+using P = PhotoParameter;
+
+// A solid red stand-in for the decoded photo.
+SharedImage redPhoto(int width, int height) {
+    PixelBuffer buffer(width, height);
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            std::uint8_t* p = buffer.row(y) + x * 4;
+            p[0] = 255;
+            p[1] = 0;
+            p[2] = 0;
+            p[3] = 255;
+        }
+    }
+    return makeImage(std::move(buffer));
+}
+
+class PhotoCanvasViewTest : public MainWindowTest {
+protected:
+    void SetUp() override {
+        addStandardPhotos();
+        openPhotos();
+    }
+
+    std::unique_ptr<PhotoCanvasView> makeCanvas(QSize size) {
+        auto canvas = std::make_unique<PhotoCanvasView>(state(), queue, [this] { ++focusClears; });
+        canvas->resize(size);
+        canvas->setInputsAdjuster(
+            [photo = redPhoto(400, 300)](PhotoCanvasInputs& in) { in.displayImage = photo; });
+        return canvas;
+    }
+
+    static void mouse(QWidget& target, QEvent::Type type, QPointF at, Qt::MouseButtons buttons) {
+        QMouseEvent event(type, at, target.mapToGlobal(at),
+                          type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton, buttons, Qt::NoModifier);
+        QApplication::sendEvent(&target, &event);
+    }
+
+    int focusClears = 0;
+};
+
+TEST_F(PhotoCanvasViewTest, GrabsAtItsSizeWithThePhotoFittedAndCentred) {
+    auto canvas = makeCanvas({900, 600});
+    const QImage shot = canvas->grab().toImage();
+    ASSERT_EQ(shot.size(), QSize(900, 600));
+    // A 4:3 photo in a 3:2 area: 800 x 600 in the middle, margins of the background beside it.
+    EXPECT_EQ(QColor(shot.pixel(450, 300)), QColor(255, 0, 0));
+    EXPECT_EQ(QColor(shot.pixel(60, 20)), QColor(255, 0, 0));
+    EXPECT_EQ(QColor(shot.pixel(20, 300)), SorvinColor::background());
+    EXPECT_EQ(QColor(shot.pixel(880, 300)), SorvinColor::background());
+}
+
+TEST_F(PhotoCanvasViewTest, ZoomAndCropOnlyDisplayChangeWhatIsDrawn) {
+    auto canvas = makeCanvas({900, 600});
+    state().setCropInsideOnly(true);
+    state().setCurrentCropSize(50);
+    canvas->refresh();
+    // The crop is framed to fill the height: no margin of background at mid-height any more.
+    const QImage cropped = canvas->grab().toImage();
+    EXPECT_EQ(QColor(cropped.pixel(450, 5)), QColor(255, 0, 0));
+    EXPECT_EQ(QColor(cropped.pixel(5, 300)), SorvinColor::background());
+}
+
+TEST_F(PhotoCanvasViewTest, DraggingAMaskHandleReachesTheMaskShape) {
+    state().presentMaskAddition();
+    state().addMask(MaskKind::circular());
+    state().setCurrentParameter(P::circular_mask_size, 20);
+    auto canvas = makeCanvas({900, 600});
+    canvas->show();
+    const auto circle = canvas->model().maskModels.circular;
+    ASSERT_TRUE(circle);
+    const Point c = circle->geometry.center;
+    const Point corner = circle->geometry.handleCenters()[2];
+    mouse(*canvas, QEvent::MouseButtonPress, {corner.x, corner.y}, Qt::LeftButton);
+    mouse(*canvas, QEvent::MouseMove, {c.x + 2 * (corner.x - c.x), c.y + 2 * (corner.y - c.y)},
+          Qt::LeftButton);
+    mouse(*canvas, QEvent::MouseButtonRelease, {c.x + 2 * (corner.x - c.x), c.y + 2 * (corner.y - c.y)},
+          Qt::NoButton);
+    const auto parameters = state().library()->currentParameters();
+    EXPECT_EQ(parameters.value(P::circular_mask_size, ParameterEditTarget::mask(0)), 40);
+    EXPECT_EQ(focusClears, 1);
+    // The guide follows once the events are handled.
+    QCoreApplication::processEvents();
+    EXPECT_GT(canvas->model().maskModels.circular->geometry.outerAxisA, circle->geometry.outerAxisA);
+}
+
+TEST_F(PhotoCanvasViewTest, DoubleClickReturnsToTheFittedPhoto) {
+    auto canvas = makeCanvas({900, 600});
+    state().setZoomScale(3, {450, 300}, {900, 600}, {800, 600});
+    state().library()->panZoom({40, 0}, {900, 600}, {800, 600});
+    canvas->refresh();
+    EXPECT_NE(state().library()->zoomState(), ZoomState{});
+    QMouseEvent press(QEvent::MouseButtonDblClick, QPointF(10, 10), canvas->mapToGlobal(QPointF(10, 10)),
+                      Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(canvas.get(), &press);
+    EXPECT_EQ(state().library()->zoomState(), ZoomState{});
+}
+
+TEST_F(PhotoCanvasViewTest, BadgeNamesTheFileInUseAndSwitchesIt) {
+    auto canvas = makeCanvas({900, 600});
+    canvas->show();
+    SourceBadgeButton* badge = canvas->sourceBadge();
+    ASSERT_TRUE(badge->isVisible());
+    EXPECT_EQ(badge->text(), "JPG");
+    EXPECT_FALSE(badge->showsRaw());
+    badge->click();
+    settle();
+    canvas->refresh();
+    EXPECT_EQ(state().library()->currentSource(), PhotoSource::raw);
+    EXPECT_EQ(badge->text(), "NEF");
+    EXPECT_TRUE(badge->showsRaw());
+}
+
+class MaskTabBarViewTest : public PhotoCanvasViewTest {};
+
+TEST_F(MaskTabBarViewTest, TabsFollowTheMasksAndSelectTheEditTarget) {
+    MaskTabBarView bar(state());
+    ASSERT_EQ(bar.tabButtons().size(), 1);
+    EXPECT_EQ(bar.tabButtons()[0]->text(), "全体");
+    state().presentMaskAddition();
+    state().addMask(MaskKind::circular());
+    state().presentMaskAddition();
+    state().addMask(MaskKind::linear());
+    bar.refresh();
+    ASSERT_EQ(bar.tabButtons().size(), 3);
+    EXPECT_EQ(bar.tabButtons()[1]->text(), "円形1");
+    EXPECT_EQ(bar.tabButtons()[2]->text(), "段階1");
+    bar.tabButtons()[1]->click();
+    EXPECT_EQ(state().editTarget(), ParameterEditTarget::mask(0));
+    bar.tabButtons()[0]->click();
+    EXPECT_EQ(state().editTarget(), ParameterEditTarget::global());
+    EXPECT_TRUE(bar.addButton()->isEnabled());
+    EXPECT_TRUE(bar.copyButton()->isEnabled());
+}
+
+TEST_F(MaskTabBarViewTest, SheetAddsTheChosenKindOrClosesWithout) {
+    MaskTabBarView bar(state());
+    bar.addButton()->click();
+    ASSERT_TRUE(state().isMaskAddPresented());
+    ASSERT_TRUE(bar.sheet());
+    bar.sheet()->reject();
+    EXPECT_FALSE(state().isMaskAddPresented());
+    EXPECT_TRUE(state().library()->currentParameters().masks.empty());
+
+    bar.addButton()->click();
+    ASSERT_TRUE(bar.sheet());
+    QPushButton* linear = nullptr;
+    for (auto* button : bar.sheet()->findChildren<QPushButton*>()) {
+        if (button->text() == "段階") linear = button;
+    }
+    ASSERT_TRUE(linear);
+    linear->click();
+    EXPECT_FALSE(state().isMaskAddPresented());
+    ASSERT_EQ(state().library()->currentParameters().masks.size(), 1u);
+    EXPECT_EQ(state().library()->currentParameters().masks[0].kind, MaskKind::linear());
+}
+
+TEST(MaskTabBarColor, ParsesHexOrFallsBackToTheTextColour) {
+    EXPECT_EQ(MaskTabBarView::color("#FF9F0A"), QColor(255, 159, 10));
+    EXPECT_EQ(MaskTabBarView::color("FF9F0A"), SorvinColor::text());
+}
+
+} // namespace
+} // namespace sorvin::test
