@@ -61,4 +61,19 @@ std::string lowercased(std::string_view utf8) {
     return out;
 }
 
+std::string uppercased(std::string_view utf8) {
+    if (isAscii(utf8)) {
+        std::string upper(utf8);
+        for (char& c : upper)
+            if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+        return upper;
+    }
+    auto text = decode(utf8);
+    if (!text) return std::string(utf8);
+    text->toUpper(icu::Locale::getRoot());
+    std::string out;
+    text->toUTF8String(out);
+    return out;
+}
+
 } // namespace sorvin::UnicodeText

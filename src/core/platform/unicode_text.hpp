@@ -13,5 +13,7 @@ std::optional<std::string> nfc(std::string_view utf8);
 // The Unicode default lower-case mapping (no locale's special rules); ill-formed input is
 // returned unchanged.
 std::string lowercased(std::string_view utf8);
+// The Unicode default upper-case mapping, likewise.
+std::string uppercased(std::string_view utf8);
 
 } // namespace sorvin::UnicodeText
