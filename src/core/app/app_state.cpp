@@ -5,6 +5,7 @@
 #include "engine/raw_development_cache.hpp"
 #include "engine/raw_development_support_store.hpp"
 #include "persistence/preference_key.hpp"
+#include "shell/panel_resize_limits.hpp"
 
 #include <algorithm>
 #include <cmath>
@@ -13,16 +14,8 @@ namespace sorvin {
 
 namespace {
 
-constexpr double kRightPanelMinimum = 220;
-constexpr double kRightPanelMaximum = 520;
-constexpr double kBottomPanelMinimum = 160;
-constexpr double kBottomPanelMaximum = 460;
-
-// At or below the minimum (and anything that is not a number) gives the minimum.
-double clampedPanelSize(double value, double minimum, double maximum) {
-    if (!(value > minimum)) return minimum;
-    return std::min(value, maximum);
-}
+constexpr PanelResizeLimits kRightPanel = PanelResizeLimits::of(PanelResizeAxis::rightPanel);
+constexpr PanelResizeLimits kBottomPanel = PanelResizeLimits::of(PanelResizeAxis::bottomPanel);
 
 } // namespace
 
@@ -80,10 +73,8 @@ AppState::AppState(AppSettings& settings, AppStateEnvironment environment)
     sortKey_ = settings_.sortKey();
     sortAscending_ = defaults.boolValue(PreferenceKey::sortAscending);
     exifCopySelection_ = settings_.exifCopySelection();
-    rightPanelWidth_ = clampedPanelSize(defaults.doubleValue(PreferenceKey::rightPanelWidth),
-                                        kRightPanelMinimum, kRightPanelMaximum);
-    bottomPanelHeight_ = clampedPanelSize(defaults.doubleValue(PreferenceKey::bottomPanelHeight),
-                                          kBottomPanelMinimum, kBottomPanelMaximum);
+    rightPanelWidth_ = kRightPanel.clamped(defaults.doubleValue(PreferenceKey::rightPanelWidth));
+    bottomPanelHeight_ = kBottomPanel.clamped(defaults.doubleValue(PreferenceKey::bottomPanelHeight));
     rightPanelCollapsed_ = defaults.boolValue(PreferenceKey::rightPanelCollapsed);
     bottomPanelCollapsed_ = defaults.boolValue(PreferenceKey::bottomPanelCollapsed);
     parameterPage_ = settings_.parameterPage();
@@ -158,15 +149,13 @@ void AppState::setBottomPanelCollapsed(bool on) {
 
 void AppState::setRightPanelWidth(double width) {
     rightPanelWidth_ = width;
-    settings_.defaults().set(PreferenceKey::rightPanelWidth,
-                             clampedPanelSize(width, kRightPanelMinimum, kRightPanelMaximum));
+    settings_.defaults().set(PreferenceKey::rightPanelWidth, kRightPanel.clamped(width));
     publish(AppStateProperty::rightPanelWidth);
 }
 
 void AppState::setBottomPanelHeight(double height) {
     bottomPanelHeight_ = height;
-    settings_.defaults().set(PreferenceKey::bottomPanelHeight,
-                             clampedPanelSize(height, kBottomPanelMinimum, kBottomPanelMaximum));
+    settings_.defaults().set(PreferenceKey::bottomPanelHeight, kBottomPanel.clamped(height));
     publish(AppStateProperty::bottomPanelHeight);
 }
 

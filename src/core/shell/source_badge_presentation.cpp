@@ -34,9 +34,10 @@ std::string FileNameParts::badgeText(const std::filesystem::path& url) {
 std::optional<PhotoAreaSourceBadgePresentation> PhotoAreaSourceBadgePresentation::make(const Photo& photo,
                                                                                        PhotoSource source) {
     if (!photo.rawCompanionURL) return std::nullopt;
-    return PhotoAreaSourceBadgePresentation{
-        FileNameParts::badgeText(photo.asset(source).url),
-        source == PhotoSource::raw ? PhotoAreaSourceBadgeVisualState::raw : PhotoAreaSourceBadgeVisualState::jpeg};
+    return PhotoAreaSourceBadgePresentation{FileNameParts::badgeText(photo.asset(source).url),
+                                            source == PhotoSource::raw
+                                                ? PhotoAreaSourceBadgeVisualState::raw
+                                                : PhotoAreaSourceBadgeVisualState::jpeg};
 }
 
 std::optional<FileListSourcePresentation> FileListSourcePresentation::make(const Photo& photo) {

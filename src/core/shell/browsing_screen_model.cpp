@@ -1,0 +1,41 @@
+#include "shell/browsing_screen_model.hpp"
+
+#include "library/photo_library.hpp"
+
+#include <array>
+#include <cmath>
+#include <ctime>
+#include <fmt/format.h>
+
+namespace sorvin {
+
+BrowsingTopBar BrowsingTopBar::make(const PhotoLibrary* library) {
+    BrowsingTopBar bar;
+    const Photo* photo = library ? library->currentPhoto() : nullptr;
+    if (!photo) return bar;
+    bar.fileName = photo->url.filename().string();
+    bar.dateText = captureDateText(photo->captureDate);
+    bar.hasHeart = library->containsHeart(photo->relativePath, library->currentSlot());
+    return bar;
+}
+
+std::string BrowsingTopBar::captureDateText(const std::optional<CaptureDate>& date) {
+    if (!date) return "撮影日時なし";
+    const auto seconds = std::chrono::floor<std::chrono::seconds>(date->time_since_epoch()).count();
+    const std::time_t time = static_cast<std::time_t>(seconds);
+    std::tm local{};
+    if (!localtime_r(&time, &local)) return "撮影日時なし";
+    return fmt::format("{:04}-{:02}-{:02} {:02}:{:02}:{:02}", local.tm_year + 1900, local.tm_mon + 1,
+                       local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec);
+}
+
+ExifPanelScrollResetID exifPanelScrollResetID(const Photo* photo, ParameterPage page) {
+    return {photo ? std::optional<std::string>(photo->relativePath) : std::nullopt, page.storedValue()};
+}
+
+double PanelResizeDrag::change(double currentValue, double translation) {
+    if (!dragStart_) dragStart_ = currentValue;
+    return PanelResizeLimits::of(axis_).clamped(*dragStart_ - translation);
+}
+
+} // namespace sorvin

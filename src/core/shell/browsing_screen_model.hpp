@@ -1,0 +1,69 @@
+#pragma once
+
+#include "model/parameter_page.hpp"
+#include "model/photo.hpp"
+#include "shell/exif_panel_model.hpp"
+#include "shell/panel_resize_limits.hpp"
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace sorvin {
+
+class PhotoLibrary;
+
+// The top bar of the browsing screen: the current photo's name and date, and its heart.
+struct BrowsingTopBar {
+    static constexpr double kHeight = 44;
+    static constexpr std::string_view kFallbackStoreWarning =
+        "⚠ 元フォルダに書き込めないため、記録を別の場所に保存しています";
+    static constexpr double kWarningHeight = 28;
+
+    std::optional<std::string> fileName; // none without a current photo
+    std::string dateText;
+    bool hasHeart = false;
+
+    static BrowsingTopBar make(const PhotoLibrary* library);
+    // "2024-05-01 09:30:00" in the system's time zone; "撮影日時なし" without a date.
+    static std::string captureDateText(const std::optional<CaptureDate>& date);
+};
+
+// The EXIF panel's scroll identity for the current photo and parameter page.
+ExifPanelScrollResetID exifPanelScrollResetID(const Photo* photo, ParameterPage page);
+
+// One drag of a resize handle. Every step measures from the size at the start and the whole
+// translation, so a size held at a limit follows the pointer again only once it comes back.
+class PanelResizeDrag {
+public:
+    static constexpr double kHandleThickness = 6;
+
+    explicit PanelResizeDrag(PanelResizeAxis axis) : axis_(axis) {}
+    // The new size for a translation along the drag axis (points, rightward or downward positive);
+    // the first change remembers currentValue as the start. Moving left or up enlarges the panel.
+    double change(double currentValue, double translation);
+    void end() { dragStart_.reset(); }
+    bool isDragging() const { return dragStart_.has_value(); }
+    PanelResizeAxis axis() const { return axis_; }
+
+private:
+    PanelResizeAxis axis_;
+    std::optional<double> dragStart_;
+};
+
+// The buttons that hide or show a panel.
+struct PanelCollapseButtonSpec {
+    std::string_view symbol;
+    std::string_view label;
+};
+struct PanelCollapseButtons {
+    static constexpr PanelCollapseButtonSpec hideBottom{"chevron.down", "下パネルを隠す"};
+    static constexpr PanelCollapseButtonSpec showBottom{"chevron.up", "下パネルを表示"};
+    static constexpr PanelCollapseButtonSpec hideRight{"chevron.right", "右パネルを隠す"};
+    static constexpr PanelCollapseButtonSpec showRight{"chevron.left", "右パネルを表示"};
+    static constexpr double kSize = 18;
+};
+
+} // namespace sorvin
