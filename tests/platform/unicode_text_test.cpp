@@ -30,5 +30,14 @@ TEST(UnicodeText, LowercasesWithTheDefaultMapping) {
     EXPECT_EQ(UnicodeText::lowercased("\xC3\x96I"), "\xC3\xB6i");
 }
 
+TEST(UnicodeText, UppercasesWithTheDefaultMapping) {
+    EXPECT_EQ(UnicodeText::uppercased("img_0001.jpeg"), "IMG_0001.JPEG");
+    // No Turkish rule either way, and the sharp s widens to two letters.
+    EXPECT_EQ(UnicodeText::uppercased("\xC3\xB6i"), "\xC3\x96I");
+    EXPECT_EQ(UnicodeText::uppercased("stra\xC3\x9F" "e"), "STRASSE");
+    // Ill-formed text comes back as it was.
+    EXPECT_EQ(UnicodeText::uppercased("a\x80"), "a\x80");
+}
+
 } // namespace
 } // namespace sorvin

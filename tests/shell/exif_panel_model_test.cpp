@@ -156,7 +156,7 @@ TEST(HistogramGraphGeometryTest, BarsStandOnTheBaseAndClippedBinsCarryAMark) {
     const auto channels = HistogramGraphGeometry::make(data, 512);
     ASSERT_EQ(channels.size(), 3u);
     EXPECT_EQ(channels[0].color, ViewPalette::histogramRed);
-    using R = HistogramGraphGeometry::Rect;
+    using R = Rect;
     EXPECT_EQ(channels[0].bars, (std::vector<R>{{0, 0, 2, 120}, {200, 0, 2, 120}}));
     EXPECT_EQ(channels[0].marks, (std::vector<R>{{0, 0, 2, 2}}));
     EXPECT_TRUE(channels[1].bars.empty());

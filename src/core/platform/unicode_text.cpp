@@ -46,34 +46,35 @@ std::optional<std::string> nfc(std::string_view utf8) {
     return out;
 }
 
-std::string lowercased(std::string_view utf8) {
+namespace {
+
+// The Unicode default case mapping in one direction; ASCII text takes the short way.
+template <char First, char Last, int Shift, class Map>
+std::string caseMapped(std::string_view utf8, Map map) {
     if (isAscii(utf8)) {
-        std::string lower(utf8);
-        for (char& c : lower)
-            if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-        return lower;
+        std::string mapped(utf8);
+        for (char& c : mapped)
+            if (c >= First && c <= Last) c = static_cast<char>(c + Shift);
+        return mapped;
     }
     auto text = decode(utf8);
     if (!text) return std::string(utf8);
-    text->toLower(icu::Locale::getRoot());
+    map(*text);
     std::string out;
     text->toUTF8String(out);
     return out;
 }
 
+} // namespace
+
+std::string lowercased(std::string_view utf8) {
+    return caseMapped<'A', 'Z', 'a' - 'A'>(utf8,
+                                           [](icu::UnicodeString& s) { s.toLower(icu::Locale::getRoot()); });
+}
+
 std::string uppercased(std::string_view utf8) {
-    if (isAscii(utf8)) {
-        std::string upper(utf8);
-        for (char& c : upper)
-            if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-        return upper;
-    }
-    auto text = decode(utf8);
-    if (!text) return std::string(utf8);
-    text->toUpper(icu::Locale::getRoot());
-    std::string out;
-    text->toUTF8String(out);
-    return out;
+    return caseMapped<'a', 'z', 'A' - 'a'>(utf8,
+                                           [](icu::UnicodeString& s) { s.toUpper(icu::Locale::getRoot()); });
 }
 
 } // namespace sorvin::UnicodeText

@@ -6,6 +6,7 @@
 #include "model/exif_metadata.hpp"
 #include "model/photo.hpp"
 #include "model/photo_source.hpp"
+#include "platform/geometry.hpp"
 #include "shell/view_color.hpp"
 
 #include <array>
@@ -93,13 +94,6 @@ struct ExifPanelModel {
 
 // The rectangles of the histogram graph (points, y downward from the top edge), per channel.
 struct HistogramGraphGeometry {
-    struct Rect {
-        double x = 0;
-        double y = 0;
-        double width = 0;
-        double height = 0;
-        bool operator==(const Rect&) const = default;
-    };
     struct Channel {
         ViewColor color;
         std::vector<Rect> bars;  // filled at opacity 0.55
