@@ -69,6 +69,24 @@ TEST_F(RootViewTest, ToastShowsOverEveryScreenWithoutTakingClicks) {
     EXPECT_FALSE(toast->capsule()->isVisible());
 }
 
+TEST_F(RootViewTest, LongToastsWrapInsideTheWindowAndTheIndicatorSharesTheCapsule) {
+    window().show();
+    std::string longMessage;
+    for (int i = 0; i < 30; ++i)
+        longMessage += "写真を書き出せませんでした。";
+    state().showToasts({longMessage}, 2.0);
+    const QRect capsule = root().toastView()->capsule()->geometry();
+    EXPECT_LE(capsule.width(), root().width());
+    EXPECT_GE(capsule.left(), 0);
+    EXPECT_GT(capsule.height(), 2 * 20); // more than one line
+    EXPECT_EQ(capsule.bottom() + 1, root().height() - ToastView::bottomPadding);
+
+    OriginalPhotoIndicator indicator;
+    EXPECT_EQ(indicator.text(), QStringLiteral("元の写真"));
+    EXPECT_TRUE(indicator.testAttribute(Qt::WA_TransparentForMouseEvents));
+    EXPECT_EQ(indicator.font(), root().toastView()->capsule()->font());
+}
+
 TEST_F(RootViewTest, HomeScreenRecentFoldersAndOptions) {
     addStandardPhotos();
     window().show();

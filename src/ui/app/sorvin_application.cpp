@@ -10,6 +10,7 @@
 #include "ui/app/app_delegate.hpp"
 #include "ui/app/main_window.hpp"
 #include "ui/platform/feed_updater.hpp"
+#include "ui/platform/qt_alert_presenter.hpp"
 #include "ui/platform/qt_folder_panel.hpp"
 #include "ui/platform/qt_main_queue.hpp"
 #include "ui/platform/qt_pasteboard.hpp"
@@ -42,14 +43,25 @@ SorvinApplication::SorvinApplication(QApplication& application) {
     executor_ = std::make_unique<ThreadPoolExecutor>();
     pasteboard_ = std::make_unique<QtPasteboard>();
     folderPanel_ = std::make_unique<QtFolderPanel>();
-    state_ = std::make_unique<AppState>(
-        *settings_,
-        AppStateEnvironment{
-            *mainQueue_, *executor_, *pasteboard_, folderPanel_.get(), {}, {}, {}, {}, {}, {}, {}});
+    alerts_ = std::make_unique<QtAlertPresenter>();
+    state_ = std::make_unique<AppState>(*settings_, AppStateEnvironment{*mainQueue_,
+                                                                        *executor_,
+                                                                        *pasteboard_,
+                                                                        folderPanel_.get(),
+                                                                        nullptr,
+                                                                        alerts_.get(),
+                                                                        {},
+                                                                        {},
+                                                                        {},
+                                                                        {},
+                                                                        {},
+                                                                        {},
+                                                                        {}});
 
     delegate_ = std::make_unique<AppDelegate>(FeedUpdater::fromBuild());
     window_ = std::make_unique<MainWindow>(*state_, *delegate_, *mainQueue_);
     folderPanel_->setParent(window_.get());
+    alerts_->setParent(window_.get());
 }
 
 SorvinApplication::~SorvinApplication() {

@@ -11,6 +11,7 @@ class AppSettings;
 class AppState;
 class DefaultsStore;
 class MainWindow;
+class QtAlertPresenter;
 class QtFolderPanel;
 class QtMainQueue;
 class QtPasteboard;
@@ -34,6 +35,7 @@ private:
     std::unique_ptr<ThreadPoolExecutor> executor_;
     std::unique_ptr<QtPasteboard> pasteboard_;
     std::unique_ptr<QtFolderPanel> folderPanel_;
+    std::unique_ptr<QtAlertPresenter> alerts_;
     std::unique_ptr<AppState> state_;
     std::unique_ptr<AppDelegate> delegate_;
     std::unique_ptr<MainWindow> window_;
