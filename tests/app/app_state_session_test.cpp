@@ -136,6 +136,45 @@ TEST_F(AppStateSession, QuittingSavesAtOnceAndThePendingSaveNeverRuns) {
     EXPECT_FALSE(std::filesystem::exists(record())) << "a save was still pending after quitting";
 }
 
+TEST_F(AppStateSession, QuittingCancelsARunningExport) {
+    openPhotos();
+    auto token = std::make_shared<ExportCancellationToken>();
+    state().setActiveExportCancellation(token);
+    state().prepareForTermination();
+    EXPECT_TRUE(token->isCancelled());
+}
+
+TEST_F(AppStateSession, ARecordThatCannotBeWrittenIsReportedInJapanese) {
+    openPhotos();
+    state().toggleHeart();
+    // Folders where both record files belong: no file can be written in their place.
+    const SelectionStore store(photos(), root / "support", root / "legacy-support");
+    std::filesystem::create_directories(store.primaryURL());
+    std::filesystem::create_directories(store.fallbackURL());
+    state().saveNow();
+    ASSERT_TRUE(state().toastText().has_value());
+    EXPECT_EQ(state().toastText()->find("filesystem"), std::string::npos) << *state().toastText();
+    EXPECT_NE(*state().toastText(), "");
+    std::filesystem::remove(store.primaryURL());
+    state().saveNow(); // the next save tries again
+    EXPECT_TRUE(std::filesystem::is_regular_file(record()));
+}
+
+TEST_F(AppStateSession, RandomDevelopmentIsAStepOfItsOwnEachTime) {
+    openPhotos();
+    std::uint64_t next = 0;
+    RandomGenerator generator([&next] { return next += 0x9e3779b97f4a7c15ull; });
+    EXPECT_TRUE(state().randomizeCurrentParameters(generator));
+    EXPECT_TRUE(state().randomizeCurrentParameters(generator));
+    EXPECT_EQ(undoManager->undoCount(), 2u);
+    undoManager->undo();
+    undoManager->undo();
+    EXPECT_EQ(state().library()->currentParameters(), PhotoParameters());
+    state().setExportPresented(true);
+    EXPECT_FALSE(state().randomizeCurrentParameters(generator));
+    EXPECT_EQ(undoManager->undoCount(), 0u);
+}
+
 TEST_F(AppStateSession, EditsOfOneParameterWithinASecondAreOneUndoStep) {
     openPhotos();
     state().setCurrentParameter(PhotoParameter::exposure, 30);

@@ -251,6 +251,8 @@ void AppState::imageRevisionChanged() {
 void AppState::prepareForTermination() {
     saveNow();
     if (scanCancellation_) scanCancellation_->cancel();
+    // Removes the file the export was writing.
+    if (activeExportCancellation_) activeExportCancellation_->cancel();
     heartFeedbackTimer_.cancel();
     imageLoader_.cancelAll();
     navigationSideEffectDebouncer_.cancel();

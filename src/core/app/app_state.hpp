@@ -9,6 +9,7 @@
 #include "app/single_photo_export.hpp"
 #include "app/undo_manager.hpp"
 #include "engine/straightening_analysis.hpp"
+#include "export/export_cancellation_token.hpp"
 #include "export/exporter_rendering.hpp"
 #include "library/folder_scanner.hpp"
 #include "library/parameter_clipboard_command.hpp"
@@ -333,6 +334,10 @@ public:
 
     // ---- Export ----
     void presentExport();
+    // The batch export running now, while it runs; quitting cancels it.
+    void setActiveExportCancellation(std::shared_ptr<ExportCancellationToken> token) {
+        activeExportCancellation_ = std::move(token);
+    }
     void presentCurrentPhotoExport();
 
     // ---- Original preview ----
@@ -520,6 +525,7 @@ private:
     std::optional<AppUndoCoalescingState> undoCoalescingState_;
 
     std::unique_ptr<SelectionStore> selectionStore_;
+    std::shared_ptr<ExportCancellationToken> activeExportCancellation_;
     std::shared_ptr<ScanCancellationToken> scanCancellation_;
     MainQueue::Timer saveTimer_;
     bool savePending_ = false;

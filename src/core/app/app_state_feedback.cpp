@@ -1,6 +1,7 @@
 // Messages, the heart overlay and saving of the open folder's record.
 
 #include "app/app_state.hpp"
+#include "export/export_error.hpp"
 #include "persistence/selection_store_error.hpp"
 
 #include <chrono>
@@ -8,6 +9,7 @@
 #include <exception>
 #include <map>
 #include <set>
+#include <system_error>
 
 namespace sorvin {
 
@@ -90,6 +92,9 @@ void AppState::saveNow() {
         }
     } catch (const SelectionStoreError&) {
         // The folder holds a record of a newer version; it is protected and nothing is said.
+    } catch (const std::system_error& error) {
+        // Also the file system's errors: the user reads the system's own Japanese text.
+        showToasts({ExportError::localizedDescription(error.code())}, 3.0);
     } catch (const std::exception& error) {
         showToasts({error.what()}, 3.0);
     }
