@@ -68,11 +68,11 @@ TEST(MaskTabBarModel, MaskOfAnUnknownKindHasNoTitleAndAPlainSelection) {
               (MaskTabItemModel{ParameterEditTarget::mask(0), "", true, "#3A3A3C", "#FFFFFF"}));
 }
 
-TEST(HexColor, ParsesOnlyHashAndSixHexDigits) {
-    EXPECT_EQ(HexColor::parse("#FF9F0A"), (HexColor{255, 159, 10}));
-    EXPECT_EQ(HexColor::parse("#bf5af2"), (HexColor{191, 90, 242}));
+TEST(MaskTabBarModel, ColourTextsAreHashAndSixHexDigits) {
+    EXPECT_EQ(MaskTabBarModel::color("#FF9F0A"), (SrgbColor{255, 159, 10}));
+    EXPECT_EQ(MaskTabBarModel::color("#bf5af2"), (SrgbColor{191, 90, 242}));
     for (const char* bad : {"FF9F0A", "#FFF", "#FF9F0G", "", "#FF9F0A0", "##F9F0A"}) {
-        EXPECT_EQ(HexColor::parse(bad), std::nullopt) << bad;
+        EXPECT_EQ(MaskTabBarModel::color(bad), std::nullopt) << bad;
     }
 }
 

@@ -58,7 +58,7 @@ MaskTabBarModel MaskTabBarModel::make(const PhotoParameters& parameters, Paramet
     return model;
 }
 
-std::optional<HexColor> HexColor::parse(std::string_view text) {
+std::optional<SrgbColor> MaskTabBarModel::color(std::string_view text) {
     if (text.size() != 7 || text[0] != '#') return std::nullopt;
     std::uint32_t value = 0;
     for (char c : text.substr(1)) {
@@ -66,8 +66,8 @@ std::optional<HexColor> HexColor::parse(std::string_view text) {
         if (digit < 0) return std::nullopt;
         value = value * 16 + static_cast<std::uint32_t>(digit);
     }
-    return HexColor{static_cast<std::uint8_t>(value >> 16), static_cast<std::uint8_t>(value >> 8),
-                    static_cast<std::uint8_t>(value)};
+    return SrgbColor{static_cast<std::uint8_t>(value >> 16), static_cast<std::uint8_t>(value >> 8),
+                     static_cast<std::uint8_t>(value)};
 }
 
 } // namespace sorvin

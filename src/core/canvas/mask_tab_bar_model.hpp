@@ -1,8 +1,8 @@
 #pragma once
 
 #include "model/parameter_edit_target.hpp"
+#include "platform/srgb_color.hpp"
 
-#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -30,20 +30,14 @@ struct MaskTabBarModel {
     std::string addButtonBackgroundHex;
     std::string addButtonTextHex;
 
+    // The colour of a "#RRGGBB" text (either case); none for any other text, which the views
+    // draw in the text colour.
+    static std::optional<SrgbColor> color(std::string_view hex);
+
     static MaskTabBarModel make(const PhotoParameters& parameters, ParameterEditTarget selectedTarget,
                                 bool hasPhoto, const MaskKindCatalog& catalog);
 
     friend bool operator==(const MaskTabBarModel&, const MaskTabBarModel&) = default;
-};
-
-struct HexColor {
-    std::uint8_t red = 0;
-    std::uint8_t green = 0;
-    std::uint8_t blue = 0;
-    friend bool operator==(const HexColor&, const HexColor&) = default;
-
-    // "#RRGGBB" (either case); none for any other text, which the views draw in the text colour.
-    static std::optional<HexColor> parse(std::string_view text);
 };
 
 } // namespace sorvin

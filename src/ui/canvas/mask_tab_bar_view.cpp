@@ -89,7 +89,7 @@ MaskTabBarView::MaskTabBarView(AppState& state, QWidget* parent)
 MaskTabBarView::~MaskTabBarView() = default;
 
 QColor MaskTabBarView::color(std::string_view hex) {
-    const auto parsed = HexColor::parse(hex);
+    const auto parsed = MaskTabBarModel::color(hex);
     if (!parsed) return SorvinColor::text();
     return QColor(parsed->red, parsed->green, parsed->blue);
 }

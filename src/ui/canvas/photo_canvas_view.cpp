@@ -93,7 +93,7 @@ void PhotoCanvasView::refresh() {
             PhotoCanvasInputs::read(state_, *photo, area, controller_.pointer(), failures_);
         if (adjuster_) adjuster_(inputs);
         controller_.rebuild(inputs);
-        const auto badge = SourceBadgeButton::presentation(*photo, library->currentSource());
+        const auto badge = PhotoAreaSourceBadgePresentation::make(*photo, library->currentSource());
         badge_->present(badge);
     } else {
         PhotoCanvasInputs nothing;

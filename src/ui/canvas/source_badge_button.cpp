@@ -1,6 +1,5 @@
 #include "ui/canvas/source_badge_button.hpp"
 
-#include "model/photo.hpp"
 #include "ui/platform/sorvin_look.hpp"
 
 #include <QFontMetrics>
@@ -15,22 +14,15 @@ SourceBadgeButton::SourceBadgeButton(QWidget* parent) : QPushButton(parent) {
     setFocusPolicy(Qt::NoFocus);
 }
 
-std::optional<SourceBadgeButton::Presentation> SourceBadgeButton::presentation(const Photo& photo,
-                                                                               PhotoSource source) {
-    if (!photo.hasRawCompanion()) return std::nullopt;
-    QString extension = QString::fromStdString(photo.asset(source).url.extension().string());
-    if (extension.startsWith('.')) extension.remove(0, 1);
-    return Presentation{extension.toUpper(), source == PhotoSource::raw};
-}
-
-void SourceBadgeButton::present(const std::optional<Presentation>& presentation) {
+void SourceBadgeButton::present(const std::optional<PhotoAreaSourceBadgePresentation>& presentation) {
     if (!presentation) {
         hide();
         return;
     }
-    setText(presentation->text);
-    raw_ = presentation->raw;
-    setFixedSize(QFontMetrics(font()).horizontalAdvance(presentation->text) + 20, 24);
+    const QString text = QString::fromStdString(presentation->text);
+    setText(text);
+    raw_ = presentation->visualState == PhotoAreaSourceBadgeVisualState::raw;
+    setFixedSize(QFontMetrics(font()).horizontalAdvance(text) + 20, 24);
     show();
     update();
 }

@@ -1,28 +1,20 @@
 #pragma once
 
-#include "model/photo_source.hpp"
+#include "shell/source_badge_presentation.hpp"
 
 #include <QPushButton>
 #include <optional>
 
 namespace sorvin {
 
-struct Photo;
-
 // The badge at the photo area's top-left corner naming the file of a JPEG/RAW pair in use; a
 // click switches to the other file.
 class SourceBadgeButton : public QPushButton {
 public:
-    struct Presentation {
-        QString text; // the upper-cased extension of the file in use
-        bool raw = false;
-    };
-
     explicit SourceBadgeButton(QWidget* parent = nullptr);
 
-    // None for a photo without a RAW companion.
-    static std::optional<Presentation> presentation(const Photo& photo, PhotoSource source);
-    void present(const std::optional<Presentation>& presentation);
+    // Hidden for none (a photo without a RAW companion).
+    void present(const std::optional<PhotoAreaSourceBadgePresentation>& presentation);
     bool showsRaw() const { return raw_; }
 
 protected:
