@@ -3,6 +3,7 @@
 // is the baseline.
 #include "canvas/loupe_geometry.hpp"
 #include "canvas/photo_canvas_model.hpp"
+#include "synthetic_photo.hpp"
 
 #include <benchmark/benchmark.h>
 #include <cstring>
@@ -11,17 +12,11 @@ namespace {
 
 using namespace sorvin;
 
-constexpr int kWidth = 6000;
-constexpr int kHeight = 4000;
+constexpr int kWidth = bench::kPhotoWidth;
+constexpr int kHeight = bench::kPhotoHeight;
 
 SharedImage photo() {
-    static const SharedImage image = [] {
-        PixelBuffer buffer(kWidth, kHeight);
-        for (std::size_t i = 0; i < buffer.byteCount(); ++i)
-            buffer.data()[i] = static_cast<std::uint8_t>(i * 31);
-        return makeImage(std::move(buffer));
-    }();
-    return image;
+    return bench::syntheticPhoto();
 }
 
 // The photo fitted to 1000 points with a 600-point loupe in the middle: a 720 x 720 region.

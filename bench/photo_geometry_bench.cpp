@@ -4,6 +4,7 @@
 #include "model/orientation_transform.hpp"
 #include "model/photo.hpp"
 #include "model/photo_rotation.hpp"
+#include "synthetic_photo.hpp"
 
 #include <benchmark/benchmark.h>
 #include <cstring>
@@ -12,17 +13,11 @@ namespace {
 
 using namespace sorvin;
 
-constexpr int kWidth = 6000;
-constexpr int kHeight = 4000;
+constexpr int kWidth = bench::kPhotoWidth;
+constexpr int kHeight = bench::kPhotoHeight;
 
 SharedImage photo() {
-    static const SharedImage image = [] {
-        PixelBuffer buffer(kWidth, kHeight);
-        for (std::size_t i = 0; i < buffer.byteCount(); ++i)
-            buffer.data()[i] = static_cast<std::uint8_t>(i * 31);
-        return makeImage(std::move(buffer));
-    }();
-    return image;
+    return bench::syntheticPhoto();
 }
 
 void setBytes(benchmark::State& state) {
