@@ -1,11 +1,13 @@
 #pragma once
 
+#include "shell/adjustment_input_focus.hpp"
 #include "shell/hold_advance_repeater.hpp"
 #include "shell/key_dispatcher.hpp"
 
 #include <QWidget>
 #include <memory>
 
+class QDialog;
 class QLabel;
 
 namespace sorvin {
@@ -13,6 +15,9 @@ namespace sorvin {
 class AppState;
 class KeyEventMonitor;
 class MainQueue;
+class ParameterPanelView;
+class RatioBarView;
+class SignalAdapter;
 
 // The browsing screen. For now it shows the current photo's name; it owns the keyboard of the
 // screen: the key dispatcher, the hold-to-advance repeater and the key monitor, which lives exactly
@@ -34,6 +39,11 @@ public:
     QString shownName() const;
     const HoldAdvanceRepeater& repeater() const { return repeater_; }
     const KeyDispatcher& dispatcher() const { return dispatcher_; }
+    ParameterPanelView* parameterPanel() const { return panel_; }
+    RatioBarView* ratioBar() const { return ratioBar_; }
+    QDialog* presetSheet() const { return presetSheet_; }
+    // The numeric field of the screen that holds the keyboard, shared by the panel and the bar.
+    AdjustmentInputFocus& inputFocus() { return inputFocus_; }
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -45,8 +55,15 @@ private:
     HoldAdvanceRepeater repeater_;
     QLabel* name_;
     std::unique_ptr<KeyEventMonitor> monitor_;
-    // The typed-value field that has the keyboard, once the panels have fields.
-    bool fieldFocused_ = false;
+    AdjustmentInputFocus inputFocus_;
+    Signal<std::optional<AdjustmentInputField>>::Connection focusConnection_;
+    // Made before the bar: on a photo change the panel drops its typed text first.
+    ParameterPanelView* panel_;
+    RatioBarView* ratioBar_;
+    QDialog* presetSheet_ = nullptr;
+    SignalAdapter* sheetAdapter_ = nullptr;
+
+    void presentSheets();
 };
 
 } // namespace sorvin

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QWidget>
+#include <functional>
+
+namespace sorvin {
+
+// A key cap of a slot column: the key bound to the slot, lit while the key is held or the cap is
+// pressed, and a button that runs its action once per completed click.
+class ParameterKeyCap : public QWidget {
+public:
+    explicit ParameterKeyCap(QWidget* parent = nullptr);
+    void setCap(const QString& label, bool isImplemented, bool keyboardIsPressed);
+    bool isImplemented() const { return implemented_; }
+
+    std::function<void()> action;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void enterEvent(QEnterEvent* event) override;
+    void leaveEvent(QEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+
+private:
+    QRectF faceRect() const;
+    QString label_;
+    bool implemented_ = false;
+    bool keyboardIsPressed_ = false;
+    bool hovered_ = false;
+    bool pointerPressing_ = false;
+};
+
+} // namespace sorvin

@@ -1,0 +1,55 @@
+#pragma once
+
+#include "panel/parameter_preset_organizer_model.hpp"
+
+#include <QDialog>
+#include <memory>
+#include <vector>
+
+class QHBoxLayout;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QVBoxLayout;
+class QWidget;
+
+namespace sorvin {
+
+class AppState;
+
+// The sheet that renames, reorders and deletes presets.
+class ParameterPresetOrganizerSheet : public QDialog {
+public:
+    ParameterPresetOrganizerSheet(AppState& state, QWidget* parent);
+    ~ParameterPresetOrganizerSheet() override;
+
+    ParameterPresetOrganizerModel& model() { return model_; }
+    QLineEdit* renameField() const { return renameField_; }
+    // Redraws the list and the buttons from the model.
+    void refresh();
+
+public:
+    // Esc.
+    void reject() override;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    class Host;
+    std::unique_ptr<Host> host_;
+    ParameterPresetOrganizerModel model_;
+    QVBoxLayout* rows_;
+    std::vector<QWidget*> rowWidgets_;
+    QLineEdit* renameField_ = nullptr;
+    QWidget* normalActions_;
+    QWidget* confirmation_;
+    QLabel* question_;
+    QPushButton* up_;
+    QPushButton* down_;
+    QPushButton* rename_;
+    QPushButton* remove_;
+    QPushButton* close_;
+};
+
+} // namespace sorvin
