@@ -6,11 +6,16 @@
 #include <QColor>
 #include <QFont>
 #include <functional>
+#include <string_view>
 
 namespace sorvin {
 
 inline QColor qColor(SrgbColor c) {
     return QColor(c.red, c.green, c.blue);
+}
+
+inline QString qText(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
 // A flat button drawn as the panel draws its controls: a rounded face with a name and, optionally,

@@ -37,15 +37,11 @@ namespace {
 
 using namespace ParameterPanelLayout;
 
-QString text(std::string_view s) {
-    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
-}
-
 PanelButton::Face pageFace(const ParameterPageButtonFace& face) {
-    return {text(face.name),
+    return {qText(face.name),
             SorvinLook::font(12),
             qColor(face.nameColor),
-            face.key.empty() ? QString() : text(face.keyText()),
+            face.key.empty() ? QString() : qText(face.keyText()),
             SorvinLook::font(10),
             qColor(face.keyColor),
             qColor(face.backgroundColor),
@@ -302,7 +298,7 @@ void ParameterPanelView::refreshNumberRow() {
     const bool confirming = deletion && confirmingMaskDeletionIndex_ == deletion->index;
     maskDeleteButton_->setVisible(deletion && !confirming);
     maskConfirmation_->setVisible(confirming);
-    if (confirming) maskQuestion_->setText(text(deletion->question()));
+    if (confirming) maskQuestion_->setText(qText(deletion->question()));
 }
 
 void ParameterPanelView::refreshTabs() {
@@ -338,13 +334,13 @@ void ParameterPanelView::refreshToolbar() {
     const PhotoLibrary* library = state_.library();
     const Photo* photo = library ? library->currentPhoto() : nullptr;
     presetButton_->setEnabled(photo != nullptr);
-    presetButton_->setFace(smallFace(text(ParameterPresetMenu::buttonTitle), photo != nullptr));
+    presetButton_->setFace(smallFace(qText(ParameterPresetMenu::buttonTitle), photo != nullptr));
     for (std::size_t i = 0; i < clipboardButtons_.size(); ++i) {
         const auto kind = ParameterClipboardButtonKinds::allCases[i];
         const bool enabled = ParameterClipboardButtonKinds::isEnabled(kind, photo != nullptr,
                                                                       state_.copiedParameters().has_value());
         clipboardButtons_[i]->setEnabled(enabled);
-        clipboardButtons_[i]->setFace(smallFace(text(ParameterClipboardButtonKinds::title(kind)), enabled));
+        clipboardButtons_[i]->setFace(smallFace(qText(ParameterClipboardButtonKinds::title(kind)), enabled));
     }
     for (std::size_t i = 0; i < sourceButtons_.size(); ++i) {
         sourceButtons_[i]->setVisible(photo != nullptr);
@@ -353,7 +349,7 @@ void ParameterPanelView::refreshToolbar() {
         const PhotoSource source = i == 0 ? PhotoSource::jpeg : PhotoSource::raw;
         const auto sourceState = SourceButtonStates::of(source, library->currentSource(), *photo);
         QFont font = SorvinLook::font(10, QFont::Bold);
-        sourceButtons_[i]->setFace({text(i == 0 ? labels.jpegLabel : labels.rawLabel),
+        sourceButtons_[i]->setFace({qText(i == 0 ? labels.jpegLabel : labels.rawLabel),
                                     font,
                                     qColor(SourceButtonStates::textColor(sourceState)),
                                     {},
@@ -391,9 +387,9 @@ void ParameterPanelView::refreshSlots() {
             const PhotoParameter p = *slots[i].parameter;
             input.parameter = p;
             input.value = parameters.value(p, target);
-            input.labelText = text(ParameterSlotColumn::labelText(p, input.value, neutral));
+            input.labelText = qText(ParameterSlotColumn::labelText(p, input.value, neutral));
             input.isEditing = entry_.isEditing(p);
-            input.editingText = text(entry_.editingText());
+            input.editingText = qText(entry_.editingText());
             input.opacity = ParameterChildSliderAppearance::opacity(p, parameters, target);
         }
         columns_[i]->setVisible(i < slots.size());
@@ -412,7 +408,7 @@ void ParameterPanelView::refreshSlots() {
 std::vector<QString> ParameterPanelView::presetMenuTitles() const {
     std::vector<QString> titles;
     for (const auto& item : ParameterPresetMenu::items(state_.presets()))
-        titles.push_back(text(item.title));
+        titles.push_back(qText(item.title));
     return titles;
 }
 
@@ -430,9 +426,9 @@ void ParameterPanelView::showPresetMenu() {
             menu.addSeparator();
             continue;
         }
-        QAction* action = menu.addAction(text(item.title));
+        QAction* action = menu.addAction(qText(item.title));
         action->setEnabled(item.enabled);
-        if (!item.shortcut.empty()) action->setShortcut(QKeySequence(text(item.shortcut)));
+        if (!item.shortcut.empty()) action->setShortcut(QKeySequence(qText(item.shortcut)));
         switch (item.kind) {
         case Kind::preset:
             connect(action, &QAction::triggered, this,

@@ -17,14 +17,6 @@
 
 namespace sorvin {
 
-namespace {
-
-QString text(std::string_view s) {
-    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
-}
-
-} // namespace
-
 // The application state's preset operations for the organiser.
 class ParameterPresetOrganizerSheet::Host final : public ParameterPresetOrganizerHost {
 public:
@@ -50,7 +42,7 @@ private:
 
 ParameterPresetOrganizerSheet::ParameterPresetOrganizerSheet(AppState& state, QWidget* parent)
     : QDialog(parent), host_(std::make_unique<Host>(state)), model_(*host_) {
-    setWindowTitle(text(ParameterPresetOrganizerModel::title));
+    setWindowTitle(qText(ParameterPresetOrganizerModel::title));
     setFixedSize(420, 400);
     const QString buttonStyle =
         QStringLiteral(
@@ -64,7 +56,7 @@ ParameterPresetOrganizerSheet::ParameterPresetOrganizerSheet(AppState& state, QW
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(30, 30, 30, 30);
     layout->setSpacing(12);
-    auto* title = new QLabel(text(ParameterPresetOrganizerModel::title), this);
+    auto* title = new QLabel(qText(ParameterPresetOrganizerModel::title), this);
     title->setFont(SorvinLook::font(15, QFont::Bold));
     title->setAlignment(Qt::AlignCenter);
     title->installEventFilter(this);
@@ -182,7 +174,7 @@ void ParameterPresetOrganizerSheet::refresh() {
             });
             rowLayout->addWidget(renameField_, 1);
         } else {
-            auto* name = new QLabel(text(presets[i].name), row);
+            auto* name = new QLabel(qText(presets[i].name), row);
             name->setTextFormat(Qt::PlainText);
             name->setFont(SorvinLook::font(12));
             name->setStyleSheet(QStringLiteral("color: %1; background: transparent;").arg(color));
@@ -191,7 +183,7 @@ void ParameterPresetOrganizerSheet::refresh() {
         }
         const std::string hint = ParameterPresetOrganizerModel::shortcutHint(index);
         if (!hint.empty()) {
-            auto* hintLabel = new QLabel(text(hint), row);
+            auto* hintLabel = new QLabel(qText(hint), row);
             hintLabel->setFont(SorvinLook::font(11));
             hintLabel->setStyleSheet(
                 QStringLiteral("color: %1; background: transparent; padding-right: 8px;")
@@ -208,7 +200,7 @@ void ParameterPresetOrganizerSheet::refresh() {
     const auto question = model_.deletionQuestionIndex();
     confirmation_->setVisible(question.has_value());
     normalActions_->setVisible(!question);
-    question_->setText(text(model_.deletionQuestion()));
+    question_->setText(qText(model_.deletionQuestion()));
     up_->setEnabled(model_.canMoveUp());
     down_->setEnabled(model_.canMoveDown());
     rename_->setEnabled(model_.actionsEnabled());

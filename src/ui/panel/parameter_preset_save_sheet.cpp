@@ -15,25 +15,17 @@
 
 namespace sorvin {
 
-namespace {
-
-QString text(std::string_view s) {
-    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
-}
-
-} // namespace
-
 ParameterPresetSaveSheet::ParameterPresetSaveSheet(AppState& state, QWidget* parent)
     : QDialog(parent), state_(state), name_(new QLineEdit(this)), notice_(new QLabel(this)),
       save_(new QPushButton(QStringLiteral("保存"), this)) {
-    setWindowTitle(text(ParameterPresetSaveSheetModel::title));
+    setWindowTitle(qText(ParameterPresetSaveSheetModel::title));
     setFixedSize(420, 200);
     setStyleSheet(QStringLiteral("QDialog { background: %1; } QLabel { color: %2; }")
                       .arg(qColor(PanelColors::background).name(), qColor(PanelColors::text).name()));
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(20, 20, 20, 20);
     layout->setSpacing(10);
-    auto* title = new QLabel(text(ParameterPresetSaveSheetModel::title), this);
+    auto* title = new QLabel(qText(ParameterPresetSaveSheetModel::title), this);
     title->setFont(SorvinLook::font(15, QFont::Bold));
     title->setAlignment(Qt::AlignCenter);
     layout->addWidget(title);
@@ -84,7 +76,7 @@ void ParameterPresetSaveSheet::refresh() {
     save_->setEnabled(form.canSave);
     // The line keeps its height with no notice, so nothing else moves.
     if (form.notice) {
-        notice_->setText(text(ParameterPresetSaveFormState::noticeText(*form.notice)));
+        notice_->setText(qText(ParameterPresetSaveFormState::noticeText(*form.notice)));
         notice_->setStyleSheet(
             QStringLiteral("color: %1")
                 .arg(qColor(*ParameterPresetSaveSheetModel::noticeColor(form.notice)).name()));

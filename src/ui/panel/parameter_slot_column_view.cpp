@@ -73,8 +73,7 @@ void ParameterSlotColumnView::applyCap(ParameterKeyCap* cap, bool increases) {
         const ParameterKeyBinding& own = ParameterKeyBinding::bindings[static_cast<std::size_t>(slot)];
         label = increases ? own.increaseLabel : own.decreaseLabel;
     }
-    cap->setCap(QString::fromUtf8(label.data(), static_cast<qsizetype>(label.size())), true,
-                input_.heldKeys.contains(code));
+    cap->setCap(qText(label), true, input_.heldKeys.contains(code));
 }
 
 void ParameterSlotColumnView::setInput(const Input& input) {
@@ -93,8 +92,7 @@ void ParameterSlotColumnView::setInput(const Input& input) {
     slider_->setInput({input_.value, ParameterCatalog::minimum(p), ParameterCatalog::maximum(p),
                        ParameterCatalog::defaultValue(p), ParameterCatalog::showsDefaultMark(p)});
     value_->setText(input_.labelText);
-    name_->setText(QString::fromUtf8(ParameterCatalog::name(p).data(),
-                                     static_cast<qsizetype>(ParameterCatalog::name(p).size())));
+    name_->setText(qText(ParameterCatalog::name(p)));
     if (input_.isEditing) {
         if (field_->text() != input_.editingText) field_->setText(input_.editingText);
         value_->hide();

@@ -21,10 +21,6 @@ namespace {
 
 using Kind = AdjustmentInputField::Kind;
 
-QString text(std::string_view s) {
-    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
-}
-
 QLabel* smallLabel(const QString& content, QWidget* parent) {
     auto* label = new QLabel(content, parent);
     label->setTextFormat(Qt::PlainText);
@@ -215,8 +211,8 @@ void RatioBarView::refresh() {
     const auto& presets = RatioBarModel::presetAspects();
     for (std::size_t i = 0; i < presets.size(); ++i)
         aspectButtons_[i]->setFace(
-            aspectFace(text(presets[i].label), model_->isPresetSelected(presets[i].aspect)));
-    customButton_->setFace(aspectFace(text(RatioBarModel::customLabel), model_->isCustomSelected()));
+            aspectFace(qText(presets[i].label), model_->isPresetSelected(presets[i].aspect)));
+    customButton_->setFace(aspectFace(qText(RatioBarModel::customLabel), model_->isCustomSelected()));
     customFields_->setVisible(model_->isCustomSelected());
     for (const auto& [kind, edit] : fields_) {
         const auto f = fieldOf(edit);
