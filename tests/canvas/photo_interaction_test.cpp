@@ -35,6 +35,15 @@ TEST(ScrollAdvanceAccumulator, PaysOutWholeStepsInSequence) {
     }
 }
 
+TEST(ScrollAdvanceAccumulator, DeltasThatAreNoNumberAreIgnored) {
+    ScrollAdvanceAccumulator accumulator;
+    EXPECT_EQ(accumulator.consume(30, true, false, 60), 0);
+    EXPECT_EQ(accumulator.consume(std::nan(""), true, false, 60), 0);
+    EXPECT_EQ(accumulator.consume(std::numeric_limits<double>::infinity(), true, false, 60), 0);
+    EXPECT_EQ(accumulator.consume(30, true, false, 60), 1);
+    EXPECT_DOUBLE_EQ(accumulator.accumulatedDeltaY, 0);
+}
+
 TEST(ScrollAdvanceAccumulator, UnusableStepSizesCountAsSixty) {
     for (double pointsPerStep : {0.0, -5.0, std::nan(""), std::numeric_limits<double>::infinity()}) {
         ScrollAdvanceAccumulator accumulator;

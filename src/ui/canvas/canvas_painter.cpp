@@ -230,11 +230,12 @@ void CanvasPainter::loadingNote(QPainter& painter, double areaWidth) {
     painter.restore();
 }
 
-void CanvasPainter::heartFeedback(QPainter& painter, const PhotoCanvasModel& model, double width,
-                                  double height) {
-    if (!model.heartFeedback || !model.heartFeedbackIsVisible) return;
+void CanvasPainter::heartFeedback(QPainter& painter, const PhotoCanvasModel& model, double opacity,
+                                  double width, double height) {
+    if (!model.heartFeedback || opacity <= 0) return;
     const bool added = model.heartFeedback->kind == HeartFeedbackKind::added;
     painter.save();
+    painter.setOpacity(opacity);
     painter.setFont(SorvinLook::font(96));
     painter.setPen(added ? SorvinColor::accent() : SorvinColor::text());
     painter.drawText(QRectF(0, 0, width, height), Qt::AlignCenter, added ? "♥" : "♡");

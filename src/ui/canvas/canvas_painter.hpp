@@ -16,7 +16,8 @@ struct CanvasPainter {
     static void statusStrip(QPainter& painter, const PhotoCanvasModel& model, double areaHeight);
     static void loupe(QPainter& painter, const PhotoCanvasModel& model, double side);
     static void loadingNote(QPainter& painter, double areaWidth);
-    static void heartFeedback(QPainter& painter, const PhotoCanvasModel& model, double width, double height);
+    static void heartFeedback(QPainter& painter, const PhotoCanvasModel& model, double opacity, double width,
+                              double height);
     static void failureNote(QPainter& painter, double areaHeight);
 };
 

@@ -15,6 +15,7 @@
 #include <QNativeGestureEvent>
 #include <QPainter>
 #include <QProgressBar>
+#include <QVariantAnimation>
 #include <QWheelEvent>
 #include <QWindow>
 
@@ -38,7 +39,14 @@ PhotoCanvasView::PhotoCanvasView(AppState& state, MainQueue& mainQueue, std::fun
                   PhotoCanvasController::Hooks{std::move(clearInputFocus), [this] { scheduleRefresh(); }}),
       interaction_([this](CircularMaskPointerStyle style) { setPointerStyle(style); }),
       badge_(new SourceBadgeButton(this)), progress_(new QProgressBar(this)),
-      originalIndicator_(new OriginalPhotoIndicator(this)) {
+      originalIndicator_(new OriginalPhotoIndicator(this)), heartFade_(new QVariantAnimation(this)) {
+    heartFade_->setDuration(150);
+    heartFade_->setEasingCurve(QEasingCurve::InOutQuad);
+    heartFade_->setEndValue(0.0);
+    connect(heartFade_, &QVariantAnimation::valueChanged, this, [this](const QVariant& value) {
+        heartOpacity_ = value.toDouble();
+        update();
+    });
     setMouseTracking(true);
     setAttribute(Qt::WA_OpaquePaintEvent);
     setAttribute(Qt::WA_AcceptTouchEvents);
@@ -105,7 +113,23 @@ void PhotoCanvasView::refresh() {
     progress_->setVisible(photo && model().showsProgress);
     originalIndicator_->setVisible(model().showsOriginalIndicator);
     placeOverlays();
+    followHeartFeedback();
     update();
+}
+
+void PhotoCanvasView::followHeartFeedback() {
+    const auto& heart = model().heartFeedback;
+    const std::optional<std::uint64_t> id = heart ? std::optional<std::uint64_t>(heart->id) : std::nullopt;
+    const bool visible = heart && model().heartFeedbackIsVisible;
+    if (id != heartId_ || (visible && !heartVisible_)) {
+        heartFade_->stop();
+        heartOpacity_ = visible ? 1.0 : 0.0;
+    } else if (!visible && heartVisible_) {
+        heartFade_->setStartValue(heartOpacity_);
+        heartFade_->start();
+    }
+    heartId_ = id;
+    heartVisible_ = visible;
 }
 
 void PhotoCanvasView::placeOverlays() {
@@ -131,7 +155,7 @@ void PhotoCanvasView::paintEvent(QPaintEvent*) {
     CanvasPainter::statusStrip(painter, m, h);
     CanvasPainter::loupe(painter, m, PhotoCanvasRules::loupeSide({w, h}));
     if (m.showsLoadingNote) CanvasPainter::loadingNote(painter, w);
-    CanvasPainter::heartFeedback(painter, m, w, h);
+    CanvasPainter::heartFeedback(painter, m, heartOpacity_, w, h);
 }
 
 void PhotoCanvasView::resizeEvent(QResizeEvent*) {

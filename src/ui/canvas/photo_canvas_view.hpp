@@ -8,6 +8,7 @@
 #include <unordered_set>
 
 class QProgressBar;
+class QVariantAnimation;
 class QPushButton;
 namespace sorvin {
 class SourceBadgeButton;
@@ -56,6 +57,7 @@ private:
     void reportDisplayMetrics();
     void placeOverlays();
     void setPointerStyle(CircularMaskPointerStyle style);
+    void followHeartFeedback();
 
     AppState& state_;
     PhotoCanvasController controller_;
@@ -66,6 +68,11 @@ private:
     QProgressBar* progress_;
     OriginalPhotoIndicator* originalIndicator_;
     bool refreshPending_ = false;
+    // The heart shows at full opacity while the state says so and then fades out.
+    QVariantAnimation* heartFade_;
+    double heartOpacity_ = 0;
+    std::optional<std::uint64_t> heartId_;
+    bool heartVisible_ = false;
 };
 
 } // namespace sorvin
