@@ -31,6 +31,9 @@ MainWindow::MainWindow(AppState& state, AppDelegate& delegate, MainQueue& mainQu
 
 MainWindow::~MainWindow() {
     if (frameSave_->isActive()) saveFrame();
+    // Screens react to being hidden (held keys end, the cheat sheet goes) and the menus follow;
+    // that has to happen while the menus' undo manager still exists.
+    hide();
     state_.setUndoManager(nullptr);
 }
 

@@ -1,0 +1,49 @@
+#pragma once
+
+#include "shell/exif_panel_model.hpp"
+
+#include <QScrollArea>
+#include <map>
+
+class QCheckBox;
+class QLabel;
+class QPushButton;
+class QVBoxLayout;
+
+namespace sorvin {
+
+class AppState;
+class HistogramGraphView;
+
+// The right panel: the EXIF values of the photo shown in four groups with their copy checkboxes,
+// the copy button, and the histogram with its clipping figures.
+class ExifPanelView : public QScrollArea {
+public:
+    ExifPanelView(AppState& state, QWidget* parent);
+
+    void refresh();
+
+    QPushButton* copyButton() const { return copy_; }
+    const ExifPanelModel& model() const { return model_; }
+    QCheckBox* checkbox(ExifCopyField field) const;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    void rebuildRows();
+
+    AppState& state_;
+    ExifPanelModel model_;
+    ExifPanelScrollResetID scrollID_;
+    QWidget* content_;
+    QVBoxLayout* rows_;
+    QPushButton* copy_;
+    HistogramGraphView* graph_;
+    QLabel* clipping_;
+    std::map<ExifCopyField, QCheckBox*> checkboxes_;
+    std::vector<std::vector<ExifPanelRow>> shownGroups_;
+    bool shownOnce_ = false;
+};
+
+} // namespace sorvin

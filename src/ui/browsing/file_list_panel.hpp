@@ -1,0 +1,123 @@
+#pragma once
+
+#include "shell/file_list_row_model.hpp"
+#include "shell/file_list_scroll_throttle.hpp"
+
+#include <QAbstractListModel>
+#include <QListView>
+#include <QWidget>
+#include <functional>
+#include <optional>
+#include <string>
+
+class QPushButton;
+
+namespace sorvin {
+
+class AppState;
+class MainQueue;
+class PhotoLibrary;
+
+// The rows of the visible list; each row's presentation is read from the library when drawn, so
+// a cursor move costs no more than the rows on screen.
+class FileListModel : public QAbstractListModel {
+public:
+    static constexpr int RowModelRole = Qt::UserRole + 1;
+
+    explicit FileListModel(QObject* parent) : QAbstractListModel(parent) {}
+    // Resets the list when its rows changed, otherwise only asks for a redraw.
+    void setLibrary(const PhotoLibrary* library);
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    std::optional<FileListRowModel> row(int index) const;
+
+private:
+    struct Signature {
+        const PhotoLibrary* library = nullptr;
+        std::size_t count = 0;
+        int sortRevision = 0;
+        bool isFiltered = false;
+        const void* rows = nullptr;
+        bool operator==(const Signature&) const = default;
+    };
+    Signature signature_;
+};
+
+// Where the parts of a row lie, the same for drawing and for clicks.
+struct FileListRowGeometry {
+    QRectF heart;
+    QRectF name;
+    QString nameText;
+    QRectF jpegBadge;
+    QRectF rawBadge;
+    std::vector<QRectF> adjustmentBadges;
+    QRectF deleteButton;
+
+    static FileListRowGeometry make(const FileListRowModel& row, const QRectF& rect, bool hovered);
+};
+
+// The list itself: draws the rows and turns clicks into the row's, badge's or delete button's action.
+class FileListView : public QListView {
+public:
+    explicit FileListView(QWidget* parent);
+
+    std::function<void(const FileListRowModel&)> rowClicked;
+    std::function<void(const FileListRowModel&, PhotoSource)> badgeClicked;
+    std::function<void(const FileListRowModel&)> deleteClicked;
+
+    int hoveredRow() const { return hoveredRow_; }
+    QPointF pointer() const { return pointer_; }
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void leaveEvent(QEvent* event) override;
+
+private:
+    int hoveredRow_ = -1;
+    QPointF pointer_;
+};
+
+// The left column of the browsing screen: the sort bar over the list of visible rows. Keeps the
+// current row in view, pacing its scrolling while the cursor moves quickly.
+class FileListPanel : public QWidget {
+public:
+    FileListPanel(AppState& state, MainQueue& mainQueue, std::function<void()> clearInputFocus,
+                  QWidget* parent);
+
+    void refresh();
+
+    FileListView* list() const { return list_; }
+    FileListModel* model() const { return model_; }
+    QPushButton* sortKeyButton() const { return sortKey_; }
+    QPushButton* sortDirectionButton() const { return sortDirection_; }
+    // Whether the row with this identifier is on screen.
+    bool isRowVisible(const std::string& id) const;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+private:
+    bool scrollIfNeeded();
+    bool scrollToCurrent();
+    std::optional<int> currentRowIndex() const;
+
+    AppState& state_;
+    MainQueue& mainQueue_;
+    std::function<void()> clearInputFocus_;
+    FileListScrollThrottle throttle_;
+    QPushButton* sortKey_;
+    QPushButton* sortDirection_;
+    FileListView* list_;
+    FileListModel* model_;
+    std::optional<std::string> shownRowID_;
+    int shownSortRevision_ = -1;
+    const PhotoLibrary* shownLibrary_ = nullptr;
+    // Keeps deferred work from outliving the panel.
+    std::shared_ptr<FileListPanel*> self_ = std::make_shared<FileListPanel*>(this);
+};
+
+} // namespace sorvin

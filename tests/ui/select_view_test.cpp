@@ -1,0 +1,156 @@
+#include "ui/app/root_view.hpp"
+#include "ui/browsing/bottom_bar_view.hpp"
+#include "ui/browsing/command_cheat_sheet_view.hpp"
+#include "ui/browsing/exif_panel_view.hpp"
+#include "ui/browsing/file_list_panel.hpp"
+#include "ui/browsing/select_view.hpp"
+#include "ui/browsing/top_bar_view.hpp"
+#include "ui_test_fixture.hpp"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QPushButton>
+#include <QSlider>
+
+namespace sorvin::test {
+namespace {
+
+class SelectViewTest : public MainWindowTest {
+protected:
+    SelectView& view() { return *window().rootView()->selectView(); }
+
+    void openBrowsing() {
+        addStandardPhotos();
+        window().resize(1400, 900);
+        window().show();
+        openPhotos();
+        ASSERT_TRUE(view().isVisible());
+        redraw();
+    }
+    // Lets the widgets take in what the state published.
+    void redraw() {
+        QApplication::processEvents();
+        queue.runPending();
+        QApplication::processEvents();
+    }
+    std::vector<FileListRowModel> rows() {
+        std::vector<FileListRowModel> all;
+        FileListModel* model = view().fileList()->model();
+        for (int i = 0; i < model->rowCount(); ++i)
+            all.push_back(*model->row(i));
+        return all;
+    }
+};
+
+TEST_F(SelectViewTest, TheScreenShowsTheLibraryInEveryPart) {
+    openBrowsing();
+    // a.jpg with a.nef is one photo; b.jpg and c.jpg stand alone.
+    const auto list = rows();
+    ASSERT_EQ(list.size(), 3u);
+    int current = 0;
+    for (const auto& row : list) {
+        current += row.isCurrent;
+        EXPECT_FALSE(row.hasHeart);
+    }
+    EXPECT_EQ(current, 1);
+    EXPECT_EQ(view().topBar()->bar().fileName, std::filesystem::path(currentPath()).filename().string());
+    EXPECT_EQ(view().bottomBar()->counterText(), QStringLiteral("1 / 3   ♥ 0"));
+    EXPECT_FALSE(view().bottomBar()->batchExportButton()->isEnabled());
+    EXPECT_EQ(view().bottomBar()->slider()->maximum(), 2);
+}
+
+TEST_F(SelectViewTest, AHeartShowsInItsRowTheTopBarAndTheCounter) {
+    openBrowsing();
+    state().toggleHeart();
+    redraw();
+    const auto list = rows();
+    const auto hearted = std::find_if(list.begin(), list.end(), [](const auto& r) { return r.hasHeart; });
+    ASSERT_NE(hearted, list.end());
+    EXPECT_TRUE(hearted->isCurrent);
+    EXPECT_TRUE(view().topBar()->bar().hasHeart);
+    EXPECT_EQ(view().bottomBar()->counterText(), QStringLiteral("1 / 3   ♥ 1"));
+    EXPECT_EQ(view().bottomBar()->batchExportButton()->text(), QStringLiteral("♥1枚を書き出す"));
+    EXPECT_TRUE(view().bottomBar()->batchExportButton()->isEnabled());
+}
+
+TEST_F(SelectViewTest, ClickingARowMovesTheCursorOnTheNextTurn) {
+    openBrowsing();
+    const auto list = rows();
+    const std::string before = currentPath();
+    view().fileList()->list()->rowClicked(list[2]);
+    EXPECT_EQ(currentPath(), before);
+    queue.runPending();
+    EXPECT_EQ(currentPath(), list[2].photo.relativePath);
+    redraw();
+    EXPECT_EQ(view().bottomBar()->slider()->value(), 2);
+}
+
+TEST_F(SelectViewTest, ThePairedPhotoNamesItsFilesAndItsCopyB) {
+    openBrowsing();
+    state().jump("a.jpg", RetouchSlot::a);
+    state().createRetouchDuplicate();
+    redraw();
+    const auto list = rows();
+    std::vector<std::string> names;
+    for (const auto& row : list)
+        names.push_back(row.nameText());
+    EXPECT_NE(std::find(names.begin(), names.end(), "a"), names.end());
+    EXPECT_NE(std::find(names.begin(), names.end(), "a-B.jpg"), names.end());
+    EXPECT_NE(std::find(names.begin(), names.end(), "b.jpg"), names.end());
+}
+
+TEST_F(SelectViewTest, HoldingCtrlShowsTheCheatSheetAfterAFifthOfASecond) {
+    openBrowsing();
+    press(&window(), Qt::Key_Control, Qt::NoModifier);
+    queue.advance(0.1);
+    redraw();
+    EXPECT_EQ(view().visibleCheatSheet(), nullptr);
+    queue.advance(0.15);
+    redraw();
+    ASSERT_NE(view().visibleCheatSheet(), nullptr);
+    // In the bottom panel while it is open, with the fixed labels.
+    EXPECT_EQ(view().visibleCheatSheet()->parentWidget(), view().bottomPanel());
+    EXPECT_EQ(view().visibleCheatSheet()->visibleLabels().at("Q"), "終了");
+    release(&window(), Qt::Key_Control, Qt::ControlModifier);
+    redraw();
+    EXPECT_EQ(view().visibleCheatSheet(), nullptr);
+
+    // With the bottom panel collapsed it lies over the photo.
+    state().setBottomPanelCollapsed(true);
+    press(&window(), Qt::Key_Control, Qt::NoModifier);
+    queue.advance(0.3);
+    redraw();
+    ASSERT_NE(view().visibleCheatSheet(), nullptr);
+    EXPECT_NE(view().visibleCheatSheet()->parentWidget(), view().bottomPanel());
+}
+
+TEST_F(SelectViewTest, CollapsingThePanelsRemovesThem) {
+    openBrowsing();
+    EXPECT_TRUE(view().exifPanel()->isVisible());
+    state().togglePanels();
+    redraw();
+    EXPECT_FALSE(view().exifPanel()->isVisible());
+    EXPECT_FALSE(view().bottomPanel()->isVisible());
+    state().togglePanels();
+    redraw();
+    EXPECT_TRUE(view().exifPanel()->isVisible());
+    EXPECT_TRUE(view().bottomPanel()->isVisible());
+}
+
+TEST_F(SelectViewTest, ExifCheckboxesChangeTheCopySelectionOnce) {
+    openBrowsing();
+    QCheckBox* rotation = view().exifPanel()->checkbox(ExifCopyField::rotation);
+    ASSERT_NE(rotation, nullptr);
+    EXPECT_FALSE(rotation->isChecked());
+    rotation->setChecked(true);
+    EXPECT_TRUE(state().exifCopySelection().contains(ExifCopyField::rotation));
+    redraw();
+    // The rebuilt row agrees with the selection and leaves it as it is.
+    QCheckBox* again = view().exifPanel()->checkbox(ExifCopyField::rotation);
+    ASSERT_NE(again, nullptr);
+    EXPECT_TRUE(again->isChecked());
+    EXPECT_TRUE(state().exifCopySelection().contains(ExifCopyField::rotation));
+}
+
+} // namespace
+} // namespace sorvin::test
