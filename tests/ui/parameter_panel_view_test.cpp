@@ -104,6 +104,29 @@ TEST_F(ParameterPanelViewTest, TypedValueIsCommittedOnReturnAndDroppedOnEscape) 
     EXPECT_EQ(current(PhotoParameter::contrast), 100);
 }
 
+TEST_F(ParameterPanelViewTest, MovingIntoACropFieldCommitsTheTypedValue) {
+    mouse(panel().column(1)->valueLabel(), QEvent::MouseButtonPress, QPointF(5, 5));
+    QLineEdit* field = panel().column(1)->valueField();
+    field->selectAll();
+    typeKey(field, Qt::Key_4, QStringLiteral("4"));
+    typeKey(field, Qt::Key_2, QStringLiteral("2"));
+    QLineEdit* rotation = screen->ratioBar()->field(AdjustmentInputField::Kind::rotation);
+    rotation->setFocus();
+    QApplication::processEvents();
+    EXPECT_EQ(current(PhotoParameter::contrast), 42);
+    EXPECT_FALSE(field->isVisible());
+    EXPECT_TRUE(screen->inputFocus().holds(AdjustmentInputField::rotation()));
+    // A photo change drops what is typed into the crop field.
+    rotation->selectAll();
+    typeKey(rotation, Qt::Key_9, QStringLiteral("9"));
+    state().move(1);
+    QApplication::processEvents();
+    EXPECT_DOUBLE_EQ(state().library()->currentRotation(), 0);
+    state().move(-1);
+    EXPECT_DOUBLE_EQ(state().library()->currentRotation(), 0);
+    EXPECT_FALSE(screen->inputFocus().isFocused());
+}
+
 TEST_F(ParameterPanelViewTest, CurvePageShowsTheGraphOfItsChannel) {
     state().selectCurveChannel(PointCurveChannel::red);
     ASSERT_TRUE(panel().curveGraph()->isVisible());

@@ -224,6 +224,8 @@ ParameterPanelView::ParameterPanelView(AppState& state, AdjustmentInputFocus& fo
 
     connect(new SignalAdapter(state.changed, this), &SignalAdapter::fired, this, [this] { refresh(); });
     connect(new LibraryObserver(state, this), &LibraryObserver::changed, this, [this] { refresh(); });
+    // Focus taken by the crop bar closes the field being typed in here.
+    connect(new SignalAdapter(focus.changed, this), &SignalAdapter::fired, this, [this] { refreshSlots(); });
     refresh();
 }
 

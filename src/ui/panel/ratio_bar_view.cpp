@@ -199,7 +199,8 @@ void RatioBarView::refresh() {
     const Photo* photo = library ? library->currentPhoto() : nullptr;
     std::optional<std::string> path;
     if (photo) path = photo->relativePath;
-    if (path != shownPath_) {
+    const bool photoChanged = path != shownPath_;
+    if (photoChanged) {
         shownPath_ = path;
         if (isVisible()) model_->photoChanged();
     } else {
@@ -224,7 +225,8 @@ void RatioBarView::refresh() {
                 "QLineEdit { background: %1; border: 1px solid %2; border-radius: 4px; padding: 0 5px; }")
                 .arg(qColor(PanelColors::disabledBackground).name(),
                      focused ? qColor(PanelColors::accent).name() : QStringLiteral("transparent")));
-        if (!focused && edit->hasFocus()) edit->clearFocus();
+        // Another field took the keyboard, or the photo changed under this one.
+        if (!focused && edit->hasFocus() && (focus_.isFocused() || photoChanged)) edit->clearFocus();
     }
     // A position that cannot move is dimmed to 0.4.
     for (auto [group, enabled] :
@@ -255,10 +257,12 @@ bool RatioBarView::eventFilter(QObject* watched, QEvent* event) {
         case Qt::Key_Return:
         case Qt::Key_Enter:
             model_->submit(*f);
+            static_cast<QWidget*>(watched)->clearFocus();
             refresh();
             return true;
         case Qt::Key_Escape:
             model_->escape(*f);
+            static_cast<QWidget*>(watched)->clearFocus();
             refresh();
             return true;
         case Qt::Key_Up:
