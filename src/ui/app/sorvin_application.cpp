@@ -9,12 +9,14 @@
 #include "platform/physical_memory.hpp"
 #include "ui/app/app_delegate.hpp"
 #include "ui/app/main_window.hpp"
+#include "ui/app/menu_bar.hpp"
 #include "ui/platform/feed_updater.hpp"
 #include "ui/platform/qt_alert_presenter.hpp"
 #include "ui/platform/qt_folder_panel.hpp"
 #include "ui/platform/qt_main_queue.hpp"
 #include "ui/platform/qt_pasteboard.hpp"
 #include "ui/platform/sorvin_look.hpp"
+#include "ui/settings/settings_view.hpp"
 
 #include <QApplication>
 
@@ -62,10 +64,17 @@ SorvinApplication::SorvinApplication(QApplication& application) {
     window_ = std::make_unique<MainWindow>(*state_, *delegate_, *mainQueue_);
     folderPanel_->setParent(window_.get());
     alerts_->setParent(window_.get());
+    window_->menus()->setShowSettings([this] {
+        if (!settingsView_) settingsView_ = std::make_unique<SettingsView>(*settings_, *delegate_);
+        settingsView_->show();
+        settingsView_->raise();
+        settingsView_->activateWindow();
+    });
 }
 
 SorvinApplication::~SorvinApplication() {
     // The window and the delegate observe the state; they go first.
+    settingsView_.reset();
     window_.reset();
     delegate_.reset();
     state_.reset();
