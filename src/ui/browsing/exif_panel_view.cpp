@@ -32,6 +32,21 @@ QLabel* label(const QString& text, int pixels, const ViewColor& color, QWidget* 
     return l;
 }
 
+// A one-line value that gives way to its neighbours and ends with an ellipsis when cut.
+class ElidedValueLabel : public QLabel {
+public:
+    using QLabel::QLabel;
+    QSize minimumSizeHint() const override { return {0, QLabel::minimumSizeHint().height()}; }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        painter.setPen(palette().color(QPalette::WindowText));
+        const QString shown = fontMetrics().elidedText(text(), Qt::ElideRight, contentsRect().width());
+        painter.drawText(contentsRect(), static_cast<int>(alignment()), shown);
+    }
+};
+
 QWidget* separatorLine(QWidget* parent) {
     auto* holder = new QWidget(parent);
     holder->setFixedHeight(17);
@@ -153,13 +168,19 @@ void ExifPanelView::rebuildRows() {
             layout->setSpacing(8);
             layout->addWidget(label(QString::fromStdString(row.label), 11, ViewPalette::secondaryText, line));
             layout->addStretch(1);
-            auto* value = label(QString::fromStdString(row.value), 12, row.valueColor, line);
+            auto* value = new ElidedValueLabel(line);
+            value->setTextFormat(Qt::PlainText);
+            value->setText(QString::fromStdString(row.value));
+            value->setFont(SorvinLook::font(12));
+            QPalette colors = value->palette();
+            colors.setColor(QPalette::WindowText, toQColor(row.valueColor));
+            value->setPalette(colors);
             value->setToolTip(value->text());
+            // Long values give way to the label and are cut at the end.
             value->setMinimumWidth(0);
-            value->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+            value->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Preferred);
             value->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
             layout->addWidget(value, 0);
-            value->setMaximumWidth(QFontMetrics(value->font()).horizontalAdvance(value->text()) + 2);
             if (row.badge) {
                 auto* badge = label(QString::fromStdString(*row.badge), 9, ViewPalette::white, line, true);
                 badge->setFixedHeight(14);
