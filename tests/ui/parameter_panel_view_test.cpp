@@ -182,6 +182,20 @@ TEST_F(ParameterPanelViewTest, PresetSheetsValidateNamesAndOrganize) {
     state().presentPresetOrganizer();
     auto* organizer = dynamic_cast<ParameterPresetOrganizerSheet*>(screen->presetSheet());
     ASSERT_NE(organizer, nullptr);
+    // Renaming to the name it has ends renaming; a click on the background ends it without saving.
+    organizer->model().beginRename();
+    organizer->refresh();
+    ASSERT_NE(organizer->renameField(), nullptr);
+    typeKey(organizer->renameField(), Qt::Key_B, QStringLiteral("b"));
+    mouse(organizer, QEvent::MouseButtonPress, QPointF(5, 390));
+    EXPECT_EQ(organizer->renameField(), nullptr);
+    EXPECT_EQ(state().presets()[0].name, "a");
+    organizer->model().beginRename();
+    organizer->refresh();
+    organizer->renameField()->selectAll();
+    typeKey(organizer->renameField(), Qt::Key_C, QStringLiteral("c"));
+    typeKey(organizer->renameField(), Qt::Key_Return);
+    EXPECT_EQ(state().presets()[0].name, "c");
     organizer->model().requestDeletion();
     organizer->model().confirmDeletion();
     EXPECT_TRUE(state().presets().empty());

@@ -208,6 +208,12 @@ void ParameterPresetOrganizerSheet::refresh() {
     close_->setEnabled(model_.actionsEnabled());
 }
 
+void ParameterPresetOrganizerSheet::mousePressEvent(QMouseEvent* event) {
+    model_.cancelRenameIfNeeded();
+    refresh();
+    QDialog::mousePressEvent(event);
+}
+
 void ParameterPresetOrganizerSheet::reject() {
     // Esc steps back out of renaming or a deletion question; the sheet itself stays open.
     model_.escape();

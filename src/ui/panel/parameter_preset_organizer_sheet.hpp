@@ -34,6 +34,8 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    // A click on the sheet's background ends renaming.
+    void mousePressEvent(QMouseEvent* event) override;
 
 private:
     class Host;
