@@ -1,5 +1,7 @@
 #include "platform/background_executor.hpp"
 
+#include <condition_variable>
+#include <mutex>
 #include <tbb/task_arena.h>
 
 namespace sorvin {
@@ -9,15 +11,36 @@ namespace sorvin {
 struct ThreadPoolExecutor::Arenas {
     tbb::task_arena userInitiated{tbb::task_arena::automatic, 0, tbb::task_arena::priority::normal};
     tbb::task_arena utility{tbb::task_arena::automatic, 0, tbb::task_arena::priority::low};
+    // An arena does not wait for its enqueued work when it goes; the executor counts it itself.
+    std::mutex mutex;
+    std::condition_variable idle;
+    std::size_t pending = 0;
 };
 
 ThreadPoolExecutor::ThreadPoolExecutor() : arenas_(std::make_unique<Arenas>()) {}
 
-ThreadPoolExecutor::~ThreadPoolExecutor() = default;
+ThreadPoolExecutor::~ThreadPoolExecutor() {
+    std::unique_lock lock(arenas_->mutex);
+    arenas_->idle.wait(lock, [this] { return arenas_->pending == 0; });
+}
 
 void ThreadPoolExecutor::run(TaskPriority priority, std::function<void()> task) {
-    auto& arena = priority == TaskPriority::utility ? arenas_->utility : arenas_->userInitiated;
-    arena.enqueue(std::move(task));
+    Arenas& arenas = *arenas_;
+    {
+        const std::lock_guard lock(arenas.mutex);
+        ++arenas.pending;
+    }
+    auto& arena = priority == TaskPriority::utility ? arenas.utility : arenas.userInitiated;
+    arena.enqueue([&arenas, task = std::move(task)] {
+        struct Done {
+            Arenas& arenas;
+            ~Done() {
+                const std::lock_guard lock(arenas.mutex);
+                if (--arenas.pending == 0) arenas.idle.notify_all();
+            }
+        } done{arenas};
+        task();
+    });
 }
 
 } // namespace sorvin

@@ -16,6 +16,8 @@ public:
 };
 
 // The program's executor: oneTBB arenas, one per priority, shared by everything that runs detached.
+// Destroying it waits for the work already handed to it: that work reports to objects (the main
+// queue above all) that must not go away under it. Cancel long work before.
 class ThreadPoolExecutor final : public BackgroundExecutor {
 public:
     ThreadPoolExecutor();
