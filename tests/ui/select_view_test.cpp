@@ -3,12 +3,14 @@
 #include "ui/browsing/command_cheat_sheet_view.hpp"
 #include "ui/browsing/exif_panel_view.hpp"
 #include "ui/browsing/file_list_panel.hpp"
+#include "ui/browsing/panel_resize_handle.hpp"
 #include "ui/browsing/select_view.hpp"
 #include "ui/browsing/top_bar_view.hpp"
 #include "ui_test_fixture.hpp"
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QSlider>
 
@@ -150,6 +152,77 @@ TEST_F(SelectViewTest, ExifCheckboxesChangeTheCopySelectionOnce) {
     ASSERT_NE(again, nullptr);
     EXPECT_TRUE(again->isChecked());
     EXPECT_TRUE(state().exifCopySelection().contains(ExifCopyField::rotation));
+}
+
+} // namespace
+} // namespace sorvin::test
+
+namespace sorvin::test {
+namespace {
+
+TEST_F(SelectViewTest, BarButtonsEndTypedInputFirstAndRunOnTheNextTurn) {
+    openBrowsing();
+    state().toggleHeart();
+    redraw();
+    view().inputFocus().set(AdjustmentInputField::rotation());
+    ASSERT_TRUE(state().adjustmentInputIsFocused());
+    view().bottomBar()->batchExportButton()->click();
+    EXPECT_FALSE(state().adjustmentInputIsFocused());
+    EXPECT_FALSE(view().inputFocus().isFocused());
+    EXPECT_FALSE(state().isExportPresented());
+    queue.runPending();
+    EXPECT_TRUE(state().isExportPresented());
+}
+
+TEST_F(SelectViewTest, TheFilterButtonActsAtOnceAndOnlyWithHearts) {
+    openBrowsing();
+    EXPECT_FALSE(view().bottomBar()->filterButton()->isEnabled());
+    state().toggleHeart();
+    redraw();
+    view().bottomBar()->filterButton()->click();
+    EXPECT_TRUE(state().library()->isFiltered());
+    redraw();
+    EXPECT_EQ(view().bottomBar()->filterButton()->text(), QStringLiteral("すべて表示"));
+    EXPECT_EQ(view().bottomBar()->counterText(), QStringLiteral("[絞り込み] 1 / 1   ♥ 1"));
+    EXPECT_EQ(rows().size(), 1u);
+}
+
+TEST_F(SelectViewTest, SortButtonsSwitchKeyAndDirection) {
+    openBrowsing();
+    const PhotoSortKey before = state().sortKey();
+    view().fileList()->sortKeyButton()->click();
+    EXPECT_NE(state().sortKey(), before);
+    const bool ascending = state().sortAscending();
+    view().fileList()->sortDirectionButton()->click();
+    EXPECT_NE(state().sortAscending(), ascending);
+    redraw();
+    EXPECT_EQ(view().fileList()->sortDirectionButton()->text(),
+              state().sortAscending() ? QStringLiteral("↑") : QStringLiteral("↓"));
+}
+
+TEST(PanelResizeHandleTest, DragsFromTheStartValueAndDoubleClickResets) {
+    application();
+    double width = 300;
+    QWidget host;
+    PanelResizeHandle handle(
+        PanelResizeAxis::rightPanel, [&] { return width; }, [&](double value) { width = value; }, &host);
+    handle.setGeometry(0, 0, 6, 400);
+    const auto mouse = [&](QEvent::Type type, double x, Qt::MouseButtons buttons) {
+        QMouseEvent event(type, QPointF(3, 10), QPointF(x, 10), Qt::LeftButton, buttons, Qt::NoModifier);
+        QApplication::sendEvent(&handle, &event);
+    };
+    mouse(QEvent::MouseButtonPress, 1000, Qt::LeftButton);
+    mouse(QEvent::MouseMove, 500, Qt::LeftButton); // far to the left
+    EXPECT_EQ(width, 520);
+    mouse(QEvent::MouseMove, 770, Qt::LeftButton); // back, but not yet past where it reached 520
+    EXPECT_EQ(width, 520);
+    mouse(QEvent::MouseMove, 800, Qt::LeftButton);
+    EXPECT_EQ(width, 500);
+    mouse(QEvent::MouseButtonRelease, 800, Qt::NoButton);
+    QMouseEvent twice(QEvent::MouseButtonDblClick, QPointF(3, 10), QPointF(800, 10), Qt::LeftButton,
+                      Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&handle, &twice);
+    EXPECT_EQ(width, 280);
 }
 
 } // namespace
