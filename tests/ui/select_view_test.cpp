@@ -12,7 +12,9 @@
 #include <QCheckBox>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSlider>
+#include <cstdio>
 
 namespace sorvin::test {
 namespace {
@@ -223,6 +225,50 @@ TEST(PanelResizeHandleTest, DragsFromTheStartValueAndDoubleClickResets) {
                       Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(&handle, &twice);
     EXPECT_EQ(width, 280);
+}
+
+} // namespace
+} // namespace sorvin::test
+
+namespace sorvin::test {
+namespace {
+
+TEST_F(SelectViewTest, TheListBringsTheCurrentRowIntoViewOnlyWhenItIsOffScreen) {
+    for (int i = 0; i < 60; ++i) {
+        char name[16];
+        std::snprintf(name, sizeof name, "p%02d.jpg", i);
+        addPhoto("jpeg/iceland_srgb_untagged_nikon_d800e.jpg", name);
+    }
+    window().resize(1400, 900);
+    window().show();
+    openPhotos();
+    redraw();
+    FileListPanel* list = view().fileList();
+    const auto currentID = [&] { return *FileListPanelModel::currentRowID(*state().library()); };
+    ASSERT_TRUE(list->isRowVisible(currentID()));
+    const int top = list->list()->verticalScrollBar()->value();
+    const auto settleList = [&] {
+        redraw();
+        queue.advance(0.2);
+        redraw();
+    };
+
+    // A row off screen is brought into view, centred.
+    state().jump(30);
+    settleList();
+    ASSERT_TRUE(list->isRowVisible(currentID()));
+    const int middle = list->list()->verticalScrollBar()->value();
+    EXPECT_GT(middle, top);
+
+    // A step to a row already on screen scrolls nothing.
+    state().move(1);
+    settleList();
+    EXPECT_EQ(list->list()->verticalScrollBar()->value(), middle);
+
+    state().jumpToEnd();
+    settleList();
+    EXPECT_TRUE(list->isRowVisible(currentID()));
+    EXPECT_GT(list->list()->verticalScrollBar()->value(), middle);
 }
 
 } // namespace
