@@ -367,17 +367,6 @@ public:
     void setRenderer(Exporter::ExportRenderer renderer) { renderer_ = std::move(renderer); }
 
 private:
-    struct OriginalPreviewContext {
-        Photo photo;
-        PhotoParameters parameters;
-        PhotoSource source = PhotoSource::jpeg;
-        double rotation = 0;
-        ManualCrop crop;
-        bool preferFullResolution = false;
-        double photoAreaLongEdge = 0;
-        double backingScaleFactor = 1;
-        double zoomScale = 1;
-    };
     // What an edit reads before it changes anything.
     struct CapturedValues {
         std::string path;
@@ -443,7 +432,7 @@ private:
     void clearUndoHistory();
 
     // Original preview.
-    std::optional<OriginalPreviewContext> currentOriginalPreviewContext() const;
+    void sendOriginalPreviewContext(bool prepare);
     void configureCurrentOriginalPreview();
     void cancelOriginalPreviewPreparation();
 
@@ -528,7 +517,6 @@ private:
     std::shared_ptr<ExportCancellationToken> activeExportCancellation_;
     std::shared_ptr<ScanCancellationToken> scanCancellation_;
     MainQueue::Timer saveTimer_;
-    bool savePending_ = false;
     MainQueue::Timer toastTimer_;
     MainQueue::Timer heartFeedbackTimer_;
     std::uint64_t nextHeartFeedbackID_ = 1;
@@ -553,7 +541,6 @@ private:
     MainQueue::Timer sourceTransitionDeadline_;
 
     std::optional<MainQueue::Timer> originalPreviewPreparationTimer_;
-    std::optional<OriginalPreviewContext> recordedOriginalPreviewContext_;
 
     // The histogram was asked for before the photo's image was decoded.
     bool histogramWaitsForImage_ = false;

@@ -19,31 +19,22 @@ void AppState::setShowingOriginal(bool on) {
     scheduleCurrentHistogram();
 }
 
-std::optional<AppState::OriginalPreviewContext> AppState::currentOriginalPreviewContext() const {
-    if (!library_) return std::nullopt;
-    const Photo* photo = library_->currentPhoto();
-    if (!photo) return std::nullopt;
+// Hands the loader the preview context of the current photo: recorded only, or also prepared.
+void AppState::sendOriginalPreviewContext(bool prepare) {
+    const Photo* photo = library_ ? library_->currentPhoto() : nullptr;
+    if (!photo) return;
     const RetouchSlot slot = library_->currentSlot();
     const double zoom = library_->zoomState().scale;
-    return OriginalPreviewContext{*photo,
-                                  library_->currentParameters(),
-                                  library_->currentSource(),
-                                  library_->rotation(*photo, slot),
-                                  library_->clampedCrop(*photo, slot),
-                                  lowMemoryMode_ && (zoom > 1.0 || loupeOn_),
-                                  photoAreaLongEdge_,
-                                  photoAreaBackingScaleFactor_,
-                                  zoom};
+    // Only low-memory mode makes the preview wait for a full-size decode.
+    const bool preferFull = lowMemoryMode_ && (zoom > 1.0 || loupeOn_);
+    auto send = prepare ? &ImageLoader::prepareOriginalPreview : &ImageLoader::recordOriginalPreviewContext;
+    (imageLoader_.*send)(*photo, library_->currentParameters(), library_->currentSource(),
+                         library_->rotation(*photo, slot), library_->clampedCrop(*photo, slot), preferFull,
+                         photoAreaLongEdge_, photoAreaBackingScaleFactor_, zoom);
 }
 
 void AppState::configureCurrentOriginalPreview() {
-    if (screen_ != AppScreen::select) return;
-    const auto context = currentOriginalPreviewContext();
-    if (!context) return;
-    imageLoader_.recordOriginalPreviewContext(context->photo, context->parameters, context->source,
-                                              context->rotation, context->crop, context->preferFullResolution,
-                                              context->photoAreaLongEdge, context->backingScaleFactor,
-                                              context->zoomScale);
+    if (screen_ == AppScreen::select) sendOriginalPreviewContext(false);
 }
 
 void AppState::cancelOriginalPreviewPreparation() {
@@ -54,16 +45,10 @@ void AppState::cancelOriginalPreviewPreparation() {
 void AppState::scheduleOriginalPreviewPreparation() {
     cancelOriginalPreviewPreparation();
     if (screen_ != AppScreen::select || showingOriginal_ || isSourceLoading_) return;
-    originalPreviewPreparationTimer_ =
-        mainQueue_.postAfter(kOriginalPreviewDelay, weakly([this] {
-                                 originalPreviewPreparationTimer_.reset();
-                                 const auto context = currentOriginalPreviewContext();
-                                 if (!context) return;
-                                 imageLoader_.prepareOriginalPreview(
-                                     context->photo, context->parameters, context->source, context->rotation,
-                                     context->crop, context->preferFullResolution, context->photoAreaLongEdge,
-                                     context->backingScaleFactor, context->zoomScale);
-                             }));
+    originalPreviewPreparationTimer_ = mainQueue_.postAfter(kOriginalPreviewDelay, weakly([this] {
+                                                                originalPreviewPreparationTimer_.reset();
+                                                                sendOriginalPreviewContext(true);
+                                                            }));
 }
 
 } // namespace sorvin
