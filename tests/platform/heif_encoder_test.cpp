@@ -1,6 +1,7 @@
 #include "platform/exif_writer.hpp"
 #include "platform/heif_encoder.hpp"
 #include "platform/srgb_profile.hpp"
+#include "support/test_images.hpp"
 #include "support/test_support.hpp"
 
 #include <exiv2/exiv2.hpp>
@@ -10,20 +11,7 @@
 namespace sorvin {
 namespace {
 
-SharedImage quadrants(int width, int height) {
-    PixelBuffer buffer(width, height);
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x) {
-            std::uint8_t* p = buffer.row(y) + 4 * x;
-            const bool right = x >= width / 2;
-            const bool bottom = y >= height / 2;
-            p[0] = right ? 230 : 20;
-            p[1] = bottom ? 210 : 30;
-            p[2] = (right != bottom) ? 200 : 40;
-            p[3] = 255;
-        }
-    return makeImage(std::move(buffer));
-}
+using test::quadrants;
 
 Exiv2::ExifData exifOf(const std::string& tiff) {
     Exiv2::ExifData data;
