@@ -104,8 +104,8 @@ TEST(ExifPanelModelTest, LoadedValuesShowDashesForMissingPlainRowsAndDropOptiona
 TEST(ExifPanelModelTest, RowsFollowTheGroupOrderAndEveryFieldAppearsOnce) {
     std::vector<ExifCopyField> order;
     for (const auto& group : ExifPanelLayout::groups())
-        for (const auto& spec : group)
-            order.push_back(spec.field);
+        for (const auto& layoutRow : group)
+            order.push_back(layoutRow.field);
     EXPECT_EQ(order.size(), kAllExifCopyFields.size());
     EXPECT_EQ(order.front(), ExifCopyField::shutter);
     EXPECT_EQ(order.back(), ExifCopyField::rotation);

@@ -61,23 +61,23 @@ ExifPanelModel ExifPanelModel::make(const Inputs& in) {
     ExifPanelModel model;
     for (const auto& group : ExifPanelLayout::groups()) {
         std::vector<ExifPanelRow> rows;
-        for (const ExifPanelRowSpec& spec : group) {
-            const auto& value = values.value(spec.field);
-            if (spec.kind == ExifPanelRowKind::optional) {
+        for (const ExifPanelRowSpec& layoutRow : group) {
+            const auto& value = values.value(layoutRow.field);
+            if (layoutRow.kind == ExifPanelRowKind::optional) {
                 if (!metadata && !in.photo) continue;
                 if (metadata && !value) continue;
             }
-            ExifPanelRow row{spec.field,        std::string(panelLabel(spec.field)),   {},
-                             ViewPalette::text, in.copySelection.contains(spec.field), std::nullopt};
-            if (spec.field == ExifCopyField::rotation && in.photo) {
+            ExifPanelRow row{layoutRow.field,   std::string(panelLabel(layoutRow.field)),   {},
+                             ViewPalette::text, in.copySelection.contains(layoutRow.field), std::nullopt};
+            if (layoutRow.field == ExifCopyField::rotation && in.photo) {
                 row.value = value.value_or("");
             } else if (metadata) {
                 row.value = value.value_or(std::string(kDash));
-                if (spec.kind == ExifPanelRowKind::fileName && in.photo)
+                if (layoutRow.kind == ExifPanelRowKind::fileName && in.photo)
                     row.badge = FileNameParts::badgeText(in.photo->asset(in.source).url);
             }
             // The file name keeps the text colour even as a dash.
-            if (row.value == kDash && spec.kind != ExifPanelRowKind::fileName)
+            if (row.value == kDash && layoutRow.kind != ExifPanelRowKind::fileName)
                 row.valueColor = ViewPalette::dashGrey;
             rows.push_back(std::move(row));
         }

@@ -7,9 +7,9 @@
 
 namespace sorvin {
 
-PanelCollapseButton::PanelCollapseButton(const PanelCollapseButtonSpec& spec, QWidget* parent)
-    : QAbstractButton(parent), symbol_(spec.symbol) {
-    setAccessibleName(QString::fromUtf8(spec.label.data(), static_cast<int>(spec.label.size())));
+PanelCollapseButton::PanelCollapseButton(const PanelCollapseButtonSpec& face, QWidget* parent)
+    : QAbstractButton(parent), symbol_(face.symbol) {
+    setAccessibleName(QString::fromUtf8(face.label.data(), static_cast<int>(face.label.size())));
     setToolTip(accessibleName());
     setCursor(Qt::PointingHandCursor);
     setFocusPolicy(Qt::NoFocus);
