@@ -338,6 +338,10 @@ public:
     void setActiveExportCancellation(std::shared_ptr<ExportCancellationToken> token) {
         activeExportCancellation_ = std::move(token);
     }
+    const std::shared_ptr<ExportCancellationToken>& activeExportCancellation() const {
+        return activeExportCancellation_;
+    }
+    BackgroundExecutor& executor() const { return executor_; }
     void presentCurrentPhotoExport();
 
     // ---- Original preview ----

@@ -15,6 +15,7 @@
 #include "ui/platform/qt_folder_panel.hpp"
 #include "ui/platform/qt_main_queue.hpp"
 #include "ui/platform/qt_pasteboard.hpp"
+#include "ui/platform/qt_single_export_panel.hpp"
 #include "ui/platform/sorvin_look.hpp"
 #include "ui/settings/settings_view.hpp"
 
@@ -46,11 +47,12 @@ SorvinApplication::SorvinApplication(QApplication& application) {
     pasteboard_ = std::make_unique<QtPasteboard>();
     folderPanel_ = std::make_unique<QtFolderPanel>();
     alerts_ = std::make_unique<QtAlertPresenter>();
+    singleExportPanel_ = std::make_unique<QtSingleExportPanel>();
     state_ = std::make_unique<AppState>(*settings_, AppStateEnvironment{*mainQueue_,
                                                                         *executor_,
                                                                         *pasteboard_,
                                                                         folderPanel_.get(),
-                                                                        nullptr,
+                                                                        singleExportPanel_.get(),
                                                                         alerts_.get(),
                                                                         {},
                                                                         {},
@@ -64,6 +66,7 @@ SorvinApplication::SorvinApplication(QApplication& application) {
     window_ = std::make_unique<MainWindow>(*state_, *delegate_, *mainQueue_);
     folderPanel_->setParent(window_.get());
     alerts_->setParent(window_.get());
+    singleExportPanel_->setParent(window_.get());
     window_->menus()->setShowSettings([this] {
         if (!settingsView_) settingsView_ = std::make_unique<SettingsView>(*settings_, *delegate_);
         settingsView_->show();

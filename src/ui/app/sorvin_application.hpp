@@ -15,6 +15,7 @@ class QtAlertPresenter;
 class QtFolderPanel;
 class QtMainQueue;
 class QtPasteboard;
+class QtSingleExportPanel;
 class SettingsView;
 class ThreadPoolExecutor;
 
@@ -37,6 +38,7 @@ private:
     std::unique_ptr<QtPasteboard> pasteboard_;
     std::unique_ptr<QtFolderPanel> folderPanel_;
     std::unique_ptr<QtAlertPresenter> alerts_;
+    std::unique_ptr<QtSingleExportPanel> singleExportPanel_;
     std::unique_ptr<AppState> state_;
     std::unique_ptr<AppDelegate> delegate_;
     std::unique_ptr<MainWindow> window_;

@@ -17,6 +17,7 @@
 #include "ui/browsing/view_colors.hpp"
 #include "ui/canvas/mask_tab_bar_view.hpp"
 #include "ui/canvas/photo_canvas_view.hpp"
+#include "ui/export/export_sheet.hpp"
 #include "ui/panel/parameter_panel_view.hpp"
 #include "ui/panel/parameter_preset_organizer_sheet.hpp"
 #include "ui/panel/parameter_preset_save_sheet.hpp"
@@ -178,6 +179,7 @@ SelectView::~SelectView() {
     delete sheetAdapter_;
     focusConnection_.disconnect();
     delete presetSheet_;
+    delete exportSheet_;
     delete ratioBar_;
     delete panel_;
 }
@@ -204,6 +206,19 @@ void SelectView::presentSheets() {
         presetSheet_->show();
     } else if (organize && presetSheet_) {
         static_cast<ParameterPresetOrganizerSheet*>(presetSheet_)->refresh();
+    }
+
+    // A fresh export sheet, with fresh values and a fresh token, for every presentation.
+    if (exportSheet_ && !state_.isExportPresented()) {
+        ExportSheet* closing = exportSheet_;
+        exportSheet_ = nullptr;
+        closing->hide();
+        closing->deleteLater();
+    }
+    if (state_.isExportPresented() && !exportSheet_) {
+        exportSheet_ = new ExportSheet(state_, mainQueue_, state_.executor(), this);
+        exportSheet_->setWindowModality(Qt::WindowModal);
+        exportSheet_->show();
     }
 }
 

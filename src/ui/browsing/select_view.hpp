@@ -16,6 +16,7 @@ namespace sorvin {
 class AppState;
 class BottomBarView;
 class CommandCheatSheetView;
+class ExportSheet;
 class ExifPanelView;
 class FileListPanel;
 class KeyEventMonitor;
@@ -65,6 +66,7 @@ public:
     ParameterPanelView* parameterPanel() const { return panel_; }
     RatioBarView* ratioBar() const { return ratioBar_; }
     QDialog* presetSheet() const { return presetSheet_; }
+    ExportSheet* exportSheet() const { return exportSheet_; }
     // The numeric field of the screen that holds the keyboard, shared by the panel and the bar.
     AdjustmentInputFocus& inputFocus() { return inputFocus_; }
 
@@ -102,6 +104,7 @@ private:
     ParameterPanelView* panel_;
     RatioBarView* ratioBar_;
     QDialog* presetSheet_ = nullptr;
+    ExportSheet* exportSheet_ = nullptr;
     SignalAdapter* sheetAdapter_ = nullptr;
     CommandCheatSheetView* panelCheatSheet_;
     PanelResizeHandle* bottomHandle_;

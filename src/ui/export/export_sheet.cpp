@@ -1,0 +1,451 @@
+#include "ui/export/export_sheet.hpp"
+
+#include "app/app_state.hpp"
+#include "export/export_runner.hpp"
+#include "persistence/app_settings.hpp"
+#include "shell/view_color.hpp"
+#include "ui/browsing/view_colors.hpp"
+#include "ui/panel/panel_button.hpp"
+#include "ui/platform/library_observer.hpp"
+#include "ui/platform/sorvin_look.hpp"
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QDesktopServices>
+#include <QFileDialog>
+#include <QGraphicsOpacityEffect>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPointer>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScrollArea>
+#include <QStackedWidget>
+#include <QUrl>
+#include <QVBoxLayout>
+
+namespace sorvin {
+namespace {
+
+const QColor warningOrange(255, 159, 10);
+
+QString colorStyle(const QColor& color) {
+    return QStringLiteral("color: %1").arg(color.name());
+}
+
+QLabel* label(const QString& text, QWidget* parent, int pixelSize = SorvinLook::bodyPixelSize,
+              std::optional<QColor> color = std::nullopt) {
+    auto* l = new QLabel(text, parent);
+    l->setTextFormat(Qt::PlainText);
+    l->setFont(SorvinLook::font(pixelSize));
+    if (color) l->setStyleSheet(colorStyle(*color));
+    return l;
+}
+
+QLabel* title(const QString& text, QWidget* parent) {
+    auto* l = label(text, parent);
+    l->setFont(SorvinLook::font(17, QFont::Bold));
+    l->setAlignment(Qt::AlignCenter);
+    return l;
+}
+
+QPushButton* button(const QString& text, QWidget* parent) {
+    auto* b = new QPushButton(text, parent);
+    // Neither Return nor Esc presses the sheet's buttons.
+    b->setAutoDefault(false);
+    b->setDefault(false);
+    return b;
+}
+
+// Dims a group of controls while it does not apply.
+void setDimmed(QWidget* widget, bool dimmed) {
+    auto* effect = static_cast<QGraphicsOpacityEffect*>(widget->graphicsEffect());
+    if (!effect) {
+        effect = new QGraphicsOpacityEffect(widget);
+        widget->setGraphicsEffect(effect);
+    }
+    effect->setOpacity(dimmed ? kDisabledOpacity : 1.0);
+    widget->setEnabled(!dimmed);
+}
+
+QColor secondary() {
+    return toQColor(ViewPalette::secondaryText);
+}
+
+} // namespace
+
+ExportSheet::ExportSheet(AppState& state, MainQueue& mainQueue, BackgroundExecutor& executor, QWidget* parent)
+    : QDialog(parent), state_(state), mainQueue_(mainQueue), executor_(executor), model_(state.settings()) {
+    setWindowTitle(QStringLiteral("ハートを付けた写真を書き出し"));
+    setStyleSheet(QStringLiteral("QDialog { background: %1; } QLabel, QCheckBox, QRadioButton { color: %2; }")
+                      .arg(toQColor(ViewPalette::background).name(), toQColor(ViewPalette::text).name()));
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(28, 28, 28, 28);
+    stages_ = new QStackedWidget(this);
+    stages_->addWidget(buildSettings());
+    stages_->addWidget(buildCopying());
+    stages_->addWidget(buildResult());
+    layout->addWidget(stages_);
+
+    chooser_ = [this](const std::filesystem::path& start) -> std::optional<std::filesystem::path> {
+        QFileDialog dialog(this, QStringLiteral("ハートを付けた写真の書き出し先を選んでください"));
+        dialog.setFileMode(QFileDialog::Directory);
+        dialog.setOption(QFileDialog::ShowDirsOnly);
+        dialog.setLabelText(QFileDialog::Accept, QStringLiteral("ここに書き出す"));
+        if (!start.empty()) dialog.setDirectory(QString::fromStdString(start.string()));
+        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+        return std::filesystem::path(dialog.selectedFiles().first().toStdString());
+    };
+    connect(new LibraryObserver(state, this), &LibraryObserver::changed, this, [this] { refresh(); });
+    refresh();
+}
+
+ExportSheet::~ExportSheet() {
+    // The fields lose the focus as they go, after the model: nothing may answer them then.
+    for (QWidget* field : {static_cast<QWidget*>(destination_), static_cast<QWidget*>(longEdge_)})
+        field->disconnect(this);
+}
+
+QWidget* ExportSheet::buildSettings() {
+    auto* page = new QWidget(this);
+    auto* rows = new QVBoxLayout(page);
+    rows->setContentsMargins(0, 0, 0, 0);
+    rows->setSpacing(22);
+    rows->addWidget(title(QStringLiteral("ハートを付けた写真を書き出し"), page));
+
+    auto* destinationRow = new QHBoxLayout;
+    destinationRow->addWidget(label(QStringLiteral("書き出し先:"), page));
+    destination_ = new QLineEdit(qText(model_.destinationPath), page);
+    destination_->setMinimumWidth(360);
+    destinationRow->addWidget(destination_, 1);
+    auto* choose = button(QStringLiteral("選ぶ…"), page);
+    destinationRow->addWidget(choose);
+    rows->addLayout(destinationRow);
+    validation_ = label({}, page, SorvinLook::bodyPixelSize, toQColor(ViewPalette::accent));
+    validation_->setWordWrap(true);
+    rows->addWidget(validation_);
+
+    auto* burnIn = new QCheckBox(QStringLiteral("縦位置の写真の回転を焼き付ける"), page);
+    burnIn->setChecked(model_.burnInOrientation);
+    rows->addWidget(burnIn);
+    rows->addWidget(
+        label(QStringLiteral("チェックを入れると、縦位置で撮った写真を実際に\n回転させて保存し直します。"
+                             "どのソフトで開いても\n正しい向きになりますが、保存し直すぶん画質が\n"
+                             "わずかに落ちます。"),
+              page, 12, secondary()));
+
+    auto* formatRow = new QHBoxLayout;
+    formatRow->setSpacing(12);
+    formatRow->addWidget(label(QStringLiteral("保存形式:"), page), 0, Qt::AlignTop);
+    auto* formatColumn = new QVBoxLayout;
+    formatColumn->setSpacing(8);
+    keepFormat_ = new QRadioButton(QStringLiteral("元の形式を維持"), page);
+    specifyFormat_ = new QRadioButton(QStringLiteral("保存形式を指定"), page);
+    auto* formatGroup = new QButtonGroup(page);
+    formatGroup->addButton(keepFormat_);
+    formatGroup->addButton(specifyFormat_);
+    (model_.formatMode == ExportFormatMode::keep ? keepFormat_ : specifyFormat_)->setChecked(true);
+    formatColumn->addWidget(keepFormat_);
+    formatColumn->addWidget(specifyFormat_);
+    formatChoices_ = new QWidget(page);
+    auto* choices = new QVBoxLayout(formatChoices_);
+    choices->setContentsMargins(0, 0, 0, 0);
+    choices->setSpacing(8);
+    auto* formats = new QHBoxLayout;
+    formats->setSpacing(16);
+    jpeg_ = new QCheckBox(QStringLiteral("JPEG"), formatChoices_);
+    heif_ = new QCheckBox(QStringLiteral("HEIF"), formatChoices_);
+    jpeg_->setChecked(model_.exportJpeg);
+    heif_->setChecked(model_.exportHeif);
+    formats->addWidget(jpeg_);
+    formats->addWidget(heif_);
+    formats->addStretch(1);
+    choices->addLayout(formats);
+    split_ = new QCheckBox(QStringLiteral("保存形式ごとにフォルダを分ける"), formatChoices_);
+    split_->setChecked(model_.splitFolders);
+    choices->addWidget(split_);
+    formatColumn->addWidget(formatChoices_);
+    formatNotice_ = label({}, page, 11);
+    formatColumn->addWidget(formatNotice_);
+    formatRow->addLayout(formatColumn, 1);
+    rows->addLayout(formatRow);
+
+    auto* longEdgeRow = new QHBoxLayout;
+    longEdgeRow->setSpacing(12);
+    longEdgeRow->addWidget(label(QStringLiteral("長辺:"), page, 12));
+    auto* keepLongEdge = new QRadioButton(QStringLiteral("元のまま"), page);
+    specifyLongEdge_ = new QRadioButton(QStringLiteral("指定する"), page);
+    auto* longEdgeGroup = new QButtonGroup(page);
+    for (QRadioButton* b : {keepLongEdge, specifyLongEdge_}) {
+        b->setFont(SorvinLook::font(12));
+        longEdgeGroup->addButton(b);
+        longEdgeRow->addWidget(b);
+    }
+    (model_.longEdgeMode == ExportLongEdgeMode::keep ? keepLongEdge : specifyLongEdge_)->setChecked(true);
+    longEdgeRow_ = new QWidget(page);
+    auto* field = new QHBoxLayout(longEdgeRow_);
+    field->setContentsMargins(0, 0, 0, 0);
+    field->setSpacing(4);
+    longEdge_ = new QLineEdit(qText(model_.longEdgeText), longEdgeRow_);
+    longEdge_->setFixedWidth(64);
+    longEdge_->setAlignment(Qt::AlignRight);
+    field->addWidget(longEdge_);
+    field->addWidget(label(QStringLiteral("px"), longEdgeRow_, 12));
+    longEdgeRow->addWidget(longEdgeRow_);
+    longEdgeRow->addStretch(1);
+    rows->addLayout(longEdgeRow);
+
+    auto* conflictRow = new QHBoxLayout;
+    conflictRow->setSpacing(12);
+    conflictRow->addWidget(label(QStringLiteral("同名のファイル:"), page, 12));
+    auto* rename = new QRadioButton(QStringLiteral("名前を変えて保存"), page);
+    auto* overwrite = new QRadioButton(QStringLiteral("上書きする"), page);
+    auto* conflictGroup = new QButtonGroup(page);
+    for (QRadioButton* b : {rename, overwrite}) {
+        b->setFont(SorvinLook::font(12));
+        conflictGroup->addButton(b);
+        conflictRow->addWidget(b);
+    }
+    (model_.conflictMode == ExportConflictMode::rename ? rename : overwrite)->setChecked(true);
+    conflictRow->addStretch(1);
+    rows->addLayout(conflictRow);
+
+    originals_ = new QCheckBox(QStringLiteral("元データも保存する"), page);
+    originals_->setChecked(model_.saveOriginals);
+    rows->addWidget(originals_);
+    rows->addWidget(
+        label(QStringLiteral(
+                  "ハートを付けた写真すべての元ファイルを、\noriginals "
+                  "フォルダに手を加えずそのまま保存します。\nカードや一時フォルダを消しても元が残ります。"),
+              page, 12, secondary()));
+
+    target_ = label({}, page);
+    rows->addWidget(target_);
+    targetNotices_ = label({}, page, 11, secondary());
+    rows->addWidget(targetNotices_);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    cancelSettings_ = button(QStringLiteral("キャンセル"), page);
+    export_ = button(QStringLiteral("書き出す"), page);
+    buttons->addWidget(cancelSettings_);
+    buttons->addWidget(export_);
+    rows->addLayout(buttons);
+
+    connect(destination_, &QLineEdit::textEdited, this, [this](const QString& text) {
+        model_.destinationPath = text.toStdString();
+        refresh();
+    });
+    connect(choose, &QPushButton::clicked, this, [this] { chooseDestination(); });
+    connect(burnIn, &QCheckBox::toggled, this, [this](bool on) { model_.burnInOrientation = on; });
+    connect(specifyFormat_, &QRadioButton::toggled, this, [this](bool on) {
+        model_.formatMode = on ? ExportFormatMode::specify : ExportFormatMode::keep;
+        refresh();
+    });
+    connect(jpeg_, &QCheckBox::toggled, this, [this](bool on) {
+        model_.exportJpeg = on;
+        refresh();
+    });
+    connect(heif_, &QCheckBox::toggled, this, [this](bool on) {
+        model_.exportHeif = on;
+        refresh();
+    });
+    connect(split_, &QCheckBox::toggled, this, [this](bool on) { model_.splitFolders = on; });
+    connect(specifyLongEdge_, &QRadioButton::toggled, this, [this](bool on) {
+        model_.longEdgeMode = on ? ExportLongEdgeMode::specify : ExportLongEdgeMode::keep;
+        refresh();
+    });
+    connect(longEdge_, &QLineEdit::textEdited, this,
+            [this](const QString& text) { model_.longEdgeText = text.toStdString(); });
+    // Return and the focus leaving the field both take the typed value over.
+    connect(longEdge_, &QLineEdit::editingFinished, this, [this] {
+        model_.commitLongEdgeValue();
+        longEdge_->setText(qText(model_.longEdgeText));
+    });
+    connect(overwrite, &QRadioButton::toggled, this, [this](bool on) {
+        model_.conflictMode = on ? ExportConflictMode::overwrite : ExportConflictMode::rename;
+    });
+    connect(originals_, &QCheckBox::toggled, this, [this](bool on) { model_.saveOriginals = on; });
+    connect(cancelSettings_, &QPushButton::clicked, this, [this] { state_.setExportPresented(false); });
+    connect(export_, &QPushButton::clicked, this, [this] { startExport(); });
+    return page;
+}
+
+QWidget* ExportSheet::buildCopying() {
+    auto* page = new QWidget(this);
+    auto* rows = new QVBoxLayout(page);
+    rows->setContentsMargins(0, 0, 0, 0);
+    rows->setSpacing(24);
+    rows->addStretch(1);
+    rows->addWidget(title(QStringLiteral("書き出しています"), page));
+    progress_ = new QProgressBar(page);
+    progress_->setMinimumWidth(420);
+    progress_->setTextVisible(false);
+    rows->addWidget(progress_, 0, Qt::AlignHCenter);
+    progressText_ = label({}, page);
+    rows->addWidget(progressText_, 0, Qt::AlignHCenter);
+    stop_ = button(QStringLiteral("キャンセル"), page);
+    rows->addWidget(stop_, 0, Qt::AlignHCenter);
+    rows->addStretch(1);
+    connect(stop_, &QPushButton::clicked, this, [this] { model_.cancel(); });
+    return page;
+}
+
+QWidget* ExportSheet::buildResult() {
+    resultPage_ = new QWidget(this);
+    auto* rows = new QVBoxLayout(resultPage_);
+    rows->setContentsMargins(0, 0, 0, 0);
+    rows->setSpacing(18);
+    resultRows_ = new QVBoxLayout;
+    resultRows_->setSpacing(18);
+    rows->addLayout(resultRows_);
+    rows->addStretch(1);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    auto* open = button(QStringLiteral("書き出し先を開く"), resultPage_);
+    close_ = button(QStringLiteral("閉じる"), resultPage_);
+    buttons->addWidget(open);
+    buttons->addWidget(close_);
+    rows->addLayout(buttons);
+    connect(open, &QPushButton::clicked, this, [this] {
+        if (model_.result)
+            QDesktopServices::openUrl(
+                QUrl::fromLocalFile(QString::fromStdString(model_.result->destination.string())));
+    });
+    connect(close_, &QPushButton::clicked, this, [this] { state_.setExportPresented(false); });
+    return resultPage_;
+}
+
+void ExportSheet::refresh() {
+    const PhotoLibrary* library = state_.library();
+    const bool specify = model_.formatChoicesEnabled();
+    setDimmed(formatChoices_, !specify);
+    setDimmed(longEdgeRow_, !model_.longEdgeFieldEnabled());
+    const auto notice = model_.formatNotice(library);
+    formatNotice_->setVisible(notice.has_value());
+    if (notice) {
+        formatNotice_->setText(qText(notice->first));
+        formatNotice_->setStyleSheet(colorStyle(notice->second ? warningOrange : secondary()));
+    }
+    validation_->setVisible(model_.validationError.has_value());
+    validation_->setText(qText(model_.validationError.value_or(std::string())));
+    const auto counts = ExportSheetModel::counts(library);
+    target_->setText(qText(ExportSheetModel::targetText(counts)));
+    QStringList notices;
+    for (const auto& line : ExportSheetModel::targetNotices(counts))
+        notices << qText(line);
+    targetNotices_->setText(notices.join(QLatin1Char('\n')));
+    targetNotices_->setVisible(!notices.isEmpty());
+    export_->setEnabled(!model_.isCopyDisabled(library));
+
+    progress_->setRange(0, std::max(model_.total, 1));
+    progress_->setValue(std::min(model_.processed, std::max(model_.total, 1)));
+    progressText_->setText(qText(model_.progressText()));
+    stages_->setCurrentIndex(static_cast<int>(model_.stage));
+}
+
+void ExportSheet::chooseDestination() {
+    const auto start = model_.chooserStartFolder();
+    const auto chosen = chooser_(start.value_or(std::filesystem::path()));
+    if (!chosen) return;
+    model_.destinationChosen(*chosen, state_.settings());
+    destination_->setText(qText(model_.destinationPath));
+    refresh();
+}
+
+void ExportSheet::startExport() {
+    auto request = model_.startExport(state_.sourceFolder(), state_.library(), state_.settings());
+    // The long edge may have been taken over, and a refused destination leaves its message.
+    longEdge_->setText(qText(model_.longEdgeText));
+    if (!request) {
+        refresh();
+        return;
+    }
+    // The folder record is on disk before anything is exported.
+    state_.saveNow();
+    state_.setActiveExportCancellation(model_.cancellation);
+    refresh();
+    QPointer<ExportSheet> self(this);
+    ExportRunner::start(
+        std::move(*request), executor_, mainQueue_,
+        [self](int done) {
+            if (!self) return;
+            self->model_.exportProgressed(done);
+            self->refresh();
+        },
+        [self](ExportResult result) {
+            if (!self) return;
+            if (self->state_.activeExportCancellation() == self->model_.cancellation)
+                self->state_.setActiveExportCancellation(nullptr);
+            self->model_.exportFinished(std::move(result));
+            self->showResult();
+        });
+}
+
+void ExportSheet::showResult() {
+    while (QLayoutItem* item = resultRows_->takeAt(0)) {
+        delete item->widget();
+        delete item;
+    }
+    failureList_ = nullptr;
+    if (model_.result) {
+        const auto lines = ExportResultSummary::lines(*model_.result);
+        const auto failures = ExportResultSummary::failureLines(*model_.result);
+        for (std::size_t i = 0; i < lines.size(); ++i) {
+            const auto& line = lines[i];
+            QLabel* row = line.style == ExportResultLine::Style::title ? title(qText(line.text), resultPage_)
+                                                                       : label(qText(line.text), resultPage_);
+            if (line.style == ExportResultLine::Style::warning) row->setStyleSheet(colorStyle(warningOrange));
+            resultRows_->addWidget(row);
+            // The failures are listed right after their count, before the destination line.
+            if (!failures.empty() && i + 2 == lines.size()) {
+                auto* scroll = new QScrollArea(resultPage_);
+                scroll->setMaximumHeight(180);
+                scroll->setWidgetResizable(true);
+                scroll->setFrameShape(QFrame::NoFrame);
+                scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+                failureList_ = new QWidget(scroll);
+                auto* list = new QVBoxLayout(failureList_);
+                list->setContentsMargins(0, 0, 0, 0);
+                list->setSpacing(6);
+                for (const auto& failure : failures)
+                    list->addWidget(label(qText(failure), failureList_, 12));
+                list->addStretch(1);
+                scroll->setWidget(failureList_);
+                resultRows_->addWidget(scroll);
+            }
+        }
+    }
+    refresh();
+}
+
+QStringList ExportSheet::resultTexts() const {
+    QStringList texts;
+    for (int i = 0; i < resultRows_->count(); ++i)
+        if (auto* l = qobject_cast<QLabel*>(resultRows_->itemAt(i)->widget())) texts << l->text();
+    return texts;
+}
+
+QStringList ExportSheet::failureTexts() const {
+    QStringList texts;
+    if (failureList_)
+        for (auto* l : failureList_->findChildren<QLabel*>())
+            texts << l->text();
+    return texts;
+}
+
+void ExportSheet::reject() {
+    if (model_.stage == ExportSheetModel::Stage::copying) return;
+    state_.setExportPresented(false);
+}
+
+void ExportSheet::closeEvent(QCloseEvent* event) {
+    // The window's close button acts like Esc; the sheet itself goes when the state says so.
+    event->ignore();
+    reject();
+}
+
+} // namespace sorvin

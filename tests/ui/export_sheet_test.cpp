@@ -1,0 +1,226 @@
+#include "persistence/preference_key.hpp"
+#include "ui/app/root_view.hpp"
+#include "ui/browsing/select_view.hpp"
+#include "ui/export/export_sheet.hpp"
+#include "ui_test_fixture.hpp"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <cstdlib>
+
+namespace sorvin::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+class ExportSheetTest : public MainWindowTest {
+protected:
+    ExportSheetTest() {
+        // The export manifests go under the data folder: a temporary one here.
+        ::setenv("XDG_DATA_HOME", (root / "data").c_str(), 1);
+    }
+    ~ExportSheetTest() override { ::unsetenv("XDG_DATA_HOME"); }
+
+    SelectView& view() { return *window().rootView()->selectView(); }
+    ExportSheet* sheet() { return view().exportSheet(); }
+
+    void openBrowsing() {
+        addStandardPhotos();
+        window().resize(1400, 900);
+        window().show();
+        openPhotos();
+    }
+    void redraw() {
+        QApplication::processEvents();
+        queue.runPending();
+        QApplication::processEvents();
+    }
+    // Hearts the current photo and the next one.
+    void heartTwo() {
+        state().toggleHeart();
+        state().move(1);
+        state().toggleHeart();
+        settle();
+    }
+    ExportSheet& present() {
+        state().presentExport();
+        redraw();
+        EXPECT_NE(sheet(), nullptr);
+        return *sheet();
+    }
+    static void type(QLineEdit* field, const QString& text) {
+        field->setFocus();
+        field->selectAll();
+        if (text.isEmpty()) press(field, Qt::Key_Backspace);
+        for (const QChar ch : text) {
+            QKeyEvent event(QEvent::KeyPress, 0, Qt::NoModifier, QString(ch));
+            QApplication::sendEvent(field, &event);
+        }
+    }
+    static void commit(QLineEdit* field, const QString& text) {
+        type(field, text);
+        press(field, Qt::Key_Return);
+    }
+};
+
+TEST_F(ExportSheetTest, TheSheetFollowsTheStateAndEachPresentationStartsAfresh) {
+    openBrowsing();
+    EXPECT_EQ(sheet(), nullptr);
+    ExportSheet& first = present();
+    EXPECT_TRUE(first.isVisible());
+    EXPECT_TRUE(first.isModal() || first.windowModality() == Qt::WindowModal);
+    type(first.destinationField(), QStringLiteral("/somewhere"));
+    auto firstToken = first.model().cancellation;
+
+    first.cancelButton()->click();
+    EXPECT_FALSE(state().isExportPresented());
+    redraw();
+    EXPECT_EQ(sheet(), nullptr);
+
+    ExportSheet& second = present();
+    EXPECT_TRUE(second.destinationField()->text().isEmpty());
+    EXPECT_NE(second.model().cancellation, firstToken);
+}
+
+TEST_F(ExportSheetTest, WithoutHeartsNothingCanBeExported) {
+    openBrowsing();
+    ExportSheet& s = present();
+    type(s.destinationField(), QString::fromStdString((root / "out").string()));
+    EXPECT_EQ(s.targetLabel()->text(), QStringLiteral("対象: 0枚"));
+    EXPECT_FALSE(s.exportButton()->isEnabled());
+}
+
+TEST_F(ExportSheetTest, TheExportButtonFollowsThePathAndTheChosenFormats) {
+    openBrowsing();
+    heartTwo();
+    ExportSheet& s = present();
+    EXPECT_EQ(s.targetLabel()->text(), QStringLiteral("対象: 2枚"));
+    EXPECT_FALSE(s.exportButton()->isEnabled()); // no destination yet
+    type(s.destinationField(), QString::fromStdString((root / "out").string()));
+    EXPECT_TRUE(s.exportButton()->isEnabled());
+
+    // The formats only apply once they are specified.
+    EXPECT_FALSE(s.jpegBox()->isEnabled());
+    s.specifyFormatButton()->click();
+    EXPECT_TRUE(s.jpegBox()->isEnabled());
+    s.jpegBox()->setChecked(false);
+    s.heifBox()->setChecked(false);
+    EXPECT_FALSE(s.exportButton()->isEnabled());
+    EXPECT_FALSE(s.formatNoticeLabel()->isHidden());
+    EXPECT_EQ(s.formatNoticeLabel()->text(), QStringLiteral("出力形式を1つ以上選んでください"));
+    s.heifBox()->setChecked(true);
+    EXPECT_TRUE(s.exportButton()->isEnabled());
+    EXPECT_TRUE(s.formatNoticeLabel()->isHidden());
+}
+
+TEST_F(ExportSheetTest, TheLongEdgeFieldKeepsOnlyValidNumbersWithinTheRange) {
+    openBrowsing();
+    ExportSheet& s = present();
+    EXPECT_FALSE(s.longEdgeField()->isEnabled());
+    s.specifyLongEdgeButton()->click();
+    ASSERT_TRUE(s.longEdgeField()->isEnabled());
+    const struct {
+        const char* typed;
+        const char* shown;
+    } cases[] = {{"abc", "2048"},    {"+300", "300"},    {"100", "256"},
+                 {"20000", "16384"}, {" 3000 ", "3000"}, {"99999999999999999999", "3000"},
+                 {"", "3000"}};
+    for (const auto& c : cases) {
+        commit(s.longEdgeField(), QString::fromUtf8(c.typed));
+        EXPECT_EQ(s.longEdgeField()->text(), QString::fromUtf8(c.shown)) << c.typed;
+    }
+}
+
+TEST_F(ExportSheetTest, AMissingDestinationIsRefusedAndNothingIsStored) {
+    openBrowsing();
+    heartTwo();
+    ExportSheet& s = present();
+    EXPECT_TRUE(s.validationLabel()->isHidden());
+    type(s.destinationField(), QString::fromStdString((root / "missing").string()));
+    s.exportButton()->click();
+    EXPECT_EQ(s.model().stage, ExportSheetModel::Stage::settings);
+    EXPECT_FALSE(s.validationLabel()->isHidden());
+    EXPECT_FALSE(s.validationLabel()->text().isEmpty());
+    EXPECT_FALSE(defaults.string(PreferenceKey::lastExportFolder).has_value());
+    EXPECT_EQ(state().activeExportCancellation(), nullptr);
+
+    // Choosing a folder clears the message and remembers the folder at once.
+    fs::create_directories(root / "out");
+    s.setFolderChooser([this](const fs::path&) { return std::optional<fs::path>(root / "out"); });
+    s.chooseDestination();
+    EXPECT_TRUE(s.validationLabel()->isHidden());
+    EXPECT_EQ(s.destinationField()->text().toStdString(), (root / "out").string());
+    EXPECT_EQ(defaults.string(PreferenceKey::lastExportFolder), (root / "out").string());
+    // A cancelled chooser changes nothing.
+    s.setFolderChooser([](const fs::path&) { return std::optional<fs::path>(); });
+    s.chooseDestination();
+    EXPECT_EQ(s.destinationField()->text().toStdString(), (root / "out").string());
+}
+
+TEST_F(ExportSheetTest, AnExportRunsInTheBackgroundAndShowsItsResult) {
+    openBrowsing();
+    heartTwo();
+    const fs::path out = root / "out";
+    fs::create_directories(out);
+    ExportSheet& s = present();
+    type(s.destinationField(), QString::fromStdString(out.string()));
+    s.exportButton()->click();
+
+    // Copying: the export waits on the executor; the sheet cannot be dismissed.
+    EXPECT_EQ(s.model().stage, ExportSheetModel::Stage::copying);
+    EXPECT_TRUE(s.progressBar()->isVisible());
+    EXPECT_EQ(s.progressLabel()->text(), QStringLiteral("0 / 2"));
+    EXPECT_EQ(state().activeExportCancellation(), s.model().cancellation);
+    press(&s, Qt::Key_Escape);
+    s.close();
+    EXPECT_TRUE(state().isExportPresented());
+    EXPECT_TRUE(s.isVisible());
+
+    settle();
+    redraw();
+    ASSERT_EQ(s.model().stage, ExportSheetModel::Stage::result);
+    EXPECT_EQ(state().activeExportCancellation(), nullptr);
+    const QStringList texts = s.resultTexts();
+    ASSERT_FALSE(texts.isEmpty());
+    EXPECT_EQ(texts.first(), QStringLiteral("書き出しが終わりました"));
+    EXPECT_TRUE(texts.contains(QStringLiteral("書き出し   2枚")));
+    EXPECT_EQ(texts.last(), QStringLiteral("書き出し先: ") + QString::fromStdString(out.string()));
+    EXPECT_TRUE(s.failureTexts().isEmpty());
+    int written = 0;
+    for (const auto& entry : fs::directory_iterator(out))
+        written += entry.path().extension() == ".jpg";
+    EXPECT_EQ(written, 2);
+    // The settings are remembered for the next export.
+    EXPECT_EQ(defaults.string(PreferenceKey::lastExportFolder), out.string());
+
+    s.closeButton()->click();
+    EXPECT_FALSE(state().isExportPresented());
+}
+
+TEST_F(ExportSheetTest, CancellingStopsTheExportAndSaysSo) {
+    openBrowsing();
+    heartTwo();
+    const fs::path out = root / "out";
+    fs::create_directories(out);
+    ExportSheet& s = present();
+    type(s.destinationField(), QString::fromStdString(out.string()));
+    s.exportButton()->click();
+    ASSERT_EQ(s.model().stage, ExportSheetModel::Stage::copying);
+    s.stopButton()->click();
+    // The stage moves on only when the export returns.
+    EXPECT_EQ(s.model().stage, ExportSheetModel::Stage::copying);
+    settle();
+    redraw();
+    ASSERT_EQ(s.model().stage, ExportSheetModel::Stage::result);
+    ASSERT_FALSE(s.resultTexts().isEmpty());
+    EXPECT_EQ(s.resultTexts().first(), QStringLiteral("書き出しを中断しました"));
+}
+
+} // namespace
+} // namespace sorvin::test
