@@ -54,6 +54,16 @@ protected:
         EXPECT_NE(sheet(), nullptr);
         return *sheet();
     }
+    // Two hearted photos, exported into a new folder: the sheet is left copying.
+    ExportSheet& startExportOfTwo(const fs::path& out) {
+        openBrowsing();
+        heartTwo();
+        fs::create_directories(out);
+        ExportSheet& s = present();
+        type(s.destinationField(), QString::fromStdString(out.string()));
+        s.exportButton()->click();
+        return s;
+    }
     static void type(QLineEdit* field, const QString& text) {
         field->setFocus();
         field->selectAll();
@@ -164,13 +174,8 @@ TEST_F(ExportSheetTest, AMissingDestinationIsRefusedAndNothingIsStored) {
 }
 
 TEST_F(ExportSheetTest, AnExportRunsInTheBackgroundAndShowsItsResult) {
-    openBrowsing();
-    heartTwo();
     const fs::path out = root / "out";
-    fs::create_directories(out);
-    ExportSheet& s = present();
-    type(s.destinationField(), QString::fromStdString(out.string()));
-    s.exportButton()->click();
+    ExportSheet& s = startExportOfTwo(out);
 
     // Copying: the export waits on the executor; the sheet cannot be dismissed.
     EXPECT_EQ(s.model().stage, ExportSheetModel::Stage::copying);
@@ -204,13 +209,8 @@ TEST_F(ExportSheetTest, AnExportRunsInTheBackgroundAndShowsItsResult) {
 }
 
 TEST_F(ExportSheetTest, CancellingStopsTheExportAndSaysSo) {
-    openBrowsing();
-    heartTwo();
     const fs::path out = root / "out";
-    fs::create_directories(out);
-    ExportSheet& s = present();
-    type(s.destinationField(), QString::fromStdString(out.string()));
-    s.exportButton()->click();
+    ExportSheet& s = startExportOfTwo(out);
     ASSERT_EQ(s.model().stage, ExportSheetModel::Stage::copying);
     s.stopButton()->click();
     // The stage moves on only when the export returns.
