@@ -1,5 +1,6 @@
 #include "engine/raw_developer.hpp"
 #include "engine/raw_development_support_store.hpp"
+#include "support/raw_samples.hpp"
 #include "support/test_support.hpp"
 
 #include <cmath>
@@ -10,18 +11,8 @@ namespace {
 
 using P = PhotoParameter;
 
-struct RawSample {
-    const char* file;
-    int width;
-    int height;
-};
-
-const RawSample kRawSamples[] = {
-    {"raw/nikon_d1.nef", 2012, 1324},
-    {"raw/canon_eos_d30.crw", 2176, 1448},
-    {"raw/blackmagic_pocket4k.dng", 4128, 2176},
-    {"raw/canon_eos_6d_linear_lossy.dng", 1224, 816},
-};
+using test::kRawSamples;
+using test::RawSample;
 
 RawDevelopmentRequest request(const std::string& file, std::optional<int> longEdge, int orientation = 1,
                               PhotoParameters parameters = {}) {

@@ -1,4 +1,5 @@
 #include "platform/raw_filter.hpp"
+#include "support/raw_samples.hpp"
 #include "support/test_support.hpp"
 
 #include <array>
@@ -10,19 +11,8 @@
 namespace sorvin {
 namespace {
 
-struct RawSample {
-    const char* file;
-    int width;
-    int height;
-};
-
-// The picture sizes of the RAW samples, as stored (none of them carries a rotation).
-const RawSample kRawSamples[] = {
-    {"raw/nikon_d1.nef", 2012, 1324},
-    {"raw/canon_eos_d30.crw", 2176, 1448},
-    {"raw/blackmagic_pocket4k.dng", 4128, 2176},
-    {"raw/canon_eos_6d_linear_lossy.dng", 1224, 816},
-};
+using test::kRawSamples;
+using test::RawSample;
 
 std::array<double, 3> meanRgb(const Image& image) {
     std::array<double, 3> sum{};
