@@ -312,8 +312,9 @@ TEST_F(FolderScannerTest, SubfoldersAreScannedOnlyWhenAsked) {
     EXPECT_THAT(keysOf(scan(true).photos), UnorderedElementsAre("top.jpg", "2024/trip.jpg"));
 }
 
-// The real reader over copies of every sample: the right values for each readable file, every
-// corrupt file unreadable, nothing crashing.
+// The real reader over copies of every sample: the right values for each readable file, nothing
+// crashing. A damaged JPEG with an intact header is a photo; a JPEG under another photo name is read
+// by its content and keeps the format of its name; files without a readable header give none.
 TEST(FolderScannerSamples, ScansEverySampleWithTheRealReader) {
     test::TemporaryFolder photos;
     test::TemporaryFolder caches;
@@ -321,10 +322,10 @@ TEST(FolderScannerSamples, ScansEverySampleWithTheRealReader) {
     ProgressLog progress;
     const ScanResult result =
         FolderScanner::scan(photos.path(), true, progress.callback(), neverCancelled, caches.path());
-    // The CRW file has no photo extension of ours; the nine corrupt files give no photo.
-    EXPECT_EQ(result.unreadableCount, 9u);
-    EXPECT_EQ(result.pairedCount, 0u);
-    ASSERT_EQ(result.photos.size(), 35u);
+    // The CRW file has no photo extension of ours.
+    EXPECT_EQ(result.unreadableCount, 4u);
+    EXPECT_EQ(result.pairedCount, 1u); // the two JPEGs named .heic and .nef
+    ASSERT_EQ(result.photos.size(), 39u);
     auto find = [&](const std::string& key) -> const Photo& {
         auto it = std::find_if(result.photos.begin(), result.photos.end(),
                                [&](const Photo& p) { return p.relativePath == key; });
@@ -341,13 +342,20 @@ TEST(FolderScannerSamples, ScansEverySampleWithTheRealReader) {
     const Photo& raw = find("raw/nikon_d1.nef");
     EXPECT_EQ(raw.fileFormat, PhotoFileFormat::raw);
     EXPECT_EQ(std::make_pair(raw.pixelWidth, raw.pixelHeight), std::make_pair(2012, 1324));
+    EXPECT_EQ(find("corrupt/truncated_10000_bytes.jpg").pixelWidth, 2725);
+    const Photo& heifNamed = find("corrupt/jpeg_content_named.heic");
+    EXPECT_EQ(heifNamed.fileFormat, PhotoFileFormat::heif);
+    EXPECT_EQ(std::make_pair(heifNamed.pixelWidth, heifNamed.pixelHeight), std::make_pair(500, 500));
+    EXPECT_EQ(heifNamed.rawCompanionRelativePath, "corrupt/jpeg_content_named.nef");
+    EXPECT_EQ(std::make_pair(heifNamed.rawCompanionPixelWidth, heifNamed.rawCompanionPixelHeight),
+              std::make_pair(std::optional<int>(2000), std::optional<int>(3008)));
     // Sorted by capture date, the undated ones last; the oldest sample is the Nikon D1's.
     EXPECT_EQ(result.photos.front().relativePath, "raw/nikon_d1.nef");
     const auto firstUndated = std::find_if(result.photos.begin(), result.photos.end(),
                                            [](const Photo& p) { return !p.captureDate; });
     EXPECT_TRUE(
         std::all_of(firstUndated, result.photos.end(), [](const Photo& p) { return !p.captureDate; }));
-    EXPECT_EQ(firstUndated - result.photos.begin(), 14);
+    EXPECT_EQ(firstUndated - result.photos.begin(), 16);
     // The capture date is the wall-clock time of the EXIF text in the local zone.
     std::tm local{};
     local.tm_year = 2000 - 1900, local.tm_mon = 10, local.tm_mday = 19, local.tm_hour = 13, local.tm_min = 1,

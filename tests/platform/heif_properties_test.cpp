@@ -1,4 +1,5 @@
 #include "platform/image_properties.hpp"
+#include "support/hostile_files.hpp"
 #include "support/test_support.hpp"
 
 #include <fstream>
@@ -9,70 +10,16 @@
 namespace sorvin {
 namespace {
 
-std::string be32(std::uint32_t v) {
-    return {char(v >> 24), char(v >> 16), char(v >> 8), char(v)};
-}
-std::string be16(std::uint16_t v) {
-    return {char(v >> 8), char(v)};
-}
-std::string box(const char* type, const std::string& payload) {
-    return be32(8 + payload.size()) + type + payload;
-}
-std::string fullBox(const char* type, std::uint8_t version, const std::string& payload) {
-    return box(type, std::string{char(version), 0, 0, 0} + payload);
-}
+using test::hostile::be32;
+using test::hostile::box;
+using test::hostile::heif;
+using test::hostile::HeifLayout;
 
-// An EXIF block as HEIF stores it: the offset of the TIFF header, "Exif\0\0", then big-endian TIFF
-// with DateTimeOriginal in the EXIF IFD.
-std::string exifItem(const std::string& date) {
-    std::string tiff = "MM" + be16(42) + be32(8);
-    tiff += be16(1) + be16(0x8769) + be16(4) + be32(1) + be32(26) + be32(0);
-    tiff += be16(1) + be16(0x9003) + be16(2) + be32(static_cast<std::uint32_t>(date.size() + 1)) + be32(44) +
-            be32(0);
-    tiff += date + '\0';
-    return be32(6) + std::string("Exif\0\0", 6) + tiff;
-}
-
-struct HeifLayout {
-    std::uint32_t width = 4000, height = 3000;
-    std::string transforms; // property boxes after ispe, associated in this order
-    int transformCount = 0;
-    std::uint32_t exifOffsetShift = 0; // moves the EXIF extent, to point it outside the file
-};
-
-// A small HEIF file: one coded image item (its data are not real) and an EXIF item that
-// describes it.
-std::string heif(const HeifLayout& layout) {
-    const std::string ftyp = box("ftyp", std::string("heic") + be32(0) + "mif1heic");
-    const std::string imageData(64, '\x55');
-    const std::string exif = exifItem("2021:03:04 05:06:07");
-    const std::string mdat = box("mdat", imageData + exif);
-    const std::uint32_t imageAt = static_cast<std::uint32_t>(ftyp.size() + 8);
-    const std::uint32_t exifAt =
-        imageAt + static_cast<std::uint32_t>(imageData.size()) + layout.exifOffsetShift;
-
-    std::string hdlr = fullBox("hdlr", 0, be32(0) + "pict" + std::string(12, '\0') + '\0');
-    std::string pitm = fullBox("pitm", 0, be16(1));
-    std::string iinf = fullBox("iinf", 0,
-                               be16(2) + fullBox("infe", 2, be16(1) + be16(0) + "hvc1" + '\0') +
-                                   fullBox("infe", 2, be16(2) + be16(0) + "Exif" + '\0'));
-    std::string iloc =
-        fullBox("iloc", 0,
-                std::string{0x44, 0x00} + be16(2) + be16(1) + be16(0) + be16(1) + be32(imageAt) +
-                    be32(static_cast<std::uint32_t>(imageData.size())) + be16(2) + be16(0) + be16(1) +
-                    be32(exifAt) + be32(static_cast<std::uint32_t>(exif.size())));
-    std::string iref = fullBox("iref", 0, box("cdsc", be16(2) + be16(1) + be16(1)));
-    std::string hvcC = box("hvcC", std::string{1} + std::string(21, '\0') + '\0');
-    std::string ispe = fullBox("ispe", 0, be32(layout.width) + be32(layout.height));
-    std::string ipco = box("ipco", hvcC + ispe + layout.transforms);
-    std::string associations;
-    associations += char(0x81);
-    associations += char(2);
-    for (int i = 0; i < layout.transformCount; ++i)
-        associations += char(0x80 | (3 + i));
-    std::string ipma = fullBox("ipma", 0, be32(1) + be16(1) + char(2 + layout.transformCount) + associations);
-    std::string meta = fullBox("meta", 0, hdlr + pitm + iinf + iloc + iref + box("iprp", ipco + ipma));
-    return ftyp + mdat + meta;
+template <typename Change>
+std::string heifWith(Change change) {
+    HeifLayout layout;
+    change(layout);
+    return heif(layout);
 }
 
 std::string clap(std::uint32_t wN, std::uint32_t wD, std::uint32_t hN, std::uint32_t hD) {
@@ -122,7 +69,7 @@ TEST_F(HeifPropertiesTest, SizeFollowsTheCleanApertureAndRotationAsLibheifDecode
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        const auto path = write(heif({4000, 3000, c.transforms, c.count, 0}));
+        const auto path = write(heifWith([&](HeifLayout& l) { l.transforms = c.transforms, l.transformCount = c.count; }));
         const auto properties = ImagePropertiesReader::readHeif(path);
         ASSERT_TRUE(properties.has_value());
         EXPECT_EQ(std::make_pair(properties->pixelWidth, properties->pixelHeight), c.expected);
@@ -133,17 +80,17 @@ TEST_F(HeifPropertiesTest, SizeFollowsTheCleanApertureAndRotationAsLibheifDecode
 }
 
 TEST_F(HeifPropertiesTest, RefusesItemBoxesThatLieOrPointAway) {
-    const std::string good = heif({});
+    const std::string good = heif(HeifLayout{});
     ASSERT_TRUE(ImagePropertiesReader::readHeif(write(good)).has_value());
     // An EXIF extent outside the file loses the date, not the photo.
-    const auto shifted = ImagePropertiesReader::readHeif(write(heif({4000, 3000, "", 0, 1000000})));
+    const auto shifted = ImagePropertiesReader::readHeif(write(heifWith([](HeifLayout& l) { l.exifOffsetShift = 1000000; })));
     ASSERT_TRUE(shifted.has_value());
     EXPECT_FALSE(shifted->dateTimeOriginal.has_value());
 
-    EXPECT_FALSE(ImagePropertiesReader::readHeif(write(heif({0, 3000, "", 0, 0}))).has_value());
-    EXPECT_FALSE(ImagePropertiesReader::readHeif(write(heif({1u << 16, 1u << 16, "", 0, 0}))).has_value());
+    EXPECT_FALSE(ImagePropertiesReader::readHeif(write(heifWith([](HeifLayout& l) { l.width = 0; }))).has_value());
+    EXPECT_FALSE(ImagePropertiesReader::readHeif(write(heifWith([](HeifLayout& l) { l.width = l.height = 1u << 16; }))).has_value());
     EXPECT_FALSE(
-        ImagePropertiesReader::readHeif(write(heif({4000, 3000, clap(1, 0, 1, 1), 1, 0}))).has_value());
+        ImagePropertiesReader::readHeif(write(heifWith([](HeifLayout& l) { l.transforms = clap(1, 0, 1, 1), l.transformCount = 1; }))).has_value());
     // Every single byte of the metadata damaged in turn: never a crash, never a hang.
     const std::size_t metaAt = good.rfind("meta") - 4;
     for (std::size_t i = metaAt; i < good.size(); ++i) {

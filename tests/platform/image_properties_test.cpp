@@ -1,4 +1,5 @@
 #include "platform/image_properties.hpp"
+#include "support/hostile_files.hpp"
 #include "support/test_support.hpp"
 
 #include <fstream>
@@ -64,16 +65,18 @@ const SampleCase readableSamples[] = {
     {"raw/blackmagic_pocket4k.dng", ImageContainer::raw, 4128, 2176, 1, std::nullopt},
     {"raw/canon_eos_6d_linear_lossy.dng", ImageContainer::raw, 1224, 816, 1, "2019:06:06 07:29:51"},
     {"raw/canon_eos_d30.crw", ImageContainer::raw, 2176, 1448, 1, "2002:11:24 15:11:22"},
+    // Damaged picture data behind an intact header: photos, their decode showing what it recovers.
+    {"corrupt/fuzz_bad_restart_marker_sony.jpg", ImageContainer::jpeg, 1280, 960, 1, "2005:08:11 19:31:37"},
+    {"corrupt/fuzz_premature_end.jpg", ImageContainer::jpeg, 3484, 2347, std::nullopt, std::nullopt},
+    {"corrupt/truncated_10000_bytes.jpg", ImageContainer::jpeg, 2725, 2225, std::nullopt, std::nullopt},
+    // JPEG content under a HEIF or RAW name is read as what it is.
+    {"corrupt/jpeg_content_named.heic", ImageContainer::heif, 500, 500, 1, "2013:03:05 17:29:26"},
+    {"corrupt/jpeg_content_named.nef", ImageContainer::raw, 2000, 3008, 1, "2010:03:01 21:50:21"},
 };
 
-// Every corrupt sample, read as the container its name claims.
+// Every sample that gives no photo, read as the container its name claims.
 const std::pair<const char*, ImageContainer> corruptSamples[] = {
     {"corrupt/corrupt_header.jpg", ImageContainer::jpeg},
-    {"corrupt/fuzz_bad_restart_marker_sony.jpg", ImageContainer::jpeg},
-    {"corrupt/fuzz_premature_end.jpg", ImageContainer::jpeg},
-    {"corrupt/truncated_10000_bytes.jpg", ImageContainer::jpeg},
-    {"corrupt/jpeg_content_named.heic", ImageContainer::heif},
-    {"corrupt/jpeg_content_named.nef", ImageContainer::raw},
     {"corrupt/truncated_leica_m10.dng", ImageContainer::raw},
     {"corrupt/truncated_sony_zv-e10.arw", ImageContainer::raw},
     {"corrupt/unsupported_jxl_dng17_nikon_z9.dng", ImageContainer::raw},
@@ -119,7 +122,7 @@ void writeFile(const std::filesystem::path& path, const std::string& bytes) {
     std::ofstream(path, std::ios::binary) << bytes;
 }
 
-TEST(ImagePropertiesReaderTest, RefusesFilesCutShortAnywhere) {
+TEST(ImagePropertiesReaderTest, RefusesFilesCutShortInTheirHeaderOrStructure) {
     test::TemporaryFolder folder;
     const std::pair<const char*, ImageContainer> sources[] = {
         {"jpeg/iceland_srgb_untagged_nikon_d800e.jpg", ImageContainer::jpeg},
@@ -129,35 +132,72 @@ TEST(ImagePropertiesReaderTest, RefusesFilesCutShortAnywhere) {
     };
     for (const auto& [file, container] : sources) {
         const std::string whole = contentOf(sample(file));
+        const auto expected = ImagePropertiesReader::read(sample(file), container);
+        ASSERT_TRUE(expected.has_value());
         for (double fraction : {0.0, 0.001, 0.05, 0.5, 0.999}) {
             SCOPED_TRACE(std::string(file) + " cut at " + std::to_string(fraction));
             const auto cut = folder / "cut";
             writeFile(cut, whole.substr(0, static_cast<std::size_t>(whole.size() * fraction)));
-            EXPECT_FALSE(ImagePropertiesReader::read(cut, container).has_value());
-        }
-        // Losing only the last byte of a JPEG loses its end marker.
-        if (container == ImageContainer::jpeg) {
-            writeFile(folder / "cut", whole.substr(0, whole.size() - 1));
-            EXPECT_FALSE(ImagePropertiesReader::read(folder / "cut", container).has_value());
+            const auto properties = ImagePropertiesReader::read(cut, container);
+            // A JPEG whose header is whole is a photo whatever became of its picture data (the
+            // decoder shows what it recovers); every other cut refuses the file.
+            const bool headerWhole = container == ImageContainer::jpeg && fraction >= 0.5;
+            ASSERT_EQ(properties.has_value(), headerWhole);
+            if (headerWhole) {
+                EXPECT_EQ(properties->pixelWidth, expected->pixelWidth);
+                EXPECT_EQ(properties->dateTimeOriginal, expected->dateTimeOriginal);
+            }
         }
     }
 }
 
-TEST(ImagePropertiesReaderTest, DataAfterTheEndOfAJpegImageIsNoDamage) {
+TEST(ImagePropertiesReaderTest, AJpegIsReadFromItsHeaderAlone) {
     test::TemporaryFolder folder;
-    // Phones append a video or other data after the image (motion photos, trailers).
     const std::string whole = contentOf(sample("jpeg/canon_6d_adobergb_gps_lens.jpg"));
+    // Phones append a video or other data after the image (motion photos, trailers).
     writeFile(folder / "motion.jpg", whole + std::string(200000, '\x42') + "ftypmp42");
-    const auto properties = ImagePropertiesReader::readJpeg(folder / "motion.jpg");
-    ASSERT_TRUE(properties.has_value());
-    EXPECT_EQ(properties->pixelWidth, 497);
-    EXPECT_EQ(properties->dateTimeOriginal, "2013:11:26 15:53:55");
-    // But a stream that never reaches its end is cut short, trailer or not.
-    writeFile(folder / "cut.jpg", whole.substr(0, whole.size() / 2) + std::string(1000, '\x42'));
-    EXPECT_FALSE(ImagePropertiesReader::readJpeg(folder / "cut.jpg").has_value());
+    // A card pulled too early: half the picture data, then a large unwritten remainder.
+    test::hostile::writeSparse(folder / "cut.jpg", whole.substr(0, whole.size() / 2), std::uintmax_t{1} << 30);
+    // Many large segments before the image (the header is read up to its cap, never held).
+    writeFile(folder / "segments.jpg", test::hostile::jpegWithManySegments(whole, 4u << 20));
+    for (const char* name : {"motion.jpg", "cut.jpg", "segments.jpg"}) {
+        SCOPED_TRACE(name);
+        const auto properties = ImagePropertiesReader::readJpeg(folder / name);
+        ASSERT_TRUE(properties.has_value());
+        EXPECT_EQ(properties->pixelWidth, 497);
+        EXPECT_EQ(properties->dateTimeOriginal, "2013:11:26 15:53:55");
+    }
+    // A header that runs on past its cap is not read.
+    writeFile(folder / "endless.jpg", test::hostile::jpegWithManySegments(whole, 20u << 20));
+    EXPECT_FALSE(ImagePropertiesReader::readJpeg(folder / "endless.jpg").has_value());
 }
 
-TEST(ImagePropertiesReaderTest, ReadsNothingButTheClaimedContainer) {
+TEST(ImagePropertiesReaderTest, RefusesCraftedStructuresThatPromiseMoreThanTheirBytesHold) {
+    test::TemporaryFolder folder;
+    using namespace test::hostile;
+    const std::pair<const char*, std::string> refused[] = {
+        {"free_extents.heic", heifWithFreeExtents(16 << 10)},
+        {"huge_size.heic", heifWithHugeSize()},
+        {"many_boxes.heic", isoMediaWithManyBoxes(64 << 10)},
+        {"many_boxes.cr3", isoMediaWithManyBoxes(64 << 10)},
+        {"shared_values.dng", tiffWithSharedValues(512 << 10)},
+        {"sub_ifd_fan_out.dng", tiffWithSubIfdFanOut()},
+    };
+    for (const auto& [name, bytes] : refused) {
+        SCOPED_TRACE(name);
+        write(folder / name, bytes);
+        const auto claimed = std::string(name).ends_with(".heic") ? ImageContainer::heif : ImageContainer::raw;
+        EXPECT_FALSE(ImagePropertiesReader::read(folder / name, claimed).has_value());
+    }
+    // An EXIF item built the same way loses its date, not the photo.
+    write(folder / "shared_values_exif.heic", heifWithSharedValuesExif(512 << 10));
+    const auto exif = ImagePropertiesReader::read(folder / "shared_values_exif.heic", ImageContainer::heif);
+    ASSERT_TRUE(exif.has_value());
+    EXPECT_EQ(exif->pixelWidth, 4000);
+    EXPECT_FALSE(exif->dateTimeOriginal.has_value());
+}
+
+TEST(ImagePropertiesReaderTest, EachReaderReadsItsOwnContainerOnly) {
     const auto jpeg = sample("jpeg/iceland_srgb_untagged_nikon_d800e.jpg");
     const auto heif = sample("heif/iphone8_gps.heic");
     const auto raw = sample("raw/nikon_d1.nef");
@@ -167,6 +207,12 @@ TEST(ImagePropertiesReaderTest, ReadsNothingButTheClaimedContainer) {
     EXPECT_FALSE(ImagePropertiesReader::readRaw(heif).has_value());
     EXPECT_FALSE(ImagePropertiesReader::readJpeg(raw).has_value());
     EXPECT_FALSE(ImagePropertiesReader::readHeif(raw).has_value());
+    // Reading by the claimed container goes by the content for JPEG and HEIF; other content is
+    // read only under a RAW name.
+    EXPECT_EQ(ImagePropertiesReader::read(jpeg, ImageContainer::heif)->pixelWidth, 600);
+    EXPECT_EQ(ImagePropertiesReader::read(heif, ImageContainer::jpeg)->pixelWidth, 4032);
+    EXPECT_FALSE(ImagePropertiesReader::read(raw, ImageContainer::jpeg).has_value());
+    EXPECT_FALSE(ImagePropertiesReader::read(raw, ImageContainer::heif).has_value());
 }
 
 TEST(ImagePropertiesReaderTest, RefusesWhatIsNotAReadableRegularFile) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/regular_file.hpp"
+
 #include <cstdint>
 #include <filesystem>
 #include <optional>
@@ -18,13 +20,14 @@ struct ImageProperties {
     std::optional<std::string> dateTimeOriginal;
 };
 
-// The container a file claims to be by its name. A file whose content is something else is not
-// read as that other thing.
+// The container a file claims to be by its name.
 enum class ImageContainer { jpeg, heif, raw };
 
-// Image properties of untrusted files. Every reader answers nothing for a file that is truncated,
-// damaged, larger than the caps below, claims a pixel size beyond them, or is not of the container
-// asked for. None of them throws.
+// Image properties of untrusted files. Every reader answers nothing for a file that is cut short
+// in its header, damaged in its structure, larger than the caps below, claims a pixel size beyond
+// them, or is not of its container. Each works within a budget tied to the file's size and to
+// fixed caps, so that reading any file costs a few milliseconds per megabyte at most and a few
+// megabytes of memory. None of them throws.
 namespace ImagePropertiesReader {
 
 // Files above this size are not read at all.
@@ -32,11 +35,11 @@ inline constexpr std::uint64_t maxFileBytes = std::uint64_t{1} << 31;
 // Pixel counts above this are refused (about 700 megapixels).
 inline constexpr std::int64_t maxPixelCount = std::int64_t{1} << 29;
 
-std::optional<ImageProperties> read(const std::filesystem::path& path, ImageContainer container);
+// Reads a file by what its content is: a JPEG or HEIF file is read as such whatever its name
+// claims; any other content is read only when the name claims RAW.
+std::optional<ImageProperties> read(const std::filesystem::path& path, ImageContainer claimed);
 
-// JPEG: libjpeg reads the header; the markers of the scan data read with it are checked, and the
-// stream must reach its end-of-image marker (checked at the end of the file, or by walking the
-// stream when something follows the image), so a truncated or damaged file is refused.
+// JPEG: libjpeg reads the header, up to the first scan; the picture data are not looked at.
 std::optional<ImageProperties> readJpeg(const std::filesystem::path& path);
 // HEIF: the primary item's size with its clean aperture and rotation applied (the size libheif
 // decodes to), from the item boxes alone; every top-level box must lie within the file.
@@ -44,6 +47,11 @@ std::optional<ImageProperties> readHeif(const std::filesystem::path& path);
 // RAW: LibRaw identifies the file without unpacking it; the image data of a TIFF-based file must
 // lie within it; the capture date comes from its TIFF structure, or from exiv2 for other containers.
 std::optional<ImageProperties> readRaw(const std::filesystem::path& path);
+
+// The same on a file already open.
+std::optional<ImageProperties> readJpeg(const RegularFile& file);
+std::optional<ImageProperties> readHeif(const RegularFile& file);
+std::optional<ImageProperties> readRaw(const RegularFile& file);
 
 } // namespace ImagePropertiesReader
 

@@ -32,16 +32,14 @@ struct Recycle {
 
 } // namespace
 
-std::optional<ImageProperties> readRaw(const std::filesystem::path& path) {
-    auto file = RegularFile::open(path, maxFileBytes);
-    if (!file) return std::nullopt;
+std::optional<ImageProperties> readRaw(const RegularFile& file) {
     // A RAW file cut short keeps a valid header; its image data then run past the end.
     std::uint8_t signature[8] = {};
-    const bool isoMedia = file->readAt(0, signature, 8) && std::memcmp(signature + 4, "ftyp", 4) == 0;
-    const bool tiff = !isoMedia && TiffStructure::isTiff(*file);
-    if (isoMedia && !ContainerExtents::boxesLieWithinFile(*file)) return std::nullopt;
-    if (tiff && !TiffStructure::dataLiesWithinFile(*file)) return std::nullopt;
-    const std::string openedPath = file->descriptorPath();
+    const bool isoMedia = file.readAt(0, signature, 8) && std::memcmp(signature + 4, "ftyp", 4) == 0;
+    const bool tiff = !isoMedia && TiffStructure::isTiff(file);
+    if (isoMedia && !ContainerExtents::boxesLieWithinFile(file)) return std::nullopt;
+    if (tiff && !TiffStructure::dataLiesWithinFile(file)) return std::nullopt;
+    const std::string openedPath = file.descriptorPath();
 
     ImageProperties properties;
     {
@@ -56,7 +54,7 @@ std::optional<ImageProperties> readRaw(const std::filesystem::path& path) {
             return std::nullopt;
         // The sensor data must begin inside the file.
         const auto& unpacker = raw.get_internal_data_pointer()->unpacker_data;
-        if (unpacker.data_offset <= 0 || static_cast<std::uint64_t>(unpacker.data_offset) >= file->size())
+        if (unpacker.data_offset <= 0 || static_cast<std::uint64_t>(unpacker.data_offset) >= file.size())
             return std::nullopt;
         properties.pixelWidth = static_cast<int>(width);
         properties.pixelHeight = static_cast<int>(height);
@@ -64,9 +62,9 @@ std::optional<ImageProperties> readRaw(const std::filesystem::path& path) {
         properties.orientation =
             flip >= 0 && flip < 8 ? orientationOfFlip[static_cast<std::size_t>(flip)] : 1;
     }
-    if (tiff) properties.dateTimeOriginal = TiffStructure::exifBasics(*file).dateTimeOriginal;
-    if (!properties.dateTimeOriginal)
-        properties.dateTimeOriginal = ExifBlock::readFile(openedPath).dateTimeOriginal;
+    // exiv2 decodes every tag and maker note of a file: only for containers our reader does not know.
+    properties.dateTimeOriginal = tiff ? TiffStructure::exifBasics(file).dateTimeOriginal
+                                       : ExifBlock::readFile(openedPath).dateTimeOriginal;
     return properties;
 }
 

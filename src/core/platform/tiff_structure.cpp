@@ -9,9 +9,17 @@ namespace sorvin::TiffStructure {
 
 namespace {
 
-constexpr int maxIfds = 256;
+constexpr std::size_t maxIfds = 256;
 constexpr std::uint32_t maxEntries = 4096;
-constexpr std::uint32_t maxValues = 1u << 20;
+constexpr std::uint32_t maxValues = 1u << 16;
+constexpr std::uint32_t maxTextBytes = 4096;
+
+// What one walk may read: the structure's bytes plus a fixed cost for every read, within the size of
+// the data themselves (no structure of a real file is larger than the file) and a fixed cap. Values
+// that many entries or IFDs share are paid for each time, so no layout can multiply the work.
+constexpr std::uint64_t maxWalkBytes = std::uint64_t{4} << 20;
+constexpr std::uint64_t walkSlackBytes = 16 << 10;
+constexpr std::uint64_t costPerRead = 256;
 
 constexpr std::uint16_t tagOrientation = 0x0112;
 constexpr std::uint16_t tagStripOffsets = 0x0111;
@@ -34,7 +42,8 @@ struct Entry {
 template <typename Source>
 class Reader {
 public:
-    explicit Reader(const Source& source) : source_(source) {}
+    explicit Reader(const Source& source)
+        : source_(source), budget_(std::min(source.size(), maxWalkBytes) + walkSlackBytes) {}
 
     // Reads the header; false when the data are not TIFF-structured.
     bool open() {
@@ -61,10 +70,11 @@ public:
         entries.clear();
         if (++visited_ > maxIfds || !seen_.insert(offset).second) return false; // too many, or a loop
         std::uint8_t countBytes[2];
-        if (offset < 8 || !source_.readAt(offset, countBytes, 2)) return false;
+        if (offset < 8 || !charge(2) || !source_.readAt(offset, countBytes, 2)) return false;
         const std::uint32_t count = read16(countBytes);
-        if (count > maxEntries) return false;
-        std::vector<std::uint8_t> table(count * 12u + 4u);
+        const std::size_t tableBytes = count * std::size_t{12} + 4;
+        if (count > maxEntries || !within(offset + 2, tableBytes) || !charge(tableBytes)) return false;
+        std::vector<std::uint8_t> table(tableBytes);
         if (!source_.readAt(offset + 2, table.data(), table.size())) return false;
         for (std::uint32_t i = 0; i < count; ++i) {
             const std::uint8_t* p = table.data() + 12 * i;
@@ -79,37 +89,50 @@ public:
         return true;
     }
 
-    // The values of a SHORT, LONG or IFD array; false when they lie outside the data.
-    bool numbers(const Entry& entry, std::vector<std::uint64_t>& out) const {
+    // The values of a SHORT, LONG or IFD array of at most maxCount values; false when there are
+    // more, when they lie outside the data or when the walk's budget runs out.
+    bool numbers(const Entry& entry, std::vector<std::uint64_t>& out, std::uint32_t maxCount = maxValues) {
         out.clear();
         const std::size_t width = entry.type == typeShort                           ? 2
                                   : entry.type == typeLong || entry.type == typeIfd ? 4
                                                                                     : 0;
-        if (width == 0 || entry.count > maxValues) return false;
-        std::vector<std::uint8_t> raw;
-        if (!bytes(entry, width, raw)) return false;
+        if (width == 0 || entry.count > maxCount || !bytes(entry, width, raw_)) return false;
+        out.reserve(entry.count);
         for (std::size_t i = 0; i < entry.count; ++i)
-            out.push_back(width == 2 ? read16(raw.data() + 2 * i) : read32(raw.data() + 4 * i));
+            out.push_back(width == 2 ? read16(raw_.data() + 2 * i) : read32(raw_.data() + 4 * i));
         return true;
     }
 
     // An ASCII value up to its first NUL.
-    std::optional<std::string> text(const Entry& entry) const {
-        std::vector<std::uint8_t> raw;
-        if (entry.type != typeAscii || entry.count > 4096 || !bytes(entry, 1, raw)) return std::nullopt;
-        const auto end = std::find(raw.begin(), raw.end(), std::uint8_t{0});
-        return std::string(raw.begin(), end);
+    std::optional<std::string> text(const Entry& entry) {
+        if (entry.type != typeAscii || entry.count > maxTextBytes || !bytes(entry, 1, raw_)) return std::nullopt;
+        const auto end = std::find(raw_.begin(), raw_.end(), std::uint8_t{0});
+        return std::string(raw_.begin(), end);
     }
 
 private:
-    bool bytes(const Entry& entry, std::size_t width, std::vector<std::uint8_t>& raw) const {
+    // Checked against the data and the budget before anything is allocated for them.
+    bool bytes(const Entry& entry, std::size_t width, std::vector<std::uint8_t>& raw) {
         const std::size_t count = width * entry.count;
-        raw.resize(count);
         if (count <= 4) {
-            std::copy(entry.value, entry.value + count, raw.begin());
+            raw.assign(entry.value, entry.value + count);
             return true;
         }
-        return source_.readAt(read32(entry.value), raw.data(), count);
+        const std::uint64_t offset = read32(entry.value);
+        if (!within(offset, count) || !charge(count)) return false;
+        raw.resize(count);
+        return source_.readAt(offset, raw.data(), count);
+    }
+
+    bool within(std::uint64_t offset, std::uint64_t count) const {
+        return offset <= source_.size() && count <= source_.size() - offset;
+    }
+
+    bool charge(std::uint64_t bytes) {
+        const std::uint64_t cost = bytes + costPerRead;
+        if (cost > budget_) return false;
+        budget_ -= cost;
+        return true;
     }
 
     std::uint32_t read16(const std::uint8_t* p) const {
@@ -123,10 +146,12 @@ private:
     }
 
     const Source& source_;
+    std::uint64_t budget_;
     bool little_ = true;
     std::uint64_t firstIfd_ = 0;
-    int visited_ = 0;
+    std::size_t visited_ = 0;
     std::set<std::uint64_t> seen_;
+    std::vector<std::uint8_t> raw_;
 };
 
 template <typename Source>
@@ -169,8 +194,10 @@ bool dataWithin(const Source& source) {
                 ok = reader.numbers(entry, tileSizes);
                 break;
             case tagSubIfds:
-                ok = reader.numbers(entry, subIfds);
-                pending.insert(pending.end(), subIfds.begin(), subIfds.end());
+                // Never more IFDs waiting than a walk may visit.
+                ok = reader.numbers(entry, subIfds, static_cast<std::uint32_t>(maxIfds)) &&
+                     pending.size() + subIfds.size() <= maxIfds;
+                if (ok) pending.insert(pending.end(), subIfds.begin(), subIfds.end());
                 break;
             default:
                 break;

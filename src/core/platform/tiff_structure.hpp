@@ -7,8 +7,9 @@
 namespace sorvin::TiffStructure {
 
 // Reading of TIFF-structured data (TIFF-based RAW files, and the EXIF blocks of JPEG and HEIF
-// files), bounded whatever the data claim: a limited number of IFDs and entries, no loops, every
-// offset checked against the size.
+// files), bounded whatever the data claim: a limited number of IFDs, entries and values, no loops,
+// every offset checked against the size before anything is allocated, and all the reading of one walk
+// within a budget tied to the size of the data.
 
 // Whether the data start with a TIFF header (or the Olympus or Panasonic variants of it).
 bool isTiff(const RegularFile& file);
