@@ -158,8 +158,8 @@ TEST(ImagePropertiesReaderTest, AJpegIsReadFromItsHeaderAlone) {
     writeFile(folder / "motion.jpg", whole + std::string(200000, '\x42') + "ftypmp42");
     // A card pulled too early: half the picture data, then a large unwritten remainder.
     test::hostile::writeSparse(folder / "cut.jpg", whole.substr(0, whole.size() / 2), std::uintmax_t{1} << 30);
-    // Many large segments before the image (the header is read up to its cap, never held).
-    writeFile(folder / "segments.jpg", test::hostile::jpegWithManySegments(whole, 4u << 20));
+    // Many large segments before the image: walked over, never held.
+    writeFile(folder / "segments.jpg", test::hostile::jpegWithManySegments(whole, 64, 0xFFFF + 2));
     for (const char* name : {"motion.jpg", "cut.jpg", "segments.jpg"}) {
         SCOPED_TRACE(name);
         const auto properties = ImagePropertiesReader::readJpeg(folder / name);
@@ -167,8 +167,8 @@ TEST(ImagePropertiesReaderTest, AJpegIsReadFromItsHeaderAlone) {
         EXPECT_EQ(properties->pixelWidth, 497);
         EXPECT_EQ(properties->dateTimeOriginal, "2013:11:26 15:53:55");
     }
-    // A header that runs on past its cap is not read.
-    writeFile(folder / "endless.jpg", test::hostile::jpegWithManySegments(whole, 20u << 20));
+    // A header of more segments than any real one is not read.
+    writeFile(folder / "endless.jpg", test::hostile::jpegWithManySegments(whole, 1100, 64));
     EXPECT_FALSE(ImagePropertiesReader::readJpeg(folder / "endless.jpg").has_value());
 }
 

@@ -147,14 +147,15 @@ inline std::string heifWithSharedValuesExif(std::size_t bytes) {
     return heif(layout);
 }
 
-// A real JPEG's first `keep` bytes (its header intact), then APP1 segments that are not EXIF,
-// inserted after its start marker until it is about `bytes` long.
-inline std::string jpegWithManySegments(const std::string& jpeg, std::size_t bytes) {
-    const std::string segment = "\xFF\xE1" + be16(0xFFFF) + std::string("http://ns.adobe.com/xap/1.0/\0", 29) +
-                                std::string(0xFFFF - 2 - 29, ' ');
+// A real JPEG with `count` APP1 segments that are not EXIF, each `bytes` long (at most 65,537),
+// inserted after its start marker.
+inline std::string jpegWithManySegments(const std::string& jpeg, std::size_t count, std::size_t bytes) {
+    const std::string xmp("http://ns.adobe.com/xap/1.0/\0", 29);
+    const auto length = static_cast<std::uint16_t>(bytes - 2);
+    const std::string segment = "\xFF\xE1" + be16(length) + xmp + std::string(length - 2 - xmp.size(), ' ');
     std::string file = jpeg.substr(0, 2);
-    file.reserve(bytes + jpeg.size());
-    while (file.size() + segment.size() + jpeg.size() <= bytes)
+    file.reserve(count * segment.size() + jpeg.size());
+    for (std::size_t i = 0; i < count; ++i)
         file += segment;
     return file + jpeg.substr(2);
 }

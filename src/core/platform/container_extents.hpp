@@ -18,7 +18,7 @@ struct TopLevelBox {
 };
 
 // Real files hold a handful of top-level boxes; a file of more is not read.
-inline constexpr std::size_t maxTopLevelBoxes = 1024;
+inline constexpr std::size_t maxTopLevelBoxes = 64;
 
 // The top-level boxes of an ISO base media file (HEIF, CR3), the first being "ftyp"; nothing when
 // one of them does not lie within the file (a file cut short loses the end of its last box, usually

@@ -1,8 +1,11 @@
-// JPEG image properties: libjpeg reads the header straight from the file, up to the first scan.
-// Large segments are skipped, not read; only the first EXIF segment is kept, and no more than
-// maxHeaderBytes of the file are looked at, so neither the number nor the size of the segments
-// costs memory or time. The scan data are not looked at: a file whose header is intact is a photo
-// even when its picture data are damaged or cut short, the decoder showing what it can recover.
+// JPEG image properties. The header (every segment up to the first scan) is walked segment by
+// segment, reading only what each segment's length needs: the segments that describe the picture
+// (tables, frame, scan header) are gathered, the application and comment segments passed over but
+// for the first EXIF segment, and libjpeg then reads the gathered segments from memory. A header of
+// more segments or bytes than the caps below is not read, so neither the number nor the size of the
+// segments costs memory or time. The scan data are not looked at: a file whose header is intact is
+// a photo even when its picture data are damaged or cut short, the decoder showing what it can
+// recover.
 #include "platform/byte_source.hpp"
 #include "platform/image_properties.hpp"
 #include "platform/regular_file.hpp"
@@ -19,8 +22,91 @@ namespace sorvin::ImagePropertiesReader {
 namespace {
 
 constexpr std::size_t chunkBytes = 64 * 1024;
-// A header (every segment before the first scan) that runs past this is not read.
-constexpr std::uint64_t maxHeaderBytes = std::uint64_t{16} << 20;
+// Real headers hold a few dozen segments (a large ICC profile or extended XMP some more), and the
+// segments that describe the picture a few kilobytes.
+constexpr std::size_t maxHeaderSegments = 1024;
+constexpr std::uint64_t maxHeaderBytes = std::uint64_t{64} << 20;
+constexpr std::size_t maxPictureSegmentBytes = 1 << 20;
+constexpr std::uint8_t startOfScan = 0xDA;
+
+// Bytes of a file through one buffer: the first chunk whole (it holds the header of nearly every
+// file), later ones no larger than asked for, since they are wanted for a segment's few bytes.
+class Window {
+public:
+    Window(const RegularFile& file, std::vector<std::uint8_t>& buffer) : file_(file), buffer_(buffer) {}
+
+    // The count bytes at offset, or nullptr when the file does not hold them.
+    const std::uint8_t* at(std::uint64_t offset, std::size_t count) {
+        if (offset >= start_ && offset - start_ <= size_ && count <= size_ - (offset - start_))
+            return buffer_.data() + (offset - start_);
+        if (offset > file_.size() || count > file_.size() - offset) return nullptr;
+        const std::size_t wanted = std::max<std::size_t>(count, start_ == 0 && size_ == 0 ? chunkBytes : 16);
+        size_ = static_cast<std::size_t>(std::min<std::uint64_t>(wanted, file_.size() - offset));
+        start_ = offset;
+        if (buffer_.size() < size_) buffer_.resize(size_);
+        if (!file_.readAt(offset, buffer_.data(), size_)) {
+            size_ = 0;
+            return nullptr;
+        }
+        return buffer_.data();
+    }
+
+private:
+    const RegularFile& file_;
+    std::vector<std::uint8_t>& buffer_;
+    std::uint64_t start_ = 0;
+    std::size_t size_ = 0;
+};
+
+bool isApplicationOrComment(std::uint8_t code) {
+    return (code >= JPEG_APP0 && code <= JPEG_APP0 + 15) || code == JPEG_COM;
+}
+
+// Walks the header from the start-of-image marker to the end of the first scan header. `picture`
+// receives the start marker and the segments libjpeg needs, `exif` the TIFF block of the first EXIF
+// segment. False when the header is cut short, malformed or beyond the caps.
+bool walkHeader(Window& window, std::vector<std::uint8_t>& picture, std::vector<std::uint8_t>& exif) {
+    static constexpr std::uint8_t exifSignature[6] = {'E', 'x', 'i', 'f', 0, 0};
+    picture.assign({0xFF, 0xD8});
+    exif.clear();
+    std::uint64_t at = 2;
+    for (std::size_t segments = 0; segments < maxHeaderSegments && at <= maxHeaderBytes; ++segments) {
+        const std::uint8_t* marker = window.at(at, 2);
+        if (marker == nullptr || marker[0] != 0xFF) return false;
+        const std::uint8_t code = marker[1];
+        if (code == 0xFF) { // a fill byte
+            at += 1;
+            continue;
+        }
+        if ((code >= 0xD0 && code <= 0xD7) || code == 0x01) { // markers without a length, ignored
+            at += 2;
+            continue;
+        }
+        if (code == 0xD8 || code == JPEG_EOI) return false; // a second start, or no picture
+        const std::uint8_t* lengthBytes = window.at(at + 2, 2);
+        if (lengthBytes == nullptr) return false;
+        const std::size_t length = (std::size_t{lengthBytes[0]} << 8) | lengthBytes[1];
+        if (length < 2) return false;
+        if (isApplicationOrComment(code)) {
+            if (code == JPEG_APP0 + 1 && exif.empty() && length > 2 + sizeof exifSignature) {
+                // The signature first: other APP1 segments (XMP) are not read.
+                const std::uint8_t* signature = window.at(at + 4, sizeof exifSignature);
+                const std::uint8_t* segment =
+                    signature && std::memcmp(signature, exifSignature, sizeof exifSignature) == 0
+                        ? window.at(at + 4, length - 2)
+                        : nullptr;
+                if (segment) exif.assign(segment + sizeof exifSignature, segment + length - 2);
+            }
+        } else {
+            const std::uint8_t* segment = window.at(at, 2 + length);
+            if (segment == nullptr || picture.size() + 2 + length > maxPictureSegmentBytes) return false;
+            picture.insert(picture.end(), segment, segment + 2 + length);
+            if (code == startOfScan) return true;
+        }
+        at += 2 + length;
+    }
+    return false;
+}
 
 struct ErrorManager {
     jpeg_error_mgr base;
@@ -34,123 +120,30 @@ struct ErrorManager {
 
 void silence(j_common_ptr, int) {}
 
-// Feeds libjpeg from the file in chunks. Running out of data, or running past the header's cap, is
-// remembered: the header of a file cut short is not a header.
-struct FileSource {
-    jpeg_source_mgr base;
-    const RegularFile* file;
-    std::vector<std::uint8_t>* buffer;
-    std::vector<std::uint8_t>* exif; // the TIFF block of the first EXIF segment
-    std::uint64_t position;          // file offset just past the buffered bytes
-    bool ranOut;
-
-    static FileSource& of(j_decompress_ptr cinfo) { return *reinterpret_cast<FileSource*>(cinfo->src); }
-
-    static void init(j_decompress_ptr) {}
-    static void term(j_decompress_ptr) {}
-
-    static boolean fill(j_decompress_ptr cinfo) {
-        FileSource& source = of(cinfo);
-        static const JOCTET endOfImage[2] = {0xFF, JPEG_EOI};
-        const std::uint64_t end = std::min(source.file->size(), maxHeaderBytes);
-        const std::uint64_t left = source.position < end ? end - source.position : 0;
-        const std::size_t count = static_cast<std::size_t>(std::min<std::uint64_t>(left, chunkBytes));
-        if (count == 0 || !source.file->readAt(source.position, source.buffer->data(), count)) {
-            source.ranOut = true;
-            source.base.next_input_byte = endOfImage;
-            source.base.bytes_in_buffer = 2;
-            return TRUE;
-        }
-        source.position += count;
-        source.base.next_input_byte = source.buffer->data();
-        source.base.bytes_in_buffer = count;
-        return TRUE;
-    }
-
-    static void skip(j_decompress_ptr cinfo, long count) {
-        if (count <= 0) return;
-        FileSource& source = of(cinfo);
-        const auto wanted = static_cast<std::size_t>(count);
-        if (wanted <= source.base.bytes_in_buffer) {
-            source.base.next_input_byte += wanted;
-            source.base.bytes_in_buffer -= wanted;
-            return;
-        }
-        // Skip on the file itself, without reading what lies between.
-        source.position += wanted - source.base.bytes_in_buffer;
-        source.base.bytes_in_buffer = 0;
-    }
-
-    // Copies the next count bytes out of the stream (fill never suspends).
-    static void take(j_decompress_ptr cinfo, std::uint8_t* into, std::size_t count) {
-        FileSource& source = of(cinfo);
-        while (count > 0) {
-            if (source.base.bytes_in_buffer == 0) fill(cinfo);
-            const std::size_t part = std::min(count, source.base.bytes_in_buffer);
-            std::memcpy(into, source.base.next_input_byte, part);
-            source.base.next_input_byte += part;
-            source.base.bytes_in_buffer -= part;
-            into += part;
-            count -= part;
-        }
-    }
-
-    // APP1: the first EXIF segment is kept, every other APP1 segment (XMP, more EXIF) skipped.
-    static boolean readApp1(j_decompress_ptr cinfo) {
-        static constexpr std::uint8_t signature[6] = {'E', 'x', 'i', 'f', 0, 0};
-        FileSource& source = of(cinfo);
-        std::uint8_t lengthBytes[2];
-        take(cinfo, lengthBytes, 2);
-        const std::size_t length = (std::size_t{lengthBytes[0]} << 8) | lengthBytes[1];
-        std::size_t left = length > 2 ? length - 2 : 0;
-        if (source.exif->empty() && left > sizeof signature) {
-            std::uint8_t start[sizeof signature];
-            take(cinfo, start, sizeof start);
-            left -= sizeof start;
-            if (std::memcmp(start, signature, sizeof signature) == 0) {
-                source.exif->resize(left);
-                take(cinfo, source.exif->data(), left);
-                left = 0;
-            }
-        }
-        skip(cinfo, static_cast<long>(left));
-        return TRUE;
-    }
-};
-
 // The header pass runs in a frame of its own so that longjmp leaves no C++ object behind.
-bool readHeader(jpeg_decompress_struct& cinfo, ErrorManager& errors, FileSource& source) {
+bool readHeader(jpeg_decompress_struct& cinfo, ErrorManager& errors, const std::vector<std::uint8_t>& header) {
     cinfo.err = jpeg_std_error(&errors.base);
     errors.base.error_exit = exitOnError;
     errors.base.emit_message = silence;
     if (setjmp(errors.jump) != 0) return false;
     jpeg_create_decompress(&cinfo);
-    jpeg_set_marker_processor(&cinfo, JPEG_APP0 + 1, FileSource::readApp1);
-    source.base.init_source = FileSource::init;
-    source.base.fill_input_buffer = FileSource::fill;
-    source.base.skip_input_data = FileSource::skip;
-    source.base.resync_to_restart = jpeg_resync_to_restart;
-    source.base.term_source = FileSource::term;
-    cinfo.src = &source.base;
-    return jpeg_read_header(&cinfo, TRUE) == JPEG_HEADER_OK && !source.ranOut;
+    jpeg_mem_src(&cinfo, header.data(), static_cast<unsigned long>(header.size()));
+    return jpeg_read_header(&cinfo, TRUE) == JPEG_HEADER_OK;
 }
 
 } // namespace
 
 std::optional<ImageProperties> readJpeg(const RegularFile& file) {
-    if (file.size() < 4) return std::nullopt;
     thread_local std::vector<std::uint8_t> buffer(chunkBytes);
+    thread_local std::vector<std::uint8_t> picture;
     thread_local std::vector<std::uint8_t> exif;
-    exif.clear();
+    Window window(file, buffer);
+    if (!walkHeader(window, picture, exif)) return std::nullopt;
 
     jpeg_decompress_struct cinfo{};
     ErrorManager errors{};
-    FileSource source{};
-    source.file = &file;
-    source.buffer = &buffer;
-    source.exif = &exif;
     std::optional<ImageProperties> result;
-    if (readHeader(cinfo, errors, source)) {
+    if (readHeader(cinfo, errors, picture)) {
         const auto width = static_cast<std::int64_t>(cinfo.image_width);
         const auto height = static_cast<std::int64_t>(cinfo.image_height);
         if (width >= 1 && height >= 1 && width * height <= maxPixelCount) {

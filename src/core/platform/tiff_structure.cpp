@@ -17,7 +17,7 @@ constexpr std::uint32_t maxTextBytes = 4096;
 // What one walk may read: the structure's bytes plus a fixed cost for every read, within the size of
 // the data themselves (no structure of a real file is larger than the file) and a fixed cap. Values
 // that many entries or IFDs share are paid for each time, so no layout can multiply the work.
-constexpr std::uint64_t maxWalkBytes = std::uint64_t{4} << 20;
+constexpr std::uint64_t maxWalkBytes = std::uint64_t{1} << 20;
 constexpr std::uint64_t walkSlackBytes = 16 << 10;
 constexpr std::uint64_t costPerRead = 256;
 
