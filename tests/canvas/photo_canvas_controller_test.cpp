@@ -105,12 +105,12 @@ TEST_F(PhotoCanvasControllerTest, PinchZoomsAboutThePointerAndScrollingMovesThro
     state().library()->setZoomState({});
     redraw();
     const std::string first = currentPath();
-    EXPECT_TRUE(interaction.scroll({0, 1, false, false}));
+    EXPECT_TRUE(interaction.scroll({0, 15, false, false})); // one notch of a wheel
     EXPECT_NE(currentPath(), first);
     state().setAdjustmentInputFocused(true);
     redraw();
     const std::string second = currentPath();
-    EXPECT_FALSE(interaction.scroll({0, 1, false, false}));
+    EXPECT_FALSE(interaction.scroll({0, 15, false, false}));
     EXPECT_EQ(currentPath(), second);
 }
 

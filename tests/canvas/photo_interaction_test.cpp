@@ -25,8 +25,11 @@ TEST(ScrollAdvanceAccumulator, PaysOutWholeStepsInSequence) {
         {10, true, false, 3, 190},  {0, true, false, 0, 190},
         {-30, true, true, 0, 190},  // momentum never advances
         {-30, true, false, 0, -30}, // a reversal starts again
-        {-3, false, false, -1, 0},  // a wheel notch is one step whatever its size
-        {250, false, false, 1, 0},
+        {-15, false, false, -1, 0}, // a wheel notch (15 degrees) is one step
+        {7.5, false, false, 0, 7.5}, // half notches of a fine wheel wait for the other half
+        {7.5, false, false, 1, 0},
+        {50, false, false, 3, 5},
+        {30, true, false, 0, 30},   // the trackpad starts afresh after the wheel
     };
     ScrollAdvanceAccumulator accumulator;
     for (const auto& c : sequence) {

@@ -4,6 +4,9 @@
 #include "ui/platform/key_translation.hpp"
 #include "ui_test_fixture.hpp"
 
+#include <QTest>
+#include <functional>
+
 namespace sorvin::test {
 namespace {
 
@@ -93,6 +96,75 @@ TEST_F(KeyMonitorTest, TheMonitorListensOnlyWhileTheBrowsingScreenIsShown) {
     const bool before = state().library() && hearted();
     press(&window(), Qt::Key_Space);
     EXPECT_EQ(state().library() && hearted(), before);
+}
+
+// A key that is both a command of the screen and a menu shortcut does its work once: the path of
+// a real key (shortcut check, menu shortcuts, then the press itself) through the focused widget.
+TEST_F(KeyMonitorTest, KeysThatAreAlsoMenuShortcutsActOnce) {
+    openBrowsing();
+    activate();
+    state().toggleHeart(); // so the hearts filter can come on
+    struct Row {
+        const char* name;
+        Qt::Key key;
+        Qt::KeyboardModifiers modifiers;
+        std::function<void()> before;
+        std::function<bool()> actedOnce;
+    };
+    AppState& s = state();
+    const auto rotation = [&s] { return s.library()->currentRotation(); };
+    const auto cropSize = [&s] { return s.library()->currentCrop().sizeP; };
+    bool was = false;
+    std::size_t waiting = 0;
+    const std::vector<Row> rows{
+        {"Shift+Down", Qt::Key_Down, Qt::ShiftModifier, [] {},
+         [&] { return s.library()->cursorIndex() == 2; }},
+        {"Shift+Up", Qt::Key_Up, Qt::ShiftModifier, [] {},
+         [&] { return s.library()->cursorIndex() == 0; }},
+        {"Right", Qt::Key_Right, Qt::NoModifier, [&] { s.setCurrentRotation(0); },
+         [&] { return rotation() == 0.5; }},
+        {"Left", Qt::Key_Left, Qt::NoModifier, [&] { s.setCurrentRotation(0); },
+         [&] { return rotation() == -0.5; }},
+        {"Shift+Right", Qt::Key_Right, Qt::ShiftModifier, [&] { s.setCurrentRotation(0); },
+         [&] { return rotation() == 90; }},
+        {"Shift+Left", Qt::Key_Left, Qt::ShiftModifier, [&] { s.setCurrentRotation(0); },
+         [&] { return rotation() == -90; }},
+        {"Shift+R", Qt::Key_R, Qt::ShiftModifier, [&] { s.setCurrentRotation(3); },
+         [&] { return rotation() == 0; }},
+        {"Ctrl+9", Qt::Key_9, Qt::ControlModifier, [&] { s.setCurrentCropSize(50); },
+         [&] { return cropSize() == 49; }},
+        {"Ctrl+0", Qt::Key_0, Qt::ControlModifier, [&] { s.setCurrentCropSize(50); },
+         [&] { return cropSize() == 51; }},
+        {"Shift+=", Qt::Key_Equal, Qt::ShiftModifier, [&] { s.setCurrentCropSize(50); },
+         [&] { return cropSize() == 100; }},
+        {"Ctrl+F", Qt::Key_F, Qt::ControlModifier, [&] { was = s.library()->isFiltered(); },
+         [&] { return s.library()->isFiltered() != was; }},
+        {"Ctrl+G", Qt::Key_G, Qt::ControlModifier, [&] { was = s.showGrid(); },
+         [&] { return s.showGrid() != was; }},
+        {"Ctrl+L", Qt::Key_L, Qt::ControlModifier, [&] { was = s.clippingWarning(); },
+         [&] { return s.clippingWarning() != was; }},
+        {"Ctrl+B", Qt::Key_B, Qt::ControlModifier, [&] { was = s.rightPanelCollapsed(); },
+         [&] { return s.rightPanelCollapsed() != was; }},
+        {"Ctrl+J", Qt::Key_J, Qt::ControlModifier, [&] { was = s.sortKey() == PhotoSortKey::name; },
+         [&] { return (s.sortKey() == PhotoSortKey::name) != was; }},
+        {"Ctrl+U", Qt::Key_U, Qt::ControlModifier, [&] { was = s.sortAscending(); },
+         [&] { return s.sortAscending() != was; }},
+        {"Shift+T", Qt::Key_T, Qt::ShiftModifier, [&] { waiting = executor.waiting(); },
+         [&] { return executor.waiting() == waiting + 1; }},
+        {"Ctrl+I", Qt::Key_I, Qt::ControlModifier, [&] {
+             queue.advance(1.0); // the EXIF of the photo is read
+             settle();
+             pasteboard.items.clear();
+         },
+         [&] { return pasteboard.items.size() == 1; }},
+        {"Ctrl+E", Qt::Key_E, Qt::ControlModifier, [] {}, [&] { return s.isExportPresented(); }},
+    };
+    for (const Row& row : rows) {
+        row.before();
+        QWidget* focus = QApplication::focusWidget();
+        QTest::keyClick(focus ? focus : &window(), row.key, row.modifiers);
+        EXPECT_TRUE(row.actedOnce()) << row.name;
+    }
 }
 
 TEST(KeyTranslation, PhysicalKeyDecidesAndQtKeyIsTheFallback) {

@@ -1,9 +1,16 @@
 #include "persistence/preference_key.hpp"
 #include "ui/app/menu_bar.hpp"
+#include "ui/app/root_view.hpp"
+#include "ui/browsing/select_view.hpp"
+#include "ui/canvas/mask_addition_sheet.hpp"
+#include "ui/canvas/mask_tab_bar_view.hpp"
+#include "ui/export/export_sheet.hpp"
 #include "ui_test_fixture.hpp"
 
 #include <QAction>
 #include <QMenuBar>
+#include <QPushButton>
+#include <QTest>
 
 namespace sorvin::test {
 namespace {
@@ -101,6 +108,44 @@ TEST_F(MainWindowMenuTest, WindowSizeLimitsAndStoredFrame) {
     // Written once the window keeps still, and at the latest when it closes.
     window().close();
     EXPECT_EQ(defaults.string(PreferenceKey::windowFrame), std::optional<std::string>("45 50 1500 950"));
+}
+
+// Keys typed as a user types them: to whatever has the keyboard.
+void type(QWidget* fallback, Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+    QWidget* focus = QApplication::focusWidget();
+    QTest::keyClick(focus ? focus : fallback, key, modifiers);
+}
+
+TEST_F(MainWindowMenuTest, TheWindowHasTheKeyboardBackWhenASheetCloses) {
+    addStandardPhotos();
+    window().show();
+    openPhotos();
+    activate();
+    SelectView* screen = window().rootView()->selectView();
+    const auto rotation = [this] { return state().library()->currentRotation(); };
+    const auto keyboardIsBack = [&] {
+        QApplication::processEvents();
+        QWidget* focus = QApplication::focusWidget();
+        return QApplication::activeWindow() == &window() && focus && (focus == screen || screen->isAncestorOf(focus));
+    };
+
+    type(&window(), Qt::Key_Right);
+    ASSERT_EQ(rotation(), 0.5);
+    type(&window(), Qt::Key_E, Qt::ControlModifier);
+    QApplication::processEvents();
+    ASSERT_TRUE(screen->exportSheet());
+    QTest::mouseClick(screen->exportSheet()->cancelButton(), Qt::LeftButton);
+    EXPECT_TRUE(keyboardIsBack());
+    type(&window(), Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(rotation(), 0);
+
+    QTest::mouseClick(screen->maskTabs()->addButton(), Qt::LeftButton);
+    QApplication::processEvents();
+    ASSERT_TRUE(screen->maskTabs()->sheet());
+    type(screen->maskTabs()->sheet(), Qt::Key_Escape);
+    EXPECT_TRUE(keyboardIsBack());
+    type(&window(), Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(rotation(), 0.5);
 }
 
 class StoredFrameTest : public MainWindowTest {};

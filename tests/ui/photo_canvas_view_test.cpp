@@ -3,10 +3,13 @@
 #include "ui/canvas/mask_tab_bar_view.hpp"
 #include "ui/canvas/photo_canvas_view.hpp"
 #include "ui/canvas/source_badge_button.hpp"
+#include "ui/app/root_view.hpp"
+#include "ui/browsing/select_view.hpp"
 #include "ui/platform/sorvin_look.hpp"
 #include "ui_test_fixture.hpp"
 
 #include <QMouseEvent>
+#include <QWheelEvent>
 #include <QPushButton>
 #include <cstring>
 
@@ -53,6 +56,37 @@ protected:
 
     int focusClears = 0;
 };
+
+// Scrolling over the photo of the window steps through the photos: a wheel once per whole notch
+// (120 eighths of a degree), however finely it reports the turn; a touchpad once per the
+// preference's points.
+TEST_F(PhotoCanvasViewTest, WheelNotchesAndTouchpadPointsStepThroughThePhotos) {
+    window().show();
+    QWidget* canvas = window().rootView()->selectView()->photoCanvas();
+    const auto scroll = [canvas](QPoint pixels, QPoint eighths) {
+        const QPointF at(100, 100);
+        QWheelEvent event(at, canvas->mapToGlobal(at), pixels, eighths, Qt::NoButton, Qt::NoModifier,
+                          Qt::NoScrollPhase, false);
+        QApplication::sendEvent(canvas, &event);
+    };
+    const auto cursor = [this] { return state().library()->cursorIndex(); };
+    ASSERT_EQ(cursor(), 0);
+    for (int part = 0; part < 4; ++part)
+        scroll({}, {0, 30});
+    EXPECT_EQ(cursor(), 1);
+    scroll({}, {0, 90}); // three quarters of a notch wait for the rest
+    EXPECT_EQ(cursor(), 1);
+    scroll({}, {0, 30});
+    EXPECT_EQ(cursor(), 2);
+    scroll({}, {0, -240}); // two notches back at once
+    EXPECT_EQ(cursor(), 0);
+
+    // Pixel deltas: 60 points a step by default.
+    scroll({0, 50}, {0, 400});
+    EXPECT_EQ(cursor(), 0);
+    scroll({0, 20}, {0, 160});
+    EXPECT_EQ(cursor(), 1);
+}
 
 TEST_F(PhotoCanvasViewTest, GrabsAtItsSizeWithThePhotoFittedAndCentred) {
     auto canvas = makeCanvas({900, 600});

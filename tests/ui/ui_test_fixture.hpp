@@ -44,6 +44,14 @@ protected:
         return *delegate_;
     }
 
+    // The window becomes the active one, as the window system makes a window the user works in:
+    // the menus' shortcuts work only there.
+    void activate() {
+        window().activateWindow();
+        QApplication::processEvents();
+        ASSERT_EQ(QApplication::activeWindow(), &window());
+    }
+
     // Sends a key event of a type to the widget; true when something took it.
     static bool send(QWidget* target, QEvent::Type type, int key,
                      Qt::KeyboardModifiers modifiers = Qt::NoModifier, bool autoRepeat = false) {

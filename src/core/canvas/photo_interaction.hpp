@@ -25,7 +25,8 @@ struct PhotoInteractionInputs {
     std::function<void(Point point, bool inside)> mouseMoved;
 };
 
-// One scroll event as the window system reports it.
+// One scroll event as the window system reports it: points with precise deltas, else the degrees
+// a wheel turned (15 a notch), which pan the photo by as many points.
 struct ScrollEvent {
     double deltaX = 0;
     double deltaY = 0;

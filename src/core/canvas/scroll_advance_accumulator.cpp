@@ -9,18 +9,16 @@ int ScrollAdvanceAccumulator::consume(double deltaY, bool isPrecise, bool isMome
     if (isMomentum || deltaY == 0 || !std::isfinite(deltaY)) return 0;
     if (!(std::isfinite(pointsPerStep) && pointsPerStep > 0)) pointsPerStep = kDefaultPointsPerStep;
     const int dir = deltaY > 0 ? 1 : -1;
-    // A reversal discards what was collected.
-    if (direction != 0 && direction != dir) accumulatedDeltaY = 0;
+    // A reversal discards what was collected, and so does a change between wheel and trackpad.
+    if ((direction != 0 && direction != dir) || collectsDegrees == isPrecise) accumulatedDeltaY = 0;
     direction = dir;
-    if (!isPrecise) {
-        accumulatedDeltaY = 0;
-        return dir;
-    }
+    collectsDegrees = !isPrecise;
+    const double perStep = isPrecise ? pointsPerStep : kDegreesPerNotch;
     accumulatedDeltaY += deltaY;
-    const double whole = std::trunc(std::abs(accumulatedDeltaY) / pointsPerStep);
+    const double whole = std::trunc(std::abs(accumulatedDeltaY) / perStep);
     if (!(whole >= 1)) return 0;
     const int steps = static_cast<int>(std::min(whole, static_cast<double>(kMaximumStepsPerEvent))) * dir;
-    accumulatedDeltaY -= steps * pointsPerStep;
+    accumulatedDeltaY -= steps * perStep;
     return steps;
 }
 

@@ -8,6 +8,7 @@
 #include "ui/app/menu_bar.hpp"
 #include "ui/app/root_view.hpp"
 
+#include <QApplication>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QTimer>
@@ -63,6 +64,19 @@ void MainWindow::saveFrame() {
         WindowFrame::text({double(g.x()), double(g.y()), double(g.width()), double(g.height())});
     DefaultsStore& defaults = state_.settings().defaults();
     if (defaults.string(PreferenceKey::windowFrame) != text) defaults.set(PreferenceKey::windowFrame, text);
+}
+
+bool MainWindow::event(QEvent* event) {
+    // Sent when the last sheet or dialog over the window (modal, as all of them are) goes. The
+    // window system may leave no window active then; the dialog is not gone from the screen yet.
+    if (event->type() == QEvent::WindowUnblocked) QTimer::singleShot(0, this, [this] { takeKeyboardBack(); });
+    return QMainWindow::event(event);
+}
+
+void MainWindow::takeKeyboardBack() {
+    if (!isVisible() || isMinimized() || QApplication::activeModalWidget()) return;
+    activateWindow();
+    if (QWidget* screen = root_->currentScreen()) screen->setFocus(Qt::OtherFocusReason);
 }
 
 void MainWindow::showEvent(QShowEvent* event) {

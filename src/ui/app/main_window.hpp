@@ -31,12 +31,16 @@ public:
     UndoManager& undoManager() const { return *undoManager_; }
 
 protected:
+    bool event(QEvent* event) override;
     void moveEvent(QMoveEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    // After a sheet or dialog: the window and its screen take the keyboard again, so the menus'
+    // shortcuts work without a click into the window.
+    void takeKeyboardBack();
     void restoreFrame();
     void frameChanged();
     void saveFrame();

@@ -28,8 +28,9 @@ bool KeyEventMonitor::inScope(QObject* watched) const {
 // Qt offers a key press first as a shortcut check (ShortcutOverride), then, when no shortcut took
 // it, as a key press; both reach this filter once for the window and again for each widget the
 // event travels through, and a synthetic press is checked again on its way. A key the handler does
-// not take changes nothing in it, so asking again is harmless; a taken press is remembered by its
-// key and time stamp, so that it is dispatched once and then withheld wherever it appears.
+// not take changes nothing in it, so asking again is harmless; a taken press is accepted at its
+// shortcut check, so no menu item with the same shortcut fires, and remembered by its key and time
+// stamp, so that it is dispatched once and then withheld wherever it appears.
 bool KeyEventMonitor::eventFilter(QObject* watched, QEvent* event) {
     const QEvent::Type type = event->type();
     if (type != QEvent::ShortcutOverride && type != QEvent::KeyPress && type != QEvent::KeyRelease)
@@ -65,7 +66,11 @@ bool KeyEventMonitor::eventFilter(QObject* watched, QEvent* event) {
     const KeyEvent down{KeyEvent::Type::keyDown, *code, KeyTranslation::modifiers(key->modifiers()),
                         key->isAutoRepeat()};
     if (!handler_(down)) return false;
-    if (type == QEvent::ShortcutOverride) takenPress_ = press;
+    if (type == QEvent::ShortcutOverride) {
+        // Accepted, the press is not tried as a menu shortcut: the screen's command runs alone.
+        key->accept();
+        takenPress_ = press;
+    }
     return true;
 }
 

@@ -60,6 +60,8 @@ public:
     ExifPanelView* exifPanel() const { return exifPanel_; }
     BottomBarView* bottomBar() const { return bottomBar_; }
     TopBarView* topBar() const { return topBar_; }
+    MaskTabBarView* maskTabs() const { return maskTabs_; }
+    QWidget* photoCanvas() const { return canvas_; }
     // The sheet shown over the photo or in the bottom panel; none while hidden.
     CommandCheatSheetView* visibleCheatSheet() const;
     QWidget* bottomPanel() const { return bottomPanel_; }

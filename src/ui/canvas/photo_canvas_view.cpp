@@ -27,9 +27,6 @@ Point pointOf(const QPointF& p) {
     return {p.x(), p.y()};
 }
 
-// Wheel notches move a zoomed photo by this many points.
-constexpr double kPointsPerNotchDegree = 1.0;
-
 } // namespace
 
 PhotoCanvasView::PhotoCanvasView(AppState& state, MainQueue& mainQueue, std::function<void()> clearInputFocus,
@@ -225,8 +222,9 @@ void PhotoCanvasView::wheelEvent(QWheelEvent* event) {
         scroll.deltaY = event->pixelDelta().y();
         scroll.hasPreciseDeltas = true;
     } else {
-        scroll.deltaX = event->angleDelta().x() / 8.0 * kPointsPerNotchDegree;
-        scroll.deltaY = event->angleDelta().y() / 8.0 * kPointsPerNotchDegree;
+        // Qt counts a wheel's turn in eighths of a degree.
+        scroll.deltaX = event->angleDelta().x() / 8.0;
+        scroll.deltaY = event->angleDelta().y() / 8.0;
     }
     scroll.isMomentum = event->phase() == Qt::ScrollMomentum;
     if (interaction_.scroll(scroll)) {
