@@ -3,6 +3,7 @@
 #include "app/app_state_fixture.hpp"
 #include "ui/app/app_delegate.hpp"
 #include "ui/app/main_window.hpp"
+#include "ui/platform/sorvin_look.hpp"
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -16,9 +17,11 @@ inline QApplication& application() {
     static char name[] = "sorvin_tests_ui";
     static char* argv[] = {name, nullptr};
     static QApplication* app = [] {
-        QApplication::setStyle(QStringLiteral("Fusion"));
         if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-        return new QApplication(argc, argv);
+        auto* application = new QApplication(argc, argv);
+        // The program's own look, so that the windows measure their texts in its fonts.
+        SorvinLook::apply(*application);
+        return application;
     }();
     return *app;
 }

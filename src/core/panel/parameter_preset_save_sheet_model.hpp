@@ -14,6 +14,8 @@ namespace sorvin {
 struct ParameterPresetSaveSheetModel {
     static constexpr std::string_view title = "プリセットとして保存";
     static constexpr std::size_t fieldLimit = 30;
+    // The notice keeps to one line, shrinking down to this fraction of its size.
+    static constexpr double noticeMinimumScale = 0.72;
 
     // What the name field keeps of typed or pasted text: its first 30 characters.
     static std::string limitedName(std::string_view text);

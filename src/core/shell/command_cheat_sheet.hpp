@@ -49,6 +49,8 @@ struct CommandCheatSheetMetrics {
     static constexpr double arrowClusterY = 100;
     static constexpr int maximumPresetKeys = 8;
     static constexpr int presetLabelLength = 4; // user-perceived characters
+    // A key's label shrinks down to this fraction of its size before it is cut.
+    static constexpr double labelMinimumScale = 0.70;
 
     struct Origin {
         double x = 0;

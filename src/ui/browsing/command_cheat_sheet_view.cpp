@@ -7,6 +7,7 @@
 #include <QFontMetricsF>
 #include <QPainter>
 #include <QPainterPath>
+#include <algorithm>
 
 namespace sorvin {
 
@@ -18,6 +19,27 @@ void CommandCheatSheetView::setVisibleLabels(std::map<std::string, std::string> 
     if (labels == labels_) return;
     labels_ = std::move(labels);
     update();
+}
+
+QFont CommandCheatSheetView::labelFont() {
+    return SorvinLook::font(9);
+}
+
+CommandCheatSheetView::Fitted CommandCheatSheetView::fit(const std::string& label) {
+    const QString text = QString::fromStdString(label);
+    const QFontMetricsF metrics(labelFont());
+    const double natural = metrics.horizontalAdvance(text);
+    const double scale = natural <= labelRoom
+                             ? 1.0
+                             : std::max(CommandCheatSheetMetrics::labelMinimumScale, labelRoom / natural);
+    return {scale, metrics.elidedText(text, Qt::ElideRight, labelRoom / scale)};
+}
+
+std::vector<std::string> CommandCheatSheetView::cutLabels() const {
+    std::vector<std::string> cut;
+    for (const auto& [key, label] : labels_)
+        if (fit(label).text != QString::fromStdString(label)) cut.push_back(label);
+    return cut;
 }
 
 void CommandCheatSheetView::paintKeyCap(QPainter& painter, double x, double y, const std::string& key) {
@@ -39,15 +61,14 @@ void CommandCheatSheetView::paintKeyCap(QPainter& painter, double x, double y, c
     painter.drawText(QRectF(x, y + 6, M::keySize, 20), Qt::AlignHCenter | Qt::AlignTop,
                      QString::fromStdString(key));
     if (style.labelled) {
-        // Shrinks down to 70 % before the label is cut.
-        const QString text = QString::fromStdString(label->second);
-        const double room = M::keySize - 4;
-        QFont font = SorvinLook::font(9);
-        for (int pixels = 8; pixels >= 7 && QFontMetricsF(font).horizontalAdvance(text) > room; --pixels)
-            font.setPixelSize(pixels);
-        painter.setFont(font);
-        const QString shown = QFontMetricsF(font).elidedText(text, Qt::ElideRight, room);
-        painter.drawText(QRectF(x + 2, y, room, M::keySize - 5), Qt::AlignHCenter | Qt::AlignBottom, shown);
+        const Fitted fitted = fit(label->second);
+        painter.setFont(labelFont());
+        // Scaled about the cap's bottom centre, where the label stands.
+        painter.translate(x + M::keySize / 2, y + M::keySize - 5);
+        painter.scale(fitted.scale, fitted.scale);
+        const double room = labelRoom / fitted.scale;
+        painter.drawText(QRectF(-room / 2, -M::keySize, room, M::keySize), Qt::AlignHCenter | Qt::AlignBottom,
+                         fitted.text);
     }
     painter.restore();
 }

@@ -101,8 +101,11 @@ void MaskTabBarView::refresh() {
     MaskTabBarModel model =
         MaskTabBarModel::make(parameters, state_.editTarget(), hasPhoto, MaskKindCatalog::current());
     if (model.items.size() != model_.items.size() || tabs_.isEmpty()) {
-        for (QPushButton* tab : tabs_)
+        for (QPushButton* tab : tabs_) {
+            // Gone from the screen at once, not only when the event loop deletes it.
+            tab->hide();
             tab->deleteLater();
+        }
         tabs_.clear();
         for (std::size_t i = 0; i < model.items.size(); ++i) {
             auto* tab = new FilledButton(QString(), 12, this);

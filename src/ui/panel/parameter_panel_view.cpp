@@ -14,6 +14,7 @@
 #include "panel/source_selector_labels.hpp"
 #include "panel/tone_curve_graph_model.hpp"
 #include "shell/keyboard_maps.hpp"
+#include "ui/panel/dimming_veil.hpp"
 #include "ui/panel/panel_button.hpp"
 #include "ui/panel/parameter_slot_column_view.hpp"
 #include "ui/panel/tone_curve_graph_view.hpp"
@@ -21,7 +22,8 @@
 #include "ui/platform/signal_adapter.hpp"
 #include "ui/platform/sorvin_look.hpp"
 
-#include <QGraphicsOpacityEffect>
+#include <QCoreApplication>
+#include <QEvent>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMenu>
@@ -87,8 +89,6 @@ ParameterPanelView::ParameterPanelView(AppState& state, AdjustmentInputFocus& fo
                      },
                      [this](PhotoParameter p, int value) { state_.setCurrentParameter(p, value); }}),
       metrics_(ParameterPanelVerticalMetrics::make(0)) {
-    setGraphicsEffect(new QGraphicsOpacityEffect(this));
-
     numberRow_ = new QWidget(this);
     auto* numberLayout = new QHBoxLayout(numberRow_);
     numberLayout->setContentsMargins(0, 0, 0, 0);
@@ -154,6 +154,9 @@ ParameterPanelView::ParameterPanelView(AppState& state, AdjustmentInputFocus& fo
     tabLayout->setContentsMargins(0, 0, 0, 0);
     tabLayout->setSpacing(6);
     tabScroll_->setWidget(tabContainer_);
+    tabContainer_->setAutoFillBackground(false);
+    // A wheel turned over the tabs moves them sideways.
+    tabScroll_->viewport()->installEventFilter(this);
 
     toolbar_ = new QWidget(this);
     auto* toolbarLayout = new QHBoxLayout(toolbar_);
@@ -219,8 +222,13 @@ ParameterPanelView::ParameterPanelView(AppState& state, AdjustmentInputFocus& fo
     for (std::size_t i = 0; i < columns_.size(); ++i)
         columns_[i] = new ParameterSlotColumnView(actions, slotContainer_);
     slotScroll_->setWidget(slotContainer_);
+    // The scroll area fills its content with the palette's window colour, which turns grey while
+    // the panel is disabled; the panel's own background shows through instead.
+    slotContainer_->setAutoFillBackground(false);
 
     graph_ = new ToneCurveGraphView(this);
+    // The panel stands on the screen's background.
+    veil_ = new DimmingVeil(qColor(PanelColors::background), this);
 
     connect(new SignalAdapter(state.changed, this), &SignalAdapter::fired, this, [this] { refresh(); });
     connect(new LibraryObserver(state, this), &LibraryObserver::changed, this, [this] { refresh(); });
@@ -269,7 +277,7 @@ void ParameterPanelView::refresh() {
     contextCheck();
     const bool modal = state_.isModalExportPresented();
     setEnabled(!modal);
-    static_cast<QGraphicsOpacityEffect*>(graphicsEffect())->setOpacity(modal ? 0.4 : 1.0);
+    veil_->setOpacity(modal ? 0.4 : 1.0);
     refreshNumberRow();
     refreshTabs();
     refreshToolbar();
@@ -314,6 +322,8 @@ void ParameterPanelView::refreshTabs() {
     }
     while (tabButtons_.size() < pages.size()) {
         auto* button = new PanelButton(tabContainer_);
+        // Shown now, so that the row's size below counts it.
+        button->show();
         const std::size_t index = tabButtons_.size();
         connect(button, &QAbstractButton::clicked, this, [this, index] {
             const auto current =
@@ -323,13 +333,19 @@ void ParameterPanelView::refreshTabs() {
         layout->addWidget(button);
         tabButtons_.push_back(button);
     }
+    PanelButton* selected = nullptr;
     for (std::size_t i = 0; i < pages.size(); ++i) {
         const auto key =
             ParameterTabShortcut::keyLabel(static_cast<int>(pages[i]), state_.editTarget(), isRaw);
         tabButtons_[i]->setFace(
             pageFace(ParameterNumberRowMetrics::letterButton(pages[i], page, key.value_or(""))));
+        if (page == ParameterPage::letter(pages[i])) selected = tabButtons_[i];
     }
-    tabContainer_->adjustSize();
+    // Every tab keeps its natural size; the row scrolls where the panel is too narrow for it.
+    layout->invalidate();
+    tabContainer_->resize(layout->sizeHint());
+    layout->activate();
+    if (selected) tabScroll_->ensureWidgetVisible(selected, 0, 0);
 }
 
 void ParameterPanelView::refreshToolbar() {
@@ -397,6 +413,8 @@ void ParameterPanelView::refreshSlots() {
         columns_[i]->setVisible(i < slots.size());
         columns_[i]->setInput(input);
     }
+    shownColumns_ = std::min(slots.size(), columns_.size());
+    sizeSlotRow();
 
     const auto channel = state_.parameterPage().curveChannel();
     graph_->setVisible(channel.has_value());
@@ -470,21 +488,32 @@ void ParameterPanelView::layoutRows() {
     const bool scrolls = ParameterPanelVerticalMetrics::slotRowScrolls(w);
     slotScroll_->setHorizontalScrollBarPolicy(scrolls ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
     slotScroll_->setGeometry(QRectF(0, m.slotRowTop(), w, m.slotRowHeight() + (scrolls ? 12 : 0)).toRect());
-    int visible = 0;
-    for (std::size_t i = 0; i < columns_.size(); ++i) {
+    for (std::size_t i = 0; i < columns_.size(); ++i)
         columns_[i]->setGeometry(
             QRectF(horizontalPadding + static_cast<double>(i) * columnWidth, 0, columnWidth, m.columnHeight())
                 .toRect());
-        if (!columns_[i]->isHidden()) ++visible;
-    }
-    slotContainer_->resize(static_cast<int>(2 * horizontalPadding + visible * columnWidth),
-                           static_cast<int>(std::ceil(m.columnHeight())));
+    sizeSlotRow();
     const double side = m.curveGraphSide();
     const double overhang = ToneCurveGraphModel::markerInset * side / ToneCurveGraphModel::side;
     graph_->setGeometry(QRectF(curveGraphLeft - overhang, m.curveGraphTop() - overhang, side + 2 * overhang,
                                side + 2 * overhang)
                             .toRect());
     graph_->raise();
+    veil_->raise();
+}
+
+void ParameterPanelView::sizeSlotRow() {
+    slotContainer_->resize(
+        static_cast<int>(2 * horizontalPadding + static_cast<double>(shownColumns_) * columnWidth),
+        static_cast<int>(std::ceil(metrics_.columnHeight())));
+}
+
+bool ParameterPanelView::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == tabScroll_->viewport() && event->type() == QEvent::Wheel) {
+        QCoreApplication::sendEvent(tabScroll_->horizontalScrollBar(), event);
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void ParameterPanelView::paintEvent(QPaintEvent*) {

@@ -21,6 +21,7 @@ class QScrollArea;
 namespace sorvin {
 
 class AppState;
+class DimmingVeil;
 class PanelButton;
 class ParameterSlotColumnView;
 class ToneCurveGraphView;
@@ -51,6 +52,7 @@ public:
     std::vector<QString> presetMenuTitles() const;
 
 protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
@@ -60,6 +62,8 @@ private:
     void refreshTabs();
     void refreshToolbar();
     void refreshSlots();
+    // The slot row is as wide as the columns the page shows.
+    void sizeSlotRow();
     void contextCheck();
     // Releases a focused value field (which commits it) and runs the action on the next turn.
     void afterReleasingFocus(std::function<void()> action);
@@ -91,7 +95,9 @@ private:
     QScrollArea* slotScroll_;
     QWidget* slotContainer_;
     std::array<ParameterSlotColumnView*, 10> columns_{};
+    std::size_t shownColumns_ = 0;
     ToneCurveGraphView* graph_;
+    DimmingVeil* veil_;
 };
 
 } // namespace sorvin

@@ -4,6 +4,7 @@
 #include "panel/panel_colors.hpp"
 #include "panel/parameter_preset_save_sheet_model.hpp"
 #include "ui/panel/panel_button.hpp"
+#include "ui/panel/shrinking_label.hpp"
 #include "ui/platform/sorvin_look.hpp"
 
 #include <QHBoxLayout>
@@ -16,7 +17,7 @@
 namespace sorvin {
 
 ParameterPresetSaveSheet::ParameterPresetSaveSheet(AppState& state, QWidget* parent)
-    : QDialog(parent), state_(state), name_(new QLineEdit(this)), notice_(new QLabel(this)),
+    : QDialog(parent), state_(state), name_(new QLineEdit(this)), notice_(new ShrinkingLabel(ParameterPresetSaveSheetModel::noticeMinimumScale, false, this)),
       save_(new QPushButton(QStringLiteral("保存"), this)) {
     setWindowTitle(qText(ParameterPresetSaveSheetModel::title));
     setFixedSize(420, 200);
@@ -42,7 +43,6 @@ ParameterPresetSaveSheet::ParameterPresetSaveSheet(AppState& state, QWidget* par
     description->setFont(SorvinLook::font(11));
     description->setStyleSheet(QStringLiteral("color: %1").arg(qColor(PanelColors::secondaryText).name()));
     layout->addWidget(description);
-    notice_->setTextFormat(Qt::PlainText);
     notice_->setFont(SorvinLook::font(11));
     notice_->setMinimumHeight(13);
     layout->addWidget(notice_);

@@ -3,12 +3,13 @@
 #include "panel/panel_colors.hpp"
 #include "panel/parameter_slot_column.hpp"
 #include "shell/keyboard_maps.hpp"
+#include "ui/panel/dimming_veil.hpp"
 #include "ui/panel/panel_button.hpp"
 #include "ui/panel/parameter_key_cap.hpp"
+#include "ui/panel/shrinking_label.hpp"
 #include "ui/panel/vertical_parameter_slider.hpp"
 #include "ui/platform/sorvin_look.hpp"
 
-#include <QGraphicsOpacityEffect>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -19,12 +20,12 @@ namespace sorvin {
 ParameterSlotColumnView::ParameterSlotColumnView(Actions actions, QWidget* parent)
     : QWidget(parent), actions_(std::move(actions)), increase_(new ParameterKeyCap(this)),
       slider_(new VerticalParameterSlider(this)), decrease_(new ParameterKeyCap(this)),
-      value_(new QLabel(this)), field_(new QLineEdit(this)), name_(new QLabel(this)) {
-    setGraphicsEffect(new QGraphicsOpacityEffect(this));
-    for (QLabel* label : {value_, name_}) {
-        label->setTextFormat(Qt::PlainText);
+      value_(new ShrinkingLabel(ParameterSlotColumn::textMinimumScale, false, this)),
+      field_(new QLineEdit(this)), name_(new ShrinkingLabel(ParameterSlotColumn::textMinimumScale, true, this)) {
+    // The column stands on the panel's background.
+    veil_ = new DimmingVeil(qColor(PanelColors::background), this);
+    for (QLabel* label : {value_, name_})
         label->setAlignment(Qt::AlignCenter);
-    }
     value_->setFont(SorvinLook::font(12));
     value_->setStyleSheet(QStringLiteral("color: %1").arg(qColor(PanelColors::text).name()));
     value_->installEventFilter(this);
@@ -81,7 +82,7 @@ void ParameterSlotColumnView::setInput(const Input& input) {
     const bool implemented = input_.parameter.has_value();
     for (QWidget* part : std::initializer_list<QWidget*>{increase_, slider_, decrease_, value_, name_})
         part->setVisible(implemented);
-    static_cast<QGraphicsOpacityEffect*>(graphicsEffect())->setOpacity(implemented ? input_.opacity : 1);
+    veil_->setOpacity(implemented ? input_.opacity : 1);
     if (!implemented) {
         field_->hide();
         return;

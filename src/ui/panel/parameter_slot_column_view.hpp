@@ -14,6 +14,7 @@ class QLineEdit;
 
 namespace sorvin {
 
+class DimmingVeil;
 class ParameterKeyCap;
 class VerticalParameterSlider;
 
@@ -68,6 +69,7 @@ private:
     QLabel* value_;
     QLineEdit* field_;
     QLabel* name_;
+    DimmingVeil* veil_;
 };
 
 } // namespace sorvin

@@ -1,0 +1,61 @@
+#include "ui/panel/shrinking_label.hpp"
+
+#include <QFontMetricsF>
+#include <QPainter>
+#include <algorithm>
+#include <cmath>
+
+namespace sorvin {
+
+namespace {
+
+// How much closer tightening may set the letters.
+constexpr double kTightenedSpacing = 95; // percent
+
+} // namespace
+
+ShrinkingLabel::ShrinkingLabel(double minimumScale, bool allowsTightening, QWidget* parent)
+    : QLabel(parent), minimumScale_(minimumScale), allowsTightening_(allowsTightening) {
+    setTextFormat(Qt::PlainText);
+}
+
+ShrinkingLabel::Fitting ShrinkingLabel::fitting() const {
+    QFont shown = font();
+    double width = QFontMetricsF(shown).horizontalAdvance(text());
+    const double room = contentsRect().width();
+    if (width <= room || width <= 0) return {shown, width, 1};
+    if (allowsTightening_ && width * minimumScale_ > room) {
+        shown.setLetterSpacing(QFont::PercentageSpacing, kTightenedSpacing);
+        width = QFontMetricsF(shown).horizontalAdvance(text());
+    }
+    return {shown, width, std::clamp(room / width, minimumScale_, 1.0)};
+}
+
+bool ShrinkingLabel::fits() const {
+    const Fitting f = fitting();
+    return f.width * f.scale <= contentsRect().width() + 0.5;
+}
+
+QSize ShrinkingLabel::minimumSizeHint() const {
+    const QSize full = QLabel::minimumSizeHint();
+    const double natural = QFontMetricsF(font()).horizontalAdvance(text());
+    const int margins = std::max(0, full.width() - static_cast<int>(std::ceil(natural)));
+    return {margins + static_cast<int>(std::ceil(natural * minimumScale_)), full.height()};
+}
+
+void ShrinkingLabel::paintEvent(QPaintEvent*) {
+    const Fitting f = fitting();
+    QPainter painter(this);
+    painter.setFont(f.font);
+    // A label that cannot be used looks the same; whoever holds it dims it.
+    painter.setPen(palette().color(QPalette::Active, foregroundRole()));
+    const QRectF room = contentsRect();
+    // Scaled about the origin, the rectangle below lands on the contents again.
+    const double s = f.scale;
+    painter.scale(s, s);
+    const QRectF scaled(room.x() / s, room.y() / s, room.width() / s, room.height() / s);
+    const QString shown = QFontMetricsF(f.font).elidedText(text(), Qt::ElideRight, scaled.width());
+    painter.drawText(scaled, static_cast<int>(alignment()) | Qt::TextSingleLine, shown);
+}
+
+} // namespace sorvin

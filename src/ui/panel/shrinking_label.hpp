@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QLabel>
+
+namespace sorvin {
+
+// A one-line label whose text, when it is wider than the label, is drawn smaller, down to a
+// minimum fraction of its size, and, where tightening is allowed and that is not enough, with
+// its letters up to 5 % closer, before it is cut at the end.
+class ShrinkingLabel : public QLabel {
+public:
+    explicit ShrinkingLabel(double minimumScale, bool allowsTightening = false, QWidget* parent = nullptr);
+
+    double minimumScale() const { return minimumScale_; }
+    // Whether the text is drawn whole in the label's present width.
+    bool fits() const;
+    QSize minimumSizeHint() const override;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    struct Fitting {
+        QFont font;
+        double width; // of the text in that font, before scaling
+        double scale;
+    };
+    Fitting fitting() const;
+
+    double minimumScale_;
+    bool allowsTightening_;
+};
+
+} // namespace sorvin

@@ -1,0 +1,353 @@
+#include "ui/app/root_view.hpp"
+#include "ui/browsing/command_cheat_sheet_view.hpp"
+#include "ui/browsing/panel_collapse_button.hpp"
+#include "ui/browsing/select_view.hpp"
+#include "ui/overlays/toast_view.hpp"
+#include "ui/panel/panel_button.hpp"
+#include "ui/panel/parameter_key_cap.hpp"
+#include "ui/panel/parameter_panel_view.hpp"
+#include "ui/panel/parameter_slot_column_view.hpp"
+#include "ui/panel/shrinking_label.hpp"
+#include "ui/panel/vertical_parameter_slider.hpp"
+#include "ui/settings/settings_view.hpp"
+#include "ui_test_fixture.hpp"
+
+#include <QAbstractButton>
+#include <QAbstractSlider>
+#include <QApplication>
+#include <QCheckBox>
+#include <QDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QToolButton>
+#include <QScrollBar>
+#include <QWheelEvent>
+#include <QWindow>
+#include <cmath>
+
+namespace sorvin::test {
+namespace {
+
+// What a person sees of a widget: its rectangle in its window, cut by every widget around it.
+QRect shownRect(const QWidget* widget) {
+    QRect shown(widget->mapTo(widget->window(), QPoint(0, 0)), widget->size());
+    for (const QWidget* w = widget->parentWidget(); w && !w->isWindow(); w = w->parentWidget())
+        shown &= QRect(w->mapTo(w->window(), QPoint(0, 0)), w->size());
+    return shown;
+}
+
+bool isControl(const QWidget* w) {
+    if (const auto* label = qobject_cast<const QLabel*>(w)) return !label->text().trimmed().isEmpty();
+    return qobject_cast<const QAbstractButton*>(w) || qobject_cast<const QLineEdit*>(w) ||
+           qobject_cast<const QAbstractSlider*>(w) || dynamic_cast<const ParameterKeyCap*>(w) ||
+           dynamic_cast<const VerticalParameterSlider*>(w);
+}
+
+// The text of a control that does not fit its box, as the control is allowed to shrink it.
+std::optional<QString> cutText(const QWidget* w) {
+    const auto over = [](double needed, double room) { return needed > room + 0.5; };
+    if (const auto* label = dynamic_cast<const ShrinkingLabel*>(w)) {
+        return label->fits() ? std::nullopt : std::optional(label->text());
+    }
+    if (const auto* label = qobject_cast<const QLabel*>(w)) {
+        if (label->text().isEmpty() || label->textFormat() == Qt::RichText) return std::nullopt;
+        if (label->wordWrap()) {
+            if (label->heightForWidth(label->width()) > label->height()) return label->text();
+            return std::nullopt;
+        }
+        const QFontMetricsF metrics(label->font());
+        double widest = 0;
+        for (const QString& line : label->text().split(u'\n'))
+            widest = std::max(widest, metrics.horizontalAdvance(line));
+        if (over(widest, label->contentsRect().width())) return label->text();
+        return std::nullopt;
+    }
+    if (const auto* button = dynamic_cast<const PanelButton*>(w)) {
+        if (over(button->sizeHint().width(), button->width())) return button->face().name;
+        return std::nullopt;
+    }
+    if (const auto* button = qobject_cast<const QAbstractButton*>(w)) {
+        if (button->text().isEmpty()) return std::nullopt;
+        // The style's frame and padding around the text take a few points on each side.
+        const auto* push = qobject_cast<const QPushButton*>(w);
+        const double frame = qobject_cast<const QCheckBox*>(w) ? 20 : push && push->isFlat() ? 0 : 6;
+        if (over(QFontMetricsF(button->font()).horizontalAdvance(button->text()) + frame, button->width()))
+            return button->text();
+    }
+    return std::nullopt;
+}
+
+// Every text cut short and every two controls lying on each other in one window.
+std::vector<std::string> layoutFaults(QWidget* top) {
+    std::vector<std::string> faults;
+    std::vector<std::pair<const QWidget*, QRect>> controls;
+    for (const QWidget* w : top->findChildren<QWidget*>()) {
+        if (!w->isVisible() || w->window() != top) continue;
+        // Toasts float over everything, and the collapse buttons over the panels' edges, on purpose.
+        bool overlay = dynamic_cast<const PanelCollapseButton*>(w) != nullptr;
+        for (const QWidget* a = w; a; a = a->parentWidget())
+            overlay |= dynamic_cast<const ToastView*>(a) != nullptr;
+        if (overlay || !isControl(w)) continue;
+        const QRect shown = shownRect(w);
+        if (shown.isEmpty()) continue;
+        const QString name = w->metaObject()->className();
+        if (const auto text = cutText(w))
+            faults.push_back("cut: \"" + text->toStdString() + "\" (" + name.toStdString() + ")");
+        controls.emplace_back(w, shown);
+    }
+    for (std::size_t i = 0; i < controls.size(); ++i)
+        for (std::size_t j = i + 1; j < controls.size(); ++j) {
+            const auto& [a, ra] = controls[i];
+            const auto& [b, rb] = controls[j];
+            if (a->isAncestorOf(b) || b->isAncestorOf(a)) continue;
+            const QRect both = ra & rb;
+            if (both.width() > 1 && both.height() > 1) {
+                const auto describe = [](const QWidget* w) {
+                    QString text = w->metaObject()->className();
+                    if (const auto* l = qobject_cast<const QLabel*>(w)) text += " \"" + l->text() + "\"";
+                    if (const auto* p = dynamic_cast<const PanelButton*>(w)) text += " \"" + p->face().name + "\"";
+                    else if (const auto* b = qobject_cast<const QAbstractButton*>(w))
+                        text += " \"" + b->text() + "\"";
+                    return text.toStdString();
+                };
+                faults.push_back("overlap: " + describe(a) + " and " + describe(b));
+            }
+        }
+    return faults;
+}
+
+class WindowLayoutTest : public MainWindowTest {
+protected:
+    SelectView& screen() { return *window().rootView()->selectView(); }
+    ParameterPanelView& panel() { return *screen().parameterPanel(); }
+
+    void openAt(QSize size) {
+        addStandardPhotos();
+        window().resize(size);
+        window().show();
+        openPhotos();
+        redraw();
+    }
+    void redraw() {
+        for (int i = 0; i < 3; ++i) {
+            QApplication::processEvents();
+            queue.runPending();
+        }
+        QApplication::processEvents();
+    }
+    void key(int k, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+        press(&window(), k, modifiers);
+        release(&window(), k, modifiers);
+        redraw();
+    }
+    static void click(QWidget* target, QPoint at) {
+        for (const auto type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
+            QMouseEvent event(type, QPointF(at), target->mapToGlobal(QPointF(at)), Qt::LeftButton,
+                              type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton, Qt::NoModifier);
+            QApplication::sendEvent(target, &event);
+        }
+    }
+    static void click(QWidget* target) { click(target, target->rect().center()); }
+    // Fails with every fault of the window and of the sheets open over it.
+    void expectNoLayoutFaults(const std::string& where) {
+        redraw();
+        std::vector<std::string> faults = layoutFaults(&window());
+        for (QDialog* sheet : window().findChildren<QDialog*>())
+            if (sheet->isVisible())
+                for (auto& fault : layoutFaults(sheet))
+                    faults.push_back(sheet->windowTitle().toStdString() + ": " + fault);
+        if (const CommandCheatSheetView* sheet = screen().visibleCheatSheet())
+            for (const auto& label : sheet->cutLabels())
+                faults.push_back("cheat sheet label cut: " + label);
+        for (const auto& fault : faults)
+            ADD_FAILURE() << where << ": " << fault;
+    }
+    PanelButton* tab(const QString& name) {
+        for (PanelButton* t : panel().tabs())
+            if (t->face().name == name) return t;
+        return nullptr;
+    }
+    // The mask tab bar's button that opens the mask sheet.
+    QPushButton* addMaskButton() {
+        for (auto* b : window().findChildren<QPushButton*>())
+            if (b->text() == QStringLiteral("＋") && b->isVisible()) return b;
+        return nullptr;
+    }
+};
+
+// Letter page keys and the number row's keys, in the order of the pages.
+constexpr int kPageKeys[] = {Qt::Key_Q, Qt::Key_W, Qt::Key_E, Qt::Key_R, Qt::Key_T, Qt::Key_Y,
+                             Qt::Key_U, Qt::Key_I, Qt::Key_O, Qt::Key_1, Qt::Key_2, Qt::Key_3,
+                             Qt::Key_4, Qt::Key_5};
+
+TEST_F(WindowLayoutTest, EveryTextFitsAndNoControlsOverlapAtTheDefaultAndSmallestWindow) {
+    openAt(QSize(1400, 900));
+    for (int i = 0; i < 20; ++i) {
+        state().presentPresetSave();
+        state().savePreset("プリセット" + std::to_string(i + 1));
+    }
+    for (const QSize size : {QSize(1400, 900), QSize(1360, 800)}) {
+        const std::string at = std::to_string(size.width()) + "x" + std::to_string(size.height()) + ", ";
+        window().resize(size);
+        key(Qt::Key_Home);
+        const auto everyPage = [&](const std::string& what) {
+            for (const int k : kPageKeys) {
+                key(k);
+                expectNoLayoutFaults(at + what + ", page key " + QKeySequence(k).toString().toStdString());
+            }
+        };
+        everyPage("photo with RAW shown as JPEG");
+        key(Qt::Key_Down);
+        everyPage("lone JPEG");
+        key(Qt::Key_Up);
+        state().selectSource(PhotoSource::raw, currentPath(), RetouchSlot::a, true, false);
+        everyPage("RAW photo");
+        for (const MaskKind& kind : {MaskKind::circular(), MaskKind::linear()}) {
+            state().presentMaskAddition();
+            redraw();
+            expectNoLayoutFaults(at + "mask sheet");
+            state().addMask(kind);
+            everyPage(kind.rawValue + " mask");
+        }
+        press(&window(), Qt::Key_Control);
+        queue.advance(0.3);
+        redraw();
+        EXPECT_NE(screen().visibleCheatSheet(), nullptr);
+        expectNoLayoutFaults(at + "cheat sheet");
+        release(&window(), Qt::Key_Control, Qt::ControlModifier);
+
+        state().presentPresetSave();
+        redraw();
+        auto* name = screen().presetSheet()->findChild<QLineEdit*>();
+        ASSERT_NE(name, nullptr);
+        name->setText(QStringLiteral("新しいプリセット"));
+        Q_EMIT name->textEdited(name->text());
+        expectNoLayoutFaults(at + "preset save sheet with a full list");
+        state().setPresetSavePresented(false);
+        state().presentPresetOrganizer();
+        expectNoLayoutFaults(at + "preset organizer");
+        state().setPresetOrganizerPresented(false);
+        state().presentExport();
+        expectNoLayoutFaults(at + "export sheet");
+        state().setExportPresented(false);
+        redraw();
+    }
+    SettingsView settings(state().settings(), delegate());
+    settings.show();
+    QApplication::processEvents();
+    for (const auto& fault : layoutFaults(&settings))
+        ADD_FAILURE() << "settings: " << fault;
+    settings.releaseNotesToggle()->click();
+    QApplication::processEvents();
+    for (const auto& fault : layoutFaults(&settings))
+        ADD_FAILURE() << "settings with notes: " << fault;
+}
+
+// Every Qt warning printed while it lives.
+class QtWarnings {
+public:
+    QtWarnings() { previous_ = qInstallMessageHandler(&QtWarnings::record); }
+    ~QtWarnings() { qInstallMessageHandler(previous_); }
+    static QStringList& seen() {
+        static QStringList messages;
+        return messages;
+    }
+
+private:
+    static void record(QtMsgType type, const QMessageLogContext&, const QString& message) {
+        // The offscreen platform says so of every dialog; a real display does not.
+        if (message.contains(QStringLiteral("propagateSizeHints"))) return;
+        if (type != QtDebugMsg && type != QtInfoMsg) seen() << message;
+    }
+    QtMessageHandler previous_;
+};
+
+TEST_F(WindowLayoutTest, TheDimmedPanelUnderASheetIsThePanelFadedIntoTheBackground) {
+    openAt(QSize(1400, 900));
+    const QRect area(panel().mapTo(&window(), QPoint(0, 0)), panel().size());
+    const QImage shown = window().grab(area).toImage().convertToFormat(QImage::Format_RGB32);
+    QtWarnings::seen().clear();
+    const QtWarnings warnings;
+    ASSERT_NE(addMaskButton(), nullptr);
+    click(addMaskButton());
+    redraw();
+    ASSERT_TRUE(state().isMaskAddPresented());
+    const QImage dimmed = window().grab(area).toImage().convertToFormat(QImage::Format_RGB32);
+    EXPECT_EQ(QtWarnings::seen(), QStringList());
+    // Opacity 0.4 over the screen's plain background, pixel by pixel: nothing drawn twice. The
+    // screen's resize handle and collapse button lie over the panel's top 12 points undimmed.
+    const QColor background(28, 28, 30);
+    int wrong = 0;
+    for (int y = 12; y < shown.height(); ++y)
+        for (int x = 0; x < shown.width(); ++x) {
+            const QColor a = shown.pixelColor(x, y);
+            const QColor b = dimmed.pixelColor(x, y);
+            const auto near = [](int got, int full, int back) {
+                return std::abs(got - (0.4 * full + 0.6 * back)) <= 2.5;
+            };
+            wrong += !(near(b.red(), a.red(), background.red()) &&
+                       near(b.green(), a.green(), background.green()) &&
+                       near(b.blue(), a.blue(), background.blue()));
+        }
+    EXPECT_EQ(wrong, 0);
+}
+
+TEST_F(WindowLayoutTest, AMaskAddedOnTheGeometryPageShowsItsBasicPage) {
+    openAt(QSize(1400, 900));
+    key(Qt::Key_5);
+    ASSERT_EQ(state().parameterPage(), ParameterPage::letter(ParameterLetterPage::geometry));
+    ASSERT_NE(addMaskButton(), nullptr);
+    click(addMaskButton());
+    redraw();
+    QPushButton* circular = nullptr;
+    for (QDialog* sheet : window().findChildren<QDialog*>())
+        if (sheet->isVisible())
+            for (auto* b : sheet->findChildren<QPushButton*>())
+                if (b->text() == QStringLiteral("円形")) circular = b;
+    ASSERT_NE(circular, nullptr);
+    click(circular);
+    redraw();
+    ASSERT_EQ(state().editTarget(), ParameterEditTarget::mask(0));
+    ASSERT_EQ(state().parameterPage(), ParameterPage::letter(ParameterLetterPage::basic));
+    // The ten columns of the page stand whole in the panel, and the selected tab in its row.
+    for (int i = 0; i < 10; ++i) {
+        const ParameterSlotColumnView* column = panel().column(i);
+        ASSERT_TRUE(column->isVisible());
+        EXPECT_EQ(shownRect(column).size(), column->size()) << i;
+        EXPECT_EQ(shownRect(column->valueLabel()).size(), column->valueLabel()->size()) << i;
+    }
+    EXPECT_EQ(shownRect(tab(QStringLiteral("基本"))).size(), tab(QStringLiteral("基本"))->size());
+    expectNoLayoutFaults("mask added on the geometry page");
+}
+
+TEST_F(WindowLayoutTest, TabsKeepTheirSizeAndTheSelectedOneScrollsIntoView) {
+    openAt(QSize(1400, 900));
+    state().selectSource(PhotoSource::raw, currentPath(), RetouchSlot::a, true, false);
+    redraw();
+    ASSERT_EQ(panel().tabs().size(), 9u);
+    for (PanelButton* t : panel().tabs())
+        EXPECT_EQ(t->width(), t->sizeHint().width()) << t->face().name.toStdString();
+    PanelButton* raw = tab(QStringLiteral("RAW現像"));
+    ASSERT_NE(raw, nullptr);
+    ASSERT_LT(shownRect(raw).width(), raw->width()) << "the row should not fit at this width";
+    key(Qt::Key_O);
+    EXPECT_EQ(shownRect(raw).size(), raw->size());
+    // Back at the start, a turn of the wheel over the row brings the last tabs out.
+    key(Qt::Key_Q);
+    EXPECT_LT(shownRect(raw).width(), raw->width());
+    QWidget* row = raw->parentWidget()->parentWidget();
+    for (int turn = 0; turn < 10; ++turn) {
+        QWheelEvent wheel(QPointF(5, 5), row->mapToGlobal(QPointF(5, 5)), QPoint(), QPoint(0, -120),
+                          Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(row, &wheel);
+    }
+    EXPECT_EQ(shownRect(raw).size(), raw->size());
+    click(raw);
+    EXPECT_EQ(state().parameterPage(), ParameterPage::letter(ParameterLetterPage::rawDevelopment));
+}
+
+} // namespace
+} // namespace sorvin::test
