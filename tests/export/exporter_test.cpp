@@ -4,12 +4,16 @@
 #include "export/exporter.hpp"
 #include "export/exporter_destination.hpp"
 #include "platform/file_path.hpp"
+#include "platform/output_file.hpp"
 #include "support/manual_main_queue.hpp"
 #include "support/test_support.hpp"
 
 #include <fcntl.h>
 #include <fstream>
+#include <csignal>
 #include <gtest/gtest.h>
+#include <set>
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 namespace sorvin {
@@ -37,6 +41,47 @@ void setModificationTime(const fs::path& file, std::int64_t seconds) {
     const struct timespec times[2] = {{seconds, 0}, {seconds, 0}};
     ASSERT_EQ(::utimensat(AT_FDCWD, file.c_str(), times, 0), 0);
 }
+
+// Another program saving into the destination at the very moment the export writes: just before
+// the export creates a file under one of the names, "their" file appears there (once per path).
+class NamesTakenAtTheLastMoment {
+public:
+    explicit NamesTakenAtTheLastMoment(std::set<std::string> names) {
+        OutputFile::setBeforeCreateHookForTesting([this, names](const fs::path& file) {
+            if (names.contains(file.filename().string()) && taken.insert(file).second)
+                std::ofstream(file) << "theirs";
+        });
+    }
+    ~NamesTakenAtTheLastMoment() { OutputFile::setBeforeCreateHookForTesting({}); }
+    NamesTakenAtTheLastMoment(const NamesTakenAtTheLastMoment&) = delete;
+    NamesTakenAtTheLastMoment& operator=(const NamesTakenAtTheLastMoment&) = delete;
+
+    std::set<fs::path> taken;
+};
+
+// Every file write beyond the given size fails (as on a full disk) while it lives.
+class FailingWrites {
+public:
+    explicit FailingWrites(rlim_t maximumFileBytes) {
+        ::getrlimit(RLIMIT_FSIZE, &saved_);
+        previous_ = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit small = saved_;
+        small.rlim_cur = maximumFileBytes;
+        ::setrlimit(RLIMIT_FSIZE, &small);
+    }
+    ~FailingWrites() {
+        ::setrlimit(RLIMIT_FSIZE, &saved_);
+        std::signal(SIGXFSZ, previous_);
+    }
+    FailingWrites(const FailingWrites&) = delete;
+    FailingWrites& operator=(const FailingWrites&) = delete;
+
+private:
+    rlimit saved_{};
+    void (*previous_)(int) = nullptr;
+};
+
+bool isJpeg(const std::string& bytes) { return bytes.size() > 1000 && bytes.starts_with("\xFF\xD8"); }
 
 // A photo folder with real JPEG files, a destination, a support folder, and an export request
 // whose renderer draws a small plain image instead of developing the file.
@@ -339,6 +384,76 @@ TEST_F(ExporterTest, ARunnerExportsInTheBackgroundAndReportsOnTheMainQueue) {
     EXPECT_EQ(progress, (std::vector<int>{1, 2}));
     ASSERT_TRUE(finished);
     EXPECT_EQ(finished->copiedCount, 2);
+}
+
+// The names below are free when the export checks them and taken when it writes: a re-encoded
+// output, a byte copy and the copies of the originals, in both conflict modes.
+class NameTakenWhileExportingTest : public ExporterTest {
+protected:
+    void SetUp() override {
+        ExporterTest::SetUp();
+        const Photo edited = addJpeg("IMG_0001.jpg");
+        request.rotations[edited.relativePath] = 90;
+        addJpeg("IMG_0002.jpg");
+        request.saveOriginals = true;
+    }
+    fs::path originals() const { return destination() / "originals"; }
+};
+
+TEST_F(NameTakenWhileExportingTest, RenameModeLeavesTheNewcomerAloneAndTakesTheNextFreeName) {
+    NamesTakenAtTheLastMoment other({"IMG_0001.jpg", "IMG_0002.jpg"});
+    const ExportResult result = run();
+    EXPECT_TRUE(result.failures.empty());
+    EXPECT_EQ(result.originalFailureCount, 0);
+    EXPECT_EQ(other.taken.size(), 4u);
+    for (const auto& file : other.taken)
+        EXPECT_EQ(bytesOf(file), "theirs") << file;
+    EXPECT_TRUE(isJpeg(bytesOf(destination() / "IMG_0001-1.jpg")));
+    EXPECT_EQ(bytesOf(destination() / "IMG_0002-1.jpg"), bytesOf(source() / "IMG_0002.jpg"));
+    EXPECT_EQ(bytesOf(originals() / "IMG_0001-1.jpg"), bytesOf(source() / "IMG_0001.jpg"));
+    EXPECT_EQ(bytesOf(originals() / "IMG_0002-1.jpg"), bytesOf(source() / "IMG_0002.jpg"));
+    EXPECT_EQ(result.renamedCount, 2);
+    EXPECT_EQ(manifest().entries.begin()->second.outputs.begin()->second.file, "IMG_0001-1.jpg");
+}
+
+TEST_F(NameTakenWhileExportingTest, OverwriteModeReplacesTheNewcomerThroughATemporaryFile) {
+    request.conflictMode = ExportConflictMode::overwrite;
+    NamesTakenAtTheLastMoment other({"IMG_0001.jpg", "IMG_0002.jpg"});
+    const ExportResult result = run();
+    EXPECT_TRUE(result.failures.empty());
+    EXPECT_EQ(other.taken.size(), 4u);
+    EXPECT_TRUE(isJpeg(bytesOf(destination() / "IMG_0001.jpg")));
+    EXPECT_EQ(bytesOf(destination() / "IMG_0002.jpg"), bytesOf(source() / "IMG_0002.jpg"));
+    EXPECT_EQ(bytesOf(originals() / "IMG_0001.jpg"), bytesOf(source() / "IMG_0001.jpg"));
+    EXPECT_EQ(result.overwrittenCount, 2);
+    EXPECT_EQ(result.renamedCount, 0);
+    for (const fs::path& folder : {destination(), originals()})
+        for (const auto& entry : fs::directory_iterator(folder))
+            EXPECT_FALSE(entry.path().filename().string().starts_with(".")) << entry.path(); // no temporary left
+}
+
+TEST_F(NameTakenWhileExportingTest, AFailingDiskNeverCostsAnybodyElsesFile) {
+    for (const auto mode : {ExportConflictMode::rename, ExportConflictMode::overwrite}) {
+        request.conflictMode = mode;
+        fs::remove_all(destination());
+        fs::create_directories(originals());
+        std::ofstream(originals() / "IMG_0001.jpg") << "theirs, there before";
+        NamesTakenAtTheLastMoment other({"IMG_0002.jpg"});
+        ExportResult result;
+        {
+            FailingWrites full(48 << 10); // the small re-encoded output fits; no copy of a photo does
+            result = run();
+        }
+        EXPECT_EQ(result.failures.size(), 1u);
+        EXPECT_EQ(result.originalFailureCount, 1);
+        EXPECT_EQ(bytesOf(originals() / "IMG_0001.jpg"), "theirs, there before");
+        EXPECT_EQ(bytesOf(destination() / "IMG_0002.jpg"), "theirs");
+        std::set<fs::path> left;
+        for (const auto& entry : fs::recursive_directory_iterator(destination()))
+            if (entry.is_regular_file()) left.insert(entry.path());
+        EXPECT_EQ(left, (std::set<fs::path>{destination() / "IMG_0001.jpg", destination() / "IMG_0002.jpg",
+                                            originals() / "IMG_0001.jpg"}));
+    }
 }
 
 } // namespace

@@ -5,6 +5,8 @@
 #include "support/test_support.hpp"
 
 #include <fstream>
+#include <functional>
+#include <sys/stat.h>
 #include <gtest/gtest.h>
 #include <random>
 #include <stdlib.h>
@@ -289,6 +291,44 @@ TEST_F(SelectionStoreTest, DamagedFileThatCannotBeMovedIsNotOverwritten) {
     EXPECT_TRUE(saveHearts(s, {"a.jpg"})) << "the save goes to the fallback";
     EXPECT_EQ(read(folder / "sorvin.json"), "{damaged");
     EXPECT_EQ(store().load().hearts, std::set<std::string>{"a.jpg"}) << "and is what the next load reads";
+}
+
+// A FIFO would block the read for ever, a device would never end: neither is read, moved or
+// written; the record lives in the fallback, which is read back the next time.
+TEST_F(SelectionStoreTest, SomethingThatIsNotAFileWhereTheRecordBelongsIsLeftAloneAndTheFallbackUsed) {
+    const auto fifo = [](const fs::path& path) { ASSERT_EQ(::mkfifo(path.c_str(), 0644), 0); };
+    const auto folderNamed = [](const fs::path& path) { fs::create_directory(path); };
+    const auto deviceLink = [](const fs::path& path) { fs::create_symlink("/dev/zero", path); };
+    const auto fifoLink = [&](const fs::path& path) {
+        fifo(root / "elsewhere");
+        fs::create_symlink(root / "elsewhere", path);
+    };
+    for (const auto& make : std::vector<std::function<void(const fs::path&)>>{fifo, folderNamed, deviceLink, fifoLink}) {
+        fs::remove_all(root.path());
+        fs::create_directories(folder);
+        const fs::path record = folder / "sorvin.json";
+        make(record);
+        const auto type = fs::symlink_status(record).type();
+        auto s = store();
+        EXPECT_EQ(s.load().warning, SelectionLoadWarning::brokenJSON);
+        EXPECT_TRUE(saveHearts(s, {"a.jpg"})) << "saved to the fallback";
+        EXPECT_EQ(fs::symlink_status(record).type(), type);
+        EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1);
+
+        const auto again = store().load();
+        EXPECT_EQ(again.hearts, std::set<std::string>{"a.jpg"});
+        EXPECT_TRUE(again.usesFallback);
+        EXPECT_FALSE(again.warning);
+    }
+    // The predecessor's name is skipped too, and the first save writes our own record.
+    fs::remove_all(folder);
+    fs::create_directories(folder);
+    fs::remove(fallback());
+    fifo(folder / "tolvanite.json");
+    auto s = store();
+    EXPECT_EQ(s.load().warning, SelectionLoadWarning::brokenJSON);
+    EXPECT_FALSE(saveHearts(s, {"b.jpg"}));
+    EXPECT_EQ(store().load().hearts, std::set<std::string>{"b.jpg"});
 }
 
 TEST_F(SelectionStoreTest, ProtectedFallbackIsNeverWritten) {

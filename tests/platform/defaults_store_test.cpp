@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
+#include <sys/stat.h>
 
 namespace sorvin {
 namespace {
@@ -76,6 +77,26 @@ TEST(DefaultsStore, DamagedFilesAreSetAsideAndTheStoreStartsEmpty) {
         EXPECT_EQ(AtomicFile::read(*store.setAsideFile()), bytes);
         EXPECT_EQ(AtomicFile::read(folder / "preferences.json.damaged"), "an earlier one");
         EXPECT_FALSE(fs::exists(file));
+        store.set("k", 1);
+        EXPECT_EQ(*DefaultsStore(file).object("k")->integer(), 1);
+    }
+}
+
+TEST(DefaultsStore, APreferenceFileThatIsNotAFileIsSetAsideWithoutWaiting) {
+    for (const std::string kind : {"fifo", "folder", "device"}) {
+        SCOPED_TRACE(kind);
+        test::TemporaryFolder folder;
+        const auto file = folder / "preferences.json";
+        if (kind == "fifo") {
+            ASSERT_EQ(::mkfifo(file.c_str(), 0644), 0);
+        } else if (kind == "folder") {
+            fs::create_directory(file);
+        } else {
+            fs::create_symlink("/dev/zero", file);
+        }
+        DefaultsStore store(file);
+        EXPECT_TRUE(store.dictionaryRepresentation().empty());
+        ASSERT_TRUE(store.setAsideFile());
         store.set("k", 1);
         EXPECT_EQ(*DefaultsStore(file).object("k")->integer(), 1);
     }

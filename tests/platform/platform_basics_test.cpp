@@ -5,8 +5,11 @@
 #include "support/test_support.hpp"
 
 #include <gtest/gtest.h>
+#include <set>
 #include <stdlib.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace sorvin {
 namespace {
@@ -34,13 +37,51 @@ TEST(AtomicFile, FailureInAReadOnlyFolderKeepsTheOldFileAndThrows) {
     EXPECT_EQ(AtomicFile::read(target), "kept");
 }
 
-TEST(AtomicFile, ReadRefusesOversizedFilesAndFolders) {
+TEST(AtomicFile, ReadRefusesOversizedFilesAndAnythingButAFileWithoutWaiting) {
     test::TemporaryFolder folder;
     AtomicFile::write(folder / "big", std::string(100, 'x'));
     EXPECT_THROW(AtomicFile::read(folder / "big", 99), std::system_error);
     EXPECT_EQ(AtomicFile::read(folder / "big", 100).size(), 100u);
     EXPECT_THROW(AtomicFile::read(folder.path()), std::system_error);
     EXPECT_THROW(AtomicFile::read(folder / "missing"), std::system_error);
+    ASSERT_EQ(::mkfifo((folder / "fifo").c_str(), 0644), 0); // nobody writes: a read would wait for ever
+    std::filesystem::create_symlink(folder / "fifo", folder / "fifo link");
+    std::filesystem::create_symlink("/dev/zero", folder / "endless");
+    std::filesystem::create_symlink("/dev/null", folder / "empty device");
+    for (const char* name : {"fifo", "fifo link", "endless", "empty device"})
+        EXPECT_THROW(AtomicFile::read(folder / name), std::system_error) << name;
+}
+
+// Killed processes leave their temporary files behind; the next save of the same file removes
+// them, but never one that a running process is writing, nor one of another file.
+TEST(AtomicFile, ASaveRemovesTheTemporariesOfProcessesThatNoLongerRun) {
+    test::TemporaryFolder folder;
+    const pid_t dead = ::fork();
+    if (dead == 0) ::_exit(0);
+    ASSERT_GT(dead, 0);
+    ::waitpid(dead, nullptr, 0);
+    const std::string gone = std::to_string(dead);
+    const std::string running = std::to_string(::getppid());
+    const std::string self = std::to_string(::getpid());
+    const std::vector<std::string> stale = {"record.json.tmp-" + gone, ".record.json.tmp-" + gone + "-A1",
+                                            "record.json.tmp-" + self};
+    const std::vector<std::string> kept = {".record.json.tmp-" + running + "-B2", "record.json.tmp-" + running,
+                                           ".record.json.tmp-" + self + "-C3", "other.json.tmp-" + gone,
+                                           "record.json.tmp-notes", "record.json"};
+    for (const auto& name : kept)
+        AtomicFile::write(folder / name, "in use");
+    for (const auto& name : stale)
+        AtomicFile::write(folder / name, "left behind");
+    std::filesystem::create_directory(folder / ("record.json.tmp-" + gone + "-folder"));
+
+    AtomicFile::write(folder / "record.json", "new");
+    std::set<std::string> left;
+    for (const auto& entry : std::filesystem::directory_iterator(folder.path()))
+        left.insert(entry.path().filename().string());
+    std::set<std::string> expected(kept.begin(), kept.end());
+    expected.insert("record.json.tmp-" + gone + "-folder");
+    EXPECT_EQ(left, expected);
+    EXPECT_EQ(AtomicFile::read(folder / "record.json"), "new");
 }
 
 TEST(Sha256, KnownDigests) {

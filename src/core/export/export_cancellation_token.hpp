@@ -21,7 +21,9 @@ public:
     // Sets the flag (for good) and removes the file being written, if any; errors are ignored.
     void cancel();
 
-    // Records the file about to be written; false, recording nothing, when already cancelled.
+    // Records the file the export has just created and is writing; false, recording nothing, when
+    // already cancelled (the writer then removes it). Only a file the export created itself is
+    // ever recorded, so a cancel never removes anybody else's file of that name.
     bool beginWriting(const std::filesystem::path& file);
 
     // Hands a written file back. False when it is not the recorded file (nothing changes) or when

@@ -47,6 +47,7 @@ ExportConflictResolver::protectedSourcePaths(const std::vector<Photo>& photos,
 }
 
 void ExportConflictResolver::discardTemporaryItem(const ExportWriteTarget& target) {
+    if (!target.replacesExisting) return;
     std::error_code ignored;
     fs::remove(target.temporaryURL, ignored);
 }

@@ -38,7 +38,9 @@ struct ExportConflictResolver {
     static ProtectedPaths protectedSourcePaths(const std::vector<Photo>& photos,
                                                const std::vector<std::filesystem::path>& additionalURLs);
 
-    // Removes the temporary file (the output itself when nothing was being replaced); silent.
+    // Removes the temporary file of a target that replaces an existing file; silent. A target
+    // written under its final name has nothing to discard: the output routines remove what they
+    // created themselves, and the name may meanwhile be somebody else's file.
     static void discardTemporaryItem(const ExportWriteTarget& target);
 
     // ".<name>.sorvin-tmp-<process id>-<UUID>": a hidden file beside the one it will replace.

@@ -6,6 +6,7 @@
 #include "export/export_manifest_store.hpp"
 #include "export/exporter_destination.hpp"
 #include "export/legacy_embedded_thumbnail_cleaner.hpp"
+#include "model/file_name_resolver.hpp"
 #include "platform/file_path.hpp"
 #include "platform/output_file.hpp"
 
@@ -24,6 +25,12 @@ namespace {
 
 constexpr const char* kNoFormat = "出力形式を1つ以上選んでください";
 constexpr const char* kNoFreeName = "同名ファイルの連番が上限に達しました";
+
+// What one output holds: the photo's file byte for byte, or a new encoding.
+struct OutputContent {
+    bool isCopy = false;
+    std::string encoded;
+};
 
 // The rotation, crop, source and development of one item.
 struct ItemEdit {
@@ -249,31 +256,27 @@ private:
         }
         if (state.newEntry) state.newEntry->outputs.erase(outputKey);
 
-        const auto target = ExportConflictResolver::target(name, folder, request_.conflictMode, protected_);
-        if (!target) {
+        if (!ExportConflictResolver::target(name, folder, request_.conflictMode, protected_)) {
             state.fail({name, kNoFreeName});
             return;
         }
-        if (!token_->beginWriting(target->temporaryURL)) {
-            state.stopped = true;
-            return;
-        }
-        std::error_code error = writeOutput(photo, edit, format, target->temporaryURL);
+        OutputContent content;
+        std::error_code error = prepareOutput(photo, edit, format, content);
+        std::optional<ExportWriteTarget> target;
         if (!error) {
-            if (!token_->completeWriting(target->temporaryURL)) {
-                ExportConflictResolver::discardTemporaryItem(*target);
-                state.stopped = true;
+            target = storeUnderFreeName(name, folder, error, [&](const fs::path& file) {
+                const auto stored = storeOutput(photo, format, content, file);
+                // False when a cancel came during the write: the cancel has removed the file.
+                const bool kept = token_->completeWriting(file);
+                if (!stored && !kept) return make_error_code(std::errc::operation_canceled);
+                return stored;
+            });
+            if (!target) {
+                state.fail({name, kNoFreeName});
                 return;
             }
-            if (target->replacesExisting) {
-                error = OutputFile::replace(target->finalURL, target->temporaryURL);
-                if (!error) state.overwrote = true;
-            }
-        } else {
-            token_->completeWriting(target->temporaryURL);
         }
         if (error) {
-            ExportConflictResolver::discardTemporaryItem(*target);
             // A write that fails because of a cancel stops the item like any other cancel.
             if (token_->isCancelled())
                 state.stopped = true;
@@ -281,6 +284,7 @@ private:
                 state.fail({name, failureReason(error)});
             return;
         }
+        if (target->replacesExisting) state.overwrote = true;
 
         ++result_.outputFileCount;
         const auto identity = ExportManifestStore::fileIdentity(target->finalURL);
@@ -296,35 +300,66 @@ private:
         state.wroteOutput = true;
     }
 
-    // Writes one output file (a byte copy or a new encoding) under its temporary name.
-    std::error_code writeOutput(const Photo& photo, const ItemEdit& edit, ExportImageFormat format,
-                                const fs::path& file) {
+    // Renders and encodes an output that is not a byte copy of the photo's file.
+    std::error_code prepareOutput(const Photo& photo, const ItemEdit& edit, ExportImageFormat format,
+                                  OutputContent& content) {
         try {
-            return writeOutputOrThrow(photo, edit, format, file);
+            return prepareOutputOrThrow(photo, edit, format, content);
         } catch (const std::bad_alloc&) { // a photo too large for this machine fails alone
             return std::make_error_code(std::errc::not_enough_memory);
         }
     }
 
-    std::error_code writeOutputOrThrow(const Photo& photo, const ItemEdit& edit, ExportImageFormat format,
-                                       const fs::path& file) {
-        if (!shouldReencode(photo, format, request_.burnInOrientation, edit.rotation, edit.crop, 0,
-                            edit.parameters, edit.source, limit_)) {
-            if (auto error = OutputFile::copyNew(photo.url, file)) return error;
-            if (format == ExportImageFormat::jpeg) LegacyEmbeddedThumbnailCleaner::cleanIfNeeded(file);
-            return {};
-        }
+    std::error_code prepareOutputOrThrow(const Photo& photo, const ItemEdit& edit, ExportImageFormat format,
+                                         OutputContent& content) {
+        content.isCopy = !shouldReencode(photo, format, request_.burnInOrientation, edit.rotation, edit.crop, 0,
+                                         edit.parameters, edit.source, limit_);
+        if (content.isCopy) return {};
         if (format == ExportImageFormat::heif && !supportsOutput(format))
             return ExportErrc::featureUnsupported;
         const auto rendering = render_(photo, edit.rotation, edit.crop, edit.parameters, edit.source, limit_);
         if (!rendering.rendered || !rendering.rendered->image)
             return rendering.error ? rendering.error : make_error_code(ExportErrc::fileReadCorruptFile);
         if (token_->isCancelled()) return std::make_error_code(std::errc::operation_canceled);
-        const auto bytes = encodedImage(*rendering.rendered, format);
+        auto bytes = encodedImage(*rendering.rendered, format);
         if (!bytes) return ExportErrc::fileWriteUnknown;
         // Cancelled while encoding: the file is never written.
         if (token_->isCancelled()) return std::make_error_code(std::errc::operation_canceled);
-        return OutputFile::writeNew(file, *bytes);
+        content.encoded = std::move(*bytes);
+        return {};
+    }
+
+    // Writes one output file (a byte copy or the new encoding) as a new file. The token knows it
+    // from the moment it exists, so that a cancel removes it; a cancel before that refuses it.
+    std::error_code storeOutput(const Photo& photo, ExportImageFormat format, const OutputContent& content,
+                                const fs::path& file) {
+        const auto created = [this](const fs::path& path) { return token_->beginWriting(path); };
+        if (!content.isCopy) return OutputFile::writeNew(file, content.encoded, created);
+        if (auto error = OutputFile::copyNew(photo.url, file, created)) return error;
+        if (format == ExportImageFormat::jpeg) LegacyEmbeddedThumbnailCleaner::cleanIfNeeded(file);
+        return {};
+    }
+
+    // Writes a file under the name the conflict rules give. A name that was free when chosen but is
+    // taken at the moment of writing (another program saving into the folder) is never touched:
+    // the rules are applied again, so rename mode moves on to the next free name and overwrite mode
+    // replaces the newcomer through a temporary file. None when no name is left; otherwise the
+    // target, with error set when the write failed (nothing of ours is left then).
+    std::optional<ExportWriteTarget> storeUnderFreeName(const std::string& name, const fs::path& folder,
+                                                        std::error_code& error,
+                                                        const std::function<std::error_code(const fs::path&)>& write) {
+        for (int attempt = 0; attempt <= FileNameResolver::kMaximumVariant; ++attempt) {
+            auto target = ExportConflictResolver::target(name, folder, request_.conflictMode, protected_);
+            if (!target) break;
+            error = write(target->temporaryURL);
+            if (error == std::errc::file_exists) continue;
+            if (!error && target->replacesExisting) {
+                error = OutputFile::replace(target->finalURL, target->temporaryURL);
+                if (error) ExportConflictResolver::discardTemporaryItem(*target);
+            }
+            return target;
+        }
+        return std::nullopt;
     }
 
     void copyOriginals(const Photo& photo, ItemState& state) {
@@ -345,25 +380,14 @@ private:
             if (k > 0 && primaryUnchanged &&
                 companionOriginalExists(file, files[0], state.previousOriginal, *originalsFolder_))
                 continue;
-            const auto target = ExportConflictResolver::target(file.fileName, *originalsFolder_,
-                                                               request_.conflictMode, protected_);
-            if (!target) {
+            std::error_code error;
+            const auto target = storeUnderFreeName(file.fileName, *originalsFolder_, error,
+                                                   [&](const fs::path& copy) { return OutputFile::copyNew(file.url, copy); });
+            if (!target || error) {
                 failed = true;
                 continue;
             }
-            if (OutputFile::copyNew(file.url, target->temporaryURL)) {
-                ExportConflictResolver::discardTemporaryItem(*target);
-                failed = true;
-                continue;
-            }
-            if (target->replacesExisting) {
-                if (OutputFile::replace(target->finalURL, target->temporaryURL)) {
-                    ExportConflictResolver::discardTemporaryItem(*target);
-                    failed = true;
-                    continue;
-                }
-                state.overwrote = true;
-            }
+            if (target->replacesExisting) state.overwrote = true;
             if (target->isRenamed && !renamedOriginal) renamedOriginal = target->finalURL.filename().string();
             if (k == 0) {
                 primaryCopied = true;

@@ -108,9 +108,24 @@ std::vector<SelectionLoadCandidate> SelectionStore::loadCandidates() const {
 SelectionLoadResult SelectionStore::load() {
     const auto candidates = loadCandidates();
     auto chosen = candidates.end();
-    for (auto it = candidates.begin(); it != candidates.end() && chosen == candidates.end(); ++it)
-        if (fileManager_.fileExists(it->url)) chosen = it;
-    if (chosen == candidates.end()) return {};
+    // Something that is not a file where a record belongs is never read (a FIFO would block the
+    // read for ever), moved or written: it is treated as a damaged record that cannot be set
+    // aside, and the next candidate (the fallback, once saved) holds the record.
+    bool skippedSpecial = false;
+    for (auto it = candidates.begin(); it != candidates.end() && chosen == candidates.end(); ++it) {
+        if (!fileManager_.fileExists(it->url)) continue;
+        if (fileManager_.isRegularFile(it->url)) {
+            chosen = it;
+        } else {
+            if (!it->isLegacy) keptLocations_.insert(it->url);
+            skippedSpecial = true;
+        }
+    }
+    if (chosen == candidates.end()) {
+        SelectionLoadResult result;
+        if (skippedSpecial) result.warning = SelectionLoadWarning::brokenJSON;
+        return result;
+    }
 
     // Saves go to the fallback while the folder cannot be written, so a folder file can be older
     // than the fallback beside it: then the fallback holds the latest edits. The folder file is
@@ -119,7 +134,7 @@ SelectionLoadResult SelectionStore::load() {
     SelectionRecord record;
     std::optional<Outcome> outcome;
     const auto& fallback = candidates[2];
-    if (!chosen->usesFallback && fileManager_.fileExists(fallback.url)) {
+    if (!chosen->usesFallback && fileManager_.isRegularFile(fallback.url)) {
         const auto folderTime = fileManager_.modificationTime(chosen->url);
         const auto fallbackTime = fileManager_.modificationTime(fallback.url);
         if (folderTime && fallbackTime && *fallbackTime > *folderTime) {
@@ -196,7 +211,7 @@ void SelectionStore::setAside(const fs::path& file) {
     try {
         fileManager_.moveItem(file, target);
     } catch (const std::exception&) {
-        unmovableBrokenURL_ = file;
+        keptLocations_.insert(file);
     }
 }
 
@@ -245,7 +260,7 @@ bool SelectionStore::save(const std::optional<std::string>& cursor, const std::s
     }));
 
     if (protectedUnknownVersionURL_ == primaryURL_) throw SelectionStoreError();
-    if (unmovableBrokenURL_ != primaryURL_) {
+    if (!keptLocations_.contains(primaryURL_)) {
         try {
             fileManager_.writeAtomically(primaryURL_, text);
             return false;
@@ -253,7 +268,7 @@ bool SelectionStore::save(const std::optional<std::string>& cursor, const std::s
             // The folder cannot be written: the fallback keeps the record.
         }
     }
-    if (protectedUnknownVersionURL_ == fallbackURL_ || unmovableBrokenURL_ == fallbackURL_)
+    if (protectedUnknownVersionURL_ == fallbackURL_ || keptLocations_.contains(fallbackURL_))
         throw fs::filesystem_error("記録ファイルを書き込む権限がありません", fallbackURL_,
                                    std::make_error_code(std::errc::permission_denied));
     fileManager_.createDirectories(fallbackURL_.parent_path());

@@ -105,8 +105,9 @@ private:
     FileManager& fileManager_;
     Clock now_;
     std::optional<std::filesystem::path> protectedUnknownVersionURL_;
-    // A damaged file that could not be set aside: never written over, so it is not lost.
-    std::optional<std::filesystem::path> unmovableBrokenURL_;
+    // Locations never written: a damaged file that could not be set aside, so it is not lost, and
+    // anything there that is not a file (a FIFO, a device, a folder, a link to one).
+    std::set<std::filesystem::path> keptLocations_;
 };
 
 } // namespace sorvin

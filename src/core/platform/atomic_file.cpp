@@ -1,6 +1,12 @@
 #include "platform/atomic_file.hpp"
 
+#include "platform/regular_file.hpp"
+#include "platform/uuid_text.hpp"
+
 #include <cerrno>
+#include <charconv>
+#include <csignal>
+#include <dirent.h>
 #include <fcntl.h>
 #include <string>
 #include <sys/stat.h>
@@ -29,21 +35,69 @@ private:
     int fd_;
 };
 
-mode_t currentUmask() {
-    mode_t mask = ::umask(0);
-    ::umask(mask);
-    return mask;
+bool isRunning(pid_t process) {
+    return ::kill(process, 0) == 0 || errno != ESRCH;
+}
+
+// The writer's process id when the name is one of the target's temporary names.
+std::optional<pid_t> writerOf(std::string_view entry, const std::string& name) {
+    std::string_view rest;
+    if (entry.starts_with(name + ".tmp-"))
+        rest = entry.substr(name.size() + 5);
+    else if (entry.starts_with("." + name + ".tmp-"))
+        rest = entry.substr(name.size() + 6);
+    else
+        return std::nullopt;
+    pid_t process = 0;
+    const auto [end, error] = std::from_chars(rest.data(), rest.data() + rest.size(), process);
+    if (error != std::errc() || end == rest.data() || process <= 0) return std::nullopt;
+    if (end != rest.data() + rest.size() && *end != '-') return std::nullopt;
+    return process;
+}
+
+// Removes the temporary files of the target whose writer no longer runs, and the fixed-name one
+// of this very process (a write of ours that could not clean up). Only regular files are removed.
+void removeStaleTemporaries(const std::filesystem::path& target, const std::string& ownFixedName) {
+    const std::filesystem::path folder = target.parent_path().empty() ? "." : target.parent_path();
+    DIR* directory = ::opendir(folder.c_str());
+    if (!directory) return;
+    const std::string name = target.filename().string();
+    const pid_t self = ::getpid();
+    while (const dirent* entry = ::readdir(directory)) {
+        const std::string_view entryName = entry->d_name;
+        const auto writer = writerOf(entryName, name);
+        if (!writer) continue;
+        const bool stale = *writer == self ? entryName == ownFixedName : !isRunning(*writer);
+        struct stat info {};
+        if (stale && ::fstatat(::dirfd(directory), entry->d_name, &info, AT_SYMLINK_NOFOLLOW) == 0 &&
+            S_ISREG(info.st_mode))
+            ::unlinkat(::dirfd(directory), entry->d_name, 0);
+    }
+    ::closedir(directory);
+}
+
+// Makes the rename itself durable.
+void flushFolder(const std::filesystem::path& folder) {
+    Descriptor fd(::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (fd.get() < 0) fail("open folder");
+    // Some file systems cannot flush a folder at all; there is nothing more to do on them.
+    if (::fsync(fd.get()) != 0 && errno != EINVAL && errno != ENOTSUP) fail("flush folder");
 }
 
 } // namespace
 
-void write(const std::filesystem::path& target, std::string_view bytes) {
-    std::string pattern = (target.parent_path() / ("." + target.filename().string() + ".tmp-XXXXXX")).string();
-    Descriptor fd(::mkstemp(pattern.data()));
+void write(const std::filesystem::path& target, std::string_view bytes, TemporaryName naming) {
+    const std::string name = target.filename().string();
+    const std::string process = std::to_string(::getpid());
+    const std::string fixedName = name + ".tmp-" + process;
+    removeStaleTemporaries(target, fixedName);
+    const std::string temporaryName = naming == TemporaryName::perProcess
+                                          ? fixedName
+                                          : "." + name + ".tmp-" + process + "-" + UuidText::random();
+    const std::string temporary = (target.parent_path() / temporaryName).string();
+    Descriptor fd(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
     if (fd.get() < 0) fail("create temporary file");
-    const std::string temporary = pattern;
     try {
-        if (::fchmod(fd.get(), 0666 & ~currentUmask()) != 0) fail("set file mode");
         std::size_t written = 0;
         while (written < bytes.size()) {
             ssize_t n = ::write(fd.get(), bytes.data() + written, bytes.size() - written);
@@ -60,20 +114,17 @@ void write(const std::filesystem::path& target, std::string_view bytes) {
         ::unlink(temporary.c_str());
         throw;
     }
+    flushFolder(target.parent_path());
 }
 
 std::string read(const std::filesystem::path& path, std::size_t maxBytes) {
-    Descriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (fd.get() < 0) fail("open file");
-    struct stat info {};
-    if (::fstat(fd.get(), &info) != 0) fail("inspect file");
-    if (!S_ISREG(info.st_mode)) throw std::system_error(std::make_error_code(std::errc::invalid_argument), "not a file");
-    if (static_cast<std::size_t>(info.st_size) > maxBytes)
-        throw std::system_error(std::make_error_code(std::errc::file_too_large), "file too large");
+    std::error_code refused;
+    const auto file = RegularFile::open(path, maxBytes, refused);
+    if (!file) throw std::system_error(refused, "open file");
     std::string bytes;
     char chunk[65536];
     for (;;) {
-        ssize_t n = ::read(fd.get(), chunk, sizeof chunk);
+        ssize_t n = ::read(file->descriptor(), chunk, sizeof chunk);
         if (n < 0) {
             if (errno == EINTR) continue;
             fail("read file");

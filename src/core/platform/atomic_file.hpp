@@ -5,12 +5,24 @@
 
 namespace sorvin::AtomicFile {
 
-// Writes the bytes to a temporary file beside the target, flushes it to disk and renames it over
-// the target, so a reader sees either the old file or the whole new one. The temporary file is
-// removed on failure. Throws std::system_error.
-void write(const std::filesystem::path& target, std::string_view bytes);
+// The name of the temporary file beside a target. Both carry the writing process's id, so that a
+// later save can tell the leftovers of a killed process from a file another process is writing.
+enum class TemporaryName {
+    hidden,     // "." + name + ".tmp-<pid>-<UUID>": one of its own for every write
+    perProcess, // name + ".tmp-<pid>": one per process and target; a leftover of ours is replaced
+};
 
-// Reads a whole file. Throws std::system_error; refuses files larger than maxBytes.
+// Writes the bytes to a temporary file beside the target, flushes it to disk, renames it over the
+// target and flushes the folder, so a reader sees either the old file or the whole new one, also
+// after a power loss. Before that it removes the temporary files of this target left by
+// processes that no longer run. The temporary file is removed on failure. Throws
+// std::system_error.
+void write(const std::filesystem::path& target, std::string_view bytes,
+           TemporaryName naming = TemporaryName::hidden);
+
+// Reads a whole file without ever waiting: only a regular file (or a link to one) of at most
+// maxBytes is read; a FIFO, device or folder under the name is refused at once. Throws
+// std::system_error (no_such_file_or_directory when nothing is there).
 std::string read(const std::filesystem::path& path, std::size_t maxBytes = 256u << 20);
 
 } // namespace sorvin::AtomicFile

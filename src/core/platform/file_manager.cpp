@@ -11,6 +11,11 @@ bool FileManager::fileExists(const fs::path& path) const {
     return fs::exists(path, ignored);
 }
 
+bool FileManager::isRegularFile(const fs::path& path) const {
+    std::error_code ignored;
+    return fs::is_regular_file(path, ignored);
+}
+
 bool FileManager::entryExists(const fs::path& path) const {
     std::error_code ignored;
     return fs::symlink_status(path, ignored).type() != fs::file_type::not_found;
@@ -28,7 +33,7 @@ std::string FileManager::contents(const fs::path& path, std::size_t maxBytes) co
 }
 
 void FileManager::writeAtomically(const fs::path& path, std::string_view bytes) {
-    AtomicFile::write(path, bytes);
+    AtomicFile::write(path, bytes, AtomicFile::TemporaryName::perProcess);
 }
 
 void FileManager::moveItem(const fs::path& from, const fs::path& to) {

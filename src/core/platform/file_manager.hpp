@@ -16,13 +16,16 @@ public:
 
     // True when something exists at the path (a dangling link does not count).
     virtual bool fileExists(const std::filesystem::path& path) const;
+    // True when a regular file, or a link to one, is there (no FIFO, device or folder).
+    virtual bool isRegularFile(const std::filesystem::path& path) const;
     // True when any entry, a dangling link included, has the name.
     virtual bool entryExists(const std::filesystem::path& path) const;
     virtual std::optional<std::filesystem::file_time_type>
     modificationTime(const std::filesystem::path& path) const;
     // The whole file; throws std::system_error, also for a file larger than maxBytes.
     virtual std::string contents(const std::filesystem::path& path, std::size_t maxBytes) const;
-    // Throws std::system_error; the old file stays as it was on failure.
+    // Throws std::system_error; the old file stays as it was on failure. The temporary file is
+    // "<name>.tmp-<process id>" beside the target.
     virtual void writeAtomically(const std::filesystem::path& path, std::string_view bytes);
     // Throws std::filesystem::filesystem_error.
     virtual void moveItem(const std::filesystem::path& from, const std::filesystem::path& to);

@@ -7,6 +7,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 namespace sorvin::OutputFile {
@@ -20,19 +21,30 @@ std::error_code lastError() {
     return {errno, std::generic_category()};
 }
 
+std::function<void(const std::filesystem::path&)>& beforeCreateHook() {
+    static std::function<void(const std::filesystem::path&)> hook;
+    return hook;
+}
+
+// A file this call creates. Until it is kept, closing removes it, and only while the name still
+// leads to the very file created here: what anybody else put under the name is left alone.
 class NewFile {
 public:
-    explicit NewFile(const std::filesystem::path& path) : path_(path) {
-        fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-    }
+    explicit NewFile(const std::filesystem::path& path) : path_(path) {}
     ~NewFile() {
-        if (fd_ >= 0) ::close(fd_);
-        if (!kept_) ::unlink(path_.c_str());
+        if (fd_ >= 0) closeAndRemove();
     }
     NewFile(const NewFile&) = delete;
     NewFile& operator=(const NewFile&) = delete;
 
-    bool isOpen() const { return fd_ >= 0; }
+    // Creates the file exclusively: file_exists when anything is under the name.
+    std::error_code create(const CreationHook& created) {
+        if (const auto& hook = beforeCreateHook()) hook(path_);
+        fd_ = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+        if (fd_ < 0) return lastError();
+        if (created && !created(path_)) return std::make_error_code(std::errc::operation_canceled);
+        return {};
+    }
     int descriptor() const { return fd_; }
 
     std::error_code write(const void* data, std::size_t size) {
@@ -49,33 +61,45 @@ public:
         return {};
     }
 
+    // Closes the finished file and keeps it.
     std::error_code close() {
-        const int fd = fd_;
-        fd_ = -1;
-        if (::close(fd) != 0) return lastError();
-        kept_ = true;
-        return {};
+        struct stat created {};
+        ::fstat(fd_, &created);
+        if (::close(std::exchange(fd_, -1)) == 0) return {};
+        const auto error = lastError();
+        removeIfSame(created);
+        return error;
     }
 
 private:
+    void closeAndRemove() {
+        struct stat created {};
+        const bool known = ::fstat(fd_, &created) == 0;
+        ::close(std::exchange(fd_, -1));
+        if (known) removeIfSame(created);
+    }
+    void removeIfSame(const struct stat& created) const {
+        struct stat named {};
+        if (::lstat(path_.c_str(), &named) == 0 && named.st_dev == created.st_dev &&
+            named.st_ino == created.st_ino)
+            ::unlink(path_.c_str());
+    }
+
     std::filesystem::path path_;
     int fd_ = -1;
-    bool kept_ = false;
 };
 
 } // namespace
 
-std::error_code writeNew(const std::filesystem::path& file, std::string_view bytes) {
+std::error_code writeNew(const std::filesystem::path& file, std::string_view bytes, const CreationHook& created) {
     NewFile out(file);
-    if (!out.isOpen()) {
-        const auto error = lastError();
-        return error;
-    }
+    if (auto error = out.create(created)) return error;
     if (auto error = out.write(bytes.data(), bytes.size())) return error;
     return out.close();
 }
 
-std::error_code copyNew(const std::filesystem::path& source, const std::filesystem::path& file) {
+std::error_code copyNew(const std::filesystem::path& source, const std::filesystem::path& file,
+                        const CreationHook& created) {
     const auto in = RegularFile::open(source, kMaximumCopyBytes);
     if (!in) {
         std::error_code exists;
@@ -86,7 +110,7 @@ std::error_code copyNew(const std::filesystem::path& source, const std::filesyst
     struct stat info {};
     if (::fstat(in->descriptor(), &info) != 0) return lastError();
     NewFile out(file);
-    if (!out.isOpen()) return lastError();
+    if (auto error = out.create(created)) return error;
     // The kernel copies in place where it can (and shares the blocks on file systems that allow it);
     // anything it refuses is copied through a buffer.
     bool copied = false;
@@ -121,6 +145,10 @@ std::error_code copyNew(const std::filesystem::path& source, const std::filesyst
 std::error_code replace(const std::filesystem::path& finalFile, const std::filesystem::path& temporaryFile) {
     if (std::rename(temporaryFile.c_str(), finalFile.c_str()) != 0) return lastError();
     return {};
+}
+
+void setBeforeCreateHookForTesting(std::function<void(const std::filesystem::path&)> hook) {
+    beforeCreateHook() = std::move(hook);
 }
 
 } // namespace sorvin::OutputFile

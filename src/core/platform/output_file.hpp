@@ -1,19 +1,32 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <string_view>
 #include <system_error>
 
 namespace sorvin::OutputFile {
 
-// Writes a new file; never replaces anything (a name taken meanwhile gives EEXIST). A failed
-// write removes what it created. The error is the system's (ENOSPC for a full disk).
-std::error_code writeNew(const std::filesystem::path& file, std::string_view bytes);
+// Told the name of a new file as soon as it exists, before anything is written into it. False
+// abandons the write: the file is removed and the call gives operation_canceled.
+using CreationHook = std::function<bool(const std::filesystem::path&)>;
+
+// Writes a new file and never replaces anything: when the name is taken, even by a file that
+// appeared a moment ago, the call gives file_exists and touches nothing. A failed write removes
+// the file this call created, and only that one. Other errors are the system's (ENOSPC for a full
+// disk).
+std::error_code writeNew(const std::filesystem::path& file, std::string_view bytes,
+                         const CreationHook& created = {});
 
 // Copies a file's bytes into a new file as writeNew does, keeping the source's modification time.
-std::error_code copyNew(const std::filesystem::path& source, const std::filesystem::path& file);
+std::error_code copyNew(const std::filesystem::path& source, const std::filesystem::path& file,
+                        const CreationHook& created = {});
 
 // Moves a finished temporary file over the final one in one step (same folder).
 std::error_code replace(const std::filesystem::path& finalFile, const std::filesystem::path& temporaryFile);
+
+// For tests: runs just before every exclusive create of writeNew and copyNew, so that a test can
+// take the name between a free-name check and the write. An empty function ends it.
+void setBeforeCreateHookForTesting(std::function<void(const std::filesystem::path&)> hook);
 
 } // namespace sorvin::OutputFile

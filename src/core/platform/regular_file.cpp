@@ -9,15 +9,28 @@
 namespace sorvin {
 
 std::optional<RegularFile> RegularFile::open(const std::filesystem::path& path, std::uint64_t maxBytes) {
+    std::error_code ignored;
+    return open(path, maxBytes, ignored);
+}
+
+std::optional<RegularFile> RegularFile::open(const std::filesystem::path& path, std::uint64_t maxBytes,
+                                             std::error_code& refused) {
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-    if (fd < 0) return std::nullopt;
-    struct stat info {};
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size < 0 ||
-        static_cast<std::uint64_t>(info.st_size) > maxBytes) {
-        ::close(fd);
+    if (fd < 0) {
+        refused = {errno, std::generic_category()};
         return std::nullopt;
     }
-    return RegularFile(fd, static_cast<std::uint64_t>(info.st_size));
+    struct stat info {};
+    if (::fstat(fd, &info) != 0)
+        refused = {errno, std::generic_category()};
+    else if (!S_ISREG(info.st_mode) || info.st_size < 0)
+        refused = std::make_error_code(std::errc::invalid_argument);
+    else if (static_cast<std::uint64_t>(info.st_size) > maxBytes)
+        refused = std::make_error_code(std::errc::file_too_large);
+    else
+        return RegularFile(fd, static_cast<std::uint64_t>(info.st_size));
+    ::close(fd);
+    return std::nullopt;
 }
 
 RegularFile::RegularFile(RegularFile&& other) noexcept

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <system_error>
 #include <vector>
 
 namespace sorvin {
@@ -16,6 +17,10 @@ class RegularFile {
 public:
     // Nothing when the path cannot be opened, is not a regular file or is larger than maxBytes.
     static std::optional<RegularFile> open(const std::filesystem::path& path, std::uint64_t maxBytes);
+    // The same, telling why nothing was opened: the system's error (no_such_file_or_directory when
+    // nothing is there), invalid_argument for anything but a regular file, file_too_large.
+    static std::optional<RegularFile> open(const std::filesystem::path& path, std::uint64_t maxBytes,
+                                           std::error_code& refused);
 
     RegularFile(RegularFile&& other) noexcept;
     RegularFile& operator=(RegularFile&& other) noexcept;
