@@ -181,6 +181,16 @@ TEST_F(FolderScannerTest, CancellingStopsTheFilesThatFollowAndThrows) {
     EXPECT_FALSE(std::filesystem::exists(FolderScanner::scanCacheURL(photos.path(), caches.path())));
 }
 
+TEST_F(FolderScannerTest, ALongListingStopsWhenCancelled) {
+    for (int i = 0; i < 70; ++i)
+        writeFile(photos / ("folder_" + std::to_string(i)) / "IMG_1.jpg");
+    EXPECT_THROW(FolderScanner::scan(photos.path(), true, progress.callback(), [] { return true; }, caches.path(),
+                                     fake.reader()),
+                 FolderScannerError);
+    EXPECT_TRUE(progress.calls.empty());
+    EXPECT_EQ(fake.calls->load(), 0);
+}
+
 TEST_F(FolderScannerTest, ACancellationAfterTheLastFileStillCancels) {
     for (int i = 0; i < 5; ++i)
         writeFile(photos / ("IMG_" + std::to_string(i) + ".jpg"));

@@ -51,12 +51,20 @@ struct ListedName {
 // Walks the tree folder by folder, holding one directory open at a time and keeping its own stack,
 // so neither a deep tree nor a wide one can exhaust the call stack or the descriptors. The
 // attribute lookups of a folder's files (one each, most of a warm scan's time) run in parallel.
-std::vector<ScanCandidate> walk(const std::filesystem::path& root, int rootFd, bool includeSubfolders) {
+// Cancellation is asked every few dozen folders and every few thousand names of a large one.
+std::vector<ScanCandidate> walk(const std::filesystem::path& root, int rootFd, bool includeSubfolders,
+                                const FolderScanner::CancelProbe& isCancelled) {
+    constexpr std::size_t foldersBetweenProbes = 64, namesBetweenProbes = 4096;
+    std::size_t folders = 0;
+    const auto stopIfCancelled = [&] {
+        if (isCancelled && isCancelled()) throw FolderScannerError(FolderScannerError::Kind::cancelled);
+    };
     std::vector<ScanCandidate> found;
     std::vector<PendingFolder> pending{{"", true}};
     std::vector<ListedName> names;
     const std::string rootPrefix = root.native() == "/" ? root.native() : root.native() + "/";
     while (!pending.empty()) {
+        if (++folders % foldersBetweenProbes == 0) stopIfCancelled();
         const PendingFolder folder = std::move(pending.back());
         pending.pop_back();
         const int fd = folder.relative.empty() ? ::dup(rootFd)
@@ -69,7 +77,9 @@ std::vector<ScanCandidate> walk(const std::filesystem::path& root, int rootFd, b
             continue;
         }
         names.clear();
+        std::size_t read = 0;
         while (dirent* entry = ::readdir(dir.get())) {
+            if (++read % namesBetweenProbes == 0) stopIfCancelled();
             const std::string_view name(entry->d_name);
             if (name.empty() || name[0] == '.') continue; // hidden, and "." and ".."
             const unsigned char type = entry->d_type;
@@ -145,8 +155,8 @@ std::optional<CacheIdentity> FolderScanner::cacheIdentity(const std::filesystem:
     return identityOf(info);
 }
 
-std::vector<ScanCandidate> FolderScanner::candidates(const std::filesystem::path& folder,
-                                                     bool includeSubfolders) {
+std::vector<ScanCandidate> FolderScanner::candidates(const std::filesystem::path& folder, bool includeSubfolders,
+                                                     const CancelProbe& isCancelled) {
     const std::filesystem::path root = standardized(folder);
     struct stat info {};
     if (::stat(root.c_str(), &info) != 0 || !S_ISDIR(info.st_mode) || ::access(root.c_str(), R_OK) != 0)
@@ -157,9 +167,11 @@ std::vector<ScanCandidate> FolderScanner::candidates(const std::filesystem::path
         throw std::filesystem::filesystem_error("cannot list folder", root,
                                                 std::error_code(errno, std::generic_category()));
     }
-    std::vector<ScanCandidate> found = walk(root, fd, includeSubfolders);
-    ::close(fd);
-    return found;
+    struct Closer {
+        int fd;
+        ~Closer() { ::close(fd); }
+    } closer{fd};
+    return walk(root, fd, includeSubfolders, isCancelled);
 }
 
 } // namespace sorvin

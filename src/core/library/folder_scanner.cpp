@@ -72,7 +72,7 @@ ScanResult FolderScanner::scan(const std::filesystem::path& folder, bool include
                                const std::filesystem::path& cachesRoot,
                                const MetadataReader& metadataReader) {
     // Each worker takes what it needs from its own candidate, so the list is not shared read-only.
-    std::vector<ScanCandidate> candidates = FolderScanner::candidates(folder, includeSubfolders);
+    std::vector<ScanCandidate> candidates = FolderScanner::candidates(folder, includeSubfolders, isCancelled);
     const std::size_t total = candidates.size();
     progress(0, total);
 

@@ -59,15 +59,17 @@ struct FolderScanner {
     // Throws FolderScannerError, or std::filesystem::filesystem_error when listing the folder
     // itself fails. `progress` is first called with (0, total) on the calling thread, then from the
     // workers (one at a time, counts increasing) every 50 files and at the end; it must return
-    // promptly. `isCancelled` is asked before each file and after the pass.
+    // promptly. `isCancelled` is asked during the listing, before each file and after the pass.
     static ScanResult scan(const std::filesystem::path& folder, bool includeSubfolders,
                            const Progress& progress, const CancelProbe& isCancelled,
                            const std::filesystem::path& cachesRoot,
                            const MetadataReader& metadataReader = metadata);
 
     // Listing: the folder's eligible files (not hidden, a photo extension, a regular file and not
-    // a link, not empty), with hidden folders left out and unreadable subfolders passed over.
-    static std::vector<ScanCandidate> candidates(const std::filesystem::path& folder, bool includeSubfolders);
+    // a link, not empty), with hidden folders left out and unreadable subfolders passed over. A
+    // long walk throws FolderScannerError (cancelled) as soon as `isCancelled` answers true.
+    static std::vector<ScanCandidate> candidates(const std::filesystem::path& folder, bool includeSubfolders,
+                                                 const CancelProbe& isCancelled = {});
 
     // The default metadata reader: pixel size, orientation and capture date without decoding.
     static std::optional<Photo> metadata(const std::filesystem::path& url, const std::string& relativePath);
