@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <gtest/gtest.h>
+#include <libraw/libraw.h>
 
 namespace sorvin {
 namespace {
@@ -166,6 +167,62 @@ std::array<double, 3> meanRgb(const Image& image) {
     for (double& s : sum)
         s /= static_cast<double>(image.width()) * image.height();
     return sum;
+}
+
+// Mean CIELAB a* and b* of 8-bit sRGB pixels (D65): the overall colour cast of a picture.
+struct MeanChroma {
+    double a = 0;
+    double b = 0;
+};
+
+MeanChroma meanChroma(const std::uint8_t* pixels, std::size_t count, int stride) {
+    const auto linear = [](double v) {
+        v /= 255;
+        return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+    };
+    const auto f = [](double t) { return t > 216.0 / 24389 ? std::cbrt(t) : (24389.0 / 27 * t + 16) / 116; };
+    MeanChroma sum;
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::uint8_t* p = pixels + i * stride;
+        const double r = linear(p[0]), g = linear(p[1]), b = linear(p[2]);
+        const double fx = f((0.4124 * r + 0.3576 * g + 0.1805 * b) / 0.95047);
+        const double fy = f(0.2126 * r + 0.7152 * g + 0.0722 * b);
+        const double fz = f((0.0193 * r + 0.1192 * g + 0.9505 * b) / 1.08883);
+        sum.a += 500 * (fx - fy);
+        sum.b += 200 * (fy - fz);
+    }
+    return {sum.a / count, sum.b / count};
+}
+
+// LibRaw's own development with the camera's white balance (as `dcraw_emu -w -h` makes it).
+MeanChroma libRawCameraBalance(const std::string& file) {
+    LibRaw raw;
+    raw.imgdata.params.use_camera_wb = 1;
+    raw.imgdata.params.half_size = 1;
+    raw.imgdata.params.output_color = 1;
+    if (raw.open_file(test::sample(file).c_str()) != LIBRAW_SUCCESS || raw.unpack() != LIBRAW_SUCCESS ||
+        raw.dcraw_process() != LIBRAW_SUCCESS)
+        return {1000, 1000};
+    int error = 0;
+    libraw_processed_image_t* image = raw.dcraw_make_mem_image(&error);
+    if (!image || image->colors != 3 || image->bits != 8) return {1000, 1000};
+    const MeanChroma chroma = meanChroma(image->data, std::size_t{image->width} * image->height, 3);
+    LibRaw::dcraw_clear_mem(image);
+    return chroma;
+}
+
+TEST(RawDeveloperTest, DefaultSettingsKeepTheCamerasColourBalance) {
+    for (const RawSample& sample : kRawSamples) {
+        SCOPED_TRACE(sample.file);
+        const auto developed = RawDeveloper::develop(request(sample.file, 800));
+        ASSERT_TRUE(developed.has_value());
+        const Image& image = *developed->image;
+        const MeanChroma ours =
+            meanChroma(image.data(), static_cast<std::size_t>(image.width()) * image.height(), 4);
+        const MeanChroma libRaw = libRawCameraBalance(sample.file);
+        EXPECT_NEAR(ours.a, libRaw.a, 3.0);
+        EXPECT_NEAR(ours.b, libRaw.b, 3.0);
+    }
 }
 
 TEST(RawDeveloperTest, SettingsMoveTheResultInTheirDirection) {

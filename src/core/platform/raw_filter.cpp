@@ -359,11 +359,18 @@ void RawFilter::readAsShotWhiteBalance() {
         return std::isfinite(m[0]) && std::isfinite(m[1]) && std::isfinite(m[2]) && m[0] > 0 && m[1] > 0 &&
                m[2] > 0;
     };
-    // LibRaw reports 1, 1, 1 when a file records no white balance; no sensor is balanced like that.
-    const bool unknown = color.cam_mul[0] == color.cam_mul[1] && color.cam_mul[1] == color.cam_mul[2];
-    const float* source = valid(color.cam_mul) && !unknown ? color.cam_mul
-                          : valid(color.pre_mul)           ? color.pre_mul
-                                                           : nullptr;
+    // The camera's balance as LibRaw's own camera-white-balance development finds it: recorded
+    // multipliers as they stand (1, 1, 1 included: some cameras balance the sensor's signal
+    // before it is stored), else the daylight ones. A camera that left the balance to the
+    // converter (a multiplier of -1), or recorded a patch of white instead, has it measured from
+    // the picture by LibRaw itself.
+    float camera[4], daylight[4], measured[4];
+    std::copy(color.cam_mul, color.cam_mul + 4, camera);
+    std::copy(color.pre_mul, color.pre_mul + 4, daylight);
+    if (camera[1] == 0) camera[1] = 1;
+    const float* source = valid(camera) ? camera : valid(daylight) ? daylight : nullptr;
+    if ((camera[0] == -1 || hasWhitePatch()) && measureCameraBalance(measured) && valid(measured))
+        source = measured;
     if (source) {
         for (int c = 0; c < 3; ++c)
             asShotMultipliers_[c] = source[c];
@@ -411,6 +418,34 @@ void RawFilter::readAsShotWhiteBalance() {
     }
     properties_.neutralTemperature = asShotTemperature_;
     properties_.neutralTint = asShotTint_;
+}
+
+bool RawFilter::hasWhitePatch() const {
+    const auto& white = raw_->imgdata.color.white;
+    return std::any_of(&white[0][0], &white[0][0] + 64, [](unsigned short v) { return v != 0; });
+}
+
+// One reduced development with LibRaw's camera white balance, to learn the multipliers it used.
+bool RawFilter::measureCameraBalance(float out[4]) {
+    auto& params = raw_->imgdata.params;
+    params.use_camera_wb = 1;
+    params.use_auto_wb = 0;
+    params.half_size = 1;
+    const bool developed = unpack() && raw_->dcraw_process() == LIBRAW_SUCCESS;
+    raw_->free_image();
+    params.use_camera_wb = 0;
+    if (!developed) return false;
+    std::copy(raw_->imgdata.color.pre_mul, raw_->imgdata.color.pre_mul + 4, out);
+    return true;
+}
+
+bool RawFilter::unpack() {
+    omp_set_num_threads(openMpThreadCap());
+    if (!unpacked_) {
+        if (raw_->unpack() != LIBRAW_SUCCESS || raw_->error_count() > 0) return false;
+        unpacked_ = true;
+    }
+    return true;
 }
 
 // The multipliers of the as-shot white balance, moved by the ratio of the camera's response to
@@ -484,12 +519,7 @@ SharedImage RawFilter::develop() {
                            : std::clamp(p.luminanceNoiseReductionAmount.value_or(0.0f), 0.0f, 1.0f) *
                                  kWaveletThresholdAtFull;
 
-    omp_set_num_threads(openMpThreadCap());
-    if (!unpacked_) {
-        if (raw_->unpack() != LIBRAW_SUCCESS || raw_->error_count() > 0) return nullptr;
-        unpacked_ = true;
-    }
-    if (raw_->dcraw_process() != LIBRAW_SUCCESS) return nullptr;
+    if (!unpack() || raw_->dcraw_process() != LIBRAW_SUCCESS) return nullptr;
 
     int width = 0, height = 0, colors = 0, bps = 0;
     raw_->get_mem_image_format(&width, &height, &colors, &bps);

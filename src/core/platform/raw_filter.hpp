@@ -80,6 +80,10 @@ public:
 private:
     RawFilter();
     void readAsShotWhiteBalance();
+    bool hasWhitePatch() const;
+    bool measureCameraBalance(float out[4]);
+    // Reads the sensor data once (LibRaw's threads capped first); false when it cannot be read.
+    bool unpack();
     void multipliersFor(float kelvin, float tint, float out[4]) const;
     SharedImage develop();
 
