@@ -1,0 +1,65 @@
+// The folder's record file, read as the store reads it. Whatever it reads must survive being
+// saved: saving what was read and reading that again gives the same text on the next save.
+
+#include "fuzz_support.hpp"
+#include "fuzz_target.hpp"
+#include "persistence/selection_store.hpp"
+
+#include <map>
+#include <stdexcept>
+
+namespace {
+
+using namespace sorvin;
+namespace fs = std::filesystem;
+
+// Files in memory, so the fuzzer never touches the disk.
+class MemoryFileManager final : public FileManager {
+public:
+    std::map<fs::path, std::string> files;
+
+    bool fileExists(const fs::path& path) const override { return files.contains(path); }
+    bool entryExists(const fs::path& path) const override { return files.contains(path); }
+    std::optional<fs::file_time_type> modificationTime(const fs::path&) const override { return {}; }
+    std::string contents(const fs::path& path, std::size_t maxBytes) const override {
+        const auto file = files.find(path);
+        if (file == files.end() || file->second.size() > maxBytes)
+            throw std::system_error(std::make_error_code(std::errc::no_such_file_or_directory));
+        return file->second;
+    }
+    void writeAtomically(const fs::path& path, std::string_view bytes) override { files[path] = bytes; }
+    void moveItem(const fs::path& from, const fs::path& to) override {
+        files[to] = files.at(from);
+        files.erase(from);
+    }
+    void createDirectories(const fs::path&) override {}
+};
+
+SelectionLoadResult loaded(MemoryFileManager& files) {
+    return SelectionStore("/photos", "/support", "/legacy", files).load();
+}
+
+std::string saved(const SelectionLoadResult& record) {
+    MemoryFileManager files;
+    SelectionStore store("/photos", "/support", "/legacy", files);
+    store.save(record.cursor, record.hearts, record.rotations, record.crops, record.brightness,
+               record.params, record.paramsRaw, record.sources, record.retouchesB,
+               std::chrono::system_clock::time_point{});
+    return files.files.at(store.primaryURL());
+}
+
+} // namespace
+
+SORVIN_FUZZ_TARGET(record) {
+    MemoryFileManager files;
+    files.files["/photos/sorvin.json"] = std::string(fuzz::text(data));
+    const SelectionLoadResult first = loaded(files);
+    if (first.warning) return;
+
+    const std::string text = saved(first);
+    MemoryFileManager again;
+    again.files["/photos/sorvin.json"] = text;
+    const SelectionLoadResult second = loaded(again);
+    fuzz::require(!second.warning, "a saved record does not read back");
+    fuzz::require(saved(second) == text, "a record changes between two saves");
+}
