@@ -108,7 +108,7 @@ TEST_F(AppStateSession, AHeartShowsItsOverlayAndMessageForTheirTimes) {
     EXPECT_EQ(state().toastText(), std::nullopt);
 }
 
-TEST_F(AppStateSession, ABurstOfChangesWritesTheRecordOnceHalfASecondAfterTheLast) {
+TEST_F(AppStateSession, ChangesAreWrittenHalfASecondAfterTheLastAndAtLatestTwoAfterTheFirst) {
     openPhotos();
     for (int i = 0; i < 10; ++i) {
         state().adjustCurrentParameter(PhotoParameter::exposure, 1);
@@ -123,6 +123,23 @@ TEST_F(AppStateSession, ABurstOfChangesWritesTheRecordOnceHalfASecondAfterTheLas
         SelectionStore(photos(), root / "support", root / "legacy-support").load();
     EXPECT_EQ(saved.params.at("a.jpg")[PhotoParameter::exposure], 10);
     EXPECT_EQ(saved.cursor, "a.jpg");
+
+    // Steps that never rest half a second are written two seconds after the first of them.
+    std::filesystem::remove(record());
+    for (int i = 0; i < 5; ++i) {
+        state().adjustCurrentParameter(PhotoParameter::exposure, 1);
+        queue.advance(i < 4 ? 0.4 : 0.39);
+    }
+    EXPECT_FALSE(std::filesystem::exists(record()));
+    queue.advance(0.02);
+    ASSERT_TRUE(std::filesystem::exists(record()));
+    EXPECT_EQ(SelectionStore(photos(), root / "support", root / "legacy-support")
+                  .load()
+                  .params.at("a.jpg")[PhotoParameter::exposure],
+              15);
+    std::filesystem::remove(record());
+    queue.advance(1.0);
+    EXPECT_FALSE(std::filesystem::exists(record())) << "nothing was left to write";
 }
 
 TEST_F(AppStateSession, QuittingSavesAtOnceAndThePendingSaveNeverRuns) {

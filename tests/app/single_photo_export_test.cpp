@@ -9,6 +9,7 @@
 
 #include <fstream>
 #include <iterator>
+#include <new>
 
 namespace sorvin::test {
 namespace {
@@ -110,15 +111,34 @@ TEST_F(SinglePhotoExportTest, RefusedDestinationsAreExplainedAndLeaveNoFile) {
     EXPECT_TRUE(std::filesystem::is_directory(onFolder.destination));
 }
 
-TEST_F(SinglePhotoExportTest, AFailedRenderRemovesTheOldFileAndWritesNothing) {
-    SinglePhotoExport::Request made = request("jpeg/nikon_d70s_gps_lens.jpg");
-    made.rotation = 90;
-    std::ofstream(made.destination) << "old";
+TEST_F(SinglePhotoExportTest, TheChosenFileIsReplacedOnlyByAWholeNewOne) {
+    const auto folderHolds = [&] {
+        std::vector<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(root / "out"))
+            names.push_back(entry.path().filename().string());
+        return names;
+    };
     const auto failing = [](const Photo&, double, const ManualCrop&, const PhotoParameters&, PhotoSource,
                             std::optional<int>) { return ExportRendering{}; };
-    EXPECT_EQ(SinglePhotoExport::run(made, failing),
+    const auto throwing = [](const Photo&, double, const ManualCrop&, const PhotoParameters&, PhotoSource,
+                             std::optional<int>) -> ExportRendering { throw std::bad_alloc(); };
+    SinglePhotoExport::Request rendered = request("jpeg/nikon_d70s_gps_lens.jpg");
+    rendered.rotation = 90;
+    SinglePhotoExport::Request copied = request("jpeg/nikon_d70s_gps_lens.jpg");
+    copied.photo.url = root / "photos" / "gone.jpg"; // the copy's source went meanwhile
+    std::ofstream(rendered.destination) << "old";
+
+    // A failed render, a failure thrown from it, and a failed copy all leave the old file whole.
+    EXPECT_EQ(SinglePhotoExport::run(rendered, failing),
               ExportError::failureReason(make_error_code(ExportErrc::fileReadCorruptFile)));
-    EXPECT_FALSE(std::filesystem::exists(made.destination));
+    EXPECT_EQ(SinglePhotoExport::run(rendered, throwing), "メモリが足りません");
+    EXPECT_NE(SinglePhotoExport::run(copied, countingRenderer()), std::nullopt);
+    EXPECT_EQ(bytesOf(rendered.destination), "old");
+    EXPECT_EQ(folderHolds(), std::vector<std::string>{"exported.jpg"}) << "no temporary file is left";
+
+    EXPECT_EQ(SinglePhotoExport::run(rendered, countingRenderer()), std::nullopt);
+    EXPECT_NE(bytesOf(rendered.destination), "old");
+    EXPECT_EQ(folderHolds(), std::vector<std::string>{"exported.jpg"});
 }
 
 class CurrentPhotoExport : public AppStateTest {

@@ -4,6 +4,8 @@
 #include "support/test_support.hpp"
 
 #include <fstream>
+#include <new>
+#include <stdexcept>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -46,9 +48,13 @@ TEST(ExportErrorTest, AFullDiskReadsTheSameFromEverySource) {
     EXPECT_NE(ExportError::failureReason(ExportErrc::fileReadCorruptFile), "空き容量が足りません");
     EXPECT_EQ(ExportError::failureReason(std::error_code(EACCES, std::generic_category())),
               "アクセス権がありません");
-    // An error we have no text for keeps the system's.
+    // An error we have no text for is said in Japanese with its code; so is a bare exception.
     EXPECT_EQ(ExportError::failureReason(std::error_code(ETXTBSY, std::generic_category())),
-              std::error_code(ETXTBSY, std::generic_category()).message());
+              "エラーが起きました（コード " + std::to_string(ETXTBSY) + "）");
+    EXPECT_EQ(ExportError::describe(std::bad_alloc()), "メモリが足りません");
+    EXPECT_EQ(ExportError::describe(std::system_error(std::make_error_code(std::errc::no_space_on_device))),
+              "空き容量が足りません");
+    EXPECT_EQ(ExportError::describe(std::runtime_error("unexpected")), "予期しないエラーが起きました");
 }
 
 class DestinationTest : public ::testing::Test {

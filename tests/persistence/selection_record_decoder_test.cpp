@@ -296,6 +296,10 @@ TEST(SelectionRecordDecoder, EveryWrittenRecordReadsBackToTheSameState) {
     b.params = PhotoParameters({kCircular});
     b.masks = {kCircular};
     given.retouchesB["d.jpg"] = RetouchState();
+    // A RAW-only development with masks stays RAW-only.
+    PhotoParameters rawOnly({kLinear});
+    rawOnly.setValue(30, PhotoParameter::exposure, ParameterEditTarget::mask(0));
+    given.paramsRaw["e.jpg"] = rawOnly;
     const SelectionRecord record = SelectionRecord::normalized(given);
     const std::string text = SelectionRecordEncoder::encode(record);
     const SelectionRecord read = decodeText(text);

@@ -1,4 +1,6 @@
 #include "persistence/preference_key.hpp"
+#include "persistence/selection_store.hpp"
+#include "shell/quit_confirmation.hpp"
 #include "ui/app/menu_bar.hpp"
 #include "ui/app/root_view.hpp"
 #include "ui/browsing/select_view.hpp"
@@ -9,8 +11,11 @@
 
 #include <QAction>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
+#include <fstream>
 
 namespace sorvin::test {
 namespace {
@@ -19,6 +24,58 @@ class MainWindowMenuTest : public MainWindowTest {
 protected:
     QAction* action(MenuCommand command) { return window().menus()->action(command); }
 };
+
+// What the quit alert showed, read the moment it came up, and whether the heart was on disk then.
+struct QuitAlertSeen {
+    QString message;
+    QString informative;
+    QString defaultButton;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    bool heartOnDisk = false;
+};
+
+class QuitTest : public MainWindowMenuTest {
+protected:
+    // Hearts the first photo and chooses the menu's quit; the user answers the alert with Esc.
+    QuitAlertSeen heartAndQuit() {
+        addStandardPhotos();
+        window().show();
+        openPhotos();
+        state().toggleHeart();
+        QuitAlertSeen seen;
+        QTimer::singleShot(0, [&] {
+            auto* alert = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!alert) return;
+            seen = {alert->text(), alert->informativeText(),
+                    alert->defaultButton() ? alert->defaultButton()->text() : QString(), alert->icon(),
+                    SelectionStore(photos(), root / "support", root / "legacy-support").load().hearts.contains("a.jpg")};
+            QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+            QApplication::sendEvent(alert, &escape);
+        });
+        action(MenuCommand::quit)->trigger();
+        return seen;
+    }
+};
+
+TEST_F(QuitTest, TheAlertComesAfterTheRecordIsWritten) {
+    const QuitAlertSeen seen = heartAndQuit();
+    EXPECT_EQ(seen.message, QStringLiteral("Sorvinを終了しますか？"));
+    EXPECT_EQ(seen.informative, QStringLiteral("ハートや現像設定は保存済みです。"));
+    EXPECT_EQ(seen.defaultButton, QStringLiteral("終了"));
+    EXPECT_EQ(seen.icon, QMessageBox::Information);
+    EXPECT_TRUE(seen.heartOnDisk);
+    EXPECT_TRUE(window().isVisible()) << "Esc keeps the program running";
+}
+
+TEST_F(QuitTest, ARecordThatCouldNotBeWrittenIsSaidAndCancelIsTheDefault) {
+    // A record of a newer version in the folder is never overwritten.
+    std::ofstream(photos() / "sorvin.json") << R"({"version": 3, "app": "Sorvin", "updatedAt": "t"})";
+    const QuitAlertSeen seen = heartAndQuit();
+    EXPECT_EQ(seen.informative,
+              QStringLiteral("ハートや現像設定を保存できませんでした。終了すると、保存されていない変更は失われます。"));
+    EXPECT_EQ(seen.defaultButton, QStringLiteral("キャンセル"));
+    EXPECT_EQ(seen.icon, QMessageBox::Warning);
+}
 
 TEST_F(MainWindowMenuTest, HandBuiltItemsCarryTheUsualShortcuts) {
     struct Row {
@@ -85,7 +142,7 @@ TEST_F(MainWindowMenuTest, ItemsFollowTheStateAndActOnIt) {
 
 TEST_F(MainWindowMenuTest, QuitAsksOnlyWhileAWindowIsVisible) {
     int asked = 0;
-    delegate().confirmQuit = [&asked](QWidget*) {
+    delegate().confirmQuit = [&asked](QWidget*, const QuitConfirmation&) {
         ++asked;
         return false;
     };

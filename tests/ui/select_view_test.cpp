@@ -1,3 +1,4 @@
+#include "ui/app/menu_bar.hpp"
 #include "ui/app/root_view.hpp"
 #include "ui/browsing/bottom_bar_view.hpp"
 #include "ui/browsing/command_cheat_sheet_view.hpp"
@@ -87,6 +88,47 @@ TEST_F(SelectViewTest, ClickingARowMovesTheCursorOnTheNextTurn) {
     EXPECT_EQ(currentPath(), list[2].photo.relativePath);
     redraw();
     EXPECT_EQ(view().bottomBar()->slider()->value(), 2);
+}
+
+TEST_F(SelectViewTest, TheDeleteButtonOfACopyBDeletesOnlyThatCopy) {
+    openBrowsing();
+    state().jump("a.jpg", RetouchSlot::a);
+    state().createRetouchDuplicate();
+    state().jump("b.jpg", RetouchSlot::a);
+    state().createRetouchDuplicate();
+    state().toggleHeart(); // the cursor stays on b.jpg's copy B, hearted
+    redraw();
+    const auto clickDeleteOf = [&](const std::string& path) {
+        FileListView* list = view().fileList()->list();
+        const auto all = rows();
+        const auto row = std::find_if(all.begin(), all.end(), [&](const FileListRowModel& r) {
+            return r.photo.relativePath == path && r.slot == RetouchSlot::b;
+        });
+        ASSERT_NE(row, all.end());
+        const QRect rect = list->visualRect(view().fileList()->model()->index(int(row - all.begin())));
+        const QPointF at = FileListRowGeometry::make(*row, rect, true).deleteButton.center();
+        for (QEvent::Type type : {QEvent::MouseMove, QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
+            QMouseEvent event(type, at, list->viewport()->mapToGlobal(at),
+                              type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton,
+                              type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton, Qt::NoModifier);
+            QApplication::sendEvent(list->viewport(), &event);
+        }
+    };
+
+    // The list shows only hearted rows before the deferred delete runs: a.jpg's copy is gone from
+    // it, the jump to it is refused, and the copy under the cursor is not deleted in its place.
+    clickDeleteOf("a.jpg");
+    window().menus()->action(MenuCommand::heartsOnly)->trigger();
+    queue.runPending();
+    EXPECT_NE(state().library()->retouchStateB("a.jpg"), nullptr);
+    EXPECT_NE(state().library()->retouchStateB("b.jpg"), nullptr);
+
+    window().menus()->action(MenuCommand::heartsOnly)->trigger();
+    redraw();
+    clickDeleteOf("a.jpg");
+    queue.runPending();
+    EXPECT_EQ(state().library()->retouchStateB("a.jpg"), nullptr);
+    EXPECT_NE(state().library()->retouchStateB("b.jpg"), nullptr);
 }
 
 TEST_F(SelectViewTest, ThePairedPhotoNamesItsFilesAndItsCopyB) {

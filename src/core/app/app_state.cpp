@@ -92,6 +92,7 @@ AppState::~AppState() {
     // Delayed work that is still queued finds the state gone.
     self_.reset();
     saveTimer_.cancel();
+    if (saveDeadlineTimer_) saveDeadlineTimer_->cancel();
     toastTimer_.cancel();
     heartFeedbackTimer_.cancel();
     sourceTransitionDeadline_.cancel();

@@ -145,6 +145,8 @@ class AppState {
 public:
     // Durations of the state's own timers, in seconds.
     static constexpr double kSaveDelay = 0.5;
+    // Steady edits still reach the disk this long after the first unsaved one.
+    static constexpr double kSaveDeadline = 2.0;
     static constexpr double kToastFade = 0.3;
     static constexpr double kHeartShown = 0.35;
     static constexpr double kHeartFade = 0.15;
@@ -248,7 +250,8 @@ public:
     void jumpToStart();
     void jumpToEnd();
     void jump(int toIndex);
-    void jump(const std::string& toPath, RetouchSlot slot);
+    // False when the library refused the row (not listed, or no such copy): the cursor stayed.
+    bool jump(const std::string& toPath, RetouchSlot slot);
     void didJump(const std::optional<RetouchCursor>& from);
     void loadCurrentExif();
     void prefetch();
@@ -270,7 +273,9 @@ public:
     void showToasts(const std::vector<std::string>& messages, double duration);
     void showHeartFeedback(HeartFeedbackKind kind);
     void scheduleSave();
-    void saveNow();
+    // True when the record was written or there was nothing to write; false when what the user
+    // decided could not be written (the write failed, or the folder's record is protected).
+    bool saveNow();
 
     // ---- Command cheat sheet ----
     void handleCommandCheatSheetModifierFlags(ModifierKeys flags);
@@ -521,6 +526,7 @@ private:
     std::shared_ptr<ExportCancellationToken> activeExportCancellation_;
     std::shared_ptr<ScanCancellationToken> scanCancellation_;
     MainQueue::Timer saveTimer_;
+    std::optional<MainQueue::Timer> saveDeadlineTimer_; // set from the first unsaved change on
     MainQueue::Timer toastTimer_;
     MainQueue::Timer heartFeedbackTimer_;
     std::uint64_t nextHeartFeedbackID_ = 1;

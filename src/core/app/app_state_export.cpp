@@ -67,12 +67,7 @@ void AppState::singleExportPanelClosed(SinglePhotoExport::Request request,
     const std::weak_ptr<AppState*> weak = self_;
     executor_.run(TaskPriority::userInitiated, [&mainQueue, weak, request = std::move(request),
                                                 render = renderer_] {
-        std::optional<std::string> failure;
-        try {
-            failure = SinglePhotoExport::run(request, render);
-        } catch (const std::exception& error) {
-            failure = error.what();
-        }
+        std::optional<std::string> failure = SinglePhotoExport::run(request, render);
         mainQueue.post([weak, destination = request.destination, failure = std::move(failure)] {
             auto self = weak.lock();
             if (!self) return;

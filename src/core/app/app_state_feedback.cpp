@@ -67,15 +67,20 @@ void AppState::showHeartFeedback(HeartFeedbackKind kind) {
                                                }));
 }
 
+// A burst of changes is written once, half a second after the last; changes that never pause are
+// written at the latest two seconds after the first of them.
 void AppState::scheduleSave() {
     saveTimer_.cancel();
     saveTimer_ = mainQueue_.postAfter(kSaveDelay, weakly([this] { saveNow(); }));
+    if (!saveDeadlineTimer_) saveDeadlineTimer_ = mainQueue_.postAfter(kSaveDeadline, weakly([this] { saveNow(); }));
 }
 
-void AppState::saveNow() {
+bool AppState::saveNow() {
     saveTimer_.cancel();
     saveTimer_ = {};
-    if (!selectionStore_ || !library_) return;
+    if (saveDeadlineTimer_) saveDeadlineTimer_->cancel();
+    saveDeadlineTimer_.reset();
+    if (!selectionStore_ || !library_) return true;
     const PhotoLibrary& library = *library_;
     std::optional<std::string> cursor;
     if (const Photo* photo = library.currentPhoto()) cursor = photo->relativePath;
@@ -90,14 +95,13 @@ void AppState::saveNow() {
             usesFallbackStore_ = fallback;
             publish(AppStateProperty::usesFallbackStore);
         }
+        return true;
     } catch (const SelectionStoreError&) {
         // The folder holds a record of a newer version; it is protected and nothing is said.
-    } catch (const std::system_error& error) {
-        // Also the file system's errors: the user reads the system's own Japanese text.
-        showToasts({ExportError::localizedDescription(error.code())}, 3.0);
     } catch (const std::exception& error) {
-        showToasts({error.what()}, 3.0);
+        showToasts({ExportError::describe(error)}, 3.0);
     }
+    return false;
 }
 
 } // namespace sorvin

@@ -37,10 +37,12 @@ void AppState::jump(int toIndex) {
     didJump(before);
 }
 
-void AppState::jump(const std::string& toPath, RetouchSlot slot) {
-    if (!library_) return;
+bool AppState::jump(const std::string& toPath, RetouchSlot slot) {
+    if (!library_) return false;
     const auto before = library_->currentCursor();
-    if (library_->jump(toPath, slot)) didJump(before);
+    if (!library_->jump(toPath, slot)) return false;
+    didJump(before);
+    return true;
 }
 
 void AppState::didJump(const std::optional<RetouchCursor>& from) {

@@ -1,5 +1,6 @@
 #include "app/single_photo_export.hpp"
 
+#include "export/export_conflict_resolver.hpp"
 #include "export/export_error.hpp"
 #include "export/export_validation_error.hpp"
 #include "export/exporter.hpp"
@@ -8,6 +9,7 @@
 #include "export/legacy_embedded_thumbnail_cleaner.hpp"
 #include "platform/output_file.hpp"
 
+#include <exception>
 #include <system_error>
 
 namespace sorvin {
@@ -20,24 +22,15 @@ ExportImageFormat imageFormat(SingleExportFormat format) {
     return format == SingleExportFormat::heic ? ExportImageFormat::heif : ExportImageFormat::jpeg;
 }
 
-std::error_code clearDestination(const fs::path& destination) {
-    std::error_code error;
-    const fs::file_status status = fs::symlink_status(destination, error);
-    if (error || !fs::exists(status)) return {};
-    if (fs::is_directory(status)) return ExportErrc::fileWriteFileExists;
-    fs::remove(destination, error);
-    return error;
-}
-
-std::error_code write(const SinglePhotoExport::Request& request, const Exporter::ExportRenderer& render) {
-    if (auto error = clearDestination(request.destination)) return error;
+// Writes the new file under a name nobody else uses; the caller puts it in place.
+std::error_code writeNewFile(const SinglePhotoExport::Request& request, const Exporter::ExportRenderer& render,
+                             const fs::path& file) {
     const ExportImageFormat format = imageFormat(request.format);
     // An untouched photo whose format stays is copied, keeping its quality and metadata.
     if (!Exporter::shouldReencode(request.photo, format, true, request.rotation, request.crop, 0,
                                   request.parameters, request.source, std::nullopt)) {
-        if (auto error = OutputFile::copyNew(request.photo.url, request.destination)) return error;
-        if (format == ExportImageFormat::jpeg)
-            LegacyEmbeddedThumbnailCleaner::cleanIfNeeded(request.destination);
+        if (auto error = OutputFile::copyNew(request.photo.url, file)) return error;
+        if (format == ExportImageFormat::jpeg) LegacyEmbeddedThumbnailCleaner::cleanIfNeeded(file);
         return {};
     }
     if (!Exporter::supportsOutput(format)) return ExportErrc::featureUnsupported;
@@ -47,7 +40,28 @@ std::error_code write(const SinglePhotoExport::Request& request, const Exporter:
         return rendering.error ? rendering.error : make_error_code(ExportErrc::fileReadCorruptFile);
     const std::optional<std::string> bytes = Exporter::encodedImage(*rendering.rendered, format);
     if (!bytes) return ExportErrc::fileWriteUnknown;
-    return OutputFile::writeNew(request.destination, *bytes);
+    return OutputFile::writeNew(file, *bytes);
+}
+
+// The whole new file is written beside the chosen one and only then renamed over it, so a failure
+// at any step (or a crash) leaves the user's old file as it was.
+std::error_code write(const SinglePhotoExport::Request& request, const Exporter::ExportRenderer& render) {
+    std::error_code ignored;
+    if (fs::is_directory(fs::symlink_status(request.destination, ignored))) return ExportErrc::fileWriteFileExists;
+    const fs::path temporary = request.destination.parent_path() /
+                               ExportConflictResolver::temporaryName(request.destination.filename().string());
+    struct Leftover {
+        const fs::path& file;
+        bool placed = false;
+        ~Leftover() {
+            std::error_code ignored;
+            if (!placed) fs::remove(file, ignored);
+        }
+    } leftover{temporary};
+    std::error_code error = writeNewFile(request, render, temporary);
+    if (!error) error = OutputFile::replace(request.destination, temporary);
+    leftover.placed = !error;
+    return error;
 }
 
 } // namespace
@@ -56,7 +70,11 @@ std::optional<std::string> SinglePhotoExport::run(const Request& request,
                                                   const Exporter::ExportRenderer& render) {
     if (auto refused = Exporter::validateSingleExportDestination(request.destination, request.sourceFolder))
         return errorDescription(*refused);
-    if (const std::error_code error = write(request, render)) return ExportError::failureReason(error);
+    try {
+        if (const std::error_code error = write(request, render)) return ExportError::failureReason(error);
+    } catch (const std::exception& error) {
+        return ExportError::describe(error);
+    }
     return std::nullopt;
 }
 

@@ -1,6 +1,8 @@
 #include "export/export_error.hpp"
 
 #include <cerrno>
+#include <fmt/format.h>
+#include <new>
 
 namespace sorvin {
 
@@ -72,7 +74,15 @@ namespace ExportError {
 std::string localizedDescription(std::error_code error) {
     if (error.category() == std::generic_category() || error.category() == std::system_category())
         if (const char* text = posixDescription(error.value())) return text;
-    return error.message();
+    return fmt::format("エラーが起きました（コード {}）", error.value());
+}
+
+std::string describe(const std::exception& error) {
+    if (const auto* system = dynamic_cast<const std::system_error*>(&error))
+        return failureReason(system->code());
+    if (dynamic_cast<const std::bad_alloc*>(&error))
+        return localizedDescription(std::make_error_code(std::errc::not_enough_memory));
+    return "予期しないエラーが起きました";
 }
 
 std::string failureReason(std::error_code error) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <exception>
 #include <string>
 #include <system_error>
 
@@ -22,9 +23,12 @@ inline std::error_code make_error_code(ExportErrc code) {
 
 namespace ExportError {
 
-// The Japanese text of an error: our own for the export's errors and the common file errors,
-// the system's text for anything else.
+// The Japanese text of an error: our own for the export's errors and the common file errors, a
+// general one carrying the code for anything else.
 std::string localizedDescription(std::error_code error);
+
+// The Japanese text of a failure that arrives as an exception (the user never reads a what()).
+std::string describe(const std::exception& error);
 
 // "空き容量が足りません" for a full disk, whichever way it is reported; else the description.
 std::string failureReason(std::error_code error);

@@ -90,9 +90,13 @@ SelectionRecord decodeVersion2(const Json& document) {
             const Json* rawMember = member(photo, "paramsRaw");
             if (!member(photo, "masks") && !paramsMember && !rawMember) continue;
             if (!kinds.empty()) record.masks[path] = kinds;
-            auto params =
-                version2Parameters(SelectionRecordReading::numberMembers(paramsMember), kinds, false);
-            if (SelectionRecord::keepsParameters(params)) record.params[path] = std::move(params);
+            // A RAW-only development makes no JPEG/HEIF set: one built here would carry its masks
+            // with amount 0. The library shows that side's masks with their defaults instead.
+            if (paramsMember || !rawMember) {
+                auto params =
+                    version2Parameters(SelectionRecordReading::numberMembers(paramsMember), kinds, false);
+                if (SelectionRecord::keepsParameters(params)) record.params[path] = std::move(params);
+            }
             if (rawMember) {
                 auto paramsRaw =
                     version2Parameters(SelectionRecordReading::numberMembers(rawMember), kinds, true);

@@ -2,6 +2,7 @@
 
 #include "app/app_state.hpp"
 #include "platform/updater.hpp"
+#include "shell/quit_confirmation.hpp"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -12,14 +13,15 @@ namespace sorvin {
 
 namespace {
 
-bool askToQuit(QWidget* parent) {
+bool askToQuit(QWidget* parent, const QuitConfirmation& confirmation) {
     QMessageBox alert(parent);
-    alert.setIcon(QMessageBox::Information);
-    alert.setText(QStringLiteral("Sorvinを終了しますか？"));
-    alert.setInformativeText(QStringLiteral("ハートや現像設定は保存済みです。"));
-    QPushButton* quit = alert.addButton(QStringLiteral("終了"), QMessageBox::AcceptRole);
-    QPushButton* cancel = alert.addButton(QStringLiteral("キャンセル"), QMessageBox::RejectRole);
-    alert.setDefaultButton(quit);
+    alert.setIcon(confirmation.cancelIsDefault ? QMessageBox::Warning : QMessageBox::Information);
+    alert.setText(QString::fromStdString(confirmation.message));
+    alert.setInformativeText(QString::fromStdString(confirmation.informativeText));
+    QPushButton* quit = alert.addButton(QString::fromStdString(confirmation.quitButton), QMessageBox::AcceptRole);
+    QPushButton* cancel =
+        alert.addButton(QString::fromStdString(confirmation.cancelButton), QMessageBox::RejectRole);
+    alert.setDefaultButton(confirmation.cancelIsDefault ? cancel : quit);
     alert.setEscapeButton(cancel);
     alert.exec();
     return alert.clickedButton() == quit;
@@ -60,7 +62,11 @@ void AppDelegate::requestQuit(QWidget* parent) {
     bool anyVisible = false;
     for (QWidget* window : QApplication::topLevelWidgets())
         if (window->isVisible() && window->isWindow()) anyVisible = true;
-    if (anyVisible && confirmQuit && !confirmQuit(parent)) return;
+    if (anyVisible && confirmQuit) {
+        // Everything pending is written first, so the alert can say whether it was.
+        const bool saved = !state_ || state_->saveNow();
+        if (!confirmQuit(parent, QuitConfirmation::make(saved))) return;
+    }
     QCoreApplication::quit();
 }
 

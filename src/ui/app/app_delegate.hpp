@@ -11,6 +11,7 @@ class QWidget;
 namespace sorvin {
 
 class AppState;
+struct QuitConfirmation;
 
 // The application's own decisions around its life: the update state the menu mirrors, the quit
 // confirmation, and the last word (saving) before the process ends.
@@ -26,9 +27,9 @@ public:
     bool canCheckForUpdates() const { return canCheckForUpdates_; }
     void checkForUpdates();
 
-    // Asks before quitting while a window is visible; answers whether to quit. Replaceable for tests.
-    std::function<bool(QWidget* parent)> confirmQuit;
-    // A quit request from the menu or Ctrl+Q: confirms, then quits the event loop.
+    // Asks before quitting while a window is visible; answers whether to quit.
+    std::function<bool(QWidget* parent, const QuitConfirmation& confirmation)> confirmQuit;
+    // A quit request from the menu or Ctrl+Q: saves, confirms, then quits the event loop.
     void requestQuit(QWidget* parent);
 
 Q_SIGNALS:

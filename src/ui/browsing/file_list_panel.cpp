@@ -314,8 +314,11 @@ FileListPanel::FileListPanel(AppState& state, MainQueue& mainQueue, std::functio
     };
     list_->deleteClicked = [this, later](const FileListRowModel& row) {
         later([this, path = row.photo.relativePath] {
-            state_.jump(path, RetouchSlot::b);
-            state_.deleteRetouchDuplicate();
+            // Only this photo's copy is deleted: where the jump is refused (the row went meanwhile)
+            // the cursor may stand on another photo's copy.
+            if (!state_.jump(path, RetouchSlot::b)) return;
+            if (state_.library()->currentCursor() == RetouchCursor{path, RetouchSlot::b})
+                state_.deleteRetouchDuplicate();
         });
     };
     refresh();
