@@ -22,8 +22,8 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QScrollArea>
-#include <QToolButton>
 #include <QScrollBar>
+#include <QToolButton>
 #include <QWheelEvent>
 #include <QWindow>
 #include <cmath>
@@ -108,7 +108,8 @@ std::vector<std::string> layoutFaults(QWidget* top) {
                 const auto describe = [](const QWidget* w) {
                     QString text = w->metaObject()->className();
                     if (const auto* l = qobject_cast<const QLabel*>(w)) text += " \"" + l->text() + "\"";
-                    if (const auto* p = dynamic_cast<const PanelButton*>(w)) text += " \"" + p->face().name + "\"";
+                    if (const auto* p = dynamic_cast<const PanelButton*>(w))
+                        text += " \"" + p->face().name + "\"";
                     else if (const auto* b = qobject_cast<const QAbstractButton*>(w))
                         text += " \"" + b->text() + "\"";
                     return text.toStdString();
@@ -146,7 +147,8 @@ protected:
     static void click(QWidget* target, QPoint at) {
         for (const auto type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
             QMouseEvent event(type, QPointF(at), target->mapToGlobal(QPointF(at)), Qt::LeftButton,
-                              type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton, Qt::NoModifier);
+                              type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton,
+                              Qt::NoModifier);
             QApplication::sendEvent(target, &event);
         }
     }
@@ -179,9 +181,8 @@ protected:
 };
 
 // Letter page keys and the number row's keys, in the order of the pages.
-constexpr int kPageKeys[] = {Qt::Key_Q, Qt::Key_W, Qt::Key_E, Qt::Key_R, Qt::Key_T, Qt::Key_Y,
-                             Qt::Key_U, Qt::Key_I, Qt::Key_O, Qt::Key_1, Qt::Key_2, Qt::Key_3,
-                             Qt::Key_4, Qt::Key_5};
+constexpr int kPageKeys[] = {Qt::Key_Q, Qt::Key_W, Qt::Key_E, Qt::Key_R, Qt::Key_T, Qt::Key_Y, Qt::Key_U,
+                             Qt::Key_I, Qt::Key_O, Qt::Key_1, Qt::Key_2, Qt::Key_3, Qt::Key_4, Qt::Key_5};
 
 TEST_F(WindowLayoutTest, EveryTextFitsAndNoControlsOverlapAtTheDefaultAndSmallestWindow) {
     openAt(QSize(1400, 900));
@@ -347,6 +348,42 @@ TEST_F(WindowLayoutTest, TabsKeepTheirSizeAndTheSelectedOneScrollsIntoView) {
     EXPECT_EQ(shownRect(raw).size(), raw->size());
     click(raw);
     EXPECT_EQ(state().parameterPage(), ParameterPage::letter(ParameterLetterPage::rawDevelopment));
+}
+
+TEST_F(WindowLayoutTest, PressedLooksLastWhileThePointerHoldsTheControl) {
+    openAt(QSize(1400, 900));
+    const auto mouse = [](QWidget* target, QEvent::Type type, QPoint at, Qt::MouseButtons held) {
+        QMouseEvent event(type, QPointF(at), target->mapToGlobal(QPointF(at)), Qt::LeftButton, held,
+                          Qt::NoModifier);
+        QApplication::sendEvent(target, &event);
+    };
+    // A key cap dragged off lets go of its pressed face and does nothing on release.
+    ParameterKeyCap* cap = panel().column(1)->increaseCap();
+    const QPoint middle = cap->rect().center();
+    const QPoint away = middle + QPoint(0, 60);
+    mouse(cap, QEvent::MouseButtonPress, middle, Qt::LeftButton);
+    EXPECT_TRUE(cap->isDown());
+    mouse(cap, QEvent::MouseMove, away, Qt::LeftButton);
+    EXPECT_FALSE(cap->isDown());
+    mouse(cap, QEvent::MouseButtonRelease, away, Qt::NoButton);
+    EXPECT_EQ(state().library()->currentParameters().value(PhotoParameter::contrast, state().editTarget()),
+              0);
+
+    // An organiser button shows at 0.8 over the sheet while it is held.
+    state().presentPresetSave();
+    state().savePreset("朝");
+    state().presentPresetOrganizer();
+    redraw();
+    QPushButton* rename = nullptr;
+    for (auto* b : screen().presetSheet()->findChildren<QPushButton*>())
+        if (b->text() == QStringLiteral("名前を変更")) rename = b;
+    ASSERT_NE(rename, nullptr);
+    const QPoint edge(3, rename->height() / 2);
+    EXPECT_EQ(rename->grab().toImage().pixelColor(edge), QColor(58, 58, 60));
+    mouse(rename, QEvent::MouseButtonPress, edge, Qt::LeftButton);
+    EXPECT_EQ(rename->grab().toImage().pixelColor(edge), QColor(52, 52, 54));
+    mouse(rename, QEvent::MouseMove, edge + QPoint(0, 100), Qt::LeftButton);
+    mouse(rename, QEvent::MouseButtonRelease, edge + QPoint(0, 100), Qt::NoButton);
 }
 
 } // namespace

@@ -32,6 +32,12 @@ struct LoupeVisibility {
 // canvas shows the photo, and where it goes inside the loupe square.
 struct LoupeGeometry {
     static constexpr double kMagnification = 5;
+    // The square's corners, and its shadow: black at this opacity, blurred over this radius,
+    // this far down.
+    static constexpr double kCornerRadius = 8;
+    static constexpr double kShadowOpacity = 0.5;
+    static constexpr double kShadowBlurRadius = 12;
+    static constexpr double kShadowOffsetY = 4;
 
     int imageWidth = 0;
     int imageHeight = 0;

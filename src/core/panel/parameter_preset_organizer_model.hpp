@@ -28,6 +28,8 @@ class ParameterPresetOrganizerModel {
 public:
     enum class Mode { normal, renaming, confirmingDeletion };
     static constexpr std::string_view title = "プリセットの整理";
+    // An enabled button shows at this opacity while it is pressed.
+    static constexpr double pressedButtonOpacity = 0.8;
 
     explicit ParameterPresetOrganizerModel(ParameterPresetOrganizerHost& host) : host_(host) {}
 

@@ -7,6 +7,9 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPolygonF>
+#include <algorithm>
+#include <cmath>
+#include <vector>
 
 namespace sorvin {
 
@@ -29,6 +32,69 @@ QRectF qt(const Rect& r) {
 QColor withAlpha(QColor color, double opacity) {
     color.setAlphaF(static_cast<float>(opacity));
     return color;
+}
+
+// The loupe's rounded square filled black at the shadow's opacity and blurred, in an image that
+// reaches past the square by three standard deviations of the blur on every side. Built once for
+// the side the loupe has.
+const QImage& loupeShadow(int side) {
+    static QImage shadow;
+    static int shadowSide = -1;
+    if (side == shadowSide) return shadow;
+    // A blur radius is twice the standard deviation of the Gaussian it stands for.
+    const double sigma = LoupeGeometry::kShadowBlurRadius / 2;
+    const int reach = static_cast<int>(std::ceil(3 * sigma));
+    const int extent = side + 2 * reach;
+    QImage alpha(extent, extent, QImage::Format_Alpha8);
+    alpha.fill(0);
+    {
+        QPainter painter(&alpha);
+        painter.setRenderHint(QPainter::Antialiasing);
+        QPainterPath shape;
+        shape.addRoundedRect(QRectF(reach, reach, side, side), LoupeGeometry::kCornerRadius,
+                             LoupeGeometry::kCornerRadius);
+        painter.fillPath(shape,
+                         QColor(0, 0, 0, static_cast<int>(std::lround(LoupeGeometry::kShadowOpacity * 255))));
+    }
+    std::vector<float> kernel(static_cast<std::size_t>(2 * reach + 1));
+    float total = 0;
+    for (int i = -reach; i <= reach; ++i)
+        total += kernel[static_cast<std::size_t>(i + reach)] =
+            std::exp(-0.5f * static_cast<float>(i * i / (sigma * sigma)));
+    for (float& k : kernel)
+        k /= total;
+    // Rows, then columns.
+    std::vector<float> plane(static_cast<std::size_t>(extent) * static_cast<std::size_t>(extent));
+    std::vector<float> pass(plane.size());
+    for (int y = 0; y < extent; ++y)
+        for (int x = 0; x < extent; ++x)
+            plane[static_cast<std::size_t>(y * extent + x)] = alpha.constScanLine(y)[x];
+    const auto blur = [&](std::vector<float>& from, std::vector<float>& to, int step, int across) {
+        for (int line = 0; line < extent; ++line)
+            for (int i = 0; i < extent; ++i) {
+                float sum = 0;
+                for (int k = -reach; k <= reach; ++k) {
+                    const int j = i + k;
+                    if (j >= 0 && j < extent)
+                        sum += kernel[static_cast<std::size_t>(k + reach)] *
+                               from[static_cast<std::size_t>(line * across + j * step)];
+                }
+                to[static_cast<std::size_t>(line * across + i * step)] = sum;
+            }
+    };
+    blur(plane, pass, 1, extent);
+    blur(pass, plane, extent, 1);
+    shadow = QImage(extent, extent, QImage::Format_ARGB32_Premultiplied);
+    for (int y = 0; y < extent; ++y) {
+        auto* line = reinterpret_cast<QRgb*>(shadow.scanLine(y));
+        for (int x = 0; x < extent; ++x)
+            line[x] = qRgba(
+                0, 0, 0,
+                std::clamp(static_cast<int>(std::lround(plane[static_cast<std::size_t>(y * extent + x)])), 0,
+                           255));
+    }
+    shadowSide = side;
+    return shadow;
 }
 
 const QColor kLinearGuide(191, 90, 242);
@@ -193,15 +259,13 @@ void CanvasPainter::loupe(QPainter& painter, const PhotoCanvasModel& model, doub
     if (!model.loupe || side <= 0) return;
     const QRectF square(model.loupeCenter.x - side / 2, model.loupeCenter.y - side / 2, side, side);
     QPainterPath shape;
-    shape.addRoundedRect(square, 8, 8);
+    shape.addRoundedRect(square, LoupeGeometry::kCornerRadius, LoupeGeometry::kCornerRadius);
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
-    // A soft shadow 4 points below.
-    for (int i = 12; i > 0; i -= 3) {
-        QPainterPath shadow;
-        shadow.addRoundedRect(square.translated(0, 4).adjusted(-i, -i, i, i), 8 + i, 8 + i);
-        painter.fillPath(shadow, QColor(0, 0, 0, 12));
-    }
+    const QImage& shadow = loupeShadow(static_cast<int>(std::lround(side)));
+    const double reach = (shadow.width() - std::lround(side)) / 2.0;
+    painter.drawImage(
+        square.translated(0, LoupeGeometry::kShadowOffsetY).adjusted(-reach, -reach, reach, reach), shadow);
     painter.fillPath(shape, SorvinColor::background());
     if (model.loupeImage) {
         painter.save();

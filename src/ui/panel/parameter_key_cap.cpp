@@ -4,13 +4,17 @@
 #include "ui/panel/panel_button.hpp"
 #include "ui/platform/sorvin_look.hpp"
 
-#include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
 
 namespace sorvin {
 
-ParameterKeyCap::ParameterKeyCap(QWidget* parent) : QWidget(parent) {}
+ParameterKeyCap::ParameterKeyCap(QWidget* parent) : QAbstractButton(parent) {
+    setFocusPolicy(Qt::NoFocus);
+    connect(this, &QAbstractButton::clicked, this, [this] {
+        if (implemented_ && action) action();
+    });
+}
 
 void ParameterKeyCap::setCap(const QString& label, bool isImplemented, bool keyboardIsPressed) {
     if (label == label_ && isImplemented == implemented_ && keyboardIsPressed == keyboardIsPressed_) return;
@@ -18,7 +22,8 @@ void ParameterKeyCap::setCap(const QString& label, bool isImplemented, bool keyb
     implemented_ = isImplemented;
     keyboardIsPressed_ = keyboardIsPressed;
     if (!implemented_) {
-        hovered_ = pointerPressing_ = false;
+        hovered_ = false;
+        setDown(false);
         unsetCursor();
     }
     update();
@@ -29,8 +34,7 @@ QRectF ParameterKeyCap::faceRect() const {
 }
 
 void ParameterKeyCap::paintEvent(QPaintEvent*) {
-    const auto state =
-        ParameterKeyCapVisualStates::of(implemented_, pointerPressing_, keyboardIsPressed_, hovered_);
+    const auto state = ParameterKeyCapVisualStates::of(implemented_, isDown(), keyboardIsPressed_, hovered_);
     const auto colors = ParameterKeyCapVisualStates::colors(state);
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
@@ -60,17 +64,8 @@ void ParameterKeyCap::leaveEvent(QEvent*) {
     update();
 }
 
-void ParameterKeyCap::mousePressEvent(QMouseEvent* event) {
-    if (!implemented_ || event->button() != Qt::LeftButton || !faceRect().contains(event->position())) return;
-    pointerPressing_ = true;
-    update();
-}
-
-void ParameterKeyCap::mouseReleaseEvent(QMouseEvent* event) {
-    if (!pointerPressing_ || event->button() != Qt::LeftButton) return;
-    pointerPressing_ = false;
-    update();
-    if (faceRect().contains(event->position()) && action) action();
+bool ParameterKeyCap::hitButton(const QPoint& position) const {
+    return implemented_ && faceRect().contains(position);
 }
 
 } // namespace sorvin

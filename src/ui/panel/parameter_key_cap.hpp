@@ -1,13 +1,14 @@
 #pragma once
 
-#include <QWidget>
+#include <QAbstractButton>
 #include <functional>
 
 namespace sorvin {
 
 // A key cap of a slot column: the key bound to the slot, lit while the key is held or the cap is
-// pressed, and a button that runs its action once per completed click.
-class ParameterKeyCap : public QWidget {
+// pressed, and a button that runs its action once per completed click. As any button, it shows
+// pressed only while the held pointer is over its face.
+class ParameterKeyCap : public QAbstractButton {
 public:
     explicit ParameterKeyCap(QWidget* parent = nullptr);
     void setCap(const QString& label, bool isImplemented, bool keyboardIsPressed);
@@ -17,10 +18,9 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    bool hitButton(const QPoint& position) const override;
     void enterEvent(QEnterEvent* event) override;
     void leaveEvent(QEvent* event) override;
-    void mousePressEvent(QMouseEvent* event) override;
-    void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
     QRectF faceRect() const;
@@ -28,7 +28,6 @@ private:
     bool implemented_ = false;
     bool keyboardIsPressed_ = false;
     bool hovered_ = false;
-    bool pointerPressing_ = false;
 };
 
 } // namespace sorvin

@@ -44,12 +44,18 @@ ParameterPresetOrganizerSheet::ParameterPresetOrganizerSheet(AppState& state, QW
     : QDialog(parent), host_(std::make_unique<Host>(state)), model_(*host_) {
     setWindowTitle(qText(ParameterPresetOrganizerModel::title));
     setFixedSize(420, 400);
+    // A pressed button is the enabled one faded into the sheet's background.
+    const auto pressed = [](SrgbColor c) {
+        return qColor(c.faded(ParameterPresetOrganizerModel::pressedButtonOpacity, PanelColors::background));
+    };
     const QString buttonStyle =
         QStringLiteral(
             "QPushButton { color: %1; background: %2; border: none; border-radius: 5px; padding: 0 10px; "
-            "min-height: 22px; max-height: 22px; } QPushButton:disabled { color: %3; background: %4; }")
+            "min-height: 22px; max-height: 22px; } QPushButton:pressed { color: %5; background: %6; } "
+            "QPushButton:disabled { color: %3; background: %4; }")
             .arg(qColor(PanelColors::text).name(), qColor(PanelColors::separator).name(),
-                 qColor(PanelColors::disabledText).name(), qColor(PanelColors::disabledBackground).name());
+                 qColor(PanelColors::disabledText).name(), qColor(PanelColors::disabledBackground).name(),
+                 pressed(PanelColors::text).name(), pressed(PanelColors::separator).name());
     setStyleSheet(QStringLiteral("QDialog { background: %1; } QLabel { color: %2; } ")
                       .arg(qColor(PanelColors::background).name(), qColor(PanelColors::text).name()) +
                   buttonStyle);

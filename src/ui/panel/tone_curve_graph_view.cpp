@@ -45,8 +45,9 @@ void ToneCurveGraphView::paintEvent(QPaintEvent*) {
     painter.scale(width() / outer, height() / outer);
     painter.translate(ToneCurveGraphModel::markerInset, ToneCurveGraphModel::markerInset);
     painter.fillRect(QRectF(0, 0, kSide, kSide), qColor(CurveDisplayPalette::background));
+    // The outline is stroked on the square's edge, half of it outside.
     painter.setPen(QPen(qColor(CurveDisplayPalette::border), 1));
-    painter.drawRect(QRectF(0.5, 0.5, kSide - 1, kSide - 1));
+    painter.drawRect(QRectF(0, 0, kSide, kSide));
 
     QPainterPath grid;
     for (double f : {0.25, 0.5, 0.75}) {
