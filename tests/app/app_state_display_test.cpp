@@ -15,13 +15,17 @@ protected:
         addStandardPhotos();
     }
 
+    // The photo area is known before the first decode arrives, as when a second folder is opened.
     void openAndLoad() {
-        openPhotos();
         state().updatePhotoArea(Size{800, 600}, 1);
-        settle();
+        openPhotos();
     }
 
     const Photo& current() { return *state().library()->currentPhoto(); }
+    bool developedOnScreen() {
+        const SharedImage shown = state().displayImage(current(), false);
+        return shown && shown == state().imageLoader().parameterState().image;
+    }
 };
 
 TEST_F(AppStateDisplay, TheDevelopedPhotoIsThereOnceTheLoaderIsDone) {
@@ -29,6 +33,21 @@ TEST_F(AppStateDisplay, TheDevelopedPhotoIsThereOnceTheLoaderIsDone) {
     EXPECT_NE(state().displayImage(current(), false), nullptr);
     EXPECT_NE(state().loupeSourceImage(current(), false), nullptr);
     EXPECT_TRUE(state().loupeButtonIsEnabled());
+}
+
+TEST_F(AppStateDisplay, AnEditedPhotoIsDevelopedWhenItsDecodeArrivesLate) {
+    openAndLoad();
+    state().setCurrentParameter(PhotoParameter::exposure, 30);
+    settle();
+    ASSERT_TRUE(developedOnScreen());
+    // The decode of the first photo of a folder arrives after the photo area asked for it.
+    openPhotos();
+    ASSERT_EQ(state().library()->currentParameters()[PhotoParameter::exposure], 30);
+    EXPECT_TRUE(developedOnScreen());
+    // The low-memory switch empties every cache and decodes again.
+    state().setLowMemoryMode(true);
+    settle();
+    EXPECT_TRUE(developedOnScreen());
 }
 
 TEST_F(AppStateDisplay, OptionAloneTogglesTheLoupeOncePerPress) {

@@ -233,20 +233,30 @@ void AppState::togglePanels() {
 
 void AppState::imageAvailabilityChanged() {
     if (screen_ != AppScreen::select) return;
+    runAvailabilitySteps();
+}
+
+// Any image that arrives (a late decode among them) may let the current photo be developed, its
+// histogram start or a JPEG/RAW switch end. Revisions come in bursts, so the steps run once on the
+// next turn of the main queue, and not at all when they already ran for this revision.
+void AppState::imageRevisionChanged() {
+    if (screen_ != AppScreen::select || availabilityStepsPosted_) return;
+    availabilityStepsPosted_ = true;
+    mainQueue_.post(weakly([this] {
+        availabilityStepsPosted_ = false;
+        if (screen_ != AppScreen::select || imageLoader_.revision() == availabilityStepsRevision_) return;
+        runAvailabilitySteps();
+    }));
+}
+
+void AppState::runAvailabilitySteps() {
     refreshParameterImage();
     finishSourceTransitionIfReady();
     // A pending navigation action schedules the histogram itself once movement rests.
     if (!navigationSideEffectDebouncer_.isPending()) scheduleCurrentHistogram();
     scheduleOriginalPreviewPreparation();
-}
-
-// An unedited JPEG or HEIF file is never developed, so its decode brings no availability call: the
-// histogram asked for before the decode arrived is started when it does.
-void AppState::imageRevisionChanged() {
-    if (!histogramWaitsForImage_ || screen_ != AppScreen::select ||
-        navigationSideEffectDebouncer_.isPending())
-        return;
-    scheduleCurrentHistogram();
+    // What the steps themselves changed in the loader needs no second run.
+    availabilityStepsRevision_ = imageLoader_.revision();
 }
 
 void AppState::prepareForTermination() {
@@ -261,7 +271,6 @@ void AppState::prepareForTermination() {
     cancelStraightening();
     exifLoader_.clear();
     histogramLoader_.clear();
-    histogramWaitsForImage_ = false;
 }
 
 } // namespace sorvin

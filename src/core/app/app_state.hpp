@@ -235,7 +235,7 @@ public:
     void prepareForTermination();
     // The image loader stored a developed image of the current photo.
     void imageAvailabilityChanged();
-    // The image loader stored any image (a decode among them).
+    // The image loader's revision moved (a decode among the reasons).
     void imageRevisionChanged();
 
     // ---- Opening a folder ----
@@ -396,6 +396,9 @@ private:
     void setToast(std::optional<std::string> text, bool visible);
     void checkCheatSheetAllowed();
     void endOriginalPreview();
+    // Develops, finishes a JPEG/RAW switch, starts the histogram and prepares the original
+    // preview with what the image loader now holds.
+    void runAvailabilitySteps();
 
     // Opening a folder.
     void finishLoading(ScanResult result, const std::filesystem::path& folder);
@@ -552,8 +555,10 @@ private:
 
     std::optional<MainQueue::Timer> originalPreviewPreparationTimer_;
 
-    // The histogram was asked for before the photo's image was decoded.
-    bool histogramWaitsForImage_ = false;
+    // The availability steps wait for the next turn of the main queue; the loader's revision when
+    // they last ran.
+    bool availabilityStepsPosted_ = false;
+    std::uint64_t availabilityStepsRevision_ = 0;
     Signal<>::Connection imageRevisionConnection_;
 
     std::optional<int> pendingNavigationDirection_;

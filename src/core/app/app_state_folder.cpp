@@ -75,7 +75,6 @@ void AppState::open(const std::filesystem::path& folder) {
     cancelStraightening();
     exifLoader_.clear();
     histogramLoader_.clear();
-    histogramWaitsForImage_ = false;
 
     const std::filesystem::path standardized = FolderScanner::standardized(folder);
     settings_.defaults().set(PreferenceKey::lastFolder, standardized.string());

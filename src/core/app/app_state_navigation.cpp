@@ -89,7 +89,6 @@ void AppState::photoSideEffects(bool photoChanged) {
 
     exifLoader_.clear();
     histogramLoader_.clear();
-    histogramWaitsForImage_ = false;
     navigationSideEffectDebouncer_.submit(weakly([this] {
         if (screen_ != AppScreen::select) return;
         loadCurrentExif();
@@ -141,7 +140,6 @@ void AppState::prefetch() {
 }
 
 void AppState::scheduleCurrentHistogram() {
-    histogramWaitsForImage_ = false;
     if (!library_) return;
     const Photo* photo = library_->currentPhoto();
     if (!photo) return;
@@ -151,7 +149,6 @@ void AppState::scheduleCurrentHistogram() {
     } else if (auto developed = rawDevelopmentCache_->cachedResult(photo->relativePath)) {
         image = developed->image;
     }
-    histogramWaitsForImage_ = !image;
     const RetouchSlot slot = library_->currentSlot();
     histogramLoader_.schedule(image, photo->relativePath, library_->rotation(*photo, slot),
                               library_->clampedCrop(*photo, slot), displayedParameters(*photo),

@@ -13,6 +13,12 @@ HistogramLoader::HistogramLoader(MainQueue& mainQueue, BackgroundExecutor& execu
     }
 }
 
+bool HistogramLoader::Requested::matches(const HistogramRequest& request) const {
+    return !source.owner_before(request.source) && !request.source.owner_before(source) && !source.expired() &&
+           rotation == request.rotation && crop == request.crop && parameters == request.parameters &&
+           clippingWarningEnabled == request.clippingWarningEnabled;
+}
+
 void HistogramLoader::cancelPending() {
     pause_.cancel();
     if (taskCancelled_) *taskCancelled_ = true;
@@ -22,8 +28,11 @@ void HistogramLoader::cancelPending() {
 void HistogramLoader::schedule(SharedImage source, const std::string& path, double rotation,
                                const ManualCrop& crop, const PhotoParameters& parameters,
                                bool clippingWarningEnabled) {
+    HistogramRequest work{std::move(source), rotation, crop, parameters, clippingWarningEnabled};
+    if (requestID_ && currentPath_ == path && requested_ && requested_->matches(work)) return;
     cancelPending();
-    if (!source) {
+    requested_.reset();
+    if (!work.source) {
         requestID_.reset();
         currentPath_ = path;
         data_.reset();
@@ -34,12 +43,12 @@ void HistogramLoader::schedule(SharedImage source, const std::string& path, doub
     }
     const std::uint64_t request = ++lastRequest_;
     requestID_ = request;
+    requested_ = Requested{work.source, rotation, crop, parameters, clippingWarningEnabled};
     currentPath_ = path;
     changed.emit();
 
     auto cancelled = std::make_shared<bool>(false);
     taskCancelled_ = cancelled;
-    HistogramRequest work{std::move(source), rotation, crop, parameters, clippingWarningEnabled};
     std::weak_ptr<HistogramLoader*> weakSelf = self_;
     pause_ = mainQueue_.postAfter(kPause, [this, weakSelf, cancelled, request, path, work = std::move(work)] {
         if (*cancelled || weakSelf.expired()) return;
@@ -69,6 +78,7 @@ void HistogramLoader::publish(std::uint64_t request, const std::string& path,
 void HistogramLoader::clear() {
     cancelPending();
     requestID_.reset();
+    requested_.reset();
     currentPath_.reset();
     data_.reset();
     clippingWarningImage_.reset();

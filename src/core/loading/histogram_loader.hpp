@@ -51,7 +51,7 @@ public:
 
     // The source is the decoded display image of the photo (or its RAW development); without one
     // the histogram and mask are emptied at once. Until the new result arrives the previous one
-    // stays published.
+    // stays published. The request that is already waiting, running or published is not made again.
     void schedule(SharedImage source, const std::string& path, double rotation, const ManualCrop& crop,
                   const PhotoParameters& parameters, bool clippingWarningEnabled);
     void clear();
@@ -70,6 +70,16 @@ private:
     MainQueue::Timer pause_;
     std::shared_ptr<bool> taskCancelled_;
     std::optional<std::uint64_t> requestID_;
+    // What requestID_ stands for; the image is only recognised, not kept alive.
+    struct Requested {
+        std::weak_ptr<const Image> source;
+        double rotation = 0;
+        ManualCrop crop;
+        PhotoParameters parameters;
+        bool clippingWarningEnabled = false;
+        bool matches(const HistogramRequest& request) const;
+    };
+    std::optional<Requested> requested_;
     std::uint64_t lastRequest_ = 0;
     std::shared_ptr<HistogramLoader*> self_;
 };
