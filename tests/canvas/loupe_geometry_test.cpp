@@ -1,5 +1,7 @@
 #include "canvas/loupe_geometry.hpp"
 #include "canvas_test_support.hpp"
+#include "engine/parameter_adjustment.hpp"
+#include "model/mask_kind_catalog.hpp"
 #include "model/photo_parameters.hpp"
 
 #include <cstring>
@@ -138,6 +140,43 @@ TEST(LoupeRenderer, DevelopsOnlyTheRegionWithGeometryAndVignette) {
     ASSERT_TRUE(piece);
     EXPECT_EQ(piece->width(), static_cast<int>(g.region->width));
     EXPECT_EQ(piece->height(), static_cast<int>(g.region->height));
+}
+
+TEST(LoupeRenderer, MasksLieOnTheWholePhotoNotOnTheRegion) {
+    const auto source = gradient(200, 100);
+    PhotoParameters parameters = test::withMask(MaskKind::circular(), {{PhotoParameter::circular_mask_amount, 100},
+                                                                       {PhotoParameter::circular_mask_center_x, 700},
+                                                                       {PhotoParameter::circular_mask_center_y, 300},
+                                                                       {PhotoParameter::circular_mask_size, 40},
+                                                                       {PhotoParameter::circular_mask_feather, 50},
+                                                                       {PhotoParameter::exposure, 60}});
+    const auto linear = parameters.appendMask(MaskKind::linear());
+    ASSERT_TRUE(linear);
+    for (const auto& [p, v] : {std::pair{PhotoParameter::linear_mask_amount, 100},
+                               {PhotoParameter::linear_mask_position, 60},
+                               {PhotoParameter::linear_mask_angle, 25},
+                               {PhotoParameter::linear_mask_width, 40},
+                               {PhotoParameter::exposure, -70}})
+        parameters.setValue(v, p, ParameterEditTarget::mask(*linear));
+    parameters.setValue(20, PhotoParameter::contrast);
+
+    // A region right of the centre and near the top, crossed by the circle's edge and the band.
+    const auto g = LoupeGeometry::make(200, 100, {200, 100}, {0, 0, 200, 100}, {150, 30}, 0, 200);
+    ASSERT_TRUE(g.region);
+    const Rect region = *g.region;
+    const auto piece = LoupeRenderer::render(source, parameters, g, {});
+    const auto whole = ParameterAdjustment::applying(source, parameters, std::nullopt, MaskKindCatalog::current());
+    ASSERT_TRUE(piece);
+    ASSERT_TRUE(whole);
+    ASSERT_EQ(piece->width(), static_cast<int>(region.width));
+    ASSERT_EQ(piece->height(), static_cast<int>(region.height));
+    int differing = 0;
+    for (int y = 0; y < piece->height(); ++y) {
+        const std::uint8_t* expected = whole->row(y + static_cast<int>(region.minY())) +
+                                       static_cast<std::size_t>(region.minX()) * 4;
+        differing += std::memcmp(piece->row(y), expected, static_cast<std::size_t>(piece->width()) * 4) != 0;
+    }
+    EXPECT_EQ(differing, 0) << "rows of the loupe unlike the developed photo";
 }
 
 } // namespace

@@ -97,6 +97,12 @@ std::optional<VignetteFrame> LoupeGeometry::vignetteFrame(const PhotoParameters&
     return VignetteFrame{cx - region->minX(), cy - region->minY(), g.width, g.height, rotation};
 }
 
+std::optional<MaskPlacement> LoupeGeometry::maskPlacement() const {
+    if (!region) return std::nullopt;
+    return MaskPlacement{static_cast<int>(region->minX()), static_cast<int>(region->minY()), imageWidth,
+                         imageHeight};
+}
+
 SharedImage LoupeRenderer::render(const SharedImage& source, const PhotoParameters& parameters,
                                   const LoupeGeometry& geometry, const ManualCrop& crop) {
     if (!source || !geometry.region) return nullptr;
@@ -110,7 +116,7 @@ SharedImage LoupeRenderer::render(const SharedImage& source, const PhotoParamete
     }
     if (!piece) return nullptr;
     return ParameterAdjustment::applying(piece, parameters, geometry.vignetteFrame(parameters, crop),
-                                         MaskKindCatalog::current());
+                                         geometry.maskPlacement(), MaskKindCatalog::current());
 }
 
 } // namespace sorvin

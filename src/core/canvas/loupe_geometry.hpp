@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/mask_weight_plan.hpp"
 #include "engine/vignette_adjustment.hpp"
 #include "model/manual_crop.hpp"
 #include "platform/geometry.hpp"
@@ -61,6 +62,8 @@ struct LoupeGeometry {
     // The vignette frame of the crop, in the region's pixels; none without a vignette.
     std::optional<VignetteFrame> vignetteFrame(const PhotoParameters& parameters,
                                                const ManualCrop& crop) const;
+    // The region's place in the photo, for the masks; none when the region is empty.
+    std::optional<MaskPlacement> maskPlacement() const;
 };
 
 struct LoupeRenderer {

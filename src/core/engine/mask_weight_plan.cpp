@@ -60,4 +60,21 @@ double MaskWeightPlan::weight(int x, int y) const {
         implementation);
 }
 
+MaskWeightPlan MaskWeightPlan::offset(int originX, int originY) const {
+    MaskWeightPlan moved{kind, implementation};
+    std::visit(
+        [originX, originY](auto& plan) {
+            if constexpr (std::is_same_v<std::decay_t<decltype(plan)>, Custom>) {
+                plan = [weight = std::move(plan), originX, originY](int x, int y) {
+                    return weight(x + originX, y + originY);
+                };
+            } else {
+                plan.centerX -= originX;
+                plan.centerY -= originY;
+            }
+        },
+        moved.implementation);
+    return moved;
+}
+
 } // namespace sorvin

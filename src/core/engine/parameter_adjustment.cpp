@@ -174,6 +174,13 @@ ParameterProcessingPlan ParameterAdjustment::plan(const PhotoParameters& paramet
 SharedImage ParameterAdjustment::applying(const SharedImage& image, const PhotoParameters& parameters,
                                           const std::optional<VignetteFrame>& vignetteFrame,
                                           const MaskKindCatalog& catalog, const CancellationProbe& probe) {
+    return applying(image, parameters, vignetteFrame, std::nullopt, catalog, probe);
+}
+
+SharedImage ParameterAdjustment::applying(const SharedImage& image, const PhotoParameters& parameters,
+                                          const std::optional<VignetteFrame>& vignetteFrame,
+                                          const std::optional<MaskPlacement>& placement,
+                                          const MaskKindCatalog& catalog, const CancellationProbe& probe) {
     // An empty probe (a caller's default) never cancels.
     const CancellationProbe& isCancelled = probe ? probe : neverCancelled();
     std::vector<std::size_t> activeMasks;
@@ -194,9 +201,11 @@ SharedImage ParameterAdjustment::applying(const SharedImage& image, const PhotoP
         const PhotoParameters maskValues = mask.pipelineParameters(catalog);
         const MaskKindDefinition* definition = catalog.definition(mask.kind);
         if (!definition || !definition->makeWeightPlan) return nullptr;
-        const std::optional<MaskWeightPlan> weightPlan =
-            definition->makeWeightPlan(maskValues, current->width(), current->height());
+        std::optional<MaskWeightPlan> weightPlan =
+            placement ? definition->makeWeightPlan(maskValues, placement->photoWidth, placement->photoHeight)
+                      : definition->makeWeightPlan(maskValues, current->width(), current->height());
         if (!weightPlan) return nullptr;
+        if (placement) weightPlan = weightPlan->offset(placement->originX, placement->originY);
         current = applyingSingleTarget(current, maskValues, vignetteFrame, &*weightPlan, isCancelled);
         if (!current) return nullptr;
     }

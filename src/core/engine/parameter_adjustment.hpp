@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/cancellation_probe.hpp"
+#include "engine/mask_weight_plan.hpp"
 #include "engine/parameter_lookup_tables.hpp"
 #include "engine/parameter_processing_plan.hpp"
 #include "engine/vignette_adjustment.hpp"
@@ -22,6 +23,11 @@ struct ParameterAdjustment {
     static SharedImage applying(const SharedImage& image, const PhotoParameters& parameters,
                                 const std::optional<VignetteFrame>& vignetteFrame,
                                 const MaskKindCatalog& catalog,
+                                const CancellationProbe& isCancelled = neverCancelled());
+    // The same for a part of a photo: the masks are placed on the whole photo.
+    static SharedImage applying(const SharedImage& image, const PhotoParameters& parameters,
+                                const std::optional<VignetteFrame>& vignetteFrame,
+                                const std::optional<MaskPlacement>& placement, const MaskKindCatalog& catalog,
                                 const CancellationProbe& isCancelled = neverCancelled());
 
     // Which stages the value set asks for.
