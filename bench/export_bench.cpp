@@ -45,7 +45,7 @@ const SharedImage& reduced() {
 
 const std::string& exif() {
     static const std::string block = ExifWriter::forRenderedImage(
-        SORVIN_SAMPLES_DIR "/jpeg/nikon_d70s_gps_lens.jpg", 2048, 1365, "Sorvin");
+        SORVIN_SAMPLES_DIR "/jpeg/nikon_d70s_gps_lens.jpg", 2048, 1365, "Sorvin").exif;
     return block;
 }
 

@@ -1,10 +1,13 @@
 #include "export/export_error.hpp"
 #include "export/exporter.hpp"
+#include "export/exporter_destination.hpp"
 #include "export/exporter_rendering.hpp"
 #include "support/test_support.hpp"
 
+#include <exiv2/exiv2.hpp>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <libheif/heif.h>
 #include <turbojpeg.h>
 
 namespace sorvin {
@@ -134,6 +137,101 @@ TEST(ExporterRenderingTest, AReencodedExportIsAnUprightJpegWithOrientationOne) {
     // EXIF orientation 1 in the new file: little-endian tag 0x0112, type 3, count 1, value 1.
     EXPECT_NE(bytes.find(std::string("\x12\x01\x03\x00\x01\x00\x00\x00\x01\x00", 10)), std::string::npos);
     EXPECT_NE(bytes.find("Sorvin "), std::string::npos);
+}
+
+// The metadata of an encoded output. exiv2 0.27 reads JPEG files fully but not the metadata items
+// of HEIF files written by libheif, so those are taken out with libheif and parsed by exiv2.
+struct Metadata {
+    Exiv2::ExifData exif;
+    Exiv2::XmpData xmp;
+    Exiv2::IptcData iptc;
+};
+
+Metadata metadataOf(const std::string& bytes, ExportImageFormat format) {
+    Metadata metadata;
+    if (format == ExportImageFormat::jpeg) {
+        auto image = Exiv2::ImageFactory::open(reinterpret_cast<const Exiv2::byte*>(bytes.data()),
+                                               static_cast<long>(bytes.size()));
+        image->readMetadata();
+        return {image->exifData(), image->xmpData(), image->iptcData()};
+    }
+    heif_context* context = heif_context_alloc();
+    heif_context_read_from_memory_without_copy(context, bytes.data(), bytes.size(), nullptr);
+    heif_image_handle* handle = nullptr;
+    heif_context_get_primary_image_handle(context, &handle);
+    const auto block = [&](const char* type) {
+        heif_item_id id = 0;
+        if (heif_image_handle_get_list_of_metadata_block_IDs(handle, type, &id, 1) != 1) return std::string();
+        std::string data(heif_image_handle_get_metadata_size(handle, id), '\0');
+        heif_image_handle_get_metadata(handle, id, data.data());
+        return data;
+    };
+    const std::string exif = block("Exif").substr(4); // after the offset of the TIFF header
+    Exiv2::ExifParser::decode(metadata.exif, reinterpret_cast<const Exiv2::byte*>(exif.data()),
+                              static_cast<std::uint32_t>(exif.size()));
+    Exiv2::XmpParser::decode(metadata.xmp, block("mime"));
+    heif_image_handle_release(handle);
+    heif_context_free(context);
+    return metadata;
+}
+
+// A photographer's keywords, rating, copyright and camera data survive re-encoding to either
+// format; only what no longer holds changes.
+TEST(ExporterRenderingTest, AReencodedOutputKeepsThePhotographersMetadata) {
+    test::TemporaryFolder root;
+    const auto source = root / "tagged.jpg";
+    std::filesystem::copy_file(test::sample("jpeg/nikon_d40_orient6.jpg"), source);
+    {
+        auto image = Exiv2::ImageFactory::open(source.string());
+        image->readMetadata();
+        Exiv2::XmpData& xmp = image->xmpData();
+        Exiv2::Value::AutoPtr keywords = Exiv2::Value::create(Exiv2::xmpBag);
+        keywords->read("Iceland");
+        keywords->read("glacier");
+        xmp.add(Exiv2::XmpKey("Xmp.dc.subject"), keywords.get());
+        xmp["Xmp.xmp.Rating"] = "4";
+        xmp["Xmp.tiff.Orientation"] = "6";
+        image->iptcData()["Iptc.Application2.Copyright"] = "(C) A. Photographer";
+        image->writeMetadata();
+    }
+    PixelBuffer pixels(60, 40);
+    const RenderedEditedImage rendered{makeImage(std::move(pixels)), source};
+    for (const auto format : {ExportImageFormat::jpeg, ExportImageFormat::heif}) {
+        if (format == ExportImageFormat::heif && !Exporter::supportsOutput(format)) continue;
+        SCOPED_TRACE(static_cast<int>(format));
+        const auto bytes = Exporter::encodedImage(rendered, format);
+        ASSERT_TRUE(bytes);
+        const Metadata output = metadataOf(*bytes, format);
+        const auto& exif = output.exif;
+        const auto exifText = [&](const char* key) {
+            const auto found = exif.findKey(Exiv2::ExifKey(key));
+            return found == exif.end() ? std::string() : found->toString();
+        };
+        EXPECT_EQ(exifText("Exif.Image.Orientation"), "1");
+        EXPECT_EQ(exifText("Exif.Photo.PixelXDimension"), "60");
+        EXPECT_EQ(exifText("Exif.Photo.PixelYDimension"), "40");
+        EXPECT_EQ(exifText("Exif.Image.Model"), "NIKON D40");
+        EXPECT_NE(exifText("Exif.Nikon3.ISOSpeed"), "");
+        EXPECT_EQ(exifText("Exif.Thumbnail.JPEGInterchangeFormat"), "");
+        EXPECT_EQ(exifText("Exif.NikonPreview.JPEGInterchangeFormat"), "");
+
+        const auto& xmp = output.xmp;
+        const auto xmpText = [&](const char* key) {
+            const auto found = xmp.findKey(Exiv2::XmpKey(key));
+            return found == xmp.end() ? std::string() : found->toString();
+        };
+        EXPECT_EQ(xmpText("Xmp.dc.subject"), "Iceland, glacier");
+        EXPECT_EQ(xmpText("Xmp.xmp.Rating"), "4");
+        EXPECT_EQ(xmpText("Xmp.tiff.Orientation"), "1");
+        EXPECT_EQ(xmpText("Xmp.dc.creator"), "Phil Askey");
+        if (format == ExportImageFormat::jpeg) {
+            const auto& iptc = output.iptc;
+            EXPECT_EQ(iptc.findKey(Exiv2::IptcKey("Iptc.Application2.Copyright"))->toString(), "(C) A. Photographer");
+            EXPECT_EQ(iptc.findKey(Exiv2::IptcKey("Iptc.Application2.Byline"))->toString(), "Phil Askey");
+        } else { // no place for IPTC in HEIF: its values are in the XMP
+            EXPECT_EQ(xmpText("Xmp.dc.rights"), "lang=\"x-default\" (C) A. Photographer");
+        }
+    }
 }
 
 } // namespace

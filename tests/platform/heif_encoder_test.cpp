@@ -28,7 +28,7 @@ Exiv2::ExifData exifOf(const std::string& tiff) {
 TEST(HeifEncoderTest, EncodesAFileThatDecodesToTheSameSizeWithItsMetadata) {
     if (!HeifEncoder::isAvailable()) GTEST_SKIP() << "no HEVC encoder on this system";
     const std::string exif =
-        ExifWriter::forRenderedImage(test::sample("jpeg/nikon_d70s_gps_lens.jpg"), 64, 48, "Sorvin");
+        ExifWriter::forRenderedImage(test::sample("jpeg/nikon_d70s_gps_lens.jpg"), 64, 48, "Sorvin").exif;
     const auto bytes = HeifEncoder::encode(*quadrants(64, 48), 90, exif, SrgbProfile::iccBytes());
     ASSERT_TRUE(bytes);
 

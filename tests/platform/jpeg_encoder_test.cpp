@@ -21,7 +21,7 @@ long valueOf(const Exiv2::ExifData& data, const char* key) {
 TEST(JpegEncoderTest, EncodesTheSizePixelsExifAndProfile) {
     const auto image = quadrants(96, 64);
     const std::string exif =
-        ExifWriter::forRenderedImage(test::sample("jpeg/canon_6d_adobergb_gps_lens.jpg"), 96, 64, "Sorvin");
+        ExifWriter::forRenderedImage(test::sample("jpeg/canon_6d_adobergb_gps_lens.jpg"), 96, 64, "Sorvin").exif;
     const auto bytes = JpegEncoder::encode(*image, 95, exif, SrgbProfile::iccBytes());
     ASSERT_TRUE(bytes);
 

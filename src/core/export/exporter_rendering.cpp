@@ -81,14 +81,17 @@ ExportRendering renderEditedImageAndMetadata(const Photo& photo, double rotation
 
 std::optional<std::string> encodedImage(const RenderedEditedImage& rendered, ExportImageFormat format) {
     const Image& image = *rendered.image;
-    const std::string exif = ExifWriter::forRenderedImage(rendered.metadataSource, image.width(),
-                                                          image.height(), "Sorvin " + AppIdentity::version());
+    const bool isJpeg = format == ExportImageFormat::jpeg;
+    const auto metadata = ExifWriter::forRenderedImage(
+        rendered.metadataSource, image.width(), image.height(), "Sorvin " + AppIdentity::version(),
+        isJpeg ? ExifWriter::Container::jpeg : ExifWriter::Container::heif);
     const int quality = traitsOf(format).quality;
     switch (format) {
     case ExportImageFormat::jpeg:
-        return JpegEncoder::encode(image, quality, exif, SrgbProfile::iccBytes());
+        return JpegEncoder::encode(image, quality, metadata.exif, SrgbProfile::iccBytes(), metadata.xmp,
+                                   metadata.iptc);
     case ExportImageFormat::heif:
-        return HeifEncoder::encode(image, quality, exif, SrgbProfile::iccBytes());
+        return HeifEncoder::encode(image, quality, metadata.exif, SrgbProfile::iccBytes(), metadata.xmp);
     }
     return std::nullopt;
 }

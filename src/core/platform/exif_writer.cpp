@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
 #include <exiv2/exiv2.hpp>
 #include <string_view>
 
@@ -11,61 +12,153 @@ namespace sorvin::ExifWriter {
 
 namespace {
 
-// Tags of IFD0 that describe the photo rather than the layout of the source's pixels.
-constexpr std::array<std::string_view, 10> kImageTags{
-    "Make",        "Model",       "DateTime",       "Artist",      "Copyright", "ImageDescription",
-    "XResolution", "YResolution", "ResolutionUnit", "HostComputer"};
+// JPEG's limits: one APP1 segment for the EXIF block and one for the XMP packet, one APP13
+// segment for the IPTC datasets (each with its header). HEIF takes what is reasonable.
+constexpr std::size_t kJpegExifBytes = 65000;
+constexpr std::size_t kJpegXmpBytes = 65000;
+constexpr std::size_t kJpegIptcBytes = 65000;
+constexpr std::size_t kHeifBytes = std::size_t{16} << 20;
+
+// IFD0 tags about how the source's pixels were stored, the pointers the encoder writes itself,
+// and the source's own copies of its XMP, IPTC and colour profile.
+constexpr std::array<std::uint16_t, 36> kSourceStructureTags{
+    254,   255,   256,   257,   258,   259,   262,   266,   273,   277,   278,   279,
+    284,   317,   322,   323,   324,   325,   330,   338,   339,   513,   514,   529,
+    530,   531,   532,   700,   33421, 33422, 33723, 34377, 34665, 34675, 34853, 40965};
+// The DNG tags describe the raw data (colour matrices, black levels, profiles), not the picture.
+constexpr std::uint16_t kFirstDngTag = 50706;
+constexpr std::uint16_t kLastDngTag = 52999;
+
+bool mentions(const std::string& name, std::string_view part) { return name.find(part) != std::string::npos; }
 
 bool keeps(const Exiv2::Exifdatum& datum) {
     const std::string group = datum.groupName();
-    const std::string tag = datum.tagName();
-    if (group == "Image") return std::find(kImageTags.begin(), kImageTags.end(), tag) != kImageTags.end();
-    if (group == "Photo") return tag != "MakerNote" && tag != "InteroperabilityTag";
-    return group == "GPSInfo" || group == "Iop";
+    const std::string tagName = datum.tagName();
+    // Thumbnails and previews (IFD1, a maker note's preview) show the source's old pixels; the
+    // source's further images (sub-images, IFD2 and after) are not this picture either.
+    for (const std::string_view picture : {"Thumb", "Preview"})
+        if (mentions(group, picture) || mentions(tagName, picture)) return false;
+    if (group.starts_with("SubImage") || (group.starts_with("Image") && group != "Image")) return false;
+    const std::uint16_t tag = datum.tag();
+    if (group == "Image" && tag >= kFirstDngTag && tag <= kLastDngTag) return false;
+    if (group != "Image" && group != "Photo") return true; // GPS, interoperability, maker notes
+    return std::find(kSourceStructureTags.begin(), kSourceStructureTags.end(), tag) == kSourceStructureTags.end();
 }
 
-Exiv2::ExifData sourceData(const std::filesystem::path& source) {
+struct SourceMetadata {
+    Exiv2::ExifData exif;
+    Exiv2::XmpData xmp;
+    Exiv2::IptcData iptc;
+};
+
+SourceMetadata sourceMetadata(const std::filesystem::path& source) {
     try {
         auto image = Exiv2::ImageFactory::open(source.string());
         if (!image.get()) return {};
         image->readMetadata();
-        return image->exifData();
+        return {image->exifData(), image->xmpData(), image->iptcData()};
     } catch (...) {
         return {};
     }
 }
 
-std::string encoded(const Exiv2::ExifData& data) {
+// Drops the largest values until the encoding fits; empty when nothing fits.
+template <class Data, class Encode>
+std::string fitted(Data& data, std::size_t maximumBytes, Encode encode) {
+    std::string bytes = encode(data);
+    while (bytes.size() > maximumBytes && !data.empty()) {
+        data.erase(std::max_element(data.begin(), data.end(),
+                                    [](const auto& a, const auto& b) { return a.size() < b.size(); }));
+        bytes = encode(data);
+    }
+    return bytes.size() <= maximumBytes ? bytes : std::string();
+}
+
+std::string exifBytes(const Exiv2::ExifData& data) {
     Exiv2::Blob blob;
     Exiv2::ExifParser::encode(blob, Exiv2::littleEndian, data);
     return std::string(blob.begin(), blob.end());
 }
 
+std::string xmpBytes(const Exiv2::XmpData& data) {
+    if (data.empty()) return {};
+    std::string packet;
+    if (Exiv2::XmpParser::encode(packet, data, Exiv2::XmpParser::useCompactFormat, 0) != 0) return {};
+    return packet;
+}
+
+std::string iptcBytes(const Exiv2::IptcData& data) {
+    const Exiv2::DataBuf buffer = Exiv2::IptcParser::encode(data);
+    return std::string(reinterpret_cast<const char*>(buffer.pData_), static_cast<std::size_t>(buffer.size_));
+}
+
+Exiv2::ExifData renderedExif(const Exiv2::ExifData& source, int width, int height, const std::string& software) {
+    Exiv2::ExifData data;
+    for (const auto& datum : source)
+        if (keeps(datum)) data.add(datum);
+    data["Exif.Image.Orientation"] = static_cast<std::uint16_t>(1);
+    data["Exif.Image.Software"] = software;
+    data["Exif.Photo.PixelXDimension"] = static_cast<std::uint32_t>(std::max(width, 0));
+    data["Exif.Photo.PixelYDimension"] = static_cast<std::uint32_t>(std::max(height, 0));
+    data["Exif.Photo.ColorSpace"] = static_cast<std::uint16_t>(1);
+    return data;
+}
+
+// The values the XMP repeats from the EXIF, where it has them.
+void updateXmp(Exiv2::XmpData& data, int width, int height) {
+    const auto replace = [&](const char* key, const std::string& value) {
+        const auto found = data.findKey(Exiv2::XmpKey(key));
+        if (found != data.end()) found->setValue(value);
+    };
+    replace("Xmp.tiff.Orientation", "1");
+    replace("Xmp.tiff.ImageWidth", std::to_string(width));
+    replace("Xmp.tiff.ImageLength", std::to_string(height));
+    replace("Xmp.exif.PixelXDimension", std::to_string(width));
+    replace("Xmp.exif.PixelYDimension", std::to_string(height));
+    replace("Xmp.exif.ColorSpace", "1");
+    // The pixels are sRGB now, whatever profile the source named.
+    if (const auto found = data.findKey(Exiv2::XmpKey("Xmp.photoshop.ICCProfile")); found != data.end())
+        data.erase(found);
+}
+
+// The IPTC values as XMP properties, where the XMP does not already say them.
+void addIptcAsXmp(const Exiv2::IptcData& iptc, Exiv2::XmpData& xmp) {
+    Exiv2::XmpData converted;
+    Exiv2::copyIptcToXmp(iptc, converted);
+    for (const auto& datum : converted)
+        if (xmp.findKey(Exiv2::XmpKey(datum.key())) == xmp.end()) xmp.add(datum);
+}
+
 } // namespace
 
-std::string forRenderedImage(const std::filesystem::path& source, int width, int height,
-                             const std::string& software, std::size_t maximumBytes) {
+RenderedMetadata forRenderedImage(const std::filesystem::path& source, int width, int height,
+                                  const std::string& software, Container container) {
     ExifBlock::initializeLibrary();
+    const bool isJpeg = container == Container::jpeg;
+    SourceMetadata metadata = sourceMetadata(source);
+    RenderedMetadata rendered;
     try {
-        Exiv2::ExifData data;
-        for (const auto& datum : sourceData(source))
-            if (keeps(datum)) data.add(datum);
-        data["Exif.Image.Orientation"] = static_cast<std::uint16_t>(1);
-        data["Exif.Image.Software"] = software;
-        data["Exif.Photo.PixelXDimension"] = static_cast<std::uint32_t>(std::max(width, 0));
-        data["Exif.Photo.PixelYDimension"] = static_cast<std::uint32_t>(std::max(height, 0));
-        data["Exif.Photo.ColorSpace"] = static_cast<std::uint16_t>(1);
-        std::string bytes = encoded(data);
-        while (bytes.size() > maximumBytes && !data.empty()) {
-            auto largest = std::max_element(data.begin(), data.end(),
-                                            [](const auto& a, const auto& b) { return a.size() < b.size(); });
-            data.erase(largest);
-            bytes = encoded(data);
-        }
-        return bytes.size() <= maximumBytes ? bytes : std::string();
+        Exiv2::ExifData exif = renderedExif(metadata.exif, width, height, software);
+        rendered.exif = fitted(exif, isJpeg ? kJpegExifBytes : kHeifBytes, exifBytes);
     } catch (...) {
-        return {};
+        // A maker note or value the encoder cannot write: the new values alone.
+        try {
+            Exiv2::ExifData exif = renderedExif({}, width, height, software);
+            rendered.exif = exifBytes(exif);
+        } catch (...) {
+        }
     }
+    try {
+        updateXmp(metadata.xmp, width, height);
+        if (!isJpeg) addIptcAsXmp(metadata.iptc, metadata.xmp);
+        rendered.xmp = fitted(metadata.xmp, isJpeg ? kJpegXmpBytes : kHeifBytes, xmpBytes);
+    } catch (...) {
+    }
+    try {
+        if (isJpeg) rendered.iptc = fitted(metadata.iptc, kJpegIptcBytes, iptcBytes);
+    } catch (...) {
+    }
+    return rendered;
 }
 
 } // namespace sorvin::ExifWriter

@@ -42,7 +42,7 @@ bool isAvailable() {
 }
 
 std::optional<std::string> encode(const Image& image, int quality, const std::string& exif,
-                                  const std::string& icc) {
+                                  const std::string& icc, const std::string& xmp) {
     if (!isAvailable() || image.width() < 1 || image.height() < 1) return std::nullopt;
     std::unique_ptr<heif_context, ContextDeleter> context(heif_context_alloc());
     if (!context) return std::nullopt;
@@ -92,6 +92,9 @@ std::optional<std::string> encode(const Image& image, int quality, const std::st
     if (!exif.empty() && exif.size() < (std::size_t{1} << 30) &&
         !ok(heif_context_add_exif_metadata(context.get(), handle.get(), exif.data(),
                                            static_cast<int>(exif.size()))))
+        return std::nullopt;
+    if (!xmp.empty() && xmp.size() < (std::size_t{1} << 30) &&
+        !ok(heif_context_add_XMP_metadata(context.get(), handle.get(), xmp.data(), static_cast<int>(xmp.size()))))
         return std::nullopt;
 
     std::string bytes;
