@@ -6,9 +6,8 @@
 // reports the time per file and the peak resident memory the scan added. Goal: the hostile folder
 // no more than twice the sample folder's time per file, and its peak within 64 MB of the sample
 // folder's.
-#include "library/folder_scanner.hpp"
-
 #include "../tests/support/hostile_files.hpp"
+#include "library/folder_scanner.hpp"
 
 #include <benchmark/benchmark.h>
 #include <chrono>
@@ -80,15 +79,18 @@ struct Folders {
         std::vector<fs::path> samples;
         for (const char* kind : {"jpeg", "heif", "raw"})
             for (const auto& entry : fs::recursive_directory_iterator(samplesDir() / kind))
-                if (entry.is_regular_file() && photoFileFormatFrom(entry.path())) samples.push_back(entry.path());
+                if (entry.is_regular_file() && photoFileFormatFrom(entry.path()))
+                    samples.push_back(entry.path());
 
         // The originals sit in a subfolder that the scan leaves out (subfolders off).
         const std::size_t count = made.size() * copiesPerClass;
         for (std::size_t i = 0; i < count; ++i) {
             const fs::path& file = made[i % made.size()];
-            fs::create_hard_link(file, hostileFolder / (std::to_string(10000 + i) + "_" + file.filename().string()));
+            fs::create_hard_link(file, hostileFolder /
+                                           (std::to_string(10000 + i) + "_" + file.filename().string()));
             const fs::path& sample = samples[i % samples.size()];
-            fs::create_hard_link(sample, sampleFolder / (std::to_string(10000 + i) + "_" + sample.filename().string()));
+            fs::create_hard_link(sample, sampleFolder /
+                                             (std::to_string(10000 + i) + "_" + sample.filename().string()));
         }
         files = count;
     }
@@ -136,8 +138,7 @@ void scanCold(benchmark::State& state, const fs::path& folder) {
     state.counters["files"] = static_cast<double>(folders().files);
     state.counters["photos"] = static_cast<double>(photos);
     state.counters["peak_MB"] = peakMegabytes;
-    state.counters["us_per_file"] =
-        seconds * 1e6 / static_cast<double>(state.iterations() * folders().files);
+    state.counters["us_per_file"] = seconds * 1e6 / static_cast<double>(state.iterations() * folders().files);
 }
 
 // One file of each class read on its own, for finding which class costs what.

@@ -3,8 +3,10 @@
 #include "model/photo_list_row.hpp"
 #include "model/retouch_cursor.hpp"
 #include "model/retouch_state.hpp"
+#include "platform/localized_text_order.hpp"
 
 #include <gtest/gtest.h>
+#include <random>
 #include <unordered_set>
 
 namespace sorvin {
@@ -167,6 +169,59 @@ TEST(PhotoSort, EqualNamesFallBackToThePathAndEqualPhotosKeepTheirOrder) {
     const auto sorted = Photo::sorted({twinB, twinA});
     EXPECT_EQ(sorted[0].pixelWidth, 1);
     EXPECT_EQ(sorted[1].pixelWidth, 6000);
+}
+
+// Photos of one burst share their second: their names decide, in the order of the collation
+// (runs of digits by value, letters before case), whether or not the names are alike but for digits.
+TEST(PhotoSort, PhotosOfOneSecondFollowTheCollationOfTheirNames) {
+    const std::vector<std::vector<std::string>> bursts = {
+        {"IMG_0100.JPG", "IMG_0099.JPG", "IMG_1000.JPG", "IMG_0101.JPG", "IMG_0009.JPG"},
+        {"IMG_0100.JPG", "img_0099.JPG", "IMG_100.JPG", "IMG_0101.jpg", "IMG_0101.HEIC", "DSC_9.JPG"},
+        {"a/IMG_1.JPG", "b/IMG_1.JPG", "a10/IMG_1.JPG", "a9/IMG_1.JPG", "a09/IMG_1.JPG"},
+    };
+    for (const auto& names : bursts) {
+        std::vector<Photo> photos;
+        for (const std::string& name : names)
+            photos.push_back(photo(name, kDay));
+        std::vector<std::string> expected = paths(photos);
+        std::stable_sort(expected.begin(), expected.end(), [](const std::string& a, const std::string& b) {
+            const auto fileName = [](const std::string& path) { return path.substr(path.rfind('/') + 1); };
+            const auto byName = LocalizedTextOrder::compare(fileName(a), fileName(b));
+            return byName != 0 ? byName < 0 : LocalizedTextOrder::compare(a, b) < 0;
+        });
+        EXPECT_EQ(paths(Photo::sorted(photos)), expected);
+    }
+}
+
+// Names of every kind a card or a download gives (cases, digit runs of any length, punctuation,
+// Japanese), sorted by name and within one second, agree with the collation everywhere.
+TEST(PhotoSort, ManyNamesFollowTheCollation) {
+    const char* parts[] = {"IMG", "img", "Img",  "_",   "-",    ".",   " ", "0", "00",
+                           "1",   "7",   "09",   "10",  "123",  "a",   "B", "b", "Z",
+                           "JPG", "jpg", "HEIC", "(1)", "写真", "ｶﾒﾗ", "/"};
+    std::mt19937 random(7);
+    std::vector<Photo> photos;
+    for (int i = 0; i < 400; ++i) {
+        std::string name;
+        for (int n = 1 + static_cast<int>(random() % 5); n > 0; --n)
+            name += parts[random() % std::size(parts)];
+        if (name.front() == '/' || name.back() == '/') name = "x" + name + "x";
+        photos.push_back(photo(name, kDay));
+    }
+    const auto expectedBy = [&](auto compare) {
+        std::vector<std::string> expected = paths(photos);
+        std::stable_sort(expected.begin(), expected.end(), compare);
+        return expected;
+    };
+    const auto fileName = [](const std::string& path) { return path.substr(path.rfind('/') + 1); };
+    EXPECT_EQ(paths(Photo::sorted(photos, PhotoSortKey::name, true)),
+              expectedBy([](const std::string& a, const std::string& b) {
+                  return LocalizedTextOrder::compare(a, b) < 0;
+              }));
+    EXPECT_EQ(paths(Photo::sorted(photos)), expectedBy([&](const std::string& a, const std::string& b) {
+                  const auto byName = LocalizedTextOrder::compare(fileName(a), fileName(b));
+                  return byName != 0 ? byName < 0 : LocalizedTextOrder::compare(a, b) < 0;
+              }));
 }
 
 TEST(PhotoSort, ByNameComparesWholePathsAndDescendingReversesAll) {

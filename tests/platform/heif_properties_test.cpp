@@ -69,7 +69,8 @@ TEST_F(HeifPropertiesTest, SizeFollowsTheCleanApertureAndRotationAsLibheifDecode
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        const auto path = write(heifWith([&](HeifLayout& l) { l.transforms = c.transforms, l.transformCount = c.count; }));
+        const auto path =
+            write(heifWith([&](HeifLayout& l) { l.transforms = c.transforms, l.transformCount = c.count; }));
         const auto properties = ImagePropertiesReader::readHeif(path);
         ASSERT_TRUE(properties.has_value());
         EXPECT_EQ(std::make_pair(properties->pixelWidth, properties->pixelHeight), c.expected);
@@ -83,14 +84,19 @@ TEST_F(HeifPropertiesTest, RefusesItemBoxesThatLieOrPointAway) {
     const std::string good = heif(HeifLayout{});
     ASSERT_TRUE(ImagePropertiesReader::readHeif(write(good)).has_value());
     // An EXIF extent outside the file loses the date, not the photo.
-    const auto shifted = ImagePropertiesReader::readHeif(write(heifWith([](HeifLayout& l) { l.exifOffsetShift = 1000000; })));
+    const auto shifted =
+        ImagePropertiesReader::readHeif(write(heifWith([](HeifLayout& l) { l.exifOffsetShift = 1000000; })));
     ASSERT_TRUE(shifted.has_value());
     EXPECT_FALSE(shifted->dateTimeOriginal.has_value());
 
-    EXPECT_FALSE(ImagePropertiesReader::readHeif(write(heifWith([](HeifLayout& l) { l.width = 0; }))).has_value());
-    EXPECT_FALSE(ImagePropertiesReader::readHeif(write(heifWith([](HeifLayout& l) { l.width = l.height = 1u << 16; }))).has_value());
     EXPECT_FALSE(
-        ImagePropertiesReader::readHeif(write(heifWith([](HeifLayout& l) { l.transforms = clap(1, 0, 1, 1), l.transformCount = 1; }))).has_value());
+        ImagePropertiesReader::readHeif(write(heifWith([](HeifLayout& l) { l.width = 0; }))).has_value());
+    EXPECT_FALSE(ImagePropertiesReader::readHeif(write(heifWith([](HeifLayout& l) {
+                     l.width = l.height = 1u << 16;
+                 }))).has_value());
+    EXPECT_FALSE(ImagePropertiesReader::readHeif(write(heifWith([](HeifLayout& l) {
+                     l.transforms = clap(1, 0, 1, 1), l.transformCount = 1;
+                 }))).has_value());
     // Every single byte of the metadata damaged in turn: never a crash, never a hang.
     const std::size_t metaAt = good.rfind("meta") - 4;
     for (std::size_t i = metaAt; i < good.size(); ++i) {

@@ -157,7 +157,8 @@ TEST(ImagePropertiesReaderTest, AJpegIsReadFromItsHeaderAlone) {
     // Phones append a video or other data after the image (motion photos, trailers).
     writeFile(folder / "motion.jpg", whole + std::string(200000, '\x42') + "ftypmp42");
     // A card pulled too early: half the picture data, then a large unwritten remainder.
-    test::hostile::writeSparse(folder / "cut.jpg", whole.substr(0, whole.size() / 2), std::uintmax_t{1} << 30);
+    test::hostile::writeSparse(folder / "cut.jpg", whole.substr(0, whole.size() / 2),
+                               std::uintmax_t{1} << 30);
     // Many large segments before the image: walked over, never held.
     writeFile(folder / "segments.jpg", test::hostile::jpegWithManySegments(whole, 64, 0xFFFF + 2));
     for (const char* name : {"motion.jpg", "cut.jpg", "segments.jpg"}) {
@@ -186,7 +187,8 @@ TEST(ImagePropertiesReaderTest, RefusesCraftedStructuresThatPromiseMoreThanTheir
     for (const auto& [name, bytes] : refused) {
         SCOPED_TRACE(name);
         write(folder / name, bytes);
-        const auto claimed = std::string(name).ends_with(".heic") ? ImageContainer::heif : ImageContainer::raw;
+        const auto claimed =
+            std::string(name).ends_with(".heic") ? ImageContainer::heif : ImageContainer::raw;
         EXPECT_FALSE(ImagePropertiesReader::read(folder / name, claimed).has_value());
     }
     // An EXIF item built the same way loses its date, not the photo.

@@ -9,10 +9,18 @@
 
 namespace sorvin::test::hostile {
 
-inline std::string be16(std::uint16_t v) { return {char(v >> 8), char(v)}; }
-inline std::string be32(std::uint32_t v) { return {char(v >> 24), char(v >> 16), char(v >> 8), char(v)}; }
-inline std::string le16(std::uint16_t v) { return {char(v), char(v >> 8)}; }
-inline std::string le32(std::uint32_t v) { return {char(v), char(v >> 8), char(v >> 16), char(v >> 24)}; }
+inline std::string be16(std::uint16_t v) {
+    return {char(v >> 8), char(v)};
+}
+inline std::string be32(std::uint32_t v) {
+    return {char(v >> 24), char(v >> 16), char(v >> 8), char(v)};
+}
+inline std::string le16(std::uint16_t v) {
+    return {char(v), char(v >> 8)};
+}
+inline std::string le32(std::uint32_t v) {
+    return {char(v), char(v >> 8), char(v >> 16), char(v >> 24)};
+}
 
 inline std::string box(const char* type, const std::string& payload) {
     return be32(static_cast<std::uint32_t>(8 + payload.size())) + type + payload;
@@ -47,7 +55,8 @@ inline std::string heif(const HeifLayout& layout) {
     const std::string exif = be32(6) + std::string("Exif\0\0", 6) + layout.exifTiff;
     const std::string mdat = box("mdat", imageData + exif);
     const auto imageAt = static_cast<std::uint32_t>(ftyp.size() + 8);
-    const std::uint32_t exifAt = imageAt + static_cast<std::uint32_t>(imageData.size()) + layout.exifOffsetShift;
+    const std::uint32_t exifAt =
+        imageAt + static_cast<std::uint32_t>(imageData.size()) + layout.exifOffsetShift;
 
     const std::string hdlr = fullBox("hdlr", 0, be32(0) + "pict" + std::string(12, '\0') + '\0');
     const std::string pitm = fullBox("pitm", 0, be16(1));
@@ -82,7 +91,8 @@ inline std::string heifWithFreeExtents(std::size_t bytes) {
     for (std::size_t i = 0; i < items; ++i)
         entries += be16(static_cast<std::uint16_t>(i + 1)) + be16(0) + be16(0xFFFF);
     HeifLayout layout;
-    layout.iloc = fullBox("iloc", 0, std::string{0x00, 0x00} + be16(static_cast<std::uint16_t>(items)) + entries);
+    layout.iloc =
+        fullBox("iloc", 0, std::string{0x00, 0x00} + be16(static_cast<std::uint16_t>(items)) + entries);
     return heif(layout);
 }
 
@@ -103,7 +113,8 @@ inline std::string isoMediaWithManyBoxes(std::size_t bytes) {
     return file;
 }
 
-inline std::string tiffEntry(std::uint16_t tag, std::uint16_t type, std::uint32_t count, std::uint32_t value) {
+inline std::string tiffEntry(std::uint16_t tag, std::uint16_t type, std::uint32_t count,
+                             std::uint32_t value) {
     return le16(tag) + le16(type) + le32(count) + le32(value);
 }
 
@@ -113,8 +124,8 @@ inline std::string tiffEntry(std::uint16_t tag, std::uint16_t type, std::uint32_
 inline std::string tiffWithSharedValues(std::size_t bytes) {
     constexpr std::uint32_t entries = 4096;
     const std::uint32_t arrayAt = 8 + 2 + entries * 12 + 4;
-    const std::uint32_t values = static_cast<std::uint32_t>(
-        std::min<std::size_t>(65536, bytes > arrayAt ? (bytes - arrayAt) / 4 : 1));
+    const std::uint32_t values =
+        static_cast<std::uint32_t>(std::min<std::size_t>(65536, bytes > arrayAt ? (bytes - arrayAt) / 4 : 1));
     std::string tiff = "II" + le16(42) + le32(8) + le16(entries);
     for (std::uint32_t i = 0; i < entries; ++i)
         tiff += tiffEntry(i % 2 == 0 ? 0x0111 : 0x0117, 4, values, arrayAt);

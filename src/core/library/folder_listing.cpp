@@ -83,12 +83,8 @@ std::vector<ScanCandidate> walk(const std::filesystem::path& root, int rootFd, b
             const std::string_view name(entry->d_name);
             if (name.empty() || name[0] == '.') continue; // hidden, and "." and ".."
             const unsigned char type = entry->d_type;
-            // The format goes by the extension alone; a short stand-in name keeps that test free of
-            // allocations for long file names.
-            const std::size_t dot = name.rfind('.');
-            const bool mayBePhoto =
-                dot != std::string_view::npos &&
-                photoFileFormatFrom(std::filesystem::path("x" + std::string(name.substr(dot)))).has_value();
+            // The format goes by the extension alone.
+            const bool mayBePhoto = photoFileFormatFromName(name).has_value();
             const bool wanted = (type == DT_REG && mayBePhoto) || (type == DT_DIR && includeSubfolders) ||
                                 (type == DT_UNKNOWN && (mayBePhoto || includeSubfolders));
             if (wanted) names.push_back({std::string(name), type, mayBePhoto});

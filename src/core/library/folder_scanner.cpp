@@ -14,10 +14,11 @@ namespace sorvin {
 
 namespace {
 
+// A photo with its cache entry: the loaded cache's own for a hit (not copied), or a new one.
 struct MetadataSlot {
     Photo photo;
-    std::optional<ScanCacheEntry> cacheEntry;
-    bool cacheHit = false;
+    std::optional<ScanCacheEntry> newEntry;
+    const ScanCacheEntry* cachedEntry = nullptr;
 };
 
 ImageContainer containerOf(PhotoFileFormat format) {
@@ -96,14 +97,15 @@ ScanResult FolderScanner::scan(const std::filesystem::path& folder, bool include
                 if (auto hit = cache.find(key); hit != cache.end() && hit->second.isValid() &&
                                                 hit->second.size == candidate.identity->size &&
                                                 hit->second.mtime == candidate.identity->mtime) {
-                    slot = MetadataSlot{*hit->second.photo(std::move(candidate.url), key), hit->second, true};
+                    slot = MetadataSlot{*hit->second.photo(std::move(candidate.url), key), std::nullopt,
+                                        &hit->second};
                 }
             }
             if (!slot) {
                 if (auto photo = metadataReader(candidate.url, key)) {
                     std::optional<ScanCacheEntry> entry;
                     if (candidate.identity) entry = ScanCacheEntry(*photo, *candidate.identity);
-                    slot = MetadataSlot{std::move(*photo), std::move(entry), false};
+                    slot = MetadataSlot{std::move(*photo), std::move(entry), nullptr};
                 }
             }
             slots[i] = std::move(slot); // each index owns its slot: no lock
@@ -140,7 +142,7 @@ ScanResult FolderScanner::scan(const std::filesystem::path& folder, bool include
         }
         photos.push_back(std::move(slot->photo));
         keys.insert(photos.back().relativePath);
-        if (slot->cacheHit) ++hits;
+        if (slot->cachedEntry) ++hits;
     }
 
     const std::size_t photoCount = photos.size();
@@ -154,8 +156,11 @@ ScanResult FolderScanner::scan(const std::filesystem::path& folder, bool include
         newCache.folder = root.string();
         newCache.entries.reserve(photoCount);
         for (std::size_t i = 0; i < total; ++i) {
-            if (slots[i] && slots[i]->cacheEntry)
-                newCache.entries.emplace(*candidates[i].relativePath, std::move(*slots[i]->cacheEntry));
+            if (!slots[i]) continue;
+            if (slots[i]->newEntry)
+                newCache.entries.emplace(*candidates[i].relativePath, std::move(*slots[i]->newEntry));
+            else if (slots[i]->cachedEntry)
+                newCache.entries.emplace(*candidates[i].relativePath, *slots[i]->cachedEntry);
         }
         writeCache(newCache, cacheFile);
     }

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <numeric>
+#include <string_view>
 #include <tbb/blocked_range.h>
 #include <tbb/parallel_for.h>
 
@@ -16,12 +17,46 @@ std::string lastComponent(const std::filesystem::path& url) {
     return url.filename().string();
 }
 
-struct SortEntry {
-    std::size_t index = 0;
-    LocalizedTextOrder::Key nameKey; // filled in only where dates tie
-    LocalizedTextOrder::Key pathKey; // filled in only where dates and names tie, or by name
-};
+// The last component of a path as a view into it.
+std::string_view fileName(const std::filesystem::path& url) {
+    const std::string_view path = url.native();
+    const std::size_t slash = path.rfind('/');
+    return slash == std::string_view::npos ? path : path.substr(slash + 1);
+}
 
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+// Whether the collation (numeric, tertiary) surely orders two ASCII texts as their bytes do, found
+// at their first difference: two letters of one case, or a digit against a letter, where no run of
+// digits begins before it, or two digits in runs that begin at the same place and are as long.
+// Elsewhere (letters of two cases, punctuation, runs of unequal length) it may not.
+bool bytesFollowCollation(std::string_view a, std::string_view b) {
+    const std::size_t n = std::min(a.size(), b.size());
+    std::size_t i = 0;
+    while (i < n && a[i] == b[i])
+        ++i;
+    if (i == n)
+        return i == 0 || !isDigit(a[i - 1]) ||
+               (i < a.size() ? !isDigit(a[i]) : i == b.size() || !isDigit(b[i]));
+    const char x = a[i], y = b[i];
+    if (static_cast<unsigned char>(x) >= 0x80 || static_cast<unsigned char>(y) >= 0x80) return false;
+    const auto lower = [](char c) { return c >= 'a' && c <= 'z'; };
+    const auto upper = [](char c) { return c >= 'A' && c <= 'Z'; };
+    const bool runBefore = i > 0 && isDigit(a[i - 1]);
+    if (isDigit(x) && isDigit(y)) {
+        std::size_t endA = i, endB = i;
+        while (endA < a.size() && isDigit(a[endA]))
+            ++endA;
+        while (endB < b.size() && isDigit(b[endB]))
+            ++endB;
+        return endA == endB;
+    }
+    if (runBefore) return false;
+    if ((lower(x) && lower(y)) || (upper(x) && upper(y))) return true;
+    return (isDigit(x) && (lower(y) || upper(y))) || (isDigit(y) && (lower(x) || upper(x)));
+}
 } // namespace
 
 PhotoAsset Photo::asset(PhotoSource source) const {
@@ -45,78 +80,82 @@ std::vector<Photo::OriginalFile> Photo::originalFiles() const {
 }
 
 std::vector<Photo> Photo::sorted(std::vector<Photo> photos, PhotoSortKey key, bool ascending) {
-    std::vector<SortEntry> entries(photos.size());
+    std::vector<std::size_t> order(photos.size());
+    std::iota(order.begin(), order.end(), std::size_t{0});
+    std::vector<std::string_view> names(photos.size());
     for (std::size_t i = 0; i < photos.size(); ++i)
-        entries[i].index = i;
-    // Collation keys are costly: each is computed once, only for the photos whose order needs it,
-    // all of them in one parallel pass.
-    auto computeKeys = [&](const std::vector<SortEntry*>& wanted, auto compute) {
-        tbb::parallel_for(tbb::blocked_range<std::size_t>(0, wanted.size(), 128), [&](const auto& range) {
-            for (std::size_t i = range.begin(); i != range.end(); ++i)
-                compute(*wanted[i]);
+        names[i] = fileName(photos[i].url);
+    auto nameOf = [&](std::size_t i) { return names[i]; };
+    auto pathOf = [&](std::size_t i) { return std::string_view(photos[i].relativePath); };
+
+    // Stable-sorts order[first, last) by the collation of `textOf`. Texts whose bytes surely
+    // follow the collation compare by their bytes; the others by collation keys, each computed
+    // once: ahead in one parallel pass for texts that are not ASCII, when first needed for others.
+    auto sortByCollation = [&](std::size_t first, std::size_t last, auto textOf,
+                               std::vector<LocalizedTextOrder::Key>& keys, std::vector<char>& hasKey) {
+        const auto begin = order.begin() + static_cast<std::ptrdiff_t>(first);
+        const auto end = order.begin() + static_cast<std::ptrdiff_t>(last);
+        std::vector<std::size_t> foreign;
+        for (auto i = begin; i != end; ++i) {
+            const std::string_view text = textOf(*i);
+            if (std::any_of(text.begin(), text.end(),
+                            [](char c) { return static_cast<unsigned char>(c) >= 0x80; }))
+                foreign.push_back(*i);
+        }
+        tbb::parallel_for(tbb::blocked_range<std::size_t>(0, foreign.size(), 128), [&](const auto& range) {
+            for (std::size_t i = range.begin(); i != range.end(); ++i) {
+                keys[foreign[i]] = LocalizedTextOrder::key(textOf(foreign[i]));
+                hasKey[foreign[i]] = 1;
+            }
+        });
+        auto keyOf = [&](std::size_t i) -> const LocalizedTextOrder::Key& {
+            if (!hasKey[i]) keys[i] = LocalizedTextOrder::key(textOf(i)), hasKey[i] = 1;
+            return keys[i];
+        };
+        std::stable_sort(begin, end, [&](std::size_t a, std::size_t b) {
+            const std::string_view x = textOf(a), y = textOf(b);
+            if (bytesFollowCollation(x, y)) return x < y;
+            return keyOf(a) < keyOf(b);
         });
     };
-    auto pathKey = [&](SortEntry& entry) {
-        entry.pathKey = LocalizedTextOrder::key(photos[entry.index].relativePath);
-    };
-    auto nameKey = [&](SortEntry& entry) {
-        entry.nameKey = LocalizedTextOrder::key(lastComponent(photos[entry.index].url));
-    };
-    // Stable-sorts each run of entries that `same` calls equal by the key that `compute` fills in.
-    auto sortRuns = [&](auto same, auto compute, auto keyOf) {
-        std::vector<std::pair<std::size_t, std::size_t>> runs;
-        std::vector<SortEntry*> wanted;
-        for (std::size_t first = 0; first < entries.size();) {
+    std::vector<LocalizedTextOrder::Key> keys(photos.size());
+    std::vector<char> hasKey(photos.size(), 0);
+    // Sorts each run of the order that `same` calls equal.
+    auto sortRuns = [&](auto same, auto textOf) {
+        for (std::size_t first = 0; first < order.size();) {
             std::size_t last = first + 1;
-            while (last < entries.size() && same(entries[first], entries[last]))
+            while (last < order.size() && same(order[first], order[last]))
                 ++last;
-            if (last - first > 1) {
-                runs.emplace_back(first, last);
-                for (std::size_t i = first; i < last; ++i)
-                    wanted.push_back(&entries[i]);
-            }
+            if (last - first > 1) sortByCollation(first, last, textOf, keys, hasKey);
             first = last;
-        }
-        computeKeys(wanted, compute);
-        for (const auto& [first, last] : runs) {
-            std::stable_sort(entries.begin() + static_cast<std::ptrdiff_t>(first),
-                             entries.begin() + static_cast<std::ptrdiff_t>(last),
-                             [&](const SortEntry& a, const SortEntry& b) { return keyOf(a) < keyOf(b); });
         }
     };
 
     if (key == PhotoSortKey::date) {
-        std::stable_sort(entries.begin(), entries.end(), [&](const SortEntry& a, const SortEntry& b) {
-            const auto& dateA = photos[a.index].captureDate;
-            const auto& dateB = photos[b.index].captureDate;
+        std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+            const auto& dateA = photos[a].captureDate;
+            const auto& dateB = photos[b].captureDate;
             if (dateA.has_value() != dateB.has_value()) return dateA.has_value();
             return dateA && *dateA != *dateB && (ascending ? *dateA < *dateB : *dateA > *dateB);
         });
-        // Equal dates (or none): by file name, then by relative path, both ascending.
-        auto sameDate = [&](const SortEntry& a, const SortEntry& b) {
-            return photos[a.index].captureDate == photos[b.index].captureDate;
+        // Equal dates (or none): by file name, then, for identical names, by relative path, both
+        // ascending (only identical texts compare the same).
+        auto sameDate = [&](std::size_t a, std::size_t b) {
+            return photos[a].captureDate == photos[b].captureDate;
         };
-        sortRuns(sameDate, nameKey,
-                 [](const SortEntry& e) -> const LocalizedTextOrder::Key& { return e.nameKey; });
-        auto sameDateAndName = [&](const SortEntry& a, const SortEntry& b) {
-            return sameDate(a, b) && a.nameKey == b.nameKey;
-        };
-        sortRuns(sameDateAndName, pathKey,
-                 [](const SortEntry& e) -> const LocalizedTextOrder::Key& { return e.pathKey; });
+        sortRuns(sameDate, nameOf);
+        std::fill(hasKey.begin(), hasKey.end(), 0);
+        sortRuns([&](std::size_t a, std::size_t b) { return sameDate(a, b) && nameOf(a) == nameOf(b); },
+                 pathOf);
     } else {
-        std::vector<SortEntry*> all;
-        for (SortEntry& entry : entries)
-            all.push_back(&entry);
-        computeKeys(all, pathKey);
-        std::stable_sort(entries.begin(), entries.end(),
-                         [](const SortEntry& a, const SortEntry& b) { return a.pathKey < b.pathKey; });
-        if (!ascending) std::reverse(entries.begin(), entries.end());
+        sortByCollation(0, order.size(), pathOf, keys, hasKey);
+        if (!ascending) std::reverse(order.begin(), order.end());
     }
 
     std::vector<Photo> result;
     result.reserve(photos.size());
-    for (const SortEntry& entry : entries)
-        result.push_back(std::move(photos[entry.index]));
+    for (const std::size_t i : order)
+        result.push_back(std::move(photos[i]));
     return result;
 }
 

@@ -1,7 +1,6 @@
 #include "model/photo_file_format.hpp"
 
 #include <algorithm>
-#include <string>
 
 namespace sorvin {
 
@@ -11,14 +10,6 @@ constexpr std::string_view kJpegExtensions[] = {"jpg", "jpeg"};
 constexpr std::string_view kHeifExtensions[] = {"heic", "heif", "hif"};
 constexpr std::string_view kRawExtensions[] = {"nef", "nrw", "cr3", "cr2", "arw", "srf",
                                                "sr2", "raf", "orf", "rw2", "pef", "dng"};
-
-std::string asciiLower(std::string_view text) {
-    std::string lower(text);
-    for (char& c : lower) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    }
-    return lower;
-}
 
 } // namespace
 
@@ -53,15 +44,26 @@ std::span<const std::string_view> photoFileFormatExtensions(PhotoFileFormat form
     return {};
 }
 
-std::optional<PhotoFileFormat> photoFileFormatFrom(const std::filesystem::path& file) {
-    const std::string extension = file.extension().string();
-    if (extension.size() < 2) return std::nullopt; // no extension, or a name ending in "."
-    const std::string lower = asciiLower(std::string_view(extension).substr(1));
+std::optional<PhotoFileFormat> photoFileFormatFromName(std::string_view name) {
+    // The extension as a path gives it: after the last dot, unless that dot begins the name.
+    const std::size_t dot = name.rfind('.');
+    if (dot == std::string_view::npos || dot == 0 || dot + 1 == name.size()) return std::nullopt;
+    const std::string_view extension = name.substr(dot + 1);
+    const auto same = [&](std::string_view known) {
+        return known.size() == extension.size() &&
+               std::equal(known.begin(), known.end(), extension.begin(), [](char k, char c) {
+                   return k == (c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c);
+               });
+    };
     for (PhotoFileFormat format : kAllPhotoFileFormats) {
         const auto extensions = photoFileFormatExtensions(format);
-        if (std::find(extensions.begin(), extensions.end(), lower) != extensions.end()) return format;
+        if (std::any_of(extensions.begin(), extensions.end(), same)) return format;
     }
     return std::nullopt;
+}
+
+std::optional<PhotoFileFormat> photoFileFormatFrom(const std::filesystem::path& file) {
+    return photoFileFormatFromName(file.filename().native());
 }
 
 } // namespace sorvin

@@ -24,5 +24,7 @@ std::span<const std::string_view> photoFileFormatExtensions(PhotoFileFormat form
 // The format of a file by its extension, compared without regard to ASCII case; none for any
 // other extension and for a name without one.
 std::optional<PhotoFileFormat> photoFileFormatFrom(const std::filesystem::path& file);
+// The same for a file name.
+std::optional<PhotoFileFormat> photoFileFormatFromName(std::string_view fileName);
 
 } // namespace sorvin

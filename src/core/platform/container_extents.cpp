@@ -22,7 +22,8 @@ std::optional<std::vector<TopLevelBox>> topLevelBoxes(const RegularFile& file) {
         if (boxes.size() == maxTopLevelBoxes) return std::nullopt;
         std::uint8_t header[16];
         if (file.size() - offset < 8 || !file.readAt(offset, header, 8)) return std::nullopt;
-        TopLevelBox box{static_cast<std::uint32_t>(bigEndian(header + 4, 4)), offset, 8, bigEndian(header, 4)};
+        TopLevelBox box{static_cast<std::uint32_t>(bigEndian(header + 4, 4)), offset, 8,
+                        bigEndian(header, 4)};
         if (boxes.empty() && std::memcmp(header + 4, "ftyp", 4) != 0) return std::nullopt;
         if (box.size == 1) {
             if (file.size() - offset < 16 || !file.readAt(offset + 8, header + 8, 8)) return std::nullopt;

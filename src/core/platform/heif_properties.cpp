@@ -98,7 +98,7 @@ struct ItemBoxes {
     std::uint32_t primary = 0;
     bool hasPrimary = false;
     std::optional<Cursor> iinf, iloc, iref, ipma; // absent when the file has no such box
-    std::vector<Box> properties; // ipco, in order (index - 1), as many as an index can name
+    std::vector<Box> properties;                  // ipco, in order (index - 1), as many as an index can name
 };
 
 // Calls visit(id, type) for every item entry; false when the box is damaged.
@@ -204,7 +204,8 @@ bool associationsOf(std::optional<Cursor> box, std::uint32_t item, std::vector<s
         }
         found = true;
         for (std::uint64_t a = 0; a < associations && c.ok(); ++a)
-            out.push_back(static_cast<std::uint32_t>(indexSize == 2 ? (c.read(2) & 0x7FFF) : (c.read(1) & 0x7F)));
+            out.push_back(
+                static_cast<std::uint32_t>(indexSize == 2 ? (c.read(2) & 0x7FFF) : (c.read(1) & 0x7F)));
     }
     return c.ok();
 }
@@ -345,13 +346,16 @@ std::optional<ImageProperties> readHeif(const RegularFile& file) {
     // Take the top-level "meta" box into memory; the image data stay on disk.
     const auto meta = std::find_if(boxes->begin(), boxes->end(),
                                    [](const auto& box) { return box.type == fourcc("meta"); });
-    if (meta == boxes->end() || meta->size == meta->headerSize || meta->size - meta->headerSize > maxMetaBytes)
+    if (meta == boxes->end() || meta->size == meta->headerSize ||
+        meta->size - meta->headerSize > maxMetaBytes)
         return std::nullopt;
     std::vector<std::uint8_t> metaBytes(static_cast<std::size_t>(meta->size - meta->headerSize));
-    if (!file.readAt(meta->offset + meta->headerSize, metaBytes.data(), metaBytes.size())) return std::nullopt;
+    if (!file.readAt(meta->offset + meta->headerSize, metaBytes.data(), metaBytes.size()))
+        return std::nullopt;
 
     ItemBoxes items;
-    if (!readMeta(Cursor(metaBytes.data(), metaBytes.size()), items) || !items.hasPrimary) return std::nullopt;
+    if (!readMeta(Cursor(metaBytes.data(), metaBytes.size()), items) || !items.hasPrimary)
+        return std::nullopt;
     const auto type = primaryType(items);
     if (!type || (*type != fourcc("hvc1") && *type != fourcc("grid") && *type != fourcc("iden") &&
                   *type != fourcc("av01")))

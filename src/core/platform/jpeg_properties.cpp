@@ -121,7 +121,8 @@ struct ErrorManager {
 void silence(j_common_ptr, int) {}
 
 // The header pass runs in a frame of its own so that longjmp leaves no C++ object behind.
-bool readHeader(jpeg_decompress_struct& cinfo, ErrorManager& errors, const std::vector<std::uint8_t>& header) {
+bool readHeader(jpeg_decompress_struct& cinfo, ErrorManager& errors,
+                const std::vector<std::uint8_t>& header) {
     cinfo.err = jpeg_std_error(&errors.base);
     errors.base.error_exit = exitOnError;
     errors.base.emit_message = silence;

@@ -105,7 +105,8 @@ public:
 
     // An ASCII value up to its first NUL.
     std::optional<std::string> text(const Entry& entry) {
-        if (entry.type != typeAscii || entry.count > maxTextBytes || !bytes(entry, 1, raw_)) return std::nullopt;
+        if (entry.type != typeAscii || entry.count > maxTextBytes || !bytes(entry, 1, raw_))
+            return std::nullopt;
         const auto end = std::find(raw_.begin(), raw_.end(), std::uint8_t{0});
         return std::string(raw_.begin(), end);
     }
