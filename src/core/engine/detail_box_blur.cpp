@@ -113,15 +113,17 @@ int DetailBoxBlur::parallelBandCount() {
 void DetailBoxBlur::performParallelBands(int total, bool parallel,
                                          const std::function<void(int, int)>& body) {
     if (total < 1) return;
-    const int bands = std::min(total, parallelBandCount());
+    constexpr int kBandsPerCore = 4;
+    const int bands = std::min(total, parallel ? parallelBandCount() * kBandsPerCore : 1);
     const int perBand = (total + bands - 1) / bands;
     const auto run = [&](int band) {
         const int begin = band * perBand;
         const int end = std::min(total, begin + perBand);
         if (begin < end) body(begin, end);
     };
-    if (parallel && bands > 1) {
-        // One task per band: the bands are few and of equal size.
+    if (bands > 1) {
+        // Several bands per core, taken by whichever thread is free: a core slowed by other work
+        // holds up only its own few bands.
         tbb::parallel_for(
             tbb::blocked_range<int>(0, bands, 1),
             [&](const tbb::blocked_range<int>& range) {
@@ -130,8 +132,7 @@ void DetailBoxBlur::performParallelBands(int total, bool parallel,
             },
             tbb::simple_partitioner());
     } else {
-        for (int band = 0; band < bands; ++band)
-            run(band);
+        run(0);
     }
 }
 

@@ -11,11 +11,12 @@ namespace sorvin {
 // samples of its window that lie inside the plane, rounded half up, so a blur costs the same for
 // every radius and the borders average only what is there.
 struct DetailBoxBlur {
-    // Bands used for plane work: the number of processors, at least 1, decided once.
+    // The number of processors, at least 1, decided once.
     static int parallelBandCount();
 
-    // Runs body(begin, end) over consecutive ranges covering 0..<total: min(total,
-    // parallelBandCount()) bands of equal length (the last shorter), concurrently when parallel.
+    // Runs body(begin, end) over consecutive ranges covering 0..<total. In parallel: min(total, four
+    // per processor) bands of equal length (the last shorter), taken by whichever thread is free;
+    // otherwise one range.
     static void performParallelBands(int total, bool parallel, const std::function<void(int, int)>& body);
 
     // One box pass along each row (horizontal) or each column (vertical) from `in` into `out`,

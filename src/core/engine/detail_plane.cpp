@@ -1,17 +1,48 @@
 #include "engine/detail_plane.hpp"
 
+#include "platform/large_allocation.hpp"
+
+#include <atomic>
 #include <cstring>
 #include <stdexcept>
 
 namespace sorvin {
+
+namespace {
+std::atomic<std::size_t> liveBytesNow{0};
+std::atomic<std::size_t> mostLiveBytes{0};
+} // namespace
+
+void DetailPlaneRelease::operator()(std::uint8_t* bytes) const noexcept {
+    liveBytesNow.fetch_sub(size, std::memory_order_relaxed);
+    delete[] bytes;
+}
 
 DetailPlane DetailPlane::forOverwrite(int width, int height) {
     if (width < 1 || height < 1) throw std::length_error("plane size out of range");
     DetailPlane plane;
     plane.width_ = width;
     plane.height_ = height;
-    plane.bytes_ = std::make_unique_for_overwrite<std::uint8_t[]>(plane.size());
+    const std::size_t size = plane.size();
+    plane.bytes_ = std::unique_ptr<std::uint8_t[], DetailPlaneRelease>(allocateLargeBytes(size).release(),
+                                                                      DetailPlaneRelease{size});
+    const std::size_t live = liveBytesNow.fetch_add(size, std::memory_order_relaxed) + size;
+    std::size_t most = mostLiveBytes.load(std::memory_order_relaxed);
+    while (live > most && !mostLiveBytes.compare_exchange_weak(most, live, std::memory_order_relaxed)) {
+    }
     return plane;
+}
+
+std::size_t DetailPlane::liveBytes() {
+    return liveBytesNow.load(std::memory_order_relaxed);
+}
+
+std::size_t DetailPlane::peakLiveBytes() {
+    return mostLiveBytes.load(std::memory_order_relaxed);
+}
+
+void DetailPlane::resetPeakLiveBytes() {
+    mostLiveBytes.store(liveBytesNow.load(std::memory_order_relaxed), std::memory_order_relaxed);
 }
 
 bool DetailPlane::operator==(const DetailPlane& other) const {

@@ -6,6 +6,12 @@
 
 namespace sorvin {
 
+// Frees a plane's bytes and takes them off the count of live plane bytes.
+struct DetailPlaneRelease {
+    std::size_t size = 0;
+    void operator()(std::uint8_t* bytes) const noexcept;
+};
+
 // One byte per pixel, rows packed (width bytes per row). The detail stage's luminance, dark
 // channel and colour planes and their blurs. Move-only: a 24 MP plane is 24 MB, so copies are
 // never made by accident. An empty plane stands for one that was not needed.
@@ -30,10 +36,17 @@ public:
 
     bool operator==(const DetailPlane& other) const;
 
+    // Bytes held by the planes alive now, and the most held at once since the last reset: how the
+    // benchmarks see a development's working memory.
+    static std::size_t liveBytes();
+    static std::size_t peakLiveBytes();
+    static void resetPeakLiveBytes();
+
 private:
+
     int width_ = 0;
     int height_ = 0;
-    std::unique_ptr<std::uint8_t[]> bytes_;
+    std::unique_ptr<std::uint8_t[], DetailPlaneRelease> bytes_;
 };
 
 } // namespace sorvin

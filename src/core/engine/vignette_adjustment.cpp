@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <numbers>
+#include <tbb/parallel_for.h>
 
 namespace sorvin {
 
@@ -51,13 +52,14 @@ std::vector<std::uint8_t> VignetteAdjustment::makeTable(int amount) {
     const double a = std::clamp(amount, -100, 100) / 100.0;
     const auto& linear = linearComponents();
     std::vector<std::uint8_t> table(65536);
-    for (int k = 0; k < 256; ++k) {
+    // 65,536 powers: built on every core, a level per task.
+    tbb::parallel_for(0, 256, [&](int k) {
         const double gain = 1 - 0.6 * a * k / 255;
         for (int v = 0; v < 256; ++v) {
             const double lin = std::clamp(gain * linear[static_cast<std::size_t>(v)], 0.0, 1.0);
             table[static_cast<std::size_t>(k * 256 + v)] = roundedByte(encodedSrgb(lin) * 255);
         }
-    }
+    });
     return table;
 }
 
