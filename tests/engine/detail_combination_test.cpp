@@ -36,8 +36,13 @@ TEST(DetailCombination, FourAtATimeGivesTheBytesOfOneByOne) {
         plan.clarityRadius = plan.dehazeRadius = 1 + static_cast<int>(random() % 9);
         plan.sharpRadius = plan.luminanceNoiseRadius = plan.colorNoiseRadius =
             1 + static_cast<int>(random() % 3);
-        const DetailPlanes planes = DetailAdjustment::planesFromBitmap(
-            rgba.data(), width, height, static_cast<std::size_t>(width) * 4, plan);
+        // Every plane at once, colour blurs included, so that each step meets the others.
+        const std::size_t stride = static_cast<std::size_t>(width) * 4;
+        auto colors = DetailAdjustment::colorPlanes(rgba.data(), width, height, stride, true);
+        const DetailPlanes planes = DetailAdjustment::makePlanes(
+            DetailAdjustment::luminancePlane(rgba.data(), width, height, stride, true),
+            DetailAdjustment::darkChannelPlane(rgba.data(), width, height, stride, true), std::move(colors.red),
+            std::move(colors.green), std::move(colors.blue), width, height, plan, true);
         for (int y = 0; y < height; ++y) {
             std::vector<std::uint8_t> vector(rgba.begin() + y * width * 4,
                                              rgba.begin() + (y + 1) * width * 4);

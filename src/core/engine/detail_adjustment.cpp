@@ -18,8 +18,8 @@ int scaledRadius(double longEdge, double fraction) {
 }
 
 // Runs body(y, first byte of row y of the bitmap) for every row, in parallel bands.
-template <typename Body>
-void eachPixelRow(const std::uint8_t* bytes, int height, std::size_t bytesPerRow, bool parallel, Body body) {
+template <typename Byte, typename Body>
+void eachPixelRow(Byte* bytes, int height, std::size_t bytesPerRow, bool parallel, Body body) {
     DetailBoxBlur::performParallelBands(height, parallel, [&](int begin, int end) {
         for (int y = begin; y < end; ++y)
             body(y, bytes + bytesPerRow * static_cast<std::size_t>(y));
@@ -181,17 +181,13 @@ DetailPlanes DetailAdjustment::makePlanes(DetailPlane luminance, DetailPlane dar
     fillWeights(planes, plan);
     if (width < 1 || height < 1) return planes;
 
-    // One scratch plane serves every blur of the pass.
-    DetailPlane scratch;
     const auto blurred = [&](const DetailPlane& source, int radius) {
-        if (scratch.empty()) scratch = DetailPlane::forOverwrite(width, height);
         DetailPlane out = DetailPlane::forOverwrite(width, height);
-        DetailBoxBlur::blur(source, out, scratch, radius, parallel);
+        DetailBoxBlur::blur(source, out, radius, parallel);
         return out;
     };
     const auto blurInPlace = [&](DetailPlane& plane, int radius) {
-        if (scratch.empty()) scratch = DetailPlane::forOverwrite(width, height);
-        DetailBoxBlur::blur(plane, plane, scratch, radius, parallel);
+        DetailBoxBlur::blur(plane, plane, radius, parallel);
     };
     const bool hasLuminance = !planes.luminance.empty();
     if (hasLuminance && (plan.texture != 0 || plan.clarity != 0))
@@ -216,13 +212,26 @@ DetailPlanes DetailAdjustment::makePlanes(DetailPlane luminance, DetailPlane dar
     return planes;
 }
 
-DetailPlanes DetailAdjustment::planesFromBitmap(const std::uint8_t* bytes, int width, int height,
+DetailPlanes DetailAdjustment::planesFromBitmap(std::uint8_t* bytes, int width, int height,
                                                 std::size_t bytesPerRow, const DetailAdjustmentPlan& plan) {
+    // The luminance and dark channel come from the bitmap as the first loop left it.
     ExtractedPlanes extracted = extractPlanes(bytes, width, height, bytesPerRow, true, needsLuminance(plan),
-                                              needsDarkChannel(plan), needsColorPlanes(plan));
-    return makePlanes(std::move(extracted.luminance), std::move(extracted.darkChannel),
-                      std::move(extracted.colors.red), std::move(extracted.colors.green),
-                      std::move(extracted.colors.blue), width, height, plan, true);
+                                              needsDarkChannel(plan), false);
+    if (needsColorPlanes(plan)) {
+        // Colour noise is the combination's first step and reads nothing else: done here in a pass
+        // of its own, its three planes are gone before the luminance blurs are made.
+        ColorPlanes colors = colorPlanes(bytes, width, height, bytesPerRow, true);
+        DetailAdjustmentPlan colorOnly;
+        colorOnly.noiseColorAmount = plan.noiseColorAmount;
+        colorOnly.colorNoiseRadius = plan.colorNoiseRadius;
+        const DetailPlanes colorBlurs = makePlanes({}, {}, std::move(colors.red), std::move(colors.green),
+                                                   std::move(colors.blue), width, height, colorOnly, true);
+        eachPixelRow(bytes, height, bytesPerRow, true, [&](int y, std::uint8_t* row) {
+            DetailCombination::applyRow(row, y, colorOnly, colorBlurs);
+        });
+    }
+    return makePlanes(std::move(extracted.luminance), std::move(extracted.darkChannel), {}, {}, {}, width,
+                      height, plan, true);
 }
 
 void DetailAdjustment::applyRow(std::uint8_t* rgba, int y, const DetailAdjustmentPlan& plan,

@@ -92,16 +92,17 @@ struct DetailAdjustment {
 
     // Blurs what the plan needs. The dark channel and the colour planes are blurred in place (the
     // combination reads only their blurs); the luminance plane is kept as it is. Every plane is
-    // allocated once per pass and one scratch plane serves all blurs: with every feature on, ten
-    // planes of width x height bytes are alive at most (240 MB at 24 MP), nine once this returns.
+    // allocated once per pass and the blurs need none besides.
     static DetailPlanes makePlanes(DetailPlane luminance, DetailPlane darkChannel, DetailPlane red,
                                    DetailPlane green, DetailPlane blue, int width, int height,
                                    const DetailAdjustmentPlan& plan, bool parallel);
 
-    // What the pipeline does between its two pixel loops: extracts the planes the plan needs from
-    // the bitmap as the first loop left it and blurs them, all in parallel bands.
-    static DetailPlanes planesFromBitmap(const std::uint8_t* bytes, int width, int height,
-                                         std::size_t bytesPerRow, const DetailAdjustmentPlan& plan);
+    // What the pipeline does between its two pixel loops, all in parallel bands: extracts the
+    // planes the plan needs from the bitmap as the first loop left it and blurs them. Colour noise
+    // reduction is applied to the bitmap here, so the planes returned carry no colour blurs and
+    // applyRow does the rest. At most six planes are alive at once (144 MB at 24 MP).
+    static DetailPlanes planesFromBitmap(std::uint8_t* bytes, int width, int height, std::size_t bytesPerRow,
+                                         const DetailAdjustmentPlan& plan);
 
     // The per-pixel combination for row y of an RGBA bitmap as the first loop left it: colour
     // noise, then luminance detail, then dehaze. Alpha is not touched.

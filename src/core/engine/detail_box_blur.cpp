@@ -1,6 +1,7 @@
 #include "engine/detail_box_blur.hpp"
 
 #include <algorithm>
+#include <cstring>
 #include <memory>
 #include <tbb/blocked_range.h>
 #include <tbb/parallel_for.h>
@@ -47,11 +48,20 @@ void boxRow(const std::uint8_t* in, std::uint8_t* out, int n, int r) {
         step(i);
 }
 
-// Columns [c0, c1) of a vertical pass, swept row by row so that memory is read in rows.
+// Columns [c0, c1) of a vertical pass, swept row by row so that memory is read in rows. In place
+// (`in` is `out`), each row is kept in a ring of radius + 1 rows before it is overwritten, and
+// leaves the window from there.
 template <typename Sum>
 void boxColumns(const std::uint8_t* in, std::uint8_t* out, int width, int height, int r, int c0, int c1) {
     const int columns = c1 - c0;
     const auto w = static_cast<std::size_t>(width);
+    const bool inPlace = in == out;
+    const int ringRows = std::min(r, height - 1) + 1;
+    std::vector<std::uint8_t> ring(inPlace ? static_cast<std::size_t>(ringRows) * static_cast<std::size_t>(columns)
+                                           : 0);
+    const auto ringRow = [&](int row) {
+        return ring.data() + static_cast<std::size_t>(row % ringRows) * static_cast<std::size_t>(columns);
+    };
     std::vector<Sum> sums(static_cast<std::size_t>(columns), 0);
     Sum* s = sums.data();
     int count = std::min(height - 1, r) + 1;
@@ -64,7 +74,10 @@ void boxColumns(const std::uint8_t* in, std::uint8_t* out, int width, int height
         std::uint8_t* target = out + w * static_cast<std::size_t>(i) + c0;
         const bool leaves = i - r >= 0;
         const bool enters = i + r + 1 < height;
-        const std::uint8_t* leaving = leaves ? in + w * static_cast<std::size_t>(i - r) + c0 : nullptr;
+        if (inPlace) std::memcpy(ringRow(i), target, static_cast<std::size_t>(columns));
+        const std::uint8_t* leaving = !leaves ? nullptr
+                                      : inPlace ? ringRow(i - r)
+                                                : in + w * static_cast<std::size_t>(i - r) + c0;
         const std::uint8_t* entering = enters ? in + w * static_cast<std::size_t>(i + r + 1) + c0 : nullptr;
         if (static_cast<std::uint64_t>(count) <= HalfUpMean::kMaxFastCount) {
             // Same arithmetic as HalfUpMean, written out so that the loops vectorise: a 32 x 32
@@ -140,9 +153,13 @@ void DetailBoxBlur::horizontalPass(const std::uint8_t* in, std::uint8_t* out, in
                                    int radius, bool parallel) {
     const auto w = static_cast<std::size_t>(width);
     performParallelBands(height, parallel, [&](int begin, int end) {
+        // In place, each row is read from a copy.
+        std::vector<std::uint8_t> copy(in == out ? w : 0);
         for (int y = begin; y < end; ++y) {
             const std::size_t offset = w * static_cast<std::size_t>(y);
-            boxRow(in + offset, out + offset, width, radius);
+            const std::uint8_t* source = in + offset;
+            if (in == out) source = static_cast<const std::uint8_t*>(std::memcpy(copy.data(), source, w));
+            boxRow(source, out + offset, width, radius);
         }
     });
 }
@@ -159,14 +176,13 @@ void DetailBoxBlur::verticalPass(const std::uint8_t* in, std::uint8_t* out, int 
     });
 }
 
-void DetailBoxBlur::blur(const DetailPlane& in, DetailPlane& out, DetailPlane& scratch, int radius,
-                         bool parallel) {
+void DetailBoxBlur::blur(const DetailPlane& in, DetailPlane& out, int radius, bool parallel) {
     const int width = in.width();
     const int height = in.height();
-    horizontalPass(in.data(), scratch.data(), width, height, radius, parallel);
-    verticalPass(scratch.data(), out.data(), width, height, radius, parallel);
-    horizontalPass(out.data(), scratch.data(), width, height, radius, parallel);
-    verticalPass(scratch.data(), out.data(), width, height, radius, parallel);
+    horizontalPass(in.data(), out.data(), width, height, radius, parallel);
+    verticalPass(out.data(), out.data(), width, height, radius, parallel);
+    horizontalPass(out.data(), out.data(), width, height, radius, parallel);
+    verticalPass(out.data(), out.data(), width, height, radius, parallel);
 }
 
 } // namespace sorvin

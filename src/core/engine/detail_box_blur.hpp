@@ -20,17 +20,16 @@ struct DetailBoxBlur {
     static void performParallelBands(int total, bool parallel, const std::function<void(int, int)>& body);
 
     // One box pass along each row (horizontal) or each column (vertical) from `in` into `out`,
-    // which must not overlap. Radius 0 copies.
+    // which is either `in` itself or does not overlap it. Radius 0 copies.
     static void horizontalPass(const std::uint8_t* in, std::uint8_t* out, int width, int height, int radius,
                                bool parallel);
     static void verticalPass(const std::uint8_t* in, std::uint8_t* out, int width, int height, int radius,
                              bool parallel);
 
     // Two box blurs in a row (horizontal, vertical, horizontal, vertical, all with `radius`) from
-    // `in` into `out` through `scratch`. `out` may be `in` for a blur in place; `scratch` is a
-    // plane of the same size, distinct from both, whose contents are overwritten.
-    static void blur(const DetailPlane& in, DetailPlane& out, DetailPlane& scratch, int radius,
-                     bool parallel);
+    // `in` into `out`, a plane of the same size; `out` may be `in` for a blur in place. Needs no
+    // plane besides them.
+    static void blur(const DetailPlane& in, DetailPlane& out, int radius, bool parallel);
 };
 
 // (2 * sum + count) div (2 * count): the mean of `count` samples rounded half up. Windows of up to

@@ -11,7 +11,7 @@ SecondPassStages SecondPassStages::plan(const PhotoParameters& parameters, int w
     return stages;
 }
 
-void SecondPassStages::buildPlanes(const PixelBuffer& bitmap) {
+void SecondPassStages::buildPlanes(PixelBuffer& bitmap) {
     if (!detail_) return;
     planes_ = DetailAdjustment::planesFromBitmap(bitmap.data(), bitmap.width(), bitmap.height(),
                                                  bitmap.bytesPerRow(), *detail_);

@@ -28,8 +28,9 @@ public:
     // The detail stage needs planes made from the whole first sweep before any row is finished;
     // without it the second sweep can run row by row right after the first.
     bool needsPlanes() const { return detail_.has_value(); }
-    // Builds the planes from the bitmap as the first sweep left it (bands in parallel inside).
-    void buildPlanes(const PixelBuffer& bitmap);
+    // Builds the planes from the bitmap as the first sweep left it (bands in parallel inside); the
+    // detail stage's colour noise reduction is applied to the bitmap on the way.
+    void buildPlanes(PixelBuffer& bitmap);
     // Runs the stages over row y of the bitmap. Read-only on the plans: called from every band.
     void applyRow(int y, std::uint8_t* row, int width) const;
 
