@@ -173,7 +173,8 @@ DetailAdjustment::ColorPlanes DetailAdjustment::colorPlanes(const std::uint8_t* 
 
 DetailPlanes DetailAdjustment::makePlanes(DetailPlane luminance, DetailPlane darkChannel, DetailPlane red,
                                           DetailPlane green, DetailPlane blue, int width, int height,
-                                          const DetailAdjustmentPlan& plan, bool parallel) {
+                                          const DetailAdjustmentPlan& plan, bool parallel,
+                                          std::vector<DetailPlane> spares) {
     DetailPlanes planes;
     planes.width = width;
     planes.height = height;
@@ -182,7 +183,13 @@ DetailPlanes DetailAdjustment::makePlanes(DetailPlane luminance, DetailPlane dar
     if (width < 1 || height < 1) return planes;
 
     const auto blurred = [&](const DetailPlane& source, int radius) {
-        DetailPlane out = DetailPlane::forOverwrite(width, height);
+        DetailPlane out;
+        if (!spares.empty()) {
+            out = std::move(spares.back());
+            spares.pop_back();
+        } else {
+            out = DetailPlane::forOverwrite(width, height);
+        }
         DetailBoxBlur::blur(source, out, radius, parallel);
         return out;
     };
@@ -217,6 +224,7 @@ DetailPlanes DetailAdjustment::planesFromBitmap(std::uint8_t* bytes, int width, 
     // The luminance and dark channel come from the bitmap as the first loop left it.
     ExtractedPlanes extracted = extractPlanes(bytes, width, height, bytesPerRow, true, needsLuminance(plan),
                                               needsDarkChannel(plan), false);
+    std::vector<DetailPlane> spares;
     if (needsColorPlanes(plan)) {
         // Colour noise is the combination's first step and reads nothing else: done here in a pass
         // of its own, its three planes are gone before the luminance blurs are made.
@@ -224,14 +232,18 @@ DetailPlanes DetailAdjustment::planesFromBitmap(std::uint8_t* bytes, int width, 
         DetailAdjustmentPlan colorOnly;
         colorOnly.noiseColorAmount = plan.noiseColorAmount;
         colorOnly.colorNoiseRadius = plan.colorNoiseRadius;
-        const DetailPlanes colorBlurs = makePlanes({}, {}, std::move(colors.red), std::move(colors.green),
-                                                   std::move(colors.blue), width, height, colorOnly, true);
+        DetailPlanes colorBlurs = makePlanes({}, {}, std::move(colors.red), std::move(colors.green),
+                                             std::move(colors.blue), width, height, colorOnly, true);
         eachPixelRow(bytes, height, bytesPerRow, true, [&](int y, std::uint8_t* row) {
             DetailCombination::applyRow(row, y, colorOnly, colorBlurs);
         });
+        // Their bytes, already faulted in, take the luminance blurs.
+        spares.push_back(std::move(colorBlurs.redNoiseBlur));
+        spares.push_back(std::move(colorBlurs.greenNoiseBlur));
+        spares.push_back(std::move(colorBlurs.blueNoiseBlur));
     }
     return makePlanes(std::move(extracted.luminance), std::move(extracted.darkChannel), {}, {}, {}, width,
-                      height, plan, true);
+                      height, plan, true, std::move(spares));
 }
 
 void DetailAdjustment::applyRow(std::uint8_t* rgba, int y, const DetailAdjustmentPlan& plan,

@@ -92,10 +92,12 @@ struct DetailAdjustment {
 
     // Blurs what the plan needs. The dark channel and the colour planes are blurred in place (the
     // combination reads only their blurs); the luminance plane is kept as it is. Every plane is
-    // allocated once per pass and the blurs need none besides.
+    // allocated once per pass and the blurs need none besides. `spares`, planes of width x height
+    // no longer needed, lend their bytes to the blurs (a fresh plane costs its page faults).
     static DetailPlanes makePlanes(DetailPlane luminance, DetailPlane darkChannel, DetailPlane red,
                                    DetailPlane green, DetailPlane blue, int width, int height,
-                                   const DetailAdjustmentPlan& plan, bool parallel);
+                                   const DetailAdjustmentPlan& plan, bool parallel,
+                                   std::vector<DetailPlane> spares = {});
 
     // What the pipeline does between its two pixel loops, all in parallel bands: extracts the
     // planes the plan needs from the bitmap as the first loop left it and blurs them. Colour noise
