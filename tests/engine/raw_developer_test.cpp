@@ -3,6 +3,7 @@
 #include "support/raw_samples.hpp"
 #include "support/test_support.hpp"
 
+#include <atomic>
 #include <cmath>
 #include <gtest/gtest.h>
 #include <libraw/libraw.h>
@@ -270,6 +271,23 @@ TEST(RawDeveloperTest, UnreadableFilesGiveNoResult) {
         EXPECT_FALSE(RawDeveloper::develop(r).has_value());
         // Support is recorded as soon as the file opens, before its pixels are read.
         EXPECT_EQ(r.supportStore->support(file).has_value(), RawFilter::make(test::sample(file)) != nullptr);
+    }
+}
+
+TEST(RawDeveloperTest, ADevelopmentNobodyWaitsForStopsAtTheNextStage) {
+    auto r = request("raw/nikon_d1.nef", std::nullopt);
+    std::atomic<int> asked = 0;
+    int givesUpAt = 0;
+    r.isCancelled = [&] { return ++asked >= givesUpAt && givesUpAt > 0; };
+    ASSERT_TRUE(RawDeveloper::develop(r).has_value());
+    const int stages = asked;
+    ASSERT_GT(stages, 2) << "LibRaw asks at its stages";
+    // Giving up at the first question, or at the last, ends the development there.
+    for (int at : {1, stages}) {
+        asked = 0;
+        givesUpAt = at;
+        EXPECT_FALSE(RawDeveloper::develop(r).has_value()) << at;
+        EXPECT_EQ(asked, at);
     }
 }
 

@@ -71,7 +71,7 @@ std::optional<RawDevelopmentResult> RawDeveloper::develop(const RawDevelopmentRe
     steer(filter->properties(), settings, fileSupport, asShotTemperature, asShotTint,
           request.asset.orientation, developScale);
 
-    SharedImage image = filter->outputImage();
+    SharedImage image = filter->outputImage(request.isCancelled);
     if (!image) return std::nullopt;
     return RawDevelopmentResult{
         std::move(image),

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/cancellation_probe.hpp"
 #include "model/photo_asset.hpp"
 #include "model/photo_parameters.hpp"
 
@@ -18,6 +19,8 @@ struct RawDevelopmentRequest {
     PhotoParameters parameters;         // only the global RAW values are read
     std::optional<int> maximumLongEdge; // none: full size
     std::shared_ptr<RawDevelopmentSupportStore> supportStore; // where the file's support is recorded
+    // Asked between the stages of the development; a caller that gave up gets no result.
+    CancellationProbe isCancelled = {};
 };
 
 } // namespace sorvin

@@ -26,6 +26,12 @@ std::optional<SharedImage> developPreview(const SharedImage& image, const PhotoP
     return develop(corrected, parameters, frame, isCancelled);
 }
 
+// The operation's RAW development stops with the operation.
+RawDevelopmentRequest stoppable(RawDevelopmentRequest request, const CancellationProbe& isCancelled) {
+    request.isCancelled = isCancelled;
+    return request;
+}
+
 } // namespace
 
 std::optional<SharedImage> ImageDecodeOperation::run(const CancellationProbe& isCancelled) const {
@@ -51,7 +57,7 @@ std::optional<SharedImage> ParameterOperation::run(const CancellationProbe& isCa
 std::optional<RawParameterOperation::Report>
 RawParameterOperation::run(const CancellationProbe& isCancelled) const {
     if (isCancelled()) return std::nullopt;
-    std::optional<RawDevelopmentResult> result = cache->result(request);
+    std::optional<RawDevelopmentResult> result = cache->result(stoppable(request, isCancelled));
     if (!result || !result->image) {
         if (isCancelled()) return std::nullopt;
         return Report{};
@@ -65,7 +71,7 @@ RawParameterOperation::run(const CancellationProbe& isCancelled) const {
 std::optional<FullResolutionRawOperation::Report>
 FullResolutionRawOperation::run(const CancellationProbe& isCancelled) const {
     if (isCancelled()) return std::nullopt;
-    std::optional<RawDevelopmentResult> result = development(request);
+    std::optional<RawDevelopmentResult> result = development(stoppable(request, isCancelled));
     if (result && !result->image) result.reset();
     if (isCancelled()) return std::nullopt;
     return Report{std::move(result)};
@@ -79,9 +85,11 @@ OriginalPreviewOperation::run(const CancellationProbe& isCancelled) const {
     PixelSize sourceSize;
     if (key.source == PhotoSource::raw) {
         RawDevelopmentRequest request{photo.relativePath, photo.asset(PhotoSource::raw), unedited,
-                                      LoaderLimits::kRawPreviewLongEdge, rawDevelopmentSupportStore};
+                                      LoaderLimits::kRawPreviewLongEdge, rawDevelopmentSupportStore,
+                                      isCancelled};
         // Past the cache: the development of the photo as edited must stay there.
         const auto result = rawDevelopmentCache->developWithoutCaching(request);
+        if (isCancelled()) return std::nullopt;
         if (!result || !result->image) return Report{};
         image = result->image;
         sourceSize = sizeOf(image);

@@ -485,12 +485,19 @@ bool RawFilter::isLensCorrectionSupported() const {
     return false;
 }
 
-SharedImage RawFilter::outputImage() {
+SharedImage RawFilter::outputImage(const std::function<bool()>& isCancelled) {
+    // LibRaw asks at the start and end of each stage; an answer other than 0 ends the work there.
+    const auto askCaller = [](void* probe, LibRaw_progress, int, int) {
+        return (*static_cast<const std::function<bool()>*>(probe))() ? 1 : 0;
+    };
+    if (isCancelled) raw_->set_progress_handler(askCaller, const_cast<std::function<bool()>*>(&isCancelled));
+    SharedImage image;
     try {
-        return develop();
+        image = develop();
     } catch (...) {
-        return nullptr;
     }
+    raw_->set_progress_handler(nullptr, nullptr);
+    return image;
 }
 
 SharedImage RawFilter::develop() {

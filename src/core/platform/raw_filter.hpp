@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -70,8 +71,9 @@ public:
 
     // Develops the file with the current properties. At a scale of one half or less a Bayer file
     // is developed at half size without demosaicing, then reduced. None when LibRaw fails on the
-    // file's data.
-    SharedImage outputImage();
+    // file's data, or when isCancelled answers true at one of LibRaw's stages (reading, scaling,
+    // interpolating, converting): work nobody waits for stops there.
+    SharedImage outputImage(const std::function<bool()>& isCancelled = {});
 
     // LibRaw's OpenMP team is capped to this many threads per development, so that several
     // developments and the engine's own parallel loops do not oversubscribe the machine.

@@ -76,6 +76,9 @@ SorvinApplication::SorvinApplication(QApplication& application) {
 }
 
 SorvinApplication::~SorvinApplication() {
+    // Off the screen at once: the background work cancelled at quitting may still be ending when
+    // the executor goes, and nobody waits for that with the window in view.
+    if (window_) window_->hide();
     // The window and the delegate observe the state; they go first.
     settingsView_.reset();
     window_.reset();
