@@ -111,7 +111,7 @@ TEST_F(ExportSheetModelTest, LongEdgeEntriesAreClampedOrRestored) {
     const std::pair<const char*, const char*> cases[] = {
         {"100", "256"},  {"20000", "16384"}, {"  3000 \n", "3000"},           {"+300", "300"},
         {"abc", "300"},  {"", "300"},        {"99999999999999999999", "300"}, {"-5", "256"},
-        {"12px", "256"},
+        {"12px", "256"}, {"\u30002048\u3000", "2048"}, // ideographic spaces, as input methods type them
     };
     for (const auto& [typed, shown] : cases) {
         model.longEdgeText = typed;

@@ -23,6 +23,12 @@ TEST(ScanCacheReader, AcceptsAnyWellFormedLayoutAndDecodesEscapes) {
     ASSERT_EQ(loaded.entries.size(), 1u);
     EXPECT_EQ(loaded.entries.begin()->first, "caf\xC3\xA9/\xF0\x9F\x93\xB7 \"1\".jpg");
     EXPECT_TRUE(loaded.allEntriesKept);
+
+    // The stored folder is compared as text: a decomposed "é" names the same folder.
+    const std::string decomposed = R"({"version":1,"folder":"/caf\u0065\u0301","entries":{"a.jpg":)"
+                                   R"({"w":3,"h":4,"fmt":"jpeg","orient":1,"mtime":2,"size":1}}})";
+    EXPECT_EQ(ScanCacheReader::read(decomposed, "/caf\xC3\xA9").entries.size(), 1u);
+    EXPECT_TRUE(ScanCacheReader::read(decomposed, "/cafe").entries.empty());
 }
 
 TEST(ScanCacheReader, RefusesTextThatIsNotOneWellFormedJsonObject) {

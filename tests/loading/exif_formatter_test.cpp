@@ -91,6 +91,8 @@ TEST(ExifFormatterTest, ImageNumberIsGroupedByThousands) {
     EXPECT_EQ(ExifFormatter::imageNumber(987), "987");
     EXPECT_EQ(ExifFormatter::imageNumber(1000000), "1,000,000");
     EXPECT_EQ(ExifFormatter::imageNumber(-4321), "-4,321");
+    EXPECT_EQ(ExifFormatter::imageNumber(3'000'000'000), "3,000,000,000");
+    EXPECT_EQ(ExifFormatter::imageNumber(INT64_MIN), "-9,223,372,036,854,775,808");
     EXPECT_EQ(ExifFormatter::imageNumber(std::nullopt), std::nullopt);
 }
 

@@ -2,6 +2,7 @@
 #include "support/test_support.hpp"
 
 #include <cmath>
+#include <exiv2/exiv2.hpp>
 #include <gtest/gtest.h>
 
 namespace sorvin {
@@ -120,6 +121,20 @@ TEST(ExifReaderTest, LensValuesAndSerialNumbers) {
     EXPECT_EQ(z9.exposureTime, 30);
     EXPECT_EQ(z9.iso, 65535);
     EXPECT_EQ(z9.lensModel, "NIKKOR Z 85mm f/1.2 S");
+}
+
+TEST(ExifReaderTest, IntegersAreReadBeyondThirtyTwoBits) {
+    test::TemporaryFolder folder;
+    const auto file = folder / "numbered.jpg";
+    std::filesystem::copy_file(sample("jpeg/nikon_d70s_gps_lens.jpg"), file);
+    std::filesystem::permissions(file, std::filesystem::perms::owner_write, std::filesystem::perm_options::add);
+    auto image = Exiv2::ImageFactory::open(file.string());
+    image->readMetadata();
+    image->exifData()["Exif.Image.ImageNumber"] = std::uint32_t{3'000'000'000};
+    image->writeMetadata();
+    Photo photo = photoAt("jpeg/nikon_d70s_gps_lens.jpg", PhotoFileFormat::jpeg);
+    photo.url = file;
+    EXPECT_EQ(ExifReader::read(photo, std::nullopt).imageNumber, 3'000'000'000);
 }
 
 TEST(ExifReaderTest, FilesWithoutExifKeepTheirNameSizeAndOrientation) {

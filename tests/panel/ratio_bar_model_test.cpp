@@ -1,3 +1,4 @@
+#include "panel/parameter_value_entry.hpp"
 #include "panel/ratio_bar_model.hpp"
 
 #include <gtest/gtest.h>
@@ -237,6 +238,39 @@ TEST_F(RatioBarModelTest, ChangingThePhotoDropsTheTypedText) {
     EXPECT_TRUE(host.edits.empty());
     EXPECT_EQ(bar.text(Field::size()), "100");
     EXPECT_FALSE(focus.isFocused());
+}
+
+TEST_F(RatioBarModelTest, APhotoChangeDropsTypedTextWhicheverSideHearsOfItFirst) {
+    std::vector<std::pair<PhotoParameter, int>> sent;
+    ParameterValueEntry panel(focus, {[](PhotoParameter) { return 0; },
+                                      [&](PhotoParameter p, int v) { sent.emplace_back(p, v); }});
+    // What the panel does when it hears of the change: drop its own field, or only forget it.
+    const auto panelHears = [&] {
+        if (focus.field() && focus.field()->parameterValue())
+            panel.discard();
+        else
+            panel.forgetEditing();
+    };
+    bar.appear();
+    for (const bool typedInPanel : {true, false}) {
+        for (const bool barHearsFirst : {true, false}) {
+            SCOPED_TRACE(::testing::Message() << typedInPanel << barHearsFirst);
+            if (typedInPanel) {
+                panel.beginEditing(PhotoParameter::contrast, 0);
+                panel.setEditingText("50");
+            } else {
+                focus.set(Field::rotation());
+                bar.setText(Field::rotation(), "3.5");
+            }
+            host.photo.relativePath += "x";
+            if (barHearsFirst) bar.photoChanged();
+            panelHears();
+            if (!barHearsFirst) bar.photoChanged();
+            EXPECT_FALSE(focus.isFocused());
+            EXPECT_TRUE(sent.empty()) << "the panel's typed value reached the new photo";
+            EXPECT_TRUE(host.edits.empty()) << "the bar's typed value reached the new photo";
+        }
+    }
 }
 
 TEST_F(RatioBarModelTest, WithoutAPhotoTheBarOnlyClearsTheFocus) {

@@ -130,6 +130,13 @@ TEST(SelectionRecordEncoder, FieldsInTheirOrderAndMembersInCodePointOrder) {
     withCursor.replace(withCursor.find("null"), 4, "\"trip/日本/写真.jpg\"");
     EXPECT_EQ(SelectionRecordEncoder::encode(record), withCursor);
     EXPECT_EQ(SelectionRecordEncoder::encode(record), SelectionRecordEncoder::encode(record));
+
+    // The order is that of the composed text: a decomposed "é" (e, U+0301) sorts after "f".
+    SelectionRecord spelled = emptyRecord();
+    spelled.hearts = {"e\u0301.jpg", "f.jpg"};
+    EXPECT_EQ(SelectionRecordEncoder::encode(spelled),
+              photosText("    \"f.jpg\": {\n      \"heart\": true\n    },\n"
+                         "    \"e\u0301.jpg\": {\n      \"heart\": true\n    }"));
 }
 
 TEST(SelectionRecordEncoder, StringsAreEscapedLikeJsonLiterals) {

@@ -7,6 +7,7 @@
 #include "persistence/app_settings.hpp"
 #include "persistence/preference_key.hpp"
 #include "platform/file_path.hpp"
+#include "platform/white_space_text.hpp"
 
 #include <algorithm>
 #include <charconv>
@@ -68,19 +69,6 @@ std::optional<std::int64_t> decimalInteger(std::string_view text) {
     const std::uint64_t limit = negative ? std::uint64_t{1} << 63 : (std::uint64_t{1} << 63) - 1;
     if (magnitude > limit) return std::nullopt;
     return negative ? static_cast<std::int64_t>(0 - magnitude) : static_cast<std::int64_t>(magnitude);
-}
-
-std::string trimmed(const std::string& text) {
-    const auto isSpace = [](unsigned char c) {
-        return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
-    };
-    std::size_t begin = 0;
-    std::size_t end = text.size();
-    while (begin < end && isSpace(static_cast<unsigned char>(text[begin])))
-        ++begin;
-    while (end > begin && isSpace(static_cast<unsigned char>(text[end - 1])))
-        --end;
-    return text.substr(begin, end - begin);
 }
 
 } // namespace
@@ -166,7 +154,7 @@ std::vector<std::string> ExportSheetModel::targetNotices(const TargetCounts& cou
 }
 
 void ExportSheetModel::commitLongEdgeValue() {
-    const auto value = decimalInteger(trimmed(longEdgeText));
+    const auto value = decimalInteger(WhiteSpaceText::trimmed(longEdgeText));
     if (value)
         longEdgeValue = static_cast<int>(
             std::clamp<std::int64_t>(*value, ExportLongEdge::kMinimum, ExportLongEdge::kMaximum));

@@ -425,13 +425,12 @@ private:
 ExportResult exportPhotos(const ExportRequest& request) {
     try {
         return ExportRun(request).run();
-    } catch (const std::exception&) {
-        // Only running out of memory gets here; the export reports it instead of ending the program.
+    } catch (const std::exception& error) {
+        // Running out of memory above all; the export reports it instead of ending the program.
         ExportResult result;
         result.savedOriginals = request.saveOriginals;
         result.destination = request.destination;
-        result.failures = {ExportFailure{
-            "", ExportError::localizedDescription(std::make_error_code(std::errc::not_enough_memory))}};
+        result.failures = {ExportFailure{"", ExportError::describe(error)}};
         return result;
     }
 }

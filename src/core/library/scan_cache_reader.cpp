@@ -1,5 +1,7 @@
 #include "library/scan_cache_reader.hpp"
 
+#include "platform/unicode_text.hpp"
+
 #include <cstring>
 #include <optional>
 
@@ -8,6 +10,13 @@ namespace sorvin::ScanCacheReader {
 namespace {
 
 constexpr int maxDepth = 512;
+
+// Equal as text: the same characters, whichever of their canonically equivalent spellings.
+bool sameText(const std::string& a, const std::string& b) {
+    if (a == b) return true;
+    const auto composed = UnicodeText::nfc(a);
+    return composed && composed == UnicodeText::nfc(b);
+}
 
 // One scalar JSON value, as far as the cache cares.
 struct Scalar {
@@ -49,7 +58,7 @@ private:
         Scalar value;
         if (!scalarOrSkip(value, 1)) return false;
         if (key == "version") versionOk_ = value.kind == Scalar::Kind::integer && value.integer == 1;
-        if (key == "folder") folderOk_ = value.kind == Scalar::Kind::text && value.text == folder_;
+        if (key == "folder") folderOk_ = value.kind == Scalar::Kind::text && sameText(value.text, folder_);
         return true;
     }
 

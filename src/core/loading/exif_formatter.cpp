@@ -99,7 +99,7 @@ std::string ExifFormatter::exposureBias(std::optional<double> ev) {
     return fmt::format("{:+.1f} EV", *ev);
 }
 
-std::string ExifFormatter::exposureProgram(std::optional<int> code) {
+std::string ExifFormatter::exposureProgram(std::optional<std::int64_t> code) {
     if (code)
         for (const auto& entry : kExposurePrograms)
             if (entry.code == *code) return std::string(entry.text);
@@ -117,9 +117,10 @@ std::string ExifFormatter::captureDate(const std::optional<std::string>& text) {
                        local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec);
 }
 
-std::optional<std::string> ExifFormatter::imageNumber(std::optional<int> number) {
+std::optional<std::string> ExifFormatter::imageNumber(std::optional<std::int64_t> number) {
     if (!number) return std::nullopt;
-    const std::string digits = std::to_string(*number < 0 ? -static_cast<std::int64_t>(*number) : *number);
+    const auto magnitude = static_cast<std::uint64_t>(*number);
+    const std::string digits = std::to_string(*number < 0 ? 0 - magnitude : magnitude);
     std::string grouped = *number < 0 ? "-" : "";
     for (std::size_t i = 0; i < digits.size(); ++i) {
         if (i > 0 && (digits.size() - i) % 3 == 0) grouped += ',';

@@ -24,11 +24,11 @@ struct ExifFormatter {
     static std::string aperture(std::optional<double> fNumber);        // "f/2.8", "f/2"
     static std::string shutterSpeed(std::optional<double> seconds);    // "1/250 秒", "2.5 秒"
     static std::string exposureBias(std::optional<double> ev);         // "+0.3 EV", "±0.0 EV"
-    static std::string exposureProgram(std::optional<int> code);       // "絞り優先", "不明"
+    static std::string exposureProgram(std::optional<std::int64_t> code);       // "絞り優先", "不明"
     // "yyyy:MM:dd HH:mm:ss" to "yyyy-MM-dd HH:mm:ss" in the local time zone; the dash for text
     // that is no such date.
     static std::string captureDate(const std::optional<std::string>& text);
-    static std::optional<std::string> imageNumber(std::optional<int> number); // "12,345"
+    static std::optional<std::string> imageNumber(std::optional<std::int64_t> number); // "12,345"
     // "W × H" upright: the sides are exchanged for the quarter-turned orientations 5 to 8.
     static std::string imageSize(std::optional<int> width, std::optional<int> height, int orientation);
     static std::string fileSize(std::optional<std::int64_t> bytes); // "512 KB", "2.4 MB"

@@ -57,7 +57,7 @@ FileContent readContent(const PhotoAsset& asset) {
     }
 
     content.tags = ExifTags::fromFile(file->descriptorPath());
-    content.orientation = content.tags.integer("Exif.Image.Orientation");
+    content.orientation = content.tags.orientation();
     // exiv2 knows the picture size from a JPEG's frame header; for RAW files the size it finds
     // belongs to some embedded preview, so the scan's developed size stands.
     if (JpegDecoder::looksLikeJpeg(start)) {

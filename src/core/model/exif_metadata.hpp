@@ -11,13 +11,13 @@ namespace sorvin {
 struct ExifMetadata {
     std::optional<double> exposureTime; // seconds
     std::optional<double> fNumber;
-    std::optional<int> iso;
+    std::optional<std::int64_t> iso;
     std::optional<double> exposureBias; // EV
-    std::optional<int> exposureProgram; // EXIF code
+    std::optional<std::int64_t> exposureProgram; // EXIF code
     std::optional<double> focalLength;  // mm
-    std::optional<int> focalLength35mm; // mm
+    std::optional<std::int64_t> focalLength35mm; // mm
     std::optional<std::string> lensModel;
-    std::optional<int> imageNumber;
+    std::optional<std::int64_t> imageNumber;
     std::optional<std::vector<double>> lensSpecification;
     std::optional<std::string> bodySerialNumber;
     std::optional<std::string> lensSerialNumber;

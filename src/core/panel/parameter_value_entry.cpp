@@ -34,7 +34,7 @@ void ParameterValueEntry::cancel(PhotoParameter parameter) {
 
 void ParameterValueEntry::discard() {
     forgetEditing();
-    focus_.clear();
+    focus_.abandon();
 }
 
 void ParameterValueEntry::forgetEditing() {
@@ -50,6 +50,7 @@ void ParameterValueEntry::commit(PhotoParameter parameter) {
 
 void ParameterValueEntry::focusChanged(const std::optional<AdjustmentInputField>& field) {
     const std::optional<PhotoParameter> next = field ? field->parameterValue() : std::nullopt;
+    if (focus_.isAbandoning()) forgetEditing();
     if (previousFocusedParameter_ && previousFocusedParameter_ != next) {
         if (cancelledParameter_ != previousFocusedParameter_) commit(*previousFocusedParameter_);
         cancelledParameter_.reset();

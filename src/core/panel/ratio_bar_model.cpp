@@ -265,6 +265,7 @@ void RatioBarModel::recognizeStoredCustomAspect() {
 
 void RatioBarModel::focusChanged(const std::optional<AdjustmentInputField>& field) {
     host_.setAdjustmentInputFocused(field.has_value());
+    if (focus_.isAbandoning()) previousFocusedInput_.reset();
     if (isBarField(previousFocusedInput_) && previousFocusedInput_ != field) commit(*previousFocusedInput_);
     previousFocusedInput_ = field;
     if (field)
@@ -279,10 +280,9 @@ void RatioBarModel::appear() {
 }
 
 void RatioBarModel::photoChanged() {
-    // Forgotten first, so the field being typed in is dropped rather than applied to the new photo.
     previousFocusedInput_.reset();
     host_.endAdjustmentInput();
-    focus_.clear();
+    focus_.abandon();
     recognizeStoredCustomAspect();
     synchronizeTexts();
 }

@@ -3,7 +3,9 @@
 #include "model/photo_rotation.hpp"
 #include "persistence/selection_rotation.hpp"
 #include "platform/json_text.hpp"
+#include "platform/unicode_text.hpp"
 
+#include <algorithm>
 #include <set>
 #include <system_error>
 
@@ -149,10 +151,22 @@ void addKeys(std::set<std::string>& paths, const SelectionRecord::PathMap<T>& ma
         paths.insert(entry.first);
 }
 
+// Members come in the code point order of their composed (NFC) text, whatever spelling a path
+// arrives in; the UTF-8 bytes of composed text sort in that order.
+std::vector<std::string> inComposedOrder(const std::set<std::string>& paths) {
+    std::vector<std::pair<std::string, std::string>> keyed;
+    for (const std::string& path : paths)
+        keyed.emplace_back(UnicodeText::nfc(path).value_or(path), path);
+    std::sort(keyed.begin(), keyed.end());
+    std::vector<std::string> ordered;
+    for (auto& entry : keyed)
+        ordered.push_back(std::move(entry.second));
+    return ordered;
+}
+
 } // namespace
 
 std::string encode(const SelectionRecord& record) {
-    // Paths are kept in NFC, so their UTF-8 byte order is the order of their code points.
     const std::set<std::string> hearts(record.hearts.begin(), record.hearts.end());
     std::set<std::string> paths = hearts;
     addKeys(paths, record.sources);
@@ -174,7 +188,7 @@ std::string encode(const SelectionRecord& record) {
         text += "null";
     text += ",\n  \"photos\": {\n";
     bool first = true;
-    for (const auto& path : paths) {
+    for (const auto& path : inComposedOrder(paths)) {
         const FieldList fields = photoFields(record, path, hearts.contains(path));
         if (fields.empty()) continue;
         if (!first) text += ",\n";

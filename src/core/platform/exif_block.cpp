@@ -16,7 +16,7 @@ constexpr std::string_view kBasicKeys[] = {"Exif.Image.Orientation", "Exif.Photo
 
 ExifBasics basicsOf(const ExifTags& tags) {
     ExifBasics basics;
-    if (const auto orientation = tags.integer(kBasicKeys[0])) basics.orientation = *orientation;
+    if (const auto orientation = tags.orientation()) basics.orientation = *orientation;
     basics.dateTimeOriginal = tags.text(kBasicKeys[1]);
     return basics;
 }

@@ -3,7 +3,6 @@
 #include "platform/exif_block.hpp"
 
 #include <algorithm>
-#include <climits>
 #include <cmath>
 #include <exiv2/exiv2.hpp>
 #include <limits>
@@ -117,13 +116,20 @@ std::optional<double> ExifTags::number(std::string_view key) const {
     return it->second.front();
 }
 
-std::optional<int> ExifTags::integer(std::string_view key) const {
+std::optional<std::int64_t> ExifTags::integer(std::string_view key) const {
     const auto value = number(key);
     if (!value || !std::isfinite(*value)) return std::nullopt;
     const double truncated = std::trunc(*value);
-    if (truncated < static_cast<double>(INT_MIN) || truncated > static_cast<double>(INT_MAX))
-        return std::nullopt;
-    return static_cast<int>(truncated);
+    // -2^63 is a double exactly; 2^63 is the first value past the range.
+    constexpr double kLimit = 9223372036854775808.0;
+    if (truncated < -kLimit || truncated >= kLimit) return std::nullopt;
+    return static_cast<std::int64_t>(truncated);
+}
+
+std::optional<int> ExifTags::orientation() const {
+    const auto value = integer("Exif.Image.Orientation");
+    if (!value || *value != static_cast<int>(*value)) return std::nullopt;
+    return static_cast<int>(*value);
 }
 
 std::optional<std::string> ExifTags::text(std::string_view key) const {

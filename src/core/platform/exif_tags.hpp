@@ -33,9 +33,11 @@ public:
     std::optional<std::vector<double>> numbers(std::string_view key) const;
     // The first value of a numeric tag.
     std::optional<double> number(std::string_view key) const;
-    // The first value as an integer, the fraction dropped; none when it is not finite or does not
-    // fit an int.
-    std::optional<int> integer(std::string_view key) const;
+    // The first value as a signed 64-bit integer, the fraction dropped; none when it is not finite
+    // or does not fit.
+    std::optional<std::int64_t> integer(std::string_view key) const;
+    // "Exif.Image.Orientation" (1 … 8 in a well-formed file), when it fits an int.
+    std::optional<int> orientation() const;
     // An ASCII tag as stored, without the terminating NULs some writers count in.
     std::optional<std::string> text(std::string_view key) const;
 
