@@ -144,12 +144,13 @@ TEST(LoupeRenderer, DevelopsOnlyTheRegionWithGeometryAndVignette) {
 
 TEST(LoupeRenderer, MasksLieOnTheWholePhotoNotOnTheRegion) {
     const auto source = gradient(200, 100);
-    PhotoParameters parameters = test::withMask(MaskKind::circular(), {{PhotoParameter::circular_mask_amount, 100},
-                                                                       {PhotoParameter::circular_mask_center_x, 700},
-                                                                       {PhotoParameter::circular_mask_center_y, 300},
-                                                                       {PhotoParameter::circular_mask_size, 40},
-                                                                       {PhotoParameter::circular_mask_feather, 50},
-                                                                       {PhotoParameter::exposure, 60}});
+    PhotoParameters parameters =
+        test::withMask(MaskKind::circular(), {{PhotoParameter::circular_mask_amount, 100},
+                                              {PhotoParameter::circular_mask_center_x, 700},
+                                              {PhotoParameter::circular_mask_center_y, 300},
+                                              {PhotoParameter::circular_mask_size, 40},
+                                              {PhotoParameter::circular_mask_feather, 50},
+                                              {PhotoParameter::exposure, 60}});
     const auto linear = parameters.appendMask(MaskKind::linear());
     ASSERT_TRUE(linear);
     for (const auto& [p, v] : {std::pair{PhotoParameter::linear_mask_amount, 100},
@@ -165,15 +166,16 @@ TEST(LoupeRenderer, MasksLieOnTheWholePhotoNotOnTheRegion) {
     ASSERT_TRUE(g.region);
     const Rect region = *g.region;
     const auto piece = LoupeRenderer::render(source, parameters, g, {});
-    const auto whole = ParameterAdjustment::applying(source, parameters, std::nullopt, MaskKindCatalog::current());
+    const auto whole =
+        ParameterAdjustment::applying(source, parameters, std::nullopt, MaskKindCatalog::current());
     ASSERT_TRUE(piece);
     ASSERT_TRUE(whole);
     ASSERT_EQ(piece->width(), static_cast<int>(region.width));
     ASSERT_EQ(piece->height(), static_cast<int>(region.height));
     int differing = 0;
     for (int y = 0; y < piece->height(); ++y) {
-        const std::uint8_t* expected = whole->row(y + static_cast<int>(region.minY())) +
-                                       static_cast<std::size_t>(region.minX()) * 4;
+        const std::uint8_t* expected =
+            whole->row(y + static_cast<int>(region.minY())) + static_cast<std::size_t>(region.minX()) * 4;
         differing += std::memcmp(piece->row(y), expected, static_cast<std::size_t>(piece->width()) * 4) != 0;
     }
     EXPECT_EQ(differing, 0) << "rows of the loupe unlike the developed photo";

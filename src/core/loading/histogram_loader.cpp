@@ -14,9 +14,9 @@ HistogramLoader::HistogramLoader(MainQueue& mainQueue, BackgroundExecutor& execu
 }
 
 bool HistogramLoader::Requested::matches(const HistogramRequest& request) const {
-    return !source.owner_before(request.source) && !request.source.owner_before(source) && !source.expired() &&
-           rotation == request.rotation && crop == request.crop && parameters == request.parameters &&
-           clippingWarningEnabled == request.clippingWarningEnabled;
+    return !source.owner_before(request.source) && !request.source.owner_before(source) &&
+           !source.expired() && rotation == request.rotation && crop == request.crop &&
+           parameters == request.parameters && clippingWarningEnabled == request.clippingWarningEnabled;
 }
 
 void HistogramLoader::cancelPending() {

@@ -23,7 +23,7 @@
 
 namespace sorvin {
 
-SorvinApplication::SorvinApplication(QApplication& application) {
+SorvinApplication::SorvinApplication(QApplication& application, FolderPanel* folderChooser) {
     application.setApplicationName(QStringLiteral("Sorvin"));
     application.setApplicationVersion(QString::fromStdString(AppIdentity::version()));
     application.setDesktopFileName(QString::fromLatin1(AppIdentity::identifier));
@@ -48,10 +48,11 @@ SorvinApplication::SorvinApplication(QApplication& application) {
     folderPanel_ = std::make_unique<QtFolderPanel>();
     alerts_ = std::make_unique<QtAlertPresenter>();
     singleExportPanel_ = std::make_unique<QtSingleExportPanel>();
+    FolderPanel* const chooser = folderChooser ? folderChooser : folderPanel_.get();
     state_ = std::make_unique<AppState>(*settings_, AppStateEnvironment{*mainQueue_,
                                                                         *executor_,
                                                                         *pasteboard_,
-                                                                        folderPanel_.get(),
+                                                                        chooser,
                                                                         singleExportPanel_.get(),
                                                                         alerts_.get(),
                                                                         {},

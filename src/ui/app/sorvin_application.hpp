@@ -10,6 +10,7 @@ class AppDelegate;
 class AppSettings;
 class AppState;
 class DefaultsStore;
+class FolderPanel;
 class MainWindow;
 class QtAlertPresenter;
 class QtFolderPanel;
@@ -24,7 +25,8 @@ class ThreadPoolExecutor;
 // the main window.
 class SorvinApplication {
 public:
-    explicit SorvinApplication(QApplication& application);
+    // The folder chooser is Qt's own unless one is given (a test answers it for the user).
+    explicit SorvinApplication(QApplication& application, FolderPanel* folderChooser = nullptr);
     ~SorvinApplication();
 
     MainWindow& mainWindow() const { return *window_; }
