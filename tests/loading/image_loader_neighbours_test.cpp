@@ -150,6 +150,60 @@ TEST_F(ImageLoaderNeighboursTest, LowMemoryModeEmptiesEverythingOnceAndOnlyOnACh
     EXPECT_TRUE(loader.failures().empty());
 }
 
+TEST_F(ImageLoaderNeighboursTest, AStepOntoAPreparedNeighbourOnlyPublishesItsDevelopedImage) {
+    const PhotoParameters edited = test::with(P::exposure, 20);
+    loader.prefetch(row, 2, {}, 1);
+    loader.prepareNeighbours({{row[3], PhotoSource::jpeg, edited, 0, {}},
+                              {row[4], PhotoSource::jpeg, {}, 0, {}},
+                              {row[7], PhotoSource::raw, edited, 0, {}},
+                              {row[1], PhotoSource::jpeg, edited, 0, {}}},
+                             10, 2);
+    finish();
+    ASSERT_EQ(developments.size(), 1u) << "an undeveloped, a RAW and a fourth neighbour are not made";
+    EXPECT_EQ(developments[0].width, 32) << "made at the display size";
+
+    const auto revision = loader.revision();
+    request(row[3], edited);
+    EXPECT_FALSE(loader.isRenderingParameters());
+    EXPECT_EQ(loader.revision(), revision + 1);
+    EXPECT_TRUE(loader.isDisplayReady(row[3], PhotoSource::jpeg, edited, 0, {}, false));
+    EXPECT_EQ(loader.displayReadyCount(), 0u);
+    finish();
+    EXPECT_EQ(developments.size(), 1u);
+    EXPECT_EQ(availabilityCalls, 1);
+
+    // Made for other values than the photo now has: never shown, developed anew.
+    loader.prepareNeighbours({{row[4], PhotoSource::jpeg, edited, 0, {}}}, 10, 2);
+    finish();
+    request(row[4], test::with(P::exposure, 21));
+    EXPECT_TRUE(loader.isRenderingParameters());
+    finish();
+    EXPECT_EQ(developments.size(), 3u);
+    EXPECT_EQ(developments[2].parameters, test::with(P::exposure, 21));
+
+    // Low-memory mode keeps one neighbour ready.
+    loader.setLowMemoryMode(true);
+    loader.prefetch(row, 2, {}, 1);
+    loader.prepareNeighbours(
+        {{row[3], PhotoSource::jpeg, edited, 0, {}}, {row[4], PhotoSource::jpeg, edited, 0, {}}}, 10, 2);
+    finish();
+    EXPECT_EQ(loader.displayReadyCount(), 1u);
+}
+
+TEST_F(ImageLoaderNeighboursTest, AStepBeforeTheNeighbourIsReadyTakesOverItsPreparation) {
+    const PhotoParameters edited = test::with(P::exposure, 20);
+    decode(row[3]);
+    loader.prepareNeighbours({{row[3], PhotoSource::jpeg, edited, 0, {}}}, 10, 2);
+    request(row[3], edited);
+    EXPECT_TRUE(loader.isRenderingParameters());
+    EXPECT_EQ(loader.neighbourPreparationCount(), 0u);
+    loader.prepareNeighbours({}, 10, 2); // the new photo's neighbours do not cancel it
+    finish();
+    EXPECT_EQ(developments.size(), 1u);
+    EXPECT_TRUE(loader.isDisplayReady(row[3], PhotoSource::jpeg, edited, 0, {}, false));
+    EXPECT_EQ(availabilityCalls, 1);
+}
+
 struct OriginalPreviewTest : ImageLoaderNeighboursTest {
     const Photo& photo = row[7];
     const PhotoParameters edited = test::with(P::exposure, 30, test::with(P::raw_exposure, 50));

@@ -54,6 +54,24 @@ TEST_F(KeyMonitorTest, HeldDownArrowWalksAndItsReleaseStops) {
     EXPECT_FALSE(window().rootView()->selectView()->repeater().heldKeyCode());
 }
 
+TEST_F(KeyMonitorTest, ADownStepOntoADevelopedPhotoShowsItsDevelopmentWithNoWorkLeft) {
+    openBrowsing();
+    // Every photo after the first developed; then back to the first, with time for the work.
+    while (state().move(1))
+        state().setCurrentParameter(PhotoParameter::exposure, 20);
+    state().jumpToStart();
+    settle();
+    for (int step = 0; step < 2; ++step) {
+        press(&window(), Qt::Key_Down);
+        release(&window(), Qt::Key_Down);
+        // Before any background work runs, the step has published the developed image.
+        const ParameterImageSnapshot& shown = state().imageLoader().parameterState();
+        EXPECT_TRUE(shown.image && shown.cacheKey && shown.cacheKey->path == currentPath()) << step;
+        EXPECT_FALSE(state().imageLoader().isRenderingParameters()) << step;
+        settle();
+    }
+}
+
 TEST_F(KeyMonitorTest, ASheetComingUpStopsTheWalk) {
     openBrowsing();
     press(&window(), Qt::Key_Down);

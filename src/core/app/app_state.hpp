@@ -255,6 +255,7 @@ public:
     void didJump(const std::optional<RetouchCursor>& from);
     void loadCurrentExif();
     void prefetch();
+    void prepareNeighbours();
     void scheduleCurrentHistogram();
     void toggleHeart();
     void toggleFilter();

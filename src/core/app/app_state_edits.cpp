@@ -330,6 +330,7 @@ void AppState::updatePhotoArea(Size size, double backingScaleFactor) {
     photoAreaLongEdge_ = longEdge;
     photoAreaBackingScaleFactor_ = backingScaleFactor;
     refreshParameterImage();
+    prepareNeighbours();
     scheduleOriginalPreviewPreparation();
 }
 

@@ -96,9 +96,11 @@ void AppState::photoSideEffects(bool photoChanged) {
     }));
 
     scheduleSave();
-    prefetch();
     updateFullResolutionRequest();
     refreshParameterImage();
+    // After the request: the new photo's display-ready image is taken before the neighbours of
+    // the new photo replace the list it was made for.
+    prefetch();
     scheduleOriginalPreviewPreparation();
 }
 
@@ -137,6 +139,29 @@ void AppState::prefetch() {
     }
     imageLoader_.prefetch(library_->visiblePhotos(), library_->cursorIndex(), sources,
                           lastNavigationDirection_);
+    prepareNeighbours();
+}
+
+// The rows a step most likely lands on, nearest in the direction of travel first, shown as they
+// will be: the loader makes them display-ready so that the step only publishes.
+void AppState::prepareNeighbours() {
+    const auto cursor = library_ ? library_->currentCursor() : std::nullopt;
+    const auto row = cursor ? library_->cachedVisibleRowIndex(*cursor) : std::nullopt;
+    if (!row) return;
+    const int ahead = lastNavigationDirection_.value_or(1) < 0 ? -1 : 1;
+    const std::vector<PhotoListRow>& rows = library_->visibleRows();
+    std::vector<ImageLoader::NeighbourView> neighbours;
+    for (const int offset : {ahead, 2 * ahead, -ahead}) {
+        const long long index = static_cast<long long>(*row) + offset;
+        if (index < 0 || index >= static_cast<long long>(rows.size())) continue;
+        const PhotoListRow& neighbour = rows[static_cast<std::size_t>(index)];
+        const PhotoSource source = library_->source(neighbour.photo, neighbour.slot);
+        neighbours.push_back(
+            {neighbour.photo, source, library_->parameters(neighbour.photo, neighbour.slot, source),
+             library_->rotation(neighbour.photo, neighbour.slot),
+             library_->clampedCrop(neighbour.photo, neighbour.slot), preferFullResolution()});
+    }
+    imageLoader_.prepareNeighbours(std::move(neighbours), photoAreaLongEdge_, photoAreaBackingScaleFactor_);
 }
 
 void AppState::scheduleCurrentHistogram() {

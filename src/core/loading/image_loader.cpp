@@ -42,6 +42,8 @@ ImageLoader::ImageLoader(MainQueue& mainQueue, BackgroundExecutor& executor, Set
       displayQueue_(executor, AppIdentity::QueueName::imageLoader(), kDisplayQueueWidth),
       fullResolutionQueue_(executor, AppIdentity::QueueName::fullResolutionLoader(), 1),
       parameterQueue_(executor, AppIdentity::QueueName::parameters(), 1),
+      preparationQueue_(executor, AppIdentity::QueueName::parameters() + ".neighbours", 1),
+      displayReady_(lowMemoryMode_ ? kLowMemoryDisplayReadyCapacity : kDisplayReadyCapacity),
       self_(std::make_shared<ImageLoader*>(this)) {}
 
 ImageLoader::~ImageLoader() {
@@ -49,6 +51,7 @@ ImageLoader::~ImageLoader() {
     displayQueue_.cancelAllOperations();
     fullResolutionQueue_.cancelAllOperations();
     parameterQueue_.cancelAllOperations();
+    preparationQueue_.cancelAllOperations();
 }
 
 void ImageLoader::bumpRevision() {
@@ -174,29 +177,49 @@ void ImageLoader::requestParameters(const Photo& photo, const PhotoParameters& p
     if (parameterStateMatches(path, resolved, parameters, rotation, crop, sourceImage) &&
         parameterState_.targetLongEdge == *target && parameterState_.image)
         return;
-    if (parameterOperation_) {
-        const ParameterOperation& running = *parameterOperation_->work;
-        if (running.cacheKey == key && running.parameters == parameters && running.rotation == rotation &&
-            running.crop == crop && sizeOf(running.source) == sizeOf(sourceImage) &&
-            running.targetLongEdge == *target)
-            return;
-    }
+    const DisplayRequest request{key, parameters, rotation, crop, sizeOf(sourceImage), *target};
+    if (parameterOperation_ && parameterOperation_->work->request() == request) return;
+    if (publishPrepared(request)) return;
     // A RAW render queued here goes too, and is forgotten: nothing it reports could be shown.
     cancelParameterRenders();
 
-    if (!(parameterState_.cacheKey == key && parameterState_.sourceSize == sizeOf(sourceImage)))
+    if (!(parameterState_.cacheKey == key && parameterState_.sourceSize == request.sourceSize))
         parameterState_.image = nullptr;
     parameterState_.cacheKey = key;
     parameterState_.values = parameters;
     parameterState_.rotation = rotation;
     parameterState_.crop = crop;
-    parameterState_.sourceSize = sizeOf(sourceImage);
+    parameterState_.sourceSize = request.sourceSize;
     parameterState_.targetLongEdge = *target;
 
+    // A neighbour's display-ready image being made for exactly this becomes this render.
+    const auto preparing = std::ranges::find_if(
+        preparations_, [&](const Scheduled<ParameterOperation>& p) { return p.work->request() == request; });
+    if (preparing != preparations_.end()) {
+        parameterOperation_ = std::move(*preparing);
+        preparations_.erase(preparing);
+        return;
+    }
     parameterOperation_ = enqueue(parameterQueue_,
                                   ParameterOperation{nextID(), key, parameters, rotation, crop, sourceImage,
                                                      *target, displayResizeCache_, develop_},
                                   &ImageLoader::parameterRendered);
+}
+
+// A step onto a neighbour whose display-ready image is there only publishes that image.
+bool ImageLoader::publishPrepared(const DisplayRequest& request) {
+    SharedImage ready = displayReady_.take(request);
+    if (!ready) return false;
+    cancelParameterRenders();
+    parameterState_ = {std::move(ready), request.key,        request.parameters,    request.rotation,
+                       request.crop,     request.sourceSize, request.targetLongEdge};
+    bumpRevision();
+    // Reported as a finished render is, from the main queue, not from inside the request.
+    std::weak_ptr<ImageLoader*> weakSelf = self_;
+    mainQueue_.post([weakSelf] {
+        if (const auto self = weakSelf.lock()) (**self).notifyAvailability();
+    });
+    return true;
 }
 
 void ImageLoader::parameterRendered(const ParameterOperation& work, SharedImage developed) {
@@ -304,6 +327,10 @@ void ImageLoader::forgetEverything() {
     displayQueue_.cancelAllOperations();
     fullResolutionQueue_.cancelAllOperations();
     parameterQueue_.cancelAllOperations();
+    preparationQueue_.cancelAllOperations();
+    preparations_.clear();
+    neighbours_.clear();
+    displayReady_.clear();
     displayCache_.removeAll();
     fullResolutionCache_.removeAll();
     displayResizeCache_->clear();
@@ -332,6 +359,7 @@ void ImageLoader::setLowMemoryMode(bool enabled) {
     forgetEverything();
     failures_.clear();
     lowMemoryMode_ = enabled;
+    displayReady_.setCapacity(enabled ? kLowMemoryDisplayReadyCapacity : kDisplayReadyCapacity);
     bumpRevision();
 }
 

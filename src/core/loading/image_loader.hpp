@@ -3,6 +3,7 @@
 #include "engine/full_resolution_raw_cache.hpp"
 #include "engine/raw_development_cache.hpp"
 #include "engine/raw_development_support_store.hpp"
+#include "loading/display_ready_cache.hpp"
 #include "loading/image_cache_key.hpp"
 #include "loading/loader_operations.hpp"
 #include "loading/lru_cache.hpp"
@@ -70,6 +71,9 @@ public:
     static constexpr std::size_t kDisplayCacheCapacity = 13;
     static constexpr std::size_t kFullResolutionCacheCapacity = 2;
     static constexpr int kDisplayQueueWidth = 4;
+    // Display-ready images of neighbours kept at most, in normal and in low-memory mode.
+    static constexpr std::size_t kDisplayReadyCapacity = 3;
+    static constexpr std::size_t kLowMemoryDisplayReadyCapacity = 1;
 
     using Setup = ImageLoaderSetup;
 
@@ -127,6 +131,22 @@ public:
     // path; `direction` the sign of the last move, none without a move.
     void prefetch(const std::vector<Photo>& photos, int current,
                   const std::unordered_map<std::string, PhotoSource>& sources, std::optional<int> direction);
+    // How a photo next to the current one will be shown once it is the current one.
+    struct NeighbourView {
+        Photo photo;
+        PhotoSource source = PhotoSource::jpeg; // a RAW source is developed when shown, not before
+        PhotoParameters parameters;
+        double rotation = 0;
+        ManualCrop crop;
+        bool preferFullResolution = false; // as requestParameters will be asked
+    };
+    // Makes the display-ready image of each neighbour (its decode brought to the display size of
+    // requestParameters, unzoomed, and developed) as soon as its decode is there, most needed first,
+    // so that a step onto it only publishes it. Replaces the previous list: images and work for
+    // neighbours no longer listed are dropped. A list longer than the mode allows is cut short.
+    void prepareNeighbours(std::vector<NeighbourView> neighbours, double photoAreaLongEdge,
+                           double backingScaleFactor);
+
     // Decodes the current photo at its native size (JPEG/HEIF only); only one photo at a time.
     void requestFullResolution(const Photo& photo, std::optional<PhotoSource> source);
     // Stops all full-size work; what is cached stays.
@@ -176,6 +196,8 @@ public:
         return fullResolutionOperations_.contains(key);
     }
     std::size_t displayDecodeCount() const { return displayOperations_.size(); }
+    std::size_t displayReadyCount() const { return displayReady_.count(); }
+    std::size_t neighbourPreparationCount() const { return preparations_.size(); }
 
 private:
     template <typename Work>
@@ -200,6 +222,11 @@ private:
     void requestRawParameters(const Photo& photo, const PhotoParameters& parameters, double rotation,
                               const ManualCrop& crop);
     void cancelParameterRenders();
+    bool publishPrepared(const DisplayRequest& request);
+    std::vector<ParameterOperation> neighbourWork() const;
+    SharedImage decodedWithoutTouching(const ImageCacheKey& key, bool preferFullResolution) const;
+    void planNeighbours();
+    void neighbourPrepared(const ParameterOperation& work, SharedImage developed);
     void forgetEverything();
 
     void parameterRendered(const ParameterOperation& work, SharedImage developed);
@@ -245,6 +272,7 @@ private:
     OperationQueue displayQueue_;
     OperationQueue fullResolutionQueue_;
     OperationQueue parameterQueue_;
+    OperationQueue preparationQueue_;
 
     std::unordered_map<ImageCacheKey, Scheduled<ImageDecodeOperation>> displayOperations_;
     std::unordered_map<ImageCacheKey, Scheduled<ImageDecodeOperation>> fullResolutionOperations_;
@@ -252,6 +280,13 @@ private:
     Slot<RawParameterOperation> rawParameterOperation_;
     Slot<FullResolutionRawOperation> fullResolutionRawOperation_;
     Slot<OriginalPreviewOperation> originalPreviewOperation_;
+    // Neighbours to have ready, the photo area they are shown in, the images made and the work
+    // under way for them.
+    std::vector<NeighbourView> neighbours_;
+    double neighbourAreaLongEdge_ = 0;
+    double neighbourBackingScaleFactor_ = 0;
+    DisplayReadyCache displayReady_;
+    std::vector<Scheduled<ParameterOperation>> preparations_;
 
     ParameterImageSnapshot parameterState_;
     std::optional<ParameterImageSnapshot> originalPreviewSnapshot_;

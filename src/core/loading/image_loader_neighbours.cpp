@@ -61,11 +61,84 @@ void ImageLoader::displayDecoded(const ImageDecodeOperation& work, SharedImage i
     const auto found = displayOperations_.find(key);
     if (found == displayOperations_.end() || found->second.work->id != work.id) return;
     displayOperations_.erase(found);
-    if (image)
+    const bool decoded = image != nullptr;
+    if (decoded)
         displayCache_.insert(std::move(image), key);
     else
         failures_.insert(key);
     bumpRevision();
+    if (decoded && !neighbours_.empty()) planNeighbours();
+}
+
+// What image(for:) would give, looked up without changing the caches' order.
+SharedImage ImageLoader::decodedWithoutTouching(const ImageCacheKey& key, bool preferFullResolution) const {
+    if (preferFullResolution) {
+        if (auto full = fullResolutionCache_.peek(key)) return *full;
+    }
+    return displayCache_.peek(key).value_or(nullptr);
+}
+
+void ImageLoader::prepareNeighbours(std::vector<NeighbourView> neighbours, double photoAreaLongEdge,
+                                    double backingScaleFactor) {
+    if (neighbours.size() > displayReady_.capacity()) neighbours.resize(displayReady_.capacity());
+    neighbours_ = std::move(neighbours);
+    neighbourAreaLongEdge_ = photoAreaLongEdge;
+    neighbourBackingScaleFactor_ = backingScaleFactor;
+    planNeighbours();
+}
+
+// The work that makes each listed neighbour display-ready, for those that have a development and
+// whose decode is there; in the order of the list, without identifiers yet.
+std::vector<ParameterOperation> ImageLoader::neighbourWork() const {
+    std::vector<ParameterOperation> work;
+    for (const NeighbourView& view : neighbours_) {
+        if (view.source == PhotoSource::raw) continue;
+        if (view.parameters.values.isEmpty() && view.parameters.masks.empty()) continue;
+        const ImageCacheKey key{view.photo.relativePath, view.source};
+        SharedImage source = decodedWithoutTouching(key, view.preferFullResolution);
+        if (!source) continue;
+        const auto target = displayTargetLongEdge(std::max(source->width(), source->height()),
+                                                  neighbourAreaLongEdge_, neighbourBackingScaleFactor_, 1);
+        if (!target) continue;
+        // Without the resize cache, which holds the current photo's copy.
+        work.push_back({0, key, view.parameters, view.rotation, view.crop, std::move(source), *target,
+                        nullptr, develop_});
+    }
+    return work;
+}
+
+void ImageLoader::planNeighbours() {
+    std::vector<ParameterOperation> work = neighbourWork();
+    std::vector<DisplayRequest> wanted;
+    for (const ParameterOperation& w : work)
+        wanted.push_back(w.request());
+    displayReady_.keepOnly(wanted);
+    std::erase_if(preparations_, [&](const Scheduled<ParameterOperation>& p) {
+        if (std::ranges::find(wanted, p.work->request()) != wanted.end()) return false;
+        p.cancel();
+        return true;
+    });
+    for (std::size_t i = 0; i < work.size(); ++i) {
+        if (displayReady_.contains(wanted[i]) ||
+            std::ranges::any_of(preparations_, [&](const auto& p) { return p.work->request() == wanted[i]; }))
+            continue;
+        work[i].id = nextID();
+        preparations_.push_back(
+            enqueue(preparationQueue_, std::move(work[i]), &ImageLoader::neighbourPrepared));
+    }
+}
+
+void ImageLoader::neighbourPrepared(const ParameterOperation& work, SharedImage developed) {
+    // Taken over as the current photo's render when the step came before it was ready.
+    if (parameterOperation_ && parameterOperation_->work->id == work.id) {
+        parameterRendered(work, std::move(developed));
+        return;
+    }
+    const auto found = std::ranges::find_if(
+        preparations_, [&](const Scheduled<ParameterOperation>& p) { return p.work->id == work.id; });
+    if (found == preparations_.end()) return;
+    preparations_.erase(found);
+    displayReady_.store(work.request(), std::move(developed));
 }
 
 void ImageLoader::requestFullResolution(const Photo& photo, std::optional<PhotoSource> source) {

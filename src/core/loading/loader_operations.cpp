@@ -42,12 +42,16 @@ std::optional<SharedImage> ImageDecodeOperation::run(const CancellationProbe& is
     return image;
 }
 
+DisplayRequest ParameterOperation::request() const {
+    return {cacheKey, parameters, rotation, crop, source ? sizeOf(source) : PixelSize{}, targetLongEdge};
+}
+
 std::optional<SharedImage> ParameterOperation::run(const CancellationProbe& isCancelled) const {
     if (isCancelled() || !source) return std::nullopt;
     const DisplayResizeCacheKey key{cacheKey.path, cacheKey.source, source->width(), source->height(),
                                     targetLongEdge};
-    const SharedImage resized =
-        resizeCache->image(key, [&] { return DisplayAdjustmentResolution::resized(source, targetLongEdge); });
+    const auto resize = [&] { return DisplayAdjustmentResolution::resized(source, targetLongEdge); };
+    const SharedImage resized = resizeCache ? resizeCache->image(key, resize) : resize();
     if (!resized || isCancelled()) return std::nullopt;
     auto developed = developPreview(resized, parameters, rotation, crop, develop, isCancelled);
     if (!developed || isCancelled()) return std::nullopt;

@@ -5,6 +5,7 @@
 #include "engine/raw_development_cache.hpp"
 #include "engine/raw_development_request.hpp"
 #include "engine/raw_development_result.hpp"
+#include "loading/display_ready_cache.hpp"
 #include "loading/display_resize_cache.hpp"
 #include "loading/image_cache_key.hpp"
 #include "loading/original_preview_cache.hpp"
@@ -52,7 +53,8 @@ struct ImageDecodeOperation {
 };
 
 // Develops the current photo's display image with its parameters, from a display-size copy of the
-// decoded image that the resize cache keeps across edits.
+// decoded image that the resize cache keeps across edits. A neighbour's display-ready image is
+// made the same way, without the resize cache, which belongs to the current photo.
 struct ParameterOperation {
     std::uint64_t id = 0;
     ImageCacheKey cacheKey;
@@ -61,9 +63,10 @@ struct ParameterOperation {
     ManualCrop crop;
     SharedImage source; // the decoded image the loader chose to develop
     int targetLongEdge = 0;
-    std::shared_ptr<DisplayResizeCache> resizeCache;
+    std::shared_ptr<DisplayResizeCache> resizeCache; // none: resized afresh
     PreviewDevelopment::Develop develop;
 
+    DisplayRequest request() const;
     // The developed image, a null image when the development failed.
     std::optional<SharedImage> run(const CancellationProbe& isCancelled) const;
 };

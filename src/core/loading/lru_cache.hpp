@@ -47,6 +47,14 @@ public:
         return storage_.contains(key);
     }
 
+    // The value without making it the most recently used.
+    std::optional<Value> peek(const Key& key) const {
+        std::lock_guard guard(lock_);
+        const auto found = storage_.find(key);
+        if (found == storage_.end()) return std::nullopt;
+        return found->second.value;
+    }
+
     void removeAll() {
         std::lock_guard guard(lock_);
         storage_.clear();

@@ -1,0 +1,42 @@
+#include "loading/display_ready_cache.hpp"
+
+#include <algorithm>
+
+namespace sorvin {
+
+bool DisplayReadyCache::contains(const DisplayRequest& request) const {
+    return std::ranges::any_of(entries_, [&](const Entry& e) { return e.request == request; });
+}
+
+SharedImage DisplayReadyCache::take(const DisplayRequest& request) {
+    const auto found = std::ranges::find_if(entries_, [&](const Entry& e) { return e.request == request; });
+    if (found == entries_.end()) return nullptr;
+    SharedImage image = std::move(found->image);
+    entries_.erase(found);
+    return image;
+}
+
+void DisplayReadyCache::store(DisplayRequest request, SharedImage image) {
+    if (!image) return;
+    std::erase_if(entries_, [&](const Entry& e) { return e.request == request; });
+    entries_.push_back({std::move(request), std::move(image)});
+    trim();
+}
+
+void DisplayReadyCache::keepOnly(const std::vector<DisplayRequest>& wanted) {
+    std::erase_if(entries_,
+                  [&](const Entry& e) { return std::ranges::find(wanted, e.request) == wanted.end(); });
+}
+
+void DisplayReadyCache::setCapacity(std::size_t capacity) {
+    capacity_ = capacity;
+    trim();
+}
+
+void DisplayReadyCache::trim() {
+    if (entries_.size() > capacity_)
+        entries_.erase(entries_.begin(),
+                       entries_.begin() + static_cast<std::ptrdiff_t>(entries_.size() - capacity_));
+}
+
+} // namespace sorvin

@@ -1,0 +1,58 @@
+#pragma once
+
+#include "loading/image_cache_key.hpp"
+#include "model/manual_crop.hpp"
+#include "model/photo_parameters.hpp"
+#include "model/photo_rotation.hpp"
+#include "platform/image.hpp"
+
+#include <cstddef>
+#include <vector>
+
+namespace sorvin {
+
+// Everything a display-size development of a photo depends on: the photo and source, what it is
+// developed with, the vignette's frame (rotation and crop), the decoded image it starts from and
+// the long edge it is made at.
+struct DisplayRequest {
+    ImageCacheKey key;
+    PhotoParameters parameters;
+    double rotation = 0;
+    ManualCrop crop;
+    PixelSize sourceSize;
+    int targetLongEdge = 0;
+
+    friend bool operator==(const DisplayRequest&, const DisplayRequest&) = default;
+};
+
+// Display-ready images of the photos next to the current one, made before they are needed, so a
+// step onto one of them only has to publish it. Holds at most `capacity` images; the oldest goes
+// first. Main thread only.
+class DisplayReadyCache {
+public:
+    explicit DisplayReadyCache(std::size_t capacity) : capacity_(capacity) {}
+
+    std::size_t capacity() const { return capacity_; }
+    std::size_t count() const { return entries_.size(); }
+    bool contains(const DisplayRequest& request) const;
+
+    // The image made for exactly this request, which leaves the cache; none otherwise.
+    SharedImage take(const DisplayRequest& request);
+    void store(DisplayRequest request, SharedImage image);
+    // Drops every image whose request is not among the wanted ones.
+    void keepOnly(const std::vector<DisplayRequest>& wanted);
+    void setCapacity(std::size_t capacity);
+    void clear() { entries_.clear(); }
+
+private:
+    struct Entry {
+        DisplayRequest request;
+        SharedImage image;
+    };
+    void trim();
+
+    std::size_t capacity_;
+    std::vector<Entry> entries_; // oldest first
+};
+
+} // namespace sorvin
