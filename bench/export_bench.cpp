@@ -6,35 +6,18 @@
 #include "platform/heif_encoder.hpp"
 #include "platform/jpeg_encoder.hpp"
 #include "platform/srgb_profile.hpp"
+#include "synthetic_photo.hpp"
 
 #include <algorithm>
 #include <benchmark/benchmark.h>
 #include <cstring>
-#include <random>
 #include <vector>
 
 namespace sorvin {
 namespace {
 
-// Smooth gradients with some noise, so the encoders see a photo-like amount of detail.
-SharedImage photoLikeImage(int width, int height) {
-    PixelBuffer buffer(width, height);
-    std::mt19937 random(11);
-    std::uniform_int_distribution<int> noise(-3, 3);
-    for (int y = 0; y < height; ++y) {
-        std::uint8_t* row = buffer.row(y);
-        for (int x = 0; x < width; ++x) {
-            row[4 * x] = static_cast<std::uint8_t>(std::clamp(255 * x / width + noise(random), 0, 255));
-            row[4 * x + 1] = static_cast<std::uint8_t>(std::clamp(255 * y / height + noise(random), 0, 255));
-            row[4 * x + 2] = static_cast<std::uint8_t>(std::clamp(128 + noise(random) * 4, 0, 255));
-            row[4 * x + 3] = 255;
-        }
-    }
-    return makeImage(std::move(buffer));
-}
-
 const SharedImage& fullSize() {
-    static const SharedImage image = photoLikeImage(6000, 4000);
+    static const SharedImage image = bench::gradientPhoto(6000, 4000, 3, 11);
     return image;
 }
 

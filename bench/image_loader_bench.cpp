@@ -4,16 +4,13 @@
 // decode), the same edit when the decode is already cached, and one navigation step to a
 // neighbour whose decode the prefetch already holds. Baseline: one copy of a display-size bitmap.
 #include "loading/image_loader.hpp"
-#include "platform/jpeg_encoder.hpp"
+#include "synthetic_photo.hpp"
 
 #include <benchmark/benchmark.h>
 #include <condition_variable>
 #include <cstring>
 #include <deque>
-#include <filesystem>
-#include <fstream>
 #include <mutex>
-#include <random>
 #include <vector>
 
 namespace sorvin {
@@ -57,35 +54,9 @@ private:
 
 constexpr double kArea = 1400, kScale = 2, kZoom = 1;
 
-// A 24 MP JPEG of smooth gradients with noise, written once.
-const std::filesystem::path& largeJpeg() {
-    static const std::filesystem::path path = [] {
-        const int width = 6000, height = 4000;
-        PixelBuffer buffer(width, height);
-        std::mt19937 random(3);
-        std::uniform_int_distribution<int> noise(-10, 10);
-        for (int y = 0; y < height; ++y) {
-            std::uint8_t* row = buffer.row(y);
-            for (int x = 0; x < width; ++x) {
-                row[4 * x] = static_cast<std::uint8_t>(std::clamp(255 * x / width + noise(random), 0, 255));
-                row[4 * x + 1] =
-                    static_cast<std::uint8_t>(std::clamp(255 * y / height + noise(random), 0, 255));
-                row[4 * x + 2] = static_cast<std::uint8_t>(std::clamp(128 + noise(random), 0, 255));
-                row[4 * x + 3] = 255;
-            }
-        }
-        const auto bytes = JpegEncoder::encode(Image(std::move(buffer)), 90, {}, {});
-        auto file = std::filesystem::temp_directory_path() / "sorvin-image-loader-bench.jpg";
-        std::ofstream(file, std::ios::binary)
-            .write(bytes->data(), static_cast<std::streamsize>(bytes->size()));
-        return file;
-    }();
-    return path;
-}
-
 Photo photoNamed(const std::string& name) {
     Photo photo;
-    photo.url = largeJpeg();
+    photo.url = bench::syntheticJpegFile();
     photo.relativePath = name;
     photo.pixelWidth = 6000;
     photo.pixelHeight = 4000;

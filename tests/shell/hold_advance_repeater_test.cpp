@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 #include <memory>
+#include <vector>
 
 namespace sorvin {
 namespace {
@@ -82,14 +83,51 @@ TEST_F(HoldAdvanceRepeaterTest, ANewHoldReplacesTheOldAndRateIsClampedBelow) {
     EXPECT_EQ(walk.position, 48);
 }
 
+TEST(HoldAdvanceRepeaterPacing, StepsKeepToDeadlinesWhateverTheirWorkCostsAndALateStepCausesNoBurst) {
+    double clock = 0;
+    double work = 0.03; // what each step costs
+    std::vector<double> delays;
+    std::function<void()> pending;
+    HoldAdvanceScheduler timed{[&](std::function<void()> action, double delay) {
+                                   delays.push_back(delay);
+                                   pending = std::move(action);
+                                   return HoldAdvanceScheduler::Cancel([] {});
+                               },
+                               [&] { return clock; }};
+    HoldAdvanceRepeater repeater{timed};
+    repeater.start(
+        KeyCode::down, 1, [] { return 10; },
+        [&](int) {
+            clock += work;
+            return true;
+        });
+    const auto runPending = [&] {
+        clock += delays.back();
+        pending();
+    };
+    runPending();
+    runPending();
+    work = 0.25; // a step far slower than the interval
+    runPending();
+    work = 0.03;
+    runPending();
+    ASSERT_EQ(delays.size(), 5u);
+    EXPECT_NEAR(delays[0], 0.25 - 0.03, 1e-9) << "the first repeat is due a quarter second after the press";
+    EXPECT_NEAR(delays[1], 0.1 - 0.03, 1e-9);
+    EXPECT_NEAR(delays[2], 0.1 - 0.03, 1e-9);
+    EXPECT_NEAR(delays[3], 0, 1e-9) << "late: the next step follows at once";
+    EXPECT_NEAR(delays[4], 0.1 - 0.03, 1e-9) << "and the deadlines start again from it";
+}
+
 TEST(HoldAdvanceRepeaterLifetime, AStepOnItsWayAfterTheRepeaterIsGoneDoesNothing) {
     test::ManualMainQueue queue;
     int steps = 0;
     // A scheduler that never cancels, so the step is still queued when the repeater dies.
     HoldAdvanceScheduler leaky{[&queue](std::function<void()> action, double delay) {
-        queue.postAfter(delay, std::move(action));
-        return HoldAdvanceScheduler::Cancel([] {});
-    }};
+                                   queue.postAfter(delay, std::move(action));
+                                   return HoldAdvanceScheduler::Cancel([] {});
+                               },
+                               [&queue] { return queue.now(); }};
     auto repeater = std::make_unique<HoldAdvanceRepeater>(leaky);
     repeater->start(
         KeyCode::down, 1, [] { return 10; },

@@ -6,9 +6,10 @@ namespace sorvin {
 
 HoldAdvanceScheduler HoldAdvanceScheduler::live(MainQueue& queue) {
     return {[&queue](std::function<void()> action, double delay) -> Cancel {
-        MainQueue::Timer timer = queue.postAfter(delay, std::move(action));
-        return [timer]() mutable { timer.cancel(); };
-    }};
+                MainQueue::Timer timer = queue.postAfter(delay, std::move(action));
+                return [timer]() mutable { timer.cancel(); };
+            },
+            [&queue] { return queue.now(); }};
 }
 
 HoldAdvanceRepeater::HoldAdvanceRepeater(HoldAdvanceScheduler scheduler) : scheduler_(std::move(scheduler)) {}
@@ -24,13 +25,15 @@ void HoldAdvanceRepeater::start(std::uint16_t keyCode, int direction, std::funct
     direction_ = direction;
     rate_ = std::move(rate);
     advance_ = std::move(advance);
+    const double pressed = scheduler_.now ? scheduler_.now() : 0;
     // Copy: the advance may stop the repeater (and clear advance_) while it runs.
     const auto advanceNow = advance_;
     if (!advanceNow(direction)) {
         stop();
         return;
     }
-    if (heldKeyCode_ == keyCode && direction_ == direction && !cancellation_) scheduleAfter(firstDelay);
+    if (heldKeyCode_ == keyCode && direction_ == direction && !cancellation_)
+        scheduleAt(pressed + firstDelay);
 }
 
 void HoldAdvanceRepeater::stop() {
@@ -45,14 +48,17 @@ void HoldAdvanceRepeater::stop() {
     advance_ = nullptr;
 }
 
-void HoldAdvanceRepeater::scheduleAfter(double seconds) {
-    if (!scheduler_.schedule) return;
+// A deadline already past is met at once.
+void HoldAdvanceRepeater::scheduleAt(double deadline) {
+    if (!scheduler_.schedule || !scheduler_.now) return;
+    const double current = scheduler_.now();
+    deadline_ = std::max(deadline, current);
     std::weak_ptr<HoldAdvanceRepeater*> weak = self_;
     cancellation_ = scheduler_.schedule(
         [weak] {
             if (auto self = weak.lock()) (*self)->step();
         },
-        seconds);
+        deadline_ - current);
 }
 
 void HoldAdvanceRepeater::step() {
@@ -68,7 +74,7 @@ void HoldAdvanceRepeater::step() {
     // The advance may have stopped or restarted the repeat; then this step's chain ends here.
     if (heldKeyCode_ != keyCode || direction_ != direction || cancellation_ || !rate_) return;
     const int rate = std::clamp(rate_(), minimumRate, maximumRate);
-    scheduleAfter(1.0 / rate);
+    scheduleAt(deadline_ + 1.0 / rate);
 }
 
 } // namespace sorvin

@@ -9,18 +9,23 @@
 
 namespace sorvin {
 
-// Runs an action after a delay in seconds and gives a function that calls it off.
+// Runs an action after a delay in seconds and gives a function that calls it off; `now` reads the
+// clock the delays run on (seconds). Without both nothing is ever scheduled.
 struct HoldAdvanceScheduler {
     using Cancel = std::function<void()>;
     std::function<Cancel(std::function<void()> action, double delay)> schedule;
+    std::function<double()> now;
 
-    // Timers of the main queue.
+    // Timers and clock of the main queue.
     static HoldAdvanceScheduler live(MainQueue& queue);
 };
 
 // Paces the walk through the photos while Up or Down is held: one step at the press, the next
 // after 0.25 s, then steadily at the rate asked at every step (clamped to 2-30 per second), on its
-// own clock rather than the system's key repeat. Main thread only.
+// own clock rather than the system's key repeat. A step always waits for the one before it, but
+// the steps keep to deadlines (the press plus 0.25 s, then one interval after the other), so the
+// work of a step does not lengthen the interval; a step that comes late is not made up for by a
+// burst: the deadlines start again from it. Main thread only.
 class HoldAdvanceRepeater {
 public:
     static constexpr double firstDelay = 0.25;
@@ -41,11 +46,12 @@ public:
     int direction() const { return direction_; }
 
 private:
-    void scheduleAfter(double seconds);
+    void scheduleAt(double deadline);
     void step();
 
     HoldAdvanceScheduler scheduler_;
     HoldAdvanceScheduler::Cancel cancellation_;
+    double deadline_ = 0; // when the pending step is due
     std::optional<std::uint16_t> heldKeyCode_;
     int direction_ = 0;
     std::function<int()> rate_;
