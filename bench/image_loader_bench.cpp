@@ -4,53 +4,15 @@
 // decode), the same edit when the decode is already cached, and one navigation step to a
 // neighbour whose decode the prefetch already holds. Baseline: one copy of a display-size bitmap.
 #include "loading/image_loader.hpp"
+#include "served_main_queue.hpp"
 #include "synthetic_photo.hpp"
 
 #include <benchmark/benchmark.h>
-#include <condition_variable>
 #include <cstring>
-#include <deque>
-#include <mutex>
 #include <vector>
 
 namespace sorvin {
 namespace {
-
-// The benchmark thread plays the main thread: it runs what background work posts.
-class ServedMainQueue final : public MainQueue {
-public:
-    void post(Task task) override {
-        {
-            std::lock_guard guard(lock_);
-            tasks_.push_back(std::move(task));
-        }
-        ready_.notify_one();
-    }
-    double now() const override { return 0; }
-
-    // Runs posted tasks until the condition holds.
-    template <typename Done>
-    void serveUntil(Done done) {
-        while (!done()) {
-            Task task;
-            {
-                std::unique_lock guard(lock_);
-                ready_.wait(guard, [&] { return !tasks_.empty(); });
-                task = std::move(tasks_.front());
-                tasks_.pop_front();
-            }
-            task();
-        }
-    }
-
-protected:
-    void schedule(double, Task task) override { post(std::move(task)); }
-
-private:
-    std::mutex lock_;
-    std::condition_variable ready_;
-    std::deque<Task> tasks_;
-};
 
 constexpr double kArea = 1400, kScale = 2, kZoom = 1;
 
@@ -72,7 +34,7 @@ PhotoParameters edit(int exposure) {
 }
 
 struct Bench {
-    ServedMainQueue mainQueue;
+    bench::ServedMainQueue mainQueue;
     ThreadPoolExecutor executor;
     ImageLoader loader{mainQueue, executor};
 

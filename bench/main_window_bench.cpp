@@ -24,6 +24,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QKeyEvent>
+#include <QTimer>
 #include <algorithm>
 #include <benchmark/benchmark.h>
 #include <chrono>
@@ -122,8 +123,10 @@ public:
     template <typename Done>
     void serveUntil(Done done, double limit) {
         const double end = seconds() + limit;
+        QTimer tick; // wakes the loop now and then to look at the condition and the time
+        tick.start(5);
         while (!done() && seconds() < end)
-            QApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
+            QApplication::processEvents(QEventLoop::WaitForMoreEvents);
     }
     // Until the loader has nothing left to do and the window is quiet, for a third of a second.
     void settle() {

@@ -1,9 +1,11 @@
+#include "platform/memory_return.hpp"
 #include "ui/app/main_window.hpp"
 #include "ui/app/sorvin_application.hpp"
 
 #include <QApplication>
 
 int main(int argc, char** argv) {
+    sorvin::MemoryReturn::configureAllocator();
     QApplication application(argc, argv);
     sorvin::SorvinApplication sorvin(application);
     sorvin.mainWindow().show();

@@ -43,6 +43,11 @@ public:
     void keepOnly(const std::vector<DisplayRequest>& wanted);
     void setCapacity(std::size_t capacity);
     void clear() { entries_.clear(); }
+    template <typename Visit>
+    void forEach(Visit visit) const {
+        for (const Entry& entry : entries_)
+            visit(entry.image);
+    }
 
 private:
     struct Entry {

@@ -16,6 +16,11 @@ std::optional<DisplayResizeCacheKey> DisplayResizeCache::storedKey() const {
     return entry_->key;
 }
 
+SharedImage DisplayResizeCache::storedImage() const {
+    std::lock_guard guard(lock_);
+    return entry_ ? entry_->image : nullptr;
+}
+
 void DisplayResizeCache::clear() {
     std::lock_guard guard(lock_);
     entry_.reset();

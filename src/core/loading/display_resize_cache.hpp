@@ -33,6 +33,7 @@ public:
     SharedImage image(const DisplayResizeCacheKey& key, const Resize& resize);
 
     std::optional<DisplayResizeCacheKey> storedKey() const;
+    SharedImage storedImage() const;
     void clear();
 
 private:

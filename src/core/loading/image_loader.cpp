@@ -4,6 +4,7 @@
 #include "engine/raw_development_settings.hpp"
 #include "loading/image_loader_scheduling.hpp"
 #include "persistence/app_identity.hpp"
+#include "platform/memory_return.hpp"
 
 #include <algorithm>
 #include <cmath>
@@ -348,6 +349,22 @@ void ImageLoader::forgetEverything() {
     originalPreviewCache_->clear();
     rawDevelopmentCache_->removeAll();
     fullResolutionRawCache_->clear();
+    MemoryReturn::trim();
+}
+
+std::size_t ImageLoader::heldImageBytes() const {
+    std::unordered_set<const Image*> counted;
+    std::size_t bytes = 0;
+    const auto count = [&](const SharedImage& image) {
+        if (image && counted.insert(image.get()).second) bytes += image->byteCount();
+    };
+    displayCache_.forEach(count);
+    fullResolutionCache_.forEach(count);
+    displayReady_.forEach(count);
+    count(displayResizeCache_->storedImage());
+    count(parameterState_.image);
+    if (originalPreviewSnapshot_) count(originalPreviewSnapshot_->image);
+    return bytes;
 }
 
 void ImageLoader::cancelAll() {

@@ -198,6 +198,8 @@ public:
     std::size_t displayDecodeCount() const { return displayOperations_.size(); }
     std::size_t displayReadyCount() const { return displayReady_.count(); }
     std::size_t neighbourPreparationCount() const { return preparations_.size(); }
+    // Bytes of the bitmaps the loader holds, each counted once.
+    std::size_t heldImageBytes() const;
 
 private:
     template <typename Work>

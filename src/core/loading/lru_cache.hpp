@@ -55,6 +55,13 @@ public:
         return found->second.value;
     }
 
+    template <typename Visit>
+    void forEach(Visit visit) const {
+        std::lock_guard guard(lock_);
+        for (const auto& [key, entry] : storage_)
+            visit(entry.value);
+    }
+
     void removeAll() {
         std::lock_guard guard(lock_);
         storage_.clear();

@@ -1,0 +1,20 @@
+#include "platform/memory_return.hpp"
+
+#include <malloc.h>
+
+namespace sorvin::MemoryReturn {
+
+namespace {
+constexpr int kOwnMappingBytes = 256 * 1024;
+} // namespace
+
+void configureAllocator() {
+    // Fixing the threshold also keeps it from moving.
+    mallopt(M_MMAP_THRESHOLD, kOwnMappingBytes);
+}
+
+void trim() {
+    malloc_trim(0);
+}
+
+} // namespace sorvin::MemoryReturn
