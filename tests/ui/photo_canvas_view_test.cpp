@@ -9,6 +9,7 @@
 #include "ui_test_fixture.hpp"
 
 #include <QMouseEvent>
+#include <QScreen>
 #include <QWheelEvent>
 #include <QPushButton>
 #include <cstring>
@@ -86,6 +87,23 @@ TEST_F(PhotoCanvasViewTest, WheelNotchesAndTouchpadPointsStepThroughThePhotos) {
     EXPECT_EQ(cursor(), 0);
     scroll({0, 20}, {0, 160});
     EXPECT_EQ(cursor(), 1);
+}
+
+TEST_F(PhotoCanvasViewTest, AWindowMovedToAScreenOfAnotherScaleHasThePhotoDevelopedForIt) {
+    window().show();
+    QApplication::processEvents();
+    EXPECT_EQ(state().photoAreaBackingScaleFactor(), 1);
+    // The test screens: the usual one and one of twice the scale beside it.
+    ASSERT_EQ(QGuiApplication::screens().size(), 2);
+    QScreen* doubled = QGuiApplication::screens()[0];
+    ASSERT_EQ(doubled->devicePixelRatio(), 2);
+    window().move(doubled->geometry().topLeft() + QPoint(20, 20));
+    QApplication::processEvents();
+    ASSERT_EQ(window().screen(), doubled);
+    EXPECT_EQ(state().photoAreaBackingScaleFactor(), 2);
+    window().move(20, 20); // and back
+    QApplication::processEvents();
+    EXPECT_EQ(state().photoAreaBackingScaleFactor(), 1);
 }
 
 TEST_F(PhotoCanvasViewTest, GrabsAtItsSizeWithThePhotoFittedAndCentred) {

@@ -17,7 +17,10 @@ inline QApplication& application() {
     static char name[] = "sorvin_tests_ui";
     static char* argv[] = {name, nullptr};
     static QApplication* app = [] {
-        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+        // Offscreen, with a second screen of twice the scale beside the usual one.
+        const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
+        if (platform.isEmpty() || platform == "offscreen")
+            qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" SORVIN_TEST_DATA_DIR "/offscreen_screens.json");
         auto* application = new QApplication(argc, argv);
         // The program's own look, so that the windows measure their texts in its fonts.
         SorvinLook::apply(*application);

@@ -304,6 +304,7 @@ public:
     void cancelStraightening();
     void refreshParameterImage();
     void updatePhotoArea(Size size, double backingScaleFactor);
+    double photoAreaBackingScaleFactor() const { return photoAreaBackingScaleFactor_; }
     void setAdjustmentInputFocused(bool focused);
     bool currentPhotoIsRaw() const;
     RawDevelopmentSupport currentRawDevelopmentSupport() const;

@@ -1,16 +1,27 @@
 #include "platform/background_executor.hpp"
 
+#include <algorithm>
 #include <condition_variable>
 #include <mutex>
+#include <tbb/info.h>
 #include <tbb/task_arena.h>
 
 namespace sorvin {
 
+namespace {
+
 // No slot is kept for the calling thread: enqueued work is the workers' alone, so it runs even
-// where the machine has a single core.
+// where the machine has a single core. oneTBB has one worker fewer than the machine has cores and
+// warns when an arena asks for more.
+int workerCount() {
+    return std::max(1, tbb::info::default_concurrency() - 1);
+}
+
+} // namespace
+
 struct ThreadPoolExecutor::Arenas {
-    tbb::task_arena userInitiated{tbb::task_arena::automatic, 0, tbb::task_arena::priority::normal};
-    tbb::task_arena utility{tbb::task_arena::automatic, 0, tbb::task_arena::priority::low};
+    tbb::task_arena userInitiated{workerCount(), 0, tbb::task_arena::priority::normal};
+    tbb::task_arena utility{workerCount(), 0, tbb::task_arena::priority::low};
     // An arena does not wait for its enqueued work when it goes; the executor counts it itself.
     std::mutex mutex;
     std::condition_variable idle;

@@ -161,9 +161,13 @@ void PhotoCanvasView::resizeEvent(QResizeEvent*) {
 }
 
 void PhotoCanvasView::showEvent(QShowEvent*) {
-    if (QWindow* window = this->window()->windowHandle()) {
-        connect(
-            window, &QWindow::screenChanged, this, [this] { reportDisplayMetrics(); }, Qt::UniqueConnection);
+    // The photo is developed for the screen's scale: a window moved to another screen asks again.
+    QWindow* window = this->window()->windowHandle();
+    if (window != watchedWindow_) {
+        disconnect(screenChanged_);
+        watchedWindow_ = window;
+        if (window)
+            screenChanged_ = connect(window, &QWindow::screenChanged, this, [this] { reportDisplayMetrics(); });
     }
     reportDisplayMetrics();
     refresh();

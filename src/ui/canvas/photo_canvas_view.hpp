@@ -3,11 +3,13 @@
 #include "canvas/photo_canvas_controller.hpp"
 #include "canvas/photo_interaction.hpp"
 
+#include <QPointer>
 #include <QWidget>
 #include <functional>
 #include <unordered_set>
 
 class QProgressBar;
+class QWindow;
 class QVariantAnimation;
 class QPushButton;
 namespace sorvin {
@@ -60,6 +62,8 @@ private:
     void followHeartFeedback();
 
     AppState& state_;
+    QPointer<QWindow> watchedWindow_;
+    QMetaObject::Connection screenChanged_;
     PhotoCanvasController controller_;
     PhotoInteraction interaction_;
     std::unordered_set<ImageCacheKey> failures_;
