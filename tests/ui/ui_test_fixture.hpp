@@ -7,9 +7,20 @@
 
 #include <QApplication>
 #include <QKeyEvent>
+#include <cstdlib>
+#include <filesystem>
 #include <memory>
+#include <string>
 
 namespace sorvin::test {
+
+// The program writes no log: a warning of Qt is a fault, and the test that causes it fails. The
+// offscreen platform's notice that it keeps no size hints is the test platform's own.
+inline void failOnQtWarnings(QtMsgType type, const QMessageLogContext&, const QString& message) {
+    if (type == QtDebugMsg || type == QtInfoMsg) return;
+    if (message.contains(QStringLiteral("does not support propagateSizeHints"))) return;
+    ADD_FAILURE() << "Qt printed: " << message.toStdString();
+}
 
 // One application object for the whole test program (offscreen platform).
 inline QApplication& application() {
@@ -17,6 +28,18 @@ inline QApplication& application() {
     static char name[] = "sorvin_tests_ui";
     static char* argv[] = {name, nullptr};
     static QApplication* app = [] {
+        qInstallMessageHandler(failOnQtWarnings);
+        // Qt wants a private runtime folder, which a test machine may not name.
+        if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")) {
+            static std::string runtime = (std::filesystem::temp_directory_path() / "sorvin-runtime-XXXXXX").string();
+            if (mkdtemp(runtime.data())) {
+                qputenv("XDG_RUNTIME_DIR", QByteArray::fromStdString(runtime));
+                std::atexit([] {
+                    std::error_code ignored;
+                    std::filesystem::remove_all(runtime, ignored);
+                });
+            }
+        }
         // Offscreen, with a second screen of twice the scale beside the usual one.
         const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
         if (platform.isEmpty() || platform == "offscreen")
