@@ -7,9 +7,11 @@
 #include "ui/canvas/mask_addition_sheet.hpp"
 #include "ui/canvas/mask_tab_bar_view.hpp"
 #include "ui/export/export_sheet.hpp"
+#include "ui/platform/sorvin_look.hpp"
 #include "ui_test_fixture.hpp"
 
 #include <QAction>
+#include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPushButton>
@@ -203,6 +205,31 @@ TEST_F(MainWindowMenuTest, TheWindowHasTheKeyboardBackWhenASheetCloses) {
     EXPECT_TRUE(keyboardIsBack());
     type(&window(), Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
     EXPECT_EQ(rotation(), 0.5);
+}
+
+// The brightest channel of a menu item's row as the menu draws it.
+int brightestInRow(QMenu& menu, QAction* action) {
+    menu.resize(menu.sizeHint());
+    const QImage shot = menu.grab().toImage();
+    const QRect row = menu.actionGeometry(action) & shot.rect();
+    int brightest = 0;
+    for (int y = row.top(); y <= row.bottom(); ++y)
+        for (int x = row.left(); x <= row.right(); ++x)
+            brightest = std::max(brightest, qGray(shot.pixel(x, y)));
+    return brightest;
+}
+
+TEST_F(MainWindowMenuTest, DisabledItemsAreDrawnInTheDisabledTextColour) {
+    window().show(); // the home screen: the photo commands are disabled
+    QAction* grid = action(MenuCommand::grid);
+    QAction* folder = action(MenuCommand::chooseFolder);
+    ASSERT_FALSE(grid->isEnabled());
+    ASSERT_TRUE(folder->isEnabled());
+    auto* view = qobject_cast<QMenu*>(grid->associatedObjects().value(0));
+    auto* file = qobject_cast<QMenu*>(folder->associatedObjects().value(0));
+    ASSERT_TRUE(view && file);
+    EXPECT_LE(brightestInRow(*view, grid), qGray(SorvinColor::secondaryText().rgb()) + 8);
+    EXPECT_GE(brightestInRow(*file, folder), qGray(SorvinColor::text().rgb()) - 8);
 }
 
 class StoredFrameTest : public MainWindowTest {};

@@ -31,6 +31,9 @@ void SorvinLook::apply(QApplication& application) {
     palette.setColor(QPalette::Dark, QColor(20, 20, 22));
     for (const auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
         palette.setColor(QPalette::Disabled, role, SorvinColor::secondaryText());
+    // Fusion etches disabled menu texts with the light colour, which the dark palette would make
+    // a bright copy of the text: disabled items show the disabled text colour alone.
+    palette.setColor(QPalette::Disabled, QPalette::Light, Qt::transparent);
     application.setPalette(palette);
     application.setFont(font(bodyPixelSize));
 }
