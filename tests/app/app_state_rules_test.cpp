@@ -4,6 +4,7 @@
 #include "app_state_fixture.hpp"
 #include "persistence/preference_key.hpp"
 
+#include <fmt/format.h>
 #include <algorithm>
 #include <fstream>
 
@@ -260,7 +261,7 @@ TEST_F(AppStateRules, ADamagedRecordStartsFreshWithAMessage) {
 TEST_F(AppStateRules, RecentFoldersPutTheNewestFirstWithoutDuplicates) {
     std::vector<std::filesystem::path> folders;
     for (int i = 0; i < 11; ++i) {
-        folders.push_back(root / ("f" + std::to_string(i)));
+        folders.push_back(root / fmt::format("f{}", i));
         std::filesystem::create_directories(folders.back());
         std::filesystem::copy_file(sample("jpeg/nikon_d40_orient6.jpg"), folders.back() / "x.jpg");
     }

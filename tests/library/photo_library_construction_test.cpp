@@ -1,6 +1,7 @@
 #include "library/library_test_support.hpp"
 #include "library/photo_library.hpp"
 
+#include <fmt/format.h>
 #include <cmath>
 #include <gtest/gtest.h>
 #include <limits>
@@ -29,10 +30,10 @@ TEST(PhotoLibraryConstruction, RestoredRotationsAreRoundedOrDropped) {
         {std::numeric_limits<double>::infinity(), std::nullopt},
     };
     for (std::size_t i = 0; i < cases.size(); ++i)
-        restored.rotations["p" + std::to_string(i)] = cases[i].first;
+        restored.rotations[fmt::format("p{}", i)] = cases[i].first;
     auto library = makeLibrary({}, restored);
     for (std::size_t i = 0; i < cases.size(); ++i) {
-        const auto found = library->rotations().find("p" + std::to_string(i));
+        const auto found = library->rotations().find(fmt::format("p{}", i));
         if (cases[i].second) {
             ASSERT_NE(found, library->rotations().end()) << cases[i].first;
             EXPECT_EQ(found->second, *cases[i].second);
@@ -131,7 +132,7 @@ TEST(PhotoLibraryConstruction, CopyMasksAreCutToFourKnownKinds) {
 }
 
 TEST(PhotoLibraryConstruction, CursorStartsOnTheRecordedPhotoRowA) {
-    PhotoLibraryRestoration restored;
+    PhotoLibraryRestoration restored{};
     restored.cursorPath = "b.jpg";
     restored.retouchesB["b.jpg"] = {};
     auto library =

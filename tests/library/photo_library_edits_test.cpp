@@ -3,6 +3,7 @@
 #include "library/photo_library.hpp"
 #include "model/random_parameter_adjustment.hpp"
 
+#include <cmath>
 #include <gtest/gtest.h>
 #include <limits>
 
@@ -240,6 +241,16 @@ TEST(PhotoLibraryCopies, RestoredStatesAreNormalizedAndSelectIsHonoured) {
     library->removeRetouchDuplicate("b.jpg");
     EXPECT_EQ(library->currentSlot(), RetouchSlot::b); // another photo's copy went
     EXPECT_EQ(library->heartCount(), 1);
+}
+
+TEST(PhotoLibraryCopies, ASmallNegativeAngleOnACopyIsStoredAsAPlainZero) {
+    auto library = makeLibrary({libraryPhoto("a.jpg")});
+    ASSERT_EQ(library->createRetouchDuplicate().kind, RetouchDuplicateCreationResult::Kind::created);
+    library->setCurrentRotation(0.5);
+    library->setCurrentRotation(-0.2); // rounds to half degrees: none
+    const double stored = library->retouchStateB("a.jpg")->rotation;
+    EXPECT_EQ(stored, 0);
+    EXPECT_FALSE(std::signbit(stored));
 }
 
 TEST(PhotoLibraryCopies, SlotBWithoutACopyReadsSlotAWithZeroParameters) {

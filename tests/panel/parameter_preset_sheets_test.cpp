@@ -2,6 +2,7 @@
 #include "panel/parameter_preset_organizer_model.hpp"
 #include "panel/parameter_preset_save_sheet_model.hpp"
 
+#include <fmt/format.h>
 #include <gtest/gtest.h>
 #include <string>
 #include <vector>
@@ -12,7 +13,7 @@ namespace {
 std::vector<ParameterPreset> presetsNamed(int count) {
     std::vector<ParameterPreset> presets;
     for (int i = 0; i < count; ++i)
-        presets.push_back({"p" + std::to_string(i), PhotoParameters(), true});
+        presets.push_back({fmt::format("p{}", i), PhotoParameters(), true});
     return presets;
 }
 

@@ -2,6 +2,7 @@
 #include "persistence/parameter_preset_save_form_state.hpp"
 #include "persistence/preference_key.hpp"
 
+#include <fmt/format.h>
 #include <gtest/gtest.h>
 
 namespace sorvin {
@@ -19,7 +20,7 @@ PhotoParameters withExposure(int value) {
 std::vector<ParameterPreset> numbered(int count) {
     std::vector<ParameterPreset> presets;
     for (int i = 0; i < count; ++i)
-        presets.push_back({"p" + std::to_string(i), withExposure(i), true});
+        presets.push_back({fmt::format("p{}", i), withExposure(i), true});
     return presets;
 }
 

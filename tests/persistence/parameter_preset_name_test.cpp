@@ -1,5 +1,6 @@
 #include "persistence/parameter_preset_name.hpp"
 
+#include <fmt/format.h>
 #include <gtest/gtest.h>
 
 namespace sorvin {
@@ -38,7 +39,7 @@ TEST(ParameterPresetName, NormalisingReplacesBreaksAndTabsAndTrimsTheEnds) {
 TEST(ParameterPresetName, ValidNamesHaveOneToThirtyCharacters) {
     EXPECT_EQ(ParameterPresetName::validated(repeated("あ", 30)), repeated("あ", 30));
     EXPECT_EQ(ParameterPresetName::validated(repeated("a", 31)), std::nullopt);
-    EXPECT_EQ(ParameterPresetName::validated(" " + repeated("a", 30) + "\n"), repeated("a", 30));
+    EXPECT_EQ(ParameterPresetName::validated(fmt::format(" {}\n", repeated("a", 30))), repeated("a", 30));
     // Thirty characters made of many code points each.
     EXPECT_TRUE(ParameterPresetName::validated(repeated("e\xCC\x81", 30)));
     EXPECT_EQ(ParameterPresetName::validated("   "), std::nullopt);

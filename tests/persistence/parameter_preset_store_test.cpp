@@ -2,6 +2,7 @@
 #include "persistence/parameter_preset_store.hpp"
 #include "persistence/preference_key.hpp"
 
+#include <fmt/format.h>
 #include <gtest/gtest.h>
 
 namespace sorvin {
@@ -174,7 +175,7 @@ TEST_F(PresetStoreTest, PresetsOfObsoleteKeysOnlyApplyNothingAndAreDroppedOnSave
 TEST_F(PresetStoreTest, SavingKeepsTheFirstTwentyThatApply) {
     std::vector<ParameterPreset> presets = {{"skipped", PhotoParameters::zero(), false}};
     for (int i = 0; i < 25; ++i)
-        presets.push_back({"p" + std::to_string(i), withExposure(i), true});
+        presets.push_back({fmt::format("p{}", i), withExposure(i), true});
     store.save(presets);
     const auto loaded = store.load().presets;
     ASSERT_EQ(loaded.size(), 20u);

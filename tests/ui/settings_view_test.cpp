@@ -2,8 +2,11 @@
 #include "ui/settings/settings_view.hpp"
 #include "ui_test_fixture.hpp"
 
+#include <QFontMetricsF>
 #include <QLabel>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QSlider>
 #include <QToolButton>
 
@@ -24,6 +27,10 @@ TEST_F(SettingsViewTest, StoredValuesShowClampedAndAreNotWrittenUntilMoved) {
     defaults.set(PreferenceKey::holdAdvanceRate, 45);
     EXPECT_EQ(view().holdAdvanceRateSlider()->value(), 30);
     EXPECT_EQ(view().holdAdvanceRateText()->text(), QStringLiteral("30 枚/秒"));
+    // The value changes in place: every digit has one width.
+    const QFontMetricsF digits(view().holdAdvanceRateText()->font());
+    for (const QChar digit : QStringLiteral("0123456789"))
+        EXPECT_EQ(digits.horizontalAdvance(digit), digits.horizontalAdvance(QLatin1Char('1'))) << digit.toLatin1();
     EXPECT_EQ(defaults.doubleValue(PreferenceKey::holdAdvanceRate), 45);
 
     view().holdAdvanceRateSlider()->setValue(18);
@@ -49,6 +56,12 @@ TEST_F(SettingsViewTest, WithoutAFeedTheUpdateButtonStaysDisabledAndNotesOpenOnR
     EXPECT_GE(view().height(), closed);
     EXPECT_LE(view().height(), SettingsView::kMaximumHeight);
     EXPECT_EQ(view().width(), SettingsView::kWidth);
+    // Under the limit everything shows without scrolling.
+    QApplication::processEvents();
+    const QScrollArea* scroll = view().findChild<QScrollArea*>();
+    ASSERT_TRUE(scroll);
+    ASSERT_LT(view().height(), SettingsView::kMaximumHeight);
+    EXPECT_FALSE(scroll->verticalScrollBar()->isVisible()) << view().height();
 }
 
 } // namespace

@@ -173,8 +173,8 @@ void AppState::cancelSourceTransition() {
 }
 
 bool AppState::transitionApplies(const Photo& photo) const {
-    const std::optional<RetouchSlot> slot = library_ ? std::optional(library_->currentSlot()) : std::nullopt;
-    return isSourceLoading_ && sourceLoadingPath_ == photo.relativePath && sourceLoadingSlot_ == slot;
+    if (!isSourceLoading_ || sourceLoadingPath_ != photo.relativePath) return false;
+    return library_ ? sourceLoadingSlot_ == library_->currentSlot() : !sourceLoadingSlot_;
 }
 
 SharedImage AppState::displayImage(const Photo& photo, bool preferFullResolution) const {

@@ -31,7 +31,8 @@ std::string upperCaseExtension(const std::filesystem::path& url) {
 void PhotoLibrary::storeRotation(double degrees, const std::string& path, RetouchSlot slot) {
     if (slot == RetouchSlot::b) {
         if (auto copy = retouchesB_.find(path); copy != retouchesB_.end()) {
-            copy->second.rotation = degrees;
+            // No rotation is a plain 0: a -0 from rounding a small negative angle reads "-0.0°".
+            copy->second.rotation = PhotoRotation::isNone(degrees) ? 0.0 : degrees;
             return;
         }
     }

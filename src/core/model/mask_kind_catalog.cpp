@@ -42,30 +42,33 @@ circularCenterAtPoint(Point point, Rect imageRect, const PhotoParameters&, bool 
 
 MaskKindCatalog makeCurrentCatalog() {
     using P = PhotoParameter;
+    // Filled member by member: GCC 12 takes the colour's string in an aggregate initialiser of
+    // this type for maybe uninitialised.
+    MaskKindDefinition circular;
+    circular.kind = MaskKind::circular();
+    circular.storageSymbol = 'C';
+    circular.displayName = "円形";
+    circular.selectedColor = {"#FF9F0A", 255.0 / 255, 159.0 / 255, 10.0 / 255};
+    circular.shapeParameters = {P::circular_mask_amount,  P::circular_mask_center_x, P::circular_mask_center_y,
+                                P::circular_mask_size,    P::circular_mask_aspect,   P::circular_mask_angle,
+                                P::circular_mask_feather, P::circular_mask_invert};
+    circular.amountParameter = P::circular_mask_amount;
+    circular.makeWeightPlan = circularWeightPlan;
+    circular.dragValues = circularCenterAtPoint;
+
+    MaskKindDefinition linear;
+    linear.kind = MaskKind::linear();
+    linear.storageSymbol = 'L';
+    linear.displayName = "段階";
+    linear.selectedColor = {"#BF5AF2", 191.0 / 255, 90.0 / 255, 242.0 / 255};
+    linear.shapeParameters = {P::linear_mask_amount, P::linear_mask_position, P::linear_mask_angle,
+                              P::linear_mask_width, P::linear_mask_invert};
+    linear.amountParameter = P::linear_mask_amount;
+    linear.makeWeightPlan = linearWeightPlan;
+
     MaskKindCatalog catalog;
-    catalog.definitions.push_back(MaskKindDefinition{
-        .kind = MaskKind::circular(),
-        .storageSymbol = 'C',
-        .displayName = "円形",
-        .selectedColor = {"#FF9F0A", 255.0 / 255, 159.0 / 255, 10.0 / 255},
-        .shapeParameters = {P::circular_mask_amount, P::circular_mask_center_x, P::circular_mask_center_y,
-                            P::circular_mask_size, P::circular_mask_aspect, P::circular_mask_angle,
-                            P::circular_mask_feather, P::circular_mask_invert},
-        .amountParameter = P::circular_mask_amount,
-        .makeWeightPlan = circularWeightPlan,
-        .dragValues = circularCenterAtPoint,
-    });
-    catalog.definitions.push_back(MaskKindDefinition{
-        .kind = MaskKind::linear(),
-        .storageSymbol = 'L',
-        .displayName = "段階",
-        .selectedColor = {"#BF5AF2", 191.0 / 255, 90.0 / 255, 242.0 / 255},
-        .shapeParameters = {P::linear_mask_amount, P::linear_mask_position, P::linear_mask_angle,
-                            P::linear_mask_width, P::linear_mask_invert},
-        .amountParameter = P::linear_mask_amount,
-        .makeWeightPlan = linearWeightPlan,
-        .dragValues = {},
-    });
+    catalog.definitions.push_back(std::move(circular));
+    catalog.definitions.push_back(std::move(linear));
     return catalog;
 }
 

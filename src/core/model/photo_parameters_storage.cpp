@@ -1,6 +1,7 @@
 // The stored key/value form of a parameter set: the one place where keys are spelled and read.
 #include "model/photo_parameters.hpp"
 
+#include <fmt/format.h>
 #include <cstdint>
 #include <limits>
 
@@ -40,7 +41,7 @@ PhotoParameters::storageEntries(bool allowsRawDevelopment, const MaskKindCatalog
         const PhotoMask& mask = masks[i];
         const auto* definition = catalog.definition(mask.kind);
         if (!definition) continue;
-        const std::string prefix = std::string(1, definition->storageSymbol) + std::to_string(i) + ".";
+        const std::string prefix = fmt::format("{}{}.", definition->storageSymbol, i);
         const auto target = ParameterEditTarget::mask(static_cast<int>(i));
         auto write = [&](PhotoParameter p) {
             const int value = mask.value(p, catalog);

@@ -220,7 +220,7 @@ fs::path SelectionStore::uniqueBrokenURL(const fs::path& url) const {
     if (!taken(url)) return url;
     for (long suffix = 1;; ++suffix) {
         fs::path candidate = url;
-        candidate += "-" + std::to_string(suffix);
+        candidate += fmt::format("-{}", suffix);
         if (!taken(candidate)) return candidate;
     }
 }

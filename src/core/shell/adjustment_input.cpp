@@ -43,7 +43,7 @@ std::optional<std::int64_t> wholeNumberText(std::string_view text) {
         !std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; }))
         return std::nullopt;
     // Parse with the sign so that the most negative value still fits.
-    const std::string signedDigits = (negative ? "-" : "") + std::string(digits);
+    const std::string signedDigits = fmt::format("{}{}", negative ? "-" : "", digits);
     std::int64_t value = 0;
     const auto [end, error] =
         std::from_chars(signedDigits.data(), signedDigits.data() + signedDigits.size(), value);

@@ -1,5 +1,7 @@
 #include "shell/recent_folder_presentation.hpp"
 
+#include <fmt/format.h>
+
 namespace sorvin {
 
 namespace {
@@ -15,7 +17,7 @@ std::string abbreviatingHome(std::string_view path, std::string_view home) {
     if (home.empty() || home == "/") return std::string(path);
     if (path == home) return "~";
     if (path.size() > home.size() && path.starts_with(home) && path[home.size()] == '/')
-        return "~" + std::string(path.substr(home.size()));
+        return fmt::format("~{}", path.substr(home.size()));
     return std::string(path);
 }
 

@@ -45,4 +45,10 @@ QFont SorvinLook::font(int pixelSize, QFont::Weight weight) {
     return font;
 }
 
+QFont SorvinLook::equalWidthFont(int pixelSize) {
+    QFont font(QString::fromLatin1(equalWidthFontFamily));
+    font.setPixelSize(pixelSize);
+    return font;
+}
+
 } // namespace sorvin

@@ -20,10 +20,14 @@ struct SorvinColor {
 // (a size in points of the design is a logical pixel here).
 struct SorvinLook {
     static constexpr const char* fontFamily = "Noto Sans CJK JP";
+    // The same design with every character, digits included, of one width: for values that change
+    // in place.
+    static constexpr const char* equalWidthFontFamily = "Noto Sans Mono CJK JP";
     static constexpr int bodyPixelSize = 13;
 
     static void apply(QApplication& application);
     static QFont font(int pixelSize, QFont::Weight weight = QFont::Normal);
+    static QFont equalWidthFont(int pixelSize);
 };
 
 } // namespace sorvin

@@ -133,6 +133,7 @@ QWidget* SettingsView::settingRow(Row& row, QWidget* parent) {
     titleLine->addWidget(plainLabel(text(row.setting->title), holder));
     titleLine->addStretch(1);
     row.value = plainLabel(QString(), holder);
+    row.value->setFont(SorvinLook::equalWidthFont(SorvinLook::bodyPixelSize));
     row.value->setFixedWidth(62);
     row.value->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     titleLine->addWidget(row.value);
@@ -164,9 +165,13 @@ void SettingsView::showValue(Row& row, int value) {
 }
 
 void SettingsView::fitHeight() {
-    form_->adjustSize();
-    const int natural = form_->sizeHint().height();
-    if (natural > 0) setFixedHeight(std::min(natural, kMaximumHeight));
+    // The release notes wrap: the form's height is the one it takes at the window's width.
+    QLayout* layout = form_->layout();
+    layout->activate();
+    const int natural = layout->hasHeightForWidth() ? layout->totalHeightForWidth(kWidth) : form_->sizeHint().height();
+    if (natural <= 0) return;
+    scroll_->setVerticalScrollBarPolicy(natural > kMaximumHeight ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
+    setFixedHeight(std::min(natural, kMaximumHeight));
 }
 
 } // namespace sorvin
