@@ -40,35 +40,38 @@ circularCenterAtPoint(Point point, Rect imageRect, const PhotoParameters&, bool 
     };
 }
 
+// One row, filled member by member: GCC 12 takes the colour's string in an aggregate initialiser
+// of this type for maybe uninitialised.
+MaskKindDefinition definition(MaskKind kind, char storageSymbol, std::string displayName, MaskDisplayColor color,
+                              std::vector<PhotoParameter> shapeParameters,
+                              MaskKindDefinition::WeightPlanHook makeWeightPlan,
+                              MaskKindDefinition::DragValuesHook dragValues) {
+    MaskKindDefinition row;
+    row.kind = kind;
+    row.storageSymbol = storageSymbol;
+    row.displayName = std::move(displayName);
+    row.selectedColor = std::move(color);
+    row.amountParameter = shapeParameters.front();
+    row.shapeParameters = std::move(shapeParameters);
+    row.makeWeightPlan = std::move(makeWeightPlan);
+    row.dragValues = std::move(dragValues);
+    return row;
+}
+
 MaskKindCatalog makeCurrentCatalog() {
     using P = PhotoParameter;
-    // Filled member by member: GCC 12 takes the colour's string in an aggregate initialiser of
-    // this type for maybe uninitialised.
-    MaskKindDefinition circular;
-    circular.kind = MaskKind::circular();
-    circular.storageSymbol = 'C';
-    circular.displayName = "円形";
-    circular.selectedColor = {"#FF9F0A", 255.0 / 255, 159.0 / 255, 10.0 / 255};
-    circular.shapeParameters = {P::circular_mask_amount,  P::circular_mask_center_x, P::circular_mask_center_y,
-                                P::circular_mask_size,    P::circular_mask_aspect,   P::circular_mask_angle,
-                                P::circular_mask_feather, P::circular_mask_invert};
-    circular.amountParameter = P::circular_mask_amount;
-    circular.makeWeightPlan = circularWeightPlan;
-    circular.dragValues = circularCenterAtPoint;
-
-    MaskKindDefinition linear;
-    linear.kind = MaskKind::linear();
-    linear.storageSymbol = 'L';
-    linear.displayName = "段階";
-    linear.selectedColor = {"#BF5AF2", 191.0 / 255, 90.0 / 255, 242.0 / 255};
-    linear.shapeParameters = {P::linear_mask_amount, P::linear_mask_position, P::linear_mask_angle,
-                              P::linear_mask_width, P::linear_mask_invert};
-    linear.amountParameter = P::linear_mask_amount;
-    linear.makeWeightPlan = linearWeightPlan;
-
     MaskKindCatalog catalog;
-    catalog.definitions.push_back(std::move(circular));
-    catalog.definitions.push_back(std::move(linear));
+    // The first shape parameter is the mask's amount.
+    catalog.definitions.push_back(definition(
+        MaskKind::circular(), 'C', "円形", {"#FF9F0A", 255.0 / 255, 159.0 / 255, 10.0 / 255},
+        {P::circular_mask_amount, P::circular_mask_center_x, P::circular_mask_center_y, P::circular_mask_size,
+         P::circular_mask_aspect, P::circular_mask_angle, P::circular_mask_feather, P::circular_mask_invert},
+        circularWeightPlan, circularCenterAtPoint));
+    catalog.definitions.push_back(definition(MaskKind::linear(), 'L', "段階",
+                                             {"#BF5AF2", 191.0 / 255, 90.0 / 255, 242.0 / 255},
+                                             {P::linear_mask_amount, P::linear_mask_position, P::linear_mask_angle,
+                                              P::linear_mask_width, P::linear_mask_invert},
+                                             linearWeightPlan, {}));
     return catalog;
 }
 
