@@ -1,6 +1,7 @@
 #include "ui/platform/feed_updater.hpp"
 #include "ui/platform/qt_main_queue.hpp"
 #include "ui/platform/qt_pasteboard.hpp"
+#include "ui/platform/qt_translations.hpp"
 #include "ui_test_fixture.hpp"
 
 #include <QClipboard>
@@ -11,6 +12,7 @@
 #include <QTcpSocket>
 #include <QThread>
 #include <QTimer>
+#include <QTranslator>
 #include <atomic>
 
 namespace sorvin::test {
@@ -116,6 +118,16 @@ TEST(FeedUpdater, ABrokenFeedIsReportedAndNoFeedNeverChecks) {
     ASSERT_TRUE(processUntil([&] { return !told.isEmpty(); }));
     EXPECT_EQ(told, QStringLiteral("アップデートを確認できませんでした。"));
     EXPECT_FALSE(FeedUpdater(QUrl()).canCheckForUpdates());
+}
+
+// Qt's own dialogs speak Japanese like the rest of the program, whatever the system's language.
+TEST(QtTranslations, QtsOwnButtonsAreJapanese) {
+    QTranslator* translator = QtTranslations::install(application());
+    ASSERT_TRUE(translator) << "Qt's Japanese translations are not installed";
+    EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Cancel"), QStringLiteral("キャンセル"));
+    EXPECT_EQ(QCoreApplication::translate("QFileDialog", "Look in:"), QStringLiteral("アドレス:"));
+    QCoreApplication::removeTranslator(translator);
+    delete translator;
 }
 
 } // namespace

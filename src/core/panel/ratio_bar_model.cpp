@@ -180,11 +180,13 @@ void RatioBarModel::commit(const AdjustmentInputField& field) {
 
 void RatioBarModel::submit(const AdjustmentInputField& field) {
     commit(field);
+    previousFocusedInput_.reset();
     focus_.clear();
 }
 
 void RatioBarModel::escape(const AdjustmentInputField& field) {
     setText(field, originalFocusedText_);
+    previousFocusedInput_.reset();
     focus_.clear();
 }
 
@@ -237,8 +239,12 @@ void RatioBarModel::step(const AdjustmentInputField& field, ArrowKey key) {
 }
 
 void RatioBarModel::synchronizeTexts() {
+    // A field keeps its text while it has the keyboard, and after it lost it until the text is
+    // applied: the focus change is announced to others (and the state may publish) first.
     const auto focused = focus_.field();
-    const auto free = [&](const AdjustmentInputField& field) { return focused != field; };
+    const auto free = [&](const AdjustmentInputField& field) {
+        return focused != field && previousFocusedInput_ != field;
+    };
     const ManualCrop crop = host_.currentCrop();
     const ManualCropGeometry geometry = cropGeometry();
     if (free(AdjustmentInputField::rotation()))
@@ -264,10 +270,11 @@ void RatioBarModel::recognizeStoredCustomAspect() {
 }
 
 void RatioBarModel::focusChanged(const std::optional<AdjustmentInputField>& field) {
-    host_.setAdjustmentInputFocused(field.has_value());
     if (focus_.isAbandoning()) previousFocusedInput_.reset();
-    if (isBarField(previousFocusedInput_) && previousFocusedInput_ != field) commit(*previousFocusedInput_);
+    const std::optional<AdjustmentInputField> left = previousFocusedInput_;
     previousFocusedInput_ = field;
+    if (isBarField(left) && left != field) commit(*left);
+    host_.setAdjustmentInputFocused(field.has_value());
     if (field)
         originalFocusedText_ = text(*field);
     else

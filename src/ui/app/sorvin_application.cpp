@@ -16,6 +16,7 @@
 #include "ui/platform/qt_main_queue.hpp"
 #include "ui/platform/qt_pasteboard.hpp"
 #include "ui/platform/qt_single_export_panel.hpp"
+#include "ui/platform/qt_translations.hpp"
 #include "ui/platform/sorvin_look.hpp"
 #include "ui/settings/settings_view.hpp"
 
@@ -28,6 +29,7 @@ SorvinApplication::SorvinApplication(QApplication& application, FolderPanel* fol
     application.setApplicationVersion(QString::fromStdString(AppIdentity::version()));
     application.setDesktopFileName(QString::fromLatin1(AppIdentity::identifier));
     SorvinLook::apply(application);
+    QtTranslations::install(application);
 
     // The predecessor's data are taken over once, before anything reads ours; a failed copy is
     // not fatal (the next start tries again).
