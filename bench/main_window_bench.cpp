@@ -170,7 +170,6 @@ public:
         return developed.cacheKey && developed.cacheKey->path == photo->relativePath &&
                shown == developed.image;
     }
-    SharedImage shownImage() const { return canvas_->model().displayImage; }
 
 private:
     bool busy() {
@@ -231,7 +230,7 @@ void StateStep(benchmark::State& state) {
 }
 BENCHMARK(StateStep)->Apply(stepsOfBothKinds);
 
-// Down held for 24 steps at the rate given, on developed photos: when each step moved the cursor
+// Down held for 20 steps at the rate given, on developed photos: when each step moved the cursor
 // and when the canvas first painted the photo it moved to.
 void HeldKey(benchmark::State& state) {
     const int rate = static_cast<int>(state.range(0));
@@ -259,7 +258,7 @@ void HeldKey(benchmark::State& state) {
                     painted = true;
                 }
                 paints = window.watch().paints;
-                return steps.size() >= 25 && painted;
+                return steps.size() >= 20 && painted;
             },
             30);
         window.key(QEvent::KeyRelease);
@@ -279,11 +278,12 @@ BENCHMARK(HeldKey)
     ->UseRealTime()
     ->Iterations(1);
 
+// The developed display image of a photo, as a step publishes it.
 void CopyDisplayedBitmap(benchmark::State& state) {
     Window window(true);
     window.state().move(1);
     window.settle();
-    const SharedImage shown = window.shownImage();
+    const SharedImage shown = window.state().imageLoader().parameterState().image;
     std::vector<std::uint8_t> copy(shown->byteCount());
     for (auto _ : state) {
         std::memcpy(copy.data(), shown->data(), shown->byteCount());
