@@ -1,7 +1,7 @@
 // Parameter sets key the tone-table, render and preview caches, so copying, hashing and comparing
 // them must stay cheap; the copy of a plain 250-byte array is the baseline. The mask weights run
 // once per pixel of every mask pass; a plain pass over the same pixels is their baseline.
-#include "engine/mask_weight_plan.hpp"
+#include "model/mask_weight_plan.hpp"
 #include "model/photo_parameters.hpp"
 
 #include <array>

@@ -1,4 +1,4 @@
-#include "engine/mask_weight_plan.hpp"
+#include "model/mask_weight_plan.hpp"
 #include "engine/parameter_adjustment.hpp"
 #include "engine/row_bands.hpp"
 #include "engine/saturation_adjustment.hpp"

@@ -3,7 +3,7 @@
 
 #include "fuzz_support.hpp"
 #include "fuzz_target.hpp"
-#include "shell/adjustment_input.hpp"
+#include "view/adjustment_input.hpp"
 
 #include <cmath>
 

@@ -1,4 +1,4 @@
-#include "persistence/app_identity.hpp"
+#include "platform/app_identity.hpp"
 #include "persistence/app_settings.hpp"
 #include "persistence/preference_key.hpp"
 #include "platform/atomic_file.hpp"

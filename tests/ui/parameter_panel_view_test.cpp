@@ -1,4 +1,4 @@
-#include "panel/panel_colors.hpp"
+#include "view/panel_colors.hpp"
 #include "ui/browsing/select_view.hpp"
 #include "ui/panel/panel_button.hpp"
 #include "ui/panel/parameter_key_cap.hpp"

@@ -5,7 +5,7 @@
 #include "engine/raw_development_cache.hpp"
 #include "engine/raw_development_support_store.hpp"
 #include "persistence/preference_key.hpp"
-#include "shell/panel_resize_limits.hpp"
+#include "app/panel_resize_limits.hpp"
 
 #include <algorithm>
 #include <cmath>

@@ -14,7 +14,7 @@
 #include "library/folder_scanner.hpp"
 #include "library/parameter_clipboard_command.hpp"
 #include "library/photo_library.hpp"
-#include "loading/exif_copy_field.hpp"
+#include "model/exif_copy_field.hpp"
 #include "loading/exif_loader.hpp"
 #include "loading/histogram_loader.hpp"
 #include "loading/image_loader.hpp"

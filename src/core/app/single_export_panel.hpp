@@ -1,6 +1,6 @@
 #pragma once
 
-#include "export/single_export_format.hpp"
+#include "model/single_export_format.hpp"
 
 #include <filesystem>
 #include <functional>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "export/exporter_rendering.hpp"
-#include "export/single_export_format.hpp"
+#include "model/single_export_format.hpp"
 #include "model/manual_crop.hpp"
 #include "model/photo.hpp"
 #include "model/photo_parameters.hpp"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/mask_weight_plan.hpp"
+#include "model/mask_weight_plan.hpp"
 #include "engine/vignette_adjustment.hpp"
 #include "model/manual_crop.hpp"
 #include "platform/geometry.hpp"

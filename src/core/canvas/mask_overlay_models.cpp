@@ -1,7 +1,7 @@
 #include "canvas/mask_overlay_models.hpp"
 
 #include "canvas/plane_math.hpp"
-#include "engine/mask_weight_plan.hpp"
+#include "model/mask_weight_plan.hpp"
 #include "model/mask_kind_catalog.hpp"
 #include "model/photo_parameters.hpp"
 

@@ -1,7 +1,7 @@
 #include "engine/mask_blend.hpp"
 
 #include "engine/byte_rounding.hpp"
-#include "engine/mask_weight_plan.hpp"
+#include "model/mask_weight_plan.hpp"
 
 #include <variant>
 

@@ -2,7 +2,7 @@
 
 #include "engine/first_sweep.hpp"
 #include "engine/mask_blend.hpp"
-#include "engine/mask_weight_plan.hpp"
+#include "model/mask_weight_plan.hpp"
 #include "engine/row_bands.hpp"
 #include "engine/second_pass_stages.hpp"
 #include "model/mask_kind_catalog.hpp"

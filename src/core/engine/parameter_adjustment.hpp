@@ -1,7 +1,7 @@
 #pragma once
 
 #include "engine/cancellation_probe.hpp"
-#include "engine/mask_weight_plan.hpp"
+#include "model/mask_weight_plan.hpp"
 #include "engine/parameter_lookup_tables.hpp"
 #include "engine/parameter_processing_plan.hpp"
 #include "engine/vignette_adjustment.hpp"

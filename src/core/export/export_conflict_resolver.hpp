@@ -1,6 +1,6 @@
 #pragma once
 
-#include "export/export_conflict_mode.hpp"
+#include "model/export_conflict_mode.hpp"
 #include "model/photo.hpp"
 
 #include <filesystem>

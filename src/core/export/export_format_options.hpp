@@ -1,6 +1,6 @@
 #pragma once
 
-#include "export/export_format_mode.hpp"
+#include "model/export_format_mode.hpp"
 #include "export/export_image_format.hpp"
 #include "model/photo.hpp"
 

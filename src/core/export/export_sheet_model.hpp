@@ -1,10 +1,10 @@
 #pragma once
 
 #include "export/export_cancellation_token.hpp"
-#include "export/export_conflict_mode.hpp"
-#include "export/export_format_mode.hpp"
+#include "model/export_conflict_mode.hpp"
+#include "model/export_format_mode.hpp"
 #include "export/export_format_options.hpp"
-#include "export/export_long_edge_mode.hpp"
+#include "model/export_long_edge_mode.hpp"
 #include "export/export_result.hpp"
 #include "export/exporter.hpp"
 #include "model/photo_list_row.hpp"

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "export/export_cancellation_token.hpp"
-#include "export/export_conflict_mode.hpp"
+#include "model/export_conflict_mode.hpp"
 #include "export/export_format_options.hpp"
 #include "export/export_manifest.hpp"
 #include "export/export_result.hpp"

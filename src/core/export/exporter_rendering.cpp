@@ -10,7 +10,7 @@
 #include "model/mask_kind_catalog.hpp"
 #include "model/photo_edit_geometry.hpp"
 #include "model/photo_rotation.hpp"
-#include "persistence/app_identity.hpp"
+#include "platform/app_identity.hpp"
 #include "platform/exif_writer.hpp"
 #include "platform/heif_encoder.hpp"
 #include "platform/jpeg_encoder.hpp"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "export/single_export_format.hpp"
+#include "model/single_export_format.hpp"
 #include "model/photo.hpp"
 #include "model/retouch_slot.hpp"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "loading/exif_copy_field.hpp"
+#include "model/exif_copy_field.hpp"
 #include "loading/exif_display_values.hpp"
 
 #include <string>

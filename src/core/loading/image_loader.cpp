@@ -3,7 +3,7 @@
 #include "engine/raw_developer.hpp"
 #include "engine/raw_development_settings.hpp"
 #include "loading/image_loader_scheduling.hpp"
-#include "persistence/app_identity.hpp"
+#include "platform/app_identity.hpp"
 #include "platform/memory_return.hpp"
 
 #include <algorithm>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/mask_weight_plan.hpp"
+#include "model/mask_weight_plan.hpp"
 #include "model/mask_display_color.hpp"
 #include "model/mask_kind.hpp"
 #include "model/photo_parameter.hpp"

@@ -1,6 +1,6 @@
 #include "panel/parameter_clipboard_button_kind.hpp"
 
-#include "panel/panel_colors.hpp"
+#include "view/panel_colors.hpp"
 
 namespace sorvin {
 

@@ -1,6 +1,6 @@
 #include "panel/parameter_key_cap_visual_state.hpp"
 
-#include "panel/panel_colors.hpp"
+#include "view/panel_colors.hpp"
 
 #include <array>
 

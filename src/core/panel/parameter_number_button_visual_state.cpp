@@ -1,7 +1,7 @@
 #include "panel/parameter_number_button_visual_state.hpp"
 
-#include "panel/curve_display_palette.hpp"
-#include "panel/panel_colors.hpp"
+#include "view/curve_display_palette.hpp"
+#include "view/panel_colors.hpp"
 
 #include <array>
 

@@ -1,7 +1,7 @@
 #include "panel/parameter_number_row_metrics.hpp"
 
 #include "model/mask_kind_catalog.hpp"
-#include "panel/panel_colors.hpp"
+#include "view/panel_colors.hpp"
 #include "panel/parameter_number_button_visual_state.hpp"
 
 #include <array>

@@ -1,7 +1,7 @@
 #include "panel/parameter_preset_save_sheet_model.hpp"
 
 #include "model/photo_parameter.hpp"
-#include "panel/panel_colors.hpp"
+#include "view/panel_colors.hpp"
 #include "platform/grapheme_text.hpp"
 
 namespace sorvin {

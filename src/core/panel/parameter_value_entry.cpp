@@ -1,6 +1,6 @@
 #include "panel/parameter_value_entry.hpp"
 
-#include "shell/adjustment_input.hpp"
+#include "view/adjustment_input.hpp"
 
 namespace sorvin {
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "model/photo_parameter.hpp"
-#include "shell/adjustment_input_focus.hpp"
+#include "view/adjustment_input_focus.hpp"
 
 #include <functional>
 #include <optional>

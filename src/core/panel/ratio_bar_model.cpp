@@ -1,6 +1,6 @@
 #include "panel/ratio_bar_model.hpp"
 
-#include "shell/adjustment_input.hpp"
+#include "view/adjustment_input.hpp"
 
 #include <algorithm>
 #include <fmt/format.h>

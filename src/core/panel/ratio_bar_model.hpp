@@ -4,7 +4,7 @@
 #include "model/manual_crop.hpp"
 #include "model/photo.hpp"
 #include "model/photo_rotation.hpp"
-#include "shell/adjustment_input_focus.hpp"
+#include "view/adjustment_input_focus.hpp"
 
 #include <array>
 #include <optional>

@@ -1,6 +1,6 @@
 #include "panel/source_selector_labels.hpp"
 
-#include "panel/panel_colors.hpp"
+#include "view/panel_colors.hpp"
 
 #include <algorithm>
 

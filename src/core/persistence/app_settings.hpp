@@ -1,10 +1,10 @@
 #pragma once
 
-#include "export/export_conflict_mode.hpp"
-#include "export/export_format_mode.hpp"
-#include "export/export_long_edge_mode.hpp"
-#include "export/single_export_format.hpp"
-#include "loading/exif_copy_field.hpp"
+#include "model/export_conflict_mode.hpp"
+#include "model/export_format_mode.hpp"
+#include "model/export_long_edge_mode.hpp"
+#include "model/single_export_format.hpp"
+#include "model/exif_copy_field.hpp"
 #include "model/parameter_page.hpp"
 #include "model/photo_sort_key.hpp"
 #include "persistence/parameter_preset_store.hpp"

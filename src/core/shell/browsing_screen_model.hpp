@@ -3,7 +3,7 @@
 #include "model/parameter_page.hpp"
 #include "model/photo.hpp"
 #include "shell/exif_panel_model.hpp"
-#include "shell/panel_resize_limits.hpp"
+#include "app/panel_resize_limits.hpp"
 
 #include <array>
 #include <cstdint>

@@ -1,13 +1,13 @@
 #pragma once
 
-#include "loading/exif_copy_field.hpp"
+#include "model/exif_copy_field.hpp"
 #include "loading/exif_display_values.hpp"
 #include "loading/histogram_data.hpp"
 #include "model/exif_metadata.hpp"
 #include "model/photo.hpp"
 #include "model/photo_source.hpp"
 #include "platform/geometry.hpp"
-#include "shell/view_color.hpp"
+#include "view/view_color.hpp"
 
 #include <array>
 #include <cstdint>

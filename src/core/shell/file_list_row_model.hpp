@@ -5,7 +5,7 @@
 #include "model/photo_source.hpp"
 #include "model/retouch_slot.hpp"
 #include "shell/source_badge_presentation.hpp"
-#include "shell/view_color.hpp"
+#include "view/view_color.hpp"
 
 #include <optional>
 #include <string>

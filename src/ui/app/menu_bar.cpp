@@ -2,7 +2,7 @@
 
 #include "app/app_state.hpp"
 #include "app/undo_manager.hpp"
-#include "persistence/app_identity.hpp"
+#include "platform/app_identity.hpp"
 #include "shell/shell_commands.hpp"
 #include "ui/app/app_delegate.hpp"
 #include "ui/platform/library_observer.hpp"

@@ -1,7 +1,7 @@
 #include "ui/app/sorvin_application.hpp"
 
 #include "app/app_state.hpp"
-#include "persistence/app_identity.hpp"
+#include "platform/app_identity.hpp"
 #include "persistence/app_settings.hpp"
 #include "persistence/legacy_data_migrator.hpp"
 #include "platform/background_executor.hpp"

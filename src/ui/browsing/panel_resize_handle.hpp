@@ -1,7 +1,7 @@
 #pragma once
 
 #include "shell/browsing_screen_model.hpp"
-#include "shell/panel_resize_limits.hpp"
+#include "app/panel_resize_limits.hpp"
 
 #include <QWidget>
 #include <functional>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "shell/adjustment_input_focus.hpp"
+#include "view/adjustment_input_focus.hpp"
 #include "shell/hold_advance_repeater.hpp"
 #include "shell/key_dispatcher.hpp"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "shell/view_color.hpp"
+#include "view/view_color.hpp"
 
 #include <QColor>
 

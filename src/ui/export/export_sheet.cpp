@@ -3,7 +3,7 @@
 #include "app/app_state.hpp"
 #include "export/export_runner.hpp"
 #include "persistence/app_settings.hpp"
-#include "shell/view_color.hpp"
+#include "view/view_color.hpp"
 #include "ui/browsing/view_colors.hpp"
 #include "ui/panel/panel_button.hpp"
 #include "ui/platform/library_observer.hpp"

@@ -3,7 +3,7 @@
 #include "app/app_state.hpp"
 #include "model/mask_kind_catalog.hpp"
 #include "model/parameter_panel_pages.hpp"
-#include "panel/panel_colors.hpp"
+#include "view/panel_colors.hpp"
 #include "panel/parameter_child_slider_appearance.hpp"
 #include "panel/parameter_clipboard_button_kind.hpp"
 #include "panel/parameter_edit_target_palette.hpp"

@@ -1,7 +1,7 @@
 #include "ui/panel/parameter_preset_organizer_sheet.hpp"
 
 #include "app/app_state.hpp"
-#include "panel/panel_colors.hpp"
+#include "view/panel_colors.hpp"
 #include "ui/panel/panel_button.hpp"
 #include "ui/platform/sorvin_look.hpp"
 

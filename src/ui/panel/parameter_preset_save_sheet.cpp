@@ -1,7 +1,7 @@
 #include "ui/panel/parameter_preset_save_sheet.hpp"
 
 #include "app/app_state.hpp"
-#include "panel/panel_colors.hpp"
+#include "view/panel_colors.hpp"
 #include "panel/parameter_preset_save_sheet_model.hpp"
 #include "ui/panel/panel_button.hpp"
 #include "ui/panel/shrinking_label.hpp"

@@ -1,6 +1,6 @@
 #include "ui/panel/parameter_slot_column_view.hpp"
 
-#include "panel/panel_colors.hpp"
+#include "view/panel_colors.hpp"
 #include "panel/parameter_slot_column.hpp"
 #include "shell/keyboard_maps.hpp"
 #include "ui/panel/dimming_veil.hpp"

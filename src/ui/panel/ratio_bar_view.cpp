@@ -1,7 +1,7 @@
 #include "ui/panel/ratio_bar_view.hpp"
 
 #include "app/app_state.hpp"
-#include "panel/panel_colors.hpp"
+#include "view/panel_colors.hpp"
 #include "ui/panel/panel_button.hpp"
 #include "ui/platform/library_observer.hpp"
 #include "ui/platform/signal_adapter.hpp"

@@ -1,6 +1,6 @@
 #include "ui/panel/tone_curve_graph_view.hpp"
 
-#include "panel/curve_display_palette.hpp"
+#include "view/curve_display_palette.hpp"
 #include "ui/panel/panel_button.hpp"
 
 #include <QPainter>

@@ -1,6 +1,6 @@
 #include "ui/panel/vertical_parameter_slider.hpp"
 
-#include "panel/panel_colors.hpp"
+#include "view/panel_colors.hpp"
 #include "panel/vertical_parameter_slider_geometry.hpp"
 #include "shell/keyboard_maps.hpp"
 #include "ui/panel/panel_button.hpp"

@@ -1,6 +1,6 @@
 #include "ui/platform/feed_updater.hpp"
 
-#include "persistence/app_identity.hpp"
+#include "platform/app_identity.hpp"
 #include "shell/update_feed.hpp"
 
 #include <QApplication>

@@ -1,6 +1,6 @@
 #include "ui/settings/settings_view.hpp"
 
-#include "persistence/app_identity.hpp"
+#include "platform/app_identity.hpp"
 #include "persistence/app_settings.hpp"
 #include "shell/pacing_settings.hpp"
 #include "shell/release_notes.hpp"

@@ -1,4 +1,4 @@
-#include "shell/adjustment_input.hpp"
+#include "view/adjustment_input.hpp"
 
 #include <cmath>
 #include <gtest/gtest.h>

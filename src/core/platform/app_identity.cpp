@@ -1,4 +1,4 @@
-#include "persistence/app_identity.hpp"
+#include "platform/app_identity.hpp"
 
 namespace sorvin::AppIdentity {
 

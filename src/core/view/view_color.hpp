@@ -1,7 +1,7 @@
 #pragma once
 
-#include "panel/curve_display_palette.hpp"
-#include "panel/panel_colors.hpp"
+#include "view/curve_display_palette.hpp"
+#include "view/panel_colors.hpp"
 #include "platform/srgb_color.hpp"
 
 namespace sorvin {

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "platform/signal.hpp"
-#include "shell/adjustment_input_field.hpp"
+#include "view/adjustment_input_field.hpp"
 
 #include <optional>
 
