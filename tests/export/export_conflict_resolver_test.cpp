@@ -63,6 +63,22 @@ TEST_F(ExportConflictResolverTest, OverwriteModeReplacesThroughAHiddenFileBeside
     EXPECT_NE(target("IMG_0001.jpg", Mode::overwrite)->temporaryURL, replacing->temporaryURL);
 }
 
+// A killed export leaves its hidden temporary file beside the file it was replacing; the next
+// overwrite of that name removes it, but never one that a running export is writing.
+TEST_F(ExportConflictResolverTest, OverwriteRemovesTheTemporariesOfEndedExportsOnly) {
+    const std::string ended = ".IMG_0001.jpg.sorvin-tmp-" + std::to_string(test::endedProcessId()) + "-A1";
+    const std::string ours = ".IMG_0001.jpg.sorvin-tmp-" + std::to_string(::getpid()) + "-B2";
+    const std::string otherName =
+        ".IMG_0002.jpg.sorvin-tmp-" + std::to_string(test::endedProcessId()) + "-C3";
+    for (const auto& name : {ended, ours, otherName, std::string("IMG_0001.jpg")})
+        touch(name);
+    ASSERT_TRUE(target("IMG_0001.jpg", Mode::overwrite)->replacesExisting);
+    EXPECT_FALSE(fs::exists(folder / ended));
+    EXPECT_TRUE(fs::exists(folder / ours));
+    EXPECT_TRUE(fs::exists(folder / otherName));
+    EXPECT_TRUE(fs::exists(folder / "IMG_0001.jpg"));
+}
+
 TEST_F(ExportConflictResolverTest, OverwriteModeNumbersProtectedFilesLinksToThemAndFolders) {
     touch("IMG_0001.jpg");
     const auto protectedPaths = ExportConflictResolver::protectedSourcePaths({}, {folder / "IMG_0001.jpg"});

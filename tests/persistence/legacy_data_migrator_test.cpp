@@ -57,12 +57,18 @@ TEST(SupportFolderMigration, AFailedCopyLeavesNothingAndTheNextStartCopiesAgain)
     EXPECT_EQ(std::distance(fs::directory_iterator(base.path()), fs::directory_iterator()), 1);
 
     fs::remove(base / "Tolvanite" / "sub" / "pipe");
-    // What a crash in the middle of a copy would leave.
-    fs::create_directories(base / ".Sorvin.migrating-crashed" / "half");
+    // What a crash in the middle of a copy would leave, and the copy another instance starting
+    // at the same moment is still making.
+    const fs::path crashed = ".Sorvin.migrating-" + std::to_string(test::endedProcessId()) + "-a1B2c3";
+    const fs::path running = ".Sorvin.migrating-" + std::to_string(::getppid()) + "-d4E5f6";
+    fs::create_directories(base / crashed / "half");
+    fs::create_directories(base / running / "half");
     EXPECT_TRUE(LegacyDataMigrator::copyApplicationSupportIfNeeded(base.path()));
     EXPECT_EQ(AtomicFile::read(base / "Sorvin" / "a.json"), "a");
     EXPECT_TRUE(fs::is_directory(base / "Sorvin" / "sub"));
-    EXPECT_EQ(std::distance(fs::directory_iterator(base.path()), fs::directory_iterator()), 2);
+    EXPECT_FALSE(fs::exists(base / crashed));
+    EXPECT_TRUE(fs::is_directory(base / running / "half"));
+    EXPECT_EQ(std::distance(fs::directory_iterator(base.path()), fs::directory_iterator()), 3);
 }
 
 TEST(PreferenceMigration, FillsOnlyMissingKeysFromThePredecessorsPrefixedKeys) {

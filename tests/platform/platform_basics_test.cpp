@@ -56,11 +56,7 @@ TEST(AtomicFile, ReadRefusesOversizedFilesAndAnythingButAFileWithoutWaiting) {
 // them, but never one that a running process is writing, nor one of another file.
 TEST(AtomicFile, ASaveRemovesTheTemporariesOfProcessesThatNoLongerRun) {
     test::TemporaryFolder folder;
-    const pid_t dead = ::fork();
-    if (dead == 0) ::_exit(0);
-    ASSERT_GT(dead, 0);
-    ::waitpid(dead, nullptr, 0);
-    const std::string gone = std::to_string(dead);
+    const std::string gone = std::to_string(test::endedProcessId());
     const std::string running = std::to_string(::getppid());
     const std::string self = std::to_string(::getpid());
     const std::vector<std::string> stale = {"record.json.tmp-" + gone, ".record.json.tmp-" + gone + "-A1",

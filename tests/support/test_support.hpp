@@ -4,6 +4,8 @@
 #include <filesystem>
 #include <random>
 #include <string>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace sorvin::test {
 
@@ -14,6 +16,14 @@ inline std::filesystem::path samplesDir() {
 }
 
 inline std::filesystem::path sample(const std::string& relative) { return samplesDir() / relative; }
+
+// The id of a process that has ended, for the leftovers of a killed one.
+inline pid_t endedProcessId() {
+    const pid_t child = ::fork();
+    if (child == 0) ::_exit(0);
+    ::waitpid(child, nullptr, 0);
+    return child;
+}
 
 // A fresh folder below the system's temporary folder, removed with everything in it at the end.
 class TemporaryFolder {

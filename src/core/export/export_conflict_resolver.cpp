@@ -1,6 +1,7 @@
 #include "export/export_conflict_resolver.hpp"
 
 #include "model/file_name_resolver.hpp"
+#include "platform/atomic_file.hpp"
 #include "platform/file_path.hpp"
 #include "platform/uuid_text.hpp"
 
@@ -10,8 +11,16 @@ namespace sorvin {
 
 namespace fs = std::filesystem;
 
+namespace {
+
+std::string temporaryPrefix(const std::string& name) {
+    return "." + name + ".sorvin-tmp-";
+}
+
+} // namespace
+
 std::string ExportConflictResolver::temporaryName(const std::string& name) {
-    return "." + name + ".sorvin-tmp-" + std::to_string(::getpid()) + "-" + UuidText::random();
+    return temporaryPrefix(name) + std::to_string(::getpid()) + "-" + UuidText::random();
 }
 
 std::optional<ExportWriteTarget> ExportConflictResolver::target(const std::string& name,
@@ -26,8 +35,11 @@ std::optional<ExportWriteTarget> ExportConflictResolver::target(const std::strin
             return ExportWriteTarget{candidate, candidate, false, false};
         const bool isDirectory = fs::is_directory(candidate, error);
         if (status.type() != fs::file_type::none && !isDirectory &&
-            !protectedPaths.contains(FilePath::resolved(candidate).string()))
+            !protectedPaths.contains(FilePath::resolved(candidate).string())) {
+            // An export killed while replacing this file left its temporary file behind.
+            AtomicFile::removeStaleTemporaries(folder, {temporaryPrefix(name)});
             return ExportWriteTarget{candidate, folder / temporaryName(name), true, false};
+        }
     }
     const auto url = FileNameResolver::availableURL(name, folder);
     if (!url) return std::nullopt;

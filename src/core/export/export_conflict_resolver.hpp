@@ -28,7 +28,8 @@ struct ExportConflictResolver {
     using ProtectedPaths = std::set<std::string>;
 
     // Overwrite mode replaces an existing file that is neither a folder nor protected; every other
-    // case takes the first free numbered name. None when no name up to number 999 is free.
+    // case takes the first free numbered name. None when no name up to number 999 is free. A file
+    // about to be replaced first loses the temporary files that ended exports left beside it.
     static std::optional<ExportWriteTarget> target(const std::string& name,
                                                    const std::filesystem::path& folder,
                                                    ExportConflictMode mode,

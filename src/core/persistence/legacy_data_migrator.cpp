@@ -1,5 +1,6 @@
 #include "persistence/legacy_data_migrator.hpp"
 
+#include "platform/atomic_file.hpp"
 #include "platform/xdg_folders.hpp"
 
 #include <cerrno>
@@ -8,6 +9,7 @@
 #include <fcntl.h>
 #include <string>
 #include <system_error>
+#include <unistd.h>
 
 namespace sorvin::LegacyDataMigrator {
 
@@ -44,13 +46,12 @@ bool copyApplicationSupportIfNeeded(const std::optional<fs::path>& base) {
     if (fs::exists(fs::symlink_status(target, error))) return false;
     if (!fs::is_directory(source, error)) return false;
 
-    // A copy cut short by a crash left its temporary folder behind; it is never finished.
+    // A copy cut short by a crash left its temporary folder behind; it is never finished. Another
+    // instance starting at the same moment may still be copying into its own.
     const std::string temporaryPrefix = std::string(".") + supportFolderName + ".migrating-";
-    for (const auto& entry : fs::directory_iterator(folder, error))
-        if (entry.path().filename().string().starts_with(temporaryPrefix))
-            fs::remove_all(entry.path(), error);
+    AtomicFile::removeStaleTemporaries(folder, {temporaryPrefix}, AtomicFile::Leftover::folder);
 
-    std::string pattern = (folder / (temporaryPrefix + "XXXXXX")).string();
+    std::string pattern = (folder / (temporaryPrefix + std::to_string(::getpid()) + "-XXXXXX")).string();
     if (!::mkdtemp(pattern.data()))
         throw fs::filesystem_error("create temporary folder", folder, lastError());
     const fs::path temporary = pattern;

@@ -3,11 +3,13 @@
 #include "platform/regular_file.hpp"
 #include "platform/uuid_text.hpp"
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <csignal>
 #include <dirent.h>
 #include <fcntl.h>
+#include <optional>
 #include <string>
 #include <sys/stat.h>
 #include <system_error>
@@ -18,7 +20,9 @@ namespace sorvin::AtomicFile {
 
 namespace {
 
-[[noreturn]] void fail(const char* what) { throw std::system_error(errno, std::generic_category(), what); }
+[[noreturn]] void fail(const char* what) {
+    throw std::system_error(errno, std::generic_category(), what);
+}
 
 class Descriptor {
 public:
@@ -39,15 +43,13 @@ bool isRunning(pid_t process) {
     return ::kill(process, 0) == 0 || errno != ESRCH;
 }
 
-// The writer's process id when the name is one of the target's temporary names.
-std::optional<pid_t> writerOf(std::string_view entry, const std::string& name) {
-    std::string_view rest;
-    if (entry.starts_with(name + ".tmp-"))
-        rest = entry.substr(name.size() + 5);
-    else if (entry.starts_with("." + name + ".tmp-"))
-        rest = entry.substr(name.size() + 6);
-    else
-        return std::nullopt;
+// The writer's process id when the name is one of the prefixes, a process id and optionally "-"
+// and more.
+std::optional<pid_t> writerOf(std::string_view entry, std::initializer_list<std::string_view> prefixes) {
+    const auto prefix =
+        std::ranges::find_if(prefixes, [&](std::string_view p) { return entry.starts_with(p); });
+    if (prefix == prefixes.end()) return std::nullopt;
+    const std::string_view rest = entry.substr(prefix->size());
     pid_t process = 0;
     const auto [end, error] = std::from_chars(rest.data(), rest.data() + rest.size(), process);
     if (error != std::errc() || end == rest.data() || process <= 0) return std::nullopt;
@@ -55,25 +57,10 @@ std::optional<pid_t> writerOf(std::string_view entry, const std::string& name) {
     return process;
 }
 
-// Removes the temporary files of the target whose writer no longer runs, and the fixed-name one
-// of this very process (a write of ours that could not clean up). Only regular files are removed.
-void removeStaleTemporaries(const std::filesystem::path& target, const std::string& ownFixedName) {
-    const std::filesystem::path folder = target.parent_path().empty() ? "." : target.parent_path();
-    DIR* directory = ::opendir(folder.c_str());
-    if (!directory) return;
-    const std::string name = target.filename().string();
-    const pid_t self = ::getpid();
-    while (const dirent* entry = ::readdir(directory)) {
-        const std::string_view entryName = entry->d_name;
-        const auto writer = writerOf(entryName, name);
-        if (!writer) continue;
-        const bool stale = *writer == self ? entryName == ownFixedName : !isRunning(*writer);
-        struct stat info {};
-        if (stale && ::fstatat(::dirfd(directory), entry->d_name, &info, AT_SYMLINK_NOFOLLOW) == 0 &&
-            S_ISREG(info.st_mode))
-            ::unlinkat(::dirfd(directory), entry->d_name, 0);
-    }
-    ::closedir(directory);
+// Removes the fixed-name temporary of this very process: a write of ours that could not clean up.
+void removeOwnLeftover(const std::filesystem::path& file) {
+    struct stat info {};
+    if (::lstat(file.c_str(), &info) == 0 && S_ISREG(info.st_mode)) ::unlink(file.c_str());
 }
 
 // Makes the rename itself durable.
@@ -86,11 +73,32 @@ void flushFolder(const std::filesystem::path& folder) {
 
 } // namespace
 
+void removeStaleTemporaries(const std::filesystem::path& folder,
+                            std::initializer_list<std::string_view> prefixes, Leftover kind) {
+    DIR* directory = ::opendir(folder.empty() ? "." : folder.c_str());
+    if (!directory) return;
+    const pid_t self = ::getpid();
+    while (const dirent* entry = ::readdir(directory)) {
+        const auto writer = writerOf(entry->d_name, prefixes);
+        if (!writer || *writer == self || isRunning(*writer)) continue;
+        struct stat info {};
+        if (::fstatat(::dirfd(directory), entry->d_name, &info, AT_SYMLINK_NOFOLLOW) != 0) continue;
+        if (kind == Leftover::file && S_ISREG(info.st_mode)) {
+            ::unlinkat(::dirfd(directory), entry->d_name, 0);
+        } else if (kind == Leftover::folder && S_ISDIR(info.st_mode)) {
+            std::error_code ignored;
+            std::filesystem::remove_all(folder / entry->d_name, ignored);
+        }
+    }
+    ::closedir(directory);
+}
+
 void write(const std::filesystem::path& target, std::string_view bytes, TemporaryName naming) {
     const std::string name = target.filename().string();
     const std::string process = std::to_string(::getpid());
     const std::string fixedName = name + ".tmp-" + process;
-    removeStaleTemporaries(target, fixedName);
+    removeStaleTemporaries(target.parent_path(), {name + ".tmp-", "." + name + ".tmp-"});
+    removeOwnLeftover(target.parent_path() / fixedName);
     const std::string temporaryName = naming == TemporaryName::perProcess
                                           ? fixedName
                                           : "." + name + ".tmp-" + process + "-" + UuidText::random();

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <filesystem>
+#include <initializer_list>
 #include <string_view>
+#include <sys/types.h>
 
 namespace sorvin::AtomicFile {
 
@@ -19,6 +21,16 @@ enum class TemporaryName {
 // std::system_error.
 void write(const std::filesystem::path& target, std::string_view bytes,
            TemporaryName naming = TemporaryName::hidden);
+
+// What a temporary name beside a target stands for.
+enum class Leftover { file, folder };
+
+// Removes from the folder the leftovers of processes that no longer run: the entries named one of
+// the prefixes, a process id and optionally "-" and more, whose process has ended. A running process's entry
+// is never touched, nor this process's own; only regular files (or only folders with their contents) are
+// removed. Silent.
+void removeStaleTemporaries(const std::filesystem::path& folder,
+                            std::initializer_list<std::string_view> prefixes, Leftover kind = Leftover::file);
 
 // Reads a whole file without ever waiting: only a regular file (or a link to one) of at most
 // maxBytes is read; a FIFO, device or folder under the name is refused at once. Throws
