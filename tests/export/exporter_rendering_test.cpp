@@ -147,6 +147,13 @@ struct Metadata {
     Exiv2::IptcData iptc;
 };
 
+// The text of one key, empty when the data lack it.
+template <typename Data, typename Key>
+std::string textOf(const Data& data, const Key& key) {
+    const auto found = data.findKey(key);
+    return found == data.end() ? std::string() : found->toString();
+}
+
 Metadata metadataOf(const std::string& bytes, ExportImageFormat format) {
     Metadata metadata;
     if (format == ExportImageFormat::jpeg) {
@@ -202,11 +209,7 @@ TEST(ExporterRenderingTest, AReencodedOutputKeepsThePhotographersMetadata) {
         const auto bytes = Exporter::encodedImage(rendered, format);
         ASSERT_TRUE(bytes);
         const Metadata output = metadataOf(*bytes, format);
-        const auto& exif = output.exif;
-        const auto exifText = [&](const char* key) {
-            const auto found = exif.findKey(Exiv2::ExifKey(key));
-            return found == exif.end() ? std::string() : found->toString();
-        };
+        const auto exifText = [&](const char* key) { return textOf(output.exif, Exiv2::ExifKey(key)); };
         EXPECT_EQ(exifText("Exif.Image.Orientation"), "1");
         EXPECT_EQ(exifText("Exif.Photo.PixelXDimension"), "60");
         EXPECT_EQ(exifText("Exif.Photo.PixelYDimension"), "40");
@@ -215,19 +218,14 @@ TEST(ExporterRenderingTest, AReencodedOutputKeepsThePhotographersMetadata) {
         EXPECT_EQ(exifText("Exif.Thumbnail.JPEGInterchangeFormat"), "");
         EXPECT_EQ(exifText("Exif.NikonPreview.JPEGInterchangeFormat"), "");
 
-        const auto& xmp = output.xmp;
-        const auto xmpText = [&](const char* key) {
-            const auto found = xmp.findKey(Exiv2::XmpKey(key));
-            return found == xmp.end() ? std::string() : found->toString();
-        };
+        const auto xmpText = [&](const char* key) { return textOf(output.xmp, Exiv2::XmpKey(key)); };
         EXPECT_EQ(xmpText("Xmp.dc.subject"), "Iceland, glacier");
         EXPECT_EQ(xmpText("Xmp.xmp.Rating"), "4");
         EXPECT_EQ(xmpText("Xmp.tiff.Orientation"), "1");
         EXPECT_EQ(xmpText("Xmp.dc.creator"), "Phil Askey");
         if (format == ExportImageFormat::jpeg) {
-            const auto& iptc = output.iptc;
-            EXPECT_EQ(iptc.findKey(Exiv2::IptcKey("Iptc.Application2.Copyright"))->toString(), "(C) A. Photographer");
-            EXPECT_EQ(iptc.findKey(Exiv2::IptcKey("Iptc.Application2.Byline"))->toString(), "Phil Askey");
+            EXPECT_EQ(textOf(output.iptc, Exiv2::IptcKey("Iptc.Application2.Copyright")), "(C) A. Photographer");
+            EXPECT_EQ(textOf(output.iptc, Exiv2::IptcKey("Iptc.Application2.Byline")), "Phil Askey");
         } else { // no place for IPTC in HEIF: its values are in the XMP
             EXPECT_EQ(xmpText("Xmp.dc.rights"), "lang=\"x-default\" (C) A. Photographer");
         }

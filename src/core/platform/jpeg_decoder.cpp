@@ -3,6 +3,7 @@
 #include "platform/color_profile.hpp"
 #include "platform/draw_or_none.hpp"
 #include "platform/exif_block.hpp"
+#include "platform/jpeg_error_jump.hpp"
 
 #include <csetjmp>
 #include <cstdio>
@@ -15,35 +16,23 @@ namespace sorvin {
 
 namespace {
 
-// libjpeg reports fatal errors by calling error_exit, which must not return: it jumps back to the
-// setjmp of the step that is running. Each step below is a plain function that calls only C and
-// creates no object with a destructor between its setjmp and its end, so the jump skips nothing.
-struct ErrorManager {
-    jpeg_error_mgr base;
-    std::jmp_buf jump;
-};
-
+// Each step below is a plain function that calls only C and creates no object with a destructor
+// between its setjmp and its end, so libjpeg's error jump skips nothing.
 struct ProgressMonitor {
     jpeg_progress_mgr base;
-    ErrorManager* errors;
+    JpegErrorJump* errors;
 };
-
-[[noreturn]] void jumpOnError(j_common_ptr cinfo) {
-    std::longjmp(reinterpret_cast<ErrorManager*>(cinfo->err)->jump, 1);
-}
-
-void ignoreMessage(j_common_ptr, int) {}
 
 void limitScans(j_common_ptr common) {
     auto* cinfo = reinterpret_cast<j_decompress_ptr>(common);
     if (cinfo->is_decompressor && cinfo->progressive_mode &&
         cinfo->input_scan_number > JpegDecoder::kMaxScans)
-        std::longjmp(reinterpret_cast<ErrorManager*>(cinfo->err)->jump, 1);
+        JpegErrorJump::jumpBack(common);
 }
 
 struct Session {
     jpeg_decompress_struct cinfo{};
-    ErrorManager errors{};
+    JpegErrorJump errors{};
     ProgressMonitor progress{};
     bool created = false;
     JOCTET* icc = nullptr;
@@ -52,9 +41,7 @@ struct Session {
 
 // Reads the header, picks the scale and output colours, and takes the ICC profile.
 bool readHeader(Session& s, const std::uint8_t* bytes, std::size_t size, int minimumLongEdge) {
-    s.cinfo.err = jpeg_std_error(&s.errors.base);
-    s.errors.base.error_exit = jumpOnError;
-    s.errors.base.emit_message = ignoreMessage;
+    s.cinfo.err = s.errors.install();
     if (setjmp(s.errors.jump) != 0) return false;
     jpeg_create_decompress(&s.cinfo);
     s.created = true;

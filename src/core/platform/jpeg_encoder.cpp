@@ -1,5 +1,7 @@
 #include "platform/jpeg_encoder.hpp"
 
+#include "platform/jpeg_error_jump.hpp"
+
 #include <algorithm>
 #include <csetjmp>
 #include <cstdio>
@@ -18,18 +20,6 @@ constexpr std::string_view kExifHeader("Exif\0\0", 6);
 constexpr std::string_view kXmpHeader("http://ns.adobe.com/xap/1.0/\0", 29);
 // A Photoshop image resource block holding the IPTC datasets: resource 0x0404, no name.
 constexpr std::string_view kIptcHeader("Photoshop 3.0\08BIM\x04\x04\0\0", 22);
-
-struct ErrorManager {
-    jpeg_error_mgr base;
-    std::jmp_buf jump;
-};
-
-[[noreturn]] void onError(j_common_ptr info) {
-    auto* manager = reinterpret_cast<ErrorManager*>(info->err);
-    std::longjmp(manager->jump, 1);
-}
-
-void onMessage(j_common_ptr, int) {} // no warnings on the console
 
 // Everything that touches libjpeg lives here, with no C++ object whose destructor a longjmp
 // would skip.
@@ -56,10 +46,8 @@ std::string iptcResourceSize(std::size_t size) {
 bool compress(const Image& image, int quality, const std::string& exif, const std::string& icc,
               const std::string& xmp, const std::string& iptc, unsigned char** buffer, unsigned long* size) {
     jpeg_compress_struct info{};
-    ErrorManager errors{};
-    info.err = jpeg_std_error(&errors.base);
-    errors.base.error_exit = onError;
-    errors.base.emit_message = onMessage;
+    JpegErrorJump errors{};
+    info.err = errors.install();
     if (setjmp(errors.jump)) {
         jpeg_destroy_compress(&info);
         return false;

@@ -8,6 +8,7 @@
 // recover.
 #include "platform/byte_source.hpp"
 #include "platform/image_properties.hpp"
+#include "platform/jpeg_error_jump.hpp"
 #include "platform/regular_file.hpp"
 #include "platform/tiff_structure.hpp"
 
@@ -108,24 +109,10 @@ bool walkHeader(Window& window, std::vector<std::uint8_t>& picture, std::vector<
     return false;
 }
 
-struct ErrorManager {
-    jpeg_error_mgr base;
-    std::jmp_buf jump;
-};
-
-[[noreturn]] void exitOnError(j_common_ptr cinfo) {
-    auto* errors = reinterpret_cast<ErrorManager*>(cinfo->err);
-    std::longjmp(errors->jump, 1);
-}
-
-void silence(j_common_ptr, int) {}
-
 // The header pass runs in a frame of its own so that longjmp leaves no C++ object behind.
-bool readHeader(jpeg_decompress_struct& cinfo, ErrorManager& errors,
+bool readHeader(jpeg_decompress_struct& cinfo, JpegErrorJump& errors,
                 const std::vector<std::uint8_t>& header) {
-    cinfo.err = jpeg_std_error(&errors.base);
-    errors.base.error_exit = exitOnError;
-    errors.base.emit_message = silence;
+    cinfo.err = errors.install();
     if (setjmp(errors.jump) != 0) return false;
     jpeg_create_decompress(&cinfo);
     jpeg_mem_src(&cinfo, header.data(), static_cast<unsigned long>(header.size()));
@@ -142,7 +129,7 @@ std::optional<ImageProperties> readJpeg(const RegularFile& file) {
     if (!walkHeader(window, picture, exif)) return std::nullopt;
 
     jpeg_decompress_struct cinfo{};
-    ErrorManager errors{};
+    JpegErrorJump errors{};
     std::optional<ImageProperties> result;
     if (readHeader(cinfo, errors, picture)) {
         const auto width = static_cast<std::int64_t>(cinfo.image_width);
