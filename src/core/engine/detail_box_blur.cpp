@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <immintrin.h>
 #include <memory>
 #include <tbb/blocked_range.h>
 #include <tbb/parallel_for.h>
@@ -46,6 +47,103 @@ void boxRow(const std::uint8_t* in, std::uint8_t* out, int n, int r) {
     }
     for (; i < n; ++i)
         step(i);
+}
+
+bool hasAvx2() {
+    static const bool supported = __builtin_cpu_supports("avx2");
+    return supported;
+}
+
+// prefix[k] = in[0] + ... + in[k - 1] for k = 0..n, eight sums at a time.
+__attribute__((target("avx2"))) void prefixSums(const std::uint8_t* in, std::uint32_t* prefix, int n) {
+    prefix[0] = 0;
+    __m256i carry = _mm256_setzero_si256();
+    int k = 0;
+    for (; k + 8 <= n; k += 8) {
+        std::int64_t eight;
+        std::memcpy(&eight, in + k, 8);
+        __m256i x = _mm256_cvtepu8_epi32(_mm_cvtsi64_si128(eight));
+        x = _mm256_add_epi32(x, _mm256_slli_si256(x, 4));
+        x = _mm256_add_epi32(x, _mm256_slli_si256(x, 8));
+        // The low half's total goes to every sum of the high half.
+        x = _mm256_add_epi32(x, _mm256_shuffle_epi32(_mm256_permute2x128_si256(x, x, 0x08), 0xFF));
+        x = _mm256_add_epi32(x, carry);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(prefix + k + 1), x);
+        carry = _mm256_permutevar8x32_epi32(x, _mm256_set1_epi32(7));
+    }
+    for (; k < n; ++k)
+        prefix[k + 1] = prefix[k] + in[k];
+}
+
+// The HalfUpMean of eight window sums of `count` samples (count <= HalfUpMean::kMaxFastCount).
+__attribute__((target("avx2"))) inline __m256i means8(__m256i sums, __m256i count, __m256i multiplier) {
+    const __m256i numerator = _mm256_add_epi32(_mm256_add_epi32(sums, sums), count);
+    const __m256i even = _mm256_srli_epi64(_mm256_mul_epu32(numerator, multiplier), 32);
+    const __m256i odd = _mm256_mul_epu32(_mm256_srli_epi64(numerator, 32), multiplier);
+    return _mm256_blend_epi32(even, odd, 0b10101010);
+}
+
+// The means of the eight windows whose sums are high[k] - low[k].
+__attribute__((target("avx2"))) inline __m256i windowMeans8(const std::uint32_t* high, const std::uint32_t* low,
+                                                            __m256i count, __m256i multiplier) {
+    const __m256i sums = _mm256_sub_epi32(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(high)),
+                                          _mm256_loadu_si256(reinterpret_cast<const __m256i*>(low)));
+    return means8(sums, count, multiplier);
+}
+
+// HalfUpMean of every count up to kMaxFastCount (index count - 1): the border windows of a row
+// change their count at every step.
+const std::vector<HalfUpMean>& fastMeans() {
+    static const std::vector<HalfUpMean> means = [] {
+        std::vector<HalfUpMean> all;
+        all.reserve(HalfUpMean::kMaxFastCount);
+        for (std::uint64_t count = 1; count <= HalfUpMean::kMaxFastCount; ++count)
+            all.emplace_back(count);
+        return all;
+    }();
+    return means;
+}
+
+// boxRow from prefix sums: every window sum is the difference of two of them, so the interior
+// runs 32 outputs at a time, and `out` may be `in` (the row is read whole before it is written).
+__attribute__((target("avx2"))) void boxRowAvx2(const std::uint8_t* in, std::uint8_t* out, int n, int r,
+                                                std::uint32_t* prefix) {
+    prefixSums(in, prefix, n);
+    const std::vector<HalfUpMean>& means = fastMeans();
+    const auto scalar = [&](int i) {
+        const int first = std::max(0, i - r);
+        const int last = std::min(n, i + r + 1);
+        out[i] = means[static_cast<std::size_t>(last - first - 1)](prefix[last] - prefix[first]);
+    };
+    const int interiorBegin = std::min(n, r);
+    const int interiorEnd = std::max(interiorBegin, n - r - 1);
+    int i = 0;
+    for (; i < interiorBegin; ++i)
+        scalar(i);
+    const auto count = static_cast<std::uint32_t>(2 * r + 1);
+    const __m256i counts = _mm256_set1_epi32(static_cast<int>(count));
+    const __m256i multiplier =
+        _mm256_set1_epi64x(static_cast<std::int64_t>((std::uint64_t{1} << 32) / (2 * std::uint64_t{count}) + 1));
+    const __m256i order = _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7);
+    for (; i + 32 <= interiorEnd; i += 32) {
+        const std::uint32_t* high = prefix + i + r + 1;
+        const std::uint32_t* low = prefix + i - r;
+        const __m256i a = _mm256_packus_epi32(windowMeans8(high, low, counts, multiplier),
+                                              windowMeans8(high + 8, low + 8, counts, multiplier));
+        const __m256i b = _mm256_packus_epi32(windowMeans8(high + 16, low + 16, counts, multiplier),
+                                              windowMeans8(high + 24, low + 24, counts, multiplier));
+        // The packs work per 128-bit half: put the 32 bytes back in order.
+        const __m256i bytes = _mm256_permutevar8x32_epi32(_mm256_packus_epi16(a, b), order);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + i), bytes);
+    }
+    for (; i < n; ++i)
+        scalar(i);
+}
+
+// The vector row needs its interior windows to divide by a multiply.
+bool vectorRow(int radius) {
+    return hasAvx2() && static_cast<std::uint64_t>(2) * static_cast<std::uint64_t>(radius) + 1 <=
+                            HalfUpMean::kMaxFastCount;
 }
 
 // Columns [c0, c1) of a vertical pass, swept row by row so that memory is read in rows. In place
@@ -152,11 +250,17 @@ void DetailBoxBlur::performParallelBands(int total, bool parallel,
 void DetailBoxBlur::horizontalPass(const std::uint8_t* in, std::uint8_t* out, int width, int height,
                                    int radius, bool parallel) {
     const auto w = static_cast<std::size_t>(width);
+    const bool vector = vectorRow(radius);
     performParallelBands(height, parallel, [&](int begin, int end) {
-        // In place, each row is read from a copy.
-        std::vector<std::uint8_t> copy(in == out ? w : 0);
+        // The vector row reads its prefix sums; in place, the scalar row reads a copy.
+        std::vector<std::uint32_t> prefix(vector ? w + 1 : 0);
+        std::vector<std::uint8_t> copy(!vector && in == out ? w : 0);
         for (int y = begin; y < end; ++y) {
             const std::size_t offset = w * static_cast<std::size_t>(y);
+            if (vector) {
+                boxRowAvx2(in + offset, out + offset, width, radius, prefix.data());
+                continue;
+            }
             const std::uint8_t* source = in + offset;
             if (in == out) source = static_cast<const std::uint8_t*>(std::memcpy(copy.data(), source, w));
             boxRow(source, out + offset, width, radius);
