@@ -2,6 +2,10 @@
 #include "ui/browsing/command_cheat_sheet_view.hpp"
 #include "ui/browsing/panel_collapse_button.hpp"
 #include "ui/browsing/select_view.hpp"
+#include "ui/browsing/view_colors.hpp"
+#include "ui/canvas/mask_addition_sheet.hpp"
+#include "ui/canvas/mask_tab_bar_view.hpp"
+#include "ui/export/export_sheet.hpp"
 #include "ui/overlays/toast_view.hpp"
 #include "ui/panel/panel_button.hpp"
 #include "ui/panel/parameter_key_cap.hpp"
@@ -11,6 +15,7 @@
 #include "ui/panel/vertical_parameter_slider.hpp"
 #include "ui/settings/settings_view.hpp"
 #include "ui_test_fixture.hpp"
+#include "view/sheet_look.hpp"
 
 #include <QAbstractButton>
 #include <QAbstractSlider>
@@ -279,21 +284,72 @@ TEST_F(WindowLayoutTest, TheDimmedPanelUnderASheetIsThePanelFadedIntoTheBackgrou
     const QImage dimmed = window().grab(area).toImage().convertToFormat(QImage::Format_RGB32);
     EXPECT_EQ(QtWarnings::seen(), QStringList());
     // Opacity 0.4 over the screen's plain background, pixel by pixel: nothing drawn twice. The
-    // screen's resize handle and collapse button lie over the panel's top 12 points undimmed.
+    // screen's resize handle and collapse button lie over the panel's top 12 points undimmed. The
+    // sheet's backdrop lies over all of it.
     const QColor background(28, 28, 30);
+    const double backdrop = 1 - SheetLook::backdrop.opacity;
     int wrong = 0;
     for (int y = 12; y < shown.height(); ++y)
         for (int x = 0; x < shown.width(); ++x) {
             const QColor a = shown.pixelColor(x, y);
             const QColor b = dimmed.pixelColor(x, y);
-            const auto near = [](int got, int full, int back) {
-                return std::abs(got - (0.4 * full + 0.6 * back)) <= 2.5;
+            const auto near = [backdrop](int got, int full, int back) {
+                return std::abs(got - backdrop * (0.4 * full + 0.6 * back)) <= 2.5;
             };
             wrong += !(near(b.red(), a.red(), background.red()) &&
                        near(b.green(), a.green(), background.green()) &&
                        near(b.blue(), a.blue(), background.blue()));
         }
     EXPECT_EQ(wrong, 0);
+}
+
+TEST_F(WindowLayoutTest, EverySheetComesInOneFrameOverTheDarkenedWindow) {
+    openAt(QSize(1400, 900));
+    activate();
+    const QRect list(QPoint(0, 120), QSize(200, 300));
+    const QImage bare = window().grab(list).toImage().convertToFormat(QImage::Format_RGB32);
+    // What the sheet and the window behind it look like while the sheet is up.
+    struct Look {
+        QColor edge, inside;
+        int undarkened = 0;
+    };
+    const auto look = [&](QDialog* sheet) {
+        redraw();
+        Look seen;
+        if (!sheet || !sheet->isVisible()) return seen;
+        const QImage face = sheet->grab().toImage();
+        seen.edge = face.pixelColor(0, sheet->height() / 2);
+        seen.inside = face.pixelColor(SheetLook::borderWidth + 1, sheet->height() / 2);
+        const QImage behind = window().grab(list).toImage().convertToFormat(QImage::Format_RGB32);
+        const double kept = 1 - SheetLook::backdrop.opacity;
+        for (int y = 0; y < bare.height(); ++y)
+            for (int x = 0; x < bare.width(); ++x) {
+                const QColor a = bare.pixelColor(x, y);
+                const QColor b = behind.pixelColor(x, y);
+                seen.undarkened += std::abs(b.red() - kept * a.red()) > 1.5 ||
+                                   std::abs(b.green() - kept * a.green()) > 1.5 ||
+                                   std::abs(b.blue() - kept * a.blue()) > 1.5;
+            }
+        return seen;
+    };
+
+    press(&window(), Qt::Key_E, Qt::ControlModifier);
+    release(&window(), Qt::Key_E, Qt::ControlModifier);
+    const Look exportSheet = look(screen().exportSheet());
+    ASSERT_TRUE(state().isExportPresented());
+    click(screen().exportSheet()->cancelButton());
+    redraw();
+    EXPECT_EQ(window().grab(list).toImage().convertToFormat(QImage::Format_RGB32), bare);
+
+    click(addMaskButton());
+    const Look maskSheet = look(screen().maskTabs()->sheet());
+    ASSERT_TRUE(state().isMaskAddPresented());
+
+    for (const Look& sheet : {exportSheet, maskSheet}) {
+        EXPECT_EQ(sheet.edge, toQColor(SheetLook::border));
+        EXPECT_EQ(sheet.inside, toQColor(SheetLook::fill));
+        EXPECT_EQ(sheet.undarkened, 0);
+    }
 }
 
 TEST_F(WindowLayoutTest, AMaskAddedOnTheGeometryPageShowsItsBasicPage) {

@@ -7,6 +7,7 @@
 #include "ui/app/app_delegate.hpp"
 #include "ui/app/menu_bar.hpp"
 #include "ui/app/root_view.hpp"
+#include "ui/overlays/sheet_host.hpp"
 
 #include <QApplication>
 #include <QGuiApplication>
@@ -26,6 +27,7 @@ MainWindow::MainWindow(AppState& state, AppDelegate& delegate, MainQueue& mainQu
     setMinimumSize(static_cast<int>(WindowFrame::minimumWidth), static_cast<int>(WindowFrame::minimumHeight));
     resize(static_cast<int>(WindowFrame::defaultWidth), static_cast<int>(WindowFrame::defaultHeight));
     setCentralWidget(root_);
+    SheetHost::keepBackdrop(*this);
     restoreFrame();
     state_.setUndoManager(undoManager_);
 }

@@ -18,6 +18,7 @@
 #include "ui/canvas/mask_tab_bar_view.hpp"
 #include "ui/canvas/photo_canvas_view.hpp"
 #include "ui/export/export_sheet.hpp"
+#include "ui/overlays/sheet_host.hpp"
 #include "ui/panel/parameter_panel_view.hpp"
 #include "ui/panel/parameter_preset_organizer_sheet.hpp"
 #include "ui/panel/parameter_preset_save_sheet.hpp"
@@ -202,8 +203,7 @@ void SelectView::presentSheets() {
             presetSheet_ = new ParameterPresetSaveSheet(state_, this);
         else
             presetSheet_ = new ParameterPresetOrganizerSheet(state_, this);
-        presetSheet_->setWindowModality(Qt::WindowModal);
-        presetSheet_->show();
+        SheetHost::present(*presetSheet_);
     } else if (organize && presetSheet_) {
         static_cast<ParameterPresetOrganizerSheet*>(presetSheet_)->refresh();
     }
@@ -217,8 +217,7 @@ void SelectView::presentSheets() {
     }
     if (state_.isExportPresented() && !exportSheet_) {
         exportSheet_ = new ExportSheet(state_, mainQueue_, state_.executor(), this);
-        exportSheet_->setWindowModality(Qt::WindowModal);
-        exportSheet_->show();
+        SheetHost::present(*exportSheet_);
     }
 }
 

@@ -14,10 +14,6 @@ namespace sorvin {
 MaskAdditionSheet::MaskAdditionSheet(AppState& state, QWidget* parent) : QDialog(parent), state_(state) {
     setWindowTitle("マスクを追加");
     setFixedWidth(280);
-    QPalette palette = this->palette();
-    palette.setColor(QPalette::Window, SorvinColor::background());
-    setPalette(palette);
-    setAutoFillBackground(true);
 
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(20, 20, 20, 20);

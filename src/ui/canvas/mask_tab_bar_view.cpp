@@ -4,6 +4,7 @@
 #include "library/photo_library.hpp"
 #include "model/mask_kind_catalog.hpp"
 #include "ui/canvas/mask_addition_sheet.hpp"
+#include "ui/overlays/sheet_host.hpp"
 #include "ui/platform/library_observer.hpp"
 #include "ui/platform/signal_adapter.hpp"
 #include "ui/platform/sorvin_look.hpp"
@@ -142,8 +143,7 @@ void MaskTabBarView::presentSheet() {
             sheet->deleteLater();
             if (sheet_ == sheet) sheet_ = nullptr;
         });
-        sheet_->setWindowModality(Qt::WindowModal);
-        sheet_->open();
+        SheetHost::present(*sheet_);
     } else if (!state_.isMaskAddPresented() && sheet_) {
         sheet_->done(QDialog::Accepted);
     }

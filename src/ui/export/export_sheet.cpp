@@ -80,8 +80,7 @@ QColor secondary() {
 ExportSheet::ExportSheet(AppState& state, MainQueue& mainQueue, BackgroundExecutor& executor, QWidget* parent)
     : QDialog(parent), state_(state), mainQueue_(mainQueue), executor_(executor), model_(state.settings()) {
     setWindowTitle(QStringLiteral("ハートを付けた写真を書き出し"));
-    setStyleSheet(QStringLiteral("QDialog { background: %1; } QLabel, QCheckBox, QRadioButton { color: %2; }")
-                      .arg(toQColor(ViewPalette::background).name(), toQColor(ViewPalette::text).name()));
+    setStyleSheet(QStringLiteral("QLabel, QCheckBox, QRadioButton { color: %1; }").arg(toQColor(ViewPalette::text).name()));
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(28, 28, 28, 28);
     stages_ = new QStackedWidget(this);

@@ -14,7 +14,7 @@
 #include "panel/source_selector_labels.hpp"
 #include "panel/tone_curve_graph_model.hpp"
 #include "shell/keyboard_maps.hpp"
-#include "ui/panel/dimming_veil.hpp"
+#include "ui/overlays/dimming_veil.hpp"
 #include "ui/panel/panel_button.hpp"
 #include "ui/panel/parameter_slot_column_view.hpp"
 #include "ui/panel/tone_curve_graph_view.hpp"

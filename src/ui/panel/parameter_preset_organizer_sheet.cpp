@@ -56,9 +56,7 @@ ParameterPresetOrganizerSheet::ParameterPresetOrganizerSheet(AppState& state, QW
             .arg(qColor(PanelColors::text).name(), qColor(PanelColors::separator).name(),
                  qColor(PanelColors::disabledText).name(), qColor(PanelColors::disabledBackground).name(),
                  pressed(PanelColors::text).name(), pressed(PanelColors::separator).name());
-    setStyleSheet(QStringLiteral("QDialog { background: %1; } QLabel { color: %2; } ")
-                      .arg(qColor(PanelColors::background).name(), qColor(PanelColors::text).name()) +
-                  buttonStyle);
+    setStyleSheet(QStringLiteral("QLabel { color: %1; } ").arg(qColor(PanelColors::text).name()) + buttonStyle);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(30, 30, 30, 30);
     layout->setSpacing(12);

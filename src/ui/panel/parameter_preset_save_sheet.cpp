@@ -21,8 +21,7 @@ ParameterPresetSaveSheet::ParameterPresetSaveSheet(AppState& state, QWidget* par
       save_(new QPushButton(QStringLiteral("保存"), this)) {
     setWindowTitle(qText(ParameterPresetSaveSheetModel::title));
     setFixedSize(420, 200);
-    setStyleSheet(QStringLiteral("QDialog { background: %1; } QLabel { color: %2; }")
-                      .arg(qColor(PanelColors::background).name(), qColor(PanelColors::text).name()));
+    setStyleSheet(QStringLiteral("QLabel { color: %1; }").arg(qColor(PanelColors::text).name()));
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(20, 20, 20, 20);
     layout->setSpacing(10);

@@ -3,7 +3,7 @@
 #include "view/panel_colors.hpp"
 #include "panel/parameter_slot_column.hpp"
 #include "shell/keyboard_maps.hpp"
-#include "ui/panel/dimming_veil.hpp"
+#include "ui/overlays/dimming_veil.hpp"
 #include "ui/panel/panel_button.hpp"
 #include "ui/panel/parameter_key_cap.hpp"
 #include "ui/panel/shrinking_label.hpp"

@@ -1,4 +1,4 @@
-#include "ui/panel/dimming_veil.hpp"
+#include "ui/overlays/dimming_veil.hpp"
 
 #include <QEvent>
 #include <QPainter>

@@ -1,0 +1,18 @@
+#pragma once
+
+class QDialog;
+class QWidget;
+
+namespace sorvin {
+
+// The one way a sheet comes up over the main window, whichever screen or panel asks for it: modal
+// to that window, drawn in the sheet frame (its fill and border under every control), while the
+// window behind lies under the backdrop.
+namespace SheetHost {
+// Shows the sheet modal to its parent's window.
+void present(QDialog& sheet);
+// Darkens the window while a sheet, a dialog or an alert blocks it; once, for the main window.
+void keepBackdrop(QWidget& window);
+} // namespace SheetHost
+
+} // namespace sorvin
