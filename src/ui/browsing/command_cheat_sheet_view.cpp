@@ -1,6 +1,7 @@
 #include "ui/browsing/command_cheat_sheet_view.hpp"
 
 #include "shell/command_cheat_sheet.hpp"
+#include "view/text_fit.hpp"
 #include "ui/browsing/view_colors.hpp"
 #include "ui/platform/sorvin_look.hpp"
 
@@ -29,10 +30,8 @@ CommandCheatSheetView::Fitted CommandCheatSheetView::fit(const std::string& labe
     const QString text = QString::fromStdString(label);
     const QFontMetricsF metrics(labelFont());
     const double natural = metrics.horizontalAdvance(text);
-    const double scale = natural <= labelRoom
-                             ? 1.0
-                             : std::max(CommandCheatSheetMetrics::labelMinimumScale, labelRoom / natural);
-    return {scale, metrics.elidedText(text, Qt::ElideRight, labelRoom / scale)};
+    const TextFit fit = TextFit::of(natural, labelRoom, CommandCheatSheetMetrics::labelMinimumScale);
+    return {fit.scale, fit.whole ? text : metrics.elidedText(text, Qt::ElideRight, labelRoom / fit.scale)};
 }
 
 std::vector<std::string> CommandCheatSheetView::cutLabels() const {

@@ -1,5 +1,7 @@
 #include "ui/panel/shrinking_label.hpp"
 
+#include "view/text_fit.hpp"
+
 #include <QFontMetricsF>
 #include <QPainter>
 #include <algorithm>
@@ -23,17 +25,18 @@ ShrinkingLabel::Fitting ShrinkingLabel::fitting() const {
     QFont shown = font();
     double width = QFontMetricsF(shown).horizontalAdvance(text());
     const double room = contentsRect().width();
-    if (width <= room || width <= 0) return {shown, width, 1};
+    if (width <= room) return {shown, 1, text()};
     if (allowsTightening_ && width * minimumScale_ > room) {
         shown.setLetterSpacing(QFont::PercentageSpacing, kTightenedSpacing);
         width = QFontMetricsF(shown).horizontalAdvance(text());
     }
-    return {shown, width, std::clamp(room / width, minimumScale_, 1.0)};
+    const TextFit fit = TextFit::of(width, room, minimumScale_);
+    return {shown, fit.scale,
+            fit.whole ? text() : QFontMetricsF(shown).elidedText(text(), Qt::ElideRight, room / fit.scale)};
 }
 
 bool ShrinkingLabel::fits() const {
-    const Fitting f = fitting();
-    return f.width * f.scale <= contentsRect().width() + 0.5;
+    return fitting().shown == text();
 }
 
 QSize ShrinkingLabel::minimumSizeHint() const {
@@ -54,8 +57,7 @@ void ShrinkingLabel::paintEvent(QPaintEvent*) {
     const double s = f.scale;
     painter.scale(s, s);
     const QRectF scaled(room.x() / s, room.y() / s, room.width() / s, room.height() / s);
-    const QString shown = QFontMetricsF(f.font).elidedText(text(), Qt::ElideRight, scaled.width());
-    painter.drawText(scaled, static_cast<int>(alignment()) | Qt::TextSingleLine, shown);
+    painter.drawText(scaled, static_cast<int>(alignment()) | Qt::TextSingleLine, f.shown);
 }
 
 } // namespace sorvin

@@ -22,8 +22,8 @@ protected:
 private:
     struct Fitting {
         QFont font;
-        double width; // of the text in that font, before scaling
         double scale;
+        QString shown; // the text as drawn: whole, or cut at the end
     };
     Fitting fitting() const;
 
