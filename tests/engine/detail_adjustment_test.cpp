@@ -237,5 +237,57 @@ TEST(DetailAdjustment, PipelineBandsGiveTheResultOfOneSweep) {
     EXPECT_NE(std::memcmp(developed->data(), image->data(), expected.byteCount()), 0);
 }
 
+TEST(DetailAdjustment, StripsOfAnyHeightGiveTheResultOfWholePlanes) {
+    // Every feature, with reaches longer than the thinnest strips.
+    DetailAdjustmentPlan plan;
+    plan.texture = 0.6;
+    plan.clarity = -0.4;
+    plan.dehaze = 0.35;
+    plan.sharpenAmount = 0.8;
+    plan.sharpenMask = 0.2;
+    plan.noiseLuminanceAmount = 0.5;
+    plan.noiseColorAmount = 0.7;
+    plan.textureRadius = 3;
+    plan.clarityRadius = plan.dehazeRadius = 9;
+    plan.sharpRadius = 2;
+    plan.luminanceNoiseRadius = 4;
+    plan.colorNoiseRadius = 5;
+    const int width = 53, height = 400;
+    std::vector<std::uint8_t> input(4 * static_cast<std::size_t>(width) * height);
+    std::mt19937 random(11);
+    for (auto& byte : input)
+        byte = static_cast<std::uint8_t>(random());
+    const std::size_t stride = 4 * static_cast<std::size_t>(width);
+
+    std::vector<std::uint8_t> whole = input;
+    const DetailPlanes planes = DetailAdjustment::planesFromBitmap(whole.data(), width, height, stride, plan);
+    for (int y = 0; y < height; ++y)
+        DetailAdjustment::applyRow(whole.data() + stride * y, y, plan, planes);
+
+    const std::size_t plane = static_cast<std::size_t>(width) * height;
+    for (int stripRows : {1, 4, 11, DetailAdjustment::stripRows(height), height}) {
+        SCOPED_TRACE(stripRows);
+        std::vector<std::uint8_t> bytes = input;
+        int next = 0;
+        DetailPlane::resetPeakLiveBytes();
+        const std::size_t before = DetailPlane::liveBytes();
+        DetailAdjustment::developInStrips(bytes.data(), width, height, stride, plan, stripRows,
+                                          [&](DetailPlanes& strip, int begin, int end) {
+                                              EXPECT_EQ(begin, next);
+                                              for (int y = begin; y < end; ++y)
+                                                  DetailAdjustment::applyRow(bytes.data() + stride * y, y,
+                                                                             plan, strip);
+                                              next = end;
+                                              return true;
+                                          });
+        EXPECT_EQ(next, height);
+        EXPECT_EQ(bytes, whole);
+        // Luminance, clarity and dehaze whole, the rest in strips of an eighth.
+        if (stripRows == DetailAdjustment::stripRows(height)) {
+            EXPECT_LE(DetailPlane::peakLiveBytes() - before, 3 * plane + plane / 2);
+        }
+    }
+}
+
 } // namespace
 } // namespace sorvin

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -92,17 +93,30 @@ struct DetailAdjustment {
 
     // Blurs what the plan needs. The dark channel and the colour planes are blurred in place (the
     // combination reads only their blurs); the luminance plane is kept as it is. Every plane is
-    // allocated once per pass and the blurs need none besides. `spares`, planes of width x height
-    // no longer needed, lend their bytes to the blurs (a fresh plane costs its page faults).
+    // allocated once per pass and the blurs need none besides.
     static DetailPlanes makePlanes(DetailPlane luminance, DetailPlane darkChannel, DetailPlane red,
                                    DetailPlane green, DetailPlane blue, int width, int height,
-                                   const DetailAdjustmentPlan& plan, bool parallel,
-                                   std::vector<DetailPlane> spares = {});
+                                   const DetailAdjustmentPlan& plan, bool parallel);
+
+    // Strip heights of a development of `height` rows: an eighth of it, so the strips' planes
+    // stay small beside the whole ones.
+    static int stripRows(int height);
+
+    // Takes the planes that serve rows [begin, end) of a strip; applyRow may read them for those
+    // rows until it returns. False stops the development.
+    using StripFinish = std::function<bool(DetailPlanes& planes, int begin, int end)>;
 
     // What the pipeline does between its two pixel loops, all in parallel bands: extracts the
-    // planes the plan needs from the bitmap as the first loop left it and blurs them. Colour noise
-    // reduction is applied to the bitmap here, so the planes returned carry no colour blurs and
-    // applyRow does the rest. At most six planes are alive at once (144 MB at 24 MP).
+    // planes the plan needs from the bitmap as the first loop left it and applies colour noise
+    // reduction to the bitmap, so the planes carry no colour blurs and applyRow does the rest.
+    // Blurs with a long reach (clarity, dehaze) cover the whole picture; the short ones (texture,
+    // sharpening, luminance noise) are made for one strip of `stripRows` rows at a time, with the
+    // rows around it that they reach, and each strip goes to `finish` from the top down. At most
+    // three whole planes and the strips are alive at once (about 80 MB at 24 MP).
+    static void developInStrips(std::uint8_t* bytes, int width, int height, std::size_t bytesPerRow,
+                                const DetailAdjustmentPlan& plan, int stripRows, const StripFinish& finish);
+
+    // The same in one strip: planes for every row of the picture.
     static DetailPlanes planesFromBitmap(std::uint8_t* bytes, int width, int height, std::size_t bytesPerRow,
                                          const DetailAdjustmentPlan& plan);
 

@@ -84,8 +84,8 @@ __attribute__((target("avx2"))) inline __m256i means8(__m256i sums, __m256i coun
 }
 
 // The means of the eight windows whose sums are high[k] - low[k].
-__attribute__((target("avx2"))) inline __m256i windowMeans8(const std::uint32_t* high, const std::uint32_t* low,
-                                                            __m256i count, __m256i multiplier) {
+__attribute__((target("avx2"))) inline __m256i
+windowMeans8(const std::uint32_t* high, const std::uint32_t* low, __m256i count, __m256i multiplier) {
     const __m256i sums = _mm256_sub_epi32(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(high)),
                                           _mm256_loadu_si256(reinterpret_cast<const __m256i*>(low)));
     return means8(sums, count, multiplier);
@@ -122,8 +122,8 @@ __attribute__((target("avx2"))) void boxRowAvx2(const std::uint8_t* in, std::uin
         scalar(i);
     const auto count = static_cast<std::uint32_t>(2 * r + 1);
     const __m256i counts = _mm256_set1_epi32(static_cast<int>(count));
-    const __m256i multiplier =
-        _mm256_set1_epi64x(static_cast<std::int64_t>((std::uint64_t{1} << 32) / (2 * std::uint64_t{count}) + 1));
+    const __m256i multiplier = _mm256_set1_epi64x(
+        static_cast<std::int64_t>((std::uint64_t{1} << 32) / (2 * std::uint64_t{count}) + 1));
     const __m256i order = _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7);
     for (; i + 32 <= interiorEnd; i += 32) {
         const std::uint32_t* high = prefix + i + r + 1;
@@ -281,12 +281,15 @@ void DetailBoxBlur::verticalPass(const std::uint8_t* in, std::uint8_t* out, int 
 }
 
 void DetailBoxBlur::blur(const DetailPlane& in, DetailPlane& out, int radius, bool parallel) {
-    const int width = in.width();
-    const int height = in.height();
-    horizontalPass(in.data(), out.data(), width, height, radius, parallel);
-    verticalPass(out.data(), out.data(), width, height, radius, parallel);
-    horizontalPass(out.data(), out.data(), width, height, radius, parallel);
-    verticalPass(out.data(), out.data(), width, height, radius, parallel);
+    blur(in.data(), out.data(), in.width(), in.height(), radius, parallel);
+}
+
+void DetailBoxBlur::blur(const std::uint8_t* in, std::uint8_t* out, int width, int height, int radius,
+                         bool parallel) {
+    horizontalPass(in, out, width, height, radius, parallel);
+    verticalPass(out, out, width, height, radius, parallel);
+    horizontalPass(out, out, width, height, radius, parallel);
+    verticalPass(out, out, width, height, radius, parallel);
 }
 
 } // namespace sorvin

@@ -30,6 +30,9 @@ struct DetailBoxBlur {
     // `in` into `out`, a plane of the same size; `out` may be `in` for a blur in place. Needs no
     // plane besides them.
     static void blur(const DetailPlane& in, DetailPlane& out, int radius, bool parallel);
+    // The same over `height` rows of `width` bytes.
+    static void blur(const std::uint8_t* in, std::uint8_t* out, int width, int height, int radius,
+                     bool parallel);
 };
 
 // (2 * sum + count) div (2 * count): the mean of `count` samples rounded half up. Windows of up to

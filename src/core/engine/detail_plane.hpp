@@ -27,12 +27,18 @@ public:
     std::size_t size() const { return static_cast<std::size_t>(width_) * static_cast<std::size_t>(height_); }
     std::uint8_t* data() { return bytes_.get(); }
     const std::uint8_t* data() const { return bytes_.get(); }
+    // Row y of the picture: with holdRows, rows are counted from the picture's top.
     std::uint8_t* row(int y) {
-        return bytes_.get() + static_cast<std::size_t>(width_) * static_cast<std::size_t>(y);
+        return bytes_.get() + static_cast<std::size_t>(width_) * static_cast<std::size_t>(y - firstRow_);
     }
     const std::uint8_t* row(int y) const {
-        return bytes_.get() + static_cast<std::size_t>(width_) * static_cast<std::size_t>(y);
+        return bytes_.get() + static_cast<std::size_t>(width_) * static_cast<std::size_t>(y - firstRow_);
     }
+
+    // From now on the plane holds `rows` rows of a taller picture from row `firstRow` on, in its
+    // first bytes: a strip of the picture in a plane made for the tallest strip. `rows` is at most
+    // the height the plane was made with.
+    void holdRows(int firstRow, int rows);
 
     bool operator==(const DetailPlane& other) const;
 
@@ -43,9 +49,10 @@ public:
     static void resetPeakLiveBytes();
 
 private:
-
     int width_ = 0;
     int height_ = 0;
+    int capacityRows_ = 0;
+    int firstRow_ = 0;
     std::unique_ptr<std::uint8_t[], DetailPlaneRelease> bytes_;
 };
 

@@ -121,18 +121,19 @@ SharedImage developPass(const SharedImage& image, const PhotoParameters& paramet
 
     if (!oneSweep) {
         // The detail planes need every pixel of the first sweep, weighted or not.
-        second.buildPlanes(bitmap);
-        if (stopped || isCancelled()) return nullptr;
-        bands.run([&](int begin, int end) {
-            std::vector<double> weights;
-            for (int y = begin; y < end; ++y) {
-                if (stopped.load(std::memory_order_relaxed) || isCancelled()) {
-                    stopped = true;
-                    return;
+        second.finishInStrips(
+            bitmap,
+            [&](int begin, int end) {
+                std::vector<double> weights;
+                for (int y = begin; y < end; ++y) {
+                    if (stopped.load(std::memory_order_relaxed) || isCancelled()) {
+                        stopped = true;
+                        return;
+                    }
+                    finishRow(y, weights, weightsOf(y, weights));
                 }
-                finishRow(y, weights, weightsOf(y, weights));
-            }
-        });
+            },
+            [&] { return stopped || isCancelled(); });
         if (stopped || isCancelled()) return nullptr;
     }
     return makeImage(std::move(bitmap));

@@ -6,6 +6,7 @@
 #include "platform/image.hpp"
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 
 namespace sorvin {
@@ -28,15 +29,20 @@ public:
     // The detail stage needs planes made from the whole first sweep before any row is finished;
     // without it the second sweep can run row by row right after the first.
     bool needsPlanes() const { return detail_.has_value(); }
-    // Builds the planes from the bitmap as the first sweep left it (bands in parallel inside); the
-    // detail stage's colour noise reduction is applied to the bitmap on the way.
-    void buildPlanes(PixelBuffer& bitmap);
-    // Runs the stages over row y of the bitmap. Read-only on the plans: called from every band.
+    // Builds the detail planes from the bitmap as the first sweep left it and has finish(begin,
+    // end) run over every row in parallel ranges. The planes are made a strip of rows at a time
+    // (bands in parallel inside), and a strip's rows are finished before the next is built; the
+    // detail stage's colour noise reduction is applied to the bitmap on the way. No further strip
+    // is built once stop() answers true.
+    void finishInStrips(PixelBuffer& bitmap, const std::function<void(int, int)>& finish,
+                        const std::function<bool()>& stop);
+    // Runs the stages over row y of the bitmap. Read-only on the plans: called from every band
+    // (with planes, only for the rows of the strip being finished).
     void applyRow(int y, std::uint8_t* row, int width) const;
 
 private:
     std::optional<DetailAdjustmentPlan> detail_;
-    std::optional<DetailPlanes> planes_;
+    const DetailPlanes* planes_ = nullptr; // the strip's, while it is finished
     std::optional<VignettePlan> vignette_;
     std::optional<GrainPlan> grain_;
 };
