@@ -105,7 +105,7 @@ TEST(GrainAdjustment, SameGrainOnEveryRenderAndForEveryOrderOfRows) {
 }
 
 TEST(GrainAdjustment, PipelineGivesTheSameGrainWhateverItsBands) {
-    // 20 rows make 16 bands of 2 (six of them empty), 37 rows 16 bands of 3, 5 rows 5 bands of 1;
+    // 20 rows make 10 bands of 2, 37 rows 13 bands of 3 (the last of one row), 5 rows 5 bands of 1;
     // each result must equal the grain laid row by row in one go.
     PhotoParameters parameters;
     parameters.setValue(80, PhotoParameter::grain_amount);
