@@ -3,6 +3,7 @@
 #include "model/mask_kind_catalog.hpp"
 #include "model/photo_parameters.hpp"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <gtest/gtest.h>
@@ -109,6 +110,24 @@ TEST(DetailAdjustment, PlanesFollowTheIntegerFormulas) {
     const auto colors = DetailAdjustment::colorPlanes(rgba.data(), 4, 1, 16, false);
     EXPECT_EQ(colors.green.data()[3], 200);
     EXPECT_EQ(colors.blue.data()[2], 255);
+
+    // Every colour once, in rows long enough for the vector path.
+    const int side = 4096;
+    std::vector<std::uint8_t> all(4 * static_cast<std::size_t>(side) * side);
+    for (std::size_t i = 0; i < all.size() / 4; ++i) {
+        all[4 * i] = static_cast<std::uint8_t>(i);
+        all[4 * i + 1] = static_cast<std::uint8_t>(i >> 8);
+        all[4 * i + 2] = static_cast<std::uint8_t>(i >> 16);
+    }
+    const DetailPlane everyLuminance = DetailAdjustment::luminancePlane(all.data(), side, side, 4 * side, true);
+    const DetailPlane everyDark = DetailAdjustment::darkChannelPlane(all.data(), side, side, 4 * side, true);
+    int wrong = 0;
+    for (std::size_t i = 0; i < all.size() / 4; ++i) {
+        const std::uint8_t* px = all.data() + 4 * i;
+        wrong += everyLuminance.data()[i] != DetailAdjustment::luminanceByte(px[0], px[1], px[2]);
+        wrong += everyDark.data()[i] != std::min({px[0], px[1], px[2]});
+    }
+    EXPECT_EQ(wrong, 0);
 }
 
 TEST(DetailAdjustment, MakePlanesBuildsOnlyTheBlursInUse) {

@@ -1,8 +1,9 @@
 #include "engine/detail_box_blur.hpp"
 
+#include "engine/detail_vector_bytes.hpp"
+
 #include <algorithm>
 #include <cstring>
-#include <immintrin.h>
 #include <memory>
 #include <tbb/blocked_range.h>
 #include <tbb/parallel_for.h>
@@ -47,11 +48,6 @@ void boxRow(const std::uint8_t* in, std::uint8_t* out, int n, int r) {
     }
     for (; i < n; ++i)
         step(i);
-}
-
-bool hasAvx2() {
-    static const bool supported = __builtin_cpu_supports("avx2");
-    return supported;
 }
 
 // prefix[k] = in[0] + ... + in[k - 1] for k = 0..n, eight sums at a time.
@@ -124,16 +120,13 @@ __attribute__((target("avx2"))) void boxRowAvx2(const std::uint8_t* in, std::uin
     const __m256i counts = _mm256_set1_epi32(static_cast<int>(count));
     const __m256i multiplier = _mm256_set1_epi64x(
         static_cast<std::int64_t>((std::uint64_t{1} << 32) / (2 * std::uint64_t{count}) + 1));
-    const __m256i order = _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7);
     for (; i + 32 <= interiorEnd; i += 32) {
         const std::uint32_t* high = prefix + i + r + 1;
         const std::uint32_t* low = prefix + i - r;
-        const __m256i a = _mm256_packus_epi32(windowMeans8(high, low, counts, multiplier),
-                                              windowMeans8(high + 8, low + 8, counts, multiplier));
-        const __m256i b = _mm256_packus_epi32(windowMeans8(high + 16, low + 16, counts, multiplier),
-                                              windowMeans8(high + 24, low + 24, counts, multiplier));
-        // The packs work per 128-bit half: put the 32 bytes back in order.
-        const __m256i bytes = _mm256_permutevar8x32_epi32(_mm256_packus_epi16(a, b), order);
+        const __m256i bytes = packedBytes(windowMeans8(high, low, counts, multiplier),
+                                          windowMeans8(high + 8, low + 8, counts, multiplier),
+                                          windowMeans8(high + 16, low + 16, counts, multiplier),
+                                          windowMeans8(high + 24, low + 24, counts, multiplier));
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + i), bytes);
     }
     for (; i < n; ++i)
@@ -142,8 +135,8 @@ __attribute__((target("avx2"))) void boxRowAvx2(const std::uint8_t* in, std::uin
 
 // The vector row needs its interior windows to divide by a multiply.
 bool vectorRow(int radius) {
-    return hasAvx2() && static_cast<std::uint64_t>(2) * static_cast<std::uint64_t>(radius) + 1 <=
-                            HalfUpMean::kMaxFastCount;
+    return detailHasAvx2() && static_cast<std::uint64_t>(2) * static_cast<std::uint64_t>(radius) + 1 <=
+                                  HalfUpMean::kMaxFastCount;
 }
 
 // Columns [c0, c1) of a vertical pass, swept row by row so that memory is read in rows. In place

@@ -1,6 +1,7 @@
 #include "engine/detail_combination.hpp"
 
 #include "engine/byte_rounding.hpp"
+#include "engine/detail_vector_bytes.hpp"
 
 #include <algorithm>
 #include <cstdlib>
@@ -240,8 +241,7 @@ __attribute__((target("avx2"))) void applyRowAvx2(const RowInputs& in, std::uint
 } // namespace
 
 bool DetailCombination::hasVectorPath() {
-    static const bool supported = __builtin_cpu_supports("avx2");
-    return supported;
+    return detailHasAvx2();
 }
 
 void DetailCombination::applyRow(std::uint8_t* rgba, int y, const DetailAdjustmentPlan& plan,
