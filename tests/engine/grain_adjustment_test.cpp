@@ -3,6 +3,8 @@
 #include "model/mask_kind_catalog.hpp"
 #include "model/photo_parameters.hpp"
 
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <gtest/gtest.h>
 #include <vector>
@@ -96,6 +98,23 @@ TEST(GrainAdjustment, SameGrainOnEveryRenderAndForEveryOrderOfRows) {
     for (int y = 60; y >= 0; --y)
         GrainAdjustment::applyRow(backwards.data() + y * 97 * 4, y, 97, plan);
     EXPECT_EQ(backwards, first);
+    // Every byte is its own value plus its cell's noise, rounded and clamped, on varied bytes too.
+    std::vector<std::uint8_t> varied(first.size());
+    for (std::size_t i = 0; i < varied.size(); ++i)
+        varied[i] = static_cast<std::uint8_t>(i * 89 % 256);
+    const std::vector<std::uint8_t> before = varied;
+    for (int y = 0; y < 61; ++y)
+        GrainAdjustment::applyRow(varied.data() + y * 97 * 4, y, 97, plan);
+    for (int y = 0; y < 61; ++y) {
+        for (int x = 0; x < 97; ++x) {
+            const double n = GrainAdjustment::noise(plan, plan.columnCells[x], plan.rowCells[y]);
+            const std::size_t i = static_cast<std::size_t>((y * 97 + x) * 4);
+            for (int c = 0; c < 3; ++c)
+                ASSERT_EQ(varied[i + c], std::clamp<long>(std::lround(n + before[i + c]), 0, 255))
+                    << x << "," << y;
+            ASSERT_EQ(varied[i + 3], before[i + 3]);
+        }
+    }
     // One noise value for the three channels of a pixel; alpha untouched.
     for (std::size_t i = 0; i < first.size(); i += 4) {
         EXPECT_EQ(first[i], first[i + 1]);

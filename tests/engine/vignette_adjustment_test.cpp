@@ -95,15 +95,33 @@ TEST(VignetteAdjustment, RotatedFrameTurnsTheAxes) {
               VignetteAdjustment::level(*plan, 200, 200 + 125));
 }
 
-TEST(VignetteAdjustment, ApplyRowDarkensByLevelAndKeepsAlpha) {
-    const auto plan = VignetteAdjustment::plan(100, 0, 0, 0, 301, 201, std::nullopt);
-    std::vector<std::uint8_t> row(301 * 4, 200);
-    VignetteAdjustment::applyRow(row.data(), 0, 301, *plan);
-    EXPECT_EQ(row[150 * 4], plan->table[128 * 256 + 200]);
-    EXPECT_EQ(row[0], plan->table[255 * 256 + 200]);
-    EXPECT_LT(row[0], row[150 * 4]);
-    for (int x = 0; x < 301; ++x)
-        EXPECT_EQ(row[static_cast<std::size_t>(x * 4 + 3)], 200);
+TEST(VignetteAdjustment, ApplyRowDarkensEveryPixelByItsLevelAndKeepsAlpha) {
+    // Whole rows, turned or not, and widths that leave columns after the last group of four.
+    const auto plain = VignetteAdjustment::plan(100, 0, 0, 0, 301, 201, std::nullopt);
+    const auto turned =
+        VignetteAdjustment::plan(-70, 30, 40, -20, 303, 201, VignetteFrame{140, 90, 320, 240, 33});
+    for (const auto& [plan, width] : {std::pair{&*plain, 301}, std::pair{&*turned, 303}}) {
+        for (int y : {0, 57, 200}) {
+            std::vector<std::uint8_t> row(static_cast<std::size_t>(width) * 4);
+            for (std::size_t i = 0; i < row.size(); ++i)
+                row[i] = static_cast<std::uint8_t>(i * 37 % 256);
+            const std::vector<std::uint8_t> before = row;
+            VignetteAdjustment::applyRow(row.data(), y, width, *plan);
+            for (int x = 0; x < width; ++x) {
+                const std::size_t table =
+                    static_cast<std::size_t>(VignetteAdjustment::level(*plan, x, y)) * 256;
+                for (int c = 0; c < 3; ++c) {
+                    const std::size_t i = static_cast<std::size_t>(x * 4 + c);
+                    ASSERT_EQ(row[i], plan->table[table + before[i]]) << x << "," << y << " channel " << c;
+                }
+                ASSERT_EQ(row[static_cast<std::size_t>(x * 4 + 3)],
+                          before[static_cast<std::size_t>(x * 4 + 3)]);
+            }
+        }
+    }
+    std::vector<std::uint8_t> grey(301 * 4, 200);
+    VignetteAdjustment::applyRow(grey.data(), 0, 301, *plain);
+    EXPECT_LT(grey[0], grey[150 * 4]) << "darker at the edge than at the centre";
 }
 
 } // namespace

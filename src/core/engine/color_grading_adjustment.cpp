@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <tbb/blocked_range.h>
+#include <tbb/parallel_for.h>
 
 namespace sorvin {
 
@@ -113,14 +115,17 @@ std::optional<ColorGradingPlan> ColorGradingAdjustment::plan(const ColorGradingV
 
 std::vector<std::uint8_t> ColorGradingAdjustment::byteTable(const ColorGradingPlan& plan) {
     std::vector<std::uint8_t> table(3 * 256 * 256);
-    std::size_t entry = 0;
-    for (const auto* offsets : {&plan.red, &plan.green, &plan.blue}) {
-        for (int index = 0; index < 256; ++index) {
-            for (int value = 0; value < 256; ++value) {
-                table[entry++] = gradedByte((*offsets)[index], static_cast<std::uint8_t>(value));
-            }
+    const std::array<const std::array<double, 256>*, 3> channels{&plan.red, &plan.green, &plan.blue};
+    // 196,608 entries, built on every core: a row of 256 bytes per offset.
+    tbb::parallel_for(tbb::blocked_range<int>(0, 3 * 256, 16), [&](const tbb::blocked_range<int>& rows) {
+        for (int row = rows.begin(); row != rows.end(); ++row) {
+            const double offset =
+                (*channels[static_cast<std::size_t>(row / 256)])[static_cast<std::size_t>(row % 256)];
+            std::uint8_t* entry = table.data() + static_cast<std::size_t>(row) * 256;
+            for (int value = 0; value < 256; ++value)
+                entry[value] = gradedByte(offset, static_cast<std::uint8_t>(value));
         }
-    }
+    });
     return table;
 }
 

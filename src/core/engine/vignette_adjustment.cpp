@@ -1,6 +1,8 @@
 #include "engine/vignette_adjustment.hpp"
 
 #include "engine/byte_rounding.hpp"
+#include "engine/byte_rounding_avx2.hpp"
+#include "engine/recent_tables.hpp"
 #include "model/photo_parameters.hpp"
 
 #include <algorithm>
@@ -31,6 +33,54 @@ double squaredDistance(const VignettePlan& plan, int x, int y) {
     const double u = (dx * g.rotationCosine - dy * g.rotationSine) / g.axisX;
     const double v = (dy * g.rotationCosine + dx * g.rotationSine) / g.axisY;
     return u * u + v * v;
+}
+
+// The levels of four squared distances, with the operations of levelAtSquaredDistance.
+__attribute__((target("avx2"))) inline __m128i levels4(const VignetteGeometry& g, __m256d squaredDistance) {
+    const __m256d distance = _mm256_sqrt_pd(squaredDistance);
+    __m256d t = _mm256_div_pd(_mm256_sub_pd(distance, _mm256_set1_pd(g.midpoint)), _mm256_set1_pd(g.feather));
+    t = _mm256_min_pd(_mm256_max_pd(t, _mm256_setzero_pd()), _mm256_set1_pd(1));
+    const __m256d smooth = _mm256_mul_pd(
+        _mm256_mul_pd(t, t), _mm256_sub_pd(_mm256_set1_pd(3), _mm256_mul_pd(_mm256_set1_pd(2), t)));
+    return roundedBytes4(_mm256_mul_pd(smooth, _mm256_set1_pd(255)));
+}
+
+// squaredDistance of four columns from x on, with the same operations.
+__attribute__((target("avx2"))) inline __m256d squaredDistances4(const VignettePlan& plan, int x, int y) {
+    const VignetteGeometry& g = plan.geometry;
+    if (!g.isRotated)
+        return _mm256_add_pd(_mm256_loadu_pd(plan.columnTerms.data() + x),
+                             _mm256_set1_pd(plan.rowTerms[static_cast<std::size_t>(y)]));
+    const __m256d dx = _mm256_sub_pd(_mm256_setr_pd(x, x + 1, x + 2, x + 3), _mm256_set1_pd(g.centerX));
+    const __m256d dy = _mm256_set1_pd(y - g.centerY);
+    const __m256d cosine = _mm256_set1_pd(g.rotationCosine);
+    const __m256d sine = _mm256_set1_pd(g.rotationSine);
+    const __m256d u = _mm256_div_pd(_mm256_sub_pd(_mm256_mul_pd(dx, cosine), _mm256_mul_pd(dy, sine)),
+                                    _mm256_set1_pd(g.axisX));
+    const __m256d v = _mm256_div_pd(_mm256_add_pd(_mm256_mul_pd(dy, cosine), _mm256_mul_pd(dx, sine)),
+                                    _mm256_set1_pd(g.axisY));
+    return _mm256_add_pd(_mm256_mul_pd(u, u), _mm256_mul_pd(v, v));
+}
+
+inline void darken(std::uint8_t* px, const std::uint8_t* table, int level) {
+    const std::uint8_t* row = table + static_cast<std::size_t>(level) * 256;
+    px[0] = row[px[0]];
+    px[1] = row[px[1]];
+    px[2] = row[px[2]];
+}
+
+// The levels four columns at a time; the pixels are then looked up one by one.
+__attribute__((target("avx2"))) int applyRowAvx2(std::uint8_t* rgba, int y, int width,
+                                                 const VignettePlan& plan) {
+    alignas(16) std::int32_t levels[4];
+    int x = 0;
+    for (; x + 4 <= width; x += 4) {
+        _mm_store_si128(reinterpret_cast<__m128i*>(levels),
+                        levels4(plan.geometry, squaredDistances4(plan, x, y)));
+        for (int i = 0; i < 4; ++i)
+            darken(rgba + 4 * static_cast<std::size_t>(x + i), plan.table.data(), levels[i]);
+    }
+    return x;
 }
 
 } // namespace
@@ -110,7 +160,10 @@ std::optional<VignettePlan> VignetteAdjustment::plan(int amount, int midpoint, i
             plan.rowTerms[static_cast<std::size_t>(y)] = d * d;
         }
     }
-    plan.table = makeTable(amount);
+    // Dragging the shape keeps the amount, and with it the table.
+    static RecentTables<int, std::vector<std::uint8_t>, 4> recentTables;
+    const int key = std::clamp(amount, -100, 100);
+    plan.table = recentTables.get(key, [&] { return makeTable(key); });
     return plan;
 }
 
@@ -119,14 +172,9 @@ int VignetteAdjustment::level(const VignettePlan& plan, int x, int y) {
 }
 
 void VignetteAdjustment::applyRow(std::uint8_t* rgba, int y, int width, const VignettePlan& plan) {
-    const std::uint8_t* table = plan.table.data();
-    std::uint8_t* px = rgba;
-    for (int x = 0; x < width; ++x, px += 4) {
-        const std::uint8_t* row = table + static_cast<std::size_t>(level(plan, x, y)) * 256;
-        px[0] = row[px[0]];
-        px[1] = row[px[1]];
-        px[2] = row[px[2]];
-    }
+    const int done = hasAvx2() ? applyRowAvx2(rgba, y, width, plan) : 0;
+    for (int x = done; x < width; ++x)
+        darken(rgba + 4 * static_cast<std::size_t>(x), plan.table.data(), level(plan, x, y));
 }
 
 } // namespace sorvin
