@@ -124,50 +124,43 @@ void splitColors(const std::uint8_t* px, std::uint8_t* r, std::uint8_t* g, std::
     }
 }
 
-// The luminance bytes of a row's pixels, 32 at a time, as far as whole groups of 32 go; returns
-// how many were done.
-__attribute__((target("avx2"))) int luminanceRowAvx2(const std::uint8_t* px, std::uint8_t* out, int width) {
-    const __m256i redBlue = _mm256_set1_epi32(2126 | (722 << 16));
-    const __m256i green = _mm256_set1_epi32(7152);
-    const __m256i lowBytes = _mm256_set1_epi32(0x00FF00FF);
-    const __m256i half = _mm256_set1_epi32(5000);
-    const __m256 divisor = _mm256_set1_ps(10000);
-    int x = 0;
-    for (; x + 32 <= width; x += 32) {
-        __m256i lumas[4];
-        for (int k = 0; k < 4; ++k) {
-            const __m256i pixels = _mm256_loadu_si256(
-                reinterpret_cast<const __m256i*>(px + 4 * static_cast<std::size_t>(x + 8 * k)));
-            // (R, B) and (G, A) as pairs of 16-bit numbers, multiplied and added in pairs.
-            const __m256i rb = _mm256_madd_epi16(_mm256_and_si256(pixels, lowBytes), redBlue);
-            const __m256i g = _mm256_madd_epi16(_mm256_srli_epi16(pixels, 8), green);
-            const __m256i n = _mm256_add_epi32(_mm256_add_epi32(rb, g), half);
-            // n < 2^22 is exact in single precision, and n / 10000 never rounds up to the next
-            // integer (it stays 10^-4 below it, more than six steps of precision), so truncating
-            // the quotient divides as integers do.
-            lumas[k] = _mm256_cvttps_epi32(_mm256_div_ps(_mm256_cvtepi32_ps(n), divisor));
-        }
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + x),
-                            packedBytes(lumas[0], lumas[1], lumas[2], lumas[3]));
+// The luminance bytes of eight RGBA pixels, as 32-bit numbers.
+struct LuminanceOf8 {
+    __attribute__((target("avx2"))) __m256i operator()(__m256i pixels) const {
+        // (R, B) and (G, A) as pairs of 16-bit numbers, multiplied and added in pairs.
+        const __m256i rb = _mm256_madd_epi16(_mm256_and_si256(pixels, _mm256_set1_epi32(0x00FF00FF)),
+                                             _mm256_set1_epi32(2126 | (722 << 16)));
+        const __m256i g = _mm256_madd_epi16(_mm256_srli_epi16(pixels, 8), _mm256_set1_epi32(7152));
+        const __m256i n = _mm256_add_epi32(_mm256_add_epi32(rb, g), _mm256_set1_epi32(5000));
+        // n < 2^22 is exact in single precision, and n / 10000 never rounds up to the next integer
+        // (it stays 10^-4 below it, more than six steps of precision), so truncating the quotient
+        // divides as integers do.
+        return _mm256_cvttps_epi32(_mm256_div_ps(_mm256_cvtepi32_ps(n), _mm256_set1_ps(10000)));
     }
-    return x;
-}
+};
 
-// The same for the dark channel, min(R, G, B).
-__attribute__((target("avx2"))) int darkChannelRowAvx2(const std::uint8_t* px, std::uint8_t* out, int width) {
-    const __m256i lowByte = _mm256_set1_epi32(0xFF);
+// The dark channel, min(R, G, B), of eight RGBA pixels.
+struct DarkChannelOf8 {
+    __attribute__((target("avx2"))) __m256i operator()(__m256i pixels) const {
+        const __m256i least = _mm256_min_epu8(_mm256_min_epu8(pixels, _mm256_srli_epi32(pixels, 8)),
+                                              _mm256_srli_epi32(pixels, 16));
+        return _mm256_and_si256(least, _mm256_set1_epi32(0xFF));
+    }
+};
+
+// One plane byte per pixel of a row, 32 pixels at a time as far as whole groups of 32 go; returns
+// how many were done.
+template <typename Of8>
+__attribute__((target("avx2"))) int planeRowAvx2(const std::uint8_t* px, std::uint8_t* out, int width,
+                                                 Of8 of8) {
     int x = 0;
     for (; x + 32 <= width; x += 32) {
-        __m256i darks[4];
-        for (int k = 0; k < 4; ++k) {
-            const __m256i pixels = _mm256_loadu_si256(
-                reinterpret_cast<const __m256i*>(px + 4 * static_cast<std::size_t>(x + 8 * k)));
-            const __m256i least = _mm256_min_epu8(_mm256_min_epu8(pixels, _mm256_srli_epi32(pixels, 8)),
-                                                  _mm256_srli_epi32(pixels, 16));
-            darks[k] = _mm256_and_si256(least, lowByte);
-        }
+        __m256i results[4];
+        for (int k = 0; k < 4; ++k)
+            results[k] = of8(_mm256_loadu_si256(
+                reinterpret_cast<const __m256i*>(px + 4 * static_cast<std::size_t>(x + 8 * k))));
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + x),
-                            packedBytes(darks[0], darks[1], darks[2], darks[3]));
+                            packedBytes(results[0], results[1], results[2], results[3]));
     }
     return x;
 }
@@ -187,14 +180,16 @@ ExtractedPlanes extractPlanes(const std::uint8_t* bytes, int width, int height, 
     eachPixelRow(bytes, height, bytesPerRow, parallel, [&](int y, const std::uint8_t* row) {
         if (luminance) {
             std::uint8_t* out = planes.luminance.row(y);
-            for (int x = detailHasAvx2() ? luminanceRowAvx2(row, out, width) : 0; x < width; ++x) {
+            for (int x = detailHasAvx2() ? planeRowAvx2(row, out, width, LuminanceOf8()) : 0; x < width;
+                 ++x) {
                 const std::uint8_t* px = row + 4 * static_cast<std::size_t>(x);
                 out[x] = static_cast<std::uint8_t>(DetailAdjustment::luminanceByte(px[0], px[1], px[2]));
             }
         }
         if (darkChannel) {
             std::uint8_t* out = planes.darkChannel.row(y);
-            for (int x = detailHasAvx2() ? darkChannelRowAvx2(row, out, width) : 0; x < width; ++x) {
+            for (int x = detailHasAvx2() ? planeRowAvx2(row, out, width, DarkChannelOf8()) : 0; x < width;
+                 ++x) {
                 const std::uint8_t* px = row + 4 * static_cast<std::size_t>(x);
                 out[x] = std::min({px[0], px[1], px[2]});
             }

@@ -63,9 +63,9 @@ __attribute__((target("avx2"))) void prefixSums(const std::uint8_t* in, std::uin
         x = _mm256_add_epi32(x, _mm256_slli_si256(x, 8));
         // The low half's total goes to every sum of the high half.
         x = _mm256_add_epi32(x, _mm256_shuffle_epi32(_mm256_permute2x128_si256(x, x, 0x08), 0xFF));
-        x = _mm256_add_epi32(x, carry);
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(prefix + k + 1), x);
-        carry = _mm256_permutevar8x32_epi32(x, _mm256_set1_epi32(7));
+        // The running total waits for one addition a step; the block's own total does not wait.
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(prefix + k + 1), _mm256_add_epi32(x, carry));
+        carry = _mm256_add_epi32(carry, _mm256_permutevar8x32_epi32(x, _mm256_set1_epi32(7)));
     }
     for (; k < n; ++k)
         prefix[k + 1] = prefix[k] + in[k];
