@@ -2,13 +2,16 @@
 // benchmark thread: a 24 MP JPEG (6000 x 4000) from the request to the published developed image
 // at display size (photo area 1400 points at scale 2: a 2816-pixel render of the 3200-pixel
 // decode), the same edit when the decode is already cached, and one navigation step to a
-// neighbour whose decode the prefetch already holds. Baseline: one copy of a display-size bitmap.
+// neighbour whose decode the prefetch already holds; then a step onto a RAW photo (the largest RAW
+// sample, 4128 x 2176) whose display-ready development was made ahead, against the same step
+// developing it. Baseline: one copy of a display-size bitmap.
 #include "loading/image_loader.hpp"
 #include "served_main_queue.hpp"
 #include "synthetic_photo.hpp"
 
 #include <benchmark/benchmark.h>
 #include <cstring>
+#include <filesystem>
 #include <vector>
 
 namespace sorvin {
@@ -137,6 +140,64 @@ void BM_NavigationStepWithoutReadyImage(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_NavigationStepWithoutReadyImage)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// Steps back and forth over a row of nine RAW photos (one file under nine names), as the
+// application makes them: the old photo's development and RAW cache are dropped, the new photo is
+// asked for until its developed image is published, then the new neighbours are listed. With
+// `prepared` the neighbours' developments are made between steps, in the unmeasured pause.
+void BM_NavigationStepOntoRaw(benchmark::State& state, bool prepared) {
+    const auto file = std::filesystem::path(SORVIN_SAMPLES_DIR) / "raw" / "blackmagic_pocket4k.dng";
+    if (!std::filesystem::is_regular_file(file)) {
+        state.SkipWithError("the DNG sample is missing");
+        return;
+    }
+    Bench bench;
+    std::vector<Photo> row;
+    for (int i = 0; i < 9; ++i) {
+        Photo photo;
+        photo.url = file;
+        photo.relativePath = std::to_string(i).append(".dng");
+        photo.fileFormat = PhotoFileFormat::raw;
+        photo.pixelWidth = 4128;
+        photo.pixelHeight = 2176;
+        row.push_back(photo);
+    }
+    const auto neighboursOf = [&](int index, int direction) {
+        std::vector<ImageLoader::NeighbourView> views;
+        for (int offset : {direction, 2 * direction, -direction})
+            views.push_back(
+                {row[static_cast<std::size_t>(index + offset)], PhotoSource::raw, edit(10), 0, {}});
+        return views;
+    };
+    int current = 4;
+    int direction = 1;
+    bench.develop(row[4], edit(10));
+    if (prepared) bench.loader.prepareNeighbours(neighboursOf(current, direction), kArea, kScale);
+    for (auto _ : state) {
+        if (prepared) {
+            state.PauseTiming();
+            bench.mainQueue.serveUntil([&] { return bench.loader.neighbourPreparationCount() == 0; });
+            state.ResumeTiming();
+        }
+        const int next = current + direction;
+        bench.loader.clearParameterImage();
+        bench.loader.clearRawDevelopmentCache();
+        bench.develop(row[static_cast<std::size_t>(next)], edit(10));
+        if (!bench.loader.parameterState().image) state.SkipWithError("the DNG sample does not develop");
+        if (prepared) bench.loader.prepareNeighbours(neighboursOf(next, direction), kArea, kScale);
+        current = next;
+        if (current == 3 || current == 5) direction = -direction;
+    }
+}
+
+BENCHMARK_CAPTURE(BM_NavigationStepOntoRaw, prepared_neighbour, true)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(60);
+BENCHMARK_CAPTURE(BM_NavigationStepOntoRaw, without_preparation, false)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(20);
 
 // Baseline: one copy of a 2816 x 1877 RGBA bitmap, the size every render above publishes.
 void BM_CopyDisplayBitmap(benchmark::State& state) {

@@ -155,11 +155,11 @@ TEST_F(ImageLoaderNeighboursTest, AStepOntoAPreparedNeighbourOnlyPublishesItsDev
     loader.prefetch(row, 2, {}, 1);
     loader.prepareNeighbours({{row[3], PhotoSource::jpeg, edited, 0, {}},
                               {row[4], PhotoSource::jpeg, {}, 0, {}},
-                              {row[7], PhotoSource::raw, edited, 0, {}},
+                              {row[5], PhotoSource::jpeg, edited, 0, {}},
                               {row[1], PhotoSource::jpeg, edited, 0, {}}},
                              10, 2);
     finish();
-    ASSERT_EQ(developments.size(), 1u) << "an undeveloped, a RAW and a fourth neighbour are not made";
+    ASSERT_EQ(developments.size(), 2u) << "an undeveloped and a fourth neighbour are not made";
     EXPECT_EQ(developments[0].width, 32) << "made at the display size";
 
     const auto revision = loader.revision();
@@ -167,9 +167,9 @@ TEST_F(ImageLoaderNeighboursTest, AStepOntoAPreparedNeighbourOnlyPublishesItsDev
     EXPECT_FALSE(loader.isRenderingParameters());
     EXPECT_EQ(loader.revision(), revision + 1);
     EXPECT_TRUE(loader.isDisplayReady(row[3], PhotoSource::jpeg, edited, 0, {}, false));
-    EXPECT_EQ(loader.displayReadyCount(), 0u);
+    EXPECT_EQ(loader.displayReadyCount(), 1u);
     finish();
-    EXPECT_EQ(developments.size(), 1u);
+    EXPECT_EQ(developments.size(), 2u);
     EXPECT_EQ(availabilityCalls, 1);
 
     // Made for other values than the photo now has: never shown, developed anew.
@@ -178,8 +178,8 @@ TEST_F(ImageLoaderNeighboursTest, AStepOntoAPreparedNeighbourOnlyPublishesItsDev
     request(row[4], test::with(P::exposure, 21));
     EXPECT_TRUE(loader.isRenderingParameters());
     finish();
-    EXPECT_EQ(developments.size(), 3u);
-    EXPECT_EQ(developments[2].parameters, test::with(P::exposure, 21));
+    EXPECT_EQ(developments.size(), 4u);
+    EXPECT_EQ(developments[3].parameters, test::with(P::exposure, 21));
 
     // Low-memory mode keeps one neighbour ready.
     loader.setLowMemoryMode(true);
@@ -202,6 +202,43 @@ TEST_F(ImageLoaderNeighboursTest, AStepBeforeTheNeighbourIsReadyTakesOverItsPrep
     EXPECT_EQ(developments.size(), 1u);
     EXPECT_TRUE(loader.isDisplayReady(row[3], PhotoSource::jpeg, edited, 0, {}, false));
     EXPECT_EQ(availabilityCalls, 1);
+}
+
+TEST_F(ImageLoaderNeighboursTest, ARawNeighbourIsDevelopedAheadWithoutDisplacingTheShownPhotosDevelopment) {
+    const PhotoParameters edited = test::with(P::exposure, 20, test::with(P::raw_exposure, 10));
+    const Photo shown = test::loaderPhoto("shown.nef");
+    request(shown, edited);
+    finish();
+    loader.prepareNeighbours({{row[7], PhotoSource::raw, edited, 0, {}}}, 10, 2);
+    finish();
+    EXPECT_EQ(rawDevelopments, 2);
+    EXPECT_TRUE(rawCache->cachedResult("shown.nef")) << "the shown photo's development stays cached";
+
+    // The step, as the application makes it: it forgets the old photo, then asks for the new one.
+    loader.clearParameterImage();
+    loader.clearRawDevelopmentCache();
+    const auto revision = loader.revision();
+    request(row[7], edited, PhotoSource::raw);
+    EXPECT_EQ(executor.waiting(), 0u) << "the step runs no background work";
+    EXPECT_EQ(loader.revision(), revision + 1);
+    EXPECT_TRUE(loader.isDisplayReady(row[7], PhotoSource::raw, edited, 0, {}, false));
+    EXPECT_EQ(loader.parameterState().sourceSize, (PixelSize{1600, 1066})) << "of the RAW development";
+    EXPECT_TRUE(rawCache->cachedResult(RawDevelopmentCacheKey{"p7.jpg", RawDevelopmentSettings(edited)}));
+    finish();
+    EXPECT_EQ(rawDevelopments, 2);
+    EXPECT_EQ(availabilityCalls, 2);
+
+    // A step before the neighbour is ready takes its development over, which then enters the cache.
+    const PhotoParameters other = test::with(P::raw_exposure, 30);
+    loader.prepareNeighbours({{shown, PhotoSource::raw, other, 0, {}}}, 10, 2);
+    loader.clearParameterImage();
+    loader.clearRawDevelopmentCache();
+    request(shown, other);
+    EXPECT_TRUE(loader.isRenderingParameters());
+    EXPECT_EQ(loader.neighbourPreparationCount(), 0u);
+    finish();
+    EXPECT_EQ(rawDevelopments, 3);
+    EXPECT_TRUE(loader.isDisplayReady(shown, PhotoSource::raw, other, 0, {}, false));
 }
 
 struct OriginalPreviewTest : ImageLoaderNeighboursTest {

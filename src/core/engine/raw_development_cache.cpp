@@ -50,6 +50,12 @@ void RawDevelopmentCache::removeAll() {
     entry_.reset();
 }
 
+void RawDevelopmentCache::store(RawDevelopmentCacheKey key, RawDevelopmentResult result) {
+    std::lock_guard guard(lock_);
+    ++generation_;
+    entry_ = Entry{std::move(key), std::move(result)};
+}
+
 std::optional<RawDevelopmentResult>
 RawDevelopmentCache::developWithoutCaching(const RawDevelopmentRequest& request) {
     {

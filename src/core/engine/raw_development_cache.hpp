@@ -39,9 +39,12 @@ public:
     void removeResult(const RawDevelopmentCacheKey& key);
     // Empties the entry, with the same effect on developments under way.
     void removeAll();
+    // Makes a development made past the entry (a neighbour's, made before it was shown) the
+    // entry; developments begun before this call are not stored over it.
+    void store(RawDevelopmentCacheKey key, RawDevelopmentResult result);
 
     // Develops without looking at or touching the entry, so a one-off development (the unedited
-    // preview) never displaces the development of the photo as edited.
+    // preview, a neighbour's) never displaces the development of the photo shown.
     std::optional<RawDevelopmentResult> developWithoutCaching(const RawDevelopmentRequest& request);
     // How many developments went past the entry that way.
     long long uncachedDevelopmentCount() const;

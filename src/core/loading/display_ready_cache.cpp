@@ -8,18 +8,18 @@ bool DisplayReadyCache::contains(const DisplayRequest& request) const {
     return std::ranges::any_of(entries_, [&](const Entry& e) { return e.request == request; });
 }
 
-SharedImage DisplayReadyCache::take(const DisplayRequest& request) {
+DisplayReadyImage DisplayReadyCache::take(const DisplayRequest& request) {
     const auto found = std::ranges::find_if(entries_, [&](const Entry& e) { return e.request == request; });
-    if (found == entries_.end()) return nullptr;
-    SharedImage image = std::move(found->image);
+    if (found == entries_.end()) return {};
+    DisplayReadyImage ready = std::move(found->ready);
     entries_.erase(found);
-    return image;
+    return ready;
 }
 
-void DisplayReadyCache::store(DisplayRequest request, SharedImage image) {
-    if (!image) return;
+void DisplayReadyCache::store(DisplayRequest request, DisplayReadyImage ready) {
+    if (!ready.image) return;
     std::erase_if(entries_, [&](const Entry& e) { return e.request == request; });
-    entries_.push_back({std::move(request), std::move(image)});
+    entries_.push_back({std::move(request), std::move(ready)});
     trim();
 }
 

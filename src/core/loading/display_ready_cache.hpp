@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/raw_development_result.hpp"
 #include "loading/image_cache_key.hpp"
 #include "model/manual_crop.hpp"
 #include "model/photo_parameters.hpp"
@@ -7,6 +8,7 @@
 #include "platform/image.hpp"
 
 #include <cstddef>
+#include <optional>
 #include <vector>
 
 namespace sorvin {
@@ -25,6 +27,13 @@ struct DisplayRequest {
     friend bool operator==(const DisplayRequest&, const DisplayRequest&) = default;
 };
 
+// A neighbour made display-ready: its developed image and, for a RAW source, the RAW development
+// it was made from, which becomes the RAW cache's entry once the photo is shown.
+struct DisplayReadyImage {
+    SharedImage image;
+    std::optional<RawDevelopmentResult> development;
+};
+
 // Display-ready images of the photos next to the current one, made before they are needed, so a
 // step onto one of them only has to publish it. Holds at most `capacity` images; the oldest goes
 // first. Main thread only.
@@ -36,23 +45,25 @@ public:
     std::size_t count() const { return entries_.size(); }
     bool contains(const DisplayRequest& request) const;
 
-    // The image made for exactly this request, which leaves the cache; none otherwise.
-    SharedImage take(const DisplayRequest& request);
-    void store(DisplayRequest request, SharedImage image);
+    // What was made for exactly this request, which leaves the cache; a null image otherwise.
+    DisplayReadyImage take(const DisplayRequest& request);
+    void store(DisplayRequest request, DisplayReadyImage ready);
     // Drops every image whose request is not among the wanted ones.
     void keepOnly(const std::vector<DisplayRequest>& wanted);
     void setCapacity(std::size_t capacity);
     void clear() { entries_.clear(); }
     template <typename Visit>
     void forEach(Visit visit) const {
-        for (const Entry& entry : entries_)
-            visit(entry.image);
+        for (const Entry& entry : entries_) {
+            visit(entry.ready.image);
+            if (entry.ready.development) visit(entry.ready.development->image);
+        }
     }
 
 private:
     struct Entry {
         DisplayRequest request;
-        SharedImage image;
+        DisplayReadyImage ready;
     };
     void trim();
 

@@ -21,6 +21,17 @@ bool hasNothingToDevelop(const PhotoParameters& parameters) {
     return parameters.values.isEmpty() && parameters.masks.empty();
 }
 
+// A neighbour's display-ready image being made for exactly this request becomes its render.
+template <typename Preparations, typename Render>
+bool takeOverPreparation(Preparations& preparations, Render& render, const DisplayRequest& request) {
+    const auto preparing = std::ranges::find_if(
+        preparations, [&](const auto& p) { return p.work->displayRequest() == request; });
+    if (preparing == preparations.end()) return false;
+    render = std::move(*preparing);
+    preparations.erase(preparing);
+    return true;
+}
+
 template <typename T>
 std::shared_ptr<T> orFresh(std::shared_ptr<T> given) {
     return given ? std::move(given) : std::make_shared<T>();
@@ -179,7 +190,7 @@ void ImageLoader::requestParameters(const Photo& photo, const PhotoParameters& p
         parameterState_.targetLongEdge == *target && parameterState_.image)
         return;
     const DisplayRequest request{key, parameters, rotation, crop, sizeOf(sourceImage), *target};
-    if (parameterOperation_ && parameterOperation_->work->request() == request) return;
+    if (parameterOperation_ && parameterOperation_->work->displayRequest() == request) return;
     if (publishPrepared(request)) return;
     // A RAW render queued here goes too, and is forgotten: nothing it reports could be shown.
     cancelParameterRenders();
@@ -193,14 +204,7 @@ void ImageLoader::requestParameters(const Photo& photo, const PhotoParameters& p
     parameterState_.sourceSize = request.sourceSize;
     parameterState_.targetLongEdge = *target;
 
-    // A neighbour's display-ready image being made for exactly this becomes this render.
-    const auto preparing = std::ranges::find_if(
-        preparations_, [&](const Scheduled<ParameterOperation>& p) { return p.work->request() == request; });
-    if (preparing != preparations_.end()) {
-        parameterOperation_ = std::move(*preparing);
-        preparations_.erase(preparing);
-        return;
-    }
+    if (takeOverPreparation(preparations_, parameterOperation_, request)) return;
     parameterOperation_ = enqueue(parameterQueue_,
                                   ParameterOperation{nextID(), key, parameters, rotation, crop, sourceImage,
                                                      *target, displayResizeCache_, develop_},
@@ -209,11 +213,18 @@ void ImageLoader::requestParameters(const Photo& photo, const PhotoParameters& p
 
 // A step onto a neighbour whose display-ready image is there only publishes that image.
 bool ImageLoader::publishPrepared(const DisplayRequest& request) {
-    SharedImage ready = displayReady_.take(request);
-    if (!ready) return false;
+    DisplayReadyImage ready = displayReady_.take(request);
+    if (!ready.image) return false;
     cancelParameterRenders();
-    parameterState_ = {std::move(ready), request.key,        request.parameters,    request.rotation,
-                       request.crop,     request.sourceSize, request.targetLongEdge};
+    PixelSize sourceSize = request.sourceSize;
+    if (ready.development) {
+        // The shown photo's RAW development is the cache's entry, as if it had been made there.
+        sourceSize = sizeOf(ready.development->image);
+        rawDevelopmentCache_->store({request.key.path, RawDevelopmentSettings(request.parameters)},
+                                    std::move(*ready.development));
+    }
+    parameterState_ = {std::move(ready.image), request.key, request.parameters,    request.rotation,
+                       request.crop,           sourceSize,  request.targetLongEdge};
     bumpRevision();
     // Reported as a finished render is, from the main queue, not from inside the request.
     std::weak_ptr<ImageLoader*> weakSelf = self_;
@@ -240,9 +251,18 @@ void ImageLoader::requestRawParameters(const Photo& photo, const PhotoParameters
                                        const ManualCrop& crop) {
     const std::string& path = photo.relativePath;
     const ImageCacheKey key{path, PhotoSource::raw};
-    RawDevelopmentRequest request{path, photo.asset(PhotoSource::raw), parameters,
-                                  LoaderLimits::kRawPreviewLongEdge, rawDevelopmentSupportStore_};
     const RawDevelopmentCacheKey rawKey{path, RawDevelopmentSettings(parameters)};
+    RawParameterOperation work{0,
+                               key,
+                               rawKey,
+                               {path, photo.asset(PhotoSource::raw), parameters,
+                                LoaderLimits::kRawPreviewLongEdge, rawDevelopmentSupportStore_},
+                               parameters,
+                               rotation,
+                               crop,
+                               rawDevelopmentCache_,
+                               develop_};
+    const DisplayRequest request = work.displayRequest();
 
     if (parameterStateMatches(path, PhotoSource::raw, parameters, rotation, crop) &&
         rawDevelopmentCache_->cachedResult(rawKey) && parameterState_.image)
@@ -258,6 +278,10 @@ void ImageLoader::requestRawParameters(const Photo& photo, const PhotoParameters
     // off the same development over and over. Other values, or another visit, try again.
     if (failures_.contains(key) && parameterStateMatches(path, PhotoSource::raw, parameters, rotation, crop))
         return;
+    if (publishPrepared(request)) {
+        failures_.erase(key);
+        return;
+    }
     cancelParameterRenders();
 
     // The previous development stays on screen while the new one renders, but only one of this
@@ -271,11 +295,9 @@ void ImageLoader::requestRawParameters(const Photo& photo, const PhotoParameters
     parameterState_.targetLongEdge = LoaderLimits::kRawPreviewLongEdge;
     failures_.erase(key);
 
-    rawParameterOperation_ =
-        enqueue(parameterQueue_,
-                RawParameterOperation{nextID(), key, rawKey, std::move(request), parameters, rotation, crop,
-                                      rawDevelopmentCache_, develop_},
-                &ImageLoader::rawParameterRendered);
+    if (takeOverPreparation(rawPreparations_, rawParameterOperation_, request)) return;
+    work.id = nextID();
+    rawParameterOperation_ = enqueue(parameterQueue_, std::move(work), &ImageLoader::rawParameterRendered);
 }
 
 void ImageLoader::rawParameterRendered(const RawParameterOperation& work,
@@ -289,6 +311,8 @@ void ImageLoader::rawParameterRendered(const RawParameterOperation& work,
         return;
     rawParameterOperation_.reset();
     if (report.result && report.developed) {
+        // A neighbour's development, taken over by the step onto it, enters the cache only now.
+        if (work.pastCache) rawDevelopmentCache_->store(work.rawCacheKey, *report.result);
         parameterState_.sourceSize = sizeOf(report.result->image);
         parameterState_.image = std::move(report.developed);
     } else {
@@ -330,6 +354,7 @@ void ImageLoader::forgetEverything() {
     parameterQueue_.cancelAllOperations();
     preparationQueue_.cancelAllOperations();
     preparations_.clear();
+    rawPreparations_.clear();
     neighbours_.clear();
     displayReady_.clear();
     displayCache_.removeAll();

@@ -26,6 +26,7 @@
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
+#include <variant>
 #include <vector>
 
 namespace sorvin {
@@ -134,16 +135,17 @@ public:
     // How a photo next to the current one will be shown once it is the current one.
     struct NeighbourView {
         Photo photo;
-        PhotoSource source = PhotoSource::jpeg; // a RAW source is developed when shown, not before
+        PhotoSource source = PhotoSource::jpeg;
         PhotoParameters parameters;
         double rotation = 0;
         ManualCrop crop;
         bool preferFullResolution = false; // as requestParameters will be asked
     };
-    // Makes the display-ready image of each neighbour (its decode brought to the display size of
-    // requestParameters, unzoomed, and developed) as soon as its decode is there, most needed first,
-    // so that a step onto it only publishes it. Replaces the previous list: images and work for
-    // neighbours no longer listed are dropped. A list longer than the mode allows is cut short.
+    // Makes the display-ready image of each neighbour, most needed first, so that a step onto it
+    // only publishes it: a JPEG or HEIF decode, once it is there, brought to the display size of
+    // requestParameters (unzoomed) and developed; a RAW file developed at preview size with its
+    // parameters. Replaces the previous list: images and work for neighbours no longer listed are
+    // dropped. A list longer than the mode allows is cut short.
     void prepareNeighbours(std::vector<NeighbourView> neighbours, double photoAreaLongEdge,
                            double backingScaleFactor);
 
@@ -197,7 +199,7 @@ public:
     }
     std::size_t displayDecodeCount() const { return displayOperations_.size(); }
     std::size_t displayReadyCount() const { return displayReady_.count(); }
-    std::size_t neighbourPreparationCount() const { return preparations_.size(); }
+    std::size_t neighbourPreparationCount() const { return preparations_.size() + rawPreparations_.size(); }
     // Bytes of the bitmaps the loader holds, each counted once.
     std::size_t heldImageBytes() const;
 
@@ -225,10 +227,11 @@ private:
                               const ManualCrop& crop);
     void cancelParameterRenders();
     bool publishPrepared(const DisplayRequest& request);
-    std::vector<ParameterOperation> neighbourWork() const;
+    std::vector<std::variant<ParameterOperation, RawParameterOperation>> neighbourWork() const;
     SharedImage decodedWithoutTouching(const ImageCacheKey& key, bool preferFullResolution) const;
     void planNeighbours();
     void neighbourPrepared(const ParameterOperation& work, SharedImage developed);
+    void rawNeighbourPrepared(const RawParameterOperation& work, RawParameterOperation::Report report);
     void forgetEverything();
 
     void parameterRendered(const ParameterOperation& work, SharedImage developed);
@@ -289,6 +292,7 @@ private:
     double neighbourBackingScaleFactor_ = 0;
     DisplayReadyCache displayReady_;
     std::vector<Scheduled<ParameterOperation>> preparations_;
+    std::vector<Scheduled<RawParameterOperation>> rawPreparations_;
 
     ParameterImageSnapshot parameterState_;
     std::optional<ParameterImageSnapshot> originalPreviewSnapshot_;

@@ -21,6 +21,16 @@ int longEdge(const PhotoAsset& asset) {
     return std::max(asset.pixelWidth, asset.pixelHeight);
 }
 
+// Whether the preparation that reported is still listed; it leaves the list.
+template <typename Preparations, typename Work>
+bool leavesList(Preparations& preparations, const Work& work) {
+    const auto found =
+        std::ranges::find_if(preparations, [&](const auto& p) { return p.work->id == work.id; });
+    if (found == preparations.end()) return false;
+    preparations.erase(found);
+    return true;
+}
+
 } // namespace
 
 void ImageLoader::prefetch(const std::vector<Photo>& photos, int current,
@@ -87,44 +97,63 @@ void ImageLoader::prepareNeighbours(std::vector<NeighbourView> neighbours, doubl
     planNeighbours();
 }
 
-// The work that makes each listed neighbour display-ready, for those that have a development and
-// whose decode is there; in the order of the list, without identifiers yet.
-std::vector<ParameterOperation> ImageLoader::neighbourWork() const {
-    std::vector<ParameterOperation> work;
+// The work that makes each listed neighbour display-ready, in the order of the list, without
+// identifiers yet: a RAW source always (its development is the costly part), a JPEG or HEIF one
+// when it has a development and its decode is there.
+std::vector<std::variant<ParameterOperation, RawParameterOperation>> ImageLoader::neighbourWork() const {
+    std::vector<std::variant<ParameterOperation, RawParameterOperation>> work;
     for (const NeighbourView& view : neighbours_) {
-        if (view.source == PhotoSource::raw) continue;
-        if (view.parameters.values.isEmpty() && view.parameters.masks.empty()) continue;
         const ImageCacheKey key{view.photo.relativePath, view.source};
+        if (view.source == PhotoSource::raw) {
+            RawDevelopmentRequest request{key.path, view.photo.asset(PhotoSource::raw), view.parameters,
+                                          LoaderLimits::kRawPreviewLongEdge, rawDevelopmentSupportStore_};
+            work.emplace_back(RawParameterOperation{
+                0, key, RawDevelopmentCacheKey{key.path, RawDevelopmentSettings(view.parameters)},
+                std::move(request), view.parameters, view.rotation, view.crop, rawDevelopmentCache_, develop_,
+                true});
+            continue;
+        }
+        if (view.parameters.values.isEmpty() && view.parameters.masks.empty()) continue;
         SharedImage source = decodedWithoutTouching(key, view.preferFullResolution);
         if (!source) continue;
         const auto target = displayTargetLongEdge(std::max(source->width(), source->height()),
                                                   neighbourAreaLongEdge_, neighbourBackingScaleFactor_, 1);
         if (!target) continue;
         // Without the resize cache, which holds the current photo's copy.
-        work.push_back({0, key, view.parameters, view.rotation, view.crop, std::move(source), *target,
-                        nullptr, develop_});
+        work.emplace_back(ParameterOperation{0, key, view.parameters, view.rotation, view.crop,
+                                             std::move(source), *target, nullptr, develop_});
     }
     return work;
 }
 
 void ImageLoader::planNeighbours() {
-    std::vector<ParameterOperation> work = neighbourWork();
+    auto work = neighbourWork();
     std::vector<DisplayRequest> wanted;
-    for (const ParameterOperation& w : work)
-        wanted.push_back(w.request());
+    for (const auto& w : work)
+        wanted.push_back(std::visit([](const auto& op) { return op.displayRequest(); }, w));
     displayReady_.keepOnly(wanted);
-    std::erase_if(preparations_, [&](const Scheduled<ParameterOperation>& p) {
-        if (std::ranges::find(wanted, p.work->request()) != wanted.end()) return false;
+    const auto unwanted = [&](const auto& p) {
+        if (std::ranges::find(wanted, p.work->displayRequest()) != wanted.end()) return false;
         p.cancel();
         return true;
-    });
+    };
+    std::erase_if(preparations_, unwanted);
+    std::erase_if(rawPreparations_, unwanted);
     for (std::size_t i = 0; i < work.size(); ++i) {
-        if (displayReady_.contains(wanted[i]) ||
-            std::ranges::any_of(preparations_, [&](const auto& p) { return p.work->request() == wanted[i]; }))
+        const auto forThis = [&](const auto& p) { return p.work->displayRequest() == wanted[i]; };
+        if (displayReady_.contains(wanted[i]) || std::ranges::any_of(preparations_, forThis) ||
+            std::ranges::any_of(rawPreparations_, forThis))
             continue;
-        work[i].id = nextID();
-        preparations_.push_back(
-            enqueue(preparationQueue_, std::move(work[i]), &ImageLoader::neighbourPrepared));
+        if (auto* decoded = std::get_if<ParameterOperation>(&work[i])) {
+            decoded->id = nextID();
+            preparations_.push_back(
+                enqueue(preparationQueue_, std::move(*decoded), &ImageLoader::neighbourPrepared));
+        } else {
+            auto& raw = std::get<RawParameterOperation>(work[i]);
+            raw.id = nextID();
+            rawPreparations_.push_back(
+                enqueue(preparationQueue_, std::move(raw), &ImageLoader::rawNeighbourPrepared));
+        }
     }
 }
 
@@ -134,11 +163,19 @@ void ImageLoader::neighbourPrepared(const ParameterOperation& work, SharedImage 
         parameterRendered(work, std::move(developed));
         return;
     }
-    const auto found = std::ranges::find_if(
-        preparations_, [&](const Scheduled<ParameterOperation>& p) { return p.work->id == work.id; });
-    if (found == preparations_.end()) return;
-    preparations_.erase(found);
-    displayReady_.store(work.request(), std::move(developed));
+    if (leavesList(preparations_, work))
+        displayReady_.store(work.displayRequest(), {std::move(developed), std::nullopt});
+}
+
+void ImageLoader::rawNeighbourPrepared(const RawParameterOperation& work,
+                                       RawParameterOperation::Report report) {
+    if (rawParameterOperation_ && rawParameterOperation_->work->id == work.id) {
+        rawParameterRendered(work, std::move(report));
+        return;
+    }
+    // A neighbour that cannot be developed is left to the step onto it, which records the failure.
+    if (leavesList(rawPreparations_, work) && report.result && report.developed)
+        displayReady_.store(work.displayRequest(), {std::move(report.developed), std::move(report.result)});
 }
 
 void ImageLoader::requestFullResolution(const Photo& photo, std::optional<PhotoSource> source) {

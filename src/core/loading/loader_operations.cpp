@@ -42,7 +42,7 @@ std::optional<SharedImage> ImageDecodeOperation::run(const CancellationProbe& is
     return image;
 }
 
-DisplayRequest ParameterOperation::request() const {
+DisplayRequest ParameterOperation::displayRequest() const {
     return {cacheKey, parameters, rotation, crop, source ? sizeOf(source) : PixelSize{}, targetLongEdge};
 }
 
@@ -58,10 +58,18 @@ std::optional<SharedImage> ParameterOperation::run(const CancellationProbe& isCa
     return developed;
 }
 
+DisplayRequest RawParameterOperation::displayRequest() const {
+    // A RAW preview's size is fixed, whatever the screen; the development's own size is not known
+    // before it is made.
+    return {cacheKey, parameters, rotation, crop, PixelSize{}, LoaderLimits::kRawPreviewLongEdge};
+}
+
 std::optional<RawParameterOperation::Report>
 RawParameterOperation::run(const CancellationProbe& isCancelled) const {
     if (isCancelled()) return std::nullopt;
-    std::optional<RawDevelopmentResult> result = cache->result(stoppable(request, isCancelled));
+    const RawDevelopmentRequest stopping = stoppable(request, isCancelled);
+    std::optional<RawDevelopmentResult> result =
+        pastCache ? cache->developWithoutCaching(stopping) : cache->result(stopping);
     if (!result || !result->image) {
         if (isCancelled()) return std::nullopt;
         return Report{};
@@ -88,8 +96,11 @@ OriginalPreviewOperation::run(const CancellationProbe& isCancelled) const {
     SharedImage image;
     PixelSize sourceSize;
     if (key.source == PhotoSource::raw) {
-        RawDevelopmentRequest request{photo.relativePath, photo.asset(PhotoSource::raw), unedited,
-                                      LoaderLimits::kRawPreviewLongEdge, rawDevelopmentSupportStore,
+        RawDevelopmentRequest request{photo.relativePath,
+                                      photo.asset(PhotoSource::raw),
+                                      unedited,
+                                      LoaderLimits::kRawPreviewLongEdge,
+                                      rawDevelopmentSupportStore,
                                       isCancelled};
         // Past the cache: the development of the photo as edited must stay there.
         const auto result = rawDevelopmentCache->developWithoutCaching(request);

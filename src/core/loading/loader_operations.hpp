@@ -66,13 +66,14 @@ struct ParameterOperation {
     std::shared_ptr<DisplayResizeCache> resizeCache; // none: resized afresh
     PreviewDevelopment::Develop develop;
 
-    DisplayRequest request() const;
+    DisplayRequest displayRequest() const;
     // The developed image, a null image when the development failed.
     std::optional<SharedImage> run(const CancellationProbe& isCancelled) const;
 };
 
 // Develops the current photo's RAW file at preview size (through the RAW cache), then its
-// parameters.
+// parameters. A neighbour's is made the same way but past the RAW cache, whose one entry belongs to
+// the photo shown; its development enters the cache when the photo is.
 struct RawParameterOperation {
     struct Report {
         std::optional<RawDevelopmentResult> result; // none: the file could not be developed
@@ -88,7 +89,9 @@ struct RawParameterOperation {
     ManualCrop crop;
     std::shared_ptr<RawDevelopmentCache> cache;
     PreviewDevelopment::Develop develop;
+    bool pastCache = false; // a neighbour's, made before it is shown
 
+    DisplayRequest displayRequest() const;
     std::optional<Report> run(const CancellationProbe& isCancelled) const;
 };
 
