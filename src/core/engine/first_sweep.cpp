@@ -1,5 +1,6 @@
 #include "engine/first_sweep.hpp"
 
+#include "engine/byte_rounding_avx2.hpp"
 #include "engine/saturation_adjustment.hpp"
 
 namespace sorvin {
@@ -13,8 +14,7 @@ RgbBytes FirstSweep::colorStages(RgbBytes p) const {
 }
 
 bool FirstSweep::hasVectorPath() {
-    static const bool supported = __builtin_cpu_supports("avx2");
-    return supported;
+    return hasAvx2();
 }
 
 void FirstSweep::row(const std::uint8_t* in, std::uint8_t* out, int width) const {

@@ -1,6 +1,7 @@
 #include "engine/geometry_adjustment.hpp"
 
 #include "engine/geometry_resampler.hpp"
+#include "engine/row_bands.hpp"
 #include "model/photo_parameters.hpp"
 #include "platform/draw_or_none.hpp"
 
@@ -8,7 +9,6 @@
 #include <atomic>
 #include <cmath>
 #include <optional>
-#include <tbb/parallel_for.h>
 
 namespace sorvin {
 
@@ -52,11 +52,7 @@ SharedImage resample(const SharedImage& source, const IntegralRect& area, const 
     // A band that stopped left rows unwritten: its result is never handed out, whatever the probe
     // answers afterwards.
     std::atomic<bool> stopped{false};
-    const int bandCount =
-        std::max(1, (outputHeight + GeometryAdjustment::kBandRows - 1) / GeometryAdjustment::kBandRows);
-    const auto runBand = [&](int band) {
-        const int begin = band * GeometryAdjustment::kBandRows;
-        const int end = std::min(outputHeight, begin + GeometryAdjustment::kBandRows);
+    const auto runBand = [&](int begin, int end) {
         for (int j = begin; j < end; ++j) {
             if (cancelled()) {
                 stopped = true;
@@ -67,10 +63,9 @@ SharedImage resample(const SharedImage& source, const IntegralRect& area, const 
         }
     };
     if (parallel)
-        tbb::parallel_for(0, bandCount, runBand);
+        RowBands::of(outputHeight).run(runBand);
     else
-        for (int band = 0; band < bandCount; ++band)
-            runBand(band);
+        runBand(0, outputHeight);
     if (stopped || cancelled()) return nullptr;
     return makeImage(std::move(output));
 }

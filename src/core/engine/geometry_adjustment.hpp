@@ -45,9 +45,6 @@ struct GeometryAdjustment {
     static SharedImage applyingCrop(const SharedImage& source, const Rect& outputRect,
                                     const GeometryValues& values, bool parallel,
                                     const CancellationProbe& isCancelled = neverCancelled());
-
-    // Output rows per band.
-    static constexpr int kBandRows = 16;
 };
 
 } // namespace sorvin

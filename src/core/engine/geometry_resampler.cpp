@@ -1,6 +1,7 @@
 #include "engine/geometry_resampler.hpp"
 
 #include "engine/byte_rounding.hpp"
+#include "engine/byte_rounding_avx2.hpp"
 
 #include <algorithm>
 #include <cmath>
@@ -208,8 +209,7 @@ GeometryPlan::GeometryPlan(int sourceWidth, int sourceHeight, const GeometryValu
 }
 
 bool GeometryResampler::hasVectorPath() {
-    static const bool supported = __builtin_cpu_supports("avx2");
-    return supported;
+    return hasAvx2();
 }
 
 void GeometryResampler::resampleRow(const GeometryPlan& plan, const GeometrySource& source, std::uint8_t* out,
