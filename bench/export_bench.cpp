@@ -73,7 +73,7 @@ void HeifEncode(benchmark::State& state) {
     const SharedImage& image = state.range(0) ? fullSize() : reduced();
     std::size_t size = 0;
     for (auto _ : state) {
-        const auto bytes = HeifEncoder::encode(*image, 90, exif(), SrgbProfile::iccBytes());
+        const auto bytes = HeifEncoder::encode(image, 90, exif(), SrgbProfile::iccBytes());
         size = bytes ? bytes->size() : 0;
         benchmark::DoNotOptimize(size);
     }

@@ -2,8 +2,10 @@
 #include "export/exporter.hpp"
 #include "export/exporter_destination.hpp"
 #include "export/exporter_rendering.hpp"
+#include "loading/image_decoder.hpp"
 #include "support/test_support.hpp"
 
+#include <cmath>
 #include <exiv2/exiv2.hpp>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -30,7 +32,7 @@ ExportRendering render(const Photo& photo, double rotation, const ManualCrop& cr
                        const PhotoParameters& params, std::optional<PhotoSource> source,
                        std::optional<int> limit) {
     return Exporter::renderEditedImageAndMetadata(photo, rotation, crop, params, source, limit,
-                                                  Exporter::fullSizeDecoder());
+                                                  Exporter::fileDecoder());
 }
 
 TEST(ExporterRenderingTest, APortraitFileIsTurnedUprightThenRotatedCroppedAndReduced) {
@@ -70,8 +72,79 @@ TEST(ExporterRenderingTest, DevelopmentChangesThePixelsAndNoGeometryLeavesThemAs
         sumB += b.data()[i + 1];
     }
     EXPECT_GT(sumB, sumA + static_cast<long>(a.byteCount() / 4) * 5);
-    const auto decoded = Exporter::fullSizeDecoder()(photo, PhotoSource::jpeg);
+    const auto decoded = Exporter::fileDecoder()(photo, PhotoSource::jpeg, 0);
     EXPECT_TRUE(std::equal(a.data(), a.data() + a.byteCount(), decoded->data()));
+}
+
+// Peak signal-to-noise ratio of two images of one size over their colour channels, in dB.
+double psnr(const Image& a, const Image& b) {
+    double squares = 0;
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < 4 * a.width(); ++x) {
+            if (x % 4 == 3) continue;
+            const double d = a.row(y)[x] - b.row(y)[x];
+            squares += d * d;
+        }
+    const double mean = squares / (3.0 * a.width() * a.height());
+    return mean == 0 ? 99 : 10 * std::log10(255.0 * 255.0 / mean);
+}
+
+// A shrinking export may develop a picture decoded at half scale: it must end at the size a
+// full-size decode gives and look the same, edits and all. Detail stages, fine rotations, crops,
+// odd sides and outputs near the half size take the full size.
+TEST(ExporterRenderingTest, AShrinkingExportLooksLikeItsFullSizeRendering) {
+    PhotoParameters toned;
+    toned.setValue(25, PhotoParameter::exposure);
+    toned.setValue(30, PhotoParameter::contrast);
+    toned.setValue(-30, PhotoParameter::vignette_amount);
+    PhotoParameters detailed = toned;
+    detailed.setValue(30, PhotoParameter::texture);
+    detailed.setValue(60, PhotoParameter::sharpen_amount);
+    PhotoParameters lens;
+    lens.setValue(30, PhotoParameter::geometry_distortion);
+    ManualCrop portrait;
+    portrait.aspect = CropAspect::ratio(4, 5);
+    portrait.sizeP = 70;
+    portrait.xM = 1234;
+    portrait.yM = 2001;
+    struct Case {
+        const char* sample;
+        int orientation;
+        double rotation;
+        ManualCrop crop;
+        PhotoParameters params;
+        int limit;
+        bool halfScale;
+    };
+    for (const Case& c : {Case{"jpeg/nikon_d40_orient6.jpg", 6, 0, {}, {}, 1000, true},
+                          Case{"jpeg/nikon_d40_orient6.jpg", 6, 90, {}, toned, 1024, true},
+                          Case{"jpeg/iphone5_orient3.jpg", 3, -90, {}, lens, 1300, true},
+                          Case{"jpeg/nikon_d40_orient6.jpg", 6, 0, {}, detailed, 1024, false},
+                          Case{"jpeg/nikon_d40_orient6.jpg", 6, 3.5, {}, toned, 1024, false},
+                          Case{"jpeg/nikon_d40_orient6.jpg", 6, 0, portrait, toned, 701, false},
+                          Case{"jpeg/nikon_d40_orient6.jpg", 6, 0, {}, toned, 1300, false},
+                          Case{"jpeg/progressive_large.jpg", 1, 0, {}, toned, 333, false}}) {
+        SCOPED_TRACE(std::string(c.sample) + " " + std::to_string(c.limit));
+        const Photo photo = photoAt(c.sample, PhotoFileFormat::jpeg, 0, 0, c.orientation);
+        int askedFor = -1;
+        const auto reduced = Exporter::renderEditedImageAndMetadata(
+            photo, c.rotation, c.crop, c.params, std::nullopt, c.limit,
+            [&](const Photo& p, PhotoSource source, int minimumLongEdge) {
+                askedFor = std::max(askedFor, minimumLongEdge);
+                return ImageDecoder::decodeAtLeast(p, source, minimumLongEdge);
+            });
+        const auto full = Exporter::renderEditedImageAndMetadata(
+            photo, c.rotation, c.crop, c.params, std::nullopt, c.limit,
+            [](const Photo& p, PhotoSource source, int) { return ImageDecoder::decodeAtLeast(p, source, 0); });
+        ASSERT_TRUE(reduced.rendered && full.rendered);
+        EXPECT_EQ(askedFor > 0, c.halfScale);
+        const Image& a = *reduced.rendered->image;
+        const Image& b = *full.rendered->image;
+        ASSERT_EQ(a.width(), b.width());
+        ASSERT_EQ(a.height(), b.height());
+        EXPECT_EQ(std::max(a.width(), a.height()), c.limit);
+        EXPECT_GT(psnr(a, b), 40);
+    }
 }
 
 TEST(ExporterRenderingTest, HeifWithoutASourceIsDecodedAsItselfAndRawFilesAreDeveloped) {
@@ -106,7 +179,7 @@ TEST(ExporterRenderingTest, AGivenUpDevelopmentIsReportedAsCancelledNotAsADamage
     PhotoParameters edited;
     edited.setValue(40, PhotoParameter::contrast);
     const auto result = Exporter::renderEditedImageAndMetadata(
-        photo, 0, {}, edited, std::nullopt, std::nullopt, Exporter::fullSizeDecoder(), [] { return true; });
+        photo, 0, {}, edited, std::nullopt, std::nullopt, Exporter::fileDecoder(), [] { return true; });
     EXPECT_FALSE(result.rendered);
     EXPECT_EQ(result.error, std::errc::operation_canceled);
 }
@@ -224,7 +297,8 @@ TEST(ExporterRenderingTest, AReencodedOutputKeepsThePhotographersMetadata) {
         EXPECT_EQ(xmpText("Xmp.tiff.Orientation"), "1");
         EXPECT_EQ(xmpText("Xmp.dc.creator"), "Phil Askey");
         if (format == ExportImageFormat::jpeg) {
-            EXPECT_EQ(textOf(output.iptc, Exiv2::IptcKey("Iptc.Application2.Copyright")), "(C) A. Photographer");
+            EXPECT_EQ(textOf(output.iptc, Exiv2::IptcKey("Iptc.Application2.Copyright")),
+                      "(C) A. Photographer");
             EXPECT_EQ(textOf(output.iptc, Exiv2::IptcKey("Iptc.Application2.Byline")), "Phil Askey");
         } else { // no place for IPTC in HEIF: its values are in the XMP
             EXPECT_EQ(xmpText("Xmp.dc.rights"), "lang=\"x-default\" (C) A. Photographer");

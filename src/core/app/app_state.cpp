@@ -52,10 +52,9 @@ AppState::AppState(AppSettings& settings, AppStateEnvironment environment)
                            .decoder = {},
                            .develop = {}}) {
     if (!undoClock_) undoClock_ = [&queue = mainQueue_] { return queue.now(); };
-    renderer_ = [decode = Exporter::fullSizeDecoder()](const Photo& photo, double rotation,
-                                                       const ManualCrop& crop,
-                                                       const PhotoParameters& parameters, PhotoSource source,
-                                                       std::optional<int> maximumLongEdge) {
+    renderer_ = [decode = Exporter::fileDecoder()](const Photo& photo, double rotation, const ManualCrop& crop,
+                                                   const PhotoParameters& parameters, PhotoSource source,
+                                                   std::optional<int> maximumLongEdge) {
         return Exporter::renderEditedImageAndMetadata(photo, rotation, crop, parameters, source,
                                                       maximumLongEdge, decode);
     };

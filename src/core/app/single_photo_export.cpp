@@ -34,11 +34,11 @@ std::error_code writeNewFile(const SinglePhotoExport::Request& request, const Ex
         return {};
     }
     if (!Exporter::supportsOutput(format)) return ExportErrc::featureUnsupported;
-    const ExportRendering rendering = render(request.photo, request.rotation, request.crop,
-                                             request.parameters, request.source, std::nullopt);
+    ExportRendering rendering = render(request.photo, request.rotation, request.crop, request.parameters,
+                                       request.source, std::nullopt);
     if (!rendering.rendered || !rendering.rendered->image)
         return rendering.error ? rendering.error : make_error_code(ExportErrc::fileReadCorruptFile);
-    const std::optional<std::string> bytes = Exporter::encodedImage(*rendering.rendered, format);
+    const std::optional<std::string> bytes = Exporter::encodedImage(std::move(*rendering.rendered), format);
     if (!bytes) return ExportErrc::fileWriteUnknown;
     return OutputFile::writeNew(file, *bytes);
 }

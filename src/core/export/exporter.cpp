@@ -101,7 +101,7 @@ public:
         if (!token_) token_ = std::make_shared<ExportCancellationToken>();
         render_ = request.render;
         if (!render_) {
-            const ExportImageDecoder decode = request.decode ? request.decode : fullSizeDecoder();
+            const ExportImageDecoder decode = request.decode ? request.decode : fileDecoder();
             // A cancel stops the development at once instead of after the whole photo.
             render_ = [decode, token = token_](const Photo& photo, double rotation, const ManualCrop& crop,
                                                const PhotoParameters& params, PhotoSource source,
@@ -317,11 +317,11 @@ private:
         if (content.isCopy) return {};
         if (format == ExportImageFormat::heif && !supportsOutput(format))
             return ExportErrc::featureUnsupported;
-        const auto rendering = render_(photo, edit.rotation, edit.crop, edit.parameters, edit.source, limit_);
+        auto rendering = render_(photo, edit.rotation, edit.crop, edit.parameters, edit.source, limit_);
         if (!rendering.rendered || !rendering.rendered->image)
             return rendering.error ? rendering.error : make_error_code(ExportErrc::fileReadCorruptFile);
         if (token_->isCancelled()) return std::make_error_code(std::errc::operation_canceled);
-        auto bytes = encodedImage(*rendering.rendered, format);
+        auto bytes = encodedImage(std::move(*rendering.rendered), format);
         if (!bytes) return ExportErrc::fileWriteUnknown;
         // Cancelled while encoding: the file is never written.
         if (token_->isCancelled()) return std::make_error_code(std::errc::operation_canceled);

@@ -47,7 +47,7 @@ struct ExportRequest {
     std::function<void(int done, int total)> progress; // called on the export's thread after each item
     std::filesystem::path applicationSupportRoot;      // folder of the manifests
 
-    ExportImageDecoder decode;       // full-size decoder of JPEG/HEIF files
+    ExportImageDecoder decode;       // decoder of JPEG/HEIF files
     Exporter::ExportRenderer render; // none: renderEditedImageAndMetadata with `decode`
 };
 

@@ -13,10 +13,12 @@
 #include "platform/app_identity.hpp"
 #include "platform/exif_writer.hpp"
 #include "platform/heif_encoder.hpp"
+#include "platform/image_properties.hpp"
 #include "platform/jpeg_encoder.hpp"
+#include "platform/lanczos_resampler.hpp"
 #include "platform/srgb_profile.hpp"
 
-#include <limits>
+#include <algorithm>
 
 namespace sorvin::Exporter {
 
@@ -29,8 +31,54 @@ bool hasGeometry(const PhotoParameters& params) {
            values.zoom != 0;
 }
 
-SharedImage decodedUpright(const Photo& photo, PhotoSource source, const PhotoParameters& params,
-                           const ExportImageDecoder& decode) {
+// An export that only shrinks need not decode its JPEG at full size: the DCT's half scale gives a
+// picture of a quarter of the pixels that every later stage works on, and each stage works in
+// proportion to the picture's size. The result has exactly the size a full-size decode gives and
+// differs from it only by resampling (above 40 dB on real photos) as long as the half picture maps
+// onto the full one exactly (even sides, quarter turns only, no crop: the rounding of a fine
+// rotation's or a crop's edges at half scale would shift the picture by part of a pixel) and the
+// last resize still reduces it by a fifth or more. The detail stages (texture, clarity, sharpening,
+// noise reduction) would sharpen what the two ways resample differently, so a photo developed with
+// them is decoded at full size; the smaller DCT scales leave blocks and aliasing that the last
+// resize cannot undo.
+struct ReducedDecode {
+    int minimumLongEdge = 0; // what the decoder is asked for: the half scale's long edge
+    PixelSize upright;       // the full-size picture, upright
+    PixelSize output;        // the size a full-size decode would give in the end
+};
+
+constexpr double kLeastFinalReduction = 1.25;
+
+std::optional<ReducedDecode> reducedDecodeFor(const PhotoAsset& asset, double rotation, const ManualCrop& crop,
+                                              const PhotoParameters& params, std::optional<int> maximumLongEdge) {
+    if (!maximumLongEdge || asset.fileFormat == PhotoFileFormat::raw || params.usesDetailStage())
+        return std::nullopt;
+    const auto properties = ImagePropertiesReader::readJpeg(asset.url);
+    if (!properties || properties->pixelWidth < 2 || properties->pixelHeight < 2 ||
+        properties->pixelWidth % 2 != 0 || properties->pixelHeight % 2 != 0)
+        return std::nullopt;
+    const long orientation = properties->orientation.value_or(1);
+    const bool turned = orientation >= 5 && orientation <= 8;
+    const PixelSize upright = turned ? PixelSize{properties->pixelHeight, properties->pixelWidth}
+                                     : PixelSize{properties->pixelWidth, properties->pixelHeight};
+    if (!PhotoRotation::isNone(PhotoRotation::decomposed(rotation).residual)) return std::nullopt;
+    const PixelSize rotated = PhotoRotation::outputSize(upright.width, upright.height, rotation);
+    if (!crop.fillsImage(rotated.width, rotated.height)) return std::nullopt;
+    const PixelSize output = ExportLongEdge::outputSize(rotated.width, rotated.height, *maximumLongEdge);
+    if (std::max(output.width, output.height) * 2 * kLeastFinalReduction >
+        std::max(rotated.width, rotated.height))
+        return std::nullopt;
+    return ReducedDecode{std::max(upright.width, upright.height) / 2, upright, output};
+}
+
+struct DecodedPicture {
+    SharedImage image;
+    std::optional<PixelSize> reducedOutput; // set when the picture is a reduced one: the size to end at
+};
+
+DecodedPicture decodedUpright(const Photo& photo, PhotoSource source, const PhotoParameters& params,
+                              double rotation, const ManualCrop& crop, std::optional<int> maximumLongEdge,
+                              const ExportImageDecoder& decode) {
     const PhotoAsset asset = photo.asset(source);
     if (asset.fileFormat == PhotoFileFormat::raw) {
         RawDevelopmentRequest request;
@@ -38,9 +86,19 @@ SharedImage decodedUpright(const Photo& photo, PhotoSource source, const PhotoPa
         request.asset = asset;
         request.parameters = params;
         const auto developed = RawDeveloper::develop(request);
-        return developed ? developed->image : nullptr;
+        return {developed ? developed->image : nullptr, std::nullopt};
     }
-    return decode ? decode(photo, source) : nullptr;
+    if (!decode) return {};
+    if (const auto reduced = reducedDecodeFor(asset, rotation, crop, params, maximumLongEdge)) {
+        SharedImage image = decode(photo, source, reduced->minimumLongEdge);
+        if (image && image->width() * 2 == reduced->upright.width &&
+            image->height() * 2 == reduced->upright.height)
+            return {std::move(image), reduced->output};
+        if (image && image->width() == reduced->upright.width && image->height() == reduced->upright.height)
+            return {std::move(image), std::nullopt};
+        // The file is not what its header said a moment ago: the plain way below.
+    }
+    return {decode(photo, source, 0), std::nullopt};
 }
 
 } // namespace
@@ -57,7 +115,9 @@ ExportRendering renderEditedImageAndMetadata(const Photo& photo, double rotation
     };
     const PhotoSource chosen = effectiveSource(photo, source);
     try {
-        SharedImage image = decodedUpright(photo, chosen, params, decode);
+        DecodedPicture decoded =
+            decodedUpright(photo, chosen, params, rotation, crop, maximumLongEdge, decode);
+        SharedImage image = std::move(decoded.image);
         if (!image) return failed();
         if (hasGeometry(params)) {
             image = GeometryAdjustment::applying(image, params, true, isCancelled);
@@ -71,7 +131,9 @@ ExportRendering renderEditedImageAndMetadata(const Photo& photo, double rotation
                                   image->height(), 0};
         image = ParameterAdjustment::applying(image, params, frame, MaskKindCatalog::current(), isCancelled);
         if (!image) return failed();
-        image = ExportLongEdge::resizedImage(image, maximumLongEdge);
+        image = decoded.reducedOutput ? LanczosResampler::resized(image, decoded.reducedOutput->width,
+                                                                  decoded.reducedOutput->height)
+                                      : ExportLongEdge::resizedImage(image, maximumLongEdge);
         if (!image) return failed();
         return ExportRendering{RenderedEditedImage{std::move(image), photo.asset(chosen).url}, {}};
     } catch (const std::exception&) { // out of memory in a stage that does not catch it itself
@@ -79,7 +141,7 @@ ExportRendering renderEditedImageAndMetadata(const Photo& photo, double rotation
     }
 }
 
-std::optional<std::string> encodedImage(const RenderedEditedImage& rendered, ExportImageFormat format) {
+std::optional<std::string> encodedImage(RenderedEditedImage rendered, ExportImageFormat format) {
     const Image& image = *rendered.image;
     const bool isJpeg = format == ExportImageFormat::jpeg;
     const auto metadata = ExifWriter::forRenderedImage(
@@ -91,14 +153,15 @@ std::optional<std::string> encodedImage(const RenderedEditedImage& rendered, Exp
         return JpegEncoder::encode(image, quality, metadata.exif, SrgbProfile::iccBytes(), metadata.xmp,
                                    metadata.iptc);
     case ExportImageFormat::heif:
-        return HeifEncoder::encode(image, quality, metadata.exif, SrgbProfile::iccBytes(), metadata.xmp);
+        return HeifEncoder::encode(std::move(rendered.image), quality, metadata.exif, SrgbProfile::iccBytes(),
+                                   metadata.xmp);
     }
     return std::nullopt;
 }
 
-ExportImageDecoder fullSizeDecoder() {
-    return [](const Photo& photo, PhotoSource source) {
-        return ImageDecoder::decode(photo, source, std::numeric_limits<int>::max());
+ExportImageDecoder fileDecoder() {
+    return [](const Photo& photo, PhotoSource source, int minimumLongEdge) {
+        return ImageDecoder::decodeAtLeast(photo, source, minimumLongEdge);
     };
 }
 

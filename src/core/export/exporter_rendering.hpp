@@ -28,13 +28,16 @@ struct ExportRendering {
     std::error_code error;
 };
 
-// Decodes a photo's JPEG/HEIF file for a source at full size, upright; none when it cannot.
-using ExportImageDecoder = std::function<SharedImage(const Photo&, PhotoSource)>;
+// Decodes a photo's JPEG/HEIF file for a source, upright, at the smallest size the decoder can
+// reduce to without a long edge below the minimum given (0: full size); none when it cannot.
+using ExportImageDecoder = std::function<SharedImage(const Photo&, PhotoSource, int minimumLongEdge)>;
 
 namespace Exporter {
 
 // The chosen source decoded (or its RAW file developed), turned upright, corrected for lens
 // geometry, rotated, cropped, developed and reduced to the long-edge limit, in that fixed order.
+// A JPEG file whose output is far smaller may be decoded at half scale where that gives the same
+// picture (the rules are beside the code); the result always has the size a full-size decode gives.
 // Every failure gives fileReadCorruptFile; work given up because the probe asked for it gives
 // operation_canceled (the export was cancelled: no failure to report).
 ExportRendering renderEditedImageAndMetadata(const Photo& photo, double rotation, const ManualCrop& crop,
@@ -45,11 +48,12 @@ ExportRendering renderEditedImageAndMetadata(const Photo& photo, double rotation
 
 // The file bytes of a rendered image in a format (JPEG quality 95, HEIF 90) with the metadata of
 // its source (orientation 1, the new size, our software name) and the sRGB profile; none when the
-// encoder fails.
-std::optional<std::string> encodedImage(const RenderedEditedImage& rendered, ExportImageFormat format);
+// encoder fails. The rendering is taken over, so that a caller moving it in has its bitmap freed as
+// soon as the encoder has made its own copy.
+std::optional<std::string> encodedImage(RenderedEditedImage rendered, ExportImageFormat format);
 
-// The program's decoder (ImageDecoder) at full size.
-ExportImageDecoder fullSizeDecoder();
+// The program's decoder (ImageDecoder), reducing JPEG files by the DCT's scales only.
+ExportImageDecoder fileDecoder();
 
 // What the pipeline calls to render one output (the function above, or a stand-in).
 using ExportRenderer =

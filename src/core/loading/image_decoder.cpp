@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <limits>
 #include <new>
 #include <vector>
 
@@ -30,9 +31,9 @@ SharedImage fitted(const SharedImage& image, int maximumPixelSize) {
 // to 3200. The long edge is still at most the size asked for, which is all a caller relies on.
 constexpr double kAcceptedShortfall = 0.9;
 
-SharedImage decodeJpeg(std::span<const std::uint8_t> bytes, int maximumPixelSize) {
-    const auto enough = static_cast<int>(std::ceil(kAcceptedShortfall * maximumPixelSize));
-    auto picture = JpegDecoder::decode(bytes, enough);
+// The DCT scale chosen by the smallest long edge wanted, brought down to the largest one allowed.
+SharedImage decodeJpeg(std::span<const std::uint8_t> bytes, int minimumLongEdge, int maximumPixelSize) {
+    auto picture = JpegDecoder::decode(bytes, minimumLongEdge);
     if (!picture) return nullptr;
     SharedImage image = fitted(picture->image, maximumPixelSize);
     const int orientation = picture->orientation ? static_cast<int>(*picture->orientation) : 1;
@@ -46,20 +47,21 @@ SharedImage decodeHeif(std::span<const std::uint8_t> bytes, int maximumPixelSize
     return fitted(file->decode(), maximumPixelSize);
 }
 
-} // namespace
-
-SharedImage ImageDecoder::decode(std::span<const std::uint8_t> bytes, int maximumPixelSize) {
-    if (maximumPixelSize < 1) return nullptr;
-    if (JpegDecoder::looksLikeJpeg(bytes)) return decodeJpeg(bytes, maximumPixelSize);
+SharedImage decodeBytes(std::span<const std::uint8_t> bytes, int minimumLongEdge, int maximumPixelSize) {
+    if (JpegDecoder::looksLikeJpeg(bytes)) return decodeJpeg(bytes, minimumLongEdge, maximumPixelSize);
     if (HeifFile::looksLikeHeif(bytes)) return decodeHeif(bytes, maximumPixelSize);
     return nullptr;
 }
 
-SharedImage ImageDecoder::decode(const Photo& photo, std::optional<PhotoSource> source,
-                                 int maximumPixelSize) {
+int enoughFor(int maximumPixelSize) {
+    return static_cast<int>(std::ceil(kAcceptedShortfall * maximumPixelSize));
+}
+
+SharedImage decodeFile(const Photo& photo, std::optional<PhotoSource> source, int minimumLongEdge,
+                       int maximumPixelSize) {
     const PhotoAsset asset = photo.asset(photo.resolvedSource(source));
-    const auto file =
-        RegularFile::open(asset.url, std::max<std::uint64_t>(kMaxFileBytes, RawFilter::kMaxFileBytes));
+    const auto file = RegularFile::open(
+        asset.url, std::max<std::uint64_t>(ImageDecoder::kMaxFileBytes, RawFilter::kMaxFileBytes));
     if (!file || maximumPixelSize < 1) return nullptr;
     std::array<std::uint8_t, 16> head{};
     const auto headSize = static_cast<std::size_t>(std::min<std::uint64_t>(file->size(), head.size()));
@@ -67,11 +69,11 @@ SharedImage ImageDecoder::decode(const Photo& photo, std::optional<PhotoSource> 
     const std::span<const std::uint8_t> start(head.data(), headSize);
 
     if (JpegDecoder::looksLikeJpeg(start) || HeifFile::looksLikeHeif(start)) {
-        if (file->size() > kMaxFileBytes) return nullptr;
+        if (file->size() > ImageDecoder::kMaxFileBytes) return nullptr;
         try {
             std::vector<std::uint8_t> bytes;
             if (!file->readAll(bytes)) return nullptr;
-            return decode(bytes, maximumPixelSize);
+            return decodeBytes(bytes, minimumLongEdge, maximumPixelSize);
         } catch (const std::bad_alloc&) {
             return nullptr;
         }
@@ -85,6 +87,23 @@ SharedImage ImageDecoder::decode(const Photo& photo, std::optional<PhotoSource> 
     request.maximumLongEdge = maximumPixelSize;
     const auto developed = RawDeveloper::develop(request);
     return developed ? fitted(developed->image, maximumPixelSize) : nullptr;
+}
+
+} // namespace
+
+SharedImage ImageDecoder::decode(std::span<const std::uint8_t> bytes, int maximumPixelSize) {
+    if (maximumPixelSize < 1) return nullptr;
+    return decodeBytes(bytes, enoughFor(maximumPixelSize), maximumPixelSize);
+}
+
+SharedImage ImageDecoder::decode(const Photo& photo, std::optional<PhotoSource> source,
+                                 int maximumPixelSize) {
+    return decodeFile(photo, source, enoughFor(maximumPixelSize), maximumPixelSize);
+}
+
+SharedImage ImageDecoder::decodeAtLeast(const Photo& photo, std::optional<PhotoSource> source,
+                                        int minimumLongEdge) {
+    return decodeFile(photo, source, std::max(minimumLongEdge, 0), std::numeric_limits<int>::max());
 }
 
 } // namespace sorvin

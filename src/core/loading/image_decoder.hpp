@@ -24,6 +24,12 @@ struct ImageDecoder {
     // defaults to the photo's own: raw when its main file is a RAW file, jpeg otherwise.
     static SharedImage decode(const Photo& photo, std::optional<PhotoSource> source, int maximumPixelSize);
 
+    // The picture upright at the DCT's smallest scale (1/8, 1/4, 1/2) whose long edge is still at
+    // least minimumLongEdge, and not resampled: for work that resamples it later itself. HEIF files
+    // come at full size, and so does every JPEG for a minimum of 0; a RAW file as with decode().
+    static SharedImage decodeAtLeast(const Photo& photo, std::optional<PhotoSource> source,
+                                     int minimumLongEdge);
+
     // The same for the bytes of a file already in memory.
     static SharedImage decode(std::span<const std::uint8_t> bytes, int maximumPixelSize);
 };

@@ -34,6 +34,64 @@ bool ok(const heif_error& error) {
     return error.code == heif_error_Ok;
 }
 
+// Full-range BT.601 (the matrix of JFIF, and what a HEIF file without a colour description is
+// read with), in 16-bit fixed point.
+std::uint8_t luma(int r, int g, int b) {
+    return static_cast<std::uint8_t>((19595 * r + 38470 * g + 7471 * b + 32768) >> 16);
+}
+// From the sums of four pixels' channels (a 2 x 2 block): the chroma of their average, rounded.
+std::uint8_t chroma(int weighted4) {
+    return static_cast<std::uint8_t>(std::clamp((weighted4 + (128 << 18) + (1 << 17)) >> 18, 0, 255));
+}
+std::uint8_t blueDifference(int r4, int g4, int b4) {
+    return chroma(-11059 * r4 - 21709 * g4 + 32768 * b4);
+}
+std::uint8_t redDifference(int r4, int g4, int b4) {
+    return chroma(32768 * r4 - 27439 * g4 - 5329 * b4);
+}
+
+// The planes the HEVC encoder takes (Y, then Cb and Cr at half size each way), written straight
+// from the bitmap: libheif then has nothing to convert, and no interleaved RGB copy is ever made.
+bool fillPlanes(heif_image* picture, const Image& image) {
+    const int width = image.width(), height = image.height();
+    const int chromaWidth = (width + 1) / 2, chromaHeight = (height + 1) / 2;
+    if (!ok(heif_image_add_plane(picture, heif_channel_Y, width, height, 8)) ||
+        !ok(heif_image_add_plane(picture, heif_channel_Cb, chromaWidth, chromaHeight, 8)) ||
+        !ok(heif_image_add_plane(picture, heif_channel_Cr, chromaWidth, chromaHeight, 8)))
+        return false;
+    int yStride = 0, cbStride = 0, crStride = 0;
+    std::uint8_t* yPlane = heif_image_get_plane(picture, heif_channel_Y, &yStride);
+    std::uint8_t* cbPlane = heif_image_get_plane(picture, heif_channel_Cb, &cbStride);
+    std::uint8_t* crPlane = heif_image_get_plane(picture, heif_channel_Cr, &crStride);
+    if (!yPlane || !cbPlane || !crPlane) return false;
+    const auto at = [](std::uint8_t* plane, int stride, int y) {
+        return plane + static_cast<std::size_t>(stride) * static_cast<std::size_t>(y);
+    };
+    for (int cy = 0; cy < chromaHeight; ++cy) {
+        // An odd last row or column stands in for its missing neighbour.
+        const std::uint8_t* rows[2] = {image.row(2 * cy), image.row(std::min(2 * cy + 1, height - 1))};
+        std::uint8_t* cb = at(cbPlane, cbStride, cy);
+        std::uint8_t* cr = at(crPlane, crStride, cy);
+        for (int i = 0; i < 2 && 2 * cy + i < height; ++i) {
+            std::uint8_t* out = at(yPlane, yStride, 2 * cy + i);
+            for (int x = 0; x < width; ++x)
+                out[x] = luma(rows[i][4 * x], rows[i][4 * x + 1], rows[i][4 * x + 2]);
+        }
+        for (int cx = 0; cx < chromaWidth; ++cx) {
+            const int left = 4 * (2 * cx), right = 4 * std::min(2 * cx + 1, width - 1);
+            int r = 0, g = 0, b = 0;
+            for (const std::uint8_t* row : rows) {
+                r += row[left] + row[right];
+                g += row[left + 1] + row[right + 1];
+                b += row[left + 2] + row[right + 2];
+            }
+            cb[cx] = blueDifference(r, g, b);
+            cr[cx] = redDifference(r, g, b);
+        }
+    }
+    return true;
+}
+
 } // namespace
 
 bool isAvailable() {
@@ -41,31 +99,21 @@ bool isAvailable() {
     return available;
 }
 
-std::optional<std::string> encode(const Image& image, int quality, const std::string& exif,
+std::optional<std::string> encode(SharedImage image, int quality, const std::string& exif,
                                   const std::string& icc, const std::string& xmp) {
-    if (!isAvailable() || image.width() < 1 || image.height() < 1) return std::nullopt;
+    if (!isAvailable() || !image || image->width() < 1 || image->height() < 1) return std::nullopt;
     std::unique_ptr<heif_context, ContextDeleter> context(heif_context_alloc());
     if (!context) return std::nullopt;
 
     heif_image* rawImage = nullptr;
-    if (!ok(heif_image_create(image.width(), image.height(), heif_colorspace_RGB, heif_chroma_interleaved_RGB,
+    if (!ok(heif_image_create(image->width(), image->height(), heif_colorspace_YCbCr, heif_chroma_420,
                               &rawImage)))
         return std::nullopt;
     std::unique_ptr<heif_image, ImageDeleter> picture(rawImage);
-    if (!ok(heif_image_add_plane(picture.get(), heif_channel_interleaved, image.width(), image.height(), 8)))
-        return std::nullopt;
-    int stride = 0;
-    std::uint8_t* plane = heif_image_get_plane(picture.get(), heif_channel_interleaved, &stride);
-    if (!plane) return std::nullopt;
-    for (int y = 0; y < image.height(); ++y) {
-        const std::uint8_t* in = image.row(y);
-        std::uint8_t* out = plane + static_cast<std::size_t>(stride) * static_cast<std::size_t>(y);
-        for (int x = 0; x < image.width(); ++x) {
-            out[3 * x] = in[4 * x];
-            out[3 * x + 1] = in[4 * x + 1];
-            out[3 * x + 2] = in[4 * x + 2];
-        }
-    }
+    if (!fillPlanes(picture.get(), *image)) return std::nullopt;
+    // Our hold on the bitmap ends here: when the caller handed over the last reference, it is freed
+    // before the encoder makes its own buffers.
+    image.reset();
     if (!icc.empty() && !ok(heif_image_set_raw_color_profile(picture.get(), "prof", icc.data(), icc.size())))
         return std::nullopt;
 
@@ -89,12 +137,14 @@ std::optional<std::string> encode(const Image& image, int quality, const std::st
                                       &rawHandle)))
         return std::nullopt;
     std::unique_ptr<heif_image_handle, HandleDeleter> handle(rawHandle);
+    picture.reset(); // coded: its planes are no longer needed
     if (!exif.empty() && exif.size() < (std::size_t{1} << 30) &&
         !ok(heif_context_add_exif_metadata(context.get(), handle.get(), exif.data(),
                                            static_cast<int>(exif.size()))))
         return std::nullopt;
     if (!xmp.empty() && xmp.size() < (std::size_t{1} << 30) &&
-        !ok(heif_context_add_XMP_metadata(context.get(), handle.get(), xmp.data(), static_cast<int>(xmp.size()))))
+        !ok(heif_context_add_XMP_metadata(context.get(), handle.get(), xmp.data(),
+                                          static_cast<int>(xmp.size()))))
         return std::nullopt;
 
     std::string bytes;
