@@ -12,6 +12,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTest>
 #include <cstdlib>
 
 namespace sorvin::test {
@@ -171,6 +172,39 @@ TEST_F(ExportSheetTest, AMissingDestinationIsRefusedAndNothingIsStored) {
     s.setFolderChooser([](const fs::path&) { return std::optional<fs::path>(); });
     s.chooseDestination();
     EXPECT_EQ(s.destinationField()->text().toStdString(), (root / "out").string());
+}
+
+TEST_F(ExportSheetTest, TheSheetStaysWithinTheSmallestWindowWithEveryRowShown) {
+    // Every notice of the sheet: a lone RAW, a pair shown as RAW, turned and developed photos.
+    addPhoto("raw/nikon_d1.nef", "d.nef");
+    openBrowsing();
+    window().resize(1360, 800);
+    const auto key = [this](int k, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+        press(&window(), k, modifiers);
+        release(&window(), k, modifiers);
+        redraw();
+    };
+    for (int photo = 0; photo < 5; ++photo) {
+        for (const int k : {Qt::Key_Space, Qt::Key_Right, Qt::Key_A, Qt::Key_Tab})
+            key(k);
+        key(Qt::Key_Down);
+    }
+    settle();
+    key(Qt::Key_E, Qt::ControlModifier);
+    ExportSheet* s = sheet();
+    ASSERT_NE(s, nullptr);
+    type(s->destinationField(), QString::fromStdString((root / "missing").string()));
+    QTest::mouseClick(s->exportButton(), Qt::LeftButton);
+    redraw();
+    ASSERT_FALSE(s->validationLabel()->isHidden());
+    ASSERT_FALSE(s->formatNoticeLabel()->isHidden());
+    ASSERT_EQ(s->targetNoticesLabel()->text().count(u'\n'), 3);
+    EXPECT_LE(s->height(), window().height());
+    for (QWidget* w : {static_cast<QWidget*>(s->validationLabel()), static_cast<QWidget*>(s->targetNoticesLabel()),
+                       static_cast<QWidget*>(s->exportButton())}) {
+        const QRect shown(w->mapTo(s, QPoint(0, 0)), w->size());
+        EXPECT_TRUE(s->rect().contains(shown)) << w->metaObject()->className();
+    }
 }
 
 TEST_F(ExportSheetTest, AnExportRunsInTheBackgroundAndShowsItsResult) {

@@ -23,6 +23,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QStackedWidget>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -31,6 +32,10 @@ namespace sorvin {
 namespace {
 
 const QColor warningOrange(255, 159, 10);
+// Between the sheet's edge and its content, and between the settings' rows.
+constexpr int kInset = 28;
+constexpr int kRowSpacing = 22;
+constexpr int kMinimumRowSpacing = 12;
 
 QString colorStyle(const QColor& color) {
     return QStringLiteral("color: %1").arg(color.name());
@@ -82,7 +87,9 @@ ExportSheet::ExportSheet(AppState& state, MainQueue& mainQueue, BackgroundExecut
     setWindowTitle(QStringLiteral("ハートを付けた写真を書き出し"));
     setStyleSheet(QStringLiteral("QLabel, QCheckBox, QRadioButton { color: %1; }").arg(toQColor(ViewPalette::text).name()));
     auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(28, 28, 28, 28);
+    layout->setContentsMargins(kInset, kInset, kInset, kInset);
+    // The sheet takes the size of the stage it shows, and never more height than its window has.
+    layout->setSizeConstraint(QLayout::SetFixedSize);
     stages_ = new QStackedWidget(this);
     stages_->addWidget(buildSettings());
     stages_->addWidget(buildCopying());
@@ -110,9 +117,23 @@ ExportSheet::~ExportSheet() {
 
 QWidget* ExportSheet::buildSettings() {
     auto* page = new QWidget(this);
-    auto* rows = new QVBoxLayout(page);
+    auto* column = new QVBoxLayout(page);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(kRowSpacing);
+    // The rows above the buttons scroll when the window is too low for them.
+    settingsRows_ = new QWidget;
+    auto* rows = new QVBoxLayout(settingsRows_);
     rows->setContentsMargins(0, 0, 0, 0);
-    rows->setSpacing(22);
+    rows->setSpacing(kRowSpacing);
+    settingsScroll_ = new QScrollArea(page);
+    settingsScroll_->setFrameShape(QFrame::NoFrame);
+    settingsScroll_->setWidgetResizable(true);
+    settingsScroll_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    settingsScroll_->setWidget(settingsRows_);
+    // The sheet's frame shows through.
+    settingsScroll_->viewport()->setAutoFillBackground(false);
+    settingsRows_->setAutoFillBackground(false);
+    column->addWidget(settingsScroll_);
     rows->addWidget(title(QStringLiteral("ハートを付けた写真を書き出し"), page));
 
     auto* destinationRow = new QHBoxLayout;
@@ -232,7 +253,7 @@ QWidget* ExportSheet::buildSettings() {
     export_ = button(QStringLiteral("書き出す"), page);
     buttons->addWidget(cancelSettings_);
     buttons->addWidget(export_);
-    rows->addLayout(buttons);
+    column->addLayout(buttons);
 
     connect(destination_, &QLineEdit::textEdited, this, [this](const QString& text) {
         model_.destinationPath = text.toStdString();
@@ -343,7 +364,38 @@ void ExportSheet::refresh() {
     progress_->setRange(0, std::max(model_.total, 1));
     progress_->setValue(std::min(model_.processed, std::max(model_.total, 1)));
     progressText_->setText(qText(model_.progressText()));
-    stages_->setCurrentIndex(static_cast<int>(model_.stage));
+    showStage(static_cast<int>(model_.stage));
+}
+
+void ExportSheet::showStage(int index) {
+    // Only the shown stage counts towards the size.
+    for (int i = 0; i < stages_->count(); ++i) {
+        const auto policy = i == index ? QSizePolicy::Preferred : QSizePolicy::Ignored;
+        stages_->widget(i)->setSizePolicy(policy, policy);
+    }
+    stages_->setCurrentIndex(index);
+    if (index != static_cast<int>(ExportSheetModel::Stage::settings)) return;
+    // Rows too tall for the window first come closer together, then scroll.
+    auto* rows = static_cast<QVBoxLayout*>(settingsRows_->layout());
+    rows->setSpacing(kRowSpacing);
+    const QWidget* window = parentWidget() ? parentWidget()->window() : nullptr;
+    const int room = window ? window->height() - 2 * kInset - kRowSpacing - export_->sizeHint().height()
+                            : settingsRows_->sizeHint().height();
+    int gaps = -1;
+    for (int i = 0; i < rows->count(); ++i)
+        gaps += !rows->itemAt(i)->isEmpty();
+    const int over = settingsRows_->sizeHint().height() - room;
+    if (over > 0 && gaps > 0)
+        rows->setSpacing(std::max(kMinimumRowSpacing, kRowSpacing - (over + gaps - 1) / gaps));
+    const QSize natural = settingsRows_->sizeHint();
+    const int bar = natural.height() > room ? settingsScroll_->verticalScrollBar()->sizeHint().width() : 0;
+    settingsScroll_->setFixedSize(natural.width() + bar, std::min(natural.height(), room));
+}
+
+void ExportSheet::showEvent(QShowEvent* event) {
+    // Shown, the controls have their style and measure their final size.
+    showStage(static_cast<int>(model_.stage));
+    QDialog::showEvent(event);
 }
 
 void ExportSheet::chooseDestination() {

@@ -14,6 +14,7 @@ class QLineEdit;
 class QProgressBar;
 class QPushButton;
 class QRadioButton;
+class QScrollArea;
 class QStackedWidget;
 class QVBoxLayout;
 class QWidget;
@@ -71,12 +72,14 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     QWidget* buildSettings();
     QWidget* buildCopying();
     QWidget* buildResult();
     void refresh();
+    void showStage(int index);
     void showResult();
 
     AppState& state_;
@@ -86,6 +89,8 @@ private:
     FolderChooser chooser_;
 
     QStackedWidget* stages_ = nullptr;
+    QScrollArea* settingsScroll_ = nullptr;
+    QWidget* settingsRows_ = nullptr;
     QLineEdit* destination_ = nullptr;
     QLabel* validation_ = nullptr;
     QRadioButton* keepFormat_ = nullptr;
