@@ -99,6 +99,7 @@ void BM_OpenLibrary(benchmark::State& state) {
         state.ResumeTiming();
     }
     state.counters["library_MB"] = megabytes;
+    state.counters["bytes_per_photo"] = megabytes * (1 << 20) / static_cast<double>(scanned.photos.size());
 }
 BENCHMARK(BM_OpenLibrary)->Arg(5000)->Arg(50000)->Unit(benchmark::kMillisecond)->UseRealTime();
 

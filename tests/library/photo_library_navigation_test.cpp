@@ -195,6 +195,28 @@ TEST(PhotoLibrarySort, SortingWhileFilteredKeepsTheSameRowsReordered) {
     EXPECT_EQ(rowIds(*library), (std::vector<std::string>{"e.jpg#a", "b.jpg#a", "b.jpg#b"}));
 }
 
+TEST(PhotoLibrarySort, EveryLookupFollowsThePhotosToTheirNewPlaces) {
+    PhotoLibraryRestoration restored;
+    restored.hearts = {"a.jpg", "d.jpg"};
+    restored.retouchesB["c.jpg"] = {};
+    auto library = makeLibrary(fivePhotos(), restored);
+    ASSERT_TRUE(library->applySort(PhotoSortKey::date, false));
+    for (std::size_t i = 0; i < library->photos().size(); ++i) {
+        const std::string& path = library->photos()[i].relativePath;
+        ASSERT_EQ(library->photo(path), &library->photos()[i]);
+        EXPECT_EQ(library->cachedVisiblePhotoIndex(path), static_cast<int>(i));
+    }
+    EXPECT_EQ(rowIds(*library),
+              (std::vector<std::string>{"e.jpg#a", "d.jpg#a", "c.jpg#a", "c.jpg#b", "b.jpg#a", "a.jpg#a"}));
+    library->jumpToStart();
+    ASSERT_TRUE(library->move(3));
+    EXPECT_EQ(*library->currentCursor(), (RetouchCursor{"c.jpg", RetouchSlot::b}));
+    ASSERT_TRUE(library->toggleFilter());
+    EXPECT_EQ(rowIds(*library), (std::vector<std::string>{"d.jpg#a", "a.jpg#a"}));
+    EXPECT_EQ(library->cachedVisiblePhotoIndex("a.jpg"), 1);
+    EXPECT_EQ(library->cachedVisiblePhotoIndex("c.jpg"), std::nullopt);
+}
+
 TEST(ZoomState, PanKeepsThePictureOverTheView) {
     ZoomState zoom{1, {30, 30}};
     zoom.pan({100, 100}, {1000, 800}, {1000, 600});

@@ -149,12 +149,12 @@ void AppState::prepareNeighbours() {
     const auto row = cursor ? library_->cachedVisibleRowIndex(*cursor) : std::nullopt;
     if (!row) return;
     const int ahead = lastNavigationDirection_.value_or(1) < 0 ? -1 : 1;
-    const std::vector<PhotoListRow>& rows = library_->visibleRows();
+    const PhotoListRows rows = library_->visibleRows();
     std::vector<ImageLoader::NeighbourView> neighbours;
     for (const int offset : {ahead, 2 * ahead, -ahead}) {
         const long long index = static_cast<long long>(*row) + offset;
         if (index < 0 || index >= static_cast<long long>(rows.size())) continue;
-        const PhotoListRow& neighbour = rows[static_cast<std::size_t>(index)];
+        const PhotoListRowView neighbour = rows[static_cast<std::size_t>(index)];
         const PhotoSource source = library_->source(neighbour.photo, neighbour.slot);
         neighbours.push_back(
             {neighbour.photo, source, library_->parameters(neighbour.photo, neighbour.slot, source),

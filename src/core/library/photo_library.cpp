@@ -3,6 +3,7 @@
 #include "model/mask_kind_catalog.hpp"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 
 namespace sorvin {
@@ -10,10 +11,10 @@ namespace sorvin {
 PhotoLibrary::PhotoLibrary(std::vector<Photo> photos, PhotoLibraryRestoration restored, PhotoSortKey sortKey,
                            bool sortAscending)
     : photos_(Photo::sorted(std::move(photos), sortKey, sortAscending)), sortKey_(sortKey),
-      sortAscending_(sortAscending), viewCache_({}, {}, {}, {}) {
-    photosByPath_.reserve(photos_.size());
-    for (const Photo& photo : photos_)
-        photosByPath_.emplace(photo.relativePath, photo);
+      sortAscending_(sortAscending), viewCache_(photos_, {}, {}, {}) {
+    positionByPath_.reserve(photos_.size());
+    for (std::size_t i = 0; i < photos_.size(); ++i)
+        positionByPath_.emplace(photos_[i].relativePath, static_cast<int>(i));
 
     for (const auto& [path, degrees] : restored.rotations) {
         if (auto kept = PhotoRotation::stored(degrees)) rotations_.emplace(path, *kept);
@@ -84,7 +85,7 @@ PhotoLibrary::PhotoLibrary(std::vector<Photo> photos, PhotoLibraryRestoration re
         retouchesB_.emplace(path, std::move(state));
     }
 
-    viewCache_ = PhotoLibraryViewCache(photos_, photosByPath_, hearts_, retouchesB_);
+    viewCache_ = PhotoLibraryViewCache(photos_, positionByPath_, hearts_, retouchesB_);
 
     if (restored.cursorPath) {
         const auto found = std::find_if(photos_.begin(), photos_.end(), [&](const Photo& p) {
@@ -107,7 +108,7 @@ void PhotoLibrary::normalizeRetouchState(RetouchState& state) {
 }
 
 void PhotoLibrary::rebuildVisibleCaches() {
-    viewCache_.rebuild(photos_, photosByPath_, isFiltered_, filteredPaths_, filteredRowCursors_, retouchesB_);
+    viewCache_.rebuild(positionByPath_, isFiltered_, filteredPaths_, filteredRowCursors_, retouchesB_);
 }
 
 void PhotoLibrary::synchronizeMaskKinds(const std::vector<MaskKind>& kinds, PathMap<PhotoParameters>& table,
@@ -141,7 +142,7 @@ void PhotoLibrary::resetZoomIfMovedFrom(const std::optional<RetouchCursor>& prev
 // After a rebuild that keeps every photo's rows (filter off, sort): back onto the remembered row,
 // its copy B only while the photo still has one.
 void PhotoLibrary::placeAfterRebuild(const std::optional<RetouchCursor>& previous, LibraryFields& fields) {
-    const std::optional<int> index = previous ? viewCache_.photoIndex(previous->path) : std::nullopt;
+    const std::optional<int> index = previous ? cachedVisiblePhotoIndex(previous->path) : std::nullopt;
     if (index) {
         const bool keepsCopy = previous->slot == RetouchSlot::b && retouchesB_.contains(previous->path);
         placeCursor(*index, keepsCopy ? RetouchSlot::b : RetouchSlot::a, fields);
@@ -159,12 +160,24 @@ bool PhotoLibrary::toggleFilter() {
         disableFilter();
         return true;
     }
-    std::vector<RetouchCursor> rows;
-    for (const Photo& p : photos_) {
-        if (hearts_.contains(p.relativePath)) rows.push_back({p.relativePath, RetouchSlot::a});
-        if (const RetouchState* copy = retouchStateB(p.relativePath); copy && copy->heart) {
-            rows.push_back({p.relativePath, RetouchSlot::b});
+    // The hearted rows in list order, found from the hearts and copies (usually far fewer than
+    // the photos) rather than by looking every photo up.
+    std::vector<std::array<char, 2>> hearted(photos_.size(), {0, 0});
+    bool any = false;
+    const auto mark = [&](const std::string& path, RetouchSlot slot) {
+        if (const int at = position(path); at >= 0) {
+            hearted[static_cast<std::size_t>(at)][slot == RetouchSlot::a ? 0 : 1] = 1;
+            any = true;
         }
+    };
+    for (const std::string& path : hearts_)
+        mark(path, RetouchSlot::a);
+    for (const auto& [path, copy] : retouchesB_)
+        if (copy.heart) mark(path, RetouchSlot::b);
+    std::vector<RetouchCursor> rows;
+    for (std::size_t i = 0; any && i < photos_.size(); ++i) {
+        if (hearted[i][0]) rows.push_back({photos_[i].relativePath, RetouchSlot::a});
+        if (hearted[i][1]) rows.push_back({photos_[i].relativePath, RetouchSlot::b});
     }
     if (rows.empty()) return false;
 
@@ -179,9 +192,9 @@ bool PhotoLibrary::toggleFilter() {
 
     LibraryFields fields = LibraryField::isFiltered;
     const bool stays = previous && std::find(rows.begin(), rows.end(), *previous) != rows.end() &&
-                       viewCache_.photoIndex(previous->path);
+                       cachedVisiblePhotoIndex(previous->path);
     if (stays) {
-        placeCursor(*viewCache_.photoIndex(previous->path), previous->slot, fields);
+        placeCursor(*cachedVisiblePhotoIndex(previous->path), previous->slot, fields);
     } else {
         placeCursor(0, rows.front().slot, fields);
     }
@@ -206,11 +219,33 @@ void PhotoLibrary::disableFilter() {
 bool PhotoLibrary::applySort(PhotoSortKey key, bool ascending) {
     if (key == sortKey_ && ascending == sortAscending_) return false;
     const std::optional<RetouchCursor> previous = currentCursor();
-    const PathSet listedPaths(filteredPaths_.begin(), filteredPaths_.end());
-    const std::unordered_set<RetouchCursor> listedRows(filteredRowCursors_.begin(),
-                                                       filteredRowCursors_.end());
+    // The listed rows of each photo while filtered, by position: [0] the photo, [1] and [2] its rows.
+    std::vector<std::array<char, 3>> listed;
+    if (isFiltered_) {
+        listed.assign(photos_.size(), {0, 0, 0});
+        for (const std::string& path : filteredPaths_)
+            if (const int at = position(path); at >= 0) listed[static_cast<std::size_t>(at)][0] = 1;
+        for (const RetouchCursor& row : filteredRowCursors_)
+            if (const int at = position(row.path); at >= 0)
+                listed[static_cast<std::size_t>(at)][row.slot == RetouchSlot::a ? 1 : 2] = 1;
+    }
 
-    photos_ = Photo::sorted(std::move(photos_), key, ascending);
+    // The photos move to their new places; each path's position follows them.
+    std::vector<const Photo*> unsorted(photos_.size());
+    for (std::size_t i = 0; i < photos_.size(); ++i)
+        unsorted[i] = &photos_[i];
+    const std::vector<std::size_t> order = Photo::sortedOrder(unsorted, key, ascending);
+    std::vector<Photo> sorted;
+    sorted.reserve(photos_.size());
+    std::vector<int> newPosition(photos_.size());
+    for (std::size_t i = 0; i < order.size(); ++i) {
+        sorted.push_back(std::move(photos_[order[i]]));
+        newPosition[order[i]] = static_cast<int>(i);
+    }
+    photos_ = std::move(sorted);
+    for (auto& entry : positionByPath_)
+        entry.second = newPosition[static_cast<std::size_t>(entry.second)];
+
     LibraryFields fields = LibraryField::photos | LibraryField::sortRevision;
     if (key != sortKey_) fields |= LibraryField::sortKey;
     if (ascending != sortAscending_) fields |= LibraryField::sortAscending;
@@ -220,12 +255,12 @@ bool PhotoLibrary::applySort(PhotoSortKey key, bool ascending) {
     if (isFiltered_) {
         filteredPaths_.clear();
         filteredRowCursors_.clear();
-        for (const Photo& p : photos_) {
-            if (listedPaths.contains(p.relativePath)) filteredPaths_.push_back(p.relativePath);
-            for (RetouchSlot slot : {RetouchSlot::a, RetouchSlot::b}) {
-                if (listedRows.contains({p.relativePath, slot}))
-                    filteredRowCursors_.push_back({p.relativePath, slot});
-            }
+        for (std::size_t i = 0; i < order.size(); ++i) {
+            const std::string& path = photos_[i].relativePath;
+            const auto& was = listed[order[i]];
+            if (was[0]) filteredPaths_.push_back(path);
+            if (was[1]) filteredRowCursors_.push_back({path, RetouchSlot::a});
+            if (was[2]) filteredRowCursors_.push_back({path, RetouchSlot::b});
         }
     }
     rebuildVisibleCaches();
@@ -265,12 +300,9 @@ void PhotoLibrary::insertFilteredRetouchRow(const std::string& path) {
     }
     // No row of the photo is left: keep the list in photo order, before the first row of a photo
     // that comes later in the list.
-    PathMap<std::size_t> order;
-    for (std::size_t i = 0; i < photos_.size(); ++i)
-        order.emplace(photos_[i].relativePath, i);
     const auto rank = [&](const std::string& p) {
-        const auto found = order.find(p);
-        return found == order.end() ? photos_.size() : found->second;
+        const int at = position(p);
+        return at < 0 ? photos_.size() : static_cast<std::size_t>(at);
     };
     const std::size_t own = rank(path);
     const auto later = std::find_if(filteredRowCursors_.begin(), filteredRowCursors_.end(),
@@ -284,12 +316,12 @@ bool PhotoLibrary::move(int by) {
     if (by == 0) return true;
     const std::optional<RetouchCursor> current = currentCursor();
     if (!current) return false;
-    const std::optional<int> row = viewCache_.rowIndex(*current);
+    const std::optional<int> row = cachedVisibleRowIndex(*current);
     if (!row) return false;
     const long long target = static_cast<long long>(*row) + by;
     if (target < 0 || target >= static_cast<long long>(visibleRows().size())) return false;
-    const PhotoListRow& destination = visibleRows()[static_cast<std::size_t>(target)];
-    const std::optional<int> index = viewCache_.photoIndex(destination.photo.relativePath);
+    const PhotoListRowView destination = visibleRows()[static_cast<std::size_t>(target)];
+    const std::optional<int> index = cachedVisiblePhotoIndex(destination.photo.relativePath);
     if (!index) return false;
     LibraryFields fields;
     placeCursor(*index, destination.slot, fields);
@@ -303,13 +335,13 @@ bool PhotoLibrary::move(int by) {
 
 void PhotoLibrary::jumpToStart() {
     if (visibleRows().empty()) return;
-    const PhotoListRow& row = visibleRows().front();
+    const PhotoListRowView row = visibleRows().front();
     jump(row.photo.relativePath, row.slot);
 }
 
 void PhotoLibrary::jumpToEnd() {
     if (visibleRows().empty()) return;
-    const PhotoListRow& row = visibleRows().back();
+    const PhotoListRowView row = visibleRows().back();
     jump(row.photo.relativePath, row.slot);
 }
 
@@ -320,8 +352,8 @@ void PhotoLibrary::jump(int toPhotoIndex) {
     // While the filter is on, land on a listed row of the photo so that navigation goes on from it.
     RetouchSlot slot = RetouchSlot::a;
     const std::string& path = visiblePhotos()[static_cast<std::size_t>(index)].relativePath;
-    if (isFiltered_ && !viewCache_.rowIndex({path, RetouchSlot::a}) &&
-        viewCache_.rowIndex({path, RetouchSlot::b})) {
+    if (isFiltered_ && !cachedVisibleRowIndex({path, RetouchSlot::a}) &&
+        cachedVisibleRowIndex({path, RetouchSlot::b})) {
         slot = RetouchSlot::b;
     }
     const std::optional<RetouchCursor> previous = currentCursor();
@@ -332,13 +364,13 @@ void PhotoLibrary::jump(int toPhotoIndex) {
 }
 
 bool PhotoLibrary::jump(const std::string& toPath, RetouchSlot slot) {
-    const std::optional<int> index = viewCache_.photoIndex(toPath);
+    const std::optional<int> index = cachedVisiblePhotoIndex(toPath);
     if (!index) return false;
     if (slot == RetouchSlot::b && !retouchesB_.contains(toPath)) return false;
     // While the filter is on, a row that is not listed gives way to the photo's listed row.
-    if (isFiltered_ && !viewCache_.rowIndex({toPath, slot})) {
+    if (isFiltered_ && !cachedVisibleRowIndex({toPath, slot})) {
         const RetouchSlot other = slot == RetouchSlot::a ? RetouchSlot::b : RetouchSlot::a;
-        if (viewCache_.rowIndex({toPath, other})) slot = other;
+        if (cachedVisibleRowIndex({toPath, other})) slot = other;
     }
     const std::optional<RetouchCursor> previous = currentCursor();
     LibraryFields fields;

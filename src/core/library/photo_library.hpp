@@ -112,14 +112,10 @@ public:
 
     // The derived row lists.
     const std::vector<Photo>& visiblePhotos() const { return viewCache_.visiblePhotos(); }
-    const std::vector<PhotoListRow>& visibleRows() const { return viewCache_.visibleRows(); }
+    PhotoListRows visibleRows() const { return viewCache_.visibleRows(); }
     int heartCount() const { return viewCache_.heartCount(); }
-    std::optional<int> cachedVisiblePhotoIndex(const std::string& path) const {
-        return viewCache_.photoIndex(path);
-    }
-    std::optional<int> cachedVisibleRowIndex(const RetouchCursor& cursor) const {
-        return viewCache_.rowIndex(cursor);
-    }
+    std::optional<int> cachedVisiblePhotoIndex(const std::string& path) const;
+    std::optional<int> cachedVisibleRowIndex(const RetouchCursor& cursor) const;
 
     // Filter and sort. toggleFilter() is false when nothing is hearted (the filter stays off);
     // applySort() is false when key and direction are the current ones.
@@ -147,7 +143,7 @@ public:
     PhotoParameters currentParameters() const;
     std::optional<PixelSize> currentEditSize() const;
 
-    // The state of any row.
+    // The state of any row. A photo stays where it is until the next sort.
     const Photo* photo(const std::string& path) const;
     const RetouchState* retouchStateB(const std::string& path) const;
     bool containsHeart(const std::string& path, RetouchSlot slot) const;
@@ -210,6 +206,7 @@ private:
         if (!fields.empty()) changed.emit(fields);
     }
     void rebuildVisibleCaches();
+    int position(const std::string& path) const; // in photos_, or -1
     static void normalizeRetouchState(RetouchState& state);
     static void synchronizeMaskKinds(const std::vector<MaskKind>& kinds, PathMap<PhotoParameters>& table,
                                      const std::string& path);
@@ -236,7 +233,7 @@ private:
                                                 ParameterEditTarget target);
 
     std::vector<Photo> photos_;
-    PathMap<Photo> photosByPath_;
+    PathMap<int> positionByPath_; // each photo's position in photos_
     PathSet hearts_;
     PathMap<double> rotations_;
     PathMap<ManualCrop> crops_;

@@ -53,9 +53,22 @@ std::optional<PixelSize> PhotoLibrary::currentEditSize() const {
     return editSize(*current, rotation(*current, currentSlot_));
 }
 
+int PhotoLibrary::position(const std::string& path) const {
+    const auto found = positionByPath_.find(path);
+    return found == positionByPath_.end() ? -1 : found->second;
+}
+
+std::optional<int> PhotoLibrary::cachedVisiblePhotoIndex(const std::string& path) const {
+    return viewCache_.photoIndex(position(path));
+}
+
+std::optional<int> PhotoLibrary::cachedVisibleRowIndex(const RetouchCursor& cursor) const {
+    return viewCache_.rowIndex(position(cursor.path), cursor.slot);
+}
+
 const Photo* PhotoLibrary::photo(const std::string& path) const {
-    const auto found = photosByPath_.find(path);
-    return found == photosByPath_.end() ? nullptr : &found->second;
+    const int at = position(path);
+    return at < 0 ? nullptr : &photos_[static_cast<std::size_t>(at)];
 }
 
 const RetouchState* PhotoLibrary::retouchStateB(const std::string& path) const {

@@ -34,7 +34,7 @@ RetouchDuplicateCreationResult PhotoLibrary::createRetouchDuplicate() {
     adjustHeartCountForCopy(path, false, state.heart);
     rebuildVisibleCaches();
     LibraryFields fields = LibraryField::retouchesB;
-    if (const auto index = viewCache_.photoIndex(path)) placeCursor(*index, RetouchSlot::b, fields);
+    if (const auto index = cachedVisiblePhotoIndex(path)) placeCursor(*index, RetouchSlot::b, fields);
     publish(fields);
     return {Kind::created, state};
 }
@@ -58,7 +58,7 @@ std::optional<RetouchState> PhotoLibrary::removeRetouchDuplicate(const std::stri
     LibraryFields fields = LibraryField::retouchesB;
     if (wasCurrent) {
         // The photo stays listed (through its A row) after its copy goes.
-        const std::optional<int> index = viewCache_.photoIndex(path);
+        const std::optional<int> index = cachedVisiblePhotoIndex(path);
         placeCursor(index.value_or(cursorIndex_), RetouchSlot::a, fields);
     }
     publish(fields);

@@ -79,14 +79,17 @@ std::vector<Photo::OriginalFile> Photo::originalFiles() const {
     return files;
 }
 
-std::vector<Photo> Photo::sorted(std::vector<Photo> photos, PhotoSortKey key, bool ascending) {
+std::vector<std::size_t> Photo::sortedOrder(const std::vector<const Photo*>& photos, PhotoSortKey key,
+                                            bool ascending) {
     std::vector<std::size_t> order(photos.size());
     std::iota(order.begin(), order.end(), std::size_t{0});
-    std::vector<std::string_view> names(photos.size());
-    for (std::size_t i = 0; i < photos.size(); ++i)
-        names[i] = fileName(photos[i].url);
+    std::vector<std::string_view> names(photos.size()), paths(photos.size());
+    for (std::size_t i = 0; i < photos.size(); ++i) {
+        names[i] = fileName(photos[i]->url);
+        paths[i] = photos[i]->relativePath;
+    }
     auto nameOf = [&](std::size_t i) { return names[i]; };
-    auto pathOf = [&](std::size_t i) { return std::string_view(photos[i].relativePath); };
+    auto pathOf = [&](std::size_t i) { return paths[i]; };
 
     // Stable-sorts order[first, last) by the collation of `textOf`. Texts whose bytes surely
     // follow the collation compare by their bytes; the others by collation keys, each computed
@@ -95,6 +98,15 @@ std::vector<Photo> Photo::sorted(std::vector<Photo> photos, PhotoSortKey key, bo
                                std::vector<LocalizedTextOrder::Key>& keys, std::vector<char>& hasKey) {
         const auto begin = order.begin() + static_cast<std::ptrdiff_t>(first);
         const auto end = order.begin() + static_cast<std::ptrdiff_t>(last);
+        // Most folders need no collation at all: sorted by their bytes, each text follows the one
+        // before it in the collation too, and then the whole run is in collation order.
+        const std::vector<std::size_t> input(begin, end);
+        std::stable_sort(begin, end, [&](std::size_t a, std::size_t b) { return textOf(a) < textOf(b); });
+        bool collated = true;
+        for (auto i = begin; collated && i + 1 < end; ++i)
+            collated = textOf(i[0]) == textOf(i[1]) || bytesFollowCollation(textOf(i[0]), textOf(i[1]));
+        if (collated) return;
+        std::copy(input.begin(), input.end(), begin); // back to the input order, which ties keep
         std::vector<std::size_t> foreign;
         for (auto i = begin; i != end; ++i) {
             const std::string_view text = textOf(*i);
@@ -132,16 +144,25 @@ std::vector<Photo> Photo::sorted(std::vector<Photo> photos, PhotoSortKey key, bo
     };
 
     if (key == PhotoSortKey::date) {
+        // The dates side by side, undated ones marked, so that the sort reads no photo.
+        struct Dated {
+            bool undated;
+            CaptureDate::rep ticks;
+        };
+        std::vector<Dated> dates(photos.size());
+        for (std::size_t i = 0; i < photos.size(); ++i) {
+            const auto& date = photos[i]->captureDate;
+            dates[i] = {!date, date ? date->time_since_epoch().count() : 0};
+        }
         std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
-            const auto& dateA = photos[a].captureDate;
-            const auto& dateB = photos[b].captureDate;
-            if (dateA.has_value() != dateB.has_value()) return dateA.has_value();
-            return dateA && *dateA != *dateB && (ascending ? *dateA < *dateB : *dateA > *dateB);
+            const Dated x = dates[a], y = dates[b];
+            if (x.undated != y.undated) return y.undated;
+            return ascending ? x.ticks < y.ticks : x.ticks > y.ticks;
         });
         // Equal dates (or none): by file name, then, for identical names, by relative path, both
         // ascending (only identical texts compare the same).
         auto sameDate = [&](std::size_t a, std::size_t b) {
-            return photos[a].captureDate == photos[b].captureDate;
+            return dates[a].undated == dates[b].undated && dates[a].ticks == dates[b].ticks;
         };
         sortRuns(sameDate, nameOf);
         std::fill(hasKey.begin(), hasKey.end(), 0);
@@ -151,10 +172,16 @@ std::vector<Photo> Photo::sorted(std::vector<Photo> photos, PhotoSortKey key, bo
         sortByCollation(0, order.size(), pathOf, keys, hasKey);
         if (!ascending) std::reverse(order.begin(), order.end());
     }
+    return order;
+}
 
+std::vector<Photo> Photo::sorted(std::vector<Photo> photos, PhotoSortKey key, bool ascending) {
+    std::vector<const Photo*> pointers(photos.size());
+    for (std::size_t i = 0; i < photos.size(); ++i)
+        pointers[i] = &photos[i];
     std::vector<Photo> result;
     result.reserve(photos.size());
-    for (const std::size_t i : order)
+    for (const std::size_t i : sortedOrder(pointers, key, ascending))
         result.push_back(std::move(photos[i]));
     return result;
 }

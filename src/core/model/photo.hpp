@@ -61,6 +61,9 @@ struct Photo {
     // path, always ascending. By name: the relative path; descending reverses the whole ascending
     // order. Names compare in the localized order with numeric digit runs.
     static std::vector<Photo> sorted(std::vector<Photo> photos, PhotoSortKey key, bool ascending);
+    // The same order as positions into a list of photos held elsewhere.
+    static std::vector<std::size_t> sortedOrder(const std::vector<const Photo*>& photos, PhotoSortKey key,
+                                                bool ascending);
     // The order of a folder scan: by date, ascending.
     static std::vector<Photo> sorted(std::vector<Photo> photos);
 };

@@ -5,7 +5,7 @@
 
 namespace sorvin {
 
-FileListRowModel FileListRowModel::make(const PhotoLibrary& library, const PhotoListRow& row) {
+FileListRowModel FileListRowModel::make(const PhotoLibrary& library, PhotoListRowView row) {
     FileListRowModel model;
     model.photo = row.photo;
     model.slot = row.slot;
@@ -53,7 +53,7 @@ ViewColor FileListRowModel::badgeColor() const {
 std::optional<std::string> FileListPanelModel::currentRowID(const PhotoLibrary& library) {
     const Photo* current = library.currentPhoto();
     if (!current) return std::nullopt;
-    return PhotoListRow{*current, library.currentSlot()}.id();
+    return PhotoListRow::id(*current, library.currentSlot());
 }
 
 std::string FileListPanelModel::sortKeyLabel(PhotoSortKey key) {

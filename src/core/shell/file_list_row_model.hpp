@@ -31,9 +31,9 @@ struct FileListRowModel {
 
     bool operator==(const FileListRowModel&) const = default;
 
-    static FileListRowModel make(const PhotoLibrary& library, const PhotoListRow& row);
+    static FileListRowModel make(const PhotoLibrary& library, PhotoListRowView row);
 
-    std::string id() const { return PhotoListRow{photo, slot}.id(); }
+    std::string id() const { return PhotoListRow::id(photo, slot); }
     std::optional<FileListSourcePresentation> sourcePresentation() const;
     // The base name of a paired photo, the whole file name otherwise; the copy B name for slot b.
     std::string nameText() const;
