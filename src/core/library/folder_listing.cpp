@@ -3,12 +3,12 @@
 #include "platform/unicode_text.hpp"
 
 #include <cerrno>
+#include <deque>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <system_error>
-#include <tbb/blocked_range.h>
-#include <tbb/parallel_for.h>
+#include <tbb/task_group.h>
 #include <unistd.h>
 
 namespace sorvin {
@@ -48,9 +48,52 @@ struct ListedName {
     bool mayBePhoto;
 };
 
+// Names of one folder as they were read, and what their lookups found. Batches are looked up on
+// worker threads while the folder is still being read, each batch writing only its own results.
+struct ListedBatch {
+    std::vector<ListedName> names;
+    std::vector<std::optional<ScanCandidate>> files;
+    std::vector<char> isFolder;
+};
+
+constexpr std::size_t namesPerBatch = 128;
+
+// One attribute lookup per name, relative to the open folder: the files that are candidates, with
+// their keys and identities, and the names that are folders to walk.
+void lookUp(ListedBatch& batch, int folderFd, const std::string& rootPrefix, const std::string& prefix,
+            bool folderValid, bool includeSubfolders) {
+    batch.files.resize(batch.names.size());
+    batch.isFolder.assign(batch.names.size(), 0);
+    for (std::size_t i = 0; i < batch.names.size(); ++i) {
+        const ListedName& listed = batch.names[i];
+        if (listed.type == DT_DIR) {
+            batch.isFolder[i] = 1;
+            continue;
+        }
+        struct stat info {};
+        if (::fstatat(folderFd, listed.name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0) continue;
+        if (S_ISDIR(info.st_mode)) {
+            batch.isFolder[i] = includeSubfolders;
+            continue;
+        }
+        if (!listed.mayBePhoto || !S_ISREG(info.st_mode) || info.st_size <= 0) continue;
+        ScanCandidate candidate;
+        // One string, parsed once: cheaper than joining two paths.
+        std::string url;
+        url.reserve(rootPrefix.size() + prefix.size() + listed.name.size());
+        url.append(rootPrefix).append(prefix).append(listed.name);
+        if (folderValid)
+            candidate.relativePath = UnicodeText::nfc(std::string_view(url).substr(rootPrefix.size()));
+        candidate.url = std::move(url);
+        candidate.identity = identityOf(info);
+        batch.files[i] = std::move(candidate);
+    }
+}
+
 // Walks the tree folder by folder, holding one directory open at a time and keeping its own stack,
 // so neither a deep tree nor a wide one can exhaust the call stack or the descriptors. The
-// attribute lookups of a folder's files (one each, most of a warm scan's time) run in parallel.
+// attribute lookups of a folder's files (one each, most of a warm scan's time) run in parallel,
+// batch by batch, while the rest of the folder is still being read.
 // Cancellation is asked every few dozen folders and every few thousand names of a large one.
 std::vector<ScanCandidate> walk(const std::filesystem::path& root, int rootFd, bool includeSubfolders,
                                 const FolderScanner::CancelProbe& isCancelled) {
@@ -61,7 +104,6 @@ std::vector<ScanCandidate> walk(const std::filesystem::path& root, int rootFd, b
     };
     std::vector<ScanCandidate> found;
     std::vector<PendingFolder> pending{{"", true}};
-    std::vector<ListedName> names;
     const std::string rootPrefix = root.native() == "/" ? root.native() : root.native() + "/";
     while (!pending.empty()) {
         if (++folders % foldersBetweenProbes == 0) stopIfCancelled();
@@ -76,7 +118,16 @@ std::vector<ScanCandidate> walk(const std::filesystem::path& root, int rootFd, b
             ::close(fd);
             continue;
         }
-        names.clear();
+        const std::string prefix = folder.relative.empty() ? std::string() : folder.relative + "/";
+        std::deque<ListedBatch> batches; // stable addresses for the workers
+        tbb::task_group lookups;         // left by a cancellation, it waits for the lookups under way
+        const auto lookUpLater = [&] {
+            ListedBatch& batch = batches.back();
+            lookups.run([&batch, folderFd = ::dirfd(dir.get()), &rootPrefix, &prefix, valid = folder.valid,
+                         includeSubfolders] {
+                lookUp(batch, folderFd, rootPrefix, prefix, valid, includeSubfolders);
+            });
+        };
         std::size_t read = 0;
         while (dirent* entry = ::readdir(dir.get())) {
             if (++read % namesBetweenProbes == 0) stopIfCancelled();
@@ -87,45 +138,24 @@ std::vector<ScanCandidate> walk(const std::filesystem::path& root, int rootFd, b
             const bool mayBePhoto = photoFileFormatFromName(name).has_value();
             const bool wanted = (type == DT_REG && mayBePhoto) || (type == DT_DIR && includeSubfolders) ||
                                 (type == DT_UNKNOWN && (mayBePhoto || includeSubfolders));
-            if (wanted) names.push_back({std::string(name), type, mayBePhoto});
-        }
-
-        const std::string prefix = folder.relative.empty() ? std::string() : folder.relative + "/";
-        std::vector<std::optional<ScanCandidate>> files(names.size());
-        std::vector<char> isFolder(names.size(), 0);
-        tbb::parallel_for(tbb::blocked_range<std::size_t>(0, names.size(), 64), [&](const auto& range) {
-            for (std::size_t i = range.begin(); i != range.end(); ++i) {
-                const ListedName& listed = names[i];
-                if (listed.type == DT_DIR) {
-                    isFolder[i] = 1;
-                    continue;
-                }
-                struct stat info {};
-                if (::fstatat(::dirfd(dir.get()), listed.name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0)
-                    continue;
-                if (S_ISDIR(info.st_mode)) {
-                    isFolder[i] = includeSubfolders;
-                    continue;
-                }
-                if (!listed.mayBePhoto || !S_ISREG(info.st_mode) || info.st_size <= 0) continue;
-                ScanCandidate candidate;
-                // One string, parsed once: cheaper than joining two paths.
-                std::string url = rootPrefix + prefix + listed.name;
-                if (folder.valid)
-                    candidate.relativePath =
-                        UnicodeText::nfc(std::string_view(url).substr(rootPrefix.size()));
-                candidate.url = std::move(url);
-                candidate.identity = identityOf(info);
-                files[i] = std::move(candidate);
+            if (!wanted) continue;
+            if (batches.empty() || batches.back().names.size() == namesPerBatch) {
+                if (!batches.empty()) lookUpLater();
+                batches.emplace_back().names.reserve(namesPerBatch);
             }
-        });
+            batches.back().names.push_back({std::string(name), type, mayBePhoto});
+        }
+        if (!batches.empty()) lookUpLater();
+        lookups.wait();
 
         std::vector<PendingFolder> subfolders;
-        for (std::size_t i = 0; i < names.size(); ++i) {
-            if (files[i]) found.push_back(std::move(*files[i]));
-            if (isFolder[i])
-                subfolders.push_back(
-                    {prefix + names[i].name, folder.valid && UnicodeText::nfc(names[i].name).has_value()});
+        for (ListedBatch& batch : batches) {
+            for (std::size_t i = 0; i < batch.names.size(); ++i) {
+                if (batch.files[i]) found.push_back(std::move(*batch.files[i]));
+                if (batch.isFolder[i])
+                    subfolders.push_back({prefix + batch.names[i].name,
+                                          folder.valid && UnicodeText::nfc(batch.names[i].name).has_value()});
+            }
         }
         // Depth first, subfolders in listing order.
         pending.insert(pending.end(), std::make_move_iterator(subfolders.rbegin()),
@@ -151,8 +181,8 @@ std::optional<CacheIdentity> FolderScanner::cacheIdentity(const std::filesystem:
     return identityOf(info);
 }
 
-std::vector<ScanCandidate> FolderScanner::candidates(const std::filesystem::path& folder, bool includeSubfolders,
-                                                     const CancelProbe& isCancelled) {
+std::vector<ScanCandidate> FolderScanner::candidates(const std::filesystem::path& folder,
+                                                     bool includeSubfolders, const CancelProbe& isCancelled) {
     const std::filesystem::path root = standardized(folder);
     struct stat info {};
     if (::stat(root.c_str(), &info) != 0 || !S_ISDIR(info.st_mode) || ::access(root.c_str(), R_OK) != 0)

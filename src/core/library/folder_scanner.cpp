@@ -4,6 +4,7 @@
 #include "platform/image_properties.hpp"
 
 #include <atomic>
+#include <future>
 #include <mutex>
 #include <sys/stat.h>
 #include <tbb/blocked_range.h>
@@ -33,16 +34,37 @@ ImageContainer containerOf(PhotoFileFormat format) {
     return ImageContainer::jpeg;
 }
 
-// State the workers of one scan share. The lock orders the count, the existence check and the
-// progress calls; the flags are atomic so that the check before each file needs no lock.
+constexpr std::size_t progressStep = 50;
+
+// State the workers of one scan share. Files are counted without a lock; the lock orders the
+// existence checks and the progress calls, which come every 50 files and at the end.
 struct SharedScanState {
     std::mutex lock;
-    std::size_t processed = 0;
+    std::atomic<std::size_t> processed = 0;
+    std::size_t reported = 0; // under the lock
     std::atomic<bool> cancelled = false;
     std::atomic<bool> inaccessible = false;
-};
 
-constexpr std::size_t progressStep = 50;
+    // Counts one file. The worker that reaches a multiple of 50 (or the total) reports, in order,
+    // every such count up to its own that no other worker reported first, so the reports keep
+    // increasing whichever worker gets the lock first.
+    void counted(const std::filesystem::path& root, std::size_t total,
+                 const FolderScanner::Progress& progress) {
+        const std::size_t count = processed.fetch_add(1) + 1;
+        if (count % progressStep != 0 && count != total) return;
+        std::lock_guard guard(lock);
+        while (reported + progressStep <= count) {
+            reported += progressStep;
+            struct stat info {};
+            if (::stat(root.c_str(), &info) != 0) inaccessible = true;
+            progress(reported, total);
+        }
+        if (count == total && reported < total) {
+            reported = total;
+            progress(total, total);
+        }
+    }
+};
 
 } // namespace
 
@@ -72,14 +94,16 @@ ScanResult FolderScanner::scan(const std::filesystem::path& folder, bool include
                                const Progress& progress, const CancelProbe& isCancelled,
                                const std::filesystem::path& cachesRoot,
                                const MetadataReader& metadataReader) {
+    // The cache file is read while the folder is listed: the two are independent.
+    const std::filesystem::path root = standardized(folder);
+    const std::filesystem::path cacheFile = scanCacheURL(root, cachesRoot);
+    std::future<LoadedScanCache> loading =
+        std::async(std::launch::async, [&] { return readCache(cacheFile, root.string()); });
     // Each worker takes what it needs from its own candidate, so the list is not shared read-only.
     std::vector<ScanCandidate> candidates = FolderScanner::candidates(folder, includeSubfolders, isCancelled);
     const std::size_t total = candidates.size();
     progress(0, total);
-
-    const std::filesystem::path root = standardized(folder);
-    const std::filesystem::path cacheFile = scanCacheURL(root, cachesRoot);
-    const LoadedScanCache loaded = readCache(cacheFile, root.string());
+    const LoadedScanCache loaded = loading.get();
     const ScanCacheEntries& cache = loaded.entries;
 
     std::vector<std::optional<MetadataSlot>> slots(total);
@@ -110,13 +134,7 @@ ScanResult FolderScanner::scan(const std::filesystem::path& folder, bool include
             }
             slots[i] = std::move(slot); // each index owns its slot: no lock
         }
-        std::lock_guard guard(shared.lock);
-        const std::size_t count = ++shared.processed;
-        if (count % progressStep == 0) {
-            struct stat info {};
-            if (::stat(root.c_str(), &info) != 0) shared.inaccessible = true;
-        }
-        if (count % progressStep == 0 || count == total) progress(count, total);
+        shared.counted(root, total, progress);
     };
     tbb::parallel_for(tbb::blocked_range<std::size_t>(0, total, 1),
                       [&](const tbb::blocked_range<std::size_t>& range) {

@@ -2,6 +2,7 @@
 #include "library/folder_scanner.hpp"
 #include "platform/unicode_text.hpp"
 
+#include <algorithm>
 #include <string_view>
 #include <unordered_map>
 
@@ -40,44 +41,48 @@ Photo joined(Photo&& display, const Photo& raw) {
 } // namespace
 
 std::pair<std::vector<Photo>, std::size_t> FolderScanner::pairRawAndDisplayFiles(std::vector<Photo> photos) {
-    // Each group remembers its size and its first two members, all a pair needs.
+    // Only a group with a RAW file can make a pair: groups are keyed by the RAW files, and the other
+    // files are only looked up. Each group remembers its size and its first two members.
     struct Group {
         std::size_t size = 0;
         std::size_t members[2] = {};
+        void add(std::size_t member) {
+            if (size < 2) members[size] = member;
+            ++size;
+        }
     };
-    std::vector<const Group*> groupOf(photos.size());
+    const auto isRaw = [&](std::size_t i) { return photos[i].fileFormat == PhotoFileFormat::raw; };
     std::unordered_map<std::string, Group> groups;
-    groups.reserve(photos.size());
+    for (std::size_t i = 0; i < photos.size(); ++i)
+        if (isRaw(i)) groups[pairingKey(photos[i])].add(i);
+    if (groups.empty()) return {std::move(photos), 0};
     for (std::size_t i = 0; i < photos.size(); ++i) {
-        Group& group = groups[pairingKey(photos[i])];
-        if (group.size < 2) group.members[group.size] = i;
-        ++group.size;
-        groupOf[i] = &group; // elements of an unordered_map keep their address
+        if (isRaw(i)) continue;
+        if (const auto group = groups.find(pairingKey(photos[i])); group != groups.end())
+            group->second.add(i);
     }
 
-    std::vector<Photo> output;
-    output.reserve(photos.size());
-    std::vector<bool> consumed(photos.size(), false);
+    // A pair takes the place of whichever of its files comes first; the other place empties.
+    std::vector<char> emptied(photos.size(), 0);
     std::size_t pairedCount = 0;
-    for (std::size_t i = 0; i < photos.size(); ++i) {
-        if (consumed[i]) continue;
-        const Group& group = *groupOf[i];
-        if (group.size == 2) {
-            Photo& a = photos[group.members[0]];
-            Photo& b = photos[group.members[1]];
-            const bool aIsRaw = a.fileFormat == PhotoFileFormat::raw;
-            const bool bIsRaw = b.fileFormat == PhotoFileFormat::raw;
-            if (aIsRaw != bIsRaw) {
-                output.push_back(aIsRaw ? joined(std::move(b), a) : joined(std::move(a), b));
-                consumed[group.members[0]] = consumed[group.members[1]] = true;
-                ++pairedCount;
-                continue;
-            }
-        }
-        output.push_back(std::move(photos[i]));
-        consumed[i] = true;
+    for (const auto& entry : groups) {
+        const Group& group = entry.second;
+        if (group.size != 2 || isRaw(group.members[0]) == isRaw(group.members[1])) continue;
+        const std::size_t raw = isRaw(group.members[0]) ? group.members[0] : group.members[1];
+        const std::size_t display = raw == group.members[0] ? group.members[1] : group.members[0];
+        Photo pair = joined(std::move(photos[display]), photos[raw]);
+        photos[std::min(raw, display)] = std::move(pair);
+        emptied[std::max(raw, display)] = 1;
+        ++pairedCount;
     }
-    return {std::move(output), pairedCount};
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < photos.size(); ++i) {
+        if (emptied[i]) continue;
+        if (kept != i) photos[kept] = std::move(photos[i]);
+        ++kept;
+    }
+    photos.erase(photos.begin() + static_cast<std::ptrdiff_t>(kept), photos.end());
+    return {std::move(photos), pairedCount};
 }
 
 } // namespace sorvin
