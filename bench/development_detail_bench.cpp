@@ -1,7 +1,9 @@
 // Development at full size (6000 x 4000) and display size (2560 x 1707) with (e) every detail
 // feature, (f) vignette and grain, and (g) the lens geometry with every value set. Each case runs
 // on all cores and on one thread, beside a memcpy of the same bitmap measured in the same run; the
-// developments report their working memory above the input.
+// developments report their working memory above the input. The detail stage's box passes are
+// measured alone beside a copy of their plane.
+#include "engine/detail_box_blur.hpp"
 #include "engine/detail_plane.hpp"
 #include "engine/geometry_adjustment.hpp"
 #include "engine/parameter_adjustment.hpp"
@@ -125,6 +127,35 @@ void BM_LensGeometry(benchmark::State& state) {
     setCounters(state);
 }
 
+// One box pass over a 24 MP plane in place, horizontal (0) or vertical (1), with the radius of
+// texture (18) or clarity (240) at that size, beside a copy of the plane (2).
+void BM_BoxPass(benchmark::State& state) {
+    const int width = 6000, height = 4000;
+    static const DetailPlane source = [] {
+        DetailPlane plane = DetailPlane::forOverwrite(width, height);
+        std::mt19937 random(7);
+        for (std::size_t i = 0; i < plane.size(); ++i)
+            plane.data()[i] = static_cast<std::uint8_t>(random());
+        return plane;
+    }();
+    DetailPlane plane = DetailPlane::forOverwrite(width, height);
+    std::memcpy(plane.data(), source.data(), plane.size());
+    const int radius = static_cast<int>(state.range(0));
+    const auto kind = state.range(1);
+    for (auto _ : state) {
+        if (kind == 0) {
+            DetailBoxBlur::horizontalPass(plane.data(), plane.data(), width, height, radius, true);
+        } else if (kind == 1) {
+            DetailBoxBlur::verticalPass(plane.data(), plane.data(), width, height, radius, true);
+        } else {
+            std::memcpy(plane.data(), source.data(), plane.size());
+        }
+        benchmark::DoNotOptimize(plane.data());
+        benchmark::ClobberMemory();
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * width * height);
+}
+
 void sizes(benchmark::internal::Benchmark* b) {
     for (auto [w, h] : {std::pair{6000, 4000}, std::pair{2560, 1707}}) {
         b->Args({w, h, 0});
@@ -138,6 +169,14 @@ void baselineSizes(benchmark::internal::Benchmark* b) {
 }
 
 BENCHMARK(BM_Memcpy)->Apply(baselineSizes);
+BENCHMARK(BM_BoxPass)
+    ->Args({0, 2})
+    ->Args({18, 0})
+    ->Args({240, 0})
+    ->Args({18, 1})
+    ->Args({240, 1})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 BENCHMARK(BM_EveryDetailFeature)->Apply(sizes);
 BENCHMARK(BM_VignetteAndGrain)->Apply(sizes);
 BENCHMARK(BM_LensGeometry)->Apply(sizes);
