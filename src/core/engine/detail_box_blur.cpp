@@ -139,6 +139,8 @@ bool vectorRow(int radius) {
                                   HalfUpMean::kMaxFastCount;
 }
 
+constexpr int kRowsAhead = 8;
+
 // Columns [c0, c1) of a vertical pass, swept row by row so that memory is read in rows. In place
 // (`in` is `out`), each row is kept in a ring of radius + 1 rows before it is overwritten, and
 // leaves the window from there.
@@ -170,6 +172,13 @@ void boxColumns(const std::uint8_t* in, std::uint8_t* out, int width, int height
                                       : inPlace ? ringRow(i - r)
                                                 : in + w * static_cast<std::size_t>(i - r) + c0;
         const std::uint8_t* entering = enters ? in + w * static_cast<std::size_t>(i + r + 1) + c0 : nullptr;
+        // Rows lie a whole row apart, too far for the processor to see where the sweep goes next:
+        // the row that enters a few steps later is asked for now.
+        if (i + r + 1 + kRowsAhead < height) {
+            const std::uint8_t* ahead = entering + w * kRowsAhead;
+            for (int c = 0; c < columns; c += 64)
+                _mm_prefetch(reinterpret_cast<const char*>(ahead + c), _MM_HINT_T0);
+        }
         if (static_cast<std::uint64_t>(count) <= HalfUpMean::kMaxFastCount) {
             // Same arithmetic as HalfUpMean, written out so that the loops vectorise: a 32 x 32
             // bit multiply, and the window moved in the same sweep.
