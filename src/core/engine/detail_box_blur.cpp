@@ -216,6 +216,12 @@ void boxColumns(const std::uint8_t* in, std::uint8_t* out, int width, int height
     }
 }
 
+// The same with 32-bit sums, compiled for AVX2: the loops over the columns vectorise twice as wide.
+__attribute__((target("avx2"), flatten)) void boxColumnsAvx2(const std::uint8_t* in, std::uint8_t* out,
+                                                             int width, int height, int r, int c0, int c1) {
+    boxColumns<std::uint32_t>(in, out, width, height, r, c0, c1);
+}
+
 } // namespace
 
 int DetailBoxBlur::parallelBandCount() {
@@ -275,7 +281,9 @@ void DetailBoxBlur::verticalPass(const std::uint8_t* in, std::uint8_t* out, int 
     // 32-bit sums hold any column of up to 16 million rows.
     const bool narrowSums = height <= 16'000'000;
     performParallelBands(width, parallel, [&](int begin, int end) {
-        if (narrowSums)
+        if (narrowSums && detailHasAvx2())
+            boxColumnsAvx2(in, out, width, height, radius, begin, end);
+        else if (narrowSums)
             boxColumns<std::uint32_t>(in, out, width, height, radius, begin, end);
         else
             boxColumns<std::uint64_t>(in, out, width, height, radius, begin, end);
