@@ -1,6 +1,7 @@
 #include "engine/detail_adjustment.hpp"
 
 #include "engine/byte_rounding.hpp"
+#include "engine/byte_rounding_avx2.hpp"
 #include "engine/detail_box_blur.hpp"
 #include "engine/detail_combination.hpp"
 #include "engine/detail_vector_bytes.hpp"
@@ -180,7 +181,7 @@ ExtractedPlanes extractPlanes(const std::uint8_t* bytes, int width, int height, 
     eachPixelRow(bytes, height, bytesPerRow, parallel, [&](int y, const std::uint8_t* row) {
         if (luminance) {
             std::uint8_t* out = planes.luminance.row(y);
-            for (int x = detailHasAvx2() ? planeRowAvx2(row, out, width, LuminanceOf8()) : 0; x < width;
+            for (int x = hasAvx2() ? planeRowAvx2(row, out, width, LuminanceOf8()) : 0; x < width;
                  ++x) {
                 const std::uint8_t* px = row + 4 * static_cast<std::size_t>(x);
                 out[x] = static_cast<std::uint8_t>(DetailAdjustment::luminanceByte(px[0], px[1], px[2]));
@@ -188,7 +189,7 @@ ExtractedPlanes extractPlanes(const std::uint8_t* bytes, int width, int height, 
         }
         if (darkChannel) {
             std::uint8_t* out = planes.darkChannel.row(y);
-            for (int x = detailHasAvx2() ? planeRowAvx2(row, out, width, DarkChannelOf8()) : 0; x < width;
+            for (int x = hasAvx2() ? planeRowAvx2(row, out, width, DarkChannelOf8()) : 0; x < width;
                  ++x) {
                 const std::uint8_t* px = row + 4 * static_cast<std::size_t>(x);
                 out[x] = std::min({px[0], px[1], px[2]});

@@ -1,5 +1,6 @@
 #include "engine/detail_box_blur.hpp"
 
+#include "engine/byte_rounding_avx2.hpp"
 #include "engine/detail_vector_bytes.hpp"
 
 #include <algorithm>
@@ -135,7 +136,7 @@ __attribute__((target("avx2"))) void boxRowAvx2(const std::uint8_t* in, std::uin
 
 // The vector row needs its interior windows to divide by a multiply.
 bool vectorRow(int radius) {
-    return detailHasAvx2() && static_cast<std::uint64_t>(2) * static_cast<std::uint64_t>(radius) + 1 <=
+    return hasAvx2() && static_cast<std::uint64_t>(2) * static_cast<std::uint64_t>(radius) + 1 <=
                                   HalfUpMean::kMaxFastCount;
 }
 
@@ -281,7 +282,7 @@ void DetailBoxBlur::verticalPass(const std::uint8_t* in, std::uint8_t* out, int 
     // 32-bit sums hold any column of up to 16 million rows.
     const bool narrowSums = height <= 16'000'000;
     performParallelBands(width, parallel, [&](int begin, int end) {
-        if (narrowSums && detailHasAvx2())
+        if (narrowSums && hasAvx2())
             boxColumnsAvx2(in, out, width, height, radius, begin, end);
         else if (narrowSums)
             boxColumns<std::uint32_t>(in, out, width, height, radius, begin, end);

@@ -1,7 +1,7 @@
 #include "engine/detail_combination.hpp"
 
 #include "engine/byte_rounding.hpp"
-#include "engine/detail_vector_bytes.hpp"
+#include "engine/byte_rounding_avx2.hpp"
 
 #include <algorithm>
 #include <cstdlib>
@@ -121,16 +121,6 @@ __attribute__((target("avx2"))) inline __m256d gather4(const double* table, __m1
     return _mm256_mask_i32gather_pd(_mm256_setzero_pd(), table, index, all, 8);
 }
 
-// roundedByte of four values, as 32-bit integers.
-__attribute__((target("avx2"))) inline __m128i roundedBytes(__m256d value) {
-    const __m256d low = _mm256_max_pd(value, _mm256_setzero_pd());
-    const __m256d clamped = _mm256_min_pd(low, _mm256_set1_pd(255));
-    const __m256d truncated = _mm256_round_pd(clamped, _MM_FROUND_TO_ZERO | _MM_FROUND_NO_EXC);
-    const __m256d up = _mm256_and_pd(
-        _mm256_cmp_pd(_mm256_sub_pd(clamped, truncated), _mm256_set1_pd(0.5), _CMP_GE_OQ), _mm256_set1_pd(1));
-    return _mm256_cvttpd_epi32(_mm256_add_pd(truncated, up));
-}
-
 // floor(n / 10000) for 0 <= n < 2^22: the quotient rounded to double never reaches the next
 // integer, so floor gives the integer quotient.
 __attribute__((target("avx2"))) inline __m256d lumaOf4(__m128i r, __m128i g, __m128i b) {
@@ -153,7 +143,7 @@ __attribute__((target("avx2"))) inline __m128i colorNoise4(__m128i c, __m128i bl
                                                            __m256d amount) {
     const __m256d cd = asDouble(c);
     const __m256d difference = _mm256_sub_pd(_mm256_sub_pd(_mm256_add_pd(y0, asDouble(blurred)), cd), yb);
-    return roundedBytes(_mm256_add_pd(_mm256_mul_pd(amount, difference), cd));
+    return roundedBytes4(_mm256_add_pd(_mm256_mul_pd(amount, difference), cd));
 }
 
 __attribute__((target("avx2"))) void applyRowAvx2(const RowInputs& in, std::uint8_t* rgba) {
@@ -216,9 +206,9 @@ __attribute__((target("avx2"))) void applyRowAvx2(const RowInputs& in, std::uint
             const __m256d smallest = _mm256_min_pd(low, middle);
             const __m256d second = _mm256_max_pd(low, middle);
             const __m256d total = _mm256_add_pd(_mm256_add_pd(smallest, second), largest);
-            r = roundedBytes(_mm256_add_pd(total, asDouble(r)));
-            g = roundedBytes(_mm256_add_pd(total, asDouble(g)));
-            b = roundedBytes(_mm256_add_pd(total, asDouble(b)));
+            r = roundedBytes4(_mm256_add_pd(total, asDouble(r)));
+            g = roundedBytes4(_mm256_add_pd(total, asDouble(g)));
+            b = roundedBytes4(_mm256_add_pd(total, asDouble(b)));
         }
         if (in.dehaze) {
             const __m128i d = load4(in.D + x);
@@ -241,7 +231,7 @@ __attribute__((target("avx2"))) void applyRowAvx2(const RowInputs& in, std::uint
 } // namespace
 
 bool DetailCombination::hasVectorPath() {
-    return detailHasAvx2();
+    return hasAvx2();
 }
 
 void DetailCombination::applyRow(std::uint8_t* rgba, int y, const DetailAdjustmentPlan& plan,

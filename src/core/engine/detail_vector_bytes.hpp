@@ -4,14 +4,8 @@
 
 namespace sorvin {
 
-// What the detail stage's AVX2 loops share: whether the processor has AVX2 (decided once), and
-// the packing of 32 results of at most 255 back into bytes.
-inline bool detailHasAvx2() {
-    static const bool supported = __builtin_cpu_supports("avx2");
-    return supported;
-}
-
-// Bytes of the 32-bit lanes a[0..7], b[0..7], c[0..7], d[0..7], in that order.
+// Bytes of the 32-bit lanes a[0..7], b[0..7], c[0..7], d[0..7] (each at most 255), in that order:
+// how the detail stage's AVX2 loops store 32 results.
 __attribute__((target("avx2"))) inline __m256i packedBytes(__m256i a, __m256i b, __m256i c, __m256i d) {
     const __m256i bytes = _mm256_packus_epi16(_mm256_packus_epi32(a, b), _mm256_packus_epi32(c, d));
     // The packs work per 128-bit half: put the 32 bytes back in order.
