@@ -14,11 +14,13 @@
 #include "platform/exif_writer.hpp"
 #include "platform/heif_encoder.hpp"
 #include "platform/image_properties.hpp"
+#include "platform/image_region.hpp"
 #include "platform/jpeg_encoder.hpp"
 #include "platform/lanczos_resampler.hpp"
 #include "platform/srgb_profile.hpp"
 
 #include <algorithm>
+#include <cmath>
 
 namespace sorvin::Exporter {
 
@@ -35,22 +37,24 @@ bool hasGeometry(const PhotoParameters& params) {
 // picture of a quarter of the pixels that every later stage works on, and each stage works in
 // proportion to the picture's size. The result has exactly the size a full-size decode gives and
 // differs from it only by resampling (above 40 dB on real photos) as long as the half picture maps
-// onto the full one exactly (even sides, quarter turns only, no crop: the rounding of a fine
-// rotation's or a crop's edges at half scale would shift the picture by part of a pixel) and the
-// last resize still reduces it by a fifth or more. The detail stages (texture, clarity, sharpening,
-// noise reduction) would sharpen what the two ways resample differently, so a photo developed with
-// them is decoded at full size; the smaller DCT scales leave blocks and aliasing that the last
-// resize cannot undo.
+// onto the full one exactly (even sides, quarter turns only: the rounding of a fine rotation's
+// edges at half scale would shift the picture by part of a pixel; a crop is cut to the whole
+// pixels around it and its exact place given to the last resize) and that resize still reduces
+// it by a fifth or more. The detail stages (texture, clarity, sharpening, noise reduction) would
+// sharpen what the two ways resample differently, so a photo developed with them is decoded at
+// full size; the smaller DCT scales leave blocks and aliasing that the last resize cannot undo.
 struct ReducedDecode {
     int minimumLongEdge = 0; // what the decoder is asked for: the half scale's long edge
     PixelSize upright;       // the full-size picture, upright
+    ManualCropGeometry cut;  // the crop at full size
     PixelSize output;        // the size a full-size decode would give in the end
 };
 
 constexpr double kLeastFinalReduction = 1.25;
 
-std::optional<ReducedDecode> reducedDecodeFor(const PhotoAsset& asset, double rotation, const ManualCrop& crop,
-                                              const PhotoParameters& params, std::optional<int> maximumLongEdge) {
+std::optional<ReducedDecode> reducedDecodeFor(const PhotoAsset& asset, double rotation,
+                                              const ManualCrop& crop, const PhotoParameters& params,
+                                              std::optional<int> maximumLongEdge) {
     if (!maximumLongEdge || asset.fileFormat == PhotoFileFormat::raw || params.usesDetailStage())
         return std::nullopt;
     const auto properties = ImagePropertiesReader::readJpeg(asset.url);
@@ -63,18 +67,29 @@ std::optional<ReducedDecode> reducedDecodeFor(const PhotoAsset& asset, double ro
                                      : PixelSize{properties->pixelWidth, properties->pixelHeight};
     if (!PhotoRotation::isNone(PhotoRotation::decomposed(rotation).residual)) return std::nullopt;
     const PixelSize rotated = PhotoRotation::outputSize(upright.width, upright.height, rotation);
-    if (!crop.fillsImage(rotated.width, rotated.height)) return std::nullopt;
-    const PixelSize output = ExportLongEdge::outputSize(rotated.width, rotated.height, *maximumLongEdge);
-    if (std::max(output.width, output.height) * 2 * kLeastFinalReduction >
-        std::max(rotated.width, rotated.height))
+    const ManualCropGeometry cut = crop.geometry(rotated.width, rotated.height);
+    if (cut.width < 1 || cut.height < 1) return std::nullopt;
+    const PixelSize output = ExportLongEdge::outputSize(cut.width, cut.height, *maximumLongEdge);
+    if (std::max(output.width, output.height) * 2 * kLeastFinalReduction > std::max(cut.width, cut.height))
         return std::nullopt;
-    return ReducedDecode{std::max(upright.width, upright.height) / 2, upright, output};
+    return ReducedDecode{std::max(upright.width, upright.height) / 2, upright, cut, output};
 }
 
 struct DecodedPicture {
     SharedImage image;
-    std::optional<PixelSize> reducedOutput; // set when the picture is a reduced one: the size to end at
+    std::optional<ReducedDecode> reduced; // set when the picture is the half-scale one
 };
+
+// The crop of the full-size picture taken from the half-scale one: the whole pixels that hold it,
+// and where in them it lies (half a pixel in when it starts on an odd pixel at full size).
+SharedImage halfScaleCut(const SharedImage& image, const ManualCropGeometry& cut,
+                         LanczosResampler::SourceWindow& window) {
+    const int x = cut.x / 2, y = cut.y / 2;
+    const int right = (cut.x + cut.width + 1) / 2, bottom = (cut.y + cut.height + 1) / 2;
+    window = {cut.x / 2.0 - x, cut.y / 2.0 - y, cut.width / 2.0, cut.height / 2.0};
+    if (x == 0 && y == 0 && right == image->width() && bottom == image->height()) return image;
+    return ImageRegion::copy(image, x, y, right - x, bottom - y);
+}
 
 DecodedPicture decodedUpright(const Photo& photo, PhotoSource source, const PhotoParameters& params,
                               double rotation, const ManualCrop& crop, std::optional<int> maximumLongEdge,
@@ -93,7 +108,7 @@ DecodedPicture decodedUpright(const Photo& photo, PhotoSource source, const Phot
         SharedImage image = decode(photo, source, reduced->minimumLongEdge);
         if (image && image->width() * 2 == reduced->upright.width &&
             image->height() * 2 == reduced->upright.height)
-            return {std::move(image), reduced->output};
+            return {std::move(image), reduced};
         if (image && image->width() == reduced->upright.width && image->height() == reduced->upright.height)
             return {std::move(image), std::nullopt};
         // The file is not what its header said a moment ago: the plain way below.
@@ -125,15 +140,25 @@ ExportRendering renderEditedImageAndMetadata(const Photo& photo, double rotation
         }
         image = PhotoRotation::transformedImage(image, rotation);
         if (!image) return failed();
-        image = PhotoEditGeometry::croppedImage(image, crop);
+        // The cropped picture: the image itself, or within it the window a half-scale picture's crop
+        // lies in. The vignette frame is the window's.
+        LanczosResampler::SourceWindow window;
+        if (decoded.reduced) {
+            image = halfScaleCut(image, decoded.reduced->cut, window);
+        } else {
+            image = PhotoEditGeometry::croppedImage(image, crop);
+            if (image)
+                window = {0, 0, static_cast<double>(image->width()), static_cast<double>(image->height())};
+        }
         if (!image) return failed();
-        const VignetteFrame frame{(image->width() - 1) / 2.0, (image->height() - 1) / 2.0, image->width(),
-                                  image->height(), 0};
+        const VignetteFrame frame{window.x + window.width / 2 - 0.5, window.y + window.height / 2 - 0.5,
+                                  static_cast<int>(std::lround(window.width)),
+                                  static_cast<int>(std::lround(window.height)), 0};
         image = ParameterAdjustment::applying(image, params, frame, MaskKindCatalog::current(), isCancelled);
         if (!image) return failed();
-        image = decoded.reducedOutput ? LanczosResampler::resized(image, decoded.reducedOutput->width,
-                                                                  decoded.reducedOutput->height)
-                                      : ExportLongEdge::resizedImage(image, maximumLongEdge);
+        image = decoded.reduced ? LanczosResampler::resized(image, window, decoded.reduced->output.width,
+                                                            decoded.reduced->output.height)
+                                : ExportLongEdge::resizedImage(image, maximumLongEdge);
         if (!image) return failed();
         return ExportRendering{RenderedEditedImage{std::move(image), photo.asset(chosen).url}, {}};
     } catch (const std::exception&) { // out of memory in a stage that does not catch it itself

@@ -36,8 +36,9 @@ struct AxisFilter {
     std::vector<std::int16_t> weights;
 };
 
-AxisFilter axisFilter(int sourceSize, int targetSize) {
-    const double scale = static_cast<double>(targetSize) / sourceSize;
+// The window [start, start + length) of the source (pixel edges) drawn over the whole target.
+AxisFilter axisFilter(int sourceSize, int targetSize, double start, double length) {
+    const double scale = targetSize / length;
     const double stretch = std::min(scale, 1.0); // the filter widens by the reduction factor
     const double support = LanczosResampler::kLobes / stretch;
     AxisFilter filter;
@@ -46,7 +47,7 @@ AxisFilter axisFilter(int sourceSize, int targetSize) {
     filter.weights.assign(static_cast<std::size_t>(targetSize) * static_cast<std::size_t>(filter.taps), 0);
     std::vector<double> raw(static_cast<std::size_t>(filter.taps));
     for (int i = 0; i < targetSize; ++i) {
-        const double centre = (i + 0.5) / scale - 0.5;
+        const double centre = start + ((i + 0.5) / scale - 0.5);
         int left = static_cast<int>(std::floor(centre - support)) + 1;
         left = std::clamp(left, 0, sourceSize - filter.taps);
         double sum = 0;
@@ -185,11 +186,23 @@ void verticalPass(const std::uint8_t* source, std::size_t stride, const AxisFilt
 } // namespace
 
 SharedImage LanczosResampler::resized(const SharedImage& image, int width, int height) {
+    if (!image) return nullptr;
+    return resized(image, {0, 0, static_cast<double>(image->width()), static_cast<double>(image->height())},
+                   width, height);
+}
+
+SharedImage LanczosResampler::resized(const SharedImage& image, const SourceWindow& window, int width,
+                                      int height) {
     if (!image || width < 1 || height < 1 || image->width() < 1 || image->height() < 1) return nullptr;
-    if (image->width() == width && image->height() == height) return image;
+    if (!(window.width > 0 && window.height > 0 && window.x >= 0 && window.y >= 0 &&
+          window.x + window.width <= image->width() && window.y + window.height <= image->height()))
+        return nullptr;
+    if (image->width() == width && image->height() == height && window.x == 0 && window.y == 0 &&
+        window.width == width && window.height == height)
+        return image;
     try {
-        const AxisFilter horizontal = axisFilter(image->width(), width);
-        const AxisFilter vertical = axisFilter(image->height(), height);
+        const AxisFilter horizontal = axisFilter(image->width(), width, window.x, window.width);
+        const AxisFilter vertical = axisFilter(image->height(), height, window.y, window.height);
         // Width first: the intermediate rows are then as short as the result's.
         const std::size_t stride = static_cast<std::size_t>(width) * 4;
         std::vector<std::uint8_t> intermediate(stride * static_cast<std::size_t>(image->height()));
