@@ -108,6 +108,27 @@ TEST_F(ImageLoaderNeighboursTest, FullSizeDecodingServesOnlyTheCurrentPhotoAndNe
     EXPECT_EQ(loader.revision(), revision);
 }
 
+TEST_F(ImageLoaderNeighboursTest, TheFullSizeDecodeWaitsForTheDisplayDecodes) {
+    loader.prefetch(row, 5, {}, std::nullopt);
+    loader.requestFullResolution(row[5], std::nullopt);
+    EXPECT_TRUE(loader.isDecodingFullResolution({"p5.jpg", PhotoSource::jpeg}));
+    loader.requestFullResolution(row[5], std::nullopt);
+    finish();
+    ASSERT_EQ(decodes.size(), 10u) << "asked twice, decoded once";
+    EXPECT_EQ(decodes.back().url.filename(), "p5.jpg") << "after the nine display decodes";
+    EXPECT_TRUE(loader.hasFullResolutionImage({"p5.jpg", PhotoSource::jpeg}));
+
+    // Waiting, it gives way to another photo's request, and to a stop of all full-size work.
+    loader.prefetch(row, 9, {}, 1);
+    loader.requestFullResolution(row[9], std::nullopt);
+    loader.requestFullResolution(row[10], std::nullopt);
+    loader.cancelFullResolutionLoading();
+    EXPECT_FALSE(loader.isDecodingFullResolution({"p10.jpg", PhotoSource::jpeg}));
+    finish();
+    EXPECT_FALSE(loader.hasFullResolutionImage({"p9.jpg", PhotoSource::jpeg}));
+    EXPECT_FALSE(loader.hasFullResolutionImage({"p10.jpg", PhotoSource::jpeg}));
+}
+
 TEST_F(ImageLoaderNeighboursTest, FullSizeRawFollowsTheRawSettings) {
     const Photo& photo = row[7];
     const PhotoParameters first = test::with(P::raw_exposure, 50);

@@ -362,6 +362,7 @@ void ImageLoader::forgetEverything() {
     displayResizeCache_->clear();
     displayOperations_.clear();
     fullResolutionOperations_.clear();
+    fullResolutionWaiting_.reset();
     cancelParameterRenders();
     if (fullResolutionRawOperation_) fullResolutionRawOperation_->cancel();
     fullResolutionRawOperation_.reset();

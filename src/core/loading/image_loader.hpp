@@ -149,7 +149,9 @@ public:
     void prepareNeighbours(std::vector<NeighbourView> neighbours, double photoAreaLongEdge,
                            double backingScaleFactor);
 
-    // Decodes the current photo at its native size (JPEG/HEIF only); only one photo at a time.
+    // Decodes the current photo at its native size (JPEG/HEIF only); only one photo at a time. The
+    // decode starts once no display decode is queued or running: the photos a step lands on come
+    // first, and a walk does not hold a full-size bitmap in the making beside its display images.
     void requestFullResolution(const Photo& photo, std::optional<PhotoSource> source);
     // Stops all full-size work; what is cached stays.
     void cancelFullResolutionLoading();
@@ -195,7 +197,8 @@ public:
     bool hasFullResolutionImage(const ImageCacheKey& key) const { return fullResolutionCache_.contains(key); }
     bool isDecodingDisplayImage(const ImageCacheKey& key) const { return displayOperations_.contains(key); }
     bool isDecodingFullResolution(const ImageCacheKey& key) const {
-        return fullResolutionOperations_.contains(key);
+        return fullResolutionOperations_.contains(key) ||
+               (fullResolutionWaiting_ && fullResolutionWaiting_->key() == key);
     }
     std::size_t displayDecodeCount() const { return displayOperations_.size(); }
     std::size_t displayReadyCount() const { return displayReady_.count(); }
@@ -230,6 +233,7 @@ private:
     std::vector<std::variant<ParameterOperation, RawParameterOperation>> neighbourWork() const;
     SharedImage decodedWithoutTouching(const ImageCacheKey& key, bool preferFullResolution) const;
     void planNeighbours();
+    void startWaitingFullResolution();
     void neighbourPrepared(const ParameterOperation& work, SharedImage developed);
     void rawNeighbourPrepared(const RawParameterOperation& work, RawParameterOperation::Report report);
     void forgetEverything();
@@ -281,6 +285,7 @@ private:
 
     std::unordered_map<ImageCacheKey, Scheduled<ImageDecodeOperation>> displayOperations_;
     std::unordered_map<ImageCacheKey, Scheduled<ImageDecodeOperation>> fullResolutionOperations_;
+    std::optional<ImageDecodeOperation> fullResolutionWaiting_; // for the display decodes to end
     Slot<ParameterOperation> parameterOperation_;
     Slot<RawParameterOperation> rawParameterOperation_;
     Slot<FullResolutionRawOperation> fullResolutionRawOperation_;

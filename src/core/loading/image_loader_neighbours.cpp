@@ -64,6 +64,7 @@ void ImageLoader::prefetch(const std::vector<Photo>& photos, int current,
             enqueue(displayQueue_, ImageDecodeOperation{nextID(), photo, PhotoSource::jpeg, size, decoder_},
                     &ImageLoader::displayDecoded));
     }
+    startWaitingFullResolution();
 }
 
 void ImageLoader::displayDecoded(const ImageDecodeOperation& work, SharedImage image) {
@@ -71,6 +72,7 @@ void ImageLoader::displayDecoded(const ImageDecodeOperation& work, SharedImage i
     const auto found = displayOperations_.find(key);
     if (found == displayOperations_.end() || found->second.work->id != work.id) return;
     displayOperations_.erase(found);
+    startWaitingFullResolution();
     const bool decoded = image != nullptr;
     if (decoded)
         displayCache_.insert(std::move(image), key);
@@ -188,11 +190,21 @@ void ImageLoader::requestFullResolution(const Photo& photo, std::optional<PhotoS
         entry.second.cancel();
         return true;
     });
-    if (fullResolutionCache_.contains(key) || fullResolutionOperations_.contains(key)) return;
-    const int size = longEdge(photo.asset(resolved));
+    if (fullResolutionWaiting_ && fullResolutionWaiting_->key() != key) fullResolutionWaiting_.reset();
+    if (fullResolutionCache_.contains(key) || isDecodingFullResolution(key)) return;
+    fullResolutionWaiting_ =
+        ImageDecodeOperation{0, photo, resolved, longEdge(photo.asset(resolved)), decoder_};
+    startWaitingFullResolution();
+}
+
+void ImageLoader::startWaitingFullResolution() {
+    if (!fullResolutionWaiting_ || !displayOperations_.empty()) return;
+    ImageDecodeOperation work = std::move(*fullResolutionWaiting_);
+    fullResolutionWaiting_.reset();
+    work.id = nextID();
+    const ImageCacheKey key = work.key();
     fullResolutionOperations_.insert_or_assign(
-        key, enqueue(fullResolutionQueue_, ImageDecodeOperation{nextID(), photo, resolved, size, decoder_},
-                     &ImageLoader::fullResolutionDecoded));
+        key, enqueue(fullResolutionQueue_, std::move(work), &ImageLoader::fullResolutionDecoded));
 }
 
 void ImageLoader::fullResolutionDecoded(const ImageDecodeOperation& work, SharedImage image) {
@@ -209,6 +221,7 @@ void ImageLoader::fullResolutionDecoded(const ImageDecodeOperation& work, Shared
 void ImageLoader::cancelFullResolutionLoading() {
     fullResolutionQueue_.cancelAllOperations();
     fullResolutionOperations_.clear();
+    fullResolutionWaiting_.reset();
     if (fullResolutionRawOperation_) fullResolutionRawOperation_->cancel();
     fullResolutionRawOperation_.reset();
 }
