@@ -97,6 +97,18 @@ TEST(ImageDecoderTest, SizeIsCappedButNeverEnlarged) {
     EXPECT_EQ(tiny->height(), 67);
 }
 
+TEST(ImageDecoderTest, ADecodeGivenUpMidwayEndsWithNothing) {
+    // Asked as the rows come, in a baseline and in a progressive file: the hundredth question ends it.
+    for (const char* file : {"jpeg/nikon_d70s_gps_lens.jpg", "jpeg/progressive_large.jpg"}) {
+        int asked = 0;
+        const CancellationProbe giveUpLate = [&] { return ++asked > 100; };
+        EXPECT_FALSE(ImageDecoder::decode(photoAt(sample(file)), std::nullopt, 100000, giveUpLate)) << file;
+        EXPECT_GT(asked, 100) << file;
+        EXPECT_TRUE(ImageDecoder::decode(photoAt(sample(file)), std::nullopt, 100000, neverCancelled()))
+            << file;
+    }
+}
+
 TEST(ImageDecoderTest, WideGamutFilesAreConvertedToSrgb) {
     const SharedImage p3 = decoded("jpeg/iceland_displayp3_nikon_d800e.jpg", 600);
     const SharedImage srgb = decoded("jpeg/iceland_srgb_untagged_nikon_d800e.jpg", 600);

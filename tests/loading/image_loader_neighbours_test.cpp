@@ -94,7 +94,8 @@ TEST_F(ImageLoaderNeighboursTest, ADecodeThatThrowsCountsAsFailedAndCanBeTriedAg
 TEST_F(ImageLoaderNeighboursTest, FullSizeDecodingServesOnlyTheCurrentPhotoAndNeverRaw) {
     loader.requestFullResolution(row[7], PhotoSource::raw);
     EXPECT_FALSE(loader.isDecodingFullResolution({"p7.jpg", PhotoSource::raw}));
-    loader.requestFullResolution(row[0], std::nullopt); // handed to the executor
+    loader.requestFullResolution(row[0], std::nullopt);
+    mainQueue.runPending();                             // handed to the executor
     loader.requestFullResolution(row[1], std::nullopt); // waits; p0 is cancelled
     EXPECT_FALSE(loader.isDecodingFullResolution({"p0.jpg", PhotoSource::jpeg}));
     finish();
@@ -109,8 +110,9 @@ TEST_F(ImageLoaderNeighboursTest, FullSizeDecodingServesOnlyTheCurrentPhotoAndNe
 }
 
 TEST_F(ImageLoaderNeighboursTest, TheFullSizeDecodeWaitsForTheDisplayDecodes) {
-    loader.prefetch(row, 5, {}, std::nullopt);
+    // Asked for first, as a step does, before the display decodes are planned.
     loader.requestFullResolution(row[5], std::nullopt);
+    loader.prefetch(row, 5, {}, std::nullopt);
     EXPECT_TRUE(loader.isDecodingFullResolution({"p5.jpg", PhotoSource::jpeg}));
     loader.requestFullResolution(row[5], std::nullopt);
     finish();

@@ -32,8 +32,9 @@ SharedImage fitted(const SharedImage& image, int maximumPixelSize) {
 constexpr double kAcceptedShortfall = 0.9;
 
 // The DCT scale chosen by the smallest long edge wanted, brought down to the largest one allowed.
-SharedImage decodeJpeg(std::span<const std::uint8_t> bytes, int minimumLongEdge, int maximumPixelSize) {
-    auto picture = JpegDecoder::decode(bytes, minimumLongEdge);
+SharedImage decodeJpeg(std::span<const std::uint8_t> bytes, int minimumLongEdge, int maximumPixelSize,
+                       const CancellationProbe& isCancelled) {
+    auto picture = JpegDecoder::decode(bytes, minimumLongEdge, isCancelled);
     if (!picture) return nullptr;
     SharedImage image = fitted(picture->image, maximumPixelSize);
     const int orientation = picture->orientation ? static_cast<int>(*picture->orientation) : 1;
@@ -47,8 +48,10 @@ SharedImage decodeHeif(std::span<const std::uint8_t> bytes, int maximumPixelSize
     return fitted(file->decode(), maximumPixelSize);
 }
 
-SharedImage decodeBytes(std::span<const std::uint8_t> bytes, int minimumLongEdge, int maximumPixelSize) {
-    if (JpegDecoder::looksLikeJpeg(bytes)) return decodeJpeg(bytes, minimumLongEdge, maximumPixelSize);
+SharedImage decodeBytes(std::span<const std::uint8_t> bytes, int minimumLongEdge, int maximumPixelSize,
+                        const CancellationProbe& isCancelled = {}) {
+    if (JpegDecoder::looksLikeJpeg(bytes))
+        return decodeJpeg(bytes, minimumLongEdge, maximumPixelSize, isCancelled);
     if (HeifFile::looksLikeHeif(bytes)) return decodeHeif(bytes, maximumPixelSize);
     return nullptr;
 }
@@ -58,7 +61,7 @@ int enoughFor(int maximumPixelSize) {
 }
 
 SharedImage decodeFile(const Photo& photo, std::optional<PhotoSource> source, int minimumLongEdge,
-                       int maximumPixelSize) {
+                       int maximumPixelSize, const CancellationProbe& isCancelled = {}) {
     const PhotoAsset asset = photo.asset(photo.resolvedSource(source));
     const auto file = RegularFile::open(
         asset.url, std::max<std::uint64_t>(ImageDecoder::kMaxFileBytes, RawFilter::kMaxFileBytes));
@@ -73,7 +76,7 @@ SharedImage decodeFile(const Photo& photo, std::optional<PhotoSource> source, in
         try {
             std::vector<std::uint8_t> bytes;
             if (!file->readAll(bytes)) return nullptr;
-            return decodeBytes(bytes, minimumLongEdge, maximumPixelSize);
+            return decodeBytes(bytes, minimumLongEdge, maximumPixelSize, isCancelled);
         } catch (const std::bad_alloc&) {
             return nullptr;
         }
@@ -85,6 +88,7 @@ SharedImage decodeFile(const Photo& photo, std::optional<PhotoSource> source, in
     request.asset = asset;
     request.asset.url = file->descriptorPath();
     request.maximumLongEdge = maximumPixelSize;
+    request.isCancelled = isCancelled;
     const auto developed = RawDeveloper::develop(request);
     return developed ? fitted(developed->image, maximumPixelSize) : nullptr;
 }
@@ -96,9 +100,9 @@ SharedImage ImageDecoder::decode(std::span<const std::uint8_t> bytes, int maximu
     return decodeBytes(bytes, enoughFor(maximumPixelSize), maximumPixelSize);
 }
 
-SharedImage ImageDecoder::decode(const Photo& photo, std::optional<PhotoSource> source,
-                                 int maximumPixelSize) {
-    return decodeFile(photo, source, enoughFor(maximumPixelSize), maximumPixelSize);
+SharedImage ImageDecoder::decode(const Photo& photo, std::optional<PhotoSource> source, int maximumPixelSize,
+                                 const CancellationProbe& isCancelled) {
+    return decodeFile(photo, source, enoughFor(maximumPixelSize), maximumPixelSize, isCancelled);
 }
 
 SharedImage ImageDecoder::decodeAtLeast(const Photo& photo, std::optional<PhotoSource> source,

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/cancellation_probe.hpp"
 #include "model/photo.hpp"
 #include "model/photo_source.hpp"
 #include "platform/image.hpp"
@@ -21,8 +22,10 @@ struct ImageDecoder {
     static constexpr std::uint64_t kMaxFileBytes = std::uint64_t{512} << 20;
 
     // None for a file that cannot be read or decoded, and for a maximum size below 1. The source
-    // defaults to the photo's own: raw when its main file is a RAW file, jpeg otherwise.
-    static SharedImage decode(const Photo& photo, std::optional<PhotoSource> source, int maximumPixelSize);
+    // defaults to the photo's own: raw when its main file is a RAW file, jpeg otherwise. A JPEG
+    // decode or a RAW development whose caller gives up (asked as it goes) ends with none.
+    static SharedImage decode(const Photo& photo, std::optional<PhotoSource> source, int maximumPixelSize,
+                              const CancellationProbe& isCancelled = {});
 
     // The picture upright at the DCT's smallest scale (1/8, 1/4, 1/2) whose long edge is still at
     // least minimumLongEdge, and not resampled: for work that resamples it later itself. HEIF files

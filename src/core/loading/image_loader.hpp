@@ -150,8 +150,9 @@ public:
                            double backingScaleFactor);
 
     // Decodes the current photo at its native size (JPEG/HEIF only); only one photo at a time. The
-    // decode starts once no display decode is queued or running: the photos a step lands on come
-    // first, and a walk does not hold a full-size bitmap in the making beside its display images.
+    // decode starts from the main queue once no display decode is queued or running: the photos a
+    // step lands on come first, and a walk does not hold a full-size bitmap in the making beside
+    // its display images. A decode of a photo left behind stops where it is.
     void requestFullResolution(const Photo& photo, std::optional<PhotoSource> source);
     // Stops all full-size work; what is cached stays.
     void cancelFullResolutionLoading();

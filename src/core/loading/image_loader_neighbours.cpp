@@ -194,7 +194,12 @@ void ImageLoader::requestFullResolution(const Photo& photo, std::optional<PhotoS
     if (fullResolutionCache_.contains(key) || isDecodingFullResolution(key)) return;
     fullResolutionWaiting_ =
         ImageDecodeOperation{0, photo, resolved, longEdge(photo.asset(resolved)), decoder_};
-    startWaitingFullResolution();
+    // From the main queue: a step asks for the full-size image before it plans the display decodes
+    // of the new neighbours, which go first.
+    std::weak_ptr<ImageLoader*> weakSelf = self_;
+    mainQueue_.post([weakSelf] {
+        if (const auto self = weakSelf.lock()) (**self).startWaitingFullResolution();
+    });
 }
 
 void ImageLoader::startWaitingFullResolution() {

@@ -37,7 +37,7 @@ RawDevelopmentRequest stoppable(RawDevelopmentRequest request, const Cancellatio
 std::optional<SharedImage> ImageDecodeOperation::run(const CancellationProbe& isCancelled) const {
     if (isCancelled()) return std::nullopt;
     SharedImage image = decoder ? decoder(photo, source, maximumPixelSize)
-                                : ImageDecoder::decode(photo, source, maximumPixelSize);
+                                : ImageDecoder::decode(photo, source, maximumPixelSize, isCancelled);
     if (isCancelled()) return std::nullopt;
     return image;
 }

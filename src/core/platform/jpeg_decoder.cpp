@@ -20,14 +20,18 @@ namespace {
 // between its setjmp and its end, so libjpeg's error jump skips nothing.
 struct ProgressMonitor {
     jpeg_progress_mgr base;
-    JpegErrorJump* errors;
+    const std::function<bool()>* stop;
 };
 
-void limitScans(j_common_ptr common) {
+// Called by libjpeg as it goes (every row, every scan): ends a decode with too many scans, or
+// one its caller gave up on.
+void watchProgress(j_common_ptr common) {
     auto* cinfo = reinterpret_cast<j_decompress_ptr>(common);
     if (cinfo->is_decompressor && cinfo->progressive_mode &&
         cinfo->input_scan_number > JpegDecoder::kMaxScans)
         JpegErrorJump::jumpBack(common);
+    const auto* monitor = reinterpret_cast<const ProgressMonitor*>(common->progress);
+    if (*monitor->stop && (*monitor->stop)()) JpegErrorJump::jumpBack(common);
 }
 
 struct Session {
@@ -46,7 +50,7 @@ bool readHeader(Session& s, const std::uint8_t* bytes, std::size_t size, int min
     jpeg_create_decompress(&s.cinfo);
     s.created = true;
     s.cinfo.mem->max_memory_to_use = JpegDecoder::kMaxWorkingMemory;
-    s.progress.base.progress_monitor = limitScans;
+    s.progress.base.progress_monitor = watchProgress;
     s.cinfo.progress = &s.progress.base;
     jpeg_save_markers(&s.cinfo, JPEG_APP0 + 1, 0xFFFF);
     jpeg_save_markers(&s.cinfo, JPEG_APP0 + 2, 0xFFFF);
@@ -133,10 +137,12 @@ bool JpegDecoder::looksLikeJpeg(std::span<const std::uint8_t> bytes) {
 }
 
 std::optional<JpegDecoder::Picture> JpegDecoder::decode(std::span<const std::uint8_t> bytes,
-                                                        int minimumLongEdge) {
+                                                        int minimumLongEdge,
+                                                        const std::function<bool()>& stop) {
     if (!looksLikeJpeg(bytes)) return std::nullopt;
     auto session = std::make_unique<Session>();
     Session& s = *session;
+    s.progress.stop = &stop;
     std::optional<Picture> result;
     if (readHeader(s, bytes.data(), bytes.size(), minimumLongEdge)) {
         const bool isCmyk = s.cinfo.out_color_space == JCS_CMYK;

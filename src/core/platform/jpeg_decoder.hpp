@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <span>
 
@@ -36,8 +37,10 @@ struct JpegDecoder {
 
     // The picture reduced by the DCT (by 1/8, 1/4 or 1/2) to the smallest scale whose long edge is
     // still at least minimumLongEdge (full size for 0 or for a larger value); none for anything
-    // that is not a decodable JPEG within the caps.
-    static std::optional<Picture> decode(std::span<const std::uint8_t> bytes, int minimumLongEdge);
+    // that is not a decodable JPEG within the caps. `stop` is asked as the rows are decoded; once
+    // it answers true the decode ends at once with none, so work nobody waits for frees its bitmap.
+    static std::optional<Picture> decode(std::span<const std::uint8_t> bytes, int minimumLongEdge,
+                                         const std::function<bool()>& stop = {});
 
     // Whether the bytes begin like a JPEG file.
     static bool looksLikeJpeg(std::span<const std::uint8_t> bytes);
