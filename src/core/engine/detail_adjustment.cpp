@@ -11,6 +11,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <tbb/parallel_for.h>
 
 namespace sorvin {
 
@@ -262,6 +263,13 @@ DetailPlanes DetailAdjustment::makePlanes(DetailPlane luminance, DetailPlane dar
 
 namespace {
 
+// Runs body(i) for every i below count at the same time: blurs of different planes, each in
+// parallel bands of its own, so that no pass waits for the slowest band of another.
+template <typename Body>
+void atOnce(std::size_t count, const Body& body) {
+    tbb::parallel_for(std::size_t{0}, count, body);
+}
+
 // Rows beyond a strip, above and below, that a blur of `radius` over it takes in: two box passes
 // reach 2 * radius rows, and sharpening reads one row more on each side.
 int marginOf(int radius) {
@@ -330,8 +338,10 @@ void reduceColorNoise(std::uint8_t* bytes, int width, int height, std::size_t by
             for (int y = keptFirst; y < keptEnd; ++y)
                 std::memcpy(kept.row(y), bytes + bytesPerRow * static_cast<std::size_t>(y), rowBytes);
         }
-        for (DetailPlane* plane : colors)
-            DetailBoxBlur::blur(plane->data(), plane->data(), width, reach.rows(), radius, true);
+        atOnce(colors.size(), [&](std::size_t i) {
+            DetailPlane& plane = *colors.begin()[i];
+            DetailBoxBlur::blur(plane.data(), plane.data(), width, reach.rows(), radius, true);
+        });
         eachPixelRow(
             bytes + bytesPerRow * static_cast<std::size_t>(begin), end - begin, bytesPerRow, true,
             [&](int y, std::uint8_t* row) { DetailCombination::applyRow(row, begin + y, colorOnly, blurs); });
@@ -386,12 +396,13 @@ void DetailAdjustment::developInStrips(std::uint8_t* bytes, int width, int heigh
     blursByStrip(plan.noiseLuminanceAmount != 0, planes.luminanceNoiseBlur, plan.luminanceNoiseRadius);
     for (int begin = 0; begin < height; begin += stripRows) {
         const int end = std::min(height, begin + stripRows);
-        for (const StripBlur& blur : stripBlurs) {
+        atOnce(stripBlurs.size(), [&](std::size_t i) {
+            const StripBlur& blur = stripBlurs[i];
             const RowReach reach = reachOf(begin, end, blur.radius, height);
             blur.plane->holdRows(reach.first, reach.rows());
             DetailBoxBlur::blur(luminance.row(reach.first), blur.plane->data(), width, reach.rows(),
                                 blur.radius, true);
-        }
+        });
         if (!finish(planes, begin, end)) return;
     }
 }
