@@ -281,14 +281,19 @@ TEST(RawDeveloperTest, ADevelopmentNobodyWaitsForStopsAtTheNextStage) {
     r.isCancelled = [&] { return ++asked >= givesUpAt && givesUpAt > 0; };
     ASSERT_TRUE(RawDeveloper::develop(r).has_value());
     const int stages = asked;
-    ASSERT_GT(stages, 2) << "LibRaw asks at its stages";
-    // Giving up at the first question, or at the last, ends the development there.
-    for (int at : {1, stages}) {
-        asked = 0;
-        givesUpAt = at;
-        EXPECT_FALSE(RawDeveloper::develop(r).has_value()) << at;
-        EXPECT_EQ(asked, at);
-    }
+    ASSERT_GT(stages, 3) << "LibRaw asks at its stages";
+    // Giving up at the first question ends the development there. Later questions can come from
+    // LibRaw's own threads, which finish their share before it stops, so how many are asked after a
+    // late "yes" varies from run to run (so does the total: 8 or 9 for this file); the development
+    // still ends with nothing.
+    asked = 0;
+    givesUpAt = 1;
+    EXPECT_FALSE(RawDeveloper::develop(r).has_value());
+    EXPECT_EQ(asked, 1);
+    asked = 0;
+    givesUpAt = stages - 2;
+    EXPECT_FALSE(RawDeveloper::develop(r).has_value());
+    EXPECT_GE(asked, givesUpAt);
 }
 
 TEST(RawDevelopmentSupportStoreTest, LatestDevelopmentOfAPhotoWins) {
