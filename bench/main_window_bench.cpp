@@ -102,10 +102,7 @@ public:
             } while (state_->move(1));
             state_->jumpToStart();
         }
-        // The view has no meta-object of its own, so it is found by its type.
-        for (QWidget* child : window_->findChildren<QWidget*>()) {
-            if (auto* canvas = dynamic_cast<PhotoCanvasView*>(child)) canvas_ = canvas;
-        }
+        canvas_ = window_->findChild<PhotoCanvasView*>();
         watch_.showsCurrentPhoto = [this] { return canvasShowsCurrentPhoto(); };
         canvas_->installEventFilter(&watch_);
         settle();

@@ -178,6 +178,51 @@ TEST_F(PhotoCanvasViewTest, BadgeNamesTheFileInUseAndSwitchesIt) {
     EXPECT_TRUE(badge->showsRaw());
 }
 
+// Counts the paints of a widget.
+class PaintCounter : public QObject {
+public:
+    int paints = 0;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Paint) ++paints;
+        return QObject::eventFilter(watched, event);
+    }
+};
+
+// The arrow keys walk the photos while the window paints after every step: the photo area paints
+// each photo it reaches, developed where it has a development, and nothing of the painting makes
+// Qt complain (the fixture fails a test on any warning).
+TEST_F(PhotoCanvasViewTest, WalkingWithTheKeysPaintsEveryPhotoReached) {
+    state().move(1);
+    state().setCurrentParameter(P::exposure, 30);
+    state().jumpToStart();
+    settle();
+    window().show();
+    auto* canvas = window().findChild<PhotoCanvasView*>();
+    ASSERT_EQ(canvas, window().rootView()->selectView()->photoCanvas());
+    PaintCounter counter;
+    canvas->installEventFilter(&counter);
+    const auto currentImage = [this] {
+        const Photo& photo = *state().library()->currentPhoto();
+        if (state().library()->currentParameters().values.isEmpty())
+            return state().imageLoader().image(photo, PhotoSource::jpeg, true);
+        return state().imageLoader().parameterState().image;
+    };
+    for (int key : {Qt::Key_Down, Qt::Key_Down, Qt::Key_Up, Qt::Key_Up}) {
+        const std::string before = currentPath();
+        const int paints = counter.paints;
+        press(&window(), key);
+        release(&window(), key);
+        settle();
+        QApplication::processEvents();
+        ASSERT_NE(currentPath(), before);
+        EXPECT_GT(counter.paints, paints) << currentPath();
+        ASSERT_TRUE(currentImage()) << currentPath();
+        EXPECT_EQ(canvas->model().displayImage, currentImage()) << currentPath();
+    }
+}
+
 class MaskTabBarViewTest : public PhotoCanvasViewTest {};
 
 TEST_F(MaskTabBarViewTest, TabsFollowTheMasksAndSelectTheEditTarget) {

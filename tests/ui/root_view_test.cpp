@@ -35,7 +35,9 @@ TEST_F(RootViewTest, ScreensFollowTheStateFromHomeThroughLoadingToBrowsing) {
     EXPECT_EQ(root().currentScreen(), root().selectView());
     EXPECT_EQ(root().selectView()->shownName().toStdString(),
               std::filesystem::path(currentPath()).filename().string());
+    // The screen reads the state once the change's event is handled.
     state().move(1);
+    QApplication::processEvents();
     EXPECT_EQ(root().selectView()->shownName().toStdString(),
               std::filesystem::path(currentPath()).filename().string());
 }

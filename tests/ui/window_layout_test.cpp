@@ -11,6 +11,7 @@
 #include "ui/panel/parameter_key_cap.hpp"
 #include "ui/panel/parameter_panel_view.hpp"
 #include "ui/panel/parameter_slot_column_view.hpp"
+#include "ui/panel/ratio_bar_view.hpp"
 #include "ui/panel/shrinking_label.hpp"
 #include "ui/panel/vertical_parameter_slider.hpp"
 #include "ui/settings/settings_view.hpp"
@@ -271,36 +272,44 @@ private:
     QtMessageHandler previous_;
 };
 
-TEST_F(WindowLayoutTest, TheDimmedPanelUnderASheetIsThePanelFadedIntoTheBackground) {
+TEST_F(WindowLayoutTest, TheDimmedPanelAndBarUnderASheetAreFadedIntoTheBackground) {
     openAt(QSize(1400, 900));
-    const QRect area(panel().mapTo(&window(), QPoint(0, 0)), panel().size());
-    const QImage shown = window().grab(area).toImage().convertToFormat(QImage::Format_RGB32);
+    // The screen's resize handle and collapse button lie over the panel's top 12 points undimmed.
+    const std::vector<std::pair<QWidget*, int>> dimmed{{&panel(), 12}, {screen().ratioBar(), 0}};
+    const auto grab = [this](QWidget* widget) {
+        const QRect area(widget->mapTo(&window(), QPoint(0, 0)), widget->size());
+        return window().grab(area).toImage().convertToFormat(QImage::Format_RGB32);
+    };
+    std::vector<QImage> shown;
+    for (const auto& [widget, top] : dimmed)
+        shown.push_back(grab(widget));
     QtWarnings::seen().clear();
     const QtWarnings warnings;
     ASSERT_NE(addMaskButton(), nullptr);
     click(addMaskButton());
     redraw();
     ASSERT_TRUE(state().isMaskAddPresented());
-    const QImage dimmed = window().grab(area).toImage().convertToFormat(QImage::Format_RGB32);
-    EXPECT_EQ(QtWarnings::seen(), QStringList());
     // Opacity 0.4 over the screen's plain background, pixel by pixel: nothing drawn twice. The
-    // screen's resize handle and collapse button lie over the panel's top 12 points undimmed. The
     // sheet's backdrop lies over all of it.
     const QColor background(28, 28, 30);
     const double backdrop = 1 - SheetLook::backdrop.opacity;
-    int wrong = 0;
-    for (int y = 12; y < shown.height(); ++y)
-        for (int x = 0; x < shown.width(); ++x) {
-            const QColor a = shown.pixelColor(x, y);
-            const QColor b = dimmed.pixelColor(x, y);
-            const auto near = [backdrop](int got, int full, int back) {
-                return std::abs(got - backdrop * (0.4 * full + 0.6 * back)) <= 2.5;
-            };
-            wrong += !(near(b.red(), a.red(), background.red()) &&
-                       near(b.green(), a.green(), background.green()) &&
-                       near(b.blue(), a.blue(), background.blue()));
-        }
-    EXPECT_EQ(wrong, 0);
+    for (std::size_t i = 0; i < dimmed.size(); ++i) {
+        const QImage faded = grab(dimmed[i].first);
+        int wrong = 0;
+        for (int y = dimmed[i].second; y < faded.height(); ++y)
+            for (int x = 0; x < faded.width(); ++x) {
+                const QColor a = shown[i].pixelColor(x, y);
+                const QColor b = faded.pixelColor(x, y);
+                const auto near = [backdrop](int got, int full, int back) {
+                    return std::abs(got - backdrop * (0.4 * full + 0.6 * back)) <= 2.5;
+                };
+                wrong += !(near(b.red(), a.red(), background.red()) &&
+                           near(b.green(), a.green(), background.green()) &&
+                           near(b.blue(), a.blue(), background.blue()));
+            }
+        EXPECT_EQ(wrong, 0) << i;
+    }
+    EXPECT_EQ(QtWarnings::seen(), QStringList());
 }
 
 TEST_F(WindowLayoutTest, EverySheetComesInOneFrameOverTheDarkenedWindow) {

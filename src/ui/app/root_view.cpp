@@ -48,9 +48,9 @@ void RootView::refresh() {
         screens_->setCurrentWidget(loading_);
         break;
     case AppScreen::select:
-        // Without a library the browsing screen has nothing to show: only the background.
+        // Without a library the browsing screen has nothing to show: only the background. The
+        // screen follows the state itself, once per turn of the event loop.
         if (state_.library()) {
-            select_->refresh();
             screens_->setCurrentWidget(select_);
         } else {
             screens_->setCurrentWidget(empty_);

@@ -35,7 +35,8 @@ void styleButton(QPushButton* button, const ViewColor& foreground, const ViewCol
     button->setEnabled(enabled);
     static_cast<QGraphicsOpacityEffect*>(button->graphicsEffect())
         ->setOpacity(enabled ? 1.0 : kDisabledOpacity);
-    button->setStyleSheet(
+    SorvinLook::restyle(
+        *button,
         QStringLiteral("QPushButton { color: %1; background: %2; border: none; border-radius: 6px;"
                        " padding: 0 %3px; }")
             .arg(toQColor(foreground).name(QColor::HexArgb), toQColor(background).name(QColor::HexArgb))

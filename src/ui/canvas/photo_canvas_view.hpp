@@ -25,6 +25,7 @@ class OriginalPhotoIndicator;
 // The photo area of the browsing screen: paints the canvas model of the current photo and hands
 // pointer, wheel and pinch events to the pointer input. Holds no edit state.
 class PhotoCanvasView : public QWidget {
+    Q_OBJECT
 public:
     PhotoCanvasView(AppState& state, MainQueue& mainQueue, std::function<void()> clearInputFocus,
                     QWidget* parent = nullptr);

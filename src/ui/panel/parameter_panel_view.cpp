@@ -282,7 +282,9 @@ void ParameterPanelView::refresh() {
     refreshTabs();
     refreshToolbar();
     refreshSlots();
-    update();
+    // Of the panel's own drawing only the edit target's line at its top follows the state; the
+    // controls redraw themselves when their faces change.
+    update(0, 0, width(), 2);
 }
 
 void ParameterPanelView::refreshNumberRow() {

@@ -2,12 +2,12 @@
 
 #include "app/app_state.hpp"
 #include "view/panel_colors.hpp"
+#include "ui/overlays/dimming_veil.hpp"
 #include "ui/panel/panel_button.hpp"
 #include "ui/platform/library_observer.hpp"
 #include "ui/platform/signal_adapter.hpp"
 #include "ui/platform/sorvin_look.hpp"
 
-#include <QGraphicsOpacityEffect>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
@@ -82,7 +82,6 @@ RatioBarView::RatioBarView(AppState& state, AdjustmentInputFocus& focus, QWidget
       model_(std::make_unique<RatioBarModel>(*host_, focus)) {
     setFixedHeight(36);
     setStyleSheet(QStringLiteral("QLineEdit { color: %1; }").arg(qColor(PanelColors::text).name()));
-    setGraphicsEffect(new QGraphicsOpacityEffect(this));
     auto* layout = new QHBoxLayout(this);
     // The bottom point is the separator line's.
     layout->setContentsMargins(12, 0, 12, 1);
@@ -152,6 +151,7 @@ RatioBarView::RatioBarView(AppState& state, AdjustmentInputFocus& focus, QWidget
     outputSize_ = smallLabel(QString(), this);
     right->addWidget(outputSize_);
     layout->addLayout(right);
+    veil_ = new DimmingVeil(qColor(PanelColors::background), this);
 
     connect(new SignalAdapter(state.changed, this), &SignalAdapter::fired, this, [this] { refresh(); });
     connect(new LibraryObserver(state, this), &LibraryObserver::changed, this, [this] { refresh(); });
@@ -208,7 +208,7 @@ void RatioBarView::refresh() {
     }
     const bool modal = state_.isModalExportPresented();
     setEnabled(!modal);
-    static_cast<QGraphicsOpacityEffect*>(graphicsEffect())->setOpacity(modal ? 0.4 : 1.0);
+    veil_->setOpacity(modal ? 0.4 : 1.0);
     const auto& presets = RatioBarModel::presetAspects();
     for (std::size_t i = 0; i < presets.size(); ++i)
         aspectButtons_[i]->setFace(
@@ -220,7 +220,8 @@ void RatioBarView::refresh() {
         const bool focused = focus_.holds(*f);
         const QString shown = QString::fromStdString(model_->text(*f));
         if (edit->text() != shown) edit->setText(shown);
-        edit->setStyleSheet(
+        SorvinLook::restyle(
+            *edit,
             QStringLiteral(
                 "QLineEdit { background: %1; border: 1px solid %2; border-radius: 4px; padding: 0 5px; }")
                 .arg(qColor(PanelColors::disabledBackground).name(),
@@ -237,8 +238,8 @@ void RatioBarView::refresh() {
         label.setAlphaF(static_cast<float>(alpha));
         QColor value = qColor(PanelColors::text);
         value.setAlphaF(static_cast<float>(alpha));
-        group->setStyleSheet(QStringLiteral("QLabel { color: %1; } QLineEdit { color: %2; }")
-                                 .arg(label.name(QColor::HexArgb), value.name(QColor::HexArgb)));
+        SorvinLook::restyle(*group, QStringLiteral("QLabel { color: %1; } QLineEdit { color: %2; }")
+                                        .arg(label.name(QColor::HexArgb), value.name(QColor::HexArgb)));
     }
     outputSize_->setText(QString::fromStdString(model_->outputSizeText()));
     refreshing_ = false;

@@ -15,6 +15,7 @@ class QLineEdit;
 namespace sorvin {
 
 class AppState;
+class DimmingVeil;
 class PanelButton;
 
 // The crop and rotation bar under the browsing screen's top bar: preset and custom aspects, typed
@@ -53,6 +54,8 @@ private:
     QWidget* xGroup_;
     QWidget* yGroup_;
     QLabel* outputSize_;
+    // Dims the bar while a sheet is up.
+    DimmingVeil* veil_;
     std::optional<std::string> shownPath_;
     bool refreshing_ = false;
 };

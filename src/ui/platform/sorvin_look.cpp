@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QPalette>
 #include <QStyleFactory>
+#include <QWidget>
 
 namespace sorvin {
 
@@ -49,6 +50,10 @@ QFont SorvinLook::equalWidthFont(int pixelSize) {
     QFont font(QString::fromLatin1(equalWidthFontFamily));
     font.setPixelSize(pixelSize);
     return font;
+}
+
+void SorvinLook::restyle(QWidget& widget, const QString& sheet) {
+    if (widget.styleSheet() != sheet) widget.setStyleSheet(sheet);
 }
 
 } // namespace sorvin

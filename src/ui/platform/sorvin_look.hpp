@@ -4,6 +4,8 @@
 #include <QFont>
 
 class QApplication;
+class QString;
+class QWidget;
 
 namespace sorvin {
 
@@ -28,6 +30,9 @@ struct SorvinLook {
     static void apply(QApplication& application);
     static QFont font(int pixelSize, QFont::Weight weight = QFont::Normal);
     static QFont equalWidthFont(int pixelSize);
+    // Gives the widget the style sheet unless it has it already: Qt polishes the widget and all
+    // its children again on every call, even with the same text.
+    static void restyle(QWidget& widget, const QString& sheet);
 };
 
 } // namespace sorvin
