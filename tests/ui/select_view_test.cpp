@@ -11,10 +11,12 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QLabel>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSlider>
+#include <QTest>
 #include <cstdio>
 
 namespace sorvin::test {
@@ -181,6 +183,67 @@ TEST_F(SelectViewTest, CollapsingThePanelsRemovesThem) {
     redraw();
     EXPECT_TRUE(view().exifPanel()->isVisible());
     EXPECT_TRUE(view().bottomPanel()->isVisible());
+}
+
+// Collects what a widget repaints.
+class PaintedRegion : public QObject {
+public:
+    QRegion painted;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Paint) painted += static_cast<QPaintEvent*>(event)->region();
+        return QObject::eventFilter(watched, event);
+    }
+};
+
+TEST_F(SelectViewTest, ListRowsWhoseLookChangedAreRedrawn) {
+    openBrowsing();
+    FileListView* list = view().fileList()->list();
+    PaintedRegion region;
+    list->viewport()->installEventFilter(&region);
+    const auto rowRect = [&](int row) { return list->visualRect(view().fileList()->model()->index(row, 0)); };
+    // The window system paints on its next frame.
+    const auto repainted = [&](std::initializer_list<int> rows) {
+        const bool all = QTest::qWaitFor([&] {
+            for (int row : rows)
+                if (!region.painted.contains(rowRect(row))) return false;
+            return true;
+        });
+        region.painted = {};
+        return all;
+    };
+    state().toggleHeart();
+    redraw();
+    EXPECT_TRUE(repainted({0}));
+    press(&window(), Qt::Key_Down);
+    release(&window(), Qt::Key_Down);
+    redraw();
+    EXPECT_TRUE(repainted({0, 1})); // the current row moved
+    state().setCurrentRotation(90);
+    redraw();
+    EXPECT_TRUE(repainted({1})); // its rotation badge
+}
+
+// Each photo's EXIF values are the ones on screen, whichever photo came before.
+TEST_F(SelectViewTest, TheExifPanelShowsTheValuesOfEachPhotoReached) {
+    openBrowsing();
+    const ExifPanelView* panel = view().exifPanel();
+    for (int step = 0; step < 3; ++step) {
+        settle();
+        redraw();
+        QStringList shown;
+        for (const QLabel* label : panel->findChildren<QLabel*>())
+            if (label->isVisibleTo(panel)) shown << label->text();
+        int values = 0;
+        for (const auto& group : panel->model().groups)
+            for (const ExifPanelRow& row : group) {
+                EXPECT_TRUE(shown.contains(QString::fromStdString(row.value))) << row.label << " " << step;
+                values += row.value != ExifPanelModel::kDash;
+            }
+        EXPECT_GT(values, 3) << step;
+        state().move(1);
+    }
 }
 
 TEST_F(SelectViewTest, ExifCheckboxesChangeTheCopySelectionOnce) {

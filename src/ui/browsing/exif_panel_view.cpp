@@ -120,8 +120,10 @@ ExifPanelView::ExifPanelView(AppState& state, QWidget* parent)
 }
 
 QCheckBox* ExifPanelView::checkbox(ExifCopyField field) const {
-    auto found = checkboxes_.find(field);
-    return found == checkboxes_.end() ? nullptr : found->second;
+    for (const auto& group : rowWidgets_)
+        for (const RowWidgets& row : group)
+            if (row.field == field && !row.line->isHidden()) return row.box;
+    return nullptr;
 }
 
 void ExifPanelView::refresh() {
@@ -137,7 +139,7 @@ void ExifPanelView::refresh() {
     copy_->setEnabled(model_.canCopyExif);
     static_cast<QGraphicsOpacityEffect*>(copy_->graphicsEffect())
         ->setOpacity(model_.canCopyExif ? 1.0 : kDisabledOpacity);
-    if (model_.groups != shownGroups_) rebuildRows();
+    if (model_.groups != shownGroups_) fillRows();
     graph_->setData(model_.histogram, ExifPanelLayout::graphWidth(panelWidth));
     clipping_->setText(QString::fromStdString(model_.clippingText));
 
@@ -148,61 +150,79 @@ void ExifPanelView::refresh() {
     shownOnce_ = true;
 }
 
-void ExifPanelView::rebuildRows() {
-    shownGroups_ = model_.groups;
-    checkboxes_.clear();
-    // A checkbox may be the one reporting this change: its row goes away once the event is over.
-    while (QLayoutItem* item = rows_->takeAt(0)) {
-        if (QWidget* widget = item->widget()) {
-            widget->hide();
-            widget->deleteLater();
-        }
-        delete item;
-    }
-    for (std::size_t g = 0; g < model_.groups.size(); ++g) {
-        for (const ExifPanelRow& row : model_.groups[g]) {
-            auto* line = new QWidget(content_);
-            line->setFixedHeight(static_cast<int>(ExifPanelLayout::rowHeight));
-            auto* layout = new QHBoxLayout(line);
+// Every row of the layout is made once; another photo only writes other values into them and
+// shows the rows it has.
+void ExifPanelView::buildRows() {
+    for (const auto& specs : ExifPanelLayout::groups()) {
+        std::vector<RowWidgets>& group = rowWidgets_.emplace_back();
+        for (const ExifPanelRowSpec& spec : specs) {
+            RowWidgets row{spec.field, nullptr, nullptr, nullptr, nullptr, nullptr};
+            row.line = new QWidget(content_);
+            row.line->setFixedHeight(static_cast<int>(ExifPanelLayout::rowHeight));
+            auto* layout = new QHBoxLayout(row.line);
             layout->setContentsMargins(12, 0, 12, 0);
             layout->setSpacing(8);
-            layout->addWidget(label(QString::fromStdString(row.label), 11, ViewPalette::secondaryText, line));
+            row.name = label(QString(), 11, ViewPalette::secondaryText, row.line);
+            layout->addWidget(row.name);
             layout->addStretch(1);
-            auto* value = new ElidedValueLabel(line);
+            auto* value = new ElidedValueLabel(row.line);
             value->setTextFormat(Qt::PlainText);
-            value->setText(QString::fromStdString(row.value));
             value->setFont(SorvinLook::font(12));
-            QPalette colors = value->palette();
-            colors.setColor(QPalette::WindowText, toQColor(row.valueColor));
-            value->setPalette(colors);
-            value->setToolTip(value->text());
             // Long values give way to the label and are cut at the end.
             value->setMinimumWidth(0);
             value->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Preferred);
             value->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
             layout->addWidget(value, 0);
-            if (row.badge) {
-                auto* badge = label(QString::fromStdString(*row.badge), 9, ViewPalette::white, line, true);
-                badge->setFixedHeight(14);
-                badge->setStyleSheet(
-                    QStringLiteral("color: white; background: %1; border-radius: 3px; padding: 0 4px;")
-                        .arg(toQColor(ViewPalette::accent).name()));
-                layout->addWidget(badge);
-            }
-            auto* box = new QCheckBox(line);
-            box->setFocusPolicy(Qt::NoFocus);
-            box->setFixedWidth(14);
-            box->setChecked(row.checked);
-            const ExifCopyField field = row.field;
-            connect(box, &QCheckBox::toggled, this, [this, field](bool on) {
+            row.value = value;
+            row.badge = label(QString(), 9, ViewPalette::white, row.line, true);
+            row.badge->setFixedHeight(14);
+            row.badge->setStyleSheet(
+                QStringLiteral("color: white; background: %1; border-radius: 3px; padding: 0 4px;")
+                    .arg(toQColor(ViewPalette::accent).name()));
+            row.badge->hide();
+            layout->addWidget(row.badge);
+            row.box = new QCheckBox(row.line);
+            row.box->setFocusPolicy(Qt::NoFocus);
+            row.box->setFixedWidth(14);
+            connect(row.box, &QCheckBox::toggled, this, [this, field = spec.field](bool on) {
                 if (ExifPanelModel::checkboxChangeToggles(state_.exifCopySelection(), field, on))
                     state_.toggleExifCopyField(field);
             });
-            layout->addWidget(box);
-            checkboxes_[field] = box;
-            rows_->addWidget(line);
+            layout->addWidget(row.box);
+            rows_->addWidget(row.line);
+            group.push_back(row);
         }
         rows_->addWidget(separatorLine(content_));
+    }
+}
+
+void ExifPanelView::fillRows() {
+    shownGroups_ = model_.groups;
+    if (rowWidgets_.empty()) buildRows();
+    for (std::size_t g = 0; g < rowWidgets_.size(); ++g) {
+        // The model's rows of a group are the layout's rows that it shows, in the same order.
+        const std::vector<ExifPanelRow> none;
+        const auto& rows = g < model_.groups.size() ? model_.groups[g] : none;
+        std::size_t next = 0;
+        for (RowWidgets& widgets : rowWidgets_[g]) {
+            const bool shown = next < rows.size() && rows[next].field == widgets.field;
+            widgets.line->setVisible(shown);
+            if (!shown) continue;
+            const ExifPanelRow& row = rows[next++];
+            widgets.name->setText(QString::fromStdString(row.label));
+            const QString value = QString::fromStdString(row.value);
+            widgets.value->setText(value);
+            widgets.value->setToolTip(value);
+            QPalette colors = widgets.value->palette();
+            if (colors.color(QPalette::WindowText) != toQColor(row.valueColor)) {
+                colors.setColor(QPalette::WindowText, toQColor(row.valueColor));
+                widgets.value->setPalette(colors);
+            }
+            widgets.badge->setText(QString::fromStdString(row.badge.value_or("")));
+            widgets.badge->setVisible(row.badge.has_value());
+            // The box shows the selection; its toggled signal then asks for no change.
+            if (widgets.box->isChecked() != row.checked) widgets.box->setChecked(row.checked);
+        }
     }
 }
 

@@ -3,7 +3,7 @@
 #include "shell/exif_panel_model.hpp"
 
 #include <QScrollArea>
-#include <map>
+#include <vector>
 
 class QCheckBox;
 class QLabel;
@@ -31,7 +31,18 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
-    void rebuildRows();
+    // The widgets of one row of the layout, shown while the model has the row.
+    struct RowWidgets {
+        ExifCopyField field;
+        QWidget* line;
+        QLabel* name;
+        QLabel* value;
+        QLabel* badge;
+        QCheckBox* box;
+    };
+
+    void buildRows();
+    void fillRows();
 
     AppState& state_;
     ExifPanelModel model_;
@@ -41,7 +52,8 @@ private:
     QPushButton* copy_;
     HistogramGraphView* graph_;
     QLabel* clipping_;
-    std::map<ExifCopyField, QCheckBox*> checkboxes_;
+    // By group, in the layout's order.
+    std::vector<std::vector<RowWidgets>> rowWidgets_;
     std::vector<std::vector<ExifPanelRow>> shownGroups_;
     bool shownOnce_ = false;
 };

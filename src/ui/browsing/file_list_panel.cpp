@@ -13,6 +13,7 @@
 #include <QScrollBar>
 #include <QStyledItemDelegate>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace sorvin {
 
@@ -114,10 +115,23 @@ void FileListModel::setLibrary(const PhotoLibrary* library) {
     if (next != signature_) {
         beginResetModel();
         signature_ = next;
+        compared_.clear();
         endResetModel();
-        return;
     }
-    if (rowCount() > 0) Q_EMIT dataChanged(index(0), index(rowCount() - 1));
+}
+
+void FileListModel::refreshRows(int first, int last) {
+    first = std::max(first, 0);
+    last = std::min(last, rowCount() - 1);
+    std::map<int, FileListRowModel> compared;
+    for (int i = first; i <= last; ++i) {
+        auto now = row(i);
+        if (!now) continue;
+        const auto before = compared_.find(i);
+        if (before == compared_.end() || before->second != *now) Q_EMIT dataChanged(index(i), index(i));
+        compared.emplace(i, std::move(*now));
+    }
+    compared_ = std::move(compared);
 }
 
 int FileListModel::rowCount(const QModelIndex& parent) const {
@@ -327,6 +341,11 @@ FileListPanel::FileListPanel(AppState& state, MainQueue& mainQueue, std::functio
 void FileListPanel::refresh() {
     const PhotoLibrary* library = state_.library();
     model_->setLibrary(library);
+    const QRect view = list_->viewport()->rect();
+    const QModelIndex top = list_->indexAt(view.topLeft());
+    const QModelIndex bottom = list_->indexAt(view.bottomLeft());
+    // Below the last row the view shows nothing.
+    if (top.isValid()) model_->refreshRows(top.row(), bottom.isValid() ? bottom.row() : model_->rowCount() - 1);
     sortKey_->setText(QString::fromStdString(
         FileListPanelModel::sortKeyLabel(library ? library->sortKey() : state_.sortKey())));
     sortDirection_->setText((library ? library->sortAscending() : state_.sortAscending())

@@ -7,6 +7,7 @@
 #include <QListView>
 #include <QWidget>
 #include <functional>
+#include <map>
 #include <optional>
 #include <string>
 
@@ -25,8 +26,11 @@ public:
     static constexpr int RowModelRole = Qt::UserRole + 1;
 
     explicit FileListModel(QObject* parent) : QAbstractListModel(parent) {}
-    // Resets the list when its rows changed, otherwise only asks for a redraw.
+    // Resets the list when its rows changed.
     void setLibrary(const PhotoLibrary* library);
+    // Asks for a redraw of the rows from first to last (the ones in view) that look otherwise than
+    // when they were last compared; rows out of view are drawn afresh when they come into it.
+    void refreshRows(int first, int last);
 
     int rowCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role) const override;
@@ -42,6 +46,7 @@ private:
         bool operator==(const Signature&) const = default;
     };
     Signature signature_;
+    std::map<int, FileListRowModel> compared_;
 };
 
 // Where the parts of a row lie, the same for drawing and for clicks.
