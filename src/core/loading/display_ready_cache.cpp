@@ -10,9 +10,11 @@ bool DisplayReadyCache::contains(const DisplayRequest& request) const {
 
 DisplayReadyImage DisplayReadyCache::take(const DisplayRequest& request) {
     const auto found = std::ranges::find_if(entries_, [&](const Entry& e) { return e.request == request; });
-    if (found == entries_.end()) return {};
-    DisplayReadyImage ready = std::move(found->ready);
-    entries_.erase(found);
+    DisplayReadyImage ready;
+    if (found != entries_.end()) {
+        ready = std::move(found->ready);
+        entries_.erase(found);
+    }
     return ready;
 }
 
