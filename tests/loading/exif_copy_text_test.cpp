@@ -45,7 +45,7 @@ TEST(ExifDisplayValuesTest, FillsEveryFieldFromTheMetadata) {
     const ExifDisplayValues values(cameraMetadata(), 1.5);
     EXPECT_EQ(values.camera, "Canon EOS 6D");
     EXPECT_EQ(values.lens, "EF70-200mm f/4L IS USM");
-    EXPECT_EQ(values.lensSpec, "70–200mm F4");
+    EXPECT_EQ(values.lensSpecification, "70–200mm F4");
     EXPECT_EQ(values.focalLength, "200 mm");
     EXPECT_EQ(values.focal35, "200 mm");
     EXPECT_EQ(values.aperture, "f/10");
@@ -88,7 +88,7 @@ ExifDisplayValues defaultExample() {
     ExifDisplayValues values(std::nullopt, 0);
     values.camera = "C";
     values.lens = "L";
-    values.lensSpec = "24–70mm F2.8";
+    values.lensSpecification = "24–70mm F2.8";
     values.focalLength = "50 mm";
     values.aperture = "f/2.8";
     values.shutter = "1/250 秒";
@@ -122,9 +122,9 @@ TEST(ExifCopyTextTest, EveryFieldInThePanelOrderWhateverTheSelectionOrder) {
 
 TEST(ExifCopyTextTest, LensSpecificationStandsAloneWithoutTheLens) {
     ExifDisplayValues values = defaultExample();
-    EXPECT_EQ(ExifCopyText::make(values, {ExifCopyField::lensSpec}), "24–70mm F2.8");
+    EXPECT_EQ(ExifCopyText::make(values, {ExifCopyField::lensSpecification}), "24–70mm F2.8");
     values.lens.reset();
-    EXPECT_EQ(ExifCopyText::make(values, {ExifCopyField::lens, ExifCopyField::lensSpec}), "24–70mm F2.8");
+    EXPECT_EQ(ExifCopyText::make(values, {ExifCopyField::lens, ExifCopyField::lensSpecification}), "24–70mm F2.8");
     EXPECT_EQ(ExifCopyText::make(defaultExample(), {ExifCopyField::lens}), "L");
 }
 

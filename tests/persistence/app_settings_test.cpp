@@ -220,12 +220,12 @@ TEST(ExifCopyField, RawValuesAreTheCaseNamesAndMatchExactly) {
     EXPECT_EQ(kAllExifCopyFields.size(), 18u);
     for (const auto field : kAllExifCopyFields)
         EXPECT_EQ(exifCopyFieldFromRawValue(rawValue(field)), field);
-    EXPECT_EQ(exifCopyFieldFromRawValue("lensSpec"), ExifCopyField::lensSpec);
+    EXPECT_EQ(exifCopyFieldFromRawValue("lensSpec"), ExifCopyField::lensSpecification);
     EXPECT_EQ(exifCopyFieldFromRawValue("lensspec"), std::nullopt);
     EXPECT_EQ(exifCopyFieldFromRawValue("ISO"), std::nullopt);
     EXPECT_EQ(panelLabel(ExifCopyField::bodySerial), "ボディS/N");
     EXPECT_EQ(defaultExifCopySelection(),
-              (ExifCopyFieldSet{ExifCopyField::camera, ExifCopyField::lens, ExifCopyField::lensSpec,
+              (ExifCopyFieldSet{ExifCopyField::camera, ExifCopyField::lens, ExifCopyField::lensSpecification,
                                 ExifCopyField::focalLength, ExifCopyField::aperture, ExifCopyField::shutter,
                                 ExifCopyField::iso, ExifCopyField::exposureComp}));
 }

@@ -45,7 +45,7 @@ const ExifPanelRow* find(const ExifPanelModel& model, ExifCopyField field) {
 
 TEST(ExifPanelModelTest, WithoutAPhotoOnlyPlainRowsShowAndNothingCanBeCopied) {
     const auto model = ExifPanelModel::make({});
-    EXPECT_EQ(find(model, ExifCopyField::lensSpec), nullptr);
+    EXPECT_EQ(find(model, ExifCopyField::lensSpecification), nullptr);
     EXPECT_EQ(find(model, ExifCopyField::bodySerial), nullptr);
     ASSERT_NE(find(model, ExifCopyField::rotation), nullptr);
     EXPECT_EQ(find(model, ExifCopyField::rotation)->value, "");
@@ -60,7 +60,7 @@ TEST(ExifPanelModelTest, WhileLoadingRowsAreEmptyButTheRotationShowsAtOnce) {
         in.metadataPath = "OTHER.JPG"; // the previous photo's values
         const auto model = ExifPanelModel::make(in);
         EXPECT_EQ(find(model, ExifCopyField::aperture)->value, "");
-        ASSERT_NE(find(model, ExifCopyField::lensSpec), nullptr); // shown, empty, while loading
+        ASSERT_NE(find(model, ExifCopyField::lensSpecification), nullptr); // shown, empty, while loading
         EXPECT_EQ(find(model, ExifCopyField::rotation)->value, "0.0°");
         EXPECT_EQ(find(model, ExifCopyField::fileName)->badge, std::nullopt);
     }
@@ -82,7 +82,7 @@ TEST(ExifPanelModelTest, LoadedValuesShowDashesForMissingPlainRowsAndDropOptiona
     const ExifPanelRow* lens = find(model, ExifCopyField::lens);
     EXPECT_EQ(lens->value, "—");
     EXPECT_EQ(lens->valueColor, ViewPalette::dashGrey);
-    EXPECT_EQ(find(model, ExifCopyField::lensSpec), nullptr);
+    EXPECT_EQ(find(model, ExifCopyField::lensSpecification), nullptr);
     EXPECT_EQ(find(model, ExifCopyField::imageNumber), nullptr);
     EXPECT_EQ(find(model, ExifCopyField::fileName)->badge, "CR3");
     EXPECT_TRUE(model.canCopyExif);

@@ -41,11 +41,11 @@ std::string ExifCopyText::make(const ExifDisplayValues& values, const ExifCopyFi
     if (const auto& camera = contributing(ExifCopyField::camera)) lines.push_back(*camera);
 
     const auto& lens = contributing(ExifCopyField::lens);
-    const auto& lensSpec = contributing(ExifCopyField::lensSpec);
+    const auto& lensSpecification = contributing(ExifCopyField::lensSpecification);
     if (lens)
-        lines.push_back(lensSpec ? *lens + "（" + *lensSpec + "）" : *lens);
-    else if (lensSpec)
-        lines.push_back(*lensSpec);
+        lines.push_back(lensSpecification ? *lens + "（" + *lensSpecification + "）" : *lens);
+    else if (lensSpecification)
+        lines.push_back(*lensSpecification);
 
     std::vector<std::string> shooting;
     if (const auto& focal = contributing(ExifCopyField::focalLength)) shooting.push_back(*focal);

@@ -23,7 +23,7 @@ std::optional<std::string> trimmedText(const std::optional<std::string>& text) {
 } // namespace
 
 const std::array<ExifDisplayValues::Member, kAllExifCopyFields.size()> ExifDisplayValues::kMembers{
-    &ExifDisplayValues::camera,       &ExifDisplayValues::lens,       &ExifDisplayValues::lensSpec,
+    &ExifDisplayValues::camera,       &ExifDisplayValues::lens,       &ExifDisplayValues::lensSpecification,
     &ExifDisplayValues::focalLength,  &ExifDisplayValues::focal35,    &ExifDisplayValues::aperture,
     &ExifDisplayValues::shutter,      &ExifDisplayValues::iso,        &ExifDisplayValues::exposureComp,
     &ExifDisplayValues::exposureMode, &ExifDisplayValues::dateTime,   &ExifDisplayValues::imageNumber,
@@ -41,7 +41,7 @@ ExifDisplayValues::ExifDisplayValues(const std::optional<ExifMetadata>& metadata
     const ExifMetadata& m = *metadata;
     camera = dashCleaned(ExifFormatter::camera(m.make, m.model));
     lens = trimmedText(m.lensModel);
-    lensSpec = ExifFormatter::lensSpecification(m.lensSpecification);
+    lensSpecification = ExifFormatter::lensSpecification(m.lensSpecification);
     if (m.focalLength) focalLength = ExifFormatter::focalLength(m.focalLength);
     if (m.focalLength35mm) focal35 = std::to_string(*m.focalLength35mm) + " mm";
     if (m.fNumber) aperture = ExifFormatter::aperture(m.fNumber);

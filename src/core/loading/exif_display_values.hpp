@@ -14,7 +14,7 @@ namespace sorvin {
 struct ExifDisplayValues {
     std::optional<std::string> camera;
     std::optional<std::string> lens;
-    std::optional<std::string> lensSpec;
+    std::optional<std::string> lensSpecification;
     std::optional<std::string> focalLength;
     std::optional<std::string> focal35;
     std::optional<std::string> aperture;

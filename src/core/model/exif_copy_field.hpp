@@ -14,7 +14,7 @@ namespace sorvin {
 enum class ExifCopyField : std::uint8_t {
     camera,
     lens,
-    lensSpec,
+    lensSpecification,
     focalLength,
     focal35,
     aperture,
@@ -45,7 +45,7 @@ struct ExifCopyFieldEntry {
 inline constexpr std::array<ExifCopyFieldEntry, 18> kExifCopyFieldTable{{
     {ExifCopyField::camera, "camera", "カメラ", true},
     {ExifCopyField::lens, "lens", "レンズ", true},
-    {ExifCopyField::lensSpec, "lensSpec", "レンズ仕様", true},
+    {ExifCopyField::lensSpecification, "lensSpec", "レンズ仕様", true},
     {ExifCopyField::focalLength, "focalLength", "焦点距離", true},
     {ExifCopyField::focal35, "focal35", "35mm換算", false},
     {ExifCopyField::aperture, "aperture", "絞り", true},

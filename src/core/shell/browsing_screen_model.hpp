@@ -54,15 +54,15 @@ private:
 };
 
 // The buttons that hide or show a panel.
-struct PanelCollapseButtonSpec {
+struct PanelCollapseButtonFace {
     std::string_view symbol;
     std::string_view label;
 };
 struct PanelCollapseButtons {
-    static constexpr PanelCollapseButtonSpec hideBottom{"chevron.down", "下パネルを隠す"};
-    static constexpr PanelCollapseButtonSpec showBottom{"chevron.up", "下パネルを表示"};
-    static constexpr PanelCollapseButtonSpec hideRight{"chevron.right", "右パネルを隠す"};
-    static constexpr PanelCollapseButtonSpec showRight{"chevron.left", "右パネルを表示"};
+    static constexpr PanelCollapseButtonFace hideBottom{"chevron.down", "下パネルを隠す"};
+    static constexpr PanelCollapseButtonFace showBottom{"chevron.up", "下パネルを表示"};
+    static constexpr PanelCollapseButtonFace hideRight{"chevron.right", "右パネルを隠す"};
+    static constexpr PanelCollapseButtonFace showRight{"chevron.left", "右パネルを表示"};
     static constexpr double kSize = 18;
 };
 

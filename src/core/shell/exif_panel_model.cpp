@@ -10,16 +10,16 @@
 
 namespace sorvin {
 
-const std::array<std::vector<ExifPanelRowSpec>, 4>& ExifPanelLayout::groups() {
+const std::array<std::vector<ExifPanelRowLayout>, 4>& ExifPanelLayout::groups() {
     using F = ExifCopyField;
     using K = ExifPanelRowKind;
-    static const std::array<std::vector<ExifPanelRowSpec>, 4> table{{
+    static const std::array<std::vector<ExifPanelRowLayout>, 4> table{{
         {{F::shutter, K::plain},
          {F::aperture, K::plain},
          {F::iso, K::plain},
          {F::exposureComp, K::plain},
          {F::exposureMode, K::plain}},
-        {{F::focalLength, K::plain}, {F::focal35, K::plain}, {F::lens, K::plain}, {F::lensSpec, K::optional}},
+        {{F::focalLength, K::plain}, {F::focal35, K::plain}, {F::lens, K::plain}, {F::lensSpecification, K::optional}},
         {{F::camera, K::plain}, {F::dateTime, K::plain}, {F::imageNumber, K::optional}},
         {{F::fileName, K::fileName},
          {F::pixelSize, K::plain},
@@ -61,7 +61,7 @@ ExifPanelModel ExifPanelModel::make(const Inputs& in) {
     ExifPanelModel model;
     for (const auto& group : ExifPanelLayout::groups()) {
         std::vector<ExifPanelRow> rows;
-        for (const ExifPanelRowSpec& layoutRow : group) {
+        for (const ExifPanelRowLayout& layoutRow : group) {
             const auto& value = values.value(layoutRow.field);
             if (layoutRow.kind == ExifPanelRowKind::optional) {
                 if (!metadata && !in.photo) continue;

@@ -35,14 +35,14 @@ enum class ExifPanelRowKind : std::uint8_t {
     fileName, // the file name, with the badge of the file shown
 };
 
-struct ExifPanelRowSpec {
+struct ExifPanelRowLayout {
     ExifCopyField field;
     ExifPanelRowKind kind;
 };
 
 // The panel's groups in drawing order.
 struct ExifPanelLayout {
-    static const std::array<std::vector<ExifPanelRowSpec>, 4>& groups();
+    static const std::array<std::vector<ExifPanelRowLayout>, 4>& groups();
     static constexpr double rowHeight = 24;
     static constexpr double graphHeight = 120;
     // The graph spans the panel width (itself kept within 220 ... 520) less the padding.

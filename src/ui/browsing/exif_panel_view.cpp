@@ -153,10 +153,10 @@ void ExifPanelView::refresh() {
 // Every row of the layout is made once; another photo only writes other values into them and
 // shows the rows it has.
 void ExifPanelView::buildRows() {
-    for (const auto& specs : ExifPanelLayout::groups()) {
+    for (const auto& layoutGroup : ExifPanelLayout::groups()) {
         std::vector<RowWidgets>& group = rowWidgets_.emplace_back();
-        for (const ExifPanelRowSpec& spec : specs) {
-            RowWidgets row{spec.field, nullptr, nullptr, nullptr, nullptr, nullptr};
+        for (const ExifPanelRowLayout& layoutRow : layoutGroup) {
+            RowWidgets row{layoutRow.field, nullptr, nullptr, nullptr, nullptr, nullptr};
             row.line = new QWidget(content_);
             row.line->setFixedHeight(static_cast<int>(ExifPanelLayout::rowHeight));
             auto* layout = new QHBoxLayout(row.line);
@@ -184,7 +184,7 @@ void ExifPanelView::buildRows() {
             row.box = new QCheckBox(row.line);
             row.box->setFocusPolicy(Qt::NoFocus);
             row.box->setFixedWidth(14);
-            connect(row.box, &QCheckBox::toggled, this, [this, field = spec.field](bool on) {
+            connect(row.box, &QCheckBox::toggled, this, [this, field = layoutRow.field](bool on) {
                 if (ExifPanelModel::checkboxChangeToggles(state_.exifCopySelection(), field, on))
                     state_.toggleExifCopyField(field);
             });

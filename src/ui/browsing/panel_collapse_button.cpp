@@ -7,7 +7,7 @@
 
 namespace sorvin {
 
-PanelCollapseButton::PanelCollapseButton(const PanelCollapseButtonSpec& face, QWidget* parent)
+PanelCollapseButton::PanelCollapseButton(const PanelCollapseButtonFace& face, QWidget* parent)
     : QAbstractButton(parent), symbol_(face.symbol) {
     setAccessibleName(QString::fromUtf8(face.label.data(), static_cast<int>(face.label.size())));
     setToolTip(accessibleName());

@@ -9,7 +9,7 @@ namespace sorvin {
 // The small square button that hides a panel or brings it back.
 class PanelCollapseButton : public QAbstractButton {
 public:
-    PanelCollapseButton(const PanelCollapseButtonSpec& face, QWidget* parent);
+    PanelCollapseButton(const PanelCollapseButtonFace& face, QWidget* parent);
     QSize sizeHint() const override;
 
 protected:
