@@ -227,12 +227,7 @@ void SelectView::clearHeldKeys() {
 }
 
 void SelectView::scheduleRefresh() {
-    if (refreshScheduled_) return;
-    refreshScheduled_ = true;
-    QTimer::singleShot(0, this, [this] {
-        refreshScheduled_ = false;
-        refresh();
-    });
+    refreshLater_.request();
 }
 
 void SelectView::cursorMaybeMoved() {

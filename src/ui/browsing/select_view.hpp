@@ -3,6 +3,7 @@
 #include "view/adjustment_input_focus.hpp"
 #include "shell/hold_advance_repeater.hpp"
 #include "shell/key_dispatcher.hpp"
+#include "ui/platform/once_per_turn.hpp"
 
 #include <QWidget>
 #include <functional>
@@ -91,7 +92,7 @@ private:
     std::unique_ptr<KeyEventMonitor> monitor_;
     AdjustmentInputFocus inputFocus_;
     Signal<std::optional<AdjustmentInputField>>::Connection focusConnection_;
-    bool refreshScheduled_ = false;
+    OncePerTurn refreshLater_{this, [this] { refresh(); }};
 
     TopBarView* topBar_;
     QLabel* fallbackWarning_;

@@ -82,14 +82,10 @@ void PhotoCanvasView::setInputsAdjuster(std::function<void(PhotoCanvasInputs&)> 
 void PhotoCanvasView::scheduleRefresh() {
     // Several changes of one event (a drag step changes the mask, the undo state and the image
     // request) make one rebuild, after the event.
-    if (refreshPending_) return;
-    refreshPending_ = true;
-    QMetaObject::invokeMethod(
-        this, [this] { refresh(); }, Qt::QueuedConnection);
+    refreshLater_.request();
 }
 
 void PhotoCanvasView::refresh() {
-    refreshPending_ = false;
     const PhotoLibrary* library = state_.library();
     const Photo* photo = library ? library->currentPhoto() : nullptr;
     const Size area{static_cast<double>(width()), static_cast<double>(height())};

@@ -2,6 +2,7 @@
 
 #include "canvas/photo_canvas_controller.hpp"
 #include "canvas/photo_interaction.hpp"
+#include "ui/platform/once_per_turn.hpp"
 
 #include <QPointer>
 #include <QWidget>
@@ -72,7 +73,7 @@ private:
     SourceBadgeButton* badge_;
     QProgressBar* progress_;
     OriginalPhotoIndicator* originalIndicator_;
-    bool refreshPending_ = false;
+    OncePerTurn refreshLater_{this, [this] { refresh(); }};
     // The heart shows at full opacity while the state says so and then fades out.
     QVariantAnimation* heartFade_;
     double heartOpacity_ = 0;
