@@ -2,6 +2,8 @@
 #include "shell/key_code.hpp"
 #include "support/manual_main_queue.hpp"
 
+#include <algorithm>
+#include <functional>
 #include <gtest/gtest.h>
 #include <memory>
 #include <vector>
@@ -83,40 +85,75 @@ TEST_F(HoldAdvanceRepeaterTest, ANewHoldReplacesTheOldAndRateIsClampedBelow) {
     EXPECT_EQ(walk.position, 48);
 }
 
-TEST(HoldAdvanceRepeaterPacing, StepsKeepToDeadlinesWhateverTheirWorkCostsAndALateStepCausesNoBurst) {
+// A hold on a clock of its own: step n (the press is step 0) costs workOf(n) seconds, and the step
+// that was scheduled runs when its delay has passed.
+struct TimedHold {
     double clock = 0;
-    double work = 0.03; // what each step costs
-    std::vector<double> delays;
+    std::function<double(int)> workOf;
+    std::vector<double> delays; // as the repeater asked them
+    std::vector<double> starts; // of every step, the press included
+    std::vector<double> ends;
     std::function<void()> pending;
-    HoldAdvanceScheduler timed{[&](std::function<void()> action, double delay) {
-                                   delays.push_back(delay);
-                                   pending = std::move(action);
-                                   return HoldAdvanceScheduler::Cancel([] {});
-                               },
-                               [&] { return clock; }};
-    HoldAdvanceRepeater repeater{timed};
-    repeater.start(
-        KeyCode::down, 1, [] { return 10; },
-        [&](int) {
-            clock += work;
-            return true;
-        });
-    const auto runPending = [&] {
-        clock += delays.back();
-        pending();
-    };
-    runPending();
-    runPending();
-    work = 0.25; // a step far slower than the interval
-    runPending();
-    work = 0.03;
-    runPending();
-    ASSERT_EQ(delays.size(), 5u);
-    EXPECT_NEAR(delays[0], 0.25 - 0.03, 1e-9) << "the first repeat is due a quarter second after the press";
-    EXPECT_NEAR(delays[1], 0.1 - 0.03, 1e-9);
-    EXPECT_NEAR(delays[2], 0.1 - 0.03, 1e-9);
-    EXPECT_NEAR(delays[3], 0, 1e-9) << "late: the next step follows at once";
-    EXPECT_NEAR(delays[4], 0.1 - 0.03, 1e-9) << "and the deadlines start again from it";
+    HoldAdvanceRepeater repeater{HoldAdvanceScheduler{[this](std::function<void()> action, double delay) {
+                                                          delays.push_back(delay);
+                                                          pending = std::move(action);
+                                                          return HoldAdvanceScheduler::Cancel([] {});
+                                                      },
+                                                      [this] { return clock; }}};
+
+    TimedHold(int rate, std::function<double(int)> work) : workOf(std::move(work)) {
+        repeater.start(
+            KeyCode::down, 1, [rate] { return rate; },
+            [this](int) {
+                starts.push_back(clock);
+                clock += workOf(static_cast<int>(starts.size()) - 1);
+                ends.push_back(clock);
+                return true;
+            });
+    }
+    void runUntil(double time) {
+        while (clock + delays.back() <= time + 1e-9) {
+            clock += delays.back();
+            pending();
+        }
+    }
+    int stepsBetween(double from, double to) const {
+        return static_cast<int>(std::count_if(starts.begin(), starts.end(),
+                                              [&](double t) { return t >= from - 1e-9 && t < to - 1e-9; }));
+    }
+};
+
+TEST(HoldAdvanceRepeaterPacing, StepsKeepToDeadlinesAndMakeUpForALateStepWithoutHidingAPhoto) {
+    TimedHold hold(10, [](int step) { return step == 3 ? 0.25 : 0.03; }); // the fourth step far slower
+    hold.runUntil(0.8);
+    ASSERT_GE(hold.delays.size(), 5u);
+    EXPECT_NEAR(hold.delays[0], 0.25 - 0.03, 1e-9)
+        << "the first repeat is due a quarter second after the press";
+    EXPECT_NEAR(hold.delays[1], 0.1 - 0.03, 1e-9) << "the work of a step does not lengthen the interval";
+    EXPECT_NEAR(hold.delays[2], 0.1 - 0.03, 1e-9);
+    EXPECT_NEAR(hold.delays[3], 0.05, 1e-9) << "late: the next step still leaves its photo half an interval";
+    EXPECT_NEAR(hold.delays[4], 0.05, 1e-9) << "and the steps after it make up for the delay";
+    hold.runUntil(3);
+    // Back on the deadlines set at the press: the pace asked is the pace reached.
+    EXPECT_EQ(hold.stepsBetween(2, 3), 10);
+    EXPECT_NEAR(hold.starts.back(), 2.95, 1e-9);
+}
+
+TEST(HoldAdvanceRepeaterPacing, AtThirtyPerSecondEveryPhotoGetsItsMomentAndALongStallCausesNoBurst) {
+    // Steps of a few milliseconds, one stall of two intervals and one of a whole second.
+    TimedHold hold(30, [](int step) {
+        return step == 20 ? 0.07 : step == 50 ? 1.0 : 0.001 + 0.001 * (step % 5);
+    });
+    const double interval = 1.0 / 30;
+    hold.runUntil(5);
+    for (std::size_t i = 1; i < hold.starts.size(); ++i)
+        EXPECT_GE(hold.starts[i] - hold.ends[i - 1], interval / 2 - 1e-9) << "step " << i;
+    // The short stall is made up for: a full second later the count is what the pace asks.
+    EXPECT_EQ(hold.stepsBetween(0, 1.25), 1 + 30);
+    // After the long one, two intervals are made up at most.
+    const double resumed = hold.ends[50];
+    EXPECT_LE(hold.stepsBetween(resumed, resumed + 1), 30 + 2);
+    EXPECT_GE(hold.stepsBetween(resumed + 1, resumed + 2), 29);
 }
 
 TEST(HoldAdvanceRepeaterLifetime, AStepOnItsWayAfterTheRepeaterIsGoneDoesNothing) {

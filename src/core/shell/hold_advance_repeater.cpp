@@ -33,7 +33,7 @@ void HoldAdvanceRepeater::start(std::uint16_t keyCode, int direction, std::funct
         return;
     }
     if (heldKeyCode_ == keyCode && direction_ == direction && !cancellation_)
-        scheduleAt(pressed + firstDelay);
+        scheduleAt(pressed + firstDelay, pressed);
 }
 
 void HoldAdvanceRepeater::stop() {
@@ -48,17 +48,18 @@ void HoldAdvanceRepeater::stop() {
     advance_ = nullptr;
 }
 
-// A deadline already past is met at once.
-void HoldAdvanceRepeater::scheduleAt(double deadline) {
+// The step runs at its deadline, but never sooner than `earliest`; a deadline already past is met
+// at once.
+void HoldAdvanceRepeater::scheduleAt(double deadline, double earliest) {
     if (!scheduler_.schedule || !scheduler_.now) return;
     const double current = scheduler_.now();
-    deadline_ = std::max(deadline, current);
+    deadline_ = deadline;
     std::weak_ptr<HoldAdvanceRepeater*> weak = self_;
     cancellation_ = scheduler_.schedule(
         [weak] {
             if (auto self = weak.lock()) (*self)->step();
         },
-        deadline_ - current);
+        std::max({deadline, earliest, current}) - current);
 }
 
 void HoldAdvanceRepeater::step() {
@@ -73,8 +74,11 @@ void HoldAdvanceRepeater::step() {
     }
     // The advance may have stopped or restarted the repeat; then this step's chain ends here.
     if (heldKeyCode_ != keyCode || direction_ != direction || cancellation_ || !rate_) return;
-    const int rate = std::clamp(rate_(), minimumRate, maximumRate);
-    scheduleAt(deadline_ + 1.0 / rate);
+    const double interval = 1.0 / std::clamp(rate_(), minimumRate, maximumRate);
+    if (!scheduler_.now) return;
+    const double finished = scheduler_.now();
+    const double next = std::max(deadline_ + interval, finished - 2 * interval);
+    scheduleAt(next, finished + interval / 2);
 }
 
 } // namespace sorvin

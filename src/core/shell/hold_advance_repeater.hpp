@@ -24,8 +24,10 @@ struct HoldAdvanceScheduler {
 // after 0.25 s, then steadily at the rate asked at every step (clamped to 2-30 per second), on its
 // own clock rather than the system's key repeat. A step always waits for the one before it, but
 // the steps keep to deadlines (the press plus 0.25 s, then one interval after the other), so the
-// work of a step does not lengthen the interval; a step that comes late is not made up for by a
-// burst: the deadlines start again from it. Main thread only.
+// work of a step does not lengthen the interval. A step that comes late is made up for by the
+// following ones, each at least half an interval after the one before has finished, so that every
+// photo passed gets a moment on screen; a delay of more than two intervals is not made up (a
+// long stall is not followed by a long burst). Main thread only.
 class HoldAdvanceRepeater {
 public:
     static constexpr double firstDelay = 0.25;
@@ -46,12 +48,12 @@ public:
     int direction() const { return direction_; }
 
 private:
-    void scheduleAt(double deadline);
+    void scheduleAt(double deadline, double earliest);
     void step();
 
     HoldAdvanceScheduler scheduler_;
     HoldAdvanceScheduler::Cancel cancellation_;
-    double deadline_ = 0; // when the pending step is due
+    double deadline_ = 0; // when the pending step is due by the pace (it may run later)
     std::optional<std::uint16_t> heldKeyCode_;
     int direction_ = 0;
     std::function<int()> rate_;
