@@ -3,18 +3,29 @@
 #include <atomic>
 #include <future>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <thread>
+#include <unistd.h>
+#include <utility>
 
 namespace sorvin {
 namespace {
 
-TEST(ThreadPoolExecutorTest, RunsWorkOfBothPrioritiesOffTheCallingThread) {
+int threadNiceness() {
+    return ::getpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()));
+}
+
+// Off the calling thread, and below its priority, so that the main thread is never kept waiting
+// for a processor by background work.
+TEST(ThreadPoolExecutorTest, RunsWorkOfBothPrioritiesOffTheCallingThreadAndBelowItsPriority) {
     ThreadPoolExecutor executor;
     for (const TaskPriority priority : {TaskPriority::userInitiated, TaskPriority::utility}) {
-        std::promise<std::thread::id> ranOn;
+        std::promise<std::pair<std::thread::id, int>> ranOn;
         auto future = ranOn.get_future();
-        executor.run(priority, [&ranOn] { ranOn.set_value(std::this_thread::get_id()); });
-        EXPECT_NE(future.get(), std::this_thread::get_id());
+        executor.run(priority, [&ranOn] { ranOn.set_value({std::this_thread::get_id(), threadNiceness()}); });
+        const auto [thread, niceness] = future.get();
+        EXPECT_NE(thread, std::this_thread::get_id());
+        EXPECT_GT(niceness, threadNiceness());
     }
 }
 

@@ -3,8 +3,11 @@
 #include <algorithm>
 #include <condition_variable>
 #include <mutex>
+#include <sys/resource.h>
 #include <tbb/info.h>
 #include <tbb/task_arena.h>
+#include <tbb/task_scheduler_observer.h>
+#include <unistd.h>
 
 namespace sorvin {
 
@@ -17,11 +20,28 @@ int workerCount() {
     return std::max(1, tbb::info::default_concurrency() - 1);
 }
 
+// The workers run below the main thread's priority: a step the user waits for on the main thread
+// takes a processor from them at once instead of waiting for their turn to end. The threads
+// never ask their priority back, and threads they start (LibRaw's) inherit it.
+class BackgroundPriority final : public tbb::task_scheduler_observer {
+public:
+    static constexpr int niceness = 10;
+    explicit BackgroundPriority(tbb::task_arena& arena) : tbb::task_scheduler_observer(arena) {
+        observe(true);
+    }
+    ~BackgroundPriority() override { observe(false); }
+    void on_scheduler_entry(bool isWorker) override {
+        if (isWorker) ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), niceness);
+    }
+};
+
 } // namespace
 
 struct ThreadPoolExecutor::Arenas {
     tbb::task_arena userInitiated{workerCount(), 0, tbb::task_arena::priority::normal};
     tbb::task_arena utility{workerCount(), 0, tbb::task_arena::priority::low};
+    BackgroundPriority userInitiatedPriority{userInitiated};
+    BackgroundPriority utilityPriority{utility};
     // An arena does not wait for its enqueued work when it goes; the executor counts it itself.
     std::mutex mutex;
     std::condition_variable idle;
