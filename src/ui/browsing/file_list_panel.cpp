@@ -227,6 +227,11 @@ FileListView::FileListView(QWidget* parent) : QListView(parent) {
     setStyleSheet(QStringLiteral("QListView { background: transparent; }"));
 }
 
+void FileListView::dataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight,
+                               const QList<int>& roles) {
+    QAbstractItemView::dataChanged(topLeft, bottomRight, roles);
+}
+
 void FileListView::mousePressEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton) return;
     const QModelIndex index = indexAt(event->position().toPoint());

@@ -75,6 +75,10 @@ public:
     QPointF pointer() const { return pointer_; }
 
 protected:
+    // A row keeps its height whatever it shows, so a row whose look changed is redrawn alone; the
+    // list view would lay every row out again and redraw the whole list.
+    void dataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight,
+                     const QList<int>& roles = QList<int>()) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void leaveEvent(QEvent* event) override;
