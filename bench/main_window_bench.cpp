@@ -5,8 +5,13 @@
 //   development), the window at its default size;
 // - StateStep: the same step made through the application state alone, up to the published
 //   image, without the window's work (the loader's step);
-// - HeldKey: Down held at 10 or 30 steps per second; counters give the pace reached and the delay
-//   from each step to the paint of its photo;
+// - HeldKey: Down held at 10 or 30 steps per second over the developed photos; counters give the
+//   pace reached (the slowest of the rounds), the delay from each step to the paint of its photo,
+//   the photos passed before theirs was painted, how often the EXIF panel laid itself out and how
+//   much of the file list was repainted per step;
+// - HeldKeyMixed: the same at 30 steps per second over a folder of 5,000 photos of every kind (the
+//   24 MP JPEG and each sample JPEG, HEIF, NEF and DNG in turn, as hard links under names of their
+//   own, in name order), undeveloped;
 // - CopyDisplayedBitmap: one copy of the bitmap the canvas draws, the baseline.
 #include "app/app_state.hpp"
 #include "library/photo_library.hpp"
@@ -17,6 +22,10 @@
 #include "synthetic_photo.hpp"
 #include "ui/app/app_delegate.hpp"
 #include "ui/app/main_window.hpp"
+#include "ui/app/root_view.hpp"
+#include "ui/browsing/exif_panel_view.hpp"
+#include "ui/browsing/file_list_panel.hpp"
+#include "ui/browsing/select_view.hpp"
 #include "ui/canvas/photo_canvas_view.hpp"
 #include "ui/platform/qt_main_queue.hpp"
 #include "ui/platform/qt_pasteboard.hpp"
@@ -27,8 +36,10 @@
 #include <QTimer>
 #include <algorithm>
 #include <benchmark/benchmark.h>
+#include <cctype>
 #include <chrono>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -57,6 +68,7 @@ double seconds() {
 class PaintWatch final : public QObject {
 public:
     std::function<bool()> showsCurrentPhoto;
+    std::function<void()> painted;
     int paints = 0;
     double lastPaint = 0;
 
@@ -65,27 +77,53 @@ protected:
         if (event->type() == QEvent::Paint && showsCurrentPhoto && showsCurrentPhoto()) {
             ++paints;
             lastPaint = seconds();
+            if (painted) painted();
         }
         return QObject::eventFilter(watched, event);
     }
 };
 
+// Hands each event of the widgets it watches to a function.
+class EventHook final : public QObject {
+public:
+    explicit EventHook(std::function<void(QEvent*)> seen) : seen_(std::move(seen)) {}
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        seen_(event);
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    std::function<void(QEvent*)> seen_;
+};
+
+// Fills a folder with photos.
+using FolderFill = std::function<void(const std::filesystem::path&)>;
+
+// kPhotoCount hard links to the 24 MP JPEG.
+void syntheticPhotos(const std::filesystem::path& photos) {
+    for (int i = 0; i < kPhotoCount; ++i) {
+        char name[32];
+        std::snprintf(name, sizeof name, "p%03d.jpg", i);
+        std::filesystem::create_hard_link(bench::syntheticJpegFile(), photos / name);
+    }
+}
+
 // The application over a folder of hard links to one synthetic photo, in a shown main window.
 class Window {
 public:
-    explicit Window(bool developed, int holdRate = 10) {
+    explicit Window(bool developed, int holdRate = 10, const FolderFill& fill = syntheticPhotos,
+                    const std::string& sortKey = "date") {
         application();
         folder_ =
             std::filesystem::temp_directory_path() / ("sorvin-window-bench-" + std::to_string(::getpid()));
         std::filesystem::remove_all(folder_);
         std::filesystem::create_directories(folder_ / "photos");
-        for (int i = 0; i < kPhotoCount; ++i) {
-            char name[32];
-            std::snprintf(name, sizeof name, "p%03d.jpg", i);
-            std::filesystem::create_hard_link(bench::syntheticJpegFile(), folder_ / "photos" / name);
-        }
+        fill(folder_ / "photos");
         defaults_.set(PreferenceKey::holdAdvanceRate, holdRate);
         defaults_.set(PreferenceKey::lowMemoryMode, false);
+        defaults_.set(PreferenceKey::sortKey, sortKey);
         AppStateEnvironment environment{queue_, executor_, pasteboard_};
         environment.cachesRoot = folder_ / "caches";
         environment.applicationSupportDirectory = folder_ / "support";
@@ -94,17 +132,24 @@ public:
         window_ = std::make_unique<MainWindow>(*state_, delegate_, queue_);
         window_->show();
         state_->open(folder_ / "photos");
-        serveUntil([&] { return state_->screen() == AppScreen::select; }, 30);
+        serveUntil([&] { return state_->screen() == AppScreen::select; }, 60);
         if (developed) {
-            do {
+            // Up to the last photo and no further: a step past it would bring up a toast that
+            // fades during the measurements.
+            const int count = static_cast<int>(state_->library()->visiblePhotos().size());
+            for (int i = 0; i < count; ++i) {
                 state_->setCurrentParameter(PhotoParameter::exposure, 20);
                 state_->setCurrentParameter(PhotoParameter::contrast, 15);
-            } while (state_->move(1));
+                if (i + 1 < count) state_->move(1);
+            }
             state_->jumpToStart();
         }
         canvas_ = window_->findChild<PhotoCanvasView*>();
         watch_.showsCurrentPhoto = [this] { return canvasShowsCurrentPhoto(); };
         canvas_->installEventFilter(&watch_);
+        SelectView* screen = window_->rootView()->selectView();
+        screen->exifPanel()->widget()->installEventFilter(&exifLayouts_);
+        screen->fileList()->list()->viewport()->installEventFilter(&listPaints_);
         settle();
     }
     ~Window() {
@@ -115,6 +160,9 @@ public:
 
     AppState& state() { return *state_; }
     PaintWatch& watch() { return watch_; }
+    // The layouts the EXIF panel asked for, and the pixels the file list repainted.
+    int exifLayoutRequests() const { return exifLayoutRequests_; }
+    double listPaintedPixels() const { return listPaintedPixels_; }
 
     // Runs the event loop until the condition holds or the time (seconds) is up.
     template <typename Done>
@@ -155,14 +203,15 @@ public:
     }
 
     // Whether the canvas's model holds the current photo's finished image: developed when the
-    // photo has a development.
+    // photo has a development, else its decoded image (a RAW file's development).
     bool canvasShowsCurrentPhoto() {
         const Photo* photo = state_->library()->currentPhoto();
         const SharedImage& shown = canvas_->model().displayImage;
         if (!photo || !shown) return false;
         const PhotoParameters parameters = state_->library()->currentParameters();
         ImageLoader& loader = state_->imageLoader();
-        if (parameters.values.isEmpty()) return shown == loader.image(*photo, PhotoSource::jpeg, true);
+        if (parameters.values.isEmpty())
+            return shown == loader.image(*photo, state_->library()->currentSource(), true);
         const auto& developed = loader.parameterState();
         return developed.cacheKey && developed.cacheKey->path == photo->relativePath &&
                shown == developed.image;
@@ -186,6 +235,14 @@ private:
     std::unique_ptr<MainWindow> window_;
     PhotoCanvasView* canvas_ = nullptr;
     PaintWatch watch_;
+    int exifLayoutRequests_ = 0;
+    EventHook exifLayouts_{[this](QEvent* event) { exifLayoutRequests_ += event->type() == QEvent::LayoutRequest; }};
+    double listPaintedPixels_ = 0;
+    EventHook listPaints_{[this](QEvent* event) {
+        if (event->type() != QEvent::Paint) return;
+        for (const QRect& rect : static_cast<QPaintEvent*>(event)->region())
+            listPaintedPixels_ += static_cast<double>(rect.width()) * rect.height();
+    }};
 };
 
 // Thirty steps over undeveloped photos, thirty over developed ones.
@@ -227,14 +284,18 @@ void StateStep(benchmark::State& state) {
 }
 BENCHMARK(StateStep)->Apply(stepsOfBothKinds);
 
-// Down held for 20 steps at the rate given, on developed photos: when each step moved the cursor
-// and when the canvas first painted the photo it moved to.
-void HeldKey(benchmark::State& state) {
-    const int rate = static_cast<int>(state.range(0));
-    Window window(true, rate);
+// What holding Down showed: when each step moved the cursor, how long after it the canvas first
+// painted the photo it moved to, and how many photos it passed before painting theirs.
+struct HeldWalk {
+    std::vector<double> paces;
     std::vector<double> delays;
-    double pace = 0;
-    for (auto _ : state) {
+    int unpainted = 0;
+    int exifLayouts = 0;
+    double listPixels = 0;
+    std::size_t totalSteps = 0;
+
+    // Down held from the first photo for the steps given.
+    void walk(Window& window, int stepCount) {
         window.state().jumpToStart();
         window.settle();
         std::vector<double> steps;
@@ -243,29 +304,53 @@ void HeldKey(benchmark::State& state) {
         auto moved = window.state().library()->changed.connect([&](LibraryFields) {
             if (window.currentPath() == path) return;
             path = window.currentPath();
+            if (!painted) ++unpainted;
             steps.push_back(seconds());
             painted = false;
         });
-        int paints = window.watch().paints;
+        window.watch().painted = [&] {
+            if (painted || steps.empty()) return;
+            delays.push_back(window.watch().lastPaint - steps.back());
+            painted = true;
+        };
+        const int layouts = window.exifLayoutRequests();
+        const double listPixelsBefore = window.listPaintedPixels();
         window.key(QEvent::KeyPress);
-        window.serveUntil(
-            [&] {
-                if (!painted && window.watch().paints > paints && window.watch().lastPaint >= steps.back()) {
-                    delays.push_back(window.watch().lastPaint - steps.back());
-                    painted = true;
-                }
-                paints = window.watch().paints;
-                return steps.size() >= 20 && painted;
-            },
-            30);
+        window.serveUntil([&] { return static_cast<int>(steps.size()) >= stepCount && painted; },
+                          10 + stepCount / 5.0);
         window.key(QEvent::KeyRelease);
+        exifLayouts += window.exifLayoutRequests() - layouts;
+        listPixels += window.listPaintedPixels() - listPixelsBefore;
+        totalSteps += steps.size();
+        window.watch().painted = nullptr;
+        moved.disconnect();
+        unpainted += !painted;
         // The pace after the first repeat (the first step waits a quarter of a second).
-        if (steps.size() > 2) pace = static_cast<double>(steps.size() - 2) / (steps.back() - steps[1]);
+        if (steps.size() > 2) paces.push_back(static_cast<double>(steps.size() - 2) / (steps.back() - steps[1]));
     }
-    std::sort(delays.begin(), delays.end());
-    state.counters["steps_per_s"] = pace;
-    state.counters["paint_delay_median_ms"] = delays.empty() ? -1 : 1000 * delays[delays.size() / 2];
-    state.counters["paint_delay_max_ms"] = delays.empty() ? -1 : 1000 * delays.back();
+
+    void report(benchmark::State& state) {
+        std::sort(delays.begin(), delays.end());
+        state.counters["steps_per_s"] = paces.empty() ? -1 : *std::min_element(paces.begin(), paces.end());
+        state.counters["paint_delay_median_ms"] = delays.empty() ? -1 : 1000 * delays[delays.size() / 2];
+        state.counters["paint_delay_max_ms"] = delays.empty() ? -1 : 1000 * delays.back();
+        state.counters["unpainted"] = unpainted;
+        state.counters["exif_layouts"] = exifLayouts;
+        // The file list's repainted area per step, in rows of the list.
+        state.counters["list_rows_painted_per_step"] =
+            totalSteps ? listPixels / static_cast<double>(totalSteps) /
+                            (FileListPanelModel::kWidth * FileListRowModel::kRowHeight)
+                      : -1;
+    }
+};
+
+// Down held for 20 steps at the rate given, on developed photos, three rounds.
+void HeldKey(benchmark::State& state) {
+    Window window(true, static_cast<int>(state.range(0)));
+    HeldWalk walk;
+    for (auto _ : state)
+        walk.walk(window, 20);
+    walk.report(state);
 }
 BENCHMARK(HeldKey)
     ->ArgName("rate")
@@ -273,7 +358,57 @@ BENCHMARK(HeldKey)
     ->Arg(30)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime()
-    ->Iterations(1);
+    ->Iterations(3);
+
+// The photos of the mixed folder: the 24 MP JPEG, then every sample JPEG, HEIF, NEF and DNG.
+std::vector<std::filesystem::path> photosOfEveryKind(const std::filesystem::path& copies) {
+    namespace fs = std::filesystem;
+    std::vector<fs::path> samples;
+    for (const char* kind : {"jpeg", "heif", "raw"})
+        for (const auto& entry : fs::recursive_directory_iterator(fs::path(SORVIN_SAMPLES_DIR) / kind)) {
+            std::string extension = entry.path().extension().string();
+            std::transform(extension.begin(), extension.end(), extension.begin(),
+                           [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+            if (entry.is_regular_file() &&
+                (extension == ".jpg" || extension == ".heic" || extension == ".nef" || extension == ".dng"))
+                samples.push_back(entry.path());
+        }
+    std::sort(samples.begin(), samples.end());
+    // Copies of our own, which may be linked whoever owns the samples.
+    fs::create_directories(copies);
+    std::vector<fs::path> photos{bench::syntheticJpegFile()};
+    for (const fs::path& sample : samples) {
+        photos.push_back(copies / (std::to_string(photos.size()) + sample.extension().string()));
+        fs::copy_file(sample, photos.back());
+    }
+    return photos;
+}
+
+void mixedPhotos(const std::filesystem::path& folder) {
+    constexpr int kCount = 5000;
+    const auto photos = photosOfEveryKind(folder.parent_path() / "copies");
+    for (int i = 0; i < kCount; ++i) {
+        const std::filesystem::path& photo = photos[static_cast<std::size_t>(i) % photos.size()];
+        char number[16];
+        std::snprintf(number, sizeof number, "%05d_", i);
+        // Numbered first, so that name order takes the kinds in turn.
+        const std::string name = number + (i % 3 == 0   ? std::string("IMG_")
+                                           : i % 3 == 1 ? std::string("DSC-")
+                                                        : std::string("Photo ")) +
+                                 std::to_string(i * 7919 % 10007) + photo.extension().string();
+        std::filesystem::create_hard_link(photo, folder / name);
+    }
+}
+
+// Down held at 30 steps per second for 300 steps over the mixed folder, in name order.
+void HeldKeyMixed(benchmark::State& state) {
+    Window window(false, 30, mixedPhotos, "name");
+    HeldWalk walk;
+    for (auto _ : state)
+        walk.walk(window, 300);
+    walk.report(state);
+}
+BENCHMARK(HeldKeyMixed)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
 
 // The developed display image of a photo, as a step publishes it.
 void CopyDisplayedBitmap(benchmark::State& state) {
