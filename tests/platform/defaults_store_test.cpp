@@ -140,11 +140,21 @@ TEST(DefaultsStore, ReadOnlyStoresLeaveTheirFileAlone) {
     EXPECT_EQ(AtomicFile::read(file), R"({"a": 1})");
 }
 
-TEST(DefaultsStore, AFailedWriteKeepsTheValueInMemory) {
+// A value the store already holds is not written again, unless the last write failed: then
+// setting it again tries once more.
+TEST(DefaultsStore, OnlyAChangeOrAFailedWriteIsWritten) {
     test::TemporaryFolder folder;
     const auto file = folder / "Sorvin" / "preferences.json";
     DefaultsStore store(file);
     store.set("a", 1);
+    store.set("list", DefaultsValue::List{"x"});
+    fs::remove(file); // a write would bring it back
+    store.set("a", 1);
+    store.setValues({{"a", 1}, {"list", DefaultsValue::List{"x"}}});
+    EXPECT_FALSE(fs::exists(file));
+    store.set("a", 1.0); // another kind of value is a change
+    EXPECT_TRUE(fs::exists(file));
+
     // A file where the folder should be makes every write fail, even for root.
     fs::rename(folder / "Sorvin", folder / "moved");
     AtomicFile::write(folder / "Sorvin", "in the way");
@@ -152,7 +162,10 @@ TEST(DefaultsStore, AFailedWriteKeepsTheValueInMemory) {
     EXPECT_EQ(*store.object("a")->integer(), 2);
     fs::remove(folder / "Sorvin");
     fs::rename(folder / "moved", folder / "Sorvin");
-    EXPECT_EQ(*DefaultsStore(file).object("a")->integer(), 1);
+    EXPECT_EQ(DefaultsStore(file).object("a")->floating() != nullptr, true)
+        << "the failed write left the file";
+    store.set("a", 2);
+    EXPECT_EQ(*DefaultsStore(file).object("a")->integer(), 2);
 }
 
 TEST(DefaultsStore, PlainReadsConvertLikeThePlatformStore) {

@@ -138,8 +138,10 @@ void DefaultsStore::persistLocked() const {
     try {
         std::filesystem::create_directories(file_.parent_path());
         AtomicFile::write(file_, bytes);
+        unsaved_ = false;
     } catch (const std::exception&) {
-        // The value stays in memory; the next change tries again.
+        // The value stays in memory; the next setting tries again.
+        unsaved_ = true;
     }
 }
 
@@ -168,17 +170,26 @@ DefaultsStore::Dictionary DefaultsStore::dictionaryRepresentation() const {
     return all;
 }
 
+bool DefaultsStore::storeLocked(std::string_view key, const DefaultsValue& value) {
+    const auto it = stored_.find(key);
+    if (it != stored_.end() && it->second == value) return false;
+    stored_.insert_or_assign(std::string(key), value);
+    return true;
+}
+
+// Setting a value the store already holds writes nothing (a step through the photos sets the
+// panel's page every time), unless an earlier write failed.
 void DefaultsStore::set(std::string_view key, DefaultsValue value) {
     std::lock_guard lock(mutex_);
-    stored_.insert_or_assign(std::string(key), std::move(value));
-    persistLocked();
+    if (storeLocked(key, value) || unsaved_) persistLocked();
 }
 
 void DefaultsStore::setValues(const Dictionary& values) {
     std::lock_guard lock(mutex_);
+    bool changed = false;
     for (const auto& [key, value] : values)
-        stored_.insert_or_assign(key, value);
-    persistLocked();
+        changed = storeLocked(key, value) || changed;
+    if (changed || unsaved_) persistLocked();
 }
 
 void DefaultsStore::remove(std::string_view key) {

@@ -14,8 +14,8 @@ namespace sorvin {
 // The user's preferences of one domain, kept in one JSON file ($XDG_CONFIG_HOME/<domain>/
 // preferences.json). Values keep the kind they were stored with. Registered values form a second
 // layer that is read only while nothing is stored under a key; they are never written. Every change
-// rewrites the file at once, atomically; a failed write keeps the value in memory and is not
-// reported, so preferences never stop the program.
+// rewrites the file at once, atomically (setting a value already held is no change); a failed
+// write keeps the value in memory and is not reported, so preferences never stop the program.
 //
 // A file that cannot be read, is not JSON or does not hold an object is renamed aside (to
 // "preferences.json.damaged", or with a number when that exists) and the store starts empty.
@@ -69,6 +69,8 @@ private:
     const DefaultsValue* findLocked(std::string_view key) const;
     void load();
     void setAside();
+    // Stores the value; false when the store held it already.
+    bool storeLocked(std::string_view key, const DefaultsValue& value);
     void persistLocked() const;
 
     mutable std::mutex mutex_;
@@ -77,6 +79,7 @@ private:
     Dictionary stored_;
     Dictionary registered_;
     std::optional<std::filesystem::path> setAside_;
+    mutable bool unsaved_ = false; // the last write failed
 };
 
 } // namespace sorvin
