@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cstring>
 #include <gtest/gtest.h>
 #include <random>
@@ -256,56 +257,25 @@ TEST(DetailAdjustment, PipelineBandsGiveTheResultOfOneSweep) {
     EXPECT_NE(std::memcmp(developed->data(), image->data(), expected.byteCount()), 0);
 }
 
-TEST(DetailAdjustment, StripsOfAnyHeightGiveTheResultOfWholePlanes) {
-    // Every feature, with reaches longer than the thinnest strips.
-    DetailAdjustmentPlan plan;
-    plan.texture = 0.6;
-    plan.clarity = -0.4;
-    plan.dehaze = 0.35;
-    plan.sharpenAmount = 0.8;
-    plan.sharpenMask = 0.2;
-    plan.noiseLuminanceAmount = 0.5;
-    plan.noiseColorAmount = 0.7;
-    plan.textureRadius = 3;
-    plan.clarityRadius = plan.dehazeRadius = 9;
-    plan.sharpRadius = 2;
-    plan.luminanceNoiseRadius = 4;
-    plan.colorNoiseRadius = 5;
-    const int width = 53, height = 400;
-    std::vector<std::uint8_t> input(4 * static_cast<std::size_t>(width) * height);
-    std::mt19937 random(11);
-    for (auto& byte : input)
-        byte = static_cast<std::uint8_t>(random());
-    const std::size_t stride = 4 * static_cast<std::size_t>(width);
-
-    std::vector<std::uint8_t> whole = input;
-    const DetailPlanes planes = DetailAdjustment::planesFromBitmap(whole.data(), width, height, stride, plan);
-    for (int y = 0; y < height; ++y)
-        DetailAdjustment::applyRow(whole.data() + stride * y, y, plan, planes);
-
-    const std::size_t plane = static_cast<std::size_t>(width) * height;
-    for (int stripRows : {1, 4, 11, DetailAdjustment::stripRows(height), height}) {
-        SCOPED_TRACE(stripRows);
-        std::vector<std::uint8_t> bytes = input;
-        int next = 0;
-        DetailPlane::resetPeakLiveBytes();
-        const std::size_t before = DetailPlane::liveBytes();
-        DetailAdjustment::developInStrips(bytes.data(), width, height, stride, plan, stripRows,
-                                          [&](DetailPlanes& strip, int begin, int end) {
-                                              EXPECT_EQ(begin, next);
-                                              for (int y = begin; y < end; ++y)
-                                                  DetailAdjustment::applyRow(bytes.data() + stride * y, y,
-                                                                             plan, strip);
-                                              next = end;
-                                              return true;
-                                          });
-        EXPECT_EQ(next, height);
-        EXPECT_EQ(bytes, whole);
-        // Luminance, clarity and dehaze whole, the rest in strips of an eighth.
-        if (stripRows == DetailAdjustment::stripRows(height)) {
-            EXPECT_LE(DetailPlane::peakLiveBytes() - before, 3 * plane + plane / 2);
-        }
+TEST(DetailAdjustment, ADetailPassCancelledAtAnyRowGivesNoImage) {
+    // The first sweep runs inside the detail stage's steps: a stop there or in the finishing rows
+    // leaves rows undone.
+    PhotoParameters parameters;
+    parameters.setValue(30, PhotoParameter::clarity);
+    parameters.setValue(20, PhotoParameter::exposure);
+    PixelBuffer buffer(40, 300);
+    std::mt19937 random(9);
+    for (std::size_t i = 0; i < buffer.byteCount(); ++i)
+        buffer.data()[i] = static_cast<std::uint8_t>(random());
+    const SharedImage image = makeImage(std::move(buffer));
+    for (int at : {1, 2, 40, 250, 299, 301, 450, 599}) {
+        std::atomic<int> calls = 0;
+        const CancellationProbe once = [&] { return ++calls == at; };
+        EXPECT_FALSE(ParameterAdjustment::applying(image, parameters, std::nullopt, MaskKindCatalog::current(), once))
+            << at;
     }
+    EXPECT_TRUE(ParameterAdjustment::applying(image, parameters, std::nullopt, MaskKindCatalog::current(),
+                                              [] { return false; }));
 }
 
 } // namespace

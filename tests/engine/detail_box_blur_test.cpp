@@ -93,6 +93,43 @@ TEST(DetailBoxBlur, BlurIsTwoBoxBlursAndMayWorkInPlace) {
     EXPECT_EQ(source, planeOf(expected, width, height));
 }
 
+TEST(DetailBoxBlur, VerticalRowsGoOnWhereTheyStoppedInRingsAndColumnPieces) {
+    struct Case {
+        int width, height, radius;
+    };
+    // Radius 0, borders, radius beyond the side, and windows of more than 2048 samples.
+    const Case cases[] = {{7, 5, 0}, {7, 5, 3}, {1, 30, 100}, {64, 64, 9}, {33, 200, 40}, {3, 2300, 1100}};
+    std::mt19937 random(41);
+    unsigned seed = 60;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.width << "x" << c.height << " r=" << c.radius);
+        const auto source = randomBytes(static_cast<std::size_t>(c.width * c.height), seed++);
+        const auto expected = referenceBox(source, c.width, c.height, c.radius, false);
+        const int longestCut = 9;
+        // Rings as small as the window and a cut allow: a row is written only once the rows it
+        // replaces have left every window.
+        DetailPlane in = DetailPlane::ring(c.width, std::min(c.height, 2 * c.radius + 2 + longestCut));
+        DetailPlane out = DetailPlane::ring(c.width, longestCut);
+        std::vector<std::uint32_t> sums(static_cast<std::size_t>(c.width));
+        std::vector<std::uint8_t> result(source.size());
+        const int middle = c.width / 2;
+        int written = 0;
+        for (int from = 0; from < c.height;) {
+            const int to = std::min(c.height, from + 1 + static_cast<int>(random() % longestCut));
+            for (const int end = std::min(c.height, to + c.radius); written < end; ++written)
+                std::copy_n(source.begin() + written * c.width, c.width, in.row(written));
+            // The columns in two pieces, each with its own part of the sums.
+            DetailBoxBlur::verticalRows(in, out, sums.data(), c.height, c.radius, 0, middle, from, to);
+            DetailBoxBlur::verticalRows(in, out, sums.data() + middle, c.height, c.radius, middle, c.width, from,
+                                        to);
+            for (int y = from; y < to; ++y)
+                std::copy_n(out.row(y), c.width, result.begin() + y * c.width);
+            from = to;
+        }
+        EXPECT_EQ(result, expected);
+    }
+}
+
 TEST(DetailBoxBlur, OnePixelPlaneKeepsItsSample) {
     DetailPlane plane = planeOf({201}, 1, 1);
     DetailBoxBlur::blur(plane, plane, 5, true);

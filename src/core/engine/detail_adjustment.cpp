@@ -10,8 +10,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
-#include <cstring>
-#include <tbb/parallel_for.h>
 
 namespace sorvin {
 
@@ -30,7 +28,9 @@ void eachPixelRow(Byte* bytes, int height, std::size_t bytesPerRow, bool paralle
     });
 }
 
-void fillWeights(DetailPlanes& planes, const DetailAdjustmentPlan& plan) {
+} // namespace
+
+void DetailAdjustment::fillWeights(DetailPlanes& planes, const DetailAdjustmentPlan& plan) {
     if (plan.texture != 0 || plan.clarity != 0) {
         planes.toneWeights.resize(256);
         for (int y = 0; y < 256; ++y) {
@@ -76,8 +76,6 @@ void fillWeights(DetailPlanes& planes, const DetailAdjustmentPlan& plan) {
     }
 }
 
-} // namespace
-
 std::optional<DetailAdjustmentPlan> DetailAdjustment::plan(const PhotoParameters& parameters, int width,
                                                            int height) {
     if (!parameters.usesDetailStage() || width < 1 || height < 1) return std::nullopt;
@@ -117,14 +115,6 @@ struct ExtractedPlanes {
     DetailPlane darkChannel;
     DetailAdjustment::ColorPlanes colors;
 };
-
-void splitColors(const std::uint8_t* px, std::uint8_t* r, std::uint8_t* g, std::uint8_t* b, int width) {
-    for (int x = 0; x < width; ++x, px += 4) {
-        r[x] = px[0];
-        g[x] = px[1];
-        b[x] = px[2];
-    }
-}
 
 // The luminance bytes of eight RGBA pixels, as 32-bit numbers.
 struct LuminanceOf8 {
@@ -180,30 +170,39 @@ ExtractedPlanes extractPlanes(const std::uint8_t* bytes, int width, int height, 
         planes.colors.blue = DetailPlane::forOverwrite(width, height);
     }
     eachPixelRow(bytes, height, bytesPerRow, parallel, [&](int y, const std::uint8_t* row) {
-        if (luminance) {
-            std::uint8_t* out = planes.luminance.row(y);
-            for (int x = hasAvx2() ? planeRowAvx2(row, out, width, LuminanceOf8()) : 0; x < width;
-                 ++x) {
-                const std::uint8_t* px = row + 4 * static_cast<std::size_t>(x);
-                out[x] = static_cast<std::uint8_t>(DetailAdjustment::luminanceByte(px[0], px[1], px[2]));
-            }
-        }
-        if (darkChannel) {
-            std::uint8_t* out = planes.darkChannel.row(y);
-            for (int x = hasAvx2() ? planeRowAvx2(row, out, width, DarkChannelOf8()) : 0; x < width;
-                 ++x) {
-                const std::uint8_t* px = row + 4 * static_cast<std::size_t>(x);
-                out[x] = std::min({px[0], px[1], px[2]});
-            }
-        }
+        if (luminance) DetailAdjustment::luminanceRow(row, planes.luminance.row(y), width);
+        if (darkChannel) DetailAdjustment::darkChannelRow(row, planes.darkChannel.row(y), width);
         if (colors)
-            splitColors(row, planes.colors.red.row(y), planes.colors.green.row(y), planes.colors.blue.row(y),
-                        width);
+            DetailAdjustment::colorRows(row, planes.colors.red.row(y), planes.colors.green.row(y),
+                                        planes.colors.blue.row(y), width);
     });
     return planes;
 }
 
 } // namespace
+
+void DetailAdjustment::luminanceRow(const std::uint8_t* rgba, std::uint8_t* out, int width) {
+    for (int x = hasAvx2() ? planeRowAvx2(rgba, out, width, LuminanceOf8()) : 0; x < width; ++x) {
+        const std::uint8_t* px = rgba + 4 * static_cast<std::size_t>(x);
+        out[x] = static_cast<std::uint8_t>(luminanceByte(px[0], px[1], px[2]));
+    }
+}
+
+void DetailAdjustment::darkChannelRow(const std::uint8_t* rgba, std::uint8_t* out, int width) {
+    for (int x = hasAvx2() ? planeRowAvx2(rgba, out, width, DarkChannelOf8()) : 0; x < width; ++x) {
+        const std::uint8_t* px = rgba + 4 * static_cast<std::size_t>(x);
+        out[x] = std::min({px[0], px[1], px[2]});
+    }
+}
+
+void DetailAdjustment::colorRows(const std::uint8_t* rgba, std::uint8_t* red, std::uint8_t* green,
+                                 std::uint8_t* blue, int width) {
+    for (int x = 0; x < width; ++x, rgba += 4) {
+        red[x] = rgba[0];
+        green[x] = rgba[1];
+        blue[x] = rgba[2];
+    }
+}
 
 DetailPlane DetailAdjustment::luminancePlane(const std::uint8_t* bytes, int width, int height,
                                              std::size_t bytesPerRow, bool parallel) {
@@ -261,162 +260,30 @@ DetailPlanes DetailAdjustment::makePlanes(DetailPlane luminance, DetailPlane dar
     return planes;
 }
 
-namespace {
-
-// Runs body(i) for every i below count at the same time: blurs of different planes, each in
-// parallel bands of its own, so that no pass waits for the slowest band of another.
-template <typename Body>
-void atOnce(std::size_t count, const Body& body) {
-    tbb::parallel_for(std::size_t{0}, count, body);
-}
-
-// Rows beyond a strip, above and below, that a blur of `radius` over it takes in: two box passes
-// reach 2 * radius rows, and sharpening reads one row more on each side.
-int marginOf(int radius) {
-    return 2 * radius + 1;
-}
-
-// Rows [first, end) of the picture a blur of a strip [begin, end) needs.
-struct RowReach {
-    int first = 0;
-    int end = 0;
-    int rows() const { return end - first; }
-};
-
-RowReach reachOf(int begin, int end, int radius, int height) {
-    return {std::max(0, begin - marginOf(radius)), std::min(height, end + marginOf(radius))};
-}
-
-// A plane that holds the blur of any strip: the tallest strip with the rows it reaches.
-DetailPlane stripPlane(int width, int height, int stripRows, int radius) {
-    const std::int64_t rows = std::int64_t{stripRows} + 2 * std::int64_t{marginOf(radius)};
-    return DetailPlane::forOverwrite(width, static_cast<int>(std::min<std::int64_t>(height, rows)));
-}
-
-// Colour noise reduction over the bitmap, a strip at a time: the strip's colour planes are taken
-// with the rows around it that the blur reaches, blurred and applied to the strip's rows. The rows
-// just above the next strip are kept as they were before this strip changes them.
-void reduceColorNoise(std::uint8_t* bytes, int width, int height, std::size_t bytesPerRow,
-                      const DetailAdjustmentPlan& plan, int stripRows) {
+DetailPlanes DetailAdjustment::planesFromBitmap(std::uint8_t* bytes, int width, int height,
+                                                std::size_t bytesPerRow, const DetailAdjustmentPlan& plan) {
+    if (width < 1 || height < 1) {
+        DetailPlanes none;
+        none.width = width;
+        none.height = height;
+        return none;
+    }
+    ExtractedPlanes extracted = extractPlanes(bytes, width, height, bytesPerRow, true, needsLuminance(plan),
+                                              needsDarkChannel(plan), needsColorPlanes(plan));
+    DetailPlanes planes = makePlanes(std::move(extracted.luminance), std::move(extracted.darkChannel),
+                                     std::move(extracted.colors.red), std::move(extracted.colors.green),
+                                     std::move(extracted.colors.blue), width, height, plan, true);
+    if (planes.redNoiseBlur.empty()) return planes;
+    // Colour noise is the combination's first step and reads nothing else.
     DetailAdjustmentPlan colorOnly;
     colorOnly.noiseColorAmount = plan.noiseColorAmount;
     colorOnly.colorNoiseRadius = plan.colorNoiseRadius;
-    const int radius = plan.colorNoiseRadius;
-    // The kept rows then all lie in the strip before.
-    stripRows = std::max(stripRows, std::min(height, marginOf(radius)));
-    DetailPlanes blurs;
-    blurs.width = width;
-    blurs.height = height;
-    blurs.redNoiseBlur = stripPlane(width, height, stripRows, radius);
-    blurs.greenNoiseBlur = stripPlane(width, height, stripRows, radius);
-    blurs.blueNoiseBlur = stripPlane(width, height, stripRows, radius);
-    const std::initializer_list<DetailPlane*> colors = {&blurs.redNoiseBlur, &blurs.greenNoiseBlur,
-                                                        &blurs.blueNoiseBlur};
-    // Whole RGBA rows, four bytes a pixel.
-    const std::size_t rowBytes = 4 * static_cast<std::size_t>(width);
-    DetailPlane kept = height > stripRows
-                           ? DetailPlane::forOverwrite(4 * width, std::min(height, marginOf(radius)))
-                           : DetailPlane();
-    int keptEnd = 0; // rows above it are read from `kept`
-    for (int begin = 0; begin < height; begin += stripRows) {
-        const int end = std::min(height, begin + stripRows);
-        const RowReach reach = reachOf(begin, end, radius, height);
-        for (DetailPlane* plane : colors)
-            plane->holdRows(reach.first, reach.rows());
-        DetailBoxBlur::performParallelBands(reach.rows(), true, [&](int first, int last) {
-            for (int y = reach.first + first; y < reach.first + last; ++y) {
-                const std::uint8_t* row =
-                    y < keptEnd ? kept.row(y) : bytes + bytesPerRow * static_cast<std::size_t>(y);
-                splitColors(row, blurs.redNoiseBlur.row(y), blurs.greenNoiseBlur.row(y),
-                            blurs.blueNoiseBlur.row(y), width);
-            }
-        });
-        if (end < height) {
-            const int keptFirst = reachOf(end, height, radius, height).first;
-            keptEnd = end;
-            kept.holdRows(keptFirst, keptEnd - keptFirst);
-            for (int y = keptFirst; y < keptEnd; ++y)
-                std::memcpy(kept.row(y), bytes + bytesPerRow * static_cast<std::size_t>(y), rowBytes);
-        }
-        atOnce(colors.size(), [&](std::size_t i) {
-            DetailPlane& plane = *colors.begin()[i];
-            DetailBoxBlur::blur(plane.data(), plane.data(), width, reach.rows(), radius, true);
-        });
-        eachPixelRow(
-            bytes + bytesPerRow * static_cast<std::size_t>(begin), end - begin, bytesPerRow, true,
-            [&](int y, std::uint8_t* row) { DetailCombination::applyRow(row, begin + y, colorOnly, blurs); });
-    }
-}
-
-} // namespace
-
-int DetailAdjustment::stripRows(int height) {
-    constexpr int kStrips = 8;
-    return std::max(1, (height + kStrips - 1) / kStrips);
-}
-
-void DetailAdjustment::developInStrips(std::uint8_t* bytes, int width, int height, std::size_t bytesPerRow,
-                                       const DetailAdjustmentPlan& plan, int stripRows,
-                                       const StripFinish& finish) {
-    if (width < 1 || height < 1) return;
-    stripRows = std::clamp(stripRows, 1, height);
-    // The luminance and dark channel come from the bitmap as the first loop left it.
-    ExtractedPlanes extracted = extractPlanes(bytes, width, height, bytesPerRow, true, needsLuminance(plan),
-                                              needsDarkChannel(plan), false);
-    // Colour noise is the combination's first step and reads nothing else, so it is done first.
-    if (needsColorPlanes(plan)) reduceColorNoise(bytes, width, height, bytesPerRow, plan, stripRows);
-
-    DetailPlanes planes;
-    planes.width = width;
-    planes.height = height;
-    planes.luminance = std::move(extracted.luminance);
-    fillWeights(planes, plan);
-    const DetailPlane& luminance = planes.luminance;
-    const bool hasLuminance = !luminance.empty();
-    if (plan.dehaze != 0) {
-        DetailBoxBlur::blur(extracted.darkChannel, extracted.darkChannel, plan.dehazeRadius, true);
-        planes.dehazeBlur = std::move(extracted.darkChannel);
-    }
-    if (hasLuminance && plan.clarity != 0) {
-        planes.clarityBlur = DetailPlane::forOverwrite(width, height);
-        DetailBoxBlur::blur(luminance, planes.clarityBlur, plan.clarityRadius, true);
-    }
-    struct StripBlur {
-        DetailPlane* plane;
-        int radius;
-    };
-    std::vector<StripBlur> stripBlurs;
-    const auto blursByStrip = [&](bool used, DetailPlane& plane, int radius) {
-        if (!used || !hasLuminance) return;
-        plane = stripPlane(width, height, stripRows, radius);
-        stripBlurs.push_back({&plane, radius});
-    };
-    blursByStrip(plan.texture != 0 || plan.clarity != 0, planes.textureBlur, plan.textureRadius);
-    blursByStrip(plan.sharpenAmount != 0, planes.sharpBlur, plan.sharpRadius);
-    blursByStrip(plan.noiseLuminanceAmount != 0, planes.luminanceNoiseBlur, plan.luminanceNoiseRadius);
-    for (int begin = 0; begin < height; begin += stripRows) {
-        const int end = std::min(height, begin + stripRows);
-        atOnce(stripBlurs.size(), [&](std::size_t i) {
-            const StripBlur& blur = stripBlurs[i];
-            const RowReach reach = reachOf(begin, end, blur.radius, height);
-            blur.plane->holdRows(reach.first, reach.rows());
-            DetailBoxBlur::blur(luminance.row(reach.first), blur.plane->data(), width, reach.rows(),
-                                blur.radius, true);
-        });
-        if (!finish(planes, begin, end)) return;
-    }
-}
-
-DetailPlanes DetailAdjustment::planesFromBitmap(std::uint8_t* bytes, int width, int height,
-                                                std::size_t bytesPerRow, const DetailAdjustmentPlan& plan) {
-    DetailPlanes whole;
-    whole.width = width;
-    whole.height = height;
-    developInStrips(bytes, width, height, bytesPerRow, plan, height, [&](DetailPlanes& planes, int, int) {
-        whole = std::move(planes);
-        return true;
-    });
-    return whole;
+    eachPixelRow(bytes, height, bytesPerRow, true,
+                 [&](int y, std::uint8_t* row) { DetailCombination::applyRow(row, y, colorOnly, planes); });
+    planes.redNoiseBlur = DetailPlane();
+    planes.greenNoiseBlur = DetailPlane();
+    planes.blueNoiseBlur = DetailPlane();
+    return planes;
 }
 
 void DetailAdjustment::applyRow(std::uint8_t* rgba, int y, const DetailAdjustmentPlan& plan,

@@ -4,7 +4,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <functional>
 #include <optional>
 #include <vector>
 
@@ -59,9 +58,9 @@ struct DetailPlanes {
     bool operator==(const DetailPlanes&) const = default;
 };
 
-// Texture, clarity, dehaze, sharpening and noise reduction. The driver builds the plan, extracts
-// the planes after its first pixel loop, has makePlanes blur them, then calls applyRow for every
-// row in its second loop.
+// Texture, clarity, dehaze, sharpening and noise reduction. The driver builds the plan and, after
+// its first pixel loop, has a DetailStream make the planes and call back its second loop, which
+// runs applyRow on every row.
 struct DetailAdjustment {
     // None when no detail parameter is set or a side is below 1.
     static std::optional<DetailAdjustmentPlan> plan(const PhotoParameters& parameters, int width, int height);
@@ -78,7 +77,13 @@ struct DetailAdjustment {
     static bool needsDarkChannel(const DetailAdjustmentPlan& plan) { return plan.dehaze != 0; }
     static bool needsColorPlanes(const DetailAdjustmentPlan& plan) { return plan.noiseColorAmount != 0; }
 
-    // Planes from RGBA bytes (R, G, B, A in memory).
+    // One row of a plane from a row of RGBA bytes (R, G, B, A in memory).
+    static void luminanceRow(const std::uint8_t* rgba, std::uint8_t* out, int width);
+    static void darkChannelRow(const std::uint8_t* rgba, std::uint8_t* out, int width);
+    static void colorRows(const std::uint8_t* rgba, std::uint8_t* red, std::uint8_t* green, std::uint8_t* blue,
+                          int width);
+
+    // Planes from RGBA bytes.
     static DetailPlane luminancePlane(const std::uint8_t* bytes, int width, int height,
                                       std::size_t bytesPerRow, bool parallel);
     static DetailPlane darkChannelPlane(const std::uint8_t* bytes, int width, int height,
@@ -98,25 +103,12 @@ struct DetailAdjustment {
                                    DetailPlane green, DetailPlane blue, int width, int height,
                                    const DetailAdjustmentPlan& plan, bool parallel);
 
-    // Strip heights of a development of `height` rows: an eighth of it, so the strips' planes
-    // stay small beside the whole ones.
-    static int stripRows(int height);
+    // The factors of the planes' weight tables the plan uses.
+    static void fillWeights(DetailPlanes& planes, const DetailAdjustmentPlan& plan);
 
-    // Takes the planes that serve rows [begin, end) of a strip; applyRow may read them for those
-    // rows until it returns. False stops the development.
-    using StripFinish = std::function<bool(DetailPlanes& planes, int begin, int end)>;
-
-    // What the pipeline does between its two pixel loops, all in parallel bands: extracts the
-    // planes the plan needs from the bitmap as the first loop left it and applies colour noise
-    // reduction to the bitmap, so the planes carry no colour blurs and applyRow does the rest.
-    // Blurs with a long reach (clarity, dehaze) cover the whole picture; the short ones (texture,
-    // sharpening, luminance noise) are made for one strip of `stripRows` rows at a time, with the
-    // rows around it that they reach, and each strip goes to `finish` from the top down. At most
-    // three whole planes and the strips are alive at once (about 80 MB at 24 MP).
-    static void developInStrips(std::uint8_t* bytes, int width, int height, std::size_t bytesPerRow,
-                                const DetailAdjustmentPlan& plan, int stripRows, const StripFinish& finish);
-
-    // The same in one strip: planes for every row of the picture.
+    // Whole planes for every row of the picture, from the bitmap as the first loop left it, with
+    // colour noise reduction applied to the bitmap, so the planes carry no colour blurs and
+    // applyRow does the rest. What DetailStream gives a row at a time, for comparing with it.
     static DetailPlanes planesFromBitmap(std::uint8_t* bytes, int width, int height, std::size_t bytesPerRow,
                                          const DetailAdjustmentPlan& plan);
 

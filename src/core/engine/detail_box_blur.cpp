@@ -142,45 +142,51 @@ bool vectorRow(int radius) {
 
 constexpr int kRowsAhead = 8;
 
-// Columns [c0, c1) of a vertical pass, swept row by row so that memory is read in rows. In place
-// (`in` is `out`), each row is kept in a ring of radius + 1 rows before it is overwritten, and
-// leaves the window from there.
-template <typename Sum>
-void boxColumns(const std::uint8_t* in, std::uint8_t* out, int width, int height, int r, int c0, int c1) {
-    const int columns = c1 - c0;
-    const auto w = static_cast<std::size_t>(width);
-    const bool inPlace = in == out;
-    const int ringRows = std::min(r, height - 1) + 1;
-    std::vector<std::uint8_t> ring(inPlace ? static_cast<std::size_t>(ringRows) * static_cast<std::size_t>(columns)
-                                           : 0);
-    const auto ringRow = [&](int row) {
-        return ring.data() + static_cast<std::size_t>(row % ringRows) * static_cast<std::size_t>(columns);
-    };
-    std::vector<Sum> sums(static_cast<std::size_t>(columns), 0);
-    Sum* s = sums.data();
-    int count = std::min(height - 1, r) + 1;
-    for (int k = 0; k < count; ++k) {
-        const std::uint8_t* row = in + w * static_cast<std::size_t>(k) + c0;
-        for (int c = 0; c < columns; ++c)
-            s[c] += row[c];
-    }
-    for (int i = 0; i < height; ++i) {
-        std::uint8_t* target = out + w * static_cast<std::size_t>(i) + c0;
-        const bool leaves = i - r >= 0;
-        const bool enters = i + r + 1 < height;
-        if (inPlace) std::memcpy(ringRow(i), target, static_cast<std::size_t>(columns));
-        const std::uint8_t* leaving = !leaves ? nullptr
-                                      : inPlace ? ringRow(i - r)
-                                                : in + w * static_cast<std::size_t>(i - r) + c0;
-        const std::uint8_t* entering = enters ? in + w * static_cast<std::size_t>(i + r + 1) + c0 : nullptr;
-        // Rows lie a whole row apart, too far for the processor to see where the sweep goes next:
-        // the row that enters a few steps later is asked for now.
-        if (i + r + 1 + kRowsAhead < height) {
-            const std::uint8_t* ahead = entering + w * kRowsAhead;
-            for (int c = 0; c < columns; c += 64)
-                _mm_prefetch(reinterpret_cast<const char*>(ahead + c), _MM_HINT_T0);
+// Output rows [from, to) of a vertical pass over `columns` columns, with s[c] holding the window
+// sums of row from - 1 (nothing before row 0), so that a pass may stop after any row and go on
+// later. entering(y) and leaving(y) give row y of the input as it joins and as it leaves the
+// window, target(y) the row the output goes to; the first row is summed from entering().
+template <bool leavingAhead, typename Sum, typename Entering, typename Leaving, typename Target>
+inline void sweepColumns(Sum* s, int columns, int height, int r, int from, int to, Entering entering,
+                         Leaving leaving, Target target) {
+    // Windows reach no further than the plane.
+    r = std::min(r, height);
+    for (int y = from; y < to; ++y) {
+        const int first = std::max(0, y - r);
+        const int last = std::min(height - 1, y + r);
+        const auto count = static_cast<std::uint64_t>(last - first + 1);
+        if (y == 0) {
+            std::fill(s, s + columns, Sum{0});
+            for (int k = 0; k <= last; ++k) {
+                const std::uint8_t* row = entering(k);
+                for (int c = 0; c < columns; ++c)
+                    s[c] += row[c];
+            }
         }
-        if (static_cast<std::uint64_t>(count) <= HalfUpMean::kMaxFastCount) {
+        const bool enters = y > 0 && y + r <= height - 1;
+        const bool leaves = y > 0 && y - r - 1 >= 0;
+        const std::uint8_t* in = enters ? entering(y + r) : nullptr;
+        const std::uint8_t* out = leaves ? leaving(y - r - 1) : nullptr;
+        // Rows lie a whole row apart, too far for the processor to see where the sweep goes next:
+        // the row that enters (or leaves, whichever was read longer ago) a few steps later is
+        // asked for now.
+        const int ahead = leavingAhead ? y - r - 1 + kRowsAhead : y + r + kRowsAhead;
+        if (ahead >= 0 && ahead <= height - 1 && (leavingAhead ? ahead < y : true)) {
+            const std::uint8_t* row = leavingAhead ? leaving(ahead) : entering(ahead);
+            for (int c = 0; c < columns; c += 64)
+                _mm_prefetch(reinterpret_cast<const char*>(row + c), _MM_HINT_T0);
+        }
+        std::uint8_t* t = target(y);
+        const bool fast = count <= HalfUpMean::kMaxFastCount;
+        if (!(fast && enters && leaves)) {
+            if (enters)
+                for (int c = 0; c < columns; ++c)
+                    s[c] += in[c];
+            if (leaves)
+                for (int c = 0; c < columns; ++c)
+                    s[c] -= out[c];
+        }
+        if (fast) {
             // Same arithmetic as HalfUpMean, written out so that the loops vectorise: a 32 x 32
             // bit multiply, and the window moved in the same sweep.
             const auto n = static_cast<std::uint32_t>(count);
@@ -190,37 +196,66 @@ void boxColumns(const std::uint8_t* in, std::uint8_t* out, int width, int height
                 const auto numerator = static_cast<std::uint32_t>(2 * sum + n);
                 return static_cast<std::uint8_t>((std::uint64_t{numerator} * multiplier) >> 32);
             };
-            if (leaves && enters) {
+            if (enters && leaves) {
                 for (int c = 0; c < columns; ++c) {
-                    target[c] = mean(s[c]);
-                    s[c] = s[c] + entering[c] - leaving[c];
+                    const Sum sum = s[c] + in[c] - out[c];
+                    s[c] = sum;
+                    t[c] = mean(sum);
                 }
                 continue; // the window keeps its size
             }
             for (int c = 0; c < columns; ++c)
-                target[c] = mean(s[c]);
+                t[c] = mean(s[c]);
         } else {
-            const HalfUpMean mean(static_cast<std::uint64_t>(count));
+            const HalfUpMean mean(count);
             for (int c = 0; c < columns; ++c)
-                target[c] = mean(s[c]);
-        }
-        if (leaves) {
-            for (int c = 0; c < columns; ++c)
-                s[c] -= leaving[c];
-            --count;
-        }
-        if (enters) {
-            for (int c = 0; c < columns; ++c)
-                s[c] += entering[c];
-            ++count;
+                t[c] = mean(s[c]);
         }
     }
+}
+
+// Columns [c0, c1) of a whole vertical pass, swept row by row so that memory is read in rows. In
+// place (`in` is `out`), each row is kept in a ring of radius + 2 rows before it is overwritten,
+// and leaves the window from there.
+template <typename Sum>
+inline void boxColumns(const std::uint8_t* in, std::uint8_t* out, int width, int height, int r, int c0,
+                       int c1) {
+    const auto columns = static_cast<std::size_t>(c1 - c0);
+    const auto w = static_cast<std::size_t>(width);
+    const bool inPlace = in == out;
+    const int ringRows = std::min(r, height) + 2;
+    std::vector<std::uint8_t> ring(inPlace ? static_cast<std::size_t>(ringRows) * columns : 0);
+    const auto ringRow = [&](int row) { return ring.data() + static_cast<std::size_t>(row % ringRows) * columns; };
+    std::vector<Sum> sums(columns);
+    const auto rowOf = [&](int y) { return in + w * static_cast<std::size_t>(y) + c0; };
+    sweepColumns<false>(
+        sums.data(), c1 - c0, height, r, 0, height, rowOf,
+        [&](int y) { return inPlace ? ringRow(y) : rowOf(y); },
+        [&](int y) {
+            std::uint8_t* target = out + w * static_cast<std::size_t>(y) + c0;
+            if (inPlace) std::memcpy(ringRow(y), target, columns);
+            return target;
+        });
 }
 
 // The same with 32-bit sums, compiled for AVX2: the loops over the columns vectorise twice as wide.
 __attribute__((target("avx2"), flatten)) void boxColumnsAvx2(const std::uint8_t* in, std::uint8_t* out,
                                                              int width, int height, int r, int c0, int c1) {
     boxColumns<std::uint32_t>(in, out, width, height, r, c0, c1);
+}
+
+template <typename Sum>
+inline void ringColumns(const DetailPlane& in, DetailPlane& out, Sum* sums, int height, int radius, int c0,
+                        int c1, int from, int to) {
+    const auto rowOf = [&](int y) { return in.row(y) + c0; };
+    sweepColumns<true>(sums, c1 - c0, height, radius, from, to, rowOf, rowOf,
+                 [&](int y) { return out.row(y) + c0; });
+}
+
+__attribute__((target("avx2"), flatten)) void ringColumnsAvx2(const DetailPlane& in, DetailPlane& out,
+                                                              std::uint32_t* sums, int height, int radius,
+                                                              int c0, int c1, int from, int to) {
+    ringColumns(in, out, sums, height, radius, c0, c1, from, to);
 }
 
 } // namespace
@@ -256,23 +291,30 @@ void DetailBoxBlur::performParallelBands(int total, bool parallel,
     }
 }
 
+void DetailBoxBlur::horizontalRow(const std::uint8_t* in, std::uint8_t* out, int width, int radius,
+                                  RowScratch& scratch) {
+    const auto w = static_cast<std::size_t>(width);
+    if (vectorRow(radius)) {
+        // The vector row reads its prefix sums; in place, the scalar row reads a copy.
+        if (scratch.prefix.size() < w + 1) scratch.prefix.resize(w + 1);
+        boxRowAvx2(in, out, width, radius, scratch.prefix.data());
+        return;
+    }
+    if (in == out) {
+        if (scratch.copy.size() < w) scratch.copy.resize(w);
+        in = static_cast<const std::uint8_t*>(std::memcpy(scratch.copy.data(), in, w));
+    }
+    boxRow(in, out, width, radius);
+}
+
 void DetailBoxBlur::horizontalPass(const std::uint8_t* in, std::uint8_t* out, int width, int height,
                                    int radius, bool parallel) {
     const auto w = static_cast<std::size_t>(width);
-    const bool vector = vectorRow(radius);
     performParallelBands(height, parallel, [&](int begin, int end) {
-        // The vector row reads its prefix sums; in place, the scalar row reads a copy.
-        std::vector<std::uint32_t> prefix(vector ? w + 1 : 0);
-        std::vector<std::uint8_t> copy(!vector && in == out ? w : 0);
+        RowScratch scratch;
         for (int y = begin; y < end; ++y) {
             const std::size_t offset = w * static_cast<std::size_t>(y);
-            if (vector) {
-                boxRowAvx2(in + offset, out + offset, width, radius, prefix.data());
-                continue;
-            }
-            const std::uint8_t* source = in + offset;
-            if (in == out) source = static_cast<const std::uint8_t*>(std::memcpy(copy.data(), source, w));
-            boxRow(source, out + offset, width, radius);
+            horizontalRow(in + offset, out + offset, width, radius, scratch);
         }
     });
 }
@@ -289,6 +331,19 @@ void DetailBoxBlur::verticalPass(const std::uint8_t* in, std::uint8_t* out, int 
         else
             boxColumns<std::uint64_t>(in, out, width, height, radius, begin, end);
     });
+}
+
+void DetailBoxBlur::verticalRows(const DetailPlane& in, DetailPlane& out, std::uint32_t* sums, int height,
+                                 int radius, int c0, int c1, int from, int to) {
+    if (hasAvx2())
+        ringColumnsAvx2(in, out, sums, height, radius, c0, c1, from, to);
+    else
+        ringColumns(in, out, sums, height, radius, c0, c1, from, to);
+}
+
+void DetailBoxBlur::verticalRows(const DetailPlane& in, DetailPlane& out, std::uint64_t* sums, int height,
+                                 int radius, int c0, int c1, int from, int to) {
+    ringColumns(in, out, sums, height, radius, c0, c1, from, to);
 }
 
 void DetailBoxBlur::blur(const DetailPlane& in, DetailPlane& out, int radius, bool parallel) {

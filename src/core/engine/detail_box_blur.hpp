@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <vector>
 
 namespace sorvin {
 
@@ -25,6 +26,26 @@ struct DetailBoxBlur {
                                bool parallel);
     static void verticalPass(const std::uint8_t* in, std::uint8_t* out, int width, int height, int radius,
                              bool parallel);
+
+    // Buffers a thread reuses from row to row.
+    struct RowScratch {
+        std::vector<std::uint32_t> prefix;
+        std::vector<std::uint8_t> copy;
+    };
+    // One box pass along a row of `width` bytes; `out` is `in` or does not overlap it.
+    static void horizontalRow(const std::uint8_t* in, std::uint8_t* out, int width, int radius,
+                              RowScratch& scratch);
+
+    // Output rows [from, to) of a vertical pass over columns [c0, c1) of a picture `height` rows
+    // tall, read from and written to planes that hold at least the rows in reach (rings do).
+    // sums[c - c0] carries the window sum of column c from one call to the next: the call for
+    // rows [from, to) follows the one that ended at `from` (or starts at row 0). Returns the same
+    // bytes as a whole verticalPass, however the rows are split. 64-bit sums for windows of
+    // 16 million rows and more.
+    static void verticalRows(const DetailPlane& in, DetailPlane& out, std::uint32_t* sums, int height,
+                             int radius, int c0, int c1, int from, int to);
+    static void verticalRows(const DetailPlane& in, DetailPlane& out, std::uint64_t* sums, int height,
+                             int radius, int c0, int c1, int from, int to);
 
     // Two box blurs in a row (horizontal, vertical, horizontal, vertical, all with `radius`) from
     // `in` into `out`, a plane of the same size; `out` may be `in` for a blur in place. Needs no

@@ -23,7 +23,6 @@ DetailPlane DetailPlane::forOverwrite(int width, int height) {
     DetailPlane plane;
     plane.width_ = width;
     plane.height_ = height;
-    plane.capacityRows_ = height;
     const std::size_t size = plane.size();
     plane.bytes_ = std::unique_ptr<std::uint8_t[], DetailPlaneRelease>(allocateLargeBytes(size).release(),
                                                                       DetailPlaneRelease{size});
@@ -34,10 +33,10 @@ DetailPlane DetailPlane::forOverwrite(int width, int height) {
     return plane;
 }
 
-void DetailPlane::holdRows(int firstRow, int rows) {
-    if (rows < 1 || rows > capacityRows_) throw std::length_error("strip taller than its plane");
-    firstRow_ = firstRow;
-    height_ = rows;
+DetailPlane DetailPlane::ring(int width, int rows) {
+    DetailPlane plane = forOverwrite(width, rows);
+    plane.ring_ = true;
+    return plane;
 }
 
 std::size_t DetailPlane::liveBytes() {
@@ -54,7 +53,7 @@ void DetailPlane::resetPeakLiveBytes() {
 
 bool DetailPlane::operator==(const DetailPlane& other) const {
     if (empty() || other.empty()) return empty() == other.empty();
-    return width_ == other.width_ && height_ == other.height_ && firstRow_ == other.firstRow_ &&
+    return width_ == other.width_ && height_ == other.height_ && ring_ == other.ring_ &&
            std::memcmp(bytes_.get(), other.bytes_.get(), size()) == 0;
 }
 

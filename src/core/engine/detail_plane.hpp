@@ -27,18 +27,14 @@ public:
     std::size_t size() const { return static_cast<std::size_t>(width_) * static_cast<std::size_t>(height_); }
     std::uint8_t* data() { return bytes_.get(); }
     const std::uint8_t* data() const { return bytes_.get(); }
-    // Row y of the picture: with holdRows, rows are counted from the picture's top.
-    std::uint8_t* row(int y) {
-        return bytes_.get() + static_cast<std::size_t>(width_) * static_cast<std::size_t>(y - firstRow_);
-    }
-    const std::uint8_t* row(int y) const {
-        return bytes_.get() + static_cast<std::size_t>(width_) * static_cast<std::size_t>(y - firstRow_);
-    }
+    // Row y of the picture: in a ring, row y lies at y mod the ring's rows.
+    std::uint8_t* row(int y) { return bytes_.get() + offsetOf(y); }
+    const std::uint8_t* row(int y) const { return bytes_.get() + offsetOf(y); }
 
-    // From now on the plane holds `rows` rows of a taller picture from row `firstRow` on, in its
-    // first bytes: a strip of the picture in a plane made for the tallest strip. `rows` is at most
-    // the height the plane was made with.
-    void holdRows(int firstRow, int rows);
+    // A plane of `rows` rows that holds the last `rows` rows written of a taller picture: row y
+    // lies where row y + rows will. For passes that stream down the picture.
+    static DetailPlane ring(int width, int rows);
+    bool isRing() const { return ring_; }
 
     bool operator==(const DetailPlane& other) const;
 
@@ -49,10 +45,14 @@ public:
     static void resetPeakLiveBytes();
 
 private:
+    std::size_t offsetOf(int y) const {
+        const int stored = ring_ ? y % height_ : y;
+        return static_cast<std::size_t>(width_) * static_cast<std::size_t>(stored);
+    }
+
     int width_ = 0;
     int height_ = 0;
-    int capacityRows_ = 0;
-    int firstRow_ = 0;
+    bool ring_ = false;
     std::unique_ptr<std::uint8_t[], DetailPlaneRelease> bytes_;
 };
 

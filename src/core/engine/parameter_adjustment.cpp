@@ -90,23 +90,44 @@ SharedImage developPass(const SharedImage& image, const PhotoParameters& paramet
     // Set by the first band that stops: its rows are unfinished, so the pass can give no image even
     // if the probe answers false again afterwards.
     std::atomic<bool> stopped = false;
+    // Every answer of the probe counts: one that stops the pass anywhere is remembered.
+    const auto stopsNow = [&] {
+        if (!stopped.load(std::memory_order_relaxed) && isCancelled()) stopped = true;
+        return stopped.load(std::memory_order_relaxed);
+    };
+    // Runs body(y) over rows [begin, end) until the pass stops.
+    const auto eachRowUnlessStopped = [&](int begin, int end, const auto& body) {
+        for (int y = begin; y < end; ++y) {
+            if (stopsNow()) return;
+            body(y);
+        }
+    };
+    if (!oneSweep) {
+        // The detail planes need every pixel of the first sweep, weighted or not; each row is
+        // swept just before the planes are made from it.
+        second.sweepInSteps(
+            bitmap,
+            [&](int begin, int end) {
+                eachRowUnlessStopped(begin, end, [&](int y) { firstSweepOf(y, 0, width); });
+            },
+            [&](int begin, int end) {
+                std::vector<double> weights;
+                eachRowUnlessStopped(begin, end,
+                                     [&](int y) { finishRow(y, weights, weightsOf(y, weights)); });
+            },
+            stopsNow);
+        if (stopped || isCancelled()) return nullptr;
+        return makeImage(std::move(bitmap));
+    }
     const RowBands bands = RowBands::of(height);
     bands.run([&](int begin, int end) {
         std::vector<double> weights;
-        for (int y = begin; y < end; ++y) {
-            if (stopped.load(std::memory_order_relaxed) || isCancelled()) {
-                stopped = true;
-                return;
-            }
-            if (!oneSweep) {
-                firstSweepOf(y, 0, width);
-                continue;
-            }
+        eachRowUnlessStopped(begin, end, [&](int y) {
             // A mask pass develops only the columns its weights reach.
             const MaskBlend::Span span = weightsOf(y, weights);
             if (span.begin == span.end && maskPlan) {
                 std::memcpy(bitmap.row(y), source.row(y), rowBytes);
-                continue;
+                return;
             }
             firstSweepOf(y, span.begin, span.end);
             if (second.hasWork()) {
@@ -115,27 +136,9 @@ SharedImage developPass(const SharedImage& image, const PhotoParameters& paramet
                 firstSweepOf(y, span.end, width);
             }
             finishRow(y, weights, span);
-        }
+        });
     });
     if (stopped || isCancelled()) return nullptr;
-
-    if (!oneSweep) {
-        // The detail planes need every pixel of the first sweep, weighted or not.
-        second.finishInStrips(
-            bitmap,
-            [&](int begin, int end) {
-                std::vector<double> weights;
-                for (int y = begin; y < end; ++y) {
-                    if (stopped.load(std::memory_order_relaxed) || isCancelled()) {
-                        stopped = true;
-                        return;
-                    }
-                    finishRow(y, weights, weightsOf(y, weights));
-                }
-            },
-            [&] { return stopped || isCancelled(); });
-        if (stopped || isCancelled()) return nullptr;
-    }
     return makeImage(std::move(bitmap));
 }
 

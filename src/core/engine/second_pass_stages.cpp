@@ -1,6 +1,7 @@
 #include "engine/second_pass_stages.hpp"
 
 #include "engine/detail_box_blur.hpp"
+#include "engine/detail_stream.hpp"
 
 namespace sorvin {
 
@@ -13,25 +14,24 @@ SecondPassStages SecondPassStages::plan(const PhotoParameters& parameters, int w
     return stages;
 }
 
-void SecondPassStages::finishInStrips(PixelBuffer& bitmap, const std::function<void(int, int)>& finish,
+void SecondPassStages::sweepInSteps(PixelBuffer& bitmap, const std::function<void(int, int)>& prepare,
+                                      const std::function<void(int, int)>& finish,
                                       const std::function<bool()>& stop) {
-    const auto finishStrip = [&](int begin, int end) {
-        DetailBoxBlur::performParallelBands(
-            end - begin, true, [&](int first, int last) { finish(begin + first, begin + last); });
-        return !stop();
-    };
     if (!detail_) {
-        finishStrip(0, bitmap.height());
+        DetailBoxBlur::performParallelBands(bitmap.height(), true, prepare);
+        if (!stop()) DetailBoxBlur::performParallelBands(bitmap.height(), true, finish);
         return;
     }
-    DetailAdjustment::developInStrips(bitmap.data(), bitmap.width(), bitmap.height(), bitmap.bytesPerRow(),
-                                      *detail_, DetailAdjustment::stripRows(bitmap.height()),
-                                      [&](DetailPlanes& planes, int begin, int end) {
-                                          planes_ = &planes;
-                                          const bool goOn = finishStrip(begin, end);
-                                          planes_ = nullptr;
-                                          return goOn;
-                                      });
+    DetailStream stream(bitmap.data(), bitmap.width(), bitmap.height(), bitmap.bytesPerRow(), *detail_);
+    planes_ = &stream.planes();
+    const auto thenGoOn = [&](const std::function<void(int, int)>& rows) {
+        return [&](int begin, int end) {
+            rows(begin, end);
+            return !stop();
+        };
+    };
+    stream.run(thenGoOn(prepare), thenGoOn(finish));
+    planes_ = nullptr;
 }
 
 void SecondPassStages::applyRow(int y, std::uint8_t* row, int width) const {

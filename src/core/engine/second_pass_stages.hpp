@@ -29,20 +29,21 @@ public:
     // The detail stage needs planes made from the whole first sweep before any row is finished;
     // without it the second sweep can run row by row right after the first.
     bool needsPlanes() const { return detail_.has_value(); }
-    // Builds the detail planes from the bitmap as the first sweep left it and has finish(begin,
-    // end) run over every row in parallel ranges. The planes are made a strip of rows at a time
-    // (bands in parallel inside), and a strip's rows are finished before the next is built; the
-    // detail stage's colour noise reduction is applied to the bitmap on the way. No further strip
-    // is built once stop() answers true.
-    void finishInStrips(PixelBuffer& bitmap, const std::function<void(int, int)>& finish,
-                        const std::function<bool()>& stop);
+    // Has prepare(begin, end) run the first sweep over rows of the bitmap, builds the detail
+    // planes from them and has finish(begin, end) run over every row; both in parallel ranges,
+    // once each row. The planes are made a step of rows at a time (DetailStream), each step's rows
+    // are finished once its planes hold them, and rows are prepared a step before the planes are
+    // made from them; the detail stage's colour noise reduction is part of applyRow. No further
+    // step is taken once stop() answers true.
+    void sweepInSteps(PixelBuffer& bitmap, const std::function<void(int, int)>& prepare,
+                        const std::function<void(int, int)>& finish, const std::function<bool()>& stop);
     // Runs the stages over row y of the bitmap. Read-only on the plans: called from every band
     // (with planes, only for the rows of the strip being finished).
     void applyRow(int y, std::uint8_t* row, int width) const;
 
 private:
     std::optional<DetailAdjustmentPlan> detail_;
-    const DetailPlanes* planes_ = nullptr; // the strip's, while it is finished
+    const DetailPlanes* planes_ = nullptr; // the stream's, while it runs
     std::optional<VignettePlan> vignette_;
     std::optional<GrainPlan> grain_;
 };

@@ -1,0 +1,350 @@
+#include "engine/detail_stream.hpp"
+
+#include "engine/detail_box_blur.hpp"
+
+#include <algorithm>
+#include <atomic>
+#include <tbb/blocked_range.h>
+#include <tbb/parallel_for.h>
+
+namespace sorvin {
+
+namespace {
+
+// What a blur is made from; also the index of its row in RowBuffers.
+enum class Source { luminance, darkChannel, red, green, blue };
+
+// Sums of 32 bits hold any window of fewer than 16 million rows.
+bool narrowSums(int height, int radius) {
+    return std::min<std::int64_t>(height, 2 * std::int64_t{radius} + 1) < 16'000'000;
+}
+
+// Runs body(i) for every i below count in parallel, each taken by whichever thread is free.
+template <typename Body>
+void eachInParallel(std::size_t count, const Body& body) {
+    tbb::parallel_for(
+        tbb::blocked_range<std::size_t>(0, count, 1),
+        [&](const tbb::blocked_range<std::size_t>& range) {
+            for (std::size_t i = range.begin(); i != range.end(); ++i)
+                body(i);
+        },
+        tbb::simple_partitioner());
+}
+
+// A ring of `rows` rows, or the whole plane when the picture has no more.
+DetailPlane ringOf(int width, int height, std::int64_t rows) {
+    return DetailPlane::ring(width, static_cast<int>(std::min<std::int64_t>(height, rows)));
+}
+
+} // namespace
+
+// One blur (two box blurs of `radius`) down the picture. The first horizontal pass goes into h1;
+// the first vertical pass reads h1 into h2, where the second horizontal pass works in place; the
+// second vertical pass reads h2 into `out`. Each pass has made its rows up to its end.
+struct DetailStream::Chain {
+    Source source;
+    int radius;
+    DetailPlane* out;
+    DetailPlane h1;
+    DetailPlane h2;
+    std::vector<std::uint32_t> sums32[2];
+    std::vector<std::uint64_t> sums64[2];
+    int h2End = 0;
+    int v1End = 0;
+    int v2End = 0;
+
+    void vertical(int pass, int height, int c0, int c1, int from, int to) {
+        if (from >= to) return;
+        const DetailPlane& in = pass == 0 ? h1 : h2;
+        DetailPlane& target = pass == 0 ? h2 : *out;
+        const auto index = static_cast<std::size_t>(pass);
+        if (!sums32[index].empty())
+            DetailBoxBlur::verticalRows(in, target, sums32[index].data() + c0, height, radius, c0, c1, from, to);
+        else
+            DetailBoxBlur::verticalRows(in, target, sums64[index].data() + c0, height, radius, c0, c1, from, to);
+    }
+};
+
+// Blurs whose first passes take their rows from the bitmap together: as far ahead of the finished
+// rows as the longest of them reaches.
+struct DetailStream::Group {
+    int radius = 0;
+    int end = 0; // rows taken from the bitmap
+    std::vector<Chain*> chains;
+};
+
+DetailStream::DetailStream(std::uint8_t* bytes, int width, int height, std::size_t bytesPerRow,
+                           const DetailAdjustmentPlan& plan, int stepRows)
+    : bytes_(bytes), width_(width), height_(height), bytesPerRow_(bytesPerRow),
+      stepRows_(std::max(1, stepRows)) {
+    planes_.width = width;
+    planes_.height = height;
+    if (width < 1 || height < 1) return;
+    DetailAdjustment::fillWeights(planes_, plan);
+    const std::int64_t step = stepRows_;
+    const bool luminance = DetailAdjustment::needsLuminance(plan);
+    // The finished rows read the luminance of the step they are in; the next step's is made
+    // beside them.
+    if (luminance) planes_.luminance = ringOf(width, height, 2 * step);
+    groups_.resize(2);
+    Group& longReach = groups_[0];
+    Group& shortReach = groups_[1];
+    const auto add = [&](bool used, Group& group, Source source, int radius, DetailPlane& out) {
+        if (!used) return;
+        auto chain = std::make_unique<Chain>();
+        chain->source = source;
+        chain->radius = radius;
+        chain->out = &out;
+        group.radius = std::max(group.radius, radius);
+        group.chains.push_back(chain.get());
+        chains_.push_back(std::move(chain));
+    };
+    add(luminance && plan.clarity != 0, longReach, Source::luminance, plan.clarityRadius, planes_.clarityBlur);
+    add(plan.dehaze != 0, longReach, Source::darkChannel, plan.dehazeRadius, planes_.dehazeBlur);
+    add(luminance && (plan.texture != 0 || plan.clarity != 0), shortReach, Source::luminance, plan.textureRadius,
+        planes_.textureBlur);
+    add(luminance && plan.sharpenAmount != 0, shortReach, Source::luminance, plan.sharpRadius, planes_.sharpBlur);
+    add(luminance && plan.noiseLuminanceAmount != 0, shortReach, Source::luminance, plan.luminanceNoiseRadius,
+        planes_.luminanceNoiseBlur);
+    const bool colors = DetailAdjustment::needsColorPlanes(plan);
+    add(colors, shortReach, Source::red, plan.colorNoiseRadius, planes_.redNoiseBlur);
+    add(colors, shortReach, Source::green, plan.colorNoiseRadius, planes_.greenNoiseBlur);
+    add(colors, shortReach, Source::blue, plan.colorNoiseRadius, planes_.blueNoiseBlur);
+    std::erase_if(groups_, [](const Group& group) { return group.chains.empty(); });
+
+    // Ring sizes follow from the schedule in run(): while a step's column phase runs, h1 holds
+    // the rows from the first leaving its first vertical window to the last taken from the bitmap
+    // (a step and twice the group's reach), h2 those from the first leaving the second vertical
+    // window to the last made by the first (two steps and twice the reach), and `out` those the
+    // next row phase finishes with their neighbours above and below.
+    for (const Group& group : groups_) {
+        for (Chain* chain : group.chains) {
+            const std::int64_t radius = chain->radius;
+            chain->h1 = ringOf(width, height, step + 2 * std::int64_t{group.radius} + 2);
+            chain->h2 = ringOf(width, height, 2 * step + 2 * radius + 2);
+            *chain->out = ringOf(width, height, step + 3);
+            const bool narrow = narrowSums(height, chain->radius);
+            for (int pass = 0; pass < 2; ++pass) {
+                if (narrow)
+                    chain->sums32[pass].resize(static_cast<std::size_t>(width));
+                else
+                    chain->sums64[pass].resize(static_cast<std::size_t>(width));
+            }
+        }
+    }
+}
+
+DetailStream::~DetailStream() = default;
+
+namespace {
+
+// What a thread of a row phase reuses from row to row.
+struct RowBuffers {
+    std::vector<std::uint8_t> source[5]; // luminance, dark channel, red, green, blue
+    DetailBoxBlur::RowScratch blur;
+
+    std::uint8_t* row(int index, int width) {
+        std::vector<std::uint8_t>& bytes = source[index];
+        if (bytes.size() < static_cast<std::size_t>(width)) bytes.resize(static_cast<std::size_t>(width));
+        return bytes.data();
+    }
+};
+
+RowBuffers& rowBuffers() {
+    thread_local RowBuffers buffers;
+    return buffers;
+}
+
+// The plane rows of one bitmap row, each made when first asked for.
+class SourceRows {
+public:
+    SourceRows(const std::uint8_t* rgba, int width, RowBuffers& buffers)
+        : rgba_(rgba), width_(width), buffers_(buffers) {}
+
+    const std::uint8_t* of(Source source) {
+        const auto index = static_cast<int>(source);
+        if (!made_[index]) make(source);
+        return row(index);
+    }
+
+private:
+    std::uint8_t* row(int index) { return buffers_.row(index, width_); }
+
+    void make(Source source) {
+        switch (source) {
+        case Source::luminance:
+            DetailAdjustment::luminanceRow(rgba_, row(0), width_);
+            made_[0] = true;
+            return;
+        case Source::darkChannel:
+            DetailAdjustment::darkChannelRow(rgba_, row(1), width_);
+            made_[1] = true;
+            return;
+        case Source::red:
+        case Source::green:
+        case Source::blue:
+            DetailAdjustment::colorRows(rgba_, row(2), row(3), row(4), width_);
+            made_[2] = made_[3] = made_[4] = true;
+            return;
+        }
+    }
+
+    const std::uint8_t* rgba_;
+    int width_;
+    RowBuffers& buffers_;
+    bool made_[5] = {};
+};
+
+// A range of rows of one kind of work in a row phase.
+struct RowWork {
+    enum Kind { prepare, fromBitmap, secondHorizontal, luminance, finish } kind;
+    int index; // the group or chain
+    int begin;
+    int end;
+};
+
+// Rows each piece of work of a row phase takes: a few, so that the threads share a step evenly.
+constexpr int kRowsPerPiece = 2;
+
+} // namespace
+
+void DetailStream::run(const Rows& finish) {
+    run(nullptr, finish);
+}
+
+void DetailStream::run(const Rows& prepare, const Rows& finish) {
+    const int height = height_;
+    const int width = width_;
+    if (width < 1 || height < 1) return;
+    const std::int64_t step = stepRows_;
+    // Rows [0, finished(k)) are finished after the row phase of step k + 1.
+    const auto finished = [&](std::int64_t k) {
+        return static_cast<int>(std::clamp<std::int64_t>(k * step, 0, height));
+    };
+    // What a vertical pass of `radius` must have made for rows [0, z) to be finished: the rows
+    // themselves and the one below (sharpening reads it), and what those rows' windows reach.
+    const auto reach = [&](int z, std::int64_t radius) {
+        return z > 0 ? static_cast<int>(std::min<std::int64_t>(height, z + 1 + radius)) : 0;
+    };
+
+    std::atomic<bool> stopped = false;
+    std::vector<RowWork> work;
+    const auto addWork = [&](RowWork::Kind kind, int index, int begin, int end) {
+        const int rows = kind == RowWork::finish || kind == RowWork::prepare ? 1 : kRowsPerPiece;
+        for (int y = begin; y < end; y += rows)
+            work.push_back({kind, index, y, std::min(end, y + rows)});
+    };
+    // The vertical passes of a column phase: each pass of each chain over rows as long as they
+    // can be (long rows are swept fastest), split into pieces of whole cache lines only as far as
+    // it takes to give every thread about two pieces.
+    struct ColumnPiece {
+        std::size_t chain;
+        int pass;
+        int c0, c1;
+    };
+    std::vector<ColumnPiece> pieces;
+    {
+        const int passes = 2 * static_cast<int>(chains_.size());
+        const int threads = DetailBoxBlur::parallelBandCount();
+        const int split = passes > 0 ? std::max(1, (2 * threads + passes - 1) / passes) : 1;
+        const int piece = std::max(64, (width / split + 63) / 64 * 64);
+        for (std::size_t c = 0; c < chains_.size(); ++c)
+            for (int pass = 0; pass < 2; ++pass)
+                for (int c0 = 0; c0 < width; c0 += piece)
+                    pieces.push_back({c, pass, c0, std::min(width, c0 + piece)});
+    }
+
+    // The bitmap rows the row phase of step k reads: those its groups take and the next step's
+    // luminance (the finished rows lie above both).
+    const auto bitmapEnd = [&](std::int64_t k) {
+        int end = finished(k + 1);
+        for (const Group& group : groups_)
+            end = std::max(end, reach(finished(k + 2), 2 * std::int64_t{group.radius}));
+        return end;
+    };
+    int prepared = prepare ? 0 : height;
+
+    // Step -2 only prepares the rows step -1 reads.
+    for (std::int64_t k = -2; finished(k - 1) < height; ++k) {
+        // Row phase: the bitmap rows each group's first passes reach for the rows finished two
+        // steps on, the second horizontal passes of the rows the first vertical ones made, the
+        // next step's luminance and this step's finished rows; and the rows the next row phase
+        // reads are prepared.
+        work.clear();
+        // The finished rows first: they take longest.
+        addWork(RowWork::finish, 0, finished(k - 1), finished(k));
+        const int prepareEnd = std::max(prepared, bitmapEnd(k + 1));
+        addWork(RowWork::prepare, 0, prepared, prepareEnd);
+        prepared = prepareEnd;
+        for (std::size_t g = 0; g < groups_.size(); ++g) {
+            const int end = reach(finished(k + 2), 2 * std::int64_t{groups_[g].radius});
+            addWork(RowWork::fromBitmap, static_cast<int>(g), groups_[g].end, end);
+            groups_[g].end = std::max(groups_[g].end, end);
+        }
+        for (std::size_t c = 0; c < chains_.size(); ++c) {
+            Chain& chain = *chains_[c];
+            const int end = reach(finished(k + 1), chain.radius);
+            addWork(RowWork::secondHorizontal, static_cast<int>(c), chain.h2End, end);
+            chain.h2End = std::max(chain.h2End, end);
+        }
+        if (!planes_.luminance.empty()) addWork(RowWork::luminance, 0, finished(k), finished(k + 1));
+        eachInParallel(work.size(), [&](std::size_t i) {
+            const RowWork& piece = work[i];
+            RowBuffers& buffers = rowBuffers();
+            for (int y = piece.begin; y < piece.end; ++y) {
+                const std::uint8_t* rgba = bytes_ + bytesPerRow_ * static_cast<std::size_t>(y);
+                switch (piece.kind) {
+                case RowWork::fromBitmap: {
+                    SourceRows sources(rgba, width, buffers);
+                    for (Chain* chain : groups_[static_cast<std::size_t>(piece.index)].chains)
+                        DetailBoxBlur::horizontalRow(sources.of(chain->source), chain->h1.row(y), width,
+                                                     chain->radius, buffers.blur);
+                    break;
+                }
+                case RowWork::secondHorizontal: {
+                    Chain& chain = *chains_[static_cast<std::size_t>(piece.index)];
+                    DetailBoxBlur::horizontalRow(chain.h2.row(y), chain.h2.row(y), width, chain.radius,
+                                                 buffers.blur);
+                    break;
+                }
+                case RowWork::luminance:
+                    DetailAdjustment::luminanceRow(rgba, planes_.luminance.row(y), width);
+                    break;
+                case RowWork::prepare:
+                case RowWork::finish:
+                    break;
+                }
+            }
+            if (piece.kind == RowWork::prepare && !prepare(piece.begin, piece.end)) stopped = true;
+            if (piece.kind == RowWork::finish && !finish(piece.begin, piece.end)) stopped = true;
+        });
+        if (stopped) return;
+
+        // Column phase: the vertical passes as far as the next row phases need them.
+        bool verticalWork = false;
+        struct Rows {
+            int from, to;
+        };
+        std::vector<Rows> rows(2 * chains_.size());
+        for (std::size_t c = 0; c < chains_.size(); ++c) {
+            Chain& chain = *chains_[c];
+            rows[2 * c] = {chain.v1End, reach(finished(k + 2), chain.radius)};
+            rows[2 * c + 1] = {chain.v2End, reach(finished(k + 1), 0)};
+            verticalWork = verticalWork || rows[2 * c].from < rows[2 * c].to ||
+                           rows[2 * c + 1].from < rows[2 * c + 1].to;
+        }
+        if (verticalWork) {
+            eachInParallel(pieces.size(), [&](std::size_t i) {
+                const ColumnPiece& piece = pieces[i];
+                const Rows& r = rows[2 * piece.chain + static_cast<std::size_t>(piece.pass)];
+                chains_[piece.chain]->vertical(piece.pass, height, piece.c0, piece.c1, r.from, r.to);
+            });
+        }
+        for (std::size_t c = 0; c < chains_.size(); ++c) {
+            chains_[c]->v1End = std::max(rows[2 * c].from, rows[2 * c].to);
+            chains_[c]->v2End = std::max(rows[2 * c + 1].from, rows[2 * c + 1].to);
+        }
+    }
+}
+
+} // namespace sorvin

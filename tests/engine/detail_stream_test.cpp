@@ -1,0 +1,70 @@
+#include "engine/detail_stream.hpp"
+
+#include <gtest/gtest.h>
+#include <mutex>
+#include <random>
+#include <vector>
+
+namespace sorvin {
+namespace {
+
+TEST(DetailStream, StepsOfAnyHeightGiveTheBytesOfWholePlanes) {
+    struct Case {
+        const char* name;
+        int width, height;
+        int texture, clarity, sharp, luminanceNoise, color;
+    };
+    // Reaches longer than the thinnest steps, reaches beyond the picture, one column and few rows.
+    const Case cases[] = {{"short reaches", 53, 400, 3, 9, 2, 4, 5},
+                          {"reaches beyond the picture", 21, 30, 40, 70, 35, 31, 33},
+                          {"one column", 1, 50, 2, 7, 1, 1, 3},
+                          {"two rows", 70, 2, 1, 3, 2, 1, 1}};
+    std::mt19937 random(11);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        DetailAdjustmentPlan plan;
+        plan.texture = 0.6;
+        plan.clarity = -0.4;
+        plan.dehaze = 0.35;
+        plan.sharpenAmount = 0.8;
+        plan.sharpenMask = 0.2;
+        plan.noiseLuminanceAmount = 0.5;
+        plan.noiseColorAmount = 0.7;
+        plan.textureRadius = c.texture;
+        plan.clarityRadius = plan.dehazeRadius = c.clarity;
+        plan.sharpRadius = c.sharp;
+        plan.luminanceNoiseRadius = c.luminanceNoise;
+        plan.colorNoiseRadius = c.color;
+        std::vector<std::uint8_t> input(4 * static_cast<std::size_t>(c.width) * c.height);
+        for (auto& byte : input)
+            byte = static_cast<std::uint8_t>(random());
+        const std::size_t stride = 4 * static_cast<std::size_t>(c.width);
+
+        std::vector<std::uint8_t> whole = input;
+        const DetailPlanes planes =
+            DetailAdjustment::planesFromBitmap(whole.data(), c.width, c.height, stride, plan);
+        for (int y = 0; y < c.height; ++y)
+            DetailAdjustment::applyRow(whole.data() + stride * y, y, plan, planes);
+
+        for (int stepRows : {1, 4, 11, DetailStream::kStepRows, 1000}) {
+            SCOPED_TRACE(stepRows);
+            std::vector<std::uint8_t> bytes = input;
+            DetailStream stream(bytes.data(), c.width, c.height, stride, plan, stepRows);
+            std::mutex mutex;
+            std::vector<int> finished(static_cast<std::size_t>(c.height), 0);
+            stream.run([&](int begin, int end) {
+                for (int y = begin; y < end; ++y)
+                    DetailAdjustment::applyRow(bytes.data() + stride * y, y, plan, stream.planes());
+                const std::lock_guard lock(mutex);
+                for (int y = begin; y < end; ++y)
+                    ++finished[static_cast<std::size_t>(y)];
+                return true;
+            });
+            EXPECT_EQ(finished, std::vector<int>(static_cast<std::size_t>(c.height), 1));
+            EXPECT_EQ(bytes, whole);
+        }
+    }
+}
+
+} // namespace
+} // namespace sorvin
