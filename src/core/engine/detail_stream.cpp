@@ -112,17 +112,17 @@ DetailStream::DetailStream(std::uint8_t* bytes, int width, int height, std::size
     add(colors, shortReach, Source::blue, plan.colorNoiseRadius, planes_.blueNoiseBlur);
     std::erase_if(groups_, [](const Group& group) { return group.chains.empty(); });
 
-    // Ring sizes follow from the schedule in run(): while a step's column phase runs, h1 holds
-    // the rows from the first leaving its first vertical window to the last taken from the bitmap
-    // (a step and twice the group's reach), h2 those from the first leaving the second vertical
-    // window to the last made by the first (two steps and twice the reach), and `out` those the
-    // next row phase finishes with their neighbours above and below.
+    // Ring sizes follow from the schedule in run(): while a step runs, h1 holds the rows from the
+    // first leaving the first vertical window to the last taken from the bitmap (two steps and
+    // twice the group's reach), h2 those from the first leaving the second vertical window to
+    // the last made by the first (three steps and twice the reach), and `out` those the step
+    // finishes with their neighbours above and below and those made for the next (two steps).
     for (const Group& group : groups_) {
         for (Chain* chain : group.chains) {
             const std::int64_t radius = chain->radius;
-            chain->h1 = ringOf(width, height, step + 2 * std::int64_t{group.radius} + 2);
-            chain->h2 = ringOf(width, height, 2 * step + 2 * radius + 2);
-            *chain->out = ringOf(width, height, step + 3);
+            chain->h1 = ringOf(width, height, 2 * step + 2 * std::int64_t{group.radius} + 2);
+            chain->h2 = ringOf(width, height, 3 * step + 2 * radius + 2);
+            *chain->out = ringOf(width, height, 2 * step + 3);
             const bool narrow = narrowSums(height, chain->radius);
             for (int pass = 0; pass < 2; ++pass) {
                 if (narrow)
@@ -195,15 +195,16 @@ private:
     bool made_[5] = {};
 };
 
-// A range of rows of one kind of work in a row phase.
+// A piece of a step's work: rows [begin, end) of one kind, or columns [begin, end) of the
+// vertical pass `index` (twice the chain, plus one for the second pass).
 struct RowWork {
-    enum Kind { prepare, fromBitmap, secondHorizontal, luminance, finish } kind;
-    int index; // the group or chain
+    enum Kind { vertical, finish, prepare, fromBitmap, secondHorizontal, luminance } kind;
+    int index; // the group, chain or pass
     int begin;
     int end;
 };
 
-// Rows each piece of work of a row phase takes: a few, so that the threads share a step evenly.
+// Rows each piece of row work takes: a few, so that the threads share a step evenly.
 constexpr int kRowsPerPiece = 2;
 
 } // namespace
@@ -217,7 +218,7 @@ void DetailStream::run(const Rows& prepare, const Rows& finish) {
     const int width = width_;
     if (width < 1 || height < 1) return;
     const std::int64_t step = stepRows_;
-    // Rows [0, finished(k)) are finished after the row phase of step k + 1.
+    // Rows [0, finished(k)) are finished after step k.
     const auto finished = [&](std::int64_t k) {
         return static_cast<int>(std::clamp<std::int64_t>(k * step, 0, height));
     };
@@ -226,124 +227,115 @@ void DetailStream::run(const Rows& prepare, const Rows& finish) {
     const auto reach = [&](int z, std::int64_t radius) {
         return z > 0 ? static_cast<int>(std::min<std::int64_t>(height, z + 1 + radius)) : 0;
     };
+    // Step k finishes rows [finished(k - 1), finished(k)) with what the vertical passes made in
+    // step k - 1, and beside that makes:
+    //   vertical passes, from what the steps before made: the second as far as step k + 1
+    //   finishes, the first as far as the second horizontal pass of step k + 1 reaches;
+    //   horizontal passes: the second as far as the second vertical pass of step k + 1 reaches,
+    //   the first (each group from the bitmap) as far as the first vertical pass of step k + 1;
+    //   the luminance of the rows step k + 1 finishes, and the bitmap rows step k + 1 reads.
+    // No work of a step reads what another of the same step writes, so a step is one parallel
+    // phase. The ring sizes in the constructor follow from these reaches.
+    const auto firstHorizontalEnd = [&](std::int64_t k, int radius) {
+        return reach(finished(k + 4), 2 * std::int64_t{radius});
+    };
+    const auto bitmapEnd = [&](std::int64_t k) {
+        int end = finished(k + 1);
+        for (const Group& group : groups_)
+            end = std::max(end, firstHorizontalEnd(k, group.radius));
+        return end;
+    };
+    int prepared = prepare ? 0 : height;
 
-    std::atomic<bool> stopped = false;
+    // Work on rows, in pieces of a few rows, and the vertical passes in pieces of columns: each
+    // pass of each chain over rows as long as they can be (long rows are swept fastest), split
+    // only as far as it takes to give every thread about two pieces.
     std::vector<RowWork> work;
     const auto addWork = [&](RowWork::Kind kind, int index, int begin, int end) {
         const int rows = kind == RowWork::finish || kind == RowWork::prepare ? 1 : kRowsPerPiece;
         for (int y = begin; y < end; y += rows)
             work.push_back({kind, index, y, std::min(end, y + rows)});
     };
-    // The vertical passes of a column phase: each pass of each chain over rows as long as they
-    // can be (long rows are swept fastest), split into pieces of whole cache lines only as far as
-    // it takes to give every thread about two pieces.
-    struct ColumnPiece {
-        std::size_t chain;
-        int pass;
-        int c0, c1;
+    const int passes = 2 * static_cast<int>(chains_.size());
+    const int threads = DetailBoxBlur::parallelBandCount();
+    const int split = passes > 0 ? std::max(1, (2 * threads + passes - 1) / passes) : 1;
+    const int columnPiece = std::max(64, (width / split + 63) / 64 * 64);
+    struct VerticalRows {
+        int from, to;
     };
-    std::vector<ColumnPiece> pieces;
-    {
-        const int passes = 2 * static_cast<int>(chains_.size());
-        const int threads = DetailBoxBlur::parallelBandCount();
-        const int split = passes > 0 ? std::max(1, (2 * threads + passes - 1) / passes) : 1;
-        const int piece = std::max(64, (width / split + 63) / 64 * 64);
-        for (std::size_t c = 0; c < chains_.size(); ++c)
-            for (int pass = 0; pass < 2; ++pass)
-                for (int c0 = 0; c0 < width; c0 += piece)
-                    pieces.push_back({c, pass, c0, std::min(width, c0 + piece)});
-    }
+    std::vector<VerticalRows> vertical(static_cast<std::size_t>(passes));
 
-    // The bitmap rows the row phase of step k reads: those its groups take and the next step's
-    // luminance (the finished rows lie above both).
-    const auto bitmapEnd = [&](std::int64_t k) {
-        int end = finished(k + 1);
-        for (const Group& group : groups_)
-            end = std::max(end, reach(finished(k + 2), 2 * std::int64_t{group.radius}));
-        return end;
-    };
-    int prepared = prepare ? 0 : height;
-
-    // Step -2 only prepares the rows step -1 reads.
-    for (std::int64_t k = -2; finished(k - 1) < height; ++k) {
-        // Row phase: the bitmap rows each group's first passes reach for the rows finished two
-        // steps on, the second horizontal passes of the rows the first vertical ones made, the
-        // next step's luminance and this step's finished rows; and the rows the next row phase
-        // reads are prepared.
+    std::atomic<bool> stopped = false;
+    // The first steps only fill the pipeline.
+    for (std::int64_t k = -4; finished(k - 1) < height; ++k) {
         work.clear();
-        // The finished rows first: they take longest.
+        for (std::size_t c = 0; c < chains_.size(); ++c) {
+            Chain& chain = *chains_[c];
+            vertical[2 * c] = {chain.v1End, std::max(chain.v1End, reach(finished(k + 3), chain.radius))};
+            vertical[2 * c + 1] = {chain.v2End, std::max(chain.v2End, reach(finished(k + 1), 0))};
+            for (int pass = 0; pass < 2; ++pass) {
+                const VerticalRows& rows = vertical[2 * c + static_cast<std::size_t>(pass)];
+                if (rows.from < rows.to)
+                    for (int c0 = 0; c0 < width; c0 += columnPiece)
+                        work.push_back({RowWork::vertical, static_cast<int>(2 * c) + pass, c0,
+                                        std::min(width, c0 + columnPiece)});
+            }
+            chain.v1End = vertical[2 * c].to;
+            chain.v2End = vertical[2 * c + 1].to;
+        }
         addWork(RowWork::finish, 0, finished(k - 1), finished(k));
         const int prepareEnd = std::max(prepared, bitmapEnd(k + 1));
         addWork(RowWork::prepare, 0, prepared, prepareEnd);
         prepared = prepareEnd;
         for (std::size_t g = 0; g < groups_.size(); ++g) {
-            const int end = reach(finished(k + 2), 2 * std::int64_t{groups_[g].radius});
+            const int end = std::max(groups_[g].end, firstHorizontalEnd(k, groups_[g].radius));
             addWork(RowWork::fromBitmap, static_cast<int>(g), groups_[g].end, end);
-            groups_[g].end = std::max(groups_[g].end, end);
+            groups_[g].end = end;
         }
         for (std::size_t c = 0; c < chains_.size(); ++c) {
             Chain& chain = *chains_[c];
-            const int end = reach(finished(k + 1), chain.radius);
+            const int end = std::max(chain.h2End, reach(finished(k + 2), chain.radius));
             addWork(RowWork::secondHorizontal, static_cast<int>(c), chain.h2End, end);
-            chain.h2End = std::max(chain.h2End, end);
+            chain.h2End = end;
         }
         if (!planes_.luminance.empty()) addWork(RowWork::luminance, 0, finished(k), finished(k + 1));
+
+        // Longest first: the vertical pieces, then the finished rows.
         eachInParallel(work.size(), [&](std::size_t i) {
             const RowWork& piece = work[i];
+            if (piece.kind == RowWork::vertical) {
+                const auto pass = static_cast<std::size_t>(piece.index);
+                Chain& chain = *chains_[pass / 2];
+                chain.vertical(static_cast<int>(pass % 2), height, piece.begin, piece.end, vertical[pass].from,
+                               vertical[pass].to);
+                return;
+            }
+            if (piece.kind == RowWork::prepare) {
+                if (!prepare(piece.begin, piece.end)) stopped = true;
+                return;
+            }
+            if (piece.kind == RowWork::finish) {
+                if (!finish(piece.begin, piece.end)) stopped = true;
+                return;
+            }
             RowBuffers& buffers = rowBuffers();
             for (int y = piece.begin; y < piece.end; ++y) {
                 const std::uint8_t* rgba = bytes_ + bytesPerRow_ * static_cast<std::size_t>(y);
-                switch (piece.kind) {
-                case RowWork::fromBitmap: {
+                if (piece.kind == RowWork::fromBitmap) {
                     SourceRows sources(rgba, width, buffers);
                     for (Chain* chain : groups_[static_cast<std::size_t>(piece.index)].chains)
                         DetailBoxBlur::horizontalRow(sources.of(chain->source), chain->h1.row(y), width,
                                                      chain->radius, buffers.blur);
-                    break;
-                }
-                case RowWork::secondHorizontal: {
+                } else if (piece.kind == RowWork::secondHorizontal) {
                     Chain& chain = *chains_[static_cast<std::size_t>(piece.index)];
                     DetailBoxBlur::horizontalRow(chain.h2.row(y), chain.h2.row(y), width, chain.radius,
                                                  buffers.blur);
-                    break;
-                }
-                case RowWork::luminance:
+                } else {
                     DetailAdjustment::luminanceRow(rgba, planes_.luminance.row(y), width);
-                    break;
-                case RowWork::prepare:
-                case RowWork::finish:
-                    break;
                 }
             }
-            if (piece.kind == RowWork::prepare && !prepare(piece.begin, piece.end)) stopped = true;
-            if (piece.kind == RowWork::finish && !finish(piece.begin, piece.end)) stopped = true;
         });
         if (stopped) return;
-
-        // Column phase: the vertical passes as far as the next row phases need them.
-        bool verticalWork = false;
-        struct Rows {
-            int from, to;
-        };
-        std::vector<Rows> rows(2 * chains_.size());
-        for (std::size_t c = 0; c < chains_.size(); ++c) {
-            Chain& chain = *chains_[c];
-            rows[2 * c] = {chain.v1End, reach(finished(k + 2), chain.radius)};
-            rows[2 * c + 1] = {chain.v2End, reach(finished(k + 1), 0)};
-            verticalWork = verticalWork || rows[2 * c].from < rows[2 * c].to ||
-                           rows[2 * c + 1].from < rows[2 * c + 1].to;
-        }
-        if (verticalWork) {
-            eachInParallel(pieces.size(), [&](std::size_t i) {
-                const ColumnPiece& piece = pieces[i];
-                const Rows& r = rows[2 * piece.chain + static_cast<std::size_t>(piece.pass)];
-                chains_[piece.chain]->vertical(piece.pass, height, piece.c0, piece.c1, r.from, r.to);
-            });
-        }
-        for (std::size_t c = 0; c < chains_.size(); ++c) {
-            chains_[c]->v1End = std::max(rows[2 * c].from, rows[2 * c].to);
-            chains_[c]->v2End = std::max(rows[2 * c + 1].from, rows[2 * c + 1].to);
-        }
     }
 }
 

@@ -13,11 +13,12 @@ namespace sorvin {
 // The detail stage in one sweep down a bitmap as the first loop left it. Every blur is kept as a
 // few rings of rows rather than whole planes: each of its four box passes goes on a step of rows
 // further at a time, the vertical ones carrying their column sums from one step to the next, so
-// the rows a step reads were written shortly before and are still in the processor's caches. A
-// step alternates two parallel phases: one by rows (planes taken from the bitmap, horizontal
-// passes, the finished rows handed back), one by columns (vertical passes). Blurs with a long
-// reach (clarity, dehaze) take their rows from the bitmap further ahead than the short ones.
-// Gives the bytes of whole planes (DetailAdjustment::planesFromBitmap), colour noise included.
+// the rows a step reads were written shortly before and are still in the processor's caches. The
+// passes of a step are pipelined (each reads only what earlier steps made), so a step is one
+// parallel phase: rows taken from the bitmap, horizontal passes and the finished rows handed back
+// in pieces of rows, vertical passes in pieces of columns. Blurs with a long reach (clarity,
+// dehaze) take their rows from the bitmap further ahead than the short ones. Gives the bytes of
+// whole planes (DetailAdjustment::planesFromBitmap), colour noise included.
 class DetailStream {
 public:
     // Rows every step moves on by; the rings hold a few steps beside the blurs' reach.
