@@ -6,6 +6,7 @@
 #include <atomic>
 #include <tbb/blocked_range.h>
 #include <tbb/parallel_for.h>
+#include <tbb/task_arena.h>
 
 namespace sorvin {
 
@@ -19,13 +20,16 @@ bool narrowSums(int height, int radius) {
     return std::min<std::int64_t>(height, 2 * std::int64_t{radius} + 1) < 16'000'000;
 }
 
-// Runs body(i) for every i below count in parallel, each taken by whichever thread is free.
+// Runs body(i) for every i below count in parallel, in that order: each thread takes the next i
+// as soon as it is free, so with the longest work first the threads end close together.
 template <typename Body>
 void eachInParallel(std::size_t count, const Body& body) {
+    std::atomic<std::size_t> next = 0;
+    const auto threads = static_cast<std::size_t>(std::max(1, tbb::this_task_arena::max_concurrency()));
     tbb::parallel_for(
-        tbb::blocked_range<std::size_t>(0, count, 1),
-        [&](const tbb::blocked_range<std::size_t>& range) {
-            for (std::size_t i = range.begin(); i != range.end(); ++i)
+        tbb::blocked_range<std::size_t>(0, std::min(count, threads), 1),
+        [&](const tbb::blocked_range<std::size_t>&) {
+            for (std::size_t i = next++; i < count; i = next++)
                 body(i);
         },
         tbb::simple_partitioner());
