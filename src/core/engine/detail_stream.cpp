@@ -256,7 +256,11 @@ void DetailStream::run(const Rows& prepare, const Rows& finish) {
     // only as far as it takes to give every thread about two pieces.
     std::vector<RowWork> work;
     const auto addWork = [&](RowWork::Kind kind, int index, int begin, int end) {
-        const int rows = kind == RowWork::finish || kind == RowWork::prepare ? 1 : kRowsPerPiece;
+        // The rows a step prepares are written by one thread: a fresh bitmap is faulted in as it
+        // is first written, and faults from every thread at once wait for each other.
+        const int rows = kind == RowWork::prepare ? std::max(1, end - begin)
+                         : kind == RowWork::finish ? 1
+                                                   : kRowsPerPiece;
         for (int y = begin; y < end; y += rows)
             work.push_back({kind, index, y, std::min(end, y + rows)});
     };
@@ -287,10 +291,10 @@ void DetailStream::run(const Rows& prepare, const Rows& finish) {
             chain.v1End = vertical[2 * c].to;
             chain.v2End = vertical[2 * c + 1].to;
         }
-        addWork(RowWork::finish, 0, finished(k - 1), finished(k));
         const int prepareEnd = std::max(prepared, bitmapEnd(k + 1));
         addWork(RowWork::prepare, 0, prepared, prepareEnd);
         prepared = prepareEnd;
+        addWork(RowWork::finish, 0, finished(k - 1), finished(k));
         for (std::size_t g = 0; g < groups_.size(); ++g) {
             const int end = std::max(groups_[g].end, firstHorizontalEnd(k, groups_[g].radius));
             addWork(RowWork::fromBitmap, static_cast<int>(g), groups_[g].end, end);
@@ -304,7 +308,7 @@ void DetailStream::run(const Rows& prepare, const Rows& finish) {
         }
         if (!planes_.luminance.empty()) addWork(RowWork::luminance, 0, finished(k), finished(k + 1));
 
-        // Longest first: the vertical pieces, then the finished rows.
+        // Longest first: the vertical pieces, the prepared rows, then the finished rows.
         eachInParallel(work.size(), [&](std::size_t i) {
             const RowWork& piece = work[i];
             if (piece.kind == RowWork::vertical) {
