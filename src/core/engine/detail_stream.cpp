@@ -256,9 +256,10 @@ void DetailStream::run(const Rows& prepare, const Rows& finish) {
     // only as far as it takes to give every thread about two pieces.
     std::vector<RowWork> work;
     const auto addWork = [&](RowWork::Kind kind, int index, int begin, int end) {
-        // The rows a step prepares are written by one thread: a fresh bitmap is faulted in as it
-        // is first written, and faults from every thread at once wait for each other.
-        const int rows = kind == RowWork::prepare ? std::max(1, end - begin)
+        // The rows a step prepares are written by one thread (the first step's, a step's worth
+        // each): a fresh bitmap is faulted in as it is first written, and faults from every
+        // thread at once wait for each other.
+        const int rows = kind == RowWork::prepare ? stepRows_
                          : kind == RowWork::finish ? 1
                                                    : kRowsPerPiece;
         for (int y = begin; y < end; y += rows)
