@@ -1,3 +1,4 @@
+#include "loading/display_ready_cache.hpp"
 #include "loading/image_loader_test_support.hpp"
 #include "model/random_parameter_adjustment.hpp"
 
@@ -211,6 +212,36 @@ TEST_F(ImageLoaderNeighboursTest, AStepOntoAPreparedNeighbourOnlyPublishesItsDev
         {{row[3], PhotoSource::jpeg, edited, 0, {}}, {row[4], PhotoSource::jpeg, edited, 0, {}}}, 10, 2);
     finish();
     EXPECT_EQ(loader.displayReadyCount(), 1u);
+}
+
+// A neighbour made from its full-size image may be stepped onto once that image has left its cache
+// (or one made from the display decode once the full-size image has come): the step is served by
+// the other decode of the same photo, and still only publishes what was made.
+TEST(DisplayReadyCacheTest, AnImageMadeFromAnotherDecodeOfThePhotoServesTheSameRequest) {
+    const PhotoParameters edited = test::with(P::exposure, 20);
+    const DisplayRequest fromFullSize{{"a.jpg", PhotoSource::jpeg}, edited, 90, {}, {6000, 4000}, 2816};
+    DisplayReadyCache cache(3);
+    const auto stored = [&] {
+        cache.clear();
+        cache.store(fromFullSize, {test::blankImage(4, 3), std::nullopt});
+    };
+    DisplayRequest fromDisplayDecode = fromFullSize;
+    fromDisplayDecode.sourceSize = {3000, 2000};
+    stored();
+    EXPECT_TRUE(cache.take(fromDisplayDecode).image);
+    EXPECT_EQ(cache.count(), 0u);
+    // Anything else that shapes the picture is another picture.
+    using Change = void (*)(DisplayRequest&);
+    for (const Change other : {Change([](DisplayRequest& r) { r.parameters = test::with(P::exposure, 21); }),
+                               Change([](DisplayRequest& r) { r.rotation = 0; }),
+                               Change([](DisplayRequest& r) { r.targetLongEdge = 1408; }),
+                               Change([](DisplayRequest& r) { r.key.source = PhotoSource::raw; }),
+                               Change([](DisplayRequest& r) { r.key.path = "b.jpg"; })}) {
+        stored();
+        DisplayRequest request = fromDisplayDecode;
+        other(request);
+        EXPECT_FALSE(cache.take(request).image);
+    }
 }
 
 TEST_F(ImageLoaderNeighboursTest, AStepBeforeTheNeighbourIsReadyTakesOverItsPreparation) {

@@ -9,7 +9,10 @@ bool DisplayReadyCache::contains(const DisplayRequest& request) const {
 }
 
 DisplayReadyImage DisplayReadyCache::take(const DisplayRequest& request) {
-    const auto found = std::ranges::find_if(entries_, [&](const Entry& e) { return e.request == request; });
+    auto found = std::ranges::find_if(entries_, [&](const Entry& e) { return e.request == request; });
+    if (found == entries_.end())
+        found =
+            std::ranges::find_if(entries_, [&](const Entry& e) { return e.request.showsTheSameAs(request); });
     DisplayReadyImage ready;
     if (found != entries_.end()) {
         ready = std::move(found->ready);

@@ -25,6 +25,12 @@ struct DisplayRequest {
     int targetLongEdge = 0;
 
     friend bool operator==(const DisplayRequest&, const DisplayRequest&) = default;
+    // The same picture at the same size, whichever decode of the photo it starts from: a display
+    // decode and the full-size image show the same photo.
+    bool showsTheSameAs(const DisplayRequest& other) const {
+        return key == other.key && parameters == other.parameters && rotation == other.rotation &&
+               crop == other.crop && targetLongEdge == other.targetLongEdge;
+    }
 };
 
 // A neighbour made display-ready: its developed image and, for a RAW source, the RAW development
@@ -45,7 +51,9 @@ public:
     std::size_t count() const { return entries_.size(); }
     bool contains(const DisplayRequest& request) const;
 
-    // What was made for exactly this request, which leaves the cache; a null image otherwise.
+    // What was made for this request, which leaves the cache; a null image otherwise. An image
+    // made from another decode of the photo serves too: the full-size image a neighbour was made
+    // from may have left its cache, or come, before the step onto it.
     DisplayReadyImage take(const DisplayRequest& request);
     void store(DisplayRequest request, DisplayReadyImage ready);
     // Drops every image whose request is not among the wanted ones.
