@@ -236,7 +236,8 @@ private:
     PhotoCanvasView* canvas_ = nullptr;
     PaintWatch watch_;
     int exifLayoutRequests_ = 0;
-    EventHook exifLayouts_{[this](QEvent* event) { exifLayoutRequests_ += event->type() == QEvent::LayoutRequest; }};
+    EventHook exifLayouts_{
+        [this](QEvent* event) { exifLayoutRequests_ += event->type() == QEvent::LayoutRequest; }};
     double listPaintedPixels_ = 0;
     EventHook listPaints_{[this](QEvent* event) {
         if (event->type() != QEvent::Paint) return;
@@ -326,7 +327,8 @@ struct HeldWalk {
         moved.disconnect();
         unpainted += !painted;
         // The pace after the first repeat (the first step waits a quarter of a second).
-        if (steps.size() > 2) paces.push_back(static_cast<double>(steps.size() - 2) / (steps.back() - steps[1]));
+        if (steps.size() > 2)
+            paces.push_back(static_cast<double>(steps.size() - 2) / (steps.back() - steps[1]));
     }
 
     void report(benchmark::State& state) {
@@ -339,8 +341,8 @@ struct HeldWalk {
         // The file list's repainted area per step, in rows of the list.
         state.counters["list_rows_painted_per_step"] =
             totalSteps ? listPixels / static_cast<double>(totalSteps) /
-                            (FileListPanelModel::kWidth * FileListRowModel::kRowHeight)
-                      : -1;
+                             (FileListPanelModel::kWidth * FileListRowModel::kRowHeight)
+                       : -1;
     }
 };
 
@@ -392,9 +394,10 @@ void mixedPhotos(const std::filesystem::path& folder) {
         char number[16];
         std::snprintf(number, sizeof number, "%05d_", i);
         // Numbered first, so that name order takes the kinds in turn.
-        const std::string name = number + (i % 3 == 0   ? std::string("IMG_")
-                                           : i % 3 == 1 ? std::string("DSC-")
-                                                        : std::string("Photo ")) +
+        const std::string name = number +
+                                 (i % 3 == 0   ? std::string("IMG_")
+                                  : i % 3 == 1 ? std::string("DSC-")
+                                               : std::string("Photo ")) +
                                  std::to_string(i * 7919 % 10007) + photo.extension().string();
         std::filesystem::create_hard_link(photo, folder / name);
     }

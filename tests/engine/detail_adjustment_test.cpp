@@ -120,7 +120,8 @@ TEST(DetailAdjustment, PlanesFollowTheIntegerFormulas) {
         all[4 * i + 1] = static_cast<std::uint8_t>(i >> 8);
         all[4 * i + 2] = static_cast<std::uint8_t>(i >> 16);
     }
-    const DetailPlane everyLuminance = DetailAdjustment::luminancePlane(all.data(), side, side, 4 * side, true);
+    const DetailPlane everyLuminance =
+        DetailAdjustment::luminancePlane(all.data(), side, side, 4 * side, true);
     const DetailPlane everyDark = DetailAdjustment::darkChannelPlane(all.data(), side, side, 4 * side, true);
     int wrong = 0;
     for (std::size_t i = 0; i < all.size() / 4; ++i) {
@@ -271,7 +272,8 @@ TEST(DetailAdjustment, ADetailPassCancelledAtAnyRowGivesNoImage) {
     for (int at : {1, 2, 40, 250, 299, 301, 450, 599}) {
         std::atomic<int> calls = 0;
         const CancellationProbe once = [&] { return ++calls == at; };
-        EXPECT_FALSE(ParameterAdjustment::applying(image, parameters, std::nullopt, MaskKindCatalog::current(), once))
+        EXPECT_FALSE(
+            ParameterAdjustment::applying(image, parameters, std::nullopt, MaskKindCatalog::current(), once))
             << at;
     }
     EXPECT_TRUE(ParameterAdjustment::applying(image, parameters, std::nullopt, MaskKindCatalog::current(),

@@ -120,8 +120,8 @@ TEST(DetailBoxBlur, VerticalRowsGoOnWhereTheyStoppedInRingsAndColumnPieces) {
                 std::copy_n(source.begin() + written * c.width, c.width, in.row(written));
             // The columns in two pieces, each with its own part of the sums.
             DetailBoxBlur::verticalRows(in, out, sums.data(), c.height, c.radius, 0, middle, from, to);
-            DetailBoxBlur::verticalRows(in, out, sums.data() + middle, c.height, c.radius, middle, c.width, from,
-                                        to);
+            DetailBoxBlur::verticalRows(in, out, sums.data() + middle, c.height, c.radius, middle, c.width,
+                                        from, to);
             for (int y = from; y < to; ++y)
                 std::copy_n(out.row(y), c.width, result.begin() + y * c.width);
             from = to;

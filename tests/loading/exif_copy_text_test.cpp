@@ -124,7 +124,8 @@ TEST(ExifCopyTextTest, LensSpecificationStandsAloneWithoutTheLens) {
     ExifDisplayValues values = defaultExample();
     EXPECT_EQ(ExifCopyText::make(values, {ExifCopyField::lensSpecification}), "24–70mm F2.8");
     values.lens.reset();
-    EXPECT_EQ(ExifCopyText::make(values, {ExifCopyField::lens, ExifCopyField::lensSpecification}), "24–70mm F2.8");
+    EXPECT_EQ(ExifCopyText::make(values, {ExifCopyField::lens, ExifCopyField::lensSpecification}),
+              "24–70mm F2.8");
     EXPECT_EQ(ExifCopyText::make(defaultExample(), {ExifCopyField::lens}), "L");
 }
 

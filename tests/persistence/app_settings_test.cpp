@@ -1,6 +1,6 @@
-#include "platform/app_identity.hpp"
 #include "persistence/app_settings.hpp"
 #include "persistence/preference_key.hpp"
+#include "platform/app_identity.hpp"
 #include "platform/atomic_file.hpp"
 #include "support/test_support.hpp"
 

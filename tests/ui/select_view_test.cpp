@@ -112,7 +112,8 @@ TEST_F(SelectViewTest, TheDeleteButtonOfACopyBDeletesOnlyThatCopy) {
         for (QEvent::Type type : {QEvent::MouseMove, QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
             QMouseEvent event(type, at, list->viewport()->mapToGlobal(at),
                               type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton,
-                              type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton, Qt::NoModifier);
+                              type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton,
+                              Qt::NoModifier);
             QApplication::sendEvent(list->viewport(), &event);
         }
     };
@@ -232,7 +233,7 @@ TEST_F(SelectViewTest, ListRowsWhoseLookChangedAreRedrawnAndNothingElse) {
     press(&window(), Qt::Key_Down);
     release(&window(), Qt::Key_Down);
     EXPECT_EQ(repaintedOnly({0, 1}), ""); // the current row moved
-    press(&window(), Qt::Key_Right); // a rotation badge
+    press(&window(), Qt::Key_Right);      // a rotation badge
     release(&window(), Qt::Key_Right);
     EXPECT_EQ(repaintedOnly({1}), "");
 }

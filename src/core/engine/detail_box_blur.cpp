@@ -137,7 +137,7 @@ __attribute__((target("avx2"))) void boxRowAvx2(const std::uint8_t* in, std::uin
 // The vector row needs its interior windows to divide by a multiply.
 bool vectorRow(int radius) {
     return hasAvx2() && static_cast<std::uint64_t>(2) * static_cast<std::uint64_t>(radius) + 1 <=
-                                  HalfUpMean::kMaxFastCount;
+                            HalfUpMean::kMaxFastCount;
 }
 
 constexpr int kRowsAhead = 8;
@@ -225,7 +225,9 @@ inline void boxColumns(const std::uint8_t* in, std::uint8_t* out, int width, int
     const bool inPlace = in == out;
     const int ringRows = std::min(r, height) + 2;
     std::vector<std::uint8_t> ring(inPlace ? static_cast<std::size_t>(ringRows) * columns : 0);
-    const auto ringRow = [&](int row) { return ring.data() + static_cast<std::size_t>(row % ringRows) * columns; };
+    const auto ringRow = [&](int row) {
+        return ring.data() + static_cast<std::size_t>(row % ringRows) * columns;
+    };
     std::vector<Sum> sums(columns);
     const auto rowOf = [&](int y) { return in + w * static_cast<std::size_t>(y) + c0; };
     sweepColumns<false>(
@@ -249,7 +251,7 @@ inline void ringColumns(const DetailPlane& in, DetailPlane& out, Sum* sums, int 
                         int c1, int from, int to) {
     const auto rowOf = [&](int y) { return in.row(y) + c0; };
     sweepColumns<true>(sums, c1 - c0, height, radius, from, to, rowOf, rowOf,
-                 [&](int y) { return out.row(y) + c0; });
+                       [&](int y) { return out.row(y) + c0; });
 }
 
 __attribute__((target("avx2"), flatten)) void ringColumnsAvx2(const DetailPlane& in, DetailPlane& out,

@@ -25,7 +25,7 @@ DetailPlane DetailPlane::forOverwrite(int width, int height) {
     plane.height_ = height;
     const std::size_t size = plane.size();
     plane.bytes_ = std::unique_ptr<std::uint8_t[], DetailPlaneRelease>(allocateLargeBytes(size).release(),
-                                                                      DetailPlaneRelease{size});
+                                                                       DetailPlaneRelease{size});
     const std::size_t live = liveBytesNow.fetch_add(size, std::memory_order_relaxed) + size;
     std::size_t most = mostLiveBytes.load(std::memory_order_relaxed);
     while (live > most && !mostLiveBytes.compare_exchange_weak(most, live, std::memory_order_relaxed)) {

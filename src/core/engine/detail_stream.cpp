@@ -63,9 +63,11 @@ struct DetailStream::Chain {
         DetailPlane& target = pass == 0 ? h2 : *out;
         const auto index = static_cast<std::size_t>(pass);
         if (!sums32[index].empty())
-            DetailBoxBlur::verticalRows(in, target, sums32[index].data() + c0, height, radius, c0, c1, from, to);
+            DetailBoxBlur::verticalRows(in, target, sums32[index].data() + c0, height, radius, c0, c1, from,
+                                        to);
         else
-            DetailBoxBlur::verticalRows(in, target, sums64[index].data() + c0, height, radius, c0, c1, from, to);
+            DetailBoxBlur::verticalRows(in, target, sums64[index].data() + c0, height, radius, c0, c1, from,
+                                        to);
     }
 };
 
@@ -103,11 +105,13 @@ DetailStream::DetailStream(std::uint8_t* bytes, int width, int height, std::size
         group.chains.push_back(chain.get());
         chains_.push_back(std::move(chain));
     };
-    add(luminance && plan.clarity != 0, longReach, Source::luminance, plan.clarityRadius, planes_.clarityBlur);
+    add(luminance && plan.clarity != 0, longReach, Source::luminance, plan.clarityRadius,
+        planes_.clarityBlur);
     add(plan.dehaze != 0, longReach, Source::darkChannel, plan.dehazeRadius, planes_.dehazeBlur);
-    add(luminance && (plan.texture != 0 || plan.clarity != 0), shortReach, Source::luminance, plan.textureRadius,
-        planes_.textureBlur);
-    add(luminance && plan.sharpenAmount != 0, shortReach, Source::luminance, plan.sharpRadius, planes_.sharpBlur);
+    add(luminance && (plan.texture != 0 || plan.clarity != 0), shortReach, Source::luminance,
+        plan.textureRadius, planes_.textureBlur);
+    add(luminance && plan.sharpenAmount != 0, shortReach, Source::luminance, plan.sharpRadius,
+        planes_.sharpBlur);
     add(luminance && plan.noiseLuminanceAmount != 0, shortReach, Source::luminance, plan.luminanceNoiseRadius,
         planes_.luminanceNoiseBlur);
     const bool colors = DetailAdjustment::needsColorPlanes(plan);
@@ -259,9 +263,7 @@ void DetailStream::run(const Rows& prepare, const Rows& finish) {
         // The rows a step prepares are written by one thread (the first step's, a step's worth
         // each): a fresh bitmap is faulted in as it is first written, and faults from every
         // thread at once wait for each other.
-        const int rows = kind == RowWork::prepare ? stepRows_
-                         : kind == RowWork::finish ? 1
-                                                   : kRowsPerPiece;
+        const int rows = kind == RowWork::prepare ? stepRows_ : kind == RowWork::finish ? 1 : kRowsPerPiece;
         for (int y = begin; y < end; y += rows)
             work.push_back({kind, index, y, std::min(end, y + rows)});
     };
@@ -315,8 +317,8 @@ void DetailStream::run(const Rows& prepare, const Rows& finish) {
             if (piece.kind == RowWork::vertical) {
                 const auto pass = static_cast<std::size_t>(piece.index);
                 Chain& chain = *chains_[pass / 2];
-                chain.vertical(static_cast<int>(pass % 2), height, piece.begin, piece.end, vertical[pass].from,
-                               vertical[pass].to);
+                chain.vertical(static_cast<int>(pass % 2), height, piece.begin, piece.end,
+                               vertical[pass].from, vertical[pass].to);
                 return;
             }
             if (piece.kind == RowWork::prepare) {

@@ -2,10 +2,10 @@
 
 #include "engine/first_sweep.hpp"
 #include "engine/mask_blend.hpp"
-#include "model/mask_weight_plan.hpp"
 #include "engine/row_bands.hpp"
 #include "engine/second_pass_stages.hpp"
 #include "model/mask_kind_catalog.hpp"
+#include "model/mask_weight_plan.hpp"
 #include "model/photo_parameters.hpp"
 #include "platform/draw_or_none.hpp"
 

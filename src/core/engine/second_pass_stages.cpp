@@ -15,8 +15,8 @@ SecondPassStages SecondPassStages::plan(const PhotoParameters& parameters, int w
 }
 
 void SecondPassStages::sweepInSteps(PixelBuffer& bitmap, const std::function<void(int, int)>& prepare,
-                                      const std::function<void(int, int)>& finish,
-                                      const std::function<bool()>& stop) {
+                                    const std::function<void(int, int)>& finish,
+                                    const std::function<bool()>& stop) {
     if (!detail_) {
         DetailBoxBlur::performParallelBands(bitmap.height(), true, prepare);
         if (!stop()) DetailBoxBlur::performParallelBands(bitmap.height(), true, finish);

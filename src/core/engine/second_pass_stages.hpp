@@ -36,9 +36,9 @@ public:
     // made from them; the detail stage's colour noise reduction is part of applyRow. No further
     // step is taken once stop() answers true.
     void sweepInSteps(PixelBuffer& bitmap, const std::function<void(int, int)>& prepare,
-                        const std::function<void(int, int)>& finish, const std::function<bool()>& stop);
+                      const std::function<void(int, int)>& finish, const std::function<bool()>& stop);
     // Runs the stages over row y of the bitmap. Read-only on the plans: called from every band
-    // (with planes, only for the rows of the strip being finished).
+    // (with planes, only for the rows of the step being finished).
     void applyRow(int y, std::uint8_t* row, int width) const;
 
 private:

@@ -1,9 +1,9 @@
 #pragma once
 
+#include "app/panel_resize_limits.hpp"
 #include "model/parameter_page.hpp"
 #include "model/photo.hpp"
 #include "shell/exif_panel_model.hpp"
-#include "app/panel_resize_limits.hpp"
 
 #include <array>
 #include <cstdint>

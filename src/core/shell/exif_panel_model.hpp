@@ -1,8 +1,8 @@
 #pragma once
 
-#include "model/exif_copy_field.hpp"
 #include "loading/exif_display_values.hpp"
 #include "loading/histogram_data.hpp"
+#include "model/exif_copy_field.hpp"
 #include "model/exif_metadata.hpp"
 #include "model/photo.hpp"
 #include "model/photo_source.hpp"

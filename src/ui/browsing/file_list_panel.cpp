@@ -350,7 +350,8 @@ void FileListPanel::refresh() {
     const QModelIndex top = list_->indexAt(view.topLeft());
     const QModelIndex bottom = list_->indexAt(view.bottomLeft());
     // Below the last row the view shows nothing.
-    if (top.isValid()) model_->refreshRows(top.row(), bottom.isValid() ? bottom.row() : model_->rowCount() - 1);
+    if (top.isValid())
+        model_->refreshRows(top.row(), bottom.isValid() ? bottom.row() : model_->rowCount() - 1);
     sortKey_->setText(QString::fromStdString(
         FileListPanelModel::sortKeyLabel(library ? library->sortKey() : state_.sortKey())));
     sortDirection_->setText((library ? library->sortAscending() : state_.sortAscending())

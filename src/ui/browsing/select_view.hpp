@@ -1,9 +1,9 @@
 #pragma once
 
-#include "view/adjustment_input_focus.hpp"
 #include "shell/hold_advance_repeater.hpp"
 #include "shell/key_dispatcher.hpp"
 #include "ui/platform/once_per_turn.hpp"
+#include "view/adjustment_input_focus.hpp"
 
 #include <QWidget>
 #include <functional>

@@ -163,7 +163,8 @@ void PhotoCanvasView::showEvent(QShowEvent*) {
         disconnect(screenChanged_);
         watchedWindow_ = window;
         if (window)
-            screenChanged_ = connect(window, &QWindow::screenChanged, this, [this] { reportDisplayMetrics(); });
+            screenChanged_ =
+                connect(window, &QWindow::screenChanged, this, [this] { reportDisplayMetrics(); });
     }
     reportDisplayMetrics();
     refresh();
