@@ -3,10 +3,10 @@
 #include <atomic>
 #include <future>
 #include <gtest/gtest.h>
+#include <sched.h>
 #include <sys/resource.h>
 #include <thread>
 #include <unistd.h>
-#include <utility>
 
 namespace sorvin {
 namespace {
@@ -15,17 +15,25 @@ int threadNiceness() {
     return ::getpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()));
 }
 
-// Off the calling thread, and below its priority, so that the main thread is never kept waiting
-// for a processor by background work.
+// Off the calling thread, below its priority and as batch work, so that the main thread is never
+// kept waiting for a processor by background work.
 TEST(ThreadPoolExecutorTest, RunsWorkOfBothPrioritiesOffTheCallingThreadAndBelowItsPriority) {
     ThreadPoolExecutor executor;
     for (const TaskPriority priority : {TaskPriority::userInitiated, TaskPriority::utility}) {
-        std::promise<std::pair<std::thread::id, int>> ranOn;
+        struct Worker {
+            std::thread::id thread;
+            int niceness;
+            int policy;
+        };
+        std::promise<Worker> ranOn;
         auto future = ranOn.get_future();
-        executor.run(priority, [&ranOn] { ranOn.set_value({std::this_thread::get_id(), threadNiceness()}); });
-        const auto [thread, niceness] = future.get();
-        EXPECT_NE(thread, std::this_thread::get_id());
-        EXPECT_GT(niceness, threadNiceness());
+        executor.run(priority, [&ranOn] {
+            ranOn.set_value({std::this_thread::get_id(), threadNiceness(), ::sched_getscheduler(0)});
+        });
+        const Worker worker = future.get();
+        EXPECT_NE(worker.thread, std::this_thread::get_id());
+        EXPECT_GT(worker.niceness, threadNiceness());
+        EXPECT_EQ(worker.policy, SCHED_BATCH);
     }
 }
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <condition_variable>
 #include <mutex>
+#include <sched.h>
 #include <sys/resource.h>
 #include <tbb/info.h>
 #include <tbb/task_arena.h>
@@ -21,8 +22,11 @@ int workerCount() {
 }
 
 // The workers run below the main thread's priority: a step the user waits for on the main thread
-// takes a processor from them at once instead of waiting for their turn to end. The threads
-// never ask their priority back, and threads they start (LibRaw's) inherit it.
+// takes a processor from them at once instead of waiting for their turn to end. A lower priority
+// alone does not do it: the scheduler still lets a worker finish its turn, and the main thread
+// woke to wait 10 to 13 ms for a processor while seven workers decoded. Marked as batch work, the
+// workers keep their share of the machine but no longer hold the processor against the main
+// thread. The threads never ask their priority back, and threads they start (LibRaw's) inherit it.
 class BackgroundPriority final : public tbb::task_scheduler_observer {
 public:
     static constexpr int niceness = 10;
@@ -31,7 +35,10 @@ public:
     }
     ~BackgroundPriority() override { observe(false); }
     void on_scheduler_entry(bool isWorker) override {
-        if (isWorker) ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), niceness);
+        if (!isWorker) return;
+        const sched_param parameters{};
+        ::sched_setscheduler(0, SCHED_BATCH, &parameters);
+        ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), niceness);
     }
 };
 
