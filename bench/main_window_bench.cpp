@@ -64,23 +64,12 @@ double seconds() {
     return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
 }
 
-// Counts the canvas's paints of the current photo's finished image, and when the last was.
-class PaintWatch final : public QObject {
-public:
-    std::function<bool()> showsCurrentPhoto;
+// The canvas's paints of the current photo's finished image: how many, when the last was, and
+// what to do after each.
+struct PaintWatch {
     std::function<void()> painted;
     int paints = 0;
     double lastPaint = 0;
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        if (event->type() == QEvent::Paint && showsCurrentPhoto && showsCurrentPhoto()) {
-            ++paints;
-            lastPaint = seconds();
-            if (painted) painted();
-        }
-        return QObject::eventFilter(watched, event);
-    }
 };
 
 // Hands each event of the widgets it watches to a function.
@@ -145,8 +134,7 @@ public:
             state_->jumpToStart();
         }
         canvas_ = window_->findChild<PhotoCanvasView*>();
-        watch_.showsCurrentPhoto = [this] { return canvasShowsCurrentPhoto(); };
-        canvas_->installEventFilter(&watch_);
+        canvas_->installEventFilter(&canvasPaints_);
         SelectView* screen = window_->rootView()->selectView();
         screen->exifPanel()->widget()->installEventFilter(&exifLayouts_);
         screen->fileList()->list()->viewport()->installEventFilter(&listPaints_);
@@ -235,6 +223,12 @@ private:
     std::unique_ptr<MainWindow> window_;
     PhotoCanvasView* canvas_ = nullptr;
     PaintWatch watch_;
+    EventHook canvasPaints_{[this](QEvent* event) {
+        if (event->type() != QEvent::Paint || !canvasShowsCurrentPhoto()) return;
+        ++watch_.paints;
+        watch_.lastPaint = seconds();
+        if (watch_.painted) watch_.painted();
+    }};
     int exifLayoutRequests_ = 0;
     EventHook exifLayouts_{
         [this](QEvent* event) { exifLayoutRequests_ += event->type() == QEvent::LayoutRequest; }};

@@ -162,8 +162,7 @@ TEST(DefaultsStore, OnlyAChangeOrAFailedWriteIsWritten) {
     EXPECT_EQ(*store.object("a")->integer(), 2);
     fs::remove(folder / "Sorvin");
     fs::rename(folder / "moved", folder / "Sorvin");
-    EXPECT_EQ(DefaultsStore(file).object("a")->floating() != nullptr, true)
-        << "the failed write left the file";
+    EXPECT_NE(DefaultsStore(file).object("a")->floating(), nullptr) << "the failed write left the file";
     store.set("a", 2);
     EXPECT_EQ(*DefaultsStore(file).object("a")->integer(), 2);
 }

@@ -126,7 +126,7 @@ void DefaultsStore::setAside() {
     }
 }
 
-void DefaultsStore::persistLocked() const {
+void DefaultsStore::persistLocked() {
     if (access_ == Access::ReadOnly || file_.empty()) return;
     auto object = nlohmann::json::object();
     for (const auto& [key, value] : stored_)

@@ -71,7 +71,7 @@ private:
     void setAside();
     // Stores the value; false when the store held it already.
     bool storeLocked(std::string_view key, const DefaultsValue& value);
-    void persistLocked() const;
+    void persistLocked();
 
     mutable std::mutex mutex_;
     std::filesystem::path file_;
@@ -79,7 +79,7 @@ private:
     Dictionary stored_;
     Dictionary registered_;
     std::optional<std::filesystem::path> setAside_;
-    mutable bool unsaved_ = false; // the last write failed
+    bool unsaved_ = false; // the last write failed
 };
 
 } // namespace sorvin
