@@ -42,14 +42,27 @@ public:
     }
 };
 
-} // namespace
-
-struct ThreadPoolExecutor::Arenas {
+// The arenas with their observers, one pair for the whole program and never taken down: an
+// observer switched off while a worker is still leaving its arena can lose oneTBB's record of it
+// (the sanitizer saw it leak when a program was started twice in one process).
+struct ProgramArenas {
     tbb::task_arena userInitiated{workerCount(), 0, tbb::task_arena::priority::normal};
     tbb::task_arena utility{workerCount(), 0, tbb::task_arena::priority::low};
     BackgroundPriority userInitiatedPriority{userInitiated};
     BackgroundPriority utilityPriority{utility};
-    // An arena does not wait for its enqueued work when it goes; the executor counts it itself.
+
+    static ProgramArenas& shared() {
+        static ProgramArenas* arenas = new ProgramArenas();
+        return *arenas;
+    }
+};
+
+} // namespace
+
+struct ThreadPoolExecutor::Arenas {
+    tbb::task_arena& userInitiated = ProgramArenas::shared().userInitiated;
+    tbb::task_arena& utility = ProgramArenas::shared().utility;
+    // An arena does not wait for its enqueued work; the executor counts its own.
     std::mutex mutex;
     std::condition_variable idle;
     std::size_t pending = 0;
