@@ -19,6 +19,7 @@
 #include "persistence/preference_key.hpp"
 #include "platform/background_executor.hpp"
 #include "platform/defaults_store.hpp"
+#include "platform/memory_return.hpp"
 #include "synthetic_photo.hpp"
 #include "ui/app/app_delegate.hpp"
 #include "ui/app/main_window.hpp"
@@ -53,6 +54,7 @@ QApplication& application() {
     static char name[] = "main_window_bench";
     static char* argv[] = {name, nullptr};
     static QApplication* app = [] {
+        MemoryReturn::configureAllocator(); // as the program does at start
         if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
         QApplication::setStyle(QStringLiteral("Fusion"));
         return new QApplication(argc, argv);

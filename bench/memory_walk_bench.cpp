@@ -69,6 +69,7 @@ std::filesystem::path folderOf(const std::filesystem::path& root, const std::str
 // What the application does, in this process.
 Figures walk(const std::filesystem::path& root, bool lowMemory) {
     MemoryReturn::configureAllocator(); // as the program does at start
+    MemoryReturn::trim();               // nor does a fresh program hold the blocks its parent kept
     bench::ServedMainQueue queue;
     ThreadPoolExecutor executor;
     NoPasteboard pasteboard;

@@ -36,6 +36,18 @@ TEST(LRUCacheTest, TheLeastRecentlyHitOrInsertedEntryGoesFirst) {
     EXPECT_EQ(cache.value("k2"), 20);
 }
 
+TEST(LRUCacheTest, MakingRoomDropsTheLeastRecentEntryOnlyWhenFull) {
+    Cache cache(2);
+    cache.insert(1, "a");
+    cache.makeRoomForOne();
+    EXPECT_EQ(cache.count(), 1u);
+    cache.insert(2, "b");
+    EXPECT_EQ(cache.value("a"), 1);
+    cache.makeRoomForOne();
+    EXPECT_TRUE(cache.contains("a"));
+    EXPECT_FALSE(cache.contains("b"));
+}
+
 TEST(LRUCacheTest, EmptyingKeepsTheClockRunning) {
     Cache cache(2);
     fill(cache, 2);

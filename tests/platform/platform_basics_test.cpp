@@ -1,9 +1,12 @@
 #include "platform/atomic_file.hpp"
 #include "platform/image.hpp"
+#include "platform/large_allocation.hpp"
 #include "platform/sha256.hpp"
 #include "platform/xdg_folders.hpp"
 #include "support/test_support.hpp"
 
+#include <algorithm>
+#include <cstring>
 #include <gtest/gtest.h>
 #include <set>
 #include <stdlib.h>
@@ -108,6 +111,40 @@ TEST(Image, NewBufferIsTransparentBlackAndFreezingKeepsThePixels) {
     EXPECT_EQ(copy.row(1)[11], 255);
     EXPECT_THROW(PixelBuffer(0, 5), std::length_error);
     EXPECT_THROW(PixelBuffer(100000, 100000), std::length_error);
+}
+
+// A walk through a folder frees and makes bitmaps of the same sizes at every step; a freed one is
+// taken again by the next of about its size, so no fresh memory is faulted in, and the kept ones
+// stay bounded.
+TEST(Image, AFreedPhotoSizedBitmapServesTheNextOfAboutItsSizeWithinABound) {
+    releaseKeptLargeBytes();
+    const std::uint8_t* first = nullptr;
+    {
+        PixelBuffer buffer(1000, 750);
+        std::memset(buffer.data(), 7, buffer.byteCount());
+        first = buffer.data();
+    }
+    EXPECT_GE(keptLargeBytes(), 3'000'000u);
+    {
+        PixelBuffer again(990, 750);
+        EXPECT_EQ(again.data(), first);
+        EXPECT_EQ(*std::max_element(again.data(), again.data() + again.byteCount()), 0); // still black
+    }
+    PixelBuffer half(500, 750); // too small to take a block twice its size
+    EXPECT_NE(half.data(), first);
+
+    std::size_t freed = 0;
+    {
+        std::vector<PixelBuffer> many;
+        for (int i = 0; i < 20; ++i) {
+            many.push_back(PixelBuffer::forOverwrite(4000, 1000));
+            freed += many.back().byteCount();
+        }
+    }
+    EXPECT_GT(keptLargeBytes(), 0u);
+    EXPECT_LT(keptLargeBytes(), freed / 2);
+    releaseKeptLargeBytes();
+    EXPECT_EQ(keptLargeBytes(), 0u);
 }
 
 } // namespace

@@ -15,7 +15,7 @@ std::atomic<std::size_t> mostLiveBytes{0};
 
 void DetailPlaneRelease::operator()(std::uint8_t* bytes) const noexcept {
     liveBytesNow.fetch_sub(size, std::memory_order_relaxed);
-    delete[] bytes;
+    this->bytes(bytes);
 }
 
 DetailPlane DetailPlane::forOverwrite(int width, int height) {
@@ -24,8 +24,10 @@ DetailPlane DetailPlane::forOverwrite(int width, int height) {
     plane.width_ = width;
     plane.height_ = height;
     const std::size_t size = plane.size();
-    plane.bytes_ = std::unique_ptr<std::uint8_t[], DetailPlaneRelease>(allocateLargeBytes(size).release(),
-                                                                       DetailPlaneRelease{size});
+    LargeBytes bytes = allocateLargeBytes(size);
+    const LargeBytesRelease release = bytes.get_deleter();
+    plane.bytes_ = std::unique_ptr<std::uint8_t[], DetailPlaneRelease>(bytes.release(),
+                                                                       DetailPlaneRelease{size, release});
     const std::size_t live = liveBytesNow.fetch_add(size, std::memory_order_relaxed) + size;
     std::size_t most = mostLiveBytes.load(std::memory_order_relaxed);
     while (live > most && !mostLiveBytes.compare_exchange_weak(most, live, std::memory_order_relaxed)) {

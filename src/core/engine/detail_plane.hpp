@@ -1,14 +1,17 @@
 #pragma once
 
+#include "platform/large_allocation.hpp"
+
 #include <cstddef>
 #include <cstdint>
 #include <memory>
 
 namespace sorvin {
 
-// Frees a plane's bytes and takes them off the count of live plane bytes.
+// Gives a plane's bytes back and takes them off the count of live plane bytes.
 struct DetailPlaneRelease {
     std::size_t size = 0;
+    LargeBytesRelease bytes;
     void operator()(std::uint8_t* bytes) const noexcept;
 };
 

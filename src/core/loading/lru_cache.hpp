@@ -33,12 +33,14 @@ public:
     void insert(Value value, const Key& key) {
         std::lock_guard guard(lock_);
         storage_.insert_or_assign(key, Entry{std::move(value), ++clock_});
-        if (storage_.size() <= capacity_) return;
-        auto oldest = storage_.begin();
-        for (auto it = storage_.begin(); it != storage_.end(); ++it) {
-            if (it->second.lastAccess < oldest->second.lastAccess) oldest = it;
-        }
-        storage_.erase(oldest);
+        if (storage_.size() > capacity_) eraseOldest();
+    }
+
+    // Drops the least recently used entry when the cache is full, so that the value about to be
+    // made for a new key can take the memory of the one it would evict anyway.
+    void makeRoomForOne() {
+        std::lock_guard guard(lock_);
+        if (!storage_.empty() && storage_.size() >= capacity_) eraseOldest();
     }
 
     // Leaves the order of the entries alone, so planning work never reorders the cache.
@@ -73,6 +75,14 @@ public:
     }
 
 private:
+    void eraseOldest() {
+        auto oldest = storage_.begin();
+        for (auto it = storage_.begin(); it != storage_.end(); ++it) {
+            if (it->second.lastAccess < oldest->second.lastAccess) oldest = it;
+        }
+        storage_.erase(oldest);
+    }
+
     struct Entry {
         Value value;
         std::uint64_t lastAccess;

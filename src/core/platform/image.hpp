@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/large_allocation.hpp"
+
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -29,7 +31,7 @@ private:
     friend class Image;
     int width_;
     int height_;
-    std::unique_ptr<std::uint8_t[]> bytes_;
+    LargeBytes bytes_;
 };
 
 // A finished bitmap: immutable and shared by every holder (caches, views, the engine). Same pixel
@@ -51,7 +53,7 @@ public:
 private:
     int width_;
     int height_;
-    std::unique_ptr<std::uint8_t[]> bytes_;
+    LargeBytes bytes_;
 };
 
 using SharedImage = std::shared_ptr<const Image>;

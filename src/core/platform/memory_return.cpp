@@ -1,5 +1,7 @@
 #include "platform/memory_return.hpp"
 
+#include "platform/large_allocation.hpp"
+
 #include <malloc.h>
 
 namespace sorvin::MemoryReturn {
@@ -14,6 +16,7 @@ void configureAllocator() {
 }
 
 void trim() {
+    releaseKeptLargeBytes();
     malloc_trim(0);
 }
 

@@ -8,8 +8,8 @@ namespace sorvin::MemoryReturn {
 // photos in its heaps, where freed pixels stay resident.
 void configureAllocator();
 
-// Hands the free memory of the C library's heaps back to the system: after a folder is closed or
-// the image caches are emptied.
+// Hands the photo-sized blocks kept for reuse and the free memory of the C library's heaps back to
+// the system: after a folder is closed or the image caches are emptied.
 void trim();
 
 } // namespace sorvin::MemoryReturn
