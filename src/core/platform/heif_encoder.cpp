@@ -1,5 +1,7 @@
 #include "platform/heif_encoder.hpp"
 
+#include "platform/large_allocation.hpp"
+
 #include <algorithm>
 #include <cstring>
 #include <libheif/heif.h>
@@ -112,8 +114,10 @@ std::optional<std::string> encode(SharedImage image, int quality, const std::str
     std::unique_ptr<heif_image, ImageDeleter> picture(rawImage);
     if (!fillPlanes(picture.get(), *image)) return std::nullopt;
     // Our hold on the bitmap ends here: when the caller handed over the last reference, it is freed
-    // before the encoder makes its own buffers.
+    // before the encoder makes its own buffers (several photos' worth), and so are the bitmaps kept
+    // for reuse, which would otherwise add to that peak.
     image.reset();
+    releaseKeptLargeBytes();
     if (!icc.empty() && !ok(heif_image_set_raw_color_profile(picture.get(), "prof", icc.data(), icc.size())))
         return std::nullopt;
 
