@@ -6,7 +6,9 @@
 #include "support/test_support.hpp"
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
+#include <thread>
 #include <gtest/gtest.h>
 #include <set>
 #include <stdlib.h>
@@ -143,6 +145,14 @@ TEST(Image, AFreedPhotoSizedBitmapServesTheNextOfAboutItsSizeWithinABound) {
     }
     EXPECT_GT(keptLargeBytes(), 0u);
     EXPECT_LT(keptLargeBytes(), freed / 2);
+    // An idle program holds none for long.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (keptLargeBytes() > 0 && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    EXPECT_EQ(keptLargeBytes(), 0u);
+
+    { PixelBuffer again(1000, 750); }
+    EXPECT_GT(keptLargeBytes(), 0u);
     releaseKeptLargeBytes();
     EXPECT_EQ(keptLargeBytes(), 0u);
 }

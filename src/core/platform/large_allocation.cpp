@@ -6,9 +6,9 @@
 #include <cstdlib>
 #include <mutex>
 #include <new>
+#include <pthread.h>
 #include <sys/mman.h>
 #include <thread>
-#include <unistd.h>
 #include <vector>
 
 #if defined(__SANITIZE_ADDRESS__)
@@ -41,8 +41,8 @@ constexpr std::size_t kPhotoSized = std::size_t{1} << 20;
 constexpr std::size_t kHugePageSized = std::size_t{8} << 20;
 // The most kept at once: a full-size 24 MP image and a display one.
 constexpr std::size_t kKeptLimit = std::size_t{128} << 20;
-// A block not taken again within this time is freed at the next allocation or release.
-constexpr auto kKeptFor = std::chrono::seconds(2);
+// A block not taken again within this time is given back: a held key steps ten times a second.
+constexpr auto kKeptFor = std::chrono::seconds(1);
 
 std::size_t roundedUp(std::size_t count, std::size_t unit) {
     return (count + unit - 1) / unit * unit;
@@ -67,99 +67,56 @@ void freeBlocks(const std::vector<KeptBlock>& blocks) {
     }
 }
 
-// Gives photo-sized blocks back to the system on a thread of its own. Unmapping one costs the
-// thread that does it a millisecond or more on a virtual machine (every processor running the
-// program must drop its mappings first), and the main thread frees the images it showed last.
-class Reclaimer {
-public:
-    // Without the room or the thread for that, they are freed here.
-    void free(std::vector<KeptBlock>&& blocks) noexcept {
-        if (blocks.empty()) return;
-        try {
-            std::lock_guard lock(mutex_);
-            // A child process of a fork has none of its parent's threads: it starts its own.
-            if (owner_ != getpid()) {
-                std::thread([this] { run(); }).detach();
-                owner_ = getpid();
-            }
-            pending_.insert(pending_.end(), blocks.begin(), blocks.end());
-        } catch (...) {
-            freeBlocks(blocks);
-            return;
-        }
-        wake_.notify_one();
-    }
-
-private:
-    [[noreturn]] void run() {
-        std::vector<KeptBlock> freeing;
-        for (;;) {
-            {
-                std::unique_lock lock(mutex_);
-                wake_.wait(lock, [this] { return !pending_.empty(); });
-                freeing.swap(pending_);
-            }
-            freeBlocks(freeing);
-            freeing.clear();
-        }
-    }
-
-    std::mutex mutex_;
-    std::condition_variable wake_;
-    std::vector<KeptBlock> pending_;
-    pid_t owner_ = 0;
-};
-
-// Never destroyed, like its thread: bitmaps may still be freed while the program's statics are
-// torn down.
-Reclaimer& reclaimer() {
-    static Reclaimer* instance = new Reclaimer;
-    return *instance;
-}
-
-// The photo-sized blocks freed lately, oldest first.
+// The photo-sized blocks freed lately, oldest first, and the thread that gives blocks back to the
+// system: unmapping one costs the thread that does it a millisecond or more on a virtual machine
+// (every processor running the program must drop its mappings first), and the main thread frees
+// the images it showed last. The thread also gives back the blocks that have not been taken again
+// for a while, so an idle program holds none.
 class KeptBlocks {
 public:
     // A kept block of at least `capacity` bytes and at most a quarter more, or null; `taken` is
     // set to its capacity.
     std::uint8_t* take(std::size_t capacity, std::size_t& taken) {
-        std::vector<KeptBlock> stale;
-        std::uint8_t* found = nullptr;
-        {
-            std::lock_guard lock(mutex_);
-            dropStale(stale);
-            auto best = blocks_.end();
-            for (auto it = blocks_.begin(); it != blocks_.end(); ++it) {
-                if (it->capacity < capacity || it->capacity > capacity + capacity / 4) continue;
-                if (best == blocks_.end() || it->capacity <= best->capacity) best = it;
-            }
-            if (best != blocks_.end()) {
-                found = best->bytes;
-                taken = best->capacity;
-                bytes_ -= best->capacity;
-                blocks_.erase(best);
-            }
+        std::lock_guard lock(mutex_);
+        auto best = blocks_.end();
+        for (auto it = blocks_.begin(); it != blocks_.end(); ++it) {
+            if (it->capacity < capacity || it->capacity > capacity + capacity / 4) continue;
+            if (best == blocks_.end() || it->capacity <= best->capacity) best = it;
         }
-        reclaimer().free(std::move(stale));
+        if (best == blocks_.end()) return nullptr;
+        taken = best->capacity;
+        std::uint8_t* found = best->bytes;
+        bytes_ -= best->capacity;
+        blocks_.erase(best);
         return found;
     }
 
-    void keep(std::uint8_t* bytes, std::size_t capacity) {
-        std::vector<KeptBlock> freed;
-        {
+    // Past the bound, the oldest kept blocks go back to the system. Without the room or the thread
+    // for keeping it, the block is freed here.
+    void keep(std::uint8_t* bytes, std::size_t capacity) noexcept {
+        bool kept = false;
+        try {
             std::lock_guard lock(mutex_);
-            dropStale(freed);
+            startThread();
             blocks_.push_back({bytes, capacity, std::chrono::steady_clock::now()});
             bytes_ += capacity;
+            kept = true;
             while (bytes_ > kKeptLimit) {
+                freeing_.push_back(blocks_.front());
                 bytes_ -= blocks_.front().capacity;
-                freed.push_back(blocks_.front());
                 blocks_.erase(blocks_.begin());
             }
+        } catch (...) {
+            if (!kept) {
+                SORVIN_UNPOISON(bytes, capacity);
+                std::free(bytes);
+                return;
+            }
         }
-        reclaimer().free(std::move(freed));
+        wake_.notify_one();
     }
 
+    // Frees every kept block on the calling thread.
     void releaseAll() {
         std::vector<KeptBlock> freed;
         {
@@ -175,24 +132,65 @@ public:
         return bytes_;
     }
 
+    // Around a fork: the child gets the list whole, and fresh locks in place of the ones the
+    // parent's thread may have been waiting on; it has none of its parent's threads, so it starts
+    // its own when it first keeps a block.
+    void beforeFork() { mutex_.lock(); }
+    void afterForkInParent() { mutex_.unlock(); }
+    void afterForkInChild() {
+        new (&mutex_) std::mutex;
+        new (&wake_) std::condition_variable;
+        threadStarted_ = false;
+    }
+
 private:
-    void dropStale(std::vector<KeptBlock>& freed) {
-        const auto oldest = std::chrono::steady_clock::now() - kKeptFor;
-        while (!blocks_.empty() && blocks_.front().since < oldest) {
-            bytes_ -= blocks_.front().capacity;
-            freed.push_back(blocks_.front());
-            blocks_.erase(blocks_.begin());
+    void startThread() {
+        if (threadStarted_) return;
+        std::thread([this] { run(); }).detach();
+        threadStarted_ = true;
+    }
+
+    [[noreturn]] void run() {
+        std::vector<KeptBlock> freeing;
+        for (;;) {
+            {
+                std::unique_lock lock(mutex_);
+                if (blocks_.empty())
+                    wake_.wait(lock, [this] { return !freeing_.empty() || !blocks_.empty(); });
+                else
+                    wake_.wait_until(lock, blocks_.front().since + kKeptFor,
+                                     [this] { return !freeing_.empty(); });
+                const auto oldest = std::chrono::steady_clock::now() - kKeptFor;
+                while (!blocks_.empty() && blocks_.front().since <= oldest) {
+                    freeing.push_back(blocks_.front());
+                    bytes_ -= blocks_.front().capacity;
+                    blocks_.erase(blocks_.begin());
+                }
+                freeing.insert(freeing.end(), freeing_.begin(), freeing_.end());
+                freeing_.clear();
+            }
+            freeBlocks(freeing);
+            freeing.clear();
         }
     }
 
     std::mutex mutex_;
+    std::condition_variable wake_;
     std::vector<KeptBlock> blocks_;
+    std::vector<KeptBlock> freeing_; // for the thread to give back
     std::size_t bytes_ = 0;
+    bool threadStarted_ = false;
 };
 
-// Never destroyed, for the same reason.
+// Never destroyed, like its thread: bitmaps may still be freed while the program's statics are
+// torn down.
 KeptBlocks& keptBlocks() {
-    static KeptBlocks* blocks = new KeptBlocks;
+    static KeptBlocks* blocks = [] {
+        auto* made = new KeptBlocks;
+        pthread_atfork([] { keptBlocks().beforeFork(); }, [] { keptBlocks().afterForkInParent(); },
+                       [] { keptBlocks().afterForkInChild(); });
+        return made;
+    }();
     return *blocks;
 }
 } // namespace
@@ -204,12 +202,7 @@ void LargeBytesRelease::operator()(std::uint8_t* bytes) const noexcept {
         return;
     }
     SORVIN_POISON(bytes, capacity);
-    try {
-        keptBlocks().keep(bytes, capacity);
-    } catch (...) { // no room to note it: give it back here
-        SORVIN_UNPOISON(bytes, capacity);
-        std::free(bytes);
-    }
+    keptBlocks().keep(bytes, capacity);
 }
 
 LargeBytes allocateLargeBytes(std::size_t count) {
