@@ -41,8 +41,9 @@ constexpr std::size_t kPhotoSized = std::size_t{1} << 20;
 constexpr std::size_t kHugePageSized = std::size_t{8} << 20;
 // The most kept at once: a full-size 24 MP image and a display one.
 constexpr std::size_t kKeptLimit = std::size_t{128} << 20;
-// A block not taken again within this time is given back: a held key steps ten times a second.
-constexpr auto kKeptFor = std::chrono::seconds(1);
+// A block not taken again within this time is given back: long enough for a photographer who steps
+// through a folder by hand, not only with a held key.
+constexpr auto kKeptFor = std::chrono::seconds(2);
 
 std::size_t roundedUp(std::size_t count, std::size_t unit) {
     return (count + unit - 1) / unit * unit;
