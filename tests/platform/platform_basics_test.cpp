@@ -8,12 +8,12 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
-#include <thread>
 #include <gtest/gtest.h>
 #include <set>
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 namespace sorvin {

@@ -2,7 +2,6 @@
 
 #include <chrono>
 #include <condition_variable>
-#include <cstdio>
 #include <cstdlib>
 #include <mutex>
 #include <new>
@@ -102,11 +101,8 @@ public:
             blocks_.push_back({bytes, capacity, std::chrono::steady_clock::now()});
             bytes_ += capacity;
             kept = true;
-            while (bytes_ > kKeptLimit) {
-                freeing_.push_back(blocks_.front());
-                bytes_ -= blocks_.front().capacity;
-                blocks_.erase(blocks_.begin());
-            }
+            while (bytes_ > kKeptLimit)
+                retireOldest(freeing_);
         } catch (...) {
             if (!kept) {
                 SORVIN_UNPOISON(bytes, capacity);
@@ -145,6 +141,13 @@ public:
     }
 
 private:
+    // Moves the oldest kept block to the blocks to give back.
+    void retireOldest(std::vector<KeptBlock>& into) {
+        into.push_back(blocks_.front());
+        bytes_ -= blocks_.front().capacity;
+        blocks_.erase(blocks_.begin());
+    }
+
     void startThread() {
         if (threadStarted_) return;
         std::thread([this] { run(); }).detach();
@@ -162,11 +165,8 @@ private:
                     wake_.wait_until(lock, blocks_.front().since + kKeptFor,
                                      [this] { return !freeing_.empty(); });
                 const auto oldest = std::chrono::steady_clock::now() - kKeptFor;
-                while (!blocks_.empty() && blocks_.front().since <= oldest) {
-                    freeing.push_back(blocks_.front());
-                    bytes_ -= blocks_.front().capacity;
-                    blocks_.erase(blocks_.begin());
-                }
+                while (!blocks_.empty() && blocks_.front().since <= oldest)
+                    retireOldest(freeing);
                 freeing.insert(freeing.end(), freeing_.begin(), freeing_.end());
                 freeing_.clear();
             }
