@@ -1,14 +1,13 @@
 #include "platform/background_executor.hpp"
 
+#include "platform/thread_priority.hpp"
+
 #include <algorithm>
 #include <condition_variable>
 #include <mutex>
-#include <sched.h>
-#include <sys/resource.h>
 #include <tbb/info.h>
 #include <tbb/task_arena.h>
 #include <tbb/task_scheduler_observer.h>
-#include <unistd.h>
 
 namespace sorvin {
 
@@ -21,24 +20,15 @@ int workerCount() {
     return std::max(1, tbb::info::default_concurrency() - 1);
 }
 
-// The workers run below the main thread's priority: a step the user waits for on the main thread
-// takes a processor from them at once instead of waiting for their turn to end. A lower priority
-// alone does not do it: the scheduler still lets a worker finish its turn, and the main thread
-// woke to wait 10 to 13 ms for a processor while seven workers decoded. Marked as batch work, the
-// workers keep their share of the machine but no longer hold the processor against the main
-// thread. The threads never ask their priority back, and threads they start (LibRaw's) inherit it.
+// The workers run below the main thread (see runBelowMainThread).
 class BackgroundPriority final : public tbb::task_scheduler_observer {
 public:
-    static constexpr int niceness = 10;
     explicit BackgroundPriority(tbb::task_arena& arena) : tbb::task_scheduler_observer(arena) {
         observe(true);
     }
     ~BackgroundPriority() override { observe(false); }
     void on_scheduler_entry(bool isWorker) override {
-        if (!isWorker) return;
-        const sched_param parameters{};
-        ::sched_setscheduler(0, SCHED_BATCH, &parameters);
-        ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), niceness);
+        if (isWorker) runBelowMainThread();
     }
 };
 

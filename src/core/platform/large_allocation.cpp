@@ -1,5 +1,7 @@
 #include "platform/large_allocation.hpp"
 
+#include "platform/thread_priority.hpp"
+
 #include <chrono>
 #include <condition_variable>
 #include <cstdlib>
@@ -154,7 +156,10 @@ private:
         threadStarted_ = true;
     }
 
+    // The thread runs below the main thread: unmapping a photo's block can take it several
+    // milliseconds, which must not be taken from a step.
     [[noreturn]] void run() {
+        runBelowMainThread();
         std::vector<KeptBlock> freeing;
         for (;;) {
             {
