@@ -1,6 +1,7 @@
 #include "platform/atomic_file.hpp"
 #include "platform/image.hpp"
 #include "platform/large_allocation.hpp"
+#include "platform/regular_file.hpp"
 #include "platform/sha256.hpp"
 #include "platform/xdg_folders.hpp"
 #include "support/test_support.hpp"
@@ -8,6 +9,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
+#include <fstream>
 #include <gtest/gtest.h>
 #include <set>
 #include <stdlib.h>
@@ -55,6 +57,38 @@ TEST(AtomicFile, ReadRefusesOversizedFilesAndAnythingButAFileWithoutWaiting) {
     std::filesystem::create_symlink("/dev/null", folder / "empty device");
     for (const char* name : {"fifo", "fifo link", "endless", "empty device"})
         EXPECT_THROW(AtomicFile::read(folder / name), std::system_error) << name;
+}
+
+// A photo's file read whole takes the block of the one read before it: it must come back with its
+// own bytes and nothing of the other's.
+TEST(RegularFile, ReadsWholeFilesIntoReusedBlocksAndRefusesOneThatGrew) {
+    test::TemporaryFolder folder;
+    const auto read = [&](const std::string& name, const std::string& content) {
+        AtomicFile::write(folder / name, content);
+        const auto file = RegularFile::open(folder / name, 1u << 30);
+        return file ? file->readAll() : std::nullopt;
+    };
+    releaseKeptLargeBytes();
+    const std::uint8_t* first = nullptr;
+    {
+        const auto bytes = read("a.jpg", std::string(1'600'000, 'a'));
+        ASSERT_TRUE(bytes);
+        first = bytes->bytes.get();
+    }
+    const auto second = read("b.jpg", std::string(1'500'000, 'b') + "end");
+    ASSERT_TRUE(second);
+    EXPECT_EQ(second->bytes.get(), first);
+    EXPECT_EQ(std::string(second->span().begin(), second->span().end()), std::string(1'500'000, 'b') + "end");
+    const auto empty = read("empty.jpg", "");
+    ASSERT_TRUE(empty);
+    EXPECT_EQ(empty->size, 0u);
+
+    AtomicFile::write(folder / "growing.jpg", "short");
+    const auto growing = RegularFile::open(folder / "growing.jpg", 1u << 30);
+    ASSERT_TRUE(growing);
+    std::ofstream(folder / "growing.jpg", std::ios::app) << " and more"; // after it was measured
+    EXPECT_FALSE(growing->readAll());
+    releaseKeptLargeBytes();
 }
 
 // Killed processes leave their temporary files behind; the next save of the same file removes

@@ -6,7 +6,6 @@
 #include <fcntl.h>
 #include <functional>
 #include <unistd.h>
-#include <vector>
 
 namespace sorvin {
 
@@ -148,12 +147,13 @@ LegacyEmbeddedThumbnailCleaner::thumbnailReference(Bytes data) {
 }
 
 void LegacyEmbeddedThumbnailCleaner::cleanIfNeeded(const std::filesystem::path& file) {
-    std::vector<std::uint8_t> bytes;
+    std::optional<FileBytes> bytes;
     {
         const auto opened = RegularFile::open(file, kMaximumFileBytes);
-        if (!opened || !opened->readAll(bytes)) return;
+        if (opened) bytes = opened->readAll();
     } // closed before the file is written
-    const Bytes data(bytes);
+    if (!bytes) return;
+    const Bytes data = bytes->span();
     const auto reference = thumbnailReference(data);
     if (!reference) return;
     const auto start = advanced(data, reference->tiffBase, reference->offset);

@@ -45,9 +45,10 @@ FileContent readContent(const PhotoAsset& asset) {
     const std::span<const std::uint8_t> start(head.data(), headSize);
 
     if (HeifFile::looksLikeHeif(start)) {
-        std::vector<std::uint8_t> bytes;
-        if (file->size() > kMaxHeifBytes || !file->readAll(bytes)) return content;
-        const auto heif = HeifFile::open(bytes);
+        if (file->size() > kMaxHeifBytes) return content;
+        const auto bytes = file->readAll();
+        if (!bytes) return content;
+        const auto heif = HeifFile::open(bytes->span());
         if (!heif) return content;
         if (const auto block = heif->exifTiffBlock()) content.tags = ExifTags::fromTiffBlock(*block);
         content.pixelWidth = heif->width();

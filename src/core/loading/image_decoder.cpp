@@ -12,7 +12,6 @@
 #include <cmath>
 #include <limits>
 #include <new>
-#include <vector>
 
 namespace sorvin {
 
@@ -74,9 +73,9 @@ SharedImage decodeFile(const Photo& photo, std::optional<PhotoSource> source, in
     if (JpegDecoder::looksLikeJpeg(start) || HeifFile::looksLikeHeif(start)) {
         if (file->size() > ImageDecoder::kMaxFileBytes) return nullptr;
         try {
-            std::vector<std::uint8_t> bytes;
-            if (!file->readAll(bytes)) return nullptr;
-            return decodeBytes(bytes, minimumLongEdge, maximumPixelSize, isCancelled);
+            const auto bytes = file->readAll();
+            if (!bytes) return nullptr;
+            return decodeBytes(bytes->span(), minimumLongEdge, maximumPixelSize, isCancelled);
         } catch (const std::bad_alloc&) {
             return nullptr;
         }

@@ -15,10 +15,10 @@ struct LargeBytesRelease {
 
 using LargeBytes = std::unique_ptr<std::uint8_t[], LargeBytesRelease>;
 
-// Uninitialised bytes for a bitmap or a plane. A fresh photo-sized block costs one page fault (and
-// one page of clearing by the kernel) per 4 KiB on first touch, which outweighs copying it; blocks
-// of 8 MiB and more ask for huge pages, one fault per 2 MiB. Only a hint: where the system has none,
-// nothing changes.
+// Uninitialised bytes for a bitmap, a plane or a file read whole. A fresh photo-sized block costs
+// one page fault (and one page of clearing by the kernel) per 4 KiB on first touch, which outweighs
+// copying it; blocks of 8 MiB and more ask for huge pages, one fault per 2 MiB. Only a hint: where
+// the system has none, nothing changes.
 //
 // Walking a folder frees and makes bitmaps of the same few sizes at every step. On a virtual machine,
 // faulting fresh memory in at that rate holds up the memory accesses of every other thread (the

@@ -65,12 +65,13 @@ bool RegularFile::readAt(std::uint64_t offset, void* into, std::size_t count) co
     return true;
 }
 
-bool RegularFile::readAll(std::vector<std::uint8_t>& into) const {
-    into.resize(static_cast<std::size_t>(size_));
-    if (!readAt(0, into.data(), into.size())) return false;
+std::optional<FileBytes> RegularFile::readAll() const {
+    FileBytes content{allocateLargeBytes(static_cast<std::size_t>(size_)), static_cast<std::size_t>(size_)};
+    if (!readAt(0, content.bytes.get(), content.size)) return std::nullopt;
     // One more byte means the file grew after we measured it: its content is not the one we sized.
     std::uint8_t extra;
-    return ::pread(fd_, &extra, 1, static_cast<off_t>(size_)) == 0;
+    if (::pread(fd_, &extra, 1, static_cast<off_t>(size_)) != 0) return std::nullopt;
+    return content;
 }
 
 std::string RegularFile::descriptorPath() const {

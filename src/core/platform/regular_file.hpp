@@ -1,14 +1,24 @@
 #pragma once
 
+#include "platform/large_allocation.hpp"
+
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
 #include <optional>
+#include <span>
 #include <string>
 #include <system_error>
-#include <vector>
 
 namespace sorvin {
+
+// A file's whole content.
+struct FileBytes {
+    LargeBytes bytes;
+    std::size_t size = 0;
+
+    std::span<const std::uint8_t> span() const { return {bytes.get(), size}; }
+};
 
 // A regular file opened for reading untrusted content. Opening never blocks (a FIFO or device that
 // took a photo's name is refused, not waited on), and the size is known up front so readers can
@@ -33,8 +43,10 @@ public:
 
     // Reads exactly count bytes at offset; false on a short read or an error.
     bool readAt(std::uint64_t offset, void* into, std::size_t count) const;
-    // Replaces the buffer's content with the whole file; false when the file changed size under us.
-    bool readAll(std::vector<std::uint8_t>& into) const;
+    // The whole file; nothing when it changed size under us. A photo's file is read at every step
+    // through a folder, so its block is kept for the next file of about its size once freed, like a
+    // bitmap's (see allocateLargeBytes), instead of being faulted in fresh each time.
+    std::optional<FileBytes> readAll() const;
 
     // A path naming this very open file, for libraries that insist on opening files themselves:
     // they get the checked file even if the name is replaced in the meantime.
