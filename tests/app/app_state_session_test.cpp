@@ -140,6 +140,16 @@ TEST_F(AppStateSession, ChangesAreWrittenHalfASecondAfterTheLastAndAtLatestTwoAf
     std::filesystem::remove(record());
     queue.advance(1.0);
     EXPECT_FALSE(std::filesystem::exists(record())) << "nothing was left to write";
+
+    // A held key's steps: a save due just after a step waits until its photo has had a frame, and
+    // the steps that follow do not put the deadline off.
+    for (int i = 0; i <= 20; ++i) {
+        state().move(i % 2 == 0 ? 1 : -1);
+        queue.advance(i < 19 ? 0.1 : i == 19 ? 0.095 : 0.006); // the last step 5 ms before the deadline
+    }
+    EXPECT_FALSE(std::filesystem::exists(record())) << "written in the frame after a step";
+    queue.advance(0.011);
+    EXPECT_TRUE(std::filesystem::exists(record()));
 }
 
 TEST_F(AppStateSession, QuittingSavesAtOnceAndThePendingSaveNeverRuns) {

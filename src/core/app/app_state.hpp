@@ -42,6 +42,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <limits>
 #include <memory>
 #include <optional>
 #include <string>
@@ -147,6 +148,8 @@ public:
     static constexpr double kSaveDelay = 0.5;
     // Steady edits still reach the disk this long after the first unsaved one.
     static constexpr double kSaveDeadline = 2.0;
+    // A timed save keeps out of the frame after a change of photo (see postSave).
+    static constexpr double kSaveAfterPhotoChange = 1.0 / 60;
     static constexpr double kToastFade = 0.3;
     static constexpr double kHeartShown = 0.35;
     static constexpr double kHeartFade = 0.15;
@@ -413,6 +416,9 @@ private:
     void didChangePhoto();
     void didChangeRetouchSlot();
     void photoSideEffects(bool photoChanged);
+    // A timed save, due after the delay; `deadline` tells the deadline's timer from the debounce's.
+    MainQueue::Timer postSave(double delay, bool deadline);
+    void saveOutsideAPhotosFirstFrame(bool deadline);
     bool pageMayStay(ParameterPage page, ParameterEditTarget target, bool isRaw) const;
     ParameterPage checkedPage(ParameterPage page, ParameterEditTarget target, bool isRaw) const;
     bool preferFullResolution() const;
@@ -532,6 +538,8 @@ private:
     std::shared_ptr<ScanCancellationToken> scanCancellation_;
     MainQueue::Timer saveTimer_;
     std::optional<MainQueue::Timer> saveDeadlineTimer_; // set from the first unsaved change on
+    // When the current photo last changed, on the main queue's clock.
+    double photoChangedAt_ = -std::numeric_limits<double>::infinity();
     MainQueue::Timer toastTimer_;
     MainQueue::Timer heartFeedbackTimer_;
     std::uint64_t nextHeartFeedbackID_ = 1;

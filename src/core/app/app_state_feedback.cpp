@@ -71,8 +71,25 @@ void AppState::showHeartFeedback(HeartFeedbackKind kind) {
 // written at the latest two seconds after the first of them.
 void AppState::scheduleSave() {
     saveTimer_.cancel();
-    saveTimer_ = mainQueue_.postAfter(kSaveDelay, weakly([this] { saveNow(); }));
-    if (!saveDeadlineTimer_) saveDeadlineTimer_ = mainQueue_.postAfter(kSaveDeadline, weakly([this] { saveNow(); }));
+    saveTimer_ = postSave(kSaveDelay, false);
+    if (!saveDeadlineTimer_) saveDeadlineTimer_ = postSave(kSaveDeadline, true);
+}
+
+// A save that falls due in the frame after a change of photo waits for the frame to end: written
+// between a step of a held key and the paint of its photo, it would hold the photo back by as long
+// as the write takes (the fsyncs alone took up to 25 ms on a busy machine). A step that follows
+// re-arms the debounce as any change does, but not the deadline.
+MainQueue::Timer AppState::postSave(double delay, bool deadline) {
+    return mainQueue_.postAfter(delay, weakly([this, deadline] { saveOutsideAPhotosFirstFrame(deadline); }));
+}
+
+void AppState::saveOutsideAPhotosFirstFrame(bool deadline) {
+    const double wait = photoChangedAt_ + kSaveAfterPhotoChange - mainQueue_.now();
+    if (wait <= 0) {
+        saveNow();
+        return;
+    }
+    (deadline ? *saveDeadlineTimer_ : saveTimer_) = postSave(wait, deadline);
 }
 
 bool AppState::saveNow() {

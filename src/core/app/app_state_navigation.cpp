@@ -69,6 +69,7 @@ void AppState::didChangeRetouchSlot() {
 }
 
 void AppState::photoSideEffects(bool photoChanged) {
+    photoChangedAt_ = mainQueue_.now();
     endOriginalPreview();
     cancelOriginalPreviewPreparation();
     imageLoader_.discardOriginalPreview();
