@@ -77,8 +77,8 @@ void AppState::scheduleSave() {
 
 // A save that falls due in the frame after a change of photo waits for the frame to end: written
 // between a step of a held key and the paint of its photo, it would hold the photo back by as long
-// as the write takes (the fsyncs alone took up to 25 ms on a busy machine). A step that follows
-// re-arms the debounce as any change does, but not the deadline.
+// as the write and its fsyncs take (on a busy machine such a step was painted 25 ms late). A step
+// that follows re-arms the debounce as any change does, but not the deadline.
 MainQueue::Timer AppState::postSave(double delay, bool deadline) {
     return mainQueue_.postAfter(delay, weakly([this, deadline] { saveOutsideAPhotosFirstFrame(deadline); }));
 }
