@@ -9,6 +9,9 @@
 //   pace reached (the slowest of the rounds), the delay from each step to the paint of its photo,
 //   the photos passed before theirs was painted, how often the EXIF panel laid itself out and how
 //   much of the file list was repainted per step;
+// - HeldKeyOnABusyMachine: Down held at 10 steps per second over the developed photos while as many
+//   threads as the machine has cores spin at the program's priority, as another busy program of the
+//   same session would (a build started from the same terminal);
 // - HeldKeyMixed: the same at 30 steps per second over a folder of 5,000 photos of every kind (the
 //   24 MP JPEG and each sample JPEG, HEIF, NEF and DNG in turn, as hard links under names of their
 //   own, in name order), undeveloped;
@@ -36,12 +39,14 @@
 #include <QKeyEvent>
 #include <QTimer>
 #include <algorithm>
+#include <atomic>
 #include <benchmark/benchmark.h>
 #include <cctype>
 #include <chrono>
 #include <cstring>
 #include <functional>
 #include <memory>
+#include <thread>
 #include <vector>
 
 namespace sorvin {
@@ -357,6 +362,40 @@ BENCHMARK(HeldKey)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime()
     ->Iterations(3);
+
+// As many busy threads as the machine has cores, for as long as it lives.
+class BusyMachine {
+public:
+    BusyMachine() {
+        for (unsigned i = 0; i < std::max(1U, std::thread::hardware_concurrency()); ++i)
+            threads_.emplace_back([this] {
+                while (!stop_.load(std::memory_order_relaxed)) {
+                }
+            });
+    }
+    ~BusyMachine() {
+        stop_ = true;
+        for (std::thread& thread : threads_)
+            thread.join();
+    }
+    BusyMachine(const BusyMachine&) = delete;
+    BusyMachine& operator=(const BusyMachine&) = delete;
+
+private:
+    std::atomic<bool> stop_ = false;
+    std::vector<std::thread> threads_;
+};
+
+// Down held at 10 steps per second for 20 steps, three rounds, on a busy machine.
+void HeldKeyOnABusyMachine(benchmark::State& state) {
+    Window window(true, 10);
+    HeldWalk walk;
+    const BusyMachine busy;
+    for (auto _ : state)
+        walk.walk(window, 20);
+    walk.report(state);
+}
+BENCHMARK(HeldKeyOnABusyMachine)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 
 // The photos of the mixed folder: the 24 MP JPEG, then every sample JPEG, HEIF, NEF and DNG.
 std::vector<std::filesystem::path> photosOfEveryKind(const std::filesystem::path& copies) {
