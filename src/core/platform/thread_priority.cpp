@@ -8,12 +8,12 @@
 namespace sorvin {
 
 void runBelowMainThread() {
-    // A little below the main thread's priority, whatever the program was started with.
-    constexpr int stepsBelow = 2;
-    const int mainThread = ::getpriority(PRIO_PROCESS, static_cast<id_t>(::getpid()));
+    // A little below the main thread's priority, whatever the program was started with; read once,
+    // since workers come here every time they join an arena.
+    static const int niceness = std::min(19, ::getpriority(PRIO_PROCESS, static_cast<id_t>(::getpid())) + 2);
     const sched_param parameters{};
     ::sched_setscheduler(0, SCHED_BATCH, &parameters);
-    ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), std::min(19, mainThread + stepsBelow));
+    ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), niceness);
 }
 
 } // namespace sorvin
