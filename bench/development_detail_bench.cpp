@@ -13,9 +13,9 @@
 
 #include <benchmark/benchmark.h>
 #include <cstring>
-#include <memory>
 #include <random>
 #include <tbb/global_control.h>
+#include <tbb/task_arena.h>
 
 namespace sorvin {
 namespace {
@@ -43,11 +43,15 @@ const SharedImage& imageFor(const benchmark::State& state) {
     return state.range(0) == full->width() && state.range(1) == full->height() ? full : display;
 }
 
-// Arguments: width, height, threads (0 = all cores).
-std::unique_ptr<tbb::global_control> limitThreads(const benchmark::State& state) {
-    if (state.range(2) == 0) return nullptr;
-    return std::make_unique<tbb::global_control>(tbb::global_control::max_allowed_parallelism,
-                                                 static_cast<std::size_t>(state.range(2)));
+// Arguments: width, height, threads (0 = all cores). Runs body in an arena of that many threads,
+// as on a machine with that many cores: the stages see how many threads they have.
+template <typename Body>
+void onThreads(const benchmark::State& state, const Body& body) {
+    if (state.range(2) == 0) return body();
+    const auto threads = static_cast<int>(state.range(2));
+    const tbb::global_control limit(tbb::global_control::max_allowed_parallelism,
+                                    static_cast<std::size_t>(threads));
+    tbb::task_arena(threads).execute(body);
 }
 
 void setCounters(benchmark::State& state) {
@@ -74,15 +78,16 @@ void BM_Memcpy(benchmark::State& state) {
 }
 
 void developWith(benchmark::State& state, const PhotoParameters& parameters) {
-    const auto limit = limitThreads(state);
     const SharedImage& image = imageFor(state);
     DetailPlane::resetPeakLiveBytes();
     const std::size_t liveBefore = DetailPlane::liveBytes();
-    for (auto _ : state) {
-        SharedImage result =
-            ParameterAdjustment::applying(image, parameters, std::nullopt, MaskKindCatalog::current());
-        benchmark::DoNotOptimize(result.get());
-    }
+    onThreads(state, [&] {
+        for (auto _ : state) {
+            SharedImage result =
+                ParameterAdjustment::applying(image, parameters, std::nullopt, MaskKindCatalog::current());
+            benchmark::DoNotOptimize(result.get());
+        }
+    });
     setCounters(state);
     // Working memory above the input: the developed bitmap and the most plane bytes alive at once.
     const double planes = static_cast<double>(DetailPlane::peakLiveBytes() - liveBefore);
@@ -117,13 +122,14 @@ void BM_VignetteAndGrain(benchmark::State& state) {
 
 // (g) Every lens and perspective value.
 void BM_LensGeometry(benchmark::State& state) {
-    const auto limit = limitThreads(state);
     const SharedImage& image = imageFor(state);
     const GeometryValues values{25, 40, -35, 20, -15, 10, 20};
-    for (auto _ : state) {
-        SharedImage result = GeometryAdjustment::applying(image, values, true);
-        benchmark::DoNotOptimize(result.get());
-    }
+    onThreads(state, [&] {
+        for (auto _ : state) {
+            SharedImage result = GeometryAdjustment::applying(image, values, true);
+            benchmark::DoNotOptimize(result.get());
+        }
+    });
     setCounters(state);
 }
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <mutex>
 #include <random>
+#include <tbb/task_arena.h>
 #include <vector>
 
 namespace sorvin {
@@ -46,22 +47,30 @@ TEST(DetailStream, StepsOfAnyHeightGiveTheBytesOfWholePlanes) {
         for (int y = 0; y < c.height; ++y)
             DetailAdjustment::applyRow(whole.data() + stride * y, y, plan, planes);
 
-        for (int stepRows : {1, 4, 11, DetailStream::kStepRows, 1000}) {
-            SCOPED_TRACE(stepRows);
-            std::vector<std::uint8_t> bytes = input;
-            DetailStream stream(bytes.data(), c.width, c.height, stride, plan, stepRows);
-            std::mutex mutex;
-            std::vector<int> finished(static_cast<std::size_t>(c.height), 0);
-            stream.run([&](int begin, int end) {
-                for (int y = begin; y < end; ++y)
-                    DetailAdjustment::applyRow(bytes.data() + stride * y, y, plan, stream.planes());
-                const std::lock_guard lock(mutex);
-                for (int y = begin; y < end; ++y)
-                    ++finished[static_cast<std::size_t>(y)];
-                return true;
-            });
-            EXPECT_EQ(finished, std::vector<int>(static_cast<std::size_t>(c.height), 1));
-            EXPECT_EQ(bytes, whole);
+        // Every blur's passes go to a home thread: one thread with all of them, several sharing
+        // threads, or one thread each.
+        for (int threads : {1, 3, tbb::task_arena::automatic}) {
+            SCOPED_TRACE(threads);
+            tbb::task_arena arena(threads);
+            for (int stepRows : {1, 4, 11, DetailStream::kStepRows, 1000}) {
+                SCOPED_TRACE(stepRows);
+                std::vector<std::uint8_t> bytes = input;
+                DetailStream stream(bytes.data(), c.width, c.height, stride, plan, stepRows);
+                std::mutex mutex;
+                std::vector<int> finished(static_cast<std::size_t>(c.height), 0);
+                arena.execute([&] {
+                    stream.run([&](int begin, int end) {
+                        for (int y = begin; y < end; ++y)
+                            DetailAdjustment::applyRow(bytes.data() + stride * y, y, plan, stream.planes());
+                        const std::lock_guard lock(mutex);
+                        for (int y = begin; y < end; ++y)
+                            ++finished[static_cast<std::size_t>(y)];
+                        return true;
+                    });
+                });
+                EXPECT_EQ(finished, std::vector<int>(static_cast<std::size_t>(c.height), 1));
+                EXPECT_EQ(bytes, whole);
+            }
         }
     }
 }

@@ -15,22 +15,46 @@ namespace {
 // What a blur is made from; also the index of its row in RowBuffers.
 enum class Source { luminance, darkChannel, red, green, blue };
 
+// Steps of rows the rings of finished blurs hold (two are needed, see the constructor).
+constexpr std::int64_t kOutSteps = 8;
+
 // Sums of 32 bits hold any window of fewer than 16 million rows.
 bool narrowSums(int height, int radius) {
     return std::min<std::int64_t>(height, 2 * std::int64_t{radius} + 1) < 16'000'000;
 }
 
-// Runs body(i) for every i below count in parallel, in that order: each thread takes the next i
-// as soon as it is free, so with the longest work first the threads end close together.
-template <typename Body>
-void eachInParallel(std::size_t count, const Body& body) {
-    std::atomic<std::size_t> next = 0;
-    const auto threads = static_cast<std::size_t>(std::max(1, tbb::this_task_arena::max_concurrency()));
+// The threads of the arena the sweep runs in.
+int arenaThreads() {
+    return std::max(1, tbb::this_task_arena::max_concurrency());
+}
+
+// Runs body(i) for every i below count in parallel, each once. A thread first takes the i whose
+// home(i) is its own slot of the arena, then the others without a home, each as soon as it is
+// free (so with the longest work first the threads end close together), and then whatever the
+// other threads have not taken yet: a thread that is late or missing holds nothing up.
+template <typename Home, typename Body>
+void eachInParallel(std::size_t count, const Home& home, const Body& body) {
+    const auto threads = static_cast<std::size_t>(arenaThreads());
+    std::vector<std::vector<std::size_t>> homed(threads);
+    for (std::size_t i = 0; i < count; ++i)
+        if (const int slot = home(i); slot >= 0) homed[static_cast<std::size_t>(slot) % threads].push_back(i);
+    const auto taken = std::make_unique<std::atomic<bool>[]>(count);
+    const auto take = [&](std::size_t i) {
+        if (!taken[i].exchange(true, std::memory_order_relaxed)) body(i);
+    };
+    std::atomic<std::size_t> nextUnhomed = 0;
+    std::atomic<std::size_t> nextLeft = 0;
     tbb::parallel_for(
         tbb::blocked_range<std::size_t>(0, std::min(count, threads), 1),
         [&](const tbb::blocked_range<std::size_t>&) {
-            for (std::size_t i = next++; i < count; i = next++)
-                body(i);
+            const auto slot = static_cast<std::size_t>(tbb::this_task_arena::current_thread_index());
+            if (slot < threads)
+                for (const std::size_t i : homed[slot])
+                    take(i);
+            for (std::size_t i = nextUnhomed++; i < count; i = nextUnhomed++)
+                if (home(i) < 0) take(i);
+            for (std::size_t i = nextLeft++; i < count; i = nextLeft++)
+                take(i);
         },
         tbb::simple_partitioner());
 }
@@ -44,10 +68,14 @@ DetailPlane ringOf(int width, int height, std::int64_t rows) {
 
 // One blur (two box blurs of `radius`) down the picture. The first horizontal pass goes into h1;
 // the first vertical pass reads h1 into h2, where the second horizontal pass works in place; the
-// second vertical pass reads h2 into `out`. Each pass has made its rows up to its end.
+// second vertical pass reads h2 into `out`. Each pass has made its rows up to its end. All four
+// run on the chain's home thread (a slot of the arena), so each reads rows that the same processor
+// wrote and writes over rows only it has read: rows handed from one processor to another cost far
+// more than the passes' own work where the processors sit apart.
 struct DetailStream::Chain {
     Source source;
     int radius;
+    int home = 0;
     DetailPlane* out;
     DetailPlane h1;
     DetailPlane h2;
@@ -125,12 +153,15 @@ DetailStream::DetailStream(std::uint8_t* bytes, int width, int height, std::size
     // twice the group's reach), h2 those from the first leaving the second vertical window to
     // the last made by the first (three steps and twice the reach), and `out` those the step
     // finishes with their neighbours above and below and those made for the next (two steps).
+    // `out` is read by every thread that finishes rows and rewritten by the chain's home thread:
+    // a ring of more steps gives the readers' copies of a row time to leave their processors'
+    // caches before it is written again, so the writes do not wait for those processors.
     for (const Group& group : groups_) {
         for (Chain* chain : group.chains) {
             const std::int64_t radius = chain->radius;
             chain->h1 = ringOf(width, height, 2 * step + 2 * std::int64_t{group.radius} + 2);
             chain->h2 = ringOf(width, height, 3 * step + 2 * radius + 2);
-            *chain->out = ringOf(width, height, 2 * step + 3);
+            *chain->out = ringOf(width, height, kOutSteps * step + 3);
             const bool narrow = narrowSums(height, chain->radius);
             for (int pass = 0; pass < 2; ++pass) {
                 if (narrow)
@@ -204,12 +235,14 @@ private:
 };
 
 // A piece of a step's work: rows [begin, end) of one kind, or columns [begin, end) of the
-// vertical pass `index` (twice the chain, plus one for the second pass).
+// vertical pass `index` (twice the chain, plus one for the second pass). A chain's pieces go to its
+// home thread; the rows a group takes from the bitmap, to one piece per home of its chains.
 struct RowWork {
     enum Kind { vertical, finish, prepare, fromBitmap, secondHorizontal, luminance } kind;
     int index; // the group, chain or pass
     int begin;
     int end;
+    int home = -1;
 };
 
 // Rows each piece of row work takes: a few, so that the threads share a step evenly.
@@ -259,14 +292,17 @@ void DetailStream::run(const Rows& prepare, const Rows& finish) {
     // pass of each chain over rows as long as they can be (long rows are swept fastest), split
     // only as far as it takes to give every thread about two pieces.
     std::vector<RowWork> work;
-    const auto addWork = [&](RowWork::Kind kind, int index, int begin, int end) {
+    const auto addWork = [&](RowWork::Kind kind, int index, int begin, int end, int home = -1) {
         // The rows a step prepares are written by one thread (the first step's, a step's worth
         // each): a fresh bitmap is faulted in as it is first written, and faults from every
         // thread at once wait for each other.
         const int rows = kind == RowWork::prepare ? stepRows_ : kind == RowWork::finish ? 1 : kRowsPerPiece;
         for (int y = begin; y < end; y += rows)
-            work.push_back({kind, index, y, std::min(end, y + rows)});
+            work.push_back({kind, index, y, std::min(end, y + rows), home});
     };
+    const int homes = arenaThreads();
+    for (std::size_t c = 0; c < chains_.size(); ++c)
+        chains_[c]->home = static_cast<int>(c % static_cast<std::size_t>(homes));
     const int passes = 2 * static_cast<int>(chains_.size());
     const int threads = DetailBoxBlur::parallelBandCount();
     const int split = passes > 0 ? std::max(1, (2 * threads + passes - 1) / passes) : 1;
@@ -289,7 +325,7 @@ void DetailStream::run(const Rows& prepare, const Rows& finish) {
                 if (rows.from < rows.to)
                     for (int c0 = 0; c0 < width; c0 += columnPiece)
                         work.push_back({RowWork::vertical, static_cast<int>(2 * c) + pass, c0,
-                                        std::min(width, c0 + columnPiece)});
+                                        std::min(width, c0 + columnPiece), chain.home});
             }
             chain.v1End = vertical[2 * c].to;
             chain.v2End = vertical[2 * c + 1].to;
@@ -300,52 +336,58 @@ void DetailStream::run(const Rows& prepare, const Rows& finish) {
         addWork(RowWork::finish, 0, finished(k - 1), finished(k));
         for (std::size_t g = 0; g < groups_.size(); ++g) {
             const int end = std::max(groups_[g].end, firstHorizontalEnd(k, groups_[g].radius));
-            addWork(RowWork::fromBitmap, static_cast<int>(g), groups_[g].end, end);
+            for (int home = 0; home < homes; ++home)
+                if (std::ranges::any_of(groups_[g].chains,
+                                        [&](const Chain* chain) { return chain->home == home; }))
+                    addWork(RowWork::fromBitmap, static_cast<int>(g), groups_[g].end, end, home);
             groups_[g].end = end;
         }
         for (std::size_t c = 0; c < chains_.size(); ++c) {
             Chain& chain = *chains_[c];
             const int end = std::max(chain.h2End, reach(finished(k + 2), chain.radius));
-            addWork(RowWork::secondHorizontal, static_cast<int>(c), chain.h2End, end);
+            addWork(RowWork::secondHorizontal, static_cast<int>(c), chain.h2End, end, chain.home);
             chain.h2End = end;
         }
         if (!planes_.luminance.empty()) addWork(RowWork::luminance, 0, finished(k), finished(k + 1));
 
         // Longest first: the vertical pieces, the prepared rows, then the finished rows.
-        eachInParallel(work.size(), [&](std::size_t i) {
-            const RowWork& piece = work[i];
-            if (piece.kind == RowWork::vertical) {
-                const auto pass = static_cast<std::size_t>(piece.index);
-                Chain& chain = *chains_[pass / 2];
-                chain.vertical(static_cast<int>(pass % 2), height, piece.begin, piece.end,
-                               vertical[pass].from, vertical[pass].to);
-                return;
-            }
-            if (piece.kind == RowWork::prepare) {
-                if (!prepare(piece.begin, piece.end)) stopped = true;
-                return;
-            }
-            if (piece.kind == RowWork::finish) {
-                if (!finish(piece.begin, piece.end)) stopped = true;
-                return;
-            }
-            RowBuffers& buffers = rowBuffers();
-            for (int y = piece.begin; y < piece.end; ++y) {
-                const std::uint8_t* rgba = bytes_ + bytesPerRow_ * static_cast<std::size_t>(y);
-                if (piece.kind == RowWork::fromBitmap) {
-                    SourceRows sources(rgba, width, buffers);
-                    for (Chain* chain : groups_[static_cast<std::size_t>(piece.index)].chains)
-                        DetailBoxBlur::horizontalRow(sources.of(chain->source), chain->h1.row(y), width,
-                                                     chain->radius, buffers.blur);
-                } else if (piece.kind == RowWork::secondHorizontal) {
-                    Chain& chain = *chains_[static_cast<std::size_t>(piece.index)];
-                    DetailBoxBlur::horizontalRow(chain.h2.row(y), chain.h2.row(y), width, chain.radius,
-                                                 buffers.blur);
-                } else {
-                    DetailAdjustment::luminanceRow(rgba, planes_.luminance.row(y), width);
+        eachInParallel(
+            work.size(), [&](std::size_t i) { return work[i].home; },
+            [&](std::size_t i) {
+                const RowWork& piece = work[i];
+                if (piece.kind == RowWork::vertical) {
+                    const auto pass = static_cast<std::size_t>(piece.index);
+                    Chain& chain = *chains_[pass / 2];
+                    chain.vertical(static_cast<int>(pass % 2), height, piece.begin, piece.end,
+                                   vertical[pass].from, vertical[pass].to);
+                    return;
                 }
-            }
-        });
+                if (piece.kind == RowWork::prepare) {
+                    if (!prepare(piece.begin, piece.end)) stopped = true;
+                    return;
+                }
+                if (piece.kind == RowWork::finish) {
+                    if (!finish(piece.begin, piece.end)) stopped = true;
+                    return;
+                }
+                RowBuffers& buffers = rowBuffers();
+                for (int y = piece.begin; y < piece.end; ++y) {
+                    const std::uint8_t* rgba = bytes_ + bytesPerRow_ * static_cast<std::size_t>(y);
+                    if (piece.kind == RowWork::fromBitmap) {
+                        SourceRows sources(rgba, width, buffers);
+                        for (Chain* chain : groups_[static_cast<std::size_t>(piece.index)].chains)
+                            if (chain->home == piece.home)
+                                DetailBoxBlur::horizontalRow(sources.of(chain->source), chain->h1.row(y),
+                                                             width, chain->radius, buffers.blur);
+                    } else if (piece.kind == RowWork::secondHorizontal) {
+                        Chain& chain = *chains_[static_cast<std::size_t>(piece.index)];
+                        DetailBoxBlur::horizontalRow(chain.h2.row(y), chain.h2.row(y), width, chain.radius,
+                                                     buffers.blur);
+                    } else {
+                        DetailAdjustment::luminanceRow(rgba, planes_.luminance.row(y), width);
+                    }
+                }
+            });
         if (stopped) return;
     }
 }
