@@ -16,9 +16,11 @@ namespace sorvin {
 // the rows a step reads were written shortly before and are still in the processor's caches. The
 // passes of a step are pipelined (each reads only what earlier steps made), so a step is one
 // parallel phase: rows taken from the bitmap, horizontal passes and the finished rows handed back
-// in pieces of rows, vertical passes in pieces of columns. Blurs with a long reach (clarity,
-// dehaze) take their rows from the bitmap further ahead than the short ones. Gives the bytes of
-// whole planes (DetailAdjustment::planesFromBitmap), colour noise included.
+// in pieces of rows, vertical passes in pieces of columns, each blur's pieces on a thread of its
+// own as far as the threads go (rows handed between processors cost more than the passes' work).
+// Blurs with a long reach (clarity, dehaze) take their rows from the bitmap further ahead than the
+// short ones. Gives the bytes of whole planes (DetailAdjustment::planesFromBitmap), colour noise
+// included.
 class DetailStream {
 public:
     // Rows every step moves on by; the rings hold a few steps beside the blurs' reach.
