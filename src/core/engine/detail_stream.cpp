@@ -304,8 +304,7 @@ void DetailStream::run(const Rows& prepare, const Rows& finish) {
     for (std::size_t c = 0; c < chains_.size(); ++c)
         chains_[c]->home = static_cast<int>(c % static_cast<std::size_t>(homes));
     const int passes = 2 * static_cast<int>(chains_.size());
-    const int threads = DetailBoxBlur::parallelBandCount();
-    const int split = passes > 0 ? std::max(1, (2 * threads + passes - 1) / passes) : 1;
+    const int split = passes > 0 ? std::max(1, (2 * homes + passes - 1) / passes) : 1;
     const int columnPiece = std::max(64, (width / split + 63) / 64 * 64);
     struct VerticalRows {
         int from, to;
