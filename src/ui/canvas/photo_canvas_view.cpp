@@ -107,7 +107,15 @@ void PhotoCanvasView::refresh() {
     originalIndicator_->setVisible(model().showsOriginalIndicator);
     placeOverlays();
     followHeartFeedback();
-    update();
+    // A new image (the next photo, or its development) is painted now, before the panels that
+    // change with it are laid out and painted; anything else waits for the window's next paint.
+    const Image* image = model().displayImage.get();
+    if (image != paintedAtOnce_ && isVisible()) {
+        paintedAtOnce_ = image;
+        repaint();
+    } else {
+        update();
+    }
 }
 
 void PhotoCanvasView::followHeartFeedback() {

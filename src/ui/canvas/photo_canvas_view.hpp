@@ -77,6 +77,7 @@ private:
     // The heart shows at full opacity while the state says so and then fades out.
     QVariantAnimation* heartFade_;
     double heartOpacity_ = 0;
+    const Image* paintedAtOnce_ = nullptr; // the display image last painted as soon as it came
     std::optional<std::uint64_t> heartId_;
     bool heartVisible_ = false;
 };
