@@ -60,19 +60,22 @@ void DetailAdjustment::fillWeights(DetailPlanes& planes, const DetailAdjustmentP
         // Three bytes of padding: the four-at-a-time path reads a word at every entry.
         planes.dehazeTable.resize(65536 + 3);
         const double z = plan.dehaze;
-        for (int h = 0; h < 256; ++h) {
-            for (int c = 0; c < 256; ++c) {
-                double value;
-                if (z > 0) {
-                    const double a = z * 0.8 * h; // h = min(R, G, B, D)
-                    value = (c - a) * 255 / (255 - a);
-                } else {
-                    const double k = z * (-0.6) * h / 255; // h = D
-                    value = (255 - c) * k + c;
+        // A division per entry: the haze bytes are shared out, as the development waits for it.
+        DetailBoxBlur::performParallelBands(256, true, [&](int begin, int end) {
+            for (int h = begin; h < end; ++h) {
+                for (int c = 0; c < 256; ++c) {
+                    double value;
+                    if (z > 0) {
+                        const double a = z * 0.8 * h; // h = min(R, G, B, D)
+                        value = (c - a) * 255 / (255 - a);
+                    } else {
+                        const double k = z * (-0.6) * h / 255; // h = D
+                        value = (255 - c) * k + c;
+                    }
+                    planes.dehazeTable[static_cast<std::size_t>(h * 256 + c)] = roundedByte(value);
                 }
-                planes.dehazeTable[static_cast<std::size_t>(h * 256 + c)] = roundedByte(value);
             }
-        }
+        });
     }
 }
 

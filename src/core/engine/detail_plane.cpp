@@ -14,6 +14,7 @@ std::atomic<std::size_t> mostLiveBytes{0};
 } // namespace
 
 void DetailPlaneRelease::operator()(std::uint8_t* bytes) const noexcept {
+    if (!owned) return;
     liveBytesNow.fetch_sub(size, std::memory_order_relaxed);
     this->bytes(bytes);
 }
@@ -38,6 +39,17 @@ DetailPlane DetailPlane::forOverwrite(int width, int height) {
 DetailPlane DetailPlane::ring(int width, int rows) {
     DetailPlane plane = forOverwrite(width, rows);
     plane.ring_ = true;
+    return plane;
+}
+
+DetailPlane DetailPlane::ringOver(std::uint8_t* bytes, int width, int rows) {
+    if (width < 1 || rows < 1) throw std::length_error("plane size out of range");
+    DetailPlane plane;
+    plane.width_ = width;
+    plane.height_ = rows;
+    plane.ring_ = true;
+    plane.bytes_ =
+        std::unique_ptr<std::uint8_t[], DetailPlaneRelease>(bytes, DetailPlaneRelease{0, {}, false});
     return plane;
 }
 

@@ -12,6 +12,7 @@ namespace sorvin {
 struct DetailPlaneRelease {
     std::size_t size = 0;
     LargeBytesRelease bytes;
+    bool owned = true; // false: a view into bytes another plane holds
     void operator()(std::uint8_t* bytes) const noexcept;
 };
 
@@ -37,6 +38,8 @@ public:
     // A plane of `rows` rows that holds the last `rows` rows written of a taller picture: row y
     // lies where row y + rows will. For passes that stream down the picture.
     static DetailPlane ring(int width, int rows);
+    // The same over `width` * `rows` bytes that another plane holds and outlives it.
+    static DetailPlane ringOver(std::uint8_t* bytes, int width, int rows);
     bool isRing() const { return ring_; }
 
     bool operator==(const DetailPlane& other) const;

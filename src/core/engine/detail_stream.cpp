@@ -59,10 +59,9 @@ void eachInParallel(std::size_t count, const Home& home, const Body& body) {
         tbb::simple_partitioner());
 }
 
-// A ring of `rows` rows, or the whole plane when the picture has no more.
-DetailPlane ringOf(int width, int height, std::int64_t rows) {
-    return DetailPlane::ring(width, static_cast<int>(std::min<std::int64_t>(height, rows)));
-}
+// Where the rings start in the stream's block: on pages of their own, as each is written by
+// the thread of its blur.
+constexpr std::size_t kRingAlignment = 4096;
 
 } // namespace
 
@@ -117,9 +116,21 @@ DetailStream::DetailStream(std::uint8_t* bytes, int width, int height, std::size
     DetailAdjustment::fillWeights(planes_, plan);
     const std::int64_t step = stepRows_;
     const bool luminance = DetailAdjustment::needsLuminance(plan);
+    // Every ring is a view into one block, asked for once all are known: a development then
+    // allocates one block instead of dozens, and the allocator keeps it for the next one, faulted
+    // in already, where dozens of small ones would be mapped and unmapped every time.
+    struct Ring {
+        DetailPlane* plane;
+        int rows;
+    };
+    std::vector<Ring> rings;
+    // A ring of `rows` rows, or the whole plane when the picture has no more.
+    const auto ringOf = [&](DetailPlane& plane, std::int64_t rows) {
+        rings.push_back({&plane, static_cast<int>(std::min<std::int64_t>(height, rows))});
+    };
     // The finished rows read the luminance of the step they are in; the next step's is made
     // beside them.
-    if (luminance) planes_.luminance = ringOf(width, height, 2 * step);
+    if (luminance) ringOf(planes_.luminance, 2 * step);
     groups_.resize(2);
     Group& longReach = groups_[0];
     Group& shortReach = groups_[1];
@@ -159,9 +170,9 @@ DetailStream::DetailStream(std::uint8_t* bytes, int width, int height, std::size
     for (const Group& group : groups_) {
         for (Chain* chain : group.chains) {
             const std::int64_t radius = chain->radius;
-            chain->h1 = ringOf(width, height, 2 * step + 2 * std::int64_t{group.radius} + 2);
-            chain->h2 = ringOf(width, height, 3 * step + 2 * radius + 2);
-            *chain->out = ringOf(width, height, kOutSteps * step + 3);
+            ringOf(chain->h1, 2 * step + 2 * std::int64_t{group.radius} + 2);
+            ringOf(chain->h2, 3 * step + 2 * radius + 2);
+            ringOf(*chain->out, kOutSteps * step + 3);
             const bool narrow = narrowSums(height, chain->radius);
             for (int pass = 0; pass < 2; ++pass) {
                 if (narrow)
@@ -170,6 +181,22 @@ DetailStream::DetailStream(std::uint8_t* bytes, int width, int height, std::size
                     chain->sums64[pass].resize(static_cast<std::size_t>(width));
             }
         }
+    }
+
+    const auto bytesOf = [&](const Ring& ring) {
+        const std::size_t bytes = static_cast<std::size_t>(width) * static_cast<std::size_t>(ring.rows);
+        return (bytes + kRingAlignment - 1) / kRingAlignment * kRingAlignment;
+    };
+    std::size_t total = kRingAlignment; // and the start moved to a page
+    for (const Ring& ring : rings)
+        total += bytesOf(ring);
+    ringBlock_ =
+        DetailPlane::forOverwrite(static_cast<int>(kRingAlignment), static_cast<int>(total / kRingAlignment));
+    const auto address = reinterpret_cast<std::uintptr_t>(ringBlock_.data());
+    std::uint8_t* next = ringBlock_.data() + (kRingAlignment - address % kRingAlignment) % kRingAlignment;
+    for (const Ring& ring : rings) {
+        *ring.plane = DetailPlane::ringOver(next, width, ring.rows);
+        next += bytesOf(ring);
     }
 }
 

@@ -54,6 +54,7 @@ private:
     int height_;
     std::size_t bytesPerRow_;
     int stepRows_;
+    DetailPlane ringBlock_; // the bytes of every ring below
     DetailPlanes planes_;
     std::vector<std::unique_ptr<Chain>> chains_;
     std::vector<Group> groups_;
