@@ -28,36 +28,70 @@ int arenaThreads() {
     return std::max(1, tbb::this_task_arena::max_concurrency());
 }
 
-// Runs body(i) for every i below count in parallel, each once. A thread first takes the i whose
-// home(i) is its own slot of the arena, then the others without a home, each as soon as it is
-// free (so with the longest work first the threads end close together), and then whatever the
-// other threads have not taken yet: a thread that is late or missing holds nothing up.
-template <typename Home, typename Body>
-void eachInParallel(std::size_t count, const Home& home, const Body& body) {
-    const auto threads = static_cast<std::size_t>(arenaThreads());
-    std::vector<std::vector<std::size_t>> homed(threads);
-    for (std::size_t i = 0; i < count; ++i)
-        if (const int slot = home(i); slot >= 0) homed[static_cast<std::size_t>(slot) % threads].push_back(i);
-    const auto taken = std::make_unique<std::atomic<bool>[]>(count);
-    const auto take = [&](std::size_t i) {
-        if (!taken[i].exchange(true, std::memory_order_relaxed)) body(i);
-    };
-    std::atomic<std::size_t> nextUnhomed = 0;
-    std::atomic<std::size_t> nextLeft = 0;
-    tbb::parallel_for(
-        tbb::blocked_range<std::size_t>(0, std::min(count, threads), 1),
-        [&](const tbb::blocked_range<std::size_t>&) {
-            const auto slot = static_cast<std::size_t>(tbb::this_task_arena::current_thread_index());
-            if (slot < threads)
-                for (const std::size_t i : homed[slot])
-                    take(i);
-            for (std::size_t i = nextUnhomed++; i < count; i = nextUnhomed++)
-                if (home(i) < 0) take(i);
-            for (std::size_t i = nextLeft++; i < count; i = nextLeft++)
-                take(i);
-        },
-        tbb::simple_partitioner());
-}
+// Runs a step's pieces in parallel, each once. A thread first takes the pieces whose home is its
+// own slot of the arena, then the others without a home, each as soon as it is free (so with the
+// longest work first the threads end close together), and then whatever the other threads have
+// not taken yet: a thread that is late or missing holds nothing up. What it keeps from step to
+// step is only rewritten where needed: on a machine whose processors sit apart, writing over
+// what other processors have just read costs more than the writing.
+class StepScheduler {
+public:
+    // body(i) for every i below count; home(i) is a slot of the arena, or negative for none.
+    template <typename Home, typename Body>
+    void run(std::size_t count, const Home& home, const Body& body) {
+        const auto threads = static_cast<std::size_t>(arenaThreads());
+        homed_.resize(threads);
+        for (auto& pieces : homed_)
+            pieces.clear();
+        unhomed_.clear();
+        for (std::size_t i = 0; i < count; ++i) {
+            if (const int slot = home(i); slot >= 0)
+                homed_[static_cast<std::size_t>(slot) % threads].push_back(i);
+            else
+                unhomed_.push_back(i);
+        }
+        // A piece is taken in this step when its mark holds the step's number, so no mark is
+        // cleared between steps.
+        if (count > capacity_ || ++step_ == 0) {
+            capacity_ = std::max(count, 2 * capacity_);
+            taken_ = std::make_unique<std::atomic<std::uint32_t>[]>(capacity_);
+            step_ = 1;
+        }
+        const std::uint32_t step = step_;
+        const auto take = [&](std::size_t i) {
+            if (taken_[i].load(std::memory_order_relaxed) != step &&
+                taken_[i].exchange(step, std::memory_order_relaxed) != step)
+                body(i);
+        };
+        nextUnhomed_.value = 0;
+        tbb::parallel_for(
+            tbb::blocked_range<std::size_t>(0, std::min(count, threads), 1),
+            [&](const tbb::blocked_range<std::size_t>&) {
+                const auto slot = static_cast<std::size_t>(tbb::this_task_arena::current_thread_index());
+                if (slot < threads)
+                    for (const std::size_t i : homed_[slot])
+                        take(i);
+                for (std::size_t k = nextUnhomed_.value++; k < unhomed_.size(); k = nextUnhomed_.value++)
+                    take(unhomed_[k]);
+                // Each thread looks for what is left from its own place on.
+                const std::size_t first = count * std::min(slot, threads) / threads;
+                for (std::size_t k = 0; k < count; ++k)
+                    take((first + k) % count);
+            },
+            tbb::simple_partitioner());
+    }
+
+private:
+    std::vector<std::vector<std::size_t>> homed_;
+    std::vector<std::size_t> unhomed_;
+    std::unique_ptr<std::atomic<std::uint32_t>[]> taken_;
+    std::size_t capacity_ = 0;
+    std::uint32_t step_ = 0;
+    // Taken by every thread: on a cache line of its own.
+    struct alignas(64) Counter {
+        std::atomic<std::size_t> value = 0;
+    } nextUnhomed_;
+};
 
 // Where the rings start in the stream's block: on pages of their own, as each is written by
 // the thread of its blur.
@@ -318,14 +352,18 @@ void DetailStream::run(const Rows& prepare, const Rows& finish) {
     // Work on rows, in pieces of a few rows, and the vertical passes in pieces of columns: each
     // pass of each chain over rows as long as they can be (long rows are swept fastest), split
     // only as far as it takes to give every thread about two pieces.
-    std::vector<RowWork> work;
+    // Two lists of pieces, a step each in turn: the list written for a step is not the one the
+    // threads have just read.
+    std::vector<RowWork> works[2];
+    std::vector<RowWork>* work = &works[0];
+    StepScheduler scheduler;
     const auto addWork = [&](RowWork::Kind kind, int index, int begin, int end, int home = -1) {
         // The rows a step prepares are written by one thread (the first step's, a step's worth
         // each): a fresh bitmap is faulted in as it is first written, and faults from every
         // thread at once wait for each other.
         const int rows = kind == RowWork::prepare ? stepRows_ : kind == RowWork::finish ? 1 : kRowsPerPiece;
         for (int y = begin; y < end; y += rows)
-            work.push_back({kind, index, y, std::min(end, y + rows), home});
+            work->push_back({kind, index, y, std::min(end, y + rows), home});
     };
     const int homes = arenaThreads();
     for (std::size_t c = 0; c < chains_.size(); ++c)
@@ -341,7 +379,8 @@ void DetailStream::run(const Rows& prepare, const Rows& finish) {
     std::atomic<bool> stopped = false;
     // The first steps only fill the pipeline.
     for (std::int64_t k = -4; finished(k - 1) < height; ++k) {
-        work.clear();
+        work = &works[k & 1];
+        work->clear();
         for (std::size_t c = 0; c < chains_.size(); ++c) {
             Chain& chain = *chains_[c];
             vertical[2 * c] = {chain.v1End, std::max(chain.v1End, reach(finished(k + 3), chain.radius))};
@@ -350,8 +389,8 @@ void DetailStream::run(const Rows& prepare, const Rows& finish) {
                 const VerticalRows& rows = vertical[2 * c + static_cast<std::size_t>(pass)];
                 if (rows.from < rows.to)
                     for (int c0 = 0; c0 < width; c0 += columnPiece)
-                        work.push_back({RowWork::vertical, static_cast<int>(2 * c) + pass, c0,
-                                        std::min(width, c0 + columnPiece), chain.home});
+                        work->push_back({RowWork::vertical, static_cast<int>(2 * c) + pass, c0,
+                                         std::min(width, c0 + columnPiece), chain.home});
             }
             chain.v1End = vertical[2 * c].to;
             chain.v2End = vertical[2 * c + 1].to;
@@ -377,10 +416,10 @@ void DetailStream::run(const Rows& prepare, const Rows& finish) {
         if (!planes_.luminance.empty()) addWork(RowWork::luminance, 0, finished(k), finished(k + 1));
 
         // Longest first: the vertical pieces, the prepared rows, then the finished rows.
-        eachInParallel(
-            work.size(), [&](std::size_t i) { return work[i].home; },
+        scheduler.run(
+            work->size(), [&](std::size_t i) { return (*work)[i].home; },
             [&](std::size_t i) {
-                const RowWork& piece = work[i];
+                const RowWork& piece = (*work)[i];
                 if (piece.kind == RowWork::vertical) {
                     const auto pass = static_cast<std::size_t>(piece.index);
                     Chain& chain = *chains_[pass / 2];
