@@ -297,7 +297,8 @@ private:
 
 // A piece of a step's work: rows [begin, end) of one kind, or columns [begin, end) of the
 // vertical pass `index` (twice the chain, plus one for the second pass). A chain's pieces go to its
-// home thread; the rows a group takes from the bitmap, to one piece per home of its chains.
+// home thread; the rows a group takes from the bitmap, to one piece per home of its chains; the
+// finished rows and their luminance, to the home of their band of rows.
 struct RowWork {
     enum Kind { vertical, finish, prepare, fromBitmap, secondHorizontal, luminance } kind;
     int index; // the group, chain or pass
@@ -308,6 +309,12 @@ struct RowWork {
 
 // Rows each piece of row work takes: a few, so that the threads share a step evenly.
 constexpr int kRowsPerPiece = 2;
+
+// The finished rows go to the threads in bands of this many rows, each band to the same thread
+// at every step, which also makes their luminance the step before: the rows a thread writes lie
+// together, the luminance it reads is its own, and its finished rows come before the small
+// pieces that even out the end of a step.
+constexpr int kBandRows = 4;
 
 } // namespace
 
@@ -361,13 +368,22 @@ void DetailStream::run(const Rows& prepare, const Rows& finish) {
         // The rows a step prepares are written by one thread (the first step's, a step's worth
         // each): a fresh bitmap is faulted in as it is first written, and faults from every
         // thread at once wait for each other.
-        const int rows = kind == RowWork::prepare ? stepRows_ : kind == RowWork::finish ? 1 : kRowsPerPiece;
+        const int rows = kind == RowWork::prepare ? stepRows_ : kRowsPerPiece;
         for (int y = begin; y < end; y += rows)
             work->push_back({kind, index, y, std::min(end, y + rows), home});
     };
     const int homes = arenaThreads();
     for (std::size_t c = 0; c < chains_.size(); ++c)
         chains_[c]->home = static_cast<int>(c % static_cast<std::size_t>(homes));
+    // Rows [begin, end) of a kind that goes by bands, in pieces of at most `rows` rows.
+    const auto addBanded = [&](RowWork::Kind kind, int begin, int end, int rows) {
+        for (int y = begin; y < end;) {
+            const int bandEnd = (y / kBandRows + 1) * kBandRows;
+            const int pieceEnd = std::min({end, y + rows, bandEnd});
+            work->push_back({kind, 0, y, pieceEnd, (y / kBandRows) % homes});
+            y = pieceEnd;
+        }
+    };
     const int passes = 2 * static_cast<int>(chains_.size());
     const int split = passes > 0 ? std::max(1, (2 * homes + passes - 1) / passes) : 1;
     const int columnPiece = std::max(64, (width / split + 63) / 64 * 64);
@@ -398,7 +414,7 @@ void DetailStream::run(const Rows& prepare, const Rows& finish) {
         const int prepareEnd = std::max(prepared, bitmapEnd(k + 1));
         addWork(RowWork::prepare, 0, prepared, prepareEnd);
         prepared = prepareEnd;
-        addWork(RowWork::finish, 0, finished(k - 1), finished(k));
+        addBanded(RowWork::finish, finished(k - 1), finished(k), 1);
         for (std::size_t g = 0; g < groups_.size(); ++g) {
             const int end = std::max(groups_[g].end, firstHorizontalEnd(k, groups_[g].radius));
             for (int home = 0; home < homes; ++home)
@@ -413,9 +429,11 @@ void DetailStream::run(const Rows& prepare, const Rows& finish) {
             addWork(RowWork::secondHorizontal, static_cast<int>(c), chain.h2End, end, chain.home);
             chain.h2End = end;
         }
-        if (!planes_.luminance.empty()) addWork(RowWork::luminance, 0, finished(k), finished(k + 1));
+        if (!planes_.luminance.empty())
+            addBanded(RowWork::luminance, finished(k), finished(k + 1), kBandRows);
 
-        // Longest first: the vertical pieces, the prepared rows, then the finished rows.
+        // Longest first: a thread's vertical pieces, its finished rows, its row passes; then the
+        // prepared rows, taken by the first thread free.
         scheduler.run(
             work->size(), [&](std::size_t i) { return (*work)[i].home; },
             [&](std::size_t i) {
