@@ -17,7 +17,8 @@ namespace sorvin {
 // passes of a step are pipelined (each reads only what earlier steps made), so a step is one
 // parallel phase: rows taken from the bitmap, horizontal passes and the finished rows handed back
 // in pieces of rows, vertical passes in pieces of columns, each blur's pieces on a thread of its
-// own as far as the threads go (rows handed between processors cost more than the passes' work).
+// own as far as the threads go and each band of a few finished rows always on the same thread
+// (rows handed between processors cost more than the passes' work). All rings lie in one block.
 // Blurs with a long reach (clarity, dehaze) take their rows from the bitmap further ahead than the
 // short ones. Gives the bytes of whole planes (DetailAdjustment::planesFromBitmap), colour noise
 // included.
