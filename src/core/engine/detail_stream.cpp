@@ -375,6 +375,14 @@ void DetailStream::run(const Rows& prepare, const Rows& finish) {
     const int homes = arenaThreads();
     for (std::size_t c = 0; c < chains_.size(); ++c)
         chains_[c]->home = static_cast<int>(c % static_cast<std::size_t>(homes));
+    // The homes of each group's chains, each once: a group's rows from the bitmap go to each.
+    std::vector<std::vector<int>> groupHomes(groups_.size());
+    for (std::size_t g = 0; g < groups_.size(); ++g) {
+        for (const Chain* chain : groups_[g].chains)
+            groupHomes[g].push_back(chain->home);
+        std::ranges::sort(groupHomes[g]);
+        groupHomes[g].erase(std::ranges::unique(groupHomes[g]).begin(), groupHomes[g].end());
+    }
     // Rows [begin, end) of a kind that goes by bands, in pieces of at most `rows` rows.
     const auto addBanded = [&](RowWork::Kind kind, int begin, int end, int rows) {
         for (int y = begin; y < end;) {
@@ -417,10 +425,8 @@ void DetailStream::run(const Rows& prepare, const Rows& finish) {
         addBanded(RowWork::finish, finished(k - 1), finished(k), 1);
         for (std::size_t g = 0; g < groups_.size(); ++g) {
             const int end = std::max(groups_[g].end, firstHorizontalEnd(k, groups_[g].radius));
-            for (int home = 0; home < homes; ++home)
-                if (std::ranges::any_of(groups_[g].chains,
-                                        [&](const Chain* chain) { return chain->home == home; }))
-                    addWork(RowWork::fromBitmap, static_cast<int>(g), groups_[g].end, end, home);
+            for (const int home : groupHomes[g])
+                addWork(RowWork::fromBitmap, static_cast<int>(g), groups_[g].end, end, home);
             groups_[g].end = end;
         }
         for (std::size_t c = 0; c < chains_.size(); ++c) {
