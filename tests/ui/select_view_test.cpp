@@ -7,6 +7,7 @@
 #include "ui/browsing/panel_resize_handle.hpp"
 #include "ui/browsing/select_view.hpp"
 #include "ui/browsing/top_bar_view.hpp"
+#include "ui/canvas/mask_tab_bar_view.hpp"
 #include "ui_test_fixture.hpp"
 
 #include <QApplication>
@@ -236,6 +237,27 @@ TEST_F(SelectViewTest, ListRowsWhoseLookChangedAreRedrawnAndNothingElse) {
     press(&window(), Qt::Key_Right);      // a rotation badge
     release(&window(), Qt::Key_Right);
     EXPECT_EQ(repaintedOnly({1}), "");
+}
+
+// The mask bar is refreshed on every change of the state; its buttons are repainted only when their
+// look changes, not at each step through the photos.
+TEST_F(SelectViewTest, StepsRepaintNothingOfTheMaskBarWhoseLookStaysTheSame) {
+    openBrowsing();
+    PaintedRegion region;
+    for (QPushButton* button : view().maskTabs()->findChildren<QPushButton*>())
+        button->installEventFilter(&region);
+    ASSERT_TRUE(QTest::qWaitFor([&] {
+        region.painted = {};
+        QTest::qWait(50);
+        return region.painted.isEmpty();
+    }));
+    for (int step = 0; step < 2; ++step) {
+        press(&window(), Qt::Key_Down);
+        release(&window(), Qt::Key_Down);
+        redraw();
+        QTest::qWait(50);
+    }
+    EXPECT_TRUE(region.painted.isEmpty()) << region.painted.boundingRect().width();
 }
 
 // Each photo's EXIF values are the ones on screen, whichever photo came before.

@@ -28,13 +28,18 @@ public:
         setFocusPolicy(Qt::NoFocus);
         setCursor(Qt::PointingHandCursor);
     }
+    // Repaints only on a change: the bar is refreshed on every change of the state, and a repaint
+    // of the bar also repaints what lies under its translucent background.
     void setColors(QColor background, QColor label) {
+        if (background == background_ && label == label_) return;
         background_ = background;
         label_ = label;
         update();
     }
     void setFaded(bool faded) {
-        opacity_ = faded ? 0.4 : 1.0;
+        const double opacity = faded ? 0.4 : 1.0;
+        if (opacity == opacity_) return;
+        opacity_ = opacity;
         update();
     }
 
