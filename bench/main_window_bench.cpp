@@ -7,8 +7,9 @@
 //   image, without the window's work (the loader's step);
 // - HeldKey: Down held at 10 or 30 steps per second over the developed photos; counters give the
 //   pace reached (the slowest of the rounds), the delay from each step to the paint of its photo,
-//   the photos passed before theirs was painted, how often the EXIF panel laid itself out and how
-//   much of the file list was repainted per step;
+//   the photos passed before theirs was painted, how often the EXIF panel laid itself out, how
+//   much of the file list was repainted per step, and the main thread's own processor time and
+//   waits in the slowest step;
 // - HeldKeyOnABusyMachine: Down held at 10 steps per second over the developed photos while as many
 //   threads as the machine has cores spin at the program's priority, as another busy program of the
 //   same session would (a build started from the same terminal);
@@ -44,8 +45,10 @@
 #include <cctype>
 #include <chrono>
 #include <cstring>
+#include <ctime>
 #include <functional>
 #include <memory>
+#include <sys/resource.h>
 #include <thread>
 #include <vector>
 
@@ -289,8 +292,25 @@ BENCHMARK(StateStep)->Apply(stepsOfBothKinds);
 // What holding Down showed: when each step moved the cursor, how long after it the canvas first
 // painted the photo it moved to, and how many photos it passed before painting theirs.
 struct HeldWalk {
+    // What the main thread did from a step to its paint: the processor time it was given, and how
+    // often it waited (a lock, another thread's work). A late step whose time was all the thread's
+    // own, with no wait, was slowed down by the machine, not held up by the program.
+    struct Usage {
+        double cpu = 0;
+        long waits = 0;
+        static Usage now() {
+            timespec time{};
+            clock_gettime(CLOCK_THREAD_CPUTIME_ID, &time);
+            rusage usage{};
+            getrusage(RUSAGE_THREAD, &usage);
+            return {static_cast<double>(time.tv_sec) + 1e-9 * static_cast<double>(time.tv_nsec),
+                    usage.ru_nvcsw};
+        }
+    };
     std::vector<double> paces;
     std::vector<double> delays;
+    Usage slowest;  // of the step with the longest delay
+    long waits = 0; // over all steps
     int unpainted = 0;
     int exifLayouts = 0;
     double listPixels = 0;
@@ -303,16 +323,23 @@ struct HeldWalk {
         std::vector<double> steps;
         std::string path = window.currentPath();
         bool painted = true;
+        Usage atStep;
         auto moved = window.state().library()->changed.connect([&](LibraryFields) {
             if (window.currentPath() == path) return;
             path = window.currentPath();
             if (!painted) ++unpainted;
             steps.push_back(seconds());
+            atStep = Usage::now();
             painted = false;
         });
         window.watch().painted = [&] {
             if (painted || steps.empty()) return;
-            delays.push_back(window.watch().lastPaint - steps.back());
+            const Usage atPaint = Usage::now();
+            const double delay = window.watch().lastPaint - steps.back();
+            const Usage used{atPaint.cpu - atStep.cpu, atPaint.waits - atStep.waits};
+            if (delays.empty() || delay > *std::max_element(delays.begin(), delays.end())) slowest = used;
+            waits += used.waits;
+            delays.push_back(delay);
             painted = true;
         };
         const int layouts = window.exifLayoutRequests();
@@ -337,6 +364,9 @@ struct HeldWalk {
         state.counters["steps_per_s"] = paces.empty() ? -1 : *std::min_element(paces.begin(), paces.end());
         state.counters["paint_delay_median_ms"] = delays.empty() ? -1 : 1000 * delays[delays.size() / 2];
         state.counters["paint_delay_max_ms"] = delays.empty() ? -1 : 1000 * delays.back();
+        state.counters["slowest_cpu_ms"] = delays.empty() ? -1 : 1000 * slowest.cpu;
+        state.counters["slowest_waits"] = static_cast<double>(slowest.waits);
+        state.counters["waits_per_step"] = delays.empty() ? -1 : static_cast<double>(waits) / delays.size();
         state.counters["unpainted"] = unpainted;
         state.counters["exif_layouts"] = exifLayouts;
         // The file list's repainted area per step, in rows of the list.
