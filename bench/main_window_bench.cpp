@@ -292,19 +292,21 @@ BENCHMARK(StateStep)->Apply(stepsOfBothKinds);
 // What holding Down showed: when each step moved the cursor, how long after it the canvas first
 // painted the photo it moved to, and how many photos it passed before painting theirs.
 struct HeldWalk {
-    // What the main thread did from a step to its paint: the processor time it was given, and how
-    // often it waited (a lock, another thread's work). A late step whose time was all the thread's
-    // own, with no wait, was slowed down by the machine, not held up by the program.
+    // What the main thread did from a step to its paint: the processor time it was given, how often
+    // it waited (a lock, another thread's work) and how often it was put aside for another thread.
+    // A late step whose time was all the thread's own, with no wait, was slowed down by the machine,
+    // not held up by the program.
     struct Usage {
         double cpu = 0;
         long waits = 0;
+        long preemptions = 0;
         static Usage now() {
             timespec time{};
             clock_gettime(CLOCK_THREAD_CPUTIME_ID, &time);
             rusage usage{};
             getrusage(RUSAGE_THREAD, &usage);
             return {static_cast<double>(time.tv_sec) + 1e-9 * static_cast<double>(time.tv_nsec),
-                    usage.ru_nvcsw};
+                    usage.ru_nvcsw, usage.ru_nivcsw};
         }
     };
     std::vector<double> paces;
@@ -336,7 +338,8 @@ struct HeldWalk {
             if (painted || steps.empty()) return;
             const Usage atPaint = Usage::now();
             const double delay = window.watch().lastPaint - steps.back();
-            const Usage used{atPaint.cpu - atStep.cpu, atPaint.waits - atStep.waits};
+            const Usage used{atPaint.cpu - atStep.cpu, atPaint.waits - atStep.waits,
+                             atPaint.preemptions - atStep.preemptions};
             if (delays.empty() || delay > *std::max_element(delays.begin(), delays.end())) slowest = used;
             waits += used.waits;
             delays.push_back(delay);
@@ -366,6 +369,7 @@ struct HeldWalk {
         state.counters["paint_delay_max_ms"] = delays.empty() ? -1 : 1000 * delays.back();
         state.counters["slowest_cpu_ms"] = delays.empty() ? -1 : 1000 * slowest.cpu;
         state.counters["slowest_waits"] = static_cast<double>(slowest.waits);
+        state.counters["slowest_preemptions"] = static_cast<double>(slowest.preemptions);
         state.counters["waits_per_step"] = delays.empty() ? -1 : static_cast<double>(waits) / delays.size();
         state.counters["unpainted"] = unpainted;
         state.counters["exif_layouts"] = exifLayouts;
