@@ -128,8 +128,11 @@ void MaskTabBarView::refresh() {
     for (std::size_t i = 0; i < model_.items.size(); ++i) {
         const auto& item = model_.items[i];
         auto* tab = static_cast<FilledButton*>(tabs_[static_cast<int>(i)]);
-        tab->setText(QString::fromStdString(item.title));
-        fitToText(tab, 22);
+        // Measuring the text costs more than the rest of the refresh: only a new title is measured.
+        if (const QString title = QString::fromStdString(item.title); title != tab->text()) {
+            tab->setText(title);
+            fitToText(tab, 22);
+        }
         tab->setColors(color(item.backgroundHex), color(item.textHex));
     }
     auto* add = static_cast<FilledButton*>(add_);

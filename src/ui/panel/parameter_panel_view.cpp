@@ -3,7 +3,6 @@
 #include "app/app_state.hpp"
 #include "model/mask_kind_catalog.hpp"
 #include "model/parameter_panel_pages.hpp"
-#include "view/panel_colors.hpp"
 #include "panel/parameter_child_slider_appearance.hpp"
 #include "panel/parameter_clipboard_button_kind.hpp"
 #include "panel/parameter_edit_target_palette.hpp"
@@ -21,6 +20,7 @@
 #include "ui/platform/library_observer.hpp"
 #include "ui/platform/signal_adapter.hpp"
 #include "ui/platform/sorvin_look.hpp"
+#include "view/panel_colors.hpp"
 
 #include <QCoreApplication>
 #include <QEvent>
@@ -488,7 +488,9 @@ void ParameterPanelView::layoutRows() {
     toolbar_->setGeometry(
         QRectF(horizontalPadding + tabsWidth + 8, m.tabRowTop(), toolbarSize.width(), rowHeight).toRect());
     const bool scrolls = ParameterPanelVerticalMetrics::slotRowScrolls(w);
-    slotScroll_->setHorizontalScrollBarPolicy(scrolls ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
+    // Setting the policy lays the scroll area out again even when it stays the same.
+    const Qt::ScrollBarPolicy policy = scrolls ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff;
+    if (slotScroll_->horizontalScrollBarPolicy() != policy) slotScroll_->setHorizontalScrollBarPolicy(policy);
     slotScroll_->setGeometry(QRectF(0, m.slotRowTop(), w, m.slotRowHeight() + (scrolls ? 12 : 0)).toRect());
     for (std::size_t i = 0; i < columns_.size(); ++i)
         columns_[i]->setGeometry(
