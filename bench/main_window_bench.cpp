@@ -6,10 +6,10 @@
 // - StateStep: the same step made through the application state alone, up to the published
 //   image, without the window's work (the loader's step);
 // - HeldKey: Down held at 10 or 30 steps per second over the developed photos; counters give the
-//   pace reached (the slowest of the rounds), the delay from each step to the paint of its photo,
-//   the photos passed before theirs was painted, how often the EXIF panel laid itself out, how
-//   much of the file list was repainted per step, and the main thread's own processor time and
-//   waits in the slowest step;
+//   pace reached (the slowest of the rounds), the delay from each step (the event that makes it) to
+//   the paint of its photo, the photos passed before theirs was painted, how often the EXIF panel
+//   laid itself out, how much of the file list was repainted per step, and the main thread's own
+//   processor time, waits and preemptions in the slowest step;
 // - HeldKeyOnABusyMachine: Down held at 10 steps per second over the developed photos while as many
 //   threads as the machine has cores spin at the program's priority, as another busy program of the
 //   same session would (a build started from the same terminal);
@@ -325,13 +325,25 @@ struct HeldWalk {
         std::vector<double> steps;
         std::string path = window.currentPath();
         bool painted = true;
+        // A step starts with the event that makes it (the key press, then a timer's), before the
+        // window's own listeners to the library, which come before this walk's, take in the move.
+        double eventAt = 0;
+        Usage atEvent;
+        const auto eventStarts = [&] {
+            eventAt = seconds();
+            atEvent = Usage::now();
+        };
+        EventHook timers([&](QEvent* event) {
+            if (event->type() == QEvent::Timer) eventStarts();
+        });
+        QApplication::instance()->installEventFilter(&timers);
         Usage atStep;
         auto moved = window.state().library()->changed.connect([&](LibraryFields) {
             if (window.currentPath() == path) return;
             path = window.currentPath();
             if (!painted) ++unpainted;
-            steps.push_back(seconds());
-            atStep = Usage::now();
+            steps.push_back(eventAt);
+            atStep = atEvent;
             painted = false;
         });
         window.watch().painted = [&] {
@@ -347,10 +359,12 @@ struct HeldWalk {
         };
         const int layouts = window.exifLayoutRequests();
         const double listPixelsBefore = window.listPaintedPixels();
+        eventStarts();
         window.key(QEvent::KeyPress);
         window.serveUntil([&] { return static_cast<int>(steps.size()) >= stepCount && painted; },
                           10 + stepCount / 5.0);
         window.key(QEvent::KeyRelease);
+        QApplication::instance()->removeEventFilter(&timers);
         exifLayouts += window.exifLayoutRequests() - layouts;
         listPixels += window.listPaintedPixels() - listPixelsBefore;
         totalSteps += steps.size();
