@@ -159,13 +159,17 @@ void AppState::setBottomPanelHeight(double height) {
     publish(AppStateProperty::bottomPanelHeight);
 }
 
+// Every change of photo sets the page and the edit target again, mostly to what they were: only a
+// change is published, so the views are not all refreshed once more in each step.
 void AppState::setParameterPage(ParameterPage page) {
+    if (page == parameterPage_) return;
     parameterPage_ = page;
     settings_.defaults().set(PreferenceKey::parameterTab, page.storedValue());
     publish(AppStateProperty::parameterPage);
 }
 
 void AppState::setEditTarget(ParameterEditTarget target) {
+    if (target == editTarget_) return;
     editTarget_ = target;
     publish(AppStateProperty::editTarget);
 }
