@@ -37,6 +37,15 @@ namespace sorvin {
 
 namespace {
 
+// Whether the two widgets lie over all their siblings, the second over the first.
+bool liesOnTop(const QWidget* lower, const QWidget* upper) {
+    const QObjectList& siblings = upper->parentWidget()->children();
+    std::vector<const QObject*> top;
+    for (auto it = siblings.rbegin(); it != siblings.rend() && top.size() < 2; ++it)
+        if ((*it)->isWidgetType()) top.push_back(*it);
+    return top.size() == 2 && top[0] == upper && top[1] == lower;
+}
+
 using namespace ParameterPanelLayout;
 
 PanelButton::Face pageFace(const ParameterPageButtonFace& face) {
@@ -502,8 +511,11 @@ void ParameterPanelView::layoutRows() {
     graph_->setGeometry(QRectF(curveGraphLeft - overhang, m.curveGraphTop() - overhang, side + 2 * overhang,
                                side + 2 * overhang)
                             .toRect());
-    graph_->raise();
-    veil_->raise();
+    // A raise repaints the widget even where it changes nothing.
+    if (!liesOnTop(graph_, veil_)) {
+        graph_->raise();
+        veil_->raise();
+    }
 }
 
 void ParameterPanelView::sizeSlotRow() {
