@@ -62,9 +62,7 @@ void MenuBar::refresh() {
         state_, delegate_.canCheckForUpdates(), undoManager_.canUndo(), undoManager_.canRedo());
     for (const auto& [command, action] : actions_) {
         const MenuItemState item = MenuCommandTable::itemState(command, snapshot);
-        // Qt tells the menus of every new text, the same or not; the titles change seldom.
-        if (const QString title = QString::fromStdString(item.title); action->text() != title)
-            action->setText(title);
+        action->setText(QString::fromStdString(item.title));
         action->setEnabled(item.enabled && (command != MenuCommand::settings || showSettings_));
         if (item.checked) action->setChecked(*item.checked);
     }
