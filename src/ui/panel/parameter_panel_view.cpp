@@ -511,7 +511,8 @@ void ParameterPanelView::layoutRows() {
     graph_->setGeometry(QRectF(curveGraphLeft - overhang, m.curveGraphTop() - overhang, side + 2 * overhang,
                                side + 2 * overhang)
                             .toRect());
-    // A raise repaints the widget even where it changes nothing.
+    // Qt repaints a raised widget unless it is the last of all its parent's children, widgets or
+    // not, which these two never are: they are raised only when another widget came over them.
     if (!liesOnTop(graph_, veil_)) {
         graph_->raise();
         veil_->raise();
