@@ -12,11 +12,12 @@ PanelButton::PanelButton(QWidget* parent) : QAbstractButton(parent) {
     setFocusPolicy(Qt::NoFocus);
 }
 
-void PanelButton::setFace(const Face& face) {
-    if (face == face_) return;
+bool PanelButton::setFace(const Face& face) {
+    if (face == face_) return false;
     face_ = face;
     updateGeometry();
     update();
+    return true;
 }
 
 void PanelButton::setPointsWhenEnabled(bool on) {

@@ -39,7 +39,8 @@ public:
     };
 
     explicit PanelButton(QWidget* parent = nullptr);
-    void setFace(const Face& face);
+    // Whether the face changed.
+    bool setFace(const Face& face);
     const Face& face() const { return face_; }
     void setPointsWhenEnabled(bool on);
     QSize sizeHint() const override;

@@ -327,6 +327,7 @@ void ParameterPanelView::refreshTabs() {
     const bool isRaw = state_.currentPhotoIsRaw();
     const auto pages = ParameterPanelPages::visibleLetterPages(state_.editTarget(), isRaw);
     auto* layout = static_cast<QHBoxLayout*>(tabContainer_->layout());
+    bool changed = tabButtons_.size() != pages.size();
     while (tabButtons_.size() > pages.size()) {
         delete tabButtons_.back();
         tabButtons_.pop_back();
@@ -348,14 +349,18 @@ void ParameterPanelView::refreshTabs() {
     for (std::size_t i = 0; i < pages.size(); ++i) {
         const auto key =
             ParameterTabShortcut::keyLabel(static_cast<int>(pages[i]), state_.editTarget(), isRaw);
-        tabButtons_[i]->setFace(
-            pageFace(ParameterNumberRowMetrics::letterButton(pages[i], page, key.value_or(""))));
+        changed = tabButtons_[i]->setFace(
+                      pageFace(ParameterNumberRowMetrics::letterButton(pages[i], page, key.value_or("")))) ||
+                  changed;
         if (page == ParameterPage::letter(pages[i])) selected = tabButtons_[i];
     }
-    // Every tab keeps its natural size; the row scrolls where the panel is too narrow for it.
-    layout->invalidate();
-    tabContainer_->resize(layout->sizeHint());
-    layout->activate();
+    // Every tab keeps its natural size; the row scrolls where the panel is too narrow for it. The
+    // row is laid out again only when a tab changed: most refreshes change none.
+    if (changed) {
+        layout->invalidate();
+        tabContainer_->resize(layout->sizeHint());
+        layout->activate();
+    }
     if (selected) tabScroll_->ensureWidgetVisible(selected, 0, 0);
 }
 

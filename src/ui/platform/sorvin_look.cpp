@@ -4,6 +4,8 @@
 #include <QPalette>
 #include <QStyleFactory>
 #include <QWidget>
+#include <map>
+#include <utility>
 
 namespace sorvin {
 
@@ -39,11 +41,16 @@ void SorvinLook::apply(QApplication& application) {
     application.setFont(font(bodyPixelSize));
 }
 
+// The views ask for the same few fonts at every refresh; making one parses its family anew.
 QFont SorvinLook::font(int pixelSize, QFont::Weight weight) {
-    QFont font(QString::fromLatin1(fontFamily));
-    font.setPixelSize(pixelSize);
-    font.setWeight(weight);
-    return font;
+    thread_local std::map<std::pair<int, int>, QFont> made;
+    const auto [found, fresh] = made.try_emplace({pixelSize, static_cast<int>(weight)});
+    if (fresh) {
+        found->second = QFont(QString::fromLatin1(fontFamily));
+        found->second.setPixelSize(pixelSize);
+        found->second.setWeight(weight);
+    }
+    return found->second;
 }
 
 QFont SorvinLook::equalWidthFont(int pixelSize) {
