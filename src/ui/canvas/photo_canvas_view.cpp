@@ -109,8 +109,8 @@ void PhotoCanvasView::refresh() {
     followHeartFeedback();
     // A new image (the next photo, or its development) is painted now, before the panels that
     // change with it are laid out and painted; anything else waits for the window's next paint.
-    const Image* image = model().displayImage.get();
-    if (image != paintedAtOnce_ && isVisible()) {
+    const SharedImage& image = model().displayImage;
+    if (image != paintedAtOnce_.lock() && isVisible()) {
         paintedAtOnce_ = image;
         repaint();
     } else {

@@ -7,6 +7,7 @@
 #include <QPointer>
 #include <QWidget>
 #include <functional>
+#include <memory>
 #include <unordered_set>
 
 class QProgressBar;
@@ -77,7 +78,9 @@ private:
     // The heart shows at full opacity while the state says so and then fades out.
     QVariantAnimation* heartFade_;
     double heartOpacity_ = 0;
-    const Image* paintedAtOnce_ = nullptr; // the display image last painted as soon as it came
+    // The display image last painted as soon as it came; not kept alive, so that a later image made
+    // at the same address is not taken for it.
+    std::weak_ptr<const Image> paintedAtOnce_;
     std::optional<std::uint64_t> heartId_;
     bool heartVisible_ = false;
 };
