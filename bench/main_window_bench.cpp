@@ -9,7 +9,8 @@
 //   pace reached (the slowest of the rounds), the delay from each step (the event that makes it) to
 //   the paint of its photo, the photos passed before theirs was painted, how often the EXIF panel
 //   laid itself out, how much of the file list was repainted per step, and the main thread's own
-//   processor time, waits and preemptions in the slowest step;
+//   processor time (and the part of it in the kernel), waits, preemptions and page faults in the
+//   slowest step;
 // - HeldKeyOnABusyMachine: Down held at 10 steps per second over the developed photos while as many
 //   threads as the machine has cores spin at the program's priority, as another busy program of the
 //   same session would (a build started from the same terminal);
@@ -294,19 +295,31 @@ BENCHMARK(StateStep)->Apply(stepsOfBothKinds);
 struct HeldWalk {
     // What the main thread did from a step to its paint: the processor time it was given, how often
     // it waited (a lock, another thread's work) and how often it was put aside for another thread.
-    // A late step whose time was all the thread's own, with no wait, was slowed down by the machine,
-    // not held up by the program.
+    // A late step whose time was all the thread's own, in user space, with no wait and no page fault,
+    // was slowed down by the machine, not held up by the program.
     struct Usage {
         double cpu = 0;
+        double system = 0; // of cpu, in the kernel
         long waits = 0;
         long preemptions = 0;
+        long faults = 0;
         static Usage now() {
             timespec time{};
             clock_gettime(CLOCK_THREAD_CPUTIME_ID, &time);
             rusage usage{};
             getrusage(RUSAGE_THREAD, &usage);
-            return {static_cast<double>(time.tv_sec) + 1e-9 * static_cast<double>(time.tv_nsec),
-                    usage.ru_nvcsw, usage.ru_nivcsw};
+            return {seconds(time), seconds(usage.ru_stime), usage.ru_nvcsw, usage.ru_nivcsw,
+                    usage.ru_minflt + usage.ru_majflt};
+        }
+        static double seconds(const timespec& t) {
+            return static_cast<double>(t.tv_sec) + 1e-9 * static_cast<double>(t.tv_nsec);
+        }
+        static double seconds(const timeval& t) {
+            return static_cast<double>(t.tv_sec) + 1e-6 * static_cast<double>(t.tv_usec);
+        }
+        Usage since(const Usage& start) const {
+            return {cpu - start.cpu, system - start.system, waits - start.waits,
+                    preemptions - start.preemptions, faults - start.faults};
         }
     };
     std::vector<double> paces;
@@ -350,8 +363,7 @@ struct HeldWalk {
             if (painted || steps.empty()) return;
             const Usage atPaint = Usage::now();
             const double delay = window.watch().lastPaint - steps.back();
-            const Usage used{atPaint.cpu - atStep.cpu, atPaint.waits - atStep.waits,
-                             atPaint.preemptions - atStep.preemptions};
+            const Usage used = atPaint.since(atStep);
             if (delays.empty() || delay > *std::max_element(delays.begin(), delays.end())) slowest = used;
             waits += used.waits;
             delays.push_back(delay);
@@ -382,6 +394,8 @@ struct HeldWalk {
         state.counters["paint_delay_median_ms"] = delays.empty() ? -1 : 1000 * delays[delays.size() / 2];
         state.counters["paint_delay_max_ms"] = delays.empty() ? -1 : 1000 * delays.back();
         state.counters["slowest_cpu_ms"] = delays.empty() ? -1 : 1000 * slowest.cpu;
+        state.counters["slowest_system_ms"] = delays.empty() ? -1 : 1000 * slowest.system;
+        state.counters["slowest_faults"] = static_cast<double>(slowest.faults);
         state.counters["slowest_waits"] = static_cast<double>(slowest.waits);
         state.counters["slowest_preemptions"] = static_cast<double>(slowest.preemptions);
         state.counters["waits_per_step"] = delays.empty() ? -1 : static_cast<double>(waits) / delays.size();
