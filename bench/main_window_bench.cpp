@@ -18,19 +18,29 @@
 //   24 MP JPEG and each sample JPEG, HEIF, NEF and DNG in turn, as hard links under names of their
 //   own, in name order), undeveloped;
 // - CopyDisplayedBitmap: one copy of the bitmap the canvas draws, the baseline.
+// - HistogramGraph: the EXIF panel's histogram drawn once after a photo's histogram arrives, at the
+//   panel's default width, for two sample photos in turn; HistogramAsPaths, the baseline, fills the
+//   same bars as antialiased paths with Qt's painter.
+#include "../tests/support/histogram_as_paths.hpp"
 #include "app/app_state.hpp"
+#include "app/panel_resize_limits.hpp"
 #include "library/photo_library.hpp"
+#include "loading/histogram_image_processor.hpp"
+#include "loading/image_decoder.hpp"
 #include "persistence/app_settings.hpp"
 #include "persistence/preference_key.hpp"
 #include "platform/background_executor.hpp"
 #include "platform/defaults_store.hpp"
 #include "platform/memory_return.hpp"
+#include "platform/regular_file.hpp"
+#include "shell/exif_panel_model.hpp"
 #include "synthetic_photo.hpp"
 #include "ui/app/app_delegate.hpp"
 #include "ui/app/main_window.hpp"
 #include "ui/app/root_view.hpp"
 #include "ui/browsing/exif_panel_view.hpp"
 #include "ui/browsing/file_list_panel.hpp"
+#include "ui/browsing/histogram_graph_view.hpp"
 #include "ui/browsing/select_view.hpp"
 #include "ui/canvas/photo_canvas_view.hpp"
 #include "ui/platform/qt_main_queue.hpp"
@@ -39,16 +49,20 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QKeyEvent>
+#include <QPainter>
 #include <QTimer>
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <benchmark/benchmark.h>
 #include <cctype>
 #include <chrono>
 #include <cstring>
 #include <ctime>
+#include <filesystem>
 #include <functional>
 #include <memory>
+#include <stdexcept>
 #include <sys/resource.h>
 #include <thread>
 #include <vector>
@@ -525,6 +539,52 @@ void CopyDisplayedBitmap(benchmark::State& state) {
     state.counters["width"] = shown->width();
 }
 BENCHMARK(CopyDisplayedBitmap)->Unit(benchmark::kMillisecond);
+
+// The histograms of two sample photos of real scenes (a synthetic photo's is far simpler), and the
+// graph's width in the panel at its default width.
+struct Histograms {
+    std::array<HistogramData, 2> data;
+    double width = ExifPanelLayout::graphWidth(PanelResizeLimits::of(PanelResizeAxis::rightPanel).resetValue);
+    Histograms() {
+        application();
+        const char* names[] = {"canon_6d_adobergb_gps_lens.jpg", "iceland_srgb_untagged_nikon_d800e.jpg"};
+        for (std::size_t i = 0; i < data.size(); ++i) {
+            const auto file = RegularFile::open(std::filesystem::path(SORVIN_SAMPLES_DIR) / "jpeg" / names[i],
+                                                std::uint64_t{1} << 30);
+            const auto bytes = file ? file->readAll() : std::nullopt;
+            if (!bytes) throw std::runtime_error(std::string("cannot read the sample ") + names[i]);
+            data[i] =
+                HistogramImageProcessor::process(ImageDecoder::decode(bytes->span(), 2048), 0, {}, {}, false)
+                    ->histogram;
+        }
+    }
+};
+
+void HistogramGraph(benchmark::State& state) {
+    const Histograms histograms;
+    HistogramGraphView view(nullptr);
+    QImage target(static_cast<int>(histograms.width), static_cast<int>(ExifPanelLayout::graphHeight),
+                  QImage::Format_ARGB32_Premultiplied);
+    std::size_t next = 0;
+    for (auto _ : state) {
+        view.setData(histograms.data[next++ % 2], histograms.width);
+        view.render(&target);
+    }
+}
+BENCHMARK(HistogramGraph)->Unit(benchmark::kMillisecond);
+
+void HistogramAsPaths(benchmark::State& state) {
+    const Histograms histograms;
+    QImage target(static_cast<int>(histograms.width), static_cast<int>(ExifPanelLayout::graphHeight),
+                  QImage::Format_ARGB32_Premultiplied);
+    std::size_t next = 0;
+    for (auto _ : state) {
+        QPainter painter(&target);
+        painter.fillRect(target.rect(), toQColor(ViewPalette::graphBackground));
+        test::fillHistogramAsPaths(painter, histograms.data[next++ % 2], histograms.width);
+    }
+}
+BENCHMARK(HistogramAsPaths)->Unit(benchmark::kMillisecond);
 
 } // namespace
 } // namespace sorvin

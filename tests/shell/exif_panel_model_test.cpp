@@ -172,5 +172,28 @@ TEST(HistogramGraphGeometryTest, BarsStandOnTheBaseAndClippedBinsCarryAMark) {
     EXPECT_TRUE(fallback[1].marks.empty());
 }
 
+// Bars of a fractional width share pixels with their neighbours: the shares add up to a full pixel
+// (no seam), the outer edges and the top take their part, and the whole is the bars' area.
+TEST(HistogramGraphGeometryTest, CoverageIsTheExactAreaWithoutSeamsBetweenBars) {
+    const std::vector<Rect> bars{{0.5, 1.25, 0.75, 2.75}, {1.25, 2, 0.75, 2}, {2, 3, 1.5, 1}};
+    const auto covered = HistogramGraphGeometry::coverage(bars, 5, 4, 1);
+    const auto at = [&](int x, int y) { return covered[static_cast<std::size_t>(y * 5 + x)]; };
+    EXPECT_FLOAT_EQ(at(0, 3), 0.5f); // left edge at half a pixel
+    EXPECT_FLOAT_EQ(at(1, 3), 1.0f); // two bars meet inside the pixel
+    EXPECT_FLOAT_EQ(at(1, 2), 1.0f);
+    EXPECT_FLOAT_EQ(at(1, 1), 0.75f * 0.25f); // only the first bar reaches the row, three quarters high
+    EXPECT_FLOAT_EQ(at(2, 3), 1.0f);
+    EXPECT_FLOAT_EQ(at(3, 3), 0.5f); // right edge at half a pixel
+    EXPECT_FLOAT_EQ(at(4, 3), 0.0f);
+    double total = 0;
+    for (float share : covered)
+        total += share;
+    EXPECT_NEAR(total, 0.75 * 2.75 + 0.75 * 2 + 1.5, 1e-5);
+
+    // At twice the scale the pixels are half as large; what lies past the grid is left out.
+    const auto doubled = HistogramGraphGeometry::coverage({{0.25, 0, 10, 1}}, 4, 2, 2);
+    EXPECT_EQ(doubled, (std::vector<float>{0.5f, 1, 1, 1, 0.5f, 1, 1, 1}));
+}
+
 } // namespace
 } // namespace sorvin

@@ -122,4 +122,36 @@ HistogramGraphGeometry::make(const std::optional<HistogramData>& data, double wi
     return channels;
 }
 
+std::vector<float> HistogramGraphGeometry::coverage(const std::vector<Rect>& rects, int width, int height,
+                                                    double scale) {
+    width = std::max(width, 0);
+    height = std::max(height, 0);
+    std::vector<float> covered(static_cast<std::size_t>(width) * static_cast<std::size_t>(height), 0.0f);
+    std::vector<float> columnShares;
+    for (const Rect& rect : rects) {
+        const double left = std::max(rect.minX() * scale, 0.0);
+        const double right = std::min(rect.maxX() * scale, static_cast<double>(width));
+        const double top = std::max(rect.minY() * scale, 0.0);
+        const double bottom = std::min(rect.maxY() * scale, static_cast<double>(height));
+        if (!(left < right && top < bottom)) continue;
+        const int firstColumn = static_cast<int>(left);
+        columnShares.clear();
+        for (int x = firstColumn; x < right; ++x)
+            columnShares.push_back(
+                static_cast<float>(std::min(right, x + 1.0) - std::max(left, static_cast<double>(x))));
+        for (int y = static_cast<int>(top); y < bottom; ++y) {
+            const auto rowShare =
+                static_cast<float>(std::min(bottom, y + 1.0) - std::max(top, static_cast<double>(y)));
+            float* row = covered.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(width) +
+                         static_cast<std::size_t>(firstColumn);
+            for (std::size_t i = 0; i < columnShares.size(); ++i)
+                row[i] += rowShare * columnShares[i];
+        }
+    }
+    // Shares of neighbours can add up to a hair over one.
+    for (float& share : covered)
+        share = std::min(share, 1.0f);
+    return covered;
+}
+
 } // namespace sorvin

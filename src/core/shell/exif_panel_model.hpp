@@ -104,6 +104,11 @@ struct HistogramGraphGeometry {
 
     // Red, green, blue in drawing order; empty without data.
     static std::vector<Channel> make(const std::optional<HistogramData>& data, double width);
+
+    // How much of each pixel of a width x height grid (row by row, 0 to 1) the rectangles cover, at
+    // `scale` pixels per point: the exact area, as an antialiased fill gives. The rectangles must not
+    // overlap; where two meet inside a pixel their shares add up, so no seam shows between bars.
+    static std::vector<float> coverage(const std::vector<Rect>& rects, int width, int height, double scale);
 };
 
 } // namespace sorvin
