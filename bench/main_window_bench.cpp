@@ -17,6 +17,9 @@
 // - HeldKeyMixed: the same at 30 steps per second over a folder of 5,000 photos of every kind (the
 //   24 MP JPEG and each sample JPEG, HEIF, NEF and DNG in turn, as hard links under names of their
 //   own, in name order), undeveloped;
+// - TapMixed: Down tapped 40 times over that folder, the window left to settle after each tap until
+//   the EXIF panel and the histogram of the photo are filled in; the main thread's processor time
+//   per tap, from the key press until the window is quiet again;
 // - CopyDisplayedBitmap: one copy of the bitmap the canvas draws, the baseline.
 // - HistogramGraph: the EXIF panel's histogram drawn once after a photo's histogram arrives, at the
 //   panel's default width, for two sample photos in turn; HistogramAsPaths, the baseline, fills the
@@ -523,6 +526,30 @@ void HeldKeyMixed(benchmark::State& state) {
     walk.report(state);
 }
 BENCHMARK(HeldKeyMixed)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
+
+void TapMixed(benchmark::State& state) {
+    Window window(false, 30, mixedPhotos, "name");
+    const auto histogramShown = [&] {
+        return window.state().histogramLoader().currentPath() == window.currentPath();
+    };
+    double used = 0;
+    int taps = 0;
+    for (auto _ : state) {
+        window.state().jumpToStart();
+        window.settle();
+        for (int i = 0; i < 40; ++i) {
+            const double before = HeldWalk::Usage::now().cpu;
+            window.key(QEvent::KeyPress);
+            window.key(QEvent::KeyRelease);
+            window.serveUntil(histogramShown, 20);
+            window.settle();
+            used += HeldWalk::Usage::now().cpu - before;
+            ++taps;
+        }
+    }
+    state.counters["main_thread_ms_per_tap"] = 1000 * used / taps;
+}
+BENCHMARK(TapMixed)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
 
 // The developed display image of a photo, as a step publishes it.
 void CopyDisplayedBitmap(benchmark::State& state) {

@@ -91,8 +91,8 @@ TEST(RegularFile, ReadsWholeFilesIntoReusedBlocksAndRefusesOneThatGrew) {
     releaseKeptLargeBytes();
 }
 
-// Killed processes leave their temporary files behind; the next save of the same file removes
-// them, but never one that a running process is writing, nor one of another file.
+// Killed processes leave their temporary files behind; the first save of the same file in a run
+// removes them, but never one that a running process is writing, nor one of another file.
 TEST(AtomicFile, ASaveRemovesTheTemporariesOfProcessesThatNoLongerRun) {
     test::TemporaryFolder folder;
     const std::string gone = std::to_string(test::endedProcessId());
@@ -100,13 +100,16 @@ TEST(AtomicFile, ASaveRemovesTheTemporariesOfProcessesThatNoLongerRun) {
     const std::string self = std::to_string(::getpid());
     const std::vector<std::string> stale = {"record.json.tmp-" + gone, ".record.json.tmp-" + gone + "-A1",
                                             "record.json.tmp-" + self};
-    const std::vector<std::string> kept = {".record.json.tmp-" + running + "-B2", "record.json.tmp-" + running,
-                                           ".record.json.tmp-" + self + "-C3", "other.json.tmp-" + gone,
-                                           "record.json.tmp-notes", "record.json"};
+    const std::vector<std::string> kept = {".record.json.tmp-" + running + "-B2",
+                                           "record.json.tmp-" + running,
+                                           ".record.json.tmp-" + self + "-C3",
+                                           "other.json.tmp-" + gone,
+                                           "record.json.tmp-notes",
+                                           "record.json"};
     for (const auto& name : kept)
-        AtomicFile::write(folder / name, "in use");
+        std::ofstream(folder / name) << "in use";
     for (const auto& name : stale)
-        AtomicFile::write(folder / name, "left behind");
+        std::ofstream(folder / name) << "left behind";
     std::filesystem::create_directory(folder / ("record.json.tmp-" + gone + "-folder"));
 
     AtomicFile::write(folder / "record.json", "new");

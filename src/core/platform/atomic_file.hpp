@@ -16,9 +16,9 @@ enum class TemporaryName {
 
 // Writes the bytes to a temporary file beside the target, flushes it to disk, renames it over the
 // target and flushes the folder, so a reader sees either the old file or the whole new one, also
-// after a power loss. Before that it removes the temporary files of this target left by
-// processes that no longer run. The temporary file is removed on failure. Throws
-// std::system_error.
+// after a power loss. At the first write of the target in this run it first removes the temporary
+// files of this target left by processes that no longer run. The temporary file is removed on
+// failure. Throws std::system_error.
 void write(const std::filesystem::path& target, std::string_view bytes,
            TemporaryName naming = TemporaryName::hidden);
 
