@@ -65,7 +65,6 @@ void removeOwnLeftover(const std::filesystem::path& file) {
     if (::lstat(file.c_str(), &info) == 0 && S_ISREG(info.st_mode)) ::unlink(file.c_str());
 }
 
-// Makes the rename itself durable.
 // Whether this is the first write of the target in this run. The leftovers of ended processes are
 // looked for then, once: listing a folder of 50,000 photos at every save of its record took the
 // main thread about 20 ms.
@@ -76,6 +75,7 @@ bool firstWriteOf(const std::filesystem::path& target) {
     return written.insert(target.string()).second;
 }
 
+// Makes the rename itself durable.
 void flushFolder(const std::filesystem::path& folder) {
     Descriptor fd(::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (fd.get() < 0) fail("open folder");
