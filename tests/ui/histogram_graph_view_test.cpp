@@ -28,6 +28,7 @@ TEST(HistogramGraphViewTest, DrawsTheBarsAsAnAntialiasedFillWould) {
     const QImage drawn = view.grab().toImage().convertToFormat(QImage::Format_ARGB32);
 
     QImage expected(drawn.size(), QImage::Format_ARGB32);
+    expected.setDevicePixelRatio(drawn.devicePixelRatio());
     {
         QPainter painter(&expected);
         const QRectF bounds(0, 0, width, ExifPanelLayout::graphHeight);
