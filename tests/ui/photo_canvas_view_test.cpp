@@ -1,18 +1,20 @@
 #include "library/photo_library.hpp"
+#include "ui/app/root_view.hpp"
+#include "ui/browsing/exif_panel_view.hpp"
+#include "ui/browsing/select_view.hpp"
 #include "ui/canvas/mask_addition_sheet.hpp"
 #include "ui/canvas/mask_tab_bar_view.hpp"
 #include "ui/canvas/photo_canvas_view.hpp"
 #include "ui/canvas/source_badge_button.hpp"
-#include "ui/app/root_view.hpp"
-#include "ui/browsing/select_view.hpp"
 #include "ui/platform/sorvin_look.hpp"
 #include "ui_test_fixture.hpp"
 
+#include <QCheckBox>
 #include <QMouseEvent>
+#include <QPushButton>
 #include <QScreen>
 #include <QTest>
 #include <QWheelEvent>
-#include <QPushButton>
 #include <cstring>
 
 namespace sorvin::test {
@@ -226,6 +228,25 @@ TEST_F(PhotoCanvasViewTest, WalkingWithTheKeysPaintsEveryPhotoReached) {
         settle();
         QApplication::processEvents();
     }
+}
+
+// A change of the state that leaves the photo area as it was (here a click on an EXIF field to
+// copy, as the histogram's arrival is too) repaints nothing of the photo.
+TEST_F(PhotoCanvasViewTest, AChangeElsewhereRepaintsNothingOfThePhoto) {
+    window().show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window()));
+    settle();
+    QApplication::processEvents();
+    PaintCounter counter;
+    window().rootView()->selectView()->photoCanvas()->installEventFilter(&counter);
+    QCheckBox* box = window().rootView()->selectView()->exifPanel()->checkbox(ExifCopyField::iso);
+    ASSERT_TRUE(box);
+    const bool checked = box->isChecked();
+    QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(box->width() / 2, box->height() / 2));
+    settle();
+    QApplication::processEvents();
+    ASSERT_NE(box->isChecked(), checked);
+    EXPECT_EQ(counter.paints, 0);
 }
 
 class MaskTabBarViewTest : public PhotoCanvasViewTest {};

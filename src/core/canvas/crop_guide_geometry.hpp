@@ -19,6 +19,8 @@ struct CropGuideGeometry {
     double zoomScale = 1;
     Size offset; // where the photo's centre lies relative to the area's centre
 
+    friend bool operator==(const CropGuideGeometry&, const CropGuideGeometry&) = default;
+
     Point center() const;
     Rect remainingRect() const;
     std::array<Point, 4> rotatedPhotoPolygon() const;

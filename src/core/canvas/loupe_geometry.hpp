@@ -49,6 +49,8 @@ struct LoupeGeometry {
     double pixelsPerPoint = 0;
     std::optional<Rect> region; // whole source pixels; none when empty
 
+    friend bool operator==(const LoupeGeometry&, const LoupeGeometry&) = default;
+
     static LoupeGeometry make(int imageWidth, int imageHeight, Size fittedSize, const Rect& imageRect,
                               Point cursor, double rotation, double side);
 

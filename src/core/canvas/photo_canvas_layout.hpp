@@ -27,6 +27,8 @@ struct PhotoCanvasLayout {
     Rect imageRect;
     Rect contentRect;
 
+    friend bool operator==(const PhotoCanvasLayout&, const PhotoCanvasLayout&) = default;
+
     static PhotoCanvasLayout make(Size area, int imageWidth, int imageHeight, double rotation,
                                   const ManualCrop& crop, bool cropInsideOnly, const ZoomState& zoom);
 

@@ -89,6 +89,8 @@ struct PhotoCanvasModel {
     bool heartFeedbackIsVisible = false;
     bool showsOriginalIndicator = false;
 
+    friend bool operator==(const PhotoCanvasModel&, const PhotoCanvasModel&) = default;
+
     // The file whose decoding failure the canvas reports: the photo's own main file.
     static ImageCacheKey failureKey(const Photo& photo);
 

@@ -7,6 +7,7 @@
 #include "ui/overlays/toast_view.hpp"
 #include "ui/platform/signal_adapter.hpp"
 #include "ui/platform/sorvin_look.hpp"
+#include "ui/platform/stacking_order.hpp"
 
 #include <QPainter>
 #include <QStackedWidget>
@@ -60,7 +61,7 @@ void RootView::refresh() {
     const auto& text = state_.toastText();
     toast_->present(text ? std::optional(QString::fromStdString(*text)) : std::nullopt,
                     state_.toastIsVisible());
-    toast_->raise();
+    StackingOrder::keepOnTop({toast_});
 }
 
 void RootView::paintEvent(QPaintEvent*) {

@@ -26,6 +26,7 @@
 #include "ui/platform/library_observer.hpp"
 #include "ui/platform/signal_adapter.hpp"
 #include "ui/platform/sorvin_look.hpp"
+#include "ui/platform/stacking_order.hpp"
 
 #include <QApplication>
 #include <QDialog>
@@ -285,25 +286,22 @@ void SelectView::placeOverlays() {
     const int button = static_cast<int>(PanelCollapseButtons::kSize);
     const QRect column = photoColumn_->rect();
     photoCheatSheet_->setGeometry(photoArea_->rect());
-    photoCheatSheet_->raise();
+    StackingOrder::keepOnTop({photoCheatSheet_});
     if (bottomPanel_->isVisibleTo(this)) {
         const int top = bottomPanel_->geometry().top();
         bottomHandle_->setGeometry(0, top, column.width(), handle);
-        bottomHandle_->raise();
         hideBottom_->move((column.width() - button) / 2, top - 6);
-        hideBottom_->raise();
     }
     showBottom_->move((column.width() - button) / 2, column.height() - button - 4);
-    showBottom_->raise();
     showRight_->move(column.width() - button - 4, (column.height() - button) / 2);
-    showRight_->raise();
+    StackingOrder::keepOnTop({bottomHandle_, hideBottom_, showBottom_, showRight_});
     if (rightPanel_->isVisibleTo(this)) {
         rightHandle_->setGeometry(0, 0, handle, rightPanel_->height());
-        rightHandle_->raise();
         const QRect panel = rightPanel_->geometry();
         hideRight_->move(panel.left() - 6, panel.top() + (panel.height() - button) / 2);
-        hideRight_->raise();
     }
+    StackingOrder::keepOnTop({rightHandle_});
+    StackingOrder::keepOnTop({hideRight_});
 }
 
 bool SelectView::eventFilter(QObject* watched, QEvent* event) {

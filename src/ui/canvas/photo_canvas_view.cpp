@@ -86,6 +86,7 @@ void PhotoCanvasView::scheduleRefresh() {
 }
 
 void PhotoCanvasView::refresh() {
+    const PhotoCanvasModel shown = model();
     const PhotoLibrary* library = state_.library();
     const Photo* photo = library ? library->currentPhoto() : nullptr;
     const Size area{static_cast<double>(width()), static_cast<double>(height())};
@@ -108,12 +109,15 @@ void PhotoCanvasView::refresh() {
     placeOverlays();
     followHeartFeedback();
     // A new image (the next photo, or its development) is painted now, before the panels that
-    // change with it are laid out and painted; anything else waits for the window's next paint.
+    // change with it are laid out and painted; any other change waits for the window's next paint.
+    // What the paint draws comes from the model alone (and the heart's fade, which repaints
+    // itself): a refresh for a change elsewhere (the EXIF or the histogram of the photo arrived)
+    // repaints nothing.
     const SharedImage& image = model().displayImage;
     if (image != paintedAtOnce_.lock() && isVisible()) {
         paintedAtOnce_ = image;
         repaint();
-    } else {
+    } else if (model() != shown) {
         update();
     }
 }

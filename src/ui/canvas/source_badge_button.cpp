@@ -20,8 +20,11 @@ void SourceBadgeButton::present(const std::optional<PhotoAreaSourceBadgePresenta
         return;
     }
     const QString text = QString::fromStdString(presentation->text);
+    const bool raw = presentation->visualState == PhotoAreaSourceBadgeVisualState::raw;
+    // The photo area presents the badge at every refresh: only a change is drawn again.
+    if (text == this->text() && raw == raw_ && isVisible()) return;
     setText(text);
-    raw_ = presentation->visualState == PhotoAreaSourceBadgeVisualState::raw;
+    raw_ = raw;
     setFixedSize(QFontMetrics(font()).horizontalAdvance(text) + 20, 24);
     show();
     update();

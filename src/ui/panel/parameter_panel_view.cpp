@@ -20,6 +20,7 @@
 #include "ui/platform/library_observer.hpp"
 #include "ui/platform/signal_adapter.hpp"
 #include "ui/platform/sorvin_look.hpp"
+#include "ui/platform/stacking_order.hpp"
 #include "view/panel_colors.hpp"
 
 #include <QCoreApplication>
@@ -36,15 +37,6 @@
 namespace sorvin {
 
 namespace {
-
-// Whether the two widgets lie over all their siblings, the second over the first.
-bool liesOnTop(const QWidget* lower, const QWidget* upper) {
-    const QObjectList& siblings = upper->parentWidget()->children();
-    std::vector<const QObject*> top;
-    for (auto it = siblings.rbegin(); it != siblings.rend() && top.size() < 2; ++it)
-        if ((*it)->isWidgetType()) top.push_back(*it);
-    return top.size() == 2 && top[0] == upper && top[1] == lower;
-}
 
 using namespace ParameterPanelLayout;
 
@@ -516,12 +508,7 @@ void ParameterPanelView::layoutRows() {
     graph_->setGeometry(QRectF(curveGraphLeft - overhang, m.curveGraphTop() - overhang, side + 2 * overhang,
                                side + 2 * overhang)
                             .toRect());
-    // Qt repaints a raised widget unless it is the last of all its parent's children, widgets or
-    // not, which these two never are: they are raised only when another widget came over them.
-    if (!liesOnTop(graph_, veil_)) {
-        graph_->raise();
-        veil_->raise();
-    }
+    StackingOrder::keepOnTop({graph_, veil_});
 }
 
 void ParameterPanelView::sizeSlotRow() {

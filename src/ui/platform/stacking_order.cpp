@@ -1,0 +1,26 @@
+#include "ui/platform/stacking_order.hpp"
+
+#include <QWidget>
+#include <algorithm>
+#include <iterator>
+#include <vector>
+
+namespace sorvin {
+
+bool StackingOrder::liesOnTop(std::initializer_list<QWidget*> widgets) {
+    if (widgets.size() == 0) return true;
+    const QObjectList& siblings = (*widgets.begin())->parentWidget()->children();
+    // The last widgets among the siblings, topmost first.
+    std::vector<const QObject*> top;
+    for (auto it = siblings.rbegin(); it != siblings.rend() && top.size() < widgets.size(); ++it)
+        if ((*it)->isWidgetType()) top.push_back(*it);
+    return top.size() == widgets.size() && std::equal(top.begin(), top.end(), std::rbegin(widgets));
+}
+
+void StackingOrder::keepOnTop(std::initializer_list<QWidget*> widgets) {
+    if (liesOnTop(widgets)) return;
+    for (QWidget* widget : widgets)
+        widget->raise();
+}
+
+} // namespace sorvin
