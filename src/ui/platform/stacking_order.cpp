@@ -7,18 +7,14 @@
 
 namespace sorvin {
 
-bool StackingOrder::liesOnTop(std::initializer_list<QWidget*> widgets) {
-    if (widgets.size() == 0) return true;
+void StackingOrder::keepOnTop(std::initializer_list<QWidget*> widgets) {
+    if (widgets.size() == 0) return;
     const QObjectList& siblings = (*widgets.begin())->parentWidget()->children();
     // The last widgets among the siblings, topmost first.
     std::vector<const QObject*> top;
     for (auto it = siblings.rbegin(); it != siblings.rend() && top.size() < widgets.size(); ++it)
         if ((*it)->isWidgetType()) top.push_back(*it);
-    return top.size() == widgets.size() && std::equal(top.begin(), top.end(), std::rbegin(widgets));
-}
-
-void StackingOrder::keepOnTop(std::initializer_list<QWidget*> widgets) {
-    if (liesOnTop(widgets)) return;
+    if (top.size() == widgets.size() && std::equal(top.begin(), top.end(), std::rbegin(widgets))) return;
     for (QWidget* widget : widgets)
         widget->raise();
 }

@@ -10,10 +10,8 @@ namespace sorvin {
 // unless it is already the last of all its parent's children (widgets or not), so raising widgets
 // that lie on top already repaints them for nothing.
 struct StackingOrder {
-    // Whether the widgets, which share one parent, lie over all their other siblings in the order
-    // given (the last on top).
-    static bool liesOnTop(std::initializer_list<QWidget*> widgets);
-    // Raises the widgets in the order given unless they lie so already.
+    // Raises the widgets, which share one parent, in the order given (the last on top), unless they
+    // already lie over all their other siblings in that order.
     static void keepOnTop(std::initializer_list<QWidget*> widgets);
 };
 
