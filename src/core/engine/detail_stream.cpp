@@ -380,8 +380,8 @@ void DetailStream::run(const Rows& prepare, const Rows& finish) {
     for (std::size_t g = 0; g < groups_.size(); ++g) {
         for (const Chain* chain : groups_[g].chains)
             groupHomes[g].push_back(chain->home);
-        std::ranges::sort(groupHomes[g]);
-        groupHomes[g].erase(std::ranges::unique(groupHomes[g]).begin(), groupHomes[g].end());
+        std::sort(groupHomes[g].begin(), groupHomes[g].end());
+        groupHomes[g].erase(std::unique(groupHomes[g].begin(), groupHomes[g].end()), groupHomes[g].end());
     }
     // Rows [begin, end) of a kind that goes by bands, in pieces of at most `rows` rows.
     const auto addBanded = [&](RowWork::Kind kind, int begin, int end, int rows) {
