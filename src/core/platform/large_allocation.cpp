@@ -8,6 +8,7 @@
 #include <mutex>
 #include <new>
 #include <pthread.h>
+#include <sys/mman.h>
 #include <thread>
 #include <vector>
 
@@ -33,9 +34,12 @@
 namespace sorvin {
 
 namespace {
+constexpr std::size_t kHugePage = std::size_t{2} << 20;
 // Blocks from this size on hold a photo's bitmap (a small window shows one of 2 MB): they are
 // kept for reuse, and freed on a thread of their own.
 constexpr std::size_t kPhotoSized = std::size_t{1} << 20;
+// Blocks from this size on ask for huge pages, and are aligned and sized for them.
+constexpr std::size_t kHugePageSized = std::size_t{8} << 20;
 // The most kept at once: a full-size 24 MP image and a display one.
 constexpr std::size_t kKeptLimit = std::size_t{128} << 20;
 // A block not taken again within this time is given back: long enough for a photographer who steps
@@ -49,7 +53,7 @@ std::size_t roundedUp(std::size_t count, std::size_t unit) {
 // What is allocated for `count` bytes: sizes a kept block can serve more than one bitmap with.
 std::size_t capacityFor(std::size_t count) {
     if (count < kPhotoSized) return count;
-    return roundedUp(count, std::size_t{64} << 10);
+    return roundedUp(count, count < kHugePageSized ? std::size_t{64} << 10 : kHugePage);
 }
 
 struct KeptBlock {
@@ -217,8 +221,10 @@ LargeBytes allocateLargeBytes(std::size_t count) {
         }
     }
 
-    void* bytes = std::malloc(capacity ? capacity : 1);
+    void* bytes = capacity >= kHugePageSized ? std::aligned_alloc(kHugePage, capacity)
+                                             : std::malloc(capacity ? capacity : 1);
     if (!bytes) throw std::bad_alloc();
+    if (capacity >= kHugePageSized) madvise(bytes, capacity, MADV_HUGEPAGE);
     SORVIN_POISON(static_cast<std::uint8_t*>(bytes) + count, capacity - count);
     return LargeBytes(static_cast<std::uint8_t*>(bytes), LargeBytesRelease{capacity});
 }

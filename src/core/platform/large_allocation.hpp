@@ -17,7 +17,8 @@ using LargeBytes = std::unique_ptr<std::uint8_t[], LargeBytesRelease>;
 
 // Uninitialised bytes for a bitmap, a plane or a file read whole. A fresh photo-sized block costs
 // one page fault (and one page of clearing by the kernel) per 4 KiB on first touch, which outweighs
-// copying it.
+// copying it; blocks of 8 MiB and more ask for huge pages, one fault per 2 MiB. Only a hint: where
+// the system has none, nothing changes.
 //
 // Walking a folder frees and makes bitmaps of the same few sizes at every step. On a virtual machine,
 // faulting fresh memory in at that rate holds up the memory accesses of every other thread (the
@@ -25,11 +26,6 @@ using LargeBytes = std::unique_ptr<std::uint8_t[], LargeBytesRelease>;
 // that does it a millisecond or more. So freed blocks of 1 MiB and more are kept, already resident,
 // for the next bitmap of about their size; they are freed on a thread of their own when they have
 // not been taken for a while, when more are kept than a bound, and on releaseKeptLargeBytes.
-//
-// Blocks ask for no huge pages. A virtual machine that reports free memory to its host does so in
-// runs of 2 MiB: a freed huge page goes to the host whole and straight away, and faulting one in
-// again stalls every processor of the machine, the main thread's included, for 10 to 50 ms at a
-// time. Freed 4 KiB pages are mostly taken again before they are reported.
 LargeBytes allocateLargeBytes(std::size_t count);
 
 // Frees every block kept for reuse: after a folder is closed or the image caches are emptied.
