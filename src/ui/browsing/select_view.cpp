@@ -300,6 +300,7 @@ void SelectView::placeOverlays() {
         const QRect panel = rightPanel_->geometry();
         hideRight_->move(panel.left() - 6, panel.top() + (panel.height() - button) / 2);
     }
+    // Each over its own siblings: the handle lies in the panel, the button on the screen.
     StackingOrder::keepOnTop({rightHandle_});
     StackingOrder::keepOnTop({hideRight_});
 }
