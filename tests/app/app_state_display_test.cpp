@@ -108,20 +108,31 @@ TEST_F(AppStateDisplay, ARotationDropsAPreparedPreviewAtOnce) {
     EXPECT_FALSE(state().imageLoader().isPreparingOriginalPreview());
 }
 
-TEST_F(AppStateDisplay, TheHistogramFollowsThePhotoWhereMovementRests) {
+TEST_F(AppStateDisplay, TheHistogramAndTheFullSizeImageFollowThePhotoWhereMovementRests) {
     openAndLoad();
     queue.advance(0.2);
     settle();
+    const ImageLoader& loader = state().imageLoader();
     EXPECT_EQ(state().histogramLoader().currentPath(), "a.jpg");
     EXPECT_TRUE(state().histogramLoader().data().has_value());
+    EXPECT_TRUE(loader.hasFullResolutionImage({"a.jpg", PhotoSource::jpeg}));
     state().move(1);
     EXPECT_FALSE(state().histogramLoader().data().has_value());
+    // Passed within a tenth of a second, as when Down is held: no full-size decode is started.
+    queue.advance(0.1);
+    settle();
+    state().move(1);
+    settle();
+    EXPECT_FALSE(loader.hasFullResolutionImage({"b.jpg", PhotoSource::jpeg}));
+    EXPECT_FALSE(loader.isDecodingFullResolution({"c.jpg", PhotoSource::jpeg}));
     queue.advance(0.15);
     settle();
     queue.advance(0.2);
     settle();
-    EXPECT_EQ(state().histogramLoader().currentPath(), "b.jpg");
+    EXPECT_EQ(state().histogramLoader().currentPath(), "c.jpg");
     EXPECT_TRUE(state().histogramLoader().data().has_value());
+    EXPECT_TRUE(loader.hasFullResolutionImage({"c.jpg", PhotoSource::jpeg}));
+    EXPECT_FALSE(loader.hasFullResolutionImage({"b.jpg", PhotoSource::jpeg}));
 }
 
 TEST_F(AppStateDisplay, ASwitchToTheRawEndsWhenItsDevelopmentIsReady) {

@@ -94,10 +94,17 @@ void AppState::photoSideEffects(bool photoChanged) {
         if (screen_ != AppScreen::select) return;
         loadCurrentExif();
         scheduleCurrentHistogram();
+        updateFullResolutionRequest();
     }));
 
     scheduleSave();
-    updateFullResolutionRequest();
+    // The full-size decode of a new photo waits, like its EXIF and histogram, until the photo has
+    // been shown a moment: a walk through the photos would start one at every step only to give it
+    // up at the next, a processor and a 100 MB bitmap taken from the step's own work.
+    if (photoChanged)
+        imageLoader_.cancelFullResolutionLoading();
+    else
+        updateFullResolutionRequest();
     refreshParameterImage();
     // After the request: the new photo's display-ready image is taken before the neighbours of
     // the new photo replace the list it was made for.
