@@ -143,6 +143,14 @@ struct DarkChannelOf8 {
     }
 };
 
+// One colour of eight RGBA pixels.
+struct ChannelOf8 {
+    int shift;
+    __attribute__((target("avx2"))) __m256i operator()(__m256i pixels) const {
+        return _mm256_and_si256(_mm256_srl_epi32(pixels, _mm_cvtsi32_si128(shift)), _mm256_set1_epi32(0xFF));
+    }
+};
+
 // One plane byte per pixel of a row, 32 pixels at a time as far as whole groups of 32 go; returns
 // how many were done.
 template <typename Of8>
@@ -175,9 +183,11 @@ ExtractedPlanes extractPlanes(const std::uint8_t* bytes, int width, int height, 
     eachPixelRow(bytes, height, bytesPerRow, parallel, [&](int y, const std::uint8_t* row) {
         if (luminance) DetailAdjustment::luminanceRow(row, planes.luminance.row(y), width);
         if (darkChannel) DetailAdjustment::darkChannelRow(row, planes.darkChannel.row(y), width);
-        if (colors)
-            DetailAdjustment::colorRows(row, planes.colors.red.row(y), planes.colors.green.row(y),
-                                        planes.colors.blue.row(y), width);
+        if (colors) {
+            DetailAdjustment::channelRow(row, planes.colors.red.row(y), width, 0);
+            DetailAdjustment::channelRow(row, planes.colors.green.row(y), width, 1);
+            DetailAdjustment::channelRow(row, planes.colors.blue.row(y), width, 2);
+        }
     });
     return planes;
 }
@@ -198,13 +208,9 @@ void DetailAdjustment::darkChannelRow(const std::uint8_t* rgba, std::uint8_t* ou
     }
 }
 
-void DetailAdjustment::colorRows(const std::uint8_t* rgba, std::uint8_t* red, std::uint8_t* green,
-                                 std::uint8_t* blue, int width) {
-    for (int x = 0; x < width; ++x, rgba += 4) {
-        red[x] = rgba[0];
-        green[x] = rgba[1];
-        blue[x] = rgba[2];
-    }
+void DetailAdjustment::channelRow(const std::uint8_t* rgba, std::uint8_t* out, int width, int channel) {
+    for (int x = hasAvx2() ? planeRowAvx2(rgba, out, width, ChannelOf8{8 * channel}) : 0; x < width; ++x)
+        out[x] = rgba[4 * static_cast<std::size_t>(x) + static_cast<std::size_t>(channel)];
 }
 
 DetailPlane DetailAdjustment::luminancePlane(const std::uint8_t* bytes, int width, int height,

@@ -80,8 +80,8 @@ struct DetailAdjustment {
     // One row of a plane from a row of RGBA bytes (R, G, B, A in memory).
     static void luminanceRow(const std::uint8_t* rgba, std::uint8_t* out, int width);
     static void darkChannelRow(const std::uint8_t* rgba, std::uint8_t* out, int width);
-    static void colorRows(const std::uint8_t* rgba, std::uint8_t* red, std::uint8_t* green,
-                          std::uint8_t* blue, int width);
+    // One colour of the pixels: 0 red, 1 green, 2 blue.
+    static void channelRow(const std::uint8_t* rgba, std::uint8_t* out, int width, int channel);
 
     // Planes from RGBA bytes.
     static DetailPlane luminancePlane(const std::uint8_t* bytes, int width, int height,

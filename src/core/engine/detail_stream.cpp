@@ -282,10 +282,13 @@ private:
             return;
         case Source::red:
         case Source::green:
-        case Source::blue:
-            DetailAdjustment::colorRows(rgba_, row(2), row(3), row(4), width_);
-            made_[2] = made_[3] = made_[4] = true;
+        case Source::blue: {
+            // Each colour on its own: the three blurs of colour noise run on threads of their own.
+            const int index = static_cast<int>(source);
+            DetailAdjustment::channelRow(rgba_, row(index), width_, index - static_cast<int>(Source::red));
+            made_[index] = true;
             return;
+        }
         }
     }
 
