@@ -123,11 +123,14 @@ TEST(DetailAdjustment, PlanesFollowTheIntegerFormulas) {
     const DetailPlane everyLuminance =
         DetailAdjustment::luminancePlane(all.data(), side, side, 4 * side, true);
     const DetailPlane everyDark = DetailAdjustment::darkChannelPlane(all.data(), side, side, 4 * side, true);
+    const auto everyColor = DetailAdjustment::colorPlanes(all.data(), side, side, 4 * side, true);
     int wrong = 0;
     for (std::size_t i = 0; i < all.size() / 4; ++i) {
         const std::uint8_t* px = all.data() + 4 * i;
         wrong += everyLuminance.data()[i] != DetailAdjustment::luminanceByte(px[0], px[1], px[2]);
         wrong += everyDark.data()[i] != std::min({px[0], px[1], px[2]});
+        wrong += everyColor.red.data()[i] != px[0] || everyColor.green.data()[i] != px[1] ||
+                 everyColor.blue.data()[i] != px[2];
     }
     EXPECT_EQ(wrong, 0);
 }
