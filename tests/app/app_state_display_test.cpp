@@ -133,6 +133,10 @@ TEST_F(AppStateDisplay, TheHistogramAndTheFullSizeImageFollowThePhotoWhereMoveme
     EXPECT_TRUE(state().histogramLoader().data().has_value());
     EXPECT_TRUE(loader.hasFullResolutionImage({"c.jpg", PhotoSource::jpeg}));
     EXPECT_FALSE(loader.hasFullResolutionImage({"b.jpg", PhotoSource::jpeg}));
+    // The loupe shows the full-size image: it is decoded at once.
+    state().toggleLoupe();
+    state().move(-1);
+    EXPECT_TRUE(loader.isDecodingFullResolution({"b.jpg", PhotoSource::jpeg}));
 }
 
 TEST_F(AppStateDisplay, ASwitchToTheRawEndsWhenItsDevelopmentIsReady) {

@@ -422,6 +422,8 @@ private:
     bool pageMayStay(ParameterPage page, ParameterEditTarget target, bool isRaw) const;
     ParameterPage checkedPage(ParameterPage page, ParameterEditTarget target, bool isRaw) const;
     bool preferFullResolution() const;
+    // Whether the photo is shown at its full size: in the loupe or zoomed in.
+    bool showsFullResolution() const;
 
     // Toasts and heart overlay steps.
     void continueToasts(std::vector<std::string> messages, std::size_t next, double duration);

@@ -14,7 +14,10 @@ constexpr double kMaximumZoom = 8;
 } // namespace
 
 bool AppState::preferFullResolution() const {
-    if (!lowMemoryMode_) return true;
+    return !lowMemoryMode_ || showsFullResolution();
+}
+
+bool AppState::showsFullResolution() const {
     return loupeOn_ || (library_ && library_->zoomState().scale > 1.0);
 }
 

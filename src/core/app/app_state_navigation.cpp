@@ -98,10 +98,11 @@ void AppState::photoSideEffects(bool photoChanged) {
     }));
 
     scheduleSave();
-    // The full-size decode of a new photo waits, like its EXIF and histogram, until the photo has
-    // been shown a moment: a walk through the photos would start one at every step only to give it
-    // up at the next, a processor and a 100 MB bitmap taken from the step's own work.
-    if (photoChanged)
+    // Unless the loupe or the zoom shows it, the full-size decode of a new photo waits, like its
+    // EXIF and histogram, until the photo has been shown a moment: a walk through the photos would
+    // start one at every step only to give it up at the next, a processor and a 100 MB bitmap
+    // taken from the step's own work.
+    if (photoChanged && !showsFullResolution())
         imageLoader_.cancelFullResolutionLoading();
     else
         updateFullResolutionRequest();
