@@ -129,8 +129,8 @@ struct LuminanceOf8 {
         const __m256i n = _mm256_add_epi32(_mm256_add_epi32(rb, g), _mm256_set1_epi32(5000));
         // n < 2^22 is exact in single precision, and so is n + 1/2. (n + 1/2) / 10000 lies at
         // least 1/20000 from the integers on either side, and the product by the rounded inverse
-        // stays within 3 * 10^-5 of it below 256, so truncating it divides as integers do (checked
-        // for every n up to 2,560,000). A product costs far less than a division.
+        // stays within 3 * 10^-5 of it below 256, so truncating it divides as integers do (the
+        // test of every colour checks each n there is). A product costs far less than a division.
         const __m256 nudged = _mm256_add_ps(_mm256_cvtepi32_ps(n), _mm256_set1_ps(0.5f));
         return _mm256_cvttps_epi32(_mm256_mul_ps(nudged, _mm256_set1_ps(1.0f / 10000)));
     }
