@@ -54,6 +54,36 @@ TEST_F(KeyMonitorTest, HeldDownArrowWalksAndItsReleaseStops) {
     EXPECT_FALSE(window().rootView()->selectView()->repeater().heldKeyCode());
 }
 
+TEST_F(KeyMonitorTest, PhotosPassedWithDownHeldAreNotDecodedAtFullSize) {
+    addPhoto("jpeg/canon_6d_adobergb_gps_lens.jpg", "d.jpg");
+    addPhoto("jpeg/iceland_srgb_untagged_nikon_d800e.jpg", "e.jpg");
+    openBrowsing();
+    const ImageLoader& loader = state().imageLoader();
+    // Held at the default 10 steps per second, in ticks of 50 ms with the background work done
+    // after each: how long each photo stayed the current one.
+    std::vector<std::pair<std::string, int>> shown{{currentPath(), 0}};
+    press(&window(), Qt::Key_Down);
+    for (int tick = 0; tick < 12; ++tick) {
+        if (shown.back().first != currentPath()) shown.push_back({currentPath(), 0});
+        queue.advance(0.05);
+        settle();
+        ++shown.back().second;
+    }
+    release(&window(), Qt::Key_Down);
+    ASSERT_EQ(shown.size(), 5U);
+    // Each photo after the first repeat was current for two ticks and passed undecoded.
+    for (std::size_t i = 2; i + 1 < shown.size(); ++i) {
+        const ImageCacheKey key{shown[i].first, PhotoSource::jpeg};
+        EXPECT_EQ(shown[i].second, 2) << shown[i].first;
+        EXPECT_FALSE(loader.hasFullResolutionImage(key) || loader.isDecodingFullResolution(key))
+            << shown[i].first;
+    }
+    // Where the walk rests, it is.
+    queue.advance(0.2);
+    settle();
+    EXPECT_TRUE(loader.hasFullResolutionImage({currentPath(), PhotoSource::jpeg}));
+}
+
 TEST_F(KeyMonitorTest, ADownStepOntoADevelopedPhotoShowsItsDevelopmentWithNoWorkLeft) {
     openBrowsing();
     // Every photo after the first developed; then back to the first, with time for the work.
