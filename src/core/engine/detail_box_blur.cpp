@@ -145,10 +145,12 @@ constexpr int kRowsAhead = 8;
 // Output rows [from, to) of a vertical pass over `columns` columns, with s[c] holding the window
 // sums of row from - 1 (nothing before row 0), so that a pass may stop after any row and go on
 // later. entering(y) and leaving(y) give row y of the input as it joins and as it leaves the
-// window, target(y) the row the output goes to; the first row is summed from entering().
-template <bool leavingAhead, typename Sum, typename Entering, typename Leaving, typename Target>
+// window, target(y) the row the output goes to, made(y) is called once it is written there; the
+// first row is summed from entering().
+template <bool leavingAhead, typename Sum, typename Entering, typename Leaving, typename Target,
+          typename Made>
 inline void sweepColumns(Sum* s, int columns, int height, int r, int from, int to, Entering entering,
-                         Leaving leaving, Target target) {
+                         Leaving leaving, Target target, Made made) {
     // Windows reach no further than the plane.
     r = std::min(r, height);
     for (int y = from; y < to; ++y) {
@@ -202,16 +204,30 @@ inline void sweepColumns(Sum* s, int columns, int height, int r, int from, int t
                     s[c] = sum;
                     t[c] = mean(sum);
                 }
-                continue; // the window keeps its size
+            } else {
+                for (int c = 0; c < columns; ++c)
+                    t[c] = mean(s[c]);
             }
-            for (int c = 0; c < columns; ++c)
-                t[c] = mean(s[c]);
         } else {
             const HalfUpMean mean(count);
             for (int c = 0; c < columns; ++c)
                 t[c] = mean(s[c]);
         }
+        made(y);
     }
+}
+
+// Copies n bytes with stores that go past the caches (but for the ends, short of 16-byte blocks),
+// so no line of `target` is fetched first, nor left in this processor's caches.
+void storePastCaches(std::uint8_t* target, const std::uint8_t* bytes, int n) {
+    const auto head = static_cast<int>(std::min<std::uintptr_t>(
+        static_cast<std::uintptr_t>(n), (16 - reinterpret_cast<std::uintptr_t>(target) % 16) % 16));
+    std::memcpy(target, bytes, static_cast<std::size_t>(head));
+    int i = head;
+    for (; i + 16 <= n; i += 16)
+        _mm_stream_si128(reinterpret_cast<__m128i*>(target + i),
+                         _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i)));
+    std::memcpy(target + i, bytes + i, static_cast<std::size_t>(n - i));
 }
 
 // Columns [c0, c1) of a whole vertical pass, swept row by row so that memory is read in rows. In
@@ -237,7 +253,8 @@ inline void boxColumns(const std::uint8_t* in, std::uint8_t* out, int width, int
             std::uint8_t* target = out + w * static_cast<std::size_t>(y) + c0;
             if (inPlace) std::memcpy(ringRow(y), target, columns);
             return target;
-        });
+        },
+        [](int) {});
 }
 
 // The same with 32-bit sums, compiled for AVX2: the loops over the columns vectorise twice as wide.
@@ -248,16 +265,24 @@ __attribute__((target("avx2"), flatten)) void boxColumnsAvx2(const std::uint8_t*
 
 template <typename Sum>
 inline void ringColumns(const DetailPlane& in, DetailPlane& out, Sum* sums, int height, int radius, int c0,
-                        int c1, int from, int to) {
+                        int c1, int from, int to, std::uint8_t* staging) {
     const auto rowOf = [&](int y) { return in.row(y) + c0; };
-    sweepColumns<true>(sums, c1 - c0, height, radius, from, to, rowOf, rowOf,
-                       [&](int y) { return out.row(y) + c0; });
+    sweepColumns<true>(
+        sums, c1 - c0, height, radius, from, to, rowOf, rowOf,
+        [&](int y) { return staging ? staging : out.row(y) + c0; },
+        [&](int y) {
+            if (staging) storePastCaches(out.row(y) + c0, staging, c1 - c0);
+        });
+    // Stores past the caches are not ordered with the others: done before the threads that read
+    // the rows are told of them.
+    if (staging) _mm_sfence();
 }
 
 __attribute__((target("avx2"), flatten)) void ringColumnsAvx2(const DetailPlane& in, DetailPlane& out,
                                                               std::uint32_t* sums, int height, int radius,
-                                                              int c0, int c1, int from, int to) {
-    ringColumns(in, out, sums, height, radius, c0, c1, from, to);
+                                                              int c0, int c1, int from, int to,
+                                                              std::uint8_t* staging) {
+    ringColumns(in, out, sums, height, radius, c0, c1, from, to, staging);
 }
 
 } // namespace
@@ -336,16 +361,16 @@ void DetailBoxBlur::verticalPass(const std::uint8_t* in, std::uint8_t* out, int 
 }
 
 void DetailBoxBlur::verticalRows(const DetailPlane& in, DetailPlane& out, std::uint32_t* sums, int height,
-                                 int radius, int c0, int c1, int from, int to) {
+                                 int radius, int c0, int c1, int from, int to, std::uint8_t* staging) {
     if (hasAvx2())
-        ringColumnsAvx2(in, out, sums, height, radius, c0, c1, from, to);
+        ringColumnsAvx2(in, out, sums, height, radius, c0, c1, from, to, staging);
     else
-        ringColumns(in, out, sums, height, radius, c0, c1, from, to);
+        ringColumns(in, out, sums, height, radius, c0, c1, from, to, staging);
 }
 
 void DetailBoxBlur::verticalRows(const DetailPlane& in, DetailPlane& out, std::uint64_t* sums, int height,
-                                 int radius, int c0, int c1, int from, int to) {
-    ringColumns(in, out, sums, height, radius, c0, c1, from, to);
+                                 int radius, int c0, int c1, int from, int to, std::uint8_t* staging) {
+    ringColumns(in, out, sums, height, radius, c0, c1, from, to, staging);
 }
 
 void DetailBoxBlur::blur(const DetailPlane& in, DetailPlane& out, int radius, bool parallel) {

@@ -41,11 +41,13 @@ struct DetailBoxBlur {
     // sums[c - c0] carries the window sum of column c from one call to the next: the call for
     // rows [from, to) follows the one that ended at `from` (or starts at row 0). Returns the same
     // bytes as a whole verticalPass, however the rows are split. 64-bit sums for windows of
-    // 16 million rows and more.
+    // 16 million rows and more. With `staging` (c1 - c0 bytes), each row is made there and stored
+    // into `out` past the caches: for rows other processors read, where a ring row they have read
+    // would otherwise be fetched back from them before it is written over.
     static void verticalRows(const DetailPlane& in, DetailPlane& out, std::uint32_t* sums, int height,
-                             int radius, int c0, int c1, int from, int to);
+                             int radius, int c0, int c1, int from, int to, std::uint8_t* staging = nullptr);
     static void verticalRows(const DetailPlane& in, DetailPlane& out, std::uint64_t* sums, int height,
-                             int radius, int c0, int c1, int from, int to);
+                             int radius, int c0, int c1, int from, int to, std::uint8_t* staging = nullptr);
 
     // Two box blurs in a row (horizontal, vertical, horizontal, vertical, all with `radius`) from
     // `in` into `out`, a plane of the same size; `out` may be `in` for a blur in place. Needs no

@@ -15,9 +15,6 @@ namespace {
 // What a blur is made from; also the index of its row in RowBuffers.
 enum class Source { luminance, darkChannel, red, green, blue };
 
-// Steps of rows the rings of finished blurs hold (two are needed, see the constructor).
-constexpr std::int64_t kOutSteps = 8;
-
 // Sums of 32 bits hold any window of fewer than 16 million rows.
 bool narrowSums(int height, int radius) {
     return std::min<std::int64_t>(height, 2 * std::int64_t{radius} + 1) < 16'000'000;
@@ -118,17 +115,18 @@ struct DetailStream::Chain {
     int v1End = 0;
     int v2End = 0;
 
-    void vertical(int pass, int height, int c0, int c1, int from, int to) {
+    // `staging`: see DetailBoxBlur::verticalRows.
+    void vertical(int pass, int height, int c0, int c1, int from, int to, std::uint8_t* staging) {
         if (from >= to) return;
         const DetailPlane& in = pass == 0 ? h1 : h2;
         DetailPlane& target = pass == 0 ? h2 : *out;
         const auto index = static_cast<std::size_t>(pass);
         if (!sums32[index].empty())
             DetailBoxBlur::verticalRows(in, target, sums32[index].data() + c0, height, radius, c0, c1, from,
-                                        to);
+                                        to, staging);
         else
             DetailBoxBlur::verticalRows(in, target, sums64[index].data() + c0, height, radius, c0, c1, from,
-                                        to);
+                                        to, staging);
     }
 };
 
@@ -198,15 +196,12 @@ DetailStream::DetailStream(std::uint8_t* bytes, int width, int height, std::size
     // twice the group's reach), h2 those from the first leaving the second vertical window to
     // the last made by the first (three steps and twice the reach), and `out` those the step
     // finishes with their neighbours above and below and those made for the next (two steps).
-    // `out` is read by every thread that finishes rows and rewritten by the chain's home thread:
-    // a ring of more steps gives the readers' copies of a row time to leave their processors'
-    // caches before it is written again, so the writes do not wait for those processors.
     for (const Group& group : groups_) {
         for (Chain* chain : group.chains) {
             const std::int64_t radius = chain->radius;
             ringOf(chain->h1, 2 * step + 2 * std::int64_t{group.radius} + 2);
             ringOf(chain->h2, 3 * step + 2 * radius + 2);
-            ringOf(*chain->out, kOutSteps * step + 3);
+            ringOf(*chain->out, 2 * step + 3);
             const bool narrow = narrowSums(height, chain->radius);
             for (int pass = 0; pass < 2; ++pass) {
                 if (narrow)
@@ -240,7 +235,9 @@ namespace {
 
 // What a thread of a row phase reuses from row to row.
 struct RowBuffers {
-    std::vector<std::uint8_t> source[5]; // luminance, dark channel, red, green, blue
+    // luminance, dark channel, red, green, blue; then the staging row of the vertical passes
+    static constexpr int kStaging = 5;
+    std::vector<std::uint8_t> source[6];
     DetailBoxBlur::RowScratch blur;
 
     std::uint8_t* row(int index, int width) {
@@ -402,6 +399,11 @@ void DetailStream::run(const Rows& prepare, const Rows& finish) {
         int from, to;
     };
     std::vector<VerticalRows> vertical(static_cast<std::size_t>(passes));
+    // The second vertical passes make the rows that every thread finishing rows reads. Where those
+    // are other processors, the rows are stored past the caches: a ring row written over would
+    // otherwise first be fetched back from the processors that read it last, which took as long
+    // as the pass's own work. One thread reads them back from its own caches.
+    const bool finishedElsewhere = homes > 1;
 
     std::atomic<bool> stopped = false;
     // The first steps only fill the pipeline.
@@ -450,8 +452,12 @@ void DetailStream::run(const Rows& prepare, const Rows& finish) {
                 if (piece.kind == RowWork::vertical) {
                     const auto pass = static_cast<std::size_t>(piece.index);
                     Chain& chain = *chains_[pass / 2];
-                    chain.vertical(static_cast<int>(pass % 2), height, piece.begin, piece.end,
-                                   vertical[pass].from, vertical[pass].to);
+                    const bool second = pass % 2 == 1;
+                    chain.vertical(second ? 1 : 0, height, piece.begin, piece.end, vertical[pass].from,
+                                   vertical[pass].to,
+                                   second && finishedElsewhere
+                                       ? rowBuffers().row(RowBuffers::kStaging, piece.end - piece.begin)
+                                       : nullptr);
                     return;
                 }
                 if (piece.kind == RowWork::prepare) {
