@@ -1,5 +1,6 @@
 // Development at full size (6000 x 4000) and display size (2560 x 1707) with (e) every detail
-// feature, (f) vignette and grain, and (g) the lens geometry with every value set. Each case runs
+// feature, (f) vignette and grain, (g) the lens geometry with every value set, and (h) every detail
+// feature after tone, colour and grading, as a photo worked on from top to bottom is. Each case runs
 // on all cores and on one thread, beside a memcpy of the same bitmap measured in the same run; the
 // developments report their working memory above the input. The detail stage's box passes are
 // measured alone beside a copy of their plane.
@@ -97,15 +98,40 @@ void developWith(benchmark::State& state, const PhotoParameters& parameters) {
 }
 
 // (e) Texture, clarity, dehaze, sharpening, luminance and colour noise reduction.
-void BM_EveryDetailFeature(benchmark::State& state) {
+PhotoParameters everyDetailFeature() {
     using P = PhotoParameter;
-    developWith(state, parametersWith({{P::texture, 30},
-                                       {P::clarity, 25},
-                                       {P::dehaze, 20},
-                                       {P::sharpen_amount, 60},
-                                       {P::sharpen_mask, 30},
-                                       {P::noise_luminance_amount, 40},
-                                       {P::noise_color_amount, 50}}));
+    return parametersWith({{P::texture, 30},
+                           {P::clarity, 25},
+                           {P::dehaze, 20},
+                           {P::sharpen_amount, 60},
+                           {P::sharpen_mask, 30},
+                           {P::noise_luminance_amount, 40},
+                           {P::noise_color_amount, 50}});
+}
+
+void BM_EveryDetailFeature(benchmark::State& state) {
+    developWith(state, everyDetailFeature());
+}
+
+// (h) The same after tone, white balance, colour by hue and grading: the first loop's work, done in
+// the detail stage's sweep a step ahead of the rows it reads.
+void BM_ToneColourAndDetail(benchmark::State& state) {
+    using P = PhotoParameter;
+    PhotoParameters parameters = everyDetailFeature();
+    for (auto [p, v] : {std::pair{P::exposure, 30},
+                        {P::contrast, 20},
+                        {P::highlights, -30},
+                        {P::shadows, 25},
+                        {P::saturation, 10},
+                        {P::vibrance, 15},
+                        {P::temperature, 10},
+                        {P::hue_red, 10},
+                        {P::saturation_blue, -20},
+                        {P::luminance_orange, 15},
+                        {P::grading_shadows_hue, 200},
+                        {P::grading_shadows_saturation, 20}})
+        parameters.setValue(v, p);
+    developWith(state, parameters);
 }
 
 // (f) Vignette with a moved shape, and rough grain.
@@ -186,6 +212,7 @@ BENCHMARK(BM_BoxPass)
 BENCHMARK(BM_EveryDetailFeature)->Apply(sizes);
 BENCHMARK(BM_VignetteAndGrain)->Apply(sizes);
 BENCHMARK(BM_LensGeometry)->Apply(sizes);
+BENCHMARK(BM_ToneColourAndDetail)->Apply(sizes);
 
 } // namespace
 } // namespace sorvin

@@ -52,24 +52,47 @@ TEST(DetailStream, StepsOfAnyHeightGiveTheBytesOfWholePlanes) {
         for (int threads : {1, 3, tbb::task_arena::automatic}) {
             SCOPED_TRACE(threads);
             tbb::task_arena arena(threads);
-            for (int stepRows : {1, 4, 11, DetailStream::kStepRows, 1000}) {
-                SCOPED_TRACE(stepRows);
-                std::vector<std::uint8_t> bytes = input;
-                DetailStream stream(bytes.data(), c.width, c.height, stride, plan, stepRows);
-                std::mutex mutex;
-                std::vector<int> finished(static_cast<std::size_t>(c.height), 0);
-                arena.execute([&] {
-                    stream.run([&](int begin, int end) {
-                        for (int y = begin; y < end; ++y)
-                            DetailAdjustment::applyRow(bytes.data() + stride * y, y, plan, stream.planes());
+            // With the bitmap's rows there from the start, or written by the sweep as it goes
+            // (over bytes that would spoil any blur that read them before).
+            for (const bool prepares : {false, true}) {
+                for (int stepRows : {1, 4, 11, DetailStream::kStepRows, 1000}) {
+                    SCOPED_TRACE(testing::Message() << "prepares " << prepares << ", step rows " << stepRows);
+                    std::vector<std::uint8_t> bytes =
+                        prepares ? std::vector<std::uint8_t>(input.size(), 0xff) : input;
+                    DetailStream stream(bytes.data(), c.width, c.height, stride, plan, stepRows);
+                    std::mutex mutex;
+                    const std::vector<int> once(static_cast<std::size_t>(c.height), 1);
+                    std::vector<int> prepared(static_cast<std::size_t>(c.height), 0);
+                    std::vector<int> finished(static_cast<std::size_t>(c.height), 0);
+                    const auto count = [&](std::vector<int>& rows, int begin, int end) {
                         const std::lock_guard lock(mutex);
                         for (int y = begin; y < end; ++y)
-                            ++finished[static_cast<std::size_t>(y)];
+                            ++rows[static_cast<std::size_t>(y)];
                         return true;
+                    };
+                    const auto finish = [&](int begin, int end) {
+                        for (int y = begin; y < end; ++y)
+                            DetailAdjustment::applyRow(bytes.data() + stride * y, y, plan, stream.planes());
+                        return count(finished, begin, end);
+                    };
+                    const auto prepare = [&](int begin, int end) {
+                        std::copy(input.begin() + static_cast<std::ptrdiff_t>(stride * begin),
+                                  input.begin() + static_cast<std::ptrdiff_t>(stride * end),
+                                  bytes.begin() + static_cast<std::ptrdiff_t>(stride * begin));
+                        return count(prepared, begin, end);
+                    };
+                    arena.execute([&] {
+                        if (prepares)
+                            stream.run(prepare, finish);
+                        else
+                            stream.run(finish);
                     });
-                });
-                EXPECT_EQ(finished, std::vector<int>(static_cast<std::size_t>(c.height), 1));
-                EXPECT_EQ(bytes, whole);
+                    EXPECT_EQ(finished, once);
+                    if (prepares) {
+                        EXPECT_EQ(prepared, once);
+                    }
+                    EXPECT_EQ(bytes, whole);
+                }
             }
         }
     }

@@ -298,7 +298,7 @@ private:
 // A piece of a step's work: rows [begin, end) of one kind, or columns [begin, end) of the
 // vertical pass `index` (twice the chain, plus one for the second pass). A chain's pieces go to its
 // home thread; the rows a group takes from the bitmap, to one piece per home of its chains; the
-// finished rows and their luminance, to the home of their band of rows.
+// rows prepared and finished and their luminance, to the home of their band of rows.
 struct RowWork {
     enum Kind { vertical, finish, prepare, fromBitmap, secondHorizontal, luminance } kind;
     int index; // the group, chain or pass
@@ -310,10 +310,11 @@ struct RowWork {
 // Rows each piece of row work takes: a few, so that the threads share a step evenly.
 constexpr int kRowsPerPiece = 2;
 
-// The finished rows go to the threads in bands of this many rows, each band to the same thread
-// at every step, which also makes their luminance the step before: the rows a thread writes lie
-// together, the luminance it reads is its own, and its finished rows come before the small
-// pieces that even out the end of a step.
+// The rows prepared and finished go to the threads in bands of this many rows, each band to the
+// same thread at every step, which also makes their luminance the step before: the rows a thread
+// writes lie together, the luminance it reads is its own, and its rows come before the small
+// pieces that even out the end of a step. Preparing rows (the first loop of a development, with
+// its tone and colour) can cost more than the rest of a step: on one thread, it held up the others.
 constexpr int kBandRows = 4;
 
 } // namespace
@@ -365,12 +366,8 @@ void DetailStream::run(const Rows& prepare, const Rows& finish) {
     std::vector<RowWork>* work = &works[0];
     StepScheduler scheduler;
     const auto addWork = [&](RowWork::Kind kind, int index, int begin, int end, int home = -1) {
-        // The rows a step prepares are written by one thread (the first step's, a step's worth
-        // each): a fresh bitmap is faulted in as it is first written, and faults from every
-        // thread at once wait for each other.
-        const int rows = kind == RowWork::prepare ? stepRows_ : kRowsPerPiece;
-        for (int y = begin; y < end; y += rows)
-            work->push_back({kind, index, y, std::min(end, y + rows), home});
+        for (int y = begin; y < end; y += kRowsPerPiece)
+            work->push_back({kind, index, y, std::min(end, y + kRowsPerPiece), home});
     };
     const int homes = arenaThreads();
     for (std::size_t c = 0; c < chains_.size(); ++c)
@@ -425,7 +422,7 @@ void DetailStream::run(const Rows& prepare, const Rows& finish) {
             chain.v2End = vertical[2 * c + 1].to;
         }
         const int prepareEnd = std::max(prepared, bitmapEnd(k + 1));
-        addWork(RowWork::prepare, 0, prepared, prepareEnd);
+        addBanded(RowWork::prepare, prepared, prepareEnd, kBandRows);
         prepared = prepareEnd;
         addBanded(RowWork::finish, finished(k - 1), finished(k), 1);
         for (std::size_t g = 0; g < groups_.size(); ++g) {
@@ -443,8 +440,8 @@ void DetailStream::run(const Rows& prepare, const Rows& finish) {
         if (!planes_.luminance.empty())
             addBanded(RowWork::luminance, finished(k), finished(k + 1), kBandRows);
 
-        // Longest first: a thread's vertical pieces, its finished rows, its row passes; then the
-        // prepared rows, taken by the first thread free.
+        // Longest first: a thread's vertical pieces, the rows it prepares and finishes, its row
+        // passes.
         scheduler.run(
             work->size(), [&](std::size_t i) { return (*work)[i].home; },
             [&](std::size_t i) {
