@@ -307,8 +307,9 @@ struct RowWork {
     int home = -1;
 };
 
-// Rows each piece of row work takes: a few, so that the threads share a step evenly.
-constexpr int kRowsPerPiece = 2;
+// Rows each piece of a horizontal pass takes: few enough that the threads share a step evenly,
+// enough that the list of a step's pieces, made while the other threads wait, stays short.
+constexpr int kRowsPerPiece = 8;
 
 // The rows prepared and finished go to the threads in bands of this many rows, each band to the
 // same thread at every step, which also makes their luminance the step before: the rows a thread
