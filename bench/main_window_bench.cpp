@@ -10,7 +10,8 @@
 //   the paint of its photo, the photos passed before theirs was painted, how often the EXIF panel
 //   laid itself out, how much of the file list was repainted per step, and the main thread's own
 //   processor time (and the part of it in the kernel), waits, preemptions and page faults in the
-//   slowest step;
+//   slowest step, and how much slower than usual the main thread read memory and computed just
+//   after that step's paint;
 // - HeldKeyOnABusyMachine: Down held at 10 steps per second over the developed photos while as many
 //   threads as the machine has cores spin at the program's priority, as another busy program of the
 //   same session would (a build started from the same terminal);
@@ -67,6 +68,8 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <numeric>
+#include <random>
 #include <stdexcept>
 #include <sys/resource.h>
 #include <thread>
@@ -313,6 +316,42 @@ void StateStep(benchmark::State& state) {
 }
 BENCHMARK(StateStep)->Apply(stepsOfBothKinds);
 
+// How long the calling thread takes for a fixed piece of arithmetic and for a fixed chain of reads
+// that each miss the caches (one per 64-byte line of a 16 MB buffer, in a random order), in
+// seconds. Both are steady on a quiet machine; a step slowed by the machine's memory shows the reads
+// many times slower while the arithmetic is not.
+struct ThreadSpeed {
+    double arithmetic = 0;
+    double reads = 0;
+
+    static ThreadSpeed now() {
+        static const std::vector<std::uint32_t> chain = [] {
+            constexpr std::uint32_t kLines = (16U << 20) / 64;
+            std::vector<std::uint32_t> order(kLines);
+            std::iota(order.begin(), order.end(), 0U);
+            std::shuffle(order.begin(), order.end(), std::mt19937(7));
+            std::vector<std::uint32_t> next(kLines * 16);
+            for (std::uint32_t i = 0; i < kLines; ++i)
+                next[order[i] * 16] = order[(i + 1) % kLines] * 16;
+            return next;
+        }();
+        static std::uint32_t at = 0;
+        ThreadSpeed speed;
+        double start = seconds();
+        double x = 1;
+        for (int i = 0; i < 40000; ++i)
+            x = x * 1.0000001 + 1e-9;
+        benchmark::DoNotOptimize(x);
+        speed.arithmetic = seconds() - start;
+        start = seconds();
+        for (int i = 0; i < 300; ++i)
+            at = chain[at];
+        benchmark::DoNotOptimize(at);
+        speed.reads = seconds() - start;
+        return speed;
+    }
+};
+
 // What holding Down showed: when each step moved the cursor, how long after it the canvas first
 // painted the photo it moved to, and how many photos it passed before painting theirs.
 struct HeldWalk {
@@ -347,8 +386,10 @@ struct HeldWalk {
     };
     std::vector<double> paces;
     std::vector<double> delays;
-    Usage slowest;  // of the step with the longest delay
-    long waits = 0; // over all steps
+    Usage slowest;                         // of the step with the longest delay
+    ThreadSpeed slowestSpeed;              // just after the slowest step's paint
+    std::vector<double> reads, arithmetic; // ThreadSpeed after every step's paint
+    long waits = 0;                        // over all steps
     int unpainted = 0;
     int exifLayouts = 0;
     double listPixels = 0;
@@ -358,6 +399,7 @@ struct HeldWalk {
     void walk(Window& window, int stepCount) {
         window.state().jumpToStart();
         window.settle();
+        ThreadSpeed::now(); // makes its chain of reads before the walk
         std::vector<double> steps;
         std::string path = window.currentPath();
         bool painted = true;
@@ -387,7 +429,13 @@ struct HeldWalk {
             const Usage atPaint = Usage::now();
             const double delay = window.watch().lastPaint - steps.back();
             const Usage used = atPaint.since(atStep);
-            if (delays.empty() || delay > *std::max_element(delays.begin(), delays.end())) slowest = used;
+            const ThreadSpeed speed = ThreadSpeed::now(); // after the delay was taken
+            reads.push_back(speed.reads);
+            arithmetic.push_back(speed.arithmetic);
+            if (delays.empty() || delay > *std::max_element(delays.begin(), delays.end())) {
+                slowest = used;
+                slowestSpeed = speed;
+            }
             waits += used.waits;
             delays.push_back(delay);
             painted = true;
@@ -421,6 +469,14 @@ struct HeldWalk {
         state.counters["slowest_faults"] = static_cast<double>(slowest.faults);
         state.counters["slowest_waits"] = static_cast<double>(slowest.waits);
         state.counters["slowest_preemptions"] = static_cast<double>(slowest.preemptions);
+        // The slowest step's reads and arithmetic against their medians over every step.
+        const auto median = [](std::vector<double> values) {
+            std::nth_element(values.begin(), values.begin() + values.size() / 2, values.end());
+            return values[values.size() / 2];
+        };
+        state.counters["slowest_reads_x"] = delays.empty() ? -1 : slowestSpeed.reads / median(reads);
+        state.counters["slowest_arithmetic_x"] =
+            delays.empty() ? -1 : slowestSpeed.arithmetic / median(arithmetic);
         state.counters["waits_per_step"] = delays.empty() ? -1 : static_cast<double>(waits) / delays.size();
         state.counters["unpainted"] = unpainted;
         state.counters["exif_layouts"] = exifLayouts;
