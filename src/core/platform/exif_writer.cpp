@@ -1,12 +1,15 @@
 #include "platform/exif_writer.hpp"
 
 #include "platform/exif_block.hpp"
+#include "platform/unicode_text.hpp"
 
 #include <algorithm>
 #include <array>
 #include <cstdint>
 #include <exiv2/exiv2.hpp>
+#include <optional>
 #include <string_view>
+#include <vector>
 
 namespace sorvin::ExifWriter {
 
@@ -121,12 +124,128 @@ void updateXmp(Exiv2::XmpData& data, int width, int height) {
         data.erase(found);
 }
 
-// The IPTC values as XMP properties, where the XMP does not already say them.
+// How an IPTC dataset is said in XMP, after the IPTC Photo Metadata standard.
+enum class XmpForm { text, langAlt, bag, seq };
+struct IptcInXmp {
+    const char* iptc;
+    const char* xmp;
+    XmpForm form;
+};
+constexpr std::array<IptcInXmp, 20> kIptcInXmp{{
+    {"Iptc.Application2.ObjectName", "Xmp.dc.title", XmpForm::langAlt},
+    {"Iptc.Application2.Urgency", "Xmp.photoshop.Urgency", XmpForm::text},
+    {"Iptc.Application2.Category", "Xmp.photoshop.Category", XmpForm::text},
+    {"Iptc.Application2.SuppCategory", "Xmp.photoshop.SupplementalCategories", XmpForm::bag},
+    {"Iptc.Application2.Keywords", "Xmp.dc.subject", XmpForm::bag},
+    {"Iptc.Application2.SpecialInstructions", "Xmp.photoshop.Instructions", XmpForm::text},
+    {"Iptc.Application2.Byline", "Xmp.dc.creator", XmpForm::seq},
+    {"Iptc.Application2.BylineTitle", "Xmp.photoshop.AuthorsPosition", XmpForm::text},
+    {"Iptc.Application2.City", "Xmp.photoshop.City", XmpForm::text},
+    {"Iptc.Application2.SubLocation", "Xmp.iptc.Location", XmpForm::text},
+    {"Iptc.Application2.ProvinceState", "Xmp.photoshop.State", XmpForm::text},
+    {"Iptc.Application2.CountryCode", "Xmp.iptc.CountryCode", XmpForm::text},
+    {"Iptc.Application2.CountryName", "Xmp.photoshop.Country", XmpForm::text},
+    {"Iptc.Application2.TransmissionReference", "Xmp.photoshop.TransmissionReference", XmpForm::text},
+    {"Iptc.Application2.Headline", "Xmp.photoshop.Headline", XmpForm::text},
+    {"Iptc.Application2.Credit", "Xmp.photoshop.Credit", XmpForm::text},
+    {"Iptc.Application2.Source", "Xmp.photoshop.Source", XmpForm::text},
+    {"Iptc.Application2.Copyright", "Xmp.dc.rights", XmpForm::langAlt},
+    {"Iptc.Application2.Caption", "Xmp.dc.description", XmpForm::langAlt},
+    {"Iptc.Application2.Writer", "Xmp.photoshop.CaptionWriter", XmpForm::text},
+}};
+
+// An IPTC text as XMP needs it, UTF-8: as it is when it is UTF-8 (whatever the file declares),
+// else read as Latin-1, as older writers left it. One ill-formed byte would make the whole XMP
+// packet unwritable. Nothing for an empty or unreadable value.
+std::optional<std::string> utf8Text(const Exiv2::Iptcdatum& datum) {
+    if (!datum.value().ok()) return std::nullopt;
+    std::string text = datum.toString();
+    while (!text.empty() && text.back() == '\0') text.pop_back(); // padding of some writers
+    if (text.empty()) return std::nullopt;
+    if (auto utf8 = UnicodeText::nfc(text)) return utf8;
+    std::string latin1;
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x80) {
+            latin1 += c;
+        } else {
+            latin1 += static_cast<char>(0xC0 | (byte >> 6));
+            latin1 += static_cast<char>(0x80 | (byte & 0x3F));
+        }
+    }
+    return UnicodeText::nfc(latin1);
+}
+
+// Whether the XMP says something under the key; an empty value says nothing.
+bool says(const Exiv2::XmpData& xmp, const std::string& key) {
+    const auto found = xmp.findKey(Exiv2::XmpKey(key));
+    if (found == xmp.end()) return false;
+    if (const auto* langAlt = dynamic_cast<const Exiv2::LangAltValue*>(&found->value()))
+        return std::any_of(langAlt->value_.begin(), langAlt->value_.end(),
+                           [](const auto& entry) { return !entry.second.empty(); });
+    if (!dynamic_cast<const Exiv2::XmpArrayValue*>(&found->value())) return !found->toString().empty();
+    for (long i = 0; i < found->count(); ++i)
+        if (!found->toString(i).empty()) return true;
+    return false;
+}
+
+// The texts go in as they are (the values' own readers would take a leading "lang=" or "type="
+// for a qualifier).
+void put(Exiv2::XmpData& xmp, const std::string& key, XmpForm form, const std::vector<std::string>& texts) {
+    const Exiv2::XmpKey xmpKey(key);
+    if (const auto found = xmp.findKey(xmpKey); found != xmp.end()) xmp.erase(found);
+    switch (form) {
+    case XmpForm::text: {
+        Exiv2::XmpTextValue value;
+        value.value_ = texts.front();
+        xmp.add(xmpKey, &value);
+        return;
+    }
+    case XmpForm::langAlt: {
+        Exiv2::LangAltValue value;
+        value.value_["x-default"] = texts.front();
+        xmp.add(xmpKey, &value);
+        return;
+    }
+    case XmpForm::bag:
+    case XmpForm::seq: {
+        Exiv2::XmpArrayValue value(form == XmpForm::bag ? Exiv2::xmpBag : Exiv2::xmpSeq);
+        for (const std::string& text : texts)
+            value.read(text); // appends the text, unparsed
+        xmp.add(xmpKey, &value);
+        return;
+    }
+    }
+}
+
+// The IPTC values HEIF has no place for, as XMP properties where the XMP does not already say
+// them: a value the XMP has is never replaced. Every repeated dataset (keywords, by-lines) keeps
+// all its values; a value that cannot be read is left out alone.
 void addIptcAsXmp(const Exiv2::IptcData& iptc, Exiv2::XmpData& xmp) {
-    Exiv2::XmpData converted;
-    Exiv2::copyIptcToXmp(iptc, converted);
-    for (const auto& datum : converted)
-        if (xmp.findKey(Exiv2::XmpKey(datum.key())) == xmp.end()) xmp.add(datum);
+    for (const IptcInXmp& mapping : kIptcInXmp) {
+        try {
+            if (says(xmp, mapping.xmp)) continue;
+            std::vector<std::string> texts;
+            for (const auto& datum : iptc)
+                if (datum.key() == mapping.iptc)
+                    if (auto text = utf8Text(datum)) texts.push_back(std::move(*text));
+            if (!texts.empty()) put(xmp, mapping.xmp, mapping.form, texts);
+        } catch (...) {
+        }
+    }
+    // The date and time created are two datasets and one XMP date.
+    try {
+        const auto date = iptc.findKey(Exiv2::IptcKey("Iptc.Application2.DateCreated"));
+        if (date == iptc.end() || !date->value().ok() || says(xmp, "Xmp.photoshop.DateCreated")) return;
+        const auto* day = dynamic_cast<const Exiv2::DateValue*>(&date->value());
+        if (!day || day->getDate().year < 1) return;
+        std::string created = date->toString();
+        if (const auto time = iptc.findKey(Exiv2::IptcKey("Iptc.Application2.TimeCreated"));
+            time != iptc.end() && time->value().ok())
+            created += "T" + time->toString();
+        put(xmp, "Xmp.photoshop.DateCreated", XmpForm::text, {created});
+    } catch (...) {
+    }
 }
 
 } // namespace
