@@ -54,6 +54,22 @@ public:
     Completion completion;
 };
 
+// Stands in for the desktop's opener: keeps each request until the test says how it ended.
+class ScriptedFolderOpener final : public FolderOpener {
+public:
+    void open(const std::filesystem::path& folder, std::function<void(bool)> done) override {
+        folders.push_back(folder);
+        pending.push_back(std::move(done));
+    }
+    void finish(bool shown) {
+        auto done = std::move(pending.front());
+        pending.erase(pending.begin());
+        done(shown);
+    }
+    std::vector<std::filesystem::path> folders;
+    std::vector<std::function<void(bool)>> pending;
+};
+
 class RecordingAlerts final : public AlertPresenter {
 public:
     void showWarning(const std::string& message, const std::string& informative) override {
@@ -99,6 +115,7 @@ protected:
         environment.folderPanel = &folderPanel;
         environment.singleExportPanel = &exportPanel;
         environment.alerts = &alerts;
+        environment.folderOpener = &folderOpener;
         environment.cachesRoot = root / "caches";
         environment.applicationSupportDirectory = root / "support";
         environment.legacyApplicationSupportDirectory = root / "legacy-support";
@@ -140,6 +157,7 @@ protected:
     ScriptedFolderPanel folderPanel;
     ScriptedExportPanel exportPanel;
     RecordingAlerts alerts;
+    ScriptedFolderOpener folderOpener;
     std::shared_ptr<UndoManager> undoManager;
     bool rawDevelopmentFails = false;
 

@@ -2,6 +2,7 @@
 #include "ui/app/root_view.hpp"
 #include "ui/browsing/select_view.hpp"
 #include "ui/export/export_sheet.hpp"
+#include "ui/overlays/toast_view.hpp"
 #include "ui_test_fixture.hpp"
 
 #include <QApplication>
@@ -240,6 +241,37 @@ TEST_F(ExportSheetTest, AnExportRunsInTheBackgroundAndShowsItsResult) {
 
     s.closeButton()->click();
     EXPECT_FALSE(state().isExportPresented());
+}
+
+// "書き出し先を開く" hands the destination to the desktop and the sheet stays; where no program
+// can show the folder, the user is told so in a toast beside the sheet, and nothing is printed.
+TEST_F(ExportSheetTest, OpeningTheDestinationTellsTheUserWhenNoProgramCanShowIt) {
+    const fs::path out = root / "out";
+    ExportSheet& s = startExportOfTwo(out);
+    settle();
+    redraw();
+    ASSERT_EQ(s.model().stage, ExportSheetModel::Stage::result);
+    QPushButton* open = s.openDestinationButton();
+    ASSERT_TRUE(open->isVisible());
+    const ToastView* toast = window().rootView()->toastView();
+
+    QTest::mouseClick(open, Qt::LeftButton);
+    ASSERT_EQ(folderOpener.folders, std::vector<fs::path>{out});
+    folderOpener.finish(true);
+    redraw();
+    EXPECT_NE(toast->text(), QStringLiteral("書き出し先を開けませんでした"));
+
+    QTest::mouseClick(open, Qt::LeftButton);
+    ASSERT_EQ(folderOpener.folders.size(), 2u);
+    folderOpener.finish(false);
+    redraw();
+    EXPECT_EQ(toast->text(), QStringLiteral("書き出し先を開けませんでした"));
+    EXPECT_TRUE(toast->capsule()->isVisible());
+    EXPECT_EQ(toast->opacity(), 1.0);
+    const QRect capsule(toast->capsule()->mapToGlobal(QPoint(0, 0)), toast->capsule()->size());
+    EXPECT_FALSE(s.frameGeometry().intersects(capsule)) << "the sheet hides the toast";
+    EXPECT_TRUE(s.isVisible());
+    EXPECT_TRUE(state().isExportPresented());
 }
 
 TEST_F(ExportSheetTest, CancellingStopsTheExportAndSaysSo) {

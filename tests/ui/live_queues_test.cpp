@@ -36,6 +36,7 @@ TEST(LiveQueues, AFolderOpensThroughTheEventLoop) {
                                                                           nullptr,
                                                                           nullptr,
                                                                           nullptr,
+                                                                          nullptr,
                                                                           root / "caches",
                                                                           root / "support",
                                                                           root / "legacy",

@@ -1,4 +1,5 @@
 #include "ui/platform/feed_updater.hpp"
+#include "ui/platform/qt_folder_opener.hpp"
 #include "ui/platform/qt_main_queue.hpp"
 #include "ui/platform/qt_pasteboard.hpp"
 #include "ui/platform/qt_translations.hpp"
@@ -14,6 +15,9 @@
 #include <QTimer>
 #include <QTranslator>
 #include <atomic>
+#include <fcntl.h>
+#include <fstream>
+#include <unistd.h>
 
 namespace sorvin::test {
 namespace {
@@ -118,6 +122,69 @@ TEST(FeedUpdater, ABrokenFeedIsReportedAndNoFeedNeverChecks) {
     ASSERT_TRUE(processUntil([&] { return !told.isEmpty(); }));
     EXPECT_EQ(told, QStringLiteral("アップデートを確認できませんでした。"));
     EXPECT_FALSE(FeedUpdater(QUrl()).canCheckForUpdates());
+}
+
+// The desktop's opener is given the folder and its exit status says whether it showed it; what it
+// prints goes nowhere, not to the program's own output. With no opener the answer is no at once.
+TEST(QtFolderOpener, TheOpenersExitStatusAnswersAndWhatItPrintsIsDiscarded) {
+    application();
+    TemporaryFolder root;
+    const std::filesystem::path folder = root / "書き出し 先";
+    std::filesystem::create_directories(folder);
+    std::filesystem::create_directories(root / "bin");
+    std::filesystem::create_directories(root / "empty");
+    {
+        std::ofstream script(root / "bin" / "xdg-open");
+        script << "#!/bin/sh\n"
+               << "printf '%s' \"$1\" > '" << (root / "asked").string() << "'\n"
+               << "echo \"xdg-open: no method available for opening '$1'\" >&2\n"
+               << "echo opened\n"
+               << "read status < '" << (root / "status").string() << "'\n"
+               << "exit \"$status\"\n";
+    }
+    std::filesystem::permissions(root / "bin" / "xdg-open", std::filesystem::perms::owner_all);
+    const QByteArray path = qgetenv("PATH");
+
+    QtFolderOpener opener;
+    std::vector<bool> answers;
+    const auto ask = [&](QtFolderOpener& asked, const std::filesystem::path& bin) {
+        qputenv("PATH", QByteArray::fromStdString(bin.string()));
+        asked.open(folder, [&](bool shown) { answers.push_back(shown); });
+        qputenv("PATH", path);
+    };
+    // Our own standard error goes to a file while the opener runs.
+    std::fflush(stderr);
+    const int savedError = ::dup(2);
+    const int errorFile = ::open((root / "stderr").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    ::dup2(errorFile, 2);
+    for (const char* status : {"3", "0"}) {
+        std::ofstream(root / "status") << status << "\n";
+        const std::size_t before = answers.size();
+        ask(opener, root / "bin");
+        processUntil([&] { return answers.size() > before; });
+    }
+    std::fflush(stderr);
+    ::dup2(savedError, 2);
+    ::close(savedError);
+    ::close(errorFile);
+    EXPECT_EQ(answers, (std::vector<bool>{false, true}));
+    std::ifstream asked(root / "asked");
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(asked), {}), folder.string());
+    EXPECT_EQ(std::filesystem::file_size(root / "stderr"), 0u);
+
+    ask(opener, root / "empty");
+    EXPECT_EQ(answers, (std::vector<bool>{false, true, false}));
+
+    // An opener still running when the program ends is stopped quietly and answers nothing.
+    {
+        std::ofstream script(root / "bin" / "xdg-open");
+        script << "#!/bin/sh\nexec /bin/sleep 60\n";
+    }
+    auto leaving = std::make_unique<QtFolderOpener>();
+    ask(*leaving, root / "bin");
+    leaving.reset();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(answers.size(), 3u);
 }
 
 // Qt's own dialogs speak Japanese like the rest of the program, whatever the system's language.

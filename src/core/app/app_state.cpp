@@ -23,6 +23,7 @@ AppState::AppState(AppSettings& settings, AppStateEnvironment environment)
     : settings_(settings), mainQueue_(environment.mainQueue), executor_(environment.executor),
       pasteboard_(environment.pasteboard), folderPanel_(environment.folderPanel),
       singleExportPanel_(environment.singleExportPanel), alerts_(environment.alerts),
+      folderOpener_(environment.folderOpener),
       cachesRoot_(environment.cachesRoot.empty() ? FolderScanner::defaultCachesRoot()
                                                  : environment.cachesRoot),
       applicationSupportDirectory_(std::move(environment.applicationSupportDirectory)),

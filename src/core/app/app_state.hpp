@@ -31,6 +31,7 @@
 #include "persistence/selection_store.hpp"
 #include "platform/alert_presenter.hpp"
 #include "platform/background_executor.hpp"
+#include "platform/folder_opener.hpp"
 #include "platform/folder_panel.hpp"
 #include "platform/geometry.hpp"
 #include "platform/image.hpp"
@@ -123,6 +124,8 @@ struct AppStateEnvironment {
     // there is no main window to export from.
     SingleExportPanel* singleExportPanel = nullptr;
     AlertPresenter* alerts = nullptr;
+    // Shows an export's destination; without it no folder can be shown.
+    FolderOpener* folderOpener = nullptr;
     // Where the scan cache lives; FolderScanner::defaultCachesRoot() when empty.
     std::filesystem::path cachesRoot{};
     // Where folder records go when a folder cannot be written; the store's defaults when empty.
@@ -344,6 +347,8 @@ public:
 
     // ---- Export ----
     void presentExport();
+    // "書き出し先を開く": the folder in the file manager, or a toast saying it could not be shown.
+    void openExportDestination(const std::filesystem::path& folder);
     // The batch export running now, while it runs; quitting cancels it.
     void setActiveExportCancellation(std::shared_ptr<ExportCancellationToken> token) {
         activeExportCancellation_ = std::move(token);
@@ -470,6 +475,7 @@ private:
     FolderPanel* folderPanel_;
     SingleExportPanel* singleExportPanel_;
     AlertPresenter* alerts_;
+    FolderOpener* folderOpener_;
     std::filesystem::path cachesRoot_;
     std::optional<std::filesystem::path> applicationSupportDirectory_;
     std::optional<std::filesystem::path> legacyApplicationSupportDirectory_;

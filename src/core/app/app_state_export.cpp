@@ -12,6 +12,17 @@ void AppState::presentExport() {
     setExportPresented(true);
 }
 
+void AppState::openExportDestination(const std::filesystem::path& folder) {
+    const std::weak_ptr<AppState*> weak = self_;
+    const auto answered = [weak](bool shown) {
+        if (auto self = weak.lock(); self && !shown) (*self)->showToasts({"書き出し先を開けませんでした"}, 3.0);
+    };
+    if (folderOpener_)
+        folderOpener_->open(folder, answered);
+    else
+        answered(false);
+}
+
 void AppState::presentCurrentPhotoExport() {
     if (screen_ != AppScreen::select || isModalExportPresented() || isSingleExportInProgress_ ||
         adjustmentInputIsFocused_ || !library_ || !library_->currentPhoto() || !sourceFolder_ ||

@@ -12,6 +12,7 @@
 #include "ui/app/menu_bar.hpp"
 #include "ui/platform/feed_updater.hpp"
 #include "ui/platform/qt_alert_presenter.hpp"
+#include "ui/platform/qt_folder_opener.hpp"
 #include "ui/platform/qt_folder_panel.hpp"
 #include "ui/platform/qt_main_queue.hpp"
 #include "ui/platform/qt_pasteboard.hpp"
@@ -49,6 +50,7 @@ SorvinApplication::SorvinApplication(QApplication& application, FolderPanel* fol
     pasteboard_ = std::make_unique<QtPasteboard>();
     folderPanel_ = std::make_unique<QtFolderPanel>();
     alerts_ = std::make_unique<QtAlertPresenter>();
+    folderOpener_ = std::make_unique<QtFolderOpener>();
     singleExportPanel_ = std::make_unique<QtSingleExportPanel>();
     FolderPanel* const chooser = folderChooser ? folderChooser : folderPanel_.get();
     state_ = std::make_unique<AppState>(*settings_, AppStateEnvironment{*mainQueue_,
@@ -57,6 +59,7 @@ SorvinApplication::SorvinApplication(QApplication& application, FolderPanel* fol
                                                                         chooser,
                                                                         singleExportPanel_.get(),
                                                                         alerts_.get(),
+                                                                        folderOpener_.get(),
                                                                         {},
                                                                         {},
                                                                         {},

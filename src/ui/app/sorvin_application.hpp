@@ -13,6 +13,7 @@ class DefaultsStore;
 class FolderPanel;
 class MainWindow;
 class QtAlertPresenter;
+class QtFolderOpener;
 class QtFolderPanel;
 class QtMainQueue;
 class QtPasteboard;
@@ -40,6 +41,7 @@ private:
     std::unique_ptr<QtPasteboard> pasteboard_;
     std::unique_ptr<QtFolderPanel> folderPanel_;
     std::unique_ptr<QtAlertPresenter> alerts_;
+    std::unique_ptr<QtFolderOpener> folderOpener_;
     std::unique_ptr<QtSingleExportPanel> singleExportPanel_;
     std::unique_ptr<AppState> state_;
     std::unique_ptr<AppDelegate> delegate_;

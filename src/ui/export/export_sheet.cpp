@@ -12,7 +12,6 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QCloseEvent>
-#include <QDesktopServices>
 #include <QFileDialog>
 #include <QGraphicsOpacityEffect>
 #include <QHBoxLayout>
@@ -25,7 +24,6 @@
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QStackedWidget>
-#include <QUrl>
 #include <QVBoxLayout>
 
 namespace sorvin {
@@ -325,15 +323,13 @@ QWidget* ExportSheet::buildResult() {
     rows->addStretch(1);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch(1);
-    auto* open = button(QStringLiteral("書き出し先を開く"), resultPage_);
+    openDestination_ = button(QStringLiteral("書き出し先を開く"), resultPage_);
     close_ = button(QStringLiteral("閉じる"), resultPage_);
-    buttons->addWidget(open);
+    buttons->addWidget(openDestination_);
     buttons->addWidget(close_);
     rows->addLayout(buttons);
-    connect(open, &QPushButton::clicked, this, [this] {
-        if (model_.result)
-            QDesktopServices::openUrl(
-                QUrl::fromLocalFile(QString::fromStdString(model_.result->destination.string())));
+    connect(openDestination_, &QPushButton::clicked, this, [this] {
+        if (model_.result) state_.openExportDestination(model_.result->destination);
     });
     connect(close_, &QPushButton::clicked, this, [this] { state_.setExportPresented(false); });
     return resultPage_;

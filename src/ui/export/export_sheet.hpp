@@ -65,6 +65,7 @@ public:
     // The result stage's texts, top to bottom, and its failure list.
     QStringList resultTexts() const;
     QStringList failureTexts() const;
+    QPushButton* openDestinationButton() const { return openDestination_; }
     QPushButton* closeButton() const { return close_; }
 
     // Esc closes the settings and the result, never a running export.
@@ -116,6 +117,7 @@ private:
     QWidget* resultPage_ = nullptr;
     QVBoxLayout* resultRows_ = nullptr;
     QWidget* failureList_ = nullptr;
+    QPushButton* openDestination_ = nullptr;
     QPushButton* close_ = nullptr;
 };
 
