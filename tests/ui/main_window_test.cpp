@@ -169,12 +169,6 @@ TEST_F(MainWindowMenuTest, WindowSizeLimitsAndStoredFrame) {
     EXPECT_EQ(defaults.string(PreferenceKey::windowFrame), std::optional<std::string>("45 50 1500 950"));
 }
 
-// Keys typed as a user types them: to whatever has the keyboard.
-void type(QWidget* fallback, Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
-    QWidget* focus = QApplication::focusWidget();
-    QTest::keyClick(focus ? focus : fallback, key, modifiers);
-}
-
 TEST_F(MainWindowMenuTest, TheWindowHasTheKeyboardBackWhenASheetCloses) {
     addStandardPhotos();
     window().show();

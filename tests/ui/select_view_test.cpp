@@ -17,6 +17,8 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSlider>
+#include <QStyle>
+#include <QStyleOptionSlider>
 #include <QTest>
 #include <cstdio>
 
@@ -409,6 +411,64 @@ TEST_F(SelectViewTest, TheListBringsTheCurrentRowIntoViewOnlyWhenItIsOffScreen) 
     settleList();
     EXPECT_TRUE(list->isRowVisible(currentID()));
     EXPECT_GT(list->list()->verticalScrollBar()->value(), middle);
+}
+
+} // namespace
+} // namespace sorvin::test
+
+namespace sorvin::test {
+namespace {
+
+// The knob of the position slider stands where the cursor is: on a folder opened with its record,
+// after the filter goes on and off, and a click on the knob where it is drawn keeps the photo.
+TEST_F(SelectViewTest, TheSliderKnobStandsOnTheCursor) {
+    for (const char* name : {"p1.jpg", "p2.jpg", "p3.jpg", "p4.jpg", "p5.jpg"})
+        addPhoto("jpeg/iceland_srgb_untagged_nikon_d800e.jpg", name);
+    // An earlier session hearted the first and the fourth photo and left the cursor on the fourth.
+    openPhotos();
+    state().toggleHeart();
+    state().move(3);
+    state().toggleHeart();
+    ASSERT_TRUE(state().saveNow());
+    destroyState();
+
+    window().show();
+    activate();
+    folderPanel.answer = photos();
+    type(&window(), Qt::Key_O, Qt::ControlModifier);
+    settle();
+    redraw();
+    QSlider* slider = view().bottomBar()->slider();
+    const auto expectKnobOnCursor = [&](const char* counter, int index, const char* when) {
+        EXPECT_EQ(view().bottomBar()->counterText().toStdString(), counter) << when;
+        EXPECT_EQ(slider->value(), index) << when;
+        EXPECT_EQ(slider->sliderPosition(), index) << when;
+    };
+    expectKnobOnCursor("4 / 5   ♥ 2", 3, "opened");
+
+    type(&window(), Qt::Key_F, Qt::ControlModifier);
+    redraw();
+    expectKnobOnCursor("[絞り込み] 2 / 2   ♥ 2", 1, "filtered");
+    type(&window(), Qt::Key_F, Qt::ControlModifier);
+    redraw();
+    expectKnobOnCursor("4 / 5   ♥ 2", 3, "filter off");
+
+    // A plain click on the knob, pressed and let go without moving.
+    QStyleOptionSlider option;
+    option.initFrom(slider);
+    option.orientation = slider->orientation();
+    option.minimum = slider->minimum();
+    option.maximum = slider->maximum();
+    option.sliderPosition = slider->sliderPosition();
+    option.sliderValue = slider->value();
+    option.upsideDown = slider->invertedAppearance();
+    const QPoint knob =
+        slider->style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderHandle, slider).center();
+    QTest::mouseClick(slider, Qt::LeftButton, Qt::NoModifier, knob);
+    queue.runPending();
+    redraw();
+    expectKnobOnCursor("4 / 5   ♥ 2", 3, "knob clicked");
+    EXPECT_EQ(currentPath(), "p4.jpg");
 }
 
 } // namespace

@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QKeyEvent>
+#include <QTest>
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
@@ -97,6 +98,12 @@ protected:
     static void release(QWidget* target, int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
         QKeyEvent event(QEvent::KeyRelease, key, modifiers);
         QApplication::sendEvent(target, &event);
+    }
+    // A key typed as a user types it, through the window system and the menus' shortcuts, to
+    // whatever has the keyboard.
+    static void type(QWidget* fallback, Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+        QWidget* focus = QApplication::focusWidget();
+        QTest::keyClick(focus ? focus : fallback, key, modifiers);
     }
 
 private:

@@ -112,9 +112,13 @@ void BottomBarView::refresh() {
     slider_->setEnabled(bar.sliderEnabled);
 }
 
-void BottomBarView::setSliderValue(int value) {
-    slider_->setValue(value);
-    slider_->setSliderPosition(value);
+void BottomBarView::followCursor() {
+    const BottomBarModel::Inputs in = BottomBarModel::inputs(state_);
+    // The range first: the cursor may lie beyond the range of the list shown so far (a folder just
+    // opened, the filter just turned off), and the slider would keep its value clamped to that.
+    slider_->setRange(0, BottomBarModel::make(in).sliderMaximum);
+    slider_->setValue(in.cursorIndex);
+    slider_->setSliderPosition(in.cursorIndex);
 }
 
 QString BottomBarView::counterText() const {

@@ -20,8 +20,9 @@ public:
     BottomBarView(AppState& state, FinishInputThen finishInputThen, QWidget* parent);
 
     void refresh();
-    // The slider follows the cursor (on appearance, cursor moves and filter changes).
-    void setSliderValue(int value);
+    // Puts the slider's knob on the cursor; the screen calls it when it appears, when the cursor
+    // moves and when the filter changes, and leaves the knob alone otherwise (while it is dragged).
+    void followCursor();
 
     QPushButton* filterButton() const { return filter_; }
     QPushButton* loupeButton() const { return loupe_; }

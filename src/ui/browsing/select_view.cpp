@@ -238,7 +238,7 @@ void SelectView::cursorMaybeMoved() {
     const Photo* photo = library ? library->currentPhoto() : nullptr;
     const std::string path = photo ? photo->relativePath : std::string();
     const int slot = library ? static_cast<int>(library->currentSlot()) : -1;
-    if (cursor != shownCursorIndex_ || filtered != shownFiltered_) bottomBar_->setSliderValue(cursor);
+    if (cursor != shownCursorIndex_ || filtered != shownFiltered_) bottomBar_->followCursor();
     // A key held across a change of photo or copy must not go on adjusting the new one.
     if (cursor != shownCursorIndex_ || path != shownPath_ || slot != shownSlot_) clearHeldKeys();
     shownCursorIndex_ = cursor;
@@ -379,7 +379,7 @@ void SelectView::showEvent(QShowEvent*) {
         monitor_ = std::make_unique<KeyEventMonitor>(
             this, [this](const KeyEvent& event) { return handle(event); },
             [this](AdjustmentKeyModifiers flags) { modifiersChanged(flags); });
-    bottomBar_->setSliderValue(state_.library() ? state_.library()->cursorIndex() : 0);
+    bottomBar_->followCursor();
     state_.prefetch();
     refresh();
 }
