@@ -8,6 +8,8 @@
 #include "ui/browsing/select_view.hpp"
 #include "ui/browsing/top_bar_view.hpp"
 #include "ui/canvas/mask_tab_bar_view.hpp"
+#include "ui/panel/parameter_panel_view.hpp"
+#include "ui/panel/parameter_slot_column_view.hpp"
 #include "ui_test_fixture.hpp"
 
 #include <QApplication>
@@ -20,6 +22,7 @@
 #include <QStyle>
 #include <QStyleOptionSlider>
 #include <QTest>
+#include <cmath>
 #include <cstdio>
 
 namespace sorvin::test {
@@ -469,6 +472,56 @@ TEST_F(SelectViewTest, TheSliderKnobStandsOnTheCursor) {
     redraw();
     expectKnobOnCursor("4 / 5   ♥ 2", 3, "knob clicked");
     EXPECT_EQ(currentPath(), "p4.jpg");
+}
+
+} // namespace
+} // namespace sorvin::test
+
+namespace sorvin::test {
+namespace {
+
+// The RAW white balance reads as a temperature in kelvin as soon as the development of the value
+// it shows is there: after a key, and after an undo.
+TEST_F(SelectViewTest, TheRawTemperatureReadsInKelvinOnceItsDevelopmentLands) {
+    openBrowsing();
+    activate();
+    const auto list = rows();
+    const auto pair = std::find_if(list.begin(), list.end(), [](const auto& r) { return r.photo.hasRawCompanion(); });
+    ASSERT_NE(pair, list.end());
+    for (auto row = list.begin(); row != pair; ++row)
+        press(&window(), Qt::Key_Down);
+    const auto key = [&](Qt::Key k) {
+        press(&window(), k);
+        release(&window(), k);
+        redraw();
+    };
+    key(Qt::Key_Tab); // the RAW file
+    settle();
+    key(Qt::Key_O); // its development page
+    ParameterSlotColumnView* column = view().parameterPanel()->column(1);
+    ASSERT_EQ(state().library()->currentSource(), PhotoSource::raw);
+    ASSERT_EQ(column->nameLabel()->text(), QStringLiteral("色温度"));
+    const auto kelvin = [&]() -> std::optional<double> {
+        QString text = column->valueLabel()->text();
+        if (!text.endsWith(u'K')) return std::nullopt;
+        text.chop(1);
+        return text.toDouble();
+    };
+    const auto start = kelvin();
+    ASSERT_TRUE(start) << column->valueLabel()->text().toStdString();
+
+    key(Qt::Key_S); // one step warmer: the slider's value until the development is done
+    EXPECT_EQ(column->valueLabel()->text(), QStringLiteral("+1"));
+    settle();
+    redraw();
+    const auto warmer = kelvin();
+    ASSERT_TRUE(warmer) << column->valueLabel()->text().toStdString();
+    EXPECT_NEAR(*warmer, *start * std::exp2(0.01), 1.0);
+
+    type(&window(), Qt::Key_Z, Qt::ControlModifier);
+    settle();
+    redraw();
+    EXPECT_EQ(kelvin(), start) << column->valueLabel()->text().toStdString();
 }
 
 } // namespace

@@ -33,6 +33,7 @@
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QTimer>
+#include <algorithm>
 
 namespace sorvin {
 
@@ -233,6 +234,8 @@ ParameterPanelView::ParameterPanelView(AppState& state, AdjustmentInputFocus& fo
 
     connect(new SignalAdapter(state.changed, this), &SignalAdapter::fired, this, [this] { refresh(); });
     connect(new LibraryObserver(state, this), &LibraryObserver::changed, this, [this] { refresh(); });
+    connect(new SignalAdapter(state.imageLoader().revisionChanged, this), &SignalAdapter::fired, this,
+            [this] { followRawDevelopmentLater_.request(); });
     // Focus taken by the crop bar closes the field being typed in here.
     connect(new SignalAdapter(focus.changed, this), &SignalAdapter::fired, this, [this] { refreshSlots(); });
     refresh();
@@ -400,10 +403,12 @@ void ParameterPanelView::refreshSlots() {
     const auto slots =
         ParameterSlotContent::slots(state_.parameterPage(), target, parameters, state_.currentPhotoIsRaw(),
                                     state_.currentRawDevelopmentSupport());
-    std::optional<float> neutral;
-    for (const auto& slot : slots)
-        if (slot.parameter == PhotoParameter::raw_temperature)
-            neutral = state_.rawNeutralTemperature(parameters);
+    showsRawTemperature_ = std::any_of(slots.begin(), slots.end(), [](const ParameterSlotContent& slot) {
+        return slot.parameter == PhotoParameter::raw_temperature;
+    });
+    const std::optional<float> neutral =
+        showsRawTemperature_ ? state_.rawNeutralTemperature(parameters) : std::nullopt;
+    shownNeutralTemperature_ = neutral;
     for (std::size_t i = 0; i < columns_.size(); ++i) {
         ParameterSlotColumnView::Input input;
         input.metrics = metrics_;
@@ -431,6 +436,12 @@ void ParameterPanelView::refreshSlots() {
                                                        ? std::optional(parameters.pipelineParameters(target))
                                                        : std::nullopt,
                                                    *channel));
+}
+
+void ParameterPanelView::followRawDevelopment() {
+    const PhotoLibrary* library = state_.library();
+    if (!showsRawTemperature_ || !library) return;
+    if (state_.rawNeutralTemperature(library->currentParameters()) != shownNeutralTemperature_) refreshSlots();
 }
 
 std::vector<QString> ParameterPanelView::presetMenuTitles() const {

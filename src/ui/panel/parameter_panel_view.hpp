@@ -4,6 +4,7 @@
 #include "model/retouch_slot.hpp"
 #include "panel/parameter_panel_vertical_metrics.hpp"
 #include "panel/parameter_value_entry.hpp"
+#include "ui/platform/once_per_turn.hpp"
 
 #include <QWidget>
 #include <array>
@@ -62,6 +63,9 @@ private:
     void refreshTabs();
     void refreshToolbar();
     void refreshSlots();
+    // The RAW white balance reads in kelvin once the development of its value is cached, which
+    // a new image of the loader may tell: the slots are read again when that reading changed.
+    void followRawDevelopment();
     // The slot row is as wide as the columns the page shows.
     void sizeSlotRow();
     void contextCheck();
@@ -96,6 +100,10 @@ private:
     QWidget* slotContainer_;
     std::array<ParameterSlotColumnView*, 10> columns_{};
     std::size_t shownColumns_ = 0;
+    // Whether a column shows the RAW white balance, and the neutral temperature it was shown with.
+    bool showsRawTemperature_ = false;
+    std::optional<float> shownNeutralTemperature_;
+    OncePerTurn followRawDevelopmentLater_{this, [this] { followRawDevelopment(); }};
     ToneCurveGraphView* graph_;
     DimmingVeil* veil_;
 };

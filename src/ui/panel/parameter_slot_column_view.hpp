@@ -53,6 +53,7 @@ public:
     ParameterKeyCap* decreaseCap() const { return decrease_; }
     QLabel* valueLabel() const { return value_; }
     QLineEdit* valueField() const { return field_; }
+    QLabel* nameLabel() const { return name_; }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
