@@ -1,6 +1,10 @@
 #include "shell/key_code.hpp"
 #include "ui/app/root_view.hpp"
 #include "ui/browsing/select_view.hpp"
+#include "ui/canvas/photo_canvas_view.hpp"
+#include "ui/panel/parameter_key_cap.hpp"
+#include "ui/panel/parameter_panel_view.hpp"
+#include "ui/panel/parameter_slot_column_view.hpp"
 #include "ui/platform/key_translation.hpp"
 #include "ui_test_fixture.hpp"
 
@@ -228,6 +232,59 @@ TEST(KeyTranslation, PhysicalKeyDecidesAndQtKeyIsTheFallback) {
     EXPECT_EQ(KeyTranslation::modifiers(Qt::ControlModifier | Qt::KeypadModifier), M{M::command});
     EXPECT_EQ(KeyTranslation::modifiers(Qt::AltModifier | Qt::MetaModifier | Qt::ShiftModifier),
               (M{M::option, M::control, M::shift}));
+}
+
+} // namespace
+} // namespace sorvin::test
+
+namespace sorvin::test {
+namespace {
+
+// Keys let go in another window never come back here: when another window takes the keyboard,
+// the screen forgets the keys held, stops the walk and ends the original shown while Meta was down.
+TEST_F(KeyMonitorTest, AnotherWindowTakingTheKeyboardEndsHeldKeysAndTheOriginal) {
+    openBrowsing();
+    activate();
+    SelectView* screen = window().rootView()->selectView();
+    const ParameterKeyCap* exposureUp = screen->parameterPanel()->column(0)->increaseCap();
+    QWidget other;
+    other.resize(200, 100);
+    const auto otherWindowTakesTheKeyboard = [&] {
+        other.show();
+        other.activateWindow();
+        QApplication::processEvents();
+        ASSERT_EQ(QApplication::activeWindow(), &other);
+    };
+
+    press(&window(), Qt::Key_Down); // a walk through the photos
+    press(&window(), Qt::Key_A);    // and the exposure's key, both held
+    QApplication::processEvents();
+    ASSERT_TRUE(screen->repeater().heldKeyCode());
+    ASSERT_TRUE(exposureUp->keyboardIsPressed());
+    const std::string walkedTo = currentPath();
+    otherWindowTakesTheKeyboard();
+    EXPECT_FALSE(screen->repeater().heldKeyCode());
+    EXPECT_FALSE(exposureUp->keyboardIsPressed());
+    queue.advance(1.0);
+    EXPECT_EQ(currentPath(), walkedTo);
+
+    // The original of the edited photo, prepared a moment after the edit, shown while Meta is held.
+    activate();
+    queue.advance(0.5);
+    settle();
+    press(&window(), Qt::Key_Meta);
+    QApplication::processEvents();
+    const auto* canvas = static_cast<const PhotoCanvasView*>(screen->photoCanvas());
+    ASSERT_TRUE(state().imageLoader().isShowingOriginalPreview());
+    ASSERT_TRUE(canvas->model().showsOriginalIndicator);
+    otherWindowTakesTheKeyboard();
+    EXPECT_FALSE(state().showingOriginal());
+    EXPECT_FALSE(state().imageLoader().isShowingOriginalPreview());
+    settle();
+    QApplication::processEvents();
+    EXPECT_FALSE(canvas->model().showsOriginalIndicator);
+    const SharedImage& developed = state().imageLoader().parameterState().image;
+    EXPECT_TRUE(developed && canvas->model().displayImage == developed);
 }
 
 } // namespace

@@ -53,6 +53,29 @@ protected:
             all.push_back(*model->row(i));
         return all;
     }
+    // The row of a.jpg with a.nef, the photo with a RAW file.
+    int pairRow() {
+        const auto all = rows();
+        const auto pair = std::find_if(all.begin(), all.end(), [](const auto& r) { return r.photo.hasRawCompanion(); });
+        EXPECT_NE(pair, all.end());
+        return int(pair - all.begin());
+    }
+    // Where a part of the row at this index is drawn, with the pointer over the row.
+    FileListRowGeometry rowGeometry(int index) {
+        const FileListRowModel row = *view().fileList()->model()->row(index);
+        const QRect rect = view().fileList()->list()->visualRect(view().fileList()->model()->index(index));
+        return FileListRowGeometry::make(row, rect, true);
+    }
+    // The pointer moves to a point of the list and clicks there.
+    void clickList(QPointF at) {
+        FileListView* list = view().fileList()->list();
+        for (QEvent::Type type : {QEvent::MouseMove, QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
+            QMouseEvent event(type, at, list->viewport()->mapToGlobal(at),
+                              type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton,
+                              type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton, Qt::NoModifier);
+            QApplication::sendEvent(list->viewport(), &event);
+        }
+    }
 };
 
 TEST_F(SelectViewTest, TheScreenShowsTheLibraryInEveryPart) {
@@ -107,21 +130,12 @@ TEST_F(SelectViewTest, TheDeleteButtonOfACopyBDeletesOnlyThatCopy) {
     state().toggleHeart(); // the cursor stays on b.jpg's copy B, hearted
     redraw();
     const auto clickDeleteOf = [&](const std::string& path) {
-        FileListView* list = view().fileList()->list();
         const auto all = rows();
         const auto row = std::find_if(all.begin(), all.end(), [&](const FileListRowModel& r) {
             return r.photo.relativePath == path && r.slot == RetouchSlot::b;
         });
         ASSERT_NE(row, all.end());
-        const QRect rect = list->visualRect(view().fileList()->model()->index(int(row - all.begin())));
-        const QPointF at = FileListRowGeometry::make(*row, rect, true).deleteButton.center();
-        for (QEvent::Type type : {QEvent::MouseMove, QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
-            QMouseEvent event(type, at, list->viewport()->mapToGlobal(at),
-                              type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton,
-                              type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton,
-                              Qt::NoModifier);
-            QApplication::sendEvent(list->viewport(), &event);
-        }
+        clickList(rowGeometry(int(row - all.begin())).deleteButton.center());
     };
 
     // The list shows only hearted rows before the deferred delete runs: a.jpg's copy is gone from
@@ -138,6 +152,32 @@ TEST_F(SelectViewTest, TheDeleteButtonOfACopyBDeletesOnlyThatCopy) {
     queue.runPending();
     EXPECT_EQ(state().library()->retouchStateB("a.jpg"), nullptr);
     EXPECT_NE(state().library()->retouchStateB("b.jpg"), nullptr);
+}
+
+// A click on a row's RAW badge ends the value being typed at once and, on the next turn, shows
+// that photo from its RAW file, as one undo step.
+TEST_F(SelectViewTest, AClickOnARowsSourceBadgeShowsThatPhotoFromThatFile) {
+    openBrowsing();
+    activate();
+    const int index = pairRow();
+    const Photo pair = rows().at(std::size_t(index)).photo;
+    if (rows()[std::size_t(index)].isCurrent) press(&window(), Qt::Key_Down);
+    ASSERT_NE(currentPath(), pair.relativePath);
+    const auto pairSource = [&] { return state().library()->source(pair, RetouchSlot::a); };
+    view().inputFocus().set(AdjustmentInputField::rotation());
+
+    clickList(rowGeometry(index).rawBadge.center());
+    EXPECT_FALSE(view().inputFocus().isFocused());
+    EXPECT_FALSE(state().adjustmentInputIsFocused());
+    EXPECT_EQ(pairSource(), PhotoSource::jpeg);
+    queue.runPending();
+    EXPECT_EQ(currentPath(), pair.relativePath);
+    EXPECT_EQ(pairSource(), PhotoSource::raw);
+    redraw();
+    EXPECT_EQ(rows()[std::size_t(index)].badgeState(PhotoSource::raw), SourceBadgeVisualState::selected);
+
+    type(&window(), Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(pairSource(), PhotoSource::jpeg);
 }
 
 TEST_F(SelectViewTest, ThePairedPhotoNamesItsFilesAndItsCopyB) {
@@ -485,10 +525,7 @@ namespace {
 TEST_F(SelectViewTest, TheRawTemperatureReadsInKelvinOnceItsDevelopmentLands) {
     openBrowsing();
     activate();
-    const auto list = rows();
-    const auto pair = std::find_if(list.begin(), list.end(), [](const auto& r) { return r.photo.hasRawCompanion(); });
-    ASSERT_NE(pair, list.end());
-    for (auto row = list.begin(); row != pair; ++row)
+    for (int row = pairRow(); row > 0; --row)
         press(&window(), Qt::Key_Down);
     const auto key = [&](Qt::Key k) {
         press(&window(), k);

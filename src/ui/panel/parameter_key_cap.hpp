@@ -13,6 +13,8 @@ public:
     explicit ParameterKeyCap(QWidget* parent = nullptr);
     void setCap(const QString& label, bool isImplemented, bool keyboardIsPressed);
     bool isImplemented() const { return implemented_; }
+    // Lit for the key held on the keyboard.
+    bool keyboardIsPressed() const { return keyboardIsPressed_; }
 
     std::function<void()> action;
 
