@@ -26,6 +26,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QPainterPath>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -86,10 +87,40 @@ std::optional<QString> cutText(const QWidget* w) {
     return std::nullopt;
 }
 
-// Every text cut short and every two controls lying on each other in one window.
+// The ink of a one-line label's text as it is drawn, in its window; none for other labels.
+std::optional<QRectF> drawnText(const QWidget* w) {
+    const auto* label = qobject_cast<const QLabel*>(w);
+    if (!label || label->text().trimmed().isEmpty() || label->textFormat() == Qt::RichText || label->wordWrap() ||
+        label->text().contains(u'\n'))
+        return std::nullopt;
+    QFont font = label->font();
+    double scale = 1;
+    QString shown = label->text();
+    const QRectF room = label->contentsRect();
+    if (const auto* shrinking = dynamic_cast<const ShrinkingLabel*>(w)) {
+        const ShrinkingLabel::Fitting fitting = shrinking->fitting();
+        font = fitting.font;
+        scale = fitting.scale;
+        shown = fitting.shown;
+    }
+    // Laid out in the room as the label draws it, scaled about the label's origin.
+    const QFontMetricsF metrics(font);
+    const QRectF scaledRoom(room.topLeft() / scale, room.size() / scale);
+    const QRectF line = metrics.boundingRect(scaledRoom, int(label->alignment()) | Qt::TextSingleLine, shown);
+    // The glyphs' outlines, unhinted, from the start of the line on its baseline.
+    QPainterPath outlines;
+    outlines.addText(0, 0, font, shown);
+    const QRectF ink = outlines.boundingRect().translated(line.left(), line.top() + metrics.ascent());
+    const QRectF drawn(ink.topLeft() * scale, ink.size() * scale);
+    return drawn.translated(QPointF(label->mapTo(label->window(), QPoint(0, 0))));
+}
+
+// Every text cut short, every two controls lying on each other and every two labels whose texts
+// come closer than 2 pt in one window.
 std::vector<std::string> layoutFaults(QWidget* top) {
     std::vector<std::string> faults;
     std::vector<std::pair<const QWidget*, QRect>> controls;
+    std::vector<std::pair<const QLabel*, QRectF>> texts;
     for (const QWidget* w : top->findChildren<QWidget*>()) {
         if (!w->isVisible() || w->window() != top) continue;
         // Toasts float over everything, and the collapse buttons over the panels' edges, on purpose.
@@ -103,7 +134,19 @@ std::vector<std::string> layoutFaults(QWidget* top) {
         if (const auto text = cutText(w))
             faults.push_back("cut: \"" + text->toStdString() + "\" (" + name.toStdString() + ")");
         controls.emplace_back(w, shown);
+        if (const auto ink = drawnText(w); ink && QRectF(shown).intersects(*ink))
+            texts.emplace_back(static_cast<const QLabel*>(w), *ink & QRectF(shown));
     }
+    for (std::size_t i = 0; i < texts.size(); ++i)
+        for (std::size_t j = i + 1; j < texts.size(); ++j) {
+            const QRectF& a = texts[i].second;
+            const QRectF& b = texts[j].second;
+            const double across = std::max(a.left() - b.right(), b.left() - a.right());
+            const double down = std::max(a.top() - b.bottom(), b.top() - a.bottom());
+            if (across < 2 && down < 2)
+                faults.push_back("texts closer than 2 pt: \"" + texts[i].first->text().toStdString() + "\" and \"" +
+                                 texts[j].first->text().toStdString() + "\"");
+        }
     for (std::size_t i = 0; i < controls.size(); ++i)
         for (std::size_t j = i + 1; j < controls.size(); ++j) {
             const auto& [a, ra] = controls[i];

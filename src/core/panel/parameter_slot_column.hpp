@@ -12,6 +12,9 @@ struct ParameterSlotColumn {
     // The value and the name shrink down to this fraction of their size before they are cut; the
     // name may also set its letters closer.
     static constexpr double textMinimumScale = 0.67;
+    // The name keeps this far from the column's sides, so that the shrunk names of two columns
+    // side by side stay 2 pt apart.
+    static constexpr int nameInset = 1;
     // What one click on a key cap adds: 1, or 10 for the mask centre, which is kept in tenths of
     // its shown unit so that a click moves it by 1.0 as shown.
     static int keyStep(PhotoParameter parameter, bool increases);

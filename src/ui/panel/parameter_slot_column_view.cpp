@@ -30,6 +30,7 @@ ParameterSlotColumnView::ParameterSlotColumnView(Actions actions, QWidget* paren
     value_->setStyleSheet(QStringLiteral("color: %1").arg(qColor(PanelColors::text).name()));
     value_->installEventFilter(this);
     name_->setFont(SorvinLook::font(10));
+    name_->setContentsMargins(ParameterSlotColumn::nameInset, 0, ParameterSlotColumn::nameInset, 0);
     name_->setStyleSheet(QStringLiteral("color: %1").arg(qColor(PanelColors::secondaryText).name()));
     field_->setFont(SorvinLook::font(12));
     field_->setAlignment(Qt::AlignCenter);

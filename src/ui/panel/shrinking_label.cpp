@@ -11,8 +11,8 @@ namespace sorvin {
 
 namespace {
 
-// How much closer tightening may set the letters.
-constexpr double kTightenedSpacing = 95; // percent
+// How close tightening may set the letters at most: each letter's advance is cut by up to 9 %.
+constexpr double kTightestSpacing = 91; // percent
 
 } // namespace
 
@@ -27,7 +27,9 @@ ShrinkingLabel::Fitting ShrinkingLabel::fitting() const {
     const double room = contentsRect().width();
     if (width <= room) return {shown, 1, text()};
     if (allowsTightening_ && width * minimumScale_ > room) {
-        shown.setLetterSpacing(QFont::PercentageSpacing, kTightenedSpacing);
+        // The advances shrink with the spacing: the letters come only as close as the text needs.
+        const double needed = 100 * room / (width * minimumScale_);
+        shown.setLetterSpacing(QFont::PercentageSpacing, std::max(kTightestSpacing, std::floor(needed)));
         width = QFontMetricsF(shown).horizontalAdvance(text());
     }
     const TextFit fit = TextFit::of(width, room, minimumScale_);
