@@ -4,9 +4,12 @@
 #include "app/single_photo_export.hpp"
 #include "app_state_fixture.hpp"
 #include "export/export_error.hpp"
+#include "export/export_sheet_model.hpp"
+#include "export/exporter.hpp"
 #include "library/folder_scanner.hpp"
 #include "persistence/preference_key.hpp"
 
+#include <cerrno>
 #include <fstream>
 #include <iterator>
 #include <new>
@@ -199,6 +202,62 @@ TEST_F(CurrentPhotoExport, AFailureEndsInTheAlertAndCancellingDoesNothing) {
     EXPECT_EQ(alerts.shown[0].first, "書き出しに失敗しました");
     EXPECT_EQ(alerts.shown[0].second, "元の写真フォルダの中には書き出せません");
     EXPECT_FALSE(std::filesystem::exists(photos() / "inside.jpg"));
+}
+
+// Every failure reads in its own words, alike in the batch export's list of failures and in the
+// one-photo export's alert; only a system error without a sentence of ours shows its code.
+TEST_F(CurrentPhotoExport, EveryFailureIsExplainedInItsOwnWordsInBothExports) {
+    struct Row {
+        std::string kind;
+        std::optional<std::error_code> error; // none: the photo's file is damaged, the real renderer runs
+        std::string text;
+    };
+    const std::vector<Row> rows = {
+        {"damaged source", std::nullopt, "ファイルを読み込めませんでした（壊れているか、対応していない形式です）"},
+        {"unsupported", make_error_code(ExportErrc::featureUnsupported), "この形式では書き出せません"},
+        {"undecodable", make_error_code(ExportErrc::fileReadCorruptFile),
+         "ファイルを読み込めませんでした（壊れているか、対応していない形式です）"},
+        {"unfinished write", make_error_code(ExportErrc::fileWriteUnknown), "ファイルを書き込めませんでした"},
+        {"name taken", make_error_code(ExportErrc::fileWriteFileExists), "同じ名前のファイルがすでにあります"},
+        {"full disk", make_error_code(ExportErrc::fileWriteOutOfSpace), "空き容量が足りません"},
+        {"full disk (system)", std::error_code(ENOSPC, std::generic_category()), "空き容量が足りません"},
+        {"no permission", std::error_code(EACCES, std::system_category()), "アクセス権がありません"},
+        {"other system error", std::error_code(ETXTBSY, std::generic_category()),
+         "エラーが起きました（コード " + std::to_string(ETXTBSY) + "）"},
+    };
+    openPhotos();
+    state().rotateCurrent(90); // rendered anew, not copied
+    const Photo photo = *state().library()->currentPhoto();
+    ASSERT_EQ(photo.relativePath, "a.jpg");
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.kind);
+        Exporter::ExportRenderer failing;
+        if (row.error)
+            failing = [error = *row.error](const Photo&, double, const ManualCrop&, const PhotoParameters&,
+                                           PhotoSource, std::optional<int>) {
+                return ExportRendering{std::nullopt, error};
+            };
+        else
+            std::filesystem::resize_file(photo.url, 2000);
+
+        ExportRequest batch;
+        batch.photos = {photo};
+        batch.rotations[photo.relativePath] = 90;
+        batch.destination = root / "out";
+        batch.applicationSupportRoot = root / "support";
+        batch.formatOptions = ExportFormatOptions{ExportFormatMode::keep, true, false, false};
+        batch.render = failing;
+        EXPECT_EQ(ExportResultSummary::failureLines(Exporter::exportPhotos(batch)),
+                  std::vector<std::string>{"a.jpg: " + row.text});
+
+        if (failing) state().setRenderer(failing);
+        alerts.shown.clear();
+        state().presentCurrentPhotoExport();
+        exportPanel.completion(root / "out" / "single.jpg", SingleExportFormat::jpeg);
+        settle();
+        EXPECT_EQ(alerts.shown, (std::vector<std::pair<std::string, std::string>>{{"書き出しに失敗しました", row.text}}));
+        EXPECT_TRUE(std::filesystem::is_empty(root / "out"));
+    }
 }
 
 } // namespace

@@ -72,6 +72,7 @@ const std::error_category& exportErrorCategory() {
 namespace ExportError {
 
 std::string localizedDescription(std::error_code error) {
+    if (error.category() == exportErrorCategory()) return error.message();
     if (error.category() == std::generic_category() || error.category() == std::system_category())
         if (const char* text = posixDescription(error.value())) return text;
     return fmt::format("エラーが起きました（コード {}）", error.value());

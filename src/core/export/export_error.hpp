@@ -23,8 +23,8 @@ inline std::error_code make_error_code(ExportErrc code) {
 
 namespace ExportError {
 
-// The Japanese text of an error: our own for the export's errors and the common file errors, a
-// general one carrying the code for anything else.
+// The Japanese text of an error: its own sentence for each of the export's errors and for the
+// common file errors; a general one carrying the code only for other system errors.
 std::string localizedDescription(std::error_code error);
 
 // The Japanese text of a failure that arrives as an exception (the user never reads a what()).
