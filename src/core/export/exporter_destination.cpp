@@ -1,6 +1,7 @@
 #include "export/exporter_destination.hpp"
 
 #include "export/export_error.hpp"
+#include "platform/file_node.hpp"
 #include "platform/file_path.hpp"
 #include "platform/heif_encoder.hpp"
 
@@ -29,10 +30,14 @@ bool isWritable(const fs::path& path) {
     return ::access(path.c_str(), W_OK) == 0;
 }
 
-bool isSourceOrInside(const fs::path& folder, const fs::path& sourceFolder) {
+// Where a folder lies against the source folder, by path and by file identity: the source folder
+// reached through another path (a bind mount, a share mounted twice) is the source folder too.
+FileNode::Placement placementAgainstSource(const fs::path& folder, const fs::path& sourceFolder) {
     const auto resolvedFolder = FilePath::resolved(folder);
     const auto resolvedSource = FilePath::resolved(sourceFolder);
-    return resolvedFolder == resolvedSource || FilePath::isInside(resolvedFolder, resolvedSource);
+    if (resolvedFolder == resolvedSource) return FileNode::Placement::same;
+    if (FilePath::isInside(resolvedFolder, resolvedSource)) return FileNode::Placement::inside;
+    return FileNode::placement(folder, sourceFolder);
 }
 
 } // namespace
@@ -40,12 +45,21 @@ bool isSourceOrInside(const fs::path& folder, const fs::path& sourceFolder) {
 std::optional<ExportValidationError> validate(const fs::path& destination, const fs::path& sourceFolder) {
     using Kind = ExportValidationError::Kind;
     if (!isDirectory(destination)) return ExportValidationError{Kind::destinationMissing, {}};
-    const auto resolvedDestination = FilePath::resolved(destination);
-    const auto resolvedSource = FilePath::resolved(sourceFolder);
-    if (resolvedDestination == resolvedSource) return ExportValidationError{Kind::destinationIsSource, {}};
-    if (FilePath::isInside(resolvedDestination, resolvedSource))
-        return ExportValidationError{Kind::destinationInsideSource, {}};
+    if (auto refusal = refusalAsSource(destination, sourceFolder)) return refusal;
     if (!isWritable(destination)) return ExportValidationError{Kind::destinationNotWritable, {}};
+    return std::nullopt;
+}
+
+std::optional<ExportValidationError> refusalAsSource(const fs::path& folder, const fs::path& sourceFolder) {
+    using Kind = ExportValidationError::Kind;
+    switch (placementAgainstSource(folder, sourceFolder)) {
+    case FileNode::Placement::same:
+        return ExportValidationError{Kind::destinationIsSource, {}};
+    case FileNode::Placement::inside:
+        return ExportValidationError{Kind::destinationInsideSource, {}};
+    case FileNode::Placement::elsewhere:
+        break;
+    }
     return std::nullopt;
 }
 
@@ -93,7 +107,8 @@ bool supportsOutput(ExportImageFormat format) {
 std::optional<SingleExportValidationError> validateSingleExportDestination(const fs::path& file,
                                                                            const fs::path& sourceFolder) {
     const auto folder = FilePath::standardized(file).parent_path();
-    if (isSourceOrInside(folder, sourceFolder)) return SingleExportValidationError::destinationInsideSource;
+    if (placementAgainstSource(folder, sourceFolder) != FileNode::Placement::elsewhere)
+        return SingleExportValidationError::destinationInsideSource;
     if (!isDirectory(folder)) return SingleExportValidationError::destinationMissing;
     if (!isWritable(folder)) return SingleExportValidationError::destinationNotWritable;
     return std::nullopt;

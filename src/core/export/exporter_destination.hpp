@@ -10,8 +10,9 @@
 #include <system_error>
 #include <vector>
 
-// Checks and preparation of the folders an export writes to. Paths are compared standardized,
-// with symbolic links resolved.
+// Checks and preparation of the folders an export writes to. Folders are compared with the source
+// folder by their standardized paths with symbolic links resolved, and by file identity, so that the
+// source folder reached through another path (a bind mount, a share mounted twice) is refused too.
 namespace sorvin::Exporter {
 
 inline constexpr const char* kOriginalsFolderName = "originals";
@@ -20,6 +21,10 @@ inline constexpr const char* kOriginalsFolderName = "originals";
 // the first failing test in that order.
 std::optional<ExportValidationError> validate(const std::filesystem::path& destination,
                                               const std::filesystem::path& sourceFolder);
+
+// The refusal of a folder that is the source folder or lies inside it; none elsewhere.
+std::optional<ExportValidationError> refusalAsSource(const std::filesystem::path& folder,
+                                                     const std::filesystem::path& sourceFolder);
 
 // With originals on: "originals" must not be a file.
 std::optional<ExportValidationError> validateOriginalsDestination(const std::filesystem::path& destination,

@@ -1,0 +1,28 @@
+#include "platform/file_node.hpp"
+
+#include "platform/file_path.hpp"
+
+#include <sys/stat.h>
+
+namespace sorvin {
+
+std::optional<FileNode> FileNode::of(const std::filesystem::path& path) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) return std::nullopt;
+    return FileNode{info.st_dev, info.st_ino};
+}
+
+FileNode::Placement FileNode::placement(const std::filesystem::path& folder, const std::filesystem::path& root) {
+    const auto rootNode = of(root);
+    if (!rootNode) return Placement::elsewhere;
+    // Walked by the resolved path: ".." of a linked folder is the link target's parent.
+    std::filesystem::path current = FilePath::resolved(folder);
+    for (bool first = true;; first = false) {
+        if (of(current) == rootNode) return first ? Placement::same : Placement::inside;
+        const auto parent = current.parent_path();
+        if (parent.empty() || parent == current) return Placement::elsewhere;
+        current = parent;
+    }
+}
+
+} // namespace sorvin

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <compare>
+#include <filesystem>
+#include <optional>
+#include <sys/types.h>
+
+namespace sorvin {
+
+// Which file a path leads to (device and inode, symbolic links followed): the same for every path
+// that reaches the file, through a link, a hard link, a bind mount or a share mounted twice on one
+// device. Paths alone cannot tell these apart.
+struct FileNode {
+    dev_t device = 0;
+    ino_t inode = 0;
+
+    auto operator<=>(const FileNode&) const = default;
+
+    // None when nothing can be reached there.
+    static std::optional<FileNode> of(const std::filesystem::path& path);
+
+    // Whether the folder is the root folder or lies inside it, reached by any path: the folder and
+    // each folder above it are compared with the root by node.
+    enum class Placement { elsewhere, same, inside };
+    static Placement placement(const std::filesystem::path& folder, const std::filesystem::path& root);
+};
+
+} // namespace sorvin
