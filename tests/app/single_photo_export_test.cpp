@@ -13,9 +13,13 @@
 #include <fstream>
 #include <iterator>
 #include <new>
+#include <set>
+#include <unistd.h>
 
 namespace sorvin::test {
 namespace {
+
+namespace fs = std::filesystem;
 
 std::string bytesOf(const std::filesystem::path& file) {
     std::ifstream in(file, std::ios::binary);
@@ -142,6 +146,21 @@ TEST_F(SinglePhotoExportTest, TheChosenFileIsReplacedOnlyByAWholeNewOne) {
     EXPECT_EQ(SinglePhotoExport::run(rendered, countingRenderer()), std::nullopt);
     EXPECT_NE(bytesOf(rendered.destination), "old");
     EXPECT_EQ(folderHolds(), std::vector<std::string>{"exported.jpg"});
+}
+
+// A one-photo export killed while writing leaves its hidden temporary file beside the chosen one;
+// the next export into that folder removes it, but never one that a running export is writing.
+TEST_F(SinglePhotoExportTest, TheNextExportRemovesWhatAKilledOneLeft) {
+    const fs::path out = root / "out";
+    const std::string ended = ".photo.jpg.sorvin-tmp-" + std::to_string(endedProcessId()) + "-A1";
+    const std::string running = ".photo.jpg.sorvin-tmp-" + std::to_string(::getppid()) + "-B2";
+    std::ofstream(out / ended) << "partial";
+    std::ofstream(out / running) << "being written";
+    EXPECT_EQ(SinglePhotoExport::run(request("jpeg/nikon_d70s_gps_lens.jpg"), countingRenderer()), std::nullopt);
+    std::set<std::string> left;
+    for (const auto& entry : fs::directory_iterator(out))
+        left.insert(entry.path().filename().string());
+    EXPECT_EQ(left, (std::set<std::string>{"exported.jpg", running}));
 }
 
 class CurrentPhotoExport : public AppStateTest {

@@ -4,6 +4,7 @@
 
 #include <fstream>
 #include <gtest/gtest.h>
+#include <set>
 #include <unistd.h>
 
 namespace sorvin {
@@ -24,29 +25,25 @@ protected:
 };
 
 TEST_F(ExportConflictResolverTest, RenameModeTakesTheNameOrTheFirstFreeNumber) {
-    EXPECT_EQ(target("IMG_0001.jpg", Mode::rename),
-              (ExportWriteTarget{folder / "IMG_0001.jpg", folder / "IMG_0001.jpg", false, false}));
+    EXPECT_EQ(target("IMG_0001.jpg", Mode::rename), (ExportWriteTarget{folder / "IMG_0001.jpg", false, false}));
     touch("IMG_0001.jpg");
     touch("IMG_0001-1.jpg");
-    EXPECT_EQ(target("IMG_0001.jpg", Mode::rename),
-              (ExportWriteTarget{folder / "IMG_0001-2.jpg", folder / "IMG_0001-2.jpg", false, true}));
+    EXPECT_EQ(target("IMG_0001.jpg", Mode::rename), (ExportWriteTarget{folder / "IMG_0001-2.jpg", false, true}));
     for (int n = 2; n <= 999; ++n)
         touch("IMG_0001-" + std::to_string(n) + ".jpg");
     EXPECT_FALSE(target("IMG_0001.jpg", Mode::rename));
-    EXPECT_FALSE(
-        target("IMG_0001.jpg", Mode::overwrite, {FilePath::resolved(folder / "IMG_0001.jpg").string()}));
+    EXPECT_FALSE(target("IMG_0001.jpg", Mode::overwrite,
+                        ExportConflictResolver::protectedSourcePaths({}, {folder / "IMG_0001.jpg"})));
 }
 
-TEST_F(ExportConflictResolverTest, OverwriteModeReplacesThroughAHiddenFileBesideTheOld) {
-    EXPECT_EQ(target("IMG_0001.jpg", Mode::overwrite)->replacesExisting, false);
+TEST_F(ExportConflictResolverTest, OverwriteModeReplacesAnExistingFileUnderItsName) {
+    EXPECT_EQ(target("IMG_0001.jpg", Mode::overwrite), (ExportWriteTarget{folder / "IMG_0001.jpg", false, false}));
     touch("IMG_0001.jpg");
-    const auto replacing = target("IMG_0001.jpg", Mode::overwrite);
-    ASSERT_TRUE(replacing);
-    EXPECT_EQ(replacing->finalURL, folder / "IMG_0001.jpg");
-    EXPECT_TRUE(replacing->replacesExisting);
-    EXPECT_FALSE(replacing->isRenamed);
-    EXPECT_EQ(replacing->temporaryURL.parent_path(), folder.path());
-    const std::string name = replacing->temporaryURL.filename().string();
+    EXPECT_EQ(target("IMG_0001.jpg", Mode::overwrite), (ExportWriteTarget{folder / "IMG_0001.jpg", true, false}));
+}
+
+TEST_F(ExportConflictResolverTest, TemporaryNamesAreHiddenAndCarryTheProcessAndAUuid) {
+    const std::string name = ExportConflictResolver::temporaryName("IMG_0001.jpg");
     const std::string prefix = ".IMG_0001.jpg.sorvin-tmp-" + std::to_string(::getpid()) + "-";
     ASSERT_EQ(name.rfind(prefix, 0), 0u) << name;
     const std::string uuid = name.substr(prefix.size());
@@ -60,36 +57,54 @@ TEST_F(ExportConflictResolverTest, OverwriteModeReplacesThroughAHiddenFileBeside
                 << name;
     }
     EXPECT_EQ(uuid[14], '4'); // a random UUID
-    EXPECT_NE(target("IMG_0001.jpg", Mode::overwrite)->temporaryURL, replacing->temporaryURL);
+    EXPECT_NE(ExportConflictResolver::temporaryName("IMG_0001.jpg"), name);
 }
 
-// A killed export leaves its hidden temporary file beside the file it was replacing; the next
-// overwrite of that name removes it, but never one that a running export is writing.
-TEST_F(ExportConflictResolverTest, OverwriteRemovesTheTemporariesOfEndedExportsOnly) {
-    const std::string ended = ".IMG_0001.jpg.sorvin-tmp-" + std::to_string(test::endedProcessId()) + "-A1";
-    const std::string ours = ".IMG_0001.jpg.sorvin-tmp-" + std::to_string(::getpid()) + "-B2";
-    const std::string otherName =
-        ".IMG_0002.jpg.sorvin-tmp-" + std::to_string(test::endedProcessId()) + "-C3";
-    for (const auto& name : {ended, ours, otherName, std::string("IMG_0001.jpg")})
+// A killed export leaves its hidden temporary files behind; they are removed, whatever file they
+// were for, but never one that a running export (or this one) is writing, nor anything else.
+TEST_F(ExportConflictResolverTest, OnlyTheTemporariesOfEndedExportsAreRemoved) {
+    const std::string ended = std::to_string(test::endedProcessId());
+    const std::string running = std::to_string(::getppid());
+    const std::vector<std::string> stale = {".IMG_0001.jpg.sorvin-tmp-" + ended + "-A1",
+                                            ".x.sorvin-tmp-.heic.sorvin-tmp-" + ended + "-C3"};
+    const std::vector<std::string> kept = {".IMG_0001.jpg.sorvin-tmp-" + running + "-B2",
+                                           ExportConflictResolver::temporaryName("IMG_0001.jpg"),
+                                           "IMG_0001.jpg.sorvin-tmp-" + ended + "-D4",
+                                           ".IMG_0001.jpg.sorvin-tmp-notes",
+                                           ".sorvin-tmp-" + ended,
+                                           "IMG_0001.jpg"};
+    for (const auto& name : stale)
         touch(name);
-    ASSERT_TRUE(target("IMG_0001.jpg", Mode::overwrite)->replacesExisting);
-    EXPECT_FALSE(fs::exists(folder / ended));
-    EXPECT_TRUE(fs::exists(folder / ours));
-    EXPECT_TRUE(fs::exists(folder / otherName));
-    EXPECT_TRUE(fs::exists(folder / "IMG_0001.jpg"));
+    for (const auto& name : kept)
+        touch(name);
+    fs::create_directory(folder / (".folder.sorvin-tmp-" + ended + "-E5"));
+    ExportConflictResolver::removeStaleTemporaries(folder.path());
+    std::set<std::string> left;
+    for (const auto& entry : fs::directory_iterator(folder.path()))
+        left.insert(entry.path().filename().string());
+    std::set<std::string> expected(kept.begin(), kept.end());
+    expected.insert(".folder.sorvin-tmp-" + ended + "-E5");
+    EXPECT_EQ(left, expected);
 }
 
+// A protected file is recognised by any path that reaches it: a symbolic link, a hard link.
 TEST_F(ExportConflictResolverTest, OverwriteModeNumbersProtectedFilesLinksToThemAndFolders) {
     touch("IMG_0001.jpg");
     const auto protectedPaths = ExportConflictResolver::protectedSourcePaths({}, {folder / "IMG_0001.jpg"});
     EXPECT_EQ(target("IMG_0001.jpg", Mode::overwrite, protectedPaths)->finalURL, folder / "IMG_0001-1.jpg");
 
-    fs::create_directories(folder / "elsewhere");
-    fs::create_symlink(folder / "IMG_0001.jpg", folder / "elsewhere" / "IMG_0001.jpg");
-    const auto linked =
-        ExportConflictResolver::target("IMG_0001.jpg", folder / "elsewhere", Mode::overwrite, protectedPaths);
-    EXPECT_EQ(linked->finalURL, folder / "elsewhere" / "IMG_0001-1.jpg");
-    EXPECT_TRUE(linked->isRenamed);
+    for (const bool hard : {false, true}) {
+        const fs::path elsewhere = folder / (hard ? "hard" : "soft");
+        fs::create_directories(elsewhere);
+        if (hard)
+            fs::create_hard_link(folder / "IMG_0001.jpg", elsewhere / "IMG_0001.jpg");
+        else
+            fs::create_symlink(folder / "IMG_0001.jpg", elsewhere / "IMG_0001.jpg");
+        const auto linked =
+            ExportConflictResolver::target("IMG_0001.jpg", elsewhere, Mode::overwrite, protectedPaths);
+        EXPECT_EQ(linked->finalURL, elsewhere / "IMG_0001-1.jpg") << hard;
+        EXPECT_TRUE(linked->isRenamed);
+    }
 
     fs::create_directories(folder / "IMG_0002.jpg");
     EXPECT_EQ(target("IMG_0002.jpg", Mode::overwrite)->finalURL, folder / "IMG_0002-1.jpg");
@@ -104,20 +119,10 @@ TEST_F(ExportConflictResolverTest, ProtectedPathsHoldEveryFileOfEveryPhotoResolv
     photo.rawCompanionURL = folder / "A.CR3";
     const auto paths =
         ExportConflictResolver::protectedSourcePaths({photo}, {folder / "sub" / ".." / "extra.jpg"});
-    EXPECT_EQ(paths,
-              (ExportConflictResolver::ProtectedPaths{FilePath::resolved(folder / "A.JPG").string(),
-                                                      FilePath::resolved(folder / "A.CR3").string(),
-                                                      FilePath::resolved(folder / "extra.jpg").string()}));
-}
-
-TEST_F(ExportConflictResolverTest, DiscardRemovesTheTemporaryFileOnly) {
-    touch("IMG_0001.jpg");
-    const auto replacing = *target("IMG_0001.jpg", Mode::overwrite);
-    std::ofstream(replacing.temporaryURL) << "partial";
-    ExportConflictResolver::discardTemporaryItem(replacing);
-    EXPECT_FALSE(fs::exists(replacing.temporaryURL));
-    EXPECT_TRUE(fs::exists(folder / "IMG_0001.jpg"));
-    ExportConflictResolver::discardTemporaryItem(replacing); // nothing left: silent
+    EXPECT_EQ(paths.paths, (std::set<std::string>{FilePath::resolved(folder / "A.JPG").string(),
+                                                  FilePath::resolved(folder / "A.CR3").string(),
+                                                  FilePath::resolved(folder / "extra.jpg").string()}));
+    EXPECT_EQ(paths.nodes, (std::set<FileNode>{*FileNode::of(folder / "A.JPG"), *FileNode::of(folder / "A.CR3")}));
 }
 
 } // namespace

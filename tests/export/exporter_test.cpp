@@ -43,16 +43,16 @@ void setModificationTime(const fs::path& file, std::int64_t seconds) {
 }
 
 // Another program saving into the destination at the very moment the export writes: just before
-// the export creates a file under one of the names, "their" file appears there (once per path).
+// the export gives a file one of the names, "their" file appears there (once per path).
 class NamesTakenAtTheLastMoment {
 public:
     explicit NamesTakenAtTheLastMoment(std::set<std::string> names) {
-        OutputFile::setBeforeCreateHookForTesting([this, names](const fs::path& file) {
+        OutputFile::setBeforePublishHookForTesting([this, names](const fs::path& file) {
             if (names.contains(file.filename().string()) && taken.insert(file).second)
                 std::ofstream(file) << "theirs";
         });
     }
-    ~NamesTakenAtTheLastMoment() { OutputFile::setBeforeCreateHookForTesting({}); }
+    ~NamesTakenAtTheLastMoment() { OutputFile::setBeforePublishHookForTesting({}); }
     NamesTakenAtTheLastMoment(const NamesTakenAtTheLastMoment&) = delete;
     NamesTakenAtTheLastMoment& operator=(const NamesTakenAtTheLastMoment&) = delete;
 
@@ -438,7 +438,7 @@ TEST_F(NameTakenWhileExportingTest, AFailingDiskNeverCostsAnybodyElsesFile) {
         fs::remove_all(destination());
         fs::create_directories(originals());
         std::ofstream(originals() / "IMG_0001.jpg") << "theirs, there before";
-        NamesTakenAtTheLastMoment other({"IMG_0002.jpg"});
+        std::ofstream(destination() / "IMG_0002.jpg") << "theirs";
         ExportResult result;
         {
             FailingWrites full(48 << 10); // the small re-encoded output fits; no copy of a photo does

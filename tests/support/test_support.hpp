@@ -25,14 +25,15 @@ inline pid_t endedProcessId() {
     return child;
 }
 
-// A fresh folder below the system's temporary folder, removed with everything in it at the end.
+// A fresh folder below the system's temporary folder (or the given one), removed with everything
+// in it at the end.
 class TemporaryFolder {
 public:
-    TemporaryFolder() {
+    explicit TemporaryFolder(const std::filesystem::path& parent = std::filesystem::temp_directory_path()) {
         std::random_device seed;
         std::mt19937_64 random(seed());
         for (;;) {
-            path_ = std::filesystem::temp_directory_path() / ("sorvin-test-" + std::to_string(random()));
+            path_ = parent / ("sorvin-test-" + std::to_string(random()));
             if (std::filesystem::create_directory(path_)) break;
         }
     }

@@ -43,13 +43,30 @@ std::error_code writeNewFile(const SinglePhotoExport::Request& request, const Ex
     return OutputFile::writeNew(file, *bytes);
 }
 
+// Why the chosen file may not be written: its folder is the photo folder or lies inside it, is
+// missing or cannot be written, or the file is one of the photo's own files reached by another
+// path (a hard link, a symbolic link). Asked before anything is written and again just before the
+// chosen file is replaced.
+std::optional<std::string> refusalOf(const SinglePhotoExport::Request& request,
+                                     const ExportConflictResolver::ProtectedPaths& photoFiles) {
+    if (auto refused = Exporter::validateSingleExportDestination(request.destination, request.sourceFolder))
+        return errorDescription(*refused);
+    if (photoFiles.contains(request.destination))
+        return errorDescription(SingleExportValidationError::destinationInsideSource);
+    return std::nullopt;
+}
+
 // The whole new file is written beside the chosen one and only then renamed over it, so a failure
 // at any step (or a crash) leaves the user's old file as it was.
-std::error_code write(const SinglePhotoExport::Request& request, const Exporter::ExportRenderer& render) {
+std::optional<std::string> write(const SinglePhotoExport::Request& request, const Exporter::ExportRenderer& render,
+                                 const ExportConflictResolver::ProtectedPaths& photoFiles) {
     std::error_code ignored;
-    if (fs::is_directory(fs::symlink_status(request.destination, ignored))) return ExportErrc::fileWriteFileExists;
-    const fs::path temporary = request.destination.parent_path() /
-                               ExportConflictResolver::temporaryName(request.destination.filename().string());
+    if (fs::is_directory(fs::symlink_status(request.destination, ignored)))
+        return ExportError::failureReason(ExportErrc::fileWriteFileExists);
+    const fs::path folder = request.destination.parent_path();
+    // What an export killed in this folder left behind; a running one's temporary files stay.
+    ExportConflictResolver::removeStaleTemporaries(folder);
+    const fs::path temporary = folder / ExportConflictResolver::temporaryName(request.destination.filename().string());
     struct Leftover {
         const fs::path& file;
         bool placed = false;
@@ -58,24 +75,26 @@ std::error_code write(const SinglePhotoExport::Request& request, const Exporter:
             if (!placed) fs::remove(file, ignored);
         }
     } leftover{temporary};
-    std::error_code error = writeNewFile(request, render, temporary);
-    if (!error) error = OutputFile::replace(request.destination, temporary);
-    leftover.placed = !error;
-    return error;
+    if (const std::error_code error = writeNewFile(request, render, temporary))
+        return ExportError::failureReason(error);
+    if (auto refused = refusalOf(request, photoFiles)) return refused;
+    if (const std::error_code error = OutputFile::replace(request.destination, temporary))
+        return ExportError::failureReason(error);
+    leftover.placed = true;
+    return std::nullopt;
 }
 
 } // namespace
 
 std::optional<std::string> SinglePhotoExport::run(const Request& request,
                                                   const Exporter::ExportRenderer& render) {
-    if (auto refused = Exporter::validateSingleExportDestination(request.destination, request.sourceFolder))
-        return errorDescription(*refused);
+    const auto photoFiles = ExportConflictResolver::protectedSourcePaths({request.photo}, {});
+    if (auto refused = refusalOf(request, photoFiles)) return refused;
     try {
-        if (const std::error_code error = write(request, render)) return ExportError::failureReason(error);
+        return write(request, render, photoFiles);
     } catch (const std::exception& error) {
         return ExportError::describe(error);
     }
-    return std::nullopt;
 }
 
 } // namespace sorvin

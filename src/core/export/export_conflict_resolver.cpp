@@ -13,14 +13,22 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string temporaryPrefix(const std::string& name) {
-    return "." + name + ".sorvin-tmp-";
-}
+constexpr std::string_view kTemporaryMarker = ".sorvin-tmp-";
 
 } // namespace
 
+bool ExportConflictResolver::ProtectedPaths::contains(const fs::path& file) const {
+    if (paths.contains(FilePath::resolved(file).string())) return true;
+    const auto node = FileNode::of(file);
+    return node && nodes.contains(*node);
+}
+
 std::string ExportConflictResolver::temporaryName(const std::string& name) {
-    return temporaryPrefix(name) + std::to_string(::getpid()) + "-" + UuidText::random();
+    return "." + name + std::string(kTemporaryMarker) + std::to_string(::getpid()) + "-" + UuidText::random();
+}
+
+void ExportConflictResolver::removeStaleTemporaries(const fs::path& folder) {
+    AtomicFile::removeStaleHiddenTemporaries(folder, kTemporaryMarker);
 }
 
 std::optional<ExportWriteTarget> ExportConflictResolver::target(const std::string& name,
@@ -31,37 +39,30 @@ std::optional<ExportWriteTarget> ExportConflictResolver::target(const std::strin
     if (mode == ExportConflictMode::overwrite) {
         std::error_code error;
         const auto status = fs::symlink_status(candidate, error);
-        if (status.type() == fs::file_type::not_found)
-            return ExportWriteTarget{candidate, candidate, false, false};
+        if (status.type() == fs::file_type::not_found) return ExportWriteTarget{candidate, false, false};
         const bool isDirectory = fs::is_directory(candidate, error);
-        if (status.type() != fs::file_type::none && !isDirectory &&
-            !protectedPaths.contains(FilePath::resolved(candidate).string())) {
-            // An export killed while replacing this file left its temporary file behind.
-            AtomicFile::removeStaleTemporaries(folder, {temporaryPrefix(name)});
-            return ExportWriteTarget{candidate, folder / temporaryName(name), true, false};
-        }
+        if (status.type() != fs::file_type::none && !isDirectory && !protectedPaths.contains(candidate))
+            return ExportWriteTarget{candidate, true, false};
     }
     const auto url = FileNameResolver::availableURL(name, folder);
     if (!url) return std::nullopt;
-    return ExportWriteTarget{*url, *url, false, url->filename().string() != name};
+    return ExportWriteTarget{*url, false, url->filename().string() != name};
 }
 
 ExportConflictResolver::ProtectedPaths
 ExportConflictResolver::protectedSourcePaths(const std::vector<Photo>& photos,
                                              const std::vector<fs::path>& additionalURLs) {
-    ProtectedPaths paths;
+    ProtectedPaths protectedPaths;
+    const auto add = [&](const fs::path& file) {
+        protectedPaths.paths.insert(FilePath::resolved(file).string());
+        if (const auto node = FileNode::of(file)) protectedPaths.nodes.insert(*node);
+    };
     for (const auto& photo : photos)
         for (const auto& file : photo.originalFiles())
-            paths.insert(FilePath::resolved(file.url).string());
+            add(file.url);
     for (const auto& url : additionalURLs)
-        paths.insert(FilePath::resolved(url).string());
-    return paths;
-}
-
-void ExportConflictResolver::discardTemporaryItem(const ExportWriteTarget& target) {
-    if (!target.replacesExisting) return;
-    std::error_code ignored;
-    fs::remove(target.temporaryURL, ignored);
+        add(url);
+    return protectedPaths;
 }
 
 } // namespace sorvin

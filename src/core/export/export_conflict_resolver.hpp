@@ -2,6 +2,7 @@
 
 #include "model/export_conflict_mode.hpp"
 #include "model/photo.hpp"
+#include "platform/file_node.hpp"
 
 #include <filesystem>
 #include <optional>
@@ -11,12 +12,11 @@
 
 namespace sorvin {
 
-// Where one exported file is written.
+// Where one exported file is published once it is written whole.
 struct ExportWriteTarget {
     std::filesystem::path finalURL;
-    std::filesystem::path temporaryURL; // finalURL unless an existing file is to be replaced
-    bool replacesExisting = false;      // write temporaryURL, then rename it over finalURL
-    bool isRenamed = false;             // finalURL's name differs from the one asked for
+    bool replacesExisting = false; // a file is there: the new one is renamed over it
+    bool isRenamed = false;        // finalURL's name differs from the one asked for
 
     bool operator==(const ExportWriteTarget&) const = default;
 };
@@ -24,12 +24,21 @@ struct ExportWriteTarget {
 // Chooses the name of each exported file, so that an export never overwrites a photo's own files
 // (or any other protected file), whatever the destination.
 struct ExportConflictResolver {
-    // Standardized paths with symbolic links resolved.
-    using ProtectedPaths = std::set<std::string>;
+    // The files an export never replaces: their standardized paths with symbolic links resolved,
+    // and their file identities, so that a protected file reached by another path (a hard link, a
+    // bind mount, a share mounted twice) is recognised too.
+    struct ProtectedPaths {
+        std::set<std::string> paths;
+        std::set<FileNode> nodes;
+
+        bool contains(const std::filesystem::path& file) const;
+        bool operator==(const ProtectedPaths&) const = default;
+    };
 
     // Overwrite mode replaces an existing file that is neither a folder nor protected; every other
-    // case takes the first free numbered name. None when no name up to number 999 is free. A file
-    // about to be replaced first loses the temporary files that ended exports left beside it.
+    // case takes the first free numbered name. None when no name up to number 999 is free. Asked
+    // again just before each file is published, so the test of a file about to be replaced is
+    // fresh.
     static std::optional<ExportWriteTarget> target(const std::string& name,
                                                    const std::filesystem::path& folder,
                                                    ExportConflictMode mode,
@@ -39,13 +48,13 @@ struct ExportConflictResolver {
     static ProtectedPaths protectedSourcePaths(const std::vector<Photo>& photos,
                                                const std::vector<std::filesystem::path>& additionalURLs);
 
-    // Removes the temporary file of a target that replaces an existing file; silent. A target
-    // written under its final name has nothing to discard: the output routines remove what they
-    // created themselves, and the name may meanwhile be somebody else's file.
-    static void discardTemporaryItem(const ExportWriteTarget& target);
-
-    // ".<name>.sorvin-tmp-<process id>-<UUID>": a hidden file beside the one it will replace.
+    // ".<name>.sorvin-tmp-<process id>-<UUID>": the hidden file an output is written to beside its
+    // final name before it is published.
     static std::string temporaryName(const std::string& name);
+
+    // Removes the temporary files of exports whose process has ended from the folder; a running
+    // export's are never touched. Silent.
+    static void removeStaleTemporaries(const std::filesystem::path& folder);
 };
 
 } // namespace sorvin

@@ -229,6 +229,7 @@ std::optional<ExportRequest> ExportSheetModel::startExport(const std::optional<f
         slots[row.photo.relativePath].insert(row.slot);
     request.selectedSlots = std::move(slots);
     request.destination = destination;
+    request.sourceFolder = *sourceFolder;
     request.burnInOrientation = burnInOrientation;
     request.saveOriginals = saveOriginals;
     request.formatOptions = options;

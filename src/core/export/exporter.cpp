@@ -154,21 +154,35 @@ private:
         }
     };
 
-    // Checks and creates the folders; the text of the refusal when the export cannot start.
+    // Checks and creates the folders; the text of the refusal when the export cannot start. Each
+    // folder written into is checked against the source folder by file identity, here, before
+    // anything is written: the sheet's check of the destination was made earlier and by another
+    // path, and a subfolder may be the source folder mounted once more.
     std::optional<std::string> prepareFolders() {
+        if (auto error = refusalOfFolder(destination_)) return error;
         if (auto error = validateOriginalsDestination(destination_, request_.saveOriginals))
             return error->errorDescription();
         if (auto error = validateFormatDestinations(destination_, request_.photos, request_.formatOptions))
             return error->errorDescription();
-        if (request_.saveOriginals) {
-            const fs::path folder = destination_ / kOriginalsFolderName;
-            if (auto error = createDirectoryIfNeeded(folder)) return failureReason(error);
-            originalsFolder_ = folder;
-        }
+        std::vector<fs::path> folders{destination_};
+        if (request_.saveOriginals) folders.push_back(destination_ / kOriginalsFolderName);
         if (request_.formatOptions.usesFormatFolders())
             for (const auto format : request_.formatOptions.requiredFormats(request_.photos))
-                if (auto error = createDirectoryIfNeeded(request_.formatOptions.folder(format, destination_)))
-                    return failureReason(error);
+                folders.push_back(request_.formatOptions.folder(format, destination_));
+        for (std::size_t i = 1; i < folders.size(); ++i) {
+            if (auto error = createDirectoryIfNeeded(folders[i])) return failureReason(error);
+            if (auto error = refusalOfFolder(folders[i])) return error;
+        }
+        if (request_.saveOriginals) originalsFolder_ = folders[1];
+        // Outputs of an export killed in these folders never got their names; their files go now.
+        for (const auto& folder : folders)
+            ExportConflictResolver::removeStaleTemporaries(folder);
+        return std::nullopt;
+    }
+
+    std::optional<std::string> refusalOfFolder(const fs::path& folder) const {
+        if (!request_.sourceFolder) return std::nullopt;
+        if (auto refusal = refusalAsSource(folder, *request_.sourceFolder)) return refusal->errorDescription();
         return std::nullopt;
     }
 
@@ -271,7 +285,7 @@ private:
                 if (!stored && !kept) return make_error_code(std::errc::operation_canceled);
                 return stored;
             });
-            if (!target) {
+            if (!target && !error) {
                 state.fail({name, kNoFreeName});
                 return;
             }
@@ -340,25 +354,29 @@ private:
         return {};
     }
 
-    // Writes a file under the name the conflict rules give. A name that was free when chosen but is
-    // taken at the moment of writing (another program saving into the folder) is never touched:
-    // the rules are applied again, so rename mode moves on to the next free name and overwrite mode
-    // replaces the newcomer through a temporary file. None when no name is left; otherwise the
-    // target, with error set when the write failed (nothing of ours is left then).
+    // Writes a file to a hidden temporary beside its final name, then publishes it whole under the
+    // name the conflict rules give at that moment: a free name is taken only while it is still
+    // free, so a file another program saved there meanwhile is never touched (rename mode moves on
+    // to the next free name, overwrite mode replaces the newcomer), and a file is replaced by a
+    // rename over it. The target, or none with error set when the write or the publishing failed
+    // (the temporary file is gone then) and without when no name is left.
     std::optional<ExportWriteTarget> storeUnderFreeName(const std::string& name, const fs::path& folder,
                                                         std::error_code& error,
                                                         const std::function<std::error_code(const fs::path&)>& write) {
+        const fs::path temporary = folder / ExportConflictResolver::temporaryName(name);
+        error = write(temporary); // a failed write removes what it created
+        if (error) return std::nullopt;
         for (int attempt = 0; attempt <= FileNameResolver::kMaximumVariant; ++attempt) {
-            auto target = ExportConflictResolver::target(name, folder, request_.conflictMode, protected_);
+            const auto target = ExportConflictResolver::target(name, folder, request_.conflictMode, protected_);
             if (!target) break;
-            error = write(target->temporaryURL);
-            if (error == std::errc::file_exists) continue;
-            if (!error && target->replacesExisting) {
-                error = OutputFile::replace(target->finalURL, target->temporaryURL);
-                if (error) ExportConflictResolver::discardTemporaryItem(*target);
-            }
-            return target;
+            error = target->replacesExisting ? OutputFile::replace(target->finalURL, temporary)
+                                             : OutputFile::publishNew(temporary, target->finalURL);
+            if (!error) return target;
+            if (error != std::errc::file_exists) break;
+            error.clear();
         }
+        std::error_code ignored;
+        fs::remove(temporary, ignored);
         return std::nullopt;
     }
 

@@ -36,6 +36,9 @@ struct ExportRequest {
     std::optional<Exporter::SelectedSlots> selectedSlots;
 
     std::filesystem::path destination;
+    // The folder the photos were opened from: the export writes into no folder that is it or lies
+    // inside it, by whatever path it is reached. None: only the files themselves are protected.
+    std::optional<std::filesystem::path> sourceFolder;
     bool burnInOrientation = false;
     bool saveOriginals = false;
     ExportFormatOptions formatOptions;
@@ -58,7 +61,10 @@ namespace Exporter {
 // first item, and only the token stops it early. Outputs that need no change are copied byte for
 // byte, outputs unchanged since the last export into the destination are skipped (manifest), names
 // are resolved by the conflict mode without ever replacing a protected file, originals are copied
-// when asked, and the manifest is written at the end (also after a cancel).
+// when asked, and the manifest is written at the end (also after a cancel). Every file is written
+// to a hidden temporary beside its final name and published whole, so an export killed at any
+// moment leaves no partial file under a final name; the next export into a folder first removes
+// the temporaries that ended exports left there.
 ExportResult exportPhotos(const ExportRequest& request);
 
 // Whether a RAW companion is already in the originals folder from an earlier export, beside the

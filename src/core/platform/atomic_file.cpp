@@ -45,18 +45,45 @@ bool isRunning(pid_t process) {
     return ::kill(process, 0) == 0 || errno != ESRCH;
 }
 
+// The process id that a temporary name ends with: a process id, optionally followed by "-" and more.
+std::optional<pid_t> writerIn(std::string_view rest) {
+    pid_t process = 0;
+    const auto [end, error] = std::from_chars(rest.data(), rest.data() + rest.size(), process);
+    if (error != std::errc() || end == rest.data() || process <= 0) return std::nullopt;
+    if (end != rest.data() + rest.size() && *end != '-') return std::nullopt;
+    return process;
+}
+
 // The writer's process id when the name is one of the prefixes, a process id and optionally "-"
 // and more.
 std::optional<pid_t> writerOf(std::string_view entry, std::initializer_list<std::string_view> prefixes) {
     const auto prefix =
         std::ranges::find_if(prefixes, [&](std::string_view p) { return entry.starts_with(p); });
     if (prefix == prefixes.end()) return std::nullopt;
-    const std::string_view rest = entry.substr(prefix->size());
-    pid_t process = 0;
-    const auto [end, error] = std::from_chars(rest.data(), rest.data() + rest.size(), process);
-    if (error != std::errc() || end == rest.data() || process <= 0) return std::nullopt;
-    if (end != rest.data() + rest.size() && *end != '-') return std::nullopt;
-    return process;
+    return writerIn(entry.substr(prefix->size()));
+}
+
+// Removes the entries of the folder whose name gives the process id of a writer that no longer
+// runs: this process's own are never touched, and only regular files (or only folders with their
+// contents) are removed.
+template <class WriterOf>
+void removeLeftoversOfEndedWriters(const std::filesystem::path& folder, Leftover kind, const WriterOf& writerOfEntry) {
+    DIR* directory = ::opendir(folder.empty() ? "." : folder.c_str());
+    if (!directory) return;
+    const pid_t self = ::getpid();
+    while (const dirent* entry = ::readdir(directory)) {
+        const std::optional<pid_t> writer = writerOfEntry(std::string_view(entry->d_name));
+        if (!writer || *writer == self || isRunning(*writer)) continue;
+        struct stat info {};
+        if (::fstatat(::dirfd(directory), entry->d_name, &info, AT_SYMLINK_NOFOLLOW) != 0) continue;
+        if (kind == Leftover::file && S_ISREG(info.st_mode)) {
+            ::unlinkat(::dirfd(directory), entry->d_name, 0);
+        } else if (kind == Leftover::folder && S_ISDIR(info.st_mode)) {
+            std::error_code ignored;
+            std::filesystem::remove_all(folder / entry->d_name, ignored);
+        }
+    }
+    ::closedir(directory);
 }
 
 // Removes the fixed-name temporary of this very process: a write of ours that could not clean up.
@@ -87,22 +114,16 @@ void flushFolder(const std::filesystem::path& folder) {
 
 void removeStaleTemporaries(const std::filesystem::path& folder,
                             std::initializer_list<std::string_view> prefixes, Leftover kind) {
-    DIR* directory = ::opendir(folder.empty() ? "." : folder.c_str());
-    if (!directory) return;
-    const pid_t self = ::getpid();
-    while (const dirent* entry = ::readdir(directory)) {
-        const auto writer = writerOf(entry->d_name, prefixes);
-        if (!writer || *writer == self || isRunning(*writer)) continue;
-        struct stat info {};
-        if (::fstatat(::dirfd(directory), entry->d_name, &info, AT_SYMLINK_NOFOLLOW) != 0) continue;
-        if (kind == Leftover::file && S_ISREG(info.st_mode)) {
-            ::unlinkat(::dirfd(directory), entry->d_name, 0);
-        } else if (kind == Leftover::folder && S_ISDIR(info.st_mode)) {
-            std::error_code ignored;
-            std::filesystem::remove_all(folder / entry->d_name, ignored);
-        }
-    }
-    ::closedir(directory);
+    removeLeftoversOfEndedWriters(folder, kind, [&](std::string_view entry) { return writerOf(entry, prefixes); });
+}
+
+void removeStaleHiddenTemporaries(const std::filesystem::path& folder, std::string_view marker) {
+    removeLeftoversOfEndedWriters(folder, Leftover::file, [&](std::string_view entry) -> std::optional<pid_t> {
+        // The last marker: the name before it may hold one too.
+        const auto at = entry.rfind(marker);
+        if (!entry.starts_with('.') || at == std::string_view::npos || at < 2) return std::nullopt;
+        return writerIn(entry.substr(at + marker.size()));
+    });
 }
 
 void write(const std::filesystem::path& target, std::string_view bytes, TemporaryName naming) {

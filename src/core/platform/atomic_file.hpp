@@ -32,6 +32,10 @@ enum class Leftover { file, folder };
 void removeStaleTemporaries(const std::filesystem::path& folder,
                             std::initializer_list<std::string_view> prefixes, Leftover kind = Leftover::file);
 
+// The same for hidden temporaries of any target in the folder: "." + a name + the marker + a
+// process id and optionally "-" and more (regular files only).
+void removeStaleHiddenTemporaries(const std::filesystem::path& folder, std::string_view marker);
+
 // Reads a whole file without ever waiting: only a regular file (or a link to one) of at most
 // maxBytes is read; a FIFO, device or folder under the name is refused at once. Throws
 // std::system_error (no_such_file_or_directory when nothing is there).

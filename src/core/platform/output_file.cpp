@@ -21,7 +21,7 @@ std::error_code lastError() {
     return {errno, std::generic_category()};
 }
 
-std::function<void(const std::filesystem::path&)>& beforeCreateHook() {
+std::function<void(const std::filesystem::path&)>& beforePublishHook() {
     static std::function<void(const std::filesystem::path&)> hook;
     return hook;
 }
@@ -39,7 +39,6 @@ public:
 
     // Creates the file exclusively: file_exists when anything is under the name.
     std::error_code create(const CreationHook& created) {
-        if (const auto& hook = beforeCreateHook()) hook(path_);
         fd_ = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
         if (fd_ < 0) return lastError();
         if (created && !created(path_)) return std::make_error_code(std::errc::operation_canceled);
@@ -61,8 +60,9 @@ public:
         return {};
     }
 
-    // Closes the finished file and keeps it.
+    // Flushes the finished file to disk, closes it and keeps it.
     std::error_code close() {
+        if (::fsync(fd_) != 0 && errno != EINVAL) return lastError(); // closed and removed by the destructor
         struct stat created {};
         ::fstat(fd_, &created);
         if (::close(std::exchange(fd_, -1)) == 0) return {};
@@ -142,13 +142,32 @@ std::error_code copyNew(const std::filesystem::path& source, const std::filesyst
     return out.close();
 }
 
+std::error_code publishNew(const std::filesystem::path& temporaryFile, const std::filesystem::path& finalFile) {
+    if (const auto& hook = beforePublishHook()) hook(finalFile);
+    if (::renameat2(AT_FDCWD, temporaryFile.c_str(), AT_FDCWD, finalFile.c_str(), RENAME_NOREPLACE) == 0)
+        return {};
+    if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) return lastError();
+    // File systems without an exclusive rename (network shares): a second name, which link refuses
+    // to put over an existing file, then the temporary name removed.
+    if (::link(temporaryFile.c_str(), finalFile.c_str()) == 0) {
+        ::unlink(temporaryFile.c_str());
+        return {};
+    }
+    if (errno != EPERM && errno != ENOTSUP && errno != ENOSYS) return lastError();
+    // Nor links (some shares): a rename after a look, which only another program saving under the
+    // very name within that instant could defeat.
+    struct stat existing {};
+    if (::lstat(finalFile.c_str(), &existing) == 0) return std::make_error_code(std::errc::file_exists);
+    return replace(finalFile, temporaryFile);
+}
+
 std::error_code replace(const std::filesystem::path& finalFile, const std::filesystem::path& temporaryFile) {
     if (std::rename(temporaryFile.c_str(), finalFile.c_str()) != 0) return lastError();
     return {};
 }
 
-void setBeforeCreateHookForTesting(std::function<void(const std::filesystem::path&)> hook) {
-    beforeCreateHook() = std::move(hook);
+void setBeforePublishHookForTesting(std::function<void(const std::filesystem::path&)> hook) {
+    beforePublishHook() = std::move(hook);
 }
 
 } // namespace sorvin::OutputFile

@@ -12,8 +12,9 @@ namespace sorvin::OutputFile {
 using CreationHook = std::function<bool(const std::filesystem::path&)>;
 
 // Writes a new file and never replaces anything: when the name is taken, even by a file that
-// appeared a moment ago, the call gives file_exists and touches nothing. A failed write removes
-// the file this call created, and only that one. Other errors are the system's (ENOSPC for a full
+// appeared a moment ago, the call gives file_exists and touches nothing. The bytes are flushed to
+// disk before the call returns, so the file can be published whole. A failed write removes the
+// file this call created, and only that one. Other errors are the system's (ENOSPC for a full
 // disk).
 std::error_code writeNew(const std::filesystem::path& file, std::string_view bytes,
                          const CreationHook& created = {});
@@ -22,11 +23,16 @@ std::error_code writeNew(const std::filesystem::path& file, std::string_view byt
 std::error_code copyNew(const std::filesystem::path& source, const std::filesystem::path& file,
                         const CreationHook& created = {});
 
-// Moves a finished temporary file over the final one in one step (same folder).
+// Gives a finished file (written beside it, in the same folder) its final name, which must be
+// free: file_exists when anything is there, even a file that appeared a moment ago, and nothing
+// changes then. The file appears under the name whole or not at all.
+std::error_code publishNew(const std::filesystem::path& temporaryFile, const std::filesystem::path& finalFile);
+
+// Moves a finished file over the final one in one step (same folder).
 std::error_code replace(const std::filesystem::path& finalFile, const std::filesystem::path& temporaryFile);
 
-// For tests: runs just before every exclusive create of writeNew and copyNew, so that a test can
-// take the name between a free-name check and the write. An empty function ends it.
-void setBeforeCreateHookForTesting(std::function<void(const std::filesystem::path&)> hook);
+// For tests: runs just before publishNew gives a file its name, so that a test can take the name
+// between a free-name check and the publishing. An empty function ends it.
+void setBeforePublishHookForTesting(std::function<void(const std::filesystem::path&)> hook);
 
 } // namespace sorvin::OutputFile
