@@ -50,14 +50,21 @@ TEST_F(AppStateRules, TheStoredPageIsCheckedAndWrittenBackAtStart) {
     const ParameterPage raw = ParameterPage::letter(ParameterLetterPage::rawDevelopment);
     const ParameterPage greenCurve = ParameterPage::curve(PointCurveChannel::green);
     const ParameterPage basic = ParameterPage::letter(ParameterLetterPage::basic);
-    for (auto [stored, expected] : {std::pair{shape, basic}, {raw, raw}, {greenCurve, greenCurve}}) {
+    // Values that name no page start on the first page and are replaced by its number.
+    const std::pair<DefaultsValue, ParameterPage> rows[] = {{shape.storedValue(), basic},
+                                                            {raw.storedValue(), raw},
+                                                            {greenCurve.storedValue(), greenCurve},
+                                                            {15, basic},
+                                                            {-1, basic},
+                                                            {"7", basic},
+                                                            {3.0, basic}};
+    for (const auto& [stored, expected] : rows) {
         DefaultsStore store;
-        store.set(PreferenceKey::parameterTab, stored.storedValue());
+        store.set(PreferenceKey::parameterTab, stored);
         AppSettings storedSettings(store, std::uint64_t{1} << 35);
         AppState started(storedSettings, environment());
         EXPECT_EQ(started.parameterPage(), expected);
-        EXPECT_EQ(AppSettings(store, std::uint64_t{1} << 35).integralNumber(PreferenceKey::parameterTab),
-                  expected.storedValue());
+        EXPECT_EQ(store.object(PreferenceKey::parameterTab), DefaultsValue(expected.storedValue()));
     }
 }
 

@@ -77,12 +77,14 @@ AppState::AppState(AppSettings& settings, AppStateEnvironment environment)
     bottomPanelHeight_ = kBottomPanel.clamped(defaults.doubleValue(PreferenceKey::bottomPanelHeight));
     rightPanelCollapsed_ = defaults.boolValue(PreferenceKey::rightPanelCollapsed);
     bottomPanelCollapsed_ = defaults.boolValue(PreferenceKey::bottomPanelCollapsed);
-    parameterPage_ = settings_.parameterPage();
     editTarget_ = ParameterEditTarget::global();
 
-    // With the global target only the shape page has to go; the full rule needs a photo.
+    // With the global target only the shape page has to go; the full rule needs a photo. The page
+    // is written back at every start, so a stored value that names no page (15, -1, a text) or one
+    // that may not stay is replaced by the page shown; the same value again writes nothing.
     const bool mayKeepRaw = true;
-    setParameterPage(checkedPage(parameterPage_, editTarget_, mayKeepRaw));
+    parameterPage_ = checkedPage(settings_.parameterPage(), editTarget_, mayKeepRaw);
+    defaults.set(PreferenceKey::parameterTab, parameterPage_.storedValue());
 
     imageLoader_.availabilityChanged = weakly([this] { imageAvailabilityChanged(); });
     imageRevisionConnection_ = imageLoader_.revisionChanged.connect([this] { imageRevisionChanged(); });
