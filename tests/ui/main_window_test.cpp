@@ -8,6 +8,7 @@
 #include "ui/canvas/mask_tab_bar_view.hpp"
 #include "ui/export/export_sheet.hpp"
 #include "ui/platform/sorvin_look.hpp"
+#include "ui/settings/settings_view.hpp"
 #include "ui_test_fixture.hpp"
 
 #include <QAction>
@@ -199,6 +200,40 @@ TEST_F(MainWindowMenuTest, TheWindowHasTheKeyboardBackWhenASheetCloses) {
     EXPECT_TRUE(keyboardIsBack());
     type(&window(), Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
     EXPECT_EQ(rotation(), 0.5);
+}
+
+// The settings window has no close button where no window manager draws one: Esc and Ctrl+W close
+// it, and the keys work in the main window again at once.
+TEST_F(MainWindowMenuTest, EscAndCtrlWCloseTheSettingsAndTheKeyboardComesBack) {
+    addStandardPhotos();
+    window().show();
+    openPhotos();
+    activate();
+    SelectView* screen = window().rootView()->selectView();
+    const QRect menuBar(window().menuBar()->mapToGlobal(QPoint()), window().menuBar()->size());
+    struct Close {
+        Qt::Key key;
+        Qt::KeyboardModifiers modifiers;
+    };
+    double rotation = 0;
+    for (const Close close : {Close{Qt::Key_Escape, Qt::NoModifier}, Close{Qt::Key_W, Qt::ControlModifier}}) {
+        type(&window(), Qt::Key_Comma, Qt::ControlModifier);
+        QApplication::processEvents();
+        SettingsView* settings = window().settingsView();
+        ASSERT_TRUE(settings && settings->isVisible());
+        ASSERT_EQ(QApplication::activeWindow(), settings);
+        EXPECT_FALSE(settings->frameGeometry().intersects(menuBar)) << "the menus stay in reach";
+
+        type(settings, close.key, close.modifiers);
+        QApplication::processEvents();
+        EXPECT_FALSE(settings->isVisible());
+        EXPECT_EQ(QApplication::activeWindow(), &window());
+        QWidget* focus = QApplication::focusWidget();
+        EXPECT_TRUE(focus && (focus == screen || screen->isAncestorOf(focus)));
+        type(&window(), Qt::Key_Right);
+        rotation += 0.5;
+        EXPECT_EQ(state().library()->currentRotation(), rotation);
+    }
 }
 
 // The brightest channel of a menu item's row as the menu draws it.

@@ -8,6 +8,7 @@
 #include "ui/app/menu_bar.hpp"
 #include "ui/app/root_view.hpp"
 #include "ui/overlays/sheet_host.hpp"
+#include "ui/settings/settings_view.hpp"
 
 #include <QApplication>
 #include <QGuiApplication>
@@ -30,6 +31,7 @@ MainWindow::MainWindow(AppState& state, AppDelegate& delegate, MainQueue& mainQu
     SheetHost::keepBackdrop(*this);
     restoreFrame();
     state_.setUndoManager(undoManager_);
+    menus_->setShowSettings([this] { showSettings(); });
 }
 
 MainWindow::~MainWindow() {
@@ -73,6 +75,28 @@ bool MainWindow::event(QEvent* event) {
     // window system may leave no window active then; the dialog is not gone from the screen yet.
     if (event->type() == QEvent::WindowUnblocked) QTimer::singleShot(0, this, [this] { takeKeyboardBack(); });
     return QMainWindow::event(event);
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+    // The settings window is gone from the screen: without a window manager no window would have
+    // the keyboard now.
+    if (watched == settings_ && event->type() == QEvent::Hide)
+        QTimer::singleShot(0, this, [this] { takeKeyboardBack(); });
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void MainWindow::showSettings() {
+    if (!settings_) {
+        settings_ = new SettingsView(state_.settings(), delegate_, this);
+        settings_->installEventFilter(this);
+        // Over the middle of this window, clear of its menu bar: without a window manager a window
+        // stays where it is put.
+        settings_->move(geometry().center() - settings_->rect().center());
+    }
+    // One already open may lie under other windows.
+    if (settings_->isVisible()) settings_->raise();
+    settings_->show();
+    settings_->activateWindow();
 }
 
 void MainWindow::takeKeyboardBack() {

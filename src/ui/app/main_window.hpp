@@ -13,6 +13,7 @@ class AppState;
 class MainQueue;
 class MenuBar;
 class RootView;
+class SettingsView;
 class UndoManager;
 
 // The one main window: titled "Sorvin", never smaller than 1360 × 800, 1400 × 900 at first, its
@@ -30,8 +31,14 @@ public:
     MenuBar* menus() const { return menus_; }
     UndoManager& undoManager() const { return *undoManager_; }
 
+    // The settings window (Ctrl+,): made when first asked for and kept. Esc and Ctrl+W close it,
+    // and the keyboard comes back here.
+    void showSettings();
+    SettingsView* settingsView() const { return settings_; }
+
 protected:
     bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void moveEvent(QMoveEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void showEvent(QShowEvent* event) override;
@@ -51,6 +58,7 @@ private:
     RootView* root_;
     MenuBar* menus_;
     QTimer* frameSave_;
+    SettingsView* settings_ = nullptr;
     bool shown_ = false;
 };
 

@@ -9,7 +9,6 @@
 #include "platform/physical_memory.hpp"
 #include "ui/app/app_delegate.hpp"
 #include "ui/app/main_window.hpp"
-#include "ui/app/menu_bar.hpp"
 #include "ui/platform/feed_updater.hpp"
 #include "ui/platform/qt_alert_presenter.hpp"
 #include "ui/platform/qt_folder_opener.hpp"
@@ -19,7 +18,6 @@
 #include "ui/platform/qt_single_export_panel.hpp"
 #include "ui/platform/qt_translations.hpp"
 #include "ui/platform/sorvin_look.hpp"
-#include "ui/settings/settings_view.hpp"
 
 #include <QApplication>
 
@@ -73,12 +71,6 @@ SorvinApplication::SorvinApplication(QApplication& application, FolderPanel* fol
     folderPanel_->setParent(window_.get());
     alerts_->setParent(window_.get());
     singleExportPanel_->setParent(window_.get());
-    window_->menus()->setShowSettings([this] {
-        if (!settingsView_) settingsView_ = std::make_unique<SettingsView>(*settings_, *delegate_);
-        settingsView_->show();
-        settingsView_->raise();
-        settingsView_->activateWindow();
-    });
 }
 
 SorvinApplication::~SorvinApplication() {
@@ -86,7 +78,6 @@ SorvinApplication::~SorvinApplication() {
     // the executor goes, and nobody waits for that with the window in view.
     if (window_) window_->hide();
     // The window and the delegate observe the state; they go first.
-    settingsView_.reset();
     window_.reset();
     delegate_.reset();
     state_.reset();

@@ -18,7 +18,6 @@ class QtFolderPanel;
 class QtMainQueue;
 class QtPasteboard;
 class QtSingleExportPanel;
-class SettingsView;
 class ThreadPoolExecutor;
 
 // Everything the process owns for its whole life, built in start-up order: the migration of the
@@ -46,8 +45,6 @@ private:
     std::unique_ptr<AppState> state_;
     std::unique_ptr<AppDelegate> delegate_;
     std::unique_ptr<MainWindow> window_;
-    // Made when first asked for; kept while the program runs.
-    std::unique_ptr<SettingsView> settingsView_;
 };
 
 } // namespace sorvin

@@ -7,6 +7,7 @@
 #include "ui/app/app_delegate.hpp"
 #include "ui/platform/sorvin_look.hpp"
 
+#include <QAction>
 #include <QApplication>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -39,6 +40,12 @@ SettingsView::SettingsView(AppSettings& settings, AppDelegate& delegate, QWidget
     setFixedWidth(kWidth);
     rows_[0].setting = &PacingSetting::holdAdvanceRate;
     rows_[1].setting = &PacingSetting::scrollPointsPerStep;
+    // Esc and Ctrl+W close the window, also where no window manager gives it a close button.
+    auto* close = new QAction(this);
+    close->setShortcuts({QKeySequence(Qt::Key_Escape), QKeySequence(Qt::CTRL | Qt::Key_W)});
+    close->setShortcutContext(Qt::WindowShortcut);
+    connect(close, &QAction::triggered, this, &QWidget::close);
+    addAction(close);
 
     scroll_ = new QScrollArea(this);
     scroll_->setWidgetResizable(true);

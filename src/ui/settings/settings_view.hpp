@@ -16,7 +16,7 @@ struct PacingSetting;
 
 // The settings window: the two input-pacing preferences with a button that restores them, the
 // version, the update check and the release notes. Values are written as the sliders move, so the
-// program uses them at once.
+// program uses them at once. Esc and Ctrl+W close it.
 class SettingsView : public QWidget {
 public:
     static constexpr int kWidth = 560;
