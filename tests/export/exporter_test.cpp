@@ -5,21 +5,21 @@
 #include "export/exporter_destination.hpp"
 #include "platform/file_path.hpp"
 #include "platform/output_file.hpp"
+#include "support/failing_writes.hpp"
 #include "support/manual_main_queue.hpp"
 #include "support/test_support.hpp"
 
 #include <fcntl.h>
 #include <fstream>
-#include <csignal>
 #include <gtest/gtest.h>
 #include <set>
-#include <sys/resource.h>
 #include <sys/stat.h>
 
 namespace sorvin {
 namespace {
 
 namespace fs = std::filesystem;
+using test::FailingWrites;
 using test::TemporaryFolder;
 
 SharedImage solidImage(int width, int height) {
@@ -57,28 +57,6 @@ public:
     NamesTakenAtTheLastMoment& operator=(const NamesTakenAtTheLastMoment&) = delete;
 
     std::set<fs::path> taken;
-};
-
-// Every file write beyond the given size fails (as on a full disk) while it lives.
-class FailingWrites {
-public:
-    explicit FailingWrites(rlim_t maximumFileBytes) {
-        ::getrlimit(RLIMIT_FSIZE, &saved_);
-        previous_ = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit small = saved_;
-        small.rlim_cur = maximumFileBytes;
-        ::setrlimit(RLIMIT_FSIZE, &small);
-    }
-    ~FailingWrites() {
-        ::setrlimit(RLIMIT_FSIZE, &saved_);
-        std::signal(SIGXFSZ, previous_);
-    }
-    FailingWrites(const FailingWrites&) = delete;
-    FailingWrites& operator=(const FailingWrites&) = delete;
-
-private:
-    rlimit saved_{};
-    void (*previous_)(int) = nullptr;
 };
 
 bool isJpeg(const std::string& bytes) { return bytes.size() > 1000 && bytes.starts_with("\xFF\xD8"); }

@@ -1,6 +1,7 @@
 #include "persistence/preference_key.hpp"
 #include "persistence/selection_store.hpp"
 #include "shell/quit_confirmation.hpp"
+#include "support/failing_writes.hpp"
 #include "ui/app/menu_bar.hpp"
 #include "ui/app/root_view.hpp"
 #include "ui/browsing/select_view.hpp"
@@ -78,6 +79,62 @@ TEST_F(QuitTest, ARecordThatCouldNotBeWrittenIsSaidAndCancelIsTheDefault) {
               QStringLiteral("ハートや現像設定を保存できませんでした。終了すると、保存されていない変更は失われます。"));
     EXPECT_EQ(seen.defaultButton, QStringLiteral("キャンセル"));
     EXPECT_EQ(seen.icon, QMessageBox::Warning);
+}
+
+// The window's close button quits. What is not on disk yet is written first; only when that
+// fails does the quit alert come, and its Cancel keeps the window.
+class CloseTest : public MainWindowMenuTest {
+protected:
+    void SetUp() override {
+        delegate().confirmQuit = [this](QWidget*, const QuitConfirmation& confirmation) {
+            asked.push_back(confirmation);
+            return quitAnyway;
+        };
+        addStandardPhotos();
+        window().show();
+        openPhotos();
+        state().toggleHeart();
+    }
+    bool heartOnDisk() {
+        return SelectionStore(photos(), root / "support", root / "legacy-support")
+            .load()
+            .hearts.contains("a.jpg");
+    }
+
+    std::vector<QuitConfirmation> asked;
+    bool quitAnyway = false;
+};
+
+TEST_F(CloseTest, ARecordThatCannotBeWrittenBringsTheQuitAlert) {
+    const FailingWrites full(64);
+    EXPECT_FALSE(window().close());
+    EXPECT_EQ(asked, std::vector<QuitConfirmation>{QuitConfirmation::make(false)});
+    EXPECT_TRUE(window().isVisible());
+    EXPECT_FALSE(heartOnDisk());
+    quitAnyway = true;
+    EXPECT_TRUE(window().close());
+    EXPECT_EQ(asked.size(), 2u);
+}
+
+TEST_F(CloseTest, QuittingAfterTheAlertClosesTheWindowWithoutAskingAgain) {
+    const FailingWrites full(64);
+    quitAnyway = true;
+    bool closed = false;
+    // Qt closes the windows when the event loop is asked to quit.
+    QTimer::singleShot(0, [&] {
+        window().menus()->action(MenuCommand::quit)->trigger();
+        closed = !window().isVisible();
+        QCoreApplication::exit(0); // also when the quit did not end the loop
+    });
+    QApplication::exec();
+    EXPECT_TRUE(closed);
+    EXPECT_EQ(asked, std::vector<QuitConfirmation>{QuitConfirmation::make(false)});
+}
+
+TEST_F(CloseTest, AWrittenRecordClosesWithoutAWord) {
+    EXPECT_TRUE(window().close());
+    EXPECT_TRUE(asked.empty());
+    EXPECT_TRUE(heartOnDisk());
 }
 
 TEST_F(MainWindowMenuTest, HandBuiltItemsCarryTheUsualShortcuts) {

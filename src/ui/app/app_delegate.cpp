@@ -67,7 +67,16 @@ void AppDelegate::requestQuit(QWidget* parent) {
         const bool saved = !state_ || state_->saveNow();
         if (!confirmQuit(parent, QuitConfirmation::make(saved))) return;
     }
+    // Qt closes the windows on the way out; the user has answered already.
+    quitConfirmed_ = true;
     QCoreApplication::quit();
+    quitConfirmed_ = false;
+}
+
+bool AppDelegate::confirmClose(QWidget* window) {
+    if (quitConfirmed_ || !state_ || state_->saveNow()) return true;
+    // The last changes are not on disk: closing would lose them without a word.
+    return !confirmQuit || confirmQuit(window, QuitConfirmation::make(false));
 }
 
 void AppDelegate::willTerminate() {

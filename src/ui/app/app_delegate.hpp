@@ -31,6 +31,9 @@ public:
     std::function<bool(QWidget* parent, const QuitConfirmation& confirmation)> confirmQuit;
     // A quit request from the menu or Ctrl+Q: saves, confirms, then quits the event loop.
     void requestQuit(QWidget* parent);
+    // The main window's close button, which quits: saves, and only when that failed asks as
+    // quitting does. Answers whether the window may close.
+    bool confirmClose(QWidget* window);
 
 Q_SIGNALS:
     void canCheckForUpdatesChanged(bool canCheck);
@@ -41,6 +44,8 @@ private:
     std::unique_ptr<Updater> updater_;
     std::shared_ptr<void> updaterConnection_;
     bool canCheckForUpdates_ = false;
+    // While a quit the user confirmed closes the windows: they close without asking again.
+    bool quitConfirmed_ = false;
     AppState* state_ = nullptr;
 };
 

@@ -11,6 +11,7 @@
 #include "ui/settings/settings_view.hpp"
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QTimer>
@@ -114,6 +115,11 @@ void MainWindow::showEvent(QShowEvent* event) {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
+    // Closing this window quits; a record that could not be written keeps it open if the user says so.
+    if (!delegate_.confirmClose(this)) {
+        event->ignore();
+        return;
+    }
     if (frameSave_->isActive()) saveFrame();
     QMainWindow::closeEvent(event);
 }
