@@ -92,6 +92,57 @@ TEST_F(PhotoCanvasViewTest, WheelNotchesAndTouchpadPointsStepThroughThePhotos) {
     EXPECT_EQ(cursor(), 1);
 }
 
+// Ctrl and the wheel zoom as a pinch does: a notch at a time (finer wheels add up to notches),
+// about the pointer, from 1 to 8; without Ctrl the wheel still steps through the photos.
+TEST_F(PhotoCanvasViewTest, CtrlAndTheWheelZoomAboutThePointer) {
+    window().show();
+    activate();
+    auto* canvas = static_cast<PhotoCanvasView*>(window().rootView()->selectView()->photoCanvas());
+    // A photo of the area's own shape, so that zooming in never pins it to an edge.
+    canvas->setInputsAdjuster([photo = redPhoto(canvas->width(), canvas->height())](PhotoCanvasInputs& in) {
+        in.displayImage = photo;
+    });
+    const QPointF at = QRectF(canvas->rect()).center() + QPointF(120, -70);
+    const auto wheel = [&](int eighths, Qt::KeyboardModifiers modifiers) {
+        QWheelEvent event(at, canvas->mapToGlobal(at), QPoint(), QPoint(0, eighths), Qt::NoButton, modifiers,
+                          Qt::NoScrollPhase, false);
+        QApplication::sendEvent(canvas, &event);
+        QApplication::processEvents();
+    };
+    const auto zoom = [this] { return state().library()->zoomState(); };
+    // The point of the photo under the pointer, in its pixels, while it is fitted.
+    const PhotoCanvasLayout& fitted = canvas->model().layout;
+    ASSERT_TRUE(fitted.hasImage());
+    const Point pixel{(at.x() - fitted.area.width / 2 + fitted.fittedSize.width / 2) * fitted.imageWidth /
+                          fitted.fittedSize.width,
+                      (at.y() - fitted.area.height / 2 + fitted.fittedSize.height / 2) * fitted.imageHeight /
+                          fitted.fittedSize.height};
+
+    // The Ctrl held to zoom does not bring up the command list.
+    press(&window(), Qt::Key_Control);
+    wheel(60, Qt::ControlModifier);
+    EXPECT_EQ(zoom().scale, 1) << "half a notch waits for the rest";
+    wheel(60, Qt::ControlModifier);
+    EXPECT_DOUBLE_EQ(zoom().scale, PhotoInteraction::kWheelZoomFactorPerNotch);
+    queue.advance(AppState::kCheatSheetDelay * 2);
+    EXPECT_FALSE(state().isCommandCheatSheetVisible());
+    const Point stays = canvas->model().layout.screenPoint(pixel);
+    EXPECT_NEAR(stays.x, at.x(), 1e-6);
+    EXPECT_NEAR(stays.y, at.y(), 1e-6);
+    EXPECT_EQ(state().library()->cursorIndex(), 0);
+
+    for (int notch = 0; notch < 12; ++notch)
+        wheel(120, Qt::ControlModifier);
+    EXPECT_EQ(zoom().scale, 8);
+    for (int notch = 0; notch < 12; ++notch)
+        wheel(-120, Qt::ControlModifier);
+    EXPECT_EQ(zoom(), ZoomState{});
+
+    release(&window(), Qt::Key_Control, Qt::ControlModifier);
+    wheel(120, Qt::NoModifier);
+    EXPECT_EQ(state().library()->cursorIndex(), 1);
+}
+
 TEST_F(PhotoCanvasViewTest, AWindowMovedToAScreenOfAnotherScaleHasThePhotoDevelopedForIt) {
     window().show();
     QApplication::processEvents();

@@ -1,5 +1,6 @@
 #include "canvas/photo_interaction.hpp"
 
+#include <cmath>
 #include <cstdlib>
 
 namespace sorvin {
@@ -35,6 +36,13 @@ void PhotoInteraction::apply(PhotoInteractionInputs inputs) {
 
 void PhotoInteraction::magnify(double magnification, Point point) {
     if (inputs_.magnify) callCopy(inputs_.magnify, magnification + 1.0, point);
+}
+
+void PhotoInteraction::wheelZoom(double degrees, bool isMomentum, Point point) {
+    const int notches = zoomAccumulator_.consume(degrees, /*isPrecise=*/false, isMomentum,
+                                                 ScrollAdvanceAccumulator::kDefaultPointsPerStep);
+    if (notches != 0 && inputs_.magnify)
+        callCopy(inputs_.magnify, std::pow(kWheelZoomFactorPerNotch, notches), point);
 }
 
 bool PhotoInteraction::scroll(const ScrollEvent& event) {

@@ -44,7 +44,13 @@ public:
 
     void apply(PhotoInteractionInputs inputs);
 
+    // Ctrl and the wheel zoom by this factor a notch, as a pinch would.
+    static constexpr double kWheelZoomFactorPerNotch = 1.25;
+
     void magnify(double magnification, Point point);
+    // Ctrl and the wheel, a mouse's pinch: a wheel's turn in degrees, collected into whole notches
+    // as for stepping, zooms about the point by a fixed factor a notch.
+    void wheelZoom(double degrees, bool isMomentum, Point point);
     // False when the event was not used and belongs to whoever is behind the photo.
     bool scroll(const ScrollEvent& event);
     void mouseDown(Point point, int clickCount);
@@ -67,6 +73,7 @@ private:
     std::optional<MaskDragSession> maskDragSession_;
     std::optional<Point> lastPointerLocation_;
     ScrollAdvanceAccumulator accumulator_;
+    ScrollAdvanceAccumulator zoomAccumulator_;
 };
 
 } // namespace sorvin

@@ -2,9 +2,10 @@
 
 namespace sorvin {
 
-// Turns scroll distances into whole photo steps, at most three per event: precise (trackpad)
-// scrolling pays out one step per pointsPerStep points; a wheel reports degrees of turn and pays
-// out one step per whole notch, which high-resolution wheels and many touchpads send in parts.
+// Turns scroll distances into whole steps (photos, or zoom notches while Ctrl is held), at most
+// three per event: precise (trackpad) scrolling pays out one step per pointsPerStep points; a
+// wheel reports degrees of turn and pays out one step per whole notch, which high-resolution
+// wheels and many touchpads send in parts.
 struct ScrollAdvanceAccumulator {
     static constexpr double kDefaultPointsPerStep = 60;
     static constexpr double kDegreesPerNotch = 15;

@@ -229,6 +229,15 @@ void PhotoCanvasView::leaveEvent(QEvent*) {
 }
 
 void PhotoCanvasView::wheelEvent(QWheelEvent* event) {
+    const bool isMomentum = event->phase() == Qt::ScrollMomentum;
+    if (event->modifiers() & Qt::ControlModifier) {
+        // A zoom, not a request for the command list that holding Ctrl alone brings up.
+        state_.resetCommandCheatSheetTracking();
+        // Qt counts a wheel's turn in eighths of a degree, also for touchpads.
+        interaction_.wheelZoom(event->angleDelta().y() / 8.0, isMomentum, pointOf(event->position()));
+        event->accept();
+        return;
+    }
     ScrollEvent scroll;
     if (!event->pixelDelta().isNull()) {
         scroll.deltaX = event->pixelDelta().x();
@@ -239,7 +248,7 @@ void PhotoCanvasView::wheelEvent(QWheelEvent* event) {
         scroll.deltaX = event->angleDelta().x() / 8.0;
         scroll.deltaY = event->angleDelta().y() / 8.0;
     }
-    scroll.isMomentum = event->phase() == Qt::ScrollMomentum;
+    scroll.isMomentum = isMomentum;
     if (interaction_.scroll(scroll)) {
         event->accept();
     } else {
