@@ -2,8 +2,14 @@
 // reopen.
 
 #include "app_state_fixture.hpp"
+#include "export/export_error.hpp"
+#include "persistence/parameter_preset_store.hpp"
 #include "persistence/preference_key.hpp"
 #include "persistence/selection_store.hpp"
+#include "platform/atomic_file.hpp"
+#include "support/failing_writes.hpp"
+
+#include <fstream>
 
 namespace sorvin::test {
 namespace {
@@ -185,6 +191,57 @@ TEST_F(AppStateSession, ARecordThatCannotBeWrittenIsReportedInJapanese) {
     std::filesystem::remove(store.primaryURL());
     state().saveNow(); // the next save tries again
     EXPECT_TRUE(std::filesystem::is_regular_file(record()));
+}
+
+// Presets and settings live in the preferences file. A change it cannot take is said, and the file
+// keeps what it held; the next write that works writes everything the program holds.
+TEST_F(AppStateSession, PreferencesTheFileCannotTakeAreSaidAndTheFileIsKept) {
+    const std::filesystem::path file = root / "config" / "preferences.json";
+    DefaultsStore onDisk(file);
+    AppSettings fileSettings(onDisk, std::uint64_t{1} << 35);
+    AppState session(fileSettings, environment());
+    session.open(photos());
+    settle();
+    const auto savePreset = [&](const std::string& name) {
+        session.presentPresetSave();
+        session.savePreset(name);
+    };
+    const std::string tooLarge = ExportError::failureReason(std::make_error_code(std::errc::file_too_large));
+    savePreset("晴れ");
+    ASSERT_EQ(session.toastText(), "プリセット「晴れ」を保存しました");
+    const std::string before = AtomicFile::read(file);
+    {
+        const FailingWrites full(64);
+        session.setShowGrid(!session.showGrid());
+        EXPECT_EQ(session.toastText(), "設定を保存できませんでした（" + tooLarge + "）");
+        queue.advance(AppState::kWriteFailureToast + 1);
+        // Said once for a run of failed writes: a panel writes its size at every move.
+        session.setRightPanelWidth(300);
+        EXPECT_EQ(session.toastText(), std::nullopt);
+        // A preset's change says so every time, instead of its own message.
+        savePreset("曇り");
+        EXPECT_EQ(session.toastText(), "プリセットを保存できませんでした（" + tooLarge + "）");
+        session.deletePreset(0);
+        EXPECT_EQ(session.toastText(), "プリセットを保存できませんでした（" + tooLarge + "）");
+        EXPECT_EQ(session.presets().size(), 1u);
+        EXPECT_EQ(AtomicFile::read(file), before);
+    }
+    session.setRightPanelWidth(310);
+    DefaultsStore reread(file);
+    const auto presets = ParameterPresetStore(reread).load().presets;
+    ASSERT_EQ(presets.size(), 1u);
+    EXPECT_EQ(presets.front().name, "曇り");
+    EXPECT_EQ(reread.doubleValue(PreferenceKey::rightPanelWidth), 310);
+
+    // A folder that cannot be made: a failure before the state starts is said when it starts.
+    std::ofstream(root / "file");
+    DefaultsStore nowhere(root / "file" / "preferences.json");
+    nowhere.set(PreferenceKey::showGrid, true);
+    AppSettings nowhereSettings(nowhere, std::uint64_t{1} << 35);
+    const AppState started(nowhereSettings, environment());
+    EXPECT_EQ(started.toastText(),
+              "設定を保存できませんでした（" +
+                  ExportError::failureReason(std::make_error_code(std::errc::not_a_directory)) + "）");
 }
 
 TEST_F(AppStateSession, RandomDevelopmentIsAStepOfItsOwnEachTime) {

@@ -154,6 +154,8 @@ public:
     // A timed save keeps out of the frame after a change of photo (see postSave).
     static constexpr double kSaveAfterPhotoChange = 1.0 / 60;
     static constexpr double kToastFade = 0.3;
+    // How long a message that something could not be written stays.
+    static constexpr double kWriteFailureToast = 3.0;
     static constexpr double kHeartShown = 0.35;
     static constexpr double kHeartFade = 0.15;
     static constexpr double kOriginalPreviewDelay = 0.3;
@@ -283,6 +285,11 @@ public:
     // True when the record was written or there was nothing to write; false when what the user
     // decided could not be written (the write failed, or the folder's record is protected).
     bool saveNow();
+    // "<what>を保存できませんでした（<why>）": the change lasts only while the program runs.
+    void showWriteFailure(std::string_view what, std::error_code error);
+    // After a change of the presets: false, with the message said instead of the change's own,
+    // when the preferences file could not take it.
+    bool presetChangeWasWritten();
 
     // ---- Command cheat sheet ----
     void handleCommandCheatSheetModifierFlags(ModifierKeys flags);
@@ -578,6 +585,7 @@ private:
     bool availabilityStepsPosted_ = false;
     std::uint64_t availabilityStepsRevision_ = 0;
     Signal<>::Connection imageRevisionConnection_;
+    Signal<std::error_code>::Connection preferencesWriteFailed_;
 
     std::optional<int> pendingNavigationDirection_;
     std::optional<int> lastNavigationDirection_;

@@ -380,7 +380,8 @@ ParameterPresetSaveResult AppState::savePreset(std::string_view name) {
     presets_ = presetManager_.presets();
     publish(AppStateProperty::presets);
     setPresetSavePresented(false);
-    if (auto toast = result.toast()) showToasts({toast->text}, toast->duration);
+    if (auto toast = result.toast(); toast && presetChangeWasWritten())
+        showToasts({toast->text}, toast->duration);
     return result;
 }
 
@@ -407,7 +408,10 @@ ParameterPresetRenameResult AppState::renamePreset(int index, std::string_view n
         result.kind == ParameterPresetRenameResult::Kind::unchanged) {
         presets_ = presetManager_.presets();
         publish(AppStateProperty::presets);
-        if (result.preset) showToasts({"プリセット名を「" + result.preset->name + "」に変えました"}, 1.5);
+        const bool written =
+            result.kind == ParameterPresetRenameResult::Kind::unchanged || presetChangeWasWritten();
+        if (result.preset && written)
+            showToasts({"プリセット名を「" + result.preset->name + "」に変えました"}, 1.5);
     }
     return result;
 }
@@ -418,7 +422,8 @@ std::optional<ParameterPresetDeleteResult> AppState::deletePreset(int index) {
     presets_ = presetManager_.presets();
     publish(AppStateProperty::presets);
     if (presets_.empty()) setPresetOrganizerPresented(false);
-    showToasts({"プリセット「" + result->preset.name + "」を削除しました"}, 1.5);
+    if (presetChangeWasWritten())
+        showToasts({"プリセット「" + result->preset.name + "」を削除しました"}, 1.5);
     return result;
 }
 
@@ -427,7 +432,14 @@ std::optional<int> AppState::movePreset(int index, ParameterPresetMoveDirection 
     if (!moved) return std::nullopt;
     presets_ = presetManager_.presets();
     publish(AppStateProperty::presets);
+    presetChangeWasWritten();
     return moved;
+}
+
+bool AppState::presetChangeWasWritten() {
+    const std::optional<std::error_code> error = settings_.defaults().writeError();
+    if (error) showWriteFailure("プリセット", *error);
+    return !error;
 }
 
 } // namespace sorvin

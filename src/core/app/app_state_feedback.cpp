@@ -116,9 +116,14 @@ bool AppState::saveNow() {
     } catch (const SelectionStoreError&) {
         // The folder holds a record of a newer version; it is protected and nothing is said.
     } catch (const std::exception& error) {
-        showToasts({ExportError::describe(error)}, 3.0);
+        showToasts({ExportError::describe(error)}, kWriteFailureToast);
     }
     return false;
+}
+
+void AppState::showWriteFailure(std::string_view what, std::error_code error) {
+    showToasts({std::string(what) + "を保存できませんでした（" + ExportError::failureReason(error) + "）"},
+               kWriteFailureToast);
 }
 
 } // namespace sorvin

@@ -7,6 +7,7 @@
 #include <cctype>
 #include <charconv>
 #include <cstdint>
+#include <new>
 #include <nlohmann/json.hpp>
 #include <system_error>
 
@@ -135,14 +136,32 @@ void DefaultsStore::persistLocked() {
     // replacement characters rather than not at all.
     std::string bytes = object.dump(2, ' ', false, nlohmann::json::error_handler_t::replace);
     bytes += '\n';
+    // The value stays in memory; the next setting tries again.
     try {
         std::filesystem::create_directories(file_.parent_path());
         AtomicFile::write(file_, bytes);
-        unsaved_ = false;
+        writeError_.reset();
+    } catch (const std::system_error& error) {
+        writeError_ = error.code();
+    } catch (const std::bad_alloc&) {
+        writeError_ = std::make_error_code(std::errc::not_enough_memory);
     } catch (const std::exception&) {
-        // The value stays in memory; the next setting tries again.
-        unsaved_ = true;
+        writeError_ = std::make_error_code(std::errc::io_error);
     }
+}
+
+void DefaultsStore::persist(std::unique_lock<std::mutex>& lock) {
+    const bool failedBefore = writeError_.has_value();
+    persistLocked();
+    const std::optional<std::error_code> error = writeError_;
+    // The observers may read the store.
+    lock.unlock();
+    if (error && !failedBefore) writeFailed.emit(*error);
+}
+
+std::optional<std::error_code> DefaultsStore::writeError() const {
+    std::lock_guard lock(mutex_);
+    return writeError_;
 }
 
 void DefaultsStore::registerDefaults(const Dictionary& values) {
@@ -180,24 +199,24 @@ bool DefaultsStore::storeLocked(std::string_view key, const DefaultsValue& value
 // Setting a value the store already holds writes nothing (a step through the photos sets the
 // panel's page every time), unless an earlier write failed.
 void DefaultsStore::set(std::string_view key, DefaultsValue value) {
-    std::lock_guard lock(mutex_);
-    if (storeLocked(key, value) || unsaved_) persistLocked();
+    std::unique_lock lock(mutex_);
+    if (storeLocked(key, value) || writeError_) persist(lock);
 }
 
 void DefaultsStore::setValues(const Dictionary& values) {
-    std::lock_guard lock(mutex_);
+    std::unique_lock lock(mutex_);
     bool changed = false;
     for (const auto& [key, value] : values)
         changed = storeLocked(key, value) || changed;
-    if (changed || unsaved_) persistLocked();
+    if (changed || writeError_) persist(lock);
 }
 
 void DefaultsStore::remove(std::string_view key) {
-    std::lock_guard lock(mutex_);
+    std::unique_lock lock(mutex_);
     auto it = stored_.find(key);
     if (it == stored_.end()) return;
     stored_.erase(it);
-    persistLocked();
+    persist(lock);
 }
 
 bool DefaultsStore::boolValue(std::string_view key) const {

@@ -1,12 +1,14 @@
 #pragma once
 
 #include "platform/defaults_value.hpp"
+#include "platform/signal.hpp"
 
 #include <filesystem>
 #include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <system_error>
 #include <vector>
 
 namespace sorvin {
@@ -15,7 +17,8 @@ namespace sorvin {
 // preferences.json). Values keep the kind they were stored with. Registered values form a second
 // layer that is read only while nothing is stored under a key; they are never written. Every change
 // rewrites the file at once, atomically (setting a value already held is no change); a failed
-// write keeps the value in memory and is not reported, so preferences never stop the program.
+// write leaves the file as it was and keeps the value in memory, so preferences never stop the
+// program: the next change writes everything again, and the owner is told through writeFailed.
 //
 // A file that cannot be read, is not JSON or does not hold an object is renamed aside (to
 // "preferences.json.damaged", or with a number when that exists) and the store starts empty.
@@ -61,6 +64,13 @@ public:
     // A list made only of texts; none for other kinds.
     std::optional<std::vector<std::string>> stringArray(std::string_view key) const;
 
+    // Why the last write of the file failed: the file then lacks values the store holds. None
+    // while the file holds every value.
+    std::optional<std::error_code> writeError() const;
+    // Told, on the thread that wrote, when a write fails after the last one worked (a run of
+    // failed writes is told once).
+    Signal<std::error_code> writeFailed;
+
     const std::filesystem::path& file() const { return file_; }
     // Where a damaged file was moved when the store was opened, if it was.
     const std::optional<std::filesystem::path>& setAsideFile() const { return setAside_; }
@@ -71,6 +81,8 @@ private:
     void setAside();
     // Stores the value; false when the store held it already.
     bool storeLocked(std::string_view key, const DefaultsValue& value);
+    // Writes the file and tells of a failure once the lock is given up.
+    void persist(std::unique_lock<std::mutex>& lock);
     void persistLocked();
 
     mutable std::mutex mutex_;
@@ -79,7 +91,7 @@ private:
     Dictionary stored_;
     Dictionary registered_;
     std::optional<std::filesystem::path> setAside_;
-    bool unsaved_ = false; // the last write failed
+    std::optional<std::error_code> writeError_; // the last write failed
 };
 
 } // namespace sorvin
