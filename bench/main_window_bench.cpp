@@ -138,7 +138,6 @@ class Window {
 public:
     explicit Window(bool developed, int holdRate = 10, const FolderFill& fill = syntheticPhotos,
                     const std::string& sortKey = "date") {
-        application();
         folder_ =
             std::filesystem::temp_directory_path() / ("sorvin-window-bench-" + std::to_string(::getpid()));
         std::filesystem::remove_all(folder_);
@@ -246,6 +245,8 @@ private:
                loader.isRenderingParameters() || loader.isPreparingOriginalPreview();
     }
 
+    // First: the delegate below connects to the application when it is made.
+    [[maybe_unused]] QApplication& application_ = application();
     std::filesystem::path folder_;
     QtMainQueue queue_;
     ThreadPoolExecutor executor_;
