@@ -127,8 +127,12 @@ void report(benchmark::State& state, std::optional<double> peak) {
     if (vipsPeakMB() > 0) state.counters["versus_vips"] = *peak / vipsPeakMB();
 }
 
+// How the exported photo is edited: not at all, in tone and with a vignette, or with clarity and a
+// crop (the development then reads the photo around the crop).
+enum class Edit { none, toned, croppedWithClarity };
+
 // The whole export of the photo as the export sheet starts it, to one format.
-bool exported(ExportImageFormat format, std::optional<int> longEdge, bool developed) {
+bool exported(ExportImageFormat format, std::optional<int> longEdge, Edit edit) {
     Photo photo;
     photo.url = workFolder() / "photo.jpg";
     photo.relativePath = "photo.jpg";
@@ -136,12 +140,17 @@ bool exported(ExportImageFormat format, std::optional<int> longEdge, bool develo
     photo.pixelHeight = bench::kPhotoHeight;
     ExportRequest request;
     request.photos = {photo};
-    if (developed) {
+    if (edit == Edit::toned) {
         PhotoParameters parameters;
         parameters.setValue(20, PhotoParameter::exposure);
         parameters.setValue(30, PhotoParameter::contrast);
         parameters.setValue(-30, PhotoParameter::vignette_amount);
         request.params[photo.relativePath] = parameters;
+    } else if (edit == Edit::croppedWithClarity) {
+        PhotoParameters parameters;
+        parameters.setValue(40, PhotoParameter::clarity);
+        request.params[photo.relativePath] = parameters;
+        request.crops[photo.relativePath] = ManualCrop{CropAspect::ratio(3, 2), 80, 5000, 5000};
     }
     // A destination of its own, so that no earlier run's manifest lets the export skip the photo.
     request.destination = workFolder() / "out" / std::to_string(::getpid());
@@ -156,16 +165,17 @@ bool exported(ExportImageFormat format, std::optional<int> longEdge, bool develo
 }
 
 void ExportJpeg2048(benchmark::State& state) {
-    const bool developed = state.range(0) != 0;
+    const auto edit = static_cast<Edit>(state.range(0));
     std::optional<double> peak;
     for (auto _ : state)
-        peak = peakOfChild([&] { return exported(ExportImageFormat::jpeg, 2048, developed); });
+        peak = peakOfChild([&] { return exported(ExportImageFormat::jpeg, 2048, edit); });
     report(state, peak);
 }
 BENCHMARK(ExportJpeg2048)
-    ->ArgName("developed")
+    ->ArgName("edit")
     ->Arg(0)
     ->Arg(1)
+    ->Arg(2)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime()
     ->Iterations(1);
@@ -242,7 +252,7 @@ void ExportHeifFullSize(benchmark::State& state) {
     }
     std::optional<double> peak;
     for (auto _ : state)
-        peak = peakOfChild([] { return exported(ExportImageFormat::heif, std::nullopt, false); });
+        peak = peakOfChild([] { return exported(ExportImageFormat::heif, std::nullopt, Edit::none); });
     report(state, peak);
     if (peak && libraryMB() > 0) state.counters["ours_MB"] = *peak - idlePeakMB() - libraryMB();
 }

@@ -42,18 +42,21 @@ void BM_RegionMemcpyBaseline(benchmark::State& state) {
 }
 BENCHMARK(BM_RegionMemcpyBaseline)->Unit(benchmark::kMicrosecond)->UseRealTime();
 
+// Tone and a vignette (0), with lens geometry (1), or with clarity (2), which reads the photo
+// around the region.
 void BM_LoupePiece(benchmark::State& state) {
     const SharedImage image = photo();
     PhotoParameters parameters;
     parameters.setValue(30, PhotoParameter::exposure);
     parameters.setValue(20, PhotoParameter::contrast);
     parameters.setValue(-30, PhotoParameter::vignette_amount);
-    if (state.range(0) != 0) parameters.setValue(25, PhotoParameter::geometry_distortion);
+    if (state.range(0) == 1) parameters.setValue(25, PhotoParameter::geometry_distortion);
+    if (state.range(0) == 2) parameters.setValue(40, PhotoParameter::clarity);
     const LoupeGeometry geometry = loupe(0);
     for (auto _ : state)
         benchmark::DoNotOptimize(LoupeRenderer::render(image, parameters, geometry, {}));
 }
-BENCHMARK(BM_LoupePiece)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_LoupePiece)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_CanvasModelWithMaskGuide(benchmark::State& state) {
     PhotoCanvasInputs in;

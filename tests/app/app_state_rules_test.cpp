@@ -3,10 +3,13 @@
 
 #include "app_state_fixture.hpp"
 #include "persistence/preference_key.hpp"
+#include "platform/jpeg_encoder.hpp"
+#include "support/screen_picture.hpp"
 
-#include <fmt/format.h>
 #include <algorithm>
+#include <fmt/format.h>
 #include <fstream>
+#include <png.h>
 
 namespace sorvin::test {
 namespace {
@@ -465,6 +468,54 @@ TEST_F(AppStateRules, TheImageCopyRendersOnceAtATimeAndReportsTheOutcome) {
     state().copyCurrentImage();
     settle();
     EXPECT_EQ(state().toastText(), "画像をコピーできませんでした");
+}
+
+// The image on the clipboard, from its PNG.
+SharedImage clipboardImage(const PasteboardItem& item) {
+    const std::vector<std::uint8_t>& png = item.data().at(PasteboardType::png);
+    png_image description{};
+    description.version = PNG_IMAGE_VERSION;
+    if (!png_image_begin_read_from_memory(&description, png.data(), png.size())) return nullptr;
+    description.format = PNG_FORMAT_RGBA;
+    PixelBuffer pixels(static_cast<int>(description.width), static_cast<int>(description.height));
+    if (!png_image_finish_read(&description, nullptr, pixels.data(),
+                               static_cast<png_int_32>(pixels.bytesPerRow()), nullptr))
+        return nullptr;
+    return makeImage(std::move(pixels));
+}
+
+// 画像をコピー puts on the clipboard what the screen shows: a strong mask on a flat grey photo lies
+// where the screen draws it, whatever the photo's turn and crop.
+TEST_F(AppStateTest, TheCopiedImageShowsTheMasksWhereTheScreenDoes) {
+    const SharedImage grey = flatGrey(600, 400);
+    {
+        std::ofstream out(photos() / "grey.jpg", std::ios::binary);
+        out << *JpegEncoder::encode(*grey, 95, {}, {});
+    }
+    openPhotos();
+    PhotoLibrary& library = *state().library();
+    const SharedImage decoded = Exporter::fileDecoder()(*library.currentPhoto(), PhotoSource::jpeg, 0);
+    ASSERT_TRUE(decoded);
+    for (const Framing& framing : framings()) {
+        for (const auto& [shape, parameters] :
+             {std::pair{"circle", strongCircle()}, {"band", narrowBand()}}) {
+            SCOPED_TRACE(std::string(framing.name) + ", " + shape);
+            library.setCurrentRotation(framing.rotation);
+            library.setCrop(framing.crop, "grey.jpg", RetouchSlot::a);
+            library.setCurrentParameters(parameters);
+            pasteboard.items.clear();
+            state().copyCurrentImage();
+            settle();
+            ASSERT_EQ(pasteboard.items.size(), 1u);
+            const SharedImage copied = clipboardImage(pasteboard.items[0]);
+            const SharedImage screen =
+                screenPicture(decoded, parameters, library.currentRotation(), library.currentCrop());
+            ASSERT_TRUE(copied && screen);
+            ASSERT_EQ(copied->width(), screen->width());
+            ASSERT_EQ(copied->height(), screen->height());
+            EXPECT_LE(outlineDistance(*copied, *screen, halfwayLevel(*screen)), 2.0);
+        }
+    }
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 
 #include "canvas/mask_view_mapping.hpp"
 #include "model/photo_parameters.hpp"
+#include "support/test_parameters.hpp"
 
 #include <gtest/gtest.h>
 #include <initializer_list>
@@ -17,16 +18,6 @@ inline MaskViewMapping identityMapping() {
             .shift = {},
             .imageWidth = 1000,
             .imageHeight = 500};
-}
-
-// Parameters with one mask of the kind, its values set as given.
-inline PhotoParameters withMask(const MaskKind& kind,
-                                std::initializer_list<std::pair<PhotoParameter, int>> values) {
-    PhotoParameters parameters;
-    const auto index = parameters.appendMask(kind);
-    for (const auto& [p, v] : values)
-        parameters.setValue(v, p, ParameterEditTarget::mask(*index));
-    return parameters;
 }
 
 inline void expectNear(Point actual, Point expected, double tolerance = 1e-9) {

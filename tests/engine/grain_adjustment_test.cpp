@@ -2,6 +2,7 @@
 #include "engine/parameter_adjustment.hpp"
 #include "model/mask_kind_catalog.hpp"
 #include "model/photo_parameters.hpp"
+#include "model/photo_rotation.hpp"
 
 #include <algorithm>
 #include <cmath>
@@ -147,6 +148,37 @@ TEST(GrainAdjustment, PipelineGivesTheSameGrainWhateverItsBands) {
             GrainAdjustment::applyRow(expected.row(y), y, width, plan);
         EXPECT_EQ(std::memcmp(first->data(), expected.data(), expected.byteCount()), 0) << height;
         EXPECT_EQ(std::memcmp(second->data(), first->data(), expected.byteCount()), 0) << height;
+    }
+}
+
+// A part of a photo, cut and turned as an export cuts it, has the grain of the photo's pixel under
+// each of its pixels: the cells of the same place of the whole photo.
+TEST(GrainAdjustment, APartOfThePhotoHasThePhotosGrainUnderEachPixel) {
+    const int width = 300, height = 200;
+    const auto whole = *GrainAdjustment::plan(70, 30, 20, width, height);
+    for (double rotation : {0.0, 90.0, -90.0, 5.0, -87.5}) {
+        SCOPED_TRACE(rotation);
+        const PixelSize turned = PhotoRotation::outputSize(width, height, rotation);
+        const Rect part{17, 12, turned.width - 40.0, turned.height - 30.0};
+        const auto placement = DevelopmentPlacement::ofTurnedPart(width, height, rotation, part, part);
+        const auto plan = *GrainAdjustment::plan(70, 30, 20, static_cast<int>(part.width),
+                                                 static_cast<int>(part.height), placement);
+        int differing = 0;
+        for (int y = 0; y < part.height; ++y)
+            for (int x = 0; x < part.width; ++x) {
+                const Point p = placement.photoPoint({x + 0.5, y + 0.5});
+                differing += GrainAdjustment::noiseAt(plan, x, y) !=
+                             GrainAdjustment::noiseAt(whole, static_cast<int>(std::floor(p.x)),
+                                                      static_cast<int>(std::floor(p.y)));
+            }
+        EXPECT_EQ(differing, 0);
+        // Row by row, as the development lays it, with what noiseAt gives.
+        std::vector<std::uint8_t> grey(static_cast<std::size_t>(part.width) * 4, 128);
+        const int y = static_cast<int>(part.height) / 2;
+        GrainAdjustment::applyRow(grey.data(), y, static_cast<int>(part.width), plan);
+        for (int x = 0; x < part.width; ++x)
+            ASSERT_EQ(grey[4 * static_cast<std::size_t>(x)],
+                      std::lround(128 + GrainAdjustment::noiseAt(plan, x, y)));
     }
 }
 

@@ -3,6 +3,10 @@
 #include "export/exporter_destination.hpp"
 #include "export/exporter_rendering.hpp"
 #include "loading/image_decoder.hpp"
+#include "model/mask_kind_catalog.hpp"
+#include "platform/jpeg_encoder.hpp"
+#include "support/screen_picture.hpp"
+#include "support/test_parameters.hpp"
 #include "support/test_support.hpp"
 
 #include <cmath>
@@ -76,19 +80,6 @@ TEST(ExporterRenderingTest, DevelopmentChangesThePixelsAndNoGeometryLeavesThemAs
     EXPECT_TRUE(std::equal(a.data(), a.data() + a.byteCount(), decoded->data()));
 }
 
-// Peak signal-to-noise ratio of two images of one size over their colour channels, in dB.
-double psnr(const Image& a, const Image& b) {
-    double squares = 0;
-    for (int y = 0; y < a.height(); ++y)
-        for (int x = 0; x < 4 * a.width(); ++x) {
-            if (x % 4 == 3) continue;
-            const double d = a.row(y)[x] - b.row(y)[x];
-            squares += d * d;
-        }
-    const double mean = squares / (3.0 * a.width() * a.height());
-    return mean == 0 ? 99 : 10 * std::log10(255.0 * 255.0 / mean);
-}
-
 // A shrinking export may develop a picture decoded at half scale: it must end at the size a
 // full-size decode gives and look the same, edits and crops included. Detail stages, fine
 // rotations, odd sides and outputs near the half size take the full size.
@@ -102,6 +93,10 @@ TEST(ExporterRenderingTest, AShrinkingExportLooksLikeItsFullSizeRendering) {
     detailed.setValue(60, PhotoParameter::sharpen_amount);
     PhotoParameters grainy = toned;
     grainy.setValue(25, PhotoParameter::grain_amount);
+    PhotoParameters maskDetailed = toned;
+    const int mask = *maskDetailed.appendMask(MaskKind::circular());
+    maskDetailed.setValue(40, PhotoParameter::circular_mask_amount, ParameterEditTarget::mask(mask));
+    maskDetailed.setValue(50, PhotoParameter::clarity, ParameterEditTarget::mask(mask));
     PhotoParameters lens;
     lens.setValue(30, PhotoParameter::geometry_distortion);
     ManualCrop portrait;
@@ -122,6 +117,7 @@ TEST(ExporterRenderingTest, AShrinkingExportLooksLikeItsFullSizeRendering) {
                           Case{"jpeg/nikon_d40_orient6.jpg", 6, 90, {}, toned, 1024, true},
                           Case{"jpeg/iphone5_orient3.jpg", 3, -90, {}, lens, 1300, true},
                           Case{"jpeg/nikon_d40_orient6.jpg", 6, 0, {}, detailed, 1024, false},
+                          Case{"jpeg/nikon_d40_orient6.jpg", 6, 0, {}, maskDetailed, 1024, false},
                           Case{"jpeg/nikon_d40_orient6.jpg", 6, 3.5, {}, toned, 1024, false},
                           Case{"jpeg/nikon_d40_orient6.jpg", 6, 0, portrait, toned, 600, true},
                           Case{"jpeg/iphone5_orient3.jpg", 3, 90, portrait, grainy, 650, true},
@@ -148,7 +144,101 @@ TEST(ExporterRenderingTest, AShrinkingExportLooksLikeItsFullSizeRendering) {
         ASSERT_EQ(a.width(), b.width());
         ASSERT_EQ(a.height(), b.height());
         EXPECT_EQ(std::max(a.width(), a.height()), c.limit);
-        EXPECT_GT(psnr(a, b), 40);
+        EXPECT_GT(test::psnr(a, b), 40);
+    }
+}
+
+// The batch export of a flat grey JPEG draws each mask where the screen does, for every framing.
+TEST(ExporterRenderingTest, AnExportedFileShowsTheMasksWhereTheScreenDoes) {
+    test::TemporaryFolder root;
+    const SharedImage grey = test::flatGrey(600, 400);
+    {
+        std::ofstream out(root / "grey.jpg", std::ios::binary);
+        out << *JpegEncoder::encode(*grey, 95, {}, {});
+    }
+    const Photo photo = [&] {
+        Photo p = photoAt("grey.jpg", PhotoFileFormat::jpeg, 600, 400);
+        p.url = root / "grey.jpg";
+        return p;
+    }();
+    const SharedImage decoded = Exporter::fileDecoder()(photo, PhotoSource::jpeg, 0);
+    ASSERT_TRUE(decoded);
+    int case_ = 0;
+    for (const test::Framing& framing : test::framings()) {
+        for (const auto& [shape, parameters] :
+             {std::pair{"circle", test::strongCircle()}, {"band", test::narrowBand()}}) {
+            SCOPED_TRACE(std::string(framing.name) + ", " + shape);
+            ExportRequest request;
+            request.photos = {photo};
+            request.rotations[photo.relativePath] = framing.rotation;
+            request.crops[photo.relativePath] = framing.crop;
+            request.params[photo.relativePath] = parameters;
+            request.destination = root / "out" / std::to_string(case_++);
+            request.applicationSupportRoot = root / "support";
+            fs::create_directories(request.destination);
+            request.formatOptions = ExportFormatOptions{ExportFormatMode::specify, true, false, false};
+            const ExportResult result = Exporter::exportPhotos(request);
+            ASSERT_TRUE(result.failures.empty()) << result.failures[0].reason;
+            Photo output = photoAt("grey.jpg", PhotoFileFormat::jpeg, 0, 0);
+            output.url = request.destination / "grey.jpg";
+            const SharedImage exported = Exporter::fileDecoder()(output, PhotoSource::jpeg, 0);
+            const SharedImage screen =
+                test::screenPicture(decoded, parameters, framing.rotation, framing.crop);
+            ASSERT_TRUE(exported && screen);
+            ASSERT_EQ(exported->width(), screen->width());
+            ASSERT_EQ(exported->height(), screen->height());
+            const double distance = test::outlineDistance(*exported, *screen, test::halfwayLevel(*screen));
+            RecordProperty(std::string("outline_px_") + std::to_string(case_), std::to_string(distance));
+            EXPECT_LE(distance, 2.0);
+        }
+    }
+}
+
+// Every stage that takes a size or a place from the whole photo (detail radii, grain cells, the
+// vignette's frame) gives the cropped export what the screen shows of the crop.
+TEST(ExporterRenderingTest, ACroppedExportLooksLikeTheScreensCrop) {
+    const Photo photo =
+        photoAt("jpeg/iceland_srgb_untagged_nikon_d800e.jpg", PhotoFileFormat::jpeg, 600, 400);
+    const SharedImage decoded = Exporter::fileDecoder()(photo, PhotoSource::jpeg, 0);
+    using test::withValues;
+    const ManualCrop half{CropAspect::original(), 50, 7000, 2500};
+    // A vignette set only in a mask that weighs 1 everywhere.
+    const PhotoParameters maskVignette =
+        test::withMask(MaskKind::linear(), {{PhotoParameter::linear_mask_amount, 100},
+                                            {PhotoParameter::linear_mask_position, 0},
+                                            {PhotoParameter::linear_mask_width, 0},
+                                            {PhotoParameter::vignette_amount, 90}});
+    struct Case {
+        const char* name;
+        PhotoParameters parameters;
+        double rotation;
+        ManualCrop crop;
+        bool flat; // on a flat grey photo, so that only the vignette differs
+    };
+    const Case cases[] = {
+        {"clarity", withValues({{PhotoParameter::clarity, 80}}), 0, half, false},
+        {"texture", withValues({{PhotoParameter::texture, 80}}), 0, half, false},
+        {"grain", withValues({{PhotoParameter::grain_amount, 60}, {PhotoParameter::grain_size, 30}}), 0, half,
+         false},
+        {"vignette turned",
+         withValues({{PhotoParameter::vignette_amount, 90}, {PhotoParameter::vignette_roundness, -100}}), -5,
+         ManualCrop{CropAspect::ratio(7, 3), 70, 9000, 1000}, true},
+        {"vignette in a mask", maskVignette, 0, ManualCrop{CropAspect::ratio(1, 1), 70, 0, 10000}, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const SharedImage source = c.flat ? test::flatGrey(600, 400) : decoded;
+        const auto rendered = Exporter::renderEditedImageAndMetadata(
+            photo, c.rotation, c.crop, c.parameters, std::nullopt, std::nullopt,
+            [&](const Photo&, PhotoSource, int) { return source; });
+        const SharedImage screen = test::screenPicture(source, c.parameters, c.rotation, c.crop);
+        ASSERT_TRUE(rendered.rendered && screen);
+        const Image& exported = *rendered.rendered->image;
+        ASSERT_EQ(exported.width(), screen->width());
+        ASSERT_EQ(exported.height(), screen->height());
+        const double decibels = test::psnr(exported, *screen);
+        RecordProperty(std::string("psnr_dB_") + c.name, std::to_string(decibels));
+        EXPECT_GE(decibels, 40);
     }
 }
 

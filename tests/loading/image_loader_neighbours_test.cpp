@@ -314,7 +314,7 @@ TEST_F(OriginalPreviewTest, APreparedPreviewShowsAtOnceAndTheDevelopmentComesBac
     finish();
     ASSERT_EQ(developments.size(), 2u);
     EXPECT_EQ(developments[1].parameters, originalPhotoParameters(edited));
-    EXPECT_FALSE(developments[1].frame);
+    EXPECT_FALSE(developments[1].placement);
 
     const auto revision = loader.revision();
     loader.beginOriginalPreview();

@@ -203,9 +203,9 @@ TEST_F(ImageLoaderTest, VignetteIsPlacedForRotationAndCropWithoutBakingThemIn) {
     request(a, vignette, std::nullopt, 0, crop);
     finish();
     ASSERT_EQ(developments.size(), 1u);
-    ASSERT_TRUE(developments[0].frame);
+    ASSERT_TRUE(developments[0].placement);
     EXPECT_EQ(developments[0].width, 32) << "the developed image keeps the whole frame";
-    EXPECT_LT(developments[0].frame->width, 32);
+    EXPECT_LT(developments[0].placement->pictureSize.width, 32);
     EXPECT_EQ(loader.parameterState().crop, crop);
 }
 

@@ -48,7 +48,7 @@ struct ImageLoaderFixture : ::testing::Test {
     struct Development {
         int width, height;
         PhotoParameters parameters;
-        std::optional<VignetteFrame> frame;
+        std::optional<DevelopmentPlacement> placement;
     };
 
     ManualMainQueue mainQueue;
@@ -101,9 +101,9 @@ struct ImageLoaderFixture : ::testing::Test {
             return image;
         };
         s.develop = [this](const SharedImage& image, const PhotoParameters& parameters,
-                           const std::optional<VignetteFrame>& frame,
+                           const std::optional<DevelopmentPlacement>& placement,
                            const CancellationProbe&) -> SharedImage {
-            developments.push_back({image->width(), image->height(), parameters, frame});
+            developments.push_back({image->width(), image->height(), parameters, placement});
             if (developmentFails) return nullptr;
             return blankImage(image->width(), image->height());
         };

@@ -1,4 +1,5 @@
 #include "engine/geometry_adjustment.hpp"
+#include "engine/vignette_adjustment.hpp"
 #include "loading/loader_operations.hpp"
 
 #include <atomic>
@@ -20,41 +21,49 @@ ManualCrop squareCrop(int size, int xM, int yM) {
 }
 
 TEST(PreviewDevelopmentTest, TheVignetteFollowsTheCropTurnedBackIntoTheImage) {
-    const PhotoParameters vignette = with(P::vignette_amount, -50);
+    const auto frameOf = [](int width, int height, double rotation, const ManualCrop& crop) {
+        const auto placement = PreviewDevelopment::placement(width, height, rotation, crop);
+        EXPECT_TRUE(placement);
+        return placement ? VignetteAdjustment::frame(*placement) : VignetteFrame{};
+    };
     // No rotation: the frame's centre is the crop's centre.
-    const auto plain = PreviewDevelopment::vignetteFrame(300, 200, vignette, 0, squareCrop(50, 0, 0));
-    ASSERT_TRUE(plain);
+    const VignetteFrame plain = frameOf(300, 200, 0, squareCrop(50, 0, 0));
     const ManualCropGeometry g = squareCrop(50, 0, 0).geometry(300, 200);
-    EXPECT_DOUBLE_EQ(plain->centerX, g.x + (g.width - 1) / 2.0);
-    EXPECT_DOUBLE_EQ(plain->centerY, g.y + (g.height - 1) / 2.0);
-    EXPECT_EQ(plain->width, g.width);
-    EXPECT_EQ(plain->height, g.height);
+    EXPECT_DOUBLE_EQ(plain.centerX, g.x + (g.width - 1) / 2.0);
+    EXPECT_DOUBLE_EQ(plain.centerY, g.y + (g.height - 1) / 2.0);
+    EXPECT_EQ(plain.width, g.width);
+    EXPECT_EQ(plain.height, g.height);
+    EXPECT_EQ(plain.rotation, 0);
 
-    // A crop centred in the rotated picture keeps the centre whatever the rotation.
-    for (double rotation : {0.0, 7.5, -30.0, 90.0}) {
-        const auto frame = PreviewDevelopment::vignetteFrame(301, 201, vignette, rotation, ManualCrop{});
-        ASSERT_TRUE(frame);
-        EXPECT_NEAR(frame->centerX, 150, 1e-9) << rotation;
-        EXPECT_NEAR(frame->centerY, 100, 1e-9) << rotation;
-        EXPECT_EQ(frame->rotation, rotation);
+    // A crop centred in the rotated picture keeps the centre whatever the rotation; the frame is
+    // turned back against the picture's turn, so that it stands square to the crop on screen.
+    for (double rotation : {7.5, -30.0}) {
+        const VignetteFrame frame = frameOf(301, 201, rotation, ManualCrop{});
+        EXPECT_NEAR(frame.centerX, 150, 1e-9) << rotation;
+        EXPECT_NEAR(frame.centerY, 100, 1e-9) << rotation;
+        EXPECT_EQ(frame.rotation, -rotation);
     }
 
-    // A quarter turn clockwise: the crop's offset to the right on screen lies upwards in the image.
+    // A quarter turn clockwise: the crop's offset to the right on screen lies upwards in the image,
+    // and the crop's width runs along the image's height.
     const PixelSize turned = PhotoRotation::outputSize(300, 200, 90);
-    const auto quarter = PreviewDevelopment::vignetteFrame(300, 200, vignette, 90, squareCrop(50, 10000, 0));
-    ASSERT_TRUE(quarter);
-    const ManualCropGeometry q = squareCrop(50, 10000, 0).geometry(turned.width, turned.height);
+    const ManualCrop wide{CropAspect::ratio(3, 1), 50, 10000, 0};
+    const VignetteFrame quarter = frameOf(300, 200, 90, wide);
+    const ManualCropGeometry q = wide.geometry(turned.width, turned.height);
     const double dx = q.x + (q.width - 1) / 2.0 - (turned.width - 1) / 2.0;
     const double dy = q.y + (q.height - 1) / 2.0 - (turned.height - 1) / 2.0;
-    EXPECT_NEAR(quarter->centerX, 149.5 + dy, 1e-9);
-    EXPECT_NEAR(quarter->centerY, 99.5 - dx, 1e-9);
+    EXPECT_DOUBLE_EQ(quarter.centerX, 149.5 + dy);
+    EXPECT_DOUBLE_EQ(quarter.centerY, 99.5 - dx);
+    EXPECT_EQ(quarter.width, q.height);
+    EXPECT_EQ(quarter.height, q.width);
+    EXPECT_EQ(quarter.rotation, 0);
 }
 
-TEST(PreviewDevelopmentTest, OnlyAGlobalVignetteOrGeometryValueCounts) {
-    PhotoParameters maskOnly(std::vector<MaskKind>{MaskKindCatalog::current().definitions[0].kind});
-    maskOnly.setValue(-40, P::vignette_amount, ParameterEditTarget::mask(0));
-    EXPECT_FALSE(PreviewDevelopment::vignetteFrame(10, 10, maskOnly, 0, {}));
-    EXPECT_FALSE(PreviewDevelopment::vignetteFrame(10, 10, with(P::vignette_amount, 0), 0, {}));
+TEST(PreviewDevelopmentTest, APictureThatIsTheWholeImageNeedsNoPlacementAndOnlyGlobalGeometryCounts) {
+    EXPECT_FALSE(PreviewDevelopment::placement(10, 10, 0, {}));
+    EXPECT_FALSE(PreviewDevelopment::placement(10, 6, 90, {}));
+    EXPECT_TRUE(PreviewDevelopment::placement(10, 10, 0.5, {}));
+    EXPECT_TRUE(PreviewDevelopment::placement(10, 10, 0, squareCrop(50, 0, 0)));
 
     const SharedImage image = makeImage(PixelBuffer(8, 8));
     EXPECT_EQ(PreviewDevelopment::withLensGeometry(image, with(P::geometry_zoom, 0), neverCancelled()),
@@ -84,7 +93,7 @@ TEST(LoaderOperationsTest, WorkCancelledWhileItRunsReportsNothing) {
     render.parameters = with(P::exposure, 10);
     render.resizeCache = std::make_shared<DisplayResizeCache>();
     render.develop = [&](const SharedImage& image, const PhotoParameters&,
-                         const std::optional<VignetteFrame>&, const CancellationProbe&) {
+                         const std::optional<DevelopmentPlacement>&, const CancellationProbe&) {
         cancelled = true;
         return image;
     };

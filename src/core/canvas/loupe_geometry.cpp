@@ -8,6 +8,7 @@
 #include "model/photo_rotation.hpp"
 #include "platform/image_region.hpp"
 
+#include <algorithm>
 #include <cmath>
 #include <numbers>
 
@@ -77,46 +78,37 @@ Point LoupeGeometry::regionCenterOffset() const {
     return plane::rotated(o, radians(rotation));
 }
 
-std::optional<VignetteFrame> LoupeGeometry::vignetteFrame(const PhotoParameters& parameters,
-                                                          const ManualCrop& crop) const {
-    if (parameters[PhotoParameter::vignette_amount] == 0 || !region) return std::nullopt;
-    const PixelSize output = PhotoRotation::outputSize(imageWidth, imageHeight, rotation);
-    const ManualCropGeometry g = crop.geometry(output.width, output.height);
-    const double ex = (g.width - 1) / 2.0 + g.x - (output.width - 1) / 2.0;
-    const double ey = (g.height - 1) / 2.0 + g.y - (output.height - 1) / 2.0;
-    double cx = (imageWidth - 1) / 2.0;
-    double cy = (imageHeight - 1) / 2.0;
-    if (rotation == 0) {
-        cx += ex;
-        cy += ey;
-    } else {
-        const double r = -radians(rotation);
-        cx += ex * std::cos(r) - ey * std::sin(r);
-        cy += ey * std::cos(r) + ex * std::sin(r);
-    }
-    return VignetteFrame{cx - region->minX(), cy - region->minY(), g.width, g.height, rotation};
-}
-
-std::optional<MaskPlacement> LoupeGeometry::maskPlacement() const {
-    if (!region) return std::nullopt;
-    return MaskPlacement{static_cast<int>(region->minX()), static_cast<int>(region->minY()), imageWidth,
-                         imageHeight};
+DevelopmentPlacement LoupeGeometry::placement(const ManualCrop& crop, int x, int y) const {
+    return DevelopmentPlacement::ofWholePhoto(imageWidth, imageHeight, rotation, crop).part(x, y);
 }
 
 SharedImage LoupeRenderer::render(const SharedImage& source, const PhotoParameters& parameters,
                                   const LoupeGeometry& geometry, const ManualCrop& crop) {
     if (!source || !geometry.region) return nullptr;
     const Rect& region = *geometry.region;
+    const int margin = ParameterAdjustment::reach(
+        parameters, std::max(geometry.imageWidth, geometry.imageHeight), MaskKindCatalog::current());
+    const int left = std::max(0, static_cast<int>(region.minX()) - margin);
+    const int top = std::max(0, static_cast<int>(region.minY()) - margin);
+    const int right = std::min(geometry.imageWidth, static_cast<int>(region.maxX()) + margin);
+    const int bottom = std::min(geometry.imageHeight, static_cast<int>(region.maxY()) + margin);
     SharedImage piece;
     if (!GeometryValues::of(parameters).isNeutral()) {
-        piece = GeometryAdjustment::applyingCrop(source, region, parameters, true);
+        piece = GeometryAdjustment::applyingCrop(source,
+                                                 Rect{static_cast<double>(left), static_cast<double>(top),
+                                                      static_cast<double>(right - left),
+                                                      static_cast<double>(bottom - top)},
+                                                 parameters, true);
     } else {
-        piece = ImageRegion::copy(source, static_cast<int>(region.minX()), static_cast<int>(region.minY()),
-                                  static_cast<int>(region.width), static_cast<int>(region.height));
+        piece = ImageRegion::copy(source, left, top, right - left, bottom - top);
     }
     if (!piece) return nullptr;
-    return ParameterAdjustment::applying(piece, parameters, geometry.vignetteFrame(parameters, crop),
-                                         geometry.maskPlacement(), MaskKindCatalog::current());
+    const SharedImage developed = ParameterAdjustment::applying(
+        piece, parameters, geometry.placement(crop, left, top), MaskKindCatalog::current());
+    if (!developed || margin == 0) return developed;
+    return ImageRegion::copy(developed, static_cast<int>(region.minX()) - left,
+                             static_cast<int>(region.minY()) - top, static_cast<int>(region.width),
+                             static_cast<int>(region.height));
 }
 
 } // namespace sorvin

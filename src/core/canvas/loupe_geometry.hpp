@@ -1,7 +1,6 @@
 #pragma once
 
-#include "model/mask_weight_plan.hpp"
-#include "engine/vignette_adjustment.hpp"
+#include "model/development_placement.hpp"
 #include "model/manual_crop.hpp"
 #include "platform/geometry.hpp"
 #include "platform/image.hpp"
@@ -61,16 +60,14 @@ struct LoupeGeometry {
     double displayScale() const;
     // Where the region image's centre lies relative to the loupe's centre, in points.
     Point regionCenterOffset() const;
-    // The vignette frame of the crop, in the region's pixels; none without a vignette.
-    std::optional<VignetteFrame> vignetteFrame(const PhotoParameters& parameters,
-                                               const ManualCrop& crop) const;
-    // The region's place in the photo, for the masks; none when the region is empty.
-    std::optional<MaskPlacement> maskPlacement() const;
+    // Where the pixels from (x, y) on lie in the whole photo, and where its crop lies.
+    DevelopmentPlacement placement(const ManualCrop& crop, int x, int y) const;
 };
 
 struct LoupeRenderer {
-    // The region developed with the displayed parameters; none when the region is empty or a
-    // step fails. Only the region is developed, never the whole photo.
+    // The region developed with the displayed parameters as the whole photo's development has it;
+    // none when the region is empty or a step fails. Only the region is developed, never the whole
+    // photo, with as much of the photo around it as the detail stage reads.
     static SharedImage render(const SharedImage& source, const PhotoParameters& parameters,
                               const LoupeGeometry& geometry, const ManualCrop& crop);
 };

@@ -104,6 +104,20 @@ std::optional<DetailAdjustmentPlan> DetailAdjustment::plan(const PhotoParameters
     return plan;
 }
 
+int DetailAdjustment::reach(const DetailAdjustmentPlan& plan) {
+    int reach = 0;
+    const auto reads = [&](bool used, int distance) {
+        if (used) reach = std::max(reach, distance);
+    };
+    reads(plan.texture != 0 || plan.clarity != 0, 2 * plan.textureRadius);
+    reads(plan.clarity != 0, 2 * plan.clarityRadius);
+    reads(plan.dehaze != 0, 2 * plan.dehazeRadius);
+    reads(plan.sharpenAmount != 0, 2 * plan.sharpRadius + 1);
+    reads(plan.noiseLuminanceAmount != 0, 2 * plan.luminanceNoiseRadius);
+    reads(plan.noiseColorAmount != 0, 2 * plan.colorNoiseRadius);
+    return reach;
+}
+
 int DetailAdjustment::sharpRadius(int amount, int longEdge) {
     const double clamped = std::clamp(amount, 0, 100);
     const double radius = (clamped * 2.5 / 100 + 0.5) / 1000 * static_cast<double>(longEdge);

@@ -65,6 +65,10 @@ struct DetailAdjustment {
     // None when no detail parameter is set or a side is below 1.
     static std::optional<DetailAdjustmentPlan> plan(const PhotoParameters& parameters, int width, int height);
 
+    // How far from a pixel the stage reads for it: each blur is two box blurs of its radius, and
+    // sharpening compares the blurs of the neighbouring pixels.
+    static int reach(const DetailAdjustmentPlan& plan);
+
     // The sharpening radius for a sharpen_radius value and the long edge: 0.5 to 3 thousandths of
     // the long edge, halves rounded to even, at least 1.
     static int sharpRadius(int amount, int longEdge);

@@ -21,7 +21,7 @@ namespace {
 // One pass with one flat value set; with a mask plan the developed pixels are blended against the
 // pass's input.
 SharedImage developPass(const SharedImage& image, const PhotoParameters& parameters,
-                        const std::optional<VignetteFrame>& vignetteFrame, const MaskWeightPlan* maskPlan,
+                        const std::optional<DevelopmentPlacement>& placement, const MaskWeightPlan* maskPlan,
                         const CancellationProbe& isCancelled) {
     if (ParameterAdjustment::plan(parameters).isEmpty()) return image;
     if (!image) return nullptr;
@@ -52,7 +52,7 @@ SharedImage developPass(const SharedImage& image, const PhotoParameters& paramet
     if (first.grading && std::int64_t{width} * height >= kGradingTablePixels) {
         first.gradingBytes = ColorGradingAdjustment::byteTable(*first.grading);
     }
-    SecondPassStages second = SecondPassStages::plan(parameters, width, height, vignetteFrame);
+    SecondPassStages second = SecondPassStages::plan(parameters, width, height, placement);
 
     const bool runsFirst = first.runs();
     // Without planes to build in between, both sweeps run over a row in one go.
@@ -144,9 +144,29 @@ SharedImage developPass(const SharedImage& image, const PhotoParameters& paramet
 
 // No image when the pass's bitmap cannot be had.
 SharedImage applyingSingleTarget(const SharedImage& image, const PhotoParameters& parameters,
-                                 const std::optional<VignetteFrame>& vignetteFrame,
+                                 const std::optional<DevelopmentPlacement>& placement,
                                  const MaskWeightPlan* maskPlan, const CancellationProbe& isCancelled) {
-    return drawOrNone([&] { return developPass(image, parameters, vignetteFrame, maskPlan, isCancelled); });
+    return drawOrNone([&] { return developPass(image, parameters, placement, maskPlan, isCancelled); });
+}
+
+// The masks that take part, in list order.
+std::vector<std::size_t> activeMasks(const PhotoParameters& parameters, const MaskKindCatalog& catalog) {
+    std::vector<std::size_t> active;
+    for (std::size_t i = 0; i < parameters.masks.size(); ++i) {
+        if (parameters.masks[i].isActive(catalog)) active.push_back(i);
+    }
+    return active;
+}
+
+// The value set of each pass: the global values, then each active mask's.
+std::vector<PhotoParameters> passValues(const PhotoParameters& parameters, const MaskKindCatalog& catalog) {
+    const std::vector<std::size_t> masks = activeMasks(parameters, catalog);
+    if (masks.empty()) return {parameters};
+    std::vector<PhotoParameters> passes{
+        parameters.pipelineParameters(ParameterEditTarget::global(), catalog)};
+    for (std::size_t index : masks)
+        passes.push_back(parameters.masks[index].pipelineParameters(catalog));
+    return passes;
 }
 
 } // namespace
@@ -176,31 +196,20 @@ ParameterProcessingPlan ParameterAdjustment::plan(const PhotoParameters& paramet
 }
 
 SharedImage ParameterAdjustment::applying(const SharedImage& image, const PhotoParameters& parameters,
-                                          const std::optional<VignetteFrame>& vignetteFrame,
-                                          const MaskKindCatalog& catalog, const CancellationProbe& probe) {
-    return applying(image, parameters, vignetteFrame, std::nullopt, catalog, probe);
-}
-
-SharedImage ParameterAdjustment::applying(const SharedImage& image, const PhotoParameters& parameters,
-                                          const std::optional<VignetteFrame>& vignetteFrame,
-                                          const std::optional<MaskPlacement>& placement,
+                                          const std::optional<DevelopmentPlacement>& placement,
                                           const MaskKindCatalog& catalog, const CancellationProbe& probe) {
     // An empty probe (a caller's default) never cancels.
     const CancellationProbe& isCancelled = probe ? probe : neverCancelled();
-    std::vector<std::size_t> activeMasks;
-    for (std::size_t i = 0; i < parameters.masks.size(); ++i) {
-        if (parameters.masks[i].isActive(catalog)) activeMasks.push_back(i);
-    }
-    if (activeMasks.empty())
-        return applyingSingleTarget(image, parameters, vignetteFrame, nullptr, isCancelled);
+    const std::vector<std::size_t> masks = activeMasks(parameters, catalog);
+    if (masks.empty()) return applyingSingleTarget(image, parameters, placement, nullptr, isCancelled);
 
     SharedImage current =
         applyingSingleTarget(image, parameters.pipelineParameters(ParameterEditTarget::global(), catalog),
-                             vignetteFrame, nullptr, isCancelled);
+                             placement, nullptr, isCancelled);
     if (!current) return nullptr;
     // Each mask develops the result so far with its own values and blends it back by its weight, so
-    // masks stack in list order.
-    for (std::size_t index : activeMasks) {
+    // masks stack in list order. A mask is laid out on the whole photo.
+    for (std::size_t index : masks) {
         const PhotoMask& mask = parameters.masks[index];
         const PhotoParameters maskValues = mask.pipelineParameters(catalog);
         const MaskKindDefinition* definition = catalog.definition(mask.kind);
@@ -209,11 +218,27 @@ SharedImage ParameterAdjustment::applying(const SharedImage& image, const PhotoP
             placement ? definition->makeWeightPlan(maskValues, placement->photoWidth, placement->photoHeight)
                       : definition->makeWeightPlan(maskValues, current->width(), current->height());
         if (!weightPlan) return nullptr;
-        if (placement) weightPlan = weightPlan->offset(placement->originX, placement->originY);
-        current = applyingSingleTarget(current, maskValues, vignetteFrame, &*weightPlan, isCancelled);
+        if (placement) weightPlan = weightPlan->placed(*placement);
+        current = applyingSingleTarget(current, maskValues, placement, &*weightPlan, isCancelled);
         if (!current) return nullptr;
     }
     return current;
+}
+
+int ParameterAdjustment::reach(const PhotoParameters& parameters, int photoLongEdge,
+                               const MaskKindCatalog& catalog) {
+    int total = 0;
+    for (const PhotoParameters& values : passValues(parameters, catalog)) {
+        if (const auto plan = DetailAdjustment::plan(values, photoLongEdge, photoLongEdge))
+            total += DetailAdjustment::reach(*plan);
+    }
+    return total;
+}
+
+bool ParameterAdjustment::readsNeighbours(const PhotoParameters& parameters, const MaskKindCatalog& catalog) {
+    const auto passes = passValues(parameters, catalog);
+    return std::any_of(passes.begin(), passes.end(),
+                       [](const PhotoParameters& values) { return values.usesDetailStage(); });
 }
 
 } // namespace sorvin

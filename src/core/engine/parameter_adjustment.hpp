@@ -1,10 +1,9 @@
 #pragma once
 
 #include "engine/cancellation_probe.hpp"
-#include "model/mask_weight_plan.hpp"
 #include "engine/parameter_lookup_tables.hpp"
 #include "engine/parameter_processing_plan.hpp"
-#include "engine/vignette_adjustment.hpp"
+#include "model/development_placement.hpp"
 #include "platform/image.hpp"
 
 #include <optional>
@@ -18,17 +17,22 @@ struct MaskKindCatalog;
 // mask blended back by the mask's weight. Keeps no state apart from the tone-table cache.
 struct ParameterAdjustment {
     // The developed image; the very input object when there is nothing to do; none when the work was
-    // cancelled or the bitmap could not be had. The probe is asked once per row of every band and
-    // after each phase of a pass.
+    // cancelled or the bitmap could not be had. The placement tells where the bitmap lies in the
+    // whole photo and where the finished picture lies (none: the bitmap is both). The probe is
+    // asked once per row of every band and after each phase of a pass.
     static SharedImage applying(const SharedImage& image, const PhotoParameters& parameters,
-                                const std::optional<VignetteFrame>& vignetteFrame,
+                                const std::optional<DevelopmentPlacement>& placement,
                                 const MaskKindCatalog& catalog,
                                 const CancellationProbe& isCancelled = neverCancelled());
-    // The same for a part of a photo: the masks are placed on the whole photo.
-    static SharedImage applying(const SharedImage& image, const PhotoParameters& parameters,
-                                const std::optional<VignetteFrame>& vignetteFrame,
-                                const std::optional<MaskPlacement>& placement, const MaskKindCatalog& catalog,
-                                const CancellationProbe& isCancelled = neverCancelled());
+
+    // How far from a pixel the development reads for it, in pixels of a photo of that long edge:
+    // a part of the photo developed with this margin of the photo around it is, inside the margin,
+    // what the whole photo's development has there. The reaches of the passes add up, since each
+    // reads the last one's result.
+    static int reach(const PhotoParameters& parameters, int photoLongEdge, const MaskKindCatalog& catalog);
+    // Whether any pass (the global values' or an active mask's) reads beyond its pixel: the detail
+    // stage is used somewhere.
+    static bool readsNeighbours(const PhotoParameters& parameters, const MaskKindCatalog& catalog);
 
     // Which stages the value set asks for.
     static ParameterProcessingPlan plan(const PhotoParameters& parameters);

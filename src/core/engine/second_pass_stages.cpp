@@ -6,11 +6,17 @@
 namespace sorvin {
 
 SecondPassStages SecondPassStages::plan(const PhotoParameters& parameters, int width, int height,
-                                        const std::optional<VignetteFrame>& vignetteFrame) {
+                                        const std::optional<DevelopmentPlacement>& placement) {
     SecondPassStages stages;
-    stages.detail_ = DetailAdjustment::plan(parameters, width, height);
-    stages.vignette_ = VignetteAdjustment::plan(parameters, width, height, vignetteFrame);
-    stages.grain_ = GrainAdjustment::plan(parameters, width, height);
+    // The radii follow the whole photo's long edge.
+    if (width >= 1 && height >= 1)
+        stages.detail_ =
+            placement ? DetailAdjustment::plan(parameters, placement->photoWidth, placement->photoHeight)
+                      : DetailAdjustment::plan(parameters, width, height);
+    std::optional<VignetteFrame> frame;
+    if (placement) frame = VignetteAdjustment::frame(*placement);
+    stages.vignette_ = VignetteAdjustment::plan(parameters, width, height, frame);
+    stages.grain_ = GrainAdjustment::plan(parameters, width, height, placement);
     return stages;
 }
 

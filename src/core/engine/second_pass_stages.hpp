@@ -20,9 +20,11 @@ class PhotoParameters;
 // taken stage by stage.
 class SecondPassStages {
 public:
-    // Plans for the pass's values and bitmap size; a stage with nothing to do has no plan.
+    // Plans for the pass's values and bitmap size, laid out on the whole photo the bitmap is placed
+    // in (none: the bitmap is the whole photo and the finished picture); a stage with nothing to do
+    // has no plan.
     static SecondPassStages plan(const PhotoParameters& parameters, int width, int height,
-                                 const std::optional<VignetteFrame>& vignetteFrame);
+                                 const std::optional<DevelopmentPlacement>& placement);
 
     // At least one stage has a plan.
     bool hasWork() const { return detail_ || vignette_ || grain_; }

@@ -4,6 +4,7 @@
 #include "engine/byte_rounding_avx2.hpp"
 #include "engine/recent_tables.hpp"
 #include "model/photo_parameters.hpp"
+#include "model/photo_rotation.hpp"
 
 #include <algorithm>
 #include <cmath>
@@ -111,6 +112,18 @@ std::vector<std::uint8_t> VignetteAdjustment::makeTable(int amount) {
         }
     });
     return table;
+}
+
+VignetteFrame VignetteAdjustment::frame(const DevelopmentPlacement& placement) {
+    const Point centre = placement.bitmapPoint(placement.pictureCenter);
+    // The picture's axes are the photo's turned by pictureTurn, the bitmap's by turn.
+    const RotationDecomposition split = PhotoRotation::decomposed(placement.turn - placement.pictureTurn);
+    double width = placement.pictureSize.width;
+    double height = placement.pictureSize.height;
+    if (split.quarterTurns % 2 == 1) std::swap(width, height);
+    return VignetteFrame{centre.x - 0.5, centre.y - 0.5, static_cast<int>(std::lround(width)),
+                         static_cast<int>(std::lround(height)),
+                         PhotoRotation::isNone(split.residual) ? 0 : split.residual};
 }
 
 std::optional<VignettePlan> VignetteAdjustment::plan(const PhotoParameters& parameters, int width, int height,

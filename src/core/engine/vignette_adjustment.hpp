@@ -1,5 +1,7 @@
 #pragma once
 
+#include "model/development_placement.hpp"
+
 #include <array>
 #include <cstdint>
 #include <optional>
@@ -9,8 +11,9 @@ namespace sorvin {
 
 class PhotoParameters;
 
-// Where the vignette lies when only part of a photo is developed (the loupe): the centre of the
-// whole frame in the coordinates of the bitmap being developed, its size and its rotation.
+// Where the vignette lies: the finished picture (the photo turned and cropped) as it falls in the
+// bitmap being developed: its centre (pixel x at coordinate x), its size and the turn of its axes
+// (degrees, clockwise on screen).
 struct VignetteFrame {
     double centerX = 0;
     double centerY = 0;
@@ -49,6 +52,10 @@ struct VignetteAdjustment {
     // the vignette is laid out over the whole bitmap.
     static std::optional<VignettePlan> plan(const PhotoParameters& parameters, int width, int height,
                                             const std::optional<VignetteFrame>& frame);
+
+    // The finished picture of a placement in its bitmap. Whole quarter turns exchange the frame's
+    // sides instead of turning it (an ellipse turned by 180° is itself), so only a fine turn is left.
+    static VignetteFrame frame(const DevelopmentPlacement& placement);
 
     // The plan from the four vignette values (each clamped to -100...100 where it is used).
     static std::optional<VignettePlan> plan(int amount, int midpoint, int roundness, int feather, int width,

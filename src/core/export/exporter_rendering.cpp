@@ -7,8 +7,8 @@
 #include "export/export_long_edge.hpp"
 #include "export/exporter_reencode.hpp"
 #include "loading/image_decoder.hpp"
+#include "model/development_placement.hpp"
 #include "model/mask_kind_catalog.hpp"
-#include "model/photo_edit_geometry.hpp"
 #include "model/photo_rotation.hpp"
 #include "platform/app_identity.hpp"
 #include "platform/exif_writer.hpp"
@@ -41,8 +41,9 @@ bool hasGeometry(const PhotoParameters& params) {
 // edges at half scale would shift the picture by part of a pixel; a crop is cut to the whole
 // pixels around it and its exact place given to the last resize) and that resize still reduces
 // it by a fifth or more. The detail stages (texture, clarity, sharpening, noise reduction) would
-// sharpen what the two ways resample differently, so a photo developed with them is decoded at
-// full size; the smaller DCT scales leave blocks and aliasing that the last resize cannot undo.
+// sharpen what the two ways resample differently, so a photo developed with them, in its global
+// values or in a mask, is decoded at full size; the smaller DCT scales leave blocks and aliasing
+// that the last resize cannot undo.
 struct ReducedDecode {
     int minimumLongEdge = 0; // what the decoder is asked for: the half scale's long edge
     PixelSize upright;       // the full-size picture, upright
@@ -55,7 +56,8 @@ constexpr double kLeastFinalReduction = 1.25;
 std::optional<ReducedDecode> reducedDecodeFor(const PhotoAsset& asset, double rotation,
                                               const ManualCrop& crop, const PhotoParameters& params,
                                               std::optional<int> maximumLongEdge) {
-    if (!maximumLongEdge || asset.fileFormat == PhotoFileFormat::raw || params.usesDetailStage())
+    if (!maximumLongEdge || asset.fileFormat == PhotoFileFormat::raw ||
+        ParameterAdjustment::readsNeighbours(params, MaskKindCatalog::current()))
         return std::nullopt;
     const auto properties = ImagePropertiesReader::readJpeg(asset.url);
     if (!properties || properties->pixelWidth < 2 || properties->pixelHeight < 2 ||
@@ -80,15 +82,67 @@ struct DecodedPicture {
     std::optional<ReducedDecode> reduced; // set when the picture is the half-scale one
 };
 
-// The crop of the full-size picture taken from the half-scale one: the whole pixels that hold it,
-// and where in them it lies (half a pixel in when it starts on an odd pixel at full size).
-SharedImage halfScaleCut(const SharedImage& image, const ManualCropGeometry& cut,
-                         LanczosResampler::SourceWindow& window) {
-    const int x = cut.x / 2, y = cut.y / 2;
-    const int right = (cut.x + cut.width + 1) / 2, bottom = (cut.y + cut.height + 1) / 2;
-    window = {cut.x / 2.0 - x, cut.y / 2.0 - y, cut.width / 2.0, cut.height / 2.0};
-    if (x == 0 && y == 0 && right == image->width() && bottom == image->height()) return image;
-    return ImageRegion::copy(image, x, y, right - x, bottom - y);
+// What is developed of the turned photo: the crop, with as much of the photo around it as the
+// development reads there, and where the crop lies in it.
+struct DevelopedPart {
+    SharedImage image;
+    std::optional<DevelopmentPlacement> placement; // none: the part is the whole photo and the crop
+    LanczosResampler::SourceWindow window;         // the crop, in the part's pixels
+    bool isCrop = false;                           // the window is the whole part
+};
+
+// The pixels [x, right) x [y, bottom) of the photo turned from its upright size, holding the crop
+// `picture` (in the turned photo's pixels).
+DevelopedPart partOf(const SharedImage& turned, PixelSize upright, double rotation, int x, int y, int right,
+                     int bottom, const Rect& picture) {
+    DevelopedPart part;
+    part.window = {picture.x - x, picture.y - y, picture.width, picture.height};
+    part.isCrop = part.window.x == 0 && part.window.y == 0 && part.window.width == right - x &&
+                  part.window.height == bottom - y;
+    const bool whole = x == 0 && y == 0 && right == turned->width() && bottom == turned->height();
+    part.image = whole ? turned : ImageRegion::copy(turned, x, y, right - x, bottom - y);
+    if (!whole || !part.isCrop || !PlaneTurn::of(rotation).isNone()) {
+        const Rect rect{static_cast<double>(x), static_cast<double>(y), static_cast<double>(right - x),
+                        static_cast<double>(bottom - y)};
+        part.placement =
+            DevelopmentPlacement::ofTurnedPart(upright.width, upright.height, rotation, rect, picture);
+    }
+    return part;
+}
+
+// The crop of the full-size picture and the `margin` around it, as far as the turned picture goes.
+DevelopedPart fullSizePart(const SharedImage& turned, PixelSize upright, double rotation,
+                           const ManualCrop& crop, int margin) {
+    const ManualCropGeometry g = crop.geometry(turned->width(), turned->height());
+    return partOf(turned, upright, rotation, std::max(0, g.x - margin), std::max(0, g.y - margin),
+                  std::min(turned->width(), g.x + g.width + margin),
+                  std::min(turned->height(), g.y + g.height + margin),
+                  Rect{static_cast<double>(g.x), static_cast<double>(g.y), static_cast<double>(g.width),
+                       static_cast<double>(g.height)});
+}
+
+// The crop of the full-size picture taken from the half-scale one: the whole pixels that hold it
+// (it lies half a pixel in when it starts on an odd pixel at full size).
+DevelopedPart halfScalePart(const SharedImage& turned, PixelSize upright, double rotation,
+                            const ManualCropGeometry& cut) {
+    return partOf(turned, upright, rotation, cut.x / 2, cut.y / 2, (cut.x + cut.width + 1) / 2,
+                  (cut.y + cut.height + 1) / 2,
+                  Rect{cut.x / 2.0, cut.y / 2.0, cut.width / 2.0, cut.height / 2.0});
+}
+
+// The developed part cut to its crop and reduced to the long-edge limit.
+SharedImage finishedPicture(const SharedImage& developed, const DevelopedPart& part,
+                            std::optional<PixelSize> reducedOutput, std::optional<int> maximumLongEdge) {
+    if (reducedOutput)
+        return LanczosResampler::resized(developed, part.window, reducedOutput->width, reducedOutput->height);
+    if (part.isCrop) return ExportLongEdge::resizedImage(developed, maximumLongEdge);
+    const int width = static_cast<int>(part.window.width), height = static_cast<int>(part.window.height);
+    const PixelSize output = maximumLongEdge ? ExportLongEdge::outputSize(width, height, *maximumLongEdge)
+                                             : PixelSize{width, height};
+    if (output.width == width && output.height == height)
+        return ImageRegion::copy(developed, static_cast<int>(part.window.x), static_cast<int>(part.window.y),
+                                 width, height);
+    return LanczosResampler::resized(developed, part.window, output.width, output.height);
 }
 
 DecodedPicture decodedUpright(const Photo& photo, PhotoSource source, const PhotoParameters& params,
@@ -138,27 +192,26 @@ ExportRendering renderEditedImageAndMetadata(const Photo& photo, double rotation
             image = GeometryAdjustment::applying(image, params, true, isCancelled);
             if (!image) return failed();
         }
+        // Every stage of the development reads places and sizes on the whole photo, upright and
+        // unturned, as the screen develops it before turning and cropping it.
+        const PixelSize upright{image->width(), image->height()};
         image = PhotoRotation::transformedImage(image, rotation);
         if (!image) return failed();
-        // The cropped picture: the image itself, or within it the window a half-scale picture's crop
-        // lies in. The vignette frame is the window's.
-        LanczosResampler::SourceWindow window;
-        if (decoded.reduced) {
-            image = halfScaleCut(image, decoded.reduced->cut, window);
-        } else {
-            image = PhotoEditGeometry::croppedImage(image, crop);
-            if (image)
-                window = {0, 0, static_cast<double>(image->width()), static_cast<double>(image->height())};
-        }
+        const int margin = decoded.reduced
+                               ? 0
+                               : ParameterAdjustment::reach(params, std::max(upright.width, upright.height),
+                                                            MaskKindCatalog::current());
+        DevelopedPart part = decoded.reduced ? halfScalePart(image, upright, rotation, decoded.reduced->cut)
+                                             : fullSizePart(image, upright, rotation, crop, margin);
+        image = nullptr; // the turned picture is freed when only a part of it is developed
+        if (!part.image) return failed();
+        image = ParameterAdjustment::applying(part.image, params, part.placement, MaskKindCatalog::current(),
+                                              isCancelled);
+        part.image = nullptr;
         if (!image) return failed();
-        const VignetteFrame frame{window.x + window.width / 2 - 0.5, window.y + window.height / 2 - 0.5,
-                                  static_cast<int>(std::lround(window.width)),
-                                  static_cast<int>(std::lround(window.height)), 0};
-        image = ParameterAdjustment::applying(image, params, frame, MaskKindCatalog::current(), isCancelled);
-        if (!image) return failed();
-        image = decoded.reduced ? LanczosResampler::resized(image, window, decoded.reduced->output.width,
-                                                            decoded.reduced->output.height)
-                                : ExportLongEdge::resizedImage(image, maximumLongEdge);
+        image = finishedPicture(
+            image, part, decoded.reduced ? std::optional<PixelSize>(decoded.reduced->output) : std::nullopt,
+            maximumLongEdge);
         if (!image) return failed();
         return ExportRendering{RenderedEditedImage{std::move(image), photo.asset(chosen).url}, {}};
     } catch (const std::exception&) { // out of memory in a stage that does not catch it itself

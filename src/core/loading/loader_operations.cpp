@@ -12,18 +12,18 @@ PixelSize sizeOf(const SharedImage& image) {
     return {image->width(), image->height()};
 }
 
-// Lens geometry, vignette frame, development, with the operations' common rules: a failed
-// geometry pass ends the work without a report (outer none), a failed development is reported
-// (inner null).
+// Lens geometry, the finished picture's place, development, with the operations' common rules: a
+// failed geometry pass ends the work without a report (outer none), a failed development is
+// reported (inner null).
 std::optional<SharedImage> developPreview(const SharedImage& image, const PhotoParameters& parameters,
                                           double rotation, const ManualCrop& crop,
                                           const PreviewDevelopment::Develop& develop,
                                           const CancellationProbe& isCancelled) {
     const SharedImage corrected = PreviewDevelopment::withLensGeometry(image, parameters, isCancelled);
     if (!corrected) return std::nullopt;
-    const auto frame = PreviewDevelopment::vignetteFrame(corrected->width(), corrected->height(), parameters,
-                                                         rotation, crop);
-    return develop(corrected, parameters, frame, isCancelled);
+    const auto placement =
+        PreviewDevelopment::placement(corrected->width(), corrected->height(), rotation, crop);
+    return develop(corrected, parameters, placement, isCancelled);
 }
 
 // The operation's RAW development stops with the operation.

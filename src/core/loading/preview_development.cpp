@@ -6,15 +6,12 @@
 #include "model/photo_parameters.hpp"
 #include "model/photo_rotation.hpp"
 
-#include <cmath>
-#include <numbers>
-
 namespace sorvin {
 
 PreviewDevelopment::Develop PreviewDevelopment::engine() {
     return [](const SharedImage& image, const PhotoParameters& parameters,
-              const std::optional<VignetteFrame>& frame, const CancellationProbe& isCancelled) {
-        return ParameterAdjustment::applying(image, parameters, frame, MaskKindCatalog::current(),
+              const std::optional<DevelopmentPlacement>& placement, const CancellationProbe& isCancelled) {
+        return ParameterAdjustment::applying(image, parameters, placement, MaskKindCatalog::current(),
                                              isCancelled);
     };
 }
@@ -27,23 +24,14 @@ SharedImage PreviewDevelopment::withLensGeometry(const SharedImage& image, const
     return GeometryAdjustment::applying(image, values, true, isCancelled);
 }
 
-std::optional<VignetteFrame> PreviewDevelopment::vignetteFrame(int width, int height,
-                                                               const PhotoParameters& parameters,
-                                                               double rotation, const ManualCrop& crop) {
-    if (parameters[PhotoParameter::vignette_amount] == 0) return std::nullopt;
-    const PixelSize rotated = PhotoRotation::outputSize(width, height, rotation);
-    const ManualCropGeometry frame = crop.geometry(rotated.width, rotated.height);
-    // Offset of the crop's centre from the centre of the rotated picture.
-    const double dx = frame.x + (frame.width - 1) / 2.0 - (rotated.width - 1) / 2.0;
-    const double dy = frame.y + (frame.height - 1) / 2.0 - (rotated.height - 1) / 2.0;
-    const double a = rotation * (-std::numbers::pi) / 180.0;
-    return VignetteFrame{
-        .centerX = (width - 1) / 2.0 + std::cos(a) * dx - std::sin(a) * dy,
-        .centerY = (height - 1) / 2.0 + std::sin(a) * dx + std::cos(a) * dy,
-        .width = frame.width,
-        .height = frame.height,
-        .rotation = rotation,
-    };
+std::optional<DevelopmentPlacement> PreviewDevelopment::placement(int width, int height, double rotation,
+                                                                  const ManualCrop& crop) {
+    // Whole quarter turns alone leave the picture the whole bitmap.
+    const PixelSize turned = PhotoRotation::outputSize(width, height, rotation);
+    if (PhotoRotation::isNone(PhotoRotation::decomposed(rotation).residual) &&
+        crop.fillsImage(turned.width, turned.height))
+        return std::nullopt;
+    return DevelopmentPlacement::ofWholePhoto(width, height, rotation, crop);
 }
 
 } // namespace sorvin

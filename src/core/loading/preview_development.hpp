@@ -1,7 +1,7 @@
 #pragma once
 
 #include "engine/cancellation_probe.hpp"
-#include "engine/vignette_adjustment.hpp"
+#include "model/development_placement.hpp"
 #include "model/manual_crop.hpp"
 #include "platform/image.hpp"
 
@@ -13,12 +13,13 @@ namespace sorvin {
 class PhotoParameters;
 
 // The development of a display-size preview, shared by the loader's operations: lens geometry
-// when the photo uses it, then the parameters with the vignette placed for the rotation and
-// crop. Rotation and crop are never baked in; the canvas draws them.
+// when the photo uses it, then the parameters with the finished picture placed for the rotation
+// and crop. Rotation and crop are never baked in; the canvas draws them.
 struct PreviewDevelopment {
     // The development engine's pass; swapped out by tests that watch what it is given.
-    using Develop = std::function<SharedImage(const SharedImage&, const PhotoParameters&,
-                                              const std::optional<VignetteFrame>&, const CancellationProbe&)>;
+    using Develop =
+        std::function<SharedImage(const SharedImage&, const PhotoParameters&,
+                                  const std::optional<DevelopmentPlacement>&, const CancellationProbe&)>;
 
     // ParameterAdjustment with the program's mask kinds.
     static Develop engine();
@@ -28,12 +29,10 @@ struct PreviewDevelopment {
     static SharedImage withLensGeometry(const SharedImage& image, const PhotoParameters& parameters,
                                         const CancellationProbe& isCancelled);
 
-    // Where the vignette lies in an unrotated, uncropped image of this size: centred on the crop
-    // as it falls in the rotated picture, turned back into the image's own frame. None unless the
-    // global vignette amount is set.
-    static std::optional<VignetteFrame> vignetteFrame(int width, int height,
-                                                      const PhotoParameters& parameters, double rotation,
-                                                      const ManualCrop& crop);
+    // The whole photo of this size, whose finished picture is its crop after the rotation: where
+    // the vignette lies. None when the picture is the whole bitmap (no rotation, no crop).
+    static std::optional<DevelopmentPlacement> placement(int width, int height, double rotation,
+                                                         const ManualCrop& crop);
 };
 
 } // namespace sorvin

@@ -1,8 +1,10 @@
 #include "model/mask_weight_plan.hpp"
 
+#include "model/development_placement.hpp"
 #include "model/photo_parameters.hpp"
 
 #include <algorithm>
+#include <cmath>
 #include <numbers>
 #include <type_traits>
 
@@ -60,17 +62,25 @@ double MaskWeightPlan::weight(int x, int y) const {
         implementation);
 }
 
-MaskWeightPlan MaskWeightPlan::offset(int originX, int originY) const {
+MaskWeightPlan MaskWeightPlan::placed(const DevelopmentPlacement& placement) const {
     MaskWeightPlan moved{kind, implementation};
+    const PlaneTurn turn = PlaneTurn::of(placement.turn);
     std::visit(
-        [originX, originY](auto& plan) {
+        [&](auto& plan) {
             if constexpr (std::is_same_v<std::decay_t<decltype(plan)>, Custom>) {
-                plan = [weight = std::move(plan), originX, originY](int x, int y) {
-                    return weight(x + originX, y + originY);
+                plan = [weight = std::move(plan), placement](int x, int y) {
+                    const Point p = placement.photoPoint({x + 0.5, y + 0.5});
+                    return weight(static_cast<int>(std::floor(p.x)), static_cast<int>(std::floor(p.y)));
                 };
             } else {
-                plan.centerX -= originX;
-                plan.centerY -= originY;
+                const Point centre = placement.bitmapPoint({plan.centerX, plan.centerY});
+                plan.centerX = centre.x;
+                plan.centerY = centre.y;
+                if (!turn.isNone()) {
+                    const PlaneTurn direction = turn.after(PlaneTurn{plan.cosine, plan.sine});
+                    plan.cosine = direction.cosine;
+                    plan.sine = direction.sine;
+                }
             }
         },
         moved.implementation);

@@ -11,6 +11,7 @@
 namespace sorvin {
 
 class PhotoParameters;
+struct DevelopmentPlacement;
 
 // Shared by both kinds: feathered shape weight w, then inversion and amount.
 inline double applyMaskAmount(double w, double inversion, double amount) {
@@ -94,15 +95,6 @@ struct LinearMaskPlan {
     friend bool operator==(const LinearMaskPlan&, const LinearMaskPlan&) = default;
 };
 
-// Where a developed bitmap lies in the whole photo, when it is only a part of it (the loupe's
-// region): masks are laid out on the photo and read at the bitmap's pixels.
-struct MaskPlacement {
-    int originX = 0;
-    int originY = 0;
-    int photoWidth = 0;
-    int photoHeight = 0;
-};
-
 // How one mask pass is weighted against its input, pixel by pixel.
 struct MaskWeightPlan {
     // A weight computed by the closure itself, used without amount or inversion.
@@ -115,8 +107,10 @@ struct MaskWeightPlan {
     // The weight of one pixel. A pixel loop takes the concrete plan out of the variant once and calls
     // its inline weight instead.
     double weight(int x, int y) const;
-    // The plan read from (originX, originY) on: its pixel (x, y) weighs like (x + originX, y + originY).
-    MaskWeightPlan offset(int originX, int originY) const;
+    // A plan laid out on the whole photo, read at the pixels of a bitmap placed in it: the
+    // ellipse's or the band's centre and angle move with the bitmap's place and turn, so every
+    // pixel weighs as the photo's pixel under it.
+    MaskWeightPlan placed(const DevelopmentPlacement& placement) const;
 };
 
 } // namespace sorvin
