@@ -123,7 +123,8 @@ double GrainAdjustment::noise(const GrainPlan& plan, std::int64_t columnCell, st
 namespace {
 
 // The noise of the cells along a row, column by column. Neighbouring columns mostly share a cell,
-// and with it the noise.
+// and with it the noise. Exchanged: the columns count the photo's rows.
+template <bool Exchanged>
 class RowNoise {
 public:
     RowNoise(const GrainPlan& plan, int y)
@@ -133,8 +134,8 @@ public:
         const std::int64_t columnCell = plan_.columnCells[static_cast<std::size_t>(x)];
         if (x == 0 || columnCell != cell_) {
             cell_ = columnCell;
-            value_ = plan_.exchanged ? GrainAdjustment::noise(plan_, rowCell_, cell_)
-                                     : GrainAdjustment::noise(plan_, cell_, rowCell_);
+            value_ = Exchanged ? GrainAdjustment::noise(plan_, rowCell_, cell_)
+                               : GrainAdjustment::noise(plan_, cell_, rowCell_);
         }
         return value_;
     }
@@ -221,14 +222,17 @@ void applyRowWith(std::uint8_t* rgba, int width, Noise noise) {
 
 double GrainAdjustment::noiseAt(const GrainPlan& plan, int x, int y) {
     if (plan.turned) return TurnedRowNoise(plan, y).at(x);
-    return RowNoise(plan, y).at(x);
+    if (plan.exchanged) return RowNoise<true>(plan, y).at(x);
+    return RowNoise<false>(plan, y).at(x);
 }
 
 void GrainAdjustment::applyRow(std::uint8_t* rgba, int y, int width, const GrainPlan& plan) {
     if (plan.turned)
         applyRowWith(rgba, width, TurnedRowNoise(plan, y));
+    else if (plan.exchanged)
+        applyRowWith(rgba, width, RowNoise<true>(plan, y));
     else
-        applyRowWith(rgba, width, RowNoise(plan, y));
+        applyRowWith(rgba, width, RowNoise<false>(plan, y));
 }
 
 } // namespace sorvin

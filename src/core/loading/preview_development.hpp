@@ -30,7 +30,8 @@ struct PreviewDevelopment {
                                         const CancellationProbe& isCancelled);
 
     // The whole photo of this size, whose finished picture is its crop after the rotation: where
-    // the vignette lies. None when the picture is the whole bitmap (no rotation, no crop).
+    // the vignette lies. None when the picture is the whole bitmap (no fine turn, and a crop that
+    // keeps everything).
     static std::optional<DevelopmentPlacement> placement(int width, int height, double rotation,
                                                          const ManualCrop& crop);
 };
