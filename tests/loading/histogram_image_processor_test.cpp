@@ -1,4 +1,7 @@
+#include "loading/histogram_analyzer.hpp"
 #include "loading/histogram_image_processor.hpp"
+#include "model/mask_kind_catalog.hpp"
+#include "support/screen_picture.hpp"
 
 #include <gtest/gtest.h>
 
@@ -56,6 +59,31 @@ TEST(HistogramImageProcessorTest, CountsTheRotatedAndCroppedPhotoWithItsMask) {
     EXPECT_FALSE(cropped->clippingWarningImage);
     EXPECT_EQ(cropped->histogram.blackClippingPercentage, 0);
     EXPECT_EQ(cropped->histogram.whiteClippingPercentage, 100);
+}
+
+// A mask lies where the screen shows it, so the clipping counted is the screen's.
+TEST(HistogramImageProcessorTest, AMaskOfACroppedPhotoClipsWhatTheScreenShowsClipped) {
+    const SharedImage grey = test::flatGrey(1200, 800, 235);
+    const PhotoParameters circle =
+        test::withMask(MaskKind::circular(), {{PhotoParameter::circular_mask_amount, 100},
+                                              {PhotoParameter::circular_mask_center_x, 600},
+                                              {PhotoParameter::circular_mask_center_y, 400},
+                                              {PhotoParameter::circular_mask_size, 40},
+                                              {PhotoParameter::circular_mask_feather, 0},
+                                              {PhotoParameter::exposure, 100}});
+    for (const test::Framing& framing :
+         {test::Framing{"half, off centre", 0, ManualCrop{CropAspect::ratio(1, 1), 50, 4000, 1000}},
+          test::Framing{"turned", -95, ManualCrop{CropAspect::ratio(3, 4), 60, 0, 2000}}}) {
+        SCOPED_TRACE(framing.name);
+        const auto counted =
+            HistogramImageProcessor::process(grey, framing.rotation, framing.crop, circle, false);
+        const SharedImage screen = HistogramImageProcessor::resizedToHistogramBounds(
+            test::screenPicture(grey, circle, framing.rotation, framing.crop));
+        ASSERT_TRUE(counted && screen);
+        const HistogramData shown = HistogramAnalyzer::analyze(screen);
+        EXPECT_GT(shown.whiteClippingPercentage, 5);
+        EXPECT_NEAR(counted->histogram.whiteClippingPercentage, shown.whiteClippingPercentage, 0.5);
+    }
 }
 
 TEST(HistogramImageProcessorTest, TheDevelopmentIsCounted) {

@@ -6,6 +6,7 @@
 #include "engine/histogram_pixel_data.hpp"
 #include "engine/parameter_adjustment.hpp"
 #include "loading/histogram_analyzer.hpp"
+#include "model/development_placement.hpp"
 #include "model/mask_kind_catalog.hpp"
 #include "model/photo_edit_geometry.hpp"
 #include "model/photo_parameter.hpp"
@@ -27,13 +28,25 @@ std::optional<HistogramLoadResult> HistogramImageProcessor::process(const Shared
         image = GeometryAdjustment::applying(image, parameters, true);
         if (!image) return std::nullopt;
     }
+    const int uprightWidth = image->width(), uprightHeight = image->height();
     image = PhotoRotation::transformedImage(image, rotation);
     if (!image) return std::nullopt;
+    const ManualCropGeometry cut = crop.geometry(image->width(), image->height());
+    const bool cropped = cut.width != image->width() || cut.height != image->height();
     image = PhotoEditGeometry::croppedImage(image, crop);
     if (!image) return std::nullopt;
     image = resizedToHistogramBounds(image);
     if (!image) return std::nullopt;
-    image = ParameterAdjustment::applying(image, parameters, std::nullopt, MaskKindCatalog::current());
+    // Masks and the other stages lie on the whole photo, as on the screen.
+    std::optional<DevelopmentPlacement> placement;
+    if (cropped || !PlaneTurn::of(rotation).isNone()) {
+        const Rect picture{static_cast<double>(cut.x), static_cast<double>(cut.y),
+                           static_cast<double>(cut.width), static_cast<double>(cut.height)};
+        placement =
+            DevelopmentPlacement::ofTurnedPart(uprightWidth, uprightHeight, rotation, picture, picture)
+                .scaled(static_cast<double>(image->width()) / cut.width);
+    }
+    image = ParameterAdjustment::applying(image, parameters, placement, MaskKindCatalog::current());
     if (!image) return std::nullopt;
 
     if (!clippingWarningEnabled) return HistogramLoadResult{HistogramAnalyzer::analyze(image), nullptr};

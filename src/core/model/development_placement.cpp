@@ -2,6 +2,8 @@
 
 #include "model/photo_rotation.hpp"
 
+#include <cmath>
+
 namespace sorvin {
 
 namespace {
@@ -48,6 +50,16 @@ DevelopmentPlacement DevelopmentPlacement::part(int x, int y) const {
     DevelopmentPlacement moved = *this;
     moved.origin = photoPoint({static_cast<double>(x), static_cast<double>(y)});
     return moved;
+}
+
+DevelopmentPlacement DevelopmentPlacement::scaled(double factor) const {
+    DevelopmentPlacement drawn = *this;
+    drawn.photoWidth = static_cast<int>(std::lround(photoWidth * factor));
+    drawn.photoHeight = static_cast<int>(std::lround(photoHeight * factor));
+    drawn.origin = {origin.x * factor, origin.y * factor};
+    drawn.pictureCenter = {pictureCenter.x * factor, pictureCenter.y * factor};
+    drawn.pictureSize = {pictureSize.width * factor, pictureSize.height * factor};
+    return drawn;
 }
 
 Point DevelopmentPlacement::photoPoint(Point bitmapPoint) const {

@@ -35,6 +35,8 @@ struct DevelopmentPlacement {
                                              const Rect& part, const Rect& picture);
     // The pixels of the bitmap from (x, y) on, as a bitmap of their own.
     DevelopmentPlacement part(int x, int y) const;
+    // The bitmap drawn at `factor` times its size (the photo's size rounded to whole pixels).
+    DevelopmentPlacement scaled(double factor) const;
 
     Point photoPoint(Point bitmapPoint) const;
     Point bitmapPoint(Point photoPoint) const;
