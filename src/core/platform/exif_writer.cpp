@@ -242,7 +242,7 @@ void addIptcAsXmp(const Exiv2::IptcData& iptc, Exiv2::XmpData& xmp) {
         std::string created = date->toString();
         if (const auto time = iptc.findKey(Exiv2::IptcKey("Iptc.Application2.TimeCreated"));
             time != iptc.end() && time->value().ok())
-            created += "T" + time->toString();
+            created.append("T").append(time->toString());
         put(xmp, "Xmp.photoshop.DateCreated", XmpForm::text, {created});
     } catch (...) {
     }
