@@ -8,6 +8,7 @@
 // folder's.
 #include "../tests/support/hostile_files.hpp"
 #include "library/folder_scanner.hpp"
+#include "process_memory.hpp"
 
 #include <benchmark/benchmark.h>
 #include <chrono>
@@ -105,14 +106,6 @@ Folders& folders() {
     return instance;
 }
 
-long statusKilobytes(const char* field) {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line))
-        if (line.rfind(field, 0) == 0) return std::strtol(line.c_str() + std::strlen(field), nullptr, 10);
-    return 0;
-}
-
 // Cold scans of one folder: its cache removed before each, the peak resident memory reset before
 // each and read after.
 void scanCold(benchmark::State& state, const fs::path& folder) {
@@ -123,8 +116,8 @@ void scanCold(benchmark::State& state, const fs::path& folder) {
     for (auto _ : state) {
         state.PauseTiming();
         fs::remove_all(folders().caches);
-        std::ofstream("/proc/self/clear_refs") << "5"; // resets the peak to the present size
-        const long before = statusKilobytes("VmRSS:");
+        bench::resetPeakResidentSize();
+        const long before = bench::statusKilobytes("VmRSS:");
         state.ResumeTiming();
         const auto start = std::chrono::steady_clock::now();
         const ScanResult result = FolderScanner::scan(
@@ -132,7 +125,7 @@ void scanCold(benchmark::State& state, const fs::path& folder) {
         seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         state.PauseTiming();
         photos = result.photos.size();
-        peakMegabytes = std::max(peakMegabytes, (statusKilobytes("VmHWM:") - before) / 1024.0);
+        peakMegabytes = std::max(peakMegabytes, (bench::statusKilobytes("VmHWM:") - before) / 1024.0);
         state.ResumeTiming();
     }
     state.counters["files"] = static_cast<double>(folders().files);

@@ -1,14 +1,23 @@
 // The folder record of a large folder: building its text, reading a text back, and a whole save
 // and load through the store (the save includes the flush to disk), beside a memcpy of a buffer
-// the size of the text as the baseline.
+// the size of the text as the baseline. And the load of a record of about 100 MB, a folder of
+// some 20,000 photos each with every parameter edited, with the peak memory it takes, beside a
+// plain read of the same file as the baseline.
 #include "persistence/selection_record_decoder.hpp"
 #include "persistence/selection_record_encoder.hpp"
 #include "persistence/selection_store.hpp"
 
+#include "platform/atomic_file.hpp"
+#include "process_memory.hpp"
+
+#include <algorithm>
 #include <benchmark/benchmark.h>
+#include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <fmt/format.h>
+#include <functional>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace sorvin {
@@ -103,10 +112,143 @@ void memcpyBaseline(benchmark::State& state) {
     state.SetBytesProcessed(static_cast<std::int64_t>(text.size() * state.iterations()));
 }
 
+// Every parameter away from its default, globally and in four masks; RAW development values only
+// where they are allowed.
+PhotoParameters everyParameterEdited(bool allowsRawDevelopment) {
+    PhotoParameters p({MaskKind::circular(), MaskKind::linear(), MaskKind::circular(), MaskKind::linear()});
+    for (const PhotoParameter parameter : ParameterCatalog::allCases()) {
+        if (ParameterCatalog::isRawDevelopmentParameter(parameter) && !allowsRawDevelopment) continue;
+        const int edited = ParameterCatalog::maximum(parameter) == ParameterCatalog::defaultValue(parameter)
+                               ? ParameterCatalog::minimum(parameter)
+                               : ParameterCatalog::maximum(parameter);
+        p.setValue(edited, parameter);
+        for (int mask = 0; mask < 4; ++mask)
+            p.setValue(edited, parameter, ParameterEditTarget::mask(mask));
+    }
+    return p;
+}
+
+// A folder where every photo has every parameter edited, for the JPEG and the RAW file, with a
+// heart, a rotation and a crop; large enough for a record of about the given size.
+SelectionRecord fullyEditedRecord(std::size_t bytes) {
+    SelectionRecord record;
+    record.app = "Sorvin";
+    record.updatedAt = "2026-12-07T09:05:03Z";
+    const PhotoParameters params = everyParameterEdited(false);
+    const PhotoParameters paramsRaw = everyParameterEdited(true);
+    const auto add = [&](int i) {
+        const std::string path = fmt::format("day{}/IMG_{:05}.JPG", i / 500, i);
+        record.hearts.push_back(path);
+        record.rotations[path] = 2.5;
+        record.crops[path] = ManualCrop{CropAspect::ratio(3, 2), 80, 500, 700};
+        record.params[path] = params;
+        record.paramsRaw[path] = paramsRaw;
+    };
+    add(0);
+    const std::size_t perPhoto = SelectionRecordEncoder::encode(SelectionRecord::normalized(record)).size();
+    for (int i = 1; static_cast<std::size_t>(i) * perPhoto < bytes; ++i)
+        add(i);
+    return SelectionRecord::normalized(record);
+}
+
+struct LoadFigures {
+    double seconds = 0;
+    double peakMB = 0;      // beyond the resident size before the load
+    std::size_t photos = 0; // what the load gave; 0 when it failed
+};
+
+// Runs the step in a process of its own, so that neither the record built to write the file nor
+// an earlier load lends the step memory the heap already holds.
+LoadFigures inChildProcess(const std::function<LoadFigures()>& step) {
+    LoadFigures figures;
+    int channel[2];
+    if (pipe(channel) != 0) return figures;
+    const pid_t child = fork();
+    if (child == 0) {
+        close(channel[0]);
+        const LoadFigures measured = step();
+        const ssize_t written = write(channel[1], &measured, sizeof measured);
+        _exit(written == static_cast<ssize_t>(sizeof measured) ? 0 : 1);
+    }
+    close(channel[1]);
+    if (read(channel[0], &figures, sizeof figures) != static_cast<ssize_t>(sizeof figures)) figures = {};
+    close(channel[0]);
+    waitpid(child, nullptr, 0);
+    return figures;
+}
+
+LoadFigures measured(const std::function<std::size_t()>& load) {
+    bench::resetPeakResidentSize();
+    const long before = bench::statusKilobytes("VmRSS:");
+    const auto start = std::chrono::steady_clock::now();
+    const std::size_t photos = load();
+    LoadFigures figures;
+    figures.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    figures.peakMB = static_cast<double>(bench::statusKilobytes("VmHWM:") - before) / 1024;
+    figures.photos = photos;
+    return figures;
+}
+
+// Writes the record of about the given size once, in a process of its own, through the store.
+std::filesystem::path largeRecordFolder(std::size_t bytes) {
+    static const Folder folder;
+    const auto photos = folder.path / fmt::format("large-{}", bytes);
+    if (!std::filesystem::exists(photos / "sorvin.json")) {
+        std::filesystem::create_directories(photos);
+        inChildProcess([&] {
+            const SelectionRecord record = fullyEditedRecord(bytes);
+            SelectionStore(photos, folder.path / "support")
+                .save(record.cursor, {record.hearts.begin(), record.hearts.end()}, record.rotations,
+                      record.crops, record.brightness, record.params, record.paramsRaw, record.sources,
+                      record.retouchesB, std::chrono::system_clock::now());
+            return LoadFigures{};
+        });
+    }
+    return photos;
+}
+
+// The slowest of the runs and the largest peak, each in a process of its own; what the last
+// load gave (photos with edits, or bytes) is returned.
+std::size_t measureLoads(benchmark::State& state, const std::filesystem::path& photos,
+                         const std::function<std::size_t()>& load) {
+    LoadFigures worst;
+    for (auto _ : state) {
+        const LoadFigures figures = inChildProcess([&] { return measured(load); });
+        if (figures.photos == 0) {
+            state.SkipWithError("the record did not load");
+            return 0;
+        }
+        worst.seconds = std::max(worst.seconds, figures.seconds);
+        worst.peakMB = std::max(worst.peakMB, figures.peakMB);
+        worst.photos = figures.photos;
+    }
+    const auto recordBytes = std::filesystem::file_size(photos / "sorvin.json");
+    state.counters["record_MB"] = static_cast<double>(recordBytes) / 1e6;
+    state.counters["peak_MB"] = worst.peakMB;
+    state.counters["load_s"] = worst.seconds;
+    return worst.photos;
+}
+
+void loadLargeRecord(benchmark::State& state) {
+    const auto photos = largeRecordFolder(static_cast<std::size_t>(state.range(0)) * 1'000'000);
+    const std::size_t edited = measureLoads(state, photos, [&] {
+        const SelectionLoadResult loaded = SelectionStore(photos, photos.parent_path() / "support").load();
+        return loaded.warning ? 0 : loaded.params.size();
+    });
+    state.counters["photos"] = static_cast<double>(edited);
+}
+
+void readLargeRecordBytes(benchmark::State& state) {
+    const auto photos = largeRecordFolder(static_cast<std::size_t>(state.range(0)) * 1'000'000);
+    measureLoads(state, photos, [&] { return AtomicFile::read(photos / "sorvin.json", SIZE_MAX).size(); });
+}
+
 BENCHMARK(encode)->Arg(1000)->Arg(20000)->Unit(benchmark::kMillisecond);
 BENCHMARK(decode)->Arg(1000)->Arg(20000)->Unit(benchmark::kMillisecond);
 BENCHMARK(saveAndLoad)->Arg(1000)->Arg(20000)->Unit(benchmark::kMillisecond);
 BENCHMARK(memcpyBaseline)->Arg(1000)->Arg(20000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(loadLargeRecord)->Arg(100)->Iterations(3)->UseRealTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(readLargeRecordBytes)->Arg(100)->Iterations(3)->UseRealTime()->Unit(benchmark::kMillisecond);
 
 } // namespace
 } // namespace sorvin

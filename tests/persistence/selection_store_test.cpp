@@ -4,8 +4,10 @@
 #include "platform/sha256.hpp"
 #include "support/test_support.hpp"
 
+#include <fmt/format.h>
 #include <fstream>
 #include <functional>
+#include <iterator>
 #include <sys/stat.h>
 #include <gtest/gtest.h>
 #include <random>
@@ -23,6 +25,12 @@ class ControlledFiles : public FileManager {
 public:
     std::set<fs::path> unwritableFolders;
     bool movesFail = false;
+    bool readsRunOutOfMemory = false;
+
+    std::string contents(const fs::path& path, std::size_t maxBytes) const override {
+        if (readsRunOutOfMemory) throw std::bad_alloc();
+        return FileManager::contents(path, maxBytes);
+    }
 
     void writeAtomically(const fs::path& path, std::string_view bytes) override {
         if (unwritableFolders.contains(path.parent_path()))
@@ -64,6 +72,9 @@ protected:
                              : "\"photos\": {\"" + path + "\": {\"heart\": true}}}");
     }
     fs::path fallback() const { return SelectionStore(folder, support).fallbackURL(); }
+    std::ptrdiff_t entriesInFolder() const {
+        return std::distance(fs::directory_iterator(folder), fs::directory_iterator());
+    }
 
     test::TemporaryFolder root;
     fs::path folder = root / "photos";
@@ -356,6 +367,67 @@ TEST_F(SelectionStoreTest, UnencodableTextTouchesNoFile) {
     auto s = store();
     EXPECT_THROW(saveHearts(s, {"bad\xff.jpg"}), std::system_error);
     EXPECT_EQ(read(folder / "sorvin.json"), recordWithHeart("a.jpg"));
+}
+
+// A very large folder's record: above 64 MiB (here by long names rather than by thousands of photos
+// with every parameter edited, which take as many bytes but far longer to build) it is written,
+// read back whole and never set aside.
+TEST_F(SelectionStoreTest, ARecordAboveSixtyFourMebibytesReadsBack) {
+    std::set<std::string> hearts;
+    SelectionRecord::PathMap<PhotoParameters> params;
+    for (int i = 0; i < 2200; ++i) {
+        const std::string path = fmt::format("{:04}/{}.JPG", i, std::string(32 * 1024, 'a' + i % 26));
+        hearts.insert(path);
+        if (i % 100 == 0) params[path].setValue(1 + i / 100, PhotoParameter::exposure);
+    }
+    auto s = store();
+    EXPECT_FALSE(s.save(*hearts.begin(), hearts, {}, {}, {}, params, {}, {}, {}, system_clock::time_point{}));
+    EXPECT_GT(fs::file_size(folder / "sorvin.json"), std::uintmax_t{64} << 20);
+
+    const auto loaded = store().load();
+    EXPECT_FALSE(loaded.warning);
+    // Compared without printing: the names alone fill 64 MiB.
+    EXPECT_TRUE(loaded.hearts == hearts);
+    EXPECT_TRUE(loaded.params == params);
+    EXPECT_TRUE(loaded.cursor == *hearts.begin());
+    EXPECT_EQ(entriesInFolder(), 1) << "nothing set aside";
+}
+
+// One limit for writing and reading: what is written up to it reads back; a record above it is
+// not written, and the one on disk stays; a file above it, or one too large for the memory left,
+// is kept as it is, never set aside.
+TEST_F(SelectionStoreTest, RecordsAboveTheByteLimitAreNeitherWrittenNorSetAside) {
+    auto s = store();
+    saveHearts(s, {"a.jpg"});
+    const std::string written = read(folder / "sorvin.json");
+    const auto limitedStore = [&](std::size_t limit) {
+        return SelectionStore(folder, support, legacySupport, files, [] { return kLoadTime; }, limit);
+    };
+
+    auto atTheLimit = limitedStore(written.size());
+    EXPECT_EQ(atTheLimit.load().hearts, std::set<std::string>{"a.jpg"});
+    try {
+        saveHearts(atTheLimit, {"a.jpg", "b.jpg"});
+        ADD_FAILURE() << "a record above the limit was written";
+    } catch (const std::system_error& error) {
+        EXPECT_EQ(error.code(), std::errc::file_too_large);
+    }
+    EXPECT_EQ(read(folder / "sorvin.json"), written);
+    EXPECT_FALSE(fs::exists(fallback())) << "nor written to the fallback";
+
+    auto belowTheFile = limitedStore(written.size() - 1);
+    const auto loaded = belowTheFile.load();
+    EXPECT_EQ(loaded.warning, SelectionLoadWarning::unknownVersion);
+    EXPECT_EQ(belowTheFile.protectedUnknownVersionURL(), folder / "sorvin.json");
+    EXPECT_THROW(saveHearts(belowTheFile, {}), SelectionStoreError);
+    EXPECT_EQ(read(folder / "sorvin.json"), written);
+
+    files.readsRunOutOfMemory = true;
+    auto outOfMemory = store();
+    EXPECT_EQ(outOfMemory.load().warning, SelectionLoadWarning::unknownVersion);
+    EXPECT_THROW(saveHearts(outOfMemory, {}), SelectionStoreError);
+    EXPECT_EQ(read(folder / "sorvin.json"), written);
+    EXPECT_EQ(entriesInFolder(), 1) << "nothing set aside";
 }
 
 // A record using every kind of member, damaged at random: every load must end in a decoded

@@ -12,7 +12,9 @@
 
 #include <algorithm>
 #include <fmt/format.h>
+#include <new>
 #include <stdexcept>
+#include <system_error>
 
 namespace sorvin {
 
@@ -22,8 +24,6 @@ namespace {
 
 constexpr const char* kFileName = "sorvin.json";
 constexpr const char* kLegacyFileName = "tolvanite.json";
-// Far beyond the record of any real folder; a larger file is treated as damaged, not parsed.
-constexpr std::size_t kMaxRecordBytes = 64u << 20;
 // Records nest four levels deep; a file nesting deeper than this is not one of ours.
 constexpr int kMaxNesting = 64;
 
@@ -80,8 +80,9 @@ std::string SelectionStore::folderHash(std::string_view folderPath) {
 SelectionStore::SelectionStore(const fs::path& sourceFolder,
                                std::optional<fs::path> applicationSupportDirectory,
                                std::optional<fs::path> legacyApplicationSupportDirectory,
-                               FileManager& fileManager, Clock now)
-    : sourceFolder_(standardized(sourceFolder)), fileManager_(fileManager), now_(std::move(now)) {
+                               FileManager& fileManager, Clock now, std::size_t recordByteLimit)
+    : sourceFolder_(standardized(sourceFolder)), fileManager_(fileManager), now_(std::move(now)),
+      recordByteLimit_(recordByteLimit) {
     primaryURL_ = sourceFolder_ / kFileName;
     legacyPrimaryURL_ = sourceFolder_ / kLegacyFileName;
     fs::path support;
@@ -184,7 +185,14 @@ SelectionStore::Outcome SelectionStore::inspect(const SelectionLoadCandidate& ca
     };
     SelectionJSONValue::Json document;
     try {
-        document = parseRecordText(fileManager_.contents(candidate.url, kMaxRecordBytes));
+        document = parseRecordText(fileManager_.contents(candidate.url, recordByteLimit_));
+    } catch (const std::system_error& error) {
+        // Larger than any record we write: perhaps one of a later version that writes larger
+        // ones, so it is kept as it is.
+        if (error.code() == std::errc::file_too_large) return unreadable(candidate);
+        return broken();
+    } catch (const std::bad_alloc&) {
+        return unreadable(candidate); // a record too large for this machine's memory is still a record
     } catch (...) {
         return broken();
     }
@@ -192,16 +200,21 @@ SelectionStore::Outcome SelectionStore::inspect(const SelectionLoadCandidate& ca
         document.is_object()
             ? SelectionJSONValue::exactInteger(SelectionJSONValue::member(document, "version"))
             : std::nullopt;
-    if (!version || (*version != 1 && *version != 2)) {
-        if (!candidate.isLegacy) protectedUnknownVersionURL_ = candidate.url;
-        return Outcome::unknownVersion;
-    }
+    if (!version || (*version != 1 && *version != 2)) return unreadable(candidate);
     try {
         record = SelectionRecordDecoder::decode(document);
+    } catch (const std::bad_alloc&) {
+        return unreadable(candidate);
     } catch (...) {
         return broken();
     }
     return Outcome::record;
+}
+
+// A record this program cannot read is left where it is and never written over.
+SelectionStore::Outcome SelectionStore::unreadable(const SelectionLoadCandidate& candidate) {
+    if (!candidate.isLegacy) protectedUnknownVersionURL_ = candidate.url;
+    return Outcome::unknownVersion;
 }
 
 void SelectionStore::setAside(const fs::path& file) {
@@ -258,6 +271,9 @@ bool SelectionStore::save(const std::optional<std::string>& cursor, const std::s
         .sources = sources,
         .retouchesB = retouchesB,
     }));
+    // What could not be read back is not written: the record on disk stays as it was.
+    if (text.size() > recordByteLimit_)
+        throw std::system_error(std::make_error_code(std::errc::file_too_large), "record too large");
 
     if (protectedUnknownVersionURL_ == primaryURL_) throw SelectionStoreError();
     if (!keptLocations_.contains(primaryURL_)) {

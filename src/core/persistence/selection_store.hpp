@@ -46,18 +46,26 @@ struct SelectionLoadCandidate {
 // Reads and writes the record file of one opened photo folder: "sorvin.json" in the folder when
 // it can be written, otherwise a file named after the folder's hash in the application's data
 // folder. Reads the predecessor's files but never writes them, sets damaged files aside, and
-// never overwrites a record of a version it cannot read. Synchronous; used on the main thread.
+// never overwrites a record it cannot read (of a later version, or larger than it reads).
+// Synchronous; used on the main thread.
 class SelectionStore {
 public:
     using Clock = std::function<std::chrono::system_clock::time_point()>;
 
+    // The largest record written and read, the same for both so that every record written reads
+    // back. A photo with every parameter edited, in four masks too, for its JPEG and its RAW file
+    // takes some 28 KB, so this holds some 19,000 of them; reading a record takes about five times
+    // its size in memory (selection_record_bench).
+    static constexpr std::size_t maxRecordBytes = std::size_t{512} << 20;
+
     // Without a support folder, the data folder's "Sorvin" is used, and unless given, its
-    // "Tolvanite" as the predecessor's.
+    // "Tolvanite" as the predecessor's. A smaller byte limit is for tests.
     explicit SelectionStore(
         const std::filesystem::path& sourceFolder,
         std::optional<std::filesystem::path> applicationSupportDirectory = std::nullopt,
         std::optional<std::filesystem::path> legacyApplicationSupportDirectory = std::nullopt,
-        FileManager& fileManager = FileManager::standard(), Clock now = std::chrono::system_clock::now);
+        FileManager& fileManager = FileManager::standard(), Clock now = std::chrono::system_clock::now,
+        std::size_t recordByteLimit = maxRecordBytes);
 
     // Never fails: every problem becomes a warning in the result.
     SelectionLoadResult load();
@@ -65,7 +73,8 @@ public:
     // Writes the record; returns false when the folder's file was written and true when the
     // fallback was. Throws SelectionStoreError when the folder's file holds a record of an
     // unreadable version, and std::system_error or std::filesystem::filesystem_error when no
-    // file could be written. Nothing is touched when the record cannot be encoded.
+    // file could be written. Nothing is touched when the record cannot be encoded, nor when its
+    // text is larger than the byte limit (std::system_error, file_too_large).
     bool save(const std::optional<std::string>& cursor, const std::set<std::string>& hearts,
               const SelectionRecord::PathMap<double>& rotations,
               const SelectionRecord::PathMap<ManualCrop>& crops,
@@ -94,6 +103,7 @@ public:
 private:
     enum class Outcome { record, unknownVersion, broken };
     Outcome inspect(const SelectionLoadCandidate& candidate, SelectionRecord& record);
+    Outcome unreadable(const SelectionLoadCandidate& candidate);
     void setAside(const std::filesystem::path& file);
     std::filesystem::path uniqueBrokenURL(const std::filesystem::path& url) const;
 
@@ -104,6 +114,7 @@ private:
     std::optional<std::filesystem::path> legacyFallbackURL_;
     FileManager& fileManager_;
     Clock now_;
+    std::size_t recordByteLimit_;
     std::optional<std::filesystem::path> protectedUnknownVersionURL_;
     // Locations never written: a damaged file that could not be set aside, so it is not lost, and
     // anything there that is not a file (a FIFO, a device, a folder, a link to one).
