@@ -14,6 +14,48 @@ void require(bool condition, const char* message) {
     std::abort();
 }
 
+namespace {
+
+bool inputReached = false;
+
+struct FuzzerCounts {
+    const char* name = nullptr;
+    unsigned long long inputs = 0;
+    unsigned long long reached = 0;
+};
+
+FuzzerCounts fuzzerCounts;
+
+void reportFuzzerCounts() {
+    std::fprintf(stderr, "%s: %llu of %llu inputs reached the code under test\n", fuzzerCounts.name,
+                 fuzzerCounts.reached, fuzzerCounts.inputs);
+}
+
+} // namespace
+
+void reached() { inputReached = true; }
+
+bool run(Entry entry, std::span<const std::uint8_t> data) {
+    inputReached = false;
+    entry(data);
+    return inputReached;
+}
+
+void runFuzzerInput(const char* name, Entry entry, std::span<const std::uint8_t> data) {
+    static const bool seedsOnly = std::getenv("SORVIN_FUZZ_SEEDS") != nullptr;
+    if (!fuzzerCounts.name) {
+        fuzzerCounts.name = name;
+        std::atexit(reportFuzzerCounts);
+    }
+    ++fuzzerCounts.inputs;
+    if (run(entry, data)) {
+        ++fuzzerCounts.reached;
+    } else if (seedsOnly) {
+        std::fprintf(stderr, "%s: a seed does not reach the code under test\n", name);
+        std::_Exit(1);
+    }
+}
+
 MemoryFile::MemoryFile(std::span<const std::uint8_t> data) {
     fd_ = memfd_create("fuzz-input", MFD_CLOEXEC);
     require(fd_ >= 0, "memfd_create failed");

@@ -10,6 +10,7 @@ SORVIN_FUZZ_TARGET(image_decoder) {
     constexpr int longEdge = 160;
     const SharedImage image = ImageDecoder::decode(data, longEdge);
     if (!image) return;
+    fuzz::reached();
     fuzz::require(image->width() > 0 && image->height() > 0, "an empty picture");
     fuzz::require(image->width() <= longEdge && image->height() <= longEdge, "a picture beyond the size asked for");
 }

@@ -9,6 +9,7 @@ SORVIN_FUZZ_TARGET(preferences) {
     const fuzz::MemoryFile file(data);
     const DefaultsStore store(file.path(), DefaultsStore::Access::ReadOnly);
     const auto values = store.dictionaryRepresentation();
+    if (!values.empty()) fuzz::reached();
     for (const char* key : {"a", "sorvin.presets", ""}) {
         store.boolValue(key);
         store.doubleValue(key);

@@ -12,6 +12,7 @@ SORVIN_FUZZ_TARGET(preset) {
     defaults.set(PreferenceKey::presets, std::string(fuzz::text(data)));
     const auto loaded = ParameterPresetStore(defaults).load();
     fuzz::require(loaded.presets.size() <= ParameterPresetStore::maxPresets, "too many presets");
+    if (!loaded.presets.empty()) fuzz::reached();
 
     std::vector<ParameterPreset> kept;
     for (const auto& preset : loaded.presets)

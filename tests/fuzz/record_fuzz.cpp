@@ -13,18 +13,23 @@ namespace {
 using namespace sorvin;
 namespace fs = std::filesystem;
 
-// Files in memory, so the fuzzer never touches the disk.
+// Files in memory, so the fuzzer never touches the disk. Every one is a regular file.
 class MemoryFileManager final : public FileManager {
 public:
     std::map<fs::path, std::string> files;
+    mutable bool read = false;
 
     bool fileExists(const fs::path& path) const override { return files.contains(path); }
+    bool isRegularFile(const fs::path& path) const override { return files.contains(path); }
     bool entryExists(const fs::path& path) const override { return files.contains(path); }
     std::optional<fs::file_time_type> modificationTime(const fs::path&) const override { return {}; }
     std::string contents(const fs::path& path, std::size_t maxBytes) const override {
         const auto file = files.find(path);
-        if (file == files.end() || file->second.size() > maxBytes)
+        if (file == files.end())
             throw std::system_error(std::make_error_code(std::errc::no_such_file_or_directory));
+        if (file->second.size() > maxBytes)
+            throw std::system_error(std::make_error_code(std::errc::file_too_large));
+        read = true;
         return file->second;
     }
     void writeAtomically(const fs::path& path, std::string_view bytes) override { files[path] = bytes; }
@@ -54,7 +59,8 @@ SORVIN_FUZZ_TARGET(record) {
     MemoryFileManager files;
     files.files["/photos/sorvin.json"] = std::string(fuzz::text(data));
     const SelectionLoadResult first = loaded(files);
-    if (first.warning) return;
+    if (!files.read || first.warning) return;
+    fuzz::reached();
 
     const std::string text = saved(first);
     MemoryFileManager again;

@@ -1,7 +1,13 @@
 // Replays fuzz inputs without libFuzzer: every regular file below the paths given is fed to the
 // named target once. A crash or a sanitizer report ends the run with the file's name printed.
 //
-//     sorvin_fuzz_replay <target> <file or folder>...
+//     sorvin_fuzz_replay <target> <corpus folder> [file or folder]...
+//
+// The files directly in the corpus folder are the target's committed seeds, each made to reach the
+// code the target is for: the run fails when one does not, or when there is none. The files of its
+// subfolders ("findings": inputs that once failed, kept so they stay fixed; "refused": inputs the
+// code is meant to turn away) and of the further paths (sample photos) are replayed without that
+// demand.
 
 #include "fuzz_target.hpp"
 
@@ -34,6 +40,12 @@ std::vector<fs::path> filesBelow(const fs::path& path) {
     return files;
 }
 
+// A file directly in the corpus folder, not in one of its subfolders.
+bool isSeed(const fs::path& file, const fs::path& corpus) {
+    const fs::path relative = file.lexically_relative(corpus);
+    return std::distance(relative.begin(), relative.end()) == 1;
+}
+
 } // namespace
 
 bool registerTarget(const char* name, Entry entry) {
@@ -53,7 +65,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "\n");
         return 2;
     }
-    std::size_t replayed = 0;
+    const fs::path corpus = argv[2];
+    std::size_t replayed = 0, seeds = 0, seedsMissed = 0;
     for (int i = 2; i < argc; ++i) {
         if (!fs::exists(argv[i])) {
             std::fprintf(stderr, "no such file or folder: %s\n", argv[i]);
@@ -63,10 +76,18 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "%s\n", file.c_str());
             std::ifstream stream(file, std::ios::binary);
             const std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(stream), {}};
-            target->second(bytes);
+            const bool reached = run(target->second, bytes);
             ++replayed;
+            if (i != 2 || !isSeed(file, corpus)) continue;
+            ++seeds;
+            if (!reached) {
+                ++seedsMissed;
+                std::fprintf(stderr, "%s: this seed does not reach the code under test\n", argv[1]);
+            }
         }
     }
-    std::printf("%s: %zu inputs replayed\n", argv[1], replayed);
-    return 0;
+    std::printf("%s: %zu inputs replayed, %zu of %zu seeds reached the code under test\n", argv[1], replayed,
+                seeds - seedsMissed, seeds);
+    if (seeds == 0) std::fprintf(stderr, "%s: no seed in %s\n", argv[1], corpus.c_str());
+    return seeds == 0 || seedsMissed > 0 ? 1 : 0;
 }

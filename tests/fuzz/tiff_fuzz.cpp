@@ -13,6 +13,7 @@ SORVIN_FUZZ_TARGET(tiff) {
     const auto file = RegularFile::open(memory.path(), data.size());
     fuzz::require(file.has_value(), "the memory file does not open");
     if (!TiffStructure::isTiff(*file)) return;
+    fuzz::reached();
     TiffStructure::dataLiesWithinFile(*file);
     TiffStructure::exifBasics(*file);
 }
