@@ -219,7 +219,8 @@ TEST_F(ImageLoaderNeighboursTest, AStepOntoAPreparedNeighbourOnlyPublishesItsDev
 // the other decode of the same photo, and still only publishes what was made.
 TEST(DisplayReadyCacheTest, AnImageMadeFromAnotherDecodeOfThePhotoServesTheSameRequest) {
     const PhotoParameters edited = test::with(P::exposure, 20);
-    const DisplayRequest fromFullSize{{"a.jpg", PhotoSource::jpeg}, edited, 90, {}, {6000, 4000}, 2816};
+    const ImageCacheKey photo{"a.jpg", PhotoSource::jpeg};
+    const DisplayRequest fromFullSize{photo, edited, 90, {}, {6000, 4000}, 2816};
     DisplayReadyCache cache(3);
     const auto stored = [&] {
         cache.clear();

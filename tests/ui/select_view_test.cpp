@@ -269,7 +269,8 @@ TEST_F(SelectViewTest, ListRowsWhoseLookChangedAreRedrawnAndNothingElse) {
         redraw();
         std::string extra;
         for (const QRect& rect : region.painted - changed)
-            extra += " " + std::to_string(rect.y()) + "+" + std::to_string(rect.height());
+            extra.append(" ").append(std::to_string(rect.y())).append("+").append(
+                std::to_string(rect.height()));
         region.painted = {};
         return all ? extra : "rows not repainted";
     };
