@@ -4,8 +4,8 @@
 
 namespace sorvin {
 
-// An opaque 8-bit sRGB colour, as the look of the views is specified; the UI turns it into its
-// toolkit's colour.
+// An opaque 8-bit sRGB colour: the screens' colours are chosen in sRGB, and the UI turns each into
+// its toolkit's colour.
 struct SrgbColor {
     std::uint8_t red = 0;
     std::uint8_t green = 0;

@@ -19,7 +19,7 @@ struct SorvinColor {
 };
 
 // The dark look: Fusion with a dark palette, and the Japanese font set explicitly at pixel sizes
-// (a size in points of the design is a logical pixel here).
+// (a size given in points is drawn as that many logical pixels).
 struct SorvinLook {
     static constexpr const char* fontFamily = "Noto Sans CJK JP";
     // The same design with every character, digits included, of one width: for values that change
