@@ -245,14 +245,16 @@ TEST_F(AppStateRules, OnlyTheNewestOfTwoScansIsShown) {
     EXPECT_EQ(state().recentFolders().size(), 1u);
 }
 
+// A good photo under a name that is not UTF-8 cannot be kept in the record: it counts as unreadable.
 TEST_F(AppStateRules, UnreadableFilesOutrankADamagedRecordInTheOneMessage) {
     addPhoto("corrupt/corrupt_header.jpg", "broken.jpg");
+    addPhoto("jpeg/nikon_d40_orient6.jpg", "name\xFF.jpg");
     {
         std::ofstream damaged(photos() / "sorvin.json");
         damaged << "{ not json";
     }
     openPhotos();
-    EXPECT_EQ(state().toastText(), "1件のファイルを読み込めませんでした");
+    EXPECT_EQ(state().toastText(), "2件のファイルを読み込めませんでした");
     queue.advance(2.99);
     EXPECT_TRUE(state().toastIsVisible());
     queue.advance(0.02);
