@@ -1,23 +1,25 @@
 // Replays fuzz inputs without libFuzzer: every regular file below the paths given is fed to the
 // named target once. A crash or a sanitizer report ends the run with the file's name printed.
 //
-//     sorvin_fuzz_replay <target> <corpus folder> [file or folder]...
+//     sorvin_fuzz_replay <target> <corpus folder> [file or folder]... [--samples <folder>]
 //
 // The files directly in the corpus folder are the target's committed seeds, each made to reach the
 // code the target is for: the run fails when one does not, or when there is none. The files of its
 // subfolders ("findings": inputs that once failed, kept so they stay fixed; "refused": inputs the
 // code is meant to turn away) and of the further paths (sample photos) are replayed without that
-// demand.
+// demand. "--samples" names the sample photos' folder, which $SORVIN_SAMPLES overrides when set.
 
 #include "fuzz_target.hpp"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <map>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace fs = std::filesystem;
@@ -66,19 +68,33 @@ int main(int argc, char** argv) {
         return 2;
     }
     const fs::path corpus = argv[2];
-    std::size_t replayed = 0, seeds = 0, seedsMissed = 0;
+    std::vector<fs::path> paths;
     for (int i = 2; i < argc; ++i) {
-        if (!fs::exists(argv[i])) {
-            std::fprintf(stderr, "no such file or folder: %s\n", argv[i]);
+        if (std::string_view(argv[i]) != "--samples" || i + 1 == argc) {
+            paths.emplace_back(argv[i]);
+            continue;
+        }
+        const char* overridden = std::getenv("SORVIN_SAMPLES");
+        paths.emplace_back(overridden && *overridden ? overridden : argv[++i]);
+        if (!fs::is_directory(paths.back())) {
+            std::fprintf(stderr, "sample photos not found: %s is not a folder (set SORVIN_SAMPLES)\n",
+                         paths.back().c_str());
             return 2;
         }
-        for (const auto& file : filesBelow(argv[i])) {
+    }
+    std::size_t replayed = 0, seeds = 0, seedsMissed = 0;
+    for (std::size_t i = 0; i < paths.size(); ++i) {
+        if (!fs::exists(paths[i])) {
+            std::fprintf(stderr, "no such file or folder: %s\n", paths[i].c_str());
+            return 2;
+        }
+        for (const auto& file : filesBelow(paths[i])) {
             std::fprintf(stderr, "%s\n", file.c_str());
             std::ifstream stream(file, std::ios::binary);
             const std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(stream), {}};
             const bool reached = run(target->second, bytes);
             ++replayed;
-            if (i != 2 || !isSeed(file, corpus)) continue;
+            if (i != 0 || !isSeed(file, corpus)) continue;
             ++seeds;
             if (!reached) {
                 ++seedsMissed;

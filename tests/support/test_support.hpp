@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <random>
@@ -9,10 +10,20 @@
 
 namespace sorvin::test {
 
-// The sample photo corpus: $SORVIN_SAMPLES when set, else the folder beside the source tree.
+// The sample photo corpus: $SORVIN_SAMPLES when set, else the project's own samples/ folder. A
+// missing folder ends the run with one message rather than failing tests one by one.
 inline std::filesystem::path samplesDir() {
-    if (const char* overridden = std::getenv("SORVIN_SAMPLES"); overridden && *overridden) return overridden;
-    return SORVIN_SAMPLES_DIR;
+    static const std::filesystem::path folder = [] {
+        const char* overridden = std::getenv("SORVIN_SAMPLES");
+        const std::filesystem::path chosen = overridden && *overridden ? overridden : SORVIN_SAMPLES_DIR;
+        if (!std::filesystem::is_directory(chosen)) {
+            std::fprintf(stderr, "sample photos not found: %s is not a folder (set SORVIN_SAMPLES)\n",
+                         chosen.c_str());
+            std::exit(2);
+        }
+        return chosen;
+    }();
+    return folder;
 }
 
 inline std::filesystem::path sample(const std::string& relative) { return samplesDir() / relative; }
