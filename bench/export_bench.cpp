@@ -1,6 +1,7 @@
 // The export's own work on a 24-megapixel photo (6000 x 4000): the long-edge reduction to 2048 with
 // the Lanczos filter, and the JPEG (quality 95) and HEIF (quality 90) encoding of the reduced and of
 // the full-size image, beside a memcpy of the same bitmap as the baseline.
+#include "sample_photos.hpp"
 #include "export/export_long_edge.hpp"
 #include "platform/exif_writer.hpp"
 #include "platform/heif_encoder.hpp"
@@ -28,7 +29,7 @@ const SharedImage& reduced() {
 
 const std::string& exif() {
     static const std::string block = ExifWriter::forRenderedImage(
-        SORVIN_SAMPLES_DIR "/jpeg/nikon_d70s_gps_lens.jpg", 2048, 1365, "Sorvin").exif;
+        bench::samplesDir() / "jpeg/nikon_d70s_gps_lens.jpg", 2048, 1365, "Sorvin").exif;
     return block;
 }
 

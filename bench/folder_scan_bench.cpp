@@ -3,6 +3,7 @@
 // reads every file, a warm scan served by the scan cache, and as the baseline the exiv2
 // command-line tool reading the same files' capture dates. The corrupt samples stay out: a scan
 // reads unreadable files again every time, by design.
+#include "sample_photos.hpp"
 #include "dated_photo_folder.hpp"
 #include "library/folder_scanner.hpp"
 
@@ -25,10 +26,7 @@ namespace fs = std::filesystem;
 
 constexpr std::size_t minimumFiles = 5000;
 
-fs::path samplesDir() {
-    if (const char* overridden = std::getenv("SORVIN_SAMPLES"); overridden && *overridden) return overridden;
-    return SORVIN_SAMPLES_DIR;
-}
+using sorvin::bench::samplesDir;
 
 struct Corpus {
     bench::DatedPhotoFolder folder{samplesDir(), minimumFiles};

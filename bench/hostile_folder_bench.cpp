@@ -6,6 +6,7 @@
 // reports the time per file and the peak resident memory the scan added. Goal: the hostile folder
 // no more than twice the sample folder's time per file, and its peak within 64 MB of the sample
 // folder's.
+#include "sample_photos.hpp"
 #include "../tests/support/hostile_files.hpp"
 #include "library/folder_scanner.hpp"
 #include "process_memory.hpp"
@@ -28,10 +29,7 @@ namespace hostile = sorvin::test::hostile;
 
 constexpr std::size_t copiesPerClass = 24;
 
-fs::path samplesDir() {
-    if (const char* overridden = std::getenv("SORVIN_SAMPLES"); overridden && *overridden) return overridden;
-    return SORVIN_SAMPLES_DIR;
-}
+using sorvin::bench::samplesDir;
 
 std::string contentOf(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);

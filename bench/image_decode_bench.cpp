@@ -1,6 +1,7 @@
 // Decoding for the screen: the large progressive JPEG (4217 x 2817) and an iPhone HEIF (4032 x 3024)
 // at full size and at the display sizes the loader asks for, with the baseline of copying the
 // full-size bitmap once. Also the histogram run and the clipboard encodings of a display image.
+#include "sample_photos.hpp"
 #include "loading/histogram_image_processor.hpp"
 #include "loading/image_clipboard_payload.hpp"
 #include "loading/image_decoder.hpp"
@@ -15,10 +16,7 @@
 
 namespace {
 
-std::filesystem::path samples() {
-    if (const char* overridden = std::getenv("SORVIN_SAMPLES"); overridden && *overridden) return overridden;
-    return SORVIN_SAMPLES_DIR;
-}
+std::filesystem::path samples() { return sorvin::bench::samplesDir(); }
 
 const std::vector<std::uint8_t>& fileBytes(const char* relative) {
     static std::vector<std::pair<std::string, std::vector<std::uint8_t>>> loaded;

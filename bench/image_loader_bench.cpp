@@ -5,6 +5,7 @@
 // neighbour whose decode the prefetch already holds; then a step onto a RAW photo (the largest RAW
 // sample, 4128 x 2176) whose display-ready development was made ahead, against the same step
 // developing it. Baseline: one copy of a display-size bitmap.
+#include "sample_photos.hpp"
 #include "loading/image_loader.hpp"
 #include "served_main_queue.hpp"
 #include "synthetic_photo.hpp"
@@ -146,7 +147,7 @@ BENCHMARK(BM_NavigationStepWithoutReadyImage)->Unit(benchmark::kMillisecond)->Us
 // asked for until its developed image is published, then the new neighbours are listed. With
 // `prepared` the neighbours' developments are made between steps, in the unmeasured pause.
 void BM_NavigationStepOntoRaw(benchmark::State& state, bool prepared) {
-    const auto file = std::filesystem::path(SORVIN_SAMPLES_DIR) / "raw" / "blackmagic_pocket4k.dng";
+    const auto file = sorvin::bench::samplesDir() / "raw" / "blackmagic_pocket4k.dng";
     if (!std::filesystem::is_regular_file(file)) {
         state.SkipWithError("the DNG sample is missing");
         return;

@@ -5,6 +5,7 @@
 // sorting by date and by name both ways, the heart filter on and off, a jump from the first photo
 // to the last, and the record save after a heart. Goal: each main-thread step under 100 ms at
 // 50,000 photos. The heap the library holds is reported for both sizes, to show it grows linearly.
+#include "sample_photos.hpp"
 #include "dated_photo_folder.hpp"
 #include "library/folder_scanner.hpp"
 #include "library/photo_library.hpp"
@@ -21,10 +22,7 @@ namespace {
 using namespace sorvin;
 namespace fs = std::filesystem;
 
-fs::path samplesDir() {
-    if (const char* overridden = std::getenv("SORVIN_SAMPLES"); overridden && *overridden) return overridden;
-    return SORVIN_SAMPLES_DIR;
-}
+using sorvin::bench::samplesDir;
 
 bench::DatedPhotoFolder& folderOf(std::int64_t photos) {
     static std::map<std::int64_t, std::unique_ptr<bench::DatedPhotoFolder>> folders;

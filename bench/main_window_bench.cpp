@@ -26,6 +26,7 @@
 // - HistogramGraph: the EXIF panel's histogram drawn once after a photo's histogram arrives, at the
 //   panel's default width, for two sample photos in turn; HistogramAsPaths, the baseline, fills the
 //   same bars as antialiased paths with Qt's painter.
+#include "sample_photos.hpp"
 #include "../tests/support/histogram_as_paths.hpp"
 #include "app/app_state.hpp"
 #include "app/panel_resize_limits.hpp"
@@ -544,7 +545,7 @@ std::vector<std::filesystem::path> photosOfEveryKind(const std::filesystem::path
     namespace fs = std::filesystem;
     std::vector<fs::path> samples;
     for (const char* kind : {"jpeg", "heif", "raw"})
-        for (const auto& entry : fs::recursive_directory_iterator(fs::path(SORVIN_SAMPLES_DIR) / kind)) {
+        for (const auto& entry : fs::recursive_directory_iterator(bench::samplesDir() / kind)) {
             std::string extension = entry.path().extension().string();
             std::transform(extension.begin(), extension.end(), extension.begin(),
                            [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
@@ -641,7 +642,7 @@ struct Histograms {
         application();
         const char* names[] = {"canon_6d_adobergb_gps_lens.jpg", "iceland_srgb_untagged_nikon_d800e.jpg"};
         for (std::size_t i = 0; i < data.size(); ++i) {
-            const auto file = RegularFile::open(std::filesystem::path(SORVIN_SAMPLES_DIR) / "jpeg" / names[i],
+            const auto file = RegularFile::open(bench::samplesDir() / "jpeg" / names[i],
                                                 std::uint64_t{1} << 30);
             const auto bytes = file ? file->readAll() : std::nullopt;
             if (!bytes) throw std::runtime_error(std::string("cannot read the sample ") + names[i]);

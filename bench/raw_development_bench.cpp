@@ -1,6 +1,7 @@
 // Developing the Nikon D1 NEF sample, against LibRaw's own dcraw_emu on the same file in the same
 // run: half size for previews, AHD demosaicing, one median pass of colour noise reduction (our
 // default of 50), sRGB output, camera white balance. Ours also sharpens and turns the picture.
+#include "sample_photos.hpp"
 #include "engine/raw_developer.hpp"
 
 #include <benchmark/benchmark.h>
@@ -18,7 +19,7 @@ extern char** environ;
 namespace {
 
 std::filesystem::path nefSample() {
-    return std::filesystem::path(SORVIN_SAMPLES_DIR) / "raw" / "nikon_d1.nef";
+    return sorvin::bench::samplesDir() / "raw" / "nikon_d1.nef";
 }
 
 void developOurs(benchmark::State& state, std::optional<int> longEdge) {
