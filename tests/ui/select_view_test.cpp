@@ -7,6 +7,7 @@
 #include "ui/browsing/panel_resize_handle.hpp"
 #include "ui/browsing/select_view.hpp"
 #include "ui/browsing/top_bar_view.hpp"
+#include "ui/browsing/view_colors.hpp"
 #include "ui/canvas/mask_tab_bar_view.hpp"
 #include "ui/panel/parameter_panel_view.hpp"
 #include "ui/panel/parameter_slot_column_view.hpp"
@@ -53,7 +54,7 @@ protected:
             all.push_back(*model->row(i));
         return all;
     }
-    // The row of a.jpg with a.nef, the photo with a RAW file.
+    // The row of the photo with a RAW file (a.jpg with a.nef among the standard photos).
     int pairRow() {
         const auto all = rows();
         const auto pair = std::find_if(all.begin(), all.end(), [](const auto& r) { return r.photo.hasRawCompanion(); });
@@ -62,9 +63,8 @@ protected:
     }
     // Where a part of the row at this index is drawn, with the pointer over the row.
     FileListRowGeometry rowGeometry(int index) {
-        const FileListRowModel row = *view().fileList()->model()->row(index);
-        const QRect rect = view().fileList()->list()->visualRect(view().fileList()->model()->index(index));
-        return FileListRowGeometry::make(row, rect, true);
+        FileListModel* model = view().fileList()->model();
+        return view().fileList()->list()->rowGeometry(*model->row(index), model->index(index), true);
     }
     // The pointer moves to a point of the list and clicks there.
     void clickList(QPointF at) {
@@ -456,6 +456,140 @@ TEST_F(SelectViewTest, TheListBringsTheCurrentRowIntoViewOnlyWhenItIsOffScreen) 
     EXPECT_TRUE(list->isRowVisible(currentID()));
     EXPECT_GT(list->list()->verticalScrollBar()->value(), middle);
 }
+
+} // namespace
+} // namespace sorvin::test
+
+namespace sorvin::test {
+namespace {
+
+// How the list comes to have a scroll bar, or none.
+struct ListLength {
+    const char* name;
+    int morePhotos;    // besides the pair, b.jpg and c.jpg
+    int openedHeight;  // of the window when the folder opens
+    int clickedHeight; // of the window when the rows are clicked
+    bool scrolls;      // the list shows a scroll bar then
+};
+void PrintTo(const ListLength& length, std::ostream* out) {
+    *out << length.name;
+}
+
+class FileListClickTest : public SelectViewTest, public ::testing::WithParamInterface<ListLength> {
+protected:
+    struct DrawnRow {
+        QRectF selectedBadge;
+        QRectF unselectedBadge;
+        QRectF deleteButton; // empty unless drawn
+        int deleteLightness = 0;
+    };
+    // Where the list draws the parts of a row, read off the screen: the source badges are filled
+    // with the accent colour (in use) and the separator colour; the copy B's ⊗ is the light
+    // drawing right of them.
+    DrawnRow drawnRow(int index) {
+        FileListView* list = view().fileList()->list();
+        redraw();
+        const QRect row =
+            list->visualRect(list->model()->index(index, 0)).intersected(list->viewport()->rect());
+        const QImage image = window()
+                                 .grab(QRect(list->viewport()->mapTo(&window(), row.topLeft()), row.size()))
+                                 .toImage()
+                                 .convertToFormat(QImage::Format_RGB32);
+        const double scale = image.devicePixelRatio();
+        const auto toList = [&](const QRect& pixels) {
+            return QRectF(row.left() + pixels.left() / scale, row.top() + pixels.top() / scale,
+                          pixels.width() / scale, pixels.height() / scale);
+        };
+        // A badge's columns hold its colour above and below the text; a text's edge in that colour
+        // is a pixel or two.
+        const auto badge = [&](ViewColor color) {
+            const QColor fill = toQColor(color);
+            QRect found;
+            for (int x = 0; x < image.width(); ++x) {
+                QRect column;
+                for (int y = 0; y < image.height(); ++y)
+                    if (image.pixelColor(x, y) == fill) column |= QRect(x, y, 1, 1);
+                if (column.height() >= int(4 * scale)) found |= column;
+            }
+            return toList(found);
+        };
+        DrawnRow drawn{badge(ViewPalette::accent), badge(ViewPalette::separator), {}};
+        const int from =
+            int((std::max(drawn.selectedBadge.right(), drawn.unselectedBadge.right()) - row.left()) * scale);
+        QRect mark;
+        for (int x = from + 1; x < image.width(); ++x)
+            for (int y = 0; y < image.height(); ++y)
+                if (const int green = image.pixelColor(x, y).green(); green > 100) {
+                    mark |= QRect(x, y, 1, 1);
+                    drawn.deleteLightness = std::max(drawn.deleteLightness, green);
+                }
+        drawn.deleteButton = toList(mark);
+        return drawn;
+    }
+};
+
+// The ⊗ of a copy B and the source badges of a pair answer the pointer where they are drawn, with
+// and without the scroll bar that narrows the drawn rows, and after a resize brings it.
+TEST_P(FileListClickTest, TheDeleteButtonAndTheSourceBadgesAnswerWhereTheyAreDrawn) {
+    const ListLength length = GetParam();
+    // A name long enough to be cut short, so that the badges move with the row's width.
+    const std::string pair = "a_long_name_of_a_holiday_photo_0001.jpg";
+    addPhoto("jpeg/nikon_d70s_gps_lens.jpg", pair);
+    addPhoto("raw/nikon_d1.nef", "a_long_name_of_a_holiday_photo_0001.nef");
+    addPhoto("jpeg/canon_6d_adobergb_gps_lens.jpg", "b.jpg");
+    addPhoto("jpeg/iceland_srgb_untagged_nikon_d800e.jpg", "c.jpg");
+    for (int i = 0; i < length.morePhotos; ++i)
+        addPhoto("jpeg/canon_6d_adobergb_gps_lens.jpg", "p" + std::to_string(100 + i) + ".jpg");
+    window().resize(1400, length.openedHeight);
+    window().show();
+    openPhotos();
+    state().jump(pair, RetouchSlot::a);
+    state().createRetouchDuplicate();
+    redraw();
+    window().resize(1400, length.clickedHeight);
+    redraw();
+    FileListView* list = view().fileList()->list();
+    ASSERT_EQ(list->verticalScrollBar()->isVisible(), length.scrolls);
+    const int own = pairRow();
+    ASSERT_EQ(rows().at(std::size_t(own) + 1).slot, RetouchSlot::b);
+    const auto source = [&] {
+        return state().library()->source(*state().library()->photo(pair), RetouchSlot::a);
+    };
+    const auto click = [&](QPointF at) {
+        QTest::mouseMove(list->viewport(), at.toPoint());
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, at.toPoint());
+        queue.runPending();
+    };
+
+    // The RAW badge, then the JPEG badge; the pointing hand shows over them.
+    const DrawnRow drawn = drawnRow(own);
+    const QRectF jpeg = drawn.selectedBadge;
+    const QRectF raw = drawn.unselectedBadge;
+    ASSERT_LT(jpeg.right(), raw.left());
+    QTest::mouseMove(list->viewport(), raw.center().toPoint());
+    EXPECT_EQ(list->viewport()->cursor().shape(), Qt::PointingHandCursor);
+    click(raw.center());
+    EXPECT_EQ(source(), PhotoSource::raw);
+    EXPECT_EQ(drawnRow(own).selectedBadge, raw);
+    click(jpeg.center());
+    EXPECT_EQ(source(), PhotoSource::jpeg);
+
+    // The ⊗ shows over the copy B under the pointer and lights up under it; a click deletes the copy.
+    QTest::mouseMove(list->viewport(), list->visualRect(list->model()->index(own + 1, 0)).center());
+    const DrawnRow copy = drawnRow(own + 1);
+    const QRectF cross = copy.deleteButton;
+    ASSERT_FALSE(cross.isEmpty());
+    QTest::mouseMove(list->viewport(), cross.center().toPoint());
+    EXPECT_GT(drawnRow(own + 1).deleteLightness, copy.deleteLightness);
+    click(cross.center());
+    EXPECT_EQ(state().library()->retouchStateB(pair), nullptr);
+}
+
+INSTANTIATE_TEST_SUITE_P(ListLengths, FileListClickTest,
+                         ::testing::Values(ListLength{"short", 0, 900, 900, false},
+                                           ListLength{"long", 40, 900, 900, true},
+                                           ListLength{"shrunk", 26, 1200, 900, true}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace
 } // namespace sorvin::test

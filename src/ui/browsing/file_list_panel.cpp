@@ -56,16 +56,14 @@ public:
         return {static_cast<int>(FileListPanelModel::kWidth), static_cast<int>(FileListRowModel::kRowHeight)};
     }
 
-    void paint(QPainter* painter, const QStyleOptionViewItem& option,
-               const QModelIndex& index) const override {
+    void paint(QPainter* painter, const QStyleOptionViewItem&, const QModelIndex& index) const override {
         const auto row = index.data(FileListModel::RowModelRole).value<std::shared_ptr<FileListRowModel>>();
         if (!row) return;
         const bool hovered = view_->hoveredRow() == index.row();
-        const QRectF rect = option.rect;
-        const auto geometry = FileListRowGeometry::make(*row, rect, hovered);
+        const auto geometry = view_->rowGeometry(*row, index, hovered);
         painter->save();
         painter->setRenderHint(QPainter::Antialiasing);
-        painter->fillRect(rect, toQColor(row->background(hovered)));
+        painter->fillRect(geometry.row, toQColor(row->background(hovered)));
 
         painter->setFont(SorvinLook::font(11));
         painter->setPen(toQColor(row->heartColor()));
@@ -159,6 +157,7 @@ QVariant FileListModel::data(const QModelIndex& index, int role) const {
 
 FileListRowGeometry FileListRowGeometry::make(const FileListRowModel& row, const QRectF& rect, bool hovered) {
     FileListRowGeometry g;
+    g.row = rect;
     double left = rect.left() + row.leadingInset();
     double right = rect.right() - FileListRowModel::kHorizontalPadding;
     const double midY = rect.center().y();
@@ -232,19 +231,27 @@ void FileListView::dataChanged(const QModelIndex& topLeft, const QModelIndex& bo
     QAbstractItemView::dataChanged(topLeft, bottomRight, roles);
 }
 
+FileListRowGeometry FileListView::rowGeometry(const FileListRowModel& row, const QModelIndex& index,
+                                              bool hovered) const {
+    const QRect visual = visualRect(index);
+    return FileListRowGeometry::make(row, QRectF(0, visual.top(), viewport()->width(), visual.height()),
+                                     hovered);
+}
+
 void FileListView::mousePressEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton) return;
     const QModelIndex index = indexAt(event->position().toPoint());
     auto* list = static_cast<FileListModel*>(model());
     const auto row = list ? list->row(index.row()) : std::nullopt;
     if (!row) return;
-    const auto geometry = FileListRowGeometry::make(*row, visualRect(index), true);
+    // The pointer is over the row it presses.
+    const auto geometry = rowGeometry(*row, index, true);
     const QPointF p = event->position();
-    if (row->showsDeleteButton(true) && geometry.deleteButton.contains(p)) {
+    if (geometry.deleteButton.contains(p)) {
         if (deleteClicked) deleteClicked(*row);
-    } else if (row->sourcePresentation() && geometry.jpegBadge.contains(p)) {
+    } else if (geometry.jpegBadge.contains(p)) {
         if (badgeClicked) badgeClicked(*row, PhotoSource::jpeg);
-    } else if (row->sourcePresentation() && geometry.rawBadge.contains(p)) {
+    } else if (geometry.rawBadge.contains(p)) {
         if (badgeClicked) badgeClicked(*row, PhotoSource::raw);
     } else if (rowClicked) {
         rowClicked(*row);
@@ -253,18 +260,16 @@ void FileListView::mousePressEvent(QMouseEvent* event) {
 
 void FileListView::mouseMoveEvent(QMouseEvent* event) {
     pointer_ = event->position();
-    const int row = indexAt(event->position().toPoint()).row();
     const QModelIndex index = indexAt(event->position().toPoint());
     // The cursor says which parts are buttons.
     bool overButton = false;
     if (auto* list = static_cast<FileListModel*>(model()))
         if (auto r = list->row(index.row())) {
-            const auto g = FileListRowGeometry::make(*r, visualRect(index), true);
-            overButton = (r->sourcePresentation() &&
-                          (g.jpegBadge.contains(pointer_) || g.rawBadge.contains(pointer_)));
+            const auto g = rowGeometry(*r, index, true);
+            overButton = g.jpegBadge.contains(pointer_) || g.rawBadge.contains(pointer_);
         }
     viewport()->setCursor(overButton ? Qt::PointingHandCursor : Qt::ArrowCursor);
-    hoveredRow_ = row;
+    hoveredRow_ = index.row();
     viewport()->update();
 }
 

@@ -49,8 +49,10 @@ private:
     std::map<int, FileListRowModel> compared_;
 };
 
-// Where the parts of a row lie, the same for drawing and for clicks.
+// Where the parts of a row lie in the row's rectangle, the same for drawing and for clicks; the
+// list's rowGeometry gives the rectangle the row is drawn in.
 struct FileListRowGeometry {
+    QRectF row;
     QRectF heart;
     QRectF name;
     QString nameText;
@@ -73,6 +75,10 @@ public:
 
     int hoveredRow() const { return hoveredRow_; }
     QPointF pointer() const { return pointer_; }
+    // Where the parts of the row at this index lie, for its drawing, the pointer and clicks alike.
+    // A row spans the list's visible width, which a scroll bar narrows.
+    FileListRowGeometry rowGeometry(const FileListRowModel& row, const QModelIndex& index,
+                                    bool hovered) const;
 
 protected:
     // A row keeps its height whatever it shows, so a row whose look changed is redrawn alone; the
