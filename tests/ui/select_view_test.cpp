@@ -23,6 +23,7 @@
 #include <QStyle>
 #include <QStyleOptionSlider>
 #include <QTest>
+#include <QWheelEvent>
 #include <cmath>
 #include <cstdio>
 
@@ -529,7 +530,8 @@ protected:
 };
 
 // The ⊗ of a copy B and the source badges of a pair answer the pointer where they are drawn, with
-// and without the scroll bar that narrows the drawn rows, and after a resize brings it.
+// and without the scroll bar that narrows the drawn rows, after a resize brings it, and on rows the
+// wheel moves under a pointer that stays put.
 TEST_P(FileListClickTest, TheDeleteButtonAndTheSourceBadgesAnswerWhereTheyAreDrawn) {
     const ListLength length = GetParam();
     // A name long enough to be cut short, so that the badges move with the row's width.
@@ -583,6 +585,27 @@ TEST_P(FileListClickTest, TheDeleteButtonAndTheSourceBadgesAnswerWhereTheyAreDra
     EXPECT_GT(drawnRow(own + 1).deleteLightness, copy.deleteLightness);
     click(cross.center());
     EXPECT_EQ(state().library()->retouchStateB(pair), nullptr);
+
+    // A turn of the wheel brings another row under the pointer, and that row is drawn hovered; with
+    // the pointer on the scroll bar, none is.
+    const QPoint at = cross.center().toPoint();
+    const auto rowIsPlainAt = [&] {
+        redraw();
+        const QPoint left(2, at.y());
+        const QImage shot =
+            window().grab(QRect(list->viewport()->mapTo(&window(), left), QSize(1, 1))).toImage();
+        return shot.pixelColor(0, 0) == toQColor(ViewPalette::sidePanel);
+    };
+    const QModelIndex before = list->indexAt(at);
+    QWheelEvent wheel(at, list->viewport()->mapToGlobal(at), QPoint(), QPoint(0, -120), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(list->viewport(), &wheel);
+    EXPECT_FALSE(rowIsPlainAt());
+    if (length.scrolls) {
+        ASSERT_NE(list->indexAt(at), before);
+        QTest::mouseMove(list->verticalScrollBar(), list->verticalScrollBar()->rect().center());
+        EXPECT_TRUE(rowIsPlainAt());
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(ListLengths, FileListClickTest,

@@ -224,6 +224,10 @@ FileListView::FileListView(QWidget* parent) : QListView(parent) {
     setItemDelegate(new FileListRowDelegate(this));
     viewport()->setAutoFillBackground(false);
     setStyleSheet(QStringLiteral("QListView { background: transparent; }"));
+    // Rows scrolled under a pointer that stays put: the one now under it is hovered.
+    connect(verticalScrollBar(), &QScrollBar::valueChanged, this, [this] {
+        if (pointerInside_) hover(pointer_);
+    });
 }
 
 void FileListView::dataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight,
@@ -259,22 +263,31 @@ void FileListView::mousePressEvent(QMouseEvent* event) {
 }
 
 void FileListView::mouseMoveEvent(QMouseEvent* event) {
-    pointer_ = event->position();
-    const QModelIndex index = indexAt(event->position().toPoint());
-    // The cursor says which parts are buttons.
+    pointerInside_ = true;
+    hover(event->position());
+}
+
+bool FileListView::viewportEvent(QEvent* event) {
+    // The viewport, not the whole view: the pointer leaves the rows for the scroll bar too.
+    if (event->type() == QEvent::Leave) {
+        pointerInside_ = false;
+        hoveredRow_ = -1;
+        viewport()->update();
+    }
+    return QListView::viewportEvent(event);
+}
+
+void FileListView::hover(QPointF at) {
+    pointer_ = at;
+    const QModelIndex index = indexAt(at.toPoint());
     bool overButton = false;
     if (auto* list = static_cast<FileListModel*>(model()))
         if (auto r = list->row(index.row())) {
             const auto g = rowGeometry(*r, index, true);
-            overButton = g.jpegBadge.contains(pointer_) || g.rawBadge.contains(pointer_);
+            overButton = g.jpegBadge.contains(at) || g.rawBadge.contains(at);
         }
     viewport()->setCursor(overButton ? Qt::PointingHandCursor : Qt::ArrowCursor);
     hoveredRow_ = index.row();
-    viewport()->update();
-}
-
-void FileListView::leaveEvent(QEvent*) {
-    hoveredRow_ = -1;
     viewport()->update();
 }
 

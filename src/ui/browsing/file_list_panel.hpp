@@ -87,11 +87,15 @@ protected:
                      const QList<int>& roles = QList<int>()) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
-    void leaveEvent(QEvent* event) override;
+    bool viewportEvent(QEvent* event) override;
 
 private:
+    // The row under the pointer is the hovered one; the cursor says which parts are buttons.
+    void hover(QPointF at);
+
     int hoveredRow_ = -1;
     QPointF pointer_;
+    bool pointerInside_ = false;
 };
 
 // The left column of the browsing screen: the sort bar over the list of visible rows. Keeps the
