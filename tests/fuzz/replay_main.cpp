@@ -74,8 +74,9 @@ int main(int argc, char** argv) {
             paths.emplace_back(argv[i]);
             continue;
         }
+        const char* fallback = argv[++i];
         const char* overridden = std::getenv("SORVIN_SAMPLES");
-        paths.emplace_back(overridden && *overridden ? overridden : argv[++i]);
+        paths.emplace_back(overridden && *overridden ? overridden : fallback);
         if (!fs::is_directory(paths.back())) {
             std::fprintf(stderr, "sample photos not found: %s is not a folder (set SORVIN_SAMPLES)\n",
                          paths.back().c_str());
