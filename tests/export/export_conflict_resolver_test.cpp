@@ -1,7 +1,9 @@
 #include "export/export_conflict_resolver.hpp"
+#include "platform/atomic_file.hpp"
 #include "platform/file_path.hpp"
 #include "support/test_support.hpp"
 
+#include <chrono>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <set>
@@ -42,9 +44,11 @@ TEST_F(ExportConflictResolverTest, OverwriteModeReplacesAnExistingFileUnderItsNa
     EXPECT_EQ(target("IMG_0001.jpg", Mode::overwrite), (ExportWriteTarget{folder / "IMG_0001.jpg", true, false}));
 }
 
-TEST_F(ExportConflictResolverTest, TemporaryNamesAreHiddenAndCarryTheProcessAndAUuid) {
+TEST_F(ExportConflictResolverTest, TemporaryNamesAreHiddenAndCarryTheWriterAndAUuid) {
     const std::string name = ExportConflictResolver::temporaryName("IMG_0001.jpg");
-    const std::string prefix = ".IMG_0001.jpg.sorvin-tmp-" + std::to_string(::getpid()) + "-";
+    const std::string writer = AtomicFile::writerTag();
+    ASSERT_EQ(writer.rfind(std::to_string(::getpid()) + "@", 0), 0u) << writer;
+    const std::string prefix = ".IMG_0001.jpg.sorvin-tmp-" + writer + "-";
     ASSERT_EQ(name.rfind(prefix, 0), 0u) << name;
     const std::string uuid = name.substr(prefix.size());
     ASSERT_EQ(uuid.size(), 36u) << name;
@@ -61,24 +65,39 @@ TEST_F(ExportConflictResolverTest, TemporaryNamesAreHiddenAndCarryTheProcessAndA
 }
 
 // A killed export leaves its hidden temporary files behind; they are removed, whatever file they
-// were for, but never one that a running export (or this one) is writing, nor anything else.
+// were for, but never one that a running export (or this one) is writing, nor anything else. A
+// temporary of another computer (a network folder written by two) cannot be told from here to be
+// abandoned: it goes only when a day old. Names without a machine are this machine's.
 TEST_F(ExportConflictResolverTest, OnlyTheTemporariesOfEndedExportsAreRemoved) {
     const std::string ended = std::to_string(test::endedProcessId());
     const std::string running = std::to_string(::getppid());
+    const std::string here = AtomicFile::writerTag().substr(AtomicFile::writerTag().find('@'));
+    const std::string elsewhere = "@0123456789ab";
     const std::vector<std::string> stale = {".IMG_0001.jpg.sorvin-tmp-" + ended + "-A1",
-                                            ".x.sorvin-tmp-.heic.sorvin-tmp-" + ended + "-C3"};
+                                            ".IMG_0001.jpg.sorvin-tmp-" + ended + here + "-A2",
+                                            ".x.sorvin-tmp-.heic.sorvin-tmp-" + ended + "-C3",
+                                            ".day-old.jpg.sorvin-tmp-" + running + elsewhere + "-F1"};
     const std::vector<std::string> kept = {".IMG_0001.jpg.sorvin-tmp-" + running + "-B2",
+                                           ".IMG_0001.jpg.sorvin-tmp-" + running + here + "-B3",
+                                           ".IMG_0001.jpg.sorvin-tmp-" + ended + elsewhere + "-B4",
+                                           ".hours-old.jpg.sorvin-tmp-" + ended + elsewhere + "-B5",
                                            ExportConflictResolver::temporaryName("IMG_0001.jpg"),
                                            "IMG_0001.jpg.sorvin-tmp-" + ended + "-D4",
                                            ".IMG_0001.jpg.sorvin-tmp-notes",
+                                           ".IMG_0001.jpg.sorvin-tmp-" + ended + "@-D5",
                                            ".sorvin-tmp-" + ended,
                                            "IMG_0001.jpg"};
     for (const auto& name : stale)
         touch(name);
     for (const auto& name : kept)
         touch(name);
+    const auto age = [&](const std::string& name, std::chrono::hours hours) {
+        fs::last_write_time(folder / name, fs::last_write_time(folder / name) - hours);
+    };
+    age(stale[3], AtomicFile::kForeignTemporaryLifetime + std::chrono::hours(1));
+    age(kept[3], AtomicFile::kForeignTemporaryLifetime - std::chrono::hours(1));
     fs::create_directory(folder / (".folder.sorvin-tmp-" + ended + "-E5"));
-    ExportConflictResolver::removeStaleTemporaries(folder.path());
+    ExportConflictResolver::removeAbandonedOutputTemporaries(folder.path());
     std::set<std::string> left;
     for (const auto& entry : fs::directory_iterator(folder.path()))
         left.insert(entry.path().filename().string());

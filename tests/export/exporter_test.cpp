@@ -3,15 +3,19 @@
 #include "export/export_runner.hpp"
 #include "export/exporter.hpp"
 #include "export/exporter_destination.hpp"
+#include "platform/atomic_file.hpp"
 #include "platform/file_path.hpp"
 #include "platform/output_file.hpp"
 #include "support/failing_writes.hpp"
+#include "support/fuse_mount.hpp"
 #include "support/manual_main_queue.hpp"
 #include "support/test_support.hpp"
 
 #include <fcntl.h>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <map>
+#include <optional>
 #include <set>
 #include <sys/stat.h>
 
@@ -269,6 +273,83 @@ TEST_F(ExporterTest, AFolderNameTakenByAFileRefusesTheWholeExport) {
     EXPECT_EQ(result.copiedCount, 0);
     EXPECT_FALSE(progressed);
     EXPECT_FALSE(fs::exists(ExportManifestStore::manifestURL(destination(), request.applicationSupportRoot)));
+}
+
+// The photo folder reached through a FUSE mount has a device and inodes of its own, so only a file
+// made on one side and seen on the other tells it: the export is refused before it writes
+// anything, and a mount that appears while it runs stops it before a photo is replaced.
+TEST_F(ExporterTest, ThePhotoFolderBehindAMountOfItsOwnIsRefusedAndItsPhotosStayAsTheyWere) {
+    for (const std::string name : {"IMG_0001.jpg", "IMG_0002.jpg", "IMG_0003.jpg"})
+        request.rotations[addJpeg(name).relativePath] = 90; // each one re-encoded
+    request.sourceFolder = source();
+    request.conflictMode = ExportConflictMode::overwrite;
+    request.saveOriginals = true;
+    std::map<fs::path, std::string> photos;
+    for (const auto& photo : request.photos)
+        photos[photo.url] = bytesOf(photo.url);
+    const auto photosAreIntact = [&] {
+        for (const auto& [file, bytes] : photos)
+            EXPECT_EQ(bytesOf(file), bytes) << file;
+        std::set<std::string> names;
+        for (const auto& entry : fs::directory_iterator(source()))
+            names.insert(entry.path().filename().string());
+        EXPECT_EQ(names, (std::set<std::string>{"IMG_0001.jpg", "IMG_0002.jpg", "IMG_0003.jpg"}));
+    };
+    const std::vector<ExportFailure> refused{{"", "書き出し先に元のフォルダは指定できません"}};
+
+    {
+        test::FuseMirror mirror(source(), root / "mirror");
+        if (!mirror.skipReason().empty()) GTEST_SKIP() << mirror.skipReason();
+        EXPECT_EQ(Exporter::validate(mirror.path(), source()), std::nullopt) << "its nodes tell nothing";
+        request.destination = mirror.path();
+        const ExportResult result = run();
+        EXPECT_EQ(result.failures, refused);
+        EXPECT_EQ(result.overwrittenCount, 0);
+        photosAreIntact();
+    }
+
+    // The destination becomes the photo folder after the first photo.
+    request.destination = destination();
+    std::optional<test::FuseMirror> mountedLater;
+    onRender = [&] {
+        if (!mountedLater) mountedLater.emplace(source(), destination());
+    };
+    const ExportResult result = run();
+    ASSERT_TRUE(mountedLater && mountedLater->skipReason().empty());
+    mountedLater.reset();
+    ASSERT_EQ(result.failures.size(), 1u);
+    EXPECT_EQ(result.failures[0].reason, refused[0].reason);
+    EXPECT_EQ(result.overwrittenCount, 0);
+    photosAreIntact();
+}
+
+// A folder that merely holds copies of the photos is another folder.
+TEST_F(ExporterTest, AFolderOfCopiesOfThePhotosIsNoPhotoFolder) {
+    const Photo photo = addJpeg("IMG_0001.jpg");
+    request.rotations[photo.relativePath] = 90;
+    request.sourceFolder = source();
+    request.conflictMode = ExportConflictMode::overwrite;
+    fs::copy_file(photo.url, destination() / "IMG_0001.jpg");
+    const ExportResult result = run();
+    EXPECT_TRUE(result.failures.empty());
+    EXPECT_EQ(result.overwrittenCount, 1);
+    EXPECT_NE(bytesOf(destination() / "IMG_0001.jpg"), bytesOf(photo.url));
+}
+
+// Every folder that received a file is flushed once the export ends, so that no name it reported
+// is lost to a power failure; a folder that received nothing is not.
+TEST_F(ExporterTest, EveryFolderThatReceivedAFileIsFlushedOnceAtTheEnd) {
+    addJpeg("IMG_0001.jpg");
+    request.saveOriginals = true;
+    fs::create_directories(destination() / "empty");
+    std::map<fs::path, int> flushed;
+    AtomicFile::setFolderFlushHookForTesting([&](const fs::path& folder) { ++flushed[folder]; });
+    const ExportResult result = run();
+    AtomicFile::setFolderFlushHookForTesting({});
+    EXPECT_EQ(result.outputFileCount, 1);
+    EXPECT_EQ(flushed[destination()], 1);
+    EXPECT_EQ(flushed[destination() / "originals"], 1);
+    EXPECT_FALSE(flushed.contains(destination() / "empty"));
 }
 
 TEST_F(ExporterTest, AVanishedPhotoFailsWithoutAManifestEntry) {

@@ -105,6 +105,7 @@ TEST(AtomicFile, ASaveRemovesTheTemporariesOfProcessesThatNoLongerRun) {
                                            ".record.json.tmp-" + self + "-C3",
                                            "other.json.tmp-" + gone,
                                            "record.json.tmp-notes",
+                                           "record.json.tmp-" + gone + "@0123456789ab", // another computer's
                                            "record.json"};
     for (const auto& name : kept)
         std::ofstream(folder / name) << "in use";

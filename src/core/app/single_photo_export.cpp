@@ -7,6 +7,7 @@
 #include "export/exporter_destination.hpp"
 #include "export/exporter_reencode.hpp"
 #include "export/legacy_embedded_thumbnail_cleaner.hpp"
+#include "platform/atomic_file.hpp"
 #include "platform/output_file.hpp"
 
 #include <exception>
@@ -65,7 +66,7 @@ std::optional<std::string> write(const SinglePhotoExport::Request& request, cons
         return ExportError::failureReason(ExportErrc::fileWriteFileExists);
     const fs::path folder = request.destination.parent_path();
     // What an export killed in this folder left behind; a running one's temporary files stay.
-    ExportConflictResolver::removeStaleTemporaries(folder);
+    ExportConflictResolver::removeAbandonedOutputTemporaries(folder);
     const fs::path temporary = folder / ExportConflictResolver::temporaryName(request.destination.filename().string());
     struct Leftover {
         const fs::path& file;
@@ -78,9 +79,16 @@ std::optional<std::string> write(const SinglePhotoExport::Request& request, cons
     if (const std::error_code error = writeNewFile(request, render, temporary))
         return ExportError::failureReason(error);
     if (auto refused = refusalOf(request, photoFiles)) return refused;
+    // The folder may be the photo's own behind a mount of its own, which no comparison of nodes
+    // tells: the new file would then show there too.
+    if (Exporter::refusalAsPhotoFolder(temporary, Exporter::photoFolders({request.photo}, request.sourceFolder),
+                                       request.sourceFolder))
+        return errorDescription(SingleExportValidationError::destinationInsideSource);
     if (const std::error_code error = OutputFile::replace(request.destination, temporary))
         return ExportError::failureReason(error);
     leftover.placed = true;
+    // The new name survives a power loss once its folder is on disk.
+    AtomicFile::flushFolder(folder);
     return std::nullopt;
 }
 

@@ -5,8 +5,6 @@
 #include "platform/file_path.hpp"
 #include "platform/uuid_text.hpp"
 
-#include <unistd.h>
-
 namespace sorvin {
 
 namespace fs = std::filesystem;
@@ -24,11 +22,11 @@ bool ExportConflictResolver::ProtectedPaths::contains(const fs::path& file) cons
 }
 
 std::string ExportConflictResolver::temporaryName(const std::string& name) {
-    return "." + name + std::string(kTemporaryMarker) + std::to_string(::getpid()) + "-" + UuidText::random();
+    return "." + name + std::string(kTemporaryMarker) + AtomicFile::writerTag() + "-" + UuidText::random();
 }
 
-void ExportConflictResolver::removeStaleTemporaries(const fs::path& folder) {
-    AtomicFile::removeStaleHiddenTemporaries(folder, kTemporaryMarker);
+void ExportConflictResolver::removeAbandonedOutputTemporaries(const fs::path& folder) {
+    AtomicFile::removeAbandonedHidden(folder, kTemporaryMarker);
 }
 
 std::optional<ExportWriteTarget> ExportConflictResolver::target(const std::string& name,

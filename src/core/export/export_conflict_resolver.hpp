@@ -48,13 +48,14 @@ struct ExportConflictResolver {
     static ProtectedPaths protectedSourcePaths(const std::vector<Photo>& photos,
                                                const std::vector<std::filesystem::path>& additionalURLs);
 
-    // ".<name>.sorvin-tmp-<process id>-<UUID>": the hidden file an output is written to beside its
-    // final name before it is published.
+    // ".<name>.sorvin-tmp-<writer>-<UUID>" (AtomicFile::writerTag): the hidden file an output is
+    // written to beside its final name before it is published.
     static std::string temporaryName(const std::string& name);
 
-    // Removes the temporary files of exports whose process has ended from the folder; a running
-    // export's are never touched. Silent.
-    static void removeStaleTemporaries(const std::filesystem::path& folder);
+    // Removes from the folder the hidden temporaries of any export that are abandoned: this
+    // machine's of exports that have ended, another computer's only when a day old
+    // (AtomicFile::removeAbandonedHidden). A running export's are never touched. Silent.
+    static void removeAbandonedOutputTemporaries(const std::filesystem::path& folder);
 };
 
 } // namespace sorvin

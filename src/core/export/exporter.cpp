@@ -4,14 +4,17 @@
 #include "export/export_error.hpp"
 #include "export/export_long_edge.hpp"
 #include "export/export_manifest_store.hpp"
+#include "export/export_manifest_writer.hpp"
 #include "export/exporter_destination.hpp"
 #include "export/legacy_embedded_thumbnail_cleaner.hpp"
 #include "model/file_name_resolver.hpp"
+#include "platform/atomic_file.hpp"
 #include "platform/file_path.hpp"
 #include "platform/output_file.hpp"
 
 #include <algorithm>
 #include <cctype>
+#include <set>
 
 namespace sorvin::Exporter {
 
@@ -119,19 +122,24 @@ public:
         limit_ = ExportLongEdge::clampedLimit(request_.maximumLongEdge);
         protected_ =
             ExportConflictResolver::protectedSourcePaths(request_.photos, request_.protectedSourceURLs);
+        if (request_.sourceFolder) photoFolders_ = photoFolders(request_.photos, *request_.sourceFolder);
         const auto items = retouchExportItems(request_.photos, request_.retouchesB, request_.selectedSlots);
         if (auto refusal = prepareFolders()) {
             result_.failures = {ExportFailure{"", *refusal}};
             return result_;
         }
         manifest_ = ExportManifestStore::load(destination_, request_.applicationSupportRoot);
+        manifestWriter_.emplace(manifest_, destination_, request_.applicationSupportRoot);
         int processed = 0;
         for (std::size_t i = 0; i < items.size(); ++i) {
-            if (token_->isCancelled()) break;
+            if (token_->isCancelled() || refusal_) break;
             if (exportItem(items[i])) ++processed;
             if (request_.progress) request_.progress(static_cast<int>(i + 1), static_cast<int>(items.size()));
         }
-        ExportManifestStore::write(manifest_, destination_, request_.applicationSupportRoot);
+        manifestWriter_->finish();
+        // The names given survive a power loss once the folders that hold them are on disk.
+        for (const auto& folder : publishedFolders_)
+            AtomicFile::flushFolder(folder);
         result_.cancelled = token_->isCancelled() && processed < static_cast<int>(items.size());
         return result_;
     }
@@ -148,6 +156,7 @@ private:
         bool overwrote = false;
         bool stopped = false;
         std::optional<ExportFailure> failure;
+        std::string key; // of the item's manifest entry
 
         void fail(ExportFailure failure) {
             if (!this->failure) this->failure = std::move(failure);
@@ -176,14 +185,23 @@ private:
         if (request_.saveOriginals) originalsFolder_ = folders[1];
         // Outputs of an export killed in these folders never got their names; their files go now.
         for (const auto& folder : folders)
-            ExportConflictResolver::removeStaleTemporaries(folder);
+            ExportConflictResolver::removeAbandonedOutputTemporaries(folder);
         return std::nullopt;
     }
 
+    // By node first, then by a file made in the folder: a photo folder behind a mount of its own
+    // has nodes of its own too.
     std::optional<std::string> refusalOfFolder(const fs::path& folder) const {
         if (!request_.sourceFolder) return std::nullopt;
         if (auto refusal = refusalAsSource(folder, *request_.sourceFolder)) return refusal->errorDescription();
+        if (auto refusal = probeRefusalAsPhotoFolder(folder, photoFolders_, *request_.sourceFolder))
+            return refusal->errorDescription();
         return std::nullopt;
+    }
+
+    // Tells the manifest on disk what the item has published so far.
+    void remember(const ItemState& state) {
+        if (state.newEntry) manifestWriter_->record(state.key, *state.newEntry);
     }
 
     // True when the item finished (it counts in the result), false when a cancel stopped it.
@@ -195,6 +213,7 @@ private:
         const std::string key = item.slot == RetouchSlot::b ? plainKey + "#B" : plainKey;
 
         ItemState state;
+        state.key = key;
         if (const auto found = manifest_.entries.find(plainKey);
             found != manifest_.entries.end() && found->second.original)
             state.previousOriginal = found->second.original;
@@ -248,7 +267,10 @@ private:
             if (item.copiesOriginals && originalsFolder_) copyOriginals(photo, state);
         }
         if (state.overwrote) ++result_.overwrittenCount;
-        if (state.newEntry) manifest_.entries[key] = std::move(*state.newEntry);
+        if (state.newEntry) {
+            remember(state);
+            manifest_.entries[key] = std::move(*state.newEntry);
+        }
         return finished;
     }
 
@@ -295,7 +317,7 @@ private:
             if (token_->isCancelled())
                 state.stopped = true;
             else
-                state.fail({name, failureReason(error)});
+                state.fail({name, refusal_ ? *refusal_ : failureReason(error)});
             return;
         }
         if (target->replacesExisting) state.overwrote = true;
@@ -312,6 +334,7 @@ private:
             state.renamed = true;
         }
         state.wroteOutput = true;
+        remember(state);
     }
 
     // Renders and encodes an output that is not a byte copy of the photo's file.
@@ -358,20 +381,35 @@ private:
     // name the conflict rules give at that moment: a free name is taken only while it is still
     // free, so a file another program saved there meanwhile is never touched (rename mode moves on
     // to the next free name, overwrite mode replaces the newcomer), and a file is replaced by a
-    // rename over it. The target, or none with error set when the write or the publishing failed
-    // (the temporary file is gone then) and without when no name is left.
+    // rename over it. Before a file is replaced, the temporary tells whether the folder has become a
+    // photo folder (a mount made meanwhile): then nothing more is written (refusal_). The target,
+    // or none with error set when the write or the publishing failed (the temporary file is gone
+    // then) and without when no name is left.
     std::optional<ExportWriteTarget> storeUnderFreeName(const std::string& name, const fs::path& folder,
                                                         std::error_code& error,
                                                         const std::function<std::error_code(const fs::path&)>& write) {
+        if (refusal_) {
+            error = std::make_error_code(std::errc::operation_not_permitted);
+            return std::nullopt;
+        }
         const fs::path temporary = folder / ExportConflictResolver::temporaryName(name);
         error = write(temporary); // a failed write removes what it created
         if (error) return std::nullopt;
         for (int attempt = 0; attempt <= FileNameResolver::kMaximumVariant; ++attempt) {
             const auto target = ExportConflictResolver::target(name, folder, request_.conflictMode, protected_);
             if (!target) break;
+            if (target->replacesExisting && request_.sourceFolder)
+                if (auto refusal = refusalAsPhotoFolder(temporary, photoFolders_, *request_.sourceFolder)) {
+                    refusal_ = refusal->errorDescription();
+                    error = std::make_error_code(std::errc::operation_not_permitted);
+                    break;
+                }
             error = target->replacesExisting ? OutputFile::replace(target->finalURL, temporary)
                                              : OutputFile::publishNew(temporary, target->finalURL);
-            if (!error) return target;
+            if (!error) {
+                publishedFolders_.insert(folder);
+                return target;
+            }
             if (error != std::errc::file_exists) break;
             error.clear();
         }
@@ -413,6 +451,8 @@ private:
                 const auto relative = ExportManifestStore::relativePath(target->finalURL, destination_);
                 if (identity && relative)
                     newPrimary = ExportManifestFileRecord{*relative, identity->size, identity->mtime};
+                if (state.newEntry) state.newEntry->original = newPrimary;
+                remember(state);
             }
             copied = true;
         }
@@ -436,6 +476,10 @@ private:
     ExportConflictResolver::ProtectedPaths protected_;
     std::optional<fs::path> originalsFolder_;
     ExportManifest manifest_;
+    std::optional<ExportManifestWriter> manifestWriter_;
+    std::vector<fs::path> photoFolders_;
+    std::set<fs::path> publishedFolders_;
+    std::optional<std::string> refusal_; // the destination turned out to be a photo folder
 };
 
 } // namespace

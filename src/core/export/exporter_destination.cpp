@@ -1,9 +1,13 @@
 #include "export/exporter_destination.hpp"
 
+#include "export/export_conflict_resolver.hpp"
 #include "export/export_error.hpp"
 #include "platform/file_node.hpp"
 #include "platform/file_path.hpp"
 #include "platform/heif_encoder.hpp"
+#include "platform/output_file.hpp"
+
+#include <set>
 
 #include <unistd.h>
 
@@ -61,6 +65,40 @@ std::optional<ExportValidationError> refusalAsSource(const fs::path& folder, con
         break;
     }
     return std::nullopt;
+}
+
+std::vector<fs::path> photoFolders(const std::vector<Photo>& photos, const fs::path& sourceFolder) {
+    std::vector<fs::path> folders;
+    std::set<fs::path> seen;
+    const auto add = [&](const fs::path& folder) {
+        if (seen.insert(FilePath::resolved(folder)).second) folders.push_back(folder);
+    };
+    add(sourceFolder);
+    for (const auto& photo : photos)
+        for (const auto& file : photo.originalFiles())
+            add(file.url.parent_path());
+    return folders;
+}
+
+std::optional<ExportValidationError> refusalAsPhotoFolder(const fs::path& file, const std::vector<fs::path>& photoFolders,
+                                                          const fs::path& sourceFolder) {
+    for (const auto& folder : photoFolders) {
+        if (!FileNode::showsIn(file, folder)) continue;
+        if (auto refusal = refusalAsSource(folder, sourceFolder)) return refusal;
+        return ExportValidationError{ExportValidationError::Kind::destinationIsSource, {}};
+    }
+    return std::nullopt;
+}
+
+std::optional<ExportValidationError> probeRefusalAsPhotoFolder(const fs::path& folder,
+                                                               const std::vector<fs::path>& photoFolders,
+                                                               const fs::path& sourceFolder) {
+    const fs::path probe = folder / ExportConflictResolver::temporaryName("folder-check");
+    if (OutputFile::writeNew(probe, {})) return std::nullopt;
+    auto refusal = refusalAsPhotoFolder(probe, photoFolders, sourceFolder);
+    std::error_code ignored;
+    fs::remove(probe, ignored);
+    return refusal;
 }
 
 std::optional<ExportValidationError> validateOriginalsDestination(const fs::path& destination,

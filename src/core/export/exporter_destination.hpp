@@ -26,6 +26,25 @@ std::optional<ExportValidationError> validate(const std::filesystem::path& desti
 std::optional<ExportValidationError> refusalAsSource(const std::filesystem::path& folder,
                                                      const std::filesystem::path& sourceFolder);
 
+// The folders that hold a photo being read: the folder of every file of every photo, and the source
+// folder; each once.
+std::vector<std::filesystem::path> photoFolders(const std::vector<Photo>& photos,
+                                                const std::filesystem::path& sourceFolder);
+
+// The refusal of the folder that holds `file`, a file this export has just made under a fresh name,
+// when the file shows in one of the photo folders: the folder is that photo folder reached through
+// a mount of its own (bindfs, sshfs, a share mounted twice), which no comparison of nodes tells.
+// The refusal is the one the photo folder gets by its own path (is or inside the source folder).
+std::optional<ExportValidationError>
+refusalAsPhotoFolder(const std::filesystem::path& file, const std::vector<std::filesystem::path>& photoFolders,
+                     const std::filesystem::path& sourceFolder);
+
+// The same for a folder nothing has been written to yet: a hidden file is made there for the test
+// and removed again. None when it cannot be made (nothing can be written there either).
+std::optional<ExportValidationError>
+probeRefusalAsPhotoFolder(const std::filesystem::path& folder, const std::vector<std::filesystem::path>& photoFolders,
+                          const std::filesystem::path& sourceFolder);
+
 // With originals on: "originals" must not be a file.
 std::optional<ExportValidationError> validateOriginalsDestination(const std::filesystem::path& destination,
                                                                   bool saveOriginals);

@@ -49,9 +49,9 @@ bool copyApplicationSupportIfNeeded(const std::optional<fs::path>& base) {
     // A copy cut short by a crash left its temporary folder behind; it is never finished. Another
     // instance starting at the same moment may still be copying into its own.
     const std::string temporaryPrefix = std::string(".") + supportFolderName + ".migrating-";
-    AtomicFile::removeStaleTemporaries(folder, {temporaryPrefix}, AtomicFile::Leftover::folder);
+    AtomicFile::removeAbandonedWithPrefixes(folder, {temporaryPrefix}, AtomicFile::Leftover::folder);
 
-    std::string pattern = (folder / (temporaryPrefix + std::to_string(::getpid()) + "-XXXXXX")).string();
+    std::string pattern = (folder / (temporaryPrefix + AtomicFile::writerTag() + "-XXXXXX")).string();
     if (!::mkdtemp(pattern.data()))
         throw fs::filesystem_error("create temporary folder", folder, lastError());
     const fs::path temporary = pattern;

@@ -1,13 +1,17 @@
 #include "platform/atomic_file.hpp"
 
 #include "platform/regular_file.hpp"
+#include "platform/sha256.hpp"
 #include "platform/uuid_text.hpp"
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <charconv>
 #include <csignal>
 #include <dirent.h>
+#include <fstream>
+#include <functional>
 #include <fcntl.h>
 #include <mutex>
 #include <optional>
@@ -21,6 +25,11 @@
 namespace sorvin::AtomicFile {
 
 namespace {
+
+std::function<void(const std::filesystem::path&)>& folderFlushHook() {
+    static std::function<void(const std::filesystem::path&)> hook;
+    return hook;
+}
 
 [[noreturn]] void fail(const char* what) {
     throw std::system_error(errno, std::generic_category(), what);
@@ -45,37 +54,78 @@ bool isRunning(pid_t process) {
     return ::kill(process, 0) == 0 || errno != ESRCH;
 }
 
-// The process id that a temporary name ends with: a process id, optionally followed by "-" and more.
-std::optional<pid_t> writerIn(std::string_view rest) {
-    pid_t process = 0;
-    const auto [end, error] = std::from_chars(rest.data(), rest.data() + rest.size(), process);
-    if (error != std::errc() || end == rest.data() || process <= 0) return std::nullopt;
-    if (end != rest.data() + rest.size() && *end != '-') return std::nullopt;
-    return process;
+// This system's boot and process-id space, in 12 hexadecimal digits: a process id means one process
+// only within both. The host name stands in where the boot cannot be read.
+std::string machineTag() {
+    std::string identity;
+    std::ifstream("/proc/sys/kernel/random/boot_id") >> identity;
+    if (identity.empty()) {
+        char host[256] = {};
+        ::gethostname(host, sizeof host - 1);
+        identity = host;
+    }
+    struct stat space {};
+    if (::stat("/proc/self/ns/pid", &space) == 0) identity += "/" + std::to_string(space.st_ino);
+    return Sha256::hex(identity).substr(0, 12);
 }
 
-// The writer's process id when the name is one of the prefixes, a process id and optionally "-"
-// and more.
-std::optional<pid_t> writerOf(std::string_view entry, std::initializer_list<std::string_view> prefixes) {
+const std::string& thisMachine() {
+    static const std::string tag = machineTag();
+    return tag;
+}
+
+// The writer that a temporary name ends with: a process id, optionally "@" and a machine, then
+// the end or "-" and more. Older names carry no machine.
+struct Writer {
+    pid_t process = 0;
+    std::string_view machine;
+};
+
+std::optional<Writer> writerIn(std::string_view rest) {
+    Writer writer;
+    const char* const last = rest.data() + rest.size();
+    const auto [end, error] = std::from_chars(rest.data(), last, writer.process);
+    if (error != std::errc() || end == rest.data() || writer.process <= 0) return std::nullopt;
+    const char* next = end;
+    if (next != last && *next == '@') {
+        const char* machineEnd = std::find(next + 1, last, '-');
+        writer.machine = std::string_view(next + 1, static_cast<std::size_t>(machineEnd - next - 1));
+        if (writer.machine.empty()) return std::nullopt;
+        next = machineEnd;
+    }
+    if (next != last && *next != '-') return std::nullopt;
+    return writer;
+}
+
+// The writer when the name is one of the prefixes followed by a writer.
+std::optional<Writer> writerOf(std::string_view entry, std::initializer_list<std::string_view> prefixes) {
     const auto prefix =
         std::ranges::find_if(prefixes, [&](std::string_view p) { return entry.starts_with(p); });
     if (prefix == prefixes.end()) return std::nullopt;
     return writerIn(entry.substr(prefix->size()));
 }
 
-// Removes the entries of the folder whose name gives the process id of a writer that no longer
-// runs: this process's own are never touched, and only regular files (or only folders with their
-// contents) are removed.
+bool isAbandoned(const Writer& writer, const struct stat& info) {
+    // This process writes no name without a machine: such a name with our id is an older
+    // version's whose process id came round again.
+    if (writer.machine.empty()) return writer.process == ::getpid() || !isRunning(writer.process);
+    if (writer.machine == thisMachine()) return writer.process != ::getpid() && !isRunning(writer.process);
+    const auto untouched = std::chrono::system_clock::now() - std::chrono::system_clock::from_time_t(info.st_mtime);
+    return untouched >= kForeignTemporaryLifetime;
+}
+
+// Removes the abandoned entries of the folder whose name gives a writer: only regular files (or
+// only folders with their contents).
 template <class WriterOf>
-void removeLeftoversOfEndedWriters(const std::filesystem::path& folder, Leftover kind, const WriterOf& writerOfEntry) {
+void removeAbandoned(const std::filesystem::path& folder, Leftover kind, const WriterOf& writerOfEntry) {
     DIR* directory = ::opendir(folder.empty() ? "." : folder.c_str());
     if (!directory) return;
-    const pid_t self = ::getpid();
     while (const dirent* entry = ::readdir(directory)) {
-        const std::optional<pid_t> writer = writerOfEntry(std::string_view(entry->d_name));
-        if (!writer || *writer == self || isRunning(*writer)) continue;
+        const std::optional<Writer> writer = writerOfEntry(std::string_view(entry->d_name));
+        if (!writer) continue;
         struct stat info {};
         if (::fstatat(::dirfd(directory), entry->d_name, &info, AT_SYMLINK_NOFOLLOW) != 0) continue;
+        if (!isAbandoned(*writer, info)) continue;
         if (kind == Leftover::file && S_ISREG(info.st_mode)) {
             ::unlinkat(::dirfd(directory), entry->d_name, 0);
         } else if (kind == Leftover::folder && S_ISDIR(info.st_mode)) {
@@ -102,23 +152,19 @@ bool firstWriteOf(const std::filesystem::path& target) {
     return written.insert(target.string()).second;
 }
 
-// Makes the rename itself durable.
-void flushFolder(const std::filesystem::path& folder) {
-    Descriptor fd(::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (fd.get() < 0) fail("open folder");
-    // Some file systems cannot flush a folder at all; there is nothing more to do on them.
-    if (::fsync(fd.get()) != 0 && errno != EINVAL && errno != ENOTSUP) fail("flush folder");
-}
-
 } // namespace
 
-void removeStaleTemporaries(const std::filesystem::path& folder,
-                            std::initializer_list<std::string_view> prefixes, Leftover kind) {
-    removeLeftoversOfEndedWriters(folder, kind, [&](std::string_view entry) { return writerOf(entry, prefixes); });
+std::string writerTag() {
+    return std::to_string(::getpid()) + "@" + thisMachine();
 }
 
-void removeStaleHiddenTemporaries(const std::filesystem::path& folder, std::string_view marker) {
-    removeLeftoversOfEndedWriters(folder, Leftover::file, [&](std::string_view entry) -> std::optional<pid_t> {
+void removeAbandonedWithPrefixes(const std::filesystem::path& folder,
+                                 std::initializer_list<std::string_view> prefixes, Leftover kind) {
+    removeAbandoned(folder, kind, [&](std::string_view entry) { return writerOf(entry, prefixes); });
+}
+
+void removeAbandonedHidden(const std::filesystem::path& folder, std::string_view marker) {
+    removeAbandoned(folder, Leftover::file, [&](std::string_view entry) -> std::optional<Writer> {
         // The last marker: the name before it may hold one too.
         const auto at = entry.rfind(marker);
         if (!entry.starts_with('.') || at == std::string_view::npos || at < 2) return std::nullopt;
@@ -126,16 +172,29 @@ void removeStaleHiddenTemporaries(const std::filesystem::path& folder, std::stri
     });
 }
 
+std::error_code flushFolder(const std::filesystem::path& folder) {
+    if (const auto& hook = folderFlushHook()) hook(folder);
+    Descriptor fd(::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (fd.get() < 0) return {errno, std::generic_category()};
+    // Some file systems cannot flush a folder at all; there is nothing more to do on them.
+    if (::fsync(fd.get()) != 0 && errno != EINVAL && errno != ENOTSUP) return {errno, std::generic_category()};
+    return {};
+}
+
+void setFolderFlushHookForTesting(std::function<void(const std::filesystem::path&)> hook) {
+    folderFlushHook() = std::move(hook);
+}
+
 void write(const std::filesystem::path& target, std::string_view bytes, TemporaryName naming) {
     const std::string name = target.filename().string();
-    const std::string process = std::to_string(::getpid());
-    const std::string fixedName = name + ".tmp-" + process;
+    const std::string writer = writerTag();
+    const std::string fixedName = name + ".tmp-" + writer;
     if (firstWriteOf(target))
-        removeStaleTemporaries(target.parent_path(), {name + ".tmp-", "." + name + ".tmp-"});
+        removeAbandonedWithPrefixes(target.parent_path(), {name + ".tmp-", "." + name + ".tmp-"});
     removeOwnLeftover(target.parent_path() / fixedName);
     const std::string temporaryName = naming == TemporaryName::perProcess
                                           ? fixedName
-                                          : "." + name + ".tmp-" + process + "-" + UuidText::random();
+                                          : "." + name + ".tmp-" + writer + "-" + UuidText::random();
     const std::string temporary = (target.parent_path() / temporaryName).string();
     Descriptor fd(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
     if (fd.get() < 0) fail("create temporary file");
@@ -156,7 +215,8 @@ void write(const std::filesystem::path& target, std::string_view bytes, Temporar
         ::unlink(temporary.c_str());
         throw;
     }
-    flushFolder(target.parent_path());
+    if (const std::error_code error = flushFolder(target.parent_path()))
+        throw std::system_error(error, "flush folder");
 }
 
 std::string read(const std::filesystem::path& path, std::size_t maxBytes) {

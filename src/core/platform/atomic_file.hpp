@@ -1,40 +1,65 @@
 #pragma once
 
+#include <chrono>
 #include <filesystem>
+#include <functional>
 #include <initializer_list>
+#include <string>
 #include <string_view>
 #include <sys/types.h>
+#include <system_error>
 
 namespace sorvin::AtomicFile {
 
-// The name of the temporary file beside a target. Both carry the writing process's id, so that a
-// later save can tell the leftovers of a killed process from a file another process is writing.
+// Who writes a temporary file, as its name carries it: "<process id>@<machine>". The machine stands
+// for this system's boot and process-id space, so that the temporary of an export on another
+// computer writing into the same network folder (or in another container) is never taken for the
+// leftover of a process of ours that has ended.
+std::string writerTag();
+
+// How long a temporary of another machine is kept untouched before it counts as abandoned: whether
+// its process still runs cannot be asked from here.
+inline constexpr std::chrono::hours kForeignTemporaryLifetime{24};
+
+// The name of the temporary file beside a target. Both carry the writer, so that a later save can
+// tell the leftovers of a killed process from a file another process is writing.
 enum class TemporaryName {
-    hidden,     // "." + name + ".tmp-<pid>-<UUID>": one of its own for every write
-    perProcess, // name + ".tmp-<pid>": one per process and target; a leftover of ours is replaced
+    hidden,     // "." + name + ".tmp-<writer>-<UUID>": one of its own for every write
+    perProcess, // name + ".tmp-<writer>": one per process and target; a leftover of ours is replaced
 };
 
 // Writes the bytes to a temporary file beside the target, flushes it to disk, renames it over the
 // target and flushes the folder, so a reader sees either the old file or the whole new one, also
-// after a power loss. At the first write of the target in this run it first removes the temporary
-// files of this target left by processes that no longer run. The temporary file is removed on
-// failure. Throws std::system_error.
+// after a power loss. At the first write of the target in this run it first removes the abandoned
+// temporary files of this target. The temporary file is removed on failure. Throws
+// std::system_error.
 void write(const std::filesystem::path& target, std::string_view bytes,
            TemporaryName naming = TemporaryName::hidden);
 
 // What a temporary name beside a target stands for.
 enum class Leftover { file, folder };
 
-// Removes from the folder the leftovers of processes that no longer run: the entries named one of
-// the prefixes, a process id and optionally "-" and more, whose process has ended. A running process's entry
-// is never touched, nor this process's own; only regular files (or only folders with their contents) are
-// removed. Silent.
-void removeStaleTemporaries(const std::filesystem::path& folder,
-                            std::initializer_list<std::string_view> prefixes, Leftover kind = Leftover::file);
+// A temporary is abandoned when this machine's process that wrote it has ended (a name without a
+// machine, as older versions wrote them, counts as this machine's), or when another machine wrote
+// it and it has not been touched for kForeignTemporaryLifetime. This process's own and a running
+// process's are never abandoned.
 
-// The same for hidden temporaries of any target in the folder: "." + a name + the marker + a
-// process id and optionally "-" and more (regular files only).
-void removeStaleHiddenTemporaries(const std::filesystem::path& folder, std::string_view marker);
+// Removes from the folder the abandoned entries named exactly one of the prefixes followed by a
+// writer and optionally "-" and more: the temporaries of one target, or of one kind of work. Only
+// regular files (or only folders with their contents) are removed. Silent.
+void removeAbandonedWithPrefixes(const std::filesystem::path& folder,
+                                 std::initializer_list<std::string_view> prefixes, Leftover kind = Leftover::file);
+
+// Removes the abandoned hidden temporaries of any target in the folder: "." + a name + the marker +
+// a writer and optionally "-" and more (regular files only). Silent.
+void removeAbandonedHidden(const std::filesystem::path& folder, std::string_view marker);
+
+// Flushes a folder's entries to disk, so that the names given in it survive a power loss. File
+// systems that cannot flush a folder give no error.
+std::error_code flushFolder(const std::filesystem::path& folder);
+
+// For tests: told every folder flushFolder is about to flush. An empty function ends it.
+void setFolderFlushHookForTesting(std::function<void(const std::filesystem::path&)> hook);
 
 // Reads a whole file without ever waiting: only a regular file (or a link to one) of at most
 // maxBytes is read; a FIFO, device or folder under the name is refused at once. Throws

@@ -25,4 +25,9 @@ FileNode::Placement FileNode::placement(const std::filesystem::path& folder, con
     }
 }
 
+bool FileNode::showsIn(const std::filesystem::path& file, const std::filesystem::path& folder) {
+    struct stat info {};
+    return ::lstat((folder / file.filename()).c_str(), &info) == 0;
+}
+
 } // namespace sorvin

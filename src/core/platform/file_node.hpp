@@ -23,6 +23,11 @@ struct FileNode {
     // each folder above it are compared with the root by node.
     enum class Placement { elsewhere, same, inside };
     static Placement placement(const std::filesystem::path& folder, const std::filesystem::path& root);
+
+    // Whether a file just made in one folder shows under its name in the other folder too: then the
+    // two are one folder, also where their nodes differ (a FUSE mount such as bindfs or sshfs, a
+    // network share mounted twice). The name must be fresh, so that no cache of a mount knows it.
+    static bool showsIn(const std::filesystem::path& file, const std::filesystem::path& folder);
 };
 
 } // namespace sorvin
