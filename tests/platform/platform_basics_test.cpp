@@ -92,7 +92,8 @@ TEST(RegularFile, ReadsWholeFilesIntoReusedBlocksAndRefusesOneThatGrew) {
 }
 
 // Killed processes leave their temporary files behind; the first save of the same file in a run
-// removes them, but never one that a running process is writing, nor one of another file.
+// removes them, but never one that a running process is writing, nor one of another file, nor a
+// fresh one of another computer.
 TEST(AtomicFile, ASaveRemovesTheTemporariesOfProcessesThatNoLongerRun) {
     test::TemporaryFolder folder;
     const std::string gone = std::to_string(test::endedProcessId());
@@ -102,7 +103,7 @@ TEST(AtomicFile, ASaveRemovesTheTemporariesOfProcessesThatNoLongerRun) {
                                             "record.json.tmp-" + self};
     const std::vector<std::string> kept = {".record.json.tmp-" + running + "-B2",
                                            "record.json.tmp-" + running,
-                                           ".record.json.tmp-" + self + "-C3",
+                                           ".record.json.tmp-" + AtomicFile::writerTag() + "-C3",
                                            "other.json.tmp-" + gone,
                                            "record.json.tmp-notes",
                                            "record.json.tmp-" + gone + "@0123456789ab", // another computer's
