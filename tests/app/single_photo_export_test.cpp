@@ -8,6 +8,8 @@
 #include "export/exporter.hpp"
 #include "library/folder_scanner.hpp"
 #include "persistence/preference_key.hpp"
+#include "platform/atomic_file.hpp"
+#include "support/fuse_mount.hpp"
 
 #include <cerrno>
 #include <fstream>
@@ -161,6 +163,28 @@ TEST_F(SinglePhotoExportTest, TheNextExportRemovesWhatAKilledOneLeft) {
     for (const auto& entry : fs::directory_iterator(out))
         left.insert(entry.path().filename().string());
     EXPECT_EQ(left, (std::set<std::string>{"exported.jpg", running}));
+}
+
+// The photo's own folder reached through a FUSE mount (bindfs; sshfs and network shares alike)
+// has nodes of its own: the new file, seen in the photo folder, tells it, and the photo's file is
+// never replaced. A file that is written is flushed into its folder.
+TEST_F(SinglePhotoExportTest, ThePhotoFolderBehindAMountOfItsOwnIsRefusedAndAWrittenFileIsFlushed) {
+    SinglePhotoExport::Request made = request("jpeg/nikon_d70s_gps_lens.jpg");
+    made.rotation = 90;
+    std::vector<fs::path> flushed;
+    AtomicFile::setFolderFlushHookForTesting([&](const fs::path& folder) { flushed.push_back(folder); });
+    EXPECT_EQ(SinglePhotoExport::run(made, countingRenderer()), std::nullopt);
+    AtomicFile::setFolderFlushHookForTesting({});
+    EXPECT_EQ(flushed, std::vector<fs::path>{root / "out"});
+
+    const std::string photo = bytesOf(made.photo.url);
+    FuseMirror mirror(root / "photos", root / "mirror");
+    if (!mirror.skipReason().empty()) GTEST_SKIP() << mirror.skipReason();
+    made.destination = mirror.path() / made.photo.url.filename();
+    EXPECT_EQ(SinglePhotoExport::run(made, countingRenderer()), "元の写真フォルダの中には書き出せません");
+    EXPECT_EQ(bytesOf(made.photo.url), photo);
+    EXPECT_EQ(std::distance(fs::directory_iterator(root / "photos"), fs::directory_iterator()), 1)
+        << "no temporary file is left";
 }
 
 class CurrentPhotoExport : public AppStateTest {

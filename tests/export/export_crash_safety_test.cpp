@@ -1,6 +1,7 @@
 // An export killed at any moment leaves no partial file under a final name, and the next export
 // into the folder finishes the work and clears what the killed one left behind.
 
+#include "export/export_manifest_store.hpp"
 #include "export/exporter.hpp"
 #include "support/test_support.hpp"
 
@@ -172,6 +173,70 @@ TEST_F(ExportCrashSafetyTest, AKilledExportLeavesOnlyWholeFilesAndTheNextOneFini
         }
     }
     EXPECT_GT(interruptedWrites, 0) << "no kill came while a file was written";
+}
+
+// Killed after k of n photos, an export has told its manifest what it finished: the next one in the
+// default rename mode skips those, outputs and originals alike, instead of writing them again
+// under numbered names.
+TEST(ExportKilledMidwayTest, TheNextExportWritesNoNumberedDuplicates) {
+    constexpr int kPhotos = 7;
+    constexpr int kDone = 3;
+    test::TemporaryFolder root;
+    std::mt19937_64 random(7);
+    ExportRequest request;
+    fs::create_directories(root / "photos");
+    for (int i = 1; i <= kPhotos; ++i) {
+        Photo photo;
+        photo.relativePath = "IMG_000" + std::to_string(i) + ".jpg";
+        photo.url = root / "photos" / photo.relativePath;
+        photo.fileFormat = PhotoFileFormat::jpeg;
+        writeRandomFile(photo.url, 4096, random);
+        request.photos.push_back(photo);
+    }
+    request.destination = root / "out";
+    fs::create_directories(request.destination);
+    request.saveOriginals = true;
+    request.applicationSupportRoot = root / "support";
+    request.formatOptions = ExportFormatOptions{ExportFormatMode::keep, true, false, false};
+
+    int told[2];
+    ASSERT_EQ(::pipe(told), 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        request.progress = [&](int done, int) {
+            if (done < kDone) return;
+            (void)!::write(told[1], "k", 1);
+            for (;;) ::pause(); // the next photo never ends; the kill comes here
+        };
+        Exporter::exportPhotos(request);
+        ::_exit(0);
+    }
+    char byte = 0;
+    ASSERT_EQ(::read(told[0], &byte, 1), 1);
+    ::close(told[0]);
+    ::close(told[1]);
+    // The manifest reaches the disk within about a second of each photo.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (ExportManifestStore::load(request.destination, request.applicationSupportRoot).entries.size() <
+               static_cast<std::size_t>(kDone) &&
+           std::chrono::steady_clock::now() < deadline)
+        ::usleep(20'000);
+    ::kill(child, SIGKILL);
+    ::waitpid(child, nullptr, 0);
+
+    const ExportResult next = Exporter::exportPhotos(request);
+    EXPECT_TRUE(next.failures.empty());
+    EXPECT_EQ(next.skippedCount, kDone);
+    EXPECT_EQ(next.copiedCount, kPhotos - kDone);
+    std::size_t files = 0;
+    for (const auto& entry : fs::recursive_directory_iterator(request.destination)) {
+        if (!entry.is_regular_file()) continue;
+        ++files;
+        const std::string relative = fs::relative(entry.path(), request.destination).string();
+        EXPECT_EQ(unnumbered(relative), relative) << "a duplicate";
+    }
+    EXPECT_EQ(files, 2u * kPhotos);
 }
 
 } // namespace
