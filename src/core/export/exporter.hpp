@@ -37,7 +37,8 @@ struct ExportRequest {
 
     std::filesystem::path destination;
     // The folder the photos were opened from: the export writes into no folder that is it or lies
-    // inside it, by whatever path it is reached. None: only the files themselves are protected.
+    // inside it, or holds a photo, by whatever path or mount it is reached. None: only the files
+    // themselves are protected.
     std::optional<std::filesystem::path> sourceFolder;
     bool burnInOrientation = false;
     bool saveOriginals = false;
@@ -61,10 +62,12 @@ namespace Exporter {
 // first item, and only the token stops it early. Outputs that need no change are copied byte for
 // byte, outputs unchanged since the last export into the destination are skipped (manifest), names
 // are resolved by the conflict mode without ever replacing a protected file, originals are copied
-// when asked, and the manifest is written at the end (also after a cancel). Every file is written
-// to a hidden temporary beside its final name and published whole, so an export killed at any
-// moment leaves no partial file under a final name; the next export into a folder first removes
-// the temporaries that ended exports left there.
+// when asked, and the manifest learns every published file as the export goes (on disk within
+// about a second, and at the end, also after a cancel). Every file is written to a hidden temporary
+// beside its final name and published whole, so an export killed at any moment leaves no partial
+// file under a final name and the next one writes nothing twice; the next export into a folder
+// first removes the temporaries that ended exports left there. The folders that received files are
+// flushed at the end.
 ExportResult exportPhotos(const ExportRequest& request);
 
 // Whether a RAW companion is already in the originals folder from an earlier export, beside the
