@@ -6,13 +6,13 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <chrono>
 #include <charconv>
+#include <chrono>
 #include <csignal>
 #include <dirent.h>
+#include <fcntl.h>
 #include <fstream>
 #include <functional>
-#include <fcntl.h>
 #include <mutex>
 #include <optional>
 #include <string>

@@ -41,8 +41,8 @@ enum class Leftover { file, folder };
 
 // A temporary is abandoned when this machine's process that wrote it has ended (a name without a
 // machine, as older versions wrote them, counts as this machine's), or when another machine wrote
-// it and it has not been touched for kForeignTemporaryLifetime. This process's own and a running
-// process's are never abandoned.
+// it and it has not been touched for kForeignTemporaryLifetime. This process's own (named with the
+// machine) and a running process's are never abandoned.
 
 // Removes from the folder the abandoned entries named exactly one of the prefixes followed by a
 // writer and optionally "-" and more: the temporaries of one target, or of one kind of work. Only
