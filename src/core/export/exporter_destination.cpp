@@ -69,9 +69,11 @@ std::optional<ExportValidationError> refusalAsSource(const fs::path& folder, con
 
 std::vector<fs::path> photoFolders(const std::vector<Photo>& photos, const fs::path& sourceFolder) {
     std::vector<fs::path> folders;
-    std::set<fs::path> seen;
+    std::set<fs::path> named;    // the photos of one folder resolve its path once
+    std::set<fs::path> resolved; // two paths of one folder are asked about once
     const auto add = [&](const fs::path& folder) {
-        if (seen.insert(FilePath::resolved(folder)).second) folders.push_back(folder);
+        if (named.insert(folder).second && resolved.insert(FilePath::resolved(folder)).second)
+            folders.push_back(folder);
     };
     add(sourceFolder);
     for (const auto& photo : photos)
