@@ -162,6 +162,12 @@ TEST_F(ExportSheetTest, AMissingDestinationIsRefusedAndNothingIsStored) {
     EXPECT_FALSE(defaults.string(PreferenceKey::lastExportFolder).has_value());
     EXPECT_EQ(state().activeExportCancellation(), nullptr);
 
+    // Typing another destination clears the message; "書き出す" checks the new one.
+    type(s.destinationField(), QString::fromStdString((root / "missing2").string()));
+    EXPECT_TRUE(s.validationLabel()->isHidden());
+    s.exportButton()->click();
+    ASSERT_FALSE(s.validationLabel()->isHidden());
+
     // Choosing a folder clears the message and remembers the folder at once.
     fs::create_directories(root / "out");
     s.setFolderChooser([this](const fs::path&) { return std::optional<fs::path>(root / "out"); });

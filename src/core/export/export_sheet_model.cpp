@@ -172,6 +172,11 @@ void ExportSheetModel::destinationChosen(const fs::path& folder, AppSettings& se
     settings.defaults().set(K::lastExportFolder, destinationPath);
 }
 
+void ExportSheetModel::destinationTyped(std::string path) {
+    destinationPath = std::move(path);
+    validationError.reset();
+}
+
 fs::path ExportSheetModel::expandedDestination(const std::string& path) {
     std::string expanded = path;
     if (!expanded.empty() && expanded.front() == '~' && (expanded.size() == 1 || expanded[1] == '/')) {

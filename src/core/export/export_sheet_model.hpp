@@ -57,6 +57,7 @@ public:
     int total = 0;
     std::optional<ExportResult> result;
     std::shared_ptr<ExportCancellationToken> cancellation = std::make_shared<ExportCancellationToken>();
+    // Why "書き出す" refused the destination; it goes as soon as the destination changes.
     std::optional<std::string> validationError;
 
     // Hearted photos (row A or a hearted copy B) in library order; their rows, A before B.
@@ -86,6 +87,8 @@ public:
     std::optional<std::filesystem::path> chooserStartFolder() const;
     // A folder chosen in the folder panel: taken as the destination and remembered at once.
     void destinationChosen(const std::filesystem::path& folder, AppSettings& settings);
+    // The destination as typed into its field; remembered only when an export starts.
+    void destinationTyped(std::string path);
 
     // "書き出す": checks the destination and, when it passes, writes every setting back, moves to
     // the copying stage and gives the export to run (the caller saves the folder record first and

@@ -254,7 +254,7 @@ QWidget* ExportSheet::buildSettings() {
     column->addLayout(buttons);
 
     connect(destination_, &QLineEdit::textEdited, this, [this](const QString& text) {
-        model_.destinationPath = text.toStdString();
+        model_.destinationTyped(text.toStdString());
         refresh();
     });
     connect(choose, &QPushButton::clicked, this, [this] { chooseDestination(); });
