@@ -212,16 +212,22 @@ TEST_F(AppStateSession, PreferencesTheFileCannotTakeAreSaidAndTheFileIsKept) {
     const std::string before = AtomicFile::read(file);
     {
         const FailingWrites full(64);
-        session.setShowGrid(!session.showGrid());
+        // Said after the change's own message, which would hide it at once.
+        session.setClippingWarning(!session.clippingWarning());
+        queue.runPending();
         EXPECT_EQ(session.toastText(), "設定を保存できませんでした（" + tooLarge + "）");
         queue.advance(AppState::kWriteFailureToast + 1);
-        // Said once for a run of failed writes: a panel writes its size at every move.
+        ASSERT_EQ(session.toastText(), std::nullopt);
+        // Said again for every change that fails, not only the first of a run.
         session.setRightPanelWidth(300);
-        EXPECT_EQ(session.toastText(), std::nullopt);
+        queue.runPending();
+        EXPECT_EQ(session.toastText(), "設定を保存できませんでした（" + tooLarge + "）");
         // A preset's change says so every time, instead of its own message.
         savePreset("曇り");
+        queue.runPending();
         EXPECT_EQ(session.toastText(), "プリセットを保存できませんでした（" + tooLarge + "）");
         session.deletePreset(0);
+        queue.runPending();
         EXPECT_EQ(session.toastText(), "プリセットを保存できませんでした（" + tooLarge + "）");
         EXPECT_EQ(session.presets().size(), 1u);
         EXPECT_EQ(AtomicFile::read(file), before);

@@ -1,3 +1,5 @@
+#include "export/export_error.hpp"
+#include "persistence/app_settings.hpp"
 #include "persistence/preference_key.hpp"
 #include "persistence/selection_store.hpp"
 #include "shell/quit_confirmation.hpp"
@@ -8,6 +10,7 @@
 #include "ui/canvas/mask_addition_sheet.hpp"
 #include "ui/canvas/mask_tab_bar_view.hpp"
 #include "ui/export/export_sheet.hpp"
+#include "ui/overlays/toast_view.hpp"
 #include "ui/platform/sorvin_look.hpp"
 #include "ui/settings/settings_view.hpp"
 #include "ui_test_fixture.hpp"
@@ -290,6 +293,38 @@ TEST_F(MainWindowMenuTest, EscAndCtrlWCloseTheSettingsAndTheKeyboardComesBack) {
         type(&window(), Qt::Key_Right);
         rotation += 0.5;
         EXPECT_EQ(state().library()->currentRotation(), rotation);
+    }
+}
+
+// A setting the disk refuses is said whichever command changed it: after the command's own message
+// (the sort order's), and for every change that fails, not only the first; else it would be lost at
+// the next start unseen.
+TEST_F(MainWindowMenuTest, ASettingTheDiskRefusesIsSaidWhicheverCommandChangedIt) {
+    addStandardPhotos();
+    DefaultsStore onDisk(root / "config" / "preferences.json");
+    AppSettings fileSettings(onDisk, std::uint64_t{1} << 35);
+    AppState session(fileSettings, environment());
+    AppDelegate sessionDelegate(nullptr);
+    MainWindow shown(session, sessionDelegate, queue);
+    shown.show();
+    session.open(photos());
+    settle();
+    shown.activateWindow();
+    QApplication::processEvents();
+    ASSERT_EQ(QApplication::activeWindow(), &shown);
+    const ToastView& toast = *shown.rootView()->toastView();
+    const std::string refused =
+        "設定を保存できませんでした（" + ExportError::failureReason(std::make_error_code(std::errc::file_too_large)) + "）";
+
+    const FailingWrites full(64);
+    for (const Qt::Key key : {Qt::Key_J, Qt::Key_U, Qt::Key_J}) {
+        type(&shown, key, Qt::ControlModifier);
+        QApplication::processEvents();
+        queue.runPending();
+        QApplication::processEvents();
+        EXPECT_EQ(toast.text().toStdString(), refused) << "Ctrl+" << char(key);
+        EXPECT_EQ(toast.opacity(), 1.0);
+        queue.advance(AppState::kWriteFailureToast + 1);
     }
 }
 

@@ -61,10 +61,8 @@ AppState::AppState(AppSettings& settings, AppStateEnvironment environment)
     };
 
     DefaultsStore& defaults = settings_.defaults();
-    // A preference the file could not take is said once, when the first write fails, since the
-    // panels write theirs at every move; the same again only after a write worked.
     preferencesWriteFailed_ =
-        defaults.writeFailed.connect([this](std::error_code error) { showWriteFailure("設定", error); });
+        defaults.writeFailed.connect([this](std::error_code error) { preferencesNotWritten(error); });
     if (const auto error = defaults.writeError()) showWriteFailure("設定", *error);
     recentFolders_ = defaults.stringArray(PreferenceKey::recentFolders).value_or(std::vector<std::string>{});
     if (recentFolders_.size() > kRecentFolderLimit) recentFolders_.resize(kRecentFolderLimit);

@@ -287,6 +287,10 @@ public:
     bool saveNow();
     // "<what>を保存できませんでした（<why>）": the change lasts only while the program runs.
     void showWriteFailure(std::string_view what, std::error_code error);
+    // A preference the file could not take, whichever change wrote it: said once that change has
+    // shown its own message (a sort order's toast would hide it at once), unless the change said
+    // so itself (a preset's).
+    void preferencesNotWritten(std::error_code error);
     // After a change of the presets: false, with the message said instead of the change's own,
     // when the preferences file could not take it.
     bool presetChangeWasWritten();
@@ -556,6 +560,9 @@ private:
     // When the current photo last changed, on the main queue's clock.
     double photoChangedAt_ = -std::numeric_limits<double>::infinity();
     MainQueue::Timer toastTimer_;
+    // A failed write of the preferences still to be said; a panel's drag writes at every move,
+    // and is said once per turn of the main queue.
+    std::optional<std::error_code> unsaidPreferencesFailure_;
     MainQueue::Timer heartFeedbackTimer_;
     std::uint64_t nextHeartFeedbackID_ = 1;
     std::shared_ptr<bool> straighteningCancelled_;

@@ -10,6 +10,7 @@
 #include <map>
 #include <set>
 #include <system_error>
+#include <utility>
 
 namespace sorvin {
 
@@ -122,8 +123,19 @@ bool AppState::saveNow() {
 }
 
 void AppState::showWriteFailure(std::string_view what, std::error_code error) {
+    unsaidPreferencesFailure_.reset();
     showToasts({std::string(what) + "を保存できませんでした（" + ExportError::failureReason(error) + "）"},
                kWriteFailureToast);
+}
+
+void AppState::preferencesNotWritten(std::error_code error) {
+    const bool posted = unsaidPreferencesFailure_.has_value();
+    unsaidPreferencesFailure_ = error;
+    if (posted) return;
+    mainQueue_.post(weakly([this] {
+        if (const auto unsaid = std::exchange(unsaidPreferencesFailure_, std::nullopt))
+            showWriteFailure("設定", *unsaid);
+    }));
 }
 
 } // namespace sorvin

@@ -151,12 +151,11 @@ void DefaultsStore::persistLocked() {
 }
 
 void DefaultsStore::persist(std::unique_lock<std::mutex>& lock) {
-    const bool failedBefore = writeError_.has_value();
     persistLocked();
     const std::optional<std::error_code> error = writeError_;
     // The observers may read the store.
     lock.unlock();
-    if (error && !failedBefore) writeFailed.emit(*error);
+    if (error) writeFailed.emit(*error);
 }
 
 std::optional<std::error_code> DefaultsStore::writeError() const {

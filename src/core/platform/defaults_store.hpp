@@ -18,7 +18,8 @@ namespace sorvin {
 // layer that is read only while nothing is stored under a key; they are never written. Every change
 // rewrites the file at once, atomically (setting a value already held is no change); a failed
 // write leaves the file as it was and keeps the value in memory, so preferences never stop the
-// program: the next change writes everything again, and the owner is told through writeFailed.
+// program: the next change writes everything again, and the owner is told of each failed write
+// through writeFailed.
 //
 // A file that cannot be read, is not JSON or does not hold an object is renamed aside (to
 // "preferences.json.damaged", or with a number when that exists) and the store starts empty.
@@ -67,8 +68,8 @@ public:
     // Why the last write of the file failed: the file then lacks values the store holds. None
     // while the file holds every value.
     std::optional<std::error_code> writeError() const;
-    // Told, on the thread that wrote, when a write fails after the last one worked (a run of
-    // failed writes is told once).
+    // Told, on the thread that wrote, whenever a write fails: each such change is lost at the end
+    // of the run.
     Signal<std::error_code> writeFailed;
 
     const std::filesystem::path& file() const { return file_; }
