@@ -1,6 +1,8 @@
 #include "persistence/preference_key.hpp"
 #include "ui/app/root_view.hpp"
 #include "ui/browsing/select_view.hpp"
+#include "shell/quit_confirmation.hpp"
+#include "ui/app/menu_bar.hpp"
 #include "ui/export/export_sheet.hpp"
 #include "ui/overlays/toast_view.hpp"
 #include "ui_test_fixture.hpp"
@@ -10,6 +12,8 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
@@ -278,6 +282,40 @@ TEST_F(ExportSheetTest, OpeningTheDestinationTellsTheUserWhenNoProgramCanShowIt)
     EXPECT_FALSE(s.frameGeometry().intersects(capsule)) << "the sheet hides the toast";
     EXPECT_TRUE(s.isVisible());
     EXPECT_TRUE(state().isExportPresented());
+}
+
+// Once the result shows, the sheet no longer holds the window: the menus and Ctrl+Q quit as usual
+// (asking first), Ctrl+Q also from the sheet, which keeps the keyboard; Esc still closes it and
+// the window has the keyboard again.
+TEST_F(ExportSheetTest, AtTheResultTheProgramQuitsAsUsual) {
+    int asked = 0;
+    delegate().confirmQuit = [&asked](QWidget*, const QuitConfirmation&) {
+        ++asked;
+        return false;
+    };
+    ExportSheet& s = startExportOfTwo(root / "out");
+    settle();
+    redraw();
+    ASSERT_EQ(s.model().stage, ExportSheetModel::Stage::result);
+    EXPECT_TRUE(s.isVisible());
+    EXPECT_EQ(QGuiApplication::focusWindow(), s.windowHandle()) << "the sheet keeps the keyboard";
+
+    MainWindowTest::type(&s, Qt::Key_Q, Qt::ControlModifier);
+    EXPECT_EQ(asked, 1);
+    // The menu, as the pointer opens it: a window that a sheet blocks takes no clicks.
+    QMenuBar* bar = window().menuBar();
+    QTest::mouseClick(bar, Qt::LeftButton, {}, bar->actionGeometry(bar->actions().first()).center());
+    auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+    ASSERT_NE(menu, nullptr);
+    QAction* quit = window().menus()->action(MenuCommand::quit);
+    QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(quit).center());
+    EXPECT_EQ(asked, 2);
+    EXPECT_TRUE(s.isVisible());
+
+    MainWindowTest::type(&s, Qt::Key_Escape);
+    EXPECT_FALSE(state().isExportPresented());
+    QApplication::processEvents();
+    EXPECT_EQ(QApplication::activeWindow(), &window());
 }
 
 TEST_F(ExportSheetTest, CancellingStopsTheExportAndSaysSo) {

@@ -22,6 +22,7 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <QWindow>
 #include <fstream>
 
 namespace sorvin::test {
@@ -294,6 +295,43 @@ TEST_F(MainWindowMenuTest, EscAndCtrlWCloseTheSettingsAndTheKeyboardComesBack) {
         rotation += 0.5;
         EXPECT_EQ(state().library()->currentRotation(), rotation);
     }
+}
+
+// The settings window is a dialog of the main window: a window manager keeps it above that window
+// (Qt gives a dialog with a parent window its WM_TRANSIENT_FOR). While it has the keyboard, the
+// program's own keys work as from the main window: Ctrl+Z and Ctrl+Shift+Z undo and redo the
+// photos' edits, Ctrl+Q asks to quit; the photo's own keys do not reach the photo.
+TEST_F(MainWindowMenuTest, TheSettingsWindowBelongsToTheMainWindowAndTheProgramsKeysWorkThere) {
+    int asked = 0;
+    delegate().confirmQuit = [&asked](QWidget*, const QuitConfirmation&) {
+        ++asked;
+        return false;
+    };
+    addStandardPhotos();
+    window().show();
+    openPhotos();
+    activate();
+    const auto rotation = [this] { return state().library()->currentRotation(); };
+    type(&window(), Qt::Key_Right);
+    ASSERT_EQ(rotation(), 0.5);
+    type(&window(), Qt::Key_Comma, Qt::ControlModifier);
+    QApplication::processEvents();
+    SettingsView* settings = window().settingsView();
+    ASSERT_TRUE(settings && settings->isVisible());
+    ASSERT_EQ(QApplication::activeWindow(), settings);
+    ASSERT_TRUE(settings->windowHandle());
+    EXPECT_EQ(settings->windowHandle()->transientParent(), window().windowHandle());
+    EXPECT_EQ(settings->windowType(), Qt::Dialog);
+
+    type(settings, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(rotation(), 0);
+    type(settings, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(rotation(), 0.5);
+    type(settings, Qt::Key_Right, Qt::ShiftModifier);
+    EXPECT_EQ(rotation(), 0.5);
+    type(settings, Qt::Key_Q, Qt::ControlModifier);
+    EXPECT_EQ(asked, 1);
+    EXPECT_TRUE(settings->isVisible()) << "the quit was cancelled";
 }
 
 // A setting the disk refuses is said whichever command changed it: after the command's own message

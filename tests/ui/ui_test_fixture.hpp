@@ -16,10 +16,11 @@
 namespace sorvin::test {
 
 // The program writes no log: a warning of Qt is a fault, and the test that causes it fails. The
-// offscreen platform's notice that it keeps no size hints is the test platform's own.
+// offscreen platform's notices of what it lacks (size hints; raising windows and grabbing the
+// keyboard, which a menu opened by the pointer asks for) are the test platform's own.
 inline void failOnQtWarnings(QtMsgType type, const QMessageLogContext&, const QString& message) {
     if (type == QtDebugMsg || type == QtInfoMsg) return;
-    if (message.contains(QStringLiteral("does not support propagateSizeHints"))) return;
+    if (message.startsWith(QStringLiteral("This plugin does not support"))) return;
     ADD_FAILURE() << "Qt printed: " << message.toStdString();
 }
 

@@ -12,6 +12,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDialog>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QTimer>
@@ -72,8 +73,9 @@ void MainWindow::saveFrame() {
 }
 
 bool MainWindow::event(QEvent* event) {
-    // Sent when the last sheet or dialog over the window (modal, as all of them are) goes. The
-    // window system may leave no window active then; the dialog is not gone from the screen yet.
+    // Sent when the last sheet or dialog blocking the window goes, and when a sheet that stopped
+    // blocking it goes (SheetHost::release). The window system may leave no window active then;
+    // the dialog is not gone from the screen yet.
     if (event->type() == QEvent::WindowUnblocked) QTimer::singleShot(0, this, [this] { takeKeyboardBack(); });
     return QMainWindow::event(event);
 }
@@ -102,6 +104,9 @@ void MainWindow::showSettings() {
 
 void MainWindow::takeKeyboardBack() {
     if (!isVisible() || isMinimized() || QApplication::activeModalWidget()) return;
+    // A sheet still on the screen keeps it (a result that no longer blocks the window).
+    for (const QDialog* sheet : findChildren<QDialog*>())
+        if (sheet->isVisible()) return;
     activateWindow();
     if (QWidget* screen = root_->currentScreen()) screen->setFocus(Qt::OtherFocusReason);
 }

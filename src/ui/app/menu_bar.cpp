@@ -26,8 +26,12 @@ MenuBar::MenuBar(QMainWindow& window, AppState& state, AppDelegate& delegate, Un
             action->setShortcut(
                 QKeySequence::fromString(QString::fromUtf8(row.shortcut), QKeySequence::PortableText));
         action->setCheckable(row.checkable);
-        // The menus are the window's: they work whatever widget has the keyboard.
-        action->setShortcutContext(Qt::WindowShortcut);
+        // The menus are the window's: they work whatever widget has the keyboard. Quitting and the
+        // undo of the photos' edits belong to the whole program: they also work while another of
+        // its windows has the keyboard (the settings), unless a sheet or an alert blocks the menus.
+        const bool programWide = row.command == MenuCommand::quit || row.command == MenuCommand::undo ||
+                                 row.command == MenuCommand::redo;
+        action->setShortcutContext(programWide ? Qt::ApplicationShortcut : Qt::WindowShortcut);
         if (row.command == MenuCommand::about) action->setMenuRole(QAction::AboutRole);
         if (row.command == MenuCommand::quit) action->setMenuRole(QAction::QuitRole);
         const MenuCommand command = row.command;

@@ -5,6 +5,7 @@
 #include "persistence/app_settings.hpp"
 #include "view/view_color.hpp"
 #include "ui/browsing/view_colors.hpp"
+#include "ui/overlays/sheet_host.hpp"
 #include "ui/panel/panel_button.hpp"
 #include "ui/platform/library_observer.hpp"
 #include "ui/platform/sorvin_look.hpp"
@@ -429,6 +430,8 @@ void ExportSheet::startExport() {
                 self->state_.setActiveExportCancellation(nullptr);
             self->model_.exportFinished(std::move(result));
             self->showResult();
+            // The export is over: the window behind is free again, to quit among other things.
+            SheetHost::release(*self);
         });
 }
 

@@ -4,6 +4,7 @@
 #include "ui/browsing/view_colors.hpp"
 #include "ui/overlays/dimming_veil.hpp"
 
+#include <QApplication>
 #include <QDialog>
 #include <QEvent>
 #include <QPainter>
@@ -55,7 +56,35 @@ private:
     DimmingVeil* veil_;
 };
 
+// Tells the window, once a released sheet is hidden, what Qt tells it when a modal one goes.
+class ReleasedSheet final : public QObject {
+public:
+    explicit ReleasedSheet(QDialog& sheet) : QObject(&sheet), sheet_(sheet) { sheet.installEventFilter(this); }
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Hide && sheet_.parentWidget() && !QApplication::activeModalWidget()) {
+            QEvent unblocked(QEvent::WindowUnblocked);
+            QCoreApplication::sendEvent(sheet_.parentWidget()->window(), &unblocked);
+        }
+        return false;
+    }
+
+private:
+    QDialog& sheet_;
+};
+
 } // namespace
+
+void SheetHost::release(QDialog& sheet) {
+    if (sheet.windowModality() == Qt::NonModal) return;
+    // Qt takes a new modality only when the window is shown again.
+    sheet.hide();
+    sheet.setWindowModality(Qt::NonModal);
+    new ReleasedSheet(sheet);
+    sheet.show();
+    sheet.activateWindow();
+}
 
 void SheetHost::present(QDialog& sheet) {
     new SheetFrame(sheet);

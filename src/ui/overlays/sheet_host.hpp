@@ -11,6 +11,10 @@ namespace sorvin {
 namespace SheetHost {
 // Shows the sheet modal to its parent's window.
 void present(QDialog& sheet);
+// The sheet stays over its window and keeps the keyboard, but no longer blocks the window (a
+// result that is only read): the window's menus, keys and close button work again. When the sheet
+// goes, the window takes the keyboard back as after a modal sheet.
+void release(QDialog& sheet);
 // Darkens the window while a sheet, a dialog or an alert blocks it; once, for the main window.
 void keepBackdrop(QWidget& window);
 } // namespace SheetHost

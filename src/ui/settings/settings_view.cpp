@@ -35,7 +35,8 @@ QLabel* plainLabel(const QString& content, QWidget* parent) {
 } // namespace
 
 SettingsView::SettingsView(AppSettings& settings, AppDelegate& delegate, QWidget* parent)
-    : QWidget(parent, Qt::Window), settings_(settings), delegate_(delegate) {
+    // A dialog of the main window: the window manager keeps it above that window.
+    : QWidget(parent, Qt::Dialog), settings_(settings), delegate_(delegate) {
     setWindowTitle(QStringLiteral("設定"));
     setFixedWidth(kWidth);
     rows_[0].setting = &PacingSetting::holdAdvanceRate;
