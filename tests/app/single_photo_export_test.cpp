@@ -9,6 +9,7 @@
 #include "library/folder_scanner.hpp"
 #include "persistence/preference_key.hpp"
 #include "platform/atomic_file.hpp"
+#include "support/damaged_files.hpp"
 #include "support/fuse_mount.hpp"
 
 #include <cerrno>
@@ -300,6 +301,55 @@ TEST_F(CurrentPhotoExport, EveryFailureIsExplainedInItsOwnWordsInBothExports) {
         settle();
         EXPECT_EQ(alerts.shown, (std::vector<std::pair<std::string, std::string>>{{"書き出しに失敗しました", row.text}}));
         EXPECT_TRUE(std::filesystem::is_empty(root / "out"));
+    }
+}
+
+// A photo cut short or damaged on disk after the folder was opened, while the screen still shows
+// it: the batch export, the one-photo export and 画像をコピー all refuse it with the damaged file's
+// sentence, and nothing is written under its name or put on the clipboard.
+TEST_F(CurrentPhotoExport, ADamagedPhotoIsNeitherExportedNorCopied) {
+    const std::string damagedText = "ファイルを読み込めませんでした（壊れているか、対応していない形式です）";
+    std::vector<damaged::Damage> damages = damaged::jpegDamages();
+    damages.push_back(damaged::otherDamages()[1]); // the RAW file of the pair, developed as the source
+    openPhotos();
+    state().setCurrentParameter(PhotoParameter::exposure, 15); // rendered anew, not copied
+    const Photo photo = *state().library()->currentPhoto();
+    ASSERT_EQ(photo.relativePath, "a.jpg");
+    ASSERT_TRUE(photo.rawCompanionURL);
+    for (const damaged::Damage& damage : damages) {
+        SCOPED_TRACE(damage.name);
+        const bool raw = damage.sample.starts_with("raw/");
+        if (raw) {
+            std::filesystem::copy_file(sample("jpeg/nikon_d70s_gps_lens.jpg"), photo.url,
+                                       std::filesystem::copy_options::overwrite_existing);
+            state().library()->setSource(PhotoSource::raw, photo, RetouchSlot::a);
+            ASSERT_EQ(state().library()->currentSource(), PhotoSource::raw);
+        }
+        damaged::write(damage, raw ? *photo.rawCompanionURL : photo.url);
+
+        ExportRequest batch;
+        batch.photos = {photo};
+        batch.params[photo.relativePath] = state().library()->currentParameters();
+        if (raw) batch.sources[photo.relativePath] = PhotoSource::raw;
+        batch.destination = root / "out";
+        batch.applicationSupportRoot = root / "support";
+        batch.formatOptions = ExportFormatOptions{ExportFormatMode::keep, true, false, false};
+        const ExportResult result = Exporter::exportPhotos(batch);
+        EXPECT_EQ(result.copiedCount, 0);
+        EXPECT_EQ(ExportResultSummary::failureLines(result), std::vector<std::string>{"a.jpg: " + damagedText});
+
+        alerts.shown.clear();
+        state().presentCurrentPhotoExport();
+        exportPanel.completion(root / "out" / "single.jpg", SingleExportFormat::jpeg);
+        settle();
+        EXPECT_EQ(alerts.shown, (std::vector<std::pair<std::string, std::string>>{{"書き出しに失敗しました", damagedText}}));
+        EXPECT_TRUE(std::filesystem::is_empty(root / "out"));
+
+        pasteboard.items.clear();
+        state().copyCurrentImage();
+        settle();
+        EXPECT_EQ(state().toastText(), "画像をコピーできませんでした");
+        EXPECT_TRUE(pasteboard.items.empty());
     }
 }
 

@@ -5,6 +5,7 @@
 #include "loading/image_decoder.hpp"
 #include "model/mask_kind_catalog.hpp"
 #include "platform/jpeg_encoder.hpp"
+#include "support/damaged_files.hpp"
 #include "support/screen_picture.hpp"
 #include "support/test_parameters.hpp"
 #include "support/test_support.hpp"
@@ -265,6 +266,48 @@ TEST(ExporterRenderingTest, MissingOrUnreadableSourcesFailAsCorruptFiles) {
         const auto result = render(photo, 0, {}, {}, std::nullopt, std::nullopt);
         EXPECT_FALSE(result.rendered) << sample;
         EXPECT_EQ(result.error, ExportErrc::fileReadCorruptFile) << sample;
+    }
+}
+
+// A file damaged after its header is refused by the export's decode, whatever its kind, while
+// the screen still shows what it can of a JPEG; every sample photo, whole, still renders.
+TEST(ExporterRenderingTest, ADamagedSourceFailsAsACorruptFileAndEverySampleStillRenders) {
+    const test::TemporaryFolder folder;
+    PhotoParameters edited;
+    edited.setValue(15, PhotoParameter::exposure);
+    const auto formatOf = [](const std::string& sample) {
+        return sample.starts_with("raw/")    ? PhotoFileFormat::raw
+               : sample.starts_with("heif/") ? PhotoFileFormat::heif
+                                             : PhotoFileFormat::jpeg;
+    };
+    std::vector<test::damaged::Damage> damages = test::damaged::jpegDamages();
+    for (const auto& other : test::damaged::otherDamages())
+        damages.push_back(other);
+    for (const test::damaged::Damage& damage : damages) {
+        SCOPED_TRACE(damage.name);
+        const fs::path file = folder / fs::path(damage.sample).filename();
+        test::damaged::write(damage, file);
+        const PhotoFileFormat format = formatOf(damage.sample);
+        Photo photo = photoAt(damage.sample, format, 100, 100);
+        photo.url = file;
+        for (const std::optional<int> limit : {std::optional<int>(), std::optional<int>(256)}) {
+            const auto result = render(photo, 0, {}, edited, std::nullopt, limit);
+            EXPECT_FALSE(result.rendered);
+            EXPECT_EQ(result.error, ExportErrc::fileReadCorruptFile);
+        }
+        if (format == PhotoFileFormat::jpeg) {
+            EXPECT_TRUE(ImageDecoder::decode(photo, std::nullopt, 512)) << "the screen shows what it can";
+        }
+    }
+
+    for (const char* kind : {"jpeg", "heif", "raw"}) {
+        for (const auto& entry : fs::recursive_directory_iterator(test::sample(kind))) {
+            if (!entry.is_regular_file()) continue;
+            SCOPED_TRACE(entry.path().string());
+            const std::string sample = fs::relative(entry.path(), test::samplesDir()).string();
+            const auto result = render(photoAt(sample, formatOf(sample), 100, 100), 0, {}, edited, std::nullopt, 256);
+            EXPECT_TRUE(result.rendered);
+        }
     }
 }
 

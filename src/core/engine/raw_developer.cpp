@@ -58,7 +58,7 @@ void RawDeveloper::steer(RawFilterProperties& properties, const RawDevelopmentSe
 }
 
 std::optional<RawDevelopmentResult> RawDeveloper::develop(const RawDevelopmentRequest& request) {
-    const auto filter = RawFilter::make(request.asset.url);
+    const auto filter = RawFilter::make(request.asset.url, request.damagedData);
     if (!filter) return std::nullopt;
     const RawDevelopmentSupport fileSupport = support(*filter);
     if (request.supportStore) request.supportStore->record(request.photoIdentifier, fileSupport);

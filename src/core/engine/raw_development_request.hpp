@@ -3,6 +3,7 @@
 #include "engine/cancellation_probe.hpp"
 #include "model/photo_asset.hpp"
 #include "model/photo_parameters.hpp"
+#include "platform/damaged_data.hpp"
 
 #include <memory>
 #include <optional>
@@ -21,6 +22,8 @@ struct RawDevelopmentRequest {
     std::shared_ptr<RawDevelopmentSupportStore> supportStore; // where the file's support is recorded
     // Asked between the stages of the development; a caller that gave up gets no result.
     CancellationProbe isCancelled = {};
+    // An export or a copied image gets no result from a file cut short (see RawFilter::make).
+    DamagedData damagedData = DamagedData::filledIn;
 };
 
 } // namespace sorvin

@@ -154,6 +154,7 @@ DecodedPicture decodedUpright(const Photo& photo, PhotoSource source, const Phot
         request.photoIdentifier = photo.relativePath;
         request.asset = asset;
         request.parameters = params;
+        request.damagedData = DamagedData::refused;
         const auto developed = RawDeveloper::develop(request);
         return {developed ? developed->image : nullptr, std::nullopt};
     }

@@ -29,7 +29,8 @@ struct ExportRendering {
 };
 
 // Decodes a photo's JPEG/HEIF file for a source, upright, at the smallest size the decoder can
-// reduce to without a long edge below the minimum given (0: full size); none when it cannot.
+// reduce to without a long edge below the minimum given (0: full size); none when it cannot, or
+// when the file's picture data ends early or is damaged.
 using ExportImageDecoder = std::function<SharedImage(const Photo&, PhotoSource, int minimumLongEdge)>;
 
 namespace Exporter {
@@ -38,8 +39,9 @@ namespace Exporter {
 // geometry, rotated, cropped, developed and reduced to the long-edge limit, in that fixed order.
 // A JPEG file whose output is far smaller may be decoded at half scale where that gives the same
 // picture (the rules are beside the code); the result always has the size a full-size decode gives.
-// Every failure gives fileReadCorruptFile; work given up because the probe asked for it gives
-// operation_canceled (the export was cancelled: no failure to report).
+// A source whose picture data ends early or is damaged (a file cut short on a pulled card) is a
+// failure like any other. Every failure gives fileReadCorruptFile; work given up because the
+// probe asked for it gives operation_canceled (the export was cancelled: no failure to report).
 ExportRendering renderEditedImageAndMetadata(const Photo& photo, double rotation, const ManualCrop& crop,
                                              const PhotoParameters& params, std::optional<PhotoSource> source,
                                              std::optional<int> maximumLongEdge,

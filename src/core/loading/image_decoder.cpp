@@ -32,8 +32,8 @@ constexpr double kAcceptedShortfall = 0.9;
 
 // The DCT scale chosen by the smallest long edge wanted, brought down to the largest one allowed.
 SharedImage decodeJpeg(std::span<const std::uint8_t> bytes, int minimumLongEdge, int maximumPixelSize,
-                       const CancellationProbe& isCancelled) {
-    auto picture = JpegDecoder::decode(bytes, minimumLongEdge, isCancelled);
+                       const CancellationProbe& isCancelled, DamagedData damaged) {
+    auto picture = JpegDecoder::decode(bytes, minimumLongEdge, isCancelled, damaged);
     if (!picture) return nullptr;
     SharedImage image = fitted(picture->image, maximumPixelSize);
     const int orientation = picture->orientation ? static_cast<int>(*picture->orientation) : 1;
@@ -41,17 +41,17 @@ SharedImage decodeJpeg(std::span<const std::uint8_t> bytes, int minimumLongEdge,
     return OrientationTransform::transformedImage(image, orientation);
 }
 
-SharedImage decodeHeif(std::span<const std::uint8_t> bytes, int maximumPixelSize) {
+SharedImage decodeHeif(std::span<const std::uint8_t> bytes, int maximumPixelSize, DamagedData damaged) {
     const auto file = HeifFile::open(bytes);
     if (!file) return nullptr;
-    return fitted(file->decode(), maximumPixelSize);
+    return fitted(file->decode(damaged), maximumPixelSize);
 }
 
 SharedImage decodeBytes(std::span<const std::uint8_t> bytes, int minimumLongEdge, int maximumPixelSize,
-                        const CancellationProbe& isCancelled = {}) {
+                        const CancellationProbe& isCancelled, DamagedData damaged) {
     if (JpegDecoder::looksLikeJpeg(bytes))
-        return decodeJpeg(bytes, minimumLongEdge, maximumPixelSize, isCancelled);
-    if (HeifFile::looksLikeHeif(bytes)) return decodeHeif(bytes, maximumPixelSize);
+        return decodeJpeg(bytes, minimumLongEdge, maximumPixelSize, isCancelled, damaged);
+    if (HeifFile::looksLikeHeif(bytes)) return decodeHeif(bytes, maximumPixelSize, damaged);
     return nullptr;
 }
 
@@ -60,7 +60,7 @@ int enoughFor(int maximumPixelSize) {
 }
 
 SharedImage decodeFile(const Photo& photo, std::optional<PhotoSource> source, int minimumLongEdge,
-                       int maximumPixelSize, const CancellationProbe& isCancelled = {}) {
+                       int maximumPixelSize, const CancellationProbe& isCancelled, DamagedData damaged) {
     const PhotoAsset asset = photo.asset(photo.resolvedSource(source));
     const auto file = RegularFile::open(
         asset.url, std::max<std::uint64_t>(ImageDecoder::kMaxFileBytes, RawFilter::kMaxFileBytes));
@@ -75,7 +75,7 @@ SharedImage decodeFile(const Photo& photo, std::optional<PhotoSource> source, in
         try {
             const auto bytes = file->readAll();
             if (!bytes) return nullptr;
-            return decodeBytes(bytes->span(), minimumLongEdge, maximumPixelSize, isCancelled);
+            return decodeBytes(bytes->span(), minimumLongEdge, maximumPixelSize, isCancelled, damaged);
         } catch (const std::bad_alloc&) {
             return nullptr;
         }
@@ -88,6 +88,7 @@ SharedImage decodeFile(const Photo& photo, std::optional<PhotoSource> source, in
     request.asset.url = file->descriptorPath();
     request.maximumLongEdge = maximumPixelSize;
     request.isCancelled = isCancelled;
+    request.damagedData = damaged;
     const auto developed = RawDeveloper::develop(request);
     return developed ? fitted(developed->image, maximumPixelSize) : nullptr;
 }
@@ -96,17 +97,19 @@ SharedImage decodeFile(const Photo& photo, std::optional<PhotoSource> source, in
 
 SharedImage ImageDecoder::decode(std::span<const std::uint8_t> bytes, int maximumPixelSize) {
     if (maximumPixelSize < 1) return nullptr;
-    return decodeBytes(bytes, enoughFor(maximumPixelSize), maximumPixelSize);
+    return decodeBytes(bytes, enoughFor(maximumPixelSize), maximumPixelSize, {}, DamagedData::filledIn);
 }
 
 SharedImage ImageDecoder::decode(const Photo& photo, std::optional<PhotoSource> source, int maximumPixelSize,
                                  const CancellationProbe& isCancelled) {
-    return decodeFile(photo, source, enoughFor(maximumPixelSize), maximumPixelSize, isCancelled);
+    return decodeFile(photo, source, enoughFor(maximumPixelSize), maximumPixelSize, isCancelled,
+                      DamagedData::filledIn);
 }
 
 SharedImage ImageDecoder::decodeAtLeast(const Photo& photo, std::optional<PhotoSource> source,
                                         int minimumLongEdge) {
-    return decodeFile(photo, source, std::max(minimumLongEdge, 0), std::numeric_limits<int>::max());
+    return decodeFile(photo, source, std::max(minimumLongEdge, 0), std::numeric_limits<int>::max(), {},
+                      DamagedData::refused);
 }
 
 } // namespace sorvin

@@ -30,6 +30,8 @@ struct ImageDecoder {
     // The picture upright at the DCT's smallest scale (1/8, 1/4, 1/2) whose long edge is still at
     // least minimumLongEdge, and not resampled: for work that resamples it later itself. HEIF files
     // come at full size, and so does every JPEG for a minimum of 0; a RAW file as with decode().
+    // What is written or copied from this picture must be the whole photo, so a file whose picture
+    // data ends early or is damaged gives none (see DamagedData), unlike decode().
     static SharedImage decodeAtLeast(const Photo& photo, std::optional<PhotoSource> source,
                                      int minimumLongEdge);
 

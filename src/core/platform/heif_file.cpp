@@ -84,11 +84,13 @@ std::optional<std::vector<std::uint8_t>> HeifFile::exifTiffBlock() const {
     return std::vector<std::uint8_t>(tiff.begin(), tiff.end());
 }
 
-SharedImage HeifFile::decode() const {
+SharedImage HeifFile::decode(DamagedData damaged) const {
     heif_decoding_options* options = heif_decoding_options_alloc();
     if (!options) return nullptr;
+    const bool strict = damaged == DamagedData::refused;
     options->ignore_transformations = 0;
     options->convert_hdr_to_8bit = 1;
+    options->strict_decoding = strict ? 1 : 0;
     heif_image* picture = nullptr;
     const heif_error error =
         heif_decode_image(handle_, &picture, heif_colorspace_RGB, heif_chroma_interleaved_RGBA, options);
@@ -98,6 +100,7 @@ SharedImage HeifFile::decode() const {
         return nullptr;
     }
     std::unique_ptr<heif_image, void (*)(const heif_image*)> owned(picture, heif_image_release);
+    if (strict && heif_image_get_decoding_warnings(picture, 0, nullptr, 0) > 0) return nullptr;
 
     const int width = heif_image_get_width(picture, heif_channel_interleaved);
     const int height = heif_image_get_height(picture, heif_channel_interleaved);

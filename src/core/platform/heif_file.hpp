@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/damaged_data.hpp"
 #include "platform/image.hpp"
 
 #include <cstdint>
@@ -39,7 +40,10 @@ public:
     std::optional<std::vector<std::uint8_t>> exifTiffBlock() const;
 
     // The whole picture in sRGB (the ICC profile or the colour primaries honoured), premultiplied.
-    SharedImage decode() const;
+    // libheif refuses a file whose picture data is cut short or whose coded stream breaks off by
+    // itself; where it would decode anyway and note a warning, a caller refusing damaged data gets
+    // nothing (libheif's strict decoding).
+    SharedImage decode(DamagedData damaged = DamagedData::filledIn) const;
 
 private:
     HeifFile() = default;

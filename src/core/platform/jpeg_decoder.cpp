@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <jpeglib.h>
+#include <jerror.h>
 #include <memory>
 #include <vector>
 
@@ -38,14 +39,40 @@ struct Session {
     jpeg_decompress_struct cinfo{};
     JpegErrorJump errors{};
     ProgressMonitor progress{};
+    DamagedData damaged = DamagedData::filledIn;
     bool created = false;
     JOCTET* icc = nullptr;
     unsigned int iccSize = 0;
 };
 
+// Whether a warning of libjpeg says that pixels could not be decoded from the file's data.
+bool isDamage(const jpeg_error_mgr& err) {
+    switch (err.msg_code) {
+    case JWRN_JPEG_EOF:      // the file ends before its end marker
+    case JWRN_HIT_MARKER:    // a marker in the middle of the picture data
+    case JWRN_HUFF_BAD_CODE: // a code no table holds
+    case JWRN_ARITH_BAD_CODE:
+    case JWRN_MUST_RESYNC: // another marker where a restart marker belongs
+        return true;
+    case JWRN_EXTRANEOUS_DATA: // bytes skipped before a restart marker: the decoder lost its place
+        return err.msg_parm.i[1] >= JPEG_RST0 && err.msg_parm.i[1] <= JPEG_RST0 + 7;
+    default:
+        return false;
+    }
+}
+
+// libjpeg's warnings (level -1; the other levels are its trace) stop a decode that refuses damage.
+void noticeWarning(j_common_ptr common, int level) {
+    const auto* s = static_cast<const Session*>(common->client_data);
+    if (level < 0 && s->damaged == DamagedData::refused && isDamage(*common->err))
+        JpegErrorJump::jumpBack(common);
+}
+
 // Reads the header, picks the scale and output colours, and takes the ICC profile.
 bool readHeader(Session& s, const std::uint8_t* bytes, std::size_t size, int minimumLongEdge) {
     s.cinfo.err = s.errors.install();
+    s.errors.base.emit_message = noticeWarning;
+    s.cinfo.client_data = &s;
     if (setjmp(s.errors.jump) != 0) return false;
     jpeg_create_decompress(&s.cinfo);
     s.created = true;
@@ -114,7 +141,8 @@ bool readPixels(Session& s, std::uint8_t* pixels, std::size_t bytesPerRow, std::
         else if (conversion)
             conversion->convert(row, row, s.cinfo.output_width);
     }
-    // A stream cut short has been padded by libjpeg with a warning; what was decoded is kept.
+    // A stream cut short has been padded by libjpeg with a warning; what was decoded is kept
+    // unless damage is refused.
     jpeg_finish_decompress(&s.cinfo);
     return true;
 }
@@ -138,11 +166,13 @@ bool JpegDecoder::looksLikeJpeg(std::span<const std::uint8_t> bytes) {
 
 std::optional<JpegDecoder::Picture> JpegDecoder::decode(std::span<const std::uint8_t> bytes,
                                                         int minimumLongEdge,
-                                                        const std::function<bool()>& stop) {
+                                                        const std::function<bool()>& stop,
+                                                        DamagedData damaged) {
     if (!looksLikeJpeg(bytes)) return std::nullopt;
     auto session = std::make_unique<Session>();
     Session& s = *session;
     s.progress.stop = &stop;
+    s.damaged = damaged;
     std::optional<Picture> result;
     if (readHeader(s, bytes.data(), bytes.size(), minimumLongEdge)) {
         const bool isCmyk = s.cinfo.out_color_space == JCS_CMYK;

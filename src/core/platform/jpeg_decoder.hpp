@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/damaged_data.hpp"
 #include "platform/image.hpp"
 
 #include <cstddef>
@@ -16,8 +17,12 @@ namespace sorvin {
 // comes back as stored, without its EXIF orientation applied.
 //
 // Every libjpeg error is confined to this reader and becomes "no image". Damage that libjpeg only
-// warns about (a stream cut short, a bad restart marker) gives the part that could be decoded,
-// as other viewers show it.
+// warns about gives the part that could be decoded, as other viewers show it, or no image when
+// the caller refuses damaged data. Damage is what libjpeg reports from the picture data: the file
+// ending before its end marker, a marker or a code that does not belong there, a lost restart
+// marker and bytes skipped before one. Its remarks about the rest of the file (stray bytes
+// between segments or before the end marker, an unknown JFIF version or Adobe transform, a bad
+// ICC segment, an odd progression) leave every pixel decoded and are not damage.
 struct JpegDecoder {
     // Sides of the stored picture; larger files are refused before any pixel is decoded.
     static constexpr std::int64_t kMaxPixels = std::int64_t{1} << 28;
@@ -39,8 +44,10 @@ struct JpegDecoder {
     // still at least minimumLongEdge (full size for 0 or for a larger value); none for anything
     // that is not a decodable JPEG within the caps. `stop` is asked as the rows are decoded; once
     // it answers true the decode ends at once with none, so work nobody waits for frees its bitmap.
+    // A refused damaged file ends the decode at the first sign of damage.
     static std::optional<Picture> decode(std::span<const std::uint8_t> bytes, int minimumLongEdge,
-                                         const std::function<bool()>& stop = {});
+                                         const std::function<bool()>& stop = {},
+                                         DamagedData damaged = DamagedData::filledIn);
 
     // Whether the bytes begin like a JPEG file.
     static bool looksLikeJpeg(std::span<const std::uint8_t> bytes);

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cmath>
 #include <cstring>
 #include <libraw/libraw.h>
@@ -16,6 +17,37 @@
 #include <vector>
 
 namespace sorvin {
+
+// The RAW file as LibRaw reads it, noting once it is watched whether a read found the end of the
+// file: the sensor data of a whole file never reaches past it (seen on every sample, compressed,
+// packed and tiled alike), while a cut one is read on into nothing, byte by byte by the bit
+// readers or a block at a time by the JPEG ones. A short read that still gives bytes is no sign:
+// the JPEG readers ask for a full buffer near the end of a whole file.
+class RawFileStream final : public LibRaw_file_datastream {
+public:
+    explicit RawFileStream(const std::filesystem::path& file) : LibRaw_file_datastream(file.c_str()) {}
+
+    void watch() { watching_ = true; }
+    bool readPastEnd() const { return pastEnd_; }
+
+    int read(void* buffer, size_t size, size_t count) override {
+        const int read = LibRaw_file_datastream::read(buffer, size, count);
+        if (read <= 0 && size > 0 && count > 0) notice();
+        return read;
+    }
+    int get_char() override {
+        const int c = LibRaw_file_datastream::get_char();
+        if (c == EOF) notice();
+        return c;
+    }
+
+private:
+    void notice() {
+        if (watching_) pastEnd_ = true;
+    }
+    std::atomic<bool> watching_ = false; // LibRaw may read from several threads
+    std::atomic<bool> pastEnd_ = false;
+};
 
 namespace {
 
@@ -310,7 +342,7 @@ int RawFilter::openMpThreadCap() {
     return cap;
 }
 
-std::unique_ptr<RawFilter> RawFilter::make(const std::filesystem::path& file) {
+std::unique_ptr<RawFilter> RawFilter::make(const std::filesystem::path& file, DamagedData damaged) {
     try {
         std::error_code error;
         if (!std::filesystem::is_regular_file(file, error)) return nullptr;
@@ -321,7 +353,13 @@ std::unique_ptr<RawFilter> RawFilter::make(const std::filesystem::path& file) {
         filter->raw_ = std::make_unique<LibRaw>();
         LibRaw& raw = *filter->raw_;
         raw.imgdata.params.max_raw_memory_mb = kMaxLibRawMemoryMb;
-        if (raw.open_file(file.c_str()) != LIBRAW_SUCCESS) return nullptr;
+        if (damaged == DamagedData::refused) {
+            filter->stream_ = std::make_unique<RawFileStream>(file);
+            if (!filter->stream_->valid() || raw.open_datastream(filter->stream_.get()) != LIBRAW_SUCCESS)
+                return nullptr;
+        } else if (raw.open_file(file.c_str()) != LIBRAW_SUCCESS) {
+            return nullptr;
+        }
 
         const auto& sizes = raw.imgdata.sizes;
         const auto& idata = raw.imgdata.idata;
@@ -442,7 +480,10 @@ bool RawFilter::measureCameraBalance(float out[4]) {
 bool RawFilter::unpack() {
     omp_set_num_threads(openMpThreadCap());
     if (!unpacked_) {
+        // The headers may point past the end without harm; the sensor data may not.
+        if (stream_) stream_->watch();
         if (raw_->unpack() != LIBRAW_SUCCESS || raw_->error_count() > 0) return false;
+        if (stream_ && stream_->readPastEnd()) return false;
         unpacked_ = true;
     }
     return true;

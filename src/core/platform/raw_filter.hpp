@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/damaged_data.hpp"
 #include "platform/image.hpp"
 
 #include <cstdint>
@@ -11,6 +12,8 @@
 class LibRaw;
 
 namespace sorvin {
+
+class RawFileStream;
 
 // What a photographer can set when a RAW file is developed. Temperatures are in Kelvin, tints in
 // the usual raw-converter units (see ColorTemperature), amounts are 0 … 1 unless noted.
@@ -50,8 +53,11 @@ public:
     static constexpr std::uint64_t kMaxSensorPixels = 250'000'000;
 
     // None when the file is missing, empty, too large, or not a RAW file LibRaw can read. The
-    // properties start at the file's as-shot white balance.
-    static std::unique_ptr<RawFilter> make(const std::filesystem::path& file);
+    // properties start at the file's as-shot white balance. LibRaw pads the sensor data of a file
+    // cut short without a word for many formats; a filter refusing damaged data develops nothing
+    // once LibRaw has asked for sensor data beyond the end of the file.
+    static std::unique_ptr<RawFilter> make(const std::filesystem::path& file,
+                                           DamagedData damaged = DamagedData::filledIn);
     ~RawFilter();
     RawFilter(const RawFilter&) = delete;
     RawFilter& operator=(const RawFilter&) = delete;
@@ -89,6 +95,7 @@ private:
     void multipliersFor(float kelvin, float tint, float out[4]) const;
     SharedImage develop();
 
+    std::unique_ptr<RawFileStream> stream_; // set when damaged data is refused; outlives raw_
     std::unique_ptr<LibRaw> raw_;
     bool unpacked_ = false;
     bool bayer_ = false;
