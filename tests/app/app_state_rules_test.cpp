@@ -486,38 +486,65 @@ SharedImage clipboardImage(const PasteboardItem& item) {
     return makeImage(std::move(pixels));
 }
 
+class ImageCopyTest : public AppStateTest {
+protected:
+    // The current photo framed and developed so: what 画像をコピー put on the clipboard, and what
+    // the screen shows of the decoded photo.
+    std::pair<SharedImage, SharedImage> copiedAndShown(const SharedImage& decoded, double rotation,
+                                                       const ManualCrop& crop, const PhotoParameters& parameters) {
+        PhotoLibrary& library = *state().library();
+        library.setCurrentRotation(rotation);
+        library.setCrop(crop, library.currentPhoto()->relativePath, RetouchSlot::a);
+        library.setCurrentParameters(parameters);
+        pasteboard.items.clear();
+        state().copyCurrentImage();
+        settle();
+        if (pasteboard.items.size() != 1) return {};
+        return {clipboardImage(pasteboard.items[0]),
+                screenPicture(decoded, parameters, library.currentRotation(), library.currentCrop())};
+    }
+};
+
 // 画像をコピー puts on the clipboard what the screen shows: a strong mask on a flat grey photo lies
 // where the screen draws it, whatever the photo's turn and crop.
-TEST_F(AppStateTest, TheCopiedImageShowsTheMasksWhereTheScreenDoes) {
+TEST_F(ImageCopyTest, TheCopiedImageShowsTheMasksWhereTheScreenDoes) {
     const SharedImage grey = flatGrey(600, 400);
     {
         std::ofstream out(photos() / "grey.jpg", std::ios::binary);
         out << *JpegEncoder::encode(*grey, 95, {}, {});
     }
     openPhotos();
-    PhotoLibrary& library = *state().library();
-    const SharedImage decoded = Exporter::fileDecoder()(*library.currentPhoto(), PhotoSource::jpeg, 0);
+    const SharedImage decoded =
+        Exporter::fileDecoder()(*state().library()->currentPhoto(), PhotoSource::jpeg, 0);
     ASSERT_TRUE(decoded);
     for (const Framing& framing : framings()) {
         for (const auto& [shape, parameters] :
              {std::pair{"circle", strongCircle()}, {"band", narrowBand()}}) {
             SCOPED_TRACE(std::string(framing.name) + ", " + shape);
-            library.setCurrentRotation(framing.rotation);
-            library.setCrop(framing.crop, "grey.jpg", RetouchSlot::a);
-            library.setCurrentParameters(parameters);
-            pasteboard.items.clear();
-            state().copyCurrentImage();
-            settle();
-            ASSERT_EQ(pasteboard.items.size(), 1u);
-            const SharedImage copied = clipboardImage(pasteboard.items[0]);
-            const SharedImage screen =
-                screenPicture(decoded, parameters, library.currentRotation(), library.currentCrop());
+            const auto [copied, screen] = copiedAndShown(decoded, framing.rotation, framing.crop, parameters);
             ASSERT_TRUE(copied && screen);
             ASSERT_EQ(copied->width(), screen->width());
             ASSERT_EQ(copied->height(), screen->height());
             EXPECT_LE(outlineDistance(*copied, *screen, halfwayLevel(*screen)), 2.0);
         }
     }
+}
+
+// Under quarter turns 画像をコピー puts the screen's very pixels on the clipboard, whatever stage
+// reads the pixels around a pixel.
+TEST_F(ImageCopyTest, AQuarterTurnedCopiedImageHoldsTheScreensPixels) {
+    addPhoto("jpeg/iceland_srgb_untagged_nikon_d800e.jpg", "iceland.jpg");
+    openPhotos();
+    const SharedImage decoded =
+        Exporter::fileDecoder()(*state().library()->currentPhoto(), PhotoSource::jpeg, 0);
+    ASSERT_TRUE(decoded);
+    for (const auto& [stage, parameters] : detailStages())
+        for (const double rotation : {90.0, -90.0}) {
+            SCOPED_TRACE(stage + " turned " + std::to_string(rotation));
+            const auto [copied, screen] = copiedAndShown(decoded, rotation, {}, parameters);
+            ASSERT_TRUE(copied && screen);
+            EXPECT_EQ(differingPixels(*copied, *screen), 0);
+        }
 }
 
 } // namespace

@@ -243,6 +243,27 @@ TEST(ExporterRenderingTest, ACroppedExportLooksLikeTheScreensCrop) {
     }
 }
 
+// Under whole quarter turns an export holds the screen's very pixels, whatever stage reads the
+// pixels around a pixel, with or without a crop: the photo is developed upright and turned after,
+// as the screen turns its development.
+TEST(ExporterRenderingTest, AQuarterTurnedExportHoldsTheScreensPixels) {
+    const Photo photo =
+        photoAt("jpeg/iceland_srgb_untagged_nikon_d800e.jpg", PhotoFileFormat::jpeg, 600, 400);
+    const SharedImage decoded = Exporter::fileDecoder()(photo, PhotoSource::jpeg, 0);
+    ASSERT_TRUE(decoded);
+    const ManualCrop crop{CropAspect::ratio(4, 5), 70, 2500, 7000};
+    for (const auto& [stage, parameters] : test::detailStages())
+        for (const auto& [rotation, framing] : {std::pair{90.0, ManualCrop{}}, {-90.0, crop}, {90.0, crop}}) {
+            SCOPED_TRACE(stage + " turned " + std::to_string(rotation));
+            const auto rendered = Exporter::renderEditedImageAndMetadata(
+                photo, rotation, framing, parameters, std::nullopt, std::nullopt,
+                [&](const Photo&, PhotoSource, int) { return decoded; });
+            const SharedImage screen = test::screenPicture(decoded, parameters, rotation, framing);
+            ASSERT_TRUE(rendered.rendered && screen);
+            EXPECT_EQ(test::differingPixels(*rendered.rendered->image, *screen), 0);
+        }
+}
+
 TEST(ExporterRenderingTest, HeifWithoutASourceIsDecodedAsItselfAndRawFilesAreDeveloped) {
     const Photo heif = photoAt("heif/iphone8_gps.heic", PhotoFileFormat::heif, 4032, 3024);
     const auto fromHeif = render(heif, 0, {}, {}, std::nullopt, 512);

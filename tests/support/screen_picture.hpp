@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <vector>
 
@@ -61,6 +62,18 @@ inline double psnr(const Image& a, const Image& b) {
         }
     const double mean = squares / (3.0 * a.width() * a.height());
     return mean == 0 ? 99 : 10 * std::log10(255.0 * 255.0 / mean);
+}
+
+// How many pixels of two images differ (all of them when the sizes differ).
+inline long differingPixels(const Image& a, const Image& b) {
+    if (a.width() != b.width() || a.height() != b.height())
+        return std::max(1L, static_cast<long>(a.width()) * a.height());
+    long differing = 0;
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x)
+            differing += std::memcmp(a.row(y) + 4 * static_cast<std::size_t>(x),
+                                     b.row(y) + 4 * static_cast<std::size_t>(x), 4) != 0;
+    return differing;
 }
 
 // The pixels of an image's outline at a green level: those at or below it with a neighbour above

@@ -3,7 +3,9 @@
 #include "model/photo_parameters.hpp"
 
 #include <initializer_list>
+#include <string>
 #include <utility>
+#include <vector>
 
 namespace sorvin::test {
 
@@ -23,6 +25,18 @@ inline PhotoParameters withMask(const MaskKind& kind,
     for (const auto& [p, v] : values)
         parameters.setValue(v, p, ParameterEditTarget::mask(*index));
     return parameters;
+}
+
+// One strong setting of each stage that reads the pixels around a pixel, by name.
+inline std::vector<std::pair<std::string, PhotoParameters>> detailStages() {
+    return {{"clarity", withValues({{PhotoParameter::clarity, 80}})},
+            {"texture", withValues({{PhotoParameter::texture, 80}})},
+            {"dehaze", withValues({{PhotoParameter::dehaze, 60}})},
+            {"sharpening", withValues({{PhotoParameter::sharpen_amount, 100},
+                                       {PhotoParameter::sharpen_radius, 80},
+                                       {PhotoParameter::sharpen_detail, 60}})},
+            {"noise reduction", withValues({{PhotoParameter::noise_luminance_amount, 70},
+                                            {PhotoParameter::noise_color_amount, 60}})}};
 }
 
 } // namespace sorvin::test

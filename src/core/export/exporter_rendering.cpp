@@ -83,50 +83,71 @@ struct DecodedPicture {
 };
 
 // What is developed of the turned photo: the crop, with as much of the photo around it as the
-// development reads there, and where the crop lies in it.
+// development reads there, and where the crop lies in it. Under whole quarter turns the part is
+// cut from the upright photo and turned once developed, as the screen turns the photo it has
+// developed: the detail stages' blurs then round as they do on the screen, whose picture is
+// transposed otherwise. A fine turn resamples the photo before the development.
 struct DevelopedPart {
     SharedImage image;
     std::optional<DevelopmentPlacement> placement; // none: the part is the whole photo and the crop
-    LanczosResampler::SourceWindow window;         // the crop, in the part's pixels
+    double turnAfter = 0;                          // what turns the developed part onto the turned photo
+    LanczosResampler::SourceWindow window;         // the crop, in the turned part's pixels
     bool isCrop = false;                           // the window is the whole part
 };
 
-// The pixels [x, right) x [y, bottom) of the photo turned from its upright size, holding the crop
-// `picture` (in the turned photo's pixels).
-DevelopedPart partOf(const SharedImage& turned, PixelSize upright, double rotation, int x, int y, int right,
-                     int bottom, const Rect& picture) {
+// The pixels `rect` of the photo turned from its upright size, holding the crop `picture` (both in
+// the turned photo's pixels). `image` is the upright photo for whole quarter turns, else the
+// turned one.
+DevelopedPart partOf(const SharedImage& image, PixelSize upright, double rotation, const Rect& rect,
+                     const Rect& picture) {
     DevelopedPart part;
-    part.window = {picture.x - x, picture.y - y, picture.width, picture.height};
-    part.isCrop = part.window.x == 0 && part.window.y == 0 && part.window.width == right - x &&
-                  part.window.height == bottom - y;
-    const bool whole = x == 0 && y == 0 && right == turned->width() && bottom == turned->height();
-    part.image = whole ? turned : ImageRegion::copy(turned, x, y, right - x, bottom - y);
-    if (!whole || !part.isCrop || !PlaneTurn::of(rotation).isNone()) {
-        const Rect rect{static_cast<double>(x), static_cast<double>(y), static_cast<double>(right - x),
-                        static_cast<double>(bottom - y)};
-        part.placement =
-            DevelopmentPlacement::ofTurnedPart(upright.width, upright.height, rotation, rect, picture);
+    part.window = {picture.x - rect.x, picture.y - rect.y, picture.width, picture.height};
+    part.isCrop = part.window.x == 0 && part.window.y == 0 && part.window.width == rect.width &&
+                  part.window.height == rect.height;
+    const bool quarter = PlaneTurn::of(rotation).isQuarter();
+    DevelopmentPlacement placement =
+        DevelopmentPlacement::ofTurnedPart(upright.width, upright.height, rotation, rect, picture);
+    Rect cut = rect;
+    if (quarter) {
+        const int width = static_cast<int>(rect.width), height = static_cast<int>(rect.height);
+        placement = placement.unturned(width, height);
+        const bool across = PhotoRotation::decomposed(rotation).quarterTurns % 2 == 1;
+        cut = {placement.origin.x, placement.origin.y, static_cast<double>(across ? height : width),
+               static_cast<double>(across ? width : height)};
+        part.turnAfter = rotation;
     }
+    const int x = static_cast<int>(cut.x), y = static_cast<int>(cut.y);
+    const int width = static_cast<int>(cut.width), height = static_cast<int>(cut.height);
+    const bool whole = x == 0 && y == 0 && width == image->width() && height == image->height();
+    part.image = whole ? image : ImageRegion::copy(image, x, y, width, height);
+    if (!whole || !part.isCrop || !quarter) part.placement = placement;
     return part;
 }
 
 // The crop of the full-size picture and the `margin` around it, as far as the turned picture goes.
-DevelopedPart fullSizePart(const SharedImage& turned, PixelSize upright, double rotation,
-                           const ManualCrop& crop, int margin) {
-    const ManualCropGeometry g = crop.geometry(turned->width(), turned->height());
-    return partOf(turned, upright, rotation, std::max(0, g.x - margin), std::max(0, g.y - margin),
-                  std::min(turned->width(), g.x + g.width + margin),
-                  std::min(turned->height(), g.y + g.height + margin),
+DevelopedPart fullSizePart(const SharedImage& image, PixelSize upright, double rotation, const ManualCrop& crop,
+                           int margin) {
+    const PixelSize turned = PhotoRotation::outputSize(upright.width, upright.height, rotation);
+    const ManualCropGeometry g = crop.geometry(turned.width, turned.height);
+    const int x = std::max(0, g.x - margin), y = std::max(0, g.y - margin);
+    const int right = std::min(turned.width, g.x + g.width + margin);
+    const int bottom = std::min(turned.height, g.y + g.height + margin);
+    return partOf(image, upright, rotation,
+                  Rect{static_cast<double>(x), static_cast<double>(y), static_cast<double>(right - x),
+                       static_cast<double>(bottom - y)},
                   Rect{static_cast<double>(g.x), static_cast<double>(g.y), static_cast<double>(g.width),
                        static_cast<double>(g.height)});
 }
 
 // The crop of the full-size picture taken from the half-scale one: the whole pixels that hold it
 // (it lies half a pixel in when it starts on an odd pixel at full size).
-DevelopedPart halfScalePart(const SharedImage& turned, PixelSize upright, double rotation,
+DevelopedPart halfScalePart(const SharedImage& image, PixelSize upright, double rotation,
                             const ManualCropGeometry& cut) {
-    return partOf(turned, upright, rotation, cut.x / 2, cut.y / 2, (cut.x + cut.width + 1) / 2,
-                  (cut.y + cut.height + 1) / 2,
+    const int x = cut.x / 2, y = cut.y / 2;
+    return partOf(image, upright, rotation,
+                  Rect{static_cast<double>(x), static_cast<double>(y),
+                       static_cast<double>((cut.x + cut.width + 1) / 2 - x),
+                       static_cast<double>((cut.y + cut.height + 1) / 2 - y)},
                   Rect{cut.x / 2.0, cut.y / 2.0, cut.width / 2.0, cut.height / 2.0});
 }
 
@@ -196,19 +217,23 @@ ExportRendering renderEditedImageAndMetadata(const Photo& photo, double rotation
         // Every stage of the development reads places and sizes on the whole photo, upright and
         // unturned, as the screen develops it before turning and cropping it.
         const PixelSize upright{image->width(), image->height()};
-        image = PhotoRotation::transformedImage(image, rotation);
-        if (!image) return failed();
+        if (!PlaneTurn::of(rotation).isQuarter()) {
+            image = PhotoRotation::transformedImage(image, rotation);
+            if (!image) return failed();
+        }
         const int margin = decoded.reduced
                                ? 0
                                : ParameterAdjustment::reach(params, std::max(upright.width, upright.height),
                                                             MaskKindCatalog::current());
         DevelopedPart part = decoded.reduced ? halfScalePart(image, upright, rotation, decoded.reduced->cut)
                                              : fullSizePart(image, upright, rotation, crop, margin);
-        image = nullptr; // the turned picture is freed when only a part of it is developed
+        image = nullptr; // the photo is freed when only a part of it is developed
         if (!part.image) return failed();
         image = ParameterAdjustment::applying(part.image, params, part.placement, MaskKindCatalog::current(),
                                               isCancelled);
         part.image = nullptr;
+        if (!image) return failed();
+        image = PhotoRotation::transformedImage(image, part.turnAfter);
         if (!image) return failed();
         image = finishedPicture(
             image, part, decoded.reduced ? std::optional<PixelSize>(decoded.reduced->output) : std::nullopt,

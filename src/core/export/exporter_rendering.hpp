@@ -36,7 +36,9 @@ using ExportImageDecoder = std::function<SharedImage(const Photo&, PhotoSource, 
 namespace Exporter {
 
 // The chosen source decoded (or its RAW file developed), turned upright, corrected for lens
-// geometry, rotated, cropped, developed and reduced to the long-edge limit, in that fixed order.
+// geometry, rotated, cropped, developed and reduced to the long-edge limit, in that fixed order,
+// except that whole quarter turns are made after the development: the picture is the screen's,
+// which develops the photo upright, to the bit.
 // A JPEG file whose output is far smaller may be decoded at half scale where that gives the same
 // picture (the rules are beside the code); the result always has the size a full-size decode gives.
 // A source whose picture data ends early or is damaged (a file cut short on a pulled card) is a

@@ -2,6 +2,7 @@
 
 #include "model/photo_rotation.hpp"
 
+#include <algorithm>
 #include <cmath>
 
 namespace sorvin {
@@ -44,6 +45,15 @@ DevelopmentPlacement DevelopmentPlacement::ofTurnedPart(int uprightWidth, int up
     placement.pictureSize = {picture.width, picture.height};
     placement.pictureTurn = rotation;
     return placement;
+}
+
+DevelopmentPlacement DevelopmentPlacement::unturned(int width, int height) const {
+    const Point a = photoPoint({0, 0});
+    const Point b = photoPoint({static_cast<double>(width), static_cast<double>(height)});
+    DevelopmentPlacement upright = *this;
+    upright.origin = {std::min(a.x, b.x), std::min(a.y, b.y)};
+    upright.turn = 0;
+    return upright;
 }
 
 DevelopmentPlacement DevelopmentPlacement::part(int x, int y) const {

@@ -7,8 +7,8 @@
 namespace sorvin {
 
 // Where a developed bitmap lies in the whole photo it is a part of. The screen develops the whole
-// photo and turns and crops it when drawing; an export develops only the turned crop, the loupe a
-// small region. Every stage that takes a place or a size (masks, detail radii, grain cells, the
+// photo and turns and crops it when drawing; an export develops only its crop (cut from the upright
+// photo under whole quarter turns, else from the turned one), the loupe a small region. Every stage that takes a place or a size (masks, detail radii, grain cells, the
 // vignette) reads them from here instead of from the bitmap, so that all of them show the same
 // picture. The whole photo is the upright picture with its lens geometry, neither turned nor
 // cropped; the finished picture is its crop after the photo's rotation. Coordinates are continuous
@@ -33,6 +33,9 @@ struct DevelopmentPlacement {
     // and the finished picture's rectangle there (what an export develops).
     static DevelopmentPlacement ofTurnedPart(int uprightWidth, int uprightHeight, double rotation,
                                              const Rect& part, const Rect& picture);
+    // The same pixels before the bitmap's quarter turns (its size given): the upright part of the
+    // photo they come from, which turned by `turn` gives this bitmap. Whole quarter turns only.
+    DevelopmentPlacement unturned(int width, int height) const;
     // The pixels of the bitmap from (x, y) on, as a bitmap of their own.
     DevelopmentPlacement part(int x, int y) const;
     // The bitmap drawn at `factor` times its size (the photo's size rounded to whole pixels).
