@@ -263,5 +263,32 @@ TEST(LoupeRenderer, ShowsThePixelsOfAFullSizeExport) {
     }
 }
 
+// Under quarter turns the loupe shows the screen's development, and so the export's pixels, whatever
+// stage reads the pixels around a pixel: its region developed alone and cut from the whole photo's
+// development alike.
+TEST(LoupeRenderer, AQuarterTurnedPhotoShowsTheScreensPixels) {
+    Photo photo;
+    photo.url = test::sample("jpeg/iceland_srgb_untagged_nikon_d800e.jpg");
+    photo.fileFormat = PhotoFileFormat::jpeg;
+    const SharedImage source = Exporter::fileDecoder()(photo, PhotoSource::jpeg, 0);
+    ASSERT_TRUE(source);
+    const Size fitted{source->width() / 2.0, source->height() / 2.0};
+    const ManualCrop crop{CropAspect::ratio(4, 5), 70, 2500, 7000};
+    for (const auto& [stage, parameters] : test::detailStages())
+        for (const double rotation : {90.0, -90.0}) {
+            SCOPED_TRACE(stage + " turned " + std::to_string(rotation));
+            const auto g = LoupeGeometry::make(source->width(), source->height(), fitted,
+                                               {0, 0, fitted.width, fitted.height}, {170, 90}, rotation, 200);
+            ASSERT_TRUE(g.region);
+            const SharedImage screen = test::screenDevelopment(source, parameters, rotation, crop);
+            const SharedImage piece = LoupeRenderer::render(source, parameters, g, crop);
+            const SharedImage cut =
+                LoupeRenderer::regionOf(LoupeRenderer::renderWhole(source, parameters, rotation, crop), g);
+            ASSERT_TRUE(screen && piece && cut);
+            EXPECT_EQ(rowsUnlike(*piece, *screen, *g.region), 0);
+            EXPECT_EQ(rowsUnlike(*cut, *screen, *g.region), 0);
+        }
+}
+
 } // namespace
 } // namespace sorvin

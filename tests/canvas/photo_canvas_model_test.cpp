@@ -84,16 +84,15 @@ TEST(PhotoCanvasModel, MaskGuideOnlyWhileNothingElseTakesThePhoto) {
     }
 }
 
-TEST(PhotoCanvasModel, LoupeDevelopsThePieceUnderThePointer) {
+TEST(PhotoCanvasModel, LoupeTakesThePieceUnderThePointer) {
     auto in = plain();
     in.loupeOn = true;
     in.loupeSourceImage = blank(800, 600);
     in.pointer = {{400, 300}, true};
     auto model = PhotoCanvasModel::make(in);
-    ASSERT_TRUE(model.loupe);
-    ASSERT_TRUE(model.loupeImage);
+    ASSERT_TRUE(model.loupe && model.loupe->region);
     // The photo is drawn 800 x 600 points, so one source pixel per point; side 480 / 5 = 96 pixels.
-    EXPECT_EQ(model.loupeImage->width(), 96);
+    EXPECT_EQ(model.loupe->region->width, 96);
     EXPECT_EQ(model.loupeCenter, (Point{400, 300}));
     in.zoom.scale = 1.5;
     EXPECT_FALSE(PhotoCanvasModel::make(in).loupe);

@@ -3,6 +3,7 @@
 #include "canvas/plane_math.hpp"
 #include "engine/geometry_adjustment.hpp"
 #include "engine/parameter_adjustment.hpp"
+#include "loading/preview_development.hpp"
 #include "model/mask_kind_catalog.hpp"
 #include "model/photo_parameters.hpp"
 #include "model/photo_rotation.hpp"
@@ -82,9 +83,8 @@ DevelopmentPlacement LoupeGeometry::placement(const ManualCrop& crop, int x, int
     return DevelopmentPlacement::ofWholePhoto(imageWidth, imageHeight, rotation, crop).part(x, y);
 }
 
-SharedImage LoupeRenderer::render(const SharedImage& source, const PhotoParameters& parameters,
-                                  const LoupeGeometry& geometry, const ManualCrop& crop) {
-    if (!source || !geometry.region) return nullptr;
+std::optional<Rect> LoupeRenderer::developedRect(const PhotoParameters& parameters, const LoupeGeometry& geometry) {
+    if (!geometry.region) return std::nullopt;
     const Rect& region = *geometry.region;
     const int margin = ParameterAdjustment::reach(
         parameters, std::max(geometry.imageWidth, geometry.imageHeight), MaskKindCatalog::current());
@@ -92,23 +92,47 @@ SharedImage LoupeRenderer::render(const SharedImage& source, const PhotoParamete
     const int top = std::max(0, static_cast<int>(region.minY()) - margin);
     const int right = std::min(geometry.imageWidth, static_cast<int>(region.maxX()) + margin);
     const int bottom = std::min(geometry.imageHeight, static_cast<int>(region.maxY()) + margin);
+    return Rect{static_cast<double>(left), static_cast<double>(top), static_cast<double>(right - left),
+                static_cast<double>(bottom - top)};
+}
+
+SharedImage LoupeRenderer::render(const SharedImage& source, const PhotoParameters& parameters,
+                                  const LoupeGeometry& geometry, const ManualCrop& crop,
+                                  const CancellationProbe& isCancelled) {
+    const auto developed = developedRect(parameters, geometry);
+    if (!source || !developed) return nullptr;
+    const int left = static_cast<int>(developed->x), top = static_cast<int>(developed->y);
     SharedImage piece;
     if (!GeometryValues::of(parameters).isNeutral()) {
-        piece = GeometryAdjustment::applyingCrop(source,
-                                                 Rect{static_cast<double>(left), static_cast<double>(top),
-                                                      static_cast<double>(right - left),
-                                                      static_cast<double>(bottom - top)},
-                                                 parameters, true);
+        piece = GeometryAdjustment::applyingCrop(source, *developed, parameters, true, isCancelled);
     } else {
-        piece = ImageRegion::copy(source, left, top, right - left, bottom - top);
+        piece = ImageRegion::copy(source, left, top, static_cast<int>(developed->width),
+                                  static_cast<int>(developed->height));
     }
     if (!piece) return nullptr;
-    const SharedImage developed = ParameterAdjustment::applying(
-        piece, parameters, geometry.placement(crop, left, top), MaskKindCatalog::current());
-    if (!developed || margin == 0) return developed;
-    return ImageRegion::copy(developed, static_cast<int>(region.minX()) - left,
-                             static_cast<int>(region.minY()) - top, static_cast<int>(region.width),
-                             static_cast<int>(region.height));
+    const SharedImage result = ParameterAdjustment::applying(
+        piece, parameters, geometry.placement(crop, left, top), MaskKindCatalog::current(), isCancelled);
+    if (!result || *developed == *geometry.region) return result;
+    const Rect& region = *geometry.region;
+    return ImageRegion::copy(result, static_cast<int>(region.minX()) - left, static_cast<int>(region.minY()) - top,
+                             static_cast<int>(region.width), static_cast<int>(region.height));
+}
+
+SharedImage LoupeRenderer::renderWhole(const SharedImage& source, const PhotoParameters& parameters,
+                                       double rotation, const ManualCrop& crop,
+                                       const CancellationProbe& isCancelled) {
+    const SharedImage corrected = PreviewDevelopment::withLensGeometry(source, parameters, isCancelled);
+    if (!corrected) return nullptr;
+    return PreviewDevelopment::engine()(
+        corrected, parameters,
+        PreviewDevelopment::placement(corrected->width(), corrected->height(), rotation, crop), isCancelled);
+}
+
+SharedImage LoupeRenderer::regionOf(const SharedImage& whole, const LoupeGeometry& geometry) {
+    if (!whole || !geometry.region) return nullptr;
+    const Rect& region = *geometry.region;
+    return ImageRegion::copy(whole, static_cast<int>(region.minX()), static_cast<int>(region.minY()),
+                             static_cast<int>(region.width), static_cast<int>(region.height));
 }
 
 } // namespace sorvin

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/cancellation_probe.hpp"
 #include "model/development_placement.hpp"
 #include "model/manual_crop.hpp"
 #include "platform/geometry.hpp"
@@ -65,11 +66,22 @@ struct LoupeGeometry {
 };
 
 struct LoupeRenderer {
+    // The source pixels developed for the geometry's region: the region and as much of the photo
+    // around it as the development reads; none when the region is empty.
+    static std::optional<Rect> developedRect(const PhotoParameters& parameters, const LoupeGeometry& geometry);
     // The region developed with the displayed parameters as the whole photo's development has it;
-    // none when the region is empty or a step fails. Only the region is developed, never the whole
-    // photo, with as much of the photo around it as the detail stage reads.
+    // none when the region is empty, a step fails or the work is given up. Only the region is
+    // developed, with as much of the photo around it as the development reads.
     static SharedImage render(const SharedImage& source, const PhotoParameters& parameters,
-                              const LoupeGeometry& geometry, const ManualCrop& crop);
+                              const LoupeGeometry& geometry, const ManualCrop& crop,
+                              const CancellationProbe& isCancelled = neverCancelled());
+    // The whole source developed as the screen develops its photo, at the source's own size, for
+    // every region to be cut from; none when a step fails or the work is given up.
+    static SharedImage renderWhole(const SharedImage& source, const PhotoParameters& parameters,
+                                   double rotation, const ManualCrop& crop,
+                                   const CancellationProbe& isCancelled = neverCancelled());
+    // The geometry's region of the whole development; none when the region is empty.
+    static SharedImage regionOf(const SharedImage& whole, const LoupeGeometry& geometry);
 };
 
 } // namespace sorvin

@@ -10,7 +10,10 @@
 namespace sorvin {
 
 PhotoCanvasController::PhotoCanvasController(AppState& state, MainQueue& mainQueue, Hooks hooks)
-    : state_(state), mainQueue_(mainQueue), hooks_(std::move(hooks)) {}
+    : state_(state), mainQueue_(mainQueue), hooks_(std::move(hooks)),
+      loupe_(mainQueue, state.executor(), [this] {
+          if (hooks_.pointerChanged) hooks_.pointerChanged();
+      }) {}
 
 const PhotoCanvasModel& PhotoCanvasController::rebuild(const Photo& photo, Size area,
                                                        const std::unordered_set<ImageCacheKey>& failures) {
@@ -19,6 +22,19 @@ const PhotoCanvasModel& PhotoCanvasController::rebuild(const Photo& photo, Size 
 
 const PhotoCanvasModel& PhotoCanvasController::rebuild(const PhotoCanvasInputs& inputs) {
     model_ = PhotoCanvasModel::make(inputs);
+    // The loupe's developments go with the loupe, the pointer over the canvas and the edit.
+    if (!inputs.loupeSourceImage) {
+        loupe_.clear();
+        return model_;
+    }
+    const LoupeEdit edit{inputs.loupeSourceImage, inputs.displayedParameters, inputs.rotation, inputs.crop};
+    if (!model_.loupe) {
+        loupe_.follow(edit);
+        return model_;
+    }
+    const auto picture = loupe_.picture(edit, *model_.loupe);
+    model_.loupeImage = picture ? picture->image : nullptr;
+    if (picture) model_.loupe = picture->geometry;
     return model_;
 }
 

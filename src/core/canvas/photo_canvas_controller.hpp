@@ -1,5 +1,6 @@
 #pragma once
 
+#include "canvas/loupe_developer.hpp"
 #include "canvas/mask_interaction.hpp"
 #include "canvas/photo_canvas_model.hpp"
 #include "canvas/photo_interaction.hpp"
@@ -17,12 +18,13 @@ class PhotoCanvasController {
 public:
     struct Hooks {
         std::function<void()> clearInputFocus; // ends typed adjustment input
-        std::function<void()> pointerChanged;  // the pointer moved: redraw (the loupe follows it)
+        std::function<void()> pointerChanged;  // the pointer moved, or the loupe's picture came: redraw
     };
 
     PhotoCanvasController(AppState& state, MainQueue& mainQueue, Hooks hooks);
 
-    // Builds the model for the photo at this size with the pointer last seen.
+    // Builds the model for the photo at this size with the pointer last seen. The loupe's picture
+    // is developed in the background; the model holds what is ready.
     const PhotoCanvasModel& rebuild(const Photo& photo, Size area,
                                     const std::unordered_set<ImageCacheKey>& failures);
     // The same from inputs read beforehand (and possibly amended).
@@ -47,6 +49,7 @@ private:
     PhotoCanvasModel model_;
     PhotoCanvasPointer pointer_;
     PhotoParameters dragParameters_; // read afresh at every mask event
+    LoupeDeveloper loupe_;
 };
 
 } // namespace sorvin

@@ -110,8 +110,6 @@ PhotoCanvasModel PhotoCanvasModel::make(const PhotoCanvasInputs& in) {
         const auto geometry = LoupeGeometry::make(
             in.loupeSourceImage->width(), in.loupeSourceImage->height(), model.layout.fittedSize,
             model.layout.imageRect, in.pointer.location, in.rotation, PhotoCanvasRules::loupeSide(in.area));
-        model.loupeImage =
-            LoupeRenderer::render(in.loupeSourceImage, in.displayedParameters, geometry, in.crop);
         model.loupe = geometry;
         model.loupeCenter = in.pointer.location;
     }

@@ -79,7 +79,9 @@ struct PhotoCanvasModel {
     MaskOverlayModels maskModels;
     std::vector<std::string> statusItems;
 
-    // The loupe, when it shows: its geometry and the developed region (which may be none).
+    // The loupe, when it shows: its geometry and the developed region (which may be none). The model
+    // places it; the canvas controller develops the region and may give the region last developed,
+    // with its own geometry, while this one's is being made.
     std::optional<LoupeGeometry> loupe;
     SharedImage loupeImage;
     Point loupeCenter;

@@ -1,0 +1,109 @@
+#include "canvas/loupe_developer.hpp"
+
+#include "platform/background_executor.hpp"
+#include "platform/main_queue.hpp"
+
+namespace sorvin {
+
+LoupeDeveloper::LoupeDeveloper(MainQueue& mainQueue, BackgroundExecutor& executor, std::function<void()> ready)
+    : mainQueue_(mainQueue), executor_(executor), ready_(std::move(ready)),
+      self_(std::make_shared<LoupeDeveloper*>(this)) {}
+
+LoupeDeveloper::~LoupeDeveloper() {
+    clear();
+}
+
+void LoupeDeveloper::clear() {
+    if (cancelled_) cancelled_->store(true);
+    cancelled_.reset();
+    ++generation_;
+    edit_ = {};
+    whole_ = nullptr;
+    wholeStarted_ = false;
+    lastRegion_.reset();
+    runningRegion_.reset();
+    wantedRegion_.reset();
+}
+
+void LoupeDeveloper::follow(const LoupeEdit& edit) {
+    if (cancelled_ && edit == edit_) return;
+    clear();
+    edit_ = edit;
+    cancelled_ = std::make_shared<std::atomic<bool>>(false);
+}
+
+std::optional<LoupePicture> LoupeDeveloper::picture(const LoupeEdit& edit, const LoupeGeometry& geometry) {
+    follow(edit);
+    if (!geometry.region) return LoupePicture{nullptr, geometry};
+    const bool shown = lastRegion_ && lastRegion_->geometry == geometry;
+    if (shown) wantedRegion_.reset();
+    if (whole_) {
+        if (!shown) lastRegion_ = LoupePicture{LoupeRenderer::regionOf(whole_, geometry), geometry};
+        return lastRegion_;
+    }
+    if (!wholeStarted_) startWhole();
+    if (!shown && worthDevelopingAlone(geometry)) {
+        if (!runningRegion_)
+            startRegion(geometry);
+        else if (*runningRegion_ == geometry)
+            wantedRegion_.reset();
+        else
+            wantedRegion_ = geometry;
+    }
+    return lastRegion_;
+}
+
+bool LoupeDeveloper::worthDevelopingAlone(const LoupeGeometry& geometry) const {
+    // A region whose development reads most of the photo would come little sooner than the whole
+    // photo's development, and slow it down.
+    const auto developed = LoupeRenderer::developedRect(edit_.parameters, geometry);
+    return developed && developed->width * developed->height * 2 <=
+                            static_cast<double>(geometry.imageWidth) * geometry.imageHeight;
+}
+
+void LoupeDeveloper::startWhole() {
+    wholeStarted_ = true;
+    const std::weak_ptr<LoupeDeveloper*> weak = self_;
+    executor_.run(TaskPriority::userInitiated, [&mainQueue = mainQueue_, weak, edit = edit_,
+                                                generation = generation_, cancelled = cancelled_] {
+        SharedImage whole = LoupeRenderer::renderWhole(edit.source, edit.parameters, edit.rotation, edit.crop,
+                                                       [&cancelled] { return cancelled->load(); });
+        if (cancelled->load()) return;
+        mainQueue.post([weak, generation, whole = std::move(whole)] {
+            const auto self = weak.lock();
+            if (!self || (*self)->generation_ != generation) return;
+            LoupeDeveloper& developer = **self;
+            if (!whole) return; // the regions go on being developed one by one
+            developer.whole_ = whole;
+            developer.wantedRegion_.reset();
+            developer.ready_();
+        });
+    });
+}
+
+void LoupeDeveloper::startRegion(const LoupeGeometry& geometry) {
+    runningRegion_ = geometry;
+    const std::weak_ptr<LoupeDeveloper*> weak = self_;
+    executor_.run(TaskPriority::userInitiated, [&mainQueue = mainQueue_, weak, edit = edit_, geometry,
+                                                generation = generation_, cancelled = cancelled_] {
+        SharedImage region = LoupeRenderer::render(edit.source, edit.parameters, geometry, edit.crop,
+                                                   [&cancelled] { return cancelled->load(); });
+        if (cancelled->load()) return;
+        mainQueue.post([weak, generation, picture = LoupePicture{std::move(region), geometry}] {
+            const auto self = weak.lock();
+            if (!self || (*self)->generation_ != generation) return;
+            LoupeDeveloper& developer = **self;
+            developer.runningRegion_.reset();
+            if (developer.whole_) return;
+            developer.lastRegion_ = picture;
+            if (developer.wantedRegion_) {
+                const LoupeGeometry next = *developer.wantedRegion_;
+                developer.wantedRegion_.reset();
+                developer.startRegion(next);
+            }
+            developer.ready_();
+        });
+    });
+}
+
+} // namespace sorvin

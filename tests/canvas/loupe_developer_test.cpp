@@ -1,0 +1,144 @@
+#include "canvas/loupe_developer.hpp"
+#include "export/exporter_rendering.hpp"
+#include "platform/image_region.hpp"
+#include "support/manual_main_queue.hpp"
+#include "support/screen_picture.hpp"
+#include "support/test_parameters.hpp"
+#include "support/test_support.hpp"
+
+#include <gtest/gtest.h>
+
+namespace sorvin {
+namespace {
+
+// A loupe of 200 points over a photo fitted at two pixels per point: regions of 80 pixels.
+class LoupeDeveloperTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        Photo photo;
+        photo.url = test::sample("jpeg/iceland_srgb_untagged_nikon_d800e.jpg");
+        photo.relativePath = "iceland.jpg";
+        photo.fileFormat = PhotoFileFormat::jpeg;
+        source = Exporter::fileDecoder()(photo, PhotoSource::jpeg, 0);
+        ASSERT_TRUE(source);
+        edit = {source, test::withMask(MaskKind::circular(), {{PhotoParameter::circular_mask_amount, 100},
+                                                              {PhotoParameter::clarity, 60},
+                                                              {PhotoParameter::sharpen_amount, 80}}),
+                90, ManualCrop{CropAspect::ratio(1, 1), 80, 4000, 6000}};
+        edit.parameters.setValue(40, PhotoParameter::texture);
+    }
+
+    LoupeGeometry at(Point pointer) const {
+        const Size fitted{source->width() / 2.0, source->height() / 2.0};
+        return LoupeGeometry::make(source->width(), source->height(), fitted,
+                                   {0, 0, fitted.width, fitted.height}, pointer, edit.rotation, 200);
+    }
+
+    // The loupe's picture is the screen's development there, byte for byte.
+    void expectScreensPixels(const LoupePicture& picture) {
+        ASSERT_TRUE(picture.image && picture.geometry.region);
+        const Rect& region = *picture.geometry.region;
+        const SharedImage screen = test::screenDevelopment(source, edit.parameters, edit.rotation, edit.crop);
+        ASSERT_TRUE(screen);
+        EXPECT_EQ(test::differingPixels(*picture.image,
+                                        *ImageRegion::copy(screen, static_cast<int>(region.minX()),
+                                                           static_cast<int>(region.minY()),
+                                                           static_cast<int>(region.width),
+                                                           static_cast<int>(region.height))),
+                  0);
+    }
+
+    test::ManualMainQueue queue;
+    test::ManualExecutor executor;
+    int readies = 0;
+    LoupeDeveloper developer{queue, executor, [this] { ++readies; }};
+    SharedImage source;
+    LoupeEdit edit;
+};
+
+// A move never develops on the main thread: until the whole photo is developed, the latest move's
+// region is developed in the background and the last one ready shows; then every move is cut
+// from the whole development, with the screen's pixels either way.
+TEST_F(LoupeDeveloperTest, MovesShowTheLastRegionReadyUntilTheWholePhotoIsDeveloped) {
+    EXPECT_FALSE(developer.picture(edit, at({150, 100})));
+    ASSERT_EQ(executor.waiting(), 2u); // the whole photo and the region
+    EXPECT_FALSE(developer.picture(edit, at({151, 100})));
+    EXPECT_FALSE(developer.picture(edit, at({152, 101})));
+    EXPECT_EQ(executor.waiting(), 2u) << "later moves wait for the region under way";
+
+    executor.runAt(1);
+    queue.runPending();
+    EXPECT_EQ(readies, 1);
+    ASSERT_EQ(executor.waiting(), 2u) << "the latest move's region follows, the one between is skipped";
+    const auto first = developer.picture(edit, at({152, 101}));
+    ASSERT_TRUE(first);
+    EXPECT_EQ(first->geometry, at({150, 100})) << "the last region ready, with its own place";
+    expectScreensPixels(*first);
+
+    executor.runAt(1);
+    queue.runPending();
+    const auto latest = developer.picture(edit, at({152, 101}));
+    ASSERT_TRUE(latest);
+    EXPECT_EQ(latest->geometry, at({152, 101}));
+
+    executor.runAt(0);
+    queue.runPending();
+    ASSERT_TRUE(developer.hasWholeDevelopment());
+    const std::size_t started = executor.started();
+    const auto cut = developer.picture(edit, at({40, 130}));
+    ASSERT_TRUE(cut);
+    EXPECT_EQ(cut->geometry, at({40, 130}));
+    expectScreensPixels(*cut);
+    EXPECT_EQ(executor.started(), started) << "no more work once the whole photo is developed";
+}
+
+// A region whose development reads most of the photo is not developed alone: the whole photo's
+// development comes about as soon.
+TEST_F(LoupeDeveloperTest, AWideReachingEditWaitsForTheWholePhoto) {
+    for (int i = 0; i < 3; ++i) {
+        const auto mask = edit.parameters.appendMask(MaskKind::linear());
+        edit.parameters.setValue(100, PhotoParameter::clarity, ParameterEditTarget::mask(*mask));
+    }
+    EXPECT_FALSE(developer.picture(edit, at({150, 100})));
+    EXPECT_FALSE(developer.picture(edit, at({160, 100})));
+    ASSERT_EQ(executor.waiting(), 1u);
+    executor.runAll();
+    queue.runPending();
+    const auto picture = developer.picture(edit, at({160, 100}));
+    ASSERT_TRUE(picture);
+    expectScreensPixels(*picture);
+}
+
+// What was developed for an edit is never shown for another, nor kept once the loupe hides.
+TEST_F(LoupeDeveloperTest, AnotherEditDropsWhatWasDevelopedAndCallsOffItsWork) {
+    developer.picture(edit, at({150, 100}));
+    executor.runAt(0);
+    queue.runPending();
+    ASSERT_TRUE(developer.hasWholeDevelopment());
+
+    LoupeEdit changed = edit;
+    changed.parameters.setValue(30, PhotoParameter::exposure);
+    EXPECT_FALSE(developer.picture(changed, at({150, 100})));
+    EXPECT_FALSE(developer.hasWholeDevelopment());
+    ASSERT_EQ(executor.waiting(), 3u);
+    executor.runAt(0); // the first edit's region: called off, it reports nothing
+    EXPECT_EQ(queue.pendingCount(), 0u);
+
+    // The changed edit's region is done, but the framing changes before its report arrives.
+    executor.runAt(1);
+    LoupeEdit turned = changed;
+    turned.rotation = -90;
+    EXPECT_FALSE(developer.picture(turned, at({150, 100})));
+    queue.runPending();
+    EXPECT_FALSE(developer.picture(turned, at({150, 100})));
+    EXPECT_EQ(readies, 1);
+
+    developer.clear();
+    executor.runAll();
+    queue.runPending();
+    EXPECT_FALSE(developer.hasWholeDevelopment());
+    EXPECT_EQ(readies, 1);
+}
+
+} // namespace
+} // namespace sorvin
