@@ -125,7 +125,12 @@ void BM_LoupeWholeDevelopment(benchmark::State& state) {
     for (auto _ : state)
         benchmark::DoNotOptimize(LoupeRenderer::renderWhole(image, parameters, 0, {}));
 }
-BENCHMARK(BM_LoupeWholeDevelopment)->Arg(0)->Arg(3)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+BENCHMARK(BM_LoupeWholeDevelopment)
+    ->Arg(0)
+    ->Arg(3)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(3);
 
 void BM_CanvasModelWithMaskGuide(benchmark::State& state) {
     PhotoCanvasInputs in;

@@ -491,7 +491,8 @@ protected:
     // The current photo framed and developed so: what 画像をコピー put on the clipboard, and what
     // the screen shows of the decoded photo.
     std::pair<SharedImage, SharedImage> copiedAndShown(const SharedImage& decoded, double rotation,
-                                                       const ManualCrop& crop, const PhotoParameters& parameters) {
+                                                       const ManualCrop& crop,
+                                                       const PhotoParameters& parameters) {
         PhotoLibrary& library = *state().library();
         library.setCurrentRotation(rotation);
         library.setCrop(crop, library.currentPhoto()->relativePath, RetouchSlot::a);

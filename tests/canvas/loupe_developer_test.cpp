@@ -21,9 +21,10 @@ protected:
         photo.fileFormat = PhotoFileFormat::jpeg;
         source = Exporter::fileDecoder()(photo, PhotoSource::jpeg, 0);
         ASSERT_TRUE(source);
-        edit = {source, test::withMask(MaskKind::circular(), {{PhotoParameter::circular_mask_amount, 100},
-                                                              {PhotoParameter::clarity, 60},
-                                                              {PhotoParameter::sharpen_amount, 80}}),
+        edit = {source,
+                test::withMask(MaskKind::circular(), {{PhotoParameter::circular_mask_amount, 100},
+                                                      {PhotoParameter::clarity, 60},
+                                                      {PhotoParameter::sharpen_amount, 80}}),
                 90, ManualCrop{CropAspect::ratio(1, 1), 80, 4000, 6000}};
         edit.parameters.setValue(40, PhotoParameter::texture);
     }
@@ -40,12 +41,12 @@ protected:
         const Rect& region = *picture.geometry.region;
         const SharedImage screen = test::screenDevelopment(source, edit.parameters, edit.rotation, edit.crop);
         ASSERT_TRUE(screen);
-        EXPECT_EQ(test::differingPixels(*picture.image,
-                                        *ImageRegion::copy(screen, static_cast<int>(region.minX()),
-                                                           static_cast<int>(region.minY()),
-                                                           static_cast<int>(region.width),
-                                                           static_cast<int>(region.height))),
-                  0);
+        EXPECT_EQ(
+            test::differingPixels(*picture.image, *ImageRegion::copy(screen, static_cast<int>(region.minX()),
+                                                                     static_cast<int>(region.minY()),
+                                                                     static_cast<int>(region.width),
+                                                                     static_cast<int>(region.height))),
+            0);
     }
 
     test::ManualMainQueue queue;

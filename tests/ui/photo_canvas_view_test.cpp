@@ -1,5 +1,6 @@
 #include "library/photo_library.hpp"
 #include "ui/app/root_view.hpp"
+#include "ui/browsing/bottom_bar_view.hpp"
 #include "ui/browsing/exif_panel_view.hpp"
 #include "ui/browsing/select_view.hpp"
 #include "ui/canvas/mask_addition_sheet.hpp"
@@ -298,6 +299,42 @@ TEST_F(PhotoCanvasViewTest, AChangeElsewhereRepaintsNothingOfThePhoto) {
     QApplication::processEvents();
     ASSERT_NE(box->isChecked(), checked);
     EXPECT_EQ(counter.paints, 0);
+}
+
+// With the loupe on, a move over the photo shows the loupe at once without developing anything on
+// the main thread; its picture, the photo's pixels there, follows once the background has made it.
+TEST_F(PhotoCanvasViewTest, TheLoupesPictureIsDevelopedInTheBackground) {
+    window().show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window()));
+    settle();
+    QApplication::processEvents();
+    SelectView* select = window().rootView()->selectView();
+    QTest::mouseClick(select->bottomBar()->loupeButton(), Qt::LeftButton);
+    settle();
+    QApplication::processEvents();
+    ASSERT_TRUE(state().loupeOn());
+    auto* canvas = static_cast<PhotoCanvasView*>(select->photoCanvas());
+    const std::size_t started = executor.started();
+    mouse(*canvas, QEvent::MouseMove, QPointF(canvas->width() / 2.0, canvas->height() / 2.0), Qt::NoButton);
+    QApplication::processEvents();
+    const auto& loupe = canvas->model().loupe;
+    ASSERT_TRUE(loupe && loupe->region);
+    EXPECT_FALSE(canvas->model().loupeImage);
+    EXPECT_GT(executor.started(), started) << "the development went to the background";
+
+    settle();
+    QApplication::processEvents();
+    const SharedImage& picture = canvas->model().loupeImage;
+    ASSERT_TRUE(picture);
+    const SharedImage source = state().loupeSourceImage(*state().library()->currentPhoto(), true);
+    ASSERT_TRUE(source);
+    const Rect& region = *canvas->model().loupe->region;
+    ASSERT_EQ(picture->width(), static_cast<int>(region.width));
+    EXPECT_EQ(std::memcmp(picture->row(0),
+                          source->row(static_cast<int>(region.minY())) +
+                              4 * static_cast<std::size_t>(region.minX()),
+                          4 * static_cast<std::size_t>(region.width)),
+              0);
 }
 
 class MaskTabBarViewTest : public PhotoCanvasViewTest {};

@@ -5,7 +5,8 @@
 
 namespace sorvin {
 
-LoupeDeveloper::LoupeDeveloper(MainQueue& mainQueue, BackgroundExecutor& executor, std::function<void()> ready)
+LoupeDeveloper::LoupeDeveloper(MainQueue& mainQueue, BackgroundExecutor& executor,
+                               std::function<void()> ready)
     : mainQueue_(mainQueue), executor_(executor), ready_(std::move(ready)),
       self_(std::make_shared<LoupeDeveloper*>(this)) {}
 

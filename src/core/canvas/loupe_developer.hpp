@@ -36,8 +36,8 @@ struct LoupePicture {
 // edit in the background, and from then on every move cuts its region out of that. Until it is
 // ready, each move's region is developed in the background (the latest move waits for the one
 // under way, earlier ones are skipped; not when the region's development would read most of the
-// photo) and the loupe shows the last region developed for the edit. Nothing developed for another edit is ever shown. Main thread only; the work holds the
-// developer weakly.
+// photo) and the loupe shows the last region developed for the edit. Nothing developed for another
+// edit is ever shown. Main thread only; the work holds the developer weakly.
 class LoupeDeveloper {
 public:
     // `ready`: a picture has come that the loupe may show.

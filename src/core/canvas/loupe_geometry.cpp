@@ -83,7 +83,8 @@ DevelopmentPlacement LoupeGeometry::placement(const ManualCrop& crop, int x, int
     return DevelopmentPlacement::ofWholePhoto(imageWidth, imageHeight, rotation, crop).part(x, y);
 }
 
-std::optional<Rect> LoupeRenderer::developedRect(const PhotoParameters& parameters, const LoupeGeometry& geometry) {
+std::optional<Rect> LoupeRenderer::developedRect(const PhotoParameters& parameters,
+                                                 const LoupeGeometry& geometry) {
     if (!geometry.region) return std::nullopt;
     const Rect& region = *geometry.region;
     const int margin = ParameterAdjustment::reach(
@@ -114,8 +115,9 @@ SharedImage LoupeRenderer::render(const SharedImage& source, const PhotoParamete
         piece, parameters, geometry.placement(crop, left, top), MaskKindCatalog::current(), isCancelled);
     if (!result || *developed == *geometry.region) return result;
     const Rect& region = *geometry.region;
-    return ImageRegion::copy(result, static_cast<int>(region.minX()) - left, static_cast<int>(region.minY()) - top,
-                             static_cast<int>(region.width), static_cast<int>(region.height));
+    return ImageRegion::copy(result, static_cast<int>(region.minX()) - left,
+                             static_cast<int>(region.minY()) - top, static_cast<int>(region.width),
+                             static_cast<int>(region.height));
 }
 
 SharedImage LoupeRenderer::renderWhole(const SharedImage& source, const PhotoParameters& parameters,

@@ -68,7 +68,8 @@ struct LoupeGeometry {
 struct LoupeRenderer {
     // The source pixels developed for the geometry's region: the region and as much of the photo
     // around it as the development reads; none when the region is empty.
-    static std::optional<Rect> developedRect(const PhotoParameters& parameters, const LoupeGeometry& geometry);
+    static std::optional<Rect> developedRect(const PhotoParameters& parameters,
+                                             const LoupeGeometry& geometry);
     // The region developed with the displayed parameters as the whole photo's development has it;
     // none when the region is empty, a step fails or the work is given up. Only the region is
     // developed, with as much of the photo around it as the development reads.

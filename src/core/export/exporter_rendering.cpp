@@ -125,8 +125,8 @@ DevelopedPart partOf(const SharedImage& image, PixelSize upright, double rotatio
 }
 
 // The crop of the full-size picture and the `margin` around it, as far as the turned picture goes.
-DevelopedPart fullSizePart(const SharedImage& image, PixelSize upright, double rotation, const ManualCrop& crop,
-                           int margin) {
+DevelopedPart fullSizePart(const SharedImage& image, PixelSize upright, double rotation,
+                           const ManualCrop& crop, int margin) {
     const PixelSize turned = PhotoRotation::outputSize(upright.width, upright.height, rotation);
     const ManualCropGeometry g = crop.geometry(turned.width, turned.height);
     const int x = std::max(0, g.x - margin), y = std::max(0, g.y - margin);

@@ -8,11 +8,12 @@ namespace sorvin {
 
 // Where a developed bitmap lies in the whole photo it is a part of. The screen develops the whole
 // photo and turns and crops it when drawing; an export develops only its crop (cut from the upright
-// photo under whole quarter turns, else from the turned one), the loupe a small region. Every stage that takes a place or a size (masks, detail radii, grain cells, the
-// vignette) reads them from here instead of from the bitmap, so that all of them show the same
-// picture. The whole photo is the upright picture with its lens geometry, neither turned nor
-// cropped; the finished picture is its crop after the photo's rotation. Coordinates are continuous
-// (pixel x covers [x, x + 1)) and in pixels at the bitmap's scale.
+// photo under whole quarter turns, else from the turned one), the loupe a small region. Every stage
+// that takes a place or a size (masks, detail radii, grain cells, the vignette) reads them from here
+// instead of from the bitmap, so that all of them show the same picture. The whole photo is the
+// upright picture with its lens geometry, neither turned nor cropped; the finished picture is its
+// crop after the photo's rotation. Coordinates are continuous (pixel x covers [x, x + 1)) and in
+// pixels at the bitmap's scale.
 struct DevelopmentPlacement {
     int photoWidth = 0;
     int photoHeight = 0;
