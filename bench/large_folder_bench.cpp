@@ -135,24 +135,15 @@ void BM_JumpFirstToLast(benchmark::State& state) {
 }
 BENCHMARK(BM_JumpFirstToLast)->Arg(5000)->Arg(50000)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-template <typename Map>
-auto ordered(const Map& map) {
-    return SelectionRecord::PathMap<typename Map::mapped_type>(map.begin(), map.end());
-}
-
-// A heart on the current photo, then the record written as the application saves it.
+// A heart on the current photo, then the record written as the application saves it (the whole
+// save, which the application does off the main thread).
 void BM_SaveAfterHeart(benchmark::State& state) {
     auto library = libraryOf(state.range(0));
     auto& folder = folderOf(state.range(0));
     SelectionStore store(folder.photos(), folder.caches() / "support");
     for (auto _ : state) {
         library->toggleCurrentHeart();
-        const std::optional<std::string> cursor = library->currentPhoto()->relativePath;
-        store.save(cursor, std::set<std::string>(library->hearts().begin(), library->hearts().end()),
-                   ordered(library->rotations()), ordered(library->crops()), ordered(library->brightness()),
-                   ordered(library->parameters()), ordered(library->parametersRaw()),
-                   ordered(library->sources()), ordered(library->retouchesB()),
-                   std::chrono::system_clock::now());
+        store.save(SelectionSaveValues::of(*library), std::chrono::system_clock::now());
     }
 }
 BENCHMARK(BM_SaveAfterHeart)->Arg(5000)->Arg(50000)->Unit(benchmark::kMillisecond)->UseRealTime();

@@ -23,6 +23,11 @@ protected:
     }
 
     std::filesystem::path record() const { return photos() / "sorvin.json"; }
+    // Whether the record is on disk once the saves asked for so far have been written.
+    bool written() {
+        executor.runAll();
+        return std::filesystem::exists(record());
+    }
 };
 
 TEST_F(AppStateSession, OpeningAFolderScansItAndShowsItsPhotos) {
@@ -120,11 +125,11 @@ TEST_F(AppStateSession, ChangesAreWrittenHalfASecondAfterTheLastAndAtLatestTwoAf
         state().adjustCurrentParameter(PhotoParameter::exposure, 1);
         queue.advance(0.1);
     }
-    EXPECT_FALSE(std::filesystem::exists(record()));
+    EXPECT_FALSE(written());
     queue.advance(0.39);
-    EXPECT_FALSE(std::filesystem::exists(record()));
+    EXPECT_FALSE(written());
     queue.advance(0.02);
-    ASSERT_TRUE(std::filesystem::exists(record()));
+    ASSERT_TRUE(written());
     const SelectionLoadResult saved =
         SelectionStore(photos(), root / "support", root / "legacy-support").load();
     EXPECT_EQ(saved.params.at("a.jpg")[PhotoParameter::exposure], 10);
@@ -136,16 +141,16 @@ TEST_F(AppStateSession, ChangesAreWrittenHalfASecondAfterTheLastAndAtLatestTwoAf
         state().adjustCurrentParameter(PhotoParameter::exposure, 1);
         queue.advance(i < 4 ? 0.4 : 0.39);
     }
-    EXPECT_FALSE(std::filesystem::exists(record()));
+    EXPECT_FALSE(written());
     queue.advance(0.02);
-    ASSERT_TRUE(std::filesystem::exists(record()));
+    ASSERT_TRUE(written());
     EXPECT_EQ(SelectionStore(photos(), root / "support", root / "legacy-support")
                   .load()
                   .params.at("a.jpg")[PhotoParameter::exposure],
               15);
     std::filesystem::remove(record());
     queue.advance(1.0);
-    EXPECT_FALSE(std::filesystem::exists(record())) << "nothing was left to write";
+    EXPECT_FALSE(written()) << "nothing was left to write";
 
     // A held key's steps: a save due just after a step waits until its photo has had a frame, and
     // the steps that follow do not put the deadline off.
@@ -153,9 +158,9 @@ TEST_F(AppStateSession, ChangesAreWrittenHalfASecondAfterTheLastAndAtLatestTwoAf
         state().move(i % 2 == 0 ? 1 : -1);
         queue.advance(i < 19 ? 0.1 : i == 19 ? 0.095 : 0.006); // the last step 5 ms before the deadline
     }
-    EXPECT_FALSE(std::filesystem::exists(record())) << "written in the frame after a step";
+    EXPECT_FALSE(written()) << "written in the frame after a step";
     queue.advance(0.011);
-    EXPECT_TRUE(std::filesystem::exists(record()));
+    EXPECT_TRUE(written());
 }
 
 TEST_F(AppStateSession, QuittingSavesAtOnceAndThePendingSaveNeverRuns) {
@@ -163,10 +168,54 @@ TEST_F(AppStateSession, QuittingSavesAtOnceAndThePendingSaveNeverRuns) {
     state().toggleHeart();
     queue.advance(0.2);
     state().prepareForTermination();
-    ASSERT_TRUE(std::filesystem::exists(record()));
+    ASSERT_TRUE(std::filesystem::exists(record())) << "quitting waits for the record";
     std::filesystem::remove(record());
     queue.advance(1.0);
-    EXPECT_FALSE(std::filesystem::exists(record())) << "a save was still pending after quitting";
+    EXPECT_FALSE(written()) << "a save was still pending after quitting";
+}
+
+// The main thread only takes the values of the moment; the record is written in the background.
+// Opening the folder again reads the record once the save before has been written.
+TEST_F(AppStateSession, ASaveWritesTheValuesOfItsMomentInTheBackground) {
+    const auto load = [&](const std::filesystem::path& folder) {
+        return SelectionStore(folder, root / "support", root / "legacy-support").load();
+    };
+    openPhotos();
+    state().toggleHeart();
+    state().saveNow();
+    EXPECT_FALSE(std::filesystem::exists(record())) << "written on the main thread";
+    state().move(1);
+    state().toggleHeart();
+    executor.runAll();
+    EXPECT_EQ(load(photos()).hearts, std::set<std::string>{"a.jpg"});
+    EXPECT_EQ(load(photos()).cursor, "a.jpg");
+
+    state().open(photos());
+    executor.runAt(executor.waiting() - 1); // the scan, before the save of the second heart
+    queue.runPending();
+    ASSERT_EQ(state().screen(), AppScreen::select);
+    EXPECT_TRUE(state().library()->containsHeart("b.jpg", RetouchSlot::a));
+}
+
+// While the folder's record is one this program must not write over, the state says why; the
+// next folder starts without it.
+TEST_F(AppStateSession, AProtectedRecordIsPublishedWhileItsFolderIsOpen) {
+    std::ofstream(record()) << R"({"version": 7})";
+    openPhotos();
+    EXPECT_EQ(state().recordProtection(), SelectionProtection::newerVersion);
+    state().toggleHeart();
+    EXPECT_FALSE(state().finishSaving());
+    settle();
+    EXPECT_EQ(state().toastText(), "♡を付けました") << "the refusal has no message of its own";
+    EXPECT_EQ(state().recordProtection(), SelectionProtection::newerVersion);
+
+    std::filesystem::remove(record());
+    state().open(photos());
+    EXPECT_EQ(state().recordProtection(), std::nullopt);
+    settle();
+    EXPECT_EQ(state().recordProtection(), std::nullopt);
+    state().toggleHeart();
+    EXPECT_TRUE(state().finishSaving());
 }
 
 TEST_F(AppStateSession, QuittingCancelsARunningExport) {
@@ -185,11 +234,14 @@ TEST_F(AppStateSession, ARecordThatCannotBeWrittenIsReportedInJapanese) {
     std::filesystem::create_directories(store.primaryURL());
     std::filesystem::create_directories(store.fallbackURL());
     state().saveNow();
+    EXPECT_EQ(state().toastText(), "♡を付けました") << "said once the write has failed";
+    settle();
     ASSERT_TRUE(state().toastText().has_value());
     EXPECT_EQ(state().toastText()->find("filesystem"), std::string::npos) << *state().toastText();
     EXPECT_NE(*state().toastText(), "");
     std::filesystem::remove(store.primaryURL());
     state().saveNow(); // the next save tries again
+    settle();
     EXPECT_TRUE(std::filesystem::is_regular_file(record()));
 }
 
@@ -335,9 +387,9 @@ TEST_F(AppStateSession, OpeningAnotherFolderSavesTheFirstAndClearsTheUndoHistory
     std::filesystem::create_directories(other);
     std::filesystem::copy_file(sample("jpeg/nikon_d40_orient6.jpg"), other / "x.jpg");
     state().open(other);
-    EXPECT_TRUE(std::filesystem::exists(record()));
     EXPECT_FALSE(undoManager->canUndo());
     settle();
+    EXPECT_TRUE(std::filesystem::exists(record()));
     EXPECT_EQ(currentPath(), "x.jpg");
     EXPECT_EQ(state().recentFolders().size(), 2u);
 }

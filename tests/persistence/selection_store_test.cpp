@@ -130,6 +130,43 @@ TEST_F(SelectionStoreTest, SavedRecordReadsBack) {
     EXPECT_FALSE(fs::exists(fallback()));
 }
 
+// The library's own tables (unordered, rotations and crops as edited, brightness within the
+// exposure) give the same bytes as the record's ordered tables.
+TEST_F(SelectionStoreTest, SavingTheLibrarysValuesWritesTheSameRecord) {
+    PhotoParameters brightened;
+    brightened.setValue(40, PhotoParameter::exposure);
+    brightened.setValue(-10, PhotoParameter::contrast);
+    RetouchState copy;
+    copy.heart = true;
+    copy.rotation = 90;
+    const PathSet hearts{"c.jpg", "a.jpg", "b.jpg", "d.jpg"};
+    const PathMap<double> rotations{{"a.jpg", 10.26}, {"b.jpg", 0.2}, {"c.jpg", 200}, {"d.jpg", -90}};
+    const PathMap<ManualCrop> crops{{"a.jpg", ManualCrop{}},
+                                    {"b.jpg", ManualCrop{CropAspect::ratio(3, 2), 80, 500, 700}}};
+    const PathMap<PhotoParameters> params{{"a.jpg", brightened}, {"c.jpg", PhotoParameters()}};
+    const PathMap<PhotoParameters> paramsRaw{{"a.jpg", brightened}};
+    const PathMap<PhotoSource> sources{{"a.jpg", PhotoSource::raw}, {"b.jpg", PhotoSource::jpeg}};
+    const PathMap<RetouchState> retouchesB{{"d.jpg", copy}};
+    const SelectionSaveValues values{"b.jpg",
+                                     SharedPathSet(hearts),
+                                     SharedPathMap<double>(rotations),
+                                     SharedPathMap<ManualCrop>(crops),
+                                     SharedPathMap<PhotoParameters>(params),
+                                     SharedPathMap<PhotoParameters>(paramsRaw),
+                                     SharedPathMap<PhotoSource>(sources),
+                                     SharedPathMap<RetouchState>(retouchesB)};
+
+    auto s = store();
+    EXPECT_FALSE(s.save(values.cursor, {hearts.begin(), hearts.end()}, {rotations.begin(), rotations.end()},
+                        {crops.begin(), crops.end()}, {{"a.jpg", 40}}, {params.begin(), params.end()},
+                        {paramsRaw.begin(), paramsRaw.end()}, {sources.begin(), sources.end()},
+                        {retouchesB.begin(), retouchesB.end()}, kLoadTime));
+    const std::string expected = read(folder / "sorvin.json");
+    fs::remove(folder / "sorvin.json");
+    EXPECT_FALSE(s.save(values, kLoadTime));
+    EXPECT_EQ(read(folder / "sorvin.json"), expected);
+}
+
 TEST_F(SelectionStoreTest, FolderFileWinsOverThePredecessorsAndThePredecessorsIsNeverWritten) {
     write(folder / "tolvanite.json", recordWithHeart("old.jpg", 1));
     auto first = store();
@@ -169,6 +206,9 @@ TEST_F(SelectionStoreTest, UnknownVersionsAreReportedAndNeverOverwritten) {
         EXPECT_EQ(loaded.warning, SelectionLoadWarning::unknownVersion) << text;
         EXPECT_TRUE(loaded.hearts.empty());
         EXPECT_EQ(s.protectedUnknownVersionURL(), folder / "sorvin.json");
+        EXPECT_EQ(s.protection(), text == texts[0] ? SelectionProtection::newerVersion
+                                                   : SelectionProtection::unknownVersion)
+            << text;
         EXPECT_THROW(saveHearts(s, {"a.jpg"}), SelectionStoreError) << text;
         EXPECT_THROW(saveHearts(s, {"a.jpg"}), SelectionStoreError) << "a second save is refused too";
         EXPECT_EQ(read(folder / "sorvin.json"), text);
@@ -181,6 +221,7 @@ TEST_F(SelectionStoreTest, UnknownVersionOfThePredecessorIsNotProtected) {
     auto s = store();
     EXPECT_EQ(s.load().warning, SelectionLoadWarning::unknownVersion);
     EXPECT_FALSE(s.protectedUnknownVersionURL());
+    EXPECT_FALSE(s.protection());
     EXPECT_FALSE(saveHearts(s, {"a.jpg"}));
     EXPECT_EQ(read(folder / "tolvanite.json"), R"({"version": 3})");
 }
@@ -271,6 +312,7 @@ TEST_F(SelectionStoreTest, FolderFileOfUnknownVersionStaysProtectedBehindANewerF
     write(fallback(), recordWithHeart("a.jpg"));
     auto s = store();
     EXPECT_EQ(s.load().hearts, std::set<std::string>{"a.jpg"});
+    EXPECT_EQ(s.protection(), SelectionProtection::newerVersion);
     EXPECT_THROW(saveHearts(s, {"b.jpg"}), SelectionStoreError);
     EXPECT_EQ(read(folder / "sorvin.json"), R"({"version": 3})");
 }
@@ -285,6 +327,7 @@ TEST_F(SelectionStoreTest, UnreadableNewerFallbackLeavesTheFolderFileInCharge) {
         EXPECT_EQ(loaded.hearts, std::set<std::string>{"a.jpg"}) << fallbackText;
         EXPECT_FALSE(loaded.warning);
         EXPECT_FALSE(loaded.usesFallback);
+        EXPECT_FALSE(s.protection()) << "saves still reach the folder";
         EXPECT_FALSE(saveHearts(s, {"a.jpg", "b.jpg"}));
         // Nothing of the fallback is lost: set aside when damaged, left alone when unreadable.
         EXPECT_TRUE(fs::exists(fallback()) ? read(fallback()) == fallbackText
@@ -419,12 +462,14 @@ TEST_F(SelectionStoreTest, RecordsAboveTheByteLimitAreNeitherWrittenNorSetAside)
     const auto loaded = belowTheFile.load();
     EXPECT_EQ(loaded.warning, SelectionLoadWarning::unknownVersion);
     EXPECT_EQ(belowTheFile.protectedUnknownVersionURL(), folder / "sorvin.json");
+    EXPECT_EQ(belowTheFile.protection(), SelectionProtection::tooLarge);
     EXPECT_THROW(saveHearts(belowTheFile, {}), SelectionStoreError);
     EXPECT_EQ(read(folder / "sorvin.json"), written);
 
     files.readsRunOutOfMemory = true;
     auto outOfMemory = store();
     EXPECT_EQ(outOfMemory.load().warning, SelectionLoadWarning::unknownVersion);
+    EXPECT_EQ(outOfMemory.protection(), SelectionProtection::tooLarge);
     EXPECT_THROW(saveHearts(outOfMemory, {}), SelectionStoreError);
     EXPECT_EQ(read(folder / "sorvin.json"), written);
     EXPECT_EQ(entriesInFolder(), 1) << "nothing set aside";

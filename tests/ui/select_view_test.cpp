@@ -630,7 +630,7 @@ TEST_F(SelectViewTest, TheSliderKnobStandsOnTheCursor) {
     state().toggleHeart();
     state().move(3);
     state().toggleHeart();
-    ASSERT_TRUE(state().saveNow());
+    ASSERT_TRUE(state().finishSaving());
     destroyState();
 
     window().show();

@@ -51,7 +51,11 @@ AppState::AppState(AppSettings& settings, AppStateEnvironment environment)
                            .fullResolutionRawDevelopment = {},
                            .originalPreviewCache = std::make_shared<OriginalPreviewCache>(),
                            .decoder = {},
-                           .develop = {}}) {
+                           .develop = {}}),
+      saver_(environment.mainQueue, environment.executor,
+             [weak = std::weak_ptr<AppState*>(self_)](const SelectionSaver::Result& result) {
+                 if (auto self = weak.lock()) (*self)->saveEnded(result);
+             }) {
     if (!undoClock_) undoClock_ = [&queue = mainQueue_] { return queue.now(); };
     renderer_ = [decode = Exporter::fileDecoder()](const Photo& photo, double rotation, const ManualCrop& crop,
                                                    const PhotoParameters& parameters, PhotoSource source,
@@ -269,7 +273,7 @@ void AppState::runAvailabilitySteps() {
 }
 
 void AppState::prepareForTermination() {
-    saveNow();
+    finishSaving();
     if (scanCancellation_) scanCancellation_->cancel();
     // Removes the file the export was writing.
     if (activeExportCancellation_) activeExportCancellation_->cancel();

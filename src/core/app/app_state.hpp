@@ -28,6 +28,7 @@
 #include "model/raw_development_support.hpp"
 #include "persistence/app_settings.hpp"
 #include "persistence/parameter_preset_manager.hpp"
+#include "persistence/selection_saver.hpp"
 #include "persistence/selection_store.hpp"
 #include "platform/alert_presenter.hpp"
 #include "platform/background_executor.hpp"
@@ -60,6 +61,7 @@ enum class AppStateProperty {
     library,
     sourceFolder,
     usesFallbackStore,
+    recordProtection,
     recentFolders,
     isExportPresented,
     isPresetSavePresented,
@@ -153,6 +155,8 @@ public:
     static constexpr double kSaveDeadline = 2.0;
     // A timed save keeps out of the frame after a change of photo (see postSave).
     static constexpr double kSaveAfterPhotoChange = 1.0 / 60;
+    // How long quitting waits for the record to reach the disk before it says it did not.
+    static constexpr double kFinishSavingWait = 10.0;
     static constexpr double kToastFade = 0.3;
     // How long a message that something could not be written stays.
     static constexpr double kWriteFailureToast = 3.0;
@@ -183,6 +187,8 @@ public:
     PhotoLibrary* library() const { return library_.get(); }
     const std::optional<std::filesystem::path>& sourceFolder() const { return sourceFolder_; }
     bool usesFallbackStore() const { return usesFallbackStore_; }
+    // Why nothing of the open folder is saved: its record is one this program must not write over.
+    const std::optional<SelectionProtection>& recordProtection() const { return recordProtection_; }
     const std::vector<std::string>& recentFolders() const { return recentFolders_; }
     bool isExportPresented() const { return isExportPresented_; }
     void setExportPresented(bool on);
@@ -239,7 +245,8 @@ public:
     // True while a sheet, panel or dialog is up; photo commands give up meanwhile.
     bool isModalExportPresented() const;
     void togglePanels();
-    // Saves at once and stops all background work (quit, main window closed).
+    // Saves at once, waits for the record to be written and stops all background work (quit,
+    // main window closed).
     void prepareForTermination();
     // The image loader stored a developed image of the current photo.
     void imageAvailabilityChanged();
@@ -282,9 +289,13 @@ public:
     void showToasts(const std::vector<std::string>& messages, double duration);
     void showHeartFeedback(HeartFeedbackKind kind);
     void scheduleSave();
-    // True when the record was written or there was nothing to write; false when what the user
-    // decided could not be written (the write failed, or the folder's record is protected).
-    bool saveNow();
+    // Starts writing the record of what the library holds now; the write runs in the background,
+    // and a failure is said when it ends.
+    void saveNow();
+    // Saves at once and waits, at most kFinishSavingWait, for every save to be written. True when
+    // the last one was written or there was nothing to write; false when what the user decided
+    // could not be written (the write failed, the folder's record is protected, or time ran out).
+    bool finishSaving();
     // "<what>を保存できませんでした（<why>）": the change lasts only while the program runs.
     void showWriteFailure(std::string_view what, std::error_code error);
     // A preference the file could not take, whichever change wrote it: said once that change has
@@ -435,6 +446,7 @@ private:
     // A timed save, due after the delay; `deadline` tells the deadline's timer from the debounce's.
     MainQueue::Timer postSave(double delay, bool deadline);
     void saveOutsideAPhotosFirstFrame(bool deadline);
+    void saveEnded(const SelectionSaver::Result& result);
     bool pageMayStay(ParameterPage page, ParameterEditTarget target, bool isRaw) const;
     ParameterPage checkedPage(ParameterPage page, ParameterEditTarget target, bool isRaw) const;
     bool preferFullResolution() const;
@@ -504,6 +516,7 @@ private:
     std::unique_ptr<PhotoLibrary> library_;
     std::optional<std::filesystem::path> sourceFolder_;
     bool usesFallbackStore_ = false;
+    std::optional<SelectionProtection> recordProtection_;
     std::vector<std::string> recentFolders_;
     bool isExportPresented_ = false;
     bool isPresetSavePresented_ = false;
@@ -552,7 +565,9 @@ private:
     std::weak_ptr<UndoManager> undoManager_;
     std::optional<AppUndoCoalescingState> undoCoalescingState_;
 
-    std::unique_ptr<SelectionStore> selectionStore_;
+    // Shared with the saves of it still being written.
+    std::shared_ptr<SelectionStore> selectionStore_;
+    SelectionSaver saver_;
     std::shared_ptr<ExportCancellationToken> activeExportCancellation_;
     std::shared_ptr<ScanCancellationToken> scanCancellation_;
     MainQueue::Timer saveTimer_;

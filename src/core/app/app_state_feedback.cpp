@@ -7,21 +7,10 @@
 #include <chrono>
 #include <cmath>
 #include <exception>
-#include <map>
-#include <set>
 #include <system_error>
 #include <utility>
 
 namespace sorvin {
-
-namespace {
-
-template <class Map>
-auto orderedCopy(const Map& map) {
-    return SelectionRecord::PathMap<typename Map::mapped_type>(map.begin(), map.end());
-}
-
-} // namespace
 
 void AppState::setToast(std::optional<std::string> text, bool visible) {
     toastText_ = std::move(text);
@@ -93,33 +82,42 @@ void AppState::saveOutsideAPhotosFirstFrame(bool deadline) {
     (deadline ? *saveDeadlineTimer_ : saveTimer_) = postSave(wait, deadline);
 }
 
-bool AppState::saveNow() {
+// The main thread only copies the library's tables; the record is built and written in the
+// background (a large folder's record took over a second).
+void AppState::saveNow() {
     saveTimer_.cancel();
     saveTimer_ = {};
     if (saveDeadlineTimer_) saveDeadlineTimer_->cancel();
     saveDeadlineTimer_.reset();
-    if (!selectionStore_ || !library_) return true;
-    const PhotoLibrary& library = *library_;
-    std::optional<std::string> cursor;
-    if (const Photo* photo = library.currentPhoto()) cursor = photo->relativePath;
-    try {
-        const bool fallback = selectionStore_->save(
-            cursor, std::set<std::string>(library.hearts().begin(), library.hearts().end()),
-            orderedCopy(library.rotations()), orderedCopy(library.crops()), orderedCopy(library.brightness()),
-            orderedCopy(library.parameters()), orderedCopy(library.parametersRaw()),
-            orderedCopy(library.sources()), orderedCopy(library.retouchesB()),
-            std::chrono::system_clock::now());
-        if (fallback != usesFallbackStore_) {
-            usesFallbackStore_ = fallback;
+    if (!selectionStore_ || !library_) return;
+    saver_.save(selectionStore_, SelectionSaveValues::of(*library_), std::chrono::system_clock::now());
+}
+
+bool AppState::finishSaving() {
+    saveNow();
+    return saver_.finish(kFinishSavingWait);
+}
+
+// A save of a folder left since still says when it failed; only the open folder's own save tells
+// where its record is.
+void AppState::saveEnded(const SelectionSaver::Result& result) {
+    if (!result.error) {
+        if (result.store == selectionStore_ && *result.usesFallback != usesFallbackStore_) {
+            usesFallbackStore_ = *result.usesFallback;
             publish(AppStateProperty::usesFallbackStore);
         }
-        return true;
+        return;
+    }
+    try {
+        std::rethrow_exception(result.error);
     } catch (const SelectionStoreError&) {
-        // The folder holds a record of a newer version; it is protected and nothing is said.
+        // The folder holds a record this program must not write over; the browsing screen says so
+        // for as long as the folder is open.
     } catch (const std::exception& error) {
         showToasts({ExportError::describe(error)}, kWriteFailureToast);
+    } catch (...) {
+        showToasts({"記録を保存できませんでした"}, kWriteFailureToast);
     }
-    return false;
 }
 
 void AppState::showWriteFailure(std::string_view what, std::error_code error) {

@@ -89,6 +89,8 @@ void AppState::open(const std::filesystem::path& folder) {
     publish(AppStateProperty::loadingProgress);
     usesFallbackStore_ = false;
     publish(AppStateProperty::usesFallbackStore);
+    recordProtection_.reset();
+    publish(AppStateProperty::recordProtection);
     setScreen(AppScreen::loading);
 
     // An earlier scan still running is left to finish; its token is no longer current, so its
@@ -155,12 +157,17 @@ void AppState::finishLoading(ScanResult result, const std::filesystem::path& fol
         showToasts({"このフォルダに JPEG がありません"}, 3.0);
         return;
     }
-    auto store = std::make_unique<SelectionStore>(folder, applicationSupportDirectory_,
+    // A save of this folder from before may still be under way (a scan from the cache is quick); the
+    // record is read once it is written. Mostly there is nothing left to wait for.
+    saver_.finish(kFinishSavingWait);
+    auto store = std::make_shared<SelectionStore>(folder, applicationSupportDirectory_,
                                                   legacyApplicationSupportDirectory_);
     const SelectionLoadResult loaded = store->load();
     selectionStore_ = std::move(store);
     usesFallbackStore_ = loaded.usesFallback;
     publish(AppStateProperty::usesFallbackStore);
+    recordProtection_ = selectionStore_->protection();
+    publish(AppStateProperty::recordProtection);
 
     library_ = std::make_unique<PhotoLibrary>(std::move(result.photos), restorationFrom(loaded), sortKey_,
                                               sortAscending_);

@@ -32,7 +32,7 @@ PhotoLibrary::PhotoLibrary(std::vector<Photo> photos, PhotoLibraryRestoration re
         crops_.emplace(path, crop.clamped(size.width, size.height));
     }
 
-    hearts_ = std::move(restored.hearts);
+    hearts_ = SharedPathSet(restored.hearts);
 
     for (const auto& [path, brightness] : restored.brightness) {
         if (restored.parameters.contains(path)) continue;
@@ -111,7 +111,7 @@ void PhotoLibrary::rebuildVisibleCaches() {
     viewCache_.rebuild(positionByPath_, isFiltered_, filteredPaths_, filteredRowCursors_, retouchesB_);
 }
 
-void PhotoLibrary::synchronizeMaskKinds(const std::vector<MaskKind>& kinds, PathMap<PhotoParameters>& table,
+void PhotoLibrary::synchronizeMaskKinds(const std::vector<MaskKind>& kinds, SharedPathMap<PhotoParameters>& table,
                                         const std::string& path) {
     const auto entry = table.find(path);
     if (entry == table.end()) return;

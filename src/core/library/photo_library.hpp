@@ -2,6 +2,7 @@
 
 #include "library/library_results.hpp"
 #include "library/photo_library_view_cache.hpp"
+#include "library/shared_path_table.hpp"
 #include "library/zoom_state.hpp"
 #include "model/manual_crop.hpp"
 #include "model/mask_kind.hpp"
@@ -95,13 +96,14 @@ public:
 
     // Published fields.
     const std::vector<Photo>& photos() const { return photos_; }
-    const PathSet& hearts() const { return hearts_; }
-    const PathMap<double>& rotations() const { return rotations_; }
-    const PathMap<ManualCrop>& crops() const { return crops_; }
-    const PathMap<PhotoParameters>& parameters() const { return parameters_; }
-    const PathMap<PhotoParameters>& parametersRaw() const { return parametersRaw_; }
-    const PathMap<PhotoSource>& sources() const { return sources_; }
-    const PathMap<RetouchState>& retouchesB() const { return retouchesB_; }
+    // The edit tables; a copy of one is cheap and stays as it was while the library changes.
+    const SharedPathSet& hearts() const { return hearts_; }
+    const SharedPathMap<double>& rotations() const { return rotations_; }
+    const SharedPathMap<ManualCrop>& crops() const { return crops_; }
+    const SharedPathMap<PhotoParameters>& parameters() const { return parameters_; }
+    const SharedPathMap<PhotoParameters>& parametersRaw() const { return parametersRaw_; }
+    const SharedPathMap<PhotoSource>& sources() const { return sources_; }
+    const SharedPathMap<RetouchState>& retouchesB() const { return retouchesB_; }
     int cursorIndex() const { return cursorIndex_; }
     RetouchSlot currentSlot() const { return currentSlot_; }
     bool isFiltered() const { return isFiltered_; }
@@ -155,7 +157,8 @@ public:
                                               PhotoSource source) const;
     ManualCrop clampedCrop(const Photo& photo, RetouchSlot slot) const;
     // Non-zero exposure of every slot-A JPEG/HEIF set: the brightness field of the folder record.
-    PathMap<int> brightness() const;
+    PathMap<int> brightness() const { return brightness(parameters_); }
+    static PathMap<int> brightness(const SharedPathMap<PhotoParameters>& parameters);
 
     // Rotation, crop and source of the current row.
     PhotoAdjustmentResult rotateCurrent(double byDegrees);
@@ -208,7 +211,7 @@ private:
     void rebuildVisibleCaches();
     int position(const std::string& path) const; // in photos_, or -1
     static void normalizeRetouchState(RetouchState& state);
-    static void synchronizeMaskKinds(const std::vector<MaskKind>& kinds, PathMap<PhotoParameters>& table,
+    static void synchronizeMaskKinds(const std::vector<MaskKind>& kinds, SharedPathMap<PhotoParameters>& table,
                                      const std::string& path);
 
     // Cursor bookkeeping: the row before an operation, and the move onto a row.
@@ -234,13 +237,13 @@ private:
 
     std::vector<Photo> photos_;
     PathMap<int> positionByPath_; // each photo's position in photos_
-    PathSet hearts_;
-    PathMap<double> rotations_;
-    PathMap<ManualCrop> crops_;
-    PathMap<PhotoParameters> parameters_;
-    PathMap<PhotoParameters> parametersRaw_;
-    PathMap<PhotoSource> sources_;
-    PathMap<RetouchState> retouchesB_;
+    SharedPathSet hearts_;
+    SharedPathMap<double> rotations_;
+    SharedPathMap<ManualCrop> crops_;
+    SharedPathMap<PhotoParameters> parameters_;
+    SharedPathMap<PhotoParameters> parametersRaw_;
+    SharedPathMap<PhotoSource> sources_;
+    SharedPathMap<RetouchState> retouchesB_;
     int cursorIndex_ = 0;
     RetouchSlot currentSlot_ = RetouchSlot::a;
     bool isFiltered_ = false;

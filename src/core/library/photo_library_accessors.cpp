@@ -109,8 +109,8 @@ PhotoParameters PhotoLibrary::parameters(const Photo& photo, RetouchSlot slot, P
         if (copy == nullptr) return PhotoParameters::zero();
         return source == PhotoSource::raw ? copy->paramsRaw : copy->params;
     }
-    const PathMap<PhotoParameters>& table = source == PhotoSource::raw ? parametersRaw_ : parameters_;
-    const PathMap<PhotoParameters>& other = source == PhotoSource::raw ? parameters_ : parametersRaw_;
+    const SharedPathMap<PhotoParameters>& table = source == PhotoSource::raw ? parametersRaw_ : parameters_;
+    const SharedPathMap<PhotoParameters>& other = source == PhotoSource::raw ? parameters_ : parametersRaw_;
     if (const auto found = table.find(photo.relativePath); found != table.end()) return found->second;
     // Both sources of a row show the same masks, even where only one set is stored.
     if (const auto found = other.find(photo.relativePath); found != other.end()) {
@@ -138,9 +138,9 @@ ManualCrop PhotoLibrary::clampedCrop(const Photo& photo, RetouchSlot slot) const
     return stored.clamped(size.width, size.height);
 }
 
-PathMap<int> PhotoLibrary::brightness() const {
+PathMap<int> PhotoLibrary::brightness(const SharedPathMap<PhotoParameters>& parameters) {
     PathMap<int> result;
-    for (const auto& [path, set] : parameters_) {
+    for (const auto& [path, set] : parameters) {
         if (const int exposure = set[PhotoParameter::exposure]; exposure != 0) result.emplace(path, exposure);
     }
     return result;

@@ -27,8 +27,8 @@ void PhotoLibrary::storeParameters(const PhotoParameters& set, const std::string
         publish(LibraryField::retouchesB);
         return;
     }
-    PathMap<PhotoParameters>& table = raw ? parametersRaw_ : parameters_;
-    PathMap<PhotoParameters>& other = raw ? parameters_ : parametersRaw_;
+    SharedPathMap<PhotoParameters>& table = raw ? parametersRaw_ : parameters_;
+    SharedPathMap<PhotoParameters>& other = raw ? parameters_ : parametersRaw_;
     const std::vector<MaskKind> kinds = stored.maskKinds();
     if (isEmpty(stored)) {
         table.erase(path);
@@ -119,7 +119,7 @@ bool PhotoLibrary::removeCurrentMask(int index) {
             dropMask(showsRaw ? copy->second.params : copy->second.paramsRaw);
         }
     } else {
-        PathMap<PhotoParameters>& other = showsRaw ? parameters_ : parametersRaw_;
+        SharedPathMap<PhotoParameters>& other = showsRaw ? parameters_ : parametersRaw_;
         if (auto entry = other.find(path); entry != other.end()) {
             dropMask(entry->second);
             if (isEmpty(entry->second)) other.erase(entry);

@@ -3,8 +3,8 @@
 namespace sorvin {
 
 PhotoLibraryViewCache::PhotoLibraryViewCache(const std::vector<Photo>& photos,
-                                             const PathMap<int>& indexByPath, const PathSet& hearts,
-                                             const PathMap<RetouchState>& retouchesB)
+                                             const PathMap<int>& indexByPath, const SharedPathSet& hearts,
+                                             const SharedPathMap<RetouchState>& retouchesB)
     : photos_(&photos) {
     for (const Photo& photo : photos) {
         const auto copy = retouchesB.find(photo.relativePath);
@@ -18,7 +18,7 @@ PhotoLibraryViewCache::PhotoLibraryViewCache(const std::vector<Photo>& photos,
 void PhotoLibraryViewCache::rebuild(const PathMap<int>& indexByPath, bool isFiltered,
                                     const std::vector<std::string>& filteredPaths,
                                     const std::vector<RetouchCursor>& filteredRowCursors,
-                                    const PathMap<RetouchState>& retouchesB) {
+                                    const SharedPathMap<RetouchState>& retouchesB) {
     const std::vector<Photo>& photos = *photos_;
     const auto positionOf = [&](const std::string& path) {
         const auto found = indexByPath.find(path);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "library/shared_path_table.hpp"
 #include "model/photo.hpp"
 #include "model/photo_list_row.hpp"
 #include "model/retouch_cursor.hpp"
@@ -78,12 +79,12 @@ public:
     // `photos` is the library's list, which the cache reads from then on; `indexByPath` gives each
     // photo's position in it.
     PhotoLibraryViewCache(const std::vector<Photo>& photos, const PathMap<int>& indexByPath,
-                          const PathSet& hearts, const PathMap<RetouchState>& retouchesB);
+                          const SharedPathSet& hearts, const SharedPathMap<RetouchState>& retouchesB);
 
     void rebuild(const PathMap<int>& indexByPath, bool isFiltered,
                  const std::vector<std::string>& filteredPaths,
                  const std::vector<RetouchCursor>& filteredRowCursors,
-                 const PathMap<RetouchState>& retouchesB);
+                 const SharedPathMap<RetouchState>& retouchesB);
 
     const std::vector<Photo>& visiblePhotos() const { return isFiltered_ ? filteredPhotos_ : *photos_; }
     PhotoListRows visibleRows() const { return {*photos_, rows_}; }

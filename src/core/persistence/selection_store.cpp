@@ -1,5 +1,6 @@
 #include "persistence/selection_store.hpp"
 
+#include "library/photo_library.hpp"
 #include "model/photo_rotation.hpp"
 #include "persistence/selection_json_value.hpp"
 #include "persistence/selection_record_decoder.hpp"
@@ -189,10 +190,12 @@ SelectionStore::Outcome SelectionStore::inspect(const SelectionLoadCandidate& ca
     } catch (const std::system_error& error) {
         // Larger than any record we write: perhaps one of a later version that writes larger
         // ones, so it is kept as it is.
-        if (error.code() == std::errc::file_too_large) return unreadable(candidate);
+        if (error.code() == std::errc::file_too_large)
+            return unreadable(candidate, SelectionProtection::tooLarge);
         return broken();
     } catch (const std::bad_alloc&) {
-        return unreadable(candidate); // a record too large for this machine's memory is still a record
+        // A record too large for this machine's memory is still a record.
+        return unreadable(candidate, SelectionProtection::tooLarge);
     } catch (...) {
         return broken();
     }
@@ -200,11 +203,12 @@ SelectionStore::Outcome SelectionStore::inspect(const SelectionLoadCandidate& ca
         document.is_object()
             ? SelectionJSONValue::exactInteger(SelectionJSONValue::member(document, "version"))
             : std::nullopt;
-    if (!version || (*version != 1 && *version != 2)) return unreadable(candidate);
+    if (!version || *version < 1) return unreadable(candidate, SelectionProtection::unknownVersion);
+    if (*version > 2) return unreadable(candidate, SelectionProtection::newerVersion);
     try {
         record = SelectionRecordDecoder::decode(document);
     } catch (const std::bad_alloc&) {
-        return unreadable(candidate);
+        return unreadable(candidate, SelectionProtection::tooLarge);
     } catch (...) {
         return broken();
     }
@@ -212,8 +216,12 @@ SelectionStore::Outcome SelectionStore::inspect(const SelectionLoadCandidate& ca
 }
 
 // A record this program cannot read is left where it is and never written over.
-SelectionStore::Outcome SelectionStore::unreadable(const SelectionLoadCandidate& candidate) {
-    if (!candidate.isLegacy) protectedUnknownVersionURL_ = candidate.url;
+SelectionStore::Outcome SelectionStore::unreadable(const SelectionLoadCandidate& candidate,
+                                                   SelectionProtection reason) {
+    if (!candidate.isLegacy) {
+        protectedUnknownVersionURL_ = candidate.url;
+        protection_ = reason;
+    }
     return Outcome::unknownVersion;
 }
 
@@ -247,30 +255,58 @@ bool SelectionStore::save(const std::optional<std::string>& cursor, const std::s
                           const SelectionRecord::PathMap<PhotoSource>& sources,
                           const SelectionRecord::PathMap<RetouchState>& retouchesB,
                           std::chrono::system_clock::time_point date) {
-    SelectionRecord::PathMap<double> storedRotations;
-    for (const auto& [path, degrees] : rotations)
-        if (const auto stored = PhotoRotation::stored(degrees)) storedRotations.emplace(path, *stored);
-    SelectionRecord::PathMap<ManualCrop> storedCrops;
-    for (const auto& [path, crop] : crops)
-        if (crop != ManualCrop{}) storedCrops.emplace(path, crop);
+    SelectionRecord record;
+    record.updatedAt = InternetDateTime::utcText(date);
+    record.cursor = cursor;
+    record.hearts = {hearts.begin(), hearts.end()};
+    record.rotations = rotations;
+    record.crops = crops;
+    record.brightness = brightness;
+    record.params = params;
+    record.paramsRaw = paramsRaw;
+    record.sources = sources;
+    record.retouchesB = retouchesB;
+    return write(std::move(record));
+}
 
-    const std::string text = SelectionRecordEncoder::encode(SelectionRecord::normalized({
-        .version = 2,
-        .app = "Sorvin",
-        .updatedAt = InternetDateTime::utcText(date),
-        .cursor = cursor,
-        .hearts = {hearts.begin(), hearts.end()},
-        .rotations = std::move(storedRotations),
-        .crops = std::move(storedCrops),
-        .paramScale = 100,
-        .maskScale = 1000,
-        .brightness = brightness,
-        .masks = {},
-        .params = params,
-        .paramsRaw = paramsRaw,
-        .sources = sources,
-        .retouchesB = retouchesB,
-    }));
+namespace {
+
+// A table in path order. Its entries are still shared with the library, so they are copied.
+template <typename Table>
+auto ordered(const Table& table) {
+    return SelectionRecord::PathMap<typename Table::value_type::second_type>(table.begin(), table.end());
+}
+
+} // namespace
+
+bool SelectionStore::save(const SelectionSaveValues& values, std::chrono::system_clock::time_point date) {
+    SelectionRecord record;
+    record.updatedAt = InternetDateTime::utcText(date);
+    record.cursor = values.cursor;
+    record.hearts.assign(values.hearts.begin(), values.hearts.end());
+    std::sort(record.hearts.begin(), record.hearts.end());
+    record.rotations = ordered(values.rotations);
+    record.crops = ordered(values.crops);
+    record.brightness = ordered(PhotoLibrary::brightness(values.parameters));
+    record.params = ordered(values.parameters);
+    record.paramsRaw = ordered(values.parametersRaw);
+    record.sources = ordered(values.sources);
+    record.retouchesB = ordered(values.retouchesB);
+    return write(std::move(record));
+}
+
+bool SelectionStore::write(SelectionRecord record) {
+    SelectionRecord::PathMap<double> storedRotations;
+    for (const auto& [path, degrees] : record.rotations)
+        if (const auto stored = PhotoRotation::stored(degrees)) storedRotations.emplace(path, *stored);
+    record.rotations = std::move(storedRotations);
+    std::erase_if(record.crops, [](const auto& entry) { return entry.second == ManualCrop{}; });
+    record.version = 2;
+    record.app = "Sorvin";
+    record.paramScale = 100;
+    record.maskScale = 1000;
+    record.masks = {};
+    const std::string text = SelectionRecordEncoder::encode(SelectionRecord::normalized(std::move(record)));
     // What could not be read back is not written: the record on disk stays as it was.
     if (text.size() > recordByteLimit_)
         throw std::system_error(std::make_error_code(std::errc::file_too_large), "record too large");

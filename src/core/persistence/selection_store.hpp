@@ -1,6 +1,7 @@
 #pragma once
 
 #include "persistence/selection_record.hpp"
+#include "persistence/selection_save_values.hpp"
 #include "platform/file_manager.hpp"
 
 #include <chrono>
@@ -17,6 +18,13 @@ namespace sorvin {
 enum class SelectionLoadWarning {
     brokenJSON,     // the chosen file could not be read, parsed or decoded
     unknownVersion, // the chosen file holds no version this program reads
+};
+
+// Why the folder's record is kept from being written over.
+enum class SelectionProtection {
+    newerVersion,   // written by a later version of the program
+    unknownVersion, // names no version this program knows
+    tooLarge,       // larger than this program reads
 };
 
 // What loading a folder's record gives the application state.
@@ -47,7 +55,8 @@ struct SelectionLoadCandidate {
 // it can be written, otherwise a file named after the folder's hash in the application's data
 // folder. Reads the predecessor's files but never writes them, sets damaged files aside, and
 // never overwrites a record it cannot read (of a later version, or larger than it reads).
-// Synchronous; used on the main thread.
+// Synchronous. Loads run on the main thread; once loaded, saves may run on another thread, one at
+// a time, since a save changes nothing in the store.
 class SelectionStore {
 public:
     using Clock = std::function<std::chrono::system_clock::time_point()>;
@@ -84,6 +93,14 @@ public:
               const SelectionRecord::PathMap<PhotoSource>& sources,
               const SelectionRecord::PathMap<RetouchState>& retouchesB,
               std::chrono::system_clock::time_point date);
+    // The same from the library's tables.
+    bool save(const SelectionSaveValues& values, std::chrono::system_clock::time_point date);
+
+    // Why every save refuses to write the folder's record, while it does.
+    std::optional<SelectionProtection> protection() const {
+        if (protectedUnknownVersionURL_ != primaryURL_) return std::nullopt;
+        return protection_;
+    }
 
     const std::filesystem::path& sourceFolder() const { return sourceFolder_; }
     const std::filesystem::path& primaryURL() const { return primaryURL_; }
@@ -103,7 +120,9 @@ public:
 private:
     enum class Outcome { record, unknownVersion, broken };
     Outcome inspect(const SelectionLoadCandidate& candidate, SelectionRecord& record);
-    Outcome unreadable(const SelectionLoadCandidate& candidate);
+    Outcome unreadable(const SelectionLoadCandidate& candidate, SelectionProtection reason);
+    // Writes the record of the given values; rotations and crops are filtered here.
+    bool write(SelectionRecord record);
     void setAside(const std::filesystem::path& file);
     std::filesystem::path uniqueBrokenURL(const std::filesystem::path& url) const;
 
@@ -116,6 +135,7 @@ private:
     Clock now_;
     std::size_t recordByteLimit_;
     std::optional<std::filesystem::path> protectedUnknownVersionURL_;
+    SelectionProtection protection_ = SelectionProtection::unknownVersion;
     // Locations never written: a damaged file that could not be set aside, so it is not lost, and
     // anything there that is not a file (a FIFO, a device, a folder, a link to one).
     std::set<std::filesystem::path> keptLocations_;

@@ -64,7 +64,7 @@ void AppDelegate::requestQuit(QWidget* parent) {
         if (window->isVisible() && window->isWindow()) anyVisible = true;
     if (anyVisible && confirmQuit) {
         // Everything pending is written first, so the alert can say whether it was.
-        const bool saved = !state_ || state_->saveNow();
+        const bool saved = !state_ || state_->finishSaving();
         if (!confirmQuit(parent, QuitConfirmation::make(saved))) return;
     }
     // Qt closes the windows on the way out; the user has answered already.
@@ -74,7 +74,7 @@ void AppDelegate::requestQuit(QWidget* parent) {
 }
 
 bool AppDelegate::confirmClose(QWidget* window) {
-    if (quitConfirmed_ || !state_ || state_->saveNow()) return true;
+    if (quitConfirmed_ || !state_ || state_->finishSaving()) return true;
     // The last changes are not on disk: closing would lose them without a word.
     return !confirmQuit || confirmQuit(window, QuitConfirmation::make(false));
 }

@@ -412,7 +412,7 @@ void ExportSheet::startExport() {
         refresh();
         return;
     }
-    // The folder record is on disk before anything is exported.
+    // The folder record is saved as the export starts.
     state_.saveNow();
     state_.setActiveExportCancellation(model_.cancellation);
     refresh();
