@@ -1,3 +1,5 @@
+#include "platform/atomic_file.hpp"
+#include "shell/quit_confirmation.hpp"
 #include "ui/app/menu_bar.hpp"
 #include "ui/app/root_view.hpp"
 #include "ui/browsing/bottom_bar_view.hpp"
@@ -26,6 +28,7 @@
 #include <QWheelEvent>
 #include <cmath>
 #include <cstdio>
+#include <fstream>
 
 namespace sorvin::test {
 namespace {
@@ -717,6 +720,62 @@ TEST_F(SelectViewTest, TheRawTemperatureReadsInKelvinOnceItsDevelopmentLands) {
     settle();
     redraw();
     EXPECT_EQ(kelvin(), start) << column->valueLabel()->text().toStdString();
+}
+
+} // namespace
+} // namespace sorvin::test
+
+namespace sorvin::test {
+namespace {
+
+// A record of a newer version is never written over. The screen says so for as long as the
+// folder is open, not only in the message at opening: hearts and edits made meanwhile are lost.
+TEST_F(SelectViewTest, ARecordThatCannotBeSavedIsSaidForAsLongAsTheFolderIsOpen) {
+    addStandardPhotos();
+    const std::string newer = R"({"version": 3, "app": "Sorvin", "updatedAt": "t", "photos": {}})";
+    std::ofstream(photos() / "sorvin.json") << newer;
+    std::vector<QuitConfirmation> asked;
+    delegate().confirmQuit = [&](QWidget*, const QuitConfirmation& confirmation) {
+        asked.push_back(confirmation);
+        return asked.size() > 1; // the quit from the menu is cancelled, closing the window is not
+    };
+    window().resize(1400, 900);
+    window().show();
+    activate();
+    folderPanel.answer = photos();
+    type(&window(), Qt::Key_O, Qt::ControlModifier);
+    settle();
+    redraw();
+    ASSERT_TRUE(view().isVisible());
+    const QString said = QStringLiteral(
+        "⚠ この記録は保護されているため、ここでの変更は保存されません（新しいバージョンで作られた記録です）");
+    EXPECT_TRUE(view().warningLine()->isVisible());
+    EXPECT_EQ(view().warningLine()->text(), said);
+
+    press(&window(), Qt::Key_Space);
+    press(&window(), Qt::Key_A);
+    release(&window(), Qt::Key_A);
+    press(&window(), Qt::Key_Down);
+    release(&window(), Qt::Key_Down);
+    press(&window(), Qt::Key_Space);
+    for (int i = 0; i < 10; ++i) {
+        queue.advance(1.0);
+        settle();
+    }
+    redraw();
+    EXPECT_FALSE(state().toastIsVisible()) << "the message at opening is long gone";
+    EXPECT_TRUE(view().warningLine()->isVisible());
+    EXPECT_EQ(view().warningLine()->text(), said);
+
+    type(&window(), Qt::Key_Q, Qt::ControlModifier);
+    EXPECT_TRUE(window().close());
+    ASSERT_EQ(asked.size(), 2u);
+    EXPECT_EQ(asked[0], QuitConfirmation::make(false));
+    EXPECT_EQ(AtomicFile::read(photos() / "sorvin.json"), newer);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(photos()), std::filesystem::directory_iterator()),
+              5)
+        << "nothing beside the photos and their record";
+    EXPECT_FALSE(std::filesystem::exists(root / "support")) << "nor in the fallback's place";
 }
 
 } // namespace

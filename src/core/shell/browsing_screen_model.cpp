@@ -19,6 +19,22 @@ BrowsingTopBar BrowsingTopBar::make(const PhotoLibrary* library) {
     return bar;
 }
 
+std::optional<std::string_view> BrowsingTopBar::warningLine(bool usesFallbackStore,
+                                                            std::optional<SelectionProtection> protection) {
+    if (protection) {
+        switch (*protection) {
+        case SelectionProtection::newerVersion:
+            return "⚠ この記録は保護されているため、ここでの変更は保存されません（新しいバージョンで作られた記録です）";
+        case SelectionProtection::unknownVersion:
+            return "⚠ この記録は保護されているため、ここでの変更は保存されません（このバージョンでは読み込めない記録です）";
+        case SelectionProtection::tooLarge:
+            return "⚠ この記録は保護されているため、ここでの変更は保存されません（大きすぎて読み込めない記録です）";
+        }
+    }
+    if (usesFallbackStore) return kFallbackStoreWarning;
+    return std::nullopt;
+}
+
 std::string BrowsingTopBar::captureDateText(const std::optional<CaptureDate>& date) {
     if (!date) return "撮影日時なし";
     const auto seconds = std::chrono::floor<std::chrono::seconds>(date->time_since_epoch()).count();

@@ -3,6 +3,7 @@
 #include "app/panel_resize_limits.hpp"
 #include "model/parameter_page.hpp"
 #include "model/photo.hpp"
+#include "persistence/selection_store.hpp"
 #include "shell/exif_panel_model.hpp"
 
 #include <array>
@@ -21,6 +22,11 @@ struct BrowsingTopBar {
     static constexpr std::string_view kFallbackStoreWarning =
         "⚠ 元フォルダに書き込めないため、記録を別の場所に保存しています";
     static constexpr double kWarningHeight = 28;
+
+    // The warning line under the bar, while there is one. A record nothing is saved to is the
+    // graver news: without the line, a whole session of changes would be lost without a word.
+    static std::optional<std::string_view> warningLine(bool usesFallbackStore,
+                                                       std::optional<SelectionProtection> protection);
 
     std::optional<std::string> fileName; // none without a current photo
     std::string dateText;

@@ -65,14 +65,14 @@ SelectView::SelectView(AppState& state, MainQueue& mainQueue, QWidget* parent)
     topBar_ = new TopBarView(this);
     screen->addWidget(topBar_);
 
-    fallbackWarning_ = new QLabel(text(BrowsingTopBar::kFallbackStoreWarning), this);
-    fallbackWarning_->setTextFormat(Qt::PlainText);
-    fallbackWarning_->setAlignment(Qt::AlignCenter);
-    fallbackWarning_->setFont(SorvinLook::font(13));
-    fallbackWarning_->setFixedHeight(static_cast<int>(BrowsingTopBar::kWarningHeight));
-    fallbackWarning_->setStyleSheet(
+    warningLine_ = new QLabel(this);
+    warningLine_->setTextFormat(Qt::PlainText);
+    warningLine_->setAlignment(Qt::AlignCenter);
+    warningLine_->setFont(SorvinLook::font(13));
+    warningLine_->setFixedHeight(static_cast<int>(BrowsingTopBar::kWarningHeight));
+    warningLine_->setStyleSheet(
         QStringLiteral("color: white; background: %1;").arg(toQColor(ViewPalette::warningBackground).name()));
-    screen->addWidget(fallbackWarning_);
+    screen->addWidget(warningLine_);
     screen->addWidget(ratioBar_);
 
     auto* mainRow = new QHBoxLayout;
@@ -250,7 +250,9 @@ void SelectView::cursorMaybeMoved() {
 void SelectView::refresh() {
     cursorMaybeMoved();
     topBar_->setBar(BrowsingTopBar::make(state_.library()));
-    fallbackWarning_->setVisible(state_.usesFallbackStore());
+    const auto warning = BrowsingTopBar::warningLine(state_.usesFallbackStore(), state_.recordProtection());
+    if (warning) warningLine_->setText(text(*warning));
+    warningLine_->setVisible(warning.has_value());
     fileList_->refresh();
     exifPanel_->refresh();
     bottomBar_->refresh();

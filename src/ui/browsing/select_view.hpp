@@ -61,6 +61,8 @@ public:
     ExifPanelView* exifPanel() const { return exifPanel_; }
     BottomBarView* bottomBar() const { return bottomBar_; }
     TopBarView* topBar() const { return topBar_; }
+    // The line under the top bar that says where the record goes, or that nothing is saved.
+    QLabel* warningLine() const { return warningLine_; }
     MaskTabBarView* maskTabs() const { return maskTabs_; }
     QWidget* photoCanvas() const { return canvas_; }
     // The sheet shown over the photo or in the bottom panel; none while hidden.
@@ -95,7 +97,7 @@ private:
     OncePerTurn refreshLater_{this, [this] { refresh(); }};
 
     TopBarView* topBar_;
-    QLabel* fallbackWarning_;
+    QLabel* warningLine_;
     FileListPanel* fileList_;
     QWidget* photoColumn_;
     MaskTabBarView* maskTabs_;
