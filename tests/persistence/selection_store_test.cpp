@@ -144,7 +144,9 @@ TEST_F(SelectionStoreTest, SavingTheLibrarysValuesWritesTheSameRecord) {
     const PathMap<ManualCrop> crops{{"a.jpg", ManualCrop{}},
                                     {"b.jpg", ManualCrop{CropAspect::ratio(3, 2), 80, 500, 700}}};
     const PathMap<PhotoParameters> params{{"a.jpg", brightened}, {"c.jpg", PhotoParameters()}};
-    const PathMap<PhotoParameters> paramsRaw{{"a.jpg", brightened}};
+    PhotoParameters developed;
+    developed.setValue(25, PhotoParameter::raw_exposure);
+    const PathMap<PhotoParameters> paramsRaw{{"a.jpg", developed}};
     const PathMap<PhotoSource> sources{{"a.jpg", PhotoSource::raw}, {"b.jpg", PhotoSource::jpeg}};
     const PathMap<RetouchState> retouchesB{{"d.jpg", copy}};
     const SelectionSaveValues values{"b.jpg",
