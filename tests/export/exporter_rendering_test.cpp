@@ -5,6 +5,7 @@
 #include "loading/image_decoder.hpp"
 #include "model/mask_kind_catalog.hpp"
 #include "platform/jpeg_encoder.hpp"
+#include "platform/srgb_profile.hpp"
 #include "support/damaged_files.hpp"
 #include "support/screen_picture.hpp"
 #include "support/test_parameters.hpp"
@@ -462,6 +463,49 @@ TEST(ExporterRenderingTest, AReencodedOutputKeepsThePhotographersMetadata) {
         } else { // no place for IPTC in HEIF: its values are in the XMP
             EXPECT_EQ(xmpText("Xmp.dc.rights"), "lang=\"x-default\" (C) A. Photographer");
         }
+    }
+}
+
+// The ICC profile embedded in an encoded output; empty when there is none.
+std::string profileOf(const std::string& bytes, ExportImageFormat format) {
+    if (format == ExportImageFormat::jpeg) {
+        auto image = Exiv2::ImageFactory::open(reinterpret_cast<const Exiv2::byte*>(bytes.data()),
+                                               static_cast<long>(bytes.size()));
+        image->readMetadata();
+        const Exiv2::DataBuf* icc = image->iccProfile();
+        return icc && icc->size_ > 0 ? std::string(reinterpret_cast<const char*>(icc->pData_), icc->size_)
+                                     : std::string();
+    }
+    heif_context* context = heif_context_alloc();
+    heif_context_read_from_memory_without_copy(context, bytes.data(), bytes.size(), nullptr);
+    heif_image_handle* handle = nullptr;
+    heif_context_get_primary_image_handle(context, &handle);
+    std::string icc(heif_image_handle_get_raw_color_profile_size(handle), '\0');
+    if (!icc.empty()) heif_image_handle_get_raw_color_profile(handle, icc.data());
+    heif_image_handle_release(handle);
+    heif_context_free(context);
+    return icc;
+}
+
+// One edit exported twice gives the same file in either format, with our sRGB profile (whose date
+// is fixed, ColorProfileTest) rather than one dated by the moment of the export.
+TEST(ExporterRenderingTest, OneEditExportedTwiceGivesTheSameBytesWithOurProfile) {
+    const Photo photo = photoAt("jpeg/nikon_d40_orient6.jpg", PhotoFileFormat::jpeg, 3008, 2000, 6);
+    PhotoParameters params;
+    params.setValue(30, PhotoParameter::exposure);
+    for (const auto format : {ExportImageFormat::jpeg, ExportImageFormat::heif}) {
+        if (format == ExportImageFormat::heif && !Exporter::supportsOutput(format)) continue;
+        SCOPED_TRACE(static_cast<int>(format));
+        std::vector<std::string> outputs;
+        for (int run = 0; run < 2; ++run) {
+            auto rendering = render(photo, 2.5, {}, params, std::nullopt, 300);
+            ASSERT_TRUE(rendering.rendered);
+            const auto bytes = Exporter::encodedImage(std::move(*rendering.rendered), format);
+            ASSERT_TRUE(bytes);
+            outputs.push_back(*bytes);
+        }
+        EXPECT_TRUE(outputs[0] == outputs[1]);
+        EXPECT_TRUE(profileOf(outputs[0], format) == SrgbProfile::iccBytes());
     }
 }
 

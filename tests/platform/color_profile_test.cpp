@@ -1,6 +1,8 @@
 #include "platform/color_profile.hpp"
+#include "platform/srgb_profile.hpp"
 
 #include <cstdlib>
+#include <ctime>
 #include <gtest/gtest.h>
 #include <lcms2.h>
 
@@ -27,6 +29,29 @@ TEST(ColorProfileTest, SrgbNeedsNoConversion) {
     EXPECT_FALSE(ColorProfile::toSrgb(junk, ColorInput::rgba));
     const double srgbPrimaries[8] = {0.64, 0.33, 0.30, 0.60, 0.15, 0.06, 0.3127, 0.3290};
     EXPECT_FALSE(ColorProfile::toSrgbFromPrimaries(srgbPrimaries));
+}
+
+// The profile every export embeds is lcms2's sRGB with one change: a fixed date in place of the
+// moment it was built, which would make two runs' exports of one edit differ.
+TEST(ColorProfileTest, OurSrgbProfileIsLcmsOwnWithAFixedDate) {
+    const std::string& ours = SrgbProfile::iccBytes();
+    const auto fresh = iccBytes(cmsCreate_sRGBProfile());
+    ASSERT_EQ(ours.size(), fresh.size());
+    std::vector<std::size_t> differing; // the date is bytes 24 to 35
+    for (std::size_t i = 0; i < fresh.size(); ++i)
+        if (static_cast<std::uint8_t>(ours[i]) != fresh[i] && (i < 24 || i >= 36)) differing.push_back(i);
+    EXPECT_TRUE(differing.empty());
+    EXPECT_TRUE(ColorProfile::isSrgb({reinterpret_cast<const std::uint8_t*>(ours.data()), ours.size()}));
+
+    cmsHPROFILE profile = cmsOpenProfileFromMem(ours.data(), static_cast<cmsUInt32Number>(ours.size()));
+    ASSERT_TRUE(profile);
+    std::tm date{};
+    ASSERT_TRUE(cmsGetHeaderCreationDateTime(profile, &date));
+    cmsCloseProfile(profile);
+    const SrgbProfile::CreationDate fixed = SrgbProfile::kCreationDate;
+    EXPECT_EQ((std::vector<int>{date.tm_year + 1900, date.tm_mon + 1, date.tm_mday, date.tm_hour, date.tm_min,
+                                date.tm_sec}),
+              (std::vector<int>{fixed.year, fixed.month, fixed.day, fixed.hour, fixed.minute, fixed.second}));
 }
 
 TEST(ColorProfileTest, WideGamutRedIsClippedAndGreyStaysGrey) {
