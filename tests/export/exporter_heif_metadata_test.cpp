@@ -67,7 +67,8 @@ TEST(ExporterHeifMetadataTest, IptcValuesTheXmpLacksAreCarriedInTheHeifsXmp) {
     if (!Exporter::supportsOutput(ExportImageFormat::heif)) GTEST_SKIP() << "no HEVC encoder on this system";
     test::TemporaryFolder root;
     fs::create_directories(root / "photos");
-    // As some writers leave it: declared UTF-8, the copyright in Latin-1.
+    // As some writers leave it: declared UTF-8, the copyright in Latin-1. A value its record's
+    // declaration does not allow is left out, not guessed.
     const fs::path iptcOnly = photoWith(root / "photos", "iptc_only.jpg",
                                         {{"Iptc.Envelope.CharacterSet", "\x1b%G"},
                                          {"Iptc.Application2.Copyright", "\xa9 Jos\xe9 Ruiz"},
@@ -101,9 +102,22 @@ TEST(ExporterHeifMetadataTest, IptcValuesTheXmpLacksAreCarriedInTheHeifsXmp) {
                                     {{"Xmp.dc.rights", {"XMP rights"}},
                                      {"Xmp.dc.subject", {"xmp-a", "xmp-b"}},
                                      {"Xmp.photoshop.City", {""}}});
+    // Shift_JIS without a declaration: read as such when the record's texts tell it (ICU's detector
+    // is sure of the long caption); too little text to tell is left out rather than garbled.
+    const std::string longCaption =
+        "\x89\xcd\x8c\xfb\x8c\xce\x82\xa9\x82\xe7\x8c\xa9\x82\xbd\x95\x78\x8e\x6d\x8e"
+        "\x52\x82\xcc\x97\x5b\x8c\x69\x81\x41\x93\x7e\x82\xcc\x90\xb0\x82\xea\x82\xbd\x93\xfa";
+    const std::string fuji = "\x95\x78\x8e\x6d\x8e\x52";
+    const std::string fujiAtDusk = fuji + "\x82\xcc\x97\x5b\x8c\x69";
+    const fs::path shiftJis =
+        photoWith(root / "photos", "shift_jis.jpg",
+                  {{"Iptc.Application2.Caption", longCaption}, {"Iptc.Application2.Keywords", fuji}}, {});
+    const fs::path shortShiftJis = photoWith(
+        root / "photos", "short_shift_jis.jpg",
+        {{"Iptc.Application2.Caption", fujiAtDusk}, {"Iptc.Application2.City", "Fujikawaguchiko"}}, {});
 
     ExportRequest request;
-    for (const auto& file : {iptcOnly, both}) {
+    for (const auto& file : {iptcOnly, both, shiftJis, shortShiftJis}) {
         Photo photo;
         photo.url = file;
         photo.relativePath = file.filename().string();
@@ -123,7 +137,7 @@ TEST(ExporterHeifMetadataTest, IptcValuesTheXmpLacksAreCarriedInTheHeifsXmp) {
 
     const Exiv2::XmpData carried = xmpOf(root / "out" / "iptc_only.heic");
     const std::map<std::string, Texts> expected{
-        {"Xmp.dc.rights", {"© José Ruiz"}},
+        {"Xmp.dc.rights", {}},
         {"Xmp.dc.creator", {"José Ruiz", "Aiko Sato"}},
         {"Xmp.photoshop.AuthorsPosition", {"Staff photographer"}},
         {"Xmp.dc.description", {"lang=\"de\" is not a language here"}},
@@ -149,6 +163,13 @@ TEST(ExporterHeifMetadataTest, IptcValuesTheXmpLacksAreCarriedInTheHeifsXmp) {
     EXPECT_EQ(textsOf(kept, "Xmp.dc.subject"), (Texts{"xmp-a", "xmp-b"}));
     EXPECT_EQ(textsOf(kept, "Xmp.photoshop.City"), Texts{"Osaka"});
     EXPECT_EQ(textsOf(kept, "Xmp.photoshop.Credit"), Texts{"IIM credit"});
+
+    const Exiv2::XmpData japanese = xmpOf(root / "out" / "shift_jis.heic");
+    EXPECT_EQ(textsOf(japanese, "Xmp.dc.description"), Texts{"河口湖から見た富士山の夕景、冬の晴れた日"});
+    EXPECT_EQ(textsOf(japanese, "Xmp.dc.subject"), Texts{"富士山"});
+    const Exiv2::XmpData tooShort = xmpOf(root / "out" / "short_shift_jis.heic");
+    EXPECT_EQ(textsOf(tooShort, "Xmp.dc.description"), Texts{});
+    EXPECT_EQ(textsOf(tooShort, "Xmp.photoshop.City"), Texts{"Fujikawaguchiko"});
 }
 
 } // namespace

@@ -1,13 +1,12 @@
 #include "platform/exif_writer.hpp"
 
 #include "platform/exif_block.hpp"
-#include "platform/unicode_text.hpp"
+#include "platform/iptc_character_set.hpp"
 
 #include <algorithm>
 #include <array>
 #include <cstdint>
 #include <exiv2/exiv2.hpp>
-#include <optional>
 #include <string_view>
 #include <vector>
 
@@ -154,26 +153,19 @@ constexpr std::array<IptcInXmp, 20> kIptcInXmp{{
     {"Iptc.Application2.Writer", "Xmp.photoshop.CaptionWriter", XmpForm::text},
 }};
 
-// An IPTC text as XMP needs it, UTF-8: as it is when it is UTF-8 (whatever the file declares),
-// else read as Latin-1, as older writers left it. One ill-formed byte would make the whole XMP
-// packet unwritable. Nothing for an empty or unreadable value.
-std::optional<std::string> utf8Text(const Exiv2::Iptcdatum& datum) {
-    if (!datum.value().ok()) return std::nullopt;
-    std::string text = datum.toString();
-    while (!text.empty() && text.back() == '\0') text.pop_back(); // padding of some writers
-    if (text.empty()) return std::nullopt;
-    if (auto utf8 = UnicodeText::nfc(text)) return utf8;
-    std::string latin1;
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x80) {
-            latin1 += c;
-        } else {
-            latin1 += static_cast<char>(0xC0 | (byte >> 6));
-            latin1 += static_cast<char>(0x80 | (byte & 0x3F));
-        }
+// The character set of the IPTC record, from its declaration and all its texts.
+IptcCharacterSet characterSetOf(const Exiv2::IptcData& iptc) {
+    std::string declaration;
+    std::vector<std::string> texts;
+    for (const auto& datum : iptc) {
+        if (datum.typeId() != Exiv2::string || !datum.value().ok()) continue;
+        if (datum.record() == Exiv2::IptcDataSets::envelope &&
+            datum.tag() == Exiv2::IptcDataSets::CharacterSet)
+            declaration = datum.toString();
+        else if (datum.record() == Exiv2::IptcDataSets::application2)
+            texts.push_back(datum.toString());
     }
-    return UnicodeText::nfc(latin1);
+    return IptcCharacterSet::of(declaration, texts);
 }
 
 // Whether the XMP says something under the key; an empty value says nothing.
@@ -220,15 +212,17 @@ void put(Exiv2::XmpData& xmp, const std::string& key, XmpForm form, const std::v
 
 // The IPTC values HEIF has no place for, as XMP properties where the XMP does not already say
 // them: a value the XMP has is never replaced. Every repeated dataset (keywords, by-lines) keeps
-// all its values; a value that cannot be read is left out alone.
+// all its values; a value that cannot be read for sure in the record's character set is left out
+// alone.
 void addIptcAsXmp(const Exiv2::IptcData& iptc, Exiv2::XmpData& xmp) {
+    const IptcCharacterSet characterSet = characterSetOf(iptc);
     for (const IptcInXmp& mapping : kIptcInXmp) {
         try {
             if (says(xmp, mapping.xmp)) continue;
             std::vector<std::string> texts;
             for (const auto& datum : iptc)
-                if (datum.key() == mapping.iptc)
-                    if (auto text = utf8Text(datum)) texts.push_back(std::move(*text));
+                if (datum.key() == mapping.iptc && datum.value().ok())
+                    if (auto text = characterSet.utf8(datum.toString())) texts.push_back(std::move(*text));
             if (!texts.empty()) put(xmp, mapping.xmp, mapping.form, texts);
         } catch (...) {
         }

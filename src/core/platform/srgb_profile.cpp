@@ -13,7 +13,8 @@ namespace {
 constexpr std::size_t kDateOffset = 24;
 
 void writeCreationDate(std::string& bytes, const CreationDate& date) {
-    const std::array<std::uint16_t, 6> fields{date.year, date.month, date.day, date.hour, date.minute, date.second};
+    const std::array<std::uint16_t, 6> fields{date.year, date.month,  date.day,
+                                              date.hour, date.minute, date.second};
     if (bytes.size() < kDateOffset + 2 * fields.size()) return;
     for (std::size_t i = 0; i < fields.size(); ++i) {
         bytes[kDateOffset + 2 * i] = static_cast<char>(fields[i] >> 8);
