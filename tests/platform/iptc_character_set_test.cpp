@@ -65,7 +65,7 @@ TEST(IptcCharacterSetTest, TextsAreReadInTheirRecordsSetOrLeftOut) {
         {"declared UTF-8", "\x1b%G", {"Jos\xc3\xa9", "\xa9 Jos\xe9"}, {"José", std::nullopt}},
         {"declared Latin-1", "\x1b(B\x1b-A", {"\xa9 Jos\xe9", "\x95x"}, {"© José", std::nullopt}},
         {"declared EUC-JP", "\x1b$)B", {encoded("EUC-JP", "京都")}, {"京都"}},
-        {"declared ISO-2022-JP", "\x1b$B", {"\x3b\x33\x45\x44"}, {"山田"}},
+        {"declared ISO-2022-JP", "\x1b$B", {"\x3b\x33\x45\x44", "\x1b(B"}, {"山田", std::nullopt}},
         // A declaration that is not understood counts as none.
         {"unknown declaration", "\x1b$)Z", {encoded("Shift_JIS", longCaption)}, {longCaption}},
     };

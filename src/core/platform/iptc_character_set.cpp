@@ -219,7 +219,8 @@ std::optional<std::string> IptcCharacterSet::utf8(std::string_view text) const {
     text = unpadded(text);
     if (text.empty()) return std::nullopt;
     const auto read = decoded(converter_.c_str(), shifts_ + std::string(text));
-    if (!read || hasControlCharacters(*read)) return std::nullopt;
+    // A text of shift sequences alone says nothing.
+    if (!read || read->isEmpty() || hasControlCharacters(*read)) return std::nullopt;
     std::string bytes;
     read->toUTF8String(bytes);
     return UnicodeText::nfc(bytes);
