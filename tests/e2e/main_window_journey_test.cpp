@@ -22,6 +22,7 @@
 #include "ui/panel/parameter_panel_view.hpp"
 #include "ui/panel/parameter_slot_column_view.hpp"
 #include "ui/panel/vertical_parameter_slider.hpp"
+#include "support/scoped_environment.hpp"
 #include "ui/ui_test_fixture.hpp"
 
 #include <QElapsedTimer>
@@ -56,23 +57,13 @@ public:
                                           {"XDG_CONFIG_HOME", home / ".config"},
                                           {"XDG_DATA_HOME", home / ".local/share"},
                                           {"XDG_CACHE_HOME", home / ".cache"}}) {
-            const char* before = std::getenv(name);
-            saved_.emplace_back(name, before ? std::optional<std::string>(before) : std::nullopt);
             fs::create_directories(value);
-            ::setenv(name, value.c_str(), 1);
-        }
-    }
-    ~TemporaryHome() {
-        for (const auto& [name, value] : saved_) {
-            if (value)
-                ::setenv(name.c_str(), value->c_str(), 1);
-            else
-                ::unsetenv(name.c_str());
+            environment_.set(name, value);
         }
     }
 
 private:
-    std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
+    test::ScopedEnvironment environment_;
 };
 
 class MainWindowJourney : public ::testing::Test {

@@ -2,6 +2,7 @@
 #include "library/photo_library.hpp"
 #include "persistence/app_settings.hpp"
 #include "persistence/preference_key.hpp"
+#include "support/scoped_environment.hpp"
 #include "support/test_support.hpp"
 
 #include <fstream>
@@ -137,10 +138,11 @@ TEST_F(ExportSheetModelTest, ARefusedDestinationWritesNothingAndStaysInSettings)
 
     EXPECT_EQ(model.chooserStartFolder(), root / "Photos" / "inside");
     model.destinationPath = "~/Pictures/./out/";
-    const std::string home = std::getenv("HOME") ? std::getenv("HOME") : "";
-    ::setenv("HOME", "/home/someone", 1);
-    EXPECT_EQ(model.chooserStartFolder(), fs::path("/home/someone/Pictures/out"));
-    ::setenv("HOME", home.c_str(), 1);
+    {
+        test::ScopedEnvironment environment;
+        environment.set("HOME", "/home/someone");
+        EXPECT_EQ(model.chooserStartFolder(), fs::path("/home/someone/Pictures/out"));
+    }
     model.destinationChosen(root / "out", settings);
     EXPECT_FALSE(model.validationError);
     EXPECT_EQ(defaults.string(K::lastExportFolder), (root / "out").string());

@@ -1,5 +1,6 @@
 #include "persistence/legacy_data_migrator.hpp"
 #include "platform/atomic_file.hpp"
+#include "support/scoped_environment.hpp"
 #include "support/test_support.hpp"
 
 #include <gtest/gtest.h>
@@ -113,7 +114,8 @@ TEST(PreferenceMigration, RunsOnceAndAStoredFalseFlagCountsAsDone) {
 
 TEST(PreferenceMigration, ThePredecessorsDomainIsReadFromItsOwnFolderAndNeverChanged) {
     test::TemporaryFolder config;
-    ::setenv("XDG_CONFIG_HOME", config.path().c_str(), 1);
+    test::ScopedEnvironment environment;
+    environment.set("XDG_CONFIG_HOME", config.path());
     EXPECT_EQ(LegacyDataMigrator::openLegacyDefaults(), nullptr);
 
     fs::create_directories(config / "Tolvanite");
@@ -126,7 +128,6 @@ TEST(PreferenceMigration, ThePredecessorsDomainIsReadFromItsOwnFolderAndNeverCha
     EXPECT_EQ(DefaultsStore(config / "Sorvin" / "preferences.json").string("sorvin.sortKey"), "name");
     EXPECT_EQ(AtomicFile::read(config / "Tolvanite" / "preferences.json"),
               R"({"tolvanite.sortKey": "name"})");
-    ::unsetenv("XDG_CONFIG_HOME");
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 #include "persistence/selection_store_error.hpp"
 #include "platform/atomic_file.hpp"
 #include "platform/sha256.hpp"
+#include "support/scoped_environment.hpp"
 #include "support/test_support.hpp"
 
 #include <fmt/format.h>
@@ -106,13 +107,13 @@ TEST_F(SelectionStoreTest, LocationsFollowTheStandardizedFolderAndItsHash) {
 }
 
 TEST_F(SelectionStoreTest, WithoutSupportFoldersTheDataHomeIsUsed) {
-    ::setenv("XDG_DATA_HOME", (root / "data").c_str(), 1);
+    test::ScopedEnvironment environment;
+    environment.set("XDG_DATA_HOME", root / "data");
     const SelectionStore s(folder);
     const std::string name = SelectionStore::folderHash(folder.string()) + ".json";
     EXPECT_EQ(s.fallbackURL(), root / "data/Sorvin" / name);
     EXPECT_EQ(s.legacyFallbackURL(), root / "data/Tolvanite" / name);
     EXPECT_EQ(SelectionStore(folder, std::nullopt, legacySupport).legacyFallbackURL(), legacySupport / name);
-    ::unsetenv("XDG_DATA_HOME");
 }
 
 TEST_F(SelectionStoreTest, NoRecordGivesAnEmptyResult) {

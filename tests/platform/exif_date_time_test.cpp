@@ -1,4 +1,5 @@
 #include "platform/exif_date_time.hpp"
+#include "support/scoped_environment.hpp"
 
 #include <cstdlib>
 #include <ctime>
@@ -11,21 +12,10 @@ namespace {
 // Runs the test body in a fixed time zone and restores the process's zone afterwards.
 class ExifDateTimeTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        if (const char* zone = std::getenv("TZ")) saved_ = zone;
-        ::setenv("TZ", "Asia/Tokyo", 1);
-        ::tzset();
-    }
-    void TearDown() override {
-        if (saved_)
-            ::setenv("TZ", saved_->c_str(), 1);
-        else
-            ::unsetenv("TZ");
-        ::tzset();
-    }
+    void SetUp() override { environment_.set("TZ", "Asia/Tokyo"); }
 
 private:
-    std::optional<std::string> saved_;
+    test::ScopedEnvironment environment_;
 };
 
 std::int64_t secondsOf(std::chrono::system_clock::time_point time) {

@@ -4,6 +4,7 @@
 #include "platform/regular_file.hpp"
 #include "platform/sha256.hpp"
 #include "platform/xdg_folders.hpp"
+#include "support/scoped_environment.hpp"
 #include "support/test_support.hpp"
 
 #include <algorithm>
@@ -130,10 +131,11 @@ TEST(Sha256, KnownDigests) {
 }
 
 TEST(XdgFolders, VariablesMustBeAbsoluteToCount) {
-    ::setenv("HOME", "/home/tester", 1);
-    ::setenv("XDG_CONFIG_HOME", "/custom/config", 1);
-    ::setenv("XDG_CACHE_HOME", "relative/cache", 1);
-    ::unsetenv("XDG_DATA_HOME");
+    test::ScopedEnvironment environment;
+    environment.set("HOME", "/home/tester")
+        .set("XDG_CONFIG_HOME", "/custom/config")
+        .set("XDG_CACHE_HOME", "relative/cache")
+        .clear("XDG_DATA_HOME");
     EXPECT_EQ(XdgFolders::configHome(), "/custom/config");
     EXPECT_EQ(XdgFolders::cacheHome(), "/home/tester/.cache");
     EXPECT_EQ(XdgFolders::dataHome(), "/home/tester/.local/share");

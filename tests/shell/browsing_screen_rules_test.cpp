@@ -5,6 +5,7 @@
 #include "shell/browsing_screen_model.hpp"
 #include "shell/pacing_settings.hpp"
 #include "shell/release_notes.hpp"
+#include "support/scoped_environment.hpp"
 
 #include <cstdlib>
 #include <gtest/gtest.h>
@@ -78,17 +79,10 @@ TEST(PanelResizeTest, DragsMeasureFromTheStartAndStopAtTheLimits) {
 
 TEST(BrowsingTopBarTest, CaptureDatesReadInTheLocalZone) {
     EXPECT_EQ(BrowsingTopBar::captureDateText(std::nullopt), "撮影日時なし");
-    const char* previous = std::getenv("TZ");
-    const std::string saved = previous ? previous : "";
-    setenv("TZ", "Asia/Tokyo", 1);
-    tzset();
+    test::ScopedEnvironment environment;
+    environment.set("TZ", "Asia/Tokyo");
     const CaptureDate date = std::chrono::system_clock::from_time_t(0) + std::chrono::milliseconds(1500);
     EXPECT_EQ(BrowsingTopBar::captureDateText(date), "1970-01-01 09:00:01");
-    if (previous)
-        setenv("TZ", saved.c_str(), 1);
-    else
-        unsetenv("TZ");
-    tzset();
 }
 
 TEST(BrowsingTopBarTest, WithoutALibraryThereIsNoPhotoAndNoHeart) {

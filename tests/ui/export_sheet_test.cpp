@@ -6,6 +6,7 @@
 #include "ui/export/export_sheet.hpp"
 #include "ui/overlays/toast_view.hpp"
 #include "ui_test_fixture.hpp"
+#include "support/scoped_environment.hpp"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -27,11 +28,10 @@ namespace fs = std::filesystem;
 
 class ExportSheetTest : public MainWindowTest {
 protected:
-    ExportSheetTest() {
-        // The export manifests go under the data folder: a temporary one here.
-        ::setenv("XDG_DATA_HOME", (root / "data").c_str(), 1);
-    }
-    ~ExportSheetTest() override { ::unsetenv("XDG_DATA_HOME"); }
+    // The export manifests go under the data folder: a temporary one here.
+    ExportSheetTest() { environment.set("XDG_DATA_HOME", root / "data"); }
+
+    ScopedEnvironment environment;
 
     SelectView& view() { return *window().rootView()->selectView(); }
     ExportSheet* sheet() { return view().exportSheet(); }

@@ -65,7 +65,10 @@ std::string machineTag() {
         identity = host;
     }
     struct stat space {};
-    if (::stat("/proc/self/ns/pid", &space) == 0) identity += "/" + std::to_string(space.st_ino);
+    if (::stat("/proc/self/ns/pid", &space) == 0) {
+        identity += '/';
+        identity += std::to_string(space.st_ino);
+    }
     return Sha256::hex(identity).substr(0, 12);
 }
 
