@@ -12,8 +12,7 @@ ImageCacheKey PhotoCanvasModel::failureKey(const Photo& photo) {
 }
 
 PhotoCanvasInputs PhotoCanvasInputs::read(AppState& state, const Photo& photo, Size area,
-                                          const PhotoCanvasPointer& pointer,
-                                          const std::unordered_set<ImageCacheKey>& failures) {
+                                          const PhotoCanvasPointer& pointer) {
     PhotoCanvasInputs in;
     const PhotoLibrary* library = state.library();
     in.area = area;
@@ -33,7 +32,7 @@ PhotoCanvasInputs PhotoCanvasInputs::read(AppState& state, const Photo& photo, S
         in.currentParameters = library->currentParameters();
     }
     in.editTarget = state.editTarget();
-    in.decodeFailed = failures.contains(PhotoCanvasModel::failureKey(photo));
+    in.decodeFailed = state.imageLoader().failures().contains(PhotoCanvasModel::failureKey(photo));
     in.cropInsideOnly = state.cropInsideOnly();
     in.showGrid = state.showGrid();
     HistogramLoader& histogram = state.histogramLoader();
