@@ -22,7 +22,8 @@ const PhotoCanvasModel& PhotoCanvasController::rebuild(const PhotoCanvasInputs& 
         loupe_.clear();
         return model_;
     }
-    const LoupeEdit edit{inputs.loupeSourceImage, inputs.displayedParameters, inputs.rotation, inputs.crop};
+    const LoupeEdit edit{inputs.loupeSourceImage, inputs.displayedParameters, inputs.rotation, inputs.crop,
+                         inputs.loupeFile};
     if (!model_.loupe) {
         loupe_.follow(edit);
         return model_;

@@ -47,7 +47,10 @@ PhotoCanvasInputs PhotoCanvasInputs::read(AppState& state, const Photo& photo, S
     in.heartFeedback = state.heartFeedback();
     in.heartFeedbackIsVisible = state.heartFeedbackIsVisible();
     // Developing the loupe's piece is only worth it while it can show.
-    if (in.loupeOn && pointer.inside) in.loupeSourceImage = state.loupeSourceImage(photo, preferFull);
+    if (in.loupeOn && pointer.inside) {
+        in.loupeSourceImage = state.loupeSourceImage(photo, preferFull);
+        in.loupeFile = {photo.relativePath, state.displayedSource(photo)};
+    }
     return in;
 }
 
