@@ -343,7 +343,8 @@ TEST_F(PhotoCanvasViewTest, TheLoupesPictureIsDevelopedInTheBackground) {
     release(&window(), Qt::Key_A);
     QApplication::processEvents();
     EXPECT_EQ(canvas->model().loupeImage, before);
-    mouse(*canvas, QEvent::MouseMove, QPointF(canvas->width() / 2.0 + 30, canvas->height() / 2.0), Qt::NoButton);
+    mouse(*canvas, QEvent::MouseMove, QPointF(canvas->width() / 2.0 + 30, canvas->height() / 2.0),
+          Qt::NoButton);
     QApplication::processEvents();
     ASSERT_TRUE(canvas->model().loupeImage);
     settle();

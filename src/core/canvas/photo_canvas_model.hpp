@@ -30,7 +30,7 @@ struct PhotoCanvasInputs {
     PhotoCanvasPointer pointer;
     SharedImage displayImage;
     SharedImage loupeSourceImage;
-    ImageCacheKey loupeFile; // whose picture the loupe develops
+    ImageCacheKey loupeFile;             // whose picture the loupe develops
     PhotoParameters displayedParameters; // what the loupe develops with
     PixelSize orientedSize;              // of the file shown
     double rotation = 0;

@@ -89,8 +89,7 @@ void PhotoCanvasView::refresh() {
     const Photo* photo = library ? library->currentPhoto() : nullptr;
     const Size area{static_cast<double>(width()), static_cast<double>(height())};
     if (photo) {
-        PhotoCanvasInputs inputs =
-            PhotoCanvasInputs::read(state_, *photo, area, controller_.pointer());
+        PhotoCanvasInputs inputs = PhotoCanvasInputs::read(state_, *photo, area, controller_.pointer());
         if (adjuster_) adjuster_(inputs);
         controller_.rebuild(inputs);
         const auto badge = PhotoAreaSourceBadgePresentation::make(*photo, library->currentSource());
