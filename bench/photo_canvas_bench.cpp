@@ -85,7 +85,7 @@ BENCHMARK(BM_LoupePiece)->Arg(0)->Arg(1)->Arg(2)->Arg(3)->Unit(benchmark::kMilli
 void moveLoupe(benchmark::State& state, bench::ServedMainQueue& mainQueue, BackgroundExecutor& executor,
                bool developed) {
     LoupeDeveloper developer(mainQueue, executor, [] {});
-    const LoupeEdit edit{photo(), clarityWithMasks(static_cast<int>(state.range(0))), 0, {}};
+    const LoupeEdit edit{photo(), clarityWithMasks(static_cast<int>(state.range(0))), 0, {}, {}};
     const LoupeGeometry moves[] = {loupe(0, {480, 320}), loupe(0, {520, 340})};
     developer.picture(edit, moves[0]);
     if (developed) mainQueue.serveUntil([&] { return developer.hasWholeDevelopment(); });

@@ -25,7 +25,7 @@ protected:
                 test::withMask(MaskKind::circular(), {{PhotoParameter::circular_mask_amount, 100},
                                                       {PhotoParameter::clarity, 60},
                                                       {PhotoParameter::sharpen_amount, 80}}),
-                90, ManualCrop{CropAspect::ratio(1, 1), 80, 4000, 6000}};
+                90, ManualCrop{CropAspect::ratio(1, 1), 80, 4000, 6000}, ImageCacheKey{"iceland.jpg"}};
         edit.parameters.setValue(40, PhotoParameter::texture);
     }
 
@@ -35,11 +35,12 @@ protected:
                                    {0, 0, fitted.width, fitted.height}, pointer, edit.rotation, 200);
     }
 
-    // The loupe's picture is the screen's development there, byte for byte.
-    void expectScreensPixels(const LoupePicture& picture) {
+    // The loupe's picture is the screen's development of the edit there, byte for byte.
+    void expectScreensPixels(const LoupePicture& picture) { expectScreensPixels(picture, edit); }
+    void expectScreensPixels(const LoupePicture& picture, const LoupeEdit& of) {
         ASSERT_TRUE(picture.image && picture.geometry.region);
         const Rect& region = *picture.geometry.region;
-        const SharedImage screen = test::screenDevelopment(source, edit.parameters, edit.rotation, edit.crop);
+        const SharedImage screen = test::screenDevelopment(source, of.parameters, of.rotation, of.crop);
         ASSERT_TRUE(screen);
         EXPECT_EQ(
             test::differingPixels(*picture.image, *ImageRegion::copy(screen, static_cast<int>(region.minX()),
@@ -58,18 +59,19 @@ protected:
 };
 
 // A move never develops on the main thread: until the whole photo is developed, the latest move's
-// region is developed in the background and the last one ready shows; then every move is cut
-// from the whole development, with the screen's pixels either way.
+// region is developed in the background, ahead of the whole photo, and the last one ready shows;
+// then every move is cut from the whole development, with the screen's pixels either way.
 TEST_F(LoupeDeveloperTest, MovesShowTheLastRegionReadyUntilTheWholePhotoIsDeveloped) {
     EXPECT_FALSE(developer.picture(edit, at({150, 100})));
-    ASSERT_EQ(executor.waiting(), 2u); // the whole photo and the region
+    ASSERT_EQ(executor.waiting(), 2u); // the region, then the whole photo
     EXPECT_FALSE(developer.picture(edit, at({151, 100})));
     EXPECT_FALSE(developer.picture(edit, at({152, 101})));
     EXPECT_EQ(executor.waiting(), 2u) << "later moves wait for the region under way";
 
-    executor.runAt(1);
+    executor.runAt(0);
     queue.runPending();
     EXPECT_EQ(readies, 1);
+    EXPECT_FALSE(developer.hasWholeDevelopment()) << "the region came first";
     ASSERT_EQ(executor.waiting(), 2u) << "the latest move's region follows, the one between is skipped";
     const auto first = developer.picture(edit, at({152, 101}));
     ASSERT_TRUE(first);
@@ -110,34 +112,72 @@ TEST_F(LoupeDeveloperTest, AWideReachingEditWaitsForTheWholePhoto) {
     expectScreensPixels(*picture);
 }
 
-// What was developed for an edit is never shown for another, nor kept once the loupe hides.
-TEST_F(LoupeDeveloperTest, AnotherEditDropsWhatWasDevelopedAndCallsOffItsWork) {
+// After an edit the loupe keeps its picture until the new edit's is ready: cut at the pointer's new
+// place from the earlier edit's whole development, then the new edit's own, and never the earlier
+// edit's again.
+TEST_F(LoupeDeveloperTest, AfterAnEditTheEarlierPictureShowsUntilTheNewOneIsReady) {
     developer.picture(edit, at({150, 100}));
-    executor.runAt(0);
+    executor.runAll();
     queue.runPending();
     ASSERT_TRUE(developer.hasWholeDevelopment());
 
     LoupeEdit changed = edit;
     changed.parameters.setValue(30, PhotoParameter::exposure);
-    EXPECT_FALSE(developer.picture(changed, at({150, 100})));
+    const auto moved = developer.picture(changed, at({60, 140}));
+    ASSERT_TRUE(moved);
+    EXPECT_EQ(moved->geometry, at({60, 140}));
+    expectScreensPixels(*moved, edit);
     EXPECT_FALSE(developer.hasWholeDevelopment());
+    ASSERT_EQ(executor.waiting(), 2u); // the changed edit's region, then its whole photo
+
+    const int before = readies;
+    executor.runAt(0);
+    queue.runPending();
+    EXPECT_EQ(readies, before + 1);
+    const auto region = developer.picture(changed, at({100, 60}));
+    ASSERT_TRUE(region);
+    EXPECT_EQ(region->geometry, at({60, 140})) << "the new edit's region, with its own place";
+    expectScreensPixels(*region, changed);
+
+    executor.runAll();
+    queue.runPending();
+    const auto cut = developer.picture(changed, at({100, 60}));
+    ASSERT_TRUE(cut);
+    EXPECT_EQ(cut->geometry, at({100, 60}));
+    expectScreensPixels(*cut, changed);
+}
+
+// Work for an earlier edit never shows once the edit changed: called off, it reports nothing, and
+// a whole development that was done before the change but arrives after it is dropped. Nothing
+// stands in for another file's picture, nor is kept once the loupe hides.
+TEST_F(LoupeDeveloperTest, AnEarlierEditsWorkThatArrivesLateIsNeverShown) {
+    developer.picture(edit, at({150, 100}));
+    ASSERT_EQ(executor.waiting(), 2u);
+    executor.runAt(1); // the whole photo: done, its report still to come
+
+    LoupeEdit changed = edit;
+    changed.parameters.setValue(30, PhotoParameter::exposure);
+    EXPECT_FALSE(developer.picture(changed, at({150, 100}))) << "nothing was shown yet";
     ASSERT_EQ(executor.waiting(), 3u);
     executor.runAt(0); // the first edit's region: called off, it reports nothing
-    EXPECT_EQ(queue.pendingCount(), 0u);
-
-    // The changed edit's region is done, but the framing changes before its report arrives.
-    executor.runAt(1);
-    LoupeEdit turned = changed;
-    turned.rotation = -90;
-    EXPECT_FALSE(developer.picture(turned, at({150, 100})));
+    executor.runAt(0); // the changed edit's region
     queue.runPending();
-    EXPECT_FALSE(developer.picture(turned, at({150, 100})));
     EXPECT_EQ(readies, 1);
+    EXPECT_FALSE(developer.hasWholeDevelopment());
+    const auto shown = developer.picture(changed, at({60, 140}));
+    ASSERT_TRUE(shown);
+    EXPECT_EQ(shown->geometry, at({150, 100})) << "the changed edit's region, not a cut of the earlier whole";
+    expectScreensPixels(*shown, changed);
+
+    LoupeEdit other = changed;
+    other.file = {"other.jpg"};
+    EXPECT_FALSE(developer.picture(other, at({60, 140})));
 
     developer.clear();
     executor.runAll();
     queue.runPending();
     EXPECT_FALSE(developer.hasWholeDevelopment());
+    EXPECT_FALSE(developer.picture(changed, at({60, 140})));
     EXPECT_EQ(readies, 1);
 }
 

@@ -26,7 +26,7 @@ protected:
 
     void redraw() {
         const Photo& photo = *state().library()->currentPhoto();
-        auto inputs = PhotoCanvasInputs::read(state(), photo, {1000, 500}, controller().pointer(), {});
+        auto inputs = PhotoCanvasInputs::read(state(), photo, {1000, 500}, controller().pointer());
         inputs.displayImage = makeImage(PixelBuffer(1000, 500));
         controller().rebuild(inputs);
         interaction.apply(controller().inputs());

@@ -335,6 +335,30 @@ TEST_F(PhotoCanvasViewTest, TheLoupesPictureIsDevelopedInTheBackground) {
                               4 * static_cast<std::size_t>(region.minX()),
                           4 * static_cast<std::size_t>(region.width)),
               0);
+
+    // An editing key: the loupe keeps its picture, also as the pointer moves on, until the new
+    // edit's is ready.
+    const SharedImage before = picture;
+    press(&window(), Qt::Key_A);
+    release(&window(), Qt::Key_A);
+    QApplication::processEvents();
+    EXPECT_EQ(canvas->model().loupeImage, before);
+    mouse(*canvas, QEvent::MouseMove, QPointF(canvas->width() / 2.0 + 30, canvas->height() / 2.0),
+          Qt::NoButton);
+    QApplication::processEvents();
+    ASSERT_TRUE(canvas->model().loupeImage);
+    settle();
+    QApplication::processEvents();
+    const SharedImage after = canvas->model().loupeImage;
+    ASSERT_TRUE(after);
+    EXPECT_NE(std::memcmp(after->row(0), before->row(0), 4 * static_cast<std::size_t>(before->width())), 0)
+        << "the brighter edit's picture";
+
+    // Another photo's picture never stands in.
+    press(&window(), Qt::Key_Down);
+    release(&window(), Qt::Key_Down);
+    QApplication::processEvents();
+    EXPECT_NE(canvas->model().loupeImage, after);
 }
 
 class MaskTabBarViewTest : public PhotoCanvasViewTest {};

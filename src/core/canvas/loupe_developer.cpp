@@ -15,6 +15,11 @@ LoupeDeveloper::~LoupeDeveloper() {
 }
 
 void LoupeDeveloper::clear() {
+    dropEdit();
+    dropEarlier();
+}
+
+void LoupeDeveloper::dropEdit() {
     if (cancelled_) cancelled_->store(true);
     cancelled_.reset();
     ++generation_;
@@ -26,9 +31,21 @@ void LoupeDeveloper::clear() {
     wantedRegion_.reset();
 }
 
+void LoupeDeveloper::dropEarlier() {
+    earlierWhole_ = nullptr;
+    earlierPicture_.reset();
+}
+
 void LoupeDeveloper::follow(const LoupeEdit& edit) {
     if (cancelled_ && edit == edit_) return;
-    clear();
+    if (!cancelled_ || edit.file != edit_.file) {
+        dropEarlier();
+    } else if (whole_ || lastRegion_) {
+        // The edit's picture is the newest shown; an older one stays only while it had none.
+        earlierWhole_ = whole_;
+        earlierPicture_ = lastRegion_;
+    }
+    dropEdit();
     edit_ = edit;
     cancelled_ = std::make_shared<std::atomic<bool>>(false);
 }
@@ -42,7 +59,8 @@ std::optional<LoupePicture> LoupeDeveloper::picture(const LoupeEdit& edit, const
         if (!shown) lastRegion_ = LoupePicture{LoupeRenderer::regionOf(whole_, geometry), geometry};
         return lastRegion_;
     }
-    if (!wholeStarted_) startWhole();
+    // The region before the whole photo: where the workers take the work in turn, the region comes
+    // in a fraction of the time.
     if (!shown && worthDevelopingAlone(geometry)) {
         if (!runningRegion_)
             startRegion(geometry);
@@ -51,7 +69,16 @@ std::optional<LoupePicture> LoupeDeveloper::picture(const LoupeEdit& edit, const
         else
             wantedRegion_ = geometry;
     }
-    return lastRegion_;
+    if (!wholeStarted_) startWhole();
+    return lastRegion_ ? lastRegion_ : earlier(geometry);
+}
+
+std::optional<LoupePicture> LoupeDeveloper::earlier(const LoupeGeometry& geometry) {
+    const bool cuttable = earlierWhole_ && earlierWhole_->width() == geometry.imageWidth &&
+                          earlierWhole_->height() == geometry.imageHeight;
+    if (cuttable && (!earlierPicture_ || earlierPicture_->geometry != geometry))
+        earlierPicture_ = LoupePicture{LoupeRenderer::regionOf(earlierWhole_, geometry), geometry};
+    return earlierPicture_;
 }
 
 bool LoupeDeveloper::worthDevelopingAlone(const LoupeGeometry& geometry) const {
@@ -77,6 +104,7 @@ void LoupeDeveloper::startWhole() {
             if (!whole) return; // the regions go on being developed one by one
             developer.whole_ = whole;
             developer.wantedRegion_.reset();
+            developer.dropEarlier();
             developer.ready_();
         });
     });
@@ -97,6 +125,7 @@ void LoupeDeveloper::startRegion(const LoupeGeometry& geometry) {
             developer.runningRegion_.reset();
             if (developer.whole_) return;
             developer.lastRegion_ = picture;
+            developer.dropEarlier();
             if (developer.wantedRegion_) {
                 const LoupeGeometry next = *developer.wantedRegion_;
                 developer.wantedRegion_.reset();

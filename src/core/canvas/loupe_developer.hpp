@@ -1,6 +1,7 @@
 #pragma once
 
 #include "canvas/loupe_geometry.hpp"
+#include "loading/image_cache_key.hpp"
 #include "model/manual_crop.hpp"
 #include "model/photo_parameters.hpp"
 #include "platform/image.hpp"
@@ -16,12 +17,14 @@ namespace sorvin {
 class BackgroundExecutor;
 class MainQueue;
 
-// What the loupe develops: its source image with the displayed edit and the photo's framing.
+// What the loupe develops: its source image with the displayed edit and the photo's framing, and
+// the file shown (what was developed for another file never stands in for this one's).
 struct LoupeEdit {
     SharedImage source;
     PhotoParameters parameters;
     double rotation = 0;
     ManualCrop crop;
+    ImageCacheKey file;
 
     bool operator==(const LoupeEdit&) const = default;
 };
@@ -34,10 +37,13 @@ struct LoupePicture {
 
 // Keeps the loupe up with the pointer whatever the edit. The whole source is developed once per
 // edit in the background, and from then on every move cuts its region out of that. Until it is
-// ready, each move's region is developed in the background (the latest move waits for the one
-// under way, earlier ones are skipped; not when the region's development would read most of the
-// photo) and the loupe shows the last region developed for the edit. Nothing developed for another
-// edit is ever shown. Main thread only; the work holds the developer weakly.
+// ready, each move's region is developed in the background first (the latest move waits for the
+// one under way, earlier ones are skipped; not when the region's development would read most of
+// the photo) and the loupe shows the last region developed for the edit. Until the edit has a
+// picture, the loupe goes on showing what it showed for the file's earlier edit, cut at the
+// pointer's place from that edit's whole development where there is one: it never goes blank on an
+// edit, and never goes back to an older edit once a newer one has shown. Main thread only; the
+// work holds the developer weakly.
 class LoupeDeveloper {
 public:
     // `ready`: a picture has come that the loupe may show.
@@ -47,9 +53,11 @@ public:
     LoupeDeveloper& operator=(const LoupeDeveloper&) = delete;
 
     // What the loupe shows now for the edit at this geometry: the region itself once the whole
-    // development is there, else the last region developed for the edit; none before any.
+    // development is there, else the last region developed for the edit, else the earlier edit's
+    // picture; none before any.
     std::optional<LoupePicture> picture(const LoupeEdit& edit, const LoupeGeometry& geometry);
-    // Drops what was developed for another edit and calls off its work.
+    // Calls off the work for another edit; what was developed for the same file's earlier edit is
+    // kept to show until this one has a picture, anything else is dropped.
     void follow(const LoupeEdit& edit);
     // The loupe cannot show: the developments are dropped and the work under way is called off.
     void clear();
@@ -58,6 +66,9 @@ public:
     bool hasWholeDevelopment() const { return whole_ != nullptr; }
 
 private:
+    void dropEdit();
+    void dropEarlier();
+    std::optional<LoupePicture> earlier(const LoupeGeometry& geometry);
     bool worthDevelopingAlone(const LoupeGeometry& geometry) const;
     void startWhole();
     void startRegion(const LoupeGeometry& geometry);
@@ -75,6 +86,9 @@ private:
     std::optional<LoupePicture> lastRegion_;
     std::optional<LoupeGeometry> runningRegion_; // the region being developed
     std::optional<LoupeGeometry> wantedRegion_;  // the latest move's, to be developed next
+    // What showed for the file's earlier edit, kept until this edit has a picture.
+    SharedImage earlierWhole_;
+    std::optional<LoupePicture> earlierPicture_;
 };
 
 } // namespace sorvin

@@ -15,11 +15,6 @@ PhotoCanvasController::PhotoCanvasController(AppState& state, MainQueue& mainQue
           if (hooks_.pointerChanged) hooks_.pointerChanged();
       }) {}
 
-const PhotoCanvasModel& PhotoCanvasController::rebuild(const Photo& photo, Size area,
-                                                       const std::unordered_set<ImageCacheKey>& failures) {
-    return rebuild(PhotoCanvasInputs::read(state_, photo, area, pointer_, failures));
-}
-
 const PhotoCanvasModel& PhotoCanvasController::rebuild(const PhotoCanvasInputs& inputs) {
     model_ = PhotoCanvasModel::make(inputs);
     // The loupe's developments go with the loupe, the pointer over the canvas and the edit.
@@ -27,7 +22,8 @@ const PhotoCanvasModel& PhotoCanvasController::rebuild(const PhotoCanvasInputs& 
         loupe_.clear();
         return model_;
     }
-    const LoupeEdit edit{inputs.loupeSourceImage, inputs.displayedParameters, inputs.rotation, inputs.crop};
+    const LoupeEdit edit{inputs.loupeSourceImage, inputs.displayedParameters, inputs.rotation, inputs.crop,
+                         inputs.loupeFile};
     if (!model_.loupe) {
         loupe_.follow(edit);
         return model_;

@@ -23,11 +23,8 @@ public:
 
     PhotoCanvasController(AppState& state, MainQueue& mainQueue, Hooks hooks);
 
-    // Builds the model for the photo at this size with the pointer last seen. The loupe's picture
-    // is developed in the background; the model holds what is ready.
-    const PhotoCanvasModel& rebuild(const Photo& photo, Size area,
-                                    const std::unordered_set<ImageCacheKey>& failures);
-    // The same from inputs read beforehand (and possibly amended).
+    // Builds the model from inputs read with the pointer last seen (and possibly amended). The
+    // loupe's picture is developed in the background; the model holds what is ready.
     const PhotoCanvasModel& rebuild(const PhotoCanvasInputs& inputs);
     const PhotoCanvasModel& model() const { return model_; }
     const PhotoCanvasPointer& pointer() const { return pointer_; }

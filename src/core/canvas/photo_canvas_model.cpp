@@ -12,8 +12,7 @@ ImageCacheKey PhotoCanvasModel::failureKey(const Photo& photo) {
 }
 
 PhotoCanvasInputs PhotoCanvasInputs::read(AppState& state, const Photo& photo, Size area,
-                                          const PhotoCanvasPointer& pointer,
-                                          const std::unordered_set<ImageCacheKey>& failures) {
+                                          const PhotoCanvasPointer& pointer) {
     PhotoCanvasInputs in;
     const PhotoLibrary* library = state.library();
     in.area = area;
@@ -33,7 +32,7 @@ PhotoCanvasInputs PhotoCanvasInputs::read(AppState& state, const Photo& photo, S
         in.currentParameters = library->currentParameters();
     }
     in.editTarget = state.editTarget();
-    in.decodeFailed = failures.contains(PhotoCanvasModel::failureKey(photo));
+    in.decodeFailed = state.imageLoader().failures().contains(PhotoCanvasModel::failureKey(photo));
     in.cropInsideOnly = state.cropInsideOnly();
     in.showGrid = state.showGrid();
     HistogramLoader& histogram = state.histogramLoader();
@@ -48,7 +47,10 @@ PhotoCanvasInputs PhotoCanvasInputs::read(AppState& state, const Photo& photo, S
     in.heartFeedback = state.heartFeedback();
     in.heartFeedbackIsVisible = state.heartFeedbackIsVisible();
     // Developing the loupe's piece is only worth it while it can show.
-    if (in.loupeOn && pointer.inside) in.loupeSourceImage = state.loupeSourceImage(photo, preferFull);
+    if (in.loupeOn && pointer.inside) {
+        in.loupeSourceImage = state.loupeSourceImage(photo, preferFull);
+        in.loupeFile = {photo.relativePath, state.displayedSource(photo)};
+    }
     return in;
 }
 

@@ -11,7 +11,6 @@
 
 #include <optional>
 #include <string>
-#include <unordered_set>
 #include <vector>
 
 namespace sorvin {
@@ -31,6 +30,7 @@ struct PhotoCanvasInputs {
     PhotoCanvasPointer pointer;
     SharedImage displayImage;
     SharedImage loupeSourceImage;
+    ImageCacheKey loupeFile;             // whose picture the loupe develops
     PhotoParameters displayedParameters; // what the loupe develops with
     PixelSize orientedSize;              // of the file shown
     double rotation = 0;
@@ -51,10 +51,8 @@ struct PhotoCanvasInputs {
     std::optional<HeartFeedbackPresentation> heartFeedback;
     bool heartFeedbackIsVisible = false;
 
-    // failures: the files the image loader could not decode.
     static PhotoCanvasInputs read(AppState& state, const Photo& photo, Size area,
-                                  const PhotoCanvasPointer& pointer,
-                                  const std::unordered_set<ImageCacheKey>& failures);
+                                  const PhotoCanvasPointer& pointer);
 };
 
 // Everything the photo area shows at one redraw, decided from the application state: the photo

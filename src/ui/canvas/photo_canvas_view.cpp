@@ -65,12 +65,10 @@ PhotoCanvasView::PhotoCanvasView(AppState& state, MainQueue& mainQueue, std::fun
             [this] { scheduleRefresh(); });
     connect(new SignalAdapter(state.histogramLoader().changed, this), &SignalAdapter::fired, this,
             [this] { scheduleRefresh(); });
+    // A decode that fails after the photo was selected turns the progress bar into the failure note.
+    connect(new SignalAdapter(state.imageLoader().revisionChanged, this), &SignalAdapter::fired, this,
+            [this] { scheduleRefresh(); });
     connect(new LibraryObserver(state, this), &LibraryObserver::changed, this, [this] { scheduleRefresh(); });
-    refresh();
-}
-
-void PhotoCanvasView::setDecodeFailures(std::unordered_set<ImageCacheKey> failures) {
-    failures_ = std::move(failures);
     refresh();
 }
 
@@ -91,8 +89,7 @@ void PhotoCanvasView::refresh() {
     const Photo* photo = library ? library->currentPhoto() : nullptr;
     const Size area{static_cast<double>(width()), static_cast<double>(height())};
     if (photo) {
-        PhotoCanvasInputs inputs =
-            PhotoCanvasInputs::read(state_, *photo, area, controller_.pointer(), failures_);
+        PhotoCanvasInputs inputs = PhotoCanvasInputs::read(state_, *photo, area, controller_.pointer());
         if (adjuster_) adjuster_(inputs);
         controller_.rebuild(inputs);
         const auto badge = PhotoAreaSourceBadgePresentation::make(*photo, library->currentSource());

@@ -8,7 +8,6 @@
 #include <QWidget>
 #include <functional>
 #include <memory>
-#include <unordered_set>
 
 class QProgressBar;
 class QWindow;
@@ -36,9 +35,6 @@ public:
     void refresh();
     // The same once the current event is handled; many requests make one.
     void scheduleRefresh();
-    // The files the image loader could not decode; the failure note is shown for them.
-    void setDecodeFailures(std::unordered_set<ImageCacheKey> failures);
-
     // Amends what the canvas read before it builds its model; lets a caller stand in for the
     // image loader's images (previews of the widget, tests).
     void setInputsAdjuster(std::function<void(PhotoCanvasInputs&)> adjuster);
@@ -69,7 +65,6 @@ private:
     QMetaObject::Connection screenChanged_;
     PhotoCanvasController controller_;
     PhotoInteraction interaction_;
-    std::unordered_set<ImageCacheKey> failures_;
     std::function<void(PhotoCanvasInputs&)> adjuster_;
     SourceBadgeButton* badge_;
     QProgressBar* progress_;

@@ -1,0 +1,85 @@
+#include "library/photo_library.hpp"
+#include "ui/app/root_view.hpp"
+#include "ui/browsing/select_view.hpp"
+#include "ui/canvas/photo_canvas_view.hpp"
+#include "ui/platform/sorvin_look.hpp"
+#include "ui_test_fixture.hpp"
+
+#include <QImage>
+#include <QProgressBar>
+#include <algorithm>
+
+namespace sorvin::test {
+namespace {
+
+class PhotoCanvasFailureTest : public MainWindowTest {
+protected:
+    PhotoCanvasView& canvas() {
+        return *static_cast<PhotoCanvasView*>(window().rootView()->selectView()->photoCanvas());
+    }
+    bool progressShows() { return canvas().findChild<QProgressBar*>()->isVisible(); }
+    // Whether anything but the background is drawn along the bottom-left corner, where the note goes.
+    bool noteDrawn() {
+        // Above the loading bar, which lies along the bottom edge.
+        const QImage drawn = canvas().grab(QRect(0, canvas().height() - 24, 300, 16)).toImage();
+        const QRgb background = SorvinColor::background().rgb();
+        for (int y = 0; y < drawn.height(); ++y)
+            for (int x = 0; x < drawn.width(); ++x)
+                if (drawn.pixel(x, y) != background) return true;
+        return false;
+    }
+    void redraw() {
+        QApplication::processEvents();
+        queue.runPending();
+        QApplication::processEvents();
+    }
+    // Steps with the arrow keys until the photo is the current one.
+    void stepTo(const std::string& name) {
+        const auto& photos = state().library()->visiblePhotos();
+        const auto target = std::ranges::find(photos, name, &Photo::relativePath) - photos.begin();
+        for (int step = 0; step < 8 && currentPath() != name; ++step) {
+            const Qt::Key key = target > state().library()->cursorIndex() ? Qt::Key_Down : Qt::Key_Up;
+            press(&window(), key);
+            release(&window(), key);
+        }
+        ASSERT_EQ(currentPath(), name);
+        redraw();
+    }
+};
+
+// A listed photo whose picture cannot be decoded (a JPEG with damaged pixel data, a RAW-named file
+// that the RAW reader refuses) says so where the photo would be, in place of the loading bar, also
+// when the decode fails only after the photo was reached, and again after stepping away and back.
+TEST_F(PhotoCanvasFailureTest, APhotoThatCannotBeDecodedSaysSoInsteadOfLoadingForever) {
+    addPhoto("jpeg/nikon_d70s_gps_lens.jpg", "a.jpg");
+    addPhoto("corrupt/fuzz_bad_restart_marker_sony.jpg", "restart.jpg");
+    addPhoto("corrupt/jpeg_content_named.nef", "named.nef");
+    addPhoto("jpeg/canon_6d_adobergb_gps_lens.jpg", "b.jpg");
+    window().resize(1400, 900);
+    window().show();
+    openPhotos();
+    redraw();
+    ASSERT_EQ(state().library()->visiblePhotos().size(), 4u);
+    ASSERT_EQ(currentPath(), "restart.jpg") << "the oldest photo comes first";
+    EXPECT_TRUE(canvas().model().showsFailureNote);
+    EXPECT_FALSE(progressShows());
+    EXPECT_TRUE(noteDrawn());
+
+    for (const std::string name : {"named.nef", "a.jpg", "restart.jpg"}) {
+        SCOPED_TRACE(name);
+        // Reaching the photo tries its decode again; until that fails, the photo is loading.
+        stepTo(name);
+        if (name == "a.jpg") continue;
+        EXPECT_TRUE(progressShows());
+        EXPECT_FALSE(noteDrawn());
+
+        settle();
+        redraw();
+        EXPECT_TRUE(canvas().model().showsFailureNote);
+        EXPECT_FALSE(progressShows());
+        EXPECT_TRUE(noteDrawn());
+    }
+}
+
+} // namespace
+} // namespace sorvin::test
