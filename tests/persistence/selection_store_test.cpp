@@ -207,7 +207,7 @@ TEST_F(SelectionStoreTest, UnknownVersionsAreReportedAndNeverOverwritten) {
         const auto loaded = s.load();
         EXPECT_EQ(loaded.warning, SelectionLoadWarning::unknownVersion) << text;
         EXPECT_TRUE(loaded.hearts.empty());
-        EXPECT_EQ(s.protectedUnknownVersionURL(), folder / "sorvin.json");
+        EXPECT_EQ(s.protectedRecordURL(), folder / "sorvin.json");
         EXPECT_EQ(s.protection(), text == texts[0] ? SelectionProtection::newerVersion
                                                    : SelectionProtection::unknownVersion)
             << text;
@@ -222,7 +222,7 @@ TEST_F(SelectionStoreTest, UnknownVersionOfThePredecessorIsNotProtected) {
     write(folder / "tolvanite.json", R"({"version": 3})");
     auto s = store();
     EXPECT_EQ(s.load().warning, SelectionLoadWarning::unknownVersion);
-    EXPECT_FALSE(s.protectedUnknownVersionURL());
+    EXPECT_FALSE(s.protectedRecordURL());
     EXPECT_FALSE(s.protection());
     EXPECT_FALSE(saveHearts(s, {"a.jpg"}));
     EXPECT_EQ(read(folder / "tolvanite.json"), R"({"version": 3})");
@@ -387,6 +387,8 @@ TEST_F(SelectionStoreTest, SomethingThatIsNotAFileWhereTheRecordBelongsIsLeftAlo
     EXPECT_EQ(store().load().hearts, std::set<std::string>{"b.jpg"});
 }
 
+// The fallback holds a record of a later version: protected, and said to be, while the folder
+// cannot take the record; once it can, the folder's file takes it and nothing is protected.
 TEST_F(SelectionStoreTest, ProtectedFallbackIsNeverWritten) {
     files.unwritableFolders.insert(folder);
     write(fallback(), R"({"version": 9})");
@@ -394,10 +396,24 @@ TEST_F(SelectionStoreTest, ProtectedFallbackIsNeverWritten) {
     const auto loaded = s.load();
     EXPECT_EQ(loaded.warning, SelectionLoadWarning::unknownVersion);
     EXPECT_TRUE(loaded.usesFallback);
+    EXPECT_EQ(s.protection(), SelectionProtection::newerVersion) << "said before the first save";
     EXPECT_THROW(saveHearts(s, {"a.jpg"}), fs::filesystem_error);
+    EXPECT_EQ(s.protection(), SelectionProtection::newerVersion);
     EXPECT_EQ(read(fallback()), R"({"version": 9})");
     files.unwritableFolders.clear();
     EXPECT_FALSE(saveHearts(s, {"a.jpg"})) << "the folder file can still be written";
+    EXPECT_FALSE(s.protection());
+    EXPECT_EQ(read(fallback()), R"({"version": 9})");
+
+    // Beside a folder file of its own, the folder is taken to be writable until a save says not.
+    write(folder / "sorvin.json", recordWithHeart("a.jpg"));
+    fs::last_write_time(fallback(), fs::file_time_type::clock::now() + std::chrono::hours(1));
+    auto beside = store();
+    EXPECT_EQ(beside.load().hearts, std::set<std::string>{"a.jpg"});
+    EXPECT_FALSE(beside.protection());
+    files.unwritableFolders.insert(folder);
+    EXPECT_THROW(saveHearts(beside, {"b.jpg"}), fs::filesystem_error);
+    EXPECT_EQ(beside.protection(), SelectionProtection::newerVersion);
 }
 
 TEST_F(SelectionStoreTest, FailingFallbackWriteIsReported) {
@@ -463,7 +479,7 @@ TEST_F(SelectionStoreTest, RecordsAboveTheByteLimitAreNeitherWrittenNorSetAside)
     auto belowTheFile = limitedStore(written.size() - 1);
     const auto loaded = belowTheFile.load();
     EXPECT_EQ(loaded.warning, SelectionLoadWarning::unknownVersion);
-    EXPECT_EQ(belowTheFile.protectedUnknownVersionURL(), folder / "sorvin.json");
+    EXPECT_EQ(belowTheFile.protectedRecordURL(), folder / "sorvin.json");
     EXPECT_EQ(belowTheFile.protection(), SelectionProtection::tooLarge);
     EXPECT_THROW(saveHearts(belowTheFile, {}), SelectionStoreError);
     EXPECT_EQ(read(folder / "sorvin.json"), written);

@@ -96,20 +96,17 @@ public:
     // The same from the library's tables.
     bool save(const SelectionSaveValues& values, std::chrono::system_clock::time_point date);
 
-    // Why every save refuses to write the folder's record, while it does.
-    std::optional<SelectionProtection> protection() const {
-        if (protectedUnknownVersionURL_ != primaryURL_) return std::nullopt;
-        return protection_;
-    }
+    // Why every save refuses to write the folder's record, while it does: the folder's own file is
+    // one this program cannot read, or the fallback is and the folder cannot be written (as far
+    // as the last save, or the record read, tells).
+    std::optional<SelectionProtection> protection() const;
 
     const std::filesystem::path& sourceFolder() const { return sourceFolder_; }
     const std::filesystem::path& primaryURL() const { return primaryURL_; }
     const std::filesystem::path& legacyPrimaryURL() const { return legacyPrimaryURL_; }
     const std::filesystem::path& fallbackURL() const { return fallbackURL_; }
     const std::optional<std::filesystem::path>& legacyFallbackURL() const { return legacyFallbackURL_; }
-    const std::optional<std::filesystem::path>& protectedUnknownVersionURL() const {
-        return protectedUnknownVersionURL_;
-    }
+    const std::optional<std::filesystem::path>& protectedRecordURL() const { return protectedRecordURL_; }
     std::vector<SelectionLoadCandidate> loadCandidates() const;
 
     // The first 8 bytes of SHA-256 over the path's UTF-8 bytes, as 16 lower-case hex digits.
@@ -134,8 +131,12 @@ private:
     FileManager& fileManager_;
     Clock now_;
     std::size_t recordByteLimit_;
-    std::optional<std::filesystem::path> protectedUnknownVersionURL_;
+    // The location whose record this program cannot read, and why.
+    std::optional<std::filesystem::path> protectedRecordURL_;
     SelectionProtection protection_ = SelectionProtection::unknownVersion;
+    // The folder's file could not be written at the last save; before any save, the record was
+    // read from the fallback, which is written only when the folder cannot be.
+    bool folderRefusesWrites_ = false;
     // Locations never written: a damaged file that could not be set aside, so it is not lost, and
     // anything there that is not a file (a FIFO, a device, a folder, a link to one).
     std::set<std::filesystem::path> keptLocations_;
