@@ -255,29 +255,6 @@ fs::path SelectionStore::uniqueBrokenURL(const fs::path& url) const {
     }
 }
 
-bool SelectionStore::save(const std::optional<std::string>& cursor, const std::set<std::string>& hearts,
-                          const SelectionRecord::PathMap<double>& rotations,
-                          const SelectionRecord::PathMap<ManualCrop>& crops,
-                          const SelectionRecord::PathMap<int>& brightness,
-                          const SelectionRecord::PathMap<PhotoParameters>& params,
-                          const SelectionRecord::PathMap<PhotoParameters>& paramsRaw,
-                          const SelectionRecord::PathMap<PhotoSource>& sources,
-                          const SelectionRecord::PathMap<RetouchState>& retouchesB,
-                          std::chrono::system_clock::time_point date) {
-    SelectionRecord record;
-    record.updatedAt = InternetDateTime::utcText(date);
-    record.cursor = cursor;
-    record.hearts = {hearts.begin(), hearts.end()};
-    record.rotations = rotations;
-    record.crops = crops;
-    record.brightness = brightness;
-    record.params = params;
-    record.paramsRaw = paramsRaw;
-    record.sources = sources;
-    record.retouchesB = retouchesB;
-    return write(std::move(record));
-}
-
 namespace {
 
 // A table in path order. Its entries are still shared with the library, so they are copied.

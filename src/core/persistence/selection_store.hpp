@@ -79,21 +79,12 @@ public:
     // Never fails: every problem becomes a warning in the result.
     SelectionLoadResult load();
 
-    // Writes the record; returns false when the folder's file was written and true when the
-    // fallback was. Throws SelectionStoreError when the folder's file holds a record of an
-    // unreadable version, and std::system_error or std::filesystem::filesystem_error when no
-    // file could be written. Nothing is touched when the record cannot be encoded, nor when its
-    // text is larger than the byte limit (std::system_error, file_too_large).
-    bool save(const std::optional<std::string>& cursor, const std::set<std::string>& hearts,
-              const SelectionRecord::PathMap<double>& rotations,
-              const SelectionRecord::PathMap<ManualCrop>& crops,
-              const SelectionRecord::PathMap<int>& brightness,
-              const SelectionRecord::PathMap<PhotoParameters>& params,
-              const SelectionRecord::PathMap<PhotoParameters>& paramsRaw,
-              const SelectionRecord::PathMap<PhotoSource>& sources,
-              const SelectionRecord::PathMap<RetouchState>& retouchesB,
-              std::chrono::system_clock::time_point date);
-    // The same from the library's tables.
+    // Writes the record of the library's tables (the brightness taken from the exposure); returns
+    // false when the folder's file was written and true when the fallback was. Throws
+    // SelectionStoreError when the folder's file holds a record of an unreadable version, and
+    // std::system_error or std::filesystem::filesystem_error when no file could be written.
+    // Nothing is touched when the record cannot be encoded, nor when its text is larger than the
+    // byte limit (std::system_error, file_too_large).
     bool save(const SelectionSaveValues& values, std::chrono::system_clock::time_point date);
 
     // Why every save refuses to write the folder's record, while it does: the folder's own file is
