@@ -158,7 +158,7 @@ SelectionLoadResult SelectionStore::load() {
     result.usesFallback = chosen->usesFallback;
     folderRefusesWrites_ = chosen->usesFallback;
     switch (*outcome) {
-    case Outcome::unknownVersion:
+    case Outcome::unreadable:
         result.warning = SelectionLoadWarning::unknownVersion;
         break;
     case Outcome::broken:
@@ -231,7 +231,7 @@ SelectionStore::Outcome SelectionStore::unreadable(const SelectionLoadCandidate&
         protectedRecordURL_ = candidate.url;
         protection_ = reason;
     }
-    return Outcome::unknownVersion;
+    return Outcome::unreadable;
 }
 
 void SelectionStore::setAside(const fs::path& file) {

@@ -106,7 +106,8 @@ public:
     static std::filesystem::path standardized(const std::filesystem::path& folder);
 
 private:
-    enum class Outcome { record, unknownVersion, broken };
+    // unreadable: of a version this program does not read, or too large; kept as it is.
+    enum class Outcome { record, unreadable, broken };
     Outcome inspect(const SelectionLoadCandidate& candidate, SelectionRecord& record);
     Outcome unreadable(const SelectionLoadCandidate& candidate, SelectionProtection reason);
     // Writes the record of the given values; rotations and crops are filtered here.
