@@ -11,6 +11,7 @@
 #include "persistence/selection_store.hpp"
 
 #include "platform/atomic_file.hpp"
+#include "../tests/support/selection_values.hpp"
 #include "process_memory.hpp"
 #include "served_main_queue.hpp"
 
@@ -92,13 +93,11 @@ struct Folder {
 };
 
 void saveAndLoad(benchmark::State& state) {
-    const SelectionRecord record = folderRecord(static_cast<int>(state.range(0)));
-    const std::set<std::string> hearts(record.hearts.begin(), record.hearts.end());
+    const SelectionSaveValues values = test::saveValuesOf(folderRecord(static_cast<int>(state.range(0))));
     Folder folder;
     for (auto _ : state) {
         SelectionStore store(folder.path / "photos", folder.path / "support");
-        store.save(record.cursor, hearts, record.rotations, record.crops, record.brightness, record.params,
-                   record.paramsRaw, record.sources, record.retouchesB, std::chrono::system_clock::now());
+        store.save(values, std::chrono::system_clock::now());
         const SelectionLoadResult loaded =
             SelectionStore(folder.path / "photos", folder.path / "support").load();
         benchmark::DoNotOptimize(loaded.params.size());
@@ -264,11 +263,8 @@ std::filesystem::path largeRecordFolder(std::size_t bytes) {
     if (!std::filesystem::exists(photos / "sorvin.json")) {
         std::filesystem::create_directories(photos);
         inChildProcess([&] {
-            const SelectionRecord record = fullyEditedRecord(bytes);
             SelectionStore(photos, folder.path / "support")
-                .save(record.cursor, {record.hearts.begin(), record.hearts.end()}, record.rotations,
-                      record.crops, record.brightness, record.params, record.paramsRaw, record.sources,
-                      record.retouchesB, std::chrono::system_clock::now());
+                .save(test::saveValuesOf(fullyEditedRecord(bytes)), std::chrono::system_clock::now());
             return LoadFigures{};
         });
     }

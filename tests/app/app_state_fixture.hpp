@@ -119,6 +119,8 @@ protected:
         environment.cachesRoot = root / "caches";
         environment.applicationSupportDirectory = root / "support";
         environment.legacyApplicationSupportDirectory = root / "legacy-support";
+        environment.recordFiles = recordFiles;
+        environment.recordExecutor = recordExecutor;
         if (rawDevelopmentFails)
             environment.rawDevelopment =
                 [](const RawDevelopmentRequest&) -> std::optional<RawDevelopmentResult> {
@@ -160,6 +162,9 @@ protected:
     ScriptedFolderOpener folderOpener;
     std::shared_ptr<UndoManager> undoManager;
     bool rawDevelopmentFails = false;
+    // Where records are written, and by whom, when a test decides (before the state is made).
+    FileManager* recordFiles = nullptr;
+    BackgroundExecutor* recordExecutor = nullptr;
 
 private:
     std::unique_ptr<AppState> state_;

@@ -8,6 +8,7 @@
 #include "persistence/selection_store.hpp"
 #include "platform/atomic_file.hpp"
 #include "support/failing_writes.hpp"
+#include "support/held_writes.hpp"
 
 #include <fstream>
 
@@ -27,6 +28,14 @@ protected:
     bool written() {
         executor.runAll();
         return std::filesystem::exists(record());
+    }
+    // Where the record stands once the saves have been written and reported.
+    RecordSaving finishSaving() {
+        std::optional<RecordSaving> saving;
+        state().finishSaving([&](RecordSaving outcome) { saving = outcome; });
+        settle();
+        EXPECT_TRUE(saving.has_value());
+        return saving.value_or(RecordSaving::stillWriting);
     }
 };
 
@@ -168,7 +177,7 @@ TEST_F(AppStateSession, QuittingSavesAtOnceAndThePendingSaveNeverRuns) {
     state().toggleHeart();
     queue.advance(0.2);
     state().prepareForTermination();
-    ASSERT_TRUE(std::filesystem::exists(record())) << "quitting waits for the record";
+    ASSERT_TRUE(written()) << "quitting hands the record over at once";
     std::filesystem::remove(record());
     queue.advance(1.0);
     EXPECT_FALSE(written()) << "a save was still pending after quitting";
@@ -193,8 +202,45 @@ TEST_F(AppStateSession, ASaveWritesTheValuesOfItsMomentInTheBackground) {
     state().open(photos());
     executor.runAt(executor.waiting() - 1); // the scan, before the save of the second heart
     queue.runPending();
+    EXPECT_EQ(state().screen(), AppScreen::loading) << "the record is read once the save has ended";
+    settle();
     ASSERT_EQ(state().screen(), AppScreen::select);
     EXPECT_TRUE(state().library()->containsHeart("b.jpg", RetouchSlot::a));
+}
+
+// The same with a save the disk holds, on the worker that writes records: the folder opened again
+// waits for it on the loading screen as long as it takes, and what follows writes the edit again
+// rather than the values from before it.
+TEST_F(AppStateSession, ReopeningAFolderWhoseSaveTheDiskHoldsKeepsTheEdit) {
+    HeldWrites files;
+    ThreadExecutor recordWriter;
+    recordFiles = &files;
+    recordExecutor = &recordWriter;
+    openPhotos();
+    state().setCurrentParameter(PhotoParameter::exposure, 40);
+    state().saveNow();
+    recordWriter.joinAll();
+    queue.runPending();
+
+    files.hold();
+    state().adjustCurrentParameter(PhotoParameter::exposure, -5);
+    state().open(photos());
+    ASSERT_TRUE(files.waitUntilWriteStarted(2));
+    settle();
+    queue.advance(600);
+    EXPECT_EQ(state().screen(), AppScreen::loading);
+
+    files.release();
+    recordWriter.joinAll();
+    settle();
+    ASSERT_EQ(state().screen(), AppScreen::select);
+    EXPECT_EQ(state().library()->currentParameters()[PhotoParameter::exposure], 35);
+    state().toggleHeart();
+    state().prepareForTermination();
+    recordWriter.joinAll();
+    const SelectionLoadResult saved = SelectionStore(photos(), root / "support", root / "legacy-support").load();
+    EXPECT_EQ(saved.params.at("a.jpg")[PhotoParameter::exposure], 35);
+    EXPECT_TRUE(saved.hearts.contains("a.jpg"));
 }
 
 // While the folder's record is one this program must not write over, the state says why; the
@@ -204,8 +250,8 @@ TEST_F(AppStateSession, AProtectedRecordIsPublishedWhileItsFolderIsOpen) {
     openPhotos();
     EXPECT_EQ(state().recordProtection(), SelectionProtection::newerVersion);
     state().toggleHeart();
-    EXPECT_FALSE(state().finishSaving());
-    settle();
+    EXPECT_EQ(finishSaving(), RecordSaving::failed);
+    EXPECT_EQ(state().recordProtection(), SelectionProtection::newerVersion);
     EXPECT_EQ(state().toastText(), "♡を付けました") << "the refusal has no message of its own";
     EXPECT_EQ(state().recordProtection(), SelectionProtection::newerVersion);
 
@@ -215,7 +261,7 @@ TEST_F(AppStateSession, AProtectedRecordIsPublishedWhileItsFolderIsOpen) {
     settle();
     EXPECT_EQ(state().recordProtection(), std::nullopt);
     state().toggleHeart();
-    EXPECT_TRUE(state().finishSaving());
+    EXPECT_EQ(finishSaving(), RecordSaving::written);
 }
 
 TEST_F(AppStateSession, QuittingCancelsARunningExport) {

@@ -194,7 +194,7 @@ protected:
             if (auto* alert = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
                 ++answers;
                 EXPECT_EQ(alert->informativeText().toStdString(),
-                          QuitConfirmation::make(true).informativeText);
+                          QuitConfirmation::make(RecordSaving::written).informativeText);
                 QTest::keyClick(alert, Qt::Key_Return);
             }
         });

@@ -4,6 +4,7 @@
 #include "fuzz_support.hpp"
 #include "fuzz_target.hpp"
 #include "persistence/selection_store.hpp"
+#include "../support/selection_values.hpp"
 
 #include <map>
 #include <stdexcept>
@@ -47,9 +48,7 @@ SelectionLoadResult loaded(MemoryFileManager& files) {
 std::string saved(const SelectionLoadResult& record) {
     MemoryFileManager files;
     SelectionStore store("/photos", "/support", "/legacy", files);
-    store.save(record.cursor, record.hearts, record.rotations, record.crops, record.brightness,
-               record.params, record.paramsRaw, record.sources, record.retouchesB,
-               std::chrono::system_clock::time_point{});
+    store.save(test::saveValuesOf(record), std::chrono::system_clock::time_point{});
     return files.files.at(store.primaryURL());
 }
 

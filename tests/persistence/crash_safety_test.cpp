@@ -64,7 +64,10 @@ TEST(CrashSafety, AFolderRecordKilledWhileSavingIsTheOldOrTheNewText) {
         folder / "sorvin.json",
         [&](long n) {
             const std::string name = std::to_string(n) + ".jpg";
-            store().save(name, {name}, {}, {}, {}, {}, {}, {}, {}, std::chrono::system_clock::now());
+            SelectionSaveValues values;
+            values.cursor = name;
+            values.hearts.insert(name);
+            store().save(values, std::chrono::system_clock::now());
         },
         [&]() -> std::optional<long> {
             const auto loaded = store().load();

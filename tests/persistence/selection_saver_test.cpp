@@ -1,63 +1,26 @@
 #include "persistence/selection_saver.hpp"
 #include "persistence/selection_store_error.hpp"
 #include "platform/atomic_file.hpp"
+#include "support/held_writes.hpp"
 #include "support/manual_main_queue.hpp"
 #include "support/test_support.hpp"
 
-#include <condition_variable>
 #include <fstream>
 #include <gtest/gtest.h>
-#include <mutex>
-#include <thread>
 
 namespace sorvin {
 namespace {
 
 namespace fs = std::filesystem;
 
-// The real file system, keeping which record was written with which hearts, in order; a write may
-// be held until the test lets it go on.
-class WatchedFiles : public FileManager {
-public:
-    void writeAtomically(const fs::path& path, std::string_view bytes) override {
-        {
-            std::unique_lock lock(mutex);
-            ++started;
-            changed.notify_all();
-            changed.wait(lock, [&] { return !holdWrites; });
-        }
-        FileManager::writeAtomically(path, bytes);
-        const std::lock_guard lock(mutex);
+// "<folder>:<whether a heart is in it>" for each record written, in order.
+std::vector<std::string> written(test::HeldWrites& files) {
+    std::vector<std::string> writes;
+    for (const auto& [path, text] : files.writes())
         writes.push_back(path.parent_path().filename().string() + ":" +
-                         std::to_string(std::string_view(bytes).find("\"heart\"") != std::string_view::npos));
-    }
-    void release() {
-        const std::lock_guard lock(mutex);
-        holdWrites = false;
-        changed.notify_all();
-    }
-    void waitUntilAWriteStarted() {
-        std::unique_lock lock(mutex);
-        changed.wait(lock, [&] { return started > 0; });
-    }
-
-    std::mutex mutex;
-    std::condition_variable changed;
-    bool holdWrites = false;
-    int started = 0;
-    std::vector<std::string> writes; // "<folder>:<whether a heart is in it>"
-};
-
-// Each task on a thread of its own, joined at the end.
-class ThreadExecutor final : public BackgroundExecutor {
-public:
-    ~ThreadExecutor() override {
-        for (auto& thread : threads)
-            thread.join();
-    }
-    void run(TaskPriority, std::function<void()> task) override { threads.emplace_back(std::move(task)); }
-    std::vector<std::thread> threads;
-};
+                         std::to_string(text.find("\"heart\"") != std::string::npos));
+    return writes;
+}
 
 class SelectionSaverTest : public testing::Test {
 protected:
@@ -79,7 +42,7 @@ protected:
     }
 
     test::TemporaryFolder root;
-    WatchedFiles files;
+    test::HeldWrites files;
     test::ManualMainQueue queue;
     test::ManualExecutor executor;
     std::vector<SelectionSaver::Result> results;
@@ -98,10 +61,10 @@ TEST_F(SelectionSaverTest, WaitingSavesGiveWayToNewerOnesOfTheSameFolderOnly) {
     writer.save(first, hearted(false), date);
     writer.save(first, hearted(true), date);
     EXPECT_EQ(executor.waiting(), 1u) << "one turn of the executor writes them all";
-    EXPECT_TRUE(files.writes.empty()) << "nothing is written on the main thread";
+    EXPECT_TRUE(files.writes().empty()) << "nothing is written on the main thread";
 
     executor.runAll();
-    EXPECT_EQ(files.writes, (std::vector<std::string>{"first:1", "second:1", "first:1"}));
+    EXPECT_EQ(written(files), (std::vector<std::string>{"first:1", "second:1", "first:1"}));
     EXPECT_TRUE(results.empty()) << "results come through the main queue";
     queue.runPending();
     ASSERT_EQ(results.size(), 3u);
@@ -114,14 +77,17 @@ TEST_F(SelectionSaverTest, WaitingSavesGiveWayToNewerOnesOfTheSameFolderOnly) {
     writer.save(second, hearted(false), date);
     EXPECT_EQ(executor.waiting(), 1u) << "a new turn once the last ended";
     executor.runAll();
-    EXPECT_EQ(files.writes.back(), "second:0");
+    EXPECT_EQ(written(files).back(), "second:0");
 }
 
-// Finishing writes what still waits on the calling thread and answers for the last save: a
-// protected record is refused (and stays as it was), a later save that works answers true.
-TEST_F(SelectionSaverTest, FinishingWritesWhatWaitsAndTellsWhetherTheLastWasWritten) {
+// The main thread never writes: it hears when the saves of a folder, or all saves, have ended,
+// once the worker wrote them and their reports have come. A protected record is refused, says
+// why, and stays as it was.
+TEST_F(SelectionSaverTest, TheMainThreadHearsWhenAFoldersSavesHaveEnded) {
     SelectionSaver writer = saver(executor);
-    EXPECT_TRUE(writer.finish(0)) << "nothing was ever asked";
+    bool ranAtOnce = false;
+    writer.whenSaved(std::nullopt, [&] { ranAtOnce = true; });
+    EXPECT_TRUE(ranAtOnce) << "nothing was ever asked";
 
     fs::create_directories(root / "newer");
     std::ofstream(root / "newer" / "sorvin.json") << R"({"version": 3})";
@@ -129,35 +95,42 @@ TEST_F(SelectionSaverTest, FinishingWritesWhatWaitsAndTellsWhetherTheLastWasWrit
     const auto open = store("open");
     writer.save(open, hearted(true), date);
     writer.save(newer, hearted(true), date);
-    EXPECT_FALSE(writer.finish(0));
-    EXPECT_EQ(files.writes, std::vector<std::string>{"open:1"});
-    EXPECT_EQ(AtomicFile::read(root / "newer" / "sorvin.json"), R"({"version": 3})");
-    queue.runPending();
-    ASSERT_EQ(results.size(), 2u);
-    EXPECT_THROW(std::rethrow_exception(results[1].error), SelectionStoreError);
+    std::vector<std::string> heard;
+    writer.whenSaved(root / "open", [&] { heard.push_back("open:" + std::to_string(results.size())); });
+    writer.whenSaved(std::nullopt, [&] { heard.push_back("all:" + std::to_string(results.size())); });
+    EXPECT_TRUE(writer.isSaving(root / "open"));
+    EXPECT_TRUE(writer.isSaving(root / "newer" / "."));
+    EXPECT_FALSE(writer.isSaving(root / "other"));
 
-    writer.save(open, hearted(false), date);
-    EXPECT_TRUE(writer.finish(0));
-    EXPECT_EQ(files.writes.back(), "open:0");
     executor.runAll();
-    EXPECT_EQ(files.writes.size(), 2u) << "the executor's turn finds nothing left";
+    EXPECT_EQ(written(files), std::vector<std::string>{"open:1"});
+    EXPECT_TRUE(writer.isSaving()) << "until its report has come";
+    queue.runPending();
+    EXPECT_EQ(heard, (std::vector<std::string>{"open:1", "all:2"})) << "each right after its own report";
+    EXPECT_FALSE(writer.isSaving());
+    ASSERT_EQ(results.size(), 2u);
+    EXPECT_FALSE(results[0].protection);
+    EXPECT_EQ(results[1].protection, SelectionProtection::newerVersion);
+    EXPECT_THROW(std::rethrow_exception(results[1].error), SelectionStoreError);
+    EXPECT_EQ(AtomicFile::read(root / "newer" / "sorvin.json"), R"({"version": 3})");
 }
 
-// A save being written on another thread: finishing waits for it, and says when time ran out.
-TEST_F(SelectionSaverTest, FinishingWaitsForTheSaveBeingWrittenElsewhere) {
-    ThreadExecutor threads;
+// A write held on the worker: the main thread goes on, the save asked meanwhile waits its turn,
+// and both are reported in order, also after the saver is gone.
+TEST_F(SelectionSaverTest, AHeldWriteKeepsNothingButItsOwnFolderWaiting) {
     {
+        test::ThreadExecutor threads;
         SelectionSaver writer = saver(threads);
         const auto open = store("open");
-        files.holdWrites = true;
+        files.hold();
         writer.save(open, hearted(true), date);
-        files.waitUntilAWriteStarted();
+        ASSERT_TRUE(files.waitUntilWriteStarted());
         writer.save(open, hearted(false), date);
-        EXPECT_FALSE(writer.finish(0)) << "the write is held";
+        EXPECT_TRUE(writer.isSaving(root / "open"));
+        EXPECT_FALSE(writer.isSaving(root / "elsewhere"));
         files.release();
-        EXPECT_TRUE(writer.finish(60));
-        EXPECT_EQ(files.writes, (std::vector<std::string>{"open:1", "open:0"}));
     }
+    EXPECT_EQ(written(files), (std::vector<std::string>{"open:1", "open:0"}));
     queue.runPending();
     EXPECT_EQ(results.size(), 2u) << "reported after the saver is gone";
 }

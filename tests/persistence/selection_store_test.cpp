@@ -3,6 +3,7 @@
 #include "platform/atomic_file.hpp"
 #include "platform/sha256.hpp"
 #include "support/scoped_environment.hpp"
+#include "support/selection_values.hpp"
 #include "support/test_support.hpp"
 
 #include <fmt/format.h>
@@ -58,7 +59,11 @@ protected:
 
     static bool saveHearts(SelectionStore& store, std::set<std::string> hearts,
                            std::optional<std::string> cursor = std::nullopt) {
-        return store.save(cursor, hearts, {}, {}, {}, {}, {}, {}, {}, system_clock::time_point{});
+        SelectionSaveValues values;
+        values.cursor = std::move(cursor);
+        for (const auto& path : hearts)
+            values.hearts.insert(path);
+        return store.save(values, system_clock::time_point{});
     }
 
     // A plain write: the tests need no flush to disk.
@@ -131,43 +136,41 @@ TEST_F(SelectionStoreTest, SavedRecordReadsBack) {
     EXPECT_FALSE(fs::exists(fallback()));
 }
 
-// The library's own tables (unordered, rotations and crops as edited, brightness within the
-// exposure) give the same bytes as the record's ordered tables.
-TEST_F(SelectionStoreTest, SavingTheLibrarysValuesWritesTheSameRecord) {
+// The library's own tables, unordered, with rotations and crops as edited: the record keeps the
+// rotations it can store (rounded to half degrees) and no default crop; a JPEG's exposure reads
+// back as its brightness, and the rest as it was.
+TEST_F(SelectionStoreTest, SavingTheLibrarysValuesWritesWhatItCanStore) {
     PhotoParameters brightened;
     brightened.setValue(40, PhotoParameter::exposure);
     brightened.setValue(-10, PhotoParameter::contrast);
     RetouchState copy;
     copy.heart = true;
     copy.rotation = 90;
-    const PathSet hearts{"c.jpg", "a.jpg", "b.jpg", "d.jpg"};
-    const PathMap<double> rotations{{"a.jpg", 10.26}, {"b.jpg", 0.2}, {"c.jpg", 200}, {"d.jpg", -90}};
-    const PathMap<ManualCrop> crops{{"a.jpg", ManualCrop{}},
-                                    {"b.jpg", ManualCrop{CropAspect::ratio(3, 2), 80, 500, 700}}};
-    const PathMap<PhotoParameters> params{{"a.jpg", brightened}, {"c.jpg", PhotoParameters()}};
     PhotoParameters developed;
     developed.setValue(25, PhotoParameter::raw_exposure);
-    const PathMap<PhotoParameters> paramsRaw{{"a.jpg", developed}};
-    const PathMap<PhotoSource> sources{{"a.jpg", PhotoSource::raw}, {"b.jpg", PhotoSource::jpeg}};
-    const PathMap<RetouchState> retouchesB{{"d.jpg", copy}};
-    const SelectionSaveValues values{"b.jpg",
-                                     SharedPathSet(hearts),
-                                     SharedPathMap<double>(rotations),
-                                     SharedPathMap<ManualCrop>(crops),
-                                     SharedPathMap<PhotoParameters>(params),
-                                     SharedPathMap<PhotoParameters>(paramsRaw),
-                                     SharedPathMap<PhotoSource>(sources),
-                                     SharedPathMap<RetouchState>(retouchesB)};
+    SelectionLoadResult edited;
+    edited.cursor = "b.jpg";
+    edited.hearts = {"c.jpg", "a.jpg", "b.jpg", "d.jpg"};
+    edited.rotations = {{"a.jpg", 10.26}, {"b.jpg", 0.2}, {"c.jpg", 200}, {"d.jpg", -90}};
+    edited.crops = {{"a.jpg", ManualCrop{}}, {"b.jpg", ManualCrop{CropAspect::ratio(3, 2), 80, 500, 700}}};
+    edited.params = {{"a.jpg", brightened}, {"c.jpg", PhotoParameters()}};
+    edited.paramsRaw = {{"a.jpg", developed}};
+    edited.sources = {{"a.jpg", PhotoSource::raw}, {"b.jpg", PhotoSource::jpeg}};
+    edited.retouchesB = {{"d.jpg", copy}};
 
     auto s = store();
-    EXPECT_FALSE(s.save(values.cursor, {hearts.begin(), hearts.end()}, {rotations.begin(), rotations.end()},
-                        {crops.begin(), crops.end()}, {{"a.jpg", 40}}, {params.begin(), params.end()},
-                        {paramsRaw.begin(), paramsRaw.end()}, {sources.begin(), sources.end()},
-                        {retouchesB.begin(), retouchesB.end()}, kLoadTime));
-    const std::string expected = read(folder / "sorvin.json");
-    fs::remove(folder / "sorvin.json");
-    EXPECT_FALSE(s.save(values, kLoadTime));
-    EXPECT_EQ(read(folder / "sorvin.json"), expected);
+    EXPECT_FALSE(s.save(test::saveValuesOf(edited), kLoadTime));
+    const SelectionLoadResult loaded = store().load();
+    EXPECT_EQ(loaded.rotations, (SelectionRecord::PathMap<double>{{"a.jpg", 10.5}, {"d.jpg", -90}}));
+    EXPECT_EQ(loaded.crops, (SelectionRecord::PathMap<ManualCrop>{{"b.jpg", edited.crops.at("b.jpg")}}));
+    EXPECT_EQ(loaded.brightness, (SelectionRecord::PathMap<int>{{"a.jpg", 40}}));
+    EXPECT_EQ(loaded.params.at("a.jpg"), brightened);
+    EXPECT_EQ(loaded.hearts, edited.hearts);
+    EXPECT_EQ(loaded.cursor, edited.cursor);
+    EXPECT_EQ(loaded.paramsRaw, edited.paramsRaw);
+    EXPECT_EQ(loaded.sources, (SelectionRecord::PathMap<PhotoSource>{{"a.jpg", PhotoSource::raw}}))
+        << "the JPEG, shown unless the record says otherwise, goes without saying";
+    EXPECT_EQ(loaded.retouchesB, edited.retouchesB);
 }
 
 TEST_F(SelectionStoreTest, FolderFileWinsOverThePredecessorsAndThePredecessorsIsNeverWritten) {
@@ -208,7 +211,7 @@ TEST_F(SelectionStoreTest, UnknownVersionsAreReportedAndNeverOverwritten) {
         const auto loaded = s.load();
         EXPECT_EQ(loaded.warning, SelectionLoadWarning::unknownVersion) << text;
         EXPECT_TRUE(loaded.hearts.empty());
-        EXPECT_EQ(s.protectedUnknownVersionURL(), folder / "sorvin.json");
+        EXPECT_EQ(s.protectedRecordURL(), folder / "sorvin.json");
         EXPECT_EQ(s.protection(), text == texts[0] ? SelectionProtection::newerVersion
                                                    : SelectionProtection::unknownVersion)
             << text;
@@ -223,7 +226,7 @@ TEST_F(SelectionStoreTest, UnknownVersionOfThePredecessorIsNotProtected) {
     write(folder / "tolvanite.json", R"({"version": 3})");
     auto s = store();
     EXPECT_EQ(s.load().warning, SelectionLoadWarning::unknownVersion);
-    EXPECT_FALSE(s.protectedUnknownVersionURL());
+    EXPECT_FALSE(s.protectedRecordURL());
     EXPECT_FALSE(s.protection());
     EXPECT_FALSE(saveHearts(s, {"a.jpg"}));
     EXPECT_EQ(read(folder / "tolvanite.json"), R"({"version": 3})");
@@ -388,6 +391,8 @@ TEST_F(SelectionStoreTest, SomethingThatIsNotAFileWhereTheRecordBelongsIsLeftAlo
     EXPECT_EQ(store().load().hearts, std::set<std::string>{"b.jpg"});
 }
 
+// The fallback holds a record of a later version: protected, and said to be, while the folder
+// cannot take the record; once it can, the folder's file takes it and nothing is protected.
 TEST_F(SelectionStoreTest, ProtectedFallbackIsNeverWritten) {
     files.unwritableFolders.insert(folder);
     write(fallback(), R"({"version": 9})");
@@ -395,10 +400,24 @@ TEST_F(SelectionStoreTest, ProtectedFallbackIsNeverWritten) {
     const auto loaded = s.load();
     EXPECT_EQ(loaded.warning, SelectionLoadWarning::unknownVersion);
     EXPECT_TRUE(loaded.usesFallback);
+    EXPECT_EQ(s.protection(), SelectionProtection::newerVersion) << "said before the first save";
     EXPECT_THROW(saveHearts(s, {"a.jpg"}), fs::filesystem_error);
+    EXPECT_EQ(s.protection(), SelectionProtection::newerVersion);
     EXPECT_EQ(read(fallback()), R"({"version": 9})");
     files.unwritableFolders.clear();
     EXPECT_FALSE(saveHearts(s, {"a.jpg"})) << "the folder file can still be written";
+    EXPECT_FALSE(s.protection());
+    EXPECT_EQ(read(fallback()), R"({"version": 9})");
+
+    // Beside a folder file of its own, the folder is taken to be writable until a save says not.
+    write(folder / "sorvin.json", recordWithHeart("a.jpg"));
+    fs::last_write_time(fallback(), fs::file_time_type::clock::now() + std::chrono::hours(1));
+    auto beside = store();
+    EXPECT_EQ(beside.load().hearts, std::set<std::string>{"a.jpg"});
+    EXPECT_FALSE(beside.protection());
+    files.unwritableFolders.insert(folder);
+    EXPECT_THROW(saveHearts(beside, {"b.jpg"}), fs::filesystem_error);
+    EXPECT_EQ(beside.protection(), SelectionProtection::newerVersion);
 }
 
 TEST_F(SelectionStoreTest, FailingFallbackWriteIsReported) {
@@ -426,8 +445,14 @@ TEST_F(SelectionStoreTest, ARecordAboveSixtyFourMebibytesReadsBack) {
         hearts.insert(path);
         if (i % 100 == 0) params[path].setValue(1 + i / 100, PhotoParameter::exposure);
     }
+    SelectionSaveValues values;
+    values.cursor = *hearts.begin();
+    for (const auto& path : hearts)
+        values.hearts.insert(path);
+    for (const auto& [path, set] : params)
+        values.parameters.emplace(path, set);
     auto s = store();
-    EXPECT_FALSE(s.save(*hearts.begin(), hearts, {}, {}, {}, params, {}, {}, {}, system_clock::time_point{}));
+    EXPECT_FALSE(s.save(values, system_clock::time_point{}));
     EXPECT_GT(fs::file_size(folder / "sorvin.json"), std::uintmax_t{64} << 20);
 
     const auto loaded = store().load();
@@ -464,7 +489,7 @@ TEST_F(SelectionStoreTest, RecordsAboveTheByteLimitAreNeitherWrittenNorSetAside)
     auto belowTheFile = limitedStore(written.size() - 1);
     const auto loaded = belowTheFile.load();
     EXPECT_EQ(loaded.warning, SelectionLoadWarning::unknownVersion);
-    EXPECT_EQ(belowTheFile.protectedUnknownVersionURL(), folder / "sorvin.json");
+    EXPECT_EQ(belowTheFile.protectedRecordURL(), folder / "sorvin.json");
     EXPECT_EQ(belowTheFile.protection(), SelectionProtection::tooLarge);
     EXPECT_THROW(saveHearts(belowTheFile, {}), SelectionStoreError);
     EXPECT_EQ(read(folder / "sorvin.json"), written);

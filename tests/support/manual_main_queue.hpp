@@ -7,23 +7,33 @@
 #include <cstddef>
 #include <deque>
 #include <functional>
+#include <mutex>
 #include <utility>
 #include <vector>
 
 namespace sorvin::test {
 
 // A main queue whose clock moves only when the test says so. Posted tasks run in order on
-// runPending(); delayed ones once advance() has moved the clock past them.
+// runPending(); delayed ones once advance() has moved the clock past them. Any thread may post, as
+// a worker of the program does; the rest belongs to the test's thread.
 class ManualMainQueue final : public MainQueue {
 public:
-    void post(Task task) override { posted_.push_back(std::move(task)); }
+    void post(Task task) override {
+        const std::lock_guard lock(mutex_);
+        posted_.push_back(std::move(task));
+    }
     double now() const override { return now_; }
 
     // Runs everything posted so far, and what those tasks post in turn.
     void runPending() {
-        while (!posted_.empty()) {
-            Task task = std::move(posted_.front());
-            posted_.pop_front();
+        for (;;) {
+            Task task;
+            {
+                const std::lock_guard lock(mutex_);
+                if (posted_.empty()) return;
+                task = std::move(posted_.front());
+                posted_.pop_front();
+            }
             task();
         }
     }
@@ -46,7 +56,10 @@ public:
         now_ = target;
     }
 
-    std::size_t pendingCount() const { return posted_.size(); }
+    std::size_t pendingCount() const {
+        const std::lock_guard lock(mutex_);
+        return posted_.size();
+    }
 
 protected:
     void schedule(double seconds, Task task) override {
@@ -59,6 +72,7 @@ private:
         Task task;
     };
     double now_ = 0;
+    mutable std::mutex mutex_;
     std::deque<Task> posted_;
     std::vector<Delayed> timers_;
 };

@@ -43,6 +43,8 @@ TEST(LiveQueues, AFolderOpensThroughTheEventLoop) {
                                                                           {},
                                                                           {},
                                                                           {},
+                                                                          {},
+                                                                          {},
                                                                           {}});
     AppDelegate delegate(nullptr);
     auto window = std::make_unique<MainWindow>(*state, delegate, queue);

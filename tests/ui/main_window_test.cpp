@@ -51,15 +51,22 @@ protected:
         openPhotos();
         state().toggleHeart();
         QuitAlertSeen seen;
-        QTimer::singleShot(0, [&] {
+        // The window turns its event loop while it waits for the save, written meanwhile.
+        QTimer turn;
+        QObject::connect(&turn, &QTimer::timeout, [&] {
             auto* alert = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-            if (!alert) return;
+            if (!alert) {
+                settle();
+                return;
+            }
+            turn.stop();
             seen = {alert->text(), alert->informativeText(),
                     alert->defaultButton() ? alert->defaultButton()->text() : QString(), alert->icon(),
                     SelectionStore(photos(), root / "support", root / "legacy-support").load().hearts.contains("a.jpg")};
             QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
             QApplication::sendEvent(alert, &escape);
         });
+        turn.start(0);
         action(MenuCommand::quit)->trigger();
         return seen;
     }
@@ -98,6 +105,9 @@ protected:
         window().show();
         openPhotos();
         state().toggleHeart();
+        // A close waits for the save with the event loop turning; the save is written meanwhile.
+        QObject::connect(&turn, &QTimer::timeout, [this] { settle(); });
+        turn.start(0);
     }
     bool heartOnDisk() {
         return SelectionStore(photos(), root / "support", root / "legacy-support")
@@ -107,12 +117,13 @@ protected:
 
     std::vector<QuitConfirmation> asked;
     bool quitAnyway = false;
+    QTimer turn;
 };
 
 TEST_F(CloseTest, ARecordThatCannotBeWrittenBringsTheQuitAlert) {
     const FailingWrites full(64);
     EXPECT_FALSE(window().close());
-    EXPECT_EQ(asked, std::vector<QuitConfirmation>{QuitConfirmation::make(false)});
+    EXPECT_EQ(asked, std::vector<QuitConfirmation>{QuitConfirmation::make(RecordSaving::failed)});
     EXPECT_TRUE(window().isVisible());
     EXPECT_FALSE(heartOnDisk());
     quitAnyway = true;
@@ -132,7 +143,7 @@ TEST_F(CloseTest, QuittingAfterTheAlertClosesTheWindowWithoutAskingAgain) {
     });
     QApplication::exec();
     EXPECT_TRUE(closed);
-    EXPECT_EQ(asked, std::vector<QuitConfirmation>{QuitConfirmation::make(false)});
+    EXPECT_EQ(asked, std::vector<QuitConfirmation>{QuitConfirmation::make(RecordSaving::failed)});
 }
 
 TEST_F(CloseTest, AWrittenRecordClosesWithoutAWord) {
@@ -329,6 +340,8 @@ TEST_F(MainWindowMenuTest, TheSettingsWindowBelongsToTheMainWindowAndThePrograms
     EXPECT_EQ(rotation(), 0.5);
     type(settings, Qt::Key_Right, Qt::ShiftModifier);
     EXPECT_EQ(rotation(), 0.5);
+    queue.advance(AppState::kSaveDeadline); // the rotation written, so the quit asks at once
+    settle();
     type(settings, Qt::Key_Q, Qt::ControlModifier);
     EXPECT_EQ(asked, 1);
     EXPECT_TRUE(settings->isVisible()) << "the quit was cancelled";

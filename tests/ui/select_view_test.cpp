@@ -633,7 +633,8 @@ TEST_F(SelectViewTest, TheSliderKnobStandsOnTheCursor) {
     state().toggleHeart();
     state().move(3);
     state().toggleHeart();
-    ASSERT_TRUE(state().finishSaving());
+    state().saveNow();
+    settle();
     destroyState();
 
     window().show();
@@ -770,7 +771,7 @@ TEST_F(SelectViewTest, ARecordThatCannotBeSavedIsSaidForAsLongAsTheFolderIsOpen)
     type(&window(), Qt::Key_Q, Qt::ControlModifier);
     EXPECT_TRUE(window().close());
     ASSERT_EQ(asked.size(), 2u);
-    EXPECT_EQ(asked[0], QuitConfirmation::make(false));
+    EXPECT_EQ(asked[0], QuitConfirmation::make(RecordSaving::failed));
     EXPECT_EQ(AtomicFile::read(photos() / "sorvin.json"), newer);
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(photos()), std::filesystem::directory_iterator()),
               5)

@@ -52,7 +52,9 @@ AppState::AppState(AppSettings& settings, AppStateEnvironment environment)
                            .originalPreviewCache = std::make_shared<OriginalPreviewCache>(),
                            .decoder = {},
                            .develop = {}}),
-      saver_(environment.mainQueue, environment.executor,
+      recordFiles_(environment.recordFiles ? *environment.recordFiles : FileManager::standard()),
+      saver_(environment.mainQueue,
+             environment.recordExecutor ? *environment.recordExecutor : environment.executor,
              [weak = std::weak_ptr<AppState*>(self_)](const SelectionSaver::Result& result) {
                  if (auto self = weak.lock()) (*self)->saveEnded(result);
              }) {
@@ -273,7 +275,7 @@ void AppState::runAvailabilitySteps() {
 }
 
 void AppState::prepareForTermination() {
-    finishSaving();
+    saveNow();
     if (scanCancellation_) scanCancellation_->cancel();
     // Removes the file the export was writing.
     if (activeExportCancellation_) activeExportCancellation_->cancel();

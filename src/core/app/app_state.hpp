@@ -4,6 +4,7 @@
 #include "app/app_undo_change.hpp"
 #include "app/heart_feedback_presentation.hpp"
 #include "app/navigation_side_effect_debouncer.hpp"
+#include "app/record_saving.hpp"
 #include "app/scan_cancellation_token.hpp"
 #include "app/single_export_panel.hpp"
 #include "app/single_photo_export.hpp"
@@ -142,6 +143,10 @@ struct AppStateEnvironment {
     HistogramLoader::Processor histogramProcessor{};
     // Develops RAW files at display size; RawDeveloper when empty.
     RawDevelopmentCache::Development rawDevelopment{};
+    // Where folder records are read and written, and the worker that writes them; the real file
+    // system and the executor when none.
+    FileManager* recordFiles = nullptr;
+    BackgroundExecutor* recordExecutor = nullptr;
 };
 
 // The one application controller: the state every view reads and the operations every command
@@ -155,7 +160,7 @@ public:
     static constexpr double kSaveDeadline = 2.0;
     // A timed save keeps out of the frame after a change of photo (see postSave).
     static constexpr double kSaveAfterPhotoChange = 1.0 / 60;
-    // How long quitting waits for the record to reach the disk before it says it did not.
+    // How long quitting waits for the record to reach the disk before it asks all the same.
     static constexpr double kFinishSavingWait = 10.0;
     static constexpr double kToastFade = 0.3;
     // How long a message that something could not be written stays.
@@ -245,8 +250,8 @@ public:
     // True while a sheet, panel or dialog is up; photo commands give up meanwhile.
     bool isModalExportPresented() const;
     void togglePanels();
-    // Saves at once, waits for the record to be written and stops all background work (quit,
-    // main window closed).
+    // Saves what is left and stops all background work (quit, main window closed). The record
+    // is written before the process ends: the executor waits for its work.
     void prepareForTermination();
     // The image loader stored a developed image of the current photo.
     void imageAvailabilityChanged();
@@ -289,13 +294,13 @@ public:
     void showToasts(const std::vector<std::string>& messages, double duration);
     void showHeartFeedback(HeartFeedbackKind kind);
     void scheduleSave();
-    // Starts writing the record of what the library holds now; the write runs in the background,
-    // and a failure is said when it ends.
+    // Starts writing the record of what the library holds now, unless nothing changed since the
+    // last save; the write runs in the background, and a failure is said when it ends.
     void saveNow();
-    // Saves at once and waits, at most kFinishSavingWait, for every save to be written. True when
-    // the last one was written or there was nothing to write; false when what the user decided
-    // could not be written (the write failed, the folder's record is protected, or time ran out).
-    bool finishSaving();
+    // Saves at once, and calls `then` once every save asked for has ended, or once
+    // kFinishSavingWait seconds have passed with one still being written, whichever comes
+    // first; at once when nothing is left to wait for. The main thread never waits meanwhile.
+    void finishSaving(std::function<void(RecordSaving)> then);
     // "<what>を保存できませんでした（<why>）": the change lasts only while the program runs.
     void showWriteFailure(std::string_view what, std::error_code error);
     // A preference the file could not take, whichever change wrote it: said once that change has
@@ -447,6 +452,7 @@ private:
     MainQueue::Timer postSave(double delay, bool deadline);
     void saveOutsideAPhotosFirstFrame(bool deadline);
     void saveEnded(const SelectionSaver::Result& result);
+    RecordSaving recordSaving() const;
     bool pageMayStay(ParameterPage page, ParameterEditTarget target, bool isRaw) const;
     ParameterPage checkedPage(ParameterPage page, ParameterEditTarget target, bool isRaw) const;
     bool preferFullResolution() const;
@@ -565,9 +571,14 @@ private:
     std::weak_ptr<UndoManager> undoManager_;
     std::optional<AppUndoCoalescingState> undoCoalescingState_;
 
+    FileManager& recordFiles_;
     // Shared with the saves of it still being written.
     std::shared_ptr<SelectionStore> selectionStore_;
     SelectionSaver saver_;
+    // A change of the open folder's edits not handed to a save yet.
+    bool unsavedChanges_ = false;
+    // Whether the last save of the open folder that ended was written.
+    bool recordWritten_ = true;
     std::shared_ptr<ExportCancellationToken> activeExportCancellation_;
     std::shared_ptr<ScanCancellationToken> scanCancellation_;
     MainQueue::Timer saveTimer_;

@@ -2,7 +2,6 @@
 
 #include "app/app_state.hpp"
 #include "export/export_error.hpp"
-#include "persistence/selection_store_error.hpp"
 
 #include <chrono>
 #include <cmath>
@@ -60,6 +59,7 @@ void AppState::showHeartFeedback(HeartFeedbackKind kind) {
 // A burst of changes is written once, half a second after the last; changes that never pause are
 // written at the latest two seconds after the first of them.
 void AppState::scheduleSave() {
+    unsavedChanges_ = true;
     saveTimer_.cancel();
     saveTimer_ = postSave(kSaveDelay, false);
     if (!saveDeadlineTimer_) saveDeadlineTimer_ = postSave(kSaveDeadline, true);
@@ -83,24 +83,50 @@ void AppState::saveOutsideAPhotosFirstFrame(bool deadline) {
 }
 
 // The main thread only copies the library's tables; the record is built and written in the
-// background (a large folder's record took over a second).
+// background (a large folder's record took over a second). What was handed to a save is not
+// handed again (quitting after a save would write the same record twice).
 void AppState::saveNow() {
     saveTimer_.cancel();
     saveTimer_ = {};
     if (saveDeadlineTimer_) saveDeadlineTimer_->cancel();
     saveDeadlineTimer_.reset();
-    if (!selectionStore_ || !library_) return;
+    if (!selectionStore_ || !library_ || !unsavedChanges_) return;
+    unsavedChanges_ = false;
     saver_.save(selectionStore_, SelectionSaveValues::of(*library_), std::chrono::system_clock::now());
 }
 
-bool AppState::finishSaving() {
+void AppState::finishSaving(std::function<void(RecordSaving)> then) {
     saveNow();
-    return saver_.finish(kFinishSavingWait);
+    if (!saver_.isSaving()) {
+        then(recordSaving());
+        return;
+    }
+    auto waiting = std::make_shared<std::function<void(RecordSaving)>>(std::move(then));
+    const auto answer = [waiting](RecordSaving saving) {
+        if (auto told = std::exchange(*waiting, nullptr)) told(saving);
+    };
+    MainQueue::Timer limit =
+        mainQueue_.postAfter(kFinishSavingWait, [answer] { answer(RecordSaving::stillWriting); });
+    saver_.whenSaved(std::nullopt, weakly([this, answer, limit]() mutable {
+                         limit.cancel();
+                         answer(recordSaving());
+                     }));
+}
+
+RecordSaving AppState::recordSaving() const {
+    return recordWritten_ && !unsavedChanges_ ? RecordSaving::written : RecordSaving::failed;
 }
 
 // A save of a folder left since still says when it failed; only the open folder's own save tells
-// where its record is.
+// where its record is and whether it is protected.
 void AppState::saveEnded(const SelectionSaver::Result& result) {
+    if (result.store == selectionStore_) {
+        recordWritten_ = !result.error;
+        if (library_ && result.protection != recordProtection_) {
+            recordProtection_ = result.protection;
+            publish(AppStateProperty::recordProtection);
+        }
+    }
     if (!result.error) {
         if (result.store == selectionStore_ && *result.usesFallback != usesFallbackStore_) {
             usesFallbackStore_ = *result.usesFallback;
@@ -108,11 +134,13 @@ void AppState::saveEnded(const SelectionSaver::Result& result) {
         }
         return;
     }
+    // A record this program must not write over: the browsing screen says so for as long as the
+    // folder is open, and saving again changes nothing.
+    if (result.protection) return;
+    // The next save tries again, also one at quitting with nothing changed since.
+    if (result.store == selectionStore_) unsavedChanges_ = true;
     try {
         std::rethrow_exception(result.error);
-    } catch (const SelectionStoreError&) {
-        // The folder holds a record this program must not write over; the browsing screen says so
-        // for as long as the folder is open.
     } catch (const std::exception& error) {
         showToasts({ExportError::describe(error)}, kWriteFailureToast);
     } catch (...) {

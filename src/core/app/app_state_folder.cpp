@@ -128,11 +128,11 @@ void AppState::open(const std::filesystem::path& folder) {
                           if (!self) return;
                           AppState& state = **self;
                           if (state.scanCancellation_ != token) return;
-                          state.scanCancellation_.reset();
                           if (auto* result = std::get_if<ScanResult>(&outcome)) {
                               state.finishLoading(std::move(*result), standardized);
                               return;
                           }
+                          state.scanCancellation_.reset();
                           state.setScreen(AppScreen::home);
                           try {
                               std::rethrow_exception(std::get<std::exception_ptr>(outcome));
@@ -151,19 +151,34 @@ void AppState::cancelLoading() {
     setScreen(AppScreen::home);
 }
 
+// The scan's token stays current until the record is read, so that opening another folder or
+// cancelling drops a load still waiting for a save.
 void AppState::finishLoading(ScanResult result, const std::filesystem::path& folder) {
     if (result.photos.empty()) {
+        scanCancellation_.reset();
         setScreen(AppScreen::home);
         showToasts({"このフォルダに JPEG がありません"}, 3.0);
         return;
     }
-    // A save of this folder from before may still be under way (a scan from the cache is quick); the
-    // record is read once it is written. Mostly there is nothing left to wait for.
-    saver_.finish(kFinishSavingWait);
+    // A save of this folder from before may still be under way (a scan from the cache is quick, a
+    // large record on a slow disk is not): the record is read once that save has ended, however
+    // long it takes, with the loading screen up meanwhile; read before, it would give the edits
+    // back as they were, and the next save would write them over the late one. Saves of other
+    // folders are not waited for.
+    if (saver_.isSaving(folder)) {
+        auto waiting = std::make_shared<ScanResult>(std::move(result));
+        saver_.whenSaved(folder, weakly([this, waiting, folder, token = scanCancellation_] {
+            if (scanCancellation_ == token) finishLoading(std::move(*waiting), folder);
+        }));
+        return;
+    }
+    scanCancellation_.reset();
     auto store = std::make_shared<SelectionStore>(folder, applicationSupportDirectory_,
-                                                  legacyApplicationSupportDirectory_);
+                                                  legacyApplicationSupportDirectory_, recordFiles_);
     const SelectionLoadResult loaded = store->load();
     selectionStore_ = std::move(store);
+    unsavedChanges_ = false;
+    recordWritten_ = true;
     usesFallbackStore_ = loaded.usesFallback;
     publish(AppStateProperty::usesFallbackStore);
     recordProtection_ = selectionStore_->protection();

@@ -1,68 +1,89 @@
 #include "persistence/selection_saver.hpp"
 
-#include <condition_variable>
+#include <cstdint>
 #include <deque>
+#include <map>
 #include <mutex>
 #include <utility>
+#include <vector>
 
 namespace sorvin {
 
-struct SelectionSaver::Shared {
+namespace fs = std::filesystem;
+
+struct SelectionSaver::Shared : std::enable_shared_from_this<Shared> {
     struct Job {
         std::shared_ptr<SelectionStore> store;
         SelectionSaveValues values;
         std::chrono::system_clock::time_point date;
+        std::uint64_t number; // of the newest save it writes
+    };
+    struct Waiter {
+        std::uint64_t number;
+        MainQueue::Task task;
     };
 
     Shared(MainQueue& queue, Report reportTo) : mainQueue(queue), report(std::move(reportTo)) {}
 
-    // Under the lock: the next save, unless one is being written.
-    std::optional<Job> take() {
-        if (writing || waiting.empty()) return std::nullopt;
-        writing = true;
-        Job job = std::move(waiting.front());
-        waiting.pop_front();
-        return job;
-    }
-
-    // Not under the lock.
-    void write(Job job) {
-        Result result{job.store, std::nullopt, nullptr};
-        try {
-            result.usesFallback = job.store->save(job.values, job.date);
-        } catch (...) {
-            result.error = std::current_exception();
-        }
-        const bool written = !result.error;
-        // Posted first, so that what a finished wait saw written has been reported.
-        mainQueue.post([report = report, result = std::move(result)] { report(result); });
-        {
-            const std::lock_guard lock(mutex);
-            writing = false;
-            lastWritten = written;
-        }
-        ended.notify_all();
-    }
-
-    // The executor's turn: writes what waits, until nothing does or the main thread writes.
+    // The executor's turn: writes what waits, until nothing does.
     void drain() {
         std::unique_lock lock(mutex);
-        while (auto job = take()) {
+        while (!waiting.empty()) {
+            Job job = std::move(waiting.front());
+            waiting.pop_front();
             lock.unlock();
-            write(std::move(*job));
+            write(std::move(job));
             lock.lock();
         }
         drainQueued = false;
     }
 
+    void write(Job job) {
+        Result result{job.store, std::nullopt, nullptr, std::nullopt};
+        try {
+            result.usesFallback = job.store->save(job.values, job.date);
+        } catch (...) {
+            result.error = std::current_exception();
+        }
+        result.protection = job.store->protection();
+        mainQueue.post([shared = shared_from_this(), number = job.number, result = std::move(result)] {
+            shared->ended(number, result);
+        });
+    }
+
+    // Main thread: saves end in the order they were asked for.
+    void ended(std::uint64_t number, const Result& result) {
+        endedNumber = number;
+        report(result);
+        std::vector<MainQueue::Task> due;
+        std::erase_if(waiters, [&](Waiter& waiter) {
+            if (waiter.number > endedNumber) return false;
+            due.push_back(std::move(waiter.task));
+            return true;
+        });
+        for (auto& task : due)
+            task();
+    }
+
+    std::uint64_t lastAsked(const std::optional<fs::path>& folder) const {
+        if (!folder) return askedNumber;
+        const auto found = lastAskedOf.find(SelectionStore::standardized(*folder));
+        return found == lastAskedOf.end() ? 0 : found->second;
+    }
+
     MainQueue& mainQueue;
     Report report;
+
+    // Between the threads, under the lock.
     std::mutex mutex;
-    std::condition_variable ended;
     std::deque<Job> waiting;
-    bool writing = false;
     bool drainQueued = false;
-    bool lastWritten = true;
+
+    // The main thread's own.
+    std::uint64_t askedNumber = 0;
+    std::uint64_t endedNumber = 0;
+    std::map<fs::path, std::uint64_t> lastAskedOf; // by folder
+    std::vector<Waiter> waiters;
 };
 
 SelectionSaver::SelectionSaver(MainQueue& mainQueue, BackgroundExecutor& executor, Report report)
@@ -70,41 +91,38 @@ SelectionSaver::SelectionSaver(MainQueue& mainQueue, BackgroundExecutor& executo
 
 void SelectionSaver::save(std::shared_ptr<SelectionStore> store, SelectionSaveValues values,
                           std::chrono::system_clock::time_point date) {
+    Shared& shared = *shared_;
+    const std::uint64_t number = ++shared.askedNumber;
+    shared.lastAskedOf[store->sourceFolder()] = number;
     {
-        const std::lock_guard lock(shared_->mutex);
-        auto& waiting = shared_->waiting;
+        const std::lock_guard lock(shared.mutex);
+        auto& waiting = shared.waiting;
         // Each save writes the whole record, so newer values make a waiting save of the same
         // store needless. Only the last one may go: one before it precedes another folder's.
         if (!waiting.empty() && waiting.back().store == store) {
             waiting.back().values = std::move(values);
             waiting.back().date = date;
+            waiting.back().number = number;
         } else {
-            waiting.push_back({std::move(store), std::move(values), date});
+            waiting.push_back({std::move(store), std::move(values), date, number});
         }
-        if (shared_->drainQueued) return;
-        shared_->drainQueued = true;
+        if (shared.drainQueued) return;
+        shared.drainQueued = true;
     }
     executor_.run(TaskPriority::userInitiated, [shared = shared_] { shared->drain(); });
 }
 
-bool SelectionSaver::finish(double seconds) {
-    const auto deadline = std::chrono::steady_clock::now() +
-                          std::chrono::duration_cast<std::chrono::steady_clock::duration>(
-                              std::chrono::duration<double>(seconds));
-    Shared& shared = *shared_;
-    std::unique_lock lock(shared.mutex);
-    for (;;) {
-        if (shared.waiting.empty() && !shared.writing) return shared.lastWritten;
-        if (auto job = shared.take()) {
-            lock.unlock();
-            shared.write(std::move(*job));
-            lock.lock();
-            continue;
-        }
-        // Another thread writes, and goes on with what waits when time runs out here.
-        if (std::chrono::steady_clock::now() >= deadline) return false;
-        shared.ended.wait_until(lock, deadline);
+bool SelectionSaver::isSaving(const std::optional<fs::path>& folder) const {
+    return shared_->lastAsked(folder) > shared_->endedNumber;
+}
+
+void SelectionSaver::whenSaved(const std::optional<fs::path>& folder, MainQueue::Task task) {
+    const std::uint64_t number = shared_->lastAsked(folder);
+    if (number <= shared_->endedNumber) {
+        task();
+        return;
     }
+    shared_->waiters.push_back({number, std::move(task)});
 }
 
 } // namespace sorvin

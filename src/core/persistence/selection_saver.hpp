@@ -7,22 +7,26 @@
 
 #include <chrono>
 #include <exception>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <optional>
 
 namespace sorvin {
 
-// Writes folder records off the main thread: one save at a time, in the order they were asked
-// for. A save still waiting for its turn gives way to newer values of the same store, so a burst
-// of saves writes the newest once; saves of different stores (a folder left for another) are all
-// written, each folder's in order. What each save came to is reported on the main queue.
+// Writes folder records off the main thread, and only there: one save at a time, in the order
+// they were asked for. A save still waiting for its turn gives way to newer values of the same
+// store, so a burst of saves writes the newest once; saves of different stores (a folder left for
+// another) are all written, each folder's in order. What each save came to is reported on the
+// main queue. The main thread never waits for a write: it asks to be told when saves have ended.
 class SelectionSaver {
 public:
     struct Result {
         std::shared_ptr<SelectionStore> store;
         std::optional<bool> usesFallback; // when written: whether the fallback file took it
         std::exception_ptr error;         // when not
+        // Why the store refuses to write the record, as it stands after this save.
+        std::optional<SelectionProtection> protection;
     };
     using Report = std::function<void(const Result&)>;
 
@@ -32,14 +36,15 @@ public:
     SelectionSaver(const SelectionSaver&) = delete;
     SelectionSaver& operator=(const SelectionSaver&) = delete;
 
-    // Main thread.
+    // Main thread, all of them.
     void save(std::shared_ptr<SelectionStore> store, SelectionSaveValues values,
               std::chrono::system_clock::time_point date);
-
-    // Waits until every save asked for so far has ended, at most the given seconds; a save that
-    // has not started yet runs on the calling thread. True when the last save was written (or none
-    // was ever asked for); false when it failed or the time ran out.
-    bool finish(double seconds);
+    // Whether a save asked for so far, of the folder's record or of any when none is named, has
+    // not been reported yet (waiting, being written, or written a moment ago).
+    bool isSaving(const std::optional<std::filesystem::path>& folder = std::nullopt) const;
+    // Runs the task on the main queue, right after the report of the last save asked for so far
+    // (of the folder, or of any); at once when there is none.
+    void whenSaved(const std::optional<std::filesystem::path>& folder, MainQueue::Task task);
 
 private:
     struct Shared;

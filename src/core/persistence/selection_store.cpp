@@ -156,8 +156,9 @@ SelectionLoadResult SelectionStore::load() {
 
     SelectionLoadResult result;
     result.usesFallback = chosen->usesFallback;
+    folderRefusesWrites_ = chosen->usesFallback;
     switch (*outcome) {
-    case Outcome::unknownVersion:
+    case Outcome::unreadable:
         result.warning = SelectionLoadWarning::unknownVersion;
         break;
     case Outcome::broken:
@@ -215,14 +216,22 @@ SelectionStore::Outcome SelectionStore::inspect(const SelectionLoadCandidate& ca
     return Outcome::record;
 }
 
+std::optional<SelectionProtection> SelectionStore::protection() const {
+    if (!protectedRecordURL_) return std::nullopt;
+    if (*protectedRecordURL_ == primaryURL_) return protection_;
+    const bool folderTakesNoRecord = folderRefusesWrites_ || keptLocations_.contains(primaryURL_);
+    if (*protectedRecordURL_ == fallbackURL_ && folderTakesNoRecord) return protection_;
+    return std::nullopt;
+}
+
 // A record this program cannot read is left where it is and never written over.
 SelectionStore::Outcome SelectionStore::unreadable(const SelectionLoadCandidate& candidate,
                                                    SelectionProtection reason) {
     if (!candidate.isLegacy) {
-        protectedUnknownVersionURL_ = candidate.url;
+        protectedRecordURL_ = candidate.url;
         protection_ = reason;
     }
-    return Outcome::unknownVersion;
+    return Outcome::unreadable;
 }
 
 void SelectionStore::setAside(const fs::path& file) {
@@ -244,29 +253,6 @@ fs::path SelectionStore::uniqueBrokenURL(const fs::path& url) const {
         candidate += fmt::format("-{}", suffix);
         if (!taken(candidate)) return candidate;
     }
-}
-
-bool SelectionStore::save(const std::optional<std::string>& cursor, const std::set<std::string>& hearts,
-                          const SelectionRecord::PathMap<double>& rotations,
-                          const SelectionRecord::PathMap<ManualCrop>& crops,
-                          const SelectionRecord::PathMap<int>& brightness,
-                          const SelectionRecord::PathMap<PhotoParameters>& params,
-                          const SelectionRecord::PathMap<PhotoParameters>& paramsRaw,
-                          const SelectionRecord::PathMap<PhotoSource>& sources,
-                          const SelectionRecord::PathMap<RetouchState>& retouchesB,
-                          std::chrono::system_clock::time_point date) {
-    SelectionRecord record;
-    record.updatedAt = InternetDateTime::utcText(date);
-    record.cursor = cursor;
-    record.hearts = {hearts.begin(), hearts.end()};
-    record.rotations = rotations;
-    record.crops = crops;
-    record.brightness = brightness;
-    record.params = params;
-    record.paramsRaw = paramsRaw;
-    record.sources = sources;
-    record.retouchesB = retouchesB;
-    return write(std::move(record));
 }
 
 namespace {
@@ -311,16 +297,18 @@ bool SelectionStore::write(SelectionRecord record) {
     if (text.size() > recordByteLimit_)
         throw std::system_error(std::make_error_code(std::errc::file_too_large), "record too large");
 
-    if (protectedUnknownVersionURL_ == primaryURL_) throw SelectionStoreError();
+    if (protectedRecordURL_ == primaryURL_) throw SelectionStoreError();
     if (!keptLocations_.contains(primaryURL_)) {
         try {
             fileManager_.writeAtomically(primaryURL_, text);
+            folderRefusesWrites_ = false;
             return false;
         } catch (const std::exception&) {
             // The folder cannot be written: the fallback keeps the record.
         }
     }
-    if (protectedUnknownVersionURL_ == fallbackURL_ || keptLocations_.contains(fallbackURL_))
+    folderRefusesWrites_ = true;
+    if (protectedRecordURL_ == fallbackURL_ || keptLocations_.contains(fallbackURL_))
         throw fs::filesystem_error("記録ファイルを書き込む権限がありません", fallbackURL_,
                                    std::make_error_code(std::errc::permission_denied));
     fileManager_.createDirectories(fallbackURL_.parent_path());

@@ -79,37 +79,25 @@ public:
     // Never fails: every problem becomes a warning in the result.
     SelectionLoadResult load();
 
-    // Writes the record; returns false when the folder's file was written and true when the
-    // fallback was. Throws SelectionStoreError when the folder's file holds a record of an
-    // unreadable version, and std::system_error or std::filesystem::filesystem_error when no
-    // file could be written. Nothing is touched when the record cannot be encoded, nor when its
-    // text is larger than the byte limit (std::system_error, file_too_large).
-    bool save(const std::optional<std::string>& cursor, const std::set<std::string>& hearts,
-              const SelectionRecord::PathMap<double>& rotations,
-              const SelectionRecord::PathMap<ManualCrop>& crops,
-              const SelectionRecord::PathMap<int>& brightness,
-              const SelectionRecord::PathMap<PhotoParameters>& params,
-              const SelectionRecord::PathMap<PhotoParameters>& paramsRaw,
-              const SelectionRecord::PathMap<PhotoSource>& sources,
-              const SelectionRecord::PathMap<RetouchState>& retouchesB,
-              std::chrono::system_clock::time_point date);
-    // The same from the library's tables.
+    // Writes the record of the library's tables (the brightness taken from the exposure); returns
+    // false when the folder's file was written and true when the fallback was. Throws
+    // SelectionStoreError when the folder's file holds a record of an unreadable version, and
+    // std::system_error or std::filesystem::filesystem_error when no file could be written.
+    // Nothing is touched when the record cannot be encoded, nor when its text is larger than the
+    // byte limit (std::system_error, file_too_large).
     bool save(const SelectionSaveValues& values, std::chrono::system_clock::time_point date);
 
-    // Why every save refuses to write the folder's record, while it does.
-    std::optional<SelectionProtection> protection() const {
-        if (protectedUnknownVersionURL_ != primaryURL_) return std::nullopt;
-        return protection_;
-    }
+    // Why every save refuses to write the folder's record, while it does: the folder's own file is
+    // one this program cannot read, or the fallback is and the folder cannot be written (as far
+    // as the last save, or the record read, tells).
+    std::optional<SelectionProtection> protection() const;
 
     const std::filesystem::path& sourceFolder() const { return sourceFolder_; }
     const std::filesystem::path& primaryURL() const { return primaryURL_; }
     const std::filesystem::path& legacyPrimaryURL() const { return legacyPrimaryURL_; }
     const std::filesystem::path& fallbackURL() const { return fallbackURL_; }
     const std::optional<std::filesystem::path>& legacyFallbackURL() const { return legacyFallbackURL_; }
-    const std::optional<std::filesystem::path>& protectedUnknownVersionURL() const {
-        return protectedUnknownVersionURL_;
-    }
+    const std::optional<std::filesystem::path>& protectedRecordURL() const { return protectedRecordURL_; }
     std::vector<SelectionLoadCandidate> loadCandidates() const;
 
     // The first 8 bytes of SHA-256 over the path's UTF-8 bytes, as 16 lower-case hex digits.
@@ -118,7 +106,8 @@ public:
     static std::filesystem::path standardized(const std::filesystem::path& folder);
 
 private:
-    enum class Outcome { record, unknownVersion, broken };
+    // unreadable: of a version this program does not read, or too large; kept as it is.
+    enum class Outcome { record, unreadable, broken };
     Outcome inspect(const SelectionLoadCandidate& candidate, SelectionRecord& record);
     Outcome unreadable(const SelectionLoadCandidate& candidate, SelectionProtection reason);
     // Writes the record of the given values; rotations and crops are filtered here.
@@ -134,8 +123,12 @@ private:
     FileManager& fileManager_;
     Clock now_;
     std::size_t recordByteLimit_;
-    std::optional<std::filesystem::path> protectedUnknownVersionURL_;
+    // The location whose record this program cannot read, and why.
+    std::optional<std::filesystem::path> protectedRecordURL_;
     SelectionProtection protection_ = SelectionProtection::unknownVersion;
+    // The folder's file could not be written at the last save; before any save, the record was
+    // read from the fallback, which is written only when the folder cannot be.
+    bool folderRefusesWrites_ = false;
     // Locations never written: a damaged file that could not be set aside, so it is not lost, and
     // anything there that is not a file (a FIFO, a device, a folder, a link to one).
     std::set<std::filesystem::path> keptLocations_;

@@ -9,14 +9,7 @@ namespace sorvin {
 // other than 1 and 2.
 class SelectionStoreError : public std::runtime_error {
 public:
-    enum class Code { incompatibleVersion };
-
-    explicit SelectionStoreError(Code code = Code::incompatibleVersion)
-        : std::runtime_error("記録ファイルはこのバージョンでは書き込めません"), code_(code) {}
-    Code code() const { return code_; }
-
-private:
-    Code code_;
+    SelectionStoreError() : std::runtime_error("記録ファイルはこのバージョンでは書き込めません") {}
 };
 
 } // namespace sorvin

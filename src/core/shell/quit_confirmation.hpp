@@ -1,11 +1,15 @@
 #pragma once
 
+#include "app/record_saving.hpp"
+
 #include <string>
 
 namespace sorvin {
 
-// The alert that asks before quitting. It is shown after the record was written, and says plainly
-// when that write failed: then quitting loses the unsaved changes, so "キャンセル" is the default.
+// The alert that asks before quitting. It is shown once the record was written, or once waiting
+// for it ran out, and says plainly where the record stands. When the write failed, quitting loses
+// the unsaved changes; when it is still going on, quitting waits for it with the window closed.
+// Either way the user should read it, so "キャンセル" is the default.
 struct QuitConfirmation {
     std::string message;
     std::string informativeText;
@@ -13,10 +17,19 @@ struct QuitConfirmation {
     std::string cancelButton;
     bool cancelIsDefault = false; // also shown as a warning rather than for information
 
-    static QuitConfirmation make(bool everythingSaved) {
-        if (everythingSaved) return {"Sorvinを終了しますか？", "ハートや現像設定は保存済みです。", "終了", "キャンセル", false};
+    static QuitConfirmation make(RecordSaving saving) {
+        switch (saving) {
+        case RecordSaving::written:
+            return {"Sorvinを終了しますか？", "ハートや現像設定は保存済みです。", "終了", "キャンセル", false};
+        case RecordSaving::failed:
+            return {"Sorvinを終了しますか？",
+                    "ハートや現像設定を保存できませんでした。終了すると、保存されていない変更は失われます。",
+                    "終了", "キャンセル", true};
+        case RecordSaving::stillWriting:
+            break;
+        }
         return {"Sorvinを終了しますか？",
-                "ハートや現像設定を保存できませんでした。終了すると、保存されていない変更は失われます。",
+                "ハートや現像設定をまだ保存しています。終了すると、ウインドウを閉じて保存が終わるのを待ってから終了します。",
                 "終了", "キャンセル", true};
     }
 

@@ -5,9 +5,11 @@
 #include "shell/quit_confirmation.hpp"
 
 #include <QApplication>
+#include <QEventLoop>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QWidget>
+#include <optional>
 
 namespace sorvin {
 
@@ -58,14 +60,28 @@ void AppDelegate::checkForUpdates() {
     updater_->checkForUpdates();
 }
 
+RecordSaving AppDelegate::finishSaving() {
+    if (!state_) return RecordSaving::written;
+    std::optional<RecordSaving> saving;
+    QEventLoop loop;
+    finishingSaves_ = true;
+    state_->finishSaving([&](RecordSaving outcome) {
+        saving = outcome;
+        loop.quit();
+    });
+    if (!saving) loop.exec(QEventLoop::ExcludeUserInputEvents);
+    finishingSaves_ = false;
+    return *saving;
+}
+
 void AppDelegate::requestQuit(QWidget* parent) {
+    if (finishingSaves_) return;
     bool anyVisible = false;
     for (QWidget* window : QApplication::topLevelWidgets())
         if (window->isVisible() && window->isWindow()) anyVisible = true;
     if (anyVisible && confirmQuit) {
         // Everything pending is written first, so the alert can say whether it was.
-        const bool saved = !state_ || state_->finishSaving();
-        if (!confirmQuit(parent, QuitConfirmation::make(saved))) return;
+        if (!confirmQuit(parent, QuitConfirmation::make(finishSaving()))) return;
     }
     // Qt closes the windows on the way out; the user has answered already.
     quitConfirmed_ = true;
@@ -74,9 +90,13 @@ void AppDelegate::requestQuit(QWidget* parent) {
 }
 
 bool AppDelegate::confirmClose(QWidget* window) {
-    if (quitConfirmed_ || !state_ || state_->finishSaving()) return true;
-    // The last changes are not on disk: closing would lose them without a word.
-    return !confirmQuit || confirmQuit(window, QuitConfirmation::make(false));
+    if (quitConfirmed_ || !state_) return true;
+    // A quit already waits for the record, and asks when it knows.
+    if (finishingSaves_) return false;
+    const RecordSaving saving = finishSaving();
+    if (saving == RecordSaving::written) return true;
+    // The last changes are not on disk: closing would lose them, or wait for them, without a word.
+    return !confirmQuit || confirmQuit(window, QuitConfirmation::make(saving));
 }
 
 void AppDelegate::willTerminate() {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/record_saving.hpp"
 #include "platform/updater.hpp"
 
 #include <QObject>
@@ -31,8 +32,8 @@ public:
     std::function<bool(QWidget* parent, const QuitConfirmation& confirmation)> confirmQuit;
     // A quit request from the menu or Ctrl+Q: saves, confirms, then quits the event loop.
     void requestQuit(QWidget* parent);
-    // The main window's close button, which quits: saves, and only when that failed asks as
-    // quitting does. Answers whether the window may close.
+    // The main window's close button, which quits: saves, and only when the record is not on
+    // disk asks as quitting does. Answers whether the window may close.
     bool confirmClose(QWidget* window);
 
 Q_SIGNALS:
@@ -40,12 +41,18 @@ Q_SIGNALS:
 
 private:
     void willTerminate();
+    // Saves what is left and waits until it is written or AppState::kFinishSavingWait has
+    // passed. The event loop turns meanwhile, so the window is still drawn; the user's input
+    // waits until then.
+    RecordSaving finishSaving();
 
     std::unique_ptr<Updater> updater_;
     std::shared_ptr<void> updaterConnection_;
     bool canCheckForUpdates_ = false;
     // While a quit the user confirmed closes the windows: they close without asking again.
     bool quitConfirmed_ = false;
+    // While a quit or a close waits for the record: another one is not started.
+    bool finishingSaves_ = false;
     AppState* state_ = nullptr;
 };
 

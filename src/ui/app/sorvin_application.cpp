@@ -64,6 +64,8 @@ SorvinApplication::SorvinApplication(QApplication& application, FolderPanel* fol
                                                                         {},
                                                                         {},
                                                                         {},
+                                                                        {},
+                                                                        {},
                                                                         {}});
 
     delegate_ = std::make_unique<AppDelegate>(FeedUpdater::fromBuild());

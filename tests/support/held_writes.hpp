@@ -1,0 +1,77 @@
+#pragma once
+
+#include "platform/background_executor.hpp"
+#include "platform/file_manager.hpp"
+
+#include <chrono>
+#include <condition_variable>
+#include <filesystem>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+namespace sorvin::test {
+
+// The real file system, but while held, a write waits before it starts until the test lets it go
+// on, as on a stalled disk. A write held a minute goes on all the same, so that a test that failed
+// before releasing it ends.
+class HeldWrites : public FileManager {
+public:
+    void writeAtomically(const std::filesystem::path& path, std::string_view bytes) override {
+        {
+            std::unique_lock lock(mutex_);
+            ++started_;
+            changed_.notify_all();
+            changed_.wait_for(lock, std::chrono::minutes(1), [&] { return !holding_; });
+        }
+        FileManager::writeAtomically(path, bytes);
+        const std::lock_guard lock(mutex_);
+        writes_.emplace_back(path, std::string(bytes));
+    }
+
+    void hold() {
+        const std::lock_guard lock(mutex_);
+        holding_ = true;
+    }
+    void release() {
+        const std::lock_guard lock(mutex_);
+        holding_ = false;
+        changed_.notify_all();
+    }
+    // False when no write started within the time.
+    bool waitUntilWriteStarted(int count = 1) {
+        std::unique_lock lock(mutex_);
+        return changed_.wait_for(lock, std::chrono::seconds(30), [&] { return started_ >= count; });
+    }
+    // Each write that ended: where, and the text.
+    std::vector<std::pair<std::filesystem::path, std::string>> writes() {
+        const std::lock_guard lock(mutex_);
+        return writes_;
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    bool holding_ = false;
+    int started_ = 0;
+    std::vector<std::pair<std::filesystem::path, std::string>> writes_;
+};
+
+// Each task on a thread of its own, joined when the test asks and at the end.
+class ThreadExecutor final : public BackgroundExecutor {
+public:
+    ~ThreadExecutor() override { joinAll(); }
+    void run(TaskPriority, std::function<void()> task) override { threads_.emplace_back(std::move(task)); }
+    void joinAll() {
+        for (auto& thread : threads_)
+            if (thread.joinable()) thread.join();
+    }
+
+private:
+    std::vector<std::thread> threads_;
+};
+
+} // namespace sorvin::test
