@@ -52,7 +52,7 @@ inline std::vector<Damage> jpegDamages() {
     return {
         {"cut to 40 KB of 890 KB", "jpeg/nikon_d70s_gps_lens.jpg", 40'000},
         {"cut to 200 KB of 890 KB", "jpeg/nikon_d70s_gps_lens.jpg", 200'000},
-        {"only its end marker missing", "jpeg/nikon_d70s_gps_lens.jpg", 889'827},
+        {"only its end marker and last byte of data missing", "jpeg/nikon_d70s_gps_lens.jpg", 889'826},
         {"cut to 5 KB of 246 KB", "jpeg/orientation/portrait_6.jpg", 5'000},
         {"progressive, cut between two scans", "jpeg/progressive_large.jpg", 234'493},
         {"picture data zeroed", "jpeg/nikon_d70s_gps_lens.jpg", 0, true},
