@@ -5,8 +5,11 @@
 #include <array>
 #include <cmath>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <map>
+#include <set>
 
 namespace sorvin {
 namespace {
@@ -210,6 +213,77 @@ TEST(RawFilterTest, EmptyFilesFoldersAndCutHeadersAreUnreadable) {
         auto filter = RawFilter::make(path);
         if (filter) {
             EXPECT_EQ(filter->outputImage(), nullptr);
+        }
+    }
+}
+
+// Strict reading, as an export does it, of every RAW sample of a kind the program opens: the whole
+// file develops, whether its sensor data end the file (where compressed NEF and ORF readers look a
+// byte past the end) or not; a copy cut short is refused as soon as the cut reaches the sensor
+// data, and one that lost only bytes after them develops the same picture.
+TEST(RawFilterTest, RefusingDamageDevelopsWholeFilesAndRefusesEveryCutIntoTheSensorData) {
+    // Where each sample's sensor data end, as its strips or tiles say.
+    const std::map<std::string, std::uintmax_t> sensorDataEnd = {
+        {"nikon_d1.nef", 4'055'474},
+        {"constructed_nikon_compressed_nef_ends_file.nef", 2'283'408},
+        {"constructed_olympus_compressed_orf_ends_file.orf", 2'783'356},
+        {"magiclantern_canon_550d_uncompressed.dng", 3'906'864},
+        {"blackmagic_pocket4k.dng", 3'359'558},
+        {"canon_eos_6d_linear_lossy.dng", 411'943},
+    };
+    const std::set<std::string> openedKinds = {".nef", ".nrw", ".cr3", ".cr2", ".arw", ".srf", ".sr2",
+                                               ".raf", ".orf", ".rw2", ".pef", ".dng"};
+    const auto strict = [](const std::filesystem::path& file) -> SharedImage {
+        auto filter = RawFilter::make(file, DamagedData::refused);
+        if (!filter) return nullptr;
+        filter->properties().scaleFactor = 0.25f;
+        return filter->outputImage();
+    };
+    test::TemporaryFolder folder;
+    std::size_t samples = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(test::sample("raw"))) {
+        const std::string name = entry.path().filename().string();
+        if (!openedKinds.count(entry.path().extension().string())) continue;
+        SCOPED_TRACE(name);
+        ASSERT_TRUE(sensorDataEnd.count(name)) << "a new sample needs its sensor data's end here";
+        ++samples;
+        const SharedImage whole = strict(entry.path());
+        ASSERT_TRUE(whole);
+        std::ifstream in(entry.path(), std::ios::binary);
+        const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        for (const std::size_t kept : {bytes.size() - 1, bytes.size() - 2, bytes.size() - 16, bytes.size() - 64,
+                                       bytes.size() / 2}) {
+            SCOPED_TRACE(kept);
+            const auto path = folder / (std::to_string(kept) + name);
+            std::ofstream(path, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(kept));
+            const SharedImage cut = strict(path);
+            if (kept < sensorDataEnd.at(name)) {
+                EXPECT_FALSE(cut);
+            } else {
+                ASSERT_TRUE(cut);
+                ASSERT_EQ(cut->byteCount(), whole->byteCount());
+                EXPECT_EQ(std::memcmp(cut->data(), whole->data(), whole->byteCount()), 0);
+            }
+        }
+    }
+    EXPECT_EQ(samples, sensorDataEnd.size());
+}
+
+// LibRaw and the JPEG library inside it report damaged files on their own, with the file's path;
+// the program handles damage itself and prints nothing, whether it shows or refuses the file.
+TEST(RawFilterTest, DamagedFilesPrintNothing) {
+    test::TemporaryFolder folder;
+    for (const auto& [name, cut] : {std::pair{"constructed_nikon_compressed_nef_ends_file.nef", 64},
+                                    std::pair{"canon_eos_6d_linear_lossy.dng", 1000}}) {
+        SCOPED_TRACE(name);
+        std::ifstream in(test::sample(std::string("raw/") + name), std::ios::binary);
+        const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        const auto path = folder / name;
+        std::ofstream(path, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size() - cut));
+        for (const DamagedData damaged : {DamagedData::filledIn, DamagedData::refused}) {
+            testing::internal::CaptureStderr();
+            if (auto filter = RawFilter::make(path, damaged)) filter->outputImage();
+            EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
         }
     }
 }
