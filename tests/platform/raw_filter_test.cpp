@@ -31,6 +31,16 @@ std::array<double, 3> meanRgb(const Image& image) {
     return sum;
 }
 
+std::string contentOf(const std::filesystem::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// The first `kept` bytes of a file's content, written to `path`.
+void writeCut(const std::filesystem::path& path, const std::string& content, std::size_t kept) {
+    std::ofstream(path, std::ios::binary).write(content.data(), static_cast<std::streamsize>(kept));
+}
+
 SharedImage develop(const std::string& file, float scale, void (*adjust)(RawFilterProperties&) = nullptr) {
     auto filter = RawFilter::make(test::sample(file));
     if (!filter) return nullptr;
@@ -204,12 +214,11 @@ TEST(RawFilterTest, EmptyFilesFoldersAndCutHeadersAreUnreadable) {
     EXPECT_EQ(RawFilter::make(folder.path()), nullptr);
 
     // The real NEF cut at several points: never a crash, never a picture from missing data.
-    std::ifstream in(test::sample("raw/nikon_d1.nef"), std::ios::binary);
-    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::string bytes = contentOf(test::sample("raw/nikon_d1.nef"));
     for (std::size_t cut : {std::size_t{16}, std::size_t{4096}, bytes.size() / 2}) {
         SCOPED_TRACE(cut);
         const auto path = folder / ("cut" + std::to_string(cut) + ".nef");
-        std::ofstream(path, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(cut));
+        writeCut(path, bytes, cut);
         auto filter = RawFilter::make(path);
         if (filter) {
             EXPECT_EQ(filter->outputImage(), nullptr);
@@ -249,13 +258,12 @@ TEST(RawFilterTest, RefusingDamageDevelopsWholeFilesAndRefusesEveryCutIntoTheSen
         ++samples;
         const SharedImage whole = strict(entry.path());
         ASSERT_TRUE(whole);
-        std::ifstream in(entry.path(), std::ios::binary);
-        const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        const std::string bytes = contentOf(entry.path());
         for (const std::size_t kept : {bytes.size() - 1, bytes.size() - 2, bytes.size() - 16, bytes.size() - 64,
                                        bytes.size() / 2}) {
             SCOPED_TRACE(kept);
             const auto path = folder / (std::to_string(kept) + name);
-            std::ofstream(path, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(kept));
+            writeCut(path, bytes, kept);
             const SharedImage cut = strict(path);
             if (kept < sensorDataEnd.at(name)) {
                 EXPECT_FALSE(cut);
@@ -276,10 +284,9 @@ TEST(RawFilterTest, DamagedFilesPrintNothing) {
     for (const auto& [name, cut] : {std::pair{"constructed_nikon_compressed_nef_ends_file.nef", 64},
                                     std::pair{"canon_eos_6d_linear_lossy.dng", 1000}}) {
         SCOPED_TRACE(name);
-        std::ifstream in(test::sample(std::string("raw/") + name), std::ios::binary);
-        const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        const std::string bytes = contentOf(test::sample(std::string("raw/") + name));
         const auto path = folder / name;
-        std::ofstream(path, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size() - cut));
+        writeCut(path, bytes, bytes.size() - cut);
         for (const DamagedData damaged : {DamagedData::filledIn, DamagedData::refused}) {
             testing::internal::CaptureStderr();
             if (auto filter = RawFilter::make(path, damaged)) filter->outputImage();
