@@ -222,7 +222,8 @@ BENCHMARK(CopyAloneBaseline)->Unit(benchmark::kMillisecond)->UseRealTime()->Iter
 void ExportUneditedHugeJpeg(benchmark::State& state) {
     std::optional<double> peak;
     for (auto _ : state)
-        peak = peakOfChild([] { return exported(ExportImageFormat::jpeg, std::nullopt, Edit::none, hugeJpeg()); });
+        peak = peakOfChild(
+            [] { return exported(ExportImageFormat::jpeg, std::nullopt, Edit::none, hugeJpeg()); });
     if (!peak) {
         state.SkipWithError("the work failed");
         return;

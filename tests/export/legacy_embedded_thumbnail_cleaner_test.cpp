@@ -2,8 +2,8 @@
 #include "support/test_support.hpp"
 
 #include <fstream>
-#include <string>
 #include <gtest/gtest.h>
+#include <string>
 #include <vector>
 
 namespace sorvin {
@@ -208,7 +208,8 @@ TEST_F(LegacyEmbeddedThumbnailCleanerTest, AHugeFileIsRepairedInLittleMemory) {
     const fs::path file = folder / "huge.jpg";
     {
         std::ofstream out(file, std::ios::binary);
-        out.write(reinterpret_cast<const char*>(small.data()), static_cast<std::streamsize>(small.size() - 2));
+        out.write(reinterpret_cast<const char*>(small.data()),
+                  static_cast<std::streamsize>(small.size() - 2));
         out.seekp(static_cast<std::streamoff>(size - 2));
         out.write("\xFF\xD9", 2);
     }

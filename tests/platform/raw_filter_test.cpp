@@ -240,8 +240,8 @@ TEST(RawFilterTest, RefusingDamageDevelopsWholeFilesAndRefusesEveryCutIntoTheSen
         {"blackmagic_pocket4k.dng", 3'359'558},
         {"canon_eos_6d_linear_lossy.dng", 411'943},
     };
-    const std::set<std::string> openedKinds = {".nef", ".nrw", ".cr3", ".cr2", ".arw", ".srf", ".sr2",
-                                               ".raf", ".orf", ".rw2", ".pef", ".dng"};
+    const std::set<std::string> openedKinds = {".nef", ".nrw", ".cr3", ".cr2", ".arw", ".srf",
+                                               ".sr2", ".raf", ".orf", ".rw2", ".pef", ".dng"};
     const auto strict = [](const std::filesystem::path& file) -> SharedImage {
         auto filter = RawFilter::make(file, DamagedData::refused);
         if (!filter) return nullptr;
@@ -259,8 +259,8 @@ TEST(RawFilterTest, RefusingDamageDevelopsWholeFilesAndRefusesEveryCutIntoTheSen
         const SharedImage whole = strict(entry.path());
         ASSERT_TRUE(whole);
         const std::string bytes = contentOf(entry.path());
-        for (const std::size_t kept : {bytes.size() - 1, bytes.size() - 2, bytes.size() - 16, bytes.size() - 64,
-                                       bytes.size() / 2}) {
+        for (const std::size_t kept :
+             {bytes.size() - 1, bytes.size() - 2, bytes.size() - 16, bytes.size() - 64, bytes.size() / 2}) {
             SCOPED_TRACE(kept);
             const auto path = folder / (std::to_string(kept) + name);
             writeCut(path, bytes, kept);

@@ -68,8 +68,10 @@ inline std::vector<Damage> otherDamages() {
         {"packed NEF missing its last 1000 bytes", "raw/nikon_d1.nef", 4'054'474},
         {"DNG cut to 95 %", "raw/blackmagic_pocket4k.dng", 3'191'635},
         {"lossy DNG missing its last 1000 bytes", "raw/canon_eos_6d_linear_lossy.dng", 410'944},
-        {"bit-packed DNG missing its last 16 bytes", "raw/magiclantern_canon_550d_uncompressed.dng", 3'906'848},
-        {"compressed NEF missing its last byte", "raw/constructed_nikon_compressed_nef_ends_file.nef", 2'283'407},
+        {"bit-packed DNG missing its last 16 bytes", "raw/magiclantern_canon_550d_uncompressed.dng",
+         3'906'848},
+        {"compressed NEF missing its last byte", "raw/constructed_nikon_compressed_nef_ends_file.nef",
+         2'283'407},
         {"compressed ORF missing its last 2 bytes", "raw/constructed_olympus_compressed_orf_ends_file.orf",
          2'783'354},
     };

@@ -35,7 +35,8 @@ public:
         if (position > size() || count > size() - position) return false;
         if (count > kWindowBytes) return source_.readAt(position, into, count);
         if (position < windowStart_ || position + count > windowStart_ + window_.size()) {
-            window_.resize(static_cast<std::size_t>(std::min<std::uint64_t>(kWindowBytes, size() - position)));
+            window_.resize(
+                static_cast<std::size_t>(std::min<std::uint64_t>(kWindowBytes, size() - position)));
             windowStart_ = position;
             if (!source_.readAt(position, window_.data(), window_.size())) {
                 window_.clear();
@@ -141,7 +142,7 @@ std::optional<std::uint32_t> readUInt(Reader<Source>& reader, std::optional<std:
 // The frame size of the JPEG stream in [start, end): its first start-of-frame marker.
 template <typename Source>
 std::optional<LegacyEmbeddedThumbnailCleaner::Size> jpegSizeIn(Reader<Source>& reader, std::uint64_t start,
-                                                              std::uint64_t end) {
+                                                               std::uint64_t end) {
     std::optional<LegacyEmbeddedThumbnailCleaner::Size> size;
     walkMarkers(reader, start, end, [&](std::uint8_t marker, std::uint64_t p, std::uint64_t length) {
         const bool isFrame =

@@ -2,8 +2,11 @@
 
 #include <csetjmp>
 #include <cstdio>
+// jerror.h after jpeglib.h, whose settings decide which codes it declares.
+// clang-format off
 #include <jpeglib.h>
 #include <jerror.h>
+// clang-format on
 
 namespace sorvin {
 
@@ -33,7 +36,8 @@ struct JpegErrorJump {
         case JWRN_JPEG_EOF: { // the file ends before its end marker
             if (!common->is_decompressor) return true;
             const auto* cinfo = reinterpret_cast<j_decompress_ptr>(common);
-            return cinfo->progressive_mode || cinfo->arith_code || cinfo->comps_in_scan != cinfo->num_components;
+            return cinfo->progressive_mode || cinfo->arith_code ||
+                   cinfo->comps_in_scan != cinfo->num_components;
         }
         case JWRN_HIT_MARKER:    // a marker in the middle of the picture data
         case JWRN_HUFF_BAD_CODE: // a code no table holds

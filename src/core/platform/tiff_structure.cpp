@@ -189,7 +189,8 @@ template <typename Source>
 bool partsWithinSource(const Source& source, const Parts& parts) {
     // Parts without a stated length cannot be judged here; the decoder will.
     for (std::size_t i = 0; i < parts.stated(); ++i) {
-        if (parts.offsets[i] > source.size() || parts.sizes[i] > source.size() - parts.offsets[i]) return false;
+        if (parts.offsets[i] > source.size() || parts.sizes[i] > source.size() - parts.offsets[i])
+            return false;
     }
     return true;
 }
