@@ -2,6 +2,7 @@
 #include "support/raw_samples.hpp"
 #include "support/test_support.hpp"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstring>
@@ -275,6 +276,25 @@ TEST(RawFilterTest, RefusingDamageDevelopsWholeFilesAndRefusesEveryCutIntoTheSen
         }
     }
     EXPECT_EQ(samples, sensorDataEnd.size());
+}
+
+// A lossy DNG whose third tile lost its picture data (zeros, the file's size unchanged): the JPEG
+// library inside LibRaw only warns, and the screen shows the rest, but a filter refusing damaged
+// data develops nothing.
+TEST(RawFilterTest, ALossyTileThatLostItsDataIsDamage) {
+    test::TemporaryFolder folder;
+    std::string bytes = contentOf(test::sample("raw/canon_eos_6d_linear_lossy.dng"));
+    // The tile's offset and length as its IFD gives them; its scan data begin 381 bytes in.
+    constexpr std::size_t tile = 283'954, length = 26'850, scan = 381;
+    std::fill(bytes.begin() + tile + scan, bytes.begin() + tile + length - 2, '\0');
+    const auto path = folder / "zeroed.dng";
+    writeCut(path, bytes, bytes.size());
+    for (const DamagedData damaged : {DamagedData::filledIn, DamagedData::refused}) {
+        auto filter = RawFilter::make(path, damaged);
+        ASSERT_TRUE(filter);
+        filter->properties().scaleFactor = 0.25f;
+        EXPECT_EQ(filter->outputImage() != nullptr, damaged == DamagedData::filledIn);
+    }
 }
 
 // LibRaw and the JPEG library inside it report damaged files on their own, with the file's path;
