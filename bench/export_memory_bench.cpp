@@ -5,6 +5,8 @@
 // - beyond_idle_MB: peak_MB less that of a process of this program that does nothing (IdleProcess);
 // - images: that in 24-megapixel bitmaps of 4 bytes a pixel (96 MB);
 // - versus_vips: peak_MB over the thumbnailer's peak in the same run.
+// ExportUneditedHugeJpeg exports, unedited (a byte copy), a JPEG of 1.9 GB; its baseline is the copy
+// alone (CopyAloneBaseline, versus_copy).
 // HeifEncoderAlone hands libheif an image already in the planes its HEVC encoder takes (4:2:0,
 // 34 MB), with the settings of our encoder: its library_MB (beyond_idle_MB less those planes) is
 // what libheif and x265 hold themselves, and ExportHeifFullSize's ours_MB what the export holds
@@ -12,12 +14,15 @@
 #include "export/exporter.hpp"
 #include "model/photo_parameters.hpp"
 #include "platform/heif_encoder.hpp"
+#include "platform/output_file.hpp"
 #include "synthetic_photo.hpp"
 
 #include <benchmark/benchmark.h>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <fstream>
+#include <iterator>
 #include <libheif/heif.h>
 #include <memory>
 #include <sys/resource.h>
@@ -131,11 +136,12 @@ void report(benchmark::State& state, std::optional<double> peak) {
 // crop (the development then reads the photo around the crop).
 enum class Edit { none, toned, croppedWithClarity };
 
-// The whole export of the photo as the export sheet starts it, to one format.
-bool exported(ExportImageFormat format, std::optional<int> longEdge, Edit edit) {
+// The whole export of the photo (or another file) as the export sheet starts it, to one format.
+bool exported(ExportImageFormat format, std::optional<int> longEdge, Edit edit,
+              const fs::path& file = workFolder() / "photo.jpg") {
     Photo photo;
-    photo.url = workFolder() / "photo.jpg";
-    photo.relativePath = "photo.jpg";
+    photo.url = file;
+    photo.relativePath = file.filename().string();
     photo.pixelWidth = bench::kPhotoWidth;
     photo.pixelHeight = bench::kPhotoHeight;
     ExportRequest request;
@@ -179,6 +185,54 @@ BENCHMARK(ExportJpeg2048)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime()
     ->Iterations(1);
+
+// The 24 MP photo grown to 1.9 GB by a hole in its picture data (the disk holds only the photo):
+// every byte of it is copied by an export of it unedited.
+const fs::path& hugeJpeg() {
+    static const fs::path file = [] {
+        const fs::path path = workFolder() / "huge.jpg";
+        std::ifstream in(workFolder() / "photo.jpg", std::ios::binary);
+        const std::string bytes{std::istreambuf_iterator<char>(in), {}};
+        std::ofstream out(path, std::ios::binary);
+        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size() - 2)); // the end marker goes last
+        out.seekp(std::streamoff{1'900'000'000} - 2);
+        out.write("\xFF\xD9", 2);
+        return path;
+    }();
+    return file;
+}
+
+double& copyPeakMB() {
+    static double peak = 0;
+    return peak;
+}
+
+void CopyAloneBaseline(benchmark::State& state) {
+    const fs::path copy = workFolder() / "out" / "copy.jpg";
+    for (auto _ : state) {
+        fs::remove(copy);
+        if (const auto peak = peakOfChild([&] { return !OutputFile::copyNew(hugeJpeg(), copy); }))
+            copyPeakMB() = *peak;
+    }
+    fs::remove(copy);
+    state.counters["peak_MB"] = copyPeakMB();
+}
+BENCHMARK(CopyAloneBaseline)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
+
+void ExportUneditedHugeJpeg(benchmark::State& state) {
+    std::optional<double> peak;
+    for (auto _ : state)
+        peak = peakOfChild(
+            [] { return exported(ExportImageFormat::jpeg, std::nullopt, Edit::none, hugeJpeg()); });
+    if (!peak) {
+        state.SkipWithError("the work failed");
+        return;
+    }
+    state.counters["peak_MB"] = *peak;
+    state.counters["beyond_copy_MB"] = *peak - copyPeakMB();
+    if (copyPeakMB() > 0) state.counters["versus_copy"] = *peak / copyPeakMB();
+}
+BENCHMARK(ExportUneditedHugeJpeg)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
 
 struct HeifDeleter {
     void operator()(heif_context* context) const { heif_context_free(context); }

@@ -3,6 +3,7 @@
 
 #include <fstream>
 #include <gtest/gtest.h>
+#include <string>
 #include <vector>
 
 namespace sorvin {
@@ -187,6 +188,42 @@ TEST_F(LegacyEmbeddedThumbnailCleanerTest, EveryPrefixOfAFileIsReadSafely) {
     // Truncated inside the thumbnail: left as it is.
     const Bytes cut(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(whole.size() - 30));
     EXPECT_EQ(cleaned(cut), cut);
+}
+
+// Peak resident memory of this process so far, in bytes.
+std::uint64_t residentPeak() {
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);)
+        if (line.starts_with("VmHWM:")) return std::stoull(line.substr(6)) * 1024;
+    return 0;
+}
+
+// A copied photo of several gigabytes (its picture data a hole in the file, so that the disk holds
+// only its headers) is repaired like a small one, without its bytes being held in memory.
+TEST_F(LegacyEmbeddedThumbnailCleanerTest, AHugeFileIsRepairedInLittleMemory) {
+    JpegBuilder builder;
+    builder.thumbnail = std::pair{120, 160};
+    const Bytes small = builder.file();
+    const std::uint64_t size = (std::uint64_t{3} << 30) + 7;
+    const fs::path file = folder / "huge.jpg";
+    {
+        std::ofstream out(file, std::ios::binary);
+        out.write(reinterpret_cast<const char*>(small.data()),
+                  static_cast<std::streamsize>(small.size() - 2));
+        out.seekp(static_cast<std::streamoff>(size - 2));
+        out.write("\xFF\xD9", 2);
+    }
+    ASSERT_EQ(fs::file_size(file), size);
+    const std::uint64_t before = residentPeak();
+    LegacyEmbeddedThumbnailCleaner::cleanIfNeeded(file);
+    EXPECT_LT(residentPeak() - before, std::uint64_t{64} << 20);
+    EXPECT_EQ(fs::file_size(file), size);
+    std::ifstream in(file, std::ios::binary);
+    Bytes head(small.size() - 2);
+    in.read(reinterpret_cast<char*>(head.data()), static_cast<std::streamsize>(head.size()));
+    const std::size_t at = link(builder);
+    for (std::size_t i = 0; i < head.size(); ++i)
+        EXPECT_EQ(head[i], i >= at && i < at + 4 ? 0 : small[i]) << i;
 }
 
 TEST_F(LegacyEmbeddedThumbnailCleanerTest, RealPhotosAreReadWithoutHarm) {

@@ -14,6 +14,13 @@ SORVIN_FUZZ_TARGET(tiff) {
     fuzz::require(file.has_value(), "the memory file does not open");
     if (!TiffStructure::isTiff(*file)) return;
     fuzz::reached();
-    TiffStructure::dataLiesWithinFile(*file);
+    const bool within = TiffStructure::dataLiesWithinFile(*file);
     TiffStructure::exifBasics(*file);
+    // Where the data read from a position (the last four bytes name it) end: within the file
+    // whenever every part lies within it.
+    std::uint64_t position = 0;
+    for (std::size_t i = data.size() >= 4 ? data.size() - 4 : 0; i < data.size(); ++i)
+        position = (position << 8) | data[i];
+    const auto end = TiffStructure::dataEnd(*file, position % (data.size() + 1));
+    fuzz::require(!within || !end || *end <= data.size(), "the data end past a file that holds them");
 }

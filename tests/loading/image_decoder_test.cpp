@@ -209,6 +209,39 @@ std::vector<std::uint8_t> fileBytes(const std::filesystem::path& path) {
     return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), {});
 }
 
+// The strict decode that exports rely on: a sequential JPEG that lacks only its end marker has
+// every pixel and is taken whole; one byte less, or a progressive file whose last scan may be
+// missing, is refused.
+TEST(ImageDecoderTest, TheStrictDecodeTakesASequentialJpegLackingOnlyItsEndMarker) {
+    const test::TemporaryFolder folder;
+    const auto strict = [&](const std::string& relative, std::size_t cut) {
+        std::vector<std::uint8_t> bytes = fileBytes(sample(relative));
+        bytes.resize(bytes.size() - cut);
+        const auto file = folder / ("cut" + std::to_string(cut) + ".jpg");
+        std::ofstream(file, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        return ImageDecoder::decodeAtLeast(photoAt(file), std::nullopt, 0);
+    };
+    for (const char* sequential : {"jpeg/nikon_d70s_gps_lens.jpg", "jpeg/orientation/portrait_6.jpg",
+                                   "jpeg/iceland_srgb_untagged_nikon_d800e.jpg"}) {
+        SCOPED_TRACE(sequential);
+        const SharedImage whole = strict(sequential, 0);
+        const SharedImage lackingItsEnd = strict(sequential, 2);
+        ASSERT_TRUE(whole);
+        ASSERT_TRUE(lackingItsEnd);
+        EXPECT_EQ(meanDifference(*whole, *lackingItsEnd), 0);
+        for (const std::size_t cut : {3, 4, 100, 5000})
+            EXPECT_FALSE(strict(sequential, cut)) << cut;
+    }
+    for (const char* progressive :
+         {"jpeg/progressive_large.jpg", "jpeg/canon_50d_progressive_adobergb_gps_lens.jpg"}) {
+        SCOPED_TRACE(progressive);
+        EXPECT_TRUE(strict(progressive, 0));
+        for (const std::size_t cut : {2, 100})
+            EXPECT_FALSE(strict(progressive, cut)) << cut;
+    }
+}
+
 TEST(ImageDecoderTest, AHeaderClaimingAHugePictureIsRefusedBeforeDecoding) {
     std::vector<std::uint8_t> bytes = fileBytes(sample("jpeg/orientation/landscape_1.jpg"));
     // The baseline frame header: FF C0, length, precision, height, width.

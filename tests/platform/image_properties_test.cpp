@@ -65,6 +65,11 @@ const SampleCase readableSamples[] = {
     {"raw/blackmagic_pocket4k.dng", ImageContainer::raw, 4128, 2176, 1, std::nullopt},
     {"raw/canon_eos_6d_linear_lossy.dng", ImageContainer::raw, 1224, 816, 1, "2019:06:06 07:29:51"},
     {"raw/canon_eos_d30.crw", ImageContainer::raw, 2176, 1448, 1, "2002:11:24 15:11:22"},
+    {"raw/magiclantern_canon_550d_uncompressed.dng", ImageContainer::raw, 1734, 1156, 1, ""}, // an empty date
+    {"raw/constructed_nikon_compressed_nef_ends_file.nef", ImageContainer::raw, 1612, 1324, 1,
+     "2000:11:19 13:01:50"},
+    {"raw/constructed_olympus_compressed_orf_ends_file.orf", ImageContainer::raw, 2012, 1324, 1,
+     "2000:11:19 13:01:50"},
     // Damaged picture data behind an intact header: photos, their decode showing what it recovers.
     {"corrupt/fuzz_bad_restart_marker_sony.jpg", ImageContainer::jpeg, 1280, 960, 1, "2005:08:11 19:31:37"},
     {"corrupt/fuzz_premature_end.jpg", ImageContainer::jpeg, 3484, 2347, std::nullopt, std::nullopt},

@@ -2,11 +2,15 @@
 #include "support/raw_samples.hpp"
 #include "support/test_support.hpp"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <map>
+#include <set>
 
 namespace sorvin {
 namespace {
@@ -26,6 +30,16 @@ std::array<double, 3> meanRgb(const Image& image) {
     for (double& s : sum)
         s /= static_cast<double>(image.width()) * image.height();
     return sum;
+}
+
+std::string contentOf(const std::filesystem::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// The first `kept` bytes of a file's content, written to `path`.
+void writeCut(const std::filesystem::path& path, const std::string& content, std::size_t kept) {
+    std::ofstream(path, std::ios::binary).write(content.data(), static_cast<std::streamsize>(kept));
 }
 
 SharedImage develop(const std::string& file, float scale, void (*adjust)(RawFilterProperties&) = nullptr) {
@@ -201,15 +215,102 @@ TEST(RawFilterTest, EmptyFilesFoldersAndCutHeadersAreUnreadable) {
     EXPECT_EQ(RawFilter::make(folder.path()), nullptr);
 
     // The real NEF cut at several points: never a crash, never a picture from missing data.
-    std::ifstream in(test::sample("raw/nikon_d1.nef"), std::ios::binary);
-    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::string bytes = contentOf(test::sample("raw/nikon_d1.nef"));
     for (std::size_t cut : {std::size_t{16}, std::size_t{4096}, bytes.size() / 2}) {
         SCOPED_TRACE(cut);
         const auto path = folder / ("cut" + std::to_string(cut) + ".nef");
-        std::ofstream(path, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(cut));
+        writeCut(path, bytes, cut);
         auto filter = RawFilter::make(path);
         if (filter) {
             EXPECT_EQ(filter->outputImage(), nullptr);
+        }
+    }
+}
+
+// Strict reading, as an export does it, of every RAW sample of a kind the program opens: the whole
+// file develops, whether its sensor data end the file (where compressed NEF and ORF readers look a
+// byte past the end) or not; a copy cut short is refused as soon as the cut reaches the sensor
+// data, and one that lost only bytes after them develops the same picture.
+TEST(RawFilterTest, RefusingDamageDevelopsWholeFilesAndRefusesEveryCutIntoTheSensorData) {
+    // Where each sample's sensor data end, as its strips or tiles say.
+    const std::map<std::string, std::uintmax_t> sensorDataEnd = {
+        {"nikon_d1.nef", 4'055'474},
+        {"constructed_nikon_compressed_nef_ends_file.nef", 2'283'408},
+        {"constructed_olympus_compressed_orf_ends_file.orf", 2'783'356},
+        {"magiclantern_canon_550d_uncompressed.dng", 3'906'864},
+        {"blackmagic_pocket4k.dng", 3'359'558},
+        {"canon_eos_6d_linear_lossy.dng", 411'943},
+    };
+    const std::set<std::string> openedKinds = {".nef", ".nrw", ".cr3", ".cr2", ".arw", ".srf",
+                                               ".sr2", ".raf", ".orf", ".rw2", ".pef", ".dng"};
+    const auto strict = [](const std::filesystem::path& file) -> SharedImage {
+        auto filter = RawFilter::make(file, DamagedData::refused);
+        if (!filter) return nullptr;
+        filter->properties().scaleFactor = 0.25f;
+        return filter->outputImage();
+    };
+    test::TemporaryFolder folder;
+    std::size_t samples = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(test::sample("raw"))) {
+        const std::string name = entry.path().filename().string();
+        if (!openedKinds.count(entry.path().extension().string())) continue;
+        SCOPED_TRACE(name);
+        ASSERT_TRUE(sensorDataEnd.count(name)) << "a new sample needs its sensor data's end here";
+        ++samples;
+        const SharedImage whole = strict(entry.path());
+        ASSERT_TRUE(whole);
+        const std::string bytes = contentOf(entry.path());
+        for (const std::size_t kept :
+             {bytes.size() - 1, bytes.size() - 2, bytes.size() - 16, bytes.size() - 64, bytes.size() / 2}) {
+            SCOPED_TRACE(kept);
+            const auto path = folder / (std::to_string(kept) + name);
+            writeCut(path, bytes, kept);
+            const SharedImage cut = strict(path);
+            if (kept < sensorDataEnd.at(name)) {
+                EXPECT_FALSE(cut);
+            } else {
+                ASSERT_TRUE(cut);
+                ASSERT_EQ(cut->byteCount(), whole->byteCount());
+                EXPECT_EQ(std::memcmp(cut->data(), whole->data(), whole->byteCount()), 0);
+            }
+        }
+    }
+    EXPECT_EQ(samples, sensorDataEnd.size());
+}
+
+// A lossy DNG whose third tile lost its picture data (zeros, the file's size unchanged): the JPEG
+// library inside LibRaw only warns, and the screen shows the rest, but a filter refusing damaged
+// data develops nothing.
+TEST(RawFilterTest, ALossyTileThatLostItsDataIsDamage) {
+    test::TemporaryFolder folder;
+    std::string bytes = contentOf(test::sample("raw/canon_eos_6d_linear_lossy.dng"));
+    // The tile's offset and length as its IFD gives them; its scan data begin 381 bytes in.
+    constexpr std::size_t tile = 283'954, length = 26'850, scan = 381;
+    std::fill(bytes.begin() + tile + scan, bytes.begin() + tile + length - 2, '\0');
+    const auto path = folder / "zeroed.dng";
+    writeCut(path, bytes, bytes.size());
+    for (const DamagedData damaged : {DamagedData::filledIn, DamagedData::refused}) {
+        auto filter = RawFilter::make(path, damaged);
+        ASSERT_TRUE(filter);
+        filter->properties().scaleFactor = 0.25f;
+        EXPECT_EQ(filter->outputImage() != nullptr, damaged == DamagedData::filledIn);
+    }
+}
+
+// LibRaw and the JPEG library inside it report damaged files on their own, with the file's path;
+// the program handles damage itself and prints nothing, whether it shows or refuses the file.
+TEST(RawFilterTest, DamagedFilesPrintNothing) {
+    test::TemporaryFolder folder;
+    for (const auto& [name, cut] : {std::pair{"constructed_nikon_compressed_nef_ends_file.nef", 64},
+                                    std::pair{"canon_eos_6d_linear_lossy.dng", 1000}}) {
+        SCOPED_TRACE(name);
+        const std::string bytes = contentOf(test::sample(std::string("raw/") + name));
+        const auto path = folder / name;
+        writeCut(path, bytes, bytes.size() - cut);
+        for (const DamagedData damaged : {DamagedData::filledIn, DamagedData::refused}) {
+            testing::internal::CaptureStderr();
+            if (auto filter = RawFilter::make(path, damaged)) filter->outputImage();
+            EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
         }
     }
 }

@@ -52,7 +52,7 @@ inline std::vector<Damage> jpegDamages() {
     return {
         {"cut to 40 KB of 890 KB", "jpeg/nikon_d70s_gps_lens.jpg", 40'000},
         {"cut to 200 KB of 890 KB", "jpeg/nikon_d70s_gps_lens.jpg", 200'000},
-        {"only its end marker missing", "jpeg/nikon_d70s_gps_lens.jpg", 889'827},
+        {"only its end marker and last byte of data missing", "jpeg/nikon_d70s_gps_lens.jpg", 889'826},
         {"cut to 5 KB of 246 KB", "jpeg/orientation/portrait_6.jpg", 5'000},
         {"progressive, cut between two scans", "jpeg/progressive_large.jpg", 234'493},
         {"picture data zeroed", "jpeg/nikon_d70s_gps_lens.jpg", 0, true},
@@ -60,14 +60,20 @@ inline std::vector<Damage> jpegDamages() {
     };
 }
 
-// A HEIF file and RAW files of three kinds (packed, lossless-JPEG tiles, lossy-JPEG tiles) cut
-// short, each within its picture data.
+// A HEIF file and RAW files of six kinds (packed, lossless-JPEG tiles, lossy-JPEG tiles, bit-packed
+// DNG, compressed NEF and ORF) cut short, each within its picture data.
 inline std::vector<Damage> otherDamages() {
     return {
         {"HEIF cut to 1.4 MB of 1.5 MB", "heif/iphone8_gps.heic", 1'400'000},
         {"packed NEF missing its last 1000 bytes", "raw/nikon_d1.nef", 4'054'474},
         {"DNG cut to 95 %", "raw/blackmagic_pocket4k.dng", 3'191'635},
         {"lossy DNG missing its last 1000 bytes", "raw/canon_eos_6d_linear_lossy.dng", 410'944},
+        {"bit-packed DNG missing its last 16 bytes", "raw/magiclantern_canon_550d_uncompressed.dng",
+         3'906'848},
+        {"compressed NEF missing its last byte", "raw/constructed_nikon_compressed_nef_ends_file.nef",
+         2'283'407},
+        {"compressed ORF missing its last 2 bytes", "raw/constructed_olympus_compressed_orf_ends_file.orf",
+         2'783'354},
     };
 }
 

@@ -12,6 +12,8 @@ namespace sorvin {
 // portrait thumbnail in a landscape photo or the reverse), which viewers then show turned. In a
 // byte-copied JPEG such a thumbnail is detached: IFD0's link to IFD1 is overwritten with zeros, in
 // place; nothing else changes. Every read is bounds-checked; any doubt leaves the file untouched.
+// The file is read only where the parse needs it (its markers up to the frame header, the EXIF
+// block, the thumbnail), so a photo of any size takes a few kilobytes of memory.
 struct LegacyEmbeddedThumbnailCleaner {
     struct ThumbnailReference {
         std::size_t tiffBase = 0;     // file position of the TIFF header

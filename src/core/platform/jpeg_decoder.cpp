@@ -9,7 +9,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <jpeglib.h>
-#include <jerror.h>
 #include <memory>
 #include <vector>
 
@@ -45,26 +44,10 @@ struct Session {
     unsigned int iccSize = 0;
 };
 
-// Whether a warning of libjpeg says that pixels could not be decoded from the file's data.
-bool isDamage(const jpeg_error_mgr& err) {
-    switch (err.msg_code) {
-    case JWRN_JPEG_EOF:      // the file ends before its end marker
-    case JWRN_HIT_MARKER:    // a marker in the middle of the picture data
-    case JWRN_HUFF_BAD_CODE: // a code no table holds
-    case JWRN_ARITH_BAD_CODE:
-    case JWRN_MUST_RESYNC: // another marker where a restart marker belongs
-        return true;
-    case JWRN_EXTRANEOUS_DATA: // bytes skipped before a restart marker: the decoder lost its place
-        return err.msg_parm.i[1] >= JPEG_RST0 && err.msg_parm.i[1] <= JPEG_RST0 + 7;
-    default:
-        return false;
-    }
-}
-
 // libjpeg's warnings (level -1; the other levels are its trace) stop a decode that refuses damage.
 void noticeWarning(j_common_ptr common, int level) {
     const auto* s = static_cast<const Session*>(common->client_data);
-    if (level < 0 && s->damaged == DamagedData::refused && isDamage(*common->err))
+    if (level < 0 && s->damaged == DamagedData::refused && JpegErrorJump::isDamage(common))
         JpegErrorJump::jumpBack(common);
 }
 

@@ -19,8 +19,9 @@ namespace sorvin {
 // Every libjpeg error is confined to this reader and becomes "no image". Damage that libjpeg only
 // warns about gives the part that could be decoded, as other viewers show it, or no image when
 // the caller refuses damaged data. Damage is what libjpeg reports from the picture data: the file
-// ending before its end marker, a marker or a code that does not belong there, a lost restart
-// marker and bytes skipped before one. Its remarks about the rest of the file (stray bytes
+// ending before its end marker (a sequential file in one scan only when that cut off picture data,
+// not when only the marker is missing), a marker or a code that does not belong there, a lost
+// restart marker and bytes skipped before one. Its remarks about the rest of the file (stray bytes
 // between segments or before the end marker, an unknown JFIF version or Adobe transform, a bad
 // ICC segment, an odd progression) leave every pixel decoded and are not damage.
 struct JpegDecoder {

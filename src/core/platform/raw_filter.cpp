@@ -2,6 +2,9 @@
 
 #include "platform/area_resampler.hpp"
 #include "platform/color_temperature.hpp"
+#include "platform/jpeg_error_jump.hpp"
+#include "platform/regular_file.hpp"
+#include "platform/tiff_structure.hpp"
 
 #include <algorithm>
 #include <array>
@@ -18,40 +21,75 @@
 
 namespace sorvin {
 
-// The RAW file as LibRaw reads it, noting once it is watched whether a read found the end of the
-// file: the sensor data of a whole file never reaches past it (seen on every sample, compressed,
-// packed and tiled alike), while a cut one is read on into nothing, byte by byte by the bit
-// readers or a block at a time by the JPEG ones. A short read that still gives bytes is no sign:
-// the JPEG readers ask for a full buffer near the end of a whole file.
+// The RAW file as LibRaw reads it, watching once it is asked to for signs that sensor data were
+// missing. Where the file's headers state where the sensor data end (the strips or tiles of
+// TIFF-based files), a file that reaches that far has them all, and a read that then finds the end
+// of the file is no sign: the bit readers of compressed NEF, ORF, PEF and ARW look a byte or two
+// ahead, and sensor data that end the file make that look-ahead meet its end. Elsewhere (CRW, CR3,
+// RAF) a read that finds the end of the file is taken as a file cut short, read on into nothing
+// byte by byte by the bit readers or a block at a time by the JPEG ones. A short read that still
+// gives bytes is no sign either way: the JPEG readers ask for a full buffer near the end of a
+// whole file. The JPEG library that LibRaw decodes lossy tiles with prints nothing; its warnings
+// of lost picture data are signs.
 class RawFileStream final : public LibRaw_file_datastream {
 public:
     explicit RawFileStream(const std::filesystem::path& file) : LibRaw_file_datastream(file.c_str()) {}
 
-    void watch() { watching_ = true; }
-    bool readPastEnd() const { return pastEnd_; }
+    void watch(bool endOfFileIsDamage) {
+        endOfFileIsDamage_ = endOfFileIsDamage;
+        watching_ = true;
+    }
+    bool damaged() const { return damaged_; }
 
     int read(void* buffer, size_t size, size_t count) override {
         const int read = LibRaw_file_datastream::read(buffer, size, count);
-        if (read <= 0 && size > 0 && count > 0) notice();
+        if (read <= 0 && size > 0 && count > 0 && endOfFileIsDamage_) notice();
         return read;
     }
     int get_char() override {
         const int c = LibRaw_file_datastream::get_char();
-        if (c == EOF) notice();
+        if (c == EOF && endOfFileIsDamage_) notice();
         return c;
+    }
+    int jpeg_src(void* decompress) override {
+        const int result = LibRaw_file_datastream::jpeg_src(decompress);
+        auto* cinfo = static_cast<j_decompress_ptr>(decompress);
+        if (result == 0 && cinfo->err) {
+            cinfo->client_data = this;
+            cinfo->err->emit_message = [](j_common_ptr common, int level) {
+                if (level < 0 && JpegErrorJump::isDamage(common))
+                    static_cast<RawFileStream*>(common->client_data)->notice();
+            };
+        }
+        return result;
     }
 
 private:
     void notice() {
-        if (watching_) pastEnd_ = true;
+        if (watching_) damaged_ = true;
     }
-    std::atomic<bool> watching_ = false; // LibRaw may read from several threads
-    std::atomic<bool> pastEnd_ = false;
+    // LibRaw may read from several threads.
+    std::atomic<bool> watching_ = false;
+    std::atomic<bool> endOfFileIsDamage_ = false;
+    std::atomic<bool> damaged_ = false;
 };
 
 namespace {
 
 constexpr unsigned kMaxLibRawMemoryMb = 2048;
+// LibRaw's own reports of bad data and failed allocations would be printed; failures reach us
+// through its results and error count.
+constexpr unsigned kLibRawQuiet = LIBRAW_OPIONS_NO_MEMERR_CALLBACK | LIBRAW_OPIONS_NO_DATAERR_CALLBACK;
+
+// Where the file's own headers say its sensor data end, when they say it.
+std::optional<std::uint64_t> declaredSensorDataEnd(const std::filesystem::path& file, LibRaw& raw) {
+    const auto opened = RegularFile::open(file, RawFilter::kMaxFileBytes);
+    if (!opened || !TiffStructure::isTiff(*opened)) return std::nullopt;
+    const INT64 dataOffset = raw.get_internal_data_pointer()->unpacker_data.data_offset;
+    if (dataOffset <= 0) return std::nullopt;
+    return TiffStructure::dataEnd(*opened, static_cast<std::uint64_t>(dataOffset));
+}
+
 constexpr int kDemosaicAhd = 3;
 // A colour noise reduction of 1 runs this many median passes over the colour differences.
 constexpr float kMedianPassesAtFull = 2.0f;
@@ -350,16 +388,13 @@ std::unique_ptr<RawFilter> RawFilter::make(const std::filesystem::path& file, Da
         if (error || bytes == 0 || bytes > kMaxFileBytes) return nullptr;
 
         std::unique_ptr<RawFilter> filter(new RawFilter());
-        filter->raw_ = std::make_unique<LibRaw>();
+        filter->raw_ = std::make_unique<LibRaw>(kLibRawQuiet);
         LibRaw& raw = *filter->raw_;
         raw.imgdata.params.max_raw_memory_mb = kMaxLibRawMemoryMb;
-        if (damaged == DamagedData::refused) {
-            filter->stream_ = std::make_unique<RawFileStream>(file);
-            if (!filter->stream_->valid() || raw.open_datastream(filter->stream_.get()) != LIBRAW_SUCCESS)
-                return nullptr;
-        } else if (raw.open_file(file.c_str()) != LIBRAW_SUCCESS) {
+        filter->stream_ = std::make_unique<RawFileStream>(file);
+        if (!filter->stream_->valid() || raw.open_datastream(filter->stream_.get()) != LIBRAW_SUCCESS)
             return nullptr;
-        }
+        filter->refusesDamage_ = damaged == DamagedData::refused;
 
         const auto& sizes = raw.imgdata.sizes;
         const auto& idata = raw.imgdata.idata;
@@ -481,9 +516,13 @@ bool RawFilter::unpack() {
     omp_set_num_threads(openMpThreadCap());
     if (!unpacked_) {
         // The headers may point past the end without harm; the sensor data may not.
-        if (stream_) stream_->watch();
+        if (refusesDamage_) {
+            const auto end = declaredSensorDataEnd(stream_->fname(), *raw_);
+            if (end && static_cast<std::uint64_t>(stream_->size()) < *end) return false;
+            stream_->watch(!end);
+        }
         if (raw_->unpack() != LIBRAW_SUCCESS || raw_->error_count() > 0) return false;
-        if (stream_ && stream_->readPastEnd()) return false;
+        if (refusesDamage_ && stream_->damaged()) return false;
         unpacked_ = true;
     }
     return true;

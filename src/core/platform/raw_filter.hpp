@@ -55,6 +55,7 @@ public:
     // None when the file is missing, empty, too large, or not a RAW file LibRaw can read. The
     // properties start at the file's as-shot white balance. LibRaw pads the sensor data of a file
     // cut short without a word for many formats; a filter refusing damaged data develops nothing
+    // from a file shorter than the sensor data its headers declare, or, where they declare none,
     // once LibRaw has asked for sensor data beyond the end of the file.
     static std::unique_ptr<RawFilter> make(const std::filesystem::path& file,
                                            DamagedData damaged = DamagedData::filledIn);
@@ -95,8 +96,9 @@ private:
     void multipliersFor(float kelvin, float tint, float out[4]) const;
     SharedImage develop();
 
-    std::unique_ptr<RawFileStream> stream_; // set when damaged data is refused; outlives raw_
+    std::unique_ptr<RawFileStream> stream_; // outlives raw_
     std::unique_ptr<LibRaw> raw_;
+    bool refusesDamage_ = false;
     bool unpacked_ = false;
     bool bayer_ = false;
     int colors_ = 3;

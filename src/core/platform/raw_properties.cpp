@@ -21,7 +21,9 @@ constexpr std::array<long, 8> orientationOfFlip = {1, 2, 4, 3, 5, 8, 6, 7};
 
 // A LibRaw object is large and costly to set up; each worker thread keeps one and recycles it.
 LibRaw& threadLibRaw() {
-    thread_local const std::unique_ptr<LibRaw> raw = std::make_unique<LibRaw>(LIBRAW_OPTIONS_NONE);
+    // Quiet: LibRaw would print its reports of bad data and failed allocations.
+    thread_local const std::unique_ptr<LibRaw> raw =
+        std::make_unique<LibRaw>(LIBRAW_OPIONS_NO_MEMERR_CALLBACK | LIBRAW_OPIONS_NO_DATAERR_CALLBACK);
     return *raw;
 }
 

@@ -103,6 +103,13 @@ public:
         return true;
     }
 
+    // Where the values of an entry lie when they do not fit in the entry itself.
+    std::optional<std::uint64_t> valuesPosition(const Entry& entry) const {
+        const std::uint64_t width = entry.type == typeShort ? 2 : 4;
+        if (width * entry.count <= 4) return std::nullopt;
+        return read32(entry.value);
+    }
+
     // An ASCII value up to its first NUL.
     std::optional<std::string> text(const Entry& entry) {
         if (entry.type != typeAscii || entry.count > maxTextBytes || !bytes(entry, 1, raw_))
@@ -155,44 +162,69 @@ private:
     std::vector<std::uint8_t> raw_;
 };
 
+// The strips or the tiles of one IFD: where each begins, its length when stated, and where the
+// table of beginnings lies when it is not inside the entry itself.
+struct Parts {
+    std::vector<std::uint64_t> offsets;
+    std::vector<std::uint64_t> sizes;
+    std::optional<std::uint64_t> offsetsTable;
+
+    void clear() {
+        offsets.clear();
+        sizes.clear();
+        offsetsTable.reset();
+    }
+    std::size_t stated() const { return std::min(offsets.size(), sizes.size()); }
+    // Whether a position lies in one of the parts, or is that of the table of their beginnings.
+    bool hold(std::uint64_t position) const {
+        if (offsetsTable == position) return true;
+        for (std::size_t i = 0; i < stated(); ++i) {
+            if (position >= offsets[i] && position - offsets[i] < sizes[i]) return true;
+        }
+        return false;
+    }
+};
+
 template <typename Source>
-bool partsWithinSource(const Source& source, const std::vector<std::uint64_t>& offsets,
-                       const std::vector<std::uint64_t>& sizes) {
+bool partsWithinSource(const Source& source, const Parts& parts) {
     // Parts without a stated length cannot be judged here; the decoder will.
-    const std::size_t parts = std::min(offsets.size(), sizes.size());
-    for (std::size_t i = 0; i < parts; ++i) {
-        if (offsets[i] > source.size() || sizes[i] > source.size() - offsets[i]) return false;
+    for (std::size_t i = 0; i < parts.stated(); ++i) {
+        if (parts.offsets[i] > source.size() || parts.sizes[i] > source.size() - parts.offsets[i])
+            return false;
     }
     return true;
 }
 
-template <typename Source>
-bool dataWithin(const Source& source) {
-    Reader<Source> reader(source);
-    if (!reader.open()) return true; // not ours to judge
+// Calls visit(strips, tiles) for every IFD through the IFD chain and sub-IFDs; an answer of false
+// ends the walk. False when the structure cannot be walked or visit ended it.
+template <typename Source, typename Visit>
+bool walkParts(Reader<Source>& reader, Visit visit) {
     std::vector<std::uint64_t> pending{reader.firstIfd()};
     std::vector<Entry> entries;
-    std::vector<std::uint64_t> stripOffsets, stripSizes, tileOffsets, tileSizes, subIfds;
+    std::vector<std::uint64_t> subIfds;
+    Parts strips, tiles;
     while (!pending.empty()) {
         const std::uint64_t offset = pending.back();
         pending.pop_back();
         std::uint64_t next = 0;
         if (!reader.readIfd(offset, entries, next)) return false;
-        stripOffsets.clear(), stripSizes.clear(), tileOffsets.clear(), tileSizes.clear();
+        strips.clear(), tiles.clear();
         for (const Entry& entry : entries) {
             bool ok = true;
             switch (entry.tag) {
             case tagStripOffsets:
-                ok = reader.numbers(entry, stripOffsets);
+                ok = reader.numbers(entry, strips.offsets);
+                strips.offsetsTable = reader.valuesPosition(entry);
                 break;
             case tagStripByteCounts:
-                ok = reader.numbers(entry, stripSizes);
+                ok = reader.numbers(entry, strips.sizes);
                 break;
             case tagTileOffsets:
-                ok = reader.numbers(entry, tileOffsets);
+                ok = reader.numbers(entry, tiles.offsets);
+                tiles.offsetsTable = reader.valuesPosition(entry);
                 break;
             case tagTileByteCounts:
-                ok = reader.numbers(entry, tileSizes);
+                ok = reader.numbers(entry, tiles.sizes);
                 break;
             case tagSubIfds:
                 // Never more IFDs waiting than a walk may visit.
@@ -205,12 +237,19 @@ bool dataWithin(const Source& source) {
             }
             if (!ok) return false;
         }
-        if (!partsWithinSource(source, stripOffsets, stripSizes) ||
-            !partsWithinSource(source, tileOffsets, tileSizes))
-            return false;
+        if (!visit(strips, tiles)) return false;
         if (next != 0) pending.push_back(next);
     }
     return true;
+}
+
+template <typename Source>
+bool dataWithin(const Source& source) {
+    Reader<Source> reader(source);
+    if (!reader.open()) return true; // not ours to judge
+    return walkParts(reader, [&](const Parts& strips, const Parts& tiles) {
+        return partsWithinSource(source, strips) && partsWithinSource(source, tiles);
+    });
 }
 
 template <typename Source>
@@ -243,6 +282,25 @@ bool isTiff(const RegularFile& file) {
 }
 bool dataLiesWithinFile(const RegularFile& file) {
     return dataWithin(file);
+}
+std::optional<std::uint64_t> dataEnd(const RegularFile& file, std::uint64_t position) {
+    Reader<RegularFile> reader(file);
+    if (!reader.open()) return std::nullopt;
+    std::optional<std::uint64_t> end;
+    walkParts(reader, [&](const Parts& strips, const Parts& tiles) {
+        for (const Parts* parts : {&strips, &tiles}) {
+            if (!parts->hold(position)) continue;
+            // Every part must state its length, or the end is not told.
+            if (!parts->offsets.empty() && parts->sizes.size() >= parts->offsets.size()) {
+                end = 0;
+                for (std::size_t i = 0; i < parts->stated(); ++i)
+                    end = std::max(*end, parts->offsets[i] + parts->sizes[i]);
+            }
+            return false;
+        }
+        return true;
+    });
+    return end;
 }
 ExifBasics exifBasics(const RegularFile& file) {
     return basics(file);

@@ -4,6 +4,9 @@
 #include "platform/exif_block.hpp"
 #include "platform/regular_file.hpp"
 
+#include <cstdint>
+#include <optional>
+
 namespace sorvin::TiffStructure {
 
 // Reading of TIFF-structured data (TIFF-based RAW files, and the EXIF blocks of JPEG and HEIF
@@ -17,6 +20,12 @@ bool isTiff(const RegularFile& file);
 // Whether every strip and tile of every IFD (through the IFD chain and sub-IFDs) lies within the
 // file. A structure that points outside the file or loops does not.
 bool dataLiesWithinFile(const RegularFile& file);
+
+// Where the strips or tiles of the IFD whose data hold `position` (or whose table of tile or strip
+// beginnings lies there) end, as the structure states it: the end of a RAW file's sensor data,
+// given where the decoder begins to read it. Nothing when no IFD holds the position or one of its
+// parts has no stated length.
+std::optional<std::uint64_t> dataEnd(const RegularFile& file, std::uint64_t position);
 
 // Orientation (IFD0) and DateTimeOriginal (EXIF IFD); whatever cannot be read is left empty.
 ExifBasics exifBasics(const RegularFile& file);
