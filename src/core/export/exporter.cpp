@@ -312,8 +312,9 @@ private:
         }
         if (state.newEntry) state.newEntry->outputs.erase(outputKey);
 
-        if (!ExportConflictResolver::target(name, folder, request_.conflictMode, protected_)) {
-            state.fail({name, kNoFreeName});
+        if (std::error_code failedCheck;
+            !ExportConflictResolver::target(name, folder, request_.conflictMode, protected_, &failedCheck)) {
+            state.fail({name, failedCheck ? failureReason(failedCheck) : kNoFreeName});
             return;
         }
         OutputContent content;
@@ -422,7 +423,8 @@ private:
         error = write(temporary); // a failed write removes what it created
         if (error) return std::nullopt;
         for (int attempt = 0; attempt <= FileNameResolver::kMaximumVariant; ++attempt) {
-            const auto target = ExportConflictResolver::target(name, folder, request_.conflictMode, protected_);
+            const auto target =
+                ExportConflictResolver::target(name, folder, request_.conflictMode, protected_, &error);
             if (!target) break;
             if (target->replacesExisting && request_.sourceFolder)
                 if (auto refusal = refusalAsPhotoFolder(temporary, photoFolders_, *request_.sourceFolder)) {
