@@ -297,15 +297,28 @@ TEST_F(ExporterTest, ThePhotoFolderBehindAMountOfItsOwnIsRefusedAndItsPhotosStay
         EXPECT_EQ(names, (std::set<std::string>{"IMG_0001.jpg", "IMG_0002.jpg", "IMG_0003.jpg"}));
     };
     const std::vector<ExportFailure> refused{{"", "書き出し先に元のフォルダは指定できません"}};
+    const std::vector<ExportFailure> refusedInside{{"", "書き出し先に元のフォルダの中は指定できません"}};
 
     {
+        fs::create_directories(source() / "sub");
+        fs::create_directories(source() / "sub2" / "deeper");
         test::FuseMirror mirror(source(), root / "mirror");
         if (!mirror.skipReason().empty()) GTEST_SKIP() << mirror.skipReason();
-        EXPECT_EQ(Exporter::validate(mirror.path(), source()), std::nullopt) << "its nodes tell nothing";
-        request.destination = mirror.path();
-        const ExportResult result = run();
-        EXPECT_EQ(result.failures, refused);
-        EXPECT_EQ(result.overwrittenCount, 0);
+        EXPECT_EQ(Exporter::refusalAsSource(mirror.path(), source()), std::nullopt)
+            << "its nodes tell nothing";
+        for (const auto& [folder, refusal] : {std::pair{mirror.path(), refused},
+                                              {mirror.path() / "sub", refusedInside},
+                                              {mirror.path() / "sub2" / "deeper", refusedInside}}) {
+            EXPECT_EQ(Exporter::validate(folder, source(), request.photos)->errorDescription(),
+                      refusal[0].reason);
+            request.destination = folder;
+            const ExportResult result = run();
+            EXPECT_EQ(result.failures, refusal) << folder;
+            EXPECT_EQ(result.overwrittenCount, 0);
+            EXPECT_TRUE(fs::is_empty(source() / "sub") && fs::is_empty(source() / "sub2" / "deeper"));
+        }
+        fs::remove_all(source() / "sub");
+        fs::remove_all(source() / "sub2");
         photosAreIntact();
     }
 
@@ -318,8 +331,12 @@ TEST_F(ExporterTest, ThePhotoFolderBehindAMountOfItsOwnIsRefusedAndItsPhotosStay
     const ExportResult result = run();
     ASSERT_TRUE(mountedLater && mountedLater->skipReason().empty());
     mountedLater.reset();
-    ASSERT_EQ(result.failures.size(), 1u);
-    EXPECT_EQ(result.failures[0].reason, refused[0].reason);
+    // The photos after it are listed as not exported.
+    const std::string notExported = "書き出し先が元のフォルダになったため、書き出していません";
+    EXPECT_EQ(result.failures, (std::vector<ExportFailure>{{"IMG_0001.jpg", refused[0].reason},
+                                                           {"IMG_0002.jpg", notExported},
+                                                           {"IMG_0003.jpg", notExported}}));
+    EXPECT_FALSE(result.cancelled);
     EXPECT_EQ(result.overwrittenCount, 0);
     photosAreIntact();
 }

@@ -28,6 +28,7 @@ namespace {
 
 constexpr const char* kNoFormat = "出力形式を1つ以上選んでください";
 constexpr const char* kNoFreeName = "同名ファイルの連番が上限に達しました";
+constexpr const char* kNotExported = "書き出し先が元のフォルダになったため、書き出していません";
 
 // What one output holds: the photo's file byte for byte, or a new encoding.
 struct OutputContent {
@@ -83,6 +84,13 @@ std::string outputName(const Photo& photo, RetouchSlot slot, ExportImageFormat f
     return name;
 }
 
+// The name an item is listed under: its first output's, or its photo's without an output format.
+std::string displayName(const ExportItem& item, const ExportFormatOptions& options) {
+    const auto formats = options.outputFormats(item.photo);
+    return formats.empty() ? item.photo.url.filename().string()
+                           : outputName(item.photo, item.slot, formats.front());
+}
+
 std::string lowercased(std::string text) {
     std::transform(text.begin(), text.end(), text.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
@@ -135,8 +143,14 @@ public:
         if (journal_->exists()) writeManifest();
         int processed = 0;
         for (std::size_t i = 0; i < items.size(); ++i) {
-            if (token_->isCancelled() || refusal_) break;
-            if (exportItem(items[i])) ++processed;
+            if (token_->isCancelled()) break;
+            bool finished = true;
+            // Once the destination has turned out to be a photo folder, nothing more goes there.
+            if (refusal_)
+                result_.failures.push_back({displayName(items[i], request_.formatOptions), kNotExported});
+            else
+                finished = exportItem(items[i]);
+            if (finished) ++processed;
             if (request_.progress) request_.progress(static_cast<int>(i + 1), static_cast<int>(items.size()));
         }
         writeManifest();
@@ -192,12 +206,12 @@ private:
         return std::nullopt;
     }
 
-    // By node first, then by a file made in the folder: a photo folder behind a mount of its own
-    // has nodes of its own too.
+    // By node first, then by a file made in each photo folder: a photo folder behind a mount of its
+    // own has nodes of its own too.
     std::optional<std::string> refusalOfFolder(const fs::path& folder) const {
         if (!request_.sourceFolder) return std::nullopt;
         if (auto refusal = refusalAsSource(folder, *request_.sourceFolder)) return refusal->errorDescription();
-        if (auto refusal = probeRefusalAsPhotoFolder(folder, photoFolders_, *request_.sourceFolder))
+        if (auto refusal = probeRefusal(folder, photoFolders_, *request_.sourceFolder))
             return refusal->errorDescription();
         return std::nullopt;
     }
