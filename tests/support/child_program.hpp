@@ -5,12 +5,10 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <optional>
 #include <poll.h>
 #include <spawn.h>
 #include <string>
 #include <sys/wait.h>
-#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -72,22 +70,6 @@ public:
         if (::poll(&wanted, 1, static_cast<int>(timeout.count())) != 1) return false;
         char byte = 0;
         return ::read(report_, &byte, 1) == 1;
-    }
-
-    // The exit status when the child ends by itself within the time; none (and killed) otherwise.
-    std::optional<int> awaitExit(std::chrono::milliseconds timeout) {
-        const auto deadline = std::chrono::steady_clock::now() + timeout;
-        while (pid_ > 0) {
-            int status = 0;
-            if (::waitpid(pid_, &status, WNOHANG) == pid_) {
-                pid_ = -1;
-                return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-            }
-            if (std::chrono::steady_clock::now() > deadline) break;
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        }
-        kill();
-        return std::nullopt;
     }
 
     void kill() {
