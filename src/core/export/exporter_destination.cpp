@@ -5,10 +5,10 @@
 #include "platform/file_node.hpp"
 #include "platform/file_path.hpp"
 #include "platform/heif_encoder.hpp"
-#include "platform/output_file.hpp"
 
 #include <set>
 
+#include <fcntl.h>
 #include <unistd.h>
 
 namespace sorvin::Exporter {
@@ -106,7 +106,10 @@ std::optional<ExportValidationError> probeRefusal(const fs::path& folder,
     }
     for (const auto& photoFolder : photoFolders) {
         const fs::path probe = photoFolder / ExportConflictResolver::temporaryName("folder-check");
-        if (OutputFile::writeNew(probe, {})) continue;
+        // Nothing to flush: the file only has to be seen, and the sheet asks this on the main thread.
+        const int made = ::open(probe.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
+        if (made < 0) continue;
+        ::close(made);
         std::optional<ExportValidationError> refusal;
         for (std::size_t level = 0; level < levels.size() && !refusal; ++level) {
             if (!FileNode::showsIn(probe, levels[level])) continue;
