@@ -179,13 +179,21 @@ TEST_F(SinglePhotoExportTest, ThePhotoFolderBehindAMountOfItsOwnIsRefusedAndAWri
     EXPECT_EQ(flushed, std::vector<fs::path>{root / "out"});
 
     const std::string photo = bytesOf(made.photo.url);
+    fs::create_directories(root / "photos" / "sub2" / "deeper");
     FuseMirror mirror(root / "photos", root / "mirror");
     if (!mirror.skipReason().empty()) GTEST_SKIP() << mirror.skipReason();
-    made.destination = mirror.path() / made.photo.url.filename();
-    EXPECT_EQ(SinglePhotoExport::run(made, countingRenderer()), "元の写真フォルダの中には書き出せません");
+    // The photo folder itself and folders inside it, seen through the mount.
+    for (const fs::path& file : {mirror.path() / made.photo.url.filename(), mirror.path() / "sub2" / "x.jpg",
+                                 mirror.path() / "sub2" / "deeper" / "x.jpg"}) {
+        made.destination = file;
+        EXPECT_EQ(SinglePhotoExport::run(made, countingRenderer()), "元の写真フォルダの中には書き出せません")
+            << file;
+    }
     EXPECT_TRUE(bytesOf(made.photo.url) == photo) << "the photo was replaced";
-    EXPECT_EQ(std::distance(fs::directory_iterator(root / "photos"), fs::directory_iterator()), 1)
-        << "no temporary file is left";
+    EXPECT_EQ(
+        std::distance(fs::recursive_directory_iterator(root / "photos"), fs::recursive_directory_iterator()),
+        3)
+        << "nothing is written, no temporary file is left";
 }
 
 class CurrentPhotoExport : public AppStateTest {

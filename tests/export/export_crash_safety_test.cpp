@@ -1,19 +1,18 @@
 // An export killed at any moment leaves no partial file under a final name, and the next export
 // into the folder finishes the work and clears what the killed one left behind.
 
-#include "export/export_manifest_store.hpp"
 #include "export/exporter.hpp"
+#include "platform/output_file.hpp"
+#include "support/child_program.hpp"
 #include "support/test_support.hpp"
 
 #include <algorithm>
 #include <chrono>
 #include <cstring>
-#include <csignal>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <map>
 #include <random>
-#include <sys/wait.h>
 #include <unistd.h>
 
 namespace sorvin {
@@ -23,6 +22,14 @@ namespace fs = std::filesystem;
 
 constexpr int kKills = 24;
 constexpr int kKillsBetweenCompletions = 4;
+constexpr auto kChildTime = std::chrono::seconds(60); // for any step of a child; none takes a second
+
+// What the parent tells its child, through its environment.
+constexpr const char* kRootSetting = "SORVIN_KILL_TEST_ROOT";
+constexpr const char* kDestinationSetting = "SORVIN_KILL_TEST_DESTINATION";
+constexpr const char* kOverwriteSetting = "SORVIN_KILL_TEST_OVERWRITE";
+constexpr const char* kFileSetting = "SORVIN_KILL_TEST_FILE";
+constexpr const char* kNamedSetting = "SORVIN_KILL_TEST_NAMED";
 
 std::string bytesOf(const fs::path& file) {
     std::string bytes(fs::file_size(file), '\0');
@@ -44,6 +51,10 @@ void writeRandomFile(const fs::path& file, std::size_t size, std::mt19937_64& ra
 }
 
 // "IMG_0001-3.jpg" is the numbered name of "IMG_0001.jpg".
+bool isHiddenName(const std::string& relative) {
+    return fs::path(relative).filename().string().front() == '.';
+}
+
 std::string unnumbered(const fs::path& relative) {
     std::string stem = relative.stem().string();
     const auto dash = stem.rfind('-');
@@ -53,8 +64,106 @@ std::string unnumbered(const fs::path& relative) {
     return (relative.parent_path() / (stem + relative.extension().string())).string();
 }
 
+// In memory where the system offers it: writing is quick there and flushing is free, so the writes
+// take a good part of an export and many kills come in the middle of one.
+fs::path memoryFolder() {
+    std::error_code error;
+    return fs::is_directory("/dev/shm", error) ? fs::path("/dev/shm") : fs::temp_directory_path();
+}
+
 // Two photos: a large one exported as a byte copy, one rendered anew (a noisy picture, which
-// encodes to a large file); both with their originals copied.
+// encodes to a large file); both with their originals copied. The files are made by the parent.
+ExportRequest twoPhotoExport(const fs::path& root) {
+    std::mt19937_64 random(35);
+    PixelBuffer noise(1000, 750);
+    fillRandomly(noise.data(), noise.byteCount(), random);
+    SharedImage rendered = makeImage(std::move(noise));
+    ExportRequest request;
+    for (const std::string name : {"IMG_0001.jpg", "IMG_0002.jpg"}) {
+        Photo photo;
+        photo.url = root / "photos" / name;
+        photo.relativePath = name;
+        photo.pixelWidth = 2000;
+        photo.pixelHeight = 1500;
+        photo.fileFormat = PhotoFileFormat::jpeg;
+        request.photos.push_back(photo);
+    }
+    request.rotations["IMG_0002.jpg"] = 90;
+    request.saveOriginals = true;
+    request.applicationSupportRoot = root / "support";
+    request.formatOptions = ExportFormatOptions{ExportFormatMode::keep, true, false, false};
+    request.render = [rendered](const Photo& photo, double, const ManualCrop&, const PhotoParameters&,
+                                PhotoSource, std::optional<int>) {
+        return ExportRendering{RenderedEditedImage{rendered, photo.url}, {}};
+    };
+    return request;
+}
+
+constexpr int kPairs = 3;
+constexpr int kFilesPerPair = 3; // the JPEG exported, and the JPEG and the RAW file into originals
+
+// Photos of a JPEG and a RAW file each, unedited: the JPEG is exported as it is and both files go
+// into originals, in the default rename mode. The files are made by the parent.
+ExportRequest pairExport(const fs::path& root) {
+    ExportRequest request;
+    for (int i = 1; i <= kPairs; ++i) {
+        Photo photo;
+        photo.relativePath = "DSC_000" + std::to_string(i) + ".jpg";
+        photo.url = root / "photos" / photo.relativePath;
+        photo.rawCompanionURL = root / "photos" / ("DSC_000" + std::to_string(i) + ".nef");
+        photo.rawCompanionRelativePath = photo.rawCompanionURL->filename().string();
+        photo.fileFormat = PhotoFileFormat::jpeg;
+        request.photos.push_back(photo);
+    }
+    request.destination = root / "out";
+    request.saveOriginals = true;
+    request.applicationSupportRoot = root / "support";
+    request.formatOptions = ExportFormatOptions{ExportFormatMode::keep, true, false, false};
+    return request;
+}
+
+// This program started as the child of a test below: it runs the export it is told and is killed
+// while at it. "export" reports once it is about to start; "stop-at-file" reports when the export
+// is about to give its n-th file a name, or has just given it, and then waits for the kill.
+class ExportKillChild : public ::testing::Environment {
+public:
+    void SetUp() override {
+        const std::string role = test::childRole();
+        if (role.empty()) return;
+        const fs::path root = test::childSetting(kRootSetting);
+        if (role == "export") {
+            ExportRequest request = twoPhotoExport(root);
+            request.destination = test::childSetting(kDestinationSetting);
+            if (test::childSetting(kOverwriteSetting) == "1")
+                request.conflictMode = ExportConflictMode::overwrite;
+            test::reportToParent();
+            Exporter::exportPhotos(request);
+            ::_exit(0);
+        }
+        if (role == "stop-at-file") {
+            ExportRequest request = pairExport(root);
+            const int stopAt = std::stoi(test::childSetting(kFileSetting));
+            int files = 0;
+            const auto stop = [&](const fs::path&) {
+                if (++files < stopAt) return;
+                test::reportToParent();
+                for (;;)
+                    ::pause();
+            };
+            if (test::childSetting(kNamedSetting) == "1")
+                request.published = stop;
+            else
+                OutputFile::setBeforePublishHookForTesting(stop);
+            Exporter::exportPhotos(request);
+            ::_exit(3); // never got there
+        }
+        ::_exit(2); // a role of another program
+    }
+};
+
+[[maybe_unused]] const auto* const childEnvironment =
+    ::testing::AddGlobalTestEnvironment(new ExportKillChild);
+
 class ExportCrashSafetyTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -62,26 +171,7 @@ protected:
         fs::create_directories(root / "photos");
         writeRandomFile(root / "photos" / "IMG_0001.jpg", 24u << 20, random);
         writeRandomFile(root / "photos" / "IMG_0002.jpg", 1u << 20, random);
-        PixelBuffer noise(1000, 750);
-        fillRandomly(noise.data(), noise.byteCount(), random);
-        SharedImage rendered = makeImage(std::move(noise));
-        for (const std::string name : {"IMG_0001.jpg", "IMG_0002.jpg"}) {
-            Photo photo;
-            photo.url = root / "photos" / name;
-            photo.relativePath = name;
-            photo.pixelWidth = 2000;
-            photo.pixelHeight = 1500;
-            photo.fileFormat = PhotoFileFormat::jpeg;
-            request.photos.push_back(photo);
-        }
-        request.rotations["IMG_0002.jpg"] = 90;
-        request.saveOriginals = true;
-        request.applicationSupportRoot = root / "support";
-        request.formatOptions = ExportFormatOptions{ExportFormatMode::keep, true, false, false};
-        request.render = [rendered](const Photo& photo, double, const ManualCrop&, const PhotoParameters&,
-                                    PhotoSource, std::optional<int>) {
-            return ExportRendering{RenderedEditedImage{rendered, photo.url}, {}};
-        };
+        request = twoPhotoExport(root.path());
     }
 
     // The size of every regular file below the folder by its relative path, hidden ones too.
@@ -90,15 +180,6 @@ protected:
         for (const auto& entry : fs::recursive_directory_iterator(folder))
             if (entry.is_regular_file()) files[fs::relative(entry.path(), folder).string()] = entry.file_size();
         return files;
-    }
-
-    static bool isHidden(const std::string& relative) { return fs::path(relative).filename().string().front() == '.'; }
-
-    // In memory where the system offers it: writing is quick there and flushing is free, so the
-    // writes take a good part of an export and many kills come in the middle of one.
-    static fs::path memoryFolder() {
-        std::error_code error;
-        return fs::is_directory("/dev/shm", error) ? fs::path("/dev/shm") : fs::temp_directory_path();
     }
 
     test::TemporaryFolder root{memoryFolder()};
@@ -135,20 +216,19 @@ TEST_F(ExportCrashSafetyTest, AKilledExportLeavesOnlyWholeFilesAndTheNextOneFini
                 for (const auto& [name, bytes] : whole)
                     std::ofstream(request.destination / name) << old;
         }
-        const pid_t child = ::fork();
-        ASSERT_GE(child, 0);
-        if (child == 0) {
-            Exporter::exportPhotos(request);
-            ::_exit(0);
-        }
-        ::usleep(static_cast<useconds_t>(moment(random)));
-        ::kill(child, SIGKILL);
-        int status = 0;
-        ::waitpid(child, &status, 0);
+        {
+            test::ChildProgram child(
+                "export", {std::string(kRootSetting) + "=" + root.path().string(),
+                           std::string(kDestinationSetting) + "=" + request.destination.string(),
+                           std::string(kOverwriteSetting) + "=" +
+                               (request.conflictMode == ExportConflictMode::overwrite ? "1" : "0")});
+            ASSERT_TRUE(child.awaitReport(kChildTime)) << "the child ended or hung before it started";
+            ::usleep(static_cast<useconds_t>(moment(random)));
+        } // killed here
 
         bool interrupted = false;
         for (const auto& [name, size] : filesIn(request.destination)) {
-            if (isHidden(name)) {
+            if (isHiddenName(name)) {
                 interrupted = true;
                 continue;
             }
@@ -165,8 +245,8 @@ TEST_F(ExportCrashSafetyTest, AKilledExportLeavesOnlyWholeFilesAndTheNextOneFini
             EXPECT_EQ(next.originalFailureCount, 0);
             std::map<std::string, std::string> finished;
             for (const auto& [name, size] : filesIn(request.destination)) {
-                EXPECT_FALSE(isHidden(name)) << name << " was left behind";
-                if (isHidden(name) || size == old.size()) continue;
+                EXPECT_FALSE(isHiddenName(name)) << name << " was left behind";
+                if (isHiddenName(name) || size == old.size()) continue;
                 std::string bytes = bytesOf(request.destination / name);
                 EXPECT_TRUE(bytes == whole.at(unnumbered(name))) << name << " differs after kill " << kill;
                 finished[unnumbered(name)] = std::move(bytes);
@@ -177,68 +257,54 @@ TEST_F(ExportCrashSafetyTest, AKilledExportLeavesOnlyWholeFilesAndTheNextOneFini
     EXPECT_GT(interruptedWrites, 0) << "no kill came while a file was written";
 }
 
-// Killed after k of n photos, an export has told its manifest what it finished: the next one in the
-// default rename mode skips those, outputs and originals alike, instead of writing them again
-// under numbered names.
-TEST(ExportKilledMidwayTest, TheNextExportWritesNoNumberedDuplicates) {
-    constexpr int kPhotos = 7;
-    constexpr int kDone = 3;
+// Killed the moment any of its files is about to get its name, or has just got it, an export has
+// told the next one every file it named: the next export in the default rename mode skips those,
+// outputs and originals (JPEG and RAW) alike, and writes no numbered duplicate.
+TEST(ExportKilledMidwayTest, AKillAtAnyFileLeavesTheNextExportNothingToNumber) {
     test::TemporaryFolder root;
     std::mt19937_64 random(7);
-    ExportRequest request;
+    ExportRequest request = pairExport(root.path());
     fs::create_directories(root / "photos");
-    for (int i = 1; i <= kPhotos; ++i) {
-        Photo photo;
-        photo.relativePath = "IMG_000" + std::to_string(i) + ".jpg";
-        photo.url = root / "photos" / photo.relativePath;
-        photo.fileFormat = PhotoFileFormat::jpeg;
+    for (const auto& photo : request.photos) {
         writeRandomFile(photo.url, 4096, random);
-        request.photos.push_back(photo);
+        writeRandomFile(*photo.rawCompanionURL, 9000, random);
     }
-    request.destination = root / "out";
-    fs::create_directories(request.destination);
-    request.saveOriginals = true;
-    request.applicationSupportRoot = root / "support";
-    request.formatOptions = ExportFormatOptions{ExportFormatMode::keep, true, false, false};
+    constexpr int kFiles = kPairs * kFilesPerPair;
+    for (const bool named : {false, true})
+        for (int stopAt = 1; stopAt <= kFiles; ++stopAt) {
+            SCOPED_TRACE((named ? "killed once it named file " : "killed as it named file ") +
+                         std::to_string(stopAt));
+            fs::remove_all(request.destination);
+            fs::remove_all(request.applicationSupportRoot);
+            fs::create_directories(request.destination);
+            {
+                test::ChildProgram child("stop-at-file",
+                                         {std::string(kRootSetting) + "=" + root.path().string(),
+                                          std::string(kFileSetting) + "=" + std::to_string(stopAt),
+                                          std::string(kNamedSetting) + "=" + (named ? "1" : "0")});
+                ASSERT_TRUE(child.awaitReport(kChildTime)) << "the child ended or hung before the file";
+            } // killed here
 
-    int told[2];
-    ASSERT_EQ(::pipe(told), 0);
-    const pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        request.progress = [&](int done, int) {
-            if (done < kDone) return;
-            (void)!::write(told[1], "k", 1);
-            for (;;) ::pause(); // the next photo never ends; the kill comes here
-        };
-        Exporter::exportPhotos(request);
-        ::_exit(0);
-    }
-    char byte = 0;
-    ASSERT_EQ(::read(told[0], &byte, 1), 1);
-    ::close(told[0]);
-    ::close(told[1]);
-    // The manifest reaches the disk within about a second of each photo.
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (ExportManifestStore::load(request.destination, request.applicationSupportRoot).entries.size() <
-               static_cast<std::size_t>(kDone) &&
-           std::chrono::steady_clock::now() < deadline)
-        ::usleep(20'000);
-    ::kill(child, SIGKILL);
-    ::waitpid(child, nullptr, 0);
-
-    const ExportResult next = Exporter::exportPhotos(request);
-    EXPECT_TRUE(next.failures.empty());
-    EXPECT_EQ(next.skippedCount, kDone);
-    EXPECT_EQ(next.copiedCount, kPhotos - kDone);
-    std::size_t files = 0;
-    for (const auto& entry : fs::recursive_directory_iterator(request.destination)) {
-        if (!entry.is_regular_file()) continue;
-        ++files;
-        const std::string relative = fs::relative(entry.path(), request.destination).string();
-        EXPECT_EQ(unnumbered(relative), relative) << "a duplicate";
-    }
-    EXPECT_EQ(files, 2u * kPhotos);
+            const ExportResult next = Exporter::exportPhotos(request);
+            EXPECT_TRUE(next.failures.empty());
+            EXPECT_EQ(next.originalFailureCount, 0);
+            // The n-th output is file 3n-2; those named before the kill are not written again.
+            int outputsNamed = 0;
+            for (int pair = 1; pair <= kPairs; ++pair)
+                outputsNamed +=
+                    named ? (kFilesPerPair * pair - 2 <= stopAt) : (kFilesPerPair * pair - 2 < stopAt);
+            EXPECT_EQ(next.outputFileCount, kPairs - outputsNamed);
+            EXPECT_EQ(next.skippedCount + next.copiedCount, kPairs);
+            std::size_t files = 0;
+            for (const auto& entry : fs::recursive_directory_iterator(request.destination)) {
+                if (!entry.is_regular_file()) continue;
+                ++files;
+                const std::string relative = fs::relative(entry.path(), request.destination).string();
+                EXPECT_EQ(unnumbered(relative), relative) << "a duplicate";
+                EXPECT_FALSE(isHiddenName(relative)) << relative << " was left behind";
+            }
+            EXPECT_EQ(files, static_cast<std::size_t>(kFiles));
+        }
 }
 
 } // namespace

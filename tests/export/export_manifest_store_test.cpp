@@ -1,3 +1,4 @@
+#include "export/export_manifest_journal.hpp"
 #include "export/export_manifest_store.hpp"
 #include "platform/atomic_file.hpp"
 #include "support/test_support.hpp"
@@ -208,6 +209,40 @@ TEST_F(ManifestFileTest, BadEntriesAreDroppedOneByOne) {
         EXPECT_EQ(manifest.entries.contains("/a.jpg"), kept) << text;
         EXPECT_FALSE(manifest.entries.contains("relative.jpg"));
     }
+}
+
+// What a killed export left in its journal counts over the manifest, line by line, later lines
+// winning; the line a kill cut short, and lines of another folder or with a bad entry, do not.
+TEST_F(ManifestFileTest, TheJournalOfAKilledExportIsAppliedOverTheManifest) {
+    store(manifestWith("\"/a.jpg\":" + entry(goodFields()) + ",\"/b.jpg\":" + entry(goodFields())));
+    ExportManifestEntry first;
+    first.params = std::string(64, '1');
+    first.outputs["jpeg"] = {"a.jpg", 5, 6};
+    ExportManifestEntry second = first;
+    second.original = ExportManifestFileRecord{"originals/a.jpg", 5, 6};
+    ExportManifestEntry third = first;
+    third.params = std::string(64, '3');
+    {
+        ExportManifestJournal journal(destination(), support.path());
+        journal.append("/a.jpg", first);
+        journal.append("/a.jpg", second);
+        journal.append("/c.jpg", first);
+    }
+    const fs::path journalFile = ExportManifestStore::journalURL(destination(), support.path());
+    std::ofstream(journalFile, std::ios::app)
+        << ExportManifestStore::journalLine("/Photos/other", "/b.jpg", third)
+        << "{\"entry\":" << entry(goodFields() + ",\"original\":null")
+        << ",\"folder\":\"/Photos/out\",\"key\":\"/b.jpg\"}\n"
+        << ExportManifestStore::journalLine("/Photos/out", "/c.jpg", third).substr(0, 40);
+    const ExportManifest manifest = load();
+    EXPECT_EQ(manifest.entries.size(), 3u);
+    EXPECT_EQ(manifest.entries.at("/a.jpg"), second);
+    EXPECT_EQ(manifest.entries.at("/b.jpg").params, std::string(64, 'a'));
+    EXPECT_EQ(manifest.entries.at("/c.jpg"), first);
+
+    ExportManifestJournal(destination(), support.path()).remove();
+    EXPECT_FALSE(fs::exists(journalFile));
+    EXPECT_EQ(load().entries.size(), 2u);
 }
 
 TEST_F(ManifestFileTest, AFailedWriteKeepsTheOldManifest) {

@@ -2,6 +2,7 @@
 #include "library/photo_library.hpp"
 #include "persistence/app_settings.hpp"
 #include "persistence/preference_key.hpp"
+#include "support/fuse_mount.hpp"
 #include "support/scoped_environment.hpp"
 #include "support/test_support.hpp"
 
@@ -148,6 +149,27 @@ TEST_F(ExportSheetModelTest, ARefusedDestinationWritesNothingAndStaysInSettings)
     EXPECT_EQ(defaults.string(K::lastExportFolder), (root / "out").string());
 }
 
+// A folder inside the photo folder reached through a mount of its own gets the same red line as
+// the folder typed by its own path, before anything is written.
+TEST_F(ExportSheetModelTest, AFolderInsideThePhotoFolderBehindAMountIsRefusedLikeATypedOne) {
+    test::TemporaryFolder root;
+    fs::create_directories(root / "Photos" / "sub");
+    fs::create_directories(root / "Photos" / "sub2" / "deeper");
+    const test::FuseMirror mirror(root / "Photos", root / "mirror");
+    if (!mirror.skipReason().empty()) GTEST_SKIP() << mirror.skipReason();
+    const auto lib = library();
+    for (const fs::path& folder : {mirror.path() / "sub", mirror.path() / "sub2" / "deeper"}) {
+        ExportSheetModel model(settings);
+        model.destinationPath = folder.string();
+        EXPECT_FALSE(model.startExport(root / "Photos", lib.get(), settings)) << folder;
+        EXPECT_EQ(model.validationError, "書き出し先に元のフォルダの中は指定できません");
+        EXPECT_EQ(model.stage, ExportSheetModel::Stage::settings);
+        EXPECT_FALSE(defaults.string(K::lastExportFolder));
+    }
+    EXPECT_TRUE(fs::is_empty(root / "Photos" / "sub"));
+    EXPECT_TRUE(fs::is_empty(root / "Photos" / "sub2" / "deeper"));
+}
+
 TEST_F(ExportSheetModelTest, StartingWritesTheSettingsAndHandsOutASnapshot) {
     test::TemporaryFolder root;
     fs::create_directories(root / "out");
@@ -215,13 +237,21 @@ TEST(ExportResultSummaryTest, RowsShowOnlyWhatHappened) {
                                  {"書き出し   2枚"},
                                  {"上書き    1枚"},
                                  {"出力ファイル   3個"},
-                                 {"別名     1枚     など"},
+                                 {"別名     1枚"},
                                  {"元データ  1枚    originals フォルダ"},
                                  {"元データの保存に失敗   1枚", Line::Style::warning},
                                  {"失敗     1枚"},
                                  {"書き出し先: /out"}}));
     EXPECT_EQ(ExportResultSummary::failureLines(busy),
               std::vector<std::string>{"IMG_0003.jpg: 空き容量が足りません"});
+
+    // "など" follows a name only when it stands for more than one.
+    busy.firstRenamedFileName = "IMG_0001-1.heic";
+    EXPECT_EQ(ExportResultSummary::lines(busy)[4].text, "別名     1枚    IMG_0001-1.heic");
+    busy.renamedCount = 2;
+    EXPECT_EQ(ExportResultSummary::lines(busy)[4].text, "別名     2枚    IMG_0001-1.heic など");
+    busy.firstRenamedFileName.reset();
+    EXPECT_EQ(ExportResultSummary::lines(busy)[4].text, "別名     2枚     など");
 }
 
 } // namespace

@@ -48,6 +48,11 @@ TEST(ExportErrorTest, AFullDiskReadsTheSameFromEverySource) {
     EXPECT_NE(ExportError::failureReason(ExportErrc::fileReadCorruptFile), "空き容量が足りません");
     EXPECT_EQ(ExportError::failureReason(std::error_code(EACCES, std::generic_category())),
               "アクセス権がありません");
+    // A lost mount or share is said in words, whichever way the system says it.
+    for (const int lost : {ENOTCONN, ESTALE, ETIMEDOUT, EHOSTUNREACH})
+        EXPECT_EQ(ExportError::failureReason(std::error_code(lost, std::system_category())).find("コード"),
+                  std::string::npos)
+            << lost;
     // An error we have no text for is said in Japanese with its code; so is a bare exception.
     EXPECT_EQ(ExportError::failureReason(std::error_code(ETXTBSY, std::generic_category())),
               "エラーが起きました（コード " + std::to_string(ETXTBSY) + "）");

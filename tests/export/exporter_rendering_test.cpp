@@ -279,7 +279,8 @@ TEST(ExporterRenderingTest, HeifWithoutASourceIsDecodedAsItselfAndRawFilesAreDev
     EXPECT_EQ(developed.rendered->metadataSource, raw.url);
 }
 
-TEST(ExporterRenderingTest, MissingOrUnreadableSourcesFailAsCorruptFiles) {
+// A missing file is missing, not damaged; a damaged one is damaged.
+TEST(ExporterRenderingTest, MissingSourcesFailAsMissingAndDamagedOnesAsCorruptFiles) {
     for (const char* sample :
          {"jpeg/missing.jpg", "corrupt/corrupt_header.jpg", "corrupt/truncated_leica_m10.dng"}) {
         const Photo photo = photoAt(
@@ -287,7 +288,10 @@ TEST(ExporterRenderingTest, MissingOrUnreadableSourcesFailAsCorruptFiles) {
             100, 100);
         const auto result = render(photo, 0, {}, {}, std::nullopt, std::nullopt);
         EXPECT_FALSE(result.rendered) << sample;
-        EXPECT_EQ(result.error, ExportErrc::fileReadCorruptFile) << sample;
+        if (std::string_view(sample) == "jpeg/missing.jpg")
+            EXPECT_EQ(result.error, std::errc::no_such_file_or_directory);
+        else
+            EXPECT_EQ(result.error, ExportErrc::fileReadCorruptFile) << sample;
     }
 }
 

@@ -6,6 +6,7 @@
 #include "platform/atomic_file.hpp"
 #include "platform/file_path.hpp"
 #include "platform/output_file.hpp"
+#include "support/breakable_fuse_mount.hpp"
 #include "support/failing_writes.hpp"
 #include "support/fuse_mount.hpp"
 #include "support/manual_main_queue.hpp"
@@ -296,15 +297,28 @@ TEST_F(ExporterTest, ThePhotoFolderBehindAMountOfItsOwnIsRefusedAndItsPhotosStay
         EXPECT_EQ(names, (std::set<std::string>{"IMG_0001.jpg", "IMG_0002.jpg", "IMG_0003.jpg"}));
     };
     const std::vector<ExportFailure> refused{{"", "書き出し先に元のフォルダは指定できません"}};
+    const std::vector<ExportFailure> refusedInside{{"", "書き出し先に元のフォルダの中は指定できません"}};
 
     {
+        fs::create_directories(source() / "sub");
+        fs::create_directories(source() / "sub2" / "deeper");
         test::FuseMirror mirror(source(), root / "mirror");
         if (!mirror.skipReason().empty()) GTEST_SKIP() << mirror.skipReason();
-        EXPECT_EQ(Exporter::validate(mirror.path(), source()), std::nullopt) << "its nodes tell nothing";
-        request.destination = mirror.path();
-        const ExportResult result = run();
-        EXPECT_EQ(result.failures, refused);
-        EXPECT_EQ(result.overwrittenCount, 0);
+        EXPECT_EQ(Exporter::refusalAsSource(mirror.path(), source()), std::nullopt)
+            << "its nodes tell nothing";
+        for (const auto& [folder, refusal] : {std::pair{mirror.path(), refused},
+                                              {mirror.path() / "sub", refusedInside},
+                                              {mirror.path() / "sub2" / "deeper", refusedInside}}) {
+            EXPECT_EQ(Exporter::validate(folder, source(), request.photos)->errorDescription(),
+                      refusal[0].reason);
+            request.destination = folder;
+            const ExportResult result = run();
+            EXPECT_EQ(result.failures, refusal) << folder;
+            EXPECT_EQ(result.overwrittenCount, 0);
+            EXPECT_TRUE(fs::is_empty(source() / "sub") && fs::is_empty(source() / "sub2" / "deeper"));
+        }
+        fs::remove_all(source() / "sub");
+        fs::remove_all(source() / "sub2");
         photosAreIntact();
     }
 
@@ -317,8 +331,12 @@ TEST_F(ExporterTest, ThePhotoFolderBehindAMountOfItsOwnIsRefusedAndItsPhotosStay
     const ExportResult result = run();
     ASSERT_TRUE(mountedLater && mountedLater->skipReason().empty());
     mountedLater.reset();
-    ASSERT_EQ(result.failures.size(), 1u);
-    EXPECT_EQ(result.failures[0].reason, refused[0].reason);
+    // The photos after it are listed as not exported.
+    const std::string notExported = "書き出し先が元のフォルダになったため、書き出していません";
+    EXPECT_EQ(result.failures, (std::vector<ExportFailure>{{"IMG_0001.jpg", refused[0].reason},
+                                                           {"IMG_0002.jpg", notExported},
+                                                           {"IMG_0003.jpg", notExported}}));
+    EXPECT_FALSE(result.cancelled);
     EXPECT_EQ(result.overwrittenCount, 0);
     photosAreIntact();
 }
@@ -352,16 +370,45 @@ TEST_F(ExporterTest, EveryFolderThatReceivedAFileIsFlushedOnceAtTheEnd) {
     EXPECT_FALSE(flushed.contains(destination() / "empty"));
 }
 
-TEST_F(ExporterTest, AVanishedPhotoFailsWithoutAManifestEntry) {
-    const Photo photo = addJpeg("IMG_0001.jpg");
-    addJpeg("IMG_0002.jpg");
-    fs::remove(photo.url);
+// Photos deleted while the export runs are missing, not damaged, whether copied or developed;
+// they get no manifest entry.
+TEST_F(ExporterTest, APhotoDeletedMidwayIsMissingAndGetsNoManifestEntry) {
+    addJpeg("IMG_0001.jpg");
+    const Photo developed = addJpeg("IMG_0002.jpg");
+    const Photo copied = addJpeg("IMG_0003.jpg");
+    request.rotations[developed.relativePath] = 90;
+    request.render = {}; // the photo's own file is decoded
+    request.progress = [&](int done, int) {
+        if (done == 1) fs::remove(developed.url), fs::remove(copied.url);
+    };
     const ExportResult result = run();
-    ASSERT_EQ(result.failures.size(), 1u);
-    EXPECT_EQ(result.failures[0].fileName, "IMG_0001.jpg");
+    const std::string missing = "ファイルまたはフォルダが見つかりません";
+    EXPECT_EQ(result.failures,
+              (std::vector<ExportFailure>{{"IMG_0002.jpg", missing}, {"IMG_0003.jpg", missing}}));
     EXPECT_EQ(result.copiedCount, 1);
     EXPECT_EQ(manifest().entries.size(), 1u);
-    EXPECT_FALSE(fs::exists(destination() / "IMG_0001.jpg"));
+    EXPECT_FALSE(fs::exists(destination() / "IMG_0002.jpg"));
+    EXPECT_FALSE(fs::exists(destination() / "IMG_0003.jpg"));
+}
+
+// A destination whose mount dies midway: every later photo fails as a lost connection, none as a
+// name already taken; and the export ends.
+TEST_F(ExporterTest, ADestinationWhoseMountDiesMidwayFailsAsALostConnection) {
+    for (const std::string name : {"IMG_0001.jpg", "IMG_0002.jpg", "IMG_0003.jpg"})
+        request.rotations[addJpeg(name).relativePath] = 90;
+    addJpeg("IMG_0004.jpg"); // copied
+    test::BreakableFuseMount mount(destination(), root / "mounted");
+    if (!mount.skipReason().empty()) GTEST_SKIP() << mount.skipReason();
+    request.destination = mount.path();
+    request.saveOriginals = true;
+    request.progress = [&](int done, int) {
+        if (done == 1) mount.breakConnection();
+    };
+    const ExportResult result = run();
+    EXPECT_EQ(result.copiedCount, 1);
+    const std::string lost = "フォルダとの接続が切れました";
+    EXPECT_EQ(result.failures, (std::vector<ExportFailure>{
+                                   {"IMG_0002.jpg", lost}, {"IMG_0003.jpg", lost}, {"IMG_0004.jpg", lost}}));
 }
 
 TEST_F(ExporterTest, ACancelDuringRenderingRemovesThePartialFileAndStops) {

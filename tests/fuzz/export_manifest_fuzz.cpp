@@ -1,5 +1,5 @@
-// An export manifest as read from the support folder. A manifest read from any text is written
-// and read back unchanged.
+// An export manifest as read from the support folder, with the journal of a killed export (the same
+// text in both). A manifest read from any text is written and read back unchanged.
 
 #include "export/export_manifest_store.hpp"
 #include "fuzz_support.hpp"
@@ -12,6 +12,7 @@ SORVIN_FUZZ_TARGET(export_manifest) {
     static const fuzz::TemporaryFolder root("manifest");
     const std::filesystem::path destination = "/exports";
     AtomicFile::write(ExportManifestStore::manifestURL(destination, root.path()), fuzz::text(data));
+    AtomicFile::write(ExportManifestStore::journalURL(destination, root.path()), fuzz::text(data));
     const ExportManifest manifest = ExportManifestStore::load(destination, root.path());
     fuzz::require(manifest.folder == destination.string(), "a manifest of another folder");
     if (!manifest.entries.empty()) fuzz::reached();

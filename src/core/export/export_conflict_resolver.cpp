@@ -5,6 +5,9 @@
 #include "platform/file_path.hpp"
 #include "platform/uuid_text.hpp"
 
+#include <cerrno>
+#include <sys/stat.h>
+
 namespace sorvin {
 
 namespace fs = std::filesystem;
@@ -12,6 +15,13 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr std::string_view kTemporaryMarker = ".sorvin-tmp-";
+
+// The system's error when whether anything is at the path cannot be told; none when it can.
+std::error_code failureToCheck(const fs::path& path) {
+    struct stat info {};
+    if (::lstat(path.c_str(), &info) == 0 || errno == ENOENT) return {};
+    return {errno, std::generic_category()};
+}
 
 } // namespace
 
@@ -29,11 +39,17 @@ void ExportConflictResolver::removeAbandonedOutputTemporaries(const fs::path& fo
     AtomicFile::removeAbandonedHidden(folder, kTemporaryMarker);
 }
 
-std::optional<ExportWriteTarget> ExportConflictResolver::target(const std::string& name,
-                                                                const fs::path& folder,
-                                                                ExportConflictMode mode,
-                                                                const ProtectedPaths& protectedPaths) {
+std::optional<ExportWriteTarget>
+ExportConflictResolver::target(const std::string& name, const fs::path& folder, ExportConflictMode mode,
+                               const ProtectedPaths& protectedPaths, std::error_code* failedCheck) {
     const fs::path candidate = folder / name;
+    // Neither free nor taken: the check itself failed.
+    const auto checkFailed = [&] {
+        const std::error_code error = failureToCheck(candidate);
+        if (error && failedCheck) *failedCheck = error;
+        return static_cast<bool>(error);
+    };
+    if (checkFailed()) return std::nullopt;
     if (mode == ExportConflictMode::overwrite) {
         std::error_code error;
         const auto status = fs::symlink_status(candidate, error);
@@ -43,7 +59,10 @@ std::optional<ExportWriteTarget> ExportConflictResolver::target(const std::strin
             return ExportWriteTarget{candidate, true, false};
     }
     const auto url = FileNameResolver::availableURL(name, folder);
-    if (!url) return std::nullopt;
+    if (!url) {
+        checkFailed(); // the folder may have gone while the numbered names were looked at
+        return std::nullopt;
+    }
     return ExportWriteTarget{*url, false, url->filename().string() != name};
 }
 

@@ -8,6 +8,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <system_error>
 #include <vector>
 
 namespace sorvin {
@@ -36,13 +37,14 @@ struct ExportConflictResolver {
     };
 
     // Overwrite mode replaces an existing file that is neither a folder nor protected; every other
-    // case takes the first free numbered name. None when no name up to number 999 is free. Asked
-    // again just before each file is published, so the test of a file about to be replaced is
-    // fresh.
-    static std::optional<ExportWriteTarget> target(const std::string& name,
-                                                   const std::filesystem::path& folder,
-                                                   ExportConflictMode mode,
-                                                   const ProtectedPaths& protectedPaths);
+    // case takes the first free numbered name. None when no name up to number 999 is free, or
+    // when the name cannot be checked (a lost mount, no access): then failedCheck, when given,
+    // gets the system's error, so that the failure is told as what it is and not as a name taken.
+    // Asked again just before each file is published, so the test of a file about to be replaced
+    // is fresh.
+    static std::optional<ExportWriteTarget>
+    target(const std::string& name, const std::filesystem::path& folder, ExportConflictMode mode,
+           const ProtectedPaths& protectedPaths, std::error_code* failedCheck = nullptr);
 
     // Every file of every photo (main file, then RAW companion), then the additional files.
     static ProtectedPaths protectedSourcePaths(const std::vector<Photo>& photos,

@@ -57,6 +57,17 @@ const char* posixDescription(int code) {
         return "ファイルが大きすぎます";
     case EXDEV:
         return "別のボリュームへは移動できません";
+    // A mount or a share that went away while it was used.
+    case ENOTCONN:
+    case ESTALE:
+        return "フォルダとの接続が切れました";
+    case ETIMEDOUT:
+        return "フォルダとの接続が時間切れになりました";
+    case EHOSTUNREACH:
+    case EHOSTDOWN:
+    case ENETUNREACH:
+    case ENETDOWN:
+        return "フォルダのある機器に接続できません";
     default:
         return nullptr;
     }

@@ -85,10 +85,76 @@ std::optional<ExportManifestEntry> entry(const json& value) {
     return result;
 }
 
+void readEntries(ExportManifest& manifest, const fs::path& file) {
+    json root;
+    try {
+        root = json::parse(AtomicFile::read(file, kMaximumManifestBytes));
+    } catch (...) {
+        return;
+    }
+    if (!root.is_object()) return;
+    const auto version = root.find("version");
+    const auto folder = root.find("folder");
+    const auto entries = root.find("entries");
+    if (version == root.end() || exactInteger(*version) != ExportManifest::kVersion) return;
+    if (folder == root.end() || !folder->is_string() ||
+        folder->get_ref<const std::string&>() != manifest.folder)
+        return;
+    if (entries == root.end() || !entries->is_object()) return;
+    for (const auto& [key, value] : entries->items()) {
+        if (key.empty() || key.front() != '/') continue;
+        if (auto parsed = entry(value)) manifest.entries.emplace(key, std::move(*parsed));
+    }
+}
+
+// Each whole line of the journal sets the entry of its key, later lines winning; a line without
+// its line break is one a kill cut short.
+void applyJournal(ExportManifest& manifest, const fs::path& file) {
+    std::string text;
+    try {
+        text = AtomicFile::read(file, kMaximumManifestBytes);
+    } catch (...) {
+        return;
+    }
+    std::size_t start = 0;
+    for (std::size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1) {
+        const json line = json::parse(std::string_view(text).substr(start, end - start), nullptr, false);
+        if (!line.is_object()) continue;
+        const auto folder = line.find("folder");
+        const auto key = line.find("key");
+        const auto value = line.find("entry");
+        if (folder == line.end() || key == line.end() || value == line.end()) continue;
+        if (!folder->is_string() || folder->get_ref<const std::string&>() != manifest.folder) continue;
+        if (!key->is_string() || !key->get_ref<const std::string&>().starts_with('/')) continue;
+        if (auto parsed = entry(*value)) manifest.entries[key->get<std::string>()] = std::move(*parsed);
+    }
+}
+
 void appendRecord(std::string& out, const ExportManifestFileRecord& record) {
     out += "{\"file\":";
     JsonText::appendQuoted(out, record.file);
     out += fmt::format(",\"mtime\":{},\"size\":{}}}", record.mtime, record.size);
+}
+
+void appendEntry(std::string& out, const ExportManifestEntry& entry) {
+    out += '{';
+    if (entry.original) {
+        out += "\"original\":";
+        appendRecord(out, *entry.original);
+        out += ',';
+    }
+    out += "\"outputs\":{";
+    bool firstOutput = true;
+    for (const auto& [outputKey, record] : entry.outputs) {
+        if (!firstOutput) out += ',';
+        firstOutput = false;
+        JsonText::appendQuoted(out, outputKey);
+        out += ':';
+        appendRecord(out, record);
+    }
+    out += "},\"params\":";
+    JsonText::appendQuoted(out, entry.params);
+    out += fmt::format(",\"srcMtime\":{},\"srcSize\":{}}}", entry.srcMtime, entry.srcSize);
 }
 
 // Rotation of the fingerprint: half degrees, 0 for anything outside the stored range.
@@ -114,30 +180,19 @@ fs::path ExportManifestStore::manifestURL(const fs::path& destination,
     return applicationSupportRoot / (name + ".json");
 }
 
+fs::path ExportManifestStore::journalURL(const fs::path& destination,
+                                         const fs::path& applicationSupportRoot) {
+    fs::path journal = manifestURL(destination, applicationSupportRoot);
+    journal.replace_extension(".journal");
+    return journal;
+}
+
 ExportManifest ExportManifestStore::load(const fs::path& destination,
                                          const fs::path& applicationSupportRoot) {
     ExportManifest manifest;
     manifest.folder = FilePath::standardized(destination).string();
-    json root;
-    try {
-        root = json::parse(
-            AtomicFile::read(manifestURL(destination, applicationSupportRoot), kMaximumManifestBytes));
-    } catch (...) {
-        return manifest;
-    }
-    if (!root.is_object()) return manifest;
-    const auto version = root.find("version");
-    const auto folder = root.find("folder");
-    const auto entries = root.find("entries");
-    if (version == root.end() || exactInteger(*version) != ExportManifest::kVersion) return manifest;
-    if (folder == root.end() || !folder->is_string() ||
-        folder->get_ref<const std::string&>() != manifest.folder)
-        return manifest;
-    if (entries == root.end() || !entries->is_object()) return manifest;
-    for (const auto& [key, value] : entries->items()) {
-        if (key.empty() || key.front() != '/') continue;
-        if (auto parsed = entry(value)) manifest.entries.emplace(key, std::move(*parsed));
-    }
+    readEntries(manifest, manifestURL(destination, applicationSupportRoot));
+    applyJournal(manifest, journalURL(destination, applicationSupportRoot));
     return manifest;
 }
 
@@ -148,24 +203,8 @@ std::string ExportManifestStore::encoded(const ExportManifest& manifest) {
         if (!firstEntry) out += ',';
         firstEntry = false;
         JsonText::appendQuoted(out, key);
-        out += ":{";
-        if (entry.original) {
-            out += "\"original\":";
-            appendRecord(out, *entry.original);
-            out += ',';
-        }
-        out += "\"outputs\":{";
-        bool firstOutput = true;
-        for (const auto& [outputKey, record] : entry.outputs) {
-            if (!firstOutput) out += ',';
-            firstOutput = false;
-            JsonText::appendQuoted(out, outputKey);
-            out += ':';
-            appendRecord(out, record);
-        }
-        out += "},\"params\":";
-        JsonText::appendQuoted(out, entry.params);
-        out += fmt::format(",\"srcMtime\":{},\"srcSize\":{}}}", entry.srcMtime, entry.srcSize);
+        out += ':';
+        appendEntry(out, entry);
     }
     out += "},\"folder\":";
     JsonText::appendQuoted(out, manifest.folder);
@@ -173,13 +212,27 @@ std::string ExportManifestStore::encoded(const ExportManifest& manifest) {
     return out;
 }
 
-void ExportManifestStore::write(const ExportManifest& manifest, const fs::path& destination,
+std::string ExportManifestStore::journalLine(const std::string& folder, const std::string& key,
+                                             const ExportManifestEntry& entry) {
+    std::string out = "{\"entry\":";
+    appendEntry(out, entry);
+    out += ",\"folder\":";
+    JsonText::appendQuoted(out, folder);
+    out += ",\"key\":";
+    JsonText::appendQuoted(out, key);
+    out += "}\n";
+    return out;
+}
+
+bool ExportManifestStore::write(const ExportManifest& manifest, const fs::path& destination,
                                 const fs::path& applicationSupportRoot) {
     try {
         fs::create_directories(applicationSupportRoot);
         AtomicFile::write(manifestURL(destination, applicationSupportRoot), encoded(manifest));
+        return true;
     } catch (...) {
         // The old manifest stays; the next export re-exports what no longer matches.
+        return false;
     }
 }
 

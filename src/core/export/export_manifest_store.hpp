@@ -22,15 +22,24 @@ struct ExportManifestStore {
     static std::filesystem::path manifestURL(const std::filesystem::path& destination,
                                              const std::filesystem::path& applicationSupportRoot);
 
-    // The manifest of a destination; an empty one for anything that cannot be trusted. Entries
-    // that fail validation are dropped one by one.
+    // root/"export-" + the same digits + ".journal": the entries an export gave files under their
+    // names since the manifest was last written, one line each (ExportManifestJournal).
+    static std::filesystem::path journalURL(const std::filesystem::path& destination,
+                                            const std::filesystem::path& applicationSupportRoot);
+
+    // The manifest of a destination with the lines of its journal applied in order; an empty one
+    // for anything that cannot be trusted. Entries and lines that fail validation are dropped one
+    // by one (so is the torn last line of a killed export).
     static ExportManifest load(const std::filesystem::path& destination,
                                const std::filesystem::path& applicationSupportRoot);
-    // Replaces the manifest atomically; a failure leaves the old one and is not reported.
-    static void write(const ExportManifest& manifest, const std::filesystem::path& destination,
+    // Replaces the manifest atomically; a failure leaves the old one. True when it was written.
+    static bool write(const ExportManifest& manifest, const std::filesystem::path& destination,
                       const std::filesystem::path& applicationSupportRoot);
     // The compact JSON with sorted keys: equal manifests give equal bytes.
     static std::string encoded(const ExportManifest& manifest);
+    // One line of the journal, with its line break: the entry of a key in the manifest of a folder.
+    static std::string journalLine(const std::string& folder, const std::string& key,
+                                   const ExportManifestEntry& entry);
 
     // Size and modification time of a regular file (a link is not followed); none otherwise.
     static std::optional<FileIdentity> fileIdentity(const std::filesystem::path& url);

@@ -194,7 +194,7 @@ std::optional<ExportRequest> ExportSheetModel::startExport(const std::optional<f
     const fs::path destination = expandedDestination(destinationPath);
     const auto photos = targetPhotos(library);
     const ExportFormatOptions options = formatOptions();
-    std::optional<ExportValidationError> refusal = Exporter::validate(destination, *sourceFolder);
+    std::optional<ExportValidationError> refusal = Exporter::validate(destination, *sourceFolder, photos);
     if (!refusal) refusal = Exporter::validateOriginalsDestination(destination, saveOriginals);
     if (!refusal) refusal = Exporter::validateFormatDestinations(destination, photos, options);
     if (refusal) {
@@ -270,9 +270,14 @@ std::vector<ExportResultLine> ExportResultSummary::lines(const ExportResult& r) 
     if (r.skippedCount >= 1)
         lines.push_back({fmt::format("スキップ  {}枚    前回から変更なし", r.skippedCount)});
     lines.push_back({fmt::format("出力ファイル   {}個", r.outputFileCount)});
-    if (r.renamedCount >= 1)
-        lines.push_back(
-            {fmt::format("別名     {}枚    {} など", r.renamedCount, r.firstRenamedFileName.value_or(""))});
+    if (r.renamedCount >= 1) {
+        // The first name stands for the others: "など" only when there are others.
+        std::string renamed = fmt::format("別名     {}枚", r.renamedCount);
+        if (r.firstRenamedFileName || r.renamedCount > 1)
+            renamed += "    " + r.firstRenamedFileName.value_or("");
+        if (r.renamedCount > 1) renamed += " など";
+        lines.push_back({std::move(renamed)});
+    }
     if (r.savedOriginals) {
         lines.push_back({fmt::format("元データ  {}枚    originals フォルダ", r.originalCopiedCount)});
         if (r.originalFailureCount >= 1)

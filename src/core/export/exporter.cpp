@@ -3,8 +3,8 @@
 #include "export/export_conflict_resolver.hpp"
 #include "export/export_error.hpp"
 #include "export/export_long_edge.hpp"
+#include "export/export_manifest_journal.hpp"
 #include "export/export_manifest_store.hpp"
-#include "export/export_manifest_writer.hpp"
 #include "export/exporter_destination.hpp"
 #include "export/legacy_embedded_thumbnail_cleaner.hpp"
 #include "model/file_name_resolver.hpp"
@@ -28,6 +28,7 @@ namespace {
 
 constexpr const char* kNoFormat = "出力形式を1つ以上選んでください";
 constexpr const char* kNoFreeName = "同名ファイルの連番が上限に達しました";
+constexpr const char* kNotExported = "書き出し先が元のフォルダになったため、書き出していません";
 
 // What one output holds: the photo's file byte for byte, or a new encoding.
 struct OutputContent {
@@ -83,6 +84,13 @@ std::string outputName(const Photo& photo, RetouchSlot slot, ExportImageFormat f
     return name;
 }
 
+// The name an item is listed under: its first output's, or its photo's without an output format.
+std::string displayName(const ExportItem& item, const ExportFormatOptions& options) {
+    const auto formats = options.outputFormats(item.photo);
+    return formats.empty() ? item.photo.url.filename().string()
+                           : outputName(item.photo, item.slot, formats.front());
+}
+
 std::string lowercased(std::string text) {
     std::transform(text.begin(), text.end(), text.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
@@ -129,14 +137,23 @@ public:
             return result_;
         }
         manifest_ = ExportManifestStore::load(destination_, request_.applicationSupportRoot);
-        manifestWriter_.emplace(manifest_, destination_, request_.applicationSupportRoot);
+        journal_.emplace(destination_, request_.applicationSupportRoot);
+        // A journal left by an export before goes into the manifest first, so that the lines of
+        // this one are read after what they change.
+        if (journal_->exists()) writeManifest();
         int processed = 0;
         for (std::size_t i = 0; i < items.size(); ++i) {
-            if (token_->isCancelled() || refusal_) break;
-            if (exportItem(items[i])) ++processed;
+            if (token_->isCancelled()) break;
+            bool finished = true;
+            // Once the destination has turned out to be a photo folder, nothing more goes there.
+            if (refusal_)
+                result_.failures.push_back({displayName(items[i], request_.formatOptions), kNotExported});
+            else
+                finished = exportItem(items[i]);
+            if (finished) ++processed;
             if (request_.progress) request_.progress(static_cast<int>(i + 1), static_cast<int>(items.size()));
         }
-        manifestWriter_->finish();
+        writeManifest();
         // The names given survive a power loss once the folders that hold them are on disk.
         for (const auto& folder : publishedFolders_)
             AtomicFile::flushFolder(folder);
@@ -189,19 +206,39 @@ private:
         return std::nullopt;
     }
 
-    // By node first, then by a file made in the folder: a photo folder behind a mount of its own
-    // has nodes of its own too.
+    // By node first, then by a file made in each photo folder: a photo folder behind a mount of its
+    // own has nodes of its own too.
     std::optional<std::string> refusalOfFolder(const fs::path& folder) const {
         if (!request_.sourceFolder) return std::nullopt;
         if (auto refusal = refusalAsSource(folder, *request_.sourceFolder)) return refusal->errorDescription();
-        if (auto refusal = probeRefusalAsPhotoFolder(folder, photoFolders_, *request_.sourceFolder))
+        if (auto refusal = probeRefusal(folder, photoFolders_, *request_.sourceFolder))
             return refusal->errorDescription();
         return std::nullopt;
     }
 
-    // Tells the manifest on disk what the item has published so far.
-    void remember(const ItemState& state) {
-        if (state.newEntry) manifestWriter_->record(state.key, *state.newEntry);
+    void writeManifest() {
+        if (ExportManifestStore::write(manifest_, destination_, request_.applicationSupportRoot))
+            journal_->remove();
+    }
+
+    // The record of a file about to be (or just) given the final name, from its identity.
+    std::optional<ExportManifestFileRecord> recordOf(const fs::path& finalURL, const fs::path& file) const {
+        const auto identity = ExportManifestStore::fileIdentity(file);
+        const auto relative = ExportManifestStore::relativePath(finalURL, destination_);
+        if (!identity || !relative) return std::nullopt;
+        return ExportManifestFileRecord{*relative, identity->size, identity->mtime};
+    }
+
+    // Before a file of the item gets its name, the journal learns the item's entry with it.
+    template <class Place>
+    void announce(const ItemState& state, const fs::path& finalURL, const fs::path& temporary,
+                  const Place& place) {
+        if (!state.newEntry) return;
+        const auto record = recordOf(finalURL, temporary);
+        if (!record) return;
+        ExportManifestEntry entry = *state.newEntry;
+        place(entry, *record);
+        journal_->append(state.key, entry);
     }
 
     // True when the item finished (it counts in the result), false when a cancel stopped it.
@@ -267,10 +304,7 @@ private:
             if (item.copiesOriginals && originalsFolder_) copyOriginals(photo, state);
         }
         if (state.overwrote) ++result_.overwrittenCount;
-        if (state.newEntry) {
-            remember(state);
-            manifest_.entries[key] = std::move(*state.newEntry);
-        }
+        if (state.newEntry) manifest_.entries[key] = std::move(*state.newEntry);
         return finished;
     }
 
@@ -292,21 +326,29 @@ private:
         }
         if (state.newEntry) state.newEntry->outputs.erase(outputKey);
 
-        if (!ExportConflictResolver::target(name, folder, request_.conflictMode, protected_)) {
-            state.fail({name, kNoFreeName});
+        if (std::error_code failedCheck;
+            !ExportConflictResolver::target(name, folder, request_.conflictMode, protected_, &failedCheck)) {
+            state.fail({name, failedCheck ? failureReason(failedCheck) : kNoFreeName});
             return;
         }
         OutputContent content;
         std::error_code error = prepareOutput(photo, edit, format, content);
         std::optional<ExportWriteTarget> target;
         if (!error) {
-            target = storeUnderFreeName(name, folder, error, [&](const fs::path& file) {
+            const auto write = [&](const fs::path& file) {
                 const auto stored = storeOutput(photo, format, content, file);
                 // False when a cancel came during the write: the cancel has removed the file.
                 const bool kept = token_->completeWriting(file);
                 if (!stored && !kept) return make_error_code(std::errc::operation_canceled);
                 return stored;
-            });
+            };
+            const auto place = [&](const fs::path& finalURL, const fs::path& temporary) {
+                announce(state, finalURL, temporary,
+                         [&](ExportManifestEntry& entry, ExportManifestFileRecord record) {
+                             entry.outputs[outputKey] = std::move(record);
+                         });
+            };
+            target = storeUnderFreeName(name, folder, error, write, place);
             if (!target && !error) {
                 state.fail({name, kNoFreeName});
                 return;
@@ -323,18 +365,15 @@ private:
         if (target->replacesExisting) state.overwrote = true;
 
         ++result_.outputFileCount;
-        const auto identity = ExportManifestStore::fileIdentity(target->finalURL);
-        const auto relative = ExportManifestStore::relativePath(target->finalURL, destination_);
-        if (state.newEntry && identity && relative)
-            state.newEntry->outputs[outputKey] =
-                ExportManifestFileRecord{*relative, identity->size, identity->mtime};
+        if (state.newEntry)
+            if (auto record = recordOf(target->finalURL, target->finalURL))
+                state.newEntry->outputs[outputKey] = std::move(*record);
         if (target->isRenamed) {
             if (!result_.firstRenamedFileName)
                 result_.firstRenamedFileName = target->finalURL.filename().string();
             state.renamed = true;
         }
         state.wroteOutput = true;
-        remember(state);
     }
 
     // Renders and encodes an output that is not a byte copy of the photo's file.
@@ -382,12 +421,14 @@ private:
     // free, so a file another program saved there meanwhile is never touched (rename mode moves on
     // to the next free name, overwrite mode replaces the newcomer), and a file is replaced by a
     // rename over it. Before a file is replaced, the temporary tells whether the folder has become a
-    // photo folder (a mount made meanwhile): then nothing more is written (refusal_). The target,
+    // photo folder (a mount made meanwhile): then nothing more is written (refusal_). Just before
+    // each attempt to give the name, `naming` is told the name and the temporary. The target,
     // or none with error set when the write or the publishing failed (the temporary file is gone
     // then) and without when no name is left.
-    std::optional<ExportWriteTarget> storeUnderFreeName(const std::string& name, const fs::path& folder,
-                                                        std::error_code& error,
-                                                        const std::function<std::error_code(const fs::path&)>& write) {
+    std::optional<ExportWriteTarget> storeUnderFreeName(
+        const std::string& name, const fs::path& folder, std::error_code& error,
+        const std::function<std::error_code(const fs::path&)>& write,
+        const std::function<void(const fs::path& finalURL, const fs::path& temporary)>& naming) {
         if (refusal_) {
             error = std::make_error_code(std::errc::operation_not_permitted);
             return std::nullopt;
@@ -396,7 +437,8 @@ private:
         error = write(temporary); // a failed write removes what it created
         if (error) return std::nullopt;
         for (int attempt = 0; attempt <= FileNameResolver::kMaximumVariant; ++attempt) {
-            const auto target = ExportConflictResolver::target(name, folder, request_.conflictMode, protected_);
+            const auto target =
+                ExportConflictResolver::target(name, folder, request_.conflictMode, protected_, &error);
             if (!target) break;
             if (target->replacesExisting && request_.sourceFolder)
                 if (auto refusal = refusalAsPhotoFolder(temporary, photoFolders_, *request_.sourceFolder)) {
@@ -404,10 +446,12 @@ private:
                     error = std::make_error_code(std::errc::operation_not_permitted);
                     break;
                 }
+            naming(target->finalURL, temporary);
             error = target->replacesExisting ? OutputFile::replace(target->finalURL, temporary)
                                              : OutputFile::publishNew(temporary, target->finalURL);
             if (!error) {
                 publishedFolders_.insert(folder);
+                if (request_.published) request_.published(target->finalURL);
                 return target;
             }
             if (error != std::errc::file_exists) break;
@@ -437,8 +481,16 @@ private:
                 companionOriginalExists(file, files[0], state.previousOriginal, *originalsFolder_))
                 continue;
             std::error_code error;
-            const auto target = storeUnderFreeName(file.fileName, *originalsFolder_, error,
-                                                   [&](const fs::path& copy) { return OutputFile::copyNew(file.url, copy); });
+            const auto write = [&](const fs::path& copy) { return OutputFile::copyNew(file.url, copy); };
+            const auto place = [&](const fs::path& finalURL, const fs::path& temporary) {
+                // The copy of a RAW companion is found beside its primary's (companionOriginalExists).
+                if (k == 0)
+                    announce(state, finalURL, temporary,
+                             [](ExportManifestEntry& entry, ExportManifestFileRecord record) {
+                                 entry.original = std::move(record);
+                             });
+            };
+            const auto target = storeUnderFreeName(file.fileName, *originalsFolder_, error, write, place);
             if (!target || error) {
                 failed = true;
                 continue;
@@ -447,12 +499,8 @@ private:
             if (target->isRenamed && !renamedOriginal) renamedOriginal = target->finalURL.filename().string();
             if (k == 0) {
                 primaryCopied = true;
-                const auto identity = ExportManifestStore::fileIdentity(target->finalURL);
-                const auto relative = ExportManifestStore::relativePath(target->finalURL, destination_);
-                if (identity && relative)
-                    newPrimary = ExportManifestFileRecord{*relative, identity->size, identity->mtime};
+                newPrimary = recordOf(target->finalURL, target->finalURL);
                 if (state.newEntry) state.newEntry->original = newPrimary;
-                remember(state);
             }
             copied = true;
         }
@@ -476,7 +524,7 @@ private:
     ExportConflictResolver::ProtectedPaths protected_;
     std::optional<fs::path> originalsFolder_;
     ExportManifest manifest_;
-    std::optional<ExportManifestWriter> manifestWriter_;
+    std::optional<ExportManifestJournal> journal_;
     std::vector<fs::path> photoFolders_;
     std::set<fs::path> publishedFolders_;
     std::optional<std::string> refusal_; // the destination turned out to be a photo folder

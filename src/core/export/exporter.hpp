@@ -49,6 +49,8 @@ struct ExportRequest {
 
     std::shared_ptr<ExportCancellationToken> cancellation;
     std::function<void(int done, int total)> progress; // called on the export's thread after each item
+    // Told each file (output or original) the moment it has its final name, on the export's thread.
+    std::function<void(const std::filesystem::path&)> published;
     std::filesystem::path applicationSupportRoot;      // folder of the manifests
 
     ExportImageDecoder decode;       // decoder of JPEG/HEIF files
@@ -62,8 +64,8 @@ namespace Exporter {
 // first item, and only the token stops it early. Outputs that need no change are copied byte for
 // byte, outputs unchanged since the last export into the destination are skipped (manifest), names
 // are resolved by the conflict mode without ever replacing a protected file, originals are copied
-// when asked, and the manifest learns every published file as the export goes (on disk within
-// about a second, and at the end, also after a cancel). Every file is written to a hidden temporary
+// when asked, and every file is in the manifest's journal on disk before it gets its name (the
+// manifest is written at the end, also after a cancel). Every file is written to a hidden temporary
 // beside its final name and published whole, so an export killed at any moment leaves no partial
 // file under a final name and the next one writes nothing twice; the next export into a folder
 // first removes the temporaries that ended exports left there. The folders that received files are

@@ -5,10 +5,10 @@
 #include "platform/file_node.hpp"
 #include "platform/file_path.hpp"
 #include "platform/heif_encoder.hpp"
-#include "platform/output_file.hpp"
 
 #include <set>
 
+#include <fcntl.h>
 #include <unistd.h>
 
 namespace sorvin::Exporter {
@@ -46,10 +46,13 @@ FileNode::Placement placementAgainstSource(const fs::path& folder, const fs::pat
 
 } // namespace
 
-std::optional<ExportValidationError> validate(const fs::path& destination, const fs::path& sourceFolder) {
+std::optional<ExportValidationError> validate(const fs::path& destination, const fs::path& sourceFolder,
+                                              const std::vector<Photo>& photos) {
     using Kind = ExportValidationError::Kind;
     if (!isDirectory(destination)) return ExportValidationError{Kind::destinationMissing, {}};
     if (auto refusal = refusalAsSource(destination, sourceFolder)) return refusal;
+    if (auto refusal = probeRefusal(destination, photoFolders(photos, sourceFolder), sourceFolder))
+        return refusal;
     if (!isWritable(destination)) return ExportValidationError{Kind::destinationNotWritable, {}};
     return std::nullopt;
 }
@@ -92,15 +95,34 @@ std::optional<ExportValidationError> refusalAsPhotoFolder(const fs::path& file, 
     return std::nullopt;
 }
 
-std::optional<ExportValidationError> probeRefusalAsPhotoFolder(const fs::path& folder,
-                                                               const std::vector<fs::path>& photoFolders,
-                                                               const fs::path& sourceFolder) {
-    const fs::path probe = folder / ExportConflictResolver::temporaryName("folder-check");
-    if (OutputFile::writeNew(probe, {})) return std::nullopt;
-    auto refusal = refusalAsPhotoFolder(probe, photoFolders, sourceFolder);
-    std::error_code ignored;
-    fs::remove(probe, ignored);
-    return refusal;
+std::optional<ExportValidationError> probeRefusal(const fs::path& folder,
+                                                  const std::vector<fs::path>& photoFolders,
+                                                  const fs::path& sourceFolder) {
+    using Kind = ExportValidationError::Kind;
+    std::vector<fs::path> levels; // the folder, then each one above it
+    for (fs::path level = FilePath::resolved(folder);; level = level.parent_path()) {
+        levels.push_back(level);
+        if (level == level.parent_path()) break;
+    }
+    for (const auto& photoFolder : photoFolders) {
+        const fs::path probe = photoFolder / ExportConflictResolver::temporaryName("folder-check");
+        // Nothing to flush: the file only has to be seen, and the sheet asks this on the main thread.
+        const int made = ::open(probe.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
+        if (made < 0) continue;
+        ::close(made);
+        std::optional<ExportValidationError> refusal;
+        for (std::size_t level = 0; level < levels.size() && !refusal; ++level) {
+            if (!FileNode::showsIn(probe, levels[level])) continue;
+            if (level > 0)
+                refusal = ExportValidationError{Kind::destinationInsideSource, {}};
+            else if (!(refusal = refusalAsSource(photoFolder, sourceFolder)))
+                refusal = ExportValidationError{Kind::destinationIsSource, {}};
+        }
+        std::error_code ignored;
+        fs::remove(probe, ignored);
+        if (refusal) return refusal;
+    }
+    return std::nullopt;
 }
 
 std::optional<ExportValidationError> validateOriginalsDestination(const fs::path& destination,
@@ -147,7 +169,8 @@ bool supportsOutput(ExportImageFormat format) {
 std::optional<SingleExportValidationError> validateSingleExportDestination(const fs::path& file,
                                                                            const fs::path& sourceFolder) {
     const auto folder = FilePath::standardized(file).parent_path();
-    if (placementAgainstSource(folder, sourceFolder) != FileNode::Placement::elsewhere)
+    if (placementAgainstSource(folder, sourceFolder) != FileNode::Placement::elsewhere ||
+        probeRefusal(folder, {sourceFolder}, sourceFolder))
         return SingleExportValidationError::destinationInsideSource;
     if (!isDirectory(folder)) return SingleExportValidationError::destinationMissing;
     if (!isWritable(folder)) return SingleExportValidationError::destinationNotWritable;

@@ -17,10 +17,12 @@ namespace sorvin::Exporter {
 
 inline constexpr const char* kOriginalsFolderName = "originals";
 
-// The batch destination: an existing directory, not the source folder, not inside it, writable;
-// the first failing test in that order.
+// The batch destination: an existing directory, not the source folder, not inside it, nor one of
+// the folders of the photos or inside one (by whatever path or mount it is reached), writable; the
+// first failing test in that order.
 std::optional<ExportValidationError> validate(const std::filesystem::path& destination,
-                                              const std::filesystem::path& sourceFolder);
+                                              const std::filesystem::path& sourceFolder,
+                                              const std::vector<Photo>& photos = {});
 
 // The refusal of a folder that is the source folder or lies inside it; none elsewhere.
 std::optional<ExportValidationError> refusalAsSource(const std::filesystem::path& folder,
@@ -39,11 +41,15 @@ std::optional<ExportValidationError>
 refusalAsPhotoFolder(const std::filesystem::path& file, const std::vector<std::filesystem::path>& photoFolders,
                      const std::filesystem::path& sourceFolder);
 
-// The same for a folder nothing has been written to yet: a hidden file is made there for the test
-// and removed again. None when it cannot be made (nothing can be written there either).
-std::optional<ExportValidationError>
-probeRefusalAsPhotoFolder(const std::filesystem::path& folder, const std::vector<std::filesystem::path>& photoFolders,
-                          const std::filesystem::path& sourceFolder);
+// The refusal of a folder that is one of the photo folders or lies inside one, reached through a
+// mount of its own, which no comparison of nodes tells: a hidden file made for the test in each
+// photo folder (and removed again) is looked for in the folder and in every folder above it. The
+// refusal is the one the photo folder gets by its own path when the folder is that photo folder,
+// and destinationInsideSource when it lies inside one. A photo folder that cannot be written to
+// is not tested.
+std::optional<ExportValidationError> probeRefusal(const std::filesystem::path& folder,
+                                                  const std::vector<std::filesystem::path>& photoFolders,
+                                                  const std::filesystem::path& sourceFolder);
 
 // With originals on: "originals" must not be a file.
 std::optional<ExportValidationError> validateOriginalsDestination(const std::filesystem::path& destination,
@@ -61,8 +67,8 @@ std::error_code createDirectoryIfNeeded(const std::filesystem::path& folder);
 // Whether this system can encode the format.
 bool supportsOutput(ExportImageFormat format);
 
-// The folder of a chosen single-export file: not the source folder or inside it (tested first),
-// existing, writable.
+// The folder of a chosen single-export file: not the source folder or inside it, by whatever path
+// or mount it is reached (tested first), existing, writable.
 std::optional<SingleExportValidationError>
 validateSingleExportDestination(const std::filesystem::path& file, const std::filesystem::path& sourceFolder);
 

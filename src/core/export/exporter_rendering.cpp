@@ -20,7 +20,9 @@
 #include "platform/srgb_profile.hpp"
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
+#include <sys/stat.h>
 
 namespace sorvin::Exporter {
 
@@ -192,6 +194,13 @@ DecodedPicture decodedUpright(const Photo& photo, PhotoSource source, const Phot
     return {decode(photo, source, 0), std::nullopt};
 }
 
+// The system's error when the file cannot be reached at all; none when it can.
+std::error_code failureToReach(const std::filesystem::path& file) {
+    struct stat info {};
+    if (::stat(file.c_str(), &info) == 0) return {};
+    return {errno, std::generic_category()};
+}
+
 } // namespace
 
 ExportRendering renderEditedImageAndMetadata(const Photo& photo, double rotation, const ManualCrop& crop,
@@ -209,7 +218,13 @@ ExportRendering renderEditedImageAndMetadata(const Photo& photo, double rotation
         DecodedPicture decoded =
             decodedUpright(photo, chosen, params, rotation, crop, maximumLongEdge, decode);
         SharedImage image = std::move(decoded.image);
-        if (!image) return failed();
+        if (!image) {
+            // A file that cannot be reached (deleted meanwhile, its mount gone) is not damaged.
+            if (auto unreachable = failureToReach(photo.asset(chosen).url);
+                unreachable && !(isCancelled && isCancelled()))
+                return ExportRendering{std::nullopt, unreachable};
+            return failed();
+        }
         if (hasGeometry(params)) {
             image = GeometryAdjustment::applying(image, params, true, isCancelled);
             if (!image) return failed();

@@ -1,0 +1,67 @@
+#include "export/export_manifest_journal.hpp"
+
+#include "export/export_manifest_store.hpp"
+#include "platform/atomic_file.hpp"
+#include "platform/file_path.hpp"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace sorvin {
+
+namespace fs = std::filesystem;
+
+ExportManifestJournal::ExportManifestJournal(const fs::path& destination,
+                                             const fs::path& applicationSupportRoot)
+    : folderOfJournal_(applicationSupportRoot),
+      file_(ExportManifestStore::journalURL(destination, applicationSupportRoot)),
+      destination_(FilePath::standardized(destination).string()) {}
+
+ExportManifestJournal::~ExportManifestJournal() {
+    if (descriptor_ >= 0) ::close(descriptor_);
+}
+
+bool ExportManifestJournal::exists() const {
+    struct stat info {};
+    return ::lstat(file_.c_str(), &info) == 0;
+}
+
+void ExportManifestJournal::append(const std::string& key, const ExportManifestEntry& entry) {
+    if (failed_) return;
+    if (descriptor_ < 0) {
+        std::error_code ignored;
+        fs::create_directories(folderOfJournal_, ignored);
+        const bool existed = exists();
+        descriptor_ = ::open(file_.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NOFOLLOW, 0600);
+        if (descriptor_ < 0) {
+            failed_ = true;
+            return;
+        }
+        // The journal's own name must survive a power loss as its lines do.
+        if (!existed) AtomicFile::flushFolder(folderOfJournal_);
+    }
+    const std::string line = ExportManifestStore::journalLine(destination_, key, entry);
+    std::size_t written = 0;
+    while (written < line.size()) {
+        const ssize_t count = ::write(descriptor_, line.data() + written, line.size() - written);
+        if (count < 0 && errno == EINTR) continue;
+        if (count <= 0) {
+            // Nothing more is appended to a torn line, which is dropped when read.
+            failed_ = true;
+            return;
+        }
+        written += static_cast<std::size_t>(count);
+    }
+    ::fdatasync(descriptor_);
+}
+
+void ExportManifestJournal::remove() {
+    if (descriptor_ >= 0) ::close(descriptor_);
+    descriptor_ = -1;
+    failed_ = false;
+    ::unlink(file_.c_str());
+}
+
+} // namespace sorvin
