@@ -42,6 +42,7 @@
 #include "platform/signal.hpp"
 
 #include <cstdint>
+#include <deque>
 #include <filesystem>
 #include <functional>
 #include <limits>
@@ -298,9 +299,12 @@ public:
     bool finishSaving();
     // "<what>を保存できませんでした（<why>）": the change lasts only while the program runs.
     void showWriteFailure(std::string_view what, std::error_code error);
-    // A preference the file could not take, whichever change wrote it: said once that change has
-    // shown its own message (a sort order's toast would hide it at once), unless the change said
-    // so itself (a preset's).
+    // A message shown once the one on screen (and any waiting after it) has had its time; at once
+    // when nothing shows. A message already on screen or waiting last is not added again, and a
+    // newer message shows first without dropping it.
+    void showToastAfterCurrent(std::string message, double duration);
+    // A preference the file could not take, whichever change wrote it: said after the message of
+    // that change (a sort order's), unless the change said so itself (a preset's).
     void preferencesNotWritten(std::error_code error);
     // After a change of the presets: false, with the message said instead of the change's own,
     // when the preferences file could not take it.
@@ -453,8 +457,8 @@ private:
     // Whether the photo is shown at its full size: in the loupe or zoomed in.
     bool showsFullResolution() const;
 
-    // Toasts and heart overlay steps.
-    void continueToasts(std::vector<std::string> messages, std::size_t next, double duration);
+    // Shows one message for its time, then the next waiting one, then fades out.
+    void showToast(std::string message, double duration);
 
     // Edits.
     bool editGuard() const;
@@ -575,6 +579,12 @@ private:
     // When the current photo last changed, on the main queue's clock.
     double photoChangedAt_ = -std::numeric_limits<double>::infinity();
     MainQueue::Timer toastTimer_;
+    struct WaitingToast {
+        std::string text;
+        double duration;
+        bool follows; // said after whatever shows: a newer message does not drop it
+    };
+    std::deque<WaitingToast> waitingToasts_; // after the message on screen
     // A failed write of the preferences still to be said; a panel's drag writes at every move,
     // and is said once per turn of the main queue.
     std::optional<std::error_code> unsaidPreferencesFailure_;
