@@ -387,6 +387,9 @@ public:
 
     // ---- Original preview ----
     void setShowingOriginal(bool on);
+    // The original preview key went down or up; while it is held with no modifier, the original
+    // shows as while Meta alone is held.
+    void holdOriginalPreviewKey(bool held);
     void scheduleOriginalPreviewPreparation();
 
     // ---- Loupe and zoom ----
@@ -456,6 +459,10 @@ private:
     bool preferFullResolution() const;
     // Whether the photo is shown at its full size: in the loupe or zoomed in.
     bool showsFullResolution() const;
+
+    // Shows the original exactly while the control modifier (Meta) alone, or the original preview
+    // key with no modifier, is held on the browsing screen with nothing else in the way.
+    void followOriginalPreviewHold();
 
     // Shows one message for its time, then the next waiting one, then fades out.
     void showToast(std::string message, double duration);
@@ -596,6 +603,8 @@ private:
 
     bool optionWasPressed_ = false;
     bool commandWasPressed_ = false;
+    ModifierKeys heldModifiers_; // at the last modifier change
+    bool originalPreviewKeyHeld_ = false;
     std::optional<MainQueue::Timer> commandCheatSheetTimer_;
 
     double photoAreaLongEdge_ = 0;
