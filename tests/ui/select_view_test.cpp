@@ -11,13 +11,18 @@
 #include "ui/browsing/top_bar_view.hpp"
 #include "ui/browsing/view_colors.hpp"
 #include "ui/canvas/mask_tab_bar_view.hpp"
+#include "ui/panel/panel_button.hpp"
 #include "ui/panel/parameter_panel_view.hpp"
+#include "ui/panel/parameter_preset_organizer_sheet.hpp"
 #include "ui/panel/parameter_slot_column_view.hpp"
 #include "ui_test_fixture.hpp"
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QCloseEvent>
 #include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QScrollBar>
@@ -25,6 +30,7 @@
 #include <QStyle>
 #include <QStyleOptionSlider>
 #include <QTest>
+#include <QTimer>
 #include <QWheelEvent>
 #include <cmath>
 #include <cstdio>
@@ -776,6 +782,95 @@ TEST_F(SelectViewTest, ARecordThatCannotBeSavedIsSaidForAsLongAsTheFolderIsOpen)
               5)
         << "nothing beside the photos and their record";
     EXPECT_FALSE(std::filesystem::exists(root / "support")) << "nor in the fallback's place";
+}
+
+} // namespace
+} // namespace sorvin::test
+
+namespace sorvin::test {
+namespace {
+
+// A preset's name with "&" shows whole in the preset menu, not as a shortcut letter.
+TEST_F(SelectViewTest, ThePresetMenuShowsAnAmpersandAsTyped) {
+    openBrowsing();
+    activate();
+    state().presentPresetSave();
+    state().savePreset("C&D");
+    redraw();
+    QStringList shown;
+    QTimer::singleShot(0, [&] {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        if (!menu) return;
+        for (QAction* action : menu->actions())
+            if (!action->isSeparator()) shown << action->iconText();
+        menu->close();
+    });
+    QTest::mouseClick(view().parameterPanel()->presetButton(), Qt::LeftButton);
+    EXPECT_TRUE(shown.contains(QStringLiteral("C&D"))) << shown.join(u'|').toStdString();
+}
+
+// What is typed into a preset's rename field stays, with its cursor and its selection, whatever
+// else changes meanwhile (a toast that fades); the whole name is selected only when renaming
+// begins. The window's close button closes the sheet as "閉じる" does, only when nothing is open.
+TEST_F(SelectViewTest, ThePresetOrganizerKeepsARenameAndClosesByItsWindowButton) {
+    openBrowsing();
+    activate();
+    for (const char* name : {"one", "two"}) {
+        state().presentPresetSave();
+        state().savePreset(name);
+    }
+    state().presentPresetOrganizer();
+    redraw();
+    const auto organizer = [&] { return dynamic_cast<ParameterPresetOrganizerSheet*>(view().presetSheet()); };
+    ASSERT_NE(organizer(), nullptr);
+    const auto row = [&](int index) -> QWidget* {
+        QApplication::processEvents(); // rows replaced are gone
+        for (QWidget* w : organizer()->findChildren<QWidget*>())
+            if (w->property("presetIndex") == QVariant(index)) return w;
+        return nullptr;
+    };
+    const auto renameRow = [&](int index) {
+        QTest::mouseClick(row(index), Qt::LeftButton);
+        QTest::mouseDClick(row(index), Qt::LeftButton);
+        QApplication::processEvents();
+        return organizer()->renameField();
+    };
+    const auto field = [&] { return organizer()->renameField(); };
+    const auto closeButton = [&] {
+        QCloseEvent event;
+        QApplication::sendEvent(organizer()->windowHandle(), &event);
+        redraw();
+    };
+
+    ASSERT_NE(renameRow(0), nullptr);
+    EXPECT_EQ(field()->selectedText(), QStringLiteral("one"));
+    QTest::keyClicks(field(), QStringLiteral("uno"));
+    QTest::keyClick(field(), Qt::Key_Return);
+    redraw();
+    ASSERT_EQ(state().presets()[0].name, "uno");
+    ASSERT_TRUE(state().toastIsVisible());
+
+    // While the rename's toast shows, the second preset is renamed.
+    ASSERT_NE(renameRow(1), nullptr);
+    QTest::keyClicks(field(), QStringLiteral("XY"));
+    queue.advance(2.0);
+    redraw();
+    ASSERT_FALSE(state().toastText());
+    QTest::keyClicks(field(), QStringLiteral("Z"));
+    EXPECT_EQ(field()->text(), QStringLiteral("XYZ"));
+    QTest::keyClick(field(), Qt::Key_Left, Qt::ShiftModifier);
+    state().showToasts({"♡を付けました"}, 0.5);
+    queue.advance(1.0);
+    redraw();
+    EXPECT_EQ(field()->selectedText(), QStringLiteral("Z"));
+    EXPECT_EQ(field()->cursorPosition(), 2);
+
+    closeButton();
+    EXPECT_TRUE(state().isPresetOrganizerPresented()) << "a rename is open";
+    QTest::keyClick(field(), Qt::Key_Escape);
+    closeButton();
+    EXPECT_FALSE(state().isPresetOrganizerPresented());
+    EXPECT_EQ(view().presetSheet(), nullptr);
 }
 
 } // namespace
