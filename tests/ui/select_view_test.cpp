@@ -790,6 +790,52 @@ TEST_F(SelectViewTest, ARecordThatCannotBeSavedIsSaidForAsLongAsTheFolderIsOpen)
 namespace sorvin::test {
 namespace {
 
+// A step of the wheel over the position slider moves the photo with the knob.
+TEST_F(SelectViewTest, TheWheelOverTheSliderMovesThePhotoWithTheKnob) {
+    for (const char* name : {"p1.jpg", "p2.jpg", "p3.jpg", "p4.jpg", "p5.jpg"})
+        addPhoto("jpeg/iceland_srgb_untagged_nikon_d800e.jpg", name);
+    window().show();
+    openPhotos();
+    activate();
+    press(&window(), Qt::Key_Down);
+    press(&window(), Qt::Key_Down);
+    redraw();
+    QSlider* slider = view().bottomBar()->slider();
+    ASSERT_EQ(slider->value(), 2);
+    for (const int notch : {-120, 120}) {
+        const int before = state().library()->cursorIndex();
+        const QPointF at(slider->width() / 2.0, slider->height() / 2.0);
+        QWheelEvent wheel(at, slider->mapToGlobal(at), QPoint(), QPoint(0, notch), Qt::NoButton,
+                          Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(slider, &wheel);
+        redraw();
+        EXPECT_NE(slider->sliderPosition(), before) << notch;
+        EXPECT_EQ(state().library()->cursorIndex(), slider->sliderPosition()) << notch;
+        EXPECT_EQ(view().bottomBar()->counterText().left(2),
+                  QStringLiteral("%1 ").arg(slider->sliderPosition() + 1))
+            << notch;
+    }
+}
+
+// The sort direction's arrow is a few points wide; its button is the square around it, as high as
+// the bar.
+TEST_F(SelectViewTest, TheSortDirectionTakesAClickBesideItsArrow) {
+    openBrowsing();
+    activate();
+    QPushButton* direction = view().fileList()->sortDirectionButton();
+    const QPoint arrow = direction->mapToGlobal(direction->rect().center());
+    bool ascending = state().sortAscending();
+    for (const QPoint off : {QPoint(8, 0), QPoint(-8, 0), QPoint(0, -10), QPoint(8, 9)}) {
+        const QPoint at = window().mapFromGlobal(arrow + off);
+        QWidget* target = window().childAt(at);
+        ASSERT_NE(target, nullptr);
+        QTest::mouseClick(target, Qt::LeftButton, Qt::NoModifier, target->mapFrom(&window(), at));
+        redraw();
+        ascending = !ascending;
+        EXPECT_EQ(state().sortAscending(), ascending) << off.x() << ", " << off.y();
+    }
+}
+
 // A preset's name with "&" shows whole in the preset menu, not as a shortcut letter.
 TEST_F(SelectViewTest, ThePresetMenuShowsAnAmpersandAsTyped) {
     openBrowsing();
