@@ -310,9 +310,13 @@ TEST_F(AppStateSession, PreferencesTheFileCannotTakeAreSaidAndTheFileIsKept) {
     const std::string before = AtomicFile::read(file);
     {
         const FailingWrites full(64);
-        // Said after the change's own message, which would hide it at once.
+        // Said after the change's own message, which keeps its time.
         session.setClippingWarning(!session.clippingWarning());
         queue.runPending();
+        EXPECT_NE(session.toastText(), "設定を保存できませんでした（" + tooLarge + "）");
+        // A newer message meanwhile goes first, and the failure still follows.
+        session.showToasts({"最初の写真です"}, 1.0);
+        queue.advance(1.0);
         EXPECT_EQ(session.toastText(), "設定を保存できませんでした（" + tooLarge + "）");
         queue.advance(AppState::kWriteFailureToast + 1);
         ASSERT_EQ(session.toastText(), std::nullopt);

@@ -185,6 +185,37 @@ TEST_F(ExportSheetTest, AMissingDestinationIsRefusedAndNothingIsStored) {
     EXPECT_EQ(s.destinationField()->text().toStdString(), (root / "out").string());
 }
 
+// キャンセル and 書き出す stay under the pointer while a notice comes and goes: the refusal of a
+// destination and the notice that no format is chosen.
+TEST_F(ExportSheetTest, TheButtonsStayPutWhileNoticesComeAndGo) {
+    openBrowsing();
+    heartTwo();
+    ExportSheet& s = present();
+    const auto buttons = [&] {
+        redraw();
+        return std::pair{s.cancelButton()->mapToGlobal(QPoint()), s.exportButton()->mapToGlobal(QPoint())};
+    };
+    const auto placed = buttons();
+    type(s.destinationField(), QString::fromStdString((root / "missing").string()));
+    QTest::mouseClick(s.exportButton(), Qt::LeftButton);
+    ASSERT_FALSE(s.validationLabel()->isHidden());
+    EXPECT_EQ(buttons(), placed) << "refused";
+    type(s.destinationField(), QString::fromStdString((root / "missing2").string()));
+    ASSERT_TRUE(s.validationLabel()->isHidden());
+    EXPECT_EQ(buttons(), placed) << "refusal gone";
+
+    // On the round mark: the button is as wide as its column.
+    QTest::mouseClick(s.specifyFormatButton(), Qt::LeftButton, Qt::NoModifier,
+                      QPoint(8, s.specifyFormatButton()->height() / 2));
+    for (QCheckBox* box : {s.jpegBox(), s.heifBox()})
+        if (box->isChecked()) QTest::mouseClick(box, Qt::LeftButton);
+    ASSERT_FALSE(s.formatNoticeLabel()->isHidden());
+    EXPECT_EQ(buttons(), placed) << "no format";
+    QTest::mouseClick(s.jpegBox(), Qt::LeftButton);
+    ASSERT_TRUE(s.formatNoticeLabel()->isHidden());
+    EXPECT_EQ(buttons(), placed) << "a format again";
+}
+
 TEST_F(ExportSheetTest, TheSheetStaysWithinTheSmallestWindowWithEveryRowShown) {
     // Every notice of the sheet: a lone RAW, a pair shown as RAW, turned and developed photos.
     addPhoto("raw/nikon_d1.nef", "d.nef");

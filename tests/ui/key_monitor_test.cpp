@@ -289,3 +289,56 @@ TEST_F(KeyMonitorTest, AnotherWindowTakingTheKeyboardEndsHeldKeysAndTheOriginal)
 
 } // namespace
 } // namespace sorvin::test
+
+namespace sorvin::test {
+namespace {
+
+// A key event as the window system delivers it, with the physical key's scan code.
+void sendKey(QWidget* target, QEvent::Type type, int key, quint32 scanCode,
+             Qt::KeyboardModifiers modifiers = Qt::NoModifier, bool autoRepeat = false) {
+    static quint64 clock = 1u << 20;
+    QKeyEvent event(type, key, modifiers, scanCode, 0, 0, QString(), autoRepeat);
+    event.setTimestamp(type == QEvent::KeyPress ? ++clock : clock);
+    QApplication::sendEvent(target, &event);
+}
+
+// Super held alone opens the desktop's overview on GNOME and Plasma: the backslash key, and on a
+// Japanese keyboard its ろ and ¥ keys, hold the original as Meta does. The system's repeat changes
+// nothing, another modifier hides it while it is down, and letting go ends it.
+TEST_F(KeyMonitorTest, TheBackslashKeyHoldsTheOriginalAsMetaDoes) {
+    openBrowsing();
+    activate();
+    const auto* canvas =
+        static_cast<const PhotoCanvasView*>(window().rootView()->selectView()->photoCanvas());
+    const auto shown = [&] {
+        QApplication::processEvents();
+        return state().showingOriginal() && canvas->model().showsOriginalIndicator;
+    };
+    struct Key {
+        const char* name;
+        int qtKey;
+        quint32 scanCode; // X11 and Wayland: evdev + 8
+    };
+    for (const Key key : {Key{"\\ (ANSI)", Qt::Key_Backslash, 51}, Key{"ろ (JIS)", Qt::Key_Backslash, 97},
+                          Key{"¥ (JIS)", Qt::Key_yen, 132}, Key{"no scan code", Qt::Key_Backslash, 0}}) {
+        sendKey(&window(), QEvent::KeyPress, key.qtKey, key.scanCode);
+        EXPECT_TRUE(shown()) << key.name;
+        sendKey(&window(), QEvent::KeyRelease, key.qtKey, key.scanCode, Qt::NoModifier, true);
+        sendKey(&window(), QEvent::KeyPress, key.qtKey, key.scanCode, Qt::NoModifier, true);
+        EXPECT_TRUE(shown()) << key.name << ": repeated";
+        press(&window(), Qt::Key_Shift);
+        EXPECT_FALSE(shown()) << key.name << ": with Shift";
+        release(&window(), Qt::Key_Shift, Qt::ShiftModifier);
+        EXPECT_TRUE(shown()) << key.name << ": Shift let go";
+        sendKey(&window(), QEvent::KeyRelease, key.qtKey, key.scanCode);
+        EXPECT_FALSE(shown()) << key.name << ": let go";
+    }
+    // Meta still does it.
+    press(&window(), Qt::Key_Meta);
+    EXPECT_TRUE(shown());
+    release(&window(), Qt::Key_Meta, Qt::MetaModifier);
+    EXPECT_FALSE(shown());
+}
+
+} // namespace
+} // namespace sorvin::test

@@ -348,8 +348,8 @@ TEST_F(MainWindowMenuTest, TheSettingsWindowBelongsToTheMainWindowAndThePrograms
 }
 
 // A setting the disk refuses is said whichever command changed it: after the command's own message
-// (the sort order's), and for every change that fails, not only the first; else it would be lost at
-// the next start unseen.
+// (the sort order's), which keeps its time, and for every change that fails, not only the first;
+// else it would be lost at the next start unseen.
 TEST_F(MainWindowMenuTest, ASettingTheDiskRefusesIsSaidWhicheverCommandChangedIt) {
     addStandardPhotos();
     DefaultsStore onDisk(root / "config" / "preferences.json");
@@ -368,12 +368,23 @@ TEST_F(MainWindowMenuTest, ASettingTheDiskRefusesIsSaidWhicheverCommandChangedIt
         "設定を保存できませんでした（" + ExportError::failureReason(std::make_error_code(std::errc::file_too_large)) + "）";
 
     const FailingWrites full(64);
-    for (const Qt::Key key : {Qt::Key_J, Qt::Key_U, Qt::Key_J}) {
-        type(&shown, key, Qt::ControlModifier);
+    struct Step {
+        Qt::Key key;
+        const char* own;
+    };
+    for (const Step step : {Step{Qt::Key_J, "ファイル名 昇順"}, Step{Qt::Key_U, "ファイル名 降順"},
+                            Step{Qt::Key_J, "撮影日時 降順"}}) {
+        type(&shown, step.key, Qt::ControlModifier);
         QApplication::processEvents();
         queue.runPending();
         QApplication::processEvents();
-        EXPECT_EQ(toast.text().toStdString(), refused) << "Ctrl+" << char(key);
+        EXPECT_EQ(toast.text().toStdString(), step.own);
+        queue.advance(1.9); // a sort order's message shows for 2 s
+        QApplication::processEvents();
+        EXPECT_EQ(toast.text().toStdString(), step.own);
+        queue.advance(0.2);
+        QApplication::processEvents();
+        EXPECT_EQ(toast.text().toStdString(), refused) << step.own;
         EXPECT_EQ(toast.opacity(), 1.0);
         queue.advance(AppState::kWriteFailureToast + 1);
     }

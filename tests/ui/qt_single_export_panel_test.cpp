@@ -4,6 +4,7 @@
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QRadioButton>
+#include <QTest>
 #include <vector>
 
 namespace sorvin::test {
@@ -66,6 +67,42 @@ TEST_F(QtSingleExportPanelTest, EveryClickIsReportedAndSwapsTheExtension) {
     EXPECT_EQ(reported,
               (std::vector{SingleExportFormat::heic, SingleExportFormat::jpeg, SingleExportFormat::jpeg}));
     panel.activeDialog()->reject();
+}
+
+// A switch of format replaces only the endings .jpeg .jpg .heic .heif .hif of the typed name;
+// every other name is kept whole and gets the extension, also when it has dots of its own.
+TEST_F(QtSingleExportPanelTest, ASwitchOfFormatKeepsTheTypedNameWhole) {
+    struct Case {
+        const char* typed;
+        SingleExportFormat chosen;
+        const char* shown;
+    };
+    const Case cases[] = {
+        {"photo.JPEG", SingleExportFormat::heic, "photo.heic"},
+        {"photo.tiff", SingleExportFormat::jpeg, "photo.tiff.jpg"},
+        {"photo.jpg", SingleExportFormat::jpeg, "photo.jpg"},
+        {"trip.v2", SingleExportFormat::jpeg, "trip.v2.jpg"},
+        {"2024.06.01", SingleExportFormat::heic, "2024.06.01.heic"},
+        {"shot.hif", SingleExportFormat::jpeg, "shot.jpg"},
+    };
+    for (const Case& c : cases) {
+        present(SingleExportFormat::jpeg);
+        auto* field = panel.activeDialog()->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        ASSERT_NE(field, nullptr);
+        field->setFocus();
+        field->selectAll();
+        QTest::keyClicks(field, QString::fromUtf8(c.typed));
+        ASSERT_EQ(typedName(), QString::fromUtf8(c.typed));
+        QTest::mouseClick(button(c.chosen), Qt::LeftButton);
+        EXPECT_EQ(typedName(), QString::fromUtf8(c.shown)) << c.typed;
+        // The file is written under the name shown.
+        QTest::keyClick(field, Qt::Key_Return);
+        ASSERT_TRUE(closed) << c.typed;
+        ASSERT_TRUE(closedWith.has_value()) << c.typed;
+        EXPECT_EQ(closedWith->filename().string(), c.shown);
+        closed = false;
+        closedWith.reset();
+    }
 }
 
 TEST_F(QtSingleExportPanelTest, ClosingReportsTheFileAndTheLastFormat) {

@@ -11,13 +11,18 @@
 #include "ui/browsing/top_bar_view.hpp"
 #include "ui/browsing/view_colors.hpp"
 #include "ui/canvas/mask_tab_bar_view.hpp"
+#include "ui/panel/panel_button.hpp"
 #include "ui/panel/parameter_panel_view.hpp"
+#include "ui/panel/parameter_preset_organizer_sheet.hpp"
 #include "ui/panel/parameter_slot_column_view.hpp"
 #include "ui_test_fixture.hpp"
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QCloseEvent>
 #include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QScrollBar>
@@ -25,6 +30,7 @@
 #include <QStyle>
 #include <QStyleOptionSlider>
 #include <QTest>
+#include <QTimer>
 #include <QWheelEvent>
 #include <cmath>
 #include <cstdio>
@@ -777,6 +783,141 @@ TEST_F(SelectViewTest, ARecordThatCannotBeSavedIsSaidForAsLongAsTheFolderIsOpen)
               5)
         << "nothing beside the photos and their record";
     EXPECT_FALSE(std::filesystem::exists(root / "support")) << "nor in the fallback's place";
+}
+
+} // namespace
+} // namespace sorvin::test
+
+namespace sorvin::test {
+namespace {
+
+// A step of the wheel over the position slider moves the photo with the knob.
+TEST_F(SelectViewTest, TheWheelOverTheSliderMovesThePhotoWithTheKnob) {
+    for (const char* name : {"p1.jpg", "p2.jpg", "p3.jpg", "p4.jpg", "p5.jpg"})
+        addPhoto("jpeg/iceland_srgb_untagged_nikon_d800e.jpg", name);
+    window().show();
+    openPhotos();
+    activate();
+    press(&window(), Qt::Key_Down);
+    press(&window(), Qt::Key_Down);
+    redraw();
+    QSlider* slider = view().bottomBar()->slider();
+    ASSERT_EQ(slider->value(), 2);
+    for (const int notch : {-120, 120}) {
+        const int before = state().library()->cursorIndex();
+        const QPointF at(slider->width() / 2.0, slider->height() / 2.0);
+        QWheelEvent wheel(at, slider->mapToGlobal(at), QPoint(), QPoint(0, notch), Qt::NoButton,
+                          Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(slider, &wheel);
+        redraw();
+        EXPECT_NE(slider->sliderPosition(), before) << notch;
+        EXPECT_EQ(state().library()->cursorIndex(), slider->sliderPosition()) << notch;
+        EXPECT_EQ(view().bottomBar()->counterText().left(2),
+                  QStringLiteral("%1 ").arg(slider->sliderPosition() + 1))
+            << notch;
+    }
+}
+
+// The sort direction's arrow is a few points wide; its button is the square around it, as high as
+// the bar.
+TEST_F(SelectViewTest, TheSortDirectionTakesAClickBesideItsArrow) {
+    openBrowsing();
+    activate();
+    QPushButton* direction = view().fileList()->sortDirectionButton();
+    const QPoint arrow = direction->mapToGlobal(direction->rect().center());
+    bool ascending = state().sortAscending();
+    for (const QPoint off : {QPoint(8, 0), QPoint(-8, 0), QPoint(0, -10), QPoint(8, 9)}) {
+        const QPoint at = window().mapFromGlobal(arrow + off);
+        QWidget* target = window().childAt(at);
+        ASSERT_NE(target, nullptr);
+        QTest::mouseClick(target, Qt::LeftButton, Qt::NoModifier, target->mapFrom(&window(), at));
+        redraw();
+        ascending = !ascending;
+        EXPECT_EQ(state().sortAscending(), ascending) << off.x() << ", " << off.y();
+    }
+}
+
+// A preset's name with "&" shows whole in the preset menu, not as a shortcut letter.
+TEST_F(SelectViewTest, ThePresetMenuShowsAnAmpersandAsTyped) {
+    openBrowsing();
+    activate();
+    state().presentPresetSave();
+    state().savePreset("C&D");
+    redraw();
+    QStringList shown;
+    QTimer::singleShot(0, [&] {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        if (!menu) return;
+        for (QAction* action : menu->actions())
+            if (!action->isSeparator()) shown << action->iconText();
+        menu->close();
+    });
+    QTest::mouseClick(view().parameterPanel()->presetButton(), Qt::LeftButton);
+    EXPECT_TRUE(shown.contains(QStringLiteral("C&D"))) << shown.join(u'|').toStdString();
+}
+
+// What is typed into a preset's rename field stays, with its cursor and its selection, whatever
+// else changes meanwhile (a toast that fades); the whole name is selected only when renaming
+// begins. The window's close button closes the sheet as "閉じる" does, only when nothing is open.
+TEST_F(SelectViewTest, ThePresetOrganizerKeepsARenameAndClosesByItsWindowButton) {
+    openBrowsing();
+    activate();
+    for (const char* name : {"one", "two"}) {
+        state().presentPresetSave();
+        state().savePreset(name);
+    }
+    state().presentPresetOrganizer();
+    redraw();
+    const auto organizer = [&] { return dynamic_cast<ParameterPresetOrganizerSheet*>(view().presetSheet()); };
+    ASSERT_NE(organizer(), nullptr);
+    const auto row = [&](int index) -> QWidget* {
+        QApplication::processEvents(); // rows replaced are gone
+        for (QWidget* w : organizer()->findChildren<QWidget*>())
+            if (w->property("presetIndex") == QVariant(index)) return w;
+        return nullptr;
+    };
+    const auto renameRow = [&](int index) {
+        QTest::mouseClick(row(index), Qt::LeftButton);
+        QTest::mouseDClick(row(index), Qt::LeftButton);
+        QApplication::processEvents();
+        return organizer()->renameField();
+    };
+    const auto field = [&] { return organizer()->renameField(); };
+    const auto closeButton = [&] {
+        QCloseEvent event;
+        QApplication::sendEvent(organizer()->windowHandle(), &event);
+        redraw();
+    };
+
+    ASSERT_NE(renameRow(0), nullptr);
+    EXPECT_EQ(field()->selectedText(), QStringLiteral("one"));
+    QTest::keyClicks(field(), QStringLiteral("uno"));
+    QTest::keyClick(field(), Qt::Key_Return);
+    redraw();
+    ASSERT_EQ(state().presets()[0].name, "uno");
+    ASSERT_TRUE(state().toastIsVisible());
+
+    // While the rename's toast shows, the second preset is renamed.
+    ASSERT_NE(renameRow(1), nullptr);
+    QTest::keyClicks(field(), QStringLiteral("XY"));
+    queue.advance(2.0);
+    redraw();
+    ASSERT_FALSE(state().toastText());
+    QTest::keyClicks(field(), QStringLiteral("Z"));
+    EXPECT_EQ(field()->text(), QStringLiteral("XYZ"));
+    QTest::keyClick(field(), Qt::Key_Left, Qt::ShiftModifier);
+    state().showToasts({"♡を付けました"}, 0.5);
+    queue.advance(1.0);
+    redraw();
+    EXPECT_EQ(field()->selectedText(), QStringLiteral("Z"));
+    EXPECT_EQ(field()->cursorPosition(), 2);
+
+    closeButton();
+    EXPECT_TRUE(state().isPresetOrganizerPresented()) << "a rename is open";
+    QTest::keyClick(field(), Qt::Key_Escape);
+    closeButton();
+    EXPECT_FALSE(state().isPresetOrganizerPresented());
+    EXPECT_EQ(view().presetSheet(), nullptr);
 }
 
 } // namespace

@@ -43,6 +43,7 @@
 #include "platform/signal.hpp"
 
 #include <cstdint>
+#include <deque>
 #include <filesystem>
 #include <functional>
 #include <limits>
@@ -303,9 +304,12 @@ public:
     void finishSaving(std::function<void(RecordSaving)> then);
     // "<what>を保存できませんでした（<why>）": the change lasts only while the program runs.
     void showWriteFailure(std::string_view what, std::error_code error);
-    // A preference the file could not take, whichever change wrote it: said once that change has
-    // shown its own message (a sort order's toast would hide it at once), unless the change said
-    // so itself (a preset's).
+    // A message shown once the one on screen (and any waiting after it) has had its time; at once
+    // when nothing shows. A message already on screen or waiting last is not added again, and a
+    // newer message shows first without dropping it.
+    void showToastAfterCurrent(std::string message, double duration);
+    // A preference the file could not take, whichever change wrote it: said after the message of
+    // that change (a sort order's), unless the change said so itself (a preset's).
     void preferencesNotWritten(std::error_code error);
     // After a change of the presets: false, with the message said instead of the change's own,
     // when the preferences file could not take it.
@@ -388,6 +392,9 @@ public:
 
     // ---- Original preview ----
     void setShowingOriginal(bool on);
+    // The original preview key went down or up; while it is held with no modifier, the original
+    // shows as while Meta alone is held.
+    void holdOriginalPreviewKey(bool held);
     void scheduleOriginalPreviewPreparation();
 
     // ---- Loupe and zoom ----
@@ -459,8 +466,12 @@ private:
     // Whether the photo is shown at its full size: in the loupe or zoomed in.
     bool showsFullResolution() const;
 
-    // Toasts and heart overlay steps.
-    void continueToasts(std::vector<std::string> messages, std::size_t next, double duration);
+    // Shows the original exactly while the control modifier (Meta) alone, or the original preview
+    // key with no modifier, is held on the browsing screen with nothing else in the way.
+    void followOriginalPreviewHold();
+
+    // Shows one message for its time, then the next waiting one, then fades out.
+    void showToast(std::string message, double duration);
 
     // Edits.
     bool editGuard() const;
@@ -586,6 +597,12 @@ private:
     // When the current photo last changed, on the main queue's clock.
     double photoChangedAt_ = -std::numeric_limits<double>::infinity();
     MainQueue::Timer toastTimer_;
+    struct WaitingToast {
+        std::string text;
+        double duration;
+        bool follows; // said after whatever shows: a newer message does not drop it
+    };
+    std::deque<WaitingToast> waitingToasts_; // after the message on screen
     // A failed write of the preferences still to be said; a panel's drag writes at every move,
     // and is said once per turn of the main queue.
     std::optional<std::error_code> unsaidPreferencesFailure_;
@@ -597,6 +614,8 @@ private:
 
     bool optionWasPressed_ = false;
     bool commandWasPressed_ = false;
+    ModifierKeys heldModifiers_; // at the last modifier change
+    bool originalPreviewKeyHeld_ = false;
     std::optional<MainQueue::Timer> commandCheatSheetTimer_;
 
     double photoAreaLongEdge_ = 0;

@@ -22,22 +22,39 @@ void AppState::showToasts(const std::vector<std::string>& messages, double durat
     // A duration that is not a finite, non-negative number of seconds shows the message briefly.
     if (!std::isfinite(duration) || duration < 0) duration = 0;
     toastTimer_.cancel();
-    setToast(messages.front(), true);
-    continueToasts(messages, 1, duration);
+    // The rest of a running sequence goes; a message said after whatever shows waits on.
+    std::deque<WaitingToast> waiting;
+    for (auto message = messages.begin() + 1; message != messages.end(); ++message)
+        waiting.push_back({*message, duration, false});
+    for (WaitingToast& toast : waitingToasts_)
+        if (toast.follows && toast.text != messages.front()) waiting.push_back(std::move(toast));
+    waitingToasts_ = std::move(waiting);
+    showToast(messages.front(), duration);
 }
 
-// Each step replaces the timer, so a newer message cancels the whole rest of the sequence.
-void AppState::continueToasts(std::vector<std::string> messages, std::size_t next, double duration) {
-    toastTimer_ = mainQueue_.postAfter(
-        duration, weakly([this, messages = std::move(messages), next, duration] {
-            if (next < messages.size()) {
-                setToast(messages[next], true);
-                continueToasts(messages, next + 1, duration);
-                return;
-            }
-            setToast(toastText_, false);
-            toastTimer_ = mainQueue_.postAfter(kToastFade, weakly([this] { setToast(std::nullopt, false); }));
-        }));
+void AppState::showToastAfterCurrent(std::string message, double duration) {
+    const bool waitingLast = !waitingToasts_.empty() && waitingToasts_.back().text == message;
+    if (!toastIsVisible_ || (toastText_ == message && waitingToasts_.empty())) {
+        showToasts({std::move(message)}, duration);
+    } else if (toastText_ != message && !waitingLast) {
+        waitingToasts_.push_back({std::move(message), duration, true});
+    }
+}
+
+// Each step replaces the timer, so a newer sequence cancels the whole rest of this one.
+void AppState::showToast(std::string message, double duration) {
+    setToast(std::move(message), true);
+    const auto timeIsUp = [this] {
+        if (!waitingToasts_.empty()) {
+            WaitingToast next = std::move(waitingToasts_.front());
+            waitingToasts_.pop_front();
+            showToast(std::move(next.text), next.duration);
+            return;
+        }
+        setToast(toastText_, false);
+        toastTimer_ = mainQueue_.postAfter(kToastFade, weakly([this] { setToast(std::nullopt, false); }));
+    };
+    toastTimer_ = mainQueue_.postAfter(duration, weakly(timeIsUp));
 }
 
 void AppState::showHeartFeedback(HeartFeedbackKind kind) {
@@ -148,10 +165,17 @@ void AppState::saveEnded(const SelectionSaver::Result& result) {
     }
 }
 
+namespace {
+
+std::string writeFailureText(std::string_view what, std::error_code error) {
+    return std::string(what) + "を保存できませんでした（" + ExportError::failureReason(error) + "）";
+}
+
+} // namespace
+
 void AppState::showWriteFailure(std::string_view what, std::error_code error) {
     unsaidPreferencesFailure_.reset();
-    showToasts({std::string(what) + "を保存できませんでした（" + ExportError::failureReason(error) + "）"},
-               kWriteFailureToast);
+    showToasts({writeFailureText(what, error)}, kWriteFailureToast);
 }
 
 void AppState::preferencesNotWritten(std::error_code error) {
@@ -160,7 +184,7 @@ void AppState::preferencesNotWritten(std::error_code error) {
     if (posted) return;
     mainQueue_.post(weakly([this] {
         if (const auto unsaid = std::exchange(unsaidPreferencesFailure_, std::nullopt))
-            showWriteFailure("設定", *unsaid);
+            showToastAfterCurrent(writeFailureText("設定", *unsaid), kWriteFailureToast);
     }));
 }
 

@@ -41,9 +41,8 @@ void AppState::handleModifierFlags(ModifierKeys flags) {
     const bool interactive =
         screen_ == AppScreen::select && !isModalExportPresented() && !adjustmentInputIsFocused_;
 
-    const bool wantsOriginal = interactive && !isSourceLoading_ && library_ && library_->currentPhoto() &&
-                               flags == ModifierKeys(ModifierKey::control);
-    setShowingOriginal(wantsOriginal);
+    heldModifiers_ = flags;
+    followOriginalPreviewHold();
 
     // Option toggles once per press, on the press, and only when pressed alone.
     bool loupe = loupeOn_;

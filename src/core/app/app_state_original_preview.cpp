@@ -1,5 +1,5 @@
-// The unedited original shown while Control is held, prepared in the background shortly after
-// anything that changes how it would look.
+// The unedited original shown while Meta or the original preview key is held, prepared in the
+// background shortly after anything that changes how it would look.
 
 #include "app/app_state.hpp"
 
@@ -17,6 +17,19 @@ void AppState::setShowingOriginal(bool on) {
     }
     refreshParameterImage();
     scheduleCurrentHistogram();
+}
+
+void AppState::holdOriginalPreviewKey(bool held) {
+    originalPreviewKeyHeld_ = held;
+    followOriginalPreviewHold();
+}
+
+void AppState::followOriginalPreviewHold() {
+    const bool held = heldModifiers_ == ModifierKeys(ModifierKey::control) ||
+                      (originalPreviewKeyHeld_ && heldModifiers_ == ModifierKeys());
+    setShowingOriginal(held && screen_ == AppScreen::select && !isModalExportPresented() &&
+                       !adjustmentInputIsFocused_ && !isSourceLoading_ && library_ &&
+                       library_->currentPhoto());
 }
 
 // Hands the loader the preview context of the current photo: recorded only, or also prepared.

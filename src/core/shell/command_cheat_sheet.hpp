@@ -30,6 +30,9 @@ struct CommandCheatSheet {
     static const std::array<std::array<std::string_view, 10>, 4>& rows();
     // "↑" is drawn alone above the other three.
     static const std::array<std::string_view, 4>& arrowKeys();
+    // The keys held without Ctrl to see the unedited photo, written above the arrow keys.
+    static constexpr std::string_view originalPreviewNote =
+        "\\ キー（ろ）か Super を\n押している間は元の写真";
 
     // Key text to label: the fixed table, with the first four characters of the first eight saved
     // presets' names on keys "1" to "8". Read afresh each time, so a renamed preset shows at once.
@@ -47,6 +50,10 @@ struct CommandCheatSheetMetrics {
     static constexpr double padding = 12;
     static constexpr double arrowClusterX = 555;
     static constexpr double arrowClusterY = 100;
+    // The free corner above the arrow keys, right of the top rows, holds the original preview note.
+    static constexpr double noteX = arrowClusterX;
+    static constexpr double noteWidth = keyboardWidth - arrowClusterX;
+    static constexpr double noteHeight = arrowClusterY - keySpacing;
     static constexpr int maximumPresetKeys = 8;
     static constexpr int presetLabelLength = 4; // user-perceived characters
     // A key's label shrinks down to this fraction of its size before it is cut.

@@ -50,6 +50,9 @@ KeyDecision KeyDispatcher::keyUp(const KeyEvent& event, const KeyDispatchContext
         if (context.holdAdvanceKeyCode == event.keyCode) return consumed(KeyCommands::StopHoldAdvance{});
         return consumed();
     }
+    // Letting go of the original preview key always ends the preview, as for the arrows.
+    if (event.keyCode == OriginalPreviewKey::keyCode)
+        return {!blocked, KeyCommands::HoldOriginalPreview{false}};
     if (blocked) return passed();
     const auto binding = ParameterKeyBinding::binding(event.keyCode);
     if (!binding) return passed();
@@ -94,6 +97,11 @@ KeyDecision KeyDispatcher::keyDown(const KeyEvent& event, const KeyDispatchConte
     if (context.fieldFocused || context.modalUp || event.modifiers.contains(M::control)) return passed();
     const std::uint16_t code = event.keyCode;
     const M modifiers = event.modifiers;
+
+    if (code == OriginalPreviewKey::keyCode && modifiers.isEmpty()) {
+        if (event.isAutoRepeat) return consumed();
+        return consumed(KeyCommands::HoldOriginalPreview{true});
+    }
 
     if (auto decision = parameterPair(event, context)) return *decision;
 

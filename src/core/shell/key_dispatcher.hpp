@@ -86,6 +86,10 @@ struct StartHoldAdvance {
     int direction;
 };
 struct StopHoldAdvance {};
+// The original preview key went down (held) or up.
+struct HoldOriginalPreview {
+    bool held;
+};
 } // namespace KeyCommands
 
 using KeyCommand =
@@ -95,7 +99,7 @@ using KeyCommand =
                  KeyCommands::JumpToStart, KeyCommands::JumpToEnd, KeyCommands::MoveCrop,
                  KeyCommands::ToggleCropInsideOnly, KeyCommands::ResizeCrop, KeyCommands::SelectParameterTab,
                  KeyCommands::ToggleHeart, KeyCommands::DisableFilter, KeyCommands::StartHoldAdvance,
-                 KeyCommands::StopHoldAdvance>;
+                 KeyCommands::StopHoldAdvance, KeyCommands::HoldOriginalPreview>;
 
 // The answer to one key: whether the event is swallowed, and the command to run (a key that is
 // passed on may still stop a running hold-to-advance).

@@ -3,6 +3,7 @@
 #include "model/parameter_edit_target.hpp"
 #include "model/photo_parameter.hpp"
 #include "shell/adjustment_key_modifiers.hpp"
+#include "shell/key_code.hpp"
 
 #include <array>
 #include <cstdint>
@@ -58,6 +59,12 @@ enum class SelectShortcutAction : int {
     createDuplicate = 12,
     deleteDuplicate = 13,
     togglePanels = 14,
+};
+
+// The key that shows the unedited original while it is held alone, as Meta held alone does: the
+// backslash key, which the desktops leave to programs (GNOME and Plasma take Super for themselves).
+struct OriginalPreviewKey {
+    static constexpr std::uint16_t keyCode = KeyCode::backslash;
 };
 
 // The command shortcuts of the browsing screen.

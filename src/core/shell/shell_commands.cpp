@@ -130,6 +130,7 @@ void ShellCommands::run(const KeyCommand& command, AppState& state, HoldAdvanceR
                            [target](int by) { return target->move(by); });
                    },
                    [&](const K::StopHoldAdvance&) { repeater.stop(); },
+                   [&](const K::HoldOriginalPreview& c) { state.holdOriginalPreviewKey(c.held); },
                },
                command);
 }

@@ -89,9 +89,10 @@ BottomBarView::BottomBarView(AppState& state, FinishInputThen finishInputThen, Q
         // The value is read when the deferred action runs.
         finishInputThen_([this] { state_.jump(slider_->sliderPosition()); });
     });
-    // A click on the groove moves by a step without a drag; it counts as a release there.
-    connect(slider_, &QSlider::actionTriggered, this, [this](int action) {
-        if (action == QAbstractSlider::SliderMove || slider_->isSliderDown()) return;
+    // A click on the groove and a step of the wheel move the knob without a drag; each counts as a
+    // release there, so that the photo never disagrees with the knob.
+    connect(slider_, &QSlider::actionTriggered, this, [this] {
+        if (slider_->isSliderDown()) return;
         finishInputThen_([this] { state_.jump(slider_->sliderPosition()); });
     });
     refresh();

@@ -89,6 +89,12 @@ void CommandCheatSheetView::paintEvent(QPaintEvent*) {
                 const auto origin = M::keyOrigin(r, k);
                 paintKeyCap(painter, origin.x, origin.y, std::string(rows[r][k]));
             }
+        painter.setPen(toQColor(ViewPalette::secondaryText));
+        painter.setFont(SorvinLook::font(11));
+        const std::string_view note = CommandCheatSheet::originalPreviewNote;
+        painter.drawText(QRectF(M::noteX, 0, M::noteWidth, M::noteHeight),
+                         Qt::AlignLeft | Qt::AlignBottom | Qt::TextWordWrap,
+                         QString::fromUtf8(note.data(), static_cast<qsizetype>(note.size())));
         const auto& arrows = CommandCheatSheet::arrowKeys();
         for (int i = 0; i < static_cast<int>(arrows.size()); ++i) {
             const auto origin = M::arrowKeyOrigin(i);

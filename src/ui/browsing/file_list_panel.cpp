@@ -309,6 +309,7 @@ FileListPanel::FileListPanel(AppState& state, MainQueue& mainQueue, std::functio
     auto* sortLayout = new QHBoxLayout(sortBar);
     sortLayout->setContentsMargins(8, 0, 8, 1);
     sortLayout->setSpacing(8);
+    const int buttonHeight = static_cast<int>(FileListPanelModel::kSortBarHeight) - 1; // above the line
     for (QPushButton* button : {sortKey_, sortDirection_}) {
         button->setParent(sortBar);
         button->setFlat(true);
@@ -319,8 +320,12 @@ FileListPanel::FileListPanel(AppState& state, MainQueue& mainQueue, std::functio
                            " QPushButton:hover { color: %2; }")
                 .arg(toQColor(FileListPanelModel::sortButtonColor(false)).name(),
                      toQColor(FileListPanelModel::sortButtonColor(true)).name()));
+        // The whole height of the bar takes the click, not only the glyphs.
+        button->setFixedHeight(buttonHeight);
         sortLayout->addWidget(button);
     }
+    // The arrow alone is a few points wide: it stands in the middle of a square.
+    sortDirection_->setMinimumWidth(buttonHeight);
     sortLayout->addStretch(1);
     column->addWidget(sortBar);
     column->addWidget(list_, 1);

@@ -371,8 +371,9 @@ void SelectView::resetKeyboard() {
     clearHeldKeys();
     repeater_.stop();
     state_.resetCommandCheatSheetTracking();
-    // No modifier is held any more as far as the screen knows: the Alt tracking starts afresh.
+    // No key is held any more as far as the screen knows: the Alt tracking starts afresh.
     state_.handleModifierFlags(ModifierKeys());
+    state_.holdOriginalPreviewKey(false);
     if (state_.showingOriginal()) state_.setShowingOriginal(false);
 }
 

@@ -94,6 +94,15 @@ ExportSheet::ExportSheet(AppState& state, MainQueue& mainQueue, BackgroundExecut
     stages_->addWidget(buildCopying());
     stages_->addWidget(buildResult());
     layout->addWidget(stages_);
+    // A notice that comes or goes keeps its line, and the rows keep the tallest height they had:
+    // キャンセル and 書き出す never move under the pointer.
+    for (QLabel* notice : {validation_, formatNotice_}) {
+        QSizePolicy policy = notice->sizePolicy();
+        policy.setRetainSizeWhenHidden(true);
+        notice->setSizePolicy(policy);
+        notice->setMinimumHeight(notice->fontMetrics().lineSpacing());
+    }
+    settingsRows_->layout()->setAlignment(Qt::AlignTop);
 
     chooser_ = [this](const std::filesystem::path& start) -> std::optional<std::filesystem::path> {
         QFileDialog dialog(this, QStringLiteral("ハートを付けた写真の書き出し先を選んでください"));
@@ -386,11 +395,13 @@ void ExportSheet::showStage(int index) {
         rows->setSpacing(std::max(kMinimumRowSpacing, kRowSpacing - (over + gaps - 1) / gaps));
     const QSize natural = settingsRows_->sizeHint();
     const int bar = natural.height() > room ? settingsScroll_->verticalScrollBar()->sizeHint().width() : 0;
-    settingsScroll_->setFixedSize(natural.width() + bar, std::min(natural.height(), room));
+    tallestRows_ = std::max(tallestRows_, natural.height());
+    settingsScroll_->setFixedSize(natural.width() + bar, std::min(tallestRows_, room));
 }
 
 void ExportSheet::showEvent(QShowEvent* event) {
     // Shown, the controls have their style and measure their final size.
+    tallestRows_ = 0;
     showStage(static_cast<int>(model_.stage));
     QDialog::showEvent(event);
 }

@@ -92,6 +92,7 @@ private:
     QStackedWidget* stages_ = nullptr;
     QScrollArea* settingsScroll_ = nullptr;
     QWidget* settingsRows_ = nullptr;
+    int tallestRows_ = 0; // while the sheet is up
     QLineEdit* destination_ = nullptr;
     QLabel* validation_ = nullptr;
     QRadioButton* keepFormat_ = nullptr;

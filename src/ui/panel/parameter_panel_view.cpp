@@ -465,7 +465,8 @@ void ParameterPanelView::showPresetMenu() {
             menu.addSeparator();
             continue;
         }
-        QAction* action = menu.addAction(qText(item.title));
+        // A menu reads "&" as the mark of a shortcut letter; a preset's name shows as typed.
+        QAction* action = menu.addAction(qText(item.title).replace(QLatin1Char('&'), QStringLiteral("&&")));
         action->setEnabled(item.enabled);
         if (!item.shortcut.empty()) action->setShortcut(QKeySequence(qText(item.shortcut)));
         switch (item.kind) {

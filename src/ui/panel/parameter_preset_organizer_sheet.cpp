@@ -5,6 +5,7 @@
 #include "ui/panel/panel_button.hpp"
 #include "ui/platform/sorvin_look.hpp"
 
+#include <QCloseEvent>
 #include <QEvent>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -143,6 +144,30 @@ ParameterPresetOrganizerSheet::ParameterPresetOrganizerSheet(AppState& state, QW
 ParameterPresetOrganizerSheet::~ParameterPresetOrganizerSheet() = default;
 
 void ParameterPresetOrganizerSheet::refresh() {
+    // Every change of the application state comes here (a toast, a save): the rows are built
+    // afresh only when they would look different, so that a rename field keeps what is typed in
+    // it, its cursor and its selection.
+    const auto& presets = host_->presets();
+    ShownRows shown{{}, model_.mode(), model_.modeIndex(), model_.selectedIndex()};
+    for (const auto& preset : presets)
+        shown.names.push_back(preset.name);
+    if (shown != shownRows_) {
+        shownRows_ = std::move(shown);
+        rebuildRows();
+    }
+
+    const auto question = model_.deletionQuestionIndex();
+    confirmation_->setVisible(question.has_value());
+    normalActions_->setVisible(!question);
+    question_->setText(qText(model_.deletionQuestion()));
+    up_->setEnabled(model_.canMoveUp());
+    down_->setEnabled(model_.canMoveDown());
+    rename_->setEnabled(model_.actionsEnabled());
+    remove_->setEnabled(model_.actionsEnabled());
+    close_->setEnabled(model_.actionsEnabled());
+}
+
+void ParameterPresetOrganizerSheet::rebuildRows() {
     for (QWidget* row : rowWidgets_)
         row->deleteLater();
     rowWidgets_.clear();
@@ -200,16 +225,12 @@ void ParameterPresetOrganizerSheet::refresh() {
         rowWidgets_.push_back(row);
     }
     if (renameField_ && model_.editingNameIsFocused()) renameField_->setFocus();
+}
 
-    const auto question = model_.deletionQuestionIndex();
-    confirmation_->setVisible(question.has_value());
-    normalActions_->setVisible(!question);
-    question_->setText(qText(model_.deletionQuestion()));
-    up_->setEnabled(model_.canMoveUp());
-    down_->setEnabled(model_.canMoveDown());
-    rename_->setEnabled(model_.actionsEnabled());
-    remove_->setEnabled(model_.actionsEnabled());
-    close_->setEnabled(model_.actionsEnabled());
+void ParameterPresetOrganizerSheet::closeEvent(QCloseEvent* event) {
+    // The window's close button closes the sheet as "閉じる" does, and only when it is enabled.
+    event->ignore();
+    model_.close();
 }
 
 void ParameterPresetOrganizerSheet::mousePressEvent(QMouseEvent* event) {

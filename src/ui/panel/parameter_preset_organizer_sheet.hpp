@@ -4,6 +4,8 @@
 
 #include <QDialog>
 #include <memory>
+#include <optional>
+#include <string>
 #include <vector>
 
 class QHBoxLayout;
@@ -34,15 +36,27 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
     // A click on the sheet's background ends renaming.
     void mousePressEvent(QMouseEvent* event) override;
 
 private:
+    // What the rows were last built from.
+    struct ShownRows {
+        std::vector<std::string> names;
+        ParameterPresetOrganizerModel::Mode mode;
+        int modeIndex;
+        int selectedIndex;
+        friend bool operator==(const ShownRows&, const ShownRows&) = default;
+    };
+    void rebuildRows();
+
     class Host;
     std::unique_ptr<Host> host_;
     ParameterPresetOrganizerModel model_;
     QVBoxLayout* rows_;
     std::vector<QWidget*> rowWidgets_;
+    std::optional<ShownRows> shownRows_;
     QLineEdit* renameField_ = nullptr;
     QWidget* normalActions_;
     QWidget* confirmation_;

@@ -11,27 +11,29 @@ namespace {
 
 namespace K = KeyCode;
 
-// Linux evdev codes (input-event-codes.h) of the keys the program uses.
+// Linux evdev codes (input-event-codes.h) of the keys the program uses. A Japanese keyboard's ろ
+// (89) and ¥ (124) keys type the backslash there: they are the backslash key too.
 constexpr std::pair<std::uint16_t, std::uint16_t> scanCodes[] = {
-    {1, K::escape},     {2, K::digit1},       {3, K::digit2},
-    {4, K::digit3},     {5, K::digit4},       {6, K::digit5},
-    {7, K::digit6},     {8, K::digit7},       {9, K::digit8},
-    {10, K::digit9},    {11, K::digit0},      {12, K::minus},
-    {13, K::equal},     {14, K::deleteKey},   {15, K::tab},
-    {16, K::q},         {17, K::w},           {18, K::e},
-    {19, K::r},         {20, K::t},           {21, K::y},
-    {22, K::u},         {23, K::i},           {24, K::o},
-    {25, K::p},         {26, K::leftBracket}, {27, K::rightBracket},
-    {28, K::returnKey}, {30, K::a},           {31, K::s},
-    {32, K::d},         {33, K::f},           {34, K::g},
-    {35, K::h},         {36, K::j},           {37, K::k},
-    {38, K::l},         {39, K::semicolon},   {40, K::quote},
-    {41, K::grave},     {43, K::backslash},   {44, K::z},
-    {45, K::x},         {46, K::c},           {47, K::v},
-    {48, K::b},         {49, K::n},           {50, K::m},
-    {51, K::comma},     {52, K::period},      {53, K::slash},
-    {57, K::space},     {103, K::up},         {105, K::left},
-    {106, K::right},    {108, K::down},
+    {1, K::escape},      {2, K::digit1},       {3, K::digit2},
+    {4, K::digit3},      {5, K::digit4},       {6, K::digit5},
+    {7, K::digit6},      {8, K::digit7},       {9, K::digit8},
+    {10, K::digit9},     {11, K::digit0},      {12, K::minus},
+    {13, K::equal},      {14, K::deleteKey},   {15, K::tab},
+    {16, K::q},          {17, K::w},           {18, K::e},
+    {19, K::r},          {20, K::t},           {21, K::y},
+    {22, K::u},          {23, K::i},           {24, K::o},
+    {25, K::p},          {26, K::leftBracket}, {27, K::rightBracket},
+    {28, K::returnKey},  {30, K::a},           {31, K::s},
+    {32, K::d},          {33, K::f},           {34, K::g},
+    {35, K::h},          {36, K::j},           {37, K::k},
+    {38, K::l},          {39, K::semicolon},   {40, K::quote},
+    {41, K::grave},      {43, K::backslash},   {44, K::z},
+    {45, K::x},          {46, K::c},           {47, K::v},
+    {48, K::b},          {49, K::n},           {50, K::m},
+    {51, K::comma},      {52, K::period},      {53, K::slash},
+    {57, K::space},      {103, K::up},         {105, K::left},
+    {106, K::right},     {108, K::down},       {89, K::backslash},
+    {124, K::backslash},
 };
 
 constexpr std::pair<int, std::uint16_t> qtKeys[] = {

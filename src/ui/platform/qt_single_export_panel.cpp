@@ -78,10 +78,14 @@ void QtSingleExportPanel::present(const SingleExportPanelOptions& options, Forma
         dialog->layout()->addWidget(accessory);
 
     state->onFormatChanged = [dialog, formatChanged = std::move(formatChanged)](SingleExportFormat format) {
+        // The dialog swaps whatever follows the last dot of the name for the new filter's suffix
+        // ("trip.v2" would become "trip.jpg"): the name as typed is read first and set after.
+        auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        const std::string typed = name ? name->text().toStdString() : std::string();
         dialog->setNameFilter(nameFilter(format));
-        if (auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit")))
-            name->setText(QString::fromStdString(
-                SingleExportFileName::replacingExportExtension(name->text().toStdString(), format)));
+        if (name)
+            name->setText(
+                QString::fromStdString(SingleExportFileName::replacingExportExtension(typed, format)));
         if (formatChanged) formatChanged(format);
     };
     for (auto [button, format] :
