@@ -130,7 +130,7 @@ TEST(IptcCharacterSetTest, WhatIsNotJapaneseIsNotReadAsJapanese) {
         {"ISO-8859-1", "Þýskaland"},  {"ISO-8859-1", "Müßig"},     {"ISO-8859-1", "Gaëlle Durand"},
         {"ISO-8859-1", "Ångström"},   {"ISO-8859-1", "José García"}, {"windows-1252", "Smith’s"},
         {"windows-1252", "Sacré-Cœur"}, {"Shift_JIS", "ｶﾒﾗｰ"},       {"Shift_JIS", "ｱｲｽﾗﾝﾄﾞ･ｸﾛｰﾅ"},
-        {"EUC-KR", "서울의 밤"},      {"GB2312", "北京"},          {"Big5", "丹麥文"},          {"windows-1251", "Москва"},
+        {"EUC-KR", "서울의 밤"},      {"GB2312", "北京"},          {"Big5", "丹麥文"},          {"Big5", "中文"},          {"windows-1251", "Москва"},
     };
     for (const Text& name : names) {
         SCOPED_TRACE(std::string(name.set) + " " + name.utf8);

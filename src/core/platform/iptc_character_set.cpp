@@ -144,11 +144,20 @@ bool isPrivateUse(UChar32 c) { return c >= 0xE000 && c <= 0xF8FF; }
 // Shift_JIS as half-width katakana mixed with rare kanji.
 bool isHalfWidthKatakana(UChar32 c) { return c >= 0xFF61 && c <= 0xFF9F; }
 
-// Small kana that Japanese writes only after a full-size kana (「きゃ」「ファ」); っ and ッ may also
-// follow a kanji (「行った」).
-bool isSmallKanaAfterKana(UChar32 c) {
-    constexpr std::u16string_view kSmall = u"ぁぃぅぇぉゃゅょゎァィゥェォャュョヮ";
-    return c <= 0xFFFF && kSmall.find(static_cast<char16_t>(c)) != std::u16string_view::npos;
+bool isOneOf(UChar32 c, std::u16string_view characters) {
+    return c <= 0xFFFF && characters.find(static_cast<char16_t>(c)) != std::u16string_view::npos;
+}
+
+// Small kana that Japanese writes only after a full-size kana (「ファ」); っ and ッ may also follow a
+// kanji (「行った」).
+bool isSmallKanaAfterKana(UChar32 c) { return isOneOf(c, u"ぁぃぅぇぉゃゅょゎァィゥェォャュョヮ"); }
+
+// Whether a small ya, yu or yo may follow the character: a kana of the i column in its own script
+// (「きゃ」「ジュ」), or in katakana also テ, デ, フ and ヴ (「デュ」「フュ」).
+bool takesSmallY(UChar32 previous, UChar32 c) {
+    if (isOneOf(c, u"ゃゅょ")) return isOneOf(previous, u"きしちにひみりぎじぢびぴ");
+    if (isOneOf(c, u"ャュョ")) return isOneOf(previous, u"キシチニヒミリギジヂビピテデフヴ");
+    return true;
 }
 
 // Half-width small kana, long-vowel mark and sound marks, written only after a half-width kana
@@ -160,7 +169,8 @@ bool isHalfWidthKanaOrMark(UChar32 c) { return c >= 0xFF66 && c <= 0xFF9F; }
 
 // Whether the character may stand after the one before it in Japanese text.
 bool followsInJapanese(UChar32 previous, UChar32 c) {
-    if (isSmallKanaAfterKana(c)) return isKana(previous) && !isSmallKanaAfterKana(previous);
+    if (isSmallKanaAfterKana(c))
+        return isKana(previous) && !isSmallKanaAfterKana(previous) && takesSmallY(previous, c);
     if (isHalfWidthMarkAfterKana(c)) return isHalfWidthKanaOrMark(previous);
     return true;
 }
