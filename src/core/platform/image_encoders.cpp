@@ -163,6 +163,14 @@ std::vector<std::uint8_t> ImageEncoders::tiff(const Image& image) {
     const bool withAlpha = !isOpaque(image);
     const int channels = withAlpha ? 4 : 3;
     MemoryFile file;
+    try {
+        // The strips and room for the header and the directory, so that the file is never moved.
+        file.bytes.reserve(static_cast<std::size_t>(image.width()) * static_cast<std::size_t>(image.height()) *
+                               static_cast<std::size_t>(channels) +
+                           4096);
+    } catch (const std::bad_alloc&) {
+        throw ImageEncodingError("no memory for the TIFF encoding");
+    }
     std::unique_ptr<TIFFOpenOptions, decltype(&TIFFOpenOptionsFree)> options(TIFFOpenOptionsAlloc(),
                                                                              &TIFFOpenOptionsFree);
     if (!options) throw ImageEncodingError("no memory for the TIFF encoding");
