@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 #include <optional>
 #include <string>
-#include <utility>
 #include <unicode/ucnv.h>
+#include <utility>
 #include <vector>
 
 namespace sorvin {
@@ -87,13 +87,27 @@ TEST(IptcCharacterSetTest, TextsAreReadInTheirRecordsSetOrLeftOut) {
 // Captions, by-lines and cities as Japanese writers store them without a declaration: each is read
 // alone, whatever its length and however many texts the record holds.
 TEST(IptcCharacterSetTest, UndeclaredJapaneseIsReadWhateverItsLength) {
-    const std::vector<std::string> shiftJis{
-        "夕日", "富士山", "山田太郎", "東京タワー", "富士山の夕景", "北海道・美瑛の丘", "京都の秋、嵐山の紅葉",
-        "桜並木と川沿いの遊歩道", "冬の朝、凍った湖に映る富士山", "雪の金閣寺と池に映る青空の午後"};
+    const std::vector<std::string> shiftJis{"夕日",
+                                            "富士山",
+                                            "山田太郎",
+                                            "東京タワー",
+                                            "富士山の夕景",
+                                            "北海道・美瑛の丘",
+                                            "京都の秋、嵐山の紅葉",
+                                            "桜並木と川沿いの遊歩道",
+                                            "冬の朝、凍った湖に映る富士山",
+                                            "雪の金閣寺と池に映る青空の午後"};
     // EUC-JP's two-byte characters are also Chinese and Korean ones: its texts need a kana.
-    const std::vector<std::string> eucJapanese{
-        "お茶", "静かな湖", "東京タワー", "湖に映る富士山", "猫のいる路地", "白川郷の合掌造り", "冬の朝、凍った湖",
-        "桜並木と川沿いの遊歩道", "夏祭りの夜店と提灯の灯り", "雪の金閣寺と池に映る青空の午後"};
+    const std::vector<std::string> eucJapanese{"お茶",
+                                               "静かな湖",
+                                               "東京タワー",
+                                               "湖に映る富士山",
+                                               "猫のいる路地",
+                                               "白川郷の合掌造り",
+                                               "冬の朝、凍った湖",
+                                               "桜並木と川沿いの遊歩道",
+                                               "夏祭りの夜店と提灯の灯り",
+                                               "雪の金閣寺と池に映る青空の午後"};
     for (const auto& [set, captions] : {std::pair{"Shift_JIS", shiftJis}, std::pair{"EUC-JP", eucJapanese}})
         for (const std::string& caption : captions) {
             SCOPED_TRACE(std::string(set) + " " + caption);
@@ -118,19 +132,22 @@ TEST(IptcCharacterSetTest, UndeclaredJapaneseIsReadWhateverItsLength) {
 // Bytes that Shift_JIS or EUC-JP would take as kanji but that a writer of Japanese did not make:
 // Western names (「François」 is 「Fran輟is」 in Shift_JIS, 「Þýskaland」 「漲skaland」 in EUC-JP),
 // half-width katakana whose pairs are also EUC-JP kanji, Korean, Chinese and Russian, and bytes
-// neither set allows. They are
-// left out or read in their own set, never as Japanese.
+// neither set allows. They are left out or read in their own set, never as Japanese.
 TEST(IptcCharacterSetTest, WhatIsNotJapaneseIsNotReadAsJapanese) {
     struct Text {
         const char* set;
         std::string utf8;
     };
     const std::vector<Text> names{
-        {"ISO-8859-1", "François"},   {"ISO-8859-1", "Renée"},     {"ISO-8859-1", "Hämäläinen"},
-        {"ISO-8859-1", "Þýskaland"},  {"ISO-8859-1", "Müßig"},     {"ISO-8859-1", "Gaëlle Durand"},
-        {"ISO-8859-1", "Ångström"},   {"ISO-8859-1", "José García"}, {"windows-1252", "Smith’s"},
-        {"windows-1252", "Sacré-Cœur"}, {"Shift_JIS", "ｶﾒﾗｰ"},       {"Shift_JIS", "ｱｲｽﾗﾝﾄﾞ･ｸﾛｰﾅ"},
-        {"EUC-KR", "서울의 밤"},      {"GB2312", "北京"},          {"Big5", "丹麥文"},          {"Big5", "中文"},          {"windows-1251", "Москва"},
+        {"ISO-8859-1", "François"},   {"ISO-8859-1", "Renée"},
+        {"ISO-8859-1", "Hämäläinen"}, {"ISO-8859-1", "Þýskaland"},
+        {"ISO-8859-1", "Müßig"},      {"ISO-8859-1", "Gaëlle Durand"},
+        {"ISO-8859-1", "Ångström"},   {"ISO-8859-1", "José García"},
+        {"windows-1252", "Smith’s"},  {"windows-1252", "Sacré-Cœur"},
+        {"Shift_JIS", "ｶﾒﾗｰ"},        {"Shift_JIS", "ｱｲｽﾗﾝﾄﾞ･ｸﾛｰﾅ"},
+        {"EUC-KR", "서울의 밤"},      {"GB2312", "北京"},
+        {"Big5", "丹麥文"},           {"Big5", "中文"},
+        {"windows-1251", "Москва"},
     };
     for (const Text& name : names) {
         SCOPED_TRACE(std::string(name.set) + " " + name.utf8);
@@ -147,7 +164,8 @@ TEST(IptcCharacterSetTest, WhatIsNotJapaneseIsNotReadAsJapanese) {
     };
     for (const std::string& bytes : invalid) {
         const std::vector<std::string> texts{bytes};
-        EXPECT_EQ(IptcCharacterSet::of("", texts).utf8(bytes), std::nullopt) << ::testing::PrintToString(bytes);
+        EXPECT_EQ(IptcCharacterSet::of("", texts).utf8(bytes), std::nullopt)
+            << ::testing::PrintToString(bytes);
     }
 }
 

@@ -1,8 +1,8 @@
 #include "platform/image_encoders.hpp"
 
 #include <algorithm>
-#include <cstdio>
 #include <csetjmp>
+#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -119,8 +119,8 @@ bool writePng(const Image& image, bool withAlpha, std::uint8_t* row, PngOutput* 
         return false;
     }
     png_set_write_fn(png, output, appendPng, flushNothing);
-    png_set_IHDR(png, info, static_cast<png_uint_32>(image.width()), static_cast<png_uint_32>(image.height()), 8,
-                 withAlpha ? PNG_COLOR_TYPE_RGB_ALPHA : PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
+    png_set_IHDR(png, info, static_cast<png_uint_32>(image.width()), static_cast<png_uint_32>(image.height()),
+                 8, withAlpha ? PNG_COLOR_TYPE_RGB_ALPHA : PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
                  PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     png_set_compression_level(png, 0);
     png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_NONE);
@@ -165,8 +165,8 @@ std::vector<std::uint8_t> ImageEncoders::tiff(const Image& image) {
     MemoryFile file;
     try {
         // The strips and room for the header and the directory, so that the file is never moved.
-        file.bytes.reserve(static_cast<std::size_t>(image.width()) * static_cast<std::size_t>(image.height()) *
-                               static_cast<std::size_t>(channels) +
+        file.bytes.reserve(static_cast<std::size_t>(image.width()) *
+                               static_cast<std::size_t>(image.height()) * static_cast<std::size_t>(channels) +
                            4096);
     } catch (const std::bad_alloc&) {
         throw ImageEncodingError("no memory for the TIFF encoding");

@@ -135,14 +135,20 @@ bool readsAsJapanese(const char* set, std::string_view bytes) {
     return true;
 }
 
-bool isKana(UChar32 c) { return (c >= 0x3041 && c <= 0x3096) || (c >= 0x30A1 && c <= 0x30FA); }
+bool isKana(UChar32 c) {
+    return (c >= 0x3041 && c <= 0x3096) || (c >= 0x30A1 && c <= 0x30FA);
+}
 
 // Private-use characters: what Shift_JIS's and EUC-JP's user-defined rows read as.
-bool isPrivateUse(UChar32 c) { return c >= 0xE000 && c <= 0xF8FF; }
+bool isPrivateUse(UChar32 c) {
+    return c >= 0xE000 && c <= 0xF8FF;
+}
 
 // The letters of Western, Cyrillic, Greek, Thai and Chinese sets, and EUC-JP's own bytes, read in
 // Shift_JIS as half-width katakana mixed with rare kanji.
-bool isHalfWidthKatakana(UChar32 c) { return c >= 0xFF61 && c <= 0xFF9F; }
+bool isHalfWidthKatakana(UChar32 c) {
+    return c >= 0xFF61 && c <= 0xFF9F;
+}
 
 bool isOneOf(UChar32 c, std::u16string_view characters) {
     return c <= 0xFFFF && characters.find(static_cast<char16_t>(c)) != std::u16string_view::npos;
@@ -150,7 +156,9 @@ bool isOneOf(UChar32 c, std::u16string_view characters) {
 
 // Small kana that Japanese writes only after a full-size kana (「ファ」); っ and ッ may also follow a
 // kanji (「行った」).
-bool isSmallKanaAfterKana(UChar32 c) { return isOneOf(c, u"ぁぃぅぇぉゃゅょゎァィゥェォャュョヮ"); }
+bool isSmallKanaAfterKana(UChar32 c) {
+    return isOneOf(c, u"ぁぃぅぇぉゃゅょゎァィゥェォャュョヮ");
+}
 
 // Whether a small ya, yu or yo may follow the character: a kana of the i column in its own script
 // (「きゃ」「ジュ」), or in katakana also テ, デ, フ and ヴ (「デュ」「フュ」).
@@ -163,9 +171,13 @@ bool takesSmallY(UChar32 previous, UChar32 c) {
 // Half-width small kana, long-vowel mark and sound marks, written only after a half-width kana
 // (「ﾁｪｰﾝ」「ﾃﾞｼﾞﾀﾙ」). EUC-JP's kana read in Shift_JIS as a half-width comma or middle dot
 // followed by anything.
-bool isHalfWidthMarkAfterKana(UChar32 c) { return (c >= 0xFF67 && c <= 0xFF70) || c == 0xFF9E || c == 0xFF9F; }
+bool isHalfWidthMarkAfterKana(UChar32 c) {
+    return (c >= 0xFF67 && c <= 0xFF70) || c == 0xFF9E || c == 0xFF9F;
+}
 // Half-width katakana other than the punctuation (｡｢｣､･).
-bool isHalfWidthKanaOrMark(UChar32 c) { return c >= 0xFF66 && c <= 0xFF9F; }
+bool isHalfWidthKanaOrMark(UChar32 c) {
+    return c >= 0xFF66 && c <= 0xFF9F;
+}
 
 // Whether the character may stand after the one before it in Japanese text.
 bool followsInJapanese(UChar32 previous, UChar32 c) {
@@ -176,10 +188,16 @@ bool followsInJapanese(UChar32 previous, UChar32 c) {
 }
 
 // A Shift_JIS lead byte, and whether it opens the rows of kana, punctuation and the common kanji.
-bool isShiftJisLead(unsigned char byte) { return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC); }
-bool opensCommonShiftJisRow(unsigned char byte) { return byte >= 0x81 && byte <= 0x9F; }
+bool isShiftJisLead(unsigned char byte) {
+    return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
+}
+bool opensCommonShiftJisRow(unsigned char byte) {
+    return byte >= 0x81 && byte <= 0x9F;
+}
 
-bool isAsciiLetter(unsigned char byte) { return (byte | 0x20) >= 'a' && (byte | 0x20) <= 'z'; }
+bool isAsciiLetter(unsigned char byte) {
+    return (byte | 0x20) >= 'a' && (byte | 0x20) <= 'z';
+}
 
 // A Windows-1252 byte beyond ASCII that Western words are made of: a letter, or an apostrophe,
 // quotation mark, dash or the Catalan middle dot.
@@ -202,8 +220,9 @@ bool readsAsWesternWords(std::string_view bytes) {
         std::size_t end = start;
         for (; end < bytes.size() && static_cast<unsigned char>(bytes[end]) >= 0x80; ++end)
             if (!isWesternWordByte(static_cast<unsigned char>(bytes[end]))) return false;
-        const bool touchesLetter = (start > 0 && isAsciiLetter(static_cast<unsigned char>(bytes[start - 1]))) ||
-                                   (end < bytes.size() && isAsciiLetter(static_cast<unsigned char>(bytes[end])));
+        const bool touchesLetter =
+            (start > 0 && isAsciiLetter(static_cast<unsigned char>(bytes[start - 1]))) ||
+            (end < bytes.size() && isAsciiLetter(static_cast<unsigned char>(bytes[end])));
         if (!touchesLetter) return false;
         any = true;
         start = end;
@@ -340,8 +359,9 @@ IptcCharacterSet IptcCharacterSet::of(std::string_view declaration, std::span<co
     if (decoded(kUtf8, evidence)) {
         // One or two EUC-JP ideographs are often well-formed UTF-8 too (「猫」 reads as "ǭ"); text
         // without a Latin letter that reads as Japanese in EUC-JP cannot be told.
-        const bool hasLetters = std::any_of(evidence.begin(), evidence.end(),
-                                            [](char c) { return isAsciiLetter(static_cast<unsigned char>(c)); });
+        const bool hasLetters = std::any_of(evidence.begin(), evidence.end(), [](char c) {
+            return isAsciiLetter(static_cast<unsigned char>(c));
+        });
         return IptcCharacterSet(hasLetters || !readsAsJapanese(kEucJapanese, evidence) ? kUtf8 : kAscii);
     }
     if (auto japanese = japaneseSet(evidence)) return IptcCharacterSet(std::move(*japanese));
