@@ -54,6 +54,11 @@ TEST(IptcCharacterSetTest, TextsAreReadInTheirRecordsSetOrLeftOut) {
         {"short Shift_JIS", "", {encoded("Shift_JIS", "富士山の夕景"), "Fuji"}, {"富士山の夕景", "Fuji"}},
         {"short Shift_JIS taken for Western", "", {encoded("Shift_JIS", "風景")}, {"風景"}},
         {"Turkish taken for Latin-1", "", {encoded("ISO-8859-9", "Şişli")}, {std::nullopt}},
+        {"Latin-1 with a sign",
+         "",
+         {encoded("ISO-8859-1", "© Jürgen Müller, Köln")},
+         {"© Jürgen Müller, Köln"}},
+        {"Big5 taken for Latin-1", "", {encoded("Big5", "世界文")}, {std::nullopt}},
         {"EUC-JP that is well-formed UTF-8", "", {encoded("EUC-JP", "猫")}, {std::nullopt}},
         // Every byte of this EUC-JP caption is also a half-width katakana in Shift_JIS
         // (「ﾉﾙｻﾎｻｳ､ﾎﾍｼｷﾊ」); a second text of the record tells.

@@ -25,10 +25,9 @@ constexpr const char* kIso2022Japanese = "ISO_2022,locale=ja,version=4";
 
 // How sure ICU's detector must be, of 100. It gives a Japanese text of ten characters or fewer 10 to
 // 71, whichever of the Japanese and Chinese sets it is in, and a longer one 100; a Western text of a
-// few words gets 20 to 98. Short Turkish and Polish texts are taken for Latin-1 with up to 50
-// (「Şişli」 read as "Þiþli"). Of some 2,000 captions, keywords and names in Shift_JIS, EUC-JP,
-// UTF-8 and seven Western and Cyrillic sets, no answer of 60 or more gave a wrong reading once the
-// checks below were made.
+// few words gets 20 to 98. Short Turkish and Polish texts are mostly taken for Latin-1 with up to
+// 50 (「Şişli」 read as "Þiþli"), but of some 3,500 Polish, Czech and Turkish names 21 still were
+// with 60 or more (「estoński」 as "estoñski"): their letters are Latin-1 letters too.
 constexpr int32_t kSureConfidence = 60;
 
 // What an ISO 2022 escape sequence (the bytes after ESC) declares.
@@ -207,9 +206,17 @@ bool isWesternWordByte(unsigned char byte) {
     return kOthers.find(static_cast<char>(byte)) != std::string_view::npos;
 }
 
-// Whether the bytes read as Western words in Windows-1252: every run of bytes beyond ASCII is made
+// A sign that Western texts hold on its own: €, £, ©, «, ®, ° and ».
+bool isWesternSign(unsigned char byte) {
+    constexpr std::string_view kSigns = "\x80\xa3\xa9\xab\xae\xb0\xbb";
+    return kSigns.find(static_cast<char>(byte)) != std::string_view::npos;
+}
+
+// Whether the bytes read as Western text in Windows-1252: every run of bytes beyond ASCII is made
 // of letters (or an apostrophe or dash) and touches an ASCII letter (「François」, 「Smith’s」,
-// 「Þýskaland」). Such names also read in Shift_JIS or EUC-JP, as kanji inside a Latin word.
+// 「Þýskaland」), or is one sign (「© 2020」). Such names also read in Shift_JIS or EUC-JP, as kanji
+// inside a Latin word; Chinese, Cyrillic, Greek and Hebrew texts, which ICU's detector may take
+// for Latin-1, do not read so.
 bool readsAsWesternWords(std::string_view bytes) {
     bool any = false;
     for (std::size_t start = 0; start < bytes.size();) {
@@ -218,12 +225,16 @@ bool readsAsWesternWords(std::string_view bytes) {
             continue;
         }
         std::size_t end = start;
-        for (; end < bytes.size() && static_cast<unsigned char>(bytes[end]) >= 0x80; ++end)
-            if (!isWesternWordByte(static_cast<unsigned char>(bytes[end]))) return false;
-        const bool touchesLetter =
-            (start > 0 && isAsciiLetter(static_cast<unsigned char>(bytes[start - 1]))) ||
-            (end < bytes.size() && isAsciiLetter(static_cast<unsigned char>(bytes[end])));
-        if (!touchesLetter) return false;
+        while (end < bytes.size() && static_cast<unsigned char>(bytes[end]) >= 0x80)
+            ++end;
+        const bool sign = end == start + 1 && isWesternSign(static_cast<unsigned char>(bytes[start]));
+        const bool word =
+            std::all_of(bytes.begin() + static_cast<std::ptrdiff_t>(start),
+                        bytes.begin() + static_cast<std::ptrdiff_t>(end),
+                        [](char c) { return isWesternWordByte(static_cast<unsigned char>(c)); }) &&
+            ((start > 0 && isAsciiLetter(static_cast<unsigned char>(bytes[start - 1]))) ||
+             (end < bytes.size() && isAsciiLetter(static_cast<unsigned char>(bytes[end]))));
+        if (!sign && !word) return false;
         any = true;
         start = end;
     }
@@ -299,9 +310,9 @@ std::optional<std::string> detectedSet(const std::string& bytes) {
     const std::string_view set(name);
     if (set == kShiftJis || set == kEucJapanese || set == "ISO-2022-JP") return std::string(set);
     // ICU takes short Japanese texts for Western ones with high confidence (「風景」 in Shift_JIS
-    // for Windows-1252, 98 of 100).
-    if ((set == "ISO-8859-1" || set == "windows-1252") && !readsAsJapanese(kShiftJis, bytes) &&
-        !readsAsJapanese(kEucJapanese, bytes))
+    // for Windows-1252, 98 of 100), and Chinese ones too (「世界文」 in Big5 for Latin-1).
+    if ((set == "ISO-8859-1" || set == "windows-1252") && readsAsWesternWords(bytes) &&
+        !readsAsJapanese(kShiftJis, bytes) && !readsAsJapanese(kEucJapanese, bytes))
         return std::string(set);
     return std::nullopt;
 }
