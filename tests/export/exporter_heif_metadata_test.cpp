@@ -102,8 +102,8 @@ TEST(ExporterHeifMetadataTest, IptcValuesTheXmpLacksAreCarriedInTheHeifsXmp) {
                                     {{"Xmp.dc.rights", {"XMP rights"}},
                                      {"Xmp.dc.subject", {"xmp-a", "xmp-b"}},
                                      {"Xmp.photoshop.City", {""}}});
-    // Shift_JIS without a declaration: read as such when the record's texts tell it (ICU's detector
-    // is sure of the long caption); too little text to tell is left out rather than garbled.
+    // Shift_JIS without a declaration, long (ICU's detector is sure of it) or short (a caption, a
+    // by-line and a city of 16 characters in all, of which ICU is not).
     const std::string longCaption =
         "\x89\xcd\x8c\xfb\x8c\xce\x82\xa9\x82\xe7\x8c\xa9\x82\xbd\x95\x78\x8e\x6d\x8e"
         "\x52\x82\xcc\x97\x5b\x8c\x69\x81\x41\x93\x7e\x82\xcc\x90\xb0\x82\xea\x82\xbd\x93\xfa";
@@ -112,9 +112,13 @@ TEST(ExporterHeifMetadataTest, IptcValuesTheXmpLacksAreCarriedInTheHeifsXmp) {
     const fs::path shiftJis =
         photoWith(root / "photos", "shift_jis.jpg",
                   {{"Iptc.Application2.Caption", longCaption}, {"Iptc.Application2.Keywords", fuji}}, {});
-    const fs::path shortShiftJis = photoWith(
-        root / "photos", "short_shift_jis.jpg",
-        {{"Iptc.Application2.Caption", fujiAtDusk}, {"Iptc.Application2.City", "Fujikawaguchiko"}}, {});
+    const std::string yamadaTaro = "\x8e\x52\x93\x63\x91\xbe\x98\x59";
+    const std::string fujikawaguchiko = "\x95\x78\x8e\x6d\x89\xcd\x8c\xfb\x8c\xce\x92\xac";
+    const fs::path shortShiftJis = photoWith(root / "photos", "short_shift_jis.jpg",
+                                             {{"Iptc.Application2.Caption", fujiAtDusk},
+                                              {"Iptc.Application2.Byline", yamadaTaro},
+                                              {"Iptc.Application2.City", fujikawaguchiko}},
+                                             {});
 
     ExportRequest request;
     for (const auto& file : {iptcOnly, both, shiftJis, shortShiftJis}) {
@@ -167,9 +171,10 @@ TEST(ExporterHeifMetadataTest, IptcValuesTheXmpLacksAreCarriedInTheHeifsXmp) {
     const Exiv2::XmpData japanese = xmpOf(root / "out" / "shift_jis.heic");
     EXPECT_EQ(textsOf(japanese, "Xmp.dc.description"), Texts{"河口湖から見た富士山の夕景、冬の晴れた日"});
     EXPECT_EQ(textsOf(japanese, "Xmp.dc.subject"), Texts{"富士山"});
-    const Exiv2::XmpData tooShort = xmpOf(root / "out" / "short_shift_jis.heic");
-    EXPECT_EQ(textsOf(tooShort, "Xmp.dc.description"), Texts{});
-    EXPECT_EQ(textsOf(tooShort, "Xmp.photoshop.City"), Texts{"Fujikawaguchiko"});
+    const Exiv2::XmpData shortJapanese = xmpOf(root / "out" / "short_shift_jis.heic");
+    EXPECT_EQ(textsOf(shortJapanese, "Xmp.dc.description"), Texts{"富士山の夕景"});
+    EXPECT_EQ(textsOf(shortJapanese, "Xmp.dc.creator"), Texts{"山田太郎"});
+    EXPECT_EQ(textsOf(shortJapanese, "Xmp.photoshop.City"), Texts{"富士河口湖町"});
 }
 
 } // namespace

@@ -1,4 +1,5 @@
 #include "loading/image_clipboard_payload.hpp"
+#include "platform/image_encoders.hpp"
 
 #include <gtest/gtest.h>
 
@@ -58,6 +59,12 @@ TEST(ImageClipboardPayloadTest, ARefusedWriteIsReported) {
     pasteboard.accepts = false;
     EXPECT_FALSE(ImageClipboardPayload::make(grey(3, 3)).write(pasteboard));
     EXPECT_EQ(pasteboard.calls, (std::vector<std::string>{"clear", "write"}));
+}
+
+// libpng takes no row longer than a million pixels; its refusal comes back as our error, with
+// nothing printed and nothing held.
+TEST(ImageClipboardPayloadTest, AnImageThePngEncoderRefusesIsAnError) {
+    EXPECT_THROW(ImageClipboardPayload::make(grey(1'000'001, 1)), ImageEncodingError);
 }
 
 TEST(PasteboardItemTest, RefusesEmptyDataAndASecondValueOfAType) {

@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 #include <unicode/ucnv.h>
+#include <utility>
 #include <vector>
 
 namespace sorvin {
@@ -49,12 +50,23 @@ TEST(IptcCharacterSetTest, TextsAreReadInTheirRecordsSetOrLeftOut) {
          {encoded("ISO-8859-1", "Straße in München bei Nacht"), encoded("ISO-8859-1", "Köln")},
          {"Straße in München bei Nacht", "Köln"}},
         {"UTF-8", "", {"富士山の夕景", "Café"}, {"富士山の夕景", "Café"}},
-        // Too little text to tell: ICU gives 「富士山の夕景」 10 of 100 and takes 「風景」 for
-        // Windows-1252 ("•—Œi"); their ASCII neighbours still go.
-        {"short Shift_JIS", "", {encoded("Shift_JIS", "富士山の夕景"), "Fuji"}, {std::nullopt, "Fuji"}},
-        {"short Shift_JIS taken for Western", "", {encoded("Shift_JIS", "風景")}, {std::nullopt}},
+        // ICU gives 「富士山の夕景」 10 of 100 and takes 「風景」 for Windows-1252 ("•—Œi").
+        {"short Shift_JIS", "", {encoded("Shift_JIS", "富士山の夕景"), "Fuji"}, {"富士山の夕景", "Fuji"}},
+        {"short Shift_JIS taken for Western", "", {encoded("Shift_JIS", "風景")}, {"風景"}},
         {"Turkish taken for Latin-1", "", {encoded("ISO-8859-9", "Şişli")}, {std::nullopt}},
+        {"Latin-1 with a sign",
+         "",
+         {encoded("ISO-8859-1", "© Jürgen Müller, Köln")},
+         {"© Jürgen Müller, Köln"}},
+        {"Big5 taken for Latin-1", "", {encoded("Big5", "世界文")}, {std::nullopt}},
         {"EUC-JP that is well-formed UTF-8", "", {encoded("EUC-JP", "猫")}, {std::nullopt}},
+        // Every byte of this EUC-JP caption is also a half-width katakana in Shift_JIS
+        // (「ﾉﾙｻﾎｻｳ､ﾎﾍｼｷﾊ」); a second text of the record tells.
+        {"EUC-JP that is half-width katakana", "", {encoded("EUC-JP", "富士山の夕景")}, {std::nullopt}},
+        {"EUC-JP told by its record",
+         "",
+         {encoded("EUC-JP", "富士山の夕景"), encoded("EUC-JP", "雪だるま")},
+         {"富士山の夕景", "雪だるま"}},
         {"invalid bytes",
          "",
          {"\xff\xfe\x80\x81\x82", "plain",
@@ -74,6 +86,91 @@ TEST(IptcCharacterSetTest, TextsAreReadInTheirRecordsSetOrLeftOut) {
         const IptcCharacterSet set = IptcCharacterSet::of(record.declaration, record.texts);
         for (std::size_t i = 0; i < record.texts.size(); ++i)
             EXPECT_EQ(set.utf8(record.texts[i]), record.readings[i]) << "text " << i << " in " << set.name();
+    }
+}
+
+// Captions, by-lines and cities as Japanese writers store them without a declaration: each is read
+// alone, whatever its length and however many texts the record holds.
+TEST(IptcCharacterSetTest, UndeclaredJapaneseIsReadWhateverItsLength) {
+    const std::vector<std::string> shiftJis{"夕日",
+                                            "富士山",
+                                            "山田太郎",
+                                            "東京タワー",
+                                            "富士山の夕景",
+                                            "北海道・美瑛の丘",
+                                            "京都の秋、嵐山の紅葉",
+                                            "桜並木と川沿いの遊歩道",
+                                            "冬の朝、凍った湖に映る富士山",
+                                            "雪の金閣寺と池に映る青空の午後"};
+    // EUC-JP's two-byte characters are also Chinese and Korean ones: its texts need a kana.
+    const std::vector<std::string> eucJapanese{"お茶",
+                                               "静かな湖",
+                                               "東京タワー",
+                                               "湖に映る富士山",
+                                               "猫のいる路地",
+                                               "白川郷の合掌造り",
+                                               "冬の朝、凍った湖",
+                                               "桜並木と川沿いの遊歩道",
+                                               "夏祭りの夜店と提灯の灯り",
+                                               "雪の金閣寺と池に映る青空の午後"};
+    for (const auto& [set, captions] : {std::pair{"Shift_JIS", shiftJis}, std::pair{"EUC-JP", eucJapanese}})
+        for (const std::string& caption : captions) {
+            SCOPED_TRACE(std::string(set) + " " + caption);
+            const std::vector<std::string> texts{encoded(set, caption)};
+            EXPECT_EQ(IptcCharacterSet::of("", texts).utf8(texts[0]), caption);
+        }
+
+    // A caption, a by-line and a city repeated: the reading does not change with their number.
+    const std::vector<std::string> record{"夕暮れの海", "田中一郎", "江ノ島"};
+    for (const char* set : {"Shift_JIS", "EUC-JP"})
+        for (std::size_t count = 1; count <= 12; ++count) {
+            SCOPED_TRACE(std::string(set) + " " + std::to_string(count) + " texts");
+            std::vector<std::string> texts;
+            for (std::size_t i = 0; i < count; ++i)
+                texts.push_back(encoded(set, record[i % record.size()]));
+            const IptcCharacterSet characterSet = IptcCharacterSet::of("", texts);
+            for (std::size_t i = 0; i < count; ++i)
+                EXPECT_EQ(characterSet.utf8(texts[i]), record[i % record.size()]);
+        }
+}
+
+// Bytes that Shift_JIS or EUC-JP would take as kanji but that a writer of Japanese did not make:
+// Western names (「François」 is 「Fran輟is」 in Shift_JIS, 「Þýskaland」 「漲skaland」 in EUC-JP),
+// half-width katakana whose pairs are also EUC-JP kanji, Korean, Chinese and Russian, and bytes
+// neither set allows. They are left out or read in their own set, never as Japanese.
+TEST(IptcCharacterSetTest, WhatIsNotJapaneseIsNotReadAsJapanese) {
+    struct Text {
+        const char* set;
+        std::string utf8;
+    };
+    const std::vector<Text> names{
+        {"ISO-8859-1", "François"},   {"ISO-8859-1", "Renée"},
+        {"ISO-8859-1", "Hämäläinen"}, {"ISO-8859-1", "Þýskaland"},
+        {"ISO-8859-1", "Müßig"},      {"ISO-8859-1", "Gaëlle Durand"},
+        {"ISO-8859-1", "Ångström"},   {"ISO-8859-1", "José García"},
+        {"windows-1252", "Smith’s"},  {"windows-1252", "Sacré-Cœur"},
+        {"Shift_JIS", "ｶﾒﾗｰ"},        {"Shift_JIS", "ｱｲｽﾗﾝﾄﾞ･ｸﾛｰﾅ"},
+        {"EUC-KR", "서울의 밤"},      {"GB2312", "北京"},
+        {"Big5", "丹麥文"},           {"Big5", "中文"},
+        {"windows-1251", "Москва"},
+    };
+    for (const Text& name : names) {
+        SCOPED_TRACE(std::string(name.set) + " " + name.utf8);
+        const std::vector<std::string> texts{encoded(name.set, name.utf8)};
+        const Reading read = IptcCharacterSet::of("", texts).utf8(texts[0]);
+        EXPECT_TRUE(!read || *read == name.utf8) << *read;
+    }
+    const std::vector<std::string> invalid{
+        "\x93\x8c\x8b",         // 「東」 and a lead byte without its second byte
+        "\x82\xa0\xf0\x40",     // 「あ」 and a user-defined character
+        "\xa4\xa2\xa4",         // 「あ」 and half of another
+        "\x82\xa0\x80\x82\xa2", // 「あい」 around a byte neither set has
+        "\xa4\xa2\xfe\xff",     // 「あ」 in EUC-JP and bytes neither set has
+    };
+    for (const std::string& bytes : invalid) {
+        const std::vector<std::string> texts{bytes};
+        EXPECT_EQ(IptcCharacterSet::of("", texts).utf8(bytes), std::nullopt)
+            << ::testing::PrintToString(bytes);
     }
 }
 
