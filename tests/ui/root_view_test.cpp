@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTextDocument>
 
 namespace sorvin::test {
 namespace {
@@ -117,6 +118,19 @@ TEST_F(RootViewTest, HomeScreenRecentFoldersAndOptions) {
     EXPECT_TRUE(state().recentFolders().empty());
     EXPECT_FALSE(home->showsRecentFolders());
     EXPECT_EQ(state().toastText(), std::optional<std::string>("フォルダが見つかりません"));
+}
+
+// A folder's name or a file's metadata that looks like markup shows in its tooltip as written.
+TEST_F(RootViewTest, ToolTipsShowTextThatLooksLikeMarkupAsWritten) {
+    const QString path = QStringLiteral("/photos/<b>trip</b> & <img src=\"x.png\">");
+    const RecentFolderRow row(path, QStringLiteral("/home/someone"), [] {}, [] {});
+    QTextDocument shown;
+    shown.setHtml(row.toolTip());
+    EXPECT_TRUE(Qt::mightBeRichText(row.toolTip()));
+    EXPECT_EQ(shown.toPlainText(), path);
+
+    const RecentFolderRow plain(QStringLiteral("/photos/trip"), QStringLiteral("/home/someone"), [] {}, [] {});
+    EXPECT_EQ(plain.toolTip(), QStringLiteral("/photos/trip"));
 }
 
 } // namespace

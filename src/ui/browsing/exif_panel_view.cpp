@@ -4,6 +4,7 @@
 #include "shell/browsing_screen_model.hpp"
 #include "ui/browsing/histogram_graph_view.hpp"
 #include "ui/browsing/view_colors.hpp"
+#include "ui/platform/plain_tool_tip.hpp"
 #include "ui/platform/sorvin_look.hpp"
 
 #include <QCheckBox>
@@ -212,7 +213,7 @@ void ExifPanelView::fillRows() {
             widgets.name->setText(QString::fromStdString(row.label));
             const QString value = QString::fromStdString(row.value);
             widgets.value->setText(value);
-            widgets.value->setToolTip(value);
+            widgets.value->setToolTip(plainToolTip(value));
             QPalette colors = widgets.value->palette();
             if (colors.color(QPalette::WindowText) != toQColor(row.valueColor)) {
                 colors.setColor(QPalette::WindowText, toQColor(row.valueColor));

@@ -1,6 +1,7 @@
 #include "ui/home/recent_folder_row.hpp"
 
 #include "shell/recent_folder_presentation.hpp"
+#include "ui/platform/plain_tool_tip.hpp"
 #include "ui/platform/sorvin_look.hpp"
 
 #include <QMouseEvent>
@@ -26,7 +27,7 @@ RecentFolderRow::RecentFolderRow(const QString& path, const QString& homeFolder,
     location_ = QString::fromStdString(presentation.location);
     setFixedSize(rowWidth, rowHeight);
     setCursor(Qt::PointingHandCursor);
-    setToolTip(path);
+    setToolTip(plainToolTip(path));
 }
 
 QRect RecentFolderRow::removeButtonRect() const {
