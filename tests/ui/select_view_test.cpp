@@ -34,6 +34,7 @@
 #include <QWheelEvent>
 #include <cmath>
 #include <cstdio>
+#include <fmt/format.h>
 #include <fstream>
 
 namespace sorvin::test {
@@ -550,7 +551,7 @@ TEST_P(FileListClickTest, TheDeleteButtonAndTheSourceBadgesAnswerWhereTheyAreDra
     addPhoto("jpeg/canon_6d_adobergb_gps_lens.jpg", "b.jpg");
     addPhoto("jpeg/iceland_srgb_untagged_nikon_d800e.jpg", "c.jpg");
     for (int i = 0; i < length.morePhotos; ++i)
-        addPhoto("jpeg/canon_6d_adobergb_gps_lens.jpg", "p" + std::to_string(100 + i) + ".jpg");
+        addPhoto("jpeg/canon_6d_adobergb_gps_lens.jpg", fmt::format("p{}.jpg", 100 + i));
     window().resize(1400, length.openedHeight);
     window().show();
     openPhotos();

@@ -10,7 +10,8 @@ namespace sorvin {
 // instead of being shown.
 inline QString plainToolTip(const QString& text) {
     if (!Qt::mightBeRichText(text)) return text;
-    return QStringLiteral("<p style=\"white-space:pre-wrap\">") + text.toHtmlEscaped() + QStringLiteral("</p>");
+    return QStringLiteral("<p style=\"white-space:pre-wrap\">") + text.toHtmlEscaped() +
+           QStringLiteral("</p>");
 }
 
 } // namespace sorvin
