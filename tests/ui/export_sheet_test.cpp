@@ -1,12 +1,13 @@
 #include "persistence/preference_key.hpp"
+#include "shell/quit_confirmation.hpp"
+#include "support/fuse_mount.hpp"
+#include "support/scoped_environment.hpp"
+#include "ui/app/menu_bar.hpp"
 #include "ui/app/root_view.hpp"
 #include "ui/browsing/select_view.hpp"
-#include "shell/quit_confirmation.hpp"
-#include "ui/app/menu_bar.hpp"
 #include "ui/export/export_sheet.hpp"
 #include "ui/overlays/toast_view.hpp"
 #include "ui_test_fixture.hpp"
-#include "support/scoped_environment.hpp"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -242,11 +243,35 @@ TEST_F(ExportSheetTest, TheSheetStaysWithinTheSmallestWindowWithEveryRowShown) {
     ASSERT_FALSE(s->formatNoticeLabel()->isHidden());
     ASSERT_EQ(s->targetNoticesLabel()->text().count(u'\n'), 3);
     EXPECT_LE(s->height(), window().height());
-    for (QWidget* w : {static_cast<QWidget*>(s->validationLabel()), static_cast<QWidget*>(s->targetNoticesLabel()),
-                       static_cast<QWidget*>(s->exportButton())}) {
+    for (QWidget* w :
+         {static_cast<QWidget*>(s->validationLabel()), static_cast<QWidget*>(s->targetNoticesLabel()),
+          static_cast<QWidget*>(s->exportButton())}) {
         const QRect shown(w->mapTo(s, QPoint(0, 0)), w->size());
         EXPECT_TRUE(s->rect().contains(shown)) << w->metaObject()->className();
     }
+}
+
+// A folder inside the photo folder is refused before anything starts, with the same red line
+// whether it is typed as it is or reached through another mount of the photo folder.
+TEST_F(ExportSheetTest, AFolderInsideThePhotoFolderIsRefusedThroughAMountToo) {
+    FuseMirror mirror(photos(), root / "mnt");
+    if (!mirror.skipReason().empty()) GTEST_SKIP() << mirror.skipReason();
+    openBrowsing();
+    heartTwo();
+    ExportSheet& s = present();
+    const QString refusal = QStringLiteral("書き出し先に元のフォルダの中は指定できません");
+    for (const fs::path& inside :
+         {photos() / "sub", mirror.path() / "sub", mirror.path() / "sub2" / "deeper"}) {
+        fs::create_directories(inside);
+        type(s.destinationField(), QString::fromStdString(inside.string()));
+        s.exportButton()->click();
+        redraw();
+        EXPECT_EQ(s.model().stage, ExportSheetModel::Stage::settings) << inside;
+        ASSERT_FALSE(s.validationLabel()->isHidden()) << inside;
+        EXPECT_EQ(s.validationLabel()->text(), refusal) << inside;
+        EXPECT_TRUE(fs::is_empty(inside)) << inside;
+    }
+    EXPECT_EQ(state().activeExportCancellation(), nullptr);
 }
 
 TEST_F(ExportSheetTest, AnExportRunsInTheBackgroundAndShowsItsResult) {
