@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <utility>
 
 namespace sorvin::test {
 
@@ -31,21 +32,31 @@ inline QApplication& application() {
     static char* argv[] = {name, nullptr};
     static QApplication* app = [] {
         qInstallMessageHandler(failOnQtWarnings);
-        // Qt wants a private runtime folder, which a test machine may not name.
-        if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")) {
-            static std::string runtime = (std::filesystem::temp_directory_path() / "sorvin-runtime-XXXXXX").string();
-            if (mkdtemp(runtime.data())) {
-                qputenv("XDG_RUNTIME_DIR", QByteArray::fromStdString(runtime));
-                std::atexit([] {
-                    std::error_code ignored;
-                    std::filesystem::remove_all(runtime, ignored);
-                });
+        // Qt wants a private runtime folder, which a test machine may not name, and the tests
+        // write settings (Qt's file dialog its QtProject.conf), data and caches: where the test
+        // run gave no folders of its own, as when the program is started by hand, a private
+        // temporary one stands in for each, so nothing lands in the home of whoever runs it.
+        static std::string home = (std::filesystem::temp_directory_path() / "sorvin-ui-home-XXXXXX").string();
+        if (mkdtemp(home.data())) {
+            std::atexit([] {
+                std::error_code ignored;
+                std::filesystem::remove_all(home, ignored);
+            });
+            for (const auto& [name, folder] : {std::pair{"XDG_RUNTIME_DIR", ""},
+                                               {"XDG_CONFIG_HOME", "config"},
+                                               {"XDG_DATA_HOME", "data"},
+                                               {"XDG_CACHE_HOME", "cache"}}) {
+                if (!qEnvironmentVariableIsEmpty(name)) continue;
+                const std::filesystem::path path = std::filesystem::path(home) / folder;
+                std::filesystem::create_directories(path);
+                qputenv(name, QByteArray::fromStdString(path.string()));
             }
         }
         // Offscreen, with a second screen of twice the scale beside the usual one.
         const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
         if (platform.isEmpty() || platform == "offscreen")
-            qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" SORVIN_TEST_DATA_DIR "/offscreen_screens.json");
+            qputenv("QT_QPA_PLATFORM",
+                    "offscreen:configfile=" SORVIN_TEST_DATA_DIR "/offscreen_screens.json");
         auto* application = new QApplication(argc, argv);
         // The program's own look, so that the windows measure their texts in its fonts.
         SorvinLook::apply(*application);
