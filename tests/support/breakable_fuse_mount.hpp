@@ -1,7 +1,9 @@
 #pragma once
 
+#include "support/fuse_mount.hpp"
+#include "support/test_support.hpp"
+
 #include <chrono>
-#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -23,10 +25,8 @@ class BreakableFuseMount {
 public:
     BreakableFuseMount(const std::filesystem::path& folder, const std::filesystem::path& mountPoint)
         : at_(mountPoint) {
-        if (::access("/dev/fuse", R_OK | W_OK) != 0) {
-            skipReason_ = "/dev/fuse is missing or not usable here, so no FUSE mount can be made";
-            return;
-        }
+        skipReason_ = fuseMissingReason();
+        if (!skipReason_.empty()) return;
         std::filesystem::create_directories(mountPoint);
         std::string program = "bindfs", foreground = "-f", private_ = "--no-allow-other";
         std::string from = folder.string(), to = mountPoint.string();
@@ -59,12 +59,7 @@ public:
     const std::filesystem::path& path() const { return at_; }
 
     // Kills the FUSE process: from now on the mount answers ENOTCONN.
-    void breakConnection() {
-        if (daemon_ <= 0) return;
-        ::kill(daemon_, SIGKILL);
-        ::waitpid(daemon_, nullptr, 0);
-        daemon_ = -1;
-    }
+    void breakConnection() { killAndReap(daemon_); }
 
 private:
     bool isMounted() const {

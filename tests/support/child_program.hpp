@@ -1,14 +1,14 @@
 #pragma once
 
+#include "support/test_support.hpp"
+
 #include <chrono>
-#include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <spawn.h>
 #include <string>
-#include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
@@ -72,12 +72,7 @@ public:
         return ::read(report_, &byte, 1) == 1;
     }
 
-    void kill() {
-        if (pid_ <= 0) return;
-        ::kill(pid_, SIGKILL);
-        ::waitpid(pid_, nullptr, 0);
-        pid_ = -1;
-    }
+    void kill() { killAndReap(pid_); }
 
 private:
     pid_t pid_ = -1;

@@ -7,18 +7,24 @@
 
 namespace sorvin::test {
 
+// Why no FUSE mount can be made here, or nothing when one can.
+inline std::string fuseMissingReason() {
+    if (::access("/dev/fuse", R_OK | W_OK) == 0) return {};
+    return "/dev/fuse is missing or not usable here, so no FUSE mount can be made";
+}
+
 // A folder mounted once more through bindfs, a FUSE file system: the same files under another
 // device and other inode numbers, as sshfs or a network share mounted twice show them. Unmounted
 // at the end. Check skipReason() first: FUSE may be missing where the tests run.
 class FuseMirror {
 public:
-    FuseMirror(const std::filesystem::path& folder, const std::filesystem::path& mountPoint) : at_(mountPoint) {
-        if (::access("/dev/fuse", R_OK | W_OK) != 0) {
-            skipReason_ = "/dev/fuse is missing or not usable here, so no FUSE mount can be made";
-            return;
-        }
+    FuseMirror(const std::filesystem::path& folder, const std::filesystem::path& mountPoint)
+        : at_(mountPoint) {
+        skipReason_ = fuseMissingReason();
+        if (!skipReason_.empty()) return;
         std::filesystem::create_directories(mountPoint);
-        const std::string command = "bindfs --no-allow-other -o nonempty '" + folder.string() + "' '" + mountPoint.string() + "' 2>&1";
+        const std::string command = "bindfs --no-allow-other -o nonempty '" + folder.string() + "' '" +
+                                    mountPoint.string() + "' 2>&1";
         if (std::system(command.c_str()) != 0) {
             skipReason_ = "bindfs could not mount a folder (is it installed? scripts/install-deps brings it)";
             return;
@@ -26,7 +32,10 @@ public:
         mounted_ = true;
     }
     ~FuseMirror() {
-        if (mounted_) (void)std::system(("fusermount -u -z '" + at_.string() + "' 2>/dev/null || umount -l '" + at_.string() + "'").c_str());
+        if (mounted_)
+            (void)std::system(
+                ("fusermount -u -z '" + at_.string() + "' 2>/dev/null || umount -l '" + at_.string() + "'")
+                    .c_str());
     }
     FuseMirror(const FuseMirror&) = delete;
     FuseMirror& operator=(const FuseMirror&) = delete;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -26,7 +27,17 @@ inline std::filesystem::path samplesDir() {
     return folder;
 }
 
-inline std::filesystem::path sample(const std::string& relative) { return samplesDir() / relative; }
+inline std::filesystem::path sample(const std::string& relative) {
+    return samplesDir() / relative;
+}
+
+// Kills a process of the test's own and waits for it, so that no zombie or stray writer is left.
+inline void killAndReap(pid_t& process) {
+    if (process <= 0) return;
+    ::kill(process, SIGKILL);
+    ::waitpid(process, nullptr, 0);
+    process = -1;
+}
 
 // The id of a process that has ended, for the leftovers of a killed one.
 inline pid_t endedProcessId() {
