@@ -234,8 +234,11 @@ TEST_F(ManifestFileTest, TheJournalOfAKilledExportIsAppliedOverTheManifest) {
         << "{\"entry\":" << entry(goodFields() + ",\"original\":null")
         << ",\"folder\":\"/Photos/out\",\"key\":\"/b.jpg\"}\n"
         << ExportManifestStore::journalLine("/Photos/out", "/c.jpg", third).substr(0, 40);
+    // An export that finds the journal ending in a cut line writes its own lines after it, not onto it.
+    ExportManifestJournal(destination(), support.path()).append("/d.jpg", first);
     const ExportManifest manifest = load();
-    EXPECT_EQ(manifest.entries.size(), 3u);
+    EXPECT_EQ(manifest.entries.size(), 4u);
+    EXPECT_EQ(manifest.entries.at("/d.jpg"), first);
     EXPECT_EQ(manifest.entries.at("/a.jpg"), second);
     EXPECT_EQ(manifest.entries.at("/b.jpg").params, std::string(64, 'a'));
     EXPECT_EQ(manifest.entries.at("/c.jpg"), first);

@@ -30,6 +30,7 @@ bool ExportManifestJournal::exists() const {
 
 void ExportManifestJournal::append(const std::string& key, const ExportManifestEntry& entry) {
     if (failed_) return;
+    std::string line;
     if (descriptor_ < 0) {
         std::error_code ignored;
         fs::create_directories(folderOfJournal_, ignored);
@@ -41,8 +42,10 @@ void ExportManifestJournal::append(const std::string& key, const ExportManifestE
         }
         // The journal's own name must survive a power loss as its lines do.
         if (!existed) AtomicFile::flushFolder(folderOfJournal_);
+        // A journal left behind may end in a line a kill cut short: ours start on a line of their own.
+        if (existed) line.push_back('\n');
     }
-    const std::string line = ExportManifestStore::journalLine(destination_, key, entry);
+    line += ExportManifestStore::journalLine(destination_, key, entry);
     std::size_t written = 0;
     while (written < line.size()) {
         const ssize_t count = ::write(descriptor_, line.data() + written, line.size() - written);
