@@ -8,7 +8,9 @@
 #include <filesystem>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <string>
+#include <system_error>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -17,16 +19,20 @@ namespace sorvin::test {
 
 // The real file system, but while held, a write waits before it starts until the test lets it go
 // on, as on a stalled disk. A write held a minute goes on all the same, so that a test that failed
-// before releasing it ends.
+// before releasing it ends. While refusing, a write that starts fails with the error once it goes
+// on, as on a full disk.
 class HeldWrites : public FileManager {
 public:
     void writeAtomically(const std::filesystem::path& path, std::string_view bytes) override {
+        std::optional<std::error_code> refusal;
         {
             std::unique_lock lock(mutex_);
+            refusal = refusal_;
             ++started_;
             changed_.notify_all();
             changed_.wait_for(lock, std::chrono::minutes(1), [&] { return !holding_; });
         }
+        if (refusal) throw std::system_error(*refusal, path.string());
         FileManager::writeAtomically(path, bytes);
         const std::lock_guard lock(mutex_);
         writes_.emplace_back(path, std::string(bytes));
@@ -35,6 +41,11 @@ public:
     void hold() {
         const std::lock_guard lock(mutex_);
         holding_ = true;
+    }
+    // Writes that start from now on fail with the error (none: they are written).
+    void refuse(std::optional<std::error_code> error) {
+        const std::lock_guard lock(mutex_);
+        refusal_ = error;
     }
     void release() {
         const std::lock_guard lock(mutex_);
@@ -56,6 +67,7 @@ private:
     std::mutex mutex_;
     std::condition_variable changed_;
     bool holding_ = false;
+    std::optional<std::error_code> refusal_;
     int started_ = 0;
     std::vector<std::pair<std::filesystem::path, std::string>> writes_;
 };

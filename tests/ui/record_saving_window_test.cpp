@@ -1,20 +1,30 @@
 // The record and the window: a save the disk holds never holds the window, quitting and closing
-// say where the record stands, and a protected record is named wherever it lies.
+// say where the record stands, a signal to end quits the same way without asking, a folder left
+// keeps what the disk refused until it is written, and a protected record is named wherever it
+// lies.
 
 #include "persistence/selection_store.hpp"
 #include "platform/atomic_file.hpp"
 #include "shell/quit_confirmation.hpp"
 #include "support/held_writes.hpp"
+#include "ui/app/quit_signals.hpp"
 #include "ui/app/root_view.hpp"
+#include "ui/browsing/command_cheat_sheet_view.hpp"
 #include "ui/browsing/select_view.hpp"
 #include "ui/loading/loading_view.hpp"
+#include "ui/overlays/toast_view.hpp"
 #include "ui_test_fixture.hpp"
 
+#include <QImage>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QThread>
 #include <QTimer>
+#include <cmath>
+#include <csignal>
 #include <fstream>
+#include <numbers>
 
 namespace sorvin::test {
 namespace {
@@ -38,9 +48,10 @@ protected:
     }
     ~RecordSavingWindowTest() override { files.release(); }
 
-    // The folder open at the window, with the keyboard there.
-    void openAtTheWindow() {
-        addStandardPhotos();
+    // The folder open at the window, with the keyboard there; the standard photos unless the test
+    // put its own.
+    void openAtTheWindow(bool standardPhotos = true) {
+        if (standardPhotos) addStandardPhotos();
         window().show();
         activate();
         folderPanel.answer = photos();
@@ -92,7 +103,42 @@ protected:
         return seen;
     }
 
-    SelectionLoadResult record() { return SelectionStore(photos(), root / "support", root / "legacy-support").load(); }
+    // Runs the event loop until the program quits (answering 0) or 200 turns have passed
+    // (failing). Each turn inside a wait of the window (a nested loop: the wait for the record, an
+    // alert) is handed to the test, counted from 1.
+    int runUntilQuit(const std::function<void(int turn)>& eachTurnOfAWait,
+                     const std::function<void()>& start) {
+        int turns = 0;
+        int allTurns = 0;
+        QTimer turn;
+        QObject::connect(&turn, &QTimer::timeout, [&] {
+            if (++allTurns == 200) {
+                ADD_FAILURE() << "the program did not quit";
+                files.release();
+                QCoreApplication::exit(1);
+            }
+            if (QThread::currentThread()->loopLevel() > 1) eachTurnOfAWait(++turns);
+        });
+        turn.start(1);
+        QTimer::singleShot(0, start);
+        return QApplication::exec();
+    }
+    // Answers a quit alert, should one come, with キャンセル; true when one came.
+    static bool dismissAlert() {
+        auto* alert = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (alert) alert->reject();
+        return alert != nullptr;
+    }
+    // The record's writes that ended and what the main queue has of them.
+    void writesEnd() {
+        recordWriter.joinAll();
+        settle();
+    }
+
+    SelectionLoadResult record(const fs::path& folder) {
+        return SelectionStore(folder, root / "support", root / "legacy-support").load();
+    }
+    SelectionLoadResult record() { return record(photos()); }
     void expectStillWritingAlert(const AlertSeen& seen) {
         const QuitConfirmation said = QuitConfirmation::make(RecordSaving::stillWriting);
         EXPECT_EQ(seen.informative.toStdString(), said.informativeText);
@@ -136,8 +182,7 @@ TEST_F(RecordSavingWindowTest, ClosingPastTheLimitCanBeCancelledAndTheSaveEndsLa
     openAtTheWindow();
     heartWhileTheDiskStalls();
     bool closed = true;
-    const AlertSeen seen =
-        pastTheLimit([&] { closed = window().close(); }, QStringLiteral("キャンセル"));
+    const AlertSeen seen = pastTheLimit([&] { closed = window().close(); }, QStringLiteral("キャンセル"));
     expectStillWritingAlert(seen);
     EXPECT_FALSE(closed);
     EXPECT_TRUE(window().isVisible());
@@ -174,13 +219,292 @@ TEST_F(RecordSavingWindowTest, AFolderSwitchWaitsOnlyForTheSameFoldersSave) {
     QApplication::processEvents();
     settle();
     queue.advance(600);
-    EXPECT_EQ(window().rootView()->currentScreen(), static_cast<QWidget*>(window().rootView()->loadingView()));
+    EXPECT_EQ(window().rootView()->currentScreen(),
+              static_cast<QWidget*>(window().rootView()->loadingView()));
 
     files.release();
     recordWriter.joinAll();
     settle();
     ASSERT_EQ(state().screen(), AppScreen::select);
     EXPECT_TRUE(state().library()->containsHeart("a.jpg", RetouchSlot::a));
+}
+
+// A signal to end the program, raised in this process, quits the window the way the program's
+// signals do; the heart's write stalls meanwhile.
+class SignalledQuitTest : public RecordSavingWindowTest {
+protected:
+    SignalledQuitTest() {
+        openAtTheWindow();
+        heartWhileTheDiskStalls();
+    }
+    // The program quit, the window is gone, and the write, once the disk lets it go, has the heart.
+    void expectQuitWithTheHeartWritten(int code) {
+        EXPECT_EQ(code, 0);
+        EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+        EXPECT_FALSE(window().isVisible());
+        files.release();
+        recordWriter.joinAll();
+        EXPECT_TRUE(record().hearts.contains("a.jpg"));
+    }
+
+    QuitSignals signals{[this] { delegate().quitWithoutAsking(); }};
+};
+
+// With the record's write stalled: no alert asks, the window stays up while the quit waits, at
+// the wait's limit the program quits; the write goes on and ends with the heart.
+TEST_F(SignalledQuitTest, ASignalWaitsWithinTheLimitAndQuitsWithoutAsking) {
+    bool alerted = false;
+    bool upBeforeTheLimit = false;
+    const int code = runUntilQuit(
+        [&](int turn) {
+            alerted |= dismissAlert();
+            if (turn == 1) {
+                queue.advance(AppState::kFinishSavingWait - 0.5);
+                upBeforeTheLimit = window().isVisible();
+            } else if (turn == 2) {
+                queue.advance(1.0);
+            }
+        },
+        [] { ::raise(SIGTERM); });
+    EXPECT_FALSE(alerted);
+    EXPECT_TRUE(upBeforeTheLimit);
+    EXPECT_TRUE(files.writes().empty()) << "the write was let go before the quit";
+    expectQuitWithTheHeartWritten(code);
+}
+
+// A signal that comes while Ctrl+Q waits for the record, or while its alert asks, answers for the
+// user: the program quits once the record is written, or at the wait's limit, without an alert
+// or with the alert gone.
+TEST_F(SignalledQuitTest, ASignalDuringTheQuitWaitQuitsOnceTheRecordIsWritten) {
+    bool alerted = false;
+    const int code = runUntilQuit(
+        [&](int turn) {
+            alerted |= dismissAlert();
+            if (turn == 1) {
+                ::raise(SIGTERM);
+            } else {
+                files.release();
+                writesEnd();
+            }
+        },
+        [this] { type(&window(), Qt::Key_Q, Qt::ControlModifier); });
+    EXPECT_FALSE(alerted);
+    expectQuitWithTheHeartWritten(code);
+}
+
+TEST_F(SignalledQuitTest, ASignalWhileTheQuitAlertAsksQuits) {
+    bool signalled = false;
+    const int code = runUntilQuit(
+        [&](int) {
+            if (!signalled && qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                signalled = true;
+                ::raise(SIGTERM);
+            }
+            queue.advance(AppState::kFinishSavingWait);
+        },
+        [this] { type(&window(), Qt::Key_Q, Qt::ControlModifier); });
+    EXPECT_TRUE(signalled) << "no alert came at the wait's limit";
+    expectQuitWithTheHeartWritten(code);
+}
+
+// Ctrl held shows the keyboard's picture; Ctrl+Q while the disk stalls waits with the user's
+// input held back, the picture's key release among it: the picture goes when the wait starts,
+// and does not come back during it.
+TEST_F(RecordSavingWindowTest, TheKeyboardPictureGoesWhenTheQuitWaits) {
+    openAtTheWindow();
+    heartWhileTheDiskStalls();
+    auto& browsing = *window().rootView()->selectView();
+    press(&window(), Qt::Key_Control);
+    queue.advance(AppState::kCheatSheetDelay + 0.05);
+    QApplication::processEvents();
+    ASSERT_NE(browsing.visibleCheatSheet(), nullptr);
+
+    std::vector<bool> shownDuringTheWait;
+    bool alerted = false;
+    QTimer turn;
+    QObject::connect(&turn, &QTimer::timeout, [&] {
+        if (dismissAlert()) {
+            alerted = true;
+            turn.stop();
+            return;
+        }
+        shownDuringTheWait.push_back(browsing.visibleCheatSheet() != nullptr);
+        queue.advance(shownDuringTheWait.size() < 3 ? AppState::kCheatSheetDelay
+                                                    : AppState::kFinishSavingWait);
+    });
+    turn.start(1);
+    type(&window(), Qt::Key_Q, Qt::ControlModifier);
+    EXPECT_TRUE(alerted);
+    EXPECT_GE(shownDuringTheWait.size(), 3u);
+    EXPECT_EQ(std::count(shownDuringTheWait.begin(), shownDuringTheWait.end(), true), 0);
+    EXPECT_TRUE(window().isVisible());
+}
+
+// A grey picture of stripes that lean by two degrees, which straightening turns back.
+void writeLeaningStripes(const fs::path& file) {
+    QImage picture(800, 600, QImage::Format_RGB32);
+    const double lean = std::tan(2.0 * std::numbers::pi / 180.0);
+    for (int y = 0; y < picture.height(); ++y)
+        for (int x = 0; x < picture.width(); ++x) {
+            const double u = x + 0.5 + (y + 0.5 - 300) * lean;
+            const double phase = std::fmod(std::fmod(u, 40.0) + 40.0, 40.0) / 40.0;
+            const int grey = static_cast<int>(
+                128 + 100 * std::clamp(4 * std::sin(2 * std::numbers::pi * phase), -1.0, 1.0));
+            picture.setPixel(x, y, qRgb(grey, grey, grey));
+        }
+    ASSERT_TRUE(picture.save(QString::fromStdString(file.string()), "JPEG", 95));
+}
+
+// Shift+T, then Ctrl+Q while the heart's write stalls: the straightening lands during the wait
+// and is saved too before the alert speaks, which then says that everything is saved, as it is.
+TEST_F(RecordSavingWindowTest, AStraighteningThatLandsDuringTheQuitWaitIsSavedBeforeTheAlert) {
+    writeLeaningStripes(photos() / "a.jpg");
+    openAtTheWindow(false);
+    heartWhileTheDiskStalls();
+    type(&window(), Qt::Key_T, Qt::ShiftModifier);
+    ASSERT_GT(executor.waiting(), 0u) << "no straightening started";
+
+    QString said;
+    QTimer turn;
+    QObject::connect(&turn, &QTimer::timeout, [&] {
+        if (auto* alert = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            said = alert->informativeText();
+            alert->reject();
+            turn.stop();
+            return;
+        }
+        executor.runAll(); // the straightening ends
+        files.release();
+        writesEnd();
+    });
+    turn.start(1);
+    type(&window(), Qt::Key_Q, Qt::ControlModifier);
+    EXPECT_EQ(said.toStdString(), QuitConfirmation::make(RecordSaving::written).informativeText);
+    const SelectionLoadResult saved = record();
+    EXPECT_TRUE(saved.hearts.contains("a.jpg"));
+    ASSERT_TRUE(saved.rotations.contains("a.jpg"));
+    EXPECT_NE(saved.rotations.at("a.jpg"), 0.0);
+}
+
+// Ctrl+Q answered by a stand-in for the user, with the saves' reports turning meanwhile; what the
+// alert said each time.
+class LeftFolderTest : public RecordSavingWindowTest {
+protected:
+    LeftFolderTest() {
+        fs::create_directories(other());
+        fs::copy_file(sample("jpeg/nikon_d40_orient6.jpg"), other() / "x.jpg");
+        delegate().confirmQuit = [this](QWidget*, const QuitConfirmation& confirmation) {
+            said.push_back(confirmation.informativeText);
+            return false;
+        };
+        QObject::connect(&turn, &QTimer::timeout, [this] { settle(); });
+        turn.start(0);
+    }
+    fs::path other() const { return root / "other"; }
+    // Ctrl+O to the folder; the writes it starts end unless the disk holds them.
+    void openAt(const fs::path& folder, bool writesEnd = true) {
+        folderPanel.answer = folder;
+        type(&window(), Qt::Key_O, Qt::ControlModifier);
+        QApplication::processEvents();
+        settle();
+        if (writesEnd) this->writesEnd();
+        ASSERT_EQ(state().sourceFolder(), folder);
+        ASSERT_EQ(state().screen(), AppScreen::select);
+    }
+    // Whether the window shows the message within the next few seconds, after what shows now.
+    bool toastSays(const std::string& message) {
+        for (int step = 0; step < 40; ++step) {
+            QApplication::processEvents();
+            if (window().rootView()->toastView()->text().toStdString() == message) return true;
+            queue.advance(0.1);
+        }
+        return false;
+    }
+
+    std::vector<std::string> said;
+    QTimer turn;
+};
+
+const std::string kPhotosNotSaved = "「photos」の記録を保存できませんでした（空き容量が足りません）";
+
+// A heart, and at once another folder, on a full disk: the toast over the new folder names the
+// folder left, quitting says that changes are not saved, and once the disk has room the next
+// save of the folder open writes the one left too.
+TEST_F(LeftFolderTest, AFolderLeftOnAFullDiskIsNamedCountedAndSavedLater) {
+    openAtTheWindow();
+    files.refuse(std::make_error_code(std::errc::no_space_on_device));
+    type(&window(), Qt::Key_Space);
+    openAt(other());
+    EXPECT_TRUE(toastSays(kPhotosNotSaved));
+
+    type(&window(), Qt::Key_Q, Qt::ControlModifier);
+    EXPECT_EQ(said, std::vector{QuitConfirmation::make(RecordSaving::failed).informativeText});
+    EXPECT_FALSE(record().hearts.contains("a.jpg"));
+
+    files.refuse(std::nullopt);
+    type(&window(), Qt::Key_Space);
+    queue.advance(AppState::kSaveDelay + 0.1);
+    writesEnd();
+    EXPECT_TRUE(record().hearts.contains("a.jpg"));
+    EXPECT_TRUE(record(other()).hearts.contains("x.jpg"));
+    type(&window(), Qt::Key_Q, Qt::ControlModifier);
+    EXPECT_EQ(said.back(), QuitConfirmation::make(RecordSaving::written).informativeText);
+}
+
+// The heart's write stalls, another folder is asked for, and the write fails while it loads: the
+// folder opened again before the disk has room shows the heart, and quitting once it has room
+// writes it.
+TEST_F(LeftFolderTest, AFolderOpenedAgainAfterItsSaveFailedShowsWhatWasRefused) {
+    openAtTheWindow();
+    files.refuse(std::make_error_code(std::errc::no_space_on_device));
+    heartWhileTheDiskStalls();
+    turn.stop(); // the other folder's scan waits
+    folderPanel.answer = other();
+    type(&window(), Qt::Key_O, Qt::ControlModifier);
+    QApplication::processEvents(); // the window's turn before the scan's result, as in the program
+    ASSERT_EQ(state().screen(), AppScreen::loading);
+    files.release();
+    recordWriter.joinAll();
+    queue.runPending();
+    ASSERT_EQ(state().screen(), AppScreen::loading);
+    settle();
+    ASSERT_EQ(state().screen(), AppScreen::select);
+    turn.start(0);
+    EXPECT_TRUE(toastSays(kPhotosNotSaved));
+
+    openAt(photos());
+    EXPECT_TRUE(state().library()->containsHeart("a.jpg", RetouchSlot::a));
+    files.refuse(std::nullopt);
+    type(&window(), Qt::Key_Q, Qt::ControlModifier);
+    EXPECT_EQ(said.back(), QuitConfirmation::make(RecordSaving::written).informativeText);
+    EXPECT_TRUE(record().hearts.contains("a.jpg"));
+}
+
+// The heart's write stalls and then fails while a newer save of the folder, made as it was left,
+// waits behind it: the newer one is what the folder keeps, and the older values are not written
+// over it at the next save.
+TEST_F(LeftFolderTest, AFailedSaveWithANewerOneBehindItIsNotWrittenAgain) {
+    openAtTheWindow();
+    files.refuse(std::make_error_code(std::errc::no_space_on_device));
+    heartWhileTheDiskStalls();
+    files.refuse(std::nullopt);
+    type(&window(), Qt::Key_Down);
+    const std::string second = state().library()->currentPhoto()->relativePath;
+    ASSERT_NE(second, "a.jpg");
+    type(&window(), Qt::Key_Space);
+    openAt(other(), false);
+    files.release();
+    writesEnd();
+    EXPECT_TRUE(record().hearts.contains(second));
+
+    type(&window(), Qt::Key_Space);
+    queue.advance(AppState::kSaveDelay + 0.1);
+    writesEnd();
+    const SelectionLoadResult saved = record();
+    EXPECT_TRUE(saved.hearts.contains("a.jpg"));
+    EXPECT_TRUE(saved.hearts.contains(second));
+    type(&window(), Qt::Key_Q, Qt::ControlModifier);
+    EXPECT_EQ(said.back(), QuitConfirmation::make(RecordSaving::written).informativeText);
 }
 
 // The photo folder takes no record, so it lives in the user's data folder; one there of a later

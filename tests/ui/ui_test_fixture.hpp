@@ -6,8 +6,10 @@
 #include "ui/platform/sorvin_look.hpp"
 
 #include <QApplication>
+#include <QDialog>
 #include <QKeyEvent>
 #include <QTest>
+#include <QTimer>
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
@@ -66,10 +68,24 @@ inline QApplication& application() {
 }
 
 // The main window over a test application state (manual queue and executor, temporary folders).
+//
+// Quitting and closing wait for the record with the event loop turning, on the test's manual clock
+// and executor: a test that starts such a wait and never lets the saves end, or leaves an alert
+// that asks unanswered, would turn the loop for ever and hold the whole suite. Past its time it
+// fails alone instead: from then on every alert is answered with its escape button and every wait
+// runs out, until the test ends.
 class MainWindowTest : public AppStateTest {
 protected:
-    MainWindowTest() { application(); }
+    static constexpr int kTestMilliseconds = 120'000;
+
+    MainWindowTest() {
+        application();
+        overtime_.setSingleShot(true);
+        QObject::connect(&overtime_, &QTimer::timeout, [this] { endTheWaits(); });
+        overtime_.start(kTestMilliseconds);
+    }
     ~MainWindowTest() override {
+        overtime_.stop();
         window_.reset();
         delegate_.reset();
     }
@@ -119,6 +135,19 @@ protected:
     }
 
 private:
+    void endTheWaits() {
+        if (overtime_.isSingleShot()) {
+            ADD_FAILURE() << "the test still waited after " << kTestMilliseconds / 1000
+                          << " s: a save it never let end, or an alert it never answered";
+            overtime_.setSingleShot(false);
+            overtime_.start(10);
+        }
+        if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) dialog->reject();
+        queue.advance(AppState::kFinishSavingWait);
+        settle();
+    }
+
+    QTimer overtime_;
     std::unique_ptr<AppDelegate> delegate_;
     std::unique_ptr<MainWindow> window_;
 };

@@ -15,11 +15,11 @@
 #include "library/folder_scanner.hpp"
 #include "library/parameter_clipboard_command.hpp"
 #include "library/photo_library.hpp"
-#include "model/exif_copy_field.hpp"
 #include "loading/exif_loader.hpp"
 #include "loading/histogram_loader.hpp"
 #include "loading/image_loader.hpp"
 #include "model/crop_aspect.hpp"
+#include "model/exif_copy_field.hpp"
 #include "model/manual_crop.hpp"
 #include "model/mask_kind.hpp"
 #include "model/parameter_edit_target.hpp"
@@ -300,7 +300,9 @@ public:
     void saveNow();
     // Saves at once, and calls `then` once every save asked for has ended, or once
     // kFinishSavingWait seconds have passed with one still being written, whichever comes
-    // first; at once when nothing is left to wait for. The main thread never waits meanwhile.
+    // first; at once when nothing is left to wait for. Edits that come meanwhile (a straightening
+    // that finishes) are saved within the same time. The main thread never waits meanwhile; the
+    // keyboard picture goes, since the user's input (its key's release) waits.
     void finishSaving(std::function<void(RecordSaving)> then);
     // "<what>を保存できませんでした（<why>）": the change lasts only while the program runs.
     void showWriteFailure(std::string_view what, std::error_code error);
@@ -459,7 +461,13 @@ private:
     MainQueue::Timer postSave(double delay, bool deadline);
     void saveOutsideAPhotosFirstFrame(bool deadline);
     void saveEnded(const SelectionSaver::Result& result);
+    void recordNotWritten(const SelectionSaver::Result& result);
+    // Waits for the saves asked for, then saves the edits made meanwhile, until none is left or a
+    // save failed.
+    void whenEverythingSaved(std::function<void(RecordSaving)> answer);
+    bool aSaveFailed() const;
     RecordSaving recordSaving() const;
+    std::optional<SelectionSaveValues> takeUnwrittenRecord(const std::filesystem::path& folder);
     bool pageMayStay(ParameterPage page, ParameterEditTarget target, bool isRaw) const;
     ParameterPage checkedPage(ParameterPage page, ParameterEditTarget target, bool isRaw) const;
     bool preferFullResolution() const;
@@ -590,6 +598,13 @@ private:
     bool unsavedChanges_ = false;
     // Whether the last save of the open folder that ended was written.
     bool recordWritten_ = true;
+    // What the disk refused of folders left since: handed again at the next save and at quitting,
+    // and shown again when the folder is opened before that.
+    struct UnwrittenRecord {
+        std::shared_ptr<SelectionStore> store;
+        SelectionSaveValues values;
+    };
+    std::vector<UnwrittenRecord> unwrittenRecords_;
     std::shared_ptr<ExportCancellationToken> activeExportCancellation_;
     std::shared_ptr<ScanCancellationToken> scanCancellation_;
     MainQueue::Timer saveTimer_;

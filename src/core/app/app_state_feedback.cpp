@@ -3,6 +3,7 @@
 #include "app/app_state.hpp"
 #include "export/export_error.hpp"
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <exception>
@@ -101,51 +102,86 @@ void AppState::saveOutsideAPhotosFirstFrame(bool deadline) {
 
 // The main thread only copies the library's tables; the record is built and written in the
 // background (a large folder's record took over a second). What was handed to a save is not
-// handed again (quitting after a save would write the same record twice).
+// handed again (quitting after a save would write the same record twice). What the disk refused
+// of folders left since goes first, each folder's saves in the order they were asked for.
 void AppState::saveNow() {
     saveTimer_.cancel();
     saveTimer_ = {};
     if (saveDeadlineTimer_) saveDeadlineTimer_->cancel();
     saveDeadlineTimer_.reset();
+    const auto now = std::chrono::system_clock::now();
+    for (UnwrittenRecord& record : std::exchange(unwrittenRecords_, {}))
+        saver_.save(std::move(record.store), std::move(record.values), now);
     if (!selectionStore_ || !library_ || !unsavedChanges_) return;
     unsavedChanges_ = false;
-    saver_.save(selectionStore_, SelectionSaveValues::of(*library_), std::chrono::system_clock::now());
+    saver_.save(selectionStore_, SelectionSaveValues::of(*library_), now);
 }
 
 void AppState::finishSaving(std::function<void(RecordSaving)> then) {
+    resetCommandCheatSheetTracking();
     saveNow();
     if (!saver_.isSaving()) {
         then(recordSaving());
         return;
     }
-    auto waiting = std::make_shared<std::function<void(RecordSaving)>>(std::move(then));
-    const auto answer = [waiting](RecordSaving saving) {
-        if (auto told = std::exchange(*waiting, nullptr)) told(saving);
+    struct Wait {
+        std::function<void(RecordSaving)> then;
+        MainQueue::Timer limit;
     };
-    MainQueue::Timer limit =
-        mainQueue_.postAfter(kFinishSavingWait, [answer] { answer(RecordSaving::stillWriting); });
-    saver_.whenSaved(std::nullopt, weakly([this, answer, limit]() mutable {
-                         limit.cancel();
+    auto wait = std::make_shared<Wait>(Wait{std::move(then), {}});
+    const auto answer = [wait](RecordSaving saving) {
+        wait->limit.cancel();
+        if (auto told = std::exchange(wait->then, nullptr)) told(saving);
+    };
+    wait->limit = mainQueue_.postAfter(kFinishSavingWait, [answer] { answer(RecordSaving::stillWriting); });
+    whenEverythingSaved(answer);
+}
+
+void AppState::whenEverythingSaved(std::function<void(RecordSaving)> answer) {
+    saver_.whenSaved(std::nullopt, weakly([this, answer = std::move(answer)] {
+                         if (!aSaveFailed()) saveNow();
+                         if (!aSaveFailed() && saver_.isSaving()) {
+                             whenEverythingSaved(answer);
+                             return;
+                         }
                          answer(recordSaving());
                      }));
 }
 
-RecordSaving AppState::recordSaving() const {
-    return recordWritten_ && !unsavedChanges_ ? RecordSaving::written : RecordSaving::failed;
+bool AppState::aSaveFailed() const {
+    return !recordWritten_ || !unwrittenRecords_.empty();
 }
 
-// A save of a folder left since still says when it failed; only the open folder's own save tells
-// where its record is and whether it is protected.
+RecordSaving AppState::recordSaving() const {
+    return !aSaveFailed() && !unsavedChanges_ ? RecordSaving::written : RecordSaving::failed;
+}
+
+namespace {
+
+std::string notSavedText(std::string_view what, const std::string& reason) {
+    return std::string(what) + "を保存できませんでした（" + reason + "）";
+}
+
+// The folder as its record's message names it: its own name, or the whole path for the root.
+std::string folderName(const std::filesystem::path& folder) {
+    const std::string name = folder.filename().string();
+    return name.empty() ? folder.string() : name;
+}
+
+} // namespace
+
+// Only the open folder's own save tells where its record is and whether it is protected.
 void AppState::saveEnded(const SelectionSaver::Result& result) {
-    if (result.store == selectionStore_) {
+    const bool open = result.store == selectionStore_;
+    if (open) {
         recordWritten_ = !result.error;
-        if (library_ && result.protection != recordProtection_) {
+        if (result.protection != recordProtection_) {
             recordProtection_ = result.protection;
             publish(AppStateProperty::recordProtection);
         }
     }
     if (!result.error) {
-        if (result.store == selectionStore_ && *result.usesFallback != usesFallbackStore_) {
+        if (open && *result.usesFallback != usesFallbackStore_) {
             usesFallbackStore_ = *result.usesFallback;
             publish(AppStateProperty::usesFallbackStore);
         }
@@ -154,28 +190,49 @@ void AppState::saveEnded(const SelectionSaver::Result& result) {
     // A record this program must not write over: the browsing screen says so for as long as the
     // folder is open, and saving again changes nothing.
     if (result.protection) return;
-    // The next save tries again, also one at quitting with nothing changed since.
-    if (result.store == selectionStore_) unsavedChanges_ = true;
+    recordNotWritten(result);
+}
+
+// The next save tries again, also one at quitting with nothing changed since: the open folder's
+// from its library, a folder left since from the values the failed save had, unless a newer save
+// of it is on its way.
+void AppState::recordNotWritten(const SelectionSaver::Result& result) {
+    const std::filesystem::path& folder = result.store->sourceFolder();
+    const bool open = result.store == selectionStore_;
+    if (open)
+        unsavedChanges_ = true;
+    else if (result.unwritten && !saver_.isSaving(folder))
+        unwrittenRecords_.push_back({result.store, *result.unwritten});
+    std::string reason = "予期しないエラーが起きました";
     try {
         std::rethrow_exception(result.error);
     } catch (const std::exception& error) {
-        showToasts({ExportError::describe(error)}, kWriteFailureToast);
+        reason = ExportError::describe(error);
     } catch (...) {
-        showToasts({"記録を保存できませんでした"}, kWriteFailureToast);
     }
+    std::string message = notSavedText("「" + folderName(folder) + "」の記録", reason);
+    // The folder open now keeps the message it opened with.
+    if (open)
+        showToasts({std::move(message)}, kWriteFailureToast);
+    else
+        showToastAfterCurrent(std::move(message), kWriteFailureToast);
 }
 
-namespace {
-
-std::string writeFailureText(std::string_view what, std::error_code error) {
-    return std::string(what) + "を保存できませんでした（" + ExportError::failureReason(error) + "）";
+std::optional<SelectionSaveValues> AppState::takeUnwrittenRecord(const std::filesystem::path& folder) {
+    const std::filesystem::path standardized = SelectionStore::standardized(folder);
+    const auto found =
+        std::find_if(unwrittenRecords_.begin(), unwrittenRecords_.end(), [&](const UnwrittenRecord& record) {
+            return record.store->sourceFolder() == standardized;
+        });
+    if (found == unwrittenRecords_.end()) return std::nullopt;
+    SelectionSaveValues values = std::move(found->values);
+    unwrittenRecords_.erase(found);
+    return values;
 }
-
-} // namespace
 
 void AppState::showWriteFailure(std::string_view what, std::error_code error) {
     unsaidPreferencesFailure_.reset();
-    showToasts({writeFailureText(what, error)}, kWriteFailureToast);
+    showToasts({notSavedText(what, ExportError::failureReason(error))}, kWriteFailureToast);
 }
 
 void AppState::preferencesNotWritten(std::error_code error) {
@@ -184,7 +241,8 @@ void AppState::preferencesNotWritten(std::error_code error) {
     if (posted) return;
     mainQueue_.post(weakly([this] {
         if (const auto unsaid = std::exchange(unsaidPreferencesFailure_, std::nullopt))
-            showToastAfterCurrent(writeFailureText("設定", *unsaid), kWriteFailureToast);
+            showToastAfterCurrent(notSavedText("設定", ExportError::failureReason(*unsaid)),
+                                  kWriteFailureToast);
     }));
 }
 

@@ -33,6 +33,19 @@ PhotoLibraryRestoration restorationFrom(const SelectionLoadResult& loaded) {
     return restored;
 }
 
+PhotoLibraryRestoration restorationFrom(const SelectionSaveValues& unwritten) {
+    PhotoLibraryRestoration restored;
+    restored.hearts = unwritten.hearts;
+    restored.rotations = unwritten.rotations;
+    restored.crops = unwritten.crops;
+    restored.parameters = unwritten.parameters;
+    restored.parametersRaw = unwritten.parametersRaw;
+    restored.sources = unwritten.sources;
+    restored.retouchesB = unwritten.retouchesB;
+    restored.cursorPath = unwritten.cursor;
+    return restored;
+}
+
 bool isDirectory(const std::filesystem::path& path) {
     std::error_code error;
     return std::filesystem::is_directory(path, error);
@@ -65,6 +78,8 @@ void AppState::chooseSourceFolder() {
 void AppState::open(const std::filesystem::path& folder) {
     endOriginalPreview();
     saveNow();
+    // The folder is left: what its saves still report is kept apart from the next folder's.
+    selectionStore_.reset();
     clearUndoHistory();
     cancelOriginalPreviewPreparation();
     imageLoader_.discardOriginalPreview();
@@ -168,24 +183,28 @@ void AppState::finishLoading(ScanResult result, const std::filesystem::path& fol
     if (saver_.isSaving(folder)) {
         auto waiting = std::make_shared<ScanResult>(std::move(result));
         saver_.whenSaved(folder, weakly([this, waiting, folder, token = scanCancellation_] {
-            if (scanCancellation_ == token) finishLoading(std::move(*waiting), folder);
-        }));
+                             if (scanCancellation_ == token) finishLoading(std::move(*waiting), folder);
+                         }));
         return;
     }
     scanCancellation_.reset();
     auto store = std::make_shared<SelectionStore>(folder, applicationSupportDirectory_,
                                                   legacyApplicationSupportDirectory_, recordFiles_);
     const SelectionLoadResult loaded = store->load();
+    // Values of this folder that the disk refused when it was left are newer than its record:
+    // they come back, and the next save writes them.
+    std::optional<SelectionSaveValues> unwritten = takeUnwrittenRecord(folder);
     selectionStore_ = std::move(store);
-    unsavedChanges_ = false;
-    recordWritten_ = true;
+    unsavedChanges_ = unwritten.has_value();
+    recordWritten_ = !unwritten;
     usesFallbackStore_ = loaded.usesFallback;
     publish(AppStateProperty::usesFallbackStore);
     recordProtection_ = selectionStore_->protection();
     publish(AppStateProperty::recordProtection);
 
-    library_ = std::make_unique<PhotoLibrary>(std::move(result.photos), restorationFrom(loaded), sortKey_,
-                                              sortAscending_);
+    library_ = std::make_unique<PhotoLibrary>(
+        std::move(result.photos), unwritten ? restorationFrom(*unwritten) : restorationFrom(loaded), sortKey_,
+        sortAscending_);
     publish(AppStateProperty::library);
     setEditTarget(ParameterEditTarget::global());
     setParameterPage(checkedPage(parameterPage_, editTarget_, currentPhotoIsRaw()));

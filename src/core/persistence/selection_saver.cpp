@@ -39,11 +39,12 @@ struct SelectionSaver::Shared : std::enable_shared_from_this<Shared> {
     }
 
     void write(Job job) {
-        Result result{job.store, std::nullopt, nullptr, std::nullopt};
+        Result result{job.store, std::nullopt, nullptr, std::nullopt, std::nullopt};
         try {
             result.usesFallback = job.store->save(job.values, job.date);
         } catch (...) {
             result.error = std::current_exception();
+            result.unwritten = std::move(job.values);
         }
         result.protection = job.store->protection();
         mainQueue.post([shared = shared_from_this(), number = job.number, result = std::move(result)] {

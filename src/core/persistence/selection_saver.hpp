@@ -27,6 +27,8 @@ public:
         std::exception_ptr error;         // when not
         // Why the store refuses to write the record, as it stands after this save.
         std::optional<SelectionProtection> protection;
+        // When not written: the values the save was to write, so that they can be handed again.
+        std::optional<SelectionSaveValues> unwritten;
     };
     using Report = std::function<void(const Result&)>;
 

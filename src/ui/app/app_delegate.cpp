@@ -20,7 +20,8 @@ bool askToQuit(QWidget* parent, const QuitConfirmation& confirmation) {
     alert.setIcon(confirmation.cancelIsDefault ? QMessageBox::Warning : QMessageBox::Information);
     alert.setText(QString::fromStdString(confirmation.message));
     alert.setInformativeText(QString::fromStdString(confirmation.informativeText));
-    QPushButton* quit = alert.addButton(QString::fromStdString(confirmation.quitButton), QMessageBox::AcceptRole);
+    QPushButton* quit =
+        alert.addButton(QString::fromStdString(confirmation.quitButton), QMessageBox::AcceptRole);
     QPushButton* cancel =
         alert.addButton(QString::fromStdString(confirmation.cancelButton), QMessageBox::RejectRole);
     alert.setDefaultButton(confirmation.cancelIsDefault ? cancel : quit);
@@ -71,7 +72,14 @@ RecordSaving AppDelegate::finishSaving() {
     });
     if (!saving) loop.exec(QEventLoop::ExcludeUserInputEvents);
     finishingSaves_ = false;
-    return *saving;
+    // The loop also ends when the application is told to exit before the answer came.
+    return saving.value_or(RecordSaving::stillWriting);
+}
+
+void AppDelegate::quit() {
+    quitConfirmed_ = true;
+    QCoreApplication::quit();
+    quitConfirmed_ = false;
 }
 
 void AppDelegate::requestQuit(QWidget* parent) {
@@ -81,12 +89,10 @@ void AppDelegate::requestQuit(QWidget* parent) {
         if (window->isVisible() && window->isWindow()) anyVisible = true;
     if (anyVisible && confirmQuit) {
         // Everything pending is written first, so the alert can say whether it was.
-        if (!confirmQuit(parent, QuitConfirmation::make(finishSaving()))) return;
+        const RecordSaving saving = finishSaving();
+        if (!quitWithoutAsking_ && !confirmQuit(parent, QuitConfirmation::make(saving))) return;
     }
-    // Qt closes the windows on the way out; the user has answered already.
-    quitConfirmed_ = true;
-    QCoreApplication::quit();
-    quitConfirmed_ = false;
+    quit();
 }
 
 bool AppDelegate::confirmClose(QWidget* window) {
@@ -94,9 +100,22 @@ bool AppDelegate::confirmClose(QWidget* window) {
     // A quit already waits for the record, and asks when it knows.
     if (finishingSaves_) return false;
     const RecordSaving saving = finishSaving();
+    if (quitWithoutAsking_) {
+        // The whole program ends, not only this window.
+        QMetaObject::invokeMethod(
+            this, [this] { quit(); }, Qt::QueuedConnection);
+        return true;
+    }
     if (saving == RecordSaving::written) return true;
     // The last changes are not on disk: closing would lose them, or wait for them, without a word.
     return !confirmQuit || confirmQuit(window, QuitConfirmation::make(saving));
+}
+
+void AppDelegate::quitWithoutAsking() {
+    quitWithoutAsking_ = true;
+    if (finishingSaves_) return;
+    finishSaving();
+    quit();
 }
 
 void AppDelegate::willTerminate() {

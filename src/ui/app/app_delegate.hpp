@@ -35,6 +35,10 @@ public:
     // The main window's close button, which quits: saves, and only when the record is not on
     // disk asks as quitting does. Answers whether the window may close.
     bool confirmClose(QWidget* window);
+    // A signal to end the program (see QuitSignals): saves and waits as quitting does, then quits
+    // without asking, since nobody may be there to answer. A quit or close that is waiting for
+    // the record already does the same once its wait ends; an alert that asks is answered.
+    void quitWithoutAsking();
 
 Q_SIGNALS:
     void canCheckForUpdatesChanged(bool canCheck);
@@ -45,6 +49,8 @@ private:
     // passed. The event loop turns meanwhile, so the window is still drawn; the user's input
     // waits until then.
     RecordSaving finishSaving();
+    // Ends the event loop; Qt closes the windows on the way out, and they do not ask again.
+    void quit();
 
     std::unique_ptr<Updater> updater_;
     std::shared_ptr<void> updaterConnection_;
@@ -53,6 +59,8 @@ private:
     bool quitConfirmed_ = false;
     // While a quit or a close waits for the record: another one is not started.
     bool finishingSaves_ = false;
+    // A signal asked the program to end: nothing asks any more.
+    bool quitWithoutAsking_ = false;
     AppState* state_ = nullptr;
 };
 

@@ -1,14 +1,15 @@
 #include "ui/app/sorvin_application.hpp"
 
 #include "app/app_state.hpp"
-#include "platform/app_identity.hpp"
 #include "persistence/app_settings.hpp"
 #include "persistence/legacy_data_migrator.hpp"
+#include "platform/app_identity.hpp"
 #include "platform/background_executor.hpp"
 #include "platform/defaults_store.hpp"
 #include "platform/physical_memory.hpp"
 #include "ui/app/app_delegate.hpp"
 #include "ui/app/main_window.hpp"
+#include "ui/app/quit_signals.hpp"
 #include "ui/platform/feed_updater.hpp"
 #include "ui/platform/qt_alert_presenter.hpp"
 #include "ui/platform/qt_folder_opener.hpp"
@@ -23,7 +24,8 @@
 
 namespace sorvin {
 
-SorvinApplication::SorvinApplication(QApplication& application, FolderPanel* folderChooser) {
+SorvinApplication::SorvinApplication(QApplication& application, FolderPanel* folderChooser,
+                                     FileManager* recordFiles) {
     application.setApplicationName(QStringLiteral("Sorvin"));
     application.setApplicationVersion(QString::fromStdString(AppIdentity::version()));
     application.setDesktopFileName(QString::fromLatin1(AppIdentity::identifier));
@@ -50,29 +52,22 @@ SorvinApplication::SorvinApplication(QApplication& application, FolderPanel* fol
     alerts_ = std::make_unique<QtAlertPresenter>();
     folderOpener_ = std::make_unique<QtFolderOpener>();
     singleExportPanel_ = std::make_unique<QtSingleExportPanel>();
-    FolderPanel* const chooser = folderChooser ? folderChooser : folderPanel_.get();
-    state_ = std::make_unique<AppState>(*settings_, AppStateEnvironment{*mainQueue_,
-                                                                        *executor_,
-                                                                        *pasteboard_,
-                                                                        chooser,
-                                                                        singleExportPanel_.get(),
-                                                                        alerts_.get(),
-                                                                        folderOpener_.get(),
-                                                                        {},
-                                                                        {},
-                                                                        {},
-                                                                        {},
-                                                                        {},
-                                                                        {},
-                                                                        {},
-                                                                        {},
-                                                                        {}});
+    AppStateEnvironment environment{*mainQueue_, *executor_, *pasteboard_};
+    environment.folderPanel = folderChooser ? folderChooser : folderPanel_.get();
+    environment.singleExportPanel = singleExportPanel_.get();
+    environment.alerts = alerts_.get();
+    environment.folderOpener = folderOpener_.get();
+    environment.recordFiles = recordFiles;
+    state_ = std::make_unique<AppState>(*settings_, std::move(environment));
 
     delegate_ = std::make_unique<AppDelegate>(FeedUpdater::fromBuild());
     window_ = std::make_unique<MainWindow>(*state_, *delegate_, *mainQueue_);
     folderPanel_->setParent(window_.get());
     alerts_->setParent(window_.get());
     singleExportPanel_->setParent(window_.get());
+    quitSignals_ = std::make_unique<QuitSignals>([this] {
+        if (delegate_) delegate_->quitWithoutAsking();
+    });
 }
 
 SorvinApplication::~SorvinApplication() {

@@ -10,6 +10,7 @@ class AppDelegate;
 class AppSettings;
 class AppState;
 class DefaultsStore;
+class FileManager;
 class FolderPanel;
 class MainWindow;
 class QtAlertPresenter;
@@ -18,21 +19,27 @@ class QtFolderPanel;
 class QtMainQueue;
 class QtPasteboard;
 class QtSingleExportPanel;
+class QuitSignals;
 class ThreadPoolExecutor;
 
 // Everything the process owns for its whole life, built in start-up order: the migration of the
 // predecessor's data, the preferences, the application state with its queues, the delegate and
-// the main window.
+// the main window; and from then on, the signals that end the program quit it as its quit
+// command does, to the end of the process.
 class SorvinApplication {
 public:
-    // The folder chooser is Qt's own unless one is given (a test answers it for the user).
-    explicit SorvinApplication(QApplication& application, FolderPanel* folderChooser = nullptr);
+    // The folder chooser is Qt's own unless one is given (a test answers it for the user), and
+    // records go through the real file system unless a hook is given (a test holds the writes).
+    explicit SorvinApplication(QApplication& application, FolderPanel* folderChooser = nullptr,
+                               FileManager* recordFiles = nullptr);
     ~SorvinApplication();
 
     MainWindow& mainWindow() const { return *window_; }
     AppState& state() const { return *state_; }
 
 private:
+    // Goes last: a second signal still ends the process while it waits for the saves' worker.
+    std::unique_ptr<QuitSignals> quitSignals_;
     std::unique_ptr<DefaultsStore> defaults_;
     std::unique_ptr<AppSettings> settings_;
     std::unique_ptr<QtMainQueue> mainQueue_;
