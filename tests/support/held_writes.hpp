@@ -19,20 +19,18 @@ namespace sorvin::test {
 
 // The real file system, but while held, a write waits before it starts until the test lets it go
 // on, as on a stalled disk. A write held a minute goes on all the same, so that a test that failed
-// before releasing it ends. While refusing, a write that starts fails with the error once it goes
-// on, as on a full disk.
+// before releasing it ends. While refusing, a write fails with the error as it goes on (as on a
+// full disk), every write or those whose text the test names.
 class HeldWrites : public FileManager {
 public:
     void writeAtomically(const std::filesystem::path& path, std::string_view bytes) override {
-        std::optional<std::error_code> refusal;
         {
             std::unique_lock lock(mutex_);
-            refusal = refusal_;
             ++started_;
             changed_.notify_all();
             changed_.wait_for(lock, std::chrono::minutes(1), [&] { return !holding_; });
+            if (refusal_ && (!refused_ || refused_(bytes))) throw std::system_error(*refusal_, path.string());
         }
-        if (refusal) throw std::system_error(*refusal, path.string());
         FileManager::writeAtomically(path, bytes);
         const std::lock_guard lock(mutex_);
         writes_.emplace_back(path, std::string(bytes));
@@ -42,10 +40,15 @@ public:
         const std::lock_guard lock(mutex_);
         holding_ = true;
     }
-    // Writes that start from now on fail with the error (none: they are written).
-    void refuse(std::optional<std::error_code> error) {
+    // Writes that go on from now fail with the error, all of them or those whose text is refused.
+    void refuse(std::error_code error, std::function<bool(std::string_view text)> refused = {}) {
         const std::lock_guard lock(mutex_);
         refusal_ = error;
+        refused_ = std::move(refused);
+    }
+    void stopRefusing() {
+        const std::lock_guard lock(mutex_);
+        refusal_.reset();
     }
     void release() {
         const std::lock_guard lock(mutex_);
@@ -68,6 +71,7 @@ private:
     std::condition_variable changed_;
     bool holding_ = false;
     std::optional<std::error_code> refusal_;
+    std::function<bool(std::string_view)> refused_;
     int started_ = 0;
     std::vector<std::pair<std::filesystem::path, std::string>> writes_;
 };
