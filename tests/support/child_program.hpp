@@ -60,7 +60,16 @@ public:
         posix_spawn_file_actions_adddup2(&actions, ends[1], kChildReportDescriptor); // clears close-on-exec
         posix_spawn_file_actions_adddup2(&actions, words[0], kChildWordDescriptor);
         posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-        if (::posix_spawn(&pid_, program.c_str(), &actions, nullptr, argv, envp.data()) != 0) pid_ = -1;
+        // Every signal handled as by default, also one this program was started ignoring (SIGINT in a
+        // background job), as in a program started from a terminal.
+        posix_spawnattr_t attributes;
+        posix_spawnattr_init(&attributes);
+        sigset_t all;
+        sigfillset(&all);
+        posix_spawnattr_setsigdefault(&attributes, &all);
+        posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF);
+        if (::posix_spawn(&pid_, program.c_str(), &actions, &attributes, argv, envp.data()) != 0) pid_ = -1;
+        posix_spawnattr_destroy(&attributes);
         posix_spawn_file_actions_destroy(&actions);
         ::close(ends[1]); // only the child writes: its end closes the pipe
         ::close(words[0]);
