@@ -6,7 +6,6 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <optional>
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
@@ -21,27 +20,24 @@ namespace sorvin::test {
 
 // The role a test program plays when a test started it as its child; see ChildProgram.
 inline constexpr const char* kChildRoleVariable = "SORVIN_TEST_CHILD_ROLE";
-// The descriptor through which a child reports to its parent.
+// The descriptor through which a child reports to its parent, and the one it is told through.
 inline constexpr int kChildReportDescriptor = 100;
-// The descriptor from which a child reads its parent's word.
-inline constexpr int kChildWordDescriptor = 101;
+inline constexpr int kChildCommandDescriptor = 101;
 
 // This test program started once more as a program of its own (spawned, not merely forked, so it
 // may start threads whatever the parent runs), to be killed at a moment it reports: the parent
-// waits for the report within a time, then kills it, or signals it and waits for its end; a child
-// may wait for a word of its parent too. The child's part is played by a global test
+// waits for the report within a time, then kills it. The child's part is played by a global test
 // environment of the program that reads kChildRoleVariable (childRole()) and ends the process
 // before any test runs. Every wait is bounded, and the child is killed when this ends.
 class ChildProgram {
 public:
     // settings: "NAME=value" added to the child's environment.
     ChildProgram(const std::string& role, const std::vector<std::string>& settings) {
-        int ends[2];
-        int words[2];
+        int ends[2], told[2];
         if (::pipe2(ends, O_CLOEXEC) != 0) return;
         report_ = ends[0];
-        if (::pipe2(words, O_CLOEXEC) != 0) return;
-        word_ = words[1];
+        if (::pipe2(told, O_CLOEXEC) != 0) return;
+        command_ = told[1];
         std::vector<std::string> environment = settings;
         environment.push_back(std::string(kChildRoleVariable) + "=" + role);
         for (char** variable = environ; *variable; ++variable)
@@ -58,7 +54,7 @@ public:
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_adddup2(&actions, ends[1], kChildReportDescriptor); // clears close-on-exec
-        posix_spawn_file_actions_adddup2(&actions, words[0], kChildWordDescriptor);
+        posix_spawn_file_actions_adddup2(&actions, told[0], kChildCommandDescriptor);
         posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
         // Every signal handled as by default, also one this program was started ignoring (SIGINT in a
         // background job), as in a program started from a terminal.
@@ -72,12 +68,12 @@ public:
         posix_spawnattr_destroy(&attributes);
         posix_spawn_file_actions_destroy(&actions);
         ::close(ends[1]); // only the child writes: its end closes the pipe
-        ::close(words[0]);
+        ::close(told[0]);
     }
     ~ChildProgram() {
         kill();
         if (report_ >= 0) ::close(report_);
-        if (word_ >= 0) ::close(word_);
+        if (command_ >= 0) ::close(command_);
     }
     ChildProgram(const ChildProgram&) = delete;
     ChildProgram& operator=(const ChildProgram&) = delete;
@@ -93,38 +89,41 @@ public:
         return ::read(report_, &byte, 1) == 1;
     }
 
-    // One byte that the child reads with awaitParent().
-    void tell() { (void)!::write(word_, "w", 1); }
+    // One byte to the child, which awaitParent waits for.
+    void tell() { (void)!::write(command_, "t", 1); }
+
     void signal(int number) {
         if (pid_ > 0) ::kill(pid_, number);
     }
 
-    // How the child ended (a wait status), when it did within the time; it is reaped then.
-    std::optional<int> awaitEnd(std::chrono::milliseconds timeout) {
-        if (!started()) return std::nullopt;
+    // True when the child ended of itself within the time (it is reaped then; exitStatus() tells
+    // how).
+    bool awaitExit(std::chrono::milliseconds timeout) {
+        if (!started()) return false;
+        pollfd closed{report_, POLLIN, 0};
         const auto deadline = std::chrono::steady_clock::now() + timeout;
-        char byte = 0;
-        // Its end of the report pipe closes when it ends; reports still unread are skipped.
-        for (;;) {
+        // Its end of the report pipe closes as it ends; reports still unread are skipped.
+        for (char byte = 0;;) {
             const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
                 deadline - std::chrono::steady_clock::now());
-            pollfd wanted{report_, POLLIN, 0};
-            if (left.count() <= 0 || ::poll(&wanted, 1, static_cast<int>(left.count())) != 1)
-                return std::nullopt;
+            if (left.count() <= 0 || ::poll(&closed, 1, static_cast<int>(left.count())) != 1) return false;
             if (::read(report_, &byte, 1) <= 0) break;
         }
-        int status = 0;
-        if (::waitpid(pid_, &status, 0) != pid_) return std::nullopt;
+        if (::waitpid(pid_, &status_, 0) != pid_) return false;
         pid_ = -1;
-        return status;
+        return true;
     }
+    // The wait status of a child that ended.
+    int exitStatus() const { return status_; }
 
     void kill() { killAndReap(pid_); }
+    pid_t pid() const { return pid_; }
 
 private:
     pid_t pid_ = -1;
     int report_ = -1;
-    int word_ = -1;
+    int command_ = -1;
+    int status_ = 0;
 };
 
 // The role of this program when a ChildProgram started it; empty otherwise.
@@ -138,12 +137,13 @@ inline void reportToParent() {
     (void)!::write(kChildReportDescriptor, "r", 1);
 }
 
-// In the child: waits for the parent's word; false when none came within the time.
+// In the child: waits until the parent tells it something; false when the time ran out or the
+// parent is gone.
 inline bool awaitParent(std::chrono::milliseconds timeout) {
-    pollfd wanted{kChildWordDescriptor, POLLIN, 0};
+    pollfd told{kChildCommandDescriptor, POLLIN, 0};
+    if (::poll(&told, 1, static_cast<int>(timeout.count())) != 1) return false;
     char byte = 0;
-    return ::poll(&wanted, 1, static_cast<int>(timeout.count())) == 1 &&
-           ::read(kChildWordDescriptor, &byte, 1) == 1;
+    return ::read(kChildCommandDescriptor, &byte, 1) == 1;
 }
 
 // In the child: a setting the parent gave.
