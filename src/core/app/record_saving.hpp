@@ -2,11 +2,12 @@
 
 namespace sorvin {
 
-// Where the open folder's record stands once the saves asked for have been waited for.
+// Where the records stand once the saves asked for have been waited for: the open folder's, and
+// those of folders left whose last save failed.
 enum class RecordSaving {
     written,      // everything decided is on disk
-    failed,       // the last save of the open folder was not written (the disk refused it, or the
-                  // record is one this program must not write over)
+    failed,       // the last save of the open folder, or of a folder left, was not written (the
+                  // disk refused it, or the record is one this program must not write over)
     stillWriting, // a save was still being written when the wait ran out; it goes on
 };
 
