@@ -289,23 +289,28 @@ ThaiKind thaiKind(UChar32 c) {
     return ThaiKind::other;
 }
 
-// Whether the bytes read as Thai in TIS-620, in the order Thai is written: a vowel above or below
-// after its consonant (and ั before a final one), a tone mark after a consonant or such a vowel, a
-// vowel written before its consonant followed by one, a vowel written after a consonant not at the
-// start of a word, and Thai digits and signs apart from letters (ๆ and ฯ after them). Thai text
-// reads in EUC-JP as kanji with a kana here and there (「มีนาคม」 as 「奏航ち」); Japanese text
-// seldom keeps this order for long.
-bool readsAsThai(std::string_view bytes, std::size_t density) {
-    const auto read = decoded("TIS-620", bytes);
-    if (!read) return false;
-    const std::u32string text = codePoints(*read);
+// How bytes read as Thai in TIS-620: whether each character stands in the order Thai is written
+// (a vowel above or below after its consonant, and ั before a final one; a tone mark after a
+// consonant or such a vowel; a vowel written before its consonant followed by one; a vowel written
+// after a consonant not at the start of a word; Thai digits and signs apart from letters, ๆ and ฯ
+// after them), and how many letters and how many vowels and tone marks it has. Thai text reads in
+// EUC-JP as kanji with a kana here and there (「มีนาคม」 as 「奏航ち」).
+struct ThaiReading {
+    bool ordered = false;
     std::size_t letters = 0;
     std::size_t vowelsAndMarks = 0;
+};
+ThaiReading thaiReading(std::string_view bytes) {
+    const auto read = decoded("TIS-620", bytes);
+    if (!read) return {};
+    const std::u32string text = codePoints(*read);
+    ThaiReading thai{true, 0, 0};
     for (std::size_t i = 0; i < text.size(); ++i) {
         const ThaiKind kind = thaiKind(text[i]);
         const ThaiKind previous = i > 0 ? thaiKind(text[i - 1]) : ThaiKind::other;
         const ThaiKind next = i + 1 < text.size() ? thaiKind(text[i + 1]) : ThaiKind::other;
         const bool afterLetter = previous != ThaiKind::other && previous != ThaiKind::sign;
+        thai.letters += kind == ThaiKind::other ? 0 : 1;
         bool ordered = true;
         switch (kind) {
         case ThaiKind::other:
@@ -331,12 +336,10 @@ bool readsAsThai(std::string_view bytes, std::size_t density) {
                           : !afterLetter && (next == ThaiKind::other || next == ThaiKind::sign);
             break;
         }
-        if (!ordered) return false;
-        vowelsAndMarks += kind == ThaiKind::sign ? 0 : 1;
+        thai.ordered = thai.ordered && ordered;
+        thai.vowelsAndMarks += kind == ThaiKind::sign ? 0 : 1;
     }
-    for (const UChar32 c : text)
-        letters += thaiKind(c) == ThaiKind::other ? 0 : 1;
-    return vowelsAndMarks > 0 && vowelsAndMarks * 4 >= letters * density;
+    return thai;
 }
 
 // Whether the bytes read in Big5 as characters Chinese writes every day (ICU's exemplar characters
@@ -358,14 +361,17 @@ enum class JapaneseReading {
     sure,      // Japanese text with two-byte characters
 };
 
-// The strict reading is checked the way Japanese text is written: only characters Japanese uses,
-// small kana and marks only after a kana, a kana alone only where Japanese puts one, and no
-// half-width katakana beside two-byte characters. A text of ASCII and half-width katakana alone is
-// an old writer's (「ｶﾒﾗ」) but reads as well as Shift_JIS kanji, EUC-JP kanji, Cyrillic or Thai,
-// and stays plausible. In Shift_JIS, text with two-byte characters needs one from the rows of kana,
-// punctuation and the common kanji. In EUC-JP, whose two-byte characters Chinese and Korean texts
-// share, it needs a kana, and a text of at most three kana alone is plausible: Big5 reads its most
-// common characters in the rows of EUC-JP's kana (「五中」 as 「きい」).
+// The strict reading is checked the way Japanese text is written: small kana, marks and iteration
+// marks only after what they follow, no kanji inside a Latin word, and no half-width katakana beside
+// two-byte characters. A text of ASCII and half-width katakana alone is an old writer's (「ｶﾒﾗ」)
+// but reads as well as Shift_JIS kanji, EUC-JP kanji, Cyrillic or Thai, and stays plausible; so
+// does Shift_JIS whose kanji are all EUC-JP's half-width katakana (「芝爵疾爵漆」 for 「ﾅﾝｾﾝｽ」). In
+// Shift_JIS, text with two-byte characters needs one from the rows of kana, punctuation and the
+// common kanji. EUC-JP shares its two-byte characters with Chinese, Korean and Thai texts: it needs
+// a kana, only characters Japanese uses (not the Greek, Cyrillic and box-drawing rows), a kana alone
+// only where Japanese puts one, brackets in pairs, and stays plausible where it is three kana or
+// fewer (Big5 reads its most common characters in the rows of EUC-JP's kana: 「五中」 as 「きい」),
+// where the bytes are everyday Chinese in Big5, or where they read as Thai.
 JapaneseReading japaneseReading(const char* set, std::string_view bytes) {
     const auto read = decoded(set, bytes);
     if (!read || hasControlCharacters(*read)) return JapaneseReading::none;
@@ -419,10 +425,15 @@ JapaneseReading japaneseReading(const char* set, std::string_view bytes) {
     if (halfWidth || !(shiftJis ? common : kana > 0)) return JapaneseReading::none;
     if (shiftJis) return JapaneseReading::sure;
     if (!bracketsPair(text)) return JapaneseReading::none;
+    // A Thai text of any length has a vowel or tone mark to every two or three letters; a Japanese
+    // one keeps Thai's order with that many only where it is short or has a rare kanji.
+    const ThaiReading thai = thaiReading(bytes);
     const bool brief = beyondAscii <= 4;
     const bool rare =
         std::any_of(text.begin(), text.end(), [](UChar32 c) { return isIdeograph(c) && !isCommonKanji(c); });
-    if ((onlyKana && kana <= 3) || readsAsCommonChinese(bytes) || readsAsThai(bytes, brief || rare ? 0 : 1))
+    const bool readsAsThai =
+        thai.ordered && thai.vowelsAndMarks > 0 && (brief || rare || thai.vowelsAndMarks * 4 >= thai.letters);
+    if ((onlyKana && kana <= 3) || readsAsCommonChinese(bytes) || readsAsThai)
         return JapaneseReading::plausible;
     return JapaneseReading::sure;
 }
