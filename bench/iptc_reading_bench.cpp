@@ -7,9 +7,11 @@
 // the baseline.
 //
 // The word lists come from the packages wfrench, witalian, wngerman, wspanish, hunspell-ru,
-// hunspell-th, hunspell-ko, skkdic and skkdic-extra; a set whose lists are missing is made of
-// ICU's data alone. SORVIN_IPTC_CORPUS_DUMP=FILE writes every record, how it read and the outcome;
-// SORVIN_IPTC_CORPUS_SEED=N makes another corpus of the same kind.
+// hunspell-th, hunspell-ko, skkdic and skkdic-extra (scripts/install-deps does not install them);
+// a set whose lists are missing is skipped. SORVIN_IPTC_CORPUS_DUMP=FILE writes every record, how
+// it read and the outcome; SORVIN_IPTC_CORPUS_SEED=N makes another corpus of the same kind. To
+// compare another version of the reader, build this file with that version's
+// src/core/platform/iptc_character_set.cpp.
 #include "platform/iptc_character_set.hpp"
 #include "platform/unicode_text.hpp"
 
@@ -514,7 +516,7 @@ void BM_ReadUndeclared(benchmark::State& state, std::size_t index) {
         for (const Record& record : corpus.records)
             benchmark::DoNotOptimize(IptcCharacterSet::of("", record.stored).name());
     std::array<std::size_t, 3> counts{};
-    // The records not carried are written once, however often the benchmark runs.
+    // Each record is written once, however often the benchmark runs.
     static std::vector<bool> dumped(corpora().size());
     const char* dump = dumped[index] ? nullptr : std::getenv("SORVIN_IPTC_CORPUS_DUMP");
     dumped[index] = true;
