@@ -228,6 +228,13 @@ TEST(IptcCharacterSetTest, HardUndeclaredTextsAreCarriedOrLeftOutNeverGarbled) {
         {"windows-1252", {"Coucher de soleil à Montréal – été 2019"}, carried},
         {"windows-1252", {"Blick über die Altstadt", "Foto: Jürgen Müller", "München"}, carried},
         {"windows-1252", {"¿Dónde está el Museo del Prado?"}, carried},
+        // Western signs where Western texts put them.
+        {"windows-1252", {"¡Qué bonita es la Alhambra de Granada!"}, carried},
+        {"windows-1252", {"Il 1º maggio in piazza del Duomo, più di mille persone"}, carried},
+        {"windows-1252", {"Temperatura de 20 °C en la playa de San Sebastián"}, carried},
+        {"windows-1252", {"Sant’Angelo e la chiesa di San Niccolò"}, carried},
+        {"windows-1252", {"Plaça de la Catedral i l’Hospital de la Santa Creu a Barcelona"}, carried},
+        {"windows-1252", {"© Jürgen Müller – Straßenfest in München"}, carried},
         // Turkish, Polish and Czech letters that Latin-1 has elsewhere.
         {"ISO-8859-9", {"Taşkent"}, leftOut},
         {"ISO-8859-2", {"estoński"}, leftOut},

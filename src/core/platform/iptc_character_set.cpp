@@ -466,10 +466,14 @@ bool isWesternOneLetterWord(const std::u32string& text, std::size_t at, bool win
                                                       [](UChar32 c) { return c >= 0x80; }));
     };
     if (at >= 2 && text[at - 1] == U' ') {
-        std::size_t start = at - 1;
+        // The word before, through the punctuation that closes it (「Noël» à」).
+        std::size_t end = at - 1;
+        while (end > 0 && isOneOf(text[end - 1], u"»”’),.;:!?"))
+            --end;
+        std::size_t start = end;
         while (start > 0 && isLatinLetter(text[start - 1]))
             --start;
-        if (smallOrAccented(start, at - 1)) return true;
+        if (smallOrAccented(start, end)) return true;
     }
     if (at + 2 < text.size() && text[at + 1] == U' ') {
         std::size_t end = at + 2;
