@@ -19,7 +19,7 @@ KeyEventMonitor::KeyEventMonitor(QWidget* scope, MainQueue& mainQueue, Handler h
 }
 
 KeyEventMonitor::~KeyEventMonitor() {
-    dropWaitingRelease();
+    forgetHeldKeys();
     if (QCoreApplication* application = QCoreApplication::instance()) application->removeEventFilter(this);
 }
 
@@ -30,6 +30,11 @@ double KeyEventMonitor::repeatInterval() {
 void KeyEventMonitor::dropWaitingRelease() {
     if (waitingRelease_) waitingRelease_->timer.cancel();
     waitingRelease_.reset();
+}
+
+void KeyEventMonitor::forgetHeldKeys() {
+    dropWaitingRelease();
+    takenHolds_.clear();
 }
 
 void KeyEventMonitor::letWaitingReleaseThrough() {
@@ -115,10 +120,12 @@ bool KeyEventMonitor::eventFilter(QObject* watched, QEvent* event) {
     }
     const KeyEvent down{KeyEvent::Type::keyDown, *code, KeyTranslation::modifiers(key->modifiers()),
                         key->isAutoRepeat() || repeatPress_ == press};
-    if (!handler_(down)) return false;
-    if (KeyDispatcher::holdsUntilReleased(*code) &&
-        std::find(takenHolds_.begin(), takenHolds_.end(), *code) == takenHolds_.end())
-        takenHolds_.push_back(*code);
+    const bool taken = handler_(down);
+    if (KeyDispatcher::holdsUntilReleased(*code)) {
+        std::erase(takenHolds_, *code);
+        if (taken) takenHolds_.push_back(*code);
+    }
+    if (!taken) return false;
     if (type == QEvent::ShortcutOverride) {
         // Accepted, the press is not tried as a menu shortcut: the screen's command runs alone.
         key->accept();

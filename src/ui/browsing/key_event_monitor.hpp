@@ -35,8 +35,9 @@ public:
     // How long a release waits for the press that would make it a repeat, in seconds: the
     // system's key repeat interval.
     static double repeatInterval();
-    // Forgets a release still waiting (the keyboard was reset): it never reaches the handler.
-    void dropWaitingRelease();
+    // Forgets the keys held (the keyboard was reset): a release still waiting never reaches the
+    // handler.
+    void forgetHeldKeys();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -45,6 +46,7 @@ private:
     bool inScope(QObject* watched) const;
     bool release(std::uint16_t code, AdjustmentKeyModifiers modifiers, quint64 timestamp);
     void letWaitingReleaseThrough();
+    void dropWaitingRelease();
 
     QPointer<QWidget> scope_;
     MainQueue& mainQueue_;

@@ -368,7 +368,7 @@ void SelectView::finishInputThen(std::function<void()> action) {
 }
 
 void SelectView::resetKeyboard() {
-    if (monitor_) monitor_->dropWaitingRelease();
+    if (monitor_) monitor_->forgetHeldKeys();
     clearHeldKeys();
     repeater_.stop();
     state_.resetCommandCheatSheetTracking();

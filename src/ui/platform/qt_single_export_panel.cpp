@@ -117,7 +117,7 @@ void QtSingleExportPanel::present(const SingleExportPanelOptions& options, Forma
 
     auto* problem = new QLabel(accessory);
     problem->setObjectName(QLatin1String(nameProblemName));
-    problem->setStyleSheet(QStringLiteral("color: #d0302a;"));
+    problem->setStyleSheet(QStringLiteral("color: %1;").arg(SorvinColor::accent().name()));
     problem->hide();
     row->insertWidget(row->count() - 1, problem);
 
