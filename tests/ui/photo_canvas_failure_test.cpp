@@ -1,5 +1,6 @@
 #include "library/photo_library.hpp"
 #include "ui/app/root_view.hpp"
+#include "ui/browsing/key_event_monitor.hpp"
 #include "ui/browsing/select_view.hpp"
 #include "ui/canvas/photo_canvas_view.hpp"
 #include "ui/platform/sorvin_look.hpp"
@@ -41,6 +42,8 @@ protected:
             const Qt::Key key = target > state().library()->cursorIndex() ? Qt::Key_Down : Qt::Key_Up;
             press(&window(), key);
             release(&window(), key);
+            // The next press is a new one, not a repeat of the key held.
+            queue.advance(KeyEventMonitor::repeatInterval());
         }
         ASSERT_EQ(currentPath(), name);
         redraw();
