@@ -409,7 +409,9 @@ protected:
     void openAt(const fs::path& folder, bool writesEnd = true) {
         folderPanel.answer = folder;
         type(&window(), Qt::Key_O, Qt::ControlModifier);
-        QApplication::processEvents();
+        executor.runAll(); // the last folder is checked: the panel answers and the folder opens
+        queue.runPending();
+        QApplication::processEvents(); // the window's turn before the scan's result
         settle();
         if (writesEnd) this->writesEnd();
         ASSERT_EQ(state().sourceFolder(), folder);
@@ -465,6 +467,8 @@ TEST_F(LeftFolderTest, AFolderOpenedAgainAfterItsSaveFailedShowsWhatWasRefused) 
     turn.stop(); // the other folder's scan waits
     folderPanel.answer = other();
     type(&window(), Qt::Key_O, Qt::ControlModifier);
+    executor.runAll(); // the last folder is checked: the panel answers and the folder opens
+    queue.runPending();
     QApplication::processEvents(); // the window's turn before the scan's result, as in the program
     ASSERT_EQ(state().screen(), AppScreen::loading);
     files.release();
