@@ -14,10 +14,10 @@
 namespace sorvin::test::damaged {
 
 struct Damage {
-    std::string name;           // for the test's messages
-    std::string sample;         // below the samples folder
-    std::uintmax_t keptBytes;   // the file is cut to this many bytes; 0: not cut
-    bool zeroedScan = false;    // the JPEG's picture data (after its first SOS segment) set to zeros
+    std::string name;         // for the test's messages
+    std::string sample;       // below the samples folder
+    std::uintmax_t keptBytes; // the file is cut to this many bytes; 0: not cut
+    bool zeroedScan = false;  // the JPEG's picture data (after its first SOS segment) set to zeros
 };
 
 // Where the first scan's coded data begins in a JPEG: just after its SOS segment.
@@ -25,9 +25,8 @@ inline std::size_t jpegScanStart(const std::string& bytes) {
     std::size_t at = 2;
     while (at + 4 <= bytes.size() && static_cast<std::uint8_t>(bytes[at]) == 0xFF) {
         const auto marker = static_cast<std::uint8_t>(bytes[at + 1]);
-        const std::size_t length =
-            (static_cast<std::size_t>(static_cast<std::uint8_t>(bytes[at + 2])) << 8) |
-            static_cast<std::uint8_t>(bytes[at + 3]);
+        const std::size_t length = (static_cast<std::size_t>(static_cast<std::uint8_t>(bytes[at + 2])) << 8) |
+                                   static_cast<std::uint8_t>(bytes[at + 3]);
         at += 2 + length;
         if (marker == 0xDA) return at;
     }
@@ -60,8 +59,9 @@ inline std::vector<Damage> jpegDamages() {
     };
 }
 
-// A HEIF file and RAW files of six kinds (packed, lossless-JPEG tiles, lossy-JPEG tiles, bit-packed
-// DNG, compressed NEF and ORF) cut short, each within its picture data.
+// A HEIF file and RAW files of eight kinds (packed, lossless-JPEG tiles, lossy-JPEG tiles, bit-packed
+// DNG, compressed NEF and ORF, Panasonic's blocks, the Sony A100's ARW) cut short, each within its
+// picture data.
 inline std::vector<Damage> otherDamages() {
     return {
         {"HEIF cut to 1.4 MB of 1.5 MB", "heif/iphone8_gps.heic", 1'400'000},
@@ -74,6 +74,8 @@ inline std::vector<Damage> otherDamages() {
          2'283'407},
         {"compressed ORF missing its last 2 bytes", "raw/constructed_olympus_compressed_orf_ends_file.orf",
          2'783'354},
+        {"RW2 missing its last 16 KiB block", "raw/constructed_panasonic_rw2_gf1_layout.rw2", 3'015'184},
+        {"Sony A100 ARW missing its last byte", "raw/constructed_sony_a100_layout_small.arw", 3'212'751},
     };
 }
 
