@@ -71,6 +71,8 @@ const SampleCase readableSamples[] = {
      "2000:11:19 13:01:50"},
     {"raw/constructed_olympus_compressed_orf_ends_file.orf", ImageContainer::raw, 2012, 1324, 1,
      "2000:11:19 13:01:50"},
+    {"raw/constructed_om_system_orf_ends_file.orf", ImageContainer::raw, 2012, 1324, 1,
+     "2000:11:19 13:01:50"},
     {"raw/constructed_panasonic_rw2_gf1_layout.rw2", ImageContainer::raw, 2002, 1324, 1,
      "2010:11:05 15:19:26"},
     {"raw/constructed_sony_a100_layout_small.arw", ImageContainer::raw, 1936, 1300, 1, "2000:11:19 13:01:50"},

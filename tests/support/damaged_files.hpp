@@ -1,14 +1,16 @@
 #pragma once
 
 // Real photo files damaged the way a pulled card or a broken-off copy leaves them: cut short
-// after their header, or with the picture data of a JPEG overwritten by zeros.
+// after their header, or with picture data overwritten by zeros.
 #include "support/test_support.hpp"
 
+#include <algorithm>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace sorvin::test::damaged {
@@ -18,6 +20,8 @@ struct Damage {
     std::string sample;       // below the samples folder
     std::uintmax_t keptBytes; // the file is cut to this many bytes; 0: not cut
     bool zeroedScan = false;  // the JPEG's picture data (after its first SOS segment) set to zeros
+    // Byte ranges (offset, length) set to zeros, the file's size unchanged.
+    std::vector<std::pair<std::size_t, std::size_t>> zeroedRanges = {};
 };
 
 // Where the first scan's coded data begins in a JPEG: just after its SOS segment.
@@ -42,6 +46,10 @@ inline void write(const Damage& damage, const std::filesystem::path& file) {
         if (start > 0 && start + 2 < bytes.size())
             std::fill(bytes.begin() + static_cast<std::ptrdiff_t>(start), bytes.end() - 2, '\0');
     }
+    for (const auto& [offset, length] : damage.zeroedRanges) {
+        if (offset + length <= bytes.size())
+            std::fill_n(bytes.begin() + static_cast<std::ptrdiff_t>(offset), length, '\0');
+    }
     if (damage.keptBytes > 0 && damage.keptBytes < bytes.size()) bytes.resize(damage.keptBytes);
     std::ofstream(file, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
@@ -59,9 +67,20 @@ inline std::vector<Damage> jpegDamages() {
     };
 }
 
+// The Blackmagic DNG's four lossless-JPEG tiles overwritten by zeros (their offsets and lengths as
+// its IFD gives them).
+inline Damage losslessTilesWithoutJpeg() {
+    return {"lossless DNG whose tiles hold no JPEG",
+            "raw/blackmagic_pocket4k.dng",
+            0,
+            false,
+            {{10'240, 849'001}, {859'264, 840'481}, {1'699'776, 822'891}, {2'522'688, 836'870}}};
+}
+
 // A HEIF file and RAW files of eight kinds (packed, lossless-JPEG tiles, lossy-JPEG tiles, bit-packed
 // DNG, compressed NEF and ORF, Panasonic's blocks, the Sony A100's ARW) cut short, each within its
-// picture data.
+// picture data; and a lossless DNG whose tiles hold no JPEG, which LibRaw's decoder passes over
+// without a word.
 inline std::vector<Damage> otherDamages() {
     return {
         {"HEIF cut to 1.4 MB of 1.5 MB", "heif/iphone8_gps.heic", 1'400'000},
@@ -76,6 +95,7 @@ inline std::vector<Damage> otherDamages() {
          2'783'354},
         {"RW2 missing its last 16 KiB block", "raw/constructed_panasonic_rw2_gf1_layout.rw2", 3'015'184},
         {"Sony A100 ARW missing its last byte", "raw/constructed_sony_a100_layout_small.arw", 3'212'751},
+        losslessTilesWithoutJpeg(),
     };
 }
 
