@@ -39,7 +39,7 @@ void developOurs(benchmark::State& state, std::optional<int> longEdge) {
 }
 
 void runDcrawEmu(benchmark::State& state, bool halfSize, bool median = true) {
-    std::vector<std::string> args = {"dcraw_emu", "-w", "-o", "1", "-q", "3"};
+    std::vector<std::string> args = {SORVIN_DCRAW_EMU, "-w", "-o", "1", "-q", "3"};
     if (median) args.insert(args.end(), {"-m", "1"});
     if (halfSize) args.push_back("-h");
     args.insert(args.end(), {"-Z", "-", nefSample().string()});
@@ -57,12 +57,12 @@ void runDcrawEmu(benchmark::State& state, bool halfSize, bool median = true) {
         posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
         posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
         pid_t pid = 0;
-        const int spawned = posix_spawnp(&pid, "dcraw_emu", &actions, nullptr, argv.data(), environ);
+        const int spawned = posix_spawnp(&pid, SORVIN_DCRAW_EMU, &actions, nullptr, argv.data(), environ);
         posix_spawn_file_actions_destroy(&actions);
         int status = 0;
         if (spawned != 0 || waitpid(pid, &status, 0) != pid || !WIFEXITED(status) ||
             WEXITSTATUS(status) != 0) {
-            state.SkipWithError("dcraw_emu (package libraw-bin) did not run");
+            state.SkipWithError("LibRaw's dcraw_emu did not run");
             return;
         }
     }

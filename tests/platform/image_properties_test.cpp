@@ -70,6 +70,8 @@ const SampleCase readableSamples[] = {
      "2000:11:19 13:01:50"},
     {"raw/constructed_olympus_compressed_orf_ends_file.orf", ImageContainer::raw, 2012, 1324, 1,
      "2000:11:19 13:01:50"},
+    {"raw/constructed_om_system_orf_ends_file.orf", ImageContainer::raw, 2012, 1324, 1,
+     "2000:11:19 13:01:50"},
     // Damaged picture data behind an intact header: photos, their decode showing what it recovers.
     {"corrupt/fuzz_bad_restart_marker_sony.jpg", ImageContainer::jpeg, 1280, 960, 1, "2005:08:11 19:31:37"},
     {"corrupt/fuzz_premature_end.jpg", ImageContainer::jpeg, 3484, 2347, std::nullopt, std::nullopt},

@@ -237,6 +237,7 @@ TEST(RawFilterTest, RefusingDamageDevelopsWholeFilesAndRefusesEveryCutIntoTheSen
         {"nikon_d1.nef", 4'055'474},
         {"constructed_nikon_compressed_nef_ends_file.nef", 2'283'408},
         {"constructed_olympus_compressed_orf_ends_file.orf", 2'783'356},
+        {"constructed_om_system_orf_ends_file.orf", 2'783'356},
         {"magiclantern_canon_550d_uncompressed.dng", 3'906'864},
         {"blackmagic_pocket4k.dng", 3'359'558},
         {"canon_eos_6d_linear_lossy.dng", 411'943},
@@ -281,6 +282,26 @@ TEST(RawFilterTest, RefusingDamageDevelopsWholeFilesAndRefusesEveryCutIntoTheSen
 // A lossy DNG whose third tile lost its picture data (zeros, the file's size unchanged): the JPEG
 // library inside LibRaw only warns, and the screen shows the rest, but a filter refusing damaged
 // data develops nothing.
+// OM System bodies (since 2022) write Olympus's format under the maker name "OM Digital
+// Solutions"; the same sensor data must develop to the same picture, on screen and for the export.
+TEST(RawFilterTest, AnOmSystemFileDevelopsLikeTheSameOlympusFile) {
+    for (const DamagedData damaged : {DamagedData::filledIn, DamagedData::refused}) {
+        const auto developed = [damaged](const char* file) -> SharedImage {
+            auto filter = RawFilter::make(test::sample(file), damaged);
+            if (!filter) return nullptr;
+            filter->properties().scaleFactor = 0.5f;
+            return filter->outputImage();
+        };
+        const SharedImage olympus = developed("raw/constructed_olympus_compressed_orf_ends_file.orf");
+        const SharedImage omSystem = developed("raw/constructed_om_system_orf_ends_file.orf");
+        ASSERT_TRUE(olympus);
+        ASSERT_TRUE(omSystem);
+        ASSERT_EQ(omSystem->width(), olympus->width());
+        ASSERT_EQ(omSystem->height(), olympus->height());
+        EXPECT_EQ(std::memcmp(omSystem->data(), olympus->data(), olympus->byteCount()), 0);
+    }
+}
+
 TEST(RawFilterTest, ALossyTileThatLostItsDataIsDamage) {
     test::TemporaryFolder folder;
     std::string bytes = contentOf(test::sample("raw/canon_eos_6d_linear_lossy.dng"));

@@ -64,7 +64,13 @@ FilterTaps makeTaps(int sourceSize, int targetSize) {
 }
 
 // acc = w * source (first tap) or acc += w * source; compiled for AVX2 too, picked at load time.
-__attribute__((target_clones("avx2", "default"))) void accumulate(float* __restrict acc,
+// ThreadSanitizer cannot have the picking: its resolver runs before the sanitizer has started.
+#if defined(__SANITIZE_THREAD__)
+#define SORVIN_AVX2_CLONES
+#else
+#define SORVIN_AVX2_CLONES __attribute__((target_clones("avx2", "default")))
+#endif
+SORVIN_AVX2_CLONES void accumulate(float* __restrict acc,
                                                                   const std::uint8_t* __restrict source,
                                                                   float w, std::size_t count, bool first) {
     if (first) {

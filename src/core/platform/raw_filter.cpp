@@ -31,9 +31,9 @@ namespace sorvin {
 // gives bytes is no sign either way: the JPEG readers ask for a full buffer near the end of a
 // whole file. The JPEG library that LibRaw decodes lossy tiles with prints nothing; its warnings
 // of lost picture data are signs.
-class RawFileStream final : public LibRaw_file_datastream {
+class RawFileStream final : public LibRaw_bigfile_datastream {
 public:
-    explicit RawFileStream(const std::filesystem::path& file) : LibRaw_file_datastream(file.c_str()) {}
+    explicit RawFileStream(const std::filesystem::path& file) : LibRaw_bigfile_datastream(file.c_str()) {}
 
     void watch(bool endOfFileIsDamage) {
         endOfFileIsDamage_ = endOfFileIsDamage;
@@ -42,17 +42,17 @@ public:
     bool damaged() const { return damaged_; }
 
     int read(void* buffer, size_t size, size_t count) override {
-        const int read = LibRaw_file_datastream::read(buffer, size, count);
+        const int read = LibRaw_bigfile_datastream::read(buffer, size, count);
         if (read <= 0 && size > 0 && count > 0 && endOfFileIsDamage_) notice();
         return read;
     }
     int get_char() override {
-        const int c = LibRaw_file_datastream::get_char();
+        const int c = LibRaw_bigfile_datastream::get_char();
         if (c == EOF && endOfFileIsDamage_) notice();
         return c;
     }
     int jpeg_src(void* decompress) override {
-        const int result = LibRaw_file_datastream::jpeg_src(decompress);
+        const int result = LibRaw_bigfile_datastream::jpeg_src(decompress);
         auto* cinfo = static_cast<j_decompress_ptr>(decompress);
         if (result == 0 && cinfo->err) {
             cinfo->client_data = this;
@@ -79,7 +79,7 @@ namespace {
 constexpr unsigned kMaxLibRawMemoryMb = 2048;
 // LibRaw's own reports of bad data and failed allocations would be printed; failures reach us
 // through its results and error count.
-constexpr unsigned kLibRawQuiet = LIBRAW_OPIONS_NO_MEMERR_CALLBACK | LIBRAW_OPIONS_NO_DATAERR_CALLBACK;
+constexpr unsigned kLibRawQuiet = LIBRAW_OPTIONS_NO_DATAERR_CALLBACK;
 
 // Where the file's own headers say its sensor data end, when they say it.
 std::optional<std::uint64_t> declaredSensorDataEnd(const std::filesystem::path& file, LibRaw& raw) {
@@ -390,7 +390,7 @@ std::unique_ptr<RawFilter> RawFilter::make(const std::filesystem::path& file, Da
         std::unique_ptr<RawFilter> filter(new RawFilter());
         filter->raw_ = std::make_unique<LibRaw>(kLibRawQuiet);
         LibRaw& raw = *filter->raw_;
-        raw.imgdata.params.max_raw_memory_mb = kMaxLibRawMemoryMb;
+        raw.imgdata.rawparams.max_raw_memory_mb = kMaxLibRawMemoryMb;
         filter->stream_ = std::make_unique<RawFileStream>(file);
         if (!filter->stream_->valid() || raw.open_datastream(filter->stream_.get()) != LIBRAW_SUCCESS)
             return nullptr;

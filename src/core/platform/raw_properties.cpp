@@ -23,7 +23,7 @@ constexpr std::array<long, 8> orientationOfFlip = {1, 2, 4, 3, 5, 8, 6, 7};
 LibRaw& threadLibRaw() {
     // Quiet: LibRaw would print its reports of bad data and failed allocations.
     thread_local const std::unique_ptr<LibRaw> raw =
-        std::make_unique<LibRaw>(LIBRAW_OPIONS_NO_MEMERR_CALLBACK | LIBRAW_OPIONS_NO_DATAERR_CALLBACK);
+        std::make_unique<LibRaw>(LIBRAW_OPTIONS_NO_DATAERR_CALLBACK);
     return *raw;
 }
 
