@@ -68,8 +68,9 @@ struct SelectionLoadCandidate {
 // folder. Reads the predecessor's files but never writes them, sets damaged files aside, and
 // never overwrites a record it cannot read (of a later version, or larger than it reads, or one
 // the system could not read just now) nor one that changed on disk since this store read or wrote
-// it: this copy's values then go beside it. Synchronous. Loads run on the main thread; once loaded, saves may
-// run on another thread, one at a time, since a save changes nothing in the store.
+// it: this copy's values then go beside it. Synchronous. Loads run on the main thread; once
+// loaded, saves may run on another thread, one at a time, since a save changes nothing in the
+// store but what it saw of the files it wrote.
 class SelectionStore {
 public:
     using Clock = std::function<std::chrono::system_clock::time_point()>;
