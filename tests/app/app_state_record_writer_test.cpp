@@ -160,5 +160,31 @@ TEST_F(AppStateRecordWriter, ACopyThatFindsTheRecordChangedSavesBesideItAndSaysW
     EXPECT_EQ(heartsIn(photos() / "sorvin.json"), std::set<std::string>{"b.jpg"});
 }
 
+// A record the system cannot read when the folder opens (a share that stalls) is no damage: the
+// folder opens saying so, the record stays as it is, and what is saved goes beside it, named.
+TEST_F(AppStateRecordWriter, ARecordThatCannotBeReadNowIsSaidAndKept) {
+    class StalledReads : public FileManager {
+    public:
+        std::string contents(const fs::path&, std::size_t, FileVersion*) const override {
+            throw std::system_error(std::make_error_code(std::errc::io_error), "read");
+        }
+    } stalled;
+    recordFiles = &stalled;
+    const std::string record =
+        R"({"version": 2, "app": "Sorvin", "updatedAt": "x", "photos": {"c.jpg": {"heart": true}}})";
+    std::ofstream(photos() / "sorvin.json") << record;
+    openPhotos();
+    EXPECT_EQ(state().toastText(),
+              "前回の記録を今は読み込めません。記録には上書きせず、変更はその隣に保存します");
+    heartB();
+    ASSERT_TRUE(state().toastText());
+    EXPECT_TRUE(state().toastText()->starts_with("記録を読み込めなかったため、変更は「sorvin.json.conflict-"))
+        << *state().toastText();
+    std::stringstream onDisk;
+    onDisk << std::ifstream(photos() / "sorvin.json").rdbuf();
+    EXPECT_EQ(onDisk.str(), record);
+    destroyState();
+}
+
 } // namespace
 } // namespace sorvin::test
