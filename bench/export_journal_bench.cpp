@@ -1,7 +1,8 @@
 // What telling the next export about each published file costs: one journal line flushed to disk
 // (JournalAppend), beside the work it adds to, the flushed copy of an 8 MB photo into the
 // destination (PhotoCopyBaseline), and beside the other way of telling, rewriting the whole
-// manifest of a 2,000-photo destination for every file (ManifestRewrite).
+// manifest of a 2,000-photo destination for every file (ManifestRewrite). And what reading them
+// back costs, hostile ones included (ManifestLoad, NestedLoad, below).
 #include "export/export_manifest_journal.hpp"
 #include "export/export_manifest_store.hpp"
 #include "platform/output_file.hpp"
@@ -74,6 +75,37 @@ void ManifestRewrite(benchmark::State& state) {
         ExportManifestStore::write(manifest, "/Photos/out", folder.path);
 }
 BENCHMARK(ManifestRewrite)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// Reading a destination's manifest and journal before an export starts: a 2,000-photo manifest
+// and a journal of as many lines (ManifestLoad), beside a manifest and a journal that are each
+// 63 MB of '[' (NestedLoad), which must cost no more than a read of their bytes.
+void writeLoadFiles(const fs::path& root, bool nested) {
+    const fs::path destination = "/Photos/out";
+    if (nested) {
+        const std::string brackets(63u << 20, '[');
+        std::ofstream(ExportManifestStore::manifestURL(destination, root)) << brackets;
+        std::ofstream(ExportManifestStore::journalURL(destination, root)) << brackets << '\n';
+        return;
+    }
+    ExportManifest manifest;
+    manifest.folder = destination.string();
+    for (int i = 0; i < 2000; ++i)
+        manifest.entries["/Photos/DSC_" + std::to_string(i) + ".jpg"] = entryFor(i);
+    ExportManifestStore::write(manifest, destination, root);
+    std::ofstream journal(ExportManifestStore::journalURL(destination, root));
+    for (int i = 0; i < 2000; ++i)
+        journal << ExportManifestStore::journalLine(manifest.folder,
+                                                    "/Photos/DSC_" + std::to_string(i) + ".jpg", entryFor(i));
+}
+
+void Load(benchmark::State& state, bool nested) {
+    const Folder folder;
+    writeLoadFiles(folder.path, nested);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(ExportManifestStore::load("/Photos/out", folder.path));
+}
+BENCHMARK_CAPTURE(Load, ManifestLoad, false)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK_CAPTURE(Load, NestedLoad, true)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 } // namespace
 } // namespace sorvin

@@ -294,6 +294,7 @@ TEST_F(AppStateRules, RecentFoldersPutTheNewestFirstWithoutDuplicates) {
 
     std::filesystem::remove_all(folders[5]);
     state().openRecentFolder(folders[5].string());
+    settle();
     EXPECT_EQ(state().toastText(), "フォルダが見つかりません");
     EXPECT_EQ(state().recentFolders().size(), 9u);
 }
@@ -301,6 +302,7 @@ TEST_F(AppStateRules, RecentFoldersPutTheNewestFirstWithoutDuplicates) {
 TEST_F(AppStateRules, TheFolderPanelStartsAtTheLastFolderAndCountsAsAModal) {
     defaults.set(PreferenceKey::lastFolder, (root / "gone").string());
     state().chooseSourceFolder();
+    settle();
     ASSERT_EQ(folderPanel.startFolders.size(), 1u);
     EXPECT_NE(folderPanel.startFolders[0], root / "gone") << "a folder that is gone is not offered";
     EXPECT_FALSE(state().isFolderPanelPresented());
@@ -310,11 +312,13 @@ TEST_F(AppStateRules, TheFolderPanelStartsAtTheLastFolderAndCountsAsAModal) {
     bool modalWhileShown = false;
     folderPanel.whileShown = [&] { modalWhileShown = state().isModalExportPresented(); };
     state().chooseSourceFolder();
+    EXPECT_TRUE(state().isModalExportPresented()) << "while the last folder is checked";
+    settle();
     EXPECT_TRUE(modalWhileShown);
     EXPECT_FALSE(state().isFolderPanelPresented());
-    settle();
     EXPECT_EQ(state().screen(), AppScreen::select);
     state().chooseSourceFolder();
+    settle();
     EXPECT_EQ(folderPanel.startFolders[2], FolderScanner::standardized(photos()));
 }
 

@@ -6,13 +6,13 @@
 #include "export/exporter.hpp"
 #include "export/exporter_destination.hpp"
 #include "library/folder_scanner.hpp"
+#include "support/bind_mount.hpp"
 #include "support/test_support.hpp"
 
 #include <fstream>
 #include <gtest/gtest.h>
 #include <iterator>
 #include <map>
-#include <sys/mount.h>
 #include <unistd.h>
 
 namespace sorvin::test {
@@ -31,25 +31,6 @@ std::string bytesOf(const fs::path& file) {
 std::string refusalText(const std::optional<ExportValidationError>& refusal) {
     return refusal ? refusal->errorDescription() : "accepted";
 }
-
-// The photo folder bound onto another folder for the life of the object; mounting needs root.
-class BindMount {
-public:
-    BindMount(const fs::path& folder, const fs::path& onto) : onto_(onto) {
-        fs::create_directories(onto);
-        mounted_ = ::geteuid() == 0 && ::mount(folder.c_str(), onto.c_str(), nullptr, MS_BIND, nullptr) == 0;
-    }
-    ~BindMount() {
-        if (mounted_ && ::umount2(onto_.c_str(), 0) != 0) ::umount2(onto_.c_str(), MNT_DETACH);
-    }
-    BindMount(const BindMount&) = delete;
-    BindMount& operator=(const BindMount&) = delete;
-    bool mounted() const { return mounted_; }
-
-private:
-    fs::path onto_;
-    bool mounted_ = false;
-};
 
 class ExportSourceProtectionTest : public ::testing::Test {
 protected:

@@ -256,6 +256,41 @@ TEST_F(CurrentPhotoExport, AFailureEndsInTheAlertAndCancellingDoesNothing) {
     EXPECT_FALSE(std::filesystem::exists(photos() / "inside.jpg"));
 }
 
+// The file written and its data agree: a name ending in a format's extension is written in that
+// format whatever was chosen, any other name gets the chosen format's extension, and a name that is
+// empty without its extension is refused with nothing written.
+TEST_F(CurrentPhotoExport, TheNameAndTheDataOfTheFileAgree) {
+    openPhotos();
+    state().setCurrentParameter(PhotoParameter::exposure, 20); // rendered anew, not copied
+    struct Case {
+        const char* name;
+        SingleExportFormat chosen;
+        const char* written;
+        const char* brand; // what the file's first bytes say
+    };
+    for (const Case& c : {Case{"x.heic", SingleExportFormat::jpeg, "x.heic", "heif"},
+                          Case{"y.JPEG", SingleExportFormat::heic, "y.JPEG", "jpeg"},
+                          Case{"2024.06.01", SingleExportFormat::jpeg, "2024.06.01.jpg", "jpeg"}}) {
+        state().presentCurrentPhotoExport();
+        exportPanel.completion(root / "out" / c.name, c.chosen);
+        settle();
+        const std::string bytes = bytesOf(root / "out" / c.written);
+        ASSERT_GT(bytes.size(), 12u) << c.name;
+        const bool heif = bytes.compare(4, 4, "ftyp") == 0;
+        const bool jpeg = bytes.compare(0, 2, "\xFF\xD8") == 0;
+        EXPECT_TRUE(std::string(c.brand) == "heif" ? heif : jpeg) << c.name;
+    }
+    EXPECT_TRUE(alerts.shown.empty());
+
+    state().presentCurrentPhotoExport();
+    exportPanel.completion(root / "out" / ".jpg", SingleExportFormat::jpeg);
+    settle();
+    ASSERT_EQ(alerts.shown.size(), 1u);
+    EXPECT_EQ(alerts.shown[0].second, "ファイル名を入力してください");
+    EXPECT_FALSE(std::filesystem::exists(root / "out" / ".jpg"));
+    EXPECT_FALSE(std::filesystem::exists(root / "out" / ".jpg.jpg"));
+}
+
 // Every failure reads in its own words, alike in the batch export's list of failures and in the
 // one-photo export's alert; only a system error without a sentence of ours shows its code.
 TEST_F(CurrentPhotoExport, EveryFailureIsExplainedInItsOwnWordsInBothExports) {

@@ -147,10 +147,11 @@ TEST_F(LoupeDeveloperTest, AfterAnEditTheEarlierPictureShowsUntilTheNewOneIsRead
     expectScreensPixels(*cut, changed);
 }
 
-// Work for an earlier edit never shows once the edit changed: called off, it reports nothing, and
-// a whole development that was done before the change but arrives after it is dropped. Nothing
-// stands in for another file's picture, nor is kept once the loupe hides.
-TEST_F(LoupeDeveloperTest, AnEarlierEditsWorkThatArrivesLateIsNeverShown) {
+// An earlier edit's whole development never shows once the edit changed: done before the change
+// but arriving after it, it is dropped. Its region under way is finished and stands in until the
+// changed edit's own region, which waits for it, is ready. Nothing stands in for another file's
+// picture, nor is kept once the loupe hides.
+TEST_F(LoupeDeveloperTest, AnEarlierEditsWholeDevelopmentThatArrivesLateIsNeverShown) {
     developer.picture(edit, at({150, 100}));
     ASSERT_EQ(executor.waiting(), 2u);
     executor.runAt(1); // the whole photo: done, its report still to come
@@ -158,12 +159,19 @@ TEST_F(LoupeDeveloperTest, AnEarlierEditsWorkThatArrivesLateIsNeverShown) {
     LoupeEdit changed = edit;
     changed.parameters.setValue(30, PhotoParameter::exposure);
     EXPECT_FALSE(developer.picture(changed, at({150, 100}))) << "nothing was shown yet";
-    ASSERT_EQ(executor.waiting(), 3u);
-    executor.runAt(0); // the first edit's region: called off, it reports nothing
-    executor.runAt(0); // the changed edit's region
+    ASSERT_EQ(executor.waiting(), 2u) << "the first edit's region, and the changed edit's whole photo";
+    executor.runAt(0); // the first edit's region
     queue.runPending();
     EXPECT_EQ(readies, 1);
     EXPECT_FALSE(developer.hasWholeDevelopment());
+    const auto standIn = developer.picture(changed, at({60, 140}));
+    ASSERT_TRUE(standIn);
+    EXPECT_EQ(standIn->geometry, at({150, 100}));
+    expectScreensPixels(*standIn, edit);
+    ASSERT_EQ(executor.waiting(), 2u) << "the changed edit's region followed";
+    executor.runAt(1);
+    queue.runPending();
+    EXPECT_EQ(readies, 2);
     const auto shown = developer.picture(changed, at({60, 140}));
     ASSERT_TRUE(shown);
     EXPECT_EQ(shown->geometry, at({150, 100})) << "the changed edit's region, not a cut of the earlier whole";
@@ -178,7 +186,35 @@ TEST_F(LoupeDeveloperTest, AnEarlierEditsWorkThatArrivesLateIsNeverShown) {
     queue.runPending();
     EXPECT_FALSE(developer.hasWholeDevelopment());
     EXPECT_FALSE(developer.picture(changed, at({60, 140})));
-    EXPECT_EQ(readies, 1);
+    EXPECT_EQ(readies, 2);
+}
+
+// While a held key steps the edit faster than a region develops, each region under way is
+// finished and shown, and the next is developed for the newest edit: the loupe follows the key
+// one region behind, with no whole development ever finished.
+TEST_F(LoupeDeveloperTest, WhileAKeyStepsTheEditTheLoupeShowsEachRegionItFinishes) {
+    const LoupeGeometry place = at({150, 100});
+    // Runs the work in the order it was handed over until a picture comes.
+    const auto runUntilReady = [&] {
+        const int before = readies;
+        while (executor.waiting() > 0 && readies == before) {
+            executor.runAt(0);
+            queue.runPending();
+        }
+    };
+    EXPECT_FALSE(developer.picture(edit, place));
+    LoupeEdit developing = edit; // the edit of the region under way
+    for (int step = 1; step <= 4; ++step) {
+        LoupeEdit stepped = edit;
+        stepped.parameters.setValue(10 * step, PhotoParameter::exposure);
+        developer.picture(stepped, place); // the next step comes before the region is done
+        runUntilReady();
+        const auto shown = developer.picture(stepped, place);
+        ASSERT_TRUE(shown) << step;
+        expectScreensPixels(*shown, developing);
+        EXPECT_FALSE(developer.hasWholeDevelopment()) << step;
+        developing = stepped;
+    }
 }
 
 } // namespace

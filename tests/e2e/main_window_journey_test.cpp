@@ -172,11 +172,13 @@ protected:
         return waitFor([&] { return currentRowIsShown(); });
     }
 
-    // Up or Down to the next row, until it is on screen.
+    // Up or Down to the next row, until it is on screen and the key is up: its release counts once
+    // no press has followed within the repeat interval, as the user's next press comes later.
     [[nodiscard]] bool step(Qt::Key arrow) {
         const auto before = library().currentCursor();
         key(arrow);
-        return waitFor([&] { return library().currentCursor() != before; }) && shown();
+        return waitFor([&] { return library().currentCursor() != before; }) && shown() &&
+               waitFor([&] { return !browsing().repeater().heldKeyCode(); });
     }
 
     // A sheet has gone and the window has the keyboard again.

@@ -3,10 +3,15 @@
 #include "support/raw_samples.hpp"
 #include "support/test_support.hpp"
 
+#include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <cstring>
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <libraw/libraw.h>
+#include <tbb/parallel_for.h>
+#include <vector>
 
 namespace sorvin {
 namespace {
@@ -259,6 +264,82 @@ TEST(RawDeveloperTest, SettingsMoveTheResultInTheirDirection) {
     }
     ASSERT_GT(count, 100);
     EXPECT_GT(gain / count, 25.0);
+}
+
+// Every RAW sample develops with each of the ten RAW values at its lowest, its middle and its
+// highest, at a screen's size and at full size read as an export reads it (damaged data refused):
+// the ten values move together, so each development runs the paths of all ten at once. ノイズ（輝度）
+// at 50 and at 100 changes the picture of every sample at both sizes. The developments run side by
+// side; each is checked on its own afterwards.
+TEST(RawDeveloperTest, EverySampleDevelopsWithEveryRawValueAtItsEndsAndMiddle) {
+    constexpr int kScreenLongEdge = 1600;
+    struct Job {
+        std::filesystem::path file;
+        std::string setting;
+        PhotoParameters parameters;
+        bool full = false;
+        std::optional<RawDevelopmentResult> result;
+    };
+    std::vector<Job> jobs;
+    for (const auto& file : test::listedRawSamples()) {
+        for (const bool full : {false, true}) {
+            for (const std::string setting : {"lowest", "middle", "highest"}) {
+                PhotoParameters parameters;
+                for (const P p : ParameterCatalog::rawDevelopmentParameters()) {
+                    const int lowest = ParameterCatalog::minimum(p), highest = ParameterCatalog::maximum(p);
+                    parameters.setValue(setting == "lowest"   ? lowest
+                                        : setting == "middle" ? (lowest + highest) / 2
+                                                              : highest,
+                                        p);
+                }
+                jobs.push_back({file, setting, parameters, full, {}});
+            }
+            for (const int luminance : {0, 50, 100}) {
+                PhotoParameters parameters;
+                parameters.setValue(luminance, P::raw_noise_luminance);
+                jobs.push_back({file, "luminance " + std::to_string(luminance), parameters, full, {}});
+            }
+        }
+    }
+    tbb::parallel_for(std::size_t{0}, jobs.size(), [&](std::size_t i) {
+        Job& job = jobs[i];
+        RawDevelopmentRequest r;
+        r.photoIdentifier = job.file.filename().string();
+        r.asset.url = job.file;
+        r.asset.relativePath = r.photoIdentifier;
+        r.asset.fileFormat = PhotoFileFormat::raw;
+        r.parameters = job.parameters;
+        if (job.full) {
+            r.damagedData = DamagedData::refused;
+        } else {
+            r.maximumLongEdge = kScreenLongEdge;
+        }
+        job.result = RawDeveloper::develop(r);
+    });
+
+    const auto imageOf = [&](const Job& job, const std::string& setting) -> const Image* {
+        for (const Job& other : jobs) {
+            if (other.file == job.file && other.full == job.full && other.setting == setting && other.result)
+                return other.result->image.get();
+        }
+        return nullptr;
+    };
+    for (const Job& job : jobs) {
+        SCOPED_TRACE(testing::Message() << job.file.filename() << " " << job.setting << " "
+                                        << (job.full ? "full size" : "screen size"));
+        ASSERT_TRUE(job.result.has_value());
+        const Image& image = *job.result->image;
+        const auto native = job.result->metadata.nativeSize;
+        const double nativeLongSide = std::max(native.width, native.height);
+        EXPECT_EQ(std::max(image.width(), image.height()),
+                  job.full ? nativeLongSide : std::min<double>(kScreenLongEdge, nativeLongSide));
+        if (job.setting == "luminance 50" || job.setting == "luminance 100") {
+            const Image* plain = imageOf(job, "luminance 0");
+            ASSERT_NE(plain, nullptr);
+            ASSERT_EQ(plain->byteCount(), image.byteCount());
+            EXPECT_NE(std::memcmp(plain->data(), image.data(), image.byteCount()), 0);
+        }
+    }
 }
 
 TEST(RawDeveloperTest, UnreadableFilesGiveNoResult) {

@@ -248,6 +248,34 @@ TEST_F(ManifestFileTest, TheJournalOfAKilledExportIsAppliedOverTheManifest) {
     EXPECT_EQ(load().entries.size(), 2u);
 }
 
+// Nesting deeper than ours, or a journal line far longer than ours, is refused before it is
+// parsed: an otherwise valid manifest or line that carries it counts for nothing, while the lines
+// around a refused one still count.
+TEST_F(ManifestFileTest, DeepNestingAndOverlongJournalLinesAreRefusedUnread) {
+    const auto nested = [](int depth) { return std::string(depth, '[') + std::string(depth, ']'); };
+    store(manifestWith("\"/a.jpg\":" + entry(goodFields() + ",\"extra\":" + nested(3))));
+    EXPECT_EQ(load().entries.size(), 1u) << "a little nesting of unknown fields is ours";
+    store(manifestWith("\"/a.jpg\":" + entry(goodFields() + ",\"extra\":" + nested(100))));
+    EXPECT_TRUE(load().entries.empty());
+    store(std::string(1 << 20, '['));
+    EXPECT_TRUE(load().entries.empty());
+
+    fs::remove(manifestFile());
+    const auto line = [&](const std::string& key, const std::string& extra) {
+        return "{\"entry\":" + entry(goodFields() + extra) + ",\"folder\":\"/Photos/out\",\"key\":\"" + key +
+               "\"}\n";
+    };
+    std::ofstream(ExportManifestStore::journalURL(destination(), support.path()))
+        << line("/a.jpg", "") << line("/deep.jpg", ",\"extra\":" + nested(100))
+        << line("/long.jpg", ",\"extra\":\"" + std::string(100'000, 'x') + "\"") << std::string(1 << 20, '[')
+        << "\n"
+        << line("/b.jpg", ",\"extra\":\"" + std::string(1000, 'x') + "\"");
+    const ExportManifest manifest = load();
+    EXPECT_EQ(manifest.entries.size(), 2u);
+    EXPECT_TRUE(manifest.entries.contains("/a.jpg"));
+    EXPECT_TRUE(manifest.entries.contains("/b.jpg"));
+}
+
 TEST_F(ManifestFileTest, AFailedWriteKeepsTheOldManifest) {
     store(manifestWith("\"/a.jpg\":" + entry(goodFields())));
     ::chmod(support.path().c_str(), 0500);

@@ -30,6 +30,17 @@ class ExportSheetModelTest : public ::testing::Test {
 protected:
     ExportSheetModelTest() : settings(defaults, std::uint64_t{32} << 30) {}
 
+    // "書き出す" with its check run at once, as the sheet runs it off the main thread.
+    std::optional<ExportRequest> start(ExportSheetModel& model, const std::optional<fs::path>& sourceFolder,
+                                       const PhotoLibrary* library) {
+        auto request = model.beginExport(sourceFolder, library);
+        if (!request) return std::nullopt;
+        EXPECT_TRUE(model.checking);
+        EXPECT_EQ(model.stage, ExportSheetModel::Stage::settings);
+        auto refusal = ExportSheetModel::checkDestination(*request);
+        return model.checkEnded(std::move(*request), std::move(refusal), settings);
+    }
+
     // a.jpg hearted and rotated; b.jpg only its copy B hearted; c.CR3 a hearted lone RAW; d.jpg
     // hearted pair shown from RAW with both copies hearted; e.jpg not hearted.
     std::unique_ptr<PhotoLibrary> library() {
@@ -130,12 +141,12 @@ TEST_F(ExportSheetModelTest, ARefusedDestinationWritesNothingAndStaysInSettings)
     ExportSheetModel model(settings);
     model.destinationPath = (root / "Photos" / "inside").string();
     model.burnInOrientation = true;
-    EXPECT_FALSE(model.startExport(root / "Photos", lib.get(), settings));
+    EXPECT_FALSE(start(model, root / "Photos", lib.get()));
     EXPECT_EQ(model.validationError, "書き出し先に元のフォルダの中は指定できません");
     EXPECT_EQ(model.stage, ExportSheetModel::Stage::settings);
     EXPECT_FALSE(defaults.boolValue(K::burnInOrientation));
     EXPECT_FALSE(defaults.string(K::lastExportFolder));
-    EXPECT_FALSE(model.startExport(std::nullopt, lib.get(), settings));
+    EXPECT_FALSE(start(model, std::nullopt, lib.get()));
 
     EXPECT_EQ(model.chooserStartFolder(), root / "Photos" / "inside");
     model.destinationPath = "~/Pictures/./out/";
@@ -161,7 +172,7 @@ TEST_F(ExportSheetModelTest, AFolderInsideThePhotoFolderBehindAMountIsRefusedLik
     for (const fs::path& folder : {mirror.path() / "sub", mirror.path() / "sub2" / "deeper"}) {
         ExportSheetModel model(settings);
         model.destinationPath = folder.string();
-        EXPECT_FALSE(model.startExport(root / "Photos", lib.get(), settings)) << folder;
+        EXPECT_FALSE(start(model, root / "Photos", lib.get())) << folder;
         EXPECT_EQ(model.validationError, "書き出し先に元のフォルダの中は指定できません");
         EXPECT_EQ(model.stage, ExportSheetModel::Stage::settings);
         EXPECT_FALSE(defaults.string(K::lastExportFolder));
@@ -181,7 +192,7 @@ TEST_F(ExportSheetModelTest, StartingWritesTheSettingsAndHandsOutASnapshot) {
     model.longEdgeMode = ExportLongEdgeMode::specify;
     model.longEdgeText = "100";
     model.conflictMode = ExportConflictMode::overwrite;
-    const auto request = model.startExport(root / "Photos", lib.get(), settings);
+    const auto request = start(model, root / "Photos", lib.get());
     ASSERT_TRUE(request);
     EXPECT_EQ(model.stage, ExportSheetModel::Stage::copying);
     EXPECT_EQ(model.total, 5);

@@ -1,6 +1,8 @@
+#include "export/export_conflict_resolver.hpp"
 #include "export/export_error.hpp"
 #include "export/export_format_options.hpp"
 #include "export/exporter_destination.hpp"
+#include "support/fuse_mount.hpp"
 #include "support/test_support.hpp"
 
 #include <fstream>
@@ -8,6 +10,7 @@
 #include <stdexcept>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace sorvin {
@@ -49,7 +52,8 @@ TEST(ExportErrorTest, AFullDiskReadsTheSameFromEverySource) {
     EXPECT_EQ(ExportError::failureReason(std::error_code(EACCES, std::generic_category())),
               "アクセス権がありません");
     // A lost mount or share is said in words, whichever way the system says it.
-    for (const int lost : {ENOTCONN, ESTALE, ETIMEDOUT, EHOSTUNREACH})
+    for (const int lost : {ENOTCONN, ESTALE, ETIMEDOUT, EHOSTUNREACH, ECONNABORTED, ECONNRESET, ENETDOWN,
+                           ENETUNREACH, EREMOTEIO, EIO, ENOLINK})
         EXPECT_EQ(ExportError::failureReason(std::error_code(lost, std::system_category())).find("コード"),
                   std::string::npos)
             << lost;
@@ -60,6 +64,11 @@ TEST(ExportErrorTest, AFullDiskReadsTheSameFromEverySource) {
     EXPECT_EQ(ExportError::describe(std::system_error(std::make_error_code(std::errc::no_space_on_device))),
               "空き容量が足りません");
     EXPECT_EQ(ExportError::describe(std::runtime_error("unexpected")), "予期しないエラーが起きました");
+    for (const int lost : {ECONNABORTED, ECONNRESET, ENOLINK})
+        EXPECT_EQ(ExportError::failureReason(std::error_code(lost, std::generic_category())),
+                  "フォルダとの接続が切れました");
+    EXPECT_EQ(ExportError::failureReason(ExportErrc::fileReadTooLarge),
+              "ファイルが大きすぎるため、このプログラムでは読み込めません");
 }
 
 class DestinationTest : public ::testing::Test {
@@ -130,6 +139,81 @@ TEST_F(DestinationTest, SingleExportChecksTheSourceFolderFirst) {
               E::destinationMissing);
     EXPECT_EQ(Exporter::validateSingleExportDestination(root / "out" / "a.jpg", source()), std::nullopt);
     EXPECT_EQ(errorDescription(E::destinationInsideSource), "元の写真フォルダの中には書き出せません");
+}
+
+Photo photoAt(const fs::path& file) {
+    Photo photo;
+    photo.url = file;
+    photo.relativePath = file.filename().string();
+    photo.fileFormat = PhotoFileFormat::jpeg;
+    return photo;
+}
+
+std::optional<Kind> kindOf(const std::optional<ExportValidationError>& refusal) {
+    if (!refusal) return std::nullopt;
+    return refusal->kind;
+}
+
+// A photo folder opened through a read-only mount takes no probe: one made in the destination and
+// looked for through the photo folder finds the real folder and every folder inside it, in both
+// exports; a folder elsewhere passes, and no probe is left anywhere.
+TEST_F(DestinationTest, APhotoFolderOpenedThroughAReadOnlyMountIsFoundFromTheDestination) {
+    fs::create_directories(source() / "sub" / "deeper");
+    std::ofstream(source() / "a.jpg") << "photo";
+    test::FuseMirror readOnly(source(), root / "card", "-r");
+    if (!readOnly.skipReason().empty()) GTEST_SKIP() << readOnly.skipReason();
+    ASSERT_NE(::access((readOnly.path() / "new").c_str(), F_OK), 0);
+    const std::vector<Photo> photos{photoAt(readOnly.path() / "a.jpg")};
+    EXPECT_EQ(kindOf(Exporter::validate(source(), readOnly.path(), photos)), Kind::destinationIsSource);
+    EXPECT_EQ(kindOf(Exporter::validate(source() / "sub" / "deeper", readOnly.path(), photos)),
+              Kind::destinationInsideSource);
+    EXPECT_EQ(Exporter::validate(root / "out", readOnly.path(), photos), std::nullopt);
+    using E = SingleExportValidationError;
+    EXPECT_EQ(Exporter::validateSingleExportDestination(source() / "b.jpg", readOnly.path(), photos),
+              E::destinationInsideSource);
+    EXPECT_EQ(Exporter::validateSingleExportDestination(source() / "sub" / "b.jpg", readOnly.path(), photos),
+              E::destinationInsideSource);
+    EXPECT_EQ(Exporter::validateSingleExportDestination(root / "out" / "b.jpg", readOnly.path(), photos),
+              std::nullopt);
+    std::set<fs::path> left;
+    for (const auto& entry : fs::recursive_directory_iterator(root.path()))
+        if (entry.path().filename().string().starts_with(".")) left.insert(entry.path());
+    EXPECT_TRUE(left.empty()) << *left.begin();
+}
+
+// The export of one photo checks the folder the photo lies in, not only the folder opened: a mount
+// of that subfolder alone is no folder inside the opened one by any path.
+TEST_F(DestinationTest, TheOnePhotoExportChecksThePhotosOwnFolder) {
+    fs::create_directories(source() / "day1");
+    std::ofstream(source() / "day1" / "a.jpg") << "photo";
+    test::FuseMirror day(source() / "day1", root / "day");
+    if (!day.skipReason().empty()) GTEST_SKIP() << day.skipReason();
+    const std::vector<Photo> photos{photoAt(source() / "day1" / "a.jpg")};
+    EXPECT_EQ(Exporter::validateSingleExportDestination(day.path() / "a-edit.jpg", source(), photos),
+              SingleExportValidationError::destinationInsideSource);
+    EXPECT_EQ(Exporter::validateSingleExportDestination(root / "out" / "a-edit.jpg", source(), photos),
+              std::nullopt);
+}
+
+// A check killed midway leaves its probe in the photo folder: the next check removes it, and
+// leaves alone the probe of a check that still runs.
+TEST_F(DestinationTest, AProbeLeftByAKilledCheckGoesAtTheNextCheck) {
+    const pid_t child = ::fork();
+    if (child == 0) ::_exit(0);
+    ASSERT_GT(child, 0);
+    ::waitpid(child, nullptr, 0);
+    const auto probeOf = [](pid_t process) {
+        std::string name = ExportConflictResolver::temporaryName("folder-check");
+        const std::string own = "-" + std::to_string(::getpid()) + "@";
+        return name.replace(name.find(own), own.size(), "-" + std::to_string(process) + "@");
+    };
+    const fs::path killed = source() / probeOf(child);
+    const fs::path running = source() / probeOf(1);
+    std::ofstream(killed) << "";
+    std::ofstream(running) << "";
+    EXPECT_EQ(Exporter::validate(root / "out", source()), std::nullopt);
+    EXPECT_FALSE(fs::exists(killed));
+    EXPECT_TRUE(fs::exists(running));
 }
 
 TEST(ExporterSupportTest, JpegIsAlwaysWritable) {

@@ -1,23 +1,28 @@
 #include "export/export_error.hpp"
 #include "export/export_manifest_store.hpp"
 #include "export/export_runner.hpp"
+#include "export/export_sheet_model.hpp"
 #include "export/exporter.hpp"
 #include "export/exporter_destination.hpp"
 #include "platform/atomic_file.hpp"
 #include "platform/file_path.hpp"
 #include "platform/output_file.hpp"
+#include "support/bind_mount.hpp"
 #include "support/breakable_fuse_mount.hpp"
 #include "support/failing_writes.hpp"
 #include "support/fuse_mount.hpp"
+#include "support/hostile_files.hpp"
 #include "support/manual_main_queue.hpp"
 #include "support/test_support.hpp"
 
+#include <algorithm>
 #include <fcntl.h>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <map>
 #include <optional>
 #include <set>
+#include <sys/mount.h>
 #include <sys/stat.h>
 
 namespace sorvin {
@@ -339,6 +344,143 @@ TEST_F(ExporterTest, ThePhotoFolderBehindAMountOfItsOwnIsRefusedAndItsPhotosStay
     EXPECT_FALSE(result.cancelled);
     EXPECT_EQ(result.overwrittenCount, 0);
     photosAreIntact();
+}
+
+// A mount of the photo folder that appears over the destination while the export runs, a bind
+// mount or a FUSE one, is caught before the next file gets its name, in both conflict modes: the
+// photo folder receives nothing.
+TEST_F(ExporterTest, APhotoFolderMountedOverTheDestinationMidwayReceivesNothing) {
+    for (const std::string name : {"IMG_0001.jpg", "IMG_0002.jpg", "IMG_0003.jpg"})
+        request.rotations[addJpeg(name).relativePath] = 90;
+    request.sourceFolder = source();
+    request.saveOriginals = true;
+    const std::set<std::string> photos{"IMG_0001.jpg", "IMG_0002.jpg", "IMG_0003.jpg"};
+    const std::string refused = "書き出し先に元のフォルダは指定できません";
+    const std::string notExported = "書き出し先が元のフォルダになったため、書き出していません";
+    int ran = 0;
+    for (const bool fuse : {false, true})
+        for (const auto mode : {ExportConflictMode::rename, ExportConflictMode::overwrite}) {
+            SCOPED_TRACE(std::string(fuse ? "FUSE " : "bind ") +
+                         (mode == ExportConflictMode::rename ? "rename" : "overwrite"));
+            request.conflictMode = mode;
+            std::optional<test::FuseMirror> mirror;
+            std::optional<test::BindMount> bound;
+            bool mounted = false;
+            onRender = [&] {
+                if (mounted) return;
+                mounted = true;
+                if (fuse)
+                    mounted = mirror.emplace(source(), destination()).skipReason().empty();
+                else
+                    mounted = bound.emplace(source(), destination()).mounted();
+            };
+            const ExportResult result = run();
+            if (!mounted) continue; // no FUSE, or no root for a bind mount
+            ++ran;
+            mirror.reset();
+            bound.reset();
+            EXPECT_EQ(result.failures, (std::vector<ExportFailure>{{"IMG_0001.jpg", refused},
+                                                                   {"IMG_0002.jpg", notExported},
+                                                                   {"IMG_0003.jpg", notExported}}));
+            std::set<std::string> names;
+            for (const auto& entry : fs::recursive_directory_iterator(source()))
+                names.insert(entry.path().lexically_relative(source()).string());
+            EXPECT_EQ(names, photos);
+            fs::remove_all(destination());
+            fs::create_directories(destination());
+        }
+    if (ran == 0) GTEST_SKIP() << "neither FUSE nor a bind mount can be made here";
+}
+
+// When the photo folder's own mount dies midway, the photos after it are not damaged: the
+// connection is lost, also where the file's status still comes from the mount's cache.
+TEST_F(ExporterTest, APhotoFolderWhoseMountDiesMidwayFailsAsALostConnection) {
+    for (const std::string name : {"IMG_0001.jpg", "IMG_0002.jpg", "IMG_0003.jpg"})
+        addJpeg(name);
+    test::BreakableFuseMount mount(source(), root / "card");
+    if (!mount.skipReason().empty()) GTEST_SKIP() << mount.skipReason();
+    for (auto& photo : request.photos) {
+        photo.url = mount.path() / photo.relativePath;
+        request.rotations[photo.relativePath] = 90; // developed from the file
+    }
+    request.sourceFolder = mount.path();
+    request.render = {};
+    request.progress = [&](int done, int) {
+        if (done == 1) mount.breakConnection();
+    };
+    const ExportResult result = run();
+    EXPECT_EQ(result.copiedCount, 1);
+    const std::string lost = "フォルダとの接続が切れました";
+    EXPECT_EQ(result.failures, (std::vector<ExportFailure>{{"IMG_0002.jpg", lost}, {"IMG_0003.jpg", lost}}));
+}
+
+// A photo beyond the decoder's file limit (a 16384-pixel JPEG of 1.1 GB) is too large for the
+// program, not damaged; the photos after it are exported.
+TEST_F(ExporterTest, APhotoBeyondTheDecodersLimitIsTooLargeNotDamaged) {
+    const Photo huge = addJpeg("HUGE.jpg");
+    const std::string bytes = bytesOf(huge.url);
+    test::hostile::writeSparse(huge.url, bytes, std::uintmax_t{1100} << 20);
+    request.rotations[huge.relativePath] = 90;
+    addJpeg("IMG_0002.jpg");
+    request.render = {};
+    const ExportResult result = run();
+    EXPECT_EQ(result.failures,
+              (std::vector<ExportFailure>{
+                  {"HUGE.jpg", "ファイルが大きすぎるため、このプログラムでは読み込めません"}}));
+    EXPECT_EQ(result.copiedCount, 1);
+}
+
+// A manifest that cannot be written at the end leaves the journal, which tells the next export
+// every file: it skips them all, and nothing is said of unnoted files.
+TEST_F(ExporterTest, TheJournalIsKeptWhenTheManifestCannotBeWritten) {
+    addJpeg("IMG_0001.jpg");
+    addJpeg("IMG_0002.jpg");
+    request.saveOriginals = true;
+    const fs::path manifestFile =
+        ExportManifestStore::manifestURL(destination(), request.applicationSupportRoot);
+    fs::create_directories(manifestFile / "taken"); // a folder stands where the manifest goes
+    const ExportResult first = run();
+    EXPECT_EQ(first.copiedCount, 2);
+    EXPECT_FALSE(first.recordFailure);
+    EXPECT_TRUE(fs::exists(ExportManifestStore::journalURL(destination(), request.applicationSupportRoot)));
+    EXPECT_EQ(manifest().entries.size(), 2u);
+
+    fs::remove_all(manifestFile);
+    const ExportResult second = run();
+    EXPECT_EQ(second.skippedCount, 2);
+    EXPECT_EQ(second.originalCopiedCount, 0);
+    EXPECT_EQ(second.renamedCount, 0);
+    EXPECT_FALSE(fs::exists(ExportManifestStore::journalURL(destination(), request.applicationSupportRoot)));
+}
+
+// On a full disk neither the journal nor the manifest takes the files: the result says that they
+// could not be noted, so that the next export writing them once more is no surprise.
+TEST_F(ExporterTest, AnExportWhoseFilesCannotBeNotedSaysSo) {
+    const fs::path support = request.applicationSupportRoot;
+    fs::create_directories(support);
+    if (::geteuid() != 0 || ::mount("tmpfs", support.c_str(), "tmpfs", 0, "size=64k") != 0)
+        GTEST_SKIP() << "a small disk of its own needs root";
+    struct Unmount {
+        fs::path at;
+        ~Unmount() { ::umount2(at.c_str(), MNT_DETACH); }
+    } unmount{support};
+    {
+        std::ofstream filler(support / "filler", std::ios::binary);
+        const std::string block(4096, 'x');
+        while (filler.write(block.data(), block.size()))
+            ;
+    }
+    addJpeg("IMG_0001.jpg");
+    request.saveOriginals = true;
+    const ExportResult result = run();
+    EXPECT_EQ(result.copiedCount, 1);
+    EXPECT_EQ(result.originalCopiedCount, 1);
+    EXPECT_EQ(result.recordFailure, "空き容量が足りません");
+    const auto lines = ExportResultSummary::lines(result);
+    EXPECT_TRUE(std::ranges::any_of(lines, [](const ExportResultLine& line) {
+        return line.style == ExportResultLine::Style::warning &&
+               line.text.starts_with("書き出したファイルを記録できませんでした（空き容量が足りません）");
+    }));
 }
 
 // A folder that merely holds copies of the photos is another folder.

@@ -2,6 +2,8 @@
 #include "export/single_export_file_name.hpp"
 
 #include <gtest/gtest.h>
+#include <optional>
+#include <tuple>
 
 namespace sorvin {
 namespace {
@@ -24,15 +26,33 @@ TEST(SingleExportFileNameTest, ReplacingTheExtension) {
         {"photo.heif", F::jpeg, "photo.jpg"},
         {"photo", F::heic, "photo.heic"},
         {".jpg", F::heic, ".heic"},
+        {"photo.", F::jpeg, "photo.jpg"},
+        {"", F::heic, ""},
     };
     for (const auto& [name, format, expected] : cases)
         EXPECT_EQ(SingleExportFileName::replacingExportExtension(name, format), expected) << name;
 }
 
-TEST(SingleExportFileNameTest, AppendingAnExtensionOnlyWhenThereIsNone) {
-    EXPECT_EQ(SingleExportFileName::appendingExtensionIfNeeded("/out/photo", F::jpeg), "/out/photo.jpg");
-    EXPECT_EQ(SingleExportFileName::appendingExtensionIfNeeded("/out/photo.png", F::jpeg), "/out/photo.png");
-    EXPECT_EQ(SingleExportFileName::appendingExtensionIfNeeded("/out/photo", F::heic), "/out/photo.heic");
+// The name written and the format of the data agree: a format's extension decides the format, any
+// other name gets the chosen format's extension; a name that is only an extension is refused.
+TEST(SingleExportFileNameTest, TheChosenFileAndItsFormatAgree) {
+    using C = SingleExportFileName::ChosenFile;
+    const std::tuple<const char*, F, std::optional<C>> cases[] = {
+        {"/out/photo", F::jpeg, C{"/out/photo.jpg", F::jpeg}},
+        {"/out/photo", F::heic, C{"/out/photo.heic", F::heic}},
+        {"/out/photo.png", F::jpeg, C{"/out/photo.png.jpg", F::jpeg}},
+        {"/out/2024.06.01", F::jpeg, C{"/out/2024.06.01.jpg", F::jpeg}},
+        {"/out/photo.", F::heic, C{"/out/photo.heic", F::heic}},
+        {"/out/x.heic", F::jpeg, C{"/out/x.heic", F::heic}},
+        {"/out/x.HIF", F::jpeg, C{"/out/x.HIF", F::heic}},
+        {"/out/x.Jpeg", F::heic, C{"/out/x.Jpeg", F::jpeg}},
+        {"/out/.hidden.jpg", F::jpeg, C{"/out/.hidden.jpg", F::jpeg}},
+        {"/out/.jpg", F::jpeg, std::nullopt},
+        {"/out/.HEIC", F::jpeg, std::nullopt},
+        {"/out/", F::jpeg, std::nullopt},
+    };
+    for (const auto& [file, format, expected] : cases)
+        EXPECT_EQ(SingleExportFileName::chosenFile(file, format), expected) << file;
 }
 
 TEST(SingleExportFormatTest, RawValues) {

@@ -1,4 +1,5 @@
 #include "loading/image_decoder.hpp"
+#include "support/hostile_files.hpp"
 #include "support/test_support.hpp"
 
 #include <cmath>
@@ -255,6 +256,28 @@ TEST(ImageDecoderTest, AHeaderClaimingAHugePictureIsRefusedBeforeDecoding) {
     }
     EXPECT_FALSE(ImageDecoder::decode(bytes, 100000));
     EXPECT_FALSE(ImageDecoder::decode(bytes, 800));
+}
+
+// A JPEG beyond the decoder's file limit gives nothing, and the reason is that it is too large, not
+// its content: so is a file beyond the RAW reader's larger limit. A missing file gives the
+// system's error; a file that opens, none.
+TEST(ImageDecoderTest, AFileBeyondTheLimitIsToldAsTooLarge) {
+    test::TemporaryFolder folder;
+    std::ifstream in(sample("jpeg/iceland_srgb_untagged_nikon_d800e.jpg"), std::ios::binary);
+    const std::string jpeg{std::istreambuf_iterator<char>(in), {}};
+    for (const std::uintmax_t size : {ImageDecoder::kMaxFileBytes + 1, std::uintmax_t{1100} << 20}) {
+        const auto file = folder / ("huge-" + std::to_string(size) + ".jpg");
+        test::hostile::writeSparse(file, jpeg, size);
+        EXPECT_EQ(ImageDecoder::decode(photoAt(file), std::nullopt, 256), nullptr) << size;
+        EXPECT_EQ(ImageDecoder::whyUnreadable(photoAt(file), std::nullopt), std::errc::file_too_large)
+            << size;
+    }
+    test::hostile::writeSparse(folder / "limit.jpg", jpeg, ImageDecoder::kMaxFileBytes);
+    EXPECT_FALSE(ImageDecoder::whyUnreadable(photoAt(folder / "limit.jpg"), std::nullopt));
+    EXPECT_FALSE(ImageDecoder::whyUnreadable(photoAt(sample("corrupt/fuzz_bad_restart_marker_sony.jpg")),
+                                             std::nullopt));
+    EXPECT_EQ(ImageDecoder::whyUnreadable(photoAt(folder / "gone.jpg"), std::nullopt),
+              std::errc::no_such_file_or_directory);
 }
 
 TEST(ImageDecoderTest, BytesThatAreNoPictureGiveNothing) {

@@ -102,9 +102,10 @@ TEST(IptcCharacterSetTest, UndeclaredJapaneseIsReadWhateverItsLength) {
                                             "桜並木と川沿いの遊歩道",
                                             "冬の朝、凍った湖に映る富士山",
                                             "雪の金閣寺と池に映る青空の午後"};
-    // EUC-JP's two-byte characters are also Chinese and Korean ones: its texts need a kana.
-    const std::vector<std::string> eucJapanese{"お茶",
-                                               "静かな湖",
+    // EUC-JP's two-byte characters are also Chinese and Korean ones: its texts need a kana, and a
+    // text of a few characters is Big5 or Thai as well (see the hard cases below).
+    const std::vector<std::string> eucJapanese{"お茶の水の駅前",
+                                               "静かな湖の朝",
                                                "東京タワー",
                                                "湖に映る富士山",
                                                "猫のいる路地",
@@ -171,6 +172,93 @@ TEST(IptcCharacterSetTest, WhatIsNotJapaneseIsNotReadAsJapanese) {
         const std::vector<std::string> texts{bytes};
         EXPECT_EQ(IptcCharacterSet::of("", texts).utf8(bytes), std::nullopt)
             << ::testing::PrintToString(bytes);
+    }
+}
+
+// Undeclared texts that other readings of their bytes make hard, each with what comes back: the
+// text itself, or nothing where the bytes cannot be told from another set's text. Nothing comes
+// back garbled.
+TEST(IptcCharacterSetTest, HardUndeclaredTextsAreCarriedOrLeftOutNeverGarbled) {
+    enum class Outcome { carried, leftOut, notGarbled };
+    struct Case {
+        const char* set;
+        std::vector<std::string> texts; // a record: caption, by-line, city
+        Outcome outcome;
+    };
+    constexpr Outcome carried = Outcome::carried;
+    constexpr Outcome leftOut = Outcome::leftOut;
+    const std::vector<Case> cases{
+        // Big5's most common characters lie in EUC-JP's rows of kana (「中國」 reads 「い郁」,
+        // 「日本」 「らセ」, 「粗心」 「科み」) and its symbols in Latin-1's (「便宜」 reads 「«K©y」).
+        {"Big5", {"中國"}, leftOut},
+        {"Big5", {"日本"}, leftOut},
+        {"Big5", {"日月潭"}, leftOut},
+        {"Big5", {"日落"}, leftOut},
+        {"Big5", {"粗心"}, leftOut},
+        {"Big5", {"便宜"}, leftOut},
+        // Thai reads in EUC-JP as kanji with a kana here and there (「มีนาคม」 as 「奏航ち」).
+        {"TIS-620", {"ตุลาคม 2014"}, leftOut},
+        {"TIS-620", {"คาโก"}, leftOut},
+        {"TIS-620", {"อร องคชาต"}, leftOut},
+        // Cyrillic reads in Latin-1 as accented letters (「и」 as è or É).
+        {"windows-1251", {"Москва"}, leftOut},
+        {"windows-1251", {"Acre и Eastern"}, leftOut},
+        {"KOI8-R", {"Acre и Eastern"}, leftOut},
+        // GBK as UTF-8: 「СС」, 「³」.
+        {"GBK", {"小小"}, leftOut},
+        {"GBK", {"鲁"}, leftOut},
+        // EUC-JP's half-width katakana are Shift_JIS kanji of row 0x8E (「芝爵疾爵漆」).
+        {"EUC-JP", {"ﾅﾝｾﾝｽ"}, leftOut},
+        {"EUC-JP", {"ｰ"}, leftOut},
+        // Well-formed UTF-8 too: EUC-JP 「谷村」 as 「ë¼」, Shift_JIS 「缺格」 as 「㞊i」, 「鬧天」 as
+        // 「駓V」.
+        {"EUC-JP", {"Photo: 谷村"}, leftOut},
+        {"Shift_JIS", {"缺格"}, carried},
+        {"Shift_JIS", {"Photo: 谷村"}, carried},
+        {"Shift_JIS", {"鬧天"}, leftOut},
+        // Shift_JIS read as Western words (「白金」 as 「”’‹à」) or with signs of its own.
+        {"Shift_JIS", {"白金"}, carried},
+        {"Shift_JIS", {"コタ"}, carried},
+        {"Shift_JIS", {"iPhoneで撮影", "山田太郎", "京都"}, carried},
+        {"Shift_JIS", {"結婚にプラスα"}, carried},
+        // Western words that read as Shift_JIS kanji inside a word (「Sant脱lena」) or beside one.
+        {"windows-1252", {"Sant’Elena"}, Outcome::notGarbled},
+        {"windows-1252", {"Smith’s"}, Outcome::notGarbled},
+        // Western captions with a standalone à or a spaced dash, and with their by-line and city.
+        {"windows-1252", {"Coucher de soleil à Montréal – été 2019"}, carried},
+        {"windows-1252", {"Blick über die Altstadt", "Foto: Jürgen Müller", "München"}, carried},
+        {"windows-1252", {"¿Dónde está el Museo del Prado?"}, carried},
+        // Western signs where Western texts put them.
+        {"windows-1252", {"¡Qué bonita es la Alhambra de Granada!"}, carried},
+        {"windows-1252", {"Il 1º maggio in piazza del Duomo, più di mille persone"}, carried},
+        {"windows-1252", {"Temperatura de 20 °C en la playa de San Sebastián"}, carried},
+        {"windows-1252", {"Sant’Angelo e la chiesa di San Niccolò"}, carried},
+        {"windows-1252", {"Plaça de la Catedral i l’Hospital de la Santa Creu a Barcelona"}, carried},
+        {"windows-1252", {"© Jürgen Müller – Straßenfest in München"}, carried},
+        // Turkish, Polish and Czech letters that Latin-1 has elsewhere.
+        {"ISO-8859-9", {"Taşkent"}, leftOut},
+        {"ISO-8859-2", {"estoński"}, leftOut},
+        {"ISO-8859-2", {"Kučing"}, leftOut},
+        // UTF-8 of other alphabets and with a modifier letter.
+        {"UTF-8", {"Москва"}, carried},
+        {"UTF-8", {"กรุงเทพ"}, carried},
+        {"UTF-8", {"Łódź"}, carried},
+        {"UTF-8", {"metaʼ"}, carried},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> stored;
+        for (const std::string& text : c.texts)
+            stored.push_back(encoded(c.set, text));
+        const IptcCharacterSet set = IptcCharacterSet::of("", stored);
+        for (std::size_t i = 0; i < stored.size(); ++i) {
+            SCOPED_TRACE(std::string(c.set) + " " + c.texts[i]);
+            const Reading read = set.utf8(stored[i]);
+            if (c.outcome == Outcome::notGarbled)
+                EXPECT_TRUE(!read || *read == c.texts[i]) << *read;
+            else
+                EXPECT_EQ(read, c.outcome == carried ? Reading(c.texts[i]) : std::nullopt)
+                    << "read in " << set.name();
+        }
     }
 }
 

@@ -1,4 +1,5 @@
 #include "platform/raw_filter.hpp"
+#include "support/damaged_files.hpp"
 #include "support/raw_samples.hpp"
 #include "support/test_support.hpp"
 
@@ -10,7 +11,6 @@
 #include <fstream>
 #include <gtest/gtest.h>
 #include <map>
-#include <set>
 
 namespace sorvin {
 namespace {
@@ -40,6 +40,28 @@ std::string contentOf(const std::filesystem::path& file) {
 // The first `kept` bytes of a file's content, written to `path`.
 void writeCut(const std::filesystem::path& path, const std::string& content, std::size_t kept) {
     std::ofstream(path, std::ios::binary).write(content.data(), static_cast<std::streamsize>(kept));
+}
+
+// The summed change of green from each pixel to its left neighbour: how busy the picture is.
+double roughness(const Image& image) {
+    double sum = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 1; x < image.width(); ++x)
+            sum += std::abs(image.row(y)[4 * x + 1] - image.row(y)[4 * x - 3]);
+    }
+    return sum;
+}
+
+// The mean absolute difference of two pictures of one size over their colour channels.
+double meanDifference(const Image& a, const Image& b) {
+    double sum = 0;
+    for (int y = 0; y < a.height(); ++y) {
+        for (int x = 0; x < a.width(); ++x) {
+            for (int c = 0; c < 3; ++c)
+                sum += std::abs(a.row(y)[4 * x + c] - b.row(y)[4 * x + c]);
+        }
+    }
+    return sum / (3.0 * a.width() * a.height());
 }
 
 SharedImage develop(const std::string& file, float scale, void (*adjust)(RawFilterProperties&) = nullptr) {
@@ -157,15 +179,34 @@ TEST(RawFilterTest, SharpeningRaisesLocalContrastOnlyWhenAsked) {
                                       [](RawFilterProperties& p) { p.sharpnessAmount = 1; });
     ASSERT_NE(soft, nullptr);
     ASSERT_NE(sharp, nullptr);
-    auto roughness = [](const Image& image) {
-        double sum = 0;
-        for (int y = 0; y < image.height(); ++y) {
-            for (int x = 1; x < image.width(); ++x)
-                sum += std::abs(image.row(y)[4 * x + 1] - image.row(y)[4 * x - 3]);
-        }
-        return sum;
-    };
     EXPECT_GT(roughness(*sharp), roughness(*soft) * 1.1);
+}
+
+// LibRaw's luminance noise reduction works on the sensor's half-size colour planes and expands
+// them back before demosaicing. At full size and on the half-size path the picture keeps its size
+// and stays the same picture, only calmer: read with the rows of the half-size planes, it would be
+// sheared into stripes.
+TEST(RawFilterTest, LuminanceNoiseReductionCalmsThePictureAtEverySize) {
+    static float amount;
+    for (const float scale : {1.0f, 0.5f}) {
+        SCOPED_TRACE(scale);
+        const SharedImage plain = develop("raw/nikon_d1.nef", scale);
+        ASSERT_NE(plain, nullptr);
+        for (const float reduction : {0.5f, 1.0f}) {
+            SCOPED_TRACE(reduction);
+            amount = reduction;
+            const SharedImage calm = develop("raw/nikon_d1.nef", scale, [](RawFilterProperties& p) {
+                p.luminanceNoiseReductionAmount = amount;
+            });
+            ASSERT_NE(calm, nullptr);
+            ASSERT_EQ(calm->width(), plain->width());
+            ASSERT_EQ(calm->height(), plain->height());
+            const double difference = meanDifference(*calm, *plain);
+            EXPECT_GT(difference, 0.2) << "the reduction changes the picture";
+            EXPECT_LT(difference, 6.0) << "and keeps it the same picture";
+            EXPECT_LT(roughness(*calm), roughness(*plain) * 0.97);
+        }
+    }
 }
 
 TEST(RawFilterTest, ColourNoiseReductionCalmsColourButKeepsGreen) {
@@ -242,8 +283,6 @@ TEST(RawFilterTest, RefusingDamageDevelopsWholeFilesAndRefusesEveryCutIntoTheSen
         {"blackmagic_pocket4k.dng", 3'359'558},
         {"canon_eos_6d_linear_lossy.dng", 411'943},
     };
-    const std::set<std::string> openedKinds = {".nef", ".nrw", ".cr3", ".cr2", ".arw", ".srf",
-                                               ".sr2", ".raf", ".orf", ".rw2", ".pef", ".dng"};
     const auto strict = [](const std::filesystem::path& file) -> SharedImage {
         auto filter = RawFilter::make(file, DamagedData::refused);
         if (!filter) return nullptr;
@@ -252,15 +291,14 @@ TEST(RawFilterTest, RefusingDamageDevelopsWholeFilesAndRefusesEveryCutIntoTheSen
     };
     test::TemporaryFolder folder;
     std::size_t samples = 0;
-    for (const auto& entry : std::filesystem::directory_iterator(test::sample("raw"))) {
-        const std::string name = entry.path().filename().string();
-        if (!openedKinds.count(entry.path().extension().string())) continue;
+    for (const auto& file : test::listedRawSamples()) {
+        const std::string name = file.filename().string();
         SCOPED_TRACE(name);
         ASSERT_TRUE(sensorDataEnd.count(name)) << "a new sample needs its sensor data's end here";
         ++samples;
-        const SharedImage whole = strict(entry.path());
+        const SharedImage whole = strict(file);
         ASSERT_TRUE(whole);
-        const std::string bytes = contentOf(entry.path());
+        const std::string bytes = contentOf(file);
         for (const std::size_t kept :
              {bytes.size() - 1, bytes.size() - 2, bytes.size() - 16, bytes.size() - 64, bytes.size() / 2}) {
             SCOPED_TRACE(kept);
@@ -315,6 +353,33 @@ TEST(RawFilterTest, ALossyTileThatLostItsDataIsDamage) {
         ASSERT_TRUE(filter);
         filter->properties().scaleFactor = 0.25f;
         EXPECT_EQ(filter->outputImage() != nullptr, damaged == DamagedData::filledIn);
+    }
+}
+
+// Sensor data the decoder never filled are no picture, for the screen nor for an export: a lossless
+// DNG whose tiles, or only its third tile, hold no JPEG (LibRaw's decoder then stops without a word,
+// leaving whatever the memory held), and an uncompressed DNG whose sensor values are all zeros.
+TEST(RawFilterTest, SensorDataTheDecoderNeverFilledAreNoPicture) {
+    test::TemporaryFolder folder;
+    const auto noJpeg = test::damaged::losslessTilesWithoutJpeg();
+    auto thirdTile = noJpeg;
+    thirdTile.name = "lossless DNG whose third tile holds no JPEG";
+    thirdTile.zeroedRanges = {noJpeg.zeroedRanges[2]};
+    const test::damaged::Damage zeros{"uncompressed DNG of zeros",
+                                      "raw/magiclantern_canon_550d_uncompressed.dng",
+                                      0,
+                                      false,
+                                      {{1'536, 3'905'328}}};
+    for (const auto& damage : {noJpeg, thirdTile, zeros}) {
+        SCOPED_TRACE(damage.name);
+        const auto path = folder / std::filesystem::path(damage.sample).filename();
+        test::damaged::write(damage, path);
+        for (const DamagedData damaged : {DamagedData::filledIn, DamagedData::refused}) {
+            auto filter = RawFilter::make(path, damaged);
+            ASSERT_TRUE(filter) << "its headers read well";
+            filter->properties().scaleFactor = 0.25f;
+            EXPECT_EQ(filter->outputImage(), nullptr);
+        }
     }
 }
 

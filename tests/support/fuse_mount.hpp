@@ -15,16 +15,18 @@ inline std::string fuseMissingReason() {
 
 // A folder mounted once more through bindfs, a FUSE file system: the same files under another
 // device and other inode numbers, as sshfs or a network share mounted twice show them. Unmounted
-// at the end. Check skipReason() first: FUSE may be missing where the tests run.
+// at the end. Check skipReason() first: FUSE may be missing where the tests run. Options go to
+// bindfs as they are ("-r": read-only, as a card or a share mounted so).
 class FuseMirror {
 public:
-    FuseMirror(const std::filesystem::path& folder, const std::filesystem::path& mountPoint)
+    FuseMirror(const std::filesystem::path& folder, const std::filesystem::path& mountPoint,
+               const std::string& options = {})
         : at_(mountPoint) {
         skipReason_ = fuseMissingReason();
         if (!skipReason_.empty()) return;
         std::filesystem::create_directories(mountPoint);
-        const std::string command = "bindfs --no-allow-other -o nonempty '" + folder.string() + "' '" +
-                                    mountPoint.string() + "' 2>&1";
+        const std::string command = "bindfs --no-allow-other -o nonempty " + options + " '" +
+                                    folder.string() + "' '" + mountPoint.string() + "' 2>&1";
         if (std::system(command.c_str()) != 0) {
             skipReason_ = "bindfs could not mount a folder (is it installed? scripts/install-deps brings it)";
             return;

@@ -1,5 +1,13 @@
 #pragma once
 
+#include "support/test_support.hpp"
+
+#include <algorithm>
+#include <filesystem>
+#include <set>
+#include <string>
+#include <vector>
+
 namespace sorvin::test {
 
 struct RawSample {
@@ -15,5 +23,17 @@ inline constexpr RawSample kRawSamples[] = {
     {"raw/blackmagic_pocket4k.dng", 4128, 2176},
     {"raw/canon_eos_6d_linear_lossy.dng", 1224, 816},
 };
+
+// Every file of the raw samples folder of a kind a folder of photos lists, by name.
+inline std::vector<std::filesystem::path> listedRawSamples() {
+    const std::set<std::string> listedKinds = {".nef", ".nrw", ".cr3", ".cr2", ".arw", ".srf",
+                                               ".sr2", ".raf", ".orf", ".rw2", ".pef", ".dng"};
+    std::vector<std::filesystem::path> files;
+    for (const auto& entry : std::filesystem::directory_iterator(sample("raw"))) {
+        if (listedKinds.count(entry.path().extension().string())) files.push_back(entry.path());
+    }
+    std::ranges::sort(files);
+    return files;
+}
 
 } // namespace sorvin::test

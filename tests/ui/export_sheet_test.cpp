@@ -61,6 +61,12 @@ protected:
         EXPECT_NE(sheet(), nullptr);
         return *sheet();
     }
+    // "書き出す" was clicked: the destination's check, waiting on the executor, runs and reports.
+    void checkDestination() {
+        ASSERT_GE(executor.waiting(), 1u);
+        executor.runAll();
+        redraw();
+    }
     // Two hearted photos, exported into a new folder: the sheet is left copying.
     ExportSheet& startExportOfTwo(const fs::path& out) {
         openBrowsing();
@@ -69,6 +75,7 @@ protected:
         ExportSheet& s = present();
         type(s.destinationField(), QString::fromStdString(out.string()));
         s.exportButton()->click();
+        checkDestination();
         return s;
     }
     static void type(QLineEdit* field, const QString& text) {
@@ -161,6 +168,7 @@ TEST_F(ExportSheetTest, AMissingDestinationIsRefusedAndNothingIsStored) {
     EXPECT_TRUE(s.validationLabel()->isHidden());
     type(s.destinationField(), QString::fromStdString((root / "missing").string()));
     s.exportButton()->click();
+    checkDestination();
     EXPECT_EQ(s.model().stage, ExportSheetModel::Stage::settings);
     EXPECT_FALSE(s.validationLabel()->isHidden());
     EXPECT_FALSE(s.validationLabel()->text().isEmpty());
@@ -171,6 +179,7 @@ TEST_F(ExportSheetTest, AMissingDestinationIsRefusedAndNothingIsStored) {
     type(s.destinationField(), QString::fromStdString((root / "missing2").string()));
     EXPECT_TRUE(s.validationLabel()->isHidden());
     s.exportButton()->click();
+    checkDestination();
     ASSERT_FALSE(s.validationLabel()->isHidden());
 
     // Choosing a folder clears the message and remembers the folder at once.
@@ -199,6 +208,8 @@ TEST_F(ExportSheetTest, TheButtonsStayPutWhileNoticesComeAndGo) {
     const auto placed = buttons();
     type(s.destinationField(), QString::fromStdString((root / "missing").string()));
     QTest::mouseClick(s.exportButton(), Qt::LeftButton);
+    EXPECT_EQ(buttons(), placed) << "checking";
+    checkDestination();
     ASSERT_FALSE(s.validationLabel()->isHidden());
     EXPECT_EQ(buttons(), placed) << "refused";
     type(s.destinationField(), QString::fromStdString((root / "missing2").string()));
@@ -238,7 +249,7 @@ TEST_F(ExportSheetTest, TheSheetStaysWithinTheSmallestWindowWithEveryRowShown) {
     ASSERT_NE(s, nullptr);
     type(s->destinationField(), QString::fromStdString((root / "missing").string()));
     QTest::mouseClick(s->exportButton(), Qt::LeftButton);
-    redraw();
+    checkDestination();
     ASSERT_FALSE(s->validationLabel()->isHidden());
     ASSERT_FALSE(s->formatNoticeLabel()->isHidden());
     ASSERT_EQ(s->targetNoticesLabel()->text().count(u'\n'), 3);
@@ -265,13 +276,55 @@ TEST_F(ExportSheetTest, AFolderInsideThePhotoFolderIsRefusedThroughAMountToo) {
         fs::create_directories(inside);
         type(s.destinationField(), QString::fromStdString(inside.string()));
         s.exportButton()->click();
-        redraw();
+        checkDestination();
         EXPECT_EQ(s.model().stage, ExportSheetModel::Stage::settings) << inside;
         ASSERT_FALSE(s.validationLabel()->isHidden()) << inside;
         EXPECT_EQ(s.validationLabel()->text(), refusal) << inside;
         EXPECT_TRUE(fs::is_empty(inside)) << inside;
     }
     EXPECT_EQ(state().activeExportCancellation(), nullptr);
+}
+
+// The check of the destination reads every photo folder, which on a slow share takes seconds: it
+// runs off the main thread while the sheet says that it checks, takes no second click, and lets
+// the user leave; a check that ends after the sheet has gone starts nothing.
+TEST_F(ExportSheetTest, TheDestinationIsCheckedInTheBackgroundWhileTheSheetSaysSo) {
+    openBrowsing();
+    heartTwo();
+    const fs::path out = root / "out";
+    fs::create_directories(out);
+    ExportSheet& s = present();
+    type(s.destinationField(), QString::fromStdString((root / "missing").string()));
+    const std::size_t waiting = executor.waiting();
+    QTest::mouseClick(s.exportButton(), Qt::LeftButton);
+    redraw();
+    ASSERT_EQ(executor.waiting(), waiting + 1) << "the check waits on the executor";
+    EXPECT_EQ(s.model().stage, ExportSheetModel::Stage::settings);
+    ASSERT_FALSE(s.validationLabel()->isHidden());
+    EXPECT_EQ(s.validationLabel()->text(), QStringLiteral("書き出し先を確かめています…"));
+    EXPECT_FALSE(s.exportButton()->isEnabled());
+    EXPECT_FALSE(s.destinationField()->isEnabled());
+    EXPECT_TRUE(s.cancelButton()->isEnabled());
+    QTest::mouseClick(s.exportButton(), Qt::LeftButton);
+    EXPECT_EQ(executor.waiting(), waiting + 1) << "a second click starts no second check";
+
+    // The refusal replaces the line, and the settings can be changed again.
+    checkDestination();
+    EXPECT_EQ(s.validationLabel()->text(), QStringLiteral("書き出し先のフォルダが見つかりません"));
+    EXPECT_TRUE(s.destinationField()->isEnabled());
+    type(s.destinationField(), QString::fromStdString(out.string()));
+    ASSERT_TRUE(s.exportButton()->isEnabled());
+
+    // Leaving while the folder is checked: the check's end starts nothing.
+    QTest::mouseClick(s.exportButton(), Qt::LeftButton);
+    QTest::mouseClick(s.cancelButton(), Qt::LeftButton);
+    EXPECT_FALSE(state().isExportPresented());
+    redraw();
+    EXPECT_EQ(sheet(), nullptr);
+    settle();
+    EXPECT_EQ(state().activeExportCancellation(), nullptr);
+    EXPECT_FALSE(defaults.string(PreferenceKey::lastExportFolder).has_value());
+    EXPECT_TRUE(fs::is_empty(out));
 }
 
 TEST_F(ExportSheetTest, AnExportRunsInTheBackgroundAndShowsItsResult) {

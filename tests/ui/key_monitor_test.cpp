@@ -1,5 +1,6 @@
 #include "shell/key_code.hpp"
 #include "ui/app/root_view.hpp"
+#include "ui/browsing/key_event_monitor.hpp"
 #include "ui/browsing/select_view.hpp"
 #include "ui/canvas/photo_canvas_view.hpp"
 #include "ui/panel/parameter_key_cap.hpp"
@@ -331,6 +332,7 @@ TEST_F(KeyMonitorTest, TheBackslashKeyHoldsTheOriginalAsMetaDoes) {
         release(&window(), Qt::Key_Shift, Qt::ShiftModifier);
         EXPECT_TRUE(shown()) << key.name << ": Shift let go";
         sendKey(&window(), QEvent::KeyRelease, key.qtKey, key.scanCode);
+        queue.advance(KeyEventMonitor::repeatInterval()); // no press came to make it a repeat
         EXPECT_FALSE(shown()) << key.name << ": let go";
     }
     // Meta still does it.
@@ -338,6 +340,105 @@ TEST_F(KeyMonitorTest, TheBackslashKeyHoldsTheOriginalAsMetaDoes) {
     EXPECT_TRUE(shown());
     release(&window(), Qt::Key_Meta, Qt::MetaModifier);
     EXPECT_FALSE(shown());
+}
+
+} // namespace
+} // namespace sorvin::test
+
+namespace sorvin::test {
+namespace {
+
+// X11 often reports a repeat of a held key as a plain release followed at once by a plain press.
+// Such a pair within the repeat interval is a repeat: the key stays held.
+class X11RepeatPairTest : public KeyMonitorTest {
+protected:
+    static constexpr quint32 backslash = 43 + 8; // evdev + 8, as X11 numbers its keys
+    static constexpr quint32 down = 108 + 8;
+
+    void repeatPair(int qtKey, quint32 scanCode) {
+        sendKey(&window(), QEvent::KeyRelease, qtKey, scanCode);
+        sendKey(&window(), QEvent::KeyPress, qtKey, scanCode);
+    }
+    bool showsOriginal() {
+        QApplication::processEvents();
+        const auto* canvas =
+            static_cast<const PhotoCanvasView*>(window().rootView()->selectView()->photoCanvas());
+        return state().showingOriginal() && canvas->model().showsOriginalIndicator;
+    }
+};
+
+// Held over many repeats, the original never gives way to the edited photo, not even between the
+// release and the press of a pair, and no work is started again; the last release ends it once
+// the repeat interval has passed without a press.
+TEST_F(X11RepeatPairTest, TheOriginalStaysWhileTheBackslashKeyIsHeld) {
+    openBrowsing();
+    activate();
+    queue.advance(1.0); // what follows the opening, done
+    settle();
+    const double interval = KeyEventMonitor::repeatInterval();
+    sendKey(&window(), QEvent::KeyPress, Qt::Key_Backslash, backslash);
+    ASSERT_TRUE(showsOriginal());
+    const std::size_t started = executor.started();
+    int switches = 0; // of the original on or off
+    const auto watching = state().changed.connect([&](AppStateProperty property) {
+        if (property == AppStateProperty::showingOriginal) ++switches;
+    });
+    for (int repeat = 0; repeat < 20; ++repeat) {
+        queue.advance(interval * 0.9);
+        sendKey(&window(), QEvent::KeyRelease, Qt::Key_Backslash, backslash);
+        EXPECT_TRUE(showsOriginal()) << repeat << ": between release and press";
+        sendKey(&window(), QEvent::KeyPress, Qt::Key_Backslash, backslash);
+        EXPECT_TRUE(showsOriginal()) << repeat;
+    }
+    EXPECT_EQ(switches, 0) << "not even for a moment";
+    EXPECT_EQ(executor.started(), started) << "the repeats started no work";
+
+    sendKey(&window(), QEvent::KeyRelease, Qt::Key_Backslash, backslash);
+    queue.advance(interval * 0.9);
+    EXPECT_TRUE(showsOriginal());
+    queue.advance(interval * 0.2);
+    EXPECT_FALSE(showsOriginal()) << "let go";
+    // A press after the interval is a new one.
+    sendKey(&window(), QEvent::KeyPress, Qt::Key_Backslash, backslash);
+    EXPECT_TRUE(showsOriginal());
+    // Another key lets a waiting release through first: the original ends before Down walks.
+    sendKey(&window(), QEvent::KeyRelease, Qt::Key_Backslash, backslash);
+    const std::string before = currentPath();
+    sendKey(&window(), QEvent::KeyPress, Qt::Key_Down, down);
+    EXPECT_FALSE(state().showingOriginal());
+    EXPECT_NE(currentPath(), before);
+    sendKey(&window(), QEvent::KeyRelease, Qt::Key_Down, down);
+}
+
+// Down held for a second walks as many photos with X11's pairs as with marked repeats: the pace of
+// the hold, not one photo per pair.
+TEST_F(X11RepeatPairTest, HeldDownKeepsItsPaceThroughRepeatPairs) {
+    for (int i = 0; i < 12; ++i)
+        addPhoto("jpeg/canon_6d_adobergb_gps_lens.jpg", "walk" + std::to_string(10 + i) + ".jpg");
+    openBrowsing();
+    activate();
+    const double interval = KeyEventMonitor::repeatInterval();
+    const auto walked = [&](bool pairs) {
+        state().jumpToStart();
+        settle();
+        const int from = state().library()->cursorIndex();
+        sendKey(&window(), QEvent::KeyPress, Qt::Key_Down, down);
+        for (double held = interval; held < 1.0; held += interval) {
+            queue.advance(interval);
+            if (pairs)
+                repeatPair(Qt::Key_Down, down);
+            else
+                sendKey(&window(), QEvent::KeyPress, Qt::Key_Down, down, Qt::NoModifier, true);
+        }
+        sendKey(&window(), QEvent::KeyRelease, Qt::Key_Down, down);
+        queue.advance(1.0);
+        EXPECT_FALSE(window().rootView()->selectView()->repeater().heldKeyCode());
+        return state().library()->cursorIndex() - from;
+    };
+    const int paced = walked(false);
+    // One step at the press, then from 0.25 s on ten a second.
+    EXPECT_EQ(paced, 1 + 8);
+    EXPECT_EQ(walked(true), paced);
 }
 
 } // namespace

@@ -1,5 +1,7 @@
 #include "library/photo_library.hpp"
+#include "support/hostile_files.hpp"
 #include "ui/app/root_view.hpp"
+#include "ui/browsing/key_event_monitor.hpp"
 #include "ui/browsing/select_view.hpp"
 #include "ui/canvas/photo_canvas_view.hpp"
 #include "ui/platform/sorvin_look.hpp"
@@ -8,6 +10,8 @@
 #include <QImage>
 #include <QProgressBar>
 #include <algorithm>
+#include <fstream>
+#include <iterator>
 
 namespace sorvin::test {
 namespace {
@@ -41,6 +45,8 @@ protected:
             const Qt::Key key = target > state().library()->cursorIndex() ? Qt::Key_Down : Qt::Key_Up;
             press(&window(), key);
             release(&window(), key);
+            // The next press is a new one, not a repeat of the key held.
+            queue.advance(KeyEventMonitor::repeatInterval());
         }
         ASSERT_EQ(currentPath(), name);
         redraw();
@@ -77,6 +83,31 @@ TEST_F(PhotoCanvasFailureTest, APhotoThatCannotBeDecodedSaysSoInsteadOfLoadingFo
         redraw();
         EXPECT_TRUE(canvas().model().showsFailureNote);
         EXPECT_FALSE(progressShows());
+        EXPECT_TRUE(noteDrawn());
+    }
+}
+
+// A JPEG of 1.1 GB is intact but beyond what the decoder reads: the note says that it is too large
+// for the program, not that it cannot be read; a damaged photo beside it keeps its own note.
+TEST_F(PhotoCanvasFailureTest, APhotoTooLargeForTheProgramSaysSo) {
+    addPhoto("jpeg/nikon_d70s_gps_lens.jpg", "huge.jpg");
+    addPhoto("corrupt/fuzz_bad_restart_marker_sony.jpg", "restart.jpg");
+    std::ifstream in(photos() / "huge.jpg", std::ios::binary);
+    const std::string jpeg{std::istreambuf_iterator<char>(in), {}};
+    hostile::writeSparse(photos() / "huge.jpg", jpeg, std::uintmax_t{1100} << 20);
+    window().resize(1400, 900);
+    window().show();
+    openPhotos();
+    ASSERT_EQ(state().library()->visiblePhotos().size(), 2u);
+    for (const auto& [name, note] :
+         {std::pair{"huge.jpg", "この写真はファイルが大きすぎるため、このプログラムでは読み込めません"},
+          std::pair{"restart.jpg", "この写真を読み込めません"}}) {
+        SCOPED_TRACE(name);
+        stepTo(name);
+        settle();
+        redraw();
+        EXPECT_TRUE(canvas().model().showsFailureNote);
+        EXPECT_EQ(canvas().model().failureNote, note);
         EXPECT_TRUE(noteDrawn());
     }
 }

@@ -2,6 +2,7 @@
 #include "ui/app/root_view.hpp"
 #include "ui/browsing/bottom_bar_view.hpp"
 #include "ui/browsing/exif_panel_view.hpp"
+#include "ui/browsing/key_event_monitor.hpp"
 #include "ui/browsing/select_view.hpp"
 #include "ui/canvas/mask_addition_sheet.hpp"
 #include "ui/canvas/mask_tab_bar_view.hpp"
@@ -279,6 +280,7 @@ TEST_F(PhotoCanvasViewTest, WalkingWithTheKeysPaintsEveryPhotoReached) {
         EXPECT_EQ(canvas->model().displayImage, currentImage()) << currentPath();
         settle();
         QApplication::processEvents();
+        queue.advance(KeyEventMonitor::repeatInterval()); // the next press is a new one
     }
 }
 

@@ -1,5 +1,6 @@
 #include "ui/platform/feed_updater.hpp"
 #include "ui/platform/qt_folder_opener.hpp"
+#include "ui/platform/qt_folder_panel.hpp"
 #include "ui/platform/qt_main_queue.hpp"
 #include "ui/platform/qt_pasteboard.hpp"
 #include "ui/platform/qt_translations.hpp"
@@ -8,6 +9,8 @@
 #include <QClipboard>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QFileDialog>
+#include <QListView>
 #include <QMimeData>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -185,6 +188,43 @@ TEST(QtFolderOpener, TheOpenersExitStatusAnswersAndWhatItPrintsIsDiscarded) {
     leaving.reset();
     QCoreApplication::processEvents();
     EXPECT_EQ(answers.size(), 3u);
+}
+
+// The folder chooser lists the folders of the start folder and no file, and never reads a file to
+// guess its type: a record's temporary file holding PNG bytes is a file, not a PNG image.
+TEST(QtFolderPanel, ListsFoldersOnlyAndReadsNoFile) {
+    application();
+    TemporaryFolder folder;
+    std::filesystem::create_directories(folder.path() / "trip");
+    {
+        std::ofstream record(folder.path() / "sorvin.json.tmp-1-host", std::ios::binary);
+        record << "\x89PNG\r\n\x1a\n";
+    }
+    QtFolderPanel panel;
+    QStringList listed;
+    QString typeOfTheFile;
+    bool foldersOnly = false;
+    QTimer::singleShot(0, [&] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        if (dialog) {
+            foldersOnly =
+                dialog->fileMode() == QFileDialog::Directory && dialog->testOption(QFileDialog::ShowDirsOnly);
+            auto* list = dialog->findChild<QListView*>(QStringLiteral("listView"));
+            if (list) {
+                processUntil([&] { return list->model()->rowCount(list->rootIndex()) > 0; });
+                for (int row = 0; row < list->model()->rowCount(list->rootIndex()); ++row)
+                    listed << list->model()->index(row, 0, list->rootIndex()).data().toString();
+            }
+            if (dialog->iconProvider())
+                typeOfTheFile = dialog->iconProvider()->type(
+                    QFileInfo(QString::fromStdString((folder.path() / "sorvin.json.tmp-1-host").string())));
+        }
+        if (QWidget* modal = QApplication::activeModalWidget()) static_cast<QDialog*>(modal)->reject();
+    });
+    EXPECT_FALSE(panel.chooseFolder(folder.path()));
+    EXPECT_TRUE(foldersOnly);
+    EXPECT_EQ(listed, QStringList{QStringLiteral("trip")});
+    EXPECT_EQ(typeOfTheFile, QStringLiteral("ファイル"));
 }
 
 // Qt's own dialogs speak Japanese like the rest of the program, whatever the system's language.

@@ -1,7 +1,10 @@
 #include "ui/platform/qt_single_export_panel.hpp"
 #include "ui_test_fixture.hpp"
 
+#include <QAbstractItemView>
+#include <QComboBox>
 #include <QFileDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QTest>
@@ -29,12 +32,29 @@ protected:
                 closed = true;
             });
         ASSERT_NE(panel.activeDialog(), nullptr);
+        // The dialog has the keyboard, as the window the user works in.
+        panel.activeDialog()->activateWindow();
+        QApplication::processEvents();
     }
     QString typedName() const {
         auto* field = panel.activeDialog()->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
         return field ? field->text() : QString();
     }
     QRadioButton* button(SingleExportFormat format) const { return panel.formatButton(format); }
+    QLineEdit* field() const {
+        return panel.activeDialog()->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+    }
+    // Replaces the typed name as the user does: all of it selected, then typed over.
+    void typeName(const QString& name) const {
+        field()->setFocus();
+        field()->selectAll();
+        if (name.isEmpty())
+            QTest::keyClick(field(), Qt::Key_Backspace);
+        else
+            QTest::keyClicks(field(), name);
+    }
+    // The Enter key in the name field: the dialog's accept button.
+    void pressEnter() const { QTest::keyClick(field(), Qt::Key_Return); }
 
     TemporaryFolder folder;
     QtSingleExportPanel panel;
@@ -120,6 +140,80 @@ TEST_F(QtSingleExportPanelTest, ClosingReportsTheFileAndTheLastFormat) {
     ASSERT_TRUE(closedWith.has_value());
     EXPECT_EQ(closedWith->filename(), "DSC_0001.jpg");
     EXPECT_EQ(closedFormat, SingleExportFormat::jpeg);
+}
+
+// The dialog's own list of file types, opened by keyboard or pointer, takes the format buttons'
+// path: the name as typed is kept whole and given the format's extension.
+TEST_F(QtSingleExportPanelTest, ChoosingTheOnlyFileTypeKeepsTheTypedName) {
+    for (const bool byPointer : {false, true}) {
+        present(SingleExportFormat::jpeg);
+        auto* types = panel.activeDialog()->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+        ASSERT_NE(types, nullptr);
+        ASSERT_EQ(types->count(), 1);
+        typeName(QStringLiteral("2024.06.01"));
+        // Opened with the pointer or the keyboard, the list is chosen from with the keyboard: a
+        // click in it counts only once Qt's double-click interval has passed since it opened.
+        if (byPointer) {
+            QTest::mouseClick(types, Qt::LeftButton);
+        } else {
+            types->setFocus();
+            QTest::keyClick(types, Qt::Key_F4);
+        }
+        ASSERT_TRUE(types->view()->isVisible());
+        QTest::keyClick(types->view(), Qt::Key_Return);
+        EXPECT_FALSE(types->view()->isVisible());
+        EXPECT_EQ(typedName(), QStringLiteral("2024.06.01.jpg")) << (byPointer ? "pointer" : "keyboard");
+        pressEnter();
+        ASSERT_TRUE(closed);
+        ASSERT_TRUE(closedWith.has_value());
+        EXPECT_EQ(closedWith->filename(), "2024.06.01.jpg");
+        closed = false;
+    }
+}
+
+// A name that is empty without its extension is refused under the field, the dialog staying open;
+// a format switch leaves an emptied name empty. A name ending in a format's extension is written
+// in that format, any other gets the chosen format's extension, shown in the field before the
+// dialog closes.
+TEST_F(QtSingleExportPanelTest, TheNameIsRefusedWhenEmptyAndAgreesWithTheData) {
+    present(SingleExportFormat::jpeg);
+    auto* problem = panel.activeDialog()->findChild<QLabel*>(QStringLiteral("singleExportNameProblem"));
+    ASSERT_NE(problem, nullptr);
+    typeName(QString());
+    button(SingleExportFormat::heic)->click();
+    EXPECT_EQ(typedName(), QString());
+    typeName(QStringLiteral(".heic"));
+    pressEnter();
+    EXPECT_FALSE(closed);
+    EXPECT_TRUE(problem->isVisibleTo(panel.activeDialog()));
+    EXPECT_EQ(problem->text(), QStringLiteral("ファイル名を入力してください"));
+    typeName(QStringLiteral("trip"));
+    EXPECT_FALSE(problem->isVisibleTo(panel.activeDialog())) << "gone once the name is typed again";
+    pressEnter();
+    ASSERT_TRUE(closed);
+    ASSERT_TRUE(closedWith.has_value());
+    EXPECT_EQ(closedWith->filename(), "trip.heic");
+    EXPECT_EQ(closedFormat, SingleExportFormat::heic);
+
+    struct Case {
+        const char* typed;
+        SingleExportFormat chosen;
+        const char* written;
+        SingleExportFormat format;
+    };
+    for (const Case& c :
+         {Case{"x.heic", SingleExportFormat::jpeg, "x.heic", SingleExportFormat::heic},
+          Case{"x.JPG", SingleExportFormat::heic, "x.JPG", SingleExportFormat::jpeg},
+          Case{"photo.tiff", SingleExportFormat::heic, "photo.tiff.heic", SingleExportFormat::heic}}) {
+        closed = false;
+        present(c.chosen);
+        typeName(QString::fromUtf8(c.typed));
+        pressEnter();
+        ASSERT_TRUE(closed) << c.typed;
+        ASSERT_TRUE(closedWith.has_value()) << c.typed;
+        EXPECT_EQ(closedWith->filename().string(), c.written);
+        EXPECT_EQ(closedFormat, c.format) << c.typed;
+    }
 }
 
 } // namespace

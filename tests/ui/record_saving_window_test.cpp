@@ -165,6 +165,8 @@ TEST_F(RecordSavingWindowTest, AFolderSwitchWaitsOnlyForTheSameFoldersSave) {
 
     folderPanel.answer = other;
     type(&window(), Qt::Key_O, Qt::ControlModifier);
+    executor.runAll(); // the last folder is checked: the panel answers and the folder opens
+    queue.runPending();
     QApplication::processEvents(); // the window's turn before the scan's result, as in the program
     settle();
     EXPECT_EQ(state().screen(), AppScreen::select);
@@ -174,6 +176,8 @@ TEST_F(RecordSavingWindowTest, AFolderSwitchWaitsOnlyForTheSameFoldersSave) {
     fs::create_directory_symlink(photos(), root / "link");
     folderPanel.answer = root / "link";
     type(&window(), Qt::Key_O, Qt::ControlModifier);
+    executor.runAll();
+    queue.runPending();
     QApplication::processEvents();
     settle();
     queue.advance(600);

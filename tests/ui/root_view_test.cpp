@@ -11,6 +11,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTextDocument>
+#include <cstdlib>
 
 namespace sorvin::test {
 namespace {
@@ -114,10 +115,68 @@ TEST_F(RootViewTest, HomeScreenRecentFoldersAndOptions) {
 
     // A folder that disappeared: the row goes and a toast says so.
     std::filesystem::remove_all(photos());
-    state().openRecentFolder(state().recentFolders().front());
+    QTest::mouseClick(home->rows()[0], Qt::LeftButton, {}, QPoint(10, home->rows()[0]->height() / 2));
+    QApplication::processEvents();
+    settle();
     EXPECT_TRUE(state().recentFolders().empty());
     EXPECT_FALSE(home->showsRecentFolders());
     EXPECT_EQ(state().toastText(), std::optional<std::string>("フォルダが見つかりません"));
+}
+
+// Whether a folder is there is asked in the background, never on the main thread: a disk that has
+// stopped answering (the check held, the executor not run) leaves the window free. Ctrl+O then
+// opens the folder panel at home once the wait is over, and a click on a recent folder says that
+// the folder does not answer, keeping it in the list. A check held this way is asked once.
+TEST_F(RootViewTest, ADiskThatStoppedAnsweringNeverHoldsTheWindow) {
+    addStandardPhotos();
+    window().show();
+    state().open(photos());
+    settle();
+    state().cancelLoading(); // back home with the folder recorded as the last and a recent one
+    ASSERT_EQ(state().screen(), AppScreen::home);
+    activate();
+    const std::filesystem::path home = std::getenv("HOME") ? std::getenv("HOME") : "/";
+
+    const std::size_t checks = executor.started();
+    type(&window(), Qt::Key_O, Qt::ControlModifier);
+    type(&window(), Qt::Key_O, Qt::ControlModifier);
+    EXPECT_EQ(executor.started(), checks + 1) << "one check of the last folder";
+    EXPECT_TRUE(folderPanel.startFolders.empty()) << "no panel before the answer or the end of the wait";
+    queue.advance(AppState::kFolderCheckWait * 0.9);
+    EXPECT_TRUE(folderPanel.startFolders.empty());
+    queue.advance(AppState::kFolderCheckWait * 0.2);
+    ASSERT_EQ(folderPanel.startFolders.size(), 1u);
+    EXPECT_EQ(folderPanel.startFolders[0], home);
+    EXPECT_FALSE(state().isFolderPanelPresented());
+    settle(); // the disk answers late: nothing more comes of it
+    EXPECT_EQ(folderPanel.startFolders.size(), 1u);
+    // A disk that answers in time: the panel starts at the last folder.
+    type(&window(), Qt::Key_O, Qt::ControlModifier);
+    settle();
+    ASSERT_EQ(folderPanel.startFolders.size(), 2u);
+    EXPECT_EQ(folderPanel.startFolders[1], FolderScanner::standardized(photos()));
+
+    HomeView* homeView = root().homeView();
+    QApplication::processEvents();
+    ASSERT_EQ(homeView->rows().size(), 1u);
+    RecentFolderRow* row = homeView->rows()[0];
+    const auto click = [row] {
+        QTest::mouseClick(row, Qt::LeftButton, {}, QPoint(10, row->height() / 2));
+        QApplication::processEvents(); // the row acts once the click is handled
+    };
+    click();
+    EXPECT_EQ(state().screen(), AppScreen::home);
+    queue.advance(AppState::kRecentFolderCheckWait + 0.01);
+    EXPECT_EQ(state().toastText(), std::optional<std::string>("フォルダが応答しません"));
+    EXPECT_EQ(state().recentFolders().size(), 1u) << "a folder that does not answer is not gone";
+    EXPECT_EQ(state().screen(), AppScreen::home);
+    // Asked again once the disk answers, it opens.
+    click();
+    executor.runAll(); // the check held before answers
+    queue.runPending();
+    QApplication::processEvents(); // the window's turn before the scan's result, as in the program
+    settle();
+    EXPECT_EQ(state().screen(), AppScreen::select);
 }
 
 // A folder's name or a file's metadata that looks like markup shows in its tooltip as written.

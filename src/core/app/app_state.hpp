@@ -50,6 +50,7 @@
 #include <limits>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -178,6 +179,10 @@ public:
     static constexpr double kUndoCoalescingWindow = 1.0;
     static constexpr int kUndoLevels = 100;
     static constexpr std::size_t kRecentFolderLimit = 10;
+    // How long a folder's disk may take to say whether the folder is there: the folder panel then
+    // starts at home instead of the last folder, a recent folder is said not to answer.
+    static constexpr double kFolderCheckWait = 0.5;
+    static constexpr double kRecentFolderCheckWait = 3.0;
     static constexpr int kImageCopyLongEdge = 2048;
 
     AppState(AppSettings& settings, AppStateEnvironment environment);
@@ -435,6 +440,12 @@ private:
     };
 
     void publish(AppStateProperty property) { changed.emit(property); }
+    // Asks in the background whether the folder is there; `answered` gets the answer, or none once
+    // `wait` seconds have passed without one. A later request replaces an unanswered one.
+    void checkFolder(const std::filesystem::path& folder, double wait,
+                     std::function<void(std::optional<bool> isFolder)> answered);
+    void folderChecked(const std::filesystem::path& folder, bool isFolder);
+    void presentFolderPanel(const std::filesystem::path& start);
     // Wraps a main-queue action so that it does nothing once the state is gone.
     std::function<void()> weakly(std::function<void()> action);
 
@@ -602,6 +613,14 @@ private:
     std::optional<std::filesystem::path> keptBesideSaid_;
     std::shared_ptr<ExportCancellationToken> activeExportCancellation_;
     std::shared_ptr<ScanCancellationToken> scanCancellation_;
+    struct FolderCheck {
+        std::filesystem::path folder;
+        std::function<void(std::optional<bool>)> answered;
+        MainQueue::Timer deadline;
+    };
+    std::shared_ptr<FolderCheck> folderCheck_; // the request awaiting an answer
+    // The folders whose check is still out: a disk that does not answer holds one worker, not more.
+    std::set<std::filesystem::path> foldersBeingChecked_;
     MainQueue::Timer saveTimer_;
     std::optional<MainQueue::Timer> saveDeadlineTimer_; // set from the first unsaved change on
     // When the current photo last changed, on the main queue's clock.

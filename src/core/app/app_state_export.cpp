@@ -69,8 +69,15 @@ void AppState::singleExportPanelClosed(SinglePhotoExport::Request request,
                                        std::optional<std::filesystem::path> file, SingleExportFormat format) {
     setSingleExportPanelPresented(false);
     if (!file) return;
-    request.format = format;
-    request.destination = SingleExportFileName::appendingExtensionIfNeeded(*file, format);
+    const auto chosen = SingleExportFileName::chosenFile(*file, format);
+    if (!chosen) {
+        if (alerts_)
+            alerts_->showWarning("書き出しに失敗しました",
+                                 std::string(SingleExportFileName::emptyNameMessage));
+        return;
+    }
+    request.format = chosen->format;
+    request.destination = chosen->file;
     isSingleExportInProgress_ = true;
     publish(AppStateProperty::isSingleExportInProgress);
 

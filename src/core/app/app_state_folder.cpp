@@ -38,11 +38,6 @@ bool isDirectory(const std::filesystem::path& path) {
     return std::filesystem::is_directory(path, error);
 }
 
-bool exists(const std::filesystem::path& path) {
-    std::error_code error;
-    return std::filesystem::exists(path, error);
-}
-
 std::filesystem::path homeDirectory() {
     if (const char* home = std::getenv("HOME"); home && *home) return home;
     return "/";
@@ -50,16 +45,56 @@ std::filesystem::path homeDirectory() {
 
 } // namespace
 
+// The last folder's disk may have stopped answering: it is asked in the background, and the panel
+// starts at home when no answer comes in time.
 void AppState::chooseSourceFolder() {
     endOriginalPreview();
-    if (!folderPanel_) return;
-    std::filesystem::path start = homeDirectory();
-    if (auto last = settings_.defaults().string(PreferenceKey::lastFolder); last && exists(*last))
-        start = *last;
+    if (!folderPanel_ || isFolderPanelPresented_) return;
     setFolderPanelPresented(true);
+    const auto last = settings_.defaults().string(PreferenceKey::lastFolder);
+    if (!last) {
+        presentFolderPanel(homeDirectory());
+        return;
+    }
+    checkFolder(*last, kFolderCheckWait,
+                [this, last = std::filesystem::path(*last)](std::optional<bool> isFolder) {
+                    presentFolderPanel(isFolder.value_or(false) ? last : homeDirectory());
+                });
+}
+
+void AppState::presentFolderPanel(const std::filesystem::path& start) {
     std::optional<std::filesystem::path> chosen = folderPanel_->chooseFolder(start);
     if (chosen) open(*chosen);
     setFolderPanelPresented(false);
+}
+
+void AppState::checkFolder(const std::filesystem::path& folder, double wait,
+                           std::function<void(std::optional<bool>)> answered) {
+    if (folderCheck_) folderCheck_->deadline.cancel();
+    auto check = std::make_shared<FolderCheck>(FolderCheck{folder, std::move(answered), {}});
+    folderCheck_ = check;
+    check->deadline = mainQueue_.postAfter(wait, weakly([this, check] {
+                                               if (folderCheck_ != check) return;
+                                               folderCheck_.reset();
+                                               check->answered(std::nullopt);
+                                           }));
+    if (!foldersBeingChecked_.insert(folder).second) return; // the answer still to come serves
+    MainQueue& mainQueue = mainQueue_;
+    const std::weak_ptr<AppState*> weak = self_;
+    executor_.run(TaskPriority::userInitiated, [&mainQueue, weak, folder] {
+        const bool isFolder = isDirectory(folder);
+        mainQueue.post([weak, folder, isFolder] {
+            if (auto self = weak.lock()) (*self)->folderChecked(folder, isFolder);
+        });
+    });
+}
+
+void AppState::folderChecked(const std::filesystem::path& folder, bool isFolder) {
+    foldersBeingChecked_.erase(folder);
+    if (!folderCheck_ || folderCheck_->folder != folder) return;
+    const std::shared_ptr<FolderCheck> check = std::exchange(folderCheck_, nullptr);
+    check->deadline.cancel();
+    check->answered(isFolder);
 }
 
 void AppState::open(const std::filesystem::path& folder) {
@@ -236,12 +271,16 @@ void AppState::finishLoading(ScanResult result, const std::filesystem::path& fol
 }
 
 void AppState::openRecentFolder(const std::string& path) {
-    if (isDirectory(path)) {
-        open(path);
-        return;
-    }
-    showToasts({"フォルダが見つかりません"}, 2.0);
-    removeRecentFolder(path);
+    checkFolder(path, kRecentFolderCheckWait, [this, path](std::optional<bool> isFolder) {
+        if (!isFolder) {
+            showToasts({"フォルダが応答しません"}, 3.0);
+        } else if (*isFolder) {
+            open(path);
+        } else {
+            showToasts({"フォルダが見つかりません"}, 2.0);
+            removeRecentFolder(path);
+        }
+    });
 }
 
 void AppState::recordRecentFolder(const std::filesystem::path& folder) {

@@ -24,8 +24,8 @@ ExportImageFormat imageFormat(SingleExportFormat format) {
 }
 
 // Writes the new file under a name nobody else uses; the caller puts it in place.
-std::error_code writeNewFile(const SinglePhotoExport::Request& request, const Exporter::ExportRenderer& render,
-                             const fs::path& file) {
+std::error_code writeNewFile(const SinglePhotoExport::Request& request,
+                             const Exporter::ExportRenderer& render, const fs::path& file) {
     const ExportImageFormat format = imageFormat(request.format);
     // An untouched photo whose format stays is copied, keeping its quality and metadata.
     if (!Exporter::shouldReencode(request.photo, format, true, request.rotation, request.crop, 0,
@@ -50,7 +50,8 @@ std::error_code writeNewFile(const SinglePhotoExport::Request& request, const Ex
 // chosen file is replaced.
 std::optional<std::string> refusalOf(const SinglePhotoExport::Request& request,
                                      const ExportConflictResolver::ProtectedPaths& photoFiles) {
-    if (auto refused = Exporter::validateSingleExportDestination(request.destination, request.sourceFolder))
+    if (auto refused = Exporter::validateSingleExportDestination(request.destination, request.sourceFolder,
+                                                                 {request.photo}))
         return errorDescription(*refused);
     if (photoFiles.contains(request.destination))
         return errorDescription(SingleExportValidationError::destinationInsideSource);
@@ -59,7 +60,8 @@ std::optional<std::string> refusalOf(const SinglePhotoExport::Request& request,
 
 // The whole new file is written beside the chosen one and only then renamed over it, so a failure
 // at any step (or a crash) leaves the user's old file as it was.
-std::optional<std::string> write(const SinglePhotoExport::Request& request, const Exporter::ExportRenderer& render,
+std::optional<std::string> write(const SinglePhotoExport::Request& request,
+                                 const Exporter::ExportRenderer& render,
                                  const ExportConflictResolver::ProtectedPaths& photoFiles) {
     std::error_code ignored;
     if (fs::is_directory(fs::symlink_status(request.destination, ignored)))
@@ -67,7 +69,8 @@ std::optional<std::string> write(const SinglePhotoExport::Request& request, cons
     const fs::path folder = request.destination.parent_path();
     // What an export killed in this folder left behind; a running one's temporary files stay.
     ExportConflictResolver::removeAbandonedOutputTemporaries(folder);
-    const fs::path temporary = folder / ExportConflictResolver::temporaryName(request.destination.filename().string());
+    const fs::path temporary =
+        folder / ExportConflictResolver::temporaryName(request.destination.filename().string());
     struct Leftover {
         const fs::path& file;
         bool placed = false;
@@ -81,8 +84,8 @@ std::optional<std::string> write(const SinglePhotoExport::Request& request, cons
     if (auto refused = refusalOf(request, photoFiles)) return refused;
     // The folder may be the photo's own behind a mount of its own, which no comparison of nodes
     // tells: the new file would then show there too.
-    if (Exporter::refusalAsPhotoFolder(temporary, Exporter::photoFolders({request.photo}, request.sourceFolder),
-                                       request.sourceFolder))
+    if (Exporter::refusalAsPhotoFolder(
+            temporary, Exporter::photoFolders({request.photo}, request.sourceFolder), request.sourceFolder))
         return errorDescription(SingleExportValidationError::destinationInsideSource);
     if (const std::error_code error = OutputFile::replace(request.destination, temporary))
         return ExportError::failureReason(error);

@@ -15,6 +15,7 @@ LoupeDeveloper::~LoupeDeveloper() {
 }
 
 void LoupeDeveloper::clear() {
+    dropRegion();
     dropEdit();
     dropEarlier();
 }
@@ -27,8 +28,12 @@ void LoupeDeveloper::dropEdit() {
     whole_ = nullptr;
     wholeStarted_ = false;
     lastRegion_.reset();
-    runningRegion_.reset();
     wantedRegion_.reset();
+}
+
+void LoupeDeveloper::dropRegion() {
+    if (runningRegion_) runningRegion_->cancelled->store(true);
+    runningRegion_.reset();
 }
 
 void LoupeDeveloper::dropEarlier() {
@@ -39,6 +44,7 @@ void LoupeDeveloper::dropEarlier() {
 void LoupeDeveloper::follow(const LoupeEdit& edit) {
     if (cancelled_ && edit == edit_) return;
     if (!cancelled_ || edit.file != edit_.file) {
+        dropRegion();
         dropEarlier();
     } else if (whole_ || lastRegion_) {
         // The edit's picture is the newest shown; an older one stays only while it had none.
@@ -64,7 +70,7 @@ std::optional<LoupePicture> LoupeDeveloper::picture(const LoupeEdit& edit, const
     if (!shown && worthDevelopingAlone(geometry)) {
         if (!runningRegion_)
             startRegion(geometry);
-        else if (*runningRegion_ == geometry)
+        else if (runningRegion_->generation == generation_ && runningRegion_->geometry == geometry)
             wantedRegion_.reset();
         else
             wantedRegion_ = geometry;
@@ -103,6 +109,7 @@ void LoupeDeveloper::startWhole() {
             LoupeDeveloper& developer = **self;
             if (!whole) return; // the regions go on being developed one by one
             developer.whole_ = whole;
+            developer.dropRegion();
             developer.wantedRegion_.reset();
             developer.dropEarlier();
             developer.ready_();
@@ -111,29 +118,41 @@ void LoupeDeveloper::startWhole() {
 }
 
 void LoupeDeveloper::startRegion(const LoupeGeometry& geometry) {
-    runningRegion_ = geometry;
+    auto cancelled = std::make_shared<std::atomic<bool>>(false);
+    runningRegion_ = RunningRegion{geometry, generation_, cancelled};
     const std::weak_ptr<LoupeDeveloper*> weak = self_;
     executor_.run(TaskPriority::userInitiated, [&mainQueue = mainQueue_, weak, edit = edit_, geometry,
-                                                generation = generation_, cancelled = cancelled_] {
+                                                generation = generation_, cancelled] {
         SharedImage region = LoupeRenderer::render(edit.source, edit.parameters, geometry, edit.crop,
                                                    [&cancelled] { return cancelled->load(); });
         if (cancelled->load()) return;
-        mainQueue.post([weak, generation, picture = LoupePicture{std::move(region), geometry}] {
-            const auto self = weak.lock();
-            if (!self || (*self)->generation_ != generation) return;
-            LoupeDeveloper& developer = **self;
-            developer.runningRegion_.reset();
-            if (developer.whole_) return;
-            developer.lastRegion_ = picture;
-            developer.dropEarlier();
-            if (developer.wantedRegion_) {
-                const LoupeGeometry next = *developer.wantedRegion_;
-                developer.wantedRegion_.reset();
-                developer.startRegion(next);
-            }
-            developer.ready_();
+        mainQueue.post([weak, generation, cancelled, picture = LoupePicture{std::move(region), geometry}] {
+            if (const auto self = weak.lock()) (*self)->regionDeveloped(generation, cancelled, picture);
         });
     });
+}
+
+void LoupeDeveloper::regionDeveloped(std::uint64_t generation,
+                                     const std::shared_ptr<std::atomic<bool>>& cancelled,
+                                     LoupePicture picture) {
+    if (!runningRegion_ || runningRegion_->cancelled != cancelled) return;
+    runningRegion_.reset();
+    if (whole_) return;
+    if (generation == generation_) {
+        lastRegion_ = std::move(picture);
+        dropEarlier();
+    } else {
+        // An earlier edit's region, newer than anything shown: it stands in until this edit has a
+        // picture of its own, and what showed before it never comes back.
+        earlierWhole_ = nullptr;
+        earlierPicture_ = std::move(picture);
+    }
+    if (wantedRegion_) {
+        const LoupeGeometry next = *wantedRegion_;
+        wantedRegion_.reset();
+        startRegion(next);
+    }
+    ready_();
 }
 
 } // namespace sorvin

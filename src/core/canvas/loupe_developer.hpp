@@ -39,11 +39,14 @@ struct LoupePicture {
 // edit in the background, and from then on every move cuts its region out of that. Until it is
 // ready, each move's region is developed in the background first (the latest move waits for the
 // one under way, earlier ones are skipped; not when the region's development would read most of
-// the photo) and the loupe shows the last region developed for the edit. Until the edit has a
-// picture, the loupe goes on showing what it showed for the file's earlier edit, cut at the
-// pointer's place from that edit's whole development where there is one: it never goes blank on an
-// edit, and never goes back to an older edit once a newer one has shown. Main thread only; the
-// work holds the developer weakly.
+// the photo) and the loupe shows the last region developed for the edit. A region under way when
+// the edit changes is finished and shown all the same, and the newest edit's region follows it:
+// while a key steps an adjustment faster than a region develops, the loupe keeps up one region at
+// a time instead of waiting for the key to be let go. Until the edit has a picture, the loupe goes
+// on showing what it showed for the file's earlier edit, cut at the pointer's place from that
+// edit's whole development where there is one: it never goes blank on an edit, and never goes
+// back to an older edit once a newer one has shown. Main thread only; the work holds the
+// developer weakly.
 class LoupeDeveloper {
 public:
     // `ready`: a picture has come that the loupe may show.
@@ -56,8 +59,9 @@ public:
     // development is there, else the last region developed for the edit, else the earlier edit's
     // picture; none before any.
     std::optional<LoupePicture> picture(const LoupeEdit& edit, const LoupeGeometry& geometry);
-    // Calls off the work for another edit; what was developed for the same file's earlier edit is
-    // kept to show until this one has a picture, anything else is dropped.
+    // Calls off the work for another edit but the region under way; what was developed for the
+    // same file's earlier edit is kept to show until this one has a picture, anything else is
+    // dropped (and another file's region called off).
     void follow(const LoupeEdit& edit);
     // The loupe cannot show: the developments are dropped and the work under way is called off.
     void clear();
@@ -67,11 +71,14 @@ public:
 
 private:
     void dropEdit();
+    void dropRegion();
     void dropEarlier();
     std::optional<LoupePicture> earlier(const LoupeGeometry& geometry);
     bool worthDevelopingAlone(const LoupeGeometry& geometry) const;
     void startWhole();
     void startRegion(const LoupeGeometry& geometry);
+    void regionDeveloped(std::uint64_t generation, const std::shared_ptr<std::atomic<bool>>& cancelled,
+                         LoupePicture picture);
 
     MainQueue& mainQueue_;
     BackgroundExecutor& executor_;
@@ -80,11 +87,16 @@ private:
 
     LoupeEdit edit_;
     std::uint64_t generation_ = 0;                 // of the edit: results of another are dropped
-    std::shared_ptr<std::atomic<bool>> cancelled_; // the edit's work
+    std::shared_ptr<std::atomic<bool>> cancelled_; // the edit's whole development
     SharedImage whole_;
     bool wholeStarted_ = false;
     std::optional<LoupePicture> lastRegion_;
-    std::optional<LoupeGeometry> runningRegion_; // the region being developed
+    struct RunningRegion {
+        LoupeGeometry geometry;
+        std::uint64_t generation; // of the edit it is developed for
+        std::shared_ptr<std::atomic<bool>> cancelled;
+    };
+    std::optional<RunningRegion> runningRegion_; // the one region being developed
     std::optional<LoupeGeometry> wantedRegion_;  // the latest move's, to be developed next
     // What showed for the file's earlier edit, kept until this edit has a picture.
     SharedImage earlierWhole_;

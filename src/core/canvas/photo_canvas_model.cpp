@@ -32,7 +32,11 @@ PhotoCanvasInputs PhotoCanvasInputs::read(AppState& state, const Photo& photo, S
         in.currentParameters = library->currentParameters();
     }
     in.editTarget = state.editTarget();
-    in.decodeFailed = state.imageLoader().failures().contains(PhotoCanvasModel::failureKey(photo));
+    const auto& failures = state.imageLoader().failures();
+    if (const auto failure = failures.find(PhotoCanvasModel::failureKey(photo)); failure != failures.end()) {
+        in.decodeFailed = true;
+        in.fileTooLarge = failure->second == std::errc::file_too_large;
+    }
     in.cropInsideOnly = state.cropInsideOnly();
     in.showGrid = state.showGrid();
     HistogramLoader& histogram = state.histogramLoader();
@@ -67,6 +71,10 @@ PhotoCanvasModel PhotoCanvasModel::make(const PhotoCanvasInputs& in) {
     const bool cut = PhotoCanvasRules::cropStatus(in.rotation, in.crop, in.orientedSize);
 
     model.showsFailureNote = !hasImage && in.decodeFailed;
+    if (model.showsFailureNote)
+        model.failureNote = in.fileTooLarge
+                                ? "この写真はファイルが大きすぎるため、このプログラムでは読み込めません"
+                                : "この写真を読み込めません";
     model.showsProgress = !hasImage && !in.decodeFailed;
 
     CropGuideGeometry& guide = model.guideGeometry;

@@ -39,6 +39,7 @@ struct PhotoCanvasInputs {
     PhotoParameters currentParameters; // the masks being edited
     ParameterEditTarget editTarget;
     bool decodeFailed = false;
+    bool fileTooLarge = false; // the decode failed because the file is beyond the decoder's limit
     bool cropInsideOnly = false;
     bool showGrid = false;
     SharedImage clippingWarningImage; // of this photo, when the warning is on
@@ -66,6 +67,7 @@ struct PhotoCanvasModel {
 
     // Without a display image: the failure note, else the progress indicator.
     bool showsFailureNote = false;
+    std::string failureNote; // its text
     bool showsProgress = false;
 
     // Placement of the crop guide and the clipping warning over the photo.

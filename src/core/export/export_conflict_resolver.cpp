@@ -23,7 +23,16 @@ std::error_code failureToCheck(const fs::path& path) {
     return {errno, std::generic_category()};
 }
 
+// What every temporary of the name starts with.
+std::string temporaryPrefix(const std::string& name) {
+    return "." + name + std::string(kTemporaryMarker);
+}
+
 } // namespace
+
+std::string ExportConflictResolver::temporaryName(const std::string& name) {
+    return temporaryPrefix(name) + AtomicFile::writerTag() + "-" + UuidText::random();
+}
 
 bool ExportConflictResolver::ProtectedPaths::contains(const fs::path& file) const {
     if (paths.contains(FilePath::resolved(file).string())) return true;
@@ -31,12 +40,12 @@ bool ExportConflictResolver::ProtectedPaths::contains(const fs::path& file) cons
     return node && nodes.contains(*node);
 }
 
-std::string ExportConflictResolver::temporaryName(const std::string& name) {
-    return "." + name + std::string(kTemporaryMarker) + AtomicFile::writerTag() + "-" + UuidText::random();
-}
-
 void ExportConflictResolver::removeAbandonedOutputTemporaries(const fs::path& folder) {
     AtomicFile::removeAbandonedHidden(folder, kTemporaryMarker);
+}
+
+void ExportConflictResolver::removeAbandonedTemporariesOf(const fs::path& folder, const std::string& name) {
+    AtomicFile::removeAbandonedWithPrefixes(folder, {temporaryPrefix(name)});
 }
 
 std::optional<ExportWriteTarget>

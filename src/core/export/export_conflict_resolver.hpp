@@ -58,6 +58,8 @@ struct ExportConflictResolver {
     // machine's of exports that have ended, another computer's only when a day old
     // (AtomicFile::removeAbandonedHidden). A running export's are never touched. Silent.
     static void removeAbandonedOutputTemporaries(const std::filesystem::path& folder);
+    // The same for the temporaries of one name only (temporaryName(name)).
+    static void removeAbandonedTemporariesOf(const std::filesystem::path& folder, const std::string& name);
 };
 
 } // namespace sorvin

@@ -19,6 +19,8 @@ public:
             return "この形式では書き出せません";
         case ExportErrc::fileReadCorruptFile:
             return "ファイルを読み込めませんでした（壊れているか、対応していない形式です）";
+        case ExportErrc::fileReadTooLarge:
+            return "ファイルが大きすぎるため、このプログラムでは読み込めません";
         case ExportErrc::fileWriteUnknown:
             return "ファイルを書き込めませんでした";
         case ExportErrc::fileWriteFileExists:
@@ -42,7 +44,7 @@ const char* posixDescription(int code) {
     case EEXIST:
         return "同じ名前のファイルがすでにあります";
     case EIO:
-        return "入出力エラーが起きました";
+        return "読み書きの途中でエラーが起きました（ディスクまたは接続を確かめてください）";
     case ENOTDIR:
         return "フォルダではありません";
     case EISDIR:
@@ -60,7 +62,12 @@ const char* posixDescription(int code) {
     // A mount or a share that went away while it was used.
     case ENOTCONN:
     case ESTALE:
+    case ECONNABORTED:
+    case ECONNRESET:
+    case ENOLINK:
         return "フォルダとの接続が切れました";
+    case EREMOTEIO:
+        return "フォルダのある機器でエラーが起きました";
     case ETIMEDOUT:
         return "フォルダとの接続が時間切れになりました";
     case EHOSTUNREACH:

@@ -13,6 +13,7 @@ enum class ExportErrc {
     fileWriteUnknown,       // the encoder could not finish the file
     fileWriteFileExists,    // a file stands where a folder is needed
     fileWriteOutOfSpace,    // the disk is full
+    fileReadTooLarge,       // the source is beyond what the decoder reads
 };
 
 const std::error_category& exportErrorCategory();

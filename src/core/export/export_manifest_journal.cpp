@@ -29,7 +29,7 @@ bool ExportManifestJournal::exists() const {
 }
 
 void ExportManifestJournal::append(const std::string& key, const ExportManifestEntry& entry) {
-    if (failed_) return;
+    if (failure_) return;
     std::string line;
     if (descriptor_ < 0) {
         std::error_code ignored;
@@ -37,7 +37,7 @@ void ExportManifestJournal::append(const std::string& key, const ExportManifestE
         const bool existed = exists();
         descriptor_ = ::open(file_.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NOFOLLOW, 0600);
         if (descriptor_ < 0) {
-            failed_ = true;
+            failure_.assign(errno, std::generic_category());
             return;
         }
         // The journal's own name must survive a power loss as its lines do.
@@ -52,18 +52,20 @@ void ExportManifestJournal::append(const std::string& key, const ExportManifestE
         if (count < 0 && errno == EINTR) continue;
         if (count <= 0) {
             // Nothing more is appended to a torn line, which is dropped when read.
-            failed_ = true;
+            failure_ = count < 0 ? std::error_code(errno, std::generic_category())
+                                 : std::make_error_code(std::errc::no_space_on_device);
             return;
         }
         written += static_cast<std::size_t>(count);
     }
-    ::fdatasync(descriptor_);
+    // A full disk may only show when the line is flushed.
+    if (::fdatasync(descriptor_) != 0 && errno != EINVAL) failure_.assign(errno, std::generic_category());
 }
 
 void ExportManifestJournal::remove() {
     if (descriptor_ >= 0) ::close(descriptor_);
     descriptor_ = -1;
-    failed_ = false;
+    failure_.clear();
     ::unlink(file_.c_str());
 }
 

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <string>
+#include <system_error>
 
 namespace sorvin {
 
@@ -12,8 +13,8 @@ namespace sorvin {
 // killed at any moment has told the next one every file it named (ExportManifestStore::load
 // applies the journal), and the next export skips those instead of writing them again under
 // numbered names. A line costs one small append; the manifest itself is written whole, once, at
-// the end of the export, and the journal then goes. Silent: a journal that cannot be written only
-// makes the next export do more.
+// the end of the export, and the journal then goes. A journal that cannot be written stops taking
+// lines and keeps the error, which matters only when the manifest cannot be written either.
 class ExportManifestJournal {
 public:
     ExportManifestJournal(const std::filesystem::path& destination,
@@ -31,12 +32,16 @@ public:
     // Removes the journal, once a manifest holding all it told is written.
     void remove();
 
+    // Why a line could not be appended since the journal was opened or removed; none when every
+    // line is on disk.
+    std::error_code failure() const { return failure_; }
+
 private:
     std::filesystem::path folderOfJournal_;
     std::filesystem::path file_;
     std::string destination_; // standardized, as the manifest names it
     int descriptor_ = -1;
-    bool failed_ = false; // a write failed: no more lines this time
+    std::error_code failure_; // a write failed: no more lines this time
 };
 
 } // namespace sorvin

@@ -21,6 +21,18 @@ namespace {
 
 // A manifest is small; anything larger than this is not ours.
 constexpr std::size_t kMaximumManifestBytes = std::size_t{64} << 20;
+// A manifest nests five levels deep and a journal line four; anything deeper is not ours, and is
+// refused before the parser builds it.
+constexpr int kMaximumNesting = 8;
+// A journal line is about 400 bytes: a folder, a key and up to three files. Five paths of the
+// longest the system allows fit in this with room to spare; a longer line is not ours.
+constexpr std::size_t kMaximumJournalLineBytes = std::size_t{64} << 10;
+
+// The JSON value of a text of ours; a discarded value for anything else, however deep.
+json parsedJson(std::string_view text) {
+    if (JsonText::nestingDepth(text) > kMaximumNesting) return json::value_t::discarded;
+    return json::parse(text, nullptr, false);
+}
 
 std::optional<std::int64_t> exactInteger(const json& value) {
     if (value.is_number_integer() && !value.is_number_unsigned()) return value.get<std::int64_t>();
@@ -88,7 +100,7 @@ std::optional<ExportManifestEntry> entry(const json& value) {
 void readEntries(ExportManifest& manifest, const fs::path& file) {
     json root;
     try {
-        root = json::parse(AtomicFile::read(file, kMaximumManifestBytes));
+        root = parsedJson(AtomicFile::read(file, kMaximumManifestBytes));
     } catch (...) {
         return;
     }
@@ -118,7 +130,8 @@ void applyJournal(ExportManifest& manifest, const fs::path& file) {
     }
     std::size_t start = 0;
     for (std::size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1) {
-        const json line = json::parse(std::string_view(text).substr(start, end - start), nullptr, false);
+        if (end - start > kMaximumJournalLineBytes) continue;
+        const json line = parsedJson(std::string_view(text).substr(start, end - start));
         if (!line.is_object()) continue;
         const auto folder = line.find("folder");
         const auto key = line.find("key");

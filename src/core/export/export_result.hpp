@@ -30,6 +30,9 @@ struct ExportResult {
     int originalFailureCount = 0;        // items with an original that could not be copied
     bool savedOriginals = false;
     bool cancelled = false; // cancelled before every item was finished
+    // Why the files written could not be noted for the next export (neither the journal nor the
+    // manifest could be written): it will not know them and writes them once more.
+    std::optional<std::string> recordFailure;
     std::filesystem::path destination;
 
     bool operator==(const ExportResult&) const = default;

@@ -186,42 +186,13 @@ fs::path ExportSheetModel::expandedDestination(const std::string& path) {
     return FilePath::standardized(expanded);
 }
 
-std::optional<ExportRequest> ExportSheetModel::startExport(const std::optional<fs::path>& sourceFolder,
-                                                           const PhotoLibrary* library,
-                                                           AppSettings& settings) {
-    if (!sourceFolder || !library) return std::nullopt;
+std::optional<ExportRequest> ExportSheetModel::beginExport(const std::optional<fs::path>& sourceFolder,
+                                                           const PhotoLibrary* library) {
+    if (!sourceFolder || !library || checking) return std::nullopt;
     commitLongEdgeValue();
-    const fs::path destination = expandedDestination(destinationPath);
-    const auto photos = targetPhotos(library);
-    const ExportFormatOptions options = formatOptions();
-    std::optional<ExportValidationError> refusal = Exporter::validate(destination, *sourceFolder, photos);
-    if (!refusal) refusal = Exporter::validateOriginalsDestination(destination, saveOriginals);
-    if (!refusal) refusal = Exporter::validateFormatDestinations(destination, photos, options);
-    if (refusal) {
-        validationError = refusal->errorDescription();
-        return std::nullopt;
-    }
-
-    settings.defaults().setValues({
-        {std::string(K::lastExportFolder), destination.string()},
-        {std::string(K::burnInOrientation), burnInOrientation},
-        {std::string(K::saveOriginals), saveOriginals},
-        {std::string(K::exportFormatMode), std::string(rawValue(formatMode))},
-        {std::string(K::exportJpeg), exportJpeg},
-        {std::string(K::exportHeif), exportHeif},
-        {std::string(K::exportSplitFolders), splitFolders},
-        {std::string(K::exportLongEdgeMode), std::string(rawValue(longEdgeMode))},
-        {std::string(K::exportLongEdgeValue), longEdgeValue},
-        {std::string(K::exportConflictMode), std::string(rawValue(conflictMode))},
-    });
-
     const auto rows = targetRows(library);
-    total = static_cast<int>(rows.size());
-    processed = 0;
-    stage = Stage::copying;
-
     ExportRequest request;
-    request.photos = photos;
+    request.photos = targetPhotos(library);
     request.rotations = library->rotations();
     request.crops = library->crops();
     request.brightness = library->brightness();
@@ -233,11 +204,11 @@ std::optional<ExportRequest> ExportSheetModel::startExport(const std::optional<f
     for (const auto& row : rows)
         slots[row.photo.relativePath].insert(row.slot);
     request.selectedSlots = std::move(slots);
-    request.destination = destination;
+    request.destination = expandedDestination(destinationPath);
     request.sourceFolder = *sourceFolder;
     request.burnInOrientation = burnInOrientation;
     request.saveOriginals = saveOriginals;
-    request.formatOptions = options;
+    request.formatOptions = formatOptions();
     if (longEdgeMode == ExportLongEdgeMode::specify) request.maximumLongEdge = longEdgeValue;
     request.conflictMode = conflictMode;
     for (const auto& photo : library->photos())
@@ -245,6 +216,44 @@ std::optional<ExportRequest> ExportSheetModel::startExport(const std::optional<f
             request.protectedSourceURLs.push_back(file.url);
     request.cancellation = cancellation;
     request.applicationSupportRoot = ExportManifestStore::defaultApplicationSupportRoot();
+    total = static_cast<int>(rows.size());
+    processed = 0;
+    checking = true;
+    validationError.reset();
+    return request;
+}
+
+std::optional<ExportValidationError> ExportSheetModel::checkDestination(const ExportRequest& request) {
+    const fs::path& destination = request.destination;
+    std::optional<ExportValidationError> refusal =
+        Exporter::validate(destination, request.sourceFolder.value_or(fs::path()), request.photos);
+    if (!refusal) refusal = Exporter::validateOriginalsDestination(destination, request.saveOriginals);
+    if (!refusal)
+        refusal = Exporter::validateFormatDestinations(destination, request.photos, request.formatOptions);
+    return refusal;
+}
+
+std::optional<ExportRequest> ExportSheetModel::checkEnded(ExportRequest request,
+                                                          std::optional<ExportValidationError> refusal,
+                                                          AppSettings& settings) {
+    checking = false;
+    if (refusal) {
+        validationError = refusal->errorDescription();
+        return std::nullopt;
+    }
+    settings.defaults().setValues({
+        {std::string(K::lastExportFolder), request.destination.string()},
+        {std::string(K::burnInOrientation), burnInOrientation},
+        {std::string(K::saveOriginals), saveOriginals},
+        {std::string(K::exportFormatMode), std::string(rawValue(formatMode))},
+        {std::string(K::exportJpeg), exportJpeg},
+        {std::string(K::exportHeif), exportHeif},
+        {std::string(K::exportSplitFolders), splitFolders},
+        {std::string(K::exportLongEdgeMode), std::string(rawValue(longEdgeMode))},
+        {std::string(K::exportLongEdgeValue), longEdgeValue},
+        {std::string(K::exportConflictMode), std::string(rawValue(conflictMode))},
+    });
+    stage = Stage::copying;
     return request;
 }
 
@@ -284,6 +293,11 @@ std::vector<ExportResultLine> ExportResultSummary::lines(const ExportResult& r) 
             lines.push_back(
                 {fmt::format("元データの保存に失敗   {}枚", r.originalFailureCount), Style::warning});
     }
+    if (r.recordFailure)
+        lines.push_back({fmt::format("書き出したファイルを記録できませんでした（{}）。次にここへ書き出すと、"
+                                     "同じ写真をもう一度書き出します",
+                                     *r.recordFailure),
+                         Style::warning});
     if (!r.failures.empty()) lines.push_back({fmt::format("失敗     {}枚", r.failures.size())});
     lines.push_back({"書き出し先: " + r.destination.string()});
     return lines;

@@ -1,12 +1,13 @@
 #pragma once
 
 #include "export/export_cancellation_token.hpp"
+#include "export/export_format_options.hpp"
+#include "export/export_result.hpp"
+#include "export/export_validation_error.hpp"
+#include "export/exporter.hpp"
 #include "model/export_conflict_mode.hpp"
 #include "model/export_format_mode.hpp"
-#include "export/export_format_options.hpp"
 #include "model/export_long_edge_mode.hpp"
-#include "export/export_result.hpp"
-#include "export/exporter.hpp"
 #include "model/photo_list_row.hpp"
 
 #include <filesystem>
@@ -90,12 +91,22 @@ public:
     // The destination as typed into its field; remembered only when an export starts.
     void destinationTyped(std::string path);
 
-    // "書き出す": checks the destination and, when it passes, writes every setting back, moves to
-    // the copying stage and gives the export to run (the caller saves the folder record first and
-    // runs it in the background). None, with validationError set, when the destination is
-    // refused; none without any change when no folder is open.
-    std::optional<ExportRequest> startExport(const std::optional<std::filesystem::path>& sourceFolder,
-                                             const PhotoLibrary* library, AppSettings& settings);
+    // "書き出す", in three steps, because the check of the destination reads the disk (every photo
+    // folder, perhaps on a slow share) and must not hold the window.
+    // First, on the main thread: the export the sheet's settings ask for, to be checked; `checking`
+    // is set until checkEnded. None without any change when no folder is open or a check runs.
+    std::optional<ExportRequest> beginExport(const std::optional<std::filesystem::path>& sourceFolder,
+                                             const PhotoLibrary* library);
+    // Then, off the main thread: the first refusal of its destination (the folder itself, then the
+    // names of the originals and format folders); none when it passes.
+    static std::optional<ExportValidationError> checkDestination(const ExportRequest& request);
+    // Last, on the main thread: with a refusal, validationError is set and the sheet stays in its
+    // settings; else every setting is written back, the stage moves to copying and the export is
+    // given to run (the caller saves the folder record first and runs it in the background).
+    std::optional<ExportRequest>
+    checkEnded(ExportRequest request, std::optional<ExportValidationError> refusal, AppSettings& settings);
+    // Between the first step and the last.
+    bool checking = false;
 
     // Progress of the running export, brought to the main thread.
     void exportProgressed(int done) { processed = done; }

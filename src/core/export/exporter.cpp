@@ -216,9 +216,13 @@ private:
         return std::nullopt;
     }
 
+    // Once the manifest is written the journal goes; else the journal stays for the next export,
+    // and when it misses lines too, the result says that the files are not noted.
     void writeManifest() {
         if (ExportManifestStore::write(manifest_, destination_, request_.applicationSupportRoot))
             journal_->remove();
+        else if (const auto failure = journal_->failure())
+            result_.recordFailure = failureReason(failure);
     }
 
     // The record of a file about to be (or just) given the final name, from its identity.
@@ -420,8 +424,8 @@ private:
     // name the conflict rules give at that moment: a free name is taken only while it is still
     // free, so a file another program saved there meanwhile is never touched (rename mode moves on
     // to the next free name, overwrite mode replaces the newcomer), and a file is replaced by a
-    // rename over it. Before a file is replaced, the temporary tells whether the folder has become a
-    // photo folder (a mount made meanwhile): then nothing more is written (refusal_). Just before
+    // rename over it. Before each name is given, the temporary tells whether the folder has become
+    // a photo folder (a mount made meanwhile): then nothing more is written (refusal_). Just before
     // each attempt to give the name, `naming` is told the name and the temporary. The target,
     // or none with error set when the write or the publishing failed (the temporary file is gone
     // then) and without when no name is left.
@@ -440,7 +444,7 @@ private:
             const auto target =
                 ExportConflictResolver::target(name, folder, request_.conflictMode, protected_, &error);
             if (!target) break;
-            if (target->replacesExisting && request_.sourceFolder)
+            if (request_.sourceFolder)
                 if (auto refusal = refusalAsPhotoFolder(temporary, photoFolders_, *request_.sourceFolder)) {
                     refusal_ = refusal->errorDescription();
                     error = std::make_error_code(std::errc::operation_not_permitted);

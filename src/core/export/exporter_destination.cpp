@@ -6,6 +6,7 @@
 #include "platform/file_path.hpp"
 #include "platform/heif_encoder.hpp"
 
+#include <mutex>
 #include <set>
 
 #include <fcntl.h>
@@ -42,6 +43,59 @@ FileNode::Placement placementAgainstSource(const fs::path& folder, const fs::pat
     if (resolvedFolder == resolvedSource) return FileNode::Placement::same;
     if (FilePath::isInside(resolvedFolder, resolvedSource)) return FileNode::Placement::inside;
     return FileNode::placement(folder, sourceFolder);
+}
+
+constexpr const char* kProbeName = "folder-check";
+
+// A hidden file made for a check in a folder, and removed again when the check is over. Nothing to
+// flush: the file only has to be seen.
+class FolderProbe {
+public:
+    explicit FolderProbe(const fs::path& folder)
+        : path_(folder / ExportConflictResolver::temporaryName(kProbeName)) {
+        const int made = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
+        made_ = made >= 0;
+        if (made_) ::close(made);
+    }
+    ~FolderProbe() {
+        if (made_) ::unlink(path_.c_str());
+    }
+    FolderProbe(const FolderProbe&) = delete;
+    FolderProbe& operator=(const FolderProbe&) = delete;
+
+    bool made() const { return made_; }
+    const fs::path& path() const { return path_; }
+
+private:
+    fs::path path_;
+    bool made_ = false;
+};
+
+// The probes that a check killed midway left in a folder go at the first check of the folder in
+// this run: later checks find only their own, which they remove.
+void removeLeftoverProbesOnce(const fs::path& folder) {
+    static std::mutex mutex;
+    static std::set<fs::path> cleaned;
+    {
+        const std::lock_guard lock(mutex);
+        if (!cleaned.insert(folder).second) return;
+    }
+    ExportConflictResolver::removeAbandonedTemporariesOf(folder, kProbeName);
+}
+
+// How far below the photo folder a folder lies when a probe made in it shows through the photo
+// folder under the folder's last names: 0 when it shows in the photo folder itself.
+std::optional<std::size_t> depthBelow(const fs::path& probe, const fs::path& folder,
+                                      const fs::path& photoFolder) {
+    std::vector<fs::path> names; // the folder's own name first
+    for (fs::path level = folder; level.has_relative_path(); level = level.parent_path())
+        names.push_back(level.filename());
+    fs::path below;
+    for (std::size_t depth = 0;; ++depth) {
+        if (FileNode::showsIn(probe, photoFolder / below)) return depth;
+        if (depth == names.size()) return std::nullopt;
+        below = names[depth] / below;
+    }
 }
 
 } // namespace
@@ -99,28 +153,29 @@ std::optional<ExportValidationError> probeRefusal(const fs::path& folder,
                                                   const std::vector<fs::path>& photoFolders,
                                                   const fs::path& sourceFolder) {
     using Kind = ExportValidationError::Kind;
+    const fs::path resolved = FilePath::resolved(folder);
     std::vector<fs::path> levels; // the folder, then each one above it
-    for (fs::path level = FilePath::resolved(folder);; level = level.parent_path()) {
+    for (fs::path level = resolved;; level = level.parent_path()) {
         levels.push_back(level);
         if (level == level.parent_path()) break;
     }
+    std::optional<FolderProbe> madeInFolder; // made once, when a photo folder takes no probe
     for (const auto& photoFolder : photoFolders) {
-        const fs::path probe = photoFolder / ExportConflictResolver::temporaryName("folder-check");
-        // Nothing to flush: the file only has to be seen, and the sheet asks this on the main thread.
-        const int made = ::open(probe.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
-        if (made < 0) continue;
-        ::close(made);
-        std::optional<ExportValidationError> refusal;
-        for (std::size_t level = 0; level < levels.size() && !refusal; ++level) {
-            if (!FileNode::showsIn(probe, levels[level])) continue;
-            if (level > 0)
-                refusal = ExportValidationError{Kind::destinationInsideSource, {}};
-            else if (!(refusal = refusalAsSource(photoFolder, sourceFolder)))
-                refusal = ExportValidationError{Kind::destinationIsSource, {}};
+        removeLeftoverProbesOnce(photoFolder);
+        std::optional<std::size_t> depth; // of the folder below the photo folder
+        if (const FolderProbe probe(photoFolder); probe.made()) {
+            for (std::size_t level = 0; level < levels.size() && !depth; ++level)
+                if (FileNode::showsIn(probe.path(), levels[level])) depth = level;
+        } else {
+            // A photo folder that cannot be written (a card, a share mounted read-only): a probe
+            // made in the folder shows in it, or in the subfolder the folder's path ends with.
+            if (!madeInFolder) madeInFolder.emplace(resolved);
+            if (madeInFolder->made()) depth = depthBelow(madeInFolder->path(), resolved, photoFolder);
         }
-        std::error_code ignored;
-        fs::remove(probe, ignored);
-        if (refusal) return refusal;
+        if (!depth) continue;
+        if (*depth > 0) return ExportValidationError{Kind::destinationInsideSource, {}};
+        if (auto refusal = refusalAsSource(photoFolder, sourceFolder)) return refusal;
+        return ExportValidationError{Kind::destinationIsSource, {}};
     }
     return std::nullopt;
 }
@@ -167,10 +222,11 @@ bool supportsOutput(ExportImageFormat format) {
 }
 
 std::optional<SingleExportValidationError> validateSingleExportDestination(const fs::path& file,
-                                                                           const fs::path& sourceFolder) {
+                                                                           const fs::path& sourceFolder,
+                                                                           const std::vector<Photo>& photos) {
     const auto folder = FilePath::standardized(file).parent_path();
     if (placementAgainstSource(folder, sourceFolder) != FileNode::Placement::elsewhere ||
-        probeRefusal(folder, {sourceFolder}, sourceFolder))
+        probeRefusal(folder, photoFolders(photos, sourceFolder), sourceFolder))
         return SingleExportValidationError::destinationInsideSource;
     if (!isDirectory(folder)) return SingleExportValidationError::destinationMissing;
     if (!isWritable(folder)) return SingleExportValidationError::destinationNotWritable;

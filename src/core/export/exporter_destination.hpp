@@ -43,10 +43,12 @@ refusalAsPhotoFolder(const std::filesystem::path& file, const std::vector<std::f
 
 // The refusal of a folder that is one of the photo folders or lies inside one, reached through a
 // mount of its own, which no comparison of nodes tells: a hidden file made for the test in each
-// photo folder (and removed again) is looked for in the folder and in every folder above it. The
-// refusal is the one the photo folder gets by its own path when the folder is that photo folder,
-// and destinationInsideSource when it lies inside one. A photo folder that cannot be written to
-// is not tested.
+// photo folder (and removed again) is looked for in the folder and in every folder above it. A
+// photo folder that cannot be written to (a card, a share mounted read-only) is found the other
+// way round: a hidden file made in the folder is looked for in the photo folder, and in its
+// subfolder of the names the folder's path ends with. The refusal is the one the photo folder
+// gets by its own path when the folder is that photo folder, and destinationInsideSource when it
+// lies inside one. What a check killed midway left in a photo folder goes at its first check.
 std::optional<ExportValidationError> probeRefusal(const std::filesystem::path& folder,
                                                   const std::vector<std::filesystem::path>& photoFolders,
                                                   const std::filesystem::path& sourceFolder);
@@ -67,9 +69,11 @@ std::error_code createDirectoryIfNeeded(const std::filesystem::path& folder);
 // Whether this system can encode the format.
 bool supportsOutput(ExportImageFormat format);
 
-// The folder of a chosen single-export file: not the source folder or inside it, by whatever path
-// or mount it is reached (tested first), existing, writable.
+// The folder of a chosen single-export file: not the source folder or inside it, nor one of the
+// folders of the photos or inside one, by whatever path or mount it is reached (tested first),
+// existing, writable.
 std::optional<SingleExportValidationError>
-validateSingleExportDestination(const std::filesystem::path& file, const std::filesystem::path& sourceFolder);
+validateSingleExportDestination(const std::filesystem::path& file, const std::filesystem::path& sourceFolder,
+                                const std::vector<Photo>& photos = {});
 
 } // namespace sorvin::Exporter

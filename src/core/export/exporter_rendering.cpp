@@ -20,9 +20,7 @@
 #include "platform/srgb_profile.hpp"
 
 #include <algorithm>
-#include <cerrno>
 #include <cmath>
-#include <sys/stat.h>
 
 namespace sorvin::Exporter {
 
@@ -194,11 +192,14 @@ DecodedPicture decodedUpright(const Photo& photo, PhotoSource source, const Phot
     return {decode(photo, source, 0), std::nullopt};
 }
 
-// The system's error when the file cannot be reached at all; none when it can.
-std::error_code failureToReach(const std::filesystem::path& file) {
-    struct stat info {};
-    if (::stat(file.c_str(), &info) == 0) return {};
-    return {errno, std::generic_category()};
+// Why a source gave no picture when its content is not to blame: the system's error when the file
+// cannot be opened (deleted meanwhile, its mount gone), fileReadTooLarge beyond the decoder's
+// limit; none otherwise.
+std::error_code failureBeforeContent(const Photo& photo, PhotoSource source) {
+    const std::error_code error = ImageDecoder::whyUnreadable(photo, source);
+    if (error == std::errc::file_too_large) return ExportErrc::fileReadTooLarge;
+    if (error == std::errc::invalid_argument) return {}; // no regular file: nothing a photo is made of
+    return error;
 }
 
 } // namespace
@@ -219,10 +220,10 @@ ExportRendering renderEditedImageAndMetadata(const Photo& photo, double rotation
             decodedUpright(photo, chosen, params, rotation, crop, maximumLongEdge, decode);
         SharedImage image = std::move(decoded.image);
         if (!image) {
-            // A file that cannot be reached (deleted meanwhile, its mount gone) is not damaged.
-            if (auto unreachable = failureToReach(photo.asset(chosen).url);
-                unreachable && !(isCancelled && isCancelled()))
-                return ExportRendering{std::nullopt, unreachable};
+            // A file that cannot be reached, or is too large, is not damaged.
+            if (auto failure = failureBeforeContent(photo, chosen);
+                failure && !(isCancelled && isCancelled()))
+                return ExportRendering{std::nullopt, failure};
             return failed();
         }
         if (hasGeometry(params)) {

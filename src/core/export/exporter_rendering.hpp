@@ -42,8 +42,10 @@ namespace Exporter {
 // A JPEG file whose output is far smaller may be decoded at half scale where that gives the same
 // picture (the rules are beside the code); the result always has the size a full-size decode gives.
 // A source whose picture data ends early or is damaged (a file cut short on a pulled card) is a
-// failure like any other. Every failure gives fileReadCorruptFile; work given up because the
-// probe asked for it gives operation_canceled (the export was cancelled: no failure to report).
+// failure like any other. A source that gives no picture gives the system's error when its file
+// cannot be opened (a lost connection is not damage) and fileReadTooLarge beyond the decoder's
+// limit; every other failure gives fileReadCorruptFile; work given up because the probe asked for
+// it gives operation_canceled (the export was cancelled: no failure to report).
 ExportRendering renderEditedImageAndMetadata(const Photo& photo, double rotation, const ManualCrop& crop,
                                              const PhotoParameters& params, std::optional<PhotoSource> source,
                                              std::optional<int> maximumLongEdge,

@@ -1,10 +1,11 @@
 #pragma once
 
-#include "model/single_export_format.hpp"
 #include "model/photo.hpp"
 #include "model/retouch_slot.hpp"
+#include "model/single_export_format.hpp"
 
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -15,15 +16,25 @@ constexpr std::string_view fileExtension(SingleExportFormat format) {
     return format == SingleExportFormat::heic ? "heic" : "jpg";
 }
 
+// What the save panel says of a name that is empty without its extension.
+inline constexpr std::string_view emptyNameMessage = "ファイル名を入力してください";
+
 // The proposed name: the photo's base name, "-B" for a copy B, and the format's extension.
 std::string initialName(const Photo& photo, SingleExportFormat format, RetouchSlot slot);
 
-// A file without an extension gets the format's; any other file is returned as it is.
-std::filesystem::path appendingExtensionIfNeeded(const std::filesystem::path& file,
-                                                 SingleExportFormat format);
-
 // The name with a known image extension (.jpeg .heic .heif .jpg .hif, any letter case) replaced by
-// the format's, or with the format's appended when it has none of those.
+// the format's, or with the format's appended when it has none of those. An empty name stays empty.
 std::string replacingExportExtension(const std::string& name, SingleExportFormat format);
+
+// The file an export of one photo writes and the format of its data, so that the two agree: a name
+// ending in an extension of one of the formats keeps it and takes that format; any other name, dots
+// of its own included, gets the chosen format's extension added. None for a name that is empty
+// without its extension (it would be a hidden file named after the extension alone).
+struct ChosenFile {
+    std::filesystem::path file;
+    SingleExportFormat format;
+    bool operator==(const ChosenFile&) const = default;
+};
+std::optional<ChosenFile> chosenFile(const std::filesystem::path& file, SingleExportFormat format);
 
 } // namespace sorvin::SingleExportFileName

@@ -12,6 +12,7 @@
 #include <cmath>
 #include <limits>
 #include <new>
+#include <system_error>
 
 namespace sorvin {
 
@@ -59,21 +60,48 @@ int enoughFor(int maximumPixelSize) {
     return static_cast<int>(std::ceil(kAcceptedShortfall * maximumPixelSize));
 }
 
+// A source's file opened, with its first bytes. Nothing when it cannot be opened, or lies beyond
+// the limit of its kind: refused says why (file_too_large for the limit).
+struct OpenedPhotoFile {
+    RegularFile file;
+    std::array<std::uint8_t, 16> head{};
+    std::size_t headSize = 0;
+
+    std::span<const std::uint8_t> start() const { return {head.data(), headSize}; }
+    bool isJpegOrHeif() const {
+        return JpegDecoder::looksLikeJpeg(start()) || HeifFile::looksLikeHeif(start());
+    }
+};
+
+std::optional<OpenedPhotoFile> openPhotoFile(const PhotoAsset& asset, std::error_code& refused) {
+    auto file = RegularFile::open(
+        asset.url, std::max<std::uint64_t>(ImageDecoder::kMaxFileBytes, RawFilter::kMaxFileBytes), refused);
+    if (!file) return std::nullopt;
+    OpenedPhotoFile opened{std::move(*file)};
+    opened.headSize =
+        static_cast<std::size_t>(std::min<std::uint64_t>(opened.file.size(), opened.head.size()));
+    if (!opened.file.readAt(0, opened.head.data(), opened.headSize)) {
+        refused = std::make_error_code(std::errc::io_error);
+        return std::nullopt;
+    }
+    if (opened.isJpegOrHeif() && opened.file.size() > ImageDecoder::kMaxFileBytes) {
+        refused = std::make_error_code(std::errc::file_too_large);
+        return std::nullopt;
+    }
+    return opened;
+}
+
 SharedImage decodeFile(const Photo& photo, std::optional<PhotoSource> source, int minimumLongEdge,
                        int maximumPixelSize, const CancellationProbe& isCancelled, DamagedData damaged) {
     const PhotoAsset asset = photo.asset(photo.resolvedSource(source));
-    const auto file = RegularFile::open(
-        asset.url, std::max<std::uint64_t>(ImageDecoder::kMaxFileBytes, RawFilter::kMaxFileBytes));
-    if (!file || maximumPixelSize < 1) return nullptr;
-    std::array<std::uint8_t, 16> head{};
-    const auto headSize = static_cast<std::size_t>(std::min<std::uint64_t>(file->size(), head.size()));
-    if (!file->readAt(0, head.data(), headSize)) return nullptr;
-    const std::span<const std::uint8_t> start(head.data(), headSize);
+    std::error_code refused;
+    auto opened = openPhotoFile(asset, refused);
+    if (!opened || maximumPixelSize < 1) return nullptr;
+    const RegularFile& file = opened->file;
 
-    if (JpegDecoder::looksLikeJpeg(start) || HeifFile::looksLikeHeif(start)) {
-        if (file->size() > ImageDecoder::kMaxFileBytes) return nullptr;
+    if (opened->isJpegOrHeif()) {
         try {
-            const auto bytes = file->readAll();
+            const auto bytes = file.readAll();
             if (!bytes) return nullptr;
             return decodeBytes(bytes->span(), minimumLongEdge, maximumPixelSize, isCancelled, damaged);
         } catch (const std::bad_alloc&) {
@@ -85,7 +113,7 @@ SharedImage decodeFile(const Photo& photo, std::optional<PhotoSource> source, in
     RawDevelopmentRequest request;
     request.photoIdentifier = asset.relativePath;
     request.asset = asset;
-    request.asset.url = file->descriptorPath();
+    request.asset.url = file.descriptorPath();
     request.maximumLongEdge = maximumPixelSize;
     request.isCancelled = isCancelled;
     request.damagedData = damaged;
@@ -104,6 +132,12 @@ SharedImage ImageDecoder::decode(const Photo& photo, std::optional<PhotoSource> 
                                  const CancellationProbe& isCancelled) {
     return decodeFile(photo, source, enoughFor(maximumPixelSize), maximumPixelSize, isCancelled,
                       DamagedData::filledIn);
+}
+
+std::error_code ImageDecoder::whyUnreadable(const Photo& photo, std::optional<PhotoSource> source) {
+    std::error_code refused;
+    openPhotoFile(photo.asset(photo.resolvedSource(source)), refused);
+    return refused;
 }
 
 SharedImage ImageDecoder::decodeAtLeast(const Photo& photo, std::optional<PhotoSource> source,

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <system_error>
 
 namespace sorvin {
 
@@ -34,6 +35,12 @@ struct ImageDecoder {
     // data ends early or is damaged gives none (see DamagedData), unlike decode().
     static SharedImage decodeAtLeast(const Photo& photo, std::optional<PhotoSource> source,
                                      int minimumLongEdge);
+
+    // Why a source's file cannot be decoded, told by opening it (never by a cache of its status,
+    // which a share or a FUSE mount whose connection is gone may still answer from): the system's
+    // error, file_too_large beyond the limits above (512 MB for a JPEG or HEIF file, the RAW
+    // reader's for a RAW file); none when it opens, whatever its content.
+    static std::error_code whyUnreadable(const Photo& photo, std::optional<PhotoSource> source);
 
     // The same for the bytes of a file already in memory.
     static SharedImage decode(std::span<const std::uint8_t> bytes, int maximumPixelSize);

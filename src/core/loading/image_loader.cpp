@@ -316,7 +316,7 @@ void ImageLoader::rawParameterRendered(const RawParameterOperation& work,
         parameterState_.sourceSize = sizeOf(report.result->image);
         parameterState_.image = std::move(report.developed);
     } else {
-        failures_.insert(work.cacheKey);
+        failures_.insert_or_assign(work.cacheKey, std::error_code());
     }
     bumpRevision();
     notifyAvailability();

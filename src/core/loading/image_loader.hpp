@@ -92,8 +92,9 @@ public:
     // Called after a developed image is stored, after every RAW preview result (image or failure)
     // and after a full-size RAW development is stored.
     std::function<void()> availabilityChanged;
-    // Sources whose last decode or RAW development gave no image.
-    const std::unordered_set<ImageCacheKey>& failures() const { return failures_; }
+    // Sources whose last decode or RAW development gave no image, with the file's own error when
+    // that was the cause (ImageDecoder::whyUnreadable; none: the content could not be decoded).
+    const std::unordered_map<ImageCacheKey, std::error_code>& failures() const { return failures_; }
     bool lowMemoryMode() const { return lowMemoryMode_; }
 
     // --- Images for the views (none of these starts work) ---
@@ -241,8 +242,8 @@ private:
 
     void parameterRendered(const ParameterOperation& work, SharedImage developed);
     void rawParameterRendered(const RawParameterOperation& work, RawParameterOperation::Report report);
-    void displayDecoded(const ImageDecodeOperation& work, SharedImage image);
-    void fullResolutionDecoded(const ImageDecodeOperation& work, SharedImage image);
+    void displayDecoded(const ImageDecodeOperation& work, ImageDecodeOperation::Report report);
+    void fullResolutionDecoded(const ImageDecodeOperation& work, ImageDecodeOperation::Report report);
     void fullResolutionRawDeveloped(const FullResolutionRawOperation& work,
                                     FullResolutionRawOperation::Report report);
     void originalPreviewRendered(const OriginalPreviewOperation& work,
@@ -265,7 +266,7 @@ private:
 
     MainQueue& mainQueue_;
     std::uint64_t revision_ = 0;
-    std::unordered_set<ImageCacheKey> failures_;
+    std::unordered_map<ImageCacheKey, std::error_code> failures_;
     bool lowMemoryMode_;
 
     LRUCache<ImageCacheKey, SharedImage> displayCache_{kDisplayCacheCapacity};

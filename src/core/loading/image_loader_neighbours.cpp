@@ -67,17 +67,17 @@ void ImageLoader::prefetch(const std::vector<Photo>& photos, int current,
     startWaitingFullResolution();
 }
 
-void ImageLoader::displayDecoded(const ImageDecodeOperation& work, SharedImage image) {
+void ImageLoader::displayDecoded(const ImageDecodeOperation& work, ImageDecodeOperation::Report report) {
     const ImageCacheKey key = work.key();
     const auto found = displayOperations_.find(key);
     if (found == displayOperations_.end() || found->second.work->id != work.id) return;
     displayOperations_.erase(found);
     startWaitingFullResolution();
-    const bool decoded = image != nullptr;
+    const bool decoded = report.image != nullptr;
     if (decoded)
-        displayCache_.insert(std::move(image), key);
+        displayCache_.insert(std::move(report.image), key);
     else
-        failures_.insert(key);
+        failures_.insert_or_assign(key, report.failure);
     bumpRevision();
     if (decoded && !neighbours_.empty()) planNeighbours();
 }
@@ -215,14 +215,15 @@ void ImageLoader::startWaitingFullResolution() {
         key, enqueue(fullResolutionQueue_, std::move(work), &ImageLoader::fullResolutionDecoded));
 }
 
-void ImageLoader::fullResolutionDecoded(const ImageDecodeOperation& work, SharedImage image) {
+void ImageLoader::fullResolutionDecoded(const ImageDecodeOperation& work,
+                                        ImageDecodeOperation::Report report) {
     const ImageCacheKey key = work.key();
     const auto found = fullResolutionOperations_.find(key);
     if (found == fullResolutionOperations_.end() || found->second.work->id != work.id) return;
     fullResolutionOperations_.erase(found);
     // Without an image the display-size one stays in use; a later request tries again.
-    if (!image) return;
-    fullResolutionCache_.insert(std::move(image), key);
+    if (!report.image) return;
+    fullResolutionCache_.insert(std::move(report.image), key);
     bumpRevision();
 }
 

@@ -34,12 +34,15 @@ RawDevelopmentRequest stoppable(RawDevelopmentRequest request, const Cancellatio
 
 } // namespace
 
-std::optional<SharedImage> ImageDecodeOperation::run(const CancellationProbe& isCancelled) const {
+std::optional<ImageDecodeOperation::Report>
+ImageDecodeOperation::run(const CancellationProbe& isCancelled) const {
     if (isCancelled()) return std::nullopt;
-    SharedImage image = decoder ? decoder(photo, source, maximumPixelSize)
-                                : ImageDecoder::decode(photo, source, maximumPixelSize, isCancelled);
+    Report report;
+    report.image = decoder ? decoder(photo, source, maximumPixelSize)
+                           : ImageDecoder::decode(photo, source, maximumPixelSize, isCancelled);
     if (isCancelled()) return std::nullopt;
-    return image;
+    if (!report.image) report.failure = ImageDecoder::whyUnreadable(photo, source);
+    return report;
 }
 
 DisplayRequest ParameterOperation::displayRequest() const {

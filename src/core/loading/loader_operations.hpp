@@ -19,6 +19,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <system_error>
 
 namespace sorvin {
 
@@ -47,9 +48,15 @@ struct ImageDecodeOperation {
     int maximumPixelSize = 0;
     Decoder decoder; // ImageDecoder::decode when empty
 
+    // The decoded image, or why there is none: the file's own error (ImageDecoder::whyUnreadable),
+    // none when its content could not be decoded.
+    struct Report {
+        SharedImage image;
+        std::error_code failure;
+    };
+
     ImageCacheKey key() const { return {photo.relativePath, source}; }
-    // The decoded image, a null image when the file could not be decoded.
-    std::optional<SharedImage> run(const CancellationProbe& isCancelled) const;
+    std::optional<Report> run(const CancellationProbe& isCancelled) const;
 };
 
 // Develops the current photo's display image with its parameters, from a display-size copy of the

@@ -9,6 +9,7 @@
 #include "persistence/selection_store_error.hpp"
 #include "platform/file_node.hpp"
 #include "platform/internet_date_time.hpp"
+#include "platform/json_text.hpp"
 #include "platform/sha256.hpp"
 #include "platform/xdg_folders.hpp"
 
@@ -34,32 +35,8 @@ constexpr std::chrono::milliseconds kReadPause{20};
 // Records nest four levels deep; a file nesting deeper than this is not one of ours.
 constexpr int kMaxNesting = 64;
 
-// Deepest nesting of objects and arrays in a JSON text, strings skipped. Checked before parsing,
-// so hostile text cannot make the parser build millions of nested values.
-int nestingDepth(std::string_view text) {
-    int depth = 0, deepest = 0;
-    bool inString = false, escaped = false;
-    for (const char c : text) {
-        if (inString) {
-            if (escaped)
-                escaped = false;
-            else if (c == '\\')
-                escaped = true;
-            else if (c == '"')
-                inString = false;
-        } else if (c == '"') {
-            inString = true;
-        } else if (c == '{' || c == '[') {
-            deepest = std::max(deepest, ++depth);
-        } else if (c == '}' || c == ']') {
-            --depth;
-        }
-    }
-    return deepest;
-}
-
 SelectionJSONValue::Json parseRecordText(const std::string& text) {
-    if (nestingDepth(text) > kMaxNesting) throw std::runtime_error("record nested too deeply");
+    if (JsonText::nestingDepth(text) > kMaxNesting) throw std::runtime_error("record nested too deeply");
     return SelectionJSONValue::Json::parse(text);
 }
 

@@ -1,5 +1,7 @@
 #include "platform/json_text.hpp"
 
+#include <algorithm>
+
 namespace sorvin::JsonText {
 
 void appendQuoted(std::string& out, std::string_view text, Slash slash) {
@@ -37,6 +39,28 @@ std::string quoted(std::string_view text, Slash slash) {
     out.reserve(text.size() + 2);
     appendQuoted(out, text, slash);
     return out;
+}
+
+int nestingDepth(std::string_view text) {
+    int depth = 0, deepest = 0;
+    bool inString = false, escaped = false;
+    for (const char c : text) {
+        if (inString) {
+            if (escaped)
+                escaped = false;
+            else if (c == '\\')
+                escaped = true;
+            else if (c == '"')
+                inString = false;
+        } else if (c == '"') {
+            inString = true;
+        } else if (c == '{' || c == '[') {
+            deepest = std::max(deepest, ++depth);
+        } else if (c == '}' || c == ']') {
+            --depth;
+        }
+    }
+    return deepest;
 }
 
 } // namespace sorvin::JsonText

@@ -9,11 +9,13 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
+#include <climits>
 #include <cmath>
 #include <cstring>
 #include <libraw/libraw.h>
 #include <new>
 #include <omp.h>
+#include <string_view>
 #include <system_error>
 #include <tbb/parallel_for.h>
 #include <thread>
@@ -90,11 +92,82 @@ std::optional<std::uint64_t> declaredSensorDataEnd(const std::filesystem::path& 
     return TiffStructure::dataEnd(*opened, static_cast<std::uint64_t>(dataOffset));
 }
 
+// Whether LibRaw's lossless-JPEG decoders will find the JPEGs they decode: at the data position
+// itself, or, for tiled DNGs, at every beginning in the table of tiles found there. Where they
+// find none they return without a word, having filled nothing, and the sensor data hold whatever
+// the memory held before. Other decoders are not asked about.
+bool losslessJpegsFound(const std::filesystem::path& file, LibRaw& raw) {
+    libraw_decoder_info_t decoder{};
+    if (raw.get_decoder_info(&decoder) != LIBRAW_SUCCESS || !decoder.decoder_name) return true;
+    const std::string_view name = decoder.decoder_name;
+    const bool tileTable = name == "lossless_dng_load_raw()";
+    if (!tileTable && name != "lossless_jpeg_load_raw()") return true;
+    const auto opened = RegularFile::open(file, RawFilter::kMaxFileBytes);
+    if (!opened) return false;
+    // The decoders look at the second byte of the start-of-image marker only.
+    const auto jpegAt = [&](std::uint64_t position) {
+        std::uint8_t marker[2];
+        return opened->readAt(position, marker, 2) && marker[1] == 0xD8;
+    };
+    const auto& unpacker = raw.get_internal_data_pointer()->unpacker_data;
+    const auto& sizes = raw.imgdata.sizes;
+    if (unpacker.data_offset < 0) return false;
+    const auto dataOffset = static_cast<std::uint64_t>(unpacker.data_offset);
+    if (!tileTable || unpacker.tile_length >= static_cast<unsigned>(INT_MAX)) return jpegAt(dataOffset);
+    // As the decoder walks the tiles: across, then down, one 4-byte beginning each.
+    const auto across =
+        (std::uint64_t{sizes.raw_width} + unpacker.tile_width - 1) / std::max(1u, unpacker.tile_width);
+    const auto down =
+        (std::uint64_t{sizes.raw_height} + unpacker.tile_length - 1) / std::max(1u, unpacker.tile_length);
+    const std::uint64_t tiles = across * down;
+    if (tiles > opened->size() / 4) return false;
+    std::vector<std::uint8_t> table(static_cast<std::size_t>(tiles) * 4);
+    if (!opened->readAt(dataOffset, table.data(), table.size())) return false;
+    const bool littleEndian = unpacker.order == 0x4949;
+    for (std::size_t i = 0; i < table.size(); i += 4) {
+        const std::uint8_t* b = &table[i];
+        const std::uint32_t start = littleEndian ? b[0] | b[1] << 8 | b[2] << 16 | std::uint32_t{b[3]} << 24
+                                                 : b[3] | b[2] << 8 | b[1] << 16 | std::uint32_t{b[0]} << 24;
+        if (!jpegAt(start)) return false;
+    }
+    return true;
+}
+
+// Whether the decoder put any value into the picture's part of the sensor data: values all zero
+// are data it never found (a strip of zeros, say), and a black picture would pass for them.
+bool sensorDataFilled(const LibRaw& raw) {
+    const auto& data = raw.imgdata.rawdata;
+    const auto& sizes = raw.imgdata.sizes;
+    const auto anyValue = [&](const void* buffer, std::size_t pixelBytes) {
+        if (!buffer) return false;
+        const std::size_t pitch = sizes.raw_pitch;
+        const std::size_t start = std::min<std::size_t>(std::size_t{sizes.left_margin} * pixelBytes, pitch);
+        const std::size_t rowBytes =
+            std::min<std::size_t>(std::size_t{sizes.width} * pixelBytes, pitch - start);
+        const int bottom = std::min<int>(sizes.top_margin + sizes.height, sizes.raw_height);
+        for (int y = sizes.top_margin; y < bottom; ++y) {
+            const auto* row = static_cast<const std::uint8_t*>(buffer) + y * pitch + start;
+            if (std::any_of(row, row + rowBytes, [](std::uint8_t byte) { return byte != 0; })) return true;
+        }
+        return false;
+    };
+    return anyValue(data.raw_image, sizeof *data.raw_image) ||
+           anyValue(data.color3_image, sizeof *data.color3_image) ||
+           anyValue(data.color4_image, sizeof *data.color4_image) ||
+           anyValue(data.float_image, sizeof *data.float_image) ||
+           anyValue(data.float3_image, sizeof *data.float3_image) ||
+           anyValue(data.float4_image, sizeof *data.float4_image);
+}
+
 constexpr int kDemosaicAhd = 3;
 // A colour noise reduction of 1 runs this many median passes over the colour differences.
 constexpr float kMedianPassesAtFull = 2.0f;
 // A luminance noise reduction of 1 is this wavelet threshold.
 constexpr float kWaveletThresholdAtFull = 500.0f;
+// LibRaw's wavelet denoising works on the sensor's half-size colour planes. Newer versions skip
+// planes under 65 pixels a side, older ones read beyond such planes' ends; pictures this small
+// (twice that, with room for rounding) are developed without it on every version.
+constexpr double kWaveletSmallestSide = 2 * 65 + 4;
 // A sharpness of 1 adds this much of the difference to a 3 × 3 mean.
 constexpr float kSharpenGainAtFull = 0.5f;
 // Linear values above this roll off smoothly towards white instead of clipping.
@@ -521,8 +594,10 @@ bool RawFilter::unpack() {
             if (end && static_cast<std::uint64_t>(stream_->size()) < *end) return false;
             stream_->watch(!end);
         }
+        if (!losslessJpegsFound(stream_->fname(), *raw_)) return false;
         if (raw_->unpack() != LIBRAW_SUCCESS || raw_->error_count() > 0) return false;
         if (refusesDamage_ && stream_->damaged()) return false;
+        if (!sensorDataFilled(*raw_)) return false;
         unpacked_ = true;
     }
     return true;
@@ -601,29 +676,36 @@ SharedImage RawFilter::develop() {
     params.half_size = bayer_ && scale <= 0.5f ? 1 : 0;
     params.user_qual = kDemosaicAhd;
     params.med_passes = 0; // ours is parallel, see medianChroma
-    params.threshold = !isLuminanceNoiseReductionSupported()
+    const auto& sizes = raw_->imgdata.sizes;
+    const bool denoisable = std::min({static_cast<double>(sizes.width), static_cast<double>(sizes.height),
+                                      nativeSize_.width, nativeSize_.height}) >= kWaveletSmallestSide;
+    params.threshold = !isLuminanceNoiseReductionSupported() || !denoisable
                            ? 0.0f
                            : std::clamp(p.luminanceNoiseReductionAmount.value_or(0.0f), 0.0f, 1.0f) *
                                  kWaveletThresholdAtFull;
 
     if (!unpack() || raw_->dcraw_process() != LIBRAW_SUCCESS) return nullptr;
 
+    // The developed picture as LibRaw's own memory image takes it: sizes.width × sizes.height,
+    // rows of sizes.width pixels. Denoising at half size and re-expanding, Fuji's rotation and the
+    // stretch of non-square pixels each leave a picture of a new size behind them and the working
+    // size (iwidth × iheight) where it was.
     int width = 0, height = 0, colors = 0, bps = 0;
     raw_->get_mem_image_format(&width, &height, &colors, &bps);
-    const auto& sizes = raw_->imgdata.sizes;
     auto* image = raw_->imgdata.image;
-    if (!image || width < 1 || height < 1 || width > sizes.iwidth || height > sizes.iheight || bps != 16 ||
-        (colors != 1 && colors != 3)) {
+    if (!image || sizes.flip != 0 || width < 1 || height < 1 || width != sizes.width ||
+        height != sizes.height || bps != 16 || (colors != 1 && colors != 3)) {
         return nullptr;
     }
+    const int stride = sizes.width;
     if (colors == 3 && isColorNoiseReductionSupported()) {
         const float amount = std::clamp(p.colorNoiseReductionAmount.value_or(0.0f), 0.0f, 1.0f);
-        medianChroma(image, sizes.iwidth, width, height,
+        medianChroma(image, stride, width, height,
                      static_cast<int>(std::lround(amount * kMedianPassesAtFull)));
     }
     const auto table = toneTable(p);
     PixelBuffer developed =
-        toneMap(image, sizes.iwidth, width, height, colors == 1, targetWidth, targetHeight, table);
+        toneMap(image, stride, width, height, colors == 1, targetWidth, targetHeight, table);
     raw_->free_image();
 
     const int orientation = p.orientation >= 1 && p.orientation <= 8 ? p.orientation : 1;

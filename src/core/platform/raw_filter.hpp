@@ -78,8 +78,10 @@ public:
 
     // Develops the file with the current properties. At a scale of one half or less a Bayer file
     // is developed at half size without demosaicing, then reduced. None when LibRaw fails on the
-    // file's data, or when isCancelled answers true at one of LibRaw's stages (reading, scaling,
-    // interpolating, converting): work nobody waits for stops there.
+    // file's data, when its lossless-JPEG decoder would find no JPEG where the file says (it then
+    // fills nothing and says nothing), when the picture's sensor values are all zero, or when
+    // isCancelled answers true at one of LibRaw's stages (reading, scaling, interpolating,
+    // converting): work nobody waits for stops there.
     SharedImage outputImage(const std::function<bool()>& isCancelled = {});
 
     // LibRaw's OpenMP team is capped to this many threads per development, so that several

@@ -38,6 +38,10 @@ int KeyDispatcher::step(PhotoParameter parameter, bool large) {
     return tenths ? base * 10 : base;
 }
 
+bool KeyDispatcher::holdsUntilReleased(std::uint16_t keyCode) {
+    return keyCode == OriginalPreviewKey::keyCode || isVerticalArrow(keyCode);
+}
+
 KeyDecision KeyDispatcher::handle(const KeyEvent& event, const KeyDispatchContext& context) {
     return event.type == KeyEvent::Type::keyUp ? keyUp(event, context) : keyDown(event, context);
 }

@@ -118,6 +118,10 @@ public:
     static constexpr int largeStep = 5;
     static int step(PhotoParameter parameter, bool large);
 
+    // The keys whose press lasts until they are let go: the original preview key and the arrows
+    // that walk through the photos. The repeats of a held key never end that press.
+    static bool holdsUntilReleased(std::uint16_t keyCode);
+
     KeyDecision handle(const KeyEvent& event, const KeyDispatchContext& context);
 
     // Forgets every held key (focus moved, window deactivated, screen left).

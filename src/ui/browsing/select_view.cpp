@@ -368,6 +368,7 @@ void SelectView::finishInputThen(std::function<void()> action) {
 }
 
 void SelectView::resetKeyboard() {
+    if (monitor_) monitor_->forgetHeldKeys();
     clearHeldKeys();
     repeater_.stop();
     state_.resetCommandCheatSheetTracking();
@@ -380,7 +381,7 @@ void SelectView::resetKeyboard() {
 void SelectView::showEvent(QShowEvent*) {
     if (!monitor_)
         monitor_ = std::make_unique<KeyEventMonitor>(
-            this, [this](const KeyEvent& event) { return handle(event); },
+            this, mainQueue_, [this](const KeyEvent& event) { return handle(event); },
             [this](AdjustmentKeyModifiers flags) { modifiersChanged(flags); });
     bottomBar_->followCursor();
     state_.prefetch();

@@ -306,12 +306,12 @@ void CanvasPainter::heartFeedback(QPainter& painter, const PhotoCanvasModel& mod
     painter.restore();
 }
 
-void CanvasPainter::failureNote(QPainter& painter, double areaHeight) {
+void CanvasPainter::failureNote(QPainter& painter, double areaHeight, const QString& text) {
     painter.save();
     painter.setFont(SorvinLook::font(SorvinLook::bodyPixelSize));
     painter.setPen(SorvinColor::text());
     const QFontMetricsF metrics(painter.font());
-    painter.drawText(QPointF(0, areaHeight - metrics.descent()), "この写真を読み込めません");
+    painter.drawText(QPointF(0, areaHeight - metrics.descent()), text);
     painter.restore();
 }
 

@@ -3,6 +3,7 @@
 #include "canvas/photo_canvas_model.hpp"
 
 class QPainter;
+class QString;
 
 namespace sorvin {
 
@@ -18,7 +19,7 @@ struct CanvasPainter {
     static void loadingNote(QPainter& painter, double areaWidth);
     static void heartFeedback(QPainter& painter, const PhotoCanvasModel& model, double opacity, double width,
                               double height);
-    static void failureNote(QPainter& painter, double areaHeight);
+    static void failureNote(QPainter& painter, double areaHeight, const QString& text);
 };
 
 } // namespace sorvin

@@ -149,7 +149,8 @@ void PhotoCanvasView::paintEvent(QPaintEvent*) {
     painter.fillRect(rect(), SorvinColor::background());
     painter.setClipRect(rect());
     CanvasPainter::photo(painter, m);
-    if (!m.displayImage && m.showsFailureNote) CanvasPainter::failureNote(painter, h);
+    if (!m.displayImage && m.showsFailureNote)
+        CanvasPainter::failureNote(painter, h, QString::fromStdString(m.failureNote));
     CanvasPainter::clippingWarning(painter, m);
     CanvasPainter::cropGuide(painter, m);
     if (m.maskModels.circular) CanvasPainter::circularMaskGuide(painter, *m.maskModels.circular);

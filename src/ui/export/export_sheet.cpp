@@ -152,7 +152,7 @@ QWidget* ExportSheet::buildSettings() {
     auto* choose = button(QStringLiteral("選ぶ…"), page);
     destinationRow->addWidget(choose);
     rows->addLayout(destinationRow);
-    validation_ = label({}, page, SorvinLook::bodyPixelSize, toQColor(ViewPalette::accent));
+    validation_ = label({}, page);
     validation_->setWordWrap(true);
     rows->addWidget(validation_);
 
@@ -356,8 +356,13 @@ void ExportSheet::refresh() {
         formatNotice_->setText(qText(notice->first));
         formatNotice_->setStyleSheet(colorStyle(notice->second ? warningOrange : secondary()));
     }
-    validation_->setVisible(model_.validationError.has_value());
-    validation_->setText(qText(model_.validationError.value_or(std::string())));
+    // While the destination is checked, the line under it says so and the settings wait.
+    const bool checking = model_.checking;
+    validation_->setVisible(checking || model_.validationError.has_value());
+    validation_->setText(checking ? QStringLiteral("書き出し先を確かめています…")
+                                  : qText(model_.validationError.value_or(std::string())));
+    validation_->setStyleSheet(colorStyle(checking ? secondary() : toQColor(ViewPalette::accent)));
+    settingsRows_->setEnabled(!checking);
     const auto counts = ExportSheetModel::counts(library);
     target_->setText(qText(ExportSheetModel::targetText(counts)));
     QStringList notices;
@@ -365,7 +370,7 @@ void ExportSheet::refresh() {
         notices << qText(line);
     targetNotices_->setText(notices.join(QLatin1Char('\n')));
     targetNotices_->setVisible(!notices.isEmpty());
-    export_->setEnabled(!model_.isCopyDisabled(library));
+    export_->setEnabled(!checking && !model_.isCopyDisabled(library));
 
     progress_->setRange(0, std::max(model_.total, 1));
     progress_->setValue(std::min(model_.processed, std::max(model_.total, 1)));
@@ -416,9 +421,27 @@ void ExportSheet::chooseDestination() {
 }
 
 void ExportSheet::startExport() {
-    auto request = model_.startExport(state_.sourceFolder(), state_.library(), state_.settings());
-    // The long edge may have been taken over, and a refused destination leaves its message.
+    auto request = model_.beginExport(state_.sourceFolder(), state_.library());
+    // The long edge may have been taken over.
     longEdge_->setText(qText(model_.longEdgeText));
+    refresh();
+    if (!request) return;
+    // The check reads every photo folder, perhaps on a slow share: off the main thread, while the
+    // sheet says that it checks.
+    QPointer<ExportSheet> self(this);
+    MainQueue& mainQueue = mainQueue_;
+    executor_.run(TaskPriority::userInitiated, [self, &mainQueue, request = std::move(*request)]() mutable {
+        auto refusal = ExportSheetModel::checkDestination(request);
+        mainQueue.post([self, request = std::move(request), refusal = std::move(refusal)]() mutable {
+            // A sheet dismissed meanwhile is hidden at once and deleted later: it starts nothing.
+            if (self && self->isVisible()) self->destinationChecked(std::move(request), std::move(refusal));
+        });
+    });
+}
+
+void ExportSheet::destinationChecked(ExportRequest checked, std::optional<ExportValidationError> refusal) {
+    auto request = model_.checkEnded(std::move(checked), std::move(refusal), state_.settings());
+    // A refused destination leaves its message.
     if (!request) {
         refresh();
         return;

@@ -41,10 +41,11 @@ public:
     // "選ぶ…": the folder panel, replaceable so that tests answer for the user.
     void setFolderChooser(FolderChooser chooser) { chooser_ = std::move(chooser); }
     void chooseDestination();
-    // "書き出す".
+    // "書き出す": checks the destination in the background, then starts the export.
     void startExport();
 
     QLineEdit* destinationField() const { return destination_; }
+    // The line under the destination: why it was refused, or that it is being checked.
     QLabel* validationLabel() const { return validation_; }
     QRadioButton* keepFormatButton() const { return keepFormat_; }
     QRadioButton* specifyFormatButton() const { return specifyFormat_; }
@@ -82,6 +83,7 @@ private:
     void refresh();
     void showStage(int index);
     void showResult();
+    void destinationChecked(ExportRequest request, std::optional<ExportValidationError> refusal);
 
     AppState& state_;
     MainQueue& mainQueue_;

@@ -4,6 +4,8 @@
 #include "export/single_export_file_name.hpp"
 #include "ui/platform/sorvin_look.hpp"
 
+#include <QComboBox>
+#include <QEvent>
 #include <QFileDialog>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -18,10 +20,46 @@ namespace {
 const char* const jpegButtonName = "singleExportJpeg";
 const char* const heifButtonName = "singleExportHeif";
 
+const char* const nameProblemName = "singleExportNameProblem";
+
 QString nameFilter(SingleExportFormat format) {
     return format == SingleExportFormat::heic ? QStringLiteral("HEIF (*.heic)")
                                               : QStringLiteral("JPEG (*.jpg)");
 }
+
+// Qt's save dialog, asked before it accepts: the name is settled first, so that the dialog's own
+// question about replacing a file is asked of the file that will be written.
+class SaveDialog final : public QFileDialog {
+public:
+    using QFileDialog::QFileDialog;
+    std::function<bool()> settleName; // false: the dialog stays open
+    void accept() override {
+        if (!settleName || settleName()) QFileDialog::accept();
+    }
+};
+
+// Remembers the typed name when the user turns to the dialog's list of file types: choosing in
+// it, the dialog puts the filter's extension in place of whatever follows the name's last dot,
+// before anyone hears of the choice.
+class NameBeforeFilterChoice final : public QObject {
+public:
+    NameBeforeFilterChoice(QComboBox* types, QLineEdit* name) : QObject(types), name_(name) {
+        types->installEventFilter(this);
+    }
+    QString typed() const { return typed_; }
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        const QEvent::Type type = event->type();
+        if (type == QEvent::MouseButtonPress || type == QEvent::KeyPress || type == QEvent::Wheel)
+            typed_ = name_->text();
+        return false;
+    }
+
+private:
+    QLineEdit* name_;
+    QString typed_;
+};
 
 } // namespace
 
@@ -37,7 +75,7 @@ QRadioButton* QtSingleExportPanel::formatButton(SingleExportFormat format) const
 
 void QtSingleExportPanel::present(const SingleExportPanelOptions& options, FormatChanged formatChanged,
                                   Completion completion) {
-    auto* dialog = new QFileDialog(parent_, QString::fromStdString(options.message));
+    auto* dialog = new SaveDialog(parent_, QString::fromStdString(options.message));
     dialog_ = dialog;
     // Qt's own dialog, so that the format choice can sit in it.
     dialog->setOption(QFileDialog::DontUseNativeDialog);
@@ -77,15 +115,24 @@ void QtSingleExportPanel::present(const SingleExportPanelOptions& options, Forma
     else if (dialog->layout())
         dialog->layout()->addWidget(accessory);
 
-    state->onFormatChanged = [dialog, formatChanged = std::move(formatChanged)](SingleExportFormat format) {
-        // The dialog swaps whatever follows the last dot of the name for the new filter's suffix
-        // ("trip.v2" would become "trip.jpg"): the name as typed is read first and set after.
-        auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
-        const std::string typed = name ? name->text().toStdString() : std::string();
+    auto* problem = new QLabel(accessory);
+    problem->setObjectName(QLatin1String(nameProblemName));
+    problem->setStyleSheet(QStringLiteral("color: %1;").arg(SorvinColor::accent().name()));
+    problem->hide();
+    row->insertWidget(row->count() - 1, problem);
+
+    auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+    // The dialog swaps whatever follows the last dot of the name for the new filter's suffix
+    // ("trip.v2" would become "trip.jpg"): the name as typed is kept and given the format's.
+    const auto showFormatOf = [dialog, name](const QString& typed, SingleExportFormat format) {
         dialog->setNameFilter(nameFilter(format));
         if (name)
-            name->setText(
-                QString::fromStdString(SingleExportFileName::replacingExportExtension(typed, format)));
+            name->setText(QString::fromStdString(
+                SingleExportFileName::replacingExportExtension(typed.toStdString(), format)));
+    };
+    state->onFormatChanged = [name, showFormatOf,
+                              formatChanged = std::move(formatChanged)](SingleExportFormat format) {
+        showFormatOf(name ? name->text() : QString(), format);
         if (formatChanged) formatChanged(format);
     };
     for (auto [button, format] :
@@ -94,14 +141,42 @@ void QtSingleExportPanel::present(const SingleExportPanelOptions& options, Forma
             state->select(format);
             showFormat();
         });
+    if (auto* types = dialog->findChild<QComboBox*>(QStringLiteral("fileTypeCombo")); types && name) {
+        auto* keeper = new NameBeforeFilterChoice(types, name);
+        QObject::connect(types, &QComboBox::activated, dialog,
+                         [state, keeper, showFormatOf] { showFormatOf(keeper->typed(), state->format()); });
+    }
+    if (name) QObject::connect(name, &QLineEdit::textEdited, problem, &QLabel::hide);
+
+    // The name and the data agree before the dialog closes: a name ending in a format's extension
+    // keeps it and takes that format, any other gets the chosen format's; an empty name is refused
+    // under the field.
+    dialog->settleName = [name, problem, state] {
+        if (!name) return true;
+        const auto chosen = SingleExportFileName::chosenFile(name->text().toStdString(), state->format());
+        if (!chosen) {
+            problem->setText(
+                QString::fromUtf8(SingleExportFileName::emptyNameMessage.data(),
+                                  static_cast<int>(SingleExportFileName::emptyNameMessage.size())));
+            problem->show();
+            name->setFocus();
+            return false;
+        }
+        name->setText(QString::fromStdString(chosen->file.string()));
+        return true;
+    };
 
     QObject::connect(dialog, &QFileDialog::finished, dialog,
                      [dialog, state, completion = std::move(completion)](int result) {
                          std::optional<std::filesystem::path> file;
-                         if (result == QDialog::Accepted && !dialog->selectedFiles().isEmpty())
+                         SingleExportFormat format = state->format();
+                         if (result == QDialog::Accepted && !dialog->selectedFiles().isEmpty()) {
                              file = std::filesystem::path(dialog->selectedFiles().first().toStdString());
+                             if (const auto chosen = SingleExportFileName::chosenFile(*file, format))
+                                 format = chosen->format;
+                         }
                          dialog->deleteLater();
-                         if (completion) completion(std::move(file), state->format());
+                         if (completion) completion(std::move(file), format);
                      });
     dialog->setWindowModality(Qt::WindowModal);
     dialog->open();

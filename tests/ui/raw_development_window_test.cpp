@@ -1,0 +1,117 @@
+// RAW files developed as a user reaches them in the window: the RAW development page's keys, the
+// picture on screen, the one-photo export and 画像をコピー.
+
+#include "library/photo_library.hpp"
+#include "platform/image.hpp"
+#include "platform/image_properties.hpp"
+#include "support/damaged_files.hpp"
+#include "ui/app/root_view.hpp"
+#include "ui/browsing/select_view.hpp"
+#include "ui/canvas/photo_canvas_view.hpp"
+#include "ui_test_fixture.hpp"
+
+#include <algorithm>
+#include <cstring>
+
+namespace sorvin::test {
+namespace {
+
+class RawDevelopmentWindowTest : public MainWindowTest {
+protected:
+    PhotoCanvasView& canvas() {
+        return *static_cast<PhotoCanvasView*>(window().rootView()->selectView()->photoCanvas());
+    }
+    // Opens the photo folder in the window and lets every development and decode land.
+    void openWindow() {
+        window().resize(1400, 900);
+        window().show();
+        openPhotos();
+        activate();
+        settle();
+        redraw();
+    }
+    void redraw() {
+        QApplication::processEvents();
+        queue.runPending();
+        QApplication::processEvents();
+    }
+    void key(Qt::Key k) {
+        press(&window(), k);
+        release(&window(), k);
+        settle();
+        redraw();
+    }
+    // この写真だけを書き出す (Ctrl+S), answered with a file in a folder of its own.
+    std::filesystem::path exportCurrentPhoto() {
+        const auto out = root / "out";
+        std::filesystem::create_directories(out);
+        type(&window(), Qt::Key_S, Qt::ControlModifier);
+        EXPECT_TRUE(exportPanel.completion) << "the export panel opened";
+        if (exportPanel.completion) exportPanel.completion(out / "exported.jpg", SingleExportFormat::jpeg);
+        exportPanel.completion = nullptr;
+        settle();
+        redraw();
+        return out / "exported.jpg";
+    }
+    // 画像をコピー (Ctrl+P).
+    void copyImage() {
+        pasteboard.items.clear();
+        type(&window(), Qt::Key_P, Qt::ControlModifier);
+        settle();
+        redraw();
+    }
+};
+
+// ノイズ（輝度） raised by two steps on the RAW development page changes the picture on screen, and
+// the photo still exports at its full size and copies.
+TEST_F(RawDevelopmentWindowTest, LuminanceNoiseReductionChangesThePictureWhichExportsAndCopies) {
+    addPhoto("raw/nikon_d1.nef", "d1.nef");
+    openWindow();
+    ASSERT_EQ(currentPath(), "d1.nef");
+    key(Qt::Key_O); // RAW現像
+    ASSERT_EQ(state().parameterPage(), ParameterPage::letter(ParameterLetterPage::rawDevelopment));
+    const SharedImage before = canvas().model().displayImage;
+    ASSERT_TRUE(before);
+
+    key(Qt::Key_L);
+    key(Qt::Key_L);
+    EXPECT_EQ(state().library()->currentParameters()[PhotoParameter::raw_noise_luminance], 2);
+    const SharedImage after = canvas().model().displayImage;
+    ASSERT_TRUE(after);
+    EXPECT_FALSE(canvas().model().showsFailureNote);
+    ASSERT_EQ(after->byteCount(), before->byteCount());
+    EXPECT_NE(std::memcmp(after->data(), before->data(), before->byteCount()), 0) << "the picture changed";
+
+    const auto exported = exportCurrentPhoto();
+    EXPECT_TRUE(alerts.shown.empty()) << (alerts.shown.empty() ? "" : alerts.shown.front().second);
+    const auto properties = ImagePropertiesReader::readJpeg(exported);
+    ASSERT_TRUE(properties);
+    EXPECT_EQ(std::max(properties->pixelWidth, properties->pixelHeight), 2012);
+
+    copyImage();
+    EXPECT_EQ(state().toastText(), "画像をコピーしました");
+    EXPECT_FALSE(pasteboard.items.empty());
+}
+
+// A RAW file whose sensor data the decoder never filled (lossless tiles that hold no JPEG) shows the
+// failure note, not a black picture; the one-photo export refuses it as unreadable, and
+// 画像をコピー puts nothing on the clipboard.
+TEST_F(RawDevelopmentWindowTest, ARawFileTheDecoderCannotFillIsNoBlackPicture) {
+    damaged::write(damaged::losslessTilesWithoutJpeg(), photos() / "no_jpeg.dng");
+    openWindow();
+    ASSERT_EQ(currentPath(), "no_jpeg.dng");
+    EXPECT_TRUE(canvas().model().showsFailureNote);
+
+    const auto exported = exportCurrentPhoto();
+    EXPECT_EQ(alerts.shown, (std::vector<std::pair<std::string, std::string>>{
+                                {"書き出しに失敗しました",
+                                 "ファイルを読み込めませんでした（壊れているか、対応していない形式です）"}}));
+    EXPECT_FALSE(std::filesystem::exists(exported));
+
+    copyImage();
+    EXPECT_EQ(state().toastText(), "画像をコピーできませんでした");
+    EXPECT_TRUE(pasteboard.items.empty());
+}
+
+} // namespace
+} // namespace sorvin::test
