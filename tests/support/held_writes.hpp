@@ -20,16 +20,18 @@ namespace sorvin::test {
 // before releasing it ends.
 class HeldWrites : public FileManager {
 public:
-    void writeAtomically(const std::filesystem::path& path, std::string_view bytes) override {
+    FileVersion writeAtomically(const std::filesystem::path& path, std::string_view bytes,
+                                const std::function<void()>& beforeReplacing) override {
         {
             std::unique_lock lock(mutex_);
             ++started_;
             changed_.notify_all();
             changed_.wait_for(lock, std::chrono::minutes(1), [&] { return !holding_; });
         }
-        FileManager::writeAtomically(path, bytes);
+        const FileVersion written = FileManager::writeAtomically(path, bytes, beforeReplacing);
         const std::lock_guard lock(mutex_);
         writes_.emplace_back(path, std::string(bytes));
+        return written;
     }
 
     void hold() {

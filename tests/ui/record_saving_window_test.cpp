@@ -92,7 +92,9 @@ protected:
         return seen;
     }
 
-    SelectionLoadResult record() { return SelectionStore(photos(), root / "support", root / "legacy-support").load(); }
+    SelectionLoadResult record() {
+        return SelectionStore(photos(), root / "support", root / "legacy-support").load();
+    }
     void expectStillWritingAlert(const AlertSeen& seen) {
         const QuitConfirmation said = QuitConfirmation::make(RecordSaving::stillWriting);
         EXPECT_EQ(seen.informative.toStdString(), said.informativeText);
@@ -136,8 +138,7 @@ TEST_F(RecordSavingWindowTest, ClosingPastTheLimitCanBeCancelledAndTheSaveEndsLa
     openAtTheWindow();
     heartWhileTheDiskStalls();
     bool closed = true;
-    const AlertSeen seen =
-        pastTheLimit([&] { closed = window().close(); }, QStringLiteral("キャンセル"));
+    const AlertSeen seen = pastTheLimit([&] { closed = window().close(); }, QStringLiteral("キャンセル"));
     expectStillWritingAlert(seen);
     EXPECT_FALSE(closed);
     EXPECT_TRUE(window().isVisible());
@@ -152,8 +153,9 @@ TEST_F(RecordSavingWindowTest, ClosingPastTheLimitCanBeCancelledAndTheSaveEndsLa
     EXPECT_FALSE(asked);
 }
 
-// Another folder opens at once while the first one's save is held; opening the first again waits
-// on the loading screen, however long the disk takes, and then shows the heart.
+// Another folder opens at once while the first one's save is held; opening the first again, also
+// through a link to it, waits on the loading screen saying so, however long the disk takes, and
+// then shows the heart.
 TEST_F(RecordSavingWindowTest, AFolderSwitchWaitsOnlyForTheSameFoldersSave) {
     const fs::path other = root / "other";
     fs::create_directories(other);
@@ -171,20 +173,25 @@ TEST_F(RecordSavingWindowTest, AFolderSwitchWaitsOnlyForTheSameFoldersSave) {
     EXPECT_EQ(state().sourceFolder(), other);
     EXPECT_TRUE(files.writes().empty()) << "the first folder's write is still held";
 
-    folderPanel.answer = photos();
+    fs::create_directory_symlink(photos(), root / "link");
+    folderPanel.answer = root / "link";
     type(&window(), Qt::Key_O, Qt::ControlModifier);
     executor.runAll();
     queue.runPending();
     QApplication::processEvents();
     settle();
     queue.advance(600);
-    EXPECT_EQ(window().rootView()->currentScreen(), static_cast<QWidget*>(window().rootView()->loadingView()));
+    LoadingView* loading = window().rootView()->loadingView();
+    EXPECT_EQ(window().rootView()->currentScreen(), static_cast<QWidget*>(loading));
+    EXPECT_TRUE(loading->waitReason()->isVisible());
+    EXPECT_EQ(loading->waitReason()->text(), QStringLiteral("保存が終わるのを待っています"));
 
     files.release();
     recordWriter.joinAll();
     settle();
     ASSERT_EQ(state().screen(), AppScreen::select);
     EXPECT_TRUE(state().library()->containsHeart("a.jpg", RetouchSlot::a));
+    EXPECT_FALSE(loading->waitReason()->isVisibleTo(loading));
 }
 
 // The photo folder takes no record, so it lives in the user's data folder; one there of a later
@@ -194,10 +201,11 @@ TEST_F(RecordSavingWindowTest, AProtectedRecordInTheDataFolderIsNamed) {
     class RefusingFolder : public FileManager {
     public:
         explicit RefusingFolder(fs::path folder) : folder_(std::move(folder)) {}
-        void writeAtomically(const fs::path& path, std::string_view bytes) override {
+        FileVersion writeAtomically(const fs::path& path, std::string_view bytes,
+                                    const std::function<void()>& beforeReplacing) override {
             if (path.parent_path() == folder_)
                 throw std::system_error(std::make_error_code(std::errc::read_only_file_system), "write");
-            FileManager::writeAtomically(path, bytes);
+            return FileManager::writeAtomically(path, bytes, beforeReplacing);
         }
 
     private:

@@ -145,6 +145,14 @@ void AppState::saveEnded(const SelectionSaver::Result& result) {
         }
     }
     if (!result.error) {
+        if (result.keptBeside && result.keptBeside != keptBesideSaid_) {
+            keptBesideSaid_ = result.keptBeside;
+            const std::string why = result.diversion == SelectionDiversion::unreadable
+                                        ? "記録を読み込めなかったため"
+                                        : "記録がほかで書き換えられていたため";
+            showToasts({why + "、変更は「" + result.keptBeside->filename().string() + "」に保存しました"},
+                       4.0);
+        }
         if (result.store == selectionStore_ && *result.usesFallback != usesFallbackStore_) {
             usesFallbackStore_ = *result.usesFallback;
             publish(AppStateProperty::usesFallbackStore);
