@@ -117,7 +117,7 @@ protected:
         environment.alerts = &alerts;
         environment.folderOpener = &folderOpener;
         environment.cachesRoot = root / "caches";
-        environment.applicationSupportDirectory = root / "support";
+        environment.applicationSupportDirectory = support;
         environment.legacyApplicationSupportDirectory = root / "legacy-support";
         environment.recordFiles = recordFiles;
         environment.recordExecutor = recordExecutor;
@@ -151,6 +151,8 @@ protected:
     void destroyState() { state_.reset(); }
 
     TemporaryFolder root;
+    // The data folder, where records go when a folder cannot be written and where they are locked.
+    std::filesystem::path support = root / "support";
     DefaultsStore defaults;
     AppSettings settings{defaults, std::uint64_t{1} << 35};
     ManualMainQueue queue;

@@ -38,13 +38,14 @@ public:
 // word before it goes on; one word lets every write go.
 class WritesThatWaitForTheParent final : public FileManager {
 public:
-    void writeAtomically(const fs::path& path, std::string_view bytes) override {
+    FileVersion writeAtomically(const fs::path& path, std::string_view bytes,
+                                const std::function<void()>& beforeReplacing) override {
         reportToParent();
         {
             const std::lock_guard lock(mutex_);
             if (!toldToGoOn_) toldToGoOn_ = awaitParent(kChildTime);
         }
-        FileManager::writeAtomically(path, bytes);
+        return FileManager::writeAtomically(path, bytes, beforeReplacing);
     }
 
 private:

@@ -1,10 +1,10 @@
 // The folder's record file, read as the store reads it. Whatever it reads must survive being
 // saved: saving what was read and reading that again gives the same text on the next save.
 
+#include "../support/selection_values.hpp"
 #include "fuzz_support.hpp"
 #include "fuzz_target.hpp"
 #include "persistence/selection_store.hpp"
-#include "../support/selection_values.hpp"
 
 #include <map>
 #include <stdexcept>
@@ -24,7 +24,12 @@ public:
     bool isRegularFile(const fs::path& path) const override { return files.contains(path); }
     bool entryExists(const fs::path& path) const override { return files.contains(path); }
     std::optional<fs::file_time_type> modificationTime(const fs::path&) const override { return {}; }
-    std::string contents(const fs::path& path, std::size_t maxBytes) const override {
+    // Every file in memory is the same version of it, which never changes but by this store.
+    std::optional<FileVersion> version(const fs::path& path) const override {
+        return files.contains(path) ? std::optional(FileVersion{}) : std::nullopt;
+    }
+    std::string contents(const fs::path& path, std::size_t maxBytes, FileVersion* version) const override {
+        if (version) *version = FileVersion{};
         const auto file = files.find(path);
         if (file == files.end())
             throw std::system_error(std::make_error_code(std::errc::no_such_file_or_directory));
@@ -33,7 +38,12 @@ public:
         read = true;
         return file->second;
     }
-    void writeAtomically(const fs::path& path, std::string_view bytes) override { files[path] = bytes; }
+    FileVersion writeAtomically(const fs::path& path, std::string_view bytes,
+                                const std::function<void()>& beforeReplacing) override {
+        if (beforeReplacing) beforeReplacing();
+        files[path] = bytes;
+        return FileVersion{};
+    }
     void moveItem(const fs::path& from, const fs::path& to) override {
         files[to] = files.at(from);
         files.erase(from);

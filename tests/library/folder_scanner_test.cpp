@@ -184,9 +184,10 @@ TEST_F(FolderScannerTest, CancellingStopsTheFilesThatFollowAndThrows) {
 TEST_F(FolderScannerTest, ALongListingStopsWhenCancelled) {
     for (int i = 0; i < 70; ++i)
         writeFile(photos / ("folder_" + std::to_string(i)) / "IMG_1.jpg");
-    EXPECT_THROW(FolderScanner::scan(photos.path(), true, progress.callback(), [] { return true; }, caches.path(),
-                                     fake.reader()),
-                 FolderScannerError);
+    EXPECT_THROW(
+        FolderScanner::scan(
+            photos.path(), true, progress.callback(), [] { return true; }, caches.path(), fake.reader()),
+        FolderScannerError);
     EXPECT_TRUE(progress.calls.empty());
     EXPECT_EQ(fake.calls->load(), 0);
 }
@@ -335,7 +336,7 @@ TEST(FolderScannerSamples, ScansEverySampleWithTheRealReader) {
     // The CRW file has no photo extension of ours.
     EXPECT_EQ(result.unreadableCount, 4u);
     EXPECT_EQ(result.pairedCount, 1u); // the two JPEGs named .heic and .nef
-    ASSERT_EQ(result.photos.size(), 43u);
+    ASSERT_EQ(result.photos.size(), 45u);
     auto find = [&](const std::string& key) -> const Photo& {
         auto it = std::find_if(result.photos.begin(), result.photos.end(),
                                [&](const Photo& p) { return p.relativePath == key; });
@@ -352,6 +353,8 @@ TEST(FolderScannerSamples, ScansEverySampleWithTheRealReader) {
     const Photo& raw = find("raw/nikon_d1.nef");
     EXPECT_EQ(raw.fileFormat, PhotoFileFormat::raw);
     EXPECT_EQ(std::make_pair(raw.pixelWidth, raw.pixelHeight), std::make_pair(2012, 1324));
+    const Photo& rw2 = find("raw/constructed_panasonic_rw2_gf1_layout.rw2");
+    EXPECT_EQ(std::make_pair(rw2.pixelWidth, rw2.pixelHeight), std::make_pair(2002, 1324));
     EXPECT_EQ(find("corrupt/truncated_10000_bytes.jpg").pixelWidth, 2725);
     const Photo& heifNamed = find("corrupt/jpeg_content_named.heic");
     EXPECT_EQ(heifNamed.fileFormat, PhotoFileFormat::heif);
@@ -360,22 +363,23 @@ TEST(FolderScannerSamples, ScansEverySampleWithTheRealReader) {
     EXPECT_EQ(std::make_pair(heifNamed.rawCompanionPixelWidth, heifNamed.rawCompanionPixelHeight),
               std::make_pair(std::optional<int>(2000), std::optional<int>(3008)));
     // Sorted by capture date, the undated ones last; the oldest samples are the Nikon D1's and the
-    // files made from it.
-    EXPECT_THAT(keysOf({result.photos.begin(), result.photos.begin() + 4}),
+    // files made from it that keep its date.
+    EXPECT_THAT(keysOf({result.photos.begin(), result.photos.begin() + 5}),
                 UnorderedElementsAre("raw/nikon_d1.nef", "raw/constructed_nikon_compressed_nef_ends_file.nef",
                                      "raw/constructed_olympus_compressed_orf_ends_file.orf",
-                                     "raw/constructed_om_system_orf_ends_file.orf"));
+                                     "raw/constructed_om_system_orf_ends_file.orf",
+                                     "raw/constructed_sony_a100_layout_small.arw"));
     const auto firstUndated = std::find_if(result.photos.begin(), result.photos.end(),
                                            [](const Photo& p) { return !p.captureDate; });
     EXPECT_TRUE(
         std::all_of(firstUndated, result.photos.end(), [](const Photo& p) { return !p.captureDate; }));
-    EXPECT_EQ(firstUndated - result.photos.begin(), 19);
+    EXPECT_EQ(firstUndated - result.photos.begin(), 21);
     // The capture date is the wall-clock time of the EXIF text in the local zone.
     std::tm local{};
     local.tm_year = 2000 - 1900, local.tm_mon = 10, local.tm_mday = 19, local.tm_hour = 13, local.tm_min = 1,
     local.tm_sec = 50, local.tm_isdst = -1;
     EXPECT_EQ(raw.captureDate, std::chrono::system_clock::from_time_t(std::mktime(&local)));
-    EXPECT_EQ(progress.calls.back(), (std::pair<std::size_t, std::size_t>{48, 48}));
+    EXPECT_EQ(progress.calls.back(), (std::pair<std::size_t, std::size_t>{50, 50}));
 }
 
 } // namespace

@@ -1,12 +1,17 @@
 #include "loading/image_decoder.hpp"
+#include "support/damaged_files.hpp"
 #include "support/hostile_files.hpp"
 #include "support/test_support.hpp"
 
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <iterator>
+#include <jpeglib.h>
+#include <string>
+#include <vector>
 
 namespace sorvin {
 namespace {
@@ -240,6 +245,72 @@ TEST(ImageDecoderTest, TheStrictDecodeTakesASequentialJpegLackingOnlyItsEndMarke
         EXPECT_TRUE(strict(progressive, 0));
         for (const std::size_t cut : {2, 100})
             EXPECT_FALSE(strict(progressive, cut)) << cut;
+    }
+}
+
+// A sequential JPEG of 64 × 64 colours whose three components come in three scans, one each.
+std::vector<std::uint8_t> sequentialInThreeScans() {
+    jpeg_compress_struct cinfo{};
+    jpeg_error_mgr errors{};
+    cinfo.err = jpeg_std_error(&errors);
+    jpeg_create_compress(&cinfo);
+    unsigned char* out = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&cinfo, &out, &size);
+    cinfo.image_width = cinfo.image_height = 64;
+    cinfo.input_components = 3;
+    cinfo.in_color_space = JCS_RGB;
+    jpeg_set_defaults(&cinfo);
+    static const jpeg_scan_info scans[] = {
+        {1, {0}, 0, 63, 0, 0}, {1, {1}, 0, 63, 0, 0}, {1, {2}, 0, 63, 0, 0}};
+    cinfo.scan_info = scans;
+    cinfo.num_scans = 3;
+    jpeg_start_compress(&cinfo, TRUE);
+    std::vector<JSAMPLE> row(64 * 3);
+    while (cinfo.next_scanline < cinfo.image_height) {
+        for (int x = 0; x < 64; ++x) {
+            row[3 * x] = static_cast<JSAMPLE>(4 * x);
+            row[3 * x + 1] = static_cast<JSAMPLE>(4 * cinfo.next_scanline);
+            row[3 * x + 2] = 128;
+        }
+        JSAMPROW rows[] = {row.data()};
+        jpeg_write_scanlines(&cinfo, rows, 1);
+    }
+    jpeg_finish_compress(&cinfo);
+    std::vector<std::uint8_t> bytes(out, out + size);
+    std::free(out);
+    jpeg_destroy_compress(&cinfo);
+    return bytes;
+}
+
+// Where the scan after the first begins: its SOS marker, which picture data never hold.
+std::size_t secondScan(const std::vector<std::uint8_t>& bytes) {
+    const std::string text(bytes.begin(), bytes.end());
+    return text.find("\xFF\xDA", test::damaged::jpegScanStart(text));
+}
+
+// A file that ends where a scan holding every component ends, the scans after it missing: in a
+// progressive file (its first scan, of every component's DC) and in a sequential one whose
+// components come in scans of their own (its luma scan, which holds one). Neither has lost picture
+// data inside a scan, and both lack most of the picture: the strict decode takes the whole files
+// and refuses the cut ones, which the screen still shows.
+TEST(ImageDecoderTest, TheStrictDecodeRefusesAFileWhoseLaterScansAreMissing) {
+    const test::TemporaryFolder folder;
+    const auto strict = [&](const std::vector<std::uint8_t>& bytes, const char* name) {
+        const auto file = folder / name;
+        std::ofstream(file, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        return ImageDecoder::decodeAtLeast(photoAt(file), std::nullopt, 0);
+    };
+    const std::vector<std::uint8_t> files[] = {fileBytes(sample("jpeg/progressive_large.jpg")),
+                                               sequentialInThreeScans()};
+    for (const std::vector<std::uint8_t>& whole : files) {
+        SCOPED_TRACE(whole.size());
+        const std::size_t cut = secondScan(whole);
+        ASSERT_LT(cut, whole.size());
+        EXPECT_TRUE(strict(whole, "whole.jpg"));
+        EXPECT_FALSE(strict({whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(cut)}, "cut.jpg"));
+        EXPECT_TRUE(ImageDecoder::decode(photoAt(folder / "cut.jpg"), std::nullopt, 640));
     }
 }
 

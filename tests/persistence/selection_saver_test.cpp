@@ -35,10 +35,18 @@ protected:
         if (heart) values.hearts.insert("a.jpg");
         return values;
     }
+    // A write of the folder "open" that the disk holds, and a save of it waiting behind it.
+    std::shared_ptr<SelectionStore> heldWriteAndOneWaiting(SelectionSaver& writer) {
+        const auto open = store("open");
+        files.hold();
+        writer.save(open, hearted(true), date);
+        EXPECT_TRUE(files.waitUntilWriteStarted());
+        writer.save(open, hearted(false), date);
+        return open;
+    }
     SelectionSaver saver(BackgroundExecutor& executor) {
-        return SelectionSaver(queue, executor, [this](const SelectionSaver::Result& result) {
-            results.push_back(result);
-        });
+        return SelectionSaver(queue, executor,
+                              [this](const SelectionSaver::Result& result) { results.push_back(result); });
     }
 
     test::TemporaryFolder root;
@@ -121,11 +129,7 @@ TEST_F(SelectionSaverTest, AHeldWriteKeepsNothingButItsOwnFolderWaiting) {
     {
         test::ThreadExecutor threads;
         SelectionSaver writer = saver(threads);
-        const auto open = store("open");
-        files.hold();
-        writer.save(open, hearted(true), date);
-        ASSERT_TRUE(files.waitUntilWriteStarted());
-        writer.save(open, hearted(false), date);
+        heldWriteAndOneWaiting(writer);
         EXPECT_TRUE(writer.isSaving(root / "open"));
         EXPECT_FALSE(writer.isSaving(root / "elsewhere"));
         files.release();
@@ -133,6 +137,33 @@ TEST_F(SelectionSaverTest, AHeldWriteKeepsNothingButItsOwnFolderWaiting) {
     EXPECT_EQ(written(files), (std::vector<std::string>{"open:1", "open:0"}));
     queue.runPending();
     EXPECT_EQ(results.size(), 2u) << "reported after the saver is gone";
+}
+
+// A save still waiting that takes newer values stands for them: whoever waits for the folder's
+// saves after that hears of it only once those newer values are written. The folder is known by
+// what it is, so a wait asked through a link to it, or another spelling, waits all the same.
+TEST_F(SelectionSaverTest, AWaitingSaveThatTakesNewerValuesIsWaitedForUnderAnyPath) {
+    fs::create_directories(root / "open");
+    fs::create_directory_symlink(root / "open", root / "link");
+    std::vector<std::string> heard;
+    {
+        test::ThreadExecutor threads;
+        SelectionSaver writer = saver(threads);
+        const auto open = heldWriteAndOneWaiting(writer);
+        writer.whenSaved(root / "open", [&] { heard.push_back("before:" + std::to_string(results.size())); });
+        writer.save(open, hearted(true), date); // takes the place of the waiting one
+        EXPECT_TRUE(writer.isSaving(root / "link"));
+        EXPECT_TRUE(writer.isSaving(root / "link" / "." / ".." / "open"));
+        writer.whenSaved(root / "link", [&] { heard.push_back("after:" + std::to_string(results.size())); });
+        EXPECT_TRUE(heard.empty());
+        files.release();
+        threads.joinAll();
+        queue.runPending();
+        EXPECT_FALSE(writer.isSaving(root / "link"));
+    }
+    EXPECT_EQ(written(files), (std::vector<std::string>{"open:1", "open:1"}));
+    EXPECT_EQ(heard, (std::vector<std::string>{"before:2", "after:2"}))
+        << "both once the newest values were written";
 }
 
 } // namespace

@@ -9,11 +9,11 @@
 #include <fmt/format.h>
 #include <fstream>
 #include <functional>
-#include <iterator>
-#include <sys/stat.h>
 #include <gtest/gtest.h>
+#include <iterator>
 #include <random>
 #include <stdlib.h>
+#include <sys/stat.h>
 
 namespace sorvin {
 namespace {
@@ -28,16 +28,28 @@ public:
     std::set<fs::path> unwritableFolders;
     bool movesFail = false;
     bool readsRunOutOfMemory = false;
+    // The error the next reads fail with (as through a share), and how many of them do.
+    std::errc readsFailWith{};
+    mutable int failingReads = 0;
+    // Runs after each read, before the store looks at what it read.
+    std::function<void(const fs::path&)> afterRead;
 
-    std::string contents(const fs::path& path, std::size_t maxBytes) const override {
+    std::string contents(const fs::path& path, std::size_t maxBytes, FileVersion* version) const override {
         if (readsRunOutOfMemory) throw std::bad_alloc();
-        return FileManager::contents(path, maxBytes);
+        if (failingReads > 0) {
+            --failingReads;
+            throw std::system_error(std::make_error_code(readsFailWith), "open file");
+        }
+        std::string text = FileManager::contents(path, maxBytes, version);
+        if (afterRead) afterRead(path);
+        return text;
     }
 
-    void writeAtomically(const fs::path& path, std::string_view bytes) override {
+    FileVersion writeAtomically(const fs::path& path, std::string_view bytes,
+                                const std::function<void()>& beforeReplacing) override {
         if (unwritableFolders.contains(path.parent_path()))
             throw std::system_error(std::make_error_code(std::errc::read_only_file_system), "write");
-        FileManager::writeAtomically(path, bytes);
+        return FileManager::writeAtomically(path, bytes, beforeReplacing);
     }
     void moveItem(const fs::path& from, const fs::path& to) override {
         if (movesFail || unwritableFolders.contains(from.parent_path()))
@@ -212,8 +224,8 @@ TEST_F(SelectionStoreTest, UnknownVersionsAreReportedAndNeverOverwritten) {
         EXPECT_EQ(loaded.warning, SelectionLoadWarning::unknownVersion) << text;
         EXPECT_TRUE(loaded.hearts.empty());
         EXPECT_EQ(s.protectedRecordURL(), folder / "sorvin.json");
-        EXPECT_EQ(s.protection(), text == texts[0] ? SelectionProtection::newerVersion
-                                                   : SelectionProtection::unknownVersion)
+        EXPECT_EQ(s.protection(),
+                  text == texts[0] ? SelectionProtection::newerVersion : SelectionProtection::unknownVersion)
             << text;
         EXPECT_THROW(saveHearts(s, {"a.jpg"}), SelectionStoreError) << text;
         EXPECT_THROW(saveHearts(s, {"a.jpg"}), SelectionStoreError) << "a second save is refused too";
@@ -363,7 +375,8 @@ TEST_F(SelectionStoreTest, SomethingThatIsNotAFileWhereTheRecordBelongsIsLeftAlo
         fifo(root / "elsewhere");
         fs::create_symlink(root / "elsewhere", path);
     };
-    for (const auto& make : std::vector<std::function<void(const fs::path&)>>{fifo, folderNamed, deviceLink, fifoLink}) {
+    for (const auto& make :
+         std::vector<std::function<void(const fs::path&)>>{fifo, folderNamed, deviceLink, fifoLink}) {
         fs::remove_all(root.path());
         fs::create_directories(folder);
         const fs::path record = folder / "sorvin.json";
@@ -472,7 +485,8 @@ TEST_F(SelectionStoreTest, RecordsAboveTheByteLimitAreNeitherWrittenNorSetAside)
     saveHearts(s, {"a.jpg"});
     const std::string written = read(folder / "sorvin.json");
     const auto limitedStore = [&](std::size_t limit) {
-        return SelectionStore(folder, support, legacySupport, files, [] { return kLoadTime; }, limit);
+        return SelectionStore(
+            folder, support, legacySupport, files, [] { return kLoadTime; }, limit);
     };
 
     auto atTheLimit = limitedStore(written.size());
@@ -562,6 +576,108 @@ TEST_F(SelectionStoreTest, RandomlyDamagedRecordsNeverCrashTheLoad) {
 TEST_F(SelectionStoreTest, DeeplyNestedTextIsSetAsideWithoutExhaustingTheStack) {
     write(folder / "sorvin.json", "{\"version\": 2, \"app\": " + std::string(200000, '[') + "}");
     EXPECT_EQ(store().load().warning, SelectionLoadWarning::brokenJSON);
+}
+
+// Everything below the folder whose name holds the text.
+std::vector<std::string> namesWith(const fs::path& folder, const std::string& text) {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder))
+        if (entry.path().filename().string().find(text) != std::string::npos)
+            names.push_back(entry.path().filename().string());
+    return names;
+}
+
+// A record that cannot be read for a moment (renamed over through a share, a share that stalls)
+// is no damage: it is read again, and when it stays unreadable the folder opens without it,
+// nothing is set aside, nothing is written over it, and what is saved meanwhile goes beside it.
+// Once it reads, its values are back.
+TEST_F(SelectionStoreTest, ARecordTheSystemCannotReadIsNeitherSetAsideNorWrittenOver) {
+    for (const std::errc error : {std::errc::no_such_file_or_directory, std::errc::io_error,
+                                  static_cast<std::errc>(ESTALE), static_cast<std::errc>(ENOTCONN)}) {
+        SCOPED_TRACE(std::make_error_code(error).message());
+        fs::remove_all(folder);
+        write(folder / "sorvin.json", recordWithHeart("kept.jpg"));
+        files.readsFailWith = error;
+
+        files.failingReads = 2; // for a moment only
+        EXPECT_EQ(store().load().hearts, std::set<std::string>{"kept.jpg"});
+        EXPECT_EQ(files.failingReads, 0);
+
+        files.failingReads = 1000;
+        auto s = store();
+        const SelectionLoadResult loaded = s.load();
+        EXPECT_EQ(loaded.warning, SelectionLoadWarning::unreadableNow);
+        EXPECT_TRUE(loaded.hearts.empty());
+        EXPECT_FALSE(s.protection()) << "saves are not refused: they go beside the record";
+        EXPECT_FALSE(saveHearts(s, {"new.jpg"}));
+        EXPECT_EQ(read(folder / "sorvin.json"), recordWithHeart("kept.jpg"));
+        EXPECT_TRUE(namesWith(folder, "broken").empty());
+        ASSERT_TRUE(s.keptBesideURL());
+        EXPECT_EQ(s.diversion(), SelectionDiversion::unreadable);
+        EXPECT_EQ(s.keptBesideURL()->parent_path(), folder);
+        EXPECT_TRUE(s.keptBesideURL()->filename().string().starts_with("sorvin.json.conflict-1765000000"));
+        EXPECT_NE(read(*s.keptBesideURL()).find("new.jpg"), std::string::npos);
+
+        files.failingReads = 0;
+        EXPECT_EQ(store().load().hearts, std::set<std::string>{"kept.jpg"});
+    }
+}
+
+// A damaged file is set aside only while it is still the file read: a record renamed over it
+// in between is read instead, and kept.
+TEST_F(SelectionStoreTest, OnlyTheDamagedFileReadIsSetAside) {
+    write(folder / "sorvin.json", "{\"version\": 2,");
+    bool replaced = false;
+    files.afterRead = [&](const fs::path& path) {
+        if (replaced || path != folder / "sorvin.json") return;
+        replaced = true;
+        write(folder / "next", recordWithHeart("newer.jpg"));
+        fs::rename(folder / "next", path);
+    };
+    auto s = store();
+    const SelectionLoadResult loaded = s.load();
+    EXPECT_FALSE(loaded.warning);
+    EXPECT_EQ(loaded.hearts, std::set<std::string>{"newer.jpg"});
+    EXPECT_TRUE(namesWith(folder, "broken").empty());
+    EXPECT_FALSE(saveHearts(s, {"newer.jpg", "b.jpg"}));
+    EXPECT_FALSE(s.keptBesideURL()) << "the record read is the one written over";
+    EXPECT_EQ(store().load().hearts, (std::set<std::string>{"b.jpg", "newer.jpg"}));
+}
+
+// A record that changed on disk since this store read or wrote it (another copy of the program,
+// another computer, a sync client) is never written over: the newer one stays, and this store's
+// values go to one file beside it, then and at every later save. A record that appeared where
+// there was none counts as changed too.
+TEST_F(SelectionStoreTest, ARecordChangedOnDiskIsKeptAndTheSaveGoesBesideIt) {
+    write(folder / "sorvin.json", recordWithHeart("first.jpg"));
+    auto s = store();
+    EXPECT_EQ(s.load().hearts, std::set<std::string>{"first.jpg"});
+    EXPECT_FALSE(saveHearts(s, {"first.jpg", "mine.jpg"}));
+    EXPECT_FALSE(s.keptBesideURL()) << "written over what this store wrote itself";
+
+    auto other = store();
+    other.load();
+    EXPECT_FALSE(saveHearts(other, {"theirs.jpg"}));
+    EXPECT_FALSE(saveHearts(s, {"first.jpg", "mine.jpg", "later.jpg"}));
+    EXPECT_EQ(store().load().hearts, std::set<std::string>{"theirs.jpg"});
+    ASSERT_TRUE(s.keptBesideURL());
+    EXPECT_EQ(s.diversion(), SelectionDiversion::changedOnDisk);
+    const fs::path beside = *s.keptBesideURL();
+    EXPECT_EQ(beside, folder / "sorvin.json.conflict-1765000000");
+    EXPECT_FALSE(saveHearts(s, {"last.jpg"}));
+    EXPECT_EQ(s.keptBesideURL(), beside);
+    EXPECT_NE(read(beside).find("last.jpg"), std::string::npos);
+    EXPECT_EQ(namesWith(folder, "conflict").size(), 1u);
+    EXPECT_EQ(store().load().hearts, std::set<std::string>{"theirs.jpg"});
+
+    fs::remove_all(folder);
+    fs::create_directories(folder);
+    auto fresh = store();
+    fresh.load();
+    write(folder / "sorvin.json", recordWithHeart("appeared.jpg"));
+    EXPECT_FALSE(saveHearts(fresh, {"mine.jpg"}));
+    EXPECT_EQ(read(folder / "sorvin.json"), recordWithHeart("appeared.jpg"));
+    EXPECT_TRUE(fresh.keptBesideURL());
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <iterator>
 #include <set>
+#include <string_view>
 #include <sys/stat.h>
 
 namespace sorvin {
@@ -72,6 +73,9 @@ const SampleCase readableSamples[] = {
      "2000:11:19 13:01:50"},
     {"raw/constructed_om_system_orf_ends_file.orf", ImageContainer::raw, 2012, 1324, 1,
      "2000:11:19 13:01:50"},
+    {"raw/constructed_panasonic_rw2_gf1_layout.rw2", ImageContainer::raw, 2002, 1324, 1,
+     "2010:11:05 15:19:26"},
+    {"raw/constructed_sony_a100_layout_small.arw", ImageContainer::raw, 1936, 1300, 1, "2000:11:19 13:01:50"},
     // Damaged picture data behind an intact header: photos, their decode showing what it recovers.
     {"corrupt/fuzz_bad_restart_marker_sony.jpg", ImageContainer::jpeg, 1280, 960, 1, "2005:08:11 19:31:37"},
     {"corrupt/fuzz_premature_end.jpg", ImageContainer::jpeg, 3484, 2347, std::nullopt, std::nullopt},
@@ -154,6 +158,25 @@ TEST(ImagePropertiesReaderTest, RefusesFilesCutShortInTheirHeaderOrStructure) {
                 EXPECT_EQ(properties->pixelWidth, expected->pixelWidth);
                 EXPECT_EQ(properties->dateTimeOriginal, expected->dateTimeOriginal);
             }
+        }
+    }
+}
+
+// RAW files whose data a maker's own tag locates. Panasonic's fill whole 16 KiB blocks to the end of
+// the file: one cut inside a block is no photo, one cut by whole blocks still reads as one (the
+// export's reading refuses it). The Sony A100's run to the end of the file, where no cut shows.
+TEST(ImagePropertiesReaderTest, RawDataLocatedByAMakersOwnTagAreJudgedByItsLayout) {
+    test::TemporaryFolder folder;
+    for (const char* file :
+         {"raw/constructed_panasonic_rw2_gf1_layout.rw2", "raw/constructed_sony_a100_layout_small.arw"}) {
+        const std::string whole = contentOf(sample(file));
+        const bool panasonic = std::string_view(file).ends_with(".rw2");
+        for (const std::size_t cut : {std::size_t{1}, std::size_t{2}, std::size_t{16}, std::size_t{64},
+                                      std::size_t{16384}, whole.size() / 2}) {
+            SCOPED_TRACE(std::string(file) + " less " + std::to_string(cut));
+            writeFile(folder / "cut", whole.substr(0, whole.size() - cut));
+            const bool listed = !panasonic || cut == 16384;
+            EXPECT_EQ(ImagePropertiesReader::read(folder / "cut", ImageContainer::raw).has_value(), listed);
         }
     }
 }

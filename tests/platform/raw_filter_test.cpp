@@ -269,9 +269,10 @@ TEST(RawFilterTest, EmptyFilesFoldersAndCutHeadersAreUnreadable) {
 }
 
 // Strict reading, as an export does it, of every RAW sample of a kind the program opens: the whole
-// file develops, whether its sensor data end the file (where compressed NEF and ORF readers look a
-// byte past the end) or not; a copy cut short is refused as soon as the cut reaches the sensor
-// data, and one that lost only bytes after them develops the same picture.
+// file develops, whether its sensor data end the file (where compressed NEF, ORF and ARW readers
+// look a byte past the end) or not; a copy cut short is refused as soon as the cut reaches the
+// sensor data, also by whole 16 KiB blocks (Panasonic's data are read in blocks of that size), and
+// one that lost only bytes after them develops the same picture.
 TEST(RawFilterTest, RefusingDamageDevelopsWholeFilesAndRefusesEveryCutIntoTheSensorData) {
     // Where each sample's sensor data end, as its strips or tiles say.
     const std::map<std::string, std::uintmax_t> sensorDataEnd = {
@@ -282,6 +283,8 @@ TEST(RawFilterTest, RefusingDamageDevelopsWholeFilesAndRefusesEveryCutIntoTheSen
         {"magiclantern_canon_550d_uncompressed.dng", 3'906'864},
         {"blackmagic_pocket4k.dng", 3'359'558},
         {"canon_eos_6d_linear_lossy.dng", 411'943},
+        {"constructed_panasonic_rw2_gf1_layout.rw2", 3'031'568},
+        {"constructed_sony_a100_layout_small.arw", 3'212'752},
     };
     const auto strict = [](const std::filesystem::path& file) -> SharedImage {
         auto filter = RawFilter::make(file, DamagedData::refused);
@@ -299,8 +302,8 @@ TEST(RawFilterTest, RefusingDamageDevelopsWholeFilesAndRefusesEveryCutIntoTheSen
         const SharedImage whole = strict(file);
         ASSERT_TRUE(whole);
         const std::string bytes = contentOf(file);
-        for (const std::size_t kept :
-             {bytes.size() - 1, bytes.size() - 2, bytes.size() - 16, bytes.size() - 64, bytes.size() / 2}) {
+        for (const std::size_t kept : {bytes.size() - 1, bytes.size() - 2, bytes.size() - 16,
+                                       bytes.size() - 64, bytes.size() - 16384, bytes.size() / 2}) {
             SCOPED_TRACE(kept);
             const auto path = folder / (std::to_string(kept) + name);
             writeCut(path, bytes, kept);

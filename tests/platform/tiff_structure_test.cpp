@@ -4,6 +4,7 @@
 #include <fstream>
 #include <gtest/gtest.h>
 #include <iterator>
+#include <vector>
 
 namespace sorvin {
 namespace {
@@ -31,6 +32,21 @@ std::string tiff(std::uint32_t stripOffset, std::uint32_t stripBytes, std::uint3
     return bytes;
 }
 
+// A little-endian file of the given TIFF magic: one IFD at 8 of the entries, the model's text at
+// kTextAt, then `data` from kDataAt.
+constexpr std::uint32_t kTextAt = 200, kDataAt = 256;
+std::string oneIfd(std::uint16_t magic, const std::vector<std::string>& entries, const std::string& model,
+                   const std::string& data) {
+    std::string bytes = "II" + le16(magic) + le32(8) + le16(static_cast<std::uint16_t>(entries.size()));
+    for (const std::string& e : entries)
+        bytes += e;
+    bytes += le32(0);
+    bytes.resize(kTextAt, '\0');
+    bytes += model;
+    bytes.resize(kDataAt, '\0');
+    return bytes + data;
+}
+
 std::optional<RegularFile> fileWith(const test::TemporaryFolder& folder, const std::string& bytes) {
     const auto path = folder / "raw.dng";
     std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
@@ -56,6 +72,69 @@ TEST(TiffStructure, ImageDataMustLieWithinTheFile) {
         TiffStructure::dataLiesWithinFile(*fileWith(folder, tiff(100, 50, 5000)))); // next IFD outside
     // What is not TIFF is not judged here.
     EXPECT_TRUE(TiffStructure::dataLiesWithinFile(*fileWith(folder, "FUJIFILMCCD-RAW 0201")));
+}
+
+// Panasonic's files say nothing of their data in the strip tags (an offset of 0xFFFFFFFF and a count
+// of 0, or a count of the uncompressed size, past the end): the data begin at RawDataOffset (0x118)
+// and fill whole 16 KiB blocks to the end of the file, unless a count within the file says how far.
+TEST(TiffStructure, PanasonicDataBeginAtRawDataOffsetAndFillWhole16KiBBlocks) {
+    test::TemporaryFolder folder;
+    constexpr std::uint32_t block = 16384;
+    const auto rw2 = [](std::uint32_t stripBytes, std::size_t dataBytes, std::uint16_t magic = 0x55) {
+        return oneIfd(
+            magic,
+            {entry(0x0111, 4, 1, 0xFFFFFFFF), entry(0x0117, 4, 1, stripBytes), entry(0x0118, 4, 1, kDataAt)},
+            "", std::string(dataBytes, '\x5A'));
+    };
+    struct Case {
+        const char* name;
+        std::string bytes;
+        bool within;
+        std::uint64_t end;
+    };
+    const Case cases[] = {
+        {"whole blocks", rw2(0, 3 * block), true, kDataAt + 3 * block},
+        {"one byte short of them", rw2(0, 3 * block - 1), false, kDataAt + 3 * block},
+        {"half a block short", rw2(0, 2 * block + block / 2), false, kDataAt + 3 * block},
+        {"a count past the end", rw2(10'000'000, 2 * block), true, kDataAt + 2 * block},
+        {"a count within the file", rw2(20'000, 20'000), true, kDataAt + 20'000},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto file = fileWith(folder, c.bytes);
+        EXPECT_EQ(TiffStructure::dataLiesWithinFile(*file), c.within);
+        const auto end = TiffStructure::dataEnd(*file, kDataAt);
+        ASSERT_TRUE(end);
+        EXPECT_EQ(end->position, c.end);
+        EXPECT_FALSE(end->mayBeReadPast);
+    }
+    // The offset past the end of the file, or the same tags in a file that is not Panasonic's.
+    EXPECT_FALSE(TiffStructure::dataLiesWithinFile(
+        *fileWith(folder, oneIfd(0x55, {entry(0x0118, 4, 1, 1 << 20)}, "", std::string(block, '\0')))));
+    EXPECT_FALSE(TiffStructure::dataLiesWithinFile(*fileWith(folder, rw2(0, 3 * block, 42))));
+}
+
+// The Sony DSLR-A100 keeps its sensor data's offset in tag 0x14A (elsewhere SubIFDs) of the IFD
+// 3872 pixels wide, as LibRaw reads it; the data run to the end of the file, where its bit reader
+// may look past the last byte.
+TEST(TiffStructure, TheSonyA100sTag0x14AIsItsSensorDataOffset) {
+    test::TemporaryFolder folder;
+    const auto arw = [](const std::string& model, std::uint32_t width, std::size_t dataBytes) {
+        return oneIfd(
+            42, {entry(0x0100, 4, 1, width), entry(0x0110, 2, 10, kTextAt), entry(0x014A, 4, 1, kDataAt)},
+            model + std::string(1, '\0'), std::string(dataBytes, '\xFF'));
+    };
+    for (const std::size_t dataBytes : {std::size_t{50'000}, std::size_t{1}}) {
+        const auto file = fileWith(folder, arw("DSLR-A100", 3872, dataBytes));
+        EXPECT_TRUE(TiffStructure::dataLiesWithinFile(*file));
+        const auto end = TiffStructure::dataEnd(*file, kDataAt);
+        ASSERT_TRUE(end);
+        EXPECT_EQ(end->position, kDataAt + dataBytes);
+        EXPECT_TRUE(end->mayBeReadPast);
+    }
+    // Another model, or another width: a SubIFD, and the data are no IFD.
+    EXPECT_FALSE(TiffStructure::dataLiesWithinFile(*fileWith(folder, arw("DSLR-A700", 3872, 50'000))));
+    EXPECT_FALSE(TiffStructure::dataLiesWithinFile(*fileWith(folder, arw("DSLR-A100", 3880, 50'000))));
 }
 
 TEST(TiffStructure, DamageAnywhereInARealHeaderNeverCrashes) {

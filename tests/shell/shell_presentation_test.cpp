@@ -59,5 +59,18 @@ TEST(LoadingProgress, CounterAndBarBeforeAndAfterCounting) {
     EXPECT_EQ(LoadingProgress::barTotal(1200), 1200.0);
 }
 
+// The loading screen says what it waits for: this copy's own save, or which other copy of the
+// program holds the folder's record, on this machine or another.
+TEST(LoadingProgress, AWaitNamesWhatItWaitsFor) {
+    EXPECT_EQ(LoadingProgress::waitText(RecordWait{}), "保存が終わるのを待っています");
+    EXPECT_EQ(LoadingProgress::waitText(RecordWait{SelectionRecordHolder{4312, ""}}),
+              "別に起動している Sorvin（プロセス 4312）がこのフォルダを開いています。閉じるのを待っています");
+    EXPECT_EQ(LoadingProgress::waitText(RecordWait{SelectionRecordHolder{77, "studio"}}),
+              "別に起動している Sorvin（studio のプロセス "
+              "77）がこのフォルダを開いています。閉じるのを待っています");
+    EXPECT_EQ(LoadingProgress::waitText(RecordWait{SelectionRecordHolder{}}),
+              "別に起動している Sorvin がこのフォルダを開いています。閉じるのを待っています");
+}
+
 } // namespace
 } // namespace sorvin

@@ -77,9 +77,10 @@ inline Damage losslessTilesWithoutJpeg() {
             {{10'240, 849'001}, {859'264, 840'481}, {1'699'776, 822'891}, {2'522'688, 836'870}}};
 }
 
-// A HEIF file and RAW files of six kinds (packed, lossless-JPEG tiles, lossy-JPEG tiles, bit-packed
-// DNG, compressed NEF and ORF) cut short, each within its picture data; and a lossless DNG whose
-// tiles hold no JPEG, which LibRaw's decoder passes over without a word.
+// A HEIF file and RAW files of eight kinds (packed, lossless-JPEG tiles, lossy-JPEG tiles, bit-packed
+// DNG, compressed NEF and ORF, Panasonic's blocks, the Sony A100's ARW) cut short, each within its
+// picture data; and a lossless DNG whose tiles hold no JPEG, which LibRaw's decoder passes over
+// without a word.
 inline std::vector<Damage> otherDamages() {
     return {
         {"HEIF cut to 1.4 MB of 1.5 MB", "heif/iphone8_gps.heic", 1'400'000},
@@ -92,6 +93,8 @@ inline std::vector<Damage> otherDamages() {
          2'283'407},
         {"compressed ORF missing its last 2 bytes", "raw/constructed_olympus_compressed_orf_ends_file.orf",
          2'783'354},
+        {"RW2 missing its last 16 KiB block", "raw/constructed_panasonic_rw2_gf1_layout.rw2", 3'015'184},
+        {"Sony A100 ARW missing its last byte", "raw/constructed_sony_a100_layout_small.arw", 3'212'751},
         losslessTilesWithoutJpeg(),
     };
 }

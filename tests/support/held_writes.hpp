@@ -23,7 +23,8 @@ namespace sorvin::test {
 // full disk), every write or those whose text the test names.
 class HeldWrites : public FileManager {
 public:
-    void writeAtomically(const std::filesystem::path& path, std::string_view bytes) override {
+    FileVersion writeAtomically(const std::filesystem::path& path, std::string_view bytes,
+                                const std::function<void()>& beforeReplacing) override {
         {
             std::unique_lock lock(mutex_);
             ++started_;
@@ -31,9 +32,10 @@ public:
             changed_.wait_for(lock, std::chrono::minutes(1), [&] { return !holding_; });
             if (refusal_ && (!refused_ || refused_(bytes))) throw std::system_error(*refusal_, path.string());
         }
-        FileManager::writeAtomically(path, bytes);
+        const FileVersion written = FileManager::writeAtomically(path, bytes, beforeReplacing);
         const std::lock_guard lock(mutex_);
         writes_.emplace_back(path, std::string(bytes));
+        return written;
     }
 
     void hold() {

@@ -1,10 +1,13 @@
+#include "library/photo_library.hpp"
 #include "persistence/preference_key.hpp"
 #include "shell/quit_confirmation.hpp"
 #include "support/fuse_mount.hpp"
 #include "support/scoped_environment.hpp"
 #include "ui/app/menu_bar.hpp"
 #include "ui/app/root_view.hpp"
+#include "ui/browsing/bottom_bar_view.hpp"
 #include "ui/browsing/select_view.hpp"
+#include "ui/canvas/photo_canvas_view.hpp"
 #include "ui/export/export_sheet.hpp"
 #include "ui/overlays/toast_view.hpp"
 #include "ui_test_fixture.hpp"
@@ -439,6 +442,66 @@ TEST_F(ExportSheetTest, CancellingStopsTheExportAndSaysSo) {
     ASSERT_EQ(s.model().stage, ExportSheetModel::Stage::result);
     ASSERT_FALSE(s.resultTexts().isEmpty());
     EXPECT_EQ(s.resultTexts().first(), QStringLiteral("書き出しを中断しました"));
+}
+
+// Panasonic's RW2 (its data at RawDataOffset, no strip stated) and the Sony DSLR-A100's ARW (its
+// data's offset in tag 0x14A), opened with Ctrl+O: both are listed with no word of unreadable files,
+// each shows its picture, and both export, through the sheet and one at a time.
+TEST_F(ExportSheetTest, RawFilesWhoseDataTheirMakersOwnTagsLocateAreListedShownAndExported) {
+    addPhoto("raw/constructed_panasonic_rw2_gf1_layout.rw2", "gf1.rw2");
+    addPhoto("raw/constructed_sony_a100_layout_small.arw", "a100.arw");
+    window().resize(1400, 900);
+    window().show();
+    activate();
+    folderPanel.answer = photos();
+    const auto key = [this](Qt::Key k, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+        MainWindowTest::type(&window(), k, modifiers);
+        settle();
+        redraw();
+    };
+    key(Qt::Key_O, Qt::ControlModifier);
+    ASSERT_TRUE(view().isVisible());
+    const QString toast = window().rootView()->toastView()->text();
+    EXPECT_FALSE(toast.contains(QStringLiteral("読み込めませんでした"))) << toast.toStdString();
+    ASSERT_EQ(state().library()->visiblePhotos().size(), 2u);
+
+    for (const std::string name : {"a100.arw", "gf1.rw2"}) { // oldest first
+        SCOPED_TRACE(name);
+        ASSERT_EQ(currentPath(), name);
+        const PhotoCanvasModel& canvas = static_cast<PhotoCanvasView*>(view().photoCanvas())->model();
+        ASSERT_TRUE(canvas.displayImage);
+        EXPECT_FALSE(canvas.showsFailureNote);
+        EXPECT_GT(canvas.displayImage->width(), 100);
+        key(Qt::Key_Space); // a heart
+        key(Qt::Key_Down);
+    }
+
+    const fs::path out = root / "out";
+    fs::create_directories(out);
+    key(Qt::Key_E, Qt::ControlModifier);
+    ExportSheet* sheet = view().exportSheet();
+    ASSERT_NE(sheet, nullptr);
+    type(sheet->destinationField(), QString::fromStdString(out.string()));
+    QTest::mouseClick(sheet->exportButton(), Qt::LeftButton);
+    settle();
+    redraw();
+    EXPECT_TRUE(sheet->resultTexts().contains(QStringLiteral("書き出し   2枚")))
+        << sheet->resultTexts().join(u'|').toStdString();
+    EXPECT_TRUE(sheet->failureTexts().isEmpty()) << sheet->failureTexts().join(u'|').toStdString();
+    EXPECT_TRUE(fs::exists(out / "a100.jpg"));
+    EXPECT_TRUE(fs::exists(out / "gf1.jpg"));
+    QTest::mouseClick(sheet->closeButton(), Qt::LeftButton);
+    redraw();
+
+    // The photo on screen, on its own.
+    ASSERT_EQ(currentPath(), "gf1.rw2");
+    QTest::mouseClick(view().bottomBar()->singleExportButton(), Qt::LeftButton);
+    ASSERT_TRUE(exportPanel.completion);
+    exportPanel.completion(out / "one", SingleExportFormat::jpeg);
+    settle();
+    redraw();
+    EXPECT_TRUE(fs::exists(out / "one.jpg"));
+    EXPECT_TRUE(alerts.shown.empty()) << alerts.shown.front().first << " " << alerts.shown.front().second;
 }
 
 } // namespace

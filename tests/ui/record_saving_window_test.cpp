@@ -197,8 +197,9 @@ TEST_F(RecordSavingWindowTest, ClosingPastTheLimitCanBeCancelledAndTheSaveEndsLa
     EXPECT_FALSE(asked);
 }
 
-// Another folder opens at once while the first one's save is held; opening the first again waits
-// on the loading screen, however long the disk takes, and then shows the heart.
+// Another folder opens at once while the first one's save is held; opening the first again, also
+// through a link to it, waits on the loading screen saying so, however long the disk takes, and
+// then shows the heart.
 TEST_F(RecordSavingWindowTest, AFolderSwitchWaitsOnlyForTheSameFoldersSave) {
     const fs::path other = root / "other";
     fs::create_directories(other);
@@ -216,21 +217,25 @@ TEST_F(RecordSavingWindowTest, AFolderSwitchWaitsOnlyForTheSameFoldersSave) {
     EXPECT_EQ(state().sourceFolder(), other);
     EXPECT_TRUE(files.writes().empty()) << "the first folder's write is still held";
 
-    folderPanel.answer = photos();
+    fs::create_directory_symlink(photos(), root / "link");
+    folderPanel.answer = root / "link";
     type(&window(), Qt::Key_O, Qt::ControlModifier);
     executor.runAll();
     queue.runPending();
     QApplication::processEvents();
     settle();
     queue.advance(600);
-    EXPECT_EQ(window().rootView()->currentScreen(),
-              static_cast<QWidget*>(window().rootView()->loadingView()));
+    LoadingView* loading = window().rootView()->loadingView();
+    EXPECT_EQ(window().rootView()->currentScreen(), static_cast<QWidget*>(loading));
+    EXPECT_TRUE(loading->waitReason()->isVisible());
+    EXPECT_EQ(loading->waitReason()->text(), QStringLiteral("保存が終わるのを待っています"));
 
     files.release();
     recordWriter.joinAll();
     settle();
     ASSERT_EQ(state().screen(), AppScreen::select);
     EXPECT_TRUE(state().library()->containsHeart("a.jpg", RetouchSlot::a));
+    EXPECT_FALSE(loading->waitReason()->isVisibleTo(loading));
 }
 
 // A signal to end the program, raised in this process, quits the window the way the program's
@@ -526,10 +531,11 @@ TEST_F(RecordSavingWindowTest, AProtectedRecordInTheDataFolderIsNamed) {
     class RefusingFolder : public FileManager {
     public:
         explicit RefusingFolder(fs::path folder) : folder_(std::move(folder)) {}
-        void writeAtomically(const fs::path& path, std::string_view bytes) override {
+        FileVersion writeAtomically(const fs::path& path, std::string_view bytes,
+                                    const std::function<void()>& beforeReplacing) override {
             if (path.parent_path() == folder_)
                 throw std::system_error(std::make_error_code(std::errc::read_only_file_system), "write");
-            FileManager::writeAtomically(path, bytes);
+            return FileManager::writeAtomically(path, bytes, beforeReplacing);
         }
 
     private:

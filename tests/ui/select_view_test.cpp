@@ -783,7 +783,8 @@ TEST_F(SelectViewTest, ARecordThatCannotBeSavedIsSaidForAsLongAsTheFolderIsOpen)
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(photos()), std::filesystem::directory_iterator()),
               5)
         << "nothing beside the photos and their record";
-    EXPECT_FALSE(std::filesystem::exists(root / "support")) << "nor in the fallback's place";
+    EXPECT_FALSE(std::filesystem::exists(SelectionStore(photos(), support).fallbackURL()))
+        << "nor in the fallback's place";
 }
 
 } // namespace

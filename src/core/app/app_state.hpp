@@ -5,6 +5,7 @@
 #include "app/heart_feedback_presentation.hpp"
 #include "app/navigation_side_effect_debouncer.hpp"
 #include "app/record_saving.hpp"
+#include "app/record_wait.hpp"
 #include "app/scan_cancellation_token.hpp"
 #include "app/single_export_panel.hpp"
 #include "app/single_photo_export.hpp"
@@ -61,6 +62,7 @@ enum class AppStateProperty {
     screen,
     includeSubfolders,
     loadingProgress, // loadingProcessed and loadingTotal
+    recordWait,
     library,
     sourceFolder,
     usesFallbackStore,
@@ -164,6 +166,8 @@ public:
     static constexpr double kSaveAfterPhotoChange = 1.0 / 60;
     // How long quitting waits for the record to reach the disk before it asks all the same.
     static constexpr double kFinishSavingWait = 10.0;
+    // How often a folder whose record another copy of the program holds is tried again.
+    static constexpr double kRecordLockRetry = 1.0;
     static constexpr double kToastFade = 0.3;
     // How long a message that something could not be written stays.
     static constexpr double kWriteFailureToast = 3.0;
@@ -195,6 +199,8 @@ public:
     void setIncludeSubfolders(bool on);
     int loadingProcessed() const { return loadingProcessed_; }
     int loadingTotal() const { return loadingTotal_; }
+    // What the loading screen waits for before it reads the folder's record, while it does.
+    const std::optional<RecordWait>& recordWait() const { return recordWait_; }
     PhotoLibrary* library() const { return library_.get(); }
     const std::optional<std::filesystem::path>& sourceFolder() const { return sourceFolder_; }
     bool usesFallbackStore() const { return usesFallbackStore_; }
@@ -459,6 +465,7 @@ private:
 
     // Opening a folder.
     void finishLoading(ScanResult result, const std::filesystem::path& folder);
+    void setRecordWait(std::optional<RecordWait> wait);
     void recordRecentFolder(const std::filesystem::path& folder);
     void singleExportPanelClosed(SinglePhotoExport::Request request,
                                  std::optional<std::filesystem::path> file, SingleExportFormat format);
@@ -549,6 +556,7 @@ private:
     bool includeSubfolders_ = false;
     int loadingProcessed_ = 0;
     int loadingTotal_ = 0;
+    std::optional<RecordWait> recordWait_;
     std::unique_ptr<PhotoLibrary> library_;
     std::optional<std::filesystem::path> sourceFolder_;
     bool usesFallbackStore_ = false;
@@ -609,6 +617,8 @@ private:
     bool unsavedChanges_ = false;
     // Whether the last save of the open folder that ended was written.
     bool recordWritten_ = true;
+    // The last file beside a record that saves were said to go to.
+    std::optional<std::filesystem::path> keptBesideSaid_;
     // What the disk refused of folders left since: handed again at the next save and at quitting,
     // and shown again when the folder is opened before that.
     struct UnwrittenRecord {

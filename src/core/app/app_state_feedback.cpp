@@ -181,6 +181,14 @@ void AppState::saveEnded(const SelectionSaver::Result& result) {
         }
     }
     if (!result.error) {
+        if (result.keptBeside && result.keptBeside != keptBesideSaid_) {
+            keptBesideSaid_ = result.keptBeside;
+            const std::string why = result.diversion == SelectionDiversion::unreadable
+                                        ? "記録を読み込めなかったため"
+                                        : "記録がほかで書き換えられていたため";
+            showToasts({why + "、変更は「" + result.keptBeside->filename().string() + "」に保存しました"},
+                       4.0);
+        }
         if (open && *result.usesFallback != usesFallbackStore_) {
             usesFallbackStore_ = *result.usesFallback;
             publish(AppStateProperty::usesFallbackStore);
@@ -219,10 +227,10 @@ void AppState::recordNotWritten(const SelectionSaver::Result& result) {
 }
 
 std::optional<SelectionSaveValues> AppState::takeUnwrittenRecord(const std::filesystem::path& folder) {
-    const std::filesystem::path standardized = SelectionStore::standardized(folder);
+    const std::string identity = SelectionStore::folderIdentity(folder);
     const auto found =
         std::find_if(unwrittenRecords_.begin(), unwrittenRecords_.end(), [&](const UnwrittenRecord& record) {
-            return record.store->sourceFolder() == standardized;
+            return record.store->folderIdentity() == identity;
         });
     if (found == unwrittenRecords_.end()) return std::nullopt;
     SelectionSaveValues values = std::move(found->values);

@@ -137,6 +137,7 @@ void AppState::open(const std::filesystem::path& folder) {
     loadingProcessed_ = 0;
     loadingTotal_ = 0;
     publish(AppStateProperty::loadingProgress);
+    setRecordWait(std::nullopt);
     usesFallbackStore_ = false;
     publish(AppStateProperty::usesFallbackStore);
     recordProtection_.reset();
@@ -198,7 +199,14 @@ void AppState::open(const std::filesystem::path& folder) {
 void AppState::cancelLoading() {
     if (scanCancellation_) scanCancellation_->cancel();
     scanCancellation_.reset();
+    setRecordWait(std::nullopt);
     setScreen(AppScreen::home);
+}
+
+void AppState::setRecordWait(std::optional<RecordWait> wait) {
+    if (wait == recordWait_) return;
+    recordWait_ = std::move(wait);
+    publish(AppStateProperty::recordWait);
 }
 
 // The scan's token stays current until the record is read, so that opening another folder or
@@ -210,21 +218,37 @@ void AppState::finishLoading(ScanResult result, const std::filesystem::path& fol
         showToasts({"このフォルダに JPEG がありません"}, 3.0);
         return;
     }
+    // The load is tried again later, unless another folder was opened or loading was cancelled
+    // meanwhile.
+    const auto later = [&] {
+        return weakly([this, waiting = std::make_shared<ScanResult>(std::move(result)), folder,
+                       token = scanCancellation_] {
+            if (scanCancellation_ == token) finishLoading(std::move(*waiting), folder);
+        });
+    };
     // A save of this folder from before may still be under way (a scan from the cache is quick, a
     // large record on a slow disk is not): the record is read once that save has ended, however
-    // long it takes, with the loading screen up meanwhile; read before, it would give the edits
-    // back as they were, and the next save would write them over the late one. Saves of other
-    // folders are not waited for.
+    // long it takes, with the loading screen up meanwhile saying so; read before, it would give the
+    // edits back as they were, and the next save would write them over the late one. Saves of
+    // other folders are not waited for. The folder is known by its identity, whatever path it was
+    // opened by.
     if (saver_.isSaving(folder)) {
-        auto waiting = std::make_shared<ScanResult>(std::move(result));
-        saver_.whenSaved(folder, weakly([this, waiting, folder, token = scanCancellation_] {
-                             if (scanCancellation_ == token) finishLoading(std::move(*waiting), folder);
-                         }));
+        setRecordWait(RecordWait{});
+        saver_.whenSaved(folder, later());
         return;
     }
-    scanCancellation_.reset();
+    // Another copy of the program that has the folder open, or still saves it, is its record's
+    // one writer: the record is read once it lets go (tried again every second, since it tells no
+    // one), or when it dies.
     auto store = std::make_shared<SelectionStore>(folder, applicationSupportDirectory_,
                                                   legacyApplicationSupportDirectory_, recordFiles_);
+    if (auto holder = store->lock()) {
+        setRecordWait(RecordWait{std::move(holder)});
+        mainQueue_.postAfter(kRecordLockRetry, later());
+        return;
+    }
+    setRecordWait(std::nullopt);
+    scanCancellation_.reset();
     const SelectionLoadResult loaded = store->load();
     // Values of this folder that the disk refused when it was left are newer than its record:
     // they come back, and the next save writes them.
@@ -232,6 +256,7 @@ void AppState::finishLoading(ScanResult result, const std::filesystem::path& fol
     selectionStore_ = std::move(store);
     unsavedChanges_ = unwritten.has_value();
     recordWritten_ = !unwritten;
+    keptBesideSaid_.reset();
     usesFallbackStore_ = loaded.usesFallback;
     publish(AppStateProperty::usesFallbackStore);
     recordProtection_ = selectionStore_->protection();
@@ -259,6 +284,8 @@ void AppState::finishLoading(ScanResult result, const std::filesystem::path& fol
         showToasts({"前回の記録が壊れていたため、新しく始めます"}, 4.0);
     } else if (loaded.warning == SelectionLoadWarning::unknownVersion) {
         showToasts({"前回の記録はこのバージョンでは読み込めません"}, 4.0);
+    } else if (loaded.warning == SelectionLoadWarning::unreadableNow) {
+        showToasts({"前回の記録を今は読み込めません。記録には上書きせず、変更はその隣に保存します"}, 4.0);
     }
 }
 

@@ -39,7 +39,8 @@ struct SelectionSaver::Shared : std::enable_shared_from_this<Shared> {
     }
 
     void write(Job job) {
-        Result result{job.store, std::nullopt, nullptr, std::nullopt, std::nullopt};
+        Result result{job.store,    std::nullopt, nullptr,     std::nullopt,
+                      std::nullopt, std::nullopt, std::nullopt};
         try {
             result.usesFallback = job.store->save(job.values, job.date);
         } catch (...) {
@@ -47,6 +48,8 @@ struct SelectionSaver::Shared : std::enable_shared_from_this<Shared> {
             result.unwritten = std::move(job.values);
         }
         result.protection = job.store->protection();
+        result.keptBeside = job.store->keptBesideURL();
+        result.diversion = job.store->diversion();
         mainQueue.post([shared = shared_from_this(), number = job.number, result = std::move(result)] {
             shared->ended(number, result);
         });
@@ -68,7 +71,7 @@ struct SelectionSaver::Shared : std::enable_shared_from_this<Shared> {
 
     std::uint64_t lastAsked(const std::optional<fs::path>& folder) const {
         if (!folder) return askedNumber;
-        const auto found = lastAskedOf.find(SelectionStore::standardized(*folder));
+        const auto found = lastAskedOf.find(SelectionStore::folderIdentity(*folder));
         return found == lastAskedOf.end() ? 0 : found->second;
     }
 
@@ -83,7 +86,7 @@ struct SelectionSaver::Shared : std::enable_shared_from_this<Shared> {
     // The main thread's own.
     std::uint64_t askedNumber = 0;
     std::uint64_t endedNumber = 0;
-    std::map<fs::path, std::uint64_t> lastAskedOf; // by folder
+    std::map<std::string, std::uint64_t> lastAskedOf; // by the folder's identity
     std::vector<Waiter> waiters;
 };
 
@@ -94,7 +97,7 @@ void SelectionSaver::save(std::shared_ptr<SelectionStore> store, SelectionSaveVa
                           std::chrono::system_clock::time_point date) {
     Shared& shared = *shared_;
     const std::uint64_t number = ++shared.askedNumber;
-    shared.lastAskedOf[store->sourceFolder()] = number;
+    shared.lastAskedOf[store->folderIdentity()] = number;
     {
         const std::lock_guard lock(shared.mutex);
         auto& waiting = shared.waiting;

@@ -27,6 +27,9 @@ public:
         std::exception_ptr error;         // when not
         // Why the store refuses to write the record, as it stands after this save.
         std::optional<SelectionProtection> protection;
+        // Where the store puts this copy's values instead of the record, and why.
+        std::optional<std::filesystem::path> keptBeside;
+        std::optional<SelectionDiversion> diversion;
         // When not written: the values the save was to write, so that they can be handed again.
         std::optional<SelectionSaveValues> unwritten;
     };
@@ -41,8 +44,8 @@ public:
     // Main thread, all of them.
     void save(std::shared_ptr<SelectionStore> store, SelectionSaveValues values,
               std::chrono::system_clock::time_point date);
-    // Whether a save asked for so far, of the folder's record or of any when none is named, has
-    // not been reported yet (waiting, being written, or written a moment ago).
+    // Whether a save asked for so far, of the folder's record (by whatever path it is reached) or
+    // of any when none is named, has not been reported yet (waiting, being written, or written a moment ago).
     bool isSaving(const std::optional<std::filesystem::path>& folder = std::nullopt) const;
     // Runs the task on the main queue, right after the report of the last save asked for so far
     // (of the folder, or of any); at once when there is none.

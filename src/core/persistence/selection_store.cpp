@@ -7,6 +7,7 @@
 #include "persistence/selection_record_encoder.hpp"
 #include "persistence/selection_rotation.hpp"
 #include "persistence/selection_store_error.hpp"
+#include "platform/file_node.hpp"
 #include "platform/internet_date_time.hpp"
 #include "platform/json_text.hpp"
 #include "platform/sha256.hpp"
@@ -17,6 +18,7 @@
 #include <new>
 #include <stdexcept>
 #include <system_error>
+#include <thread>
 
 namespace sorvin {
 
@@ -26,6 +28,10 @@ namespace {
 
 constexpr const char* kFileName = "sorvin.json";
 constexpr const char* kLegacyFileName = "tolvanite.json";
+// How often a record the system could not read is read again, and the pauses between (a record
+// being renamed over through a FUSE mount reads ENOENT for some milliseconds).
+constexpr int kReadAttempts = 4;
+constexpr std::chrono::milliseconds kReadPause{20};
 // Records nest four levels deep; a file nesting deeper than this is not one of ours.
 constexpr int kMaxNesting = 64;
 
@@ -33,6 +39,11 @@ SelectionJSONValue::Json parseRecordText(const std::string& text) {
     if (JsonText::nestingDepth(text) > kMaxNesting) throw std::runtime_error("record nested too deeply");
     return SelectionJSONValue::Json::parse(text);
 }
+
+// A location whose file is not the one this store last saw there, or could not be read.
+struct RecordChanged {
+    SelectionDiversion why;
+};
 
 } // namespace
 
@@ -45,6 +56,11 @@ fs::path SelectionStore::standardized(const fs::path& folder) {
     while (text.size() > 1 && text.back() == '/')
         text.pop_back();
     return text;
+}
+
+std::string SelectionStore::folderIdentity(const fs::path& folder) {
+    if (const auto node = FileNode::of(folder)) return fmt::format("node:{}:{}", node->device, node->inode);
+    return "path:" + standardized(folder).string();
 }
 
 std::string SelectionStore::folderHash(std::string_view folderPath) {
@@ -60,7 +76,7 @@ SelectionStore::SelectionStore(const fs::path& sourceFolder,
                                std::optional<fs::path> legacyApplicationSupportDirectory,
                                FileManager& fileManager, Clock now, std::size_t recordByteLimit)
     : sourceFolder_(standardized(sourceFolder)), fileManager_(fileManager), now_(std::move(now)),
-      recordByteLimit_(recordByteLimit) {
+      recordByteLimit_(recordByteLimit), folderIdentity_(folderIdentity(sourceFolder_)) {
     primaryURL_ = sourceFolder_ / kFileName;
     legacyPrimaryURL_ = sourceFolder_ / kLegacyFileName;
     fs::path support;
@@ -84,7 +100,18 @@ std::vector<SelectionLoadCandidate> SelectionStore::loadCandidates() const {
     return candidates;
 }
 
+void SelectionStore::lookAtLocations() {
+    for (const fs::path& url : {primaryURL_, fallbackURL_}) {
+        try {
+            seen_[url] = fileManager_.version(url);
+        } catch (const std::system_error&) {
+            unavailableLocations_.insert(url);
+        }
+    }
+}
+
 SelectionLoadResult SelectionStore::load() {
+    lookAtLocations();
     const auto candidates = loadCandidates();
     auto chosen = candidates.end();
     // Something that is not a file where a record belongs is never read (a FIFO would block the
@@ -92,6 +119,11 @@ SelectionLoadResult SelectionStore::load() {
     // aside, and the next candidate (the fallback, once saved) holds the record.
     bool skippedSpecial = false;
     for (auto it = candidates.begin(); it != candidates.end() && chosen == candidates.end(); ++it) {
+        // What the system could not tell about is read all the same: reading looks again.
+        if (unavailableLocations_.contains(it->url)) {
+            chosen = it;
+            break;
+        }
         if (!fileManager_.fileExists(it->url)) continue;
         if (fileManager_.isRegularFile(it->url)) {
             chosen = it;
@@ -141,6 +173,9 @@ SelectionLoadResult SelectionStore::load() {
     case Outcome::broken:
         result.warning = SelectionLoadWarning::brokenJSON;
         break;
+    case Outcome::unavailable:
+        result.warning = SelectionLoadWarning::unreadableNow;
+        break;
     case Outcome::record:
         result.hearts.insert(record.hearts.begin(), record.hearts.end());
         result.rotations = std::move(record.rotations);
@@ -156,26 +191,57 @@ SelectionLoadResult SelectionStore::load() {
     return result;
 }
 
+// An error of the system is no damage: a record being renamed over through a share reads ENOENT
+// for a moment, a share that stalls EIO, ESTALE or ENOTCONN. Such a file is read again, and when
+// it stays unreadable it is kept as it is. Only bytes that were read and do not decode are damage,
+// and only the very file read is set aside.
 SelectionStore::Outcome SelectionStore::inspect(const SelectionLoadCandidate& candidate,
                                                 SelectionRecord& record) {
-    const auto broken = [&] {
-        if (!candidate.isLegacy) setAside(candidate.url);
-        return Outcome::broken;
-    };
+    for (int attempt = 1;; ++attempt) {
+        FileVersion read;
+        std::string text;
+        try {
+            text = fileManager_.contents(candidate.url, recordByteLimit_, &read);
+        } catch (const std::system_error& error) {
+            // Larger than any record we write: perhaps one of a later version that writes larger
+            // ones, so it is kept as it is.
+            if (error.code() == std::errc::file_too_large)
+                return unreadable(candidate, SelectionProtection::tooLarge);
+            if (attempt < kReadAttempts) {
+                std::this_thread::sleep_for(kReadPause * attempt);
+                continue;
+            }
+            if (!candidate.isLegacy) unavailableLocations_.insert(candidate.url);
+            return Outcome::unavailable;
+        } catch (const std::bad_alloc&) {
+            // A record too large for this machine's memory is still a record.
+            return unreadable(candidate, SelectionProtection::tooLarge);
+        }
+        if (!candidate.isLegacy) {
+            seen_[candidate.url] = read;
+            unavailableLocations_.erase(candidate.url);
+        }
+        const Outcome outcome = decoded(candidate, text, record);
+        if (outcome != Outcome::broken || candidate.isLegacy || setAside(candidate.url, read)) return outcome;
+        // Another file took the name since it was read: that one is read. One that keeps
+        // changing is left alone.
+        record = {};
+        if (attempt >= kReadAttempts) {
+            unavailableLocations_.insert(candidate.url);
+            return Outcome::unavailable;
+        }
+    }
+}
+
+SelectionStore::Outcome SelectionStore::decoded(const SelectionLoadCandidate& candidate,
+                                                const std::string& text, SelectionRecord& record) {
     SelectionJSONValue::Json document;
     try {
-        document = parseRecordText(fileManager_.contents(candidate.url, recordByteLimit_));
-    } catch (const std::system_error& error) {
-        // Larger than any record we write: perhaps one of a later version that writes larger
-        // ones, so it is kept as it is.
-        if (error.code() == std::errc::file_too_large)
-            return unreadable(candidate, SelectionProtection::tooLarge);
-        return broken();
+        document = parseRecordText(text);
     } catch (const std::bad_alloc&) {
-        // A record too large for this machine's memory is still a record.
         return unreadable(candidate, SelectionProtection::tooLarge);
     } catch (...) {
-        return broken();
+        return Outcome::broken;
     }
     const auto version =
         document.is_object()
@@ -188,7 +254,7 @@ SelectionStore::Outcome SelectionStore::inspect(const SelectionLoadCandidate& ca
     } catch (const std::bad_alloc&) {
         return unreadable(candidate, SelectionProtection::tooLarge);
     } catch (...) {
-        return broken();
+        return Outcome::broken;
     }
     return Outcome::record;
 }
@@ -211,18 +277,31 @@ SelectionStore::Outcome SelectionStore::unreadable(const SelectionLoadCandidate&
     return Outcome::unreadable;
 }
 
-void SelectionStore::setAside(const fs::path& file) {
-    const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(now_().time_since_epoch()).count();
+std::string SelectionStore::secondsNow() const {
+    return std::to_string(
+        std::chrono::duration_cast<std::chrono::seconds>(now_().time_since_epoch()).count());
+}
+
+bool SelectionStore::setAside(const fs::path& file, const FileVersion& read) {
+    try {
+        if (fileManager_.version(file) != read) return false;
+    } catch (const std::system_error&) {
+        // Whether it is still the file read cannot be told: it stays, and is never written over.
+        keptLocations_.insert(file);
+        return true;
+    }
     const fs::path target =
-        uniqueBrokenURL(file.parent_path() / (std::string(kFileName) + ".broken-" + std::to_string(seconds)));
+        uniqueURL(file.parent_path() / (std::string(kFileName) + ".broken-" + secondsNow()));
     try {
         fileManager_.moveItem(file, target);
+        seen_[file] = std::nullopt;
     } catch (const std::exception&) {
         keptLocations_.insert(file);
     }
+    return true;
 }
 
-fs::path SelectionStore::uniqueBrokenURL(const fs::path& url) const {
+fs::path SelectionStore::uniqueURL(const fs::path& url) const {
     const auto taken = [&](const fs::path& path) { return fileManager_.entryExists(path); };
     if (!taken(url)) return url;
     for (long suffix = 1;; ++suffix) {
@@ -230,6 +309,29 @@ fs::path SelectionStore::uniqueBrokenURL(const fs::path& url) const {
         candidate += fmt::format("-{}", suffix);
         if (!taken(candidate)) return candidate;
     }
+}
+
+std::optional<SelectionRecordHolder> SelectionStore::lock() {
+    if (lock_) return std::nullopt;
+    const fs::path folder = fallbackURL_.parent_path();
+    try {
+        fileManager_.createDirectories(folder);
+        auto taken =
+            SelectionStoreLock::acquire(folder / ("record-" + folderHash(folderIdentity_) + ".lock"));
+        if (const auto* holder = std::get_if<SelectionRecordHolder>(&taken)) return *holder;
+        lock_ = std::get<std::shared_ptr<FileLock>>(std::move(taken));
+    } catch (const std::exception&) {
+        // Nowhere to lock: saves still never write over a record that changed on disk.
+    }
+    return std::nullopt;
+}
+
+std::optional<fs::path> SelectionStore::keptBesideURL() const {
+    return keptBesideURL_;
+}
+
+std::optional<SelectionDiversion> SelectionStore::diversion() const {
+    return diversion_;
 }
 
 namespace {
@@ -277,8 +379,11 @@ bool SelectionStore::write(SelectionRecord record) {
     if (protectedRecordURL_ == primaryURL_) throw SelectionStoreError();
     if (!keptLocations_.contains(primaryURL_)) {
         try {
-            fileManager_.writeAtomically(primaryURL_, text);
+            writeOver(primaryURL_, text);
             folderRefusesWrites_ = false;
+            return false;
+        } catch (const RecordChanged& changed) {
+            writeBeside(primaryURL_, text, changed.why);
             return false;
         } catch (const std::exception&) {
             // The folder cannot be written: the fallback keeps the record.
@@ -289,8 +394,48 @@ bool SelectionStore::write(SelectionRecord record) {
         throw fs::filesystem_error("記録ファイルを書き込む権限がありません", fallbackURL_,
                                    std::make_error_code(std::errc::permission_denied));
     fileManager_.createDirectories(fallbackURL_.parent_path());
-    fileManager_.writeAtomically(fallbackURL_, text);
+    try {
+        writeOver(fallbackURL_, text);
+    } catch (const RecordChanged& changed) {
+        writeBeside(fallbackURL_, text, changed.why);
+    }
     return true;
+}
+
+void SelectionStore::writeOver(const fs::path& url, const std::string& text) {
+    if (unavailableLocations_.contains(url)) throw RecordChanged{SelectionDiversion::unreadable};
+    // Nothing is lost where nothing is there now, and no file is renamed over a folder or a FIFO:
+    // that write fails of itself.
+    std::function<void()> unchanged;
+    if (const auto seen = seen_.find(url); seen != seen_.end())
+        unchanged = [this, seen] {
+            const auto now = fileManager_.version(seen->first);
+            if (now && now != seen->second && fileManager_.isRegularFile(seen->first))
+                throw RecordChanged{SelectionDiversion::changedOnDisk};
+        };
+    seen_[url] = fileManager_.writeAtomically(url, text, unchanged);
+}
+
+// One file beside the record takes every later save; a name someone else took meanwhile is left
+// to them.
+void SelectionStore::writeBeside(const fs::path& url, const std::string& text, SelectionDiversion why) {
+    if (!diversion_) diversion_ = why;
+    for (int attempt = 1;; ++attempt) {
+        if (!keptBesideURL_ || keptBesideURL_->parent_path() != url.parent_path()) {
+            keptBesideURL_ =
+                uniqueURL(url.parent_path() / (url.filename().string() + ".conflict-" + secondsNow()));
+            seen_[*keptBesideURL_] = std::nullopt;
+        }
+        try {
+            writeOver(*keptBesideURL_, text);
+            return;
+        } catch (const RecordChanged&) {
+            if (attempt == 3)
+                throw fs::filesystem_error("記録を書き込めません", *keptBesideURL_,
+                                           std::make_error_code(std::errc::file_exists));
+            keptBesideURL_.reset();
+        }
+    }
 }
 
 } // namespace sorvin

@@ -2,11 +2,14 @@
 
 #include "persistence/selection_record.hpp"
 #include "persistence/selection_save_values.hpp"
+#include "persistence/selection_store_lock.hpp"
 #include "platform/file_manager.hpp"
 
 #include <chrono>
 #include <filesystem>
 #include <functional>
+#include <map>
+#include <memory>
 #include <optional>
 #include <set>
 #include <string>
@@ -18,6 +21,8 @@ namespace sorvin {
 enum class SelectionLoadWarning {
     brokenJSON,     // the chosen file could not be read, parsed or decoded
     unknownVersion, // the chosen file holds no version this program reads
+    unreadableNow,  // the system could not read the chosen file (a share that stopped answering,
+                    // a record being replaced): nothing is written over it while the folder is open
 };
 
 // Why the folder's record is kept from being written over.
@@ -25,6 +30,13 @@ enum class SelectionProtection {
     newerVersion,   // written by a later version of the program
     unknownVersion, // names no version this program knows
     tooLarge,       // larger than this program reads
+};
+
+// Why this copy's values go to a file beside the record instead of into it.
+enum class SelectionDiversion {
+    changedOnDisk, // the record changed since this copy read or wrote it (another copy of the
+                   // program, another computer, a sync client): the newer one is kept
+    unreadable,    // the record could not be read when the folder was opened
 };
 
 // What loading a folder's record gives the application state.
@@ -54,9 +66,11 @@ struct SelectionLoadCandidate {
 // Reads and writes the record file of one opened photo folder: "sorvin.json" in the folder when
 // it can be written, otherwise a file named after the folder's hash in the application's data
 // folder. Reads the predecessor's files but never writes them, sets damaged files aside, and
-// never overwrites a record it cannot read (of a later version, or larger than it reads).
-// Synchronous. Loads run on the main thread; once loaded, saves may run on another thread, one at
-// a time, since a save changes nothing in the store.
+// never overwrites a record it cannot read (of a later version, or larger than it reads, or one
+// the system could not read just now) nor one that changed on disk since this store read or wrote
+// it: this copy's values then go beside it. Synchronous. Loads run on the main thread; once
+// loaded, saves may run on another thread, one at a time, since a save changes nothing in the
+// store but what it saw of the files it wrote.
 class SelectionStore {
 public:
     using Clock = std::function<std::chrono::system_clock::time_point()>;
@@ -87,6 +101,17 @@ public:
     // byte limit (std::system_error, file_too_large).
     bool save(const SelectionSaveValues& values, std::chrono::system_clock::time_point date);
 
+    // Takes the lock of the folder's record (see SelectionStoreLock) for as long as the store
+    // lives; the other process that holds it when one does. Without a data folder to lock in,
+    // nothing is locked: the record is still never written over once it changed on disk.
+    std::optional<SelectionRecordHolder> lock();
+
+    // Where this copy's values go since a save found the record changed on disk, or since it
+    // could not be read: "<record name>.conflict-<seconds>" beside it. Once there, every later
+    // save of the store goes there too.
+    std::optional<std::filesystem::path> keptBesideURL() const;
+    std::optional<SelectionDiversion> diversion() const;
+
     // Why every save refuses to write the folder's record, while it does: the folder's own file is
     // one this program cannot read, or the fallback is and the folder cannot be written (as far
     // as the last save, or the record read, tells).
@@ -104,16 +129,32 @@ public:
     static std::string folderHash(std::string_view folderPath);
     // The folder as the store names it: absolute, without "." and ".." steps or a final slash.
     static std::filesystem::path standardized(const std::filesystem::path& folder);
+    // What tells the folder from any other however it is reached (a link, another spelling): its
+    // device and inode, or its standardized path where it cannot be reached.
+    static std::string folderIdentity(const std::filesystem::path& folder);
+    const std::string& folderIdentity() const { return folderIdentity_; }
 
 private:
     // unreadable: of a version this program does not read, or too large; kept as it is.
-    enum class Outcome { record, unreadable, broken };
+    // unavailable: the system could not read it, time after time; kept as it is.
+    enum class Outcome { record, unreadable, broken, unavailable };
     Outcome inspect(const SelectionLoadCandidate& candidate, SelectionRecord& record);
+    Outcome decoded(const SelectionLoadCandidate& candidate, const std::string& text,
+                    SelectionRecord& record);
     Outcome unreadable(const SelectionLoadCandidate& candidate, SelectionProtection reason);
+    // Notes what is at the folder's file and the fallback before they are read.
+    void lookAtLocations();
     // Writes the record of the given values; rotations and crops are filtered here.
     bool write(SelectionRecord record);
-    void setAside(const std::filesystem::path& file);
-    std::filesystem::path uniqueBrokenURL(const std::filesystem::path& url) const;
+    // Replaces the file at the location only while it is what this store last saw there, or
+    // nothing is there; throws RecordChanged otherwise, and for a location that could not be read.
+    void writeOver(const std::filesystem::path& url, const std::string& text);
+    // Writes this copy's values beside the record at the location.
+    void writeBeside(const std::filesystem::path& url, const std::string& text, SelectionDiversion why);
+    // Moves the damaged file aside while it is still the version read; false when it is not.
+    bool setAside(const std::filesystem::path& file, const FileVersion& read);
+    std::filesystem::path uniqueURL(const std::filesystem::path& url) const;
+    std::string secondsNow() const;
 
     std::filesystem::path sourceFolder_;
     std::filesystem::path primaryURL_;
@@ -132,6 +173,14 @@ private:
     // Locations never written: a damaged file that could not be set aside, so it is not lost, and
     // anything there that is not a file (a FIFO, a device, a folder, a link to one).
     std::set<std::filesystem::path> keptLocations_;
+    // What this store last read or wrote at each location it looked at (nothing: no file there).
+    std::map<std::filesystem::path, std::optional<FileVersion>> seen_;
+    // Locations whose file the system could not read: never written over.
+    std::set<std::filesystem::path> unavailableLocations_;
+    std::optional<std::filesystem::path> keptBesideURL_;
+    std::optional<SelectionDiversion> diversion_;
+    std::string folderIdentity_;
+    std::shared_ptr<FileLock> lock_;
 };
 
 } // namespace sorvin

@@ -113,7 +113,8 @@ bool isAbandoned(const Writer& writer, const struct stat& info) {
     // version's whose process id came round again.
     if (writer.machine.empty()) return writer.process == ::getpid() || !isRunning(writer.process);
     if (writer.machine == thisMachine()) return writer.process != ::getpid() && !isRunning(writer.process);
-    const auto untouched = std::chrono::system_clock::now() - std::chrono::system_clock::from_time_t(info.st_mtime);
+    const auto untouched =
+        std::chrono::system_clock::now() - std::chrono::system_clock::from_time_t(info.st_mtime);
     return untouched >= kForeignTemporaryLifetime;
 }
 
@@ -180,7 +181,8 @@ std::error_code flushFolder(const std::filesystem::path& folder) {
     Descriptor fd(::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (fd.get() < 0) return {errno, std::generic_category()};
     // Some file systems cannot flush a folder at all; there is nothing more to do on them.
-    if (::fsync(fd.get()) != 0 && errno != EINVAL && errno != ENOTSUP) return {errno, std::generic_category()};
+    if (::fsync(fd.get()) != 0 && errno != EINVAL && errno != ENOTSUP)
+        return {errno, std::generic_category()};
     return {};
 }
 
@@ -188,7 +190,8 @@ void setFolderFlushHookForTesting(std::function<void(const std::filesystem::path
     folderFlushHook() = std::move(hook);
 }
 
-void write(const std::filesystem::path& target, std::string_view bytes, TemporaryName naming) {
+FileVersion write(const std::filesystem::path& target, std::string_view bytes, TemporaryName naming,
+                  const std::function<void()>& beforeReplacing) {
     const std::string name = target.filename().string();
     const std::string writer = writerTag();
     const std::string fixedName = name + ".tmp-" + writer;
@@ -199,6 +202,7 @@ void write(const std::filesystem::path& target, std::string_view bytes, Temporar
                                           ? fixedName
                                           : "." + name + ".tmp-" + writer + "-" + UuidText::random();
     const std::string temporary = (target.parent_path() / temporaryName).string();
+    struct stat made {};
     Descriptor fd(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
     if (fd.get() < 0) fail("create temporary file");
     try {
@@ -212,7 +216,9 @@ void write(const std::filesystem::path& target, std::string_view bytes, Temporar
             written += static_cast<std::size_t>(n);
         }
         if (::fsync(fd.get()) != 0) fail("flush temporary file");
+        if (::fstat(fd.get(), &made) != 0) fail("look at temporary file");
         if (::close(fd.release()) != 0) fail("close temporary file");
+        if (beforeReplacing) beforeReplacing();
         if (::rename(temporary.c_str(), target.c_str()) != 0) fail("replace file");
     } catch (...) {
         ::unlink(temporary.c_str());
@@ -220,12 +226,23 @@ void write(const std::filesystem::path& target, std::string_view bytes, Temporar
     }
     if (const std::error_code error = flushFolder(target.parent_path()))
         throw std::system_error(error, "flush folder");
+    // A share may give the file another time once closed: what the name shows now counts, while it
+    // is still the file written.
+    struct stat named {};
+    if (::stat(target.c_str(), &named) == 0 && named.st_dev == made.st_dev && named.st_ino == made.st_ino)
+        return FileVersion::of(named);
+    return FileVersion::of(made);
 }
 
-std::string read(const std::filesystem::path& path, std::size_t maxBytes) {
+std::string read(const std::filesystem::path& path, std::size_t maxBytes, FileVersion* version) {
     std::error_code refused;
     const auto file = RegularFile::open(path, maxBytes, refused);
     if (!file) throw std::system_error(refused, "open file");
+    if (version) {
+        struct stat info {};
+        if (::fstat(file->descriptor(), &info) != 0) fail("look at file");
+        *version = FileVersion::of(info);
+    }
     std::string bytes;
     char chunk[65536];
     for (;;) {

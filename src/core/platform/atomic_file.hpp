@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/file_version.hpp"
+
 #include <chrono>
 #include <filesystem>
 #include <functional>
@@ -31,10 +33,12 @@ enum class TemporaryName {
 // Writes the bytes to a temporary file beside the target, flushes it to disk, renames it over the
 // target and flushes the folder, so a reader sees either the old file or the whole new one, also
 // after a power loss. At the first write of the target in this run it first removes the abandoned
-// temporary files of this target. The temporary file is removed on failure. Throws
-// std::system_error.
-void write(const std::filesystem::path& target, std::string_view bytes,
-           TemporaryName naming = TemporaryName::hidden);
+// temporary files of this target. beforeReplacing runs once the bytes are on disk, right before
+// the rename: whatever it throws ends the write with the target untouched. The temporary file is
+// removed on failure. Throws std::system_error. Gives the version of the file written.
+FileVersion write(const std::filesystem::path& target, std::string_view bytes,
+                  TemporaryName naming = TemporaryName::hidden,
+                  const std::function<void()>& beforeReplacing = {});
 
 // What a temporary name beside a target stands for.
 enum class Leftover { file, folder };
@@ -48,7 +52,8 @@ enum class Leftover { file, folder };
 // writer and optionally "-" and more: the temporaries of one target, or of one kind of work. Only
 // regular files (or only folders with their contents) are removed. Silent.
 void removeAbandonedWithPrefixes(const std::filesystem::path& folder,
-                                 std::initializer_list<std::string_view> prefixes, Leftover kind = Leftover::file);
+                                 std::initializer_list<std::string_view> prefixes,
+                                 Leftover kind = Leftover::file);
 
 // Removes the abandoned hidden temporaries of any target in the folder: "." + a name + the marker +
 // a writer and optionally "-" and more (regular files only). Silent.
@@ -63,7 +68,9 @@ void setFolderFlushHookForTesting(std::function<void(const std::filesystem::path
 
 // Reads a whole file without ever waiting: only a regular file (or a link to one) of at most
 // maxBytes is read; a FIFO, device or folder under the name is refused at once. Throws
-// std::system_error (no_such_file_or_directory when nothing is there).
-std::string read(const std::filesystem::path& path, std::size_t maxBytes = 256u << 20);
+// std::system_error (no_such_file_or_directory when nothing is there). The version of the file
+// read goes to `version` when given.
+std::string read(const std::filesystem::path& path, std::size_t maxBytes = 256u << 20,
+                 FileVersion* version = nullptr);
 
 } // namespace sorvin::AtomicFile

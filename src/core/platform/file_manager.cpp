@@ -28,12 +28,17 @@ std::optional<fs::file_time_type> FileManager::modificationTime(const fs::path& 
     return time;
 }
 
-std::string FileManager::contents(const fs::path& path, std::size_t maxBytes) const {
-    return AtomicFile::read(path, maxBytes);
+std::optional<FileVersion> FileManager::version(const fs::path& path) const {
+    return FileVersion::at(path);
 }
 
-void FileManager::writeAtomically(const fs::path& path, std::string_view bytes) {
-    AtomicFile::write(path, bytes, AtomicFile::TemporaryName::perProcess);
+std::string FileManager::contents(const fs::path& path, std::size_t maxBytes, FileVersion* version) const {
+    return AtomicFile::read(path, maxBytes, version);
+}
+
+FileVersion FileManager::writeAtomically(const fs::path& path, std::string_view bytes,
+                                         const std::function<void()>& beforeReplacing) {
+    return AtomicFile::write(path, bytes, AtomicFile::TemporaryName::perProcess, beforeReplacing);
 }
 
 void FileManager::moveItem(const fs::path& from, const fs::path& to) {

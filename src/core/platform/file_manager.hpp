@@ -1,6 +1,9 @@
 #pragma once
 
+#include "platform/file_version.hpp"
+
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -22,11 +25,18 @@ public:
     virtual bool entryExists(const std::filesystem::path& path) const;
     virtual std::optional<std::filesystem::file_time_type>
     modificationTime(const std::filesystem::path& path) const;
-    // The whole file; throws std::system_error, also for a file larger than maxBytes.
-    virtual std::string contents(const std::filesystem::path& path, std::size_t maxBytes) const;
+    // The file at the path now; nothing when nothing is there. Throws std::system_error when the
+    // system cannot tell.
+    virtual std::optional<FileVersion> version(const std::filesystem::path& path) const;
+    // The whole file, and the version read when asked; throws std::system_error, also for a file
+    // larger than maxBytes.
+    virtual std::string contents(const std::filesystem::path& path, std::size_t maxBytes,
+                                 FileVersion* version = nullptr) const;
     // Throws std::system_error; the old file stays as it was on failure. The temporary file is
-    // "<name>.tmp-<process id>" beside the target.
-    virtual void writeAtomically(const std::filesystem::path& path, std::string_view bytes);
+    // "<name>.tmp-<process id>" beside the target. beforeReplacing runs right before the rename
+    // (see AtomicFile::write). Gives the version of the file written.
+    virtual FileVersion writeAtomically(const std::filesystem::path& path, std::string_view bytes,
+                                        const std::function<void()>& beforeReplacing = {});
     // Throws std::filesystem::filesystem_error.
     virtual void moveItem(const std::filesystem::path& from, const std::filesystem::path& to);
     virtual void createDirectories(const std::filesystem::path& folder);

@@ -27,12 +27,13 @@ namespace sorvin {
 // missing. Where the file's headers state where the sensor data end (the strips or tiles of
 // TIFF-based files), a file that reaches that far has them all, and a read that then finds the end
 // of the file is no sign: the bit readers of compressed NEF, ORF, PEF and ARW look a byte or two
-// ahead, and sensor data that end the file make that look-ahead meet its end. Elsewhere (CRW, CR3,
-// RAF) a read that finds the end of the file is taken as a file cut short, read on into nothing
-// byte by byte by the bit readers or a block at a time by the JPEG ones. A short read that still
-// gives bytes is no sign either way: the JPEG readers ask for a full buffer near the end of a
-// whole file. The JPEG library that LibRaw decodes lossy tiles with prints nothing; its warnings
-// of lost picture data are signs.
+// ahead, and sensor data that end the file make that look-ahead meet its end. Panasonic's decoders,
+// which read their data in blocks or rows that end where the data do, never look past it: there,
+// as elsewhere (CRW, CR3, RAF), a read that finds the end of the file is taken as a file cut short,
+// read on into nothing byte by byte by the bit readers or a block at a time by the others. A short
+// read that still gives bytes is no sign either way: the JPEG readers ask for a full buffer near the
+// end of a whole file. The JPEG library that LibRaw decodes lossy tiles with prints nothing; its
+// warnings of lost picture data are signs.
 class RawFileStream final : public LibRaw_bigfile_datastream {
 public:
     explicit RawFileStream(const std::filesystem::path& file) : LibRaw_bigfile_datastream(file.c_str()) {}
@@ -84,7 +85,7 @@ constexpr unsigned kMaxLibRawMemoryMb = 2048;
 constexpr unsigned kLibRawQuiet = LIBRAW_OPTIONS_NO_DATAERR_CALLBACK;
 
 // Where the file's own headers say its sensor data end, when they say it.
-std::optional<std::uint64_t> declaredSensorDataEnd(const std::filesystem::path& file, LibRaw& raw) {
+std::optional<TiffStructure::DataEnd> declaredSensorDataEnd(const std::filesystem::path& file, LibRaw& raw) {
     const auto opened = RegularFile::open(file, RawFilter::kMaxFileBytes);
     if (!opened || !TiffStructure::isTiff(*opened)) return std::nullopt;
     const INT64 dataOffset = raw.get_internal_data_pointer()->unpacker_data.data_offset;
@@ -591,8 +592,8 @@ bool RawFilter::unpack() {
         // The headers may point past the end without harm; the sensor data may not.
         if (refusesDamage_) {
             const auto end = declaredSensorDataEnd(stream_->fname(), *raw_);
-            if (end && static_cast<std::uint64_t>(stream_->size()) < *end) return false;
-            stream_->watch(!end);
+            if (end && static_cast<std::uint64_t>(stream_->size()) < end->position) return false;
+            stream_->watch(!end || !end->mayBeReadPast);
         }
         if (!losslessJpegsFound(stream_->fname(), *raw_)) return false;
         if (raw_->unpack() != LIBRAW_SUCCESS || raw_->error_count() > 0) return false;

@@ -55,8 +55,9 @@ public:
     // None when the file is missing, empty, too large, or not a RAW file LibRaw can read. The
     // properties start at the file's as-shot white balance. LibRaw pads the sensor data of a file
     // cut short without a word for many formats; a filter refusing damaged data develops nothing
-    // from a file shorter than the sensor data its headers declare, or, where they declare none,
-    // once LibRaw has asked for sensor data beyond the end of the file.
+    // from a file shorter than the sensor data its headers declare, or, where they declare none or
+    // its decoder never reads past them (Panasonic's), once LibRaw has asked for sensor data beyond
+    // the end of the file.
     static std::unique_ptr<RawFilter> make(const std::filesystem::path& file,
                                            DamagedData damaged = DamagedData::filledIn);
     ~RawFilter();

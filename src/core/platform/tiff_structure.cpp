@@ -21,16 +21,29 @@ constexpr std::uint64_t maxWalkBytes = std::uint64_t{1} << 20;
 constexpr std::uint64_t walkSlackBytes = 16 << 10;
 constexpr std::uint64_t costPerRead = 256;
 
+constexpr std::uint16_t tagImageWidth = 0x0100;
+constexpr std::uint16_t tagModel = 0x0110;
 constexpr std::uint16_t tagOrientation = 0x0112;
 constexpr std::uint16_t tagStripOffsets = 0x0111;
 constexpr std::uint16_t tagStripByteCounts = 0x0117;
 constexpr std::uint16_t tagTileOffsets = 0x0144;
 constexpr std::uint16_t tagTileByteCounts = 0x0145;
+constexpr std::uint16_t tagPanasonicRawDataOffset = 0x0118;
 constexpr std::uint16_t tagSubIfds = 0x014A;
 constexpr std::uint16_t tagExifIfd = 0x8769;
 constexpr std::uint16_t tagDateTimeOriginal = 0x9003;
 
 enum : std::uint16_t { typeAscii = 2, typeShort = 3, typeLong = 4, typeIfd = 13 };
+
+constexpr std::uint32_t magicPanasonic = 0x55;
+
+// Panasonic's RAW data are read in blocks of this size.
+constexpr std::uint64_t panasonicBlockBytes = 16 << 10;
+
+// The Sony DSLR-A100 keeps the offset of its sensor data in the SubIFDs tag of the IFD of this
+// width; its data run to the end of the file.
+constexpr const char* sonyA100Model = "DSLR-A100";
+constexpr std::uint64_t sonyA100IfdWidth = 3872;
 
 struct Entry {
     std::uint16_t tag = 0;
@@ -57,13 +70,15 @@ public:
             return false;
         }
         // The TIFF magic, or that of Olympus (ORF) and Panasonic (RW2) files.
-        const std::uint32_t magic = read16(header + 2);
-        if (magic != 42 && magic != 0x4F52 && magic != 0x5352 && magic != 0x55) return false;
+        magic_ = read16(header + 2);
+        if (magic_ != 42 && magic_ != 0x4F52 && magic_ != 0x5352 && magic_ != magicPanasonic) return false;
         firstIfd_ = read32(header + 4);
         return true;
     }
 
     std::uint64_t firstIfd() const { return firstIfd_; }
+    bool panasonic() const { return magic_ == magicPanasonic; }
+    std::uint64_t size() const { return source_.size(); }
 
     // The entries of the IFD at offset and the offset of the next one (0 for none).
     bool readIfd(std::uint64_t offset, std::vector<Entry>& entries, std::uint64_t& next) {
@@ -156,6 +171,7 @@ private:
     const Source& source_;
     std::uint64_t budget_;
     bool little_ = true;
+    std::uint32_t magic_ = 0;
     std::uint64_t firstIfd_ = 0;
     std::size_t visited_ = 0;
     std::set<std::uint64_t> seen_;
@@ -168,11 +184,21 @@ struct Parts {
     std::vector<std::uint64_t> offsets;
     std::vector<std::uint64_t> sizes;
     std::optional<std::uint64_t> offsetsTable;
+    // Whether a decoder may read past their end (see DataEnd).
+    bool mayBeReadPast = true;
 
     void clear() {
         offsets.clear();
         sizes.clear();
         offsetsTable.reset();
+        mayBeReadPast = true;
+    }
+    // The data as one part that the structure locates by a tag of its maker's own.
+    void setOnly(std::uint64_t offset, std::uint64_t size, bool readPast) {
+        clear();
+        offsets.push_back(offset);
+        sizes.push_back(size);
+        mayBeReadPast = readPast;
     }
     std::size_t stated() const { return std::min(offsets.size(), sizes.size()); }
     // Whether a position lies in one of the parts, or is that of the table of their beginnings.
@@ -195,23 +221,49 @@ bool partsWithinSource(const Source& source, const Parts& parts) {
     return true;
 }
 
+// Panasonic's RAW data begin at RawDataOffset, whatever the strip tags say: its cameras state no
+// strip there (an offset of 0xFFFFFFFF, a count of 0) or a count of the uncompressed size, past the
+// end of the file. A count that fits in the file is the data's length; otherwise the data run in
+// whole 16 KiB blocks to the end of the file, so that a file ending inside a block lacks the rest of
+// it.
+template <typename Source>
+void locatePanasonicData(const Reader<Source>& reader, std::uint64_t offset, Parts& strips) {
+    const std::uint64_t size = reader.size();
+    const std::uint64_t left = size > offset ? size - offset : 0;
+    std::uint64_t length =
+        std::max<std::uint64_t>(1, (left + panasonicBlockBytes - 1) / panasonicBlockBytes) *
+        panasonicBlockBytes;
+    if (strips.sizes.size() == 1 && strips.sizes[0] > 0 && strips.sizes[0] <= left) length = strips.sizes[0];
+    strips.setOnly(offset, length, false);
+}
+
 // Calls visit(strips, tiles) for every IFD through the IFD chain and sub-IFDs; an answer of false
-// ends the walk. False when the structure cannot be walked or visit ended it.
+// ends the walk. False when the structure cannot be walked or visit ended it. The data a maker
+// locates by a tag of its own (Panasonic's RawDataOffset, the Sony DSLR-A100's data offset) are
+// given as the IFD's strips, as LibRaw reads them.
 template <typename Source, typename Visit>
 bool walkParts(Reader<Source>& reader, Visit visit) {
     std::vector<std::uint64_t> pending{reader.firstIfd()};
     std::vector<Entry> entries;
-    std::vector<std::uint64_t> subIfds;
+    std::vector<std::uint64_t> values;
     Parts strips, tiles;
+    std::string model; // the last one read, as LibRaw keeps it
     while (!pending.empty()) {
         const std::uint64_t offset = pending.back();
         pending.pop_back();
         std::uint64_t next = 0;
         if (!reader.readIfd(offset, entries, next)) return false;
         strips.clear(), tiles.clear();
+        std::optional<std::uint64_t> width, panasonicData, sonyA100Data;
         for (const Entry& entry : entries) {
             bool ok = true;
             switch (entry.tag) {
+            case tagImageWidth:
+                if (reader.numbers(entry, values) && values.size() == 1) width = values[0];
+                break;
+            case tagModel:
+                model = reader.text(entry).value_or("");
+                break;
             case tagStripOffsets:
                 ok = reader.numbers(entry, strips.offsets);
                 strips.offsetsTable = reader.valuesPosition(entry);
@@ -226,17 +278,31 @@ bool walkParts(Reader<Source>& reader, Visit visit) {
             case tagTileByteCounts:
                 ok = reader.numbers(entry, tiles.sizes);
                 break;
+            case tagPanasonicRawDataOffset:
+                if (reader.panasonic() && entry.type == typeLong) {
+                    ok = reader.numbers(entry, values) && !values.empty();
+                    if (ok) panasonicData = values[0];
+                }
+                break;
             case tagSubIfds:
                 // Never more IFDs waiting than a walk may visit.
-                ok = reader.numbers(entry, subIfds, static_cast<std::uint32_t>(maxIfds)) &&
-                     pending.size() + subIfds.size() <= maxIfds;
-                if (ok) pending.insert(pending.end(), subIfds.begin(), subIfds.end());
+                ok = reader.numbers(entry, values, static_cast<std::uint32_t>(maxIfds)) &&
+                     pending.size() + values.size() <= maxIfds;
+                if (ok && model == sonyA100Model && width == sonyA100IfdWidth && !values.empty()) {
+                    sonyA100Data = values[0];
+                } else if (ok) {
+                    pending.insert(pending.end(), values.begin(), values.end());
+                }
                 break;
             default:
                 break;
             }
             if (!ok) return false;
         }
+        if (panasonicData) locatePanasonicData(reader, *panasonicData, strips);
+        // A bit reader decodes the A100's data, up to the end of the file.
+        if (sonyA100Data)
+            strips.setOnly(*sonyA100Data, std::max(reader.size(), *sonyA100Data + 1) - *sonyA100Data, true);
         if (!visit(strips, tiles)) return false;
         if (next != 0) pending.push_back(next);
     }
@@ -283,18 +349,18 @@ bool isTiff(const RegularFile& file) {
 bool dataLiesWithinFile(const RegularFile& file) {
     return dataWithin(file);
 }
-std::optional<std::uint64_t> dataEnd(const RegularFile& file, std::uint64_t position) {
+std::optional<DataEnd> dataEnd(const RegularFile& file, std::uint64_t position) {
     Reader<RegularFile> reader(file);
     if (!reader.open()) return std::nullopt;
-    std::optional<std::uint64_t> end;
+    std::optional<DataEnd> end;
     walkParts(reader, [&](const Parts& strips, const Parts& tiles) {
         for (const Parts* parts : {&strips, &tiles}) {
             if (!parts->hold(position)) continue;
             // Every part must state its length, or the end is not told.
             if (!parts->offsets.empty() && parts->sizes.size() >= parts->offsets.size()) {
-                end = 0;
+                end = DataEnd{0, parts->mayBeReadPast};
                 for (std::size_t i = 0; i < parts->stated(); ++i)
-                    end = std::max(*end, parts->offsets[i] + parts->sizes[i]);
+                    end->position = std::max(end->position, parts->offsets[i] + parts->sizes[i]);
             }
             return false;
         }

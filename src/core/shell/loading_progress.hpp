@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/record_wait.hpp"
+
 #include <string>
 
 namespace sorvin {
@@ -12,6 +14,9 @@ struct LoadingProgress {
     static std::string counterText(int processed, int total);
     // The bar's total is never below 1, so a scan that has counted nothing yet shows an empty bar.
     static double barTotal(int total);
+    // Why the screen waits before it reads the folder's record: "保存が終わるのを待っています" for
+    // this copy's own save, and which other copy of the program holds the record.
+    static std::string waitText(const RecordWait& wait);
 };
 
 } // namespace sorvin

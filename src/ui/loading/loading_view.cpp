@@ -20,7 +20,7 @@ constexpr int title2PixelSize = 22;
 
 LoadingView::LoadingView(AppState& state, QWidget* parent)
     : QWidget(parent), state_(state), bar_(new QProgressBar(this)), counter_(new QLabel(this)),
-      cancel_(new QPushButton(QStringLiteral("キャンセル"), this)) {
+      waitReason_(new QLabel(this)), cancel_(new QPushButton(QStringLiteral("キャンセル"), this)) {
     auto* title = new QLabel(QStringLiteral("写真を読み込んでいます"), this);
     title->setFont(SorvinLook::font(title2PixelSize));
     bar_->setRange(0, barSteps);
@@ -29,6 +29,9 @@ LoadingView::LoadingView(AppState& state, QWidget* parent)
     bar_->setMinimumWidth(0);
     bar_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     counter_->setTextFormat(Qt::PlainText);
+    waitReason_->setTextFormat(Qt::PlainText);
+    waitReason_->setWordWrap(true);
+    waitReason_->setAlignment(Qt::AlignHCenter);
 
     auto* column = new QVBoxLayout(this);
     column->setSpacing(24);
@@ -36,6 +39,7 @@ LoadingView::LoadingView(AppState& state, QWidget* parent)
     column->addWidget(title, 0, Qt::AlignHCenter);
     column->addWidget(bar_, 0, Qt::AlignHCenter);
     column->addWidget(counter_, 0, Qt::AlignHCenter);
+    column->addWidget(waitReason_, 0, Qt::AlignHCenter);
     column->addWidget(cancel_, 0, Qt::AlignHCenter);
     column->addStretch(1);
 
@@ -55,6 +59,9 @@ void LoadingView::refresh() {
     const double fraction = std::clamp(processed / LoadingProgress::barTotal(total), 0.0, 1.0);
     bar_->setValue(static_cast<int>(std::lround(fraction * barSteps)));
     counter_->setText(QString::fromStdString(LoadingProgress::counterText(processed, total)));
+    const auto& wait = state_.recordWait();
+    waitReason_->setText(wait ? QString::fromStdString(LoadingProgress::waitText(*wait)) : QString());
+    waitReason_->setVisible(wait.has_value());
 }
 
 } // namespace sorvin

@@ -19,6 +19,8 @@ public:
 
     const QProgressBar* progressBar() const { return bar_; }
     const QLabel* counter() const { return counter_; }
+    // Why the screen waits before the folder opens; hidden when it does not.
+    const QLabel* waitReason() const { return waitReason_; }
     QPushButton* cancelButton() const { return cancel_; }
 
 protected:
@@ -28,6 +30,7 @@ private:
     AppState& state_;
     QProgressBar* bar_;
     QLabel* counter_;
+    QLabel* waitReason_;
     QPushButton* cancel_;
 };
 
