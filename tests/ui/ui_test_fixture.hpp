@@ -10,6 +10,7 @@
 #include <QKeyEvent>
 #include <QTest>
 #include <QTimer>
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
@@ -35,19 +36,24 @@ inline QApplication& application() {
     static QApplication* app = [] {
         qInstallMessageHandler(failOnQtWarnings);
         // Qt wants a private runtime folder, which a test machine may not name, and the tests
-        // write settings (Qt's file dialog its QtProject.conf), data and caches: where the test
-        // run gave no folders of its own, as when the program is started by hand, a private
-        // temporary one stands in for each, so nothing lands in the home of whoever runs it.
+        // write settings (Qt's file dialog its QtProject.conf), data and caches. A test run gives
+        // folders of its own under the build folder; where it gave none, as when the program is
+        // started by hand, a private temporary one stands in for each, so nothing lands in the
+        // home of whoever runs it. Its children (the quit tests') inherit them.
+        static const std::pair<const char*, const char*> folders[] = {{"XDG_RUNTIME_DIR", ""},
+                                                                      {"XDG_CONFIG_HOME", "config"},
+                                                                      {"XDG_DATA_HOME", "data"},
+                                                                      {"XDG_CACHE_HOME", "cache"}};
+        const bool allGiven = std::all_of(std::begin(folders), std::end(folders), [](const auto& folder) {
+            return !qEnvironmentVariableIsEmpty(folder.first);
+        });
         static std::string home = (std::filesystem::temp_directory_path() / "sorvin-ui-home-XXXXXX").string();
-        if (mkdtemp(home.data())) {
+        if (!allGiven && mkdtemp(home.data())) {
             std::atexit([] {
                 std::error_code ignored;
                 std::filesystem::remove_all(home, ignored);
             });
-            for (const auto& [name, folder] : {std::pair{"XDG_RUNTIME_DIR", ""},
-                                               {"XDG_CONFIG_HOME", "config"},
-                                               {"XDG_DATA_HOME", "data"},
-                                               {"XDG_CACHE_HOME", "cache"}}) {
+            for (const auto& [name, folder] : folders) {
                 if (!qEnvironmentVariableIsEmpty(name)) continue;
                 const std::filesystem::path path = std::filesystem::path(home) / folder;
                 std::filesystem::create_directories(path);

@@ -1,5 +1,6 @@
 #include "platform/background_executor.hpp"
 
+#include "platform/thread_handoff.hpp"
 #include "platform/thread_priority.hpp"
 
 #include <algorithm>
@@ -72,7 +73,10 @@ void ThreadPoolExecutor::run(TaskPriority priority, std::function<void()> task) 
         ++arenas.pending;
     }
     auto& arena = priority == TaskPriority::utility ? arenas.utility : arenas.userInitiated;
-    arena.enqueue([&arenas, task = std::move(task)] {
+    auto work = std::make_shared<std::function<void()>>(std::move(task));
+    ThreadHandoff::handOver(work.get());
+    arena.enqueue([&arenas, work = std::move(work)] {
+        ThreadHandoff::takeOver(work.get());
         struct Done {
             Arenas& arenas;
             ~Done() {
@@ -80,7 +84,7 @@ void ThreadPoolExecutor::run(TaskPriority priority, std::function<void()> task) 
                 if (--arenas.pending == 0) arenas.idle.notify_all();
             }
         } done{arenas};
-        task();
+        (*work)();
     });
 }
 

@@ -1,5 +1,7 @@
 #include "ui/platform/qt_main_queue.hpp"
 
+#include "platform/thread_handoff.hpp"
+
 #include <QThread>
 #include <QTimer>
 #include <cmath>
@@ -9,7 +11,12 @@ namespace sorvin {
 QtMainQueue::QtMainQueue() = default;
 
 void QtMainQueue::post(Task task) {
-    QMetaObject::invokeMethod(&context_, std::move(task), Qt::QueuedConnection);
+    auto work = std::make_shared<Task>(std::move(task));
+    ThreadHandoff::handOver(work.get());
+    QMetaObject::invokeMethod(&context_, [work = std::move(work)] {
+        ThreadHandoff::takeOver(work.get());
+        (*work)();
+    }, Qt::QueuedConnection);
 }
 
 double QtMainQueue::now() const {
