@@ -1,10 +1,11 @@
 #include "platform/background_executor.hpp"
 
-#include "platform/thread_handoff.hpp"
 #include "platform/thread_priority.hpp"
 
 #include <algorithm>
 #include <condition_variable>
+#include <deque>
+#include <functional>
 #include <mutex>
 #include <tbb/info.h>
 #include <tbb/task_arena.h>
@@ -41,18 +42,44 @@ struct ProgramArenas {
     tbb::task_arena utility{workerCount(), 0, tbb::task_arena::priority::low};
     BackgroundPriority userInitiatedPriority{userInitiated};
     BackgroundPriority utilityPriority{utility};
+    // The work handed to each arena, taken in turn by the tasks enqueued there, which carry
+    // nothing themselves: a task finds its work through this lock, which the thread sanitizer
+    // sees, rather than through oneTBB's queue, which it cannot.
+    std::mutex mutex;
+    std::deque<std::function<void()>> userInitiatedWork;
+    std::deque<std::function<void()>> utilityWork;
 
     static ProgramArenas& shared() {
         static ProgramArenas* arenas = new ProgramArenas();
         return *arenas;
+    }
+
+    void hand(TaskPriority priority, std::function<void()> work) {
+        {
+            const std::lock_guard lock(mutex);
+            (priority == TaskPriority::utility ? utilityWork : userInitiatedWork).push_back(std::move(work));
+        }
+        if (priority == TaskPriority::utility)
+            utility.enqueue([] { shared().runNext(TaskPriority::utility); });
+        else
+            userInitiated.enqueue([] { shared().runNext(TaskPriority::userInitiated); });
+    }
+
+    void runNext(TaskPriority priority) {
+        std::function<void()> work;
+        {
+            const std::lock_guard lock(mutex);
+            auto& waiting = priority == TaskPriority::utility ? utilityWork : userInitiatedWork;
+            work = std::move(waiting.front());
+            waiting.pop_front();
+        }
+        work();
     }
 };
 
 } // namespace
 
 struct ThreadPoolExecutor::Arenas {
-    tbb::task_arena& userInitiated = ProgramArenas::shared().userInitiated;
-    tbb::task_arena& utility = ProgramArenas::shared().utility;
     // An arena does not wait for its enqueued work; the executor counts its own.
     std::mutex mutex;
     std::condition_variable idle;
@@ -72,11 +99,7 @@ void ThreadPoolExecutor::run(TaskPriority priority, std::function<void()> task) 
         const std::lock_guard lock(arenas.mutex);
         ++arenas.pending;
     }
-    auto& arena = priority == TaskPriority::utility ? arenas.utility : arenas.userInitiated;
-    auto work = std::make_shared<std::function<void()>>(std::move(task));
-    ThreadHandoff::handOver(work.get());
-    arena.enqueue([&arenas, work = std::move(work)] {
-        ThreadHandoff::takeOver(work.get());
+    ProgramArenas::shared().hand(priority, [&arenas, task = std::move(task)] {
         struct Done {
             Arenas& arenas;
             ~Done() {
@@ -84,7 +107,7 @@ void ThreadPoolExecutor::run(TaskPriority priority, std::function<void()> task) 
                 if (--arenas.pending == 0) arenas.idle.notify_all();
             }
         } done{arenas};
-        (*work)();
+        task();
     });
 }
 

@@ -1,7 +1,7 @@
 #include "ui/platform/qt_main_queue.hpp"
 
-#include "platform/thread_handoff.hpp"
-
+#include <QCoreApplication>
+#include <QEvent>
 #include <QThread>
 #include <QTimer>
 #include <cmath>
@@ -10,13 +10,30 @@ namespace sorvin {
 
 QtMainQueue::QtMainQueue() = default;
 
+namespace {
+
+const QEvent::Type kPostedTask = static_cast<QEvent::Type>(QEvent::registerEventType());
+
+} // namespace
+
 void QtMainQueue::post(Task task) {
-    auto work = std::make_shared<Task>(std::move(task));
-    ThreadHandoff::handOver(work.get());
-    QMetaObject::invokeMethod(&context_, [work = std::move(work)] {
-        ThreadHandoff::takeOver(work.get());
-        (*work)();
-    }, Qt::QueuedConnection);
+    {
+        const std::lock_guard lock(context_.mutex);
+        context_.posted.push_back(std::move(task));
+    }
+    QCoreApplication::postEvent(&context_, new QEvent(kPostedTask));
+}
+
+bool QtMainQueue::Context::event(QEvent* event) {
+    if (event->type() != kPostedTask) return QObject::event(event);
+    Task task;
+    {
+        const std::lock_guard lock(mutex);
+        task = std::move(posted.front());
+        posted.pop_front();
+    }
+    task();
+    return true;
 }
 
 double QtMainQueue::now() const {

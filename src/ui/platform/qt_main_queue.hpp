@@ -4,6 +4,8 @@
 
 #include <QObject>
 #include <chrono>
+#include <deque>
+#include <mutex>
 
 namespace sorvin {
 
@@ -20,7 +22,16 @@ protected:
     void schedule(double seconds, Task task) override;
 
 private:
-    QObject context_;
+    // Each posted task waits here and is taken by an event posted after it that carries nothing,
+    // so that a task reaches the main thread through this lock, which the thread sanitizer sees,
+    // rather than through Qt's event queue, which it cannot.
+    class Context final : public QObject {
+    public:
+        bool event(QEvent* event) override;
+        std::mutex mutex;
+        std::deque<Task> posted;
+    };
+    Context context_;
     std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
 };
 
