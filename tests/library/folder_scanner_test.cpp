@@ -336,7 +336,7 @@ TEST(FolderScannerSamples, ScansEverySampleWithTheRealReader) {
     // The CRW file has no photo extension of ours.
     EXPECT_EQ(result.unreadableCount, 4u);
     EXPECT_EQ(result.pairedCount, 1u); // the two JPEGs named .heic and .nef
-    ASSERT_EQ(result.photos.size(), 45u);
+    ASSERT_EQ(result.photos.size(), 46u);
     auto find = [&](const std::string& key) -> const Photo& {
         auto it = std::find_if(result.photos.begin(), result.photos.end(),
                                [&](const Photo& p) { return p.relativePath == key; });
