@@ -4,6 +4,7 @@
 #include "ui/panel/ratio_bar_view.hpp"
 #include "ui_test_fixture.hpp"
 
+#include <QLabel>
 #include <QLineEdit>
 #include <QTest>
 
