@@ -342,6 +342,24 @@ TEST(RawDeveloperTest, EverySampleDevelopsWithEveryRawValueAtItsEndsAndMiddle) {
     }
 }
 
+// The same X-Trans file and edit develop to the same pixels every time, whichever the size: the
+// export's and the loupe's full size, a screen's, and a preview's below half size (which takes the
+// half-size planes without demosaicing).
+TEST(RawDeveloperTest, TwoDevelopmentsOfOneEditAreTheSame) {
+    PhotoParameters edit;
+    edit.setValue(100, P::raw_noise_luminance);
+    edit.setValue(20, P::raw_temperature);
+    for (const std::optional<int> longEdge :
+         {std::optional<int>(), std::optional<int>(1600), std::optional<int>(800)}) {
+        SCOPED_TRACE(longEdge.value_or(0));
+        const auto first = RawDeveloper::develop(request(test::kXTransSample, longEdge, 1, edit));
+        const auto second = RawDeveloper::develop(request(test::kXTransSample, longEdge, 1, edit));
+        ASSERT_TRUE(first && second);
+        ASSERT_EQ(first->image->byteCount(), second->image->byteCount());
+        EXPECT_EQ(std::memcmp(first->image->data(), second->image->data(), first->image->byteCount()), 0);
+    }
+}
+
 TEST(RawDeveloperTest, UnreadableFilesGiveNoResult) {
     for (const char* file : {"corrupt/truncated_leica_m10.dng", "corrupt/truncated_sony_zv-e10.arw",
                              "corrupt/unsupported_jxl_dng17_nikon_z9.dng", "corrupt/jpeg_content_named.nef",

@@ -8,7 +8,7 @@ namespace {
 const std::string folder = "/photos";
 
 std::string cacheWith(const std::string& entries) {
-    return R"({"version":1,"folder":"/photos","entries":{)" + entries + "}}";
+    return R"({"version":2,"folder":"/photos","entries":{)" + entries + "}}";
 }
 
 const std::string plainEntry = R"({"size":1,"mtime":2,"orient":1,"w":3,"h":4,"fmt":"jpeg"})";
@@ -18,14 +18,14 @@ TEST(ScanCacheReader, AcceptsAnyWellFormedLayoutAndDecodesEscapes) {
         " \n{ \"entries\" : {\r\n\t\"caf\\u00e9/\\ud83d\\udcf7 \\\"1\\\".jpg\" : "
         "{ \"w\" : 3 , \"h\" : 4 , \"fmt\" : \"jpeg\" , \"orient\" : 1 , \"mtime\" : 2 , "
         "\"size\" : 1 , \"extra\" : [ {\"deep\": [1, 2.5e3, null, true]} ] } } , "
-        "\"other\" : {\"a\":[]}, \"folder\" : \"\\/photos\" , \"version\" : 1 } \n";
+        "\"other\" : {\"a\":[]}, \"folder\" : \"\\/photos\" , \"version\" : 2 } \n";
     const LoadedScanCache loaded = ScanCacheReader::read(text, folder);
     ASSERT_EQ(loaded.entries.size(), 1u);
     EXPECT_EQ(loaded.entries.begin()->first, "caf\xC3\xA9/\xF0\x9F\x93\xB7 \"1\".jpg");
     EXPECT_TRUE(loaded.allEntriesKept);
 
     // The stored folder is compared as text: a decomposed "é" names the same folder.
-    const std::string decomposed = R"({"version":1,"folder":"/caf\u0065\u0301","entries":{"a.jpg":)"
+    const std::string decomposed = R"({"version":2,"folder":"/caf\u0065\u0301","entries":{"a.jpg":)"
                                    R"({"w":3,"h":4,"fmt":"jpeg","orient":1,"mtime":2,"size":1}}})";
     EXPECT_EQ(ScanCacheReader::read(decomposed, "/caf\xC3\xA9").entries.size(), 1u);
     EXPECT_TRUE(ScanCacheReader::read(decomposed, "/cafe").entries.empty());
@@ -50,7 +50,7 @@ TEST(ScanCacheReader, RefusesTextThatIsNotOneWellFormedJsonObject) {
         cacheWith(R"("a.jpg":{"size":1,,"mtime":2,"orient":1,"w":3,"h":4,"fmt":"jpeg"})"),
         cacheWith(R"("a.jpg":)" + plainEntry + ","), // trailing comma
         cacheWith(R"("a.jpg":{"size":1,"mtime":2,"orient":1,"w":3,"h":4,"fmt":"jpeg","x":tru})"),
-        R"({"version":1,"folder":"/photos","entries":{},})",
+        R"({"version":2,"folder":"/photos","entries":{},})",
     };
     for (const std::string& text : bad) {
         SCOPED_TRACE(text);
@@ -94,7 +94,7 @@ TEST(ScanCacheReader, IntegersAreExactlyTheNumbersWithoutFractionThatFitSixtyFou
 
 TEST(ScanCacheReader, TheLastOfTwoMembersCountsAndADroppedEntryMarksTheFileForRewriting) {
     const std::string twice =
-        R"({"version":2,"version":1,"folder":"/elsewhere","folder":"/photos",)"
+        R"({"version":1,"version":2,"folder":"/elsewhere","folder":"/photos",)"
         R"("entries":{"a.jpg":)" +
         plainEntry +
         R"(,"a.jpg":{"size":1}},)"

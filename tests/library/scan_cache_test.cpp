@@ -57,7 +57,7 @@ TEST(ScanCache, WritesCompactJsonWithSortedKeysAndUnescapedSlashes) {
         "\"size\":10,\"w\":4000},"
         "\"sub/IMG_0002.NEF\":{\"fmt\":\"raw\",\"h\":3000,\"mtime\":1714525200123,\"orient\":6,\"size\":20,"
         "\"w\":4000}},"
-        "\"folder\":\"/photos/旅行\",\"version\":1}");
+        "\"folder\":\"/photos/旅行\",\"version\":2}");
     // And it reads back as written.
     const auto loaded = FolderScanner::loadCache(path, "/photos/旅行");
     EXPECT_EQ(loaded, file.entries);
@@ -82,20 +82,21 @@ TEST(ScanCache, IgnoresAWholeFileThatIsForeignDamagedOrOfAnotherVersion) {
     const auto path = caches / "scan.json";
     const std::string goodEntries = R"({"a.jpg":{"size":1,"mtime":2,"orient":1,"w":3,"h":4,"fmt":"jpeg"}})";
     ASSERT_EQ(FolderScanner::loadCache(path, "/photos").size(), 0u); // no file at all
-    writeFile(path, R"({"version":1,"folder":"/photos","entries":)" + goodEntries + "}");
+    writeFile(path, R"({"version":2,"folder":"/photos","entries":)" + goodEntries + "}");
     ASSERT_EQ(FolderScanner::loadCache(path, "/photos").size(), 1u);
 
     const std::string damaged[] = {
-        R"({"version":1,"folder":"/other","entries":)" + goodEntries + "}",
-        R"({"version":2,"folder":"/photos","entries":)" + goodEntries + "}",
-        R"({"version":1.0,"folder":"/photos","entries":)" + goodEntries + "}",
-        R"({"version":"1","folder":"/photos","entries":)" + goodEntries + "}",
+        R"({"version":2,"folder":"/other","entries":)" + goodEntries + "}",
+        // An older program's, which listed RAW files at their size before the stretch and the turn.
+        R"({"version":1,"folder":"/photos","entries":)" + goodEntries + "}",
+        R"({"version":2.0,"folder":"/photos","entries":)" + goodEntries + "}",
+        R"({"version":"2","folder":"/photos","entries":)" + goodEntries + "}",
         R"({"folder":"/photos","entries":)" + goodEntries + "}",
-        R"({"version":1,"entries":)" + goodEntries + "}",
-        R"({"version":1,"folder":"/photos"})",
-        R"({"version":1,"folder":"/photos","entries":[]})",
+        R"({"version":2,"entries":)" + goodEntries + "}",
+        R"({"version":2,"folder":"/photos"})",
+        R"({"version":2,"folder":"/photos","entries":[]})",
         R"([1,"/photos"])",
-        R"({"version":1,"folder":"/photos","entries":)" + goodEntries, // cut short
+        R"({"version":2,"folder":"/photos","entries":)" + goodEntries, // cut short
         "",
         "\xFF\xFE garbage",
         std::string(100000, '['),
@@ -111,7 +112,7 @@ TEST(ScanCache, DropsOnlyTheEntriesThatAreNotValid) {
     test::TemporaryFolder caches;
     const auto path = caches / "scan.json";
     writeFile(path,
-              R"({"version":1,"folder":"/photos","entries":{)"
+              R"({"version":2,"folder":"/photos","entries":{)"
               R"("good.jpg":{"size":1,"mtime":2,"orient":8,"w":3,"h":4,"fmt":"heif"},)"
               R"("dated.jpg":{"size":1,"mtime":2,"date":-86400000,"orient":1,"w":3,"h":4,"fmt":"raw"},)"
               R"("orient0.jpg":{"size":1,"mtime":2,"orient":0,"w":3,"h":4,"fmt":"jpeg"},)"

@@ -76,6 +76,7 @@ const SampleCase readableSamples[] = {
     {"raw/constructed_panasonic_rw2_gf1_layout.rw2", ImageContainer::raw, 2002, 1324, 1,
      "2010:11:05 15:19:26"},
     {"raw/constructed_sony_a100_layout_small.arw", ImageContainer::raw, 1936, 1300, 1, "2000:11:19 13:01:50"},
+    {"raw/constructed_fujifilm_xtrans_uncompressed.raf", ImageContainer::raw, 2012, 1324, 1, std::nullopt},
     // Damaged picture data behind an intact header: photos, their decode showing what it recovers.
     {"corrupt/fuzz_bad_restart_marker_sony.jpg", ImageContainer::jpeg, 1280, 960, 1, "2005:08:11 19:31:37"},
     {"corrupt/fuzz_premature_end.jpg", ImageContainer::jpeg, 3484, 2347, std::nullopt, std::nullopt},

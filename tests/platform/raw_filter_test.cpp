@@ -1,5 +1,6 @@
 #include "platform/raw_filter.hpp"
 #include "support/damaged_files.hpp"
+#include "support/picture_measures.hpp"
 #include "support/raw_samples.hpp"
 #include "support/test_support.hpp"
 
@@ -11,12 +12,17 @@
 #include <fstream>
 #include <gtest/gtest.h>
 #include <map>
+#include <tbb/parallel_for.h>
+#include <vector>
 
 namespace sorvin {
 namespace {
 
 using test::kRawSamples;
+using test::logChromaShift;
+using test::psnr;
 using test::RawSample;
+using test::roughness;
 
 std::array<double, 3> meanRgb(const Image& image) {
     std::array<double, 3> sum{};
@@ -40,16 +46,6 @@ std::string contentOf(const std::filesystem::path& file) {
 // The first `kept` bytes of a file's content, written to `path`.
 void writeCut(const std::filesystem::path& path, const std::string& content, std::size_t kept) {
     std::ofstream(path, std::ios::binary).write(content.data(), static_cast<std::streamsize>(kept));
-}
-
-// The summed change of green from each pixel to its left neighbour: how busy the picture is.
-double roughness(const Image& image) {
-    double sum = 0;
-    for (int y = 0; y < image.height(); ++y) {
-        for (int x = 1; x < image.width(); ++x)
-            sum += std::abs(image.row(y)[4 * x + 1] - image.row(y)[4 * x - 3]);
-    }
-    return sum;
 }
 
 // The mean absolute difference of two pictures of one size over their colour channels.
@@ -209,6 +205,54 @@ TEST(RawFilterTest, LuminanceNoiseReductionCalmsThePictureAtEverySize) {
     }
 }
 
+// ノイズ（輝度） on a Bayer file and on the same picture in an X-Trans pattern, whose 2 × 2 blocks may
+// hold no red or no blue: its smallest step leaves the picture as it was (no halved resolution, no
+// coloured fringes), and at its highest it calms the picture without a colour cast.
+TEST(RawFilterTest, LuminanceNoiseReductionKeepsDetailAndColourOnEveryPattern) {
+    static float amount;
+    for (const char* file : {"raw/nikon_d1.nef", test::kXTransSample}) {
+        SCOPED_TRACE(file);
+        const SharedImage plain = develop(file, 1.0f);
+        ASSERT_NE(plain, nullptr);
+        const auto reduced = [&](float reduction) {
+            amount = reduction;
+            return develop(file, 1.0f,
+                           [](RawFilterProperties& p) { p.luminanceNoiseReductionAmount = amount; });
+        };
+        const SharedImage smallest = reduced(0.01f);
+        const SharedImage highest = reduced(1.0f);
+        ASSERT_NE(smallest, nullptr);
+        ASSERT_NE(highest, nullptr);
+        ASSERT_EQ(highest->byteCount(), plain->byteCount());
+        EXPECT_GE(psnr(*smallest, *plain), 40.0);
+        EXPECT_LT(roughness(*highest), roughness(*plain) * 0.97) << "a visible reduction";
+        EXPECT_LT(logChromaShift(*highest, *plain), 0.02);
+    }
+}
+
+// An X-Trans file develops to the same pixels every time, at full size (an export, the loupe) and
+// at half size (previews), also side by side with other developments.
+TEST(RawFilterTest, AnXTransFileDevelopsToTheSamePixelsEveryTime) {
+    for (const float scale : {1.0f, 0.5f}) {
+        SCOPED_TRACE(scale);
+        const auto developOnce = [scale] {
+            return develop(test::kXTransSample, scale, [](RawFilterProperties& p) {
+                p.luminanceNoiseReductionAmount = 0.5f;
+                p.colorNoiseReductionAmount = 0.5f;
+            });
+        };
+        std::vector<SharedImage> developed(4);
+        tbb::parallel_for(std::size_t{0}, developed.size(),
+                          [&](std::size_t i) { developed[i] = developOnce(); });
+        developed.push_back(developOnce());
+        for (const SharedImage& image : developed) {
+            ASSERT_NE(image, nullptr);
+            ASSERT_EQ(image->byteCount(), developed.front()->byteCount());
+            EXPECT_EQ(std::memcmp(image->data(), developed.front()->data(), image->byteCount()), 0);
+        }
+    }
+}
+
 TEST(RawFilterTest, ColourNoiseReductionCalmsColourButKeepsGreen) {
     auto develop = [](float amount) {
         auto filter = RawFilter::make(test::sample("raw/blackmagic_pocket4k.dng"));
@@ -285,6 +329,7 @@ TEST(RawFilterTest, RefusingDamageDevelopsWholeFilesAndRefusesEveryCutIntoTheSen
         {"canon_eos_6d_linear_lossy.dng", 411'943},
         {"constructed_panasonic_rw2_gf1_layout.rw2", 3'031'568},
         {"constructed_sony_a100_layout_small.arw", 3'212'752},
+        {"constructed_fujifilm_xtrans_uncompressed.raf", 5'331'648},
     };
     const auto strict = [](const std::filesystem::path& file) -> SharedImage {
         auto filter = RawFilter::make(file, DamagedData::refused);

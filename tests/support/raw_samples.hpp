@@ -22,7 +22,11 @@ inline constexpr RawSample kRawSamples[] = {
     {"raw/canon_eos_d30.crw", 2176, 1448},
     {"raw/blackmagic_pocket4k.dng", 4128, 2176},
     {"raw/canon_eos_6d_linear_lossy.dng", 1224, 816},
+    {"raw/constructed_fujifilm_xtrans_uncompressed.raf", 2012, 1324},
 };
+
+// The same picture as nikon_d1.nef, sampled in Fujifilm's 6 × 6 X-Trans pattern.
+inline constexpr const char* kXTransSample = "raw/constructed_fujifilm_xtrans_uncompressed.raf";
 
 // Every file of the raw samples folder of a kind a folder of photos lists, by name.
 inline std::vector<std::filesystem::path> listedRawSamples() {

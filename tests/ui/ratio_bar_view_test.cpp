@@ -4,6 +4,7 @@
 #include "ui/panel/ratio_bar_view.hpp"
 #include "ui_test_fixture.hpp"
 
+#include <QLabel>
 #include <QLineEdit>
 #include <QTest>
 
@@ -63,6 +64,37 @@ TEST_F(RatioBarViewTest, ReturnAppliesTheTypedSize) {
     QTest::keyClick(type(Kind::size, QStringLiteral("60")), Qt::Key_Return);
     EXPECT_EQ(state().library()->currentCrop().sizeP, 60);
     EXPECT_FALSE(state().adjustmentInputIsFocused());
+}
+
+// The first photo is a pair whose JPEG (1488 × 2240) and RAW file (2012 × 1324) differ. Shown from
+// its RAW file (Tab), the bar measures the RAW file's picture, which its export has: the size, and
+// how far X can move the crop.
+TEST_F(RatioBarViewTest, APairShownFromItsRawFileIsMeasuredInTheRawFile) {
+    ASSERT_EQ(state().library()->currentPhoto()->relativePath, "a.jpg");
+    EXPECT_EQ(bar->outputSizeLabel()->text(), QStringLiteral("1488 × 2240"));
+    press(&window(), Qt::Key_Tab);
+    release(&window(), Qt::Key_Tab);
+    settle();
+    QApplication::processEvents();
+    ASSERT_EQ(state().library()->currentSource(), PhotoSource::raw);
+    EXPECT_EQ(bar->outputSizeLabel()->text(), QStringLiteral("2012 × 1324"));
+
+    QTest::keyClick(type(Kind::size, QStringLiteral("50")), Qt::Key_Return);
+    EXPECT_EQ(bar->outputSizeLabel()->text(), QStringLiteral("1006 × 662"));
+    QTest::keyClick(type(Kind::x, QStringLiteral("5000")), Qt::Key_Return);
+    QTest::keyClick(type(Kind::y, QStringLiteral("5000")), Qt::Key_Return);
+    EXPECT_EQ(bar->field(Kind::x)->text(), QStringLiteral("1006"));
+    EXPECT_EQ(bar->field(Kind::y)->text(), QStringLiteral("662"));
+    const ManualCropGeometry placed = state().library()->currentCrop().geometry(2012, 1324);
+    EXPECT_EQ(placed, (ManualCropGeometry{1006, 662, 1006, 662})) << "the crop reaches the RAW file's corner";
+
+    // Back on the JPEG, the same crop is measured in the JPEG.
+    press(&window(), Qt::Key_Tab);
+    release(&window(), Qt::Key_Tab);
+    settle();
+    QApplication::processEvents();
+    ASSERT_EQ(state().library()->currentSource(), PhotoSource::jpeg);
+    EXPECT_EQ(bar->outputSizeLabel()->text(), QStringLiteral("744 × 1120"));
 }
 
 } // namespace

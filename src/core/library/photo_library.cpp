@@ -20,6 +20,10 @@ PhotoLibrary::PhotoLibrary(std::vector<Photo> photos, PhotoLibraryRestoration re
         if (auto kept = PhotoRotation::stored(degrees)) rotations_.emplace(path, *kept);
     }
 
+    // Sources first: a row's crop is measured in the size of the file it shows.
+    for (const auto& [path, source] : restored.sources) {
+        if (source == PhotoSource::raw) sources_.emplace(path, source);
+    }
     for (const auto& [path, crop] : restored.crops) {
         if (crop.isDefault()) continue;
         const Photo* owner = photo(path);
@@ -28,7 +32,8 @@ PhotoLibrary::PhotoLibrary(std::vector<Photo> photos, PhotoLibraryRestoration re
             continue;
         }
         const auto rotation = rotations_.find(path);
-        const PixelSize size = editSize(*owner, rotation == rotations_.end() ? 0 : rotation->second);
+        const PixelSize size =
+            editSize(*owner, RetouchSlot::a, rotation == rotations_.end() ? 0 : rotation->second);
         crops_.emplace(path, crop.clamped(size.width, size.height));
     }
 
@@ -71,15 +76,12 @@ PhotoLibrary::PhotoLibrary(std::vector<Photo> photos, PhotoLibraryRestoration re
         if (raw != parametersRaw_.end()) raw->second.synchronizeMaskKinds(kinds);
     }
 
-    for (const auto& [path, source] : restored.sources) {
-        if (source == PhotoSource::raw) sources_.emplace(path, source);
-    }
-
     for (auto& [path, stored] : restored.retouchesB) {
         RetouchState state = std::move(stored);
         normalizeRetouchState(state);
         if (const Photo* owner = photo(path)) {
-            const PixelSize size = editSize(*owner, state.rotation);
+            const PhotoSource shown = owner->hasRawCompanion() ? state.source : source(*owner);
+            const PixelSize size = editSize(owner->asset(shown), state.rotation);
             state.crop = state.crop.clamped(size.width, size.height);
         }
         retouchesB_.emplace(path, std::move(state));

@@ -201,8 +201,10 @@ public:
     void setZoomState(const ZoomState& zoom);
     void panZoom(Size delta, Size viewportSize, Size fittedImageSize);
 
-    // The size a photo shows upright, before any free rotation.
-    static PixelSize uprightSize(const Photo& photo);
+    // The size a file of a photo shows upright, before any free rotation. A row's crops are
+    // measured in the size of the file it shows (a pair shown from its RAW file, in the RAW
+    // file's), the size its export has.
+    static PixelSize uprightSize(const PhotoAsset& shown);
 
 private:
     void publish(LibraryFields fields) {
@@ -223,7 +225,8 @@ private:
     void removeFilteredRetouchRow(const std::string& path);
     void adjustHeartCountForCopy(const std::string& path, bool heartBefore, bool heartAfter);
 
-    PixelSize editSize(const Photo& photo, double rotation) const;
+    static PixelSize editSize(const PhotoAsset& shown, double rotation);
+    PixelSize editSize(const Photo& photo, RetouchSlot slot, double rotation) const;
     void storeRotation(double degrees, const std::string& path, RetouchSlot slot);
     void storeCrop(const ManualCrop& crop, const std::string& path, RetouchSlot slot);
     void clampCrop(const std::string& path, RetouchSlot slot, double rotation);

@@ -4,14 +4,18 @@
 
 namespace sorvin {
 
-PixelSize PhotoLibrary::uprightSize(const Photo& photo) {
-    if (photo.orientation >= 5 && photo.orientation <= 8) return {photo.pixelHeight, photo.pixelWidth};
-    return {photo.pixelWidth, photo.pixelHeight};
+PixelSize PhotoLibrary::uprightSize(const PhotoAsset& shown) {
+    if (shown.orientation >= 5 && shown.orientation <= 8) return {shown.pixelHeight, shown.pixelWidth};
+    return {shown.pixelWidth, shown.pixelHeight};
 }
 
-PixelSize PhotoLibrary::editSize(const Photo& photo, double rotation) const {
-    const PixelSize upright = uprightSize(photo);
+PixelSize PhotoLibrary::editSize(const PhotoAsset& shown, double rotation) {
+    const PixelSize upright = uprightSize(shown);
     return PhotoRotation::outputSize(upright.width, upright.height, rotation);
+}
+
+PixelSize PhotoLibrary::editSize(const Photo& photo, RetouchSlot slot, double rotation) const {
+    return editSize(photo.asset(source(photo, slot)), rotation);
 }
 
 const Photo* PhotoLibrary::currentPhoto() const {
@@ -50,7 +54,7 @@ PhotoParameters PhotoLibrary::currentParameters() const {
 std::optional<PixelSize> PhotoLibrary::currentEditSize() const {
     const Photo* current = currentPhoto();
     if (current == nullptr) return std::nullopt;
-    return editSize(*current, rotation(*current, currentSlot_));
+    return editSize(*current, currentSlot_, rotation(*current, currentSlot_));
 }
 
 int PhotoLibrary::position(const std::string& path) const {
@@ -127,7 +131,7 @@ std::optional<PhotoParameters> PhotoLibrary::parameters(const std::string& path,
 }
 
 ManualCrop PhotoLibrary::clampedCrop(const Photo& photo, RetouchSlot slot) const {
-    const PixelSize size = editSize(photo, rotation(photo, slot));
+    const PixelSize size = editSize(photo, slot, rotation(photo, slot));
     ManualCrop stored;
     const RetouchState* copy = slot == RetouchSlot::b ? retouchStateB(photo.relativePath) : nullptr;
     if (copy != nullptr) {

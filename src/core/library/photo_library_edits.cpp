@@ -67,7 +67,7 @@ void PhotoLibrary::clampCrop(const std::string& path, RetouchSlot slot, double r
         stored = found->second;
     }
     if (!stored) return;
-    const PixelSize size = editSize(*owner, rotation);
+    const PixelSize size = editSize(*owner, slot, rotation);
     storeCrop(stored->clamped(size.width, size.height), path, slot);
 }
 
@@ -147,7 +147,7 @@ PhotoAdjustmentResult PhotoLibrary::setCrop(const ManualCrop& crop, const std::s
                                             RetouchSlot slot) {
     const Photo* owner = photo(path);
     if (owner == nullptr || (slot == RetouchSlot::b && retouchStateB(path) == nullptr)) return {};
-    const PixelSize size = editSize(*owner, rotation(*owner, slot));
+    const PixelSize size = editSize(*owner, slot, rotation(*owner, slot));
     const ManualCrop clamped = crop.clamped(size.width, size.height);
     if (clamped == clampedCrop(*owner, slot)) return {};
     storeCrop(clamped, path, slot);

@@ -45,7 +45,11 @@ using ScanCacheEntries = std::unordered_map<std::string, ScanCacheEntry>;
 
 // The whole cache file of one scanned folder.
 struct ScanCacheFile {
-    int version = 1;
+    // 2 since RAW files are listed at the size they develop to: the files of version 1 hold the
+    // sizes LibRaw reports before it stretches non-square pixels and turns diagonal sensors, so
+    // none of their entries is trusted.
+    static constexpr int kVersion = 2;
+    int version = kVersion;
     std::string folder;
     ScanCacheEntries entries;
 };

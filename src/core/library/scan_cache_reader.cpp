@@ -57,7 +57,8 @@ private:
         }
         Scalar value;
         if (!scalarOrSkip(value, 1)) return false;
-        if (key == "version") versionOk_ = value.kind == Scalar::Kind::integer && value.integer == 1;
+        if (key == "version")
+            versionOk_ = value.kind == Scalar::Kind::integer && value.integer == ScanCacheFile::kVersion;
         if (key == "folder") folderOk_ = value.kind == Scalar::Kind::text && sameText(value.text, folder_);
         return true;
     }

@@ -44,8 +44,9 @@ std::optional<ImageProperties> readJpeg(const std::filesystem::path& path);
 // HEIF: the primary item's size with its clean aperture and rotation applied (the size libheif
 // decodes to), from the item boxes alone; every top-level box must lie within the file.
 std::optional<ImageProperties> readHeif(const std::filesystem::path& path);
-// RAW: LibRaw identifies the file without unpacking it; the image data of a TIFF-based file must
-// lie within it; the capture date comes from its TIFF structure, or from exiv2 for other containers.
+// RAW: LibRaw identifies the file without unpacking it, and the size is the one it develops to
+// (RawDevelopedSize); the image data of a TIFF-based file must lie within it; the capture date
+// comes from its TIFF structure, or from exiv2 for other containers.
 std::optional<ImageProperties> readRaw(const std::filesystem::path& path);
 
 // The same on a file already open.

@@ -3,6 +3,8 @@
 #include "platform/area_resampler.hpp"
 #include "platform/color_temperature.hpp"
 #include "platform/jpeg_error_jump.hpp"
+#include "platform/luminance_wavelet_denoise.hpp"
+#include "platform/raw_developed_size.hpp"
 #include "platform/regular_file.hpp"
 #include "platform/tiff_structure.hpp"
 
@@ -78,6 +80,82 @@ private:
 };
 
 namespace {
+
+// LibRaw's threads for the rest of this scope run as one.
+class OneOpenMpThread {
+public:
+    OneOpenMpThread() { omp_set_num_threads(1); }
+    ~OneOpenMpThread() { omp_set_num_threads(threads_); }
+    OneOpenMpThread(const OneOpenMpThread&) = delete;
+    OneOpenMpThread& operator=(const OneOpenMpThread&) = delete;
+
+private:
+    int threads_ = omp_get_max_threads();
+};
+
+// LibRaw made to develop a file to the same pixels every time: its loops whose threads meet on one
+// pixel run on one thread. LibRaw's X-Trans demosaic hands bands of tiles to its threads, and
+// neighbouring bands read pixels that the other writes (tens of levels apart at the seams,
+// depending on which thread gets there first). The copy of the sensor data into half-size planes
+// writes the pixels of each 2 × 2 block into one, a colour at a time: where a block holds one colour
+// twice (X-Trans, diagonal sensors), which of the two is kept would depend on the threads' order.
+// So the same file and settings look the same on screen, in the loupe and in every export.
+class DeterministicLibRaw final : public LibRaw {
+public:
+    explicit DeterministicLibRaw(unsigned options) : LibRaw(options) {
+        callbacks.interpolate_xtrans_cb = [](void* self) {
+            static_cast<DeterministicLibRaw*>(static_cast<LibRaw*>(self))->interpolateXTrans();
+        };
+    }
+    // Set once the file is open: whether every 2 × 2 block of its pattern holds each colour once.
+    bool blocksHoldEveryColour = true;
+
+protected:
+    void copy_bayer(unsigned short cblack[4], unsigned short* dmaxp) override {
+        if (libraw_internal_data.internal_output_params.shrink && !blocksHoldEveryColour) {
+            OneOpenMpThread one;
+            LibRaw::copy_bayer(cblack, dmaxp);
+        } else {
+            LibRaw::copy_bayer(cblack, dmaxp);
+        }
+    }
+    void copy_fuji_uncropped(unsigned short cblack[4], unsigned short* dmaxp) override {
+        if (libraw_internal_data.internal_output_params.shrink) {
+            OneOpenMpThread one;
+            LibRaw::copy_fuji_uncropped(cblack, dmaxp);
+        } else {
+            LibRaw::copy_fuji_uncropped(cblack, dmaxp);
+        }
+    }
+
+private:
+    void interpolateXTrans() {
+        OneOpenMpThread one;
+        // LibRaw's own choice: three passes from its quality 3 (ours) up.
+        xtrans_interpolate(imgdata.params.user_qual > 2 ? 3 : 1);
+    }
+};
+
+// Whether every 2 × 2 block of the sensor's colour pattern holds each of its colours, as LibRaw's
+// luminance noise reduction takes for granted (the second green of a Bayer pattern counts as
+// green). A picture without a mosaic has no blocks to miss a colour.
+bool patternBlocksHoldEveryColour(LibRaw& raw) {
+    const auto& idata = raw.imgdata.idata;
+    if (idata.filters == 0) return true;
+    const unsigned every = (1u << idata.colors) - 1;
+    // Patterns repeat within 8 rows (LibRaw's Bayer coding) or 6 (X-Trans).
+    for (int row = 0; row < 24; row += 2) {
+        for (int col = 0; col < 24; col += 2) {
+            unsigned seen = 0;
+            for (int i = 0; i < 4; ++i) {
+                const int colour = raw.COLOR(row + i / 2, col + i % 2);
+                seen |= 1u << (colour == 3 && idata.colors == 3 ? 1 : colour);
+            }
+            if ((seen & every) != every) return false;
+        }
+    }
+    return true;
+}
 
 constexpr unsigned kMaxLibRawMemoryMb = 2048;
 // LibRaw's own reports of bad data and failed allocations would be printed; failures reach us
@@ -462,8 +540,9 @@ std::unique_ptr<RawFilter> RawFilter::make(const std::filesystem::path& file, Da
         if (error || bytes == 0 || bytes > kMaxFileBytes) return nullptr;
 
         std::unique_ptr<RawFilter> filter(new RawFilter());
-        filter->raw_ = std::make_unique<LibRaw>(kLibRawQuiet);
-        LibRaw& raw = *filter->raw_;
+        auto deterministic = std::make_unique<DeterministicLibRaw>(kLibRawQuiet);
+        DeterministicLibRaw& raw = *deterministic;
+        filter->raw_ = std::move(deterministic);
         raw.imgdata.rawparams.max_raw_memory_mb = kMaxLibRawMemoryMb;
         filter->stream_ = std::make_unique<RawFileStream>(file);
         if (!filter->stream_->valid() || raw.open_datastream(filter->stream_.get()) != LIBRAW_SUCCESS)
@@ -478,21 +557,14 @@ std::unique_ptr<RawFilter> RawFilter::make(const std::filesystem::path& file, Da
         if (idata.colors < 1 || idata.colors > 4 || idata.is_foveon) return nullptr;
         filter->bayer_ = idata.filters != 0 && idata.colors == 3;
         filter->colors_ = idata.colors;
+        raw.blocksHoldEveryColour = patternBlocksHoldEveryColour(raw);
+        filter->libRawReducesLuminanceNoise_ = raw.blocksHoldEveryColour;
 
-        double width = sizes.width;
-        double height = sizes.height;
-        if (const int fuji = raw.is_fuji_rotated()) {
-            // Diagonal sensors are turned square by LibRaw.
-            width = std::floor(fuji / std::sqrt(0.5));
-            height = std::floor((sizes.height - fuji) / std::sqrt(0.5));
-        }
-        if (sizes.pixel_aspect > 0 && sizes.pixel_aspect < 1) {
-            height = std::floor(height / sizes.pixel_aspect + 0.5);
-        } else if (sizes.pixel_aspect > 1) {
-            width = std::floor(width * sizes.pixel_aspect + 0.5);
-        }
-        if (width < 1 || height < 1 || width * height > static_cast<double>(kMaxSensorPixels)) return nullptr;
-        filter->nativeSize_ = {width, height};
+        const auto developed = RawDevelopedSize::of(raw);
+        if (!developed ||
+            std::int64_t{developed->width} * developed->height > static_cast<std::int64_t>(kMaxSensorPixels))
+            return nullptr;
+        filter->nativeSize_ = {static_cast<double>(developed->width), static_cast<double>(developed->height)};
         filter->readAsShotWhiteBalance();
         return filter;
     } catch (...) {
@@ -678,12 +750,13 @@ SharedImage RawFilter::develop() {
     params.user_qual = kDemosaicAhd;
     params.med_passes = 0; // ours is parallel, see medianChroma
     const auto& sizes = raw_->imgdata.sizes;
+    const float luminanceThreshold =
+        isLuminanceNoiseReductionSupported()
+            ? std::clamp(p.luminanceNoiseReductionAmount.value_or(0.0f), 0.0f, 1.0f) * kWaveletThresholdAtFull
+            : 0.0f;
     const bool denoisable = std::min({static_cast<double>(sizes.width), static_cast<double>(sizes.height),
                                       nativeSize_.width, nativeSize_.height}) >= kWaveletSmallestSide;
-    params.threshold = !isLuminanceNoiseReductionSupported() || !denoisable
-                           ? 0.0f
-                           : std::clamp(p.luminanceNoiseReductionAmount.value_or(0.0f), 0.0f, 1.0f) *
-                                 kWaveletThresholdAtFull;
+    params.threshold = libRawReducesLuminanceNoise_ && denoisable ? luminanceThreshold : 0.0f;
 
     if (!unpack() || raw_->dcraw_process() != LIBRAW_SUCCESS) return nullptr;
 
@@ -704,6 +777,8 @@ SharedImage RawFilter::develop() {
         medianChroma(image, stride, width, height,
                      static_cast<int>(std::lround(amount * kMedianPassesAtFull)));
     }
+    if (colors == 3 && !libRawReducesLuminanceNoise_)
+        LuminanceWaveletDenoise::apply(image, stride, width, height, luminanceThreshold);
     const auto table = toneTable(p);
     PixelBuffer developed =
         toneMap(image, stride, width, height, colors == 1, targetWidth, targetHeight, table);

@@ -104,6 +104,9 @@ private:
     bool refusesDamage_ = false;
     bool unpacked_ = false;
     bool bayer_ = false;
+    // LibRaw's wavelet reduction serves mosaics whose 2 × 2 blocks hold every colour; other
+    // patterns (X-Trans) are calmed after demosaicing by our own.
+    bool libRawReducesLuminanceNoise_ = true;
     int colors_ = 3;
     Size nativeSize_;
     RawFilterProperties properties_;

@@ -1,9 +1,10 @@
 // RAW image properties: LibRaw identifies the file (without unpacking the sensor data) for the
-// size and orientation; the capture date comes from the file's own TIFF structure, or from exiv2
+// developed size and orientation; the capture date comes from the file's own TIFF structure, or from exiv2
 // for the containers that are not TIFF-based.
 #include "platform/container_extents.hpp"
 #include "platform/exif_block.hpp"
 #include "platform/image_properties.hpp"
+#include "platform/raw_developed_size.hpp"
 #include "platform/regular_file.hpp"
 #include "platform/tiff_structure.hpp"
 
@@ -58,8 +59,12 @@ std::optional<ImageProperties> readRaw(const RegularFile& file) {
         const auto& unpacker = raw.get_internal_data_pointer()->unpacker_data;
         if (unpacker.data_offset <= 0 || static_cast<std::uint64_t>(unpacker.data_offset) >= file.size())
             return std::nullopt;
-        properties.pixelWidth = static_cast<int>(width);
-        properties.pixelHeight = static_cast<int>(height);
+        // Listed at the size it develops to, stretched and turned square where LibRaw does so.
+        const auto developed = RawDevelopedSize::of(raw);
+        if (!developed || std::int64_t{developed->width} * developed->height > maxPixelCount)
+            return std::nullopt;
+        properties.pixelWidth = developed->width;
+        properties.pixelHeight = developed->height;
         const int flip = sizes.flip;
         properties.orientation =
             flip >= 0 && flip < 8 ? orientationOfFlip[static_cast<std::size_t>(flip)] : 1;
