@@ -2,8 +2,12 @@
 #include "persistence/parameter_preset_save_form_state.hpp"
 #include "persistence/preference_key.hpp"
 
+#include "support/test_support.hpp"
+
+#include <algorithm>
 #include <fmt/format.h>
 #include <gtest/gtest.h>
+#include <thread>
 
 namespace sorvin {
 namespace {
@@ -35,6 +39,11 @@ class PresetManagerTest : public ::testing::Test {
 protected:
     // The manager's list is what the store holds after every change.
     void expectPersisted(const ParameterPresetManager& m) { EXPECT_EQ(store.load().presets, m.presets()); }
+    // A manager as the program makes one: over the presets stored.
+    ParameterPresetManager over(const std::vector<ParameterPreset>& presets) {
+        store.save(presets);
+        return ParameterPresetManager(store, store.load().presets);
+    }
 
     DefaultsStore defaults;
     ParameterPresetStore store{defaults};
@@ -60,7 +69,7 @@ TEST_F(PresetManagerTest, SavingAppendsOrOverwritesInPlace) {
 }
 
 TEST_F(PresetManagerTest, AFullListRefusesNewNamesButOverwrites) {
-    ParameterPresetManager full(store, numbered(20));
+    ParameterPresetManager full = over(numbered(20));
     EXPECT_EQ(full.save("new", withExposure(1)).kind, SaveKind::unavailable);
     EXPECT_EQ(full.save("p7", withExposure(99)).kind, SaveKind::overwritten);
     EXPECT_EQ(full.presets().size(), 20u);
@@ -68,14 +77,17 @@ TEST_F(PresetManagerTest, AFullListRefusesNewNamesButOverwrites) {
 }
 
 TEST_F(PresetManagerTest, OverwritingRevivesAPresetThatAppliedNothing) {
-    ParameterPresetManager manager(store, {{"old", PhotoParameters::zero(), false}});
+    defaults.set(PreferenceKey::presets,
+                 R"({"version": 1, "presets": [{"name": "old", "parameters": {"cRd": 5}}]})");
+    ParameterPresetManager manager(store, store.load().presets);
+    ASSERT_FALSE(manager.presets()[0].appliesParameters);
     manager.save("old", withExposure(4));
     EXPECT_TRUE(manager.presets()[0].appliesParameters);
     EXPECT_EQ(store.load().presets.size(), 1u);
 }
 
 TEST_F(PresetManagerTest, RenamingChecksIndexNameAndDuplicates) {
-    ParameterPresetManager manager(store, numbered(3));
+    ParameterPresetManager manager = over(numbered(3));
     EXPECT_EQ(manager.rename(3, "x").kind, RenameKind::invalid);
     EXPECT_EQ(manager.rename(-1, "x").kind, RenameKind::invalid);
     EXPECT_EQ(manager.rename(0, " \t ").kind, RenameKind::invalid);
@@ -83,7 +95,7 @@ TEST_F(PresetManagerTest, RenamingChecksIndexNameAndDuplicates) {
     const auto unchanged = manager.rename(1, " p1 ");
     EXPECT_EQ(unchanged.kind, RenameKind::unchanged);
     EXPECT_EQ(unchanged.preset, manager.presets()[1]);
-    EXPECT_EQ(store.load().presets.size(), 0u); // nothing of the above was saved
+    EXPECT_EQ(store.load().presets, numbered(3)); // nothing of the above was saved
 
     const auto renamed = manager.rename(1, "better");
     EXPECT_EQ(renamed.kind, RenameKind::renamed);
@@ -93,7 +105,7 @@ TEST_F(PresetManagerTest, RenamingChecksIndexNameAndDuplicates) {
 }
 
 TEST_F(PresetManagerTest, DeletingPicksTheNextSelection) {
-    ParameterPresetManager manager(store, numbered(3));
+    ParameterPresetManager manager = over(numbered(3));
     EXPECT_EQ(manager.remove(3), std::nullopt);
     const auto last = manager.remove(2);
     ASSERT_TRUE(last);
@@ -109,7 +121,7 @@ TEST_F(PresetManagerTest, DeletingPicksTheNextSelection) {
 }
 
 TEST_F(PresetManagerTest, MovingSwapsWithTheNeighbourInsideTheList) {
-    ParameterPresetManager manager(store, numbered(3));
+    ParameterPresetManager manager = over(numbered(3));
     EXPECT_EQ(manager.move(0, ParameterPresetMoveDirection::up), std::nullopt);
     EXPECT_EQ(manager.move(2, ParameterPresetMoveDirection::down), std::nullopt);
     EXPECT_EQ(manager.move(5, ParameterPresetMoveDirection::up), std::nullopt);
@@ -117,6 +129,101 @@ TEST_F(PresetManagerTest, MovingSwapsWithTheNeighbourInsideTheList) {
     EXPECT_EQ(manager.move(2, ParameterPresetMoveDirection::up), 1);
     EXPECT_EQ(names(manager.presets()), (std::vector<std::string>{"p1", "p2", "p0"}));
     expectPersisted(manager);
+}
+
+// Two copies of the program on one preferences file, each with its own list of presets.
+struct TwoCopies {
+    explicit TwoCopies(std::filesystem::path path) : file(std::move(path)) {}
+    std::filesystem::path file;
+    DefaultsStore firstDefaults{file};
+    ParameterPresetStore firstStore{firstDefaults};
+    ParameterPresetManager first{firstStore, firstStore.load().presets};
+    DefaultsStore secondDefaults{file};
+    ParameterPresetStore secondStore{secondDefaults};
+    ParameterPresetManager second{secondStore, secondStore.load().presets};
+
+    std::vector<ParameterPreset> onDisk() const {
+        DefaultsStore reopened(file);
+        return ParameterPresetStore(reopened).load().presets;
+    }
+};
+
+// Each change of one copy is made over the presets the other wrote, preset by preset, and an
+// unrelated setting of one wipes nothing of the other's.
+TEST(PresetManagerCopies, ChangesOfBothCopiesAreKept) {
+    test::TemporaryFolder folder;
+    TwoCopies copies(folder / "preferences.json");
+    copies.first.save("a", withExposure(1));
+    copies.first.save("b", withExposure(2));
+    copies.second.save("fromB", withExposure(3)); // its list had neither a nor b
+    EXPECT_EQ(names(copies.second.presets()), (std::vector<std::string>{"a", "b", "fromB"}));
+    copies.firstDefaults.set(PreferenceKey::showGrid, false);
+    copies.secondDefaults.set(PreferenceKey::lowMemoryMode, true);
+    copies.firstDefaults.set(PreferenceKey::includeSubfolders, false);
+    EXPECT_EQ(names(copies.onDisk()), (std::vector<std::string>{"a", "b", "fromB"}));
+    DefaultsStore reopened(copies.file);
+    EXPECT_FALSE(reopened.boolValue(PreferenceKey::showGrid));
+    EXPECT_TRUE(reopened.boolValue(PreferenceKey::lowMemoryMode));
+    EXPECT_EQ(reopened.object(PreferenceKey::includeSubfolders), std::optional<DefaultsValue>(false));
+
+    // The first copy still lists a, b and no fromB; the second lists all three.
+    copies.first.rename(0, "a2");
+    EXPECT_EQ(names(copies.first.presets()), (std::vector<std::string>{"a2", "b", "fromB"}));
+    const auto removed = copies.second.remove(1);
+    ASSERT_TRUE(removed);
+    EXPECT_EQ(removed->preset.name, "b");
+    // Deleted in the other copy, b stays deleted: moving it changes nothing.
+    copies.first.move(1, ParameterPresetMoveDirection::up);
+    EXPECT_EQ(names(copies.onDisk()), (std::vector<std::string>{"a2", "fromB"}));
+    EXPECT_EQ(names(copies.first.presets()), (std::vector<std::string>{"a2", "fromB"}));
+    // The second copy, which never saw the rename, moves fromB before a2 and overwrites a2.
+    copies.second.save("x", withExposure(5));
+    EXPECT_EQ(copies.second.move(1, ParameterPresetMoveDirection::up), 0);
+    EXPECT_EQ(copies.second.save("a2", withExposure(9)).kind, SaveKind::overwritten);
+    // A rename to a name the other copy gave meanwhile is not made: both presets stay.
+    EXPECT_EQ(copies.first.rename(1, "x").kind, RenameKind::renamed);
+    // Saving a deleted name brings it back.
+    copies.first.save("b", withExposure(7));
+    const auto stored = copies.onDisk();
+    EXPECT_EQ(names(stored), (std::vector<std::string>{"fromB", "a2", "x", "b"}));
+    EXPECT_EQ(stored[1].parameters, withExposure(9));
+    EXPECT_EQ(stored[2].parameters, withExposure(5));
+    EXPECT_EQ(copies.first.presets(), stored);
+}
+
+// Both copies saving and deleting presets at once: every change of each is in the file.
+TEST(PresetManagerCopies, ChangesMadeAtOnceAreAllKept) {
+    test::TemporaryFolder folder;
+    TwoCopies copies(folder / "preferences.json");
+    const auto work = [](ParameterPresetManager& manager, DefaultsStore& defaults, const std::string& prefix) {
+        for (int i = 0; i < 10; ++i) {
+            manager.save(fmt::format("{}{}", prefix, i), withExposure(i));
+            defaults.set(prefix + "setting", i);
+        }
+        // Deletes its own first two presets, found by name in its list as it is now.
+        for (const std::string& name : {prefix + "0", prefix + "1"}) {
+            const auto& presets = manager.presets();
+            const auto it = std::find_if(presets.begin(), presets.end(),
+                                         [&](const ParameterPreset& p) { return p.name == name; });
+            ASSERT_NE(it, presets.end()) << name;
+            manager.remove(static_cast<int>(it - presets.begin()));
+        }
+    };
+    std::thread other([&] { work(copies.second, copies.secondDefaults, "second"); });
+    work(copies.first, copies.firstDefaults, "first");
+    other.join();
+
+    auto stored = names(copies.onDisk());
+    std::sort(stored.begin(), stored.end());
+    std::vector<std::string> expected;
+    for (const std::string prefix : {"first", "second"})
+        for (int i = 2; i < 10; ++i)
+            expected.push_back(fmt::format("{}{}", prefix, i));
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(stored, expected);
+    DefaultsStore reopened(copies.file);
+    EXPECT_EQ(reopened.object("firstsetting"), std::optional<DefaultsValue>(9));
+    EXPECT_EQ(reopened.object("secondsetting"), std::optional<DefaultsValue>(9));
 }
 
 TEST(ParameterPresetSaveFormState, NoticesAndSaving) {

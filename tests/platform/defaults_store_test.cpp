@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 #include <sys/stat.h>
+#include <thread>
 
 namespace sorvin {
 namespace {
@@ -195,6 +196,107 @@ TEST(DefaultsStore, PlainReadsConvertLikeThePlatformStore) {
     EXPECT_EQ(store.string("zero"), std::nullopt);
     EXPECT_EQ(store.stringArray("list"), (std::vector<std::string>{"a", "b"}));
     EXPECT_EQ(store.stringArray("mixed"), std::nullopt);
+}
+
+// Whether the store holds exactly this value (of this kind) under the key.
+bool holds(const DefaultsStore& store, std::string_view key, const DefaultsValue& value) {
+    const auto stored = store.object(key);
+    return stored && *stored == value;
+}
+
+// Two copies of the program, each with its store on the one file: a write puts over the file only
+// what its own copy changed, so neither wipes the other's values.
+TEST(DefaultsStore, TwoCopiesKeepEachOthersChanges) {
+    test::TemporaryFolder folder;
+    const auto file = folder / "Sorvin" / "preferences.json";
+    DefaultsStore first(file);
+    DefaultsStore second(file);
+    first.setValues({{"shared", 1}, {"gone", true}});
+    second.set("lowMemoryMode", true); // it never read the first's values
+    first.set("includeSubfolders", false);
+    second.remove("gone"); // unknown to it: nothing to remove
+    first.remove("gone");
+    second.set("shared", 2);
+
+    const auto written = nlohmann::json::parse(AtomicFile::read(file));
+    EXPECT_EQ(written, nlohmann::json::parse(
+                           R"({"shared": 2, "lowMemoryMode": true, "includeSubfolders": false})"));
+    // Each write read the other's values; a refresh reads them without a write of its own.
+    EXPECT_TRUE(holds(first, "lowMemoryMode", true));
+    EXPECT_TRUE(holds(first, "shared", 1));
+    first.refresh();
+    EXPECT_TRUE(holds(first, "shared", 2));
+    // A value this copy held before the other changed it is still a change when set again.
+    first.set("shared", 1);
+    EXPECT_TRUE(holds(DefaultsStore(file), "shared", 1));
+}
+
+// A change that could not be written stays over what the file holds, through refreshes, until a
+// later write puts it in the file.
+TEST(DefaultsStore, AnUnwrittenChangeStaysOverTheOtherCopysValues) {
+    test::TemporaryFolder folder;
+    const auto file = folder / "Sorvin" / "preferences.json";
+    DefaultsStore first(file);
+    DefaultsStore second(file);
+    first.set("a", 1);
+    const auto lockFile = fs::path(file) += ".lock";
+    // A file where the folder should be makes the write fail.
+    fs::rename(folder / "Sorvin", folder / "moved");
+    AtomicFile::write(folder / "Sorvin", "in the way");
+    first.set("b", 1);
+    EXPECT_TRUE(first.writeError());
+    fs::remove(folder / "Sorvin");
+    fs::rename(folder / "moved", folder / "Sorvin");
+    second.set("c", 1);
+    first.refresh();
+    EXPECT_TRUE(holds(first, "b", 1));
+    EXPECT_TRUE(holds(first, "c", 1));
+    first.set("d", 1);
+    EXPECT_FALSE(first.writeError());
+    EXPECT_EQ(nlohmann::json::parse(AtomicFile::read(file)),
+              nlohmann::json::parse(R"({"a": 1, "b": 1, "c": 1, "d": 1})"));
+    EXPECT_FALSE(fs::exists(lockFile)) << "the lock is let go";
+}
+
+// A file damaged between two writes is set aside as at opening, and the write starts from no values.
+TEST(DefaultsStore, AFileDamagedMeanwhileIsSetAsideByTheNextWrite) {
+    test::TemporaryFolder folder;
+    const auto file = folder / "preferences.json";
+    DefaultsStore store(file);
+    store.set("a", 1);
+    AtomicFile::write(file, "{\"cut");
+    store.refresh();
+    EXPECT_TRUE(holds(store, "a", 1)) << "a read leaves what it cannot read";
+    store.set("b", 2);
+    EXPECT_EQ(nlohmann::json::parse(AtomicFile::read(file)), nlohmann::json::parse(R"({"b": 2})"));
+    ASSERT_TRUE(store.setAsideFile());
+    EXPECT_EQ(AtomicFile::read(*store.setAsideFile()), "{\"cut");
+}
+
+// Two copies writing at once, many times: every change of each is in the file.
+TEST(DefaultsStore, TwoCopiesWritingAtOnceLoseNothing) {
+    test::TemporaryFolder folder;
+    const auto file = folder / "preferences.json";
+    DefaultsStore first(file);
+    DefaultsStore second(file);
+    constexpr int kChanges = 80;
+    const auto writeMany = [](DefaultsStore& store, const std::string& prefix) {
+        for (int i = 0; i < kChanges; ++i) {
+            store.set(prefix + std::to_string(i), i);
+            if (i % 10 == 9) store.remove(prefix + std::to_string(i - 5));
+        }
+    };
+    std::thread other([&] { writeMany(second, "second."); });
+    writeMany(first, "first.");
+    other.join();
+    EXPECT_FALSE(first.writeError());
+    EXPECT_FALSE(second.writeError());
+    DefaultsStore reopened(file);
+    for (const std::string prefix : {"first.", "second."})
+        for (int i = 0; i < kChanges; ++i) {
+            const bool removed = i % 10 == 4;
+            EXPECT_EQ(reopened.object(prefix + std::to_string(i)).has_value(), !removed) << prefix << i;
+        }
 }
 
 } // namespace

@@ -1,11 +1,13 @@
 #include "export/export_error.hpp"
 #include "persistence/app_settings.hpp"
+#include "persistence/parameter_preset_manager.hpp"
 #include "persistence/preference_key.hpp"
 #include "persistence/selection_store.hpp"
 #include "shell/quit_confirmation.hpp"
 #include "support/failing_writes.hpp"
 #include "ui/app/menu_bar.hpp"
 #include "ui/app/root_view.hpp"
+#include "ui/browsing/command_cheat_sheet_view.hpp"
 #include "ui/browsing/select_view.hpp"
 #include "ui/canvas/mask_addition_sheet.hpp"
 #include "ui/canvas/mask_tab_bar_view.hpp"
@@ -20,6 +22,7 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSlider>
 #include <QTest>
 #include <QTimer>
 #include <QWindow>
@@ -31,6 +34,30 @@ namespace {
 class MainWindowMenuTest : public MainWindowTest {
 protected:
     QAction* action(MenuCommand command) { return window().menus()->action(command); }
+
+    // A window whose settings are kept in the preferences file of the test's folders, as the
+    // program keeps them.
+    struct FileSession {
+        explicit FileSession(MainWindowMenuTest& test)
+            : defaults(test.root / "config" / "preferences.json"), settings(defaults, std::uint64_t{1} << 35),
+              state(settings, test.environment()), window(state, delegate, test.queue) {}
+        DefaultsStore defaults;
+        AppSettings settings;
+        AppState state;
+        AppDelegate delegate{nullptr};
+        MainWindow window;
+    };
+    // Such a window, shown and active, with the standard photos open.
+    std::unique_ptr<FileSession> openOnPreferencesFile() {
+        addStandardPhotos();
+        auto session = std::make_unique<FileSession>(*this);
+        session->window.show();
+        session->state.open(photos());
+        settle();
+        session->window.activateWindow();
+        QApplication::processEvents();
+        return session;
+    }
 };
 
 // What the quit alert showed, read the moment it came up, and whether the heart was on disk then.
@@ -351,17 +378,8 @@ TEST_F(MainWindowMenuTest, TheSettingsWindowBelongsToTheMainWindowAndThePrograms
 // (the sort order's), which keeps its time, and for every change that fails, not only the first;
 // else it would be lost at the next start unseen.
 TEST_F(MainWindowMenuTest, ASettingTheDiskRefusesIsSaidWhicheverCommandChangedIt) {
-    addStandardPhotos();
-    DefaultsStore onDisk(root / "config" / "preferences.json");
-    AppSettings fileSettings(onDisk, std::uint64_t{1} << 35);
-    AppState session(fileSettings, environment());
-    AppDelegate sessionDelegate(nullptr);
-    MainWindow shown(session, sessionDelegate, queue);
-    shown.show();
-    session.open(photos());
-    settle();
-    shown.activateWindow();
-    QApplication::processEvents();
+    const auto session = openOnPreferencesFile();
+    MainWindow& shown = session->window;
     ASSERT_EQ(QApplication::activeWindow(), &shown);
     const ToastView& toast = *shown.rootView()->toastView();
     const std::string refused =
@@ -388,6 +406,62 @@ TEST_F(MainWindowMenuTest, ASettingTheDiskRefusesIsSaidWhicheverCommandChangedIt
         EXPECT_EQ(toast.opacity(), 1.0);
         queue.advance(AppState::kWriteFailureToast + 1);
     }
+}
+
+// A second copy of the program saves a preset and a setting while this window is open: holding Ctrl
+// names the preset on key 1, the settings window shows the setting as it opens, and a setting
+// changed here (the grid, Ctrl+G) keeps both in the file.
+TEST_F(MainWindowMenuTest, WhatAnotherCopyStoresShowsHereAndStays) {
+    const auto opened = openOnPreferencesFile();
+    MainWindow& shown = opened->window;
+    const AppState& session = opened->state;
+    const auto file = opened->defaults.file();
+    ASSERT_EQ(QApplication::activeWindow(), &shown);
+
+    DefaultsStore otherDefaults(file);
+    AppSettings other(otherDefaults, std::uint64_t{1} << 35);
+    ParameterPresetManager otherPresets(other.presetStore(), other.presetStore().load().presets);
+    otherPresets.save("夕景", PhotoParameters::zero());
+    otherDefaults.set(PreferenceKey::holdAdvanceRate, 24);
+
+    press(&shown, Qt::Key_Control);
+    queue.advance(AppState::kCheatSheetDelay + 0.05);
+    QApplication::processEvents();
+    queue.runPending();
+    QApplication::processEvents();
+    const CommandCheatSheetView* cheatSheet = shown.rootView()->selectView()->visibleCheatSheet();
+    ASSERT_NE(cheatSheet, nullptr);
+    const auto labels = cheatSheet->visibleLabels();
+    ASSERT_TRUE(labels.contains("1"));
+    EXPECT_EQ(labels.at("1"), "夕景");
+    release(&shown, Qt::Key_Control, Qt::ControlModifier);
+    settle();
+    ASSERT_EQ(session.presets().size(), 1u);
+    EXPECT_EQ(session.presets()[0].name, "夕景");
+
+    const bool grid = session.showGrid();
+    type(&shown, Qt::Key_G, Qt::ControlModifier);
+    settle();
+    ASSERT_NE(session.showGrid(), grid);
+    DefaultsStore reopened(file);
+    const auto stored = ParameterPresetStore(reopened).load().presets;
+    ASSERT_EQ(stored.size(), 1u);
+    EXPECT_EQ(stored[0].name, "夕景");
+    EXPECT_EQ(reopened.boolValue(PreferenceKey::showGrid), !grid);
+
+    type(&shown, Qt::Key_Comma, Qt::ControlModifier);
+    QApplication::processEvents();
+    SettingsView* settings = shown.settingsView();
+    ASSERT_TRUE(settings && settings->isVisible());
+    EXPECT_EQ(settings->holdAdvanceRateSlider()->value(), 24);
+    type(settings, Qt::Key_Escape);
+    QApplication::processEvents();
+    ASSERT_FALSE(settings->isVisible());
+    otherDefaults.set(PreferenceKey::holdAdvanceRate, 26);
+    type(&shown, Qt::Key_Comma, Qt::ControlModifier);
+    QApplication::processEvents();
+    ASSERT_TRUE(settings->isVisible());
+    EXPECT_EQ(settings->holdAdvanceRateSlider()->value(), 26);
 }
 
 // The brightest channel of a menu item's row as the menu draws it.

@@ -365,6 +365,9 @@ public:
     std::optional<float> rawNeutralTemperature(const PhotoParameters& parameters) const;
 
     // ---- Presets ----
+    // Takes in the settings and presets another copy of the program has written since this one
+    // last read them; called as a sheet or menu that shows them opens.
+    void refreshStoredPreferences();
     void presentPresetSave();
     ParameterPresetSaveResult savePreset(std::string_view name);
     void presentPresetOrganizer();

@@ -21,6 +21,8 @@ void AppState::handleCommandCheatSheetModifierFlags(ModifierKeys flags) {
                                      commandCheatSheetTimer_.reset();
                                      const bool visible = commandWasPressed_ && commandCheatSheetIsAllowed();
                                      if (visible != isCommandCheatSheetVisible_) {
+                                         // It names the presets of keys 1 to 8 as stored now.
+                                         if (visible) refreshStoredPreferences();
                                          isCommandCheatSheetVisible_ = visible;
                                          publish(AppStateProperty::isCommandCheatSheetVisible);
                                      }

@@ -362,13 +362,22 @@ std::optional<float> AppState::rawNeutralTemperature(const PhotoParameters& para
 
 // ---- Presets ----
 
+void AppState::refreshStoredPreferences() {
+    if (!presetManager_.reload()) return;
+    presets_ = presetManager_.presets();
+    publish(AppStateProperty::presets);
+}
+
 void AppState::presentPresetSave() {
     if (!editGuard() || adjustmentInputIsFocused_) return;
+    refreshStoredPreferences();
     setPresetSavePresented(true);
 }
 
 void AppState::presentPresetOrganizer() {
-    if (!editGuard() || adjustmentInputIsFocused_ || presets_.empty()) return;
+    if (!editGuard() || adjustmentInputIsFocused_) return;
+    refreshStoredPreferences();
+    if (presets_.empty()) return;
     setPresetOrganizerPresented(true);
 }
 

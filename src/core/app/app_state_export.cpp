@@ -9,6 +9,7 @@ namespace sorvin {
 void AppState::presentExport() {
     if (screen_ != AppScreen::select || isModalExportPresented() || adjustmentInputIsFocused_) return;
     endOriginalPreview();
+    refreshStoredPreferences();
     setExportPresented(true);
 }
 

@@ -3,6 +3,7 @@
 #include "persistence/parameter_preset.hpp"
 #include "persistence/parameter_preset_store.hpp"
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -50,14 +51,22 @@ struct ParameterPresetDeleteResult {
 
 enum class ParameterPresetMoveDirection { up, down };
 
-// The presets in display order, the truth while the program runs. Every change is written through
-// the store at once, with the whole list. Main thread only.
+// The presets in display order, as this copy of the program last read or wrote them. Another copy
+// may change the stored presets too, so a change here is one change of one preset, named by its
+// name, made over the list as stored when it is written: saving a preset (in place of the one of
+// that name, else at the end), renaming it, deleting it, or moving it next to its neighbour.
+// What the other copy did to other presets stays; a preset deleted there stays deleted (a rename
+// or move of it here changes nothing; only saving its name again brings it back), and a rename to
+// a name that another copy has given to a preset in the meantime is not made. After each change
+// the list is the stored one. Every change is written at once. Main thread only.
 class ParameterPresetManager {
 public:
     ParameterPresetManager(ParameterPresetStore& store, std::vector<ParameterPreset> presets)
         : store_(store), presets_(std::move(presets)) {}
 
     const std::vector<ParameterPreset>& presets() const { return presets_; }
+    // Takes in the presets another copy has written since; true when the list changed.
+    bool reload();
 
     // Overwrites the first preset of that name in place (even with a full list), else appends
     // while fewer than 20 exist.
@@ -69,6 +78,7 @@ public:
     std::optional<int> move(int index, ParameterPresetMoveDirection direction);
 
 private:
+    void change(std::function<void(std::vector<ParameterPreset>&)> edit);
     std::optional<std::size_t> indexOf(std::string_view name) const;
 
     ParameterPresetStore& store_;

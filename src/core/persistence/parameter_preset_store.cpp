@@ -119,27 +119,44 @@ ParameterPreset presetFrom(std::string name, const Json& object, bool usesCurren
 } // namespace
 
 void ParameterPresetStore::save(const std::vector<ParameterPreset>& presets) {
-    std::vector<ParameterPreset> kept;
-    for (const auto& preset : presets) {
-        if (kept.size() == maxPresets) break;
-        if (preset.appliesParameters) kept.push_back(preset);
-    }
-    DefaultsStore::Dictionary values;
-    if (auto stored = defaults_.object(PreferenceKey::presets); stored && !isReadable(*stored))
-        values.insert_or_assign(std::string(backupKey), std::move(*stored));
-    values.insert_or_assign(std::string(PreferenceKey::presets), jsonString(kept));
-    defaults_.setValues(values);
+    change([presets](std::vector<ParameterPreset>& stored) { stored = presets; });
+}
+
+void ParameterPresetStore::change(std::function<void(std::vector<ParameterPreset>&)> edit) {
+    defaults_.edit([edit = std::move(edit)](DefaultsStore::Dictionary& values) {
+        const auto stored = values.find(PreferenceKey::presets);
+        std::vector<ParameterPreset> presets;
+        if (stored != values.end()) {
+            presets = presetsIn(stored->second.text());
+            if (!isReadable(stored->second)) values.insert_or_assign(std::string(backupKey), stored->second);
+        }
+        edit(presets);
+        std::vector<ParameterPreset> kept;
+        for (const auto& preset : presets) {
+            if (kept.size() == maxPresets) break;
+            if (preset.appliesParameters) kept.push_back(preset);
+        }
+        values.insert_or_assign(std::string(PreferenceKey::presets), jsonString(kept));
+    });
+}
+
+void ParameterPresetStore::refresh() {
+    defaults_.refresh();
 }
 
 ParameterPresetLoadResult ParameterPresetStore::load() const {
     const auto text = defaults_.string(PreferenceKey::presets);
+    return {presetsIn(text ? &*text : nullptr)};
+}
+
+std::vector<ParameterPreset> ParameterPresetStore::presetsIn(const std::string* text) {
     if (!text) return {};
     const auto root = readableDocument(*text);
     if (!root) return {};
     const bool usesCurrentMaskScale = exactInteger(member(*root, "maskScale")) == currentMaskScale;
     const Json& elements = *member(*root, "presets");
 
-    ParameterPresetLoadResult result;
+    std::vector<ParameterPreset> presets;
     // Only the first 20 elements count, even when some of them are skipped.
     for (std::size_t i = 0; i < std::min(elements.size(), maxPresets); ++i) {
         const Json& element = elements[i];
@@ -148,16 +165,16 @@ ParameterPresetLoadResult ParameterPresetStore::load() const {
         if (!rawName || !rawName->is_string()) continue;
         auto name = ParameterPresetName::validated(rawName->get_ref<const std::string&>());
         if (!name) continue;
-        const bool taken = std::any_of(result.presets.begin(), result.presets.end(),
+        const bool taken = std::any_of(presets.begin(), presets.end(),
                                        [&](const ParameterPreset& preset) { return preset.name == *name; });
         if (taken) continue;
         const Json* parameters = member(element, "parameters");
         if (!parameters || !parameters->is_object())
-            result.presets.push_back({std::move(*name), PhotoParameters::zero(), true});
+            presets.push_back({std::move(*name), PhotoParameters::zero(), true});
         else
-            result.presets.push_back(presetFrom(std::move(*name), *parameters, usesCurrentMaskScale));
+            presets.push_back(presetFrom(std::move(*name), *parameters, usesCurrentMaskScale));
     }
-    return result;
+    return presets;
 }
 
 std::string ParameterPresetStore::jsonString(const std::vector<ParameterPreset>& presets) {

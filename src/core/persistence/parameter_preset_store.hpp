@@ -4,6 +4,7 @@
 #include "platform/defaults_store.hpp"
 
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -12,7 +13,9 @@ namespace sorvin {
 
 // The user's presets, kept as one JSON text in the preference "sorvin.presets". Reads the current
 // layout and the older one (circular mask centres on a ten times smaller scale, masks keyed by
-// kind only) and silently drops whatever it cannot use. Main thread only.
+// kind only) and silently drops whatever it cannot use. Another copy of the program may change the
+// presets too: a change is made over the list as the file holds it when it is written (see
+// change). Main thread only.
 class ParameterPresetStore {
 public:
     static constexpr std::size_t maxPresets = 20;
@@ -22,8 +25,15 @@ public:
 
     explicit ParameterPresetStore(DefaultsStore& defaults) : defaults_(defaults) {}
 
-    // Writes the presets that apply parameters, the first 20 of them, at once.
+    // Writes the presets that apply parameters, the first 20 of them, at once, in place of any list.
     void save(const std::vector<ParameterPreset>& presets);
+    // Changes the stored list as it is when written (another copy may have changed it since this
+    // one read it) and writes the presets that apply parameters, the first 20 of them, at once. The
+    // edit may run more than once, each time on the stored list: applied twice it must give what
+    // applying it once gives.
+    void change(std::function<void(std::vector<ParameterPreset>&)> edit);
+    // Reads again what another copy of the program has written since.
+    void refresh();
     // Never writes and never fails: anything unreadable gives an empty list.
     ParameterPresetLoadResult load() const;
 
@@ -31,6 +41,9 @@ public:
     static std::string jsonString(const std::vector<ParameterPreset>& presets);
 
 private:
+    // The presets of a stored text; none for no text.
+    static std::vector<ParameterPreset> presetsIn(const std::string* text);
+
     DefaultsStore& defaults_;
 };
 

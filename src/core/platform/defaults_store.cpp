@@ -1,15 +1,19 @@
 #include "platform/defaults_store.hpp"
 
 #include "platform/atomic_file.hpp"
+#include "platform/file_lock.hpp"
 #include "platform/xdg_folders.hpp"
 
 #include <algorithm>
 #include <cctype>
 #include <charconv>
+#include <chrono>
 #include <cstdint>
 #include <new>
 #include <nlohmann/json.hpp>
 #include <system_error>
+#include <thread>
+#include <variant>
 
 namespace sorvin {
 
@@ -98,20 +102,46 @@ std::filesystem::path DefaultsStore::domainFile(std::string_view domain) {
     return XdgFolders::configHome() / std::filesystem::path(std::string(domain)) / "preferences.json";
 }
 
-void DefaultsStore::load() {
+DefaultsStore::FileRead DefaultsStore::readFileLocked() {
     std::string bytes;
+    FileVersion version;
     try {
-        bytes = AtomicFile::read(file_, maxFileBytes);
+        bytes = AtomicFile::read(file_, maxFileBytes, &version);
     } catch (const std::system_error& error) {
-        if (error.code() != std::errc::no_such_file_or_directory) setAside();
-        return;
+        if (error.code() != std::errc::no_such_file_or_directory) return FileRead::unreadable;
+        onDisk_.clear();
+        seen_.reset();
+        return FileRead::absent;
     }
     const auto json = nlohmann::json::parse(bytes, nullptr, /*allow_exceptions=*/false);
-    if (!json.is_object()) {
-        setAside();
+    if (!json.is_object()) return FileRead::unreadable;
+    auto values = fromJson(json, 0);
+    onDisk_ = values ? std::move(*values->dictionary()) : Dictionary{};
+    seen_ = version;
+    return FileRead::read;
+}
+
+void DefaultsStore::load() {
+    if (readFileLocked() == FileRead::unreadable) setAside();
+    stored_ = onDisk_;
+}
+
+void DefaultsStore::refresh() {
+    std::lock_guard lock(mutex_);
+    if (file_.empty()) return;
+    try {
+        if (FileVersion::at(file_) == seen_) return;
+    } catch (const std::system_error&) {
         return;
     }
-    if (auto values = fromJson(json, 0)) stored_ = std::move(*values->dictionary());
+    if (readFileLocked() == FileRead::unreadable) return;
+    rebuildLocked();
+}
+
+void DefaultsStore::rebuildLocked() {
+    stored_ = onDisk_;
+    for (const Edit& change : unwritten_)
+        change(stored_);
 }
 
 void DefaultsStore::setAside() {
@@ -127,20 +157,57 @@ void DefaultsStore::setAside() {
     }
 }
 
+// Held by the copy of the program that writes the file, from its reading of the file to the
+// rename of the new one; waited for this long at most.
+std::unique_ptr<FileLock> DefaultsStore::lockFileLocked() const {
+    auto lockFile = file_;
+    lockFile += ".lock";
+    const auto deadline = std::chrono::steady_clock::now() + lockPatience;
+    for (;;) {
+        try {
+            auto taken = FileLock::tryAcquire(lockFile, AtomicFile::writerTag());
+            if (auto* lock = std::get_if<std::unique_ptr<FileLock>>(&taken)) return std::move(*lock);
+        } catch (const std::system_error&) {
+            // A folder without locks (some network file systems): the file is still read again
+            // right before it is replaced.
+            return nullptr;
+        }
+        if (std::chrono::steady_clock::now() >= deadline)
+            throw std::system_error(std::make_error_code(std::errc::device_or_resource_busy), "lock preferences");
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+}
+
 void DefaultsStore::persistLocked() {
-    if (access_ == Access::ReadOnly || file_.empty()) return;
-    auto object = nlohmann::json::object();
-    for (const auto& [key, value] : stored_)
-        object[key] = toJson(value);
-    // A text that is not valid UTF-8 (a path of a foreign file system) is written with
-    // replacement characters rather than not at all.
-    std::string bytes = object.dump(2, ' ', false, nlohmann::json::error_handler_t::replace);
-    bytes += '\n';
-    // The value stays in memory; the next setting tries again.
+    if (access_ == Access::ReadOnly || file_.empty()) {
+        unwritten_.clear();
+        return;
+    }
+    // The changes stay in memory; the next setting tries again.
     try {
         std::filesystem::create_directories(file_.parent_path());
-        AtomicFile::write(file_, bytes);
+        const auto lock = lockFileLocked();
+        // Another copy may have written since this one last read: its values are the base.
+        if (readFileLocked() == FileRead::unreadable) {
+            setAside();
+            onDisk_.clear();
+        }
+        Dictionary merged = onDisk_;
+        for (const Edit& change : unwritten_)
+            change(merged);
+        auto object = nlohmann::json::object();
+        for (const auto& [key, value] : merged)
+            object[key] = toJson(value);
+        // A text that is not valid UTF-8 (a path of a foreign file system) is written with
+        // replacement characters rather than not at all.
+        std::string bytes = object.dump(2, ' ', false, nlohmann::json::error_handler_t::replace);
+        bytes += '\n';
+        seen_ = AtomicFile::write(file_, bytes);
+        onDisk_ = merged;
+        stored_ = std::move(merged);
+        unwritten_.clear();
         writeError_.reset();
+        return;
     } catch (const std::system_error& error) {
         writeError_ = error.code();
     } catch (const std::bad_alloc&) {
@@ -148,6 +215,8 @@ void DefaultsStore::persistLocked() {
     } catch (const std::exception&) {
         writeError_ = std::make_error_code(std::errc::io_error);
     }
+    // What the file holds now, with this copy's changes over it.
+    rebuildLocked();
 }
 
 void DefaultsStore::persist(std::unique_lock<std::mutex>& lock) {
@@ -188,33 +257,41 @@ DefaultsStore::Dictionary DefaultsStore::dictionaryRepresentation() const {
     return all;
 }
 
-bool DefaultsStore::storeLocked(std::string_view key, const DefaultsValue& value) {
-    const auto it = stored_.find(key);
-    if (it != stored_.end() && it->second == value) return false;
-    stored_.insert_or_assign(std::string(key), value);
-    return true;
+void DefaultsStore::changeLocked(Edit change) {
+    change(stored_);
+    unwritten_.push_back(std::move(change));
 }
 
 // Setting a value the store already holds writes nothing (a step through the photos sets the
 // panel's page every time), unless an earlier write failed.
 void DefaultsStore::set(std::string_view key, DefaultsValue value) {
-    std::unique_lock lock(mutex_);
-    if (storeLocked(key, value) || writeError_) persist(lock);
+    setValues({{std::string(key), std::move(value)}});
 }
 
 void DefaultsStore::setValues(const Dictionary& values) {
     std::unique_lock lock(mutex_);
-    bool changed = false;
+    Dictionary changed;
     for (const auto& [key, value] : values)
-        changed = storeLocked(key, value) || changed;
-    if (changed || writeError_) persist(lock);
+        if (const auto it = stored_.find(key); it == stored_.end() || !(it->second == value))
+            changed.insert_or_assign(key, value);
+    if (!changed.empty())
+        changeLocked([changed = std::move(changed)](Dictionary& stored) {
+            for (const auto& [key, value] : changed)
+                stored.insert_or_assign(key, value);
+        });
+    if (!unwritten_.empty() || writeError_) persist(lock);
 }
 
 void DefaultsStore::remove(std::string_view key) {
     std::unique_lock lock(mutex_);
-    auto it = stored_.find(key);
-    if (it == stored_.end()) return;
-    stored_.erase(it);
+    if (!stored_.contains(key)) return;
+    changeLocked([key = std::string(key)](Dictionary& stored) { stored.erase(key); });
+    persist(lock);
+}
+
+void DefaultsStore::edit(Edit change) {
+    std::unique_lock lock(mutex_);
+    changeLocked(std::move(change));
     persist(lock);
 }
 

@@ -1,9 +1,13 @@
 #pragma once
 
 #include "platform/defaults_value.hpp"
+#include "platform/file_version.hpp"
 #include "platform/signal.hpp"
 
+#include <chrono>
 #include <filesystem>
+#include <functional>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -13,13 +17,20 @@
 
 namespace sorvin {
 
+class FileLock;
+
 // The user's preferences of one domain, kept in one JSON file ($XDG_CONFIG_HOME/<domain>/
 // preferences.json). Values keep the kind they were stored with. Registered values form a second
-// layer that is read only while nothing is stored under a key; they are never written. Every change
-// rewrites the file at once, atomically (setting a value already held is no change); a failed
-// write leaves the file as it was and keeps the value in memory, so preferences never stop the
-// program: the next change writes everything again, and the owner is told of each failed write
-// through writeFailed.
+// layer that is read only while nothing is stored under a key; they are never written.
+//
+// Several copies of the program may run at once, each with its own store on the file. Every change
+// is written at once (setting a value already held is no change), and a write never puts this
+// copy's memory over the file: under a lock (<file>.lock, held only while writing) it reads the file
+// as it is now, makes over it the changes this copy made since its last write, and replaces the
+// file with the result in one step. The values another copy wrote stay, and this copy reads them
+// from then on. A failed write leaves the file as it was and keeps its changes in memory, so
+// preferences never stop the program: the next change writes them again, and the owner is told of
+// each failed write through writeFailed.
 //
 // A file that cannot be read, is not JSON or does not hold an object is renamed aside (to
 // "preferences.json.damaged", or with a number when that exists) and the store starts empty.
@@ -29,6 +40,10 @@ namespace sorvin {
 class DefaultsStore {
 public:
     using Dictionary = DefaultsValue::Dictionary;
+    // A change made over the values of the file as they are when it is written (and over the values
+    // in memory at once). It may run more than once: applied to the same values twice, it must give
+    // what applying it once gives.
+    using Edit = std::function<void(Dictionary&)>;
 
     // ReadOnly stores neither write nor set a damaged file aside; changes stay in memory.
     enum class Access { ReadWrite, ReadOnly };
@@ -54,6 +69,13 @@ public:
     // Stores several values with one write of the file.
     void setValues(const Dictionary& values);
     void remove(std::string_view key);
+    // A change that depends on the values stored (a list that another copy may change as well).
+    void edit(Edit change);
+
+    // Takes in what another copy wrote to the file since this one last read or wrote it, when the
+    // file has changed; this copy's unwritten changes stay over it. A file that cannot be read now
+    // leaves the values as they are.
+    void refresh();
 
     // Plain reads. A Boolean is itself; a number is true when not 0; a text is true when it reads
     // "true", "yes" or a non-zero number (any letter case); anything else, or nothing, is false.
@@ -77,11 +99,26 @@ public:
     const std::optional<std::filesystem::path>& setAsideFile() const { return setAside_; }
 
 private:
+    // A writer holds the lock for a read and a write of a small file; one that holds it longer is
+    // stalled on its disk, where this write would stall too.
+    static constexpr std::chrono::seconds lockPatience{2};
+
+    // How a read of the file went.
+    enum class FileRead { read, absent, unreadable };
+
     const DefaultsValue* findLocked(std::string_view key) const;
     void load();
     void setAside();
-    // Stores the value; false when the store held it already.
-    bool storeLocked(std::string_view key, const DefaultsValue& value);
+    // Reads the file into onDisk_; unreadable (damaged, not a file, an error of the system) leaves
+    // onDisk_ as it was.
+    FileRead readFileLocked();
+    // The lock of the file's writers; none where the folder keeps no locks. Throws
+    // std::system_error when another writer holds it for longer than lockPatience.
+    std::unique_ptr<FileLock> lockFileLocked() const;
+    // The values read: onDisk_ with the unwritten changes made over it.
+    void rebuildLocked();
+    // Applies the change to the values in memory and keeps it for the next write.
+    void changeLocked(Edit change);
     // Writes the file and tells of a failure once the lock is given up.
     void persist(std::unique_lock<std::mutex>& lock);
     void persistLocked();
@@ -89,6 +126,13 @@ private:
     mutable std::mutex mutex_;
     std::filesystem::path file_;
     Access access_ = Access::ReadOnly;
+    // The values as this copy last read or wrote them in the file.
+    Dictionary onDisk_;
+    // The version of the file they were read from or written as; none while there was no file.
+    std::optional<FileVersion> seen_;
+    // This copy's changes not written yet, in order.
+    std::vector<Edit> unwritten_;
+    // onDisk_ with the unwritten changes made over it: what this copy reads.
     Dictionary stored_;
     Dictionary registered_;
     std::optional<std::filesystem::path> setAside_;

@@ -452,18 +452,21 @@ bool isInWindows1252(UChar32 c) {
 }
 
 // Whether the letter beyond ASCII at `at` is a word of its own of a Western language: the French
-// and Portuguese preposition à, the Italian verb è, the Portuguese é, beside a word in small
-// letters or with an accent (「photo à Paris」, 「Arrivée à Tokyo」) where the text is read in
-// Windows-1252: Russian's и and а read in Windows-1251 as è and à, mostly between names when they
-// stand among Latin words.
+// and Portuguese preposition à, the Italian verb è (È at the start of a sentence), the Portuguese
+// é, beside a word in small letters or with an accent (「photo à Paris」, 「Arrivée à Tokyo」), and à
+// before a place's name (「Fromagerie à Lyon」), where the text is read in Windows-1252: Russian's и
+// and а read in Windows-1251 as è and à, mostly between names when they stand among Latin words,
+// or beside letters that make no word (「bfq и tsd」).
 bool isWesternOneLetterWord(const std::u32string& text, std::size_t at, bool windows1252) {
-    if (!isOneOf(text[at], u"àÀèé")) return false;
+    if (!isOneOf(text[at], u"àÀèÈé")) return false;
     if (!windows1252) return std::any_of(text.begin(), text.end(), isAsciiLetter);
+    // A word with a vowel, in small letters or with an accent.
     const auto smallOrAccented = [&](std::size_t start, std::size_t end) {
-        return start < end &&
-               (u_islower(text[start]) || std::any_of(text.begin() + static_cast<std::ptrdiff_t>(start),
-                                                      text.begin() + static_cast<std::ptrdiff_t>(end),
-                                                      [](UChar32 c) { return c >= 0x80; }));
+        const auto first = text.begin() + static_cast<std::ptrdiff_t>(start);
+        const auto last = text.begin() + static_cast<std::ptrdiff_t>(end);
+        const auto accented = [](UChar32 c) { return c >= 0x80; };
+        const bool vowel = std::any_of(first, last, [&](UChar32 c) { return accented(c) || isOneOf(u_tolower(c), u"aeiouy"); });
+        return start < end && vowel && (u_islower(text[start]) || std::any_of(first, last, accented));
     };
     if (at >= 2 && text[at - 1] == U' ') {
         // The word before, through the punctuation that closes it (「Noël» à」).
@@ -480,25 +483,48 @@ bool isWesternOneLetterWord(const std::u32string& text, std::size_t at, bool win
         while (end < text.size() && isLatinLetter(text[end]))
             ++end;
         if (smallOrAccented(at + 2, end)) return true;
+        if (text[at] == u'à' && end > at + 3 && u_isupper(text[at + 2]) && u_islower(text[at + 3])) return true;
     }
     return false;
 }
 
 // Whether the letter beyond ASCII at `at`, in a word ending at `end`, stands where the languages of
-// western Europe write it. Turkish, Polish and Czech read in Latin-1 with letters those languages
-// write elsewhere or not at all: ş and ğ as þ and ð, ı and İ as ý and Ý (「Taşkent」 as 「Taþkent」),
-// ń as ñ before a consonant (「estoński」), ě, ň and ů as ì, ò and ù inside a word, č as è
-// before a vowel (「Kučing」 as 「Kuèing」), ř as ø before an accented vowel (「září」 as 「záøí」).
+// western Europe write it. Turkish, Polish and Czech read in Latin-1 and Windows-1252 with letters
+// those languages write elsewhere or not at all: ş and ğ as þ and ð, ı and İ as ý and Ý
+// (「Taşkent」 as 「Taþkent」), ń as ñ before a consonant (「estoński」), ę as ê before g, z, d or k
+// (「Węgry」 as 「Wêgry」), ś as œ (「Święto」 as 「Œwiêto」), ć as æ after a vowel, ď as ï before
+// a, o or u (「Maďarsko」 as 「Maïarsko」), č as è where French writes no è (「Kučing」 as 「Kuèing」,
+// 「angličtina」 as 「angliètina」: French writes è before e after a consonant or two, or before a
+// final s), ř as ø before a vowel (「Řecko」 as 「Øecko」), and ě, ň and ů as ì, ò and ù inside a
+// word or after letters Italian puts none of them after (「Kodaň」 as 「Kodaò」, 「jazyků」 as
+// 「jazykù」).
 bool standsAsWesternLetter(const std::u32string& text, std::size_t at, std::size_t end) {
     const UChar32 c = u_tolower(text[at]);
     const UChar32 next = at + 1 < end ? u_tolower(text[at + 1]) : 0;
-    const bool vowelNext = next != 0 && isOneOf(next, u"aeiouyàáâãäåæèéêëìíîïòóôõöøùúûüœ");
+    const UChar32 previous = at > 0 ? u_tolower(text[at - 1]) : 0;
+    const auto isVowel = [](UChar32 v) { return v != 0 && isOneOf(v, u"aeiouyàáâãäåæèéêëìíîïòóôõöøùúûüœ"); };
     if (isOneOf(c, u"þðý")) return false;
-    if (c == u'ñ') return vowelNext;
-    if (c == u'è') return !vowelNext;
-    // Danish and Norwegian ø before a plain vowel at most.
-    if (c == u'ø') return next == 0 || !isOneOf(next, u"áéíóúý");
-    if (isOneOf(c, u"ìòù")) return next == 0;
+    if (c == u'ñ') return isVowel(next);
+    if (c == u'è') {
+        // The end of the word (「caffè」), a final s (「après」), or one or two consonants and e.
+        std::size_t vowel = at + 1;
+        while (vowel < end && vowel < at + 3 && !isVowel(u_tolower(text[vowel])))
+            ++vowel;
+        if (vowel == end) return vowel == at + 1 || (vowel == at + 2 && next == u's');
+        return vowel > at + 1 && u_tolower(text[vowel]) == u'e';
+    }
+    if (c == u'ê') return next == 0 || isOneOf(next, u"tmcvplnsr");
+    if (c == u'œ') return isOneOf(next, u"ui");
+    if (c == u'æ') return !isVowel(previous);
+    if (c == u'ï') return !isOneOf(next, u"aou");
+    // Portuguese's ã and õ end a word or come before a vowel, never begin one.
+    if (c == u'ã') return u_isalpha(previous);
+    // Danish and Norwegian ø before a consonant, y or nothing.
+    if (c == u'ø') return !isVowel(next) || next == u'y';
+    // Italian's ì, ò and ù end a word: 「così」, 「Forlì」, 「Niccolò」, 「può」, 「più」, 「Cantù」.
+    if (c == u'ì') return next == 0 && isOneOf(previous, u"sld");
+    if (c == u'ò') return next == 0 && !isOneOf(previous, u"ae");
+    if (c == u'ù') return next == 0 && isOneOf(previous, u"itrsblnf");
     return true;
 }
 
@@ -558,7 +584,8 @@ bool standsAsWesternSign(const std::u32string& text, std::size_t at) {
     if (!isOneOf(c, u"¢£¥§©€")) return false;
     const bool besideSign = (previous >= 0x80 && !u_isalpha(previous) && !isSpace(previous)) ||
                             (next >= 0x80 && !u_isalpha(next) && !isSpace(next));
-    // © before a name.
+    // © before a name, never right after a word.
+    if (c == u'©' && u_isalpha(previous)) return false;
     const bool beforeName = c == u'©' && u_isupper(next) && at + 2 < text.size() && u_islower(text[at + 2]);
     return !besideSign && (!u_isalpha(next) || beforeName);
 }
@@ -599,8 +626,21 @@ bool readsAsWesternText(const std::u32string& text, bool windows1252) {
             });
             const bool toCapital = (i + 1 < end && u_islower(c) && u_isupper(text[i + 1])) ||
                                    (i > start && u_islower(text[i - 1]) && u_isupper(c));
+            // After its first letter a word (up to an apostrophe: 「L’Été」) is in small or in
+            // capital letters (「Continental 險灘」 in Big5 reads as 「Continental ÀIÅy」).
+            std::size_t from = i;
+            std::size_t to = i + 1;
+            while (from > start && u_isalpha(text[from - 1]))
+                --from;
+            while (to < end && u_isalpha(text[to]))
+                ++to;
+            const auto restHas = [&](UBool (*isCase)(UChar32)) {
+                return std::any_of(text.begin() + static_cast<std::ptrdiff_t>(from + 1),
+                                   text.begin() + static_cast<std::ptrdiff_t>(to), isCase);
+            };
+            const bool mixedCase = restHas(u_isupper) && restHas(u_islower);
             const bool oneLetterWord = end == start + 1 && isWesternOneLetterWord(text, i, windows1252);
-            if (otherAlphabet || toCapital || (!ascii && !oneLetterWord) ||
+            if (otherAlphabet || toCapital || mixedCase || (!ascii && !oneLetterWord) ||
                 (windows1252 && !standsAsWesternLetter(text, i, end)))
                 return false;
             continue;
@@ -725,6 +765,55 @@ std::optional<std::string> japaneseSet(std::string_view bytes) {
     return std::nullopt;
 }
 
+// Whether each character beyond ASCII of a text read in Windows-1252 stands alone between ASCII
+// characters (or beside a quotation mark, a dash or an ellipsis, or as ß after an umlaut: 「l’été」,
+// 「Grüße」), and Latin letters make the text: three at least and twice as many as the characters
+// beyond ASCII. Runs of Shift_JIS kanji whose second bytes are letters read as letters and signs
+// in turn (「膳棚山」 as 「‘V’IŽR」), Big5 as 「¥]ÀY」.
+bool standsAloneAmongLatin(const std::u32string& text) {
+    constexpr std::u16string_view kBesideLetters = u"’‘“”«»…–—";
+    std::size_t ascii = 0;
+    std::size_t beyond = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const UChar32 c = text[i];
+        ascii += isAsciiLetter(c) ? 1 : 0;
+        beyond += c >= 0x80 && c != 0xA0 ? 1 : 0;
+        const UChar32 previous = i > 0 ? text[i - 1] : 0;
+        if (c < 0x80 || previous < 0x80) continue;
+        if (isOneOf(previous, u"äöü") && c == u'ß') continue;
+        if ((isOneOf(previous, kBesideLetters) && isLatinLetter(c)) ||
+            (isOneOf(c, kBesideLetters) && isLatinLetter(previous)))
+            continue;
+        return false;
+    }
+    if (ascii < 3 || ascii < 2 * beyond) return false;
+    // Russian's и, its "and", reads as the Italian verb è: where that is all there is beyond
+    // ASCII, a word beside it must be an Italian one, of four letters or more ending in a vowel
+    // (「la vita è bella」, not 「kiu и lmo」).
+    // A word of ASCII letters from `start` up to `end`.
+    const auto italianWord = [&](std::size_t start, std::size_t end) {
+        return end >= start + 4 && isOneOf(u_tolower(text[end - 1]), u"aeiou");
+    };
+    bool onlyGraveE = true;
+    bool besideItalianWord = false;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] < 0x80) continue;
+        const bool alone = isOneOf(text[i], u"èÈ") && (i == 0 || text[i - 1] == U' ') &&
+                           (i + 1 == text.size() || text[i + 1] == U' ');
+        onlyGraveE = onlyGraveE && alone;
+        if (!alone) continue;
+        std::size_t start = i > 0 ? i - 1 : 0;
+        while (start > 0 && isAsciiLetter(text[start - 1]))
+            --start;
+        const std::size_t after = std::min(i + 2, text.size());
+        std::size_t end = after;
+        while (end < text.size() && isAsciiLetter(text[end]))
+            ++end;
+        besideItalianWord = besideItalianWord || (i > 0 && italianWord(start, i - 1)) || italianWord(after, end);
+    }
+    return !onlyGraveE || besideItalianWord;
+}
+
 // How sure ICU's detector is, of 100, that the bytes are in Latin-1 or Windows-1252: nothing when
 // it answers another set.
 int32_t westernConfidence(const std::string& bytes) {
@@ -748,11 +837,19 @@ int32_t westernConfidence(const std::string& bytes) {
 // readings hold, ICU's detector, whatever its confidence, tells which; where it names neither, the
 // texts are left out. ICU takes short Japanese texts for Western ones with high confidence
 // (「風景」 in Shift_JIS for Windows-1252, 98 of 100), and Chinese, Cyrillic and Thai ones too:
-// its answer alone is never taken.
+// its answer alone is never taken. Nor is it needed where every byte beyond ASCII stands alone
+// between Latin letters, spaces and punctuation, as Western letters do (「Señora García」,
+// 「Piazza San Marco – Venezia」): Japanese, Chinese and Korean characters take two bytes, and the
+// letters of other alphabets come in words; such a byte that Shift_JIS takes into a kanji with the
+// letter after it (「Crème」 as 「Cr鞫e」) is no Japanese either. ICU gives many of these texts less
+// than 40 of 100, or names ISO-8859-2 for Italian (「Carnevale a Cantù」, 98).
 std::optional<std::string> eightBitSet(const std::string& bytes) {
     const std::optional<std::string> japanese = japaneseSet(bytes);
     const auto western = decoded(kWindows1252, bytes);
-    if (!western || !readsAsWesternText(codePoints(*western), true)) return japanese;
+    if (!western) return japanese;
+    const std::u32string text = codePoints(*western);
+    if (!readsAsWesternText(text, true)) return japanese;
+    if (standsAloneAmongLatin(text)) return kWindows1252;
     if (japanese || westernConfidence(bytes) < kSureConfidence) return std::nullopt;
     return kWindows1252;
 }

@@ -13,7 +13,8 @@ namespace sorvin {
 // is sure: as UTF-8 when all its text is well-formed UTF-8 that reads as text someone wrote; else
 // in Shift_JIS or EUC-JP when exactly one of the two reads it as Japanese text with two-byte
 // characters, written the way Japanese is and not as well Chinese, Thai or Western text; else in
-// Windows-1252 when ICU's detector is sure of Latin-1 and the bytes read as Western words. A record
+// Windows-1252 when the bytes read there as Western words and either each byte beyond ASCII stands
+// alone among Latin letters, spaces and punctuation or ICU's detector is sure of Latin-1. A record
 // whose set stays unknown gives its plain ASCII texts only: a value left out is better than a
 // garbled one. bench/iptc_reading_bench measures this on several thousand texts of each set.
 class IptcCharacterSet {

@@ -458,6 +458,8 @@ void ParameterPanelView::showPresetMenu() {
         state_.setAdjustmentInputFocused(false);
         focus_.clear();
     }
+    // The presets another copy of the program saved meanwhile are listed too.
+    state_.refreshStoredPreferences();
     QMenu menu(this);
     using Kind = ParameterPresetMenu::Item::Kind;
     for (const auto& item : ParameterPresetMenu::items(state_.presets())) {

@@ -166,6 +166,14 @@ QWidget* SettingsView::settingRow(Row& row, QWidget* parent) {
     return holder;
 }
 
+void SettingsView::showEvent(QShowEvent* event) {
+    // Values another copy of the program stored since the window was last open.
+    settings_.defaults().refresh();
+    for (Row& row : rows_)
+        showValue(row, row.setting->read(settings_));
+    QWidget::showEvent(event);
+}
+
 void SettingsView::showValue(Row& row, int value) {
     row.shown = value;
     row.value->setText(QString::fromStdString(row.setting->valueText(value)));

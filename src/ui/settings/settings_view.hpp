@@ -32,6 +32,9 @@ public:
     QToolButton* releaseNotesToggle() const { return notesToggle_; }
     QWidget* releaseNotes() const { return notes_; }
 
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private:
     struct Row {
         const PacingSetting* setting = nullptr;
