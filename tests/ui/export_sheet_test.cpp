@@ -544,7 +544,10 @@ TEST_F(ExportSheetTest, PhotosOfOneNameFromTwoSubfoldersAreBothKeptWhenOverwriti
         EXPECT_NE(sheet, nullptr);
         for (QRadioButton* button : sheet->findChildren<QRadioButton*>())
             if (button->text() == QStringLiteral("上書きする")) QTest::mouseClick(button, Qt::LeftButton);
-        if (!sheet->saveOriginalsBox()->isChecked()) QTest::mouseClick(sheet->saveOriginalsBox(), Qt::LeftButton);
+        QCheckBox* originals = sheet->saveOriginalsBox();
+        if (!originals->isChecked()) // on its box, at the row's start
+            QTest::mouseClick(originals, Qt::LeftButton, {}, QPoint(8, originals->height() / 2));
+        EXPECT_TRUE(originals->isChecked());
         type(sheet->destinationField(), QString::fromStdString(out.string()));
         QTest::mouseClick(sheet->exportButton(), Qt::LeftButton);
         settle();
