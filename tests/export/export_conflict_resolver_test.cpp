@@ -106,6 +106,75 @@ TEST_F(ExportConflictResolverTest, OnlyTheTemporariesOfEndedExportsAreRemoved) {
     EXPECT_EQ(left, expected);
 }
 
+// Every name a disk takes (255 bytes) has a temporary the disk takes too: a long name is cut short
+// in it, at a character's start, and the leftover of a killed export of that name is still found.
+TEST_F(ExportConflictResolverTest, TheTemporaryOfTheLongestNameFitsTheDiskAndIsFoundWhenLeft) {
+    const std::string kanji = "\xE5\x86\x99"; // 写
+    std::string kanjiName;
+    for (int i = 0; i < 83; ++i)
+        kanjiName += kanji;
+    kanjiName += ".jpg"; // 253 bytes
+    for (const std::string& name : {std::string(200, 'a') + ".jpg", std::string(251, 'b') + ".jpg", kanjiName,
+                                    std::string("IMG_0001.jpg")}) {
+        const std::string temporary = ExportConflictResolver::temporaryName(name);
+        EXPECT_LE(temporary.size(), 255u) << name;
+        std::ofstream(folder / name) << "x";
+        ASSERT_TRUE(std::ofstream(folder / temporary) << "x") << name; // the disk takes it
+        EXPECT_TRUE(fs::exists(folder / temporary));
+        // Cut at a character's start: the temporary's name is well-formed text.
+        const std::string part = temporary.substr(1, temporary.find(".sorvin-tmp-") - 1);
+        EXPECT_EQ(name.rfind(part, 0), 0u);
+        if (name == kanjiName) {
+            EXPECT_EQ(part.size() % kanji.size(), 0u);
+        }
+        if (name == "IMG_0001.jpg") {
+            EXPECT_EQ(part, name);
+        }
+
+        // A leftover of an ended process, of this name, is removed by either cleanup.
+        const std::string writer = AtomicFile::writerTag();
+        std::string left = temporary;
+        left.replace(left.find(writer), writer.size(), std::to_string(test::endedProcessId()));
+        std::ofstream(folder / left) << "x";
+        ExportConflictResolver::removeAbandonedTemporariesOf(folder.path(), name);
+        EXPECT_FALSE(fs::exists(folder / left)) << name;
+        std::ofstream(folder / left) << "x";
+        ExportConflictResolver::removeAbandonedOutputTemporaries(folder.path());
+        EXPECT_FALSE(fs::exists(folder / left)) << name;
+        EXPECT_TRUE(fs::exists(folder / temporary)); // this process's own stays
+    }
+}
+
+// A name this export gave a file is taken in both modes, compared as the folder's disk compares
+// names: on a disk that ignores case, A.jpg meets a.jpg, and the numbered names do too.
+TEST_F(ExportConflictResolverTest, ANameThisExportGaveIsNeverReplacedNorReusedInAnyCase) {
+    for (const bool ignoresCase : {false, true}) {
+        ExportWrittenNames::setCaseProbeForTesting([&](const fs::path&) { return ignoresCase; });
+        ExportConflictResolver::ProtectedPaths written;
+        for (const std::string name : {"a.jpg", "a-1.jpg"}) {
+            touch(name);
+            written.written.add(folder / name);
+        }
+        ExportWrittenNames::setCaseProbeForTesting({});
+        for (const auto mode : {Mode::rename, Mode::overwrite}) {
+            EXPECT_EQ(target("a.jpg", mode, written), (ExportWriteTarget{folder / "a-2.jpg", false, true}));
+            EXPECT_EQ(target("A.jpg", mode, written)->finalURL, folder / (ignoresCase ? "A-2.jpg" : "A.jpg"));
+        }
+        EXPECT_TRUE(written.contains(folder / "a.jpg"));
+        EXPECT_EQ(written.contains(folder / "A-1.jpg"), ignoresCase);
+        EXPECT_FALSE(written.contains(folder / "sub" / "a.jpg"));
+        fs::remove(folder / "a.jpg");
+        fs::remove(folder / "a-1.jpg");
+    }
+}
+
+// The case rule is the disk's own: a file made under a lower-case name is looked for in upper case.
+TEST_F(ExportConflictResolverTest, AFolderOfThisDiskTellsNamesOfAnotherCaseApartAndLeavesNoProbe) {
+    EXPECT_FALSE(ExportWrittenNames::ignoresCase(folder.path()));
+    EXPECT_TRUE(fs::is_empty(folder.path()));
+    EXPECT_TRUE(ExportWrittenNames::ignoresCase(folder / "missing")); // cannot be asked: the careful answer
+}
+
 // A protected file is recognised by any path that reaches it: a symbolic link, a hard link.
 TEST_F(ExportConflictResolverTest, OverwriteModeNumbersProtectedFilesLinksToThemAndFolders) {
     touch("IMG_0001.jpg");

@@ -151,6 +151,56 @@ TEST_F(ManifestFileTest, WriteThenLoadGivesTheSameManifestAndCompactSortedBytes)
                   "\",\"srcMtime\":-5,\"srcSize\":123}},\"folder\":\"/Photos/out\",\"version\":1}");
 }
 
+// The copies of originals carry their sources' identities, the RAW companion's copy a record of its
+// own; a manifest without them (an older version's) still loads, and a bad one drops its entry.
+TEST_F(ManifestFileTest, CopiesOfOriginalsKeepTheirSourcesIdentity) {
+    ExportManifest manifest;
+    manifest.folder = "/Photos/out";
+    ExportManifestEntry item;
+    item.params = std::string(64, '0');
+    item.original = ExportManifestFileRecord{"originals/A.JPG", 9, 8000, FileIdentity{9, 8123}};
+    item.companion = ExportManifestFileRecord{"originals/A.CR3", 7, 6000, FileIdentity{7, 6001}};
+    manifest.entries["/Photos/A.JPG"] = item;
+    ExportManifestStore::write(manifest, "/Photos/out", support.path());
+    EXPECT_EQ(load(), manifest);
+    EXPECT_NE(AtomicFile::read(manifestFile())
+                  .find("{\"companion\":{\"file\":\"originals/A.CR3\",\"mtime\":6000,\"size\":7,\"srcMtime\":"
+                        "6001,\"srcSize\":7},\"original\":{\"file\":\"originals/A.JPG\",\"mtime\":8000,\"size\":9,"
+                        "\"srcMtime\":8123,\"srcSize\":9},\"outputs\":{}"),
+              std::string::npos)
+        << AtomicFile::read(manifestFile());
+    const std::pair<std::string, bool> originals[] = {
+        {"\"original\":{\"file\":\"originals/a.jpg\",\"size\":1,\"mtime\":2}", true},
+        {"\"original\":{\"file\":\"originals/a.jpg\",\"size\":1,\"mtime\":2,\"srcSize\":1,\"srcMtime\":3}", true},
+        {"\"original\":{\"file\":\"originals/a.jpg\",\"size\":1,\"mtime\":2,\"srcSize\":1}", false},
+        {"\"original\":{\"file\":\"originals/a.jpg\",\"size\":1,\"mtime\":2,\"srcSize\":-1,\"srcMtime\":3}", false},
+        {"\"companion\":{\"file\":\"originals/a.nef\",\"size\":1,\"mtime\":2,\"srcSize\":1,\"srcMtime\":2.5}", false},
+        {"\"companion\":{\"file\":\"../a.nef\",\"size\":1,\"mtime\":2}", false},
+    };
+    for (const auto& [record, kept] : originals) {
+        store(manifestWith("\"/a.jpg\":" + entry(goodFields() + "," + record)));
+        EXPECT_EQ(load().entries.contains("/a.jpg"), kept) << record;
+    }
+}
+
+// A destination whose path holds bytes that are no UTF-8 (a folder named by another system) is named
+// in the manifest with those bytes escaped, so that the manifest is well-formed JSON and reads back;
+// a path of well-formed UTF-8 is named as it is.
+TEST_F(ManifestFileTest, APathThatIsNotUtf8IsNamedSoThatItReadsBack) {
+    EXPECT_EQ(ExportManifestStore::pathText("/写真/out/./"), "/写真/out");
+    EXPECT_EQ(ExportManifestStore::pathText("/out\x93\xfa/a"), "/out%93%FA/a");
+    EXPECT_EQ(ExportManifestStore::pathText("/\xE5\x86/\xC0\xAF/\xED\xA0\x80/\xF4\x90\x80\x80"),
+              "/%E5%86/%C0%AF/%ED%A0%80/%F4%90%80%80");
+    const fs::path destination = "/media/usb/\x8E\xCA\x90\x5E";
+    ExportManifest manifest;
+    manifest.folder = ExportManifestStore::pathText(destination);
+    ExportManifestEntry item;
+    item.params = std::string(64, '0');
+    manifest.entries[ExportManifestStore::pathText("/Photos/\xff.jpg")] = item;
+    ASSERT_TRUE(ExportManifestStore::write(manifest, destination, support.path()));
+    EXPECT_EQ(ExportManifestStore::load(destination, support.path()), manifest);
+}
+
 TEST_F(ManifestFileTest, ForeignOrDamagedManifestsLoadEmpty) {
     const std::string entries = "\"/a.jpg\":" + entry(goodFields());
     const std::string cases[] = {

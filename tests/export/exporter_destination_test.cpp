@@ -42,6 +42,27 @@ TEST(ExportFormatOptionsTest, FormatsPerPhotoInBothModes) {
     EXPECT_TRUE(keep.requiredFormats({}).empty());
 }
 
+// A name the destination's disk refuses is said as such: FAT, exFAT and NTFS take none of
+// \ : * ? " < > | and their drivers answer EINVAL, ENOENT or EPERM; EINVAL and EILSEQ refuse a
+// name whatever it holds. Other failures, and other names, read as before.
+TEST(ExportErrorTest, ANameTheDiskRefusesIsSaidAsSuch) {
+    const std::string characters = "書き出し先のディスクでは、ファイル名に \\ : * ? \" < > | を使えません";
+    const std::string name = "書き出し先のディスクがこのファイル名を受け付けません";
+    const auto reason = [](int code, const std::string& file) {
+        return ExportError::failureReason(std::error_code(code, std::generic_category()), file);
+    };
+    for (const std::string file : {"12:30.jpg", "a?.jpg", "a*.jpg", "a|b.jpg", "\"a\".jpg", "<a>.jpg",
+                                   "a\\b.jpg", "a\tb.jpg"})
+        for (const int code : {EINVAL, ENOENT, EPERM, EACCES, EILSEQ})
+            EXPECT_EQ(reason(code, file), characters) << file << " " << code;
+    EXPECT_EQ(reason(EINVAL, "a.jpg"), name);
+    EXPECT_EQ(reason(EILSEQ, "a.jpg"), name);
+    EXPECT_EQ(reason(ENOENT, "a.jpg"), "ファイルまたはフォルダが見つかりません");
+    EXPECT_EQ(reason(EACCES, "a.jpg"), "アクセス権がありません");
+    EXPECT_EQ(reason(ENOSPC, "12:30.jpg"), "空き容量が足りません");
+    EXPECT_EQ(reason(ENOTCONN, "12:30.jpg"), "フォルダとの接続が切れました");
+}
+
 TEST(ExportErrorTest, AFullDiskReadsTheSameFromEverySource) {
     EXPECT_EQ(ExportError::failureReason(std::error_code(ENOSPC, std::generic_category())),
               "空き容量が足りません");

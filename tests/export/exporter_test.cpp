@@ -4,6 +4,7 @@
 #include "export/export_sheet_model.hpp"
 #include "export/exporter.hpp"
 #include "export/exporter_destination.hpp"
+#include "export/export_written_names.hpp"
 #include "platform/atomic_file.hpp"
 #include "platform/file_path.hpp"
 #include "platform/output_file.hpp"
@@ -16,6 +17,7 @@
 #include "support/test_support.hpp"
 
 #include <algorithm>
+#include <array>
 #include <fcntl.h>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -414,6 +416,25 @@ TEST_F(ExporterTest, APhotoFolderWhoseMountDiesMidwayFailsAsALostConnection) {
     EXPECT_EQ(result.failures, (std::vector<ExportFailure>{{"IMG_0002.jpg", lost}, {"IMG_0003.jpg", lost}}));
 }
 
+// Photos copied byte for byte from a folder whose mount died say so too, as the developed ones do.
+TEST_F(ExporterTest, PhotosCopiedFromAFolderWhoseMountDiedFailAsALostConnection) {
+    for (const std::string name : {"IMG_0001.jpg", "IMG_0002.jpg"})
+        addJpeg(name);
+    test::BreakableFuseMount mount(source(), root / "card");
+    if (!mount.skipReason().empty()) GTEST_SKIP() << mount.skipReason();
+    for (auto& photo : request.photos) {
+        photo.url = mount.path() / photo.relativePath;
+        EXPECT_TRUE(fs::exists(photo.url)); // the mount's cache knows the file
+    }
+    request.sourceFolder = mount.path();
+    request.progress = [&](int done, int) {
+        if (done == 1) mount.breakConnection();
+    };
+    const ExportResult result = run();
+    EXPECT_EQ(result.copiedCount, 1);
+    EXPECT_EQ(result.failures, (std::vector<ExportFailure>{{"IMG_0002.jpg", "フォルダとの接続が切れました"}}));
+}
+
 // A photo beyond the decoder's file limit (a 16384-pixel JPEG of 1.1 GB) is too large for the
 // program, not damaged; the photos after it are exported.
 TEST_F(ExporterTest, APhotoBeyondTheDecodersLimitIsTooLargeNotDamaged) {
@@ -524,9 +545,8 @@ TEST_F(ExporterTest, APhotoDeletedMidwayIsMissingAndGetsNoManifestEntry) {
         if (done == 1) fs::remove(developed.url), fs::remove(copied.url);
     };
     const ExportResult result = run();
-    const std::string missing = "ファイルまたはフォルダが見つかりません";
-    EXPECT_EQ(result.failures,
-              (std::vector<ExportFailure>{{"IMG_0002.jpg", missing}, {"IMG_0003.jpg", missing}}));
+    EXPECT_EQ(result.failures, (std::vector<ExportFailure>{{"IMG_0002.jpg", "IMG_0002.jpg が見つかりません"},
+                                                           {"IMG_0003.jpg", "IMG_0003.jpg が見つかりません"}}));
     EXPECT_EQ(result.copiedCount, 1);
     EXPECT_EQ(manifest().entries.size(), 1u);
     EXPECT_FALSE(fs::exists(destination() / "IMG_0002.jpg"));
@@ -636,6 +656,194 @@ TEST_F(ExporterTest, ARunnerExportsInTheBackgroundAndReportsOnTheMainQueue) {
 
 // The names below are free when the export checks them and taken when it writes: a re-encoded
 // output, a byte copy and the copies of the originals, in both conflict modes.
+// Photos whose outputs meet in one name: the same file name in two subfolders (two cards, two days),
+// or names that differ in case only, going to a disk that ignores case. Whatever the conflict
+// mode, with or without originals, every photo keeps its own output and its own original's copy,
+// and the result counts what is on disk; overwrite mode still replaces a file of an earlier export.
+TEST_F(ExporterTest, PhotosWhoseNamesMeetEachKeepTheirOwnOutputAndOriginal) {
+    const std::string other = "jpeg/canon_6d_adobergb_gps_lens.jpg";
+    const struct {
+        std::vector<std::string> names;
+        bool ignoresCase;
+        std::string second; // the numbered name of the second photo
+    } pairs[] = {{{"day1/DSC_0001.jpg", "day2/DSC_0001.jpg"}, false, "DSC_0001-1.jpg"},
+                 {{"a.jpg", "A.jpg"}, true, "A-1.jpg"}};
+    for (const auto& pair : pairs)
+        for (const auto mode : {ExportConflictMode::rename, ExportConflictMode::overwrite})
+            for (const bool originals : {false, true}) {
+                const bool overwrite = mode == ExportConflictMode::overwrite;
+                const std::string label =
+                    pair.names[0] + (originals ? " originals " : " ") + std::string(rawValue(mode));
+                fs::remove_all(source());
+                fs::remove_all(destination());
+                fs::remove_all(request.applicationSupportRoot);
+                fs::create_directories(destination());
+                request.photos.clear();
+                for (std::size_t i = 0; i < pair.names.size(); ++i) {
+                    fs::create_directories((source() / pair.names[i]).parent_path());
+                    addJpeg(pair.names[i], i == 0 ? "jpeg/iceland_srgb_untagged_nikon_d800e.jpg" : other);
+                }
+                const std::string first = request.photos[0].url.filename().string();
+                // An earlier export's file under the first name, which overwrite mode replaces.
+                if (overwrite) std::ofstream(destination() / first) << "earlier";
+                request.conflictMode = mode;
+                request.saveOriginals = originals;
+                ExportWrittenNames::setCaseProbeForTesting([&](const fs::path&) { return pair.ignoresCase; });
+                const ExportResult result = run();
+                ExportWrittenNames::setCaseProbeForTesting({});
+
+                EXPECT_TRUE(result.failures.empty()) << label;
+                EXPECT_EQ(bytesOf(destination() / first), bytesOf(request.photos[0].url)) << label;
+                EXPECT_EQ(bytesOf(destination() / pair.second), bytesOf(request.photos[1].url)) << label;
+                EXPECT_EQ(result.copiedCount, 2) << label;
+                EXPECT_EQ(result.overwrittenCount, overwrite ? 1 : 0) << label;
+                EXPECT_EQ(result.renamedCount, 1) << label;
+                EXPECT_EQ(result.firstRenamedFileName, pair.second) << label;
+                int outputs = 0;
+                for (const auto& entry : fs::directory_iterator(destination()))
+                    outputs += entry.is_regular_file();
+                EXPECT_EQ(result.outputFileCount, outputs) << label;
+                EXPECT_EQ(outputs, 2) << label;
+                if (!originals) continue;
+                const fs::path copies = destination() / "originals";
+                EXPECT_EQ(bytesOf(copies / first), bytesOf(request.photos[0].url)) << label;
+                EXPECT_EQ(bytesOf(copies / pair.second), bytesOf(request.photos[1].url)) << label;
+                EXPECT_EQ(result.originalCopiedCount, 2) << label;
+                EXPECT_EQ(std::distance(fs::directory_iterator(copies), {}), 2) << label;
+                // The next export finds every copy and writes nothing.
+                const ExportResult again = run();
+                EXPECT_EQ(again.skippedCount, 2) << label;
+                EXPECT_EQ(again.originalCopiedCount, 0) << label;
+                EXPECT_EQ(std::distance(fs::directory_iterator(copies), {}), 2) << label;
+            }
+}
+
+// A disk that keeps times coarser than the system's (FAT 2 s, exFAT 10 ms) gives every copy a time
+// other than its source's: the originals, a RAW companion too, are still copied once only.
+TEST_F(ExporterTest, OriginalsAreCopiedOnceOnADiskThatKeepsCoarseTimes) {
+    const Photo pair = addPair("IMG_0001");
+    const Photo single = addJpeg("IMG_0002.jpg");
+    setModificationTime(pair.url, 1'700'000'001);
+    ASSERT_EQ(::utimensat(AT_FDCWD, single.url.c_str(),
+                          std::array<timespec, 2>{timespec{1'700'000'000, 123'456'789},
+                                                  timespec{1'700'000'000, 123'456'789}}.data(),
+                          0),
+              0);
+    request.saveOriginals = true;
+    for (const std::int64_t step : {std::int64_t{2'000'000'000}, std::int64_t{10'000'000}}) {
+        fs::remove_all(destination());
+        fs::create_directories(destination());
+        fs::remove_all(request.applicationSupportRoot);
+        OutputFile::setCopyTimeStepForTesting(step);
+        const ExportResult first = run();
+        const ExportResult second = run();
+        OutputFile::setCopyTimeStepForTesting(0);
+        EXPECT_EQ(first.originalCopiedCount, 2) << step;
+        EXPECT_EQ(second.originalCopiedCount, 0) << step;
+        EXPECT_EQ(second.skippedCount, 2) << step;
+        std::set<std::string> copies;
+        for (const auto& entry : fs::directory_iterator(destination() / "originals"))
+            copies.insert(entry.path().filename().string());
+        EXPECT_EQ(copies, (std::set<std::string>{"IMG_0001.JPG", "IMG_0001.DNG", "IMG_0002.jpg"})) << step;
+        // A source changed since is copied again.
+        setModificationTime(pair.rawCompanionURL.value(), 1'700'000'100);
+        EXPECT_EQ(run().originalCopiedCount, 1) << step;
+        EXPECT_TRUE(fs::exists(destination() / "originals" / "IMG_0001-1.DNG")) << step;
+        setModificationTime(pair.rawCompanionURL.value(), 1'700'000'001);
+    }
+}
+
+// A manifest an older version wrote knows only each copy's identity, no source's: copies it names
+// are still found, and the next manifest records the sources.
+TEST_F(ExporterTest, OriginalsRecordedByAnOlderVersionAreFound) {
+    const Photo pair = addPair("IMG_0001");
+    request.saveOriginals = true;
+    run();
+    ExportManifest older = manifest();
+    auto& entry = older.entries.begin()->second;
+    ASSERT_TRUE(entry.original && entry.original->source && entry.companion);
+    entry.original->source.reset();
+    entry.companion.reset();
+    fs::remove(ExportManifestStore::journalURL(destination(), request.applicationSupportRoot));
+    ASSERT_TRUE(ExportManifestStore::write(older, destination(), request.applicationSupportRoot));
+    const ExportResult again = run();
+    EXPECT_EQ(again.originalCopiedCount, 0);
+    EXPECT_EQ(std::distance(fs::directory_iterator(destination() / "originals"), {}), 2);
+    EXPECT_TRUE(manifest().entries.begin()->second.original->source);
+}
+
+// Photos of names about as long as a disk takes (68 kanji, 200 letters): written in both modes,
+// beside or over an earlier export's file.
+TEST_F(ExporterTest, PhotosWhoseNamesAreAsLongAsTheDiskTakesAreExported) {
+    std::string kanji;
+    for (int i = 0; i < 68; ++i)
+        kanji += "\xE5\x86\x99";
+    for (const std::string& base : {kanji, std::string(200, 'a')})
+        addJpeg(base + ".jpg");
+    request.saveOriginals = true;
+    for (const auto mode : {ExportConflictMode::overwrite, ExportConflictMode::rename}) {
+        request.conflictMode = mode;
+        for (const auto& photo : request.photos)
+            std::ofstream(destination() / photo.url.filename()) << "earlier";
+        const ExportResult result = run();
+        EXPECT_TRUE(result.failures.empty()) << (result.failures.empty() ? "" : result.failures[0].reason);
+        EXPECT_EQ(result.copiedCount, 2);
+        EXPECT_EQ(result.originalFailureCount, 0);
+        for (const auto& photo : request.photos) {
+            const bool replaced = bytesOf(destination() / photo.url.filename()) == bytesOf(photo.url);
+            EXPECT_EQ(replaced, mode == ExportConflictMode::overwrite) << photo.url.filename();
+        }
+        fs::remove_all(request.applicationSupportRoot);
+    }
+}
+
+// A destination whose path is no well-formed UTF-8 (a folder named on another system) keeps its
+// manifest: the next export skips what it wrote.
+TEST_F(ExporterTest, ADestinationWhosePathIsNotUtf8KeepsItsManifest) {
+    addJpeg("IMG_0001.jpg");
+    request.destination = root / "out\x93\xfa";
+    fs::create_directories(request.destination);
+    request.saveOriginals = true;
+    EXPECT_EQ(run().copiedCount, 1);
+    const ExportResult again = run();
+    EXPECT_EQ(again.skippedCount, 1);
+    EXPECT_EQ(again.originalCopiedCount, 0);
+    EXPECT_EQ(std::distance(fs::directory_iterator(request.destination), {}), 2); // the photo, originals
+}
+
+// A pair exported from its RAW whose RAW file is gone names the RAW file, not the output.
+TEST_F(ExporterTest, APairWhoseRawIsGoneNamesTheRawFile) {
+    const Photo pair = addPair("d1");
+    request.sources[pair.relativePath] = PhotoSource::raw;
+    request.render = {};
+    fs::remove(*pair.rawCompanionURL);
+    const ExportResult result = run();
+    EXPECT_EQ(result.failures, (std::vector<ExportFailure>{{"d1.jpg", "d1.DNG が見つかりません"}}));
+}
+
+// A disk that cannot hold a name (FAT, exFAT and NTFS take no ":" and answer EINVAL, ENOENT or
+// EPERM, each driver its own way): the photo is listed with the reason, whichever the answer, and
+// the other photos and originals are written.
+TEST_F(ExporterTest, ANameTheDiskRefusesIsListedAsSuch) {
+    addJpeg("12:30.jpg");
+    addJpeg("IMG_0002.jpg");
+    request.saveOriginals = true;
+    for (const int answer : {EINVAL, ENOENT, EPERM}) {
+        OutputFile::setNameRefusalForTesting([answer](const fs::path& file) {
+            return file.filename().string().find(':') != std::string::npos
+                       ? std::error_code(answer, std::generic_category())
+                       : std::error_code();
+        });
+        const ExportResult result = run();
+        OutputFile::setNameRefusalForTesting({});
+        EXPECT_EQ(result.failures, (std::vector<ExportFailure>{
+                                       {"12:30.jpg", "書き出し先のディスクでは、ファイル名に \\ : * ? \" < > | を使えません"}}))
+            << answer;
+        EXPECT_TRUE(fs::exists(destination() / "IMG_0002.jpg"));
+        EXPECT_TRUE(fs::exists(destination() / "originals" / "IMG_0002.jpg"));
+    }
+}
+
 class NameTakenWhileExportingTest : public ExporterTest {
 protected:
     void SetUp() override {

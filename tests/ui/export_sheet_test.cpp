@@ -9,6 +9,7 @@
 #include "ui/browsing/select_view.hpp"
 #include "ui/canvas/photo_canvas_view.hpp"
 #include "ui/export/export_sheet.hpp"
+#include "ui/home/home_view.hpp"
 #include "ui/overlays/toast_view.hpp"
 #include "ui_test_fixture.hpp"
 
@@ -24,6 +25,8 @@
 #include <QRadioButton>
 #include <QTest>
 #include <cstdlib>
+#include <fstream>
+#include <set>
 
 namespace sorvin::test {
 namespace {
@@ -502,6 +505,84 @@ TEST_F(ExportSheetTest, RawFilesWhoseDataTheirMakersOwnTagsLocateAreListedShownA
     redraw();
     EXPECT_TRUE(fs::exists(out / "one.jpg"));
     EXPECT_TRUE(alerts.shown.empty()) << alerts.shown.front().first << " " << alerts.shown.front().second;
+}
+
+// Two cards of one camera give two photos of one name: read with the subfolders, hearted and
+// exported with 上書きする and 元データも保存する, each keeps its own output and its own original's
+// copy, and the result counts what is on disk. A second export adds nothing.
+TEST_F(ExportSheetTest, PhotosOfOneNameFromTwoSubfoldersAreBothKeptWhenOverwriting) {
+    for (const std::string day : {"day1", "day2"})
+        fs::create_directories(photos() / day);
+    addPhoto("jpeg/nikon_d70s_gps_lens.jpg", "day1/DSC_0001.jpg");
+    addPhoto("jpeg/canon_6d_adobergb_gps_lens.jpg", "day2/DSC_0001.jpg");
+    window().resize(1400, 900);
+    window().show();
+    activate();
+    const auto key = [this](Qt::Key k, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+        MainWindowTest::type(&window(), k, modifiers);
+        settle();
+        redraw();
+    };
+    QCheckBox* subfolders = window().rootView()->homeView()->subfoldersBox();
+    if (!subfolders->isChecked()) QTest::mouseClick(subfolders, Qt::LeftButton);
+    ASSERT_TRUE(state().includeSubfolders());
+    folderPanel.answer = photos();
+    key(Qt::Key_O, Qt::ControlModifier);
+    ASSERT_TRUE(view().isVisible());
+    ASSERT_EQ(state().library()->visiblePhotos().size(), 2u);
+    for (int i = 0; i < 2; ++i) {
+        key(Qt::Key_Space); // a heart
+        key(Qt::Key_Down);
+    }
+
+    const fs::path out = root / "out";
+    fs::create_directories(out);
+    std::ofstream(out / "DSC_0001.jpg") << "an earlier export's";
+    const auto exportOnce = [&] {
+        key(Qt::Key_E, Qt::ControlModifier);
+        ExportSheet* sheet = view().exportSheet();
+        EXPECT_NE(sheet, nullptr);
+        for (QRadioButton* button : sheet->findChildren<QRadioButton*>())
+            if (button->text() == QStringLiteral("上書きする")) QTest::mouseClick(button, Qt::LeftButton);
+        QCheckBox* originals = sheet->saveOriginalsBox();
+        if (!originals->isChecked()) // on its box, at the row's start
+            QTest::mouseClick(originals, Qt::LeftButton, {}, QPoint(8, originals->height() / 2));
+        EXPECT_TRUE(originals->isChecked());
+        type(sheet->destinationField(), QString::fromStdString(out.string()));
+        QTest::mouseClick(sheet->exportButton(), Qt::LeftButton);
+        settle();
+        redraw();
+        EXPECT_TRUE(sheet->failureTexts().isEmpty()) << sheet->failureTexts().join(u'|').toStdString();
+        const QStringList texts = sheet->resultTexts();
+        QTest::mouseClick(sheet->closeButton(), Qt::LeftButton);
+        redraw();
+        return texts;
+    };
+    const QStringList first = exportOnce();
+    for (const char* line : {"書き出し   2枚", "上書き    1枚", "出力ファイル   2個", "別名     1枚    DSC_0001-1.jpg",
+                             "元データ  2枚    originals フォルダ"})
+        EXPECT_TRUE(first.contains(QString::fromUtf8(line))) << line << ": " << first.join(u'|').toStdString();
+    const auto bytesOf = [](const fs::path& file) {
+        std::ifstream in(file, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    };
+    const std::set<std::string> both{bytesOf(photos() / "day1" / "DSC_0001.jpg"),
+                                     bytesOf(photos() / "day2" / "DSC_0001.jpg")};
+    for (const fs::path& folder : {out, out / "originals"})
+        EXPECT_EQ((std::set<std::string>{bytesOf(folder / "DSC_0001.jpg"), bytesOf(folder / "DSC_0001-1.jpg")}),
+                  both)
+            << folder;
+    const auto filesIn = [](const fs::path& folder) {
+        return std::distance(fs::directory_iterator(folder), fs::directory_iterator());
+    };
+    EXPECT_EQ(filesIn(out), 3); // two photos and originals
+    EXPECT_EQ(filesIn(out / "originals"), 2);
+
+    const QStringList second = exportOnce();
+    for (const char* line : {"書き出し   0枚", "スキップ  2枚    前回から変更なし", "元データ  0枚    originals フォルダ"})
+        EXPECT_TRUE(second.contains(QString::fromUtf8(line))) << line << ": " << second.join(u'|').toStdString();
+    EXPECT_EQ(filesIn(out), 3);
+    EXPECT_EQ(filesIn(out / "originals"), 2);
 }
 
 } // namespace

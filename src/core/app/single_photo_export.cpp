@@ -79,8 +79,9 @@ std::optional<std::string> write(const SinglePhotoExport::Request& request,
             if (!placed) fs::remove(file, ignored);
         }
     } leftover{temporary};
+    const std::string name = request.destination.filename().string();
     if (const std::error_code error = writeNewFile(request, render, temporary))
-        return ExportError::failureReason(error);
+        return ExportError::failureReason(error, name);
     if (auto refused = refusalOf(request, photoFiles)) return refused;
     // The folder may be the photo's own behind a mount of its own, which no comparison of nodes
     // tells: the new file would then show there too.
@@ -88,7 +89,7 @@ std::optional<std::string> write(const SinglePhotoExport::Request& request,
             temporary, Exporter::photoFolders({request.photo}, request.sourceFolder), request.sourceFolder))
         return errorDescription(SingleExportValidationError::destinationInsideSource);
     if (const std::error_code error = OutputFile::replace(request.destination, temporary))
-        return ExportError::failureReason(error);
+        return ExportError::failureReason(error, name);
     leftover.placed = true;
     // The new name survives a power loss once its folder is on disk.
     AtomicFile::flushFolder(folder);

@@ -23,9 +23,28 @@ std::error_code failureToCheck(const fs::path& path) {
     return {errno, std::generic_category()};
 }
 
+// The longest file name the disks take (bytes on Linux's own file systems, UTF-16 units, never
+// more than bytes, on FAT, exFAT and NTFS).
+constexpr std::size_t kMaximumNameBytes = 255;
+// What a temporary's name adds to the name it stands for: the dot, the marker, the longest writer
+// ("<process id of up to 10 digits>@<12 digits>"), "-" and a UUID.
+constexpr std::size_t kTemporaryNameOverhead = 1 + kTemporaryMarker.size() + 23 + 1 + 36;
+
+// The name as a temporary carries it: cut short, at a character's start, where the whole would
+// make the temporary's name longer than a disk takes. The marker and the writer tell a leftover,
+// not the name, and the cut depends on the name alone, so every writer cuts a name alike.
+std::string_view namePart(std::string_view name) {
+    constexpr std::size_t kLongest = kMaximumNameBytes - kTemporaryNameOverhead;
+    if (name.size() <= kLongest) return name;
+    std::size_t cut = kLongest;
+    while (cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80)
+        --cut;
+    return name.substr(0, cut);
+}
+
 // What every temporary of the name starts with.
 std::string temporaryPrefix(const std::string& name) {
-    return "." + name + std::string(kTemporaryMarker);
+    return "." + std::string(namePart(name)) + std::string(kTemporaryMarker);
 }
 
 } // namespace
@@ -35,7 +54,7 @@ std::string ExportConflictResolver::temporaryName(const std::string& name) {
 }
 
 bool ExportConflictResolver::ProtectedPaths::contains(const fs::path& file) const {
-    if (paths.contains(FilePath::resolved(file).string())) return true;
+    if (written.contains(file) || paths.contains(FilePath::resolved(file).string())) return true;
     const auto node = FileNode::of(file);
     return node && nodes.contains(*node);
 }
@@ -59,7 +78,7 @@ ExportConflictResolver::target(const std::string& name, const fs::path& folder, 
         return static_cast<bool>(error);
     };
     if (checkFailed()) return std::nullopt;
-    if (mode == ExportConflictMode::overwrite) {
+    if (mode == ExportConflictMode::overwrite && !protectedPaths.written.contains(candidate)) {
         std::error_code error;
         const auto status = fs::symlink_status(candidate, error);
         if (status.type() == fs::file_type::not_found) return ExportWriteTarget{candidate, false, false};
@@ -67,7 +86,8 @@ ExportConflictResolver::target(const std::string& name, const fs::path& folder, 
         if (status.type() != fs::file_type::none && !isDirectory && !protectedPaths.contains(candidate))
             return ExportWriteTarget{candidate, true, false};
     }
-    const auto url = FileNameResolver::availableURL(name, folder);
+    const auto url = FileNameResolver::availableURL(
+        name, folder, [&](const fs::path& file) { return protectedPaths.written.contains(file); });
     if (!url) {
         checkFailed(); // the folder may have gone while the numbered names were looked at
         return std::nullopt;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "export/export_written_names.hpp"
 #include "model/export_conflict_mode.hpp"
 #include "model/photo.hpp"
 #include "platform/file_node.hpp"
@@ -28,16 +29,19 @@ struct ExportConflictResolver {
     // The files an export never replaces: their standardized paths with symbolic links resolved,
     // and their file identities, so that a protected file reached by another path (a hard link, a
     // bind mount, a share mounted twice) is recognised too.
+    // The names the running export has given files join them, so that two photos whose outputs
+    // meet in one name are both kept.
     struct ProtectedPaths {
         std::set<std::string> paths;
         std::set<FileNode> nodes;
+        ExportWrittenNames written;
 
         bool contains(const std::filesystem::path& file) const;
         bool operator==(const ProtectedPaths&) const = default;
     };
 
     // Overwrite mode replaces an existing file that is neither a folder nor protected; every other
-    // case takes the first free numbered name. None when no name up to number 999 is free, or
+    // case takes the first free numbered name (a name this export gave a file is not free). None when no name up to number 999 is free, or
     // when the name cannot be checked (a lost mount, no access): then failedCheck, when given,
     // gets the system's error, so that the failure is told as what it is and not as a name taken.
     // Asked again just before each file is published, so the test of a file about to be replaced
@@ -51,7 +55,8 @@ struct ExportConflictResolver {
                                                const std::vector<std::filesystem::path>& additionalURLs);
 
     // ".<name>.sorvin-tmp-<writer>-<UUID>" (AtomicFile::writerTag): the hidden file an output is
-    // written to beside its final name before it is published.
+    // written to beside its final name before it is published. A name too long to leave room for
+    // the rest within the 255 bytes a disk takes is cut short in it.
     static std::string temporaryName(const std::string& name);
 
     // Removes from the folder the hidden temporaries of any export that are abandoned: this

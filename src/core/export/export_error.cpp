@@ -1,5 +1,6 @@
 #include "export/export_error.hpp"
 
+#include <algorithm>
 #include <cerrno>
 #include <fmt/format.h>
 #include <new>
@@ -9,6 +10,15 @@ namespace sorvin {
 namespace {
 
 constexpr const char* kOutOfSpace = "空き容量が足りません";
+constexpr const char* kRefusedCharacters = "書き出し先のディスクでは、ファイル名に \\ : * ? \" < > | を使えません";
+constexpr const char* kRefusedName = "書き出し先のディスクがこのファイル名を受け付けません";
+
+// Whether the name holds a character that FAT, exFAT and NTFS never take.
+bool hasRefusedCharacter(std::string_view name) {
+    return std::ranges::any_of(name, [](char c) {
+        return static_cast<unsigned char>(c) < 0x20 || std::string_view("\\:*?\"<>|").find(c) != std::string_view::npos;
+    });
+}
 
 class ExportErrorCategory final : public std::error_category {
 public:
@@ -108,6 +118,16 @@ std::string failureReason(std::error_code error) {
     if (error == ExportErrc::fileWriteOutOfSpace || error == std::errc::no_space_on_device)
         return kOutOfSpace;
     return localizedDescription(error);
+}
+
+std::string failureReason(std::error_code error, std::string_view name) {
+    const bool refusesNames = error == std::errc::invalid_argument || error == std::errc::illegal_byte_sequence;
+    const bool refusesCharacters = refusesNames || error == std::errc::no_such_file_or_directory ||
+                                   error == std::errc::permission_denied ||
+                                   error == std::errc::operation_not_permitted;
+    if (refusesCharacters && hasRefusedCharacter(name)) return kRefusedCharacters;
+    if (refusesNames) return kRefusedName;
+    return failureReason(error);
 }
 
 } // namespace ExportError

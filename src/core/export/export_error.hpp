@@ -2,6 +2,7 @@
 
 #include <exception>
 #include <string>
+#include <string_view>
 #include <system_error>
 
 namespace sorvin {
@@ -33,6 +34,12 @@ std::string describe(const std::exception& error);
 
 // "空き容量が足りません" for a full disk, whichever way it is reported; else the description.
 std::string failureReason(std::error_code error);
+
+// The same for a failure to write a file under a name, where the disk may be what refuses the
+// name: FAT, exFAT and NTFS take no \ : * ? " < > | nor control characters, and their drivers
+// answer such a name with EINVAL, ENOENT or EPERM, each its own way; EINVAL and EILSEQ answer a
+// name the disk cannot hold in any case.
+std::string failureReason(std::error_code error, std::string_view name);
 
 } // namespace ExportError
 

@@ -7,12 +7,24 @@
 
 namespace sorvin {
 
+// A regular file's size and modification time, the test for "unchanged".
+struct FileIdentity {
+    std::int64_t size = 0;
+    std::int64_t mtime = 0; // milliseconds since 1970, truncated toward zero
+
+    bool operator==(const FileIdentity&) const = default;
+};
+
 // A file written by an export: its path below the destination ("IMG_0001.jpg",
 // "JPEG/IMG_0001.jpg", "originals/IMG_0001.CR3"), byte size and modification time.
 struct ExportManifestFileRecord {
     std::string file;
     std::int64_t size = 0;
     std::int64_t mtime = 0; // milliseconds since 1970, truncated
+    // For the copy of an original: its source's identity when it was copied. The copy's own time
+    // is its source's only as finely as the disk keeps times (FAT 2 s, exFAT 10 ms), so whether
+    // the source changed is told by this. Older manifests have none.
+    std::optional<FileIdentity> source = std::nullopt;
 
     bool operator==(const ExportManifestFileRecord&) const = default;
 };
@@ -25,6 +37,7 @@ struct ExportManifestEntry {
     std::string params;                                      // 64 lower-case hexadecimal digits
     std::map<std::string, ExportManifestFileRecord> outputs; // by "jpeg" / "heic"
     std::optional<ExportManifestFileRecord> original;
+    std::optional<ExportManifestFileRecord> companion; // the copy of the RAW companion
 
     bool operator==(const ExportManifestEntry&) const = default;
 };
@@ -41,12 +54,5 @@ struct ExportManifest {
     bool operator==(const ExportManifest&) const = default;
 };
 
-// A regular file's size and modification time, the test for "unchanged".
-struct FileIdentity {
-    std::int64_t size = 0;
-    std::int64_t mtime = 0; // milliseconds since 1970, truncated toward zero
-
-    bool operator==(const FileIdentity&) const = default;
-};
 
 } // namespace sorvin

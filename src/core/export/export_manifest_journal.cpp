@@ -17,7 +17,7 @@ ExportManifestJournal::ExportManifestJournal(const fs::path& destination,
                                              const fs::path& applicationSupportRoot)
     : folderOfJournal_(applicationSupportRoot),
       file_(ExportManifestStore::journalURL(destination, applicationSupportRoot)),
-      destination_(FilePath::standardized(destination).string()) {}
+      destination_(ExportManifestStore::pathText(destination)) {}
 
 ExportManifestJournal::~ExportManifestJournal() {
     if (descriptor_ >= 0) ::close(descriptor_);

@@ -55,7 +55,17 @@ std::optional<ExportManifestFileRecord> fileRecord(const json& value) {
     const auto sizeValue = exactInteger(*size);
     const auto mtimeValue = exactInteger(*mtime);
     if (!sizeValue || *sizeValue < 0 || !mtimeValue) return std::nullopt;
-    return ExportManifestFileRecord{path, *sizeValue, *mtimeValue};
+    ExportManifestFileRecord record{path, *sizeValue, *mtimeValue, std::nullopt};
+    const auto srcSize = value.find("srcSize");
+    const auto srcMtime = value.find("srcMtime");
+    if (srcSize != value.end() || srcMtime != value.end()) {
+        if (srcSize == value.end() || srcMtime == value.end()) return std::nullopt;
+        const auto sourceSize = exactInteger(*srcSize);
+        const auto sourceMtime = exactInteger(*srcMtime);
+        if (!sourceSize || *sourceSize < 0 || !sourceMtime) return std::nullopt;
+        record.source = FileIdentity{*sourceSize, *sourceMtime};
+    }
+    return record;
 }
 
 bool isLowerHexDigest(const json& value) {
@@ -89,11 +99,12 @@ std::optional<ExportManifestEntry> entry(const json& value) {
         if (!parsed) return std::nullopt;
         result.outputs.emplace(key, std::move(*parsed));
     }
-    if (const auto original = value.find("original"); original != value.end()) {
-        auto parsed = fileRecord(*original);
-        if (!parsed) return std::nullopt;
-        result.original = std::move(*parsed);
-    }
+    for (const auto& [name, record] : {std::pair{"original", &result.original}, {"companion", &result.companion}})
+        if (const auto found = value.find(name); found != value.end()) {
+            auto parsed = fileRecord(*found);
+            if (!parsed) return std::nullopt;
+            *record = std::move(*parsed);
+        }
     return result;
 }
 
@@ -146,16 +157,21 @@ void applyJournal(ExportManifest& manifest, const fs::path& file) {
 void appendRecord(std::string& out, const ExportManifestFileRecord& record) {
     out += "{\"file\":";
     JsonText::appendQuoted(out, record.file);
-    out += fmt::format(",\"mtime\":{},\"size\":{}}}", record.mtime, record.size);
+    out += fmt::format(",\"mtime\":{},\"size\":{}", record.mtime, record.size);
+    if (record.source)
+        out += fmt::format(",\"srcMtime\":{},\"srcSize\":{}", record.source->mtime, record.source->size);
+    out += '}';
 }
 
 void appendEntry(std::string& out, const ExportManifestEntry& entry) {
     out += '{';
-    if (entry.original) {
-        out += "\"original\":";
-        appendRecord(out, *entry.original);
-        out += ',';
-    }
+    for (const auto& [name, record] : {std::pair{"companion", &entry.companion}, {"original", &entry.original}})
+        if (*record) {
+            JsonText::appendQuoted(out, name);
+            out += ':';
+            appendRecord(out, **record);
+            out += ',';
+        }
     out += "\"outputs\":{";
     bool firstOutput = true;
     for (const auto& [outputKey, record] : entry.outputs) {
@@ -168,6 +184,31 @@ void appendEntry(std::string& out, const ExportManifestEntry& entry) {
     out += "},\"params\":";
     JsonText::appendQuoted(out, entry.params);
     out += fmt::format(",\"srcMtime\":{},\"srcSize\":{}}}", entry.srcMtime, entry.srcSize);
+}
+
+// The length of the well-formed UTF-8 sequence at the start of the text; 0 when there is none
+// (a stray continuation byte, a sequence cut short, an overlong form, a surrogate, beyond U+10FFFF).
+std::size_t utf8SequenceLength(std::string_view text) {
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+    const unsigned char lead = byte(0);
+    if (lead < 0x80) return 1;
+    std::size_t length = 0;
+    unsigned char low = 0x80, high = 0xBF; // the second byte's range
+    if (lead >= 0xC2 && lead <= 0xDF) length = 2;
+    else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        if (lead == 0xE0) low = 0xA0;
+        if (lead == 0xED) high = 0x9F;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        if (lead == 0xF0) low = 0x90;
+        if (lead == 0xF4) high = 0x8F;
+    } else
+        return 0;
+    if (text.size() < length || byte(1) < low || byte(1) > high) return 0;
+    for (std::size_t i = 2; i < length; ++i)
+        if ((byte(i) & 0xC0) != 0x80) return 0;
+    return length;
 }
 
 // Rotation of the fingerprint: half degrees, 0 for anything outside the stored range.
@@ -193,6 +234,22 @@ fs::path ExportManifestStore::manifestURL(const fs::path& destination,
     return applicationSupportRoot / (name + ".json");
 }
 
+std::string ExportManifestStore::pathText(const fs::path& path) {
+    const std::string bytes = FilePath::standardized(path).string();
+    std::string text;
+    for (std::size_t at = 0; at < bytes.size();) {
+        const std::size_t length = utf8SequenceLength(std::string_view(bytes).substr(at));
+        if (length == 0) {
+            text += fmt::format("%{:02X}", static_cast<unsigned char>(bytes[at]));
+            ++at;
+        } else {
+            text.append(bytes, at, length);
+            at += length;
+        }
+    }
+    return text;
+}
+
 fs::path ExportManifestStore::journalURL(const fs::path& destination,
                                          const fs::path& applicationSupportRoot) {
     fs::path journal = manifestURL(destination, applicationSupportRoot);
@@ -203,7 +260,7 @@ fs::path ExportManifestStore::journalURL(const fs::path& destination,
 ExportManifest ExportManifestStore::load(const fs::path& destination,
                                          const fs::path& applicationSupportRoot) {
     ExportManifest manifest;
-    manifest.folder = FilePath::standardized(destination).string();
+    manifest.folder = pathText(destination);
     readEntries(manifest, manifestURL(destination, applicationSupportRoot));
     applyJournal(manifest, journalURL(destination, applicationSupportRoot));
     return manifest;

@@ -22,6 +22,12 @@ struct ExportManifestStore {
     static std::filesystem::path manifestURL(const std::filesystem::path& destination,
                                              const std::filesystem::path& applicationSupportRoot);
 
+    // A path as a manifest names it (the destination, a photo's file): standardized, with each
+    // byte that is no part of well-formed UTF-8 written "%XX" (hexadecimal), as JSON can hold no
+    // such byte. The manifest's own name, from a hash of the path's bytes, keeps such
+    // destinations apart.
+    static std::string pathText(const std::filesystem::path& path);
+
     // root/"export-" + the same digits + ".journal": the entries an export gave files under their
     // names since the manifest was last written, one line each (ExportManifestJournal).
     static std::filesystem::path journalURL(const std::filesystem::path& destination,

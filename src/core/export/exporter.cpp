@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <fmt/format.h>
 #include <set>
 
 namespace sorvin::Exporter {
@@ -29,6 +30,7 @@ namespace {
 constexpr const char* kNoFormat = "出力形式を1つ以上選んでください";
 constexpr const char* kNoFreeName = "同名ファイルの連番が上限に達しました";
 constexpr const char* kNotExported = "書き出し先が元のフォルダになったため、書き出していません";
+constexpr const char* kSourceMissing = "{} が見つかりません";
 
 // What one output holds: the photo's file byte for byte, or a new encoding.
 struct OutputContent {
@@ -105,6 +107,17 @@ std::pair<std::string, std::string> baseAndExtension(const std::string& name) {
     return {name, ""};
 }
 
+// Why an output could not be written under its name: the file it is made from, when that is gone
+// (a pair developed from its RAW names the RAW file, not the output), or a name the destination's
+// disk refuses, told as such.
+std::string outputFailure(std::error_code error, const std::string& name, const fs::path& source) {
+    std::error_code ignored;
+    if (error == std::errc::no_such_file_or_directory &&
+        fs::symlink_status(source, ignored).type() == fs::file_type::not_found)
+        return fmt::format(fmt::runtime(kSourceMissing), source.filename().string());
+    return ExportError::failureReason(error, name);
+}
+
 // Walks one export, item by item; holds the counters of the result.
 class ExportRun {
 public:
@@ -166,6 +179,7 @@ private:
     struct ItemState {
         std::optional<ExportManifestEntry> newEntry;
         std::optional<ExportManifestFileRecord> previousOriginal;
+        std::optional<ExportManifestFileRecord> previousCompanion;
         bool unchanged = false;
         std::size_t skippedOutputs = 0;
         bool wroteOutput = false;
@@ -250,17 +264,18 @@ private:
         const Photo& photo = item.photo;
         const auto formats = request_.formatOptions.outputFormats(photo);
         const ItemEdit edit = editOf(request_, item);
-        const std::string plainKey = FilePath::standardized(photo.url).string();
+        const std::string plainKey = ExportManifestStore::pathText(photo.url);
         const std::string key = item.slot == RetouchSlot::b ? plainKey + "#B" : plainKey;
 
         ItemState state;
         state.key = key;
-        if (const auto found = manifest_.entries.find(plainKey);
-            found != manifest_.entries.end() && found->second.original)
-            state.previousOriginal = found->second.original;
-        else if (const auto foundB = manifest_.entries.find(plainKey + "#B");
-                 foundB != manifest_.entries.end() && foundB->second.original)
-            state.previousOriginal = foundB->second.original;
+        for (const std::string& withOriginal : {plainKey, plainKey + "#B"})
+            if (const auto found = manifest_.entries.find(withOriginal);
+                found != manifest_.entries.end() && found->second.original) {
+                state.previousOriginal = found->second.original;
+                state.previousCompanion = found->second.companion;
+                break;
+            }
 
         const PhotoAsset asset = photo.asset(edit.source);
         const auto sourceIdentity = ExportManifestStore::fileIdentity(asset.url);
@@ -277,7 +292,10 @@ private:
             entry.srcMtime = sourceIdentity->mtime;
             entry.params = fingerprint;
             if (state.unchanged) entry.outputs = previous->outputs;
-            if (item.slot == RetouchSlot::a && previous) entry.original = previous->original;
+            if (item.slot == RetouchSlot::a && previous) {
+                entry.original = previous->original;
+                entry.companion = previous->companion;
+            }
             state.newEntry = std::move(entry);
         }
 
@@ -332,7 +350,7 @@ private:
 
         if (std::error_code failedCheck;
             !ExportConflictResolver::target(name, folder, request_.conflictMode, protected_, &failedCheck)) {
-            state.fail({name, failedCheck ? failureReason(failedCheck) : kNoFreeName});
+            state.fail({name, failedCheck ? ExportError::failureReason(failedCheck, name) : kNoFreeName});
             return;
         }
         OutputContent content;
@@ -363,7 +381,7 @@ private:
             if (token_->isCancelled())
                 state.stopped = true;
             else
-                state.fail({name, refusal_ ? *refusal_ : failureReason(error)});
+                state.fail({name, refusal_ ? *refusal_ : outputFailure(error, name, photo.asset(edit.source).url)});
             return;
         }
         if (target->replacesExisting) state.overwrote = true;
@@ -455,6 +473,7 @@ private:
                                              : OutputFile::publishNew(temporary, target->finalURL);
             if (!error) {
                 publishedFolders_.insert(folder);
+                protected_.written.add(target->finalURL);
                 if (request_.published) request_.published(target->finalURL);
                 return target;
             }
@@ -466,33 +485,52 @@ private:
         return std::nullopt;
     }
 
+    // Whether the copy a record names is still its source as the source is now: the source has the
+    // identity it had when it was copied, and the copy is as it was written. Older manifests know
+    // only the copy's identity, which stands for the source's then.
+    bool copyIsCurrent(const std::optional<ExportManifestFileRecord>& record,
+                       const std::optional<FileIdentity>& source) const {
+        if (!record || !source) return false;
+        const FileIdentity copied = record->source.value_or(FileIdentity{record->size, record->mtime});
+        return copied == *source && ExportManifestStore::recordMatches(*record, destination_);
+    }
+
+    // Copies the photo's files (main file, then RAW companion) into the originals folder, each
+    // unless its copy from an earlier export is still current.
     void copyOriginals(const Photo& photo, ItemState& state) {
         const auto files = photo.originalFiles();
-        const auto mainIdentity = ExportManifestStore::fileIdentity(photo.url);
-        const bool primaryUnchanged =
-            state.previousOriginal && mainIdentity && mainIdentity->size == state.previousOriginal->size &&
-            mainIdentity->mtime == state.previousOriginal->mtime &&
-            ExportManifestStore::recordMatches(*state.previousOriginal, destination_);
         bool failed = false;
         bool copied = false;
-        bool primaryCopied = false;
-        std::optional<ExportManifestFileRecord> newPrimary;
         std::optional<std::string> renamedOriginal;
+        // A copy that is not made again stays recorded as it was.
+        if (state.newEntry) {
+            state.newEntry->original = state.previousOriginal;
+            state.newEntry->companion = state.previousCompanion;
+        }
         for (std::size_t k = 0; k < files.size(); ++k) {
             const auto& file = files[k];
-            if (k == 0 && primaryUnchanged) continue;
-            if (k > 0 && primaryUnchanged &&
+            const bool isPrimary = k == 0;
+            const auto& previous = isPrimary ? state.previousOriginal : state.previousCompanion;
+            const auto identity = ExportManifestStore::fileIdentity(file.url);
+            if (copyIsCurrent(previous, identity)) {
+                // A record of an older version learns the source's identity, which it has matched.
+                if (state.newEntry && !previous->source)
+                    (isPrimary ? state.newEntry->original : state.newEntry->companion)->source = identity;
+                continue;
+            }
+            // A companion copied by an older version has no record; it lies beside its primary's copy.
+            if (!isPrimary && !previous &&
+                copyIsCurrent(state.previousOriginal, ExportManifestStore::fileIdentity(files[0].url)) &&
                 companionOriginalExists(file, files[0], state.previousOriginal, *originalsFolder_))
                 continue;
+            const auto recordIn = [&](ExportManifestEntry& entry, ExportManifestFileRecord record) {
+                record.source = identity;
+                (isPrimary ? entry.original : entry.companion) = std::move(record);
+            };
             std::error_code error;
             const auto write = [&](const fs::path& copy) { return OutputFile::copyNew(file.url, copy); };
             const auto place = [&](const fs::path& finalURL, const fs::path& temporary) {
-                // The copy of a RAW companion is found beside its primary's (companionOriginalExists).
-                if (k == 0)
-                    announce(state, finalURL, temporary,
-                             [](ExportManifestEntry& entry, ExportManifestFileRecord record) {
-                                 entry.original = std::move(record);
-                             });
+                announce(state, finalURL, temporary, recordIn);
             };
             const auto target = storeUnderFreeName(file.fileName, *originalsFolder_, error, write, place);
             if (!target || error) {
@@ -501,14 +539,11 @@ private:
             }
             if (target->replacesExisting) state.overwrote = true;
             if (target->isRenamed && !renamedOriginal) renamedOriginal = target->finalURL.filename().string();
-            if (k == 0) {
-                primaryCopied = true;
-                newPrimary = recordOf(target->finalURL, target->finalURL);
-                if (state.newEntry) state.newEntry->original = newPrimary;
-            }
+            if (state.newEntry)
+                if (auto record = recordOf(target->finalURL, target->finalURL))
+                    recordIn(*state.newEntry, std::move(*record));
             copied = true;
         }
-        if (state.newEntry) state.newEntry->original = primaryCopied ? newPrimary : state.previousOriginal;
         if (request_.conflictMode == ExportConflictMode::overwrite && renamedOriginal && !state.renamed) {
             ++result_.renamedCount;
             if (!result_.firstRenamedFileName) result_.firstRenamedFileName = renamedOriginal;

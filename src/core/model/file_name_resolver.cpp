@@ -48,13 +48,14 @@ private:
 
 } // namespace
 
-std::optional<std::filesystem::path> FileNameResolver::availableURL(const std::string& fileName,
-                                                                    const std::filesystem::path& folder) {
+std::optional<std::filesystem::path>
+FileNameResolver::availableURL(const std::string& fileName, const std::filesystem::path& folder,
+                               const std::function<bool(const std::filesystem::path&)>& alsoTaken) {
     if (!isSingleComponent(fileName)) return std::nullopt;
     const Candidates candidates(fileName);
     for (int variant = 0; variant <= kMaximumVariant; ++variant) {
         std::filesystem::path candidate = folder / candidates[variant];
-        if (!isTaken(candidate)) return candidate;
+        if (!(alsoTaken && alsoTaken(candidate)) && !isTaken(candidate)) return candidate;
     }
     return std::nullopt;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -13,10 +14,12 @@ namespace sorvin {
 struct FileNameResolver {
     static constexpr int kMaximumVariant = 999;
 
-    // The first free name, without creating anything. Another writer may take the name before
-    // the caller writes it; use reserveAvailableURL() when that matters.
-    static std::optional<std::filesystem::path> availableURL(const std::string& fileName,
-                                                             const std::filesystem::path& folder);
+    // The first free name, without creating anything; a name for which alsoTaken, when given,
+    // is true counts as taken too. Another writer may take the name before the caller writes it;
+    // use reserveAvailableURL() when that matters.
+    static std::optional<std::filesystem::path>
+    availableURL(const std::string& fileName, const std::filesystem::path& folder,
+                 const std::function<bool(const std::filesystem::path&)>& alsoTaken = {});
 
     // Creates an empty file under the first free name, exclusively: a name that someone else took
     // since it was tested is skipped and the next variant tried. The caller then replaces the

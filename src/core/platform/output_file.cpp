@@ -21,6 +21,26 @@ std::error_code lastError() {
     return {errno, std::generic_category()};
 }
 
+std::int64_t& copyTimeStep() {
+    static std::int64_t step = 0;
+    return step;
+}
+
+// The time as a disk that keeps times in whole steps holds it (for tests; else unchanged).
+struct timespec keptTime(struct timespec time) {
+    const std::int64_t step = copyTimeStep();
+    if (step <= 0) return time;
+    constexpr std::int64_t kSecond = 1'000'000'000;
+    std::int64_t nanoseconds = static_cast<std::int64_t>(time.tv_sec) * kSecond + time.tv_nsec;
+    nanoseconds -= ((nanoseconds % step) + step) % step;
+    return {static_cast<time_t>(nanoseconds / kSecond), static_cast<long>(nanoseconds % kSecond)};
+}
+
+std::function<std::error_code(const std::filesystem::path&)>& nameRefusal() {
+    static std::function<std::error_code(const std::filesystem::path&)> refusal;
+    return refusal;
+}
+
 std::function<void(const std::filesystem::path&)>& beforePublishHook() {
     static std::function<void(const std::filesystem::path&)> hook;
     return hook;
@@ -39,6 +59,8 @@ public:
 
     // Creates the file exclusively: file_exists when anything is under the name.
     std::error_code create(const CreationHook& created) {
+        if (const auto& refusal = nameRefusal())
+            if (auto error = refusal(path_)) return error;
         fd_ = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
         if (fd_ < 0) return lastError();
         if (created && !created(path_)) return std::make_error_code(std::errc::operation_canceled);
@@ -100,13 +122,12 @@ std::error_code writeNew(const std::filesystem::path& file, std::string_view byt
 
 std::error_code copyNew(const std::filesystem::path& source, const std::filesystem::path& file,
                         const CreationHook& created) {
-    const auto in = RegularFile::open(source, kMaximumCopyBytes);
-    if (!in) {
-        std::error_code exists;
-        return std::filesystem::exists(source, exists)
-                   ? std::make_error_code(std::errc::io_error)
-                   : std::make_error_code(std::errc::no_such_file_or_directory);
-    }
+    // The open's own answer: a mount that died says so, where a cached look at the file would
+    // still find it there.
+    std::error_code refused;
+    const auto in = RegularFile::open(source, kMaximumCopyBytes, refused);
+    if (!in) // something that is no regular file has no bytes to copy
+        return refused == std::errc::invalid_argument ? std::make_error_code(std::errc::io_error) : refused;
     struct stat info {};
     if (::fstat(in->descriptor(), &info) != 0) return lastError();
     NewFile out(file);
@@ -137,7 +158,7 @@ std::error_code copyNew(const std::filesystem::path& source, const std::filesyst
             if (auto error = out.write(buffer.data(), static_cast<std::size_t>(count))) return error;
         }
     }
-    const struct timespec times[2] = {info.st_atim, info.st_mtim};
+    const struct timespec times[2] = {info.st_atim, keptTime(info.st_mtim)};
     ::futimens(out.descriptor(), times); // a copy keeps its source's time; failing that is harmless
     return out.close();
 }
@@ -164,6 +185,14 @@ std::error_code publishNew(const std::filesystem::path& temporaryFile, const std
 std::error_code replace(const std::filesystem::path& finalFile, const std::filesystem::path& temporaryFile) {
     if (std::rename(temporaryFile.c_str(), finalFile.c_str()) != 0) return lastError();
     return {};
+}
+
+void setCopyTimeStepForTesting(std::int64_t nanoseconds) {
+    copyTimeStep() = nanoseconds;
+}
+
+void setNameRefusalForTesting(std::function<std::error_code(const std::filesystem::path&)> refusal) {
+    nameRefusal() = std::move(refusal);
 }
 
 void setBeforePublishHookForTesting(std::function<void(const std::filesystem::path&)> hook) {
