@@ -2,10 +2,12 @@
 #include "export/export_error.hpp"
 #include "export/export_format_options.hpp"
 #include "export/exporter_destination.hpp"
-#include "support/fuse_mount.hpp"
+#include "support/folder_mount.hpp"
 #include "support/test_support.hpp"
 
 #include <fstream>
+#include <initializer_list>
+#include <set>
 #include <new>
 #include <stdexcept>
 #include <gtest/gtest.h>
@@ -162,17 +164,64 @@ TEST_F(DestinationTest, SingleExportChecksTheSourceFolderFirst) {
     EXPECT_EQ(errorDescription(E::destinationInsideSource), "元の写真フォルダの中には書き出せません");
 }
 
-Photo photoAt(const fs::path& file) {
-    Photo photo;
-    photo.url = file;
-    photo.relativePath = file.filename().string();
-    photo.fileFormat = PhotoFileFormat::jpeg;
-    return photo;
-}
-
 std::optional<Kind> kindOf(const std::optional<ExportValidationError>& refusal) {
     if (!refusal) return std::nullopt;
     return refusal->kind;
+}
+
+// Every hidden file under the folders: a probe a check left behind.
+std::set<fs::path> hiddenFilesUnder(std::initializer_list<fs::path> folders) {
+    std::set<fs::path> hidden;
+    for (const auto& folder : folders)
+        for (const auto& entry : fs::recursive_directory_iterator(folder))
+            if (entry.path().filename().string().starts_with(".")) hidden.insert(entry.path());
+    return hidden;
+}
+
+// A subfolder of the photo folder mounted at a place of its own is no folder inside the photo
+// folder by any path, and a FUSE mount not by node either; both exports refuse it all the same,
+// whether it is empty, holds photos or lies deeper, and a folder elsewhere still passes.
+TEST_F(DestinationTest, ASubfolderMountedElsewhereIsRefusedByBothExports) {
+    fs::create_directories(source() / "exports");
+    fs::create_directories(source() / "s1");
+    std::ofstream(source() / "s1" / "a.jpg") << "photo";
+    fs::create_directories(source() / "a" / "b");
+    fs::create_directories(root / "elsewhere");
+    int ran = 0;
+    for (const auto kind : {test::FolderMount::Kind::bind, test::FolderMount::Kind::fuse}) {
+        for (const fs::path subfolder : {"exports", "s1", "a/b", "../elsewhere"}) {
+            const bool inside = subfolder != "../elsewhere";
+            SCOPED_TRACE(std::string(test::FolderMount::nameOf(kind)) + " of " + subfolder.string());
+            const test::FolderMount mount(kind, source() / subfolder, root / "mnt");
+            if (!mount.skipReason().empty()) continue;
+            ++ran;
+            const auto expected = inside ? std::optional(Kind::destinationInsideSource) : std::nullopt;
+            EXPECT_EQ(kindOf(Exporter::validate(mount.path(), source())), expected);
+            EXPECT_EQ(Exporter::validateSingleExportDestination(mount.path() / "x.jpg", source()),
+                      inside ? std::optional(SingleExportValidationError::destinationInsideSource)
+                             : std::nullopt);
+            EXPECT_EQ(Exporter::validate(root / "out", source()), std::nullopt);
+        }
+    }
+    if (ran == 0) GTEST_SKIP() << "neither a bind nor a FUSE mount can be made here";
+    EXPECT_EQ(hiddenFilesUnder({root.path()}), std::set<fs::path>{});
+}
+
+// The other way round: a folder elsewhere that a mount inside the photo folder shows is inside it
+// too; what is exported there would be among the photos at the next opening.
+TEST_F(DestinationTest, AFolderShownInsideThePhotoFolderByAMountIsRefused) {
+    fs::create_directories(root / "shared" / "deeper");
+    int ran = 0;
+    for (const auto kind : {test::FolderMount::Kind::bind, test::FolderMount::Kind::fuse}) {
+        SCOPED_TRACE(test::FolderMount::nameOf(kind));
+        const test::FolderMount mount(kind, root / "shared", source() / "linked");
+        if (!mount.skipReason().empty()) continue;
+        ++ran;
+        EXPECT_EQ(kindOf(Exporter::validate(root / "shared", source())), Kind::destinationInsideSource);
+        EXPECT_EQ(kindOf(Exporter::validate(root / "shared" / "deeper", source())), Kind::destinationInsideSource);
+        EXPECT_EQ(Exporter::validate(root / "out", source()), std::nullopt);
+    }
+    if (ran == 0) GTEST_SKIP() << "neither a bind nor a FUSE mount can be made here";
 }
 
 // A photo folder opened through a read-only mount takes no probe: one made in the destination and
@@ -184,55 +233,36 @@ TEST_F(DestinationTest, APhotoFolderOpenedThroughAReadOnlyMountIsFoundFromTheDes
     test::FuseMirror readOnly(source(), root / "card", "-r");
     if (!readOnly.skipReason().empty()) GTEST_SKIP() << readOnly.skipReason();
     ASSERT_NE(::access((readOnly.path() / "new").c_str(), F_OK), 0);
-    const std::vector<Photo> photos{photoAt(readOnly.path() / "a.jpg")};
-    EXPECT_EQ(kindOf(Exporter::validate(source(), readOnly.path(), photos)), Kind::destinationIsSource);
-    EXPECT_EQ(kindOf(Exporter::validate(source() / "sub" / "deeper", readOnly.path(), photos)),
+    EXPECT_EQ(kindOf(Exporter::validate(source(), readOnly.path())), Kind::destinationIsSource);
+    EXPECT_EQ(kindOf(Exporter::validate(source() / "sub" / "deeper", readOnly.path())),
               Kind::destinationInsideSource);
-    EXPECT_EQ(Exporter::validate(root / "out", readOnly.path(), photos), std::nullopt);
+    EXPECT_EQ(Exporter::validate(root / "out", readOnly.path()), std::nullopt);
     using E = SingleExportValidationError;
-    EXPECT_EQ(Exporter::validateSingleExportDestination(source() / "b.jpg", readOnly.path(), photos),
+    EXPECT_EQ(Exporter::validateSingleExportDestination(source() / "b.jpg", readOnly.path()),
               E::destinationInsideSource);
-    EXPECT_EQ(Exporter::validateSingleExportDestination(source() / "sub" / "b.jpg", readOnly.path(), photos),
+    EXPECT_EQ(Exporter::validateSingleExportDestination(source() / "sub" / "b.jpg", readOnly.path()),
               E::destinationInsideSource);
-    EXPECT_EQ(Exporter::validateSingleExportDestination(root / "out" / "b.jpg", readOnly.path(), photos),
+    EXPECT_EQ(Exporter::validateSingleExportDestination(root / "out" / "b.jpg", readOnly.path()),
               std::nullopt);
-    std::set<fs::path> left;
-    for (const auto& entry : fs::recursive_directory_iterator(root.path()))
-        if (entry.path().filename().string().starts_with(".")) left.insert(entry.path());
-    EXPECT_TRUE(left.empty()) << *left.begin();
+    EXPECT_EQ(hiddenFilesUnder({root.path()}), std::set<fs::path>{});
 }
 
-// The export of one photo checks the folder the photo lies in, not only the folder opened: a mount
-// of that subfolder alone is no folder inside the opened one by any path.
-TEST_F(DestinationTest, TheOnePhotoExportChecksThePhotosOwnFolder) {
-    fs::create_directories(source() / "day1");
-    std::ofstream(source() / "day1" / "a.jpg") << "photo";
-    test::FuseMirror day(source() / "day1", root / "day");
-    if (!day.skipReason().empty()) GTEST_SKIP() << day.skipReason();
-    const std::vector<Photo> photos{photoAt(source() / "day1" / "a.jpg")};
-    EXPECT_EQ(Exporter::validateSingleExportDestination(day.path() / "a-edit.jpg", source(), photos),
-              SingleExportValidationError::destinationInsideSource);
-    EXPECT_EQ(Exporter::validateSingleExportDestination(root / "out" / "a-edit.jpg", source(), photos),
-              std::nullopt);
-}
-
-// A check killed midway leaves its probe in the photo folder: the next check removes it, and
+// A check killed midway leaves its probe in the destination: the next check removes it, and
 // leaves alone the probe of a check that still runs.
 TEST_F(DestinationTest, AProbeLeftByAKilledCheckGoesAtTheNextCheck) {
-    const pid_t child = ::fork();
-    if (child == 0) ::_exit(0);
-    ASSERT_GT(child, 0);
-    ::waitpid(child, nullptr, 0);
     const auto probeOf = [](pid_t process) {
         std::string name = ExportConflictResolver::temporaryName("folder-check");
         const std::string own = "-" + std::to_string(::getpid()) + "@";
         return name.replace(name.find(own), own.size(), "-" + std::to_string(process) + "@");
     };
-    const fs::path killed = source() / probeOf(child);
-    const fs::path running = source() / probeOf(1);
+    // A destination behind a FUSE mount, where only a probe tells where it lies.
+    test::FuseMirror out(root / "out", root / "outside");
+    if (!out.skipReason().empty()) GTEST_SKIP() << out.skipReason();
+    const fs::path killed = root / "out" / probeOf(test::endedProcessId());
+    const fs::path running = root / "out" / probeOf(1);
     std::ofstream(killed) << "";
     std::ofstream(running) << "";
-    EXPECT_EQ(Exporter::validate(root / "out", source()), std::nullopt);
+    EXPECT_EQ(Exporter::validate(out.path(), source()), std::nullopt);
     EXPECT_FALSE(fs::exists(killed));
     EXPECT_TRUE(fs::exists(running));
 }

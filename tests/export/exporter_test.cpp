@@ -316,7 +316,7 @@ TEST_F(ExporterTest, ThePhotoFolderBehindAMountOfItsOwnIsRefusedAndItsPhotosStay
         for (const auto& [folder, refusal] : {std::pair{mirror.path(), refused},
                                               {mirror.path() / "sub", refusedInside},
                                               {mirror.path() / "sub2" / "deeper", refusedInside}}) {
-            EXPECT_EQ(Exporter::validate(folder, source(), request.photos)->errorDescription(),
+            EXPECT_EQ(Exporter::validate(folder, source())->errorDescription(),
                       refusal[0].reason);
             request.destination = folder;
             const ExportResult result = run();

@@ -1,7 +1,7 @@
 #include "library/photo_library.hpp"
 #include "persistence/preference_key.hpp"
 #include "shell/quit_confirmation.hpp"
-#include "support/fuse_mount.hpp"
+#include "support/folder_mount.hpp"
 #include "support/scoped_environment.hpp"
 #include "ui/app/menu_bar.hpp"
 #include "ui/app/root_view.hpp"
@@ -27,6 +27,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <set>
+#include <vector>
 
 namespace sorvin::test {
 namespace {
@@ -289,6 +290,93 @@ TEST_F(ExportSheetTest, AFolderInsideThePhotoFolderIsRefusedThroughAMountToo) {
         EXPECT_TRUE(fs::is_empty(inside)) << inside;
     }
     EXPECT_EQ(state().activeExportCancellation(), nullptr);
+}
+
+// Every file and folder under a photo folder but its record (which an export saves as it starts),
+// for "nothing was written there".
+std::set<fs::path> everythingUnder(const fs::path& folder) {
+    std::set<fs::path> found;
+    for (const auto& entry : fs::recursive_directory_iterator(folder))
+        if (entry.path().filename() != "sorvin.json") found.insert(entry.path());
+    return found;
+}
+
+// The subfolders of the photo folder a user may reach through a mount of their own, made there: an
+// empty one, one that holds a photo, and one two levels down.
+std::vector<fs::path> makeSubfoldersToMount(const fs::path& photos) {
+    for (const char* folder : {"exports", "s1", "a/b"})
+        fs::create_directories(photos / folder);
+    fs::copy_file(sample("jpeg/iphone5_orient3.jpg"), photos / "s1" / "s1.jpg");
+    return {"exports", "s1", "a/b"};
+}
+
+// A subfolder of the photo folder mounted at a place of its own (a bind mount, bindfs, a share of
+// the subfolder) is refused by "書き出す" with the sheet's red line, as the subfolder typed by its
+// own path is, and receives nothing; a mount of a folder elsewhere is taken.
+TEST_F(ExportSheetTest, ASubfolderOfThePhotoFolderMountedElsewhereGetsTheRedLine) {
+    const auto subfolders = makeSubfoldersToMount(photos());
+    openBrowsing();
+    heartTwo();
+    ExportSheet& s = present();
+    const auto before = everythingUnder(photos());
+    int ran = 0;
+    for (const auto kind : {FolderMount::Kind::bind, FolderMount::Kind::fuse})
+        for (const fs::path& subfolder : subfolders) {
+            SCOPED_TRACE(std::string(FolderMount::nameOf(kind)) + " of " + subfolder.string());
+            const FolderMount mount(kind, photos() / subfolder, root / "mnt");
+            if (!mount.skipReason().empty()) continue;
+            ++ran;
+            type(s.destinationField(), QString::fromStdString(mount.path().string()));
+            QTest::mouseClick(s.exportButton(), Qt::LeftButton);
+            checkDestination();
+            EXPECT_EQ(s.model().stage, ExportSheetModel::Stage::settings);
+            ASSERT_FALSE(s.validationLabel()->isHidden());
+            EXPECT_EQ(s.validationLabel()->text(), QStringLiteral("書き出し先に元のフォルダの中は指定できません"));
+            EXPECT_EQ(everythingUnder(photos()), before);
+        }
+    if (ran == 0) GTEST_SKIP() << "neither a bind nor a FUSE mount can be made here";
+    EXPECT_EQ(state().activeExportCancellation(), nullptr);
+    EXPECT_FALSE(defaults.string(PreferenceKey::lastExportFolder).has_value());
+
+    // The same kind of mount of a folder elsewhere is a destination like any other.
+    fs::create_directories(root / "elsewhere");
+    const FolderMount elsewhere(FolderMount::Kind::fuse, root / "elsewhere", root / "mnt");
+    if (!elsewhere.skipReason().empty()) return;
+    type(s.destinationField(), QString::fromStdString(elsewhere.path().string()));
+    QTest::mouseClick(s.exportButton(), Qt::LeftButton);
+    checkDestination();
+    EXPECT_EQ(s.model().stage, ExportSheetModel::Stage::copying);
+    settle();
+    EXPECT_FALSE(fs::is_empty(root / "elsewhere"));
+    EXPECT_EQ(everythingUnder(photos()), before);
+}
+
+// この写真だけを書き出す (Ctrl+S) into the same mounts: the alert says that nothing can be written
+// inside the photo folder, and nothing is.
+TEST_F(ExportSheetTest, TheOnePhotoExportIntoAMountedSubfolderIsRefused) {
+    const auto subfolders = makeSubfoldersToMount(photos());
+    openBrowsing();
+    activate();
+    const auto before = everythingUnder(photos());
+    int ran = 0;
+    for (const auto kind : {FolderMount::Kind::bind, FolderMount::Kind::fuse})
+        for (const fs::path& subfolder : subfolders) {
+            SCOPED_TRACE(std::string(FolderMount::nameOf(kind)) + " of " + subfolder.string());
+            const FolderMount mount(kind, photos() / subfolder, root / "mnt");
+            if (!mount.skipReason().empty()) continue;
+            ++ran;
+            alerts.shown.clear();
+            MainWindowTest::type(&window(), Qt::Key_S, Qt::ControlModifier);
+            ASSERT_TRUE(exportPanel.completion) << "the export panel opened";
+            exportPanel.completion(mount.path() / "chosen.jpg", SingleExportFormat::jpeg);
+            exportPanel.completion = nullptr;
+            settle();
+            redraw();
+            ASSERT_EQ(alerts.shown.size(), 1u);
+            EXPECT_EQ(alerts.shown[0].second, "元の写真フォルダの中には書き出せません");
+            EXPECT_EQ(everythingUnder(photos()), before);
+        }
+    if (ran == 0) GTEST_SKIP() << "neither a bind nor a FUSE mount can be made here";
 }
 
 // The check of the destination reads every photo folder, which on a slow share takes seconds: it

@@ -44,14 +44,13 @@ std::error_code writeNewFile(const SinglePhotoExport::Request& request,
     return OutputFile::writeNew(file, *bytes);
 }
 
-// Why the chosen file may not be written: its folder is the photo folder or lies inside it, is
-// missing or cannot be written, or the file is one of the photo's own files reached by another
+// Why the chosen file may not be written: its folder is the photo folder or lies inside it (by
+// whatever path or mount it is reached), is missing or cannot be written, or the file is one of the photo's own files reached by another
 // path (a hard link, a symbolic link). Asked before anything is written and again just before the
 // chosen file is replaced.
 std::optional<std::string> refusalOf(const SinglePhotoExport::Request& request,
                                      const ExportConflictResolver::ProtectedPaths& photoFiles) {
-    if (auto refused = Exporter::validateSingleExportDestination(request.destination, request.sourceFolder,
-                                                                 {request.photo}))
+    if (auto refused = Exporter::validateSingleExportDestination(request.destination, request.sourceFolder))
         return errorDescription(*refused);
     if (photoFiles.contains(request.destination))
         return errorDescription(SingleExportValidationError::destinationInsideSource);
@@ -83,11 +82,6 @@ std::optional<std::string> write(const SinglePhotoExport::Request& request,
     if (const std::error_code error = writeNewFile(request, render, temporary))
         return ExportError::failureReason(error, name);
     if (auto refused = refusalOf(request, photoFiles)) return refused;
-    // The folder may be the photo's own behind a mount of its own, which no comparison of nodes
-    // tells: the new file would then show there too.
-    if (Exporter::refusalAsPhotoFolder(
-            temporary, Exporter::photoFolders({request.photo}, request.sourceFolder), request.sourceFolder))
-        return errorDescription(SingleExportValidationError::destinationInsideSource);
     if (const std::error_code error = OutputFile::replace(request.destination, temporary))
         return ExportError::failureReason(error, name);
     leftover.placed = true;

@@ -226,7 +226,7 @@ std::optional<ExportRequest> ExportSheetModel::beginExport(const std::optional<f
 std::optional<ExportValidationError> ExportSheetModel::checkDestination(const ExportRequest& request) {
     const fs::path& destination = request.destination;
     std::optional<ExportValidationError> refusal =
-        Exporter::validate(destination, request.sourceFolder.value_or(fs::path()), request.photos);
+        Exporter::validate(destination, request.sourceFolder.value_or(fs::path()));
     if (!refusal) refusal = Exporter::validateOriginalsDestination(destination, request.saveOriginals);
     if (!refusal)
         refusal = Exporter::validateFormatDestinations(destination, request.photos, request.formatOptions);

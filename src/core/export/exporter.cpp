@@ -220,13 +220,10 @@ private:
         return std::nullopt;
     }
 
-    // By node first, then by a file made in each photo folder: a photo folder behind a mount of its
-    // own has nodes of its own too.
+    // By path, node and mount: the source folder or a folder under it behind a mount of its own.
     std::optional<std::string> refusalOfFolder(const fs::path& folder) const {
         if (!request_.sourceFolder) return std::nullopt;
-        if (auto refusal = refusalAsSource(folder, *request_.sourceFolder)) return refusal->errorDescription();
-        if (auto refusal = probeRefusal(folder, photoFolders_, *request_.sourceFolder))
-            return refusal->errorDescription();
+        if (auto refusal = refusalInsideSource(folder, *request_.sourceFolder)) return refusal->errorDescription();
         return std::nullopt;
     }
 

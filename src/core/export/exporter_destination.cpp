@@ -4,7 +4,9 @@
 #include "export/export_error.hpp"
 #include "platform/file_node.hpp"
 #include "platform/file_path.hpp"
+#include "platform/folder_tree.hpp"
 #include "platform/heif_encoder.hpp"
+#include "platform/mount_table.hpp"
 
 #include <mutex>
 #include <set>
@@ -83,37 +85,28 @@ void removeLeftoverProbesOnce(const fs::path& folder) {
     ExportConflictResolver::removeAbandonedTemporariesOf(folder, kProbeName);
 }
 
-// How far below the photo folder a folder lies when a probe made in it shows through the photo
-// folder under the folder's last names: 0 when it shows in the photo folder itself.
-std::optional<std::size_t> depthBelow(const fs::path& probe, const fs::path& folder,
-                                      const fs::path& photoFolder) {
-    std::vector<fs::path> names; // the folder's own name first
-    for (fs::path level = folder; level.has_relative_path(); level = level.parent_path())
-        names.push_back(level.filename());
-    fs::path below;
-    for (std::size_t depth = 0;; ++depth) {
-        if (FileNode::showsIn(probe, photoFolder / below)) return depth;
-        if (depth == names.size()) return std::nullopt;
-        below = names[depth] / below;
-    }
+// Where a folder lies against the source folder through mounts of their own, which neither paths
+// nor nodes tell. The mount table answers for mounts of one file system (a bind mount of a
+// subfolder, a disk mounted twice). Where a mount may show any folder's files (FUSE, a network
+// share, an overlay), a file made in the folder is looked for in every folder of the source
+// folder's tree, which the folder then is; the tree is walked afresh, so that a subfolder made
+// after the scan or left out of it (empty, hidden, not read) counts too.
+FileNode::Placement placementThroughMounts(const fs::path& folder, const fs::path& sourceFolder) {
+    if (const auto placement = MountTable::read().placement(folder, sourceFolder)) return *placement;
+    removeLeftoverProbesOnce(FilePath::resolved(folder));
+    const FolderProbe probe(folder);
+    const auto node = FileNode::of(folder);
+    const auto shown = FolderTree::find(sourceFolder, [&](const fs::path& inTree, const FileNode& treeNode) {
+        return treeNode == node || (probe.made() && FileNode::showsIn(probe.path(), inTree));
+    });
+    if (!shown) return FileNode::Placement::elsewhere;
+    return *shown == sourceFolder ? FileNode::Placement::same : FileNode::Placement::inside;
 }
 
-} // namespace
-
-std::optional<ExportValidationError> validate(const fs::path& destination, const fs::path& sourceFolder,
-                                              const std::vector<Photo>& photos) {
+// The refusal of a folder by where it lies against the source folder.
+std::optional<ExportValidationError> refusalOf(FileNode::Placement placement) {
     using Kind = ExportValidationError::Kind;
-    if (!isDirectory(destination)) return ExportValidationError{Kind::destinationMissing, {}};
-    if (auto refusal = refusalAsSource(destination, sourceFolder)) return refusal;
-    if (auto refusal = probeRefusal(destination, photoFolders(photos, sourceFolder), sourceFolder))
-        return refusal;
-    if (!isWritable(destination)) return ExportValidationError{Kind::destinationNotWritable, {}};
-    return std::nullopt;
-}
-
-std::optional<ExportValidationError> refusalAsSource(const fs::path& folder, const fs::path& sourceFolder) {
-    using Kind = ExportValidationError::Kind;
-    switch (placementAgainstSource(folder, sourceFolder)) {
+    switch (placement) {
     case FileNode::Placement::same:
         return ExportValidationError{Kind::destinationIsSource, {}};
     case FileNode::Placement::inside:
@@ -122,6 +115,25 @@ std::optional<ExportValidationError> refusalAsSource(const fs::path& folder, con
         break;
     }
     return std::nullopt;
+}
+
+} // namespace
+
+std::optional<ExportValidationError> validate(const fs::path& destination, const fs::path& sourceFolder) {
+    using Kind = ExportValidationError::Kind;
+    if (!isDirectory(destination)) return ExportValidationError{Kind::destinationMissing, {}};
+    if (auto refusal = refusalInsideSource(destination, sourceFolder)) return refusal;
+    if (!isWritable(destination)) return ExportValidationError{Kind::destinationNotWritable, {}};
+    return std::nullopt;
+}
+
+std::optional<ExportValidationError> refusalAsSource(const fs::path& folder, const fs::path& sourceFolder) {
+    return refusalOf(placementAgainstSource(folder, sourceFolder));
+}
+
+std::optional<ExportValidationError> refusalInsideSource(const fs::path& folder, const fs::path& sourceFolder) {
+    if (auto refusal = refusalAsSource(folder, sourceFolder)) return refusal;
+    return refusalOf(placementThroughMounts(folder, sourceFolder));
 }
 
 std::vector<fs::path> photoFolders(const std::vector<Photo>& photos, const fs::path& sourceFolder) {
@@ -145,37 +157,6 @@ std::optional<ExportValidationError> refusalAsPhotoFolder(const fs::path& file, 
         if (!FileNode::showsIn(file, folder)) continue;
         if (auto refusal = refusalAsSource(folder, sourceFolder)) return refusal;
         return ExportValidationError{ExportValidationError::Kind::destinationIsSource, {}};
-    }
-    return std::nullopt;
-}
-
-std::optional<ExportValidationError> probeRefusal(const fs::path& folder,
-                                                  const std::vector<fs::path>& photoFolders,
-                                                  const fs::path& sourceFolder) {
-    using Kind = ExportValidationError::Kind;
-    const fs::path resolved = FilePath::resolved(folder);
-    std::vector<fs::path> levels; // the folder, then each one above it
-    for (fs::path level = resolved;; level = level.parent_path()) {
-        levels.push_back(level);
-        if (level == level.parent_path()) break;
-    }
-    std::optional<FolderProbe> madeInFolder; // made once, when a photo folder takes no probe
-    for (const auto& photoFolder : photoFolders) {
-        removeLeftoverProbesOnce(photoFolder);
-        std::optional<std::size_t> depth; // of the folder below the photo folder
-        if (const FolderProbe probe(photoFolder); probe.made()) {
-            for (std::size_t level = 0; level < levels.size() && !depth; ++level)
-                if (FileNode::showsIn(probe.path(), levels[level])) depth = level;
-        } else {
-            // A photo folder that cannot be written (a card, a share mounted read-only): a probe
-            // made in the folder shows in it, or in the subfolder the folder's path ends with.
-            if (!madeInFolder) madeInFolder.emplace(resolved);
-            if (madeInFolder->made()) depth = depthBelow(madeInFolder->path(), resolved, photoFolder);
-        }
-        if (!depth) continue;
-        if (*depth > 0) return ExportValidationError{Kind::destinationInsideSource, {}};
-        if (auto refusal = refusalAsSource(photoFolder, sourceFolder)) return refusal;
-        return ExportValidationError{Kind::destinationIsSource, {}};
     }
     return std::nullopt;
 }
@@ -222,11 +203,11 @@ bool supportsOutput(ExportImageFormat format) {
 }
 
 std::optional<SingleExportValidationError> validateSingleExportDestination(const fs::path& file,
-                                                                           const fs::path& sourceFolder,
-                                                                           const std::vector<Photo>& photos) {
+                                                                           const fs::path& sourceFolder) {
     const auto folder = FilePath::standardized(file).parent_path();
+    // A missing folder is asked by its path alone: nothing can be made in it.
     if (placementAgainstSource(folder, sourceFolder) != FileNode::Placement::elsewhere ||
-        probeRefusal(folder, photoFolders(photos, sourceFolder), sourceFolder))
+        (isDirectory(folder) && placementThroughMounts(folder, sourceFolder) != FileNode::Placement::elsewhere))
         return SingleExportValidationError::destinationInsideSource;
     if (!isDirectory(folder)) return SingleExportValidationError::destinationMissing;
     if (!isWritable(folder)) return SingleExportValidationError::destinationNotWritable;

@@ -11,22 +11,31 @@
 #include <vector>
 
 // Checks and preparation of the folders an export writes to. Folders are compared with the source
-// folder by their standardized paths with symbolic links resolved, and by file identity, so that the
-// source folder reached through another path (a bind mount, a share mounted twice) is refused too.
+// folder by their standardized paths with symbolic links resolved, by file identity, and through
+// the mounts that show them, so that the source folder or a folder under it reached through
+// another path (a bind mount, a FUSE mount, a share mounted twice) is refused too.
 namespace sorvin::Exporter {
 
 inline constexpr const char* kOriginalsFolderName = "originals";
 
-// The batch destination: an existing directory, not the source folder, not inside it, nor one of
-// the folders of the photos or inside one (by whatever path or mount it is reached), writable; the
-// first failing test in that order.
+// The batch destination: an existing directory, not the source folder, not inside it (by whatever
+// path or mount it is reached), writable; the first failing test in that order.
 std::optional<ExportValidationError> validate(const std::filesystem::path& destination,
-                                              const std::filesystem::path& sourceFolder,
-                                              const std::vector<Photo>& photos = {});
+                                              const std::filesystem::path& sourceFolder);
 
-// The refusal of a folder that is the source folder or lies inside it; none elsewhere.
+// The refusal of a folder that is the source folder or lies inside it by its path or its node (a
+// link, a bind mount of the source folder); none elsewhere.
 std::optional<ExportValidationError> refusalAsSource(const std::filesystem::path& folder,
                                                      const std::filesystem::path& sourceFolder);
+
+// The same, also for the source folder or any folder under it reached through a mount of its own
+// (a bind or FUSE mount of a subfolder, a network share of it), which neither paths nor nodes tell:
+// the mount table tells where a folder's files are kept, and where a mount may show any folder's
+// files, a hidden file made in the folder (and removed again) is looked for in every folder of the
+// source folder's tree. What a check killed midway left in the folder goes at its first check.
+// The folder must exist; reads the disk (perhaps a slow share).
+std::optional<ExportValidationError> refusalInsideSource(const std::filesystem::path& folder,
+                                                         const std::filesystem::path& sourceFolder);
 
 // The folders that hold a photo being read: the folder of every file of every photo, and the source
 // folder; each once.
@@ -40,18 +49,6 @@ std::vector<std::filesystem::path> photoFolders(const std::vector<Photo>& photos
 std::optional<ExportValidationError>
 refusalAsPhotoFolder(const std::filesystem::path& file, const std::vector<std::filesystem::path>& photoFolders,
                      const std::filesystem::path& sourceFolder);
-
-// The refusal of a folder that is one of the photo folders or lies inside one, reached through a
-// mount of its own, which no comparison of nodes tells: a hidden file made for the test in each
-// photo folder (and removed again) is looked for in the folder and in every folder above it. A
-// photo folder that cannot be written to (a card, a share mounted read-only) is found the other
-// way round: a hidden file made in the folder is looked for in the photo folder, and in its
-// subfolder of the names the folder's path ends with. The refusal is the one the photo folder
-// gets by its own path when the folder is that photo folder, and destinationInsideSource when it
-// lies inside one. What a check killed midway left in a photo folder goes at its first check.
-std::optional<ExportValidationError> probeRefusal(const std::filesystem::path& folder,
-                                                  const std::vector<std::filesystem::path>& photoFolders,
-                                                  const std::filesystem::path& sourceFolder);
 
 // With originals on: "originals" must not be a file.
 std::optional<ExportValidationError> validateOriginalsDestination(const std::filesystem::path& destination,
@@ -69,11 +66,9 @@ std::error_code createDirectoryIfNeeded(const std::filesystem::path& folder);
 // Whether this system can encode the format.
 bool supportsOutput(ExportImageFormat format);
 
-// The folder of a chosen single-export file: not the source folder or inside it, nor one of the
-// folders of the photos or inside one, by whatever path or mount it is reached (tested first),
-// existing, writable.
+// The folder of a chosen single-export file: not the source folder or inside it, by whatever path or
+// mount it is reached (tested first), existing, writable.
 std::optional<SingleExportValidationError>
-validateSingleExportDestination(const std::filesystem::path& file, const std::filesystem::path& sourceFolder,
-                                const std::vector<Photo>& photos = {});
+validateSingleExportDestination(const std::filesystem::path& file, const std::filesystem::path& sourceFolder);
 
 } // namespace sorvin::Exporter

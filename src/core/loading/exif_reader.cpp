@@ -13,9 +13,6 @@ namespace sorvin {
 
 namespace {
 
-// HEIF files are read whole for their EXIF item; anything larger is not a photo we read.
-constexpr std::uint64_t kMaxHeifBytes = std::uint64_t{512} << 20;
-
 std::optional<std::string> serialNumber(const ExifTags& tags, std::string_view key) {
     auto text = tags.text(key);
     if (!text) return std::nullopt;
@@ -37,19 +34,18 @@ struct FileContent {
 
 FileContent readContent(const PhotoAsset& asset) {
     FileContent content;
-    const auto file = RegularFile::open(asset.url, kMaxHeifBytes * 4);
+    const auto file = RegularFile::open(asset.url, LoadedHeif::kMaxFileBytes * 4);
     if (!file) return content;
     std::array<std::uint8_t, 16> head{};
     const std::size_t headSize = static_cast<std::size_t>(std::min<std::uint64_t>(file->size(), head.size()));
     if (!file->readAt(0, head.data(), headSize)) return content;
     const std::span<const std::uint8_t> start(head.data(), headSize);
 
+    // HEIF files are read whole for their EXIF item.
     if (HeifFile::looksLikeHeif(start)) {
-        if (file->size() > kMaxHeifBytes) return content;
-        const auto bytes = file->readAll();
-        if (!bytes) return content;
-        const auto heif = HeifFile::open(bytes->span());
-        if (!heif) return content;
+        const auto loaded = LoadedHeif::read(*file);
+        if (!loaded) return content;
+        const auto& heif = loaded->file;
         if (const auto block = heif->exifTiffBlock()) content.tags = ExifTags::fromTiffBlock(*block);
         content.pixelWidth = heif->width();
         content.pixelHeight = heif->height();

@@ -1,12 +1,14 @@
 #include "platform/exif_writer.hpp"
 
 #include "platform/exif_block.hpp"
+#include "platform/heif_file.hpp"
 #include "platform/iptc_character_set.hpp"
 
 #include <algorithm>
 #include <array>
 #include <cstdint>
 #include <exiv2/exiv2.hpp>
+#include <optional>
 #include <string_view>
 #include <vector>
 
@@ -53,15 +55,39 @@ struct SourceMetadata {
     Exiv2::IptcData iptc;
 };
 
+// The EXIF of a HEIF file as libheif finds it, as the EXIF panel shows it: exiv2 0.27 finds no
+// EXIF item that the file places through a base offset, as libheif's own writer does (heif-enc).
+// None for a file that is no HEIF or has no EXIF item.
+std::optional<Exiv2::ExifData> heifExif(const std::filesystem::path& source) {
+    const auto file = RegularFile::open(source, LoadedHeif::kMaxFileBytes);
+    std::array<std::uint8_t, 12> head{};
+    if (!file || file->size() < head.size() || !file->readAt(0, head.data(), head.size()) ||
+        !HeifFile::looksLikeHeif(head))
+        return std::nullopt;
+    const auto loaded = LoadedHeif::read(*file);
+    if (!loaded) return std::nullopt;
+    const auto block = loaded->file->exifTiffBlock();
+    if (!block) return std::nullopt;
+    Exiv2::ExifData exif;
+    Exiv2::ExifParser::decode(exif, block->data(), static_cast<std::uint32_t>(block->size()));
+    return exif;
+}
+
 SourceMetadata sourceMetadata(const std::filesystem::path& source) {
+    SourceMetadata metadata;
     try {
         auto image = Exiv2::ImageFactory::open(source.string());
-        if (!image.get()) return {};
-        image->readMetadata();
-        return {image->exifData(), image->xmpData(), image->iptcData()};
+        if (image.get()) {
+            image->readMetadata();
+            metadata = {image->exifData(), image->xmpData(), image->iptcData()};
+        }
     } catch (...) {
-        return {};
     }
+    try {
+        if (auto exif = heifExif(source); exif && !exif->empty()) metadata.exif = std::move(*exif);
+    } catch (...) {
+    }
+    return metadata;
 }
 
 // Drops the largest values until the encoding fits; empty when nothing fits.

@@ -84,6 +84,17 @@ std::optional<std::vector<std::uint8_t>> HeifFile::exifTiffBlock() const {
     return std::vector<std::uint8_t>(tiff.begin(), tiff.end());
 }
 
+std::optional<LoadedHeif> LoadedHeif::read(const RegularFile& file) {
+    if (file.size() > kMaxFileBytes) return std::nullopt;
+    LoadedHeif loaded;
+    auto bytes = file.readAll();
+    if (!bytes) return std::nullopt;
+    loaded.bytes = std::move(*bytes);
+    loaded.file = HeifFile::open(loaded.bytes.span());
+    if (!loaded.file) return std::nullopt;
+    return loaded;
+}
+
 SharedImage HeifFile::decode(DamagedData damaged) const {
     heif_decoding_options* options = heif_decoding_options_alloc();
     if (!options) return nullptr;

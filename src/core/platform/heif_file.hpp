@@ -2,6 +2,7 @@
 
 #include "platform/damaged_data.hpp"
 #include "platform/image.hpp"
+#include "platform/regular_file.hpp"
 
 #include <cstdint>
 #include <memory>
@@ -51,6 +52,19 @@ private:
     heif_image_handle* handle_ = nullptr;
     int width_ = 0;
     int height_ = 0;
+};
+
+// A HEIF file read whole from an open file, with the bytes it is read from (which it needs while
+// it is open).
+struct LoadedHeif {
+    static constexpr std::uint64_t kMaxFileBytes = std::uint64_t{512} << 20;
+
+    FileBytes bytes;
+    std::unique_ptr<HeifFile> file;
+
+    // None when the file is larger than kMaxFileBytes, cannot be read whole, or holds no readable
+    // HEIF picture.
+    static std::optional<LoadedHeif> read(const RegularFile& file);
 };
 
 } // namespace sorvin
