@@ -144,12 +144,14 @@ void MainWindow::showEvent(QShowEvent* event) {
         // follows it to another.
         connect(windowHandle(), &QWindow::screenChanged, this, [this](QScreen* screen) { followScreen(screen); });
         followScreen(screen());
-        if (!isMaximized() && !isFullScreen()) {
-            const QRect g = geometry();
-            const Rect frame = WindowFrame::fitted({double(g.x()), double(g.y()), double(g.width()), double(g.height())},
-                                                   roomOn(screen()));
-            const QRect fitted(int(frame.x), int(frame.y), int(frame.width), int(frame.height));
-            if (fitted != g) setGeometry(fitted);
+        // Larger than the screen once its frame is counted: brought onto it. A window that fits
+        // stays where the window system puts it.
+        const QRect g = geometry();
+        const Rect room = roomOn(screen());
+        if (!isMaximized() && !isFullScreen() && (g.width() > room.width || g.height() > room.height)) {
+            const Rect frame =
+                WindowFrame::fitted({double(g.x()), double(g.y()), double(g.width()), double(g.height())}, room);
+            setGeometry(int(frame.x), int(frame.y), int(frame.width), int(frame.height));
         }
     }
 }
