@@ -75,5 +75,16 @@ TEST(SingleExportAccessoryStateTest, EveryClickIsReportedAfterTheChoiceChanged) 
     EXPECT_EQ(state.format(), F::heic);
 }
 
+// A typed name lies in the folder shown; a path of its own, from the root or from home, does not.
+TEST(SingleExportFileNameTest, ATypedPathIsTakenFromTheFolderShownOrAsItStands) {
+    const std::filesystem::path shown = "/photos/out", home = "/home/me";
+    EXPECT_EQ(SingleExportFileName::typedPath("trip", shown, home), "/photos/out/trip");
+    EXPECT_EQ(SingleExportFileName::typedPath("2024/trip/", shown, home), "/photos/out/2024/trip/");
+    EXPECT_EQ(SingleExportFileName::typedPath("/media/card/", shown, home), "/media/card/");
+    EXPECT_EQ(SingleExportFileName::typedPath("~", shown, home), "/home/me");
+    EXPECT_EQ(SingleExportFileName::typedPath("~/Pictures", shown, home), "/home/me/Pictures");
+    EXPECT_EQ(SingleExportFileName::typedPath("~trip", shown, home), "/photos/out/~trip");
+}
+
 } // namespace
 } // namespace sorvin

@@ -77,6 +77,24 @@ TEST(PanelResizeTest, DragsMeasureFromTheStartAndStopAtTheLimits) {
     EXPECT_EQ(PanelResizeLimits::of(PanelResizeAxis::bottomPanel).clamped(std::nan("")), 160);
 }
 
+// The panels keep the sizes the user gave down to the smallest window of the usual screens; on a
+// small screen they give way to the photo, never below their drag limits.
+TEST(PanelFitTest, PanelsGiveWayToThePhotoOnlyOnASmallScreen) {
+    // 1360 × 800 less the menu bar, the top bar, the crop bar, the bottom bar and the mask tabs,
+    // and less the file list: the largest panels are shown whole.
+    EXPECT_EQ(PanelFit::bottomPanelHeight(460, 800 - 24 - 44 - 36 - 44 - 30), 460);
+    EXPECT_EQ(PanelFit::rightPanelWidth(520, 1360 - 240), 520);
+    // A netbook's screen: the photo keeps its room, the panels shrink to what is left.
+    EXPECT_EQ(PanelFit::bottomPanelHeight(310, 418), 258);
+    EXPECT_EQ(PanelFit::rightPanelWidth(280, 780), 260);
+    // Never below the drag limits, however small the window.
+    EXPECT_EQ(PanelFit::bottomPanelHeight(310, 100), 160);
+    EXPECT_EQ(PanelFit::rightPanelWidth(520, 0), 220);
+    // A stored size out of the limits is shown within them.
+    EXPECT_EQ(PanelFit::bottomPanelHeight(9999, 2000), 460);
+    EXPECT_EQ(PanelFit::rightPanelWidth(std::nan(""), 2000), 220);
+}
+
 TEST(BrowsingTopBarTest, CaptureDatesReadInTheLocalZone) {
     EXPECT_EQ(BrowsingTopBar::captureDateText(std::nullopt), "撮影日時なし");
     test::ScopedEnvironment environment;

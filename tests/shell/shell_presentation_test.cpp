@@ -3,6 +3,7 @@
 #include "shell/window_frame.hpp"
 
 #include <gtest/gtest.h>
+#include <optional>
 
 namespace sorvin {
 namespace {
@@ -17,20 +18,50 @@ TEST(WindowFrame, TextRoundTripsAndRejectsAnythingButFourNumbers) {
         EXPECT_FALSE(WindowFrame::parse(bad)) << bad;
 }
 
-TEST(WindowFrame, OnlyLargeEnoughFramesThatMeetAScreenAreRestored) {
-    const std::vector<Rect> screens = {{0, 0, 2560, 1440}, {2560, 0, 1920, 1080}};
+TEST(WindowFrame, OnlyLargeEnoughFramesThatMeetAScreenAreRestoredAndTheyAreBroughtOntoIt) {
+    const std::vector<Rect> rooms = {{0, 0, 2560, 1440}, {2560, 0, 1920, 1080}};
     struct Row {
         const char* text;
-        bool restored;
+        std::optional<Rect> restored;
     };
     const Row rows[] = {
-        {"100 100 1360 800", true},  {"100 100 1359 900", false},  {"100 100 1400 799", false},
-        {"3000 200 1400 900", true}, {"5000 200 1400 900", false}, {"-1400 0 1400 900", false},
-        {"-1399 0 1400 900", true},  {"0 1440 1400 900", false},   {"garbage", false},
+        {"100 100 1360 800", Rect{100, 100, 1360, 800}},
+        {"100 100 1359 900", std::nullopt},
+        {"100 100 1400 799", std::nullopt},
+        {"3000 100 1400 900", Rect{3000, 100, 1400, 900}},
+        {"5000 200 1400 900", std::nullopt},
+        {"-1400 0 1400 900", std::nullopt},
+        {"0 1440 1400 900", std::nullopt},
+        {"garbage", std::nullopt},
+        // Partly off its screen: moved onto it, onto the one it meets most.
+        {"-1399 0 1400 900", Rect{0, 0, 1400, 900}},
+        {"3000 200 1400 900", Rect{3000, 180, 1400, 900}},
+        {"1800 100 1400 900", Rect{1160, 100, 1400, 900}},
+        {"2500 100 1400 900", Rect{2560, 100, 1400, 900}},
+        // Larger than its screen: as large as the screen.
+        {"3000 -50 2000 1200", Rect{2560, 0, 1920, 1080}},
     };
     for (const Row& row : rows)
-        EXPECT_EQ(WindowFrame::restorable(row.text, screens).has_value(), row.restored) << row.text;
+        EXPECT_EQ(WindowFrame::restorable(row.text, rooms), row.restored) << row.text;
     EXPECT_FALSE(WindowFrame::restorable("100 100 1400 900", {}));
+}
+
+// A laptop's 1366 × 768 less a panel of 32 points, and a netbook's 1024 × 600: the window may be as
+// small as the screen, and a frame kept from a larger screen comes back whole on the small one.
+TEST(WindowFrame, OnAScreenSmallerThanTheMinimumTheScreenIsTheLimit) {
+    const Rect laptop{0, 32, 1366, 736};
+    const Rect netbook{0, 0, 1024, 600};
+    EXPECT_EQ(WindowFrame::minimumSize({0, 0, 2560, 1440}), (Size{1360, 800}));
+    EXPECT_EQ(WindowFrame::minimumSize(laptop), (Size{1360, 736}));
+    EXPECT_EQ(WindowFrame::minimumSize(netbook), (Size{1024, 600}));
+    EXPECT_EQ(WindowFrame::minimumSize({0, 0, 0, 0}), (Size{0, 0}));
+
+    EXPECT_EQ(WindowFrame::restorable("20 30 1600 981", {netbook}), (Rect{0, 0, 1024, 600}));
+    EXPECT_EQ(WindowFrame::restorable("0 0 1366 800", {laptop}), (Rect{0, 32, 1366, 736}));
+    EXPECT_EQ(WindowFrame::restorable("100 100 1024 600", {netbook}), (Rect{0, 0, 1024, 600}));
+    EXPECT_FALSE(WindowFrame::restorable("0 0 1023 600", {netbook}));
+    EXPECT_EQ(WindowFrame::fitted({10, 40, 1400, 900}, laptop), (Rect{0, 32, 1366, 736}));
+    EXPECT_EQ(WindowFrame::fitted({10, 40, 500, 400}, laptop), (Rect{10, 40, 500, 400}));
 }
 
 TEST(RecentFolderPresentation, NameAndLocationWithHomeAbbreviated) {

@@ -8,6 +8,8 @@
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QTest>
+#include <functional>
+#include <optional>
 #include <vector>
 
 namespace sorvin::test {
@@ -17,7 +19,14 @@ namespace fs = std::filesystem;
 
 class QtSingleExportPanelTest : public ::testing::Test {
 protected:
-    QtSingleExportPanelTest() { application(); }
+    QtSingleExportPanelTest() {
+        application();
+        // The disk is asked at once here: these folders always answer.
+        panel.setFolderCheck([](const fs::path& path, std::function<void(std::optional<bool>)> answered) {
+            std::error_code ignored;
+            answered(fs::is_directory(path, ignored));
+        });
+    }
 
     void present(SingleExportFormat format) {
         SingleExportPanelOptions options;
@@ -214,6 +223,49 @@ TEST_F(QtSingleExportPanelTest, TheNameIsRefusedWhenEmptyAndAgreesWithTheData) {
         EXPECT_EQ(closedWith->filename().string(), c.written);
         EXPECT_EQ(closedFormat, c.format) << c.typed;
     }
+}
+
+// A typed folder, with or without its slash, by its whole path or by its name in the folder shown,
+// opens that folder, with the proposed name back in the field; it is never written as a file
+// beside itself. A typed path the disk does not answer about keeps the panel open, saying so.
+TEST_F(QtSingleExportPanelTest, ATypedFolderOpensThatFolder) {
+    const fs::path trip = folder.path() / "trip";
+    fs::create_directories(trip / "day1");
+    for (const QString& typed : {QString::fromStdString(trip.string()), QString::fromStdString(trip.string() + "/"),
+                                 QStringLiteral("trip/day1/")}) {
+        SCOPED_TRACE(typed.toStdString());
+        present(SingleExportFormat::heic);
+        typeName(typed);
+        pressEnter();
+        EXPECT_FALSE(closed);
+        const fs::path shown = panel.activeDialog()->directory().absolutePath().toStdString();
+        EXPECT_TRUE(shown == trip || shown == trip / "day1") << shown;
+        EXPECT_EQ(typedName(), QStringLiteral("DSC_0001.heic"));
+        // Return once more writes the proposed name there.
+        pressEnter();
+        ASSERT_TRUE(closed);
+        ASSERT_TRUE(closedWith.has_value());
+        EXPECT_EQ(closedWith->parent_path(), shown);
+        EXPECT_EQ(closedWith->filename(), "DSC_0001.heic");
+        closed = false;
+    }
+    EXPECT_FALSE(fs::exists(folder.path() / "trip.heic"));
+
+    std::function<void(std::optional<bool>)> unanswered;
+    panel.setFolderCheck([&](const fs::path&, std::function<void(std::optional<bool>)> answered) {
+        unanswered = std::move(answered);
+    });
+    present(SingleExportFormat::jpeg);
+    typeName(QStringLiteral("/mnt/share/photos"));
+    pressEnter();
+    ASSERT_TRUE(unanswered);
+    pressEnter(); // asked once
+    std::exchange(unanswered, nullptr)(std::nullopt);
+    EXPECT_FALSE(closed);
+    auto* problem = panel.activeDialog()->findChild<QLabel*>(QStringLiteral("singleExportNameProblem"));
+    EXPECT_TRUE(problem->isVisibleTo(panel.activeDialog()));
+    EXPECT_EQ(problem->text(), QStringLiteral("保存先のフォルダが応答しません"));
+    panel.activeDialog()->reject();
 }
 
 } // namespace

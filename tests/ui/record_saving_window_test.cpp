@@ -4,6 +4,7 @@
 // lies.
 
 #include "persistence/selection_store.hpp"
+#include "persistence/selection_store_lock.hpp"
 #include "platform/atomic_file.hpp"
 #include "shell/quit_confirmation.hpp"
 #include "support/held_writes.hpp"
@@ -15,6 +16,7 @@
 #include "ui/overlays/toast_view.hpp"
 #include "ui_test_fixture.hpp"
 
+#include <QFontMetrics>
 #include <QImage>
 #include <QLabel>
 #include <QMessageBox>
@@ -25,6 +27,7 @@
 #include <csignal>
 #include <fstream>
 #include <numbers>
+#include <variant>
 
 namespace sorvin::test {
 namespace {
@@ -103,25 +106,11 @@ protected:
         return seen;
     }
 
-    // Runs the event loop until the program quits (answering 0) or 200 turns have passed
-    // (failing). Each turn inside a wait of the window (a nested loop: the wait for the record, an
-    // alert) is handed to the test, counted from 1.
+    // Runs the event loop until the program quits (see MainWindowTest); the write is let go should
+    // it never quit.
     int runUntilQuit(const std::function<void(int turn)>& eachTurnOfAWait,
                      const std::function<void()>& start) {
-        int turns = 0;
-        int allTurns = 0;
-        QTimer turn;
-        QObject::connect(&turn, &QTimer::timeout, [&] {
-            if (++allTurns == 200) {
-                ADD_FAILURE() << "the program did not quit";
-                files.release();
-                QCoreApplication::exit(1);
-            }
-            if (QThread::currentThread()->loopLevel() > 1) eachTurnOfAWait(++turns);
-        });
-        turn.start(1);
-        QTimer::singleShot(0, start);
-        return QApplication::exec();
+        return MainWindowTest::runUntilQuit(eachTurnOfAWait, start, [this] { files.release(); });
     }
     // Answers a quit alert, should one come, with キャンセル; true when one came.
     static bool dismissAlert() {
@@ -236,6 +225,52 @@ TEST_F(RecordSavingWindowTest, AFolderSwitchWaitsOnlyForTheSameFoldersSave) {
     ASSERT_EQ(state().screen(), AppScreen::select);
     EXPECT_TRUE(state().library()->containsHeart("a.jpg", RetouchSlot::a));
     EXPECT_FALSE(loading->waitReason()->isVisibleTo(loading));
+}
+
+// Another copy of the program that has the folder open is named on the loading screen, in a
+// sentence that is shown whole, whatever the width of the window.
+TEST_F(RecordSavingWindowTest, TheCopyWaitedForIsNamedInAWholeSentence) {
+    const fs::path other = root / "other";
+    fs::create_directories(other);
+    fs::copy_file(sample("jpeg/nikon_d40_orient6.jpg"), other / "x.jpg");
+    openAtTheWindow();
+    std::optional<fs::path> lockFile;
+    for (const auto& entry : fs::directory_iterator(support))
+        if (entry.path().extension() == ".lock") lockFile = entry.path();
+    ASSERT_TRUE(lockFile) << "the open folder's lock";
+    const auto openWithCtrlO = [this](const fs::path& folder) {
+        folderPanel.answer = folder;
+        type(&window(), Qt::Key_O, Qt::ControlModifier);
+        executor.runAll(); // the last folder is checked
+        queue.runPending();
+        QApplication::processEvents();
+        settle();
+    };
+    openWithCtrlO(other);
+    writesEnd();
+    // The first folder is let go; another copy takes it.
+    auto another = FileLock::tryAcquire(*lockFile, SelectionStoreLock::holderText());
+    ASSERT_TRUE(std::holds_alternative<std::unique_ptr<FileLock>>(another));
+
+    LoadingView* loading = window().rootView()->loadingView();
+    for (const int width : {1360, 1400, 1600, 2400}) {
+        SCOPED_TRACE(width);
+        window().resize(width, 900);
+        openWithCtrlO(photos());
+        ASSERT_EQ(window().rootView()->currentScreen(), static_cast<QWidget*>(loading));
+        const QLabel* reason = loading->waitReason();
+        ASSERT_TRUE(reason->isVisible());
+        EXPECT_TRUE(reason->text().startsWith(QStringLiteral("別に起動している Sorvin（プロセス ")));
+        EXPECT_TRUE(reason->text().endsWith(QStringLiteral("閉じるのを待っています")));
+        const QRect room = reason->contentsRect();
+        const QRect needed = QFontMetrics(reason->font())
+                                 .boundingRect(room, int(reason->alignment()) | Qt::TextWordWrap, reason->text());
+        EXPECT_TRUE(room.contains(needed)) << "needs " << needed.width() << "x" << needed.height() << ", has "
+                                           << room.width() << "x" << room.height();
+        EXPECT_TRUE(loading->rect().contains(QRect(reason->mapTo(loading, QPoint()), reason->size())));
+        QTest::mouseClick(loading->cancelButton(), Qt::LeftButton);
+        ASSERT_EQ(state().screen(), AppScreen::home);
+    }
 }
 
 // A signal to end the program, raised in this process, quits the window the way the program's

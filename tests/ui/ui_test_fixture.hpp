@@ -9,10 +9,12 @@
 #include <QDialog>
 #include <QKeyEvent>
 #include <QTest>
+#include <QThread>
 #include <QTimer>
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <utility>
@@ -60,7 +62,8 @@ inline QApplication& application() {
                 qputenv(name, QByteArray::fromStdString(path.string()));
             }
         }
-        // Offscreen, with a second screen of twice the scale beside the usual one.
+        // Offscreen: the usual screen with one of twice the scale beside it, and below it a laptop's
+        // screen less its panel (1366 × 736) and a netbook's (1024 × 600).
         const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
         if (platform.isEmpty() || platform == "offscreen")
             qputenv("QT_QPA_PLATFORM",
@@ -138,6 +141,27 @@ protected:
     static void type(QWidget* fallback, Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
         QWidget* focus = QApplication::focusWidget();
         QTest::keyClick(focus ? focus : fallback, key, modifiers);
+    }
+
+    // Runs the event loop until the program quits (answering 0) or 200 turns have passed
+    // (failing, after `giveUp`). Each turn inside a wait of the window (a nested loop: the wait for
+    // the record, an alert, a dialog) is handed to the test, counted from 1.
+    int runUntilQuit(const std::function<void(int turn)>& eachTurnOfAWait, const std::function<void()>& start,
+                     const std::function<void()>& giveUp = {}) {
+        int turns = 0;
+        int allTurns = 0;
+        QTimer turn;
+        QObject::connect(&turn, &QTimer::timeout, [&] {
+            if (++allTurns == 200) {
+                ADD_FAILURE() << "the program did not quit";
+                if (giveUp) giveUp();
+                QCoreApplication::exit(1);
+            }
+            if (QThread::currentThread()->loopLevel() > 1) eachTurnOfAWait(++turns);
+        });
+        turn.start(1);
+        QTimer::singleShot(0, start);
+        return QApplication::exec();
     }
 
 private:

@@ -1,5 +1,7 @@
 #include "ui/app/root_view.hpp"
+#include "ui/browsing/bottom_bar_view.hpp"
 #include "ui/browsing/command_cheat_sheet_view.hpp"
+#include "ui/browsing/exif_panel_view.hpp"
 #include "ui/browsing/panel_collapse_button.hpp"
 #include "ui/browsing/select_view.hpp"
 #include "ui/browsing/view_colors.hpp"
@@ -28,12 +30,16 @@
 #include <QMouseEvent>
 #include <QPainterPath>
 #include <QPushButton>
+#include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QSlider>
 #include <QToolButton>
 #include <QWheelEvent>
 #include <QWindow>
+#include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace sorvin::test {
 namespace {
@@ -294,6 +300,86 @@ TEST_F(WindowLayoutTest, EveryTextFitsAndNoControlsOverlapAtTheDefaultAndSmalles
     QApplication::processEvents();
     for (const auto& fault : layoutFaults(&settings))
         ADD_FAILURE() << "settings with notes: " << fault;
+}
+
+QScreen* screenNamed(const QString& name) {
+    for (QScreen* screen : QGuiApplication::screens())
+        if (screen->name() == name) return screen;
+    return nullptr;
+}
+
+// On a laptop's screen less its panel (1366 × 736) and on a netbook's (1024 × 600) the window may be
+// as small as the screen; maximised there it lies on the screen whole, and every button of the
+// bottom bar and of the panels lies in the window and answers a click where it is drawn (one in a
+// row that scrolls, once it is scrolled into view). Until the window goes there it keeps 1360 × 800.
+TEST_F(WindowLayoutTest, OnASmallScreenEveryButtonIsInTheWindowAndAnswersAClick) {
+    openAt(QSize(1400, 900));
+    activate();
+    key(Qt::Key_Space); // a heart, for the export and the filter
+    EXPECT_EQ(window().minimumSize(), QSize(1360, 800));
+    for (const QString& name : {QStringLiteral("laptop"), QStringLiteral("netbook")}) {
+        SCOPED_TRACE(name.toStdString());
+        QScreen* small = screenNamed(name);
+        ASSERT_NE(small, nullptr);
+        window().showNormal();
+        window().move(small->availableGeometry().topLeft() + QPoint(10, 10));
+        redraw();
+        ASSERT_EQ(window().screen(), small);
+        const QRect available = small->availableGeometry();
+        EXPECT_LE(window().minimumWidth() + window().frameGeometry().width() - window().width(), available.width());
+        EXPECT_LE(window().minimumHeight() + window().frameGeometry().height() - window().height(),
+                  available.height());
+        window().showMaximized();
+        redraw();
+        EXPECT_TRUE(available.contains(window().frameGeometry())) << "the window leaves the screen";
+
+        const QRect inside = window().rect();
+        std::vector<QAbstractButton*> buttons;
+        const std::vector<QWidget*> parts{screen().bottomBar(), &panel(), screen().maskTabs(), screen().exifPanel(),
+                                          &screen()};
+        for (QWidget* part : parts)
+            for (QAbstractButton* button : part->findChildren<QAbstractButton*>())
+                if (button->isVisible() && button->window() == &window() &&
+                    std::find(buttons.begin(), buttons.end(), button) == buttons.end())
+                    buttons.push_back(button);
+        ASSERT_GE(buttons.size(), 25u);
+        EXPECT_TRUE(inside.contains(shownRect(screen().bottomBar()->slider())));
+        for (QAbstractButton* button : buttons) {
+            const std::string what = button->metaObject()->className() + (" \"" + button->text().toStdString() + "\"");
+            SCOPED_TRACE(what);
+            redraw();
+            if (!button->isVisible()) continue; // a page without it
+            // A button in a row that scrolls is brought into view as the row scrolls to it.
+            for (QWidget* w = button->parentWidget(); w; w = w->parentWidget())
+                if (auto* scroll = qobject_cast<QScrollArea*>(w)) {
+                    EXPECT_TRUE(inside.contains(shownRect(scroll->viewport())));
+                    scroll->ensureWidgetVisible(button, 0, 0);
+                }
+            const QRect shown = shownRect(button);
+            EXPECT_EQ(shown.size(), button->size()) << "cut";
+            EXPECT_TRUE(inside.contains(shown)) << "outside the window";
+            const QPoint at = shown.center();
+            QWidget* hit = window().childAt(at);
+            EXPECT_TRUE(hit == button || button->isAncestorOf(hit)) << "covered";
+            if (!button->isEnabled()) continue; // nothing to do for it here, as anywhere
+            int clicks = 0;
+            const auto counted = QObject::connect(button, &QAbstractButton::clicked, [&] { ++clicks; });
+            // A button that opens a menu waits in the menu's loop: the menu goes at once.
+            QTimer::singleShot(0, [] {
+                if (QWidget* menu = QApplication::activePopupWidget()) menu->close();
+            });
+            QTest::mouseClick(window().windowHandle(), Qt::LeftButton, {}, at);
+            QObject::disconnect(counted);
+            EXPECT_EQ(clicks, 1) << "no answer to a click";
+            // Whatever the click opened goes again.
+            redraw();
+            for (QDialog* sheet : window().findChildren<QDialog*>())
+                if (sheet->isVisible()) sheet->reject();
+            if (exportPanel.completion) std::exchange(exportPanel.completion, nullptr)(std::nullopt, SingleExportFormat::jpeg);
+            if (state().bottomPanelCollapsed()) state().setBottomPanelCollapsed(false);
+            if (state().rightPanelCollapsed()) state().setRightPanelCollapsed(false);
+        }
+    }
 }
 
 // Every Qt warning printed while it lives.

@@ -66,4 +66,12 @@ std::optional<ChosenFile> chosenFile(const std::filesystem::path& file, SingleEx
     return ChosenFile{file.parent_path() / withExtension(name, format), format};
 }
 
+std::filesystem::path typedPath(const std::string& typed, const std::filesystem::path& folder,
+                                const std::filesystem::path& home) {
+    if (typed == "~") return home;
+    if (typed.starts_with("~/")) return home / typed.substr(2);
+    const std::filesystem::path path(typed);
+    return path.is_absolute() ? path : folder / path;
+}
+
 } // namespace sorvin::SingleExportFileName

@@ -37,4 +37,12 @@ struct ChosenFile {
 };
 std::optional<ChosenFile> chosenFile(const std::filesystem::path& file, SingleExportFormat format);
 
+// What the save panel says while it cannot learn whether a typed path is a folder.
+inline constexpr std::string_view unansweredFolderMessage = "保存先のフォルダが応答しません";
+
+// The path a text typed into the save panel's name field stands for: a path of its own when it
+// begins with "/" or "~" (the home folder), else a name in the folder the panel shows.
+std::filesystem::path typedPath(const std::string& typed, const std::filesystem::path& folder,
+                                const std::filesystem::path& home);
+
 } // namespace sorvin::SingleExportFileName

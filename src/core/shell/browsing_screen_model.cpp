@@ -2,6 +2,7 @@
 
 #include "library/photo_library.hpp"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <ctime>
@@ -47,6 +48,23 @@ std::string BrowsingTopBar::captureDateText(const std::optional<CaptureDate>& da
 
 ExifPanelScrollResetID exifPanelScrollResetID(const Photo* photo, ParameterPage page) {
     return {photo ? std::optional<std::string>(photo->relativePath) : std::nullopt, page.storedValue()};
+}
+
+namespace {
+
+double fitted(PanelResizeAxis axis, double stored, double room) {
+    const PanelResizeLimits limits = PanelResizeLimits::of(axis);
+    return std::max(limits.minimum, std::min(limits.clamped(stored), room));
+}
+
+} // namespace
+
+double PanelFit::bottomPanelHeight(double stored, double room) {
+    return fitted(PanelResizeAxis::bottomPanel, stored, room - kPhotoMinimumHeight);
+}
+
+double PanelFit::rightPanelWidth(double stored, double room) {
+    return fitted(PanelResizeAxis::rightPanel, stored, room - kPhotoColumnMinimumWidth);
 }
 
 double PanelResizeDrag::change(double currentValue, double translation) {

@@ -59,6 +59,21 @@ private:
     std::optional<double> dragStart_;
 };
 
+// The sizes the two panels are shown at: the ones the user gave wherever the window has room for
+// them beside the photo, smaller on a small screen, down to their drag limits, so that the photo
+// keeps a useful size and nothing leaves the window. From 1360 × 800 up the photo's room always
+// allows the largest panels.
+struct PanelFit {
+    static constexpr double kPhotoMinimumHeight = 160;
+    // The adjustment panel's number row and toolbar need about this much.
+    static constexpr double kPhotoColumnMinimumWidth = 520;
+
+    // room: the photo column's height less its mask tab bar.
+    static double bottomPanelHeight(double stored, double room);
+    // room: the main row's width less the file list.
+    static double rightPanelWidth(double stored, double room);
+};
+
 // The buttons that hide or show a panel.
 struct PanelCollapseButtonFace {
     std::string_view symbol;

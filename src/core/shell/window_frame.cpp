@@ -1,5 +1,6 @@
 #include "shell/window_frame.hpp"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 
@@ -7,8 +8,10 @@ namespace sorvin {
 
 namespace {
 
-bool intersects(const Rect& a, const Rect& b) {
-    return a.minX() < b.maxX() && b.minX() < a.maxX() && a.minY() < b.maxY() && b.minY() < a.maxY();
+double overlap(const Rect& a, const Rect& b) {
+    const double across = std::min(a.maxX(), b.maxX()) - std::max(a.minX(), b.minX());
+    const double down = std::min(a.maxY(), b.maxY()) - std::max(a.minY(), b.minY());
+    return across > 0 && down > 0 ? across * down : 0;
 }
 
 } // namespace
@@ -35,12 +38,31 @@ std::optional<Rect> WindowFrame::parse(std::string_view text) {
     return Rect{values[0], values[1], values[2], values[3]};
 }
 
-std::optional<Rect> WindowFrame::restorable(std::string_view text, const std::vector<Rect>& screens) {
+Size WindowFrame::minimumSize(const Rect& room) {
+    return {std::max(0.0, std::min(minimumWidth, room.width)), std::max(0.0, std::min(minimumHeight, room.height))};
+}
+
+Rect WindowFrame::fitted(const Rect& frame, const Rect& room) {
+    const double width = std::min(frame.width, room.width);
+    const double height = std::min(frame.height, room.height);
+    return {std::clamp(frame.x, room.minX(), room.maxX() - width),
+            std::clamp(frame.y, room.minY(), room.maxY() - height), width, height};
+}
+
+std::optional<Rect> WindowFrame::restorable(std::string_view text, const std::vector<Rect>& rooms) {
     const auto frame = parse(text);
-    if (!frame || frame->width < minimumWidth || frame->height < minimumHeight) return std::nullopt;
-    for (const Rect& screen : screens)
-        if (intersects(*frame, screen)) return frame;
-    return std::nullopt;
+    if (!frame) return std::nullopt;
+    const Rect* best = nullptr;
+    double most = 0;
+    for (const Rect& room : rooms)
+        if (const double shared = overlap(*frame, room); shared > most) {
+            most = shared;
+            best = &room;
+        }
+    if (!best) return std::nullopt;
+    const Size smallest = minimumSize(*best);
+    if (frame->width < smallest.width || frame->height < smallest.height) return std::nullopt;
+    return fitted(*frame, *best);
 }
 
 } // namespace sorvin

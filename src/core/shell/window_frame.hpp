@@ -11,7 +11,8 @@ namespace sorvin {
 
 // The main window's size limits and the stored frame: the text "x y width height" in screen
 // coordinates (top-left origin), written after every move and resize and applied at the next start
-// only when it is large enough and still meets a connected screen.
+// only when it is large enough and still meets a connected screen. A room is what a screen leaves
+// for the window's contents: the screen less its panels and the frame drawn around the window.
 struct WindowFrame {
     static constexpr double minimumWidth = 1360;
     static constexpr double minimumHeight = 800;
@@ -22,8 +23,14 @@ struct WindowFrame {
     static std::string text(const Rect& frame);
     // None unless the text holds exactly four finite numbers.
     static std::optional<Rect> parse(std::string_view text);
-    // The stored frame to apply, or none to keep the default placement.
-    static std::optional<Rect> restorable(std::string_view text, const std::vector<Rect>& screens);
+    // 1360 × 800 wherever the room has it; a smaller room is the limit itself, so that the whole
+    // window stays on a small screen.
+    static Size minimumSize(const Rect& room);
+    // The frame shrunk to the room where it is larger, then moved into it.
+    static Rect fitted(const Rect& frame, const Rect& room);
+    // The stored frame to apply, or none to keep the default placement: one at least the minimum
+    // size of the room it meets most, fitted into that room.
+    static std::optional<Rect> restorable(std::string_view text, const std::vector<Rect>& rooms);
 };
 
 } // namespace sorvin

@@ -7,9 +7,11 @@
 #include <QApplication>
 #include <QEventLoop>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 #include <QWidget>
 #include <optional>
+#include <vector>
 
 namespace sorvin {
 
@@ -78,6 +80,15 @@ RecordSaving AppDelegate::finishSaving() {
 
 void AppDelegate::quit() {
     quitConfirmed_ = true;
+    // The quit is decided, so every other window goes now, whatever a close would make it do: Qt's
+    // own quit stops at the first window that refuses to close, and a sheet refuses while its
+    // export runs (the export is cancelled as the program ends, keeping what it finished). A
+    // dialog waiting in a loop of its own returns as if cancelled.
+    std::vector<QPointer<QWidget>> others;
+    for (QWidget* window : QApplication::topLevelWidgets())
+        if (window->parentWidget()) others.emplace_back(window);
+    for (const QPointer<QWidget>& window : others)
+        if (window && window->isVisible()) window->hide();
     QCoreApplication::quit();
     quitConfirmed_ = false;
 }

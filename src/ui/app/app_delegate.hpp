@@ -49,7 +49,8 @@ private:
     // passed. The event loop turns meanwhile, so the window is still drawn; the user's input
     // waits until then.
     RecordSaving finishSaving();
-    // Ends the event loop; Qt closes the windows on the way out, and they do not ask again.
+    // Ends the event loop: the sheets, dialogs and other windows go at once, and Qt closes the
+    // main window on the way out, which does not ask again.
     void quit();
 
     std::unique_ptr<Updater> updater_;

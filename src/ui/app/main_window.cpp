@@ -16,6 +16,8 @@
 #include <QGuiApplication>
 #include <QScreen>
 #include <QTimer>
+#include <QWindow>
+#include <algorithm>
 
 namespace sorvin {
 
@@ -27,11 +29,14 @@ MainWindow::MainWindow(AppState& state, AppDelegate& delegate, MainQueue& mainQu
     frameSave_->setInterval(frameSaveDelayMilliseconds);
     connect(frameSave_, &QTimer::timeout, this, [this] { saveFrame(); });
     setWindowTitle(QStringLiteral("Sorvin"));
-    setMinimumSize(static_cast<int>(WindowFrame::minimumWidth), static_cast<int>(WindowFrame::minimumHeight));
-    resize(static_cast<int>(WindowFrame::defaultWidth), static_cast<int>(WindowFrame::defaultHeight));
     setCentralWidget(root_);
     SheetHost::keepBackdrop(*this);
+    // The default size where the screen has it; the window system places the window.
+    const Rect room = roomOn(screen());
+    resize(static_cast<int>(std::min(WindowFrame::defaultWidth, room.width)),
+           static_cast<int>(std::min(WindowFrame::defaultHeight, room.height)));
     restoreFrame();
+    fitToScreen();
     state_.setUndoManager(undoManager_);
     menus_->setShowSettings([this] { showSettings(); });
 }
@@ -44,16 +49,35 @@ MainWindow::~MainWindow() {
     state_.setUndoManager(nullptr);
 }
 
+Rect MainWindow::roomOn(const QScreen* screen) const {
+    if (!screen) return {0, 0, WindowFrame::defaultWidth, WindowFrame::defaultHeight};
+    // The frame the window system draws around the window, once the window has one.
+    const QMargins frame = windowHandle() ? windowHandle()->frameMargins() : QMargins();
+    const QRect room = screen->availableGeometry().marginsRemoved(frame);
+    return {double(room.x()), double(room.y()), double(std::max(0, room.width())),
+            double(std::max(0, room.height()))};
+}
+
 void MainWindow::restoreFrame() {
     const auto text = state_.settings().defaults().string(PreferenceKey::windowFrame);
     if (!text) return;
-    std::vector<Rect> screens;
-    for (const QScreen* screen : QGuiApplication::screens()) {
-        const QRect g = screen->geometry();
-        screens.push_back({double(g.x()), double(g.y()), double(g.width()), double(g.height())});
-    }
-    if (const auto frame = WindowFrame::restorable(*text, screens))
+    std::vector<Rect> rooms;
+    for (const QScreen* screen : QGuiApplication::screens())
+        rooms.push_back(roomOn(screen));
+    if (const auto frame = WindowFrame::restorable(*text, rooms))
         setGeometry(int(frame->x), int(frame->y), int(frame->width), int(frame->height));
+}
+
+void MainWindow::fitToScreen() {
+    const Size smallest = WindowFrame::minimumSize(roomOn(screen()));
+    setMinimumSize(static_cast<int>(smallest.width), static_cast<int>(smallest.height));
+}
+
+void MainWindow::followScreen(QScreen* screen) {
+    disconnect(screenArea_);
+    if (screen)
+        screenArea_ = connect(screen, &QScreen::availableGeometryChanged, this, [this] { fitToScreen(); });
+    fitToScreen();
 }
 
 void MainWindow::frameChanged() {
@@ -116,6 +140,19 @@ void MainWindow::showEvent(QShowEvent* event) {
     if (!shown_) {
         shown_ = true;
         delegate_.setState(&state_);
+        // Shown, the window has its screen and its frame: it keeps within that screen, and
+        // follows it to another.
+        connect(windowHandle(), &QWindow::screenChanged, this, [this](QScreen* screen) { followScreen(screen); });
+        followScreen(screen());
+        // Larger than the screen once its frame is counted: brought onto it. A window that fits
+        // stays where the window system puts it.
+        const QRect g = geometry();
+        const Rect room = roomOn(screen());
+        if (!isMaximized() && !isFullScreen() && (g.width() > room.width || g.height() > room.height)) {
+            const Rect frame =
+                WindowFrame::fitted({double(g.x()), double(g.y()), double(g.width()), double(g.height())}, room);
+            setGeometry(int(frame.x), int(frame.y), int(frame.width), int(frame.height));
+        }
     }
 }
 

@@ -1,8 +1,11 @@
 #pragma once
 
+#include "platform/geometry.hpp"
+
 #include <QMainWindow>
 #include <memory>
 
+class QScreen;
 class QTimer;
 
 namespace sorvin {
@@ -17,7 +20,8 @@ class SettingsView;
 class UndoManager;
 
 // The one main window: titled "Sorvin", never smaller than 1360 × 800, 1400 × 900 at first, its
-// frame restored from the preferences and written back after moves and resizes. A drag moves the
+// frame restored from the preferences and written back after moves and resizes. On a screen
+// smaller than that, the screen is the limit: the whole window stays on it. A drag moves the
 // window many times a second and every write of the preferences reaches the disk, so the frame is
 // written once the window has kept still for a moment, and at once when it closes.
 class MainWindow : public QMainWindow {
@@ -48,7 +52,12 @@ private:
     // After a sheet or dialog: the window and its screen take the keyboard again, so the menus'
     // shortcuts work without a click into the window.
     void takeKeyboardBack();
+    // What the screen leaves for the window's contents: the area windows may take, less the frame.
+    Rect roomOn(const QScreen* screen) const;
     void restoreFrame();
+    // The minimum size of the screen the window is on.
+    void fitToScreen();
+    void followScreen(QScreen* screen);
     void frameChanged();
     void saveFrame();
 
@@ -59,6 +68,7 @@ private:
     MenuBar* menus_;
     QTimer* frameSave_;
     SettingsView* settings_ = nullptr;
+    QMetaObject::Connection screenArea_;
     bool shown_ = false;
 };
 

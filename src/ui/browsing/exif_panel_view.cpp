@@ -64,7 +64,8 @@ QWidget* separatorLine(QWidget* parent) {
 } // namespace
 
 ExifPanelView::ExifPanelView(AppState& state, QWidget* parent)
-    : QScrollArea(parent), state_(state), content_(new QWidget), rows_(new QVBoxLayout),
+    : QScrollArea(parent), state_(state), panelWidth_(state.rightPanelWidth()), content_(new QWidget),
+      rows_(new QVBoxLayout),
       copy_(new QPushButton(QStringLiteral("EXIFをコピー（Ctrl+I）"))),
       graph_(new HistogramGraphView(nullptr)), clipping_(nullptr) {
     setFrameShape(QFrame::NoFrame);
@@ -127,6 +128,12 @@ QCheckBox* ExifPanelView::checkbox(ExifCopyField field) const {
     return nullptr;
 }
 
+void ExifPanelView::setPanelWidth(double width) {
+    if (width == panelWidth_) return;
+    panelWidth_ = width;
+    refresh();
+}
+
 void ExifPanelView::refresh() {
     const PhotoLibrary* library = state_.library();
     const Photo* photo = library ? library->currentPhoto() : nullptr;
@@ -134,7 +141,7 @@ void ExifPanelView::refresh() {
     const double rotation = library ? library->currentRotation() : 0;
     model_ = ExifPanelModel::make(ExifPanelModel::inputs(state_.exifLoader(), state_.histogramLoader(), photo,
                                                          source, rotation, state_.exifCopySelection()));
-    const double panelWidth = state_.rightPanelWidth();
+    const double panelWidth = panelWidth_;
     setFixedWidth(static_cast<int>(std::lround(panelWidth)));
 
     copy_->setEnabled(model_.canCopyExif);

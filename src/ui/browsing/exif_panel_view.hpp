@@ -22,6 +22,8 @@ public:
     ExifPanelView(AppState& state, QWidget* parent);
 
     void refresh();
+    // The width the screen shows the panel at: the user's, or less on a small screen.
+    void setPanelWidth(double width);
 
     QPushButton* copyButton() const { return copy_; }
     const ExifPanelModel& model() const { return model_; }
@@ -47,6 +49,7 @@ private:
     AppState& state_;
     ExifPanelModel model_;
     ExifPanelScrollResetID scrollID_;
+    double panelWidth_;
     QWidget* content_;
     QVBoxLayout* rows_;
     QPushButton* copy_;

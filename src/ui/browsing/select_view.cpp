@@ -110,7 +110,7 @@ SelectView::SelectView(AppState& state, MainQueue& mainQueue, QWidget* parent)
     mainRow->addWidget(photoColumn_, 1);
 
     bottomHandle_ = new PanelResizeHandle(
-        PanelResizeAxis::bottomPanel, [this] { return state_.bottomPanelHeight(); },
+        PanelResizeAxis::bottomPanel, [this] { return double(bottomPanel_->height()); },
         [this](double value) { state_.setBottomPanelHeight(value); }, photoColumn_);
     hideBottom_ = new PanelCollapseButton(PanelCollapseButtons::hideBottom, photoColumn_);
     showBottom_ = new PanelCollapseButton(PanelCollapseButtons::showBottom, photoColumn_);
@@ -128,7 +128,7 @@ SelectView::SelectView(AppState& state, MainQueue& mainQueue, QWidget* parent)
     right->addWidget(exifPanel_);
     mainRow->addWidget(rightPanel_);
     rightHandle_ = new PanelResizeHandle(
-        PanelResizeAxis::rightPanel, [this] { return state_.rightPanelWidth(); },
+        PanelResizeAxis::rightPanel, [this] { return double(rightPanel_->width()); },
         [this](double value) { state_.setRightPanelWidth(value); }, rightPanel_);
     // The hide button straddles the panel's edge, so it lives on the screen itself.
     hideRight_ = new PanelCollapseButton(PanelCollapseButtons::hideRight, this);
@@ -254,6 +254,7 @@ void SelectView::refresh() {
     if (warning) warningLine_->setText(text(*warning));
     warningLine_->setVisible(warning.has_value());
     fileList_->refresh();
+    fitPanels();
     exifPanel_->refresh();
     bottomBar_->refresh();
     maskTabs_->refresh();
@@ -267,20 +268,26 @@ void SelectView::refresh() {
         panelCheatSheet_->setVisibleLabels(std::move(labels));
     }
     bottomPanel_->setVisible(!bottomCollapsed);
-    bottomPanel_->setFixedHeight(static_cast<int>(std::lround(state_.bottomPanelHeight())));
     panelCheatSheet_->setVisible(cheatSheet);
-    panel_->setFixedHeight(
-        static_cast<int>(ParameterPanelVerticalMetrics::make(state_.bottomPanelHeight()).panelHeight));
     panel_->setVisible(!cheatSheet);
     photoCheatSheet_->setVisible(bottomCollapsed && cheatSheet);
     rightPanel_->setVisible(!rightCollapsed);
-    rightPanel_->setFixedWidth(static_cast<int>(std::lround(state_.rightPanelWidth())));
     bottomHandle_->setVisible(!bottomCollapsed);
     hideBottom_->setVisible(!bottomCollapsed);
     showBottom_->setVisible(bottomCollapsed);
     showRight_->setVisible(rightCollapsed);
     hideRight_->setVisible(!rightCollapsed);
     placeOverlays();
+}
+
+void SelectView::fitPanels() {
+    const double bottom = PanelFit::bottomPanelHeight(state_.bottomPanelHeight(),
+                                                      photoColumn_->height() - maskTabs_->height());
+    const double right = PanelFit::rightPanelWidth(state_.rightPanelWidth(), width() - fileList_->width());
+    bottomPanel_->setFixedHeight(static_cast<int>(std::lround(bottom)));
+    panel_->setFixedHeight(static_cast<int>(ParameterPanelVerticalMetrics::make(bottom).panelHeight));
+    rightPanel_->setFixedWidth(static_cast<int>(std::lround(right)));
+    exifPanel_->setPanelWidth(right);
 }
 
 void SelectView::placeOverlays() {
@@ -311,7 +318,10 @@ bool SelectView::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::Resize || event->type() == QEvent::Move ||
         event->type() == QEvent::LayoutRequest)
         if (watched == photoColumn_ || watched == rightPanel_ || watched == photoArea_)
-            QTimer::singleShot(0, this, [this] { placeOverlays(); });
+            QTimer::singleShot(0, this, [this] {
+                fitPanels();
+                placeOverlays();
+            });
     return QWidget::eventFilter(watched, event);
 }
 

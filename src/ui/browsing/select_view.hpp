@@ -81,6 +81,8 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // The panels at the sizes the user gave, or smaller where the window has no room for them.
+    void fitPanels();
     void placeOverlays();
     void cursorMaybeMoved();
     void presentSheets();

@@ -8,6 +8,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <cmath>
 
 namespace sorvin {
@@ -51,6 +52,14 @@ void LoadingView::resizeEvent(QResizeEvent*) {
     // At most 420 points, narrower with a narrow window.
     const int margins = layout()->contentsMargins().left() + layout()->contentsMargins().right();
     bar_->setFixedWidth(std::max(0, std::min(LoadingProgress::maximumBarWidth, width() - margins)));
+    fitWaitReason();
+}
+
+void LoadingView::fitWaitReason() {
+    // As wide as the bar, and as high as its lines need: the layout would give a centred label the
+    // height its text takes across the whole window, one line.
+    const int width = bar_->width();
+    waitReason_->setFixedSize(width, std::max(0, waitReason_->heightForWidth(width)));
 }
 
 void LoadingView::refresh() {
@@ -62,6 +71,7 @@ void LoadingView::refresh() {
     const auto& wait = state_.recordWait();
     waitReason_->setText(wait ? QString::fromStdString(LoadingProgress::waitText(*wait)) : QString());
     waitReason_->setVisible(wait.has_value());
+    fitWaitReason();
 }
 
 } // namespace sorvin

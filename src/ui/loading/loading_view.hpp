@@ -27,6 +27,8 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
+    void fitWaitReason();
+
     AppState& state_;
     QProgressBar* bar_;
     QLabel* counter_;

@@ -1,18 +1,25 @@
 #include "ui/platform/qt_single_export_panel.hpp"
 
+#include "app/app_state.hpp"
 #include "export/single_export_accessory_state.hpp"
 #include "export/single_export_file_name.hpp"
 #include "ui/platform/sorvin_look.hpp"
 
+#include <QApplication>
 #include <QComboBox>
+#include <QDir>
 #include <QEvent>
 #include <QFileDialog>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QRadioButton>
+#include <QTimer>
 #include <memory>
+#include <thread>
+#include <utility>
 
 namespace sorvin {
 namespace {
@@ -27,16 +34,37 @@ QString nameFilter(SingleExportFormat format) {
                                               : QStringLiteral("JPEG (*.jpg)");
 }
 
-// Qt's save dialog, asked before it accepts: the name is settled first, so that the dialog's own
-// question about replacing a file is asked of the file that will be written.
+// Qt's save dialog, asked before it accepts: a typed folder is opened, and the name of a file is
+// settled first, so that the dialog's own question about replacing a file is asked of the file
+// that will be written.
 class SaveDialog final : public QFileDialog {
 public:
     using QFileDialog::QFileDialog;
-    std::function<bool()> settleName; // false: the dialog stays open
+    std::function<void()> beforeAccepting; // calls acceptNow() when the dialog may close
     void accept() override {
-        if (!settleName || settleName()) QFileDialog::accept();
+        if (beforeAccepting)
+            beforeAccepting();
+        else
+            acceptNow();
     }
+    void acceptNow() { QFileDialog::accept(); }
 };
+
+// The disk is asked on a thread of its own, which a share that stopped answering may hold for
+// good; the answer, or none once the wait has passed, comes on the main thread.
+void askInTheBackground(const std::filesystem::path& path, std::function<void(std::optional<bool>)> answered) {
+    auto once = std::make_shared<std::function<void(std::optional<bool>)>>(std::move(answered));
+    const auto answer = [once](std::optional<bool> isFolder) {
+        if (auto told = std::exchange(*once, nullptr)) told(isFolder);
+    };
+    QTimer::singleShot(static_cast<int>(AppState::kFolderCheckWait * 1000), qApp, [answer] { answer(std::nullopt); });
+    std::thread([path, answer, application = QPointer<QCoreApplication>(qApp)] {
+        std::error_code ignored;
+        const bool isFolder = std::filesystem::is_directory(path, ignored);
+        if (application)
+            QMetaObject::invokeMethod(application, [answer, isFolder] { answer(isFolder); }, Qt::QueuedConnection);
+    }).detach();
+}
 
 // Remembers the typed name when the user turns to the dialog's list of file types: choosing in
 // it, the dialog puts the filter's extension in place of whatever follows the name's last dot,
@@ -150,20 +178,54 @@ void QtSingleExportPanel::present(const SingleExportPanelOptions& options, Forma
 
     // The name and the data agree before the dialog closes: a name ending in a format's extension
     // keeps it and takes that format, any other gets the chosen format's; an empty name is refused
-    // under the field.
-    dialog->settleName = [name, problem, state] {
-        if (!name) return true;
-        const auto chosen = SingleExportFileName::chosenFile(name->text().toStdString(), state->format());
-        if (!chosen) {
-            problem->setText(
-                QString::fromUtf8(SingleExportFileName::emptyNameMessage.data(),
-                                  static_cast<int>(SingleExportFileName::emptyNameMessage.size())));
-            problem->show();
-            name->setFocus();
-            return false;
+    // under the field. A typed folder is opened instead, as Qt's dialog does, but the disk is asked
+    // off the main thread.
+    const auto refuse = [name, problem](std::string_view message) {
+        problem->setText(QString::fromUtf8(message.data(), static_cast<int>(message.size())));
+        problem->show();
+        name->setFocus();
+    };
+    auto checking = std::make_shared<bool>(false);
+    dialog->beforeAccepting = [dialog, name, refuse, state, checking, ask = folderCheck_,
+                               proposed = options.proposedName] {
+        if (!name) {
+            dialog->acceptNow();
+            return;
         }
-        name->setText(QString::fromStdString(chosen->file.string()));
-        return true;
+        if (*checking) return;
+        const std::string typed = name->text().toStdString();
+        const auto settle = [dialog, name, refuse, state, typed] {
+            const auto chosen = SingleExportFileName::chosenFile(typed, state->format());
+            if (!chosen) {
+                refuse(SingleExportFileName::emptyNameMessage);
+                return;
+            }
+            name->setText(QString::fromStdString(chosen->file.string()));
+            dialog->acceptNow();
+        };
+        if (typed.empty()) {
+            settle();
+            return;
+        }
+        const std::filesystem::path path = SingleExportFileName::typedPath(
+            typed, dialog->directory().absolutePath().toStdString(), QDir::homePath().toStdString());
+        *checking = true;
+        (ask ? ask : askInTheBackground)(
+            path, [alive = QPointer<SaveDialog>(dialog), name, refuse, state, checking, settle, proposed,
+                   path](std::optional<bool> isFolder) {
+                *checking = false;
+                if (!alive) return;
+                if (!isFolder) {
+                    refuse(SingleExportFileName::unansweredFolderMessage);
+                } else if (*isFolder) {
+                    alive->setDirectory(QString::fromStdString(path.string()));
+                    name->setText(QString::fromStdString(
+                        SingleExportFileName::replacingExportExtension(proposed, state->format())));
+                    name->selectAll();
+                } else {
+                    settle();
+                }
+            });
     };
 
     QObject::connect(dialog, &QFileDialog::finished, dialog,

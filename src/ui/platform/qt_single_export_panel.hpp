@@ -3,6 +3,9 @@
 #include "app/single_export_panel.hpp"
 
 #include <QPointer>
+#include <filesystem>
+#include <functional>
+#include <optional>
 
 class QFileDialog;
 class QRadioButton;
@@ -15,7 +18,13 @@ namespace sorvin {
 // extension of the typed name.
 class QtSingleExportPanel final : public SingleExportPanel {
 public:
+    // Whether a typed path is a folder, answered on the main thread (none: no answer in time).
+    using FolderCheck =
+        std::function<void(const std::filesystem::path&, std::function<void(std::optional<bool>)> answered)>;
+
     void setParent(QWidget* parent) { parent_ = parent; }
+    // A check of the test's; the disk is asked in the background otherwise.
+    void setFolderCheck(FolderCheck check) { folderCheck_ = std::move(check); }
     void present(const SingleExportPanelOptions& options, FormatChanged formatChanged,
                  Completion completion) override;
 
@@ -26,6 +35,7 @@ public:
 private:
     QWidget* parent_ = nullptr;
     QPointer<QFileDialog> dialog_;
+    FolderCheck folderCheck_;
 };
 
 } // namespace sorvin
