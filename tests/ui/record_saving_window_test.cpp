@@ -531,11 +531,11 @@ TEST_F(RecordSavingWindowTest, AProtectedRecordInTheDataFolderIsNamed) {
     class RefusingFolder : public FileManager {
     public:
         explicit RefusingFolder(fs::path folder) : folder_(std::move(folder)) {}
-        FileVersion writeAtomically(const fs::path& path, std::string_view bytes,
-                                    const std::function<void()>& beforeReplacing) override {
+        AtomicFile::Replacement replace(const fs::path& path, std::string_view bytes,
+                                       const AtomicFile::Expected& expected) override {
             if (path.parent_path() == folder_)
                 throw std::system_error(std::make_error_code(std::errc::read_only_file_system), "write");
-            return FileManager::writeAtomically(path, bytes, beforeReplacing);
+            return FileManager::replace(path, bytes, expected);
         }
 
     private:
