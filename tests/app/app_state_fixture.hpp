@@ -112,7 +112,7 @@ protected:
 
     AppStateEnvironment environment() {
         AppStateEnvironment environment{queue, executor, pasteboard};
-        environment.folderPanel = &folderPanel;
+        environment.folderPanel = chooser ? chooser : &folderPanel;
         environment.singleExportPanel = &exportPanel;
         environment.alerts = &alerts;
         environment.folderOpener = &folderOpener;
@@ -164,6 +164,8 @@ protected:
     ScriptedFolderOpener folderOpener;
     std::shared_ptr<UndoManager> undoManager;
     bool rawDevelopmentFails = false;
+    // The folder chooser when a test gives one (before the state is made); the scripted one otherwise.
+    FolderPanel* chooser = nullptr;
     // Where records are written, and by whom, when a test decides (before the state is made).
     FileManager* recordFiles = nullptr;
     BackgroundExecutor* recordExecutor = nullptr;

@@ -3,7 +3,11 @@
 #include "support/fuse_mount.hpp"
 #include "support/test_support.hpp"
 
+#include <atomic>
 #include <chrono>
+#include <condition_variable>
+#include <csignal>
+#include <mutex>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -49,6 +53,7 @@ public:
         }
     }
     ~BreakableFuseMount() {
+        resume();
         breakConnection();
         (void)std::system(("fusermount -u -z '" + at_.string() + "' 2>/dev/null").c_str());
     }
@@ -61,6 +66,35 @@ public:
     // Kills the FUSE process: from now on the mount answers ENOTCONN.
     void breakConnection() { killAndReap(daemon_); }
 
+    // Stops the FUSE process, as a share stops answering: every access to the mount waits until
+    // resume(). That comes by itself after `atMost`, so that a program that waits on the mount
+    // makes its test fail late instead of hanging it.
+    void stall(std::chrono::seconds atMost) {
+        resume();
+        if (daemon_ <= 0) return;
+        ::kill(daemon_, SIGSTOP);
+        stalled_ = true;
+        watchdog_ = std::thread([this, atMost] {
+            std::unique_lock lock(mutex_);
+            if (!wake_.wait_for(lock, atMost, [this] { return !stalled_; })) {
+                resumedByWatchdog_ = true;
+                stalled_ = false;
+                ::kill(daemon_, SIGCONT);
+            }
+        });
+    }
+    void resume() {
+        {
+            const std::lock_guard lock(mutex_);
+            if (stalled_) ::kill(daemon_, SIGCONT);
+            stalled_ = false;
+        }
+        wake_.notify_all();
+        if (watchdog_.joinable()) watchdog_.join();
+    }
+    // Whether a stall had to end by itself: something waited on the mount all that time.
+    bool resumedByWatchdog() const { return resumedByWatchdog_; }
+
 private:
     bool isMounted() const {
         std::ifstream mounts("/proc/self/mounts");
@@ -72,6 +106,11 @@ private:
     std::filesystem::path at_;
     std::string skipReason_;
     pid_t daemon_ = -1;
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    bool stalled_ = false;
+    std::atomic<bool> resumedByWatchdog_ = false;
+    std::thread watchdog_;
 };
 
 } // namespace sorvin::test

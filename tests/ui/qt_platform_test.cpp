@@ -1,4 +1,5 @@
 #include "ui/platform/feed_updater.hpp"
+#include "ui/platform/folder_chooser_dialog.hpp"
 #include "ui/platform/qt_folder_opener.hpp"
 #include "ui/platform/qt_folder_panel.hpp"
 #include "ui/platform/qt_main_queue.hpp"
@@ -9,8 +10,8 @@
 #include <QClipboard>
 #include <QElapsedTimer>
 #include <QEventLoop>
-#include <QFileDialog>
-#include <QListView>
+#include <QPushButton>
+#include <QTreeWidget>
 #include <QMimeData>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -190,41 +191,42 @@ TEST(QtFolderOpener, TheOpenersExitStatusAnswersAndWhatItPrintsIsDiscarded) {
     EXPECT_EQ(answers.size(), 3u);
 }
 
-// The folder chooser lists the folders of the start folder and no file, and never reads a file to
-// guess its type: a record's temporary file holding PNG bytes is a file, not a PNG image.
-TEST(QtFolderPanel, ListsFoldersOnlyAndReadsNoFile) {
+// The folder chooser lists the folders of the start folder and no file, says 「フォルダ」 of each,
+// gives nothing on キャンセル and the folder selected on 選択.
+TEST(QtFolderPanel, ListsFoldersOnlyAndGivesTheOneChosen) {
     application();
     TemporaryFolder folder;
     std::filesystem::create_directories(folder.path() / "trip");
-    {
-        std::ofstream record(folder.path() / "sorvin.json.tmp-1-host", std::ios::binary);
-        record << "\x89PNG\r\n\x1a\n";
-    }
-    QtFolderPanel panel;
-    QStringList listed;
-    QString typeOfTheFile;
-    bool foldersOnly = false;
-    QTimer::singleShot(0, [&] {
-        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-        if (dialog) {
-            foldersOnly =
-                dialog->fileMode() == QFileDialog::Directory && dialog->testOption(QFileDialog::ShowDirsOnly);
-            auto* list = dialog->findChild<QListView*>(QStringLiteral("listView"));
-            if (list) {
-                processUntil([&] { return list->model()->rowCount(list->rootIndex()) > 0; });
-                for (int row = 0; row < list->model()->rowCount(list->rootIndex()); ++row)
-                    listed << list->model()->index(row, 0, list->rootIndex()).data().toString();
+    std::filesystem::create_directories(folder.path() / "2024");
+    std::ofstream(folder.path() / "sorvin.json.tmp-1-host", std::ios::binary) << "\x89PNG\r\n\x1a\n";
+    QtMainQueue queue;
+    DetachedThreadExecutor threads;
+    QtFolderPanel panel(queue, threads);
+    const auto answer = [&](bool choose) {
+        QStringList listed, types;
+        QTimer::singleShot(0, [&] {
+            auto* dialog = qobject_cast<FolderChooserDialog*>(QApplication::activeModalWidget());
+            if (!dialog) return;
+            QTreeWidget* list = dialog->folderList();
+            processUntil([&] { return list->topLevelItemCount() == 2; });
+            for (int row = 0; row < list->topLevelItemCount(); ++row) {
+                listed << list->topLevelItem(row)->text(0);
+                types << list->topLevelItem(row)->text(1);
             }
-            if (dialog->iconProvider())
-                typeOfTheFile = dialog->iconProvider()->type(
-                    QFileInfo(QString::fromStdString((folder.path() / "sorvin.json.tmp-1-host").string())));
-        }
-        if (QWidget* modal = QApplication::activeModalWidget()) static_cast<QDialog*>(modal)->reject();
-    });
-    EXPECT_FALSE(panel.chooseFolder(folder.path()));
-    EXPECT_TRUE(foldersOnly);
-    EXPECT_EQ(listed, QStringList{QStringLiteral("trip")});
-    EXPECT_EQ(typeOfTheFile, QStringLiteral("ファイル"));
+            if (choose && list->topLevelItemCount() > 0) {
+                list->setCurrentItem(list->topLevelItem(1));
+                processUntil([&] { return dialog->chooseButton()->isEnabled(); });
+                dialog->chooseButton()->click();
+            }
+            if (dialog->isVisible()) dialog->cancelButton()->click();
+        });
+        const auto chosen = panel.chooseFolder(folder.path());
+        EXPECT_EQ(listed, (QStringList{QStringLiteral("2024"), QStringLiteral("trip")}));
+        EXPECT_EQ(types, (QStringList{QStringLiteral("フォルダ"), QStringLiteral("フォルダ")}));
+        return chosen;
+    };
+    EXPECT_FALSE(answer(false));
+    EXPECT_EQ(answer(true), folder.path() / "trip");
 }
 
 // Qt's own dialogs speak Japanese like the rest of the program, whatever the system's language.

@@ -179,6 +179,70 @@ TEST_F(RootViewTest, ADiskThatStoppedAnsweringNeverHoldsTheWindow) {
     EXPECT_EQ(state().screen(), AppScreen::select);
 }
 
+// The last folder's disk has stopped answering: Ctrl+O waits for its check (held), and meanwhile
+// another folder is opened from the recent list. That folder opens and the chooser never comes,
+// not even once the held check answers; the window takes keys: ↓ moves, Space hearts, and Ctrl+O
+// shows the chooser.
+TEST_F(RootViewTest, ARecentFolderOpenedWhileTheChoosersCheckIsOutLeavesTheWindowFree) {
+    addStandardPhotos();
+    const std::filesystem::path other = photos().parent_path() / "other";
+    std::filesystem::copy(photos(), other);
+    window().show();
+    state().open(other);
+    settle();
+    state().open(photos());
+    state().cancelLoading(); // home, the photo folder the last one, the other folder a recent one
+    settle();
+    ASSERT_EQ(state().screen(), AppScreen::home);
+    ASSERT_EQ(executor.waiting(), 0u);
+    activate();
+
+    type(&window(), Qt::Key_O, Qt::ControlModifier);
+    ASSERT_EQ(executor.waiting(), 1u) << "the check of the last folder";
+    // Everything but that check runs from now on.
+    const auto settleWithTheCheckHeld = [this] {
+        for (int round = 0; round < 100 && (executor.waiting() > 1 || queue.pendingCount() > 0); ++round) {
+            while (executor.waiting() > 1) executor.runAt(1);
+            queue.runPending();
+            QApplication::processEvents();
+        }
+    };
+    queue.advance(AppState::kFolderCheckWait * 0.5);
+    HomeView* home = root().homeView();
+    QApplication::processEvents();
+    ASSERT_EQ(home->rows().size(), 1u);
+    RecentFolderRow* row = home->rows()[0];
+    QTest::mouseClick(row, Qt::LeftButton, {}, QPoint(10, row->height() / 2));
+    QApplication::processEvents();
+    settleWithTheCheckHeld();
+    queue.advance(AppState::kFolderCheckWait);
+    settleWithTheCheckHeld();
+    ASSERT_EQ(state().screen(), AppScreen::select);
+    EXPECT_EQ(state().sourceFolder(), FolderScanner::standardized(other));
+    EXPECT_TRUE(folderPanel.startFolders.empty()) << "the chooser gave way to the recent folder";
+    EXPECT_FALSE(state().isFolderPanelPresented());
+
+    const auto key = [&](Qt::Key k, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+        type(&window(), k, modifiers);
+        settleWithTheCheckHeld();
+    };
+    const std::string first = currentPath();
+    key(Qt::Key_Down);
+    EXPECT_NE(currentPath(), first) << "↓ moves";
+    key(Qt::Key_Space);
+    EXPECT_TRUE(state().library()->containsHeart(currentPath(), RetouchSlot::a)) << "Space hearts";
+    key(Qt::Key_O, Qt::ControlModifier);
+    ASSERT_EQ(folderPanel.startFolders.size(), 1u) << "Ctrl+O shows the chooser";
+    EXPECT_EQ(folderPanel.startFolders[0], FolderScanner::standardized(other));
+    EXPECT_FALSE(state().isFolderPanelPresented());
+
+    // The held check answers at last: nothing comes of it.
+    executor.runAt(0);
+    settle();
+    EXPECT_EQ(folderPanel.startFolders.size(), 1u);
+    EXPECT_FALSE(state().isFolderPanelPresented());
+}
+
 // A folder's name or a file's metadata that looks like markup shows in its tooltip as written.
 TEST_F(RootViewTest, ToolTipsShowTextThatLooksLikeMarkupAsWritten) {
     const QString path = QStringLiteral("/photos/<b>trip</b> & <img src=\"x.png\">");

@@ -57,7 +57,9 @@ AppState::AppState(AppSettings& settings, AppStateEnvironment environment)
              environment.recordExecutor ? *environment.recordExecutor : environment.executor,
              [weak = std::weak_ptr<AppState*>(self_)](const SelectionSaver::Result& result) {
                  if (auto self = weak.lock()) (*self)->saveEnded(result);
-             }) {
+             }),
+      folderProbe_(environment.mainQueue,
+                   environment.folderProbeExecutor ? *environment.folderProbeExecutor : environment.executor) {
     if (!undoClock_) undoClock_ = [&queue = mainQueue_] { return queue.now(); };
     renderer_ = [decode = Exporter::fileDecoder()](const Photo& photo, double rotation, const ManualCrop& crop,
                                                    const PhotoParameters& parameters, PhotoSource source,

@@ -36,6 +36,7 @@
 #include "platform/background_executor.hpp"
 #include "platform/folder_opener.hpp"
 #include "platform/folder_panel.hpp"
+#include "platform/folder_probe.hpp"
 #include "platform/geometry.hpp"
 #include "platform/image.hpp"
 #include "platform/main_queue.hpp"
@@ -151,6 +152,9 @@ struct AppStateEnvironment {
     // system and the executor when none.
     FileManager* recordFiles = nullptr;
     BackgroundExecutor* recordExecutor = nullptr;
+    // Where whether a folder is there is asked: work that a stalled disk may hold for ever, which
+    // nobody should wait for; the executor when none.
+    BackgroundExecutor* folderProbeExecutor = nullptr;
 };
 
 // The one application controller: the state every view reads and the operations every command
@@ -445,10 +449,11 @@ private:
 
     void publish(AppStateProperty property) { changed.emit(property); }
     // Asks in the background whether the folder is there; `answered` gets the answer, or none once
-    // `wait` seconds have passed without one. A later request replaces an unanswered one.
+    // `wait` seconds have passed without one. A later request replaces an unanswered one, which
+    // then ends what it began through `abandoned`.
     void checkFolder(const std::filesystem::path& folder, double wait,
-                     std::function<void(std::optional<bool> isFolder)> answered);
-    void folderChecked(const std::filesystem::path& folder, bool isFolder);
+                     std::function<void(std::optional<bool> isFolder)> answered,
+                     std::function<void()> abandoned = {});
     void presentFolderPanel(const std::filesystem::path& start);
     // Wraps a main-queue action so that it does nothing once the state is gone.
     std::function<void()> weakly(std::function<void()> action);
@@ -634,14 +639,12 @@ private:
     std::vector<UnwrittenRecord> unwrittenRecords_;
     std::shared_ptr<ExportCancellationToken> activeExportCancellation_;
     std::shared_ptr<ScanCancellationToken> scanCancellation_;
+    FolderProbe folderProbe_;
     struct FolderCheck {
-        std::filesystem::path folder;
-        std::function<void(std::optional<bool>)> answered;
-        MainQueue::Timer deadline;
+        FolderProbe::Question question;
+        std::function<void()> abandoned;
     };
-    std::shared_ptr<FolderCheck> folderCheck_; // the request awaiting an answer
-    // The folders whose check is still out: a disk that does not answer holds one worker, not more.
-    std::set<std::filesystem::path> foldersBeingChecked_;
+    std::optional<FolderCheck> folderCheck_; // the request awaiting an answer
     MainQueue::Timer saveTimer_;
     std::optional<MainQueue::Timer> saveDeadlineTimer_; // set from the first unsaved change on
     // When the current photo last changed, on the main queue's clock.

@@ -27,11 +27,6 @@ PhotoLibraryRestoration restorationFrom(const SelectionSaveValues& unwritten) {
     return restored;
 }
 
-bool isDirectory(const std::filesystem::path& path) {
-    std::error_code error;
-    return std::filesystem::is_directory(path, error);
-}
-
 std::filesystem::path homeDirectory() {
     if (const char* home = std::getenv("HOME"); home && *home) return home;
     return "/";
@@ -40,7 +35,8 @@ std::filesystem::path homeDirectory() {
 } // namespace
 
 // The last folder's disk may have stopped answering: it is asked in the background, and the panel
-// starts at home when no answer comes in time.
+// starts at home when no answer comes in time. A recent folder opened meanwhile takes the check's
+// place, and the panel is then not shown at all.
 void AppState::chooseSourceFolder() {
     endOriginalPreview();
     if (!folderPanel_ || isFolderPanelPresented_) return;
@@ -50,10 +46,12 @@ void AppState::chooseSourceFolder() {
         presentFolderPanel(homeDirectory());
         return;
     }
-    checkFolder(*last, kFolderCheckWait,
-                [this, last = std::filesystem::path(*last)](std::optional<bool> isFolder) {
-                    presentFolderPanel(isFolder.value_or(false) ? last : homeDirectory());
-                });
+    checkFolder(
+        *last, kFolderCheckWait,
+        [this, last = std::filesystem::path(*last)](std::optional<bool> isFolder) {
+            presentFolderPanel(isFolder.value_or(false) ? last : homeDirectory());
+        },
+        [this] { setFolderPanelPresented(false); });
 }
 
 void AppState::presentFolderPanel(const std::filesystem::path& start) {
@@ -63,32 +61,19 @@ void AppState::presentFolderPanel(const std::filesystem::path& start) {
 }
 
 void AppState::checkFolder(const std::filesystem::path& folder, double wait,
-                           std::function<void(std::optional<bool>)> answered) {
-    if (folderCheck_) folderCheck_->deadline.cancel();
-    auto check = std::make_shared<FolderCheck>(FolderCheck{folder, std::move(answered), {}});
-    folderCheck_ = check;
-    check->deadline = mainQueue_.postAfter(wait, weakly([this, check] {
-                                               if (folderCheck_ != check) return;
-                                               folderCheck_.reset();
-                                               check->answered(std::nullopt);
-                                           }));
-    if (!foldersBeingChecked_.insert(folder).second) return; // the answer still to come serves
-    MainQueue& mainQueue = mainQueue_;
-    const std::weak_ptr<AppState*> weak = self_;
-    executor_.run(TaskPriority::userInitiated, [&mainQueue, weak, folder] {
-        const bool isFolder = isDirectory(folder);
-        mainQueue.post([weak, folder, isFolder] {
-            if (auto self = weak.lock()) (*self)->folderChecked(folder, isFolder);
+                           std::function<void(std::optional<bool>)> answered,
+                           std::function<void()> abandoned) {
+    if (auto replaced = std::exchange(folderCheck_, std::nullopt); replaced && replaced->abandoned)
+        replaced->abandoned();
+    folderCheck_.emplace();
+    folderCheck_->abandoned = std::move(abandoned);
+    // The first word ends the check: the answer, or none at the end of the wait. A disk that
+    // answers after the wait brings nothing more.
+    folderCheck_->question =
+        folderProbe_.isFolder(folder, wait, [this, answered = std::move(answered)](std::optional<bool> isFolder) {
+            if (auto ended = std::exchange(folderCheck_, std::nullopt)) ended->question.cancel();
+            answered(isFolder);
         });
-    });
-}
-
-void AppState::folderChecked(const std::filesystem::path& folder, bool isFolder) {
-    foldersBeingChecked_.erase(folder);
-    if (!folderCheck_ || folderCheck_->folder != folder) return;
-    const std::shared_ptr<FolderCheck> check = std::exchange(folderCheck_, nullptr);
-    check->deadline.cancel();
-    check->answered(isFolder);
 }
 
 void AppState::open(const std::filesystem::path& folder) {

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <condition_variable>
 #include <mutex>
+#include <thread>
 #include <tbb/info.h>
 #include <tbb/task_arena.h>
 #include <tbb/task_scheduler_observer.h>
@@ -82,6 +83,13 @@ void ThreadPoolExecutor::run(TaskPriority priority, std::function<void()> task) 
         } done{arenas};
         task();
     });
+}
+
+void DetachedThreadExecutor::run(TaskPriority, std::function<void()> task) {
+    std::thread([task = std::move(task)] {
+        runBelowMainThread();
+        task();
+    }).detach();
 }
 
 } // namespace sorvin

@@ -48,12 +48,14 @@ SorvinApplication::SorvinApplication(QApplication& application, FolderPanel* fol
     mainQueue_ = std::make_unique<QtMainQueue>();
     executor_ = std::make_unique<ThreadPoolExecutor>();
     pasteboard_ = std::make_unique<QtPasteboard>();
-    folderPanel_ = std::make_unique<QtFolderPanel>();
+    folderProbeExecutor_ = std::make_unique<DetachedThreadExecutor>();
+    folderPanel_ = std::make_unique<QtFolderPanel>(*mainQueue_, *folderProbeExecutor_);
     alerts_ = std::make_unique<QtAlertPresenter>();
     folderOpener_ = std::make_unique<QtFolderOpener>();
     singleExportPanel_ = std::make_unique<QtSingleExportPanel>();
     AppStateEnvironment environment{*mainQueue_, *executor_, *pasteboard_};
     environment.folderPanel = folderChooser ? folderChooser : folderPanel_.get();
+    environment.folderProbeExecutor = folderProbeExecutor_.get();
     environment.singleExportPanel = singleExportPanel_.get();
     environment.alerts = alerts_.get();
     environment.folderOpener = folderOpener_.get();

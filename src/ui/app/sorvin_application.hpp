@@ -20,6 +20,7 @@ class QtMainQueue;
 class QtPasteboard;
 class QtSingleExportPanel;
 class QuitSignals;
+class DetachedThreadExecutor;
 class ThreadPoolExecutor;
 
 // Everything the process owns for its whole life, built in start-up order: the migration of the
@@ -28,7 +29,7 @@ class ThreadPoolExecutor;
 // command does, to the end of the process.
 class SorvinApplication {
 public:
-    // The folder chooser is Qt's own unless one is given (a test answers it for the user), and
+    // The folder chooser is the program's own unless one is given (a test answers it for the user), and
     // records go through the real file system unless a hook is given (a test holds the writes).
     explicit SorvinApplication(QApplication& application, FolderPanel* folderChooser = nullptr,
                                FileManager* recordFiles = nullptr);
@@ -44,6 +45,7 @@ private:
     std::unique_ptr<AppSettings> settings_;
     std::unique_ptr<QtMainQueue> mainQueue_;
     std::unique_ptr<ThreadPoolExecutor> executor_;
+    std::unique_ptr<DetachedThreadExecutor> folderProbeExecutor_;
     std::unique_ptr<QtPasteboard> pasteboard_;
     std::unique_ptr<QtFolderPanel> folderPanel_;
     std::unique_ptr<QtAlertPresenter> alerts_;

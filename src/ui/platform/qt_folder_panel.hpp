@@ -1,32 +1,25 @@
 #pragma once
 
 #include "platform/folder_panel.hpp"
-
-#include <QFileIconProvider>
+#include "platform/folder_probe.hpp"
 
 class QWidget;
 
 namespace sorvin {
 
-// The folder chooser: Qt's own modal dialog, listing folders only; one existing folder, no new
-// folders. It never looks into a file: its icons and types come from the kind of entry alone, so
-// a slow or stalled disk costs the listing, never a read of each file to guess its type.
+// The folder chooser of the program (FolderChooserDialog), modal over the main window: one
+// existing folder, no files, no new folders. The disk is asked through a probe that lives as long
+// as the panel, so a path that stopped answering holds one worker however often it is shown.
 class QtFolderPanel final : public FolderPanel {
 public:
+    // The executor runs the questions to the disk; nobody may wait for them (DetachedThreadExecutor).
+    QtFolderPanel(MainQueue& mainQueue, BackgroundExecutor& executor) : probe_(mainQueue, executor) {}
     void setParent(QWidget* parent) { parent_ = parent; }
     std::optional<std::filesystem::path> chooseFolder(const std::filesystem::path& startFolder) override;
 
-    // A folder's or a file's icon and type, without reading the file.
-    class EntryIcons final : public QFileIconProvider {
-    public:
-        using QFileIconProvider::icon;
-        QIcon icon(const QFileInfo& info) const override;
-        QString type(const QFileInfo& info) const override;
-    };
-
 private:
     QWidget* parent_ = nullptr;
-    EntryIcons icons_;
+    FolderProbe probe_;
 };
 
 } // namespace sorvin
