@@ -61,14 +61,14 @@ public:
 // word before it goes on; one word lets every write go.
 class WritesThatWaitForTheParent final : public FileManager {
 public:
-    FileVersion writeAtomically(const fs::path& path, std::string_view bytes,
-                                const std::function<void()>& beforeReplacing) override {
+    AtomicFile::Replacement replace(const fs::path& path, std::string_view bytes,
+                                   const AtomicFile::Expected& expected) override {
         reportToParent();
         {
             const std::lock_guard lock(mutex_);
             if (!toldToGoOn_) toldToGoOn_ = awaitParent(kChildTime);
         }
-        return FileManager::writeAtomically(path, bytes, beforeReplacing);
+        return FileManager::replace(path, bytes, expected);
     }
 
 private:

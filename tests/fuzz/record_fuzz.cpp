@@ -38,12 +38,13 @@ public:
         read = true;
         return file->second;
     }
-    FileVersion writeAtomically(const fs::path& path, std::string_view bytes,
-                                const std::function<void()>& beforeReplacing) override {
-        if (beforeReplacing) beforeReplacing();
+    bool listed(const fs::path& path) const override { return files.contains(path); }
+    AtomicFile::Replacement replace(const fs::path& path, std::string_view bytes,
+                                    const AtomicFile::Expected&) override {
         files[path] = bytes;
-        return FileVersion{};
+        return {FileVersion{}, std::nullopt};
     }
+    void removeItem(const fs::path& path) override { files.erase(path); }
     void moveItem(const fs::path& from, const fs::path& to) override {
         files[to] = files.at(from);
         files.erase(from);

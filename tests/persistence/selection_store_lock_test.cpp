@@ -106,5 +106,38 @@ TEST_F(SelectionStoreLockTest, TheStoresOfOneProcessShareTheLock) {
     EXPECT_EQ(lockFiles(), 1u);
 }
 
+// A copy that was killed leaves its lock file; the next lock taken in the data folder takes the
+// abandoned ones over, which removes them, while one a running copy holds stays.
+TEST_F(SelectionStoreLockTest, LockFilesOfKilledCopiesAreRemovedWhenTheNextLockIsTaken) {
+    test::ChildProgram running("hold-lock", holding(root / "other"));
+    ASSERT_TRUE(running.awaitReport(kChildTime));
+    test::ChildProgram killed("hold-lock", holding(folder));
+    ASSERT_TRUE(killed.awaitReport(kChildTime));
+    killed.kill();
+    EXPECT_EQ(lockFiles(), 2u);
+
+    fs::create_directories(root / "third");
+    EXPECT_EQ(lock(root / "third"), std::nullopt);
+    EXPECT_EQ(lockFiles(), 2u) << "the running copy's and this one's";
+    EXPECT_EQ(lock(root / "other"), (SelectionRecordHolder{running.pid(), ""}));
+    running.tell();
+    ASSERT_TRUE(running.awaitExit(kChildTime));
+    stores.clear();
+    EXPECT_EQ(lockFiles(), 0u) << "each removed by its holder as it ends";
+}
+
+// Where no lock can be made (the data folder cannot take the lock file), the folder opens all the
+// same, and the store says that no other copy is kept out.
+TEST_F(SelectionStoreLockTest, WithoutALockTheStoreSaysSo) {
+    fs::create_directories(support);
+    SelectionStore store(folder, support);
+    fs::create_directory(support / ("record-" + SelectionStore::folderHash(store.folderIdentity()) + ".lock"));
+    EXPECT_EQ(store.lock(), std::nullopt);
+    EXPECT_TRUE(store.lockless());
+    SelectionStore locked(root / "other", support);
+    EXPECT_EQ(locked.lock(), std::nullopt);
+    EXPECT_FALSE(locked.lockless());
+}
+
 } // namespace
 } // namespace sorvin

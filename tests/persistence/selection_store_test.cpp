@@ -1,4 +1,5 @@
 #include "persistence/selection_store.hpp"
+#include "persistence/selection_record_decoder.hpp"
 #include "persistence/selection_store_error.hpp"
 #include "platform/atomic_file.hpp"
 #include "platform/sha256.hpp"
@@ -13,7 +14,9 @@
 #include <iterator>
 #include <random>
 #include <stdlib.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <thread>
 
 namespace sorvin {
 namespace {
@@ -33,6 +36,28 @@ public:
     mutable int failingReads = 0;
     // Runs after each read, before the store looks at what it read.
     std::function<void(const fs::path&)> afterRead;
+    // Looks at the status of a file and at its folder's listing that fail (ENOENT: the name seems
+    // absent, as while another file is renamed over it through a share), and how many of them do.
+    std::errc statusFailsWith{};
+    mutable int failingStatus = 0;
+    std::errc listingFailsWith{};
+    mutable int failingListings = 0;
+
+    std::optional<FileVersion> version(const fs::path& path) const override {
+        if (failingStatus > 0 && path.filename() == "sorvin.json") {
+            --failingStatus;
+            if (statusFailsWith == std::errc::no_such_file_or_directory) return std::nullopt;
+            throw std::system_error(std::make_error_code(statusFailsWith), "look at file");
+        }
+        return FileManager::version(path);
+    }
+    bool listed(const fs::path& path) const override {
+        if (failingListings > 0) {
+            --failingListings;
+            throw std::system_error(std::make_error_code(listingFailsWith), "list folder");
+        }
+        return FileManager::listed(path);
+    }
 
     std::string contents(const fs::path& path, std::size_t maxBytes, FileVersion* version) const override {
         if (readsRunOutOfMemory) throw std::bad_alloc();
@@ -45,11 +70,11 @@ public:
         return text;
     }
 
-    FileVersion writeAtomically(const fs::path& path, std::string_view bytes,
-                                const std::function<void()>& beforeReplacing) override {
+    AtomicFile::Replacement replace(const fs::path& path, std::string_view bytes,
+                                   const AtomicFile::Expected& expected) override {
         if (unwritableFolders.contains(path.parent_path()))
             throw std::system_error(std::make_error_code(std::errc::read_only_file_system), "write");
-        return FileManager::writeAtomically(path, bytes, beforeReplacing);
+        return FileManager::replace(path, bytes, expected);
     }
     void moveItem(const fs::path& from, const fs::path& to) override {
         if (movesFail || unwritableFolders.contains(from.parent_path()))
@@ -285,10 +310,12 @@ TEST_F(SelectionStoreTest, UnwritableFolderSavesToTheHashedFallback) {
     EXPECT_TRUE(loaded.usesFallback);
     EXPECT_EQ(loaded.hearts, std::set<std::string>{"a.jpg"});
 
-    // Writable again: the folder file takes over and the fallback is left behind.
+    // Writable again: the folder file takes over, and the fallback, whose values it now holds, goes.
     files.unwritableFolders.clear();
     auto again = store();
+    EXPECT_TRUE(again.load().usesFallback);
     EXPECT_FALSE(saveHearts(again, {"b.jpg"}));
+    EXPECT_FALSE(fs::exists(fallback()));
     const auto reloaded = store().load();
     EXPECT_FALSE(reloaded.usesFallback);
     EXPECT_EQ(reloaded.hearts, std::set<std::string>{"b.jpg"});
@@ -315,13 +342,18 @@ TEST_F(SelectionStoreTest, NewerFallbackWinsOverAStaleFolderFile) {
     EXPECT_EQ(store().load().hearts, std::set<std::string>{"fresh.jpg"});
 }
 
-TEST_F(SelectionStoreTest, OlderFallbackLosesToTheFolderFile) {
-    write(fallback(), recordWithHeart("old.jpg"));
-    fs::last_write_time(fallback(), fs::file_time_type::clock::now() - hours(1));
-    write(folder / "sorvin.json", recordWithHeart("new.jpg"));
-    const auto loaded = store().load();
-    EXPECT_EQ(loaded.hearts, std::set<std::string>{"new.jpg"});
-    EXPECT_FALSE(loaded.usesFallback);
+// A fallback written by an earlier version notes nothing of the folder's record it started from:
+// whatever the times of the two files, the photos it holds take its values and the others keep
+// the folder's.
+TEST_F(SelectionStoreTest, AFallbackOfAnEarlierVersionIsCombinedWithTheFolderFile) {
+    for (const auto shift : {-hours(1), hours(1)}) {
+        write(fallback(), recordWithHeart("old.jpg"));
+        fs::last_write_time(fallback(), fs::file_time_type::clock::now() + shift);
+        write(folder / "sorvin.json", recordWithHeart("new.jpg"));
+        const auto loaded = store().load();
+        EXPECT_EQ(loaded.hearts, (std::set<std::string>{"new.jpg", "old.jpg"}));
+        EXPECT_FALSE(loaded.usesFallback);
+    }
 }
 
 TEST_F(SelectionStoreTest, FolderFileOfUnknownVersionStaysProtectedBehindANewerFallback) {
@@ -587,40 +619,92 @@ std::vector<std::string> namesWith(const fs::path& folder, const std::string& te
     return names;
 }
 
-// A record that cannot be read for a moment (renamed over through a share, a share that stalls)
-// is no damage: it is read again, and when it stays unreadable the folder opens without it,
-// nothing is set aside, nothing is written over it, and what is saved meanwhile goes beside it.
-// Once it reads, its values are back.
-TEST_F(SelectionStoreTest, ARecordTheSystemCannotReadIsNeitherSetAsideNorWrittenOver) {
+// Every look at the record (its status, the folder's listing, the read) may fail for a moment
+// through a share: ENOENT while another file is renamed over it, EIO, ESTALE. Looked at again, the
+// record comes back; failing for good, the folder opens "unreadable now". Never empty in silence,
+// never "broken", never written over: what is saved meanwhile goes beside it, and over it, combined
+// with it, once it reads again.
+TEST_F(SelectionStoreTest, ARecordTheSystemCannotLookAtIsNeitherNoneNorBrokenNorWrittenOver) {
+    struct Step {
+        const char* name;
+        std::function<void(std::errc, int)> fail;
+    };
+    const std::vector<Step> steps{
+        {"status", [&](std::errc e, int n) { files.statusFailsWith = e, files.failingStatus = n; }},
+        {"status and listing",
+         [&](std::errc e, int n) {
+             files.statusFailsWith = std::errc::no_such_file_or_directory, files.failingStatus = n;
+             files.listingFailsWith = e, files.failingListings = n;
+         }},
+        {"open or read", [&](std::errc e, int n) { files.readsFailWith = e, files.failingReads = n; }},
+    };
+    const auto stop = [&] { files.failingStatus = files.failingListings = files.failingReads = 0; };
     for (const std::errc error : {std::errc::no_such_file_or_directory, std::errc::io_error,
-                                  static_cast<std::errc>(ESTALE), static_cast<std::errc>(ENOTCONN)}) {
-        SCOPED_TRACE(std::make_error_code(error).message());
-        fs::remove_all(folder);
-        write(folder / "sorvin.json", recordWithHeart("kept.jpg"));
-        files.readsFailWith = error;
+                                  static_cast<std::errc>(ESTALE)}) {
+        for (const Step& step : steps) {
+            SCOPED_TRACE(std::string(step.name) + ": " + std::make_error_code(error).message());
+            fs::remove_all(folder);
+            write(folder / "sorvin.json", recordWithHeart("kept.jpg"));
 
-        files.failingReads = 2; // for a moment only
-        EXPECT_EQ(store().load().hearts, std::set<std::string>{"kept.jpg"});
-        EXPECT_EQ(files.failingReads, 0);
+            step.fail(error, 2); // for a moment only
+            EXPECT_EQ(store().load(), SelectionLoadResult::of(SelectionRecordDecoder::decode(
+                                          SelectionJSONValue::Json::parse(recordWithHeart("kept.jpg")))));
+            stop();
 
-        files.failingReads = 1000;
-        auto s = store();
-        const SelectionLoadResult loaded = s.load();
-        EXPECT_EQ(loaded.warning, SelectionLoadWarning::unreadableNow);
-        EXPECT_TRUE(loaded.hearts.empty());
-        EXPECT_FALSE(s.protection()) << "saves are not refused: they go beside the record";
-        EXPECT_FALSE(saveHearts(s, {"new.jpg"}));
-        EXPECT_EQ(read(folder / "sorvin.json"), recordWithHeart("kept.jpg"));
-        EXPECT_TRUE(namesWith(folder, "broken").empty());
-        ASSERT_TRUE(s.keptBesideURL());
-        EXPECT_EQ(s.diversion(), SelectionDiversion::unreadable);
-        EXPECT_EQ(s.keptBesideURL()->parent_path(), folder);
-        EXPECT_TRUE(s.keptBesideURL()->filename().string().starts_with("sorvin.json.conflict-1765000000"));
-        EXPECT_NE(read(*s.keptBesideURL()).find("new.jpg"), std::string::npos);
+            step.fail(error, 1000);
+            auto s = store();
+            const SelectionLoadResult loaded = s.load();
+            EXPECT_EQ(loaded.warning, SelectionLoadWarning::unreadableNow);
+            EXPECT_TRUE(loaded.hearts.empty());
+            EXPECT_FALSE(loaded.usesFallback);
+            EXPECT_FALSE(s.protection()) << "saves are not refused";
+            EXPECT_FALSE(saveHearts(s, {"new.jpg"}));
+            EXPECT_EQ(read(folder / "sorvin.json"), recordWithHeart("kept.jpg"));
+            EXPECT_TRUE(namesWith(folder, "broken").empty());
+            ASSERT_TRUE(s.keptBesideURL());
+            EXPECT_EQ(s.diversion(), SelectionDiversion::unreadable);
+            EXPECT_TRUE(s.keptBesideURL()->filename().string().starts_with("sorvin.json.conflict-1765000000"));
+            EXPECT_FALSE(fs::exists(fallback()));
 
-        files.failingReads = 0;
-        EXPECT_EQ(store().load().hearts, std::set<std::string>{"kept.jpg"});
+            // Readable again: the session's changes go over the record, combined with it.
+            stop();
+            EXPECT_FALSE(saveHearts(s, {"new.jpg", "more.jpg"}));
+            EXPECT_FALSE(s.keptBesideURL());
+            EXPECT_TRUE(namesWith(folder, "conflict").empty());
+            EXPECT_EQ(store().load().hearts, (std::set<std::string>{"kept.jpg", "more.jpg", "new.jpg"}));
+        }
     }
+}
+
+// A conflict file left beside the record (by an earlier version, or by a save that could not read
+// the record) is taken in at the next opening: its values are newer for the photos it holds. It
+// is removed once the record holding them is written; where that cannot be written, it stays and
+// the opening names it.
+TEST_F(SelectionStoreTest, ConflictFilesAreTakenInAtTheNextOpening) {
+    write(folder / "sorvin.json", "{\"version\": 2, \"app\": \"Sorvin\", \"updatedAt\": \"x\", \"photos\": "
+                                  "{\"a.jpg\": {\"heart\": true}, \"b.jpg\": {\"rotation\": 10}}}");
+    write(folder / "sorvin.json.conflict-100", "{\"version\": 2, \"app\": \"Sorvin\", \"updatedAt\": \"x\", "
+                                               "\"photos\": {\"b.jpg\": {\"rotation\": 20}, \"c.jpg\": {\"heart\": true}}}");
+    write(folder / "sorvin.json.conflict-100-1", recordWithHeart("d.jpg"));
+    write(folder / "sorvin.json.conflict-99", "{\"version\": 2, \"app\": \"Sorvin\", \"updatedAt\": \"x\", "
+                                              "\"photos\": {\"b.jpg\": {\"rotation\": 30}}}");
+
+    files.unwritableFolders = {folder, support};
+    auto refused = store();
+    const SelectionLoadResult kept = refused.load();
+    EXPECT_EQ(kept.hearts, std::set<std::string>{"a.jpg"});
+    EXPECT_EQ(kept.keptConflictFiles.size(), 3u);
+    EXPECT_EQ(namesWith(folder, "conflict").size(), 3u);
+
+    files.unwritableFolders.clear();
+    auto s = store();
+    const SelectionLoadResult loaded = s.load();
+    EXPECT_TRUE(loaded.tookInConflictFiles);
+    EXPECT_TRUE(loaded.keptConflictFiles.empty());
+    EXPECT_EQ(loaded.hearts, (std::set<std::string>{"a.jpg", "c.jpg", "d.jpg"}));
+    EXPECT_EQ(loaded.rotations, (SelectionRecord::PathMap<double>{{"b.jpg", 20}})) << "the newest file last";
+    EXPECT_TRUE(namesWith(folder, "conflict").empty());
+    EXPECT_EQ(store().load().hearts, loaded.hearts);
 }
 
 // A damaged file is set aside only while it is still the file read: a record renamed over it
@@ -644,31 +728,41 @@ TEST_F(SelectionStoreTest, OnlyTheDamagedFileReadIsSetAside) {
     EXPECT_EQ(store().load().hearts, (std::set<std::string>{"b.jpg", "newer.jpg"}));
 }
 
-// A record that changed on disk since this store read or wrote it (another copy of the program,
-// another computer, a sync client) is never written over: the newer one stays, and this store's
-// values go to one file beside it, then and at every later save. A record that appeared where
-// there was none counts as changed too.
-TEST_F(SelectionStoreTest, ARecordChangedOnDiskIsKeptAndTheSaveGoesBesideIt) {
-    write(folder / "sorvin.json", recordWithHeart("first.jpg"));
-    auto s = store();
-    EXPECT_EQ(s.load().hearts, std::set<std::string>{"first.jpg"});
-    EXPECT_FALSE(saveHearts(s, {"first.jpg", "mine.jpg"}));
-    EXPECT_FALSE(s.keptBesideURL()) << "written over what this store wrote itself";
+// Two copies of the program on one folder that share no lock (two computers, a second path to
+// the folder), each changing its own photos and one the same photo, saving in turn: every change
+// of each survives, the photo both changed has the later save's values, and each copy is told
+// what the other did. No conflict file is left. A record that appeared where there was none is
+// combined as well.
+TEST_F(SelectionStoreTest, TwoCopiesSavingInTurnKeepEveryChangeOfEach) {
+    write(folder / "sorvin.json", recordWithHeart("a.jpg"));
+    auto here = store();
+    auto there = store();
+    EXPECT_EQ(here.load().hearts, std::set<std::string>{"a.jpg"});
+    EXPECT_EQ(there.load().hearts, std::set<std::string>{"a.jpg"});
 
-    auto other = store();
-    other.load();
-    EXPECT_FALSE(saveHearts(other, {"theirs.jpg"}));
-    EXPECT_FALSE(saveHearts(s, {"first.jpg", "mine.jpg", "later.jpg"}));
-    EXPECT_EQ(store().load().hearts, std::set<std::string>{"theirs.jpg"});
-    ASSERT_TRUE(s.keptBesideURL());
-    EXPECT_EQ(s.diversion(), SelectionDiversion::changedOnDisk);
-    const fs::path beside = *s.keptBesideURL();
-    EXPECT_EQ(beside, folder / "sorvin.json.conflict-1765000000");
-    EXPECT_FALSE(saveHearts(s, {"last.jpg"}));
-    EXPECT_EQ(s.keptBesideURL(), beside);
-    EXPECT_NE(read(beside).find("last.jpg"), std::string::npos);
-    EXPECT_EQ(namesWith(folder, "conflict").size(), 1u);
-    EXPECT_EQ(store().load().hearts, std::set<std::string>{"theirs.jpg"});
+    EXPECT_FALSE(saveHearts(there, {"a.jpg", "b.jpg", "same.jpg"}));
+    EXPECT_FALSE(there.combination());
+    EXPECT_FALSE(saveHearts(here, {"a.jpg", "c.jpg", "d.jpg"}, "d.jpg"));
+    ASSERT_TRUE(here.combination());
+    EXPECT_EQ(here.combination()->paths, (std::set<std::string>{"b.jpg", "same.jpg"}));
+    EXPECT_EQ(store().load().hearts, (std::set<std::string>{"a.jpg", "b.jpg", "c.jpg", "d.jpg", "same.jpg"}));
+    EXPECT_EQ(store().load().cursor, "d.jpg") << "the cursor is the saving copy's";
+
+    // The photo both changed: the later save's values. There, a.jpg is taken away too.
+    const auto turned = [](std::set<std::string> hearts, double degrees) {
+        SelectionSaveValues values;
+        for (const auto& path : hearts)
+            values.hearts.insert(path);
+        values.rotations.emplace("same.jpg", degrees);
+        return values;
+    };
+    there.save(turned({"b.jpg", "same.jpg"}, 10), {});
+    here.save(turned({"a.jpg", "b.jpg", "c.jpg", "d.jpg", "same.jpg"}, 20), {});
+    const SelectionLoadResult both = store().load();
+    EXPECT_EQ(both.hearts, (std::set<std::string>{"b.jpg", "c.jpg", "d.jpg", "same.jpg"}));
+    EXPECT_EQ(both.rotations, (SelectionRecord::PathMap<double>{{"same.jpg", 20}}));
+    EXPECT_TRUE(namesWith(folder, "conflict").empty());
+    EXPECT_FALSE(here.keptBesideURL());
 
     fs::remove_all(folder);
     fs::create_directories(folder);
@@ -676,8 +770,96 @@ TEST_F(SelectionStoreTest, ARecordChangedOnDiskIsKeptAndTheSaveGoesBesideIt) {
     fresh.load();
     write(folder / "sorvin.json", recordWithHeart("appeared.jpg"));
     EXPECT_FALSE(saveHearts(fresh, {"mine.jpg"}));
-    EXPECT_EQ(read(folder / "sorvin.json"), recordWithHeart("appeared.jpg"));
-    EXPECT_TRUE(fresh.keptBesideURL());
+    EXPECT_EQ(store().load().hearts, (std::set<std::string>{"appeared.jpg", "mine.jpg"}));
+    EXPECT_TRUE(namesWith(folder, "conflict").empty());
+}
+
+// Another writer's record renamed in at the last moment before a save renames its own in (the
+// window a check before the rename leaves open): it is exchanged out, read and combined.
+TEST_F(SelectionStoreTest, ARecordRenamedInRightBeforeASaveIsCombined) {
+    write(folder / "sorvin.json", recordWithHeart("start.jpg"));
+    class LateRival : public FileManager {
+    public:
+        std::function<void()> beforeReplace;
+        AtomicFile::Replacement replace(const fs::path& path, std::string_view bytes,
+                                        const AtomicFile::Expected& expected) override {
+            if (auto rival = std::exchange(beforeReplace, nullptr)) rival();
+            return FileManager::replace(path, bytes, expected);
+        }
+    } late;
+    SelectionStore s(folder, support, legacySupport, late);
+    s.load();
+    late.beforeReplace = [&] {
+        write(folder / "rival", recordWithHeart("rival.jpg"));
+        fs::rename(folder / "rival", folder / "sorvin.json");
+    };
+    EXPECT_FALSE(saveHearts(s, {"start.jpg", "mine.jpg"}));
+    EXPECT_EQ(store().load().hearts, (std::set<std::string>{"mine.jpg", "rival.jpg"}));
+    EXPECT_TRUE(s.combination());
+    EXPECT_TRUE(namesWith(folder, ".tmp-").empty());
+}
+
+// A record rewritten in place keeps its inode (and ext4 gives a new file a freed inode after two
+// renames): the check that tells it from the one read must not rest on the inode alone.
+TEST_F(SelectionStoreTest, ARecordReplacedUnderTheSameInodeIsSeen) {
+    write(folder / "sorvin.json", recordWithHeart("aaaa.jpg"));
+    auto s = store();
+    s.load();
+    struct stat was {};
+    ASSERT_EQ(::stat((folder / "sorvin.json").c_str(), &was), 0);
+    // The same length, the same inode, another time.
+    std::ofstream(folder / "sorvin.json", std::ios::binary | std::ios::in | std::ios::out)
+        << recordWithHeart("bbbb.jpg");
+    struct stat now {};
+    ASSERT_EQ(::stat((folder / "sorvin.json").c_str(), &now), 0);
+    ASSERT_EQ(now.st_ino, was.st_ino);
+    ASSERT_EQ(now.st_size, was.st_size);
+    timespec times[2] = {{0, UTIME_OMIT}, {was.st_mtim.tv_sec + 5, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, (folder / "sorvin.json").c_str(), times, 0), 0);
+
+    EXPECT_FALSE(saveHearts(s, {"aaaa.jpg", "mine.jpg"}));
+    EXPECT_EQ(store().load().hearts, (std::set<std::string>{"bbbb.jpg", "mine.jpg"}));
+}
+
+// The fallback and the folder's record are ordered by what was read, whatever their clocks say:
+// the fallback notes the folder's record it started from, carries on from it while it is still
+// there, and is combined with it photo by photo once it changed. A save that writes the folder's
+// record removes the fallback, whose values it now holds.
+TEST_F(SelectionStoreTest, TheFallbackAndTheFolderFileAreOrderedWithoutClocks) {
+    for (const auto shift : {hours(1), -hours(1)}) {
+        for (const bool changedSince : {false, true}) {
+            SCOPED_TRACE(fmt::format("fallback {} h, folder record changed since: {}",
+                                     duration_cast<hours>(shift).count(), changedSince));
+            fs::remove_all(root.path());
+            fs::create_directories(folder);
+            write(folder / "sorvin.json", recordWithHeart("a.jpg"));
+            files.unwritableFolders = {folder};
+            auto readOnly = store();
+            readOnly.load();
+            EXPECT_TRUE(saveHearts(readOnly, {"a.jpg", "fallback.jpg"}));
+            fs::last_write_time(fallback(), fs::file_time_type::clock::now() + shift);
+            files.unwritableFolders.clear();
+            if (changedSince) {
+                auto elsewhere = store();
+                EXPECT_EQ(elsewhere.load().hearts, (std::set<std::string>{"a.jpg", "fallback.jpg"}));
+                // Another computer, which has no such fallback, writes the folder's record.
+                write(folder / "next", recordWithHeart("b.jpg"));
+                fs::rename(folder / "next", folder / "sorvin.json");
+            }
+            auto s = store();
+            const SelectionLoadResult loaded = s.load();
+            const std::set<std::string> expected =
+                changedSince ? std::set<std::string>{"b.jpg", "fallback.jpg"}
+                             : std::set<std::string>{"a.jpg", "fallback.jpg"};
+            EXPECT_EQ(loaded.hearts, expected);
+            EXPECT_EQ(loaded.usesFallback, !changedSince);
+            std::set<std::string> more = expected;
+            more.insert("more.jpg");
+            EXPECT_FALSE(saveHearts(s, more));
+            EXPECT_FALSE(fs::exists(fallback()));
+            EXPECT_EQ(store().load().hearts, more);
+        }
+    }
 }
 
 } // namespace

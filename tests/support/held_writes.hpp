@@ -23,8 +23,8 @@ namespace sorvin::test {
 // full disk), every write or those whose text the test names.
 class HeldWrites : public FileManager {
 public:
-    FileVersion writeAtomically(const std::filesystem::path& path, std::string_view bytes,
-                                const std::function<void()>& beforeReplacing) override {
+    AtomicFile::Replacement replace(const std::filesystem::path& path, std::string_view bytes,
+                                   const AtomicFile::Expected& expected) override {
         {
             std::unique_lock lock(mutex_);
             ++started_;
@@ -32,7 +32,7 @@ public:
             changed_.wait_for(lock, std::chrono::minutes(1), [&] { return !holding_; });
             if (refusal_ && (!refused_ || refused_(bytes))) throw std::system_error(*refusal_, path.string());
         }
-        const FileVersion written = FileManager::writeAtomically(path, bytes, beforeReplacing);
+        const AtomicFile::Replacement written = FileManager::replace(path, bytes, expected);
         const std::lock_guard lock(mutex_);
         writes_.emplace_back(path, std::string(bytes));
         return written;

@@ -23,6 +23,7 @@
 #include <QPushButton>
 #include <QThread>
 #include <QTimer>
+#include <atomic>
 #include <cmath>
 #include <csignal>
 #include <fstream>
@@ -566,11 +567,11 @@ TEST_F(RecordSavingWindowTest, AProtectedRecordInTheDataFolderIsNamed) {
     class RefusingFolder : public FileManager {
     public:
         explicit RefusingFolder(fs::path folder) : folder_(std::move(folder)) {}
-        FileVersion writeAtomically(const fs::path& path, std::string_view bytes,
-                                    const std::function<void()>& beforeReplacing) override {
+        AtomicFile::Replacement replace(const fs::path& path, std::string_view bytes,
+                                       const AtomicFile::Expected& expected) override {
             if (path.parent_path() == folder_)
                 throw std::system_error(std::make_error_code(std::errc::read_only_file_system), "write");
-            return FileManager::writeAtomically(path, bytes, beforeReplacing);
+            return FileManager::replace(path, bytes, expected);
         }
 
     private:
@@ -599,6 +600,85 @@ TEST_F(RecordSavingWindowTest, AProtectedRecordInTheDataFolderIsNamed) {
     EXPECT_FALSE(state().toastText()) << "the refusal has no message of its own: " << *state().toastText();
     EXPECT_EQ(AtomicFile::read(fallback), newer);
     EXPECT_FALSE(fs::exists(photos() / "sorvin.json"));
+}
+
+// Another copy of the program (another computer, a second path to the folder) hearts a photo while
+// this window has the folder open. The heart made here is written with it, the window shows the
+// other's heart and says that both were combined, and no file is set apart.
+TEST_F(RecordSavingWindowTest, AnotherCopysHeartIsCombinedWithTheWindowsAndShown) {
+    openAtTheWindow();
+    const PhotoLibrary& library = *state().library();
+    ASSERT_GE(library.photos().size(), 2u);
+    const std::string here = library.currentPhoto()->relativePath;
+    const std::string there = library.photos()[0].relativePath == here ? library.photos()[1].relativePath
+                                                                        : library.photos()[0].relativePath;
+    SelectionStore otherCopy(photos(), root / "support", root / "legacy-support");
+    otherCopy.load();
+    SelectionSaveValues theirs;
+    theirs.hearts.insert(there);
+    otherCopy.save(theirs, {});
+
+    type(&window(), Qt::Key_Space);
+    queue.advance(AppState::kSaveDeadline);
+    writesEnd();
+    QApplication::processEvents();
+    EXPECT_EQ(record().hearts, (std::set<std::string>{here, there}));
+    EXPECT_TRUE(state().library()->containsHeart(there, RetouchSlot::a)) << "the other copy's heart shows";
+    EXPECT_TRUE(state().library()->containsHeart(here, RetouchSlot::a));
+    EXPECT_EQ(window().rootView()->toastView()->text(),
+              QStringLiteral("記録がほかで書き換えられていたため、両方の変更を合わせて保存しました"));
+    for (const auto& entry : fs::directory_iterator(photos()))
+        EXPECT_EQ(entry.path().filename().string().find("conflict"), std::string::npos) << entry.path();
+}
+
+// The folder's record cannot be looked at (a share that answers EIO to every look at it): the
+// folder opens saying so, with nothing written over the record. What is saved meanwhile goes beside
+// it and the quit alert names that file; once the record answers again, the next save writes it
+// combined with the record, and the file beside it goes.
+TEST_F(RecordSavingWindowTest, ARecordThatCannotBeLookedAtIsNeverWrittenOverAndTakesTheChangesLater) {
+    class BlinkingShare : public HeldWrites {
+    public:
+        std::atomic<bool> failing = true;
+        std::optional<FileVersion> version(const fs::path& path) const override {
+            if (failing && path.filename() == "sorvin.json")
+                throw std::system_error(std::make_error_code(std::errc::io_error), "look at file");
+            return HeldWrites::version(path);
+        }
+    } share;
+    recordFiles = &share;
+    addStandardPhotos();
+    const std::string kept = R"({"version": 2, "app": "Sorvin", "updatedAt": "t", "photos": {"kept.jpg": {"heart": true}}})";
+    std::ofstream(photos() / "sorvin.json") << kept;
+    std::vector<std::string> alerts;
+    delegate().confirmQuit = [&](QWidget*, const QuitConfirmation& confirmation) {
+        alerts.push_back(confirmation.informativeText);
+        return false;
+    };
+    openAtTheWindow(false);
+    QApplication::processEvents();
+    EXPECT_EQ(window().rootView()->toastView()->text(),
+              QStringLiteral("前回の記録を今は読み込めません。読み込めるようになってから、この間の変更を記録に合わせて保存します"));
+    const std::string here = state().library()->currentPhoto()->relativePath;
+
+    type(&window(), Qt::Key_Space);
+    queue.advance(AppState::kSaveDeadline);
+    writesEnd();
+    EXPECT_EQ(AtomicFile::read(photos() / "sorvin.json"), kept);
+    ASSERT_TRUE(state().recordKeptBeside());
+    const std::string beside = state().recordKeptBeside()->filename().string();
+    type(&window(), Qt::Key_Q, Qt::ControlModifier);
+    settle();
+    ASSERT_EQ(alerts.size(), 1u);
+    EXPECT_EQ(alerts[0], QuitConfirmation::make(RecordSaving::keptBeside, beside).informativeText);
+    EXPECT_NE(alerts[0].find(beside), std::string::npos);
+
+    share.failing = false;
+    type(&window(), Qt::Key_Down);
+    queue.advance(AppState::kSaveDeadline);
+    writesEnd();
+    EXPECT_EQ(record().hearts, (std::set<std::string>{"kept.jpg", here}));
+    EXPECT_FALSE(fs::exists(photos() / beside));
+    EXPECT_FALSE(state().recordKeptBeside());
 }
 
 } // namespace

@@ -210,6 +210,8 @@ public:
     bool usesFallbackStore() const { return usesFallbackStore_; }
     // Why nothing of the open folder is saved: its record is one this program must not write over.
     const std::optional<SelectionProtection>& recordProtection() const { return recordProtection_; }
+    // Where the open folder's last save went instead of its record, which could not take it.
+    const std::optional<std::filesystem::path>& recordKeptBeside() const { return recordKeptBeside_; }
     const std::vector<std::string>& recentFolders() const { return recentFolders_; }
     bool isExportPresented() const { return isExportPresented_; }
     void setExportPresented(bool on);
@@ -488,6 +490,9 @@ private:
     void saveOutsideAPhotosFirstFrame(bool deadline);
     void saveEnded(const SelectionSaver::Result& result);
     void recordNotWritten(const SelectionSaver::Result& result);
+    // Shows the values that a save combined from a record changed elsewhere, for the photos not
+    // changed here since.
+    void takeCombination(const SelectionCombination& combination);
     // Waits for the saves asked for, then saves the edits made meanwhile, until none is left or a
     // save failed.
     void whenEverythingSaved(std::function<void(RecordSaving)> answer);
@@ -627,6 +632,7 @@ private:
     bool recordWritten_ = true;
     // The last file beside a record that saves were said to go to.
     std::optional<std::filesystem::path> keptBesideSaid_;
+    std::optional<std::filesystem::path> recordKeptBeside_;
     // What the disk refused of folders left since: handed again at the next save and at quitting,
     // and shown again when the folder is opened before that.
     struct UnwrittenRecord {

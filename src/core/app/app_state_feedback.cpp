@@ -2,6 +2,7 @@
 
 #include "app/app_state.hpp"
 #include "export/export_error.hpp"
+#include "persistence/selection_record_photos.hpp"
 
 #include <algorithm>
 #include <chrono>
@@ -153,7 +154,26 @@ bool AppState::aSaveFailed() const {
 }
 
 RecordSaving AppState::recordSaving() const {
-    return !aSaveFailed() && !unsavedChanges_ ? RecordSaving::written : RecordSaving::failed;
+    if (aSaveFailed() || unsavedChanges_) return RecordSaving::failed;
+    return recordKeptBeside_ ? RecordSaving::keptBeside : RecordSaving::written;
+}
+
+// Only the photos that are still as they were handed to the save take the values from elsewhere:
+// one changed here since keeps its new values, which the next save writes.
+void AppState::takeCombination(const SelectionCombination& combination) {
+    if (!library_) return;
+    const SelectionRecord now = SelectionStore::recordOf(SelectionSaveValues::of(*library_), {});
+    std::vector<std::string> paths;
+    for (const std::string& path : combination.paths)
+        if (SelectionRecordPhotos::of(now, path) == SelectionRecordPhotos::of(combination.handed, path))
+            paths.push_back(path);
+    const SelectionLoadResult values = SelectionLoadResult::of(combination.written);
+    if (!library_->takeRecordedValues(paths, values.restoration())) return;
+    const Photo* current = library_->currentPhoto();
+    if (current && std::find(paths.begin(), paths.end(), current->relativePath) != paths.end()) {
+        refreshParameterImage();
+        scheduleCurrentHistogram();
+    }
 }
 
 namespace {
@@ -181,14 +201,19 @@ void AppState::saveEnded(const SelectionSaver::Result& result) {
         }
     }
     if (!result.error) {
+        if (open) recordKeptBeside_ = result.keptBeside;
         if (result.keptBeside && result.keptBeside != keptBesideSaid_) {
             keptBesideSaid_ = result.keptBeside;
             const std::string why = result.diversion == SelectionDiversion::unreadable
-                                        ? "記録を読み込めなかったため"
-                                        : "記録がほかで書き換えられていたため";
-            showToasts({why + "、変更は「" + result.keptBeside->filename().string() + "」に保存しました"},
+                                        ? "記録を今は読み込めないため"
+                                        : "記録がほかで書き換えられ続けているため";
+            showToasts({why + "、変更は「" + result.keptBeside->filename().string() +
+                        "」に保存しました。次に開くときに記録に合わせます"},
                        4.0);
+        } else if (open && result.combination) {
+            showToasts({"記録がほかで書き換えられていたため、両方の変更を合わせて保存しました"}, 4.0);
         }
+        if (open && result.combination) takeCombination(*result.combination);
         if (open && *result.usesFallback != usesFallbackStore_) {
             usesFallbackStore_ = *result.usesFallback;
             publish(AppStateProperty::usesFallbackStore);

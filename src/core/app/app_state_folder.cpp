@@ -14,25 +14,6 @@ namespace sorvin {
 
 namespace {
 
-template <class Map>
-auto unorderedCopy(const Map& map) {
-    return PathMap<typename Map::mapped_type>(map.begin(), map.end());
-}
-
-PhotoLibraryRestoration restorationFrom(const SelectionLoadResult& loaded) {
-    PhotoLibraryRestoration restored;
-    restored.hearts = PathSet(loaded.hearts.begin(), loaded.hearts.end());
-    restored.rotations = unorderedCopy(loaded.rotations);
-    restored.crops = unorderedCopy(loaded.crops);
-    restored.brightness = unorderedCopy(loaded.brightness);
-    restored.parameters = unorderedCopy(loaded.params);
-    restored.parametersRaw = unorderedCopy(loaded.paramsRaw);
-    restored.sources = unorderedCopy(loaded.sources);
-    restored.retouchesB = unorderedCopy(loaded.retouchesB);
-    restored.cursorPath = loaded.cursor;
-    return restored;
-}
-
 PhotoLibraryRestoration restorationFrom(const SelectionSaveValues& unwritten) {
     PhotoLibraryRestoration restored;
     restored.hearts = unwritten.hearts;
@@ -242,13 +223,14 @@ void AppState::finishLoading(ScanResult result, const std::filesystem::path& fol
     unsavedChanges_ = unwritten.has_value();
     recordWritten_ = !unwritten;
     keptBesideSaid_.reset();
+    recordKeptBeside_.reset();
     usesFallbackStore_ = loaded.usesFallback;
     publish(AppStateProperty::usesFallbackStore);
     recordProtection_ = selectionStore_->protection();
     publish(AppStateProperty::recordProtection);
 
     library_ = std::make_unique<PhotoLibrary>(
-        std::move(result.photos), unwritten ? restorationFrom(*unwritten) : restorationFrom(loaded), sortKey_,
+        std::move(result.photos), unwritten ? restorationFrom(*unwritten) : loaded.restoration(), sortKey_,
         sortAscending_);
     publish(AppStateProperty::library);
     setEditTarget(ParameterEditTarget::global());
@@ -263,15 +245,31 @@ void AppState::finishLoading(ScanResult result, const std::filesystem::path& fol
     scheduleCurrentHistogram();
     scheduleOriginalPreviewPreparation();
 
+    // Each message in turn: the photos left out, then what became of the record.
+    std::vector<std::string> messages;
+    double duration = 4.0;
     if (result.unreadableCount > 0) {
-        showToasts({std::to_string(result.unreadableCount) + "件のファイルを読み込めませんでした"}, 3.0);
-    } else if (loaded.warning == SelectionLoadWarning::brokenJSON) {
-        showToasts({"前回の記録が壊れていたため、新しく始めます"}, 4.0);
-    } else if (loaded.warning == SelectionLoadWarning::unknownVersion) {
-        showToasts({"前回の記録はこのバージョンでは読み込めません"}, 4.0);
-    } else if (loaded.warning == SelectionLoadWarning::unreadableNow) {
-        showToasts({"前回の記録を今は読み込めません。記録には上書きせず、変更はその隣に保存します"}, 4.0);
+        messages.push_back(std::to_string(result.unreadableCount) + "件のファイルを読み込めませんでした");
+        duration = 3.0;
     }
+    if (loaded.warning == SelectionLoadWarning::brokenJSON) {
+        messages.push_back("前回の記録が壊れていたため、新しく始めます");
+    } else if (loaded.warning == SelectionLoadWarning::unknownVersion) {
+        messages.push_back("前回の記録はこのバージョンでは読み込めません");
+    } else if (loaded.warning == SelectionLoadWarning::unreadableNow) {
+        messages.push_back("前回の記録を今は読み込めません。読み込めるようになってから、この間の変更を記録に合わせて保存します");
+    }
+    if (!loaded.keptConflictFiles.empty()) {
+        const std::size_t more = loaded.keptConflictFiles.size() - 1;
+        messages.push_back("記録に合わせられなかった変更が「" + loaded.keptConflictFiles.front().filename().string() +
+                           "」" + (more ? "ほか" + std::to_string(more) + "件" : std::string()) + "にあります");
+    } else if (loaded.tookInConflictFiles) {
+        messages.push_back("記録と別に保存されていた前回の変更を、記録に合わせました");
+    }
+    if (selectionStore_->lockless())
+        messages.push_back("ロックを作れないため、ほかの Sorvin がこのフォルダを同時に開くのを防げません");
+    if (messages.size() > 1) duration = 4.0;
+    showToasts(messages, duration);
 }
 
 void AppState::openRecentFolder(const std::string& path) {

@@ -9,6 +9,8 @@ enum class RecordSaving {
     failed,       // the last save of the open folder, or of a folder left, was not written (the
                   // disk refused it, or the record is one this program must not write over)
     stillWriting, // a save was still being written when the wait ran out; it goes on
+    keptBeside,   // written, but beside the record, which could not take it: the file is named,
+                  // and the next opening of the folder takes it in
 };
 
 } // namespace sorvin

@@ -197,6 +197,12 @@ public:
     // Random values for the basic and colour parameters of the current row.
     PhotoAdjustmentResult randomizeCurrentParameters(RandomGenerator& generator);
 
+    // Values the folder's record holds for these photos, written there by another copy of the
+    // program: each photo takes them whole, absent values being the defaults. Copies B that appear
+    // or go are taken only while the list is not filtered, whose rows stay as listed. False when
+    // nothing changed.
+    bool takeRecordedValues(const std::vector<std::string>& paths, const PhotoLibraryRestoration& values);
+
     // The canvas zoom; moving to another row resets it.
     void setZoomState(const ZoomState& zoom);
     void panZoom(Size delta, Size viewportSize, Size fittedImageSize);

@@ -3,6 +3,7 @@
 #include "library/photo_library.hpp"
 
 #include <algorithm>
+#include <utility>
 #include <cctype>
 #include <cmath>
 
@@ -185,6 +186,77 @@ PhotoSourceChangeResult PhotoLibrary::toggleCurrentSource() {
     const Photo photo = *current;
     const PhotoSource next = currentSource() == PhotoSource::jpeg ? PhotoSource::raw : PhotoSource::jpeg;
     return setSource(next, photo, currentSlot_);
+}
+
+bool PhotoLibrary::takeRecordedValues(const std::vector<std::string>& paths,
+                                      const PhotoLibraryRestoration& values) {
+    const std::optional<RetouchCursor> previous = currentCursor();
+    LibraryFields fields;
+    const auto put = [&](auto& table, const std::string& path, auto value, LibraryField field) {
+        const auto found = std::as_const(table).find(path);
+        if (value) {
+            if (found != table.end() && found->second == *value) return;
+            table[path] = std::move(*value);
+        } else {
+            if (found == table.end()) return;
+            table.erase(path);
+        }
+        fields |= field;
+    };
+    const auto entry = [](const auto& map, const std::string& path) {
+        const auto found = map.find(path);
+        return found == map.end() ? std::nullopt : std::optional(found->second);
+    };
+    bool rowsChange = false;
+    for (const std::string& path : paths) {
+        const Photo* owner = photo(path);
+        if (values.hearts.contains(path) != hearts_.contains(path)) {
+            if (values.hearts.contains(path))
+                hearts_.insert(path);
+            else
+                hearts_.erase(path);
+            fields |= LibraryField::hearts;
+        }
+        std::optional<double> rotation;
+        if (const auto given = entry(values.rotations, path)) rotation = PhotoRotation::stored(*given);
+        put(rotations_, path, rotation, LibraryField::rotations);
+        std::optional<ManualCrop> crop = entry(values.crops, path);
+        if (crop && crop->isDefault()) crop.reset();
+        if (crop && owner) {
+            const PixelSize size = editSize(*owner, rotation.value_or(0));
+            crop = crop->clamped(size.width, size.height);
+        }
+        put(crops_, path, crop, LibraryField::crops);
+        std::optional<PhotoParameters> parameters = entry(values.parameters, path);
+        if (parameters) parameters = parameters->sanitized(false);
+        if (parameters && parameters->values.isEmpty() && parameters->masks.empty()) parameters.reset();
+        put(parameters_, path, parameters, LibraryField::parameters);
+        std::optional<PhotoParameters> parametersRaw = entry(values.parametersRaw, path);
+        if (parametersRaw && parametersRaw->values.isEmpty() && parametersRaw->masks.empty()) parametersRaw.reset();
+        put(parametersRaw_, path, parametersRaw, LibraryField::parametersRaw);
+        std::optional<PhotoSource> source = entry(values.sources, path);
+        if (source != PhotoSource::raw) source.reset();
+        put(sources_, path, source, LibraryField::sources);
+        std::optional<RetouchState> copy = entry(values.retouchesB, path);
+        if (copy) {
+            normalizeRetouchState(*copy);
+            if (owner) {
+                const PixelSize size = editSize(*owner, copy->rotation);
+                copy->crop = copy->crop.clamped(size.width, size.height);
+            }
+        }
+        if (copy.has_value() != retouchesB_.contains(path)) {
+            if (isFiltered_) continue;
+            rowsChange = true;
+        }
+        put(retouchesB_, path, copy, LibraryField::retouchesB);
+    }
+    if (fields.empty()) return false;
+    viewCache_ = PhotoLibraryViewCache(photos_, positionByPath_, hearts_, retouchesB_);
+    rebuildVisibleCaches();
+    if (rowsChange) placeAfterRebuild(previous, fields);
+    publish(fields);
+    return true;
 }
 
 } // namespace sorvin

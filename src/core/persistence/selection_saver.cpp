@@ -39,8 +39,7 @@ struct SelectionSaver::Shared : std::enable_shared_from_this<Shared> {
     }
 
     void write(Job job) {
-        Result result{job.store,    std::nullopt, nullptr,     std::nullopt,
-                      std::nullopt, std::nullopt, std::nullopt};
+        Result result{job.store, std::nullopt, nullptr, std::nullopt, std::nullopt, std::nullopt, std::nullopt, std::nullopt};
         try {
             result.usesFallback = job.store->save(job.values, job.date);
         } catch (...) {
@@ -50,6 +49,7 @@ struct SelectionSaver::Shared : std::enable_shared_from_this<Shared> {
         result.protection = job.store->protection();
         result.keptBeside = job.store->keptBesideURL();
         result.diversion = job.store->diversion();
+        if (!result.error) result.combination = job.store->combination();
         mainQueue.post([shared = shared_from_this(), number = job.number, result = std::move(result)] {
             shared->ended(number, result);
         });

@@ -30,6 +30,8 @@ public:
         // Where the store puts this copy's values instead of the record, and why.
         std::optional<std::filesystem::path> keptBeside;
         std::optional<SelectionDiversion> diversion;
+        // What the save combined from a record changed elsewhere.
+        std::optional<SelectionCombination> combination;
         // When not written: the values the save was to write, so that they can be handed again.
         std::optional<SelectionSaveValues> unwritten;
     };

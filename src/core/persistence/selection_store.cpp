@@ -3,6 +3,7 @@
 #include "library/photo_library.hpp"
 #include "model/photo_rotation.hpp"
 #include "persistence/selection_json_value.hpp"
+#include "persistence/selection_record_photos.hpp"
 #include "persistence/selection_record_decoder.hpp"
 #include "persistence/selection_record_encoder.hpp"
 #include "persistence/selection_rotation.hpp"
@@ -14,6 +15,7 @@
 #include "platform/xdg_folders.hpp"
 
 #include <algorithm>
+#include <charconv>
 #include <fmt/format.h>
 #include <new>
 #include <stdexcept>
@@ -40,8 +42,13 @@ SelectionJSONValue::Json parseRecordText(const std::string& text) {
     return SelectionJSONValue::Json::parse(text);
 }
 
-// A location whose file is not the one this store last saw there, or could not be read.
-struct RecordChanged {
+// How often a save writes again when another writer's record stood where it wrote.
+constexpr int kWriteAttempts = 8;
+// The records of a location a store keeps, to tell what another writer changed from one of them.
+constexpr std::size_t kRememberedRecords = 4;
+
+// A location whose record could not be combined with this copy's values.
+struct Uncombined {
     SelectionDiversion why;
 };
 
@@ -100,95 +107,247 @@ std::vector<SelectionLoadCandidate> SelectionStore::loadCandidates() const {
     return candidates;
 }
 
-void SelectionStore::lookAtLocations() {
-    for (const fs::path& url : {primaryURL_, fallbackURL_}) {
+// Every look at a location goes through here: an error of the system is looked at again (a record
+// being renamed over through a share reads ENOENT for some milliseconds, a share that stalls EIO or
+// ESTALE), and nothing is there only when the folder's listing agrees.
+SelectionStore::Look SelectionStore::look(const fs::path& url) const {
+    for (int attempt = 1;; ++attempt) {
         try {
-            seen_[url] = fileManager_.version(url);
+            if (const auto version = fileManager_.version(url)) return version->regular ? Look::file : Look::other;
+            if (!fileManager_.listed(url)) return Look::absent;
         } catch (const std::system_error&) {
-            unavailableLocations_.insert(url);
         }
+        if (attempt >= kReadAttempts) return Look::unavailable;
+        std::this_thread::sleep_for(kReadPause * attempt);
     }
 }
 
 SelectionLoadResult SelectionStore::load() {
-    lookAtLocations();
+    SelectionRecord record;
+    SelectionLoadResult result;
+    result.warning = read(record, result.usesFallback);
+    folderRefusesWrites_ = result.usesFallback;
+    if (!unavailableLocations_.contains(primaryURL_) && protectedRecordURL_ != primaryURL_)
+        takeInConflictFiles(record, result);
+    SelectionLoadResult values = SelectionLoadResult::of(std::move(record));
+    values.warning = result.warning;
+    values.usesFallback = result.usesFallback;
+    values.tookInConflictFiles = result.tookInConflictFiles;
+    values.keptConflictFiles = std::move(result.keptConflictFiles);
+    return values;
+}
+
+namespace {
+
+template <class Map>
+auto unorderedCopy(const Map& map) {
+    return PathMap<typename Map::mapped_type>(map.begin(), map.end());
+}
+
+} // namespace
+
+PhotoLibraryRestoration SelectionLoadResult::restoration() const {
+    PhotoLibraryRestoration restored;
+    restored.hearts = PathSet(hearts.begin(), hearts.end());
+    restored.rotations = unorderedCopy(rotations);
+    restored.crops = unorderedCopy(crops);
+    restored.brightness = unorderedCopy(brightness);
+    restored.parameters = unorderedCopy(params);
+    restored.parametersRaw = unorderedCopy(paramsRaw);
+    restored.sources = unorderedCopy(sources);
+    restored.retouchesB = unorderedCopy(retouchesB);
+    restored.cursorPath = cursor;
+    return restored;
+}
+
+SelectionLoadResult SelectionLoadResult::of(SelectionRecord record) {
+    SelectionLoadResult result;
+    result.hearts.insert(record.hearts.begin(), record.hearts.end());
+    result.rotations = std::move(record.rotations);
+    result.crops = std::move(record.crops);
+    result.brightness = std::move(record.brightness);
+    result.params = std::move(record.params);
+    result.paramsRaw = std::move(record.paramsRaw);
+    result.sources = std::move(record.sources);
+    result.retouchesB = std::move(record.retouchesB);
+    result.cursor = std::move(record.cursor);
+    return result;
+}
+
+std::optional<SelectionLoadWarning> SelectionStore::read(SelectionRecord& record, bool& usesFallback) {
     const auto candidates = loadCandidates();
-    auto chosen = candidates.end();
+    const auto warningOf = [](Outcome outcome) -> std::optional<SelectionLoadWarning> {
+        switch (outcome) {
+        case Outcome::unreadable: return SelectionLoadWarning::unknownVersion;
+        case Outcome::broken: return SelectionLoadWarning::brokenJSON;
+        case Outcome::unavailable: return SelectionLoadWarning::unreadableNow;
+        case Outcome::record: break;
+        }
+        return std::nullopt;
+    };
+    // The folder's own record first. One the system cannot look at or read opens the folder
+    // "unreadable now": no other candidate stands in for it, and what is saved meanwhile goes over
+    // it only once it reads again, combined with it.
+    known_[primaryURL_] = {};
+    handed_[primaryURL_] = {};
     // Something that is not a file where a record belongs is never read (a FIFO would block the
     // read for ever), moved or written: it is treated as a damaged record that cannot be set
-    // aside, and the next candidate (the fallback, once saved) holds the record.
+    // aside, and the fallback holds the record.
     bool skippedSpecial = false;
-    for (auto it = candidates.begin(); it != candidates.end() && chosen == candidates.end(); ++it) {
-        // What the system could not tell about is read all the same: reading looks again.
-        if (unavailableLocations_.contains(it->url)) {
-            chosen = it;
-            break;
-        }
-        if (!fileManager_.fileExists(it->url)) continue;
-        if (fileManager_.isRegularFile(it->url)) {
-            chosen = it;
-        } else {
-            if (!it->isLegacy) keptLocations_.insert(it->url);
-            skippedSpecial = true;
-        }
+    std::optional<Outcome> folderOutcome;
+    switch (look(primaryURL_)) {
+    case Look::unavailable:
+        unavailableLocations_.insert(primaryURL_);
+        return SelectionLoadWarning::unreadableNow;
+    case Look::absent:
+        seen_[primaryURL_] = std::nullopt;
+        break;
+    case Look::other:
+        keptLocations_.insert(primaryURL_);
+        skippedSpecial = true;
+        break;
+    case Look::file:
+        folderOutcome = inspect(candidates[0], record);
+        if (*folderOutcome == Outcome::unavailable) return SelectionLoadWarning::unreadableNow;
+        handed_[primaryURL_] = known_[primaryURL_];
+        break;
     }
-    if (chosen == candidates.end()) {
-        SelectionLoadResult result;
-        if (skippedSpecial) result.warning = SelectionLoadWarning::brokenJSON;
-        return result;
-    }
-
-    // Saves go to the fallback while the folder cannot be written, so a folder file can be older
-    // than the fallback beside it: then the fallback holds the latest edits. The folder file is
-    // still checked, so one we cannot read is protected or set aside; and when the newer fallback
-    // itself cannot be read, the folder file is the best record there is.
-    SelectionRecord record;
-    std::optional<Outcome> outcome;
+    // The fallback holds the latest values while the folder cannot be written. It notes the
+    // version of the folder's record it started from: while that is still there, the fallback
+    // carries on from it; once the folder's record changed, the photos the fallback changed take
+    // its values and the others keep the folder's.
     const auto& fallback = candidates[2];
-    if (!chosen->usesFallback && fileManager_.isRegularFile(fallback.url)) {
-        const auto folderTime = fileManager_.modificationTime(chosen->url);
-        const auto fallbackTime = fileManager_.modificationTime(fallback.url);
-        if (folderTime && fallbackTime && *fallbackTime > *folderTime) {
-            if (inspect(fallback, record) == Outcome::record) {
-                if (!chosen->isLegacy) {
-                    SelectionRecord ignored;
-                    inspect(*chosen, ignored);
-                }
-                outcome = Outcome::record;
-                chosen = candidates.begin() + 2;
-            } else {
-                record = {};
+    const Look fallbackLook = look(fallback.url);
+    fallbackTakenIn_ = fallbackLook == Look::absent;
+    if (fallbackLook == Look::absent) seen_[fallback.url] = std::nullopt;
+    if (fallbackLook == Look::other) keptLocations_.insert(fallback.url);
+    if (folderOutcome && *folderOutcome != Outcome::record) {
+        // A folder record that is damaged, or of a version this program cannot read, is kept as
+        // it is; saves that went to the fallback meanwhile are what the folder shows.
+        if (fallbackLook == Look::file) {
+            SelectionRecord fallbackRecord;
+            if (inspect(fallback, fallbackRecord) == Outcome::record) {
+                fallbackTakenIn_ = true;
+                handed_[fallback.url] = fallbackRecord;
+                record = std::move(fallbackRecord);
+                usesFallback = true;
+                return std::nullopt;
             }
         }
+        return warningOf(*folderOutcome);
     }
-    if (!outcome) outcome = inspect(*chosen, record);
+    if (fallbackLook == Look::file) {
+        SelectionRecord fallbackRecord;
+        const Outcome outcome = inspect(fallback, fallbackRecord);
+        if (outcome == Outcome::record) {
+            fallbackTakenIn_ = true;
+            handed_[fallback.url] = fallbackRecord;
+            if (!folderOutcome || (fallbackStartedFrom_ && *fallbackStartedFrom_ == seen_[primaryURL_])) {
+                record = std::move(fallbackRecord);
+                usesFallback = true;
+            } else {
+                // Saved to the folder from here on, the fallback's changes count as this copy's. A
+                // fallback of an earlier version notes nothing: all its photos count as changed.
+                record = SelectionRecordPhotos::overlaid(
+                    std::move(record), fallbackRecord,
+                    fallbackStartedFrom_ ? fallbackChanged_ : SelectionRecordPhotos::paths(fallbackRecord));
+            }
+            return std::nullopt;
+        }
+        if (!folderOutcome) {
+            usesFallback = true;
+            return warningOf(outcome);
+        }
+        // The folder's record stands; the fallback that cannot be read stays as it is.
+        return std::nullopt;
+    }
+    if (folderOutcome) return std::nullopt;
+    if (fallbackLook == Look::unavailable) {
+        // The fallback may hold the record: the folder is not known to have none.
+        unavailableLocations_.insert(fallback.url);
+        return SelectionLoadWarning::unreadableNow;
+    }
+    // The predecessor's records, read where neither of ours is there; never written.
+    const Look legacyLook = look(legacyPrimaryURL_);
+    if (legacyLook == Look::file) return warningOf(inspect(candidates[1], record));
+    if (legacyLook == Look::other) skippedSpecial = true;
+    if (candidates.size() > 3 && look(candidates[3].url) == Look::file) {
+        usesFallback = true;
+        return warningOf(inspect(candidates[3], record));
+    }
+    if (skippedSpecial) return SelectionLoadWarning::brokenJSON;
+    return std::nullopt;
+}
 
-    SelectionLoadResult result;
-    result.usesFallback = chosen->usesFallback;
-    folderRefusesWrites_ = chosen->usesFallback;
-    switch (*outcome) {
-    case Outcome::unreadable:
-        result.warning = SelectionLoadWarning::unknownVersion;
-        break;
-    case Outcome::broken:
-        result.warning = SelectionLoadWarning::brokenJSON;
-        break;
-    case Outcome::unavailable:
-        result.warning = SelectionLoadWarning::unreadableNow;
-        break;
-    case Outcome::record:
-        result.hearts.insert(record.hearts.begin(), record.hearts.end());
-        result.rotations = std::move(record.rotations);
-        result.crops = std::move(record.crops);
-        result.brightness = std::move(record.brightness);
-        result.params = std::move(record.params);
-        result.paramsRaw = std::move(record.paramsRaw);
-        result.sources = std::move(record.sources);
-        result.retouchesB = std::move(record.retouchesB);
-        result.cursor = std::move(record.cursor);
-        break;
+namespace {
+
+// The seconds and the counter a conflict file's name ends with, to take them in the order written.
+std::pair<long long, long long> conflictOrder(const std::string& suffix) {
+    long long seconds = 0;
+    long long counter = 0;
+    const char* const end = suffix.data() + suffix.size();
+    const auto [next, error] = std::from_chars(suffix.data(), end, seconds);
+    if (error == std::errc() && next != end && *next == '-') std::from_chars(next + 1, end, counter);
+    return {seconds, counter};
+}
+
+} // namespace
+
+// Files an earlier save left beside the record because it could not combine its values with it:
+// their values are newer than the record's for the photos they hold. They are written into the
+// record at once, and removed once that is done.
+void SelectionStore::takeInConflictFiles(SelectionRecord& record, SelectionLoadResult& result) {
+    std::vector<std::pair<std::pair<long long, long long>, fs::path>> found;
+    for (const fs::path& url : {primaryURL_, fallbackURL_}) {
+        const std::string prefix = url.filename().string() + ".conflict-";
+        std::error_code error;
+        for (fs::directory_iterator it(url.parent_path(), error), end; !error && it != end; it.increment(error)) {
+            const std::string name = it->path().filename().string();
+            if (!name.starts_with(prefix) || name.find(".tmp-") != std::string::npos) continue;
+            found.push_back({conflictOrder(name.substr(prefix.size())), it->path()});
+        }
     }
-    return result;
+    if (found.empty()) return;
+    std::sort(found.begin(), found.end());
+    std::vector<fs::path> takenIn;
+    SelectionRecord combined = record;
+    for (const auto& [order, file] : found) {
+        SelectionRecord beside;
+        // Read as the predecessor's files are: never set aside, moved or protected.
+        if (inspect({file, false, true}, beside) != Outcome::record) {
+            result.keptConflictFiles.push_back(file);
+            continue;
+        }
+        combined = SelectionRecordPhotos::overlaid(std::move(combined), beside, SelectionRecordPhotos::paths(beside));
+        takenIn.push_back(file);
+    }
+    if (takenIn.empty()) return;
+    // Written now, as a save would, so that the files can go.
+    bool written = false;
+    try {
+        SelectionRecord mine = std::move(combined);
+        mine.cursor = record.cursor;
+        mine.updatedAt = InternetDateTime::utcText(now_());
+        write(std::move(mine));
+        written = !keptBesideURL_;
+    } catch (const std::exception&) {
+    }
+    combination_.reset();
+    if (!written) {
+        if (keptBesideURL_) takenIn.push_back(*std::exchange(keptBesideURL_, std::nullopt));
+        diversion_.reset();
+        result.keptConflictFiles.insert(result.keptConflictFiles.end(), takenIn.begin(), takenIn.end());
+        return;
+    }
+    for (const fs::path& file : takenIn) {
+        try {
+            fileManager_.removeItem(file);
+        } catch (const std::exception&) {
+        }
+    }
+    result.tookInConflictFiles = true;
+    result.usesFallback = folderRefusesWrites_;
+    record = known_[folderRefusesWrites_ ? fallbackURL_ : primaryURL_];
 }
 
 // An error of the system is no damage: a record being renamed over through a share reads ENOENT
@@ -217,11 +376,15 @@ SelectionStore::Outcome SelectionStore::inspect(const SelectionLoadCandidate& ca
             // A record too large for this machine's memory is still a record.
             return unreadable(candidate, SelectionProtection::tooLarge);
         }
+        lastReadDigest_ = Sha256::hex(text);
         if (!candidate.isLegacy) {
             seen_[candidate.url] = read;
+            digests_[candidate.url] = lastReadDigest_;
             unavailableLocations_.erase(candidate.url);
         }
         const Outcome outcome = decoded(candidate, text, record);
+        if (outcome == Outcome::record && !candidate.isLegacy)
+            takeTheirs(candidate.url, record, lastReadDigest_, lastBasedOn_);
         if (outcome != Outcome::broken || candidate.isLegacy || setAside(candidate.url, read)) return outcome;
         // Another file took the name since it was read: that one is read. One that keeps
         // changing is left alone.
@@ -251,6 +414,8 @@ SelectionStore::Outcome SelectionStore::decoded(const SelectionLoadCandidate& ca
     if (*version > 2) return unreadable(candidate, SelectionProtection::newerVersion);
     try {
         record = SelectionRecordDecoder::decode(document);
+        lastBasedOn_ = SelectionJSONValue::string(SelectionJSONValue::member(document, "basedOn")).value_or("");
+        if (candidate.url == fallbackURL_) readFallbackNote(document);
     } catch (const std::bad_alloc&) {
         return unreadable(candidate, SelectionProtection::tooLarge);
     } catch (...) {
@@ -320,8 +485,10 @@ std::optional<SelectionRecordHolder> SelectionStore::lock() {
             SelectionStoreLock::acquire(folder / ("record-" + folderHash(folderIdentity_) + ".lock"));
         if (const auto* holder = std::get_if<SelectionRecordHolder>(&taken)) return *holder;
         lock_ = std::get<std::shared_ptr<FileLock>>(std::move(taken));
+        lockless_ = false;
     } catch (const std::exception&) {
-        // Nowhere to lock: saves still never write over a record that changed on disk.
+        // Nowhere to lock: saves still combine with a record that changed on disk.
+        lockless_ = true;
     }
     return std::nullopt;
 }
@@ -344,47 +511,53 @@ auto ordered(const Table& table) {
 
 } // namespace
 
-bool SelectionStore::save(const SelectionSaveValues& values, std::chrono::system_clock::time_point date) {
+SelectionRecord SelectionStore::recordOf(const SelectionSaveValues& values,
+                                         std::chrono::system_clock::time_point date) {
     SelectionRecord record;
     record.updatedAt = InternetDateTime::utcText(date);
     record.cursor = values.cursor;
     record.hearts.assign(values.hearts.begin(), values.hearts.end());
     std::sort(record.hearts.begin(), record.hearts.end());
-    record.rotations = ordered(values.rotations);
-    record.crops = ordered(values.crops);
+    for (const auto& [path, degrees] : values.rotations)
+        if (const auto stored = PhotoRotation::stored(degrees)) record.rotations.emplace(path, *stored);
+    for (const auto& [path, crop] : values.crops)
+        if (!(crop == ManualCrop{})) record.crops.emplace(path, crop);
     record.brightness = ordered(PhotoLibrary::brightness(values.parameters));
     record.params = ordered(values.parameters);
     record.paramsRaw = ordered(values.parametersRaw);
     record.sources = ordered(values.sources);
     record.retouchesB = ordered(values.retouchesB);
-    return write(std::move(record));
-}
-
-bool SelectionStore::write(SelectionRecord record) {
-    SelectionRecord::PathMap<double> storedRotations;
-    for (const auto& [path, degrees] : record.rotations)
-        if (const auto stored = PhotoRotation::stored(degrees)) storedRotations.emplace(path, *stored);
-    record.rotations = std::move(storedRotations);
-    std::erase_if(record.crops, [](const auto& entry) { return entry.second == ManualCrop{}; });
     record.version = 2;
     record.app = "Sorvin";
     record.paramScale = 100;
     record.maskScale = 1000;
-    record.masks = {};
-    const std::string text = SelectionRecordEncoder::encode(SelectionRecord::normalized(std::move(record)));
+    return SelectionRecord::normalized(std::move(record));
+}
+
+bool SelectionStore::save(const SelectionSaveValues& values, std::chrono::system_clock::time_point date) {
+    return write(recordOf(values, date));
+}
+
+bool SelectionStore::write(SelectionRecord mine) {
+    mine = SelectionRecord::normalized(std::move(mine));
+    combination_.reset();
     // What could not be read back is not written: the record on disk stays as it was.
-    if (text.size() > recordByteLimit_)
+    if (SelectionRecordEncoder::encode(mine).size() > recordByteLimit_)
         throw std::system_error(std::make_error_code(std::errc::file_too_large), "record too large");
 
     if (protectedRecordURL_ == primaryURL_) throw SelectionStoreError();
     if (!keptLocations_.contains(primaryURL_)) {
         try {
-            writeOver(primaryURL_, text);
+            writeCombined(primaryURL_, mine);
             folderRefusesWrites_ = false;
+            dropKeptBeside();
+            removeFallbackTakenIn();
             return false;
-        } catch (const RecordChanged& changed) {
-            writeBeside(primaryURL_, text, changed.why);
+        } catch (const Uncombined& uncombined) {
+            writeBeside(primaryURL_, mine, uncombined.why);
             return false;
+        } catch (const SelectionStoreError&) {
+            throw;
         } catch (const std::exception&) {
             // The folder cannot be written: the fallback keeps the record.
         }
@@ -395,46 +568,262 @@ bool SelectionStore::write(SelectionRecord record) {
                                    std::make_error_code(std::errc::permission_denied));
     fileManager_.createDirectories(fallbackURL_.parent_path());
     try {
-        writeOver(fallbackURL_, text);
-    } catch (const RecordChanged& changed) {
-        writeBeside(fallbackURL_, text, changed.why);
+        writeCombined(fallbackURL_, mine);
+        dropKeptBeside();
+    } catch (const Uncombined& uncombined) {
+        writeBeside(fallbackURL_, mine, uncombined.why);
     }
     return true;
 }
 
-void SelectionStore::writeOver(const fs::path& url, const std::string& text) {
-    if (unavailableLocations_.contains(url)) throw RecordChanged{SelectionDiversion::unreadable};
-    // Nothing is lost where nothing is there now, and no file is renamed over a folder or a FIFO:
-    // that write fails of itself.
-    std::function<void()> unchanged;
-    if (const auto seen = seen_.find(url); seen != seen_.end())
-        unchanged = [this, seen] {
-            const auto now = fileManager_.version(seen->first);
-            if (now && now != seen->second && fileManager_.isRegularFile(seen->first))
-                throw RecordChanged{SelectionDiversion::changedOnDisk};
-        };
-    seen_[url] = fileManager_.writeAtomically(url, text, unchanged);
+// Two copies of the program that share no lock (two computers on one share, a second path to the
+// folder) may write the record at once. The record is replaced only as the version this store last
+// read or wrote; where another stood there instead, it is read, combined and written again.
+void SelectionStore::writeCombined(const fs::path& url, const SelectionRecord& mine) {
+    if (unavailableLocations_.contains(url)) reread(url);
+    std::optional<fs::path> exchangedOut;
+    const auto dropExchangedOut = [&] {
+        if (!exchangedOut) return;
+        try {
+            fileManager_.removeItem(*exchangedOut);
+        } catch (const std::exception&) {
+        }
+        exchangedOut.reset();
+    };
+    bool metAnother = false;
+    for (int attempt = 1; attempt <= kWriteAttempts; ++attempt) {
+        // A location never read before holds the same as what this copy starts from.
+        if (!known_.contains(url)) known_[url] = handed_[primaryURL_];
+        if (!handed_.contains(url)) handed_[url] = handed_[primaryURL_];
+        const SelectionRecord record = SelectionRecordPhotos::combined(known_[url], mine, handed_[url]);
+        const AtomicFile::Expected expected{seen_.contains(url) ? seen_[url] : fileManager_.version(url),
+                                            digests_[url]};
+        const std::string text = textFor(url, record);
+        const AtomicFile::Replacement replaced = fileManager_.replace(url, text, expected);
+        if (replaced.written) {
+            seen_[url] = *replaced.written;
+            digests_[url] = Sha256::hex(text);
+        }
+        if (!replaced.unexpected) {
+            dropExchangedOut();
+            remember(url, record, digests_[url]);
+            handed_[url] = mine;
+            if (metAnother) {
+                SelectionCombination combination;
+                combination.paths = SelectionRecordPhotos::differing(record, mine);
+                for (const std::string& path : combination.paths) {
+                    SelectionRecordPhotos::set(combination.written, path, SelectionRecordPhotos::of(record, path));
+                    SelectionRecordPhotos::set(combination.handed, path, SelectionRecordPhotos::of(mine, path));
+                }
+                combination_ = std::move(combination);
+            }
+            return;
+        }
+        metAnother = true;
+        if (*replaced.unexpected == url) {
+            reread(url);
+            continue;
+        }
+        // Exchanged out: the other writer's record lies beside, and ours holds the name. (This
+        // process's temporary has one name: the next write takes it over once this is read.)
+        if (exchangedOut != replaced.unexpected) dropExchangedOut();
+        exchangedOut = replaced.unexpected;
+        SelectionRecord theirs;
+        if (inspect({*exchangedOut, false, true}, theirs) == Outcome::record) {
+            takeTheirs(url, std::move(theirs), lastReadDigest_, lastBasedOn_);
+            continue;
+        }
+        // Not a record this program can combine: it goes back where it stood, and is read there.
+        try {
+            fileManager_.moveItem(*exchangedOut, url);
+            exchangedOut.reset();
+        } catch (const std::exception&) {
+        }
+        reread(url);
+    }
+    if (exchangedOut) {
+        // Kept for the next opening to take in, rather than lost.
+        try {
+            fileManager_.moveItem(*exchangedOut, uniqueURL(url.parent_path() / (url.filename().string() +
+                                                                                 ".conflict-" + secondsNow())));
+        } catch (const std::exception&) {
+        }
+    }
+    throw Uncombined{SelectionDiversion::changedOnDisk};
 }
 
-// One file beside the record takes every later save; a name someone else took meanwhile is left
-// to them.
-void SelectionStore::writeBeside(const fs::path& url, const std::string& text, SelectionDiversion why) {
-    if (!diversion_) diversion_ = why;
+void SelectionStore::remember(const fs::path& url, SelectionRecord record, const std::string& digest) {
+    known_[url] = record;
+    knownDigests_[url] = digest;
+    auto& history = history_[url];
+    history.emplace_back(digest, std::move(record));
+    if (history.size() > kRememberedRecords) history.pop_front();
+}
+
+// A record another writer wrote: when it was combined onto the record this store knows (or says
+// nothing of it), it is the record now. When it was combined onto an older one, as a writer that
+// lost a race to this one writes, only what it changed from that one goes over what this store
+// knows: the rest of it is older.
+void SelectionStore::takeTheirs(const fs::path& url, SelectionRecord theirs, const std::string& digest,
+                                const std::string& basedOn) {
+    if (!basedOn.empty() && basedOn != knownDigests_[url]) {
+        for (const auto& [parentDigest, parent] : history_[url]) {
+            if (parentDigest != basedOn) continue;
+            theirs = SelectionRecordPhotos::overlaid(known_[url], theirs, SelectionRecordPhotos::differing(theirs, parent));
+            break;
+        }
+    }
+    remember(url, std::move(theirs), digest);
+}
+
+void SelectionStore::reread(const fs::path& url) {
+    const SelectionLoadCandidate candidate{url, url == fallbackURL_, false};
+    switch (look(url)) {
+    case Look::unavailable:
+        throw Uncombined{SelectionDiversion::unreadable};
+    case Look::absent:
+        // Nothing is lost where nothing is there now: this copy's values go there whole.
+        seen_[url] = std::nullopt;
+        unavailableLocations_.erase(url);
+        return;
+    case Look::other:
+        keptLocations_.insert(url);
+        throw Uncombined{SelectionDiversion::changedOnDisk};
+    case Look::file:
+        break;
+    }
+    SelectionRecord record;
+    switch (inspect(candidate, record)) {
+    case Outcome::record:
+        return;
+    case Outcome::broken:
+        // Set aside; a record that could not be set aside is kept and never written.
+        if (keptLocations_.contains(url)) throw Uncombined{SelectionDiversion::changedOnDisk};
+        return;
+    case Outcome::unreadable:
+        throw Uncombined{SelectionDiversion::changedOnDisk};
+    case Outcome::unavailable:
+        throw Uncombined{SelectionDiversion::unreadable};
+    }
+}
+
+// The fallback notes the folder's record it started from, and which photos it changed since, so
+// that the next opening orders the two by what was read rather than by their clocks.
+// Every record notes the record it was combined onto (by the SHA-256 of its bytes), so that another
+// writer that meets it knows what it changed.
+std::string SelectionStore::textFor(const fs::path& url, const SelectionRecord& record) const {
+    std::string text = SelectionRecordEncoder::encode(record);
+    nlohmann::ordered_json note;
+    if (const auto parent = knownDigests_.find(url); parent != knownDigests_.end() && !parent->second.empty())
+        note["basedOn"] = parent->second;
+    const auto seen = seen_.find(primaryURL_);
+    const std::optional<FileVersion> folderVersion = seen == seen_.end() ? std::nullopt : seen->second;
+    const auto base = known_.find(primaryURL_);
+    if (url != fallbackURL_) {
+    } else if (folderVersion)
+        note["folderRecord"] = {{"device", static_cast<std::uint64_t>(folderVersion->node.device)},
+                                {"inode", static_cast<std::uint64_t>(folderVersion->node.inode)},
+                                {"size", folderVersion->size},
+                                {"modified", folderVersion->modifiedNanoseconds}};
+    else
+        note["folderRecord"] = nullptr;
+    if (url == fallbackURL_)
+        note["changedHere"] = base == known_.end() ? SelectionRecordPhotos::paths(record)
+                                                   : SelectionRecordPhotos::differing(record, base->second);
+    if (note.empty()) return text;
+    const std::string members = note.dump(2);
+    // The note's members go after the record's own, inside its top-level object.
+    const std::size_t close = text.rfind('}');
+    std::string inner = members.substr(1, members.rfind('}') - 1);
+    while (!inner.empty() && inner.back() == '\n')
+        inner.pop_back();
+    return text.substr(0, text.rfind('\n', close)) + "," + inner + "\n}\n";
+}
+
+void SelectionStore::readFallbackNote(const SelectionJSONValue::Json& document) {
+    fallbackStartedFrom_.reset();
+    fallbackChanged_.clear();
+    const auto* folder = SelectionJSONValue::member(document, "folderRecord");
+    const auto* changed = SelectionJSONValue::member(document, "changedHere");
+    if (!folder || !changed || !changed->is_array() || !(folder->is_null() || folder->is_object())) return;
+    for (const auto& path : *changed)
+        if (path.is_string()) fallbackChanged_.insert(path.get<std::string>());
+    if (folder->is_null()) {
+        fallbackStartedFrom_ = std::optional<FileVersion>();
+        return;
+    }
+    // Exact to the nanosecond: no detour through a double.
+    const auto number = [&](const char* name) -> std::optional<std::int64_t> {
+        const auto* value = SelectionJSONValue::member(*folder, name);
+        if (!value || !value->is_number_integer()) return std::nullopt;
+        return value->is_number_unsigned() ? static_cast<std::int64_t>(value->get<std::uint64_t>())
+                                           : value->get<std::int64_t>();
+    };
+    const auto device = number("device"), inode = number("inode"), size = number("size"),
+               modified = number("modified");
+    if (!device || !inode || !size || !modified) return;
+    fallbackStartedFrom_ = FileVersion{FileNode{static_cast<dev_t>(*device), static_cast<ino_t>(*inode)},
+                                       static_cast<std::uint64_t>(*size), *modified};
+}
+
+// Written only where the record cannot take this copy's values: one file beside it, the same for
+// every save until one writes the record again; a name someone else took meanwhile is left to
+// them. It holds the photos this copy changed since it read the record.
+void SelectionStore::writeBeside(const fs::path& url, const SelectionRecord& mine, SelectionDiversion why) {
+    diversion_ = why;
+    SelectionRecord changed;
+    const std::set<std::string> paths = SelectionRecordPhotos::differing(mine, handed_[url]);
+    for (const std::string& path : paths)
+        SelectionRecordPhotos::set(changed, path, SelectionRecordPhotos::of(mine, path));
+    changed.version = mine.version;
+    changed.app = mine.app;
+    changed.updatedAt = mine.updatedAt;
+    changed.cursor = mine.cursor;
+    const std::string text = SelectionRecordEncoder::encode(SelectionRecord::normalized(std::move(changed)));
     for (int attempt = 1;; ++attempt) {
         if (!keptBesideURL_ || keptBesideURL_->parent_path() != url.parent_path()) {
             keptBesideURL_ =
                 uniqueURL(url.parent_path() / (url.filename().string() + ".conflict-" + secondsNow()));
             seen_[*keptBesideURL_] = std::nullopt;
         }
-        try {
-            writeOver(*keptBesideURL_, text);
-            return;
-        } catch (const RecordChanged&) {
-            if (attempt == 3)
-                throw fs::filesystem_error("記録を書き込めません", *keptBesideURL_,
-                                           std::make_error_code(std::errc::file_exists));
-            keptBesideURL_.reset();
+        const AtomicFile::Replacement replaced =
+            fileManager_.replace(*keptBesideURL_, text, {seen_[*keptBesideURL_], digests_[*keptBesideURL_]});
+        if (replaced.written) {
+            seen_[*keptBesideURL_] = *replaced.written;
+            digests_[*keptBesideURL_] = Sha256::hex(text);
         }
+        if (!replaced.unexpected) return;
+        if (*replaced.unexpected != *keptBesideURL_) fileManager_.moveItem(*replaced.unexpected, *keptBesideURL_);
+        if (attempt == 3)
+            throw fs::filesystem_error("記録を書き込めません", *keptBesideURL_,
+                                       std::make_error_code(std::errc::file_exists));
+        keptBesideURL_.reset();
+    }
+}
+
+// The file beside the record goes once a save wrote the record: it holds what this copy changed
+// since it read the record, which the record now holds.
+void SelectionStore::dropKeptBeside() {
+    diversion_.reset();
+    const auto beside = std::exchange(keptBesideURL_, std::nullopt);
+    if (!beside) return;
+    try {
+        if (fileManager_.version(*beside) == seen_[*beside]) fileManager_.removeItem(*beside);
+    } catch (const std::exception&) {
+    }
+}
+
+void SelectionStore::removeFallbackTakenIn() {
+    if (!fallbackTakenIn_) return;
+    const auto seen = seen_.find(fallbackURL_);
+    if (seen == seen_.end() || !seen->second) return;
+    try {
+        if (fileManager_.version(fallbackURL_) != seen->second) return;
+        fileManager_.removeItem(fallbackURL_);
+        seen_[fallbackURL_] = std::nullopt;
+        known_.erase(fallbackURL_);
+        handed_.erase(fallbackURL_);
+    } catch (const std::exception&) {
     }
 }
 

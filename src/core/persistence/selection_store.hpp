@@ -1,11 +1,14 @@
 #pragma once
 
+#include "library/photo_library.hpp"
 #include "persistence/selection_record.hpp"
+#include "persistence/selection_json_value.hpp"
 #include "persistence/selection_save_values.hpp"
 #include "persistence/selection_store_lock.hpp"
 #include "platform/file_manager.hpp"
 
 #include <chrono>
+#include <deque>
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -21,8 +24,9 @@ namespace sorvin {
 enum class SelectionLoadWarning {
     brokenJSON,     // the chosen file could not be read, parsed or decoded
     unknownVersion, // the chosen file holds no version this program reads
-    unreadableNow,  // the system could not read the chosen file (a share that stopped answering,
-                    // a record being replaced): nothing is written over it while the folder is open
+    unreadableNow,  // the system could not look at or read the folder's record (a share that
+                    // stopped answering, a record being replaced): it is never written over
+                    // without what it holds; the session's changes go over it once it reads again
 };
 
 // Why the folder's record is kept from being written over.
@@ -32,11 +36,21 @@ enum class SelectionProtection {
     tooLarge,       // larger than this program reads
 };
 
-// Why this copy's values go to a file beside the record instead of into it.
+// Why this copy's values go to a file beside the record instead of into it: the record on disk
+// could not be combined with them.
 enum class SelectionDiversion {
-    changedOnDisk, // the record changed since this copy read or wrote it (another copy of the
-                   // program, another computer, a sync client): the newer one is kept
-    unreadable,    // the record could not be read when the folder was opened
+    changedOnDisk, // the record kept changing on disk, or became one this program cannot read
+    unreadable,    // the record could not be read, at opening and again at the save
+};
+
+// What a save found when the record on disk was not the one this copy read or last wrote (another
+// copy of the program, another computer, a sync client): both were combined, photo by photo.
+struct SelectionCombination {
+    // The photos whose values on disk now are not those this copy handed to the save: changed
+    // elsewhere, and not here.
+    std::set<std::string> paths;
+    SelectionRecord written; // the values written, of those photos
+    SelectionRecord handed;  // the values handed to the save, of those photos
 };
 
 // What loading a folder's record gives the application state.
@@ -52,8 +66,16 @@ struct SelectionLoadResult {
     std::optional<std::string> cursor;
     std::optional<SelectionLoadWarning> warning;
     bool usesFallback = false;
+    // Files that earlier saves left beside the record ("<record>.conflict-<seconds>"): taken into
+    // the record and removed, or, where that could not be written, kept and named here.
+    bool tookInConflictFiles = false;
+    std::vector<std::filesystem::path> keptConflictFiles;
 
     bool operator==(const SelectionLoadResult&) const = default;
+
+    // A record's values, and the same as the library takes them.
+    static SelectionLoadResult of(SelectionRecord record);
+    PhotoLibraryRestoration restoration() const;
 };
 
 // One place a folder's record may be read from, in the order they are tried.
@@ -67,10 +89,11 @@ struct SelectionLoadCandidate {
 // it can be written, otherwise a file named after the folder's hash in the application's data
 // folder. Reads the predecessor's files but never writes them, sets damaged files aside, and
 // never overwrites a record it cannot read (of a later version, or larger than it reads, or one
-// the system could not read just now) nor one that changed on disk since this store read or wrote
-// it: this copy's values then go beside it. Synchronous. Loads run on the main thread; once
-// loaded, saves may run on another thread, one at a time, since a save changes nothing in the
-// store but what it saw of the files it wrote.
+// the system could not read just now). A record that changed on disk since this store read or
+// wrote it is combined with this copy's values photo by photo: the photos this copy changed since
+// take its values, the others keep the disk's. Only where that cannot be written do this copy's
+// values go beside it. Synchronous. Loads run on the main thread; once loaded, saves may run on
+// another thread, one at a time.
 class SelectionStore {
 public:
     using Clock = std::function<std::chrono::system_clock::time_point()>;
@@ -102,15 +125,24 @@ public:
     bool save(const SelectionSaveValues& values, std::chrono::system_clock::time_point date);
 
     // Takes the lock of the folder's record (see SelectionStoreLock) for as long as the store
-    // lives; the other process that holds it when one does. Without a data folder to lock in,
-    // nothing is locked: the record is still never written over once it changed on disk.
+    // lives; the other process that holds it when one does. Where no lock can be made (a data
+    // folder that cannot be written, a folder at the lock's name), nothing is locked and
+    // lockless() tells so: another copy is not kept out, and saves combine with its record.
     std::optional<SelectionRecordHolder> lock();
+    bool lockless() const { return lockless_; }
 
-    // Where this copy's values go since a save found the record changed on disk, or since it
-    // could not be read: "<record name>.conflict-<seconds>" beside it. Once there, every later
-    // save of the store goes there too.
+    // Where the last save put this copy's values since the record could not be combined with
+    // them: "<record name>.conflict-<seconds>" beside it; the next opening takes it in. None once
+    // a save wrote the record again.
     std::optional<std::filesystem::path> keptBesideURL() const;
     std::optional<SelectionDiversion> diversion() const;
+    // What the last save combined from a record changed elsewhere; none when it found the record
+    // it expected.
+    const std::optional<SelectionCombination>& combination() const { return combination_; }
+
+    // The record a save of these values writes, before it meets the record on disk.
+    static SelectionRecord recordOf(const SelectionSaveValues& values,
+                                    std::chrono::system_clock::time_point date);
 
     // Why every save refuses to write the folder's record, while it does: the folder's own file is
     // one this program cannot read, or the fallback is and the folder cannot be written (as far
@@ -138,19 +170,35 @@ private:
     // unreadable: of a version this program does not read, or too large; kept as it is.
     // unavailable: the system could not read it, time after time; kept as it is.
     enum class Outcome { record, unreadable, broken, unavailable };
+    // What is at a location, looked at until the system answers.
+    enum class Look { absent, file, other, unavailable };
+    Look look(const std::filesystem::path& url) const;
     Outcome inspect(const SelectionLoadCandidate& candidate, SelectionRecord& record);
     Outcome decoded(const SelectionLoadCandidate& candidate, const std::string& text,
                     SelectionRecord& record);
     Outcome unreadable(const SelectionLoadCandidate& candidate, SelectionProtection reason);
-    // Notes what is at the folder's file and the fallback before they are read.
-    void lookAtLocations();
-    // Writes the record of the given values; rotations and crops are filtered here.
+    void readFallbackNote(const nlohmann::json& document);
+    // Reads the folder's record, the fallback and the predecessor's into the record the folder
+    // opens with.
+    std::optional<SelectionLoadWarning> read(SelectionRecord& record, bool& usesFallback);
+    // Takes the conflict files beside the record into it, once they are written with it.
+    void takeInConflictFiles(SelectionRecord& record, SelectionLoadResult& result);
+    // Writes the record; rotations and crops are filtered here.
     bool write(SelectionRecord record);
-    // Replaces the file at the location only while it is what this store last saw there, or
-    // nothing is there; throws RecordChanged otherwise, and for a location that could not be read.
-    void writeOver(const std::filesystem::path& url, const std::string& text);
+    // Writes this copy's record over the location, combined with what is there when that is not
+    // what this store last read or wrote. Throws Uncombined where it cannot be combined.
+    void writeCombined(const std::filesystem::path& url, const SelectionRecord& mine);
+    // Reads the location again after it was found changed; the record there, or Uncombined.
+    void reread(const std::filesystem::path& url);
+    std::string textFor(const std::filesystem::path& url, const SelectionRecord& record) const;
     // Writes this copy's values beside the record at the location.
-    void writeBeside(const std::filesystem::path& url, const std::string& text, SelectionDiversion why);
+    void writeBeside(const std::filesystem::path& url, const SelectionRecord& mine, SelectionDiversion why);
+    void dropKeptBeside();
+    void remember(const std::filesystem::path& url, SelectionRecord record, const std::string& digest);
+    void takeTheirs(const std::filesystem::path& url, SelectionRecord theirs, const std::string& digest,
+                    const std::string& basedOn);
+    // Removes the fallback once the folder's record holds what it held.
+    void removeFallbackTakenIn();
     // Moves the damaged file aside while it is still the version read; false when it is not.
     bool setAside(const std::filesystem::path& file, const FileVersion& read);
     std::filesystem::path uniqueURL(const std::filesystem::path& url) const;
@@ -173,14 +221,33 @@ private:
     // Locations never written: a damaged file that could not be set aside, so it is not lost, and
     // anything there that is not a file (a FIFO, a device, a folder, a link to one).
     std::set<std::filesystem::path> keptLocations_;
-    // What this store last read or wrote at each location it looked at (nothing: no file there).
+    // At each location looked at: the file this store last read or wrote there (nothing: no file),
+    // what it held, and this copy's own values as they stood then. The photos whose values
+    // differ from the last are the ones this copy changed since.
     std::map<std::filesystem::path, std::optional<FileVersion>> seen_;
-    // Locations whose file the system could not read: never written over.
+    std::map<std::filesystem::path, std::string> digests_; // SHA-256 of the bytes, when read or written
+    std::map<std::filesystem::path, SelectionRecord> known_;
+    std::map<std::filesystem::path, std::string> knownDigests_;
+    std::map<std::filesystem::path, std::deque<std::pair<std::string, SelectionRecord>>> history_;
+    // What the last read gave beyond the record: the SHA-256 of its bytes, and the record it notes
+    // it was combined onto.
+    std::string lastReadDigest_;
+    std::string lastBasedOn_;
+    std::map<std::filesystem::path, SelectionRecord> handed_;
+    // Locations whose file the system could not read: read again before anything is written there.
     std::set<std::filesystem::path> unavailableLocations_;
+    // The fallback's values were read when the folder opened (or it had none), so that it may go
+    // once the folder's record holds them.
+    bool fallbackTakenIn_ = false;
+    // What the fallback read at opening noted of the folder's record it started from.
+    std::optional<std::optional<FileVersion>> fallbackStartedFrom_;
+    std::set<std::string> fallbackChanged_;
     std::optional<std::filesystem::path> keptBesideURL_;
     std::optional<SelectionDiversion> diversion_;
+    std::optional<SelectionCombination> combination_;
     std::string folderIdentity_;
     std::shared_ptr<FileLock> lock_;
+    bool lockless_ = false;
 };
 
 } // namespace sorvin

@@ -1,6 +1,8 @@
 #include "persistence/selection_store_lock.hpp"
 
 #include <charconv>
+#include <filesystem>
+#include <system_error>
 #include <map>
 #include <mutex>
 #include <unistd.h>
@@ -13,6 +15,21 @@ std::string hostName() {
     char host[256] = {};
     if (::gethostname(host, sizeof host - 1) != 0) return {};
     return host;
+}
+
+// The lock files of copies that were killed while they held a folder: each is taken over for a
+// moment, which removes it. One held by a running copy, or by this one, stays.
+void removeAbandoned(const std::filesystem::path& folder,
+                     const std::map<std::filesystem::path, std::weak_ptr<FileLock>>& heldHere) {
+    std::error_code error;
+    for (std::filesystem::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
+        const std::string name = it->path().filename().string();
+        if (!name.starts_with("record-") || !name.ends_with(".lock") || heldHere.contains(it->path())) continue;
+        try {
+            (void)FileLock::tryAcquire(it->path(), holderText());
+        } catch (const std::system_error&) {
+        }
+    }
 }
 
 } // namespace
@@ -46,6 +63,7 @@ acquire(const std::filesystem::path& lockFile) {
     if (auto* heldBy = std::get_if<FileLock::HeldBy>(&taken)) return holderOf(heldBy->text);
     std::shared_ptr<FileLock> shared = std::move(std::get<std::unique_ptr<FileLock>>(taken));
     held[lockFile] = shared;
+    removeAbandoned(lockFile.parent_path(), held);
     return shared;
 }
 

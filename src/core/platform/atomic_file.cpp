@@ -9,6 +9,7 @@
 #include <charconv>
 #include <chrono>
 #include <csignal>
+#include <cstdio>
 #include <dirent.h>
 #include <fcntl.h>
 #include <fstream>
@@ -190,8 +191,15 @@ void setFolderFlushHookForTesting(std::function<void(const std::filesystem::path
     folderFlushHook() = std::move(hook);
 }
 
-FileVersion write(const std::filesystem::path& target, std::string_view bytes, TemporaryName naming,
-                  const std::function<void()>& beforeReplacing) {
+namespace {
+
+// A temporary beside the target holding the bytes, flushed to disk.
+struct Temporary {
+    std::string path;
+    struct stat made {};
+};
+
+Temporary writeTemporary(const std::filesystem::path& target, std::string_view bytes, TemporaryName naming) {
     const std::string name = target.filename().string();
     const std::string writer = writerTag();
     const std::string fixedName = name + ".tmp-" + writer;
@@ -201,9 +209,8 @@ FileVersion write(const std::filesystem::path& target, std::string_view bytes, T
     const std::string temporaryName = naming == TemporaryName::perProcess
                                           ? fixedName
                                           : "." + name + ".tmp-" + writer + "-" + UuidText::random();
-    const std::string temporary = (target.parent_path() / temporaryName).string();
-    struct stat made {};
-    Descriptor fd(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+    Temporary temporary{(target.parent_path() / temporaryName).string(), {}};
+    Descriptor fd(::open(temporary.path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
     if (fd.get() < 0) fail("create temporary file");
     try {
         std::size_t written = 0;
@@ -216,22 +223,117 @@ FileVersion write(const std::filesystem::path& target, std::string_view bytes, T
             written += static_cast<std::size_t>(n);
         }
         if (::fsync(fd.get()) != 0) fail("flush temporary file");
-        if (::fstat(fd.get(), &made) != 0) fail("look at temporary file");
+        if (::fstat(fd.get(), &temporary.made) != 0) fail("look at temporary file");
         if (::close(fd.release()) != 0) fail("close temporary file");
-        if (beforeReplacing) beforeReplacing();
-        if (::rename(temporary.c_str(), target.c_str()) != 0) fail("replace file");
     } catch (...) {
-        ::unlink(temporary.c_str());
+        ::unlink(temporary.path.c_str());
         throw;
     }
+    return temporary;
+}
+
+// The version of the file written, once its name is given: a share may give the file another time
+// once closed, and what the name shows now counts while it is still the file written. None when
+// the name holds another file already.
+std::optional<FileVersion> namedVersion(const std::filesystem::path& target, const struct stat& made) {
     if (const std::error_code error = flushFolder(target.parent_path()))
         throw std::system_error(error, "flush folder");
-    // A share may give the file another time once closed: what the name shows now counts, while it
-    // is still the file written.
     struct stat named {};
-    if (::stat(target.c_str(), &named) == 0 && named.st_dev == made.st_dev && named.st_ino == made.st_ino)
-        return FileVersion::of(named);
-    return FileVersion::of(made);
+    if (::stat(target.c_str(), &named) != 0) return FileVersion::of(made);
+    if (named.st_dev == made.st_dev && named.st_ino == made.st_ino) return FileVersion::of(named);
+    return std::nullopt;
+}
+
+// What a file system that cannot exchange two names answers.
+bool cannotExchange(int error) {
+    return error == EINVAL || error == ENOSYS || error == ENOTSUP || error == EOPNOTSUPP;
+}
+
+} // namespace
+
+FileVersion write(const std::filesystem::path& target, std::string_view bytes, TemporaryName naming) {
+    const Temporary temporary = writeTemporary(target, bytes, naming);
+    if (::rename(temporary.path.c_str(), target.c_str()) != 0) {
+        const int error = errno;
+        ::unlink(temporary.path.c_str());
+        throw std::system_error(error, std::generic_category(), "replace file");
+    }
+    return namedVersion(target, temporary.made).value_or(FileVersion::of(temporary.made));
+}
+
+// Whether the file at the path is the one expected.
+static bool isExpected(const std::filesystem::path& path, const struct stat& info, const Expected& expected) {
+    if (!expected.version || FileVersion::of(info) != *expected.version) return false;
+    if (expected.sha256.empty()) return true;
+    try {
+        return Sha256::hex(read(path, static_cast<std::size_t>(info.st_size))) == expected.sha256;
+    } catch (const std::system_error&) {
+        return false;
+    }
+}
+
+Replacement replace(const std::filesystem::path& target, std::string_view bytes, TemporaryName naming,
+                    const Expected& expected) {
+    const Temporary temporary = writeTemporary(target, bytes, naming);
+    const auto dropTemporary = [&] { ::unlink(temporary.path.c_str()); };
+    const auto failWith = [&](int error, const char* what) {
+        dropTemporary();
+        throw std::system_error(error, std::generic_category(), what);
+    };
+    if (expected.version) {
+        if (::renameat2(AT_FDCWD, temporary.path.c_str(), AT_FDCWD, target.c_str(), RENAME_EXCHANGE) == 0) {
+            // The temporary's name holds what stood at the target.
+            struct stat out {};
+            const bool looked = ::stat(temporary.path.c_str(), &out) == 0;
+            // Another writer may have taken the name already: the file written is this one all the same.
+            const FileVersion written =
+                namedVersion(target, temporary.made).value_or(FileVersion::of(temporary.made));
+            if (looked && isExpected(temporary.path, out, expected)) {
+                dropTemporary();
+                return {written, std::nullopt};
+            }
+            return {written, std::filesystem::path(temporary.path)};
+        }
+        // Whatever else went wrong, the target did not change: it was not the file expected, or the
+        // file system cannot exchange names.
+        // ENOENT: the file expected went away meanwhile, and is looked for again.
+        if (errno == ENOENT) {
+            dropTemporary();
+            return {std::nullopt, target};
+        }
+        if (!cannotExchange(errno)) failWith(errno, "replace file");
+    } else {
+        if (::renameat2(AT_FDCWD, temporary.path.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) == 0)
+            return {namedVersion(target, temporary.made).value_or(FileVersion::of(temporary.made)), std::nullopt};
+        if (errno == EEXIST) {
+            dropTemporary();
+            return {std::nullopt, target};
+        }
+        if (!cannotExchange(errno)) failWith(errno, "replace file");
+    }
+    // Without an exchange: checked right before the rename, and looked at again after it. A rename
+    // of another writer between the two is seen only by the other writer.
+    bool unchanged = false;
+    try {
+        struct stat now {};
+        if (::stat(target.c_str(), &now) == 0)
+            unchanged = isExpected(target, now, expected);
+        else if (errno == ENOENT)
+            unchanged = !expected.version;
+        else
+            fail("look at file");
+    } catch (...) {
+        dropTemporary();
+        throw;
+    }
+    if (!unchanged) {
+        dropTemporary();
+        return {std::nullopt, target};
+    }
+    if (::rename(temporary.path.c_str(), target.c_str()) != 0) failWith(errno, "replace file");
+    const std::optional<FileVersion> written = namedVersion(target, temporary.made);
+    if (!written) return {std::nullopt, target};
+    return {written, std::nullopt};
 }
 
 std::string read(const std::filesystem::path& path, std::size_t maxBytes, FileVersion* version) {

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <functional>
 #include <initializer_list>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <sys/types.h>
@@ -33,12 +34,35 @@ enum class TemporaryName {
 // Writes the bytes to a temporary file beside the target, flushes it to disk, renames it over the
 // target and flushes the folder, so a reader sees either the old file or the whole new one, also
 // after a power loss. At the first write of the target in this run it first removes the abandoned
-// temporary files of this target. beforeReplacing runs once the bytes are on disk, right before
-// the rename: whatever it throws ends the write with the target untouched. The temporary file is
-// removed on failure. Throws std::system_error. Gives the version of the file written.
+// temporary files of this target. The temporary file is removed on failure. Throws
+// std::system_error. Gives the version of the file written.
 FileVersion write(const std::filesystem::path& target, std::string_view bytes,
-                  TemporaryName naming = TemporaryName::hidden,
-                  const std::function<void()>& beforeReplacing = {});
+                  TemporaryName naming = TemporaryName::hidden);
+
+// What a replacement found at its target.
+struct Replacement {
+    // This write's file, when it holds the target's name.
+    std::optional<FileVersion> written;
+    // Where the file that stood at the target instead of the one expected lies now: beside the
+    // target under this write's temporary name when it was exchanged out (the caller reads it,
+    // then removes it), or the target itself when this write did not take the name, or another
+    // write took it right after. None when the expected file was the one replaced.
+    std::optional<std::filesystem::path> unexpected;
+};
+
+// The file a replacement expects at its target: a version (none: nothing there), and the SHA-256
+// of its bytes when known. A file system may give a new file the inode of one just removed, with
+// the same size and, within its clock's tick, the same time: only the bytes then tell them apart.
+struct Expected {
+    std::optional<FileVersion> version;
+    std::string sha256; // lower-case hex; empty when not known
+};
+
+// As write, for two writers that share no lock: the target is replaced only as the file expected. Where the file system exchanges two names in one step, the new
+// file is exchanged in and what came out is checked, so that no other writer's file is ever lost
+// unseen; elsewhere the target is checked right before the rename and looked at again after it.
+Replacement replace(const std::filesystem::path& target, std::string_view bytes, TemporaryName naming,
+                    const Expected& expected);
 
 // What a temporary name beside a target stands for.
 enum class Leftover { file, folder };

@@ -2,6 +2,10 @@
 
 #include "platform/atomic_file.hpp"
 
+#include <cerrno>
+#include <dirent.h>
+#include <system_error>
+
 namespace sorvin {
 
 namespace fs = std::filesystem;
@@ -36,9 +40,34 @@ std::string FileManager::contents(const fs::path& path, std::size_t maxBytes, Fi
     return AtomicFile::read(path, maxBytes, version);
 }
 
-FileVersion FileManager::writeAtomically(const fs::path& path, std::string_view bytes,
-                                         const std::function<void()>& beforeReplacing) {
-    return AtomicFile::write(path, bytes, AtomicFile::TemporaryName::perProcess, beforeReplacing);
+bool FileManager::listed(const fs::path& path) const {
+    const fs::path folder = path.parent_path().empty() ? fs::path(".") : path.parent_path();
+    DIR* directory = ::opendir(folder.c_str());
+    // No folder there holds no name either.
+    if (!directory && (errno == ENOENT || errno == ENOTDIR)) return false;
+    if (!directory) throw std::system_error(errno, std::generic_category(), "list folder");
+    const std::string name = path.filename().string();
+    bool found = false;
+    errno = 0;
+    while (const dirent* entry = ::readdir(directory)) {
+        if (name == entry->d_name) {
+            found = true;
+            break;
+        }
+    }
+    const int error = errno;
+    ::closedir(directory);
+    if (!found && error != 0) throw std::system_error(error, std::generic_category(), "list folder");
+    return found;
+}
+
+AtomicFile::Replacement FileManager::replace(const fs::path& path, std::string_view bytes,
+                                             const AtomicFile::Expected& expected) {
+    return AtomicFile::replace(path, bytes, AtomicFile::TemporaryName::perProcess, expected);
+}
+
+void FileManager::removeItem(const fs::path& path) {
+    fs::remove(path);
 }
 
 void FileManager::moveItem(const fs::path& from, const fs::path& to) {

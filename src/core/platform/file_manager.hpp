@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/atomic_file.hpp"
 #include "platform/file_version.hpp"
 
 #include <filesystem>
@@ -32,11 +33,17 @@ public:
     // larger than maxBytes.
     virtual std::string contents(const std::filesystem::path& path, std::size_t maxBytes,
                                  FileVersion* version = nullptr) const;
-    // Throws std::system_error; the old file stays as it was on failure. The temporary file is
-    // "<name>.tmp-<process id>" beside the target. beforeReplacing runs right before the rename
-    // (see AtomicFile::write). Gives the version of the file written.
-    virtual FileVersion writeAtomically(const std::filesystem::path& path, std::string_view bytes,
-                                        const std::function<void()>& beforeReplacing = {});
+    // Whether the folder's listing holds the name: what tells a file that is not there from one
+    // the system could not look at, or one being renamed over. Throws std::system_error when the
+    // folder cannot be listed.
+    virtual bool listed(const std::filesystem::path& path) const;
+    // Replaces the file only as the one expected (none: nothing there); see
+    // AtomicFile::replace. Throws std::system_error; the old file stays as it was on failure. The
+    // temporary file is "<name>.tmp-<process id>" beside the target.
+    virtual AtomicFile::Replacement replace(const std::filesystem::path& path, std::string_view bytes,
+                                            const AtomicFile::Expected& expected);
+    // Throws std::filesystem::filesystem_error; nothing there is no error.
+    virtual void removeItem(const std::filesystem::path& path);
     // Throws std::filesystem::filesystem_error.
     virtual void moveItem(const std::filesystem::path& from, const std::filesystem::path& to);
     virtual void createDirectories(const std::filesystem::path& folder);

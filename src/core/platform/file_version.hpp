@@ -16,6 +16,7 @@ struct FileVersion {
     FileNode node;
     std::uint64_t size = 0;
     std::int64_t modifiedNanoseconds = 0;
+    bool regular = true; // false for a FIFO, a device, a folder (links followed)
 
     bool operator==(const FileVersion&) const = default;
 

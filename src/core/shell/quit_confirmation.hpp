@@ -17,8 +17,14 @@ struct QuitConfirmation {
     std::string cancelButton;
     bool cancelIsDefault = false; // also shown as a warning rather than for information
 
-    static QuitConfirmation make(RecordSaving saving) {
+    // keptBeside: the name of the file the record went to instead, for RecordSaving::keptBeside.
+    static QuitConfirmation make(RecordSaving saving, const std::string& keptBeside = {}) {
         switch (saving) {
+        case RecordSaving::keptBeside:
+            return {"Sorvinを終了しますか？",
+                    "ハートや現像設定は、記録に合わせられなかったため「" + keptBeside +
+                        "」に保存しました。次にこのフォルダを開くときに記録に合わせます。",
+                    "終了", "キャンセル", true};
         case RecordSaving::written:
             return {"Sorvinを終了しますか？", "ハートや現像設定は保存済みです。", "終了", "キャンセル", false};
         case RecordSaving::failed:

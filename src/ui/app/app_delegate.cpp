@@ -63,6 +63,11 @@ void AppDelegate::checkForUpdates() {
     updater_->checkForUpdates();
 }
 
+std::string AppDelegate::keptBesideName() const {
+    if (!state_ || !state_->recordKeptBeside()) return {};
+    return state_->recordKeptBeside()->filename().string();
+}
+
 RecordSaving AppDelegate::finishSaving() {
     if (!state_) return RecordSaving::written;
     std::optional<RecordSaving> saving;
@@ -101,7 +106,7 @@ void AppDelegate::requestQuit(QWidget* parent) {
     if (anyVisible && confirmQuit) {
         // Everything pending is written first, so the alert can say whether it was.
         const RecordSaving saving = finishSaving();
-        if (!quitWithoutAsking_ && !confirmQuit(parent, QuitConfirmation::make(saving))) return;
+        if (!quitWithoutAsking_ && !confirmQuit(parent, QuitConfirmation::make(saving, keptBesideName()))) return;
     }
     quit();
 }
@@ -119,7 +124,7 @@ bool AppDelegate::confirmClose(QWidget* window) {
     }
     if (saving == RecordSaving::written) return true;
     // The last changes are not on disk: closing would lose them, or wait for them, without a word.
-    return !confirmQuit || confirmQuit(window, QuitConfirmation::make(saving));
+    return !confirmQuit || confirmQuit(window, QuitConfirmation::make(saving, keptBesideName()));
 }
 
 void AppDelegate::quitWithoutAsking() {

@@ -49,6 +49,8 @@ private:
     // passed. The event loop turns meanwhile, so the window is still drawn; the user's input
     // waits until then.
     RecordSaving finishSaving();
+    // The file the open folder's record went to beside it, when it did.
+    std::string keptBesideName() const;
     // Ends the event loop: the sheets, dialogs and other windows go at once, and Qt closes the
     // main window on the way out, which does not ask again.
     void quit();
