@@ -258,7 +258,7 @@ TEST_F(AppStateRules, UnreadableFilesOutrankADamagedRecordInTheOneMessage) {
     queue.advance(2.99);
     EXPECT_TRUE(state().toastIsVisible());
     queue.advance(0.02);
-    EXPECT_FALSE(state().toastIsVisible());
+    EXPECT_FALSE(state().toastIsVisible()) << state().toastText().value_or("");
 }
 
 TEST_F(AppStateRules, ADamagedRecordStartsFreshWithAMessage) {

@@ -288,7 +288,7 @@ TEST_F(AppStateSession, ARecordThatCannotBeWrittenIsReportedInJapanese) {
     std::filesystem::remove(store.primaryURL());
     state().saveNow(); // the next save tries again
     settle();
-    EXPECT_TRUE(std::filesystem::is_regular_file(record()));
+    EXPECT_TRUE(std::filesystem::is_regular_file(record())) << state().toastText().value_or("-");
 }
 
 // Presets and settings live in the preferences file. A change it cannot take is said, and the file

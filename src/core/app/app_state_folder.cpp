@@ -245,18 +245,19 @@ void AppState::finishLoading(ScanResult result, const std::filesystem::path& fol
     scheduleCurrentHistogram();
     scheduleOriginalPreviewPreparation();
 
-    // Each message in turn: the photos left out, then what became of the record.
+    // Each message in turn: the photos left out (which outrank a record started afresh), then
+    // what became of the record where changes wait to be combined with it.
     std::vector<std::string> messages;
     double duration = 4.0;
     if (result.unreadableCount > 0) {
         messages.push_back(std::to_string(result.unreadableCount) + "件のファイルを読み込めませんでした");
         duration = 3.0;
-    }
-    if (loaded.warning == SelectionLoadWarning::brokenJSON) {
+    } else if (loaded.warning == SelectionLoadWarning::brokenJSON) {
         messages.push_back("前回の記録が壊れていたため、新しく始めます");
     } else if (loaded.warning == SelectionLoadWarning::unknownVersion) {
         messages.push_back("前回の記録はこのバージョンでは読み込めません");
-    } else if (loaded.warning == SelectionLoadWarning::unreadableNow) {
+    }
+    if (loaded.warning == SelectionLoadWarning::unreadableNow) {
         messages.push_back("前回の記録を今は読み込めません。読み込めるようになってから、この間の変更を記録に合わせて保存します");
     }
     if (!loaded.keptConflictFiles.empty()) {

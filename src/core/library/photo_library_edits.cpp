@@ -220,10 +220,14 @@ bool PhotoLibrary::takeRecordedValues(const std::vector<std::string>& paths,
         std::optional<double> rotation;
         if (const auto given = entry(values.rotations, path)) rotation = PhotoRotation::stored(*given);
         put(rotations_, path, rotation, LibraryField::rotations);
+        // The source first: a crop is measured in the size of the file it shows.
+        std::optional<PhotoSource> source = entry(values.sources, path);
+        if (source != PhotoSource::raw) source.reset();
+        put(sources_, path, source, LibraryField::sources);
         std::optional<ManualCrop> crop = entry(values.crops, path);
         if (crop && crop->isDefault()) crop.reset();
         if (crop && owner) {
-            const PixelSize size = editSize(*owner, rotation.value_or(0));
+            const PixelSize size = editSize(*owner, RetouchSlot::a, rotation.value_or(0));
             crop = crop->clamped(size.width, size.height);
         }
         put(crops_, path, crop, LibraryField::crops);
@@ -234,14 +238,12 @@ bool PhotoLibrary::takeRecordedValues(const std::vector<std::string>& paths,
         std::optional<PhotoParameters> parametersRaw = entry(values.parametersRaw, path);
         if (parametersRaw && parametersRaw->values.isEmpty() && parametersRaw->masks.empty()) parametersRaw.reset();
         put(parametersRaw_, path, parametersRaw, LibraryField::parametersRaw);
-        std::optional<PhotoSource> source = entry(values.sources, path);
-        if (source != PhotoSource::raw) source.reset();
-        put(sources_, path, source, LibraryField::sources);
         std::optional<RetouchState> copy = entry(values.retouchesB, path);
         if (copy) {
             normalizeRetouchState(*copy);
             if (owner) {
-                const PixelSize size = editSize(*owner, copy->rotation);
+                const PhotoSource shown = owner->hasRawCompanion() ? copy->source : this->source(*owner);
+                const PixelSize size = editSize(owner->asset(shown), copy->rotation);
                 copy->crop = copy->crop.clamped(size.width, size.height);
             }
         }

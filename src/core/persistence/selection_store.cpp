@@ -687,8 +687,10 @@ void SelectionStore::reread(const fs::path& url) {
         unavailableLocations_.erase(url);
         return;
     case Look::other:
-        keptLocations_.insert(url);
-        throw Uncombined{SelectionDiversion::changedOnDisk};
+        // Something that is not a file stands at the name: this save fails, and the next one
+        // looks again.
+        throw fs::filesystem_error("記録の場所にファイルではないものがあります", url,
+                                   std::make_error_code(std::errc::is_a_directory));
     case Look::file:
         break;
     }

@@ -72,8 +72,7 @@ void FolderChooserModel::edit(const std::string& text) {
     if (text.empty() || path == folder_) {
         target_.reset();
     } else if (!target_ || target_->path != path) {
-        target_.emplace();
-        target_->path = path;
+        target_ = Target{.path = path, .state = PathState::asking, .openWhenAnswered = false, .question = {}};
         target_->question = probe_.isFolder(path, kAnswerWait, [this](std::optional<bool> isFolder) {
             targetAnswered(isFolder);
         });
