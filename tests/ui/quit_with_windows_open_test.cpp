@@ -35,13 +35,7 @@ protected:
 
     // The folder open at the window and its first photo hearted with Space.
     void openAndHeart() {
-        addStandardPhotos();
-        window().show();
-        activate();
-        folderPanel.answer = photos();
-        type(&window(), Qt::Key_O, Qt::ControlModifier);
-        settle();
-        ASSERT_EQ(state().screen(), AppScreen::select);
+        openAtTheWindow();
         type(&window(), Qt::Key_Space);
         ASSERT_TRUE(state().library()->containsHeart("a.jpg", RetouchSlot::a));
     }

@@ -52,17 +52,6 @@ protected:
     }
     ~RecordSavingWindowTest() override { files.release(); }
 
-    // The folder open at the window, with the keyboard there; the standard photos unless the test
-    // put its own.
-    void openAtTheWindow(bool standardPhotos = true) {
-        if (standardPhotos) addStandardPhotos();
-        window().show();
-        activate();
-        folderPanel.answer = photos();
-        type(&window(), Qt::Key_O, Qt::ControlModifier);
-        settle();
-        ASSERT_EQ(state().screen(), AppScreen::select);
-    }
 
     // Space hearts the photo; its save starts and the disk holds it.
     void heartWhileTheDiskStalls() {

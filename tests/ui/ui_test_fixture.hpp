@@ -119,6 +119,18 @@ protected:
         ASSERT_EQ(QApplication::activeWindow(), &window());
     }
 
+    // The folder open at the window by Ctrl+O, with the keyboard there; the standard photos unless
+    // the test put its own.
+    void openAtTheWindow(bool standardPhotos = true) {
+        if (standardPhotos) addStandardPhotos();
+        window().show();
+        activate();
+        folderPanel.answer = photos();
+        type(&window(), Qt::Key_O, Qt::ControlModifier);
+        settle();
+        ASSERT_EQ(state().screen(), AppScreen::select);
+    }
+
     // Sends a key event of a type to the widget; true when something took it.
     static bool send(QWidget* target, QEvent::Type type, int key,
                      Qt::KeyboardModifiers modifiers = Qt::NoModifier, bool autoRepeat = false) {
