@@ -799,6 +799,42 @@ TEST_F(SelectionStoreTest, ARecordRenamedInRightBeforeASaveIsCombined) {
     EXPECT_TRUE(namesWith(folder, ".tmp-").empty());
 }
 
+// A writer whose save took the name from a record another copy had just confirmed writes that
+// record again with its own; meanwhile the other copy meets the record it wrote, which still lacks
+// the confirmed change. The other copy keeps its change, which is later than that record's values
+// for the photo, and nothing either copy saved is lost.
+TEST_F(SelectionStoreTest, AConfirmedChangeOutlivesARecordWrittenBeforeItWasSeen) {
+    write(folder / "sorvin.json", recordWithHeart("start.jpg"));
+    // Each copy a process of its own would be: temporaries of their own.
+    class OwnTemporaries : public FileManager {
+    public:
+        std::function<void()> afterReplace;
+        AtomicFile::Replacement replace(const fs::path& path, std::string_view bytes,
+                                        const AtomicFile::Expected& expected) override {
+            auto replaced = AtomicFile::replace(path, bytes, AtomicFile::TemporaryName::hidden, expected);
+            if (auto then = std::exchange(afterReplace, nullptr)) then();
+            return replaced;
+        }
+    } hereFiles, thereFiles;
+    SelectionStore here(folder, support, legacySupport, hereFiles);
+    SelectionStore there(folder, support, legacySupport, thereFiles);
+    here.load();
+    there.load();
+    EXPECT_FALSE(saveHearts(here, {"start.jpg", "here-1.jpg"}));
+    // There saves without having seen here-1: its record takes the name and here's comes out.
+    // Before it writes again, here saves once more and meets that record.
+    thereFiles.afterReplace = [&] { EXPECT_FALSE(saveHearts(here, {"start.jpg", "here-1.jpg", "here-2.jpg"})); };
+    EXPECT_FALSE(saveHearts(there, {"start.jpg", "there.jpg"}));
+    const std::set<std::string> all{"start.jpg", "here-1.jpg", "here-2.jpg", "there.jpg"};
+    EXPECT_EQ(store().load().hearts, all);
+    // Each copy shows the other's changes, and writes nothing back over them.
+    EXPECT_FALSE(saveHearts(here, {"start.jpg", "here-1.jpg", "here-2.jpg", "there.jpg"}));
+    EXPECT_FALSE(saveHearts(there, all));
+    EXPECT_EQ(store().load().hearts, all);
+    EXPECT_TRUE(namesWith(folder, "conflict").empty());
+    EXPECT_TRUE(namesWith(folder, ".tmp-").empty());
+}
+
 // A record rewritten in place keeps its inode (and ext4 gives a new file a freed inode after two
 // renames): the check that tells it from the one read must not rest on the inode alone.
 TEST_F(SelectionStoreTest, ARecordReplacedUnderTheSameInodeIsSeen) {

@@ -7,17 +7,20 @@
 #include "persistence/selection_record_decoder.hpp"
 #include "persistence/selection_record_encoder.hpp"
 #include "persistence/selection_rotation.hpp"
+#include "persistence/selection_stamps.hpp"
 #include "persistence/selection_store_error.hpp"
 #include "platform/file_node.hpp"
 #include "platform/internet_date_time.hpp"
 #include "platform/json_text.hpp"
 #include "platform/sha256.hpp"
+#include "platform/uuid_text.hpp"
 #include "platform/xdg_folders.hpp"
 
 #include <algorithm>
 #include <charconv>
 #include <fmt/format.h>
 #include <new>
+#include <random>
 #include <stdexcept>
 #include <system_error>
 #include <thread>
@@ -43,9 +46,16 @@ SelectionJSONValue::Json parseRecordText(const std::string& text) {
 }
 
 // How often a save writes again when another writer's record stood where it wrote.
-constexpr int kWriteAttempts = 8;
-// The records of a location a store keeps, to tell what another writer changed from one of them.
-constexpr std::size_t kRememberedRecords = 4;
+constexpr int kWriteAttempts = 16;
+
+// Two writers that keep meeting each other's record would write in step for ever: from the second
+// meeting on, each waits a while of its own choosing, longer each time.
+void pauseBeforeWritingAgain(int meetings) {
+    if (meetings < 2) return;
+    thread_local std::minstd_rand random{std::random_device{}()};
+    const int most = 2 << std::min(meetings, 7);
+    std::this_thread::sleep_for(std::chrono::microseconds(500 * static_cast<int>(random() % most)));
+}
 
 // A location whose record could not be combined with this copy's values.
 struct Uncombined {
@@ -84,6 +94,9 @@ SelectionStore::SelectionStore(const fs::path& sourceFolder,
                                FileManager& fileManager, Clock now, std::size_t recordByteLimit)
     : sourceFolder_(standardized(sourceFolder)), fileManager_(fileManager), now_(std::move(now)),
       recordByteLimit_(recordByteLimit), folderIdentity_(folderIdentity(sourceFolder_)) {
+    // Twelve random hex digits tell this store's changes from another's made at once.
+    const std::string uuid = UuidText::random();
+    writerMark_ = uuid.substr(0, 8) + uuid.substr(9, 4);
     primaryURL_ = sourceFolder_ / kFileName;
     legacyPrimaryURL_ = sourceFolder_ / kLegacyFileName;
     fs::path support;
@@ -189,6 +202,7 @@ std::optional<SelectionLoadWarning> SelectionStore::read(SelectionRecord& record
     // "unreadable now": no other candidate stands in for it, and what is saved meanwhile goes over
     // it only once it reads again, combined with it.
     known_[primaryURL_] = {};
+    stamps_[primaryURL_] = {};
     handed_[primaryURL_] = {};
     // Something that is not a file where a record belongs is never read (a FIFO would block the
     // read for ever), moved or written: it is treated as a damaged record that cannot be set
@@ -311,6 +325,7 @@ void SelectionStore::takeInConflictFiles(SelectionRecord& record, SelectionLoadR
     std::sort(found.begin(), found.end());
     std::vector<fs::path> takenIn;
     SelectionRecord combined = record;
+    SelectionStamps combinedStamps = stamps_[primaryURL_];
     for (const auto& [order, file] : found) {
         SelectionRecord beside;
         // Read as the predecessor's files are: never set aside, moved or protected.
@@ -318,7 +333,12 @@ void SelectionStore::takeInConflictFiles(SelectionRecord& record, SelectionLoadR
             result.keptConflictFiles.push_back(file);
             continue;
         }
-        combined = SelectionRecordPhotos::overlaid(std::move(combined), beside, SelectionRecordPhotos::paths(beside));
+        // A file that notes when its photos were changed gives only its later values; one of an
+        // earlier version gives all it holds.
+        if (lastStamps_.empty())
+            combined = SelectionRecordPhotos::overlaid(std::move(combined), beside, SelectionRecordPhotos::paths(beside));
+        else
+            SelectionStamping::merge(combined, combinedStamps, beside, lastStamps_);
         takenIn.push_back(file);
     }
     if (takenIn.empty()) return;
@@ -376,15 +396,13 @@ SelectionStore::Outcome SelectionStore::inspect(const SelectionLoadCandidate& ca
             // A record too large for this machine's memory is still a record.
             return unreadable(candidate, SelectionProtection::tooLarge);
         }
-        lastReadDigest_ = Sha256::hex(text);
         if (!candidate.isLegacy) {
             seen_[candidate.url] = read;
-            digests_[candidate.url] = lastReadDigest_;
+            digests_[candidate.url] = Sha256::hex(text);
             unavailableLocations_.erase(candidate.url);
         }
         const Outcome outcome = decoded(candidate, text, record);
-        if (outcome == Outcome::record && !candidate.isLegacy)
-            takeTheirs(candidate.url, record, lastReadDigest_, lastBasedOn_);
+        if (outcome == Outcome::record && !candidate.isLegacy) takeTheirs(candidate.url, record);
         if (outcome != Outcome::broken || candidate.isLegacy || setAside(candidate.url, read)) return outcome;
         // Another file took the name since it was read: that one is read. One that keeps
         // changing is left alone.
@@ -414,7 +432,7 @@ SelectionStore::Outcome SelectionStore::decoded(const SelectionLoadCandidate& ca
     if (*version > 2) return unreadable(candidate, SelectionProtection::newerVersion);
     try {
         record = SelectionRecordDecoder::decode(document);
-        lastBasedOn_ = SelectionJSONValue::string(SelectionJSONValue::member(document, "basedOn")).value_or("");
+        lastStamps_ = SelectionStamping::read(document);
         if (candidate.url == fallbackURL_) readFallbackNote(document);
     } catch (const std::bad_alloc&) {
         return unreadable(candidate, SelectionProtection::tooLarge);
@@ -578,8 +596,34 @@ bool SelectionStore::write(SelectionRecord mine) {
 
 // Two copies of the program that share no lock (two computers on one share, a second path to the
 // folder) may write the record at once. The record is replaced only as the version this store last
-// read or wrote; where another stood there instead, it is read, combined and written again.
+// read or wrote; where another stood there instead, it is read, combined and written again. Each
+// photo takes the values of the copy that changed it last (see SelectionStamp), so a change one
+// copy saved is never undone by a record the other combined before it saw that change.
 void SelectionStore::writeCombined(const fs::path& url, const SelectionRecord& mine) {
+    // A save that neither wrote nor read anything there leaves what this store knows of the
+    // location as it was: what this copy changed is still its own change at the next save, and the
+    // fallback tells it from the folder's record.
+    const auto knownBefore = known_.find(url) == known_.end() ? std::nullopt : std::optional(known_[url]);
+    const auto stampsBefore = stamps_.find(url) == stamps_.end() ? std::nullopt : std::optional(stamps_[url]);
+    const std::string digestBefore = digests_[url];
+    try {
+        writeCombinedOnce(url, mine);
+    } catch (...) {
+        if (digests_[url] == digestBefore) {
+            if (knownBefore)
+                known_[url] = *knownBefore;
+            else
+                known_.erase(url);
+            if (stampsBefore)
+                stamps_[url] = *stampsBefore;
+            else
+                stamps_.erase(url);
+        }
+        throw;
+    }
+}
+
+void SelectionStore::writeCombinedOnce(const fs::path& url, const SelectionRecord& mine) {
     if (unavailableLocations_.contains(url)) reread(url);
     std::optional<fs::path> exchangedOut;
     const auto dropExchangedOut = [&] {
@@ -590,36 +634,61 @@ void SelectionStore::writeCombined(const fs::path& url, const SelectionRecord& m
         }
         exchangedOut.reset();
     };
-    bool metAnother = false;
+    // A location never written before starts from what this copy read of the folder's record.
+    if (!known_.contains(url)) known_[url] = handed_[primaryURL_];
+    if (!stamps_.contains(url)) stamps_[url] = stamps_[primaryURL_];
+    if (!handed_.contains(url)) handed_[url] = handed_[primaryURL_];
+    const std::set<std::string> changedHere = SelectionRecordPhotos::differing(mine, handed_[url]);
+    const auto succeed = [&] {
+        dropExchangedOut();
+        const SelectionRecord& record = known_[url];
+        handed_[url] = record;
+        // The values on disk that are not those handed in: the screen takes them.
+        SelectionCombination combination;
+        combination.paths = SelectionRecordPhotos::differing(record, mine);
+        for (const std::string& path : combination.paths) {
+            SelectionRecordPhotos::set(combination.written, path, SelectionRecordPhotos::of(record, path));
+            SelectionRecordPhotos::set(combination.handed, path, SelectionRecordPhotos::of(mine, path));
+        }
+        if (!combination.paths.empty()) combination_ = std::move(combination);
+    };
+    std::map<std::string, SelectionStamp> stamped;
     for (int attempt = 1; attempt <= kWriteAttempts; ++attempt) {
-        // A location never read before holds the same as what this copy starts from.
-        if (!known_.contains(url)) known_[url] = handed_[primaryURL_];
-        if (!handed_.contains(url)) handed_[url] = handed_[primaryURL_];
-        const SelectionRecord record = SelectionRecordPhotos::combined(known_[url], mine, handed_[url]);
+        // The writer that took the name from this copy's record holds it, and writes it again with
+        // its own: once the record there holds all this copy has, nothing more need be written.
+        if (exchangedOut && recordThereCovers(url)) {
+            succeed();
+            return;
+        }
+        pauseBeforeWritingAgain(attempt - 1);
+        // This copy's changes since its last save are later than any change it has seen: stamped
+        // once, and again only where another writer's later change to the photo came in since.
+        SelectionRecord& record = known_[url];
+        for (const std::string& path : changedHere) {
+            SelectionStamp& stamp = stamps_[url][path];
+            const auto given = stamped.find(path);
+            if (given != stamped.end() && given->second == stamp) continue;
+            SelectionRecordPhotos::set(record, path, SelectionRecordPhotos::of(mine, path));
+            stamp = stamped[path] = {++clock_, writerMark_};
+        }
+        record.version = mine.version;
+        record.app = mine.app;
+        record.updatedAt = mine.updatedAt;
+        record.cursor = mine.cursor;
         const AtomicFile::Expected expected{seen_.contains(url) ? seen_[url] : fileManager_.version(url),
                                             digests_[url]};
         const std::string text = textFor(url, record);
+        if (text.size() > recordByteLimit_)
+            throw std::system_error(std::make_error_code(std::errc::file_too_large), "record too large");
         const AtomicFile::Replacement replaced = fileManager_.replace(url, text, expected);
         if (replaced.written) {
             seen_[url] = *replaced.written;
             digests_[url] = Sha256::hex(text);
         }
         if (!replaced.unexpected) {
-            dropExchangedOut();
-            remember(url, record, digests_[url]);
-            handed_[url] = mine;
-            if (metAnother) {
-                SelectionCombination combination;
-                combination.paths = SelectionRecordPhotos::differing(record, mine);
-                for (const std::string& path : combination.paths) {
-                    SelectionRecordPhotos::set(combination.written, path, SelectionRecordPhotos::of(record, path));
-                    SelectionRecordPhotos::set(combination.handed, path, SelectionRecordPhotos::of(mine, path));
-                }
-                combination_ = std::move(combination);
-            }
+            succeed();
             return;
         }
-        metAnother = true;
         if (*replaced.unexpected == url) {
             reread(url);
             continue;
@@ -630,7 +699,7 @@ void SelectionStore::writeCombined(const fs::path& url, const SelectionRecord& m
         exchangedOut = replaced.unexpected;
         SelectionRecord theirs;
         if (inspect({*exchangedOut, false, true}, theirs) == Outcome::record) {
-            takeTheirs(url, std::move(theirs), lastReadDigest_, lastBasedOn_);
+            takeTheirs(url, theirs);
             continue;
         }
         // Not a record this program can combine: it goes back where it stood, and is read there.
@@ -652,28 +721,36 @@ void SelectionStore::writeCombined(const fs::path& url, const SelectionRecord& m
     throw Uncombined{SelectionDiversion::changedOnDisk};
 }
 
-void SelectionStore::remember(const fs::path& url, SelectionRecord record, const std::string& digest) {
-    known_[url] = record;
-    knownDigests_[url] = digest;
-    auto& history = history_[url];
-    history.emplace_back(digest, std::move(record));
-    if (history.size() > kRememberedRecords) history.pop_front();
+// Whether the record at the location holds everything this store knows, every change as late (it
+// is then taken in as read). Only looked at: a record that does not is exchanged out by the next
+// write, and combined then.
+bool SelectionStore::recordThereCovers(const fs::path& url) {
+    FileVersion version;
+    std::string text;
+    SelectionRecord there;
+    SelectionStamps stamps;
+    try {
+        text = fileManager_.contents(url, recordByteLimit_, &version);
+        const SelectionJSONValue::Json document = parseRecordText(text);
+        if (SelectionJSONValue::exactInteger(SelectionJSONValue::member(document, "version")) != 2) return false;
+        there = SelectionRecordDecoder::decode(document);
+        stamps = SelectionStamping::read(document);
+    } catch (...) {
+        return false;
+    }
+    if (!SelectionStamping::covers(there, stamps, known_[url], stamps_[url])) return false;
+    seen_[url] = version;
+    digests_[url] = Sha256::hex(text);
+    lastStamps_ = std::move(stamps);
+    takeTheirs(url, there);
+    return true;
 }
 
-// A record another writer wrote: when it was combined onto the record this store knows (or says
-// nothing of it), it is the record now. When it was combined onto an older one, as a writer that
-// lost a race to this one writes, only what it changed from that one goes over what this store
-// knows: the rest of it is older.
-void SelectionStore::takeTheirs(const fs::path& url, SelectionRecord theirs, const std::string& digest,
-                                const std::string& basedOn) {
-    if (!basedOn.empty() && basedOn != knownDigests_[url]) {
-        for (const auto& [parentDigest, parent] : history_[url]) {
-            if (parentDigest != basedOn) continue;
-            theirs = SelectionRecordPhotos::overlaid(known_[url], theirs, SelectionRecordPhotos::differing(theirs, parent));
-            break;
-        }
-    }
-    remember(url, std::move(theirs), digest);
+// A record read at the location (at opening, or written there by another writer): each photo takes
+// the values of the side that changed it last.
+void SelectionStore::takeTheirs(const fs::path& url, const SelectionRecord& theirs) {
+    SelectionStamping::merge(known_[url], stamps_[url], theirs, lastStamps_);
+    clock_ = std::max(clock_, SelectionStamping::latest(lastStamps_));
 }
 
 void SelectionStore::reread(const fs::path& url) {
@@ -711,35 +788,43 @@ void SelectionStore::reread(const fs::path& url) {
 
 // The fallback notes the folder's record it started from, and which photos it changed since, so
 // that the next opening orders the two by what was read rather than by their clocks.
-// Every record notes the record it was combined onto (by the SHA-256 of its bytes), so that another
-// writer that meets it knows what it changed.
-std::string SelectionStore::textFor(const fs::path& url, const SelectionRecord& record) const {
-    std::string text = SelectionRecordEncoder::encode(record);
-    nlohmann::ordered_json note;
-    if (const auto parent = knownDigests_.find(url); parent != knownDigests_.end() && !parent->second.empty())
-        note["basedOn"] = parent->second;
-    const auto seen = seen_.find(primaryURL_);
-    const std::optional<FileVersion> folderVersion = seen == seen_.end() ? std::nullopt : seen->second;
-    const auto base = known_.find(primaryURL_);
-    if (url != fallbackURL_) {
-    } else if (folderVersion)
-        note["folderRecord"] = {{"device", static_cast<std::uint64_t>(folderVersion->node.device)},
-                                {"inode", static_cast<std::uint64_t>(folderVersion->node.inode)},
-                                {"size", folderVersion->size},
-                                {"modified", folderVersion->modifiedNanoseconds}};
-    else
-        note["folderRecord"] = nullptr;
-    if (url == fallbackURL_)
-        note["changedHere"] = base == known_.end() ? SelectionRecordPhotos::paths(record)
-                                                   : SelectionRecordPhotos::differing(record, base->second);
+// Every record notes when each of its photos was last changed, so that another writer that meets it
+// knows which values are later.
+namespace {
+
+// The note's members go after the record's own, inside its top-level object.
+std::string withNote(std::string text, const nlohmann::ordered_json& note) {
     if (note.empty()) return text;
     const std::string members = note.dump(2);
-    // The note's members go after the record's own, inside its top-level object.
     const std::size_t close = text.rfind('}');
     std::string inner = members.substr(1, members.rfind('}') - 1);
     while (!inner.empty() && inner.back() == '\n')
         inner.pop_back();
     return text.substr(0, text.rfind('\n', close)) + "," + inner + "\n}\n";
+}
+
+} // namespace
+
+std::string SelectionStore::textFor(const fs::path& url, const SelectionRecord& record) const {
+    std::string text = SelectionRecordEncoder::encode(record);
+    nlohmann::ordered_json note;
+    if (const auto stamps = stamps_.find(url); stamps != stamps_.end() && !stamps->second.empty())
+        note["stamps"] = SelectionStamping::json(stamps->second);
+    const auto seen = seen_.find(primaryURL_);
+    const std::optional<FileVersion> folderVersion = seen == seen_.end() ? std::nullopt : seen->second;
+    if (url == fallbackURL_) {
+        if (folderVersion)
+            note["folderRecord"] = {{"device", static_cast<std::uint64_t>(folderVersion->node.device)},
+                                    {"inode", static_cast<std::uint64_t>(folderVersion->node.inode)},
+                                    {"size", folderVersion->size},
+                                    {"modified", folderVersion->modifiedNanoseconds}};
+        else
+            note["folderRecord"] = nullptr;
+        const auto base = known_.find(primaryURL_);
+        note["changedHere"] = base == known_.end() ? SelectionRecordPhotos::paths(record)
+                                                   : SelectionRecordPhotos::differing(record, base->second);
+    }
+    return withNote(std::move(text), note);
 }
 
 void SelectionStore::readFallbackNote(const SelectionJSONValue::Json& document) {
@@ -781,7 +866,13 @@ void SelectionStore::writeBeside(const fs::path& url, const SelectionRecord& min
     changed.app = mine.app;
     changed.updatedAt = mine.updatedAt;
     changed.cursor = mine.cursor;
-    const std::string text = SelectionRecordEncoder::encode(SelectionRecord::normalized(std::move(changed)));
+    // Later than any change this copy has seen, as the record would have noted them.
+    SelectionStamps stamps;
+    ++clock_;
+    for (const std::string& path : paths)
+        stamps[path] = {clock_, writerMark_};
+    const std::string text = withNote(SelectionRecordEncoder::encode(SelectionRecord::normalized(std::move(changed))),
+                                      {{"stamps", SelectionStamping::json(stamps)}});
     for (int attempt = 1;; ++attempt) {
         if (!keptBesideURL_ || keptBesideURL_->parent_path() != url.parent_path()) {
             keptBesideURL_ =

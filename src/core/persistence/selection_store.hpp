@@ -2,13 +2,13 @@
 
 #include "library/photo_library.hpp"
 #include "persistence/selection_record.hpp"
+#include "persistence/selection_stamps.hpp"
 #include "persistence/selection_json_value.hpp"
 #include "persistence/selection_save_values.hpp"
 #include "persistence/selection_store_lock.hpp"
 #include "platform/file_manager.hpp"
 
 #include <chrono>
-#include <deque>
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -188,15 +188,15 @@ private:
     // Writes this copy's record over the location, combined with what is there when that is not
     // what this store last read or wrote. Throws Uncombined where it cannot be combined.
     void writeCombined(const std::filesystem::path& url, const SelectionRecord& mine);
+    void writeCombinedOnce(const std::filesystem::path& url, const SelectionRecord& mine);
     // Reads the location again after it was found changed; the record there, or Uncombined.
     void reread(const std::filesystem::path& url);
     std::string textFor(const std::filesystem::path& url, const SelectionRecord& record) const;
     // Writes this copy's values beside the record at the location.
     void writeBeside(const std::filesystem::path& url, const SelectionRecord& mine, SelectionDiversion why);
     void dropKeptBeside();
-    void remember(const std::filesystem::path& url, SelectionRecord record, const std::string& digest);
-    void takeTheirs(const std::filesystem::path& url, SelectionRecord theirs, const std::string& digest,
-                    const std::string& basedOn);
+    void takeTheirs(const std::filesystem::path& url, const SelectionRecord& theirs);
+    bool recordThereCovers(const std::filesystem::path& url);
     // Removes the fallback once the folder's record holds what it held.
     void removeFallbackTakenIn();
     // Moves the damaged file aside while it is still the version read; false when it is not.
@@ -227,12 +227,12 @@ private:
     std::map<std::filesystem::path, std::optional<FileVersion>> seen_;
     std::map<std::filesystem::path, std::string> digests_; // SHA-256 of the bytes, when read or written
     std::map<std::filesystem::path, SelectionRecord> known_;
-    std::map<std::filesystem::path, std::string> knownDigests_;
-    std::map<std::filesystem::path, std::deque<std::pair<std::string, SelectionRecord>>> history_;
-    // What the last read gave beyond the record: the SHA-256 of its bytes, and the record it notes
-    // it was combined onto.
-    std::string lastReadDigest_;
-    std::string lastBasedOn_;
+    // When each photo of the known record was last changed, and the stamps the last read gave.
+    std::map<std::filesystem::path, SelectionStamps> stamps_;
+    SelectionStamps lastStamps_;
+    // Above every stamp this store has seen; its own stamps carry its mark.
+    std::uint64_t clock_ = 0;
+    std::string writerMark_;
     std::map<std::filesystem::path, SelectionRecord> handed_;
     // Locations whose file the system could not read: read again before anything is written there.
     std::set<std::filesystem::path> unavailableLocations_;
