@@ -1,5 +1,6 @@
 #include "engine/raw_developer.hpp"
 #include "engine/raw_development_support_store.hpp"
+#include "platform/parallel_for.hpp"
 #include "support/raw_samples.hpp"
 #include "support/test_support.hpp"
 
@@ -10,7 +11,6 @@
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <libraw/libraw.h>
-#include <tbb/parallel_for.h>
 #include <vector>
 
 namespace sorvin {
@@ -301,7 +301,7 @@ TEST(RawDeveloperTest, EverySampleDevelopsWithEveryRawValueAtItsEndsAndMiddle) {
             }
         }
     }
-    tbb::parallel_for(std::size_t{0}, jobs.size(), [&](std::size_t i) {
+    parallelFor(std::size_t{0}, jobs.size(), [&](std::size_t i) {
         Job& job = jobs[i];
         RawDevelopmentRequest r;
         r.photoIdentifier = job.file.filename().string();

@@ -1,9 +1,12 @@
 #include "library/shared_path_table.hpp"
 
+#include <atomic>
 #include <fmt/format.h>
 #include <gtest/gtest.h>
 #include <map>
+#include <memory>
 #include <set>
+#include <thread>
 
 namespace sorvin {
 namespace {
@@ -13,6 +16,32 @@ std::map<std::string, int> entries(const SharedPathMap<int>& table) {
     for (const auto& [path, value] : table)
         EXPECT_TRUE(all.emplace(path, value).second) << path << " came twice";
     return all;
+}
+
+// A copy read and dropped on another thread leaves the table to change its buckets in place after
+// the copy's last reads (the thread sanitizer's build reports a race where it cannot see that order).
+TEST(SharedPathTable, ACopyDroppedOnAnotherThreadLeavesTheTableToChange) {
+    SharedPathSet table;
+    for (int i = 0; i < 100; ++i)
+        table.insert(fmt::format("IMG_{:04}.JPG", i));
+    auto copy = std::make_unique<const SharedPathSet>(table);
+    std::size_t read = 0;
+    std::atomic<bool> dropped{false};
+    std::thread reader([&] {
+        for (const std::string& path : *copy)
+            read += path.empty() ? 0 : 1;
+        copy.reset();
+        dropped.store(true, std::memory_order_relaxed);
+    });
+    while (!dropped.load(std::memory_order_relaxed))
+        std::this_thread::yield();
+    for (int i = 0; i < 100; ++i)
+        table.erase(fmt::format("IMG_{:04}.JPG", i));
+    table.insert("new.jpg");
+    reader.join();
+    EXPECT_EQ(read, 100u);
+    EXPECT_EQ(table.size(), 1u);
+    EXPECT_TRUE(table.contains("new.jpg"));
 }
 
 // Every way of changing a table leaves a copy taken before as it was, and the table itself shows

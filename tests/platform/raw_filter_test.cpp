@@ -1,3 +1,4 @@
+#include "platform/parallel_for.hpp"
 #include "platform/raw_filter.hpp"
 #include "support/damaged_files.hpp"
 #include "support/picture_measures.hpp"
@@ -12,7 +13,6 @@
 #include <fstream>
 #include <gtest/gtest.h>
 #include <map>
-#include <tbb/parallel_for.h>
 #include <vector>
 
 namespace sorvin {
@@ -242,8 +242,7 @@ TEST(RawFilterTest, AnXTransFileDevelopsToTheSamePixelsEveryTime) {
             });
         };
         std::vector<SharedImage> developed(4);
-        tbb::parallel_for(std::size_t{0}, developed.size(),
-                          [&](std::size_t i) { developed[i] = developOnce(); });
+        parallelFor(std::size_t{0}, developed.size(), [&](std::size_t i) { developed[i] = developOnce(); });
         developed.push_back(developOnce());
         for (const SharedImage& image : developed) {
             ASSERT_NE(image, nullptr);

@@ -2,11 +2,11 @@
 
 #include "engine/byte_rounding.hpp"
 #include "model/photo_parameters.hpp"
+#include "platform/parallel_for.hpp"
 
 #include <algorithm>
 #include <cmath>
 #include <tbb/blocked_range.h>
-#include <tbb/parallel_for.h>
 
 namespace sorvin {
 
@@ -117,7 +117,7 @@ std::vector<std::uint8_t> ColorGradingAdjustment::byteTable(const ColorGradingPl
     std::vector<std::uint8_t> table(3 * 256 * 256);
     const std::array<const std::array<double, 256>*, 3> channels{&plan.red, &plan.green, &plan.blue};
     // 196,608 entries, built on every core: a row of 256 bytes per offset.
-    tbb::parallel_for(tbb::blocked_range<int>(0, 3 * 256, 16), [&](const tbb::blocked_range<int>& rows) {
+    parallelFor(tbb::blocked_range<int>(0, 3 * 256, 16), [&](const tbb::blocked_range<int>& rows) {
         for (int row = rows.begin(); row != rows.end(); ++row) {
             const double offset =
                 (*channels[static_cast<std::size_t>(row / 256)])[static_cast<std::size_t>(row % 256)];

@@ -2,12 +2,12 @@
 
 #include "engine/byte_rounding_avx2.hpp"
 #include "engine/detail_vector_bytes.hpp"
+#include "platform/parallel_for.hpp"
 
 #include <algorithm>
 #include <cstring>
 #include <memory>
 #include <tbb/blocked_range.h>
-#include <tbb/parallel_for.h>
 #include <thread>
 #include <vector>
 
@@ -306,7 +306,7 @@ void DetailBoxBlur::performParallelBands(int total, bool parallel,
     if (bands > 1) {
         // Several bands per core, taken by whichever thread is free: a core slowed by other work
         // holds up only its own few bands.
-        tbb::parallel_for(
+        parallelFor(
             tbb::blocked_range<int>(0, bands, 1),
             [&](const tbb::blocked_range<int>& range) {
                 for (int band = range.begin(); band != range.end(); ++band)

@@ -1,11 +1,11 @@
 #include "engine/detail_stream.hpp"
 
 #include "engine/detail_box_blur.hpp"
+#include "platform/parallel_for.hpp"
 
 #include <algorithm>
 #include <atomic>
 #include <tbb/blocked_range.h>
-#include <tbb/parallel_for.h>
 #include <tbb/task_arena.h>
 
 namespace sorvin {
@@ -61,7 +61,7 @@ public:
                 body(i);
         };
         nextUnhomed_.value = 0;
-        tbb::parallel_for(
+        parallelFor(
             tbb::blocked_range<std::size_t>(0, std::min(count, threads), 1),
             [&](const tbb::blocked_range<std::size_t>&) {
                 const auto slot = static_cast<std::size_t>(tbb::this_task_arena::current_thread_index());

@@ -2,13 +2,13 @@
 
 #include "engine/byte_rounding.hpp"
 #include "engine/parameter_adjustment.hpp"
+#include "platform/parallel_for.hpp"
 
 #include <algorithm>
 #include <cmath>
 #include <immintrin.h>
 #include <numbers>
 #include <tbb/blocked_range.h>
-#include <tbb/parallel_for.h>
 #include <vector>
 
 namespace sorvin {
@@ -70,9 +70,8 @@ FilterTaps makeTaps(int sourceSize, int targetSize) {
 #else
 #define SORVIN_AVX2_CLONES __attribute__((target_clones("avx2", "default")))
 #endif
-SORVIN_AVX2_CLONES void accumulate(float* __restrict acc,
-                                                                  const std::uint8_t* __restrict source,
-                                                                  float w, std::size_t count, bool first) {
+SORVIN_AVX2_CLONES void accumulate(float* __restrict acc, const std::uint8_t* __restrict source, float w,
+                                   std::size_t count, bool first) {
     if (first) {
         for (std::size_t i = 0; i < count; ++i)
             acc[i] = w * static_cast<float>(source[i]);
@@ -122,7 +121,7 @@ SharedImage DisplayAdjustmentResolution::resized(const SharedImage& image, int l
     const FilterTaps rows = makeTaps(height, newHeight);
     const std::size_t sourceRowLength = static_cast<std::size_t>(width) * 4;
 
-    tbb::parallel_for(tbb::blocked_range<int>(0, newHeight), [&](const tbb::blocked_range<int>& range) {
+    parallelFor(tbb::blocked_range<int>(0, newHeight), [&](const tbb::blocked_range<int>& range) {
         std::vector<float> vertical(sourceRowLength);
         for (int y = range.begin(); y != range.end(); ++y) {
             // Vertical pass into one row of floats, then the horizontal pass into the bitmap.

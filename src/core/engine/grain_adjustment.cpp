@@ -4,10 +4,10 @@
 #include "engine/byte_rounding_avx2.hpp"
 #include "engine/recent_tables.hpp"
 #include "model/photo_parameters.hpp"
+#include "platform/parallel_for.hpp"
 
 #include <algorithm>
 #include <cmath>
-#include <tbb/parallel_for.h>
 
 namespace sorvin {
 
@@ -92,7 +92,7 @@ std::optional<GrainPlan> GrainAdjustment::plan(int amount, int size, int roughne
         plan.roughNoise = recentTables.get({plan.amplitude, plan.exponent}, [&] {
             std::vector<double> noise(65536);
             // 65,536 powers: built on every core, 256 entries per task.
-            tbb::parallel_for(0, 256, [&](int block) {
+            parallelFor(0, 256, [&](int block) {
                 for (std::uint32_t n = 256 * static_cast<std::uint32_t>(block), end = n + 256; n < end; ++n)
                     noise[n] = noiseOfHash(n, plan.amplitude, true, plan.exponent);
             });

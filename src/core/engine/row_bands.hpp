@@ -1,8 +1,9 @@
 #pragma once
 
+#include "platform/parallel_for.hpp"
+
 #include <algorithm>
 #include <tbb/blocked_range.h>
-#include <tbb/parallel_for.h>
 
 namespace sorvin {
 
@@ -32,7 +33,7 @@ struct RowBands {
     // is free; returns when all are done.
     template <typename Body>
     void run(const Body& body) const {
-        tbb::parallel_for(
+        parallelFor(
             tbb::blocked_range<int>(0, count, 1),
             [&](const tbb::blocked_range<int>& range) {
                 for (int band = range.begin(); band != range.end(); ++band)

@@ -5,11 +5,11 @@
 #include "engine/recent_tables.hpp"
 #include "model/photo_parameters.hpp"
 #include "model/photo_rotation.hpp"
+#include "platform/parallel_for.hpp"
 
 #include <algorithm>
 #include <cmath>
 #include <numbers>
-#include <tbb/parallel_for.h>
 
 namespace sorvin {
 
@@ -104,7 +104,7 @@ std::vector<std::uint8_t> VignetteAdjustment::makeTable(int amount) {
     const auto& linear = linearComponents();
     std::vector<std::uint8_t> table(65536);
     // 65,536 powers: built on every core, a level per task.
-    tbb::parallel_for(0, 256, [&](int k) {
+    parallelFor(0, 256, [&](int k) {
         const double gain = 1 - 0.6 * a * k / 255;
         for (int v = 0; v < 256; ++v) {
             const double lin = std::clamp(gain * linear[static_cast<std::size_t>(v)], 0.0, 1.0);

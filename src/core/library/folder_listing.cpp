@@ -1,5 +1,6 @@
 // Listing the candidate files of a folder, with their keys built from the walk itself.
 #include "library/folder_scanner.hpp"
+#include "platform/parallel_for.hpp"
 #include "platform/unicode_text.hpp"
 
 #include <cerrno>
@@ -120,11 +121,14 @@ std::vector<ScanCandidate> walk(const std::filesystem::path& root, int rootFd, b
         }
         const std::string prefix = folder.relative.empty() ? std::string() : folder.relative + "/";
         std::deque<ListedBatch> batches; // stable addresses for the workers
+        ParallelHandoff handoff;         // each batch, filled here, to the lookup that takes it
         tbb::task_group lookups;         // left by a cancellation, it waits for the lookups under way
         const auto lookUpLater = [&] {
             ListedBatch& batch = batches.back();
-            lookups.run([&batch, folderFd = ::dirfd(dir.get()), &rootPrefix, &prefix, valid = folder.valid,
-                         includeSubfolders] {
+            handoff.handOver();
+            lookups.run([&batch, &handoff, folderFd = ::dirfd(dir.get()), &rootPrefix, &prefix,
+                         valid = folder.valid, includeSubfolders] {
+                handoff.takeOver();
                 lookUp(batch, folderFd, rootPrefix, prefix, valid, includeSubfolders);
             });
         };

@@ -2,13 +2,13 @@
 
 #include "platform/exif_date_time.hpp"
 #include "platform/image_properties.hpp"
+#include "platform/parallel_for.hpp"
 
 #include <atomic>
 #include <future>
 #include <mutex>
 #include <sys/stat.h>
 #include <tbb/blocked_range.h>
-#include <tbb/parallel_for.h>
 #include <unordered_set>
 
 namespace sorvin {
@@ -136,11 +136,11 @@ ScanResult FolderScanner::scan(const std::filesystem::path& folder, bool include
         }
         shared.counted(root, total, progress);
     };
-    tbb::parallel_for(tbb::blocked_range<std::size_t>(0, total, 1),
-                      [&](const tbb::blocked_range<std::size_t>& range) {
-                          for (std::size_t i = range.begin(); i != range.end(); ++i)
-                              step(i);
-                      });
+    parallelFor(tbb::blocked_range<std::size_t>(0, total, 1),
+                [&](const tbb::blocked_range<std::size_t>& range) {
+                    for (std::size_t i = range.begin(); i != range.end(); ++i)
+                        step(i);
+                });
 
     if (shared.inaccessible) throw FolderScannerError(FolderScannerError::Kind::inaccessible);
     if (shared.cancelled || isCancelled()) throw FolderScannerError(FolderScannerError::Kind::cancelled);

@@ -1,12 +1,12 @@
 #include "model/orientation_transform.hpp"
 
 #include "platform/draw_or_none.hpp"
+#include "platform/parallel_for.hpp"
 
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <tbb/blocked_range.h>
-#include <tbb/parallel_for.h>
 
 namespace sorvin {
 
@@ -57,7 +57,7 @@ SharedImage OrientationTransform::transformedImage(const SharedImage& image, int
         // Tiles keep the reads of the transposing orientations within the cache.
         constexpr int kTile = 64;
         const int tileRows = (outHeight + kTile - 1) / kTile;
-        tbb::parallel_for(tbb::blocked_range<int>(0, tileRows), [&](const tbb::blocked_range<int>& range) {
+        parallelFor(tbb::blocked_range<int>(0, tileRows), [&](const tbb::blocked_range<int>& range) {
             for (int tileRow = range.begin(); tileRow != range.end(); ++tileRow) {
                 const int rowEnd = std::min(outHeight, (tileRow + 1) * kTile);
                 for (int columnStart = 0; columnStart < outWidth; columnStart += kTile) {

@@ -2,12 +2,12 @@
 
 #include "platform/hash_combine.hpp"
 #include "platform/localized_text_order.hpp"
+#include "platform/parallel_for.hpp"
 
 #include <algorithm>
 #include <numeric>
 #include <string_view>
 #include <tbb/blocked_range.h>
-#include <tbb/parallel_for.h>
 
 namespace sorvin {
 
@@ -114,7 +114,7 @@ std::vector<std::size_t> Photo::sortedOrder(const std::vector<const Photo*>& pho
                             [](char c) { return static_cast<unsigned char>(c) >= 0x80; }))
                 foreign.push_back(*i);
         }
-        tbb::parallel_for(tbb::blocked_range<std::size_t>(0, foreign.size(), 128), [&](const auto& range) {
+        parallelFor(tbb::blocked_range<std::size_t>(0, foreign.size(), 128), [&](const auto& range) {
             for (std::size_t i = range.begin(); i != range.end(); ++i) {
                 keys[foreign[i]] = LocalizedTextOrder::key(textOf(foreign[i]));
                 hasKey[foreign[i]] = 1;

@@ -2,6 +2,7 @@
 
 #include "model/orientation_transform.hpp"
 #include "platform/draw_or_none.hpp"
+#include "platform/parallel_for.hpp"
 
 #include <algorithm>
 #include <array>
@@ -10,7 +11,6 @@
 #include <fmt/format.h>
 #include <numbers>
 #include <tbb/blocked_range.h>
-#include <tbb/parallel_for.h>
 
 namespace sorvin {
 
@@ -53,7 +53,7 @@ SharedImage rotatedImage(const Image& source, double degrees, int width, int hei
     const double sourceCentreX = sw / 2.0;
     const double sourceCentreY = sh / 2.0;
 
-    tbb::parallel_for(tbb::blocked_range<int>(0, height, 16), [&](const tbb::blocked_range<int>& rows) {
+    parallelFor(tbb::blocked_range<int>(0, height, 16), [&](const tbb::blocked_range<int>& rows) {
         for (int y = rows.begin(); y != rows.end(); ++y) {
             std::uint8_t* to = out.row(y);
             const double dy = y + 0.5 - outCentreY;

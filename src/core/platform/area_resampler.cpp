@@ -1,8 +1,9 @@
 #include "platform/area_resampler.hpp"
 
+#include "platform/parallel_for.hpp"
+
 #include <algorithm>
 #include <cmath>
-#include <tbb/parallel_for.h>
 
 namespace sorvin {
 
@@ -40,7 +41,7 @@ SharedImage AreaResampler::resize(const SharedImage& image, int width, int heigh
     const AxisWeights wx = axisWeights(sourceWidth, width);
     const AxisWeights wy = axisWeights(image->height(), height);
     PixelBuffer out = PixelBuffer::forOverwrite(width, height);
-    tbb::parallel_for(tbb::blocked_range<int>(0, height, 16), [&](const tbb::blocked_range<int>& rows) {
+    parallelFor(tbb::blocked_range<int>(0, height, 16), [&](const tbb::blocked_range<int>& rows) {
         std::vector<float> column(static_cast<std::size_t>(sourceWidth) * 4);
         for (int ty = rows.begin(); ty < rows.end(); ++ty) {
             std::fill(column.begin(), column.end(), 0.0f);

@@ -1,5 +1,7 @@
 #include "platform/lanczos_resampler.hpp"
 
+#include "platform/parallel_for.hpp"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -7,7 +9,6 @@
 #include <emmintrin.h>
 #include <new>
 #include <tbb/blocked_range.h>
-#include <tbb/parallel_for.h>
 #include <vector>
 
 namespace sorvin {
@@ -96,7 +97,7 @@ inline __m128i twoTaps(const std::uint8_t* pixels, const std::int16_t* weights) 
 
 void horizontalPass(const std::uint8_t* source, std::size_t sourceStride, int rows, const AxisFilter& filter,
                     int targetWidth, std::uint8_t* target, std::size_t targetStride) {
-    tbb::parallel_for(tbb::blocked_range<int>(0, rows, 8), [&](const tbb::blocked_range<int>& range) {
+    parallelFor(tbb::blocked_range<int>(0, rows, 8), [&](const tbb::blocked_range<int>& range) {
         const __m128i half = _mm_set1_epi32(kRoundHalf);
         for (int y = range.begin(); y < range.end(); ++y) {
             const std::uint8_t* in = source + sourceStride * static_cast<std::size_t>(y);
@@ -155,7 +156,7 @@ void addTwoRows(const std::uint8_t* a, const std::uint8_t* b, std::int16_t wa, s
 void verticalPass(const std::uint8_t* source, std::size_t stride, const AxisFilter& filter, int targetHeight,
                   PixelBuffer& target) {
     const std::size_t rowBytes = target.bytesPerRow();
-    tbb::parallel_for(tbb::blocked_range<int>(0, targetHeight, 4), [&](const tbb::blocked_range<int>& range) {
+    parallelFor(tbb::blocked_range<int>(0, targetHeight, 4), [&](const tbb::blocked_range<int>& range) {
         std::vector<int> accumulator(rowBytes);
         for (int y = range.begin(); y < range.end(); ++y) {
             std::fill(accumulator.begin(), accumulator.end(), 0);

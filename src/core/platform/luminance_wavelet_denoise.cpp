@@ -1,11 +1,12 @@
 #include "platform/luminance_wavelet_denoise.hpp"
 
+#include "platform/parallel_for.hpp"
+
 #include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstddef>
 #include <tbb/blocked_range.h>
-#include <tbb/parallel_for.h>
 #include <vector>
 
 namespace sorvin::LuminanceWaveletDenoise {
@@ -46,7 +47,7 @@ void apply(std::uint16_t (*image)[4], int stride, int width, int height, float t
     // base: the approximation still to be split; smooth: its next, smoother approximation;
     // calmed: the sum of the thresholded details.
     std::vector<float> base(size), smooth(size), calmed(size, 0.0f);
-    tbb::parallel_for(0, height, [&](int y) {
+    parallelFor(0, height, [&](int y) {
         for (int x = 0; x < width; ++x) {
             const std::uint16_t* p = pixel(x, y);
             base[y * w + x] = kRootScale * std::sqrt(kRed * p[0] + kGreen * p[1] + kBlue * p[2]);
@@ -56,7 +57,7 @@ void apply(std::uint16_t (*image)[4], int stride, int width, int height, float t
     for (std::size_t level = 0; level < kNoiseShare.size(); ++level) {
         const int step = 1 << level;
         // Across, from base into smooth.
-        tbb::parallel_for(0, height, [&](int y) {
+        parallelFor(0, height, [&](int y) {
             const float* in = &base[y * w];
             float* out = &smooth[y * w];
             for (int x = 0; x < width; ++x)
@@ -64,35 +65,32 @@ void apply(std::uint16_t (*image)[4], int stride, int width, int height, float t
                     0.25f * (in[mirrored(x - step, width)] + in[mirrored(x + step, width)]) + 0.5f * in[x];
         });
         // Down, within smooth, a block of columns at a time.
-        tbb::parallel_for(tbb::blocked_range<int>(0, width, kColumnBlock),
-                          [&](const tbb::blocked_range<int>& r) {
-                              const int columns = r.end() - r.begin();
-                              std::vector<float> column(static_cast<std::size_t>(columns) * height);
-                              for (int y = 0; y < height; ++y)
-                                  std::copy_n(&smooth[y * w + r.begin()], columns,
-                                              &column[static_cast<std::size_t>(y) * columns]);
-                              for (int y = 0; y < height; ++y) {
-                                  const float* above =
-                                      &column[static_cast<std::size_t>(mirrored(y - step, height)) * columns];
-                                  const float* here = &column[static_cast<std::size_t>(y) * columns];
-                                  const float* below =
-                                      &column[static_cast<std::size_t>(mirrored(y + step, height)) * columns];
-                                  float* out = &smooth[y * w + r.begin()];
-                                  for (int i = 0; i < columns; ++i)
-                                      out[i] = 0.25f * (above[i] + below[i]) + 0.5f * here[i];
-                              }
-                          });
+        parallelFor(tbb::blocked_range<int>(0, width, kColumnBlock), [&](const tbb::blocked_range<int>& r) {
+            const int columns = r.end() - r.begin();
+            std::vector<float> column(static_cast<std::size_t>(columns) * height);
+            for (int y = 0; y < height; ++y)
+                std::copy_n(&smooth[y * w + r.begin()], columns,
+                            &column[static_cast<std::size_t>(y) * columns]);
+            for (int y = 0; y < height; ++y) {
+                const float* above = &column[static_cast<std::size_t>(mirrored(y - step, height)) * columns];
+                const float* here = &column[static_cast<std::size_t>(y) * columns];
+                const float* below = &column[static_cast<std::size_t>(mirrored(y + step, height)) * columns];
+                float* out = &smooth[y * w + r.begin()];
+                for (int i = 0; i < columns; ++i)
+                    out[i] = 0.25f * (above[i] + below[i]) + 0.5f * here[i];
+            }
+        });
         const float t = threshold * kNoiseShare[level];
-        tbb::parallel_for(tbb::blocked_range<std::size_t>(0, size, 1 << 16),
-                          [&](const tbb::blocked_range<std::size_t>& r) {
-                              for (std::size_t i = r.begin(); i < r.end(); ++i)
-                                  calmed[i] += shrunk(base[i] - smooth[i], t);
-                          });
+        parallelFor(tbb::blocked_range<std::size_t>(0, size, 1 << 16),
+                    [&](const tbb::blocked_range<std::size_t>& r) {
+                        for (std::size_t i = r.begin(); i < r.end(); ++i)
+                            calmed[i] += shrunk(base[i] - smooth[i], t);
+                    });
         base.swap(smooth);
     }
 
     // Each pixel scaled by its luminance's change, no channel beyond white.
-    tbb::parallel_for(0, height, [&](int y) {
+    parallelFor(0, height, [&](int y) {
         for (int x = 0; x < width; ++x) {
             std::uint16_t* p = pixel(x, y);
             const float before = kRed * p[0] + kGreen * p[1] + kBlue * p[2];

@@ -4,6 +4,7 @@
 #include "platform/color_temperature.hpp"
 #include "platform/jpeg_error_jump.hpp"
 #include "platform/luminance_wavelet_denoise.hpp"
+#include "platform/parallel_for.hpp"
 #include "platform/raw_developed_size.hpp"
 #include "platform/regular_file.hpp"
 #include "platform/tiff_structure.hpp"
@@ -19,7 +20,6 @@
 #include <omp.h>
 #include <string_view>
 #include <system_error>
-#include <tbb/parallel_for.h>
 #include <thread>
 #include <vector>
 
@@ -304,7 +304,7 @@ std::vector<std::uint8_t> toneTable(const RawFilterProperties& p) {
     const double gain = std::exp2(static_cast<double>(p.exposure));
     const double boost = std::clamp(static_cast<double>(p.boostAmount), 0.0, 1.0);
     const double shadow = std::clamp(static_cast<double>(p.boostShadowAmount), 0.0, 1.0);
-    tbb::parallel_for(tbb::blocked_range<int>(0, 65536, 4096), [&](const tbb::blocked_range<int>& r) {
+    parallelFor(tbb::blocked_range<int>(0, 65536, 4096), [&](const tbb::blocked_range<int>& r) {
         for (int i = r.begin(); i < r.end(); ++i) {
             double y = i / 65535.0 * gain;
             if (y > kShoulderStart) {
@@ -325,7 +325,7 @@ PixelBuffer toneMap(const std::uint16_t (*image)[4], int stride, int width, int 
     PixelBuffer out = PixelBuffer::forOverwrite(targetWidth, targetHeight);
     auto channel = [mono](int c) { return mono ? 0 : c; };
     if (width == targetWidth && height == targetHeight) {
-        tbb::parallel_for(0, height, [&](int y) {
+        parallelFor(0, height, [&](int y) {
             const auto* in = image + static_cast<std::size_t>(y) * stride;
             std::uint8_t* row = out.row(y);
             for (int x = 0; x < width; ++x) {
@@ -339,7 +339,7 @@ PixelBuffer toneMap(const std::uint16_t (*image)[4], int stride, int width, int 
     }
     const auto wx = AreaResampler::axisWeights(width, targetWidth);
     const auto wy = AreaResampler::axisWeights(height, targetHeight);
-    tbb::parallel_for(0, targetHeight, [&](int ty) {
+    parallelFor(0, targetHeight, [&](int ty) {
         std::vector<float> acc(static_cast<std::size_t>(width) * 3, 0.0f);
         for (int k = 0; k < wy.count[ty]; ++k) {
             const float wgt = wy.weights[wy.offset[ty] + k];
@@ -394,7 +394,7 @@ void medianChroma(std::uint16_t (*image)[4], int stride, int width, int height, 
     const auto w = static_cast<std::size_t>(width);
     std::vector<int> diffs[2] = {std::vector<int>(w * height), std::vector<int>(w * height)};
     for (int pass = 0; pass < passes; ++pass) {
-        tbb::parallel_for(0, height, [&](int y) {
+        parallelFor(0, height, [&](int y) {
             const auto* in = image + static_cast<std::size_t>(y) * stride;
             int* red = &diffs[0][y * w];
             int* blue = &diffs[1][y * w];
@@ -403,7 +403,7 @@ void medianChroma(std::uint16_t (*image)[4], int stride, int width, int height, 
                 blue[x] = in[x][2] - in[x][1];
             }
         });
-        tbb::parallel_for(1, height - 1, [&](int y) {
+        parallelFor(1, height - 1, [&](int y) {
             std::vector<int> medians(w);
             auto* out = image + static_cast<std::size_t>(y) * stride;
             for (int c = 0; c < 2; ++c) {
@@ -476,7 +476,7 @@ PixelBuffer sharpen(const PixelBuffer& in, float sharpness) {
         }
         dst[3] = 255;
     };
-    tbb::parallel_for(0, h, [&](int y) {
+    parallelFor(0, h, [&](int y) {
         std::uint8_t* row = out.row(y);
         if (y == 0 || y == h - 1 || w < 3) {
             for (int x = 0; x < w; ++x)
@@ -511,7 +511,7 @@ PixelBuffer orient(const PixelBuffer& in, int orientation) {
     const int h = in.height();
     const bool swap = orientation >= 5;
     PixelBuffer out = PixelBuffer::forOverwrite(swap ? h : w, swap ? w : h);
-    tbb::parallel_for(0, out.height(), [&](int dy) {
+    parallelFor(0, out.height(), [&](int dy) {
         std::uint8_t* row = out.row(dy);
         for (int dx = 0; dx < out.width(); ++dx) {
             int sx, sy;

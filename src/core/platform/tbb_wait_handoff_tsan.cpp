@@ -3,7 +3,8 @@
 // the results, freeing what the parts read) would seem to race with the parts. Each part, as it
 // ends, counts itself off the loop's wait_context with an atomic the sanitizer sees (in oneTBB's
 // header code, compiled into ours); the caller's wait, taken over here, then acquires that atomic
-// when it returns, as the library itself does unseen.
+// when it returns, as the library itself does unseen. (The way there, the parts reading what the
+// caller prepared, is made visible by platform/parallel_for.hpp.)
 #include <cstddef>
 #include <cstdint>
 #include <dlfcn.h>
