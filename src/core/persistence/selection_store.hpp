@@ -1,10 +1,10 @@
 #pragma once
 
 #include "library/photo_library.hpp"
-#include "persistence/selection_record.hpp"
-#include "persistence/selection_stamps.hpp"
 #include "persistence/selection_json_value.hpp"
+#include "persistence/selection_record.hpp"
 #include "persistence/selection_save_values.hpp"
+#include "persistence/selection_stamps.hpp"
 #include "persistence/selection_store_lock.hpp"
 #include "platform/file_manager.hpp"
 
@@ -188,6 +188,7 @@ private:
     // Writes this copy's record over the location, combined with what is there when that is not
     // what this store last read or wrote. Throws Uncombined where it cannot be combined.
     void writeCombined(const std::filesystem::path& url, const SelectionRecord& mine);
+    // The attempts of one save; writeCombined undoes what they learnt when none wrote or read.
     void writeCombinedOnce(const std::filesystem::path& url, const SelectionRecord& mine);
     // Reads the location again after it was found changed; the record there, or Uncombined.
     void reread(const std::filesystem::path& url);
@@ -196,6 +197,7 @@ private:
     void writeBeside(const std::filesystem::path& url, const SelectionRecord& mine, SelectionDiversion why);
     void dropKeptBeside();
     void takeTheirs(const std::filesystem::path& url, const SelectionRecord& theirs);
+    // Whether the record at the location already holds all this store knows (it is then read).
     bool recordThereCovers(const std::filesystem::path& url);
     // Removes the fallback once the folder's record holds what it held.
     void removeFallbackTakenIn();
