@@ -2,6 +2,7 @@
 
 #include "platform/area_resampler.hpp"
 #include "platform/color_temperature.hpp"
+#include "platform/deterministic_libraw.hpp"
 #include "platform/jpeg_error_jump.hpp"
 #include "platform/luminance_wavelet_denoise.hpp"
 #include "platform/parallel_for.hpp"
@@ -80,61 +81,6 @@ private:
 };
 
 namespace {
-
-// LibRaw's threads for the rest of this scope run as one.
-class OneOpenMpThread {
-public:
-    OneOpenMpThread() { omp_set_num_threads(1); }
-    ~OneOpenMpThread() { omp_set_num_threads(threads_); }
-    OneOpenMpThread(const OneOpenMpThread&) = delete;
-    OneOpenMpThread& operator=(const OneOpenMpThread&) = delete;
-
-private:
-    int threads_ = omp_get_max_threads();
-};
-
-// LibRaw made to develop a file to the same pixels every time: its loops whose threads meet on one
-// pixel run on one thread. LibRaw's X-Trans demosaic hands bands of tiles to its threads, and
-// neighbouring bands read pixels that the other writes (tens of levels apart at the seams,
-// depending on which thread gets there first). The copy of the sensor data into half-size planes
-// writes the pixels of each 2 × 2 block into one, a colour at a time: where a block holds one colour
-// twice (X-Trans, diagonal sensors), which of the two is kept would depend on the threads' order.
-// So the same file and settings look the same on screen, in the loupe and in every export.
-class DeterministicLibRaw final : public LibRaw {
-public:
-    explicit DeterministicLibRaw(unsigned options) : LibRaw(options) {
-        callbacks.interpolate_xtrans_cb = [](void* self) {
-            static_cast<DeterministicLibRaw*>(static_cast<LibRaw*>(self))->interpolateXTrans();
-        };
-    }
-    // Set once the file is open: whether every 2 × 2 block of its pattern holds each colour once.
-    bool blocksHoldEveryColour = true;
-
-protected:
-    void copy_bayer(unsigned short cblack[4], unsigned short* dmaxp) override {
-        if (libraw_internal_data.internal_output_params.shrink && !blocksHoldEveryColour) {
-            OneOpenMpThread one;
-            LibRaw::copy_bayer(cblack, dmaxp);
-        } else {
-            LibRaw::copy_bayer(cblack, dmaxp);
-        }
-    }
-    void copy_fuji_uncropped(unsigned short cblack[4], unsigned short* dmaxp) override {
-        if (libraw_internal_data.internal_output_params.shrink) {
-            OneOpenMpThread one;
-            LibRaw::copy_fuji_uncropped(cblack, dmaxp);
-        } else {
-            LibRaw::copy_fuji_uncropped(cblack, dmaxp);
-        }
-    }
-
-private:
-    void interpolateXTrans() {
-        OneOpenMpThread one;
-        // LibRaw's own choice: three passes from its quality 3 (ours) up.
-        xtrans_interpolate(imgdata.params.user_qual > 2 ? 3 : 1);
-    }
-};
 
 // Whether every 2 × 2 block of the sensor's colour pattern holds each of its colours, as LibRaw's
 // luminance noise reduction takes for granted (the second green of a Bayer pattern counts as

@@ -1,0 +1,198 @@
+#include "platform/deterministic_libraw.hpp"
+
+#include "platform/parallel_for.hpp"
+#include "platform/raw_filter.hpp"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <memory>
+#include <omp.h>
+#include <tbb/task_arena.h>
+
+namespace sorvin {
+
+namespace {
+
+// LibRaw's threads for the rest of this scope run as one.
+class OneOpenMpThread {
+public:
+    OneOpenMpThread() { omp_set_num_threads(1); }
+    ~OneOpenMpThread() { omp_set_num_threads(threads_); }
+    OneOpenMpThread(const OneOpenMpThread&) = delete;
+    OneOpenMpThread& operator=(const OneOpenMpThread&) = delete;
+
+private:
+    int threads_ = omp_get_max_threads();
+};
+
+// The X-Trans pattern repeats every six rows and columns: a piece that starts on that period sees
+// the pattern as the whole picture does.
+constexpr int kPatternPeriod = 6;
+// What a piece reads beyond what it gives, on the period. The demosaic of a pixel looks up to 18
+// pixels away (with 12 the pieces' seams show), so a piece gives the pixels the whole picture would.
+constexpr int kMargin = 24;
+// The least a piece gives: with one margin and the period's rounding it still reads a whole tile
+// of LibRaw's (512), which its demosaic asks for.
+constexpr int kLeastGiven = 500;
+
+// LibRaw's pixel: four 16-bit channels, the fourth a scratch one.
+using Pixel = std::array<unsigned short, 4>;
+static_assert(sizeof(Pixel) == sizeof(unsigned short[4]));
+
+// The pixels within the margin of every boundary between pieces, as they were before any piece
+// wrote: whole rows about each boundary between rows of pieces, whole columns about each between
+// columns. A piece takes the part of its input that its neighbours give from here.
+class PristineSeams {
+public:
+    PristineSeams(const Pixel* image, int width, int height, const std::vector<PieceSpan>& rows,
+                  const std::vector<PieceSpan>& columns)
+        : width_(width) {
+        for (std::size_t i = 0; i + 1 < rows.size(); ++i) {
+            const Pixel* first = image + static_cast<std::size_t>(rows[i + 1].readFrom) * width;
+            rowBands_.emplace_back(first, first + static_cast<std::size_t>(2 * kMargin) * width);
+        }
+        for (std::size_t j = 0; j + 1 < columns.size(); ++j) {
+            auto& band = columnBands_.emplace_back();
+            band.reserve(static_cast<std::size_t>(2 * kMargin) * height);
+            for (int row = 0; row < height; ++row) {
+                const Pixel* first = image + static_cast<std::size_t>(row) * width + columns[j + 1].readFrom;
+                band.insert(band.end(), first, first + 2 * kMargin);
+            }
+        }
+    }
+
+    // The band about the boundary below the row of pieces `boundary`: its row `row`, from the
+    // picture's column `column` on.
+    const Pixel* rowBand(std::size_t boundary, int row, int column) const {
+        return &rowBands_[boundary][static_cast<std::size_t>(row) * width_ + column];
+    }
+    // The band about the boundary right of the column of pieces `boundary`: the picture's row
+    // `row`, from the band's column `column` on.
+    const Pixel* columnBand(std::size_t boundary, int row, int column) const {
+        return &columnBands_[boundary][static_cast<std::size_t>(row) * 2 * kMargin + column];
+    }
+
+private:
+    int width_;
+    std::vector<std::vector<Pixel>> rowBands_;
+    std::vector<std::vector<Pixel>> columnBands_;
+};
+
+} // namespace
+
+std::vector<PieceSpan> xtransPieceSpans(int length) {
+    const int count = std::max(1, length / kLeastGiven);
+    const auto boundary = [&](int i) {
+        if (i == 0) return 0;
+        if (i == count) return length;
+        return static_cast<int>(static_cast<long long>(length) * i / count) / kPatternPeriod * kPatternPeriod;
+    };
+    std::vector<PieceSpan> spans;
+    for (int i = 0; i < count; ++i) {
+        const int from = boundary(i);
+        const int to = boundary(i + 1);
+        spans.push_back({i == 0 ? 0 : from - kMargin, from, to, i + 1 == count ? length : to + kMargin});
+    }
+    return spans;
+}
+
+DeterministicLibRaw::DeterministicLibRaw(unsigned options) : LibRaw(options), options_(options) {
+    callbacks.interpolate_xtrans_cb = [](void* self) {
+        static_cast<DeterministicLibRaw*>(static_cast<LibRaw*>(self))->interpolateXTrans();
+    };
+}
+
+void DeterministicLibRaw::copy_bayer(unsigned short cblack[4], unsigned short* dmaxp) {
+    if (libraw_internal_data.internal_output_params.shrink && !blocksHoldEveryColour) {
+        OneOpenMpThread one;
+        LibRaw::copy_bayer(cblack, dmaxp);
+    } else {
+        LibRaw::copy_bayer(cblack, dmaxp);
+    }
+}
+
+void DeterministicLibRaw::copy_fuji_uncropped(unsigned short cblack[4], unsigned short* dmaxp) {
+    if (libraw_internal_data.internal_output_params.shrink) {
+        OneOpenMpThread one;
+        LibRaw::copy_fuji_uncropped(cblack, dmaxp);
+    } else {
+        LibRaw::copy_fuji_uncropped(cblack, dmaxp);
+    }
+}
+
+void DeterministicLibRaw::interpolateXTrans() {
+    // LibRaw's own choice: three passes from its quality 3 (ours) up.
+    const int passes = imgdata.params.user_qual > 2 ? 3 : 1;
+    const int width = imgdata.sizes.width;
+    const int height = imgdata.sizes.height;
+    const auto rows = xtransPieceSpans(height);
+    const auto columns = xtransPieceSpans(width);
+    if ((rows.size() == 1 && columns.size() == 1) || imgdata.sizes.iwidth != width ||
+        imgdata.sizes.iheight != height) {
+        OneOpenMpThread one;
+        xtrans_interpolate(passes);
+        return;
+    }
+
+    Pixel* image = reinterpret_cast<Pixel*>(imgdata.image);
+    const PristineSeams seams(image, width, height, rows, columns);
+    const auto interpolatePiece = [&](std::size_t index) {
+        const std::size_t i = index / columns.size();
+        const std::size_t j = index % columns.size();
+        const PieceSpan& r = rows[i];
+        const PieceSpan& c = columns[j];
+        const int pieceWidth = c.readTo - c.readFrom;
+        const int pieceHeight = r.readTo - r.readFrom;
+        std::vector<Pixel> piece(static_cast<std::size_t>(pieceWidth) * pieceHeight);
+        const auto pieceRow = [&](int row) {
+            return &piece[static_cast<std::size_t>(row - r.readFrom) * pieceWidth];
+        };
+        const auto copy = [](Pixel* to, const Pixel* from, int count) {
+            std::memcpy(to, from, static_cast<std::size_t>(count) * sizeof(Pixel));
+        };
+        for (int row = r.readFrom; row < r.readTo; ++row) {
+            if (row < r.giveFrom) {
+                copy(pieceRow(row), seams.rowBand(i - 1, row - r.readFrom, c.readFrom), pieceWidth);
+            } else if (row >= r.giveTo) {
+                copy(pieceRow(row), seams.rowBand(i, row - (r.giveTo - kMargin), c.readFrom), pieceWidth);
+            } else {
+                auto* to = pieceRow(row);
+                if (c.giveFrom > c.readFrom)
+                    copy(to, seams.columnBand(j - 1, row, 0), c.giveFrom - c.readFrom);
+                copy(to + (c.giveFrom - c.readFrom),
+                     image + static_cast<std::size_t>(row) * width + c.giveFrom, c.giveTo - c.giveFrom);
+                if (c.readTo > c.giveTo)
+                    copy(to + (c.giveTo - c.readFrom), seams.columnBand(j, row, kMargin),
+                         c.readTo - c.giveTo);
+            }
+        }
+
+        const auto worker = std::make_unique<DeterministicLibRaw>(options_);
+        auto& data = worker->imgdata;
+        data.idata.filters = imgdata.idata.filters;
+        data.idata.colors = imgdata.idata.colors;
+        std::memcpy(data.idata.xtrans, imgdata.idata.xtrans, sizeof data.idata.xtrans);
+        std::memcpy(data.color.rgb_cam, imgdata.color.rgb_cam, sizeof data.color.rgb_cam);
+        data.sizes.width = data.sizes.iwidth = static_cast<unsigned short>(pieceWidth);
+        data.sizes.height = data.sizes.iheight = static_cast<unsigned short>(pieceHeight);
+        // The piece's pixels are lent to the worker, which must not free them.
+        struct Lent {
+            libraw_data_t& data;
+            ~Lent() { data.image = nullptr; }
+        } lent{data};
+        data.image = reinterpret_cast<unsigned short(*)[4]>(piece.data());
+        {
+            OneOpenMpThread one;
+            worker->xtrans_interpolate(passes);
+        }
+        for (int row = r.giveFrom; row < r.giveTo; ++row)
+            copy(image + static_cast<std::size_t>(row) * width + c.giveFrom,
+                 pieceRow(row) + (c.giveFrom - c.readFrom), c.giveTo - c.giveFrom);
+    };
+    // As many pieces at once as LibRaw would have had threads, each with its own tile buffers.
+    tbb::task_arena arena(RawFilter::openMpThreadCap());
+    arena.execute([&] { parallelFor(std::size_t{0}, rows.size() * columns.size(), interpolatePiece); });
+}
+
+} // namespace sorvin
