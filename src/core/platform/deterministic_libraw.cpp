@@ -40,6 +40,10 @@ constexpr int kLeastGiven = 500;
 using Pixel = std::array<unsigned short, 4>;
 static_assert(sizeof(Pixel) == sizeof(unsigned short[4]));
 
+void copyPixels(Pixel* to, const Pixel* from, int count) {
+    std::memcpy(to, from, static_cast<std::size_t>(count) * sizeof(Pixel));
+}
+
 // The pixels within the margin of every boundary between pieces, as they were before any piece
 // wrote: whole rows about each boundary between rows of pieces, whole columns about each between
 // columns. A piece takes the part of its input that its neighbours give from here.
@@ -47,21 +51,46 @@ class PristineSeams {
 public:
     PristineSeams(const Pixel* image, int width, int height, const std::vector<PieceSpan>& rows,
                   const std::vector<PieceSpan>& columns)
-        : width_(width) {
+        : image_(image), width_(width), rows_(rows), columns_(columns) {
         for (std::size_t i = 0; i + 1 < rows.size(); ++i) {
-            const Pixel* first = image + static_cast<std::size_t>(rows[i + 1].readFrom) * width;
+            const Pixel* first = at(rows[i + 1].readFrom, 0);
             rowBands_.emplace_back(first, first + static_cast<std::size_t>(2 * kMargin) * width);
         }
         for (std::size_t j = 0; j + 1 < columns.size(); ++j) {
             auto& band = columnBands_.emplace_back();
             band.reserve(static_cast<std::size_t>(2 * kMargin) * height);
-            for (int row = 0; row < height; ++row) {
-                const Pixel* first = image + static_cast<std::size_t>(row) * width + columns[j + 1].readFrom;
-                band.insert(band.end(), first, first + 2 * kMargin);
+            for (int row = 0; row < height; ++row)
+                band.insert(band.end(), at(row, columns[j + 1].readFrom),
+                            at(row, columns[j + 1].readFrom + 2 * kMargin));
+        }
+    }
+
+    // The input of the piece in row of pieces `i` and column `j`, row by row: what it gives from the
+    // picture, which only that piece writes, and its margins from the bands.
+    void read(std::size_t i, std::size_t j, Pixel* piece) const {
+        const PieceSpan& r = rows_[i];
+        const PieceSpan& c = columns_[j];
+        const int width = c.readTo - c.readFrom;
+        for (int row = r.readFrom; row < r.readTo; ++row, piece += width) {
+            if (row < r.giveFrom) {
+                copyPixels(piece, rowBand(i - 1, row - r.readFrom, c.readFrom), width);
+            } else if (row >= r.giveTo) {
+                copyPixels(piece, rowBand(i, row - (r.giveTo - kMargin), c.readFrom), width);
+            } else {
+                const int left = c.giveFrom - c.readFrom;
+                if (left > 0) copyPixels(piece, columnBand(j - 1, row, 0), left);
+                copyPixels(piece + left, at(row, c.giveFrom), c.giveTo - c.giveFrom);
+                if (c.readTo > c.giveTo)
+                    copyPixels(piece + (c.giveTo - c.readFrom), columnBand(j, row, kMargin),
+                               c.readTo - c.giveTo);
             }
         }
     }
 
+private:
+    const Pixel* at(int row, int column) const {
+        return image_ + static_cast<std::size_t>(row) * width_ + column;
+    }
     // The band about the boundary below the row of pieces `boundary`: its row `row`, from the
     // picture's column `column` on.
     const Pixel* rowBand(std::size_t boundary, int row, int column) const {
@@ -73,8 +102,10 @@ public:
         return &columnBands_[boundary][static_cast<std::size_t>(row) * 2 * kMargin + column];
     }
 
-private:
+    const Pixel* image_;
     int width_;
+    const std::vector<PieceSpan>& rows_;
+    const std::vector<PieceSpan>& columns_;
     std::vector<std::vector<Pixel>> rowBands_;
     std::vector<std::vector<Pixel>> columnBands_;
 };
@@ -145,28 +176,7 @@ void DeterministicLibRaw::interpolateXTrans() {
         const int pieceWidth = c.readTo - c.readFrom;
         const int pieceHeight = r.readTo - r.readFrom;
         std::vector<Pixel> piece(static_cast<std::size_t>(pieceWidth) * pieceHeight);
-        const auto pieceRow = [&](int row) {
-            return &piece[static_cast<std::size_t>(row - r.readFrom) * pieceWidth];
-        };
-        const auto copy = [](Pixel* to, const Pixel* from, int count) {
-            std::memcpy(to, from, static_cast<std::size_t>(count) * sizeof(Pixel));
-        };
-        for (int row = r.readFrom; row < r.readTo; ++row) {
-            if (row < r.giveFrom) {
-                copy(pieceRow(row), seams.rowBand(i - 1, row - r.readFrom, c.readFrom), pieceWidth);
-            } else if (row >= r.giveTo) {
-                copy(pieceRow(row), seams.rowBand(i, row - (r.giveTo - kMargin), c.readFrom), pieceWidth);
-            } else {
-                auto* to = pieceRow(row);
-                if (c.giveFrom > c.readFrom)
-                    copy(to, seams.columnBand(j - 1, row, 0), c.giveFrom - c.readFrom);
-                copy(to + (c.giveFrom - c.readFrom),
-                     image + static_cast<std::size_t>(row) * width + c.giveFrom, c.giveTo - c.giveFrom);
-                if (c.readTo > c.giveTo)
-                    copy(to + (c.giveTo - c.readFrom), seams.columnBand(j, row, kMargin),
-                         c.readTo - c.giveTo);
-            }
-        }
+        seams.read(i, j, piece.data());
 
         const auto worker = std::make_unique<DeterministicLibRaw>(options_);
         auto& data = worker->imgdata;
@@ -187,8 +197,10 @@ void DeterministicLibRaw::interpolateXTrans() {
             worker->xtrans_interpolate(passes);
         }
         for (int row = r.giveFrom; row < r.giveTo; ++row)
-            copy(image + static_cast<std::size_t>(row) * width + c.giveFrom,
-                 pieceRow(row) + (c.giveFrom - c.readFrom), c.giveTo - c.giveFrom);
+            copyPixels(
+                image + static_cast<std::size_t>(row) * width + c.giveFrom,
+                &piece[static_cast<std::size_t>(row - r.readFrom) * pieceWidth + (c.giveFrom - c.readFrom)],
+                c.giveTo - c.giveFrom);
     };
     // As many pieces at once as LibRaw would have had threads, each with its own tile buffers.
     tbb::task_arena arena(RawFilter::openMpThreadCap());
