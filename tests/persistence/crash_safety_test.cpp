@@ -5,8 +5,10 @@
 #include "support/test_support.hpp"
 
 #include <csignal>
+#include <fcntl.h>
 #include <functional>
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <random>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -20,8 +22,10 @@ constexpr int kKills = 120;
 
 // Runs save(1), save(2), ... in a child process and kills it with SIGKILL at a random moment,
 // again and again. After every kill, saved() must give the number of a save whose whole text is
-// on disk: never a torn file, never an older one than seen before. In the end one more save in
-// this process must leave no temporary file of the killed ones beside the target.
+// on disk: never a torn file, never an older one than seen before. Every fourth child is killed only
+// after it has told of a finished save, so that some saves finish however slow the machine is. In
+// the end one more save in this process must leave no temporary file of the killed ones beside the
+// target.
 void killWhileSaving(const fs::path& target, const std::function<void(long)>& save,
                      const std::function<std::optional<long>()>& saved) {
     std::mt19937 random(std::random_device{}());
@@ -29,14 +33,27 @@ void killWhileSaving(const fs::path& target, const std::function<void(long)>& sa
     long seen = 0;
     for (int kill = 0; kill < kKills; ++kill) {
         const long first = (kill + 1) * 1'000'000L;
+        int finished[2];
+        ASSERT_EQ(::pipe2(finished, O_CLOEXEC), 0);
         const pid_t child = ::fork();
         ASSERT_GE(child, 0);
         if (child == 0) {
-            for (long n = first;; ++n)
+            ::close(finished[0]);
+            ::fcntl(finished[1], F_SETFL, O_NONBLOCK);
+            for (long n = first;; ++n) {
                 save(n);
+                const char told = 1;
+                [[maybe_unused]] const auto written = ::write(finished[1], &told, 1);
+            }
+        }
+        ::close(finished[1]);
+        if (kill % 4 == 0) {
+            pollfd told{finished[0], POLLIN, 0};
+            ASSERT_EQ(::poll(&told, 1, 60'000), 1) << "the saving process finished no save in a minute";
         }
         ::usleep(static_cast<useconds_t>(microseconds(random)));
         ::kill(child, SIGKILL);
+        ::close(finished[0]);
         int status = 0;
         ::waitpid(child, &status, 0);
         ASSERT_TRUE(WIFSIGNALED(status)) << "the saving process ended by itself";
