@@ -2,9 +2,11 @@
 #include "export/export_error.hpp"
 #include "export/export_format_options.hpp"
 #include "export/exporter_destination.hpp"
+#include "support/breakable_fuse_mount.hpp"
 #include "support/folder_mount.hpp"
 #include "support/test_support.hpp"
 
+#include <chrono>
 #include <fstream>
 #include <initializer_list>
 #include <set>
@@ -265,6 +267,52 @@ TEST_F(DestinationTest, AProbeLeftByAKilledCheckGoesAtTheNextCheck) {
     EXPECT_EQ(Exporter::validate(out.path(), source()), std::nullopt);
     EXPECT_FALSE(fs::exists(killed));
     EXPECT_TRUE(fs::exists(running));
+}
+
+// A photo folder with two shares of a disk of their own inside it, one that stopped answering
+// (its FUSE process stopped) and one that answers slowly. The export's check of a folder on the
+// local disk asks neither and ends at once, also at the export's start, whatever photo folders the
+// scan listed behind them; a folder reached through the stopped share is refused by its path, the
+// folder that share shows as not answering (named after its place in the photo folder), and the
+// folder the slow one shows is still found inside the photo folder. No check waits for the stalled
+// share to come back, and none holds more than one thread in it.
+TEST_F(DestinationTest, AMountInsideThePhotoFolderThatStopsAnsweringHoldsUpNoExportElsewhere) {
+    using namespace std::chrono_literals;
+    test::TemporaryFolder otherDisk("/dev/shm");
+    struct stat local {}, other {};
+    if (::stat(root.path().c_str(), &local) != 0 || ::stat(otherDisk.path().c_str(), &other) != 0 ||
+        local.st_dev == other.st_dev)
+        GTEST_SKIP() << "no second disk (/dev/shm) here";
+    fs::create_directories(otherDisk / "nas" / "2024");
+    fs::create_directories(otherDisk / "slow");
+    test::BreakableFuseMount nas(otherDisk / "nas", source() / "nas");
+    if (!nas.skipReason().empty()) GTEST_SKIP() << nas.skipReason();
+    test::BreakableFuseMount slow(otherDisk / "slow", source() / "slow");
+    ASSERT_EQ(slow.skipReason(), "");
+    const std::vector<fs::path> listed{source(), source() / "nas" / "2024", source() / "slow"};
+    nas.stall(30s);
+    slow.stall(1s);
+
+    const auto started = std::chrono::steady_clock::now();
+    EXPECT_EQ(Exporter::validate(root / "out", source(), listed), std::nullopt);
+    EXPECT_EQ(Exporter::refusalInsideSource(root / "out", source(), listed), std::nullopt);
+    EXPECT_EQ(Exporter::validateSingleExportDestination(root / "out" / "a.jpg", source()), std::nullopt);
+    EXPECT_LT(std::chrono::steady_clock::now() - started, 1s);
+
+    EXPECT_EQ(kindOf(Exporter::validate(source() / "nas" / "2024", source(), listed)),
+              Kind::destinationInsideSource);
+    EXPECT_EQ(Exporter::validate(otherDisk / "nas" / "2024", source(), listed),
+              (ExportValidationError{Kind::mountNotAnswering, "nas"}));
+    EXPECT_EQ(Exporter::validate(otherDisk / "nas" / "2024", source(), listed)->errorDescription(),
+              "元のフォルダの中の nas が応答しないため、書き出し先を確かめられません");
+    EXPECT_EQ(Exporter::validateSingleExportDestination(otherDisk / "nas" / "b.jpg", source()),
+              SingleExportValidationError::destinationNotAnswering);
+
+    slow.stall(1s);
+    EXPECT_EQ(kindOf(Exporter::validate(otherDisk / "slow", source(), listed)), Kind::destinationInsideSource);
+    EXPECT_FALSE(nas.resumedByWatchdog()) << "a check waited on the stalled share";
+    nas.resume();
+    EXPECT_EQ(hiddenFilesUnder({root.path(), otherDisk.path()}), std::set<fs::path>{});
 }
 
 TEST(ExporterSupportTest, JpegIsAlwaysWritable) {

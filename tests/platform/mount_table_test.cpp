@@ -82,27 +82,93 @@ TEST(MountTableTest, BindMountsAreFoundAndFuseMountsAreLeftOpen) {
     if (ran == 0) GTEST_SKIP() << "neither a bind nor a FUSE mount can be made here";
 }
 
-// The walk asks each folder once, the root first and then level by level, hidden folders too, and
-// does not follow a link out of the tree.
-TEST(FolderTreeTest, WalksEveryFolderLevelByLevelWithoutFollowingLinks) {
+// Which disk a mount shows, by the table alone: a disk its own, a share its server's (this
+// machine's may be any disk), bindfs the disk of the folder it names; a FUSE mount that names no
+// folder, a folder on another FUSE mount, or several folders, any disk.
+TEST(MountTableTest, TellsTheDiskAMountShowsWhereTheTableCan) {
+    const MountTable table = MountTable::parse(
+        "1 0 8:1 / / rw - ext4 /dev/sda1 rw\n"
+        "2 1 8:17 / /data rw - ext4 /dev/sdb1 rw\n"
+        "3 1 0:40 / /p/nas rw - nfs4 nas:/photos rw\n"
+        "4 1 0:41 / /p/smb rw - cifs //nas/photos rw\n"
+        "5 1 0:42 / /p/ssh rw - fuse.sshfs me@nas:/photos rw\n"
+        "6 1 0:43 / /p/cloud rw - fuse.rclone drive: rw\n"
+        "7 1 0:44 / /p/self rw - fuse.sshfs me@localhost:/ rw\n"
+        "8 1 0:45 / /p/bind rw - fuse /data/shown rw\n"
+        "9 1 0:46 / /p/deeper rw - fuse /p/cloud/x rw\n"
+        "10 1 0:47 / /p/merged rw - fuse.mergerfs /data/a:/home/b rw\n"
+        "11 1 0:48 / /p/dev rw - fuse /dev/fuse rw\n"
+        "12 1 0:49 / /p/over rw - overlay overlay rw\n"
+        "13 1 0:50 / /p/v6 rw - nfs [fe80::1]:/photos rw\n"
+        "14 1 0:5 / /dev rw - tmpfs tmpfs rw\n"
+        "15 14 0:6 / /dev/shm rw - tmpfs tmpfs rw\n"
+        "16 1 0:51 / /p/memory rw - fuse /dev/shm/shown rw\n");
+    using Kind = MountTable::Disk::Kind;
+    const auto diskAt = [&](const fs::path& point) {
+        for (const auto& mount : table.mounts())
+            if (mount.mountPoint == point) return table.diskShownBy(mount);
+        ADD_FAILURE() << point;
+        return MountTable::Disk{};
+    };
+    const MountTable::Disk root = diskAt("/"), data = diskAt("/data");
+    EXPECT_EQ(root.kind, Kind::device);
+    EXPECT_FALSE(root.mayBe(data));
+    for (const char* share : {"/p/nas", "/p/smb", "/p/ssh"}) {
+        EXPECT_EQ(diskAt(share).kind, Kind::server) << share;
+        EXPECT_EQ(diskAt(share).server, "nas") << share;
+        EXPECT_FALSE(diskAt(share).mayBe(root)) << share;
+        EXPECT_TRUE(diskAt(share).mayBe(diskAt("/p/nas"))) << share;
+    }
+    EXPECT_EQ(diskAt("/p/v6").server, "fe80::1");
+    EXPECT_FALSE(diskAt("/p/cloud").mayBe(diskAt("/p/nas")));
+    EXPECT_TRUE(diskAt("/p/bind").mayBe(data));
+    EXPECT_TRUE(diskAt("/p/memory").mayBe(diskAt("/dev/shm")));
+    EXPECT_FALSE(diskAt("/p/memory").mayBe(root));
+    EXPECT_FALSE(diskAt("/p/bind").mayBe(root));
+    for (const char* any : {"/p/self", "/p/deeper", "/p/merged", "/p/dev", "/p/over"}) {
+        EXPECT_EQ(diskAt(any).kind, Kind::unknown) << any;
+        EXPECT_TRUE(diskAt(any).mayBe(root)) << any;
+        EXPECT_TRUE(diskAt(any).mayBe(diskAt("/p/nas"))) << any;
+    }
+}
+
+// The mounts inside a folder by their paths, each point once with the mount made there last.
+TEST(MountTableTest, ListsTheMountsInsideAFolderOncePerPoint) {
+    const MountTable table = MountTable::parse("1 0 8:1 / / rw - ext4 /dev/sda1 rw\n"
+                                               "2 1 0:40 / /p/nas rw - nfs4 nas:/a rw\n"
+                                               "3 2 0:41 / /p/nas rw - nfs4 nas:/b rw\n"
+                                               "4 1 0:42 / /p/nas/deeper rw - tmpfs tmpfs rw\n"
+                                               "5 1 0:43 / /pictures rw - tmpfs tmpfs rw\n");
+    std::vector<std::pair<fs::path, std::string>> inside;
+    for (const auto* mount : table.mountsInside("/p"))
+        inside.emplace_back(mount->mountPoint, mount->source);
+    EXPECT_EQ(inside, (std::vector<std::pair<fs::path, std::string>>{{"/p/nas", "nas:/b"}, {"/p/nas/deeper", "tmpfs"}}));
+}
+
+// A folder of another tree is looked for at each place and, below it, under the last names of its
+// path that the place holds, with one test for each: never in the rest of the tree.
+TEST(FolderTreeTest, LooksAtEachPlaceAndUnderTheLastNamesOfTheFolder) {
     test::TemporaryFolder root;
-    fs::create_directories(root / "tree" / ".hidden" / "deep");
-    fs::create_directories(root / "tree" / "b");
-    fs::create_directories(root / "outside");
-    fs::create_directory_symlink(root / "outside", root / "tree" / "link");
+    fs::create_directories(root / "mirror" / "shared" / "deeper");
+    fs::create_directories(root / "mirror" / "other" / "deeper");
+    fs::create_directories(root / "plain");
     std::vector<fs::path> asked;
-    const auto found = FolderTree::find(root / "tree", [&](const fs::path& folder, const FileNode&) {
-        asked.push_back(folder.lexically_relative(root.path()));
-        return folder.filename() == "deep";
-    });
-    EXPECT_EQ(found, root / "tree" / ".hidden" / "deep");
-    ASSERT_EQ(asked.size(), 4u);
-    EXPECT_EQ(asked.front(), "tree");
-    EXPECT_EQ(asked.back(), "tree/.hidden/deep");
-    EXPECT_EQ(FolderTree::find(root / "tree", [](const fs::path& folder, const FileNode&) {
-                  return folder.filename() == "outside";
-              }),
-              std::nullopt);
+    const auto findAt = [&](const fs::path& folder, const fs::path& answer) {
+        asked.clear();
+        return FolderTree::findShown({root / "plain", root / "mirror"}, folder, [&](const fs::path& place) {
+            asked.push_back(place.lexically_relative(root.path()));
+            return place == answer;
+        });
+    };
+    const fs::path folder = "/home/u/shared/deeper";
+    EXPECT_EQ(findAt(folder, root / "mirror" / "shared" / "deeper"), root / "mirror" / "shared" / "deeper");
+    EXPECT_EQ(asked, (std::vector<fs::path>{"plain", "mirror", "mirror/shared/deeper"}));
+    EXPECT_EQ(findAt(folder, root / "mirror" / "other" / "deeper"), std::nullopt);
+    EXPECT_EQ(asked, (std::vector<fs::path>{"plain", "mirror", "mirror/shared/deeper"}));
+    EXPECT_EQ(findAt("/", root / "plain"), root / "plain");
+    // A place that cannot be listed is still asked itself.
+    EXPECT_EQ(FolderTree::findShown({root / "missing"}, folder, [](const fs::path&) { return true; }),
+              root / "missing");
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 #include "library/photo_library.hpp"
 #include "persistence/preference_key.hpp"
 #include "shell/quit_confirmation.hpp"
+#include "support/breakable_fuse_mount.hpp"
 #include "support/folder_mount.hpp"
 #include "support/scoped_environment.hpp"
 #include "ui/app/menu_bar.hpp"
@@ -24,9 +25,11 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
+#include <chrono>
 #include <cstdlib>
 #include <fstream>
 #include <set>
+#include <sys/stat.h>
 #include <vector>
 
 namespace sorvin::test {
@@ -419,6 +422,60 @@ TEST_F(ExportSheetTest, TheDestinationIsCheckedInTheBackgroundWhileTheSheetSaysS
     EXPECT_EQ(state().activeExportCancellation(), nullptr);
     EXPECT_FALSE(defaults.string(PreferenceKey::lastExportFolder).has_value());
     EXPECT_TRUE(fs::is_empty(out));
+}
+
+// A share of a disk of its own inside the photo folder stops answering (its FUSE process stopped):
+// Ctrl+E, a folder on the local disk and "書き出す" still start the export at once, and it ends
+// with both photos written. The folder the share shows gets the red line that says the share does
+// not answer, within seconds, and receives nothing; nothing waits for the share to come back.
+TEST_F(ExportSheetTest, AShareThatStopsAnsweringInsideThePhotoFolderHoldsUpNoExportElsewhere) {
+    using namespace std::chrono_literals;
+    TemporaryFolder otherDisk("/dev/shm");
+    struct stat here {}, other {};
+    if (::stat(root.path().c_str(), &here) != 0 || ::stat(otherDisk.path().c_str(), &other) != 0 ||
+        here.st_dev == other.st_dev)
+        GTEST_SKIP() << "no second disk (/dev/shm) here";
+    fs::create_directories(otherDisk / "nas");
+    BreakableFuseMount nas(otherDisk / "nas", photos() / "nas");
+    if (!nas.skipReason().empty()) GTEST_SKIP() << nas.skipReason();
+    openBrowsing();
+    heartTwo();
+    nas.stall(30s);
+    const auto exportTo = [&](const fs::path& destination) -> ExportSheet& {
+        press(&window(), Qt::Key_E, Qt::ControlModifier);
+        release(&window(), Qt::Key_E, Qt::ControlModifier);
+        redraw();
+        ExportSheet* s = sheet();
+        EXPECT_NE(s, nullptr);
+        type(s->destinationField(), QString::fromStdString(destination.string()));
+        QTest::mouseClick(s->exportButton(), Qt::LeftButton);
+        checkDestination();
+        return *s;
+    };
+
+    const fs::path out = root / "out";
+    fs::create_directories(out);
+    auto started = std::chrono::steady_clock::now();
+    ExportSheet& local = exportTo(out);
+    EXPECT_EQ(local.model().stage, ExportSheetModel::Stage::copying);
+    EXPECT_LT(std::chrono::steady_clock::now() - started, 1s);
+    settle();
+    redraw();
+    ASSERT_EQ(local.model().stage, ExportSheetModel::Stage::result);
+    EXPECT_TRUE(local.resultTexts().contains(QStringLiteral("書き出し   2枚")));
+    local.closeButton()->click();
+    redraw();
+
+    started = std::chrono::steady_clock::now();
+    ExportSheet& shown = exportTo(otherDisk / "nas");
+    EXPECT_EQ(shown.model().stage, ExportSheetModel::Stage::settings);
+    ASSERT_FALSE(shown.validationLabel()->isHidden());
+    EXPECT_EQ(shown.validationLabel()->text(),
+              QStringLiteral("元のフォルダの中の nas が応答しないため、書き出し先を確かめられません"));
+    EXPECT_LT(std::chrono::steady_clock::now() - started, 20s);
+    EXPECT_FALSE(nas.resumedByWatchdog()) << "the window waited on the stalled share";
+    nas.resume();
+    EXPECT_TRUE(fs::is_empty(otherDisk / "nas"));
 }
 
 TEST_F(ExportSheetTest, AnExportRunsInTheBackgroundAndShowsItsResult) {

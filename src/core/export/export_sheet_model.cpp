@@ -14,6 +14,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <fmt/format.h>
+#include <set>
 
 namespace sorvin {
 
@@ -225,8 +226,12 @@ std::optional<ExportRequest> ExportSheetModel::beginExport(const std::optional<f
 
 std::optional<ExportValidationError> ExportSheetModel::checkDestination(const ExportRequest& request) {
     const fs::path& destination = request.destination;
-    std::optional<ExportValidationError> refusal =
-        Exporter::validate(destination, request.sourceFolder.value_or(fs::path()));
+    // The folders the scan found photos in, where a mount may show the destination too.
+    std::set<fs::path> listed;
+    for (const auto& file : request.protectedSourceURLs)
+        listed.insert(file.parent_path());
+    std::optional<ExportValidationError> refusal = Exporter::validate(
+        destination, request.sourceFolder.value_or(fs::path()), std::vector<fs::path>(listed.begin(), listed.end()));
     if (!refusal) refusal = Exporter::validateOriginalsDestination(destination, request.saveOriginals);
     if (!refusal)
         refusal = Exporter::validateFormatDestinations(destination, request.photos, request.formatOptions);

@@ -17,6 +17,11 @@ std::string ExportValidationError::errorDescription() const {
         return "書き出し先に元のフォルダの中は指定できません";
     case Kind::originalsIsFile:
         return "書き出し先に originals という名前のファイルがあるため、元データを保存できません";
+    case Kind::destinationNotAnswering:
+        return "書き出し先のフォルダが応答しません";
+    case Kind::mountNotAnswering:
+        if (folderName.empty()) return "元のフォルダが応答しないため、書き出し先を確かめられません";
+        return "元のフォルダの中の " + folderName + " が応答しないため、書き出し先を確かめられません";
     }
     return {};
 }
@@ -29,6 +34,8 @@ std::string errorDescription(SingleExportValidationError error) {
         return "書き出し先のフォルダが見つかりません";
     case SingleExportValidationError::destinationNotWritable:
         return "書き出し先のフォルダに書き込めません";
+    case SingleExportValidationError::destinationNotAnswering:
+        return "応答しないフォルダがあるため、書き出し先を確かめられません";
     }
     return {};
 }

@@ -13,6 +13,8 @@ struct ExportValidationError {
         destinationIsSource,
         destinationInsideSource,
         originalsIsFile,
+        destinationNotAnswering,
+        mountNotAnswering, // folderName: where under the source folder, empty for the folder itself
     };
 
     Kind kind;
@@ -27,7 +29,8 @@ struct ExportValidationError {
 enum class SingleExportValidationError {
     destinationInsideSource,
     destinationMissing,
-    destinationNotWritable
+    destinationNotWritable,
+    destinationNotAnswering
 };
 
 std::string errorDescription(SingleExportValidationError error);

@@ -223,7 +223,8 @@ private:
     // By path, node and mount: the source folder or a folder under it behind a mount of its own.
     std::optional<std::string> refusalOfFolder(const fs::path& folder) const {
         if (!request_.sourceFolder) return std::nullopt;
-        if (auto refusal = refusalInsideSource(folder, *request_.sourceFolder)) return refusal->errorDescription();
+        if (auto refusal = refusalInsideSource(folder, *request_.sourceFolder, photoFolders_))
+            return refusal->errorDescription();
         return std::nullopt;
     }
 

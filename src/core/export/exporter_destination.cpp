@@ -7,7 +7,10 @@
 #include "platform/folder_tree.hpp"
 #include "platform/heif_encoder.hpp"
 #include "platform/mount_table.hpp"
+#include "platform/timed_call.hpp"
 
+#include <algorithm>
+#include <chrono>
 #include <mutex>
 #include <set>
 
@@ -49,29 +52,11 @@ FileNode::Placement placementAgainstSource(const fs::path& folder, const fs::pat
 
 constexpr const char* kProbeName = "folder-check";
 
-// A hidden file made for a check in a folder, and removed again when the check is over. Nothing to
-// flush: the file only has to be seen.
-class FolderProbe {
-public:
-    explicit FolderProbe(const fs::path& folder)
-        : path_(folder / ExportConflictResolver::temporaryName(kProbeName)) {
-        const int made = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
-        made_ = made >= 0;
-        if (made_) ::close(made);
-    }
-    ~FolderProbe() {
-        if (made_) ::unlink(path_.c_str());
-    }
-    FolderProbe(const FolderProbe&) = delete;
-    FolderProbe& operator=(const FolderProbe&) = delete;
-
-    bool made() const { return made_; }
-    const fs::path& path() const { return path_; }
-
-private:
-    fs::path path_;
-    bool made_ = false;
-};
+// How long a check waits for the folder itself, then for the mounts inside the source folder (a
+// share or a FUSE mount may stop answering), and how many places it asks each mount about.
+constexpr auto kFolderWait = std::chrono::seconds(4);
+constexpr auto kMountWait = std::chrono::seconds(4);
+constexpr std::size_t kMostPlacesPerMount = 64;
 
 // The probes that a check killed midway left in a folder go at the first check of the folder in
 // this run: later checks find only their own, which they remove.
@@ -85,23 +70,27 @@ void removeLeftoverProbesOnce(const fs::path& folder) {
     ExportConflictResolver::removeAbandonedTemporariesOf(folder, kProbeName);
 }
 
-// Where a folder lies against the source folder through mounts of their own, which neither paths
-// nor nodes tell. The mount table answers for mounts of one file system (a bind mount of a
-// subfolder, a disk mounted twice). Where a mount may show any folder's files (FUSE, a network
-// share, an overlay), a file made in the folder is looked for in every folder of the source
-// folder's tree, which the folder then is; the tree is walked afresh, so that a subfolder made
-// after the scan or left out of it (empty, hidden, not read) counts too.
-FileNode::Placement placementThroughMounts(const fs::path& folder, const fs::path& sourceFolder) {
-    if (const auto placement = MountTable::read().placement(folder, sourceFolder)) return *placement;
-    removeLeftoverProbesOnce(FilePath::resolved(folder));
-    const FolderProbe probe(folder);
-    const auto node = FileNode::of(folder);
-    const auto shown = FolderTree::find(sourceFolder, [&](const fs::path& inTree, const FileNode& treeNode) {
-        return treeNode == node || (probe.made() && FileNode::showsIn(probe.path(), inTree));
-    });
-    if (!shown) return FileNode::Placement::elsewhere;
-    return *shown == sourceFolder ? FileNode::Placement::same : FileNode::Placement::inside;
-}
+// The places under the source folder that one mount shows, where a hidden file made in the folder
+// being checked could show: the source folder or the mount's root first, then the photo folders
+// it shows, nearest first.
+struct MountLookup {
+    fs::path shownAt; // the mount point (or the source folder itself), resolved
+    std::vector<fs::path> places;
+};
+
+// What the folder's own disk and the mount table tell of a folder, without asking any other mount.
+struct FolderSurvey {
+    bool exists = false;
+    bool writable = false;
+    // Is or lies inside the source folder by path, node or the mount table.
+    std::optional<ExportValidationError> refusal;
+    fs::path resolvedFolder;
+    fs::path resolvedSource;
+    // Where the probe could still show, through which mounts; the probe is made only for them.
+    std::vector<MountLookup> lookups;
+    std::optional<fs::path> probe;
+    std::optional<FileNode> node;
+};
 
 // The refusal of a folder by where it lies against the source folder.
 std::optional<ExportValidationError> refusalOf(FileNode::Placement placement) {
@@ -117,13 +106,161 @@ std::optional<ExportValidationError> refusalOf(FileNode::Placement placement) {
     return std::nullopt;
 }
 
+// The places that may show the folder, grouped by the mount that shows them: the source folder's
+// own and each mount inside the source folder (each asked on its own, so that one that does not
+// answer holds up no other), each with the photo folders under it. A mount is asked only when
+// it may show the folder's disk: a share of a server or a FUSE mount of a disk the folder is not
+// on never shows it; mounts that each keep their own files the table has told about already.
+std::vector<MountLookup> lookupsFor(const MountTable& table, const FolderSurvey& survey, const fs::path& sourceFolder,
+                                    const std::vector<fs::path>& listedFolders) {
+    const fs::path& resolvedSource = survey.resolvedSource;
+    const auto* folderMount = table.mountShowing(survey.resolvedFolder);
+    const MountTable::Disk folderDisk = folderMount ? table.diskShownBy(*folderMount) : MountTable::Disk{};
+    std::vector<const MountTable::Mount*> mounts{table.mountShowing(resolvedSource)};
+    std::vector<MountLookup> lookups{{resolvedSource, {resolvedSource}}};
+    for (const auto* mount : table.mountsInside(resolvedSource)) {
+        mounts.push_back(mount);
+        lookups.push_back({mount->mountPoint, {mount->mountPoint}});
+    }
+    // A place goes to the deepest mount point above it.
+    const auto add = [&](const fs::path& place) {
+        if (place != resolvedSource && !FilePath::isInside(place, resolvedSource)) return;
+        std::size_t at = 0;
+        for (std::size_t i = 1; i < lookups.size(); ++i)
+            if ((place == lookups[i].shownAt || FilePath::isInside(place, lookups[i].shownAt)) &&
+                lookups[i].shownAt.native().size() > lookups[at].shownAt.native().size())
+                at = i;
+        auto& places = lookups[at].places;
+        if (std::find(places.begin(), places.end(), place) == places.end()) places.push_back(place);
+    };
+    // Where a FUSE mount such as bindfs says the folder is kept.
+    if (folderMount && folderMount->isFuse() && fs::path(folderMount->source).is_absolute()) {
+        const auto below = survey.resolvedFolder.lexically_relative(folderMount->mountPoint);
+        if (!below.empty() && *below.begin() != "..")
+            add(FilePath::standardized(fs::path(folderMount->source) / below));
+    }
+    for (const auto& listed : listedFolders) {
+        const auto below = FilePath::standardized(listed).lexically_relative(FilePath::standardized(sourceFolder));
+        if (!below.empty() && *below.begin() != "..") add(FilePath::standardized(resolvedSource / below));
+    }
+    std::vector<MountLookup> asked;
+    for (std::size_t i = 0; i < lookups.size(); ++i) {
+        const auto* mount = mounts[i];
+        const bool toldByTable = mount && folderMount && mount->keepsItsOwnFiles() && folderMount->keepsItsOwnFiles();
+        if (toldByTable || (mount && !table.diskShownBy(*mount).mayBe(folderDisk))) continue;
+        auto& places = lookups[i].places;
+        std::stable_sort(places.begin() + 1, places.end(), [](const fs::path& a, const fs::path& b) {
+            return std::distance(a.begin(), a.end()) < std::distance(b.begin(), b.end());
+        });
+        if (places.size() > kMostPlacesPerMount) places.resize(kMostPlacesPerMount);
+        asked.push_back(std::move(lookups[i]));
+    }
+    return asked;
+}
+
+// Where a folder lies against the source folder by everything but the mounts inside the source
+// folder that may show other folders (FUSE, a network share, an overlay): those the survey only
+// lists, with a probe made in the folder for them to be asked about. Reads the folder's disk.
+FolderSurvey surveyOf(const fs::path& folder, const fs::path& sourceFolder, const std::vector<fs::path>& listedFolders) {
+    FolderSurvey survey;
+    survey.exists = isDirectory(folder);
+    survey.refusal = refusalOf(placementAgainstSource(folder, sourceFolder));
+    if (survey.refusal || !survey.exists) return survey;
+    survey.writable = isWritable(folder);
+    if (sourceFolder.empty()) return survey;
+    const auto table = MountTable::read();
+    if (const auto placement = table.placement(folder, sourceFolder)) {
+        survey.refusal = refusalOf(*placement);
+        return survey;
+    }
+    survey.resolvedFolder = FilePath::resolved(folder);
+    survey.resolvedSource = FilePath::resolved(sourceFolder);
+    survey.lookups = lookupsFor(table, survey, sourceFolder, listedFolders);
+    if (survey.lookups.empty()) return survey;
+    removeLeftoverProbesOnce(survey.resolvedFolder);
+    survey.node = FileNode::of(folder);
+    const fs::path probe = folder / ExportConflictResolver::temporaryName(kProbeName);
+    const int made = ::open(probe.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (made >= 0) {
+        ::close(made);
+        survey.probe = probe;
+    }
+    return survey;
+}
+
+// The survey, when the folder answers in time; a folder that does not answer is told by its path.
+std::optional<FolderSurvey> timedSurveyOf(const fs::path& folder, const fs::path& sourceFolder,
+                                          const std::vector<fs::path>& listedFolders) {
+    return TimedCall<FolderSurvey>::run("folder " + FilePath::standardized(folder).string(), kFolderWait,
+                                        [folder, sourceFolder, listedFolders] {
+                                            return surveyOf(folder, sourceFolder, listedFolders);
+                                        });
+}
+
+std::optional<ExportValidationError> refusalOfUnanswered(const fs::path& folder, const fs::path& sourceFolder) {
+    using Kind = ExportValidationError::Kind;
+    const auto path = FilePath::standardized(folder);
+    const auto source = FilePath::standardized(sourceFolder);
+    if (path == source) return ExportValidationError{Kind::destinationIsSource, {}};
+    if (FilePath::isInside(path, source)) return ExportValidationError{Kind::destinationInsideSource, {}};
+    return ExportValidationError{Kind::destinationNotAnswering, {}};
+}
+
+// The mounts of the survey asked, each on a thread of its own and all by one deadline, whether
+// they show the probe (or, without one, the folder's node) at one of their places: the folder is
+// then the source folder or lies inside it. A mount that does not answer by then is named.
+std::optional<ExportValidationError> refusalThroughMounts(const FolderSurvey& survey) {
+    using Kind = ExportValidationError::Kind;
+    using Call = TimedCall<std::optional<fs::path>>;
+    std::vector<Call> calls;
+    for (const auto& lookup : survey.lookups)
+        calls.emplace_back("mount " + lookup.shownAt.string(), [lookup, survey] {
+            return FolderTree::findShown(lookup.places, survey.resolvedFolder, [&](const fs::path& place) {
+                return survey.probe ? FileNode::showsIn(*survey.probe, place) : FileNode::of(place) == survey.node;
+            });
+        });
+    const auto deadline = Call::Clock::now() + kMountWait;
+    std::optional<ExportValidationError> refusal;
+    for (std::size_t i = 0; i < calls.size(); ++i) {
+        const auto answer = calls[i].waitUntil(deadline);
+        if (answer && *answer)
+            return refusalOf(**answer == survey.resolvedSource ? FileNode::Placement::same
+                                                               : FileNode::Placement::inside);
+        if (!answer && !refusal) {
+            const auto& shownAt = survey.lookups[i].shownAt;
+            refusal = ExportValidationError{
+                Kind::mountNotAnswering,
+                shownAt == survey.resolvedSource ? std::string() : shownAt.lexically_relative(survey.resolvedSource).string()};
+        }
+    }
+    return refusal;
+}
+
+// The probe goes once every mount answered or was given up on.
+void removeProbe(const FolderSurvey& survey) {
+    if (!survey.probe) return;
+    (void)TimedCall<bool>::run("folder " + survey.probe->string(), kFolderWait,
+                               [probe = *survey.probe] { return ::unlink(probe.c_str()) == 0; });
+}
+
+// The survey and then the mounts: the folder's refusal as the source folder or inside it.
+std::optional<ExportValidationError> refusalInside(const FolderSurvey& survey) {
+    if (survey.refusal) return survey.refusal;
+    auto refusal = refusalThroughMounts(survey);
+    removeProbe(survey);
+    return refusal;
+}
+
 } // namespace
 
-std::optional<ExportValidationError> validate(const fs::path& destination, const fs::path& sourceFolder) {
+std::optional<ExportValidationError> validate(const fs::path& destination, const fs::path& sourceFolder,
+                                              const std::vector<fs::path>& listedFolders) {
     using Kind = ExportValidationError::Kind;
-    if (!isDirectory(destination)) return ExportValidationError{Kind::destinationMissing, {}};
-    if (auto refusal = refusalInsideSource(destination, sourceFolder)) return refusal;
-    if (!isWritable(destination)) return ExportValidationError{Kind::destinationNotWritable, {}};
+    const auto survey = timedSurveyOf(destination, sourceFolder, listedFolders);
+    if (!survey) return refusalOfUnanswered(destination, sourceFolder);
+    if (!survey->exists) return ExportValidationError{Kind::destinationMissing, {}};
+    if (auto refusal = refusalInside(*survey)) return refusal;
+    if (!survey->writable) return ExportValidationError{Kind::destinationNotWritable, {}};
     return std::nullopt;
 }
 
@@ -131,9 +268,11 @@ std::optional<ExportValidationError> refusalAsSource(const fs::path& folder, con
     return refusalOf(placementAgainstSource(folder, sourceFolder));
 }
 
-std::optional<ExportValidationError> refusalInsideSource(const fs::path& folder, const fs::path& sourceFolder) {
-    if (auto refusal = refusalAsSource(folder, sourceFolder)) return refusal;
-    return refusalOf(placementThroughMounts(folder, sourceFolder));
+std::optional<ExportValidationError> refusalInsideSource(const fs::path& folder, const fs::path& sourceFolder,
+                                                         const std::vector<fs::path>& listedFolders) {
+    const auto survey = timedSurveyOf(folder, sourceFolder, listedFolders);
+    if (!survey) return refusalOfUnanswered(folder, sourceFolder);
+    return refusalInside(*survey);
 }
 
 std::vector<fs::path> photoFolders(const std::vector<Photo>& photos, const fs::path& sourceFolder) {
@@ -204,13 +343,20 @@ bool supportsOutput(ExportImageFormat format) {
 
 std::optional<SingleExportValidationError> validateSingleExportDestination(const fs::path& file,
                                                                            const fs::path& sourceFolder) {
+    using E = SingleExportValidationError;
+    using Kind = ExportValidationError::Kind;
     const auto folder = FilePath::standardized(file).parent_path();
+    const auto survey = timedSurveyOf(folder, sourceFolder, {});
+    if (!survey)
+        return refusalOfUnanswered(folder, sourceFolder)->kind == Kind::destinationNotAnswering
+                   ? E::destinationNotAnswering
+                   : E::destinationInsideSource;
     // A missing folder is asked by its path alone: nothing can be made in it.
-    if (placementAgainstSource(folder, sourceFolder) != FileNode::Placement::elsewhere ||
-        (isDirectory(folder) && placementThroughMounts(folder, sourceFolder) != FileNode::Placement::elsewhere))
-        return SingleExportValidationError::destinationInsideSource;
-    if (!isDirectory(folder)) return SingleExportValidationError::destinationMissing;
-    if (!isWritable(folder)) return SingleExportValidationError::destinationNotWritable;
+    if (survey->refusal) return E::destinationInsideSource;
+    if (!survey->exists) return E::destinationMissing;
+    if (const auto refusal = refusalInside(*survey))
+        return refusal->kind == Kind::mountNotAnswering ? E::destinationNotAnswering : E::destinationInsideSource;
+    if (!survey->writable) return E::destinationNotWritable;
     return std::nullopt;
 }
 

@@ -19,23 +19,33 @@ namespace sorvin::Exporter {
 inline constexpr const char* kOriginalsFolderName = "originals";
 
 // The batch destination: an existing directory, not the source folder, not inside it (by whatever
-// path or mount it is reached), writable; the first failing test in that order.
+// path or mount it is reached), writable; the first failing test in that order. `listedFolders`
+// are the folders the scan found photos in (see refusalInsideSource).
 std::optional<ExportValidationError> validate(const std::filesystem::path& destination,
-                                              const std::filesystem::path& sourceFolder);
+                                              const std::filesystem::path& sourceFolder,
+                                              const std::vector<std::filesystem::path>& listedFolders = {});
 
 // The refusal of a folder that is the source folder or lies inside it by its path or its node (a
 // link, a bind mount of the source folder); none elsewhere.
 std::optional<ExportValidationError> refusalAsSource(const std::filesystem::path& folder,
                                                      const std::filesystem::path& sourceFolder);
 
-// The same, also for the source folder or any folder under it reached through a mount of its own
-// (a bind or FUSE mount of a subfolder, a network share of it), which neither paths nor nodes tell:
-// the mount table tells where a folder's files are kept, and where a mount may show any folder's
-// files, a hidden file made in the folder (and removed again) is looked for in every folder of the
-// source folder's tree. What a check killed midway left in the folder goes at its first check.
-// The folder must exist; reads the disk (perhaps a slow share).
-std::optional<ExportValidationError> refusalInsideSource(const std::filesystem::path& folder,
-                                                         const std::filesystem::path& sourceFolder);
+// The same, also for the source folder or a folder under it reached through a mount of its own (a
+// bind or FUSE mount of a subfolder, a network share of it), which neither paths nor nodes tell,
+// and the other way round. The mount table tells where a folder's files are kept; where a mount
+// may show another folder's files, a hidden file made in the folder (and removed again) is looked
+// for where it could show: in the source folder, the folders of `listedFolders` and the roots of
+// the mounts inside the source folder, and below each under the last names of the folder's path.
+// Only mounts that may show the folder's disk are asked (a share of a server or a FUSE mount of
+// another disk shows none of a local folder), each with a time limit: a folder that does not
+// answer is refused by its path (inside the source folder) or as not answering, and a mount
+// inside the source folder that does not answer as such (mountNotAnswering, with its path under
+// the source folder). Never waits for long on a share or mount that stopped answering: the work
+// it gave up on ends by itself whenever the mount answers. What a check killed midway left in
+// the folder goes at its first check. Reads the disk.
+std::optional<ExportValidationError>
+refusalInsideSource(const std::filesystem::path& folder, const std::filesystem::path& sourceFolder,
+                    const std::vector<std::filesystem::path>& listedFolders = {});
 
 // The folders that hold a photo being read: the folder of every file of every photo, and the source
 // folder; each once.
@@ -67,7 +77,8 @@ std::error_code createDirectoryIfNeeded(const std::filesystem::path& folder);
 bool supportsOutput(ExportImageFormat format);
 
 // The folder of a chosen single-export file: not the source folder or inside it, by whatever path or
-// mount it is reached (tested first), existing, writable.
+// mount it is reached (tested first), existing, writable; checked as refusalInsideSource does,
+// refused as not answering where it or a mount inside the source folder does not answer.
 std::optional<SingleExportValidationError>
 validateSingleExportDestination(const std::filesystem::path& file, const std::filesystem::path& sourceFolder);
 

@@ -1,52 +1,46 @@
 #include "platform/folder_tree.hpp"
 
-#include <deque>
 #include <dirent.h>
-#include <fcntl.h>
 #include <set>
-#include <sys/stat.h>
-#include <unistd.h>
+#include <string>
 
 namespace sorvin::FolderTree {
 
 namespace fs = std::filesystem;
 
-std::optional<fs::path> find(const fs::path& root, const FolderTest& test) {
-    std::deque<fs::path> pending{root};
-    std::set<FileNode> seen;
-    for (bool first = true; !pending.empty(); first = false) {
-        const fs::path folder = std::move(pending.front());
-        pending.pop_front();
-        // The root may be reached through a link; the folders below it are not.
-        const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | (first ? 0 : O_NOFOLLOW));
-        if (fd < 0) continue;
-        DIR* listing = ::fdopendir(fd);
-        if (!listing) {
-            ::close(fd);
-            continue;
+namespace {
+
+// Deeper than any path a user keeps photos or exports in.
+constexpr std::size_t kMostNames = 32;
+
+std::set<std::string> namesIn(const fs::path& folder) {
+    std::set<std::string> names;
+    DIR* listing = ::opendir(folder.c_str());
+    if (!listing) return names;
+    while (const dirent* entry = ::readdir(listing))
+        names.insert(entry->d_name);
+    ::closedir(listing);
+    return names;
+}
+
+} // namespace
+
+std::optional<fs::path> findShown(const std::vector<fs::path>& places, const fs::path& folder, const FolderTest& test) {
+    // The names of the folder's path, last first.
+    std::vector<fs::path> names;
+    for (const auto& name : folder.lexically_normal().relative_path())
+        if (!name.empty()) names.push_back(name);
+    if (names.size() > kMostNames) names.erase(names.begin(), names.end() - kMostNames);
+    for (const auto& place : places) {
+        if (test(place)) return place;
+        const auto held = namesIn(place);
+        for (std::size_t first = names.size(); first-- > 0;) {
+            if (!held.contains(names[first].string())) continue;
+            fs::path shown = place;
+            for (std::size_t at = first; at < names.size(); ++at)
+                shown /= names[at];
+            if (test(shown)) return shown;
         }
-        struct stat info {};
-        const bool known = ::fstat(fd, &info) == 0;
-        const FileNode node{info.st_dev, info.st_ino};
-        if (!known || !seen.insert(node).second) {
-            ::closedir(listing);
-            continue;
-        }
-        if (test(folder, node)) {
-            ::closedir(listing);
-            return folder;
-        }
-        while (const dirent* entry = ::readdir(listing)) {
-            const std::string_view name(entry->d_name);
-            if (name == "." || name == "..") continue;
-            bool isFolder = entry->d_type == DT_DIR;
-            if (entry->d_type == DT_UNKNOWN) {
-                struct stat child {};
-                isFolder = ::fstatat(fd, entry->d_name, &child, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(child.st_mode);
-            }
-            if (isFolder) pending.push_back(folder / entry->d_name);
-        }
-        ::closedir(listing);
     }
     return std::nullopt;
 }

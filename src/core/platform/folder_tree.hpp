@@ -1,20 +1,22 @@
 #pragma once
 
-#include "platform/file_node.hpp"
-
 #include <filesystem>
 #include <functional>
 #include <optional>
+#include <vector>
 
 namespace sorvin::FolderTree {
 
-// Asked of each folder of a tree with its path and its node.
-using FolderTest = std::function<bool(const std::filesystem::path& folder, const FileNode& node)>;
+// Asked of a folder that may be the one looked for.
+using FolderTest = std::function<bool(const std::filesystem::path& folder)>;
 
-// The first folder of the tree under `root` (the root itself first, then level by level, hidden
-// folders too, links not followed) that passes the test; none when none does. A folder the tree
-// shows twice (a mount inside it of a folder of its own) is asked once, and folders that cannot
-// be read are passed over.
-std::optional<std::filesystem::path> find(const std::filesystem::path& root, const FolderTest& test);
+// Where `folder`, a folder of another tree, may show among some places (the folders a mount shows
+// it in, if any): each place itself, and below it each path made of the last names of `folder`'s
+// path whose first name the place holds, for a mount that shows a folder above `folder` shows it
+// there under those names. The first of them, in the order of the places, that passes the test;
+// none when none does. One listing per place and one test per path tried, however deep the trees:
+// folders made after the places were listed, or shown under other names, are not found.
+std::optional<std::filesystem::path> findShown(const std::vector<std::filesystem::path>& places,
+                                               const std::filesystem::path& folder, const FolderTest& test);
 
 } // namespace sorvin::FolderTree

@@ -8,6 +8,7 @@
 #include <sstream>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
+#include <unistd.h>
 
 namespace sorvin {
 
@@ -73,14 +74,51 @@ std::optional<MountTable::Mount> mountOf(std::string_view line) {
     return mount;
 }
 
+// The server a share's source names ("nas:/photos", "me@nas:/photos", "//nas/photos",
+// "[fe80::1]:/photos", "drive:" of a cloud drive); none for a path or a name without a server.
+std::optional<std::string> serverOf(const std::string& source) {
+    std::string server;
+    if (source.starts_with("//")) {
+        server = source.substr(2, source.find('/', 2) - 2);
+    } else if (source.starts_with("[")) {
+        const std::size_t end = source.find("]:");
+        if (end == std::string::npos) return std::nullopt;
+        server = source.substr(1, end - 1);
+    } else {
+        const std::size_t colon = source.find(':');
+        if (colon == std::string::npos || source.find('/') < colon) return std::nullopt;
+        server = source.substr(0, colon);
+        if (const std::size_t at = server.rfind('@'); at != std::string::npos) server.erase(0, at + 1);
+    }
+    if (server.empty()) return std::nullopt;
+    return server;
+}
+
+// A share of this machine may show any of its disks.
+bool isThisMachine(const std::string& server) {
+    char name[256] = {};
+    const bool named = ::gethostname(name, sizeof name - 1) == 0;
+    return server == "localhost" || server.starts_with("127.") || server == "::1" ||
+           (named && server == name);
+}
+
 } // namespace
+
+bool MountTable::Disk::mayBe(const Disk& other) const {
+    if (kind == Kind::unknown || other.kind == Kind::unknown) return true;
+    if (kind != other.kind) return false;
+    return kind == Kind::device ? device == other.device : server == other.server;
+}
 
 bool MountTable::Mount::keepsItsOwnFiles() const {
     if (type == "tmpfs" || type == "ramfs") return true;
     // A FUSE file system names its source as it likes; only one on a block device (fuseblk) is
     // that device's.
-    const bool fuse = type == "fuse" || type.starts_with("fuse.");
-    return !fuse && source.starts_with("/dev/");
+    return !isFuse() && source.starts_with("/dev/");
+}
+
+bool MountTable::Mount::isFuse() const {
+    return type == "fuse" || type.starts_with("fuse.");
 }
 
 MountTable MountTable::read() {
@@ -101,6 +139,15 @@ MountTable MountTable::parse(std::string_view mountinfo) {
     return table;
 }
 
+const MountTable::Mount* MountTable::mountAbove(const fs::path& resolved) const {
+    const Mount* above = nullptr;
+    for (const Mount& mount : mounts_)
+        if ((mount.mountPoint == resolved || FilePath::isInside(resolved, mount.mountPoint)) &&
+            (!above || mount.mountPoint.native().size() >= above->mountPoint.native().size()))
+            above = &mount;
+    return above;
+}
+
 std::optional<MountTable::Place> MountTable::placeOf(const fs::path& folder) const {
     const fs::path resolved = FilePath::resolved(folder);
     const Mount* shown = nullptr;
@@ -108,17 +155,43 @@ std::optional<MountTable::Place> MountTable::placeOf(const fs::path& folder) con
     if (::statx(AT_FDCWD, resolved.c_str(), 0, STATX_MNT_ID, &info) == 0 && (info.stx_mask & STATX_MNT_ID))
         for (const Mount& mount : mounts_)
             if (mount.id == info.stx_mnt_id) shown = &mount;
-    if (!shown) {
-        // Without the system's answer: the mount point nearest above, the last mounted there.
-        for (const Mount& mount : mounts_)
-            if ((mount.mountPoint == resolved || FilePath::isInside(resolved, mount.mountPoint)) &&
-                (!shown || mount.mountPoint.native().size() >= shown->mountPoint.native().size()))
-                shown = &mount;
-    }
+    // Without the system's answer: by the path.
+    if (!shown) shown = mountAbove(resolved);
     if (!shown) return std::nullopt;
     const fs::path below = resolved.lexically_relative(shown->mountPoint);
     if (below.empty() || *below.begin() == "..") return std::nullopt;
     return Place{shown, FilePath::standardized(shown->root / below)};
+}
+
+const MountTable::Mount* MountTable::mountShowing(const fs::path& folder) const {
+    const auto place = placeOf(folder);
+    return place ? place->mount : nullptr;
+}
+
+std::vector<const MountTable::Mount*> MountTable::mountsInside(const fs::path& resolvedFolder) const {
+    std::vector<const Mount*> inside;
+    for (const Mount& mount : mounts_) {
+        if (!FilePath::isInside(mount.mountPoint, resolvedFolder)) continue;
+        std::erase_if(inside, [&](const Mount* earlier) { return earlier->mountPoint == mount.mountPoint; });
+        inside.push_back(&mount);
+    }
+    return inside;
+}
+
+MountTable::Disk MountTable::diskShownBy(const Mount& mount) const {
+    if (mount.keepsItsOwnFiles()) return {Disk::Kind::device, mount.device, {}};
+    if (const auto server = serverOf(mount.source)) {
+        if (isThisMachine(*server)) return {};
+        return {Disk::Kind::server, 0, *server};
+    }
+    // bindfs and its kind name the folder they show; a device (/dev/fuse), or a list of folders
+    // (mergerfs), says nothing of where the files are.
+    const fs::path source(mount.source);
+    if (!mount.isFuse() || !source.is_absolute() || mount.source.find(':') != std::string::npos) return {};
+    // Another FUSE mount or a share above that folder may show anything again.
+    const Mount* holder = mountAbove(FilePath::standardized(source));
+    if (!holder || !holder->keepsItsOwnFiles() || holder->mountPoint == "/dev") return {};
+    return {Disk::Kind::device, holder->device, {}};
 }
 
 std::optional<FileNode::Placement> MountTable::placement(const fs::path& folder, const fs::path& root) const {

@@ -28,6 +28,19 @@ public:
         // system in memory), so that its files show elsewhere only through a mount of the same
         // device. A FUSE mount, a network share or an overlay may show any folder's files.
         bool keepsItsOwnFiles() const;
+        bool isFuse() const;
+    };
+
+    // The disk whose files a mount shows, as far as the table tells: a device of this machine, a
+    // server's (a network share, sshfs, a cloud drive), or not known.
+    struct Disk {
+        enum class Kind { unknown, device, server };
+        Kind kind = Kind::unknown;
+        dev_t device = 0;
+        std::string server;
+
+        // Whether two may be one disk: always when either is not known.
+        bool mayBe(const Disk& other) const;
     };
 
     // This process's mounts; an empty table when they cannot be read.
@@ -46,6 +59,16 @@ public:
     std::optional<FileNode::Placement> placement(const std::filesystem::path& folder,
                                                  const std::filesystem::path& root) const;
 
+    // The mount that shows a folder (which must exist); none when the table does not list it.
+    const Mount* mountShowing(const std::filesystem::path& folder) const;
+    // The mounts inside a folder (mount points below it, by path), each point once with the mount
+    // last made there, the one that shows. Touches no disk.
+    std::vector<const Mount*> mountsInside(const std::filesystem::path& resolvedFolder) const;
+    // The disk a mount shows: its own device when it keeps its own files; the server a share names
+    // (not this machine); the disk of the folder that a FUSE mount such as bindfs names as its
+    // source, by the table alone. Touches no disk.
+    Disk diskShownBy(const Mount& mount) const;
+
 private:
     // The mount that shows a folder, and the folder's path on that mount's file system.
     struct Place {
@@ -53,6 +76,8 @@ private:
         std::filesystem::path path;
     };
     std::optional<Place> placeOf(const std::filesystem::path& folder) const;
+    // The mount point nearest above a path, by the path alone; the last mount made there.
+    const Mount* mountAbove(const std::filesystem::path& resolved) const;
 
     std::vector<Mount> mounts_;
 };
