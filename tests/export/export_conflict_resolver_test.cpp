@@ -1,4 +1,5 @@
 #include "export/export_conflict_resolver.hpp"
+#include "export/export_manifest_store.hpp"
 #include "platform/atomic_file.hpp"
 #include "platform/file_path.hpp"
 #include "support/test_support.hpp"
@@ -166,6 +167,26 @@ TEST_F(ExportConflictResolverTest, ANameThisExportGaveIsNeverReplacedNorReusedIn
         fs::remove(folder / "a.jpg");
         fs::remove(folder / "a-1.jpg");
     }
+}
+
+// A name an earlier export gave another photo is that photo's while its file is there; overwrite
+// mode writes over the asking photo's own earlier file only when that is one of the name's numbered
+// names.
+TEST_F(ExportConflictResolverTest, ANameOfAnotherPhotosFileIsTakenWhileItIsThere) {
+    touch("a.jpg");
+    touch("b.jpg");
+    ExportManifest manifest;
+    manifest.entries["/day1/a.jpg"].outputs["jpeg"] = {"a.jpg", 1, 0};
+    ExportConflictResolver::ProtectedPaths names;
+    names.written.addRecorded(manifest, folder.path());
+    const auto targetFor = [&](Mode mode, std::optional<std::string> earlier = std::nullopt) {
+        return ExportConflictResolver::target("a.jpg", folder.path(), mode, names, {"/day2/a.jpg", earlier});
+    };
+    EXPECT_EQ(targetFor(Mode::overwrite), (ExportWriteTarget{folder / "a-1.jpg", false, true}));
+    EXPECT_EQ(targetFor(Mode::overwrite, "b.jpg"), (ExportWriteTarget{folder / "a-1.jpg", false, true}));
+    fs::remove(folder / "a.jpg");
+    for (const auto mode : {Mode::rename, Mode::overwrite})
+        EXPECT_EQ(targetFor(mode), (ExportWriteTarget{folder / "a.jpg", false, false}));
 }
 
 // The case rule is the disk's own: a file made under a lower-case name is looked for in upper case.

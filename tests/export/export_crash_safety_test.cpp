@@ -1,6 +1,7 @@
 // An export killed at any moment leaves no partial file under a final name, and the next export
 // into the folder finishes the work and clears what the killed one left behind.
 
+#include "export/export_written_names.hpp"
 #include "export/exporter.hpp"
 #include "platform/output_file.hpp"
 #include "support/child_program.hpp"
@@ -13,6 +14,7 @@
 #include <gtest/gtest.h>
 #include <map>
 #include <random>
+#include <set>
 #include <unistd.h>
 
 namespace sorvin {
@@ -30,6 +32,7 @@ constexpr const char* kDestinationSetting = "SORVIN_KILL_TEST_DESTINATION";
 constexpr const char* kOverwriteSetting = "SORVIN_KILL_TEST_OVERWRITE";
 constexpr const char* kFileSetting = "SORVIN_KILL_TEST_FILE";
 constexpr const char* kNamedSetting = "SORVIN_KILL_TEST_NAMED";
+constexpr const char* kIgnoresCaseSetting = "SORVIN_KILL_TEST_IGNORES_CASE";
 
 std::string bytesOf(const fs::path& file) {
     std::string bytes(fs::file_size(file), '\0');
@@ -102,10 +105,21 @@ ExportRequest twoPhotoExport(const fs::path& root) {
 constexpr int kPairs = 3;
 constexpr int kFilesPerPair = 3; // the JPEG exported, and the JPEG and the RAW file into originals
 
-// Photos of a JPEG and a RAW file each, unedited: the JPEG is exported as it is and both files go
-// into originals, in the default rename mode. The files are made by the parent.
-ExportRequest pairExport(const fs::path& root) {
+// An export of unedited photos into root/out with their originals, in the default rename mode; the
+// photos are added by the caller, their files made by the parent.
+ExportRequest exportWithOriginals(const fs::path& root) {
     ExportRequest request;
+    request.destination = root / "out";
+    request.saveOriginals = true;
+    request.applicationSupportRoot = root / "support";
+    request.formatOptions = ExportFormatOptions{ExportFormatMode::keep, true, false, false};
+    return request;
+}
+
+// Photos of a JPEG and a RAW file each: the JPEG is exported as it is and both files go into
+// originals.
+ExportRequest pairExport(const fs::path& root) {
+    ExportRequest request = exportWithOriginals(root);
     for (int i = 1; i <= kPairs; ++i) {
         Photo photo;
         photo.relativePath = "DSC_000" + std::to_string(i) + ".jpg";
@@ -115,11 +129,45 @@ ExportRequest pairExport(const fs::path& root) {
         photo.fileFormat = PhotoFileFormat::jpeg;
         request.photos.push_back(photo);
     }
-    request.destination = root / "out";
-    request.saveOriginals = true;
-    request.applicationSupportRoot = root / "support";
-    request.formatOptions = ExportFormatOptions{ExportFormatMode::keep, true, false, false};
     return request;
+}
+
+constexpr int kPhotosPerCard = 2;
+
+// Photos of two cards whose names meet: DSC_0001.jpg and DSC_0002.jpg of dayA/ and of dayB/, or
+// dsc_0001.jpg, dsc_0002.jpg, DSC_0001.jpg and DSC_0002.jpg for a disk that ignores case.
+ExportRequest meetingExport(const fs::path& root, bool ignoresCase) {
+    ExportRequest request = exportWithOriginals(root);
+    const std::vector<std::string> cards = ignoresCase ? std::vector<std::string>{"dsc_", "DSC_"}
+                                                       : std::vector<std::string>{"dayA/DSC_", "dayB/DSC_"};
+    for (const auto& card : cards)
+        for (int i = 1; i <= kPhotosPerCard; ++i) {
+            Photo photo;
+            photo.relativePath = card + "000" + std::to_string(i) + ".jpg";
+            photo.url = root / "photos" / photo.relativePath;
+            photo.fileFormat = PhotoFileFormat::jpeg;
+            request.photos.push_back(photo);
+        }
+    return request;
+}
+
+// Runs the export and reports when it is about to give its n-th file a name (or has just given
+// it, as the child's settings say), then waits for the kill.
+[[noreturn]] void exportUntilTheFileThenWait(ExportRequest request) {
+    const int stopAt = std::stoi(test::childSetting(kFileSetting));
+    int files = 0;
+    const auto stop = [&](const fs::path&) {
+        if (++files < stopAt) return;
+        test::reportToParent();
+        for (;;)
+            ::pause();
+    };
+    if (test::childSetting(kNamedSetting) == "1")
+        request.published = stop;
+    else
+        OutputFile::setBeforePublishHookForTesting(stop);
+    Exporter::exportPhotos(request);
+    ::_exit(3); // never got there
 }
 
 // This program started as the child of a test below: it runs the export it is told and is killed
@@ -140,22 +188,15 @@ public:
             Exporter::exportPhotos(request);
             ::_exit(0);
         }
-        if (role == "stop-at-file") {
-            ExportRequest request = pairExport(root);
-            const int stopAt = std::stoi(test::childSetting(kFileSetting));
-            int files = 0;
-            const auto stop = [&](const fs::path&) {
-                if (++files < stopAt) return;
-                test::reportToParent();
-                for (;;)
-                    ::pause();
-            };
-            if (test::childSetting(kNamedSetting) == "1")
-                request.published = stop;
-            else
-                OutputFile::setBeforePublishHookForTesting(stop);
-            Exporter::exportPhotos(request);
-            ::_exit(3); // never got there
+        if (role == "stop-at-file") exportUntilTheFileThenWait(pairExport(root));
+        if (role == "meeting-stop-at-file") {
+            const bool ignoresCase = test::childSetting(kIgnoresCaseSetting) == "1";
+            ExportWrittenNames::setCaseProbeForTesting(
+                [ignoresCase](const fs::path&) { return ignoresCase; });
+            ExportRequest request = meetingExport(root, ignoresCase);
+            if (test::childSetting(kOverwriteSetting) == "1")
+                request.conflictMode = ExportConflictMode::overwrite;
+            exportUntilTheFileThenWait(std::move(request));
         }
         ::_exit(2); // a role of another program
     }
@@ -305,6 +346,65 @@ TEST(ExportKilledMidwayTest, AKillAtAnyFileLeavesTheNextExportNothingToNumber) {
             }
             EXPECT_EQ(files, static_cast<std::size_t>(kFiles));
         }
+}
+
+// Photos of two cards with the same names, exported with their originals, killed the moment any of
+// their files is about to get its name or has just got it: the next export, in either mode and
+// whether the disk tells case apart or not, leaves every photo on the disk once, as output and as
+// original, each under a name of its own, and writes over nothing.
+TEST(ExportKilledMidwayTest, PhotosOfOneNameKilledAtAnyFileAreEachKeptOnce) {
+    constexpr int kFiles = 2 * kPhotosPerCard * 2; // an output and an original's copy each
+    for (const bool ignoresCase : {false, true}) {
+        test::TemporaryFolder root;
+        std::mt19937_64 random(11);
+        ExportRequest request = meetingExport(root.path(), ignoresCase);
+        std::multiset<std::string> photos;
+        for (const auto& photo : request.photos) {
+            fs::create_directories(photo.url.parent_path());
+            writeRandomFile(photo.url, 4096, random);
+            photos.insert(bytesOf(photo.url));
+        }
+        ExportWrittenNames::setCaseProbeForTesting([ignoresCase](const fs::path&) { return ignoresCase; });
+        for (const bool overwrite : {false, true})
+            for (int stopAt = 1; stopAt <= kFiles; ++stopAt) {
+                const bool named = stopAt % 2 == 0;
+                SCOPED_TRACE(std::string(ignoresCase ? "ignoring case, " : "") +
+                             (overwrite ? "overwrite, " : "rename, ") +
+                             (named ? "killed once it named file " : "killed as it named file ") +
+                             std::to_string(stopAt));
+                fs::remove_all(request.destination);
+                fs::remove_all(request.applicationSupportRoot);
+                fs::create_directories(request.destination);
+                {
+                    test::ChildProgram child(
+                        "meeting-stop-at-file",
+                        {std::string(kRootSetting) + "=" + root.path().string(),
+                         std::string(kFileSetting) + "=" + std::to_string(stopAt),
+                         std::string(kNamedSetting) + "=" + (named ? "1" : "0"),
+                         std::string(kOverwriteSetting) + "=" + (overwrite ? "1" : "0"),
+                         std::string(kIgnoresCaseSetting) + "=" + (ignoresCase ? "1" : "0")});
+                    ASSERT_TRUE(child.awaitReport(kChildTime)) << "the child ended or hung before the file";
+                } // killed here
+
+                request.conflictMode = overwrite ? ExportConflictMode::overwrite : ExportConflictMode::rename;
+                const ExportResult next = Exporter::exportPhotos(request);
+                EXPECT_TRUE(next.failures.empty());
+                EXPECT_EQ(next.originalFailureCount, 0);
+                EXPECT_EQ(next.overwrittenCount, 0);
+                EXPECT_EQ(next.skippedCount + next.copiedCount, 2 * kPhotosPerCard);
+                for (const fs::path& folder : {request.destination, request.destination / "originals"}) {
+                    std::multiset<std::string> kept;
+                    for (const auto& entry : fs::directory_iterator(folder)) {
+                        if (!entry.is_regular_file()) continue;
+                        EXPECT_FALSE(isHiddenName(entry.path().filename().string()))
+                            << entry.path() << " was left behind";
+                        kept.insert(bytesOf(entry.path()));
+                    }
+                    EXPECT_TRUE(kept == photos) << folder;
+                }
+            }
+        ExportWrittenNames::setCaseProbeForTesting({});
+    }
 }
 
 } // namespace

@@ -2,9 +2,10 @@
 #include "export/export_manifest_store.hpp"
 #include "export/export_runner.hpp"
 #include "export/export_sheet_model.hpp"
+#include "export/export_written_names.hpp"
 #include "export/exporter.hpp"
 #include "export/exporter_destination.hpp"
-#include "export/export_written_names.hpp"
+#include "exporter_fixture.hpp"
 #include "platform/atomic_file.hpp"
 #include "platform/file_path.hpp"
 #include "platform/output_file.hpp"
@@ -31,28 +32,11 @@ namespace sorvin {
 namespace {
 
 namespace fs = std::filesystem;
+using test::bytesOf;
+using test::ExporterTest;
 using test::FailingWrites;
+using test::setModificationTime;
 using test::TemporaryFolder;
-
-SharedImage solidImage(int width, int height) {
-    PixelBuffer buffer(width, height);
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x) {
-            std::uint8_t* p = buffer.row(y) + 4 * x;
-            p[0] = 200, p[1] = 120, p[2] = 40, p[3] = 255;
-        }
-    return makeImage(std::move(buffer));
-}
-
-std::string bytesOf(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
-
-void setModificationTime(const fs::path& file, std::int64_t seconds) {
-    const struct timespec times[2] = {{seconds, 0}, {seconds, 0}};
-    ASSERT_EQ(::utimensat(AT_FDCWD, file.c_str(), times, 0), 0);
-}
 
 // Another program saving into the destination at the very moment the export writes: just before
 // the export gives a file one of the names, "their" file appears there (once per path).
@@ -72,63 +56,6 @@ public:
 };
 
 bool isJpeg(const std::string& bytes) { return bytes.size() > 1000 && bytes.starts_with("\xFF\xD8"); }
-
-// A photo folder with real JPEG files, a destination, a support folder, and an export request
-// whose renderer draws a small plain image instead of developing the file.
-class ExporterTest : public ::testing::Test {
-protected:
-    fs::path source() const { return root / "photos"; }
-    fs::path destination() const { return root / "out"; }
-
-    void SetUp() override {
-        fs::create_directories(source());
-        fs::create_directories(destination());
-        request.destination = destination();
-        request.applicationSupportRoot = root / "support";
-        request.formatOptions = ExportFormatOptions{ExportFormatMode::keep, true, false, false};
-        request.cancellation = std::make_shared<ExportCancellationToken>();
-        request.render = [this](const Photo& photo, double, const ManualCrop&, const PhotoParameters&,
-                                PhotoSource, std::optional<int>) {
-            ++renders;
-            if (onRender) onRender();
-            return ExportRendering{RenderedEditedImage{solidImage(64, 48), photo.url}, {}};
-        };
-    }
-
-    Photo addJpeg(const std::string& name,
-                  const std::string& sample = "jpeg/iceland_srgb_untagged_nikon_d800e.jpg") {
-        const fs::path file = source() / name;
-        fs::copy_file(test::sample(sample), file);
-        Photo photo;
-        photo.url = file;
-        photo.relativePath = name;
-        photo.pixelWidth = 600;
-        photo.pixelHeight = 400;
-        photo.fileFormat = PhotoFileFormat::jpeg;
-        request.photos.push_back(photo);
-        return photo;
-    }
-
-    Photo addPair(const std::string& base) {
-        Photo photo = addJpeg(base + ".JPG");
-        const fs::path raw = source() / (base + ".DNG");
-        fs::copy_file(test::sample("raw/canon_eos_6d_linear_lossy.dng"), raw);
-        request.photos.back().rawCompanionURL = raw;
-        request.photos.back().rawCompanionRelativePath = base + ".DNG";
-        return request.photos.back();
-    }
-
-    ExportResult run() { return Exporter::exportPhotos(request); }
-
-    ExportManifest manifest() const {
-        return ExportManifestStore::load(destination(), request.applicationSupportRoot);
-    }
-
-    TemporaryFolder root;
-    ExportRequest request;
-    int renders = 0;
-    std::function<void()> onRender;
-};
 
 TEST_F(ExporterTest, UneditedJpegIsCopiedByteForByteAndSkippedWhenExportedAgain) {
     const Photo photo = addJpeg("IMG_0001.jpg");

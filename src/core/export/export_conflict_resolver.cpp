@@ -23,9 +23,6 @@ std::error_code failureToCheck(const fs::path& path) {
     return {errno, std::generic_category()};
 }
 
-// The longest file name the disks take (bytes on Linux's own file systems, UTF-16 units, never
-// more than bytes, on FAT, exFAT and NTFS).
-constexpr std::size_t kMaximumNameBytes = 255;
 // What a temporary's name adds to the name it stands for: the dot, the marker, the longest writer
 // ("<process id of up to 10 digits>@<12 digits>"), "-" and a UUID.
 constexpr std::size_t kTemporaryNameOverhead = 1 + kTemporaryMarker.size() + 23 + 1 + 36;
@@ -34,12 +31,7 @@ constexpr std::size_t kTemporaryNameOverhead = 1 + kTemporaryMarker.size() + 23 
 // make the temporary's name longer than a disk takes. The marker and the writer tell a leftover,
 // not the name, and the cut depends on the name alone, so every writer cuts a name alike.
 std::string_view namePart(std::string_view name) {
-    constexpr std::size_t kLongest = kMaximumNameBytes - kTemporaryNameOverhead;
-    if (name.size() <= kLongest) return name;
-    std::size_t cut = kLongest;
-    while (cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80)
-        --cut;
-    return name.substr(0, cut);
+    return FileNameResolver::prefixWithin(name, FileNameResolver::kMaximumNameBytes - kTemporaryNameOverhead);
 }
 
 // What every temporary of the name starts with.
@@ -69,7 +61,8 @@ void ExportConflictResolver::removeAbandonedTemporariesOf(const fs::path& folder
 
 std::optional<ExportWriteTarget>
 ExportConflictResolver::target(const std::string& name, const fs::path& folder, ExportConflictMode mode,
-                               const ProtectedPaths& protectedPaths, std::error_code* failedCheck) {
+                               const ProtectedPaths& protectedPaths, const NameClaim& claim,
+                               std::error_code* failedCheck) {
     const fs::path candidate = folder / name;
     // Neither free nor taken: the check itself failed.
     const auto checkFailed = [&] {
@@ -78,16 +71,29 @@ ExportConflictResolver::target(const std::string& name, const fs::path& folder, 
         return static_cast<bool>(error);
     };
     if (checkFailed()) return std::nullopt;
-    if (mode == ExportConflictMode::overwrite && !protectedPaths.written.contains(candidate)) {
-        std::error_code error;
-        const auto status = fs::symlink_status(candidate, error);
-        if (status.type() == fs::file_type::not_found) return ExportWriteTarget{candidate, false, false};
-        const bool isDirectory = fs::is_directory(candidate, error);
-        if (status.type() != fs::file_type::none && !isDirectory && !protectedPaths.contains(candidate))
-            return ExportWriteTarget{candidate, true, false};
+    const auto isTaken = [&](const fs::path& file) {
+        return protectedPaths.written.isTakenFrom(file, claim.photo);
+    };
+    if (mode == ExportConflictMode::overwrite) {
+        // Written over: a file under the name, unless it is a folder, protected or another photo's.
+        const auto over = [&](const fs::path& file) -> std::optional<ExportWriteTarget> {
+            if (isTaken(file)) return std::nullopt;
+            const bool isRenamed = file.filename().string() != name;
+            std::error_code error;
+            const auto status = fs::symlink_status(file, error);
+            if (status.type() == fs::file_type::not_found) return ExportWriteTarget{file, false, isRenamed};
+            if (status.type() != fs::file_type::none && !fs::is_directory(file, error) &&
+                !protectedPaths.contains(file))
+                return ExportWriteTarget{file, true, isRenamed};
+            return std::nullopt;
+        };
+        // The photo's own earlier file keeps its name, numbered or not, so that an output never
+        // leaves its earlier self behind.
+        if (claim.earlierName && FileNameResolver::variantNumber(*claim.earlierName, name))
+            if (auto own = over(folder / *claim.earlierName)) return own;
+        if (auto replaced = over(candidate)) return replaced;
     }
-    const auto url = FileNameResolver::availableURL(
-        name, folder, [&](const fs::path& file) { return protectedPaths.written.contains(file); });
+    const auto url = FileNameResolver::availableURL(name, folder, isTaken);
     if (!url) {
         checkFailed(); // the folder may have gone while the numbered names were looked at
         return std::nullopt;

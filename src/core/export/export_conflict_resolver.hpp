@@ -40,15 +40,26 @@ struct ExportConflictResolver {
         bool operator==(const ProtectedPaths&) const = default;
     };
 
-    // Overwrite mode replaces an existing file that is neither a folder nor protected; every other
-    // case takes the first free numbered name (a name this export gave a file is not free). None when no name up to number 999 is free, or
-    // when the name cannot be checked (a lost mount, no access): then failedCheck, when given,
-    // gets the system's error, so that the failure is told as what it is and not as a name taken.
-    // Asked again just before each file is published, so the test of a file about to be replaced
-    // is fresh.
+    // Who asks for a name: a photo (its manifest key without "#B"; empty for a file of no photo),
+    // and the name its file of this kind got in the folder from an earlier export, if any.
+    struct NameClaim {
+        std::string photo;
+        std::optional<std::string> earlierName;
+    };
+
+    // Overwrite mode writes over the photo's own earlier file when that has the name or one of its
+    // numbered names, else over an existing file under the name; never over a folder, a protected
+    // file, or a name another photo's file holds (ExportWrittenNames::isTakenFrom). Every other
+    // case takes the first free numbered name (a name this export gave a file, or that holds
+    // another photo's file, is not free). None when no name up to number 999 is free, or when the
+    // name cannot be checked (a lost mount, no access): then failedCheck, when given, gets the
+    // system's error, so that the failure is told as what it is and not as a name taken. Asked
+    // again just before each file is published, so the test of a file about to be replaced is
+    // fresh.
     static std::optional<ExportWriteTarget>
     target(const std::string& name, const std::filesystem::path& folder, ExportConflictMode mode,
-           const ProtectedPaths& protectedPaths, std::error_code* failedCheck = nullptr);
+           const ProtectedPaths& protectedPaths, const NameClaim& claim = {},
+           std::error_code* failedCheck = nullptr);
 
     // Every file of every photo (main file, then RAW companion), then the additional files.
     static ProtectedPaths protectedSourcePaths(const std::vector<Photo>& photos,

@@ -4,6 +4,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace sorvin {
 
@@ -46,6 +47,13 @@ struct ExportManifestEntry {
 // keyed by the standardized path of a photo's main file, with "#B" for its copy B.
 struct ExportManifest {
     static constexpr int kVersion = 1;
+    static constexpr std::string_view kCopyBSuffix = "#B";
+
+    // The key of a photo's copy A, which names the photo, from the key of either copy.
+    static std::string photoKey(std::string_view key) {
+        if (key.ends_with(kCopyBSuffix)) key.remove_suffix(kCopyBSuffix.size());
+        return std::string(key);
+    }
 
     int version = kVersion;
     std::string folder; // the destination's standardized path

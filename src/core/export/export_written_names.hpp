@@ -1,23 +1,35 @@
 #pragma once
 
+#include "export/export_manifest.hpp"
+
 #include <filesystem>
 #include <functional>
 #include <map>
-#include <set>
 #include <string>
+#include <vector>
 
 namespace sorvin {
 
-// The names a running export has given files, folder by folder, compared the way each folder's
-// disk compares names: a disk that ignores case (FAT, exFAT and NTFS, as USB sticks and cards
-// come, and most network shares) takes a.jpg and A.jpg as one name. Two photos whose outputs meet
-// in one name must both be kept, whatever the conflict mode.
+// The names exports have given files in a destination, folder by folder, and the photo each was
+// given for, compared the way each folder's disk compares names: a disk that ignores case (FAT,
+// exFAT and NTFS, as USB sticks and cards come, and most network shares) takes a.jpg and A.jpg as
+// one name. Two photos whose outputs meet in one name must both be kept, whatever the conflict
+// mode, in one export and across exports: a photo never takes a name that holds another's file.
+// A photo is named by its manifest key without "#B" (its copies A and B are one photo).
 class ExportWrittenNames {
 public:
-    // A file just given its name.
+    // A file the running export has just given its name.
     void add(const std::filesystem::path& file);
-    // Whether the export has given a file this name in its folder.
+    // The files the manifest of earlier exports into the destination records, each for its photo.
+    void addRecorded(const ExportManifest& manifest, const std::filesystem::path& destination);
+
+    // Whether the running export has given a file this name in its folder.
     bool contains(const std::filesystem::path& file) const;
+    // Whether the name is not the photo's to write: the running export has given it, or an earlier
+    // export gave it to another photo whose file is still there. Where an older version let one
+    // photo write over another's, two photos record the name; the one whose record the file still
+    // matches is the file's photo.
+    bool isTakenFrom(const std::filesystem::path& file, const std::string& photo) const;
 
     bool operator==(const ExportWrittenNames&) const = default;
 
@@ -29,12 +41,28 @@ public:
     static void setCaseProbeForTesting(std::function<bool(const std::filesystem::path&)> probe);
 
 private:
+    // A file an earlier export wrote, as its manifest records it.
+    struct Recorded {
+        std::string photo;
+        std::filesystem::path file;
+        FileIdentity identity;
+
+        bool operator==(const Recorded&) const = default;
+    };
+    struct Name {
+        bool given = false; // by the running export
+        std::vector<Recorded> recorded;
+
+        bool operator==(const Name&) const = default;
+    };
     struct Folder {
         bool ignoresCase = false;
-        std::set<std::string> names; // upper-cased where the folder ignores case
+        std::map<std::string, Name> names; // upper-cased where the folder ignores case
 
         bool operator==(const Folder&) const = default;
     };
+    Name& entry(const std::filesystem::path& file);
+    const Name* find(const std::filesystem::path& file) const;
     static std::string key(const Folder& folder, const std::string& name);
 
     std::map<std::filesystem::path, Folder> folders_;

@@ -150,6 +150,8 @@ public:
             return result_;
         }
         manifest_ = ExportManifestStore::load(destination_, request_.applicationSupportRoot);
+        // The names earlier exports gave each photo are not another photo's to write over.
+        protected_.written.addRecorded(manifest_, destination_);
         journal_.emplace(destination_, request_.applicationSupportRoot);
         // A journal left by an export before goes into the manifest first, so that the lines of
         // this one are read after what they change.
@@ -187,7 +189,8 @@ private:
         bool overwrote = false;
         bool stopped = false;
         std::optional<ExportFailure> failure;
-        std::string key; // of the item's manifest entry
+        std::string key;   // of the item's manifest entry
+        std::string photo; // the key of its photo (ExportManifest::photoKey)
 
         void fail(ExportFailure failure) {
             if (!this->failure) this->failure = std::move(failure);
@@ -263,11 +266,13 @@ private:
         const auto formats = request_.formatOptions.outputFormats(photo);
         const ItemEdit edit = editOf(request_, item);
         const std::string plainKey = ExportManifestStore::pathText(photo.url);
-        const std::string key = item.slot == RetouchSlot::b ? plainKey + "#B" : plainKey;
+        const std::string copyBKey = plainKey + std::string(ExportManifest::kCopyBSuffix);
+        const std::string key = item.slot == RetouchSlot::b ? copyBKey : plainKey;
 
         ItemState state;
         state.key = key;
-        for (const std::string& withOriginal : {plainKey, plainKey + "#B"})
+        state.photo = plainKey;
+        for (const std::string& withOriginal : {plainKey, copyBKey})
             if (const auto found = manifest_.entries.find(withOriginal);
                 found != manifest_.entries.end() && found->second.original) {
                 state.previousOriginal = found->second.original;
@@ -346,8 +351,13 @@ private:
         }
         if (state.newEntry) state.newEntry->outputs.erase(outputKey);
 
-        if (std::error_code failedCheck;
-            !ExportConflictResolver::target(name, folder, request_.conflictMode, protected_, &failedCheck)) {
+        std::optional<ExportManifestFileRecord> earlier;
+        if (previous)
+            if (const auto record = previous->outputs.find(outputKey); record != previous->outputs.end())
+                earlier = record->second;
+        const ExportConflictResolver::NameClaim claim{state.photo, earlierNameIn(earlier, folder)};
+        if (std::error_code failedCheck; !ExportConflictResolver::target(name, folder, request_.conflictMode,
+                                                                         protected_, claim, &failedCheck)) {
             state.fail({name, failedCheck ? ExportError::failureReason(failedCheck, name) : kNoFreeName});
             return;
         }
@@ -368,7 +378,7 @@ private:
                              entry.outputs[outputKey] = std::move(record);
                          });
             };
-            target = storeUnderFreeName(name, folder, error, write, place);
+            target = storeUnderFreeName(name, folder, claim, error, write, place);
             if (!target && !error) {
                 state.fail({name, kNoFreeName});
                 return;
@@ -437,7 +447,7 @@ private:
     }
 
     // Writes a file to a hidden temporary beside its final name, then publishes it whole under the
-    // name the conflict rules give at that moment: a free name is taken only while it is still
+    // name the conflict rules give the claim at that moment: a free name is taken only while it is still
     // free, so a file another program saved there meanwhile is never touched (rename mode moves on
     // to the next free name, overwrite mode replaces the newcomer), and a file is replaced by a
     // rename over it. Before each name is given, the temporary tells whether the folder has become
@@ -446,8 +456,8 @@ private:
     // or none with error set when the write or the publishing failed (the temporary file is gone
     // then) and without when no name is left.
     std::optional<ExportWriteTarget> storeUnderFreeName(
-        const std::string& name, const fs::path& folder, std::error_code& error,
-        const std::function<std::error_code(const fs::path&)>& write,
+        const std::string& name, const fs::path& folder, const ExportConflictResolver::NameClaim& claim,
+        std::error_code& error, const std::function<std::error_code(const fs::path&)>& write,
         const std::function<void(const fs::path& finalURL, const fs::path& temporary)>& naming) {
         if (refusal_) {
             error = std::make_error_code(std::errc::operation_not_permitted);
@@ -457,8 +467,8 @@ private:
         error = write(temporary); // a failed write removes what it created
         if (error) return std::nullopt;
         for (int attempt = 0; attempt <= FileNameResolver::kMaximumVariant; ++attempt) {
-            const auto target =
-                ExportConflictResolver::target(name, folder, request_.conflictMode, protected_, &error);
+            const auto target = ExportConflictResolver::target(name, folder, request_.conflictMode,
+                                                               protected_, claim, &error);
             if (!target) break;
             if (request_.sourceFolder)
                 if (auto refusal = refusalAsPhotoFolder(temporary, photoFolders_, *request_.sourceFolder)) {
@@ -481,6 +491,15 @@ private:
         std::error_code ignored;
         fs::remove(temporary, ignored);
         return std::nullopt;
+    }
+
+    // The name of a file an earlier export recorded, when it lies in the folder.
+    std::optional<std::string> earlierNameIn(const std::optional<ExportManifestFileRecord>& record,
+                                             const fs::path& folder) const {
+        if (!record) return std::nullopt;
+        const fs::path file = destination_ / record->file;
+        if (file.parent_path() != (folder / "name").parent_path()) return std::nullopt;
+        return file.filename().string();
     }
 
     // Whether the copy a record names is still its source as the source is now: the source has the
@@ -530,7 +549,10 @@ private:
             const auto place = [&](const fs::path& finalURL, const fs::path& temporary) {
                 announce(state, finalURL, temporary, recordIn);
             };
-            const auto target = storeUnderFreeName(file.fileName, *originalsFolder_, error, write, place);
+            const ExportConflictResolver::NameClaim claim{state.photo,
+                                                          earlierNameIn(previous, *originalsFolder_)};
+            const auto target =
+                storeUnderFreeName(file.fileName, *originalsFolder_, claim, error, write, place);
             if (!target || error) {
                 failed = true;
                 continue;

@@ -22,39 +22,55 @@ bool isTaken(const std::filesystem::path& path) {
     return status.type() != std::filesystem::file_type::not_found;
 }
 
-// The candidate names in order: the name itself, then its numbered variants.
-class Candidates {
-public:
-    explicit Candidates(const std::string& fileName) : name_(fileName) {
-        const std::filesystem::path path(fileName);
-        const std::string extension = path.extension().string();
-        if (extension.size() > 1) {
-            base_ = path.stem().string();
-            extension_ = extension; // with its dot, letter case kept
-        } else {
-            base_ = fileName; // no extension, or a name ending in "."
-        }
-    }
-    std::string operator[](int variant) const {
-        if (variant == 0) return name_;
-        return fmt::format("{}-{}{}", base_, variant, extension_);
-    }
-
-private:
-    std::string name_;
-    std::string base_;
-    std::string extension_;
-};
+// A name split where its numbers go: "IMG_0001" and ".jpg", or the whole name without an extension.
+std::pair<std::string_view, std::string_view> baseAndExtension(std::string_view fileName) {
+    const std::string extension = std::filesystem::path(fileName).extension().string();
+    if (extension.size() > 1) // with its dot, letter case kept; only the last one counts
+        return {fileName.substr(0, fileName.size() - extension.size()),
+                fileName.substr(fileName.size() - extension.size())};
+    return {fileName, {}}; // no extension, or a name ending in "."
+}
 
 } // namespace
+
+std::string_view FileNameResolver::prefixWithin(std::string_view text, std::size_t bytes) {
+    if (text.size() <= bytes) return text;
+    std::size_t cut = bytes;
+    while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80)
+        --cut;
+    return text.substr(0, cut);
+}
+
+std::string FileNameResolver::variantName(const std::string& fileName, int variant) {
+    if (variant == 0) return fileName;
+    const auto [base, extension] = baseAndExtension(fileName);
+    const std::string tail = fmt::format("-{}{}", variant, extension);
+    const std::size_t room = kMaximumNameBytes > tail.size() ? kMaximumNameBytes - tail.size() : 0;
+    return std::string(prefixWithin(base, room)) + tail;
+}
+
+std::optional<int> FileNameResolver::variantNumber(const std::string& name, const std::string& fileName) {
+    if (name == fileName) return 0;
+    const auto extension = baseAndExtension(fileName).second;
+    if (!name.ends_with(extension)) return std::nullopt;
+    const std::string_view base = std::string_view(name).substr(0, name.size() - extension.size());
+    const auto dash = base.rfind('-');
+    if (dash == std::string_view::npos) return std::nullopt;
+    const std::string_view digits = base.substr(dash + 1);
+    if (digits.empty() || digits.size() > 3 || digits.front() == '0' ||
+        digits.find_first_not_of("0123456789") != std::string_view::npos)
+        return std::nullopt;
+    const int variant = std::stoi(std::string(digits));
+    if (variantName(fileName, variant) != name) return std::nullopt;
+    return variant;
+}
 
 std::optional<std::filesystem::path>
 FileNameResolver::availableURL(const std::string& fileName, const std::filesystem::path& folder,
                                const std::function<bool(const std::filesystem::path&)>& alsoTaken) {
     if (!isSingleComponent(fileName)) return std::nullopt;
-    const Candidates candidates(fileName);
     for (int variant = 0; variant <= kMaximumVariant; ++variant) {
-        std::filesystem::path candidate = folder / candidates[variant];
+        std::filesystem::path candidate = folder / variantName(fileName, variant);
         if (!(alsoTaken && alsoTaken(candidate)) && !isTaken(candidate)) return candidate;
     }
     return std::nullopt;
@@ -63,9 +79,8 @@ FileNameResolver::availableURL(const std::string& fileName, const std::filesyste
 std::optional<std::filesystem::path>
 FileNameResolver::reserveAvailableURL(const std::string& fileName, const std::filesystem::path& folder) {
     if (!isSingleComponent(fileName)) return std::nullopt;
-    const Candidates candidates(fileName);
     for (int variant = 0; variant <= kMaximumVariant; ++variant) {
-        std::filesystem::path candidate = folder / candidates[variant];
+        std::filesystem::path candidate = folder / variantName(fileName, variant);
         // O_EXCL fails on any existing entry, links included, so nothing is ever replaced.
         const int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
         if (fd >= 0) {
