@@ -1,12 +1,16 @@
 #include "persistence/app_settings.hpp"
+#include "persistence/legacy_data_migrator.hpp"
 #include "persistence/preference_key.hpp"
 #include "platform/app_identity.hpp"
 #include "platform/atomic_file.hpp"
+#include "support/failing_preferences.hpp"
 #include "support/test_support.hpp"
 
 #include <cctype>
+#include <cerrno>
 #include <functional>
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 namespace sorvin {
 namespace {
@@ -84,6 +88,51 @@ TEST(AppSettings, ADamagedPreferencesFileIsSetAsideAndDefaultsAreUsed) {
     EXPECT_TRUE(store.setAsideFile());
     // The fresh file holds only what this start stored.
     EXPECT_EQ(DefaultsStore(file).dictionaryRepresentation().size(), 1u);
+}
+
+// A start that cannot read the preferences file runs on the defaults, and what every start
+// decides (the low-memory default, taking over the predecessor's values) never goes over what the
+// file holds once it can be read: only the user's changes do.
+TEST(AppSettings, AStartThatCannotReadTheFileDecidesNothingOverIt) {
+    test::TemporaryFolder folder;
+    const auto file = folder / "Sorvin" / "preferences.json";
+    const auto legacyFile = folder / "Tolvanite" / "preferences.json";
+    std::filesystem::create_directories(file.parent_path());
+    std::filesystem::create_directories(legacyFile.parent_path());
+    AtomicFile::write(file, test::previousVersionPreferences());
+    AtomicFile::write(legacyFile, R"({"tolvanite.sortKey": "date", "tolvanite.exportLongEdgeValue": 1024})");
+    for (const auto& [failing, legacyFails] : {std::pair{file, false}, std::pair{legacyFile, true}}) {
+        SCOPED_TRACE(failing);
+        {
+            test::FailingPreferences unreadable(failing, DefaultsStore::FileStep::open, ESTALE);
+            DefaultsStore store(file);
+            const DefaultsStore legacy(legacyFile, DefaultsStore::Access::ReadOnly);
+            LegacyDataMigrator::migrateUserDefaultsIfNeeded(store, &legacy);
+            AppSettings settings(store, 8 * GiB);
+            if (!legacyFails) {
+                EXPECT_EQ(settings.sortKey(), PhotoSortKey::date) << "the defaults";
+                EXPECT_TRUE(store.boolValue(PreferenceKey::lowMemoryMode)) << "decided for this run";
+            }
+            unreadable.stop();
+            store.set(PreferenceKey::holdAdvanceRate, 20);
+        }
+        auto expected = nlohmann::json::parse(test::previousVersionPreferences());
+        expected[std::string(PreferenceKey::holdAdvanceRate)] = 20;
+        EXPECT_EQ(nlohmann::json::parse(AtomicFile::read(file)), expected);
+    }
+    // A file that could not be read, and the predecessor's file is read at a later start.
+    AtomicFile::write(file, "{}");
+    {
+        const test::FailingPreferences unreadable(legacyFile, DefaultsStore::FileStep::read, EIO);
+        DefaultsStore store(file);
+        const DefaultsStore legacy(legacyFile, DefaultsStore::Access::ReadOnly);
+        LegacyDataMigrator::migrateUserDefaultsIfNeeded(store, &legacy);
+    }
+    DefaultsStore store(file);
+    EXPECT_FALSE(store.object(LegacyDataMigrator::migratedFlagKey));
+    const DefaultsStore legacy(legacyFile, DefaultsStore::Access::ReadOnly);
+    LegacyDataMigrator::migrateUserDefaultsIfNeeded(store, &legacy);
+    EXPECT_EQ(AppSettings(store, 8 * GiB).exportLongEdgeValue(), 1024);
 }
 
 TEST(AppSettings, ExportLongEdgeValueAcceptsOnlyStoredIntegers) {

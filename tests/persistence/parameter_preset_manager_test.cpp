@@ -226,6 +226,22 @@ TEST(PresetManagerCopies, ChangesMadeAtOnceAreAllKept) {
     EXPECT_EQ(reopened.object("secondsetting"), std::optional<DefaultsValue>(9));
 }
 
+// Another copy has filled the list since this one read it: a new name is refused instead of being
+// said saved and lost, the list becomes the full one, and overwriting one of its presets still works.
+TEST(PresetManagerCopies, ANewNameIsRefusedWhereAnotherCopyFilledTheList) {
+    test::TemporaryFolder folder;
+    TwoCopies copies(folder / "preferences.json");
+    copies.first.save("mine", withExposure(1));
+    for (int i = 0; i < 19; ++i)
+        copies.second.save(fmt::format("p{}", i), withExposure(i));
+    ASSERT_EQ(copies.second.presets().size(), ParameterPresetStore::maxPresets);
+    EXPECT_EQ(copies.first.save("new", withExposure(5)).kind, SaveKind::unavailable);
+    EXPECT_EQ(copies.first.presets(), copies.onDisk());
+    EXPECT_EQ(copies.first.presets().size(), ParameterPresetStore::maxPresets);
+    EXPECT_EQ(copies.first.save("p3", withExposure(50)).kind, SaveKind::overwritten);
+    EXPECT_EQ(copies.onDisk()[4].parameters, withExposure(50));
+}
+
 TEST(ParameterPresetSaveFormState, NoticesAndSaving) {
     const auto some = numbered(3);
     const auto full = numbered(20);

@@ -1,7 +1,10 @@
 #include "platform/atomic_file.hpp"
 #include "platform/defaults_store.hpp"
+#include "support/failing_preferences.hpp"
 #include "support/test_support.hpp"
 
+#include <cerrno>
+#include <functional>
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 #include <sys/stat.h>
@@ -297,6 +300,112 @@ TEST(DefaultsStore, TwoCopiesWritingAtOnceLoseNothing) {
             const bool removed = i % 10 == 4;
             EXPECT_EQ(reopened.object(prefix + std::to_string(i)).has_value(), !removed) << prefix << i;
         }
+}
+
+const std::string previousVersionFile = test::previousVersionPreferences();
+using Step = DefaultsStore::FileStep;
+
+// Runs the check once for each error of the system (ENOENT with the file still listed) at each
+// step of a read, on a file the previous version wrote.
+void forEachFailure(const std::function<void(int error, Step step, const fs::path& file)>& check) {
+    for (const int error : {EIO, ESTALE, EACCES, EMFILE, ENOENT})
+        for (const Step step : {Step::open, Step::read}) {
+            SCOPED_TRACE(::testing::Message()
+                         << std::generic_category().message(error) << " at step " << static_cast<int>(step));
+            test::TemporaryFolder folder;
+            const auto file = folder / "preferences.json";
+            AtomicFile::write(file, previousVersionFile);
+            check(error, step, file);
+            EXPECT_EQ(std::distance(fs::directory_iterator(folder.path()), fs::directory_iterator()), 1)
+                << "nothing beside the file";
+        }
+}
+
+// The system fails a step of reading the file when the store opens: it is looked at again, and a
+// blink is read through. Where the failure stays, the store runs on no stored values, and a write
+// fails (its change kept) rather than replace the file; once the file can be read, the changes are
+// made over what it holds. Nothing is set aside.
+TEST(DefaultsStore, AFileTheSystemCannotReadAtOpeningIsNeverSetAsideNorWrittenOver) {
+    forEachFailure([](int error, Step step, const fs::path& file) {
+        {
+            const test::FailingPreferences blink(file, step, error, 2);
+            DefaultsStore store(file);
+            EXPECT_TRUE(holds(store, "sorvin.showGrid", false)) << "read again after a blink";
+            EXPECT_FALSE(store.readError());
+            EXPECT_FALSE(store.writeError());
+        }
+        test::FailingPreferences failing(file, step, error);
+        DefaultsStore store(file);
+        store.registerDefaults({{"sorvin.showGrid", true}});
+        EXPECT_TRUE(holds(store, "sorvin.showGrid", true)) << "the registered value";
+        EXPECT_EQ(store.readError(), std::error_code(error, std::generic_category()));
+        EXPECT_EQ(store.writeError(), store.readError()) << "said as a failed write";
+        store.set("sorvin.showGrid", true);
+        store.edit(
+            [](DefaultsStore::Dictionary& values) { values.try_emplace("sorvin.lowMemoryMode", true); });
+        EXPECT_EQ(store.writeError(), std::error_code(error, std::generic_category()));
+        EXPECT_EQ(AtomicFile::read(file), previousVersionFile);
+        EXPECT_GT(failing.failures(), 4) << "each write looked again";
+
+        failing.stop();
+        store.set("sorvin.parameterTab", 3);
+        EXPECT_FALSE(store.writeError());
+        EXPECT_FALSE(store.readError());
+        auto expected = nlohmann::json::parse(previousVersionFile);
+        expected["sorvin.showGrid"] = true;
+        expected["sorvin.parameterTab"] = 3;
+        EXPECT_EQ(nlohmann::json::parse(AtomicFile::read(file)), expected);
+        EXPECT_TRUE(
+            holds(store, "sorvin.recentFolders", DefaultsValue::List{"/photos/2024/京都", "/photos/2023"}));
+        EXPECT_EQ(store.setAsideFile(), std::nullopt);
+    });
+}
+
+// The system fails a step of the read that every write makes first: a blink is read through; a
+// failure that stays fails the write, leaves the file as it was and keeps the change for the next
+// write. Nothing is set aside.
+TEST(DefaultsStore, AWriteThatCannotReadTheFileFailsAndKeepsItsChange) {
+    forEachFailure([](int error, Step step, const fs::path& file) {
+        DefaultsStore store(file);
+        {
+            const test::FailingPreferences blink(file, step, error, 3);
+            store.set("blink", 1);
+            EXPECT_FALSE(store.writeError());
+        }
+        const std::string before = AtomicFile::read(file);
+        {
+            const test::FailingPreferences failing(file, step, error);
+            store.set("sorvin.showGrid", true);
+            EXPECT_EQ(store.writeError(), std::error_code(error, std::generic_category()));
+            EXPECT_TRUE(holds(store, "sorvin.showGrid", true));
+            EXPECT_TRUE(holds(store, "sorvin.parameterTab", 10));
+            EXPECT_EQ(AtomicFile::read(file), before);
+        }
+        store.set("later", 2);
+        EXPECT_FALSE(store.writeError());
+        auto expected = nlohmann::json::parse(previousVersionFile);
+        expected["blink"] = 1;
+        expected["sorvin.showGrid"] = true;
+        expected["later"] = 2;
+        EXPECT_EQ(nlohmann::json::parse(AtomicFile::read(file)), expected);
+        EXPECT_EQ(store.setAsideFile(), std::nullopt);
+    });
+}
+
+// A copy opened while the file could not be read takes it in at a refresh once it can, with its
+// own changes over it.
+TEST(DefaultsStore, ARefreshTakesInAFileThatCouldNotBeReadAtOpening) {
+    test::TemporaryFolder folder;
+    const auto file = folder / "preferences.json";
+    AtomicFile::write(file, previousVersionFile);
+    test::FailingPreferences failing(file, Step::open, EIO);
+    DefaultsStore store(file);
+    store.refresh();
+    EXPECT_EQ(store.object("sorvin.showGrid"), std::nullopt);
+    failing.stop();
+    store.refresh();
+    EXPECT_TRUE(holds(store, "sorvin.showGrid", false));
+    EXPECT_FALSE(store.writeError()) << "the file holds everything the store holds";
 }
 
 } // namespace

@@ -72,8 +72,7 @@ AppState::AppState(AppSettings& settings, AppStateEnvironment environment)
     preferencesWriteFailed_ =
         defaults.writeFailed.connect([this](std::error_code error) { preferencesNotWritten(error); });
     if (const auto error = defaults.writeError()) showWriteFailure("設定", *error);
-    recentFolders_ = defaults.stringArray(PreferenceKey::recentFolders).value_or(std::vector<std::string>{});
-    if (recentFolders_.size() > kRecentFolderLimit) recentFolders_.resize(kRecentFolderLimit);
+    readRecentFolders();
     presets_ = presetManager_.presets();
     lowMemoryMode_ = defaults.boolValue(PreferenceKey::lowMemoryMode);
     imageLoader_.setLowMemoryMode(defaults.boolValue(PreferenceKey::lowMemoryMode));
@@ -92,10 +91,12 @@ AppState::AppState(AppSettings& settings, AppStateEnvironment environment)
 
     // With the global target only the shape page has to go; the full rule needs a photo. The page
     // is written back at every start, so a stored value that names no page (15, -1, a text) or one
-    // that may not stay is replaced by the page shown; the same value again writes nothing.
+    // that may not stay is replaced by the page shown; the page read again writes nothing (nor
+    // does the first page where the file could not be read: the page the file holds stays).
     const bool mayKeepRaw = true;
     parameterPage_ = checkedPage(settings_.parameterPage(), editTarget_, mayKeepRaw);
-    defaults.set(PreferenceKey::parameterTab, parameterPage_.storedValue());
+    if (settings_.integralNumber(PreferenceKey::parameterTab) != parameterPage_.storedValue())
+        defaults.set(PreferenceKey::parameterTab, parameterPage_.storedValue());
 
     imageLoader_.availabilityChanged = weakly([this] { imageAvailabilityChanged(); });
     imageRevisionConnection_ = imageLoader_.revisionChanged.connect([this] { imageRevisionChanged(); });

@@ -479,7 +479,11 @@ private:
     void recordRecentFolder(const std::filesystem::path& folder);
     void singleExportPanelClosed(SinglePhotoExport::Request request,
                                  std::optional<std::filesystem::path> file, SingleExportFormat format);
-    void writeRecentFolders();
+    // Reads the list of recent folders kept in the preferences.
+    void readRecentFolders();
+    // Changes the list as the preferences file holds it when written (folders another copy
+    // listed, or that this copy could not read at its start, stay), then reads it back.
+    void changeRecentFolders(const std::function<void(std::vector<std::string>&)>& change);
 
     // Navigation.
     void didChangePhoto();

@@ -385,9 +385,12 @@ ParameterPresetSaveResult AppState::savePreset(std::string_view name) {
     if (screen_ != AppScreen::select || !isPresetSavePresented_ || !library_ || !library_->currentPhoto())
         return {};
     ParameterPresetSaveResult result = presetManager_.save(name, library_->currentParameters());
+    // A list another copy has filled meanwhile is shown, and the sheet stays to say it is full.
+    if (presets_ != presetManager_.presets()) {
+        presets_ = presetManager_.presets();
+        publish(AppStateProperty::presets);
+    }
     if (result.kind == ParameterPresetSaveResult::Kind::unavailable) return result;
-    presets_ = presetManager_.presets();
-    publish(AppStateProperty::presets);
     setPresetSavePresented(false);
     if (auto toast = result.toast(); toast && presetChangeWasWritten())
         showToasts({toast->text}, toast->duration);

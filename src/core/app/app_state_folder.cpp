@@ -287,21 +287,33 @@ void AppState::openRecentFolder(const std::string& path) {
 }
 
 void AppState::recordRecentFolder(const std::filesystem::path& folder) {
-    const std::string path = FolderScanner::standardized(folder).string();
-    std::erase(recentFolders_, path);
-    recentFolders_.insert(recentFolders_.begin(), path);
-    if (recentFolders_.size() > kRecentFolderLimit) recentFolders_.resize(kRecentFolderLimit);
-    writeRecentFolders();
+    changeRecentFolders([path = FolderScanner::standardized(folder).string()](std::vector<std::string>& folders) {
+        std::erase(folders, path);
+        folders.insert(folders.begin(), path);
+    });
 }
 
 void AppState::removeRecentFolder(const std::string& path) {
-    std::erase(recentFolders_, path);
-    writeRecentFolders();
+    changeRecentFolders([path](std::vector<std::string>& folders) { std::erase(folders, path); });
 }
 
-void AppState::writeRecentFolders() {
-    DefaultsValue::List list(recentFolders_.begin(), recentFolders_.end());
-    settings_.defaults().set(PreferenceKey::recentFolders, std::move(list));
+void AppState::readRecentFolders() {
+    recentFolders_ =
+        settings_.defaults().stringArray(PreferenceKey::recentFolders).value_or(std::vector<std::string>{});
+    if (recentFolders_.size() > kRecentFolderLimit) recentFolders_.resize(kRecentFolderLimit);
+}
+
+void AppState::changeRecentFolders(const std::function<void(std::vector<std::string>&)>& change) {
+    settings_.defaults().edit([change](DefaultsStore::Dictionary& values) {
+        std::vector<std::string> folders;
+        if (const auto stored = values.find(PreferenceKey::recentFolders); stored != values.end())
+            folders = stored->second.textList().value_or(std::vector<std::string>{});
+        change(folders);
+        if (folders.size() > kRecentFolderLimit) folders.resize(kRecentFolderLimit);
+        values.insert_or_assign(std::string(PreferenceKey::recentFolders),
+                                DefaultsValue::List(folders.begin(), folders.end()));
+    });
+    readRecentFolders();
     publish(AppStateProperty::recentFolders);
 }
 

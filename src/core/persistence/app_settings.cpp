@@ -48,9 +48,12 @@ const DefaultsStore::Dictionary& registeredDefaults() {
 AppSettings::AppSettings(DefaultsStore& defaults, std::uint64_t physicalMemory)
     : defaults_(defaults), presetStore_(defaults) {
     defaults_.registerDefaults(registeredDefaults());
-    // Decided once, on the first start, and stored: the user's later choice is never recomputed.
+    // Decided once, on the first start, and stored: the user's later choice is never recomputed,
+    // also where the file could not be read at this start and holds one after all.
     if (!defaults_.object(PreferenceKey::lowMemoryMode))
-        defaults_.set(PreferenceKey::lowMemoryMode, physicalMemory < lowMemoryLimit);
+        defaults_.edit([lowMemory = physicalMemory < lowMemoryLimit](DefaultsStore::Dictionary& values) {
+            values.try_emplace(std::string(PreferenceKey::lowMemoryMode), lowMemory);
+        });
 }
 
 std::optional<std::int64_t> AppSettings::integralNumber(std::string_view key) const {

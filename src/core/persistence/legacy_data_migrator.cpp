@@ -67,6 +67,8 @@ bool copyApplicationSupportIfNeeded(const std::optional<fs::path>& base) {
 }
 
 void migrateUserDefaultsIfNeeded(DefaultsStore& current, const DefaultsStore* legacy) {
+    // Whether it has run, and what either side holds, cannot be told while a file cannot be read.
+    if (current.readError() || (legacy && legacy->readError())) return;
     if (current.object(migratedFlagKey)) return;
     DefaultsStore::Dictionary taken;
     if (legacy) {

@@ -27,7 +27,7 @@ bool copyApplicationSupportIfNeeded(const std::optional<std::filesystem::path>& 
 
 // Fills every preference we lack from the predecessor's "tolvanite." keys, once: the flag above is
 // stored even when there was nothing to take, and its presence alone stops later runs. `legacy` may
-// be none (no predecessor domain).
+// be none (no predecessor domain). Waits for a later start while either file cannot be read.
 void migrateUserDefaultsIfNeeded(DefaultsStore& current, const DefaultsStore* legacy);
 
 // The predecessor's preferences, opened read-only (nothing of the predecessor is ever changed), or

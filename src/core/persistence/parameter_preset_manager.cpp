@@ -60,9 +60,11 @@ ParameterPresetSaveResult ParameterPresetManager::save(std::string_view rawName,
     change([preset = ParameterPreset{*name, parameters, true}](std::vector<ParameterPreset>& stored) {
         if (const auto it = named(stored, preset.name); it != stored.end())
             *it = preset;
-        else
+        else if (stored.size() < ParameterPresetStore::maxPresets)
             stored.push_back(preset);
     });
+    // Another copy of the program may have filled the list meanwhile: then nothing was kept.
+    if (!indexOf(*name)) return {};
     return {exists ? ParameterPresetSaveResult::Kind::overwritten : ParameterPresetSaveResult::Kind::saved, *name};
 }
 

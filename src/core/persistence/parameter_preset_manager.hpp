@@ -69,7 +69,8 @@ public:
     bool reload();
 
     // Overwrites the first preset of that name in place (even with a full list), else appends
-    // while fewer than 20 exist.
+    // while fewer than 20 exist as the list is stored: unavailable when another copy has filled
+    // it meanwhile, and presets() is then that full list.
     ParameterPresetSaveResult save(std::string_view rawName, const PhotoParameters& parameters);
     ParameterPresetRenameResult rename(int index, std::string_view rawName);
     // None for an index outside the list.

@@ -1,6 +1,7 @@
 #include "platform/defaults_store.hpp"
 
 #include "platform/atomic_file.hpp"
+#include "platform/file_manager.hpp"
 #include "platform/file_lock.hpp"
 #include "platform/xdg_folders.hpp"
 
@@ -23,6 +24,22 @@ namespace {
 constexpr std::size_t maxFileBytes = 16u << 20;
 // Deeper values are dropped rather than walked.
 constexpr int maxDepth = 64;
+// How often a file the system could not read is looked at, and the pauses between (a share that
+// stalls for a moment, a file being renamed over through a FUSE mount).
+constexpr int readAttempts = 4;
+constexpr std::chrono::milliseconds readPause{20};
+
+std::mutex fileStepHookMutex;
+std::function<std::error_code(const std::filesystem::path&, DefaultsStore::FileStep)> fileStepHook;
+
+void failForTesting(const std::filesystem::path& file, DefaultsStore::FileStep step) {
+    std::error_code error;
+    {
+        std::lock_guard lock(fileStepHookMutex);
+        if (fileStepHook) error = fileStepHook(file, step);
+    }
+    if (error) throw std::system_error(error, "read preferences");
+}
 
 std::optional<DefaultsValue> fromJson(const nlohmann::json& json, int depth) {
     using Type = nlohmann::json::value_t;
@@ -102,27 +119,78 @@ std::filesystem::path DefaultsStore::domainFile(std::string_view domain) {
     return XdgFolders::configHome() / std::filesystem::path(std::string(domain)) / "preferences.json";
 }
 
-DefaultsStore::FileRead DefaultsStore::readFileLocked() {
+void DefaultsStore::setFileStepHookForTesting(
+    std::function<std::error_code(const std::filesystem::path&, FileStep)> hook) {
+    std::lock_guard lock(fileStepHookMutex);
+    fileStepHook = std::move(hook);
+}
+
+DefaultsStore::FileRead DefaultsStore::readFileOnceLocked(FileVersion& read) {
     std::string bytes;
-    FileVersion version;
     try {
-        bytes = AtomicFile::read(file_, maxFileBytes, &version);
+        failForTesting(file_, FileStep::open);
+        bytes = AtomicFile::read(file_, maxFileBytes, &read);
+        failForTesting(file_, FileStep::read);
     } catch (const std::system_error& error) {
-        if (error.code() != std::errc::no_such_file_or_directory) return FileRead::unreadable;
-        onDisk_.clear();
-        seen_.reset();
-        return FileRead::absent;
+        const std::error_code code = error.code();
+        try {
+            // Nothing is there only when the folder's listing agrees: a name being renamed over
+            // through a share reads ENOENT for a moment.
+            if (code == std::errc::no_such_file_or_directory && !FileManager::standard().listed(file_)) {
+                onDisk_.clear();
+                seen_.reset();
+                return FileRead::absent;
+            }
+            // What is no file, or far larger than preferences grow, is not ours.
+            if (code == std::errc::invalid_argument || code == std::errc::file_too_large) {
+                if (const auto there = FileVersion::at(file_)) {
+                    read = *there;
+                    return FileRead::damaged;
+                }
+            }
+            readError_ = code;
+        } catch (const std::system_error& listing) {
+            readError_ = listing.code();
+        }
+        return FileRead::unavailable;
     }
     const auto json = nlohmann::json::parse(bytes, nullptr, /*allow_exceptions=*/false);
-    if (!json.is_object()) return FileRead::unreadable;
+    if (!json.is_object()) return FileRead::damaged;
     auto values = fromJson(json, 0);
     onDisk_ = values ? std::move(*values->dictionary()) : Dictionary{};
-    seen_ = version;
+    seen_ = read;
     return FileRead::read;
 }
 
+DefaultsStore::FileRead DefaultsStore::readFileLocked(Damage damage) {
+    for (int attempt = 1;; ++attempt) {
+        FileVersion read;
+        FileRead result = readFileOnceLocked(read);
+        if (result == FileRead::damaged && damage == Damage::setAside) {
+            if (setAside(read)) {
+                onDisk_.clear();
+                seen_.reset();
+            } else {
+                // Another file has taken the name since: that one is read. One that keeps
+                // changing is left alone.
+                readError_ = std::make_error_code(std::errc::device_or_resource_busy);
+                result = FileRead::unavailable;
+            }
+        }
+        if (result != FileRead::unavailable) {
+            readError_.reset();
+            return result;
+        }
+        if (attempt >= readAttempts) return result;
+        std::this_thread::sleep_for(readPause * attempt);
+    }
+}
+
 void DefaultsStore::load() {
-    if (readFileLocked() == FileRead::unreadable) setAside();
+    const bool writes = access_ == Access::ReadWrite;
+    // Until the file can be read, no write goes over it: said as a failed write.
+    if (readFileLocked(writes ? Damage::setAside : Damage::keep) == FileRead::unavailable && writes)
+        writeError_ = readError_;
     stored_ = onDisk_;
 }
 
@@ -134,7 +202,10 @@ void DefaultsStore::refresh() {
     } catch (const std::system_error&) {
         return;
     }
-    if (readFileLocked() == FileRead::unreadable) return;
+    const FileRead read = readFileLocked(Damage::keep);
+    if (read == FileRead::damaged || read == FileRead::unavailable) return;
+    // A store opened while the file could not be read holds what the file holds from now on.
+    if (unwritten_.empty()) writeError_.reset();
     rebuildLocked();
 }
 
@@ -144,17 +215,22 @@ void DefaultsStore::rebuildLocked() {
         change(stored_);
 }
 
-void DefaultsStore::setAside() {
-    if (access_ == Access::ReadOnly) return;
+bool DefaultsStore::setAside(const FileVersion& read) {
     std::error_code error;
+    try {
+        if (FileVersion::at(file_) != read) return false;
+    } catch (const std::system_error&) {
+        return false;
+    }
     for (int attempt = 1; attempt < 1000; ++attempt) {
         auto aside = file_;
         aside += attempt == 1 ? ".damaged" : ".damaged-" + std::to_string(attempt);
         if (std::filesystem::exists(std::filesystem::symlink_status(aside, error))) continue;
         std::filesystem::rename(file_, aside, error);
         if (!error) setAside_ = aside;
-        return;
+        break;
     }
+    return true;
 }
 
 // Held by the copy of the program that writes the file, from its reading of the file to the
@@ -187,11 +263,10 @@ void DefaultsStore::persistLocked() {
     try {
         std::filesystem::create_directories(file_.parent_path());
         const auto lock = lockFileLocked();
-        // Another copy may have written since this one last read: its values are the base.
-        if (readFileLocked() == FileRead::unreadable) {
-            setAside();
-            onDisk_.clear();
-        }
+        // Another copy may have written since this one last read: its values are the base. A file
+        // that cannot be read now is never written over.
+        if (readFileLocked(Damage::setAside) == FileRead::unavailable)
+            throw std::system_error(*readError_, "read preferences");
         Dictionary merged = onDisk_;
         for (const Edit& change : unwritten_)
             change(merged);
@@ -230,6 +305,11 @@ void DefaultsStore::persist(std::unique_lock<std::mutex>& lock) {
 std::optional<std::error_code> DefaultsStore::writeError() const {
     std::lock_guard lock(mutex_);
     return writeError_;
+}
+
+std::optional<std::error_code> DefaultsStore::readError() const {
+    std::lock_guard lock(mutex_);
+    return readError_;
 }
 
 void DefaultsStore::registerDefaults(const Dictionary& values) {

@@ -32,8 +32,13 @@ class FileLock;
 // preferences never stop the program: the next change writes them again, and the owner is told of
 // each failed write through writeFailed.
 //
-// A file that cannot be read, is not JSON or does not hold an object is renamed aside (to
-// "preferences.json.damaged", or with a number when that exists) and the store starts empty.
+// An error of the system (a home on a share that stalls EIO or ESTALE, a folder denied for a moment,
+// no descriptors left) is no damage: the file is looked at again, and while it stays unreadable it is
+// kept as it is. A store opened then runs on no stored values and never writes over the file: every
+// write first reads the file, fails while it cannot, and keeps its changes for the next one, which
+// makes them over what the file holds once it can be read. Only a file whose bytes were read and are
+// not JSON holding an object (or what is no file, or is far too large to be ours) is renamed aside,
+// to "preferences.json.damaged" or with a number when that exists, and the store starts empty.
 // Values of kinds it does not know (null) are dropped one by one.
 //
 // Reads may come from any thread.
@@ -87,16 +92,29 @@ public:
     // A list made only of texts; none for other kinds.
     std::optional<std::vector<std::string>> stringArray(std::string_view key) const;
 
-    // Why the last write of the file failed: the file then lacks values the store holds. None
-    // while the file holds every value.
+    // Why the last write of the file failed, or why the file could not be read when the store was
+    // opened: the file may then lack values the store holds, and the next change, or setting any
+    // value again, tries once more. None while the file holds every value.
     std::optional<std::error_code> writeError() const;
     // Told, on the thread that wrote, whenever a write fails: each such change is lost at the end
     // of the run.
     Signal<std::error_code> writeFailed;
 
+    // The error of the system that kept the file from being read at the last look; none once it
+    // was read, found absent or found damaged. While there is one, what the store holds says
+    // nothing of what the file holds.
+    std::optional<std::error_code> readError() const;
+
     const std::filesystem::path& file() const { return file_; }
     // Where a damaged file was moved when the store was opened, if it was.
     const std::optional<std::filesystem::path>& setAsideFile() const { return setAside_; }
+
+    // The calls of a read of the file.
+    enum class FileStep { open, read };
+    // For tests: asked before each step of every read of any store's file; an error it gives fails
+    // that step as the system would. An empty function ends it.
+    static void setFileStepHookForTesting(
+        std::function<std::error_code(const std::filesystem::path&, FileStep)> hook);
 
 private:
     // A writer holds the lock for a read and a write of a small file; one that holds it longer is
@@ -104,14 +122,21 @@ private:
     static constexpr std::chrono::seconds lockPatience{2};
 
     // How a read of the file went.
-    enum class FileRead { read, absent, unreadable };
+    enum class FileRead { read, absent, damaged, unavailable };
+    // Whether a damaged file is renamed aside when it is met.
+    enum class Damage { setAside, keep };
 
     const DefaultsValue* findLocked(std::string_view key) const;
     void load();
-    void setAside();
-    // Reads the file into onDisk_; unreadable (damaged, not a file, an error of the system) leaves
-    // onDisk_ as it was.
-    FileRead readFileLocked();
+    // Renames aside the damaged file read, when it is still the one at the name; false when another
+    // has taken the name since (or the name cannot be looked at).
+    bool setAside(const FileVersion& read);
+    // Reads the file into onDisk_, looking again after an error of the system. absent and a damaged
+    // file set aside leave onDisk_ empty; unavailable (readError_ tells why) and a damaged file kept
+    // leave it as it was.
+    FileRead readFileLocked(Damage damage);
+    // One look; `read` is the version of a damaged file.
+    FileRead readFileOnceLocked(FileVersion& read);
     // The lock of the file's writers; none where the folder keeps no locks. Throws
     // std::system_error when another writer holds it for longer than lockPatience.
     std::unique_ptr<FileLock> lockFileLocked() const;
@@ -137,6 +162,7 @@ private:
     Dictionary registered_;
     std::optional<std::filesystem::path> setAside_;
     std::optional<std::error_code> writeError_; // the last write failed
+    std::optional<std::error_code> readError_;  // the last look at the file failed
 };
 
 } // namespace sorvin

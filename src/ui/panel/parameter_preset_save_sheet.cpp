@@ -86,7 +86,11 @@ void ParameterPresetSaveSheet::refresh() {
 
 void ParameterPresetSaveSheet::saveIfPossible() {
     const ParameterPresetSaveFormState form(name_->text().toStdString(), state_.presets());
-    if (form.canSave) state_.savePreset(name_->text().toStdString());
+    if (!form.canSave) return;
+    // Another copy of the program may have filled the list meanwhile: the sheet then stays and
+    // says so.
+    if (state_.savePreset(name_->text().toStdString()).kind == ParameterPresetSaveResult::Kind::unavailable)
+        refresh();
 }
 
 void ParameterPresetSaveSheet::reject() {
