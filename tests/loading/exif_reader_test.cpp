@@ -1,9 +1,12 @@
+#include "loading/exif_display_values.hpp"
 #include "loading/exif_reader.hpp"
 #include "support/test_support.hpp"
 
 #include <cmath>
 #include <exiv2/exiv2.hpp>
+#include <functional>
 #include <gtest/gtest.h>
+#include <map>
 
 namespace sorvin {
 namespace {
@@ -123,18 +126,29 @@ TEST(ExifReaderTest, LensValuesAndSerialNumbers) {
     EXPECT_EQ(z9.lensModel, "NIKKOR Z 85mm f/1.2 S");
 }
 
-TEST(ExifReaderTest, IntegersAreReadBeyondThirtyTwoBits) {
+// The values a copy of a sample gives once `change` has edited its EXIF through exiv2.
+ExifMetadata readEdited(const std::string& relative, PhotoFileFormat format,
+                        const std::function<void(Exiv2::ExifData&)>& change) {
     test::TemporaryFolder folder;
-    const auto file = folder / "numbered.jpg";
-    std::filesystem::copy_file(sample("jpeg/nikon_d70s_gps_lens.jpg"), file);
-    std::filesystem::permissions(file, std::filesystem::perms::owner_write, std::filesystem::perm_options::add);
+    const auto file = folder / std::filesystem::path(relative).filename();
+    std::filesystem::copy_file(sample(relative), file);
+    std::filesystem::permissions(file, std::filesystem::perms::owner_write,
+                                 std::filesystem::perm_options::add);
     auto image = Exiv2::ImageFactory::open(file.string());
     image->readMetadata();
-    image->exifData()["Exif.Image.ImageNumber"] = std::uint32_t{3'000'000'000};
+    change(image->exifData());
     image->writeMetadata();
-    Photo photo = photoAt("jpeg/nikon_d70s_gps_lens.jpg", PhotoFileFormat::jpeg);
+    Photo photo = photoAt(relative, format);
     photo.url = file;
-    EXPECT_EQ(ExifReader::read(photo, std::nullopt).imageNumber, 3'000'000'000);
+    return ExifReader::read(photo, std::nullopt);
+}
+
+TEST(ExifReaderTest, IntegersAreReadBeyondThirtyTwoBits) {
+    const ExifMetadata m =
+        readEdited("jpeg/nikon_d70s_gps_lens.jpg", PhotoFileFormat::jpeg, [](Exiv2::ExifData& exif) {
+            exif["Exif.Image.ImageNumber"] = std::uint32_t{3'000'000'000};
+        });
+    EXPECT_EQ(m.imageNumber, 3'000'000'000);
 }
 
 TEST(ExifReaderTest, FilesWithoutExifKeepTheirNameSizeAndOrientation) {
@@ -174,6 +188,51 @@ TEST(ExifReaderTest, UnreadableFilesFallBackToTheScan) {
 
     const ExifMetadata leica = read("corrupt/truncated_leica_m10.dng", PhotoFileFormat::raw);
     EXPECT_EQ(leica.model, "LEICA M10");
+}
+
+// The camera line of the panel and of the copied text, for every RAW sample: some bodies name
+// themselves only in their maker's own tags (Panasonic's RW2) or in a DNG's unique model name.
+TEST(ExifReaderTest, EveryRawSampleNamesItsCamera) {
+    const std::map<std::string, std::string> cameras = {
+        {"blackmagic_pocket4k.dng", "Blackmagic Pocket Cinema Camera 4K"},
+        {"canon_eos_6d_linear_lossy.dng", "Canon EOS 6D"},
+        {"canon_eos_d30.crw", "Canon EOS D30"},
+        {"constructed_fujifilm_xtrans_uncompressed.raf", "FUJIFILM X-E1"},
+        {"constructed_nikon_compressed_nef_ends_file.nef", "NIKON CORPORATION NIKON D1"},
+        {"constructed_olympus_compressed_orf_ends_file.orf", "OLYMPUS NIKON D1"},
+        {"constructed_om_system_orf_ends_file.orf", "OM Digital Solutions NIKON D1"},
+        {"constructed_panasonic_rw2_gf1_layout.rw2", "Panasonic DMC-GF1"},
+        {"constructed_sony_a100_layout_small.arw", "SONY DSLR-A100"},
+        {"magiclantern_canon_550d_uncompressed.dng", "Canon EOS Kiss X4"},
+        {"nikon_d1.nef", "NIKON CORPORATION NIKON D1"},
+    };
+    std::size_t files = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(sample("raw"))) {
+        const std::string name = entry.path().filename().string();
+        SCOPED_TRACE(name);
+        ++files;
+        const auto camera = cameras.find(name);
+        ASSERT_NE(camera, cameras.end()) << "a RAW sample without its camera here";
+        const ExifMetadata m = read("raw/" + name, PhotoFileFormat::raw);
+        EXPECT_EQ(ExifDisplayValues(m, 0).camera, camera->second);
+    }
+    EXPECT_EQ(files, cameras.size());
+
+    const ExifMetadata panasonic = read("raw/constructed_panasonic_rw2_gf1_layout.rw2", PhotoFileFormat::raw);
+    EXPECT_EQ(panasonic.make, "Panasonic");
+    EXPECT_EQ(panasonic.model, "DMC-GF1");
+    EXPECT_EQ(panasonic.iso, 100);
+}
+
+// A blank name in IFD0 gives way to a name elsewhere; a file that has only blanks keeps them.
+TEST(ExifReaderTest, BlankCameraNamesGiveWayToTheFilesOtherNames) {
+    const ExifMetadata m =
+        readEdited("raw/blackmagic_pocket4k.dng", PhotoFileFormat::raw, [](Exiv2::ExifData& exif) {
+            exif["Exif.Image.Make"] = std::string(" ");
+            exif["Exif.Image.Model"] = std::string("  ");
+        });
+    EXPECT_EQ(m.make, " ");
+    EXPECT_EQ(m.model, "Blackmagic Pocket Cinema Camera 4K");
 }
 
 TEST(ExifReaderTest, SourceChoosesTheFileOfAPair) {

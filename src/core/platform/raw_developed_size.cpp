@@ -9,10 +9,12 @@ std::optional<Size> of(const Layout& layout) {
     double width = layout.width;
     double height = layout.height;
     if (layout.fujiWidth > 0) {
-        // The diagonal is laid flat: each side's pixels are 1 / √½ apart once turned.
+        // The diagonal is laid flat as LibRaw turns it: from the last column of its width, each
+        // side's pixels 1 / √½ apart, whole pixels only.
         const double step = std::sqrt(0.5);
-        width = std::floor(layout.fujiWidth / step);
-        height = std::floor((layout.height - layout.fujiWidth) / step);
+        const int diagonal = layout.fujiWidth - 1;
+        width = std::floor(diagonal / step);
+        height = std::floor((layout.height - diagonal) / step);
     }
     if (layout.pixelAspect > 0 && layout.pixelAspect < 1) {
         height = std::floor(height / layout.pixelAspect + 0.5);

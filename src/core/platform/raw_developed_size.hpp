@@ -9,7 +9,8 @@ namespace sorvin {
 // The size of the picture a RAW file develops to, before its orientation: what the folder lists
 // and what every development at full size gives. LibRaw reports the sensor's picture area, which
 // its development then changes twice: a diagonal (SuperCCD) sensor is turned square, and pixels
-// that are not square are stretched to square ones along the short side.
+// that are not square are stretched to square ones along the short side. Both sizes are worked out
+// as LibRaw's development itself works them out (what `raw-identify` lists as the output size).
 namespace RawDevelopedSize {
 
 struct Size {

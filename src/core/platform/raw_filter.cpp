@@ -678,8 +678,6 @@ SharedImage RawFilter::develop() {
     const RawFilterProperties& p = properties_;
     const float scale =
         std::isfinite(p.scaleFactor) && p.scaleFactor > 0 ? std::min(p.scaleFactor, 1.0f) : 1.0f;
-    const int targetWidth = std::max(1, static_cast<int>(std::lround(nativeSize_.width * scale)));
-    const int targetHeight = std::max(1, static_cast<int>(std::lround(nativeSize_.height * scale)));
 
     auto& params = raw_->imgdata.params;
     params.use_camera_wb = 0;
@@ -717,6 +715,12 @@ SharedImage RawFilter::develop() {
         height != sizes.height || bps != 16 || (colors != 1 && colors != 3)) {
         return nullptr;
     }
+    // At full size the picture is LibRaw's own, never resampled; reduced, it is the native size scaled.
+    const bool full = scale >= 1;
+    const int targetWidth =
+        full ? width : std::max(1, static_cast<int>(std::lround(nativeSize_.width * scale)));
+    const int targetHeight =
+        full ? height : std::max(1, static_cast<int>(std::lround(nativeSize_.height * scale)));
     const int stride = sizes.width;
     if (colors == 3 && isColorNoiseReductionSupported()) {
         const float amount = std::clamp(p.colorNoiseReductionAmount.value_or(0.0f), 0.0f, 1.0f);
