@@ -799,23 +799,28 @@ TEST_F(SelectionStoreTest, ARecordRenamedInRightBeforeASaveIsCombined) {
     EXPECT_TRUE(namesWith(folder, ".tmp-").empty());
 }
 
+// As each copy, a process of its own, would write: temporaries of its own, with a step right before
+// and right after the next replacement.
+class OwnTemporaries : public FileManager {
+public:
+    std::function<void()> beforeReplace;
+    std::function<void()> afterReplace;
+    AtomicFile::Replacement replace(const fs::path& path, std::string_view bytes,
+                                    const AtomicFile::Expected& expected) override {
+        if (auto step = std::exchange(beforeReplace, nullptr)) step();
+        auto replaced = AtomicFile::replace(path, bytes, AtomicFile::TemporaryName::hidden, expected);
+        if (auto step = std::exchange(afterReplace, nullptr)) step();
+        return replaced;
+    }
+};
+
 // A writer whose save took the name from a record another copy had just confirmed writes that
 // record again with its own; meanwhile the other copy meets the record it wrote, which still lacks
 // the confirmed change. The other copy keeps its change, which is later than that record's values
 // for the photo, and nothing either copy saved is lost.
 TEST_F(SelectionStoreTest, AConfirmedChangeOutlivesARecordWrittenBeforeItWasSeen) {
     write(folder / "sorvin.json", recordWithHeart("start.jpg"));
-    // Each copy a process of its own would be: temporaries of their own.
-    class OwnTemporaries : public FileManager {
-    public:
-        std::function<void()> afterReplace;
-        AtomicFile::Replacement replace(const fs::path& path, std::string_view bytes,
-                                        const AtomicFile::Expected& expected) override {
-            auto replaced = AtomicFile::replace(path, bytes, AtomicFile::TemporaryName::hidden, expected);
-            if (auto then = std::exchange(afterReplace, nullptr)) then();
-            return replaced;
-        }
-    } hereFiles, thereFiles;
+    OwnTemporaries hereFiles, thereFiles;
     SelectionStore here(folder, support, legacySupport, hereFiles);
     SelectionStore there(folder, support, legacySupport, thereFiles);
     here.load();
@@ -835,26 +840,97 @@ TEST_F(SelectionStoreTest, AConfirmedChangeOutlivesARecordWrittenBeforeItWasSeen
     EXPECT_TRUE(namesWith(folder, ".tmp-").empty());
 }
 
-// A record rewritten in place keeps its inode (and ext4 gives a new file a freed inode after two
-// renames): the check that tells it from the one read must not rest on the inode alone.
-TEST_F(SelectionStoreTest, ARecordReplacedUnderTheSameInodeIsSeen) {
-    write(folder / "sorvin.json", recordWithHeart("aaaa.jpg"));
-    auto s = store();
-    s.load();
-    struct stat was {};
-    ASSERT_EQ(::stat((folder / "sorvin.json").c_str(), &was), 0);
-    // The same length, the same inode, another time.
-    std::ofstream(folder / "sorvin.json", std::ios::binary | std::ios::in | std::ios::out)
-        << recordWithHeart("bbbb.jpg");
-    struct stat now {};
-    ASSERT_EQ(::stat((folder / "sorvin.json").c_str(), &now), 0);
-    ASSERT_EQ(now.st_ino, was.st_ino);
-    ASSERT_EQ(now.st_size, was.st_size);
-    timespec times[2] = {{0, UTIME_OMIT}, {was.st_mtim.tv_sec + 5, 0}};
-    ASSERT_EQ(::utimensat(AT_FDCWD, (folder / "sorvin.json").c_str(), times, 0), 0);
+// Two copies change one photo at once, and the other one writes its record while this one saves:
+// right before this copy's record goes in, and again right after. This copy's change, written after
+// it met the other's, is the one the record keeps, and this copy's screen is not turned back; the
+// other copy takes it at its next save. The other copy's counter ran ahead, so its stamp alone
+// would have put its change last.
+TEST_F(SelectionStoreTest, TheLaterSaveOfAPhotoTwoCopiesChangedStands) {
+    write(folder / "sorvin.json", recordWithHeart("start.jpg"));
+    OwnTemporaries hereFiles, thereFiles;
+    SelectionStore here(folder, support, legacySupport, hereFiles);
+    SelectionStore there(folder, support, legacySupport, thereFiles);
+    here.load();
+    there.load();
+    const auto turned = [](double degrees) {
+        SelectionSaveValues values;
+        values.hearts.insert("start.jpg");
+        if (degrees != 0) values.rotations.emplace("same.jpg", degrees);
+        return values;
+    };
+    const auto rotationOnDisk = [&] {
+        const auto rotations = store().load().rotations;
+        return rotations.contains("same.jpg") ? rotations.at("same.jpg") : 0.0;
+    };
+    for (int save = 0; save < 3; ++save)
+        there.save(turned(0), {});
+    hereFiles.beforeReplace = [&] { there.save(turned(10), {}); };
+    hereFiles.afterReplace = [&] { there.save(turned(10), {}); };
+    here.save(turned(20), {});
+    EXPECT_EQ(rotationOnDisk(), 20);
+    EXPECT_TRUE(!here.combination() || !here.combination()->paths.contains("same.jpg"));
 
-    EXPECT_FALSE(saveHearts(s, {"aaaa.jpg", "mine.jpg"}));
-    EXPECT_EQ(store().load().hearts, (std::set<std::string>{"bbbb.jpg", "mine.jpg"}));
+    there.save(turned(10), {});
+    EXPECT_EQ(rotationOnDisk(), 20);
+    ASSERT_TRUE(there.combination());
+    EXPECT_TRUE(there.combination()->paths.contains("same.jpg"));
+    EXPECT_TRUE(namesWith(folder, "conflict").empty());
+}
+
+// Where the file system refuses to exchange two names, another writer that checked the record
+// right before this copy's rename renames its own over it a moment later, unseen by either rename.
+// The save looks at the record again, finds the other's, combines and writes again: both changes
+// are in the record once the save returns.
+TEST_F(SelectionStoreTest, ARecordRenamedOverThisOneWhereNamesCannotBeExchangedIsCombined) {
+    write(folder / "sorvin.json", recordWithHeart("start.jpg"));
+    AtomicFile::setExchangeRefusalForTesting(true);
+    const std::shared_ptr<void> exchangeAgain(nullptr, [](void*) { AtomicFile::setExchangeRefusalForTesting(false); });
+    // The other writer's record, made from the record as it stood before this copy's rename.
+    const fs::path elsewhere = root / "elsewhere";
+    fs::create_directories(elsewhere);
+    fs::copy_file(folder / "sorvin.json", elsewhere / "sorvin.json");
+    SelectionStore other(elsewhere, support);
+    other.load();
+    OwnTemporaries files;
+    SelectionStore s(folder, support, legacySupport, files);
+    s.load();
+    files.afterReplace = [&] {
+        EXPECT_FALSE(saveHearts(other, {"start.jpg", "other.jpg"}));
+        fs::rename(elsewhere / "sorvin.json", folder / "sorvin.json");
+    };
+    EXPECT_FALSE(saveHearts(s, {"start.jpg", "mine.jpg"}));
+    EXPECT_EQ(store().load().hearts, (std::set<std::string>{"mine.jpg", "other.jpg", "start.jpg"}));
+    ASSERT_TRUE(s.combination());
+    EXPECT_EQ(s.combination()->paths, std::set<std::string>{"other.jpg"});
+}
+
+// A record rewritten in place keeps its inode (and ext4 gives a new file a freed inode after two
+// renames): the check that tells it from the one read must not rest on the inode alone, nor, where
+// the time is kept too (a clock's tick, or a writer that sets it), on the version at all.
+TEST_F(SelectionStoreTest, ARecordReplacedUnderTheSameInodeIsSeen) {
+    for (const bool timeMoved : {true, false}) {
+        SCOPED_TRACE(timeMoved ? "another time" : "the same time");
+        write(folder / "sorvin.json", recordWithHeart("aaaa.jpg"));
+        auto s = store();
+        s.load();
+        struct stat was {};
+        ASSERT_EQ(::stat((folder / "sorvin.json").c_str(), &was), 0);
+        // The same length, the same inode.
+        std::ofstream(folder / "sorvin.json", std::ios::binary | std::ios::in | std::ios::out)
+            << recordWithHeart("bbbb.jpg");
+        timespec times[2] = {{0, UTIME_OMIT}, was.st_mtim};
+        if (timeMoved) times[1] = {was.st_mtim.tv_sec + 5, 0};
+        ASSERT_EQ(::utimensat(AT_FDCWD, (folder / "sorvin.json").c_str(), times, 0), 0);
+        struct stat now {};
+        ASSERT_EQ(::stat((folder / "sorvin.json").c_str(), &now), 0);
+        ASSERT_EQ(now.st_ino, was.st_ino);
+        ASSERT_EQ(now.st_size, was.st_size);
+        ASSERT_EQ(now.st_mtim.tv_nsec == was.st_mtim.tv_nsec && now.st_mtim.tv_sec == was.st_mtim.tv_sec, !timeMoved);
+
+        EXPECT_FALSE(saveHearts(s, {"aaaa.jpg", "mine.jpg"}));
+        EXPECT_EQ(store().load().hearts, (std::set<std::string>{"bbbb.jpg", "mine.jpg"}));
+        fs::remove(folder / "sorvin.json");
+    }
 }
 
 // The fallback and the folder's record are ordered by what was read, whatever their clocks say:

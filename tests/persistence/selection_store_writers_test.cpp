@@ -1,8 +1,11 @@
 // Copies of the program that share no lock (two computers on one share, a second path to the
-// folder), each a process of its own, saving the one record as fast as they can.
+// folder), each a process of its own, saving the one record as fast as they can: on a file system
+// that exchanges two names in one step, and on one that refuses to (most FUSE and network file
+// systems).
 
 #include "persistence/selection_record_photos.hpp"
 #include "persistence/selection_store.hpp"
+#include "platform/atomic_file.hpp"
 #include "support/child_program.hpp"
 #include "support/test_support.hpp"
 
@@ -20,6 +23,7 @@ constexpr const char* kFolderSetting = "SORVIN_TEST_FOLDER";
 constexpr const char* kSupportSetting = "SORVIN_TEST_SUPPORT";
 constexpr const char* kNameSetting = "SORVIN_TEST_WRITER";
 constexpr const char* kResultSetting = "SORVIN_TEST_RESULT";
+constexpr const char* kRefuseExchangeSetting = "SORVIN_TEST_REFUSE_EXCHANGE";
 constexpr int kSaves = 300;
 constexpr int kPhotosEach = 40;
 constexpr std::chrono::seconds kChildTime{120};
@@ -37,6 +41,7 @@ public:
     void SetUp() override {
         if (test::childRole() != "free-writer") return;
         const std::string name = test::childSetting(kNameSetting);
+        AtomicFile::setExchangeRefusalForTesting(test::childSetting(kRefuseExchangeSetting) == "1");
         SelectionStore store(test::childSetting(kFolderSetting), fs::path(test::childSetting(kSupportSetting)));
         store.load();
         test::reportToParent();
@@ -106,9 +111,12 @@ std::set<std::string> startingWith(const std::set<std::string>& paths, const std
     return found;
 }
 
+class SelectionStoreWritersTest : public testing::TestWithParam<bool> {};
+
 // Every change a save confirmed is in the record at the end: each writer's photos hold the hearts
 // it last saved, whoever wrote last, and nothing is left beside the record.
-TEST(SelectionStoreWritersTest, FreeRunningWritersLoseNoConfirmedChange) {
+TEST_P(SelectionStoreWritersTest, FreeRunningWritersLoseNoConfirmedChange) {
+    const bool refuseExchange = GetParam();
     test::TemporaryFolder root;
     const fs::path folder = root / "photos";
     fs::create_directories(folder);
@@ -120,7 +128,8 @@ TEST(SelectionStoreWritersTest, FreeRunningWritersLoseNoConfirmedChange) {
             std::vector<std::string>{std::string(kFolderSetting) + "=" + folder.string(),
                                      std::string(kSupportSetting) + "=" + (root / ("support-" + name)).string(),
                                      std::string(kNameSetting) + "=" + name,
-                                     std::string(kResultSetting) + "=" + (root / ("result-" + name)).string()}));
+                                     std::string(kResultSetting) + "=" + (root / ("result-" + name)).string(),
+                                     std::string(kRefuseExchangeSetting) + "=" + (refuseExchange ? "1" : "0")}));
         ASSERT_TRUE(writers.back()->awaitReport(kChildTime)) << name << " did not open the folder";
     }
     for (auto& writer : writers)
@@ -155,6 +164,9 @@ TEST(SelectionStoreWritersTest, FreeRunningWritersLoseNoConfirmedChange) {
     }
     EXPECT_EQ(beside(), "");
 }
+
+INSTANTIATE_TEST_SUITE_P(ExchangingNames, SelectionStoreWritersTest, testing::Values(false));
+INSTANTIATE_TEST_SUITE_P(RefusingToExchangeNames, SelectionStoreWritersTest, testing::Values(true));
 
 } // namespace
 } // namespace sorvin

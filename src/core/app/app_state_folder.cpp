@@ -215,6 +215,11 @@ void AppState::finishLoading(ScanResult result, const std::filesystem::path& fol
     }
     setRecordWait(std::nullopt);
     scanCancellation_.reset();
+    std::vector<std::string> photoPaths;
+    photoPaths.reserve(result.photos.size());
+    for (const Photo& photo : result.photos)
+        photoPaths.push_back(photo.relativePath);
+    store->setFolderPhotos(std::move(photoPaths));
     const SelectionLoadResult loaded = store->load();
     // Values of this folder that the disk refused when it was left are newer than its record:
     // they come back, and the next save writes them.

@@ -1,6 +1,8 @@
 #include "persistence/selection_record_photos.hpp"
 
 #include <algorithm>
+#include <iterator>
+#include <vector>
 
 namespace sorvin::SelectionRecordPhotos {
 
@@ -21,15 +23,48 @@ void put(SelectionRecord::PathMap<T>& map, const std::string& path, const std::o
 }
 
 template <typename T>
-void addKeys(std::set<std::string>& paths, const SelectionRecord::PathMap<T>& map) {
+void addKeys(std::vector<std::string>& paths, const SelectionRecord::PathMap<T>& map) {
     for (const auto& item : map)
-        paths.insert(item.first);
+        paths.push_back(item.first);
+}
+
+// The keys whose entries differ between two maps, in one walk of both.
+template <typename T>
+void addDiffering(std::vector<std::string>& out, const SelectionRecord::PathMap<T>& a,
+                  const SelectionRecord::PathMap<T>& b) {
+    auto i = a.begin();
+    auto j = b.begin();
+    while (i != a.end() || j != b.end()) {
+        if (j == b.end() || (i != a.end() && i->first < j->first)) {
+            out.push_back((i++)->first);
+        } else if (i == a.end() || j->first < i->first) {
+            out.push_back((j++)->first);
+        } else {
+            if (!(i->second == j->second)) out.push_back(i->first);
+            ++i;
+            ++j;
+        }
+    }
+}
+
+std::set<std::string> sortedSet(std::vector<std::string> paths) {
+    std::sort(paths.begin(), paths.end());
+    paths.erase(std::unique(paths.begin(), paths.end()), paths.end());
+    return {std::make_move_iterator(paths.begin()), std::make_move_iterator(paths.end())};
+}
+
+// Brightness mirrors the exposure of the parameters; a stale one would come back as exposure.
+void mirrorBrightness(SelectionRecord& record, const std::string& path) {
+    record.brightness.erase(path);
+    if (const auto params = record.params.find(path); params != record.params.end())
+        if (const int exposure = params->second[PhotoParameter::exposure]; exposure != 0)
+            record.brightness[path] = exposure;
 }
 
 } // namespace
 
 std::set<std::string> paths(const SelectionRecord& record) {
-    std::set<std::string> all(record.hearts.begin(), record.hearts.end());
+    std::vector<std::string> all(record.hearts.begin(), record.hearts.end());
     addKeys(all, record.rotations);
     addKeys(all, record.crops);
     addKeys(all, record.masks);
@@ -37,7 +72,14 @@ std::set<std::string> paths(const SelectionRecord& record) {
     addKeys(all, record.paramsRaw);
     addKeys(all, record.sources);
     addKeys(all, record.retouchesB);
-    return all;
+    return sortedSet(std::move(all));
+}
+
+bool holds(const SelectionRecord& record, const std::string& path) {
+    return std::binary_search(record.hearts.begin(), record.hearts.end(), path) ||
+           record.rotations.contains(path) || record.crops.contains(path) || record.masks.contains(path) ||
+           record.params.contains(path) || record.paramsRaw.contains(path) || record.sources.contains(path) ||
+           record.retouchesB.contains(path);
 }
 
 SelectionPhotoValues of(const SelectionRecord& record, const std::string& path) {
@@ -63,37 +105,44 @@ void set(SelectionRecord& record, const std::string& path, const SelectionPhotoV
     put(record.paramsRaw, path, values.paramsRaw);
     put(record.sources, path, values.source);
     put(record.retouchesB, path, values.retouchB);
-    // Brightness mirrors the exposure of the parameters; a stale one would come back as exposure.
-    record.brightness.erase(path);
-    if (values.params)
-        if (const int exposure = (*values.params)[PhotoParameter::exposure]; exposure != 0)
-            record.brightness[path] = exposure;
+    mirrorBrightness(record, path);
+}
+
+void setAll(SelectionRecord& record, const std::set<std::string>& paths, const SelectionRecord& from) {
+    if (paths.empty()) return;
+    // The hearts in one merge: the record's outside the paths, and from's inside them.
+    std::vector<std::string> kept;
+    std::set_difference(record.hearts.begin(), record.hearts.end(), paths.begin(), paths.end(),
+                        std::back_inserter(kept));
+    std::vector<std::string> taken;
+    std::set_intersection(from.hearts.begin(), from.hearts.end(), paths.begin(), paths.end(),
+                          std::back_inserter(taken));
+    record.hearts.clear();
+    std::merge(kept.begin(), kept.end(), taken.begin(), taken.end(), std::back_inserter(record.hearts));
+    for (const std::string& path : paths) {
+        put(record.rotations, path, entry(from.rotations, path));
+        put(record.crops, path, entry(from.crops, path));
+        put(record.masks, path, entry(from.masks, path));
+        put(record.params, path, entry(from.params, path));
+        put(record.paramsRaw, path, entry(from.paramsRaw, path));
+        put(record.sources, path, entry(from.sources, path));
+        put(record.retouchesB, path, entry(from.retouchesB, path));
+        mirrorBrightness(record, path);
+    }
 }
 
 std::set<std::string> differing(const SelectionRecord& a, const SelectionRecord& b) {
-    std::set<std::string> all = paths(a);
-    all.merge(paths(b));
-    std::erase_if(all, [&](const std::string& path) { return of(a, path) == of(b, path); });
-    return all;
-}
-
-SelectionRecord combined(const SelectionRecord& onDisk, const SelectionRecord& mine,
-                         const SelectionRecord& before) {
-    SelectionRecord result = onDisk;
-    for (const std::string& path : differing(mine, before))
-        set(result, path, of(mine, path));
-    result.version = mine.version;
-    result.app = mine.app;
-    result.updatedAt = mine.updatedAt;
-    result.cursor = mine.cursor;
-    return result;
-}
-
-SelectionRecord overlaid(SelectionRecord record, const SelectionRecord& newer,
-                         const std::set<std::string>& newerPaths) {
-    for (const std::string& path : newerPaths)
-        set(record, path, of(newer, path));
-    return record;
+    std::vector<std::string> all;
+    std::set_symmetric_difference(a.hearts.begin(), a.hearts.end(), b.hearts.begin(), b.hearts.end(),
+                                  std::back_inserter(all));
+    addDiffering(all, a.rotations, b.rotations);
+    addDiffering(all, a.crops, b.crops);
+    addDiffering(all, a.masks, b.masks);
+    addDiffering(all, a.params, b.params);
+    addDiffering(all, a.paramsRaw, b.paramsRaw);
+    addDiffering(all, a.sources, b.sources);
+    addDiffering(all, a.retouchesB, b.retouchesB);
+    return sortedSet(std::move(all));
 }
 
 } // namespace sorvin::SelectionRecordPhotos

@@ -24,25 +24,19 @@ struct SelectionPhotoValues {
 
 // Records compared and combined photo by photo, as two copies of the program that wrote one
 // folder's record are: each photo's values are one whole, taken from one side or the other.
-// Every record handed in and given back is normalized.
+// Every record handed in and given back is normalized. Each walk is linear in the photos.
 namespace SelectionRecordPhotos {
 
 std::set<std::string> paths(const SelectionRecord& record);
+// Whether the record holds any value of the photo.
+bool holds(const SelectionRecord& record, const std::string& path);
 SelectionPhotoValues of(const SelectionRecord& record, const std::string& path);
 void set(SelectionRecord& record, const std::string& path, const SelectionPhotoValues& values);
+// The photos named take the values `from` holds of them.
+void setAll(SelectionRecord& record, const std::set<std::string>& paths, const SelectionRecord& from);
 
 // The photos whose values differ between the two records.
 std::set<std::string> differing(const SelectionRecord& a, const SelectionRecord& b);
-
-// What goes on disk when this copy's record `mine` meets the record found there: the photos this
-// copy changed since `before` (what it last wrote, or read) take its values, every other photo
-// keeps the values on disk, and the cursor and time are this copy's.
-SelectionRecord combined(const SelectionRecord& onDisk, const SelectionRecord& mine,
-                         const SelectionRecord& before);
-
-// The record with the photos of `newer` given newer's values (for the photos it lists).
-SelectionRecord overlaid(SelectionRecord record, const SelectionRecord& newer,
-                         const std::set<std::string>& newerPaths);
 
 } // namespace SelectionRecordPhotos
 

@@ -1,6 +1,6 @@
 #include "persistence/selection_stamps.hpp"
 
-#include "persistence/selection_record_photos.hpp"
+#include "platform/json_text.hpp"
 
 #include <algorithm>
 
@@ -10,19 +10,39 @@ SelectionStamps read(const SelectionJSONValue::Json& document) {
     SelectionStamps stamps;
     const auto* object = SelectionJSONValue::object(SelectionJSONValue::member(document, "stamps"));
     if (!object) return stamps;
+    // The parsed object is in path order already: each entry goes at the end.
     for (const auto& [path, value] : object->items()) {
         if (!value.is_array() || value.size() != 2 || !value[0].is_number_unsigned() || !value[1].is_string())
             continue;
-        stamps[path] = {value[0].get<std::uint64_t>(), value[1].get<std::string>()};
+        const auto counter = value[0].get<std::uint64_t>();
+        if (counter >= kCounterLimit) continue;
+        stamps.emplace_hint(stamps.end(), path, SelectionStamp{counter, value[1].get<std::string>()});
     }
     return stamps;
 }
 
-nlohmann::ordered_json json(const SelectionStamps& stamps) {
-    nlohmann::ordered_json object = nlohmann::ordered_json::object();
-    for (const auto& [path, stamp] : stamps)
-        object[path] = {stamp.counter, stamp.writer};
-    return object;
+bool noted(const SelectionJSONValue::Json& document) {
+    return SelectionJSONValue::object(SelectionJSONValue::member(document, "stamps")) != nullptr;
+}
+
+std::string text(const SelectionStamps& stamps, int indent) {
+    const std::string inner(static_cast<std::size_t>(indent) + 2, ' ');
+    std::string out = "{";
+    bool first = true;
+    for (const auto& [path, stamp] : stamps) {
+        out += first ? "\n" : ",\n";
+        first = false;
+        out += inner;
+        JsonText::appendQuoted(out, path);
+        out += ": [";
+        out += std::to_string(stamp.counter);
+        out += ", ";
+        JsonText::appendQuoted(out, stamp.writer);
+        out += ']';
+    }
+    if (!first) out += "\n" + std::string(static_cast<std::size_t>(indent), ' ');
+    out += '}';
+    return out;
 }
 
 std::uint64_t latest(const SelectionStamps& stamps) {
@@ -32,35 +52,8 @@ std::uint64_t latest(const SelectionStamps& stamps) {
     return counter;
 }
 
-namespace {
-
-SelectionStamp stampOf(const SelectionStamps& stamps, const std::string& path) {
-    const auto found = stamps.find(path);
-    return found == stamps.end() ? SelectionStamp{} : found->second;
-}
-
-} // namespace
-
-void merge(SelectionRecord& record, SelectionStamps& stamps, const SelectionRecord& found,
-           const SelectionStamps& foundStamps) {
-    std::set<std::string> paths = SelectionRecordPhotos::differing(record, found);
-    for (const auto& entry : foundStamps)
-        paths.insert(entry.first);
-    for (const std::string& path : paths) {
-        const SelectionStamp theirs = stampOf(foundStamps, path);
-        if (stampOf(stamps, path) > theirs) continue;
-        SelectionRecordPhotos::set(record, path, SelectionRecordPhotos::of(found, path));
-        if (theirs != SelectionStamp{}) stamps[path] = theirs;
-    }
-}
-
-bool covers(const SelectionRecord& there, const SelectionStamps& thereStamps, const SelectionRecord& known,
-            const SelectionStamps& knownStamps) {
-    for (const auto& [path, stamp] : knownStamps)
-        if (stampOf(thereStamps, path) < stamp) return false;
-    for (const std::string& path : SelectionRecordPhotos::differing(there, known))
-        if (!(stampOf(thereStamps, path) > stampOf(knownStamps, path))) return false;
-    return true;
+std::uint64_t after(std::uint64_t counter) {
+    return counter + 1 >= kCounterLimit ? kCounterLimit - 1 : counter + 1;
 }
 
 } // namespace sorvin::SelectionStamping

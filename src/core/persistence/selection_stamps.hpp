@@ -1,7 +1,6 @@
 #pragma once
 
 #include "persistence/selection_json_value.hpp"
-#include "persistence/selection_record.hpp"
 
 #include <compare>
 #include <cstdint>
@@ -22,28 +21,30 @@ struct SelectionStamp {
 };
 
 // The stamps of a record's photos, by path. A photo whose values went back to the defaults keeps
-// its stamp, so that the change is not undone by an older record that still holds them.
+// its stamp while it is in the folder, so that the change is not undone by an older record that
+// still holds them.
 using SelectionStamps = std::map<std::string, SelectionStamp>;
 
 namespace SelectionStamping {
 
+// No copy counts this far: a counter at or above it was damaged, and is read as none, so that a
+// stamp near the end of the range never wraps a copy's counter round to zero or outranks every
+// later change.
+inline constexpr std::uint64_t kCounterLimit = std::uint64_t{1} << 62;
+
 // The "stamps" member of a record's document ({"path": [counter, "writer"]}); entries of another
-// shape are left out, as a photo never stamped.
+// shape, and damaged counters, are left out, as a photo never stamped.
 SelectionStamps read(const SelectionJSONValue::Json& document);
-nlohmann::ordered_json json(const SelectionStamps& stamps);
+// Whether the document has the member at all: written by a version that stamps its changes.
+bool noted(const SelectionJSONValue::Json& document);
+
+// The member's value as text, one photo a line at the given indent, in path order.
+std::string text(const SelectionStamps& stamps, int indent);
 
 // The highest counter among the stamps.
 std::uint64_t latest(const SelectionStamps& stamps);
-
-// Photo by photo, the values of whichever side changed the photo later go into `record`; a photo
-// that neither stamped takes the values of `found` (the record on disk).
-void merge(SelectionRecord& record, SelectionStamps& stamps, const SelectionRecord& found,
-           const SelectionStamps& foundStamps);
-
-// Whether `there` holds everything `known` does: every value either the same or changed later
-// there, and every change as late.
-bool covers(const SelectionRecord& there, const SelectionStamps& thereStamps, const SelectionRecord& known,
-            const SelectionStamps& knownStamps);
+// The counter after this one; it stays below kCounterLimit.
+std::uint64_t after(std::uint64_t counter);
 
 } // namespace SelectionStamping
 

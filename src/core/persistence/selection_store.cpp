@@ -135,14 +135,19 @@ SelectionStore::Look SelectionStore::look(const fs::path& url) const {
     }
 }
 
+void SelectionStore::setFolderPhotos(std::vector<std::string> paths) {
+    std::sort(paths.begin(), paths.end());
+    folderPhotos_ = std::move(paths);
+}
+
 SelectionLoadResult SelectionStore::load() {
-    SelectionRecord record;
+    StampedRecord record;
     SelectionLoadResult result;
     result.warning = read(record, result.usesFallback);
     folderRefusesWrites_ = result.usesFallback;
     if (!unavailableLocations_.contains(primaryURL_) && protectedRecordURL_ != primaryURL_)
         takeInConflictFiles(record, result);
-    SelectionLoadResult values = SelectionLoadResult::of(std::move(record));
+    SelectionLoadResult values = SelectionLoadResult::of(std::move(record.record));
     values.warning = result.warning;
     values.usesFallback = result.usesFallback;
     values.tookInConflictFiles = result.tookInConflictFiles;
@@ -187,7 +192,7 @@ SelectionLoadResult SelectionLoadResult::of(SelectionRecord record) {
     return result;
 }
 
-std::optional<SelectionLoadWarning> SelectionStore::read(SelectionRecord& record, bool& usesFallback) {
+std::optional<SelectionLoadWarning> SelectionStore::read(StampedRecord& record, bool& usesFallback) {
     const auto candidates = loadCandidates();
     const auto warningOf = [](Outcome outcome) -> std::optional<SelectionLoadWarning> {
         switch (outcome) {
@@ -202,7 +207,6 @@ std::optional<SelectionLoadWarning> SelectionStore::read(SelectionRecord& record
     // "unreadable now": no other candidate stands in for it, and what is saved meanwhile goes over
     // it only once it reads again, combined with it.
     known_[primaryURL_] = {};
-    stamps_[primaryURL_] = {};
     handed_[primaryURL_] = {};
     // Something that is not a file where a record belongs is never read (a FIFO would block the
     // read for ever), moved or written: it is treated as a damaged record that cannot be set
@@ -223,7 +227,8 @@ std::optional<SelectionLoadWarning> SelectionStore::read(SelectionRecord& record
     case Look::file:
         folderOutcome = inspect(candidates[0], record);
         if (*folderOutcome == Outcome::unavailable) return SelectionLoadWarning::unreadableNow;
-        handed_[primaryURL_] = known_[primaryURL_];
+        if (*folderOutcome == Outcome::record) known_[primaryURL_] = record;
+        handed_[primaryURL_] = known_[primaryURL_].record;
         break;
     }
     // The fallback holds the latest values while the folder cannot be written. It notes the
@@ -239,10 +244,11 @@ std::optional<SelectionLoadWarning> SelectionStore::read(SelectionRecord& record
         // A folder record that is damaged, or of a version this program cannot read, is kept as
         // it is; saves that went to the fallback meanwhile are what the folder shows.
         if (fallbackLook == Look::file) {
-            SelectionRecord fallbackRecord;
+            StampedRecord fallbackRecord;
             if (inspect(fallback, fallbackRecord) == Outcome::record) {
                 fallbackTakenIn_ = true;
-                handed_[fallback.url] = fallbackRecord;
+                known_[fallback.url] = fallbackRecord;
+                handed_[fallback.url] = fallbackRecord.record;
                 record = std::move(fallbackRecord);
                 usesFallback = true;
                 return std::nullopt;
@@ -251,20 +257,23 @@ std::optional<SelectionLoadWarning> SelectionStore::read(SelectionRecord& record
         return warningOf(*folderOutcome);
     }
     if (fallbackLook == Look::file) {
-        SelectionRecord fallbackRecord;
+        StampedRecord fallbackRecord;
         const Outcome outcome = inspect(fallback, fallbackRecord);
         if (outcome == Outcome::record) {
             fallbackTakenIn_ = true;
-            handed_[fallback.url] = fallbackRecord;
+            known_[fallback.url] = fallbackRecord;
+            handed_[fallback.url] = fallbackRecord.record;
             if (!folderOutcome || (fallbackStartedFrom_ && *fallbackStartedFrom_ == seen_[primaryURL_])) {
                 record = std::move(fallbackRecord);
                 usesFallback = true;
+            } else if (fallbackStartedFrom_) {
+                // Saved to the folder from here on, the fallback's changes count as this copy's:
+                // each photo it changed takes its values, unless the folder's record changed it later.
+                SelectionCombine::take(record, fallbackRecord.record, fallbackRecord.stamps, fallbackChanged_);
             } else {
-                // Saved to the folder from here on, the fallback's changes count as this copy's. A
-                // fallback of an earlier version notes nothing: all its photos count as changed.
-                record = SelectionRecordPhotos::overlaid(
-                    std::move(record), fallbackRecord,
-                    fallbackStartedFrom_ ? fallbackChanged_ : SelectionRecordPhotos::paths(fallbackRecord));
+                // A fallback of an earlier version notes nothing: all its photos count as changed.
+                const StampedRecord all = SelectionCombine::stampedAll(std::move(fallbackRecord), freshStamp());
+                SelectionCombine::take(record, all.record, all.stamps, SelectionCombine::held(all));
             }
             return std::nullopt;
         }
@@ -310,7 +319,7 @@ std::pair<long long, long long> conflictOrder(const std::string& suffix) {
 // Files an earlier save left beside the record because it could not combine its values with it:
 // their values are newer than the record's for the photos they hold. They are written into the
 // record at once, and removed once that is done.
-void SelectionStore::takeInConflictFiles(SelectionRecord& record, SelectionLoadResult& result) {
+void SelectionStore::takeInConflictFiles(StampedRecord& record, SelectionLoadResult& result) {
     std::vector<std::pair<std::pair<long long, long long>, fs::path>> found;
     for (const fs::path& url : {primaryURL_, fallbackURL_}) {
         const std::string prefix = url.filename().string() + ".conflict-";
@@ -324,29 +333,26 @@ void SelectionStore::takeInConflictFiles(SelectionRecord& record, SelectionLoadR
     if (found.empty()) return;
     std::sort(found.begin(), found.end());
     std::vector<fs::path> takenIn;
-    SelectionRecord combined = record;
-    SelectionStamps combinedStamps = stamps_[primaryURL_];
+    StampedRecord combined = record;
     for (const auto& [order, file] : found) {
-        SelectionRecord beside;
+        StampedRecord beside;
         // Read as the predecessor's files are: never set aside, moved or protected.
         if (inspect({file, false, true}, beside) != Outcome::record) {
             result.keptConflictFiles.push_back(file);
             continue;
         }
-        // A file that notes when its photos were changed gives only its later values; one of an
-        // earlier version gives all it holds.
-        if (lastStamps_.empty())
-            combined = SelectionRecordPhotos::overlaid(std::move(combined), beside, SelectionRecordPhotos::paths(beside));
-        else
-            SelectionStamping::merge(combined, combinedStamps, beside, lastStamps_);
+        // A file beside gives the photos it holds and no others, each unless the record changed it
+        // later. One of an earlier version notes no stamps: what it holds is later than the record.
+        if (!beside.notesStamps) beside = SelectionCombine::stampedAll(std::move(beside), freshStamp());
+        SelectionCombine::take(combined, beside.record, beside.stamps, SelectionCombine::held(beside));
         takenIn.push_back(file);
     }
     if (takenIn.empty()) return;
     // Written now, as a save would, so that the files can go.
     bool written = false;
     try {
-        SelectionRecord mine = std::move(combined);
-        mine.cursor = record.cursor;
+        SelectionRecord mine = std::move(combined.record);
+        mine.cursor = record.record.cursor;
         mine.updatedAt = InternetDateTime::utcText(now_());
         write(std::move(mine));
         written = !keptBesideURL_;
@@ -375,7 +381,7 @@ void SelectionStore::takeInConflictFiles(SelectionRecord& record, SelectionLoadR
 // it stays unreadable it is kept as it is. Only bytes that were read and do not decode are damage,
 // and only the very file read is set aside.
 SelectionStore::Outcome SelectionStore::inspect(const SelectionLoadCandidate& candidate,
-                                                SelectionRecord& record) {
+                                                StampedRecord& record) {
     for (int attempt = 1;; ++attempt) {
         FileVersion read;
         std::string text;
@@ -402,7 +408,6 @@ SelectionStore::Outcome SelectionStore::inspect(const SelectionLoadCandidate& ca
             unavailableLocations_.erase(candidate.url);
         }
         const Outcome outcome = decoded(candidate, text, record);
-        if (outcome == Outcome::record && !candidate.isLegacy) takeTheirs(candidate.url, record);
         if (outcome != Outcome::broken || candidate.isLegacy || setAside(candidate.url, read)) return outcome;
         // Another file took the name since it was read: that one is read. One that keeps
         // changing is left alone.
@@ -415,7 +420,7 @@ SelectionStore::Outcome SelectionStore::inspect(const SelectionLoadCandidate& ca
 }
 
 SelectionStore::Outcome SelectionStore::decoded(const SelectionLoadCandidate& candidate,
-                                                const std::string& text, SelectionRecord& record) {
+                                                const std::string& text, StampedRecord& record) {
     SelectionJSONValue::Json document;
     try {
         document = parseRecordText(text);
@@ -431,14 +436,17 @@ SelectionStore::Outcome SelectionStore::decoded(const SelectionLoadCandidate& ca
     if (!version || *version < 1) return unreadable(candidate, SelectionProtection::unknownVersion);
     if (*version > 2) return unreadable(candidate, SelectionProtection::newerVersion);
     try {
-        record = SelectionRecordDecoder::decode(document);
-        lastStamps_ = SelectionStamping::read(document);
+        record.record = SelectionRecordDecoder::decode(document);
+        record.stamps = SelectionStamping::read(document);
+        record.notesStamps = SelectionStamping::noted(document);
         if (candidate.url == fallbackURL_) readFallbackNote(document);
     } catch (const std::bad_alloc&) {
         return unreadable(candidate, SelectionProtection::tooLarge);
     } catch (...) {
         return Outcome::broken;
     }
+    // A change this copy makes after seeing another's is later than it.
+    clock_ = std::max(clock_, SelectionStamping::latest(record.stamps));
     return Outcome::record;
 }
 
@@ -596,15 +604,14 @@ bool SelectionStore::write(SelectionRecord mine) {
 
 // Two copies of the program that share no lock (two computers on one share, a second path to the
 // folder) may write the record at once. The record is replaced only as the version this store last
-// read or wrote; where another stood there instead, it is read, combined and written again. Each
-// photo takes the values of the copy that changed it last (see SelectionStamp), so a change one
-// copy saved is never undone by a record the other combined before it saw that change.
+// read or wrote; where another stood there instead, it is read, combined and written again (see
+// SelectionCombine), so a change one copy saved is never undone by a record the other combined
+// before it saw that change.
 void SelectionStore::writeCombined(const fs::path& url, const SelectionRecord& mine) {
     // A save that neither wrote nor read anything there leaves what this store knows of the
     // location as it was: what this copy changed is still its own change at the next save, and the
     // fallback tells it from the folder's record.
     const auto knownBefore = known_.find(url) == known_.end() ? std::nullopt : std::optional(known_[url]);
-    const auto stampsBefore = stamps_.find(url) == stamps_.end() ? std::nullopt : std::optional(stamps_[url]);
     const std::string digestBefore = digests_[url];
     try {
         writeCombinedOnce(url, mine);
@@ -614,17 +621,21 @@ void SelectionStore::writeCombined(const fs::path& url, const SelectionRecord& m
                 known_[url] = *knownBefore;
             else
                 known_.erase(url);
-            if (stampsBefore)
-                stamps_[url] = *stampsBefore;
-            else
-                stamps_.erase(url);
         }
         throw;
     }
 }
 
+namespace {
+
+// How long a save that renamed its record in without an exchange waits before it looks again (at
+// least; twice as long as its write took where that was longer): another writer that had checked
+// the record before that rename may still rename its own over it.
+constexpr std::chrono::milliseconds kRenameSettle{50};
+
+} // namespace
+
 void SelectionStore::writeCombinedOnce(const fs::path& url, const SelectionRecord& mine) {
-    if (unavailableLocations_.contains(url)) reread(url);
     std::optional<fs::path> exchangedOut;
     const auto dropExchangedOut = [&] {
         if (!exchangedOut) return;
@@ -635,13 +646,24 @@ void SelectionStore::writeCombinedOnce(const fs::path& url, const SelectionRecor
         exchangedOut.reset();
     };
     // A location never written before starts from what this copy read of the folder's record.
-    if (!known_.contains(url)) known_[url] = handed_[primaryURL_];
-    if (!stamps_.contains(url)) stamps_[url] = stamps_[primaryURL_];
+    if (!known_.contains(url)) known_[url] = known_[primaryURL_];
     if (!handed_.contains(url)) handed_[url] = handed_[primaryURL_];
-    const std::set<std::string> changedHere = SelectionRecordPhotos::differing(mine, handed_[url]);
+    StampedRecord& known = known_[url];
+    std::optional<StampedRecord> unavailableThere;
+    if (unavailableLocations_.contains(url)) unavailableThere = reread(url);
+    // This copy's changes since its last save there: later than every change it has seen.
+    const SelectionStamp stamp = freshStamp();
+    Changes changes{mine, {}, {}, stamp};
+    for (const std::string& path : SelectionRecordPhotos::differing(mine, handed_[url]))
+        changes.stamps.emplace_hint(changes.stamps.end(), path, stamp);
+    const auto meet = [&](const StampedRecord& there) { known = combinedWith(known, there, changes); };
+    if (unavailableThere)
+        meet(*unavailableThere);
+    else
+        SelectionCombine::applyChanges(known, mine, changes.stamps);
     const auto succeed = [&] {
         dropExchangedOut();
-        const SelectionRecord& record = known_[url];
+        const SelectionRecord& record = known.record;
         handed_[url] = record;
         // The values on disk that are not those handed in: the screen takes them.
         SelectionCombination combination;
@@ -652,54 +674,73 @@ void SelectionStore::writeCombinedOnce(const fs::path& url, const SelectionRecor
         }
         if (!combination.paths.empty()) combination_ = std::move(combination);
     };
-    std::map<std::string, SelectionStamp> stamped;
+    // Met again after it was found changed: where the record there holds everything already, the
+    // save ends on it.
+    const auto meetAgain = [&] {
+        const std::optional<StampedRecord> there = reread(url);
+        if (!there) return false;
+        meet(*there);
+        if (!SelectionCombine::holds(*there, known)) return false;
+        known = *there;
+        return true;
+    };
     for (int attempt = 1; attempt <= kWriteAttempts; ++attempt) {
         // The writer that took the name from this copy's record holds it, and writes it again with
         // its own: once the record there holds all this copy has, nothing more need be written.
-        if (exchangedOut && recordThereCovers(url)) {
+        if (exchangedOut && recordThereCovers(url, changes)) {
             succeed();
             return;
         }
         pauseBeforeWritingAgain(attempt - 1);
-        // This copy's changes since its last save are later than any change it has seen: stamped
-        // once, and again only where another writer's later change to the photo came in since.
-        SelectionRecord& record = known_[url];
-        for (const std::string& path : changedHere) {
-            SelectionStamp& stamp = stamps_[url][path];
-            const auto given = stamped.find(path);
-            if (given != stamped.end() && given->second == stamp) continue;
-            SelectionRecordPhotos::set(record, path, SelectionRecordPhotos::of(mine, path));
-            stamp = stamped[path] = {++clock_, writerMark_};
-        }
-        record.version = mine.version;
-        record.app = mine.app;
-        record.updatedAt = mine.updatedAt;
-        record.cursor = mine.cursor;
+        dropStampsOfGonePhotos(known);
         const AtomicFile::Expected expected{seen_.contains(url) ? seen_[url] : fileManager_.version(url),
                                             digests_[url]};
-        const std::string text = textFor(url, record);
+        const std::string text = textFor(url, known);
         if (text.size() > recordByteLimit_)
             throw std::system_error(std::make_error_code(std::errc::file_too_large), "record too large");
+        const auto started = std::chrono::steady_clock::now();
         const AtomicFile::Replacement replaced = fileManager_.replace(url, text, expected);
         if (replaced.written) {
             seen_[url] = *replaced.written;
             digests_[url] = Sha256::hex(text);
+        }
+        if (!replaced.unexpected && replaced.blind) {
+            // Renamed in without an exchange: another writer that checked the record right before
+            // may rename its own over this one, its save confirmed. Looked at again once such a
+            // rename has landed: a record there that is not this one is combined and written again.
+            std::this_thread::sleep_for(std::max<std::chrono::steady_clock::duration>(
+                kRenameSettle, 2 * (std::chrono::steady_clock::now() - started)));
+            std::optional<FileVersion> now;
+            try {
+                now = fileManager_.version(url);
+            } catch (const std::system_error&) {
+            }
+            if (!now || now != seen_[url]) {
+                if (meetAgain()) {
+                    succeed();
+                    return;
+                }
+                continue;
+            }
         }
         if (!replaced.unexpected) {
             succeed();
             return;
         }
         if (*replaced.unexpected == url) {
-            reread(url);
+            if (meetAgain()) {
+                succeed();
+                return;
+            }
             continue;
         }
         // Exchanged out: the other writer's record lies beside, and ours holds the name. (This
         // process's temporary has one name: the next write takes it over once this is read.)
         if (exchangedOut != replaced.unexpected) dropExchangedOut();
         exchangedOut = replaced.unexpected;
-        SelectionRecord theirs;
+        StampedRecord theirs;
         if (inspect({*exchangedOut, false, true}, theirs) == Outcome::record) {
-            takeTheirs(url, theirs);
+            meet(theirs);
             continue;
         }
         // Not a record this program can combine: it goes back where it stood, and is read there.
@@ -708,7 +749,10 @@ void SelectionStore::writeCombinedOnce(const fs::path& url, const SelectionRecor
             exchangedOut.reset();
         } catch (const std::exception&) {
         }
-        reread(url);
+        if (meetAgain()) {
+            succeed();
+            return;
+        }
     }
     if (exchangedOut) {
         // Kept for the next opening to take in, rather than lost.
@@ -721,39 +765,49 @@ void SelectionStore::writeCombinedOnce(const fs::path& url, const SelectionRecor
     throw Uncombined{SelectionDiversion::changedOnDisk};
 }
 
-// Whether the record at the location holds everything this store knows, every change as late (it
-// is then taken in as read). Only looked at: a record that does not is exchanged out by the next
-// write, and combined then.
-bool SelectionStore::recordThereCovers(const fs::path& url) {
+// Whether the record at the location holds everything this store knows with this save's changes
+// combined in, every change as late (it is then taken as read). Only looked at: a record that does
+// not is exchanged out by the next write, and combined then.
+bool SelectionStore::recordThereCovers(const fs::path& url, Changes& changes) {
     FileVersion version;
     std::string text;
-    SelectionRecord there;
-    SelectionStamps stamps;
+    StampedRecord there;
     try {
         text = fileManager_.contents(url, recordByteLimit_, &version);
-        const SelectionJSONValue::Json document = parseRecordText(text);
-        if (SelectionJSONValue::exactInteger(SelectionJSONValue::member(document, "version")) != 2) return false;
-        there = SelectionRecordDecoder::decode(document);
-        stamps = SelectionStamping::read(document);
+        if (decoded({url, false, true}, text, there) != Outcome::record) return false;
     } catch (...) {
         return false;
     }
-    if (!SelectionStamping::covers(there, stamps, known_[url], stamps_[url])) return false;
+    const StampedRecord wanted = combinedWith(known_[url], there, changes);
+    if (!SelectionCombine::holds(there, wanted)) return false;
     seen_[url] = version;
     digests_[url] = Sha256::hex(text);
-    lastStamps_ = std::move(stamps);
-    takeTheirs(url, there);
+    known_[url] = std::move(there);
     return true;
 }
 
-// A record read at the location (at opening, or written there by another writer): each photo takes
-// the values of the side that changed it last.
-void SelectionStore::takeTheirs(const fs::path& url, const SelectionRecord& theirs) {
-    SelectionStamping::merge(known_[url], stamps_[url], theirs, lastStamps_);
-    clock_ = std::max(clock_, SelectionStamping::latest(lastStamps_));
+StampedRecord SelectionStore::combinedWith(const StampedRecord& known, const StampedRecord& there,
+                                           Changes& changes) {
+    SelectionCombine::orderAfter(changes.stamps, changes.ordered, there, changes.mine, [this] { return freshStamp(); });
+    return SelectionCombine::combined(known, there, changes.mine, changes.stamps, changes.takenIn);
 }
 
-void SelectionStore::reread(const fs::path& url) {
+SelectionStamp SelectionStore::freshStamp() {
+    clock_ = SelectionStamping::after(clock_);
+    return {clock_, writerMark_};
+}
+
+// A photo at its defaults needs its stamp only while it is in the folder: once gone, no record
+// of this folder brings its old values back to a photo the window shows.
+void SelectionStore::dropStampsOfGonePhotos(StampedRecord& record) const {
+    if (!folderPhotos_) return;
+    std::erase_if(record.stamps, [&](const auto& entry) {
+        return !SelectionRecordPhotos::holds(record.record, entry.first) &&
+               !std::binary_search(folderPhotos_->begin(), folderPhotos_->end(), entry.first);
+    });
+}
+
+std::optional<StampedRecord> SelectionStore::reread(const fs::path& url) {
     const SelectionLoadCandidate candidate{url, url == fallbackURL_, false};
     switch (look(url)) {
     case Look::unavailable:
@@ -762,7 +816,7 @@ void SelectionStore::reread(const fs::path& url) {
         // Nothing is lost where nothing is there now: this copy's values go there whole.
         seen_[url] = std::nullopt;
         unavailableLocations_.erase(url);
-        return;
+        return std::nullopt;
     case Look::other:
         // Something that is not a file stands at the name: this save fails, and the next one
         // looks again.
@@ -771,19 +825,20 @@ void SelectionStore::reread(const fs::path& url) {
     case Look::file:
         break;
     }
-    SelectionRecord record;
+    StampedRecord record;
     switch (inspect(candidate, record)) {
     case Outcome::record:
-        return;
+        return record;
     case Outcome::broken:
         // Set aside; a record that could not be set aside is kept and never written.
         if (keptLocations_.contains(url)) throw Uncombined{SelectionDiversion::changedOnDisk};
-        return;
+        return std::nullopt;
     case Outcome::unreadable:
         throw Uncombined{SelectionDiversion::changedOnDisk};
     case Outcome::unavailable:
         throw Uncombined{SelectionDiversion::unreadable};
     }
+    return std::nullopt;
 }
 
 // The fallback notes the folder's record it started from, and which photos it changed since, so
@@ -793,26 +848,32 @@ void SelectionStore::reread(const fs::path& url) {
 namespace {
 
 // The note's members go after the record's own, inside its top-level object.
-std::string withNote(std::string text, const nlohmann::ordered_json& note) {
-    if (note.empty()) return text;
-    const std::string members = note.dump(2);
-    const std::size_t close = text.rfind('}');
-    std::string inner = members.substr(1, members.rfind('}') - 1);
-    while (!inner.empty() && inner.back() == '\n')
-        inner.pop_back();
-    return text.substr(0, text.rfind('\n', close)) + "," + inner + "\n}\n";
+std::string withNote(std::string text, const SelectionStamps& stamps, const nlohmann::ordered_json& note) {
+    std::string members;
+    if (!stamps.empty()) members = "  \"stamps\": " + SelectionStamping::text(stamps, 2);
+    if (!note.empty()) {
+        const std::string dumped = note.dump(2);
+        std::string inner = dumped.substr(2, dumped.rfind('}') - 2);
+        while (!inner.empty() && inner.back() == '\n')
+            inner.pop_back();
+        if (!members.empty()) members += ",\n";
+        members += inner;
+    }
+    if (members.empty()) return text;
+    text.resize(text.rfind('\n', text.rfind('}')));
+    text += ",\n";
+    text += members;
+    text += "\n}\n";
+    return text;
 }
 
 } // namespace
 
-std::string SelectionStore::textFor(const fs::path& url, const SelectionRecord& record) const {
-    std::string text = SelectionRecordEncoder::encode(record);
+std::string SelectionStore::textFor(const fs::path& url, const StampedRecord& record) const {
     nlohmann::ordered_json note;
-    if (const auto stamps = stamps_.find(url); stamps != stamps_.end() && !stamps->second.empty())
-        note["stamps"] = SelectionStamping::json(stamps->second);
-    const auto seen = seen_.find(primaryURL_);
-    const std::optional<FileVersion> folderVersion = seen == seen_.end() ? std::nullopt : seen->second;
     if (url == fallbackURL_) {
+        const auto seen = seen_.find(primaryURL_);
+        const std::optional<FileVersion> folderVersion = seen == seen_.end() ? std::nullopt : seen->second;
         if (folderVersion)
             note["folderRecord"] = {{"device", static_cast<std::uint64_t>(folderVersion->node.device)},
                                     {"inode", static_cast<std::uint64_t>(folderVersion->node.inode)},
@@ -821,10 +882,10 @@ std::string SelectionStore::textFor(const fs::path& url, const SelectionRecord& 
         else
             note["folderRecord"] = nullptr;
         const auto base = known_.find(primaryURL_);
-        note["changedHere"] = base == known_.end() ? SelectionRecordPhotos::paths(record)
-                                                   : SelectionRecordPhotos::differing(record, base->second);
+        note["changedHere"] = base == known_.end() ? SelectionRecordPhotos::paths(record.record)
+                                                   : SelectionRecordPhotos::differing(record.record, base->second.record);
     }
-    return withNote(std::move(text), note);
+    return withNote(SelectionRecordEncoder::encode(record.record), record.stamps, note);
 }
 
 void SelectionStore::readFallbackNote(const SelectionJSONValue::Json& document) {
@@ -868,11 +929,11 @@ void SelectionStore::writeBeside(const fs::path& url, const SelectionRecord& min
     changed.cursor = mine.cursor;
     // Later than any change this copy has seen, as the record would have noted them.
     SelectionStamps stamps;
-    ++clock_;
+    const SelectionStamp stamp = freshStamp();
     for (const std::string& path : paths)
-        stamps[path] = {clock_, writerMark_};
-    const std::string text = withNote(SelectionRecordEncoder::encode(SelectionRecord::normalized(std::move(changed))),
-                                      {{"stamps", SelectionStamping::json(stamps)}});
+        stamps.emplace_hint(stamps.end(), path, stamp);
+    const std::string text =
+        withNote(SelectionRecordEncoder::encode(SelectionRecord::normalized(std::move(changed))), stamps, {});
     for (int attempt = 1;; ++attempt) {
         if (!keptBesideURL_ || keptBesideURL_->parent_path() != url.parent_path()) {
             keptBesideURL_ =

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "library/photo_library.hpp"
+#include "persistence/selection_combine.hpp"
 #include "persistence/selection_json_value.hpp"
 #include "persistence/selection_record.hpp"
 #include "persistence/selection_save_values.hpp"
@@ -90,9 +91,9 @@ struct SelectionLoadCandidate {
 // folder. Reads the predecessor's files but never writes them, sets damaged files aside, and
 // never overwrites a record it cannot read (of a later version, or larger than it reads, or one
 // the system could not read just now). A record that changed on disk since this store read or
-// wrote it is combined with this copy's values photo by photo: the photos this copy changed since
-// take its values, the others keep the disk's. Only where that cannot be written do this copy's
-// values go beside it. Synchronous. Loads run on the main thread; once loaded, saves may run on
+// wrote it is combined with this copy's values photo by photo (SelectionCombine): the photos this
+// copy changed since take its values, the others keep the disk's. Only where that cannot be
+// written do this copy's values go beside it. Synchronous. Loads run on the main thread; once loaded, saves may run on
 // another thread, one at a time.
 class SelectionStore {
 public:
@@ -112,6 +113,11 @@ public:
         std::optional<std::filesystem::path> legacyApplicationSupportDirectory = std::nullopt,
         FileManager& fileManager = FileManager::standard(), Clock now = std::chrono::system_clock::now,
         std::size_t recordByteLimit = maxRecordBytes);
+
+    // The photos of the folder, as the scan found them: the stamps of photos that are neither in the
+    // record nor in the folder any more are dropped as the record is written. Without them, every
+    // stamp is kept. Before load.
+    void setFolderPhotos(std::vector<std::string> paths);
 
     // Never fails: every problem becomes a warning in the result.
     SelectionLoadResult load();
@@ -173,16 +179,16 @@ private:
     // What is at a location, looked at until the system answers.
     enum class Look { absent, file, other, unavailable };
     Look look(const std::filesystem::path& url) const;
-    Outcome inspect(const SelectionLoadCandidate& candidate, SelectionRecord& record);
-    Outcome decoded(const SelectionLoadCandidate& candidate, const std::string& text,
-                    SelectionRecord& record);
+    Outcome inspect(const SelectionLoadCandidate& candidate, StampedRecord& record);
+    // Every record read goes through here: this store's counter goes above its stamps.
+    Outcome decoded(const SelectionLoadCandidate& candidate, const std::string& text, StampedRecord& record);
     Outcome unreadable(const SelectionLoadCandidate& candidate, SelectionProtection reason);
     void readFallbackNote(const nlohmann::json& document);
     // Reads the folder's record, the fallback and the predecessor's into the record the folder
     // opens with.
-    std::optional<SelectionLoadWarning> read(SelectionRecord& record, bool& usesFallback);
+    std::optional<SelectionLoadWarning> read(StampedRecord& record, bool& usesFallback);
     // Takes the conflict files beside the record into it, once they are written with it.
-    void takeInConflictFiles(SelectionRecord& record, SelectionLoadResult& result);
+    void takeInConflictFiles(StampedRecord& record, SelectionLoadResult& result);
     // Writes the record; rotations and crops are filtered here.
     bool write(SelectionRecord record);
     // Writes this copy's record over the location, combined with what is there when that is not
@@ -190,15 +196,31 @@ private:
     void writeCombined(const std::filesystem::path& url, const SelectionRecord& mine);
     // The attempts of one save; writeCombined undoes what they learnt when none wrote or read.
     void writeCombinedOnce(const std::filesystem::path& url, const SelectionRecord& mine);
-    // Reads the location again after it was found changed; the record there, or Uncombined.
-    void reread(const std::filesystem::path& url);
-    std::string textFor(const std::filesystem::path& url, const SelectionRecord& record) const;
+    // What one save brings: this copy's values, with the stamps of the photos it changed since its
+    // last save at the location; the photos whose change was ordered after another's it met; the
+    // stamp of changes taken in from a record of an earlier version.
+    struct Changes {
+        const SelectionRecord& mine;
+        SelectionStamps stamps;
+        std::set<std::string> ordered;
+        SelectionStamp takenIn;
+    };
+    // What this store knows combined with a record met during a save (see SelectionCombine).
+    StampedRecord combinedWith(const StampedRecord& known, const StampedRecord& there, Changes& changes);
+    // Reads the location again after it was found changed: the record there, none where nothing is
+    // (or a damaged file was set aside), or Uncombined.
+    std::optional<StampedRecord> reread(const std::filesystem::path& url);
+    std::string textFor(const std::filesystem::path& url, const StampedRecord& record) const;
+    // A stamp later than every one this store has seen.
+    SelectionStamp freshStamp();
+    // Drops the stamps of photos neither in the record nor in the folder.
+    void dropStampsOfGonePhotos(StampedRecord& record) const;
     // Writes this copy's values beside the record at the location.
     void writeBeside(const std::filesystem::path& url, const SelectionRecord& mine, SelectionDiversion why);
     void dropKeptBeside();
-    void takeTheirs(const std::filesystem::path& url, const SelectionRecord& theirs);
-    // Whether the record at the location already holds all this store knows (it is then read).
-    bool recordThereCovers(const std::filesystem::path& url);
+    // Whether the record at the location already holds all this store knows with the changes
+    // combined in (it is then read).
+    bool recordThereCovers(const std::filesystem::path& url, Changes& changes);
     // Removes the fallback once the folder's record holds what it held.
     void removeFallbackTakenIn();
     // Moves the damaged file aside while it is still the version read; false when it is not.
@@ -228,14 +250,12 @@ private:
     // differ from the last are the ones this copy changed since.
     std::map<std::filesystem::path, std::optional<FileVersion>> seen_;
     std::map<std::filesystem::path, std::string> digests_; // SHA-256 of the bytes, when read or written
-    std::map<std::filesystem::path, SelectionRecord> known_;
-    // When each photo of the known record was last changed, and the stamps the last read gave.
-    std::map<std::filesystem::path, SelectionStamps> stamps_;
-    SelectionStamps lastStamps_;
+    std::map<std::filesystem::path, StampedRecord> known_;
+    std::map<std::filesystem::path, SelectionRecord> handed_;
     // Above every stamp this store has seen; its own stamps carry its mark.
     std::uint64_t clock_ = 0;
     std::string writerMark_;
-    std::map<std::filesystem::path, SelectionRecord> handed_;
+    std::optional<std::vector<std::string>> folderPhotos_; // sorted
     // Locations whose file the system could not read: read again before anything is written there.
     std::set<std::filesystem::path> unavailableLocations_;
     // The fallback's values were read when the folder opened (or it had none), so that it may go

@@ -5,6 +5,7 @@
 #include "platform/uuid_text.hpp"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <charconv>
 #include <chrono>
@@ -249,6 +250,17 @@ bool cannotExchange(int error) {
     return error == EINVAL || error == ENOSYS || error == ENOTSUP || error == EOPNOTSUPP;
 }
 
+std::atomic<bool> exchangeRefused{false};
+
+// renameat2 with a flag, or EINVAL where a test makes the file system refuse it.
+int renameWith(const char* from, const char* to, unsigned int flag) {
+    if (exchangeRefused.load(std::memory_order_relaxed)) {
+        errno = EINVAL;
+        return -1;
+    }
+    return ::renameat2(AT_FDCWD, from, AT_FDCWD, to, flag);
+}
+
 } // namespace
 
 FileVersion write(const std::filesystem::path& target, std::string_view bytes, TemporaryName naming) {
@@ -281,7 +293,7 @@ Replacement replace(const std::filesystem::path& target, std::string_view bytes,
         throw std::system_error(error, std::generic_category(), what);
     };
     if (expected.version) {
-        if (::renameat2(AT_FDCWD, temporary.path.c_str(), AT_FDCWD, target.c_str(), RENAME_EXCHANGE) == 0) {
+        if (renameWith(temporary.path.c_str(), target.c_str(), RENAME_EXCHANGE) == 0) {
             // The temporary's name holds what stood at the target.
             struct stat out {};
             const bool looked = ::stat(temporary.path.c_str(), &out) == 0;
@@ -303,7 +315,7 @@ Replacement replace(const std::filesystem::path& target, std::string_view bytes,
         }
         if (!cannotExchange(errno)) failWith(errno, "replace file");
     } else {
-        if (::renameat2(AT_FDCWD, temporary.path.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) == 0)
+        if (renameWith(temporary.path.c_str(), target.c_str(), RENAME_NOREPLACE) == 0)
             return {namedVersion(target, temporary.made).value_or(FileVersion::of(temporary.made)), std::nullopt};
         if (errno == EEXIST) {
             dropTemporary();
@@ -311,17 +323,21 @@ Replacement replace(const std::filesystem::path& target, std::string_view bytes,
         }
         if (!cannotExchange(errno)) failWith(errno, "replace file");
     }
-    // Without an exchange: checked right before the rename, and looked at again after it. A rename
-    // of another writer between the two is seen only by the other writer.
+    // Without an exchange: checked right before the rename (the version looked at once more after
+    // the bytes were read, so that the gap is a moment), and looked at again after it. A rename of
+    // another writer within the gap is written over: the caller looks again later (blind).
     bool unchanged = false;
     try {
         struct stat now {};
-        if (::stat(target.c_str(), &now) == 0)
-            unchanged = isExpected(target, now, expected);
-        else if (errno == ENOENT)
+        if (::stat(target.c_str(), &now) == 0) {
+            struct stat again {};
+            unchanged = isExpected(target, now, expected) && ::stat(target.c_str(), &again) == 0 &&
+                        FileVersion::of(again) == FileVersion::of(now);
+        } else if (errno == ENOENT) {
             unchanged = !expected.version;
-        else
+        } else {
             fail("look at file");
+        }
     } catch (...) {
         dropTemporary();
         throw;
@@ -333,7 +349,11 @@ Replacement replace(const std::filesystem::path& target, std::string_view bytes,
     if (::rename(temporary.path.c_str(), target.c_str()) != 0) failWith(errno, "replace file");
     const std::optional<FileVersion> written = namedVersion(target, temporary.made);
     if (!written) return {std::nullopt, target};
-    return {written, std::nullopt};
+    return {written, std::nullopt, true};
+}
+
+void setExchangeRefusalForTesting(bool refused) {
+    exchangeRefused.store(refused, std::memory_order_relaxed);
 }
 
 std::string read(const std::filesystem::path& path, std::size_t maxBytes, FileVersion* version) {

@@ -48,6 +48,10 @@ struct Replacement {
     // then removes it), or the target itself when this write did not take the name, or another
     // write took it right after. None when the expected file was the one replaced.
     std::optional<std::filesystem::path> unexpected;
+    // Renamed over the target without an exchange (the file system refuses one): another writer
+    // that checked the target right before may rename its own over this file unseen, so the caller
+    // looks at the target again a moment later.
+    bool blind = false;
 };
 
 // The file a replacement expects at its target: a version (none: nothing there), and the SHA-256
@@ -63,6 +67,10 @@ struct Expected {
 // unseen; elsewhere the target is checked right before the rename and looked at again after it.
 Replacement replace(const std::filesystem::path& target, std::string_view bytes, TemporaryName naming,
                     const Expected& expected);
+
+// For tests: replace acts as on a file system that refuses to exchange two names (most FUSE and
+// network file systems), while set.
+void setExchangeRefusalForTesting(bool refused);
 
 // What a temporary name beside a target stands for.
 enum class Leftover { file, folder };
