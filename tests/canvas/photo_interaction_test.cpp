@@ -136,6 +136,58 @@ TEST_F(PhotoInteractionTest, DoubleClickEndsTheDragAndTheNextDragOnlyRecords) {
     EXPECT_EQ(recorder.calls, (std::vector<std::string>{"move 140 100", "pan 40 0", "move 180 100"}));
 }
 
+// A drag whose photo, copy, file or mask tab changes under it ends there, as at a release: the rest
+// of it neither drags the mask nor pans, the hand opens as soon as the canvas redraws, and the
+// next press starts afresh.
+TEST_F(PhotoInteractionTest, ADragEndsWhenWhatItWorksOnChangesUnderIt) {
+    const DragSubject first{nullptr, "a.jpg", RetouchSlot::a, PhotoSource::jpeg, ParameterEditTarget::mask(0)};
+    std::vector<DragSubject> changes(4, first);
+    changes[0].photo = "b.jpg";
+    changes[1].slot = RetouchSlot::b;
+    changes[2].source = PhotoSource::raw;
+    changes[3].target = ParameterEditTarget::mask(1);
+    DragSubject now = first;
+    const auto inputs = [&] {
+        PhotoInteractionInputs in = recorder.inputs();
+        in.dragSubject = [&now] { return now; };
+        return in;
+    };
+    const char* names[] = {"photo", "copy", "file", "mask tab"};
+    for (std::size_t i = 0; i < changes.size(); ++i) {
+        const DragSubject& changed = changes[i];
+        for (const bool onAMask : {true, false}) {
+            for (const bool redrawnFirst : {true, false}) {
+                SCOPED_TRACE(std::string(names[i]) + (onAMask ? ", mask" : ", pan") + (redrawnFirst ? ", redrawn" : ""));
+                now = first;
+                recorder.sessionToStart =
+                    onAMask ? std::optional<MaskDragSession>(CircularMaskDragSession{CircularMaskMove{}})
+                            : std::nullopt;
+                interaction.apply(inputs());
+                interaction.mouseDown({10, 10}, 1);
+                interaction.mouseDragged({12, 10});
+                EXPECT_EQ(recorder.calls.at(recorder.calls.size() - 2), onAMask ? "mask 120 100" : "pan 20 0");
+                now = changed;
+                if (redrawnFirst) {
+                    interaction.apply(inputs());
+                    EXPECT_EQ(recorder.cursors.back(), CircularMaskPointerStyle::crosshair) << "the hand opens";
+                }
+                recorder.calls.clear();
+                interaction.mouseDragged({20, 10});
+                EXPECT_FALSE(interaction.maskDragSession());
+                interaction.mouseUp({20, 10});
+                EXPECT_EQ(recorder.calls, (std::vector<std::string>{"move 200 100"}));
+
+                recorder.calls.clear();
+                interaction.mouseDown({10, 10}, 1);
+                interaction.mouseDragged({11, 10});
+                interaction.mouseUp({11, 10});
+                EXPECT_EQ(recorder.calls.at(2), onAMask ? "mask 110 100" : "pan 10 0") << "a new drag";
+                recorder.calls.clear();
+            }
+        }
+    }
+}
+
 TEST_F(PhotoInteractionTest, LeavingReportsOutsideForgetsThePointerAndShowsTheArrow) {
     interaction.apply(recorder.inputs());
     interaction.mouseMoved({3, 4});

@@ -55,6 +55,11 @@ TEST(WindowFrame, OnAScreenSmallerThanTheMinimumTheScreenIsTheLimit) {
     EXPECT_EQ(WindowFrame::minimumSize(laptop), (Size{1360, 736}));
     EXPECT_EQ(WindowFrame::minimumSize(netbook), (Size{1024, 600}));
     EXPECT_EQ(WindowFrame::minimumSize({0, 0, 0, 0}), (Size{0, 0}));
+    // The window manager's frame, a 20-point title bar and 2-point borders, takes its part.
+    const Rect framed = WindowFrame::room(laptop, {2, 20, 2, 2});
+    EXPECT_EQ(framed, (Rect{2, 52, 1362, 714}));
+    EXPECT_EQ(WindowFrame::minimumSize(framed), (Size{1360, 714}));
+    EXPECT_EQ(WindowFrame::room({0, 0, 10, 10}, {2, 20, 2, 2}), (Rect{2, 20, 6, 0}));
 
     EXPECT_EQ(WindowFrame::restorable("20 30 1600 981", {netbook}), (Rect{0, 0, 1024, 600}));
     EXPECT_EQ(WindowFrame::restorable("0 0 1366 800", {laptop}), (Rect{0, 32, 1366, 736}));

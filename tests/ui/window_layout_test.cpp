@@ -1,3 +1,4 @@
+#include "persistence/preference_key.hpp"
 #include "ui/app/root_view.hpp"
 #include "ui/browsing/bottom_bar_view.hpp"
 #include "ui/browsing/command_cheat_sheet_view.hpp"
@@ -28,6 +29,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QMoveEvent>
 #include <QPainterPath>
 #include <QPushButton>
 #include <QScreen>
@@ -380,6 +382,76 @@ TEST_F(WindowLayoutTest, OnASmallScreenEveryButtonIsInTheWindowAndAnswersAClick)
             if (state().rightPanelCollapsed()) state().setRightPanelCollapsed(false);
         }
     }
+}
+
+// The window manager of an X11 desktop frames the window only after it first shows, here with a
+// 20 pt title bar and borders of 2 pt (as wide as the test platform's own), and says so with the
+// window's next move. The window then fits itself: all of it,
+// title bar included, lies on the free area of a laptop's screen less its panel (1366 × 736), and
+// its minimum size leaves room for the frame there, maximised too; elsewhere it keeps 1360 × 800.
+class FramedWindowTest : public WindowLayoutTest {
+protected:
+    void SetUp() override {
+        laptop = screenNamed(QStringLiteral("laptop"));
+        ASSERT_NE(laptop, nullptr);
+        free = laptop->availableGeometry();
+    }
+    // Shows the window with no frame known yet, then frames it.
+    void showAndFrame(std::optional<QPoint> at = std::nullopt) {
+        window().setFrameSource([this] { return frame; });
+        if (at) window().move(*at);
+        window().show();
+        redraw();
+        frame = QMargins(2, 20, 2, 2);
+        QMoveEvent configured(window().pos(), window().pos());
+        QApplication::sendEvent(&window(), &configured);
+        redraw();
+    }
+    QRect framed() { return window().geometry().marginsAdded(frame); }
+
+    QScreen* laptop = nullptr;
+    QRect free;
+    QMargins frame;
+};
+
+TEST_F(FramedWindowTest, WithFreshSettingsTheFramedWindowLiesOnTheScreenMaximisedOrNot) {
+    showAndFrame(free.topLeft());
+    ASSERT_EQ(window().screen(), laptop);
+    EXPECT_TRUE(free.contains(framed())) << "the bottom bar lies under the panel";
+    EXPECT_EQ(window().geometry(), QRect(free.x() + 2, free.y() + 20, 1362, 714));
+    EXPECT_EQ(window().minimumSize(), QSize(1360, 714));
+
+    // Maximised, the window manager gives the contents what its frame leaves; the minimum lets it.
+    window().showMaximized();
+    redraw();
+    EXPECT_LE(window().minimumHeight() + frame.top() + frame.bottom(), free.height());
+    window().showNormal();
+    redraw();
+    EXPECT_TRUE(free.contains(framed()));
+
+    // On a large screen nothing but the frame changes: the minimum stays 1360 × 800.
+    window().move(QPoint(100, 100));
+    redraw();
+    ASSERT_EQ(window().screen()->name(), QStringLiteral("standard"));
+    EXPECT_EQ(window().minimumSize(), QSize(1360, 800));
+}
+
+TEST_F(FramedWindowTest, AStoredFrameLargerThanTheScreenComesBackWithItsTitleBarOnIt) {
+    defaults.set(PreferenceKey::windowFrame, "0 1440 1500 1000");
+    showAndFrame();
+    ASSERT_EQ(window().screen(), laptop);
+    EXPECT_TRUE(free.contains(framed())) << "the title bar is above the screen";
+    EXPECT_EQ(window().geometry(), QRect(free.x() + 2, free.y() + 20, 1362, 714));
+}
+
+// What the window wrote on the laptop's screen with its frame counted is smaller than the screen
+// without it: it comes back once the frame is known.
+TEST_F(FramedWindowTest, TheFrameWrittenWithTheTitleBarCountedComesBack) {
+    defaults.set(PreferenceKey::windowFrame, "2 1460 1362 714");
+    showAndFrame();
+    EXPECT_EQ(window().screen(), laptop);
+    EXPECT_EQ(window().geometry(), QRect(2, 1460, 1362, 714));
+    EXPECT_TRUE(free.contains(framed()));
 }
 
 // Every Qt warning printed while it lives.

@@ -82,6 +82,15 @@ PhotoInteractionInputs PhotoCanvasController::inputs() {
         if (PhotoLibrary* library = state_.library()) library->setZoomState(ZoomState{});
         state_.updateFullResolutionRequest();
     };
+    in.dragSubject = [this] {
+        DragSubject subject{state_.library(), {}, RetouchSlot::a, PhotoSource::jpeg, state_.editTarget()};
+        if (const PhotoLibrary* library = subject.library) {
+            if (const Photo* photo = library->currentPhoto()) subject.photo = photo->relativePath;
+            subject.slot = library->currentSlot();
+            subject.source = library->currentSource();
+        }
+        return subject;
+    };
     in.mouseMoved = [this](Point point, bool inside) {
         pointer_ = {point, inside};
         if (hooks_.pointerChanged) hooks_.pointerChanged();

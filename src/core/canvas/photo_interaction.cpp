@@ -24,6 +24,7 @@ void PhotoInteraction::apply(PhotoInteractionInputs inputs) {
     if (!inputs.scrollPointsPerStep)
         inputs.scrollPointsPerStep = [] { return ScrollAdvanceAccumulator::kDefaultPointsPerStep; };
     inputs_ = std::move(inputs);
+    endDragIfItsSubjectChanged();
     if (!inputs_.allowsScrollAdvance) accumulator_.reset();
     if (inputs_.scrollPansPhoto) accumulator_.reset();
     // New inputs may change what lies under a resting pointer.
@@ -71,19 +72,20 @@ bool PhotoInteraction::scroll(const ScrollEvent& event) {
 void PhotoInteraction::mouseDown(Point point, int clickCount) {
     if (clickCount == 2) {
         if (inputs_.doubleClick) callCopy(inputs_.doubleClick);
-        lastDragLocation_.reset();
-        maskDragSession_.reset();
+        endDrag();
         return;
     }
     if (inputs_.singleClick) callCopy(inputs_.singleClick);
     lastPointerLocation_ = point;
     lastDragLocation_ = point;
+    dragSubject_ = inputs_.dragSubject ? std::optional(callCopy(inputs_.dragSubject)) : std::nullopt;
     maskDragSession_ = inputs_.maskDragBegan ? callCopy(inputs_.maskDragBegan, point) : std::nullopt;
     updateCursor(point);
 }
 
 void PhotoInteraction::mouseDragged(Point point) {
     lastPointerLocation_ = point;
+    endDragIfItsSubjectChanged();
     if (maskDragSession_) {
         if (inputs_.maskDragged) callCopy(inputs_.maskDragged, point, *maskDragSession_);
     } else if (lastDragLocation_) {
@@ -97,8 +99,7 @@ void PhotoInteraction::mouseDragged(Point point) {
 
 void PhotoInteraction::mouseUp(Point point) {
     lastPointerLocation_ = point;
-    lastDragLocation_.reset();
-    maskDragSession_.reset();
+    endDrag();
     updateCursor(point);
 }
 
@@ -112,6 +113,16 @@ void PhotoInteraction::mouseExited(Point point) {
     if (inputs_.mouseMoved) callCopy(inputs_.mouseMoved, point, false);
     lastPointerLocation_.reset();
     setCursor(CircularMaskPointerStyle::arrow);
+}
+
+void PhotoInteraction::endDragIfItsSubjectChanged() {
+    if (dragSubject_ && inputs_.dragSubject && callCopy(inputs_.dragSubject) != *dragSubject_) endDrag();
+}
+
+void PhotoInteraction::endDrag() {
+    lastDragLocation_.reset();
+    maskDragSession_.reset();
+    dragSubject_.reset();
 }
 
 void PhotoInteraction::updateCursor(Point point) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "canvas/drag_subject.hpp"
 #include "canvas/mask_drag_session.hpp"
 #include "canvas/scroll_advance_accumulator.hpp"
 #include "platform/geometry.hpp"
@@ -23,6 +24,8 @@ struct PhotoInteractionInputs {
     std::function<void()> singleClick;
     std::function<void()> doubleClick;
     std::function<void(Point point, bool inside)> mouseMoved;
+    // What a drag would work on now; read at the press and at every later event of the drag.
+    std::function<DragSubject()> dragSubject;
 };
 
 // One scroll event as the window system reports it: points with precise deltas, else the degrees
@@ -64,6 +67,10 @@ public:
     const std::optional<Point>& lastPointerLocation() const { return lastPointerLocation_; }
 
 private:
+    // A drag whose photo, copy, file or mask tab changed under it ends there, as at a release: what
+    // it changed so far stays, and the rest of it changes nothing.
+    void endDragIfItsSubjectChanged();
+    void endDrag();
     void updateCursor(Point point);
     void setCursor(CircularMaskPointerStyle style);
 
@@ -71,6 +78,7 @@ private:
     PhotoInteractionInputs inputs_;
     std::optional<Point> lastDragLocation_;
     std::optional<MaskDragSession> maskDragSession_;
+    std::optional<DragSubject> dragSubject_;
     std::optional<Point> lastPointerLocation_;
     ScrollAdvanceAccumulator accumulator_;
     ScrollAdvanceAccumulator zoomAccumulator_;

@@ -38,6 +38,12 @@ std::optional<Rect> WindowFrame::parse(std::string_view text) {
     return Rect{values[0], values[1], values[2], values[3]};
 }
 
+Rect WindowFrame::room(const Rect& available, const Margins& frame) {
+    return {available.x + frame.left, available.y + frame.top,
+            std::max(0.0, available.width - frame.left - frame.right),
+            std::max(0.0, available.height - frame.top - frame.bottom)};
+}
+
 Size WindowFrame::minimumSize(const Rect& room) {
     return {std::max(0.0, std::min(minimumWidth, room.width)), std::max(0.0, std::min(minimumHeight, room.height))};
 }

@@ -19,10 +19,21 @@ struct WindowFrame {
     static constexpr double defaultWidth = 1400;
     static constexpr double defaultHeight = 900;
 
+    // What the window manager draws around the window's contents: title bar and borders.
+    struct Margins {
+        double left = 0;
+        double top = 0;
+        double right = 0;
+        double bottom = 0;
+        friend bool operator==(const Margins&, const Margins&) = default;
+    };
+
     // Whole points, so the text stays short and reads back exactly.
     static std::string text(const Rect& frame);
     // None unless the text holds exactly four finite numbers.
     static std::optional<Rect> parse(std::string_view text);
+    // The room for the contents on a screen's free area, the window manager's frame left out.
+    static Rect room(const Rect& available, const Margins& frame);
     // 1360 × 800 wherever the room has it; a smaller room is the limit itself, so that the whole
     // window stays on a small screen.
     static Size minimumSize(const Rect& room);

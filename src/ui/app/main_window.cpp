@@ -35,7 +35,7 @@ MainWindow::MainWindow(AppState& state, AppDelegate& delegate, MainQueue& mainQu
     const Rect room = roomOn(screen());
     resize(static_cast<int>(std::min(WindowFrame::defaultWidth, room.width)),
            static_cast<int>(std::min(WindowFrame::defaultHeight, room.height)));
-    restoreFrame();
+    frameRestored_ = restoreFrame();
     fitToScreen();
     state_.setUndoManager(undoManager_);
     menus_->setShowSettings([this] { showSettings(); });
@@ -51,26 +51,55 @@ MainWindow::~MainWindow() {
 
 Rect MainWindow::roomOn(const QScreen* screen) const {
     if (!screen) return {0, 0, WindowFrame::defaultWidth, WindowFrame::defaultHeight};
-    // The frame the window system draws around the window, once the window has one.
-    const QMargins frame = windowHandle() ? windowHandle()->frameMargins() : QMargins();
-    const QRect room = screen->availableGeometry().marginsRemoved(frame);
-    return {double(room.x()), double(room.y()), double(std::max(0, room.width())),
-            double(std::max(0, room.height()))};
+    const QRect free = screen->availableGeometry();
+    return WindowFrame::room({double(free.x()), double(free.y()), double(free.width()), double(free.height())},
+                             {double(frame_.left()), double(frame_.top()), double(frame_.right()),
+                              double(frame_.bottom())});
 }
 
-void MainWindow::restoreFrame() {
+bool MainWindow::restoreFrame() {
     const auto text = state_.settings().defaults().string(PreferenceKey::windowFrame);
-    if (!text) return;
+    if (!text) return false;
     std::vector<Rect> rooms;
     for (const QScreen* screen : QGuiApplication::screens())
         rooms.push_back(roomOn(screen));
-    if (const auto frame = WindowFrame::restorable(*text, rooms))
-        setGeometry(int(frame->x), int(frame->y), int(frame->width), int(frame->height));
+    const auto frame = WindowFrame::restorable(*text, rooms);
+    if (!frame) return false;
+    setGeometry(int(frame->x), int(frame->y), int(frame->width), int(frame->height));
+    return true;
 }
 
 void MainWindow::fitToScreen() {
     const Size smallest = WindowFrame::minimumSize(roomOn(screen()));
     setMinimumSize(static_cast<int>(smallest.width), static_cast<int>(smallest.height));
+}
+
+void MainWindow::keepOnScreen() {
+    // Maximised or full screen, the window manager places the window; the minimum size lets it.
+    if (windowState() & (Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen)) return;
+    const QRect g = geometry();
+    const Rect now{double(g.x()), double(g.y()), double(g.width()), double(g.height())};
+    const Rect fitted = WindowFrame::fitted(now, roomOn(screen()));
+    if (fitted != now) setGeometry(int(fitted.x), int(fitted.y), int(fitted.width), int(fitted.height));
+}
+
+void MainWindow::setFrameSource(FrameSource source) {
+    frameSource_ = std::move(source);
+    frameMayHaveChanged();
+}
+
+void MainWindow::frameMayHaveChanged() {
+    const QMargins frame = frameSource_    ? frameSource_()
+                           : windowHandle() ? windowHandle()->frameMargins()
+                                            : QMargins();
+    if (frame == frame_) return;
+    const bool firstFrame = frame_.isNull();
+    frame_ = frame;
+    fitToScreen();
+    // A stored frame measured with the frame counted is too small for the screen as a whole: it
+    // comes back once the frame is known.
+    if (firstFrame && !frameRestored_) frameRestored_ = restoreFrame();
+    keepOnScreen();
 }
 
 void MainWindow::followScreen(QScreen* screen) {
@@ -101,10 +130,13 @@ bool MainWindow::event(QEvent* event) {
     // blocking it goes (SheetHost::release). The window system may leave no window active then;
     // the dialog is not gone from the screen yet.
     if (event->type() == QEvent::WindowUnblocked) QTimer::singleShot(0, this, [this] { takeKeyboardBack(); });
+    // The window manager frames the window after it first shows, and may frame it anew later.
+    if (event->type() == QEvent::WinIdChange || event->type() == QEvent::WindowStateChange) frameMayHaveChanged();
     return QMainWindow::event(event);
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == windowHandle() && event->type() == QEvent::Expose) frameMayHaveChanged();
     // The settings window is gone from the screen: without a window manager no window would have
     // the keyboard now.
     if (watched == settings_ && event->type() == QEvent::Hide)
@@ -140,20 +172,13 @@ void MainWindow::showEvent(QShowEvent* event) {
     if (!shown_) {
         shown_ = true;
         delegate_.setState(&state_);
-        // Shown, the window has its screen and its frame: it keeps within that screen, and
-        // follows it to another.
+        // Shown, the window has its screen: it keeps within that screen, and follows it to another.
         connect(windowHandle(), &QWindow::screenChanged, this, [this](QScreen* screen) { followScreen(screen); });
+        windowHandle()->installEventFilter(this);
         followScreen(screen());
-        // Larger than the screen once its frame is counted: brought onto it. A window that fits
-        // stays where the window system puts it.
-        const QRect g = geometry();
-        const Rect room = roomOn(screen());
-        if (!isMaximized() && !isFullScreen() && (g.width() > room.width || g.height() > room.height)) {
-            const Rect frame =
-                WindowFrame::fitted({double(g.x()), double(g.y()), double(g.width()), double(g.height())}, room);
-            setGeometry(int(frame.x), int(frame.y), int(frame.width), int(frame.height));
-        }
+        keepOnScreen();
     }
+    frameMayHaveChanged();
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
@@ -168,11 +193,13 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 
 void MainWindow::moveEvent(QMoveEvent* event) {
     QMainWindow::moveEvent(event);
+    frameMayHaveChanged();
     frameChanged();
 }
 
 void MainWindow::resizeEvent(QResizeEvent* event) {
     QMainWindow::resizeEvent(event);
+    frameMayHaveChanged();
     frameChanged();
 }
 
