@@ -98,7 +98,8 @@ public:
     std::optional<ExportRequest> beginExport(const std::optional<std::filesystem::path>& sourceFolder,
                                              const PhotoLibrary* library);
     // Then, off the main thread: the first refusal of its destination (the folder itself, then the
-    // names of the originals and format folders); none when it passes.
+    // names of the originals and format folders); none when it passes. Takes seconds at most: a
+    // destination, or a mount inside the photo folder, that does not answer is refused as such.
     static std::optional<ExportValidationError> checkDestination(const ExportRequest& request);
     // Last, on the main thread: with a refusal, validationError is set and the sheet stays in its
     // settings; else every setting is written back, the stage moves to copying and the export is
