@@ -136,8 +136,8 @@ TEST_F(PreferencesFailureWindowTest, ABlinkWhileAKeyWritesASettingLosesNothing) 
 }
 
 // A start that cannot read the file says so, runs on the defaults and writes nothing over the
-// file, however the user works (a folder opened, a page chosen); once the file can be read, the user's
-// changes go in over it, and the next start lists every recent folder and preset.
+// file, however the user works (a folder opened, the grid shown); once the file can be read, the
+// user's changes go in over it, and the next start lists every recent folder and preset.
 TEST_F(PreferencesFailureWindowTest, AStartThatCannotReadTheFileRunsOnTheDefaultsAndKeepsIt) {
     for (const int error : {EIO, ESTALE, EACCES, EMFILE}) {
         SCOPED_TRACE(error);
@@ -149,18 +149,15 @@ TEST_F(PreferencesFailureWindowTest, AStartThatCannotReadTheFileRunsOnTheDefault
             EXPECT_TRUE(session.state->recentFolders().empty());
             EXPECT_TRUE(session.state->presets().empty());
             openAtTheWindow(session);
-            typeAt(session, Qt::Key_W); // the second letter page
+            typeAt(session, Qt::Key_G, Qt::ControlModifier); // the grid, shown as by default
             EXPECT_TRUE(toastSays(session, notSaved(error)));
             EXPECT_EQ(AtomicFile::read(file()), previousVersionPreferences());
             EXPECT_FALSE(setAside());
 
             failing.stop();
             typeAt(session, Qt::Key_B, Qt::ControlModifier); // both panels folded away
-            expectKeptBut(
-                {PreferenceKey::parameterTab, PreferenceKey::recentFolders, PreferenceKey::lastFolder});
+            expectKeptBut({PreferenceKey::recentFolders, PreferenceKey::lastFolder});
             EXPECT_EQ(onDisk()[std::string(PreferenceKey::rightPanelCollapsed)], true);
-            EXPECT_EQ(onDisk()[std::string(PreferenceKey::parameterTab)],
-                      session.state->parameterPage().storedValue());
         }
         Session restarted(*this);
         EXPECT_EQ(restarted.state->recentFolders(),
