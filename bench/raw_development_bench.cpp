@@ -1,11 +1,14 @@
 // Developing the Nikon D1 NEF sample, against LibRaw's own dcraw_emu on the same file in the same
 // run: half size for previews, AHD demosaicing, one median pass of colour noise reduction (our
 // default of 50), sRGB output, camera white balance. Ours also sharpens and turns the picture.
-// The same for the X-Trans RAF sample (the same picture in a 6 × 6 pattern): ours demosaics it on
-// one thread, so that it develops to the same pixels every time; dcraw_emu on LibRaw's threads,
-// and on one.
-#include "sample_photos.hpp"
+// The same for the X-Trans RAF sample (the same picture in a 6 × 6 pattern), and for X-Trans files
+// of 26 and 40 megapixels made from it at run time (large_xtrans_raf.hpp): ours demosaics them in
+// pieces, so that they develop to the same pixels every time; dcraw_emu on LibRaw's threads, and
+// on one. Ours runs with the program's allocator settings.
 #include "engine/raw_developer.hpp"
+#include "large_xtrans_raf.hpp"
+#include "platform/memory_return.hpp"
+#include "sample_photos.hpp"
 
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
@@ -31,6 +34,15 @@ std::filesystem::path xTransSample() {
 
 void developOurs(benchmark::State& state, std::optional<int> longEdge,
                  const std::filesystem::path& file = nefSample()) {
+    static const bool configured = [] {
+        sorvin::MemoryReturn::configureAllocator(); // as the program does at start
+        return true;
+    }();
+    benchmark::DoNotOptimize(configured);
+    if (file.empty()) {
+        state.SkipWithError("the large file could not be made");
+        return;
+    }
     sorvin::RawDevelopmentRequest request;
     request.photoIdentifier = file.filename().string();
     request.asset.url = file;
@@ -119,6 +131,22 @@ void BM_DcrawEmuXTransNativeOneThread(benchmark::State& state) {
     runDcrawEmu(state, false, true, xTransSample(), true);
 }
 
+// 26 MP (6240 × 4160) and 40 MP (7728 × 5152), the sizes of Fujifilm's X-Trans bodies.
+void BM_OursXTransLargeNative(benchmark::State& state) {
+    developOurs(
+        state, std::nullopt,
+        sorvin::bench::largeXTransRaf(static_cast<int>(state.range(0)), static_cast<int>(state.range(1))));
+}
+void BM_DcrawEmuXTransLargeNative(benchmark::State& state) {
+    const auto file =
+        sorvin::bench::largeXTransRaf(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
+    if (file.empty()) {
+        state.SkipWithError("the large file could not be made");
+        return;
+    }
+    runDcrawEmu(state, false, true, file);
+}
+
 BENCHMARK(BM_OursPreview1024)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_OursPreview1006)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_DcrawEmuHalfSize)->Unit(benchmark::kMillisecond)->UseRealTime();
@@ -129,5 +157,18 @@ BENCHMARK(BM_OursXTransPreview1024)->Unit(benchmark::kMillisecond)->UseRealTime(
 BENCHMARK(BM_OursXTransNative)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_DcrawEmuXTransNative)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_DcrawEmuXTransNativeOneThread)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+BENCHMARK(BM_OursXTransLargeNative)
+    ->ArgNames({"width", "height"})
+    ->Args({6240, 4160})
+    ->Args({7728, 5152})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK(BM_DcrawEmuXTransLargeNative)
+    ->ArgNames({"width", "height"})
+    ->Args({6240, 4160})
+    ->Args({7728, 5152})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 } // namespace

@@ -1,7 +1,7 @@
 #include "platform/deterministic_libraw.hpp"
 
+#include "platform/memory_return.hpp"
 #include "platform/parallel_for.hpp"
-#include "platform/raw_filter.hpp"
 
 #include <algorithm>
 #include <array>
@@ -9,6 +9,7 @@
 #include <memory>
 #include <omp.h>
 #include <tbb/task_arena.h>
+#include <thread>
 
 namespace sorvin {
 
@@ -168,6 +169,14 @@ void DeterministicLibRaw::interpolateXTrans() {
 
     Pixel* image = reinterpret_cast<Pixel*>(imgdata.image);
     const PristineSeams seams(image, width, height, rows, columns);
+    // One LibRaw worker and one piece's pixels for each thread that runs pieces, kept from piece
+    // to piece: a LibRaw is large to set up, and a fresh buffer is memory the system must clear.
+    struct Slot {
+        std::unique_ptr<DeterministicLibRaw> worker;
+        std::vector<Pixel> piece;
+    };
+    tbb::task_arena arena(static_cast<int>(std::max(1u, std::thread::hardware_concurrency())));
+    std::vector<Slot> slots(static_cast<std::size_t>(arena.max_concurrency()));
     const auto interpolatePiece = [&](std::size_t index) {
         const std::size_t i = index / columns.size();
         const std::size_t j = index % columns.size();
@@ -175,15 +184,19 @@ void DeterministicLibRaw::interpolateXTrans() {
         const PieceSpan& c = columns[j];
         const int pieceWidth = c.readTo - c.readFrom;
         const int pieceHeight = r.readTo - r.readFrom;
-        std::vector<Pixel> piece(static_cast<std::size_t>(pieceWidth) * pieceHeight);
-        seams.read(i, j, piece.data());
+        Slot& slot = slots.at(static_cast<std::size_t>(tbb::this_task_arena::current_thread_index()));
+        slot.piece.resize(static_cast<std::size_t>(pieceWidth) * pieceHeight);
+        seams.read(i, j, slot.piece.data());
 
-        const auto worker = std::make_unique<DeterministicLibRaw>(options_);
-        auto& data = worker->imgdata;
-        data.idata.filters = imgdata.idata.filters;
-        data.idata.colors = imgdata.idata.colors;
-        std::memcpy(data.idata.xtrans, imgdata.idata.xtrans, sizeof data.idata.xtrans);
-        std::memcpy(data.color.rgb_cam, imgdata.color.rgb_cam, sizeof data.color.rgb_cam);
+        if (!slot.worker) {
+            slot.worker = std::make_unique<DeterministicLibRaw>(options_);
+            auto& data = slot.worker->imgdata;
+            data.idata.filters = imgdata.idata.filters;
+            data.idata.colors = imgdata.idata.colors;
+            std::memcpy(data.idata.xtrans, imgdata.idata.xtrans, sizeof data.idata.xtrans);
+            std::memcpy(data.color.rgb_cam, imgdata.color.rgb_cam, sizeof data.color.rgb_cam);
+        }
+        auto& data = slot.worker->imgdata;
         data.sizes.width = data.sizes.iwidth = static_cast<unsigned short>(pieceWidth);
         data.sizes.height = data.sizes.iheight = static_cast<unsigned short>(pieceHeight);
         // The piece's pixels are lent to the worker, which must not free them.
@@ -191,20 +204,22 @@ void DeterministicLibRaw::interpolateXTrans() {
             libraw_data_t& data;
             ~Lent() { data.image = nullptr; }
         } lent{data};
-        data.image = reinterpret_cast<unsigned short(*)[4]>(piece.data());
+        data.image = reinterpret_cast<unsigned short(*)[4]>(slot.piece.data());
         {
             OneOpenMpThread one;
-            worker->xtrans_interpolate(passes);
+            slot.worker->xtrans_interpolate(passes);
         }
         for (int row = r.giveFrom; row < r.giveTo; ++row)
-            copyPixels(
-                image + static_cast<std::size_t>(row) * width + c.giveFrom,
-                &piece[static_cast<std::size_t>(row - r.readFrom) * pieceWidth + (c.giveFrom - c.readFrom)],
-                c.giveTo - c.giveFrom);
+            copyPixels(image + static_cast<std::size_t>(row) * width + c.giveFrom,
+                       &slot.piece[static_cast<std::size_t>(row - r.readFrom) * pieceWidth +
+                                   (c.giveFrom - c.readFrom)],
+                       c.giveTo - c.giveFrom);
     };
-    // As many pieces at once as LibRaw would have had threads, each with its own tile buffers.
-    tbb::task_arena arena(RawFilter::openMpThreadCap());
+    // As many pieces at once as there are cores, each with LibRaw's tile buffers of its own.
     arena.execute([&] { parallelFor(std::size_t{0}, rows.size() * columns.size(), interpolatePiece); });
+    slots.clear();
+    // Each thread's LibRaw took and gave back ~25 MB of tile buffers per piece, in its own heap.
+    MemoryReturn::releaseFreeHeapMemory();
 }
 
 } // namespace sorvin

@@ -15,9 +15,13 @@ void configureAllocator() {
     mallopt(M_MMAP_THRESHOLD, kOwnMappingBytes);
 }
 
+void releaseFreeHeapMemory() {
+    malloc_trim(0);
+}
+
 void trim() {
     releaseKeptLargeBytes();
-    malloc_trim(0);
+    releaseFreeHeapMemory();
 }
 
 } // namespace sorvin::MemoryReturn

@@ -333,36 +333,73 @@ inline int median9(int p0, int p1, int p2, int p3, int p4, int p5, int p6, int p
     return p4;
 }
 
+// The colour differences of one row of pixels: red minus green, then blue minus green.
+void chromaOf(const std::uint16_t (*row)[4], std::size_t width, int* differences) {
+    for (std::size_t x = 0; x < width; ++x) {
+        differences[x] = row[x][0] - row[x][1];
+        differences[width + x] = row[x][2] - row[x][1];
+    }
+}
+
 // Colour noise reduction: 3 × 3 medians of red minus green and blue minus green, green (which
-// carries most of the detail) unchanged. The border pixels are left as they are.
+// carries most of the detail) unchanged. The border pixels are left as they are. Every pass reads
+// the differences as they were before it: the rows change in bands, each band keeping the last
+// three rows' differences, and the rows next to a band's ends, which its neighbours change, are
+// saved before the pass.
 void medianChroma(std::uint16_t (*image)[4], int stride, int width, int height, int passes) {
     if (width < 3 || height < 3) return;
     const auto w = static_cast<std::size_t>(width);
-    std::vector<int> diffs[2] = {std::vector<int>(w * height), std::vector<int>(w * height)};
+    const auto row = [&](int y) { return image + static_cast<std::size_t>(y) * stride; };
+    constexpr int kBandRows = 64;
+    const int bands = (height - 2 + kBandRows - 1) / kBandRows;
+    const auto top = [&](int band) { return 1 + band * kBandRows; };
+    const auto bottom = [&](int band) { return std::min(top(band) + kBandRows, height - 1) - 1; };
+    // Per band: the differences of its top row, then of its bottom row.
+    std::vector<int> ends(static_cast<std::size_t>(bands) * 4 * w);
+    const auto end = [&](int band, bool bottomRow) {
+        return &ends[(2 * static_cast<std::size_t>(band) + bottomRow) * 2 * w];
+    };
     for (int pass = 0; pass < passes; ++pass) {
-        parallelFor(0, height, [&](int y) {
-            const auto* in = image + static_cast<std::size_t>(y) * stride;
-            int* red = &diffs[0][y * w];
-            int* blue = &diffs[1][y * w];
-            for (std::size_t x = 0; x < w; ++x) {
-                red[x] = in[x][0] - in[x][1];
-                blue[x] = in[x][2] - in[x][1];
-            }
+        parallelFor(0, bands, [&](int band) {
+            chromaOf(row(top(band)), w, end(band, false));
+            chromaOf(row(bottom(band)), w, end(band, true));
         });
-        parallelFor(1, height - 1, [&](int y) {
+        parallelFor(0, bands, [&](int band) {
+            std::vector<int> window(6 * w);
             std::vector<int> medians(w);
-            auto* out = image + static_cast<std::size_t>(y) * stride;
-            for (int c = 0; c < 2; ++c) {
-                const int* a = &diffs[c][(y - 1) * w];
-                const int* b = a + w;
-                const int* d = b + w;
-                for (std::size_t x = 1; x + 1 < w; ++x) {
-                    medians[x] =
-                        median9(a[x - 1], a[x], a[x + 1], b[x - 1], b[x], b[x + 1], d[x - 1], d[x], d[x + 1]);
+            int* above = window.data();
+            int* here = above + 2 * w;
+            int* below = here + 2 * w;
+            const int first = top(band);
+            const int last = bottom(band);
+            if (band == 0) {
+                chromaOf(row(0), w, above);
+            } else {
+                std::copy_n(end(band - 1, true), 2 * w, above);
+            }
+            chromaOf(row(first), w, here);
+            for (int y = first; y <= last; ++y) {
+                if (y < last || y + 1 == height - 1) {
+                    chromaOf(row(y + 1), w, below);
+                } else {
+                    std::copy_n(end(band + 1, false), 2 * w, below);
                 }
-                for (std::size_t x = 1; x + 1 < w; ++x) {
-                    out[x][c * 2] = static_cast<std::uint16_t>(std::clamp(out[x][1] + medians[x], 0, 65535));
+                auto* out = row(y);
+                for (int c = 0; c < 2; ++c) {
+                    const int* a = above + c * w;
+                    const int* b = here + c * w;
+                    const int* d = below + c * w;
+                    for (std::size_t x = 1; x + 1 < w; ++x) {
+                        medians[x] = median9(a[x - 1], a[x], a[x + 1], b[x - 1], b[x], b[x + 1], d[x - 1],
+                                             d[x], d[x + 1]);
+                    }
+                    for (std::size_t x = 1; x + 1 < w; ++x) {
+                        out[x][c * 2] =
+                            static_cast<std::uint16_t>(std::clamp(out[x][1] + medians[x], 0, 65535));
+                    }
                 }
+                std::swap(above, here);
+                std::swap(here, below);
             }
         });
     }
