@@ -429,6 +429,17 @@ TEST_F(FramedWindowTest, WithFreshSettingsTheFramedWindowLiesOnTheScreenMaximise
     redraw();
     EXPECT_TRUE(free.contains(framed()));
 
+    // A later frame (the window manager maximises the window and draws it another title bar) may
+    // come before the window hears that it is maximised: the window keeps its size limits and place,
+    // as a change of either would end the maximising.
+    const QRect placed = window().geometry();
+    frame = QMargins(0, 30, 0, 0);
+    QMoveEvent maximising(window().pos(), window().pos());
+    QApplication::sendEvent(&window(), &maximising);
+    redraw();
+    EXPECT_EQ(window().minimumSize(), QSize(1360, 714));
+    EXPECT_EQ(window().geometry(), placed);
+
     // On a large screen nothing but the frame changes: the minimum stays 1360 × 800.
     window().move(QPoint(100, 100));
     redraw();

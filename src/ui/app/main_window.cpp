@@ -92,13 +92,14 @@ void MainWindow::frameMayHaveChanged() {
     const QMargins frame = frameSource_    ? frameSource_()
                            : windowHandle() ? windowHandle()->frameMargins()
                                             : QMargins();
-    if (frame == frame_) return;
-    const bool firstFrame = frame_.isNull();
+    // Only the first frame counts: later ones (maximising takes the borders away) come with the
+    // window manager's own placement, which a new size or place of ours would undo.
+    if (frame.isNull() || !frame_.isNull()) return;
     frame_ = frame;
     fitToScreen();
     // A stored frame measured with the frame counted is too small for the screen as a whole: it
     // comes back once the frame is known.
-    if (firstFrame && !frameRestored_) frameRestored_ = restoreFrame();
+    if (!frameRestored_) frameRestored_ = restoreFrame();
     keepOnScreen();
 }
 

@@ -72,7 +72,8 @@ private:
     // A window neither maximised nor full screen is brought wholly onto its screen's free area.
     void keepOnScreen();
     void followScreen(QScreen* screen);
-    // Reads the frame again; when it changed, the window fits itself to it.
+    // Reads the frame again: the first one known sets the minimum size and brings the window
+    // wholly onto the screen.
     void frameMayHaveChanged();
     void frameChanged();
     void saveFrame();
@@ -86,7 +87,7 @@ private:
     SettingsView* settings_ = nullptr;
     QMetaObject::Connection screenArea_;
     FrameSource frameSource_;
-    QMargins frame_; // as last read; none until the window manager has framed the window
+    QMargins frame_; // as first read; none until the window manager has framed the window
     bool frameRestored_ = false;
     bool shown_ = false;
 };
