@@ -113,7 +113,7 @@ protected:
     AppStateEnvironment environment() {
         AppStateEnvironment environment{queue, executor, pasteboard};
         environment.folderPanel = chooser ? chooser : &folderPanel;
-        environment.singleExportPanel = &exportPanel;
+        environment.singleExportPanel = savePanel ? savePanel : &exportPanel;
         environment.alerts = &alerts;
         environment.folderOpener = &folderOpener;
         environment.cachesRoot = root / "caches";
@@ -166,6 +166,8 @@ protected:
     bool rawDevelopmentFails = false;
     // The folder chooser when a test gives one (before the state is made); the scripted one otherwise.
     FolderPanel* chooser = nullptr;
+    // The one-photo save panel when a test gives one (before the state is made); the scripted one otherwise.
+    SingleExportPanel* savePanel = nullptr;
     // Where records are written, and by whom, when a test decides (before the state is made).
     FileManager* recordFiles = nullptr;
     BackgroundExecutor* recordExecutor = nullptr;

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <gtest/gtest.h>
 #include <map>
+#include <utility>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -70,20 +71,25 @@ TEST(FolderProbe, NothingComesOfAQuestionDroppedOrOfAProbeGone) {
     EXPECT_EQ(heard, 0);
 }
 
-// A listing names what may be a folder without asking each entry: folders as folders, links to be
-// asked, files left out; a folder that is not there says why.
-TEST(FolderProbe, AListingLeavesFilesOutAndLinksToBeAsked) {
+// A listing names folders and files without asking each entry, links to be asked; a folder that is
+// not there says why. Asked, a path is a folder, something else, or missing (a link to nothing
+// too).
+TEST(FolderProbe, AListingTellsFoldersAndFilesAndLeavesLinksToBeAsked) {
     TemporaryFolder root;
     std::filesystem::create_directories(root.path() / "trip");
     std::ofstream(root.path() / "photo.jpg") << "x";
     std::filesystem::create_directory_symlink(root.path() / "trip", root.path() / "link");
     FolderProbeListing listing = FolderProbe::readListing(root.path());
     EXPECT_FALSE(listing.error);
-    std::map<std::string, bool> entries;
-    for (const FolderProbeEntry& entry : listing.entries) entries[entry.name] = entry.listedAsFolder;
-    EXPECT_EQ(entries, (std::map<std::string, bool>{{"link", false}, {"trip", true}}));
-    EXPECT_TRUE(FolderProbe::readIsFolder(root.path() / "link"));
-    EXPECT_FALSE(FolderProbe::readIsFolder(root.path() / "photo.jpg"));
+    std::map<std::string, std::pair<bool, bool>> entries;
+    for (const FolderProbeEntry& entry : listing.entries)
+        entries[entry.name] = {entry.listedAsFolder, entry.listedAsFile};
+    EXPECT_EQ(entries, (std::map<std::string, std::pair<bool, bool>>{
+                           {"link", {false, false}}, {"photo.jpg", {false, true}}, {"trip", {true, false}}}));
+    std::filesystem::create_symlink(root.path() / "gone", root.path() / "dangling");
+    EXPECT_EQ(FolderProbe::readKind(root.path() / "link"), FolderProbePathKind::folder);
+    EXPECT_EQ(FolderProbe::readKind(root.path() / "photo.jpg"), FolderProbePathKind::other);
+    EXPECT_EQ(FolderProbe::readKind(root.path() / "dangling"), FolderProbePathKind::missing);
 
     EXPECT_EQ(FolderProbe::readListing(root.path() / "gone").error, std::errc::no_such_file_or_directory);
     EXPECT_EQ(FolderProbe::readListing(root.path() / "photo.jpg").error, std::errc::not_a_directory);

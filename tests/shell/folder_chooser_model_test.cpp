@@ -57,12 +57,12 @@ TEST_F(FolderChooserModelTest, ListsTheSubfoldersInNameOrder) {
     EXPECT_EQ(names(), (std::vector<std::string>{"a-link", "b", "IMG_2", "IMG_10"}));
     EXPECT_EQ(model.choice(), place());
     EXPECT_EQ(model.status(), "");
-    for (const auto& row : model.rows()) EXPECT_EQ(FolderChooserModel::typeText(row.state), "フォルダ");
+    for (const auto& row : model.rows()) EXPECT_EQ(FolderChooserModel::typeText(row), "フォルダ");
 
     model.select(1);
     EXPECT_EQ(model.choice(), place() / "b");
     EXPECT_EQ(model.fieldText(), (place() / "b").string());
-    model.enter();
+    model.openRow(1);
     EXPECT_EQ(model.folder(), place() / "b");
     model.goUp();
     EXPECT_EQ(model.folder(), place());
@@ -108,7 +108,7 @@ TEST_F(FolderChooserModelTest, AnEntryThatDoesNotAnswerIsMarkedAndTheOthersShown
     const std::size_t stalled = stalledRow();
     ASSERT_EQ(rows.size(), 16u) << "every folder shown";
     EXPECT_EQ(rows[stalled].state, State::notAnswering);
-    EXPECT_EQ(FolderChooserModel::typeText(rows[stalled].state), "応答なし");
+    EXPECT_EQ(FolderChooserModel::typeText(rows[stalled]), "応答なし");
     for (std::size_t row = 0; row < rows.size(); ++row) {
         if (row == stalled) continue;
         EXPECT_EQ(rows[row].state, State::folder) << rows[row].name;
@@ -145,6 +145,7 @@ TEST_F(FolderChooserModelTest, ATypedPathIsTakenOnceItAnsweredAsAFolder) {
     EXPECT_EQ(model.folder(), place()) << "not before the answer";
     settle();
     EXPECT_EQ(model.folder(), place() / "IMG_2");
+    EXPECT_FALSE(model.accepted()) << "a typed folder is opened, not taken";
 
     model.edit("~");
     settle();
@@ -170,6 +171,92 @@ TEST_F(FolderChooserModelTest, AFolderThatDoesNotAnswerCannotBeTaken) {
     EXPECT_EQ(model.status(), "フォルダが見つかりません");
     EXPECT_FALSE(model.choice());
     EXPECT_TRUE(model.rows().empty());
+}
+
+// Return in the field takes the folder it stands for once the disk said it is one: at once when
+// listed, kept while its listing is out, never past a folder that does not answer.
+TEST_F(FolderChooserModelTest, ReturnTakesTheFolderOnceItAnswered) {
+    model.openFolder(place());
+    model.enter();
+    EXPECT_FALSE(model.accepted());
+    settle();
+    EXPECT_EQ(model.accepted(), place());
+
+    FolderChooserModel late{probe, root.path(), [] {}};
+    late.openFolder(place() / "b");
+    queue.advance(FolderChooserModel::kAnswerWait + 0.01);
+    late.enter();
+    settle();
+    EXPECT_FALSE(late.accepted()) << "not past a folder said not to answer";
+    late.enter();
+    EXPECT_EQ(late.accepted(), place() / "b");
+
+    FolderChooserModel row{probe, root.path(), [] {}};
+    row.openFolder(place());
+    settle();
+    row.select(1);
+    row.enter();
+    EXPECT_EQ(row.accepted(), place() / "b") << "the row the field stands for";
+}
+
+// Where files are listed (the save panel), they are rows that say what they are, asked nothing;
+// a link to a file shows once it answered. A file is never opened nor taken.
+TEST_F(FolderChooserModelTest, TheSavePanelListsFilesByWhatTheyAre) {
+    std::ofstream(place() / "b.HEIF") << "x";
+    std::ofstream(place() / "notes.txt") << "x";
+    FolderChooserModel files{probe, root.path(), [] {}, true};
+    files.openFolder(place());
+    executor.runAt(0);
+    queue.runPending();
+    EXPECT_EQ(executor.waiting(), 5u) << "the folders and links are asked, the files not";
+    settle();
+    std::vector<std::string> shown;
+    for (const auto& row : files.rows()) shown.push_back(row.name + "=" + FolderChooserModel::typeText(row));
+    EXPECT_EQ(shown, (std::vector<std::string>{"a-link=フォルダ", "b=フォルダ", "b.HEIF=HEIF 画像", "file-link=ファイル",
+                                               "IMG_2=フォルダ", "IMG_10=フォルダ", "notes.txt=ファイル",
+                                               "photo.jpg=JPEG 画像"}));
+    files.select(2);
+    EXPECT_FALSE(files.choice());
+    files.openRow(2);
+    EXPECT_EQ(files.folder(), place());
+}
+
+// A folder's listing fills every row at once; an entry that answers later changes its own row
+// alone.
+TEST_F(FolderChooserModelTest, AnEntryThatAnswersChangesItsRowAlone) {
+    model.openFolder(place());
+    EXPECT_TRUE(model.takeRowChanges().all);
+    executor.runAt(0); // the listing
+    queue.runPending();
+    EXPECT_TRUE(model.takeRowChanges().all);
+    executor.runAt(0); // a-link, a link to a folder
+    queue.runPending();
+    const auto changes = model.takeRowChanges();
+    EXPECT_FALSE(changes.all);
+    ASSERT_EQ(changes.entries.size(), 1u);
+    EXPECT_EQ(model.entryRow(changes.entries[0])->name, "a-link");
+    settle();
+    EXPECT_FALSE(model.takeRowChanges().all);
+}
+
+// The places: home, the computer, then each volume mounted under /media, /run/media and /mnt,
+// once however often mounted there, by name; shares are told from drives. Other mounts are not
+// places.
+TEST(FolderChooserPlaces, AreTheVolumesMountedWhereTheSystemPutsThem) {
+    const MountTable table = MountTable::parse(
+        "20 1 8:1 / / rw - ext4 /dev/sda1 rw\n"
+        "21 20 0:5 / /proc rw - proc proc rw\n"
+        "22 20 8:17 / /media/anna/CARD rw - vfat /dev/sdb1 rw\n"
+        "23 20 0:40 / /mnt/nas rw - nfs4 nas:/photos rw\n"
+        "24 20 8:33 / /run/media/anna/EOS\\040DIGITAL rw - exfat /dev/sdc1 rw\n"
+        "25 20 8:18 / /media/anna/CARD rw - vfat /dev/sdb2 rw\n"
+        "26 20 0:41 / /mnt rw - tmpfs tmpfs rw\n"
+        "27 20 0:42 / /media2/x rw - ext4 /dev/sdd1 rw\n");
+    using Kind = FolderChooserModel::PlaceKind;
+    EXPECT_EQ(FolderChooserModel::volumePlaces(table),
+              (std::vector<FolderChooserModel::Place>{{"CARD", "/media/anna/CARD", Kind::volume},
+                                                      {"EOS DIGITAL", "/run/media/anna/EOS DIGITAL", Kind::volume},
+                                                      {"nas", "/mnt/nas", Kind::share}}));
 }
 
 } // namespace

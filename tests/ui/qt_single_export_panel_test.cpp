@@ -1,13 +1,18 @@
 #include "ui/platform/qt_single_export_panel.hpp"
+
+#include "support/manual_main_queue.hpp"
+#include "support/scripted_mount_watch.hpp"
+#include "ui/platform/folder_chooser_dialog.hpp"
 #include "ui_test_fixture.hpp"
 
-#include <QAbstractItemView>
-#include <QComboBox>
-#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
+#include <QTreeWidget>
+#include <fstream>
 #include <functional>
 #include <optional>
 #include <vector>
@@ -17,15 +22,16 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// The panel over a probe whose workers the test runs, so that the disk answers when the test
+// says, or never.
 class QtSingleExportPanelTest : public ::testing::Test {
 protected:
     QtSingleExportPanelTest() {
         application();
-        // The disk is asked at once here: these folders always answer.
-        panel.setFolderCheck([](const fs::path& path, std::function<void(std::optional<bool>)> answered) {
-            std::error_code ignored;
-            answered(fs::is_directory(path, ignored));
-        });
+        panel.setMountWatch(&mounts);
+    }
+    ~QtSingleExportPanelTest() override {
+        if (panel.activeDialog()) panel.activeDialog()->reject();
     }
 
     void present(SingleExportFormat format) {
@@ -43,30 +49,53 @@ protected:
         ASSERT_NE(panel.activeDialog(), nullptr);
         // The dialog has the keyboard, as the window the user works in.
         panel.activeDialog()->activateWindow();
+        settle();
+    }
+    // The disk answers every question out, and the panel shows it.
+    void settle() {
+        for (int round = 0; round < 100; ++round) {
+            QApplication::processEvents();
+            if (executor.waiting() == 0 && queue.pendingCount() == 0) break;
+            executor.runAll();
+            queue.runPending();
+        }
         QApplication::processEvents();
     }
-    QString typedName() const {
-        auto* field = panel.activeDialog()->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
-        return field ? field->text() : QString();
-    }
+    QString typedName() const { return panel.nameField() ? panel.nameField()->text() : QString(); }
     QRadioButton* button(SingleExportFormat format) const { return panel.formatButton(format); }
-    QLineEdit* field() const {
-        return panel.activeDialog()->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
-    }
     // Replaces the typed name as the user does: all of it selected, then typed over.
     void typeName(const QString& name) const {
-        field()->setFocus();
-        field()->selectAll();
+        QLineEdit* field = panel.nameField();
+        field->setFocus();
+        field->selectAll();
         if (name.isEmpty())
-            QTest::keyClick(field(), Qt::Key_Backspace);
+            QTest::keyClick(field, Qt::Key_Backspace);
         else
-            QTest::keyClicks(field(), name);
+            QTest::keyClicks(field, name);
     }
-    // The Enter key in the name field: the dialog's accept button.
-    void pressEnter() const { QTest::keyClick(field(), Qt::Key_Return); }
+    // Return in the name field, and the disk answers what it was asked.
+    void pressEnter() {
+        QTest::keyClick(panel.nameField(), Qt::Key_Return);
+        settle();
+    }
+    QString problem() const {
+        QLabel* label = panel.problemLabel();
+        return label && label->isVisibleTo(panel.activeDialog()) ? label->text() : QString();
+    }
+    void expectClosedWith(const fs::path& file, SingleExportFormat format) {
+        ASSERT_TRUE(closed);
+        ASSERT_TRUE(closedWith.has_value());
+        EXPECT_EQ(*closedWith, file);
+        EXPECT_EQ(closedFormat, format);
+        closed = false;
+        closedWith.reset();
+    }
 
     TemporaryFolder folder;
-    QtSingleExportPanel panel;
+    ManualMainQueue queue;
+    ManualExecutor executor;
+    ScriptedMountWatch mounts;
+    QtSingleExportPanel panel{queue, executor};
     std::vector<SingleExportFormat> reported;
     std::optional<fs::path> closedWith;
     SingleExportFormat closedFormat = SingleExportFormat::jpeg;
@@ -78,7 +107,7 @@ TEST_F(QtSingleExportPanelTest, TheInitialFormatShowsWithoutAReport) {
     EXPECT_TRUE(button(SingleExportFormat::heic)->isChecked());
     EXPECT_FALSE(button(SingleExportFormat::jpeg)->isChecked());
     EXPECT_TRUE(reported.empty());
-    panel.activeDialog()->reject();
+    EXPECT_EQ(panel.activeDialog()->chooseButton()->text(), QStringLiteral("書き出す"));
 }
 
 TEST_F(QtSingleExportPanelTest, EveryClickIsReportedAndSwapsTheExtension) {
@@ -95,114 +124,64 @@ TEST_F(QtSingleExportPanelTest, EveryClickIsReportedAndSwapsTheExtension) {
     EXPECT_EQ(typedName(), QStringLiteral("DSC_0001.jpg"));
     EXPECT_EQ(reported,
               (std::vector{SingleExportFormat::heic, SingleExportFormat::jpeg, SingleExportFormat::jpeg}));
-    panel.activeDialog()->reject();
 }
 
 // A switch of format replaces only the endings .jpeg .jpg .heic .heif .hif of the typed name;
-// every other name is kept whole and gets the extension, also when it has dots of its own.
+// every other name is kept whole and gets the extension, also when it has dots of its own. The
+// file is written under the name shown.
 TEST_F(QtSingleExportPanelTest, ASwitchOfFormatKeepsTheTypedNameWhole) {
     struct Case {
         const char* typed;
         SingleExportFormat chosen;
         const char* shown;
     };
-    const Case cases[] = {
-        {"photo.JPEG", SingleExportFormat::heic, "photo.heic"},
-        {"photo.tiff", SingleExportFormat::jpeg, "photo.tiff.jpg"},
-        {"photo.jpg", SingleExportFormat::jpeg, "photo.jpg"},
-        {"trip.v2", SingleExportFormat::jpeg, "trip.v2.jpg"},
-        {"2024.06.01", SingleExportFormat::heic, "2024.06.01.heic"},
-        {"shot.hif", SingleExportFormat::jpeg, "shot.jpg"},
-    };
-    for (const Case& c : cases) {
+    for (const Case& c : {Case{"photo.JPEG", SingleExportFormat::heic, "photo.heic"},
+                          Case{"photo.tiff", SingleExportFormat::jpeg, "photo.tiff.jpg"},
+                          Case{"trip.v2", SingleExportFormat::jpeg, "trip.v2.jpg"},
+                          Case{"2024.06.01", SingleExportFormat::heic, "2024.06.01.heic"},
+                          Case{"shot.hif", SingleExportFormat::jpeg, "shot.jpg"}}) {
         present(SingleExportFormat::jpeg);
-        auto* field = panel.activeDialog()->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
-        ASSERT_NE(field, nullptr);
-        field->setFocus();
-        field->selectAll();
-        QTest::keyClicks(field, QString::fromUtf8(c.typed));
-        ASSERT_EQ(typedName(), QString::fromUtf8(c.typed));
+        typeName(QString::fromUtf8(c.typed));
         QTest::mouseClick(button(c.chosen), Qt::LeftButton);
         EXPECT_EQ(typedName(), QString::fromUtf8(c.shown)) << c.typed;
-        // The file is written under the name shown.
-        QTest::keyClick(field, Qt::Key_Return);
-        ASSERT_TRUE(closed) << c.typed;
-        ASSERT_TRUE(closedWith.has_value()) << c.typed;
-        EXPECT_EQ(closedWith->filename().string(), c.shown);
-        closed = false;
-        closedWith.reset();
+        pressEnter();
+        expectClosedWith(folder.path() / c.shown, c.chosen);
     }
 }
 
+// キャンセル reports no file and the format chosen last; 書き出す the proposed name in the
+// folder shown.
 TEST_F(QtSingleExportPanelTest, ClosingReportsTheFileAndTheLastFormat) {
     present(SingleExportFormat::jpeg);
     button(SingleExportFormat::heic)->click();
-    panel.activeDialog()->reject();
+    QTest::mouseClick(panel.activeDialog()->cancelButton(), Qt::LeftButton);
     EXPECT_TRUE(closed);
     EXPECT_FALSE(closedWith.has_value());
     EXPECT_EQ(closedFormat, SingleExportFormat::heic);
 
     closed = false;
     present(SingleExportFormat::jpeg);
-    static_cast<QDialog*>(panel.activeDialog())->accept();
-    EXPECT_TRUE(closed);
-    ASSERT_TRUE(closedWith.has_value());
-    EXPECT_EQ(closedWith->filename(), "DSC_0001.jpg");
-    EXPECT_EQ(closedFormat, SingleExportFormat::jpeg);
-}
-
-// The dialog's own list of file types, opened by keyboard or pointer, takes the format buttons'
-// path: the name as typed is kept whole and given the format's extension.
-TEST_F(QtSingleExportPanelTest, ChoosingTheOnlyFileTypeKeepsTheTypedName) {
-    for (const bool byPointer : {false, true}) {
-        present(SingleExportFormat::jpeg);
-        auto* types = panel.activeDialog()->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
-        ASSERT_NE(types, nullptr);
-        ASSERT_EQ(types->count(), 1);
-        typeName(QStringLiteral("2024.06.01"));
-        // Opened with the pointer or the keyboard, the list is chosen from with the keyboard: a
-        // click in it counts only once Qt's double-click interval has passed since it opened.
-        if (byPointer) {
-            QTest::mouseClick(types, Qt::LeftButton);
-        } else {
-            types->setFocus();
-            QTest::keyClick(types, Qt::Key_F4);
-        }
-        ASSERT_TRUE(types->view()->isVisible());
-        QTest::keyClick(types->view(), Qt::Key_Return);
-        EXPECT_FALSE(types->view()->isVisible());
-        EXPECT_EQ(typedName(), QStringLiteral("2024.06.01.jpg")) << (byPointer ? "pointer" : "keyboard");
-        pressEnter();
-        ASSERT_TRUE(closed);
-        ASSERT_TRUE(closedWith.has_value());
-        EXPECT_EQ(closedWith->filename(), "2024.06.01.jpg");
-        closed = false;
-    }
+    QTest::mouseClick(panel.activeDialog()->chooseButton(), Qt::LeftButton);
+    settle();
+    expectClosedWith(folder.path() / "DSC_0001.jpg", SingleExportFormat::jpeg);
 }
 
 // A name that is empty without its extension is refused under the field, the dialog staying open;
 // a format switch leaves an emptied name empty. A name ending in a format's extension is written
-// in that format, any other gets the chosen format's extension, shown in the field before the
-// dialog closes.
+// in that format, any other gets the chosen format's extension.
 TEST_F(QtSingleExportPanelTest, TheNameIsRefusedWhenEmptyAndAgreesWithTheData) {
     present(SingleExportFormat::jpeg);
-    auto* problem = panel.activeDialog()->findChild<QLabel*>(QStringLiteral("singleExportNameProblem"));
-    ASSERT_NE(problem, nullptr);
     typeName(QString());
     button(SingleExportFormat::heic)->click();
     EXPECT_EQ(typedName(), QString());
     typeName(QStringLiteral(".heic"));
     pressEnter();
     EXPECT_FALSE(closed);
-    EXPECT_TRUE(problem->isVisibleTo(panel.activeDialog()));
-    EXPECT_EQ(problem->text(), QStringLiteral("ファイル名を入力してください"));
+    EXPECT_EQ(problem(), QStringLiteral("ファイル名を入力してください"));
     typeName(QStringLiteral("trip"));
-    EXPECT_FALSE(problem->isVisibleTo(panel.activeDialog())) << "gone once the name is typed again";
+    EXPECT_EQ(problem(), QString()) << "gone once the name is typed again";
     pressEnter();
-    ASSERT_TRUE(closed);
-    ASSERT_TRUE(closedWith.has_value());
-    EXPECT_EQ(closedWith->filename(), "trip.heic");
-    EXPECT_EQ(closedFormat, SingleExportFormat::heic);
+    expectClosedWith(folder.path() / "trip.heic", SingleExportFormat::heic);
 
     struct Case {
         const char* typed;
@@ -214,20 +193,17 @@ TEST_F(QtSingleExportPanelTest, TheNameIsRefusedWhenEmptyAndAgreesWithTheData) {
          {Case{"x.heic", SingleExportFormat::jpeg, "x.heic", SingleExportFormat::heic},
           Case{"x.JPG", SingleExportFormat::heic, "x.JPG", SingleExportFormat::jpeg},
           Case{"photo.tiff", SingleExportFormat::heic, "photo.tiff.heic", SingleExportFormat::heic}}) {
-        closed = false;
         present(c.chosen);
         typeName(QString::fromUtf8(c.typed));
         pressEnter();
-        ASSERT_TRUE(closed) << c.typed;
-        ASSERT_TRUE(closedWith.has_value()) << c.typed;
-        EXPECT_EQ(closedWith->filename().string(), c.written);
-        EXPECT_EQ(closedFormat, c.format) << c.typed;
+        expectClosedWith(folder.path() / c.written, c.format);
     }
 }
 
 // A typed folder, with or without its slash, by its whole path or by its name in the folder shown,
 // opens that folder, with the proposed name back in the field; it is never written as a file
-// beside itself. A typed path the disk does not answer about keeps the panel open, saying so.
+// beside itself. A typed path the disk does not answer about keeps the panel open, saying so, and
+// its late answer changes nothing.
 TEST_F(QtSingleExportPanelTest, ATypedFolderOpensThatFolder) {
     const fs::path trip = folder.path() / "trip";
     fs::create_directories(trip / "day1");
@@ -238,34 +214,65 @@ TEST_F(QtSingleExportPanelTest, ATypedFolderOpensThatFolder) {
         typeName(typed);
         pressEnter();
         EXPECT_FALSE(closed);
-        const fs::path shown = panel.activeDialog()->directory().absolutePath().toStdString();
+        const fs::path shown = panel.activeDialog()->model().folder();
         EXPECT_TRUE(shown == trip || shown == trip / "day1") << shown;
+        EXPECT_EQ(panel.activeDialog()->pathField()->text().toStdString(), shown.string());
         EXPECT_EQ(typedName(), QStringLiteral("DSC_0001.heic"));
         // Return once more writes the proposed name there.
         pressEnter();
-        ASSERT_TRUE(closed);
-        ASSERT_TRUE(closedWith.has_value());
-        EXPECT_EQ(closedWith->parent_path(), shown);
-        EXPECT_EQ(closedWith->filename(), "DSC_0001.heic");
-        closed = false;
+        expectClosedWith(shown / "DSC_0001.heic", SingleExportFormat::heic);
     }
-    EXPECT_FALSE(fs::exists(folder.path() / "trip.heic"));
 
-    std::function<void(std::optional<bool>)> unanswered;
-    panel.setFolderCheck([&](const fs::path&, std::function<void(std::optional<bool>)> answered) {
-        unanswered = std::move(answered);
-    });
     present(SingleExportFormat::jpeg);
-    typeName(QStringLiteral("/mnt/share/photos"));
-    pressEnter();
-    ASSERT_TRUE(unanswered);
-    pressEnter(); // asked once
-    std::exchange(unanswered, nullptr)(std::nullopt);
+    typeName(QString::fromStdString(trip.string()));
+    QTest::keyClick(panel.nameField(), Qt::Key_Return);
+    QTest::keyClick(panel.nameField(), Qt::Key_Return); // asked once
+    QApplication::processEvents();
+    EXPECT_EQ(executor.waiting(), 1u);
+    queue.advance(FolderChooserModel::kAnswerWait + 0.01);
+    QApplication::processEvents();
     EXPECT_FALSE(closed);
-    auto* problem = panel.activeDialog()->findChild<QLabel*>(QStringLiteral("singleExportNameProblem"));
-    EXPECT_TRUE(problem->isVisibleTo(panel.activeDialog()));
-    EXPECT_EQ(problem->text(), QStringLiteral("保存先のフォルダが応答しません"));
-    panel.activeDialog()->reject();
+    EXPECT_EQ(problem(), QStringLiteral("保存先のフォルダが応答しません"));
+    settle(); // the late answer
+    EXPECT_EQ(panel.activeDialog()->model().folder(), folder.path());
+    EXPECT_FALSE(closed);
+}
+
+// The folder shown lists its files with what they are, and its folders; a file there already is
+// written over only when the user says so, and choosing a file puts its name in the field.
+TEST_F(QtSingleExportPanelTest, AFileThereAlreadyIsReplacedOnlyWhenTheUserSaysSo) {
+    std::ofstream(folder.path() / "DSC_0001.jpg") << "x";
+    std::ofstream(folder.path() / "notes.txt") << "x";
+    std::ofstream(folder.path() / "b.HEIC") << "x";
+    fs::create_directories(folder.path() / "trip");
+    present(SingleExportFormat::jpeg);
+    QTreeWidget* list = panel.activeDialog()->folderList();
+    QStringList rows;
+    for (int row = 0; row < list->topLevelItemCount(); ++row)
+        rows << list->topLevelItem(row)->text(0) + u'=' + list->topLevelItem(row)->text(1);
+    EXPECT_EQ(rows, (QStringList{QStringLiteral("b.HEIC=HEIF 画像"), QStringLiteral("DSC_0001.jpg=JPEG 画像"),
+                                 QStringLiteral("notes.txt=ファイル"), QStringLiteral("trip=フォルダ")}));
+
+    for (const bool replace : {false, true}) {
+        typeName(QStringLiteral("DSC_0001"));
+        pressEnter();
+        auto* ask = panel.activeDialog()->findChild<QMessageBox*>();
+        ASSERT_NE(ask, nullptr) << "asked before the file is written over";
+        EXPECT_FALSE(closed);
+        for (QAbstractButton* answer : ask->buttons()) {
+            if (answer->text() == (replace ? QStringLiteral("置き換える") : QStringLiteral("キャンセル"))) answer->click();
+        }
+        QApplication::processEvents();
+        if (!replace) {
+            EXPECT_FALSE(closed);
+        }
+    }
+    expectClosedWith(folder.path() / "DSC_0001.jpg", SingleExportFormat::jpeg);
+
+    present(SingleExportFormat::jpeg);
+    list = panel.activeDialog()->folderList();
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->topLevelItem(0)).center());
+    EXPECT_EQ(typedName(), QStringLiteral("b.HEIC"));
 }
 
 } // namespace

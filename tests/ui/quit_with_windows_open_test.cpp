@@ -10,12 +10,14 @@
 #include "ui/browsing/bottom_bar_view.hpp"
 #include "ui/browsing/select_view.hpp"
 #include "ui/export/export_sheet.hpp"
+#include "ui/platform/folder_chooser_dialog.hpp"
 #include "ui/platform/qt_alert_presenter.hpp"
+#include "ui/platform/qt_folder_panel.hpp"
+#include "ui/platform/qt_main_queue.hpp"
 #include "ui/platform/qt_single_export_panel.hpp"
 #include "ui/settings/settings_view.hpp"
 #include "ui_test_fixture.hpp"
 
-#include <QFileDialog>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
@@ -128,10 +130,12 @@ TEST_F(QuitWithWindowsOpenTest, TheSettingsWindow) {
     });
 }
 
-// Qt's save panel of a one-photo export, as a sheet of the window.
+// The save panel of a one-photo export, as a sheet of the window.
 TEST_F(QuitWithWindowsOpenTest, TheOnePhotoSavePanel) {
     openAndHeart();
-    QtSingleExportPanel panel;
+    QtMainQueue liveQueue;
+    DetachedThreadExecutor threads;
+    QtSingleExportPanel panel(liveQueue, threads);
     panel.setParent(&window());
     expectASignalQuits([&] {
         SingleExportPanelOptions options;
@@ -145,14 +149,19 @@ TEST_F(QuitWithWindowsOpenTest, TheOnePhotoSavePanel) {
 // A dialog waiting in a loop of its own, over a sheet: the export sheet's folder chooser.
 TEST_F(QuitWithWindowsOpenTest, TheExportSheetsFolderChooser) {
     openAndHeart();
-    expectASignalQuits([this] {
+    QtMainQueue liveQueue;
+    DetachedThreadExecutor threads;
+    QtFolderPanel panel(liveQueue, threads);
+    panel.setParent(&window());
+    expectASignalQuits([&] {
         type(&window(), Qt::Key_E, Qt::ControlModifier);
         ExportSheet* sheet = browsing().exportSheet();
         ASSERT_NE(sheet, nullptr);
+        sheet->setFolderChooser([&](const fs::path& start) { return panel.chooseExportDestination(start); });
         for (QPushButton* button : sheet->findChildren<QPushButton*>())
             if (button->text() == QStringLiteral("選ぶ…")) QTest::mouseClick(button, Qt::LeftButton);
     });
-    EXPECT_TRUE(waitedIn.contains("QFileDialog"));
+    EXPECT_TRUE(waitedIn.contains("sorvin::FolderChooserDialog"));
 }
 
 // An alert waiting in a loop of its own: the program's warnings.

@@ -40,7 +40,7 @@ inline QApplication& application() {
     static QApplication* app = [] {
         qInstallMessageHandler(failOnQtWarnings);
         // Qt wants a private runtime folder, which a test machine may not name, and the tests
-        // write settings (Qt's file dialog its QtProject.conf), data and caches. A test run gives
+        // write settings, data and caches. A test run gives
         // folders of its own under the build folder; where it gave none, as when the program is
         // started by hand, a private temporary one stands in for each, so nothing lands in the
         // home of whoever runs it. Its children (the quit tests') inherit them.

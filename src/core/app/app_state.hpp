@@ -410,6 +410,8 @@ public:
         return activeExportCancellation_;
     }
     BackgroundExecutor& executor() const { return executor_; }
+    // The folder chooser, for the export's destination too; none where there is no window.
+    FolderPanel* folderPanel() const { return folderPanel_; }
     void presentCurrentPhotoExport();
 
     // ---- Original preview ----

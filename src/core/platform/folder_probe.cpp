@@ -65,8 +65,15 @@ FolderProbe::~FolderProbe() {
 
 FolderProbe::Question FolderProbe::isFolder(const std::filesystem::path& path, double wait,
                                             std::function<void(std::optional<bool>)> answered) {
-    return ask(Kind::isFolder, path, wait, [answered = std::move(answered)](const Answer* answer) {
-        answered(answer ? std::optional<bool>(answer->isFolder) : std::nullopt);
+    return ask(Kind::pathKind, path, wait, [answered = std::move(answered)](const Answer* answer) {
+        answered(answer ? std::optional<bool>(answer->kind == FolderProbePathKind::folder) : std::nullopt);
+    });
+}
+
+FolderProbe::Question FolderProbe::kindOf(const std::filesystem::path& path, double wait,
+                                          std::function<void(std::optional<FolderProbePathKind>)> answered) {
+    return ask(Kind::pathKind, path, wait, [answered = std::move(answered)](const Answer* answer) {
+        answered(answer ? std::optional(answer->kind) : std::nullopt);
     });
 }
 
@@ -93,7 +100,7 @@ FolderProbe::Question FolderProbe::ask(Kind kind, const std::filesystem::path& p
         state_->executor.run(TaskPriority::userInitiated,
                              [mailbox = mailbox_, weak = std::weak_ptr(state_), key] {
                                  Answer answer;
-                                 if (key.first == Kind::isFolder) answer.isFolder = readIsFolder(key.second);
+                                 if (key.first == Kind::pathKind) answer.kind = readKind(key.second);
                                  else answer.listing = readListing(key.second);
                                  const std::lock_guard lock(mailbox->mutex);
                                  if (!mailbox->mainQueue) return;
@@ -105,9 +112,13 @@ FolderProbe::Question FolderProbe::ask(Kind kind, const std::filesystem::path& p
     return Question(std::move(waiter));
 }
 
-bool FolderProbe::readIsFolder(const std::filesystem::path& path) {
+// A path that cannot be looked at (a link to nothing, a folder that cannot be entered) counts as
+// missing: nothing can be listed there nor written over.
+FolderProbePathKind FolderProbe::readKind(const std::filesystem::path& path) {
     std::error_code error;
-    return std::filesystem::is_directory(path, error);
+    const std::filesystem::file_status status = std::filesystem::status(path, error);
+    if (error || !std::filesystem::exists(status)) return FolderProbePathKind::missing;
+    return std::filesystem::is_directory(status) ? FolderProbePathKind::folder : FolderProbePathKind::other;
 }
 
 // The listing alone tells a folder from a file on most file systems, without asking each entry.
@@ -127,8 +138,9 @@ FolderProbeListing FolderProbe::readListing(const std::filesystem::path& folder)
         }
         const std::string name = entry->d_name;
         if (name == "." || name == "..") continue;
-        if (entry->d_type == DT_DIR) listing.entries.push_back({name, true});
-        else if (entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN) listing.entries.push_back({name, false});
+        if (entry->d_type == DT_DIR) listing.entries.push_back({name, true, false});
+        else if (entry->d_type == DT_REG) listing.entries.push_back({name, false, true});
+        else if (entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN) listing.entries.push_back({name, false, false});
     }
     ::closedir(directory);
     return listing;

@@ -15,15 +15,19 @@
 
 namespace sorvin {
 
-// One entry of a folder that may be a folder: the listing tells folders apart, except for links
-// and entries whose kind it does not give, which must be asked.
+// One entry of a folder that is a folder or a file, or may be one: the listing tells folders and
+// plain files apart, except for links and entries whose kind it does not give, which must be asked.
 struct FolderProbeEntry {
     std::string name;
     bool listedAsFolder = false;
+    bool listedAsFile = false;
 };
 
-// What listing a folder gave: its entries that may be folders (files are left out), or why it
-// could not be read.
+// What is at a path, following links.
+enum class FolderProbePathKind { missing, folder, other };
+
+// What listing a folder gave: its folders, files and entries that may be either (devices, pipes
+// and sockets are left out), or why it could not be read.
 struct FolderProbeListing {
     std::vector<FolderProbeEntry> entries;
     std::error_code error;
@@ -62,18 +66,20 @@ public:
     // answer, and with the answer when it comes, however late.
     [[nodiscard]] Question isFolder(const std::filesystem::path& path, double wait,
                                     std::function<void(std::optional<bool>)> answered);
+    [[nodiscard]] Question kindOf(const std::filesystem::path& path, double wait,
+                                  std::function<void(std::optional<FolderProbePathKind>)> answered);
     [[nodiscard]] Question list(const std::filesystem::path& folder, double wait,
                                 std::function<void(std::optional<FolderProbeListing>)> answered);
 
     // The work behind each question, done on the worker.
-    static bool readIsFolder(const std::filesystem::path& path);
+    static FolderProbePathKind readKind(const std::filesystem::path& path);
     static FolderProbeListing readListing(const std::filesystem::path& folder);
 
 private:
-    enum class Kind { isFolder, listing };
+    enum class Kind { pathKind, listing };
     using Key = std::pair<Kind, std::filesystem::path>;
     struct Answer {
-        bool isFolder = false;
+        FolderProbePathKind kind = FolderProbePathKind::missing;
         FolderProbeListing listing;
     };
     struct Mailbox;

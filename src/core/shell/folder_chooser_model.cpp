@@ -3,6 +3,9 @@
 #include "platform/localized_text_order.hpp"
 
 #include <algorithm>
+#include <array>
+#include <cctype>
+#include <string_view>
 #include <utility>
 
 namespace sorvin {
@@ -16,19 +19,49 @@ std::filesystem::path normal(const std::filesystem::path& path) {
     return result;
 }
 
+// Where the system mounts the cards, drives and shares a user plugs in or connects.
+constexpr std::array<std::string_view, 3> kVolumeFolders = {"/media", "/run/media", "/mnt"};
+
+bool isVolumeMountPoint(const std::filesystem::path& point) {
+    const std::filesystem::path at = normal(point);
+    return std::any_of(kVolumeFolders.begin(), kVolumeFolders.end(), [&](std::string_view folder) {
+        const std::filesystem::path root(folder);
+        const std::filesystem::path inside = at.lexically_relative(root);
+        return !inside.empty() && inside != "." && *inside.begin() != "..";
+    });
+}
+
+bool isShare(const std::string& type) {
+    static constexpr std::array<std::string_view, 12> kShareTypes = {
+        "nfs", "nfs4", "cifs", "smb3", "smbfs", "ncpfs", "afs", "9p", "davfs", "fuse.sshfs", "fuse.rclone",
+        "fuse.davfs2"};
+    return std::find(kShareTypes.begin(), kShareTypes.end(), type) != kShareTypes.end();
+}
+
+std::string lowerExtension(const std::string& name) {
+    const std::size_t dot = name.rfind('.');
+    if (dot == std::string::npos || dot == 0) return {};
+    std::string extension = name.substr(dot + 1);
+    for (char& letter : extension) letter = static_cast<char>(std::tolower(static_cast<unsigned char>(letter)));
+    return extension;
+}
+
 } // namespace
 
 FolderChooserModel::FolderChooserModel(FolderProbe& probe, std::filesystem::path home,
-                                       std::function<void()> changed)
-    : probe_(probe), home_(normal(home)), changed_(std::move(changed)) {}
+                                       std::function<void()> changed, bool listsFiles)
+    : probe_(probe), home_(normal(home)), changed_(std::move(changed)), listsFiles_(listsFiles),
+      places_{{"ホーム", home_, PlaceKind::home}, {"コンピュータ", "/", PlaceKind::computer}} {}
 
 void FolderChooserModel::openFolder(const std::filesystem::path& folder) {
     folder_ = normal(folder.is_absolute() ? folder : resolved(folder.string()));
     listing_ = PathState::asking;
     entries_.clear();
     entriesOut_ = 0;
+    rowChanges_ = {.all = true, .entries = {}};
     selected_.reset();
     target_.reset();
+    acceptWhenListed_ = false;
     fieldText_ = folder_.string();
     listingQuestion_ = probe_.list(folder_, kAnswerWait,
                                    [this](std::optional<FolderProbeListing> listing) { listed(std::move(listing)); });
@@ -44,30 +77,39 @@ void FolderChooserModel::goUp() {
 }
 
 void FolderChooserModel::openRow(std::size_t row) {
-    const std::vector<Row> shownRows = rows();
-    if (row < shownRows.size()) openFolder(shownRows[row].path);
+    if (const auto entry = entryOfRow(row)) openEntry(*entry);
+}
+
+// A file is no folder to open.
+void FolderChooserModel::openEntry(std::size_t entry) {
+    if (entry < entries_.size() && shown(entries_[entry]) && entries_[entry].state != PathState::notFolder)
+        openFolder(entries_[entry].path);
 }
 
 void FolderChooserModel::select(std::optional<std::size_t> row) {
-    const std::vector<Row> shownRows = rows();
+    selectEntry(row ? entryOfRow(*row) : std::nullopt);
+}
+
+void FolderChooserModel::selectEntry(std::optional<std::size_t> entry) {
     target_.reset();
-    if (!row || *row >= shownRows.size()) {
+    acceptWhenListed_ = false;
+    if (!entry || *entry >= entries_.size() || !shown(entries_[*entry])) {
         selected_.reset();
         fieldText_ = folder_.string();
         changed_();
         return;
     }
-    selected_ = shownRows[*row].path;
-    fieldText_ = selected_->string();
+    selected_ = entry;
+    fieldText_ = entries_[*entry].path.string();
     // A folder chosen before its turn is asked at once.
-    for (std::size_t index = 0; index < entries_.size(); ++index)
-        if (entries_[index].path == *selected_ && !entries_[index].asked) ask(index);
+    if (!entries_[*entry].asked) ask(*entry);
     changed_();
 }
 
 void FolderChooserModel::edit(const std::string& text) {
     fieldText_ = text;
     selected_.reset();
+    acceptWhenListed_ = false;
     const std::filesystem::path path = resolved(text);
     if (text.empty() || path == folder_) {
         target_.reset();
@@ -81,28 +123,55 @@ void FolderChooserModel::edit(const std::string& text) {
 }
 
 void FolderChooserModel::enter() {
-    if (selected_) {
-        openFolder(*selected_);
-    } else if (target_) {
+    if (target_) {
         if (target_->state == PathState::folder) openFolder(target_->path);
         else target_->openWhenAnswered = target_->state == PathState::asking;
+        return;
+    }
+    // Return is kept for the listing, not past a folder said not to answer.
+    if (!selected_ && listing_ == PathState::asking) {
+        acceptWhenListed_ = true;
+        return;
+    }
+    accept();
+}
+
+void FolderChooserModel::accept() {
+    if (const auto chosen = choice()) {
+        accepted_ = chosen;
+        changed_();
     }
 }
 
 std::vector<FolderChooserModel::Row> FolderChooserModel::rows() const {
     std::vector<Row> result;
-    for (const Entry& entry : entries_)
-        if (shown(entry)) result.push_back({entry.name, entry.path, entry.state});
+    for (std::size_t entry = 0; entry < entries_.size(); ++entry)
+        if (auto row = entryRow(entry)) result.push_back(std::move(*row));
     return result;
+}
+
+std::optional<FolderChooserModel::Row> FolderChooserModel::entryRow(std::size_t entry) const {
+    if (entry >= entries_.size() || !shown(entries_[entry])) return std::nullopt;
+    return Row{entries_[entry].name, entries_[entry].path, entries_[entry].state};
+}
+
+FolderChooserModel::RowChanges FolderChooserModel::takeRowChanges() {
+    return std::exchange(rowChanges_, RowChanges{});
 }
 
 std::optional<std::size_t> FolderChooserModel::selectedRow() const {
     if (!selected_) return std::nullopt;
     std::size_t row = 0;
-    for (const Entry& entry : entries_) {
-        if (!shown(entry)) continue;
-        if (entry.path == *selected_) return row;
-        ++row;
+    for (std::size_t entry = 0; entry < *selected_; ++entry)
+        if (shown(entries_[entry])) ++row;
+    return row;
+}
+
+std::optional<std::size_t> FolderChooserModel::entryOfRow(std::size_t row) const {
+    for (std::size_t entry = 0; entry < entries_.size(); ++entry) {
+        if (!shown(entries_[entry])) continue;
+        if (row == 0) return entry;
+        --row;
     }
     return std::nullopt;
 }
@@ -124,24 +193,57 @@ std::string FolderChooserModel::status() const {
 }
 
 // A folder listed as one may be taken while it is still asked: the listing said what it is. A
-// folder that does not answer, or that cannot be read, is not taken.
+// folder that does not answer, or that cannot be read, is not taken, nor is a file.
 std::optional<std::filesystem::path> FolderChooserModel::choice() const {
     if (selected_) {
-        for (const Entry& entry : entries_)
-            if (entry.path == *selected_ && shown(entry) && entry.state != PathState::notAnswering)
-                return entry.path;
-        return std::nullopt;
+        const Entry& entry = entries_[*selected_];
+        const bool folder = entry.state == PathState::folder || (entry.state == PathState::asking && entry.listedAsFolder);
+        return folder ? std::optional(entry.path) : std::nullopt;
     }
     if (target_) return target_->state == PathState::folder ? std::optional(target_->path) : std::nullopt;
     return listing_ == PathState::folder ? std::optional(folder_) : std::nullopt;
 }
 
-std::vector<FolderChooserModel::Place> FolderChooserModel::places() const {
-    return {{"ホーム", home_}, {"コンピュータ", "/"}};
+void FolderChooserModel::setMounts(const MountTable& mounts) {
+    std::vector<Place> places(places_.begin(), places_.begin() + 2);
+    for (Place& volume : volumePlaces(mounts)) places.push_back(std::move(volume));
+    if (places == places_) return;
+    places_ = std::move(places);
+    changed_();
 }
 
-std::string FolderChooserModel::typeText(PathState state) {
-    return state == PathState::notAnswering ? "応答なし" : "フォルダ";
+// One place for each mount point (the last mount over a point is the one seen there), in the
+// order of their names.
+std::vector<FolderChooserModel::Place> FolderChooserModel::volumePlaces(const MountTable& mounts) {
+    std::vector<Place> volumes;
+    for (const MountTable::Mount& mount : mounts.mounts()) {
+        if (!isVolumeMountPoint(mount.mountPoint)) continue;
+        const std::filesystem::path point = normal(mount.mountPoint);
+        std::erase_if(volumes, [&](const Place& place) { return place.path == point; });
+        volumes.push_back({point.filename().string(), point, isShare(mount.type) ? PlaceKind::share : PlaceKind::volume});
+    }
+    std::stable_sort(volumes.begin(), volumes.end(), [](const Place& a, const Place& b) {
+        const auto order = LocalizedTextOrder::compare(a.label, b.label);
+        return order != 0 ? order < 0 : a.path < b.path;
+    });
+    return volumes;
+}
+
+std::string FolderChooserModel::typeText(const Row& row) {
+    switch (row.state) {
+    case PathState::notAnswering:
+        return "応答なし";
+    case PathState::asking:
+    case PathState::folder:
+        return "フォルダ";
+    case PathState::notFolder:
+    case PathState::unreadable:
+        break;
+    }
+    const std::string extension = lowerExtension(row.name);
+    if (extension == "jpg" || extension == "jpeg") return "JPEG 画像";
+    if (extension == "heic" || extension == "heif" || extension == "hif") return "HEIF 画像";
+    return "ファイル";
 }
 
 std::filesystem::path FolderChooserModel::resolved(const std::string& text) const {
@@ -152,7 +254,7 @@ std::filesystem::path FolderChooserModel::resolved(const std::string& text) cons
 }
 
 // Hidden entries are left out, as file managers do; an entry the listing could not tell is shown
-// once it answered as a folder.
+// once it answered as a folder (or, where files are listed, as anything).
 bool FolderChooserModel::shown(const Entry& entry) const {
     if (entry.name.starts_with('.')) return false;
     switch (entry.state) {
@@ -162,6 +264,7 @@ bool FolderChooserModel::shown(const Entry& entry) const {
     case PathState::asking:
         return entry.listedAsFolder;
     case PathState::notFolder:
+        return listsFiles_;
     case PathState::unreadable:
         break;
     }
@@ -169,6 +272,7 @@ bool FolderChooserModel::shown(const Entry& entry) const {
 }
 
 void FolderChooserModel::listed(std::optional<FolderProbeListing> listing) {
+    rowChanges_ = {.all = true, .entries = {}};
     if (!listing) {
         listing_ = PathState::notAnswering;
         changed_();
@@ -181,10 +285,15 @@ void FolderChooserModel::listed(std::optional<FolderProbeListing> listing) {
                    : PathState::unreadable;
     std::vector<std::pair<LocalizedTextOrder::Key, FolderProbeEntry>> sorted;
     for (FolderProbeEntry& entry : listing->entries) {
+        if (entry.listedAsFile && !listsFiles_) continue;
         LocalizedTextOrder::Key key = LocalizedTextOrder::key(entry.name);
         sorted.emplace_back(std::move(key), std::move(entry));
     }
     std::sort(sorted.begin(), sorted.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    // A row chosen while the listing was out is kept by its name.
+    const std::optional<std::filesystem::path> selectedPath =
+        selected_ && *selected_ < entries_.size() ? std::optional(entries_[*selected_].path) : std::nullopt;
+    selected_.reset();
     entries_.clear();
     entriesOut_ = 0;
     for (auto& [key, entry] : sorted) {
@@ -192,9 +301,17 @@ void FolderChooserModel::listed(std::optional<FolderProbeListing> listing) {
         added.path = folder_ / entry.name;
         added.name = std::move(entry.name);
         added.listedAsFolder = entry.listedAsFolder;
+        added.listedAsFile = entry.listedAsFile;
+        // A plain file needs no question.
+        if (added.listedAsFile) {
+            added.state = PathState::notFolder;
+            added.asked = true;
+        }
+        if (selectedPath == added.path) selected_ = entries_.size();
         entries_.push_back(std::move(added));
     }
     askNextEntries();
+    if (std::exchange(acceptWhenListed_, false) && listing_ == PathState::folder && !target_) accepted_ = folder_;
     changed_();
 }
 
@@ -213,17 +330,16 @@ void FolderChooserModel::ask(std::size_t index) {
 
 void FolderChooserModel::entryAnswered(std::size_t index, std::optional<bool> isFolder) {
     Entry& entry = entries_[index];
-    const bool wasShown = shown(entry);
+    const std::optional<Row> before = entryRow(index);
     const bool firstWord = entry.state == PathState::asking;
     entry.state = !isFolder ? PathState::notAnswering : *isFolder ? PathState::folder : PathState::notFolder;
     if (firstWord) {
         --entriesOut_;
         askNextEntries();
     }
-    // A folder listed as one that answers so changes nothing on screen, unless it is the one chosen.
-    const bool visible = wasShown != shown(entry) || entry.state != PathState::folder || !entry.listedAsFolder ||
-                         (selected_ && *selected_ == entry.path);
-    if (visible) changed_();
+    if (entryRow(index) == before) return;
+    rowChanges_.entries.push_back(index);
+    changed_();
 }
 
 void FolderChooserModel::targetAnswered(std::optional<bool> isFolder) {

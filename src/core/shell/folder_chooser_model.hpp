@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/folder_probe.hpp"
+#include "platform/mount_table.hpp"
 
 #include <cstddef>
 #include <filesystem>
@@ -12,9 +13,10 @@
 namespace sorvin {
 
 // The folder chooser's rules: which folder it lists, which of its entries it shows, what the path
-// field stands for and which folder 選択 takes. Every question to the disk goes through the probe,
-// off the main thread and with a time limit: a folder or an entry that does not answer is said so
-// and left to its worker, and the chooser never waits. Main thread only.
+// field stands for, which folder it takes and where it starts from. Every question to the disk goes
+// through the probe, off the main thread and with a time limit: a folder or an entry that does not
+// answer is said so and left to its worker, and the chooser never waits. The save panel lists the
+// files of a folder as well. Main thread only.
 class FolderChooserModel {
 public:
     // How long the disk may take before the chooser says that a folder does not answer.
@@ -32,45 +34,76 @@ public:
         PathState state;
         friend bool operator==(const Row&, const Row&) = default;
     };
+    enum class PlaceKind { home, computer, volume, share };
     struct Place {
         std::string label;
         std::filesystem::path path;
+        PlaceKind kind;
+        friend bool operator==(const Place&, const Place&) = default;
+    };
+    // The entries whose rows changed since the last look: all of them (another folder, or its
+    // listing came), or some that answered.
+    struct RowChanges {
+        bool all = false;
+        std::vector<std::size_t> entries;
     };
 
-    FolderChooserModel(FolderProbe& probe, std::filesystem::path home, std::function<void()> changed);
+    FolderChooserModel(FolderProbe& probe, std::filesystem::path home, std::function<void()> changed,
+                       bool listsFiles = false);
 
     // Lists the folder; the path field then stands for it.
     void openFolder(const std::filesystem::path& folder);
     bool canGoUp() const;
     void goUp();
     void openRow(std::size_t row);
+    void openEntry(std::size_t entry);
     // The field then stands for the row.
     void select(std::optional<std::size_t> row);
+    void selectEntry(std::optional<std::size_t> entry);
     // The path field as typed: a path, "~" for the home folder, or a name inside the folder shown.
     void edit(const std::string& text);
-    // Return in the path field: opens the folder typed, once the disk says it is one.
+    // Return in the path field: a typed folder or the row chosen is opened once the disk says it is
+    // a folder; the folder listed is taken.
     void enter();
+    // 選択: the folder the field stands for is taken, when there is one to take.
+    void accept();
+    // The folder taken by Return or 選択, once it answered as one.
+    const std::optional<std::filesystem::path>& accepted() const { return accepted_; }
 
     const std::filesystem::path& folder() const { return folder_; }
     PathState listingState() const { return listing_; }
-    // The subfolders shown, in the order of file names; hidden ones are left out, a link to a
-    // folder is shown once it answered, and a folder that does not answer is shown marked.
+    // The subfolders shown (and the files, where files are listed), in the order of file names;
+    // hidden ones are left out, a link is shown once it answered, and a folder that does not answer
+    // is shown marked.
     std::vector<Row> rows() const;
+    // The entries of the folder listed, in the same order, shown or not; a row when shown.
+    std::size_t entryCount() const { return entries_.size(); }
+    std::optional<Row> entryRow(std::size_t entry) const;
+    RowChanges takeRowChanges();
     std::optional<std::size_t> selectedRow() const;
+    std::optional<std::size_t> selectedEntry() const { return selected_; }
     const std::string& fieldText() const { return fieldText_; }
+    // Whether the field holds a path typed, rather than the folder listed or a row chosen.
+    bool standsForTypedPath() const { return target_.has_value(); }
     // The line under the list: why nothing can be chosen, or nothing.
     std::string status() const;
     // The folder 選択 takes now, or none while there is none to take.
     std::optional<std::filesystem::path> choice() const;
-    std::vector<Place> places() const;
-    // The type column of a row.
-    static std::string typeText(PathState state);
+
+    // ホーム, コンピュータ, then the volumes mounted under /media, /run/media and /mnt.
+    const std::vector<Place>& places() const { return places_; }
+    void setMounts(const MountTable& mounts);
+    static std::vector<Place> volumePlaces(const MountTable& mounts);
+
+    // The type column of a row: a folder, a kind of file, or that it does not answer.
+    static std::string typeText(const Row& row);
 
 private:
     struct Entry {
         std::string name;
         std::filesystem::path path;
         bool listedAsFolder = false;
+        bool listedAsFile = false;
         PathState state = PathState::asking;
         bool asked = false;
         FolderProbe::Question question;
@@ -85,6 +118,7 @@ private:
 
     std::filesystem::path resolved(const std::string& text) const;
     bool shown(const Entry& entry) const;
+    std::optional<std::size_t> entryOfRow(std::size_t row) const;
     void listed(std::optional<FolderProbeListing> listing);
     void askNextEntries();
     void ask(std::size_t entry);
@@ -94,14 +128,19 @@ private:
     FolderProbe& probe_;
     std::filesystem::path home_;
     std::function<void()> changed_;
+    bool listsFiles_;
     std::filesystem::path folder_;
     PathState listing_ = PathState::asking;
     FolderProbe::Question listingQuestion_;
     std::vector<Entry> entries_;
     std::size_t entriesOut_ = 0; // asked and not answered in time yet
-    std::optional<std::filesystem::path> selected_;
+    RowChanges rowChanges_;
+    std::optional<std::size_t> selected_;
     std::string fieldText_;
     std::optional<Target> target_;
+    bool acceptWhenListed_ = false;
+    std::optional<std::filesystem::path> accepted_;
+    std::vector<Place> places_;
 };
 
 } // namespace sorvin

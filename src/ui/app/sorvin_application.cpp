@@ -52,7 +52,7 @@ SorvinApplication::SorvinApplication(QApplication& application, FolderPanel* fol
     folderPanel_ = std::make_unique<QtFolderPanel>(*mainQueue_, *folderProbeExecutor_);
     alerts_ = std::make_unique<QtAlertPresenter>();
     folderOpener_ = std::make_unique<QtFolderOpener>();
-    singleExportPanel_ = std::make_unique<QtSingleExportPanel>();
+    singleExportPanel_ = std::make_unique<QtSingleExportPanel>(*mainQueue_, *folderProbeExecutor_);
     AppStateEnvironment environment{*mainQueue_, *executor_, *pasteboard_};
     environment.folderPanel = folderChooser ? folderChooser : folderPanel_.get();
     environment.folderProbeExecutor = folderProbeExecutor_.get();

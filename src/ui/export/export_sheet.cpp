@@ -13,7 +13,6 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QCloseEvent>
-#include <QFileDialog>
 #include <QGraphicsOpacityEffect>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -105,13 +104,8 @@ ExportSheet::ExportSheet(AppState& state, MainQueue& mainQueue, BackgroundExecut
     settingsRows_->layout()->setAlignment(Qt::AlignTop);
 
     chooser_ = [this](const std::filesystem::path& start) -> std::optional<std::filesystem::path> {
-        QFileDialog dialog(this, QStringLiteral("ハートを付けた写真の書き出し先を選んでください"));
-        dialog.setFileMode(QFileDialog::Directory);
-        dialog.setOption(QFileDialog::ShowDirsOnly);
-        dialog.setLabelText(QFileDialog::Accept, QStringLiteral("ここに書き出す"));
-        if (!start.empty()) dialog.setDirectory(QString::fromStdString(start.string()));
-        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
-        return std::filesystem::path(dialog.selectedFiles().first().toStdString());
+        if (!state_.folderPanel()) return std::nullopt;
+        return state_.folderPanel()->chooseExportDestination(start);
     };
     connect(new LibraryObserver(state, this), &LibraryObserver::changed, this, [this] { refresh(); });
     refresh();

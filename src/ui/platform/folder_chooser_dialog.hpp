@@ -4,7 +4,10 @@
 #include "ui/platform/once_per_turn.hpp"
 
 #include <QDialog>
+#include <QIcon>
+#include <QString>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -14,20 +17,46 @@ class QListWidget;
 class QPushButton;
 class QToolButton;
 class QTreeWidget;
+class QTreeWidgetItem;
+class QVBoxLayout;
 
 namespace sorvin {
 
-// The folder chooser: a path field, the subfolders of the folder shown, the places to start from,
-// キャンセル and 選択. It asks the disk nothing itself: its model asks through the probe, off the
-// main thread, so a share that stopped answering never holds the window, nor its closing.
+class MountWatch;
+
+// What a folder chooser is for: its title, the line above it, its accept button, and whether it
+// lists files beside the folders (the save panel does).
+struct FolderChooserOptions {
+    QString title = QStringLiteral("フォルダを選ぶ");
+    QString message;
+    QString acceptLabel = QStringLiteral("選択");
+    bool listsFiles = false;
+};
+
+// The folder chooser: a path field, the entries of the folder shown, the places to start from
+// (the mounted cards, drives and shares among them, as they come and go), キャンセル and the
+// accept button. It asks the disk nothing itself: its model asks through the probe, off the main
+// thread, so a share that stopped answering never holds the window, nor its closing.
+//
+// Keys: Return in the path field takes the folder it stands for (a typed one is opened first);
+// Return on a row or a place opens it; Backspace outside a text field and Alt+Up go up.
 class FolderChooserDialog final : public QDialog {
     Q_OBJECT
 public:
-    FolderChooserDialog(QWidget* parent, FolderProbe& probe, const std::filesystem::path& home,
-                        const std::filesystem::path& start);
+    FolderChooserDialog(QWidget* parent, FolderProbe& probe, MountWatch* mounts, const std::filesystem::path& home,
+                        const std::filesystem::path& start, FolderChooserOptions options = {});
+    ~FolderChooserDialog() override;
 
-    // The folder taken with 選択; none until then.
+    // The folder taken with the accept button or Return; none until then.
     const std::optional<std::filesystem::path>& chosen() const { return chosen_; }
+
+    // For a dialog that takes more than a folder (the save panel): rows of its own above the
+    // buttons, and what accepting does instead of taking the folder the field stands for.
+    void addRow(QWidget* row);
+    void setAcceptAction(std::function<void()> action);
+    // Called when the user chooses a file of the list.
+    void setFileChosen(std::function<void(const std::string& name)> chosen) { fileChosen_ = std::move(chosen); }
+    FolderChooserModel& model() { return model_; }
 
     QLineEdit* pathField() const { return field_; }
     QTreeWidget* folderList() const { return list_; }
@@ -37,12 +66,21 @@ public:
     QPushButton* cancelButton() const { return cancel_; }
     QLabel* statusLabel() const { return status_; }
 
+    void done(int result) override;
+
 private:
+    void stopWatchingMounts();
     void refresh();
     void showRows();
+    void showPlaces();
+    void showRow(std::size_t entry);
+    void fill(QTreeWidgetItem& item, const FolderChooserModel::Row& row, std::size_t entry) const;
+    void acceptNow();
 
     FolderChooserModel model_;
     OncePerTurn refresh_;
+    MountWatch* mounts_;
+    bool listsFiles_;
     QToolButton* up_;
     QLineEdit* field_;
     QListWidget* places_;
@@ -50,8 +88,14 @@ private:
     QLabel* status_;
     QPushButton* cancel_;
     QPushButton* choose_;
-    std::vector<FolderChooserModel::Row> rowsShown_;
-    std::filesystem::path rowsFolder_;
+    QVBoxLayout* column_ = nullptr;
+    QIcon folderIcon_;
+    QIcon fileIcon_;
+    // The item of each entry of the folder listed, none for an entry not shown.
+    std::vector<QTreeWidgetItem*> items_;
+    std::vector<FolderChooserModel::Place> placesShown_;
+    std::function<void()> acceptAction_;
+    std::function<void(const std::string&)> fileChosen_;
     std::optional<std::filesystem::path> chosen_;
 };
 

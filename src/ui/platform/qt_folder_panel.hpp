@@ -7,6 +7,9 @@ class QWidget;
 
 namespace sorvin {
 
+class MountWatch;
+struct FolderChooserOptions;
+
 // The folder chooser of the program (FolderChooserDialog), modal over the main window: one
 // existing folder, no files, no new folders. The disk is asked through a probe that lives as long
 // as the panel, so a path that stopped answering holds one worker however often it is shown.
@@ -15,10 +18,18 @@ public:
     // The executor runs the questions to the disk; nobody may wait for them (DetachedThreadExecutor).
     QtFolderPanel(MainQueue& mainQueue, BackgroundExecutor& executor) : probe_(mainQueue, executor) {}
     void setParent(QWidget* parent) { parent_ = parent; }
+    // The mounts the places follow; the system's, watched while the dialog is up, unless a test
+    // gives its own.
+    void setMountWatch(MountWatch* mounts) { mounts_ = mounts; }
     std::optional<std::filesystem::path> chooseFolder(const std::filesystem::path& startFolder) override;
+    std::optional<std::filesystem::path> chooseExportDestination(const std::filesystem::path& startFolder) override;
 
 private:
+    std::optional<std::filesystem::path> choose(const std::filesystem::path& startFolder,
+                                                const FolderChooserOptions& options);
+
     QWidget* parent_ = nullptr;
+    MountWatch* mounts_ = nullptr;
     FolderProbe probe_;
 };
 

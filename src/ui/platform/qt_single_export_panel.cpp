@@ -1,98 +1,56 @@
 #include "ui/platform/qt_single_export_panel.hpp"
 
-#include "app/app_state.hpp"
 #include "export/single_export_accessory_state.hpp"
 #include "export/single_export_file_name.hpp"
+#include "ui/platform/folder_chooser_dialog.hpp"
+#include "ui/platform/qt_mount_watch.hpp"
 #include "ui/platform/sorvin_look.hpp"
 
-#include <QApplication>
-#include <QComboBox>
+#include <QCompleter>
 #include <QDir>
-#include <QEvent>
-#include <QFileDialog>
-#include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPointer>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QRadioButton>
-#include <QTimer>
+#include <QStringListModel>
 #include <memory>
-#include <thread>
 #include <utility>
 
 namespace sorvin {
 namespace {
 
+namespace fs = std::filesystem;
+
 const char* const jpegButtonName = "singleExportJpeg";
 const char* const heifButtonName = "singleExportHeif";
-
+const char* const nameFieldName = "singleExportName";
 const char* const nameProblemName = "singleExportNameProblem";
 
-QString nameFilter(SingleExportFormat format) {
-    return format == SingleExportFormat::heic ? QStringLiteral("HEIF (*.heic)")
-                                              : QStringLiteral("JPEG (*.jpg)");
+QString qText(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-// Qt's save dialog, asked before it accepts: a typed folder is opened, and the name of a file is
-// settled first, so that the dialog's own question about replacing a file is asked of the file
-// that will be written.
-class SaveDialog final : public QFileDialog {
-public:
-    using QFileDialog::QFileDialog;
-    std::function<void()> beforeAccepting; // calls acceptNow() when the dialog may close
-    void accept() override {
-        if (beforeAccepting)
-            beforeAccepting();
-        else
-            acceptNow();
-    }
-    void acceptNow() { QFileDialog::accept(); }
-};
-
-// The disk is asked on a thread of its own, which a share that stopped answering may hold for
-// good; the answer, or none once the wait has passed, comes on the main thread.
-void askInTheBackground(const std::filesystem::path& path, std::function<void(std::optional<bool>)> answered) {
-    auto once = std::make_shared<std::function<void(std::optional<bool>)>>(std::move(answered));
-    const auto answer = [once](std::optional<bool> isFolder) {
-        if (auto told = std::exchange(*once, nullptr)) told(isFolder);
-    };
-    QTimer::singleShot(static_cast<int>(AppState::kFolderCheckWait * 1000), qApp, [answer] { answer(std::nullopt); });
-    std::thread([path, answer, application = QPointer<QCoreApplication>(qApp)] {
-        std::error_code ignored;
-        const bool isFolder = std::filesystem::is_directory(path, ignored);
-        if (application)
-            QMetaObject::invokeMethod(application, [answer, isFolder] { answer(isFolder); }, Qt::QueuedConnection);
-    }).detach();
-}
-
-// Remembers the typed name when the user turns to the dialog's list of file types: choosing in
-// it, the dialog puts the filter's extension in place of whatever follows the name's last dot,
-// before anyone hears of the choice.
-class NameBeforeFilterChoice final : public QObject {
-public:
-    NameBeforeFilterChoice(QComboBox* types, QLineEdit* name) : QObject(types), name_(name) {
-        types->installEventFilter(this);
-    }
-    QString typed() const { return typed_; }
-
-protected:
-    bool eventFilter(QObject*, QEvent* event) override {
-        const QEvent::Type type = event->type();
-        if (type == QEvent::MouseButtonPress || type == QEvent::KeyPress || type == QEvent::Wheel)
-            typed_ = name_->text();
-        return false;
-    }
-
-private:
-    QLineEdit* name_;
-    QString typed_;
+// What accepting the panel asks of the disk, one question at a time: whether the typed path is a
+// folder to open, and whether the file to be written is there already.
+struct SaveCheck {
+    FolderProbe::Question question;
+    std::optional<fs::path> chosen; // the file, once the panel may close
 };
 
 } // namespace
 
-QFileDialog* QtSingleExportPanel::activeDialog() const {
+FolderChooserDialog* QtSingleExportPanel::activeDialog() const {
     return dialog_;
+}
+
+QLineEdit* QtSingleExportPanel::nameField() const {
+    return dialog_ ? dialog_->findChild<QLineEdit*>(QLatin1String(nameFieldName)) : nullptr;
+}
+
+QLabel* QtSingleExportPanel::problemLabel() const {
+    return dialog_ ? dialog_->findChild<QLabel*>(QLatin1String(nameProblemName)) : nullptr;
 }
 
 QRadioButton* QtSingleExportPanel::formatButton(SingleExportFormat format) const {
@@ -103,17 +61,33 @@ QRadioButton* QtSingleExportPanel::formatButton(SingleExportFormat format) const
 
 void QtSingleExportPanel::present(const SingleExportPanelOptions& options, FormatChanged formatChanged,
                                   Completion completion) {
-    auto* dialog = new SaveDialog(parent_, QString::fromStdString(options.message));
+    QtMountWatch* systemMounts = mounts_ ? nullptr : new QtMountWatch();
+    FolderChooserOptions chooser;
+    chooser.title = qText(options.message);
+    chooser.acceptLabel = qText(options.prompt);
+    chooser.listsFiles = true;
+    const fs::path home = QDir::homePath().toStdString();
+    auto* dialog = new FolderChooserDialog(parent_, probe_, mounts_ ? mounts_ : systemMounts, home,
+                                           options.startFolder.value_or(home), chooser);
+    if (systemMounts) systemMounts->setParent(dialog);
     dialog_ = dialog;
-    // Qt's own dialog, so that the format choice can sit in it.
-    dialog->setOption(QFileDialog::DontUseNativeDialog);
-    dialog->setAcceptMode(QFileDialog::AcceptSave);
-    dialog->setFileMode(QFileDialog::AnyFile);
-    dialog->setLabelText(QFileDialog::Accept, QString::fromStdString(options.prompt));
-    dialog->setLabelText(QFileDialog::FileName, QString::fromStdString(options.nameFieldLabel));
-    if (options.startFolder) dialog->setDirectory(QString::fromStdString(options.startFolder->string()));
-    dialog->setNameFilter(nameFilter(options.format));
-    dialog->selectFile(QString::fromStdString(options.proposedName));
+
+    // The name row: "名前:", the field, and the line that says why a name is refused.
+    auto* nameRow = new QWidget(dialog);
+    auto* nameLayout = new QHBoxLayout(nameRow);
+    nameLayout->setContentsMargins(0, 0, 0, 0);
+    auto* nameLabel = new QLabel(qText(options.nameFieldLabel), nameRow);
+    auto* name = new QLineEdit(qText(options.proposedName), nameRow);
+    name->setObjectName(QLatin1String(nameFieldName));
+    nameLabel->setBuddy(name);
+    auto* problem = new QLabel(nameRow);
+    problem->setObjectName(QLatin1String(nameProblemName));
+    problem->setStyleSheet(QStringLiteral("color: %1;").arg(SorvinColor::accent().name()));
+    problem->hide();
+    nameLayout->addWidget(nameLabel);
+    nameLayout->addWidget(name, 1);
+    nameLayout->addWidget(problem);
+    dialog->addRow(nameRow);
 
     auto state = std::make_shared<SingleExportAccessoryState>(options.format);
     auto* accessory = new QWidget(dialog);
@@ -133,34 +107,16 @@ void QtSingleExportPanel::present(const SingleExportPanelOptions& options, Forma
     row->addWidget(jpeg);
     row->addWidget(heif);
     row->addStretch(1);
+    dialog->addRow(accessory);
     const auto showFormat = [state, jpeg, heif] {
         jpeg->setChecked(state->isSelected(SingleExportFormat::jpeg));
         heif->setChecked(state->isSelected(SingleExportFormat::heic));
     };
     showFormat();
-    if (auto* grid = qobject_cast<QGridLayout*>(dialog->layout()))
-        grid->addWidget(accessory, grid->rowCount(), 0, 1, grid->columnCount());
-    else if (dialog->layout())
-        dialog->layout()->addWidget(accessory);
 
-    auto* problem = new QLabel(accessory);
-    problem->setObjectName(QLatin1String(nameProblemName));
-    problem->setStyleSheet(QStringLiteral("color: %1;").arg(SorvinColor::accent().name()));
-    problem->hide();
-    row->insertWidget(row->count() - 1, problem);
-
-    auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
-    // The dialog swaps whatever follows the last dot of the name for the new filter's suffix
-    // ("trip.v2" would become "trip.jpg"): the name as typed is kept and given the format's.
-    const auto showFormatOf = [dialog, name](const QString& typed, SingleExportFormat format) {
-        dialog->setNameFilter(nameFilter(format));
-        if (name)
-            name->setText(QString::fromStdString(
-                SingleExportFileName::replacingExportExtension(typed.toStdString(), format)));
-    };
-    state->onFormatChanged = [name, showFormatOf,
-                              formatChanged = std::move(formatChanged)](SingleExportFormat format) {
-        showFormatOf(name ? name->text() : QString(), format);
+    // The name as typed is kept and given the format's extension ("trip.v2" becomes "trip.v2.jpg").
+    state->onFormatChanged = [name, formatChanged = std::move(formatChanged)](SingleExportFormat format) {
+        name->setText(qText(SingleExportFileName::replacingExportExtension(name->text().toStdString(), format)));
         if (formatChanged) formatChanged(format);
     };
     for (auto [button, format] :
@@ -169,71 +125,101 @@ void QtSingleExportPanel::present(const SingleExportPanelOptions& options, Forma
             state->select(format);
             showFormat();
         });
-    if (auto* types = dialog->findChild<QComboBox*>(QStringLiteral("fileTypeCombo")); types && name) {
-        auto* keeper = new NameBeforeFilterChoice(types, name);
-        QObject::connect(types, &QComboBox::activated, dialog,
-                         [state, keeper, showFormatOf] { showFormatOf(keeper->typed(), state->format()); });
-    }
-    if (name) QObject::connect(name, &QLineEdit::textEdited, problem, &QLabel::hide);
+    QObject::connect(name, &QLineEdit::textEdited, problem, &QLabel::hide);
 
-    // The name and the data agree before the dialog closes: a name ending in a format's extension
-    // keeps it and takes that format, any other gets the chosen format's; an empty name is refused
-    // under the field. A typed folder is opened instead, as Qt's dialog does, but the disk is asked
-    // off the main thread.
+    // The names of the folder shown, as far as they answered: completing asks the disk nothing.
+    auto* names = new QStringListModel(name);
+    auto* completer = new QCompleter(names, name);
+    completer->setCaseSensitivity(Qt::CaseInsensitive);
+    name->setCompleter(completer);
+    QObject::connect(name, &QLineEdit::textEdited, names, [dialog, names] {
+        QStringList shown;
+        for (const FolderChooserModel::Row& entry : dialog->model().rows()) shown << QString::fromStdString(entry.name);
+        if (shown != names->stringList()) names->setStringList(shown);
+    });
+    dialog->setFileChosen([name, problem](const std::string& file) {
+        name->setText(QString::fromStdString(file));
+        problem->hide();
+    });
+
     const auto refuse = [name, problem](std::string_view message) {
-        problem->setText(QString::fromUtf8(message.data(), static_cast<int>(message.size())));
+        problem->setText(qText(message));
         problem->show();
         name->setFocus();
     };
-    auto checking = std::make_shared<bool>(false);
-    dialog->beforeAccepting = [dialog, name, refuse, state, checking, ask = folderCheck_,
-                               proposed = options.proposedName] {
-        if (!name) {
-            dialog->acceptNow();
+    auto check = std::make_shared<SaveCheck>();
+    // A file that is there already is written over only when the user says so.
+    const auto writeTo = [dialog, name, check](const fs::path& file, FolderProbePathKind kind) {
+        if (kind != FolderProbePathKind::other) {
+            check->chosen = file;
+            dialog->accept();
             return;
         }
-        if (*checking) return;
-        const std::string typed = name->text().toStdString();
-        const auto settle = [dialog, name, refuse, state, typed] {
-            const auto chosen = SingleExportFileName::chosenFile(typed, state->format());
-            if (!chosen) {
-                refuse(SingleExportFileName::emptyNameMessage);
+        auto* ask = new QMessageBox(
+            QMessageBox::Warning, dialog->windowTitle(),
+            QStringLiteral("「%1」はすでにあります。置き換えますか？").arg(QString::fromStdString(file.filename().string())),
+            QMessageBox::NoButton, dialog);
+        ask->setAttribute(Qt::WA_DeleteOnClose);
+        QPushButton* replace = ask->addButton(QStringLiteral("置き換える"), QMessageBox::AcceptRole);
+        ask->setDefaultButton(ask->addButton(QStringLiteral("キャンセル"), QMessageBox::RejectRole));
+        QObject::connect(ask, &QMessageBox::finished, dialog, [dialog, name, check, ask, replace, file] {
+            if (ask->clickedButton() != replace) {
+                name->setFocus();
                 return;
             }
-            name->setText(QString::fromStdString(chosen->file.string()));
-            dialog->acceptNow();
-        };
+            check->chosen = file;
+            dialog->accept();
+        });
+        ask->open();
+    };
+    const auto openTyped = [dialog, name, state, proposed = options.proposedName](const fs::path& folder) {
+        dialog->model().openFolder(folder);
+        name->setText(qText(SingleExportFileName::replacingExportExtension(proposed, state->format())));
+        name->selectAll();
+        name->setFocus();
+    };
+    // The name and the data agree before the dialog closes: a name ending in a format's extension
+    // keeps it and takes that format, any other gets the chosen format's; an empty name is refused
+    // under the field. A typed folder is opened instead, and the file is looked for before it is
+    // written over; a path that does not answer in time keeps the panel open, saying so.
+    const auto accept = [dialog, name, refuse, state, check, writeTo, openTyped, home, &probe = probe_] {
+        if (check->question.isOut()) return;
+        const std::string typed = name->text().toStdString();
         if (typed.empty()) {
-            settle();
+            refuse(SingleExportFileName::emptyNameMessage);
             return;
         }
-        const std::filesystem::path path = SingleExportFileName::typedPath(
-            typed, dialog->directory().absolutePath().toStdString(), QDir::homePath().toStdString());
-        *checking = true;
-        (ask ? ask : askInTheBackground)(
-            path, [alive = QPointer<SaveDialog>(dialog), name, refuse, state, checking, settle, proposed,
-                   path](std::optional<bool> isFolder) {
-                *checking = false;
-                if (!alive) return;
-                if (!isFolder) {
-                    refuse(SingleExportFileName::unansweredFolderMessage);
-                } else if (*isFolder) {
-                    alive->setDirectory(QString::fromStdString(path.string()));
-                    name->setText(QString::fromStdString(
-                        SingleExportFileName::replacingExportExtension(proposed, state->format())));
-                    name->selectAll();
-                } else {
-                    settle();
-                }
-            });
+        const fs::path path = SingleExportFileName::typedPath(typed, dialog->model().folder(), home);
+        // "trip/" names a folder alone: it is opened when it is one, and is no name otherwise.
+        const auto chosen = SingleExportFileName::chosenFile(path, state->format());
+        const fs::path file = chosen ? chosen->file : path;
+        const auto settle = [refuse, check, writeTo, openTyped, named = chosen.has_value()](
+                                const fs::path& asked, const fs::path& file, std::optional<FolderProbePathKind> kind) {
+            check->question.cancel(); // a late answer after the wait is not wanted
+            if (!kind) refuse(SingleExportFileName::unansweredFolderMessage);
+            else if (*kind == FolderProbePathKind::folder) openTyped(asked);
+            else if (!named) refuse(SingleExportFileName::emptyNameMessage);
+            else writeTo(file, *kind);
+        };
+        // The typed path first, then the file with its extension, when that is another.
+        check->question = probe.kindOf(path, FolderChooserModel::kAnswerWait, [=, &probe](auto kind) {
+            if (file == path || !kind || *kind == FolderProbePathKind::folder) {
+                settle(path, file, kind);
+                return;
+            }
+            check->question = probe.kindOf(file, FolderChooserModel::kAnswerWait,
+                                           [=](auto fileKind) { settle(file, file, fileKind); });
+        });
     };
+    dialog->setAcceptAction(accept);
+    QObject::connect(name, &QLineEdit::returnPressed, dialog, accept);
 
-    QObject::connect(dialog, &QFileDialog::finished, dialog,
-                     [dialog, state, completion = std::move(completion)](int result) {
-                         std::optional<std::filesystem::path> file;
+    QObject::connect(dialog, &QDialog::finished, dialog,
+                     [dialog, state, check, completion = std::move(completion)](int result) {
+                         std::optional<fs::path> file;
                          SingleExportFormat format = state->format();
-                         if (result == QDialog::Accepted && !dialog->selectedFiles().isEmpty()) {
-                             file = std::filesystem::path(dialog->selectedFiles().first().toStdString());
+                         if (result == QDialog::Accepted && check->chosen) {
+                             file = check->chosen;
                              if (const auto chosen = SingleExportFileName::chosenFile(*file, format))
                                  format = chosen->format;
                          }
@@ -242,6 +228,11 @@ void QtSingleExportPanel::present(const SingleExportPanelOptions& options, Forma
                      });
     dialog->setWindowModality(Qt::WindowModal);
     dialog->open();
+    name->setFocus();
+    // The name without its extension is selected, ready to be typed over.
+    const QString proposedName = name->text();
+    const qsizetype dot = proposedName.lastIndexOf(u'.');
+    name->setSelection(0, dot > 0 ? dot : proposedName.size());
 }
 
 } // namespace sorvin

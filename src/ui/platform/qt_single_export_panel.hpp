@@ -1,41 +1,49 @@
 #pragma once
 
 #include "app/single_export_panel.hpp"
+#include "platform/folder_probe.hpp"
 
 #include <QPointer>
 #include <filesystem>
-#include <functional>
 #include <optional>
 
-class QFileDialog;
+class QLabel;
+class QLineEdit;
 class QRadioButton;
 class QWidget;
 
 namespace sorvin {
 
-// The save panel of a one-photo export: Qt's file dialog as a window-modal sheet, with the
-// "保存形式:" JPEG/HEIF choice under it. Choosing a format changes the file filter and the
-// extension of the typed name.
+class FolderChooserDialog;
+class MountWatch;
+
+// The save panel of a one-photo export: the program's folder chooser listing files as well, a
+// name field, and the "保存形式:" JPEG/HEIF choice, as a window-modal sheet. Choosing a format
+// changes the extension of the typed name. Whatever it asks the disk (the listing, a typed folder,
+// a file to be replaced) goes through the probe, off the main thread and with a time limit.
 class QtSingleExportPanel final : public SingleExportPanel {
 public:
-    // Whether a typed path is a folder, answered on the main thread (none: no answer in time).
-    using FolderCheck =
-        std::function<void(const std::filesystem::path&, std::function<void(std::optional<bool>)> answered)>;
+    // The executor runs the questions to the disk; nobody may wait for them (DetachedThreadExecutor).
+    QtSingleExportPanel(MainQueue& mainQueue, BackgroundExecutor& executor) : probe_(mainQueue, executor) {}
 
     void setParent(QWidget* parent) { parent_ = parent; }
-    // A check of the test's; the disk is asked in the background otherwise.
-    void setFolderCheck(FolderCheck check) { folderCheck_ = std::move(check); }
+    // The mounts the places follow; the system's unless a test gives its own.
+    void setMountWatch(MountWatch* mounts) { mounts_ = mounts; }
     void present(const SingleExportPanelOptions& options, FormatChanged formatChanged,
                  Completion completion) override;
 
-    // The open panel and its two format buttons, while it is open.
-    QFileDialog* activeDialog() const;
+    // The open panel, its name field, the line that says why a name is refused, and its two
+    // format buttons, while it is open.
+    FolderChooserDialog* activeDialog() const;
+    QLineEdit* nameField() const;
+    QLabel* problemLabel() const;
     QRadioButton* formatButton(SingleExportFormat format) const;
 
 private:
     QWidget* parent_ = nullptr;
-    QPointer<QFileDialog> dialog_;
-    FolderCheck folderCheck_;
+    MountWatch* mounts_ = nullptr;
+    FolderProbe probe_;
+    QPointer<FolderChooserDialog> dialog_;
 };
 
 } // namespace sorvin
