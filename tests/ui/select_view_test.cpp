@@ -922,5 +922,23 @@ TEST_F(SelectViewTest, ThePresetOrganizerKeepsARenameAndClosesByItsWindowButton)
     EXPECT_EQ(view().presetSheet(), nullptr);
 }
 
+// Opening another folder by Ctrl+O lets go of the photos shown at once: until the browsing screen
+// is drawn again, its list answers for no photo rather than for the folder that is gone.
+TEST_F(SelectViewTest, AnotherFolderOpenedLeavesTheListNothingOfTheFolderGone) {
+    openAtTheWindow();
+    FileListModel* model = view().fileList()->model();
+    ASSERT_EQ(model->rowCount(), 3);
+    const auto other = root / "other";
+    std::filesystem::create_directories(other);
+    std::filesystem::copy_file(sample("jpeg/nikon_d70s_gps_lens.jpg"), other / "c.jpg");
+    folderPanel.answer = other;
+    type(&window(), Qt::Key_O, Qt::ControlModifier);
+    // Before the event loop turns, as a paint or an accessibility query may ask.
+    EXPECT_EQ(model->rowCount(), state().library() ? static_cast<int>(state().library()->visibleRows().size()) : 0);
+    settle();
+    ASSERT_EQ(state().screen(), AppScreen::select);
+    EXPECT_EQ(model->rowCount(), 1);
+}
+
 } // namespace
 } // namespace sorvin::test

@@ -366,9 +366,13 @@ FileListPanel::FileListPanel(AppState& state, MainQueue& mainQueue, std::functio
     refresh();
 }
 
+void FileListPanel::followLibrary() {
+    model_->setLibrary(state_.library());
+}
+
 void FileListPanel::refresh() {
     const PhotoLibrary* library = state_.library();
-    model_->setLibrary(library);
+    followLibrary();
     const QRect view = list_->viewport()->rect();
     const QModelIndex top = list_->indexAt(view.topLeft());
     const QModelIndex bottom = list_->indexAt(view.bottomLeft());

@@ -106,6 +106,9 @@ public:
                   QWidget* parent);
 
     void refresh();
+    // Takes the state's library into the list's model at once, so that the model never holds one
+    // the state has let go of (a folder opened anew) until the next refresh.
+    void followLibrary();
 
     FileListView* list() const { return list_; }
     FileListModel* model() const { return model_; }

@@ -161,6 +161,9 @@ SelectView::SelectView(AppState& state, MainQueue& mainQueue, QWidget* parent)
         scheduleRefresh();
     });
     connect(new SignalAdapter(state.changed, this), &SignalAdapter::fired, this, [this] {
+        // The list lets go of a library the state let go of now, not at the refresh: the screen
+        // may be shown, and the list asked for its rows, before then.
+        fileList_->followLibrary();
         // A sheet or panel coming up ends a walk through the photos and any typed input.
         if (state_.isModalExportPresented()) {
             inputFocus_.clear();
