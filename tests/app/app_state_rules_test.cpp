@@ -196,6 +196,71 @@ TEST_F(AppStateRules, MasksMoveTheEditTargetAndThePageFollows) {
     EXPECT_EQ(state().editTarget(), ParameterEditTarget::global());
 }
 
+// A paste or a preset with fewer masks than the photo had takes away the mask being edited, if it
+// was one of those beyond: the whole photo becomes the target and the shape page gives way to the
+// first, so that the next edit reaches the photo. A mask that is still there stays the target.
+TEST_F(AppStateRules, APasteOrPresetThatTakesAwayTheEditedMaskLeavesTheWholePhotoTheTarget) {
+    openPhotos();
+    const ParameterPage shape = ParameterPage::letter(ParameterLetterPage::shape);
+    const ParameterPage basic = ParameterPage::letter(ParameterLetterPage::basic);
+    const auto keepMasks = [&](int count) {
+        while (static_cast<int>(state().library()->currentParameters().masks.size()) > count)
+            ASSERT_TRUE(state().deleteCurrentMask(0));
+        while (static_cast<int>(state().library()->currentParameters().masks.size()) < count) {
+            state().presentMaskAddition();
+            state().addMask(MaskKind::circular());
+        }
+    };
+    struct Case {
+        const char* what;
+        int masks;  // the photo's before the paste or preset
+        int target; // the mask edited
+        int given;  // the masks of the set pasted or applied
+    };
+    const Case cases[] = {{"the last mask", 3, 2, 2},
+                          {"a middle mask", 3, 1, 1},
+                          {"the only mask", 1, 0, 0},
+                          {"a mask that stays", 3, 1, 2}};
+    for (const bool preset : {false, true}) {
+        for (const Case& c : cases) {
+            SCOPED_TRACE(std::string(preset ? "preset, " : "paste, ") + c.what);
+            // The set given, from the first photo.
+            state().jump(0);
+            keepMasks(c.given);
+            state().setCurrentParameter(PhotoParameter::vibrance, 30 + c.given);
+            const std::string name = "masks " + std::to_string(c.given);
+            if (preset) {
+                state().presentPresetSave();
+                state().savePreset(name);
+            } else {
+                state().performParameterClipboardAction(ParameterClipboardAction::copy);
+            }
+            // The second photo, its mask edited on the shape page.
+            state().jump(1);
+            keepMasks(c.masks);
+            state().selectEditTarget(ParameterEditTarget::mask(c.target));
+            state().selectParameterTab(static_cast<int>(ParameterLetterPage::shape));
+            ASSERT_EQ(state().parameterPage(), shape);
+            if (preset) {
+                const auto& presets = state().presets();
+                const auto found = std::find_if(presets.begin(), presets.end(),
+                                                [&](const ParameterPreset& p) { return p.name == name; });
+                ASSERT_NE(found, presets.end());
+                ASSERT_TRUE(state().applyPreset(static_cast<int>(found - presets.begin())));
+            } else {
+                state().performParameterClipboardAction(ParameterClipboardAction::paste);
+            }
+            ASSERT_EQ(state().library()->currentParameters().masks.size(), static_cast<std::size_t>(c.given));
+            const bool stays = c.target < c.given;
+            EXPECT_EQ(state().editTarget(), stays ? ParameterEditTarget::mask(c.target) : ParameterEditTarget::global());
+            EXPECT_EQ(state().parameterPage(), stays ? shape : basic);
+            state().adjustCurrentParameter(PhotoParameter::exposure, 5);
+            EXPECT_EQ(state().library()->currentParameters().value(PhotoParameter::exposure, state().editTarget()), 5)
+                << "the edit reached nothing";
+        }
+    }
+}
+
 TEST_F(AppStateRules, AFolderWithFourMasksOpensNoMaskSheet) {
     openPhotos();
     for (int i = 0; i < 4; ++i) {

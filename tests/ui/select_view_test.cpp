@@ -1,3 +1,4 @@
+#include "persistence/selection_store.hpp"
 #include "platform/atomic_file.hpp"
 #include "shell/quit_confirmation.hpp"
 #include "ui/app/menu_bar.hpp"
@@ -10,11 +11,13 @@
 #include "ui/browsing/select_view.hpp"
 #include "ui/browsing/top_bar_view.hpp"
 #include "ui/browsing/view_colors.hpp"
+#include "ui/canvas/mask_addition_sheet.hpp"
 #include "ui/canvas/mask_tab_bar_view.hpp"
 #include "ui/panel/panel_button.hpp"
 #include "ui/panel/parameter_panel_view.hpp"
 #include "ui/panel/parameter_preset_organizer_sheet.hpp"
 #include "ui/panel/parameter_slot_column_view.hpp"
+#include "ui/panel/vertical_parameter_slider.hpp"
 #include "ui_test_fixture.hpp"
 
 #include <QApplication>
@@ -933,11 +936,90 @@ TEST_F(SelectViewTest, AnotherFolderOpenedLeavesTheListNothingOfTheFolderGone) {
     std::filesystem::copy_file(sample("jpeg/nikon_d70s_gps_lens.jpg"), other / "c.jpg");
     folderPanel.answer = other;
     type(&window(), Qt::Key_O, Qt::ControlModifier);
-    // Before the event loop turns, as a paint or an accessibility query may ask.
-    EXPECT_EQ(model->rowCount(), state().library() ? static_cast<int>(state().library()->visibleRows().size()) : 0);
+    // The folder is opened once the check of the last one has answered in the background; from
+    // then on, before the event loop turns, the list is asked for its rows as a paint or an
+    // accessibility query may ask.
+    for (int round = 0; round < 100 && state().screen() != AppScreen::loading; ++round) {
+        executor.runAll();
+        queue.runPending();
+    }
+    ASSERT_EQ(state().screen(), AppScreen::loading);
+    ASSERT_EQ(state().library(), nullptr);
+    EXPECT_EQ(model->rowCount(), 0);
     settle();
     ASSERT_EQ(state().screen(), AppScreen::select);
     EXPECT_EQ(model->rowCount(), 1);
+}
+
+// ＋ → 円形 makes the new mask the target; a paste (Ctrl+V) of a set without masks, or a preset
+// without masks (Ctrl+1), takes it away again. The keys and the sliders then edit the whole photo,
+// on the first page, and what they change is written to the record.
+TEST_F(SelectViewTest, AfterAPasteOrPresetTakesAwayTheEditedMaskKeysAndSlidersEditThePhoto) {
+    openAtTheWindow();
+    const std::string path = currentPath();
+    const auto key = [this](int k, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+        press(&window(), k, modifiers);
+        release(&window(), k, modifiers);
+        redraw();
+    };
+    const auto mouse = [this](QWidget* target, QEvent::Type type, QPointF at) {
+        QMouseEvent event(type, at, target->mapToGlobal(at), Qt::LeftButton,
+                          type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(target, &event);
+        redraw();
+    };
+    const auto click = [&](QWidget* target) {
+        mouse(target, QEvent::MouseButtonPress, target->rect().center());
+        mouse(target, QEvent::MouseButtonRelease, target->rect().center());
+    };
+    const auto exposure = [this] { return state().library()->currentParameters()[PhotoParameter::exposure]; };
+    ParameterPanelView& panel = *view().parameterPanel();
+
+    state().presentPresetSave();
+    state().savePreset("マスクなし");
+    redraw();
+    key(Qt::Key_C, Qt::ControlModifier);
+    ASSERT_TRUE(state().copiedParameters());
+    for (const bool preset : {false, true}) {
+        SCOPED_TRACE(preset ? "Ctrl+1" : "Ctrl+V");
+        click(view().maskTabs()->addButton());
+        MaskAdditionSheet* sheet = view().maskTabs()->sheet();
+        ASSERT_NE(sheet, nullptr);
+        QPushButton* circular = nullptr;
+        for (auto* b : sheet->findChildren<QPushButton*>())
+            if (b->text() == QStringLiteral("円形")) circular = b;
+        ASSERT_NE(circular, nullptr);
+        click(circular);
+        ASSERT_EQ(state().editTarget(), ParameterEditTarget::mask(0));
+        for (PanelButton* tab : panel.tabs())
+            if (tab->face().name == QStringLiteral("形")) click(tab);
+        ASSERT_EQ(state().parameterPage(), ParameterPage::letter(ParameterLetterPage::shape));
+
+        key(preset ? Qt::Key_1 : Qt::Key_V, Qt::ControlModifier);
+        ASSERT_TRUE(state().library()->currentParameters().masks.empty());
+        EXPECT_EQ(state().editTarget(), ParameterEditTarget::global());
+        EXPECT_EQ(state().parameterPage(), ParameterPage::letter(ParameterLetterPage::basic));
+        ASSERT_EQ(exposure(), 0);
+
+        key(Qt::Key_Q);
+        for (int i = 0; i < 3; ++i)
+            key(Qt::Key_A);
+        EXPECT_GT(exposure(), 0) << "A edited nothing";
+        EXPECT_NE(panel.column(0)->valueLabel()->text(), QStringLiteral("±0.00 EV"));
+
+        VerticalParameterSlider* slider = panel.column(0)->slider();
+        mouse(slider, QEvent::MouseButtonPress, QPointF(slider->width() / 2.0, slider->height() / 2.0));
+        mouse(slider, QEvent::MouseMove, QPointF(slider->width() / 2.0, 0));
+        mouse(slider, QEvent::MouseButtonRelease, QPointF(slider->width() / 2.0, 0));
+        EXPECT_EQ(exposure(), slider->input().upper) << "the drag edited nothing";
+
+        queue.advance(2);
+        settle();
+        const SelectionLoadResult saved = SelectionStore(photos(), root / "support", root / "legacy-support").load();
+        ASSERT_TRUE(saved.params.contains(path));
+        EXPECT_EQ(saved.params.at(path)[PhotoParameter::exposure], slider->input().upper);
+        EXPECT_TRUE(saved.params.at(path).masks.empty());
+    }
 }
 
 } // namespace

@@ -507,6 +507,10 @@ private:
     std::optional<SelectionSaveValues> takeUnwrittenRecord(const std::filesystem::path& folder);
     bool pageMayStay(ParameterPage page, ParameterEditTarget target, bool isRaw) const;
     ParameterPage checkedPage(ParameterPage page, ParameterEditTarget target, bool isRaw) const;
+    // After the current parameter set was changed or replaced (another photo, an undo, a paste, a
+    // preset): a mask target whose mask is gone becomes the whole photo, and the page follows the
+    // target.
+    void keepEditTargetOnTheMasks();
     bool preferFullResolution() const;
     // Whether the photo is shown at its full size: in the loupe or zoomed in.
     bool showsFullResolution() const;

@@ -273,6 +273,7 @@ void AppState::performParameterClipboardAction(ParameterClipboardAction action) 
         registerUndoChange(AppUndo::Parameters{captured.path, captured.slot, captured.source, previous},
                            AppUndoCoalescingKey::parameters(captured.path, captured.slot, captured.source,
                                                             AppUndoParameterSubject::all(), captured.target));
+        keepEditTargetOnTheMasks();
         developmentFollowUp();
         showToasts({"調整設定を貼り付けました"}, 1.5);
         break;
@@ -408,6 +409,7 @@ bool AppState::applyPreset(int index) {
         registerUndoChange(AppUndo::Parameters{captured.path, captured.slot, captured.source, previous},
                            AppUndoCoalescingKey::parameters(captured.path, captured.slot, captured.source,
                                                             AppUndoParameterSubject::all(), captured.target));
+        keepEditTargetOnTheMasks();
         developmentFollowUp();
     }
     showToasts({applied->toast.text}, applied->toast.duration);

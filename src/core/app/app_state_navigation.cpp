@@ -79,14 +79,7 @@ void AppState::photoSideEffects(bool photoChanged) {
     imageLoader_.clearParameterImage();
     if (photoChanged) imageLoader_.clearRawDevelopmentCache();
 
-    ParameterEditTarget target = editTarget_;
-    if (auto index = target.maskIndex()) {
-        const PhotoParameters parameters = library_ ? library_->currentParameters() : PhotoParameters();
-        if (*index < 0 || *index >= static_cast<int>(parameters.masks.size()))
-            target = ParameterEditTarget::global();
-    }
-    setEditTarget(target);
-    setParameterPage(checkedPage(parameterPage_, editTarget_, currentPhotoIsRaw()));
+    keepEditTargetOnTheMasks();
 
     exifLoader_.clear();
     histogramLoader_.clear();
@@ -130,6 +123,15 @@ bool AppState::pageMayStay(ParameterPage page, ParameterEditTarget target, bool 
 
 ParameterPage AppState::checkedPage(ParameterPage page, ParameterEditTarget target, bool isRaw) const {
     return pageMayStay(page, target, isRaw) ? page : ParameterPage::letter(ParameterLetterPage::basic);
+}
+
+void AppState::keepEditTargetOnTheMasks() {
+    if (auto index = editTarget_.maskIndex()) {
+        const PhotoParameters parameters = library_ ? library_->currentParameters() : PhotoParameters();
+        if (*index < 0 || *index >= static_cast<int>(parameters.masks.size()))
+            setEditTarget(ParameterEditTarget::global());
+    }
+    setParameterPage(checkedPage(parameterPage_, editTarget_, currentPhotoIsRaw()));
 }
 
 void AppState::loadCurrentExif() {

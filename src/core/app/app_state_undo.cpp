@@ -169,12 +169,7 @@ void AppState::applyUndoChange(const AppUndoChange& change) {
 
 void AppState::parameterUndoDidChange(const std::string& path, RetouchSlot slot) {
     if (library_ && library_->currentCursor() == RetouchCursor{path, slot}) {
-        ParameterEditTarget target = editTarget_;
-        if (auto index = target.maskIndex();
-            index && *index >= static_cast<int>(library_->currentParameters().masks.size()))
-            target = ParameterEditTarget::global();
-        setEditTarget(target);
-        setParameterPage(checkedPage(parameterPage_, editTarget_, currentPhotoIsRaw()));
+        keepEditTargetOnTheMasks();
         redevelopAfterUndo();
     }
     scheduleSave();
