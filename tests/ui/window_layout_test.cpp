@@ -17,6 +17,7 @@
 #include "ui/panel/ratio_bar_view.hpp"
 #include "ui/panel/shrinking_label.hpp"
 #include "ui/panel/vertical_parameter_slider.hpp"
+#include "ui/platform/elided_label.hpp"
 #include "ui/settings/settings_view.hpp"
 #include "ui_test_fixture.hpp"
 #include "view/sheet_look.hpp"
@@ -67,6 +68,8 @@ std::optional<QString> cutText(const QWidget* w) {
     if (const auto* label = dynamic_cast<const ShrinkingLabel*>(w)) {
         return label->fits() ? std::nullopt : std::optional(label->text());
     }
+    // Cut with an ellipsis, as it is meant to be.
+    if (dynamic_cast<const ElidedLabel*>(w)) return std::nullopt;
     if (const auto* label = qobject_cast<const QLabel*>(w)) {
         if (label->text().isEmpty() || label->textFormat() == Qt::RichText) return std::nullopt;
         if (label->wordWrap()) {
@@ -111,6 +114,7 @@ std::optional<QRectF> drawnText(const QWidget* w) {
         scale = fitting.scale;
         shown = fitting.shown;
     }
+    if (const auto* elided = dynamic_cast<const ElidedLabel*>(w)) shown = elided->shownText();
     // Laid out in the room as the label draws it, scaled about the label's origin.
     const QFontMetricsF metrics(font);
     const QRectF scaledRoom(room.topLeft() / scale, room.size() / scale);
@@ -661,6 +665,91 @@ TEST_F(WindowLayoutTest, PressedLooksLastWhileThePointerHoldsTheControl) {
     EXPECT_EQ(rename->grab().toImage().pixelColor(edge), QColor(52, 52, 54));
     mouse(rename, QEvent::MouseMove, edge + QPoint(0, 100), Qt::LeftButton);
     mouse(rename, QEvent::MouseButtonRelease, edge + QPoint(0, 100), Qt::NoButton);
+}
+
+// A preset's name of 30 characters is cut with an ellipsis in its row: the list never scrolls
+// sideways, and every row keeps its Ctrl+N in sight. The question before a deletion cuts the name,
+// never its own words.
+TEST_F(WindowLayoutTest, ALongPresetNameIsCutInTheOrganizerAndInItsDeletionQuestion) {
+    openAt(QSize(1400, 900));
+    const QString longName = QStringLiteral("夕焼けの港町で撮った写真のための暖かく柔らかな色と深い影調整");
+    ASSERT_EQ(longName.size(), 30);
+    for (const QString& name : {longName, QStringLiteral("朝")}) {
+        state().presentPresetSave();
+        state().savePreset(name.toStdString());
+    }
+    state().presentPresetOrganizer();
+    redraw();
+    QDialog* sheet = screen().presetSheet();
+    ASSERT_NE(sheet, nullptr);
+    const auto fitsWhole = [](const ElidedLabel* label) {
+        return QFontMetricsF(label->font()).horizontalAdvance(label->shownText()) <= label->contentsRect().width();
+    };
+
+    auto* list = sheet->findChild<QScrollArea*>();
+    ASSERT_NE(list, nullptr);
+    EXPECT_FALSE(list->horizontalScrollBar()->isVisible()) << "the list scrolls sideways";
+    QWidget* viewport = list->viewport();
+    int hints = 0;
+    for (const QLabel* label : sheet->findChildren<QLabel*>())
+        if (label->text().startsWith(QStringLiteral("Ctrl+"))) {
+            ++hints;
+            EXPECT_TRUE(viewport->rect().contains(QRect(label->mapTo(viewport, QPoint()), label->size())))
+                << label->text().toStdString() << " is out of sight";
+        }
+    EXPECT_EQ(hints, 2);
+    // The labels that cut their text (Qt's own cast would take any label for one).
+    const auto elided = [sheet] {
+        std::vector<const ElidedLabel*> all;
+        for (const QLabel* label : sheet->findChildren<QLabel*>())
+            if (const auto* e = dynamic_cast<const ElidedLabel*>(label)) all.push_back(e);
+        return all;
+    };
+    const ElidedLabel* row = nullptr;
+    for (const ElidedLabel* label : elided())
+        if (label->text() == longName) row = label;
+    ASSERT_NE(row, nullptr);
+    EXPECT_TRUE(row->shownText().endsWith(QStringLiteral("…"))) << row->shownText().toStdString();
+    EXPECT_TRUE(fitsWhole(row));
+
+    QPushButton* remove = nullptr;
+    for (auto* b : sheet->findChildren<QPushButton*>())
+        if (b->text() == QStringLiteral("削除")) remove = b;
+    ASSERT_NE(remove, nullptr);
+    click(remove);
+    redraw();
+    const ElidedLabel* question = nullptr;
+    for (const ElidedLabel* label : elided())
+        if (label->isVisible() && label->text().startsWith(QStringLiteral("「"))) question = label;
+    ASSERT_NE(question, nullptr);
+    const QString shown = question->shownText();
+    EXPECT_TRUE(shown.startsWith(QStringLiteral("「夕焼け"))) << shown.toStdString();
+    EXPECT_TRUE(shown.endsWith(QStringLiteral("…」を削除しますか？"))) << shown.toStdString();
+    EXPECT_TRUE(fitsWhole(question));
+    expectNoLayoutFaults("the organizer with a long name");
+}
+
+// The window system may place a sheet before it knows the frame it draws around it: its contents
+// at the top of the screen, its title bar above it. Once the frame is known, the sheet moves down
+// onto the screen, title bar included.
+TEST_F(FramedWindowTest, TheExportSheetsTitleBarComesOntoTheScreen) {
+    addStandardPhotos();
+    showAndFrame(free.topLeft());
+    openPhotos();
+    redraw();
+    frame = QMargins(); // the sheet's frame, not known yet
+    key(Qt::Key_E, Qt::ControlModifier);
+    QDialog* sheet = screen().exportSheet();
+    ASSERT_NE(sheet, nullptr);
+    ASSERT_TRUE(sheet->isVisible());
+    sheet->setGeometry(QRect(QPoint(sheet->geometry().x(), free.y()), sheet->size()));
+    redraw();
+    frame = QMargins(2, 20, 2, 2);
+    QMoveEvent framed(sheet->pos(), sheet->pos());
+    QApplication::sendEvent(sheet, &framed);
+    redraw();
+    EXPECT_TRUE(free.contains(sheet->geometry().marginsAdded(frame)))
+        << "the title bar lies above the screen, at y " << sheet->geometry().y() - frame.top();
 }
 
 } // namespace

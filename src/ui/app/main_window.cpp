@@ -84,6 +84,8 @@ void MainWindow::keepOnScreen() {
 }
 
 void MainWindow::setFrameSource(FrameSource source) {
+    // The window manager draws the same frame around the window's sheets.
+    SheetHost::setFrameSource(*this, source);
     frameSource_ = std::move(source);
     frameMayHaveChanged();
 }

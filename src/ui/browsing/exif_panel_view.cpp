@@ -4,6 +4,7 @@
 #include "shell/browsing_screen_model.hpp"
 #include "ui/browsing/histogram_graph_view.hpp"
 #include "ui/browsing/view_colors.hpp"
+#include "ui/platform/elided_label.hpp"
 #include "ui/platform/plain_tool_tip.hpp"
 #include "ui/platform/sorvin_look.hpp"
 
@@ -32,21 +33,6 @@ QLabel* label(const QString& text, int pixels, const ViewColor& color, QWidget* 
     l->setStyleSheet(colorStyle(color));
     return l;
 }
-
-// A one-line value that gives way to its neighbours and ends with an ellipsis when cut.
-class ElidedValueLabel : public QLabel {
-public:
-    using QLabel::QLabel;
-    QSize minimumSizeHint() const override { return {0, QLabel::minimumSizeHint().height()}; }
-
-protected:
-    void paintEvent(QPaintEvent*) override {
-        QPainter painter(this);
-        painter.setPen(palette().color(QPalette::WindowText));
-        const QString shown = fontMetrics().elidedText(text(), Qt::ElideRight, contentsRect().width());
-        painter.drawText(contentsRect(), static_cast<int>(alignment()), shown);
-    }
-};
 
 QWidget* separatorLine(QWidget* parent) {
     auto* holder = new QWidget(parent);
@@ -173,8 +159,7 @@ void ExifPanelView::buildRows() {
             row.name = label(QString(), 11, ViewPalette::secondaryText, row.line);
             layout->addWidget(row.name);
             layout->addStretch(1);
-            auto* value = new ElidedValueLabel(row.line);
-            value->setTextFormat(Qt::PlainText);
+            auto* value = new ElidedLabel(row.line);
             value->setFont(SorvinLook::font(12));
             // Long values give way to the label and are cut at the end.
             value->setMinimumWidth(0);

@@ -3,6 +3,7 @@
 #include "app/app_state.hpp"
 #include "view/panel_colors.hpp"
 #include "ui/panel/panel_button.hpp"
+#include "ui/platform/elided_label.hpp"
 #include "ui/platform/sorvin_look.hpp"
 
 #include <QCloseEvent>
@@ -102,8 +103,7 @@ ParameterPresetOrganizerSheet::ParameterPresetOrganizerSheet(AppState& state, QW
     auto* confirm = new QHBoxLayout(confirmation_);
     confirm->setContentsMargins(0, 0, 0, 0);
     confirm->setSpacing(6);
-    question_ = new QLabel(confirmation_);
-    question_->setTextFormat(Qt::PlainText);
+    question_ = new ElidedLabel(confirmation_);
     question_->setFont(SorvinLook::font(12));
     auto* keep = new QPushButton(QStringLiteral("やめる"), confirmation_);
     auto* removeNow = new QPushButton(QStringLiteral("削除する"), confirmation_);
@@ -159,7 +159,9 @@ void ParameterPresetOrganizerSheet::refresh() {
     const auto question = model_.deletionQuestionIndex();
     confirmation_->setVisible(question.has_value());
     normalActions_->setVisible(!question);
-    question_->setText(qText(model_.deletionQuestion()));
+    // A long name is cut within the question, which keeps its own words.
+    question_->setText(qText(model_.deletionQuestion()),
+                       question ? qText(presets[static_cast<std::size_t>(*question)].name) : QString());
     up_->setEnabled(model_.canMoveUp());
     down_->setEnabled(model_.canMoveDown());
     rename_->setEnabled(model_.actionsEnabled());
@@ -203,8 +205,10 @@ void ParameterPresetOrganizerSheet::rebuildRows() {
             });
             rowLayout->addWidget(renameField_, 1);
         } else {
-            auto* name = new QLabel(qText(presets[i].name), row);
-            name->setTextFormat(Qt::PlainText);
+            // A long name is cut, never widening the list past its box, where the shortcut hints
+            // would go out of sight.
+            auto* name = new ElidedLabel(row);
+            name->setText(qText(presets[i].name));
             name->setFont(SorvinLook::font(12));
             name->setStyleSheet(QStringLiteral("color: %1; background: transparent;").arg(color));
             name->setAttribute(Qt::WA_TransparentForMouseEvents);

@@ -9,7 +9,6 @@
 #include <vector>
 
 class QHBoxLayout;
-class QLabel;
 class QLineEdit;
 class QPushButton;
 class QVBoxLayout;
@@ -18,6 +17,7 @@ class QWidget;
 namespace sorvin {
 
 class AppState;
+class ElidedLabel;
 
 // The sheet that renames, reorders and deletes presets.
 class ParameterPresetOrganizerSheet : public QDialog {
@@ -60,7 +60,7 @@ private:
     QLineEdit* renameField_ = nullptr;
     QWidget* normalActions_;
     QWidget* confirmation_;
-    QLabel* question_;
+    ElidedLabel* question_;
     QPushButton* up_;
     QPushButton* down_;
     QPushButton* rename_;
