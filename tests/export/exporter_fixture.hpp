@@ -70,6 +70,14 @@ protected:
         return request.photos.back();
     }
 
+    // A hearted copy B of the photo, turned by the rotation.
+    void addCopyB(const Photo& photo, double rotation) {
+        RetouchState copyB;
+        copyB.heart = true;
+        copyB.rotation = rotation;
+        request.retouchesB[photo.relativePath] = copyB;
+    }
+
     ExportResult run() { return Exporter::exportPhotos(request); }
 
     ExportManifest manifest() const {

@@ -2,11 +2,14 @@
 #include "export/exporter.hpp"
 #include "export/exporter_destination.hpp"
 #include "export/exporter_rendering.hpp"
+#include "loading/exif_formatter.hpp"
+#include "loading/exif_reader.hpp"
 #include "loading/image_decoder.hpp"
 #include "model/mask_kind_catalog.hpp"
 #include "platform/jpeg_encoder.hpp"
 #include "platform/srgb_profile.hpp"
 #include "support/damaged_files.hpp"
+#include "support/raw_samples.hpp"
 #include "support/screen_picture.hpp"
 #include "support/test_parameters.hpp"
 #include "support/test_support.hpp"
@@ -417,6 +420,35 @@ Metadata metadataOf(const std::string& bytes, ExportImageFormat format) {
     heif_image_handle_release(handle);
     heif_context_free(context);
     return metadata;
+}
+
+// Every RAW sample's export names the camera that the EXIF panel names for the RAW file, in both
+// formats, also where the file keeps it outside IFD0 (an RW2's own IFD, a DNG's
+// UniqueCameraModel): read back as the panel reads a file.
+TEST(ExporterRenderingTest, EveryRawExportNamesTheCameraThePanelNames) {
+    test::TemporaryFolder root;
+    const auto camera = [](const fs::path& file, PhotoFileFormat format) {
+        Photo photo;
+        photo.url = file;
+        photo.fileFormat = format;
+        const ExifMetadata metadata = ExifReader::read(photo, std::nullopt);
+        return ExifFormatter::camera(metadata.make, metadata.model);
+    };
+    for (const auto& raw : test::listedRawSamples()) {
+        SCOPED_TRACE(raw.filename().string());
+        const std::string shown = camera(raw, PhotoFileFormat::raw);
+        EXPECT_NE(shown, ExifFormatter::kMissing);
+        const RenderedEditedImage rendered{makeImage(PixelBuffer(60, 40)), raw};
+        for (const auto format : {ExportImageFormat::jpeg, ExportImageFormat::heif}) {
+            if (format == ExportImageFormat::heif && !Exporter::supportsOutput(format)) continue;
+            const auto bytes = Exporter::encodedImage(rendered, format);
+            ASSERT_TRUE(bytes);
+            const fs::path output = root / (raw.stem().string() + "." + std::string(traitsOf(format).fileExtension));
+            std::ofstream(output, std::ios::binary) << *bytes;
+            EXPECT_EQ(camera(output, format == ExportImageFormat::jpeg ? PhotoFileFormat::jpeg : PhotoFileFormat::heif),
+                      shown);
+        }
+    }
 }
 
 // A photographer's keywords, rating, copyright and camera data survive re-encoding to either

@@ -224,28 +224,39 @@ std::optional<ExportRequest> ExportSheetModel::beginExport(const std::optional<f
     return request;
 }
 
-std::optional<ExportValidationError> ExportSheetModel::checkDestination(const ExportRequest& request) {
+ExportSheetModel::DestinationCheck ExportSheetModel::checkDestination(const ExportRequest& request) {
     const fs::path& destination = request.destination;
     // The folders the scan found photos in, where a mount may show the destination too.
     std::set<fs::path> listed;
     for (const auto& file : request.protectedSourceURLs)
         listed.insert(file.parent_path());
-    std::optional<ExportValidationError> refusal = Exporter::validate(
-        destination, request.sourceFolder.value_or(fs::path()), std::vector<fs::path>(listed.begin(), listed.end()));
-    if (!refusal) refusal = Exporter::validateOriginalsDestination(destination, request.saveOriginals);
-    if (!refusal)
-        refusal = Exporter::validateFormatDestinations(destination, request.photos, request.formatOptions);
-    return refusal;
+    DestinationCheck check;
+    check.refusal = Exporter::validate(destination, request.sourceFolder.value_or(fs::path()),
+                                       std::vector<fs::path>(listed.begin(), listed.end()), &check.unansweredMounts);
+    if (!check.refusal) check.refusal = Exporter::validateOriginalsDestination(destination, request.saveOriginals);
+    if (!check.refusal)
+        check.refusal = Exporter::validateFormatDestinations(destination, request.photos, request.formatOptions);
+    return check;
 }
 
-std::optional<ExportRequest> ExportSheetModel::checkEnded(ExportRequest request,
-                                                          std::optional<ExportValidationError> refusal,
+std::string ExportSheetModel::uncheckedMountsText(const Exporter::UnansweredMounts& mounts) {
+    const bool sourceItself = std::find(mounts.begin(), mounts.end(), std::string()) != mounts.end();
+    std::string names;
+    for (const auto& mount : mounts)
+        if (!mount.empty()) names += (names.empty() ? "" : "、") + mount;
+    const std::string subject = sourceItself || names.empty() ? "元のフォルダ" : "元のフォルダの中の " + names + " ";
+    return subject + "が応答しないため、書き出し先がその中でないことを確かめられませんでした";
+}
+
+std::optional<ExportRequest> ExportSheetModel::checkEnded(ExportRequest request, DestinationCheck check,
                                                           AppSettings& settings) {
     checking = false;
-    if (refusal) {
-        validationError = refusal->errorDescription();
+    if (check.refusal) {
+        validationError = check.refusal->errorDescription();
         return std::nullopt;
     }
+    uncheckedMountsNote.reset();
+    if (!check.unansweredMounts.empty()) uncheckedMountsNote = uncheckedMountsText(check.unansweredMounts);
     settings.defaults().setValues({
         {std::string(K::lastExportFolder), request.destination.string()},
         {std::string(K::burnInOrientation), burnInOrientation},

@@ -5,6 +5,7 @@
 #include "export/export_result.hpp"
 #include "export/export_validation_error.hpp"
 #include "export/exporter.hpp"
+#include "export/exporter_destination.hpp"
 #include "model/export_conflict_mode.hpp"
 #include "model/export_format_mode.hpp"
 #include "model/export_long_edge_mode.hpp"
@@ -98,16 +99,26 @@ public:
     std::optional<ExportRequest> beginExport(const std::optional<std::filesystem::path>& sourceFolder,
                                              const PhotoLibrary* library);
     // Then, off the main thread: the first refusal of its destination (the folder itself, then the
-    // names of the originals and format folders); none when it passes. Takes seconds at most: a
-    // destination, or a mount inside the photo folder, that does not answer is refused as such.
-    static std::optional<ExportValidationError> checkDestination(const ExportRequest& request);
+    // names of the originals and format folders), none when it passes, and the mounts inside the
+    // photo folder that could not be asked. Takes seconds at most: a destination that does not
+    // answer is refused as such; a mount inside the photo folder that is slow or silent refuses
+    // nothing.
+    struct DestinationCheck {
+        std::optional<ExportValidationError> refusal;
+        Exporter::UnansweredMounts unansweredMounts;
+    };
+    static DestinationCheck checkDestination(const ExportRequest& request);
     // Last, on the main thread: with a refusal, validationError is set and the sheet stays in its
-    // settings; else every setting is written back, the stage moves to copying and the export is
-    // given to run (the caller saves the folder record first and runs it in the background).
-    std::optional<ExportRequest>
-    checkEnded(ExportRequest request, std::optional<ExportValidationError> refusal, AppSettings& settings);
+    // settings; else every setting is written back, uncheckedMountsNote names the mounts that could
+    // not be asked, the stage moves to copying and the export is given to run (the caller saves
+    // the folder record first and runs it in the background).
+    std::optional<ExportRequest> checkEnded(ExportRequest request, DestinationCheck check, AppSettings& settings);
     // Between the first step and the last.
     bool checking = false;
+    // Shown while the export runs and with its result: the mounts inside the photo folder that
+    // could not be asked whether they show the destination.
+    std::optional<std::string> uncheckedMountsNote;
+    static std::string uncheckedMountsText(const Exporter::UnansweredMounts& mounts);
 
     // Progress of the running export, brought to the main thread.
     void exportProgressed(int done) { processed = done; }

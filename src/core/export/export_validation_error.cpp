@@ -19,9 +19,6 @@ std::string ExportValidationError::errorDescription() const {
         return "書き出し先に originals という名前のファイルがあるため、元データを保存できません";
     case Kind::destinationNotAnswering:
         return "書き出し先のフォルダが応答しません";
-    case Kind::mountNotAnswering:
-        if (folderName.empty()) return "元のフォルダが応答しないため、書き出し先を確かめられません";
-        return "元のフォルダの中の " + folderName + " が応答しないため、書き出し先を確かめられません";
     }
     return {};
 }

@@ -14,7 +14,6 @@ struct ExportValidationError {
         destinationInsideSource,
         originalsIsFile,
         destinationNotAnswering,
-        mountNotAnswering, // folderName: where under the source folder, empty for the folder itself
     };
 
     Kind kind;

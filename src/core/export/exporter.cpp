@@ -9,12 +9,14 @@
 #include "export/legacy_embedded_thumbnail_cleaner.hpp"
 #include "model/file_name_resolver.hpp"
 #include "platform/atomic_file.hpp"
+#include "platform/file_node.hpp"
 #include "platform/file_path.hpp"
 #include "platform/output_file.hpp"
 
 #include <algorithm>
 #include <cctype>
 #include <fmt/format.h>
+#include <map>
 #include <set>
 
 namespace sorvin::Exporter {
@@ -160,9 +162,10 @@ public:
         for (std::size_t i = 0; i < items.size(); ++i) {
             if (token_->isCancelled()) break;
             bool finished = true;
-            // Once the destination has turned out to be a photo folder, nothing more goes there.
-            if (refusal_)
-                result_.failures.push_back({displayName(items[i], request_.formatOptions), kNotExported});
+            // Once the destination has turned out to be a photo folder, or is gone, nothing more
+            // goes there.
+            if (halt_)
+                result_.failures.push_back({displayName(items[i], request_.formatOptions), halt_->rest});
             else
                 finished = exportItem(items[i]);
             if (finished) ++processed;
@@ -217,6 +220,9 @@ private:
             if (auto error = refusalOfFolder(folders[i])) return error;
         }
         if (request_.saveOriginals) originalsFolder_ = folders[1];
+        // Each folder is the one it is now, wherever its path leads later.
+        for (const auto& folder : folders)
+            folderNodes_[folder] = FileNode::of(folder);
         // Outputs of an export killed in these folders never got their names; their files go now.
         for (const auto& folder : folders)
             ExportConflictResolver::removeAbandonedOutputTemporaries(folder);
@@ -389,7 +395,7 @@ private:
             if (token_->isCancelled())
                 state.stopped = true;
             else
-                state.fail({name, refusal_ ? *refusal_ : outputFailure(error, name, photo.asset(edit.source).url)});
+                state.fail({name, halt_ ? halt_->reason : outputFailure(error, name, photo.asset(edit.source).url)});
             return;
         }
         if (target->replacesExisting) state.overwrote = true;
@@ -451,15 +457,16 @@ private:
     // free, so a file another program saved there meanwhile is never touched (rename mode moves on
     // to the next free name, overwrite mode replaces the newcomer), and a file is replaced by a
     // rename over it. Before each name is given, the temporary tells whether the folder has become
-    // a photo folder (a mount made meanwhile): then nothing more is written (refusal_). Just before
-    // each attempt to give the name, `naming` is told the name and the temporary. The target,
+    // a photo folder (a mount made meanwhile), and the folder must still be the one the export
+    // started with: otherwise nothing more is written (halt_).
+    // Just before each attempt to give the name, `naming` is told the name and the temporary. The target,
     // or none with error set when the write or the publishing failed (the temporary file is gone
     // then) and without when no name is left.
     std::optional<ExportWriteTarget> storeUnderFreeName(
         const std::string& name, const fs::path& folder, const ExportConflictResolver::NameClaim& claim,
         std::error_code& error, const std::function<std::error_code(const fs::path&)>& write,
         const std::function<void(const fs::path& finalURL, const fs::path& temporary)>& naming) {
-        if (refusal_) {
+        if (halt_) {
             error = std::make_error_code(std::errc::operation_not_permitted);
             return std::nullopt;
         }
@@ -472,10 +479,14 @@ private:
             if (!target) break;
             if (request_.sourceFolder)
                 if (auto refusal = refusalAsPhotoFolder(temporary, photoFolders_, *request_.sourceFolder)) {
-                    refusal_ = refusal->errorDescription();
+                    halt_ = Halt{refusal->errorDescription(), kNotExported};
                     error = std::make_error_code(std::errc::operation_not_permitted);
                     break;
                 }
+            if (haltWhereMoved(folder)) {
+                error = std::make_error_code(std::errc::operation_not_permitted);
+                break;
+            }
             naming(target->finalURL, temporary);
             error = target->replacesExisting ? OutputFile::replace(target->finalURL, temporary)
                                              : OutputFile::publishNew(temporary, target->finalURL);
@@ -491,6 +502,24 @@ private:
         std::error_code ignored;
         fs::remove(temporary, ignored);
         return std::nullopt;
+    }
+
+    // Stops the export when a folder it writes into is no longer the one it started with: the
+    // stick it was on has been pulled or unmounted, and its path leads nowhere or to the empty
+    // folder it was mounted on, on another disk. A folder that cannot be reached at all (a lost
+    // connection) fails each file with its own error instead. True when stopped.
+    bool haltWhereMoved(const fs::path& folder) {
+        const auto started = folderNodes_.find(folder);
+        if (started == folderNodes_.end()) return false;
+        std::error_code unreachable;
+        const auto now = FileNode::of(folder, unreachable);
+        if (now == started->second ||
+            (!now && unreachable != std::errc::no_such_file_or_directory && unreachable != std::errc::not_a_directory))
+            return false;
+        const std::string gone =
+            ExportValidationError{ExportValidationError::Kind::destinationMissing, {}}.errorDescription();
+        halt_ = Halt{gone, gone};
+        return true;
     }
 
     // The name of a file an earlier export recorded, when it lies in the folder.
@@ -586,7 +615,14 @@ private:
     std::optional<ExportManifestJournal> journal_;
     std::vector<fs::path> photoFolders_;
     std::set<fs::path> publishedFolders_;
-    std::optional<std::string> refusal_; // the destination turned out to be a photo folder
+    std::map<fs::path, std::optional<FileNode>> folderNodes_; // the folders written into, as they started
+    // Why nothing more is written (the destination turned out to be a photo folder, or is gone):
+    // the reason of the file that found it, and of every item after it.
+    struct Halt {
+        std::string reason;
+        std::string rest;
+    };
+    std::optional<Halt> halt_;
 };
 
 } // namespace

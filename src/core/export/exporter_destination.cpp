@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <memory>
 #include <mutex>
 #include <set>
 
@@ -53,10 +54,34 @@ FileNode::Placement placementAgainstSource(const fs::path& folder, const fs::pat
 constexpr const char* kProbeName = "folder-check";
 
 // How long a check waits for the folder itself, then for the mounts inside the source folder (a
-// share or a FUSE mount may stop answering), and how many places it asks each mount about.
+// share or a FUSE mount may answer slowly or stop answering), and how many places it asks each
+// mount about; how long an export waits for a photo folder before each file.
 constexpr auto kFolderWait = std::chrono::seconds(4);
 constexpr auto kMountWait = std::chrono::seconds(4);
 constexpr std::size_t kMostPlacesPerMount = 64;
+constexpr auto kPhotoFolderWait = std::chrono::seconds(1);
+
+using MountQuestionHook = std::function<void(const fs::path&)>;
+
+std::mutex& hookMutex() {
+    static std::mutex mutex;
+    return mutex;
+}
+
+std::shared_ptr<const MountQuestionHook>& hookSlot() {
+    static std::shared_ptr<const MountQuestionHook> hook;
+    return hook;
+}
+
+// Whatever a test put before a question to a place a mount may show; nothing otherwise.
+void beforeMountQuestion(const fs::path& place) {
+    std::shared_ptr<const MountQuestionHook> hook;
+    {
+        const std::lock_guard lock(hookMutex());
+        hook = hookSlot();
+    }
+    if (hook) (*hook)(place);
+}
 
 // The probes that a check killed midway left in a folder go at the first check of the folder in
 // this run: later checks find only their own, which they remove.
@@ -208,32 +233,34 @@ std::optional<ExportValidationError> refusalOfUnanswered(const fs::path& folder,
 
 // The mounts of the survey asked, each on a thread of its own and all by one deadline, whether
 // they show the probe (or, without one, the folder's node) at one of their places: the folder is
-// then the source folder or lies inside it. A mount that does not answer by then is named.
-std::optional<ExportValidationError> refusalThroughMounts(const FolderSurvey& survey) {
-    using Kind = ExportValidationError::Kind;
+// then the source folder or lies inside it. A mount that has not answered by then refuses
+// nothing: it goes into `unanswered` (when given) by its place under the source folder.
+std::optional<ExportValidationError> refusalThroughMounts(const FolderSurvey& survey, UnansweredMounts* unanswered) {
     using Call = TimedCall<std::optional<fs::path>>;
     std::vector<Call> calls;
     for (const auto& lookup : survey.lookups)
         calls.emplace_back("mount " + lookup.shownAt.string(), [lookup, survey] {
             return FolderTree::findShown(lookup.places, survey.resolvedFolder, [&](const fs::path& place) {
+                beforeMountQuestion(place);
                 return survey.probe ? FileNode::showsIn(*survey.probe, place) : FileNode::of(place) == survey.node;
             });
         });
     const auto deadline = Call::Clock::now() + kMountWait;
-    std::optional<ExportValidationError> refusal;
+    UnansweredMounts silent;
     for (std::size_t i = 0; i < calls.size(); ++i) {
         const auto answer = calls[i].waitUntil(deadline);
         if (answer && *answer)
             return refusalOf(**answer == survey.resolvedSource ? FileNode::Placement::same
                                                                : FileNode::Placement::inside);
-        if (!answer && !refusal) {
+        if (!answer) {
             const auto& shownAt = survey.lookups[i].shownAt;
-            refusal = ExportValidationError{
-                Kind::mountNotAnswering,
-                shownAt == survey.resolvedSource ? std::string() : shownAt.lexically_relative(survey.resolvedSource).string()};
+            silent.push_back(shownAt == survey.resolvedSource
+                                 ? std::string()
+                                 : shownAt.lexically_relative(survey.resolvedSource).string());
         }
     }
-    return refusal;
+    if (unanswered) unanswered->insert(unanswered->end(), silent.begin(), silent.end());
+    return std::nullopt;
 }
 
 // The probe goes once every mount answered or was given up on.
@@ -244,9 +271,9 @@ void removeProbe(const FolderSurvey& survey) {
 }
 
 // The survey and then the mounts: the folder's refusal as the source folder or inside it.
-std::optional<ExportValidationError> refusalInside(const FolderSurvey& survey) {
+std::optional<ExportValidationError> refusalInside(const FolderSurvey& survey, UnansweredMounts* unanswered) {
     if (survey.refusal) return survey.refusal;
-    auto refusal = refusalThroughMounts(survey);
+    auto refusal = refusalThroughMounts(survey, unanswered);
     removeProbe(survey);
     return refusal;
 }
@@ -254,12 +281,13 @@ std::optional<ExportValidationError> refusalInside(const FolderSurvey& survey) {
 } // namespace
 
 std::optional<ExportValidationError> validate(const fs::path& destination, const fs::path& sourceFolder,
-                                              const std::vector<fs::path>& listedFolders) {
+                                              const std::vector<fs::path>& listedFolders,
+                                              UnansweredMounts* unanswered) {
     using Kind = ExportValidationError::Kind;
     const auto survey = timedSurveyOf(destination, sourceFolder, listedFolders);
     if (!survey) return refusalOfUnanswered(destination, sourceFolder);
     if (!survey->exists) return ExportValidationError{Kind::destinationMissing, {}};
-    if (auto refusal = refusalInside(*survey)) return refusal;
+    if (auto refusal = refusalInside(*survey, unanswered)) return refusal;
     if (!survey->writable) return ExportValidationError{Kind::destinationNotWritable, {}};
     return std::nullopt;
 }
@@ -269,10 +297,11 @@ std::optional<ExportValidationError> refusalAsSource(const fs::path& folder, con
 }
 
 std::optional<ExportValidationError> refusalInsideSource(const fs::path& folder, const fs::path& sourceFolder,
-                                                         const std::vector<fs::path>& listedFolders) {
+                                                         const std::vector<fs::path>& listedFolders,
+                                                         UnansweredMounts* unanswered) {
     const auto survey = timedSurveyOf(folder, sourceFolder, listedFolders);
     if (!survey) return refusalOfUnanswered(folder, sourceFolder);
-    return refusalInside(*survey);
+    return refusalInside(*survey, unanswered);
 }
 
 std::vector<fs::path> photoFolders(const std::vector<Photo>& photos, const fs::path& sourceFolder) {
@@ -290,12 +319,23 @@ std::vector<fs::path> photoFolders(const std::vector<Photo>& photos, const fs::p
     return folders;
 }
 
-std::optional<ExportValidationError> refusalAsPhotoFolder(const fs::path& file, const std::vector<fs::path>& photoFolders,
+std::optional<ExportValidationError> refusalAsPhotoFolder(const fs::path& file, std::vector<fs::path>& photoFolders,
                                                           const fs::path& sourceFolder) {
-    for (const auto& folder : photoFolders) {
-        if (!FileNode::showsIn(file, folder)) continue;
-        if (auto refusal = refusalAsSource(folder, sourceFolder)) return refusal;
-        return ExportValidationError{ExportValidationError::Kind::destinationIsSource, {}};
+    for (auto folder = photoFolders.begin(); folder != photoFolders.end();) {
+        const auto shows = TimedCall<bool>::run("photo folder " + folder->string(), kPhotoFolderWait,
+                                                [file, place = *folder] {
+                                                    beforeMountQuestion(place);
+                                                    return FileNode::showsIn(file, place);
+                                                });
+        if (!shows) {
+            folder = photoFolders.erase(folder);
+            continue;
+        }
+        if (*shows) {
+            if (auto refusal = refusalAsSource(*folder, sourceFolder)) return refusal;
+            return ExportValidationError{ExportValidationError::Kind::destinationIsSource, {}};
+        }
+        ++folder;
     }
     return std::nullopt;
 }
@@ -354,10 +394,15 @@ std::optional<SingleExportValidationError> validateSingleExportDestination(const
     // A missing folder is asked by its path alone: nothing can be made in it.
     if (survey->refusal) return E::destinationInsideSource;
     if (!survey->exists) return E::destinationMissing;
-    if (const auto refusal = refusalInside(*survey))
-        return refusal->kind == Kind::mountNotAnswering ? E::destinationNotAnswering : E::destinationInsideSource;
+    if (refusalInside(*survey, nullptr)) return E::destinationInsideSource;
     if (!survey->writable) return E::destinationNotWritable;
     return std::nullopt;
+}
+
+void setMountQuestionHookForTesting(std::function<void(const fs::path& place)> hook) {
+    auto shared = hook ? std::make_shared<const MountQuestionHook>(std::move(hook)) : nullptr;
+    const std::lock_guard lock(hookMutex());
+    hookSlot() = std::move(shared);
 }
 
 } // namespace sorvin::Exporter

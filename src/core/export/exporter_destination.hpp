@@ -6,7 +6,9 @@
 #include "model/photo.hpp"
 
 #include <filesystem>
+#include <functional>
 #include <optional>
+#include <string>
 #include <system_error>
 #include <vector>
 
@@ -18,12 +20,19 @@ namespace sorvin::Exporter {
 
 inline constexpr const char* kOriginalsFolderName = "originals";
 
+// The mounts inside the source folder that a check could not ask in time (slow or silent), each by
+// its place under the source folder, "" for the source folder itself. A folder they might show
+// passes all the same: the user is told which could not be checked.
+using UnansweredMounts = std::vector<std::string>;
+
 // The batch destination: an existing directory, not the source folder, not inside it (by whatever
 // path or mount it is reached), writable; the first failing test in that order. `listedFolders`
-// are the folders the scan found photos in (see refusalInsideSource).
+// are the folders the scan found photos in; `unanswered` learns the mounts that could not be asked
+// (see refusalInsideSource).
 std::optional<ExportValidationError> validate(const std::filesystem::path& destination,
                                               const std::filesystem::path& sourceFolder,
-                                              const std::vector<std::filesystem::path>& listedFolders = {});
+                                              const std::vector<std::filesystem::path>& listedFolders = {},
+                                              UnansweredMounts* unanswered = nullptr);
 
 // The refusal of a folder that is the source folder or lies inside it by its path or its node (a
 // link, a bind mount of the source folder); none elsewhere.
@@ -37,15 +46,16 @@ std::optional<ExportValidationError> refusalAsSource(const std::filesystem::path
 // for where it could show: in the source folder, the folders of `listedFolders` and the roots of
 // the mounts inside the source folder, and below each under the last names of the folder's path.
 // Only mounts that may show the folder's disk are asked (a share of a server or a FUSE mount of
-// another disk shows none of a local folder), each with a time limit: a folder that does not
-// answer is refused by its path (inside the source folder) or as not answering, and a mount
-// inside the source folder that does not answer as such (mountNotAnswering, with its path under
-// the source folder). Never waits for long on a share or mount that stopped answering: the work
-// it gave up on ends by itself whenever the mount answers. What a check killed midway left in
-// the folder goes at its first check. Reads the disk.
+// another disk shows none of a local folder), all by one time limit of a few seconds: a folder that
+// does not answer is refused by its path (inside the source folder) or as not answering; a mount
+// that has not answered by then, slow or silent, refuses nothing and goes into `unanswered`. Never
+// waits for long on a share or mount that stopped answering: the work it gave up on ends by itself
+// whenever the mount answers. What a check killed midway left in the folder goes at its first
+// check. Reads the disk.
 std::optional<ExportValidationError>
 refusalInsideSource(const std::filesystem::path& folder, const std::filesystem::path& sourceFolder,
-                    const std::vector<std::filesystem::path>& listedFolders = {});
+                    const std::vector<std::filesystem::path>& listedFolders = {},
+                    UnansweredMounts* unanswered = nullptr);
 
 // The folders that hold a photo being read: the folder of every file of every photo, and the source
 // folder; each once.
@@ -56,9 +66,11 @@ std::vector<std::filesystem::path> photoFolders(const std::vector<Photo>& photos
 // when the file shows in one of the photo folders: the folder is that photo folder reached through
 // a mount of its own (bindfs, sshfs, a share mounted twice), which no comparison of nodes tells.
 // The refusal is the one the photo folder gets by its own path (is or inside the source folder).
-std::optional<ExportValidationError>
-refusalAsPhotoFolder(const std::filesystem::path& file, const std::vector<std::filesystem::path>& photoFolders,
-                     const std::filesystem::path& sourceFolder);
+// A photo folder that does not answer within a second (a slow or silent mount) is taken out of
+// `photoFolders`: an export asks it no more.
+std::optional<ExportValidationError> refusalAsPhotoFolder(const std::filesystem::path& file,
+                                                          std::vector<std::filesystem::path>& photoFolders,
+                                                          const std::filesystem::path& sourceFolder);
 
 // With originals on: "originals" must not be a file.
 std::optional<ExportValidationError> validateOriginalsDestination(const std::filesystem::path& destination,
@@ -78,8 +90,13 @@ bool supportsOutput(ExportImageFormat format);
 
 // The folder of a chosen single-export file: not the source folder or inside it, by whatever path or
 // mount it is reached (tested first), existing, writable; checked as refusalInsideSource does,
-// refused as not answering where it or a mount inside the source folder does not answer.
+// refused as not answering where the folder itself does not answer.
 std::optional<SingleExportValidationError>
 validateSingleExportDestination(const std::filesystem::path& file, const std::filesystem::path& sourceFolder);
+
+// Called before each question the checks above ask of a place that a mount may show, on the
+// thread that asks it: a test slows or stops it there, as a slow or silent mount would. None by
+// default.
+void setMountQuestionHookForTesting(std::function<void(const std::filesystem::path& place)> hook);
 
 } // namespace sorvin::Exporter

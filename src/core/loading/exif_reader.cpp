@@ -7,7 +7,6 @@
 #include "platform/white_space_text.hpp"
 
 #include <array>
-#include <initializer_list>
 #include <system_error>
 
 namespace sorvin {
@@ -20,21 +19,6 @@ std::optional<std::string> serialNumber(const ExifTags& tags, std::string_view k
     std::string trimmed = WhiteSpaceText::trimmed(*text);
     if (trimmed.empty()) return std::nullopt;
     return trimmed;
-}
-
-// The first of the keys that holds text other than blanks; else the first one present, as stored.
-// Cameras name themselves in IFD0 (Exif.Image.Make); Panasonic's RW2 files keep the same tags in
-// their own IFD, which exiv2 files under the maker, and a DNG may name its camera only in
-// UniqueCameraModel.
-std::optional<std::string> firstNamed(const ExifTags& tags, std::initializer_list<std::string_view> keys) {
-    std::optional<std::string> stored;
-    for (const std::string_view key : keys) {
-        auto text = tags.text(key);
-        if (!text) continue;
-        if (!WhiteSpaceText::trimmed(*text).empty()) return text;
-        if (!stored) stored = std::move(text);
-    }
-    return stored;
 }
 
 std::optional<int> positive(int value) {
@@ -101,9 +85,8 @@ ExifMetadata ExifReader::read(const Photo& photo, std::optional<PhotoSource> sou
     m.lensSpecification = tags.numbers("Exif.Photo.LensSpecification");
     m.bodySerialNumber = serialNumber(tags, "Exif.Photo.BodySerialNumber");
     m.lensSerialNumber = serialNumber(tags, "Exif.Photo.LensSerialNumber");
-    m.make = firstNamed(tags, {"Exif.Image.Make", "Exif.PanasonicRaw.Make"});
-    m.model =
-        firstNamed(tags, {"Exif.Image.Model", "Exif.PanasonicRaw.Model", "Exif.Image.UniqueCameraModel"});
+    m.make = tags.cameraMake();
+    m.model = tags.cameraModel();
     m.dateTimeOriginal = tags.text("Exif.Photo.DateTimeOriginal");
     m.fileName = asset.url.filename().string();
     m.pixelWidth = content.pixelWidth.value_or(asset.pixelWidth);

@@ -1,6 +1,7 @@
 #include "platform/exif_tags.hpp"
 
 #include "platform/exif_block.hpp"
+#include "platform/white_space_text.hpp"
 
 #include <algorithm>
 #include <cmath>
@@ -104,6 +105,14 @@ ExifTags ExifTags::fromTiffBlock(std::span<const std::uint8_t> block,
     }
 }
 
+ExifTags ExifTags::fromExifData(const Exiv2::ExifData& data, std::span<const std::string_view> keys) {
+    try {
+        return collected(data, keys);
+    } catch (...) {
+        return {};
+    }
+}
+
 std::optional<std::vector<double>> ExifTags::numbers(std::string_view key) const {
     const auto it = numbers_.find(key);
     if (it == numbers_.end()) return std::nullopt;
@@ -136,6 +145,25 @@ std::optional<std::string> ExifTags::text(std::string_view key) const {
     const auto it = texts_.find(key);
     if (it == texts_.end()) return std::nullopt;
     return it->second;
+}
+
+std::optional<std::string> ExifTags::firstNamed(std::span<const std::string_view> keys) const {
+    std::optional<std::string> stored;
+    for (const std::string_view key : keys) {
+        auto named = text(key);
+        if (!named) continue;
+        if (!WhiteSpaceText::trimmed(*named).empty()) return named;
+        if (!stored) stored = std::move(named);
+    }
+    return stored;
+}
+
+std::optional<std::string> ExifTags::cameraMake() const {
+    return firstNamed(kCameraMakeKeys);
+}
+
+std::optional<std::string> ExifTags::cameraModel() const {
+    return firstNamed(kCameraModelKeys);
 }
 
 } // namespace sorvin

@@ -9,6 +9,10 @@
 #include <string_view>
 #include <vector>
 
+namespace Exiv2 {
+class ExifData;
+}
+
 namespace sorvin {
 
 // The EXIF tags of a file read through exiv2, reduced to plain values: numbers (integers and
@@ -25,6 +29,13 @@ public:
     // A TIFF-structured EXIF block, as found after "Exif\0\0" in a JPEG or in a HEIF Exif item.
     static ExifTags fromTiffBlock(std::span<const std::uint8_t> block,
                                   std::span<const std::string_view> keys = {});
+    // The tags exiv2 has read already.
+    static ExifTags fromExifData(const Exiv2::ExifData& data, std::span<const std::string_view> keys = {});
+
+    // The tags a file may name its camera in, as cameraMake and cameraModel read them.
+    static constexpr std::string_view kCameraMakeKeys[] = {"Exif.Image.Make", "Exif.PanasonicRaw.Make"};
+    static constexpr std::string_view kCameraModelKeys[] = {"Exif.Image.Model", "Exif.PanasonicRaw.Model",
+                                                            "Exif.Image.UniqueCameraModel"};
 
     bool empty() const { return numbers_.empty() && texts_.empty(); }
 
@@ -40,6 +51,12 @@ public:
     std::optional<int> orientation() const;
     // An ASCII tag as stored, without the terminating NULs some writers count in.
     std::optional<std::string> text(std::string_view key) const;
+    // The camera's maker and model as the file names them, each the first of its keys above that
+    // holds text other than blanks, else the first one present, as stored. Cameras name themselves
+    // in IFD0 (Exif.Image.Make); Panasonic's RW2 files keep the same tags in their own IFD, which
+    // exiv2 files under the maker, and a DNG may name its camera only in UniqueCameraModel.
+    std::optional<std::string> cameraMake() const;
+    std::optional<std::string> cameraModel() const;
 
     int pixelWidth() const { return pixelWidth_; }
     int pixelHeight() const { return pixelHeight_; }
@@ -52,6 +69,7 @@ private:
 
     template <typename Data>
     static ExifTags collected(const Data& data, std::span<const std::string_view> keys);
+    std::optional<std::string> firstNamed(std::span<const std::string_view> keys) const;
 };
 
 } // namespace sorvin

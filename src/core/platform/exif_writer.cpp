@@ -1,6 +1,7 @@
 #include "platform/exif_writer.hpp"
 
 #include "platform/exif_block.hpp"
+#include "platform/exif_tags.hpp"
 #include "platform/heif_file.hpp"
 #include "platform/iptc_character_set.hpp"
 
@@ -10,6 +11,7 @@
 #include <exiv2/exiv2.hpp>
 #include <optional>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace sorvin::ExifWriter {
@@ -124,6 +126,12 @@ Exiv2::ExifData renderedExif(const Exiv2::ExifData& source, int width, int heigh
     Exiv2::ExifData data;
     for (const auto& datum : source)
         if (keeps(datum)) data.add(datum);
+    // The camera goes where every reader looks, named as the EXIF panel names it, also where the
+    // source keeps it elsewhere (an RW2's own IFD, a DNG's UniqueCameraModel).
+    const ExifTags camera = ExifTags::fromExifData(source);
+    for (const auto& [key, name] : {std::pair{"Exif.Image.Make", camera.cameraMake()},
+                                    std::pair{"Exif.Image.Model", camera.cameraModel()}})
+        if (name && camera.text(key) != name) data[key] = *name;
     data["Exif.Image.Orientation"] = static_cast<std::uint16_t>(1);
     data["Exif.Image.Software"] = software;
     data["Exif.Photo.PixelXDimension"] = static_cast<std::uint32_t>(std::max(width, 0));

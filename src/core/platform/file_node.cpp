@@ -2,13 +2,23 @@
 
 #include "platform/file_path.hpp"
 
+#include <cerrno>
 #include <sys/stat.h>
 
 namespace sorvin {
 
 std::optional<FileNode> FileNode::of(const std::filesystem::path& path) {
+    std::error_code ignored;
+    return of(path, ignored);
+}
+
+std::optional<FileNode> FileNode::of(const std::filesystem::path& path, std::error_code& error) {
     struct stat info {};
-    if (::stat(path.c_str(), &info) != 0) return std::nullopt;
+    if (::stat(path.c_str(), &info) != 0) {
+        error = std::error_code(errno, std::generic_category());
+        return std::nullopt;
+    }
+    error.clear();
     return FileNode{info.st_dev, info.st_ino};
 }
 

@@ -3,6 +3,7 @@
 #include <compare>
 #include <filesystem>
 #include <optional>
+#include <system_error>
 #include <sys/types.h>
 
 namespace sorvin {
@@ -16,8 +17,9 @@ struct FileNode {
 
     auto operator<=>(const FileNode&) const = default;
 
-    // None when nothing can be reached there.
+    // None when nothing can be reached there; `error` then says why.
     static std::optional<FileNode> of(const std::filesystem::path& path);
+    static std::optional<FileNode> of(const std::filesystem::path& path, std::error_code& error);
 
     // Whether the folder is the root folder or lies inside it, reached by any path: the folder and
     // each folder above it are compared with the root by node.

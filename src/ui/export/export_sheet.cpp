@@ -93,6 +93,9 @@ ExportSheet::ExportSheet(AppState& state, MainQueue& mainQueue, BackgroundExecut
     stages_->addWidget(buildCopying());
     stages_->addWidget(buildResult());
     layout->addWidget(stages_);
+    uncheckedMounts_ = label({}, this, 12, warningOrange);
+    uncheckedMounts_->setWordWrap(true);
+    layout->addWidget(uncheckedMounts_);
     // A notice that comes or goes keeps its line, and the rows keep the tallest height they had:
     // キャンセル and 書き出す never move under the pointer.
     for (QLabel* notice : {validation_, formatNotice_}) {
@@ -369,6 +372,9 @@ void ExportSheet::refresh() {
     progress_->setRange(0, std::max(model_.total, 1));
     progress_->setValue(std::min(model_.processed, std::max(model_.total, 1)));
     progressText_->setText(qText(model_.progressText()));
+    uncheckedMounts_->setText(qText(model_.uncheckedMountsNote.value_or(std::string())));
+    uncheckedMounts_->setVisible(model_.stage != ExportSheetModel::Stage::settings &&
+                                 model_.uncheckedMountsNote.has_value());
     showStage(static_cast<int>(model_.stage));
 }
 
@@ -425,16 +431,16 @@ void ExportSheet::startExport() {
     QPointer<ExportSheet> self(this);
     MainQueue& mainQueue = mainQueue_;
     executor_.run(TaskPriority::userInitiated, [self, &mainQueue, request = std::move(*request)]() mutable {
-        auto refusal = ExportSheetModel::checkDestination(request);
-        mainQueue.post([self, request = std::move(request), refusal = std::move(refusal)]() mutable {
+        auto check = ExportSheetModel::checkDestination(request);
+        mainQueue.post([self, request = std::move(request), check = std::move(check)]() mutable {
             // A sheet dismissed meanwhile is hidden at once and deleted later: it starts nothing.
-            if (self && self->isVisible()) self->destinationChecked(std::move(request), std::move(refusal));
+            if (self && self->isVisible()) self->destinationChecked(std::move(request), std::move(check));
         });
     });
 }
 
-void ExportSheet::destinationChecked(ExportRequest checked, std::optional<ExportValidationError> refusal) {
-    auto request = model_.checkEnded(std::move(checked), std::move(refusal), state_.settings());
+void ExportSheet::destinationChecked(ExportRequest checked, ExportSheetModel::DestinationCheck check) {
+    auto request = model_.checkEnded(std::move(checked), std::move(check), state_.settings());
     // A refused destination leaves its message.
     if (!request) {
         refresh();

@@ -62,6 +62,9 @@ public:
     QPushButton* cancelButton() const { return cancelSettings_; }
     QProgressBar* progressBar() const { return progress_; }
     QLabel* progressLabel() const { return progressText_; }
+    // Under the copying and result stages: the mounts inside the photo folder that could not be
+    // asked whether they show the destination.
+    QLabel* uncheckedMountsLabel() const { return uncheckedMounts_; }
     QPushButton* stopButton() const { return stop_; }
     // The result stage's texts, top to bottom, and its failure list.
     QStringList resultTexts() const;
@@ -83,7 +86,7 @@ private:
     void refresh();
     void showStage(int index);
     void showResult();
-    void destinationChecked(ExportRequest request, std::optional<ExportValidationError> refusal);
+    void destinationChecked(ExportRequest request, ExportSheetModel::DestinationCheck check);
 
     AppState& state_;
     MainQueue& mainQueue_;
@@ -115,6 +118,7 @@ private:
 
     QProgressBar* progress_ = nullptr;
     QLabel* progressText_ = nullptr;
+    QLabel* uncheckedMounts_ = nullptr;
     QPushButton* stop_ = nullptr;
 
     QWidget* resultPage_ = nullptr;
