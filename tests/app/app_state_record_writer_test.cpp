@@ -182,5 +182,61 @@ TEST_F(AppStateRecordWriter, ARecordThatCannotBeReadNowIsSaidAndKept) {
     destroyState();
 }
 
+// A card folder whose card is taken out: the change goes to the fallback. The card put back (mounted
+// anew, so the folder is another inode now), one more change, and the folder opened again in the
+// same window while the save of the folder left is still under way: the opening waits for that
+// save, which writes the card's record with both changes and removes the fallback, and then shows
+// every change. Read before that save, the record would lack them, and the fallback would be gone
+// by the time it was looked at.
+TEST_F(AppStateRecordWriter, ACardPutBackAndOpenedAgainShowsTheChangesMadeWhileItWasOut) {
+    class Card : public HeldWrites {
+    public:
+        std::function<void()> afterRecordRead;
+        std::string contents(const fs::path& path, std::size_t maxBytes, FileVersion* version) const override {
+            std::string text = HeldWrites::contents(path, maxBytes, version);
+            if (path.filename() == "sorvin.json" && afterRecordRead) afterRecordRead();
+            return text;
+        }
+    } card;
+    ThreadExecutor writer;
+    recordFiles = &card;
+    recordExecutor = &writer;
+    addPhoto("jpeg/nikon_d40_orient6.jpg", "d.jpg");
+    std::ofstream(photos() / "sorvin.json")
+        << R"({"version": 2, "app": "Sorvin", "updatedAt": "x", "photos": {"a.jpg": {"heart": true}, "b.jpg": {"heart": true}}})";
+    openPhotos();
+    const fs::path out = root / "card-out";
+    fs::rename(photos(), out);
+    ASSERT_TRUE(state().jump("c.jpg", RetouchSlot::a));
+    state().toggleHeart();
+    state().saveNow();
+    writer.joinAll();
+    settle();
+    ASSERT_TRUE(state().usesFallbackStore());
+
+    fs::copy(out, photos(), fs::copy_options::recursive);
+    fs::remove_all(out);
+    ASSERT_TRUE(state().jump("d.jpg", RetouchSlot::a));
+    state().toggleHeart();
+    card.hold();
+    // Should the opening read the record while the save is held, that save then ends first.
+    card.afterRecordRead = [&] {
+        card.afterRecordRead = nullptr;
+        card.release();
+        writer.joinAll();
+    };
+    state().open(photos());
+    settle();
+    EXPECT_EQ(state().screen(), AppScreen::loading) << "waits for the save of the folder left";
+    card.release();
+    writer.joinAll();
+    settle();
+    ASSERT_EQ(state().screen(), AppScreen::select);
+    for (const std::string path : {"a.jpg", "b.jpg", "c.jpg", "d.jpg"})
+        EXPECT_TRUE(state().library()->containsHeart(path, RetouchSlot::a)) << path;
+    EXPECT_FALSE(state().usesFallbackStore());
+    destroyState();
+}
+
 } // namespace
 } // namespace sorvin::test

@@ -4,6 +4,7 @@
 #include "platform/atomic_file.hpp"
 #include "platform/sha256.hpp"
 #include "support/scoped_environment.hpp"
+#include "support/held_writes.hpp"
 #include "support/selection_values.hpp"
 #include "support/test_support.hpp"
 
@@ -877,13 +878,13 @@ TEST_F(SelectionStoreTest, TheLaterSaveOfAPhotoTwoCopiesChangedStands) {
     EXPECT_TRUE(namesWith(folder, "conflict").empty());
 }
 
-// Where the file system refuses to exchange two names, another writer that checked the record
-// right before this copy's rename renames its own over it a moment later, unseen by either rename.
-// The save looks at the record again, finds the other's, combines and writes again: both changes
-// are in the record once the save returns.
+// Where the file system can neither exchange two names nor rename without replacing, another
+// writer that found the name free right before this copy's rename renames its own over it a moment
+// later, unseen by either rename. The save looks at the record again, finds the other's, combines
+// and writes again: both changes are in the record once the save returns.
 TEST_F(SelectionStoreTest, ARecordRenamedOverThisOneWhereNamesCannotBeExchangedIsCombined) {
     write(folder / "sorvin.json", recordWithHeart("start.jpg"));
-    AtomicFile::setExchangeRefusalForTesting(true);
+    AtomicFile::setExchangeRefusalForTesting(true, true);
     const std::shared_ptr<void> exchangeAgain(nullptr, [](void*) { AtomicFile::setExchangeRefusalForTesting(false); });
     // The other writer's record, made from the record as it stood before this copy's rename.
     const fs::path elsewhere = root / "elsewhere";
@@ -902,6 +903,108 @@ TEST_F(SelectionStoreTest, ARecordRenamedOverThisOneWhereNamesCannotBeExchangedI
     EXPECT_EQ(store().load().hearts, (std::set<std::string>{"mine.jpg", "other.jpg", "start.jpg"}));
     ASSERT_TRUE(s.combination());
     EXPECT_EQ(s.combination()->paths, std::set<std::string>{"other.jpg"});
+}
+
+// One copy where names can be exchanged, the other through a view of the folder that cannot (a
+// FUSE mount, so no shared lock), whose rename takes long. The first copy's save lands while the
+// other's replacement is under way: right before it moves the record aside (where it used to check
+// it, and renamed its own over the one that landed), and between that and its rename. The confirmed
+// save is never undone, and nothing is left beside the record. The same where the view cannot
+// rename without replacing either (its rename is then blind, made only where the name is free right
+// before).
+TEST_F(SelectionStoreTest, ASaveThatLandsDuringAReplacementWithoutExchangeIsKept) {
+    const std::shared_ptr<void> reset(nullptr, [](void*) {
+        AtomicFile::setExchangeRefusalForTesting(false);
+        AtomicFile::setReplaceStepHookForTesting({});
+    });
+    for (const bool noReplacing : {false, true})
+        for (const auto step : {AtomicFile::ReplaceStep::movingAside, AtomicFile::ReplaceStep::naming}) {
+            SCOPED_TRACE(fmt::format("without renaming so: {}, step {}", noReplacing, static_cast<int>(step)));
+            write(folder / "sorvin.json", recordWithHeart("start.jpg"));
+            OwnTemporaries exchangingFiles, viewFiles;
+            SelectionStore exchanging(folder, support, legacySupport, exchangingFiles);
+            SelectionStore view(folder, support, legacySupport, viewFiles);
+            exchanging.load();
+            view.load();
+            AtomicFile::setReplaceStepHookForTesting([&](AtomicFile::ReplaceStep at) {
+                if (at != step) return;
+                AtomicFile::setReplaceStepHookForTesting({});
+                AtomicFile::setExchangeRefusalForTesting(false);
+                EXPECT_FALSE(saveHearts(exchanging, {"start.jpg", "exchanged.jpg"}));
+                EXPECT_FALSE(exchanging.keptBesideURL()) << "the save is confirmed";
+                AtomicFile::setExchangeRefusalForTesting(true, noReplacing);
+            });
+            AtomicFile::setExchangeRefusalForTesting(true, noReplacing);
+            EXPECT_FALSE(saveHearts(view, {"start.jpg", "view.jpg"}));
+            AtomicFile::setExchangeRefusalForTesting(false);
+            AtomicFile::setReplaceStepHookForTesting({});
+            const std::set<std::string> all{"exchanged.jpg", "start.jpg", "view.jpg"};
+            EXPECT_EQ(store().load().hearts, all);
+            ASSERT_TRUE(view.combination());
+            EXPECT_EQ(view.combination()->paths, std::set<std::string>{"exchanged.jpg"});
+            EXPECT_FALSE(saveHearts(exchanging, {"start.jpg", "exchanged.jpg"}));
+            EXPECT_EQ(store().load().hearts, all) << "the exchanging copy takes the view's change";
+            EXPECT_EQ(entriesInFolder(), 1) << "nothing beside the record";
+            fs::remove(folder / "sorvin.json");
+        }
+}
+
+// A replacement without an exchange cut short after the record was moved aside: the next opening
+// finds the record where it went, takes it in and writes it back.
+TEST_F(SelectionStoreTest, ARecordMovedAsideByASaveCutShortIsTakenInAtTheNextOpening) {
+    write(folder / "sorvin.json", recordWithHeart("start.jpg"));
+    const std::shared_ptr<void> reset(nullptr, [](void*) {
+        AtomicFile::setExchangeRefusalForTesting(false);
+        AtomicFile::setReplaceStepHookForTesting({});
+    });
+    auto s = store();
+    s.load();
+    struct CutShort {};
+    AtomicFile::setReplaceStepHookForTesting([](AtomicFile::ReplaceStep at) {
+        if (at == AtomicFile::ReplaceStep::naming) throw CutShort{};
+    });
+    AtomicFile::setExchangeRefusalForTesting(true);
+    EXPECT_THROW(saveHearts(s, {"start.jpg", "mine.jpg"}), CutShort);
+    AtomicFile::setExchangeRefusalForTesting(false);
+    AtomicFile::setReplaceStepHookForTesting({});
+    ASSERT_FALSE(fs::exists(folder / "sorvin.json"));
+
+    const SelectionLoadResult opened = store().load();
+    EXPECT_EQ(opened.hearts, std::set<std::string>{"start.jpg"});
+    EXPECT_TRUE(opened.tookInConflictFiles);
+    EXPECT_EQ(store().load().hearts, std::set<std::string>{"start.jpg"});
+    EXPECT_TRUE(namesWith(folder, "conflict").empty());
+}
+
+// A share that stalls while a save is under way, where the record can only be renamed blind: the
+// write stalls before the rename, and the rename itself takes 20 s (as the store is told: the time
+// of the rename is all it goes by). Once the share answers, the save ends within seconds.
+TEST_F(SelectionStoreTest, ASaveOnAShareThatStalledEndsWithinSecondsOfItsAnswer) {
+    write(folder / "sorvin.json", recordWithHeart("start.jpg"));
+    AtomicFile::setExchangeRefusalForTesting(true, true);
+    const std::shared_ptr<void> exchangeAgain(nullptr, [](void*) { AtomicFile::setExchangeRefusalForTesting(false); });
+    test::HeldWrites share;
+    share.reportBlindRenamesTaking(seconds(20));
+    SelectionStore s(folder, support, legacySupport, share);
+    s.load();
+    share.hold();
+    steady_clock::time_point ended;
+    std::thread saving([&] {
+        try {
+            saveHearts(s, {"start.jpg", "mine.jpg"});
+        } catch (const std::exception& error) {
+            ADD_FAILURE() << error.what();
+        }
+        ended = steady_clock::now();
+    });
+    const bool started = share.waitUntilWriteStarted();
+    std::this_thread::sleep_for(seconds(2)); // the stall of the write
+    const auto answered = steady_clock::now();
+    share.release();
+    saving.join();
+    ASSERT_TRUE(started);
+    EXPECT_LT(ended - answered, seconds(3));
+    EXPECT_EQ(store().load().hearts, (std::set<std::string>{"mine.jpg", "start.jpg"}));
 }
 
 // A record rewritten in place keeps its inode (and ext4 gives a new file a freed inode after two
@@ -972,6 +1075,28 @@ TEST_F(SelectionStoreTest, TheFallbackAndTheFolderFileAreOrderedWithoutClocks) {
             EXPECT_EQ(store().load().hearts, more);
         }
     }
+}
+
+// Names that JSON must escape, in the photos and in the notes of when each was changed (a photo set
+// back to its defaults is named only there): the record reads back whole, and so do the notes. A
+// name that is not UTF-8 never reaches a record: the scan leaves such files out, and a save handed
+// one writes nothing at all.
+TEST_F(SelectionStoreTest, NamesThatMustBeEscapedReadBackFromEveryPartOfTheRecord) {
+    const std::string quote = "say \"cheese\".jpg", backslash = "back\\slash.jpg",
+                      control = std::string("bell\x07 tab\t line\n.jpg"), setBack = "\x01\x1f \"\\.jpg";
+    auto s = store();
+    EXPECT_FALSE(saveHearts(s, {quote, backslash, control, setBack}));
+    EXPECT_FALSE(saveHearts(s, {quote, backslash, control}));
+    const auto document = SelectionJSONValue::Json::parse(read(folder / "sorvin.json"));
+    const auto& stamps = document.at("stamps");
+    for (const auto& name : {quote, backslash, control, setBack})
+        EXPECT_TRUE(stamps.contains(name)) << name;
+    EXPECT_FALSE(document.at("photos").contains(setBack));
+
+    const SelectionLoadResult loaded = store().load();
+    EXPECT_FALSE(loaded.warning);
+    EXPECT_EQ(loaded.hearts, (std::set<std::string>{quote, backslash, control}));
+    EXPECT_TRUE(namesWith(folder, "broken").empty());
 }
 
 } // namespace

@@ -305,10 +305,11 @@ TEST(DefaultsStore, TwoCopiesWritingAtOnceLoseNothing) {
 const std::string previousVersionFile = test::previousVersionPreferences();
 using Step = DefaultsStore::FileStep;
 
-// Runs the check once for each error of the system (ENOENT with the file still listed) at each
-// step of a read, on a file the previous version wrote.
+// Runs the check once for each error of the system (ENOENT with the file still listed; EINVAL and
+// EFBIG, which a file that is no regular file or is too large gives too) at each step of a read,
+// on a file the previous version wrote.
 void forEachFailure(const std::function<void(int error, Step step, const fs::path& file)>& check) {
-    for (const int error : {EIO, ESTALE, EACCES, EMFILE, ENOENT})
+    for (const int error : {EIO, ESTALE, EACCES, EMFILE, ENOENT, EINVAL, EFBIG})
         for (const Step step : {Step::open, Step::read}) {
             SCOPED_TRACE(::testing::Message()
                          << std::generic_category().message(error) << " at step " << static_cast<int>(step));

@@ -32,10 +32,18 @@ public:
             changed_.wait_for(lock, std::chrono::minutes(1), [&] { return !holding_; });
             if (refusal_ && (!refused_ || refused_(bytes))) throw std::system_error(*refusal_, path.string());
         }
-        const AtomicFile::Replacement written = FileManager::replace(path, bytes, expected);
+        AtomicFile::Replacement written = FileManager::replace(path, bytes, expected);
         const std::lock_guard lock(mutex_);
+        if (written.blind) written.renaming += blindRenaming_;
         writes_.emplace_back(path, std::string(bytes));
         return written;
+    }
+
+    // A blind rename (see AtomicFile::Replacement) is said to take this much longer than it did, as
+    // through a share that stalls during the rename itself.
+    void reportBlindRenamesTaking(std::chrono::steady_clock::duration longer) {
+        const std::lock_guard lock(mutex_);
+        blindRenaming_ = longer;
     }
 
     void hold() {
@@ -75,6 +83,7 @@ private:
     std::optional<std::error_code> refusal_;
     std::function<bool(std::string_view)> refused_;
     int started_ = 0;
+    std::chrono::steady_clock::duration blindRenaming_{};
     std::vector<std::pair<std::filesystem::path, std::string>> writes_;
 };
 

@@ -28,6 +28,7 @@
 #include <csignal>
 #include <fstream>
 #include <numbers>
+#include <thread>
 #include <variant>
 
 namespace sorvin::test {
@@ -174,6 +175,28 @@ TEST_F(RecordSavingWindowTest, ClosingPastTheLimitCanBeCancelledAndTheSaveEndsLa
     delegate().confirmQuit = [&](QWidget*, const QuitConfirmation&) { return asked = true; };
     EXPECT_TRUE(window().close());
     EXPECT_FALSE(asked);
+}
+
+// A share that stalls for a while as the heart's record is written, where the record can only be
+// renamed blind and the rename itself takes 20 s: once the share answers, the save ends within
+// seconds, and the window then closes without a word, the heart written.
+TEST_F(RecordSavingWindowTest, OnceAStalledShareAnswersTheSaveEndsWithinSeconds) {
+    AtomicFile::setExchangeRefusalForTesting(true, true);
+    const std::shared_ptr<void> exchangeAgain(nullptr, [](void*) { AtomicFile::setExchangeRefusalForTesting(false); });
+    files.reportBlindRenamesTaking(std::chrono::seconds(20));
+    openAtTheWindow();
+    heartWhileTheDiskStalls();
+    std::this_thread::sleep_for(std::chrono::seconds(2)); // the stall
+    const auto answered = std::chrono::steady_clock::now();
+    files.release();
+    recordWriter.joinAll();
+    EXPECT_LT(std::chrono::steady_clock::now() - answered, std::chrono::seconds(3));
+    settle();
+    bool asked = false;
+    delegate().confirmQuit = [&](QWidget*, const QuitConfirmation&) { return asked = true; };
+    EXPECT_TRUE(window().close());
+    EXPECT_FALSE(asked);
+    EXPECT_TRUE(record().hearts.contains("a.jpg"));
 }
 
 // Another folder opens at once while the first one's save is held; opening the first again, also

@@ -252,11 +252,9 @@ void AppState::recordNotWritten(const SelectionSaver::Result& result) {
 }
 
 std::optional<SelectionSaveValues> AppState::takeUnwrittenRecord(const std::filesystem::path& folder) {
-    const std::string identity = SelectionStore::folderIdentity(folder);
     const auto found =
-        std::find_if(unwrittenRecords_.begin(), unwrittenRecords_.end(), [&](const UnwrittenRecord& record) {
-            return record.store->folderIdentity() == identity;
-        });
+        std::find_if(unwrittenRecords_.begin(), unwrittenRecords_.end(),
+                     [&](const UnwrittenRecord& record) { return record.store->isOf(folder); });
     if (found == unwrittenRecords_.end()) return std::nullopt;
     SelectionSaveValues values = std::move(found->values);
     unwrittenRecords_.erase(found);

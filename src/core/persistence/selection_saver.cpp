@@ -1,8 +1,8 @@
 #include "persistence/selection_saver.hpp"
 
+#include <algorithm>
 #include <cstdint>
 #include <deque>
-#include <map>
 #include <mutex>
 #include <utility>
 #include <vector>
@@ -58,6 +58,7 @@ struct SelectionSaver::Shared : std::enable_shared_from_this<Shared> {
     // Main thread: saves end in the order they were asked for.
     void ended(std::uint64_t number, const Result& result) {
         endedNumber = number;
+        std::erase_if(lastAskedOf, [&](const Asked& asked) { return asked.number <= endedNumber; });
         report(result);
         std::vector<MainQueue::Task> due;
         std::erase_if(waiters, [&](Waiter& waiter) {
@@ -71,8 +72,11 @@ struct SelectionSaver::Shared : std::enable_shared_from_this<Shared> {
 
     std::uint64_t lastAsked(const std::optional<fs::path>& folder) const {
         if (!folder) return askedNumber;
-        const auto found = lastAskedOf.find(SelectionStore::folderIdentity(*folder));
-        return found == lastAskedOf.end() ? 0 : found->second;
+        std::uint64_t last = 0;
+        for (const Asked& asked : lastAskedOf)
+            if (const auto store = asked.store.lock(); store && store->isOf(*folder))
+                last = std::max(last, asked.number);
+        return last;
     }
 
     MainQueue& mainQueue;
@@ -86,7 +90,12 @@ struct SelectionSaver::Shared : std::enable_shared_from_this<Shared> {
     // The main thread's own.
     std::uint64_t askedNumber = 0;
     std::uint64_t endedNumber = 0;
-    std::map<std::string, std::uint64_t> lastAskedOf; // by the folder's identity
+    // The last save asked for of each store whose saves have not all ended.
+    struct Asked {
+        std::weak_ptr<SelectionStore> store;
+        std::uint64_t number;
+    };
+    std::vector<Asked> lastAskedOf;
     std::vector<Waiter> waiters;
 };
 
@@ -97,7 +106,12 @@ void SelectionSaver::save(std::shared_ptr<SelectionStore> store, SelectionSaveVa
                           std::chrono::system_clock::time_point date) {
     Shared& shared = *shared_;
     const std::uint64_t number = ++shared.askedNumber;
-    shared.lastAskedOf[store->folderIdentity()] = number;
+    const auto asked = std::find_if(shared.lastAskedOf.begin(), shared.lastAskedOf.end(),
+                                    [&](const Shared::Asked& entry) { return entry.store.lock() == store; });
+    if (asked != shared.lastAskedOf.end())
+        asked->number = number;
+    else
+        shared.lastAskedOf.push_back({store, number});
     {
         const std::lock_guard lock(shared.mutex);
         auto& waiting = shared.waiting;

@@ -46,8 +46,9 @@ public:
     // Main thread, all of them.
     void save(std::shared_ptr<SelectionStore> store, SelectionSaveValues values,
               std::chrono::system_clock::time_point date);
-    // Whether a save asked for so far, of the folder's record (by whatever path it is reached) or
-    // of any when none is named, has not been reported yet (waiting, being written, or written a moment ago).
+    // Whether a save asked for so far, of the folder's record (by whatever path it is reached, or
+    // by its path once it is mounted anew; see SelectionStore::isOf) or of any when none is named,
+    // has not been reported yet (waiting, being written, or written a moment ago).
     bool isSaving(const std::optional<std::filesystem::path>& folder = std::nullopt) const;
     // Runs the task on the main queue, right after the report of the last save asked for so far
     // (of the folder, or of any); at once when there is none.

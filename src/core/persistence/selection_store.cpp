@@ -80,6 +80,10 @@ std::string SelectionStore::folderIdentity(const fs::path& folder) {
     return "path:" + standardized(folder).string();
 }
 
+bool SelectionStore::isOf(const fs::path& folder) const {
+    return standardized(folder) == sourceFolder_ || folderIdentity(folder) == folderIdentity_;
+}
+
 std::string SelectionStore::folderHash(std::string_view folderPath) {
     const auto digest = Sha256::digest(folderPath);
     std::string hash;
@@ -628,10 +632,12 @@ void SelectionStore::writeCombined(const fs::path& url, const SelectionRecord& m
 
 namespace {
 
-// How long a save that renamed its record in without an exchange waits before it looks again (at
-// least; twice as long as its write took where that was longer): another writer that had checked
-// the record before that rename may still rename its own over it.
+// How long a save that renamed its record in blind waits before it looks again: twice as long as
+// its rename took, at least the first and at most the second. Another writer that found the name
+// free before that rename may still rename its own over it. Only the rename counts: a share that
+// stalled while the record was written holds no one's rename.
 constexpr std::chrono::milliseconds kRenameSettle{50};
+constexpr std::chrono::milliseconds kRenameSettleLimit{1000};
 
 } // namespace
 
@@ -693,23 +699,26 @@ void SelectionStore::writeCombinedOnce(const fs::path& url, const SelectionRecor
         }
         pauseBeforeWritingAgain(attempt - 1);
         dropStampsOfGonePhotos(known);
-        const AtomicFile::Expected expected{seen_.contains(url) ? seen_[url] : fileManager_.version(url),
-                                            digests_[url]};
+        // Where names cannot be exchanged, the record is moved aside while it is replaced, under a
+        // name the next opening takes in should this copy end before it is written again.
+        const AtomicFile::Expected expected{
+            seen_.contains(url) ? seen_[url] : fileManager_.version(url), digests_[url],
+            uniqueURL(url.parent_path() /
+                      (url.filename().string() + ".conflict-" + secondsNow() + "-" + writerMark_))};
         const std::string text = textFor(url, known);
         if (text.size() > recordByteLimit_)
             throw std::system_error(std::make_error_code(std::errc::file_too_large), "record too large");
-        const auto started = std::chrono::steady_clock::now();
         const AtomicFile::Replacement replaced = fileManager_.replace(url, text, expected);
         if (replaced.written) {
             seen_[url] = *replaced.written;
             digests_[url] = Sha256::hex(text);
         }
         if (!replaced.unexpected && replaced.blind) {
-            // Renamed in without an exchange: another writer that checked the record right before
-            // may rename its own over this one, its save confirmed. Looked at again once such a
-            // rename has landed: a record there that is not this one is combined and written again.
-            std::this_thread::sleep_for(std::max<std::chrono::steady_clock::duration>(
-                kRenameSettle, 2 * (std::chrono::steady_clock::now() - started)));
+            // Renamed in blind: another writer that found the name free right before may rename its
+            // own over this one, its save confirmed. Looked at again once such a rename has
+            // landed: a record there that is not this one is combined and written again.
+            std::this_thread::sleep_for(std::clamp<std::chrono::steady_clock::duration>(
+                2 * replaced.renaming, kRenameSettle, kRenameSettleLimit));
             std::optional<FileVersion> now;
             try {
                 now = fileManager_.version(url);
@@ -941,7 +950,7 @@ void SelectionStore::writeBeside(const fs::path& url, const SelectionRecord& min
             seen_[*keptBesideURL_] = std::nullopt;
         }
         const AtomicFile::Replacement replaced =
-            fileManager_.replace(*keptBesideURL_, text, {seen_[*keptBesideURL_], digests_[*keptBesideURL_]});
+            fileManager_.replace(*keptBesideURL_, text, {seen_[*keptBesideURL_], digests_[*keptBesideURL_], {}});
         if (replaced.written) {
             seen_[*keptBesideURL_] = *replaced.written;
             digests_[*keptBesideURL_] = Sha256::hex(text);

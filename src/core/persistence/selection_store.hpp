@@ -171,6 +171,10 @@ public:
     // device and inode, or its standardized path where it cannot be reached.
     static std::string folderIdentity(const std::filesystem::path& folder);
     const std::string& folderIdentity() const { return folderIdentity_; }
+    // Whether the folder is this store's: the same identity, or the same standardized path, so
+    // that a folder whose identity changed while it was open (a card taken out and put back, a
+    // share mounted anew) is still the one whose saves are under way.
+    bool isOf(const std::filesystem::path& folder) const;
 
 private:
     // unreadable: of a version this program does not read, or too large; kept as it is.

@@ -251,14 +251,55 @@ bool cannotExchange(int error) {
 }
 
 std::atomic<bool> exchangeRefused{false};
+std::atomic<bool> noReplacingRefused{false};
+
+std::function<void(ReplaceStep)>& replaceStepHook() {
+    static std::function<void(ReplaceStep)> hook;
+    return hook;
+}
+
+// A copy: the hook may end itself.
+void reachStep(ReplaceStep step) {
+    if (const auto hook = replaceStepHook()) hook(step);
+}
 
 // renameat2 with a flag, or EINVAL where a test makes the file system refuse it.
 int renameWith(const char* from, const char* to, unsigned int flag) {
-    if (exchangeRefused.load(std::memory_order_relaxed)) {
+    const bool refused = flag == RENAME_EXCHANGE ? exchangeRefused.load(std::memory_order_relaxed)
+                                                 : noReplacingRefused.load(std::memory_order_relaxed);
+    if (refused) {
         errno = EINVAL;
         return -1;
     }
     return ::renameat2(AT_FDCWD, from, AT_FDCWD, to, flag);
+}
+
+// Gives the file the target's name only where no file has it: a rename that never replaces, or
+// where the file system refuses one, a hard link (shares that cannot rename so can often link).
+// 0 when given, EEXIST when another file has the name, ENOTSUP when the file system can do
+// neither, or the system's error.
+int placeWithoutReplacing(const char* file, const char* target) {
+    if (renameWith(file, target, RENAME_NOREPLACE) == 0) return 0;
+    if (!cannotExchange(errno)) return errno;
+    if (noReplacingRefused.load(std::memory_order_relaxed)) return ENOTSUP;
+    if (::link(file, target) == 0) {
+        ::unlink(file);
+        return 0;
+    }
+    if (errno == EPERM || errno == EMLINK || cannotExchange(errno)) return ENOTSUP;
+    return errno;
+}
+
+// As placeWithoutReplacing, and where the file system can do neither, a plain rename made only
+// where the name is free right before (blind).
+int placeWhereFree(const char* file, const char* target, bool& blind) {
+    const int placed = placeWithoutReplacing(file, target);
+    if (placed != ENOTSUP) return placed;
+    struct stat there {};
+    if (::stat(target, &there) == 0) return EEXIST;
+    if (errno != ENOENT) return errno;
+    blind = true;
+    return ::rename(file, target) == 0 ? 0 : errno;
 }
 
 } // namespace
@@ -283,6 +324,56 @@ static bool isExpected(const std::filesystem::path& path, const struct stat& inf
         return false;
     }
 }
+
+namespace {
+
+// Without an exchange: the file at the target is moved aside first, so that this write knows for
+// certain which file it takes the name from, and the new file then takes the name only where none
+// has it. A file another writer put there meanwhile is never renamed over: this write gives way.
+// What was moved aside is dropped when it is the file expected; otherwise the caller reads it.
+Replacement replaceMovingAside(const std::filesystem::path& target, const Temporary& temporary,
+                               const Expected& expected) {
+    const std::filesystem::path& aside = *expected.aside;
+    const auto dropTemporary = [&] { ::unlink(temporary.path.c_str()); };
+    reachStep(ReplaceStep::movingAside);
+    if (::rename(target.c_str(), aside.c_str()) != 0) {
+        const int error = errno;
+        dropTemporary();
+        // The file expected went away meanwhile: it is looked for again.
+        if (error == ENOENT) return {std::nullopt, target};
+        throw std::system_error(error, std::generic_category(), "move file aside");
+    }
+    Replacement replacement;
+    reachStep(ReplaceStep::naming);
+    const auto started = std::chrono::steady_clock::now();
+    const int placed = placeWhereFree(temporary.path.c_str(), target.c_str(), replacement.blind);
+    replacement.renaming = std::chrono::steady_clock::now() - started;
+    if (placed != 0 && placed != EEXIST) {
+        // The name is free still: what stood there goes back (or stays aside, where the next
+        // opening finds it).
+        bool ignored = false;
+        placeWhereFree(aside.c_str(), target.c_str(), ignored);
+        dropTemporary();
+        throw std::system_error(placed, std::generic_category(), "replace file");
+    }
+    // Another opening may have taken in what was moved aside already.
+    struct stat out {};
+    const bool movedOut = ::stat(aside.c_str(), &out) == 0 || errno != ENOENT;
+    const bool theOneExpected = movedOut && isExpected(aside, out, expected);
+    if (theOneExpected) ::unlink(aside.c_str());
+    const std::optional<std::filesystem::path> unexpectedOut =
+        movedOut && !theOneExpected ? std::optional(aside) : std::nullopt;
+    if (placed == EEXIST) {
+        dropTemporary();
+        replacement.unexpected = unexpectedOut.value_or(target);
+        return replacement;
+    }
+    replacement.written = namedVersion(target, temporary.made);
+    replacement.unexpected = replacement.written ? unexpectedOut : unexpectedOut.value_or(target);
+    return replacement;
+}
+
+} // namespace
 
 Replacement replace(const std::filesystem::path& target, std::string_view bytes, TemporaryName naming,
                     const Expected& expected) {
@@ -314,19 +405,22 @@ Replacement replace(const std::filesystem::path& target, std::string_view bytes,
             return {std::nullopt, target};
         }
         if (!cannotExchange(errno)) failWith(errno, "replace file");
+        if (expected.aside) return replaceMovingAside(target, temporary, expected);
     } else {
-        if (renameWith(temporary.path.c_str(), target.c_str(), RENAME_NOREPLACE) == 0)
+        const int placed = placeWithoutReplacing(temporary.path.c_str(), target.c_str());
+        if (placed == 0)
             return {namedVersion(target, temporary.made).value_or(FileVersion::of(temporary.made)), std::nullopt};
-        if (errno == EEXIST) {
+        if (placed == EEXIST) {
             dropTemporary();
             return {std::nullopt, target};
         }
-        if (!cannotExchange(errno)) failWith(errno, "replace file");
+        if (placed != ENOTSUP) failWith(placed, "replace file");
     }
-    // Without an exchange: checked right before the rename (the version looked at once more after
-    // the bytes were read, so that the gap is a moment), and looked at again after it. A rename of
-    // another writer within the gap is written over: the caller looks again later (blind).
+    // Checked right before the rename (the version looked at once more after the bytes were read,
+    // so that the gap is a moment), and looked at again after it. A rename of another writer
+    // within the gap is written over: the caller looks again later (blind).
     bool unchanged = false;
+    reachStep(ReplaceStep::movingAside);
     try {
         struct stat now {};
         if (::stat(target.c_str(), &now) == 0) {
@@ -346,14 +440,22 @@ Replacement replace(const std::filesystem::path& target, std::string_view bytes,
         dropTemporary();
         return {std::nullopt, target};
     }
+    reachStep(ReplaceStep::naming);
+    const auto started = std::chrono::steady_clock::now();
     if (::rename(temporary.path.c_str(), target.c_str()) != 0) failWith(errno, "replace file");
+    const auto renaming = std::chrono::steady_clock::now() - started;
     const std::optional<FileVersion> written = namedVersion(target, temporary.made);
     if (!written) return {std::nullopt, target};
-    return {written, std::nullopt, true};
+    return {written, std::nullopt, true, renaming};
 }
 
-void setExchangeRefusalForTesting(bool refused) {
+void setReplaceStepHookForTesting(std::function<void(ReplaceStep)> hook) {
+    replaceStepHook() = std::move(hook);
+}
+
+void setExchangeRefusalForTesting(bool refused, bool noReplacing) {
     exchangeRefused.store(refused, std::memory_order_relaxed);
+    noReplacingRefused.store(refused && noReplacing, std::memory_order_relaxed);
 }
 
 std::string read(const std::filesystem::path& path, std::size_t maxBytes, FileVersion* version) {

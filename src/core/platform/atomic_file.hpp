@@ -48,10 +48,12 @@ struct Replacement {
     // then removes it), or the target itself when this write did not take the name, or another
     // write took it right after. None when the expected file was the one replaced.
     std::optional<std::filesystem::path> unexpected;
-    // Renamed over the target without an exchange (the file system refuses one): another writer
-    // that checked the target right before may rename its own over this file unseen, so the caller
-    // looks at the target again a moment later.
+    // Renamed over the target by a plain rename (the file system can neither exchange two names
+    // nor give one only where none is): another writer that found the name free right before may
+    // rename its own over this file unseen, so the caller looks at the target again a moment later.
     bool blind = false;
+    // How long that rename took: another writer's may take as long.
+    std::chrono::steady_clock::duration renaming{};
 };
 
 // The file a replacement expects at its target: a version (none: nothing there), and the SHA-256
@@ -60,17 +62,31 @@ struct Replacement {
 struct Expected {
     std::optional<FileVersion> version;
     std::string sha256; // lower-case hex; empty when not known
+    // Where the file at the target goes while a file system that cannot exchange two names replaces
+    // it; a free name, and one that whoever opens the target next looks at, should the write be cut
+    // short. None: the target is checked right before the rename instead.
+    std::optional<std::filesystem::path> aside;
 };
 
-// As write, for two writers that share no lock: the target is replaced only as the file expected. Where the file system exchanges two names in one step, the new
-// file is exchanged in and what came out is checked, so that no other writer's file is ever lost
-// unseen; elsewhere the target is checked right before the rename and looked at again after it.
+// As write, for two writers that share no lock: the target is replaced only as the file expected,
+// and no other writer's file is ever lost unseen. Where the file system exchanges two names in one
+// step, the new file is exchanged in and what came out is checked. Elsewhere the file at the target
+// is first moved aside (or, without an aside, checked right before the rename) and the new file
+// takes the name only where none has it (a rename that never replaces, or a hard link); only where
+// the file system can do neither is it renamed blind.
 Replacement replace(const std::filesystem::path& target, std::string_view bytes, TemporaryName naming,
                     const Expected& expected);
 
-// For tests: replace acts as on a file system that refuses to exchange two names (most FUSE and
-// network file systems), while set.
-void setExchangeRefusalForTesting(bool refused);
+// For tests: replace acts, while set, as on a file system that refuses to exchange two names (most
+// FUSE and network file systems), and with noReplacing, also to rename without replacing and to
+// make a hard link (some shares).
+void setExchangeRefusalForTesting(bool refused, bool noReplacing = false);
+
+// The steps of a replacement without an exchange, for tests that put another writer's save
+// between them: right before the file at the target is moved aside (or checked), and right before
+// the new file takes the name. An empty function ends it.
+enum class ReplaceStep { movingAside, naming };
+void setReplaceStepHookForTesting(std::function<void(ReplaceStep)> hook);
 
 // What a temporary name beside a target stands for.
 enum class Leftover { file, folder };

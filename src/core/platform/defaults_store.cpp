@@ -141,9 +141,12 @@ DefaultsStore::FileRead DefaultsStore::readFileOnceLocked(FileVersion& read) {
                 seen_.reset();
                 return FileRead::absent;
             }
-            // What is no file, or far larger than preferences grow, is not ours.
+            // What is no file, or far larger than preferences grow, is not ours. The same errors
+            // may come from the system itself (a share answering EINVAL or EFBIG for a moment):
+            // the file is set aside only when its status says so too.
             if (code == std::errc::invalid_argument || code == std::errc::file_too_large) {
-                if (const auto there = FileVersion::at(file_)) {
+                const auto there = FileVersion::at(file_);
+                if (there && (!there->regular || there->size > maxFileBytes)) {
                     read = *there;
                     return FileRead::damaged;
                 }
