@@ -75,15 +75,16 @@ TEST_F(FolderChooserModelTest, ListsTheSubfoldersInNameOrder) {
     EXPECT_EQ(model.folder(), std::filesystem::path("/"));
 }
 
-// One entry whose disk does not answer (its worker held): the others are shown, it is marked after
-// the wait and cannot be taken, and at most a few entries are asked at once.
+// One link whose disk does not answer (its worker held): the others are shown, it is marked after
+// the wait and cannot be taken, and at most a few links are asked at once, each once.
 TEST_F(FolderChooserModelTest, AnEntryThatDoesNotAnswerIsMarkedAndTheOthersShown) {
-    for (int index = 0; index < 12; ++index) std::filesystem::create_directories(place() / ("more" + std::to_string(index)));
+    for (int index = 0; index < 20; ++index)
+        std::filesystem::create_directory_symlink(place() / "b", place() / ("link" + std::to_string(100 + index)));
     model.openFolder(place());
     executor.runAt(0); // the listing
     queue.runPending();
     EXPECT_EQ(executor.waiting(), FolderChooserModel::kEntriesAskedAtOnce);
-    // Asked in name order: a-link, b, file-link and IMG_2 answer; IMG_10 stalls, the rest answer.
+    // Asked in name order: a-link, file-link, link100 and link101 answer; link102 stalls.
     for (int answered = 0; answered < 4; ++answered) {
         executor.runAt(0);
         queue.runPending();
@@ -97,16 +98,17 @@ TEST_F(FolderChooserModelTest, AnEntryThatDoesNotAnswerIsMarkedAndTheOthersShown
     };
     const auto stalledRow = [&] {
         const auto shown = names();
-        return static_cast<std::size_t>(std::find(shown.begin(), shown.end(), "IMG_10") - shown.begin());
+        return static_cast<std::size_t>(std::find(shown.begin(), shown.end(), "link102") - shown.begin());
     };
     answerAllButTheFirst();
+    EXPECT_EQ(stalledRow(), names().size()) << "a link is shown once it answered";
     queue.advance(FolderChooserModel::kAnswerWait * 0.9);
-    EXPECT_EQ(model.rows().at(stalledRow()).state, State::asking);
     queue.advance(FolderChooserModel::kAnswerWait * 0.2);
     answerAllButTheFirst();
     const auto rows = model.rows();
     const std::size_t stalled = stalledRow();
-    ASSERT_EQ(rows.size(), 16u) << "every folder shown";
+    ASSERT_EQ(rows.size(), 24u) << "every folder shown";
+    EXPECT_EQ(executor.started(), 1u + 22u) << "the listing, then each link once; folders are not asked";
     EXPECT_EQ(rows[stalled].state, State::notAnswering);
     EXPECT_EQ(FolderChooserModel::typeText(rows[stalled]), "応答なし");
     for (std::size_t row = 0; row < rows.size(); ++row) {
@@ -118,7 +120,84 @@ TEST_F(FolderChooserModelTest, AnEntryThatDoesNotAnswerIsMarkedAndTheOthersShown
     // It answers at last.
     settle();
     EXPECT_EQ(model.rows()[stalled].state, State::folder);
-    EXPECT_EQ(model.choice(), place() / "IMG_10");
+    EXPECT_EQ(model.choice(), place() / "link102");
+}
+
+// The listing tells folders and files apart: only links and mount points (which may not answer)
+// are asked; a folder is shown as one at once and may be taken before anything answers.
+TEST_F(FolderChooserModelTest, OnlyWhatTheListingDidNotTellIsAsked) {
+    model.setMounts(MountTable::parse("40 1 0:40 / " + (place() / "IMG_2").string() + " rw - nfs4 nas:/photos rw\n"));
+    model.openFolder(place());
+    executor.runAt(0);
+    queue.runPending();
+    EXPECT_EQ(executor.waiting(), 3u) << "a-link, file-link and the mount point IMG_2";
+    std::vector<std::string> shown;
+    for (const auto& row : model.rows()) shown.push_back(row.name + "=" + FolderChooserModel::typeText(row));
+    EXPECT_EQ(shown, (std::vector<std::string>{"b=フォルダ", "IMG_2=フォルダ", "IMG_10=フォルダ"}));
+    EXPECT_EQ(model.rows()[0].state, State::folder);
+    EXPECT_EQ(model.rows()[1].state, State::asking);
+    model.select(0);
+    EXPECT_EQ(model.choice(), place() / "b");
+}
+
+// Going up, the folder left is chosen in the folder above once it is listed, so that Return or
+// 選択 take it and the arrows go on from it; a folder chosen or typed meanwhile wins. A hidden
+// folder left is not chosen.
+TEST_F(FolderChooserModelTest, GoingUpChoosesTheFolderLeft) {
+    model.openFolder(place() / "IMG_2");
+    settle();
+    model.goUp();
+    EXPECT_EQ(model.fieldText(), place().string()) << "the folder above, while it is listed";
+    settle();
+    EXPECT_EQ(model.folder(), place());
+    ASSERT_TRUE(model.selectedRow());
+    EXPECT_EQ(model.rows()[*model.selectedRow()].name, "IMG_2");
+    EXPECT_EQ(model.fieldText(), (place() / "IMG_2").string());
+    EXPECT_EQ(model.choice(), place() / "IMG_2");
+
+    model.openFolder(place() / "b");
+    settle();
+    model.goUp();
+    model.edit("IMG_10");
+    settle();
+    EXPECT_FALSE(model.selectedRow()) << "what was typed meanwhile wins";
+    EXPECT_EQ(model.fieldText(), "IMG_10");
+
+    model.openFolder(place() / ".hidden");
+    settle();
+    model.goUp();
+    settle();
+    EXPECT_FALSE(model.selectedRow());
+    EXPECT_EQ(model.choice(), place());
+}
+
+// A chooser closed asks nothing more: the listing, the links and a typed path that answer after
+// change nothing, and their waits end without a word.
+TEST_F(FolderChooserModelTest, AChooserThatStoppedAskingHearsNothingMore) {
+    model.openFolder(place());
+    executor.runAt(0);
+    queue.runPending();
+    model.edit((place() / "IMG_2").string());
+    const std::size_t out = executor.waiting();
+    ASSERT_EQ(out, 3u) << "two links and the typed path";
+    model.stopAsking();
+    const int changesBefore = changes;
+    const auto rowsBefore = model.rows();
+    queue.advance(FolderChooserModel::kAnswerWait + 0.01);
+    settle();
+    EXPECT_EQ(changes, changesBefore);
+    EXPECT_EQ(model.rows(), rowsBefore);
+    EXPECT_EQ(model.status(), "");
+    EXPECT_FALSE(model.choice());
+
+    FolderChooserModel listing{probe, root.path(), [this] { ++changes; }};
+    listing.openFolder(place());
+    listing.stopAsking();
+    const int listingChanges = changes;
+    queue.advance(FolderChooserModel::kAnswerWait + 0.01);
+    settle();
+    EXPECT_EQ(changes, listingChanges);
+    EXPECT_EQ(listing.listingState(), State::asking);
 }
 
 // A typed path is asked in the background: nothing is taken before its answer, a path that is no
@@ -208,7 +287,7 @@ TEST_F(FolderChooserModelTest, TheSavePanelListsFilesByWhatTheyAre) {
     files.openFolder(place());
     executor.runAt(0);
     queue.runPending();
-    EXPECT_EQ(executor.waiting(), 5u) << "the folders and links are asked, the files not";
+    EXPECT_EQ(executor.waiting(), 2u) << "the links are asked, the folders and files not";
     settle();
     std::vector<std::string> shown;
     for (const auto& row : files.rows()) shown.push_back(row.name + "=" + FolderChooserModel::typeText(row));

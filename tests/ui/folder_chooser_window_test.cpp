@@ -4,9 +4,12 @@
 // never holds the event loop for long. And each is used by keys alone.
 
 #include "persistence/preference_key.hpp"
+#include "platform/stall_tolerant_executor.hpp"
 #include "support/breakable_fuse_mount.hpp"
+#include "support/counted_work.hpp"
 #include "support/main_thread_work.hpp"
 #include "support/scripted_mount_watch.hpp"
+#include "support/slow_share_disk.hpp"
 #include "ui/app/root_view.hpp"
 #include "ui/browsing/select_view.hpp"
 #include "ui/export/export_sheet.hpp"
@@ -23,7 +26,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QToolButton>
-#include <QTreeWidget>
+#include <QTreeView>
 #include <functional>
 
 namespace sorvin::test {
@@ -40,23 +43,29 @@ constexpr double kLongestWorkMilliseconds = 100;
 #endif
 constexpr auto kStallAtMost = std::chrono::seconds(10);
 
-// Turns the event loop until the condition holds or a few seconds have passed.
+// Turns the event loop until the condition holds, or fails after a while that only a program that
+// waits for something that never comes takes, however loaded the machine.
 bool processUntil(const std::function<bool()>& condition) {
     QElapsedTimer elapsed;
     elapsed.start();
-    while (!condition() && elapsed.elapsed() < 5'000) QCoreApplication::processEvents();
+    while (!condition() && elapsed.elapsed() < 20'000) QCoreApplication::processEvents();
     return condition();
 }
 
-QTreeWidgetItem* row(const FolderChooserDialog& dialog, const QString& name) {
-    const QList<QTreeWidgetItem*> found = dialog.folderList()->findItems(name, Qt::MatchExactly, 0);
-    return found.isEmpty() ? nullptr : found.first();
+// The type column of the row named so, empty when no such row is shown.
+QString typeOf(const FolderChooserDialog& dialog, const QString& name) {
+    const QModelIndex found = dialog.rowNamed(name);
+    return found.isValid() ? found.siblingAtColumn(1).data().toString() : QString();
+}
+
+QString currentName(const FolderChooserDialog& dialog) {
+    return dialog.folderList()->currentIndex().siblingAtColumn(0).data().toString();
 }
 
 QStringList shownNames(const FolderChooserDialog& dialog) {
     QStringList names;
-    for (int at = 0; at < dialog.folderList()->topLevelItemCount(); ++at)
-        names << dialog.folderList()->topLevelItem(at)->text(0);
+    const QAbstractItemModel& rows = *dialog.folderList()->model();
+    for (int at = 0; at < rows.rowCount(); ++at) names << rows.index(at, 0).data().toString();
     return names;
 }
 
@@ -98,12 +107,14 @@ protected:
     }
     ~FolderChooserWindowTest() override {
         share.reset();
+        slowShare->answerAtOnce();
     }
 
     // A share beside the photo folder; false where FUSE is missing.
     bool mountAShare() {
         fs::create_directories(base / "source" / "inside");
         share = std::make_unique<BreakableFuseMount>(base / "source", base / "share");
+        mounts.mountinfo += mountinfoLine(60, (base / "share").string(), "fuse.bindfs", "bindfs");
         return share->skipReason().empty();
     }
     // The share stops answering. The dialog was shown once before, as a user has, so that what is
@@ -175,11 +186,30 @@ protected:
         activate();
     }
 
+    // Ctrl+S, and once the folder shown is listed, the name typed over the one proposed. None when
+    // no panel came, or its folder was not listed.
+    QPointer<FolderChooserDialog> savePanelWithNameTyped(const fs::path& name) {
+        type(&window(), Qt::Key_S, Qt::ControlModifier);
+        const QPointer<FolderChooserDialog> dialog = saver.activeDialog();
+        if (!dialog) return nullptr;
+        dialog->activateWindow();
+        if (!processUntil([&] { return dialog->chooseButton()->isEnabled(); })) return nullptr;
+        saver.nameField()->setFocus();
+        typeOver(saver.nameField(), name);
+        return dialog;
+    }
+    // The test waits until every question, answer and deadline of the choosers has come.
+    bool everythingCame() const { return queue.idle() && work.idle(); }
+
     QtMainQueue liveQueue;
-    DetachedThreadExecutor threads;
+    CountedMainQueue queue{liveQueue};
+    StallTolerantExecutor threads;
+    CountedExecutor work{threads};
+    // A folder beside the photo folder that stands for a share answering late or not at all.
+    std::shared_ptr<SlowShareDisk> slowShare = std::make_shared<SlowShareDisk>(photos().parent_path() / "slow");
     ScriptedMountWatch mounts;
-    QtFolderPanel panel{liveQueue, threads};
-    QtSingleExportPanel saver{liveQueue, threads};
+    QtFolderPanel panel{queue, work, slowShare};
+    QtSingleExportPanel saver{queue, work, slowShare};
     fs::path base;
     std::unique_ptr<BreakableFuseMount> share;
 };
@@ -211,15 +241,10 @@ TEST_F(FolderChooserWindowTest, AStalledShareBesideTheFolderNeverHoldsTheWindow)
         EXPECT_TRUE(dialog.isVisible()) << "a folder that does not answer is not taken";
 
         key(Qt::Key_Up, Qt::AltModifier);
-        EXPECT_TRUE(processUntil([&] {
-            QTreeWidgetItem* stalled = row(dialog, QStringLiteral("share"));
-            return stalled && stalled->text(1) == QStringLiteral("応答なし");
-        })) << shownNames(dialog).join(u',').toStdString();
-        for (const char* name : {"other", "photos", "source"}) {
-            QTreeWidgetItem* item = row(dialog, QString::fromLatin1(name));
-            ASSERT_NE(item, nullptr) << name << " is listed";
-            EXPECT_EQ(item->text(1), QStringLiteral("フォルダ"));
-        }
+        EXPECT_TRUE(processUntil([&] { return typeOf(dialog, QStringLiteral("share")) == QStringLiteral("応答なし"); }))
+            << shownNames(dialog).join(u',').toStdString();
+        for (const char* name : {"other", "photos", "source"})
+            EXPECT_EQ(typeOf(dialog, QString::fromLatin1(name)), QStringLiteral("フォルダ")) << name << " is listed";
         QTest::mouseClick(dialog.cancelButton(), Qt::LeftButton);
     });
     EXPECT_LT(work.longestMilliseconds(), kLongestWorkMilliseconds);
@@ -228,10 +253,9 @@ TEST_F(FolderChooserWindowTest, AStalledShareBesideTheFolderNeverHoldsTheWindow)
 
     inFolderChooser([&](FolderChooserDialog& dialog) {
         QTest::mouseClick(dialog.upButton(), Qt::LeftButton);
-        ASSERT_TRUE(processUntil([&] { return row(dialog, QStringLiteral("other")) != nullptr; }));
-        QTreeWidgetItem* other = row(dialog, QStringLiteral("other"));
+        ASSERT_TRUE(processUntil([&] { return dialog.rowNamed(QStringLiteral("other")).isValid(); }));
         QTest::mouseClick(dialog.folderList()->viewport(), Qt::LeftButton, {},
-                          dialog.folderList()->visualItemRect(other).center());
+                          dialog.folderList()->visualRect(dialog.rowNamed(QStringLiteral("other"))).center());
         const QString otherPath = qPath(FolderScanner::standardized(base) / "other");
         ASSERT_TRUE(processUntil([&] { return dialog.pathField()->text() == otherPath; }))
             << dialog.pathField()->text().toStdString();
@@ -268,10 +292,8 @@ TEST_F(FolderChooserWindowTest, TheDestinationChooserNeverWaitsOnAStalledShare) 
         key(Qt::Key_Return);
         ASSERT_TRUE(processUntil([&] { return dialog.model().folder() == base / "out"; }));
         key(Qt::Key_Up, Qt::AltModifier);
-        EXPECT_TRUE(processUntil([&] {
-            QTreeWidgetItem* stalled = row(dialog, QStringLiteral("share"));
-            return stalled && stalled->text(1) == QStringLiteral("応答なし");
-        })) << shownNames(dialog).join(u',').toStdString();
+        EXPECT_TRUE(processUntil([&] { return typeOf(dialog, QStringLiteral("share")) == QStringLiteral("応答なし"); }))
+            << shownNames(dialog).join(u',').toStdString();
         typeOver(dialog.pathField(), base / "share" / "inside");
         EXPECT_TRUE(processUntil([&] { return dialog.statusLabel()->text() == QStringLiteral("フォルダが応答しません"); }));
         key(Qt::Key_Escape);
@@ -312,11 +334,9 @@ TEST_F(FolderChooserWindowTest, TheSavePanelNeverWaitsOnAStalledShare) {
             key(Qt::Key_Return);
             EXPECT_TRUE(processUntil([&] { return dialog->statusLabel()->text() == QStringLiteral("フォルダが応答しません"); }));
             key(Qt::Key_Up, Qt::AltModifier);
-            EXPECT_TRUE(processUntil([&] {
-                QTreeWidgetItem* stalled = row(*dialog, QStringLiteral("share"));
-                return stalled && stalled->text(1) == QStringLiteral("応答なし");
-            })) << shownNames(*dialog).join(u',').toStdString();
-            EXPECT_NE(row(*dialog, QStringLiteral("photos")), nullptr);
+            EXPECT_TRUE(processUntil([&] { return typeOf(*dialog, QStringLiteral("share")) == QStringLiteral("応答なし"); }))
+                << shownNames(*dialog).join(u',').toStdString();
+            EXPECT_TRUE(dialog->rowNamed(QStringLiteral("photos")).isValid());
             saver.nameField()->setFocus();
             typeOver(saver.nameField(), base / "share" / "inside");
             key(Qt::Key_Return);
@@ -334,8 +354,9 @@ TEST_F(FolderChooserWindowTest, TheSavePanelNeverWaitsOnAStalledShare) {
     expectTheShareWaitedFor();
 }
 
-// By keys alone: Ctrl+O, a path typed, Return opens it in the chooser, Return takes it and the
-// window opens it. Backspace in the list and Alt+Up go up; the places list takes ↓ and Return.
+// By keys alone: Ctrl+O, a path typed, Return opens it in the chooser once it answered as a folder,
+// Return takes it and the window opens it. Backspace in the list and Alt+Up go up, the folder left
+// chosen in the folder above; the places list takes ↓ and Return.
 TEST_F(FolderChooserWindowTest, ByKeysAloneAFolderIsOpened) {
     addStandardPhotos();
     mounts.mountinfo = mountinfoLine(40, "/media/tester/CARD", "vfat", "/dev/sdb1");
@@ -344,8 +365,11 @@ TEST_F(FolderChooserWindowTest, ByKeysAloneAFolderIsOpened) {
     activate();
     inFolderChooser([&](FolderChooserDialog& dialog) {
         typeOver(dialog.pathField(), photos());
+        ASSERT_TRUE(processUntil([&] { return dialog.chooseButton()->isEnabled(); })) << "the typed folder answered";
         key(Qt::Key_Return);
-        ASSERT_TRUE(processUntil([&] { return dialog.model().folder() == photos() && dialog.chooseButton()->isEnabled(); }));
+        ASSERT_TRUE(processUntil([&] {
+            return dialog.model().folder() == photos() && dialog.model().listingState() == FolderChooserModel::PathState::folder;
+        })) << "the folder opened was listed";
         EXPECT_EQ(dialog.pathField()->text(), qPath(photos()));
         key(Qt::Key_Return);
         EXPECT_FALSE(dialog.isVisible());
@@ -354,19 +378,27 @@ TEST_F(FolderChooserWindowTest, ByKeysAloneAFolderIsOpened) {
     EXPECT_EQ(state().sourceFolder(), FolderScanner::standardized(photos()));
     EXPECT_EQ(state().screen(), AppScreen::select);
 
+    fs::create_directories(photos() / "deeper");
     inFolderChooser([&](FolderChooserDialog& dialog) {
         ASSERT_EQ(dialog.model().folder(), photos());
         key(Qt::Key_Up, Qt::AltModifier);
         EXPECT_EQ(dialog.model().folder(), base);
-        ASSERT_TRUE(processUntil([&] { return row(dialog, QStringLiteral("photos")) != nullptr; }));
+        ASSERT_TRUE(processUntil([&] { return currentName(dialog) == QStringLiteral("photos"); }))
+            << "the folder left is chosen above: " << currentName(dialog).toStdString();
+        EXPECT_EQ(dialog.pathField()->text(), qPath(photos()));
         dialog.folderList()->setFocus();
-        for (int down = 0; down < 20 && dialog.folderList()->currentItem() != row(dialog, QStringLiteral("photos")); ++down)
-            key(Qt::Key_Down);
-        ASSERT_EQ(dialog.folderList()->currentItem(), row(dialog, QStringLiteral("photos")));
         key(Qt::Key_Return);
         EXPECT_EQ(dialog.model().folder(), photos()) << "Return on a row opens it";
+        ASSERT_TRUE(processUntil([&] { return dialog.rowNamed(QStringLiteral("deeper")).isValid(); }));
+        key(Qt::Key_Down);
+        ASSERT_EQ(currentName(dialog), QStringLiteral("deeper"));
+        key(Qt::Key_Return);
+        EXPECT_EQ(dialog.model().folder(), photos() / "deeper");
         key(Qt::Key_Backspace);
-        EXPECT_EQ(dialog.model().folder(), base);
+        EXPECT_EQ(dialog.model().folder(), photos());
+        EXPECT_TRUE(processUntil([&] { return currentName(dialog) == QStringLiteral("deeper"); }))
+            << "the folder left is chosen above: " << currentName(dialog).toStdString();
+        EXPECT_EQ(dialog.pathField()->text(), qPath(photos() / "deeper"));
 
         dialog.placeList()->setFocus();
         ASSERT_EQ(placeNames(dialog), (QStringList{QStringLiteral("ホーム"), QStringLiteral("コンピュータ"), QStringLiteral("CARD")}));
@@ -381,7 +413,9 @@ TEST_F(FolderChooserWindowTest, ByKeysAloneAFolderIsOpened) {
     EXPECT_EQ(state().sourceFolder(), FolderScanner::standardized(photos())) << "nothing else opened";
 }
 
-// The destination chooser by keys alone: 選ぶ…, a path typed, Return, Return: the sheet takes it.
+// The destination chooser by keys alone: 選ぶ…, a path typed, Return once it answered, Return:
+// the sheet takes it. Each step waits for what the user sees before the next key, never for a
+// time, so that a loaded machine only makes it slower.
 TEST_F(FolderChooserWindowTest, ByKeysAloneADestinationIsChosen) {
     fs::create_directories(base / "out");
     panel.setParent(&window());
@@ -389,14 +423,160 @@ TEST_F(FolderChooserWindowTest, ByKeysAloneADestinationIsChosen) {
     ExportSheet& sheet = exportSheet();
     inDestinationChooser(sheet, [&](FolderChooserDialog& dialog) {
         typeOver(dialog.pathField(), base / "out");
+        ASSERT_TRUE(processUntil([&] { return dialog.chooseButton()->isEnabled(); })) << "the typed folder answered";
         key(Qt::Key_Return);
-        ASSERT_TRUE(processUntil([&] { return dialog.model().folder() == base / "out" && dialog.chooseButton()->isEnabled(); }));
+        ASSERT_TRUE(processUntil([&] {
+            return dialog.model().folder() == base / "out" && dialog.model().listingState() == FolderChooserModel::PathState::folder;
+        })) << "the folder opened was listed";
+        ASSERT_EQ(QApplication::focusWidget(), dialog.pathField());
         key(Qt::Key_Return);
         EXPECT_FALSE(dialog.isVisible());
     });
     EXPECT_EQ(sheet.destinationField()->text(), qPath(base / "out"));
     EXPECT_EQ(defaults.string(PreferenceKey::lastExportFolder), (base / "out").string());
     sheet.reject();
+}
+
+// How a share keeps a chooser's question out, and when the chooser is closed under it.
+enum class Share { late, silent };
+enum class Closed { atOnce, atTheDeadline };
+
+struct ClosingCase {
+    Share share;
+    Closed closed;
+};
+
+std::string describe(const ClosingCase& closing) {
+    return std::string(closing.share == Share::late ? "a share answering late" : "a silent share") +
+           (closing.closed == Closed::atOnce ? ", closed at once" : ", closed once it said so");
+}
+
+class ChooserClosingTest : public FolderChooserWindowTest {
+protected:
+    static constexpr ClosingCase kCases[] = {{Share::late, Closed::atOnce},
+                                             {Share::late, Closed::atTheDeadline},
+                                             {Share::silent, Closed::atOnce},
+                                             {Share::silent, Closed::atTheDeadline}};
+
+    void slowDown(const ClosingCase& closing) {
+        fs::create_directories(base / "slow" / "inside");
+        askedBefore = slowShare->asked();
+        if (closing.share == Share::late) slowShare->answerLate(std::chrono::milliseconds(1200));
+        else slowShare->fallSilent();
+    }
+    // Esc, at once or once `said` says that the share does not answer.
+    void close(const ClosingCase& closing, const std::function<QString()>& said, const QString& notAnswering) {
+        if (closing.closed == Closed::atTheDeadline) {
+            EXPECT_TRUE(processUntil([&] { return said() == notAnswering; })) << said().toStdString();
+        }
+        key(Qt::Key_Escape);
+    }
+    // The share answers at last, and every answer and deadline comes: none of them may reach the
+    // dialog gone.
+    void letEverythingCome() {
+        slowShare->answerAtOnce();
+        EXPECT_TRUE(processUntil([&] { return everythingCame(); }));
+        QApplication::processEvents();
+        EXPECT_GT(slowShare->asked(), askedBefore) << "a question about the share was out";
+    }
+
+    std::size_t askedBefore = 0;
+};
+
+// The chooser of the folder to open, closed while a path typed on the share is asked: the share's
+// answers, late or after it was let go, change nothing, and the window goes on.
+TEST_F(ChooserClosingTest, TheFolderChooserClosedWhileItAsksHearsNothingMore) {
+    panel.setParent(&window());
+    openPhotos();
+    for (const ClosingCase& closing : kCases) {
+        SCOPED_TRACE(describe(closing));
+        slowDown(closing);
+        inFolderChooser([&](FolderChooserDialog& dialog) {
+            typeOver(dialog.pathField(), base / "slow" / "inside");
+            key(Qt::Key_Return);
+            close(closing, [&] { return dialog.statusLabel()->text(); }, QStringLiteral("フォルダが応答しません"));
+            EXPECT_FALSE(dialog.isVisible());
+        });
+        letEverythingCome();
+        EXPECT_EQ(state().sourceFolder(), FolderScanner::standardized(photos()));
+        EXPECT_EQ(state().screen(), AppScreen::select);
+        EXPECT_FALSE(state().isFolderPanelPresented());
+    }
+}
+
+// The export's destination chooser, started on the share and closed while it lists it: nothing is
+// chosen, whatever the share says later.
+TEST_F(ChooserClosingTest, TheDestinationChooserClosedWhileItAsksHearsNothingMore) {
+    panel.setParent(&window());
+    openPhotos();
+    ExportSheet& sheet = exportSheet();
+    QTest::keyClick(sheet.destinationField(), Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(sheet.destinationField(), qPath(base / "slow" / "inside"));
+    for (const ClosingCase& closing : kCases) {
+        SCOPED_TRACE(describe(closing));
+        slowDown(closing);
+        inDestinationChooser(sheet, [&](FolderChooserDialog& dialog) {
+            close(closing, [&] { return dialog.statusLabel()->text(); }, QStringLiteral("フォルダが応答しません"));
+            EXPECT_FALSE(dialog.isVisible());
+        });
+        letEverythingCome();
+        EXPECT_EQ(sheet.destinationField()->text(), qPath(base / "slow" / "inside")) << "nothing chosen";
+        EXPECT_TRUE(sheet.isVisible());
+    }
+    sheet.reject();
+}
+
+// The one-photo save panel closed while it asks whether a name typed on the share is there: the
+// answer that comes after, and the end of its wait, find the panel gone and change nothing; no
+// file is written and another Ctrl+S works.
+TEST_F(ChooserClosingTest, TheSavePanelClosedWhileItChecksANameHearsNothingMore) {
+    fs::create_directories(base / "out");
+    saver.setParent(&window());
+    openPhotos();
+    defaults.set(PreferenceKey::lastSingleExportFolder, (base / "out").string());
+    for (const ClosingCase& closing : kCases) {
+        SCOPED_TRACE(describe(closing));
+        slowDown(closing);
+        const QPointer<FolderChooserDialog> dialog = savePanelWithNameTyped(base / "slow" / "x.jpg");
+        ASSERT_NE(dialog, nullptr);
+        key(Qt::Key_Return);
+        QPointer<QLabel> problem = saver.problemLabel();
+        close(closing, [&] { return problem ? problem->text() : QString(); }, QStringLiteral("保存先のフォルダが応答しません"));
+        // The panel goes, as the event loop lets it go.
+        QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        EXPECT_FALSE(dialog);
+        letEverythingCome();
+        EXPECT_FALSE(state().isSingleExportInProgress());
+        EXPECT_FALSE(fs::exists(base / "slow" / "x.jpg"));
+        activate();
+    }
+    type(&window(), Qt::Key_S, Qt::ControlModifier);
+    ASSERT_NE(saver.activeDialog(), nullptr) << "the window goes on";
+    saver.activeDialog()->reject();
+}
+
+// A name typed into a folder that is not there keeps the save panel open, saying so, as a folder
+// that does not answer does; the name corrected, it saves.
+TEST_F(FolderChooserWindowTest, TheSavePanelSaysSoOfAFolderThatIsNotThere) {
+    fs::create_directories(base / "out");
+    saver.setParent(&window());
+    openPhotos();
+    defaults.set(PreferenceKey::lastSingleExportFolder, (base / "out").string());
+    const QPointer<FolderChooserDialog> dialog = savePanelWithNameTyped(base / "gone" / "x.jpg");
+    ASSERT_NE(dialog, nullptr);
+    key(Qt::Key_Return);
+    const auto problem = [&] { return saver.problemLabel() ? saver.problemLabel()->text() : QString(); };
+    EXPECT_TRUE(processUntil([&] { return problem() == QStringLiteral("書き出し先のフォルダが見つかりません"); }))
+        << problem().toStdString();
+    ASSERT_TRUE(dialog && dialog->isVisible()) << "the panel stays open";
+    EXPECT_TRUE(saver.problemLabel()->isVisible());
+    EXPECT_FALSE(state().isSingleExportInProgress());
+
+    typeOver(saver.nameField(), base / "out" / "x.jpg");
+    key(Qt::Key_Return);
+    EXPECT_TRUE(processUntil([&] { return !dialog; }));
+    settle();
+    EXPECT_TRUE(fs::exists(base / "out" / "x.jpg"));
 }
 
 // A card mounted while the chooser is open shows among the places at once, and goes with its

@@ -1,4 +1,5 @@
 #include "ui/platform/feed_updater.hpp"
+#include "platform/stall_tolerant_executor.hpp"
 #include "ui/platform/folder_chooser_dialog.hpp"
 #include "ui/platform/qt_folder_opener.hpp"
 #include "ui/platform/qt_folder_panel.hpp"
@@ -11,7 +12,7 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QPushButton>
-#include <QTreeWidget>
+#include <QTreeView>
 #include <QMimeData>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -200,21 +201,22 @@ TEST(QtFolderPanel, ListsFoldersOnlyAndGivesTheOneChosen) {
     std::filesystem::create_directories(folder.path() / "2024");
     std::ofstream(folder.path() / "sorvin.json.tmp-1-host", std::ios::binary) << "\x89PNG\r\n\x1a\n";
     QtMainQueue queue;
-    DetachedThreadExecutor threads;
+    StallTolerantExecutor threads;
     QtFolderPanel panel(queue, threads);
     const auto answer = [&](bool choose) {
         QStringList listed, types;
         QTimer::singleShot(0, [&] {
             auto* dialog = qobject_cast<FolderChooserDialog*>(QApplication::activeModalWidget());
             if (!dialog) return;
-            QTreeWidget* list = dialog->folderList();
-            processUntil([&] { return list->topLevelItemCount() == 2; });
-            for (int row = 0; row < list->topLevelItemCount(); ++row) {
-                listed << list->topLevelItem(row)->text(0);
-                types << list->topLevelItem(row)->text(1);
+            QTreeView* list = dialog->folderList();
+            const QAbstractItemModel& rows = *list->model();
+            processUntil([&] { return rows.rowCount() == 2; });
+            for (int row = 0; row < rows.rowCount(); ++row) {
+                listed << rows.index(row, 0).data().toString();
+                types << rows.index(row, 1).data().toString();
             }
-            if (choose && list->topLevelItemCount() > 0) {
-                list->setCurrentItem(list->topLevelItem(1));
+            if (choose && rows.rowCount() > 0) {
+                list->setCurrentIndex(rows.index(1, 0));
                 processUntil([&] { return dialog->chooseButton()->isEnabled(); });
                 dialog->chooseButton()->click();
             }

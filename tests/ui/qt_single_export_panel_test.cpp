@@ -8,10 +8,11 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
-#include <QTreeWidget>
+#include <QTreeView>
 #include <fstream>
 #include <functional>
 #include <optional>
@@ -238,6 +239,54 @@ TEST_F(QtSingleExportPanelTest, ATypedFolderOpensThatFolder) {
     EXPECT_FALSE(closed);
 }
 
+// Closed while it asks whether the typed name is there, before the end of the wait or after it,
+// the panel hears nothing more: neither the wait's end nor the answer that comes later reach it,
+// and nothing is written.
+TEST_F(QtSingleExportPanelTest, ClosedWhileItAsksItHearsNothingMore) {
+    for (const bool afterTheWait : {false, true}) {
+        SCOPED_TRACE(afterTheWait ? "closed after the wait" : "closed at once");
+        present(SingleExportFormat::jpeg);
+        typeName(QStringLiteral("x"));
+        QTest::keyClick(panel.nameField(), Qt::Key_Return);
+        ASSERT_EQ(executor.waiting(), 1u);
+        if (afterTheWait) {
+            queue.advance(FolderChooserModel::kAnswerWait + 0.01);
+            EXPECT_EQ(problem(), QStringLiteral("保存先のフォルダが応答しません"));
+        }
+        const QPointer<FolderChooserDialog> dialog = panel.activeDialog();
+        QTest::keyClick(panel.nameField(), Qt::Key_Escape);
+        EXPECT_TRUE(closed);
+        EXPECT_FALSE(closedWith.has_value());
+        QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        EXPECT_FALSE(dialog) << "the panel is gone";
+        queue.advance(FolderChooserModel::kAnswerWait * 2);
+        settle();
+        EXPECT_FALSE(closedWith.has_value());
+        closed = false;
+    }
+}
+
+// A name in a folder that is not there keeps the panel open, saying so; in the folder shown, or in
+// one that is there, it is written.
+TEST_F(QtSingleExportPanelTest, ANameInAFolderThatIsNotThereIsRefused) {
+    present(SingleExportFormat::jpeg);
+    for (const fs::path& typed : {folder.path() / "gone" / "x.jpg", folder.path() / "gone" / "deeper" / "x"}) {
+        typeName(QString::fromStdString(typed.string()));
+        pressEnter();
+        EXPECT_FALSE(closed) << typed;
+        EXPECT_EQ(problem(), QStringLiteral("書き出し先のフォルダが見つかりません")) << typed;
+    }
+    std::ofstream(folder.path() / "file") << "x";
+    typeName(QString::fromStdString((folder.path() / "file" / "x.jpg").string()));
+    pressEnter();
+    EXPECT_FALSE(closed) << "a file is no folder to write into";
+    EXPECT_EQ(problem(), QStringLiteral("書き出し先のフォルダが見つかりません"));
+    fs::create_directories(folder.path() / "made");
+    typeName(QString::fromStdString((folder.path() / "made" / "x.jpg").string()));
+    pressEnter();
+    expectClosedWith(folder.path() / "made" / "x.jpg", SingleExportFormat::jpeg);
+}
+
 // The folder shown lists its files with what they are, and its folders; a file there already is
 // written over only when the user says so, and choosing a file puts its name in the field.
 TEST_F(QtSingleExportPanelTest, AFileThereAlreadyIsReplacedOnlyWhenTheUserSaysSo) {
@@ -246,10 +295,10 @@ TEST_F(QtSingleExportPanelTest, AFileThereAlreadyIsReplacedOnlyWhenTheUserSaysSo
     std::ofstream(folder.path() / "b.HEIC") << "x";
     fs::create_directories(folder.path() / "trip");
     present(SingleExportFormat::jpeg);
-    QTreeWidget* list = panel.activeDialog()->folderList();
+    QTreeView* list = panel.activeDialog()->folderList();
     QStringList rows;
-    for (int row = 0; row < list->topLevelItemCount(); ++row)
-        rows << list->topLevelItem(row)->text(0) + u'=' + list->topLevelItem(row)->text(1);
+    for (int row = 0; row < list->model()->rowCount(); ++row)
+        rows << list->model()->index(row, 0).data().toString() + u'=' + list->model()->index(row, 1).data().toString();
     EXPECT_EQ(rows, (QStringList{QStringLiteral("b.HEIC=HEIF 画像"), QStringLiteral("DSC_0001.jpg=JPEG 画像"),
                                  QStringLiteral("notes.txt=ファイル"), QStringLiteral("trip=フォルダ")}));
 
@@ -271,7 +320,7 @@ TEST_F(QtSingleExportPanelTest, AFileThereAlreadyIsReplacedOnlyWhenTheUserSaysSo
 
     present(SingleExportFormat::jpeg);
     list = panel.activeDialog()->folderList();
-    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->topLevelItem(0)).center());
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(list->model()->index(0, 0)).center());
     EXPECT_EQ(typedName(), QStringLiteral("b.HEIC"));
 }
 

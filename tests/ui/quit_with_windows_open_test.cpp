@@ -4,6 +4,7 @@
 // export under way is cancelled.
 
 #include "persistence/selection_store.hpp"
+#include "platform/stall_tolerant_executor.hpp"
 #include "support/held_writes.hpp"
 #include "ui/app/quit_signals.hpp"
 #include "ui/app/root_view.hpp"
@@ -134,7 +135,7 @@ TEST_F(QuitWithWindowsOpenTest, TheSettingsWindow) {
 TEST_F(QuitWithWindowsOpenTest, TheOnePhotoSavePanel) {
     openAndHeart();
     QtMainQueue liveQueue;
-    DetachedThreadExecutor threads;
+    StallTolerantExecutor threads;
     QtSingleExportPanel panel(liveQueue, threads);
     panel.setParent(&window());
     expectASignalQuits([&] {
@@ -150,7 +151,7 @@ TEST_F(QuitWithWindowsOpenTest, TheOnePhotoSavePanel) {
 TEST_F(QuitWithWindowsOpenTest, TheExportSheetsFolderChooser) {
     openAndHeart();
     QtMainQueue liveQueue;
-    DetachedThreadExecutor threads;
+    StallTolerantExecutor threads;
     QtFolderPanel panel(liveQueue, threads);
     panel.setParent(&window());
     expectASignalQuits([&] {

@@ -7,7 +7,6 @@
 #include <deque>
 #include <functional>
 #include <mutex>
-#include <thread>
 #include <tbb/info.h>
 #include <tbb/task_arena.h>
 #include <tbb/task_scheduler_observer.h>
@@ -110,13 +109,6 @@ void ThreadPoolExecutor::run(TaskPriority priority, std::function<void()> task) 
         } done{arenas};
         task();
     });
-}
-
-void DetachedThreadExecutor::run(TaskPriority, std::function<void()> task) {
-    std::thread([task = std::move(task)] {
-        runBelowMainThread();
-        task();
-    }).detach();
 }
 
 } // namespace sorvin

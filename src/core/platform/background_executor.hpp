@@ -29,12 +29,4 @@ private:
     std::unique_ptr<Arenas> arenas_;
 };
 
-// Work that may never return (a question to a share or a mount that stopped answering) runs on a
-// thread of its own that nobody waits for, not even at the end of the program, and that holds no
-// worker the rest of the program needs.
-class DetachedThreadExecutor final : public BackgroundExecutor {
-public:
-    void run(TaskPriority priority, std::function<void()> task) override;
-};
-
 } // namespace sorvin

@@ -1,5 +1,8 @@
 #include "platform/folder_probe.hpp"
 
+#include "platform/localized_text_order.hpp"
+
+#include <algorithm>
 #include <cerrno>
 #include <dirent.h>
 #include <mutex>
@@ -53,8 +56,17 @@ void FolderProbe::Question::cancel() {
     waiter_.reset();
 }
 
-FolderProbe::FolderProbe(MainQueue& mainQueue, BackgroundExecutor& executor)
-    : mailbox_(std::make_shared<Mailbox>()), state_(std::make_shared<State>(State{mainQueue, executor, {}})) {
+FolderProbePathKind FolderProbeDisk::kind(const std::filesystem::path& path) const {
+    return FolderProbe::readKind(path);
+}
+
+FolderProbeListing FolderProbeDisk::listing(const std::filesystem::path& folder) const {
+    return FolderProbe::readListing(folder);
+}
+
+FolderProbe::FolderProbe(MainQueue& mainQueue, BackgroundExecutor& executor,
+                         std::shared_ptr<const FolderProbeDisk> disk)
+    : disk_(disk ? std::move(disk) : std::make_shared<const FolderProbeDisk>()), mailbox_(std::make_shared<Mailbox>()), state_(std::make_shared<State>(State{mainQueue, executor, {}})) {
     mailbox_->mainQueue = &mainQueue;
 }
 
@@ -98,10 +110,10 @@ FolderProbe::Question FolderProbe::ask(Kind kind, const std::filesystem::path& p
     entry->second.push_back(waiter);
     if (first) {
         state_->executor.run(TaskPriority::userInitiated,
-                             [mailbox = mailbox_, weak = std::weak_ptr(state_), key] {
+                             [disk = disk_, mailbox = mailbox_, weak = std::weak_ptr(state_), key] {
                                  Answer answer;
-                                 if (key.first == Kind::pathKind) answer.kind = readKind(key.second);
-                                 else answer.listing = readListing(key.second);
+                                 if (key.first == Kind::pathKind) answer.kind = disk->kind(key.second);
+                                 else answer.listing = disk->listing(key.second);
                                  const std::lock_guard lock(mailbox->mutex);
                                  if (!mailbox->mainQueue) return;
                                  mailbox->mainQueue->post([weak, key, answer = std::move(answer)] {
@@ -122,6 +134,7 @@ FolderProbePathKind FolderProbe::readKind(const std::filesystem::path& path) {
 }
 
 // The listing alone tells a folder from a file on most file systems, without asking each entry.
+// It is put in order here, off the main thread: a folder may hold tens of thousands of names.
 FolderProbeListing FolderProbe::readListing(const std::filesystem::path& folder) {
     FolderProbeListing listing;
     DIR* directory = ::opendir(folder.c_str());
@@ -143,6 +156,15 @@ FolderProbeListing FolderProbe::readListing(const std::filesystem::path& folder)
         else if (entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN) listing.entries.push_back({name, false, false});
     }
     ::closedir(directory);
+    std::vector<std::pair<LocalizedTextOrder::Key, FolderProbeEntry>> keyed;
+    keyed.reserve(listing.entries.size());
+    for (FolderProbeEntry& entry : listing.entries) {
+        LocalizedTextOrder::Key key = LocalizedTextOrder::key(entry.name);
+        keyed.emplace_back(std::move(key), std::move(entry));
+    }
+    std::sort(keyed.begin(), keyed.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    listing.entries.clear();
+    for (auto& [key, entry] : keyed) listing.entries.push_back(std::move(entry));
     return listing;
 }
 

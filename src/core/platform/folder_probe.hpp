@@ -27,10 +27,19 @@ struct FolderProbeEntry {
 enum class FolderProbePathKind { missing, folder, other };
 
 // What listing a folder gave: its folders, files and entries that may be either (devices, pipes
-// and sockets are left out), or why it could not be read.
+// and sockets are left out), in the order people expect names in, or why it could not be read.
 struct FolderProbeListing {
     std::vector<FolderProbeEntry> entries;
     std::error_code error;
+};
+
+// Where the probe's questions are answered: the file system, unless a test stands in for a disk
+// that answers late or not at all. Called on the workers, also after the probe is gone.
+class FolderProbeDisk {
+public:
+    virtual ~FolderProbeDisk() = default;
+    virtual FolderProbePathKind kind(const std::filesystem::path& path) const;
+    virtual FolderProbeListing listing(const std::filesystem::path& folder) const;
 };
 
 // Asks the disk about paths off the main thread, each question with a time limit, so that a share
@@ -57,7 +66,7 @@ public:
         std::shared_ptr<Waiter> waiter_;
     };
 
-    FolderProbe(MainQueue& mainQueue, BackgroundExecutor& executor);
+    FolderProbe(MainQueue& mainQueue, BackgroundExecutor& executor, std::shared_ptr<const FolderProbeDisk> disk = {});
     ~FolderProbe();
     FolderProbe(const FolderProbe&) = delete;
     FolderProbe& operator=(const FolderProbe&) = delete;
@@ -88,6 +97,7 @@ private:
     Question ask(Kind kind, const std::filesystem::path& path, double wait,
                  std::function<void(const Answer*)> answered);
 
+    std::shared_ptr<const FolderProbeDisk> disk_;
     std::shared_ptr<Mailbox> mailbox_;
     std::shared_ptr<State> state_;
 };

@@ -58,10 +58,13 @@ void FolderChooserModel::openFolder(const std::filesystem::path& folder) {
     listing_ = PathState::asking;
     entries_.clear();
     entriesOut_ = 0;
+    nextToAsk_ = 0;
+    changedEntries_.clear();
     rowChanges_ = {.all = true, .entries = {}};
     selected_.reset();
     target_.reset();
     acceptWhenListed_ = false;
+    selectWhenListed_.reset();
     fieldText_ = folder_.string();
     listingQuestion_ = probe_.list(folder_, kAnswerWait,
                                    [this](std::optional<FolderProbeListing> listing) { listed(std::move(listing)); });
@@ -73,7 +76,10 @@ bool FolderChooserModel::canGoUp() const {
 }
 
 void FolderChooserModel::goUp() {
-    if (canGoUp()) openFolder(folder_.parent_path());
+    if (!canGoUp()) return;
+    std::filesystem::path left = folder_;
+    openFolder(folder_.parent_path());
+    selectWhenListed_ = std::move(left);
 }
 
 void FolderChooserModel::openRow(std::size_t row) {
@@ -93,6 +99,7 @@ void FolderChooserModel::select(std::optional<std::size_t> row) {
 void FolderChooserModel::selectEntry(std::optional<std::size_t> entry) {
     target_.reset();
     acceptWhenListed_ = false;
+    selectWhenListed_.reset();
     if (!entry || *entry >= entries_.size() || !shown(entries_[*entry])) {
         selected_.reset();
         fieldText_ = folder_.string();
@@ -110,6 +117,7 @@ void FolderChooserModel::edit(const std::string& text) {
     fieldText_ = text;
     selected_.reset();
     acceptWhenListed_ = false;
+    selectWhenListed_.reset();
     const std::filesystem::path path = resolved(text);
     if (text.empty() || path == folder_) {
         target_.reset();
@@ -143,6 +151,14 @@ void FolderChooserModel::accept() {
     }
 }
 
+void FolderChooserModel::stopAsking() {
+    listingQuestion_.cancel();
+    for (Entry& entry : entries_) entry.question.cancel();
+    if (target_) target_->question.cancel();
+    acceptWhenListed_ = false;
+    selectWhenListed_.reset();
+}
+
 std::vector<FolderChooserModel::Row> FolderChooserModel::rows() const {
     std::vector<Row> result;
     for (std::size_t entry = 0; entry < entries_.size(); ++entry)
@@ -156,7 +172,16 @@ std::optional<FolderChooserModel::Row> FolderChooserModel::entryRow(std::size_t 
 }
 
 FolderChooserModel::RowChanges FolderChooserModel::takeRowChanges() {
-    return std::exchange(rowChanges_, RowChanges{});
+    RowChanges changes = std::exchange(rowChanges_, RowChanges{});
+    for (const std::size_t entry : changes.entries) changedEntries_[entry] = false;
+    std::sort(changes.entries.begin(), changes.entries.end());
+    return changes;
+}
+
+bool FolderChooserModel::everyEntryAnswered() const {
+    return listing_ != PathState::asking && std::none_of(entries_.begin(), entries_.end(), [](const Entry& entry) {
+               return entry.state == PathState::asking && !entry.name.starts_with('.');
+           });
 }
 
 std::optional<std::size_t> FolderChooserModel::selectedRow() const {
@@ -205,6 +230,8 @@ std::optional<std::filesystem::path> FolderChooserModel::choice() const {
 }
 
 void FolderChooserModel::setMounts(const MountTable& mounts) {
+    mountPoints_.clear();
+    for (const MountTable::Mount& mount : mounts.mounts()) mountPoints_.insert(normal(mount.mountPoint));
     std::vector<Place> places(places_.begin(), places_.begin() + 2);
     for (Place& volume : volumePlaces(mounts)) places.push_back(std::move(volume));
     if (places == places_) return;
@@ -283,41 +310,55 @@ void FolderChooserModel::listed(std::optional<FolderProbeListing> listing) {
                : listing->error == std::errc::not_a_directory || listing->error == std::errc::no_such_file_or_directory
                    ? PathState::notFolder
                    : PathState::unreadable;
-    std::vector<std::pair<LocalizedTextOrder::Key, FolderProbeEntry>> sorted;
-    for (FolderProbeEntry& entry : listing->entries) {
-        if (entry.listedAsFile && !listsFiles_) continue;
-        LocalizedTextOrder::Key key = LocalizedTextOrder::key(entry.name);
-        sorted.emplace_back(std::move(key), std::move(entry));
-    }
-    std::sort(sorted.begin(), sorted.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
-    // A row chosen while the listing was out is kept by its name.
-    const std::optional<std::filesystem::path> selectedPath =
+    // A row chosen while the listing was out is kept by its name, as is the folder left going up.
+    std::optional<std::filesystem::path> selectedPath =
         selected_ && *selected_ < entries_.size() ? std::optional(entries_[*selected_].path) : std::nullopt;
+    const bool cameFromBelow = !selectedPath && selectWhenListed_;
+    if (cameFromBelow) selectedPath = std::exchange(selectWhenListed_, std::nullopt);
     selected_.reset();
     entries_.clear();
+    entries_.reserve(listing->entries.size());
     entriesOut_ = 0;
-    for (auto& [key, entry] : sorted) {
+    nextToAsk_ = 0;
+    // The listing tells folders and plain files apart: only links, entries it could not tell and
+    // mount points (which may not answer) are asked.
+    std::set<std::string> mountedHere;
+    for (const std::filesystem::path& point : mountPoints_)
+        if (point.parent_path() == folder_ && point.has_filename()) mountedHere.insert(point.filename().string());
+    for (FolderProbeEntry& entry : listing->entries) {
+        if (entry.listedAsFile && !listsFiles_) continue;
         Entry added;
         added.path = folder_ / entry.name;
         added.name = std::move(entry.name);
         added.listedAsFolder = entry.listedAsFolder;
         added.listedAsFile = entry.listedAsFile;
-        // A plain file needs no question.
-        if (added.listedAsFile) {
-            added.state = PathState::notFolder;
+        if (added.listedAsFile || (added.listedAsFolder && !mountedHere.contains(added.name))) {
+            added.state = added.listedAsFile ? PathState::notFolder : PathState::folder;
             added.asked = true;
         }
-        if (selectedPath == added.path) selected_ = entries_.size();
+        if (selectedPath == added.path && !added.name.starts_with('.')) selected_ = entries_.size();
         entries_.push_back(std::move(added));
+    }
+    changedEntries_.assign(entries_.size(), false);
+    if (selected_ && cameFromBelow) {
+        fieldText_ = entries_[*selected_].path.string();
+        if (!entries_[*selected_].asked) ask(*selected_);
     }
     askNextEntries();
     if (std::exchange(acceptWhenListed_, false) && listing_ == PathState::folder && !target_) accepted_ = folder_;
     changed_();
 }
 
+void FolderChooserModel::rowChanged(std::size_t entry) {
+    if (rowChanges_.all || changedEntries_[entry]) return;
+    changedEntries_[entry] = true;
+    rowChanges_.entries.push_back(entry);
+}
+
+// Asked in the order of the rows, a few at a time; the next is asked as one answers.
 void FolderChooserModel::askNextEntries() {
-    for (std::size_t index = 0; index < entries_.size() && entriesOut_ < kEntriesAskedAtOnce; ++index)
-        if (!entries_[index].asked && !entries_[index].name.starts_with('.')) ask(index);
+    for (; nextToAsk_ < entries_.size() && entriesOut_ < kEntriesAskedAtOnce; ++nextToAsk_)
+        if (!entries_[nextToAsk_].asked && !entries_[nextToAsk_].name.starts_with('.')) ask(nextToAsk_);
 }
 
 void FolderChooserModel::ask(std::size_t index) {
@@ -338,7 +379,7 @@ void FolderChooserModel::entryAnswered(std::size_t index, std::optional<bool> is
         askNextEntries();
     }
     if (entryRow(index) == before) return;
-    rowChanges_.entries.push_back(index);
+    rowChanged(index);
     changed_();
 }
 

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <functional>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -21,8 +22,9 @@ class FolderChooserModel {
 public:
     // How long the disk may take before the chooser says that a folder does not answer.
     static constexpr double kAnswerWait = 0.5;
-    // How many entries of a folder are asked at once whether they are folders.
-    static constexpr std::size_t kEntriesAskedAtOnce = 8;
+    // How many entries of a folder (links, and entries the listing could not tell) are asked at once
+    // whether they are folders.
+    static constexpr std::size_t kEntriesAskedAtOnce = 16;
 
     // What the disk said of a path: still asked, a folder, something else or nothing, no answer in
     // time, or a folder that cannot be read.
@@ -42,7 +44,7 @@ public:
         friend bool operator==(const Place&, const Place&) = default;
     };
     // The entries whose rows changed since the last look: all of them (another folder, or its
-    // listing came), or some that answered.
+    // listing came), or some that answered, each once, in order.
     struct RowChanges {
         bool all = false;
         std::vector<std::size_t> entries;
@@ -54,6 +56,7 @@ public:
     // Lists the folder; the path field then stands for it.
     void openFolder(const std::filesystem::path& folder);
     bool canGoUp() const;
+    // Lists the folder above, with the folder left chosen in it once it is listed.
     void goUp();
     void openRow(std::size_t row);
     void openEntry(std::size_t entry);
@@ -67,6 +70,8 @@ public:
     void enter();
     // 選択: the folder the field stands for is taken, when there is one to take.
     void accept();
+    // The chooser closed: every question out is dropped, and no answer changes anything.
+    void stopAsking();
     // The folder taken by Return or 選択, once it answered as one.
     const std::optional<std::filesystem::path>& accepted() const { return accepted_; }
 
@@ -80,6 +85,8 @@ public:
     std::size_t entryCount() const { return entries_.size(); }
     std::optional<Row> entryRow(std::size_t entry) const;
     RowChanges takeRowChanges();
+    // Whether every entry shown or to be shown has said what it is, or that it does not answer.
+    bool everyEntryAnswered() const;
     std::optional<std::size_t> selectedRow() const;
     std::optional<std::size_t> selectedEntry() const { return selected_; }
     const std::string& fieldText() const { return fieldText_; }
@@ -92,6 +99,8 @@ public:
 
     // ホーム, コンピュータ, then the volumes mounted under /media, /run/media and /mnt.
     const std::vector<Place>& places() const { return places_; }
+    // The places, and the mount points: a folder that is one is asked whether it answers, though
+    // the listing said it is a folder.
     void setMounts(const MountTable& mounts);
     static std::vector<Place> volumePlaces(const MountTable& mounts);
 
@@ -120,6 +129,7 @@ private:
     bool shown(const Entry& entry) const;
     std::optional<std::size_t> entryOfRow(std::size_t row) const;
     void listed(std::optional<FolderProbeListing> listing);
+    void rowChanged(std::size_t entry);
     void askNextEntries();
     void ask(std::size_t entry);
     void entryAnswered(std::size_t entry, std::optional<bool> isFolder);
@@ -134,13 +144,18 @@ private:
     FolderProbe::Question listingQuestion_;
     std::vector<Entry> entries_;
     std::size_t entriesOut_ = 0; // asked and not answered in time yet
+    std::size_t nextToAsk_ = 0;  // no entry before it is left to ask
+    std::vector<bool> changedEntries_;
     RowChanges rowChanges_;
     std::optional<std::size_t> selected_;
     std::string fieldText_;
     std::optional<Target> target_;
     bool acceptWhenListed_ = false;
     std::optional<std::filesystem::path> accepted_;
+    // The folder left by going up, chosen once its parent is listed.
+    std::optional<std::filesystem::path> selectWhenListed_;
     std::vector<Place> places_;
+    std::set<std::filesystem::path> mountPoints_;
 };
 
 } // namespace sorvin

@@ -5,6 +5,7 @@
 #include "persistence/legacy_data_migrator.hpp"
 #include "platform/app_identity.hpp"
 #include "platform/background_executor.hpp"
+#include "platform/stall_tolerant_executor.hpp"
 #include "platform/defaults_store.hpp"
 #include "platform/physical_memory.hpp"
 #include "ui/app/app_delegate.hpp"
@@ -48,7 +49,7 @@ SorvinApplication::SorvinApplication(QApplication& application, FolderPanel* fol
     mainQueue_ = std::make_unique<QtMainQueue>();
     executor_ = std::make_unique<ThreadPoolExecutor>();
     pasteboard_ = std::make_unique<QtPasteboard>();
-    folderProbeExecutor_ = std::make_unique<DetachedThreadExecutor>();
+    folderProbeExecutor_ = std::make_unique<StallTolerantExecutor>();
     folderPanel_ = std::make_unique<QtFolderPanel>(*mainQueue_, *folderProbeExecutor_);
     alerts_ = std::make_unique<QtAlertPresenter>();
     folderOpener_ = std::make_unique<QtFolderOpener>();

@@ -20,7 +20,7 @@ class QtMainQueue;
 class QtPasteboard;
 class QtSingleExportPanel;
 class QuitSignals;
-class DetachedThreadExecutor;
+class StallTolerantExecutor;
 class ThreadPoolExecutor;
 
 // Everything the process owns for its whole life, built in start-up order: the migration of the
@@ -45,7 +45,7 @@ private:
     std::unique_ptr<AppSettings> settings_;
     std::unique_ptr<QtMainQueue> mainQueue_;
     std::unique_ptr<ThreadPoolExecutor> executor_;
-    std::unique_ptr<DetachedThreadExecutor> folderProbeExecutor_;
+    std::unique_ptr<StallTolerantExecutor> folderProbeExecutor_;
     std::unique_ptr<QtPasteboard> pasteboard_;
     std::unique_ptr<QtFolderPanel> folderPanel_;
     std::unique_ptr<QtAlertPresenter> alerts_;

@@ -1,6 +1,7 @@
 #include "ui/platform/folder_chooser_dialog.hpp"
 
 #include "platform/mount_watch.hpp"
+#include "ui/platform/folder_rows_model.hpp"
 #include "ui/platform/sorvin_look.hpp"
 
 #include <QHBoxLayout>
@@ -9,11 +10,15 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QScopedValueRollback>
 #include <QShortcut>
 #include <QStyle>
+#include <QTimer>
 #include <QToolButton>
-#include <QTreeWidget>
+#include <QTreeView>
 #include <QVBoxLayout>
+#include <algorithm>
+#include <utility>
 
 namespace sorvin {
 
@@ -25,7 +30,7 @@ QString qText(const std::string& text) {
 
 constexpr int kPlacesWidth = 150;
 constexpr int kNameColumnWidth = 420;
-constexpr int kEntryRole = Qt::UserRole;
+constexpr int kAnsweredRowsMilliseconds = 50;
 
 QStyle::StandardPixmap placeIcon(FolderChooserModel::PlaceKind kind) {
     switch (kind) {
@@ -49,11 +54,16 @@ FolderChooserDialog::FolderChooserDialog(QWidget* parent, FolderProbe& probe, Mo
     : QDialog(parent), model_(probe, home, [this] { refresh_.request(); }, options.listsFiles),
       refresh_(this, [this] { refresh(); }), mounts_(mounts), listsFiles_(options.listsFiles),
       up_(new QToolButton(this)), field_(new QLineEdit(this)), places_(new QListWidget(this)),
-      list_(new QTreeWidget(this)), status_(new QLabel(this)),
-      cancel_(new QPushButton(QStringLiteral("キャンセル"), this)), choose_(new QPushButton(options.acceptLabel, this)) {
+      list_(new QTreeView(this)),
+      rows_(new FolderRowsModel(model_, style()->standardIcon(QStyle::SP_DirIcon),
+                                style()->standardIcon(QStyle::SP_FileIcon), this)),
+      status_(new QLabel(this)),
+      cancel_(new QPushButton(QStringLiteral("キャンセル"), this)), choose_(new QPushButton(options.acceptLabel, this)),
+      answeredRowsTimer_(new QTimer(this)) {
+    answeredRowsTimer_->setSingleShot(true);
+    answeredRowsTimer_->setInterval(kAnsweredRowsMilliseconds);
+    connect(answeredRowsTimer_, &QTimer::timeout, this, [this] { showAnsweredRows(); });
     setWindowTitle(options.title);
-    folderIcon_ = style()->standardIcon(QStyle::SP_DirIcon);
-    fileIcon_ = style()->standardIcon(QStyle::SP_FileIcon);
     resize(760, 480);
 
     up_->setIcon(style()->standardIcon(QStyle::SP_FileDialogToParent));
@@ -67,9 +77,9 @@ FolderChooserDialog::FolderChooserDialog(QWidget* parent, FolderProbe& probe, Mo
 
     places_->setFixedWidth(kPlacesWidth);
 
-    list_->setColumnCount(2);
-    list_->setHeaderLabels({QStringLiteral("名前"), QStringLiteral("種類")});
+    list_->setModel(rows_);
     list_->setRootIsDecorated(false);
+    list_->setItemsExpandable(false);
     list_->setUniformRowHeights(true);
     list_->setSelectionMode(QAbstractItemView::SingleSelection);
     list_->header()->resizeSection(0, kNameColumnWidth);
@@ -121,19 +131,9 @@ FolderChooserDialog::FolderChooserDialog(QWidget* parent, FolderProbe& probe, Mo
     };
     connect(places_, &QListWidget::itemClicked, this, openPlace);
     connect(places_, &QListWidget::itemActivated, this, openPlace);
-    connect(list_, &QTreeWidget::itemSelectionChanged, this, [this] {
-        const QList<QTreeWidgetItem*> items = list_->selectedItems();
-        if (items.isEmpty()) {
-            model_.selectEntry(std::nullopt);
-            return;
-        }
-        const auto entry = static_cast<std::size_t>(items.first()->data(0, kEntryRole).toULongLong());
-        model_.selectEntry(entry);
-        const auto row = model_.entryRow(entry);
-        if (row && row->state == FolderChooserModel::PathState::notFolder && fileChosen_) fileChosen_(row->name);
-    });
-    connect(list_, &QTreeWidget::itemActivated, this, [this](QTreeWidgetItem* item) {
-        model_.openEntry(static_cast<std::size_t>(item->data(0, kEntryRole).toULongLong()));
+    connect(list_->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] { rowChosen(); });
+    connect(list_, &QTreeView::activated, this, [this](const QModelIndex& index) {
+        if (const auto entry = rows_->entryAt(index.row())) model_.openEntry(*entry);
     });
     connect(cancel_, &QPushButton::clicked, this, &QDialog::reject);
     connect(choose_, &QPushButton::clicked, this, [this] {
@@ -158,10 +158,17 @@ FolderChooserDialog::~FolderChooserDialog() {
     stopWatchingMounts();
 }
 
-// A dialog that closed follows the mounts no more, whenever it goes.
+// A dialog that closed asks nothing more and follows the mounts no more, whenever it goes.
 void FolderChooserDialog::done(int result) {
+    model_.stopAsking();
     stopWatchingMounts();
     QDialog::done(result);
+}
+
+QModelIndex FolderChooserDialog::rowNamed(const QString& name) const {
+    for (int row = 0; row < rows_->rowCount(); ++row)
+        if (rows_->index(row, 0).data().toString() == name) return rows_->index(row, 0);
+    return {};
 }
 
 void FolderChooserDialog::stopWatchingMounts() {
@@ -212,64 +219,55 @@ void FolderChooserDialog::showPlaces() {
     placesShown_ = model_.places();
 }
 
-void FolderChooserDialog::fill(QTreeWidgetItem& item, const FolderChooserModel::Row& row, std::size_t entry) const {
-    item.setText(0, qText(row.name));
-    item.setText(1, qText(FolderChooserModel::typeText(row)));
-    const bool folder = row.state != FolderChooserModel::PathState::notFolder;
-    item.setIcon(0, folder ? folderIcon_ : fileIcon_);
-    item.setData(0, kEntryRole, static_cast<qulonglong>(entry));
-    const QBrush color = row.state == FolderChooserModel::PathState::notAnswering ? QBrush(SorvinColor::secondaryText())
-                                                                                    : QBrush();
-    for (int column = 0; column < 2; ++column) item.setForeground(column, color);
-}
-
-// A new listing fills the list at once; an entry that answers changes its own row alone, so that a
-// folder of thousands of links answering one by one costs no more than one listing.
+// A new listing fills the list at once; the entries that answered change their own rows, all
+// that answered within a moment in one step, so that a folder of thousands of links answering one
+// by one costs the list no more than a few layouts a second.
 void FolderChooserDialog::showRows() {
-    const QSignalBlocker blocker(list_);
-    const FolderChooserModel::RowChanges changes = model_.takeRowChanges();
+    FolderChooserModel::RowChanges changes = model_.takeRowChanges();
     if (changes.all) {
-        list_->clear();
-        items_.assign(model_.entryCount(), nullptr);
-        QList<QTreeWidgetItem*> items;
-        for (std::size_t entry = 0; entry < items_.size(); ++entry) {
-            if (const auto row = model_.entryRow(entry)) {
-                items_[entry] = new QTreeWidgetItem();
-                fill(*items_[entry], *row, entry);
-                items.append(items_[entry]);
-            }
-        }
-        list_->addTopLevelItems(items);
+        answeredRows_.clear();
+        answeredRowsTimer_->stop();
+        const QScopedValueRollback quiet(showingRows_, true);
+        rows_->update(changes);
+    } else if (!changes.entries.empty()) {
+        answeredRows_.insert(answeredRows_.end(), changes.entries.begin(), changes.entries.end());
+        if (!answeredRowsTimer_->isActive()) answeredRowsTimer_->start();
     }
-    for (const std::size_t entry : changes.entries) showRow(entry);
-
-    const std::optional<std::size_t> selected = model_.selectedEntry();
-    QTreeWidgetItem* wanted = selected && *selected < items_.size() ? items_[*selected] : nullptr;
-    const QList<QTreeWidgetItem*> shown = list_->selectedItems();
-    if (wanted == (shown.isEmpty() ? nullptr : shown.first())) return;
-    if (wanted) list_->setCurrentItem(wanted);
-    else list_->clearSelection();
+    showSelection();
 }
 
-void FolderChooserDialog::showRow(std::size_t entry) {
-    if (entry >= items_.size()) return;
-    const std::optional<FolderChooserModel::Row> row = model_.entryRow(entry);
-    QTreeWidgetItem*& item = items_[entry];
-    if (!row) {
-        delete item;
-        item = nullptr;
-        return;
+void FolderChooserDialog::showAnsweredRows() {
+    std::sort(answeredRows_.begin(), answeredRows_.end());
+    answeredRows_.erase(std::unique(answeredRows_.begin(), answeredRows_.end()), answeredRows_.end());
+    {
+        const QScopedValueRollback quiet(showingRows_, true);
+        rows_->update({.all = false, .entries = std::exchange(answeredRows_, {})});
     }
-    if (!item) {
-        int at = 0;
-        for (std::size_t before = 0; before < entry; ++before)
-            if (items_[before]) ++at;
-        item = new QTreeWidgetItem();
-        fill(*item, *row, entry);
-        list_->insertTopLevelItem(at, item);
-        return;
+    showSelection();
+}
+
+void FolderChooserDialog::showSelection() {
+    const QScopedValueRollback quiet(showingRows_, true);
+    const std::optional<std::size_t> selected = model_.selectedEntry();
+    const QModelIndex wanted = selected ? rows_->index(rows_->rowOf(*selected).value_or(-1), 0) : QModelIndex();
+    const QModelIndexList shown = list_->selectionModel()->selectedRows();
+    if (wanted == (shown.isEmpty() ? QModelIndex() : shown.first())) return;
+    if (wanted.isValid()) {
+        list_->setCurrentIndex(wanted);
+        list_->scrollTo(wanted);
+    } else {
+        list_->clearSelection();
     }
-    fill(*item, *row, entry);
+}
+
+void FolderChooserDialog::rowChosen() {
+    if (showingRows_) return;
+    const QModelIndexList chosen = list_->selectionModel()->selectedRows();
+    const std::optional<std::size_t> entry = chosen.isEmpty() ? std::nullopt : rows_->entryAt(chosen.first().row());
+    model_.selectEntry(entry);
+    if (!entry) return;
+    const auto row = model_.entryRow(*entry);
+    if (row && row->state == FolderChooserModel::PathState::notFolder && fileChosen_) fileChosen_(row->name);
 }
 
 } // namespace sorvin

@@ -4,7 +4,7 @@
 #include "ui/platform/once_per_turn.hpp"
 
 #include <QDialog>
-#include <QIcon>
+#include <QModelIndex>
 #include <QString>
 #include <filesystem>
 #include <functional>
@@ -15,13 +15,14 @@ class QLabel;
 class QLineEdit;
 class QListWidget;
 class QPushButton;
+class QTimer;
 class QToolButton;
-class QTreeWidget;
-class QTreeWidgetItem;
+class QTreeView;
 class QVBoxLayout;
 
 namespace sorvin {
 
+class FolderRowsModel;
 class MountWatch;
 
 // What a folder chooser is for: its title, the line above it, its accept button, and whether it
@@ -36,7 +37,8 @@ struct FolderChooserOptions {
 // The folder chooser: a path field, the entries of the folder shown, the places to start from
 // (the mounted cards, drives and shares among them, as they come and go), キャンセル and the
 // accept button. It asks the disk nothing itself: its model asks through the probe, off the main
-// thread, so a share that stopped answering never holds the window, nor its closing.
+// thread, so a share that stopped answering never holds the window, nor its closing. Closing it
+// drops every question it asked: an answer that comes later changes nothing.
 //
 // Keys: Return in the path field takes the folder it stands for (a typed one is opened first);
 // Return on a row or a place opens it; Backspace outside a text field and Alt+Up go up.
@@ -59,7 +61,9 @@ public:
     FolderChooserModel& model() { return model_; }
 
     QLineEdit* pathField() const { return field_; }
-    QTreeWidget* folderList() const { return list_; }
+    QTreeView* folderList() const { return list_; }
+    // The row named so in the list, if it is shown.
+    QModelIndex rowNamed(const QString& name) const;
     QListWidget* placeList() const { return places_; }
     QToolButton* upButton() const { return up_; }
     QPushButton* chooseButton() const { return choose_; }
@@ -72,9 +76,10 @@ private:
     void stopWatchingMounts();
     void refresh();
     void showRows();
+    void showAnsweredRows();
+    void showSelection();
     void showPlaces();
-    void showRow(std::size_t entry);
-    void fill(QTreeWidgetItem& item, const FolderChooserModel::Row& row, std::size_t entry) const;
+    void rowChosen();
     void acceptNow();
 
     FolderChooserModel model_;
@@ -84,15 +89,18 @@ private:
     QToolButton* up_;
     QLineEdit* field_;
     QListWidget* places_;
-    QTreeWidget* list_;
+    QTreeView* list_;
+    FolderRowsModel* rows_;
     QLabel* status_;
     QPushButton* cancel_;
     QPushButton* choose_;
     QVBoxLayout* column_ = nullptr;
-    QIcon folderIcon_;
-    QIcon fileIcon_;
-    // The item of each entry of the folder listed, none for an entry not shown.
-    std::vector<QTreeWidgetItem*> items_;
+    // While the list is brought in line with the model, its selection reports nothing.
+    bool showingRows_ = false;
+    // The entries that answered since their rows were last shown: shown together a moment later,
+    // so that the list is laid out again a few times a second, not once for each answer.
+    std::vector<std::size_t> answeredRows_;
+    QTimer* answeredRowsTimer_;
     std::vector<FolderChooserModel::Place> placesShown_;
     std::function<void()> acceptAction_;
     std::function<void(const std::string&)> fileChosen_;

@@ -3,6 +3,8 @@
 #include "platform/folder_panel.hpp"
 #include "platform/folder_probe.hpp"
 
+#include <memory>
+
 class QWidget;
 
 namespace sorvin {
@@ -15,8 +17,10 @@ struct FolderChooserOptions;
 // as the panel, so a path that stopped answering holds one worker however often it is shown.
 class QtFolderPanel final : public FolderPanel {
 public:
-    // The executor runs the questions to the disk; nobody may wait for them (DetachedThreadExecutor).
-    QtFolderPanel(MainQueue& mainQueue, BackgroundExecutor& executor) : probe_(mainQueue, executor) {}
+    // The executor runs the questions to the disk; nobody may wait for them (StallTolerantExecutor).
+    // The disk is the file system's unless a test stands in for a slow one.
+    QtFolderPanel(MainQueue& mainQueue, BackgroundExecutor& executor, std::shared_ptr<const FolderProbeDisk> disk = {})
+        : probe_(mainQueue, executor, std::move(disk)) {}
     void setParent(QWidget* parent) { parent_ = parent; }
     // The mounts the places follow; the system's, watched while the dialog is up, unless a test
     // gives its own.

@@ -1,5 +1,6 @@
 #include "ui/platform/qt_single_export_panel.hpp"
 
+#include "export/export_validation_error.hpp"
 #include "export/single_export_accessory_state.hpp"
 #include "export/single_export_file_name.hpp"
 #include "ui/platform/folder_chooser_dialog.hpp"
@@ -147,11 +148,26 @@ void QtSingleExportPanel::present(const SingleExportPanelOptions& options, Forma
         problem->show();
         name->setFocus();
     };
+    // The questions below hold the check weakly: the dialog holds it, and when the dialog closes
+    // they end with it, so that an answer that comes after changes nothing.
     auto check = std::make_shared<SaveCheck>();
+    const std::weak_ptr<SaveCheck> checking = check;
+    // Asks what is at a path; the first word (an answer, or none once the wait is over) settles it.
+    const auto askKind = [checking, &probe = probe_](const fs::path& path,
+                                                      std::function<void(std::optional<FolderProbePathKind>)> then) {
+        const auto asking = checking.lock();
+        if (!asking) return;
+        asking->question = probe.kindOf(path, FolderChooserModel::kAnswerWait, [checking, then](auto kind) {
+            const auto answered = checking.lock();
+            if (!answered) return;
+            answered->question.cancel(); // a late answer after the wait is not wanted
+            then(kind);
+        });
+    };
     // A file that is there already is written over only when the user says so.
-    const auto writeTo = [dialog, name, check](const fs::path& file, FolderProbePathKind kind) {
+    const auto writeTo = [dialog, name, checking](const fs::path& file, FolderProbePathKind kind) {
         if (kind != FolderProbePathKind::other) {
-            check->chosen = file;
+            if (const auto chosen = checking.lock()) chosen->chosen = file;
             dialog->accept();
             return;
         }
@@ -162,12 +178,13 @@ void QtSingleExportPanel::present(const SingleExportPanelOptions& options, Forma
         ask->setAttribute(Qt::WA_DeleteOnClose);
         QPushButton* replace = ask->addButton(QStringLiteral("置き換える"), QMessageBox::AcceptRole);
         ask->setDefaultButton(ask->addButton(QStringLiteral("キャンセル"), QMessageBox::RejectRole));
-        QObject::connect(ask, &QMessageBox::finished, dialog, [dialog, name, check, ask, replace, file] {
-            if (ask->clickedButton() != replace) {
+        QObject::connect(ask, &QMessageBox::finished, dialog, [dialog, name, checking, ask, replace, file] {
+            const auto chosen = checking.lock();
+            if (!chosen || ask->clickedButton() != replace) {
                 name->setFocus();
                 return;
             }
-            check->chosen = file;
+            chosen->chosen = file;
             dialog->accept();
         });
         ask->open();
@@ -178,11 +195,21 @@ void QtSingleExportPanel::present(const SingleExportPanelOptions& options, Forma
         name->selectAll();
         name->setFocus();
     };
+    // A new file is written only into a folder that is there: the panel stays open otherwise.
+    const auto writeNew = [askKind, writeTo, refuse](const fs::path& file) {
+        askKind(file.parent_path(), [writeTo, refuse, file](std::optional<FolderProbePathKind> folder) {
+            if (!folder) refuse(SingleExportFileName::unansweredFolderMessage);
+            else if (*folder != FolderProbePathKind::folder)
+                refuse(errorDescription(SingleExportValidationError::destinationMissing));
+            else writeTo(file, FolderProbePathKind::missing);
+        });
+    };
     // The name and the data agree before the dialog closes: a name ending in a format's extension
     // keeps it and takes that format, any other gets the chosen format's; an empty name is refused
     // under the field. A typed folder is opened instead, and the file is looked for before it is
-    // written over; a path that does not answer in time keeps the panel open, saying so.
-    const auto accept = [dialog, name, refuse, state, check, writeTo, openTyped, home, &probe = probe_] {
+    // written over; a path that does not answer in time, or a folder that is not there, keeps the
+    // panel open, saying so.
+    const auto accept = [dialog, name, refuse, state, check, askKind, writeTo, writeNew, openTyped, home] {
         if (check->question.isOut()) return;
         const std::string typed = name->text().toStdString();
         if (typed.empty()) {
@@ -193,22 +220,18 @@ void QtSingleExportPanel::present(const SingleExportPanelOptions& options, Forma
         // "trip/" names a folder alone: it is opened when it is one, and is no name otherwise.
         const auto chosen = SingleExportFileName::chosenFile(path, state->format());
         const fs::path file = chosen ? chosen->file : path;
-        const auto settle = [refuse, check, writeTo, openTyped, named = chosen.has_value()](
+        const auto settle = [refuse, writeTo, writeNew, openTyped, named = chosen.has_value()](
                                 const fs::path& asked, const fs::path& file, std::optional<FolderProbePathKind> kind) {
-            check->question.cancel(); // a late answer after the wait is not wanted
             if (!kind) refuse(SingleExportFileName::unansweredFolderMessage);
             else if (*kind == FolderProbePathKind::folder) openTyped(asked);
             else if (!named) refuse(SingleExportFileName::emptyNameMessage);
+            else if (*kind == FolderProbePathKind::missing) writeNew(file);
             else writeTo(file, *kind);
         };
         // The typed path first, then the file with its extension, when that is another.
-        check->question = probe.kindOf(path, FolderChooserModel::kAnswerWait, [=, &probe](auto kind) {
-            if (file == path || !kind || *kind == FolderProbePathKind::folder) {
-                settle(path, file, kind);
-                return;
-            }
-            check->question = probe.kindOf(file, FolderChooserModel::kAnswerWait,
-                                           [=](auto fileKind) { settle(file, file, fileKind); });
+        askKind(path, [askKind, settle, path, file](std::optional<FolderProbePathKind> kind) {
+            if (file == path || !kind || *kind == FolderProbePathKind::folder) settle(path, file, kind);
+            else askKind(file, [settle, file](std::optional<FolderProbePathKind> fileKind) { settle(file, file, fileKind); });
         });
     };
     dialog->setAcceptAction(accept);
@@ -216,6 +239,7 @@ void QtSingleExportPanel::present(const SingleExportPanelOptions& options, Forma
 
     QObject::connect(dialog, &QDialog::finished, dialog,
                      [dialog, state, check, completion = std::move(completion)](int result) {
+                         check->question.cancel();
                          std::optional<fs::path> file;
                          SingleExportFormat format = state->format();
                          if (result == QDialog::Accepted && check->chosen) {

@@ -5,6 +5,7 @@
 
 #include <QPointer>
 #include <filesystem>
+#include <memory>
 #include <optional>
 
 class QLabel;
@@ -23,8 +24,10 @@ class MountWatch;
 // a file to be replaced) goes through the probe, off the main thread and with a time limit.
 class QtSingleExportPanel final : public SingleExportPanel {
 public:
-    // The executor runs the questions to the disk; nobody may wait for them (DetachedThreadExecutor).
-    QtSingleExportPanel(MainQueue& mainQueue, BackgroundExecutor& executor) : probe_(mainQueue, executor) {}
+    // The executor runs the questions to the disk; nobody may wait for them (StallTolerantExecutor).
+    // The disk is the file system's unless a test stands in for a slow one.
+    QtSingleExportPanel(MainQueue& mainQueue, BackgroundExecutor& executor, std::shared_ptr<const FolderProbeDisk> disk = {})
+        : probe_(mainQueue, executor, std::move(disk)) {}
 
     void setParent(QWidget* parent) { parent_ = parent; }
     // The mounts the places follow; the system's unless a test gives its own.
