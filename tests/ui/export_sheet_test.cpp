@@ -79,7 +79,7 @@ protected:
         redraw();
     }
     // Ctrl+E, the destination typed and "書き出す" clicked, its check run: the sheet left copying
-    // or refusing.
+    // or refusing. `answeredIn` is how long the click took to get that answer.
     ExportSheet& exportTo(const fs::path& destination) {
         press(&window(), Qt::Key_E, Qt::ControlModifier);
         release(&window(), Qt::Key_E, Qt::ControlModifier);
@@ -87,10 +87,13 @@ protected:
         ExportSheet* s = sheet();
         EXPECT_NE(s, nullptr);
         type(s->destinationField(), QString::fromStdString(destination.string()));
+        const auto clicked = std::chrono::steady_clock::now();
         QTest::mouseClick(s->exportButton(), Qt::LeftButton);
         checkDestination();
+        answeredIn = std::chrono::steady_clock::now() - clicked;
         return *s;
     }
+    std::chrono::steady_clock::duration answeredIn{};
     // Two hearted photos, exported into a new folder: the sheet is left copying.
     ExportSheet& startExportOfTwo(const fs::path& out) {
         openBrowsing();
@@ -459,10 +462,9 @@ TEST_F(ExportSheetTest, AShareThatStopsAnsweringInsideThePhotoFolderHoldsUpNoExp
 
     const fs::path out = root / "out";
     fs::create_directories(out);
-    auto started = std::chrono::steady_clock::now();
     ExportSheet& local = exportTo(out);
     EXPECT_EQ(local.model().stage, ExportSheetModel::Stage::copying);
-    EXPECT_LT(std::chrono::steady_clock::now() - started, 1s);
+    EXPECT_LT(answeredIn, 1s);
     settle();
     redraw();
     ASSERT_EQ(local.model().stage, ExportSheetModel::Stage::result);
@@ -470,10 +472,9 @@ TEST_F(ExportSheetTest, AShareThatStopsAnsweringInsideThePhotoFolderHoldsUpNoExp
     local.closeButton()->click();
     redraw();
 
-    started = std::chrono::steady_clock::now();
     ExportSheet& shown = exportTo(otherDisk / "nas");
     EXPECT_EQ(shown.model().stage, ExportSheetModel::Stage::copying);
-    EXPECT_LT(std::chrono::steady_clock::now() - started, 5s);
+    EXPECT_LT(answeredIn, 5s);
     const QString note =
         QStringLiteral("元のフォルダの中の nas が応答しないため、書き出し先がその中でないことを確かめられませんでした");
     EXPECT_FALSE(shown.uncheckedMountsLabel()->isHidden());
@@ -514,9 +515,8 @@ TEST_F(ExportSheetTest, ASlowOrSilentMountInsideThePhotoFolderLetsALocalExportSt
         }
         const fs::path local = root / ("out" + std::to_string(++out));
         fs::create_directories(local);
-        const auto started = std::chrono::steady_clock::now();
         ExportSheet& s = exportTo(local);
-        EXPECT_LT(std::chrono::steady_clock::now() - started, 5s);
+        EXPECT_LT(answeredIn, 5s);
         EXPECT_EQ(s.model().stage, ExportSheetModel::Stage::copying);
         // The slow mount may answer in time for a destination it has few places to look in.
         if (kind == Held::Kind::silent) {
