@@ -83,6 +83,22 @@ public:
             }
         });
     }
+    // Makes the mount answer late, as a share that wakes for each call: the FUSE process is
+    // stopped for `pause`, let run for a moment, and stopped again, until resume().
+    void answerLate(std::chrono::milliseconds pause) {
+        resume();
+        if (daemon_ <= 0) return;
+        stalled_ = true;
+        watchdog_ = std::thread([this, pause] {
+            std::unique_lock lock(mutex_);
+            while (stalled_) {
+                ::kill(daemon_, SIGSTOP);
+                wake_.wait_for(lock, pause, [this] { return !stalled_; });
+                ::kill(daemon_, SIGCONT);
+                if (stalled_) wake_.wait_for(lock, std::chrono::milliseconds(5), [this] { return !stalled_; });
+            }
+        });
+    }
     void resume() {
         {
             const std::lock_guard lock(mutex_);
