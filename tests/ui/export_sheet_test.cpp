@@ -108,7 +108,7 @@ protected:
         ExportSheet& s = exportTo(destination);
         EXPECT_EQ(s.model().stage, ExportSheetModel::Stage::copying);
         EXPECT_LT(answeredIn, answerWithin);
-        expectBothExported(s);
+        ASSERT_NO_FATAL_FAILURE(expectBothExported(s));
         s.closeButton()->click();
         redraw();
     }
@@ -493,7 +493,7 @@ TEST_F(ExportSheetTest, AShareThatStopsAnsweringInsideThePhotoFolderHoldsUpNoExp
     heartTwo();
     nas.stall(30s);
 
-    expectBothExportedInto(root / "out", 1s);
+    ASSERT_NO_FATAL_FAILURE(expectBothExportedInto(root / "out", 1s));
 
     ExportSheet& shown = exportTo(otherDisk / "nas");
     EXPECT_EQ(shown.model().stage, ExportSheetModel::Stage::copying);
@@ -502,7 +502,7 @@ TEST_F(ExportSheetTest, AShareThatStopsAnsweringInsideThePhotoFolderHoldsUpNoExp
         QStringLiteral("元のフォルダの中の nas が応答しないため、書き出し先がその中でないことを確かめられませんでした");
     EXPECT_FALSE(shown.uncheckedMountsLabel()->isHidden());
     EXPECT_EQ(shown.uncheckedMountsLabel()->text(), note);
-    expectBothExported(shown);
+    ASSERT_NO_FATAL_FAILURE(expectBothExported(shown));
     EXPECT_FALSE(shown.uncheckedMountsLabel()->isHidden());
     EXPECT_FALSE(nas.resumedByWatchdog()) << "the window waited on the stalled share";
     nas.resume();
@@ -543,10 +543,10 @@ TEST_F(ExportSheetTest, ASlowOrSilentMountInsideThePhotoFolderLetsALocalExportSt
             EXPECT_TRUE(s.uncheckedMountsLabel()->text().contains(QStringLiteral("nas が応答しない")));
             EXPECT_FALSE(s.uncheckedMountsLabel()->isHidden());
         }
-        expectBothExported(s);
+        ASSERT_NO_FATAL_FAILURE(expectBothExported(s));
         s.closeButton()->click();
         redraw();
-        expectThePhotoShownSavedAs(local / "chosen.jpg");
+        ASSERT_NO_FATAL_FAILURE(expectThePhotoShownSavedAs(local / "chosen.jpg"));
     }
 }
 
@@ -563,8 +563,8 @@ TEST_F(ExportSheetTest, AMountThatAnswersLateInsideThePhotoFolderLetsALocalExpor
     heartTwo();
     nas.answerLate(1s);
 
-    expectBothExportedInto(root / "out", 5s);
-    expectThePhotoShownSavedAs(root / "out" / "chosen.jpg");
+    ASSERT_NO_FATAL_FAILURE(expectBothExportedInto(root / "out", 5s));
+    ASSERT_NO_FATAL_FAILURE(expectThePhotoShownSavedAs(root / "out" / "chosen.jpg"));
 
     ExportSheet& refused = exportTo(root / "shared" / "2023");
     EXPECT_EQ(refused.model().stage, ExportSheetModel::Stage::settings);
