@@ -50,6 +50,9 @@ constexpr const char* kHeartWithTheExportSheetUp = "heart-with-the-export-sheet-
 // Every photo hearted and exported; the export stops as it is about to name its second file
 // (a long photo to write), and goes on once the program's quit has come to its end.
 constexpr const char* kHeartAndExport = "heart-and-export";
+// The same, but the export stays where it stopped after the quit, as on a destination that stopped
+// answering.
+constexpr const char* kHeartAndExportHeldForGood = "heart-and-export-held-for-good";
 
 class AnsweringFolderPanel final : public FolderPanel {
 public:
@@ -123,7 +126,8 @@ public:
     void SetUp() override {
         const std::string role = childRole();
         if (role.empty()) return;
-        const bool exports = role == kHeartAndExport;
+        const bool heldForGood = role == kHeartAndExportHeldForGood;
+        const bool exports = heldForGood || role == kHeartAndExport;
         const bool sheet = exports || role == kHeartWithTheExportSheetUp;
         if (!sheet && role != kHeartAndRun) ::_exit(2);
         AnsweringFolderPanel chooser;
@@ -135,7 +139,9 @@ public:
             SorvinApplication program(application(), &chooser, sheet ? nullptr : &files);
             MainWindow& window = program.mainWindow();
             // After the program's own end of the quit, which cancels the export.
-            QObject::connect(qApp, &QCoreApplication::aboutToQuit, [&held] { held.letGo(); });
+            QObject::connect(qApp, &QCoreApplication::aboutToQuit, [&held, heldForGood] {
+                if (!heldForGood) held.letGo();
+            });
             window.show();
             window.activateWindow();
             QTimer::singleShot(0, [&] {
@@ -172,6 +178,8 @@ public:
                 reportToParent();
             });
             code = QApplication::exec();
+            // As the program's own main ends.
+            if (!program.finish(SorvinApplication::kStuckWorkWait)) ::_exit(code);
         }
         ::_exit(code);
     }
@@ -289,6 +297,19 @@ TEST_F(QuitSignalTest, ASignalDuringAnExportCancelsItAndQuits) {
         for (const auto& [format, output] : entry.outputs)
             remembered.insert(output.file);
     EXPECT_EQ(remembered, written) << "the next export would write them again";
+}
+
+// An export that a disk holds past the quit keeps the program only a moment after its record is
+// written: it ends by itself, as its quit command ends it, with the edit on disk.
+TEST_F(QuitSignalTest, AnExportADiskHoldsKeepsTheProgramOnlyAMomentAfterItsQuit) {
+    fs::copy_file(sample("jpeg/nikon_d70s_gps_lens.jpg"), photos() / "b.jpg");
+    fs::create_directories(destination());
+    const auto program = start(kHeartAndExportHeldForGood);
+    ASSERT_TRUE(program->awaitReport(kChildTime)) << "the export never came to its second file";
+    program->signal(SIGTERM);
+    ASSERT_TRUE(program->awaitExit(kQuitTime)) << "the program waited for the export the disk holds";
+    expectQuit(*program);
+    EXPECT_TRUE(heartOnDisk());
 }
 
 } // namespace

@@ -1,12 +1,14 @@
 #include "persistence/selection_saver.hpp"
 #include "persistence/selection_store_error.hpp"
 #include "platform/atomic_file.hpp"
+#include "platform/thread_per_task_executor.hpp"
 #include "support/held_writes.hpp"
 #include "support/manual_main_queue.hpp"
 #include "support/test_support.hpp"
 
 #include <fstream>
 #include <gtest/gtest.h>
+#include <thread>
 
 namespace sorvin {
 namespace {
@@ -57,8 +59,8 @@ protected:
     const std::chrono::system_clock::time_point date{};
 };
 
-// Newer values replace the save still waiting for the same folder; a save of another folder in
-// between is written in its turn, and nothing of either folder is lost or comes out of order.
+// Newer values replace the save still waiting for the same folder; each folder is written in a
+// turn of its own, and nothing of either folder is lost or comes out of order.
 TEST_F(SelectionSaverTest, WaitingSavesGiveWayToNewerOnesOfTheSameFolderOnly) {
     SelectionSaver writer = saver(executor);
     const auto first = store("first");
@@ -68,14 +70,14 @@ TEST_F(SelectionSaverTest, WaitingSavesGiveWayToNewerOnesOfTheSameFolderOnly) {
     writer.save(second, hearted(true), date);
     writer.save(first, hearted(false), date);
     writer.save(first, hearted(true), date);
-    EXPECT_EQ(executor.waiting(), 1u) << "one turn of the executor writes them all";
+    EXPECT_EQ(executor.waiting(), 2u) << "a turn of the executor for each folder";
     EXPECT_TRUE(files.writes().empty()) << "nothing is written on the main thread";
 
     executor.runAll();
-    EXPECT_EQ(written(files), (std::vector<std::string>{"first:1", "second:1", "first:1"}));
+    EXPECT_EQ(written(files), (std::vector<std::string>{"first:1", "second:1"}));
     EXPECT_TRUE(results.empty()) << "results come through the main queue";
     queue.runPending();
-    ASSERT_EQ(results.size(), 3u);
+    ASSERT_EQ(results.size(), 2u);
     EXPECT_EQ(results[1].store, second);
     for (const auto& result : results) {
         EXPECT_FALSE(result.error);
@@ -86,6 +88,39 @@ TEST_F(SelectionSaverTest, WaitingSavesGiveWayToNewerOnesOfTheSameFolderOnly) {
     EXPECT_EQ(executor.waiting(), 1u) << "a new turn once the last ended";
     executor.runAll();
     EXPECT_EQ(written(files).back(), "second:0");
+}
+
+// A folder on a disk that holds its write keeps no other folder's save waiting: the folder opened
+// next is written and reported meanwhile, whoever waits for it hears so, and whoever waits for
+// every save still waits; the held write ends in its own time, also after the saver is gone.
+TEST_F(SelectionSaverTest, AWriteTheDiskHoldsKeepsNoOtherFoldersSaveWaiting) {
+    std::vector<std::string> heard;
+    {
+        ThreadPerTaskExecutor threads;
+        SelectionSaver writer = saver(threads);
+        const auto stalled = store("stalled");
+        const auto local = store("local");
+        files.holdOnly(root / "stalled");
+        writer.save(stalled, hearted(true), date);
+        ASSERT_TRUE(files.waitUntilWriteStarted());
+        writer.save(local, hearted(true), date);
+        writer.whenSaved(root / "local", [&] { heard.push_back("local"); });
+        writer.whenSaved(std::nullopt, [&] { heard.push_back("all"); });
+        for (int look = 0; look < 30'000 && queue.pendingCount() == 0; ++look)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        ASSERT_EQ(queue.pendingCount(), 1u) << "the other folder's save waited behind the held one";
+        EXPECT_EQ(written(files), std::vector<std::string>{"local:1"});
+        queue.runPending();
+        EXPECT_EQ(heard, std::vector<std::string>{"local"});
+        EXPECT_FALSE(writer.isSaving(root / "local"));
+        EXPECT_TRUE(writer.isSaving(root / "stalled"));
+        EXPECT_TRUE(writer.isSaving());
+        files.release();
+    }
+    EXPECT_EQ(written(files), (std::vector<std::string>{"local:1", "stalled:1"}));
+    queue.runPending();
+    EXPECT_EQ(heard, (std::vector<std::string>{"local", "all"}));
+    EXPECT_EQ(results.size(), 2u);
 }
 
 // The main thread never writes: it hears when the saves of a folder, or all saves, have ended,

@@ -29,7 +29,9 @@ public:
             std::unique_lock lock(mutex_);
             ++started_;
             changed_.notify_all();
-            changed_.wait_for(lock, std::chrono::minutes(1), [&] { return !holding_; });
+            changed_.wait_for(lock, std::chrono::minutes(1), [&] {
+                return !holding_ || (heldFolder_ && path.parent_path() != *heldFolder_);
+            });
             if (refusal_ && (!refused_ || refused_(bytes))) throw std::system_error(*refusal_, path.string());
         }
         AtomicFile::Replacement written = FileManager::replace(path, bytes, expected);
@@ -49,6 +51,13 @@ public:
     void hold() {
         const std::lock_guard lock(mutex_);
         holding_ = true;
+        heldFolder_.reset();
+    }
+    // Only the writes into the folder wait; the others go on.
+    void holdOnly(const std::filesystem::path& folder) {
+        const std::lock_guard lock(mutex_);
+        holding_ = true;
+        heldFolder_ = folder;
     }
     // Writes that go on from now fail with the error, all of them or those whose text is refused.
     void refuse(std::error_code error, std::function<bool(std::string_view text)> refused = {}) {
@@ -80,6 +89,7 @@ private:
     std::mutex mutex_;
     std::condition_variable changed_;
     bool holding_ = false;
+    std::optional<std::filesystem::path> heldFolder_;
     std::optional<std::error_code> refusal_;
     std::function<bool(std::string_view)> refused_;
     int started_ = 0;

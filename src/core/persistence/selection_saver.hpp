@@ -14,11 +14,12 @@
 
 namespace sorvin {
 
-// Writes folder records off the main thread, and only there: one save at a time, in the order
-// they were asked for. A save still waiting for its turn gives way to newer values of the same
-// store, so a burst of saves writes the newest once; saves of different stores (a folder left for
-// another) are all written, each folder's in order. What each save came to is reported on the
-// main queue. The main thread never waits for a write: it asks to be told when saves have ended.
+// Writes folder records off the main thread, and only there: for each store one save at a time, in
+// the order they were asked for, each store in a turn of the executor of its own, so that a disk
+// that holds one folder's write holds no other folder's. A save still waiting for its turn gives
+// way to newer values of the same store, so a burst of saves writes the newest once. What each
+// save came to is reported on the main queue. The main thread never waits for a write: it asks to
+// be told when saves have ended.
 class SelectionSaver {
 public:
     struct Result {

@@ -3,6 +3,7 @@
 #include "platform/thread_priority.hpp"
 
 #include <algorithm>
+#include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <functional>
@@ -91,6 +92,11 @@ ThreadPoolExecutor::ThreadPoolExecutor() : arenas_(std::make_unique<Arenas>()) {
 ThreadPoolExecutor::~ThreadPoolExecutor() {
     std::unique_lock lock(arenas_->mutex);
     arenas_->idle.wait(lock, [this] { return arenas_->pending == 0; });
+}
+
+bool ThreadPoolExecutor::waitUntilIdle(double seconds) {
+    std::unique_lock lock(arenas_->mutex);
+    return arenas_->idle.wait_for(lock, std::chrono::duration<double>(seconds), [this] { return arenas_->pending == 0; });
 }
 
 void ThreadPoolExecutor::run(TaskPriority priority, std::function<void()> task) {

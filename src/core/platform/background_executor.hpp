@@ -23,6 +23,8 @@ public:
     ThreadPoolExecutor();
     ~ThreadPoolExecutor() override;
     void run(TaskPriority priority, std::function<void()> task) override;
+    // Waits at most `seconds` for the work handed so far to end; false when some still runs.
+    bool waitUntilIdle(double seconds);
 
 private:
     struct Arenas;

@@ -6,6 +6,7 @@
 #include "platform/app_identity.hpp"
 #include "platform/background_executor.hpp"
 #include "platform/stall_tolerant_executor.hpp"
+#include "platform/thread_per_task_executor.hpp"
 #include "platform/defaults_store.hpp"
 #include "platform/physical_memory.hpp"
 #include "ui/app/app_delegate.hpp"
@@ -48,6 +49,7 @@ SorvinApplication::SorvinApplication(QApplication& application, FolderPanel* fol
 
     mainQueue_ = std::make_unique<QtMainQueue>();
     executor_ = std::make_unique<ThreadPoolExecutor>();
+    recordExecutor_ = std::make_unique<ThreadPerTaskExecutor>();
     pasteboard_ = std::make_unique<QtPasteboard>();
     folderProbeExecutor_ = std::make_unique<StallTolerantExecutor>();
     folderPanel_ = std::make_unique<QtFolderPanel>(*mainQueue_, *folderProbeExecutor_);
@@ -57,6 +59,7 @@ SorvinApplication::SorvinApplication(QApplication& application, FolderPanel* fol
     AppStateEnvironment environment{*mainQueue_, *executor_, *pasteboard_};
     environment.folderPanel = folderChooser ? folderChooser : folderPanel_.get();
     environment.folderProbeExecutor = folderProbeExecutor_.get();
+    environment.recordExecutor = recordExecutor_.get();
     environment.singleExportPanel = singleExportPanel_.get();
     environment.alerts = alerts_.get();
     environment.folderOpener = folderOpener_.get();
@@ -74,13 +77,19 @@ SorvinApplication::SorvinApplication(QApplication& application, FolderPanel* fol
 }
 
 SorvinApplication::~SorvinApplication() {
-    // Off the screen at once: the background work cancelled at quitting may still be ending when
-    // the executor goes, and nobody waits for that with the window in view.
+    finish();
+}
+
+bool SorvinApplication::finish(std::optional<double> seconds) {
+    // Off the screen at once: the background work cancelled at quitting may still be ending, and
+    // nobody waits for that with the window in view.
     if (window_) window_->hide();
     // The window and the delegate observe the state; they go first.
     window_.reset();
     delegate_.reset();
     state_.reset();
+    recordExecutor_.reset();
+    return !seconds || executor_->waitUntilIdle(*seconds);
 }
 
 } // namespace sorvin

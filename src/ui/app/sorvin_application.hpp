@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 
 class QApplication;
 
@@ -21,6 +22,7 @@ class QtPasteboard;
 class QtSingleExportPanel;
 class QuitSignals;
 class StallTolerantExecutor;
+class ThreadPerTaskExecutor;
 class ThreadPoolExecutor;
 
 // Everything the process owns for its whole life, built in start-up order: the migration of the
@@ -35,6 +37,15 @@ public:
                                FileManager* recordFiles = nullptr);
     ~SorvinApplication();
 
+    // How long the end of the program waits for background work other than the records' writes.
+    static constexpr double kStuckWorkWait = 5.0;
+
+    // Ends the program's work: the window, the delegate and the state go, every record's write is
+    // waited for however long it takes, and then the rest of the background work (photos being
+    // read, an export cancelled) for at most `seconds`, or until it ends when none is given. False
+    // when some of it still runs then: a disk holds it, and the process may end without it.
+    bool finish(std::optional<double> seconds = std::nullopt);
+
     MainWindow& mainWindow() const { return *window_; }
     AppState& state() const { return *state_; }
 
@@ -45,6 +56,9 @@ private:
     std::unique_ptr<AppSettings> settings_;
     std::unique_ptr<QtMainQueue> mainQueue_;
     std::unique_ptr<ThreadPoolExecutor> executor_;
+    // The records' writes: each on a thread of its own, which a disk that stalls holds alone; waited
+    // for at the end, before the main queue they report to goes.
+    std::unique_ptr<ThreadPerTaskExecutor> recordExecutor_;
     std::unique_ptr<StallTolerantExecutor> folderProbeExecutor_;
     std::unique_ptr<QtPasteboard> pasteboard_;
     std::unique_ptr<QtFolderPanel> folderPanel_;
