@@ -2,6 +2,8 @@
 
 #include "platform/stall_tolerant_executor.hpp"
 
+#include <array>
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <gtest/gtest.h>
@@ -18,11 +20,17 @@ struct Board {
     std::mutex mutex;
     std::condition_variable changed;
     int done = 0;
+    int started = 0;
     bool open = false;
 
     void finish() {
         const std::lock_guard lock(mutex);
         ++done;
+        changed.notify_all();
+    }
+    void start() {
+        const std::lock_guard lock(mutex);
+        ++started;
         changed.notify_all();
     }
     void hold() {
@@ -42,6 +50,11 @@ struct Board {
     bool waitFor(int count) {
         std::unique_lock lock(mutex);
         return changed.wait_for(lock, 20s, [&] { return done >= count; });
+    }
+    // True once at least `count` pieces of work started within `wait`.
+    bool startedWithin(int count, std::chrono::milliseconds wait) {
+        std::unique_lock lock(mutex);
+        return changed.wait_for(lock, wait, [&] { return started >= count; });
     }
 };
 
@@ -75,6 +88,35 @@ TEST(StallTolerantExecutor, WorkQueuedBehindStalledThreadsStillRuns) {
         for (int look = 0; look < 2000 && executor.threadCount() > 2; ++look) std::this_thread::sleep_for(1ms);
         EXPECT_LE(executor.threadCount(), 2u);
     }
+}
+
+// A disk that stalls on every piece of work takes no more threads than the bound, however long it
+// stalls and however much work waits: the rest waits in the queue, and runs, each piece once, as
+// threads come back.
+TEST(StallTolerantExecutor, StalledWorkTakesNoMoreThreadsThanTheBound) {
+    constexpr std::size_t kBound = 6;
+    constexpr int kPieces = 100;
+    auto board = std::make_shared<Board>();
+    auto runs = std::make_shared<std::array<std::atomic<int>, kPieces>>();
+    StallTolerantExecutor executor(2, 0.01, kBound);
+    for (int piece = 0; piece < kPieces; ++piece)
+        executor.run(TaskPriority::userInitiated, [board, runs, piece] {
+            board->start();
+            board->hold();
+            ++(*runs)[piece];
+            board->finish();
+        });
+    const bool reachedTheBound = board->startedWithin(int(kBound), 20s);
+    // Many stall times, in which an unbounded executor starts a thread for each piece.
+    const bool wentPast = board->startedWithin(int(kBound) + 1, 500ms);
+    const std::size_t threadsStalled = executor.threadCount();
+    board->letGo();
+    EXPECT_TRUE(reachedTheBound) << "a thread for each stalled, up to the bound";
+    EXPECT_FALSE(wentPast) << "more pieces started at once than the bound";
+    EXPECT_LE(threadsStalled, kBound);
+    ASSERT_TRUE(board->waitFor(kPieces)) << "the work behind the bound ran once threads came back";
+    for (int piece = 0; piece < kPieces; ++piece) EXPECT_EQ((*runs)[piece].load(), 1) << piece;
+    EXPECT_LE(executor.threadCount(), kBound);
 }
 
 // Gone, the executor drops what did not start; a stalled piece of work ends in its own time.

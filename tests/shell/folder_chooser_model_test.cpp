@@ -270,6 +270,16 @@ TEST_F(FolderChooserModelTest, ReturnTakesTheFolderOnceItAnswered) {
     late.enter();
     EXPECT_EQ(late.accepted(), place() / "b");
 
+    // Return while the listing is out, then no answer in time: the late listing takes nothing.
+    FolderChooserModel silent{probe, root.path(), [] {}};
+    silent.openFolder(place() / "IMG_2");
+    silent.enter();
+    queue.advance(FolderChooserModel::kAnswerWait + 0.01);
+    EXPECT_EQ(silent.status(), "フォルダが応答しません");
+    settle();
+    EXPECT_EQ(silent.listingState(), State::folder) << "the listing came";
+    EXPECT_FALSE(silent.accepted()) << "not past a folder said not to answer";
+
     FolderChooserModel row{probe, root.path(), [] {}};
     row.openFolder(place());
     settle();

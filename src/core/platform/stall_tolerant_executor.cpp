@@ -10,6 +10,7 @@
 #include <list>
 #include <mutex>
 #include <optional>
+#include <system_error>
 #include <thread>
 
 namespace sorvin {
@@ -18,6 +19,7 @@ using Clock = std::chrono::steady_clock;
 
 struct StallTolerantExecutor::Shared : std::enable_shared_from_this<Shared> {
     std::size_t workers = kWorkers;
+    std::size_t maxThreads = kMaxThreads;
     Clock::duration stallAfter{};
     std::mutex mutex;
     std::condition_variable workWaits;
@@ -36,11 +38,20 @@ struct StallTolerantExecutor::Shared : std::enable_shared_from_this<Shared> {
     }
     std::size_t wanted() const { return std::min(workers, queue.size()); }
 
-    // The lock is held by the caller throughout.
-    void startThread() {
+    // False at the bound, or when the system has no thread to give (the work then waits for a
+    // thread that comes back, or for the supervisor's next look). The lock is held by the caller.
+    bool startThread() {
+        if (threads.size() >= maxThreads) return false;
         threads.emplace_back();
         ++idle;
-        std::thread([self = shared_from_this(), me = std::prev(threads.end())] { self->work(me); }).detach();
+        try {
+            std::thread([self = shared_from_this(), me = std::prev(threads.end())] { self->work(me); }).detach();
+        } catch (const std::system_error&) {
+            --idle;
+            threads.pop_back();
+            return false;
+        }
+        return true;
     }
 
     // More work waits than threads wait for it: another thread, unless enough are busy for less
@@ -86,15 +97,17 @@ struct StallTolerantExecutor::Shared : std::enable_shared_from_this<Shared> {
             }
             supervisorWakes.wait_for(lock, stallAfter);
             if (closed) break;
-            for (std::size_t free = freeSoon(Clock::now()); free < wanted(); ++free) startThread();
+            std::size_t free = freeSoon(Clock::now());
+            while (free < wanted() && startThread()) ++free;
             workWaits.notify_all();
         }
     }
 };
 
-StallTolerantExecutor::StallTolerantExecutor(std::size_t workers, double stallAfter)
+StallTolerantExecutor::StallTolerantExecutor(std::size_t workers, double stallAfter, std::size_t maxThreads)
     : shared_(std::make_shared<Shared>()) {
     shared_->workers = std::max<std::size_t>(1, workers);
+    shared_->maxThreads = std::max(shared_->workers, maxThreads);
     shared_->stallAfter = std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(stallAfter));
     std::thread([shared = shared_] { shared->supervise(); }).detach();
 }

@@ -302,6 +302,8 @@ void FolderChooserModel::listed(std::optional<FolderProbeListing> listing) {
     rowChanges_ = {.all = true, .entries = {}};
     if (!listing) {
         listing_ = PathState::notAnswering;
+        // A Return kept for the listing is dropped with it: the folder was said not to answer.
+        acceptWhenListed_ = false;
         changed_();
         return;
     }
