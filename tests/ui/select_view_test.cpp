@@ -16,12 +16,14 @@
 #include "ui/panel/panel_button.hpp"
 #include "ui/panel/parameter_panel_view.hpp"
 #include "ui/panel/parameter_preset_organizer_sheet.hpp"
+#include "ui/panel/parameter_preset_save_sheet.hpp"
 #include "ui/panel/parameter_slot_column_view.hpp"
 #include "ui/panel/vertical_parameter_slider.hpp"
 #include "ui_test_fixture.hpp"
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QCloseEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -923,6 +925,88 @@ TEST_F(SelectViewTest, ThePresetOrganizerKeepsARenameAndClosesByItsWindowButton)
     closeButton();
     EXPECT_FALSE(state().isPresetOrganizerPresented());
     EXPECT_EQ(view().presetSheet(), nullptr);
+}
+
+// A preset's name has at most 30 characters as the user sees them. In both sheets a key that
+// would make a full name longer is refused where it is typed: the name keeps its last character,
+// the cursor stays, and the next key after a deletion goes where the cursor is. Of a paste only
+// what fits is kept.
+TEST_F(SelectViewTest, APresetNameFieldRefusesWhatWouldPassItsLimitWhereTheCursorIs) {
+    openBrowsing();
+    activate();
+    const auto type = [](QLineEdit* field, const QString& text) {
+        QKeyEvent event(QEvent::KeyPress, 0, Qt::NoModifier, text);
+        QApplication::sendEvent(field, &event);
+    };
+    const auto text = [](const QLineEdit* field) { return field->text().toStdString(); };
+    // Home on a full name, X and Y typed, then a deletion there and X and Y typed again.
+    const auto typeXYAtTheStart = [&](QLineEdit* field) {
+        const QString before = field->text();
+        QTest::keyClick(field, Qt::Key_Home);
+        QTest::keyClicks(field, QStringLiteral("XY"));
+        EXPECT_EQ(text(field), before.toStdString());
+        EXPECT_EQ(field->cursorPosition(), 0);
+        QTest::keyClick(field, Qt::Key_Delete);
+        QTest::keyClicks(field, QStringLiteral("XY"));
+        EXPECT_EQ(text(field), (QStringLiteral("X") + before.mid(1)).toStdString());
+        EXPECT_EQ(field->cursorPosition(), 1);
+    };
+
+    state().presentPresetSave();
+    redraw();
+    auto* save = dynamic_cast<ParameterPresetSaveSheet*>(view().presetSheet());
+    ASSERT_NE(save, nullptr);
+    QLineEdit* name = save->nameField();
+    const QString full = QStringLiteral("abcdefghijklmnopqrstuvwxyz1234");
+    QTest::keyClicks(name, full + QStringLiteral("5"));
+    EXPECT_EQ(text(name), full.toStdString());
+    typeXYAtTheStart(name);
+    // Characters, not their code units: one of two units fills the place of one.
+    QTest::keyClick(name, Qt::Key_End);
+    QTest::keyClick(name, Qt::Key_Backspace);
+    type(name, QStringLiteral("👍"));
+    type(name, QStringLiteral("!"));
+    EXPECT_EQ(text(name), (QStringLiteral("X") + full.mid(1, 28) + QStringLiteral("👍")).toStdString());
+    // A paste keeps its first characters that fit, at the cursor.
+    QTest::keyClick(name, Qt::Key_Backspace);
+    QTest::keyClick(name, Qt::Key_Backspace);
+    QTest::keyClick(name, Qt::Key_Home);
+    QGuiApplication::clipboard()->setText(QStringLiteral("PQRS"));
+    QTest::keyClick(name, Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(text(name), (QStringLiteral("PQX") + full.mid(1, 27)).toStdString());
+    EXPECT_EQ(name->cursorPosition(), 2);
+    QTest::keyClick(name, Qt::Key_Return);
+    redraw();
+    ASSERT_EQ(state().presets().size(), 1u);
+    EXPECT_EQ(state().presets()[0].name, (QStringLiteral("PQX") + full.mid(1, 27)).toStdString());
+
+    const QString evening = QStringLiteral("夕暮れの街並みを柔らかく温かい色調で仕上げるための基本設定値");
+    state().presentPresetSave();
+    state().savePreset(evening.toStdString());
+    state().presentPresetOrganizer();
+    redraw();
+    auto* organizer = dynamic_cast<ParameterPresetOrganizerSheet*>(view().presetSheet());
+    ASSERT_NE(organizer, nullptr);
+    QWidget* row = nullptr;
+    for (QWidget* w : organizer->findChildren<QWidget*>())
+        if (w->property("presetIndex") == QVariant(1)) row = w;
+    ASSERT_NE(row, nullptr);
+    QTest::mouseClick(row, Qt::LeftButton);
+    QTest::mouseDClick(row, Qt::LeftButton);
+    QApplication::processEvents();
+    QLineEdit* rename = organizer->renameField();
+    ASSERT_NE(rename, nullptr);
+    ASSERT_EQ(text(rename), evening.toStdString());
+    typeXYAtTheStart(rename);
+    // A refused key leaves the field's undo steps as they were.
+    QTest::keyClick(rename, Qt::Key_Z, Qt::ControlModifier);
+    QTest::keyClick(rename, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(text(rename), evening.toStdString());
+    QTest::keyClick(rename, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+    QTest::keyClick(rename, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+    QTest::keyClick(rename, Qt::Key_Return);
+    redraw();
+    EXPECT_EQ(state().presets()[1].name, (QStringLiteral("X") + evening.mid(1)).toStdString());
 }
 
 // Opening another folder by Ctrl+O lets go of the photos shown at once: until the browsing screen

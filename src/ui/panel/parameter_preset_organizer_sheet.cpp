@@ -3,6 +3,7 @@
 #include "app/app_state.hpp"
 #include "view/panel_colors.hpp"
 #include "ui/panel/panel_button.hpp"
+#include "ui/panel/parameter_preset_name_validator.hpp"
 #include "ui/platform/elided_label.hpp"
 #include "ui/platform/sorvin_look.hpp"
 
@@ -195,11 +196,9 @@ void ParameterPresetOrganizerSheet::rebuildRows() {
             renameField_->setText(QString::fromStdString(model_.editingName()));
             renameField_->selectAll();
             renameField_->installEventFilter(this);
-            connect(renameField_, &QLineEdit::textEdited, this, [this](const QString& typed) {
-                model_.setEditingName(typed.toStdString());
-                const QString limited = QString::fromStdString(model_.editingName());
-                if (limited != typed) renameField_->setText(limited);
-            });
+            new ParameterPresetNameValidator(renameField_);
+            connect(renameField_, &QLineEdit::textEdited, this,
+                    [this](const QString& typed) { model_.setEditingName(typed.toStdString()); });
             connect(renameField_, &QLineEdit::returnPressed, this, [this] {
                 if (model_.commitRename()) refresh();
             });

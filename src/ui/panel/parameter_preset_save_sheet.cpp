@@ -4,6 +4,7 @@
 #include "view/panel_colors.hpp"
 #include "panel/parameter_preset_save_sheet_model.hpp"
 #include "ui/panel/panel_button.hpp"
+#include "ui/panel/parameter_preset_name_validator.hpp"
 #include "ui/panel/shrinking_label.hpp"
 #include "ui/platform/sorvin_look.hpp"
 
@@ -56,13 +57,8 @@ ParameterPresetSaveSheet::ParameterPresetSaveSheet(AppState& state, QWidget* par
     }
     layout->addLayout(buttons);
 
-    connect(name_, &QLineEdit::textEdited, this, [this](const QString& typed) {
-        // The field keeps 30 characters of what is typed or pasted.
-        const QString limited =
-            QString::fromStdString(ParameterPresetSaveSheetModel::limitedName(typed.toStdString()));
-        if (limited != typed) name_->setText(limited);
-        refresh();
-    });
+    new ParameterPresetNameValidator(name_);
+    connect(name_, &QLineEdit::textEdited, this, [this] { refresh(); });
     connect(name_, &QLineEdit::returnPressed, this, [this] { saveIfPossible(); });
     connect(save_, &QPushButton::clicked, this, [this] { saveIfPossible(); });
     connect(cancel, &QPushButton::clicked, this, [this] { reject(); });
