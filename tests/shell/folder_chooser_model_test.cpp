@@ -123,6 +123,25 @@ TEST_F(FolderChooserModelTest, AnEntryThatDoesNotAnswerIsMarkedAndTheOthersShown
     EXPECT_EQ(model.choice(), place() / "link102");
 }
 
+// Links into a share that stopped answering: the few asked at once are marked after the wait, and
+// no more are asked while they are out, however long, so that the share holds a few of the disk's
+// workers and not one for each link; once they answer, the rest are asked.
+TEST_F(FolderChooserModelTest, LinksIntoAShareThatStoppedAnsweringHoldOnlyAFewQuestions) {
+    for (int index = 0; index < 40; ++index)
+        std::filesystem::create_directory_symlink(place() / "b", place() / ("link" + std::to_string(100 + index)));
+    model.openFolder(place());
+    executor.runAt(0); // the listing
+    queue.runPending();
+    for (int wait = 0; wait < 20; ++wait) queue.advance(FolderChooserModel::kAnswerWait);
+    EXPECT_EQ(executor.started(), 1u + FolderChooserModel::kEntriesAskedAtOnce);
+    const auto rows = model.rows();
+    EXPECT_EQ(std::count_if(rows.begin(), rows.end(), [](const auto& row) { return row.state == State::notAnswering; }),
+              static_cast<std::ptrdiff_t>(FolderChooserModel::kEntriesAskedAtOnce));
+    settle();
+    EXPECT_EQ(model.rows().size(), 3u + 1u + 40u) << "the folders, a-link and every link once they answered";
+    EXPECT_TRUE(model.everyEntryAnswered());
+}
+
 // The listing tells folders and files apart: only links and mount points (which may not answer)
 // are asked; a folder is shown as one at once and may be taken before anything answers.
 TEST_F(FolderChooserModelTest, OnlyWhatTheListingDidNotTellIsAsked) {

@@ -374,9 +374,9 @@ void FolderChooserModel::ask(std::size_t index) {
 void FolderChooserModel::entryAnswered(std::size_t index, std::optional<bool> isFolder) {
     Entry& entry = entries_[index];
     const std::optional<Row> before = entryRow(index);
-    const bool firstWord = entry.state == PathState::asking;
     entry.state = !isFolder ? PathState::notAnswering : *isFolder ? PathState::folder : PathState::notFolder;
-    if (firstWord) {
+    // None is the deadline's word; the answer itself comes once, however late.
+    if (isFolder) {
         --entriesOut_;
         askNextEntries();
     }

@@ -23,7 +23,8 @@ public:
     // How long the disk may take before the chooser says that a folder does not answer.
     static constexpr double kAnswerWait = 0.5;
     // How many entries of a folder (links, and entries the listing could not tell) are asked at once
-    // whether they are folders.
+    // whether they are folders. An entry that did not answer in time is still out until it answers:
+    // links into a share that stopped answering hold this many of the disk's workers, not one each.
     static constexpr std::size_t kEntriesAskedAtOnce = 16;
 
     // What the disk said of a path: still asked, a folder, something else or nothing, no answer in
@@ -143,7 +144,7 @@ private:
     PathState listing_ = PathState::asking;
     FolderProbe::Question listingQuestion_;
     std::vector<Entry> entries_;
-    std::size_t entriesOut_ = 0; // asked and not answered in time yet
+    std::size_t entriesOut_ = 0; // asked and not answered yet, in time or not
     std::size_t nextToAsk_ = 0;  // no entry before it is left to ask
     std::vector<bool> changedEntries_;
     RowChanges rowChanges_;
