@@ -270,6 +270,44 @@ TEST_F(DestinationTest, AProbeLeftByAKilledCheckGoesAtTheNextCheck) {
     EXPECT_TRUE(fs::exists(running));
 }
 
+// A destination on a share that stopped answering is said not to answer; the check given up on
+// goes on when the share answers again, and leaves no probe in the folder, also where a later
+// check finds the folder clean.
+TEST_F(DestinationTest, ACheckGivenUpOnLeavesNoProbeWhenTheShareAnswersAgain) {
+    using namespace std::chrono_literals;
+    test::BreakableFuseMount out(root / "out", root / "outside");
+    if (!out.skipReason().empty()) GTEST_SKIP() << out.skipReason();
+    out.stall(30s);
+    EXPECT_EQ(kindOf(Exporter::validate(out.path(), source())), Kind::destinationNotAnswering);
+    out.resume();
+    // While the check given up on is out, the next one answers at once without a survey of its own.
+    const auto until = std::chrono::steady_clock::now() + 20s;
+    auto next = Exporter::validate(out.path(), source());
+    while (next && std::chrono::steady_clock::now() < until) next = Exporter::validate(out.path(), source());
+    EXPECT_EQ(next, std::nullopt);
+    EXPECT_FALSE(out.resumedByWatchdog());
+    EXPECT_EQ(hiddenFilesUnder({root / "out"}), std::set<fs::path>{});
+}
+
+// A photo folder on a share that stopped answering holds up the check of a destination elsewhere:
+// the photo folder is the one said not to answer, also by the checks made while the first is out.
+TEST_F(DestinationTest, APhotoFolderThatStopsAnsweringIsNamedInsteadOfTheDestination) {
+    using namespace std::chrono_literals;
+    fs::create_directories(root / "shared");
+    test::BreakableFuseMount photos(root / "shared", root / "share");
+    if (!photos.skipReason().empty()) GTEST_SKIP() << photos.skipReason();
+    photos.stall(30s);
+    const auto refusal = Exporter::validate(root / "out", photos.path());
+    EXPECT_EQ(kindOf(refusal), Kind::sourceNotAnswering);
+    EXPECT_EQ(refusal.value_or(ExportValidationError{}).errorDescription(),
+              "元のフォルダが応答しないため、書き出し先がその中でないことを確かめられませんでした");
+    EXPECT_EQ(kindOf(Exporter::refusalInsideSource(root / "out", photos.path())), Kind::sourceNotAnswering);
+    EXPECT_EQ(Exporter::validateSingleExportDestination(root / "out" / "a.jpg", photos.path()),
+              SingleExportValidationError::destinationNotAnswering);
+    EXPECT_FALSE(photos.resumedByWatchdog());
+    photos.resume();
+}
+
 // A photo folder with two shares of a disk of their own inside it, one that stopped answering
 // (its FUSE process stopped) and one that answers slowly. The export's check of a folder on the
 // local disk asks neither and ends at once, also at the export's start, whatever photo folders the

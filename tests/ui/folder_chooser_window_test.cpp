@@ -3,6 +3,7 @@
 // answering (a FUSE mount whose process is stopped): whatever the dialog does, the main thread
 // never holds the event loop for long. And each is used by keys alone.
 
+#include "export/exporter_destination.hpp"
 #include "persistence/preference_key.hpp"
 #include "platform/stall_tolerant_executor.hpp"
 #include "support/breakable_fuse_mount.hpp"
@@ -458,10 +459,11 @@ protected:
                                              {Share::silent, Closed::atOnce},
                                              {Share::silent, Closed::atTheDeadline}};
 
-    void slowDown(const ClosingCase& closing) {
+    // A late share answers after `late`: later than the chooser waits.
+    void slowDown(const ClosingCase& closing, std::chrono::milliseconds late = std::chrono::milliseconds(1200)) {
         fs::create_directories(base / "slow" / "inside");
         askedBefore = slowShare->asked();
-        if (closing.share == Share::late) slowShare->answerLate(std::chrono::milliseconds(1200));
+        if (closing.share == Share::late) slowShare->answerLate(late);
         else slowShare->fallSilent();
     }
     // Esc, at once or once `said` says that the share does not answer.
@@ -536,7 +538,8 @@ TEST_F(ChooserClosingTest, TheSavePanelClosedWhileItChecksANameHearsNothingMore)
     defaults.set(PreferenceKey::lastSingleExportFolder, (base / "out").string());
     for (const ClosingCase& closing : kCases) {
         SCOPED_TRACE(describe(closing));
-        slowDown(closing);
+        // The save panel waits for a name as long as the export's check of a destination does.
+        slowDown(closing, Exporter::kFolderAnswerWait + std::chrono::seconds(1));
         const QPointer<FolderChooserDialog> dialog = savePanelWithNameTyped(base / "slow" / "x.jpg");
         ASSERT_NE(dialog, nullptr);
         key(Qt::Key_Return);

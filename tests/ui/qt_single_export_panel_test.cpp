@@ -1,5 +1,6 @@
 #include "ui/platform/qt_single_export_panel.hpp"
 
+#include "export/exporter_destination.hpp"
 #include "support/manual_main_queue.hpp"
 #include "support/scripted_mount_watch.hpp"
 #include "ui/platform/folder_chooser_dialog.hpp"
@@ -13,6 +14,7 @@
 #include <QRadioButton>
 #include <QTest>
 #include <QTreeView>
+#include <chrono>
 #include <fstream>
 #include <functional>
 #include <optional>
@@ -22,6 +24,9 @@ namespace sorvin::test {
 namespace {
 
 namespace fs = std::filesystem;
+
+// How long the panel waits for the disk's answer about a typed path, in seconds.
+const double kSaveCheckWait = std::chrono::duration<double>(Exporter::kFolderAnswerWait).count();
 
 // The panel over a probe whose workers the test runs, so that the disk answers when the test
 // says, or never.
@@ -230,13 +235,57 @@ TEST_F(QtSingleExportPanelTest, ATypedFolderOpensThatFolder) {
     QTest::keyClick(panel.nameField(), Qt::Key_Return); // asked once
     QApplication::processEvents();
     EXPECT_EQ(executor.waiting(), 1u);
-    queue.advance(FolderChooserModel::kAnswerWait + 0.01);
+    queue.advance(kSaveCheckWait + 0.01);
     QApplication::processEvents();
     EXPECT_FALSE(closed);
     EXPECT_EQ(problem(), QStringLiteral("保存先のフォルダが応答しません"));
     settle(); // the late answer
     EXPECT_EQ(panel.activeDialog()->model().folder(), folder.path());
     EXPECT_FALSE(closed);
+}
+
+// A name typed into a folder on a share that answers late: the panel waits for it as long as the
+// export's check of a destination does, saying nothing, and writes the file when the answers come
+// within that; it says the folder does not answer only once a question has gone unanswered that
+// long. A name changed while it is checked is not written by the answer about the last one.
+TEST_F(QtSingleExportPanelTest, AShareThatAnswersLateWithinTheWaitIsWrittenTo) {
+    fs::create_directories(folder.path() / "e");
+    const QString typed = QString::fromStdString((folder.path() / "e" / "single1.jpg").string());
+    // Each question answered 1.5 s late, three times the wait of a listing.
+    const auto answerLate = [&] {
+        for (int asked = 0; asked < 3 && executor.waiting() > 0; ++asked) {
+            queue.advance(1.5);
+            EXPECT_EQ(problem(), QString());
+            executor.runAll();
+            queue.runPending();
+            QApplication::processEvents();
+        }
+    };
+    present(SingleExportFormat::jpeg);
+    typeName(typed);
+    QTest::keyClick(panel.nameField(), Qt::Key_Return);
+    answerLate();
+    expectClosedWith(folder.path() / "e" / "single1.jpg", SingleExportFormat::jpeg);
+
+    present(SingleExportFormat::jpeg);
+    typeName(typed);
+    QTest::keyClick(panel.nameField(), Qt::Key_Return);
+    queue.advance(kSaveCheckWait - 0.1);
+    EXPECT_EQ(problem(), QString());
+    queue.advance(0.2);
+    EXPECT_EQ(problem(), QStringLiteral("保存先のフォルダが応答しません"));
+    settle();
+    EXPECT_FALSE(closed) << "the answer after the wait writes nothing";
+
+    typeName(typed);
+    QTest::keyClick(panel.nameField(), Qt::Key_Return);
+    typeName(QStringLiteral("other"));
+    answerLate();
+    settle();
+    EXPECT_FALSE(closed) << "the answer was about a name no longer typed";
+    EXPECT_EQ(problem(), QString());
+    pressEnter();
+    expectClosedWith(folder.path() / "other.jpg", SingleExportFormat::jpeg);
 }
 
 // Closed while it asks whether the typed name is there, before the end of the wait or after it,
@@ -250,7 +299,7 @@ TEST_F(QtSingleExportPanelTest, ClosedWhileItAsksItHearsNothingMore) {
         QTest::keyClick(panel.nameField(), Qt::Key_Return);
         ASSERT_EQ(executor.waiting(), 1u);
         if (afterTheWait) {
-            queue.advance(FolderChooserModel::kAnswerWait + 0.01);
+            queue.advance(kSaveCheckWait + 0.01);
             EXPECT_EQ(problem(), QStringLiteral("保存先のフォルダが応答しません"));
         }
         const QPointer<FolderChooserDialog> dialog = panel.activeDialog();
@@ -259,7 +308,7 @@ TEST_F(QtSingleExportPanelTest, ClosedWhileItAsksItHearsNothingMore) {
         EXPECT_FALSE(closedWith.has_value());
         QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         EXPECT_FALSE(dialog) << "the panel is gone";
-        queue.advance(FolderChooserModel::kAnswerWait * 2);
+        queue.advance(kSaveCheckWait * 2);
         settle();
         EXPECT_FALSE(closedWith.has_value());
         closed = false;

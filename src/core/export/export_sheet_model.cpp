@@ -244,8 +244,7 @@ std::string ExportSheetModel::uncheckedMountsText(const Exporter::UnansweredMoun
     std::string names;
     for (const auto& mount : mounts)
         if (!mount.empty()) names += (names.empty() ? "" : "、") + mount;
-    const std::string subject = sourceItself || names.empty() ? "元のフォルダ" : "元のフォルダの中の " + names + " ";
-    return subject + "が応答しないため、書き出し先がその中でないことを確かめられませんでした";
+    return unansweredSourceDescription(sourceItself || names.empty() ? "元のフォルダ" : "元のフォルダの中の " + names + " ");
 }
 
 std::optional<ExportRequest> ExportSheetModel::checkEnded(ExportRequest request, DestinationCheck check,

@@ -19,6 +19,8 @@ std::string ExportValidationError::errorDescription() const {
         return "書き出し先に originals という名前のファイルがあるため、元データを保存できません";
     case Kind::destinationNotAnswering:
         return "書き出し先のフォルダが応答しません";
+    case Kind::sourceNotAnswering:
+        return unansweredSourceDescription("元のフォルダ");
     }
     return {};
 }
@@ -35,6 +37,10 @@ std::string errorDescription(SingleExportValidationError error) {
         return "応答しないフォルダがあるため、書き出し先を確かめられません";
     }
     return {};
+}
+
+std::string unansweredSourceDescription(const std::string& subject) {
+    return subject + "が応答しないため、書き出し先がその中でないことを確かめられませんでした";
 }
 
 } // namespace sorvin

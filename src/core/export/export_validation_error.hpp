@@ -14,6 +14,7 @@ struct ExportValidationError {
         destinationInsideSource,
         originalsIsFile,
         destinationNotAnswering,
+        sourceNotAnswering,
     };
 
     Kind kind;
@@ -33,5 +34,9 @@ enum class SingleExportValidationError {
 };
 
 std::string errorDescription(SingleExportValidationError error);
+
+// Said when `subject` (the source folder, or mounts inside it by name) did not answer: whether the
+// destination lies inside it is not known.
+std::string unansweredSourceDescription(const std::string& subject);
 
 } // namespace sorvin

@@ -10,7 +10,9 @@
 #include "platform/timed_call.hpp"
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <set>
@@ -53,10 +55,9 @@ FileNode::Placement placementAgainstSource(const fs::path& folder, const fs::pat
 
 constexpr const char* kProbeName = "folder-check";
 
-// How long a check waits for the folder itself, then for the mounts inside the source folder (a
-// share or a FUSE mount may answer slowly or stop answering), and how many places it asks each
-// mount about; how long an export waits for a photo folder before each file.
-constexpr auto kFolderWait = std::chrono::seconds(4);
+// How long a check waits for the mounts inside the source folder once the folder itself answered
+// (kFolderAnswerWait), and how many places it asks each mount about; how long an export waits for
+// a photo folder before each file.
 constexpr auto kMountWait = std::chrono::seconds(4);
 constexpr std::size_t kMostPlacesPerMount = 64;
 constexpr auto kPhotoFolderWait = std::chrono::seconds(1);
@@ -183,52 +184,117 @@ std::vector<MountLookup> lookupsFor(const MountTable& table, const FolderSurvey&
     return asked;
 }
 
+// Whether the survey of a folder (by its key) is asking the source folder: one per folder while a
+// survey of it is out, so that a check that finds it still out knows what holds it up.
+std::shared_ptr<std::atomic<bool>> askingSourceFlagOf(const std::string& key) {
+    static std::mutex mutex;
+    static std::map<std::string, std::weak_ptr<std::atomic<bool>>> flags;
+    const std::lock_guard lock(mutex);
+    std::erase_if(flags, [](const auto& entry) { return entry.second.expired(); });
+    auto& weak = flags[key];
+    if (auto flag = weak.lock()) return flag;
+    auto flag = std::make_shared<std::atomic<bool>>(false);
+    weak = flag;
+    return flag;
+}
+
+// What a survey shares with the check that waits for it: which folder it asks (the one a wait that
+// ends blames), and whether the check gave up on it, after which the survey leaves no probe.
+struct SurveyWatch {
+    std::shared_ptr<std::atomic<bool>> askingSource;
+    std::mutex mutex;
+    bool givenUp = false;
+    bool probeHandedOver = false;
+};
+
 // Where a folder lies against the source folder by everything but the mounts inside the source
 // folder that may show other folders (FUSE, a network share, an overlay): those the survey only
 // lists, with a probe made in the folder for them to be asked about. Reads the folder's disk.
-FolderSurvey surveyOf(const fs::path& folder, const fs::path& sourceFolder, const std::vector<fs::path>& listedFolders) {
+FolderSurvey surveyOf(const fs::path& folder, const fs::path& sourceFolder, const std::vector<fs::path>& listedFolders,
+                      SurveyWatch& watch) {
+    // The questions that ask the source folder, after the folder itself answered.
+    const auto askingSource = [&watch](const auto& question) {
+        *watch.askingSource = true;
+        auto answer = question();
+        *watch.askingSource = false;
+        return answer;
+    };
     FolderSurvey survey;
     survey.exists = isDirectory(folder);
-    survey.refusal = refusalOf(placementAgainstSource(folder, sourceFolder));
+    survey.refusal = refusalOf(askingSource([&] { return placementAgainstSource(folder, sourceFolder); }));
     if (survey.refusal || !survey.exists) return survey;
     survey.writable = isWritable(folder);
     if (sourceFolder.empty()) return survey;
     const auto table = MountTable::read();
-    if (const auto placement = table.placement(folder, sourceFolder)) {
+    if (const auto placement = askingSource([&] { return table.placement(folder, sourceFolder); })) {
         survey.refusal = refusalOf(*placement);
         return survey;
     }
     survey.resolvedFolder = FilePath::resolved(folder);
-    survey.resolvedSource = FilePath::resolved(sourceFolder);
-    survey.lookups = lookupsFor(table, survey, sourceFolder, listedFolders);
+    survey.resolvedSource = askingSource([&] { return FilePath::resolved(sourceFolder); });
+    survey.lookups = askingSource([&] { return lookupsFor(table, survey, sourceFolder, listedFolders); });
     if (survey.lookups.empty()) return survey;
+    // Given up on, it leaves the folder as it is: the next check cleans it up.
+    const auto givenUp = [&watch] {
+        const std::lock_guard lock(watch.mutex);
+        return watch.givenUp;
+    };
+    if (givenUp()) return survey;
     removeLeftoverProbesOnce(survey.resolvedFolder);
     survey.node = FileNode::of(folder);
     const fs::path probe = folder / ExportConflictResolver::temporaryName(kProbeName);
     const int made = ::open(probe.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
-    if (made >= 0) {
-        ::close(made);
-        survey.probe = probe;
+    if (made < 0) return survey;
+    ::close(made);
+    survey.probe = probe;
+    {
+        const std::lock_guard lock(watch.mutex);
+        watch.probeHandedOver = !watch.givenUp;
+        if (watch.probeHandedOver) return survey;
     }
+    // Nobody asks the mounts about it any more, nor removes it.
+    ::unlink(probe.c_str());
+    survey.probe.reset();
     return survey;
 }
 
-// The survey, when the folder answers in time; a folder that does not answer is told by its path.
-std::optional<FolderSurvey> timedSurveyOf(const fs::path& folder, const fs::path& sourceFolder,
-                                          const std::vector<fs::path>& listedFolders) {
-    return TimedCall<FolderSurvey>::run("folder " + FilePath::standardized(folder).string(), kFolderWait,
-                                        [folder, sourceFolder, listedFolders] {
-                                            return surveyOf(folder, sourceFolder, listedFolders);
-                                        });
+// The survey when it ends in time; otherwise none, and whether it was the source folder that held
+// it up.
+struct TimedSurvey {
+    std::optional<FolderSurvey> survey;
+    bool sourceSilent = false;
+};
+
+TimedSurvey timedSurveyOf(const fs::path& folder, const fs::path& sourceFolder, const std::vector<fs::path>& listedFolders) {
+    using Call = TimedCall<FolderSurvey>;
+    const std::string key = "folder " + FilePath::standardized(folder).string();
+    auto watch = std::make_shared<SurveyWatch>();
+    watch->askingSource = askingSourceFlagOf(key);
+    Call call(key, [folder, sourceFolder, listedFolders, watch] {
+        return surveyOf(folder, sourceFolder, listedFolders, *watch);
+    });
+    if (auto survey = call.waitUntil(Call::Clock::now() + kFolderAnswerWait)) return {std::move(survey), false};
+    bool handedOver = false;
+    {
+        const std::lock_guard lock(watch->mutex);
+        watch->givenUp = true;
+        handedOver = watch->probeHandedOver;
+    }
+    // It ended as the wait did, its probe made: taken all the same, so that the probe goes.
+    if (handedOver)
+        if (auto survey = call.waitUntil(Call::Clock::now() + kFolderAnswerWait)) return {std::move(survey), false};
+    return {std::nullopt, watch->askingSource->load()};
 }
 
-std::optional<ExportValidationError> refusalOfUnanswered(const fs::path& folder, const fs::path& sourceFolder) {
+// A folder whose survey did not end in time is told by its path, else as not answering, or the
+// source folder as not answering when it was the one asked.
+ExportValidationError refusalOfUnanswered(const fs::path& folder, const fs::path& sourceFolder, bool sourceSilent) {
     using Kind = ExportValidationError::Kind;
     const auto path = FilePath::standardized(folder);
     const auto source = FilePath::standardized(sourceFolder);
-    if (path == source) return ExportValidationError{Kind::destinationIsSource, {}};
-    if (FilePath::isInside(path, source)) return ExportValidationError{Kind::destinationInsideSource, {}};
-    return ExportValidationError{Kind::destinationNotAnswering, {}};
+    if (path == source) return {Kind::destinationIsSource, {}};
+    if (FilePath::isInside(path, source)) return {Kind::destinationInsideSource, {}};
+    return {sourceSilent ? Kind::sourceNotAnswering : Kind::destinationNotAnswering, {}};
 }
 
 // The mounts of the survey asked, each on a thread of its own and all by one deadline, whether
@@ -266,7 +332,7 @@ std::optional<ExportValidationError> refusalThroughMounts(const FolderSurvey& su
 // The probe goes once every mount answered or was given up on.
 void removeProbe(const FolderSurvey& survey) {
     if (!survey.probe) return;
-    (void)TimedCall<bool>::run("folder " + survey.probe->string(), kFolderWait,
+    (void)TimedCall<bool>::run("folder " + survey.probe->string(), kFolderAnswerWait,
                                [probe = *survey.probe] { return ::unlink(probe.c_str()) == 0; });
 }
 
@@ -284,8 +350,8 @@ std::optional<ExportValidationError> validate(const fs::path& destination, const
                                               const std::vector<fs::path>& listedFolders,
                                               UnansweredMounts* unanswered) {
     using Kind = ExportValidationError::Kind;
-    const auto survey = timedSurveyOf(destination, sourceFolder, listedFolders);
-    if (!survey) return refusalOfUnanswered(destination, sourceFolder);
+    const auto [survey, sourceSilent] = timedSurveyOf(destination, sourceFolder, listedFolders);
+    if (!survey) return refusalOfUnanswered(destination, sourceFolder, sourceSilent);
     if (!survey->exists) return ExportValidationError{Kind::destinationMissing, {}};
     if (auto refusal = refusalInside(*survey, unanswered)) return refusal;
     if (!survey->writable) return ExportValidationError{Kind::destinationNotWritable, {}};
@@ -299,8 +365,8 @@ std::optional<ExportValidationError> refusalAsSource(const fs::path& folder, con
 std::optional<ExportValidationError> refusalInsideSource(const fs::path& folder, const fs::path& sourceFolder,
                                                          const std::vector<fs::path>& listedFolders,
                                                          UnansweredMounts* unanswered) {
-    const auto survey = timedSurveyOf(folder, sourceFolder, listedFolders);
-    if (!survey) return refusalOfUnanswered(folder, sourceFolder);
+    const auto [survey, sourceSilent] = timedSurveyOf(folder, sourceFolder, listedFolders);
+    if (!survey) return refusalOfUnanswered(folder, sourceFolder, sourceSilent);
     return refusalInside(*survey, unanswered);
 }
 
@@ -386,11 +452,12 @@ std::optional<SingleExportValidationError> validateSingleExportDestination(const
     using E = SingleExportValidationError;
     using Kind = ExportValidationError::Kind;
     const auto folder = FilePath::standardized(file).parent_path();
-    const auto survey = timedSurveyOf(folder, sourceFolder, {});
-    if (!survey)
-        return refusalOfUnanswered(folder, sourceFolder)->kind == Kind::destinationNotAnswering
-                   ? E::destinationNotAnswering
-                   : E::destinationInsideSource;
+    const auto [survey, sourceSilent] = timedSurveyOf(folder, sourceFolder, {});
+    if (!survey) {
+        const auto kind = refusalOfUnanswered(folder, sourceFolder, sourceSilent).kind;
+        return kind == Kind::destinationIsSource || kind == Kind::destinationInsideSource ? E::destinationInsideSource
+                                                                                          : E::destinationNotAnswering;
+    }
     // A missing folder is asked by its path alone: nothing can be made in it.
     if (survey->refusal) return E::destinationInsideSource;
     if (!survey->exists) return E::destinationMissing;

@@ -5,6 +5,7 @@
 #include "export/export_validation_error.hpp"
 #include "model/photo.hpp"
 
+#include <chrono>
 #include <filesystem>
 #include <functional>
 #include <optional>
@@ -20,13 +21,18 @@ namespace sorvin::Exporter {
 
 inline constexpr const char* kOriginalsFolderName = "originals";
 
+// How long a check of a destination waits for the folder to answer (a share or a FUSE mount may
+// answer late or stop answering) before it says that the folder does not answer.
+inline constexpr std::chrono::seconds kFolderAnswerWait{4};
+
 // The mounts inside the source folder that a check could not ask in time (slow or silent), each by
 // its place under the source folder, "" for the source folder itself. A folder they might show
 // passes all the same: the user is told which could not be checked.
 using UnansweredMounts = std::vector<std::string>;
 
 // The batch destination: an existing directory, not the source folder, not inside it (by whatever
-// path or mount it is reached), writable; the first failing test in that order. `listedFolders`
+// path or mount it is reached), writable; the first failing test in that order; not answering in
+// time, the destination or the source folder, whichever held the check up. `listedFolders`
 // are the folders the scan found photos in; `unanswered` learns the mounts that could not be asked
 // (see refusalInsideSource).
 std::optional<ExportValidationError> validate(const std::filesystem::path& destination,
@@ -47,11 +53,12 @@ std::optional<ExportValidationError> refusalAsSource(const std::filesystem::path
 // the mounts inside the source folder, and below each under the last names of the folder's path.
 // Only mounts that may show the folder's disk are asked (a share of a server or a FUSE mount of
 // another disk shows none of a local folder), all by one time limit of a few seconds: a folder that
-// does not answer is refused by its path (inside the source folder) or as not answering; a mount
-// that has not answered by then, slow or silent, refuses nothing and goes into `unanswered`. Never
-// waits for long on a share or mount that stopped answering: the work it gave up on ends by itself
-// whenever the mount answers. What a check killed midway left in the folder goes at its first
-// check. Reads the disk.
+// does not answer is refused by its path (inside the source folder) or as not answering, the
+// source folder named instead where it is the one that holds the check up; a mount that has not
+// answered by then, slow or silent, refuses nothing and goes into `unanswered`. Never waits for
+// long on a share or mount that stopped answering: the work it gave up on ends by itself whenever
+// the mount answers, leaving nothing in the folder. What a check killed midway left in the folder
+// goes at its first check. Reads the disk.
 std::optional<ExportValidationError>
 refusalInsideSource(const std::filesystem::path& folder, const std::filesystem::path& sourceFolder,
                     const std::vector<std::filesystem::path>& listedFolders = {},

@@ -1,6 +1,7 @@
 #include "ui/platform/qt_single_export_panel.hpp"
 
 #include "export/export_validation_error.hpp"
+#include "export/exporter_destination.hpp"
 #include "export/single_export_accessory_state.hpp"
 #include "export/single_export_file_name.hpp"
 #include "ui/platform/folder_chooser_dialog.hpp"
@@ -16,6 +17,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStringListModel>
+#include <chrono>
 #include <memory>
 #include <utility>
 
@@ -34,7 +36,8 @@ QString qText(std::string_view text) {
 }
 
 // What accepting the panel asks of the disk, one question at a time: whether the typed path is a
-// folder to open, and whether the file to be written is there already.
+// folder to open, and whether the file to be written is there already. Each waits for a share that
+// answers late as long as the export's check of its destination does.
 struct SaveCheck {
     FolderProbe::Question question;
     std::optional<fs::path> chosen; // the file, once the panel may close
@@ -157,7 +160,8 @@ void QtSingleExportPanel::present(const SingleExportPanelOptions& options, Forma
                                                       std::function<void(std::optional<FolderProbePathKind>)> then) {
         const auto asking = checking.lock();
         if (!asking) return;
-        asking->question = probe.kindOf(path, FolderChooserModel::kAnswerWait, [checking, then](auto kind) {
+        const double wait = std::chrono::duration<double>(Exporter::kFolderAnswerWait).count();
+        asking->question = probe.kindOf(path, wait, [checking, then](auto kind) {
             const auto answered = checking.lock();
             if (!answered) return;
             answered->question.cancel(); // a late answer after the wait is not wanted
@@ -236,6 +240,9 @@ void QtSingleExportPanel::present(const SingleExportPanelOptions& options, Forma
     };
     dialog->setAcceptAction(accept);
     QObject::connect(name, &QLineEdit::returnPressed, dialog, accept);
+    // A name changed while the last one is checked (typed, chosen, given another extension) is no
+    // longer the one asked about.
+    QObject::connect(name, &QLineEdit::textChanged, dialog, [check] { check->question.cancel(); });
 
     QObject::connect(dialog, &QDialog::finished, dialog,
                      [dialog, state, check, completion = std::move(completion)](int result) {
