@@ -77,9 +77,15 @@ struct Expected {
 Replacement replace(const std::filesystem::path& target, std::string_view bytes, TemporaryName naming,
                     const Expected& expected);
 
-// For tests: replace acts, while set, as on a file system that refuses to exchange two names (most
-// FUSE and network file systems), and with noReplacing, also to rename without replacing and to
-// make a hard link (some shares).
+// For tests: replace acts, while set, as on a file system that refuses what is named.
+struct RefusedForTesting {
+    bool exchange = false;    // to exchange two names (most FUSE and network file systems)
+    bool noReplacing = false; // to rename without replacing (FUSE 2 file systems, many shares)
+    int link = 0;             // the error a hard link answers (0: none), as EROFS through exFAT's FUSE driver
+};
+void setRefusedForTesting(const RefusedForTesting& refused);
+// The same, refusing to exchange two names, and with noReplacing, also to rename without replacing
+// and to make a hard link (some shares).
 void setExchangeRefusalForTesting(bool refused, bool noReplacing = false);
 
 // The steps of a replacement without an exchange, for tests that put another writer's save
