@@ -22,7 +22,7 @@
 #include "ui/panel/parameter_panel_view.hpp"
 #include "ui/panel/parameter_slot_column_view.hpp"
 #include "ui/panel/vertical_parameter_slider.hpp"
-#include "support/scoped_environment.hpp"
+#include "support/temporary_home.hpp"
 #include "ui/ui_test_fixture.hpp"
 
 #include <QElapsedTimer>
@@ -47,23 +47,6 @@ class AnsweringFolderPanel final : public FolderPanel {
 public:
     std::optional<fs::path> chooseFolder(const fs::path&) override { return answer; }
     std::optional<fs::path> answer;
-};
-
-// Points the program's preference, data and cache folders into a temporary home for the test.
-class TemporaryHome {
-public:
-    explicit TemporaryHome(const fs::path& home) {
-        for (const auto& [name, value] : {std::pair{"HOME", home},
-                                          {"XDG_CONFIG_HOME", home / ".config"},
-                                          {"XDG_DATA_HOME", home / ".local/share"},
-                                          {"XDG_CACHE_HOME", home / ".cache"}}) {
-            fs::create_directories(value);
-            environment_.set(name, value);
-        }
-    }
-
-private:
-    test::ScopedEnvironment environment_;
 };
 
 class MainWindowJourney : public ::testing::Test {
@@ -126,15 +109,7 @@ protected:
 
     // Turns the event loop until the condition holds; false when it did not within the patience.
     static bool waitFor(const std::function<bool()>& condition, int patience = kPatience) {
-        QElapsedTimer elapsed;
-        elapsed.start();
-        QTimer wake; // so that a condition that no event announces is still looked at
-        wake.start(10);
-        while (!condition()) {
-            if (elapsed.elapsed() > patience) return false;
-            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-        }
-        return true;
+        return turnEventsUntil(condition, patience);
     }
 
     AppState& state() { return program->state(); }
