@@ -129,7 +129,7 @@ void baseline(benchmark::State& state, Contents contents, bool files) {
     application();
     const Folder folder(contents);
     measure(state, [&](const QElapsedTimer&) {
-        const FolderProbeListing listing = FolderProbe::readListing(folder.listed());
+        const FolderProbeListing listing = FolderProbeDisk::readListing(folder.listed());
         QStandardItemModel rows;
         rows.setColumnCount(2);
         QList<QStandardItem*> column;

@@ -11,7 +11,7 @@
 #include "ui/app/root_view.hpp"
 #include "ui/app/sorvin_application.hpp"
 #include "ui/browsing/select_view.hpp"
-#include "support/scoped_environment.hpp"
+#include "support/temporary_home.hpp"
 #include "ui/ui_test_fixture.hpp"
 
 #include <QElapsedTimer>
@@ -23,24 +23,6 @@
 namespace sorvin::test {
 
 namespace fs = std::filesystem;
-
-// Points the program's preference, data and cache folders into a temporary home for the test; the
-// preferences elsewhere when a folder is given for them.
-class TemporaryHome {
-public:
-    explicit TemporaryHome(const fs::path& home, const fs::path& config = {}) {
-        for (const auto& [name, value] : {std::pair{"HOME", home},
-                                          {"XDG_CONFIG_HOME", config.empty() ? home / ".config" : config},
-                                          {"XDG_DATA_HOME", home / ".local/share"},
-                                          {"XDG_CACHE_HOME", home / ".cache"}}) {
-            fs::create_directories(value);
-            environment_.set(name, value);
-        }
-    }
-
-private:
-    test::ScopedEnvironment environment_;
-};
 
 class ProgramSession : public ::testing::Test {
 protected:
@@ -85,15 +67,7 @@ protected:
 
     // Turns the event loop until the condition holds; false when it did not within the patience.
     static bool waitFor(const std::function<bool()>& condition, int patience = kPatience) {
-        QElapsedTimer elapsed;
-        elapsed.start();
-        QTimer wake; // so that a condition that no event announces is still looked at
-        wake.start(10);
-        while (!condition()) {
-            if (elapsed.elapsed() > patience) return false;
-            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-        }
-        return true;
+        return turnEventsUntil(condition, patience);
     }
 
     AppState& state() { return program->state(); }

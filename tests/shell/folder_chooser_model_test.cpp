@@ -123,22 +123,29 @@ TEST_F(FolderChooserModelTest, AnEntryThatDoesNotAnswerIsMarkedAndTheOthersShown
     EXPECT_EQ(model.choice(), place() / "link102");
 }
 
-// Links into a share that stopped answering: the few asked at once are marked after the wait, and
-// no more are asked while they are out, however long, so that the share holds a few of the disk's
-// workers and not one for each link; once they answer, the rest are asked.
-TEST_F(FolderChooserModelTest, LinksIntoAShareThatStoppedAnsweringHoldOnlyAFewQuestions) {
+// Links into a share that stopped answering: the few asked at once are marked after the wait and
+// give their places to the next, so that every link is asked, each once, and a link after them to
+// a folder that answers is shown. The share's questions wait among its own (FolderProbe).
+TEST_F(FolderChooserModelTest, LinksIntoAShareThatStoppedAnsweringHoldBackNoLinkAfterThem) {
     for (int index = 0; index < 40; ++index)
         std::filesystem::create_directory_symlink(place() / "b", place() / ("link" + std::to_string(100 + index)));
+    std::filesystem::create_directory_symlink(place() / "b", place() / "zz-near");
     model.openFolder(place());
     executor.runAt(0); // the listing
     queue.runPending();
-    for (int wait = 0; wait < 20; ++wait) queue.advance(FolderChooserModel::kAnswerWait);
-    EXPECT_EQ(executor.started(), 1u + FolderChooserModel::kEntriesAskedAtOnce);
+    EXPECT_EQ(executor.waiting(), FolderChooserModel::kEntriesAskedAtOnce);
+    // None of them answers.
+    for (int wait = 0; wait < 4; ++wait) queue.advance(FolderChooserModel::kAnswerWait + 0.01);
+    EXPECT_EQ(executor.started(), 1u + 2u + 40u + 1u) << "the listing, then every link once";
+    executor.runAt(executor.waiting() - 1); // zz-near, asked last: it answers
+    queue.runPending();
     const auto rows = model.rows();
+    ASSERT_EQ(rows.size(), 3u + 2u + 40u + 1u);
+    EXPECT_EQ(rows.back().name, "zz-near");
+    EXPECT_EQ(rows.back().state, State::folder);
     EXPECT_EQ(std::count_if(rows.begin(), rows.end(), [](const auto& row) { return row.state == State::notAnswering; }),
-              static_cast<std::ptrdiff_t>(FolderChooserModel::kEntriesAskedAtOnce));
+              2 + 40);
     settle();
-    EXPECT_EQ(model.rows().size(), 3u + 1u + 40u) << "the folders, a-link and every link once they answered";
     EXPECT_TRUE(model.everyEntryAnswered());
 }
 

@@ -51,8 +51,11 @@ class CountedExecutor final : public BackgroundExecutor {
 public:
     explicit CountedExecutor(BackgroundExecutor& executor) : executor_(executor) {}
     void run(TaskPriority priority, std::function<void()> task) override {
+        runOnDisk(priority, kAnyDisk, std::move(task));
+    }
+    void runOnDisk(TaskPriority priority, DiskId disk, std::function<void()> task) override {
         ++count_->handed;
-        executor_.run(priority, [count = count_, task = std::move(task)] {
+        executor_.runOnDisk(priority, disk, [count = count_, task = std::move(task)] {
             task();
             ++count->done;
         });

@@ -11,6 +11,14 @@
 
 namespace sorvin::test {
 
+// The longest the main thread may hold the event loop: what a user notices, three times that where
+// the sanitizers slow every step down. A wait on a stalled share lasts seconds.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+inline constexpr double kLongestWorkMilliseconds = 300;
+#else
+inline constexpr double kLongestWorkMilliseconds = 100;
+#endif
+
 // How long the main thread keeps the event loop from turning, by its own doing: a timer ticks
 // every few milliseconds, and a gap between two ticks counts less the time the thread waited for a
 // processor (the kernel's scheduler statistics), so that a loaded machine does not make it longer.

@@ -83,10 +83,14 @@ public:
     struct Job {
         TaskPriority priority;
         std::function<void()> task;
+        DiskId disk = kAnyDisk;
     };
 
     void run(TaskPriority priority, std::function<void()> task) override {
-        jobs_.push_back({priority, std::move(task)});
+        runOnDisk(priority, kAnyDisk, std::move(task));
+    }
+    void runOnDisk(TaskPriority priority, DiskId disk, std::function<void()> task) override {
+        jobs_.push_back({priority, std::move(task), disk});
         ++started_;
     }
 

@@ -101,6 +101,20 @@ inline int testMilliseconds() {
     return static_cast<int>(120'000 * scale);
 }
 
+// Turns the event loop, sleeping while nothing comes, until the condition holds; false when it did
+// not within `patience` milliseconds.
+inline bool turnEventsUntil(const std::function<bool()>& condition, int patience) {
+    QElapsedTimer elapsed;
+    elapsed.start();
+    QTimer wake; // so that a condition that no event announces is still looked at
+    wake.start(10);
+    while (!condition()) {
+        if (elapsed.elapsed() > patience) return false;
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    }
+    return true;
+}
+
 // The main window over a test application state (manual queue and executor, temporary folders).
 //
 // Quitting and closing wait for the record with the event loop turning, on the test's manual clock

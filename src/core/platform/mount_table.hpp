@@ -68,6 +68,9 @@ public:
     // (not this machine); the disk of the folder that a FUSE mount such as bindfs names as its
     // source, by the table alone. Touches no disk.
     Disk diskShownBy(const Mount& mount) const;
+    // The mount point nearest above a path whose links are resolved, by the path alone; the last
+    // mount made there. Touches no disk.
+    const Mount* mountAbove(const std::filesystem::path& resolved) const;
 
 private:
     // The mount that shows a folder, and the folder's path on that mount's file system.
@@ -76,8 +79,6 @@ private:
         std::filesystem::path path;
     };
     std::optional<Place> placeOf(const std::filesystem::path& folder) const;
-    // The mount point nearest above a path, by the path alone; the last mount made there.
-    const Mount* mountAbove(const std::filesystem::path& resolved) const;
 
     std::vector<Mount> mounts_;
 };

@@ -357,7 +357,8 @@ void FolderChooserModel::rowChanged(std::size_t entry) {
     rowChanges_.entries.push_back(entry);
 }
 
-// Asked in the order of the rows, a few at a time; the next is asked as one answers.
+// Asked in the order of the rows, a few at a time; the next is asked as one answers or is said
+// not to answer.
 void FolderChooserModel::askNextEntries() {
     for (; nextToAsk_ < entries_.size() && entriesOut_ < kEntriesAskedAtOnce; ++nextToAsk_)
         if (!entries_[nextToAsk_].asked && !entries_[nextToAsk_].name.starts_with('.')) ask(nextToAsk_);
@@ -366,6 +367,7 @@ void FolderChooserModel::askNextEntries() {
 void FolderChooserModel::ask(std::size_t index) {
     Entry& entry = entries_[index];
     entry.asked = true;
+    entry.waiting = true;
     ++entriesOut_;
     entry.question = probe_.isFolder(entry.path, kAnswerWait,
                                      [this, index](std::optional<bool> isFolder) { entryAnswered(index, isFolder); });
@@ -376,7 +378,7 @@ void FolderChooserModel::entryAnswered(std::size_t index, std::optional<bool> is
     const std::optional<Row> before = entryRow(index);
     entry.state = !isFolder ? PathState::notAnswering : *isFolder ? PathState::folder : PathState::notFolder;
     // None is the deadline's word; the answer itself comes once, however late.
-    if (isFolder) {
+    if (std::exchange(entry.waiting, false)) {
         --entriesOut_;
         askNextEntries();
     }

@@ -23,8 +23,9 @@ public:
     // How long the disk may take before the chooser says that a folder does not answer.
     static constexpr double kAnswerWait = 0.5;
     // How many entries of a folder (links, and entries the listing could not tell) are asked at once
-    // whether they are folders. An entry that did not answer in time is still out until it answers:
-    // links into a share that stopped answering hold this many of the disk's workers, not one each.
+    // whether they are folders, in the order of the rows. One that did not answer in time gives its
+    // place to the next: links into a share that stopped answering wait among that share's
+    // questions (FolderProbe), and the links after them are asked and shown all the same.
     static constexpr std::size_t kEntriesAskedAtOnce = 16;
 
     // What the disk said of a path: still asked, a folder, something else or nothing, no answer in
@@ -116,6 +117,7 @@ private:
         bool listedAsFile = false;
         PathState state = PathState::asking;
         bool asked = false;
+        bool waiting = false; // asked, and neither answered nor said not to answer yet
         FolderProbe::Question question;
     };
     // What the field stands for, when it is not the folder listed.
@@ -144,7 +146,7 @@ private:
     PathState listing_ = PathState::asking;
     FolderProbe::Question listingQuestion_;
     std::vector<Entry> entries_;
-    std::size_t entriesOut_ = 0; // asked and not answered yet, in time or not
+    std::size_t entriesOut_ = 0; // entries waiting
     std::size_t nextToAsk_ = 0;  // no entry before it is left to ask
     std::vector<bool> changedEntries_;
     RowChanges rowChanges_;
