@@ -12,8 +12,8 @@ int main(int argc, char** argv) {
     sorvin::SorvinApplication sorvin(application);
     sorvin.mainWindow().show();
     const int code = application.exec();
-    // Every record is written by then; photos still being read from a disk that stopped answering
-    // are not worth a process that never ends.
+    // Every record and setting is written by then; photos still being read from a disk that stopped
+    // answering are not worth a process that never ends.
     if (!sorvin.finish(sorvin::SorvinApplication::kStuckWorkWait)) {
         std::fflush(nullptr);
         std::_Exit(code);

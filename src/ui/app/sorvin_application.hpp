@@ -40,10 +40,11 @@ public:
     // How long the end of the program waits for background work other than the records' writes.
     static constexpr double kStuckWorkWait = 5.0;
 
-    // Ends the program's work: the window, the delegate and the state go, every record's write is
-    // waited for however long it takes, and then the rest of the background work (photos being
-    // read, an export cancelled) for at most `seconds`, or until it ends when none is given. False
-    // when some of it still runs then: a disk holds it, and the process may end without it.
+    // Ends the program's work: the window, the delegate and the state go, every record's write and
+    // every settings' write are waited for however long they take, and then the rest of the
+    // background work (photos being read, an export cancelled) for at most `seconds`, or until it
+    // ends when none is given. False when some of it still runs then: a disk holds it, and the
+    // process may end without it.
     bool finish(std::optional<double> seconds = std::nullopt);
 
     MainWindow& mainWindow() const { return *window_; }
