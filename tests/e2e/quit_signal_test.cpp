@@ -177,9 +177,7 @@ public:
                 }
                 reportToParent();
             });
-            code = QApplication::exec();
-            // As the program's own main ends.
-            if (!program.finish(SorvinApplication::kStuckWorkWait)) ::_exit(code);
+            code = program.run(); // as the program's own main runs it
         }
         ::_exit(code);
     }

@@ -8,6 +8,7 @@
 #include "support/selection_values.hpp"
 #include "support/test_support.hpp"
 
+#include <cstring>
 #include <fmt/format.h>
 #include <fstream>
 #include <functional>
@@ -909,17 +910,21 @@ TEST_F(SelectionStoreTest, ARecordRenamedOverThisOneWhereNamesCannotBeExchangedI
 // FUSE mount, so no shared lock), whose rename takes long. The first copy's save lands while the
 // other's replacement is under way: right before it moves the record aside (where it used to check
 // it, and renamed its own over the one that landed), and between that and its rename. The confirmed
-// save is never undone, and nothing is left beside the record. The same where the view cannot
-// rename without replacing either (its rename is then blind, made only where the name is free right
-// before).
+// save is never undone, and nothing is left beside the record. The same where the view places the
+// new record by a hard link, as NFS and SMB shares do, and where it cannot link either (its rename
+// is then blind, made only where the name is free right before).
 TEST_F(SelectionStoreTest, ASaveThatLandsDuringAReplacementWithoutExchangeIsKept) {
     const std::shared_ptr<void> reset(nullptr, [](void*) {
-        AtomicFile::setExchangeRefusalForTesting(false);
+        AtomicFile::setRefusedForTesting({});
         AtomicFile::setReplaceStepHookForTesting({});
     });
-    for (const bool noReplacing : {false, true})
+    const std::vector<std::pair<std::string, AtomicFile::RefusedForTesting>> views{
+        {"renaming without replacing", {true, false, 0}},
+        {"linking", {true, true, 0}},
+        {"renaming blind", {true, true, EPERM}}};
+    for (const auto& [name, refused] : views)
         for (const auto step : {AtomicFile::ReplaceStep::movingAside, AtomicFile::ReplaceStep::naming}) {
-            SCOPED_TRACE(fmt::format("without renaming so: {}, step {}", noReplacing, static_cast<int>(step)));
+            SCOPED_TRACE(fmt::format("the view placing by {}, step {}", name, static_cast<int>(step)));
             write(folder / "sorvin.json", recordWithHeart("start.jpg"));
             OwnTemporaries exchangingFiles, viewFiles;
             SelectionStore exchanging(folder, support, legacySupport, exchangingFiles);
@@ -929,14 +934,14 @@ TEST_F(SelectionStoreTest, ASaveThatLandsDuringAReplacementWithoutExchangeIsKept
             AtomicFile::setReplaceStepHookForTesting([&](AtomicFile::ReplaceStep at) {
                 if (at != step) return;
                 AtomicFile::setReplaceStepHookForTesting({});
-                AtomicFile::setExchangeRefusalForTesting(false);
+                AtomicFile::setRefusedForTesting({});
                 EXPECT_FALSE(saveHearts(exchanging, {"start.jpg", "exchanged.jpg"}));
                 EXPECT_FALSE(exchanging.keptBesideURL()) << "the save is confirmed";
-                AtomicFile::setExchangeRefusalForTesting(true, noReplacing);
+                AtomicFile::setRefusedForTesting(refused);
             });
-            AtomicFile::setExchangeRefusalForTesting(true, noReplacing);
+            AtomicFile::setRefusedForTesting(refused);
             EXPECT_FALSE(saveHearts(view, {"start.jpg", "view.jpg"}));
-            AtomicFile::setExchangeRefusalForTesting(false);
+            AtomicFile::setRefusedForTesting({});
             AtomicFile::setReplaceStepHookForTesting({});
             const std::set<std::string> all{"exchanged.jpg", "start.jpg", "view.jpg"};
             EXPECT_EQ(store().load().hearts, all);
@@ -947,6 +952,29 @@ TEST_F(SelectionStoreTest, ASaveThatLandsDuringAReplacementWithoutExchangeIsKept
             EXPECT_EQ(entriesInFolder(), 1) << "nothing beside the record";
             fs::remove(folder / "sorvin.json");
         }
+}
+
+// A file system that renames but makes no hard links, and can neither exchange two names nor
+// rename without replacing (exFAT and FAT through their FUSE drivers answer EROFS or EACCES to a
+// link, some shares EPERM): a save over the record places the new one in the folder, where the
+// next opening reads it, and leaves nothing beside it.
+TEST_F(SelectionStoreTest, ARecordWhereLinksAreRefusedStaysInTheFolder) {
+    const std::shared_ptr<void> reset(nullptr, [](void*) { AtomicFile::setRefusedForTesting({}); });
+    for (const int refusal : {EROFS, EACCES, EPERM}) {
+        SCOPED_TRACE(std::strerror(refusal));
+        write(folder / "sorvin.json", recordWithHeart("start.jpg"));
+        auto s = store();
+        s.load();
+        AtomicFile::setRefusedForTesting({true, true, refusal});
+        EXPECT_FALSE(saveHearts(s, {"start.jpg", "mine.jpg"})) << "written in the folder";
+        EXPECT_FALSE(saveHearts(s, {"mine.jpg"}));
+        AtomicFile::setRefusedForTesting({});
+        EXPECT_FALSE(s.keptBesideURL());
+        EXPECT_EQ(entriesInFolder(), 1) << "the record alone";
+        EXPECT_FALSE(fs::exists(fallback()));
+        EXPECT_EQ(store().load().hearts, std::set<std::string>{"mine.jpg"});
+        fs::remove(folder / "sorvin.json");
+    }
 }
 
 // A replacement without an exchange cut short after the record was moved aside: the next opening

@@ -41,7 +41,7 @@ public:
             return;
         }
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-        while (!isMounted()) {
+        while (!isMountPoint(at_)) {
             int status = 0;
             if (::waitpid(daemon_, &status, WNOHANG) == daemon_ ||
                 std::chrono::steady_clock::now() > deadline) {
@@ -112,13 +112,6 @@ public:
     bool resumedByWatchdog() const { return resumedByWatchdog_; }
 
 private:
-    bool isMounted() const {
-        std::ifstream mounts("/proc/self/mounts");
-        for (std::string device, point, rest; mounts >> device >> point && std::getline(mounts, rest);)
-            if (point == at_.string()) return true;
-        return false;
-    }
-
     std::filesystem::path at_;
     std::string skipReason_;
     pid_t daemon_ = -1;

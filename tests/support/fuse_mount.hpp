@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <unistd.h>
 
@@ -11,6 +12,14 @@ namespace sorvin::test {
 inline std::string fuseMissingReason() {
     if (::access("/dev/fuse", R_OK | W_OK) == 0) return {};
     return "/dev/fuse is missing or not usable here, so no FUSE mount can be made";
+}
+
+// Whether something is mounted at the path, as the mount table spells it.
+inline bool isMountPoint(const std::filesystem::path& path) {
+    std::ifstream mounts("/proc/self/mounts");
+    for (std::string device, point, rest; mounts >> device >> point && std::getline(mounts, rest);)
+        if (point == path.string()) return true;
+    return false;
 }
 
 // A folder mounted once more through bindfs, a FUSE file system: the same files under another

@@ -95,10 +95,12 @@ public:
     std::size_t started() const { return started_; }
     const Job& job(std::size_t index) const { return jobs_.at(index); }
 
-    void runAt(std::size_t index) {
+    void runAt(std::size_t index) { take(index).task(); }
+    // The job, no longer waiting here: the test runs it where it likes (on a thread of its own).
+    Job take(std::size_t index) {
         Job job = std::move(jobs_.at(index));
         jobs_.erase(jobs_.begin() + static_cast<std::ptrdiff_t>(index));
-        job.task();
+        return job;
     }
     void runAll() {
         while (!jobs_.empty())

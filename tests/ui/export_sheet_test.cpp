@@ -1,5 +1,6 @@
 #include "library/photo_library.hpp"
 #include "persistence/preference_key.hpp"
+#include "platform/output_file.hpp"
 #include "shell/quit_confirmation.hpp"
 #include "support/breakable_fuse_mount.hpp"
 #include "support/folder_mount.hpp"
@@ -26,11 +27,13 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
 #include <set>
 #include <sys/stat.h>
+#include <thread>
 #include <vector>
 
 namespace sorvin::test {
@@ -686,6 +689,61 @@ TEST_F(ExportSheetTest, CancellingStopsTheExportAndSaysSo) {
     ASSERT_EQ(s.model().stage, ExportSheetModel::Stage::result);
     ASSERT_FALSE(s.resultTexts().isEmpty());
     EXPECT_EQ(s.resultTexts().first(), QStringLiteral("書き出しを中断しました"));
+}
+
+// キャンセル while a share that stopped answering holds the file being written: the click is taken
+// at once, the window never waiting on the share (its stop would end by itself otherwise), and the
+// sheet says that the export stops, with no second キャンセル to offer. Once the share answers
+// again the write returns, the sheet shows the export cancelled, and the file is gone.
+// The photo folder is a mount of its own, which stops as the export is about to create its first
+// file: the export thread then waits in the middle of copying the photo into that file, its
+// destination answering, until the destination's share stops too.
+TEST_F(ExportSheetTest, ACancelWhileAStoppedShareHoldsTheWriteIsTakenAtOnce) {
+    using namespace std::chrono_literals;
+    fs::create_directories(root / "card");
+    fs::create_directories(root / "nas-disk");
+    BreakableFuseMount card(root / "card", photos());
+    if (!card.skipReason().empty()) GTEST_SKIP() << card.skipReason();
+    BreakableFuseMount nas(root / "nas-disk", root / "nas");
+    if (!nas.skipReason().empty()) GTEST_SKIP() << nas.skipReason();
+    const fs::path out = nas.path() / "out";
+    ExportSheet& s = startExportOfTwo(out);
+    ASSERT_EQ(s.model().stage, ExportSheetModel::Stage::copying);
+    // The folder's record is saved as the export starts; the export waits last.
+    ASSERT_GE(executor.waiting(), 1u);
+    while (executor.waiting() > 1) executor.runAt(0);
+    std::atomic<bool> cardStopped = false;
+    OutputFile::setNameRefusalForTesting([&](const fs::path&) {
+        if (!cardStopped.exchange(true)) card.stall(30s);
+        return std::error_code();
+    });
+    const std::shared_ptr<void> noMoreRefusals(nullptr, [](void*) { OutputFile::setNameRefusalForTesting({}); });
+    std::thread exporting(executor.take(0).task);
+    std::shared_ptr<void> exported(nullptr, [&](void*) {
+        nas.resume();
+        card.resume();
+        if (exporting.joinable()) exporting.join();
+    });
+    const ExportCancellationToken& token = *s.model().cancellation;
+    for (int wait = 0; wait < 30'000 && !token.currentOutput(); ++wait)
+        std::this_thread::sleep_for(1ms);
+    ASSERT_TRUE(token.currentOutput().has_value()) << "no file was being written";
+    nas.stall(30s);
+
+    QTest::mouseClick(s.stopButton(), Qt::LeftButton);
+    EXPECT_FALSE(nas.resumedByWatchdog()) << "the window waited on the stopped share";
+    EXPECT_EQ(s.model().stage, ExportSheetModel::Stage::copying);
+    EXPECT_EQ(s.copyingTitleLabel()->text(), QStringLiteral("書き出しを中断しています…"));
+    EXPECT_FALSE(s.stopButton()->isEnabled());
+
+    exported.reset(); // both shares answer again, and the export returns
+    settle();
+    redraw();
+    ASSERT_EQ(s.model().stage, ExportSheetModel::Stage::result);
+    EXPECT_EQ(s.resultTexts().first(), QStringLiteral("書き出しを中断しました"));
+    std::vector<std::string> left;
+    for (const auto& entry : fs::recursive_directory_iterator(out)) left.push_back(entry.path().filename().string());
+    EXPECT_EQ(left, std::vector<std::string>{}) << "the file being written stayed";
 }
 
 // Panasonic's RW2 (its data at RawDataOffset, no strip stated) and the Sony DSLR-A100's ARW (its

@@ -18,14 +18,19 @@
 #include "ui/platform/qt_folder_panel.hpp"
 #include "ui/platform/qt_main_queue.hpp"
 #include "ui/platform/qt_single_export_panel.hpp"
+#include "ui/settings/settings_view.hpp"
 #include "ui_test_fixture.hpp"
 
 #include <QElapsedTimer>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPointer>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QToolButton>
 #include <QTreeView>
 #include <functional>
@@ -436,6 +441,71 @@ TEST_F(FolderChooserWindowTest, ByKeysAloneADestinationIsChosen) {
     EXPECT_EQ(sheet.destinationField()->text(), qPath(base / "out"));
     EXPECT_EQ(defaults.string(PreferenceKey::lastExportFolder), (base / "out").string());
     sheet.reject();
+}
+
+// On a laptop's screen at twice the scale (683 × 368 points), under a window manager's frame with a
+// 20-point title bar, the folder chooser (Ctrl+O) and the one-photo save panel (Ctrl+S) come up on
+// the screen whole, title bar and buttons included, and キャンセル answers a click where it is
+// drawn; so does the settings window (Ctrl+,), its form scrolling. On the usual screen the chooser
+// keeps its size.
+TEST_F(FolderChooserWindowTest, OnASmallScreenAtTwiceTheScaleTheChoosersAndTheSettingsLieOnIt) {
+    QScreen* small = nullptr;
+    for (QScreen* screen : QGuiApplication::screens())
+        if (screen->name() == QStringLiteral("laptop-double")) small = screen;
+    ASSERT_NE(small, nullptr);
+    const QMargins frame(2, 20, 2, 2);
+    window().setFrameSource([frame] { return frame; });
+    panel.setParent(&window());
+    saver.setParent(&window());
+    openPhotos();
+    inFolderChooser([&](FolderChooserDialog& dialog) {
+        EXPECT_EQ(dialog.size(), QSize(760, 480));
+        key(Qt::Key_Escape);
+    });
+
+    const QRect free = small->availableGeometry();
+    window().move(free.topLeft());
+    QApplication::processEvents();
+    ASSERT_EQ(window().screen(), small);
+    window().setGeometry(free.marginsRemoved(frame));
+    QApplication::processEvents();
+    const auto expectOnScreen = [&](const QWidget& dialog) {
+        EXPECT_EQ(dialog.screen(), small);
+        const QRect framed = dialog.geometry().marginsAdded(frame);
+        EXPECT_TRUE(free.contains(framed)) << dialog.windowTitle().toStdString() << " leaves the screen: " << framed.x()
+                                           << "," << framed.y() << " " << framed.width() << "×" << framed.height();
+    };
+    const auto expectWhole = [&](QDialog& dialog, QPushButton* cancel) {
+        expectOnScreen(dialog);
+        for (QPushButton* button : dialog.findChildren<QPushButton*>()) {
+            if (!button->isVisibleTo(&dialog)) continue;
+            const QRect drawn(button->mapToGlobal(QPoint(0, 0)), button->size());
+            EXPECT_TRUE(free.contains(drawn)) << button->text().toStdString() << " is off the screen";
+        }
+        const QPointer<QDialog> shown = &dialog;
+        QTest::mouseClick(dialog.windowHandle(), Qt::LeftButton, {}, cancel->mapTo(&dialog, cancel->rect().center()));
+        EXPECT_TRUE(processUntil([&] { return !shown || !shown->isVisible(); })) << "キャンセル took no click";
+    };
+    inFolderChooser([&](FolderChooserDialog& dialog) { expectWhole(dialog, dialog.cancelButton()); });
+    activate();
+    type(&window(), Qt::Key_S, Qt::ControlModifier);
+    const QPointer<FolderChooserDialog> dialog = saver.activeDialog();
+    ASSERT_NE(dialog, nullptr);
+    QApplication::processEvents();
+    expectWhole(*dialog, dialog->cancelButton());
+
+    // The settings window too, its release notes open or not; what is lower than its form scrolls.
+    activate();
+    type(&window(), Qt::Key_Comma, Qt::ControlModifier);
+    SettingsView* settings = window().settingsView();
+    ASSERT_NE(settings, nullptr);
+    for (const bool notes : {false, true}) {
+        if (notes) settings->releaseNotesToggle()->click();
+        QApplication::processEvents();
+        expectOnScreen(*settings);
+        EXPECT_TRUE(settings->findChild<QScrollArea*>()->verticalScrollBar()->isVisible());
+    }
+    settings->close();
 }
 
 // How a share keeps a chooser's question out, and when the chooser is closed under it.

@@ -36,8 +36,17 @@ protected:
         application();
         panel.setMountWatch(&mounts);
     }
+    // A test that stopped midway may leave panels open, the one it opened last or one before it,
+    // perhaps asking: they go now, before the probe, the executor and the mounts they use, and
+    // never reach a later test.
     ~QtSingleExportPanelTest() override {
-        if (panel.activeDialog()) panel.activeDialog()->reject();
+        std::vector<QPointer<FolderChooserDialog>> left;
+        for (QWidget* window : QApplication::topLevelWidgets())
+            if (auto* dialog = qobject_cast<FolderChooserDialog*>(window)) left.emplace_back(dialog);
+        for (const QPointer<FolderChooserDialog>& dialog : left) {
+            if (dialog && dialog->isVisible()) dialog->reject();
+            delete dialog.data();
+        }
     }
 
     void present(SingleExportFormat format) {

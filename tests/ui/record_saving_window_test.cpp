@@ -28,6 +28,7 @@
 #include <csignal>
 #include <fstream>
 #include <numbers>
+#include <optional>
 #include <thread>
 #include <variant>
 
@@ -65,18 +66,31 @@ protected:
     // Runs the quit or the close while the write stays held, answering the alert with the button
     // of the given text. The event loop must keep turning: half a second before the wait's limit
     // no alert is up, at the limit it is. Should the window never get there, the write is let go
-    // so that the test ends.
-    AlertSeen pastTheLimit(const std::function<void()>& quitOrClose, const QString& answer) {
+    // so that the test ends. Given `afterTheWrite`, the write is let go once the alert is up, and
+    // what the alert says once it has ended is read there before the answer; it stays empty when
+    // the alert went by itself.
+    AlertSeen pastTheLimit(const std::function<void()>& quitOrClose, const QString& answer,
+                           std::optional<AlertSeen>* afterTheWrite = nullptr) {
         AlertSeen seen;
+        bool asked = false;
         int turns = 0;
         QTimer turn;
         QObject::connect(&turn, &QTimer::timeout, [&] {
-            if (auto* alert = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-                turn.stop();
-                seen = {alert->informativeText(),
-                        alert->defaultButton() ? alert->defaultButton()->text() : QString(), alert->icon(),
-                        files.writes().empty()};
+            auto* alert = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (alert && !asked) {
+                asked = true;
+                seen = read(*alert);
                 EXPECT_EQ(turns, 2) << "the alert came before the wait's limit";
+                if (afterTheWrite) {
+                    files.release();
+                    writesEnd();
+                    return;
+                }
+            }
+            if (asked) {
+                turn.stop();
+                if (!alert) return;
+                if (afterTheWrite) *afterTheWrite = read(*alert);
                 for (QAbstractButton* button : alert->buttons())
                     if (button->text() == answer) button->click();
                 return;
@@ -95,6 +109,10 @@ protected:
         turn.start(1);
         quitOrClose();
         return seen;
+    }
+    AlertSeen read(const QMessageBox& alert) {
+        return {alert.informativeText(), alert.defaultButton() ? alert.defaultButton()->text() : QString(),
+                alert.icon(), files.writes().empty()};
     }
 
     // Runs the event loop until the program quits (see MainWindowTest); the write is let go should
@@ -175,6 +193,55 @@ TEST_F(RecordSavingWindowTest, ClosingPastTheLimitCanBeCancelledAndTheSaveEndsLa
     delegate().confirmQuit = [&](QWidget*, const QuitConfirmation&) { return asked = true; };
     EXPECT_TRUE(window().close());
     EXPECT_FALSE(asked);
+}
+
+// Ctrl+Q past the limit, and the disk lets the write end while the alert asks: the same alert then
+// says that everything is saved, as the quit asks when the write ends in time, 終了 its default;
+// キャンセル keeps the window.
+TEST_F(RecordSavingWindowTest, TheQuitAlertSaysSoOnceTheSaveEnds) {
+    openAtTheWindow();
+    heartWhileTheDiskStalls();
+    std::optional<AlertSeen> after;
+    const AlertSeen seen = pastTheLimit([&] { type(&window(), Qt::Key_Q, Qt::ControlModifier); },
+                                        QStringLiteral("キャンセル"), &after);
+    expectStillWritingAlert(seen);
+    ASSERT_TRUE(after.has_value()) << "the alert went";
+    const QuitConfirmation written = QuitConfirmation::make(RecordSaving::written);
+    EXPECT_EQ(after->informative.toStdString(), written.informativeText);
+    EXPECT_EQ(after->defaultButton, QStringLiteral("終了"));
+    EXPECT_EQ(after->icon, QMessageBox::Information);
+    EXPECT_TRUE(window().isVisible());
+    EXPECT_TRUE(record().hearts.contains("a.jpg"));
+}
+
+// The close button past the limit: once the write ends, the alert goes by itself and the window
+// closes, as it closes without a word when the write ends in time; when the write fails, the alert
+// says so instead and stays.
+TEST_F(RecordSavingWindowTest, TheCloseAlertGoesOnceTheSaveEndsOrSaysItFailed) {
+    openAtTheWindow();
+    heartWhileTheDiskStalls();
+    files.refuse(std::make_error_code(std::errc::no_space_on_device));
+    bool closed = true;
+    std::optional<AlertSeen> after;
+    AlertSeen seen = pastTheLimit([&] { closed = window().close(); }, QStringLiteral("キャンセル"), &after);
+    expectStillWritingAlert(seen);
+    ASSERT_TRUE(after.has_value()) << "the alert went";
+    const QuitConfirmation failed = QuitConfirmation::make(RecordSaving::failed);
+    EXPECT_EQ(after->informative.toStdString(), failed.informativeText);
+    EXPECT_EQ(after->defaultButton, QStringLiteral("キャンセル"));
+    EXPECT_FALSE(closed);
+
+    files.stopRefusing();
+    type(&window(), Qt::Key_Space); // the heart goes, and comes back
+    type(&window(), Qt::Key_Space);
+    files.hold();
+    after.reset();
+    seen = pastTheLimit([&] { closed = window().close(); }, QStringLiteral("キャンセル"), &after);
+    expectStillWritingAlert(seen);
+    EXPECT_FALSE(after.has_value()) << "the alert still asked: " << after->informative.toStdString();
+    EXPECT_TRUE(closed);
+    EXPECT_FALSE(window().isVisible());
+    EXPECT_TRUE(record().hearts.contains("a.jpg"));
 }
 
 // A share that stalls for a while as the heart's record is written, where the record can only be

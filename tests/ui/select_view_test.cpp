@@ -967,18 +967,24 @@ TEST_F(SelectViewTest, APresetNameFieldRefusesWhatWouldPassItsLimitWhereTheCurso
     type(name, QStringLiteral("👍"));
     type(name, QStringLiteral("!"));
     EXPECT_EQ(text(name), (QStringLiteral("X") + full.mid(1, 28) + QStringLiteral("👍")).toStdString());
-    // A paste keeps its first characters that fit, at the cursor.
+    // A paste keeps its first characters that fit where the cursor is, over the selection, the
+    // text before and after it kept.
     QTest::keyClick(name, Qt::Key_Backspace);
     QTest::keyClick(name, Qt::Key_Backspace);
     QTest::keyClick(name, Qt::Key_Home);
+    for (int right = 0; right < 3; ++right)
+        QTest::keyClick(name, Qt::Key_Right);
+    QTest::keyClick(name, Qt::Key_Right, Qt::ShiftModifier);
+    ASSERT_EQ(name->selectedText(), QStringLiteral("d"));
     QGuiApplication::clipboard()->setText(QStringLiteral("PQRS"));
     QTest::keyClick(name, Qt::Key_V, Qt::ControlModifier);
-    EXPECT_EQ(text(name), (QStringLiteral("PQX") + full.mid(1, 27)).toStdString());
-    EXPECT_EQ(name->cursorPosition(), 2);
+    const QString pasted = QStringLiteral("XbcPQR") + full.mid(4, 24);
+    EXPECT_EQ(text(name), pasted.toStdString());
+    EXPECT_EQ(name->cursorPosition(), 6);
     QTest::keyClick(name, Qt::Key_Return);
     redraw();
     ASSERT_EQ(state().presets().size(), 1u);
-    EXPECT_EQ(state().presets()[0].name, (QStringLiteral("PQX") + full.mid(1, 27)).toStdString());
+    EXPECT_EQ(state().presets()[0].name, pasted.toStdString());
 
     const QString evening = QStringLiteral("夕暮れの街並みを柔らかく温かい色調で仕上げるための基本設定値");
     state().presentPresetSave();

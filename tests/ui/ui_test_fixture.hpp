@@ -65,7 +65,8 @@ inline QApplication& application() {
             }
         }
         // Offscreen: the usual screen with one of twice the scale beside it, and below it a laptop's
-        // screen less its panel (1366 × 736) and a netbook's (1024 × 600).
+        // screen less its panel (1366 × 736), a netbook's (1024 × 600) and the laptop's again at
+        // twice the scale (683 × 368 points). Sizes are in points: the screen's scale is its own.
         const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
         if (platform.isEmpty() || platform == "offscreen")
             qputenv("QT_QPA_PLATFORM",

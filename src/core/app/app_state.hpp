@@ -321,6 +321,9 @@ public:
     // that finishes) are saved within the same time. The main thread never waits meanwhile; the
     // keyboard picture goes, since the user's input (its key's release) waits.
     void finishSaving(std::function<void(RecordSaving)> then);
+    // Calls `then` once every save asked for has ended, however long the disk takes; at once when
+    // none is being written. Saves nothing itself.
+    void whenSavesEnd(std::function<void(RecordSaving)> then);
     // "<what>を保存できませんでした（<why>）": the change lasts only while the program runs.
     void showWriteFailure(std::string_view what, std::error_code error);
     void showNotSaved(std::string_view what, const std::string& reason);

@@ -121,10 +121,6 @@ void AppState::saveNow() {
 void AppState::finishSaving(std::function<void(RecordSaving)> then) {
     resetCommandCheatSheetTracking();
     saveNow();
-    if (!saver_.isSaving()) {
-        then(recordSaving());
-        return;
-    }
     struct Wait {
         std::function<void(RecordSaving)> then;
         MainQueue::Timer limit;
@@ -134,8 +130,16 @@ void AppState::finishSaving(std::function<void(RecordSaving)> then) {
         wait->limit.cancel();
         if (auto told = std::exchange(wait->then, nullptr)) told(saving);
     };
-    wait->limit = mainQueue_.postAfter(kFinishSavingWait, [answer] { answer(RecordSaving::stillWriting); });
-    whenEverythingSaved(answer);
+    if (saver_.isSaving())
+        wait->limit = mainQueue_.postAfter(kFinishSavingWait, [answer] { answer(RecordSaving::stillWriting); });
+    whenSavesEnd(answer);
+}
+
+void AppState::whenSavesEnd(std::function<void(RecordSaving)> then) {
+    if (saver_.isSaving())
+        whenEverythingSaved(std::move(then));
+    else
+        then(recordSaving());
 }
 
 void AppState::whenEverythingSaved(std::function<void(RecordSaving)> answer) {

@@ -14,10 +14,15 @@ void ExportCancellationToken::cancel() {
         cancelled_ = true;
         writing = currentOutput_;
     }
-    if (writing) {
+    if (!writing) return;
+    const auto remove = [file = std::move(*writing)] {
         std::error_code ignored;
-        std::filesystem::remove(*writing, ignored);
-    }
+        std::filesystem::remove(file, ignored);
+    };
+    if (remover_)
+        remover_->run(TaskPriority::userInitiated, remove);
+    else
+        remove();
 }
 
 bool ExportCancellationToken::beginWriting(const std::filesystem::path& file) {

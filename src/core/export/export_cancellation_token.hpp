@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/background_executor.hpp"
+
 #include <filesystem>
 #include <mutex>
 #include <optional>
@@ -12,7 +14,10 @@ namespace sorvin {
 // guards only the two fields; files are removed outside it.
 class ExportCancellationToken {
 public:
-    ExportCancellationToken() = default;
+    // The removal of a cancel runs on `remover` when one is given: a disk that holds the write
+    // holds the removal as long, and the main thread must not wait for it. Without one it runs on
+    // the cancelling thread.
+    explicit ExportCancellationToken(BackgroundExecutor* remover = nullptr) : remover_(remover) {}
     ExportCancellationToken(const ExportCancellationToken&) = delete;
     ExportCancellationToken& operator=(const ExportCancellationToken&) = delete;
 
@@ -34,6 +39,7 @@ public:
     std::optional<std::filesystem::path> currentOutput() const;
 
 private:
+    BackgroundExecutor* remover_;
     mutable std::mutex lock_;
     bool cancelled_ = false;
     std::optional<std::filesystem::path> currentOutput_;

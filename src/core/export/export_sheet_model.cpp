@@ -277,6 +277,10 @@ void ExportSheetModel::exportFinished(ExportResult exportResult) {
     stage = Stage::result;
 }
 
+std::string ExportSheetModel::copyingTitle() const {
+    return isStopping() ? "書き出しを中断しています…" : "書き出しています";
+}
+
 std::string ExportSheetModel::progressText() const {
     return fmt::format("{} / {}", processed, total);
 }

@@ -126,8 +126,12 @@ public:
     void exportFinished(ExportResult exportResult);
     // The cancel button of the copying stage; the stage moves on when the export returns.
     void cancel() { cancellation->cancel(); }
+    // From the cancel until the export returns, which a disk holding its write may delay: the
+    // button is no longer offered and the title says the export stops.
+    bool isStopping() const { return cancellation->isCancelled(); }
 
-    // The copying stage: "3 / 12" and the bar's fraction (against a total of at least 1).
+    // The copying stage: its title, "3 / 12" and the bar's fraction (against a total of at least 1).
+    std::string copyingTitle() const;
     std::string progressText() const;
     double progressFraction() const;
 

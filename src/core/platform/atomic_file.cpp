@@ -15,6 +15,7 @@
 #include <fcntl.h>
 #include <fstream>
 #include <functional>
+#include <map>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -251,8 +252,15 @@ bool cannotExchange(int error) {
     return error == EINVAL || error == ENOSYS || error == ENOTSUP || error == EOPNOTSUPP;
 }
 
+// What a file system that makes no hard links answers: FAT and exFAT through their FUSE drivers
+// answer EROFS or EACCES while they rename, some shares EPERM.
+bool cannotLink(int error) {
+    return error == EPERM || error == EMLINK || error == EROFS || error == EACCES || cannotExchange(error);
+}
+
 std::atomic<bool> exchangeRefused{false};
 std::atomic<bool> noReplacingRefused{false};
+std::atomic<int> linkRefusal{0};
 
 std::function<void(ReplaceStep)>& replaceStepHook() {
     static std::function<void(ReplaceStep)> hook;
@@ -264,43 +272,103 @@ void reachStep(ReplaceStep step) {
     if (const auto hook = replaceStepHook()) hook(step);
 }
 
+// How a folder's file system gives a file a name only where none has it, in the order tried.
+enum class Placing { noReplacingRename, link, neither };
+
+// What the answers of each folder's file system taught, by device and folder: a way it refused is
+// not tried there again, so that between moving a record aside and placing the new one only the
+// calls that place it are made. What a test refuses is not learnt.
+class PlacingWays {
+public:
+    static PlacingWays& shared() {
+        static PlacingWays ways;
+        return ways;
+    }
+    Placing of(dev_t device, const std::string& folder) {
+        const std::lock_guard lock(mutex_);
+        const auto found = learnt_.find({device, folder});
+        return found == learnt_.end() ? Placing::noReplacingRename : found->second;
+    }
+    void refused(dev_t device, const std::string& folder, Placing next) {
+        const std::lock_guard lock(mutex_);
+        Placing& way = learnt_.try_emplace({device, folder}, Placing::noReplacingRename).first->second;
+        way = std::max(way, next);
+    }
+
+private:
+    std::mutex mutex_;
+    std::map<std::pair<dev_t, std::string>, Placing> learnt_;
+};
+
+// The target's folder, on the device of the file written: its names are asked of the system
+// relative to it, so that a share whose every call is slow is asked only about them, not each
+// time again about every folder on the way to them.
+class Folder {
+public:
+    Folder(const std::filesystem::path& target, dev_t device)
+        : path_(target.parent_path()), device_(device),
+          descriptor_(::open(path_.empty() ? "." : path_.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC)) {}
+    int descriptor() const { return descriptor_.get() >= 0 ? descriptor_.get() : AT_FDCWD; }
+    // The name to give with descriptor(): the file's own where it lies in the folder, otherwise
+    // its whole path.
+    std::string name(const std::filesystem::path& path) const {
+        if (descriptor_.get() >= 0 && path.parent_path() == path_) return path.filename().string();
+        return std::filesystem::absolute(path).string();
+    }
+    Placing placing() const { return PlacingWays::shared().of(device_, path_.string()); }
+    void refused(Placing next) const { PlacingWays::shared().refused(device_, path_.string(), next); }
+
+private:
+    std::filesystem::path path_;
+    dev_t device_;
+    Descriptor descriptor_;
+};
+
 // renameat2 with a flag, or EINVAL where a test makes the file system refuse it.
-int renameWith(const char* from, const char* to, unsigned int flag) {
+int renameWith(const Folder& folder, const std::string& from, const std::string& to, unsigned int flag) {
     const bool refused = flag == RENAME_EXCHANGE ? exchangeRefused.load(std::memory_order_relaxed)
                                                  : noReplacingRefused.load(std::memory_order_relaxed);
     if (refused) {
         errno = EINVAL;
         return -1;
     }
-    return ::renameat2(AT_FDCWD, from, AT_FDCWD, to, flag);
+    return ::renameat2(folder.descriptor(), from.c_str(), folder.descriptor(), to.c_str(), flag);
 }
 
 // Gives the file the target's name only where no file has it: a rename that never replaces, or
 // where the file system refuses one, a hard link (shares that cannot rename so can often link).
 // 0 when given, EEXIST when another file has the name, ENOTSUP when the file system can do
 // neither, or the system's error.
-int placeWithoutReplacing(const char* file, const char* target) {
-    if (renameWith(file, target, RENAME_NOREPLACE) == 0) return 0;
-    if (!cannotExchange(errno)) return errno;
-    if (noReplacingRefused.load(std::memory_order_relaxed)) return ENOTSUP;
-    if (::link(file, target) == 0) {
-        ::unlink(file);
-        return 0;
+int placeWithoutReplacing(const Folder& folder, const std::string& file, const std::string& target) {
+    const Placing way = folder.placing();
+    if (way == Placing::noReplacingRename) {
+        if (renameWith(folder, file, target, RENAME_NOREPLACE) == 0) return 0;
+        if (!cannotExchange(errno)) return errno;
+        if (!noReplacingRefused.load(std::memory_order_relaxed)) folder.refused(Placing::link);
     }
-    if (errno == EPERM || errno == EMLINK || cannotExchange(errno)) return ENOTSUP;
-    return errno;
+    if (way <= Placing::link) {
+        const int refusal = linkRefusal.load(std::memory_order_relaxed);
+        if (refusal == 0 && ::linkat(folder.descriptor(), file.c_str(), folder.descriptor(), target.c_str(), 0) == 0) {
+            ::unlinkat(folder.descriptor(), file.c_str(), 0);
+            return 0;
+        }
+        const int error = refusal != 0 ? refusal : errno;
+        if (!cannotLink(error)) return error;
+        if (refusal == 0) folder.refused(Placing::neither);
+    }
+    return ENOTSUP;
 }
 
 // As placeWithoutReplacing, and where the file system can do neither, a plain rename made only
 // where the name is free right before (blind).
-int placeWhereFree(const char* file, const char* target, bool& blind) {
-    const int placed = placeWithoutReplacing(file, target);
+int placeWhereFree(const Folder& folder, const std::string& file, const std::string& target, bool& blind) {
+    const int placed = placeWithoutReplacing(folder, file, target);
     if (placed != ENOTSUP) return placed;
     struct stat there {};
-    if (::stat(target, &there) == 0) return EEXIST;
+    if (::fstatat(folder.descriptor(), target.c_str(), &there, 0) == 0) return EEXIST;
     if (errno != ENOENT) return errno;
     blind = true;
-    return ::rename(file, target) == 0 ? 0 : errno;
+    return ::renameat(folder.descriptor(), file.c_str(), folder.descriptor(), target.c_str()) == 0 ? 0 : errno;
 }
 
 } // namespace
@@ -336,12 +404,17 @@ namespace {
 // certain which file it takes the name from, and the new file then takes the name only where none
 // has it. A file another writer put there meanwhile is never renamed over: this write gives way.
 // What was moved aside is dropped when it is the file expected; otherwise the caller reads it.
+// Between moving aside and placing, only the calls that place the new file are made: the file
+// system's answers that tell how it places one are had before (at the first replacement in the
+// folder), and each name is asked of it relative to the folder.
 Replacement replaceMovingAside(const std::filesystem::path& target, const Temporary& temporary,
-                               const Expected& expected) {
+                               const Expected& expected, const Folder& folder) {
     const std::filesystem::path& aside = *expected.aside;
+    const std::string targetName = folder.name(target), asideName = folder.name(aside),
+                      temporaryName = folder.name(temporary.path);
     const auto dropTemporary = [&] { ::unlink(temporary.path.c_str()); };
     reachStep(ReplaceStep::movingAside);
-    if (::rename(target.c_str(), aside.c_str()) != 0) {
+    if (::renameat(folder.descriptor(), targetName.c_str(), folder.descriptor(), asideName.c_str()) != 0) {
         const int error = errno;
         dropTemporary();
         // The file expected went away meanwhile: it is looked for again.
@@ -351,13 +424,13 @@ Replacement replaceMovingAside(const std::filesystem::path& target, const Tempor
     Replacement replacement;
     reachStep(ReplaceStep::naming);
     const auto started = std::chrono::steady_clock::now();
-    const int placed = placeWhereFree(temporary.path.c_str(), target.c_str(), replacement.blind);
+    const int placed = placeWhereFree(folder, temporaryName, targetName, replacement.blind);
     replacement.renaming = std::chrono::steady_clock::now() - started;
     if (placed != 0 && placed != EEXIST) {
         // The name is free still: what stood there goes back (or stays aside, where the next
         // opening finds it).
         bool ignored = false;
-        placeWhereFree(aside.c_str(), target.c_str(), ignored);
+        placeWhereFree(folder, asideName, targetName, ignored);
         dropTemporary();
         throw std::system_error(placed, std::generic_category(), "replace file");
     }
@@ -383,13 +456,14 @@ Replacement replaceMovingAside(const std::filesystem::path& target, const Tempor
 Replacement replace(const std::filesystem::path& target, std::string_view bytes, TemporaryName naming,
                     const Expected& expected) {
     const Temporary temporary = writeTemporary(target, bytes, naming);
+    const Folder folder(target, temporary.made.st_dev);
     const auto dropTemporary = [&] { ::unlink(temporary.path.c_str()); };
     const auto failWith = [&](int error, const char* what) {
         dropTemporary();
         throw std::system_error(error, std::generic_category(), what);
     };
     if (expected.version) {
-        if (renameWith(temporary.path.c_str(), target.c_str(), RENAME_EXCHANGE) == 0) {
+        if (renameWith(folder, folder.name(temporary.path), folder.name(target), RENAME_EXCHANGE) == 0) {
             // The temporary's name holds what stood at the target.
             struct stat out {};
             const bool looked = ::stat(temporary.path.c_str(), &out) == 0;
@@ -410,9 +484,9 @@ Replacement replace(const std::filesystem::path& target, std::string_view bytes,
             return {std::nullopt, target};
         }
         if (!cannotExchange(errno)) failWith(errno, "replace file");
-        if (expected.aside) return replaceMovingAside(target, temporary, expected);
+        if (expected.aside) return replaceMovingAside(target, temporary, expected, folder);
     } else {
-        const int placed = placeWithoutReplacing(temporary.path.c_str(), target.c_str());
+        const int placed = placeWithoutReplacing(folder, folder.name(temporary.path), folder.name(target));
         if (placed == 0)
             return {namedVersion(target, temporary.made).value_or(FileVersion::of(temporary.made)), std::nullopt};
         if (placed == EEXIST) {
@@ -458,9 +532,14 @@ void setReplaceStepHookForTesting(std::function<void(ReplaceStep)> hook) {
     replaceStepHook() = std::move(hook);
 }
 
+void setRefusedForTesting(const RefusedForTesting& refused) {
+    exchangeRefused.store(refused.exchange, std::memory_order_relaxed);
+    noReplacingRefused.store(refused.noReplacing, std::memory_order_relaxed);
+    linkRefusal.store(refused.link, std::memory_order_relaxed);
+}
+
 void setExchangeRefusalForTesting(bool refused, bool noReplacing) {
-    exchangeRefused.store(refused, std::memory_order_relaxed);
-    noReplacingRefused.store(refused && noReplacing, std::memory_order_relaxed);
+    setRefusedForTesting({refused, refused && noReplacing, refused && noReplacing ? EPERM : 0});
 }
 
 std::string read(const std::filesystem::path& path, std::size_t maxBytes, FileVersion* version) {

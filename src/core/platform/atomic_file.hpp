@@ -37,10 +37,10 @@ enum class FolderFlush { flushed, skipped };
 
 // Writes the bytes to a temporary file beside the target, flushes it to disk, renames it over the
 // target and flushes the folder (unless told to skip it), so a reader sees either the old file or
-// the whole new one, also after a power loss. At the first write of the target in this run it first removes the abandoned
-// temporary files of this target. The temporary file is removed on failure. Throws
-// std::system_error. Gives the version of the file written, as it was before its name was given (a
-// share may give it another time once named).
+// the whole new one, also after a power loss. At the first write of the target in this run it first
+// removes the abandoned temporary files of this target. The temporary file is removed on failure.
+// Throws std::system_error. Gives the version of the file written, as it was before its name was
+// given (a share may give it another time once named).
 FileVersion write(const std::filesystem::path& target, std::string_view bytes,
                   TemporaryName naming = TemporaryName::hidden, FolderFlush flush = FolderFlush::flushed);
 
@@ -82,9 +82,15 @@ struct Expected {
 Replacement replace(const std::filesystem::path& target, std::string_view bytes, TemporaryName naming,
                     const Expected& expected);
 
-// For tests: replace acts, while set, as on a file system that refuses to exchange two names (most
-// FUSE and network file systems), and with noReplacing, also to rename without replacing and to
-// make a hard link (some shares).
+// For tests: replace acts, while set, as on a file system that refuses what is named.
+struct RefusedForTesting {
+    bool exchange = false;    // to exchange two names (most FUSE and network file systems)
+    bool noReplacing = false; // to rename without replacing (FUSE 2 file systems, many shares)
+    int link = 0;             // the error a hard link answers (0: none), as EROFS through exFAT's FUSE driver
+};
+void setRefusedForTesting(const RefusedForTesting& refused);
+// The same, refusing to exchange two names, and with noReplacing, also to rename without replacing
+// and to make a hard link (some shares).
 void setExchangeRefusalForTesting(bool refused, bool noReplacing = false);
 
 // The steps of a replacement without an exchange, for tests that put another writer's save

@@ -17,25 +17,37 @@ namespace sorvin {
 
 namespace {
 
-bool askToQuit(QWidget* parent, const QuitConfirmation& confirmation) {
-    QMessageBox alert(parent);
-    alert.setIcon(confirmation.cancelIsDefault ? QMessageBox::Warning : QMessageBox::Information);
-    alert.setText(QString::fromStdString(confirmation.message));
-    alert.setInformativeText(QString::fromStdString(confirmation.informativeText));
-    QPushButton* quit =
-        alert.addButton(QString::fromStdString(confirmation.quitButton), QMessageBox::AcceptRole);
-    QPushButton* cancel =
-        alert.addButton(QString::fromStdString(confirmation.cancelButton), QMessageBox::RejectRole);
-    alert.setDefaultButton(confirmation.cancelIsDefault ? cancel : quit);
-    alert.setEscapeButton(cancel);
-    alert.exec();
-    return alert.clickedButton() == quit;
-}
+// The quit alert: says what a confirmation says, and says anew what a later one says.
+class QuitAlert final : public QMessageBox {
+public:
+    explicit QuitAlert(QWidget* parent)
+        : QMessageBox(parent), quit_(addButton(QString(), AcceptRole)), cancel_(addButton(QString(), RejectRole)) {
+        setEscapeButton(cancel_);
+    }
+
+    void say(const QuitConfirmation& confirmation) {
+        setIcon(confirmation.cancelIsDefault ? QMessageBox::Warning : QMessageBox::Information);
+        setText(QString::fromStdString(confirmation.message));
+        setInformativeText(QString::fromStdString(confirmation.informativeText));
+        quit_->setText(QString::fromStdString(confirmation.quitButton));
+        cancel_->setText(QString::fromStdString(confirmation.cancelButton));
+        setDefaultButton(confirmation.cancelIsDefault ? cancel_ : quit_);
+    }
+    bool quitChosen() const { return clickedButton() == quit_; }
+    void chooseQuit() { quit_->click(); }
+
+private:
+    QPushButton* quit_;
+    QPushButton* cancel_;
+};
 
 } // namespace
 
 AppDelegate::AppDelegate(std::unique_ptr<Updater> updater, QObject* parent)
-    : QObject(parent), confirmQuit(askToQuit), updater_(std::move(updater)) {
+    : QObject(parent), confirmQuit([this](QWidget* window, const QuitConfirmation& confirmation) {
+          return askToQuit(window, confirmation);
+      }),
+      updater_(std::move(updater)) {
     if (updater_) {
         canCheckForUpdates_ = updater_->canCheckForUpdates();
         using Connection = Signal<bool>::Connection;
@@ -106,7 +118,7 @@ void AppDelegate::requestQuit(QWidget* parent) {
     if (anyVisible && confirmQuit) {
         // Everything pending is written first, so the alert can say whether it was.
         const RecordSaving saving = finishSaving();
-        if (!quitWithoutAsking_ && !confirmQuit(parent, QuitConfirmation::make(saving, keptBesideName()))) return;
+        if (!quitWithoutAsking_ && !ask(parent, saving, false)) return;
     }
     quit();
 }
@@ -124,7 +136,30 @@ bool AppDelegate::confirmClose(QWidget* window) {
     }
     if (saving == RecordSaving::written) return true;
     // The last changes are not on disk: closing would lose them, or wait for them, without a word.
-    return !confirmQuit || confirmQuit(window, QuitConfirmation::make(saving, keptBesideName()));
+    return !confirmQuit || ask(window, saving, true);
+}
+
+bool AppDelegate::ask(QWidget* parent, RecordSaving saving, bool closing) {
+    const int asking = ++askings_;
+    if (saving == RecordSaving::stillWriting && state_)
+        state_->whenSavesEnd([self = QPointer<AppDelegate>(this), asking, closing](RecordSaving ended) {
+            if (!self || self->askings_ != asking || !self->alert_) return;
+            auto* alert = static_cast<QuitAlert*>(self->alert_.data());
+            // Had the save ended in time, a close would not have asked.
+            if (closing && ended == RecordSaving::written)
+                alert->chooseQuit();
+            else
+                alert->say(QuitConfirmation::make(ended, self->keptBesideName()));
+        });
+    return confirmQuit(parent, QuitConfirmation::make(saving, keptBesideName()));
+}
+
+bool AppDelegate::askToQuit(QWidget* parent, const QuitConfirmation& confirmation) {
+    QuitAlert alert(parent);
+    alert.say(confirmation);
+    alert_ = &alert;
+    alert.exec();
+    return alert.quitChosen();
 }
 
 void AppDelegate::quitWithoutAsking() {

@@ -4,6 +4,7 @@
 #include "platform/updater.hpp"
 
 #include <QObject>
+#include <QPointer>
 #include <functional>
 #include <memory>
 
@@ -49,6 +50,12 @@ private:
     // passed. The event loop turns meanwhile, so the window is still drawn; the user's input
     // waits until then.
     RecordSaving finishSaving();
+    // Asks as confirmQuit does, for a quit or for the window's close. While a save is still being
+    // written, the program's alert follows it: once it ends, the alert says where the record stands
+    // then, or, for a close whose record is then written, goes and lets the window close.
+    bool ask(QWidget* parent, RecordSaving saving, bool closing);
+    // The program's own quit alert.
+    bool askToQuit(QWidget* parent, const QuitConfirmation& confirmation);
     // The file the open folder's record went to beside it, when it did.
     std::string keptBesideName() const;
     // Ends the event loop: the sheets, dialogs and other windows go at once, and Qt closes the
@@ -65,6 +72,9 @@ private:
     // A signal asked the program to end: nothing asks any more.
     bool quitWithoutAsking_ = false;
     AppState* state_ = nullptr;
+    // The program's quit alert while it asks, and which of the asks it is.
+    QPointer<QWidget> alert_;
+    int askings_ = 0;
 };
 
 } // namespace sorvin

@@ -8,6 +8,7 @@
 #include "ui/app/menu_bar.hpp"
 #include "ui/app/root_view.hpp"
 #include "ui/overlays/sheet_host.hpp"
+#include "ui/platform/dialog_placement.hpp"
 #include "ui/settings/settings_view.hpp"
 
 #include <QApplication>
@@ -31,6 +32,7 @@ MainWindow::MainWindow(AppState& state, AppDelegate& delegate, MainQueue& mainQu
     setWindowTitle(QStringLiteral("Sorvin"));
     setCentralWidget(root_);
     SheetHost::keepBackdrop(*this);
+    DialogPlacement::keepEveryDialogOnScreen();
     // The default size where the screen has it; the window system places the window.
     const Rect room = roomOn(screen());
     resize(static_cast<int>(std::min(WindowFrame::defaultWidth, room.width)),
@@ -84,8 +86,8 @@ void MainWindow::keepOnScreen() {
 }
 
 void MainWindow::setFrameSource(FrameSource source) {
-    // The window manager draws the same frame around the window's sheets.
-    SheetHost::setFrameSource(*this, source);
+    // The window manager draws the same frame around the window's dialogs.
+    DialogPlacement::setFrameSource(*this, source);
     frameSource_ = std::move(source);
     frameMayHaveChanged();
 }

@@ -48,7 +48,7 @@ public:
     SettingsView* settingsView() const { return settings_; }
 
     // Where the frame is read from instead of the window system (a window system without frames,
-    // as in tests), for the window and its sheets; the window fits itself to the frame the source
+    // as in tests), for the window and its dialogs; the window fits itself to the frame the source
     // gives at once.
     void setFrameSource(FrameSource source);
 

@@ -23,6 +23,8 @@
 #include "ui/platform/sorvin_look.hpp"
 
 #include <QApplication>
+#include <cstdio>
+#include <cstdlib>
 
 namespace sorvin {
 
@@ -74,6 +76,18 @@ SorvinApplication::SorvinApplication(QApplication& application, FolderPanel* fol
     quitSignals_ = std::make_unique<QuitSignals>([this] {
         if (delegate_) delegate_->quitWithoutAsking();
     });
+}
+
+int SorvinApplication::run() {
+    window_->show();
+    const int code = QApplication::exec();
+    // Photos still being read from a disk that stopped answering are not worth a process that
+    // never ends.
+    if (!finish(kStuckWorkWait)) {
+        std::fflush(nullptr);
+        std::_Exit(code);
+    }
+    return code;
 }
 
 SorvinApplication::~SorvinApplication() {

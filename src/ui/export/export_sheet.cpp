@@ -82,6 +82,8 @@ QColor secondary() {
 
 ExportSheet::ExportSheet(AppState& state, MainQueue& mainQueue, BackgroundExecutor& executor, QWidget* parent)
     : QDialog(parent), state_(state), mainQueue_(mainQueue), executor_(executor), model_(state.settings()) {
+    // A cancel removes the file being written off the main thread.
+    model_.cancellation = std::make_shared<ExportCancellationToken>(&executor_);
     setWindowTitle(QStringLiteral("ハートを付けた写真を書き出し"));
     setStyleSheet(QStringLiteral("QLabel, QCheckBox, QRadioButton { color: %1; }").arg(toQColor(ViewPalette::text).name()));
     auto* layout = new QVBoxLayout(this);
@@ -305,7 +307,8 @@ QWidget* ExportSheet::buildCopying() {
     rows->setContentsMargins(0, 0, 0, 0);
     rows->setSpacing(24);
     rows->addStretch(1);
-    rows->addWidget(title(QStringLiteral("書き出しています"), page));
+    copyingTitle_ = title(qText(model_.copyingTitle()), page);
+    rows->addWidget(copyingTitle_);
     progress_ = new QProgressBar(page);
     progress_->setMinimumWidth(420);
     progress_->setTextVisible(false);
@@ -315,7 +318,10 @@ QWidget* ExportSheet::buildCopying() {
     stop_ = button(QStringLiteral("キャンセル"), page);
     rows->addWidget(stop_, 0, Qt::AlignHCenter);
     rows->addStretch(1);
-    connect(stop_, &QPushButton::clicked, this, [this] { model_.cancel(); });
+    connect(stop_, &QPushButton::clicked, this, [this] {
+        model_.cancel();
+        refresh();
+    });
     return page;
 }
 
@@ -372,6 +378,8 @@ void ExportSheet::refresh() {
     progress_->setRange(0, std::max(model_.total, 1));
     progress_->setValue(std::min(model_.processed, std::max(model_.total, 1)));
     progressText_->setText(qText(model_.progressText()));
+    copyingTitle_->setText(qText(model_.copyingTitle()));
+    stop_->setEnabled(!model_.isStopping());
     uncheckedMounts_->setText(qText(model_.uncheckedMountsNote.value_or(std::string())));
     uncheckedMounts_->setVisible(model_.stage != ExportSheetModel::Stage::settings &&
                                  model_.uncheckedMountsNote.has_value());

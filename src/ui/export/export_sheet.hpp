@@ -60,6 +60,7 @@ public:
     QLabel* targetNoticesLabel() const { return targetNotices_; }
     QPushButton* exportButton() const { return export_; }
     QPushButton* cancelButton() const { return cancelSettings_; }
+    QLabel* copyingTitleLabel() const { return copyingTitle_; }
     QProgressBar* progressBar() const { return progress_; }
     QLabel* progressLabel() const { return progressText_; }
     // Under the copying and result stages: the mounts inside the photo folder that could not be
@@ -117,6 +118,7 @@ private:
     QPushButton* export_ = nullptr;
 
     QProgressBar* progress_ = nullptr;
+    QLabel* copyingTitle_ = nullptr;
     QLabel* progressText_ = nullptr;
     QLabel* uncheckedMounts_ = nullptr;
     QPushButton* stop_ = nullptr;

@@ -1,8 +1,5 @@
 #pragma once
 
-#include <QMargins>
-#include <functional>
-
 class QDialog;
 class QWidget;
 
@@ -12,7 +9,7 @@ namespace sorvin {
 // to that window, drawn in the sheet frame (its fill and border under every control), while the
 // window behind lies under the backdrop.
 namespace SheetHost {
-// Shows the sheet modal to its parent's window, its title bar and frame on the screen's free area.
+// Shows the sheet modal to its parent's window (placed as every dialog is, DialogPlacement).
 void present(QDialog& sheet);
 // The sheet stays over its window and keeps the keyboard, but no longer blocks the window (a
 // result that is only read): the window's menus, keys and close button work again. When the sheet
@@ -20,9 +17,6 @@ void present(QDialog& sheet);
 void release(QDialog& sheet);
 // Darkens the window while a sheet, a dialog or an alert blocks it; once, for the main window.
 void keepBackdrop(QWidget& window);
-// Where the frame of the window's sheets is read from instead of the window system (a window
-// system without frames, as in tests).
-void setFrameSource(QWidget& window, std::function<QMargins()> source);
 } // namespace SheetHost
 
 } // namespace sorvin

@@ -5,6 +5,7 @@
 #include "shell/pacing_settings.hpp"
 #include "shell/release_notes.hpp"
 #include "ui/app/app_delegate.hpp"
+#include "ui/platform/dialog_placement.hpp"
 #include "ui/platform/sorvin_look.hpp"
 
 #include <QAction>
@@ -195,8 +196,10 @@ void SettingsView::fitHeight() {
     layout->activate();
     const int natural = layout->hasHeightForWidth() ? layout->totalHeightForWidth(kWidth) : form_->sizeHint().height();
     if (natural <= 0) return;
-    scroll_->setVerticalScrollBarPolicy(natural > kMaximumHeight ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
-    setFixedHeight(std::min(natural, kMaximumHeight));
+    // Lower where the screen has less room (DialogPlacement): the form scrolls then.
+    setMaximumHeight(std::min(natural, kMaximumHeight));
+    resize(kWidth, maximumHeight());
+    DialogPlacement::fitAgain(*this);
 }
 
 } // namespace sorvin
