@@ -304,15 +304,21 @@ TEST_F(AppStateSession, PreferencesTheFileCannotTakeAreSaidAndTheFileIsKept) {
         session.presentPresetSave();
         session.savePreset(name);
     };
+    // The file written by the preferences' thread, and what that said shown.
+    const auto written = [&] {
+        onDisk.waitUntilWritten();
+        queue.runPending();
+    };
     const std::string tooLarge = ExportError::failureReason(std::make_error_code(std::errc::file_too_large));
     savePreset("晴れ");
+    written();
     ASSERT_EQ(session.toastText(), "プリセット「晴れ」を保存しました");
     const std::string before = AtomicFile::read(file);
     {
         const FailingWrites full(64);
         // Said after the change's own message, which keeps its time.
         session.setClippingWarning(!session.clippingWarning());
-        queue.runPending();
+        written();
         EXPECT_NE(session.toastText(), "設定を保存できませんでした（" + tooLarge + "）");
         // A newer message meanwhile goes first, and the failure still follows.
         session.showToasts({"最初の写真です"}, 1.0);
@@ -322,19 +328,20 @@ TEST_F(AppStateSession, PreferencesTheFileCannotTakeAreSaidAndTheFileIsKept) {
         ASSERT_EQ(session.toastText(), std::nullopt);
         // Said again for every change that fails, not only the first of a run.
         session.setRightPanelWidth(300);
-        queue.runPending();
+        written();
         EXPECT_EQ(session.toastText(), "設定を保存できませんでした（" + tooLarge + "）");
         // A preset's change says so every time, instead of its own message.
         savePreset("曇り");
-        queue.runPending();
+        written();
         EXPECT_EQ(session.toastText(), "プリセットを保存できませんでした（" + tooLarge + "）");
         session.deletePreset(0);
-        queue.runPending();
+        written();
         EXPECT_EQ(session.toastText(), "プリセットを保存できませんでした（" + tooLarge + "）");
         EXPECT_EQ(session.presets().size(), 1u);
         EXPECT_EQ(AtomicFile::read(file), before);
     }
     session.setRightPanelWidth(310);
+    written();
     DefaultsStore reread(file);
     const auto presets = ParameterPresetStore(reread).load().presets;
     ASSERT_EQ(presets.size(), 1u);
@@ -345,6 +352,7 @@ TEST_F(AppStateSession, PreferencesTheFileCannotTakeAreSaidAndTheFileIsKept) {
     std::ofstream(root / "file");
     DefaultsStore nowhere(root / "file" / "preferences.json");
     nowhere.set(PreferenceKey::showGrid, true);
+    nowhere.waitUntilWritten();
     AppSettings nowhereSettings(nowhere, std::uint64_t{1} << 35);
     const AppState started(nowhereSettings, environment());
     EXPECT_EQ(started.toastText(),

@@ -87,6 +87,7 @@ TEST(AppSettings, ADamagedPreferencesFileIsSetAsideAndDefaultsAreUsed) {
     EXPECT_EQ(settings.holdAdvanceRate(), 10);
     EXPECT_TRUE(store.setAsideFile());
     // The fresh file holds only what this start stored.
+    store.waitUntilWritten();
     EXPECT_EQ(DefaultsStore(file).dictionaryRepresentation().size(), 1u);
 }
 

@@ -124,6 +124,7 @@ TEST(PreferenceMigration, ThePredecessorsDomainIsReadFromItsOwnFolderAndNeverCha
     ASSERT_NE(legacy, nullptr);
     DefaultsStore current(DefaultsStore::domainFile("Sorvin"));
     LegacyDataMigrator::migrateUserDefaultsIfNeeded(current, legacy.get());
+    current.waitUntilWritten();
 
     EXPECT_EQ(DefaultsStore(config / "Sorvin" / "preferences.json").string("sorvin.sortKey"), "name");
     EXPECT_EQ(AtomicFile::read(config / "Tolvanite" / "preferences.json"),

@@ -146,6 +146,13 @@ struct TwoCopies {
         DefaultsStore reopened(file);
         return ParameterPresetStore(reopened).load().presets;
     }
+    // Each copy's changes written, and the list each holds then taken in.
+    void written() {
+        firstDefaults.waitUntilWritten();
+        secondDefaults.waitUntilWritten();
+        first.reload();
+        second.reload();
+    }
 };
 
 // Each change of one copy is made over the presets the other wrote, preset by preset, and an
@@ -155,35 +162,49 @@ TEST(PresetManagerCopies, ChangesOfBothCopiesAreKept) {
     TwoCopies copies(folder / "preferences.json");
     copies.first.save("a", withExposure(1));
     copies.first.save("b", withExposure(2));
+    copies.written();
     copies.second.save("fromB", withExposure(3)); // its list had neither a nor b
+    EXPECT_EQ(names(copies.second.presets()), (std::vector<std::string>{"fromB"})) << "until written";
+    copies.written();
     EXPECT_EQ(names(copies.second.presets()), (std::vector<std::string>{"a", "b", "fromB"}));
     copies.firstDefaults.set(PreferenceKey::showGrid, false);
     copies.secondDefaults.set(PreferenceKey::lowMemoryMode, true);
     copies.firstDefaults.set(PreferenceKey::includeSubfolders, false);
+    copies.written();
     EXPECT_EQ(names(copies.onDisk()), (std::vector<std::string>{"a", "b", "fromB"}));
     DefaultsStore reopened(copies.file);
     EXPECT_FALSE(reopened.boolValue(PreferenceKey::showGrid));
     EXPECT_TRUE(reopened.boolValue(PreferenceKey::lowMemoryMode));
     EXPECT_EQ(reopened.object(PreferenceKey::includeSubfolders), std::optional<DefaultsValue>(false));
 
-    // The first copy still lists a, b and no fromB; the second lists all three.
     copies.first.rename(0, "a2");
     EXPECT_EQ(names(copies.first.presets()), (std::vector<std::string>{"a2", "b", "fromB"}));
+    copies.written();
+    // The second copy has not read the rename: it deletes b by its own list.
     const auto removed = copies.second.remove(1);
     ASSERT_TRUE(removed);
     EXPECT_EQ(removed->preset.name, "b");
-    // Deleted in the other copy, b stays deleted: moving it changes nothing.
+    copies.written();
+    // Deleted in the other copy, b stays deleted: moving it (by the list this copy read last)
+    // changes nothing.
+    EXPECT_EQ(names(copies.first.presets()), (std::vector<std::string>{"a2", "b", "fromB"}));
     copies.first.move(1, ParameterPresetMoveDirection::up);
+    copies.written();
     EXPECT_EQ(names(copies.onDisk()), (std::vector<std::string>{"a2", "fromB"}));
     EXPECT_EQ(names(copies.first.presets()), (std::vector<std::string>{"a2", "fromB"}));
-    // The second copy, which never saw the rename, moves fromB before a2 and overwrites a2.
+    // The second copy moves fromB before a2 and overwrites a2.
     copies.second.save("x", withExposure(5));
+    copies.written();
     EXPECT_EQ(copies.second.move(1, ParameterPresetMoveDirection::up), 0);
+    copies.written();
     EXPECT_EQ(copies.second.save("a2", withExposure(9)).kind, SaveKind::overwritten);
-    // A rename to a name the other copy gave meanwhile is not made: both presets stay.
+    copies.written();
+    // A rename to a name the other copy gave meanwhile (unknown to this copy) is not made: both
+    // presets stay.
     EXPECT_EQ(copies.first.rename(1, "x").kind, RenameKind::renamed);
     // Saving a deleted name brings it back.
     copies.first.save("b", withExposure(7));
+    copies.written();
     const auto stored = copies.onDisk();
     EXPECT_EQ(names(stored), (std::vector<std::string>{"fromB", "a2", "x", "b"}));
     EXPECT_EQ(stored[1].parameters, withExposure(9));
@@ -212,6 +233,7 @@ TEST(PresetManagerCopies, ChangesMadeAtOnceAreAllKept) {
     std::thread other([&] { work(copies.second, copies.secondDefaults, "second"); });
     work(copies.first, copies.firstDefaults, "first");
     other.join();
+    copies.written();
 
     auto stored = names(copies.onDisk());
     std::sort(stored.begin(), stored.end());
@@ -226,19 +248,25 @@ TEST(PresetManagerCopies, ChangesMadeAtOnceAreAllKept) {
     EXPECT_EQ(reopened.object("secondsetting"), std::optional<DefaultsValue>(9));
 }
 
-// Another copy has filled the list since this one read it: a new name is refused instead of being
-// said saved and lost, the list becomes the full one, and overwriting one of its presets still works.
-TEST(PresetManagerCopies, ANewNameIsRefusedWhereAnotherCopyFilledTheList) {
+// Another copy has filled the list since this one read it: a new name saved meanwhile is not kept
+// when written, the list becomes the full one, a new name is refused from then on, and overwriting
+// one of its presets still works.
+TEST(PresetManagerCopies, ANewNameIsNotKeptWhereAnotherCopyFilledTheList) {
     test::TemporaryFolder folder;
     TwoCopies copies(folder / "preferences.json");
     copies.first.save("mine", withExposure(1));
+    copies.written();
     for (int i = 0; i < 19; ++i)
         copies.second.save(fmt::format("p{}", i), withExposure(i));
+    copies.written();
     ASSERT_EQ(copies.second.presets().size(), ParameterPresetStore::maxPresets);
-    EXPECT_EQ(copies.first.save("new", withExposure(5)).kind, SaveKind::unavailable);
+    copies.first.save("new", withExposure(5));
+    copies.written();
     EXPECT_EQ(copies.first.presets(), copies.onDisk());
     EXPECT_EQ(copies.first.presets().size(), ParameterPresetStore::maxPresets);
+    EXPECT_EQ(copies.first.save("new", withExposure(5)).kind, SaveKind::unavailable);
     EXPECT_EQ(copies.first.save("p3", withExposure(50)).kind, SaveKind::overwritten);
+    copies.written();
     EXPECT_EQ(copies.onDisk()[4].parameters, withExposure(50));
 }
 

@@ -1,12 +1,17 @@
 #include "platform/atomic_file.hpp"
 #include "platform/defaults_store.hpp"
 #include "support/failing_preferences.hpp"
+#include "support/held_preference_reads.hpp"
+#include "support/manual_main_queue.hpp"
 #include "support/test_support.hpp"
 
+#include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <functional>
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
+#include <set>
 #include <sys/stat.h>
 #include <thread>
 
@@ -14,6 +19,7 @@ namespace sorvin {
 namespace {
 
 namespace fs = std::filesystem;
+using Json = nlohmann::json;
 
 TEST(DefaultsStore, ValuesKeepTheirKindThroughTheFile) {
     test::TemporaryFolder folder;
@@ -56,6 +62,7 @@ TEST(DefaultsStore, RegisteredValuesAreReadOnlyWhileNothingIsStoredAndNeverWritt
 
     const auto all = store.dictionaryRepresentation();
     EXPECT_EQ(all.size(), 3u);
+    store.waitUntilWritten();
     const auto written = nlohmann::json::parse(AtomicFile::read(file));
     EXPECT_EQ(written, nlohmann::json::parse(R"({"c": 2})"));
 }
@@ -82,6 +89,7 @@ TEST(DefaultsStore, DamagedFilesAreSetAsideAndTheStoreStartsEmpty) {
         EXPECT_EQ(AtomicFile::read(folder / "preferences.json.damaged"), "an earlier one");
         EXPECT_FALSE(fs::exists(file));
         store.set("k", 1);
+        store.waitUntilWritten();
         EXPECT_EQ(*DefaultsStore(file).object("k")->integer(), 1);
     }
 }
@@ -102,6 +110,7 @@ TEST(DefaultsStore, APreferenceFileThatIsNotAFileIsSetAsideWithoutWaiting) {
         EXPECT_TRUE(store.dictionaryRepresentation().empty());
         ASSERT_TRUE(store.setAsideFile());
         store.set("k", 1);
+        store.waitUntilWritten();
         EXPECT_EQ(*DefaultsStore(file).object("k")->integer(), 1);
     }
 }
@@ -152,11 +161,14 @@ TEST(DefaultsStore, OnlyAChangeOrAFailedWriteIsWritten) {
     DefaultsStore store(file);
     store.set("a", 1);
     store.set("list", DefaultsValue::List{"x"});
+    store.waitUntilWritten();
     fs::remove(file); // a write would bring it back
     store.set("a", 1);
     store.setValues({{"a", 1}, {"list", DefaultsValue::List{"x"}}});
+    store.waitUntilWritten();
     EXPECT_FALSE(fs::exists(file));
     store.set("a", 1.0); // another kind of value is a change
+    store.waitUntilWritten();
     EXPECT_TRUE(fs::exists(file));
 
     // A file where the folder should be makes every write fail, even for root.
@@ -164,10 +176,12 @@ TEST(DefaultsStore, OnlyAChangeOrAFailedWriteIsWritten) {
     AtomicFile::write(folder / "Sorvin", "in the way");
     store.set("a", 2);
     EXPECT_EQ(*store.object("a")->integer(), 2);
+    store.waitUntilWritten();
     fs::remove(folder / "Sorvin");
     fs::rename(folder / "moved", folder / "Sorvin");
     EXPECT_NE(DefaultsStore(file).object("a")->floating(), nullptr) << "the failed write left the file";
     store.set("a", 2);
+    store.waitUntilWritten();
     EXPECT_EQ(*DefaultsStore(file).object("a")->integer(), 2);
 }
 
@@ -214,12 +228,18 @@ TEST(DefaultsStore, TwoCopiesKeepEachOthersChanges) {
     const auto file = folder / "Sorvin" / "preferences.json";
     DefaultsStore first(file);
     DefaultsStore second(file);
-    first.setValues({{"shared", 1}, {"gone", true}});
-    second.set("lowMemoryMode", true); // it never read the first's values
-    first.set("includeSubfolders", false);
-    second.remove("gone"); // unknown to it: nothing to remove
-    first.remove("gone");
-    second.set("shared", 2);
+    // Each step written before the next.
+    const auto step = [](DefaultsStore& store, const std::function<void(DefaultsStore&)>& change) {
+        change(store);
+        store.waitUntilWritten();
+    };
+    step(first, [](DefaultsStore& store) { store.setValues({{"shared", 1}, {"gone", true}}); });
+    EXPECT_FALSE(second.object("gone")) << "it never read the first's values";
+    step(second, [](DefaultsStore& store) { store.set("lowMemoryMode", true); });
+    step(first, [](DefaultsStore& store) { store.set("includeSubfolders", false); });
+    step(second, [](DefaultsStore& store) { store.remove("gone"); });
+    step(first, [](DefaultsStore& store) { store.remove("gone"); });
+    step(second, [](DefaultsStore& store) { store.set("shared", 2); });
 
     const auto written = nlohmann::json::parse(AtomicFile::read(file));
     EXPECT_EQ(written, nlohmann::json::parse(
@@ -228,9 +248,11 @@ TEST(DefaultsStore, TwoCopiesKeepEachOthersChanges) {
     EXPECT_TRUE(holds(first, "lowMemoryMode", true));
     EXPECT_TRUE(holds(first, "shared", 1));
     first.refresh();
+    first.waitUntilWritten();
     EXPECT_TRUE(holds(first, "shared", 2));
     // A value this copy held before the other changed it is still a change when set again.
     first.set("shared", 1);
+    first.waitUntilWritten();
     EXPECT_TRUE(holds(DefaultsStore(file), "shared", 1));
 }
 
@@ -242,19 +264,24 @@ TEST(DefaultsStore, AnUnwrittenChangeStaysOverTheOtherCopysValues) {
     DefaultsStore first(file);
     DefaultsStore second(file);
     first.set("a", 1);
+    first.waitUntilWritten();
     const auto lockFile = fs::path(file) += ".lock";
     // A file where the folder should be makes the write fail.
     fs::rename(folder / "Sorvin", folder / "moved");
     AtomicFile::write(folder / "Sorvin", "in the way");
     first.set("b", 1);
+    first.waitUntilWritten();
     EXPECT_TRUE(first.writeError());
     fs::remove(folder / "Sorvin");
     fs::rename(folder / "moved", folder / "Sorvin");
     second.set("c", 1);
+    second.waitUntilWritten();
     first.refresh();
+    first.waitUntilWritten();
     EXPECT_TRUE(holds(first, "b", 1));
     EXPECT_TRUE(holds(first, "c", 1));
     first.set("d", 1);
+    first.waitUntilWritten();
     EXPECT_FALSE(first.writeError());
     EXPECT_EQ(nlohmann::json::parse(AtomicFile::read(file)),
               nlohmann::json::parse(R"({"a": 1, "b": 1, "c": 1, "d": 1})"));
@@ -267,10 +294,13 @@ TEST(DefaultsStore, AFileDamagedMeanwhileIsSetAsideByTheNextWrite) {
     const auto file = folder / "preferences.json";
     DefaultsStore store(file);
     store.set("a", 1);
+    store.waitUntilWritten();
     AtomicFile::write(file, "{\"cut");
     store.refresh();
+    store.waitUntilWritten();
     EXPECT_TRUE(holds(store, "a", 1)) << "a read leaves what it cannot read";
     store.set("b", 2);
+    store.waitUntilWritten();
     EXPECT_EQ(nlohmann::json::parse(AtomicFile::read(file)), nlohmann::json::parse(R"({"b": 2})"));
     ASSERT_TRUE(store.setAsideFile());
     EXPECT_EQ(AtomicFile::read(*store.setAsideFile()), "{\"cut");
@@ -292,6 +322,8 @@ TEST(DefaultsStore, TwoCopiesWritingAtOnceLoseNothing) {
     std::thread other([&] { writeMany(second, "second."); });
     writeMany(first, "first.");
     other.join();
+    first.waitUntilWritten();
+    second.waitUntilWritten();
     EXPECT_FALSE(first.writeError());
     EXPECT_FALSE(second.writeError());
     DefaultsStore reopened(file);
@@ -342,14 +374,17 @@ TEST(DefaultsStore, AFileTheSystemCannotReadAtOpeningIsNeverSetAsideNorWrittenOv
         EXPECT_EQ(store.readError(), std::error_code(error, std::generic_category()));
         EXPECT_EQ(store.writeError(), store.readError()) << "said as a failed write";
         store.set("sorvin.showGrid", true);
+        store.waitUntilWritten();
         store.edit(
             [](DefaultsStore::Dictionary& values) { values.try_emplace("sorvin.lowMemoryMode", true); });
+        store.waitUntilWritten();
         EXPECT_EQ(store.writeError(), std::error_code(error, std::generic_category()));
         EXPECT_EQ(AtomicFile::read(file), previousVersionFile);
         EXPECT_GT(failing.failures(), 4) << "each write looked again";
 
         failing.stop();
         store.set("sorvin.parameterTab", 3);
+        store.waitUntilWritten();
         EXPECT_FALSE(store.writeError());
         EXPECT_FALSE(store.readError());
         auto expected = nlohmann::json::parse(previousVersionFile);
@@ -371,18 +406,21 @@ TEST(DefaultsStore, AWriteThatCannotReadTheFileFailsAndKeepsItsChange) {
         {
             const test::FailingPreferences blink(file, step, error, 3);
             store.set("blink", 1);
+            store.waitUntilWritten();
             EXPECT_FALSE(store.writeError());
         }
         const std::string before = AtomicFile::read(file);
         {
             const test::FailingPreferences failing(file, step, error);
             store.set("sorvin.showGrid", true);
+            store.waitUntilWritten();
             EXPECT_EQ(store.writeError(), std::error_code(error, std::generic_category()));
             EXPECT_TRUE(holds(store, "sorvin.showGrid", true));
             EXPECT_TRUE(holds(store, "sorvin.parameterTab", 10));
             EXPECT_EQ(AtomicFile::read(file), before);
         }
         store.set("later", 2);
+        store.waitUntilWritten();
         EXPECT_FALSE(store.writeError());
         auto expected = nlohmann::json::parse(previousVersionFile);
         expected["blink"] = 1;
@@ -402,11 +440,153 @@ TEST(DefaultsStore, ARefreshTakesInAFileThatCouldNotBeReadAtOpening) {
     test::FailingPreferences failing(file, Step::open, EIO);
     DefaultsStore store(file);
     store.refresh();
+    store.waitUntilWritten();
     EXPECT_EQ(store.object("sorvin.showGrid"), std::nullopt);
     failing.stop();
     store.refresh();
+    store.waitUntilWritten();
     EXPECT_TRUE(holds(store, "sorvin.showGrid", false));
     EXPECT_FALSE(store.writeError()) << "the file holds everything the store holds";
+}
+
+Json readJson(const fs::path& file) {
+    return nlohmann::json::parse(AtomicFile::read(file));
+}
+
+// A change is made in memory at once and written by the store's own thread: while that thread
+// waits on the disk, the caller's thread reads and changes the values without waiting, since the
+// store's lock is not held meanwhile.
+TEST(DefaultsStoreWriter, TheStoresThreadWritesWhileTheCallerGoesOn) {
+    test::TemporaryFolder folder;
+    const auto file = folder / "Sorvin" / "preferences.json";
+    DefaultsStore store(file);
+    test::HeldPreferenceReads disk(file);
+    disk.hold();
+    store.set("a", 1);
+    ASSERT_TRUE(disk.waitUntilHolding());
+
+    const auto started = std::chrono::steady_clock::now();
+    EXPECT_TRUE(holds(store, "a", 1));
+    store.set("b", 2);
+    store.edit([](DefaultsStore::Dictionary& values) { values.insert_or_assign("c", DefaultsValue(3)); });
+    store.remove("a");
+    EXPECT_EQ(store.dictionaryRepresentation().size(), 2u);
+    EXPECT_FALSE(store.writeError());
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(1))
+        << "the caller waited for the disk";
+    EXPECT_FALSE(fs::exists(file));
+
+    disk.letGo();
+    store.waitUntilWritten();
+    EXPECT_EQ(readJson(file), Json::parse(R"({"b": 2, "c": 3})"));
+    EXPECT_FALSE(disk.readers().contains(std::this_thread::get_id())) << "the caller read the file";
+}
+
+// The changes made while a write waits on the disk go together in the next write, in the order
+// they were made, the last value of a key over the earlier ones.
+TEST(DefaultsStoreWriter, ChangesMadeDuringAWriteGoInTheNextInTheirOrder) {
+    test::TemporaryFolder folder;
+    const auto file = folder / "preferences.json";
+    DefaultsStore store(file);
+    test::HeldPreferenceReads disk(file);
+    disk.hold();
+    store.set("n", 0);
+    ASSERT_TRUE(disk.waitUntilHolding());
+    for (int i = 1; i <= 5; ++i) {
+        store.edit([i](DefaultsStore::Dictionary& values) {
+            DefaultsValue::List order;
+            if (const auto it = values.find("order"); it != values.end() && it->second.list())
+                order = *it->second.list();
+            // Made again over the file at the write: the same list, not a longer one.
+            if (std::find(order.begin(), order.end(), DefaultsValue(i)) == order.end()) order.push_back(i);
+            values.insert_or_assign("order", DefaultsValue(std::move(order)));
+        });
+        store.set("n", i);
+    }
+    disk.letGo();
+    store.waitUntilWritten();
+    EXPECT_EQ(disk.reads(), 2) << "one write held, one for every change made meanwhile";
+    EXPECT_EQ(readJson(file), Json::parse(R"({"n": 5, "order": [1, 2, 3, 4, 5]})"));
+    EXPECT_EQ(*store.object("order"), (DefaultsValue::List{1, 2, 3, 4, 5}));
+}
+
+// A failed write is told on the report queue (the main thread's), never on the store's thread;
+// whoever waits for the change hears of the failure, and of the next write that puts it in.
+TEST(DefaultsStoreWriter, AFailedWriteIsToldOnTheReportQueue) {
+    test::TemporaryFolder folder;
+    const auto file = folder / "preferences.json";
+    AtomicFile::write(file, previousVersionFile);
+    test::ManualMainQueue queue;
+    DefaultsStore store(file);
+    store.reportOn(&queue);
+    std::vector<std::error_code> failures;
+    std::vector<std::optional<std::error_code>> written;
+    std::set<std::thread::id> toldOn;
+    const auto failed = store.writeFailed.connect([&](std::error_code error) {
+        failures.push_back(error);
+        toldOn.insert(std::this_thread::get_id());
+    });
+    const auto writtenNow = [&] {
+        store.whenWritten([&](std::optional<std::error_code> error) {
+            written.push_back(error);
+            toldOn.insert(std::this_thread::get_id());
+        });
+        store.waitUntilWritten();
+    };
+    {
+        const test::FailingPreferences failing(file, Step::read, EIO);
+        store.set("sorvin.showGrid", true);
+        writtenNow();
+    }
+    EXPECT_TRUE(failures.empty() && written.empty()) << "told before the report queue ran";
+    queue.runPending();
+    const std::error_code eio(EIO, std::generic_category());
+    EXPECT_EQ(failures, std::vector{eio});
+    EXPECT_EQ(written, std::vector<std::optional<std::error_code>>{eio});
+    EXPECT_EQ(AtomicFile::read(file), previousVersionFile);
+
+    store.set("later", 1);
+    writtenNow();
+    queue.runPending();
+    EXPECT_EQ(failures.size(), 1u);
+    EXPECT_EQ(written, (std::vector<std::optional<std::error_code>>{eio, std::nullopt}));
+    EXPECT_EQ(toldOn, std::set{std::this_thread::get_id()});
+    auto expected = Json::parse(previousVersionFile);
+    expected["sorvin.showGrid"] = true;
+    expected["later"] = 1;
+    EXPECT_EQ(readJson(file), expected);
+
+    // Without a report queue nobody is told.
+    store.reportOn(nullptr);
+    store.set("unheard", 1);
+    writtenNow();
+    queue.runPending();
+    EXPECT_EQ(written.size(), 2u);
+}
+
+// A store that goes (at the end of the program) first writes what it holds, the write under way
+// and the one still waiting, however long the disk takes.
+TEST(DefaultsStoreWriter, AStoreThatGoesWaitsForItsWrites) {
+    test::TemporaryFolder folder;
+    const auto file = folder / "preferences.json";
+    auto store = std::make_unique<DefaultsStore>(file);
+    test::HeldPreferenceReads disk(file);
+    disk.hold();
+    store->set("first", 1);
+    ASSERT_TRUE(disk.waitUntilHolding());
+    store->set("last", 2);
+    std::atomic<bool> gone = false;
+    std::thread ending([&] {
+        store.reset();
+        gone = true;
+    });
+    // Not gone while its write waits: looked at for a while.
+    for (int look = 0; look < 20 && !gone; ++look)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_FALSE(gone);
+    disk.letGo();
+    ending.join();
+    EXPECT_EQ(readJson(file), Json::parse(R"({"first": 1, "last": 2})"));
 }
 
 } // namespace

@@ -394,6 +394,7 @@ TEST_F(MainWindowMenuTest, ASettingTheDiskRefusesIsSaidWhicheverCommandChangedIt
                             Step{Qt::Key_J, "撮影日時 降順"}}) {
         type(&shown, step.key, Qt::ControlModifier);
         QApplication::processEvents();
+        session->defaults.waitUntilWritten();
         queue.runPending();
         QApplication::processEvents();
         EXPECT_EQ(toast.text().toStdString(), step.own);
@@ -423,12 +424,18 @@ TEST_F(MainWindowMenuTest, WhatAnotherCopyStoresShowsHereAndStays) {
     ParameterPresetManager otherPresets(other.presetStore(), other.presetStore().load().presets);
     otherPresets.save("夕景", PhotoParameters::zero());
     otherDefaults.set(PreferenceKey::holdAdvanceRate, 24);
+    otherDefaults.waitUntilWritten();
+    // What this window's settings read or write comes in once written.
+    const auto read = [&] {
+        opened->defaults.waitUntilWritten();
+        queue.runPending();
+        QApplication::processEvents();
+    };
 
     press(&shown, Qt::Key_Control);
     queue.advance(AppState::kCheatSheetDelay + 0.05);
     QApplication::processEvents();
-    queue.runPending();
-    QApplication::processEvents();
+    read();
     const CommandCheatSheetView* cheatSheet = shown.rootView()->selectView()->visibleCheatSheet();
     ASSERT_NE(cheatSheet, nullptr);
     const auto labels = cheatSheet->visibleLabels();
@@ -442,6 +449,7 @@ TEST_F(MainWindowMenuTest, WhatAnotherCopyStoresShowsHereAndStays) {
     const bool grid = session.showGrid();
     type(&shown, Qt::Key_G, Qt::ControlModifier);
     settle();
+    read();
     ASSERT_NE(session.showGrid(), grid);
     DefaultsStore reopened(file);
     const auto stored = ParameterPresetStore(reopened).load().presets;
@@ -458,8 +466,10 @@ TEST_F(MainWindowMenuTest, WhatAnotherCopyStoresShowsHereAndStays) {
     QApplication::processEvents();
     ASSERT_FALSE(settings->isVisible());
     otherDefaults.set(PreferenceKey::holdAdvanceRate, 26);
+    otherDefaults.waitUntilWritten();
     type(&shown, Qt::Key_Comma, Qt::ControlModifier);
     QApplication::processEvents();
+    read();
     ASSERT_TRUE(settings->isVisible());
     EXPECT_EQ(settings->holdAdvanceRateSlider()->value(), 26);
 }

@@ -59,18 +59,24 @@ protected:
     Json onDisk() const { return Json::parse(AtomicFile::read(file())); }
     bool setAside() const { return fs::exists(fs::path(file()) += ".damaged"); }
 
+    // The settings' writes ended, and what they said shown.
+    void written(Session& session) {
+        session.defaults.waitUntilWritten();
+        queue.runPending();
+        QApplication::processEvents();
+    }
     void openAtTheWindow(Session& session) {
         folderPanel.answer = photos();
         QTest::keyClick(session.window.get(), Qt::Key_O, Qt::ControlModifier);
         settle();
         QApplication::processEvents();
         ASSERT_EQ(session.state->screen(), AppScreen::select);
+        written(session);
     }
-    // A key typed at the window; the toast it brings is shown.
+    // A key typed at the window, its settings written; the toast it brings is shown.
     void typeAt(Session& session, Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
         QTest::keyClick(session.window.get(), key, modifiers);
-        queue.runPending();
-        QApplication::processEvents();
+        written(session);
     }
     // Whether the window shows the message within the next few seconds, after what shows now.
     bool toastSays(Session& session, const std::string& message) {
@@ -168,35 +174,57 @@ TEST_F(PreferencesFailureWindowTest, AStartThatCannotReadTheFileRunsOnTheDefault
     }
 }
 
+// Another running copy fills the preset list to 20.
+void fillThePresetsFromAnotherCopy(const fs::path& file) {
+    DefaultsStore other(file);
+    ParameterPresetStore store(other);
+    ParameterPresetManager manager(store, store.load().presets);
+    for (int i = 0; manager.presets().size() < ParameterPresetStore::maxPresets; ++i)
+        manager.save(fmt::format("別{}", i), PhotoParameters());
+}
+
+// Another running copy fills the preset list to 20 before the save sheet opens: the sheet reads
+// the list again as it opens, and once it has, it says the list is full and refuses one more name.
+TEST_F(PreferencesFailureWindowTest, ASaveSheetSaysTheListAnotherCopyFilledIsFull) {
+    Session session(*this);
+    openAtTheWindow(session);
+    fillThePresetsFromAnotherCopy(file());
+    session.state->presentPresetSave();
+    written(session);
+    auto* sheet =
+        dynamic_cast<ParameterPresetSaveSheet*>(session.window->rootView()->selectView()->presetSheet());
+    ASSERT_NE(sheet, nullptr);
+    EXPECT_EQ(session.state->presets().size(), ParameterPresetStore::maxPresets);
+    sheet->nameField()->setFocus();
+    QTest::keyClicks(sheet->nameField(), QStringLiteral("sunset"));
+    EXPECT_EQ(sheet->noticeLabel()->text().toStdString(),
+              ParameterPresetSaveFormState::noticeText(ParameterPresetSaveFormState::Notice::limitReached));
+    EXPECT_FALSE(sheet->saveButton()->isEnabled());
+    QTest::keyClick(sheet->nameField(), Qt::Key_Return);
+    written(session);
+    EXPECT_TRUE(session.state->isPresetSavePresented());
+}
+
 // Another running copy fills the preset list to 20 while the save sheet is open: saving one more
-// by name and Return keeps the sheet, which says the list is full, instead of saying it was saved.
+// by name and Return closes the sheet, and once the file is written the window says the preset was
+// not saved, for the list is full, instead of saying it was saved, and lists the full list.
 TEST_F(PreferencesFailureWindowTest, APresetAnotherCopyLeftNoRoomForIsNotSaidSaved) {
     Session session(*this);
     openAtTheWindow(session);
     session.state->presentPresetSave();
-    QApplication::processEvents();
+    written(session);
     auto* sheet =
         dynamic_cast<ParameterPresetSaveSheet*>(session.window->rootView()->selectView()->presetSheet());
     ASSERT_NE(sheet, nullptr);
-    {
-        DefaultsStore other(file());
-        ParameterPresetStore store(other);
-        ParameterPresetManager manager(store, store.load().presets);
-        for (int i = 0; manager.presets().size() < ParameterPresetStore::maxPresets; ++i)
-            manager.save(fmt::format("別{}", i), PhotoParameters());
-    }
+    fillThePresetsFromAnotherCopy(file());
     sheet->nameField()->setFocus();
     QTest::keyClicks(sheet->nameField(), QStringLiteral("sunset"));
     ASSERT_TRUE(sheet->saveButton()->isEnabled());
     QTest::keyClick(sheet->nameField(), Qt::Key_Return);
-    queue.runPending();
-    QApplication::processEvents();
-    EXPECT_TRUE(session.state->isPresetSavePresented());
-    EXPECT_EQ(sheet->noticeLabel()->text().toStdString(),
-              ParameterPresetSaveFormState::noticeText(ParameterPresetSaveFormState::Notice::limitReached));
-    EXPECT_FALSE(sheet->saveButton()->isEnabled());
+    written(session);
+    EXPECT_FALSE(session.state->isPresetSavePresented());
+    EXPECT_TRUE(toastSays(session, "プリセット「sunset」を保存できませんでした（プリセットは20個までです）"));
     EXPECT_EQ(session.state->presets().size(), ParameterPresetStore::maxPresets);
-    EXPECT_FALSE(toastSays(session, "プリセット「sunset」を保存しました"));
     DefaultsStore reread(file());
     EXPECT_EQ(names(session.state->presets()), names(ParameterPresetStore(reread).load().presets));
 }

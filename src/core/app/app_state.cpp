@@ -69,6 +69,7 @@ AppState::AppState(AppSettings& settings, AppStateEnvironment environment)
     };
 
     DefaultsStore& defaults = settings_.defaults();
+    defaults.reportOn(&mainQueue_);
     preferencesWriteFailed_ =
         defaults.writeFailed.connect([this](std::error_code error) { preferencesNotWritten(error); });
     if (const auto error = defaults.writeError()) showWriteFailure("設定", *error);
@@ -103,6 +104,7 @@ AppState::AppState(AppSettings& settings, AppStateEnvironment environment)
 }
 
 AppState::~AppState() {
+    settings_.defaults().reportOn(nullptr);
     // Delayed work that is still queued finds the state gone.
     self_.reset();
     saveTimer_.cancel();

@@ -326,6 +326,7 @@ public:
     void whenSavesEnd(std::function<void(RecordSaving)> then);
     // "<what>を保存できませんでした（<why>）": the change lasts only while the program runs.
     void showWriteFailure(std::string_view what, std::error_code error);
+    void showNotSaved(std::string_view what, const std::string& reason);
     // A message shown once the one on screen (and any waiting after it) has had its time; at once
     // when nothing shows. A message already on screen or waiting last is not added again, and a
     // newer message shows first without dropping it.
@@ -333,9 +334,15 @@ public:
     // A preference the file could not take, whichever change wrote it: said after the message of
     // that change (a sort order's), unless the change said so itself (a preset's).
     void preferencesNotWritten(std::error_code error);
-    // After a change of the presets: false, with the message said instead of the change's own,
-    // when the preferences file could not take it.
-    bool presetChangeWasWritten();
+    // Calls `done` once what was asked of the preferences file so far is done (the store's thread
+    // writes and reads it), unless the state is gone by then.
+    void whenPreferencesDone(std::function<void(std::optional<std::error_code>)> done);
+    // After a change of the presets: once the preferences file has it, the presets as stored are
+    // shown and `said` is called (it says the change); when the file could not take it, that is
+    // said instead.
+    void afterPresetsWritten(std::function<void()> said);
+    // Shows the presets the preferences hold now (another copy's too, once they were read).
+    void takeInStoredPresets();
 
     // ---- Command cheat sheet ----
     void handleCommandCheatSheetModifierFlags(ModifierKeys flags);
@@ -370,8 +377,9 @@ public:
     std::optional<float> rawNeutralTemperature(const PhotoParameters& parameters) const;
 
     // ---- Presets ----
-    // Takes in the settings and presets another copy of the program has written since this one
-    // last read them; called as a sheet or menu that shows them opens.
+    // Has the settings and presets another copy of the program has written since this one last
+    // read them taken in, off the main thread; called as a sheet or menu that shows them opens,
+    // which shows what is held meanwhile. The presets shown follow once they are read.
     void refreshStoredPreferences();
     void presentPresetSave();
     ParameterPresetSaveResult savePreset(std::string_view name);

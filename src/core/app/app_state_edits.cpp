@@ -364,9 +364,31 @@ std::optional<float> AppState::rawNeutralTemperature(const PhotoParameters& para
 // ---- Presets ----
 
 void AppState::refreshStoredPreferences() {
+    settings_.defaults().refresh();
+    whenPreferencesDone([this](std::optional<std::error_code>) { takeInStoredPresets(); });
+}
+
+void AppState::takeInStoredPresets() {
     if (!presetManager_.reload()) return;
     presets_ = presetManager_.presets();
     publish(AppStateProperty::presets);
+}
+
+void AppState::whenPreferencesDone(std::function<void(std::optional<std::error_code>)> done) {
+    settings_.defaults().whenWritten([weak = std::weak_ptr<AppState*>(self_),
+                                      done = std::move(done)](std::optional<std::error_code> error) {
+        if (weak.lock()) done(error);
+    });
+}
+
+void AppState::afterPresetsWritten(std::function<void()> said) {
+    whenPreferencesDone([this, said = std::move(said)](std::optional<std::error_code> error) {
+        takeInStoredPresets();
+        if (error)
+            showWriteFailure("プリセット", *error);
+        else if (said)
+            said();
+    });
 }
 
 void AppState::presentPresetSave() {
@@ -393,8 +415,15 @@ ParameterPresetSaveResult AppState::savePreset(std::string_view name) {
     }
     if (result.kind == ParameterPresetSaveResult::Kind::unavailable) return result;
     setPresetSavePresented(false);
-    if (auto toast = result.toast(); toast && presetChangeWasWritten())
-        showToasts({toast->text}, toast->duration);
+    if (auto toast = result.toast())
+        afterPresetsWritten([this, toast = *toast, name = result.name] {
+            // Another copy may have filled the list before the file was written.
+            if (std::ranges::any_of(presets_,
+                                    [&](const ParameterPreset& preset) { return preset.name == name; }))
+                showToasts({toast.text}, toast.duration);
+            else
+                showNotSaved("プリセット「" + name + "」", "プリセットは20個までです");
+        });
     return result;
 }
 
@@ -422,10 +451,11 @@ ParameterPresetRenameResult AppState::renamePreset(int index, std::string_view n
         result.kind == ParameterPresetRenameResult::Kind::unchanged) {
         presets_ = presetManager_.presets();
         publish(AppStateProperty::presets);
-        const bool written =
-            result.kind == ParameterPresetRenameResult::Kind::unchanged || presetChangeWasWritten();
-        if (result.preset && written)
-            showToasts({"プリセット名を「" + result.preset->name + "」に変えました"}, 1.5);
+        const std::string said = "プリセット名を「" + result.preset->name + "」に変えました";
+        if (result.kind == ParameterPresetRenameResult::Kind::unchanged)
+            showToasts({said}, 1.5);
+        else
+            afterPresetsWritten([this, said] { showToasts({said}, 1.5); });
     }
     return result;
 }
@@ -436,8 +466,9 @@ std::optional<ParameterPresetDeleteResult> AppState::deletePreset(int index) {
     presets_ = presetManager_.presets();
     publish(AppStateProperty::presets);
     if (presets_.empty()) setPresetOrganizerPresented(false);
-    if (presetChangeWasWritten())
-        showToasts({"プリセット「" + result->preset.name + "」を削除しました"}, 1.5);
+    afterPresetsWritten([this, said = "プリセット「" + result->preset.name + "」を削除しました"] {
+        showToasts({said}, 1.5);
+    });
     return result;
 }
 
@@ -446,14 +477,8 @@ std::optional<int> AppState::movePreset(int index, ParameterPresetMoveDirection 
     if (!moved) return std::nullopt;
     presets_ = presetManager_.presets();
     publish(AppStateProperty::presets);
-    presetChangeWasWritten();
+    afterPresetsWritten(nullptr);
     return moved;
-}
-
-bool AppState::presetChangeWasWritten() {
-    const std::optional<std::error_code> error = settings_.defaults().writeError();
-    if (error) showWriteFailure("プリセット", *error);
-    return !error;
 }
 
 } // namespace sorvin

@@ -266,8 +266,12 @@ std::optional<SelectionSaveValues> AppState::takeUnwrittenRecord(const std::file
 }
 
 void AppState::showWriteFailure(std::string_view what, std::error_code error) {
+    showNotSaved(what, ExportError::failureReason(error));
+}
+
+void AppState::showNotSaved(std::string_view what, const std::string& reason) {
     unsaidPreferencesFailure_.reset();
-    showToasts({notSavedText(what, ExportError::failureReason(error))}, kWriteFailureToast);
+    showToasts({notSavedText(what, reason)}, kWriteFailureToast);
 }
 
 void AppState::preferencesNotWritten(std::error_code error) {

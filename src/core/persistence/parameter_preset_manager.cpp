@@ -37,7 +37,6 @@ std::optional<std::size_t> ParameterPresetManager::indexOf(std::string_view name
 }
 
 bool ParameterPresetManager::reload() {
-    store_.refresh();
     auto stored = store_.load().presets;
     if (stored == presets_) return false;
     presets_ = std::move(stored);
@@ -45,7 +44,7 @@ bool ParameterPresetManager::reload() {
 }
 
 // Each change names its preset and is made over the stored list, so that what another copy of the
-// program did to other presets stays; the list shown becomes the stored one.
+// program did to other presets stays; the list shown becomes the one held.
 void ParameterPresetManager::change(std::function<void(std::vector<ParameterPreset>&)> edit) {
     store_.change(std::move(edit));
     presets_ = store_.load().presets;

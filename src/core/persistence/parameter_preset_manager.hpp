@@ -58,19 +58,22 @@ enum class ParameterPresetMoveDirection { up, down };
 // What the other copy did to other presets stays; a preset deleted there stays deleted (a rename
 // or move of it here changes nothing; only saving its name again brings it back), and a rename to
 // a name that another copy has given to a preset in the meantime is not made. After each change
-// the list is the stored one. Every change is written at once. Main thread only.
+// the list is the one the preferences hold: this copy's changes over the file as last read or
+// written; what the file holds once the change is written there is taken in by reload(). Main
+// thread only.
 class ParameterPresetManager {
 public:
     ParameterPresetManager(ParameterPresetStore& store, std::vector<ParameterPreset> presets)
         : store_(store), presets_(std::move(presets)) {}
 
     const std::vector<ParameterPreset>& presets() const { return presets_; }
-    // Takes in the presets another copy has written since; true when the list changed.
+    // Takes in the presets the preferences hold now, another copy's among them once the
+    // preferences have read or written the file; true when the list changed.
     bool reload();
 
     // Overwrites the first preset of that name in place (even with a full list), else appends
-    // while fewer than 20 exist as the list is stored: unavailable when another copy has filled
-    // it meanwhile, and presets() is then that full list.
+    // while fewer than 20 exist in the list held: unavailable when it is full (another copy may
+    // have filled it), and presets() is then that full list.
     ParameterPresetSaveResult save(std::string_view rawName, const PhotoParameters& parameters);
     ParameterPresetRenameResult rename(int index, std::string_view rawName);
     // None for an index outside the list.

@@ -140,10 +140,6 @@ void ParameterPresetStore::change(std::function<void(std::vector<ParameterPreset
     });
 }
 
-void ParameterPresetStore::refresh() {
-    defaults_.refresh();
-}
-
 ParameterPresetLoadResult ParameterPresetStore::load() const {
     const auto text = defaults_.string(PreferenceKey::presets);
     return {presetsIn(text ? &*text : nullptr)};

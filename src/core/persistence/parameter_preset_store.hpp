@@ -15,7 +15,8 @@ namespace sorvin {
 // layout and the older one (circular mask centres on a ten times smaller scale, masks keyed by
 // kind only) and silently drops whatever it cannot use. Another copy of the program may change the
 // presets too: a change is made over the list as the file holds it when it is written (see
-// change). Main thread only.
+// change), which the preferences' own thread does after the change is made in memory. Main thread
+// only.
 class ParameterPresetStore {
 public:
     static constexpr std::size_t maxPresets = 20;
@@ -25,15 +26,13 @@ public:
 
     explicit ParameterPresetStore(DefaultsStore& defaults) : defaults_(defaults) {}
 
-    // Writes the presets that apply parameters, the first 20 of them, at once, in place of any list.
+    // Stores the presets that apply parameters, the first 20 of them, in place of any list.
     void save(const std::vector<ParameterPreset>& presets);
-    // Changes the stored list as it is when written (another copy may have changed it since this
-    // one read it) and writes the presets that apply parameters, the first 20 of them, at once. The
-    // edit may run more than once, each time on the stored list: applied twice it must give what
-    // applying it once gives.
+    // Changes the list held and the stored list as it is when written (another copy may have
+    // changed it since this one read it), keeping the presets that apply parameters, the first 20
+    // of them. The edit may run more than once, each time on the stored list: applied twice it
+    // must give what applying it once gives.
     void change(std::function<void(std::vector<ParameterPreset>&)> edit);
-    // Reads again what another copy of the program has written since.
-    void refresh();
     // Never writes and never fails: anything unreadable gives an empty list.
     ParameterPresetLoadResult load() const;
 

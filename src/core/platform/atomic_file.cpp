@@ -207,7 +207,8 @@ Temporary writeTemporary(const std::filesystem::path& target, std::string_view b
     const std::string fixedName = name + ".tmp-" + writer;
     if (firstWriteOf(target))
         removeAbandonedWithPrefixes(target.parent_path(), {name + ".tmp-", "." + name + ".tmp-"});
-    removeOwnLeftover(target.parent_path() / fixedName);
+    // A hidden name is new at every write: only the fixed one can be in the way.
+    if (naming == TemporaryName::perProcess) removeOwnLeftover(target.parent_path() / fixedName);
     const std::string temporaryName = naming == TemporaryName::perProcess
                                           ? fixedName
                                           : "." + name + ".tmp-" + writer + "-" + UuidText::random();
@@ -372,14 +373,18 @@ int placeWhereFree(const Folder& folder, const std::string& file, const std::str
 
 } // namespace
 
-FileVersion write(const std::filesystem::path& target, std::string_view bytes, TemporaryName naming) {
+FileVersion write(const std::filesystem::path& target, std::string_view bytes, TemporaryName naming,
+                  FolderFlush flush) {
     const Temporary temporary = writeTemporary(target, bytes, naming);
     if (::rename(temporary.path.c_str(), target.c_str()) != 0) {
         const int error = errno;
         ::unlink(temporary.path.c_str());
         throw std::system_error(error, std::generic_category(), "replace file");
     }
-    return namedVersion(target, temporary.made).value_or(FileVersion::of(temporary.made));
+    if (flush == FolderFlush::flushed)
+        if (const std::error_code error = flushFolder(target.parent_path()))
+            throw std::system_error(error, "flush folder");
+    return FileVersion::of(temporary.made);
 }
 
 // Whether the file at the path is the one expected.

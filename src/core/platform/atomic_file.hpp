@@ -31,13 +31,18 @@ enum class TemporaryName {
     perProcess, // name + ".tmp-<writer>": one per process and target; a leftover of ours is replaced
 };
 
+// Whether a write flushes the folder after the rename, so that the new file, and not the one before
+// it, is the one found after a power loss.
+enum class FolderFlush { flushed, skipped };
+
 // Writes the bytes to a temporary file beside the target, flushes it to disk, renames it over the
-// target and flushes the folder, so a reader sees either the old file or the whole new one, also
-// after a power loss. At the first write of the target in this run it first removes the abandoned
-// temporary files of this target. The temporary file is removed on failure. Throws
-// std::system_error. Gives the version of the file written.
+// target and flushes the folder (unless told to skip it), so a reader sees either the old file or
+// the whole new one, also after a power loss. At the first write of the target in this run it first
+// removes the abandoned temporary files of this target. The temporary file is removed on failure.
+// Throws std::system_error. Gives the version of the file written, as it was before its name was
+// given (a share may give it another time once named).
 FileVersion write(const std::filesystem::path& target, std::string_view bytes,
-                  TemporaryName naming = TemporaryName::hidden);
+                  TemporaryName naming = TemporaryName::hidden, FolderFlush flush = FolderFlush::flushed);
 
 // What a replacement found at its target.
 struct Replacement {

@@ -1,8 +1,10 @@
 #include "platform/defaults_store.hpp"
 
 #include "platform/atomic_file.hpp"
-#include "platform/file_manager.hpp"
 #include "platform/file_lock.hpp"
+#include "platform/file_manager.hpp"
+#include "platform/main_queue.hpp"
+#include "platform/thread_priority.hpp"
 #include "platform/xdg_folders.hpp"
 
 #include <algorithm>
@@ -115,6 +117,23 @@ DefaultsStore::DefaultsStore(std::filesystem::path file, Access access)
     load();
 }
 
+DefaultsStore::~DefaultsStore() {
+    std::unique_lock lock(mutex_);
+    // What is still posted to the report queue finds the store gone.
+    alive_.reset();
+    reportQueue_ = nullptr;
+    ending_ = true;
+    wake_.notify_all();
+    if (thread_.joinable()) {
+        lock.unlock();
+        thread_.join();
+    } else {
+        // No thread could be started: what was asked is done here.
+        while (done_ < asked_)
+            turnLocked(lock);
+    }
+}
+
 std::filesystem::path DefaultsStore::domainFile(std::string_view domain) {
     return XdgFolders::configHome() / std::filesystem::path(std::string(domain)) / "preferences.json";
 }
@@ -125,7 +144,8 @@ void DefaultsStore::setFileStepHookForTesting(
     fileStepHook = std::move(hook);
 }
 
-DefaultsStore::FileRead DefaultsStore::readFileOnceLocked(FileVersion& read) {
+DefaultsStore::Look DefaultsStore::readFileOnce(FileVersion& read) const {
+    Look look;
     std::string bytes;
     try {
         failForTesting(file_, FileStep::open);
@@ -137,9 +157,8 @@ DefaultsStore::FileRead DefaultsStore::readFileOnceLocked(FileVersion& read) {
             // Nothing is there only when the folder's listing agrees: a name being renamed over
             // through a share reads ENOENT for a moment.
             if (code == std::errc::no_such_file_or_directory && !FileManager::standard().listed(file_)) {
-                onDisk_.clear();
-                seen_.reset();
-                return FileRead::absent;
+                look.result = FileRead::absent;
+                return look;
             }
             // What is no file, or far larger than preferences grow, is not ours. The same errors
             // may come from the system itself (a share answering EINVAL or EFBIG for a moment):
@@ -148,68 +167,88 @@ DefaultsStore::FileRead DefaultsStore::readFileOnceLocked(FileVersion& read) {
                 const auto there = FileVersion::at(file_);
                 if (there && (!there->regular || there->size > maxFileBytes)) {
                     read = *there;
-                    return FileRead::damaged;
+                    look.result = FileRead::damaged;
+                    return look;
                 }
             }
-            readError_ = code;
+            look.error = code;
         } catch (const std::system_error& listing) {
-            readError_ = listing.code();
+            look.error = listing.code();
         }
-        return FileRead::unavailable;
+        return look;
     }
     const auto json = nlohmann::json::parse(bytes, nullptr, /*allow_exceptions=*/false);
-    if (!json.is_object()) return FileRead::damaged;
-    auto values = fromJson(json, 0);
-    onDisk_ = values ? std::move(*values->dictionary()) : Dictionary{};
-    seen_ = read;
-    return FileRead::read;
+    if (!json.is_object()) {
+        look.result = FileRead::damaged;
+        return look;
+    }
+    if (auto values = fromJson(json, 0)) look.values = std::move(*values->dictionary());
+    look.result = FileRead::read;
+    look.version = read;
+    return look;
 }
 
-DefaultsStore::FileRead DefaultsStore::readFileLocked(Damage damage) {
+DefaultsStore::Look DefaultsStore::readFile(Damage damage) const {
     for (int attempt = 1;; ++attempt) {
         FileVersion read;
-        FileRead result = readFileOnceLocked(read);
-        if (result == FileRead::damaged && damage == Damage::setAside) {
-            if (setAside(read)) {
-                onDisk_.clear();
-                seen_.reset();
+        Look look = readFileOnce(read);
+        if (look.result == FileRead::damaged && damage == Damage::setAside) {
+            if (setAside(read, look.setAside)) {
+                look.result = FileRead::absent;
             } else {
                 // Another file has taken the name since: that one is read. One that keeps
                 // changing is left alone.
-                readError_ = std::make_error_code(std::errc::device_or_resource_busy);
-                result = FileRead::unavailable;
+                look.result = FileRead::unavailable;
+                look.error = std::make_error_code(std::errc::device_or_resource_busy);
             }
         }
-        if (result != FileRead::unavailable) {
-            readError_.reset();
-            return result;
-        }
-        if (attempt >= readAttempts) return result;
+        if (look.result != FileRead::unavailable || attempt >= readAttempts) return look;
         std::this_thread::sleep_for(readPause * attempt);
     }
 }
 
+void DefaultsStore::takeInLocked(const Look& look) {
+    switch (look.result) {
+    case FileRead::read:
+        onDisk_ = look.values;
+        seen_ = look.version;
+        break;
+    case FileRead::absent:
+        if (look.setAside) setAside_ = look.setAside;
+        onDisk_.clear();
+        seen_.reset();
+        break;
+    case FileRead::damaged: // kept, and read as nothing new
+        break;
+    case FileRead::unavailable:
+        readError_ = look.error;
+        return;
+    }
+    readError_.reset();
+}
+
 void DefaultsStore::load() {
     const bool writes = access_ == Access::ReadWrite;
+    const Look look = readFile(writes ? Damage::setAside : Damage::keep);
+    takeInLocked(look);
     // Until the file can be read, no write goes over it: said as a failed write.
-    if (readFileLocked(writes ? Damage::setAside : Damage::keep) == FileRead::unavailable && writes)
-        writeError_ = readError_;
+    if (look.result == FileRead::unavailable && writes) writeError_ = readError_;
     stored_ = onDisk_;
 }
 
 void DefaultsStore::refresh() {
     std::lock_guard lock(mutex_);
     if (file_.empty()) return;
+    askLocked(false);
+}
+
+DefaultsStore::Outcome DefaultsStore::refreshFile(const std::optional<FileVersion>& seen) const {
     try {
-        if (FileVersion::at(file_) == seen_) return;
+        if (FileVersion::at(file_) == seen) return {};
     } catch (const std::system_error&) {
-        return;
+        return {};
     }
-    const FileRead read = readFileLocked(Damage::keep);
-    if (read == FileRead::damaged || read == FileRead::unavailable) return;
-    // A store opened while the file could not be read holds what the file holds from now on.
-    if (unwritten_.empty()) writeError_.reset();
-    rebuildLocked();
+    return {readFile(Damage::keep), std::nullopt, std::nullopt, std::nullopt};
 }
 
 void DefaultsStore::rebuildLocked() {
@@ -218,7 +257,7 @@ void DefaultsStore::rebuildLocked() {
         change(stored_);
 }
 
-bool DefaultsStore::setAside(const FileVersion& read) {
+bool DefaultsStore::setAside(const FileVersion& read, std::optional<std::filesystem::path>& movedTo) const {
     std::error_code error;
     try {
         if (FileVersion::at(file_) != read) return false;
@@ -230,23 +269,29 @@ bool DefaultsStore::setAside(const FileVersion& read) {
         aside += attempt == 1 ? ".damaged" : ".damaged-" + std::to_string(attempt);
         if (std::filesystem::exists(std::filesystem::symlink_status(aside, error))) continue;
         std::filesystem::rename(file_, aside, error);
-        if (!error) setAside_ = aside;
+        if (!error) movedTo = aside;
         break;
     }
     return true;
 }
 
 // Held by the copy of the program that writes the file, from its reading of the file to the
-// rename of the new one; waited for this long at most.
-std::unique_ptr<FileLock> DefaultsStore::lockFileLocked() const {
+// rename of the new one; waited for this long at most. The lock names no holder: nobody shows it.
+std::unique_ptr<FileLock> DefaultsStore::lockFile() const {
     auto lockFile = file_;
     lockFile += ".lock";
     const auto deadline = std::chrono::steady_clock::now() + lockPatience;
+    bool folderMade = false;
     for (;;) {
         try {
-            auto taken = FileLock::tryAcquire(lockFile, AtomicFile::writerTag());
+            auto taken = FileLock::tryAcquire(lockFile, {});
             if (auto* lock = std::get_if<std::unique_ptr<FileLock>>(&taken)) return std::move(*lock);
-        } catch (const std::system_error&) {
+        } catch (const std::system_error& error) {
+            // The folder is made at the first write, and again should it go.
+            if (error.code() == std::errc::no_such_file_or_directory && !std::exchange(folderMade, true)) {
+                std::filesystem::create_directories(file_.parent_path());
+                continue;
+            }
             // A folder without locks (some network file systems): the file is still read again
             // right before it is replaced.
             return nullptr;
@@ -257,21 +302,20 @@ std::unique_ptr<FileLock> DefaultsStore::lockFileLocked() const {
     }
 }
 
-void DefaultsStore::persistLocked() {
-    if (access_ == Access::ReadOnly || file_.empty()) {
-        unwritten_.clear();
-        return;
-    }
-    // The changes stay in memory; the next setting tries again.
+DefaultsStore::Outcome DefaultsStore::writeFile(const std::vector<Edit>& changes) const {
+    Outcome outcome;
     try {
-        std::filesystem::create_directories(file_.parent_path());
-        const auto lock = lockFileLocked();
+        const auto lock = lockFile();
         // Another copy may have written since this one last read: its values are the base. A file
         // that cannot be read now is never written over.
-        if (readFileLocked(Damage::setAside) == FileRead::unavailable)
-            throw std::system_error(*readError_, "read preferences");
-        Dictionary merged = onDisk_;
-        for (const Edit& change : unwritten_)
+        outcome.look = readFile(Damage::setAside);
+        if (outcome.look->result == FileRead::unavailable)
+            throw std::system_error(outcome.look->error, "read preferences");
+        // Nothing of this copy's to write (a write asked again after a failed one, with the file
+        // readable again): the file holds every value already.
+        if (changes.empty()) return outcome;
+        Dictionary merged = outcome.look->result == FileRead::read ? outcome.look->values : Dictionary{};
+        for (const Edit& change : changes)
             change(merged);
         auto object = nlohmann::json::object();
         for (const auto& [key, value] : merged)
@@ -280,29 +324,117 @@ void DefaultsStore::persistLocked() {
         // replacement characters rather than not at all.
         std::string bytes = object.dump(2, ' ', false, nlohmann::json::error_handler_t::replace);
         bytes += '\n';
-        seen_ = AtomicFile::write(file_, bytes);
-        onDisk_ = merged;
-        stored_ = std::move(merged);
-        unwritten_.clear();
-        writeError_.reset();
-        return;
+        // Preferences are not worth flushing the folder for: after a power loss the file is the
+        // last one or the one before, whole either way.
+        outcome.version = AtomicFile::write(file_, bytes, AtomicFile::TemporaryName::hidden,
+                                            AtomicFile::FolderFlush::skipped);
+        outcome.written = std::move(merged);
     } catch (const std::system_error& error) {
-        writeError_ = error.code();
+        outcome.writeError = error.code();
     } catch (const std::bad_alloc&) {
-        writeError_ = std::make_error_code(std::errc::not_enough_memory);
+        outcome.writeError = std::make_error_code(std::errc::not_enough_memory);
     } catch (const std::exception&) {
-        writeError_ = std::make_error_code(std::errc::io_error);
+        outcome.writeError = std::make_error_code(std::errc::io_error);
     }
-    // What the file holds now, with this copy's changes over it.
-    rebuildLocked();
+    return outcome;
 }
 
-void DefaultsStore::persist(std::unique_lock<std::mutex>& lock) {
-    persistLocked();
-    const std::optional<std::error_code> error = writeError_;
-    // The observers may read the store.
+void DefaultsStore::askLocked(bool write) {
+    ++asked_;
+    (write ? writeAsked_ : refreshAsked_) = true;
+    if (!thread_.joinable()) {
+        try {
+            thread_ = std::thread([this] { work(); });
+        } catch (const std::system_error&) {
+            // Asked again at the next change, and done at the end where it never starts.
+            return;
+        }
+    }
+    wake_.notify_one();
+}
+
+void DefaultsStore::work() {
+    runBelowMainThread();
+    std::unique_lock lock(mutex_);
+    for (;;) {
+        wake_.wait(lock, [this] { return ending_ || done_ < asked_; });
+        if (done_ == asked_) return;
+        turnLocked(lock);
+    }
+}
+
+void DefaultsStore::turnLocked(std::unique_lock<std::mutex>& lock) {
+    const std::uint64_t upTo = asked_;
+    const bool writes = std::exchange(writeAsked_, false);
+    // A write reads the file too.
+    const bool refreshes = std::exchange(refreshAsked_, false) && !writes;
+    const std::vector<Edit> changes = unwritten_;
+    const std::optional<FileVersion> seen = seen_;
     lock.unlock();
-    if (error) writeFailed.emit(*error);
+    const Outcome outcome = writes ? writeFile(changes) : refreshes ? refreshFile(seen) : Outcome{};
+    lock.lock();
+    if (outcome.look) {
+        takeInLocked(*outcome.look);
+        // A store opened while the file could not be read holds what the file holds from now on.
+        const FileRead read = outcome.look->result;
+        if ((read == FileRead::read || read == FileRead::absent) && unwritten_.empty()) writeError_.reset();
+    }
+    if (outcome.writeError) {
+        writeError_ = outcome.writeError;
+    } else if (writes) {
+        if (outcome.written) {
+            onDisk_ = *outcome.written;
+            seen_ = outcome.version;
+        }
+        unwritten_.erase(unwritten_.begin(),
+                         unwritten_.begin() + static_cast<std::ptrdiff_t>(changes.size()));
+        writeError_.reset();
+    }
+    // What the file holds now, with this copy's changes (those made meanwhile, or those that
+    // failed) over it.
+    if (outcome.look) rebuildLocked();
+    done_ = upTo;
+    reportLocked(outcome.writeError);
+    idle_.notify_all();
+}
+
+void DefaultsStore::reportLocked(std::optional<std::error_code> writeError) {
+    std::vector<std::function<void(std::optional<std::error_code>)>> done;
+    std::erase_if(waiting_, [&](Waiting& waiting) {
+        if (waiting.after > done_) return false;
+        done.push_back(std::move(waiting.done));
+        return true;
+    });
+    if (!reportQueue_ || (!writeError && done.empty())) return;
+    reportQueue_->post([alive = std::weak_ptr<DefaultsStore*>(alive_), writeError, done = std::move(done)] {
+        const auto store = alive.lock();
+        if (!store) return;
+        if (writeError) (*store)->writeFailed.emit(*writeError);
+        for (const auto& tell : done)
+            tell(writeError);
+    });
+}
+
+void DefaultsStore::reportOn(MainQueue* queue) {
+    std::lock_guard lock(mutex_);
+    reportQueue_ = queue;
+}
+
+void DefaultsStore::whenWritten(std::function<void(std::optional<std::error_code>)> done) {
+    std::lock_guard lock(mutex_);
+    waiting_.push_back({asked_, std::move(done)});
+    // Nothing is asked (a store that never writes): told at once.
+    if (done_ == asked_) reportLocked(std::nullopt);
+}
+
+void DefaultsStore::waitUntilWritten() {
+    std::unique_lock lock(mutex_);
+    if (!thread_.joinable()) {
+        while (done_ < asked_)
+            turnLocked(lock);
+        return;
+    }
+    idle_.wait(lock, [this] { return done_ == asked_; });
 }
 
 std::optional<std::error_code> DefaultsStore::writeError() const {
@@ -342,7 +474,9 @@ DefaultsStore::Dictionary DefaultsStore::dictionaryRepresentation() const {
 
 void DefaultsStore::changeLocked(Edit change) {
     change(stored_);
+    if (access_ == Access::ReadOnly || file_.empty()) return;
     unwritten_.push_back(std::move(change));
+    askLocked(true);
 }
 
 // Setting a value the store already holds writes nothing (a step through the photos sets the
@@ -352,7 +486,7 @@ void DefaultsStore::set(std::string_view key, DefaultsValue value) {
 }
 
 void DefaultsStore::setValues(const Dictionary& values) {
-    std::unique_lock lock(mutex_);
+    std::lock_guard lock(mutex_);
     Dictionary changed;
     for (const auto& [key, value] : values)
         if (const auto it = stored_.find(key); it == stored_.end() || !(it->second == value))
@@ -362,20 +496,19 @@ void DefaultsStore::setValues(const Dictionary& values) {
             for (const auto& [key, value] : changed)
                 stored.insert_or_assign(key, value);
         });
-    if (!unwritten_.empty() || writeError_) persist(lock);
+    else if (writeError_ && access_ == Access::ReadWrite && !file_.empty())
+        askLocked(true);
 }
 
 void DefaultsStore::remove(std::string_view key) {
-    std::unique_lock lock(mutex_);
+    std::lock_guard lock(mutex_);
     if (!stored_.contains(key)) return;
     changeLocked([key = std::string(key)](Dictionary& stored) { stored.erase(key); });
-    persist(lock);
 }
 
 void DefaultsStore::edit(Edit change) {
-    std::unique_lock lock(mutex_);
+    std::lock_guard lock(mutex_);
     changeLocked(std::move(change));
-    persist(lock);
 }
 
 bool DefaultsStore::boolValue(std::string_view key) const {

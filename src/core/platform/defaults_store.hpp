@@ -5,6 +5,8 @@
 #include "platform/signal.hpp"
 
 #include <chrono>
+#include <condition_variable>
+#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -13,24 +15,31 @@
 #include <string>
 #include <string_view>
 #include <system_error>
+#include <thread>
 #include <vector>
 
 namespace sorvin {
 
 class FileLock;
+class MainQueue;
 
 // The user's preferences of one domain, kept in one JSON file ($XDG_CONFIG_HOME/<domain>/
 // preferences.json). Values keep the kind they were stored with. Registered values form a second
 // layer that is read only while nothing is stored under a key; they are never written.
 //
-// Several copies of the program may run at once, each with its own store on the file. Every change
-// is written at once (setting a value already held is no change), and a write never puts this
-// copy's memory over the file: under a lock (<file>.lock, held only while writing) it reads the file
-// as it is now, makes over it the changes this copy made since its last write, and replaces the
-// file with the result in one step. The values another copy wrote stay, and this copy reads them
-// from then on. A failed write leaves the file as it was and keeps its changes in memory, so
-// preferences never stop the program: the next change writes them again, and the owner is told of
-// each failed write through writeFailed.
+// The file is read when the store is opened; from then on every read is made in memory, and every
+// change is made in memory at once and written by the store's own thread, never the caller's: a
+// home on a share that answers late holds only that thread. The writes go in the order of the
+// changes, one at a time; the changes made while one is written go together in the next (setting
+// a value already held is no change).
+//
+// Several copies of the program may run at once, each with its own store on the file. A write never
+// puts this copy's memory over the file: under a lock (<file>.lock, held only while writing) it
+// reads the file as it is now, makes over it the changes this copy made since its last write, and
+// replaces the file with the result in one step. The values another copy wrote stay, and this copy
+// reads them from then on. A failed write leaves the file as it was and keeps its changes in
+// memory, so preferences never stop the program: the next change writes them again, and the owner
+// is told of each failed write through writeFailed.
 //
 // An error of the system (a home on a share that stalls EIO or ESTALE, a folder denied for a moment,
 // no descriptors left) is no damage: the file is looked at again, and while it stays unreadable it is
@@ -41,7 +50,8 @@ class FileLock;
 // to "preferences.json.damaged" or with a number when that exists, and the store starts empty.
 // Values of kinds it does not know (null) are dropped one by one.
 //
-// Reads may come from any thread.
+// Reads and changes may come from any thread; the store's lock is never held while its thread
+// waits on the disk.
 class DefaultsStore {
 public:
     using Dictionary = DefaultsValue::Dictionary;
@@ -56,6 +66,8 @@ public:
     // A store in memory only.
     DefaultsStore() = default;
     explicit DefaultsStore(std::filesystem::path file, Access access = Access::ReadWrite);
+    // Waits for the writes of the changes made (see waitUntilWritten).
+    ~DefaultsStore();
     DefaultsStore(const DefaultsStore&) = delete;
     DefaultsStore& operator=(const DefaultsStore&) = delete;
 
@@ -77,10 +89,21 @@ public:
     // A change that depends on the values stored (a list that another copy may change as well).
     void edit(Edit change);
 
-    // Takes in what another copy wrote to the file since this one last read or wrote it, when the
-    // file has changed; this copy's unwritten changes stay over it. A file that cannot be read now
-    // leaves the values as they are.
+    // Has the store's thread take in what another copy wrote to the file since this one last read or
+    // wrote it, when the file has changed; this copy's unwritten changes stay over it. A file that
+    // cannot be read then leaves the values as they are.
     void refresh();
+
+    // Where writeFailed and whenWritten are told: the main thread's queue. None (at first): nobody
+    // is told.
+    void reportOn(MainQueue* queue);
+    // Tells `done`, on the report queue, once what was asked of the store so far has been done:
+    // every change made so far written (or the write that carried it failed: `done` gets its
+    // error) and every refresh asked made.
+    void whenWritten(std::function<void(std::optional<std::error_code> error)> done);
+    // Returns once what was asked of the store so far has been done, however long the disk takes:
+    // at the end of the program, and for tests.
+    void waitUntilWritten();
 
     // Plain reads. A Boolean is itself; a number is true when not 0; a text is true when it reads
     // "true", "yes" or a non-zero number (any letter case); anything else, or nothing, is false.
@@ -96,8 +119,8 @@ public:
     // opened: the file may then lack values the store holds, and the next change, or setting any
     // value again, tries once more. None while the file holds every value.
     std::optional<std::error_code> writeError() const;
-    // Told, on the thread that wrote, whenever a write fails: each such change is lost at the end
-    // of the run.
+    // Told, on the report queue, whenever a write fails: each such change is lost at the end of
+    // the run.
     Signal<std::error_code> writeFailed;
 
     // The error of the system that kept the file from being read at the last look; none once it
@@ -125,28 +148,57 @@ private:
     enum class FileRead { read, absent, damaged, unavailable };
     // Whether a damaged file is renamed aside when it is met.
     enum class Damage { setAside, keep };
+    // What a look at the file found: made without the store's lock, taken in under it.
+    struct Look {
+        FileRead result = FileRead::unavailable;
+        Dictionary values;                             // read: what the file holds
+        std::optional<FileVersion> version;            // read: the file read
+        std::error_code error;                         // unavailable: why
+        std::optional<std::filesystem::path> setAside; // damaged: where the file went
+    };
+    // What a turn of the store's thread came to.
+    struct Outcome {
+        std::optional<Look> look;
+        // Written: the values the file holds now, and its version.
+        std::optional<Dictionary> written;
+        std::optional<FileVersion> version;
+        std::optional<std::error_code> writeError;
+    };
+    struct Waiting {
+        std::uint64_t after; // told once this many requests are done
+        std::function<void(std::optional<std::error_code>)> done;
+    };
 
     const DefaultsValue* findLocked(std::string_view key) const;
     void load();
     // Renames aside the damaged file read, when it is still the one at the name; false when another
     // has taken the name since (or the name cannot be looked at).
-    bool setAside(const FileVersion& read);
-    // Reads the file into onDisk_, looking again after an error of the system. absent and a damaged
-    // file set aside leave onDisk_ empty; unavailable (readError_ tells why) and a damaged file kept
-    // leave it as it was.
-    FileRead readFileLocked(Damage damage);
+    bool setAside(const FileVersion& read, std::optional<std::filesystem::path>& movedTo) const;
+    // Reads the file, looking again after an error of the system.
+    Look readFile(Damage damage) const;
     // One look; `read` is the version of a damaged file.
-    FileRead readFileOnceLocked(FileVersion& read);
-    // The lock of the file's writers; none where the folder keeps no locks. Throws
-    // std::system_error when another writer holds it for longer than lockPatience.
-    std::unique_ptr<FileLock> lockFileLocked() const;
+    Look readFileOnce(FileVersion& read) const;
+    // The lock of the file's writers; none where the folder keeps no locks. Makes the folder when it
+    // is missing. Throws std::system_error when another writer holds it for longer than lockPatience.
+    std::unique_ptr<FileLock> lockFile() const;
+    // Reads the file under the writers' lock and writes it with the changes made over it.
+    Outcome writeFile(const std::vector<Edit>& changes) const;
+    // Reads the file again when it is no longer the one seen.
+    Outcome refreshFile(const std::optional<FileVersion>& seen) const;
+    // onDisk_, seen_ and the errors as the look found them.
+    void takeInLocked(const Look& look);
     // The values read: onDisk_ with the unwritten changes made over it.
     void rebuildLocked();
-    // Applies the change to the values in memory and keeps it for the next write.
+    // Applies the change to the values in memory and has it written.
     void changeLocked(Edit change);
-    // Writes the file and tells of a failure once the lock is given up.
-    void persist(std::unique_lock<std::mutex>& lock);
-    void persistLocked();
+    // Has the store's thread write the changes (a write) or read the file (a refresh).
+    void askLocked(bool write);
+    // The store's thread: one turn after another while some are asked.
+    void work();
+    // Does what was asked so far, without the lock while at the disk, and reports it.
+    void turnLocked(std::unique_lock<std::mutex>& lock);
+    // Tells the report queue of a failed write and of the waiting that are done.
+    void reportLocked(std::optional<std::error_code> writeError);
 
     mutable std::mutex mutex_;
     std::filesystem::path file_;
@@ -163,6 +215,20 @@ private:
     std::optional<std::filesystem::path> setAside_;
     std::optional<std::error_code> writeError_; // the last write failed
     std::optional<std::error_code> readError_;  // the last look at the file failed
+
+    // The requests (writes and refreshes) made, and those done; a turn does every one made before it.
+    std::uint64_t asked_ = 0;
+    std::uint64_t done_ = 0;
+    bool writeAsked_ = false;
+    bool refreshAsked_ = false;
+    bool ending_ = false;
+    std::vector<Waiting> waiting_;
+    MainQueue* reportQueue_ = nullptr;
+    // What was posted to the report queue finds the store gone through it.
+    std::shared_ptr<DefaultsStore*> alive_ = std::make_shared<DefaultsStore*>(this);
+    std::condition_variable wake_;
+    std::condition_variable idle_;
+    std::thread thread_;
 };
 
 } // namespace sorvin

@@ -60,8 +60,9 @@ FileLock::tryAcquire(const std::filesystem::path& file, std::string_view holderT
             fail("look at lock file");
         }
         if (locked.st_dev != named.st_dev || locked.st_ino != named.st_ino) continue;
-        // The holder's name is for messages only: a lock whose name could not be written holds.
-        if (::ftruncate(opened.descriptor, 0) == 0)
+        // The holder's name is for messages only: a lock whose name could not be written holds, and
+        // one given no name writes none.
+        if (!holderText.empty() && ::ftruncate(opened.descriptor, 0) == 0)
             (void)!::pwrite(opened.descriptor, holderText.data(), holderText.size(), 0);
         return std::unique_ptr<FileLock>(new FileLock(file, std::exchange(opened.descriptor, -1)));
     }

@@ -19,8 +19,9 @@ public:
     struct HeldBy {
         std::string text;
     };
-    // Takes the lock without waiting, creating the file. Throws std::system_error when the file
-    // cannot be made or locked (a folder that cannot be written, a file system without locks).
+    // Takes the lock without waiting, creating the file (and writing the text into it, unless empty). Throws
+    // std::system_error when the file cannot be made or locked (a folder that cannot be written, a file
+    // system without locks).
     static std::variant<std::unique_ptr<FileLock>, HeldBy> tryAcquire(const std::filesystem::path& file,
                                                                       std::string_view holderText);
 

@@ -103,6 +103,7 @@ bool SorvinApplication::finish(std::optional<double> seconds) {
     delegate_.reset();
     state_.reset();
     recordExecutor_.reset();
+    defaults_->waitUntilWritten();
     return !seconds || executor_->waitUntilIdle(*seconds);
 }
 

@@ -41,14 +41,15 @@ public:
     static constexpr double kStuckWorkWait = 5.0;
 
     // The program's life from the window's showing to its quit, as main runs it; answers the exit
-    // code. Every record is written by the end; the rest of the work is waited for at most
-    // kStuckWorkWait, and what a disk holds longer ends with the process, which ends here then.
+    // code. Every record and setting is written by the end; the rest of the work is waited for at
+    // most kStuckWorkWait, and what a disk holds longer ends with the process, which ends here then.
     int run();
 
-    // Ends the program's work: the window, the delegate and the state go, every record's write is
-    // waited for however long it takes, and then the rest of the background work (photos being
-    // read, an export cancelled) for at most `seconds`, or until it ends when none is given. False
-    // when some of it still runs then: a disk holds it, and the process may end without it.
+    // Ends the program's work: the window, the delegate and the state go, every record's write and
+    // every settings' write are waited for however long they take, and then the rest of the
+    // background work (photos being read, an export cancelled) for at most `seconds`, or until it
+    // ends when none is given. False when some of it still runs then: a disk holds it, and the
+    // process may end without it.
     bool finish(std::optional<double> seconds = std::nullopt);
 
     MainWindow& mainWindow() const { return *window_; }

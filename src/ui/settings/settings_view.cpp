@@ -1,7 +1,7 @@
 #include "ui/settings/settings_view.hpp"
 
-#include "platform/app_identity.hpp"
 #include "persistence/app_settings.hpp"
+#include "platform/app_identity.hpp"
 #include "shell/pacing_settings.hpp"
 #include "shell/release_notes.hpp"
 #include "ui/app/app_delegate.hpp"
@@ -13,6 +13,7 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QPointer>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QSlider>
@@ -168,10 +169,18 @@ QWidget* SettingsView::settingRow(Row& row, QWidget* parent) {
 }
 
 void SettingsView::showEvent(QShowEvent* event) {
-    // Values another copy of the program stored since the window was last open.
+    const auto showStored = [this] {
+        for (Row& row : rows_)
+            showValue(row, row.setting->read(settings_));
+    };
+    showStored();
+    // Values another copy of the program stored since the window was last open, once read off the
+    // main thread.
     settings_.defaults().refresh();
-    for (Row& row : rows_)
-        showValue(row, row.setting->read(settings_));
+    settings_.defaults().whenWritten(
+        [window = QPointer<SettingsView>(this), showStored](std::optional<std::error_code>) {
+            if (window && window->isVisible()) showStored();
+        });
     QWidget::showEvent(event);
 }
 
