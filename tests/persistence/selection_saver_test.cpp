@@ -32,6 +32,10 @@ protected:
         made->load();
         return made;
     }
+    // The folder as a store made for it names it: by the path given, whatever it leads to.
+    std::unique_ptr<SelectionStore> of(const fs::path& folder) {
+        return std::make_unique<SelectionStore>(folder, root / "support", root / "legacy", files);
+    }
     static SelectionSaveValues hearted(bool heart) {
         SelectionSaveValues values;
         if (heart) values.hearts.insert("a.jpg");
@@ -104,16 +108,16 @@ TEST_F(SelectionSaverTest, AWriteTheDiskHoldsKeepsNoOtherFoldersSaveWaiting) {
         writer.save(stalled, hearted(true), date);
         ASSERT_TRUE(files.waitUntilWriteStarted());
         writer.save(local, hearted(true), date);
-        writer.whenSaved(root / "local", [&] { heard.push_back("local"); });
-        writer.whenSaved(std::nullopt, [&] { heard.push_back("all"); });
+        writer.whenSaved(of(root / "local").get(), [&] { heard.push_back("local"); });
+        writer.whenSaved(nullptr, [&] { heard.push_back("all"); });
         for (int look = 0; look < 30'000 && queue.pendingCount() == 0; ++look)
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         ASSERT_EQ(queue.pendingCount(), 1u) << "the other folder's save waited behind the held one";
         EXPECT_EQ(written(files), std::vector<std::string>{"local:1"});
         queue.runPending();
         EXPECT_EQ(heard, std::vector<std::string>{"local"});
-        EXPECT_FALSE(writer.isSaving(root / "local"));
-        EXPECT_TRUE(writer.isSaving(root / "stalled"));
+        EXPECT_FALSE(writer.isSaving(of(root / "local").get()));
+        EXPECT_TRUE(writer.isSaving(of(root / "stalled").get()));
         EXPECT_TRUE(writer.isSaving());
         files.release();
     }
@@ -129,7 +133,7 @@ TEST_F(SelectionSaverTest, AWriteTheDiskHoldsKeepsNoOtherFoldersSaveWaiting) {
 TEST_F(SelectionSaverTest, TheMainThreadHearsWhenAFoldersSavesHaveEnded) {
     SelectionSaver writer = saver(executor);
     bool ranAtOnce = false;
-    writer.whenSaved(std::nullopt, [&] { ranAtOnce = true; });
+    writer.whenSaved(nullptr, [&] { ranAtOnce = true; });
     EXPECT_TRUE(ranAtOnce) << "nothing was ever asked";
 
     fs::create_directories(root / "newer");
@@ -139,11 +143,12 @@ TEST_F(SelectionSaverTest, TheMainThreadHearsWhenAFoldersSavesHaveEnded) {
     writer.save(open, hearted(true), date);
     writer.save(newer, hearted(true), date);
     std::vector<std::string> heard;
-    writer.whenSaved(root / "open", [&] { heard.push_back("open:" + std::to_string(results.size())); });
-    writer.whenSaved(std::nullopt, [&] { heard.push_back("all:" + std::to_string(results.size())); });
-    EXPECT_TRUE(writer.isSaving(root / "open"));
-    EXPECT_TRUE(writer.isSaving(root / "newer" / "."));
-    EXPECT_FALSE(writer.isSaving(root / "other"));
+    writer.whenSaved(of(root / "open").get(),
+                     [&] { heard.push_back("open:" + std::to_string(results.size())); });
+    writer.whenSaved(nullptr, [&] { heard.push_back("all:" + std::to_string(results.size())); });
+    EXPECT_TRUE(writer.isSaving(of(root / "open").get()));
+    EXPECT_TRUE(writer.isSaving(of(root / "newer" / ".").get()));
+    EXPECT_FALSE(writer.isSaving(of(root / "other").get()));
 
     executor.runAll();
     EXPECT_EQ(written(files), std::vector<std::string>{"open:1"});
@@ -165,8 +170,8 @@ TEST_F(SelectionSaverTest, AHeldWriteKeepsNothingButItsOwnFolderWaiting) {
         test::ThreadExecutor threads;
         SelectionSaver writer = saver(threads);
         heldWriteAndOneWaiting(writer);
-        EXPECT_TRUE(writer.isSaving(root / "open"));
-        EXPECT_FALSE(writer.isSaving(root / "elsewhere"));
+        EXPECT_TRUE(writer.isSaving(of(root / "open").get()));
+        EXPECT_FALSE(writer.isSaving(of(root / "elsewhere").get()));
         files.release();
     }
     EXPECT_EQ(written(files), (std::vector<std::string>{"open:1", "open:0"}));
@@ -185,16 +190,18 @@ TEST_F(SelectionSaverTest, AWaitingSaveThatTakesNewerValuesIsWaitedForUnderAnyPa
         test::ThreadExecutor threads;
         SelectionSaver writer = saver(threads);
         const auto open = heldWriteAndOneWaiting(writer);
-        writer.whenSaved(root / "open", [&] { heard.push_back("before:" + std::to_string(results.size())); });
+        writer.whenSaved(of(root / "open").get(),
+                         [&] { heard.push_back("before:" + std::to_string(results.size())); });
         writer.save(open, hearted(true), date); // takes the place of the waiting one
-        EXPECT_TRUE(writer.isSaving(root / "link"));
-        EXPECT_TRUE(writer.isSaving(root / "link" / "." / ".." / "open"));
-        writer.whenSaved(root / "link", [&] { heard.push_back("after:" + std::to_string(results.size())); });
+        EXPECT_TRUE(writer.isSaving(of(root / "link").get()));
+        EXPECT_TRUE(writer.isSaving(of(root / "link" / "." / ".." / "open").get()));
+        writer.whenSaved(of(root / "link").get(),
+                         [&] { heard.push_back("after:" + std::to_string(results.size())); });
         EXPECT_TRUE(heard.empty());
         files.release();
         threads.joinAll();
         queue.runPending();
-        EXPECT_FALSE(writer.isSaving(root / "link"));
+        EXPECT_FALSE(writer.isSaving(of(root / "link").get()));
     }
     EXPECT_EQ(written(files), (std::vector<std::string>{"open:1", "open:1"}));
     EXPECT_EQ(heard, (std::vector<std::string>{"before:2", "after:2"}))

@@ -53,13 +53,14 @@ AppState::AppState(AppSettings& settings, AppStateEnvironment environment)
                            .decoder = {},
                            .develop = {}}),
       recordFiles_(environment.recordFiles ? *environment.recordFiles : FileManager::standard()),
+      storeDisposal_(environment.mainQueue, environment.executor),
       saver_(environment.mainQueue,
              environment.recordExecutor ? *environment.recordExecutor : environment.executor,
              [weak = std::weak_ptr<AppState*>(self_)](const SelectionSaver::Result& result) {
                  if (auto self = weak.lock()) (*self)->saveEnded(result);
              }),
-      folderProbe_(environment.mainQueue,
-                   environment.folderProbeExecutor ? *environment.folderProbeExecutor : environment.executor) {
+      folderProbe_(environment.mainQueue, environment.folderProbeExecutor ? *environment.folderProbeExecutor
+                                                                          : environment.executor) {
     if (!undoClock_) undoClock_ = [&queue = mainQueue_] { return queue.now(); };
     renderer_ = [decode = Exporter::fileDecoder()](const Photo& photo, double rotation, const ManualCrop& crop,
                                                    const PhotoParameters& parameters, PhotoSource source,
@@ -115,6 +116,8 @@ AppState::~AppState() {
     if (commandCheatSheetTimer_) commandCheatSheetTimer_->cancel();
     if (originalPreviewPreparationTimer_) originalPreviewPreparationTimer_->cancel();
     if (straighteningCancelled_) *straighteningCancelled_ = true;
+    // The executor may go before the state: the stores let go from now on end where they go.
+    storeDisposal_.close();
 }
 
 std::function<void()> AppState::weakly(std::function<void()> action) {

@@ -32,6 +32,7 @@
 #include "persistence/parameter_preset_manager.hpp"
 #include "persistence/selection_saver.hpp"
 #include "persistence/selection_store.hpp"
+#include "persistence/selection_store_disposal.hpp"
 #include "platform/alert_presenter.hpp"
 #include "platform/background_executor.hpp"
 #include "platform/folder_opener.hpp"
@@ -488,6 +489,22 @@ private:
 
     // Opening a folder.
     void finishLoading(ScanResult result, const std::filesystem::path& folder);
+    // The folder's record is read in steps, each of which asks the disk in the background: the
+    // folder's store is made, then locked and loaded, and the folder shown with what it read.
+    struct RecordOpening;
+    void makeRecordStore(const std::shared_ptr<RecordOpening>& opening);
+    void recordStoreMade(const std::shared_ptr<RecordOpening>& opening,
+                         std::shared_ptr<SelectionStore> store);
+    void readRecord(const std::shared_ptr<RecordOpening>& opening, std::shared_ptr<SelectionStore> store);
+    void showFolder(RecordOpening& opening, std::shared_ptr<SelectionStore> store,
+                    const SelectionLoadResult& loaded);
+    // The opening's next attempt, unless another folder was opened or loading was cancelled
+    // meanwhile.
+    MainQueue::Task againFor(const std::shared_ptr<RecordOpening>& opening);
+    // Runs the work in the background and then what it answers on the main thread, unless another
+    // folder was opened or loading was cancelled meanwhile. The work touches nothing of the state.
+    void inBackgroundForOpening(const std::shared_ptr<RecordOpening>& opening,
+                                std::function<MainQueue::Task()> work);
     void setRecordWait(std::optional<RecordWait> wait);
     void recordRecentFolder(const std::filesystem::path& folder);
     void singleExportPanelClosed(SinglePhotoExport::Request request,
@@ -515,7 +532,7 @@ private:
     void whenEverythingSaved(std::function<void(RecordSaving)> answer);
     bool aSaveFailed() const;
     RecordSaving recordSaving() const;
-    std::optional<SelectionSaveValues> takeUnwrittenRecord(const std::filesystem::path& folder);
+    std::optional<SelectionSaveValues> takeUnwrittenRecord(const SelectionStore& folder);
     bool pageMayStay(ParameterPage page, ParameterEditTarget target, bool isRaw) const;
     ParameterPage checkedPage(ParameterPage page, ParameterEditTarget target, bool isRaw) const;
     // After the current parameter set was changed or replaced (another photo, an undo, a paste, a
@@ -644,6 +661,7 @@ private:
     std::optional<AppUndoCoalescingState> undoCoalescingState_;
 
     FileManager& recordFiles_;
+    SelectionStoreDisposal storeDisposal_;
     // Shared with the saves of it still being written.
     std::shared_ptr<SelectionStore> selectionStore_;
     SelectionSaver saver_;

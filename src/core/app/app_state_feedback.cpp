@@ -143,7 +143,7 @@ void AppState::whenSavesEnd(std::function<void(RecordSaving)> then) {
 }
 
 void AppState::whenEverythingSaved(std::function<void(RecordSaving)> answer) {
-    saver_.whenSaved(std::nullopt, weakly([this, answer = std::move(answer)] {
+    saver_.whenSaved(nullptr, weakly([this, answer = std::move(answer)] {
                          if (!aSaveFailed()) saveNow();
                          if (!aSaveFailed() && saver_.isSaving()) {
                              whenEverythingSaved(answer);
@@ -238,7 +238,7 @@ void AppState::recordNotWritten(const SelectionSaver::Result& result) {
     const bool open = result.store == selectionStore_;
     if (open)
         unsavedChanges_ = true;
-    else if (result.unwritten && !saver_.isSaving(folder))
+    else if (result.unwritten && !saver_.isSaving(result.store.get()))
         unwrittenRecords_.push_back({result.store, *result.unwritten});
     std::string reason = "予期しないエラーが起きました";
     try {
@@ -255,7 +255,7 @@ void AppState::recordNotWritten(const SelectionSaver::Result& result) {
         showToastAfterCurrent(std::move(message), kWriteFailureToast);
 }
 
-std::optional<SelectionSaveValues> AppState::takeUnwrittenRecord(const std::filesystem::path& folder) {
+std::optional<SelectionSaveValues> AppState::takeUnwrittenRecord(const SelectionStore& folder) {
     const auto found =
         std::find_if(unwrittenRecords_.begin(), unwrittenRecords_.end(),
                      [&](const UnwrittenRecord& record) { return record.store->isOf(folder); });

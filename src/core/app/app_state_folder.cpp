@@ -175,8 +175,15 @@ void AppState::setRecordWait(std::optional<RecordWait> wait) {
     publish(AppStateProperty::recordWait);
 }
 
-// The scan's token stays current until the record is read, so that opening another folder or
-// cancelling drops a load still waiting for a save.
+// What a folder's opening carries from its scan to the reading of its record. The scan's token
+// stays current until the record is read, so that opening another folder or cancelling drops the
+// reading, also while it waits for a save or another copy of the program.
+struct AppState::RecordOpening {
+    ScanResult scan;
+    std::filesystem::path folder;
+    std::shared_ptr<ScanCancellationToken> token;
+};
+
 void AppState::finishLoading(ScanResult result, const std::filesystem::path& folder) {
     if (result.photos.empty()) {
         scanCancellation_.reset();
@@ -184,46 +191,94 @@ void AppState::finishLoading(ScanResult result, const std::filesystem::path& fol
         showToasts({"このフォルダに JPEG がありません"}, 3.0);
         return;
     }
-    // The load is tried again later, unless another folder was opened or loading was cancelled
-    // meanwhile.
-    const auto later = [&] {
-        return weakly([this, waiting = std::make_shared<ScanResult>(std::move(result)), folder,
-                       token = scanCancellation_] {
-            if (scanCancellation_ == token) finishLoading(std::move(*waiting), folder);
+    makeRecordStore(
+        std::make_shared<RecordOpening>(RecordOpening{std::move(result), folder, scanCancellation_}));
+}
+
+// Each attempt makes the store anew, which looks at the folder: it may have been mounted anew
+// meanwhile (a card put back).
+void AppState::makeRecordStore(const std::shared_ptr<RecordOpening>& opening) {
+    inBackgroundForOpening(
+        opening,
+        [this, opening, disposal = storeDisposal_, support = applicationSupportDirectory_,
+         legacySupport = legacyApplicationSupportDirectory_, &files = recordFiles_]() -> MainQueue::Task {
+            std::shared_ptr<SelectionStore> store = disposal.adopt(
+                std::make_unique<SelectionStore>(opening->folder, support, legacySupport, files));
+            return [this, opening, store] { recordStoreMade(opening, store); };
         });
-    };
-    // A save of this folder from before may still be under way (a scan from the cache is quick, a
-    // large record on a slow disk is not): the record is read once that save has ended, however
-    // long it takes, with the loading screen up meanwhile saying so; read before, it would give the
-    // edits back as they were, and the next save would write them over the late one. Saves of
-    // other folders are not waited for. The folder is known by its identity, whatever path it was
-    // opened by.
-    if (saver_.isSaving(folder)) {
+}
+
+// A save of this folder from before may still be under way (a scan from the cache is quick, a
+// large record on a slow disk is not): the record is read once that save has ended, however long
+// it takes, with the loading screen up meanwhile saying so; read before, it would give the edits
+// back as they were, and the next save would write them over the late one. Saves of other folders
+// are not waited for. The folder is known by its identity, whatever path it was opened by.
+void AppState::recordStoreMade(const std::shared_ptr<RecordOpening>& opening,
+                               std::shared_ptr<SelectionStore> store) {
+    if (saver_.isSaving(store.get())) {
         setRecordWait(RecordWait{});
-        saver_.whenSaved(folder, later());
+        saver_.whenSaved(store.get(), againFor(opening));
         return;
     }
-    // Another copy of the program that has the folder open, or still saves it, is its record's
-    // one writer: the record is read once it lets go (tried again every second, since it tells no
-    // one), or when it dies.
-    auto store = std::make_shared<SelectionStore>(folder, applicationSupportDirectory_,
-                                                  legacyApplicationSupportDirectory_, recordFiles_);
-    if (auto holder = store->lock()) {
-        setRecordWait(RecordWait{std::move(holder)});
-        mainQueue_.postAfter(kRecordLockRetry, later());
-        return;
-    }
+    readRecord(opening, std::move(store));
+}
+
+// Another copy of the program that has the folder open, or still saves it, is its record's one
+// writer: the record is read once it lets go (tried again a second after each answer, since it
+// tells no one), or when it dies.
+void AppState::readRecord(const std::shared_ptr<RecordOpening>& opening,
+                          std::shared_ptr<SelectionStore> store) {
+    inBackgroundForOpening(opening, [this, opening, store]() -> MainQueue::Task {
+        if (auto holder = store->lock()) {
+            return [this, opening, holder = *holder] {
+                setRecordWait(RecordWait{holder});
+                mainQueue_.postAfter(kRecordLockRetry, againFor(opening));
+            };
+        }
+        std::vector<std::string> photoPaths;
+        photoPaths.reserve(opening->scan.photos.size());
+        for (const Photo& photo : opening->scan.photos)
+            photoPaths.push_back(photo.relativePath);
+        store->setFolderPhotos(std::move(photoPaths));
+        auto loaded = std::make_shared<const SelectionLoadResult>(store->load());
+        return [this, opening, store, loaded] {
+            // A save of the folder asked for while its record was read (values the disk refused
+            // when it was left, handed again at a quit called off): read again once it has ended.
+            if (saver_.isSaving(store.get())) {
+                recordStoreMade(opening, store);
+                return;
+            }
+            showFolder(*opening, store, *loaded);
+        };
+    });
+}
+
+MainQueue::Task AppState::againFor(const std::shared_ptr<RecordOpening>& opening) {
+    return weakly([this, opening] {
+        if (scanCancellation_ == opening->token) makeRecordStore(opening);
+    });
+}
+
+void AppState::inBackgroundForOpening(const std::shared_ptr<RecordOpening>& opening,
+                                      std::function<MainQueue::Task()> work) {
+    executor_.run(TaskPriority::userInitiated,
+                  [&mainQueue = mainQueue_, weak = std::weak_ptr<AppState*>(self_), token = opening->token,
+                   work = std::move(work)] {
+                      mainQueue.post([weak, token, answer = work()] {
+                          const auto self = weak.lock();
+                          if (self && (*self)->scanCancellation_ == token) answer();
+                      });
+                  });
+}
+
+void AppState::showFolder(RecordOpening& opening, std::shared_ptr<SelectionStore> store,
+                          const SelectionLoadResult& loaded) {
     setRecordWait(std::nullopt);
     scanCancellation_.reset();
-    std::vector<std::string> photoPaths;
-    photoPaths.reserve(result.photos.size());
-    for (const Photo& photo : result.photos)
-        photoPaths.push_back(photo.relativePath);
-    store->setFolderPhotos(std::move(photoPaths));
-    const SelectionLoadResult loaded = store->load();
+    ScanResult& result = opening.scan;
     // Values of this folder that the disk refused when it was left are newer than its record:
     // they come back, and the next save writes them.
-    std::optional<SelectionSaveValues> unwritten = takeUnwrittenRecord(folder);
+    std::optional<SelectionSaveValues> unwritten = takeUnwrittenRecord(*store);
     selectionStore_ = std::move(store);
     unsavedChanges_ = unwritten.has_value();
     recordWritten_ = !unwritten;
@@ -241,7 +296,7 @@ void AppState::finishLoading(ScanResult result, const std::filesystem::path& fol
     setEditTarget(ParameterEditTarget::global());
     setParameterPage(checkedPage(parameterPage_, editTarget_, currentPhotoIsRaw()));
     setScreen(AppScreen::select);
-    recordRecentFolder(folder);
+    recordRecentFolder(opening.folder);
 
     prefetch();
     loadCurrentExif();

@@ -11,8 +11,6 @@
 
 namespace sorvin {
 
-namespace fs = std::filesystem;
-
 struct SelectionSaver::Shared : std::enable_shared_from_this<Shared> {
     struct Job {
         SelectionSaveValues values;
@@ -83,7 +81,7 @@ struct SelectionSaver::Shared : std::enable_shared_from_this<Shared> {
     }
 
     // The last save asked of each store of the folder (or of any) that has not been reported.
-    std::vector<std::uint64_t> lastAsked(const std::optional<fs::path>& folder) const {
+    std::vector<std::uint64_t> lastAsked(const SelectionStore* folder) const {
         std::vector<std::uint64_t> numbers;
         for (const Asked& asked : lastAskedOf)
             if (const auto store = asked.store.lock(); store && (!folder || store->isOf(*folder)))
@@ -150,11 +148,11 @@ void SelectionSaver::save(std::shared_ptr<SelectionStore> store, SelectionSaveVa
     if (startsTurn) executor_.run(TaskPriority::userInitiated, [shared = shared_, store] { shared->drain(store); });
 }
 
-bool SelectionSaver::isSaving(const std::optional<fs::path>& folder) const {
+bool SelectionSaver::isSaving(const SelectionStore* folder) const {
     return !shared_->lastAsked(folder).empty();
 }
 
-void SelectionSaver::whenSaved(const std::optional<fs::path>& folder, MainQueue::Task task) {
+void SelectionSaver::whenSaved(const SelectionStore* folder, MainQueue::Task task) {
     std::vector<std::uint64_t> numbers = shared_->lastAsked(folder);
     if (numbers.empty()) {
         task();

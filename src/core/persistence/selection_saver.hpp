@@ -47,13 +47,13 @@ public:
     // Main thread, all of them.
     void save(std::shared_ptr<SelectionStore> store, SelectionSaveValues values,
               std::chrono::system_clock::time_point date);
-    // Whether a save asked for so far, of the folder's record (by whatever path it is reached, or
-    // by its path once it is mounted anew; see SelectionStore::isOf) or of any when none is named,
-    // has not been reported yet (waiting, being written, or written a moment ago).
-    bool isSaving(const std::optional<std::filesystem::path>& folder = std::nullopt) const;
+    // Whether a save asked for so far, of the record of the store's folder (by whatever path it is
+    // reached, or by its path once it is mounted anew; see SelectionStore::isOf) or of any when no
+    // store is named, has not been reported yet (waiting, being written, or written a moment ago).
+    bool isSaving(const SelectionStore* folder = nullptr) const;
     // Runs the task on the main queue, right after the report of the last save asked for so far
-    // (of the folder, or of any); at once when there is none.
-    void whenSaved(const std::optional<std::filesystem::path>& folder, MainQueue::Task task);
+    // (of the store's folder, or of any); at once when there is none.
+    void whenSaved(const SelectionStore* folder, MainQueue::Task task);
 
 private:
     struct Shared;

@@ -80,8 +80,8 @@ std::string SelectionStore::folderIdentity(const fs::path& folder) {
     return "path:" + standardized(folder).string();
 }
 
-bool SelectionStore::isOf(const fs::path& folder) const {
-    return standardized(folder) == sourceFolder_ || folderIdentity(folder) == folderIdentity_;
+bool SelectionStore::isOf(const SelectionStore& other) const {
+    return other.sourceFolder_ == sourceFolder_ || other.folderIdentity_ == folderIdentity_;
 }
 
 std::string SelectionStore::folderHash(std::string_view folderPath) {

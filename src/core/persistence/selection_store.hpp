@@ -93,8 +93,10 @@ struct SelectionLoadCandidate {
 // the system could not read just now). A record that changed on disk since this store read or
 // wrote it is combined with this copy's values photo by photo (SelectionCombine): the photos this
 // copy changed since take its values, the others keep the disk's. Only where that cannot be
-// written do this copy's values go beside it. Synchronous. Loads run on the main thread; once loaded, saves may run on
-// another thread, one at a time.
+// written do this copy's values go beside it. Synchronous, and every step asks the disk (making
+// the store looks at the folder, and its end removes its lock file), so none runs on the main
+// thread: one step at a time, the store is made, locked and loaded on one worker and saved on
+// another.
 class SelectionStore {
 public:
     using Clock = std::function<std::chrono::system_clock::time_point()>;
@@ -171,10 +173,11 @@ public:
     // device and inode, or its standardized path where it cannot be reached.
     static std::string folderIdentity(const std::filesystem::path& folder);
     const std::string& folderIdentity() const { return folderIdentity_; }
-    // Whether the folder is this store's: the same identity, or the same standardized path, so
-    // that a folder whose identity changed while it was open (a card taken out and put back, a
-    // share mounted anew) is still the one whose saves are under way.
-    bool isOf(const std::filesystem::path& folder) const;
+    // Whether the other store is of this store's folder: the same identity, or the same
+    // standardized path, so that a folder whose identity changed while it was open (a card taken
+    // out and put back, a share mounted anew) is still the one whose saves are under way. Asks
+    // nothing of the disk: each store looked at its folder when it was made.
+    bool isOf(const SelectionStore& other) const;
 
 private:
     // unreadable: of a version this program does not read, or too large; kept as it is.
