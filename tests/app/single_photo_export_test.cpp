@@ -11,6 +11,7 @@
 #include "platform/atomic_file.hpp"
 #include "support/damaged_files.hpp"
 #include "support/fuse_mount.hpp"
+#include "support/share_calls.hpp"
 
 #include <cerrno>
 #include <fstream>
@@ -194,6 +195,21 @@ TEST_F(SinglePhotoExportTest, ThePhotoFolderBehindAMountOfItsOwnIsRefusedAndAWri
         std::distance(fs::recursive_directory_iterator(root / "photos"), fs::recursive_directory_iterator()),
         3)
         << "nothing is written, no temporary file is left";
+}
+
+// A photo saved into a folder on a share, whose calls the share logs: the folder is checked once,
+// before anything is written (one check file is made in it), and the file is there.
+TEST_F(SinglePhotoExportTest, TheFolderOnAShareIsCheckedOnce) {
+    fs::create_directories(root / "far");
+    SlowShare share(root / "far", root / "share");
+    if (!share.skipReason().empty()) GTEST_SKIP() << share.skipReason();
+    SinglePhotoExport::Request made = request("jpeg/nikon_d70s_gps_lens.jpg");
+    made.rotation = 90;
+    made.destination = share.path() / "exported.jpg";
+    share.clearCallLog();
+    EXPECT_EQ(SinglePhotoExport::run(made, countingRenderer()), std::nullopt);
+    EXPECT_EQ(filesMadeOn(share, "folder-check"), 1);
+    EXPECT_TRUE(fs::exists(root / "far" / "exported.jpg"));
 }
 
 class CurrentPhotoExport : public AppStateTest {

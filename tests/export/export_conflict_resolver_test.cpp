@@ -219,19 +219,28 @@ TEST_F(ExportConflictResolverTest, OverwriteModeNumbersProtectedFilesLinksToThem
     EXPECT_EQ(target("IMG_0002.jpg", Mode::overwrite)->finalURL, folder / "IMG_0002-1.jpg");
 }
 
-TEST_F(ExportConflictResolverTest, ProtectedPathsHoldEveryFileOfEveryPhotoResolved) {
+// Every file of every photo is protected by whatever path it is reached (a symbolic or a hard
+// link), each named once, and looked at only when a file is asked about; a file the photo's path
+// leads to only later is protected by that path.
+TEST_F(ExportConflictResolverTest, ProtectedPathsHoldEveryFileOfEveryPhotoByAnyPath) {
     touch("A.JPG");
     touch("A.CR3");
+    touch("other.jpg");
     fs::create_symlink(folder / "A.JPG", folder / "link.jpg");
+    fs::create_hard_link(folder / "A.CR3", folder / "hard.CR3");
     Photo photo;
     photo.url = folder / "." / "link.jpg";
     photo.rawCompanionURL = folder / "A.CR3";
-    const auto paths =
-        ExportConflictResolver::protectedSourcePaths({photo}, {folder / "sub" / ".." / "extra.jpg"});
-    EXPECT_EQ(paths.paths, (std::set<std::string>{FilePath::resolved(folder / "A.JPG").string(),
-                                                  FilePath::resolved(folder / "A.CR3").string(),
-                                                  FilePath::resolved(folder / "extra.jpg").string()}));
-    EXPECT_EQ(paths.nodes, (std::set<FileNode>{*FileNode::of(folder / "A.JPG"), *FileNode::of(folder / "A.CR3")}));
+    const auto paths = ExportConflictResolver::protectedSourcePaths(
+        {photo}, {folder / "sub" / ".." / "extra.jpg", folder / "A.CR3"});
+    EXPECT_EQ(paths.files, (std::vector<fs::path>{photo.url, folder / "A.CR3", folder / "sub" / ".." / "extra.jpg"}));
+    for (const fs::path file : {"A.JPG", "link.jpg", "A.CR3", "hard.CR3"})
+        EXPECT_TRUE(paths.contains(folder / file)) << file;
+    EXPECT_FALSE(paths.contains(folder / "other.jpg"));
+    EXPECT_FALSE(paths.contains(folder / "missing.jpg"));
+    fs::create_symlink(folder / "extra.jpg", folder / "to-extra.jpg");
+    touch("extra.jpg");
+    EXPECT_TRUE(paths.contains(folder / "to-extra.jpg"));
 }
 
 } // namespace

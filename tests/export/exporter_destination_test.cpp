@@ -5,10 +5,12 @@
 #include "support/breakable_fuse_mount.hpp"
 #include "support/folder_mount.hpp"
 #include "support/held_mount_questions.hpp"
+#include "support/slow_share.hpp"
 #include "support/test_support.hpp"
 
 #include <chrono>
 #include <fstream>
+#include <future>
 #include <initializer_list>
 #include <set>
 #include <new>
@@ -172,6 +174,15 @@ std::optional<Kind> kindOf(const std::optional<ExportValidationError>& refusal) 
     return refusal->kind;
 }
 
+// The answer of a check, which must come within `limit`.
+template <class Check>
+auto answeredWithin(std::chrono::seconds limit, Check check) {
+    const auto started = std::chrono::steady_clock::now();
+    auto answer = check();
+    EXPECT_LT(std::chrono::steady_clock::now() - started, limit);
+    return answer;
+}
+
 // Every hidden file under the folders: a probe a check left behind.
 std::set<fs::path> hiddenFilesUnder(std::initializer_list<fs::path> folders) {
     std::set<fs::path> hidden;
@@ -303,7 +314,7 @@ TEST_F(DestinationTest, APhotoFolderThatStopsAnsweringIsNamedInsteadOfTheDestina
               "元のフォルダが応答しないため、書き出し先がその中でないことを確かめられませんでした");
     EXPECT_EQ(kindOf(Exporter::refusalInsideSource(root / "out", photos.path())), Kind::sourceNotAnswering);
     EXPECT_EQ(Exporter::validateSingleExportDestination(root / "out" / "a.jpg", photos.path()),
-              SingleExportValidationError::destinationNotAnswering);
+              SingleExportValidationError::sourceNotAnswering);
     EXPECT_FALSE(photos.resumedByWatchdog());
     photos.resume();
 }
@@ -355,9 +366,10 @@ TEST_F(DestinationTest, AMountInsideThePhotoFolderThatStopsAnsweringHoldsUpNoExp
 // A mount inside the photo folder that may show the destination's disk, asked through a seam
 // that answers each question at once, after 2 s (a NAS waking up, a cloud drive), or not at all
 // (a mount that stopped answering, let go only as the test ends). A destination it does not show
-// passes within 5 s whatever the mount does, with the mount named as not asked when it did not
-// answer in time; the folder it shows is refused whenever the mount answers in time, in both
-// exports, and passes only where the mount could not be asked. No probe is left behind.
+// passes whatever the mount does: named as not asked once it leaves a question unanswered for the
+// wait, after every place was asked when it answers slowly. The folder it shows is refused
+// whenever the mount answers, in both exports, and passes only where the mount could not be
+// asked. No probe is left behind.
 TEST_F(DestinationTest, AMountInsideThePhotoFolderThatIsSlowOrSilentRefusesNoDestination) {
     using namespace std::chrono_literals;
     using Held = test::HeldMountQuestions;
@@ -367,17 +379,13 @@ TEST_F(DestinationTest, AMountInsideThePhotoFolderThatIsSlowOrSilentRefusesNoDes
     const test::FolderMount nas(test::FolderMount::Kind::fuse, root / "shared", source() / "nas");
     if (!nas.skipReason().empty()) GTEST_SKIP() << nas.skipReason();
     const std::vector<fs::path> listed{source(), source() / "nas" / "2023", source() / "nas" / "2024"};
-    const auto within = [](std::chrono::seconds limit, auto check) {
-        const auto started = std::chrono::steady_clock::now();
-        auto answer = check();
-        EXPECT_LT(std::chrono::steady_clock::now() - started, limit);
-        return answer;
-    };
     const auto batch = [&](const fs::path& destination, Exporter::UnansweredMounts* unanswered) {
-        return within(5s, [&] { return Exporter::validate(destination, source(), listed, unanswered); });
+        return answeredWithin(Exporter::kDiskAnswerWait + 5s,
+                              [&] { return Exporter::validate(destination, source(), listed, unanswered); });
     };
     const auto single = [&](const fs::path& file) {
-        return within(5s, [&] { return Exporter::validateSingleExportDestination(file, source()); });
+        return answeredWithin(Exporter::kDiskAnswerWait + 5s,
+                              [&] { return Exporter::validateSingleExportDestination(file, source()); });
     };
 
     {
@@ -397,11 +405,15 @@ TEST_F(DestinationTest, AMountInsideThePhotoFolderThatIsSlowOrSilentRefusesNoDes
         EXPECT_EQ(kindOf(batch(root / "shared", &unanswered)), Kind::destinationInsideSource);
         EXPECT_EQ(single(root / "shared" / "b.jpg"), E::destinationInsideSource);
         EXPECT_TRUE(unanswered.empty());
-        // Three places to ask take the mount 6 s: the check does not wait for them.
-        EXPECT_EQ(batch(root / "out", &unanswered), std::nullopt);
-        EXPECT_EQ(unanswered, Exporter::UnansweredMounts{"nas"});
-        EXPECT_EQ(single(root / "out" / "a.jpg"), std::nullopt);
-        EXPECT_GT(slow.asked(), 0);
+        // Every place asked, 2 s each: the mount answers, so it is waited for, and not named.
+        EXPECT_EQ(answeredWithin(30s, [&] { return Exporter::validate(root / "out", source(), listed, &unanswered); }),
+                  std::nullopt);
+        EXPECT_TRUE(unanswered.empty());
+        EXPECT_EQ(answeredWithin(30s, [&] {
+                      return Exporter::validateSingleExportDestination(root / "out" / "a.jpg", source());
+                  }),
+                  std::nullopt);
+        EXPECT_GE(slow.asked(), 3);
     }
     {
         SCOPED_TRACE("never answers");
@@ -413,10 +425,141 @@ TEST_F(DestinationTest, AMountInsideThePhotoFolderThatIsSlowOrSilentRefusesNoDes
         EXPECT_EQ(batch(root / "shared", &unanswered), std::nullopt);
         EXPECT_EQ(unanswered, Exporter::UnansweredMounts{"nas"});
         EXPECT_EQ(single(root / "out" / "a.jpg"), std::nullopt);
-        // Through the mount by its path: refused without asking it.
+        // Through the mount: refused by its path once the mount has left its call unanswered.
         EXPECT_EQ(kindOf(batch(source() / "nas" / "2023", nullptr)), Kind::destinationInsideSource);
     }
     EXPECT_EQ(hiddenFilesUnder({root / "out", root / "shared"}), std::set<fs::path>{});
+}
+
+// A share slow on every call (0.7 s each: a cloud drive, a NAS over a slow link), asked some dozen
+// times by each check. A destination on it, and one elsewhere for photos opened from it, pass both
+// checks within 30 s: each call answers well within the wait. No check file is left behind.
+TEST_F(DestinationTest, AShareSlowOnEveryCallIsWaitedForHoweverManyCallsTheChecksMake) {
+    using namespace std::chrono_literals;
+    fs::create_directories(root / "far" / "out");
+    fs::create_directories(root / "far" / "Photos");
+    test::SlowShare share(root / "far", root / "share");
+    if (!share.skipReason().empty()) GTEST_SKIP() << share.skipReason();
+    share.answerEachAfter(700ms);
+    {
+        SCOPED_TRACE("a destination on the share");
+        EXPECT_EQ(answeredWithin(30s, [&] { return Exporter::validate(share.path() / "out", source()); }),
+                  std::nullopt);
+        EXPECT_EQ(answeredWithin(30s, [&] {
+                      return Exporter::validateSingleExportDestination(share.path() / "out" / "a.jpg", source());
+                  }),
+                  std::nullopt);
+    }
+    {
+        SCOPED_TRACE("photos on the share");
+        const fs::path photos = share.path() / "Photos";
+        EXPECT_EQ(answeredWithin(30s, [&] { return Exporter::validate(root / "out", photos); }), std::nullopt);
+        EXPECT_EQ(answeredWithin(30s, [&] {
+                      return Exporter::validateSingleExportDestination(root / "out" / "a.jpg", photos);
+                  }),
+                  std::nullopt);
+    }
+    share.answerEachAfter(0ms);
+    EXPECT_EQ(hiddenFilesUnder({root / "far", root / "out"}), std::set<fs::path>{});
+}
+
+// Photos opened from a share slow on every call, and a folder in the photo folder reached through a
+// view of it (bindfs, whose mount table entry names the folder it shows): each call to the view
+// asks the share a few times, so that the view answers every call about 0.7 s late. Both checks
+// wait for it and refuse it as inside the photo folder, not as not answering.
+TEST_F(DestinationTest, AViewOfAFolderInThePhotoFolderAnsweringLateIsRefusedAsInsideIt) {
+    using namespace std::chrono_literals;
+    fs::create_directories(root / "far" / "Photos" / "sub");
+    test::SlowShare share(root / "far", root / "share");
+    if (!share.skipReason().empty()) GTEST_SKIP() << share.skipReason();
+    const fs::path photos = share.path() / "Photos";
+    const test::FuseMirror view(photos / "sub", root / "view");
+    if (!view.skipReason().empty()) GTEST_SKIP() << view.skipReason();
+    share.answerEachAfter(250ms);
+    EXPECT_EQ(kindOf(answeredWithin(90s, [&] { return Exporter::validate(view.path(), photos); })),
+              Kind::destinationInsideSource);
+    EXPECT_EQ(answeredWithin(90s, [&] {
+                  return Exporter::validateSingleExportDestination(view.path() / "b.jpg", photos);
+              }),
+              SingleExportValidationError::destinationInsideSource);
+    share.answerEachAfter(0ms);
+    EXPECT_EQ(hiddenFilesUnder({root / "far"}), std::set<fs::path>{});
+}
+
+// A share slow on every call that stops answering while a check asks it: the folder whose call is
+// out is the one named, the destination or the photo folder, by both checks, also by one made
+// while the first is still out.
+TEST_F(DestinationTest, TheFolderWhoseCallIsOutIsTheOneNamed) {
+    using namespace std::chrono_literals;
+    using E = SingleExportValidationError;
+    // The check, with the share stopped once it has answered `calls` calls of it.
+    const auto stoppedAfter = [](test::SlowShare& share, std::size_t calls, auto check) {
+        share.answerEachAfter(700ms);
+        auto checked = std::async(std::launch::async, check);
+        while (share.calls().size() < calls && checked.wait_for(10ms) != std::future_status::ready) {
+        }
+        share.stop(60s);
+        return checked.get();
+    };
+    {
+        SCOPED_TRACE("a destination on the share, stopped while the check asks it");
+        fs::create_directories(root / "far" / "out");
+        test::SlowShare share(root / "far", root / "share");
+        if (!share.skipReason().empty()) GTEST_SKIP() << share.skipReason();
+        const fs::path out = share.path() / "out";
+        EXPECT_EQ(kindOf(stoppedAfter(share, 6, [&] { return Exporter::validate(out, source()); })),
+                  Kind::destinationNotAnswering);
+        EXPECT_EQ(Exporter::validateSingleExportDestination(out / "a.jpg", source()), E::destinationNotAnswering);
+        EXPECT_FALSE(share.resumedByWatchdog());
+    }
+    {
+        SCOPED_TRACE("photos on the share, stopped as the check begins to ask it");
+        fs::create_directories(root / "far2" / "Photos");
+        test::SlowShare share(root / "far2", root / "share2");
+        const fs::path photos = share.path() / "Photos";
+        EXPECT_EQ(kindOf(stoppedAfter(share, 1, [&] { return Exporter::validate(root / "out", photos); })),
+                  Kind::sourceNotAnswering);
+        EXPECT_EQ(Exporter::validateSingleExportDestination(root / "out" / "a.jpg", photos), E::sourceNotAnswering);
+        EXPECT_EQ(errorDescription(E::sourceNotAnswering),
+                  "元の写真フォルダが応答しないため、書き出し先がその中でないことを確かめられませんでした");
+        EXPECT_FALSE(share.resumedByWatchdog());
+    }
+}
+
+// The share answers the call that makes the check file only after the check said that the folder
+// does not answer: the file goes as soon as it is made, and the next check passes.
+TEST_F(DestinationTest, ACheckFileMadeAfterItsCheckWasGivenUpGoesAtOnce) {
+    using namespace std::chrono_literals;
+    // Only a folder that a mount may show gets a check file.
+    test::FuseMirror out(root / "out", root / "outside");
+    if (!out.skipReason().empty()) GTEST_SKIP() << out.skipReason();
+    struct Gate {
+        std::mutex mutex;
+        std::condition_variable opened;
+        bool open = false;
+        bool held = false;
+    };
+    auto gate = std::make_shared<Gate>();
+    // The first call that makes a check file waits until the test lets it go.
+    Exporter::setMountQuestionHookForTesting([gate](const fs::path& place) {
+        if (place.filename().string().find("folder-check") == std::string::npos) return;
+        std::unique_lock lock(gate->mutex);
+        if (std::exchange(gate->held, true)) return;
+        gate->opened.wait_for(lock, 60s, [&] { return gate->open; });
+    });
+    EXPECT_EQ(kindOf(Exporter::validate(out.path(), source())), Kind::destinationNotAnswering);
+    {
+        const std::lock_guard lock(gate->mutex);
+        gate->open = true;
+    }
+    gate->opened.notify_all();
+    const auto until = std::chrono::steady_clock::now() + 20s;
+    auto next = Exporter::validate(out.path(), source());
+    while (next && std::chrono::steady_clock::now() < until) next = Exporter::validate(out.path(), source());
+    Exporter::setMountQuestionHookForTesting({});
+    EXPECT_EQ(next, std::nullopt);
+    EXPECT_TRUE(gate->held);
+    EXPECT_EQ(hiddenFilesUnder({root / "out"}), std::set<fs::path>{});
 }
 
 TEST(ExporterSupportTest, JpegIsAlwaysWritable) {

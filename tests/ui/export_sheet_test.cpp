@@ -6,6 +6,7 @@
 #include "support/folder_mount.hpp"
 #include "support/held_mount_questions.hpp"
 #include "support/scoped_environment.hpp"
+#include "support/share_calls.hpp"
 #include "ui/app/menu_bar.hpp"
 #include "ui/app/root_view.hpp"
 #include "ui/browsing/bottom_bar_view.hpp"
@@ -126,7 +127,7 @@ protected:
         exportPanel.completion = nullptr;
         settle();
         redraw();
-        EXPECT_LT(std::chrono::steady_clock::now() - saving, std::chrono::seconds(10));
+        EXPECT_LT(std::chrono::steady_clock::now() - saving, Exporter::kDiskAnswerWait + std::chrono::seconds(5));
         EXPECT_TRUE(alerts.shown.empty());
         EXPECT_TRUE(fs::exists(file));
     }
@@ -479,9 +480,9 @@ TEST_F(ExportSheetTest, TheDestinationIsCheckedInTheBackgroundWhileTheSheetSaysS
 
 // A share of a disk of its own inside the photo folder stops answering (its FUSE process stopped):
 // Ctrl+E, a folder on the local disk and "書き出す" still start the export at once, and it ends
-// with both photos written. The folder the share shows cannot be checked: the export starts
-// within seconds all the same, and the sheet names the share, in orange, while it copies and with
-// its result; nothing waits for the share to come back.
+// with both photos written. The folder the share shows cannot be checked: the export starts once
+// the share has left its question unanswered for the wait, and the sheet names the share, in
+// orange, while it copies and with its result; nothing waits for the share to come back.
 TEST_F(ExportSheetTest, AShareThatStopsAnsweringInsideThePhotoFolderHoldsUpNoExportElsewhere) {
     using namespace std::chrono_literals;
     TemporaryFolder otherDisk("/dev/shm");
@@ -500,7 +501,7 @@ TEST_F(ExportSheetTest, AShareThatStopsAnsweringInsideThePhotoFolderHoldsUpNoExp
 
     ExportSheet& shown = exportTo(otherDisk / "nas");
     EXPECT_EQ(shown.model().stage, ExportSheetModel::Stage::copying);
-    EXPECT_LT(answeredIn, 5s);
+    EXPECT_LT(answeredIn, Exporter::kDiskAnswerWait + 5s);
     const QString note =
         QStringLiteral("元のフォルダの中の nas が応答しないため、書き出し先がその中でないことを確かめられませんでした");
     EXPECT_FALSE(shown.uncheckedMountsLabel()->isHidden());
@@ -513,9 +514,9 @@ TEST_F(ExportSheetTest, AShareThatStopsAnsweringInsideThePhotoFolderHoldsUpNoExp
 
 // A mount inside the photo folder that may show any local folder, asked through a seam that
 // answers each question in 2 s, then not at all: Ctrl+E, a local folder and "書き出す" start the
-// export within 5 s, the sheet names the silent mount it could not ask, and both photos are
-// written; Ctrl+S saves into the same folder. The folder the slow mount shows is still refused,
-// in red.
+// export once the slow mount has answered, or the silent one has left a question unanswered for the
+// wait, the sheet names the silent mount it could not ask, and both photos are written; Ctrl+S
+// saves into the same folder. The folder the slow mount shows is still refused, in red.
 TEST_F(ExportSheetTest, ASlowOrSilentMountInsideThePhotoFolderLetsALocalExportStart) {
     using namespace std::chrono_literals;
     using Held = HeldMountQuestions;
@@ -539,13 +540,12 @@ TEST_F(ExportSheetTest, ASlowOrSilentMountInsideThePhotoFolderLetsALocalExportSt
         const fs::path local = root / ("out" + std::to_string(++out));
         fs::create_directories(local);
         ExportSheet& s = exportTo(local);
-        EXPECT_LT(answeredIn, 5s);
+        EXPECT_LT(answeredIn, Exporter::kDiskAnswerWait + 5s);
         EXPECT_EQ(s.model().stage, ExportSheetModel::Stage::copying);
-        // The slow mount may answer in time for a destination it has few places to look in.
-        if (kind == Held::Kind::silent) {
-            EXPECT_TRUE(s.uncheckedMountsLabel()->text().contains(QStringLiteral("nas が応答しない")));
-            EXPECT_FALSE(s.uncheckedMountsLabel()->isHidden());
-        }
+        // The slow mount answers: it is not named.
+        EXPECT_EQ(s.uncheckedMountsLabel()->text().contains(QStringLiteral("nas が応答しない")),
+                  kind == Held::Kind::silent);
+        EXPECT_EQ(s.uncheckedMountsLabel()->isHidden(), kind == Held::Kind::slow);
         ASSERT_NO_FATAL_FAILURE(expectBothExported(s));
         s.closeButton()->click();
         redraw();
@@ -575,6 +575,24 @@ TEST_F(ExportSheetTest, AMountThatAnswersLateInsideThePhotoFolderLetsALocalExpor
     refused.cancelButton()->click();
     redraw();
     nas.resume();
+}
+
+// Ctrl+E, originals on, a folder on a share whose calls it logs, and "書き出す": the sheet's check
+// is the only one of the destination (one check file is made in it, none in the originals folder
+// the export makes), and both photos are written, with their originals.
+TEST_F(ExportSheetTest, TheDestinationIsCheckedOnceForAnExport) {
+    fs::create_directories(root / "far" / "out");
+    SlowShare share(root / "far", root / "share");
+    if (!share.skipReason().empty()) GTEST_SKIP() << share.skipReason();
+    openBrowsing();
+    heartTwo();
+    defaults.set(PreferenceKey::saveOriginals, true);
+    share.clearCallLog();
+    ExportSheet& s = exportTo(share.path() / "out");
+    ASSERT_EQ(s.model().stage, ExportSheetModel::Stage::copying);
+    ASSERT_NO_FATAL_FAILURE(expectBothExported(s));
+    EXPECT_EQ(filesMadeOn(share, "folder-check"), 1);
+    EXPECT_FALSE(fs::is_empty(root / "far" / "out" / "originals"));
 }
 
 TEST_F(ExportSheetTest, AnExportRunsInTheBackgroundAndShowsItsResult) {

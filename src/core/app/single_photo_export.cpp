@@ -8,6 +8,7 @@
 #include "export/exporter_reencode.hpp"
 #include "export/legacy_embedded_thumbnail_cleaner.hpp"
 #include "platform/atomic_file.hpp"
+#include "platform/mount_table.hpp"
 #include "platform/output_file.hpp"
 
 #include <exception>
@@ -44,24 +45,45 @@ std::error_code writeNewFile(const SinglePhotoExport::Request& request,
     return OutputFile::writeNew(file, *bytes);
 }
 
-// Why the chosen file may not be written: its folder is the photo folder or lies inside it (by
-// whatever path or mount it is reached), is missing or cannot be written, or the file is one of the photo's own files reached by another
-// path (a hard link, a symbolic link). Asked before anything is written and again just before the
-// chosen file is replaced.
+// The chosen file is one of the photo's own files reached by another path (a hard link, a symbolic
+// link).
+std::optional<std::string> refusalAsPhotoFile(const SinglePhotoExport::Request& request,
+                                              const ExportConflictResolver::ProtectedPaths& photoFiles) {
+    if (photoFiles.contains(request.destination))
+        return errorDescription(SingleExportValidationError::destinationInsideSource);
+    return std::nullopt;
+}
+
+// Why the chosen file may not be written, asked before anything is: its folder is the photo folder
+// or lies inside it (by whatever path or mount it is reached), is missing or cannot be written, or
+// the file is one of the photo's own files.
 std::optional<std::string> refusalOf(const SinglePhotoExport::Request& request,
                                      const ExportConflictResolver::ProtectedPaths& photoFiles) {
     if (auto refused = Exporter::validateSingleExportDestination(request.destination, request.sourceFolder))
         return errorDescription(*refused);
-    if (photoFiles.contains(request.destination))
+    return refusalAsPhotoFile(request, photoFiles);
+}
+
+// Just before the chosen file is replaced: it has become one of the photo's own files meanwhile (a
+// link made while the new one was written); or, where a mount was made or removed since the check
+// (`checkedWith`), the new file shows in the photo folder, as the batch export asks before a name it
+// gives: the folder has become the photo folder.
+std::optional<std::string> refusalOfWritten(const SinglePhotoExport::Request& request,
+                                            const ExportConflictResolver::ProtectedPaths& photoFiles,
+                                            const fs::path& written, const MountTable& checkedWith) {
+    if (auto refused = refusalAsPhotoFile(request, photoFiles)) return refused;
+    if (MountTable::read() == checkedWith) return std::nullopt;
+    auto photoFolders = Exporter::photoFolders({request.photo}, request.sourceFolder);
+    if (Exporter::refusalAsPhotoFolder(written, photoFolders, request.sourceFolder))
         return errorDescription(SingleExportValidationError::destinationInsideSource);
     return std::nullopt;
 }
 
 // The whole new file is written beside the chosen one and only then renamed over it, so a failure
 // at any step (or a crash) leaves the user's old file as it was.
-std::optional<std::string> write(const SinglePhotoExport::Request& request,
-                                 const Exporter::ExportRenderer& render,
-                                 const ExportConflictResolver::ProtectedPaths& photoFiles) {
+std::optional<std::string> write(const SinglePhotoExport::Request& request, const Exporter::ExportRenderer& render,
+                                 const ExportConflictResolver::ProtectedPaths& photoFiles,
+                                 const MountTable& checkedWith) {
     std::error_code ignored;
     if (fs::is_directory(fs::symlink_status(request.destination, ignored)))
         return ExportError::failureReason(ExportErrc::fileWriteFileExists);
@@ -81,7 +103,7 @@ std::optional<std::string> write(const SinglePhotoExport::Request& request,
     const std::string name = request.destination.filename().string();
     if (const std::error_code error = writeNewFile(request, render, temporary))
         return ExportError::failureReason(error, name);
-    if (auto refused = refusalOf(request, photoFiles)) return refused;
+    if (auto refused = refusalOfWritten(request, photoFiles, temporary, checkedWith)) return refused;
     if (const std::error_code error = OutputFile::replace(request.destination, temporary))
         return ExportError::failureReason(error, name);
     leftover.placed = true;
@@ -95,9 +117,10 @@ std::optional<std::string> write(const SinglePhotoExport::Request& request,
 std::optional<std::string> SinglePhotoExport::run(const Request& request,
                                                   const Exporter::ExportRenderer& render) {
     const auto photoFiles = ExportConflictResolver::protectedSourcePaths({request.photo}, {});
+    const auto mounts = MountTable::read();
     if (auto refused = refusalOf(request, photoFiles)) return refused;
     try {
-        return write(request, render, photoFiles);
+        return write(request, render, photoFiles, mounts);
     } catch (const std::exception& error) {
         return ExportError::describe(error);
     }

@@ -16,11 +16,17 @@ namespace {
 
 constexpr std::string_view kTemporaryMarker = ".sorvin-tmp-";
 
-// The system's error when whether anything is at the path cannot be told; none when it can.
-std::error_code failureToCheck(const fs::path& path) {
+// Whether anything is at the path, or the system's error when that cannot be told.
+struct Presence {
+    bool present = false;
+    std::error_code failure;
+};
+
+Presence presenceAt(const fs::path& path) {
     struct stat info {};
-    if (::lstat(path.c_str(), &info) == 0 || errno == ENOENT) return {};
-    return {errno, std::generic_category()};
+    if (::lstat(path.c_str(), &info) == 0) return {true, {}};
+    if (errno == ENOENT) return {false, {}};
+    return {false, {errno, std::generic_category()}};
 }
 
 // What a temporary's name adds to the name it stands for: the dot, the marker, the longest writer
@@ -46,9 +52,26 @@ std::string ExportConflictResolver::temporaryName(const std::string& name) {
 }
 
 bool ExportConflictResolver::ProtectedPaths::contains(const fs::path& file) const {
-    if (written.contains(file) || paths.contains(FilePath::resolved(file).string())) return true;
-    const auto node = FileNode::of(file);
-    return node && nodes.contains(*node);
+    if (written.contains(file)) return true;
+    std::error_code unreachable;
+    const auto node = FileNode::of(file, unreachable);
+    if (!node && (unreachable == std::errc::no_such_file_or_directory || unreachable == std::errc::not_a_directory))
+        return false;
+    const Identities& known = identities();
+    if (node && known.nodes.contains(*node)) return true;
+    return !known.paths.empty() && known.paths.contains(FilePath::resolved(file).string());
+}
+
+const ExportConflictResolver::ProtectedPaths::Identities& ExportConflictResolver::ProtectedPaths::identities() const {
+    if (identities_) return *identities_;
+    Identities& known = identities_.emplace();
+    for (const auto& file : files) {
+        if (const auto node = FileNode::of(file))
+            known.nodes.insert(*node);
+        else
+            known.paths.insert(FilePath::resolved(file).string());
+    }
+    return known;
 }
 
 void ExportConflictResolver::removeAbandonedOutputTemporaries(const fs::path& folder) {
@@ -65,37 +88,38 @@ ExportConflictResolver::target(const std::string& name, const fs::path& folder, 
                                std::error_code* failedCheck) {
     const fs::path candidate = folder / name;
     // Neither free nor taken: the check itself failed.
-    const auto checkFailed = [&] {
-        const std::error_code error = failureToCheck(candidate);
-        if (error && failedCheck) *failedCheck = error;
-        return static_cast<bool>(error);
+    const auto checkFailed = [&](const Presence& presence) {
+        if (presence.failure && failedCheck) *failedCheck = presence.failure;
+        return static_cast<bool>(presence.failure);
     };
-    if (checkFailed()) return std::nullopt;
+    const Presence atName = presenceAt(candidate);
+    if (checkFailed(atName)) return std::nullopt;
     const auto isTaken = [&](const fs::path& file) {
         return protectedPaths.written.isTakenFrom(file, claim.photo);
     };
-    if (mode == ExportConflictMode::overwrite) {
-        // Written over: a file under the name, unless it is a folder, protected or another photo's.
-        const auto over = [&](const fs::path& file) -> std::optional<ExportWriteTarget> {
-            if (isTaken(file)) return std::nullopt;
-            const bool isRenamed = file.filename().string() != name;
-            std::error_code error;
-            const auto status = fs::symlink_status(file, error);
-            if (status.type() == fs::file_type::not_found) return ExportWriteTarget{file, false, isRenamed};
-            if (status.type() != fs::file_type::none && !fs::is_directory(file, error) &&
-                !protectedPaths.contains(file))
-                return ExportWriteTarget{file, true, isRenamed};
-            return std::nullopt;
-        };
-        // The photo's own earlier file keeps its name, numbered or not, so that an output never
-        // leaves its earlier self behind.
-        if (claim.earlierName && FileNameResolver::variantNumber(*claim.earlierName, name))
-            if (auto own = over(folder / *claim.earlierName)) return own;
+    // Written over: a file under the name, unless it is a folder, protected or another photo's.
+    const auto over = [&](const fs::path& file) -> std::optional<ExportWriteTarget> {
+        if (isTaken(file)) return std::nullopt;
+        const bool isRenamed = file.filename().string() != name;
+        std::error_code error;
+        const auto status = fs::symlink_status(file, error);
+        if (status.type() == fs::file_type::not_found) return ExportWriteTarget{file, false, isRenamed};
+        if (status.type() != fs::file_type::none && !fs::is_directory(file, error) && !protectedPaths.contains(file))
+            return ExportWriteTarget{file, true, isRenamed};
+        return std::nullopt;
+    };
+    // The photo's own earlier file keeps its name, numbered or not, so that an output never leaves
+    // its earlier self behind.
+    if (mode == ExportConflictMode::overwrite && claim.earlierName &&
+        FileNameResolver::variantNumber(*claim.earlierName, name))
+        if (auto own = over(folder / *claim.earlierName)) return own;
+    // The name itself while nothing is there, as just seen.
+    if (!atName.present && !isTaken(candidate)) return ExportWriteTarget{candidate, false, false};
+    if (mode == ExportConflictMode::overwrite)
         if (auto replaced = over(candidate)) return replaced;
-    }
     const auto url = FileNameResolver::availableURL(name, folder, isTaken);
     if (!url) {
-        checkFailed(); // the folder may have gone while the numbered names were looked at
+        checkFailed(presenceAt(candidate)); // the folder may have gone while the numbered names were looked at
         return std::nullopt;
     }
     return ExportWriteTarget{*url, false, url->filename().string() != name};
@@ -105,9 +129,9 @@ ExportConflictResolver::ProtectedPaths
 ExportConflictResolver::protectedSourcePaths(const std::vector<Photo>& photos,
                                              const std::vector<fs::path>& additionalURLs) {
     ProtectedPaths protectedPaths;
+    std::set<fs::path> named;
     const auto add = [&](const fs::path& file) {
-        protectedPaths.paths.insert(FilePath::resolved(file).string());
-        if (const auto node = FileNode::of(file)) protectedPaths.nodes.insert(*node);
+        if (named.insert(FilePath::standardized(file)).second) protectedPaths.files.push_back(file);
     };
     for (const auto& photo : photos)
         for (const auto& file : photo.originalFiles())

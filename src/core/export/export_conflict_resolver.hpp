@@ -26,18 +26,30 @@ struct ExportWriteTarget {
 // Chooses the name of each exported file, so that an export never overwrites a photo's own files
 // (or any other protected file), whatever the destination.
 struct ExportConflictResolver {
-    // The files an export never replaces: their standardized paths with symbolic links resolved,
-    // and their file identities, so that a protected file reached by another path (a hard link, a
-    // bind mount, a share mounted twice) is recognised too.
+    // The files an export never replaces, by their file identities, so that a protected file
+    // reached by another path (a symbolic or hard link, a bind mount, a share mounted twice) is
+    // recognised too; one whose identity cannot be read, by its standardized path with symbolic
+    // links resolved. They are looked at only once a file is about to be replaced, each once: an
+    // export that replaces nothing asks the photo folder nothing for them.
     // The names the running export has given files join them, so that two photos whose outputs
     // meet in one name are both kept.
     struct ProtectedPaths {
-        std::set<std::string> paths;
-        std::set<FileNode> nodes;
+        std::vector<std::filesystem::path> files;
         ExportWrittenNames written;
 
+        // Whether the file at the path is one of them (nothing there is none).
         bool contains(const std::filesystem::path& file) const;
-        bool operator==(const ProtectedPaths&) const = default;
+        bool operator==(const ProtectedPaths& other) const {
+            return files == other.files && written == other.written;
+        }
+
+    private:
+        struct Identities {
+            std::set<FileNode> nodes;
+            std::set<std::string> paths;
+        };
+        const Identities& identities() const;
+        mutable std::optional<Identities> identities_;
     };
 
     // Who asks for a name: a photo (its manifest key without "#B"; empty for a file of no photo),
@@ -54,8 +66,7 @@ struct ExportConflictResolver {
     // another photo's file, is not free). None when no name up to number 999 is free, or when the
     // name cannot be checked (a lost mount, no access): then failedCheck, when given, gets the
     // system's error, so that the failure is told as what it is and not as a name taken. Asked
-    // again just before each file is published, so the test of a file about to be replaced is
-    // fresh.
+    // just before each file is published, so the test of a file about to be replaced is fresh.
     static std::optional<ExportWriteTarget>
     target(const std::string& name, const std::filesystem::path& folder, ExportConflictMode mode,
            const ProtectedPaths& protectedPaths, const NameClaim& claim = {},

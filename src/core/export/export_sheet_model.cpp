@@ -231,6 +231,7 @@ ExportSheetModel::DestinationCheck ExportSheetModel::checkDestination(const Expo
     for (const auto& file : request.protectedSourceURLs)
         listed.insert(file.parent_path());
     DestinationCheck check;
+    check.mounts = MountTable::read();
     check.refusal = Exporter::validate(destination, request.sourceFolder.value_or(fs::path()),
                                        std::vector<fs::path>(listed.begin(), listed.end()), &check.unansweredMounts);
     if (!check.refusal) check.refusal = Exporter::validateOriginalsDestination(destination, request.saveOriginals);
@@ -256,6 +257,7 @@ std::optional<ExportRequest> ExportSheetModel::checkEnded(ExportRequest request,
     }
     uncheckedMountsNote.reset();
     if (!check.unansweredMounts.empty()) uncheckedMountsNote = uncheckedMountsText(check.unansweredMounts);
+    request.destinationCheckedWith = std::move(check.mounts);
     settings.defaults().setValues({
         {std::string(K::lastExportFolder), request.destination.string()},
         {std::string(K::burnInOrientation), burnInOrientation},

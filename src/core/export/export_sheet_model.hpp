@@ -100,18 +100,19 @@ public:
                                              const PhotoLibrary* library);
     // Then, off the main thread: the first refusal of its destination (the folder itself, then the
     // names of the originals and format folders), none when it passes, and the mounts inside the
-    // photo folder that could not be asked. Takes seconds at most: a destination that does not
-    // answer is refused as such; a mount inside the photo folder that is slow or silent refuses
-    // nothing.
+    // photo folder that could not be asked. Waits for the disks as long as they answer: a
+    // destination or photo folder that leaves a call unanswered is refused as not answering; a
+    // mount inside the photo folder that does refuses nothing.
     struct DestinationCheck {
         std::optional<ExportValidationError> refusal;
         Exporter::UnansweredMounts unansweredMounts;
+        MountTable mounts; // as they were when the check began
     };
     static DestinationCheck checkDestination(const ExportRequest& request);
     // Last, on the main thread: with a refusal, validationError is set and the sheet stays in its
     // settings; else every setting is written back, uncheckedMountsNote names the mounts that could
-    // not be asked, the stage moves to copying and the export is given to run (the caller saves
-    // the folder record first and runs it in the background).
+    // not be asked, the stage moves to copying and the export is given to run, its destination
+    // checked (the caller saves the folder record first and runs it in the background).
     std::optional<ExportRequest> checkEnded(ExportRequest request, DestinationCheck check, AppSettings& settings);
     // Between the first step and the last.
     bool checking = false;

@@ -1,5 +1,7 @@
 #include "export/export_validation_error.hpp"
 
+#include "export/single_export_file_name.hpp"
+
 namespace sorvin {
 
 std::string ExportValidationError::errorDescription() const {
@@ -34,7 +36,9 @@ std::string errorDescription(SingleExportValidationError error) {
     case SingleExportValidationError::destinationNotWritable:
         return "書き出し先のフォルダに書き込めません";
     case SingleExportValidationError::destinationNotAnswering:
-        return "応答しないフォルダがあるため、書き出し先を確かめられません";
+        return std::string(SingleExportFileName::unansweredFolderMessage);
+    case SingleExportValidationError::sourceNotAnswering:
+        return unansweredSourceDescription("元の写真フォルダ");
     }
     return {};
 }

@@ -30,7 +30,8 @@ enum class SingleExportValidationError {
     destinationInsideSource,
     destinationMissing,
     destinationNotWritable,
-    destinationNotAnswering
+    destinationNotAnswering,
+    sourceNotAnswering
 };
 
 std::string errorDescription(SingleExportValidationError error);

@@ -11,6 +11,7 @@
 #include "platform/atomic_file.hpp"
 #include "platform/file_node.hpp"
 #include "platform/file_path.hpp"
+#include "platform/mount_table.hpp"
 #include "platform/output_file.hpp"
 
 #include <algorithm>
@@ -202,10 +203,13 @@ private:
 
     // Checks and creates the folders; the text of the refusal when the export cannot start. Each
     // folder written into is checked against the source folder by file identity, here, before
-    // anything is written: the sheet's check of the destination was made earlier and by another
-    // path, and a subfolder may be the source folder mounted once more.
+    // anything is written, unless the caller has just checked the destination: a subfolder that
+    // was there may be the source folder mounted once more; one the export makes is new and empty.
     std::optional<std::string> prepareFolders() {
-        if (auto error = refusalOfFolder(destination_)) return error;
+        if (request_.destinationCheckedWith)
+            mountsAsked_[destination_] = request_.destinationCheckedWith;
+        else if (auto error = refusalOfFolder(destination_))
+            return error;
         if (auto error = validateOriginalsDestination(destination_, request_.saveOriginals))
             return error->errorDescription();
         if (auto error = validateFormatDestinations(destination_, request_.photos, request_.formatOptions))
@@ -216,8 +220,12 @@ private:
             for (const auto format : request_.formatOptions.requiredFormats(request_.photos))
                 folders.push_back(request_.formatOptions.folder(format, destination_));
         for (std::size_t i = 1; i < folders.size(); ++i) {
-            if (auto error = createDirectoryIfNeeded(folders[i])) return failureReason(error);
-            if (auto error = refusalOfFolder(folders[i])) return error;
+            bool made = false;
+            if (auto error = createDirectoryIfNeeded(folders[i], &made)) return failureReason(error);
+            if (made)
+                mountsAsked_[folders[i]] = mountsAsked_[destination_];
+            else if (auto error = refusalOfFolder(folders[i]))
+                return error;
         }
         if (request_.saveOriginals) originalsFolder_ = folders[1];
         // Each folder is the one it is now, wherever its path leads later.
@@ -230,10 +238,12 @@ private:
     }
 
     // By path, node and mount: the source folder or a folder under it behind a mount of its own.
-    std::optional<std::string> refusalOfFolder(const fs::path& folder) const {
+    std::optional<std::string> refusalOfFolder(const fs::path& folder) {
         if (!request_.sourceFolder) return std::nullopt;
+        auto mounts = MountTable::read();
         if (auto refusal = refusalInsideSource(folder, *request_.sourceFolder, photoFolders_))
             return refusal->errorDescription();
+        mountsAsked_[folder] = std::move(mounts);
         return std::nullopt;
     }
 
@@ -254,16 +264,27 @@ private:
         return ExportManifestFileRecord{*relative, identity->size, identity->mtime};
     }
 
-    // Before a file of the item gets its name, the journal learns the item's entry with it.
+    // Before a file of the item gets its name, the journal learns the item's entry with it; the
+    // record announced, kept for when the name is given (`announced`).
     template <class Place>
-    void announce(const ItemState& state, const fs::path& finalURL, const fs::path& temporary,
-                  const Place& place) {
+    void announce(const ItemState& state, const fs::path& finalURL, const fs::path& temporary, const Place& place,
+                  std::optional<ExportManifestFileRecord>& announced) {
+        announced.reset();
         if (!state.newEntry) return;
-        const auto record = recordOf(finalURL, temporary);
-        if (!record) return;
+        announced = recordOf(finalURL, temporary);
+        if (!announced) return;
         ExportManifestEntry entry = *state.newEntry;
-        place(entry, *record);
+        place(entry, *announced);
         journal_->append(state.key, entry);
+    }
+
+    // The record of the file just published: the one announced for its name (the same file, now
+    // under that name), else read anew.
+    std::optional<ExportManifestFileRecord> recordOfPublished(const ExportWriteTarget& target,
+                                                              const std::optional<ExportManifestFileRecord>& announced) const {
+        if (announced && ExportManifestStore::relativePath(target.finalURL, destination_) == announced->file)
+            return announced;
+        return recordOf(target.finalURL, target.finalURL);
     }
 
     // True when the item finished (it counts in the result), false when a cancel stopped it.
@@ -362,14 +383,10 @@ private:
             if (const auto record = previous->outputs.find(outputKey); record != previous->outputs.end())
                 earlier = record->second;
         const ExportConflictResolver::NameClaim claim{state.photo, earlierNameIn(earlier, folder)};
-        if (std::error_code failedCheck; !ExportConflictResolver::target(name, folder, request_.conflictMode,
-                                                                         protected_, claim, &failedCheck)) {
-            state.fail({name, failedCheck ? ExportError::failureReason(failedCheck, name) : kNoFreeName});
-            return;
-        }
         OutputContent content;
         std::error_code error = prepareOutput(photo, edit, format, content);
         std::optional<ExportWriteTarget> target;
+        std::optional<ExportManifestFileRecord> announced;
         if (!error) {
             const auto write = [&](const fs::path& file) {
                 const auto stored = storeOutput(photo, format, content, file);
@@ -379,10 +396,12 @@ private:
                 return stored;
             };
             const auto place = [&](const fs::path& finalURL, const fs::path& temporary) {
-                announce(state, finalURL, temporary,
-                         [&](ExportManifestEntry& entry, ExportManifestFileRecord record) {
-                             entry.outputs[outputKey] = std::move(record);
-                         });
+                announce(
+                    state, finalURL, temporary,
+                    [&](ExportManifestEntry& entry, ExportManifestFileRecord record) {
+                        entry.outputs[outputKey] = std::move(record);
+                    },
+                    announced);
             };
             target = storeUnderFreeName(name, folder, claim, error, write, place);
             if (!target && !error) {
@@ -402,7 +421,7 @@ private:
 
         ++result_.outputFileCount;
         if (state.newEntry)
-            if (auto record = recordOf(target->finalURL, target->finalURL))
+            if (auto record = recordOfPublished(*target, announced))
                 state.newEntry->outputs[outputKey] = std::move(*record);
         if (target->isRenamed) {
             if (!result_.firstRenamedFileName)
@@ -456,9 +475,10 @@ private:
     // name the conflict rules give the claim at that moment: a free name is taken only while it is still
     // free, so a file another program saved there meanwhile is never touched (rename mode moves on
     // to the next free name, overwrite mode replaces the newcomer), and a file is replaced by a
-    // rename over it. Before each name is given, the temporary tells whether the folder has become
-    // a photo folder (a mount made meanwhile), and the folder must still be the one the export
-    // started with: otherwise nothing more is written (halt_).
+    // rename over it. Before the first name given in a folder, and before each after a mount was
+    // made or removed, the temporary tells whether the folder has become a photo folder (a mount
+    // made meanwhile); before each, the folder must still be the one the export started with:
+    // otherwise nothing more is written (halt_).
     // Just before each attempt to give the name, `naming` is told the name and the temporary. The target,
     // or none with error set when the write or the publishing failed (the temporary file is gone
     // then) and without when no name is left.
@@ -477,7 +497,7 @@ private:
             const auto target = ExportConflictResolver::target(name, folder, request_.conflictMode,
                                                                protected_, claim, &error);
             if (!target) break;
-            if (request_.sourceFolder)
+            if (request_.sourceFolder && mountsChangedFor(folder))
                 if (auto refusal = refusalAsPhotoFolder(temporary, photoFolders_, *request_.sourceFolder)) {
                     halt_ = Halt{refusal->errorDescription(), kNotExported};
                     error = std::make_error_code(std::errc::operation_not_permitted);
@@ -502,6 +522,17 @@ private:
         std::error_code ignored;
         fs::remove(temporary, ignored);
         return std::nullopt;
+    }
+
+    // Whether a mount was made or removed since the photo folders were last asked whether they show
+    // the folder (by the folder's check, or before a file): only a mount made since can make the
+    // folder show among the photos. The mounts as they are now count as asked about.
+    bool mountsChangedFor(const fs::path& folder) {
+        auto now = MountTable::read();
+        auto& asked = mountsAsked_[folder];
+        if (asked == now) return false;
+        asked = std::move(now);
+        return true;
     }
 
     // Stops the export when a folder it writes into is no longer the one it started with: the
@@ -575,8 +606,9 @@ private:
             };
             std::error_code error;
             const auto write = [&](const fs::path& copy) { return OutputFile::copyNew(file.url, copy); };
+            std::optional<ExportManifestFileRecord> announced;
             const auto place = [&](const fs::path& finalURL, const fs::path& temporary) {
-                announce(state, finalURL, temporary, recordIn);
+                announce(state, finalURL, temporary, recordIn, announced);
             };
             const ExportConflictResolver::NameClaim claim{state.photo,
                                                           earlierNameIn(previous, *originalsFolder_)};
@@ -589,8 +621,7 @@ private:
             if (target->replacesExisting) state.overwrote = true;
             if (target->isRenamed && !renamedOriginal) renamedOriginal = target->finalURL.filename().string();
             if (state.newEntry)
-                if (auto record = recordOf(target->finalURL, target->finalURL))
-                    recordIn(*state.newEntry, std::move(*record));
+                if (auto record = recordOfPublished(*target, announced)) recordIn(*state.newEntry, std::move(*record));
             copied = true;
         }
         if (request_.conflictMode == ExportConflictMode::overwrite && renamedOriginal && !state.renamed) {
@@ -616,6 +647,8 @@ private:
     std::vector<fs::path> photoFolders_;
     std::set<fs::path> publishedFolders_;
     std::map<fs::path, std::optional<FileNode>> folderNodes_; // the folders written into, as they started
+    // The mounts as they were when the photo folders were last asked about a folder written into.
+    std::map<fs::path, std::optional<MountTable>> mountsAsked_;
     // Why nothing more is written (the destination turned out to be a photo folder, or is gone):
     // the reason of the file that found it, and of every item after it.
     struct Halt {

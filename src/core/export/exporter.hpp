@@ -11,6 +11,7 @@
 #include "model/manual_crop.hpp"
 #include "model/photo.hpp"
 #include "model/photo_source.hpp"
+#include "platform/mount_table.hpp"
 
 #include <filesystem>
 #include <functional>
@@ -40,6 +41,11 @@ struct ExportRequest {
     // inside it, or holds a photo, by whatever path or mount it is reached. None: only the files
     // themselves are protected.
     std::optional<std::filesystem::path> sourceFolder;
+    // The mounts as they were when the caller began to check the destination against the source
+    // folder (Exporter::validate), when it did: the export does not check the destination again,
+    // only the folders it writes into below it, and asks the photo folders whether they show a
+    // folder it writes into only once a mount was made or removed since.
+    std::optional<MountTable> destinationCheckedWith;
     bool burnInOrientation = false;
     bool saveOriginals = false;
     ExportFormatOptions formatOptions;

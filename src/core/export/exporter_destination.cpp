@@ -7,17 +7,17 @@
 #include "platform/folder_tree.hpp"
 #include "platform/heif_encoder.hpp"
 #include "platform/mount_table.hpp"
+#include "platform/opened_folder.hpp"
 #include "platform/timed_call.hpp"
 
 #include <algorithm>
-#include <atomic>
 #include <chrono>
-#include <map>
 #include <memory>
 #include <mutex>
 #include <set>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace sorvin::Exporter {
@@ -25,6 +25,8 @@ namespace sorvin::Exporter {
 namespace {
 
 namespace fs = std::filesystem;
+
+using Ask = OpenedFolder::Ask;
 
 bool isDirectory(const fs::path& path) {
     std::error_code error;
@@ -39,28 +41,13 @@ bool isNonDirectory(const fs::path& path) {
     return !fs::is_directory(path, error);
 }
 
-bool isWritable(const fs::path& path) {
-    return ::access(path.c_str(), W_OK) == 0;
-}
-
-// Where a folder lies against the source folder, by path and by file identity: the source folder
-// reached through another path (a bind mount, a share mounted twice) is the source folder too.
-FileNode::Placement placementAgainstSource(const fs::path& folder, const fs::path& sourceFolder) {
-    const auto resolvedFolder = FilePath::resolved(folder);
-    const auto resolvedSource = FilePath::resolved(sourceFolder);
-    if (resolvedFolder == resolvedSource) return FileNode::Placement::same;
-    if (FilePath::isInside(resolvedFolder, resolvedSource)) return FileNode::Placement::inside;
-    return FileNode::placement(folder, sourceFolder);
-}
-
 constexpr const char* kProbeName = "folder-check";
 
-// How long a check waits for the mounts inside the source folder once the folder itself answered
-// (kFolderAnswerWait), and how many places it asks each mount about; how long an export waits for
-// a photo folder before each file.
-constexpr auto kMountWait = std::chrono::seconds(4);
+// How many places a check asks each mount inside the source folder about.
 constexpr std::size_t kMostPlacesPerMount = 64;
-constexpr auto kPhotoFolderWait = std::chrono::seconds(1);
+
+// Which folder a question of a check asks: the one a check that waits in vain names.
+enum Asked : int { askedFolder = 0, askedSource = 1 };
 
 using MountQuestionHook = std::function<void(const fs::path&)>;
 
@@ -74,8 +61,8 @@ std::shared_ptr<const MountQuestionHook>& hookSlot() {
     return hook;
 }
 
-// Whatever a test put before a question to a place a mount may show; nothing otherwise.
-void beforeMountQuestion(const fs::path& place) {
+// Whatever a test put before a question to the disk; nothing otherwise.
+void beforeQuestion(const fs::path& place) {
     std::shared_ptr<const MountQuestionHook> hook;
     {
         const std::lock_guard lock(hookMutex());
@@ -84,16 +71,78 @@ void beforeMountQuestion(const fs::path& place) {
     if (hook) (*hook)(place);
 }
 
+// The questions a check asks of one folder's disk: each told to the wait as it answers, and each
+// after the test's hook.
+Ask askerOf(DiskQuestions& disk, Asked subject) {
+    return [&disk, subject](const fs::path& place, const std::function<void()>& call) {
+        disk.ask(subject, [&] {
+            beforeQuestion(place);
+            call();
+            return true;
+        });
+    };
+}
+
+// Asks at once, after the test's hook.
+void askNow(const fs::path& place, const std::function<void()>& call) {
+    beforeQuestion(place);
+    call();
+}
+
 // The probes that a check killed midway left in a folder go at the first check of the folder in
 // this run: later checks find only their own, which they remove.
-void removeLeftoverProbesOnce(const fs::path& folder) {
+void removeLeftoverProbesOnce(const fs::path& folder, const OpenedFolder& opened, const Ask& ask) {
     static std::mutex mutex;
     static std::set<fs::path> cleaned;
     {
         const std::lock_guard lock(mutex);
         if (!cleaned.insert(folder).second) return;
     }
-    ExportConflictResolver::removeAbandonedTemporariesOf(folder, kProbeName);
+    ask(folder, [&] { ExportConflictResolver::removeAbandonedTemporariesOf(opened.handlePath(), kProbeName); });
+}
+
+// A folder as a check found it: the folder itself opened, or where nothing (or a file) is at its
+// path, the nearest folder above it, with the names below that. Its path with links resolved.
+struct FoundFolder {
+    std::optional<OpenedFolder> opened;
+    std::optional<OpenedFolder::Identity> identity;
+    fs::path below; // empty when the folder itself is there
+    fs::path resolved;
+
+    bool exists() const { return identity && below.empty(); }
+};
+
+FoundFolder find(const fs::path& folder, const Ask& ask) {
+    FoundFolder found;
+    fs::path existing = FilePath::standardized(folder);
+    for (;;) {
+        std::error_code error;
+        found.opened = OpenedFolder::open(existing, ask, error);
+        const bool absent = error == std::errc::no_such_file_or_directory || error == std::errc::not_a_directory;
+        if (found.opened || !absent || !existing.has_relative_path()) break;
+        found.below = found.below.empty() ? existing.filename() : existing.filename() / found.below;
+        existing = existing.parent_path();
+    }
+    if (!found.opened) {
+        found.resolved = FilePath::standardized(folder);
+        return found;
+    }
+    found.identity = found.opened->identity(ask);
+    found.resolved = FilePath::standardized(found.opened->resolved() / found.below);
+    return found;
+}
+
+// Where a folder lies against the source folder, by path and by node: the source folder reached
+// through another path (a bind mount, a share mounted twice) is the source folder too.
+FileNode::Placement placementAgainst(const FoundFolder& folder, const FoundFolder& source, const Ask& askFolder) {
+    using Placement = FileNode::Placement;
+    if (folder.resolved == source.resolved) return Placement::same;
+    if (FilePath::isInside(folder.resolved, source.resolved)) return Placement::inside;
+    if (!folder.identity || !source.exists()) return Placement::elsewhere;
+    const auto placement = folder.opened->placementAgainst(source.identity->node, *folder.identity, askFolder);
+    // A folder not there, below the source folder.
+    if (placement == Placement::same && !folder.below.empty()) return Placement::inside;
+    return placement;
 }
 
 // The places under the source folder that one mount shows, where a hidden file made in the folder
@@ -110,12 +159,13 @@ struct FolderSurvey {
     bool writable = false;
     // Is or lies inside the source folder by path, node or the mount table.
     std::optional<ExportValidationError> refusal;
-    fs::path resolvedFolder;
-    fs::path resolvedSource;
+    MountTable::Location folder;
+    MountTable::Location source;
     // Where the probe could still show, through which mounts; the probe is made only for them.
     std::vector<MountLookup> lookups;
-    std::optional<fs::path> probe;
+    std::optional<std::string> probe; // its name in the folder
     std::optional<FileNode> node;
+    std::shared_ptr<const OpenedFolder> opened; // the folder, where the probe is removed
 };
 
 // The refusal of a folder by where it lies against the source folder.
@@ -139,10 +189,10 @@ std::optional<ExportValidationError> refusalOf(FileNode::Placement placement) {
 // on never shows it; mounts that each keep their own files the table has told about already.
 std::vector<MountLookup> lookupsFor(const MountTable& table, const FolderSurvey& survey, const fs::path& sourceFolder,
                                     const std::vector<fs::path>& listedFolders) {
-    const fs::path& resolvedSource = survey.resolvedSource;
-    const auto* folderMount = table.mountShowing(survey.resolvedFolder);
+    const fs::path& resolvedSource = survey.source.resolved;
+    const auto* folderMount = table.mountShowing(survey.folder);
     const MountTable::Disk folderDisk = folderMount ? table.diskShownBy(*folderMount) : MountTable::Disk{};
-    std::vector<const MountTable::Mount*> mounts{table.mountShowing(resolvedSource)};
+    std::vector<const MountTable::Mount*> mounts{table.mountShowing(survey.source)};
     std::vector<MountLookup> lookups{{resolvedSource, {resolvedSource}}};
     for (const auto* mount : table.mountsInside(resolvedSource)) {
         mounts.push_back(mount);
@@ -161,7 +211,7 @@ std::vector<MountLookup> lookupsFor(const MountTable& table, const FolderSurvey&
     };
     // Where a FUSE mount such as bindfs says the folder is kept.
     if (folderMount && folderMount->isFuse() && fs::path(folderMount->source).is_absolute()) {
-        const auto below = survey.resolvedFolder.lexically_relative(folderMount->mountPoint);
+        const auto below = survey.folder.resolved.lexically_relative(folderMount->mountPoint);
         if (!below.empty() && *below.begin() != "..")
             add(FilePath::standardized(fs::path(folderMount->source) / below));
     }
@@ -184,24 +234,9 @@ std::vector<MountLookup> lookupsFor(const MountTable& table, const FolderSurvey&
     return asked;
 }
 
-// Whether the survey of a folder (by its key) is asking the source folder: one per folder while a
-// survey of it is out, so that a check that finds it still out knows what holds it up.
-std::shared_ptr<std::atomic<bool>> askingSourceFlagOf(const std::string& key) {
-    static std::mutex mutex;
-    static std::map<std::string, std::weak_ptr<std::atomic<bool>>> flags;
-    const std::lock_guard lock(mutex);
-    std::erase_if(flags, [](const auto& entry) { return entry.second.expired(); });
-    auto& weak = flags[key];
-    if (auto flag = weak.lock()) return flag;
-    auto flag = std::make_shared<std::atomic<bool>>(false);
-    weak = flag;
-    return flag;
-}
-
-// What a survey shares with the check that waits for it: which folder it asks (the one a wait that
-// ends blames), and whether the check gave up on it, after which the survey leaves no probe.
+// What a survey shares with the check that waits for it: whether the check gave up on it, after
+// which the survey leaves no probe.
 struct SurveyWatch {
-    std::shared_ptr<std::atomic<bool>> askingSource;
     std::mutex mutex;
     bool givenUp = false;
     bool probeHandedOver = false;
@@ -209,30 +244,31 @@ struct SurveyWatch {
 
 // Where a folder lies against the source folder by everything but the mounts inside the source
 // folder that may show other folders (FUSE, a network share, an overlay): those the survey only
-// lists, with a probe made in the folder for them to be asked about. Reads the folder's disk.
+// lists, with a probe made in the folder for them to be asked about. Asks the folder's disk and
+// the source folder's, one call at a time, each by its handle once the folder is open.
 FolderSurvey surveyOf(const fs::path& folder, const fs::path& sourceFolder, const std::vector<fs::path>& listedFolders,
-                      SurveyWatch& watch) {
-    // The questions that ask the source folder, after the folder itself answered.
-    const auto askingSource = [&watch](const auto& question) {
-        *watch.askingSource = true;
-        auto answer = question();
-        *watch.askingSource = false;
-        return answer;
-    };
+                      SurveyWatch& watch, DiskQuestions& disk) {
+    const Ask askFolder = askerOf(disk, askedFolder);
+    const Ask askSource = askerOf(disk, askedSource);
     FolderSurvey survey;
-    survey.exists = isDirectory(folder);
-    survey.refusal = refusalOf(askingSource([&] { return placementAgainstSource(folder, sourceFolder); }));
+    FoundFolder found = find(folder, askFolder);
+    survey.exists = found.exists();
+    survey.folder = {found.resolved, found.exists() ? found.identity->mountId : std::nullopt};
+    if (sourceFolder.empty()) {
+        survey.writable = survey.exists && found.opened->isWritable(askFolder);
+        return survey;
+    }
+    const FoundFolder source = find(sourceFolder, askSource);
+    survey.source = {source.resolved, source.exists() ? source.identity->mountId : std::nullopt};
+    survey.refusal = refusalOf(placementAgainst(found, source, askFolder));
     if (survey.refusal || !survey.exists) return survey;
-    survey.writable = isWritable(folder);
-    if (sourceFolder.empty()) return survey;
+    survey.writable = found.opened->isWritable(askFolder);
     const auto table = MountTable::read();
-    if (const auto placement = askingSource([&] { return table.placement(folder, sourceFolder); })) {
+    if (const auto placement = table.placement(survey.folder, survey.source)) {
         survey.refusal = refusalOf(*placement);
         return survey;
     }
-    survey.resolvedFolder = FilePath::resolved(folder);
-    survey.resolvedSource = askingSource([&] { return FilePath::resolved(sourceFolder); });
-    survey.lookups = askingSource([&] { return lookupsFor(table, survey, sourceFolder, listedFolders); });
+    survey.lookups = lookupsFor(table, survey, sourceFolder, listedFolders);
     if (survey.lookups.empty()) return survey;
     // Given up on, it leaves the folder as it is: the next check cleans it up.
     const auto givenUp = [&watch] {
@@ -240,40 +276,45 @@ FolderSurvey surveyOf(const fs::path& folder, const fs::path& sourceFolder, cons
         return watch.givenUp;
     };
     if (givenUp()) return survey;
-    removeLeftoverProbesOnce(survey.resolvedFolder);
-    survey.node = FileNode::of(folder);
-    const fs::path probe = folder / ExportConflictResolver::temporaryName(kProbeName);
-    const int made = ::open(probe.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
-    if (made < 0) return survey;
-    ::close(made);
-    survey.probe = probe;
+    auto opened = std::make_shared<const OpenedFolder>(std::move(*found.opened));
+    const fs::path& resolved = survey.folder.resolved;
+    removeLeftoverProbesOnce(resolved, *opened, askFolder);
+    survey.node = found.identity->node;
+    const std::string probe = ExportConflictResolver::temporaryName(kProbeName);
+    // Made without being opened: a share then has nothing to open and close.
+    int made = -1;
+    askFolder(resolved / probe, [&] { made = ::mknodat(opened->descriptor(), probe.c_str(), S_IFREG | 0600, 0); });
+    if (made != 0) return survey;
+    bool handedOver = false;
     {
         const std::lock_guard lock(watch.mutex);
-        watch.probeHandedOver = !watch.givenUp;
-        if (watch.probeHandedOver) return survey;
+        handedOver = watch.probeHandedOver = !watch.givenUp;
+    }
+    if (handedOver) {
+        survey.probe = probe;
+        survey.opened = std::move(opened);
+        return survey;
     }
     // Nobody asks the mounts about it any more, nor removes it.
-    ::unlink(probe.c_str());
-    survey.probe.reset();
+    ::unlinkat(opened->descriptor(), probe.c_str(), 0);
     return survey;
 }
 
-// The survey when it ends in time; otherwise none, and whether it was the source folder that held
-// it up.
+// The survey when it ends while its disks answer; otherwise none, and whether it was the source
+// folder that did not answer.
 struct TimedSurvey {
     std::optional<FolderSurvey> survey;
     bool sourceSilent = false;
 };
 
 TimedSurvey timedSurveyOf(const fs::path& folder, const fs::path& sourceFolder, const std::vector<fs::path>& listedFolders) {
-    using Call = TimedCall<FolderSurvey>;
-    const std::string key = "folder " + FilePath::standardized(folder).string();
     auto watch = std::make_shared<SurveyWatch>();
-    watch->askingSource = askingSourceFlagOf(key);
-    Call call(key, [folder, sourceFolder, listedFolders, watch] {
-        return surveyOf(folder, sourceFolder, listedFolders, *watch);
-    });
-    if (auto survey = call.waitUntil(Call::Clock::now() + kFolderAnswerWait)) return {std::move(survey), false};
+    TimedCall<FolderSurvey> call("folder " + FilePath::standardized(folder).string(),
+                                 [folder, sourceFolder, listedFolders, watch](DiskQuestions& disk) {
+                                     return surveyOf(folder, sourceFolder, listedFolders, *watch, disk);
+                                 });
+    auto survey = call.waitWhileAnswering(kDiskAnswerWait);
+    if (survey) return {std::move(survey), false};
     bool handedOver = false;
     {
         const std::lock_guard lock(watch->mutex);
@@ -282,8 +323,8 @@ TimedSurvey timedSurveyOf(const fs::path& folder, const fs::path& sourceFolder, 
     }
     // It ended as the wait did, its probe made: taken all the same, so that the probe goes.
     if (handedOver)
-        if (auto survey = call.waitUntil(Call::Clock::now() + kFolderAnswerWait)) return {std::move(survey), false};
-    return {std::nullopt, watch->askingSource->load()};
+        if (auto ended = call.waitWhileAnswering(kDiskAnswerWait)) return {std::move(ended), false};
+    return {std::nullopt, call.asking() == askedSource};
 }
 
 // A folder whose survey did not end in time is told by its path, else as not answering, or the
@@ -297,32 +338,36 @@ ExportValidationError refusalOfUnanswered(const fs::path& folder, const fs::path
     return {sourceSilent ? Kind::sourceNotAnswering : Kind::destinationNotAnswering, {}};
 }
 
-// The mounts of the survey asked, each on a thread of its own and all by one deadline, whether
-// they show the probe (or, without one, the folder's node) at one of their places: the folder is
-// then the source folder or lies inside it. A mount that has not answered by then refuses
-// nothing: it goes into `unanswered` (when given) by its place under the source folder.
+// The mounts of the survey asked, each on a thread of its own, whether they show the probe (or,
+// without one, the folder's node) at one of their places: the folder is then the source folder or
+// lies inside it. A mount that goes without answering for a while refuses nothing: it goes into
+// `unanswered` (when given) by its place under the source folder.
 std::optional<ExportValidationError> refusalThroughMounts(const FolderSurvey& survey, UnansweredMounts* unanswered) {
     using Call = TimedCall<std::optional<fs::path>>;
     std::vector<Call> calls;
     for (const auto& lookup : survey.lookups)
-        calls.emplace_back("mount " + lookup.shownAt.string(), [lookup, survey] {
-            return FolderTree::findShown(lookup.places, survey.resolvedFolder, [&](const fs::path& place) {
-                beforeMountQuestion(place);
-                return survey.probe ? FileNode::showsIn(*survey.probe, place) : FileNode::of(place) == survey.node;
+        calls.emplace_back("mount " + lookup.shownAt.string(), [lookup, survey](DiskQuestions& disk) {
+            const Ask ask = askerOf(disk, askedSource);
+            return FolderTree::findShown(lookup.places, survey.folder.resolved, [&](const fs::path& place) {
+                bool shown = false;
+                ask(place, [&] {
+                    shown = survey.probe ? FileNode::showsIn(place / *survey.probe, place)
+                                         : FileNode::of(place) == survey.node;
+                });
+                return shown;
             });
         });
-    const auto deadline = Call::Clock::now() + kMountWait;
     UnansweredMounts silent;
     for (std::size_t i = 0; i < calls.size(); ++i) {
-        const auto answer = calls[i].waitUntil(deadline);
+        const auto answer = calls[i].waitWhileAnswering(kDiskAnswerWait);
         if (answer && *answer)
-            return refusalOf(**answer == survey.resolvedSource ? FileNode::Placement::same
-                                                               : FileNode::Placement::inside);
+            return refusalOf(**answer == survey.source.resolved ? FileNode::Placement::same
+                                                                : FileNode::Placement::inside);
         if (!answer) {
             const auto& shownAt = survey.lookups[i].shownAt;
-            silent.push_back(shownAt == survey.resolvedSource
+            silent.push_back(shownAt == survey.source.resolved
                                  ? std::string()
-                                 : shownAt.lexically_relative(survey.resolvedSource).string());
+                                 : shownAt.lexically_relative(survey.source.resolved).string());
         }
     }
     if (unanswered) unanswered->insert(unanswered->end(), silent.begin(), silent.end());
@@ -332,8 +377,15 @@ std::optional<ExportValidationError> refusalThroughMounts(const FolderSurvey& su
 // The probe goes once every mount answered or was given up on.
 void removeProbe(const FolderSurvey& survey) {
     if (!survey.probe) return;
-    (void)TimedCall<bool>::run("folder " + survey.probe->string(), kFolderAnswerWait,
-                               [probe = *survey.probe] { return ::unlink(probe.c_str()) == 0; });
+    const fs::path place = survey.folder.resolved / *survey.probe;
+    TimedCall<bool> call("folder " + place.string(), [place, survey](DiskQuestions& disk) {
+        bool removed = false;
+        askerOf(disk, askedFolder)(place, [&] {
+            removed = ::unlinkat(survey.opened->descriptor(), survey.probe->c_str(), 0) == 0;
+        });
+        return removed;
+    });
+    (void)call.waitWhileAnswering(kDiskAnswerWait);
 }
 
 // The survey and then the mounts: the folder's refusal as the source folder or inside it.
@@ -359,7 +411,7 @@ std::optional<ExportValidationError> validate(const fs::path& destination, const
 }
 
 std::optional<ExportValidationError> refusalAsSource(const fs::path& folder, const fs::path& sourceFolder) {
-    return refusalOf(placementAgainstSource(folder, sourceFolder));
+    return refusalOf(placementAgainst(find(folder, askNow), find(sourceFolder, askNow), askNow));
 }
 
 std::optional<ExportValidationError> refusalInsideSource(const fs::path& folder, const fs::path& sourceFolder,
@@ -388,10 +440,11 @@ std::vector<fs::path> photoFolders(const std::vector<Photo>& photos, const fs::p
 std::optional<ExportValidationError> refusalAsPhotoFolder(const fs::path& file, std::vector<fs::path>& photoFolders,
                                                           const fs::path& sourceFolder) {
     for (auto folder = photoFolders.begin(); folder != photoFolders.end();) {
-        const auto shows = TimedCall<bool>::run("photo folder " + folder->string(), kPhotoFolderWait,
+        const auto shows = TimedCall<bool>::run("photo folder " + folder->string(), kDiskAnswerWait,
                                                 [file, place = *folder] {
-                                                    beforeMountQuestion(place);
-                                                    return FileNode::showsIn(file, place);
+                                                    bool shown = false;
+                                                    askNow(place, [&] { shown = FileNode::showsIn(file, place); });
+                                                    return shown;
                                                 });
         if (!shows) {
             folder = photoFolders.erase(folder);
@@ -425,7 +478,7 @@ std::optional<ExportValidationError> validateFormatDestinations(const fs::path& 
     return std::nullopt;
 }
 
-std::error_code createDirectoryIfNeeded(const fs::path& folder) {
+std::error_code createDirectoryIfNeeded(const fs::path& folder, bool* made) {
     std::error_code error;
     const auto status = fs::symlink_status(folder, error);
     if (status.type() != fs::file_type::not_found && status.type() != fs::file_type::none) {
@@ -433,7 +486,8 @@ std::error_code createDirectoryIfNeeded(const fs::path& folder) {
         return ExportErrc::fileWriteFileExists;
     }
     error.clear();
-    fs::create_directory(folder, error);
+    const bool created = fs::create_directory(folder, error);
+    if (made) *made = created;
     return error;
 }
 
@@ -454,9 +508,15 @@ std::optional<SingleExportValidationError> validateSingleExportDestination(const
     const auto folder = FilePath::standardized(file).parent_path();
     const auto [survey, sourceSilent] = timedSurveyOf(folder, sourceFolder, {});
     if (!survey) {
-        const auto kind = refusalOfUnanswered(folder, sourceFolder, sourceSilent).kind;
-        return kind == Kind::destinationIsSource || kind == Kind::destinationInsideSource ? E::destinationInsideSource
-                                                                                          : E::destinationNotAnswering;
+        switch (refusalOfUnanswered(folder, sourceFolder, sourceSilent).kind) {
+        case Kind::destinationIsSource:
+        case Kind::destinationInsideSource:
+            return E::destinationInsideSource;
+        case Kind::sourceNotAnswering:
+            return E::sourceNotAnswering;
+        default:
+            return E::destinationNotAnswering;
+        }
     }
     // A missing folder is asked by its path alone: nothing can be made in it.
     if (survey->refusal) return E::destinationInsideSource;

@@ -21,9 +21,16 @@ namespace sorvin::Exporter {
 
 inline constexpr const char* kOriginalsFolderName = "originals";
 
-// How long a check of a destination waits for the folder to answer (a share or a FUSE mount may
-// answer late or stop answering) before it says that the folder does not answer.
+// How long the save panel waits for its question about the chosen folder before it says that the
+// folder does not answer.
 inline constexpr std::chrono::seconds kFolderAnswerWait{4};
+
+// How long a check of a destination waits for each answer of a disk (a share or a FUSE mount may
+// answer late or stop answering) before it says that the folder does not answer. It counts from
+// the last answer: a share slow on every call is waited for however many calls the check makes.
+// One call of the program may take a share several round trips (making a file on a share that
+// caches nothing: six), each up to a second on a slow one.
+inline constexpr std::chrono::seconds kDiskAnswerWait{10};
 
 // The mounts inside the source folder that a check could not ask in time (slow or silent), each by
 // its place under the source folder, "" for the source folder itself. A folder they might show
@@ -31,8 +38,8 @@ inline constexpr std::chrono::seconds kFolderAnswerWait{4};
 using UnansweredMounts = std::vector<std::string>;
 
 // The batch destination: an existing directory, not the source folder, not inside it (by whatever
-// path or mount it is reached), writable; the first failing test in that order; not answering in
-// time, the destination or the source folder, whichever held the check up. `listedFolders`
+// path or mount it is reached), writable; the first failing test in that order; not answering,
+// the destination or the source folder, whichever left a call unanswered. `listedFolders`
 // are the folders the scan found photos in; `unanswered` learns the mounts that could not be asked
 // (see refusalInsideSource).
 std::optional<ExportValidationError> validate(const std::filesystem::path& destination,
@@ -52,13 +59,14 @@ std::optional<ExportValidationError> refusalAsSource(const std::filesystem::path
 // for where it could show: in the source folder, the folders of `listedFolders` and the roots of
 // the mounts inside the source folder, and below each under the last names of the folder's path.
 // Only mounts that may show the folder's disk are asked (a share of a server or a FUSE mount of
-// another disk shows none of a local folder), all by one time limit of a few seconds: a folder that
-// does not answer is refused by its path (inside the source folder) or as not answering, the
-// source folder named instead where it is the one that holds the check up; a mount that has not
-// answered by then, slow or silent, refuses nothing and goes into `unanswered`. Never waits for
-// long on a share or mount that stopped answering: the work it gave up on ends by itself whenever
-// the mount answers, leaving nothing in the folder. What a check killed midway left in the folder
-// goes at its first check. Reads the disk.
+// another disk shows none of a local folder), each on its own. Every wait counts from the last
+// answer (kDiskAnswerWait): a folder that leaves a call unanswered is refused by its path (inside
+// the source folder) or as not answering, the source folder named instead where its call is the
+// one out; a mount that leaves one unanswered refuses nothing and goes into `unanswered`. A share
+// slow on every call is waited for; one that stopped answering is not: the work given up on ends
+// by itself whenever the share answers, leaving nothing in the folder. A check of a folder while
+// an earlier one is out waits for that one first, as for its own. What a check killed midway left
+// in the folder goes at its first check. Reads the disk.
 std::optional<ExportValidationError>
 refusalInsideSource(const std::filesystem::path& folder, const std::filesystem::path& sourceFolder,
                     const std::vector<std::filesystem::path>& listedFolders = {},
@@ -73,8 +81,8 @@ std::vector<std::filesystem::path> photoFolders(const std::vector<Photo>& photos
 // when the file shows in one of the photo folders: the folder is that photo folder reached through
 // a mount of its own (bindfs, sshfs, a share mounted twice), which no comparison of nodes tells.
 // The refusal is the one the photo folder gets by its own path (is or inside the source folder).
-// A photo folder that does not answer within a second (a slow or silent mount) is taken out of
-// `photoFolders`: an export asks it no more.
+// A photo folder that does not answer within kDiskAnswerWait (a mount that stopped answering) is
+// taken out of `photoFolders`: an export asks it no more.
 std::optional<ExportValidationError> refusalAsPhotoFolder(const std::filesystem::path& file,
                                                           std::vector<std::filesystem::path>& photoFolders,
                                                           const std::filesystem::path& sourceFolder);
@@ -89,21 +97,21 @@ std::optional<ExportValidationError> validateFormatDestinations(const std::files
                                                                 const ExportFormatOptions& options);
 
 // Nothing for an existing directory, fileWriteFileExists for anything else there, else creates the
-// folder (its parent must exist) and gives the system's error.
-std::error_code createDirectoryIfNeeded(const std::filesystem::path& folder);
+// folder (its parent must exist) and gives the system's error; `made` learns whether it made it.
+std::error_code createDirectoryIfNeeded(const std::filesystem::path& folder, bool* made = nullptr);
 
 // Whether this system can encode the format.
 bool supportsOutput(ExportImageFormat format);
 
 // The folder of a chosen single-export file: not the source folder or inside it, by whatever path or
 // mount it is reached (tested first), existing, writable; checked as refusalInsideSource does,
-// refused as not answering where the folder itself does not answer.
+// refused as not answering where the folder itself, or the source folder, leaves a call unanswered.
 std::optional<SingleExportValidationError>
 validateSingleExportDestination(const std::filesystem::path& file, const std::filesystem::path& sourceFolder);
 
-// Called before each question the checks above ask of a place that a mount may show, on the
-// thread that asks it: a test slows or stops it there, as a slow or silent mount would. None by
-// default.
+// Called before each question the checks above ask of a disk (the folder checked, the source
+// folder, the places a mount may show the folder at), with the place asked, on the thread that
+// asks it: a test slows or stops it there, as a slow or silent disk would. None by default.
 void setMountQuestionHookForTesting(std::function<void(const std::filesystem::path& place)> hook);
 
 } // namespace sorvin::Exporter

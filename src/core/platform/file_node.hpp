@@ -21,10 +21,8 @@ struct FileNode {
     static std::optional<FileNode> of(const std::filesystem::path& path);
     static std::optional<FileNode> of(const std::filesystem::path& path, std::error_code& error);
 
-    // Whether the folder is the root folder or lies inside it, reached by any path: the folder and
-    // each folder above it are compared with the root by node.
+    // Where a folder lies against a root folder: is it, lies inside it, or elsewhere.
     enum class Placement { elsewhere, same, inside };
-    static Placement placement(const std::filesystem::path& folder, const std::filesystem::path& root);
 
     // Whether a file just made in one folder shows under its name in the other folder too: then the
     // two are one folder, also where their nodes differ (a FUSE mount such as bindfs or sshfs, a

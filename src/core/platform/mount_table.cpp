@@ -148,13 +148,20 @@ const MountTable::Mount* MountTable::mountAbove(const fs::path& resolved) const 
     return above;
 }
 
-std::optional<MountTable::Place> MountTable::placeOf(const fs::path& folder) const {
-    const fs::path resolved = FilePath::resolved(folder);
-    const Mount* shown = nullptr;
+MountTable::Location MountTable::Location::of(const fs::path& folder) {
+    Location location{FilePath::resolved(folder), std::nullopt};
     struct statx info {};
-    if (::statx(AT_FDCWD, resolved.c_str(), 0, STATX_MNT_ID, &info) == 0 && (info.stx_mask & STATX_MNT_ID))
+    if (::statx(AT_FDCWD, location.resolved.c_str(), 0, STATX_MNT_ID, &info) == 0 && (info.stx_mask & STATX_MNT_ID))
+        location.mountId = info.stx_mnt_id;
+    return location;
+}
+
+std::optional<MountTable::Place> MountTable::placeOf(const Location& folder) const {
+    const fs::path& resolved = folder.resolved;
+    const Mount* shown = nullptr;
+    if (folder.mountId)
         for (const Mount& mount : mounts_)
-            if (mount.id == info.stx_mnt_id) shown = &mount;
+            if (mount.id == *folder.mountId) shown = &mount;
     // Without the system's answer: by the path.
     if (!shown) shown = mountAbove(resolved);
     if (!shown) return std::nullopt;
@@ -163,7 +170,7 @@ std::optional<MountTable::Place> MountTable::placeOf(const fs::path& folder) con
     return Place{shown, FilePath::standardized(shown->root / below)};
 }
 
-const MountTable::Mount* MountTable::mountShowing(const fs::path& folder) const {
+const MountTable::Mount* MountTable::mountShowing(const Location& folder) const {
     const auto place = placeOf(folder);
     return place ? place->mount : nullptr;
 }
@@ -195,6 +202,10 @@ MountTable::Disk MountTable::diskShownBy(const Mount& mount) const {
 }
 
 std::optional<FileNode::Placement> MountTable::placement(const fs::path& folder, const fs::path& root) const {
+    return placement(Location::of(folder), Location::of(root));
+}
+
+std::optional<FileNode::Placement> MountTable::placement(const Location& folder, const Location& root) const {
     using Placement = FileNode::Placement;
     const auto folderPlace = placeOf(folder);
     const auto rootPlace = placeOf(root);
@@ -208,7 +219,7 @@ std::optional<FileNode::Placement> MountTable::placement(const fs::path& folder,
     if (showsUnder(*rootPlace->mount, rootPlace->path))
         return kept == rootPlace->path ? Placement::same : Placement::inside;
     // A mount inside the root shows its whole root folder under the root.
-    const fs::path rootPath = FilePath::resolved(root);
+    const fs::path& rootPath = root.resolved;
     bool known = folderMount.keepsItsOwnFiles() && rootPlace->mount->keepsItsOwnFiles();
     for (const Mount& mount : mounts_) {
         if (!FilePath::isInside(mount.mountPoint, rootPath)) continue;

@@ -2,6 +2,7 @@
 
 #include "platform/file_node.hpp"
 
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -29,6 +30,7 @@ public:
         // device. A FUSE mount, a network share or an overlay may show any folder's files.
         bool keepsItsOwnFiles() const;
         bool isFuse() const;
+        bool operator==(const Mount&) const = default;
     };
 
     // The disk whose files a mount shows, as far as the table tells: a device of this machine, a
@@ -43,12 +45,24 @@ public:
         bool mayBe(const Disk& other) const;
     };
 
+    // A folder as the system showed it: its path with every link resolved, and the mount that shows
+    // it (none where the system did not say: the table then goes by the path).
+    struct Location {
+        std::filesystem::path resolved;
+        std::optional<std::uint64_t> mountId;
+
+        // Asks the folder's disk.
+        static Location of(const std::filesystem::path& folder);
+    };
+
     // This process's mounts; an empty table when they cannot be read.
     static MountTable read();
     // The table of mountinfo text; lines it cannot read are left out.
     static MountTable parse(std::string_view mountinfo);
 
     const std::vector<Mount>& mounts() const { return mounts_; }
+    // The same mounts, made once each: none made or removed between two readings.
+    bool operator==(const MountTable&) const = default;
 
     // Where a folder lies against a root folder by the table: the same folder, or inside it, when
     // a mount of the folder's file system shows the folder at the root or below it (a bind mount
@@ -56,11 +70,12 @@ public:
     // folder's disk); elsewhere when the mounts involved all keep their own files; none when the
     // table cannot tell (a mount that may show any folder's files, or a folder it does not list).
     // Both folders must exist.
+    std::optional<FileNode::Placement> placement(const Location& folder, const Location& root) const;
     std::optional<FileNode::Placement> placement(const std::filesystem::path& folder,
                                                  const std::filesystem::path& root) const;
 
     // The mount that shows a folder (which must exist); none when the table does not list it.
-    const Mount* mountShowing(const std::filesystem::path& folder) const;
+    const Mount* mountShowing(const Location& folder) const;
     // The mounts inside a folder (mount points below it, by path), each point once with the mount
     // last made there, the one that shows. Touches no disk.
     std::vector<const Mount*> mountsInside(const std::filesystem::path& resolvedFolder) const;
@@ -78,7 +93,7 @@ private:
         const Mount* mount = nullptr;
         std::filesystem::path path;
     };
-    std::optional<Place> placeOf(const std::filesystem::path& folder) const;
+    std::optional<Place> placeOf(const Location& folder) const;
 
     std::vector<Mount> mounts_;
 };
