@@ -1035,6 +1035,42 @@ TEST_F(SelectionStoreTest, ASaveOnAShareThatStalledEndsWithinSecondsOfItsAnswer)
     EXPECT_EQ(store().load().hearts, (std::set<std::string>{"mine.jpg", "start.jpg"}));
 }
 
+// A share that gives a file another time once it was closed (as the server sets it when the write
+// ends): the record this copy wrote last shows another time at the next save than the one its
+// write saw, and is still this copy's own, not another writer's to read and combine. The same
+// whether the names are exchanged or the record is moved aside.
+TEST_F(SelectionStoreTest, ARecordThatTheShareRetimedIsStillThisCopysOwn) {
+    class RetimingShare : public FileManager {
+    public:
+        std::vector<bool> foundAnother;
+        AtomicFile::Replacement replace(const fs::path& path, std::string_view bytes,
+                                        const AtomicFile::Expected& expected) override {
+            const AtomicFile::Replacement replaced = FileManager::replace(path, bytes, expected);
+            foundAnother.push_back(replaced.unexpected.has_value());
+            struct stat written {};
+            EXPECT_EQ(::stat(path.c_str(), &written), 0);
+            const timespec times[2] = {{0, UTIME_OMIT}, {written.st_mtim.tv_sec + 2, 0}};
+            EXPECT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+            return replaced;
+        }
+    };
+    const std::shared_ptr<void> reset(nullptr, [](void*) { AtomicFile::setRefusedForTesting({}); });
+    for (const bool exchanging : {true, false}) {
+        SCOPED_TRACE(exchanging ? "names exchanged" : "the record moved aside");
+        AtomicFile::setRefusedForTesting({!exchanging, false, 0});
+        RetimingShare share;
+        SelectionStore s(folder, support, legacySupport, share);
+        s.load();
+        EXPECT_FALSE(saveHearts(s, {"a.jpg"}));
+        EXPECT_FALSE(saveHearts(s, {"a.jpg", "b.jpg"}));
+        EXPECT_FALSE(saveHearts(s, {"b.jpg"}));
+        EXPECT_EQ(share.foundAnother, std::vector<bool>(3, false)) << "each save found its own record";
+        EXPECT_EQ(store().load().hearts, std::set<std::string>{"b.jpg"});
+        EXPECT_EQ(entriesInFolder(), 1);
+        fs::remove(folder / "sorvin.json");
+    }
+}
+
 // A record rewritten in place keeps its inode (and ext4 gives a new file a freed inode after two
 // renames): the check that tells it from the one read must not rest on the inode alone, nor, where
 // the time is kept too (a clock's tick, or a writer that sets it), on the version at all.

@@ -279,32 +279,58 @@ TEST_F(FolderChooserModelTest, AFolderThatDoesNotAnswerCannotBeTaken) {
 }
 
 // Return in the field takes the folder it stands for once the disk said it is one: at once when
-// listed, kept while its listing is out, never past a folder that does not answer.
+// listed, kept while its listing is out, and past the deadline too, for a disk slow on every call
+// answers after it; meanwhile the line under the list says what they wait for.
 TEST_F(FolderChooserModelTest, ReturnTakesTheFolderOnceItAnswered) {
     model.openFolder(place());
     model.enter();
     EXPECT_FALSE(model.accepted());
+    EXPECT_EQ(model.status(), "フォルダの応答を待っています…");
     settle();
     EXPECT_EQ(model.accepted(), place());
 
-    FolderChooserModel late{probe, root.path(), [] {}};
-    late.openFolder(place() / "b");
-    queue.advance(FolderChooserModel::kAnswerWait + 0.01);
-    late.enter();
-    settle();
-    EXPECT_FALSE(late.accepted()) << "not past a folder said not to answer";
-    late.enter();
-    EXPECT_EQ(late.accepted(), place() / "b");
+    // Return after the deadline, then Return while the listing is out and no answer in time: the
+    // late listing is taken all the same.
+    for (const bool beforeTheDeadline : {false, true}) {
+        SCOPED_TRACE(beforeTheDeadline ? "Return before the deadline" : "Return after it");
+        FolderChooserModel slow{probe, root.path(), [] {}};
+        slow.openFolder(place() / "IMG_2");
+        if (beforeTheDeadline) slow.enter();
+        queue.advance(FolderChooserModel::kAnswerWait + 0.01);
+        if (!beforeTheDeadline) {
+            EXPECT_EQ(slow.status(), "フォルダが応答しません");
+            slow.enter();
+        }
+        EXPECT_EQ(slow.status(), "フォルダが応答しません。応答を待っています…");
+        EXPECT_FALSE(slow.accepted());
+        settle();
+        EXPECT_EQ(slow.accepted(), place() / "IMG_2");
+    }
 
-    // Return while the listing is out, then no answer in time: the late listing takes nothing.
-    FolderChooserModel silent{probe, root.path(), [] {}};
-    silent.openFolder(place() / "IMG_2");
-    silent.enter();
-    queue.advance(FolderChooserModel::kAnswerWait + 0.01);
-    EXPECT_EQ(silent.status(), "フォルダが応答しません");
+    // A typed folder: Return opens it once it answered, 選択 takes it; a path that answers as no
+    // folder drops them, and says so.
+    model.openFolder(place());
     settle();
-    EXPECT_EQ(silent.listingState(), State::folder) << "the listing came";
-    EXPECT_FALSE(silent.accepted()) << "not past a folder said not to answer";
+    model.edit((place() / "b").string());
+    queue.advance(FolderChooserModel::kAnswerWait + 0.01);
+    EXPECT_TRUE(model.canAccept()) << "選択 is kept for the answer";
+    model.enter();
+    EXPECT_EQ(model.status(), "フォルダが応答しません。応答を待っています…");
+    settle();
+    EXPECT_EQ(model.folder(), place() / "b");
+    FolderChooserModel chosen{probe, root.path(), [] {}};
+    chosen.openFolder(place());
+    settle();
+    chosen.edit((place() / "IMG_10").string());
+    chosen.accept();
+    EXPECT_EQ(chosen.status(), "フォルダの応答を待っています…");
+    settle();
+    EXPECT_EQ(chosen.accepted(), place() / "IMG_10");
+    chosen.edit((place() / "photo.jpg").string());
+    chosen.accept();
+    settle();
+    EXPECT_EQ(chosen.status(), "フォルダが見つかりません");
+    EXPECT_FALSE(chosen.canAccept());
 
     FolderChooserModel row{probe, root.path(), [] {}};
     row.openFolder(place());

@@ -10,6 +10,7 @@
 #include "support/counted_work.hpp"
 #include "support/main_thread_work.hpp"
 #include "support/scripted_mount_watch.hpp"
+#include "support/slow_share.hpp"
 #include "support/slow_share_disk.hpp"
 #include "ui/app/root_view.hpp"
 #include "ui/browsing/select_view.hpp"
@@ -230,9 +231,12 @@ TEST_F(FolderChooserWindowTest, AStalledShareBesideTheFolderNeverHoldsTheWindow)
         typeOver(dialog.pathField(), base / "share");
         EXPECT_TRUE(processUntil([&] { return dialog.statusLabel()->text() == QStringLiteral("フォルダが応答しません"); }))
             << dialog.statusLabel()->text().toStdString();
-        EXPECT_FALSE(dialog.chooseButton()->isEnabled());
+        EXPECT_TRUE(dialog.chooseButton()->isEnabled()) << "kept for a late answer";
         key(Qt::Key_Return);
         EXPECT_TRUE(dialog.isVisible()) << "a folder that does not answer is not taken";
+        EXPECT_TRUE(processUntil([&] {
+            return dialog.statusLabel()->text() == QStringLiteral("フォルダが応答しません。応答を待っています…");
+        })) << "Return is kept for a late answer: " << dialog.statusLabel()->text().toStdString();
 
         key(Qt::Key_Up, Qt::AltModifier);
         EXPECT_TRUE(processUntil([&] { return typeOf(dialog, QStringLiteral("share")) == QStringLiteral("応答なし"); }))
@@ -400,7 +404,9 @@ TEST_F(FolderChooserWindowTest, TheSavePanelNeverWaitsOnAStalledShare) {
             dialog->pathField()->setFocus();
             typeOver(dialog->pathField(), base / "share");
             key(Qt::Key_Return);
-            EXPECT_TRUE(processUntil([&] { return dialog->statusLabel()->text() == QStringLiteral("フォルダが応答しません"); }));
+            EXPECT_TRUE(processUntil([&] {
+                return dialog->statusLabel()->text() == QStringLiteral("フォルダが応答しません。応答を待っています…");
+            })) << dialog->statusLabel()->text().toStdString();
             key(Qt::Key_Up, Qt::AltModifier);
             EXPECT_TRUE(processUntil([&] { return typeOf(*dialog, QStringLiteral("share")) == QStringLiteral("応答なし"); }))
                 << shownNames(*dialog).join(u',').toStdString();
@@ -479,6 +485,38 @@ TEST_F(FolderChooserWindowTest, ByKeysAloneAFolderIsOpened) {
         key(Qt::Key_Escape);
     });
     EXPECT_EQ(state().sourceFolder(), FolderScanner::standardized(photos())) << "nothing else opened";
+}
+
+// A folder on a share that answers every call slowly (a cloud drive): its path typed, Return and
+// 選択 pressed before it answered. The chooser says what they wait for, also once the folder was
+// said not to answer in time, and takes the folder when it answers.
+TEST_F(FolderChooserWindowTest, AFolderOnAShareSlowOnEveryCallIsTakenWhenItAnswers) {
+    SlowShare cloud{base / "server", base / "cloud"};
+    if (!cloud.skipReason().empty()) GTEST_SKIP() << cloud.skipReason();
+    fs::create_directories(base / "server" / "album");
+    addStandardPhotos();
+    panel.setParent(&window());
+    window().show();
+    activate();
+    inFolderChooser([&](FolderChooserDialog& dialog) {
+        typeOver(dialog.pathField(), base / "cloud");
+        ASSERT_TRUE(processUntil([&] { return dialog.model().choice().has_value(); })) << "the share's root answered";
+        cloud.answerEachAfter(std::chrono::milliseconds(1500));
+        typeOver(dialog.pathField(), base / "cloud" / "album");
+        key(Qt::Key_Return);
+        ASSERT_TRUE(dialog.chooseButton()->isEnabled()) << "選択 is kept for the answer";
+        QTest::mouseClick(dialog.chooseButton(), Qt::LeftButton);
+        EXPECT_TRUE(dialog.isVisible());
+        EXPECT_TRUE(processUntil([&] { return dialog.statusLabel()->text().contains(QStringLiteral("応答を待っています")); }))
+            << dialog.statusLabel()->text().toStdString();
+        ASSERT_TRUE(processUntil([&] {
+            return dialog.statusLabel()->text() == QStringLiteral("フォルダが応答しません。応答を待っています…");
+        })) << "the deadline passed: " << dialog.statusLabel()->text().toStdString();
+        ASSERT_TRUE(processUntil([&] { return !dialog.isVisible(); })) << "taken when it answered";
+    });
+    cloud.answerEachAfter(std::chrono::milliseconds(0));
+    settle();
+    EXPECT_EQ(state().sourceFolder(), FolderScanner::standardized(base / "cloud" / "album"));
 }
 
 // The destination chooser by keys alone: 選ぶ…, a path typed, Return once it answered, Return:
@@ -630,7 +668,8 @@ TEST_F(ChooserClosingTest, TheFolderChooserClosedWhileItAsksHearsNothingMore) {
         inFolderChooser([&](FolderChooserDialog& dialog) {
             typeOver(dialog.pathField(), base / "slow" / "inside");
             key(Qt::Key_Return);
-            close(closing, [&] { return dialog.statusLabel()->text(); }, QStringLiteral("フォルダが応答しません"));
+            close(closing, [&] { return dialog.statusLabel()->text(); },
+                  QStringLiteral("フォルダが応答しません。応答を待っています…"));
             EXPECT_FALSE(dialog.isVisible());
         });
         letEverythingCome(closing);

@@ -122,7 +122,8 @@ void FolderChooserModel::edit(const std::string& text) {
     if (text.empty() || path == folder_) {
         target_.reset();
     } else if (!target_ || target_->path != path) {
-        target_ = Target{.path = path, .state = PathState::asking, .openWhenAnswered = false, .question = {}};
+        target_.emplace();
+        target_->path = path;
         target_->question = probe_.isFolder(path, kAnswerWait, [this](std::optional<bool> isFolder) {
             targetAnswered(isFolder);
         });
@@ -130,15 +131,22 @@ void FolderChooserModel::edit(const std::string& text) {
     changed_();
 }
 
+// A disk that answers every call slowly may be said not to answer before it does: Return and
+// 選択 are kept for its answer all the same, and the line under the list says so.
+static bool awaitsAnswer(FolderChooserModel::PathState state) {
+    return state == FolderChooserModel::PathState::asking || state == FolderChooserModel::PathState::notAnswering;
+}
+
 void FolderChooserModel::enter() {
     if (target_) {
         if (target_->state == PathState::folder) openFolder(target_->path);
-        else target_->openWhenAnswered = target_->state == PathState::asking;
+        else if (awaitsAnswer(target_->state)) target_->openWhenAnswered = true;
+        changed_();
         return;
     }
-    // Return is kept for the listing, not past a folder said not to answer.
-    if (!selected_ && listing_ == PathState::asking) {
+    if (!selected_ && awaitsAnswer(listing_)) {
         acceptWhenListed_ = true;
+        changed_();
         return;
     }
     accept();
@@ -147,8 +155,20 @@ void FolderChooserModel::enter() {
 void FolderChooserModel::accept() {
     if (const auto chosen = choice()) {
         accepted_ = chosen;
-        changed_();
+    } else if (target_ && awaitsAnswer(target_->state)) {
+        target_->acceptWhenAnswered = true;
+    } else if (!target_ && !selected_ && awaitsAnswer(listing_)) {
+        acceptWhenListed_ = true;
+    } else {
+        return;
     }
+    changed_();
+}
+
+bool FolderChooserModel::canAccept() const {
+    if (choice()) return true;
+    if (target_) return awaitsAnswer(target_->state);
+    return !selected_ && awaitsAnswer(listing_);
 }
 
 void FolderChooserModel::stopAsking() {
@@ -203,14 +223,16 @@ std::optional<std::size_t> FolderChooserModel::entryOfRow(std::size_t row) const
 
 std::string FolderChooserModel::status() const {
     const PathState state = target_ ? target_->state : listing_;
+    const bool kept = target_ ? target_->openWhenAnswered || target_->acceptWhenAnswered : acceptWhenListed_;
     switch (state) {
     case PathState::notFolder:
         return "フォルダが見つかりません";
     case PathState::notAnswering:
-        return "フォルダが応答しません";
+        return kept ? "フォルダが応答しません。応答を待っています…" : "フォルダが応答しません";
+    case PathState::asking:
+        return kept ? "フォルダの応答を待っています…" : "";
     case PathState::unreadable:
         return "このフォルダは読み込めません";
-    case PathState::asking:
     case PathState::folder:
         break;
     }
@@ -302,8 +324,6 @@ void FolderChooserModel::listed(std::optional<FolderProbeListing> listing) {
     rowChanges_ = {.all = true, .entries = {}};
     if (!listing) {
         listing_ = PathState::notAnswering;
-        // A Return kept for the listing is dropped with it: the folder was said not to answer.
-        acceptWhenListed_ = false;
         changed_();
         return;
     }
@@ -389,10 +409,17 @@ void FolderChooserModel::entryAnswered(std::size_t index, std::optional<bool> is
 
 void FolderChooserModel::targetAnswered(std::optional<bool> isFolder) {
     target_->state = !isFolder ? PathState::notAnswering : *isFolder ? PathState::folder : PathState::notFolder;
-    // Return is kept for the answer, not past a folder said not to answer.
-    if (std::exchange(target_->openWhenAnswered, false) && target_->state == PathState::folder) {
-        openFolder(target_->path);
-        return;
+    // Return and 選択 are kept past the deadline, for the answer itself, however late.
+    if (target_->state != PathState::notAnswering) {
+        const bool open = std::exchange(target_->openWhenAnswered, false);
+        const bool take = std::exchange(target_->acceptWhenAnswered, false);
+        // 選択 takes the folder, Return opens it.
+        if (target_->state == PathState::folder && take) {
+            accepted_ = target_->path;
+        } else if (target_->state == PathState::folder && open) {
+            openFolder(target_->path);
+            return;
+        }
     }
     changed_();
 }

@@ -68,10 +68,14 @@ public:
     // The path field as typed: a path, "~" for the home folder, or a name inside the folder shown.
     void edit(const std::string& text);
     // Return in the path field: a typed folder or the row chosen is opened once the disk says it is
-    // a folder; the folder listed is taken.
+    // a folder; the folder listed is taken. A Return made before the answer is kept for it, also
+    // past the deadline: a disk slow on every call answers after it.
     void enter();
-    // 選択: the folder the field stands for is taken, when there is one to take.
+    // 選択: the folder the field stands for is taken, when there is one to take; one not answered
+    // yet is taken once it answers as a folder.
     void accept();
+    // Whether 選択 takes something now or once the disk answered.
+    bool canAccept() const;
     // The chooser closed: every question out is dropped, and no answer changes anything.
     void stopAsking();
     // The folder taken by Return or 選択, once it answered as one.
@@ -94,7 +98,7 @@ public:
     const std::string& fieldText() const { return fieldText_; }
     // Whether the field holds a path typed, rather than the folder listed or a row chosen.
     bool standsForTypedPath() const { return target_.has_value(); }
-    // The line under the list: why nothing can be chosen, or nothing.
+    // The line under the list: why nothing can be chosen, or what a Return or 選択 waits for.
     std::string status() const;
     // The folder 選択 takes now, or none while there is none to take.
     std::optional<std::filesystem::path> choice() const;
@@ -125,6 +129,7 @@ private:
         std::filesystem::path path;
         PathState state = PathState::asking;
         bool openWhenAnswered = false;
+        bool acceptWhenAnswered = false;
         FolderProbe::Question question;
     };
 

@@ -202,7 +202,7 @@ void FolderChooserDialog::refresh() {
     status_->setText(qText(model_.status()));
     up_->setEnabled(model_.canGoUp());
     choose_->setEnabled(acceptAction_ ? model_.listingState() == FolderChooserModel::PathState::folder
-                                      : model_.choice().has_value());
+                                      : model_.canAccept());
 }
 
 void FolderChooserDialog::showPlaces() {
