@@ -124,16 +124,7 @@ protected:
     // Turns the event loop until the condition holds; false when it did not within a while only a
     // window that waits for something that never comes takes.
     static bool waitFor(const std::function<bool()>& condition) {
-        const int patience = testMilliseconds() / 2;
-        QElapsedTimer elapsed;
-        elapsed.start();
-        QTimer wake; // so that a condition that no event announces is still looked at
-        wake.start(10);
-        while (!condition()) {
-            if (elapsed.elapsed() > patience) return false;
-            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-        }
-        return true;
+        return turnEventsUntil(condition, testMilliseconds() / 2);
     }
     // Turns the event loop for the time.
     static void turnFor(std::chrono::milliseconds time) {

@@ -226,7 +226,7 @@ TEST_F(FolderChooserWindowTest, AStalledShareBesideTheFolderNeverHoldsTheWindow)
     stallTheShare();
     MainThreadWork work;
     inFolderChooser([&](FolderChooserDialog& dialog) {
-        ASSERT_TRUE(processUntil([&] { return dialog.chooseButton()->isEnabled(); }));
+        ASSERT_TRUE(processUntil([&] { return dialog.model().choice().has_value(); }));
         EXPECT_EQ(dialog.pathField()->text().toStdString(), FolderScanner::standardized(photos()).string());
         typeOver(dialog.pathField(), base / "share");
         EXPECT_TRUE(processUntil([&] { return dialog.statusLabel()->text() == QStringLiteral("フォルダが応答しません"); }))
@@ -439,7 +439,7 @@ TEST_F(FolderChooserWindowTest, ByKeysAloneAFolderIsOpened) {
     activate();
     inFolderChooser([&](FolderChooserDialog& dialog) {
         typeOver(dialog.pathField(), photos());
-        ASSERT_TRUE(processUntil([&] { return dialog.chooseButton()->isEnabled(); })) << "the typed folder answered";
+        ASSERT_TRUE(processUntil([&] { return dialog.model().choice().has_value(); })) << "the typed folder answered";
         key(Qt::Key_Return);
         ASSERT_TRUE(processUntil([&] {
             return dialog.model().folder() == photos() && dialog.model().listingState() == FolderChooserModel::PathState::folder;
