@@ -1,5 +1,6 @@
 #include "platform/atomic_file.hpp"
 #include "platform/defaults_store.hpp"
+#include "platform/file_lock.hpp"
 #include "support/failing_preferences.hpp"
 #include "support/held_preference_reads.hpp"
 #include "support/manual_main_queue.hpp"
@@ -14,6 +15,7 @@
 #include <set>
 #include <sys/stat.h>
 #include <thread>
+#include <variant>
 
 namespace sorvin {
 namespace {
@@ -285,7 +287,8 @@ TEST(DefaultsStore, AnUnwrittenChangeStaysOverTheOtherCopysValues) {
     EXPECT_FALSE(first.writeError());
     EXPECT_EQ(nlohmann::json::parse(AtomicFile::read(file)),
               nlohmann::json::parse(R"({"a": 1, "b": 1, "c": 1, "d": 1})"));
-    EXPECT_FALSE(fs::exists(lockFile)) << "the lock is let go";
+    auto another = FileLock::tryAcquire(lockFile, {});
+    EXPECT_TRUE(std::holds_alternative<std::unique_ptr<FileLock>>(another)) << "the lock is let go";
 }
 
 // A file damaged between two writes is set aside as at opening, and the write starts from no values.
@@ -349,8 +352,9 @@ void forEachFailure(const std::function<void(int error, Step step, const fs::pat
             const auto file = folder / "preferences.json";
             AtomicFile::write(file, previousVersionFile);
             check(error, step, file);
-            EXPECT_EQ(std::distance(fs::directory_iterator(folder.path()), fs::directory_iterator()), 1)
-                << "nothing beside the file";
+            for (const auto& entry : fs::directory_iterator(folder.path()))
+                EXPECT_TRUE(entry.path() == file || entry.path() == fs::path(file).concat(".lock"))
+                    << "beside the file: " << entry.path();
         }
 }
 
@@ -397,18 +401,25 @@ TEST(DefaultsStore, AFileTheSystemCannotReadAtOpeningIsNeverSetAsideNorWrittenOv
     });
 }
 
-// The system fails a step of the read that every write makes first: a blink is read through; a
-// failure that stays fails the write, leaves the file as it was and keeps the change for the next
-// write. Nothing is set aside.
+// The system fails a step of the read that a write makes first where another copy changed the
+// file: a blink is read through; a failure that stays fails the write, leaves the file as it was
+// and keeps the change for the next write. Nothing is set aside.
 TEST(DefaultsStore, AWriteThatCannotReadTheFileFailsAndKeepsItsChange) {
     forEachFailure([](int error, Step step, const fs::path& file) {
         DefaultsStore store(file);
+        const auto changedByAnotherCopy = [&](const std::string& key) {
+            DefaultsStore other(file);
+            other.set(key, 1);
+        };
         {
+            changedByAnotherCopy("other");
             const test::FailingPreferences blink(file, step, error, 3);
             store.set("blink", 1);
             store.waitUntilWritten();
             EXPECT_FALSE(store.writeError());
+            EXPECT_GE(blink.failures(), 1) << "the file was read";
         }
+        changedByAnotherCopy("another");
         const std::string before = AtomicFile::read(file);
         {
             const test::FailingPreferences failing(file, step, error);
@@ -423,6 +434,8 @@ TEST(DefaultsStore, AWriteThatCannotReadTheFileFailsAndKeepsItsChange) {
         store.waitUntilWritten();
         EXPECT_FALSE(store.writeError());
         auto expected = nlohmann::json::parse(previousVersionFile);
+        expected["other"] = 1;
+        expected["another"] = 1;
         expected["blink"] = 1;
         expected["sorvin.showGrid"] = true;
         expected["later"] = 2;
@@ -534,7 +547,7 @@ TEST(DefaultsStoreWriter, AFailedWriteIsToldOnTheReportQueue) {
         store.waitUntilWritten();
     };
     {
-        const test::FailingPreferences failing(file, Step::read, EIO);
+        const test::FailingPreferences failing(file, Step::open, EIO);
         store.set("sorvin.showGrid", true);
         writtenNow();
     }

@@ -111,9 +111,10 @@ std::vector<std::string> names(const std::vector<ParameterPreset>& presets) {
     return result;
 }
 
-// The file cannot be read for as long as the user presses W (the second letter page) at the window:
-// the window says the settings were not saved, and the file stays as it was, not set aside. The
-// next setting, once it can be read, goes in with W's over every other value.
+// The file, written again by another copy, cannot be read for as long as the user presses W (the
+// second letter page) at the window: the window says the settings were not saved, and the file
+// stays as it was, not set aside. The next setting, once it can be read, goes in with W's over
+// every other value.
 TEST_F(PreferencesFailureWindowTest, ABlinkWhileAKeyWritesASettingLosesNothing) {
     for (const auto& [error, step] :
          {std::pair{EIO, DefaultsStore::FileStep::open}, std::pair{ESTALE, DefaultsStore::FileStep::read}}) {
@@ -122,6 +123,7 @@ TEST_F(PreferencesFailureWindowTest, ABlinkWhileAKeyWritesASettingLosesNothing) 
         Session session(*this);
         openAtTheWindow(session);
         const std::string opened = AtomicFile::read(file());
+        AtomicFile::write(file(), opened); // this copy's write must read it
         {
             const FailingPreferences failing(file(), step, error);
             typeAt(session, Qt::Key_W);

@@ -195,17 +195,87 @@ void setFolderFlushHookForTesting(std::function<void(const std::filesystem::path
 
 namespace {
 
+// How a folder's file system gives a file a name only where none has it, in the order tried.
+enum class Placing { noReplacingRename, link, neither };
+
+// What the answers of each folder's file system taught, by device and folder: a way it refused is
+// not tried there again, so that between moving a record aside and placing the new one only the
+// calls that place it are made. What a test refuses is not learnt.
+class PlacingWays {
+public:
+    static PlacingWays& shared() {
+        static PlacingWays ways;
+        return ways;
+    }
+    Placing of(dev_t device, const std::string& folder) {
+        const std::lock_guard lock(mutex_);
+        const auto found = learnt_.find({device, folder});
+        return found == learnt_.end() ? Placing::noReplacingRename : found->second;
+    }
+    void refused(dev_t device, const std::string& folder, Placing next) {
+        const std::lock_guard lock(mutex_);
+        Placing& way = learnt_.try_emplace({device, folder}, Placing::noReplacingRename).first->second;
+        way = std::max(way, next);
+    }
+
+private:
+    std::mutex mutex_;
+    std::map<std::pair<dev_t, std::string>, Placing> learnt_;
+};
+
+// The target's folder, on the device of the file written: its names are asked of the system
+// relative to it, so that a share whose every call is slow is asked only about them, not each
+// time again about every folder on the way to them.
+class Folder {
+public:
+    explicit Folder(const std::filesystem::path& target)
+        : path_(target.parent_path()),
+          descriptor_(::open(path_.empty() ? "." : path_.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC)),
+          known_(knownPath()) {}
+    int descriptor() const { return descriptor_.get() >= 0 ? descriptor_.get() : AT_FDCWD; }
+    // The name to give with descriptor(): the file's own where it lies in the folder, otherwise
+    // its whole path.
+    std::string name(const std::filesystem::path& path) const {
+        if (descriptor_.get() >= 0 && path.parent_path() == path_) return path.filename().string();
+        return std::filesystem::absolute(path).string();
+    }
+    // The device of the files written in it, once one is.
+    void setDevice(dev_t device) { device_ = device; }
+    Placing placing() const { return PlacingWays::shared().of(device_, known_); }
+    void refused(Placing next) const { PlacingWays::shared().refused(device_, known_, next); }
+    // The folder's path as the system knows it, links resolved: one for each folder, also where it
+    // was given as a handle of another (/proc/self/fd/N), whose number a later folder may take.
+    const std::string& known() const { return known_; }
+
+private:
+    std::string knownPath() const {
+        std::error_code error;
+        if (descriptor_.get() >= 0) {
+            auto resolved =
+                std::filesystem::read_symlink("/proc/self/fd/" + std::to_string(descriptor_.get()), error);
+            if (!error) return resolved.string();
+        }
+        return std::filesystem::absolute(path_, error).string();
+    }
+
+    std::filesystem::path path_;
+    dev_t device_ = 0;
+    Descriptor descriptor_;
+    std::string known_;
+};
+
 // A temporary beside the target holding the bytes, flushed to disk.
 struct Temporary {
     std::string path;
     struct stat made {};
 };
 
-Temporary writeTemporary(const std::filesystem::path& target, std::string_view bytes, TemporaryName naming) {
+Temporary writeTemporary(Folder& folder, const std::filesystem::path& target, std::string_view bytes,
+                         TemporaryName naming) {
     const std::string name = target.filename().string();
     const std::string writer = writerTag();
     const std::string fixedName = name + ".tmp-" + writer;
-    if (firstWriteOf(target))
+    if (firstWriteOf(std::filesystem::path(folder.known()) / name))
         removeAbandonedWithPrefixes(target.parent_path(), {name + ".tmp-", "." + name + ".tmp-"});
     // A hidden name is new at every write: only the fixed one can be in the way.
     if (naming == TemporaryName::perProcess) removeOwnLeftover(target.parent_path() / fixedName);
@@ -213,7 +283,8 @@ Temporary writeTemporary(const std::filesystem::path& target, std::string_view b
                                           ? fixedName
                                           : "." + name + ".tmp-" + writer + "-" + UuidText::random();
     Temporary temporary{(target.parent_path() / temporaryName).string(), {}};
-    Descriptor fd(::open(temporary.path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+    Descriptor fd(::openat(folder.descriptor(), folder.name(temporary.path).c_str(),
+                           O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
     if (fd.get() < 0) fail("create temporary file");
     try {
         std::size_t written = 0;
@@ -229,9 +300,10 @@ Temporary writeTemporary(const std::filesystem::path& target, std::string_view b
         if (::fstat(fd.get(), &temporary.made) != 0) fail("look at temporary file");
         if (::close(fd.release()) != 0) fail("close temporary file");
     } catch (...) {
-        ::unlink(temporary.path.c_str());
+        ::unlinkat(folder.descriptor(), folder.name(temporary.path).c_str(), 0);
         throw;
     }
+    folder.setDevice(temporary.made.st_dev);
     return temporary;
 }
 
@@ -271,58 +343,6 @@ std::function<void(ReplaceStep)>& replaceStepHook() {
 void reachStep(ReplaceStep step) {
     if (const auto hook = replaceStepHook()) hook(step);
 }
-
-// How a folder's file system gives a file a name only where none has it, in the order tried.
-enum class Placing { noReplacingRename, link, neither };
-
-// What the answers of each folder's file system taught, by device and folder: a way it refused is
-// not tried there again, so that between moving a record aside and placing the new one only the
-// calls that place it are made. What a test refuses is not learnt.
-class PlacingWays {
-public:
-    static PlacingWays& shared() {
-        static PlacingWays ways;
-        return ways;
-    }
-    Placing of(dev_t device, const std::string& folder) {
-        const std::lock_guard lock(mutex_);
-        const auto found = learnt_.find({device, folder});
-        return found == learnt_.end() ? Placing::noReplacingRename : found->second;
-    }
-    void refused(dev_t device, const std::string& folder, Placing next) {
-        const std::lock_guard lock(mutex_);
-        Placing& way = learnt_.try_emplace({device, folder}, Placing::noReplacingRename).first->second;
-        way = std::max(way, next);
-    }
-
-private:
-    std::mutex mutex_;
-    std::map<std::pair<dev_t, std::string>, Placing> learnt_;
-};
-
-// The target's folder, on the device of the file written: its names are asked of the system
-// relative to it, so that a share whose every call is slow is asked only about them, not each
-// time again about every folder on the way to them.
-class Folder {
-public:
-    Folder(const std::filesystem::path& target, dev_t device)
-        : path_(target.parent_path()), device_(device),
-          descriptor_(::open(path_.empty() ? "." : path_.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC)) {}
-    int descriptor() const { return descriptor_.get() >= 0 ? descriptor_.get() : AT_FDCWD; }
-    // The name to give with descriptor(): the file's own where it lies in the folder, otherwise
-    // its whole path.
-    std::string name(const std::filesystem::path& path) const {
-        if (descriptor_.get() >= 0 && path.parent_path() == path_) return path.filename().string();
-        return std::filesystem::absolute(path).string();
-    }
-    Placing placing() const { return PlacingWays::shared().of(device_, path_.string()); }
-    void refused(Placing next) const { PlacingWays::shared().refused(device_, path_.string(), next); }
-
-private:
-    std::filesystem::path path_;
-    dev_t device_;
-    Descriptor descriptor_;
-};
 
 // renameat2 with a flag, or EINVAL where a test makes the file system refuse it.
 int renameWith(const Folder& folder, const std::string& from, const std::string& to, unsigned int flag) {
@@ -375,10 +395,13 @@ int placeWhereFree(const Folder& folder, const std::string& file, const std::str
 
 FileVersion write(const std::filesystem::path& target, std::string_view bytes, TemporaryName naming,
                   FolderFlush flush) {
-    const Temporary temporary = writeTemporary(target, bytes, naming);
-    if (::rename(temporary.path.c_str(), target.c_str()) != 0) {
+    Folder folder(target);
+    const Temporary temporary = writeTemporary(folder, target, bytes, naming);
+    const std::string temporaryName = folder.name(temporary.path);
+    if (::renameat(folder.descriptor(), temporaryName.c_str(), folder.descriptor(),
+                   folder.name(target).c_str()) != 0) {
         const int error = errno;
-        ::unlink(temporary.path.c_str());
+        ::unlinkat(folder.descriptor(), temporaryName.c_str(), 0);
         throw std::system_error(error, std::generic_category(), "replace file");
     }
     if (flush == FolderFlush::flushed)
@@ -458,8 +481,8 @@ Replacement replaceMovingAside(const std::filesystem::path& target, const Tempor
 
 Replacement replace(const std::filesystem::path& target, std::string_view bytes, TemporaryName naming,
                     const Expected& expected) {
-    const Temporary temporary = writeTemporary(target, bytes, naming);
-    const Folder folder(target, temporary.made.st_dev);
+    Folder folder(target);
+    const Temporary temporary = writeTemporary(folder, target, bytes, naming);
     const auto dropTemporary = [&] { ::unlink(temporary.path.c_str()); };
     const auto failWith = [&](int error, const char* what) {
         dropTemporary();

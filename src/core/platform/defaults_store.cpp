@@ -4,6 +4,7 @@
 #include "platform/file_lock.hpp"
 #include "platform/file_manager.hpp"
 #include "platform/main_queue.hpp"
+#include "platform/opened_folder.hpp"
 #include "platform/thread_priority.hpp"
 #include "platform/xdg_folders.hpp"
 
@@ -110,6 +111,19 @@ bool equalsIgnoringCase(std::string_view a, std::string_view b) {
     });
 }
 
+// The file's folder, opened once for a look at the file or a write of it: each call then asks the
+// folder's disk about the file's own names only, not again about every folder on the way to them (a
+// home on a far share answers each such question late). None where it cannot be opened.
+std::optional<OpenedFolder> openFolderOf(const std::filesystem::path& file) {
+    std::error_code ignored;
+    return OpenedFolder::open(file.parent_path(), OpenedFolder::askAtOnce, ignored);
+}
+
+// The file through its folder opened, or its path where the folder could not be.
+std::filesystem::path through(const std::optional<OpenedFolder>& folder, const std::filesystem::path& file) {
+    return folder ? folder->handlePath() / file.filename() : file;
+}
+
 } // namespace
 
 DefaultsStore::DefaultsStore(std::filesystem::path file, Access access)
@@ -144,19 +158,19 @@ void DefaultsStore::setFileStepHookForTesting(
     fileStepHook = std::move(hook);
 }
 
-DefaultsStore::Look DefaultsStore::readFileOnce(FileVersion& read) const {
+DefaultsStore::Look DefaultsStore::readFileOnce(const std::filesystem::path& at, FileVersion& read) const {
     Look look;
     std::string bytes;
     try {
         failForTesting(file_, FileStep::open);
-        bytes = AtomicFile::read(file_, maxFileBytes, &read);
+        bytes = AtomicFile::read(at, maxFileBytes, &read);
         failForTesting(file_, FileStep::read);
     } catch (const std::system_error& error) {
         const std::error_code code = error.code();
         try {
             // Nothing is there only when the folder's listing agrees: a name being renamed over
             // through a share reads ENOENT for a moment.
-            if (code == std::errc::no_such_file_or_directory && !FileManager::standard().listed(file_)) {
+            if (code == std::errc::no_such_file_or_directory && !FileManager::standard().listed(at)) {
                 look.result = FileRead::absent;
                 return look;
             }
@@ -164,7 +178,7 @@ DefaultsStore::Look DefaultsStore::readFileOnce(FileVersion& read) const {
             // may come from the system itself (a share answering EINVAL or EFBIG for a moment):
             // the file is set aside only when its status says so too.
             if (code == std::errc::invalid_argument || code == std::errc::file_too_large) {
-                const auto there = FileVersion::at(file_);
+                const auto there = FileVersion::at(at);
                 if (there && (!there->regular || there->size > maxFileBytes)) {
                     read = *there;
                     look.result = FileRead::damaged;
@@ -188,10 +202,10 @@ DefaultsStore::Look DefaultsStore::readFileOnce(FileVersion& read) const {
     return look;
 }
 
-DefaultsStore::Look DefaultsStore::readFile(Damage damage) const {
+DefaultsStore::Look DefaultsStore::readFile(const std::filesystem::path& at, Damage damage) const {
     for (int attempt = 1;; ++attempt) {
         FileVersion read;
-        Look look = readFileOnce(read);
+        Look look = readFileOnce(at, read);
         if (look.result == FileRead::damaged && damage == Damage::setAside) {
             if (setAside(read, look.setAside)) {
                 look.result = FileRead::absent;
@@ -229,7 +243,8 @@ void DefaultsStore::takeInLocked(const Look& look) {
 
 void DefaultsStore::load() {
     const bool writes = access_ == Access::ReadWrite;
-    const Look look = readFile(writes ? Damage::setAside : Damage::keep);
+    const auto folder = openFolderOf(file_);
+    const Look look = readFile(through(folder, file_), writes ? Damage::setAside : Damage::keep);
     takeInLocked(look);
     // Until the file can be read, no write goes over it: said as a failed write.
     if (look.result == FileRead::unavailable && writes) writeError_ = readError_;
@@ -243,12 +258,15 @@ void DefaultsStore::refresh() {
 }
 
 DefaultsStore::Outcome DefaultsStore::refreshFile(const std::optional<FileVersion>& seen) const {
+    const auto folder = openFolderOf(file_);
+    const std::filesystem::path at = through(folder, file_);
     try {
-        if (FileVersion::at(file_) == seen) return {};
+        failForTesting(file_, FileStep::open);
+        if (FileVersion::at(at) == seen) return {};
     } catch (const std::system_error&) {
         return {};
     }
-    return {readFile(Damage::keep), std::nullopt, std::nullopt, std::nullopt};
+    return {readFile(at, Damage::keep), std::nullopt, std::nullopt, std::nullopt};
 }
 
 void DefaultsStore::rebuildLocked() {
@@ -276,20 +294,22 @@ bool DefaultsStore::setAside(const FileVersion& read, std::optional<std::filesys
 }
 
 // Held by the copy of the program that writes the file, from its reading of the file to the
-// rename of the new one; waited for this long at most. The lock names no holder: nobody shows it.
-std::unique_ptr<FileLock> DefaultsStore::lockFile() const {
-    auto lockFile = file_;
-    lockFile += ".lock";
+// rename of the new one; waited for this long at most. The lock names no holder: nobody shows it,
+// and its file stays for the next write.
+std::unique_ptr<FileLock> DefaultsStore::lockFile(std::optional<OpenedFolder>& folder) const {
     const auto deadline = std::chrono::steady_clock::now() + lockPatience;
     bool folderMade = false;
     for (;;) {
         try {
-            auto taken = FileLock::tryAcquire(lockFile, {});
+            auto lockFile = through(folder, file_);
+            lockFile += ".lock";
+            auto taken = FileLock::tryAcquire(lockFile, {}, FileLock::File::kept);
             if (auto* lock = std::get_if<std::unique_ptr<FileLock>>(&taken)) return std::move(*lock);
         } catch (const std::system_error& error) {
             // The folder is made at the first write, and again should it go.
             if (error.code() == std::errc::no_such_file_or_directory && !std::exchange(folderMade, true)) {
                 std::filesystem::create_directories(file_.parent_path());
+                folder = openFolderOf(file_);
                 continue;
             }
             // A folder without locks (some network file systems): the file is still read again
@@ -302,13 +322,28 @@ std::unique_ptr<FileLock> DefaultsStore::lockFile() const {
     }
 }
 
-DefaultsStore::Outcome DefaultsStore::writeFile(const std::vector<Edit>& changes) const {
+DefaultsStore::Outcome DefaultsStore::writeFile(const std::vector<Edit>& changes,
+                                                const std::optional<FileVersion>& seen,
+                                                const Dictionary& onDisk) const {
     Outcome outcome;
     try {
-        const auto lock = lockFile();
+        auto folder = openFolderOf(file_);
+        const auto lock = lockFile(folder);
+        const std::filesystem::path at = through(folder, file_);
         // Another copy may have written since this one last read: its values are the base. A file
-        // that cannot be read now is never written over.
-        outcome.look = readFile(Damage::setAside);
+        // that cannot be read now is never written over. The file this copy read or wrote last,
+        // still there, is not read again.
+        bool unchanged = false;
+        try {
+            if (seen) {
+                failForTesting(file_, FileStep::open);
+                unchanged = FileVersion::at(at) == seen;
+            }
+        } catch (const std::system_error&) {
+            // Read, and looked at again, as any file the system cannot tell of.
+        }
+        outcome.look =
+            unchanged ? Look{FileRead::read, onDisk, seen, {}, {}} : readFile(at, Damage::setAside);
         if (outcome.look->result == FileRead::unavailable)
             throw std::system_error(outcome.look->error, "read preferences");
         // Nothing of this copy's to write (a write asked again after a failed one, with the file
@@ -326,8 +361,8 @@ DefaultsStore::Outcome DefaultsStore::writeFile(const std::vector<Edit>& changes
         bytes += '\n';
         // Preferences are not worth flushing the folder for: after a power loss the file is the
         // last one or the one before, whole either way.
-        outcome.version = AtomicFile::write(file_, bytes, AtomicFile::TemporaryName::hidden,
-                                            AtomicFile::FolderFlush::skipped);
+        outcome.version =
+            AtomicFile::write(at, bytes, AtomicFile::TemporaryName::hidden, AtomicFile::FolderFlush::skipped);
         outcome.written = std::move(merged);
     } catch (const std::system_error& error) {
         outcome.writeError = error.code();
@@ -370,8 +405,11 @@ void DefaultsStore::turnLocked(std::unique_lock<std::mutex>& lock) {
     const bool refreshes = std::exchange(refreshAsked_, false) && !writes;
     const std::vector<Edit> changes = unwritten_;
     const std::optional<FileVersion> seen = seen_;
+    const Dictionary onDisk = writes ? onDisk_ : Dictionary{};
     lock.unlock();
-    const Outcome outcome = writes ? writeFile(changes) : refreshes ? refreshFile(seen) : Outcome{};
+    const Outcome outcome = writes      ? writeFile(changes, seen, onDisk)
+                            : refreshes ? refreshFile(seen)
+                                        : Outcome{};
     lock.lock();
     if (outcome.look) {
         takeInLocked(*outcome.look);

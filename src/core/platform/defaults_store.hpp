@@ -22,6 +22,7 @@ namespace sorvin {
 
 class FileLock;
 class MainQueue;
+class OpenedFolder;
 
 // The user's preferences of one domain, kept in one JSON file ($XDG_CONFIG_HOME/<domain>/
 // preferences.json). Values keep the kind they were stored with. Registered values form a second
@@ -35,8 +36,9 @@ class MainQueue;
 //
 // Several copies of the program may run at once, each with its own store on the file. A write never
 // puts this copy's memory over the file: under a lock (<file>.lock, held only while writing) it
-// reads the file as it is now, makes over it the changes this copy made since its last write, and
-// replaces the file with the result in one step. The values another copy wrote stay, and this copy
+// reads the file as it is now (unless it is still the file this copy last read or wrote), makes over
+// it the changes this copy made since its last write, and replaces the file with the result in one
+// step. The values another copy wrote stay, and this copy
 // reads them from then on. A failed write leaves the file as it was and keeps its changes in
 // memory, so preferences never stop the program: the next change writes them again, and the owner
 // is told of each failed write through writeFailed.
@@ -132,7 +134,8 @@ public:
     // Where a damaged file was moved when the store was opened, if it was.
     const std::optional<std::filesystem::path>& setAsideFile() const { return setAside_; }
 
-    // The calls of a read of the file.
+    // The calls of a look at the file: the first (its status, or its opening to read it), and the
+    // read.
     enum class FileStep { open, read };
     // For tests: asked before each step of every read of any store's file; an error it gives fails
     // that step as the system would. An empty function ends it.
@@ -174,15 +177,19 @@ private:
     // Renames aside the damaged file read, when it is still the one at the name; false when another
     // has taken the name since (or the name cannot be looked at).
     bool setAside(const FileVersion& read, std::optional<std::filesystem::path>& movedTo) const;
-    // Reads the file, looking again after an error of the system.
-    Look readFile(Damage damage) const;
-    // One look; `read` is the version of a damaged file.
-    Look readFileOnce(FileVersion& read) const;
-    // The lock of the file's writers; none where the folder keeps no locks. Makes the folder when it
-    // is missing. Throws std::system_error when another writer holds it for longer than lockPatience.
-    std::unique_ptr<FileLock> lockFile() const;
-    // Reads the file under the writers' lock and writes it with the changes made over it.
-    Outcome writeFile(const std::vector<Edit>& changes) const;
+    // Reads the file reached at `at`, looking again after an error of the system.
+    Look readFile(const std::filesystem::path& at, Damage damage) const;
+    // One look at the file reached at `at`; `read` is the version of a damaged file.
+    Look readFileOnce(const std::filesystem::path& at, FileVersion& read) const;
+    // The lock of the file's writers, in the folder opened (none: reached by its path); none where
+    // the folder keeps no locks. Makes the folder when it is missing, and opens it then. Throws
+    // std::system_error when another writer holds it for longer than lockPatience.
+    std::unique_ptr<FileLock> lockFile(std::optional<OpenedFolder>& folder) const;
+    // Reads the file under the writers' lock and writes it with the changes made over it. The file
+    // is not read again while it is still the version `seen` this copy read or wrote, of values
+    // `onDisk`.
+    Outcome writeFile(const std::vector<Edit>& changes, const std::optional<FileVersion>& seen,
+                      const Dictionary& onDisk) const;
     // Reads the file again when it is no longer the one seen.
     Outcome refreshFile(const std::optional<FileVersion>& seen) const;
     // onDisk_, seen_ and the errors as the look found them.

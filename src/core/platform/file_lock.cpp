@@ -40,7 +40,7 @@ std::string textOf(int descriptor) {
 } // namespace
 
 std::variant<std::unique_ptr<FileLock>, FileLock::HeldBy>
-FileLock::tryAcquire(const std::filesystem::path& file, std::string_view holderText) {
+FileLock::tryAcquire(const std::filesystem::path& file, std::string_view holderText, File after) {
     // A holder removes the file before it lets go: whoever opened the file before that and locks
     // it after holds a file no longer named, and opens the name again.
     for (;;) {
@@ -64,7 +64,8 @@ FileLock::tryAcquire(const std::filesystem::path& file, std::string_view holderT
         // one given no name writes none.
         if (!holderText.empty() && ::ftruncate(opened.descriptor, 0) == 0)
             (void)!::pwrite(opened.descriptor, holderText.data(), holderText.size(), 0);
-        return std::unique_ptr<FileLock>(new FileLock(file, std::exchange(opened.descriptor, -1)));
+        return std::unique_ptr<FileLock>(new FileLock(after == File::removed ? file : std::filesystem::path(),
+                                                      std::exchange(opened.descriptor, -1)));
     }
 }
 

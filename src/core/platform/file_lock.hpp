@@ -19,11 +19,15 @@ public:
     struct HeldBy {
         std::string text;
     };
+    // What becomes of the file when the lock is let go. A file kept (one that names no holder) spares
+    // the file system its removal and the next holder its making: calls fewer on a share that
+    // answers each late.
+    enum class File { removed, kept };
     // Takes the lock without waiting, creating the file (and writing the text into it, unless empty). Throws
     // std::system_error when the file cannot be made or locked (a folder that cannot be written, a file
     // system without locks).
-    static std::variant<std::unique_ptr<FileLock>, HeldBy> tryAcquire(const std::filesystem::path& file,
-                                                                      std::string_view holderText);
+    static std::variant<std::unique_ptr<FileLock>, HeldBy>
+    tryAcquire(const std::filesystem::path& file, std::string_view holderText, File after = File::removed);
 
     ~FileLock();
     FileLock(const FileLock&) = delete;
@@ -31,7 +35,7 @@ public:
 
 private:
     FileLock(std::filesystem::path file, int descriptor) : file_(std::move(file)), descriptor_(descriptor) {}
-    std::filesystem::path file_;
+    std::filesystem::path file_; // removed when let go; empty when kept
     int descriptor_;
 };
 
