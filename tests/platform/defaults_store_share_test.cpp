@@ -70,6 +70,24 @@ TEST_F(DefaultsStoreShareTest, AWriteAsksTheShareAboutTheWayOnceAndReadsNothingO
     EXPECT_EQ(written(), nlohmann::json::parse(R"({"first": 1, "second": 2, "other": 3, "third": 4})"));
 }
 
+// Two copies writing at once on a share slow on every call: the one that waits for the other's
+// lock waits as long as a write takes on that share, and neither write fails.
+TEST_F(DefaultsStoreShareTest, TwoCopiesWritingAtOnceOnASlowShareBothWrite) {
+    DefaultsStore first(file);
+    DefaultsStore second(file);
+    first.set("first", 0);
+    first.waitUntilWritten();
+    share.answerEachAfter(std::chrono::milliseconds(150));
+    first.set("first", 1);
+    second.set("second", 2);
+    first.waitUntilWritten();
+    second.waitUntilWritten();
+    share.answerEachAfter(std::chrono::milliseconds(0));
+    EXPECT_FALSE(first.writeError());
+    EXPECT_FALSE(second.writeError());
+    EXPECT_EQ(written(), nlohmann::json::parse(R"({"first": 1, "second": 2})"));
+}
+
 // The folder of the preferences removed while the program runs (a home cleaned up, a share
 // mounted again) is made again at the next write, which lands in it.
 TEST_F(DefaultsStoreShareTest, AFolderRemovedMeanwhileIsMadeAgain) {

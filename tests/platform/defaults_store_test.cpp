@@ -291,6 +291,28 @@ TEST(DefaultsStore, AnUnwrittenChangeStaysOverTheOtherCopysValues) {
     EXPECT_TRUE(std::holds_alternative<std::unique_ptr<FileLock>>(another)) << "the lock is let go";
 }
 
+// A writer that holds the lock far longer than a write takes (a copy frozen midway) fails this
+// write after a while instead of holding it for good; the change goes with the next write.
+TEST(DefaultsStore, ALockHeldForGoodFailsTheWriteAfterAWhile) {
+    test::TemporaryFolder folder;
+    const auto file = folder / "preferences.json";
+    DefaultsStore store(file);
+    store.set("a", 1);
+    store.waitUntilWritten();
+    {
+        auto frozen = FileLock::tryAcquire(fs::path(file).concat(".lock"), {});
+        ASSERT_TRUE(std::holds_alternative<std::unique_ptr<FileLock>>(frozen));
+        store.set("b", 2);
+        store.waitUntilWritten();
+        EXPECT_EQ(store.writeError(), std::make_error_code(std::errc::device_or_resource_busy));
+    }
+    store.set("c", 3);
+    store.waitUntilWritten();
+    EXPECT_FALSE(store.writeError());
+    EXPECT_EQ(nlohmann::json::parse(AtomicFile::read(file)),
+              nlohmann::json::parse(R"({"a": 1, "b": 2, "c": 3})"));
+}
+
 // A file damaged between two writes is set aside as at opening, and the write starts from no values.
 TEST(DefaultsStore, AFileDamagedMeanwhileIsSetAsideByTheNextWrite) {
     test::TemporaryFolder folder;

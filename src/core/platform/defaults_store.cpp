@@ -294,12 +294,16 @@ bool DefaultsStore::setAside(const FileVersion& read, std::optional<std::filesys
 }
 
 // Held by the copy of the program that writes the file, from its reading of the file to the
-// rename of the new one; waited for this long at most. The lock names no holder: nobody shows it,
-// and its file stays for the next write.
+// rename of the new one. The lock names no holder: nobody shows it, and its file stays for the next
+// write.
 std::unique_ptr<FileLock> DefaultsStore::lockFile(std::optional<OpenedFolder>& folder) const {
-    const auto deadline = std::chrono::steady_clock::now() + lockPatience;
+    const auto started = std::chrono::steady_clock::now();
+    // Another writer is waited for lockPatience, and on a disk slow on every call as long as a write
+    // takes there, timed by the slowest try for the lock (a write makes some eight times its calls).
+    std::chrono::steady_clock::duration patience = lockPatience;
     bool folderMade = false;
     for (;;) {
+        const auto tried = std::chrono::steady_clock::now();
         try {
             auto lockFile = through(folder, file_);
             lockFile += ".lock";
@@ -316,7 +320,9 @@ std::unique_ptr<FileLock> DefaultsStore::lockFile(std::optional<OpenedFolder>& f
             // right before it is replaced.
             return nullptr;
         }
-        if (std::chrono::steady_clock::now() >= deadline)
+        const auto now = std::chrono::steady_clock::now();
+        patience = std::max(patience, writeInLockTries * (now - tried));
+        if (now - started >= patience)
             throw std::system_error(std::make_error_code(std::errc::device_or_resource_busy), "lock preferences");
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }

@@ -146,6 +146,8 @@ private:
     // A writer holds the lock for a read and a write of a small file; one that holds it longer is
     // stalled on its disk, where this write would stall too.
     static constexpr std::chrono::seconds lockPatience{2};
+    // How many tries for the lock another writer is given, on a disk slow on every call, to write.
+    static constexpr int writeInLockTries = 16;
 
     // How a read of the file went.
     enum class FileRead { read, absent, damaged, unavailable };
@@ -183,7 +185,8 @@ private:
     Look readFileOnce(const std::filesystem::path& at, FileVersion& read) const;
     // The lock of the file's writers, in the folder opened (none: reached by its path); none where
     // the folder keeps no locks. Makes the folder when it is missing, and opens it then. Throws
-    // std::system_error when another writer holds it for longer than lockPatience.
+    // std::system_error when another writer holds it longer than a write takes (lockPatience, or
+    // longer on a slow disk).
     std::unique_ptr<FileLock> lockFile(std::optional<OpenedFolder>& folder) const;
     // Reads the file under the writers' lock and writes it with the changes made over it. The file
     // is not read again while it is still the version `seen` this copy read or wrote, of values
