@@ -18,10 +18,12 @@
 #include <QElapsedTimer>
 #include <QPushButton>
 #include <QTest>
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <fstream>
 #include <mutex>
+#include <tbb/info.h>
 #include <thread>
 
 namespace sorvin::test {
@@ -45,6 +47,12 @@ public:
         const std::lock_guard lock(mutex_);
         stopped_ = true;
     }
+    // From now on a stop holds only the questions about files in `folder`: another folder lies on
+    // another disk.
+    void liesUnder(const fs::path& folder) {
+        const std::lock_guard lock(mutex_);
+        folder_ = folder;
+    }
     void resume() {
         const std::lock_guard lock(mutex_);
         stopped_ = false;
@@ -65,8 +73,9 @@ public:
     }
 
 private:
-    void asking(const fs::path&) const override {
+    void asking(const fs::path& path) const override {
         std::unique_lock lock(mutex_);
+        if (!folder_.empty() && path.parent_path() != folder_) return;
         if (std::this_thread::get_id() == mainThread_) ++askedOnTheMainThread_;
         ++asked_;
         ++held_;
@@ -78,6 +87,7 @@ private:
     }
 
     const std::thread::id mainThread_ = std::this_thread::get_id();
+    fs::path folder_;
     std::chrono::milliseconds delay_{0};
     mutable std::mutex mutex_;
     mutable std::condition_variable changed_;
@@ -140,6 +150,13 @@ protected:
         ASSERT_TRUE(waitFor([&] { return screens().currentScreen() == screens().loadingView(); }));
     }
     bool browsing() { return screens().currentScreen() == screens().selectView(); }
+    void cancelLoading() {
+        auto* cancel = screens().loadingView()->findChild<QPushButton*>();
+        ASSERT_NE(cancel, nullptr);
+        EXPECT_EQ(cancel->text(), QStringLiteral("キャンセル"));
+        QTest::mouseClick(cancel, Qt::LeftButton);
+        EXPECT_EQ(screens().currentScreen(), screens().homeView());
+    }
     // Turns the event loop until the share has been asked nothing for a while: whatever was out
     // has ended.
     void untilTheShareRests() {
@@ -182,11 +199,7 @@ TEST_F(RecordReadingWindowTest, ARecordOnAShareThatStopsNeverHoldsTheWindow) {
     ASSERT_TRUE(waitFor([&] { return share.asked() > asked; })) << "the record is asked";
     turnFor(std::chrono::seconds(1));
     EXPECT_EQ(screens().currentScreen(), screens().loadingView());
-    auto* cancel = screens().loadingView()->findChild<QPushButton*>();
-    ASSERT_NE(cancel, nullptr);
-    EXPECT_EQ(cancel->text(), QStringLiteral("キャンセル"));
-    QTest::mouseClick(cancel, Qt::LeftButton);
-    EXPECT_EQ(screens().currentScreen(), screens().homeView());
+    cancelLoading();
 
     share.resume();
     untilTheShareRests(); // the rest of the reading, answered late
@@ -205,6 +218,31 @@ TEST_F(RecordReadingWindowTest, ARecordOnAShareThatStopsNeverHoldsTheWindow) {
     RecordProperty("longestMainThreadMilliseconds", static_cast<int>(work.longestMilliseconds()));
     EXPECT_LT(work.longestMilliseconds(), kLongestWorkMilliseconds);
     EXPECT_EQ(share.askedOnTheMainThread(), 0);
+}
+
+// The user tries the folder on the stopped share again and again, cancelling each time, until its
+// readings hold every worker the program has, then opens a folder on the local disk: that folder
+// shows while the share still holds every reading of its own.
+TEST_F(RecordReadingWindowTest, ReadingsAStoppedShareHoldsKeepNoOtherFolderWaiting) {
+    const fs::path local = root / "local";
+    fs::create_directories(local);
+    fs::copy_file(sample("jpeg/nikon_d70s_gps_lens.jpg"), local / "local.jpg");
+    share.liesUnder(photos());
+    share.answerEachAfter(std::chrono::milliseconds(0));
+    share.stop();
+    const int workers = std::max(1, tbb::info::default_concurrency() - 1);
+    for (int tried = 1; tried <= workers; ++tried) {
+        chooseTheFolder();
+        ASSERT_TRUE(waitFor([&] { return share.held() == tried; })) << "reading " << tried << " is held";
+        cancelLoading();
+    }
+    MainThreadWork work;
+    chooser.answer = local;
+    chooseTheFolder();
+    ASSERT_TRUE(waitFor([&] { return browsing() || share.held() == 0; }));
+    EXPECT_TRUE(browsing());
+    EXPECT_EQ(share.held(), workers) << "the local folder waited for the share";
+    EXPECT_LT(work.longestMilliseconds(), kLongestWorkMilliseconds);
 }
 
 } // namespace

@@ -2,10 +2,14 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <future>
 #include <gtest/gtest.h>
+#include <mutex>
 #include <sched.h>
 #include <sys/resource.h>
+#include <tbb/info.h>
 #include <thread>
 #include <unistd.h>
 
@@ -60,6 +64,54 @@ TEST(ThreadPoolExecutorTest, GoingAwayWaitsForTheWorkHandedToIt) {
     }
     EXPECT_TRUE(finished);
     releaser.join();
+}
+
+// Work held by a disk that stopped answering (here: a gate, which uses no processor either) holds
+// its own thread, never the work handed after it, however many workers it holds, of either
+// priority; and no work runs twice for it.
+TEST(ThreadPoolExecutorTest, WorkHandedWhileEveryWorkerWaitsOnADiskStillRuns) {
+    using namespace std::chrono_literals;
+    struct Gate {
+        std::mutex mutex;
+        std::condition_variable changed;
+        bool open = false;
+        int held = 0;
+        int ran = 0;
+    } gate;
+    const int workers = std::max(1, tbb::info::default_concurrency() - 1);
+    ThreadPoolExecutor executor;
+    int handed = 0;
+    for (const TaskPriority priority : {TaskPriority::userInitiated, TaskPriority::utility}) {
+        handed += workers + 1;
+        for (int i = 0; i < workers + 1; ++i) {
+            executor.run(priority, [&gate] {
+                std::unique_lock lock(gate.mutex);
+                ++gate.held;
+                gate.changed.notify_all();
+                gate.changed.wait(lock, [&] { return gate.open; });
+            });
+        }
+        {
+            std::unique_lock lock(gate.mutex);
+            EXPECT_TRUE(gate.changed.wait_for(lock, 20s, [&] { return gate.held >= handed - 1; }));
+        }
+        executor.run(priority, [&gate] {
+            const std::lock_guard lock(gate.mutex);
+            ++gate.ran;
+            gate.changed.notify_all();
+        });
+        std::unique_lock lock(gate.mutex);
+        EXPECT_TRUE(gate.changed.wait_for(lock, 20s, [&] { return gate.ran == 1; }))
+            << "work waited for the held workers";
+        gate.ran = 0;
+    }
+    {
+        const std::lock_guard lock(gate.mutex);
+        gate.open = true;
+        gate.changed.notify_all();
+    }
+    EXPECT_TRUE(executor.waitUntilIdle(20));
+    EXPECT_EQ(gate.held, handed);
 }
 
 } // namespace

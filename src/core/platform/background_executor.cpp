@@ -7,10 +7,16 @@
 #include <condition_variable>
 #include <deque>
 #include <functional>
+#include <map>
 #include <mutex>
+#include <pthread.h>
+#include <system_error>
 #include <tbb/info.h>
 #include <tbb/task_arena.h>
 #include <tbb/task_scheduler_observer.h>
+#include <thread>
+#include <time.h>
+#include <unistd.h>
 
 namespace sorvin {
 
@@ -23,58 +29,185 @@ int workerCount() {
     return std::max(1, tbb::info::default_concurrency() - 1);
 }
 
-// The workers run below the main thread (see runBelowMainThread).
-class BackgroundPriority final : public tbb::task_scheduler_observer {
+// How long handed work may wait, while fewer workers use the processor than the arena has, before
+// a helper thread takes it; how often that is looked at; and the share of a look's time a thread
+// must have used the processor for to count as working.
+constexpr auto kLongestWait = std::chrono::milliseconds(500);
+constexpr auto kLookEvery = std::chrono::milliseconds(250);
+constexpr double kWorkingShare = 0.1;
+constexpr std::size_t kMostHelpers = 64;
+
+// A thread that runs the work of one priority, with its processor time as last looked at: another
+// thread can read that time for as long as the thread is known here.
+struct WatchedThread {
+    clockid_t clock{};
+    double processorSeconds = 0;
+    std::chrono::steady_clock::time_point lookedAt;
+    bool working = true;
+
+    static WatchedThread ofCallingThread() {
+        WatchedThread thread;
+        ::pthread_getcpuclockid(::pthread_self(), &thread.clock);
+        thread.processorSeconds = thread.processorTime();
+        thread.lookedAt = std::chrono::steady_clock::now();
+        return thread;
+    }
+    double processorTime() const {
+        timespec time{};
+        if (::clock_gettime(clock, &time) != 0) return processorSeconds;
+        return static_cast<double>(time.tv_sec) + static_cast<double>(time.tv_nsec) * 1e-9;
+    }
+    // A thread that barely used the processor since the last look waits: for a disk, a lock, or
+    // work it gave to others. One known for less than half a look has not been seen long enough.
+    void look(std::chrono::steady_clock::time_point now) {
+        const double seconds = std::chrono::duration<double>(now - lookedAt).count();
+        if (seconds < std::chrono::duration<double>(kLookEvery).count() / 2) return;
+        const double used = processorTime();
+        working = used - processorSeconds >= kWorkingShare * seconds;
+        processorSeconds = used;
+        lookedAt = now;
+    }
+};
+
+// The work of one priority: its arena, the work handed to it and not yet started, and the threads
+// running it now.
+struct Line {
+    struct Waiting {
+        std::function<void()> work;
+        std::chrono::steady_clock::time_point since;
+    };
+    explicit Line(tbb::task_arena::priority priority) : arena(workerCount(), 0, priority) {}
+    tbb::task_arena arena;
+    std::deque<Waiting> waiting;
+    std::map<pid_t, WatchedThread> present;
+    std::size_t helpers = 0;
+};
+
+// Keeps the threads of a line known while they are in its arena, and runs the workers below the
+// main thread (see runBelowMainThread).
+class LineObserver final : public tbb::task_scheduler_observer {
 public:
-    explicit BackgroundPriority(tbb::task_arena& arena) : tbb::task_scheduler_observer(arena) {
+    LineObserver(Line& line, std::mutex& mutex)
+        : tbb::task_scheduler_observer(line.arena), line_(line), mutex_(mutex) {
         observe(true);
     }
-    ~BackgroundPriority() override { observe(false); }
+    ~LineObserver() override { observe(false); }
     void on_scheduler_entry(bool isWorker) override {
         if (isWorker) runBelowMainThread();
+        const std::lock_guard lock(mutex_);
+        line_.present[::gettid()] = WatchedThread::ofCallingThread();
     }
+    void on_scheduler_exit(bool) override {
+        const std::lock_guard lock(mutex_);
+        line_.present.erase(::gettid());
+    }
+
+private:
+    Line& line_;
+    std::mutex& mutex_;
 };
 
 // The arenas with their observers, one pair for the whole program and never taken down: an
 // observer switched off while a worker is still leaving its arena can lose oneTBB's record of it
 // (the sanitizer saw it leak when a program was started twice in one process).
+//
+// An arena has as many workers as the machine has cores but one (a single one on two cores), and a
+// worker waiting on a disk that stopped answering holds its place: work handed after it would wait
+// for that disk, whatever disk it asks. So a watching thread looks at the workers while work waits:
+// once work has waited a while and fewer threads of its line use the processor than the arena has
+// places, a helper thread takes the waiting work, one after the other, until none is left. Work
+// that keeps the workers' processors busy is never joined by helpers; work that waits on a disk
+// holds its own thread, never the work behind it.
 struct ProgramArenas {
-    tbb::task_arena userInitiated{workerCount(), 0, tbb::task_arena::priority::normal};
-    tbb::task_arena utility{workerCount(), 0, tbb::task_arena::priority::low};
-    BackgroundPriority userInitiatedPriority{userInitiated};
-    BackgroundPriority utilityPriority{utility};
-    // The work handed to each arena, taken in turn by the tasks enqueued there, which carry
-    // nothing themselves: a task finds its work through this lock, which the thread sanitizer
-    // sees, rather than through oneTBB's queue, which it cannot.
     std::mutex mutex;
-    std::deque<std::function<void()>> userInitiatedWork;
-    std::deque<std::function<void()>> utilityWork;
+    std::condition_variable workCame; // the watcher waits on it only while no work waits
+    Line userInitiated{tbb::task_arena::priority::normal};
+    Line utility{tbb::task_arena::priority::low};
+    LineObserver userInitiatedObserver{userInitiated, mutex};
+    LineObserver utilityObserver{utility, mutex};
 
     static ProgramArenas& shared() {
-        static ProgramArenas* arenas = new ProgramArenas();
+        static ProgramArenas* arenas = [] {
+            auto* made = new ProgramArenas();
+            std::thread([made] { made->watch(); }).detach();
+            return made;
+        }();
         return *arenas;
     }
 
-    void hand(TaskPriority priority, std::function<void()> work) {
-        {
-            const std::lock_guard lock(mutex);
-            (priority == TaskPriority::utility ? utilityWork : userInitiatedWork).push_back(std::move(work));
-        }
-        if (priority == TaskPriority::utility)
-            utility.enqueue([] { shared().runNext(TaskPriority::utility); });
-        else
-            userInitiated.enqueue([] { shared().runNext(TaskPriority::userInitiated); });
+    Line& lineOf(TaskPriority priority) {
+        return priority == TaskPriority::utility ? utility : userInitiated;
     }
 
-    void runNext(TaskPriority priority) {
+    // The work handed to each line is taken in turn by the tasks enqueued in its arena, which carry
+    // nothing themselves: a task finds its work through this lock, which the thread sanitizer sees,
+    // rather than through oneTBB's queue, which it cannot. A task whose work a helper took does
+    // nothing.
+    void hand(TaskPriority priority, std::function<void()> work) {
+        Line& line = lineOf(priority);
+        {
+            const std::lock_guard lock(mutex);
+            line.waiting.push_back({std::move(work), std::chrono::steady_clock::now()});
+        }
+        workCame.notify_one();
+        line.arena.enqueue([&line] { shared().runNext(line); });
+    }
+
+    void runNext(Line& line) {
         std::function<void()> work;
         {
             const std::lock_guard lock(mutex);
-            auto& waiting = priority == TaskPriority::utility ? utilityWork : userInitiatedWork;
-            work = std::move(waiting.front());
-            waiting.pop_front();
+            if (line.waiting.empty()) return;
+            work = std::move(line.waiting.front().work);
+            line.waiting.pop_front();
         }
         work();
+    }
+
+    [[noreturn]] void watch() {
+        std::unique_lock lock(mutex);
+        for (;;) {
+            workCame.wait(lock,
+                          [this] { return !userInitiated.waiting.empty() || !utility.waiting.empty(); });
+            lock.unlock();
+            std::this_thread::sleep_for(kLookEvery);
+            lock.lock();
+            const auto now = std::chrono::steady_clock::now();
+            for (Line* line : {&userInitiated, &utility})
+                look(*line, now);
+        }
+    }
+
+    void look(Line& line, std::chrono::steady_clock::time_point now) {
+        std::size_t working = 0;
+        for (auto& [thread, watched] : line.present) {
+            watched.look(now);
+            working += watched.working ? 1 : 0;
+        }
+        if (line.waiting.empty() || now - line.waiting.front().since < kLongestWait) return;
+        if (working >= static_cast<std::size_t>(workerCount()) || line.helpers >= kMostHelpers) return;
+        ++line.helpers;
+        try {
+            std::thread([this, &line] { help(line); }).detach();
+        } catch (const std::system_error&) {
+            --line.helpers; // the system has no thread for now: tried again at the next look
+        }
+    }
+
+    void help(Line& line) {
+        runBelowMainThread();
+        std::unique_lock lock(mutex);
+        const pid_t self = ::gettid();
+        line.present[self] = WatchedThread::ofCallingThread();
+        while (!line.waiting.empty()) {
+            std::function<void()> work = std::move(line.waiting.front().work);
+            line.waiting.pop_front();
+            lock.unlock();
+            work();
+            lock.lock();
+        }
+        line.present.erase(self);
+        --line.helpers;
     }
 };
 

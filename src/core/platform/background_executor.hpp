@@ -29,6 +29,8 @@ public:
 };
 
 // The program's executor: oneTBB arenas, one per priority, shared by everything that runs detached.
+// Work held by a disk that stopped answering keeps its thread, never the work handed after it:
+// once that waits while the workers do not use the processor, a helper thread runs it.
 // Destroying it waits for the work already handed to it: that work reports to objects (the main
 // queue above all) that must not go away under it. Cancel long work before.
 class ThreadPoolExecutor final : public BackgroundExecutor {
