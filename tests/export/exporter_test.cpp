@@ -562,11 +562,14 @@ TEST_F(ExporterTest, AStickUnmountedMidwayTakesNothingMoreAndTheNextExportFinish
 // Photos in a folder behind a mount inside the photo folder that answers each question in 2 s, or
 // never (through a seam): the export writes every photo, waiting for the mount only in its check of
 // the destination (at most the wait for an answer, when it never answers), not before each file:
-// the photo folders are asked again only once a mount was made or removed.
+// the photo folders are asked again only once a mount was made or removed, and one behind a mount
+// that did not answer the check is not asked again when a mount is made elsewhere during the export.
 TEST_F(ExporterTest, APhotoFolderBehindASlowOrSilentMountHoldsUpNoExport) {
     using namespace std::chrono_literals;
     using Held = test::HeldMountQuestions;
     fs::create_directories(root / "shared" / "2023");
+    fs::create_directories(root / "other");
+    fs::create_directories(root / "other view");
     const test::FolderMount nas(test::FolderMount::Kind::fuse, root / "shared", source() / "nas");
     if (!nas.skipReason().empty()) GTEST_SKIP() << nas.skipReason();
     for (int i = 1; i <= 3; ++i) {
@@ -583,12 +586,20 @@ TEST_F(ExporterTest, APhotoFolderBehindASlowOrSilentMountHoldsUpNoExport) {
         fs::create_directories(destination());
         request.applicationSupportRoot = root / (kind == Held::Kind::slow ? "support slow" : "support silent");
         const Held held(source() / "nas", kind, 2s);
+        std::optional<test::FolderMount> elsewhere;
+        request.progress = [&](int done, int) {
+            if (done == 1)
+                elsewhere.emplace(test::FolderMount::Kind::fuse, root / "other", root / "other view");
+        };
         const auto started = std::chrono::steady_clock::now();
         const ExportResult result = run();
         EXPECT_LT(std::chrono::steady_clock::now() - started, Exporter::kDiskAnswerWait + 5s);
         EXPECT_EQ(result.copiedCount, 3);
         EXPECT_TRUE(result.failures.empty());
         EXPECT_GT(held.asked(), 0);
+        ASSERT_TRUE(elsewhere);
+        EXPECT_EQ(elsewhere->skipReason(), "");
+        request.progress = {};
     }
 }
 

@@ -241,10 +241,24 @@ private:
     std::optional<std::string> refusalOfFolder(const fs::path& folder) {
         if (!request_.sourceFolder) return std::nullopt;
         auto mounts = MountTable::read();
-        if (auto refusal = refusalInsideSource(folder, *request_.sourceFolder, photoFolders_))
+        UnansweredMounts unanswered;
+        if (auto refusal = refusalInsideSource(folder, *request_.sourceFolder, photoFolders_, &unanswered))
             return refusal->errorDescription();
         mountsAsked_[folder] = std::move(mounts);
+        forgetPhotoFoldersBehind(unanswered);
         return std::nullopt;
+    }
+
+    // A photo folder behind a mount that did not answer the check is not asked again before a file
+    // (after a mount made elsewhere meanwhile): the question would wait for that mount once more.
+    void forgetPhotoFoldersBehind(const UnansweredMounts& mounts) {
+        for (const std::string& place : mounts) {
+            const fs::path mount = FilePath::standardized(*request_.sourceFolder / place);
+            std::erase_if(photoFolders_, [&](const fs::path& folder) {
+                const fs::path standardized = FilePath::standardized(folder);
+                return standardized == mount || FilePath::isInside(standardized, mount);
+            });
+        }
     }
 
     // Once the manifest is written the journal goes; else the journal stays for the next export,
