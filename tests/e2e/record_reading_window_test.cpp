@@ -6,6 +6,7 @@
 #include "app/app_state.hpp"
 #include "support/asked_files.hpp"
 #include "support/main_thread_work.hpp"
+#include "support/slow_share.hpp"
 #include "support/temporary_home.hpp"
 #include "ui/app/main_window.hpp"
 #include "ui/app/root_view.hpp"
@@ -243,6 +244,44 @@ TEST_F(RecordReadingWindowTest, ReadingsAStoppedShareHoldsKeepNoOtherFolderWaiti
     EXPECT_TRUE(browsing());
     EXPECT_EQ(share.held(), workers) << "the local folder waited for the share";
     EXPECT_LT(work.longestMilliseconds(), kLongestWorkMilliseconds);
+}
+
+// A folder of many photos on a real share (a FUSE pass-through of our own) that stops while the
+// scan reads the photos, every worker of the pool then waiting on the share inside the scan. After
+// キャンセル a folder on the local disk is opened: it shows while the share still holds the scan.
+TEST_F(RecordReadingWindowTest, AScanAStoppedShareHoldsKeepsNoOtherFolderWaiting) {
+    SlowShare cloud(root / "cloud source", root / "cloud");
+    if (!cloud.skipReason().empty()) GTEST_SKIP() << cloud.skipReason();
+    const int workers = std::max(1, tbb::info::default_concurrency() - 1);
+    for (int photo = 0; photo < 4 * (workers + 1); ++photo)
+        fs::copy_file(sample("jpeg/nikon_d70s_gps_lens.jpg"),
+                      root / "cloud source" / (std::to_string(photo) + ".jpg"));
+    const fs::path local = root / "local";
+    fs::create_directories(local);
+    fs::copy_file(sample("jpeg/nikon_d70s_gps_lens.jpg"), local / "local.jpg");
+
+    cloud.answerEachAfter(std::chrono::milliseconds(100));
+    cloud.clearCallLog();
+    chooser.answer = cloud.path();
+    chooseTheFolder();
+    ASSERT_TRUE(waitFor([&] {
+        for (const SlowShare::Call& call : cloud.calls())
+            if (call.op == "read" && call.path.ends_with(".jpg")) return true;
+        return false;
+    })) << "the scan reads the photos";
+    cloud.stop(std::chrono::seconds(90));
+    turnFor(std::chrono::seconds(1)); // the scan's workers reach the share
+    cancelLoading();
+
+    MainThreadWork work;
+    chooser.answer = local;
+    chooseTheFolder();
+    ASSERT_TRUE(waitFor([&] { return browsing() || cloud.resumedByWatchdog(); }));
+    EXPECT_TRUE(browsing());
+    EXPECT_FALSE(cloud.resumedByWatchdog()) << "the local folder waited for the share";
+    EXPECT_EQ(state().sourceFolder(), local);
+    EXPECT_LT(work.longestMilliseconds(), kLongestWorkMilliseconds);
+    cloud.resume();
 }
 
 } // namespace
