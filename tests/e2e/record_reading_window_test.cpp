@@ -259,6 +259,7 @@ TEST_F(RecordReadingWindowTest, AScanAStoppedShareHoldsKeepsNoOtherFolderWaiting
     const fs::path local = root / "local";
     fs::create_directories(local);
     fs::copy_file(sample("jpeg/nikon_d70s_gps_lens.jpg"), local / "local.jpg");
+    share.answerEachAfter(std::chrono::milliseconds(0)); // the records answer at once
 
     cloud.answerEachAfter(std::chrono::milliseconds(100));
     cloud.clearCallLog();

@@ -30,10 +30,13 @@ int workerCount() {
 }
 
 // How long handed work may wait, while fewer workers use the processor than the arena has, before
-// a helper thread takes it; how often that is looked at; and the share of a look's time a thread
-// must have used the processor for to count as working.
-constexpr auto kLongestWait = std::chrono::milliseconds(500);
-constexpr auto kLookEvery = std::chrono::milliseconds(250);
+// a helper thread takes it; how often that is looked at; how long a helper that ran out of work
+// stays for more (the steps of one task come one after the other: a folder's scan, then its
+// record); and the share of a look's time a thread must have used the processor for to count as
+// working.
+constexpr auto kLongestWait = std::chrono::milliseconds(300);
+constexpr auto kLookEvery = std::chrono::milliseconds(150);
+constexpr auto kHelperStays = std::chrono::seconds(2);
 constexpr double kWorkingShare = 0.1;
 constexpr std::size_t kMostHelpers = 64;
 
@@ -81,6 +84,7 @@ struct Line {
     std::deque<Waiting> waiting;
     std::map<pid_t, WatchedThread> present;
     std::size_t helpers = 0;
+    std::condition_variable workForHelpers;
 };
 
 // Keeps the threads of a line known while they are in its arena, and runs the workers below the
@@ -115,9 +119,9 @@ private:
 // worker waiting on a disk that stopped answering holds its place: work handed after it would wait
 // for that disk, whatever disk it asks. So a watching thread looks at the workers while work waits:
 // once work has waited a while and fewer threads of its line use the processor than the arena has
-// places, a helper thread takes the waiting work, one after the other, until none is left. Work
-// that keeps the workers' processors busy is never joined by helpers; work that waits on a disk
-// holds its own thread, never the work behind it.
+// places, a helper thread takes the waiting work, one after the other, until none has come for a
+// while. Work that keeps the workers' processors busy is never joined by helpers; work that waits
+// on a disk holds its own thread, never the work behind it.
 struct ProgramArenas {
     std::mutex mutex;
     std::condition_variable workCame; // the watcher waits on it only while no work waits
@@ -145,11 +149,14 @@ struct ProgramArenas {
     // nothing.
     void hand(TaskPriority priority, std::function<void()> work) {
         Line& line = lineOf(priority);
+        bool helped = false;
         {
             const std::lock_guard lock(mutex);
             line.waiting.push_back({std::move(work), std::chrono::steady_clock::now()});
+            helped = line.helpers > 0;
         }
         workCame.notify_one();
+        if (helped) line.workForHelpers.notify_one();
         line.arena.enqueue([&line] { shared().runNext(line); });
     }
 
@@ -199,7 +206,7 @@ struct ProgramArenas {
         std::unique_lock lock(mutex);
         const pid_t self = ::gettid();
         line.present[self] = WatchedThread::ofCallingThread();
-        while (!line.waiting.empty()) {
+        while (line.workForHelpers.wait_for(lock, kHelperStays, [&line] { return !line.waiting.empty(); })) {
             std::function<void()> work = std::move(line.waiting.front().work);
             line.waiting.pop_front();
             lock.unlock();
