@@ -133,7 +133,11 @@ struct ProgramArenas {
     static ProgramArenas& shared() {
         static ProgramArenas* arenas = [] {
             auto* made = new ProgramArenas();
-            std::thread([made] { made->watch(); }).detach();
+            try {
+                std::thread([made] { made->watch(); }).detach();
+            } catch (const std::system_error&) {
+                // No thread to spare at the start: the workers alone run the work, as they can.
+            }
             return made;
         }();
         return *arenas;
