@@ -438,7 +438,9 @@ Replacement replaceMovingAside(const std::filesystem::path& target, const Tempor
     const std::filesystem::path& aside = *expected.aside;
     const std::string targetName = folder.name(target), asideName = folder.name(aside),
                       temporaryName = folder.name(temporary.path);
-    const auto dropTemporary = [&] { ::unlink(temporary.path.c_str()); };
+    const auto dropTemporary = [&] {
+        ::unlinkat(folder.descriptor(), folder.name(temporary.path).c_str(), 0);
+    };
     reachStep(ReplaceStep::movingAside);
     if (::renameat(folder.descriptor(), targetName.c_str(), folder.descriptor(), asideName.c_str()) != 0) {
         const int error = errno;
@@ -483,7 +485,9 @@ Replacement replace(const std::filesystem::path& target, std::string_view bytes,
                     const Expected& expected) {
     Folder folder(target);
     const Temporary temporary = writeTemporary(folder, target, bytes, naming);
-    const auto dropTemporary = [&] { ::unlink(temporary.path.c_str()); };
+    const auto dropTemporary = [&] {
+        ::unlinkat(folder.descriptor(), folder.name(temporary.path).c_str(), 0);
+    };
     const auto failWith = [&](int error, const char* what) {
         dropTemporary();
         throw std::system_error(error, std::generic_category(), what);

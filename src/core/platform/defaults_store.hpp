@@ -38,10 +38,9 @@ class OpenedFolder;
 // puts this copy's memory over the file: under a lock (<file>.lock, held only while writing) it
 // reads the file as it is now (unless it is still the file this copy last read or wrote), makes over
 // it the changes this copy made since its last write, and replaces the file with the result in one
-// step. The values another copy wrote stay, and this copy
-// reads them from then on. A failed write leaves the file as it was and keeps its changes in
-// memory, so preferences never stop the program: the next change writes them again, and the owner
-// is told of each failed write through writeFailed.
+// step. The values another copy wrote stay, and this copy reads them from then on. A failed write
+// leaves the file as it was and keeps its changes in memory, so preferences never stop the program:
+// the next change writes them again, and the owner is told of each failed write through writeFailed.
 //
 // An error of the system (a home on a share that stalls EIO or ESTALE, a folder denied for a moment,
 // no descriptors left) is no damage: the file is looked at again, and while it stays unreadable it is
