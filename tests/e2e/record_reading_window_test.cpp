@@ -4,6 +4,7 @@
 // it at once whatever the share does.
 
 #include "app/app_state.hpp"
+#include "platform/background_executor.hpp"
 #include "support/asked_files.hpp"
 #include "support/main_thread_work.hpp"
 #include "support/slow_share.hpp"
@@ -19,12 +20,10 @@
 #include <QElapsedTimer>
 #include <QPushButton>
 #include <QTest>
-#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <fstream>
 #include <mutex>
-#include <tbb/info.h>
 #include <thread>
 
 namespace sorvin::test {
@@ -231,7 +230,7 @@ TEST_F(RecordReadingWindowTest, ReadingsAStoppedShareHoldsKeepNoOtherFolderWaiti
     share.liesUnder(photos());
     share.answerEachAfter(std::chrono::milliseconds(0));
     share.stop();
-    const int workers = std::max(1, tbb::info::default_concurrency() - 1);
+    const int workers = ThreadPoolExecutor::workerCount();
     for (int tried = 1; tried <= workers; ++tried) {
         chooseTheFolder();
         ASSERT_TRUE(waitFor([&] { return share.held() == tried; })) << "reading " << tried << " is held";
@@ -252,7 +251,7 @@ TEST_F(RecordReadingWindowTest, ReadingsAStoppedShareHoldsKeepNoOtherFolderWaiti
 TEST_F(RecordReadingWindowTest, AScanAStoppedShareHoldsKeepsNoOtherFolderWaiting) {
     SlowShare cloud(root / "cloud source", root / "cloud");
     if (!cloud.skipReason().empty()) GTEST_SKIP() << cloud.skipReason();
-    const int workers = std::max(1, tbb::info::default_concurrency() - 1);
+    const int workers = ThreadPoolExecutor::workerCount();
     for (int photo = 0; photo < 4 * (workers + 1); ++photo)
         fs::copy_file(sample("jpeg/nikon_d70s_gps_lens.jpg"),
                       root / "cloud source" / (std::to_string(photo) + ".jpg"));

@@ -9,7 +9,6 @@
 #include <mutex>
 #include <sched.h>
 #include <sys/resource.h>
-#include <tbb/info.h>
 #include <thread>
 #include <unistd.h>
 
@@ -78,7 +77,7 @@ TEST(ThreadPoolExecutorTest, WorkHandedWhileEveryWorkerWaitsOnADiskStillRuns) {
         int held = 0;
         int ran = 0;
     } gate;
-    const int workers = std::max(1, tbb::info::default_concurrency() - 1);
+    const int workers = ThreadPoolExecutor::workerCount();
     ThreadPoolExecutor executor;
     int handed = 0;
     for (const TaskPriority priority : {TaskPriority::userInitiated, TaskPriority::utility}) {

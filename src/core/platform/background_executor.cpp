@@ -22,13 +22,6 @@ namespace sorvin {
 
 namespace {
 
-// No slot is kept for the calling thread: enqueued work is the workers' alone, so it runs even
-// where the machine has a single core. oneTBB has one worker fewer than the machine has cores and
-// warns when an arena asks for more.
-int workerCount() {
-    return std::max(1, tbb::info::default_concurrency() - 1);
-}
-
 // How long handed work may wait, while fewer workers use the processor than the arena has, before
 // a helper thread takes it; how often that is looked at; how long a helper that ran out of work
 // stays for more (the steps of one task come one after the other: a folder's scan, then its
@@ -79,7 +72,8 @@ struct Line {
         std::function<void()> work;
         std::chrono::steady_clock::time_point since;
     };
-    explicit Line(tbb::task_arena::priority priority) : arena(workerCount(), 0, priority) {}
+    explicit Line(tbb::task_arena::priority priority)
+        : arena(ThreadPoolExecutor::workerCount(), 0, priority) {}
     tbb::task_arena arena;
     std::deque<Waiting> waiting;
     std::map<pid_t, WatchedThread> present;
@@ -196,7 +190,9 @@ struct ProgramArenas {
             working += watched.working ? 1 : 0;
         }
         if (line.waiting.empty() || now - line.waiting.front().since < kLongestWait) return;
-        if (working >= static_cast<std::size_t>(workerCount()) || line.helpers >= kMostHelpers) return;
+        if (working >= static_cast<std::size_t>(ThreadPoolExecutor::workerCount()) ||
+            line.helpers >= kMostHelpers)
+            return;
         ++line.helpers;
         try {
             std::thread([this, &line] { help(line); }).detach();
@@ -232,6 +228,13 @@ struct ThreadPoolExecutor::Arenas {
 };
 
 ThreadPoolExecutor::ThreadPoolExecutor() : arenas_(std::make_unique<Arenas>()) {}
+
+// No slot is kept for the calling thread: enqueued work is the workers' alone, so it runs even
+// where the machine has a single core. oneTBB has one worker fewer than the machine has cores and
+// warns when an arena asks for more.
+int ThreadPoolExecutor::workerCount() {
+    return std::max(1, tbb::info::default_concurrency() - 1);
+}
 
 ThreadPoolExecutor::~ThreadPoolExecutor() {
     std::unique_lock lock(arenas_->mutex);

@@ -40,6 +40,8 @@ public:
     void run(TaskPriority priority, std::function<void()> task) override;
     // Waits at most `seconds` for the work handed so far to end; false when some still runs.
     bool waitUntilIdle(double seconds);
+    // The workers of each priority: one fewer than the machine has cores, at least one.
+    static int workerCount();
 
 private:
     struct Arenas;
